@@ -1,0 +1,38 @@
+#!/bin/sh
+# Private JACK server for the MIDI tests: dummy backend, own server name, no real-time.
+#   jack-fixture.sh start <server-name> <pidfile>   starts it and waits until it answers
+#   jack-fixture.sh stop  <server-name> <pidfile>   stops it by its process id
+set -u
+cmd=$1; name=$2; pidfile=$3
+case "$cmd" in
+start)
+  if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+    kill "$(cat "$pidfile")" 2>/dev/null; sleep 0.5
+  fi
+  export JACK_NO_AUDIO_RESERVATION=1
+  log="${pidfile%.pid}.log"
+  jackd --no-realtime --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
+  echo $! >"$pidfile"
+  i=0
+  while [ $i -lt 100 ]; do
+    if JACK_DEFAULT_SERVER="$name" jack_lsp >/dev/null 2>&1; then
+      echo "jack server $name up (pid $(cat "$pidfile"))"; exit 0
+    fi
+    if ! kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+      echo "jackd exited:"; cat "$log"; exit 1
+    fi
+    sleep 0.1; i=$((i + 1))
+  done
+  echo "jack server $name did not answer"; cat "$log"; exit 1 ;;
+stop)
+  if [ -f "$pidfile" ]; then
+    pid=$(cat "$pidfile")
+    kill "$pid" 2>/dev/null
+    i=0
+    while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+    kill -9 "$pid" 2>/dev/null
+    rm -f "$pidfile"
+  fi
+  exit 0 ;;
+esac
+echo "usage: $0 start|stop <server-name> <pidfile>"; exit 2

@@ -1,0 +1,41 @@
+#!/bin/bash
+# Installs what the project needs, then builds and runs every test twice: a release build,
+# then a build with AddressSanitizer and UndefinedBehaviorSanitizer; the threaded tests also
+# run under ThreadSanitizer. Prints how long each stage took.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=$(nproc)
+T0=$(date +%s)
+stage() { echo; echo "=== $1 ($(( $(date +%s) - T0 ))s since start)"; }
+timed() { local s=$(date +%s); "$@"; echo "--- took $(( $(date +%s) - s ))s: $*"; }
+
+stage "install"
+timed ./scripts/install-deps.sh
+
+build() { # dir, cmake args...
+  local dir=$1; shift
+  timed cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  timed cmake --build "$dir" -j "$JOBS"
+}
+runtests() { # dir, ctest args...
+  local dir=$1; shift
+  (cd "$dir" && timed ctest -j "$JOBS" --output-on-failure "$@")
+}
+
+stage "release build and tests"
+build build/release -DCMAKE_BUILD_TYPE=Release
+runtests build/release
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE=ON -DQOR_BENCH=OFF
+runtests build/asan
+
+stage "ThreadSanitizer build and threaded tests"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_TSAN=ON -DQOR_BENCH=OFF
+runtests build/tsan -L threads
+
+stage "all stages passed"
