@@ -1,0 +1,10 @@
+#pragma once
+// The diagnostic log: one time-stamped line per event in the data folder's log file.
+#include <string>
+
+class DebuggerOutput {
+public:
+    // Appends "<local time>\t <text>\n" to the file at path (created when missing) and echoes
+    // the text to standard output. Nothing is written or echoed when the file cannot be opened.
+    static void printDebugInfo(std::string path, std::string text);
+};
