@@ -1,0 +1,181 @@
+#include "CFBundle.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
+CFTypeID CFBundleGetTypeID(void) { return kCFStandInBundleTypeID; }
+
+static bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool isRegularFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+static std::string parentOf(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+static std::string withoutTrailingSlash(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The library (or program) that this code was linked into.
+static std::string loadedObjectPath()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&loadedObjectPath), &info) && info.dli_fname) return info.dli_fname;
+    return {};
+}
+
+// The identifier an Info.plist declares, or empty when there is none to read.
+static std::string declaredIdentifier(const std::string& contentsPath)
+{
+    std::ifstream in(contentsPath + "/Info.plist");
+    if (!in) return {};
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    const std::string key = "<key>CFBundleIdentifier</key>";
+    size_t k = s.find(key);
+    if (k == std::string::npos) return {};
+    size_t open = s.find("<string>", k + key.size());
+    if (open == std::string::npos) return {};
+    open += 8;
+    size_t close = s.find("</string>", open);
+    if (close == std::string::npos) return {};
+    return s.substr(open, close - open);
+}
+
+struct BundleLocation {
+    std::string root, resources, executable;
+};
+
+static bool locateBundle(BundleLocation& where)
+{
+    if (const char* env = std::getenv("QOR_BUNDLE_PATH"); env && *env) {
+        std::string root = withoutTrailingSlash(env);
+        if (!isDirectory(root)) return false;
+        where.root = root;
+        where.resources = isDirectory(root + "/Contents/Resources") ? root + "/Contents/Resources" : root;
+        where.executable.clear();
+        return true;
+    }
+    std::string object = loadedObjectPath();
+    if (object.empty()) return false;
+    std::string macos = parentOf(object);
+    std::string contents = parentOf(macos);
+    auto endsWith = [](const std::string& s, const std::string& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    if (!endsWith(macos, "/MacOS") || !endsWith(contents, "/Contents")) return false;
+    where.root = parentOf(contents);
+    where.resources = contents + "/Resources";
+    where.executable = object;
+    return true;
+}
+
+CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
+{
+    if (!bundleID) return nullptr;
+    BundleLocation where;
+    if (!locateBundle(where)) return nullptr;
+    std::string declared = declaredIdentifier(where.root + "/Contents");
+    if (!declared.empty() && declared != bundleID->utf8) return nullptr;
+
+    // One object per identifier and place, kept for the life of the process.
+    static std::mutex lock;
+    static auto* bundles = new std::map<std::string, __CFBundle*>;
+    std::lock_guard<std::mutex> guard(lock);
+    std::string key = bundleID->utf8 + '\n' + where.root + '\n' + where.resources + '\n' + where.executable;
+    auto it = bundles->find(key);
+    if (it != bundles->end()) return it->second;
+    auto* b = new __CFBundle(bundleID->utf8, where.root, where.resources, where.executable);
+    bundles->emplace(key, b);
+    return b;
+}
+
+CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)
+{
+    return bundle ? __CFStringMakeConstantString(bundle->identifier.c_str()) : nullptr;
+}
+
+CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle)
+{
+    return bundle ? new __CFURL(bundle->bundlePath + "/", true) : nullptr;
+}
+
+CFURLRef CFBundleCopyExecutableURL(CFBundleRef bundle)
+{
+    if (!bundle || bundle->executablePath.empty()) return nullptr;
+    return new __CFURL(bundle->executablePath, false);
+}
+
+CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle)
+{
+    return bundle ? new __CFURL(bundle->resourcesPath + "/", true) : nullptr;
+}
+
+static std::string findFile(const std::string& folder, const std::string& fileName, int depth)
+{
+    std::string direct = folder + "/" + fileName;
+    if (isRegularFile(direct)) return direct;
+    if (depth == 0) return {};
+    std::vector<std::string> subFolders;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            if (isDirectory(folder + "/" + n)) subFolders.push_back(n);
+        }
+        closedir(d);
+    }
+    // A fixed order, so the same file wins on every machine.
+    std::sort(subFolders.begin(), subFolders.end());
+    for (const std::string& sub : subFolders) {
+        std::string found = findFile(folder + "/" + sub, fileName, depth - 1);
+        if (!found.empty()) return found;
+    }
+    return {};
+}
+
+CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
+                                 CFStringRef subDirName)
+{
+    if (!bundle || !resourceName || resourceName->utf8.empty()) return nullptr;
+    std::string fileName = resourceName->utf8;
+    if (resourceType && !resourceType->utf8.empty()) {
+        const std::string& type = resourceType->utf8;
+        fileName += (type[0] == '.') ? type : "." + type;
+    }
+    // A name that climbs out of the resources folder is not a resource.
+    if (fileName.find('/') != std::string::npos) return nullptr;
+    std::string folder = bundle->resourcesPath;
+    if (subDirName && !subDirName->utf8.empty()) {
+        if (subDirName->utf8.find("..") != std::string::npos) return nullptr;
+        folder += "/" + withoutTrailingSlash(subDirName->utf8);
+    }
+    std::string found = findFile(folder, fileName, 3);
+    if (found.empty()) return nullptr;
+    return new __CFURL(found, false);
+}

@@ -1,0 +1,59 @@
+#include "CFString.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+
+CFTypeID CFStringGetTypeID(void) { return kCFStandInStringTypeID; }
+
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding)
+{
+    if (!cStr) return nullptr;
+    return new __CFString(cStr);
+}
+
+CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef str)
+{
+    if (!str) return nullptr;
+    return new __CFString(str->utf8);
+}
+
+CFIndex CFStringGetLength(CFStringRef str)
+{
+    return str ? static_cast<CFIndex>(str->utf8.size()) : 0;
+}
+
+Boolean CFStringGetCString(CFStringRef str, char* buffer, CFIndex bufferSize, CFStringEncoding)
+{
+    if (!buffer || bufferSize <= 0) return false;
+    buffer[0] = 0;
+    if (!str) return false;
+    const std::string& s = str->utf8;
+    if (static_cast<CFIndex>(s.size()) + 1 > bufferSize) return false;
+    std::memcpy(buffer, s.c_str(), s.size() + 1);
+    return true;
+}
+
+const char* CFStringGetCStringPtr(CFStringRef str, CFStringEncoding)
+{
+    return str ? str->utf8.c_str() : nullptr;
+}
+
+CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding)
+{
+    // The stand-in measures lengths in UTF-8 bytes already.
+    return length;
+}
+
+CFStringRef __CFStringMakeConstantString(const char* cStr)
+{
+    static std::mutex lock;
+    static std::map<std::string, __CFString*>* constants = new std::map<std::string, __CFString*>;
+    std::lock_guard<std::mutex> guard(lock);
+    std::string key = cStr ? cStr : "";
+    auto it = constants->find(key);
+    if (it != constants->end()) return it->second;
+    __CFString* s = new __CFString(key, true);
+    constants->emplace(key, s);
+    return s;
+}

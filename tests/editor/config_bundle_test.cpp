@@ -1,0 +1,154 @@
+// The bundle stand-in finds the plug-in's resources the way the configuration loader asks.
+#include <CoreFoundation/CoreFoundation.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+std::string makeTempDir()
+{
+    char tmpl[] = "/tmp/qor-bundle-XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return d ? d : "";
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string urlPath(CFURLRef url)
+{
+    uint8_t buf[4096];
+    if (!url || !CFURLGetFileSystemRepresentation(url, true, buf, sizeof buf)) return {};
+    return reinterpret_cast<const char*>(buf);
+}
+
+class BundleLookup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = makeTempDir() + "/QOR.component";
+        ::mkdir(root.c_str(), 0755);
+        ::mkdir((root + "/Contents").c_str(), 0755);
+        ::mkdir((root + "/Contents/Resources").c_str(), 0755);
+        ::mkdir((root + "/Contents/Resources/img").c_str(), 0755);
+        writeFile(root + "/Contents/Resources/uiconfig.tea", "12345678");
+        writeFile(root + "/Contents/Resources/img/main-bg.png", "png");
+        ::setenv("QOR_BUNDLE_PATH", root.c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("QOR_BUNDLE_PATH"); }
+
+    std::string root;
+};
+
+TEST_F(BundleLookup, a_resource_is_found_in_the_bundle_resources_by_name_and_type)
+{
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
+    ASSERT_NE(bundle, nullptr);
+    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("uiconfig"), CFSTR("tea"), nullptr);
+    EXPECT_EQ(urlPath(url), root + "/Contents/Resources/uiconfig.tea");
+    if (url) CFRelease(url);
+}
+
+TEST_F(BundleLookup, a_resource_in_a_sub_folder_of_the_resources_is_found_too)
+{
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
+    ASSERT_NE(bundle, nullptr);
+    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("main-bg"), CFSTR("png"), nullptr);
+    EXPECT_EQ(urlPath(url), root + "/Contents/Resources/img/main-bg.png");
+    if (url) CFRelease(url);
+}
+
+TEST_F(BundleLookup, a_missing_resource_or_one_that_climbs_out_of_the_bundle_gives_no_url)
+{
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
+    ASSERT_NE(bundle, nullptr);
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("sysex"), CFSTR("tea"), nullptr), nullptr);
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("../Resources/uiconfig"), CFSTR("tea"), nullptr), nullptr);
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("uiconfig"), CFSTR("tea"), CFSTR("../..")), nullptr);
+    // A folder of the searched name is not a resource file.
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("img"), nullptr, nullptr), nullptr);
+}
+
+TEST_F(BundleLookup, an_info_plist_naming_another_identifier_hides_the_bundle)
+{
+    writeFile(root + "/Contents/Info.plist",
+              "<plist><dict><key>CFBundleIdentifier</key><string>com.tessmoor.audiounit.QOR</string></dict></plist>");
+    EXPECT_NE(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other.plugin")), nullptr);
+}
+
+TEST_F(BundleLookup, a_plain_folder_serves_as_the_resources_folder)
+{
+    std::string plain = makeTempDir();
+    writeFile(plain + "/sysex.tea", "x");
+    ::setenv("QOR_BUNDLE_PATH", plain.c_str(), 1);
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
+    ASSERT_NE(bundle, nullptr);
+    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("sysex"), CFSTR("tea"), nullptr);
+    EXPECT_EQ(urlPath(url), plain + "/sysex.tea");
+    if (url) CFRelease(url);
+}
+
+TEST(BundleOutsideABundle, a_program_that_is_not_inside_a_bundle_finds_none)
+{
+    ::unsetenv("QOR_BUNDLE_PATH");
+    // The test program lives in the build tree, not in Contents/MacOS of a bundle.
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
+}
+
+TEST(CFStrings, a_created_string_round_trips_and_a_too_small_buffer_is_refused)
+{
+    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "QOR Editor", kCFStringEncodingUTF8);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(CFStringGetLength(s), 10);
+    char buf[16];
+    EXPECT_TRUE(CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8));
+    EXPECT_STREQ(buf, "QOR Editor");
+    char small[10];
+    EXPECT_FALSE(CFStringGetCString(s, small, sizeof small, kCFStringEncodingUTF8));
+    EXPECT_STREQ(small, "");
+    CFRelease(s);
+}
+
+TEST(CFStrings, constant_strings_of_equal_text_are_one_object_and_survive_release)
+{
+    CFStringRef a = CFSTR("annq");
+    CFStringRef b = CFSTR("annq");
+    EXPECT_EQ(a, b);
+    CFRelease(a);
+    EXPECT_STREQ(CFStringGetCStringPtr(b, kCFStringEncodingUTF8), "annq");
+}
+
+TEST(CFReferenceCounting, retain_and_release_balance_and_the_last_release_frees)
+{
+    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "x", kCFStringEncodingUTF8);
+    EXPECT_EQ(CFGetRetainCount(s), 1);
+    CFRetain(s);
+    EXPECT_EQ(CFGetRetainCount(s), 2);
+    CFRelease(s);
+    EXPECT_EQ(CFGetRetainCount(s), 1);
+    EXPECT_EQ(CFGetTypeID(s), CFStringGetTypeID());
+    CFRelease(s); // a leak here would show in the sanitizer build
+}
+
+TEST(CFURLs, a_directory_url_and_its_last_component_read_back)
+{
+    CFStringRef p = CFStringCreateWithCString(kCFAllocatorDefault, "/a/b/QOR.component", kCFStringEncodingUTF8);
+    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, p, kCFURLPOSIXPathStyle, true);
+    ASSERT_NE(url, nullptr);
+    EXPECT_EQ(urlPath(url), "/a/b/QOR.component");
+    CFStringRef last = CFURLCopyLastPathComponent(url);
+    EXPECT_STREQ(CFStringGetCStringPtr(last, kCFStringEncodingUTF8), "QOR.component");
+    CFRelease(last);
+    CFRelease(url);
+    CFRelease(p);
+}
+
+} // namespace
