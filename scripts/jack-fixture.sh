@@ -11,7 +11,7 @@ start)
   fi
   export JACK_NO_AUDIO_RESERVATION=1
   log="${pidfile%.pid}.log"
-  jackd --no-realtime --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
+  jackd --no-realtime --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
   echo $! >"$pidfile"
   i=0
   while [ $i -lt 100 ]; do
