@@ -1,0 +1,296 @@
+// Device-context and drawing-object records, their pools, memory contexts and text state.
+#include "kit/wapi/wapi-gdi.h"
+#include "kit/wapi/wapi-gdi-internal.h"
+
+#include <CoreText/CoreText.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr int kCtxPoolMax = 100;
+constexpr int kObjPoolMax = 200;
+
+struct Pools {
+  std::recursive_mutex mutex;  // m_ctxpool_mutex
+  GDP_CTX* ctxPool = nullptr;
+  int ctxPoolSize = 0;
+  GDP_OBJECT* objPool = nullptr;
+  int objPoolSize = 0;
+
+  // At unload: free every pooled record. Live records are not tracked.
+  ~Pools() {
+    while (ctxPool) {
+      GDP_CTX* n = ctxPool->poolNext;
+      free(ctxPool);
+      ctxPool = n;
+    }
+    while (objPool) {
+      GDP_OBJECT* n = objPool->poolNext;
+      free(objPool);
+      objPool = n;
+    }
+  }
+};
+
+Pools& pools() {
+  static Pools p;
+  return p;
+}
+
+// The two stock objects: the empty brush and the empty pen. Never freed.
+GDP_OBJECT global_objs[2];
+
+bool isStock(const GDP_OBJECT* o) { return o == &global_objs[0] || o == &global_objs[1]; }
+
+CGColorSpaceRef deviceRGB() {
+  static CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  return space;
+}
+
+}  // namespace
+
+void (*wapiReleaseImage)(void* image) = nullptr;
+
+bool wapiValidCtx(HDC ctx) { return ctx && !ctx->inPool; }
+
+bool wapiIsHandle(HGDIOBJ obj) { return reinterpret_cast<uintptr_t>(obj) >= 5; }
+
+bool wapiSelectable(const GDP_OBJECT* o) {
+  return wapiIsHandle(const_cast<GDP_OBJECT*>(o)) && !o->inPool && o->type >= 1 && o->type <= 3;
+}
+
+CGColorRef wapiCreateColor(int color, float alpha) {
+  CGColorSpaceRef space = deviceRGB();
+  if (!space) return nullptr;
+  CGFloat c[4] = {CGFloat(float((color >> 16) & 0xFF) / 255.0f),
+                  CGFloat(float((color >> 8) & 0xFF) / 255.0f),
+                  CGFloat(float(color & 0xFF) / 255.0f), CGFloat(alpha)};
+  return CGColorCreate(space, c);
+}
+
+HDC WAPI_GDP_CTX_NEW() {
+  Pools& p = pools();
+  GDP_CTX* rec = nullptr;
+  {
+    // The emptiness test is made under the lock, so two threads never pop the same record.
+    std::lock_guard<std::recursive_mutex> lock(p.mutex);
+    if (p.ctxPool) {
+      rec = p.ctxPool;
+      p.ctxPool = rec->poolNext;
+      p.ctxPoolSize--;
+      memset(rec, 0, sizeof(*rec));
+    }
+  }
+  if (!rec) rec = static_cast<GDP_CTX*>(calloc(1, sizeof(GDP_CTX)));
+  return rec;
+}
+
+GDP_OBJECT* GDP_OBJECT_NEW() {
+  Pools& p = pools();
+  GDP_OBJECT* rec = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(p.mutex);
+    if (p.objPool) {
+      rec = p.objPool;
+      p.objPool = rec->poolNext;
+      p.objPoolSize--;
+      memset(rec, 0, sizeof(*rec));
+    }
+  }
+  if (!rec) rec = static_cast<GDP_OBJECT*>(calloc(1, sizeof(GDP_OBJECT)));
+  return rec;
+}
+
+int WAPI_GetCtxPoolSize() {
+  std::lock_guard<std::recursive_mutex> lock(pools().mutex);
+  return pools().ctxPoolSize;
+}
+
+int WAPI_GetObjPoolSize() {
+  std::lock_guard<std::recursive_mutex> lock(pools().mutex);
+  return pools().objPoolSize;
+}
+
+HDC WAPI_CreateMemContext(HDC, int width, int height) {
+  if (width < 1 || height < 1) return nullptr;
+  // Rows are addressed with int arithmetic by the raster library: keep the whole frame
+  // (and so every row offset) within INT_MAX bytes.
+  const size_t rowBytes = size_t(width) * 4;
+  if (size_t(height) > (size_t(INT_MAX) - 63) / rowBytes) return nullptr;
+  const size_t bytes = rowBytes * size_t(height) + 63;
+  void* alloc = calloc(1, bytes);
+  if (!alloc) return nullptr;
+  void* frame = reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(alloc) + 63) & ~uintptr_t(63));
+
+  CGContextRef cg = CGBitmapContextCreate(frame, size_t(width), size_t(height), 8, rowBytes,
+                                          deviceRGB(), kCGImageAlphaNoneSkipFirst);
+  if (!cg) {
+    free(alloc);
+    return nullptr;
+  }
+  // Top-left coordinates, matching the buffer's row order.
+  CGContextTranslateCTM(cg, 0, height);
+  CGContextScaleCTM(cg, 1, -1);
+
+  HDC ctx = WAPI_GDP_CTX_NEW();
+  if (!ctx) {
+    CGContextRelease(cg);
+    free(alloc);
+    return nullptr;
+  }
+  ctx->ctx = cg;
+  ctx->ownedAllocation = alloc;
+  ctx->textColor = 0;
+  ctx->textColorCG = wapiCreateColor(0, 1.0f);
+  return ctx;
+}
+
+void* WAPI_GetCtxFrameBuffer(HDC ctx) {
+  if (!wapiValidCtx(ctx) || !ctx->ownedAllocation) return nullptr;
+  return reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(ctx->ownedAllocation) + 63) &
+                                 ~uintptr_t(63));
+}
+
+HDC WAPI_CreateGfxContext(CGContextRef port) {
+  HDC ctx = WAPI_GDP_CTX_NEW();
+  if (ctx) ctx->ctx = port;
+  return ctx;
+}
+
+CGContextRef WAPI_GetCtxGC(HDC ctx) { return wapiValidCtx(ctx) ? ctx->ctx : nullptr; }
+
+void WAPI_DeleteGfxContext(HDC ctx) {
+  if (!wapiValidCtx(ctx)) return;
+  if (ctx->ownedAllocation) {
+    CGContextRelease(ctx->ctx);
+    free(ctx->ownedAllocation);
+  }
+  // A context without an allocation borrows its CoreGraphics context from the window system.
+  CGColorRelease(ctx->textColorCG);
+  memset(ctx, 0, sizeof(*ctx));
+
+  Pools& p = pools();
+  {
+    std::lock_guard<std::recursive_mutex> lock(p.mutex);
+    if (p.ctxPoolSize < kCtxPoolMax) {
+      ctx->inPool = 1;
+      ctx->poolNext = p.ctxPool;
+      p.ctxPool = ctx;
+      p.ctxPoolSize++;
+      return;
+    }
+  }
+  free(ctx);
+}
+
+HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj) {
+  if (!wapiValidCtx(ctx)) return nullptr;
+  uintptr_t h = reinterpret_cast<uintptr_t>(obj);
+  GDP_OBJECT** slots[4] = {nullptr, &ctx->curPen, &ctx->curBrush, &ctx->curFont};
+  if (h >= 1 && h <= 3) {
+    GDP_OBJECT* prev = *slots[h];
+    *slots[h] = nullptr;
+    if (prev && wapiSelectable(prev) && prev->type == int(h)) return prev;
+    return obj;
+  }
+  if (!wapiSelectable(obj)) return nullptr;
+  GDP_OBJECT** slot = slots[obj->type];
+  GDP_OBJECT* cur = *slot;
+  HGDIOBJ prev = (cur && wapiSelectable(cur) && cur->type == obj->type)
+                     ? cur
+                     : reinterpret_cast<HGDIOBJ>(uintptr_t(obj->type));
+  if (prev == obj) return obj;
+  *slot = obj;
+  return prev;
+}
+
+void DeleteObject(HGDIOBJ obj) {
+  if (!wapiIsHandle(obj) || isStock(obj) || obj->inPool) return;
+  if (obj->extraRefs-- > 0) return;
+  if (obj->type < 1 || obj->type > 4) return;
+  if ((obj->type == WAPI_GDI_PEN || obj->type == WAPI_GDI_BRUSH) && obj->width < 0) return;
+
+  CGColorRelease(obj->color);
+  CTFontRelease(obj->font);
+  if (obj->type == WAPI_GDI_IMAGE && obj->width != 0 && wapiReleaseImage)
+    wapiReleaseImage(obj->image);
+  memset(obj, 0, sizeof(*obj));
+
+  Pools& p = pools();
+  {
+    std::lock_guard<std::recursive_mutex> lock(p.mutex);
+    if (p.objPoolSize < kObjPoolMax) {
+      obj->inPool = 1;
+      obj->poolNext = p.objPool;
+      p.objPool = obj;
+      p.objPoolSize++;
+      return;
+    }
+  }
+  free(obj);
+}
+
+HGDIOBJ WAPI_CloneGDIObject(HGDIOBJ obj) {
+  if (!wapiIsHandle(obj) || obj->inPool) return nullptr;
+  obj->extraRefs++;
+  return obj;
+}
+
+HGDIOBJ GetStockObject(int index) {
+  if (index == NULL_PEN) {
+    global_objs[1].type = WAPI_GDI_PEN;
+    global_objs[1].width = -1;
+    return &global_objs[1];
+  }
+  if (index == NULL_BRUSH) {
+    global_objs[0].type = WAPI_GDI_BRUSH;
+    global_objs[0].width = -1;
+    return &global_objs[0];
+  }
+  return nullptr;
+}
+
+HGDIOBJ CreatePenAlpha(int, int width, int color, float alpha) {
+  GDP_OBJECT* o = GDP_OBJECT_NEW();
+  if (!o) return nullptr;
+  o->type = WAPI_GDI_PEN;
+  o->width = width > 0 ? width : 0;
+  o->color = wapiCreateColor(color, alpha);
+  return o;
+}
+
+HGDIOBJ CreatePen(int style, int width, int color) {
+  return CreatePenAlpha(style, width, color, 1.0f);
+}
+
+HGDIOBJ CreateSolidBrushAlpha(int color, float alpha) {
+  GDP_OBJECT* o = GDP_OBJECT_NEW();
+  if (!o) return nullptr;
+  o->type = WAPI_GDI_BRUSH;
+  o->width = 0;
+  o->color = wapiCreateColor(color, alpha);
+  return o;
+}
+
+HGDIOBJ CreateSolidBrush(int color) { return CreateSolidBrushAlpha(color, 1.0f); }
+
+void SetTextColor(HDC ctx, int color) {
+  if (!wapiValidCtx(ctx)) return;
+  ctx->textColor = color;
+  CGColorRelease(ctx->textColorCG);
+  ctx->textColorCG = wapiCreateColor(color, 1.0f);
+}
+
+int GetTextColor(HDC ctx) { return wapiValidCtx(ctx) ? ctx->textColor : -1; }
+
+void SetBkColor(HDC ctx, int color) {
+  if (wapiValidCtx(ctx)) ctx->bkColor = color;
+}
+
+void SetBkMode(HDC ctx, int mode) {
+  if (wapiValidCtx(ctx)) ctx->bkMode = mode;
+}

@@ -1,0 +1,296 @@
+#include <CoreGraphics/CoreGraphics.h>
+#include <CoreGraphics/CGContextMask.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <vector>
+
+const CGAffineTransform CGAffineTransformIdentity = {1, 0, 0, 1, 0, 0};
+
+CGPoint CGPointApplyAffineTransform(CGPoint p, CGAffineTransform t) {
+  return CGPoint{t.a * p.x + t.c * p.y + t.tx, t.b * p.x + t.d * p.y + t.ty};
+}
+
+CGAffineTransform CGAffineTransformConcat(CGAffineTransform t1, CGAffineTransform t2) {
+  return CGAffineTransform{t1.a * t2.a + t1.b * t2.c,   t1.a * t2.b + t1.b * t2.d,
+                           t1.c * t2.a + t1.d * t2.c,   t1.c * t2.b + t1.d * t2.d,
+                           t1.tx * t2.a + t1.ty * t2.c + t2.tx,
+                           t1.tx * t2.b + t1.ty * t2.d + t2.ty};
+}
+
+struct CGColorSpace {
+  std::atomic<int> refs{1};
+};
+
+struct CGColor {
+  std::atomic<int> refs{1};
+  CGFloat comps[4];
+};
+
+namespace {
+
+// Device rectangle in pixels, y upward from the bottom edge of the bitmap.
+struct DevRect {
+  double x0, y0, x1, y1;
+};
+
+struct GState {
+  CGAffineTransform ctm;
+  DevRect clip;
+  CGFloat fill[4];
+  bool antialias;
+  CGAffineTransform textMatrix;
+};
+
+}  // namespace
+
+struct CGContext {
+  std::atomic<int> refs{1};
+  uint8_t* data = nullptr;
+  size_t width = 0, height = 0, bytesPerRow = 0;
+  int offA = -1, offR = 1, offG = 2, offB = 3;  // byte offsets inside a pixel
+  bool premultiplied = false;
+  GState gs;
+  std::vector<GState> stack;
+  CGPoint textPos{0, 0};
+};
+
+CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void) { return new CGColorSpace; }
+
+CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef s) {
+  if (s) s->refs.fetch_add(1);
+  return s;
+}
+
+void CGColorSpaceRelease(CGColorSpaceRef s) {
+  if (s && s->refs.fetch_sub(1) == 1) delete s;
+}
+
+CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat* c) {
+  if (!space || !c) return nullptr;
+  CGColor* col = new CGColor;
+  for (int i = 0; i < 4; ++i) col->comps[i] = std::clamp<CGFloat>(c[i], 0.0, 1.0);
+  return col;
+}
+
+CGColorRef CGColorRetain(CGColorRef c) {
+  if (c) c->refs.fetch_add(1);
+  return c;
+}
+
+void CGColorRelease(CGColorRef c) {
+  if (c && c->refs.fetch_sub(1) == 1) delete c;
+}
+
+const CGFloat* CGColorGetComponents(CGColorRef c) { return c ? c->comps : nullptr; }
+CGFloat CGColorGetAlpha(CGColorRef c) { return c ? c->comps[3] : 0; }
+
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
+                                   size_t bitsPerComponent, size_t bytesPerRow,
+                                   CGColorSpaceRef space, uint32_t info) {
+  if (!data || !space || bitsPerComponent != 8 || width == 0 || height == 0) return nullptr;
+  if (width > SIZE_MAX / 4 || bytesPerRow < width * 4) return nullptr;
+  uint32_t alpha = info & kCGBitmapAlphaInfoMask;
+  uint32_t order = info & kCGBitmapByteOrderMask;
+  if (alpha == kCGImageAlphaNone || alpha > kCGImageAlphaNoneSkipFirst) return nullptr;
+  CGContext* c = new CGContext;
+  c->data = static_cast<uint8_t*>(data);
+  c->width = width;
+  c->height = height;
+  c->bytesPerRow = bytesPerRow;
+  bool alphaFirst = alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaFirst ||
+                    alpha == kCGImageAlphaNoneSkipFirst;
+  bool hasAlpha = alpha != kCGImageAlphaNoneSkipFirst && alpha != kCGImageAlphaNoneSkipLast;
+  c->premultiplied =
+      alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaPremultipliedLast;
+  // Big-endian component order: A R G B (first) or R G B A (last) as bytes in memory.
+  int a = alphaFirst ? 0 : 3, r = alphaFirst ? 1 : 0, g = r + 1, b = r + 2;
+  if (order == kCGBitmapByteOrder32Little) {
+    a = 3 - a;
+    r = 3 - r;
+    g = 3 - g;
+    b = 3 - b;
+  }
+  c->offA = hasAlpha ? a : -1;
+  c->offR = r;
+  c->offG = g;
+  c->offB = b;
+  c->gs.ctm = CGAffineTransformIdentity;
+  c->gs.clip = DevRect{0, 0, double(width), double(height)};
+  c->gs.fill[0] = c->gs.fill[1] = c->gs.fill[2] = 0;
+  c->gs.fill[3] = 1;
+  c->gs.antialias = true;
+  c->gs.textMatrix = CGAffineTransformIdentity;
+  return c;
+}
+
+void* CGBitmapContextGetData(CGContextRef c) { return c ? c->data : nullptr; }
+size_t CGBitmapContextGetWidth(CGContextRef c) { return c ? c->width : 0; }
+size_t CGBitmapContextGetHeight(CGContextRef c) { return c ? c->height : 0; }
+size_t CGBitmapContextGetBytesPerRow(CGContextRef c) { return c ? c->bytesPerRow : 0; }
+
+CGContextRef CGContextRetain(CGContextRef c) {
+  if (c) c->refs.fetch_add(1);
+  return c;
+}
+
+void CGContextRelease(CGContextRef c) {
+  if (c && c->refs.fetch_sub(1) == 1) delete c;
+}
+
+void CGContextSaveGState(CGContextRef c) {
+  if (c) c->stack.push_back(c->gs);
+}
+
+void CGContextRestoreGState(CGContextRef c) {
+  // An unbalanced restore leaves the state alone instead of reading past the stack.
+  if (!c || c->stack.empty()) return;
+  c->gs = c->stack.back();
+  c->stack.pop_back();
+}
+
+void CGContextTranslateCTM(CGContextRef c, CGFloat tx, CGFloat ty) {
+  if (c) c->gs.ctm = CGAffineTransformConcat(CGAffineTransform{1, 0, 0, 1, tx, ty}, c->gs.ctm);
+}
+
+void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy) {
+  if (c) c->gs.ctm = CGAffineTransformConcat(CGAffineTransform{sx, 0, 0, sy, 0, 0}, c->gs.ctm);
+}
+
+CGAffineTransform CGContextGetCTM(CGContextRef c) {
+  return c ? c->gs.ctm : CGAffineTransformIdentity;
+}
+
+static DevRect toDevice(CGContextRef c, CGRect r) {
+  // Bounding box of the transformed corners; exact for translate and scale.
+  CGPoint p[4] = {{r.origin.x, r.origin.y},
+                  {r.origin.x + r.size.width, r.origin.y},
+                  {r.origin.x, r.origin.y + r.size.height},
+                  {r.origin.x + r.size.width, r.origin.y + r.size.height}};
+  DevRect d{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (CGPoint q : p) {
+    q = CGPointApplyAffineTransform(q, c->gs.ctm);
+    d.x0 = std::min(d.x0, q.x);
+    d.y0 = std::min(d.y0, q.y);
+    d.x1 = std::max(d.x1, q.x);
+    d.y1 = std::max(d.y1, q.y);
+  }
+  return d;
+}
+
+static DevRect intersect(DevRect a, DevRect b) {
+  DevRect r{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
+            std::min(a.y1, b.y1)};
+  if (r.x1 < r.x0) r.x1 = r.x0;
+  if (r.y1 < r.y0) r.y1 = r.y0;
+  return r;
+}
+
+void CGContextClipToRect(CGContextRef c, CGRect rect) {
+  if (c) c->gs.clip = intersect(c->gs.clip, toDevice(c, rect));
+}
+
+CGRect CGContextGetClipBoundingBox(CGContextRef c) {
+  if (!c) return CGRectMake(0, 0, 0, 0);
+  // Back to user space through the inverse of an axis-aligned CTM.
+  const CGAffineTransform& m = c->gs.ctm;
+  if (m.a == 0 || m.d == 0) return CGRectMake(0, 0, 0, 0);
+  double x0 = (c->gs.clip.x0 - m.tx) / m.a, x1 = (c->gs.clip.x1 - m.tx) / m.a;
+  double y0 = (c->gs.clip.y0 - m.ty) / m.d, y1 = (c->gs.clip.y1 - m.ty) / m.d;
+  return CGRectMake(std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0));
+}
+
+void CGContextSetShouldAntialias(CGContextRef c, bool aa) {
+  if (c) c->gs.antialias = aa;
+}
+
+bool QORCGContextGetShouldAntialias(CGContextRef c) { return c && c->gs.antialias; }
+
+void CGContextSetRGBFillColor(CGContextRef c, CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
+  if (!c) return;
+  c->gs.fill[0] = std::clamp<CGFloat>(r, 0, 1);
+  c->gs.fill[1] = std::clamp<CGFloat>(g, 0, 1);
+  c->gs.fill[2] = std::clamp<CGFloat>(b, 0, 1);
+  c->gs.fill[3] = std::clamp<CGFloat>(a, 0, 1);
+}
+
+void CGContextSetFillColorWithColor(CGContextRef c, CGColorRef col) {
+  if (c && col) CGContextSetRGBFillColor(c, col->comps[0], col->comps[1], col->comps[2], col->comps[3]);
+}
+
+// Source-over of the fill colour at the given coverage (0..1) into one pixel.
+static void blendPixel(CGContextRef c, uint8_t* px, double coverage) {
+  double a = c->gs.fill[3] * coverage;
+  if (a <= 0) return;
+  const int offs[3] = {c->offR, c->offG, c->offB};
+  for (int k = 0; k < 3; ++k) {
+    double s = c->gs.fill[k] * 255.0;
+    double d = px[offs[k]];
+    px[offs[k]] = uint8_t(std::lround(s * a + d * (1.0 - a)));
+  }
+  if (c->offA >= 0) {
+    double d = px[c->offA];
+    px[c->offA] = uint8_t(std::lround(255.0 * a + d * (1.0 - a)));
+  }
+}
+
+static double overlap(double a0, double a1, double b0, double b1) {
+  return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
+}
+
+void CGContextFillRect(CGContextRef c, CGRect rect) {
+  if (!c) return;
+  DevRect d = intersect(toDevice(c, rect), c->gs.clip);
+  if (d.x1 <= d.x0 || d.y1 <= d.y0) return;
+  long ix0 = std::max(0L, long(std::floor(d.x0))), iy0 = std::max(0L, long(std::floor(d.y0)));
+  long ix1 = std::min(long(c->width), long(std::ceil(d.x1)));
+  long iy1 = std::min(long(c->height), long(std::ceil(d.y1)));
+  for (long y = iy0; y < iy1; ++y) {
+    double cy = c->gs.antialias ? overlap(y, y + 1, d.y0, d.y1)
+                                : (y + 0.5 >= d.y0 && y + 0.5 < d.y1 ? 1.0 : 0.0);
+    if (cy <= 0) continue;
+    uint8_t* row = c->data + (c->height - 1 - size_t(y)) * c->bytesPerRow;
+    for (long x = ix0; x < ix1; ++x) {
+      double cx = c->gs.antialias ? overlap(x, x + 1, d.x0, d.x1)
+                                  : (x + 0.5 >= d.x0 && x + 0.5 < d.x1 ? 1.0 : 0.0);
+      if (cx > 0) blendPixel(c, row + size_t(x) * 4, cx * cy);
+    }
+  }
+}
+
+void QORCGContextPaintMask(CGContextRef c, int left, int top, const uint8_t* cov, int width,
+                           int height, int pitch) {
+  if (!c || !cov || width <= 0 || height <= 0) return;
+  const DevRect& clip = c->gs.clip;
+  for (int r = 0; r < height; ++r) {
+    long row = long(top) + r;  // on-screen row, 0 at the top
+    if (row < 0 || row >= long(c->height)) continue;
+    long y = long(c->height) - 1 - row;  // device row, 0 at the bottom
+    double cy = overlap(y, y + 1, clip.y0, clip.y1);
+    if (cy <= 0) continue;
+    uint8_t* dst = c->data + size_t(row) * c->bytesPerRow;
+    for (int k = 0; k < width; ++k) {
+      long x = long(left) + k;
+      if (x < 0 || x >= long(c->width)) continue;
+      uint8_t v = cov[size_t(r) * size_t(pitch) + size_t(k)];
+      if (!v) continue;
+      double cx = overlap(x, x + 1, clip.x0, clip.x1);
+      if (cx > 0) blendPixel(c, dst + size_t(x) * 4, (v / 255.0) * cx * cy);
+    }
+  }
+}
+
+void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t) {
+  if (c) c->gs.textMatrix = t;
+}
+
+CGAffineTransform CGContextGetTextMatrix(CGContextRef c) {
+  return c ? c->gs.textMatrix : CGAffineTransformIdentity;
+}
+
+void CGContextSetTextPosition(CGContextRef c, CGFloat x, CGFloat y) {
+  if (c) c->textPos = CGPoint{x, y};
+}
+
+CGPoint CGContextGetTextPosition(CGContextRef c) { return c ? c->textPos : CGPoint{0, 0}; }

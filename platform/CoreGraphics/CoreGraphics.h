@@ -1,0 +1,102 @@
+// CoreGraphics stand-in: the bitmap context, colours and the graphics-state calls that the
+// device-context layer and the text path use. Drawing is done in software into the caller's
+// pixel buffer; only axis-aligned transforms (translate and scale) are honoured exactly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef double CGFloat;
+
+struct CGPoint {
+  CGFloat x;
+  CGFloat y;
+};
+struct CGSize {
+  CGFloat width;
+  CGFloat height;
+};
+struct CGRect {
+  CGPoint origin;
+  CGSize size;
+};
+struct CGAffineTransform {
+  CGFloat a, b, c, d, tx, ty;
+};
+
+inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) {
+  return CGRect{{x, y}, {w, h}};
+}
+inline CGPoint CGPointMake(CGFloat x, CGFloat y) { return CGPoint{x, y}; }
+inline CGAffineTransform CGAffineTransformMake(CGFloat a, CGFloat b, CGFloat c, CGFloat d,
+                                               CGFloat tx, CGFloat ty) {
+  return CGAffineTransform{a, b, c, d, tx, ty};
+}
+extern const CGAffineTransform CGAffineTransformIdentity;
+CGPoint CGPointApplyAffineTransform(CGPoint p, CGAffineTransform t);
+// t1 then t2.
+CGAffineTransform CGAffineTransformConcat(CGAffineTransform t1, CGAffineTransform t2);
+
+typedef struct CGContext* CGContextRef;
+typedef struct CGColorSpace* CGColorSpaceRef;
+typedef struct CGColor* CGColorRef;
+
+typedef uint32_t CGBitmapInfo;
+enum CGImageAlphaInfo : uint32_t {
+  kCGImageAlphaNone = 0,
+  kCGImageAlphaPremultipliedLast = 1,
+  kCGImageAlphaPremultipliedFirst = 2,
+  kCGImageAlphaLast = 3,
+  kCGImageAlphaFirst = 4,
+  kCGImageAlphaNoneSkipLast = 5,
+  kCGImageAlphaNoneSkipFirst = 6,
+};
+enum : uint32_t {
+  kCGBitmapAlphaInfoMask = 0x1F,
+  kCGBitmapByteOrderMask = 0x7000,
+  kCGBitmapByteOrderDefault = 0,
+  kCGBitmapByteOrder32Little = 2 << 12,
+  kCGBitmapByteOrder32Big = 4 << 12,
+};
+
+// Colour spaces: only device RGB exists.
+CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void);
+CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef space);
+void CGColorSpaceRelease(CGColorSpaceRef space);
+
+// components: red, green, blue, alpha.
+CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat* components);
+CGColorRef CGColorRetain(CGColorRef color);
+void CGColorRelease(CGColorRef color);
+const CGFloat* CGColorGetComponents(CGColorRef color);
+CGFloat CGColorGetAlpha(CGColorRef color);
+
+// A bitmap context over caller memory: 8 bits per component, 4 bytes per pixel, device RGB.
+// Answers NULL for anything else, for a NULL buffer, or for rows too short for the width.
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
+                                   size_t bitsPerComponent, size_t bytesPerRow,
+                                   CGColorSpaceRef space, uint32_t bitmapInfo);
+void* CGBitmapContextGetData(CGContextRef c);
+size_t CGBitmapContextGetWidth(CGContextRef c);
+size_t CGBitmapContextGetHeight(CGContextRef c);
+size_t CGBitmapContextGetBytesPerRow(CGContextRef c);
+CGContextRef CGContextRetain(CGContextRef c);
+void CGContextRelease(CGContextRef c);
+
+void CGContextSaveGState(CGContextRef c);
+void CGContextRestoreGState(CGContextRef c);
+void CGContextTranslateCTM(CGContextRef c, CGFloat tx, CGFloat ty);
+void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy);
+CGAffineTransform CGContextGetCTM(CGContextRef c);
+void CGContextClipToRect(CGContextRef c, CGRect rect);
+CGRect CGContextGetClipBoundingBox(CGContextRef c);
+void CGContextSetShouldAntialias(CGContextRef c, bool shouldAntialias);
+
+void CGContextSetRGBFillColor(CGContextRef c, CGFloat r, CGFloat g, CGFloat b, CGFloat a);
+void CGContextSetFillColorWithColor(CGContextRef c, CGColorRef color);
+void CGContextFillRect(CGContextRef c, CGRect rect);
+
+void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t);
+CGAffineTransform CGContextGetTextMatrix(CGContextRef c);
+void CGContextSetTextPosition(CGContextRef c, CGFloat x, CGFloat y);
+CGPoint CGContextGetTextPosition(CGContextRef c);
