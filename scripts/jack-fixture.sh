@@ -11,17 +11,22 @@ start)
   fi
   export JACK_NO_AUDIO_RESERVATION=1
   log="${pidfile%.pid}.log"
-  jackd --no-realtime --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
-  echo $! >"$pidfile"
-  i=0
-  while [ $i -lt 100 ]; do
-    if JACK_DEFAULT_SERVER="$name" jack_lsp >/dev/null 2>&1; then
-      echo "jack server $name up (pid $(cat "$pidfile"))"; exit 0
-    fi
-    if ! kill -0 "$(cat "$pidfile")" 2>/dev/null; then
-      echo "jackd exited:"; cat "$log"; exit 1
-    fi
-    sleep 0.1; i=$((i + 1))
+  # A server of the same name that died moments ago can leave its shared memory behind for a
+  # short while: try a few times.
+  for attempt in 1 2 3; do
+    jackd --no-realtime --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
+    echo $! >"$pidfile"
+    i=0
+    while [ $i -lt 100 ]; do
+      if JACK_DEFAULT_SERVER="$name" jack_lsp >/dev/null 2>&1; then
+        echo "jack server $name up (pid $(cat "$pidfile"), attempt $attempt)"; exit 0
+      fi
+      kill -0 "$(cat "$pidfile")" 2>/dev/null || break
+      sleep 0.1; i=$((i + 1))
+    done
+    echo "jackd attempt $attempt failed:"; cat "$log"
+    kill "$(cat "$pidfile")" 2>/dev/null
+    sleep 1
   done
   echo "jack server $name did not answer"; cat "$log"; exit 1 ;;
 stop)
