@@ -1,0 +1,32 @@
+// Commands that script the synthesizer, from a file or from standard input, one per line:
+//   cc CH NUM VAL          control change (channel 0..15)
+//   nrpn CH MSB LSB VAL    CC 99, CC 98, CC 6 on the channel
+//   pc CH PROG             program change
+//   raw HEX...             any bytes as one message, sent as they are
+//   wait MS                pause the script
+//   dump DIR               write memory as .syx files
+//   stats                  print the counters
+//   option NAME [VALUE]    change a setting, as on the command line without "--"
+//   quit                   end the session
+// Blank lines and lines starting with '#' do nothing.
+#pragma once
+
+#include "protocol.h"
+
+#include <string>
+#include <vector>
+
+namespace synthsim {
+
+struct Command {
+    enum Kind { Nothing, Send, Wait, Dump, Stats, Option, Quit };
+    Kind kind = Nothing;
+    std::vector<Bytes> messages; // Send
+    int waitMs = 0;              // Wait
+    std::string arg;             // Dump folder, Option name
+    std::string value;           // Option value
+};
+
+bool parseCommand(const std::string& line, Command& out, std::string& error);
+
+} // namespace synthsim

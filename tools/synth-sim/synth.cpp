@@ -1,0 +1,383 @@
+#include "synth.h"
+
+#include "syxfile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace synthsim {
+
+namespace {
+
+std::string bankName(int bank) { return std::string(1, char('A' + bank)); }
+
+int requestKey(uint8_t type, uint8_t b8 = 0, uint8_t b9 = 0) { return (type << 16) | (b8 << 8) | b9; }
+
+} // namespace
+
+Synth::Synth(const Options& options) : opt_(options) {}
+
+Bytes Synth::foreignSysEx()
+{
+    // The non-commercial manufacturer id: never part of the family.
+    return Bytes{0xF0, 0x7D, 0x51, 0x53, 0x01, 0x02, 0x03, 0xF7};
+}
+
+Counters Synth::counters() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return count_;
+}
+
+SynthMemory Synth::memory() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return mem_;
+}
+
+Options Synth::options() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return opt_;
+}
+
+void Synth::setOptions(const Options& o)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    opt_ = o;
+}
+
+int Synth::selectedPart() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return selectedPart_;
+}
+
+SelectedKind Synth::selectedKind() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return selectedKind_;
+}
+
+int Synth::performanceBank() const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return performanceBank_;
+}
+
+int Synth::load(const std::vector<Bytes>& messages, std::vector<std::string>& notes)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    int taken = 0;
+    for (const Bytes& m : messages) {
+        const std::string where = storeMessage(mem_, m);
+        if (where.empty()) {
+            notes.push_back("skipped " + std::to_string(m.size()) + "-byte message");
+        } else {
+            ++taken;
+        }
+    }
+    return taken;
+}
+
+bool Synth::dumpMemory(const std::string& folder, std::string& error) const
+{
+    SynthMemory copy;
+    uint8_t model, dev;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        copy = mem_;
+        model = opt_.model;
+        dev = device();
+    }
+    ::mkdir(folder.c_str(), 0777);
+    for (const MemoryFile& f : memoryAsFiles(copy, model, dev))
+        if (!writeSyxFile(folder + "/" + f.name, f.messages, error)) return false;
+    return true;
+}
+
+Handled Synth::receive(const Bytes& m, double time)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    Handled h;
+    if (m.empty()) {
+        ++count_.ignored;
+        h.note = "ignored: empty message";
+        return h;
+    }
+    switch (m[0]) {
+    case 0xF8:
+        ++count_.clockTicks;
+        ++count_.ticksSinceStart;
+        if (count_.firstTickTime < 0) count_.firstTickTime = time;
+        count_.lastTickTime = time;
+        h.note = "clock";
+        return h;
+    case 0xFA:
+        ++count_.starts;
+        count_.ticksSinceStart = 0;
+        count_.lastStartTime = time;
+        h.note = "start";
+        return h;
+    case 0xFB:
+        ++count_.continues;
+        h.note = "continue";
+        return h;
+    case 0xFC:
+        ++count_.stops;
+        count_.lastStopTime = time;
+        h.note = "stop";
+        return h;
+    case 0xF0:
+        ++count_.sysExIn;
+        return receiveSysEx(m);
+    default:
+        break;
+    }
+    if (m[0] >= 0x80 && m[0] < 0xF0) return receiveChannel(m);
+    h.note = m[0] < 0x80 ? "ignored: no status byte" : "system message";
+    if (m[0] < 0x80) ++count_.ignored;
+    return h;
+}
+
+int Synth::partBank(int part) const
+{
+    const int code = mem_.partBlock(part)[kPartBlockBank];
+    const int bank = code - kPartBankSelectBase;
+    return bank >= 0 && bank < kProgramBanks ? bank : 0;
+}
+
+std::vector<Bytes> Synth::performanceEditReply() const
+{
+    std::vector<Bytes> out;
+    out.push_back(buildPerformanceDump(opt_.model, device(), mem_.performanceEdit.data()));
+    if (opt_.model == kModelSecond)
+        out.push_back(buildFollowUp(opt_.model, device(), mem_.followUpEdit.data()));
+    return out;
+}
+
+std::vector<Bytes> Synth::editBufferReply() const
+{
+    const Bytes program = buildProgramDump(opt_.model, device(), uint8_t(selectedPart_),
+                                           mem_.partEdit[size_t(selectedPart_)].data());
+    switch (opt_.editReply) {
+    case EditReply::Program:
+        return {program};
+    case EditReply::Performance:
+        return performanceEditReply();
+    case EditReply::Both: {
+        std::vector<Bytes> out = performanceEditReply();
+        out.push_back(program);
+        return out;
+    }
+    case EditReply::Follow:
+    default:
+        if (selectedKind_ == SelectedKind::Performance) return performanceEditReply();
+        return {program};
+    }
+}
+
+void Synth::answer(Handled& h, int key, std::vector<Bytes> messages, const char* what)
+{
+    h.note = what;
+    if (opt_.silent) {
+        ++count_.requestsUnanswered;
+        h.note += ": not answered (silent)";
+        return;
+    }
+    const int arrival = ++tries_[key];
+    if (arrival < opt_.answerOnTry) {
+        ++count_.requestsUnanswered;
+        h.note += ": not answered (try " + std::to_string(arrival) + " of " +
+                  std::to_string(opt_.answerOnTry) + ")";
+        return;
+    }
+    ++count_.requestsAnswered;
+    h.note += ": answered";
+    if (opt_.foreignSysEx) h.replies.push_back({foreignSysEx(), opt_.replyDelayMs, "foreign sysex"});
+    for (Bytes& b : messages) {
+        std::string note;
+        if (opt_.truncateBy > 0) {
+            const size_t cut = std::min(size_t(opt_.truncateBy), b.size() - 2);
+            b.erase(b.end() - 1 - long(cut), b.end() - 1);
+            note = "truncated by " + std::to_string(cut);
+        }
+        if (opt_.overlongBy > 0) {
+            b.insert(b.end() - 1, size_t(opt_.overlongBy), uint8_t(0x00));
+            note = "overlong by " + std::to_string(opt_.overlongBy);
+        }
+        h.replies.push_back({std::move(b), opt_.replyDelayMs, note});
+    }
+    if (opt_.replyDelayMs > 0) h.note += " after " + std::to_string(opt_.replyDelayMs) + " ms";
+}
+
+Handled Synth::receiveSysEx(const Bytes& m)
+{
+    Handled h;
+    auto ignore = [&](const std::string& why) {
+        ++count_.ignored;
+        h.note = "ignored: " + why;
+        return h;
+    };
+    if (m.back() != kSysExEnd) return ignore("no F7 at the end");
+    if (m.size() < 4 || m[1] != kMaker0 || m[2] != kMaker1 || m[3] != kMaker2)
+        return ignore("foreign sysex");
+    if (!hasFamilyHeader(m)) return ignore("too short for the family header");
+    if (!dataBytesAre7Bit(m)) return ignore("data byte above 7F");
+    const uint8_t model = m[5];
+    if (model != kModelFirst && model != kModelSecond) return ignore("other model");
+    if (opt_.strictModel && model != opt_.model) return ignore("other model");
+    if (m[6] != device()) return ignore("addressed to device " + std::to_string(m[6]));
+
+    const uint8_t type = m[7];
+    const size_t n = m.size();
+    if (type == kTypeEnquiry) {
+        if (n != kLenShortRequest) return ignore("enquiry of " + std::to_string(n) + " bytes");
+        Bytes g1 = buildGlobal1(opt_.model, device(), mem_.global1.data());
+        Bytes g2 = buildGlobal2(opt_.model, device(), mem_.global2.data());
+        std::vector<Bytes> out;
+        if (opt_.globalsReversed) out = {g2, g1};
+        else out = {g1, g2};
+        answer(h, requestKey(type), std::move(out),
+               opt_.globalsReversed ? "device-id enquiry (globals reversed)" : "device-id enquiry");
+        return h;
+    }
+    if (type == kTypeEditRequest) {
+        if (n != kLenShortRequest) return ignore("edit-buffer request of " + std::to_string(n) + " bytes");
+        answer(h, requestKey(type), editBufferReply(), "edit-buffer request");
+        return h;
+    }
+    if (type == kTypeStoredRequest) {
+        if (n != kLenStoredRequest) return ignore("stored request of " + std::to_string(n) + " bytes");
+        const uint8_t code = m[8], slot = m[9];
+        if (slot >= kSlots) return ignore("stored request for slot " + std::to_string(slot));
+        const int progBank = int(code) - kProgramBankBase;
+        const int perfBank = int(code) - kPerformanceBankBase;
+        std::vector<Bytes> out;
+        std::string what;
+        if (progBank >= 0 && progBank < kProgramBanks) {
+            const uint8_t* body = mem_.programs[size_t(progBank)][slot].data();
+            if (opt_.storedProgramReply == StoredForm::Stored)
+                out.push_back(buildStoredProgram(opt_.model, device(), code, slot, body));
+            else
+                out.push_back(buildProgramDump(opt_.model, device(), 0, body));
+            what = "stored program request, bank " + bankName(progBank) + " slot " + std::to_string(slot);
+        } else if (perfBank >= 0 && perfBank < kPerformanceBanks) {
+            const uint8_t* body = mem_.performances[size_t(perfBank)][slot].data();
+            const uint8_t* follow = mem_.followUps[size_t(perfBank)][slot].data();
+            const bool second = opt_.model == kModelSecond;
+            if (opt_.storedPerformanceReply == StoredForm::Stored) {
+                out.push_back(buildStoredPerformance(opt_.model, device(), code, slot, body));
+                if (second) out.push_back(buildStoredFollowUp(opt_.model, device(), code, slot, follow));
+            } else {
+                out.push_back(buildPerformanceDump(opt_.model, device(), body));
+                if (second) out.push_back(buildFollowUp(opt_.model, device(), follow));
+            }
+            what = "stored performance request, bank " + bankName(perfBank) + " slot " + std::to_string(slot);
+        } else {
+            return ignore("stored request for bank code " + std::to_string(code));
+        }
+        answer(h, requestKey(type, code, slot), std::move(out), what.c_str());
+        return h;
+    }
+
+    const std::string where = storeMessage(mem_, m);
+    if (where.empty())
+        return ignore("type " + toHex(Bytes{type}) + " of " + std::to_string(n) + " bytes");
+    ++count_.stores;
+    h.note = "stored into " + where;
+    return h;
+}
+
+Handled Synth::receiveChannel(const Bytes& m)
+{
+    Handled h;
+    const int kind = m[0] >> 4;
+    const int ch = m[0] & 15;
+    const bool global = ch == opt_.deviceId;
+    if (kind == 0xB) {
+        if (m.size() != 3 || (m[1] | m[2]) & 0x80) {
+            ++count_.ignored;
+            h.note = "ignored: malformed control change";
+            return h;
+        }
+        const int num = m[1], val = m[2];
+        h.note = "cc " + std::to_string(num) + " = " + std::to_string(val);
+        if (num == 99) {
+            nrpnMsb_ = val;
+        } else if (num == 98) {
+            nrpnLsb_ = val;
+        } else if (num == 6) {
+            if (nrpnMsb_ >= 0 && nrpnLsb_ >= 0) {
+                h.note = "nrpn " + std::to_string(nrpnMsb_) + "/" + std::to_string(nrpnLsb_) +
+                         " = " + std::to_string(val);
+                // Part selection by the quick-tab number on the global channel.
+                if (global && nrpnLsb_ == 113 && val >= 76 && val <= 83) {
+                    selectedPart_ = val - 76;
+                    h.note += ": part " + std::to_string(selectedPart_ + 1) + " selected";
+                }
+            }
+        } else if (num == 32) {
+            if (global && val >= kPerformanceBankSelectBase &&
+                val < kPerformanceBankSelectBase + kPerformanceBanks) {
+                performanceBank_ = val - kPerformanceBankSelectBase;
+                h.note += ": performance bank " + bankName(performanceBank_);
+            } else {
+                std::string parts;
+                const int bank = val - kPartBankSelectBase;
+                if (!global && bank >= 0 && bank < kProgramBanks) {
+                    for (int k = 0; k < kParts; ++k) {
+                        uint8_t* block = mem_.partBlock(k);
+                        if (block[kPartBlockChannel] == ch) {
+                            block[kPartBlockBank] = uint8_t(val);
+                            parts += " " + std::to_string(k + 1);
+                        }
+                    }
+                }
+                h.note += parts.empty() ? ": no bank selected" : ": bank " + bankName(bank) + " for part" + parts;
+            }
+        }
+        return h;
+    }
+    if (kind == 0xC) {
+        if (m.size() != 2 || m[1] & 0x80) {
+            ++count_.ignored;
+            h.note = "ignored: malformed program change";
+            return h;
+        }
+        ++count_.programChanges;
+        const int prog = m[1];
+        if (global) {
+            mem_.performanceEdit = mem_.performances[size_t(performanceBank_)][size_t(prog)];
+            mem_.followUpEdit = mem_.followUps[size_t(performanceBank_)][size_t(prog)];
+            selectedKind_ = SelectedKind::Performance;
+            h.note = "program change: performance bank " + bankName(performanceBank_) + " slot " +
+                     std::to_string(prog);
+            return h;
+        }
+        std::string parts;
+        int first = -1;
+        for (int k = 0; k < kParts; ++k) {
+            uint8_t* block = mem_.partBlock(k);
+            if (block[kPartBlockChannel] != ch) continue;
+            const int bank = partBank(k);
+            mem_.partEdit[size_t(k)] = mem_.programs[size_t(bank)][size_t(prog)];
+            block[kPartBlockProgram] = uint8_t(prog);
+            parts += " " + std::to_string(k + 1) + " (bank " + bankName(bank) + ")";
+            if (first < 0) first = k;
+        }
+        if (first < 0) {
+            h.note = "program change " + std::to_string(prog) + ": no part on channel " + std::to_string(ch);
+            return h;
+        }
+        selectedPart_ = first;
+        selectedKind_ = SelectedKind::Program;
+        h.note = "program change " + std::to_string(prog) + ": part" + parts;
+        return h;
+    }
+    h.note = "channel message";
+    return h;
+}
+
+} // namespace synthsim

@@ -1,0 +1,87 @@
+// The simulated synthesizer: takes one MIDI message at a time, keeps its memory and
+// counters, and says what it answers. No I/O here, so tests drive it in-process.
+#pragma once
+
+#include "memory.h"
+#include "options.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace synthsim {
+
+struct Outgoing {
+    Bytes bytes;
+    int delayMs = 0; // from the arrival of the message answered
+    std::string note;
+};
+
+struct Handled {
+    std::string note; // what the message was and what became of it
+    std::vector<Outgoing> replies;
+};
+
+struct Counters {
+    long clockTicks = 0;
+    long ticksSinceStart = 0;
+    long starts = 0;
+    long stops = 0;
+    long continues = 0;
+    double firstTickTime = -1, lastTickTime = -1, lastStartTime = -1, lastStopTime = -1;
+    long sysExIn = 0;
+    long ignored = 0;
+    long requestsAnswered = 0;
+    long requestsUnanswered = 0;
+    long stores = 0;
+    long programChanges = 0;
+};
+
+enum class SelectedKind { Program, Performance };
+
+class Synth {
+public:
+    explicit Synth(const Options& options);
+
+    // One complete message from the MIDI input, with its arrival time in seconds.
+    Handled receive(const Bytes& msg, double time);
+
+    // Seeds memory from messages of a file; returns how many were taken.
+    int load(const std::vector<Bytes>& messages, std::vector<std::string>& notes);
+
+    Counters counters() const;
+    SynthMemory memory() const;
+    Options options() const;
+    void setOptions(const Options& o);
+    int selectedPart() const;
+    SelectedKind selectedKind() const;
+    int performanceBank() const;
+
+    // Writes memoryAsFiles() into a folder.
+    bool dumpMemory(const std::string& folder, std::string& error) const;
+
+    // The foreign message sent before answers when asked to misbehave that way.
+    static Bytes foreignSysEx();
+
+private:
+    Handled receiveSysEx(const Bytes& m);
+    Handled receiveChannel(const Bytes& m);
+    void answer(Handled& h, int requestKey, std::vector<Bytes> messages, const char* what);
+    std::vector<Bytes> editBufferReply() const;
+    std::vector<Bytes> performanceEditReply() const;
+    uint8_t device() const { return uint8_t(opt_.deviceId); }
+    int partBank(int part) const;
+
+    mutable std::mutex lock_;
+    Options opt_;
+    SynthMemory mem_;
+    Counters count_;
+    std::map<int, int> tries_; // arrivals per request (type, bank code, slot)
+    int selectedPart_ = 0;
+    SelectedKind selectedKind_ = SelectedKind::Program;
+    int performanceBank_ = 0;
+    int nrpnMsb_ = -1, nrpnLsb_ = -1;
+};
+
+} // namespace synthsim
