@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <sys/stat.h>
 
 void DebuggerOutput::printDebugInfo(std::string path, std::string text)
 {
@@ -20,4 +21,23 @@ void DebuggerOutput::printDebugInfo(std::string path, std::string text)
     out << stamp << "\t " << c << "\n";
     std::printf("Build LOG: \t %s\n", c);
     out.close();
+}
+
+bool DebuggerOutput::openDebugFile(std::string path)
+{
+    // A folder of that name opens for reading on Linux but is no log file.
+    struct stat st;
+    bool isFolder = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::ifstream in;
+    if (!isFolder) in.open(path);
+    if (!in.is_open()) {
+        std::printf("Unable to open file");
+        return false;
+    }
+    // A file that can be read but not written still turns logging on; the appends then fail
+    // quietly, as every append does.
+    std::ofstream truncate(path, std::ios::out | std::ios::trunc);
+    truncate.close();
+    in.close();
+    return true;
 }

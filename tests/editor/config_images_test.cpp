@@ -1,0 +1,293 @@
+// The editor bitmap table: loading the 101 bitmaps at the editor scale, lookups by image name,
+// failures, and releasing them when an instance closes.
+#include "Project_Source/src/ImageTable.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "config_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace configtest;
+
+namespace {
+
+// Each frame of a test image measures 6 by 4 pixels.
+constexpr int kFrameW = 6;
+constexpr int kFrameH = 4;
+
+int fileWidth(const ImageTableRow& row) { return row.framesHorizontal ? kFrameW * row.frames : kFrameW; }
+int fileHeight(const ImageTableRow& row) { return row.framesHorizontal ? kFrameH : kFrameH * row.frames; }
+
+std::string baseName(const char* file)
+{
+    std::string f = file;
+    return f.substr(f.find_last_of('/') + 1);
+}
+
+class ImageFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = makeTempDir();
+        ::mkdir((folder + "/img").c_str(), 0755);
+        for (size_t i = 0; i < kImageTableSize; ++i)
+            ASSERT_TRUE(writePng(folder + "/img/" + baseName(kImageTable[i].file), fileWidth(kImageTable[i]),
+                                 fileHeight(kImageTable[i])));
+        bundle = std::make_unique<BundleFolder>(folder);
+        logPath = folder + "/log.txt";
+        writeBytes(logPath, "");
+    }
+
+    std::vector<std::string> logTexts()
+    {
+        std::vector<std::string> texts;
+        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
+        return texts;
+    }
+
+    void load(UIConfigManager& manager, double scale)
+    {
+        manager.setLogging(true, logPath);
+        manager.graphics = &cache;
+        manager.scale = scale;
+        testing::internal::CaptureStdout();
+        manager.initImages(&cache);
+        testing::internal::GetCapturedStdout();
+    }
+
+    void clear(UIConfigManager& manager)
+    {
+        testing::internal::CaptureStdout();
+        manager.ClearImageCache();
+        testing::internal::GetCapturedStdout();
+    }
+
+    std::string folder;
+    std::string logPath;
+    std::unique_ptr<BundleFolder> bundle;
+    TestBitmapCache cache;
+};
+
+class ImagesAtScale : public ImageFixture, public ::testing::WithParamInterface<double> {};
+
+TEST_P(ImagesAtScale, every_image_name_gives_the_frames_orientation_and_scaled_size_of_its_row)
+{
+    const double scale = GetParam();
+    UIConfigManager manager;
+    load(manager, scale);
+    ASSERT_EQ(manager.images.size(), kImageTableSize);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        ConfigBitmap b = manager.getImageByName(&cache, row.name);
+        ASSERT_NE(b.bitmap, nullptr) << row.name;
+        EXPECT_EQ(b.frames, row.frames) << row.name;
+        EXPECT_EQ(b.framesHorizontal, row.framesHorizontal) << row.name;
+        EXPECT_EQ(b.width, static_cast<int>(fileWidth(row) * scale)) << row.name;
+        EXPECT_EQ(b.height, static_cast<int>(fileHeight(row) * scale)) << row.name;
+    }
+    clear(manager);
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorScales, ImagesAtScale, ::testing::Values(0.85, 1.0, 1.15));
+
+TEST_F(ImageFixture, the_named_rows_have_the_frames_and_orientation_the_editor_draws_with)
+{
+    UIConfigManager manager;
+    load(manager, 1.0);
+    struct Expect {
+        const char* name;
+        int frames;
+        bool horizontal;
+    };
+    const Expect expected[] = {
+        {"MAIN_BG_ID", 1, true},
+        {"BUTTON_TAB_SIDEBAR_ID", 2, true},
+        {"BUTTON_TAB_TOPBAR_ID", 2, false},
+        {"IKNOBROTATERCONTROL_ID3", 128, false},
+        {"IKNOBROTATERCONTROL_ID5", 5, false},
+        {"SLIDER_VAAKA", 1, false},
+    };
+    for (const auto& e : expected) {
+        ConfigBitmap b = manager.getImageByName(&cache, e.name);
+        EXPECT_EQ(b.frames, e.frames) << e.name;
+        EXPECT_EQ(b.framesHorizontal, e.horizontal) << e.name;
+    }
+    EXPECT_EQ(manager.images.at("MAIN_BG_ID").id, 500);
+    EXPECT_EQ(manager.images.at("IKNOBROTATERCONTROL_ID3").id, 169);
+    clear(manager);
+}
+
+TEST_F(ImageFixture, the_table_has_101_rows_with_distinct_ids_names_and_files)
+{
+    EXPECT_EQ(kImageTableSize, 101u);
+    std::set<int> ids;
+    std::set<std::string> names, files;
+    int oneFrame = 0, twoVertical = 0;
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        EXPECT_GE(row.id, 102);
+        EXPECT_LE(row.id, 999);
+        ids.insert(row.id);
+        names.insert(row.name);
+        files.insert(row.file);
+        EXPECT_EQ(std::string(row.file).rfind("resources/img/", 0), 0u) << row.file;
+        if (row.frames == 1 && row.framesHorizontal) ++oneFrame;
+        if (row.frames == 2 && !row.framesHorizontal) ++twoVertical;
+    }
+    EXPECT_EQ(ids.size(), 101u);
+    EXPECT_EQ(names.size(), 101u);
+    EXPECT_EQ(files.size(), 101u);
+    EXPECT_EQ(oneFrame, 61);
+    EXPECT_EQ(twoVertical, 30);
+}
+
+TEST_F(ImageFixture, each_bitmap_is_decoded_once_and_shared_by_every_lookup)
+{
+    UIConfigManager manager;
+    load(manager, 1.0);
+    EXPECT_EQ(cache.decodes, 101);
+    ConfigBitmap a = manager.getImageByName(&cache, "MAIN_BG_ID");
+    ConfigBitmap b = manager.getImageByName(&cache, "MAIN_BG_ID");
+    EXPECT_EQ(a.bitmap, b.bitmap);
+    EXPECT_EQ(cache.decodes, 101);
+    clear(manager);
+}
+
+TEST_F(ImageFixture, an_unknown_name_gives_the_empty_bitmap_and_one_missing_line)
+{
+    UIConfigManager manager;
+    load(manager, 1.0);
+    size_t before = logTexts().size();
+    testing::internal::CaptureStdout();
+    ConfigBitmap b = manager.getImageByName(&cache, "NO_SUCH_IMAGE");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(b.bitmap, nullptr);
+    EXPECT_EQ(b.width, 0);
+    EXPECT_EQ(b.height, 0);
+    EXPECT_EQ(b.frames, 1);
+    EXPECT_FALSE(b.framesHorizontal);
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), before + 1);
+    EXPECT_EQ(texts.back(), "CONFIG READER: Image NO_SUCH_IMAGE MISSING!");
+    clear(manager);
+}
+
+TEST_F(ImageFixture, a_missing_or_undecodable_file_gives_an_empty_bitmap_and_a_log_line)
+{
+    std::remove((folder + "/img/main-bg.png").c_str());
+    writeBytes(folder + "/img/btn-search.png", "\x89PNG\r\n\x1a\n this is no image");
+    UIConfigManager manager;
+    load(manager, 1.0);
+    EXPECT_EQ(cache.decodes, 99);
+    for (const char* name : {"MAIN_BG_ID", "BUTTON_BANK_SEARCH_ID"}) {
+        ConfigBitmap b = manager.getImageByName(&cache, name);
+        EXPECT_EQ(b.bitmap, nullptr) << name;
+        EXPECT_EQ(b.width, 0) << name;
+        EXPECT_EQ(b.height, 0) << name;
+    }
+    auto texts = logTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "CONFIG READER: Image MAIN_BG_ID could not be loaded from resources/img/main-bg.png!"),
+              texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "CONFIG READER: Image BUTTON_BANK_SEARCH_ID could not be loaded from resources/img/btn-search.png!"),
+              texts.end());
+    // The rest of the table loaded normally.
+    EXPECT_NE(manager.getImageByName(&cache, "MAIN_BG_FRAME_ID").bitmap, nullptr);
+    clear(manager);
+    EXPECT_TRUE(cache.cache.empty());
+}
+
+TEST_F(ImageFixture, after_clearing_no_image_id_stays_cached)
+{
+    UIConfigManager manager;
+    load(manager, 1.15);
+    EXPECT_EQ(cache.cache.size(), 101u);
+    clear(manager);
+    EXPECT_TRUE(cache.cache.empty());
+    EXPECT_EQ(cache.releases, 101);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        EXPECT_EQ(UIConfigManager::imageUsers(kImageTable[i].id), 0);
+        EXPECT_EQ(manager.getImageByName(&cache, kImageTable[i].name).bitmap, nullptr);
+    }
+    // The table keeps its rows; only the bitmaps are gone.
+    EXPECT_EQ(manager.images.size(), 101u);
+    EXPECT_FALSE(manager.releaseMode);
+}
+
+TEST_F(ImageFixture, clearing_writes_the_two_table_lines_again)
+{
+    UIConfigManager manager;
+    load(manager, 1.0);
+    clear(manager);
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "CONFIG READER: Started to read image resources...");
+    EXPECT_EQ(texts[1], "CONFIG READER: Completed!");
+    EXPECT_EQ(texts[2], "CONFIG READER: Started to read image resources...");
+    EXPECT_EQ(texts[3], "CONFIG READER: Completed!");
+}
+
+TEST_F(ImageFixture, closing_one_instance_keeps_the_bitmaps_another_open_instance_draws)
+{
+    UIConfigManager first, second;
+    load(first, 1.0);
+    load(second, 1.0);
+    EXPECT_EQ(cache.decodes, 101);
+    EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 2);
+
+    clear(first);
+    EXPECT_EQ(cache.cache.size(), 101u);
+    EXPECT_EQ(cache.releases, 0);
+    ConfigBitmap stillThere = second.getImageByName(&cache, "MAIN_BG_ID");
+    EXPECT_NE(stillThere.bitmap, nullptr);
+    EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
+
+    clear(second);
+    EXPECT_TRUE(cache.cache.empty());
+    EXPECT_EQ(cache.releases, 101);
+}
+
+TEST_F(ImageFixture, clearing_twice_releases_nothing_more)
+{
+    UIConfigManager first, second;
+    load(first, 1.0);
+    load(second, 1.0);
+    clear(first);
+    clear(first);
+    EXPECT_EQ(cache.cache.size(), 101u);
+    EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
+    clear(second);
+    EXPECT_TRUE(cache.cache.empty());
+}
+
+TEST_F(ImageFixture, a_manager_deleted_without_clearing_stops_counting_as_a_user)
+{
+    {
+        UIConfigManager gone;
+        load(gone, 1.0);
+        EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
+    }
+    EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 0);
+    UIConfigManager manager;
+    load(manager, 1.0);
+    clear(manager);
+    EXPECT_TRUE(cache.cache.empty());
+}
+
+TEST_F(ImageFixture, with_logging_off_the_table_writes_nothing)
+{
+    std::remove(logPath.c_str());
+    UIConfigManager manager;
+    manager.setLogging(false, logPath);
+    manager.scale = 1.0;
+    manager.graphics = &cache;
+    manager.initImages(&cache);
+    manager.getImageByName(&cache, "NO_SUCH_IMAGE");
+    manager.ClearImageCache();
+    struct stat st;
+    EXPECT_NE(::stat(logPath.c_str(), &st), 0);
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+// The diagnostic log: line format, the start-up switch, and the data-folder paths.
+#include "Project_Source/src/DataFolder.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "Project_Source/src/debugger.h"
+#include "config_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace configtest;
+
+namespace {
+
+const std::regex kStampedLine(R"(^\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t (.*)$)");
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+TEST(LogLine, a_line_is_the_local_time_a_tab_a_blank_and_the_text)
+{
+    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "CONFIG READER: Completed!");
+    std::string echo = testing::internal::GetCapturedStdout();
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 1u);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[0], m, kStampedLine)) << lines[0];
+    EXPECT_EQ(m[1].str(), "CONFIG READER: Completed!");
+    EXPECT_EQ(echo, "Build LOG: \t CONFIG READER: Completed!\n");
+}
+
+TEST(LogLine, lines_are_appended_in_call_order)
+{
+    std::string path = makeTempDir() + "/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "first");
+    DebuggerOutput::printDebugInfo(path, "second");
+    testing::internal::GetCapturedStdout();
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(logText(lines[0]), "first");
+    EXPECT_EQ(logText(lines[1]), "second");
+}
+
+TEST(LogLine, an_empty_text_gives_the_stamp_a_tab_and_a_blank)
+{
+    std::string path = makeTempDir() + "/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Build LOG: \t \n");
+    std::string bytes = readBytes(path);
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 3), "\t \n");
+}
+
+TEST(LogLine, a_line_feed_in_the_text_breaks_the_line_unescaped)
+{
+    std::string path = makeTempDir() + "/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "one\ntwo");
+    testing::internal::GetCapturedStdout();
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(logText(lines[0]), "one");
+    EXPECT_EQ(lines[1], "two");
+}
+
+TEST(LogLine, the_text_ends_at_its_first_zero_character)
+{
+    std::string path = makeTempDir() + "/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, std::string("abc\0def", 7));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Build LOG: \t abc\n");
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(logText(lines[0]), "abc");
+}
+
+TEST(LogLine, a_log_file_deleted_while_running_is_created_again)
+{
+    std::string path = makeTempDir() + "/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "before");
+    std::remove(path.c_str());
+    DebuggerOutput::printDebugInfo(path, "after");
+    testing::internal::GetCapturedStdout();
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(logText(lines[0]), "after");
+}
+
+TEST(LogLine, a_path_that_cannot_be_opened_writes_and_echoes_nothing)
+{
+    std::string path = makeTempDir() + "/no-such-folder/log.txt";
+    testing::internal::CaptureStdout();
+    DebuggerOutput::printDebugInfo(path, "lost");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(exists(path));
+}
+
+TEST(LogSwitch, a_log_file_left_from_an_earlier_run_turns_logging_on_and_is_emptied)
+{
+    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
+    writeBytes(path, "old line\n");
+    EXPECT_TRUE(DebuggerOutput::openDebugFile(path));
+    EXPECT_TRUE(exists(path));
+    EXPECT_EQ(readBytes(path), "");
+}
+
+TEST(LogSwitch, without_a_log_file_logging_stays_off_and_no_file_is_made)
+{
+    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
+    EXPECT_FALSE(exists(path));
+}
+
+TEST(LogSwitch, a_folder_of_the_log_file_name_does_not_turn_logging_on)
+{
+    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
+    ::mkdir(path.c_str(), 0755);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(LogSwitch, the_manager_writes_lines_only_when_the_log_file_existed_at_start_up)
+{
+    std::string folder = makeTempDir();
+    std::string path = folder + "/QOR Editor LOG.txt";
+
+    testing::internal::CaptureStdout();
+    UIConfigManager off;
+    off.setLogging(DebuggerOutput::openDebugFile(path), path);
+    off.initParams();
+    off.getParamByName("kNoSuchParameter");
+    EXPECT_FALSE(exists(path));
+
+    writeBytes(path, "left over\n");
+    UIConfigManager on;
+    on.setLogging(DebuggerOutput::openDebugFile(path), path);
+    on.initParams();
+    testing::internal::GetCapturedStdout();
+    auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, kStampedLine)) << l;
+    EXPECT_EQ(logText(lines[0]), "CONFIG READER: Started to initialize parameters...");
+    EXPECT_EQ(logText(lines[1]), "CONFIG READER: Completed!");
+}
+
+class DataFolderPaths : public ::testing::Test {
+protected:
+    void TearDown() override { ::unsetenv("QOR_DATA_FOLDER"); }
+};
+
+TEST_F(DataFolderPaths, the_compiled_in_folder_is_the_presets_folder_with_a_trailing_slash)
+{
+    ::unsetenv("QOR_DATA_FOLDER");
+    EXPECT_EQ(DataFolder::getDataFolder(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/");
+    EXPECT_EQ(DataFolder::getPatchesFolderStr(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/Patches");
+    EXPECT_EQ(DataFolder::logFilePath(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/QOR Editor LOG.txt");
+    EXPECT_EQ(DataFolder::uiFilePath(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/QOR Editor UI.txt");
+}
+
+TEST_F(DataFolderPaths, the_environment_replaces_the_folder_and_a_missing_slash_is_added)
+{
+    ::setenv("QOR_DATA_FOLDER", "/tmp/qor-data", 1);
+    EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
+    EXPECT_EQ(DataFolder::getPatchesFolderStr(), "/tmp/qor-data/Patches");
+    EXPECT_EQ(DataFolder::logFilePath(), "/tmp/qor-data/QOR Editor LOG.txt");
+    ::setenv("QOR_DATA_FOLDER", "/tmp/qor-data/", 1);
+    EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
+}
+
+TEST_F(DataFolderPaths, the_library_root_length_is_the_byte_length_of_its_path)
+{
+    ::unsetenv("QOR_DATA_FOLDER");
+    EXPECT_EQ(DataFolder::getPatchesFolderLength(), static_cast<int>(DataFolder::getPatchesFolderStr().size()));
+    EXPECT_EQ(DataFolder::getPatchesFolderLength(), 65);
+    EXPECT_EQ(DataFolder::getDataFolder().back(), '/');
+    EXPECT_NE(DataFolder::getPatchesFolderStr().back(), '/');
+}
+
+} // namespace
