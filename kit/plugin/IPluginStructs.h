@@ -169,3 +169,18 @@ public:
 private:
     KIT_TypedBuf<uint8_t> mBytes;
 };
+
+// Host time of one block. Doubles stay at their previous value while the host reports 0 or
+// less for them.
+struct ITimeInfo {
+    double tempo = 120.0;
+    double samplePos = -1.0;
+    double ppqPos = -1.0;
+    double lastBar = -1.0;
+    double cycleStart = -1.0;
+    double cycleEnd = -1.0;
+    int32_t numerator = 4;
+    int32_t denominator = 4;
+    bool transportIsRunning = false;
+    bool transportLoopEnabled = false;
+};

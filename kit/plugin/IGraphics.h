@@ -1,0 +1,30 @@
+#pragma once
+// The editor surface as far as the plug-in base reaches it: attaching pushes every parameter
+// value through SetParameterFromPlug and prepares the drawing bitmaps; the base owns and
+// deletes the surface. Controls, layers and drawing belong to the surface itself.
+class IPluginBase;
+
+class IGraphics {
+public:
+    IGraphics(IPluginBase* plug, int width, int height, int fps = 0);
+    virtual ~IGraphics();
+    IGraphics(const IGraphics&) = delete;
+    IGraphics& operator=(const IGraphics&) = delete;
+
+    // Creates the drawing bitmaps; called by the plug-in base when the surface is attached.
+    virtual void PrepDraw();
+
+    // The plug-in's path for moving a parameter on screen; calls no change hook. With
+    // normalized false the parameter takes value through its range and step first. An index
+    // outside the parameter table is ignored.
+    virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+
+    IPluginBase* GetPlug() const { return mPlug; }
+    int Width() const { return mWidth; }
+    int Height() const { return mHeight; }
+    int FPS() const { return mFPS; }
+
+protected:
+    IPluginBase* mPlug;
+    int mWidth, mHeight, mFPS;
+};

@@ -1,0 +1,233 @@
+#pragma once
+// The abstract base of the plug-in object: parameter table, presets, legal channel
+// configurations and per-channel buffers, identity strings and versions, host identity, sample
+// rate, block size and latency, the editor surface, the external MIDI clients and the
+// recursive plug-in mutex. Host bindings derive from it and supply the host-facing operations.
+//
+// Construction has two phases: the constructor only stores the identity numbers; initialize()
+// creates the parameters, presets and channels and copies the names.
+#include <string>
+#include <vector>
+
+#include "kit/heapbuf.h"
+#include "kit/kitstring.h"
+#include "kit/mutex.h"
+#include "kit/ptrlist.h"
+#include "kit/plugin/Hosts.h"
+#include "kit/plugin/IParam.h"
+#include "kit/plugin/IPluginStructs.h"
+#include "kit/plugin/IPreset.h"
+
+class IGraphics;
+class RtMidiIn;
+class RtMidiOut;
+
+enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
+
+// One legal channel configuration.
+struct ChannelIO {
+    int32_t nIn = 0, nOut = 0;
+};
+
+struct InChannel {
+    bool connected = false;
+    double** src = nullptr;             // this channel's slot in inData
+    KIT_TypedBuf<double> scratchBuf{4096}; // silent source of an unconnected channel
+    KIT_String label{"", 0, 128};
+};
+
+struct OutChannel {
+    bool connected = false;
+    double** dest = nullptr;            // this channel's slot in outData
+    float* fDest = nullptr;             // the host's float buffer while rendering
+    KIT_TypedBuf<double> scratchBuf{4096};
+    KIT_String label{"", 0, 128};
+};
+
+// A delay line that would hold back bypassed audio by the latency. Nothing creates one in this
+// system, so the bypass adds no delay; the base still owns and frees one when present.
+struct LatencyDelayLine {
+    KIT_TypedBuf<double> history{4096};
+};
+
+class IPluginBase {
+public:
+    IPluginBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
+                int latency, bool flag1, bool stateChunks, bool isInstrument, EAPI api);
+    virtual ~IPluginBase();
+    IPluginBase(const IPluginBase&) = delete;
+    IPluginBase& operator=(const IPluginBase&) = delete;
+
+    // Second phase: nTotal parameters (the last nTotal - nAutomatable not published to the
+    // host), nPresets empty presets, the channel configurations of channelIOStr ("2-2 1-1") and
+    // one channel per input and output of the largest configuration. The numbers after the
+    // names were stored by the constructor and are not used again.
+    void initialize(int nAutomatable, int nTotal, const char* channelIOStr, int nPresets,
+                    const char* effectName, const char* productName, const char* mfrName, int version,
+                    int uniqueID, int mfrID, int latency, bool flag1, bool stateChunks, bool isInstrument);
+    // Replaces (does not add to) the number of non-automatable parameters.
+    void addNonAutomateParamCount(int n) { nonAutomatedParamCount = n; }
+
+    // ---- virtual operations, in slot order ----
+    virtual void Reset();
+    virtual void OnParamChange(int idx);
+    virtual void OnParamChange2(int idx);
+    virtual void ProcessDoubleReplacing(double** in, double** out, int nFrames);
+    virtual void ProcessSingleReplacing(float** in, float** out, int nFrames);
+    virtual void OnGUIOpen() {}
+    virtual void OnGUIClose() {}
+    virtual void OnIdle() {}
+    virtual void OnActivate(bool active);
+    virtual void ProcessMidiMsg(IMidiMsg* /*msg*/, bool /*fromExternalPort*/) {}
+    virtual void ProcessSysEx(ISysEx* /*msg*/, bool /*fromExternalPort*/) {}
+    virtual bool MidiNoteName(int note, char* name);
+    virtual bool SerializeState(ByteChunk* chunk) { return SerializeParams(chunk); }
+    virtual int UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+    virtual bool CompareState(const unsigned char* data, int startPos);
+    virtual void OnWindowResize() {}
+    virtual bool HostRequestingAboutBox() { return false; }
+    virtual void OnHostIdentified() {}
+    virtual void PopupHostContextMenuForParam(int /*idx*/, int /*x*/, int /*y*/) {}
+    virtual void SetParameterFromGUI(int idx, double normalized);
+    virtual void SetParameterFromGUI2(int idx, double normalized);
+    virtual void BeginInformHostOfParamChange(int idx) = 0;
+    virtual void InformHostOfParamChange(int idx, double normalized) = 0;
+    virtual void EndInformHostOfParamChange(int idx) = 0;
+    virtual void InformHostOfProgramChange() = 0;
+    virtual bool IsRenderingOffline() { return false; }
+    virtual int GetSamplePos() = 0;
+    virtual double GetTempo() = 0;
+    virtual void GetTimeSig(int* num, int* denom) = 0;
+    virtual void GetTime(ITimeInfo* info) = 0;
+    virtual EHost GetHost() { return EHost(host); }
+    virtual EAPI GetAPI() { return EAPI(api); }
+    virtual void ResizeGraphics(int w, int h) = 0;
+    virtual void RedrawParamControls();
+    virtual void SetLatency(int samples) { latency = samples; }
+    virtual bool SendMidiVST(IMidiMsg* msg) = 0;
+    virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
+    virtual bool SendMidiSysex(unsigned char* /*data*/, int /*size*/) { return false; }
+    virtual bool SendPatchSysex(unsigned char* /*data*/, int /*size*/) { return false; }
+    virtual bool SendMidiSysex2(std::vector<unsigned char> /*bytes*/) { return false; }
+    virtual void HostSpecificInit() {}
+    virtual void AttachGraphics(IGraphics* pGraphics);
+    virtual bool SendSysEx(ISysEx* /*msg*/) { return false; }
+    virtual void DirtyPTCompareState() {}
+    virtual void PresetsChangedByHost() {}
+    virtual void SetBlockSize(int nFrames);
+
+    // ---- identity ----
+    int GetEffectVersion(bool decimal) const;
+    void GetEffectVersionStr(char* out) const; // out holds 32 characters
+    void SetHost(const char* hostName, int version);
+    int GetHostVersion(bool decimal);
+    void GetHostVersionStr(char* out); // out holds 32 characters
+    const char* GetAPIString();
+    const char* GetArchString() const { return "x86"; }
+    const char* GetEffectName() const { return effectName; }
+    const char* GetProductName() const { return productName; }
+    const char* GetMfrName() const { return mfrName; }
+    int GetUniqueID() const { return uniqueID; }
+    int GetMfrID() const { return mfrID; }
+    bool DoesStateChunks() const { return stateChunks; }
+    bool IsInstrument() const { return isInstrument; }
+
+    // ---- timing ----
+    void SetSampleRate(double rate) { sampleRate = rate; }
+    double GetSampleRate() const { return sampleRate; }
+    int GetBlockSize() const { return blockSize; }
+    int GetLatency() const { return latency; }
+    bool IsBypassed() const { return bypassed; }
+
+    // ---- channels ----
+    bool LegalIO(int nIn, int nOut) const;
+    void LimitToStereoIO();
+    void SetInputChannelConnections(int idx, int n, bool connected);
+    void SetOutputChannelConnections(int idx, int n, bool connected);
+    void SetInputLabel(int idx, const char* label);
+    void SetOutputLabel(int idx, const char* label);
+    void SetInputBusLabel(int idx, const char* label);
+    void SetOutputBusLabel(int idx, const char* label);
+    int NInChannels() const { return inChannels.GetSize(); }
+    int NOutChannels() const { return outChannels.GetSize(); }
+    bool IsInChannelConnected(int idx) const;
+    bool IsOutChannelConnected(int idx) const;
+    int NChannelIO() const { return channelIO.GetSize(); }
+    // False (nothing written) for an index outside the list.
+    bool GetChannelIO(int idx, int* nIn, int* nOut) const;
+    const char* GetInputLabel(int idx) const;
+    const char* GetOutputLabel(int idx) const;
+    int NInputBusLabels() const { return inputBusLabels.GetSize(); }
+    int NOutputBusLabels() const { return outputBusLabels.GetSize(); }
+    const char* GetInputBusLabel(int idx) const;
+    const char* GetOutputBusLabel(int idx) const;
+
+    // ---- parameters and editor ----
+    int NParams() const { return params.GetSize(); }
+    // Null for an id outside the table.
+    IParam* GetParam(int idx) const { return params.Get(idx); }
+    int NAutomatedParams() const;
+    int NNonAutomatedParams() const { return nonAutomatedParamCount; }
+    void OnParamReset();
+    void DirtyParameters();
+    IGraphics* GetGUI() const { return graphics; }
+
+    // ---- parameter values in state chunks (plain doubles, id ascending) ----
+    bool SerializeParams(ByteChunk* chunk);
+    bool SerializeNonAutomatedParams(ByteChunk* chunk, int count);
+    int UnserializeParams(ByteChunk* chunk, int startPos);
+    int UnserializeNonAutomatedParams(ByteChunk* chunk, int startPos, int count);
+
+    // ---- presets ----
+    int NPresets() const { return presets.GetSize(); }
+    IPreset* GetPreset(int idx) const { return presets.Get(idx); }
+    int GetCurrentPresetIdx() const { return currentPresetIdx; }
+
+    KIT_Mutex* GetMutex() { return &mutex; }
+    const char* GetPreviousPath() const { return previousPath.Get(); }
+    void SetPreviousPath(const char* path) { previousPath.Set(path); }
+
+protected:
+    bool SerializeRange(ByteChunk* chunk, int first, int count);
+    int UnserializeRange(ByteChunk* chunk, int startPos, int first, int count);
+    void SetParameterFromGUIImpl(int idx, double normalized, bool second);
+
+    int32_t nonAutomatedParamCount = 0;
+    RtMidiIn* midiIn = nullptr;
+    RtMidiOut* midiOut = nullptr;
+    int32_t midiInPort = 0;
+    int32_t midiOutPort = 0;
+    KIT_PtrList<ChannelIO> channelIO{4096};
+    KIT_Mutex mutex;
+    char effectName[128] = {};
+    char productName[128] = {};
+    char mfrName[128] = {};
+    int32_t uniqueID;
+    int32_t mfrID;
+    int32_t version;
+    std::vector<std::string> midiOutNames;
+    std::vector<std::string> midiInNames;
+    int32_t api;
+    int32_t host = kHostUninit;
+    int32_t hostVersion = 0;
+    bool stateChunks;
+    bool isInstrument;
+    bool bypassed = false;
+    int32_t currentPresetIdx = 0;
+    double sampleRate = 44100.0;
+    int32_t blockSize = 0;
+    int32_t latency;
+    KIT_String previousPath{"", 0, 128};
+    LatencyDelayLine* latencyDelay = nullptr;
+    KIT_PtrList<const char> paramGroups{4096};
+    IGraphics* graphics = nullptr;
+    KIT_PtrList<IParam> params{4096};
+    KIT_PtrList<IPreset> presets{4096};
+    KIT_TypedBuf<double*> inData{4096};
+    KIT_TypedBuf<double*> outData{4096};
+    KIT_PtrList<InChannel> inChannels{4096};
+    KIT_PtrList<OutChannel> outChannels{4096};
+    KIT_PtrList<KIT_String> inputBusLabels{4096};
+    KIT_PtrList<KIT_String> outputBusLabels{4096};
+};

@@ -1,0 +1,387 @@
+// Parameter values: kinds and ranges, step rounding, shapes, display words and host strings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "kit/plugin/IParam.h"
+
+namespace {
+
+std::string Display(const IParam& p, double v, bool normalized = false, bool withText = true)
+{
+    char out[IParam::kDisplayTextLen];
+    std::memset(out, 'x', sizeof out);
+    p.GetDisplayForHost(v, normalized, out, withText);
+    return out;
+}
+
+} // namespace
+
+TEST(ParamConstruction, AFreshParameterIsKindNoneRangeZeroToOneStepOneShapeOne)
+{
+    IParam p;
+    EXPECT_EQ(p.Type(), IParam::kTypeNone);
+    EXPECT_EQ(p.Value(), 0.0);
+    EXPECT_EQ(p.GetMin(), 0.0);
+    EXPECT_EQ(p.GetMax(), 1.0);
+    EXPECT_EQ(p.GetStep(), 1.0);
+    EXPECT_EQ(p.GetShape(), 1.0);
+    EXPECT_EQ(p.GetNDisplayTexts(), 0);
+    EXPECT_STREQ(p.GetNameForHost(), "");
+    EXPECT_TRUE(p.GetCanAutomate());
+    EXPECT_FALSE(p.GetIsMeta());
+    EXPECT_EQ(p.GetControlAction(), nullptr);
+}
+
+TEST(ParamInit, EnumWithZeroOrOneEntriesStillSpansZeroToOne)
+{
+    IParam zero, one, three;
+    zero.InitEnum("a", 0, 0);
+    one.InitEnum("b", 0, 1);
+    three.InitEnum("c", 2, 3);
+    EXPECT_EQ(zero.GetMax(), 1.0);
+    EXPECT_EQ(one.GetMax(), 1.0);
+    EXPECT_EQ(three.GetMax(), 2.0);
+    EXPECT_EQ(three.Value(), 2.0);
+    EXPECT_EQ(three.Type(), IParam::kTypeEnum);
+}
+
+TEST(ParamInit, IntegerRangeIsWidenedToOneStepAndTheDefaultIsNotClamped)
+{
+    IParam p;
+    p.InitInt("kInt", 5, 3, 3, "st", "grp", -1, -1);
+    EXPECT_EQ(p.GetMin(), 3.0);
+    EXPECT_EQ(p.GetMax(), 4.0);
+    EXPECT_EQ(p.Value(), 5.0);
+    EXPECT_EQ(p.GetDefault(), 5.0);
+    int a = 0, b = 0;
+    p.GetInitArgs(&a, &b);
+    EXPECT_EQ(a, -1);
+    EXPECT_EQ(b, -1);
+}
+
+TEST(ParamInit, DoubleRangeIsWidenedToOneStep)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 2.0, 1.0, 0.5);
+    EXPECT_EQ(p.GetMax(), 2.5);
+}
+
+struct PrecisionCase {
+    double step;
+    int precision;
+};
+
+class DisplayPrecisionFromStep : public ::testing::TestWithParam<PrecisionCase> {};
+
+TEST_P(DisplayPrecisionFromStep, StepGivesTheDecimalsNeededToShowIt)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 0.0, 100.0, GetParam().step);
+    EXPECT_EQ(p.GetPrecision(), GetParam().precision) << "step " << GetParam().step;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DisplayPrecisionFromStep,
+                         ::testing::Values(PrecisionCase{1.0, 0}, PrecisionCase{5.0, 0}, PrecisionCase{0.5, 1},
+                                           PrecisionCase{0.25, 2}, PrecisionCase{0.01, 2},
+                                           PrecisionCase{0.0001, 4}, PrecisionCase{0.00001, 5},
+                                           PrecisionCase{0.0000001, 6}, PrecisionCase{1.0 / 3.0, 6},
+                                           PrecisionCase{0.0, 0}));
+
+TEST(ParamInit, TextKindSurvivesALaterRangeInitialisation)
+{
+    IParam p;
+    p.InitText();
+    p.InitInt("t", 0, 0, 15);
+    EXPECT_EQ(p.Type(), IParam::kTypeText);
+    EXPECT_EQ(p.GetMax(), 15.0);
+    IParam q;
+    q.InitInt("i", 0, 0, 15);
+    q.InitText(); // InitText always wins
+    EXPECT_EQ(q.Type(), IParam::kTypeText);
+}
+
+TEST(ParamInit, BooleanGetsOffAndOnWordsAndRangeZeroToOne)
+{
+    IParam p;
+    p.InitBool("kSwitch", true, "lbl");
+    EXPECT_EQ(p.Type(), IParam::kTypeBool);
+    EXPECT_EQ(p.Value(), 1.0);
+    EXPECT_EQ(p.GetMin(), 0.0);
+    EXPECT_EQ(p.GetMax(), 1.0);
+    EXPECT_EQ(p.GetNDisplayTexts(), 2);
+    EXPECT_STREQ(p.GetDisplayText(0), "off");
+    EXPECT_STREQ(p.GetDisplayText(1), "on");
+    EXPECT_EQ(Display(p, 1.0), "on");
+    EXPECT_EQ(Display(p, 0.0), "off");
+    EXPECT_EQ(Display(p, 1.0, false, false), "1");
+    EXPECT_STREQ(p.GetLabelForHost(), "");
+}
+
+TEST(ParamInit, OverlongNamesLabelsAndGroupsAreCutToTheirFields)
+{
+    std::string longText(300, 'n');
+    IParam p;
+    p.InitInt(longText.c_str(), 0, 0, 1, longText.c_str(), longText.c_str());
+    EXPECT_EQ(std::strlen(p.GetNameForHost()), 54u);
+    EXPECT_EQ(std::strlen(p.GetParamGroupForHost()), 54u);
+    EXPECT_EQ(std::strlen(p.GetLabelForHost()), 54u);
+    IParam q;
+    q.InitDouble(nullptr, 0.0, 0.0, 1.0, 0.1, nullptr, nullptr);
+    EXPECT_STREQ(q.GetNameForHost(), "");
+}
+
+TEST(ParamShape, ShapeZeroIsIgnoredAndOtherShapesReplace)
+{
+    IParam p;
+    p.SetShape(2.0);
+    p.SetShape(0.0);
+    EXPECT_EQ(p.GetShape(), 2.0);
+    p.SetShape(0.5);
+    EXPECT_EQ(p.GetShape(), 0.5);
+}
+
+TEST(ParamValues, IntegerSetNormalizedRoundsToStepClampsAboveButNotBelow)
+{
+    IParam p;
+    p.InitInt("i", 0, 0, 10);
+    p.SetNormalized(0.54);
+    EXPECT_EQ(p.Value(), 5.0);
+    p.SetNormalized(0.96);
+    EXPECT_EQ(p.Value(), 10.0);
+    p.SetNormalized(1.2);
+    EXPECT_EQ(p.Value(), 10.0);
+    p.SetNormalized(-0.2);
+    EXPECT_EQ(p.Value(), -2.0);
+}
+
+TEST(ParamValues, DoubleSetNormalizedIsNotRounded)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 0.0, 10.0, 1.0);
+    p.SetNormalized(0.54);
+    EXPECT_DOUBLE_EQ(p.Value(), 5.4);
+}
+
+TEST(ParamValues, ANotANumberResultBecomesTheMaximum)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 0.0, 10.0, 0.1);
+    p.SetShape(0.5);
+    p.SetNormalized(-0.5); // pow of a negative base with a fractional exponent
+    EXPECT_EQ(p.Value(), 10.0);
+}
+
+TEST(ParamValues, GetNormalizedClampsPlainValuesIntoTheRange)
+{
+    IParam p;
+    p.InitInt("i", 0, 0, 10);
+    EXPECT_EQ(p.GetNormalized(-5.0), 0.0);
+    EXPECT_EQ(p.GetNormalized(15.0), 1.0);
+    EXPECT_DOUBLE_EQ(p.GetNormalized(2.5), 0.25);
+}
+
+TEST(ParamValues, AnEmptyRangeNormalizesToZeroInsteadOfDividingByZero)
+{
+    IParam p;
+    p.InitDouble("flat", 3.0, 3.0, 3.0, 0.0);
+    ASSERT_EQ(p.GetMin(), p.GetMax());
+    EXPECT_EQ(p.GetNormalized(), 0.0);
+    EXPECT_EQ(p.GetNormalized(7.0), 0.0);
+    p.SetShape(3.0);
+    EXPECT_FALSE(std::isnan(p.GetNormalized(1.0)));
+    p.SetNormalized(0.7);
+    EXPECT_EQ(p.Value(), 3.0);
+}
+
+class NormalizedRoundTrip : public ::testing::TestWithParam<double> {};
+
+TEST_P(NormalizedRoundTrip, SetThenGetNormalizedGivesBackTheSameNormalizedValue)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, -12.0, 36.0, 0.001);
+    p.SetShape(GetParam());
+    for (int k = 0; k <= 20; ++k) {
+        double x = k / 20.0;
+        p.SetNormalized(x);
+        EXPECT_NEAR(p.GetNormalized(), x, 1e-12) << "shape " << GetParam() << " x " << x;
+        // The plain value follows min + range * x^shape.
+        EXPECT_NEAR(p.Value(), -12.0 + 48.0 * std::pow(x, GetParam()), 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, NormalizedRoundTrip, ::testing::Values(1.0, 2.0, 3.0, 0.5, 0.25, 1.5));
+
+TEST(ParamValues, IntegerRoundTripLandsOnEveryStep)
+{
+    IParam p;
+    p.InitInt("i", 0, -64, 63);
+    for (int v = -64; v <= 63; ++v) {
+        p.SetNormalized(p.GetNormalized(double(v)));
+        EXPECT_EQ(p.Value(), double(v));
+    }
+}
+
+TEST(ParamValues, DecibelsBecomeAnAmplitudeFactor)
+{
+    IParam p;
+    p.InitDouble("gain", 20.0, -60.0, 12.0, 0.1);
+    EXPECT_NEAR(p.DBToAmp(), 10.0, 1e-9);
+    p.Set(-6.0);
+    EXPECT_NEAR(p.DBToAmp(), 0.501187, 1e-6);
+}
+
+TEST(ParamDisplayTexts, EachNewWordRaisesTheMaximumToItsValue)
+{
+    IParam p;
+    p.InitEnum("e", 0, 3);
+    p.SetDisplayText(0, "a");
+    p.SetDisplayText(1, "b");
+    p.SetDisplayText(2, "c");
+    EXPECT_EQ(p.GetMax(), 2.0);
+    p.SetDisplayText(3, "d");
+    EXPECT_EQ(p.GetMax(), 3.0);
+    EXPECT_EQ(p.GetNDisplayTexts(), 4);
+}
+
+TEST(ParamDisplayTexts, ReplacingAWordKeepsTheMaximum)
+{
+    IParam p;
+    p.InitEnum("e", 0, 10);
+    p.SetDisplayText(0, "a");
+    p.SetDisplayText(1, "b");
+    p.Set(0.0);
+    double before = p.GetMax();
+    p.SetDisplayText(0, "z");
+    EXPECT_EQ(p.GetMax(), before);
+    EXPECT_STREQ(p.GetDisplayText(0), "z");
+    EXPECT_EQ(p.GetNDisplayTexts(), 2);
+}
+
+TEST(ParamDisplayTexts, NegativeOrSkippedIndicesAreIgnored)
+{
+    IParam p;
+    p.InitEnum("e", 0, 4);
+    p.SetDisplayText(-1, "neg");
+    p.SetDisplayText(5, "far");
+    EXPECT_EQ(p.GetNDisplayTexts(), 0);
+    EXPECT_EQ(p.GetMax(), 3.0);
+    p.SetDisplayText(0, "a");
+    p.SetDisplayText(2, "gap");
+    EXPECT_EQ(p.GetNDisplayTexts(), 1);
+    EXPECT_STREQ(p.GetDisplayText(2), "");
+}
+
+TEST(ParamDisplayTexts, OverlongWordsAreCutTo55Characters)
+{
+    IParam p;
+    std::string word(200, 'w');
+    p.SetDisplayText(0, word.c_str());
+    EXPECT_EQ(std::strlen(p.GetDisplayText(0)), 55u);
+}
+
+TEST(ParamDisplayTexts, LookupsByValueIndexAndText)
+{
+    IParam p;
+    p.InitEnum("e", 0, 3);
+    p.SetDisplayText(0, "Saw");
+    p.SetDisplayText(1, "Square");
+    p.SetDisplayText(2, "");
+    EXPECT_STREQ(p.GetDisplayText(1), "Square");
+    EXPECT_STREQ(p.GetDisplayText(9), "");
+    int v = 77;
+    EXPECT_STREQ(p.GetDisplayTextAtIdx(1, &v), "Square");
+    EXPECT_EQ(v, 1);
+    v = 77;
+    EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
+    EXPECT_STREQ(p.GetDisplayTextAtIdx(-1, &v), "");
+    EXPECT_EQ(v, 77);
+    EXPECT_TRUE(p.MapDisplayText("Square", &v));
+    EXPECT_EQ(v, 1);
+    v = 77;
+    EXPECT_FALSE(p.MapDisplayText("square", &v)); // case counts
+    EXPECT_EQ(v, 77);
+    p.ResetDisplayTexts();
+    EXPECT_EQ(p.GetNDisplayTexts(), 0);
+    EXPECT_EQ(p.GetMax(), 2.0);
+}
+
+TEST(ParamHostStrings, DisplayTruncatesTowardsZeroWithoutDecimals)
+{
+    IParam p; // precision 0
+    EXPECT_EQ(Display(p, 2.7), "2");
+    EXPECT_EQ(Display(p, -2.7), "-2");
+    IParam q;
+    q.InitDouble("d", 0.0, -10.0, 10.0, 0.01);
+    EXPECT_EQ(Display(q, 2.7), "2.70");
+    EXPECT_EQ(Display(q, -2.7), "-2.70");
+}
+
+TEST(ParamHostStrings, NormalizedDisplayMapsThroughRangeAndShapeWithoutRounding)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 0.0, 10.0, 0.5);
+    EXPECT_EQ(Display(p, 0.25, true), "2.5");
+    p.SetShape(2.0);
+    EXPECT_EQ(Display(p, 0.5, true), "2.5");
+}
+
+TEST(ParamHostStrings, DisplayUsesTheWordUnlessItIsEmptyOrWordsAreOff)
+{
+    IParam p;
+    p.InitEnum("e", 0, 3);
+    p.SetDisplayText(0, "low");
+    p.SetDisplayText(1, "");
+    p.SetDisplayText(2, "high");
+    EXPECT_EQ(Display(p, 2.9), "high");
+    EXPECT_EQ(Display(p, 1.0), "1");
+    EXPECT_EQ(Display(p, 2.0, false, false), "2");
+}
+
+TEST(ParamHostStrings, HugeValuesStayInsideTheCallersBuffer)
+{
+    IParam p;
+    p.InitDouble("d", 0.0, 0.0, 1.0, 0.000001);
+    std::string s = Display(p, 1e300);
+    EXPECT_LE(s.size(), 55u);
+    IParam q;
+    s = Display(q, -1e300);
+    EXPECT_LE(s.size(), 55u);
+    EXPECT_EQ(s[0], '-');
+    s = Display(q, 3e9);
+    EXPECT_EQ(s, "3000000000");
+}
+
+TEST(ParamHostStrings, LabelIsHiddenOnlyBehindANonEmptyWord)
+{
+    IParam p;
+    p.InitEnum("e", 0, 2, "Hz");
+    p.SetDisplayText(0, "");
+    p.SetDisplayText(1, "one");
+    p.Set(0.0);
+    EXPECT_STREQ(p.GetLabelForHost(), "Hz");
+    p.Set(1.6); // truncated to 1
+    EXPECT_STREQ(p.GetLabelForHost(), "");
+    p.Set(5.0);
+    EXPECT_STREQ(p.GetLabelForHost(), "Hz");
+}
+
+struct ControlAction {
+    int kind = 1;
+};
+
+TEST(ParamOwnership, TheControlActionOutlivesItsParameter)
+{
+    ControlAction* action = new ControlAction;
+    {
+        IParam p;
+        p.SetControlAction(action);
+        EXPECT_EQ(p.GetControlAction(), action);
+    }
+    // Still the maker's to use and free; a sanitizer build would flag a second free here.
+    action->kind = 3;
+    EXPECT_EQ(action->kind, 3);
+    delete action;
+}

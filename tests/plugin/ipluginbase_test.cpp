@@ -1,0 +1,640 @@
+// The plug-in base: two-phase set-up, identity, channels and labels, edits from the editor
+// under the plug-in mutex, the editor surface, parameter ranges in state chunks, destruction.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <stdexcept>
+#include <thread>
+
+#include "test_plug.h"
+
+namespace {
+
+// The set-up the plug-in class performs: 5124 parameters, none published to the host.
+void InitLikeQor(RecordingPlug& p, const char* io = "2-2", int presets = 0)
+{
+    p.initialize(0, kQorParams, io, presets, "QOR Editor", "QOR Editor", "Tessmoor Audio", kQorVersion,
+                 kQorUniqueID, kQorMfrID, 128, false, true, true);
+    p.addNonAutomateParamCount(kQorParams);
+}
+
+// A plug-in whose first parameters are published, for the paths that loop over them.
+void InitWithAutomatable(RecordingPlug& p, int nAutomatable, int nTotal)
+{
+    p.initialize(nAutomatable, nTotal, "2-2", 0, "t", "t", "t", kQorVersion, kQorUniqueID, kQorMfrID, 0,
+                 false, true, true);
+}
+
+} // namespace
+
+TEST(PluginBaseSetup, FirstPhaseStoresIdentityNumbersOnly)
+{
+    RecordingPlug p;
+    EXPECT_EQ(p.NParams(), 0);
+    EXPECT_EQ(p.NInChannels(), 0);
+    EXPECT_EQ(p.NChannelIO(), 0);
+    EXPECT_STREQ(p.GetEffectName(), "");
+    EXPECT_EQ(p.GetUniqueID(), kQorUniqueID);
+    EXPECT_EQ(p.GetMfrID(), kQorMfrID);
+    EXPECT_EQ(p.GetLatency(), 128);
+    EXPECT_EQ(p.GetHost(), kHostUninit);
+    EXPECT_EQ(p.GetSampleRate(), 44100.0);
+    EXPECT_EQ(p.GetBlockSize(), 0);
+    EXPECT_FALSE(p.IsBypassed());
+    EXPECT_TRUE(p.IsInstrument());
+    EXPECT_TRUE(p.DoesStateChunks());
+    EXPECT_EQ(p.GetCurrentPresetIdx(), 0);
+}
+
+TEST(PluginBaseSetup, QorSetupGives5124PlainParametersNoPresetsAndStereoInOut)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    ASSERT_EQ(p.NParams(), kQorParams);
+    for (int i = 0; i < kQorParams; ++i) {
+        const IParam* param = p.GetParam(i);
+        ASSERT_NE(param, nullptr);
+        EXPECT_EQ(param->Type(), IParam::kTypeNone);
+        EXPECT_EQ(param->Value(), 0.0);
+        EXPECT_EQ(param->GetMax(), 1.0);
+    }
+    EXPECT_EQ(p.GetParam(kQorParams), nullptr);
+    EXPECT_EQ(p.GetParam(-1), nullptr);
+    EXPECT_EQ(p.NPresets(), 0);
+    EXPECT_EQ(p.NAutomatedParams(), 0);
+    EXPECT_EQ(p.NNonAutomatedParams(), kQorParams);
+    EXPECT_EQ(p.NInChannels(), 2);
+    EXPECT_EQ(p.NOutChannels(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(p.IsInChannelConnected(i));
+        EXPECT_FALSE(p.IsOutChannelConnected(i));
+    }
+    EXPECT_FALSE(p.IsInChannelConnected(2));
+}
+
+TEST(PluginBaseSetup, QorIdentityNamesAndVersions)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    EXPECT_STREQ(p.GetEffectName(), "QOR Editor");
+    EXPECT_STREQ(p.GetProductName(), "QOR Editor");
+    EXPECT_STREQ(p.GetMfrName(), "Tessmoor Audio");
+    EXPECT_EQ(p.GetEffectVersion(false), 0x00010009);
+    EXPECT_EQ(p.GetEffectVersion(true), 10009);
+    char s[32];
+    p.GetEffectVersionStr(s);
+    EXPECT_STREQ(s, "v1.0.9");
+    EXPECT_STREQ(p.GetAPIString(), "AU");
+    EXPECT_STREQ(p.GetArchString(), "x86");
+}
+
+TEST(PluginBaseSetup, OverlongNamesAreCutToTheirFields)
+{
+    RecordingPlug p;
+    std::string longName(400, 'q');
+    p.initialize(0, 1, "2-2", 0, longName.c_str(), longName.c_str(), longName.c_str(), 0, 0, 0, 0, false,
+                 false, false);
+    EXPECT_EQ(std::strlen(p.GetEffectName()), 127u);
+    EXPECT_EQ(std::strlen(p.GetMfrName()), 127u);
+}
+
+TEST(PluginBaseSetup, PresetsStartUninitialisedAndNamedEmpty)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "2-2", 3);
+    ASSERT_EQ(p.NPresets(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(p.GetPreset(i)->mInitialized);
+        EXPECT_STREQ(p.GetPreset(i)->mName, "empty");
+        EXPECT_EQ(p.GetPreset(i)->mChunk.Size(), 0);
+    }
+}
+
+TEST(PluginBaseIdentity, VersionStringsDropTrailingZeroParts)
+{
+    char s[32];
+    RecordingPlug a(kAPIAU, 0x00020100), b(kAPIAU, 0x00030000), c(kAPIAU, 0x00000001);
+    a.GetEffectVersionStr(s);
+    EXPECT_STREQ(s, "v2.1");
+    b.GetEffectVersionStr(s);
+    EXPECT_STREQ(s, "v3");
+    c.GetEffectVersionStr(s);
+    EXPECT_STREQ(s, "v0.0.1");
+}
+
+TEST(PluginBaseIdentity, ApiNamesAndAnUnknownApi)
+{
+    RecordingPlug vst(kAPIVST2), sa(kAPISA), odd(EAPI(7)), neg(EAPI(-1));
+    EXPECT_STREQ(vst.GetAPIString(), "VST2");
+    EXPECT_STREQ(sa.GetAPIString(), "Standalone");
+    EXPECT_STREQ(odd.GetAPIString(), "");
+    EXPECT_STREQ(neg.GetAPIString(), "");
+}
+
+TEST(PluginBaseIdentity, HostIsLookedUpByNameWithItsVersion)
+{
+    RecordingPlug p;
+    p.SetHost("Reaper", 0x00050102);
+    EXPECT_EQ(p.GetHost(), kHostReaper);
+    EXPECT_EQ(p.GetHostVersion(false), 0x00050102);
+    EXPECT_EQ(p.GetHostVersion(true), 50102);
+    char s[32];
+    p.GetHostVersionStr(s);
+    EXPECT_STREQ(s, "v5.1.2");
+    p.SetHost("Some Unheard Of Host", 0);
+    EXPECT_EQ(p.GetHost(), kHostUnknown);
+}
+
+TEST(PluginBaseChannels, QorLegalIOMatrix)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    ASSERT_EQ(p.NChannelIO(), 1);
+    int nIn = -9, nOut = -9;
+    ASSERT_TRUE(p.GetChannelIO(0, &nIn, &nOut));
+    EXPECT_EQ(nIn, 2);
+    EXPECT_EQ(nOut, 2);
+    EXPECT_FALSE(p.GetChannelIO(1, &nIn, &nOut));
+
+    struct { int in, out; bool legal; } matrix[] = {
+        {2, 2, true},   {-1, -1, true}, {-1, 2, true},  {2, -1, true}, {0, 2, false}, {2, 0, false},
+        {1, 1, false},  {1, 2, false},  {2, 1, false},  {-1, 1, false}, {1, -1, false}, {0, 0, false},
+    };
+    for (const auto& m : matrix)
+        EXPECT_EQ(p.LegalIO(m.in, m.out), m.legal) << m.in << "-" << m.out;
+}
+
+TEST(PluginBaseChannels, SeveralConfigurationsGiveTheLargestChannelCounts)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "1-1 2-2");
+    EXPECT_EQ(p.NChannelIO(), 2);
+    EXPECT_EQ(p.NInChannels(), 2);
+    EXPECT_EQ(p.NOutChannels(), 2);
+    EXPECT_TRUE(p.LegalIO(2, -1));
+    EXPECT_TRUE(p.LegalIO(-1, 1));
+    EXPECT_TRUE(p.LegalIO(1, 1));
+    EXPECT_FALSE(p.LegalIO(1, 2));
+}
+
+TEST(PluginBaseChannels, TokensTheFormatCannotFillCountAsZero)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "0-4 3 x-y");
+    ASSERT_EQ(p.NChannelIO(), 3);
+    int nIn, nOut;
+    p.GetChannelIO(1, &nIn, &nOut);
+    EXPECT_EQ(nIn, 3);
+    EXPECT_EQ(nOut, 0);
+    p.GetChannelIO(2, &nIn, &nOut);
+    EXPECT_EQ(nIn, 0);
+    EXPECT_EQ(nOut, 0);
+    EXPECT_EQ(p.NInChannels(), 3);
+    EXPECT_EQ(p.NOutChannels(), 4);
+}
+
+TEST(PluginBaseChannels, WithoutConfigurationsNothingIsLegal)
+{
+    RecordingPlug p;
+    p.initialize(0, 1, nullptr, 0, "a", "b", "c", 0, 0, 0, 0, false, false, false);
+    EXPECT_EQ(p.NInChannels(), 0);
+    EXPECT_FALSE(p.LegalIO(-1, -1));
+    EXPECT_FALSE(p.LegalIO(0, 0));
+}
+
+TEST(PluginBaseChannels, ConnectionsStayInsideTheChannelList)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "4-4");
+    p.SetOutputChannelConnections(0, 4, true);
+    p.SetInputChannelConnections(1, 100, true);
+    EXPECT_FALSE(p.IsInChannelConnected(0));
+    EXPECT_TRUE(p.IsInChannelConnected(1));
+    EXPECT_TRUE(p.IsInChannelConnected(3));
+    p.LimitToStereoIO();
+    EXPECT_TRUE(p.IsInChannelConnected(1));
+    EXPECT_FALSE(p.IsInChannelConnected(2));
+    EXPECT_FALSE(p.IsInChannelConnected(3));
+    EXPECT_TRUE(p.IsOutChannelConnected(2));
+    EXPECT_TRUE(p.IsOutChannelConnected(3));
+    p.SetOutputChannelConnections(-1, 3, false); // nothing below index 0
+    EXPECT_TRUE(p.IsOutChannelConnected(0));
+}
+
+TEST(PluginBaseChannels, AnUnconnectedChannelReadsItsOwnScratchBuffer)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetInputChannelConnections(0, 2, false);
+    EXPECT_EQ(p.InData()[0], nullptr); // no block size yet, so no scratch memory
+    p.SetBlockSize(64);
+    p.SetInputChannelConnections(0, 2, false);
+    p.SetOutputChannelConnections(0, 2, false);
+    ASSERT_NE(p.InData()[0], nullptr);
+    ASSERT_NE(p.OutData()[1], nullptr);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(p.InData()[0][i], 0.0);
+    // Growing the block moves the scratch memory; unconnected slots follow it.
+    p.SetBlockSize(8192);
+    for (int i = 0; i < 8192; ++i) ASSERT_EQ(p.InData()[1][i], 0.0);
+    p.OutData()[0][8191] = 1.0;
+}
+
+TEST(PluginBaseChannels, ChannelLabelsOnlyForExistingChannels)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetInputLabel(0, "In L");
+    p.SetOutputLabel(1, "Out R");
+    p.SetInputLabel(2, "nowhere");
+    p.SetOutputLabel(-1, "nowhere");
+    EXPECT_STREQ(p.GetInputLabel(0), "In L");
+    EXPECT_STREQ(p.GetInputLabel(1), "");
+    EXPECT_STREQ(p.GetOutputLabel(1), "Out R");
+    EXPECT_STREQ(p.GetInputLabel(2), "");
+}
+
+TEST(PluginBaseChannels, InputBusLabelsOnlyForTheFirstTwoBuses)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetInputBusLabel(2, "third");
+    EXPECT_EQ(p.NInputBusLabels(), 0);
+    p.SetInputBusLabel(1, "side");
+    EXPECT_EQ(p.NInputBusLabels(), 1);
+    EXPECT_STREQ(p.GetInputBusLabel(0), "side"); // inserted at min(idx, count)
+    p.SetInputBusLabel(0, "main");
+    EXPECT_EQ(p.NInputBusLabels(), 1);
+    EXPECT_STREQ(p.GetInputBusLabel(0), "main");
+}
+
+TEST(PluginBaseChannels, OutputBusLabelsReplaceInPlaceAndAppendPastTheEnd)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetOutputBusLabel(5, "first");
+    ASSERT_EQ(p.NOutputBusLabels(), 1);
+    EXPECT_STREQ(p.GetOutputBusLabel(0), "first");
+    p.SetOutputBusLabel(1, "second");
+    p.SetOutputBusLabel(2, "third");
+    p.SetOutputBusLabel(1, "SECOND");
+    p.SetOutputBusLabel(-1, "never");
+    ASSERT_EQ(p.NOutputBusLabels(), 3);
+    EXPECT_STREQ(p.GetOutputBusLabel(0), "first");
+    EXPECT_STREQ(p.GetOutputBusLabel(1), "SECOND");
+    EXPECT_STREQ(p.GetOutputBusLabel(2), "third");
+    EXPECT_STREQ(p.GetOutputBusLabel(3), "");
+}
+
+TEST(PluginBaseEdits, AnEditRunsTheChangeHookOnceUnderTheMutex)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(10)->InitInt("kTest", 0, 0, 10);
+    p.SetParameterFromGUI(10, 0.5);
+    EXPECT_EQ(p.GetParam(10)->Value(), 5.0);
+    ASSERT_EQ(p.calls.size(), 2u);
+    EXPECT_EQ(p.calls[0].what, "Inform");
+    EXPECT_EQ(p.calls[0].idx, 10);
+    EXPECT_EQ(p.calls[0].value, 0.5); // the normalized value as received
+    EXPECT_TRUE(p.calls[0].mutexHeld);
+    EXPECT_EQ(p.calls[1].what, "OnParamChange");
+    EXPECT_EQ(p.calls[1].idx, 10);
+    EXPECT_EQ(p.calls[1].value, 5.0); // the hook sees the new value
+    EXPECT_TRUE(p.calls[1].mutexHeld);
+    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
+}
+
+TEST(PluginBaseEdits, AnUnchangedValueInformsTheHostButSkipsTheHook)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(3)->InitInt("kTest", 5, 0, 10);
+    p.SetParameterFromGUI(3, 0.52); // rounds to 5 again
+    EXPECT_EQ(p.CountOf("Inform"), 1);
+    EXPECT_EQ(p.CountOf("OnParamChange"), 0);
+}
+
+TEST(PluginBaseEdits, ATextParameterRunsTheHookEvenWhenUnchanged)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(3)->InitText();
+    p.SetParameterFromGUI(3, 0.0);
+    EXPECT_EQ(p.CountOf("OnParamChange"), 1);
+}
+
+TEST(PluginBaseEdits, TheSecondPathRunsTheSecondHook)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetParameterFromGUI2(7, 1.0);
+    EXPECT_EQ(p.CountOf("OnParamChange"), 0);
+    EXPECT_EQ(p.CountOf("OnParamChange2"), 1);
+    EXPECT_EQ(p.calls.back().idx, 7);
+    EXPECT_TRUE(p.calls.back().mutexHeld);
+}
+
+TEST(PluginBaseEdits, AnIndexOutsideTheTableIsRefused)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.SetParameterFromGUI(kQorParams, 1.0);
+    p.SetParameterFromGUI(-1, 1.0);
+    p.SetParameterFromGUI2(kQorParams + 1000, 1.0);
+    EXPECT_TRUE(p.calls.empty());
+    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
+}
+
+TEST(PluginBaseEdits, AHookMayEditAgainOnTheSameThreadWithoutBlocking)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.onParamChange = [&](int idx) {
+        if (idx == 1) p.SetParameterFromGUI(2, 1.0);
+    };
+    auto done = std::async(std::launch::async, [&] { p.SetParameterFromGUI(1, 1.0); });
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(p.CountOf("OnParamChange"), 2);
+    EXPECT_EQ(p.GetParam(2)->Value(), 1.0);
+}
+
+TEST(PluginBaseEdits, AnotherThreadWaitsWhileAnEditHoldsTheMutex)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    std::atomic<bool> otherGotIn{false};
+    std::atomic<bool> otherDuringHook{true};
+    p.onParamChange = [&](int) {
+        std::thread other([&] {
+            p.Mutex().Enter();
+            otherGotIn = true;
+            p.Mutex().Leave();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        otherDuringHook = otherGotIn.load();
+        other.detach();
+    };
+    p.SetParameterFromGUI(0, 1.0);
+    for (int i = 0; i < 500 && !otherGotIn; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(otherDuringHook);
+    EXPECT_TRUE(otherGotIn);
+}
+
+TEST(PluginBaseEdits, AHookThatThrowsStillReleasesTheMutex)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.onParamChange = [](int) { throw std::runtime_error("hook"); };
+    EXPECT_THROW(p.SetParameterFromGUI(0, 1.0), std::runtime_error);
+    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
+    auto other = std::async(std::launch::async, [&] {
+        p.Mutex().Enter();
+        p.Mutex().Leave();
+    });
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+TEST(PluginBaseEdits, ResetOfAllNonAutomatableTableOnlyResets)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.OnParamReset();
+    ASSERT_EQ(p.calls.size(), 1u);
+    EXPECT_EQ(p.calls[0].what, "Reset");
+    p.calls.clear();
+    p.DirtyParameters();
+    EXPECT_TRUE(p.calls.empty());
+}
+
+TEST(PluginBaseEdits, ResetAndDirtyWalkTheAutomatableRangeInOrder)
+{
+    RecordingPlug p;
+    InitWithAutomatable(p, 3, 10);
+    EXPECT_EQ(p.NAutomatedParams(), 3);
+    p.GetParam(1)->InitInt("x", 5, 0, 10);
+    p.OnParamReset();
+    ASSERT_EQ(p.calls.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(p.calls[size_t(i)].what, "OnParamChange");
+        EXPECT_EQ(p.calls[size_t(i)].idx, i);
+    }
+    EXPECT_EQ(p.calls[3].what, "Reset");
+    p.calls.clear();
+    p.DirtyParameters();
+    ASSERT_EQ(p.calls.size(), 3u);
+    EXPECT_EQ(p.calls[1].what, "Inform");
+    EXPECT_EQ(p.calls[1].value, 0.5);
+    EXPECT_TRUE(p.calls[1].mutexHeld);
+}
+
+TEST(PluginBaseDefaults, DefaultHooksDoNothingVisible)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    char name[16] = "junk";
+    EXPECT_FALSE(p.MidiNoteName(60, name));
+    EXPECT_STREQ(name, "");
+    EXPECT_FALSE(p.HostRequestingAboutBox());
+    EXPECT_FALSE(p.IsRenderingOffline());
+    unsigned char bytes[3] = {0xF0, 0x01, 0xF7};
+    EXPECT_FALSE(p.SendMidiSysex(bytes, 3));
+    EXPECT_FALSE(p.SendPatchSysex(bytes, 3));
+    EXPECT_FALSE(p.SendMidiSysex2({0xF8}));
+    ISysEx sx(0, bytes, 3);
+    EXPECT_FALSE(p.SendSysEx(&sx));
+    p.OnActivate(true);
+    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
+    p.SetLatency(256);
+    EXPECT_EQ(p.GetLatency(), 256);
+    p.SetSampleRate(48000.0);
+    EXPECT_EQ(p.GetSampleRate(), 48000.0);
+}
+
+TEST(PluginBaseDefaults, DefaultProcessingCopiesInputsAndClearsOtherOutputs)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "1-2");
+    double in0[4] = {1, 2, 3, 4};
+    double out0[4] = {9, 9, 9, 9}, out1[4] = {9, 9, 9, 9};
+    double* ins[1] = {in0};
+    double* outs[2] = {out0, out1};
+    p.ProcessDoubleReplacing(ins, outs, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(out0[i], in0[i]);
+        EXPECT_EQ(out1[i], 0.0);
+    }
+    float fin[2] = {0.5f, -0.5f}, fo0[2] = {7, 7}, fo1[2] = {7, 7};
+    float* fins[1] = {fin};
+    float* fouts[2] = {fo0, fo1};
+    p.ProcessSingleReplacing(fins, fouts, 2);
+    EXPECT_EQ(fo0[1], -0.5f);
+    EXPECT_EQ(fo1[0], 0.0f);
+}
+
+TEST(PluginBaseGraphics, AttachingPushesEveryNormalizedValueThenPreparesThenStores)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(4)->InitInt("i", 3, 0, 4);
+    p.AttachGraphics(nullptr);
+    EXPECT_EQ(p.GetGUI(), nullptr);
+    auto* g = new RecordingGraphics(&p);
+    p.AttachGraphics(g);
+    EXPECT_EQ(p.GetGUI(), g);
+    ASSERT_EQ(g->pushes.size(), size_t(kQorParams));
+    for (int i = 0; i < kQorParams; ++i) {
+        EXPECT_EQ(g->pushes[size_t(i)].idx, i);
+        EXPECT_TRUE(g->pushes[size_t(i)].normalized);
+        EXPECT_FALSE(g->pushes[size_t(i)].attachedYet);
+    }
+    EXPECT_EQ(g->pushes[4].value, 0.75);
+    EXPECT_EQ(g->prepDraws, 1);
+    EXPECT_FALSE(g->attachedAtPrepDraw);
+}
+
+TEST(PluginBaseGraphics, RedrawPushesPlainValuesThroughTheParameterRange)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.RedrawParamControls(); // nothing attached: nothing to do
+    auto* g = new RecordingGraphics(&p);
+    p.AttachGraphics(g);
+    g->pushes.clear();
+    p.GetParam(9)->InitInt("i", 0, 0, 10);
+    p.GetParam(9)->Set(12.0);
+    p.RedrawParamControls();
+    ASSERT_EQ(g->pushes.size(), size_t(kQorParams));
+    EXPECT_EQ(g->pushes[9].value, 12.0);
+    EXPECT_FALSE(g->pushes[9].normalized);
+    EXPECT_EQ(p.GetParam(9)->Value(), 10.0); // the surface clamps a plain value into range
+}
+
+TEST(PluginBaseGraphics, ASecondSurfaceReplacesAndFreesTheFirst)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    bool firstGone = false;
+    auto* g1 = new RecordingGraphics(&p);
+    g1->onDestroy = [&](RecordingGraphics*) { firstGone = true; };
+    p.AttachGraphics(g1);
+    p.AttachGraphics(g1); // the same one again stays
+    EXPECT_FALSE(firstGone);
+    auto* g2 = new RecordingGraphics(&p);
+    p.AttachGraphics(g2);
+    EXPECT_TRUE(firstGone);
+    EXPECT_EQ(p.GetGUI(), g2);
+}
+
+TEST(PluginBaseState, AllNonAutomatableTableWritesNothingAndReadsNothing)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    ByteChunk chunk;
+    EXPECT_TRUE(p.SerializeParams(&chunk));
+    EXPECT_EQ(chunk.Size(), 0);
+    EXPECT_EQ(p.UnserializeParams(&chunk, 17), 17);
+    EXPECT_TRUE(p.CompareState(nullptr, 0));
+}
+
+TEST(PluginBaseState, NonAutomatableValuesAreWrittenAsDoublesInIdOrder)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(0)->Set(0.25);
+    p.GetParam(4975)->Set(1.0);
+    ByteChunk chunk;
+    EXPECT_TRUE(p.SerializeNonAutomatedParams(&chunk, 4976));
+    ASSERT_EQ(chunk.Size(), 39808);
+    double v;
+    chunk.Get(&v, 0);
+    EXPECT_EQ(v, 0.25);
+    chunk.Get(&v, 4975 * 8);
+    EXPECT_EQ(v, 1.0);
+    ByteChunk none;
+    EXPECT_TRUE(p.SerializeNonAutomatedParams(&none, 0));
+    EXPECT_EQ(none.Size(), 0);
+    EXPECT_TRUE(p.SerializeNonAutomatedParams(&none, 1000000)); // no more than the table
+    EXPECT_EQ(none.Size(), kQorParams * 8);
+}
+
+TEST(PluginBaseState, AShortChunkSetsTheFirstMissingValueToItsBoundAndStops)
+{
+    RecordingPlug p;
+    InitLikeQor(p);
+    p.GetParam(1)->InitInt("b", 7, 2, 9);
+    p.GetParam(2)->Set(0.75);
+    ByteChunk chunk;
+    double first = 0.5;
+    chunk.Put(&first);
+    int32_t tail = 0;
+    chunk.Put(&tail);
+    EXPECT_EQ(p.UnserializeNonAutomatedParams(&chunk, 0, 3), -1);
+    EXPECT_EQ(p.GetParam(0)->Value(), 0.5);
+    EXPECT_EQ(p.GetParam(1)->Value(), 2.0); // 0.0 bounded by the range
+    EXPECT_EQ(p.GetParam(2)->Value(), 0.75);
+    EXPECT_EQ(p.UnserializeNonAutomatedParams(&chunk, -1, 3), -1);
+    EXPECT_EQ(p.UnserializeNonAutomatedParams(&chunk, 4, 0), 4);
+}
+
+TEST(PluginBaseState, ReadValuesAreBoundedByTheirRange)
+{
+    RecordingPlug p;
+    InitWithAutomatable(p, 2, 4);
+    p.GetParam(0)->InitInt("a", 0, 0, 10);
+    p.GetParam(1)->InitInt("b", 0, 0, 10);
+    ByteChunk chunk;
+    double hi = 50.0, lo = -3.0;
+    chunk.Put(&hi);
+    chunk.Put(&lo);
+    EXPECT_EQ(p.UnserializeParams(&chunk, 0), 16);
+    EXPECT_EQ(p.GetParam(0)->Value(), 10.0);
+    EXPECT_EQ(p.GetParam(1)->Value(), 0.0);
+}
+
+TEST(PluginBaseState, CompareStateToleratesSinglePrecisionNoise)
+{
+    RecordingPlug p;
+    InitWithAutomatable(p, 2, 2);
+    p.GetParam(0)->Set(0.3);
+    p.GetParam(1)->Set(0.7);
+    double stored[3] = {99.0, 0.3 + 1e-9, 0.7};
+    EXPECT_TRUE(p.CompareState(reinterpret_cast<const unsigned char*>(stored), 1));
+    stored[2] = 0.71;
+    EXPECT_FALSE(p.CompareState(reinterpret_cast<const unsigned char*>(stored), 1));
+}
+
+TEST(PluginBaseLifetime, TheSurfaceGoesFirstWhileParametersAndChannelsStillExist)
+{
+    struct Seen {
+        int params = -1, presets = -1, inChannels = -1, outChannels = -1;
+        bool stillAttached = false;
+    } seen;
+    struct ControlActionStandIn {
+        int kind = 5;
+    };
+    auto* action = new ControlActionStandIn;
+    {
+        RecordingPlug p;
+        InitLikeQor(p, "2-2", 2);
+        p.GetParam(0)->SetControlAction(reinterpret_cast<ControlAction*>(action));
+        auto* g = new RecordingGraphics(&p);
+        g->onDestroy = [&](RecordingGraphics* self) {
+            seen.params = p.NParams();
+            seen.presets = p.NPresets();
+            seen.inChannels = p.NInChannels();
+            seen.outChannels = p.NOutChannels();
+            seen.stillAttached = p.GetGUI() == self;
+        };
+        p.AttachGraphics(g);
+    }
+    EXPECT_EQ(seen.params, kQorParams);
+    EXPECT_EQ(seen.presets, 2);
+    EXPECT_EQ(seen.inChannels, 2);
+    EXPECT_EQ(seen.outChannels, 2);
+    EXPECT_TRUE(seen.stillAttached); // the pointer is cleared after the delete
+    // The parameter table does not own the control actions.
+    EXPECT_EQ(action->kind, 5);
+    delete action;
+}

@@ -1,0 +1,104 @@
+#pragma once
+// A plug-in on the bare base that records what the base calls on it.
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IPluginBase.h"
+
+constexpr int kQorVersion = 0x00010009;
+constexpr int kQorUniqueID = 0x616E6E71; // "annq"
+constexpr int kQorMfrID = 0x56654231;    // "VeB1"
+constexpr int kQorParams = 5124;
+
+class RecordingPlug : public IPluginBase {
+public:
+    explicit RecordingPlug(EAPI apiId = kAPIAU, int ver = kQorVersion)
+        : IPluginBase(kQorParams, "2-2", 0, "QOR Editor", "QOR Editor", "Tessmoor Audio", ver, kQorUniqueID,
+                      kQorMfrID, 128, false, true, true, apiId)
+    {
+    }
+
+    struct Call {
+        std::string what;
+        int idx;
+        double value;
+        bool mutexHeld;
+    };
+    std::vector<Call> calls;
+    std::function<void(int)> onParamChange; // runs inside OnParamChange when set
+
+    int CountOf(const std::string& what) const
+    {
+        int n = 0;
+        for (const Call& c : calls) n += c.what == what;
+        return n;
+    }
+
+    void Reset() override
+    {
+        IPluginBase::Reset();
+        calls.push_back({"Reset", -1, 0.0, mutex.IsHeldByCaller()});
+    }
+    void OnParamChange(int idx) override
+    {
+        calls.push_back({"OnParamChange", idx, GetParam(idx) ? GetParam(idx)->value : 0.0, mutex.IsHeldByCaller()});
+        if (onParamChange) onParamChange(idx);
+    }
+    void OnParamChange2(int idx) override
+    {
+        calls.push_back({"OnParamChange2", idx, GetParam(idx) ? GetParam(idx)->value : 0.0, mutex.IsHeldByCaller()});
+    }
+    void BeginInformHostOfParamChange(int idx) override { calls.push_back({"Begin", idx, 0.0, false}); }
+    void InformHostOfParamChange(int idx, double normalized) override
+    {
+        calls.push_back({"Inform", idx, normalized, mutex.IsHeldByCaller()});
+    }
+    void EndInformHostOfParamChange(int idx) override { calls.push_back({"End", idx, 0.0, false}); }
+    void InformHostOfProgramChange() override {}
+    int GetSamplePos() override { return 0; }
+    double GetTempo() override { return 120.0; }
+    void GetTimeSig(int* num, int* denom) override { *num = 4; *denom = 4; }
+    void GetTime(ITimeInfo*) override {}
+    void ResizeGraphics(int, int) override {}
+    bool SendMidiVST(IMidiMsg*) override { return false; }
+    bool SendMidiMsg(IMidiMsg*) override { return false; }
+
+    KIT_Mutex& Mutex() { return mutex; }
+    double** InData() { return inData.Get(); }
+    double** OutData() { return outData.Get(); }
+    void SetBypassed(bool b) { bypassed = b; }
+};
+
+// Records the surface calls the base makes, and what the base looks like when it destroys it.
+class RecordingGraphics : public IGraphics {
+public:
+    struct Push {
+        int idx;
+        double value;
+        bool normalized;
+        bool attachedYet;
+    };
+    std::vector<Push> pushes;
+    int prepDraws = 0;
+    bool attachedAtPrepDraw = true;
+    std::function<void(RecordingGraphics*)> onDestroy;
+
+    explicit RecordingGraphics(IPluginBase* plug) : IGraphics(plug, 1500, 757, 0) {}
+    ~RecordingGraphics() override
+    {
+        if (onDestroy) onDestroy(this);
+    }
+    void PrepDraw() override
+    {
+        ++prepDraws;
+        attachedAtPrepDraw = mPlug->GetGUI() == this;
+    }
+    void SetParameterFromPlug(int idx, double value, bool normalized) override
+    {
+        pushes.push_back({idx, value, normalized, mPlug->GetGUI() == this});
+        IGraphics::SetParameterFromPlug(idx, value, normalized);
+    }
+};
