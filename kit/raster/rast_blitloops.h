@@ -1,0 +1,63 @@
+// Per-combiner pixel loops. Each is written once for any combiner and instantiated per combiner,
+// so the inner loop holds the combiner's arithmetic with no call or switch. Spans are in bytes
+// and negative for bottom-up bitmaps.
+#pragma once
+
+#include "kit/raster/rast_combine.h"
+
+// Loops with one colour source: a solid colour or a per-pixel gradient.
+template <class C>
+class _RAST_Template_Blit1 {
+ public:
+  // Every pixel of a w x h block takes the colour; alpha is both the source alpha and the weight.
+  static void solidBlit(unsigned char* dest, int w, int h, int r, int g, int b, int alpha, int span) {
+    for (int y = 0; y < h; y++, dest += span) {
+      unsigned char* p = dest;
+      for (int x = 0; x < w; x++, p += 4) C::doPix(p, r, g, b, alpha, alpha);
+    }
+  }
+
+  // Channels in 16.16 fixed point, linear in x and y; the gradient alpha is both the source
+  // alpha channel and the weight. The running values are kept in 64 bits and the channel
+  // values limited so that far-running gradients cannot overflow the combiners.
+  static void gradBlit(unsigned char* dest, int w, int h, int ir, int ig, int ib, int ia, int drdx, int dgdx,
+                       int dbdx, int dadx, int drdy, int dgdy, int dbdy, int dady, int span) {
+    long long rr = ir, rg = ig, rb = ib, ra = ia;
+    for (int y = 0; y < h; y++, dest += span) {
+      long long r = rr, g = rg, b = rb, a = ra;
+      unsigned char* p = dest;
+      for (int x = 0; x < w; x++, p += 4) {
+        const int av = chan(a);
+        C::doPix(p, chan(r), chan(g), chan(b), av, av);
+        r += drdx;
+        g += dgdx;
+        b += dbdx;
+        a += dadx;
+      }
+      rr += drdy;
+      rg += dgdy;
+      rb += dbdy;
+      ra += dady;
+    }
+  }
+
+ private:
+  static inline int chan(long long v) {
+    const long long c = v / 65536;  // toward zero, also for negative values
+    return c < -1024 ? -1024 : c > 1024 ? 1024 : (int)c;
+  }
+};
+
+// Loops with a source bitmap.
+template <class C>
+class _RAST_Template_Blit2 {
+ public:
+  static void blit(unsigned char* dest, const unsigned char* src, int w, int h, int src_span, int dest_span,
+                   int alpha) {
+    for (int y = 0; y < h; y++, dest += dest_span, src += src_span) {
+      unsigned char* d = dest;
+      const unsigned char* s = src;
+      for (int x = 0; x < w; x++, d += 4, s += 4) C::doPix(d, s[_RAST_R], s[_RAST_G], s[_RAST_B], s[_RAST_A], alpha);
+    }
+  }
+};
