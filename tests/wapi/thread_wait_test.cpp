@@ -1,0 +1,184 @@
+// Threads, thread waits with time-out, and events signalled across threads.
+#include "kit/wapi/wapi-handles.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+long msSince(Clock::time_point t0) {
+  return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+std::atomic<int> g_release{0};
+
+DWORD waitForRelease(LPVOID arg) {
+  while (!g_release.load()) Sleep(1);
+  return DWORD(reinterpret_cast<uintptr_t>(arg));
+}
+
+DWORD quick(LPVOID arg) { return DWORD(reinterpret_cast<uintptr_t>(arg)) * 2; }
+
+DWORD waitOnEvent(LPVOID arg) { return WaitForSingleObject(arg, 5000); }
+
+}  // namespace
+
+TEST(ThreadWait, ZeroTimeOutOnARunningThreadAnswersTimeOutAtOnce) {
+  g_release = 0;
+  DWORD id = 0;
+  HANDLE t = CreateThread(nullptr, 0, waitForRelease, reinterpret_cast<LPVOID>(7), 0, &id);
+  ASSERT_NE(t, nullptr);
+  EXPECT_NE(id, 0u);
+  auto t0 = Clock::now();
+  EXPECT_EQ(WaitForSingleObject(t, 0), 258u);
+  EXPECT_LT(msSince(t0), 50);
+  t0 = Clock::now();
+  EXPECT_EQ(WaitForSingleObject(t, 30), 258u);
+  EXPECT_GE(msSince(t0), 29);
+  g_release = 1;
+  EXPECT_EQ(WaitForSingleObject(t, 5000), 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 7u);
+  EXPECT_EQ(WaitForSingleObject(t, INFINITE), 0u) << "waiting again after the join is safe";
+  EXPECT_EQ(CloseHandle(t), 1);
+}
+
+TEST(ThreadWait, InfiniteWaitJoinsAndKeepsTheResult) {
+  HANDLE t = CreateThread(nullptr, 0, quick, reinterpret_cast<LPVOID>(21), 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(WaitForSingleObject(t, INFINITE), 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 42u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->done.load(), 1);
+  EXPECT_EQ(CloseHandle(t), 1);
+}
+
+TEST(ThreadWait, ClosingTheHandleEarlyLetsTheThreadFreeItself) {
+  g_release = 0;
+  HANDLE t = CreateThread(nullptr, 0, waitForRelease, nullptr, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(CloseHandle(t), 1);  // the thread still holds its own reference
+  g_release = 1;
+  // The thread drops the last reference and detaches itself; nothing is left to join.
+  Sleep(50);
+}
+
+TEST(ThreadWait, ClosingAfterTheThreadEndedJoinsIt) {
+  HANDLE t = CreateThread(nullptr, 0, quick, nullptr, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  while (!static_cast<WAPI_ThreadObject*>(t)->done.load()) Sleep(1);
+  EXPECT_EQ(CloseHandle(t), 1);
+}
+
+TEST(ThreadWait, PriorityOfAFinishedThreadCannotBeSet) {
+  g_release = 0;
+  HANDLE t = CreateThread(nullptr, 0, waitForRelease, nullptr, 0, nullptr);
+  EXPECT_EQ(SetThreadPriority(t, 0), 1);
+  g_release = 1;
+  WaitForSingleObject(t, INFINITE);
+  EXPECT_EQ(SetThreadPriority(t, 0), 0);
+  EXPECT_EQ(SetThreadPriority(nullptr, 0), 0);
+  CloseHandle(t);
+}
+
+TEST(EventThreads, SetEventWakesAWaiterOnAnotherThread) {
+  HANDLE e = CreateEvent(nullptr, 0, 0, nullptr);
+  HANDLE t = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
+  Sleep(20);
+  EXPECT_EQ(SetEvent(e), 1);
+  EXPECT_EQ(WaitForSingleObject(t, 5000), 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 0u) << "the waiter saw the signal";
+  EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "and consumed it";
+  CloseHandle(t);
+  CloseHandle(e);
+}
+
+TEST(EventThreads, ManualResetWakesEveryWaiter) {
+  HANDLE e = CreateEvent(nullptr, 1, 0, nullptr);
+  HANDLE t1 = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
+  HANDLE t2 = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
+  Sleep(20);
+  SetEvent(e);
+  EXPECT_EQ(WaitForSingleObject(t1, 5000), 0u);
+  EXPECT_EQ(WaitForSingleObject(t2, 5000), 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t1)->result, 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t2)->result, 0u);
+  CloseHandle(t1);
+  CloseHandle(t2);
+  CloseHandle(e);
+}
+
+TEST(EventThreads, AWaitWhoseSignalIsStolenStillEndsAtItsDeadline) {
+  // Two waiters on an auto-reset event, one signal: the loser must time out on schedule
+  // instead of starting its full time-out again after the wake-up.
+  HANDLE e = CreateEvent(nullptr, 0, 0, nullptr);
+  std::atomic<DWORD> r1{99}, r2{99};
+  auto t0 = Clock::now();
+  std::thread a([&] { r1 = WaitForSingleObject(e, 300); });
+  std::thread b([&] { r2 = WaitForSingleObject(e, 300); });
+  Sleep(150);
+  SetEvent(e);
+  a.join();
+  b.join();
+  long took = msSince(t0);
+  EXPECT_EQ((r1 == 0) + (r2 == 0), 1);
+  EXPECT_EQ((r1 == 258) + (r2 == 258), 1);
+  EXPECT_LT(took, 440);
+  CloseHandle(e);
+}
+
+TEST(SocketEventThreads, SignalFromAnotherThreadEndsAnInfiniteWait) {
+  HANDLE e = CreateEventAsSocket(nullptr, 0, 0, nullptr);
+  std::thread s([e] {
+    Sleep(20);
+    SetEvent(e);
+  });
+  EXPECT_EQ(WaitForSingleObject(e, INFINITE), 0u);
+  s.join();
+  CloseHandle(e);
+}
+
+TEST(Timing, SleepZeroIsShortAndSleepWaitsItsMilliseconds) {
+  auto t0 = Clock::now();
+  Sleep(0);
+  EXPECT_LT(msSince(t0), 50);
+  t0 = Clock::now();
+  Sleep(30);
+  long took = msSince(t0);
+  EXPECT_GE(took, 30);
+  EXPECT_LT(took, 2000);
+}
+
+TEST(Timing, TickCountFollowsTheMonotonicClock) {
+  DWORD a = GetTickCount();
+  auto t0 = Clock::now();
+  Sleep(120);
+  DWORD b = GetTickCount();
+  long real = msSince(t0);
+  // Differences of two readings survive the wrap of the 32-bit count.
+  DWORD diff = b - a;
+  EXPECT_GE(long(diff), real - 2);
+  EXPECT_LE(long(diff), real + 2);
+  EXPECT_EQ(DWORD(wapiMonotonicMs()) - GetTickCount() <= 1u, true);
+}
+
+TEST(Timing, SleepOutlastsSignalsSentToItsThread) {
+  struct sigaction sa {};
+  sa.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &sa, nullptr);
+  pthread_t self = pthread_self();
+  std::thread poke([self] {
+    for (int i = 0; i < 5; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      pthread_kill(self, SIGUSR1);
+    }
+  });
+  auto t0 = Clock::now();
+  Sleep(100);
+  long took = msSince(t0);
+  poke.join();
+  EXPECT_GE(took, 100);
+}
