@@ -1,5 +1,6 @@
-// 32-bit bitmaps: the abstract interface every raster operation draws through, and the
-// heap-backed kind used for images, scaled copies and temporaries.
+// 32-bit bitmaps: the abstract interface every raster operation draws through, the heap-backed
+// kind used for images, scaled copies and temporaries, and the kind whose pixels are the frame
+// buffer of a memory drawing context, so the platform can show or draw into the same pixels.
 #pragma once
 
 #include "kit/raster/rast_types.h"
@@ -17,6 +18,8 @@ class RAST_IBitmap {
   virtual bool isFlipped() { return false; }
   // True when the size changed.
   virtual bool resize(int w, int h) = 0;
+  // The device context whose frame buffer holds the pixels, or null.
+  virtual HDC getDC() { return nullptr; }
   virtual int Extended(int id, void* data) {
     (void)id;
     (void)data;
@@ -46,4 +49,29 @@ class RAST_MemBitmap : public RAST_IBitmap {
   int m_height = 0;
   int m_allocsize = 0;
   unsigned int m_linealign_mask = 0;
+};
+
+class RAST_SysBitmap : public RAST_IBitmap {
+ public:
+  explicit RAST_SysBitmap(int w = 0, int h = 0);
+  ~RAST_SysBitmap() override;
+  RAST_SysBitmap(const RAST_SysBitmap&) = delete;
+  RAST_SysBitmap& operator=(const RAST_SysBitmap&) = delete;
+
+  RAST_PixelValue* getBits() override { return m_bits; }
+  int getWidth() override { return m_width; }
+  int getHeight() override { return m_height; }
+  int getRowSpan() override { return m_allocw; }
+  // Keeps the context for any size that fits in it; a grow past it in either direction makes a
+  // new, zero-filled one.
+  bool resize(int w, int h) override;
+  HDC getDC() override { return m_hdc; }
+
+ private:
+  int m_width = 0;
+  int m_height = 0;
+  HDC m_hdc = nullptr;
+  RAST_PixelValue* m_bits = nullptr;
+  int m_allocw = 0;
+  int m_alloch = 0;
 };

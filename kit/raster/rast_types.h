@@ -25,22 +25,9 @@ enum {
   RAST_BLIT_FILTER_MASK = 0xFF00,
 };
 
-// Rectangles and points (signed 32-bit; a raster rectangle has right and bottom exclusive) are
-// the window layer's own.
-#if __has_include("kit/wapi/wapi-types.h")
+// Rectangles, points and device-context handles are the window layer's own (a raster
+// rectangle has right and bottom exclusive).
 #include "kit/wapi/wapi-types.h"
-#else
-struct RECT {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
-};
-struct POINT {
-  int32_t x;
-  int32_t y;
-};
-#endif
 
 // Pixel word packing helpers.
 inline RAST_PixelValue RAST_MakePixel(int r, int g, int b, int a) {
