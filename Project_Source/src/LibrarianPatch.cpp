@@ -1,0 +1,34 @@
+#include "LibrarianPatch.h"
+
+namespace {
+// Category names by the category byte of a program.
+const char* const kCategoryNames[20] = {
+    "Bass",     "Hard Bass", "Soft Lead", "Hard Lead", "Porta Lead", "Arpeggio", "Motion",
+    "Bell",     "Pad",       "Strings",   "Keyboard",  "SFX",        "Drums",    "Pianos",
+    "Organ",    "User 1",    "User 2",    "User 3",    "User 4",     "User 5",
+};
+} // namespace
+
+const char* LibrarianPatch::categoryName(int byte)
+{
+    if (byte < 0 || byte >= 20) return nullptr;
+    return kCategoryNames[byte];
+}
+
+void LibrarianPatch::parseCategory(int index)
+{
+    if (messages.empty() || index < 0) return;
+    const std::vector<uint8_t>& first = messages.front().bytes;
+    if (static_cast<size_t>(index) >= first.size()) return;
+    if (const char* text = categoryName(first[static_cast<size_t>(index)])) category = text;
+}
+
+void LibrarianPatch::appendName(std::string& name, const std::vector<uint8_t>& message,
+                                size_t from, size_t stopAt)
+{
+    if (stopAt > message.size()) stopAt = message.size();
+    for (size_t k = from; k < from + 16; ++k) {
+        uint8_t b = k < stopAt ? message[k] : 0x20;
+        name.push_back(b < 0x20 ? ' ' : static_cast<char>(b));
+    }
+}

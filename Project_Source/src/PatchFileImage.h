@@ -1,0 +1,32 @@
+#pragma once
+// Bank file images and their safe writing. A bank file is never edited in place: the whole image
+// is built in memory, written to a temporary file in the target's folder, synced, and only then
+// put in place, so a failure leaves any existing file whole.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PatchFile;
+
+namespace PatchFileImage {
+
+// Size of the fixed part of a bank .mid file up to the second track's events.
+constexpr size_t kMidiPrefixSize = 49;
+
+// Appends value as a MIDI variable-length quantity, most significant seven bits first.
+void appendVariableLength(std::vector<uint8_t>& image, uint32_t value);
+
+// The image of a bank: every whole message of every entry in slot order. midi gives a Standard
+// MIDI File of format 1 (a tempo track and a track of SysEx events), else raw SysEx. Messages
+// that are not whole F0..F7 messages are left out. Lengths are computed from the real sizes.
+std::vector<uint8_t> build(const PatchFile& bank, bool midi);
+
+// Writes image to path, replacing an existing file only once the new one is complete.
+bool writeReplacing(const std::string& path, const std::vector<uint8_t>& image, std::string* error);
+
+// Writes image to path only when no file of that name exists; *existed tells that case apart
+// from other failures. Never replaces a file.
+bool writeNew(const std::string& path, const std::vector<uint8_t>& image, std::string* error,
+              bool* existed);
+
+} // namespace PatchFileImage

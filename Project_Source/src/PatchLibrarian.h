@@ -1,0 +1,104 @@
+#pragma once
+// The one librarian object of a plug-in instance: bank lists and folder trees per kind, the
+// category names met in program banks, and the selections of the librarian's two panes.
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FolderFiles.h"
+#include "LibrarianPatch.h"
+#include "PatchFile.h"
+
+class ByteChunk;
+class QOR;
+
+class PatchLibrarian {
+public:
+    // Bank files above this size are not read: it keeps every slot and message count in range.
+    static constexpr int kMaxBankFileBytes = 16 * 1024 * 1024;
+
+    explicit PatchLibrarian(QOR* owner = nullptr);
+    ~PatchLibrarian();
+    PatchLibrarian(const PatchLibrarian&) = delete;
+    PatchLibrarian& operator=(const PatchLibrarian&) = delete;
+
+    int32_t upperFileIndex = 0;
+    int32_t lowerFileIndex = 0;
+    int32_t splitBankCount = 0;
+    int32_t currentKind = kPatchFilePrograms;
+    uint8_t rescanAfterSplit = 0;
+    uint8_t readMismatch = 0;
+    uint8_t fileWasSplit = 0;
+    std::stringstream logStream;
+    QOR* owner = nullptr;
+    int32_t upperSlot = 0;
+    int32_t lowerSlot = 0;
+    int32_t dropSlot = 0;
+    std::vector<std::string> folderPaths;
+    std::vector<PatchFile*> singleFiles;
+    std::vector<PatchFile*> patternFiles;
+    std::vector<PatchFile*> multiFiles;
+    std::vector<PatchFile*> searchFiles;
+    std::vector<PatchFile*> categoryFiles;
+    std::vector<FolderFiles*> singleFolders;
+    std::vector<FolderFiles*> multiFolders;
+    std::vector<FolderFiles*> patternFolders;
+    std::vector<FolderFiles*> searchFolders;
+    std::vector<FolderFiles*> categoryFolders;
+    std::vector<std::string> categoryNames;
+
+    // The owner's log switch and log file path, until the controller hands them over itself.
+    bool logEnabled = false;
+    std::string logFilePath;
+
+    // Frees one folder tree: 0 singles, 1 multis, 2 categories, 3 search results, 4 patterns.
+    // The banks the nodes point to are left alone; any other value does nothing.
+    void clearDataStructures(int which);
+
+    // Takes ownership of a bank that lists and trees will point to. Banks stay alive until the
+    // librarian goes, so a worker job that still holds an entry of a dropped bank never dangles.
+    PatchFile* adoptBank(PatchFile* bank);
+
+    // ---- Bank file reader -------------------------------------------------------------------
+    // Reads every message of a bank file's bytes into bank, then collects its category names.
+    // mode is 1 for a ".mid" file, 0 otherwise; the content decides how it is read.
+    void loadFromChunk(const uint8_t* data, int size, PatchFile* bank, int mode);
+    // The same for a whole file read into a chunk; size never reaches past the chunk's bytes.
+    void loadFromChunk(ByteChunk* chunk, int size, PatchFile* bank, int mode);
+    // Reads and stores the next message at or after pos. Returns the position reached, or -1
+    // when the data is exhausted. counter is the running message counter, messageIndex the
+    // message's index within its entry.
+    int readMIDIMessage(const uint8_t* data, int size, int& pos, PatchFile* bank, int,
+                        int counter, int messageIndex);
+    // Moves pos past the next byte equal to value; pos becomes -1 when there is none.
+    static bool findByte(const uint8_t* data, int size, int& pos, int value);
+
+    // ---- Categories -------------------------------------------------------------------------
+    // Appends the categories of a program bank not yet listed (compared without letter case).
+    void createCategories(PatchFile* file);
+
+    // ---- Bank filling -----------------------------------------------------------------------
+    // Appends init entries of the bank's kind and model code until it holds 128 entries.
+    void fillUncompletedBankFiles(PatchFile* bank);
+
+    // ---- Bank writer ------------------------------------------------------------------------
+    enum class SplitResult { Nothing, Written, Failed };
+    // Writes bank bankIndex + 1 of the entries of one kind of source as a new bank file beside
+    // sourcePath, named after the source with a bank number, and lists it. An existing file is
+    // never overwritten: the next free name is taken. splitBankCount is set to the number of
+    // whole banks of that kind. A failed write is logged, leaves no partial file and lists
+    // nothing.
+    SplitResult createNewPatchFile(PatchFile* source, std::string folderName,
+                                   std::string sourceFileName, std::string extension,
+                                   std::string sourcePath, int, int bankIndex, bool midi,
+                                   bool multi, bool pattern, bool);
+    // The path of the last file createNewPatchFile wrote.
+    std::string lastWrittenPath;
+
+    void log(const std::string& text);
+
+private:
+    std::vector<std::unique_ptr<PatchFile>> ownedBanks;
+};

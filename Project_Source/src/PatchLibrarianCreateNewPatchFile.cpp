@@ -1,0 +1,72 @@
+// Cuts one bank of 128 entries out of a larger bank and writes it as a new bank file.
+#include "PatchFileImage.h"
+#include "PatchLibrarian.h"
+
+namespace {
+
+// The entries a split pass takes are those whose first message is of the pass's kind.
+bool isOfKind(const LibrarianPatch& entry, int kind)
+{
+    if (entry.messages.empty() || entry.messages.front().bytes.size() <= 7) return false;
+    return PatchFile::kindOfMessageType(entry.messages.front().bytes[7]) == kind;
+}
+
+} // namespace
+
+PatchLibrarian::SplitResult PatchLibrarian::createNewPatchFile(
+    PatchFile* source, std::string folderName, std::string sourceFileName, std::string extension,
+    std::string sourcePath, int, int bankIndex, bool midi, bool multi, bool pattern, bool)
+{
+    if (!source || bankIndex < -1) return SplitResult::Nothing;
+    const int kind = pattern ? kPatchFilePatterns : multi ? kPatchFilePerformances : kPatchFilePrograms;
+
+    std::vector<const LibrarianPatch*> working;
+    for (const LibrarianPatch& entry : source->patches)
+        if (isOfKind(entry, kind)) working.push_back(&entry);
+    splitBankCount = static_cast<int32_t>(working.size() / PatchFile::kBankSize);
+
+    const size_t first = static_cast<size_t>(bankIndex + 1) * PatchFile::kBankSize;
+    if (working.size() <= first) return SplitResult::Nothing;
+
+    std::unique_ptr<PatchFile> bank(new PatchFile);
+    bank->kind = kind;
+    bank->modelCode = source->modelCode;
+    bank->folderName = folderName;
+    for (size_t k = first; k < working.size() && k < first + PatchFile::kBankSize; ++k) {
+        bank->patches.push_back(*working[k]);
+        if (kind == kPatchFilePatterns) bank->patches.back().patchType = 5;
+    }
+    fillUncompletedBankFiles(bank.get());
+    bank->patches.resize(PatchFile::kBankSize);
+    const std::vector<uint8_t> image = PatchFileImage::build(*bank, midi);
+
+    // Every bank of a split gets its own number, whatever its kind.
+    std::string stem = sourceFileName.substr(0, sourceFileName.find_last_of('.'));
+    stem += kind == kPatchFilePrograms ? " Singles " : kind == kPatchFilePerformances ? " Multis " : " Patterns ";
+    stem += std::to_string(bankIndex + 2);
+    const size_t cut = sourcePath.find_last_of("/\\");
+    const std::string folder = cut == std::string::npos ? std::string() : sourcePath.substr(0, cut + 1);
+
+    // Never replace a file already there: take the next free name instead.
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        std::string name = stem + (attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")") + "." + extension;
+        std::string path = folder + name;
+        std::string error;
+        bool existed = false;
+        if (PatchFileImage::writeNew(path, image, &error, &existed)) {
+            bank->fileName = name;
+            lastWrittenPath = path;
+            PatchFile* listed = adoptBank(bank.release());
+            if (kind == kPatchFilePrograms) singleFiles.push_back(listed);
+            else if (kind == kPatchFilePerformances) multiFiles.push_back(listed);
+            else patternFiles.push_back(listed);
+            return SplitResult::Written;
+        }
+        if (!existed) {
+            log("PATCH LIBRARIAN: could not write bank file " + path + " (" + error + ")");
+            return SplitResult::Failed;
+        }
+    }
+    log("PATCH LIBRARIAN: no free name for bank file " + folder + stem + "." + extension);
+    return SplitResult::Failed;
+}

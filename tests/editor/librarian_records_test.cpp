@@ -1,0 +1,191 @@
+// The librarian's records: entries, banks, the librarian object, categories, the patch record.
+#include <gtest/gtest.h>
+
+#include "Project_Source/src/Patch.h"
+#include "Project_Source/src/PatchLibrarian.h"
+
+TEST(LibraryRecords, CopiedEntryKeepsItsOwnMessages)
+{
+    LibrarianPatch a;
+    a.patchType = 3;
+    a.name = "Lead";
+    a.category = "Bass";
+    a.messages.push_back(PatchSysexMessage{{0xF0, 0x01, 0xF7}});
+    LibrarianPatch b(a);
+    b.messages[0].bytes[1] = 0x02;
+    b.name[0] = 'X';
+    EXPECT_EQ(a.messages[0].bytes[1], 0x01);
+    EXPECT_EQ(a.name, "Lead");
+    EXPECT_EQ(b.patchType, 3);
+    EXPECT_EQ(b.category, "Bass");
+}
+
+TEST(LibraryRecords, FreshLibrarianIsEmptyWithZeroSelections)
+{
+    PatchLibrarian lib;
+    EXPECT_EQ(lib.upperFileIndex, 0);
+    EXPECT_EQ(lib.lowerFileIndex, 0);
+    EXPECT_EQ(lib.upperSlot, 0);
+    EXPECT_EQ(lib.lowerSlot, 0);
+    EXPECT_EQ(lib.dropSlot, 0);
+    EXPECT_EQ(lib.currentKind, 0);
+    EXPECT_EQ(lib.splitBankCount, 0);
+    EXPECT_EQ(lib.rescanAfterSplit + lib.readMismatch + lib.fileWasSplit, 0);
+    EXPECT_TRUE(lib.singleFiles.empty() && lib.patternFiles.empty() && lib.multiFiles.empty());
+    EXPECT_TRUE(lib.searchFiles.empty() && lib.categoryFiles.empty());
+    EXPECT_TRUE(lib.singleFolders.empty() && lib.multiFolders.empty() && lib.patternFolders.empty());
+    EXPECT_TRUE(lib.searchFolders.empty() && lib.categoryFolders.empty());
+    EXPECT_TRUE(lib.categoryNames.empty() && lib.folderPaths.empty());
+}
+
+TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
+{
+    PatchLibrarian lib;
+    PatchFile bank;
+    auto node = [&bank] {
+        FolderFiles* f = new FolderFiles;
+        f->name = "A";
+        f->files.push_back(&bank);
+        SubFolderFiles sub;
+        sub.name = "B";
+        sub.subFolders.push_back(SubFolderFiles2{"C", {&bank}});
+        f->subFolders.push_back(sub);
+        return f;
+    };
+    lib.singleFolders.push_back(node());
+    lib.multiFolders.push_back(node());
+    lib.categoryFolders.push_back(node());
+    lib.searchFolders.push_back(node());
+    lib.patternFolders.push_back(node());
+    lib.clearDataStructures(5);
+    lib.clearDataStructures(-1);
+    EXPECT_EQ(lib.singleFolders.size() + lib.multiFolders.size() + lib.categoryFolders.size() +
+                  lib.searchFolders.size() + lib.patternFolders.size(),
+              5u);
+    lib.clearDataStructures(3);
+    EXPECT_TRUE(lib.searchFolders.empty());
+    EXPECT_EQ(lib.singleFolders.size(), 1u);
+    lib.clearDataStructures(0);
+    lib.clearDataStructures(1);
+    lib.clearDataStructures(2);
+    lib.clearDataStructures(4);
+    EXPECT_TRUE(lib.singleFolders.empty() && lib.multiFolders.empty() && lib.categoryFolders.empty() &&
+                lib.patternFolders.empty());
+    lib.clearDataStructures(0); // an empty tree stays empty
+    EXPECT_TRUE(lib.singleFolders.empty());
+    // The bank the nodes pointed to is untouched.
+    bank.fileName = "still here";
+    EXPECT_EQ(bank.fileName, "still here");
+}
+
+TEST(LibraryRecords, CloneCopiesEntriesAndNameButNotFolders)
+{
+    PatchFile bank;
+    bank.kind = 1;
+    bank.modelCode = 2;
+    bank.fileName = "Bank.mid";
+    bank.folderName = "A";
+    bank.folderNames = {"Patches", "A"};
+    bank.patches.resize(3);
+    bank.patches[1].messages.push_back(PatchSysexMessage{{0xF0, 0xF7}});
+    PatchFile* copy = bank.clone();
+    EXPECT_EQ(copy->kind, 1);
+    EXPECT_EQ(copy->modelCode, 2);
+    EXPECT_EQ(copy->fileName, "Bank.mid");
+    EXPECT_TRUE(copy->folderName.empty());
+    EXPECT_TRUE(copy->folderNames.empty());
+    ASSERT_EQ(copy->patches.size(), 3u);
+    copy->patches[1].messages[0].bytes[0] = 0;
+    EXPECT_EQ(bank.patches[1].messages[0].bytes[0], 0xF0);
+    delete copy;
+}
+
+TEST(LibraryRecords, NewPatchHolds27InitNamesAndAnEmptyBlob)
+{
+    Patch p;
+    ASSERT_EQ(p.names.size(), 27u);
+    for (const std::string& n : p.names) EXPECT_EQ(n, "INIT");
+    EXPECT_EQ(p.data.GetSize(), 0);
+    EXPECT_EQ(p.data.GetGranul(), 4096);
+}
+
+namespace {
+LibrarianPatch entryWithCategoryByte(int byte, size_t size = 297)
+{
+    LibrarianPatch e;
+    std::vector<uint8_t> m(size, 0x00);
+    m[0] = 0xF0;
+    m.back() = 0xF7;
+    if (size > 27) m[27] = static_cast<uint8_t>(byte);
+    e.messages.push_back(PatchSysexMessage{m});
+    return e;
+}
+} // namespace
+
+TEST(Categories, CategoryByteNamesItsCategoryOrLeavesItAlone)
+{
+    LibrarianPatch e = entryWithCategoryByte(19);
+    e.parseCategory(27);
+    EXPECT_EQ(e.category, "User 5");
+    LibrarianPatch z = entryWithCategoryByte(0);
+    z.parseCategory(27);
+    EXPECT_EQ(z.category, "Bass");
+    for (int b : {20, 255}) {
+        LibrarianPatch empty = entryWithCategoryByte(b);
+        empty.parseCategory(27);
+        EXPECT_EQ(empty.category, "");
+        LibrarianPatch set = entryWithCategoryByte(b);
+        set.category = "Pad";
+        set.parseCategory(27);
+        EXPECT_EQ(set.category, "Pad");
+    }
+}
+
+TEST(Categories, EntryWithoutAMessageLongEnoughKeepsItsCategory)
+{
+    LibrarianPatch none;
+    none.category = "Bell";
+    none.parseCategory(27);
+    EXPECT_EQ(none.category, "Bell");
+    LibrarianPatch shortOne = entryWithCategoryByte(0, 27);
+    shortOne.parseCategory(27);
+    EXPECT_EQ(shortOne.category, "");
+}
+
+TEST(Categories, NamesAreListedOnceRegardlessOfLetterCase)
+{
+    PatchLibrarian lib;
+    PatchFile bank;
+    for (const char* c : {"Bass", "Pad", "Bass"}) {
+        LibrarianPatch e;
+        e.category = c;
+        bank.patches.push_back(e);
+    }
+    lib.createCategories(&bank);
+    EXPECT_EQ(lib.categoryNames, (std::vector<std::string>{"Bass", "Pad"}));
+    PatchFile other;
+    for (const char* c : {"BASS", "pad", ""}) {
+        LibrarianPatch e;
+        e.category = c;
+        other.patches.push_back(e);
+    }
+    lib.createCategories(&other);
+    EXPECT_EQ(lib.categoryNames, (std::vector<std::string>{"Bass", "Pad", ""}));
+}
+
+TEST(Categories, PerformancePatternAndEmptyBanksAddNoName)
+{
+    PatchLibrarian lib;
+    PatchFile perf;
+    perf.kind = kPatchFilePerformances;
+    perf.patches.resize(1);
+    perf.patches[0].category = "Bass";
+    lib.createCategories(&perf);
+    PatchFile pattern = perf;
+    pattern.kind = kPatchFilePatterns;
+    lib.createCategories(&pattern);
+    PatchFile empty;
+    lib.createCategories(&empty);
+    lib.createCategories(nullptr);
+    EXPECT_TRUE(lib.categoryNames.empty());
+}

@@ -1,0 +1,409 @@
+// Writing bank files: the Standard MIDI File and raw layouts, round trips, splitting a large
+// bank into files of 128, and what a failed write leaves behind.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Project_Source/src/PatchFileImage.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "support/bankgen.h"
+
+using bankgen::Bytes;
+using bankgen::Kind;
+
+namespace {
+
+// A bank holding the generator's dumps exactly as given (standard sizes, no header rewrite).
+PatchFile bankOfDumps(Kind kind, uint8_t modelByte, int count)
+{
+    bankgen::Bank gen = bankgen::makeBank(kind, modelByte, count, 3);
+    PatchFile bank;
+    bank.kind = int(kind);
+    bank.modelCode = bankgen::modelCodeOf(modelByte);
+    for (const auto& entry : gen.entries) {
+        LibrarianPatch e;
+        for (const Bytes& m : entry) e.messages.push_back(PatchSysexMessage{m});
+        bank.patches.push_back(e);
+    }
+    return bank;
+}
+
+PatchFile readBytes(const Bytes& file)
+{
+    PatchLibrarian lib;
+    PatchFile bank;
+    lib.loadFromChunk(file.data(), static_cast<int>(file.size()), &bank, 0);
+    return bank;
+}
+
+void expectSameEntries(const PatchFile& a, const PatchFile& b)
+{
+    ASSERT_EQ(a.patches.size(), b.patches.size());
+    EXPECT_EQ(a.kind, b.kind);
+    EXPECT_EQ(a.modelCode, b.modelCode);
+    for (size_t i = 0; i < a.patches.size(); ++i) {
+        EXPECT_EQ(a.patches[i].name, b.patches[i].name) << i;
+        EXPECT_EQ(a.patches[i].category, b.patches[i].category) << i;
+        EXPECT_EQ(a.patches[i].patchType, b.patches[i].patchType) << i;
+        ASSERT_EQ(a.patches[i].messages.size(), b.patches[i].messages.size()) << i;
+        for (size_t m = 0; m < a.patches[i].messages.size(); ++m)
+            EXPECT_EQ(a.patches[i].messages[m].bytes, b.patches[i].messages[m].bytes) << i;
+    }
+}
+
+// A fresh folder under the build's temporary space for one test.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char tmpl[] = "/tmp/qor_librarian_XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::vector<std::string> list() const
+    {
+        std::vector<std::string> names;
+        if (DIR* d = opendir(path.c_str())) {
+            while (dirent* e = readdir(d))
+                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+            closedir(d);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string path;
+};
+
+} // namespace
+
+TEST(BankImage, FullProgramBankOfModel0AsMidiIs38580BytesWithItsTrackLength)
+{
+    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 128), true);
+    ASSERT_EQ(image.size(), 38580u);
+    EXPECT_EQ(Bytes(image.begin() + 45, image.begin() + 49), (Bytes{0x00, 0x00, 0x96, 0x83}));
+    EXPECT_EQ(Bytes(image.begin() + 49, image.begin() + 53), (Bytes{0x00, 0xF0, 0x82, 0x28}));
+    EXPECT_EQ(Bytes(image.end() - 4, image.end()), (Bytes{0x00, 0xFF, 0x2F, 0x00}));
+    EXPECT_EQ(image[image.size() - 5], 0xF7);
+    const Bytes head = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 0x13};
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), image.begin()));
+}
+
+struct TrackCase {
+    Kind kind;
+    uint8_t modelByte;
+    uint32_t trackLength;
+    Bytes firstEvent;
+};
+class StandardBankTrackLength : public ::testing::TestWithParam<TrackCase> {};
+
+TEST_P(StandardBankTrackLength, MatchesTheLengthOfAFullBankOfStandardDumps)
+{
+    const TrackCase& c = GetParam();
+    Bytes image = PatchFileImage::build(bankOfDumps(c.kind, c.modelByte, 128), true);
+    EXPECT_EQ(bankgen::readBig32(image, 45), c.trackLength);
+    EXPECT_EQ(image.size(), 49u + c.trackLength);
+    EXPECT_EQ(Bytes(image.begin() + 49, image.begin() + 53), c.firstEvent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Templates, StandardBankTrackLength,
+    ::testing::Values(TrackCase{Kind::Patterns, 0x21, 0x6803, {0x00, 0xF0, 0x81, 0x4B}},
+                      TrackCase{Kind::Performances, 0x20, 0xC183, {0x00, 0xF0, 0x82, 0x7E}},
+                      TrackCase{Kind::Performances, 0x21, 0xD083, {0x00, 0xF0, 0x82, 0x7E}},
+                      TrackCase{Kind::Performances, 0x24, 0x1C003, {0x00, 0xF0, 0x82, 0x7E}},
+                      TrackCase{Kind::Programs, 0x20, 0x9683, {0x00, 0xF0, 0x82, 0x28}},
+                      TrackCase{Kind::Programs, 0x21, 0x9683, {0x00, 0xF0, 0x82, 0x28}},
+                      TrackCase{Kind::Programs, 0x24, 0xC983, {0x00, 0xF0, 0x82, 0x28}},
+                      TrackCase{Kind::Programs, 0x23, 0xC983, {0x00, 0xF0, 0x82, 0x28}}));
+
+TEST(BankImage, EventHeadersBetweenDumpsCarryTheNextDumpsLength)
+{
+    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Performances, 0x24, 1), true);
+    // 383, then 27, then 475 bytes: lengths 82 7E, 1A, 83 5A.
+    ASSERT_EQ(image.size(), 49u + 4 + 382 + 3 + 1 + 26 + 3 + 2 + 474 + 4);
+    size_t second = 49 + 4 + 382;
+    EXPECT_EQ(Bytes(image.begin() + second, image.begin() + second + 4), (Bytes{0x83, 0x74, 0xF0, 0x1A}));
+    size_t third = second + 4 + 26;
+    EXPECT_EQ(Bytes(image.begin() + third, image.begin() + third + 5), (Bytes{0x83, 0x74, 0xF0, 0x83, 0x5A}));
+}
+
+TEST(BankImage, RawPerformanceBankOfModel2Or3Is113280Bytes)
+{
+    EXPECT_EQ(PatchFileImage::build(bankOfDumps(Kind::Performances, 0x24, 128), false).size(), 113280u);
+    EXPECT_EQ(PatchFileImage::build(bankOfDumps(Kind::Performances, 0x23, 128), false).size(), 113280u);
+}
+
+TEST(BankImage, PatternOf220BytesIsAnnouncedWithLength219)
+{
+    Bytes dump = bankgen::makeDump(Kind::Patterns, 0x21, 0, "", 0, 1);
+    PatchFile bank = readBytes(bankgen::rawFile({dump, dump}));
+    Bytes image = PatchFileImage::build(bank, true);
+    EXPECT_EQ(Bytes(image.begin() + 49, image.begin() + 53), (Bytes{0x00, 0xF0, 0x81, 0x5B}));
+    size_t second = 53 + 219;
+    EXPECT_EQ(Bytes(image.begin() + second, image.begin() + second + 5), (Bytes{0x83, 0x74, 0xF0, 0x81, 0x5B}));
+}
+
+TEST(BankImage, EmptyBankIsATrackOfOnlyEndOfTrack)
+{
+    PatchFile empty;
+    empty.patches.resize(128);
+    Bytes image = PatchFileImage::build(empty, true);
+    ASSERT_EQ(image.size(), 53u);
+    EXPECT_EQ(bankgen::readBig32(image, 45), 4u);
+    EXPECT_TRUE(PatchFileImage::build(empty, false).empty());
+}
+
+TEST(BankImage, SlotsWithoutWholeMessagesContributeNothing)
+{
+    PatchFile bank = bankOfDumps(Kind::Programs, 0x20, 3);
+    bank.patches.insert(bank.patches.begin() + 1, LibrarianPatch());
+    LibrarianPatch broken;
+    broken.messages.push_back(PatchSysexMessage{Bytes{0xF0, 0x00, 0x20}});
+    bank.patches.push_back(broken);
+    EXPECT_EQ(PatchFileImage::build(bank, false).size(), 3u * 297);
+    EXPECT_EQ(PatchFileImage::build(bank, true).size(), 49u + 300 + 2 * 301 + 4);
+}
+
+TEST(BankImage, VariableLengthNumbersMatchAnIndependentEncoding)
+{
+    for (uint32_t v : {0u, 1u, 127u, 128u, 219u, 296u, 16383u, 16384u, 2097151u, 2097152u, 0x0FFFFFFFu}) {
+        Bytes mine;
+        PatchFileImage::appendVariableLength(mine, v);
+        EXPECT_EQ(mine, bankgen::varLen(v)) << v;
+    }
+    Bytes two;
+    PatchFileImage::appendVariableLength(two, 128);
+    EXPECT_EQ(two, (Bytes{0x81, 0x00}));
+}
+
+struct RoundTripCase {
+    Kind kind;
+    uint8_t modelByte;
+};
+class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(RoundTrip, FullBankWrittenThenReadGivesTheSameEntriesAndTheSameBytes)
+{
+    const RoundTripCase& c = GetParam();
+    bankgen::Bank gen = bankgen::makeBank(c.kind, c.modelByte, 128, 31);
+    PatchFile first = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    ASSERT_EQ(first.patches.size(), 128u);
+    for (bool midi : {false, true}) {
+        Bytes image = PatchFileImage::build(first, midi);
+        PatchFile again = readBytes(image);
+        expectSameEntries(first, again);
+        EXPECT_EQ(PatchFileImage::build(again, midi), image);
+    }
+}
+
+TEST_P(RoundTrip, FilledBankKeepsItsReadEntriesAndSettlesAfterOneRead)
+{
+    const RoundTripCase& c = GetParam();
+    bankgen::Bank gen = bankgen::makeBank(c.kind, c.modelByte, 37, 32);
+    PatchLibrarian lib;
+    PatchFile first = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    lib.fillUncompletedBankFiles(&first);
+    for (bool midi : {false, true}) {
+        PatchFile second = readBytes(PatchFileImage::build(first, midi));
+        ASSERT_EQ(second.patches.size(), 128u);
+        for (size_t slot = 0; slot < 128; ++slot) {
+            ASSERT_EQ(second.patches[slot].messages.size(), first.patches[slot].messages.size());
+            for (size_t m = 0; m < first.patches[slot].messages.size(); ++m) {
+                Bytes expected = first.patches[slot].messages[m].bytes;
+                // Init data of the later models carries device 00; the stored form always has 0F.
+                if (slot >= 37) expected[6] = 0x0F;
+                EXPECT_EQ(second.patches[slot].messages[m].bytes, expected) << slot;
+            }
+            EXPECT_EQ(second.patches[slot].name, first.patches[slot].name);
+        }
+        Bytes secondImage = PatchFileImage::build(second, midi);
+        EXPECT_EQ(PatchFileImage::build(readBytes(secondImage), midi), secondImage);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKindAndModel, RoundTrip,
+    ::testing::Values(RoundTripCase{Kind::Programs, 0x20}, RoundTripCase{Kind::Programs, 0x21},
+                      RoundTripCase{Kind::Programs, 0x22}, RoundTripCase{Kind::Programs, 0x23},
+                      RoundTripCase{Kind::Programs, 0x24}, RoundTripCase{Kind::Performances, 0x20},
+                      RoundTripCase{Kind::Performances, 0x21}, RoundTripCase{Kind::Performances, 0x22},
+                      RoundTripCase{Kind::Performances, 0x23}, RoundTripCase{Kind::Patterns, 0x21},
+                      RoundTripCase{Kind::Patterns, 0x20}));
+
+TEST(BankSplit, ThreeHundredProgramsBecomeThreeNumberedFilesTheLastFilledWithInits)
+{
+    TempFolder dir;
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 300, 41);
+    Bytes raw = bankgen::rawFile(bankgen::messagesOf(gen));
+    PatchLibrarian lib;
+    PatchFile source;
+    lib.loadFromChunk(raw.data(), int(raw.size()), &source, 0);
+    ASSERT_EQ(source.patches.size(), 300u);
+    const std::string sourcePath = dir.path + "/Big Bank.syx";
+    int calls = 0;
+    for (int b = -1; b < lib.splitBankCount; ++b, ++calls) {
+        EXPECT_EQ(lib.createNewPatchFile(&source, "Patches", "Big Bank.syx", "syx", sourcePath, 0, b,
+                                         false, false, false, false),
+                  PatchLibrarian::SplitResult::Written);
+        EXPECT_EQ(lib.splitBankCount, 2);
+    }
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Big Bank Singles 1.syx", "Big Bank Singles 2.syx",
+                                                    "Big Bank Singles 3.syx"}));
+    ASSERT_EQ(lib.singleFiles.size(), 3u);
+    for (int n = 0; n < 3; ++n) {
+        PatchFile bank = readBytes(bankgen::readFile(dir.path + "/Big Bank Singles " + std::to_string(n + 1) + ".syx"));
+        ASSERT_EQ(bank.patches.size(), 128u);
+        for (int slot = 0; slot < 128; ++slot) {
+            int from = n * 128 + slot;
+            const LibrarianPatch& e = bank.patches[slot];
+            if (from < 300) {
+                EXPECT_EQ(e.messages.at(0).bytes, source.patches[from].messages[0].bytes);
+            } else {
+                EXPECT_EQ(e.name, "Init Program    ");
+                EXPECT_EQ(e.category, "Soft Lead");
+            }
+        }
+        EXPECT_EQ(lib.singleFiles[n]->fileName, "Big Bank Singles " + std::to_string(n + 1) + ".syx");
+        EXPECT_EQ(lib.singleFiles[n]->patches.size(), 128u);
+    }
+}
+
+TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
+{
+    TempFolder dir;
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 128, 5);
+    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchLibrarian lib;
+    EXPECT_EQ(lib.createNewPatchFile(&source, "Patches", "One.mid", "mid", dir.path + "/One.mid", 0, 0,
+                                     true, false, false, false),
+              PatchLibrarian::SplitResult::Nothing);
+    EXPECT_TRUE(dir.list().empty());
+    EXPECT_TRUE(lib.singleFiles.empty());
+    EXPECT_EQ(lib.splitBankCount, 1);
+}
+
+TEST(BankSplit, AnExistingFileWithTheOutputsNameStaysUntouched)
+{
+    TempFolder dir;
+    const Bytes keep = {'m', 'i', 'n', 'e'};
+    bankgen::writeFile(dir.path + "/Mixed Singles 1.mid", keep);
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 130, 6);
+    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchLibrarian lib;
+    ASSERT_EQ(lib.createNewPatchFile(&source, "Patches", "Mixed.mid", "mid", dir.path + "/Mixed.mid", 0, -1,
+                                     true, false, false, false),
+              PatchLibrarian::SplitResult::Written);
+    EXPECT_EQ(bankgen::readFile(dir.path + "/Mixed Singles 1.mid"), keep);
+    EXPECT_EQ(lib.lastWrittenPath, dir.path + "/Mixed Singles 1 (2).mid");
+    Bytes written = bankgen::readFile(lib.lastWrittenPath);
+    EXPECT_EQ(written.size(), 38580u);
+    EXPECT_EQ(lib.singleFiles.at(0)->fileName, "Mixed Singles 1 (2).mid");
+}
+
+TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
+{
+    TempFolder dir;
+    std::vector<Bytes> messages = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x20, 200, 2));
+    std::vector<Bytes> programs = bankgen::messagesOf(bankgen::makeBank(Kind::Programs, 0x20, 10, 3));
+    messages.insert(messages.end(), programs.begin(), programs.end());
+    PatchFile source = readBytes(bankgen::rawFile(messages));
+    ASSERT_EQ(source.patches.size(), 210u);
+    PatchLibrarian lib;
+    const std::string path = dir.path + "/Mix.qor";
+    for (bool multi : {false, true}) {
+        lib.splitBankCount = 0;
+        for (int b = -1; b < lib.splitBankCount; ++b)
+            lib.createNewPatchFile(&source, "Patches", "Mix.qor", "qor", path, 0, b, false, multi, false, false);
+    }
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Mix Multis 1.qor", "Mix Multis 2.qor", "Mix Singles 1.qor"}));
+    EXPECT_EQ(lib.multiFiles.size(), 2u);
+    EXPECT_EQ(lib.singleFiles.size(), 1u);
+    PatchFile singles = readBytes(bankgen::readFile(dir.path + "/Mix Singles 1.qor"));
+    EXPECT_EQ(singles.kind, kPatchFilePrograms);
+    EXPECT_EQ(singles.patches.size(), 128u);
+}
+
+namespace {
+// Lets writes in this process fail with "file too large" past limit bytes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit l = saved;
+        l.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+
+private:
+    rlimit saved{};
+};
+} // namespace
+
+TEST(BankFileWrite, FailedWriteLeavesTheOriginalWholeAndIsReported)
+{
+    TempFolder dir;
+    const std::string path = dir.path + "/Keep.mid";
+    const Bytes original(3000, 0x5A);
+    bankgen::writeFile(path, original);
+    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 128), true);
+    std::string error;
+    bool ok;
+    {
+        FileSizeLimit limit(4096);
+        ok = PatchFileImage::writeReplacing(path, image, &error);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(bankgen::readFile(path), original);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"Keep.mid"});
+    // Without the limit the same write goes through.
+    EXPECT_TRUE(PatchFileImage::writeReplacing(path, image, &error));
+    EXPECT_EQ(bankgen::readFile(path), image);
+}
+
+TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
+{
+    TempFolder dir;
+    const std::string path = dir.path + "/Folder.syx";
+    mkdir(path.c_str(), 0755);
+    bankgen::writeFile(path + "/inside", Bytes{1});
+    std::string error;
+    EXPECT_FALSE(PatchFileImage::writeReplacing(path, Bytes{0xF0, 0xF7}, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"Folder.syx"});
+}
+
+TEST(BankSplit, FailedWriteIsLoggedListsNothingAndLeavesNoFile)
+{
+    TempFolder dir;
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 200, 8);
+    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchLibrarian lib;
+    lib.logEnabled = true;
+    lib.logFilePath = dir.path + "/log.txt";
+    bankgen::writeFile(lib.logFilePath, Bytes{});
+    PatchLibrarian::SplitResult result;
+    {
+        FileSizeLimit limit(8192);
+        result = lib.createNewPatchFile(&source, "Patches", "Big.syx", "syx", dir.path + "/Big.syx", 0, -1,
+                                        false, false, false, false);
+    }
+    EXPECT_EQ(result, PatchLibrarian::SplitResult::Failed);
+    EXPECT_TRUE(lib.singleFiles.empty());
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"log.txt"});
+    Bytes log = bankgen::readFile(lib.logFilePath);
+    std::string text(log.begin(), log.end());
+    EXPECT_NE(text.find("PATCH LIBRARIAN: could not write bank file " + dir.path + "/Big Singles 1.syx"),
+              std::string::npos)
+        << text;
+}

@@ -1,0 +1,87 @@
+#pragma once
+// Test-data generator for bank files, written apart from the librarian's own writer: it makes the
+// synthesizer's dumps as they come from the device, lays them out as raw SysEx or as Standard
+// MIDI Files, and damages them in the ways real files are damaged.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bankgen {
+
+using Bytes = std::vector<uint8_t>;
+
+enum class Kind { Programs, Performances, Patterns };
+
+// Model bytes as the devices send them. 0x22 and 0x24 are the same model family.
+constexpr uint8_t kModelBytes[5] = {0x20, 0x21, 0x22, 0x23, 0x24};
+
+// Model code the librarian gives a model byte, and the model byte it stores for that code.
+int modelCodeOf(uint8_t modelByte);
+uint8_t storedModelByteOf(int modelCode);
+
+// Messages one entry takes for a kind and model code.
+int messagesPerEntry(Kind kind, int modelCode);
+
+// Standard dump sizes by kind and message index within the entry.
+size_t dumpSize(Kind kind, int messageIndex);
+
+// One dump as the device sends it. Data bytes come from seed; programs and performances carry
+// name (16 characters, blank-padded) at bytes 10..25, programs their category byte at 27.
+struct DumpOptions {
+    uint8_t product = 0x01;
+    uint8_t device = 0x7F;
+    uint8_t type = 0xFF;   // 0xFF: the usual type for kind and index
+    size_t size = 0;       // 0: the standard size
+};
+Bytes makeDump(Kind kind, uint8_t modelByte, int messageIndex, const std::string& name,
+               uint8_t category, uint32_t seed, const DumpOptions& options = DumpOptions());
+
+// The stored form the librarian must keep for a dump (header rewritten, name bytes cleaned,
+// pattern name appended), worked out from the dump itself.
+Bytes expectedStored(const Bytes& dump, Kind kind, int modelCode, int messageIndex);
+
+// A bank of count entries: every message of every entry in slot order.
+struct Bank {
+    Kind kind = Kind::Programs;
+    uint8_t modelByte = 0x20;
+    std::vector<std::vector<Bytes>> entries; // entries[slot][messageIndex]
+    std::vector<std::string> names;
+    std::vector<uint8_t> categories;
+};
+Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed = 1);
+
+// Every message of a bank, in order.
+std::vector<Bytes> messagesOf(const Bank& bank);
+
+// File layouts.
+Bytes rawFile(const std::vector<Bytes>& messages);
+struct MidiOptions {
+    uint32_t laterDelta = 500;       // ticks before every event but the first
+    bool metaEventsBetween = false;  // a text meta event before every SysEx event
+    bool extraTrack = false;         // a third track of notes after the SysEx track
+    bool unknownChunk = false;       // an unknown chunk between header and tracks
+    bool splitPackets = false;       // every message sent as two packets (F0 part, F7 rest)
+};
+Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options = MidiOptions());
+
+// Variable-length quantity, worked out from the top bit downwards.
+Bytes varLen(uint32_t value);
+uint32_t readBig32(const Bytes& data, size_t at);
+
+// Corruptors.
+Bytes withJunkBetween(const std::vector<Bytes>& messages, uint32_t seed); // junk that holds 00 bytes
+Bytes truncatedLast(const Bytes& file, size_t cut);                        // drop cut bytes at the end
+Bytes withoutF7(const std::vector<Bytes>& messages, size_t which);        // one message loses its F7
+// One message's header byte changed: field 2 maker byte, 3 second maker byte, 4 product,
+// 5 model, 6 device, 7 type.
+Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
+
+// Writes a file.
+void writeFile(const std::string& path, const Bytes& data);
+Bytes readFile(const std::string& path);
+
+// CRC-32 (the zip polynomial), for pinning table contents.
+uint32_t crc32(const uint8_t* data, size_t size);
+inline uint32_t crc32(const Bytes& data) { return crc32(data.data(), data.size()); }
+
+} // namespace bankgen
