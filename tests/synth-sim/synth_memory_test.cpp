@@ -35,8 +35,10 @@ Bytes header(uint8_t type, uint8_t device = 3, uint8_t model = 0x20)
 Bytes patterned(uint8_t type, size_t length, std::initializer_list<uint8_t> address, int seed,
                 uint8_t device = 3)
 {
-    Bytes m = header(type, device);
-    m.insert(m.end(), address.begin(), address.end());
+    Bytes m;
+    m.reserve(length);
+    m = header(type, device);
+    for (uint8_t a : address) m.push_back(a);
     for (size_t i = m.size(); i + 1 < length; ++i) m.push_back(uint8_t((i * 31 + size_t(seed) * 7) & 0x7F));
     m.push_back(0xF7);
     return m;

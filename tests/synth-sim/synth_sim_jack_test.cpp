@@ -1,0 +1,471 @@
+// The synth-sim program on the private JACK server, driven by a plain RtMidi client: what
+// the editor would see at the far end of its MIDI port.
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Clock = std::chrono::steady_clock;
+
+std::string uniqueName(const char* what)
+{
+    static std::atomic<int> n{0};
+    return std::string("ss") + std::to_string(::getpid()) + "-" + std::to_string(n++) + what;
+}
+
+// One synth-sim process with its standard input and output on pipes.
+class SimProcess {
+public:
+    ~SimProcess() { stop(); }
+
+    bool start(const std::string& name, const std::string& record, std::vector<std::string> extra)
+    {
+        name_ = name;
+        std::vector<std::string> args = {SYNTH_SIM_EXE, "--name", name, "--record", record};
+        args.insert(args.end(), extra.begin(), extra.end());
+        int in[2], out[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::close(in[0]); ::close(in[1]); ::close(out[0]); ::close(out[1]);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toSim_ = in[1];
+        fromSim_ = out[0];
+        std::string line;
+        return readLine(line, 10000) && line.rfind("ready ", 0) == 0;
+    }
+
+    bool readLine(std::string& line, int timeoutMs)
+    {
+        line.clear();
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const size_t nl = buffer_.find('\n');
+            if (nl != std::string::npos) {
+                line = buffer_.substr(0, nl);
+                buffer_.erase(0, nl + 1);
+                return true;
+            }
+            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            if (left <= 0) return false;
+            pollfd p{fromSim_, POLLIN, 0};
+            if (::poll(&p, 1, left) <= 0) continue;
+            char buf[4096];
+            const ssize_t n = ::read(fromSim_, buf, sizeof buf);
+            if (n <= 0) return false;
+            buffer_.append(buf, size_t(n));
+        }
+    }
+
+    void command(const std::string& line)
+    {
+        const std::string l = line + "\n";
+        ssize_t w = ::write(toSim_, l.data(), l.size());
+        (void)w;
+    }
+
+    // Asks the program to leave; returns its exit status, or -1 when it had to be stopped.
+    int stop()
+    {
+        if (pid_ <= 0) return 0;
+        command("quit");
+        int status = 0;
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                finish();
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        finish();
+        return -1;
+    }
+
+    const std::string& name() const { return name_; }
+
+private:
+    void finish()
+    {
+        ::close(toSim_);
+        ::close(fromSim_);
+        pid_ = -1;
+    }
+    std::string name_;
+    pid_t pid_ = -1;
+    int toSim_ = -1, fromSim_ = -1;
+    std::string buffer_;
+};
+
+struct Inbox {
+    std::mutex lock;
+    std::vector<Bytes> messages;
+};
+
+void onMessage(double, std::vector<unsigned char>* msg, void* user)
+{
+    auto* box = static_cast<Inbox*>(user);
+    std::lock_guard<std::mutex> g(box->lock);
+    box->messages.push_back(*msg);
+}
+
+int findPort(RtMidi& m, const std::string& name)
+{
+    for (unsigned i = 0; i < m.getPortCount(); ++i)
+        if (m.getPortName(i).find(name) != std::string::npos) return int(i);
+    return -1;
+}
+
+struct RecordLine {
+    double time = 0;
+    std::string direction;
+    Bytes bytes;
+    std::string note;
+};
+
+std::vector<RecordLine> readRecord(const std::string& path)
+{
+    std::vector<RecordLine> out;
+    std::ifstream in(path);
+    std::string l;
+    while (std::getline(in, l)) {
+        RecordLine r;
+        const size_t hash = l.find(" # ");
+        if (hash != std::string::npos) r.note = l.substr(hash + 3);
+        std::istringstream s(l.substr(0, hash));
+        s >> r.time >> r.direction;
+        std::string tok;
+        while (s >> tok) r.bytes.push_back((unsigned char)std::stoul(tok, nullptr, 16));
+        out.push_back(r);
+    }
+    return out;
+}
+
+std::vector<RecordLine> linesOf(const std::vector<RecordLine>& all, const char* dir)
+{
+    std::vector<RecordLine> out;
+    for (const auto& r : all)
+        if (r.direction == dir) out.push_back(r);
+    return out;
+}
+
+// A plain RtMidi client wired to one running simulator.
+class JackSynth : public ::testing::Test {
+protected:
+    void launch(std::vector<std::string> options)
+    {
+        record_ = "/tmp/" + uniqueName("-record.txt");
+        ASSERT_TRUE(sim_.start(uniqueName("sim"), record_, options)) << "synth-sim did not report ready";
+        in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, uniqueName("cin"));
+        in_->ignoreTypes(false, false, true);
+        in_->setCallback(onMessage, &inbox_);
+        const int src = findPort(*in_, sim_.name() + "-out:out");
+        ASSERT_GE(src, 0) << "the simulator's output port is listed";
+        in_->openPort(unsigned(src));
+        out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, uniqueName("cout"));
+        const int dst = findPort(*out_, sim_.name() + ":in");
+        ASSERT_GE(dst, 0) << "the simulator's input port is listed";
+        out_->openPort(unsigned(dst));
+    }
+
+    void TearDown() override
+    {
+        in_.reset();
+        out_.reset();
+        sim_.stop();
+        if (!record_.empty()) std::remove(record_.c_str());
+    }
+
+    void send(const Bytes& b) { out_->sendMessage(&b); }
+
+    // Waits until `count` messages have arrived (or the time is up) and returns them all.
+    std::vector<Bytes> receive(size_t count, int timeoutMs = 5000)
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> g(inbox_.lock);
+                if (inbox_.messages.size() >= count || Clock::now() > deadline) return inbox_.messages;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    void clearInbox()
+    {
+        std::lock_guard<std::mutex> g(inbox_.lock);
+        inbox_.messages.clear();
+    }
+
+    // Waits for the record to hold `count` lines of a direction.
+    std::vector<RecordLine> recorded(const char* dir, size_t count, int timeoutMs = 3000)
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            std::vector<RecordLine> lines = linesOf(readRecord(record_), dir);
+            if (lines.size() >= count || Clock::now() > deadline) return lines;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    SimProcess sim_;
+    std::string record_;
+    Inbox inbox_;
+    std::unique_ptr<RtMidiIn> in_;
+    std::unique_ptr<RtMidiOut> out_;
+};
+
+Bytes enquiry(unsigned char id, unsigned char model = 0x20) { return {0xF0, 0x00, 0x20, 0x29, 0x01, model, id, 0x10, 0xF7}; }
+Bytes editRequest(unsigned char id, unsigned char model = 0x20) { return {0xF0, 0x00, 0x20, 0x29, 0x01, model, id, 0x08, 0xF7}; }
+Bytes storedRequest(unsigned char id, unsigned char code, unsigned char slot, unsigned char model = 0x20)
+{
+    return {0xF0, 0x00, 0x20, 0x29, 0x01, model, id, 0x13, code, slot, 0xF7};
+}
+
+} // namespace
+
+TEST_F(JackSynth, EnquiryAtItsIdIsAnsweredByBothGlobalDumpsInOrder)
+{
+    launch({"--device-id", "5"});
+    send(enquiry(5));
+    std::vector<Bytes> got = receive(2);
+    ASSERT_EQ(got.size(), 2u);
+    ASSERT_EQ(got[0].size(), 281u);
+    ASSERT_EQ(got[1].size(), 297u);
+    EXPECT_EQ(got[0][6], 5);
+    EXPECT_EQ(got[0][7], 0x0F);
+    EXPECT_EQ(got[1][6], 5);
+    EXPECT_EQ(got[1][7], 0x15);
+    std::vector<RecordLine> out = recorded("out", 2);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].bytes, got[0]) << "the record holds the bytes sent";
+    EXPECT_EQ(out[1].bytes, got[1]);
+}
+
+TEST_F(JackSynth, EnquiryAtAnotherIdIsIgnored)
+{
+    launch({"--device-id", "5"});
+    send(enquiry(6));
+    std::vector<RecordLine> in = recorded("in", 1);
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_EQ(in[0].bytes, enquiry(6));
+    EXPECT_EQ(in[0].note, "ignored: addressed to device 6");
+    EXPECT_TRUE(receive(1, 500).empty());
+}
+
+TEST_F(JackSynth, EachRequestKindIsAnsweredWithItsTypeAndLength)
+{
+    launch({"--device-id", "2", "--model", "21"});
+    send(editRequest(2, 0x21));
+    std::vector<Bytes> got = receive(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), 296u);
+    EXPECT_EQ(got[0][7], 0x00);
+    clearInbox();
+
+    send(storedRequest(2, 0x0B, 100, 0x21)); // program bank G
+    got = receive(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), 297u);
+    EXPECT_EQ(got[0][7], 0x02);
+    EXPECT_EQ(got[0][8], 0x0B);
+    EXPECT_EQ(got[0][9], 100);
+    clearInbox();
+
+    send(storedRequest(2, 0x01, 3, 0x21)); // performance bank A
+    got = receive(2);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].size(), 383u);
+    EXPECT_EQ(got[0][7], 0x07);
+    EXPECT_EQ(got[1].size(), 27u);
+    EXPECT_EQ(got[1][7], 0x1C);
+    EXPECT_EQ(got[1][9], 3);
+}
+
+TEST_F(JackSynth, AWrittenProgramIsReadBackIdentical)
+{
+    launch({"--device-id", "7"});
+    Bytes program = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x07, 0x02, 0x09, 77};
+    for (int i = 10; i < 296; ++i) program.push_back((unsigned char)((i * 13) & 0x7F));
+    program.push_back(0xF7);
+    send(program);
+    ASSERT_EQ(recorded("in", 1).size(), 1u);
+    send(storedRequest(7, 0x09, 77));
+    std::vector<Bytes> got = receive(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], program);
+}
+
+TEST_F(JackSynth, ClockTicksStartAndStopAreCounted)
+{
+    launch({});
+    send({0xFA});
+    for (int i = 0; i < 96; ++i) send({0xF8});
+    send({0xFC});
+    ASSERT_EQ(recorded("in", 98).size(), 98u);
+    sim_.command("stats");
+    std::string line;
+    ASSERT_TRUE(sim_.readLine(line, 3000));
+    EXPECT_NE(line.find("clock=96 since-start=96 start=1 stop=1"), std::string::npos) << line;
+}
+
+TEST_F(JackSynth, ScriptedControllerNrpnProgramChangeAndRawBytesReachTheClient)
+{
+    launch({});
+    sim_.command("cc 4 74 100");
+    sim_.command("nrpn 0 0 113 58");
+    sim_.command("pc 2 9");
+    sim_.command("raw F0 3E 0F 05 13 01 02 F7");
+    std::vector<Bytes> got = receive(6);
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(got[0], (Bytes{0xB4, 74, 100}));
+    EXPECT_EQ(got[1], (Bytes{0xB0, 99, 0}));
+    EXPECT_EQ(got[2], (Bytes{0xB0, 98, 113}));
+    EXPECT_EQ(got[3], (Bytes{0xB0, 6, 58}));
+    EXPECT_EQ(got[4], (Bytes{0xC2, 9}));
+    EXPECT_EQ(got[5], (Bytes{0xF0, 0x3E, 0x0F, 0x05, 0x13, 0x01, 0x02, 0xF7}));
+}
+
+// Every misbehaviour shows in the record of an enquiry.
+TEST_F(JackSynth, SilentLeavesTheEnquiryUnansweredInTheRecord)
+{
+    launch({"--silent"});
+    send(enquiry(3));
+    std::vector<RecordLine> in = recorded("in", 1);
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_EQ(in[0].note, "device-id enquiry: not answered (silent)");
+    EXPECT_TRUE(receive(1, 500).empty());
+    EXPECT_TRUE(linesOf(readRecord(record_), "out").empty());
+}
+
+TEST_F(JackSynth, ALateAnswerIsRecordedItsDelayAfterTheRequest)
+{
+    launch({"--reply-delay-ms", "300"});
+    send(enquiry(3));
+    std::vector<RecordLine> out = recorded("out", 2);
+    ASSERT_EQ(out.size(), 2u);
+    const std::vector<RecordLine> in = linesOf(readRecord(record_), "in");
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_GE(out[0].time - in[0].time, 0.3);
+}
+
+TEST_F(JackSynth, AnswerOnTheThirdTryIsRecordedAsTwoMissedTries)
+{
+    launch({"--answer-on-try", "3"});
+    send(enquiry(3));
+    send(enquiry(3));
+    send(enquiry(3));
+    ASSERT_EQ(receive(2).size(), 2u);
+    std::vector<RecordLine> in = recorded("in", 3);
+    ASSERT_EQ(in.size(), 3u);
+    EXPECT_EQ(in[0].note, "device-id enquiry: not answered (try 1 of 3)");
+    EXPECT_EQ(in[1].note, "device-id enquiry: not answered (try 2 of 3)");
+    EXPECT_EQ(in[2].note, "device-id enquiry: answered");
+}
+
+TEST_F(JackSynth, TruncatedAnswersAreRecordedWithTheirLength)
+{
+    launch({"--truncate", "5"});
+    send(editRequest(3));
+    std::vector<RecordLine> out = recorded("out", 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].bytes.size(), 291u);
+    EXPECT_EQ(out[0].note, "truncated by 5");
+    EXPECT_EQ(receive(1).at(0), out[0].bytes);
+}
+
+TEST_F(JackSynth, OverlongAnswersCarryTheExtraBytes)
+{
+    launch({"--overlong", "4"});
+    send(editRequest(3));
+    std::vector<RecordLine> out = recorded("out", 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].bytes.size(), 300u);
+    EXPECT_EQ(out[0].note, "overlong by 4");
+}
+
+TEST_F(JackSynth, ForeignSysExGoesOutBeforeTheAnswer)
+{
+    launch({"--foreign-sysex"});
+    send(enquiry(3));
+    std::vector<RecordLine> out = recorded("out", 3);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].note, "foreign sysex");
+    EXPECT_NE(out[0].bytes.at(1), 0x00);
+    EXPECT_EQ(out[1].bytes.at(7), 0x0F);
+    EXPECT_EQ(receive(3).size(), 3u);
+}
+
+TEST_F(JackSynth, ReversedGlobalsAreRecordedSecondDumpFirst)
+{
+    launch({"--globals-reversed"});
+    send(enquiry(3));
+    std::vector<RecordLine> out = recorded("out", 2);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].bytes.at(7), 0x15);
+    EXPECT_EQ(out[1].bytes.at(7), 0x0F);
+}
+
+TEST_F(JackSynth, ThrottledAnswersAreSpacedByTheirCableTime)
+{
+    launch({"--throttle"});
+    send(enquiry(3));
+    std::vector<RecordLine> out = recorded("out", 2);
+    ASSERT_EQ(out.size(), 2u);
+    const std::vector<RecordLine> in = linesOf(readRecord(record_), "in");
+    ASSERT_EQ(in.size(), 1u);
+    // 281 bytes at 3125 bytes per second, then 297 more.
+    EXPECT_GE(out[0].time - in[0].time, 281 / 3125.0 - 0.001);
+    EXPECT_GE(out[1].time - out[0].time, 297 / 3125.0 - 0.001);
+}
+
+TEST_F(JackSynth, MemoryDumpedOnExitHoldsWhatWasWritten)
+{
+    char tmpl[] = "/tmp/synthsim-dump-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    launch({"--dump-on-exit", dir});
+    Bytes program = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x02, 0x05, 0};
+    for (int i = 10; i < 296; ++i) program.push_back((unsigned char)(i & 0x7F));
+    program.push_back(0xF7);
+    send(program);
+    ASSERT_EQ(recorded("in", 1).size(), 1u);
+    EXPECT_EQ(sim_.stop(), 0);
+    std::ifstream f(dir + "/programs-A.syx", std::ios::binary);
+    Bytes first(297);
+    f.read(reinterpret_cast<char*>(first.data()), 297);
+    EXPECT_EQ(first, program);
+    for (const char* name : {"globals.syx", "edit-buffers.syx", "programs-A.syx", "programs-B.syx",
+                             "programs-C.syx", "programs-D.syx", "programs-E.syx", "programs-F.syx",
+                             "programs-G.syx", "programs-H.syx", "performances-A.syx", "performances-B.syx",
+                             "performances-C.syx", "performances-D.syx", "patterns.syx"})
+        EXPECT_EQ(std::remove((dir + "/" + name).c_str()), 0) << name;
+    ::rmdir(dir.c_str());
+}
