@@ -1,0 +1,154 @@
+// The bitmap-context stand-in: pixel formats, the flip, clipping, state and fills.
+#include <CoreGraphics/CoreGraphics.h>
+#include <CoreGraphics/CGContextMask.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Ctx {
+  std::vector<uint8_t> buf;
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef c;
+  int w, h;
+  Ctx(int w_, int h_, uint32_t info = kCGImageAlphaNoneSkipFirst)
+      : buf(size_t(w_) * h_ * 4, 0), w(w_), h(h_) {
+    c = CGBitmapContextCreate(buf.data(), size_t(w), size_t(h), 8, size_t(w) * 4, space, info);
+  }
+  ~Ctx() {
+    CGContextRelease(c);
+    CGColorSpaceRelease(space);
+  }
+  // Bytes of the pixel in memory row `row` (0 = first row in memory).
+  const uint8_t* at(int x, int row) const { return buf.data() + (size_t(row) * w + x) * 4; }
+};
+
+}  // namespace
+
+TEST(CGBitmapContext, UnflippedOriginIsTheBottomLeftAndMemoryStartsAtTheTop) {
+  Ctx k(4, 3);
+  ASSERT_NE(k.c, nullptr);
+  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
+  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+  EXPECT_EQ(k.at(0, 2)[1], 255) << "device y 0 is the last row in memory";
+  EXPECT_EQ(k.at(0, 0)[1], 0);
+}
+
+TEST(CGBitmapContext, SkipFirstLeavesByteZeroAndWritesRedGreenBlue) {
+  Ctx k(1, 1);
+  k.buf[0] = 0x5A;
+  CGContextSetRGBFillColor(k.c, 1.0, 0.5, 0.0, 1);
+  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+  EXPECT_EQ(k.at(0, 0)[0], 0x5A);
+  EXPECT_EQ(k.at(0, 0)[1], 255);
+  EXPECT_EQ(k.at(0, 0)[2], 128);
+  EXPECT_EQ(k.at(0, 0)[3], 0);
+}
+
+TEST(CGBitmapContext, LittleEndianPremultipliedFirstReversesTheBytes) {
+  Ctx k(1, 1, kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+  ASSERT_NE(k.c, nullptr);
+  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
+  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+  // Memory: blue, green, red, alpha.
+  EXPECT_EQ(k.at(0, 0)[0], 0);
+  EXPECT_EQ(k.at(0, 0)[2], 255);
+  EXPECT_EQ(k.at(0, 0)[3], 255);
+}
+
+TEST(CGBitmapContext, UnsupportedLayoutsAreRefused) {
+  std::vector<uint8_t> buf(64);
+  CGColorSpaceRef s = CGColorSpaceCreateDeviceRGB();
+  EXPECT_EQ(CGBitmapContextCreate(buf.data(), 4, 4, 16, 16, s, kCGImageAlphaNoneSkipFirst), nullptr);
+  EXPECT_EQ(CGBitmapContextCreate(buf.data(), 4, 4, 8, 15, s, kCGImageAlphaNoneSkipFirst), nullptr)
+      << "rows shorter than the width";
+  EXPECT_EQ(CGBitmapContextCreate(nullptr, 4, 4, 8, 16, s, kCGImageAlphaNoneSkipFirst), nullptr);
+  EXPECT_EQ(CGBitmapContextCreate(buf.data(), 4, 4, 8, 16, s, kCGImageAlphaNone), nullptr);
+  CGColorSpaceRelease(s);
+}
+
+TEST(CGBitmapContext, FlippedCTMDrawsInTopDownCoordinates) {
+  Ctx k(5, 4);
+  CGContextTranslateCTM(k.c, 0, 4);
+  CGContextScaleCTM(k.c, 1, -1);
+  CGContextSetRGBFillColor(k.c, 0, 1, 0, 1);
+  CGContextFillRect(k.c, CGRectMake(1, 0, 2, 1));
+  EXPECT_EQ(k.at(1, 0)[2], 255);
+  EXPECT_EQ(k.at(2, 0)[2], 255);
+  EXPECT_EQ(k.at(3, 0)[2], 0);
+  EXPECT_EQ(k.at(1, 1)[2], 0);
+}
+
+TEST(CGBitmapContext, ClipLimitsFillsAndRestoreLiftsIt) {
+  Ctx k(6, 6);
+  CGContextSetRGBFillColor(k.c, 0, 0, 1, 1);
+  CGContextSaveGState(k.c);
+  CGContextClipToRect(k.c, CGRectMake(2, 2, 2, 2));
+  CGContextFillRect(k.c, CGRectMake(0, 0, 6, 6));
+  int painted = 0;
+  for (int r = 0; r < 6; ++r)
+    for (int x = 0; x < 6; ++x) painted += k.at(x, r)[3] == 255;
+  EXPECT_EQ(painted, 4);
+  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
+  CGContextRestoreGState(k.c);
+  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+  EXPECT_EQ(k.at(0, 5)[3], 255) << "the fill colour came back with the state";
+  EXPECT_EQ(k.at(0, 5)[1], 0);
+  CGContextRestoreGState(k.c);  // unbalanced: ignored
+  CGContextFillRect(k.c, CGRectMake(5, 5, 1, 1));
+  EXPECT_EQ(k.at(5, 0)[3], 255);
+}
+
+TEST(CGBitmapContext, FractionalEdgesAreShadedOnlyWithAntialiasing) {
+  Ctx k(4, 1);
+  CGContextSetRGBFillColor(k.c, 1, 1, 1, 1);
+  CGContextFillRect(k.c, CGRectMake(0.5, 0, 1.0, 1));
+  EXPECT_EQ(k.at(0, 0)[1], 128);
+  EXPECT_EQ(k.at(1, 0)[1], 128);
+  Ctx n(4, 1);
+  CGContextSetShouldAntialias(n.c, false);
+  CGContextSetRGBFillColor(n.c, 1, 1, 1, 1);
+  CGContextFillRect(n.c, CGRectMake(0.5, 0, 1.0, 1));
+  EXPECT_EQ(n.at(0, 0)[1], 255) << "pixel centre 0.5 is inside";
+  EXPECT_EQ(n.at(1, 0)[1], 0);
+}
+
+TEST(CGBitmapContext, TranslucentFillsBlendOverWhatIsThere) {
+  Ctx k(1, 1);
+  k.buf[1] = 200;
+  CGContextSetRGBFillColor(k.c, 0, 0, 0, 0.25);
+  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+  EXPECT_EQ(k.at(0, 0)[1], 150);
+}
+
+TEST(CGBitmapContext, MasksArePaintedThroughTheClipAndStayInBounds) {
+  Ctx k(4, 4);
+  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
+  CGContextClipToRect(k.c, CGRectMake(0, 0, 4, 2));  // device rows 0-1: memory rows 2-3
+  uint8_t mask[9] = {255, 255, 255, 255, 128, 255, 255, 255, 255};
+  QORCGContextPaintMask(k.c, 1, 1, mask, 3, 3, 3);
+  EXPECT_EQ(k.at(1, 1)[1], 0) << "clipped away";
+  EXPECT_EQ(k.at(2, 2)[1], 128);
+  EXPECT_EQ(k.at(3, 3)[1], 255);
+  QORCGContextPaintMask(k.c, -2, -2, mask, 3, 3, 3);
+  QORCGContextPaintMask(k.c, 3, 3, mask, 3, 3, 3);
+  QORCGContextPaintMask(k.c, 1 << 30, 1 << 30, mask, 3, 3, 3);
+}
+
+TEST(CGColor, ComponentsAreClampedAndReferenceCounted) {
+  CGColorSpaceRef s = CGColorSpaceCreateDeviceRGB();
+  CGFloat comps[4] = {2.0, -1.0, 0.5, 0.75};
+  CGColorRef c = CGColorCreate(s, comps);
+  EXPECT_EQ(CGColorGetComponents(c)[0], 1.0);
+  EXPECT_EQ(CGColorGetComponents(c)[1], 0.0);
+  EXPECT_EQ(CGColorGetAlpha(c), 0.75);
+  EXPECT_EQ(CGColorRetain(c), c);
+  CGColorRelease(c);
+  EXPECT_EQ(CGColorGetComponents(c)[2], 0.5) << "still held once";
+  CGColorRelease(c);
+  EXPECT_EQ(CGColorCreate(nullptr, comps), nullptr);
+  CGColorSpaceRelease(s);
+}

@@ -1,0 +1,407 @@
+// Fonts, metrics and the text formulas, pinned with a scripted text engine whose typographic
+// values are chosen by the test.
+#include "kit/wapi/wapi-gdi.h"
+#include "kit/wapi/wapi-text-engine.h"
+
+#include <CoreGraphics/CGContextMask.h>
+#include <CoreText/CoreText.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct DrawCall {
+  std::string text;
+  double x, baseline;
+  bool antialias;
+  double r, g, b;
+};
+
+// Every byte is 7.25 wide; ascent, descent and leading are set per test. Drawing fills the
+// line's box in the text colour, so clipping and placement show in the pixels.
+class ScriptedEngine : public WAPI_TextEngine {
+ public:
+  double ascent = 9.8, descent = 2.6, leading = 0, perByte = 7.25;
+  int resolves = 0;
+  std::vector<DrawCall> draws;
+
+  bool fontMetrics(CTFontRef, double* a, double* d, double* l) override {
+    *a = ascent;
+    *d = descent;
+    *l = leading;
+    return true;
+  }
+  WAPI_LineBounds lineBounds(CTFontRef, const char*, int length) override {
+    return WAPI_LineBounds{perByte * length, ascent, descent, leading};
+  }
+  void drawLine(CGContextRef ctx, CTFontRef, CGColorRef color, const char* s, int length,
+                double x, double baseline) override {
+    const CGFloat* c = color ? CGColorGetComponents(color) : nullptr;
+    draws.push_back(DrawCall{std::string(s, size_t(length)), x, baseline,
+                             QORCGContextGetShouldAntialias(ctx), c ? c[0] : 0, c ? c[1] : 0,
+                             c ? c[2] : 0});
+    if (color) CGContextSetFillColorWithColor(ctx, color);
+    CGContextFillRect(ctx, CGRectMake(x, baseline - ascent, perByte * length, ascent + descent));
+  }
+  std::string resolveFaceName(const char* name) override {
+    ++resolves;
+    return std::string("PS-") + name;
+  }
+};
+
+class TextLayout : public ::testing::Test {
+ protected:
+  ScriptedEngine engine;
+  HDC dc = nullptr;
+  void SetUp() override {
+    WAPI_SetTextEngine(&engine);
+    dc = WAPI_CreateMemContext(nullptr, 120, 60);
+    ASSERT_NE(dc, nullptr);
+  }
+  void TearDown() override {
+    WAPI_DeleteGfxContext(dc);
+    WAPI_SetTextEngine(nullptr);
+  }
+  // Red byte of the pixel at (x, y).
+  int red(int x, int y) {
+    const uint8_t* p = static_cast<const uint8_t*>(WAPI_GetCtxFrameBuffer(dc));
+    return p[(size_t(y) * 120 + size_t(x)) * 4 + 1];
+  }
+  int blue(int x, int y) {
+    const uint8_t* p = static_cast<const uint8_t*>(WAPI_GetCtxFrameBuffer(dc));
+    return p[(size_t(y) * 120 + size_t(x)) * 4 + 3];
+  }
+  int draw(const char* text, int flags, RECT r = RECT{0, 0, 120, 60}, int count = -1) {
+    return WAPI_DrawText(dc, text, count, &r, flags);
+  }
+};
+
+HGDIOBJ font(const char* face, int height = -12, int weight = 400, char italic = 0,
+             char quality = 0) {
+  return CreateFont(height, 0, 0, 0, weight, italic, 0, 0, 0, 0, 0, quality, 0, face);
+}
+
+}  // namespace
+
+TEST_F(TextLayout, MetricsWithoutAContextAreTheDefaults) {
+  TEXTMETRIC tm{};
+  EXPECT_EQ(GetTextMetrics(nullptr, &tm), 0);
+  EXPECT_EQ(tm.tmHeight, 16);
+  EXPECT_EQ(tm.tmAscent, 12);
+  EXPECT_EQ(tm.tmDescent, 4);
+  EXPECT_EQ(tm.tmInternalLeading, 3);
+  EXPECT_EQ(tm.tmAveCharWidth, 10);
+  EXPECT_EQ(GetTextMetrics(dc, nullptr), 0);
+}
+
+TEST_F(TextLayout, MetricsTruncateEachValueAndAddOneToTheHeight) {
+  HGDIOBJ f = font("Metric Face");
+  SelectObject(dc, f);
+  TEXTMETRIC tm{};
+  EXPECT_EQ(GetTextMetrics(dc, &tm), 1);
+  EXPECT_EQ(tm.tmAscent, 9);
+  EXPECT_EQ(tm.tmDescent, 2);
+  EXPECT_EQ(tm.tmInternalLeading, 0);
+  EXPECT_EQ(tm.tmHeight, 12);
+  EXPECT_EQ(tm.tmAveCharWidth, 7) << "taken from 11, before the increase";
+  SelectObject(dc, WAPI_DEFAULT_FONT);
+  engine.ascent = engine.descent = 0;
+  EXPECT_EQ(GetTextMetrics(dc, &tm), 1) << "the default font is measured without a selection";
+  EXPECT_EQ(tm.tmHeight, 0) << "a zero height gets no extra pixel";
+  DeleteObject(f);
+}
+
+TEST_F(TextLayout, FontSizeComesFromHeightOrWidthWithinLimits) {
+  struct Case {
+    int h, w;
+    double size;
+  } cases[] = {{-12, 0, 12}, {0, 0, 10}, {1, 0, 10}, {9000, 0, 10}, {0, 14, 14}, {8192, 0, 8192}};
+  for (const Case& c : cases) {
+    HGDIOBJ f = CreateFont(c.h, c.w, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Size Face");
+    ASSERT_NE(f, nullptr);
+    ASSERT_NE(f->font, nullptr);
+    EXPECT_EQ(CTFontGetSize(f->font), c.size) << c.h << " x " << c.w;
+    EXPECT_EQ(f->type, WAPI_GDI_FONT);
+    DeleteObject(f);
+  }
+  HGDIOBJ f = CreateFont(-12, 0, 0, 450, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Size Face");
+  EXPECT_FLOAT_EQ(f->angle, 45.0f);
+  DeleteObject(f);
+}
+
+TEST_F(TextLayout, BoldAndItalicAreComposedIntoTheCachedName) {
+  HGDIOBJ a = font("Compose Face", -12, 700, 1);
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold Italic"), "PS-Compose Face Bold Italic");
+  HGDIOBJ b = font("Compose Face", -12, 699, 0);
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face"), "PS-Compose Face");
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold"), "");
+  DeleteObject(a);
+  DeleteObject(b);
+}
+
+TEST_F(TextLayout, TheSameFaceIsResolvedOnlyOnce) {
+  int size0 = WAPI_FontNameCacheSize();
+  HGDIOBJ a = font("Once Face");
+  HGDIOBJ b = font("Once Face", -20);
+  EXPECT_EQ(engine.resolves, 1);
+  EXPECT_EQ(WAPI_FontNameCacheSize(), size0 + 1);
+  HGDIOBJ c = font("");
+  HGDIOBJ d = CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
+  EXPECT_EQ(engine.resolves, 1) << "an empty name is not looked up";
+  EXPECT_NE(c->font, nullptr);
+  EXPECT_NE(d->font, nullptr);
+  HGDIOBJ e = font("\xff\xfe bad");
+  EXPECT_EQ(engine.resolves, 1) << "a name that is not text goes as the empty name";
+  EXPECT_EQ(WAPI_FontNameCacheLookup("\xff\xfe bad"), "");
+  for (HGDIOBJ o : {a, b, c, d, e}) DeleteObject(o);
+}
+
+TEST_F(TextLayout, QualityPicksTheAntialiasMode) {
+  const int want[][2] = {{4, 4}, {3, 3}, {5, 0}, {0, 0}, {1, 0}, {200, 0}};
+  for (auto& w : want) {
+    HGDIOBJ f = font("Quality Face", -12, 400, 0, char(w[0]));
+    EXPECT_EQ(f->antialiasMode, w[1]) << "quality " << w[0];
+    DeleteObject(f);
+  }
+}
+
+TEST_F(TextLayout, FontFromALogFontRecord) {
+  LOGFONT lf{};
+  lf.lfHeight = -15;
+  lf.lfWeight = 700;
+  lf.lfQuality = 4;
+  memset(lf.lfFaceName, 'Q', sizeof(lf.lfFaceName));  // unterminated
+  HGDIOBJ f = CreateFontIndirect(&lf);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(CTFontGetSize(f->font), 15);
+  EXPECT_EQ(f->antialiasMode, 4);
+  EXPECT_NE(WAPI_FontNameCacheLookup((std::string(32, 'Q') + " Bold").c_str()), "");
+  DeleteObject(f);
+  EXPECT_EQ(CreateFontIndirect(nullptr), nullptr);
+}
+
+TEST_F(TextLayout, EmptyTextMeasuresNothingAndLeavesTheRectangle) {
+  RECT r{3, 4, 5, 6};
+  EXPECT_EQ(WAPI_DrawText(dc, "", -1, &r, 0x1), 0);
+  EXPECT_EQ(r.left, 3);
+  EXPECT_EQ(r.right, 5);
+  EXPECT_EQ(r.bottom, 6);
+  EXPECT_EQ(WAPI_DrawText(dc, "\r&", -1, &r, 0x1), 0) << "nothing survives preparation";
+  EXPECT_EQ(WAPI_DrawText(dc, "abc", 0, &r, 0x1), 0);
+  EXPECT_EQ(r.right, 5);
+  EXPECT_TRUE(engine.draws.empty());
+}
+
+TEST_F(TextLayout, MeasuringSetsRightAndBottomFromLeftAndTop) {
+  RECT r{10, 20, 0, 0};
+  // "abcd": 29 wide; 9.8 + 2.6 = 12.4 gives floor(13.9) = 13, plus one.
+  EXPECT_EQ(WAPI_DrawText(dc, "abcd", -1, &r, 0x1), 14);
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.right, 39);
+  EXPECT_EQ(r.top, 20);
+  EXPECT_EQ(r.bottom, 34);
+  EXPECT_TRUE(engine.draws.empty()) << "measuring draws nothing";
+}
+
+TEST_F(TextLayout, PrefixCharactersAreDroppedUnlessKept) {
+  draw("a&b", 0);
+  draw("a&b", 0x80);
+  draw("a&&b", 0);
+  draw("ab&", 0);
+  draw("&&&x", 0);
+  ASSERT_EQ(engine.draws.size(), 5u);
+  EXPECT_EQ(engine.draws[0].text, "ab");
+  EXPECT_EQ(engine.draws[1].text, "a&b");
+  EXPECT_EQ(engine.draws[2].text, "a&b");
+  EXPECT_EQ(engine.draws[3].text, "ab") << "a trailing '&' is dropped";
+  EXPECT_EQ(engine.draws[4].text, "&x");
+}
+
+TEST_F(TextLayout, CountLimitsTheSourceBytesAndStopsAtZero) {
+  draw("abcdef", 0, RECT{0, 0, 120, 60}, 3);
+  draw("ab\0cd", 0, RECT{0, 0, 120, 60}, 5);
+  draw("a&bc", 0, RECT{0, 0, 120, 60}, 2);
+  ASSERT_EQ(engine.draws.size(), 3u);
+  EXPECT_EQ(engine.draws[0].text, "abc");
+  EXPECT_EQ(engine.draws[1].text, "ab");
+  EXPECT_EQ(engine.draws[2].text, "a") << "a '&' that ends the counted bytes ends the text";
+}
+
+TEST_F(TextLayout, SingleLineTurnsLineFeedsIntoBlanks) {
+  RECT r{0, 0, 0, 0};
+  EXPECT_EQ(WAPI_DrawText(dc, "one\ntwo", -1, &r, 0x1 | 0x40), 14);
+  EXPECT_EQ(r.right, int(std::floor(7 * 7.25 + 0.5)));
+  draw("one\ntwo", 0x40);
+  ASSERT_EQ(engine.draws.size(), 1u);
+  EXPECT_EQ(engine.draws[0].text, "one two");
+}
+
+TEST_F(TextLayout, LineFeedsLayOutSeveralLinesWhoseHeightsAdd) {
+  engine.leading = 1.0;  // 13.4 per line: measured 14, stepped 13
+  RECT r{0, 0, 0, 0};
+  EXPECT_EQ(WAPI_DrawText(dc, "one\nthree", -1, &r, 0x1), 14 + 14 + 1);
+  EXPECT_EQ(r.right, int(std::floor(5 * 7.25 + 0.5))) << "the widest line";
+  EXPECT_EQ(draw("one\nthree", 0, RECT{4, 6, 120, 60}), 29);
+  ASSERT_EQ(engine.draws.size(), 2u);
+  EXPECT_EQ(engine.draws[0].text, "one");
+  EXPECT_EQ(engine.draws[1].text, "three");
+  EXPECT_DOUBLE_EQ(engine.draws[0].x, 4);
+  EXPECT_DOUBLE_EQ(engine.draws[0].baseline, 6 + 9.8);
+  EXPECT_DOUBLE_EQ(engine.draws[1].baseline, 6 + 13 + 9.8);
+}
+
+TEST_F(TextLayout, CarriageReturnsNeverReachTheTextSystem) {
+  draw("x\r\ny", 0);
+  ASSERT_EQ(engine.draws.size(), 2u);
+  EXPECT_EQ(engine.draws[0].text, "x");
+  EXPECT_EQ(engine.draws[1].text, "y");
+  engine.draws.clear();
+  draw("a\n", 0);
+  ASSERT_EQ(engine.draws.size(), 1u) << "a final line feed opens no line";
+  draw("a\n\nb", 0);
+  EXPECT_EQ(engine.draws.size(), 4u) << "an empty line in between is a line";
+}
+
+TEST_F(TextLayout, LongTextIsCutToTheBufferOnACharacterBoundary) {
+  std::string letters(5000, 'k');
+  draw(letters.c_str(), 0);
+  ASSERT_EQ(engine.draws.size(), 1u);
+  EXPECT_EQ(engine.draws[0].text.size(), 4095u);
+
+  // 4094 letters, then a two-byte character that would straddle the limit.
+  std::string mixed(4094, 'k');
+  mixed += "\xc3\xa9";
+  mixed += "tail";
+  draw(mixed.c_str(), 0);
+  ASSERT_EQ(engine.draws.size(), 2u);
+  EXPECT_EQ(engine.draws[1].text, std::string(4094, 'k'));
+
+  // A caller's count that ends inside a character cuts before it.
+  draw("ab\xc3\xa9", 0, RECT{0, 0, 120, 60}, 3);
+  ASSERT_EQ(engine.draws.size(), 3u);
+  EXPECT_EQ(engine.draws[2].text, "ab");
+}
+
+TEST_F(TextLayout, MalformedTextDrawsNothing) {
+  EXPECT_EQ(draw("a\xff" "b", 0), 0);
+  EXPECT_EQ(draw("\xc3(", 0), 0);
+  EXPECT_TRUE(engine.draws.empty());
+}
+
+TEST_F(TextLayout, AlignmentPlacesTheBoxInsideTheRectangle) {
+  // "abcd": W = 29, R = 14, in (0, 0, 100, 50).
+  RECT box{0, 0, 100, 50};
+  struct Case {
+    int flags;
+    double x, y;
+  } cases[] = {
+      {0, 0, 0},        {0x20, 71, 0},  {0x4, 36, 0},   {0x24, 71, 0},
+      {0x10, 0, 36},    {0x2, 0, 18},   {0x12, 0, 36},  {0x6, 36, 18},
+  };
+  for (const Case& c : cases) {
+    engine.draws.clear();
+    EXPECT_EQ(draw("abcd", c.flags, box), 14);
+    ASSERT_EQ(engine.draws.size(), 1u);
+    EXPECT_DOUBLE_EQ(engine.draws[0].x, c.x) << "flags " << c.flags;
+    EXPECT_DOUBLE_EQ(engine.draws[0].baseline, c.y + 9.8) << "flags " << c.flags;
+  }
+  engine.draws.clear();
+  draw("abcd", 0x4, RECT{-7, -9, 10, 9});  // odd sizes: both halves truncate toward zero
+  EXPECT_DOUBLE_EQ(engine.draws[0].x, -7 + 17 / 2 - 29 / 2);
+}
+
+TEST_F(TextLayout, TextIsClippedToTheRectangleUnlessAskedNotTo) {
+  SetTextColor(dc, 0xFF0000);
+  draw("abcdefgh", 0, RECT{10, 10, 30, 40});
+  EXPECT_EQ(red(15, 15), 255);
+  EXPECT_EQ(red(29, 15), 255);
+  EXPECT_EQ(red(30, 15), 0) << "the right edge clips";
+  EXPECT_EQ(red(9, 15), 0);
+  draw("abcdefgh", 0x100, RECT{10, 45, 30, 50});
+  EXPECT_EQ(red(40, 50), 255) << "no clip: drawn past both edges";
+}
+
+TEST_F(TextLayout, TheClipDoesNotOutliveTheCall) {
+  draw("ab", 0, RECT{0, 0, 5, 5});
+  CGContextSetRGBFillColor(dc->ctx, 0, 0, 1, 1);
+  CGContextFillRect(dc->ctx, CGRectMake(100, 50, 2, 2));
+  EXPECT_EQ(blue(100, 50), 255);
+}
+
+TEST_F(TextLayout, OpaqueModeFillsTheMeasuredBoxWithTheBackground) {
+  SetBkMode(dc, 1);
+  SetBkColor(dc, 0x0000FF);
+  SetTextColor(dc, 0x000000);
+  engine.ascent = 10;
+  engine.descent = 3;  // R = floor(14.5) + 1 = 15; W = floor(14.5 + 0.5) = 15
+  draw("ab", 0, RECT{20, 10, 100, 50});
+  EXPECT_EQ(blue(20, 10), 0) << "text covers the top-left";
+  EXPECT_EQ(blue(34, 24), 255) << "box corner: (20 + 15 - 1, 10 + 15 - 1)";
+  EXPECT_EQ(blue(35, 24), 0);
+  EXPECT_EQ(blue(34, 25), 0);
+  SetBkMode(dc, 0);
+  draw("ab", 0, RECT{60, 10, 100, 50});
+  EXPECT_EQ(blue(74, 24), 0) << "transparent mode paints no box";
+}
+
+TEST_F(TextLayout, SeveralOpaqueLinesEachGetTheirOwnBox) {
+  SetBkMode(dc, 1);
+  SetBkColor(dc, 0x0000FF);
+  engine.ascent = 8;
+  engine.descent = 2;
+  engine.leading = 2;  // the text covers 10 rows of each 12-row box
+  engine.perByte = 5;
+  draw("abcd\nab", 0, RECT{0, 0, 120, 60});
+  // Line 1: box (0, 0, 20, 12). Line 2 starts at 12: box (0, 12, 10, 12).
+  EXPECT_EQ(blue(19, 11), 255);
+  EXPECT_EQ(blue(9, 23), 255);
+  EXPECT_EQ(blue(15, 23), 0) << "the second line's box is only its own width";
+  EXPECT_EQ(blue(19, 9), 0) << "text is drawn over its box";
+}
+
+TEST_F(TextLayout, TheFontsAntialiasModeHoldsForTheCallOnly) {
+  HGDIOBJ off = font("AA Face", -12, 400, 0, 3);
+  HGDIOBJ on = font("AA Face", -12, 400, 0, 4);
+  HGDIOBJ leave = font("AA Face", -12, 400, 0, 0);
+  SelectObject(dc, off);
+  draw("a", 0);
+  SelectObject(dc, on);
+  CGContextSetShouldAntialias(dc->ctx, false);
+  draw("a", 0);
+  SelectObject(dc, leave);
+  draw("a", 0);
+  ASSERT_EQ(engine.draws.size(), 3u);
+  EXPECT_FALSE(engine.draws[0].antialias);
+  EXPECT_TRUE(engine.draws[1].antialias);
+  EXPECT_FALSE(engine.draws[2].antialias) << "mode 0 leaves the context's setting";
+  EXPECT_FALSE(QORCGContextGetShouldAntialias(dc->ctx));
+  SelectObject(dc, WAPI_DEFAULT_FONT);
+  for (HGDIOBJ o : {off, on, leave}) DeleteObject(o);
+}
+
+TEST_F(TextLayout, TextColourReachesTheTextSystem) {
+  SetTextColor(dc, 0x00FF80);
+  draw("a", 0);
+  ASSERT_EQ(engine.draws.size(), 1u);
+  EXPECT_DOUBLE_EQ(engine.draws[0].r, 0);
+  EXPECT_DOUBLE_EQ(engine.draws[0].g, 1);
+  EXPECT_NEAR(engine.draws[0].b, 128.0 / 255.0, 1e-6);
+}
+
+TEST_F(TextLayout, DeadContextsAndMissingArgumentsDrawNothing) {
+  RECT r{0, 0, 10, 10};
+  EXPECT_EQ(WAPI_DrawText(nullptr, "a", -1, &r, 0), 0);
+  EXPECT_EQ(WAPI_DrawText(dc, nullptr, -1, &r, 0), 0);
+  EXPECT_EQ(WAPI_DrawText(dc, "a", -1, nullptr, 0), 0);
+  HDC dead = WAPI_CreateMemContext(nullptr, 2, 2);
+  WAPI_DeleteGfxContext(dead);
+  if (dead->inPool) {
+    EXPECT_EQ(WAPI_DrawText(dead, "a", -1, &r, 0), 0);
+  }
+  EXPECT_TRUE(engine.draws.empty());
+}
