@@ -143,6 +143,19 @@ TEST(EditBufferRequest, BothModeSendsThePerformanceThenTheSelectedProgram)
     expectEnvelope(h.replies[1].bytes, 0x20, 4, 0x00, 296);
 }
 
+TEST(EditBufferRequest, PartsModeSendsTheProgramDumpsOfAllEightPartsInOrder)
+{
+    Options o = optionsWith(4);
+    o.editReply = synthsim::EditReply::AllParts;
+    Synth s(o);
+    Handled h = s.receive(editRequest(4), 0);
+    ASSERT_EQ(h.replies.size(), 8u);
+    for (uint8_t p = 0; p < 8; ++p) {
+        expectEnvelope(h.replies[p].bytes, 0x20, 4, 0x00, 296);
+        EXPECT_EQ(h.replies[p].bytes[8], p);
+    }
+}
+
 TEST(StoredRequest, ForAProgramAnswersWithTheStoredFormOfThatBankAndSlot)
 {
     Synth s(optionsWith(3));

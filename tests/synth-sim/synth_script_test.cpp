@@ -128,7 +128,7 @@ TEST(CommandLine, RejectsValuesOutOfRangeAndUnknownOptions)
 {
     const std::vector<std::vector<const char*>> bad = {
         {"--device-id", "16"}, {"--device-id", "-1"}, {"--model", "22"}, {"--edit-reply", "all"},
-        {"--answer-on-try", "0"}, {"--reply-delay-ms"}, {"--name", "a:b"}, {"--bogus"},
+        {"--answer-on-try", "0"}, {"--edit-reply", "part"}, {"--reply-delay-ms"}, {"--name", "a:b"}, {"--bogus"},
         {"plain"}, {"--silent=maybe"}, {"--truncate", "1e3"},
     };
     for (const auto& args : bad) {

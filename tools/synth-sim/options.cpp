@@ -60,8 +60,9 @@ bool applyOption(Options& o, const std::string& name, const std::string& value, 
         else if (value == "program") o.editReply = EditReply::Program;
         else if (value == "performance") o.editReply = EditReply::Performance;
         else if (value == "both") o.editReply = EditReply::Both;
+        else if (value == "parts") o.editReply = EditReply::AllParts;
         else {
-            error = "--edit-reply is follow, program, performance or both";
+            error = "--edit-reply is follow, program, performance, both or parts";
             return false;
         }
         return true;
@@ -163,6 +164,7 @@ std::string usageText()
         "                              follow: the kind last chosen by program change (a part's\n"
         "                              program, part 1 at power-on; or the performance)\n"
         "                              program | performance | both (performance, then program)\n"
+        "                              | parts (the program dumps of all eight parts)\n"
         "  --stored-program-reply F    stored: 297-byte type 02 with bank code and slot (default)\n"
         "                              dump: 296-byte type 00 for part 1\n"
         "  --stored-performance-reply F stored: 383-byte type 07 (+ 27-byte 1C) (default)\n"

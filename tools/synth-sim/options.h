@@ -13,6 +13,7 @@ enum class EditReply {
     Program,     // always the program dump of the selected part
     Performance, // always the performance dump (and its follow-up with model 21)
     Both,        // the performance messages, then the program dump of the selected part
+    AllParts,    // the program dumps of all eight parts, part 1 first
 };
 
 // Form of the answer to a stored-entry request (type 13).

@@ -166,6 +166,12 @@ std::vector<Bytes> Synth::editBufferReply() const
         return {program};
     case EditReply::Performance:
         return performanceEditReply();
+    case EditReply::AllParts: {
+        std::vector<Bytes> out;
+        for (int p = 0; p < kParts; ++p)
+            out.push_back(buildProgramDump(opt_.model, device(), uint8_t(p), mem_.partEdit[size_t(p)].data()));
+        return out;
+    }
     case EditReply::Both: {
         std::vector<Bytes> out = performanceEditReply();
         out.push_back(program);
