@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "kit/raster/rast_fixed.h"
+#include "kit/raster/rast_line.h"
 #include "kit/raster/rast_poly.h"
-#include "kit/raster/rast_rect.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ void DoBezierFillSegment(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, int
   if (x1 == x2) {
     // A single column covers the rows the polygons below would give it, so that a step of less
     // than a pixel leaves no notch next to the wider steps around it.
-    _RAST_HVLine(dest, x1, min4(y1, y2, yf, yg), x1, max4(y1, y2, yf, yg), color, alpha, mode);
+    RAST_Line(dest, x1, min4(y1, y2, yf, yg), x1, max4(y1, y2, yf, yg), color, alpha, mode, false);
     return;
   }
   if ((y1 < yfill) == (y2 < yfill)) {
@@ -129,7 +129,7 @@ void DoBezierFillSegmentX(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, in
   const int xf = x1 < xfill ? xfill + 1 : xfill;
   const int xg = x2 < xfill ? xfill + 1 : xfill;
   if (y1 == y2) {
-    _RAST_HVLine(dest, min4(x1, x2, xf, xg), y1, max4(x1, x2, xf, xg), y1, color, alpha, mode);
+    RAST_Line(dest, min4(x1, x2, xf, xg), y1, max4(x1, x2, xf, xg), y1, color, alpha, mode, false);
     return;
   }
   if ((x1 < xfill) == (x2 < xfill)) {
@@ -166,70 +166,7 @@ void walkFill(const CBezState& st, int n, bool xmajor, Seg seg) {
   if (ae >= a0) seg(a0, b0, ae, toInt((xmajor ? st.yhi : st.xhi) + 0.5));
 }
 
-// Liang-Barsky clip of the segment to [lo, hi] on both axes; false when nothing is left.
-bool clipSegment(double& x1, double& y1, double& x2, double& y2, double xlo, double ylo, double xhi, double yhi) {
-  double t0 = 0.0, t1 = 1.0;
-  const double dx = x2 - x1, dy = y2 - y1;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x1 - xlo, xhi - x1, y1 - ylo, yhi - y1};
-  for (int i = 0; i < 4; i++) {
-    if (p[i] == 0.0) {
-      if (q[i] < 0.0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0.0) {
-      if (r > t1) return false;
-      if (r > t0) t0 = r;
-    } else {
-      if (r < t0) return false;
-      if (r < t1) t1 = r;
-    }
-  }
-  const double nx1 = x1 + t0 * dx, ny1 = y1 + t0 * dy;
-  x2 = x1 + t1 * dx;
-  y2 = y1 + t1 * dy;
-  x1 = nx1;
-  y1 = ny1;
-  return true;
-}
-
 }  // namespace
-
-void _RAST_BezierFLine(RAST_IBitmap* dest, float fx1, float fy1, float fx2, float fy2, RAST_PixelValue color,
-                       float alpha, int mode, bool aa) {
-  if (!dest) return;
-  if (!std::isfinite(fx1) || !std::isfinite(fy1) || !std::isfinite(fx2) || !std::isfinite(fy2)) return;
-  const int W = dest->getWidth(), H = dest->getHeight();
-  if (W < 1 || H < 1) return;
-  double x1 = fx1, y1 = fy1, x2 = fx2, y2 = fy2;
-  // Only the part near the bitmap is walked, so far-away ends cost nothing.
-  if (!clipSegment(x1, y1, x2, y2, -2.0, -2.0, W + 2.0, H + 2.0)) return;
-
-  const double dx = x2 - x1, dy = y2 - y1;
-  const bool xmajor = std::fabs(dx) >= std::fabs(dy);
-  const int steps = (int)std::ceil(xmajor ? std::fabs(dx) : std::fabs(dy));
-  for (int i = 0; i <= steps; i++) {
-    const double t = steps ? (double)i / steps : 0.0;
-    const double px = x1 + dx * t, py = y1 + dy * t;
-    if (!aa) {
-      RAST_PutPixel(dest, (int)std::floor(px + 0.5), (int)std::floor(py + 0.5), color, alpha, mode);
-      continue;
-    }
-    const double minor = xmajor ? py : px;
-    const double m0 = std::floor(minor);
-    const float f = (float)(minor - m0);
-    const int major = (int)std::floor((xmajor ? px : py) + 0.5);
-    const int mi = (int)m0;
-    if (xmajor) {
-      RAST_PutPixel(dest, major, mi, color, alpha * (1.0f - f), mode);
-      if (f > 0.0f) RAST_PutPixel(dest, major, mi + 1, color, alpha * f, mode);
-    } else {
-      RAST_PutPixel(dest, mi, major, color, alpha * (1.0f - f), mode);
-      if (f > 0.0f) RAST_PutPixel(dest, mi + 1, major, color, alpha * f, mode);
-    }
-  }
-}
 
 float RAST_CBezier_GetY(float x1, float x2, float x3, float x4, float y1, float y2, float y3, float y4, float xi,
                         float* pNextX, float* pdYdX, double* ptLo, double* ptHi) {
@@ -321,11 +258,11 @@ void RAST_DrawCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
   for (int i = 1; i <= n - 2; i++) {
     const double t = st.tlo + dt * i;
     const float nx = (float)st.cx.at(t), ny = (float)st.cy.at(t);
-    _RAST_BezierFLine(dest, px, py, nx, ny, color, alpha, mode, aa);
+    RAST_FLine(dest, px, py, nx, ny, color, alpha, mode, aa);
     px = nx;
     py = ny;
   }
-  _RAST_BezierFLine(dest, px, py, (float)st.xhi, (float)st.yhi, color, alpha, mode, aa);
+  RAST_FLine(dest, px, py, (float)st.xhi, (float)st.yhi, color, alpha, mode, aa);
 }
 
 void RAST_DrawQBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl, float yctl, float xend, float yend,
@@ -361,11 +298,11 @@ void RAST_DrawQBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
     const double u = 1.0 - t;
     const float nx = (float)(u * u * x1 + 2.0 * u * t * xctl + t * t * x2);
     const float ny = (float)(u * u * y1 + 2.0 * u * t * yctl + t * t * y2);
-    _RAST_BezierFLine(dest, px, py, nx, ny, color, alpha, mode, aa);
+    RAST_FLine(dest, px, py, nx, ny, color, alpha, mode, aa);
     px = nx;
     py = ny;
   }
-  _RAST_BezierFLine(dest, px, py, ex, ey, color, alpha, mode, aa);
+  RAST_FLine(dest, px, py, ex, ey, color, alpha, mode, aa);
 }
 
 void RAST_FillCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl1, float yctl1, float xctl2,

@@ -26,9 +26,3 @@ float RAST_CBezier_GetY(float x1, float x2, float x3, float x4, float y1, float 
 
 // Upper bound of the segments one curve is flattened into, whatever its size and tolerance.
 enum { RAST_BEZIER_MAX_SEGMENTS = 65536 };
-
-// The float line the outlines are drawn with: end points in pixel positions (pixel centres on
-// whole numbers), both ends included; with aa each step spreads over the two nearest pixels
-// across the line. Non-finite end points draw nothing.
-void _RAST_BezierFLine(RAST_IBitmap* dest, float x1, float y1, float x2, float y2, RAST_PixelValue color,
-                       float alpha, int mode, bool aa);

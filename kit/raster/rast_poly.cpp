@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "kit/raster/rast_fixed.h"
+#include "kit/raster/rast_line.h"
 #include "kit/raster/rast_rect.h"
 
 namespace {
@@ -50,18 +51,13 @@ int ClampInt(long long v) { return RAST_SaturateInt(v, -2147483647 - 1, 21474836
 
 }  // namespace
 
-void _RAST_HVLine(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, RAST_PixelValue color, float alpha, int mode) {
-  if (x1 != x2 && y1 != y2) return;
-  RAST_FillTrapezoid(dest, x1, x2, y1, x1, x2, y2, color, alpha, mode);
-}
-
 void RAST_DrawRect(RAST_IBitmap* dest, int x, int y, int w, int h, RAST_PixelValue color, float alpha, int mode) {
   if (!dest) return;
   const int x2 = ClampInt((long long)x + w), y2 = ClampInt((long long)y + h);
-  _RAST_HVLine(dest, x, y, x2, y, color, alpha, mode);
-  _RAST_HVLine(dest, x2, y, x2, y2, color, alpha, mode);
-  _RAST_HVLine(dest, x2, y2, x, y2, color, alpha, mode);
-  _RAST_HVLine(dest, x, y2, x, y, color, alpha, mode);
+  RAST_Line(dest, x, y, x2, y, color, alpha, mode, false);
+  RAST_Line(dest, x2, y, x2, y2, color, alpha, mode, false);
+  RAST_Line(dest, x2, y2, x, y2, color, alpha, mode, false);
+  RAST_Line(dest, x, y2, x, y, color, alpha, mode, false);
 }
 
 void RAST_BorderedRect(RAST_IBitmap* dest, int x, int y, int w, int h, RAST_PixelValue bgcolor,

@@ -16,7 +16,3 @@ void RAST_FillConvexPolygon(RAST_IBitmap* dest, const int* x, const int* y, int 
                             float alpha, int mode);
 void RAST_FillTriangle(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, int x3, int y3, RAST_PixelValue color,
                        float alpha, int mode);
-
-// A one-pixel horizontal or vertical run between two pixels, both included (a diagonal pair
-// draws nothing). The outline and curve-fill code draw their straight runs with it.
-void _RAST_HVLine(RAST_IBitmap* dest, int x1, int y1, int x2, int y2, RAST_PixelValue color, float alpha, int mode);
