@@ -141,3 +141,13 @@ HGDIOBJ CreateFont(int height, int width, int escapement, int orientation, int w
 HGDIOBJ CreateFontIndirect(const LOGFONT* lf);
 BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm);
 int WAPI_DrawText(HDC ctx, const char* text, int count, RECT* rect, int flags);
+
+// Fills and clip regions the window layer uses.
+void WAPI_FillRect(HDC ctx, const RECT* r, HGDIOBJ brush);
+// Paints the standard dialog background over the rectangle.
+void WAPI_FillDialogBackground(HDC ctx, const RECT* r, int mode);
+void WAPI_PushClipRegion(HDC ctx);
+void WAPI_SetClipRegion(HDC ctx, const RECT* r);
+void WAPI_PopClipRegion(HDC ctx);
+// The image held by an image or icon object; NULL for anything else.
+void* GetNSImageFromHICON(HGDIOBJ icon);

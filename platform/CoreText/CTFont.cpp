@@ -80,6 +80,12 @@ struct Library {
       return a.file != b.file ? a.file < b.file : a.index < b.index;
     });
   }
+
+  // At unload. Fonts still alive then (the process-wide default font) are never used again.
+  ~Library() {
+    if (ft) FT_Done_FreeType(ft);
+    FcFini();
+  }
 };
 
 Library& lib() {
