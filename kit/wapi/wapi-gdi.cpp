@@ -15,23 +15,23 @@ constexpr int kCtxPoolMax = 100;
 constexpr int kObjPoolMax = 200;
 
 struct Pools {
-  std::recursive_mutex mutex;  // m_ctxpool_mutex
-  GDP_CTX* ctxPool = nullptr;
-  int ctxPoolSize = 0;
-  GDP_OBJECT* objPool = nullptr;
-  int objPoolSize = 0;
+  std::recursive_mutex m_ctxpool_mutex;  // guards both pool lists and their sizes
+  GDP_CTX* m_ctxpool = nullptr;
+  int m_ctxpool_size = 0;
+  GDP_OBJECT* m_objpool = nullptr;
+  int m_objpool_size = 0;
 
   // At unload: free every pooled record. Live records are not tracked.
   ~Pools() {
-    while (ctxPool) {
-      GDP_CTX* n = ctxPool->poolNext;
-      free(ctxPool);
-      ctxPool = n;
+    while (m_ctxpool) {
+      GDP_CTX* n = m_ctxpool->poolNext;
+      free(m_ctxpool);
+      m_ctxpool = n;
     }
-    while (objPool) {
-      GDP_OBJECT* n = objPool->poolNext;
-      free(objPool);
-      objPool = n;
+    while (m_objpool) {
+      GDP_OBJECT* n = m_objpool->poolNext;
+      free(m_objpool);
+      m_objpool = n;
     }
   }
 };
@@ -77,11 +77,11 @@ HDC WAPI_GDP_CTX_NEW() {
   GDP_CTX* rec = nullptr;
   {
     // The emptiness test is made under the lock, so two threads never pop the same record.
-    std::lock_guard<std::recursive_mutex> lock(p.mutex);
-    if (p.ctxPool) {
-      rec = p.ctxPool;
-      p.ctxPool = rec->poolNext;
-      p.ctxPoolSize--;
+    std::lock_guard<std::recursive_mutex> lock(p.m_ctxpool_mutex);
+    if (p.m_ctxpool) {
+      rec = p.m_ctxpool;
+      p.m_ctxpool = rec->poolNext;
+      p.m_ctxpool_size--;
       memset(rec, 0, sizeof(*rec));
     }
   }
@@ -93,11 +93,11 @@ GDP_OBJECT* GDP_OBJECT_NEW() {
   Pools& p = pools();
   GDP_OBJECT* rec = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(p.mutex);
-    if (p.objPool) {
-      rec = p.objPool;
-      p.objPool = rec->poolNext;
-      p.objPoolSize--;
+    std::lock_guard<std::recursive_mutex> lock(p.m_ctxpool_mutex);
+    if (p.m_objpool) {
+      rec = p.m_objpool;
+      p.m_objpool = rec->poolNext;
+      p.m_objpool_size--;
       memset(rec, 0, sizeof(*rec));
     }
   }
@@ -106,13 +106,13 @@ GDP_OBJECT* GDP_OBJECT_NEW() {
 }
 
 int WAPI_GetCtxPoolSize() {
-  std::lock_guard<std::recursive_mutex> lock(pools().mutex);
-  return pools().ctxPoolSize;
+  std::lock_guard<std::recursive_mutex> lock(pools().m_ctxpool_mutex);
+  return pools().m_ctxpool_size;
 }
 
 int WAPI_GetObjPoolSize() {
-  std::lock_guard<std::recursive_mutex> lock(pools().mutex);
-  return pools().objPoolSize;
+  std::lock_guard<std::recursive_mutex> lock(pools().m_ctxpool_mutex);
+  return pools().m_objpool_size;
 }
 
 HDC WAPI_CreateMemContext(HDC, int width, int height) {
@@ -175,12 +175,12 @@ void WAPI_DeleteGfxContext(HDC ctx) {
 
   Pools& p = pools();
   {
-    std::lock_guard<std::recursive_mutex> lock(p.mutex);
-    if (p.ctxPoolSize < kCtxPoolMax) {
+    std::lock_guard<std::recursive_mutex> lock(p.m_ctxpool_mutex);
+    if (p.m_ctxpool_size < kCtxPoolMax) {
       ctx->inPool = 1;
-      ctx->poolNext = p.ctxPool;
-      p.ctxPool = ctx;
-      p.ctxPoolSize++;
+      ctx->poolNext = p.m_ctxpool;
+      p.m_ctxpool = ctx;
+      p.m_ctxpool_size++;
       return;
     }
   }
@@ -222,12 +222,12 @@ void DeleteObject(HGDIOBJ obj) {
 
   Pools& p = pools();
   {
-    std::lock_guard<std::recursive_mutex> lock(p.mutex);
-    if (p.objPoolSize < kObjPoolMax) {
+    std::lock_guard<std::recursive_mutex> lock(p.m_ctxpool_mutex);
+    if (p.m_objpool_size < kObjPoolMax) {
       obj->inPool = 1;
-      obj->poolNext = p.objPool;
-      p.objPool = obj;
-      p.objPoolSize++;
+      obj->poolNext = p.m_objpool;
+      p.m_objpool = obj;
+      p.m_objpool_size++;
       return;
     }
   }
