@@ -6,6 +6,7 @@
 #include "Project_Source/src/UIConfigGraphics.h"
 #include "Project_Source/src/tea.h"
 
+#include <CoreFoundation/CoreFoundation.h>
 #include <png.h>
 
 #include <cstdlib>
@@ -92,12 +93,11 @@ public:
     {
         auto it = cache.find(id);
         if (it == cache.end()) {
-            int size = 0;
-            std::unique_ptr<char[]> file(loadBundleResource(bundleIdentifier, name, &size));
-            if (!file) return ConfigBitmap{};
+            std::string path = resourcePath(name);
+            if (path.empty()) return ConfigBitmap{};
             png_image image{};
             image.version = PNG_IMAGE_VERSION;
-            if (!png_image_begin_read_from_memory(&image, file.get(), static_cast<size_t>(size))) return ConfigBitmap{};
+            if (!png_image_begin_read_from_file(&image, path.c_str())) return ConfigBitmap{};
             Entry e;
             e.pixels = std::make_unique<int>(id);
             e.width = static_cast<int>(image.width * scale);
@@ -125,6 +125,27 @@ public:
                 return;
             }
         }
+    }
+
+    // The bitmap loader looks a PNG up by its last path component, type "png".
+    std::string resourcePath(const char* name)
+    {
+        std::string last = name;
+        last = last.substr(last.find_last_of('/') + 1);
+        std::string base = last.substr(0, last.find_last_of('.'));
+        CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, bundleIdentifier, kCFStringEncodingUTF8);
+        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(id);
+        CFRelease(id);
+        if (!bundle) return {};
+        CFStringRef cfBase = CFStringCreateWithCString(kCFAllocatorDefault, base.c_str(), kCFStringEncodingUTF8);
+        CFURLRef url = CFBundleCopyResourceURL(bundle, cfBase, CFSTR("png"), nullptr);
+        CFRelease(cfBase);
+        if (!url) return {};
+        char buffer[4096];
+        std::string path;
+        if (CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<uint8_t*>(buffer), sizeof buffer)) path = buffer;
+        CFRelease(url);
+        return path;
     }
 
     std::map<int, Entry> cache;

@@ -1,0 +1,320 @@
+// Loading the enciphered configuration: the bundle loader, block decipherment, the order of
+// the whole configuration run, and files that are missing, empty or broken.
+#include "Project_Source/src/ImageTable.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "config_test_support.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml2.h>
+
+using namespace configtest;
+
+namespace {
+
+const char* kSysexXml = "<sysexlist><sysex><values><value>F0 00 20 29 F7</value></values></sysex></sysexlist>";
+const char* kLayoutXml = "<uiconfig><valueLists><list name=\"dataType\"><value>Program</value></list></valueLists>"
+                         "<layer name=\"root\"/></uiconfig>";
+
+// Records what is in place when the layout walk starts.
+class RecordingManager : public UIConfigManager {
+public:
+    int walks = 0;
+    size_t templatesAtWalk = 0, imagesAtWalk = 0, namesAtWalk = 0, listsAtWalk = 0;
+    std::string firstChildName;
+
+protected:
+    void processLayout(tinyxml2::XMLElement* root) override
+    {
+        ++walks;
+        templatesAtWalk = sysexContainers.size();
+        imagesAtWalk = images.size();
+        namesAtWalk = paramIds.size();
+        listsAtWalk = valueLists.size();
+        if (tinyxml2::XMLElement* first = root->FirstChildElement()) firstChildName = first->Name();
+    }
+};
+
+class ConfigRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = makeTempDir();
+        bundle = std::make_unique<BundleFolder>(folder);
+        logPath = folder + "/log.txt";
+        writeBytes(logPath, "");
+    }
+
+    void writeImages()
+    {
+        ::mkdir((folder + "/img").c_str(), 0755);
+        for (size_t i = 0; i < kImageTableSize; ++i) {
+            std::string f = kImageTable[i].file;
+            ASSERT_TRUE(writePng(folder + "/img/" + f.substr(f.find_last_of('/') + 1), 4, 4));
+        }
+    }
+
+    void run(RecordingManager& manager)
+    {
+        manager.setLogging(true, logPath);
+        testing::internal::CaptureStdout();
+        manager.readUIConfig(&cache, nullptr, nullptr, 0, 1.0);
+        manager.ClearImageCache();
+        testing::internal::GetCapturedStdout();
+    }
+
+    std::vector<std::string> logTexts()
+    {
+        std::vector<std::string> texts;
+        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
+        return texts;
+    }
+
+    bool logged(const std::string& text)
+    {
+        auto t = logTexts();
+        return std::find(t.begin(), t.end(), text) != t.end();
+    }
+
+    std::string folder, logPath;
+    std::unique_ptr<BundleFolder> bundle;
+    TestBitmapCache cache;
+};
+
+TEST_F(ConfigRun, templates_images_and_names_are_in_place_before_the_layout_walk)
+{
+    writeImages();
+    writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
+    writeBytes(folder + "/uiconfig.tea", encipher(kLayoutXml));
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 1);
+    EXPECT_EQ(manager.templatesAtWalk, 1u);
+    EXPECT_EQ(manager.imagesAtWalk, 101u);
+    EXPECT_GT(manager.namesAtWalk, 500u);
+    EXPECT_EQ(manager.listsAtWalk, 1u);
+    EXPECT_EQ(manager.firstChildName, "valueLists");
+    EXPECT_EQ(manager.valueLists["dataType"], std::vector<std::string>({"Program"}));
+    EXPECT_DOUBLE_EQ(manager.scale, 1.0);
+}
+
+TEST_F(ConfigRun, the_readers_run_in_their_fixed_order)
+{
+    writeImages();
+    writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
+    writeBytes(folder + "/uiconfig.tea", encipher(kLayoutXml));
+    RecordingManager manager;
+    run(manager);
+    auto texts = logTexts();
+    const std::vector<std::string> expected = {
+        "CONFIG READER: Started to read SysEx Data...",
+        "CONFIG READER: Completed reading SysEx data!",
+        "CONFIG READER: Started to read image resources...",
+        "CONFIG READER: Completed!",
+        "CONFIG READER: Started to initialize parameters...",
+        "CONFIG READER: Completed!",
+        // ClearImageCache walks the table again.
+        "CONFIG READER: Started to read image resources...",
+        "CONFIG READER: Completed!",
+    };
+    EXPECT_EQ(texts, expected);
+}
+
+TEST_F(ConfigRun, a_missing_layout_file_is_logged_and_builds_nothing)
+{
+    writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(manager.valueLists.empty());
+    EXPECT_EQ(manager.sysexContainers.size(), 1u);
+    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea MISSING!"));
+}
+
+TEST_F(ConfigRun, an_empty_layout_file_is_logged_and_builds_nothing)
+{
+    writeBytes(folder + "/uiconfig.tea", "");
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea is empty!"));
+}
+
+TEST_F(ConfigRun, an_unparsable_layout_file_is_logged_and_builds_nothing)
+{
+    writeBytes(folder + "/uiconfig.tea", encipher("<uiconfig><valueLists><list name=\"a\">"));
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(manager.valueLists.empty());
+    bool found = false;
+    for (const auto& t : logTexts())
+        found |= t.rfind("CONFIG READER: Configuration file resources/uiconfig.tea could not be parsed", 0) == 0;
+    EXPECT_TRUE(found);
+}
+
+TEST_F(ConfigRun, a_file_not_enciphered_with_the_key_does_not_parse)
+{
+    // Plain text where cipher text belongs deciphers to noise.
+    writeBytes(folder + "/uiconfig.tea", kLayoutXml);
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(manager.valueLists.empty());
+}
+
+TEST_F(ConfigRun, a_layout_without_its_root_element_is_logged_and_builds_nothing)
+{
+    writeBytes(folder + "/uiconfig.tea", encipher("<layout><valueLists/></layout>"));
+    RecordingManager manager;
+    run(manager);
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea has no uiconfig element!"));
+}
+
+TEST_F(ConfigRun, without_a_file_loader_nothing_is_read_and_nothing_crashes)
+{
+    RecordingManager manager;
+    manager.setLogging(true, logPath);
+    testing::internal::CaptureStdout();
+    manager.readUIConfig(nullptr, nullptr, nullptr, 0, 0.85);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(manager.walks, 0);
+    EXPECT_TRUE(manager.sysexContainers.empty());
+    EXPECT_GT(manager.paramIds.size(), 500u);
+    EXPECT_DOUBLE_EQ(manager.scale, 0.85);
+}
+
+class Decipher : public ConfigRun {
+protected:
+    std::string decipher(const std::string& fileBytes)
+    {
+        writeBytes(folder + "/uiconfig.tea", fileBytes);
+        UIConfigManager manager;
+        manager.graphics = &cache;
+        return manager.decipherResource(UIConfigManager::kLayoutResourceId, UIConfigManager::kLayoutResource);
+    }
+};
+
+TEST_F(Decipher, a_16_byte_file_deciphers_to_16_bytes_with_its_trailing_zeros)
+{
+    std::string text = decipher(encipher("<a>xy</a>"));
+    ASSERT_EQ(text.size(), 16u);
+    EXPECT_EQ(text.substr(0, 9), "<a>xy</a>");
+    EXPECT_EQ(text.substr(9), std::string(7, '\0'));
+    // The document ends at the first zero byte.
+    tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+    EXPECT_EQ(document.Parse(text.c_str()), tinyxml2::XML_SUCCESS);
+    EXPECT_STREQ(document.FirstChildElement("a")->GetText(), "xy");
+    std::string shortText = decipher(encipher("<a/>"));
+    ASSERT_EQ(shortText.size(), 8u);
+    EXPECT_EQ(std::string(shortText.c_str()), "<a/>");
+}
+
+TEST_F(Decipher, a_partial_last_block_is_completed_with_zeros_and_deciphered_whole)
+{
+    std::string full = encipher("<uiconfig/>"); // 16 bytes
+    std::string cut = full.substr(0, 13);
+    std::string text = decipher(cut);
+    ASSERT_EQ(text.size(), 16u);
+    // The last block is what deciphering its 5 bytes and 3 zeros gives.
+    unsigned int key[4];
+    Tea::configurationKey(key);
+    unsigned char block[8] = {0};
+    std::memcpy(block, cut.data() + 8, 5);
+    Tea().simpledecrypt(block, key);
+    EXPECT_EQ(text.substr(0, 8), "<uiconfi");
+    EXPECT_EQ(text.substr(8), std::string(reinterpret_cast<const char*>(block), 8));
+}
+
+TEST_F(Decipher, a_file_longer_than_the_loader_buffer_is_cut_at_the_buffer_size)
+{
+    std::string big(static_cast<size_t>(kResourceBufferSize) + 13, 'x');
+    std::string text = decipher(big);
+    EXPECT_EQ(text.size(), static_cast<size_t>(kResourceBufferSize));
+}
+
+TEST(BundleLoader, the_buffer_ends_in_a_zero_byte_also_for_a_file_at_the_size_cap)
+{
+    std::string folder = makeTempDir();
+    BundleFolder bundle(folder);
+    writeBytes(folder + "/big.tea", std::string(static_cast<size_t>(kResourceBufferSize) + 100, 'y'));
+    int size = -1;
+    std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/big.tea", &size));
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(size, kResourceBufferSize);
+    EXPECT_EQ(buffer[kResourceBufferSize - 1], 'y');
+    EXPECT_EQ(buffer[kResourceBufferSize], '\0');
+}
+
+TEST(BundleLoader, a_short_file_is_followed_by_zeros_and_its_size_is_reported)
+{
+    std::string folder = makeTempDir();
+    BundleFolder bundle(folder);
+    writeBytes(folder + "/small.tea", "abc");
+    int size = -1;
+    std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/small.tea", &size));
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(size, 3);
+    EXPECT_EQ(std::string(buffer.get()), "abc");
+    EXPECT_EQ(buffer[3], '\0');
+}
+
+TEST(BundleLoader, a_missing_resource_gives_no_buffer_leaves_the_size_and_says_so)
+{
+    std::string folder = makeTempDir();
+    BundleFolder bundle(folder);
+    int size = 77;
+    testing::internal::CaptureStdout();
+    char* buffer = loadBundleResource(kQORBundleIdentifier, "resources/none.tea", &size);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "failed to open file\n");
+    EXPECT_EQ(buffer, nullptr);
+    EXPECT_EQ(size, 77);
+}
+
+TEST(BuiltResources, the_tools_output_read_back_by_the_loader_gives_the_original_xml)
+{
+    // Made by the build target qor_config_resources.
+    const std::string built = std::string(QOR_BINARY_DIR) + "/resources";
+    const std::string sources = std::string(QOR_SOURCE_DIR) + "/resources";
+    for (const char* doc : {"uiconfig", "sysex"}) {
+        struct stat st;
+        ASSERT_EQ(::stat((built + "/" + doc + ".tea").c_str(), &st), 0)
+            << doc << ".tea is missing: build the target qor_config_resources";
+        BundleFolder bundle(built);
+        TestBitmapCache loader;
+        UIConfigManager manager;
+        manager.graphics = &loader;
+        std::string path = std::string("resources/") + doc + ".tea";
+        std::string text = manager.decipherResource(doc[0] == 'u' ? 100 : 101, path.c_str());
+        std::string original = readBytes(sources + "/" + doc + ".xml");
+        ASSERT_FALSE(original.empty());
+        EXPECT_EQ(text.size() % 8, 0u);
+        EXPECT_EQ(std::string(text.c_str()), original) << doc;
+    }
+}
+
+TEST(BuiltResources, the_shipped_documents_parse_into_templates_and_value_lists)
+{
+    const std::string built = std::string(QOR_BINARY_DIR) + "/resources";
+    BundleFolder bundle(built);
+    TestBitmapCache loader;
+    RecordingManager manager;
+    testing::internal::CaptureStdout();
+    manager.readUIConfig(&loader, nullptr, nullptr, 0, 1.0);
+    manager.ClearImageCache();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(manager.walks, 1);
+    EXPECT_FALSE(manager.sysexContainers.empty());
+    for (size_t i = 0; i < manager.sysexContainers.size(); ++i) {
+        std::vector<int> bytes;
+        ASSERT_TRUE(manager.getSysexTemplate(static_cast<int>(i), &bytes));
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes.front(), 0xF0);
+        EXPECT_EQ(bytes.back(), 0xF7);
+        for (int b : bytes) EXPECT_TRUE(b >= 0 && b <= 0xFF);
+    }
+    EXPECT_EQ(manager.valueLists["dataType"].size(), 3u);
+    EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
+}
+
+} // namespace

@@ -1,0 +1,253 @@
+// SysEx templates and value lists read from their documents, and the two text functions.
+#include "Project_Source/src/UIConfigManager.h"
+#include "config_test_support.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml2.h>
+
+using namespace configtest;
+
+namespace {
+
+class SysexDocument : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = makeTempDir();
+        bundle = std::make_unique<BundleFolder>(folder);
+        logPath = folder + "/log.txt";
+        writeBytes(logPath, "");
+        manager.setLogging(true, logPath);
+        manager.graphics = &cache;
+    }
+
+    void read(const std::string& xml)
+    {
+        writeBytes(folder + "/sysex.tea", encipher(xml));
+        testing::internal::CaptureStdout();
+        manager.readSysexValues();
+        testing::internal::GetCapturedStdout();
+    }
+
+    std::vector<std::string> logTexts()
+    {
+        std::vector<std::string> texts;
+        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
+        return texts;
+    }
+
+    std::string folder, logPath;
+    std::unique_ptr<BundleFolder> bundle;
+    TestBitmapCache cache;
+    UIConfigManager manager;
+};
+
+TEST_F(SysexDocument, a_plain_entry_gives_one_list_with_its_text_and_converts_to_bytes)
+{
+    read("<sysexlist><sysex><values><value>F0 00 01 F7</value></values></sysex></sysexlist>");
+    ASSERT_EQ(manager.sysexContainers.size(), 1u);
+    const SysExContainer& e = manager.sysexContainers[0];
+    ASSERT_EQ(e.values.size(), 1u);
+    EXPECT_EQ(e.values[0], Values({"F0 00 01 F7"}));
+    EXPECT_TRUE(e.multiValues.empty());
+    EXPECT_FALSE(e.isMulti);
+    std::vector<int> bytes;
+    ASSERT_TRUE(manager.getSysexTemplate(0, &bytes));
+    EXPECT_EQ(bytes, std::vector<int>({240, 0, 1, 247}));
+}
+
+TEST_F(SysexDocument, the_reader_logs_its_start_and_end)
+{
+    read("<sysexlist><sysex><values><value>F0 F7</value></values></sysex></sysexlist>");
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "CONFIG READER: Started to read SysEx Data...");
+    EXPECT_EQ(texts[1], "CONFIG READER: Completed reading SysEx data!");
+}
+
+TEST_F(SysexDocument, an_element_without_text_is_a_blank_and_texts_keep_their_white_space)
+{
+    read("<sysexlist><sysex><values><value/><value>A</value><value> F0\t7F </value></values></sysex></sysexlist>");
+    ASSERT_EQ(manager.sysexContainers.size(), 1u);
+    EXPECT_EQ(manager.sysexContainers[0].values[0], Values({" ", "A", " F0\t7F "}));
+}
+
+TEST_F(SysexDocument, a_list_without_value_or_multivalue_children_makes_the_entry_multi_and_empty)
+{
+    read("<sysexlist><sysex><values></values></sysex></sysexlist>");
+    ASSERT_EQ(manager.sysexContainers.size(), 1u);
+    const SysExContainer& e = manager.sysexContainers[0];
+    EXPECT_TRUE(e.isMulti);
+    ASSERT_EQ(e.multiValues.size(), 1u);
+    EXPECT_TRUE(e.multiValues[0].empty());
+    EXPECT_TRUE(e.values.empty());
+}
+
+TEST_F(SysexDocument, multi_lists_hold_one_list_per_multivalue_with_empty_texts_kept)
+{
+    read("<sysexlist><sysex>"
+         "<values><value>F0 01 F7</value></values>"
+         "<values><multivalue><value>1</value><value/></multivalue><multivalue><value>2</value></multivalue></values>"
+         "</sysex></sysexlist>");
+    const SysExContainer& e = manager.sysexContainers.at(0);
+    EXPECT_TRUE(e.isMulti);
+    ASSERT_EQ(e.values.size(), 1u);
+    ASSERT_EQ(e.multiValues.size(), 1u);
+    ASSERT_EQ(e.multiValues[0].size(), 2u);
+    EXPECT_EQ(e.multiValues[0][0], Values({"1", " "}));
+    EXPECT_EQ(e.multiValues[0][1], Values({"2"}));
+}
+
+TEST_F(SysexDocument, an_element_of_another_name_after_the_first_entry_counts_as_an_entry)
+{
+    read("<sysexlist><!-- c --><sysex><values><value>F0 01 F7</value></values></sysex>"
+         "<other/>text<sysex><values><value>F0 02 F7</value></values></sysex></sysexlist>");
+    ASSERT_EQ(manager.sysexContainers.size(), 3u);
+    std::vector<int> bytes;
+    ASSERT_TRUE(manager.getSysexTemplate(2, &bytes));
+    EXPECT_EQ(bytes, std::vector<int>({0xF0, 2, 0xF7}));
+}
+
+TEST_F(SysexDocument, an_index_outside_the_list_is_refused_with_a_log_line)
+{
+    read("<sysexlist><sysex><values><value>F0 F7</value></values></sysex></sysexlist>");
+    std::vector<int> bytes = {9};
+    EXPECT_FALSE(manager.getSysexTemplate(1, &bytes));
+    EXPECT_FALSE(manager.getSysexTemplate(-1, &bytes));
+    EXPECT_EQ(bytes, std::vector<int>({9}));
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[2], "CONFIG READER: SysEx template 1 does not exist!");
+    EXPECT_EQ(texts[3], "CONFIG READER: SysEx template -1 does not exist!");
+}
+
+TEST_F(SysexDocument, an_entry_whose_first_list_is_empty_or_missing_is_refused_with_a_log_line)
+{
+    read("<sysexlist>"
+         "<sysex><values><value></value></values></sysex>"                       // only an empty text
+         "<sysex><values><multivalue><value>1</value></multivalue></values></sysex>" // multi only
+         "</sysexlist>");
+    ASSERT_EQ(manager.sysexContainers.size(), 2u);
+    // An element with an empty text counts as a blank, which is a text.
+    EXPECT_TRUE(manager.getSysexTemplate(0, nullptr));
+    EXPECT_FALSE(manager.getSysexTemplate(1, nullptr));
+    EXPECT_EQ(logTexts().back(), "CONFIG READER: SysEx template 1 has no template text!");
+}
+
+TEST_F(SysexDocument, a_missing_document_leaves_no_templates_and_says_so)
+{
+    testing::internal::CaptureStdout();
+    manager.readSysexValues();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(manager.sysexContainers.empty());
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "CONFIG READER: Configuration file resources/sysex.tea MISSING!");
+    EXPECT_FALSE(manager.getSysexTemplate(0, nullptr));
+}
+
+TEST_F(SysexDocument, a_document_without_its_root_gives_no_templates)
+{
+    read("<notsysex><sysex><values><value>F0 F7</value></values></sysex></notsysex>");
+    EXPECT_TRUE(manager.sysexContainers.empty());
+    EXPECT_EQ(logTexts()[1], "CONFIG READER: Configuration file resources/sysex.tea has no sysexlist element!");
+}
+
+class ValueLists : public ::testing::Test {
+protected:
+    void read(const std::string& xml)
+    {
+        tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+        document.Parse(xml.c_str());
+        manager.readReasources(&document);
+    }
+    UIConfigManager manager;
+};
+
+TEST_F(ValueLists, each_named_list_holds_its_value_texts_in_order)
+{
+    read("<uiconfig><valueLists><list name=\"dataType\"><value>Program</value><value>Performance</value>"
+         "<value>Pattern</value></list><list name=\"x\"><value>1</value></list></valueLists></uiconfig>");
+    EXPECT_EQ(manager.valueLists["dataType"], std::vector<std::string>({"Program", "Performance", "Pattern"}));
+    EXPECT_EQ(manager.valueLists["x"], std::vector<std::string>({"1"}));
+    EXPECT_EQ(manager.valueLists.size(), 2u);
+}
+
+TEST_F(ValueLists, a_later_list_of_the_same_name_replaces_the_earlier_one)
+{
+    read("<uiconfig><valueLists><list name=\"a\"><value>1</value></list>"
+         "<list name=\"a\"><value>2</value><value>3</value></list></valueLists></uiconfig>");
+    EXPECT_EQ(manager.valueLists["a"], std::vector<std::string>({"2", "3"}));
+}
+
+TEST_F(ValueLists, other_elements_and_nameless_lists_are_skipped_and_a_value_without_text_is_empty)
+{
+    read("<uiconfig><valueLists><!-- note -->text<other name=\"o\"><value>1</value></other>"
+         "<list><value>lost</value></list>"
+         "<list name=\"b\"><value/><skip>no</skip><value>B</value></list>"
+         "<list name=\"empty\"/></valueLists></uiconfig>");
+    EXPECT_EQ(manager.valueLists.count("o"), 0u);
+    EXPECT_EQ(manager.valueLists["b"], std::vector<std::string>({"", "B"}));
+    EXPECT_TRUE(manager.valueLists.at("empty").empty());
+    EXPECT_EQ(manager.valueLists.size(), 2u);
+}
+
+TEST_F(ValueLists, a_layout_without_value_lists_or_root_leaves_the_map_empty)
+{
+    read("<uiconfig><layer/></uiconfig>");
+    EXPECT_TRUE(manager.valueLists.empty());
+    read("<other><valueLists><list name=\"a\"><value>1</value></list></valueLists></other>");
+    EXPECT_TRUE(manager.valueLists.empty());
+    manager.readReasources(nullptr);
+    EXPECT_TRUE(manager.valueLists.empty());
+}
+
+TEST(Tokenize, runs_of_delimiters_count_as_one_and_no_empty_token_is_made)
+{
+    std::vector<std::string> tokens;
+    UIConfigManager::Tokenize("  a  b ", tokens, " ");
+    EXPECT_EQ(tokens, std::vector<std::string>({"a", "b"}));
+    UIConfigManager::Tokenize("", tokens, " ");
+    UIConfigManager::Tokenize("    ", tokens, " ");
+    EXPECT_EQ(tokens.size(), 2u);
+}
+
+TEST(Tokenize, tokens_are_appended_and_any_delimiter_character_splits)
+{
+    std::vector<std::string> tokens = {"kept"};
+    UIConfigManager::Tokenize("k1,,k2+3,", tokens, ",+");
+    EXPECT_EQ(tokens, std::vector<std::string>({"kept", "k1", "k2", "3"}));
+    tokens.clear();
+    UIConfigManager::Tokenize("single", tokens, ",");
+    EXPECT_EQ(tokens, std::vector<std::string>({"single"}));
+}
+
+TEST(HexConversion, each_blank_separated_token_is_one_hexadecimal_value)
+{
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0 01 7F F7"), std::vector<int>({240, 1, 127, 247}));
+    // No range is checked.
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0 1FF"), std::vector<int>({240, 511}));
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("f0 7e"), std::vector<int>({240, 126}));
+}
+
+TEST(HexConversion, a_prefix_is_accepted_and_a_token_that_is_no_number_gives_zero)
+{
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("0x7f zz 10"), std::vector<int>({127, 0, 16}));
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("G1 - 0X10"), std::vector<int>({0, 0, 16}));
+    // Reading stops at the first character that is no hexadecimal digit.
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("7Fq 1g"), std::vector<int>({127, 1}));
+}
+
+TEST(HexConversion, a_tab_is_no_delimiter_so_only_the_part_before_it_counts)
+{
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0\t01 F7"), std::vector<int>({240, 247}));
+    EXPECT_TRUE(UIConfigManager::convertStringSysextoVector("").empty());
+    EXPECT_TRUE(UIConfigManager::convertStringSysextoVector("   ").empty());
+}
+
+TEST(HexConversion, a_value_too_large_for_an_int_counts_as_zero)
+{
+    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("FFFFFFFFFF 01"), std::vector<int>({0, 1}));
+}
+
+} // namespace
