@@ -21,4 +21,8 @@ struct FolderFiles {
     std::string name;
     std::vector<SubFolderFiles> subFolders;
     std::vector<PatchFile*> files;
+
+    FolderFiles() = default;
+    // A top node holding one second-level node, as the category tree makes them.
+    FolderFiles(const std::string& topName, const SubFolderFiles& first) : name(topName), subFolders{first} {}
 };

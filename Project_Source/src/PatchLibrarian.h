@@ -2,7 +2,9 @@
 // The one librarian object of a plug-in instance: bank lists and folder trees per kind, the
 // category names met in program banks, and the selections of the librarian's two panes.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +15,13 @@
 
 class ByteChunk;
 class QOR;
+namespace Poco {
+class File;
+class Path;
+} // namespace Poco
+
+// Removes every occurrence of each character of chars from text.
+void removeCharsFromString(std::string& text, const char* chars);
 
 class PatchLibrarian {
 public:
@@ -97,8 +106,64 @@ public:
     // The path of the last file createNewPatchFile wrote.
     std::string lastWrittenPath;
 
+    // ---- Library scan -----------------------------------------------------------------------
+    // Smallest bank file the scan loads; single-program files stay out of the library.
+    static constexpr uint64_t kMinBankFileBytes = 25001;
+    // Loads every bank file below root (the library folder "Patches"), splits files of more than
+    // one bank, files each bank into its list and tree, then builds the category banks.
+    void loadPatchesFromFilesystem(std::string root);
+    // Appends every folder below folder, deepest first within each branch, in name order.
+    // Links to folders are not followed.
+    void buildFolderStructure(std::string const& folder, std::vector<std::string>* paths);
+    // Loads one bank file; null when the file was split into bank files (or could not be).
+    PatchFile* parseFolderFiles(Poco::File file, Poco::Path path, int depth, int, int, std::string extension);
+    // Drops every list, tree and category name and scans the library again.
+    void initBankFilesOnDiscard(std::string root);
+    // Where split sources go: the data folder followed by "Converted Banks/".
+    static std::string convertedBanksFolder();
+
+    // ---- Folder trees -----------------------------------------------------------------------
+    void createSingleFolderFilesStructure(PatchFile* file);
+    void createMultiFolderFilesStructure(PatchFile* file);
+    void createPatternFolderFilesStructure(PatchFile* file);
+
+    // ---- Derived banks ----------------------------------------------------------------------
+    // One set of banks per category name met (the first name met gets none).
+    void createNewCategoryPatchFiles();
+    // Banks of every program entry whose name contains text, compared byte for byte.
+    void createNewSearchPatchFiles(std::string text);
+
+    // ---- Sibling formats --------------------------------------------------------------------
+    void alterPatchFromQuarnelFormat(PatchSysexMessage* message);
+    void alterPatchFromStrovaneFormat(PatchSysexMessage* message);
+    void alterStrovaneCategoryFormat(PatchSysexMessage* message);
+
+    // ---- Saving the upper pane's bank -------------------------------------------------------
+    // The controller's librarian mode and remembered names, until the controller holds them.
+    bool patternMode = false;
+    bool performanceMode = false;
+    std::string upperProgramFileName, upperProgramFolderName;
+    std::string upperPerformanceFileName, upperPerformanceFolderName;
+    std::string upperPatternFileName, upperPatternFolderName;
+    // The save dialog: proposed name, start folder (set to the chosen folder) and extension;
+    // answers the chosen full path, empty when the user cancels. Unset, it answers empty.
+    std::function<std::string(const std::string& suggested, std::string& folder, const std::string& extension)> promptForFile;
+
+    // Writes the upper pane's bank over the file at path. False, with a log line, when there is
+    // no such bank or the file cannot be written; the old file then stays whole.
+    bool saveEditedPatch(std::string path, std::string name);
+    // Asks for a file and writes the upper pane's bank there: a Standard MIDI File when midi,
+    // else raw SysEx. False when nothing was written.
+    bool savePatchAs(char const* suggestedName, std::string startFolder, bool midi);
+    // The bank the upper pane shows, or null.
+    PatchFile* upperBank() const;
+
     void log(const std::string& text);
 
 private:
     std::vector<std::unique_ptr<PatchFile>> ownedBanks;
+    // Sources whose split or move failed: they are not split again while this librarian lives,
+    // so a failed move can never start another rescan.
+    std::set<std::string> unsplittableSources;
+    int rescanDepth = 0;
 };

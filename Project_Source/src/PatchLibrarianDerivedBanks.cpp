@@ -1,0 +1,94 @@
+// Banks derived in memory from the loaded program banks: one set per category, and the results
+// of a name search.
+#include "PatchLibrarian.h"
+
+namespace {
+
+// Entries without a whole first message have nothing to show or send; derived banks skip them.
+bool isUsable(const LibrarianPatch& entry)
+{
+    return !entry.messages.empty() && entry.messages.front().isWhole() && entry.messages.front().bytes.size() > 8;
+}
+
+LibrarianPatch derivedEntry(const LibrarianPatch& source, size_t messageCount)
+{
+    LibrarianPatch entry;
+    entry.patchType = 0;
+    for (size_t m = 0; m < messageCount && m < source.messages.size(); ++m) entry.messages.push_back(source.messages[m]);
+    const std::vector<uint8_t>& first = entry.messages.front().bytes;
+    // The F7 is no name character.
+    LibrarianPatch::appendName(entry.name, first, 10, first.size() - 1);
+    entry.parseCategory(27);
+    return entry;
+}
+
+template <class Match>
+std::vector<const LibrarianPatch*> gather(const std::vector<PatchFile*>& banks, Match match)
+{
+    std::vector<const LibrarianPatch*> found;
+    for (const PatchFile* bank : banks) {
+        if (!bank || bank->modelCode > 3 || bank->patches.empty()) continue;
+        for (const LibrarianPatch& entry : bank->patches)
+            if (isUsable(entry) && match(entry)) found.push_back(&entry);
+    }
+    return found;
+}
+
+} // namespace
+
+void PatchLibrarian::createNewCategoryPatchFiles()
+{
+    if (categoryNames.size() < 2) return;
+    for (size_t i = 1; i < categoryNames.size(); ++i) {
+        const std::string category = categoryNames[i];
+        std::vector<const LibrarianPatch*> found =
+            gather(singleFiles, [&category](const LibrarianPatch& e) { return e.category == category; });
+        const size_t banks = found.size() / PatchFile::kBankSize + 1;
+        for (size_t b = 0; b < banks; ++b) {
+            PatchFile* bank = adoptBank(new PatchFile);
+            bank->fileName = category + " " + std::to_string(b + 1);
+            bank->folderName = category;
+            for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
+                bank->patches.push_back(derivedEntry(*found[k], 1));
+            if (!bank->patches.empty()) categoryFiles.push_back(bank);
+
+            SubFolderFiles second;
+            second.name = category;
+            second.files.push_back(bank);
+            bool filed = false;
+            for (FolderFiles* top : categoryFolders)
+                for (SubFolderFiles& node : top->subFolders)
+                    if (node.name == category) {
+                        node.files.push_back(bank);
+                        filed = true;
+                    }
+            if (!filed) categoryFolders.push_back(new FolderFiles(bank->fileName, second));
+        }
+    }
+}
+
+void PatchLibrarian::createNewSearchPatchFiles(std::string text)
+{
+    searchFiles.clear();
+    clearDataStructures(3);
+    std::vector<const LibrarianPatch*> found =
+        gather(singleFiles, [&text](const LibrarianPatch& e) { return e.name.find(text) != std::string::npos; });
+    if (found.empty()) return;
+    const size_t banks = found.size() / PatchFile::kBankSize + 1;
+    for (size_t b = 0; b < banks; ++b) {
+        PatchFile* bank = adoptBank(new PatchFile);
+        bank->fileName = "Search Results " + std::to_string(b + 1);
+        bank->folderName = "Patches";
+        for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
+            bank->patches.push_back(derivedEntry(*found[k], 2));
+        searchFiles.push_back(bank);
+        if (!searchFolders.empty() && searchFolders.front()->name == "Patches") {
+            searchFolders.front()->files.push_back(bank);
+        } else {
+            FolderFiles* top = new FolderFiles;
+            top->name = "Patches";
+            top->files.push_back(bank);
+            searchFolders.push_back(top);
+        }
+    }
+}

@@ -1,0 +1,108 @@
+// Writing the upper pane's bank back to disk: over its own file, or to a file the user picks.
+#include <algorithm>
+
+#include "PatchFileImage.h"
+#include "PatchLibrarian.h"
+#include "PatchLibrarianText.h"
+
+void removeCharsFromString(std::string& text, const char* chars)
+{
+    if (!chars) return;
+    for (const char* c = chars; *c; ++c) text.erase(std::remove(text.begin(), text.end(), *c), text.end());
+}
+
+namespace {
+
+std::string extensionOf(const std::string& name)
+{
+    size_t dot = name.find_last_of('.');
+    size_t slash = name.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    return PatchLibrarianText::lowered(name.substr(dot + 1));
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A copy of the bank brought to exactly 128 slots, as every saved bank file holds.
+std::vector<uint8_t> bankImage(const PatchFile& bank, bool midi)
+{
+    std::unique_ptr<PatchFile> copy(bank.clone());
+    copy->patches.resize(PatchFile::kBankSize);
+    return PatchFileImage::build(*copy, midi);
+}
+
+} // namespace
+
+PatchFile* PatchLibrarian::upperBank() const
+{
+    const std::vector<PatchFile*>& list =
+        currentKind == kPatchFilePerformances ? multiFiles : currentKind == kPatchFilePatterns ? patternFiles : singleFiles;
+    if (upperFileIndex < 0 || static_cast<size_t>(upperFileIndex) >= list.size()) return nullptr;
+    return list[static_cast<size_t>(upperFileIndex)];
+}
+
+bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
+// The encoding follows name; the name remembered is that of the file written at path.
+{
+    PatchFile* bank = upperBank();
+    if (!bank) {
+        log("PATCH LIBRARIAN: no bank to save at " + path);
+        return false;
+    }
+    const bool midi = extensionOf(name) == "mid";
+    std::string error;
+    if (!PatchFileImage::writeReplacing(path, bankImage(*bank, midi), &error)) {
+        log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
+        return false;
+    }
+    // The menus find the bank again by the name of the file actually written.
+    const std::string written = fileNameOf(path);
+    if (patternMode) upperPatternFileName = written;
+    else if (performanceMode) upperPerformanceFileName = written;
+    else upperProgramFileName = written;
+    return true;
+}
+
+bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFolder, bool midi)
+{
+    PatchFile* bank = upperBank();
+    if (!bank) {
+        log("PATCH LIBRARIAN: no bank to save");
+        return false;
+    }
+    const std::vector<uint8_t> image = bankImage(*bank, midi);
+    const std::string extension = midi ? "mid" : "qor";
+    std::string folder = startFolder;
+    std::string path = promptForFile ? promptForFile(suggestedName ? suggestedName : "", folder, extension) : std::string();
+    if (path.empty()) return false;
+    const std::string chosenExtension = extensionOf(path);
+    const bool fits = midi ? chosenExtension == "mid" : chosenExtension == "qor" || chosenExtension == "syx";
+    if (!fits) path += "." + extension;
+
+    std::string error;
+    if (!PatchFileImage::writeReplacing(path, image, &error)) {
+        log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
+        return false;
+    }
+    size_t cut = path.find_last_of("/\\");
+    std::string folderPath = cut == std::string::npos ? std::string() : path.substr(0, cut);
+    std::string folderName = folderPath.substr(folderPath.find_last_of("/\\") == std::string::npos ? 0 : folderPath.find_last_of("/\\"));
+    removeCharsFromString(folderName, "/\\");
+    if (folderName.empty()) folderName = "Patches";
+    const std::string fileName = fileNameOf(path);
+    if (patternMode) {
+        upperPatternFolderName = folderName;
+        upperPatternFileName = fileName;
+    } else if (performanceMode) {
+        upperPerformanceFolderName = folderName;
+        upperPerformanceFileName = fileName;
+    } else {
+        upperProgramFolderName = folderName;
+        upperProgramFileName = fileName;
+    }
+    return true;
+}
