@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -54,6 +55,20 @@ double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_cl
 
 Options device3() { Options o; o.deviceId = 3; return o; }
 
+// A started session whose output lands in a capture.
+class Running : public ::testing::Test {
+protected:
+    void run(const Options& o)
+    {
+        session_ = std::make_unique<Session>(o, [this](const Bytes& b) { cap_(b); });
+        std::string err;
+        ASSERT_TRUE(session_->start(err)) << err;
+    }
+    Session& s() { return *session_; }
+    Capture cap_;
+    std::unique_ptr<Session> session_;
+};
+
 } // namespace
 
 TEST(SessionOutput, SendsTheAnswersInOrderAndRecordsBothDirections)
@@ -86,90 +101,75 @@ TEST(SessionOutput, SendsTheAnswersInOrderAndRecordsBothDirections)
     std::remove(o.recordPath.c_str());
 }
 
-TEST(SessionOutput, ALateAnswerLeavesNoEarlierThanItsDelay)
+TEST_F(Running, ALateAnswerLeavesNoEarlierThanItsDelay)
 {
     Options o = device3();
     o.replyDelayMs = 150;
-    Capture cap;
-    Session s(o, [&cap](const Bytes& b) { cap(b); });
-    std::string err;
-    ASSERT_TRUE(s.start(err));
+    run(o);
     const auto asked = std::chrono::steady_clock::now();
-    s.onMessage(enquiry());
-    EXPECT_EQ(cap.count(), 0u) << "nothing leaves at once";
-    s.output().drain();
-    ASSERT_EQ(cap.count(), 2u);
-    EXPECT_GE(msBetween(asked, cap.sent[0].second), 150.0);
+    s().onMessage(enquiry());
+    EXPECT_EQ(cap_.count(), 0u) << "nothing leaves at once";
+    s().output().drain();
+    ASSERT_EQ(cap_.count(), 2u);
+    EXPECT_GE(msBetween(asked, cap_.sent[0].second), 150.0);
 }
 
-TEST(SessionOutput, ThrottledEachMessageTakesItsCableTimeAt3125BytesPerSecond)
+TEST_F(Running, ThrottledEachMessageTakesItsCableTimeAt3125BytesPerSecond)
 {
     Options o = device3();
     o.throttle = true;
-    Capture cap;
-    Session s(o, [&cap](const Bytes& b) { cap(b); });
-    std::string err;
-    ASSERT_TRUE(s.start(err));
+    run(o);
     const auto asked = std::chrono::steady_clock::now();
-    s.onMessage(enquiry());
-    s.output().drain();
-    ASSERT_EQ(cap.count(), 2u);
+    s().onMessage(enquiry());
+    s().output().drain();
+    ASSERT_EQ(cap_.count(), 2u);
     // 281 bytes take 89.9 ms on the cable, the following 297 bytes another 95.0 ms.
-    EXPECT_GE(msBetween(asked, cap.sent[0].second), 281 / 3.125 - 1);
-    EXPECT_GE(msBetween(cap.sent[0].second, cap.sent[1].second), 297 / 3.125 - 1);
+    EXPECT_GE(msBetween(asked, cap_.sent[0].second), 281 / 3.125 - 1);
+    EXPECT_GE(msBetween(cap_.sent[0].second, cap_.sent[1].second), 297 / 3.125 - 1);
 }
 
-TEST(SessionCommands, SendScriptedMessagesThroughTheOutput)
+TEST_F(Running, ScriptedMessagesLeaveThroughTheOutput)
 {
-    Capture cap;
-    Session s(device3(), [&cap](const Bytes& b) { cap(b); });
-    std::string err;
-    ASSERT_TRUE(s.start(err));
+    run(device3());
     std::ostringstream out;
-    EXPECT_TRUE(s.runCommand("nrpn 1 0 84 30", out));
-    EXPECT_TRUE(s.runCommand("pc 1 9", out));
-    EXPECT_TRUE(s.runCommand("wait 0", out));
-    ASSERT_EQ(cap.count(), 4u);
-    EXPECT_EQ(cap.sent[0].first, (Bytes{0xB1, 99, 0}));
-    EXPECT_EQ(cap.sent[3].first, (Bytes{0xC1, 9}));
+    EXPECT_TRUE(s().runCommand("nrpn 1 0 84 30", out));
+    EXPECT_TRUE(s().runCommand("pc 1 9", out));
+    EXPECT_TRUE(s().runCommand("wait 0", out));
+    ASSERT_EQ(cap_.count(), 4u);
+    EXPECT_EQ(cap_.sent[0].first, (Bytes{0xB1, 99, 0}));
+    EXPECT_EQ(cap_.sent[3].first, (Bytes{0xC1, 9}));
     EXPECT_TRUE(out.str().empty());
 }
 
-TEST(SessionCommands, StatsReportTheClockCountsAndBadCommandsSayWhy)
+TEST_F(Running, StatsReportTheClockCountsAndBadCommandsSayWhy)
 {
-    Capture cap;
-    Session s(device3(), [&cap](const Bytes& b) { cap(b); });
-    std::string err;
-    ASSERT_TRUE(s.start(err));
-    s.onMessage({0xFA});
-    for (int i = 0; i < 48; ++i) s.onMessage({0xF8});
-    s.onMessage({0xFC});
+    run(device3());
+    s().onMessage({0xFA});
+    for (int i = 0; i < 48; ++i) s().onMessage({0xF8});
+    s().onMessage({0xFC});
     std::ostringstream out;
-    EXPECT_TRUE(s.runCommand("stats", out));
+    EXPECT_TRUE(s().runCommand("stats", out));
     EXPECT_NE(out.str().find("clock=48 since-start=48 start=1 stop=1 continue=0"), std::string::npos) << out.str();
     std::ostringstream bad;
-    EXPECT_TRUE(s.runCommand("cc 99 1 1", bad));
+    EXPECT_TRUE(s().runCommand("cc 99 1 1", bad));
     EXPECT_EQ(bad.str().rfind("error ", 0), 0u) << bad.str();
-    EXPECT_FALSE(s.runCommand("quit", bad));
+    EXPECT_FALSE(s().runCommand("quit", bad));
 }
 
-TEST(SessionCommands, OptionChangesMisbehaviourWhileRunning)
+TEST_F(Running, OptionChangesMisbehaviourWhileRunning)
 {
-    Capture cap;
-    Session s(device3(), [&cap](const Bytes& b) { cap(b); });
-    std::string err;
-    ASSERT_TRUE(s.start(err));
+    run(device3());
     std::ostringstream out;
-    EXPECT_TRUE(s.runCommand("option globals-reversed", out));
+    EXPECT_TRUE(s().runCommand("option globals-reversed", out));
     EXPECT_NE(out.str().find("ok option globals-reversed"), std::string::npos);
-    s.onMessage(enquiry());
-    s.output().drain();
-    ASSERT_EQ(cap.count(), 2u);
-    EXPECT_EQ(cap.sent[0].first[7], 0x15);
+    s().onMessage(enquiry());
+    s().output().drain();
+    ASSERT_EQ(cap_.count(), 2u);
+    EXPECT_EQ(cap_.sent[0].first[7], 0x15);
     std::ostringstream bad;
-    EXPECT_TRUE(s.runCommand("option device-id 99", bad));
+    EXPECT_TRUE(s().runCommand("option device-id 99", bad));
     EXPECT_EQ(bad.str().rfind("error ", 0), 0u);
-    EXPECT_EQ(s.synth().options().deviceId, 3);
+    EXPECT_EQ(s().synth().options().deviceId, 3);
 }
 
 TEST(SessionStart, FailsOnAnUnreadableSeedFileOrRecordPath)
