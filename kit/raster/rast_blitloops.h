@@ -48,10 +48,28 @@ class _RAST_Template_Blit1 {
   }
 };
 
+// Nearest-neighbour scaling loop over a whole-word combiner W (W::doPix(unsigned int* dest,
+// unsigned int src)). Positions and steps are 16.16; clip_r and clip_b are exclusive source
+// bounds; spans in bytes. Defined with the scaled blit.
+template <class W>
+class _RAST_Template_Blit0 {
+ public:
+  static void scaleBlitFAST(unsigned char* dest, const unsigned char* src, int w, int h, int icurx, int icury,
+                            int idx, int idy, int clip_r, int clip_b, int src_span, int dest_span);
+};
+
 // Loops with a source bitmap.
 template <class C>
 class _RAST_Template_Blit2 {
  public:
+  // Scaling loops, defined with the scaled blit: nearest neighbour or bilinear (filter word
+  // 0x100), and the box-filtered shrink over a size x size kernel of 16.16 weights.
+  static void scaleBlit(unsigned char* dest, const unsigned char* src, int w, int h, int icurx, int icury, int idx,
+                        int idy, int clip_r, int clip_b, int src_span, int dest_span, int alpha, int filter);
+  static void scaleBlitFilterDown(unsigned char* dest, const unsigned char* src, int w, int h, int icurx, int icury,
+                                  int idx, int idy, int clip_r, int clip_b, int src_span, int dest_span, int alpha,
+                                  const int* kernel, int filt_start, int filt_size);
+
   static void blit(unsigned char* dest, const unsigned char* src, int w, int h, int src_span, int dest_span,
                    int alpha) {
     for (int y = 0; y < h; y++, dest += dest_span, src += src_span) {
