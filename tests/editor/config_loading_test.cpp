@@ -317,4 +317,45 @@ TEST(BuiltResources, the_shipped_documents_parse_into_templates_and_value_lists)
     EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
 }
 
+TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_key)
+{
+    const std::string tool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
+    std::string folder = makeTempDir();
+    const std::string xml = "<sysexlist><sysex/></sysexlist>"; // 30 bytes: a partial last block
+    writeBytes(folder + "/in.xml", xml);
+    ASSERT_EQ(std::system(("'" + tool + "' '" + folder + "/in.xml' '" + folder + "/out.tea'").c_str()), 0)
+        << "build the target tea-encipher";
+    std::string out = readBytes(folder + "/out.tea");
+    EXPECT_EQ(out.size(), 32u);
+    EXPECT_EQ(out, encipher(xml));
+}
+
+TEST(EnciphererTool, a_text_holding_a_zero_byte_is_refused_and_nothing_is_written)
+{
+    const std::string tool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
+    std::string folder = makeTempDir();
+    writeBytes(folder + "/in.xml", std::string("<a>\0</a>", 8));
+    EXPECT_NE(std::system(("'" + tool + "' '" + folder + "/in.xml' '" + folder + "/out.tea' 2>/dev/null").c_str()), 0);
+    struct stat st;
+    EXPECT_NE(::stat((folder + "/out.tea").c_str(), &st), 0);
+}
+
+TEST(BuiltResources, every_shipped_bitmap_loads_with_whole_frames)
+{
+    // Made by the build target qor_image_resources.
+    BundleFolder bundle(std::string(QOR_BINARY_DIR) + "/resources");
+    TestBitmapCache cache;
+    UIConfigManager manager;
+    manager.graphics = &cache;
+    manager.initImages(&cache);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        ConfigBitmap b = manager.getImageByName(&cache, row.name);
+        ASSERT_NE(b.bitmap, nullptr) << row.file << " is missing: build the target qor_image_resources";
+        int along = row.framesHorizontal ? b.width : b.height;
+        EXPECT_EQ(along % row.frames, 0) << row.name;
+    }
+    manager.ClearImageCache();
+}
+
 } // namespace
