@@ -27,6 +27,7 @@ void LibrarianPatch::appendName(std::string& name, const std::vector<uint8_t>& m
                                 size_t from, size_t stopAt)
 {
     if (stopAt > message.size()) stopAt = message.size();
+    name.reserve(name.size() + 16);
     for (size_t k = from; k < from + 16; ++k) {
         uint8_t b = k < stopAt ? message[k] : 0x20;
         name.push_back(b < 0x20 ? ' ' : static_cast<char>(b));

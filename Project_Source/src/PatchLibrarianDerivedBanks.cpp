@@ -1,5 +1,8 @@
 // Banks derived in memory from the loaded program banks: one set per category, and the results
 // of a name search.
+#include <algorithm>
+#include <unordered_map>
+
 #include "PatchLibrarian.h"
 
 namespace {
@@ -14,6 +17,7 @@ LibrarianPatch derivedEntry(const LibrarianPatch& source, size_t messageCount)
 {
     LibrarianPatch entry;
     entry.patchType = 0;
+    entry.messages.reserve(std::min(messageCount, source.messages.size()));
     for (size_t m = 0; m < messageCount && m < source.messages.size(); ++m) entry.messages.push_back(source.messages[m]);
     const std::vector<uint8_t>& first = entry.messages.front().bytes;
     // The F7 is no name character.
@@ -39,15 +43,26 @@ std::vector<const LibrarianPatch*> gather(const std::vector<PatchFile*>& banks, 
 void PatchLibrarian::createNewCategoryPatchFiles()
 {
     if (categoryNames.size() < 2) return;
+    // One walk over the library gathers every category at once, each in library order.
+    std::unordered_map<std::string, size_t> indexOf;
+    for (size_t i = categoryNames.size(); i-- > 1;) indexOf[categoryNames[i]] = i;
+    std::vector<std::vector<const LibrarianPatch*>> gathered(categoryNames.size());
+    for (const PatchFile* bank : singleFiles) {
+        if (!bank || bank->modelCode > 3) continue;
+        for (const LibrarianPatch& entry : bank->patches) {
+            auto it = indexOf.find(entry.category);
+            if (it != indexOf.end() && isUsable(entry)) gathered[it->second].push_back(&entry);
+        }
+    }
     for (size_t i = 1; i < categoryNames.size(); ++i) {
         const std::string category = categoryNames[i];
-        std::vector<const LibrarianPatch*> found =
-            gather(singleFiles, [&category](const LibrarianPatch& e) { return e.category == category; });
+        const std::vector<const LibrarianPatch*>& found = gathered[i];
         const size_t banks = found.size() / PatchFile::kBankSize + 1;
         for (size_t b = 0; b < banks; ++b) {
             PatchFile* bank = adoptBank(new PatchFile);
             bank->fileName = category + " " + std::to_string(b + 1);
             bank->folderName = category;
+            bank->patches.reserve(std::min<size_t>(PatchFile::kBankSize, found.size() - std::min(found.size(), b * PatchFile::kBankSize)));
             for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
                 bank->patches.push_back(derivedEntry(*found[k], 1));
             if (!bank->patches.empty()) categoryFiles.push_back(bank);

@@ -356,3 +356,21 @@ TEST(BankReader, ReadMismatchTellsWhetherTheLastCallStoredAMessage)
     EXPECT_EQ(r, -1);
     EXPECT_EQ(lib.readMismatch, 1);
 }
+
+TEST(BankReader, JunkBetweenTheMessagesOfOneEntryKeepsEachMessagesStoredType)
+{
+    bankgen::Bank gen = bankgen::makeBank(Kind::Performances, 0x24, 2, 23);
+    std::vector<Bytes> m = bankgen::messagesOf(gen);
+    // A stray zero and a near-miss header between the first and second message of entry 0.
+    Bytes file = m[0];
+    for (uint8_t b : {0x00, 0x00, 0x20, 0x29, 0x7F}) file.push_back(b);
+    for (size_t k = 1; k < m.size(); ++k) file.insert(file.end(), m[k].begin(), m[k].end());
+    PatchFile bank = readBytes(file);
+    ASSERT_EQ(bank.patches.size(), 2u);
+    for (const LibrarianPatch& e : bank.patches) {
+        ASSERT_EQ(e.messages.size(), 3u);
+        EXPECT_EQ(e.messages[0].bytes[7], 0x07);
+        EXPECT_EQ(e.messages[1].bytes[7], 0x1C);
+        EXPECT_EQ(e.messages[2].bytes[7], 0x21);
+    }
+}
