@@ -68,13 +68,21 @@ Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options = 
 Bytes varLen(uint32_t value);
 uint32_t readBig32(const Bytes& data, size_t at);
 
-// Corruptors.
-Bytes withJunkBetween(const std::vector<Bytes>& messages, uint32_t seed); // junk that holds 00 bytes
-Bytes truncatedLast(const Bytes& file, size_t cut);                        // drop cut bytes at the end
-Bytes withoutF7(const std::vector<Bytes>& messages, size_t which);        // one message loses its F7
-// One message's header byte changed: field 2 maker byte, 3 second maker byte, 4 product,
-// 5 model, 6 device, 7 type.
+// Corruptors, with what the librarian's reader makes of them:
+// - junk between messages (stray zeros, near-miss headers, a note): skipped; the entries are
+//   those of the clean file, every message keeping its slot and stored type.
+Bytes withJunkBetween(const std::vector<Bytes>& messages, uint32_t seed);
+// - the file cut short: a message without its F7 is dropped; the earlier entries stay whole and
+//   nothing past the data is read.
+Bytes truncatedLast(const Bytes& file, size_t cut);
+// - one message without its F7: it ends at the next F0 and is dropped; its slot stays empty and
+//   the following entries keep their slots.
+Bytes withoutF7(const std::vector<Bytes>& messages, size_t which);
+// - one header byte changed (field 2 maker byte, 3 second maker byte, 4 product, 5 model,
+//   6 device, 7 type): that message is skipped and the next one takes its entry number.
 Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
+// MidiOptions: meta events, an extra track and an unknown chunk are passed over; dumps split
+// into packets with a delay between them are dropped, as each first packet lacks its F7.
 
 // Writes a file.
 void writeFile(const std::string& path, const Bytes& data);
