@@ -109,26 +109,9 @@ void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1,
     }
   }
   const int cr = RAST_PixelR(color), cg = RAST_PixelG(color), cb = RAST_PixelB(color), ca = RAST_PixelA(color);
-  switch (m) {
-    case 0:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsCopyNoClamp>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-    case 1:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsAdd>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-    case 2:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsColorDodge>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-    case 3:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsMulNoClamp>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-    case 4:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsOverlay>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-    case 5:
-      _RAST_Fill::FillClippedTrapezoid<_RAST_CombinePixelsHSVAdjust>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
-      break;
-  }
+  _RAST_ForCombiner(m, [&](auto comb) {
+    _RAST_Fill::FillClippedTrapezoid<decltype(comb)>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
+  });
 }
 
 void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, int x2b, int y2,

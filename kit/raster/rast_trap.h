@@ -17,6 +17,22 @@ void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, i
 void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
                                 RAST_PixelValue color, float alpha, int mode);
 
+// Calls f with a value of the combiner class of blend mode m (0 copy .. 5 HSV adjust, the
+// no-clamping forms of copy and multiply); nothing for other modes. Lets a loop written once as a
+// template be instantiated per combiner without a switch at every call site.
+template <class F>
+inline void _RAST_ForCombiner(int m, F&& f) {
+  switch (m) {
+    case 0: f(_RAST_CombinePixelsCopyNoClamp()); break;
+    case 1: f(_RAST_CombinePixelsAdd()); break;
+    case 2: f(_RAST_CombinePixelsColorDodge()); break;
+    case 3: f(_RAST_CombinePixelsMulNoClamp()); break;
+    case 4: f(_RAST_CombinePixelsOverlay()); break;
+    case 5: f(_RAST_CombinePixelsHSVAdjust()); break;
+    default: break;
+  }
+}
+
 // One edge of a trapezoid while it is stepped down the rows: the position in whole pixels (64
 // bits, so that steep edges far outside the bitmap cannot wrap), the slope's magnitude in 16.16
 // per row, its sign and the 16-bit fraction carried between rows.
