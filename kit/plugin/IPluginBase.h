@@ -6,6 +6,8 @@
 //
 // Construction has two phases: the constructor only stores the identity numbers; initialize()
 // creates the parameters, presets and channels and copies the names.
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,31 @@ public:
     IPreset* GetPreset(int idx) const { return presets.Get(idx); }
     int GetCurrentPresetIdx() const { return currentPresetIdx; }
 
+    // ---- external MIDI ports (IMidiPorts.cpp) ----
+    // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order. Made on
+    // the first request and kept; without a MIDI system they hold only that first entry.
+    std::vector<std::string>* getExternalMIDIOutNames();
+    std::vector<std::string>* getExternalMIDIInNames();
+    // Opens the port called name (port 0 closes); port and the result become the list index
+    // opened, or 0.
+    int setExternalMIDIOut(int& port, const char* name);
+    int setExternalMIDIIn(int& port, const char* name);
+    int getExternalMIDIOutDevice(const char* name); // -1 when absent
+    int getExternalMIDIInDevice(const char* name);  // -1 when absent
+    int GetMIDIOutPortNumber(const char* name);
+    int GetMIDIInPortNumber(const char* name);
+    bool initializeVirtualOutput(std::string name);
+    static void MIDICallback(double deltaTime, std::vector<unsigned char>* message, void* userData);
+    static void processMIDIInput(double deltaTime, std::vector<unsigned char>* message, void* userData);
+    // Stops input delivery first, then closes and deletes both clients. A plug-in class calls it
+    // at the start of its own destructor so that no message reaches a half-destroyed object.
+    void CloseExternalMIDIPorts();
+    // The bodies of the binding's send slots. One lock serialises every write to the output, so
+    // messages sent from several threads never interleave. False when nothing was sent.
+    bool SendExternalMidiMsg(const IMidiMsg* msg);
+    bool SendExternalSysex(const unsigned char* data, int size); // framed with F0 ... F7 when bare
+    bool SendExternalBytes(const unsigned char* data, size_t size); // unchanged
+
     KIT_Mutex* GetMutex() { return &mutex; }
     const char* GetPreviousPath() const { return previousPath.Get(); }
     void SetPreviousPath(const char* path) { previousPath.Set(path); }
@@ -230,4 +257,10 @@ protected:
     KIT_PtrList<OutChannel> outChannels{4096};
     KIT_PtrList<KIT_String> inputBusLabels{4096};
     KIT_PtrList<KIT_String> outputBusLabels{4096};
+    // External MIDI port state (IMidiPorts.cpp).
+    std::mutex midiOutLock;              // held for every use of midiOut
+    std::mutex midiInGate;               // held while one incoming message is delivered
+    bool midiInDelivering = false;       // under midiInGate: an input port is open and delivering
+    std::atomic<bool> midiOutFailed{false}; // set by the library's error hook
+    std::atomic<bool> midiInFailed{false};
 };
