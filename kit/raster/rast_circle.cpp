@@ -1,0 +1,376 @@
+#include "kit/raster/rast_circle.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "kit/raster/rast_combine.h"
+#include "kit/raster/rast_fixed.h"
+#include "kit/raster/rast_surface.h"
+
+typedef long long _RAST_CircleCoord;
+
+// One set of point, run and circle members per combiner; coordinates are 64-bit so that no
+// radius or centre overflows the arithmetic.
+template <class C>
+class _RAST_CircleDrawer {
+  typedef _RAST_CircleCoord i64;
+
+ public:
+  struct Clip {
+    i64 left, top, right, bottom;
+  };
+  struct Ctx {
+    RAST_PixelValue* bits;
+    ptrdiff_t span;
+    Clip clip;
+    bool clipOn;
+    int r, g, b, a;
+  };
+
+  static void DrawClippedPt(const Ctx& c, i64 x, i64 y, int w) {
+    if (c.clipOn && (x < c.clip.left || x >= c.clip.right || y < c.clip.top || y >= c.clip.bottom)) return;
+    C::doPix((unsigned char*)(c.bits + (ptrdiff_t)y * c.span + (ptrdiff_t)x), c.r, c.g, c.b, c.a, w);
+  }
+
+  static void DrawClippedVertLine(const Ctx& c, i64 x, i64 y0, i64 y1, int w) {
+    if (c.clipOn) {
+      if (x < c.clip.left || x >= c.clip.right) return;
+      if (y0 < c.clip.top) y0 = c.clip.top;
+      if (y1 > c.clip.bottom - 1) y1 = c.clip.bottom - 1;
+    }
+    if (y0 > y1) return;
+    RAST_PixelValue* p = c.bits + (ptrdiff_t)y0 * c.span + (ptrdiff_t)x;
+    for (i64 y = y0; y <= y1; y++, p += c.span) C::doPix((unsigned char*)p, c.r, c.g, c.b, c.a, w);
+  }
+
+  static void DrawClippedHorzLine(const Ctx& c, i64 y, i64 x0, i64 x1, int w) {
+    if (c.clipOn) {
+      if (y < c.clip.top || y >= c.clip.bottom) return;
+      if (x0 < c.clip.left) x0 = c.clip.left;
+      if (x1 > c.clip.right - 1) x1 = c.clip.right - 1;
+    }
+    if (x0 > x1) return;
+    RAST_PixelValue* p = c.bits + (ptrdiff_t)y * c.span + (ptrdiff_t)x0;
+    for (i64 x = x0; x <= x1; x++, p++) C::doPix((unsigned char*)p, c.r, c.g, c.b, c.a, w);
+  }
+
+  // Midpoint circle with 8-way symmetry. Filled circles are laid out as runs that never overlap.
+  static void DrawClippedCircle(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
+    const i64 X = RAST_TruncSat(cx + 0.5f), Y = RAST_TruncSat(cy + 0.5f);
+    i64 R = RAST_TruncSat(rad + 0.5f);
+    if (filled) {
+      DrawClippedVertLine(c, X, Y - R, Y - 1, w);
+      DrawClippedVertLine(c, X, Y + 1, Y + R, w);
+      DrawClippedHorzLine(c, Y, X - R, X + R, w);
+    } else {
+      DrawClippedPt(c, X, Y - R, w);
+      DrawClippedPt(c, X + R, Y, w);
+      DrawClippedPt(c, X, Y + R, w);
+      DrawClippedPt(c, X - R, Y, w);
+    }
+    if (R < 2) return;
+    const i64 kmax = lastUsefulStep(c, X, Y, R);
+    i64 i = 0, e = -R, d = 3;
+    do {
+      if (e >= 0) {
+        R--;
+        e -= 2 * R;
+      }
+      const i64 k = i + 1;
+      if (k > kmax) break;  // every later step lies wholly outside the clip
+      if (filled) {
+        DrawClippedVertLine(c, X - k, Y - R, Y - k - 1, w);
+        DrawClippedVertLine(c, X - k, Y + k + 1, Y + R, w);
+        DrawClippedVertLine(c, X + k, Y - R, Y - k - 1, w);
+        DrawClippedVertLine(c, X + k, Y + k + 1, Y + R, w);
+        DrawClippedHorzLine(c, Y - k, X - R, X - k, w);
+        DrawClippedHorzLine(c, Y - k, X + k, X + R, w);
+        DrawClippedHorzLine(c, Y + k, X - R, X - k, w);
+        DrawClippedHorzLine(c, Y + k, X + k, X + R, w);
+      } else {
+        DrawClippedPt(c, X - k, Y - R, w);
+        DrawClippedPt(c, X - k, Y + R, w);
+        DrawClippedPt(c, X + k, Y - R, w);
+        DrawClippedPt(c, X + k, Y + R, w);
+        if (k != R) {
+          DrawClippedPt(c, X - R, Y - k, w);
+          DrawClippedPt(c, X - R, Y + k, w);
+          DrawClippedPt(c, X + R, Y - k, w);
+          DrawClippedPt(c, X + R, Y + k, w);
+        }
+      }
+      e += d;
+      d += 2;
+      i++;
+    } while (i + 1 < R);
+  }
+
+  // Anti-aliased: the pixel just beyond the exact edge gets the edge's fractional part.
+  static void DrawClippedCircleAA(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
+    const i64 X = RAST_TruncSat(cx + 0.5f), Y = RAST_TruncSat(cy + 0.5f);
+    const i64 Ri = RAST_TruncSat(rad);
+    const int a0 = RAST_TruncSat(((double)rad - std::floor((double)rad)) * w);
+    DrawClippedPt(c, X, Y - Ri - 1, a0);
+    DrawClippedPt(c, X, Y + Ri + 1, a0);
+    DrawClippedPt(c, X - Ri - 1, Y, a0);
+    DrawClippedPt(c, X + Ri + 1, Y, a0);
+    if (filled) {
+      DrawClippedVertLine(c, X, Y - Ri, Y - 1, w);
+      DrawClippedVertLine(c, X, Y + 1, Y + Ri, w);
+      DrawClippedHorzLine(c, Y, X - Ri, X + Ri, w);
+    } else {
+      DrawClippedPt(c, X, Y - Ri, w - a0);
+      DrawClippedPt(c, X + Ri, Y, w - a0);
+      DrawClippedPt(c, X, Y + Ri, w - a0);
+      DrawClippedPt(c, X - Ri, Y, w - a0);
+    }
+    const float r2 = rad * rad;
+    if (!(r2 >= 1.0f)) return;
+    double s = std::sqrt((double)r2 - 1.0);
+    i64 n = RAST_TruncSat(s + 0.5);
+    if (n < 1) return;
+    const i64 kmax = lastUsefulStep(c, X, Y, Ri + 1);
+    for (i64 i = 1;; i++) {
+      if (i > kmax) break;  // every later step lies wholly outside the clip
+      const i64 xi = RAST_TruncSat(s);
+      const int ai = RAST_TruncSat((s - std::floor(s)) * w);
+      DrawClippedPt(c, X - i, Y - xi - 1, ai);
+      DrawClippedPt(c, X - i, Y + xi + 1, ai);
+      DrawClippedPt(c, X + i, Y - xi - 1, ai);
+      DrawClippedPt(c, X + i, Y + xi + 1, ai);
+      if (i != n) {
+        DrawClippedPt(c, X - xi - 1, Y - i, ai);
+        DrawClippedPt(c, X + xi + 1, Y - i, ai);
+        DrawClippedPt(c, X - xi - 1, Y + i, ai);
+        DrawClippedPt(c, X + xi + 1, Y + i, ai);
+      }
+      if (filled) {
+        DrawClippedVertLine(c, X - i, Y - xi, Y - i - 1, w);
+        DrawClippedVertLine(c, X - i, Y + i + 1, Y + xi, w);
+        DrawClippedVertLine(c, X + i, Y - xi, Y - i - 1, w);
+        DrawClippedVertLine(c, X + i, Y + i + 1, Y + xi, w);
+        DrawClippedHorzLine(c, Y - i, X - xi, X - i, w);
+        DrawClippedHorzLine(c, Y - i, X + i, X + xi, w);
+        DrawClippedHorzLine(c, Y + i, X - xi, X - i, w);
+        DrawClippedHorzLine(c, Y + i, X + i, X + xi, w);
+      } else {
+        DrawClippedPt(c, X - xi, Y - i, w - ai);
+        DrawClippedPt(c, X + xi, Y - i, w - ai);
+        DrawClippedPt(c, X - i, Y + xi, w - ai);
+        DrawClippedPt(c, X + i, Y + xi, w - ai);
+        if (i != n) {
+          DrawClippedPt(c, X - i, Y - xi, w - ai);
+          DrawClippedPt(c, X + i, Y - xi, w - ai);
+          DrawClippedPt(c, X - xi, Y + i, w - ai);
+          DrawClippedPt(c, X + xi, Y + i, w - ai);
+        }
+      }
+      // The square is formed in integers; past the radius the walk is over.
+      const double rest = (double)r2 - (double)((i + 1) * (i + 1));
+      if (!(rest >= 0.0)) break;
+      s = std::sqrt(rest);
+      n = RAST_TruncSat(s + 0.5);
+      if (!(i < n)) break;
+    }
+  }
+
+ private:
+  // Step k touches columns X +- k and rows Y +- k (besides its far points on the other axis),
+  // and the walk itself ends near k = R / sqrt(2). The last step that can reach the clip is the
+  // largest k of those columns or rows inside it whose range starts before the walk ends; past
+  // it nothing more is drawn, so a huge radius costs no more than the clip's size.
+  static i64 lastUsefulStep(const Ctx& c, i64 X, i64 Y, i64 R) {
+    if (!c.clipOn) return INT64_MAX;
+    const i64 kEnd = (i64)((double)R * 0.7072) + 2;
+    i64 k = 0;
+    const i64 lo[4] = {X - c.clip.right + 1, c.clip.left - X, Y - c.clip.bottom + 1, c.clip.top - Y};
+    const i64 hi[4] = {X - c.clip.left, c.clip.right - 1 - X, Y - c.clip.top, c.clip.bottom - 1 - Y};
+    for (int j = 0; j < 4; j++)
+      if (lo[j] - 2 <= kEnd && hi[j] + 2 > k) k = hi[j] + 2;
+    return k;
+  }
+};
+
+namespace {
+
+template <class C>
+void drawWith(const typename _RAST_CircleDrawer<C>::Ctx& c, float cx, float cy, float r, int w, bool aa,
+              bool filled) {
+  if (aa)
+    _RAST_CircleDrawer<C>::DrawClippedCircleAA(c, cx, cy, r, w, filled);
+  else
+    _RAST_CircleDrawer<C>::DrawClippedCircle(c, cx, cy, r, w, filled);
+}
+
+template <class C>
+void run(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, int w, bool aa, bool filled,
+         const int clip[4], bool perPixelClip) {
+  typename _RAST_CircleDrawer<C>::Ctx c;
+  c.bits = dest->getBits();
+  c.span = dest->getRowSpan();
+  if (!c.bits) return;
+  c.clip = typename _RAST_CircleDrawer<C>::Clip{clip[0], clip[1], clip[2], clip[3]};
+  c.clipOn = perPixelClip;
+  c.r = RAST_PixelR(colour);
+  c.g = RAST_PixelG(colour);
+  c.b = RAST_PixelB(colour);
+  c.a = RAST_PixelA(colour);
+  drawWith<C>(c, cx, cy, r, w, aa, filled);
+}
+
+// Coverage masks of the small radii, plain and anti-aliased.
+struct Mask {
+  float radius;
+  int n;
+  const unsigned char* plain;
+  const unsigned char* aa;
+};
+
+const unsigned char kPlain15[] = {0x00, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF,
+                                  0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0xFF, 0x00};
+const unsigned char kAA15[] = {0x4F, 0xFF, 0xFF, 0x4F, 0xFF, 0x0F, 0x0F, 0xFF,
+                               0xFF, 0x0F, 0x0F, 0xFF, 0x4F, 0xFF, 0xFF, 0x4F};
+const unsigned char kPlain2[] = {0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00,
+                                 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00};
+const unsigned char kAA2[] = {0x0F, 0xBF, 0xFF, 0xBF, 0x0F, 0xBF, 0xD1, 0x4F, 0xD1, 0xBF, 0xFF, 0x4F, 0x00,
+                              0x4F, 0xFF, 0xBF, 0xD1, 0x4F, 0xD1, 0xBF, 0x0F, 0xBF, 0xFF, 0xBF, 0x0F};
+const unsigned char kPlain25[] = {
+    0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF,
+    0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+const unsigned char kAA25[] = {
+    0x0F, 0xBF, 0xFF, 0xFF, 0xBF, 0x0F, 0xBF, 0xD1, 0x4F, 0x4F, 0xD1, 0xBF, 0xFF, 0x4F, 0x00, 0x00, 0x4F, 0xFF,
+    0xFF, 0x4F, 0x00, 0x00, 0x4F, 0xFF, 0xBF, 0xD1, 0x4F, 0x4F, 0xD1, 0xBF, 0x0F, 0xBF, 0xFF, 0xFF, 0xBF, 0x0F};
+const unsigned char kPlain3[] = {
+    0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00};
+const unsigned char kAA3[] = {
+    0x00, 0x8F, 0xFF, 0xFF, 0xFF, 0x8F, 0x00, 0x8F, 0xFF, 0x61, 0x40, 0x61, 0xFF, 0x8F, 0xFF, 0x70, 0x00,
+    0x00, 0x00, 0x70, 0xFF, 0xFF, 0x30, 0x00, 0x00, 0x00, 0x30, 0xFF, 0xFF, 0x70, 0x00, 0x00, 0x00, 0x70,
+    0xFF, 0x8F, 0xFF, 0x61, 0x40, 0x61, 0xFF, 0x8F, 0x00, 0x8F, 0xFF, 0xFF, 0xFF, 0x8F, 0x00};
+const unsigned char kPlain35[] = {
+    0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00,
+    0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF,
+    0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF,
+    0x00, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00};
+const unsigned char kAA35[] = {
+    0x00, 0x4F, 0xDE, 0xFF, 0xFF, 0xDE, 0x4F, 0x00, 0x4F, 0xFF, 0xB0, 0x40, 0x40, 0xB0, 0xFF, 0x4F,
+    0xDE, 0xB0, 0x00, 0x00, 0x00, 0x00, 0xB0, 0xDE, 0xFF, 0x40, 0x00, 0x00, 0x00, 0x00, 0x40, 0xFF,
+    0xFF, 0x40, 0x00, 0x00, 0x00, 0x00, 0x40, 0xFF, 0xDE, 0xB0, 0x00, 0x00, 0x00, 0x00, 0xB0, 0xDE,
+    0x4F, 0xFF, 0xB0, 0x40, 0x40, 0xB0, 0xFF, 0x4F, 0x00, 0x4F, 0xDE, 0xFF, 0xFF, 0xDE, 0x4F, 0x00};
+const unsigned char kPlain4[] = {
+    0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF,
+    0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0x00, 0x00,
+    0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00};
+const unsigned char kAA4[] = {
+    0x00, 0x1F, 0xB0, 0xFF, 0xFF, 0xFF, 0xB0, 0x1F, 0x00, 0x1F, 0xF0, 0xD1, 0x4F, 0x40, 0x4F, 0xD1, 0xF0,
+    0x1F, 0xB0, 0xD1, 0x0F, 0x00, 0x00, 0x00, 0x0F, 0xD1, 0xB0, 0xFF, 0x4F, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x4F, 0xFF, 0xFF, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x30, 0xFF, 0xFF, 0x4F, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x4F, 0xFF, 0xB0, 0xD1, 0x0F, 0x00, 0x00, 0x00, 0x0F, 0xD1, 0xB0, 0x1F, 0xF0, 0xD1, 0x4F, 0x40,
+    0x4F, 0xD1, 0xF0, 0x1F, 0x00, 0x1F, 0xB0, 0xFF, 0xFF, 0xFF, 0xB0, 0x1F, 0x00};
+
+const Mask kMasks[] = {
+    {1.5f, 4, kPlain15, kAA15}, {2.0f, 5, kPlain2, kAA2},   {2.5f, 6, kPlain25, kAA25},
+    {3.0f, 7, kPlain3, kAA3},   {3.5f, 8, kPlain35, kAA35}, {4.0f, 9, kPlain4, kAA4},
+};
+
+template <class C>
+void stampRows(const RAST_Surface& s, int dx, int dy, const unsigned char* cov, int covSpan, int w, int h,
+               RAST_PixelValue colour, int a) {
+  const int r = RAST_PixelR(colour), g = RAST_PixelG(colour), b = RAST_PixelB(colour), al = RAST_PixelA(colour);
+  for (int j = 0; j < h; j++) {
+    unsigned int* p = s.pixel(dx, dy + j);
+    const unsigned char* m = cov + j * covSpan;
+    for (int i = 0; i < w; i++)
+      if (m[i]) C::doPix((unsigned char*)(p + i), r, g, b, al, (m[i] * a) / 256);
+  }
+}
+
+// Stamps an n x n coverage mask with its top-left at (x, y), cut to the bitmap; each covered
+// pixel is combined with weight coverage * alpha / 256.
+void stampMask(RAST_IBitmap* dest, int x, int y, RAST_PixelValue colour, const unsigned char* cov, int n,
+               float alpha, int mode) {
+  RAST_Surface s;
+  if (!RAST_GetSurface(dest, s)) return;
+  if (x <= -n || y <= -n) return;
+  const int dx = x < 0 ? 0 : x, dy = y < 0 ? 0 : y;
+  if (dx >= s.width || dy >= s.height) return;
+  int w = n + (x < 0 ? x : 0), h = n + (y < 0 ? y : 0);
+  if (w > s.width - dx) w = s.width - dx;
+  if (h > s.height - dy) h = s.height - dy;
+  if (w <= 0 || h <= 0) return;
+  cov += (y < 0 ? -y : 0) * n + (x < 0 ? -x : 0);
+  const int a = RAST_AlphaWeight(alpha);
+  if (a == 0) return;
+  switch (mode & 0xFF) {
+    case 0:
+      if (a >= 1) stampRows<_RAST_CombinePixelsCopyNoClamp>(s, dx, dy, cov, n, w, h, colour, a);
+      break;
+    case 1: stampRows<_RAST_CombinePixelsAdd>(s, dx, dy, cov, n, w, h, colour, a); break;
+    case 2: stampRows<_RAST_CombinePixelsColorDodge>(s, dx, dy, cov, n, w, h, colour, a); break;
+    case 3: stampRows<_RAST_CombinePixelsMulNoClamp>(s, dx, dy, cov, n, w, h, colour, a); break;
+    case 4: stampRows<_RAST_CombinePixelsOverlay>(s, dx, dy, cov, n, w, h, colour, a); break;
+    case 5: stampRows<_RAST_CombinePixelsHSVAdjust>(s, dx, dy, cov, n, w, h, colour, a); break;
+  }
+}
+
+void circleCommon(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, float alpha, int mode,
+                  bool aa, bool filled) {
+  const int width = dest->getWidth(), height = dest->getHeight();
+  if (dest->isFlipped()) cy = (float)(height - 1) - cy;
+  const int ia = RAST_AlphaWeight(alpha);
+  if (ia == 0) return;
+  if (r < 0 || width < 1 || height < 1) return;
+  const int clip[4] = {0, 0, width, height};
+  const bool inside = cx - r - 2 >= 0 && cy - r - 2 >= 0 && cx + r + 2 < width && cy + r + 2 < height;
+  __DrawCircleClipped(dest, cx, cy, r, colour, ia, aa, filled, mode, clip, !inside);
+}
+
+bool finite3(float a, float b, float c) { return std::isfinite(a) && std::isfinite(b) && std::isfinite(c); }
+
+}  // namespace
+
+void __DrawCircleClipped(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, int ia, bool aa,
+                         bool filled, int mode, const int clip[4], bool perPixelClip) {
+  if (!dest || ia == 0) return;
+  if (!finite3(cx, cy, r)) return;
+  switch (mode & 0xFF) {
+    case 0:
+      if (aa) {
+        if (ia > 0) run<_RAST_CombinePixelsCopyNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip);
+      } else if (ia == 128) {
+        run<_RAST_CombinePixelsHalfMixNoClamp>(dest, cx, cy, r, colour, 128, aa, filled, clip, perPixelClip);
+      } else if (ia == 256) {
+        run<_RAST_CombinePixelsClobberNoClamp>(dest, cx, cy, r, colour, 256, aa, filled, clip, perPixelClip);
+      } else if (ia >= 1) {
+        run<_RAST_CombinePixelsCopyNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip);
+      }
+      break;
+    case 1: run<_RAST_CombinePixelsAdd>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+    case 2: run<_RAST_CombinePixelsColorDodge>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+    case 3: run<_RAST_CombinePixelsMulNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+    case 4: run<_RAST_CombinePixelsOverlay>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+    case 5: run<_RAST_CombinePixelsHSVAdjust>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+  }
+}
+
+void RAST_Circle(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, float alpha, int mode,
+                 bool antialias) {
+  if (!dest || !finite3(cx, cy, r)) return;
+  for (const Mask& m : kMasks) {
+    if (r == m.radius) {
+      stampMask(dest, RAST_TruncSat(cx - r), RAST_TruncSat(cy - r), colour, antialias ? m.aa : m.plain, m.n, alpha,
+                mode);
+      return;
+    }
+  }
+  circleCommon(dest, cx, cy, r, colour, alpha, mode, antialias, false);
+}
+
+void RAST_FillCircle(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, float alpha, int mode,
+                     bool antialias) {
+  if (!dest || !finite3(cx, cy, r)) return;
+  circleCommon(dest, cx, cy, r, colour, alpha, mode, antialias, true);
+}
