@@ -48,6 +48,27 @@ class _RAST_Template_Blit1 {
   }
 };
 
+// Bilinear sample of the four channels at fractions xf, yf (0..65535) from p00 and its right,
+// lower and lower-right neighbours (span bytes per row). In the last column only the vertical
+// blend is made, in the last row only the horizontal one, and the last pixel is taken as it is,
+// so nothing beyond them is read.
+inline void _RAST_BilinearSample(const unsigned char* p00, int span, unsigned int xf, unsigned int yf, bool lastCol,
+                                 bool lastRow, int v[4]) {
+  if (!lastCol && !lastRow) {
+    const int br = (int)((xf * yf) >> 16);
+    const int tr = (int)xf - br, bl = (int)yf - br, tl = 65536 - (int)yf - tr;
+    const unsigned char* p01 = p00 + span;
+    for (int k = 0; k < 4; k++) v[k] = (p00[k] * tl + p00[k + 4] * tr + p01[k] * bl + p01[k + 4] * br) >> 16;
+  } else if (!lastRow) {
+    const unsigned char* p01 = p00 + span;
+    for (int k = 0; k < 4; k++) v[k] = (p00[k] * (65536 - (int)yf) + p01[k] * (int)yf) >> 16;
+  } else if (!lastCol) {
+    for (int k = 0; k < 4; k++) v[k] = (p00[k] * (65536 - (int)xf) + p00[k + 4] * (int)xf) >> 16;
+  } else {
+    for (int k = 0; k < 4; k++) v[k] = p00[k];
+  }
+}
+
 // Nearest-neighbour scaling loop over a whole-word combiner W (W::doPix(unsigned int* dest,
 // unsigned int src)). Positions and steps are 16.16; clip_r and clip_b are exclusive source
 // bounds; spans in bytes. Defined with the scaled blit.

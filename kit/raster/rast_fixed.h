@@ -31,3 +31,10 @@ inline int RAST_AlphaWeight(float alpha) {
   int w = RAST_TruncSat((double)alpha * 256.0);
   return RAST_SaturateInt(w, -RAST_WEIGHT_LIMIT, RAST_WEIGHT_LIMIT);
 }
+
+// A value rounded to single precision, for set-up steps that are specified in float. The
+// volatile store keeps the optimiser from carrying the double through a narrowing cast.
+inline double RAST_Single(double v) {
+  volatile float f = (float)v;
+  return f;
+}

@@ -56,27 +56,12 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     const unsigned int yf = (unsigned int)py & 0xFFFF;
     const bool lastRow = cy == clip_b - 1;
     const unsigned char* row0 = srcPixel(src, src_span, 0, cy);
-    const unsigned char* row1 = lastRow ? row0 : row0 + src_span;
     for (int c = 0; c < w; c++, px += idx, d += 4) {
       if (px < -65535) continue;
       const int cx = px / 65536;
       if (cx >= clip_r) continue;
-      const unsigned int xf = (unsigned int)px & 0xFFFF;
-      const unsigned char* p00 = row0 + cx * 4;
       int v[4];
-      if (cx < clip_r - 1 && !lastRow) {
-        const int br = (int)((xf * yf) >> 16);
-        const int tr = (int)xf - br, bl = (int)yf - br, tl = 65536 - (int)yf - tr;
-        const unsigned char* p01 = row1 + cx * 4;
-        for (int k = 0; k < 4; k++) v[k] = (p00[k] * tl + p00[k + 4] * tr + p01[k] * bl + p01[k + 4] * br) >> 16;
-      } else if (!lastRow) {  // last column: vertical only
-        const unsigned char* p01 = row1 + cx * 4;
-        for (int k = 0; k < 4; k++) v[k] = (p00[k] * (65536 - (int)yf) + p01[k] * (int)yf) >> 16;
-      } else if (cx < clip_r - 1) {  // last row: horizontal only
-        for (int k = 0; k < 4; k++) v[k] = (p00[k] * (65536 - (int)xf) + p00[k + 4] * (int)xf) >> 16;
-      } else {
-        for (int k = 0; k < 4; k++) v[k] = p00[k];
-      }
+      _RAST_BilinearSample(row0 + cx * 4, src_span, (unsigned int)px & 0xFFFF, yf, cx == clip_r - 1, lastRow, v);
       C::doPix(d, v[_RAST_R], v[_RAST_G], v[_RAST_B], v[_RAST_A], alpha);
     }
   }
@@ -207,18 +192,18 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
     srch = -srch;
     dh = -dh;
   }
-  const double xadv = (float)(srcw / (float)dw);
-  const double yadv = (float)(srch / (float)dh);
+  const double xadv = RAST_Single(srcw / (float)dw);
+  const double yadv = RAST_Single(srch / (float)dh);
 
   RAST_Surface ds, ss;
   if (!RAST_GetSurface(dest, ds) || !RAST_GetSurface(src, ss)) return;
   if (dx < 0) {
-    srcx = (float)(srcx - dx * xadv);
+    srcx = (float)RAST_Single(srcx - dx * xadv);
     dw += dx;
     dx = 0;
   }
   if (dy < 0) {
-    srcy = (float)(srcy - dy * yadv);
+    srcy = (float)RAST_Single(srcy - dy * yadv);
     dh += dy;
     dy = 0;
   }
@@ -250,8 +235,8 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
   // Positions must stay 16.16 values over the whole walk; a draw that would overflow is refused.
   if (!fitsSteps(icurx, idx, dw) || !fitsSteps(icury, idy, dh)) return;
 
-  const double right = (double)(float)((srcw > 0 ? srcw : 0.0f) + srcx) + 0.999999;
-  const double bottom = (double)(float)((srch > 0 ? srch : 0.0f) + srcy) + 0.999999;
+  const double right = RAST_Single((srcw > 0 ? srcw : 0.0f) + srcx) + 0.999999;
+  const double bottom = RAST_Single((srch > 0 ? srch : 0.0f) + srcy) + 0.999999;
   int clip_r = RAST_TruncSat(right), clip_b = RAST_TruncSat(bottom);
   if (clip_r > ss.width) clip_r = ss.width;
   if (clip_b > ss.height) clip_b = ss.height;
