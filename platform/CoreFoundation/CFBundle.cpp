@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -103,16 +104,15 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
     std::string declared = declaredIdentifier(where.root + "/Contents");
     if (!declared.empty() && declared != bundleID->utf8) return nullptr;
 
-    // One object per identifier and place, kept for the life of the process.
+    // One object per identifier and place, kept while the library is loaded.
     static std::mutex lock;
-    static auto* bundles = new std::map<std::string, __CFBundle*>;
+    static std::map<std::string, std::unique_ptr<__CFBundle>> bundles;
     std::lock_guard<std::mutex> guard(lock);
     std::string key = bundleID->utf8 + '\n' + where.root + '\n' + where.resources + '\n' + where.executable;
-    auto it = bundles->find(key);
-    if (it != bundles->end()) return it->second;
-    auto* b = new __CFBundle(bundleID->utf8, where.root, where.resources, where.executable);
-    bundles->emplace(key, b);
-    return b;
+    auto it = bundles.find(key);
+    if (it != bundles.end()) return it->second.get();
+    auto made = std::make_unique<__CFBundle>(bundleID->utf8, where.root, where.resources, where.executable);
+    return bundles.emplace(key, std::move(made)).first->second.get();
 }
 
 CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 
 CFTypeID CFStringGetTypeID(void) { return kCFStandInStringTypeID; }
@@ -47,13 +48,12 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding)
 
 CFStringRef __CFStringMakeConstantString(const char* cStr)
 {
+    // Owned here, so a host that unloads the plug-in gets the memory back with the library.
     static std::mutex lock;
-    static std::map<std::string, __CFString*>* constants = new std::map<std::string, __CFString*>;
+    static std::map<std::string, std::unique_ptr<__CFString>> constants;
     std::lock_guard<std::mutex> guard(lock);
     std::string key = cStr ? cStr : "";
-    auto it = constants->find(key);
-    if (it != constants->end()) return it->second;
-    __CFString* s = new __CFString(key, true);
-    constants->emplace(key, s);
-    return s;
+    auto it = constants.find(key);
+    if (it != constants.end()) return it->second.get();
+    return constants.emplace(key, std::make_unique<__CFString>(key, true)).first->second.get();
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <dlfcn.h>
 
 namespace {
 
@@ -101,6 +102,33 @@ TEST(BundleOutsideABundle, a_program_that_is_not_inside_a_bundle_finds_none)
     ::unsetenv("QOR_BUNDLE_PATH");
     // The test program lives in the build tree, not in Contents/MacOS of a bundle.
     EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
+}
+
+TEST(BundleOfTheLoadedLibrary, a_library_in_contents_macos_finds_the_resources_beside_it)
+{
+    ::unsetenv("QOR_BUNDLE_PATH");
+    // Made by the build target qor_bundle_probe.
+    const std::string probe = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/libqor_bundle_probe.so";
+    std::string root = makeTempDir() + "/QOR.component";
+    for (const char* d : {"", "/Contents", "/Contents/MacOS", "/Contents/Resources"}) ::mkdir((root + d).c_str(), 0755);
+    writeFile(root + "/Contents/Resources/sysex.tea", "x");
+    std::string copy = root + "/Contents/MacOS/QOR.so";
+    {
+        std::ifstream in(probe, std::ios::binary);
+        ASSERT_TRUE(in.good()) << "build the target qor_bundle_probe";
+        std::ofstream out(copy, std::ios::binary);
+        out << in.rdbuf();
+    }
+    void* lib = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    using Probe = int (*)(const char*, const char*, const char*, char*, int);
+    auto fn = reinterpret_cast<Probe>(dlsym(lib, "qorBundleProbe"));
+    ASSERT_NE(fn, nullptr);
+    char out[4096];
+    EXPECT_EQ(fn("com.tessmoor.audiounit.QOR", "sysex", "tea", out, sizeof out), 1);
+    EXPECT_EQ(std::string(out), root + "/Contents/Resources/sysex.tea");
+    EXPECT_EQ(fn("com.tessmoor.audiounit.QOR", "uiconfig", "tea", out, sizeof out), 0);
+    dlclose(lib);
 }
 
 TEST(CFStrings, a_created_string_round_trips_and_a_too_small_buffer_is_refused)
