@@ -1,4 +1,5 @@
 #include "CFBundle.h"
+#include "CFBundlePrivate.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -49,8 +50,7 @@ static std::string loadedObjectPath()
     return {};
 }
 
-// The identifier an Info.plist declares, or empty when there is none to read.
-static std::string declaredIdentifier(const std::string& contentsPath)
+std::string cf_standin::declaredBundleIdentifier(const std::string& contentsPath)
 {
     std::ifstream in(contentsPath + "/Info.plist");
     if (!in) return {};
@@ -101,7 +101,7 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
     if (!bundleID) return nullptr;
     BundleLocation where;
     if (!locateBundle(where)) return nullptr;
-    std::string declared = declaredIdentifier(where.root + "/Contents");
+    std::string declared = cf_standin::declaredBundleIdentifier(where.root + "/Contents");
     if (!declared.empty() && declared != bundleID->utf8) return nullptr;
 
     // One object per identifier and place, kept while the library is loaded.
