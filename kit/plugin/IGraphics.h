@@ -19,6 +19,12 @@ public:
     // outside the parameter table is ignored.
     virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
 
+    // Window glue of the back end: the Cocoa view (parent may be null), the Carbon control in a
+    // window, and closing whichever is open. The plain surface has no window.
+    virtual void* OpenWindow(void* /*parent*/) { return nullptr; }
+    virtual void* OpenWindow(void* /*window*/, void* /*parentControl*/, short /*x*/, short /*y*/) { return nullptr; }
+    virtual void CloseWindow() {}
+
     IPluginBase* GetPlug() const { return mPlug; }
     int Width() const { return mWidth; }
     int Height() const { return mHeight; }

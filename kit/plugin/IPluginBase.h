@@ -52,6 +52,9 @@ struct LatencyDelayLine {
     KIT_TypedBuf<double> history{4096};
 };
 
+// The first preset not yet filled, or null.
+IPreset* GetNextUninitializedPreset(KIT_PtrList<IPreset>* presets);
+
 class IPluginBase {
 public:
     IPluginBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
@@ -165,6 +168,21 @@ public:
     const char* GetInputBusLabel(int idx) const;
     const char* GetOutputBusLabel(int idx) const;
 
+    // ---- audio buffers (render path) ----
+    // Float data is converted into each connected channel's scratch buffer; double data is
+    // pointed at directly. Unconnected channels are skipped.
+    void AttachInputBuffers(int idx, int n, float** data, int nFrames);
+    void AttachInputBuffers(int idx, int n, double** data, int nFrames);
+    void AttachOutputBuffers(int idx, int n, float** data);
+    void AttachOutputBuffers(int idx, int n, double** data);
+    void PassThroughBuffers(float, int nFrames);
+    void PassThroughBuffers(double, int nFrames);
+    void ProcessBuffers(float, int nFrames);
+    void ProcessBuffers(double, int nFrames);
+    void ProcessBuffersAccumulating(float, int nFrames);
+    void ZeroScratchBuffers();
+    double GetSamplesPerBeat();
+
     // ---- parameters and editor ----
     int NParams() const { return params.GetSize(); }
     // Null for an id outside the table.
@@ -183,6 +201,18 @@ public:
 
     // ---- presets ----
     int NPresets() const { return presets.GetSize(); }
+    void MakeDefaultPreset(const char* name, int count);
+    bool MakePresetFromChunk(const char* name, ByteChunk* chunk);
+    void EnsureDefaultPreset();
+    void PruneUninitializedPresets();
+    bool RestorePreset(int idx);
+    bool RestorePreset(const char* name);
+    // The empty string for an index outside the list.
+    const char* GetPresetName(int idx) const;
+    void ModifyCurrentPreset(const char* name = nullptr);
+    void MakeDefaultUserPresetName(KIT_PtrList<IPreset>* list, char* out); // out holds 64 characters
+    bool SerializePresets(ByteChunk* chunk);
+    int UnserializePresets(ByteChunk* chunk, int startPos);
     IPreset* GetPreset(int idx) const { return presets.Get(idx); }
     int GetCurrentPresetIdx() const { return currentPresetIdx; }
 

@@ -40,3 +40,13 @@ const char* AUPropertyStr(int property);
 const char* AUScopeStr(int scope);
 
 #define TRACE Trace(__FUNCTION__, __LINE__, "")
+
+// Framework log lines (bad host input, refused state). They go to standard error and, when the
+// plug-in has set one, to its own log sink (its diagnostic log file).
+typedef void (*LogSinkFn)(const char* line);
+void SetLogSink(LogSinkFn sink);
+void LogLine(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

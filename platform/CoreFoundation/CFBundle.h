@@ -35,3 +35,8 @@ CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle);
 // Null when there is no such regular file.
 CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
                                  CFStringRef subDirName);
+
+// The bundle of the running program (the host application): its Contents/Info.plist names the
+// identifier when the program sits in a bundle's Contents/MacOS; otherwise the identifier is
+// empty. Not retained.
+CFBundleRef CFBundleGetMainBundle(void);

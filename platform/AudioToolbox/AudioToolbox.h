@@ -1,0 +1,3 @@
+#pragma once
+// Umbrella header of the AudioToolbox stand-in.
+#include "AudioUnitUtilities.h"

@@ -1,0 +1,38 @@
+#pragma once
+// Instruments: MIDI, SysEx and notes from the host.
+#include "AUComponent.h"
+
+typedef AudioUnit MusicDeviceComponent;
+typedef UInt32 MusicDeviceInstrumentID;
+typedef UInt32 MusicDeviceGroupID;
+typedef UInt32 NoteInstanceID;
+
+struct NoteParamsControlValue {
+    AudioUnitParameterID mID;
+    AudioUnitParameterValue mValue;
+};
+
+struct MusicDeviceNoteParams {
+    UInt32 argCount;
+    Float32 mPitch;
+    Float32 mVelocity;
+    NoteParamsControlValue mControls[1];
+};
+
+enum : SInt16 {
+    kMusicDeviceMIDIEventSelect = 0x0101,
+    kMusicDeviceSysExSelect = 0x0102,
+    kMusicDevicePrepareInstrumentSelect = 0x0103,
+    kMusicDeviceReleaseInstrumentSelect = 0x0104,
+    kMusicDeviceStartNoteSelect = 0x0105,
+    kMusicDeviceStopNoteSelect = 0x0106,
+};
+
+OSStatus MusicDeviceMIDIEvent(MusicDeviceComponent inUnit, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
+                              UInt32 inOffsetSampleFrame);
+OSStatus MusicDeviceSysEx(MusicDeviceComponent inUnit, const UInt8* inData, UInt32 inLength);
+OSStatus MusicDeviceStartNote(MusicDeviceComponent inUnit, MusicDeviceInstrumentID inInstrument,
+                              MusicDeviceGroupID inGroupID, NoteInstanceID* outNoteInstanceID,
+                              UInt32 inOffsetSampleFrame, const MusicDeviceNoteParams* inParams);
+OSStatus MusicDeviceStopNote(MusicDeviceComponent inUnit, MusicDeviceGroupID inGroupID, NoteInstanceID inNoteInstanceID,
+                             UInt32 inOffsetSampleFrame);

@@ -1,0 +1,248 @@
+// The built bundle driven by the stand-in host through its component entry: open and close,
+// version and can-do answers, channel layouts at initialise, host MIDI, listeners, rendering
+// with inputs, bypass, notifications and host timing.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct HostRun {
+    std::string out;
+    int exitCode = -1;
+
+    bool Has(const std::string& line) const
+    {
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);)
+            if (l == line) return true;
+        return false;
+    }
+    // Lines in order of appearance starting with prefix.
+    std::vector<std::string> Starting(const std::string& prefix) const
+    {
+        std::vector<std::string> found;
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);)
+            if (l.compare(0, prefix.size(), prefix) == 0) found.push_back(l);
+        return found;
+    }
+    size_t Pos(const std::string& line) const { return out.find(line + "\n"); }
+};
+
+HostRun RunHost(const std::string& script, const std::string& env = "", const std::string& flags = "")
+{
+    char path[] = "/tmp/qor_host_script_XXXXXX";
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    if (fd >= 0) {
+        ssize_t w = write(fd, script.data(), script.size());
+        EXPECT_EQ(w, ssize_t(script.size()));
+        close(fd);
+    }
+    std::string cmd = env + " " QOR_BINARY_DIR "/tools/qor-host/qor-host --bundle " QOR_BINARY_DIR
+                      "/QOR.component " + flags + " --script " + path + " 2>&1";
+    HostRun run;
+    FILE* p = popen(cmd.c_str(), "r");
+    EXPECT_NE(p, nullptr);
+    if (p) {
+        std::array<char, 4096> buf;
+        size_t n;
+        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) run.out.append(buf.data(), n);
+        int status = pclose(p);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    unlink(path);
+    return run;
+}
+
+const char* kStereoSetup = "open\nformat in 0 2\nformat out 0 2\ninit\n";
+
+} // namespace
+
+TEST(AuHostIdentity, InfoPrintsTheBundleIdentity)
+{
+    HostRun r = RunHost("", "", "--info");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(r.Has("name: Tessmoor Audio: QOR Editor")) << r.out;
+    EXPECT_TRUE(r.Has("component: aumu annq VeB1")) << r.out;
+    EXPECT_TRUE(r.Has("version: 1.0.9 (0x00010009)")) << r.out;
+    EXPECT_TRUE(r.Has("channels: 2-2")) << r.out;
+    EXPECT_TRUE(r.Has("instruments: 1")) << r.out;
+    EXPECT_TRUE(r.Has("plug: created QOR Editor Tessmoor Audio params=5124")) << r.out;
+}
+
+TEST(AuHostEntry, VersionAndCanDoAnswers)
+{
+    std::string script = "open\nversion\n";
+    for (int s = -4; s <= 20; ++s) script += "cando " + std::to_string(s) + "\n";
+    for (int s = 0x101; s <= 0x106; ++s) script += "cando " + std::to_string(s) + "\n";
+    HostRun r = RunHost(script + "close\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(r.Has("version: 0x00010009")) << r.out;
+    for (int s = -4; s <= 20; ++s) {
+        bool yes = (s >= 1 && s <= 7) || (s >= 9 && s <= 11) || (s >= 14 && s <= 17);
+        EXPECT_TRUE(r.Has("cando " + std::to_string(s) + ": " + (yes ? "1" : "0"))) << s;
+    }
+    for (int s = 0x101; s <= 0x106; ++s) EXPECT_TRUE(r.Has("cando " + std::to_string(s) + ": 0")) << s;
+}
+
+TEST(AuHostEntry, UnknownSelectorsAreRefused)
+{
+    HostRun r = RunHost("open\nselector 8\nselector 12\nselector 0\nselector 300\nclose\n");
+    for (const char* s : {"8", "12", "0", "300"})
+        EXPECT_TRUE(r.Has(std::string("selector ") + s + ": -2147450878")) << r.out;
+}
+
+TEST(AuHostEntry, InitialiseAcceptsStereoAndRefusesAMonoInput)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "uninit\nformat in 0 1\ninit\nformat in 0 2\ninit\nclose\n");
+    std::vector<std::string> inits = r.Starting("initialize: ");
+    ASSERT_EQ(inits.size(), 3u) << r.out;
+    EXPECT_EQ(inits[0], "initialize: 0");
+    EXPECT_EQ(inits[1], "initialize: -2147450878"); // 1 in, 2 out is no legal layout
+    EXPECT_EQ(inits[2], "initialize: 0");
+    EXPECT_TRUE(r.Has("format in 0 1: -10879"));
+    EXPECT_EQ(r.Starting("plug: activate 1").size(), 2u);
+}
+
+TEST(AuHostEntry, InitialiseWithoutAnyFormatIsLegal)
+{
+    HostRun r = RunHost("open\ninit\nclose\n");
+    EXPECT_TRUE(r.Has("initialize: 0")) << r.out;
+}
+
+TEST(AuHostMidi, EventsNotesAndSysExReachThePluginAsHostInput)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) +
+                        "midi 0x90 60 100 5\nmidi 0x1B0 0x107 0x140 9\nsysex F0 43 10 4C 00 F7\n"
+                        "note-on 64.7 99.9 3\nnote-off 64 7\nclose\n");
+    EXPECT_TRUE(r.Has("plug: midi status=0x90 data1=60 data2=100 offset=5 fromDevice=0")) << r.out;
+    // Only the low byte of each argument is a MIDI byte.
+    EXPECT_TRUE(r.Has("plug: midi status=0xB0 data1=7 data2=64 offset=9 fromDevice=0")) << r.out;
+    EXPECT_TRUE(r.Has("plug: sysex size=6 bytes=F0 43 10 4C 00 F7 fromDevice=0")) << r.out;
+    EXPECT_TRUE(r.Has("plug: midi status=0x90 data1=64 data2=99 offset=3 fromDevice=0")) << r.out;
+    EXPECT_TRUE(r.Has("note-on: 0 id 64")) << r.out;
+    EXPECT_TRUE(r.Has("plug: midi status=0x80 data1=64 data2=64 offset=7 fromDevice=0")) << r.out;
+}
+
+TEST(AuHostListeners, TheSameListenerAddedTwiceIsCalledOnce)
+{
+    HostRun r = RunHost("open\nlisten 2\nlisten 2\nlisten 14\nrate 48000\nmaxframes 512\nlisteners\n"
+                        "unlisten 2\nrate 44100\nlisteners\nclose\n");
+    EXPECT_TRUE(r.Has("listener 2: 1 calls")) << r.out;
+    EXPECT_TRUE(r.Has("listener 14: 1 calls")) << r.out;
+    EXPECT_TRUE(r.Has("listeners: none")) << r.out; // removed, so the second rate change is not heard
+}
+
+TEST(AuHostRender, InputsArePulledOncePerTimeStamp)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) +
+                        "input 0.25\nrender 256 0\nrender 256 0\nrender 256 256\nclose\n");
+    std::vector<std::string> renders = r.Starting("render 256 ");
+    ASSERT_EQ(renders.size(), 3u) << r.out;
+    EXPECT_NE(renders[0].find(": 0 pulls 1 "), std::string::npos) << renders[0];
+    EXPECT_NE(renders[1].find(": 0 pulls 0 "), std::string::npos) << renders[1];
+    EXPECT_NE(renders[2].find(": 0 pulls 1 "), std::string::npos) << renders[2];
+}
+
+TEST(AuHostRender, BypassCopiesInputToOutputAndProcessingIsSilent)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) +
+                        "input 0.5\nbypass 1\nrender 128 0\nbypass 0\nrender 128 128\nclose\n");
+    EXPECT_TRUE(r.Has("render 128 @0: 0 pulls 1 notify none out0=0.5000,0.5000 out1=-0.5000,-0.5000")) << r.out;
+    EXPECT_TRUE(r.Has("render 128 @128: 0 pulls 1 notify none out0=0.0000,0.0000 out1=0.0000,0.0000")) << r.out;
+    EXPECT_TRUE(r.Has("plug: activate 0")) << r.out; // bypass deactivates the plug-in
+}
+
+TEST(AuHostRender, NotificationsSeePreThenPostRenderFlags)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "notify\nnotify\nrender 64 0\nunnotify\nrender 64 64\nclose\n");
+    EXPECT_NE(r.out.find("render 64 @0: 0 pulls 0 notify 4,4,8,8 "), std::string::npos) << r.out;
+    // Removing by procedure takes out the first entry, whatever its user data.
+    EXPECT_NE(r.out.find("render 64 @64: 0 pulls 0 notify 4,8 "), std::string::npos) << r.out;
+}
+
+TEST(AuHostRender, ABlockLongerThanTheMaximumIsRefusedUntouched)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "notify\nrender 1025 0\nrender 1024 0\nmaxframes 256\n"
+                                                    "render 257 1024\nrender 256 1024\nclose\n");
+    EXPECT_TRUE(r.Has("render 1025 @0: -10851 pulls 0 notify none out0=7.0000,7.0000 out1=7.0000,7.0000")) << r.out;
+    EXPECT_NE(r.out.find("render 1024 @0: 0 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("render 257 @1024: -10851 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("render 256 @1024: 0 "), std::string::npos) << r.out;
+}
+
+TEST(AuHostRender, MissingOutputMemoryIsLentFromThePlugin)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "render-null 32 0\nclose\n");
+    EXPECT_NE(r.out.find("render 32 @0: 0 pulls 0 notify none out0=0.0000,0.0000 out1=0.0000,0.0000 (plug-in memory)"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(AuHostTiming, SamplePositionRoundsToTheNearestSample)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "callbacks\npos 99.6\nrender 16 0\npos 99.4\nrender 16 16\nclose\n");
+    std::vector<std::string> blocks = r.Starting("plug: block ");
+    ASSERT_EQ(blocks.size(), 2u) << r.out;
+    EXPECT_NE(blocks[0].find("samplepos=100 "), std::string::npos) << blocks[0];
+    EXPECT_NE(blocks[1].find("samplepos=99 "), std::string::npos) << blocks[1];
+}
+
+TEST(AuHostTiming, TempoTimeSignatureAndTransportFollowTheHost)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) +
+                        "render 16 0\ncallbacks\ntempo 97.5\ntimesig 7 8\nplay\nbeat 3.5\npos 2000\nrender 16 16\n"
+                        "tempo 0\nstop\nrender 16 32\nclose\n");
+    std::vector<std::string> blocks = r.Starting("plug: block ");
+    ASSERT_EQ(blocks.size(), 3u) << r.out;
+    EXPECT_NE(blocks[0].find("samplepos=0 tempo=138.00 timesig=0/0 playing=0"), std::string::npos) << blocks[0];
+    EXPECT_NE(blocks[1].find("samplepos=2000 tempo=97.50 timesig=7/8 playing=1 ppq=3.50 pos=2000.0"),
+              std::string::npos)
+        << blocks[1];
+    // A host that reports tempo 0 leaves the last tempo in place.
+    EXPECT_NE(blocks[2].find("tempo=97.50 timesig=7/8 playing=0"), std::string::npos) << blocks[2];
+}
+
+TEST(AuHostLifetime, CloseDeletesThePluginBeforeAnswering)
+{
+    HostRun r = RunHost(std::string(kStereoSetup) + "close\nversion\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out; // a sanitizer build fails the run on any leak
+    size_t destroyed = r.Pos("plug: destroyed"), closed = r.Pos("close: 0");
+    ASSERT_NE(destroyed, std::string::npos) << r.out;
+    ASSERT_NE(closed, std::string::npos) << r.out;
+    EXPECT_LT(destroyed, closed);
+    EXPECT_TRUE(r.Has("version: no open instance")) << r.out;
+}
+
+TEST(AuHostLifetime, TwoInstancesLiveSideBySide)
+{
+    HostRun r = RunHost("open\nuse 1\nopen\nuse 0\nclose\nuse 1\nversion\nclose\n");
+    EXPECT_EQ(r.Starting("open: 0").size(), 2u) << r.out;
+    EXPECT_TRUE(r.Has("version: 0x00010009")) << r.out;
+    EXPECT_EQ(r.Starting("plug: destroyed").size(), 2u) << r.out;
+}
+
+TEST(AuHostLifetime, AFailedConstructionIsAStatusNotACrash)
+{
+    HostRun r = RunHost("open\nversion\n", "QOR_STANDIN_FAIL_OPEN=1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(r.Has("open: -10875")) << r.out;
+    EXPECT_TRUE(r.Has("version: no open instance")) << r.out;
+}
+
+TEST(AuHostViews, TheCarbonViewNeedsAnEditorSurface)
+{
+    HostRun r = RunHost("open\ncarbon-view\nclose\n");
+    EXPECT_TRUE(r.Has("carbon-view: open 0 create -2147450878")) << r.out;
+}

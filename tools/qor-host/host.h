@@ -1,0 +1,75 @@
+#pragma once
+// The stand-in host: loads a plug-in bundle, opens instances of its component through the
+// exported entry point and drives them the way an audio workstation would.
+#include <AudioToolbox/AudioToolbox.h>
+#include <AudioUnit/AudioUnit.h>
+#include <CoreServices/CoreServices.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+struct HostTransport {
+    double tempo = 0.0; // 0: the host reports no tempo
+    double beat = 0.0;
+    double samplePos = 0.0;
+    bool playing = false;
+    bool changed = false;
+    bool cycling = false;
+    double cycleStart = 0.0, cycleEnd = 0.0;
+    float numerator = 4.0f;
+    unsigned denominator = 4;
+    double downBeat = 0.0;
+};
+
+class Host {
+public:
+    explicit Host(FILE* out) : mOut(out) {}
+    ~Host();
+
+    // Loads Contents/MacOS/<executable> of the bundle and reads its component description.
+    bool Load(const std::string& bundlePath);
+    void PrintIdentity();
+    // One script line; false for an unknown command (reported, and the script goes on).
+    bool Run(const std::string& line);
+
+    HostTransport transport;
+
+private:
+    AudioUnit Unit() const { return mUnits[size_t(mCurrent)]; }
+    void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Render(int frames, double sampleTime, bool nullData, unsigned bus);
+    // Property get, info and set, class information and connections (props.cpp).
+    bool RunPropertyCommand(const std::string& cmd, const std::vector<std::string>& args);
+    void PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 size);
+
+    static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
+                              UInt32 bus, UInt32 frames, AudioBufferList* data);
+    static OSStatus NotifyProc(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
+                               UInt32 bus, UInt32 frames, AudioBufferList* data);
+    static void ListenerProc(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                             AudioUnitElement element);
+    static OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo);
+    static OSStatus MusicalTime(void* user, UInt32* offset, Float32* num, UInt32* den, Float64* downBeat);
+    static OSStatus TransportState(void* user, Boolean* playing, Boolean* changed, Float64* sample,
+                                   Boolean* cycling, Float64* cycleStart, Float64* cycleEnd);
+
+    FILE* mOut;
+    void* mLib = nullptr;
+    std::string mBundlePath, mIdentifier, mName;
+    ComponentDescription mDesc{};
+    ComponentRoutineUPP mEntry = nullptr;
+    ComponentRoutineUPP mViewEntry = nullptr;
+    Component mComponent = nullptr;
+    Component mViewComponent = nullptr;
+    std::vector<AudioUnit> mUnits = std::vector<AudioUnit>(4, nullptr);
+    int mCurrent = 0;
+    std::vector<CFPropertyListRef> mSavedStates = std::vector<CFPropertyListRef>(4, nullptr);
+
+    float mInputValue = 0.0f;
+    int mPulls = 0;
+    std::vector<unsigned> mNotifyFlags;
+    std::map<unsigned, int> mListenerCalls;
+    double mSampleTime = 0.0;
+};
