@@ -1,0 +1,327 @@
+// The external ports on the private JACK server, with a second client playing the synthesizer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "midiports_synth_side.h"
+#include "midiports_test_plug.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Opens the plug-in's output towards the synthesizer; returns the list index.
+int OpenOut(PortPlug& plug, const SynthSide& synth)
+{
+    plug.getExternalMIDIOutNames();
+    int port = 1;
+    return plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str());
+}
+
+int OpenIn(PortPlug& plug, const SynthSide& synth)
+{
+    plug.getExternalMIDIInNames();
+    int port = 1;
+    return plug.setExternalMIDIIn(port, synth.SendingPort().c_str());
+}
+
+void Pause(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+// ---- lists and opening ----
+
+TEST(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
+{
+    SynthSide synth;
+    PortPlug plug;
+    const std::vector<std::string>& outs = *plug.getExternalMIDIOutNames();
+    const std::vector<std::string>& ins = *plug.getExternalMIDIInNames();
+    ASSERT_FALSE(outs.empty());
+    ASSERT_FALSE(ins.empty());
+    EXPECT_EQ(outs[0], "Select MIDI Device");
+    EXPECT_EQ(ins[0], "Select MIDI Device");
+    int outIdx = IndexOf(outs, synth.ReceivingPort());
+    int inIdx = IndexOf(ins, synth.SendingPort());
+    EXPECT_GE(outIdx, 1);
+    EXPECT_GE(inIdx, 1);
+    EXPECT_EQ(IndexOf(outs, synth.SendingPort()), -1) << "a sending port is not a destination";
+    EXPECT_EQ(IndexOf(ins, synth.ReceivingPort()), -1) << "a receiving port is not a source";
+    EXPECT_EQ(plug.getExternalMIDIOutDevice(synth.ReceivingPort().c_str()), outIdx);
+    EXPECT_EQ(plug.getExternalMIDIInDevice(synth.SendingPort().c_str()), inIdx);
+    EXPECT_EQ(plug.OutPortRequest(), 0);
+    EXPECT_EQ(plug.InPortRequest(), 0);
+}
+
+TEST(MidiPortsOnJack, PortsThatAppearAfterTheFirstListingAreNotListed)
+{
+    PortPlug plug;
+    size_t before = plug.getExternalMIDIOutNames()->size();
+    SynthSide late;
+    EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), before);
+    EXPECT_EQ(IndexOf(*plug.getExternalMIDIOutNames(), late.ReceivingPort()), -1);
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, late.ReceivingPort().c_str()), 0);
+}
+
+TEST(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
+{
+    SynthSide synth;
+    PortPlug plug;
+    int expected = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
+    ASSERT_GE(expected, 1);
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), expected);
+    EXPECT_EQ(port, expected);
+    EXPECT_EQ(plug.OutPortRequest(), 1) << "the request given is remembered";
+
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, "no-such-client:no-such-port"), 0);
+    EXPECT_EQ(port, 0);
+    IMidiMsg cc(0, 0xB0, 7, 100);
+    EXPECT_FALSE(plug.SendMidiMsg(&cc)) << "a failed open leaves no port open";
+
+    int inExpected = IndexOf(*plug.getExternalMIDIInNames(), synth.SendingPort());
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, synth.SendingPort().c_str()), inExpected);
+    EXPECT_EQ(port, inExpected);
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, "no-such-client:no-such-port"), 0);
+    EXPECT_EQ(port, 0);
+}
+
+TEST(MidiPortsOnJack, TheNoDeviceEntryAndPortZeroCloseTheOutput)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    IMidiMsg cc(0, 0xB0, 7, 100);
+    EXPECT_TRUE(plug.SendMidiMsg(&cc));
+    ASSERT_TRUE(synth.WaitForCount(1));
+
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, "Select MIDI Device"), 0);
+    EXPECT_FALSE(plug.SendMidiMsg(&cc));
+
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    port = 0;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 0) << "port 0 closes whatever the name";
+    EXPECT_FALSE(plug.SendMidiMsg(&cc));
+    Pause(100);
+    EXPECT_EQ(synth.Received().size(), 1u);
+}
+
+TEST(MidiPortsOnJack, AStaleListIndexIsCheckedByNameBeforeOpening)
+{
+    auto gone = std::make_unique<SynthSide>();
+    SynthSide stays;
+    PortPlug plug;
+    const std::vector<std::string>& outs = *plug.getExternalMIDIOutNames();
+    int goneIdx = IndexOf(outs, gone->ReceivingPort());
+    int staysIdx = IndexOf(outs, stays.ReceivingPort());
+    ASSERT_GE(goneIdx, 1);
+    ASSERT_GT(staysIdx, goneIdx) << "ports are listed in the order they were made";
+    std::string goneName = gone->ReceivingPort();
+    gone.reset(); // every port after it moves down one place in the system's numbering
+
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, stays.ReceivingPort().c_str()), staysIdx);
+    IMidiMsg cc(0, 0xB5, 1, 2);
+    EXPECT_TRUE(plug.SendMidiMsg(&cc));
+    ASSERT_TRUE(stays.WaitForCount(1)) << "the port opened is the one named, not the one at the old number";
+    EXPECT_EQ(stays.Received()[0], (Bytes{0xB5, 1, 2}));
+
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, goneName.c_str()), 0) << "a port that went away cannot be opened";
+    EXPECT_EQ(port, 0);
+}
+
+TEST(MidiPortsOnJack, PortNumbersByNameFollowTheSystemsCurrentPorts)
+{
+    SynthSide synth;
+    PortPlug plug;
+    int idx = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
+    ASSERT_GE(idx, 1);
+    EXPECT_EQ(plug.GetMIDIOutPortNumber(synth.ReceivingPort().c_str()), idx);
+    EXPECT_EQ(plug.GetMIDIOutPortNumber("no-such-client:no-such-port"), -1);
+    int inIdx = IndexOf(*plug.getExternalMIDIInNames(), synth.SendingPort());
+    EXPECT_EQ(plug.GetMIDIInPortNumber(synth.SendingPort().c_str()), inIdx);
+}
+
+// ---- input ----
+
+TEST(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDeviceFlag)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenIn(plug, synth), 1);
+    Bytes sysex = PatternSysEx(296, 3);
+    synth.Send({0xB3, 0x4A, 0x64});
+    synth.Send({0xF8});
+    synth.Send({0xC1, 0x05});
+    synth.Send({0xFE});
+    synth.Send(sysex);
+    synth.Send({0xD0, 0x40});
+    synth.Send({0xF8});
+    synth.Send({0xBF, 0x7F, 0x00}); // marks the end
+
+    ASSERT_TRUE(plug.WaitFor([](const std::vector<Delivered>& s) {
+        return !s.empty() && !s.back().sysex && s.back().bytes[0] == 0xBF;
+    })) << "the messages did not arrive";
+    std::vector<Delivered> seen = plug.Seen();
+    ASSERT_EQ(seen.size(), 5u) << "timing clock and active sensing are filtered";
+    for (const Delivered& d : seen) {
+        EXPECT_TRUE(d.fromExternalPort);
+        EXPECT_EQ(d.offset, 0);
+    }
+    EXPECT_FALSE(seen[0].sysex);
+    EXPECT_EQ(seen[0].bytes, (std::vector<uint8_t>{0xB3, 0x4A, 0x64}));
+    EXPECT_FALSE(seen[1].sysex);
+    EXPECT_EQ(seen[1].bytes, (std::vector<uint8_t>{0xC1, 0x05, 0x00}));
+    EXPECT_TRUE(seen[2].sysex);
+    EXPECT_EQ(seen[2].bytes, std::vector<uint8_t>(sysex.begin(), sysex.end()));
+    EXPECT_FALSE(seen[3].sysex);
+    EXPECT_EQ(seen[3].bytes, (std::vector<uint8_t>{0xD0, 0x40, 0x00}));
+}
+
+TEST(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenIn(plug, synth), 1);
+    synth.Send({0xB0, 1, 1});
+    ASSERT_TRUE(plug.WaitFor([](const std::vector<Delivered>& s) { return s.size() == 1; }));
+
+    int port = 0;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, synth.SendingPort().c_str()), 0);
+    synth.Send({0xB0, 1, 2});
+    Pause(150);
+    EXPECT_EQ(plug.Seen().size(), 1u);
+
+    ASSERT_GE(OpenIn(plug, synth), 1);
+    synth.Send({0xB0, 1, 3});
+    ASSERT_TRUE(plug.WaitFor([](const std::vector<Delivered>& s) { return s.size() >= 2; }));
+    std::vector<Delivered> seen = plug.Seen();
+    ASSERT_EQ(seen.size(), 2u) << "exactly one delivery per message after reopening";
+    EXPECT_EQ(seen[1].bytes[2], 3);
+}
+
+TEST(MidiPortsOnJack, DestroyingThePlugInWhileMessagesArriveIsSafe)
+{
+    SynthSide synth;
+    auto plug = std::make_unique<PortPlug>();
+    ASSERT_GE(OpenIn(*plug, synth), 1);
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        for (int i = 0; i < 2000 && !stop; ++i) {
+            synth.Send({0xB0, 7, (unsigned char)(i & 0x7F)});
+            if (i % 8 == 0) synth.Send(PatternSysEx(64, unsigned(i)));
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+    });
+    ASSERT_TRUE(plug->WaitFor([](const std::vector<Delivered>& s) { return s.size() >= 20; }));
+    plug.reset();
+    Pause(50);
+    stop = true;
+    sender.join();
+    SUCCEED() << "no delivery reached the destroyed plug-in (the sanitizer builds check this)";
+}
+
+// ---- output ----
+
+TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+
+    IMidiMsg cc(0, 0xB0, 0x07, 0x64);
+    IMidiMsg pc;
+    pc.MakeProgramChangeMsg(5.0 / 127.0 + 0.001, 3); // data2 is 0xFF and must not be sent
+    IMidiMsg at(0, 0xD2, 0x40, 0x55);
+    unsigned char bare[] = {0x7E, 0x00, 0x06, 0x01};
+    unsigned char framed[] = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+    unsigned char patch[] = {0xF0, 0x42, 0x30, 0x01, 0x02, 0xF7, 0xF0, 0x42, 0x30, 0x03, 0xF7};
+    // Only the count given goes out: the first message of the two.
+    Bytes longSysex = PatternSysEx(296, 9);
+
+    EXPECT_TRUE(plug.SendMidiMsg(&cc));
+    EXPECT_TRUE(plug.SendMidiMsg(&pc));
+    EXPECT_TRUE(plug.SendMidiMsg(&at));
+    EXPECT_TRUE(plug.SendMidiSysex(bare, int(sizeof bare)));
+    EXPECT_TRUE(plug.SendMidiSysex(framed, int(sizeof framed)));
+    EXPECT_TRUE(plug.SendPatchSysex(patch, 6));
+    EXPECT_TRUE(plug.SendMidiSysex2({0xFA}));
+    EXPECT_TRUE(plug.SendMidiSysex2({0xF8}));
+    EXPECT_TRUE(plug.SendMidiSysex(longSysex.data(), int(longSysex.size())));
+    EXPECT_FALSE(plug.SendMidiVST(&cc)) << "nothing goes to the host";
+
+    ASSERT_TRUE(synth.WaitForCount(9));
+    std::vector<Bytes> got = synth.Received();
+    ASSERT_EQ(got.size(), 9u);
+    EXPECT_EQ(got[0], (Bytes{0xB0, 0x07, 0x64}));
+    EXPECT_EQ(got[1], (Bytes{0xC3, 0x05}));
+    EXPECT_EQ(got[2], (Bytes{0xD2, 0x40}));
+    EXPECT_EQ(got[3], (Bytes{0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}));
+    EXPECT_EQ(got[4], (Bytes{0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}));
+    EXPECT_EQ(got[5], (Bytes{0xF0, 0x42, 0x30, 0x01, 0x02, 0xF7}));
+    EXPECT_EQ(got[6], (Bytes{0xFA}));
+    EXPECT_EQ(got[7], (Bytes{0xF8}));
+    EXPECT_EQ(got[8], longSysex);
+}
+
+TEST(MidiPortsOnJack, DataBytesOfShortMessagesAreKeptSevenBit)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    IMidiMsg cc;
+    cc.MakeControlChangeMsg(EControlChangeMsg(7), 1.5, 2); // 190.5 truncates to a byte with the high bit
+    IMidiMsg noStatus(0, 0x45, 1, 2);
+    EXPECT_TRUE(plug.SendMidiMsg(&cc));
+    EXPECT_FALSE(plug.SendMidiMsg(&noStatus)) << "without a status byte there is nothing to send";
+    ASSERT_TRUE(synth.WaitForCount(1));
+    Pause(50);
+    std::vector<Bytes> got = synth.Received();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0xB2, 0x07, (unsigned char)(190 & 0x7F)}));
+}
+
+TEST(MidiPortsOnJack, ReopeningMovesTheOutputToTheNewlyNamedPort)
+{
+    SynthSide first, second;
+    PortPlug plug;
+    plug.getExternalMIDIOutNames();
+    int port = 1;
+    ASSERT_GE(plug.setExternalMIDIOut(port, first.ReceivingPort().c_str()), 1);
+    IMidiMsg a(0, 0xB0, 1, 1), b(0, 0xB0, 1, 2);
+    EXPECT_TRUE(plug.SendMidiMsg(&a));
+    port = 1;
+    ASSERT_GE(plug.setExternalMIDIOut(port, second.ReceivingPort().c_str()), 1);
+    EXPECT_TRUE(plug.SendMidiMsg(&b));
+    ASSERT_TRUE(first.WaitForCount(1));
+    ASSERT_TRUE(second.WaitForCount(1));
+    Pause(50);
+    EXPECT_EQ(first.Received(), std::vector<Bytes>{(Bytes{0xB0, 1, 1})});
+    EXPECT_EQ(second.Received(), std::vector<Bytes>{(Bytes{0xB0, 1, 2})});
+}
+
+TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    EXPECT_TRUE(plug.initializeVirtualOutput("virtual output"));
+    EXPECT_NE(plug.OutClient(), nullptr);
+    IMidiMsg cc(0, 0xB0, 1, 1);
+    EXPECT_FALSE(plug.SendMidiMsg(&cc));
+    int port = 1;
+    EXPECT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
+    EXPECT_TRUE(plug.SendMidiMsg(&cc));
+    ASSERT_TRUE(synth.WaitForCount(1));
+}

@@ -1,0 +1,274 @@
+// The external port layer without a MIDI system, the choice of interface, and the input
+// callback fed directly.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "midiports_test_plug.h"
+
+namespace {
+
+bool Compiled(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    for (RtMidi::Api a : apis)
+        if (a == api) return true;
+    return false;
+}
+
+// A JACK server name nobody runs, and libjack told not to start one.
+struct NoJack {
+    ScopedEnv server{"JACK_DEFAULT_SERVER", "qor-no-such-server-midiports"};
+    ScopedEnv noStart{"JACK_NO_START_SERVER", "1"};
+};
+
+void Feed(PortPlug& plug, std::vector<unsigned char> bytes)
+{
+    IPluginBase::MIDICallback(0.25, &bytes, &plug);
+}
+
+} // namespace
+
+// ---- choice of interface ----
+
+TEST(MidiPortInterface, WithoutAChoiceAlsaIsTriedBeforeJack)
+{
+    std::vector<RtMidi::Api> order = IMidiPortApis(nullptr);
+    std::vector<RtMidi::Api> expected;
+    if (Compiled(RtMidi::LINUX_ALSA)) expected.push_back(RtMidi::LINUX_ALSA);
+    if (Compiled(RtMidi::UNIX_JACK)) expected.push_back(RtMidi::UNIX_JACK);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(IMidiPortApis(""), expected);
+    EXPECT_EQ(IMidiPortApis("coremidi"), expected) << "an unknown choice falls back to the usual order";
+}
+
+TEST(MidiPortInterface, TheEnvironmentForcesOneInterfaceInAnyCase)
+{
+    if (!Compiled(RtMidi::UNIX_JACK) || !Compiled(RtMidi::LINUX_ALSA)) GTEST_SKIP() << "library lacks ALSA or JACK";
+    EXPECT_EQ(IMidiPortApis("jack"), std::vector<RtMidi::Api>{RtMidi::UNIX_JACK});
+    EXPECT_EQ(IMidiPortApis("JACK"), std::vector<RtMidi::Api>{RtMidi::UNIX_JACK});
+    EXPECT_EQ(IMidiPortApis("alsa"), std::vector<RtMidi::Api>{RtMidi::LINUX_ALSA});
+}
+
+// ---- no MIDI system at all ----
+
+class NoMidiSystem : public ::testing::Test {
+protected:
+    NoJack noJack;
+    ScopedEnv forceJack{"QOR_MIDI_API", "jack"};
+};
+
+TEST_F(NoMidiSystem, ListsHoldOnlyTheNoDeviceEntry)
+{
+    PortPlug plug;
+    std::vector<std::string>* outs = plug.getExternalMIDIOutNames();
+    std::vector<std::string>* ins = plug.getExternalMIDIInNames();
+    ASSERT_NE(outs, nullptr);
+    ASSERT_NE(ins, nullptr);
+    EXPECT_EQ(*outs, std::vector<std::string>{"Select MIDI Device"});
+    EXPECT_EQ(*ins, std::vector<std::string>{"Select MIDI Device"});
+    EXPECT_EQ(plug.OutClient(), nullptr);
+    EXPECT_EQ(plug.InClient(), nullptr);
+    EXPECT_EQ(plug.getExternalMIDIOutNames(), outs) << "the list is made once and kept";
+    EXPECT_EQ(plug.getExternalMIDIOutDevice("Select MIDI Device"), 0);
+    EXPECT_EQ(plug.getExternalMIDIInDevice("some synth"), -1);
+}
+
+TEST_F(NoMidiSystem, OpeningReportsNothingOpened)
+{
+    PortPlug plug;
+    plug.getExternalMIDIOutNames();
+    plug.getExternalMIDIInNames();
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, "some synth"), 0);
+    EXPECT_EQ(port, 0);
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, "some synth"), 0);
+    EXPECT_EQ(port, 0);
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, "Select MIDI Device"), 0);
+    EXPECT_EQ(port, 0);
+    port = 0;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, nullptr), 0);
+}
+
+TEST_F(NoMidiSystem, OpeningBeforeAnyListIsRequestedOpensNothing)
+{
+    PortPlug plug;
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, "some synth"), 0);
+    EXPECT_EQ(port, 0);
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, "some synth"), 0);
+    EXPECT_EQ(port, 0);
+}
+
+TEST_F(NoMidiSystem, SendsReturnFalse)
+{
+    PortPlug plug;
+    plug.getExternalMIDIOutNames();
+    int port = 1;
+    plug.setExternalMIDIOut(port, "some synth");
+    IMidiMsg cc(0, 0xB0, 7, 100);
+    unsigned char sysex[] = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+    EXPECT_FALSE(plug.SendMidiMsg(&cc));
+    EXPECT_FALSE(plug.SendMidiSysex(sysex, int(sizeof sysex)));
+    EXPECT_FALSE(plug.SendPatchSysex(sysex, int(sizeof sysex)));
+    EXPECT_FALSE(plug.SendMidiSysex2({0xF8}));
+    EXPECT_FALSE(plug.initializeVirtualOutput("virtual output")) << "no client could be made";
+}
+
+TEST_F(NoMidiSystem, PortNumbersByNameKnowOnlyTheFixedNames)
+{
+    PortPlug plug;
+    plug.getExternalMIDIOutNames();
+    plug.getExternalMIDIInNames();
+    EXPECT_EQ(plug.GetMIDIOutPortNumber("Select MIDI Device"), 0);
+    EXPECT_EQ(plug.GetMIDIOutPortNumber("virtual output"), 1);
+    EXPECT_EQ(plug.GetMIDIOutPortNumber("some synth"), -1);
+    EXPECT_EQ(plug.GetMIDIOutPortNumber(nullptr), -1);
+    EXPECT_EQ(plug.GetMIDIInPortNumber("Select MIDI Device"), 0);
+    EXPECT_EQ(plug.GetMIDIInPortNumber("virtual input"), 1);
+    EXPECT_EQ(plug.GetMIDIInPortNumber("some synth"), -1);
+}
+
+TEST(NoMidiSystemAtAll, NeitherAlsaNorJackGivesNoClientAndNoException)
+{
+    if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this machine has an ALSA sequencer";
+    NoJack noJack;
+    ScopedEnv usualOrder("QOR_MIDI_API", nullptr);
+    PortPlug plug;
+    EXPECT_NO_THROW({
+        EXPECT_EQ(*plug.getExternalMIDIOutNames(), std::vector<std::string>{"Select MIDI Device"});
+        EXPECT_EQ(*plug.getExternalMIDIInNames(), std::vector<std::string>{"Select MIDI Device"});
+        int port = 1;
+        EXPECT_EQ(plug.setExternalMIDIOut(port, "x"), 0);
+        IMidiMsg pc(0, 0xC0, 5, 0);
+        EXPECT_FALSE(plug.SendMidiMsg(&pc));
+    });
+}
+
+TEST(NoMidiSystemAtAll, ForcingAlsaWithoutASequencerGivesNoClient)
+{
+    if (!Compiled(RtMidi::LINUX_ALSA)) GTEST_SKIP() << "library built without ALSA";
+    if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this machine has an ALSA sequencer";
+    ScopedEnv forceAlsa("QOR_MIDI_API", "alsa");
+    PortPlug plug;
+    EXPECT_EQ(*plug.getExternalMIDIOutNames(), std::vector<std::string>{"Select MIDI Device"});
+    EXPECT_EQ(plug.OutClient(), nullptr);
+}
+
+// ---- the input callback fed directly ----
+
+TEST(MidiInputCallback, OneToThreeBytesArriveAsAShortMessageFromTheExternalPort)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    Feed(plug, {0xB2, 7, 100});
+    Feed(plug, {0xD0, 0x40});
+    Feed(plug, {0xFA});
+    std::vector<Delivered> seen = plug.Seen();
+    ASSERT_EQ(seen.size(), 3u);
+    for (const Delivered& d : seen) {
+        EXPECT_FALSE(d.sysex);
+        EXPECT_TRUE(d.fromExternalPort);
+        EXPECT_EQ(d.offset, 0);
+    }
+    EXPECT_EQ(seen[0].bytes, (std::vector<uint8_t>{0xB2, 7, 100}));
+    EXPECT_EQ(seen[1].bytes, (std::vector<uint8_t>{0xD0, 0x40, 0})) << "an absent data byte reads 0";
+    EXPECT_EQ(seen[2].bytes, (std::vector<uint8_t>{0xFA, 0, 0}));
+}
+
+TEST(MidiInputCallback, FourBytesOrMoreArriveAsOneSysExOfThatSize)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    std::vector<unsigned char> twelve = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0x00, 0xF7};
+    Feed(plug, twelve);
+    Feed(plug, {0x01, 0x02, 0x03, 0x04}); // not even SysEx: still handed on whole
+    std::vector<Delivered> seen = plug.Seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0].sysex);
+    EXPECT_TRUE(seen[0].fromExternalPort);
+    EXPECT_EQ(seen[0].offset, 0);
+    EXPECT_EQ(seen[0].bytes, std::vector<uint8_t>(twelve.begin(), twelve.end()));
+    EXPECT_TRUE(seen[1].sysex);
+    EXPECT_EQ(seen[1].bytes.size(), 4u);
+}
+
+TEST(MidiInputCallback, EmptyMessagesAndMissingUserDataAreIgnored)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    std::vector<unsigned char> empty;
+    std::vector<unsigned char> cc = {0xB0, 1, 2};
+    IPluginBase::MIDICallback(0.0, &empty, &plug);
+    IPluginBase::MIDICallback(0.0, &cc, nullptr);
+    IPluginBase::MIDICallback(0.0, nullptr, &plug);
+    EXPECT_TRUE(plug.Seen().empty());
+}
+
+TEST(MidiInputCallback, NothingIsDeliveredWhileNoInputPortIsOpen)
+{
+    PortPlug plug;
+    Feed(plug, {0xB0, 1, 2});
+    plug.SetDelivering(true);
+    Feed(plug, {0xB0, 1, 3});
+    plug.SetDelivering(false);
+    Feed(plug, {0xB0, 1, 4});
+    std::vector<Delivered> seen = plug.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].bytes[2], 3);
+}
+
+TEST(MidiInputCallback, ClosingWaitsForADeliveryInProgressAndStopsLaterOnes)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    std::atomic<bool> inside{false}, finished{false};
+    plug.onDelivery = [&] {
+        inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        finished = true;
+    };
+    std::thread midiThread([&] { Feed(plug, {0xB0, 1, 2}); });
+    while (!inside) std::this_thread::yield();
+    plug.CloseExternalMIDIPorts();
+    EXPECT_TRUE(finished) << "closing returned while a delivery was still running";
+    midiThread.join();
+    plug.onDelivery = nullptr;
+    Feed(plug, {0xB0, 1, 3});
+    EXPECT_EQ(plug.Seen().size(), 1u);
+}
+
+TEST(MidiInputCallback, AnExceptionFromThePlugInStaysOnTheMidiThread)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    plug.onDelivery = [] { throw std::runtime_error("plug-in fault"); };
+    EXPECT_NO_THROW(Feed(plug, {0xB0, 1, 2}));
+    plug.onDelivery = nullptr;
+    Feed(plug, {0xB0, 1, 3});
+    EXPECT_EQ(plug.Seen().size(), 2u) << "delivery goes on after the fault";
+}
+
+// ---- sending with invalid arguments ----
+
+TEST(MidiSendArguments, NullEmptyAndNegativeSizesSendNothing)
+{
+    PortPlug plug;
+    unsigned char b[] = {0x7E};
+    EXPECT_FALSE(plug.SendExternalBytes(nullptr, 3));
+    EXPECT_FALSE(plug.SendExternalBytes(b, 0));
+    EXPECT_FALSE(plug.SendExternalBytes(b, size_t(-1)));
+    EXPECT_FALSE(plug.SendExternalSysex(b, 0));
+    EXPECT_FALSE(plug.SendExternalSysex(b, -5));
+    EXPECT_FALSE(plug.SendExternalSysex(nullptr, 4));
+    EXPECT_FALSE(plug.SendExternalMidiMsg(nullptr));
+    EXPECT_FALSE(plug.SendMidiSysex2({}));
+}

@@ -1,0 +1,111 @@
+#pragma once
+// A plug-in whose send slots go to the external output as the Audio Unit binding's do, and which
+// records what the external input hands it. Deliveries arrive on the library's thread.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kit/plugin/IMidiPorts.h"
+#include "test_plug.h"
+
+struct Delivered {
+    bool sysex = false;
+    std::vector<uint8_t> bytes; // status, data1, data2 of a short message; all bytes of a SysEx
+    int offset = -1;
+    bool fromExternalPort = false;
+};
+
+class PortPlug : public RecordingPlug {
+public:
+    // A plug-in class closes its ports before its own members go.
+    ~PortPlug() override { CloseExternalMIDIPorts(); }
+
+    void ProcessMidiMsg(IMidiMsg* msg, bool fromExternalPort) override
+    {
+        Record({false, {msg->mStatus, msg->mData1, msg->mData2}, msg->mOffset, fromExternalPort});
+    }
+    void ProcessSysEx(ISysEx* msg, bool fromExternalPort) override
+    {
+        Record({true, std::vector<uint8_t>(msg->mData, msg->mData + msg->mSize), msg->mOffset, fromExternalPort});
+    }
+
+    bool SendMidiMsg(IMidiMsg* msg) override { return SendExternalMidiMsg(msg); }
+    bool SendMidiSysex(unsigned char* data, int size) override { return SendExternalSysex(data, size); }
+    bool SendPatchSysex(unsigned char* data, int size) override
+    {
+        return SendExternalBytes(data, size < 0 ? 0 : size_t(size));
+    }
+    bool SendMidiSysex2(std::vector<unsigned char> bytes) override
+    {
+        return SendExternalBytes(bytes.data(), bytes.size());
+    }
+
+    // Pretends an input port is open, for feeding the input callback directly.
+    void SetDelivering(bool on)
+    {
+        std::lock_guard<std::mutex> g(midiInGate);
+        midiInDelivering = on;
+    }
+    RtMidiOut* OutClient() { return midiOut; }
+    RtMidiIn* InClient() { return midiIn; }
+    int OutPortRequest() const { return midiOutPort; }
+    int InPortRequest() const { return midiInPort; }
+
+    std::vector<Delivered> Seen()
+    {
+        std::lock_guard<std::mutex> g(seenLock);
+        return seen;
+    }
+    // Waits until pred holds for what has arrived, or the time runs out.
+    bool WaitFor(const std::function<bool(const std::vector<Delivered>&)>& pred, int ms = 5000)
+    {
+        std::unique_lock<std::mutex> g(seenLock);
+        return seenCv.wait_for(g, std::chrono::milliseconds(ms), [&] { return pred(seen); });
+    }
+
+    std::function<void()> onDelivery; // runs on the delivering thread, after recording
+
+private:
+    void Record(Delivered d)
+    {
+        {
+            std::lock_guard<std::mutex> g(seenLock);
+            seen.push_back(std::move(d));
+        }
+        seenCv.notify_all();
+        if (onDelivery) onDelivery();
+    }
+
+    std::mutex seenLock;
+    std::condition_variable seenCv;
+    std::vector<Delivered> seen;
+};
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+        else unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
