@@ -76,6 +76,8 @@ void IPluginBase::initialize(int nAutomatable, int nTotal, const char* channelIO
 IPluginBase::~IPluginBase()
 {
     TRACE;
+    // Input delivery stops before anything it could reach is deleted.
+    CloseExternalMIDIPorts();
     delete graphics;
     graphics = nullptr;
     params.Empty(true);
