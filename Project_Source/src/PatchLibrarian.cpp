@@ -1,5 +1,7 @@
 #include "PatchLibrarian.h"
 
+#include <set>
+
 #include "debugger.h"
 
 PatchLibrarian::PatchLibrarian(QOR* creator)
@@ -32,6 +34,30 @@ PatchFile* PatchLibrarian::adoptBank(PatchFile* bank)
     if (bank) ownedBanks.emplace_back(bank);
     return bank;
 }
+
+void PatchLibrarian::retireUnlistedBanks()
+{
+    std::set<const PatchFile*> listed;
+    for (const auto* list : {&singleFiles, &patternFiles, &multiFiles, &searchFiles, &categoryFiles})
+        listed.insert(list->begin(), list->end());
+    // Trees also hold banks that no list names (empty category banks, files without entries).
+    for (const auto* tree : {&singleFolders, &multiFolders, &patternFolders, &searchFolders, &categoryFolders})
+        for (const FolderFiles* top : *tree) {
+            listed.insert(top->files.begin(), top->files.end());
+            for (const SubFolderFiles& second : top->subFolders) {
+                listed.insert(second.files.begin(), second.files.end());
+                for (const SubFolderFiles2& third : second.subFolders) listed.insert(third.files.begin(), third.files.end());
+            }
+        }
+    std::vector<std::unique_ptr<PatchFile>> keep;
+    for (std::unique_ptr<PatchFile>& bank : ownedBanks) {
+        if (listed.count(bank.get())) keep.push_back(std::move(bank));
+        else retiredBanks.push_back(std::move(bank));
+    }
+    ownedBanks.swap(keep);
+}
+
+void PatchLibrarian::releaseRetiredBanks() { retiredBanks.clear(); }
 
 void PatchLibrarian::log(const std::string& text)
 {

@@ -66,9 +66,13 @@ public:
     // The banks the nodes point to are left alone; any other value does nothing.
     void clearDataStructures(int which);
 
-    // Takes ownership of a bank that lists and trees will point to. Banks stay alive until the
-    // librarian goes, so a worker job that still holds an entry of a dropped bank never dangles.
+    // Takes ownership of a bank that lists and trees will point to.
     PatchFile* adoptBank(PatchFile* bank);
+    // A rescan or a new search drops banks from the lists, but a worker job may still read one of
+    // their entries: dropped banks are only retired, and freed here, which the controller calls
+    // while no worker job runs.
+    void releaseRetiredBanks();
+    size_t retiredBankCount() const { return retiredBanks.size(); }
 
     // ---- Bank file reader -------------------------------------------------------------------
     // Reads every message of a bank file's bytes into bank, then collects its category names.
@@ -162,6 +166,9 @@ public:
 
 private:
     std::vector<std::unique_ptr<PatchFile>> ownedBanks;
+    std::vector<std::unique_ptr<PatchFile>> retiredBanks;
+    // Moves the owned banks that no list names any more to the retired ones.
+    void retireUnlistedBanks();
     // Sources whose split or move failed: they are not split again while this librarian lives,
     // so a failed move can never start another rescan.
     std::set<std::string> unsplittableSources;

@@ -86,6 +86,7 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text)
 {
     searchFiles.clear();
     clearDataStructures(3);
+    retireUnlistedBanks();
     std::vector<const LibrarianPatch*> found =
         gather(singleFiles, [&text](const LibrarianPatch& e) { return e.name.find(text) != std::string::npos; });
     if (found.empty()) return;

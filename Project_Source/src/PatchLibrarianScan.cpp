@@ -260,5 +260,6 @@ void PatchLibrarian::initBankFilesOnDiscard(std::string root)
     categoryFiles.clear();
     categoryNames.clear();
     for (int which = 0; which <= 4; ++which) clearDataStructures(which);
+    retireUnlistedBanks();
     loadPatchesFromFilesystem(root);
 }

@@ -287,3 +287,28 @@ TEST_F(Library, FileWithoutEntriesIsNeitherFilledNorListed)
     bank = lib.singleFolders[0]->files.at(0);
     EXPECT_TRUE(bank->patches.empty());
 }
+
+TEST_F(Library, BanksDroppedByARescanStayReadableUntilReleased)
+{
+    file("a.syx", programs(128));
+    file("noise.syx", Bytes(30000, 0x11));
+    lib.loadPatchesFromFilesystem(root);
+    const PatchFile* before = lib.singleFiles.at(0);
+    const std::vector<uint8_t> firstMessage = before->patches.at(0).messages.at(0).bytes;
+    lib.createNewSearchPatchFiles("Gen");
+    // A search retires nothing that a list or a tree still shows.
+    EXPECT_EQ(lib.retiredBankCount(), 0u);
+    lib.createNewSearchPatchFiles("GenProg 00");
+    // 128 matches made two result banks, the second empty: both go.
+    EXPECT_EQ(lib.retiredBankCount(), 2u);
+    lib.initBankFilesOnDiscard(root);
+    EXPECT_NE(lib.singleFiles.at(0), before);
+    // A worker job holding an entry of the old bank still reads it.
+    EXPECT_EQ(before->patches.at(0).messages.at(0).bytes, firstMessage);
+    EXPECT_GT(lib.retiredBankCount(), 2u);
+    lib.releaseRetiredBanks();
+    EXPECT_EQ(lib.retiredBankCount(), 0u);
+    // What the lists and trees show is still whole.
+    EXPECT_EQ(lib.singleFiles.at(0)->patches.at(0).messages.at(0).bytes, firstMessage);
+    EXPECT_TRUE(lib.singleFolders.at(0)->files.at(1)->patches.empty());
+}
