@@ -2,7 +2,11 @@
 // The editor surface as far as the plug-in base reaches it: attaching pushes every parameter
 // value through SetParameterFromPlug and prepares the drawing bitmaps; the base owns and
 // deletes the surface. Controls, layers and drawing belong to the surface itself.
+#include "kit/kitstring.h"
+
 class IPluginBase;
+
+enum EFileAction { kFileOpen = 0, kFileSave = 1 };
 
 class IGraphics {
 public:
@@ -24,6 +28,9 @@ public:
     virtual void* OpenWindow(void* /*parent*/) { return nullptr; }
     virtual void* OpenWindow(void* /*window*/, void* /*parentControl*/, short /*x*/, short /*y*/) { return nullptr; }
     virtual void CloseWindow() {}
+    // Asks the user for a file; file stays empty when none was chosen (the plain surface has
+    // nobody to ask).
+    virtual void PromptForFile(KIT_String* file, EFileAction, KIT_String*, char*) { file->Set(""); }
 
     IPluginBase* GetPlug() const { return mPlug; }
     int Width() const { return mWidth; }

@@ -219,13 +219,26 @@ ComponentResult IPluginAU::Dispatch(ComponentParameters* p)
         UInt32 localSize = 0;
         Boolean writable = false;
         UInt32* size = ArgPtr<UInt32>(p, 5, 4);
+        void* data = ArgPtr<void>(p, 5, 3);
+        AudioUnitPropertyID id = ArgU32(p, 5, 0);
+        AudioUnitScope scope = ArgU32(p, 5, 1);
+        AudioUnitElement element = ArgU32(p, 5, 2);
         if (!size) size = &localSize;
-        return GetProperty(ArgU32(p, 5, 0), ArgU32(p, 5, 1), ArgU32(p, 5, 2), size, &writable, ArgPtr<void>(p, 5, 3));
+        // The value is written only into a buffer the host says is large enough for it.
+        if (data) {
+            UInt32 needed = 0;
+            Boolean w = false;
+            GetProperty(id, scope, element, &needed, &w, nullptr);
+            if (needed > *size) return kAudioUnitErr_InvalidPropertyValue;
+        }
+        return GetProperty(id, scope, element, size, &writable, data);
     }
 
-    case kAudioUnitSetPropertySelect:
+    case kAudioUnitSetPropertySelect: {
         if (!HasArgs(p, 5)) return kParamErr;
-        return SetProperty(ArgU32(p, 5, 0), ArgU32(p, 5, 1), ArgU32(p, 5, 2), nullptr, ArgPtr<const void>(p, 5, 3));
+        UInt32 size = ArgU32(p, 5, 4);
+        return SetProperty(ArgU32(p, 5, 0), ArgU32(p, 5, 1), ArgU32(p, 5, 2), &size, ArgPtr<const void>(p, 5, 3));
+    }
 
     case kAudioUnitGetParameterSelect:
         if (!HasArgs(p, 4)) return kParamErr;

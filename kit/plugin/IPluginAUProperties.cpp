@@ -415,29 +415,29 @@ ComponentResult IPluginAU::GetParameterInfo(int idx, AudioUnitParameterInfo* inf
 }
 
 ComponentResult IPluginAU::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                       UInt32*, const void* data)
+                                       UInt32* dataSize, const void* data)
 {
     InformListeners(id, scope);
     const bool global = scope == kAudioUnitScope_Global;
+    size_t needed;
     switch (id) {
-    case kAudioUnitProperty_ClassInfo:
-    case kAudioUnitProperty_MakeConnection:
-    case kAudioUnitProperty_SampleRate:
-    case kAudioUnitProperty_StreamFormat:
+    case kAudioUnitProperty_ClassInfo: needed = sizeof(CFPropertyListRef); break;
+    case kAudioUnitProperty_MakeConnection: needed = sizeof(AudioUnitConnection); break;
+    case kAudioUnitProperty_SampleRate: needed = sizeof(Float64); break;
+    case kAudioUnitProperty_StreamFormat: needed = sizeof(AudioStreamBasicDescription); break;
+    case kAudioUnitProperty_SetRenderCallback: needed = sizeof(AURenderCallbackStruct); break;
+    case kAudioUnitProperty_HostCallbacks: needed = sizeof(HostCallbackInfo); break;
+    case kAudioUnitProperty_CurrentPreset:
+    case kAudioUnitProperty_PresentPreset: needed = sizeof(AUPreset); break;
+    case kAudioUnitProperty_AUHostIdentifier: needed = sizeof(AUHostVersionIdentifier); break;
     case kAudioUnitProperty_MaximumFramesPerSlice:
     case kAudioUnitProperty_BypassEffect:
-    case kAudioUnitProperty_SetRenderCallback:
-    case kAudioUnitProperty_HostCallbacks:
-    case kAudioUnitProperty_CurrentPreset:
-    case kAudioUnitProperty_PresentPreset:
-    case kAudioUnitProperty_OfflineRender:
-    case kAudioUnitProperty_AUHostIdentifier:
-        // Every property set here carries a value; none is read through a null pointer.
-        if (!data) return kAudioUnitErr_InvalidPropertyValue;
-        break;
-    default:
-        return kAudioUnitErr_InvalidProperty;
+    case kAudioUnitProperty_OfflineRender: needed = sizeof(UInt32); break;
+    default: return kAudioUnitErr_InvalidProperty;
     }
+    // The host's value is read only when it is there and as large as its record; a caller that
+    // gives no size (the plug-in's own calls) vouches for it.
+    if (!data || (dataSize && *dataSize < needed)) return kAudioUnitErr_InvalidPropertyValue;
 
     switch (id) {
     case kAudioUnitProperty_ClassInfo:

@@ -237,6 +237,10 @@ void IPluginBase::SetInputChannelConnections(int idx, int n, bool connected)
     if (int64_t(idx) + n < end) end = idx + n;
     for (int i = idx; i < end; ++i) {
         InChannel* ch = inChannels.Get(i);
+        // The scratch buffer held the last converted input; as a silent source it must be
+        // silent, or a removed source would keep sounding its last block.
+        if (ch->connected && !connected && ch->scratchBuf.Get())
+            std::memset(ch->scratchBuf.Get(), 0, size_t(ch->scratchBuf.GetSize()) * sizeof(double));
         ch->connected = connected;
         if (!connected) *ch->src = ch->scratchBuf.Get();
     }

@@ -214,6 +214,27 @@ public:
     bool SerializePresets(ByteChunk* chunk);
     int UnserializePresets(ByteChunk* chunk, int startPos);
     IPreset* GetPreset(int idx) const { return presets.Get(idx); }
+
+    // ---- program (.fxp) and bank (.fxb) files ----
+    // The whole file as bytes, and a file's bytes checked and applied. A refused file changes
+    // nothing.
+    bool MakeProgramFile(ByteChunk* out);
+    bool ApplyProgramFile(const uint8_t* data, int size);
+    bool MakeBankFile(ByteChunk* out);
+    bool ApplyBankFile(const uint8_t* data, int size);
+    // On disk: written through a temporary file renamed over the target; read whole, at most
+    // 64 MiB.
+    bool SaveProgramToPath(const char* path);
+    bool LoadProgramFromPath(const char* path);
+    bool SaveBankToPath(const char* path);
+    bool LoadBankFromPath(const char* path);
+    // The same through the editor's file prompt; false without an editor or a chosen name.
+    bool SaveProgramAsFXP(const char* defaultFileName);
+    bool SaveBankAsFXB(const char* defaultFileName);
+    bool LoadProgramFromFXP();
+    bool LoadBankFromFXB();
+    static void InitChunkWithIPluginVer(ByteChunk* chunk);
+    static int GetIPluginVerFromChunk(ByteChunk* chunk, int* version);
     int GetCurrentPresetIdx() const { return currentPresetIdx; }
 
     // ---- external MIDI ports (IMidiPorts.cpp) ----

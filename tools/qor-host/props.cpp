@@ -109,6 +109,29 @@ void Host::PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 s
         if (plist) CFRelease(plist);
         break;
     }
+    case kAudioUnitProperty_ParameterStringFromValue: {
+        AudioUnitParameterStringFromValue rec;
+        std::memcpy(&rec, data, sizeof rec);
+        v = "\"" + Text(rec.outString) + "\"";
+        if (rec.outString) CFRelease(rec.outString);
+        break;
+    }
+    case kAudioUnitProperty_ParameterIDName:
+    case kAudioUnitProperty_ParameterClumpName: {
+        AudioUnitParameterNameInfo rec;
+        std::memcpy(&rec, data, sizeof rec);
+        v = "\"" + Text(rec.outName) + "\"";
+        if (rec.outName) CFRelease(rec.outName);
+        break;
+    }
+    case kAudioUnitProperty_CocoaUI: {
+        AudioUnitCocoaViewInfo info;
+        std::memcpy(&info, data, sizeof info);
+        v = Text(info.mCocoaAUViewClass[0]);
+        if (info.mCocoaAUViewClass[0]) CFRelease(info.mCocoaAUViewClass[0]);
+        if (info.mCocoaAUViewBundleLocation) CFRelease(info.mCocoaAUViewBundleLocation);
+        break;
+    }
     case kAudioUnitProperty_FastDispatch:
         v = *static_cast<void* const*>(data) ? "procedure" : "null";
         break;
@@ -131,15 +154,17 @@ bool Host::RunPropertyCommand(const std::string& cmd, const std::vector<std::str
         Print("info %u %u %u: %d size %u writable %d", unsigned(U(a, 0)), unsigned(Scope(a, 1)), unsigned(U(a, 2)),
               int(r), unsigned(size), int(writable));
     } else if (cmd == "getprop") {
-        UInt32 size = 0;
+        // The info call first, then the get whatever the info said, as a probing host does.
+        UInt32 infoSize = 0;
         Boolean writable = false;
         AudioUnitPropertyID id = U(a, 0);
-        OSStatus r = AudioUnitGetPropertyInfo(Unit(), id, Scope(a, 1), U(a, 2), &size, &writable);
-        std::vector<unsigned char> data(size_t(size) + 64, 0);
-        UInt32 got = size;
-        if (r == noErr) r = AudioUnitGetProperty(Unit(), id, Scope(a, 1), U(a, 2), data.data(), &got);
-        Print("getprop %u %u %u: %d size %u", unsigned(id), unsigned(Scope(a, 1)), unsigned(U(a, 2)), int(r), unsigned(got));
-        if (r == noErr && got) PrintPropertyValue(id, data.data(), got);
+        OSStatus ri = AudioUnitGetPropertyInfo(Unit(), id, Scope(a, 1), U(a, 2), &infoSize, &writable);
+        std::vector<unsigned char> data(size_t(infoSize) + 256, 0);
+        UInt32 got = UInt32(data.size());
+        OSStatus rg = AudioUnitGetProperty(Unit(), id, Scope(a, 1), U(a, 2), data.data(), &got);
+        Print("getprop %u %u %u: info %d size %u writable %d get %d size %u", unsigned(id), unsigned(Scope(a, 1)),
+              unsigned(U(a, 2)), int(ri), unsigned(infoSize), int(writable), int(rg), unsigned(got));
+        if (rg == noErr && got) PrintPropertyValue(id, data.data(), got);
     } else if (cmd == "saveclass") {
         size_t slot = size_t(U(a, 0));
         if (slot >= mSavedStates.size()) return true;
