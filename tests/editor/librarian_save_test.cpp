@@ -72,6 +72,15 @@ TEST_F(Saving, OverwriteWithASyxNameWritesRawAndRemembersTheRealFileName)
     EXPECT_EQ(written[0], 0xF0);
 }
 
+TEST_F(Saving, OverwriteNameExtensionIsComparedWithoutRegardToCase)
+{
+    upper(Kind::Programs, 128);
+    ASSERT_TRUE(lib.saveEditedPatch(root + "/Loud.MID", "Loud.MID"));
+    Bytes written = bankgen::readFile(root + "/Loud.MID");
+    EXPECT_EQ(written.size(), 38580u);
+    EXPECT_EQ(lib.upperProgramFileName, "Loud.MID");
+}
+
 TEST_F(Saving, OverwriteOfABankOf130WritesItsFirst128)
 {
     upper(Kind::Performances, 130);
