@@ -50,15 +50,16 @@ void RAST_Arc(RAST_IBitmap* dest, float cx, float cy, float r, float a1, float a
   const double a = (double)lo + (double)kTwoPi, e = (double)hi + (double)kTwoPi;
   if (!(e > a)) return;
 
-  long long sx = RAST_TruncSat(std::sin(a) * r + cx + 0.5);
-  long long sy = RAST_TruncSat(y - std::cos(a) * r + 0.5);
+  // End points rounded down like the circle's centre, so boxes and circle agree left of 0.
+  long long sx = RAST_TruncSat(std::floor(std::sin(a) * r + cx + 0.5));
+  long long sy = RAST_TruncSat(std::floor(y - std::cos(a) * r + 0.5));
   double q = a - std::fmod(a, (double)kHalfPi);
   // After normalising, the span is under a full turn: at most five quarter pieces.
   for (int piece = 0; piece < 6; piece++) {
     q += (double)kHalfPi;
     const double b = e < q ? e : q;
-    const long long ex = RAST_TruncSat(std::sin(b) * r + cx + 0.5);
-    const long long ey = RAST_TruncSat(y - std::cos(b) * r + 0.5);
+    const long long ex = RAST_TruncSat(std::floor(std::sin(b) * r + cx + 0.5));
+    const long long ey = RAST_TruncSat(std::floor(y - std::cos(b) * r + 0.5));
     const long long mx = lmax(sx, ex), my = lmax(sy, ey);
     // A box whose far side lies on the centre's column or row stops short of it, so that the
     // neighbouring piece alone draws that line.

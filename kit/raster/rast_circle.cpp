@@ -56,7 +56,7 @@ class _RAST_CircleDrawer {
 
   // Midpoint circle with 8-way symmetry. Filled circles are laid out as runs that never overlap.
   static void DrawClippedCircle(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
-    const i64 X = RAST_TruncSat(cx + 0.5f), Y = RAST_TruncSat(cy + 0.5f);
+    const i64 X = centre(cx), Y = centre(cy);
     i64 R = RAST_TruncSat(rad + 0.5f);
     if (filled) {
       DrawClippedVertLine(c, X, Y - R, Y - 1, w);
@@ -69,8 +69,19 @@ class _RAST_CircleDrawer {
       DrawClippedPt(c, X - R, Y, w);
     }
     if (R < 2) return;
-    const i64 kmax = lastUsefulStep(c, X, Y, R);
+    i64 kmin, kmax;
+    usefulSteps(c, X, Y, R, kmin, kmax);
+    if (kmin > kmax) return;
+    const i64 R0 = R;
     i64 i = 0, e = -R, d = 3;
+    if (kmin > 1) {
+      // Jump to the first step that can reach the clip, if the walk gets that far.
+      i = kmin - 1;
+      R = radiusAfterStep(R0, i - 1);
+      if (!(i < R)) return;
+      e = i * i + 2 * i + R * R - R - R0 * R0;
+      d = 2 * i + 3;
+    }
     do {
       if (e >= 0) {
         R--;
@@ -107,7 +118,7 @@ class _RAST_CircleDrawer {
 
   // Anti-aliased: the pixel just beyond the exact edge gets the edge's fractional part.
   static void DrawClippedCircleAA(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
-    const i64 X = RAST_TruncSat(cx + 0.5f), Y = RAST_TruncSat(cy + 0.5f);
+    const i64 X = centre(cx), Y = centre(cy);
     const i64 Ri = RAST_TruncSat(rad);
     const int a0 = RAST_TruncSat(((double)rad - std::floor((double)rad)) * w);
     DrawClippedPt(c, X, Y - Ri - 1, a0);
@@ -129,8 +140,20 @@ class _RAST_CircleDrawer {
     double s = std::sqrt((double)r2 - 1.0);
     i64 n = RAST_TruncSat(s + 0.5);
     if (n < 1) return;
-    const i64 kmax = lastUsefulStep(c, X, Y, Ri + 1);
-    for (i64 i = 1;; i++) {
+    i64 kmin, kmax;
+    usefulSteps(c, X, Y, Ri + 1, kmin, kmax);
+    if (kmin > kmax) return;
+    i64 first = 1;
+    if (kmin > 1) {
+      // Each step depends on i alone: start at the first step that can reach the clip, if the
+      // walk gets that far (it runs while i < n, and n falls as i grows).
+      const double before = (double)r2 - (double)(kmin * kmin);
+      if (!(before >= 0.0) || !(kmin - 1 < RAST_TruncSat(std::sqrt(before) + 0.5))) return;
+      first = kmin;
+      s = std::sqrt((double)r2 - (double)(first * first));
+      n = RAST_TruncSat(s + 0.5);
+    }
+    for (i64 i = first;; i++) {
       if (i > kmax) break;  // every later step lies wholly outside the clip
       const i64 xi = RAST_TruncSat(s);
       const int ai = RAST_TruncSat((s - std::floor(s)) * w);
@@ -175,19 +198,41 @@ class _RAST_CircleDrawer {
   }
 
  private:
+  // Nearest pixel of a centre coordinate. Rounding down, not toward zero, so that a circle whose
+  // centre lies left of or above the bitmap keeps its place instead of moving one pixel inwards.
+  static i64 centre(float v) { return RAST_TruncSat(std::floor(v + 0.5f)); }
+
   // Step k touches columns X +- k and rows Y +- k (besides its far points on the other axis),
-  // and the walk itself ends near k = R / sqrt(2). The last step that can reach the clip is the
-  // largest k of those columns or rows inside it whose range starts before the walk ends; past
-  // it nothing more is drawn, so a huge radius costs no more than the clip's size.
-  static i64 lastUsefulStep(const Ctx& c, i64 X, i64 Y, i64 R) {
-    if (!c.clipOn) return INT64_MAX;
+  // and the walk itself ends near k = R / sqrt(2). Steps outside [kmin, kmax] cannot reach the
+  // clip, so a huge radius costs no more than the clip's size. Without per-pixel clipping every
+  // step counts.
+  static void usefulSteps(const Ctx& c, i64 X, i64 Y, i64 R, i64& kmin, i64& kmax) {
+    kmin = 1;
+    kmax = INT64_MAX;
+    if (!c.clipOn) return;
     const i64 kEnd = (i64)((double)R * 0.7072) + 2;
-    i64 k = 0;
     const i64 lo[4] = {X - c.clip.right + 1, c.clip.left - X, Y - c.clip.bottom + 1, c.clip.top - Y};
     const i64 hi[4] = {X - c.clip.left, c.clip.right - 1 - X, Y - c.clip.top, c.clip.bottom - 1 - Y};
-    for (int j = 0; j < 4; j++)
-      if (lo[j] - 2 <= kEnd && hi[j] + 2 > k) k = hi[j] + 2;
-    return k;
+    kmin = INT64_MAX;
+    kmax = 0;
+    for (int j = 0; j < 4; j++) {
+      if (lo[j] - 2 > kEnd || hi[j] + 2 < 1 || hi[j] < lo[j]) continue;
+      if (lo[j] - 2 < kmin) kmin = lo[j] - 2;
+      if (hi[j] + 2 > kmax) kmax = hi[j] + 2;
+    }
+    if (kmin < 1) kmin = 1;
+  }
+
+  // The midpoint walk in closed form: after the check of step i the radius is the largest
+  // R <= R0 with R^2 - R < R0^2 - i^2 - 2i, and the error is i^2 + 2i + R^2 - R - R0^2.
+  static i64 radiusAfterStep(i64 R0, i64 i) {
+    const __int128 T = (__int128)R0 * R0 - (__int128)i * i - 2 * (__int128)i;
+    const double est = (1.0 + std::sqrt(std::fmax(0.0, 1.0 + 4.0 * (double)T))) / 2.0;
+    i64 R = (i64)est + 2;
+    if (R > R0) R = R0;
+    while (R > -2 && !((__int128)R * R - R < T)) R--;
+    while (R + 1 <= R0 && (__int128)(R + 1) * (R + 1) - (R + 1) < T) R++;
+    return R;
   }
 };
 

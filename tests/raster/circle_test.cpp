@@ -333,6 +333,29 @@ TEST(CircleClip, CircleNearTheEdgeDrawsOnlyItsInsidePixels) {
     }
 }
 
+TEST(CircleClip, WindowFarFromTheCentreMatchesTheSameStretchOfTheWholeCircle) {
+  // 40 x 40 windows onto a radius-300 circle: its right-hand side (the centre lies far left of
+  // the window), its lower left and its upper left (the walk starts far into the octant).
+  const int wx[] = {600, 80, 80}, wy[] = {300, 560, 40};
+  for (int k = 0; k < 3; k++)
+    for (bool aa : {false, true})
+      for (bool filled : {false, true}) {
+        Scene big(640, 640, 2), win(40, 40, 2);
+        for (int y = 0; y < 40; y++)
+          for (int x = 0; x < 40; x++) win.stored(x, y) = big.stored(x + wx[k], y + wy[k]);
+        auto draw = [&](RAST_IBitmap* bm, float cx, float cy) {
+          if (filled) RAST_FillCircle(bm, cx, cy, 300.4f, kColour, 0.6f, 1, aa);
+          else RAST_Circle(bm, cx, cy, 300.4f, kColour, 0.6f, 1, aa);
+        };
+        draw(big.bm(), 320.0f, 320.0f);
+        draw(win.bm(), 320.0f - wx[k], 320.0f - wy[k]);
+        for (int y = 0; y < 40; y++)
+          for (int x = 0; x < 40; x++)
+            ASSERT_EQ(win.stored(x, y), big.stored(x + wx[k], y + wy[k]))
+                << "window " << k << " aa " << aa << " filled " << filled << " at " << x << "," << y;
+      }
+}
+
 TEST(CircleClip, HugeRadiusFinishesAndDrawsTheVisibleStretch) {
   Scene s(64, 64);
   s.setAll(0);
