@@ -82,7 +82,8 @@ void _RAST_Template_Blit2<C>::scaleBlitFilterDown(unsigned char* dest, const uns
     for (int c = 0; c < w; c++, px += idx, d += 4) {
       if (outside(px, clip_r)) continue;
       const int xstart = px / 65536 + filt_start;
-      long long total = 0, sum[4] = {0, 0, 0, 0};
+      // Weights are at most 65536 over at most 25 cells, so the sums stay within 32 bits.
+      int total = 0, sum[4] = {0, 0, 0, 0};
       for (int i = 0; i < filt_size; i++) {
         const int y = ystart + i;
         if (y >= clip_b) break;
@@ -91,15 +92,14 @@ void _RAST_Template_Blit2<C>::scaleBlitFilterDown(unsigned char* dest, const uns
         for (int j = 0; j < filt_size; j++) {
           const int x = xstart + j;
           if (x < 0 || x >= clip_r) continue;
-          const long long wgt = kernel[i * filt_size + j];
+          const int wgt = kernel[i * filt_size + j];
           const unsigned char* s = srow + x * 4;
           total += wgt;
           for (int k = 0; k < 4; k++) sum[k] += wgt * s[k];
         }
       }
       if (total <= 0) continue;
-      C::doPix(d, (int)(sum[_RAST_R] / total), (int)(sum[_RAST_G] / total), (int)(sum[_RAST_B] / total),
-               (int)(sum[_RAST_A] / total), alpha);
+      C::doPix(d, sum[_RAST_R] / total, sum[_RAST_G] / total, sum[_RAST_B] / total, sum[_RAST_A] / total, alpha);
     }
   }
 }
