@@ -156,3 +156,47 @@ TEST(FontOnTextBackend, the_shared_scratch_bitmaps_live_until_the_last_font_is_d
   EXPECT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
   EXPECT_GE(RAST_CachedFont::s_tempbitmap->getWidth(), 256);
 }
+
+TEST(FontOnTextBackend, native_right_and_bottom_alignment_end_the_text_at_the_rects_edges_and_win_over_centring) {
+  RAST_CachedFont f;
+  f.SetFromHFont(makeFont(14), RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
+  f.SetTextColor(kWhite);
+  RAST_MemBitmap a(220, 60), b(220, 60);
+  clear(a);
+  clear(b);
+  RECT r = {10, 5, 200, 50};
+  f.DrawText(&a, "Osc Level", -1, &r, 0x20 | 0x10);
+  RECT r2 = r;
+  f.DrawText(&b, "Osc Level", -1, &r2, 0x20 | 0x10 | 0x4 | 0x2);
+  const RECT ia = ink(a), ib = ink(b);
+  EXPECT_LE(ia.right, 200);
+  EXPECT_GE(ia.right, 195);
+  EXPECT_LE(ia.bottom, 50);
+  EXPECT_GE(ia.bottom, 40);
+  EXPECT_EQ(ia.left, ib.left);
+  EXPECT_EQ(ia.top, ib.top);
+  EXPECT_EQ(ia.right, ib.right);
+}
+
+TEST(FontOnTextBackend, a_native_label_wider_than_its_rect_is_cut_at_the_rect_unless_unclipped) {
+  RAST_CachedFont f;
+  f.SetFromHFont(makeFont(14), RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
+  f.SetTextColor(kWhite);
+  RECT m = {0, 0, 0, 0};
+  f.DrawText(nullptr, "Filter Envelope Amount", -1, &m, 0x1);
+  ASSERT_GT(m.right, 60);
+  RAST_MemBitmap bm(300, 40);
+  clear(bm);
+  RECT r = {100, 5, 160, 35};
+  f.DrawText(&bm, "Filter Envelope Amount", -1, &r, 0x4);
+  RECT got = ink(bm);
+  EXPECT_GE(got.left, 100);
+  EXPECT_LE(got.right, 160);
+  EXPECT_GE(got.right - got.left, 50);
+  clear(bm);
+  r = {100, 5, 160, 35};
+  f.DrawText(&bm, "Filter Envelope Amount", -1, &r, 0x4 | 0x100);
+  got = ink(bm);
+  EXPECT_LT(got.left, 100);
+  EXPECT_GT(got.right, 160);
+}

@@ -316,3 +316,90 @@ TEST_F(Glyphs, a_bottom_up_bitmap_receives_the_glyph_at_the_rows_the_caller_name
   EXPECT_EQ(at(plain, 1, 1), 0xFFFFFFFFu);
   EXPECT_EQ(at(plain, 2, 1), 0u);
 }
+
+// ---------------------------------------------------------------------------------------------
+class GlyphStamping : public Glyphs {
+ protected:
+  void SetUp() override { src.pattern("g", 3, {{200, 100, 0}, {0, 255, 0}}); }
+  // Draws "g" at (0, 0) on a bitmap of `bg` and answers the three top-row pixels and the middle
+  // of the second row.
+  std::vector<uint32_t> stamp(int flags, float alpha, int mode, uint32_t bg = 0x10305070u) {
+    useFont(flags);
+    font.SetTextColor(text);
+    font.SetEffectColor(effect);
+    font.SetCombineMode(mode, alpha);
+    font.RenderGlyph('g');
+    RAST_MemBitmap bm(4, 3);
+    rt::fill(bm, bg);
+    RECT clip = {0, 0, 4, 3};
+    font.DrawGlyph(&bm, 'g', 0, 0, &clip);
+    return {at(bm, 0, 0), at(bm, 1, 0), at(bm, 2, 0), at(bm, 1, 1)};
+  }
+  static uint32_t mix(uint32_t d, uint32_t c, int w, int (*ch)(int, int, int64_t) = ref::copyCh) {
+    const ref::Px D = ref::unpack(d), C = ref::unpack(c);
+    return ref::pack({ch(D.a, 255, w), ch(D.r, C.r, w), ch(D.g, C.g, w), ch(D.b, C.b, w)});
+  }
+  const uint32_t text = RAST_MakePixel(250, 20, 90, 255), effect = RAST_MakePixel(5, 200, 60, 255);
+  const uint32_t bg = 0x10305070u;
+};
+
+TEST_F(GlyphStamping, mono_below_full_alpha_mixes_every_ink_pixel_at_the_same_weight) {
+  const auto px = stamp(RAST_FONT_MONO, 0.5f, 0);
+  EXPECT_EQ(px[0], mix(bg, text, 128));  // coverage 200 became ink
+  EXPECT_EQ(px[1], bg);                  // coverage 100 became empty
+  EXPECT_EQ(px[3], mix(bg, text, 128));
+}
+
+TEST_F(GlyphStamping, effect_glyphs_below_full_alpha_mix_ink_and_effect_pixels_at_the_same_weight) {
+  // Thresholded map {255, 0, 0}, {0, 255, 0}; the shadow adds (1, 0), (0, 1) and (2, 1).
+  const auto px = stamp(RAST_FONT_SHADOW, 0.5f, 0);
+  EXPECT_EQ(px[0], mix(bg, text, 128));
+  EXPECT_EQ(px[1], mix(bg, effect, 128));
+  EXPECT_EQ(px[2], bg);
+  EXPECT_EQ(px[3], mix(bg, text, 128));
+}
+
+TEST_F(GlyphStamping, normal_weights_above_full_strength_are_held_at_256) {
+  const auto px = stamp(0, 2.0f, 0);
+  EXPECT_EQ(px[0], mix(bg, text, 256));        // 200 * 512 / 256 = 400, held at 256
+  EXPECT_EQ(px[1], mix(bg, text, 200));        // 100 * 512 / 256
+  EXPECT_EQ(px[3], mix(bg, text, 256));
+  EXPECT_EQ(px[2], bg);
+}
+
+TEST_F(GlyphStamping, other_modes_use_their_combiner_with_the_coverage_weight) {
+  const auto px = stamp(0, 0.5f, 1);
+  EXPECT_EQ(px[0], mix(bg, text, 200 * 128 / 256, ref::addCh));
+  EXPECT_EQ(px[1], mix(bg, text, 100 * 128 / 256, ref::addCh));
+}
+
+TEST_F(GlyphStamping, unknown_modes_draw_only_the_background) {
+  font.SetBkMode(1);
+  font.SetBkColor(0xAABBCCDDu);
+  useFont(0);
+  font.SetTextColor(text);
+  font.SetCombineMode(6, 1.0f);
+  font.RenderGlyph('g');
+  RAST_MemBitmap bm(4, 3);
+  rt::fill(bm, bg);
+  RECT clip = {0, 0, 4, 3};
+  EXPECT_TRUE(font.DrawGlyph(&bm, 'g', 0, 0, &clip));
+  // The background fill itself is a mode-6 fill too, so nothing changes at all.
+  for (int y = 0; y < 3; y++)
+    for (int x = 0; x < 4; x++) EXPECT_EQ(at(bm, x, y), bg);
+}
+
+TEST_F(GlyphStamping, the_background_ignores_the_source_alpha_bit_of_the_combine_mode) {
+  useFont(0);
+  font.SetBkMode(1);
+  font.SetBkColor(0x11223300u);  // alpha byte 0: a source-alpha fill would leave the pixels alone
+  font.SetTextColor(text);
+  font.SetCombineMode(0x10000, 1.0f);
+  font.RenderGlyph('g');
+  RAST_MemBitmap bm(4, 3);
+  rt::fill(bm, bg);
+  RECT clip = {0, 0, 4, 3};
+  font.DrawGlyph(&bm, 'g', 0, 0, &clip);
+  EXPECT_EQ(at(bm, 2, 0), 0x11223300u);  // empty coverage: background only
+  EXPECT_EQ(at(bm, 3, 0), bg);           // outside the glyph box
+}
