@@ -32,7 +32,7 @@ inline int RAST_AlphaWeight(float alpha) {
   return RAST_SaturateInt(w, -RAST_WEIGHT_LIMIT, RAST_WEIGHT_LIMIT);
 }
 
-// A value rounded to single precision, for set-up steps that are specified in float. The
+// A value rounded to single precision, for set-up steps that are done in float. The
 // volatile store keeps the optimiser from carrying the double through a narrowing cast.
 inline double RAST_Single(double v) {
   volatile float f = (float)v;
