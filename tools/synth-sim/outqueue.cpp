@@ -57,9 +57,11 @@ void OutputQueue::run()
         busy_ = true;
         g.unlock();
         sink_(item.bytes);
-        record_.write(record_.now(), "out", item.bytes, item.note);
+        // A message that left late holds the cable until it actually left.
+        const auto left = std::chrono::steady_clock::now();
+        record_.write(record_.at(left), "out", item.bytes, item.note);
         g.lock();
-        if (paced) cableFree_ = due;
+        if (paced) cableFree_ = left > due ? left : due;
         busy_ = false;
         if (items_.empty()) idle_.notify_all();
     }

@@ -25,9 +25,11 @@ bool Recorder::open(const std::string& path, std::string& error)
     return true;
 }
 
-double Recorder::now() const
+double Recorder::now() const { return at(std::chrono::steady_clock::now()); }
+
+double Recorder::at(std::chrono::steady_clock::time_point t) const
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    return std::chrono::duration<double>(t - start_).count();
 }
 
 void Recorder::write(double time, const char* direction, const Bytes& bytes, const std::string& note)
@@ -35,7 +37,8 @@ void Recorder::write(double time, const char* direction, const Bytes& bytes, con
     std::lock_guard<std::mutex> g(lock_);
     ++lines_;
     if (!file_) return;
-    std::fprintf(file_, "%.6f %s %s", time, direction, toHex(bytes).c_str());
+    // A line without bytes (a seed file loaded) shows "-" in their place.
+    std::fprintf(file_, "%.6f %s %s", time, direction, bytes.empty() ? "-" : toHex(bytes).c_str());
     if (!note.empty()) std::fprintf(file_, " # %s", note.c_str());
     std::fputc('\n', file_);
     // Tests read the record while the session runs.

@@ -21,6 +21,8 @@ public:
     // Without a file the record is kept only as counts.
     bool open(const std::string& path, std::string& error);
     double now() const;
+    // Seconds of the record for an instant of the steady clock.
+    double at(std::chrono::steady_clock::time_point t) const;
     void write(double time, const char* direction, const Bytes& bytes, const std::string& note);
     long lines() const;
 
