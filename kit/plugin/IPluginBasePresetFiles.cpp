@@ -213,6 +213,9 @@ bool IPluginBase::ApplyProgramFile(const uint8_t* data, int size)
         return false;
     }
     ModifyCurrentPreset(name);
+    // The slot now holds this state; restoring a never-filled slot would rename it and take
+    // the state anew.
+    if (IPreset* cur = presets.Get(currentPresetIdx)) cur->mInitialized = true;
     RestorePreset(currentPresetIdx);
     InformHostOfProgramChange();
     return true;
@@ -321,6 +324,7 @@ bool IPluginBase::ApplyBankFile(const uint8_t* data, int size)
         char name[kProgNameLen];
         r.Name(at + 28, name);
         ModifyCurrentPreset(name);
+        if (IPreset* cur = presets.Get(currentPresetIdx)) cur->mInitialized = true;
     }
     RestorePreset(current < uint32_t(NPresets()) ? int(current) : currentPresetIdx);
     InformHostOfProgramChange();

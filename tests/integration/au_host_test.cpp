@@ -1,69 +1,9 @@
 // The built bundle driven by the stand-in host through its component entry: open and close,
 // version and can-do answers, channel layouts at initialise, host MIDI, listeners, rendering
 // with inputs, bypass, notifications and host timing.
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <unistd.h>
-#include <vector>
+#include "au_host_runner.h"
 
 namespace {
-
-struct HostRun {
-    std::string out;
-    int exitCode = -1;
-
-    bool Has(const std::string& line) const
-    {
-        std::istringstream in(out);
-        for (std::string l; std::getline(in, l);)
-            if (l == line) return true;
-        return false;
-    }
-    // Lines in order of appearance starting with prefix.
-    std::vector<std::string> Starting(const std::string& prefix) const
-    {
-        std::vector<std::string> found;
-        std::istringstream in(out);
-        for (std::string l; std::getline(in, l);)
-            if (l.compare(0, prefix.size(), prefix) == 0) found.push_back(l);
-        return found;
-    }
-    size_t Pos(const std::string& line) const { return out.find(line + "\n"); }
-};
-
-HostRun RunHost(const std::string& script, const std::string& env = "", const std::string& flags = "")
-{
-    char path[] = "/tmp/qor_host_script_XXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    if (fd >= 0) {
-        ssize_t w = write(fd, script.data(), script.size());
-        EXPECT_EQ(w, ssize_t(script.size()));
-        close(fd);
-    }
-    std::string cmd = env + " " QOR_BINARY_DIR "/tools/qor-host/qor-host --bundle " QOR_BINARY_DIR
-                      "/QOR.component " + flags + " --script " + path + " 2>&1";
-    HostRun run;
-    FILE* p = popen(cmd.c_str(), "r");
-    EXPECT_NE(p, nullptr);
-    if (p) {
-        std::array<char, 4096> buf;
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) run.out.append(buf.data(), n);
-        int status = pclose(p);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    unlink(path);
-    return run;
-}
 
 const char* kStereoSetup = "open\nformat in 0 2\nformat out 0 2\ninit\n";
 

@@ -1,60 +1,9 @@
 // Properties of the built bundle through the stand-in host: a table of get, info and set
 // answers, stream formats, a connection between two instances, listener notification, and
 // class information carried from one instance to another.
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <array>
-#include <cstdio>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "au_host_runner.h"
 
 namespace {
-
-struct HostRun {
-    std::string out;
-    int exitCode = -1;
-    bool Has(const std::string& line) const
-    {
-        std::istringstream in(out);
-        for (std::string l; std::getline(in, l);)
-            if (l == line) return true;
-        return false;
-    }
-    // The line after the first line equal to `line`, or "".
-    std::string After(const std::string& line) const
-    {
-        std::istringstream in(out);
-        for (std::string l; std::getline(in, l);)
-            if (l == line) return std::getline(in, l) ? l : std::string();
-        return {};
-    }
-};
-
-HostRun RunHost(const std::string& script)
-{
-    char path[] = "/tmp/qor_props_script_XXXXXX";
-    int fd = mkstemp(path);
-    if (fd >= 0) {
-        EXPECT_EQ(write(fd, script.data(), script.size()), ssize_t(script.size()));
-        close(fd);
-    }
-    std::string cmd = QOR_BINARY_DIR "/tools/qor-host/qor-host --bundle " QOR_BINARY_DIR "/QOR.component --script " +
-                      std::string(path) + " 2>&1";
-    HostRun run;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        std::array<char, 4096> buf;
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) run.out.append(buf.data(), n);
-        int status = pclose(p);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    unlink(path);
-    return run;
-}
 
 struct PropertyRow {
     const char* args;   // id scope element

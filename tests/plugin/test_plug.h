@@ -15,9 +15,9 @@ constexpr int kQorParams = 5124;
 
 class RecordingPlug : public IPluginBase {
 public:
-    explicit RecordingPlug(EAPI apiId = kAPIAU, int ver = kQorVersion)
+    explicit RecordingPlug(EAPI apiId = kAPIAU, int ver = kQorVersion, bool chunks = true)
         : IPluginBase(kQorParams, "2-2", 0, "QOR Editor", "QOR Editor", "Tessmoor Audio", ver, kQorUniqueID,
-                      kQorMfrID, 128, false, true, true, apiId)
+                      kQorMfrID, 128, false, chunks, true, apiId)
     {
     }
 
@@ -51,13 +51,16 @@ public:
     {
         calls.push_back({"OnParamChange2", idx, GetParam(idx) ? GetParam(idx)->value : 0.0, mutex.IsHeldByCaller()});
     }
+    int programChanges = 0;
+    int presetsChanged = 0;
+    void InformHostOfProgramChange() override { ++programChanges; }
+    void PresetsChangedByHost() override { ++presetsChanged; }
     void BeginInformHostOfParamChange(int idx) override { calls.push_back({"Begin", idx, 0.0, false}); }
     void InformHostOfParamChange(int idx, double normalized) override
     {
         calls.push_back({"Inform", idx, normalized, mutex.IsHeldByCaller()});
     }
     void EndInformHostOfParamChange(int idx) override { calls.push_back({"End", idx, 0.0, false}); }
-    void InformHostOfProgramChange() override {}
     int GetSamplePos() override { return 0; }
     double GetTempo() override { return 120.0; }
     void GetTimeSig(int* num, int* denom) override { *num = 4; *denom = 4; }
