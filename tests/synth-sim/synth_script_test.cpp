@@ -1,9 +1,14 @@
 // Commands, command-line options and the SysEx file splitter of the simulator.
+#include "launcher.h"
 #include "options.h"
 #include "script.h"
 #include "syxfile.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
 
 using synthsim::Bytes;
 using synthsim::Command;
@@ -177,4 +182,28 @@ TEST(SyxFile, WriteIntoAMissingFolderFailsAndSaysWhere)
     std::string err;
     EXPECT_FALSE(synthsim::writeSyxFile("/nonexistent/dir/out.syx", {{0xF0, 0xF7}}, err));
     EXPECT_FALSE(err.empty());
+}
+
+TEST(RecordFile, IsReadBackLineByLineAndDamagedLinesAreSkipped)
+{
+    const std::string path = "/tmp/synthsim-record-" + std::to_string(::getpid()) + ".txt";
+    {
+        std::ofstream f(path);
+        f << "0.000100 load - # seed.syx: 1 of 1 messages taken, 0 bytes skipped\n"
+          << "1.250000 in F0 00 20 29 01 20 03 10 F7 # device-id enquiry: answered\n"
+          << "garbage\n"
+          << "1.300000 out B0 7G 00\n"
+          << "1.400000 out C0 05\n";
+    }
+    const std::vector<synthsim::RecordLine> r = synthsim::readRecordFile(path);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0].direction, "load");
+    EXPECT_TRUE(r[0].bytes.empty());
+    EXPECT_DOUBLE_EQ(r[1].time, 1.25);
+    EXPECT_EQ(r[1].bytes, (Bytes{0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x10, 0xF7}));
+    EXPECT_EQ(r[1].note, "device-id enquiry: answered");
+    EXPECT_EQ(r[2].direction, "out");
+    EXPECT_EQ(r[2].bytes, (Bytes{0xC0, 0x05}));
+    EXPECT_TRUE(r[2].note.empty());
+    std::remove(path.c_str());
 }

@@ -1,27 +1,25 @@
 // The synth-sim program on the private JACK server, driven by a plain RtMidi client: what
 // the editor would see at the far end of its MIDI port.
+#include "launcher.h"
+
 #include <RtMidi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <poll.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+using synthsim::RecordLine;
 using Bytes = std::vector<unsigned char>;
 using Clock = std::chrono::steady_clock;
 
@@ -30,100 +28,6 @@ std::string uniqueName(const char* what)
     static std::atomic<int> n{0};
     return std::string("ss") + std::to_string(::getpid()) + "-" + std::to_string(n++) + what;
 }
-
-// One synth-sim process with its standard input and output on pipes.
-class SimProcess {
-public:
-    ~SimProcess() { stop(); }
-
-    bool start(const std::string& name, const std::string& record, std::vector<std::string> extra)
-    {
-        name_ = name;
-        std::vector<std::string> args = {SYNTH_SIM_EXE, "--name", name, "--record", record};
-        args.insert(args.end(), extra.begin(), extra.end());
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[0]); ::close(in[1]); ::close(out[0]); ::close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        toSim_ = in[1];
-        fromSim_ = out[0];
-        std::string line;
-        return readLine(line, 10000) && line.rfind("ready ", 0) == 0;
-    }
-
-    bool readLine(std::string& line, int timeoutMs)
-    {
-        line.clear();
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const size_t nl = buffer_.find('\n');
-            if (nl != std::string::npos) {
-                line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
-                return true;
-            }
-            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            if (left <= 0) return false;
-            pollfd p{fromSim_, POLLIN, 0};
-            if (::poll(&p, 1, left) <= 0) continue;
-            char buf[4096];
-            const ssize_t n = ::read(fromSim_, buf, sizeof buf);
-            if (n <= 0) return false;
-            buffer_.append(buf, size_t(n));
-        }
-    }
-
-    void command(const std::string& line)
-    {
-        const std::string l = line + "\n";
-        ssize_t w = ::write(toSim_, l.data(), l.size());
-        (void)w;
-    }
-
-    // Asks the program to leave; returns its exit status, or -1 when it had to be stopped.
-    int stop()
-    {
-        if (pid_ <= 0) return 0;
-        command("quit");
-        int status = 0;
-        for (int i = 0; i < 100; ++i) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                finish();
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        finish();
-        return -1;
-    }
-
-    const std::string& name() const { return name_; }
-
-private:
-    void finish()
-    {
-        ::close(toSim_);
-        ::close(fromSim_);
-        pid_ = -1;
-    }
-    std::string name_;
-    pid_t pid_ = -1;
-    int toSim_ = -1, fromSim_ = -1;
-    std::string buffer_;
-};
 
 struct Inbox {
     std::mutex lock;
@@ -144,31 +48,6 @@ int findPort(RtMidi& m, const std::string& name)
     return -1;
 }
 
-struct RecordLine {
-    double time = 0;
-    std::string direction;
-    Bytes bytes;
-    std::string note;
-};
-
-std::vector<RecordLine> readRecord(const std::string& path)
-{
-    std::vector<RecordLine> out;
-    std::ifstream in(path);
-    std::string l;
-    while (std::getline(in, l)) {
-        RecordLine r;
-        const size_t hash = l.find(" # ");
-        if (hash != std::string::npos) r.note = l.substr(hash + 3);
-        std::istringstream s(l.substr(0, hash));
-        s >> r.time >> r.direction;
-        std::string tok;
-        while (s >> tok) r.bytes.push_back((unsigned char)std::stoul(tok, nullptr, 16));
-        out.push_back(r);
-    }
-    return out;
-}
-
 std::vector<RecordLine> linesOf(const std::vector<RecordLine>& all, const char* dir)
 {
     std::vector<RecordLine> out;
@@ -183,15 +62,18 @@ protected:
     void launch(std::vector<std::string> options)
     {
         record_ = "/tmp/" + uniqueName("-record.txt");
-        ASSERT_TRUE(sim_.start(uniqueName("sim"), record_, options)) << "synth-sim did not report ready";
+        std::vector<std::string> args = {"--name", uniqueName("sim"), "--record", record_};
+        args.insert(args.end(), options.begin(), options.end());
+        std::string err;
+        ASSERT_TRUE(sim_.start(SYNTH_SIM_EXE, args, err)) << err;
         in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, uniqueName("cin"));
         in_->ignoreTypes(false, false, true);
         in_->setCallback(onMessage, &inbox_);
-        const int src = findPort(*in_, sim_.name() + "-out:out");
+        const int src = findPort(*in_, sim_.outputPort());
         ASSERT_GE(src, 0) << "the simulator's output port is listed";
         in_->openPort(unsigned(src));
         out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, uniqueName("cout"));
-        const int dst = findPort(*out_, sim_.name() + ":in");
+        const int dst = findPort(*out_, sim_.inputPort());
         ASSERT_GE(dst, 0) << "the simulator's input port is listed";
         out_->openPort(unsigned(dst));
         // A connection takes effect in a later JACK cycle: knock until the simulator hears,
@@ -254,12 +136,12 @@ protected:
     // The record of one direction as it stands, without the connection knocks.
     std::vector<RecordLine> record(const char* dir)
     {
-        std::vector<RecordLine> lines = linesOf(readRecord(record_), dir);
+        std::vector<RecordLine> lines = linesOf(synthsim::readRecordFile(record_), dir);
         if (std::string(dir) == "in") lines.erase(lines.begin(), lines.begin() + long(std::min(knocks_, lines.size())));
         return lines;
     }
 
-    SimProcess sim_;
+    synthsim::SimProcess sim_;
     std::string record_;
     Inbox inbox_;
     std::unique_ptr<RtMidiIn> in_;
