@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "kit/raster/rast_combine.h"
+#include "kit/raster/rast_drawglyph.h"
 #include "kit/raster/rast_fixed.h"
-#include "kit/raster/rast_surface.h"
 
 typedef long long _RAST_CircleCoord;
 
@@ -321,46 +321,6 @@ const Mask kMasks[] = {
     {3.0f, 7, kPlain3, kAA3},   {3.5f, 8, kPlain35, kAA35}, {4.0f, 9, kPlain4, kAA4},
 };
 
-template <class C>
-void stampRows(const RAST_Surface& s, int dx, int dy, const unsigned char* cov, int covSpan, int w, int h,
-               RAST_PixelValue colour, int a) {
-  const int r = RAST_PixelR(colour), g = RAST_PixelG(colour), b = RAST_PixelB(colour), al = RAST_PixelA(colour);
-  for (int j = 0; j < h; j++) {
-    unsigned int* p = s.pixel(dx, dy + j);
-    const unsigned char* m = cov + j * covSpan;
-    for (int i = 0; i < w; i++)
-      if (m[i]) C::doPix((unsigned char*)(p + i), r, g, b, al, (m[i] * a) / 256);
-  }
-}
-
-// Stamps an n x n coverage mask with its top-left at (x, y), cut to the bitmap; each covered
-// pixel is combined with weight coverage * alpha / 256.
-void stampMask(RAST_IBitmap* dest, int x, int y, RAST_PixelValue colour, const unsigned char* cov, int n,
-               float alpha, int mode) {
-  RAST_Surface s;
-  if (!RAST_GetSurface(dest, s)) return;
-  if (x <= -n || y <= -n) return;
-  const int dx = x < 0 ? 0 : x, dy = y < 0 ? 0 : y;
-  if (dx >= s.width || dy >= s.height) return;
-  int w = n + (x < 0 ? x : 0), h = n + (y < 0 ? y : 0);
-  if (w > s.width - dx) w = s.width - dx;
-  if (h > s.height - dy) h = s.height - dy;
-  if (w <= 0 || h <= 0) return;
-  cov += (y < 0 ? -y : 0) * n + (x < 0 ? -x : 0);
-  const int a = RAST_AlphaWeight(alpha);
-  if (a == 0) return;
-  switch (mode & 0xFF) {
-    case 0:
-      if (a >= 1) stampRows<_RAST_CombinePixelsCopyNoClamp>(s, dx, dy, cov, n, w, h, colour, a);
-      break;
-    case 1: stampRows<_RAST_CombinePixelsAdd>(s, dx, dy, cov, n, w, h, colour, a); break;
-    case 2: stampRows<_RAST_CombinePixelsColorDodge>(s, dx, dy, cov, n, w, h, colour, a); break;
-    case 3: stampRows<_RAST_CombinePixelsMulNoClamp>(s, dx, dy, cov, n, w, h, colour, a); break;
-    case 4: stampRows<_RAST_CombinePixelsOverlay>(s, dx, dy, cov, n, w, h, colour, a); break;
-    case 5: stampRows<_RAST_CombinePixelsHSVAdjust>(s, dx, dy, cov, n, w, h, colour, a); break;
-  }
-}
-
 void circleCommon(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, float alpha, int mode,
                   bool aa, bool filled) {
   const int width = dest->getWidth(), height = dest->getHeight();
@@ -406,8 +366,8 @@ void RAST_Circle(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValu
   if (!dest || !finite3(cx, cy, r)) return;
   for (const Mask& m : kMasks) {
     if (r == m.radius) {
-      stampMask(dest, RAST_TruncSat(cx - r), RAST_TruncSat(cy - r), colour, antialias ? m.aa : m.plain, m.n, alpha,
-                mode);
+      RAST_DrawGlyph(dest, RAST_TruncSat(cx - r), RAST_TruncSat(cy - r), colour, antialias ? m.aa : m.plain, m.n, m.n,
+                     alpha, mode);
       return;
     }
   }

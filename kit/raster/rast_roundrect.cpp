@@ -1,23 +1,13 @@
 #include "kit/raster/rast_roundrect.h"
 
-#include <climits>
 #include <cmath>
 
 #include "kit/raster/rast_arc.h"
 #include "kit/raster/rast_fixed.h"
 #include "kit/raster/rast_line.h"
+#include "kit/raster/rast_poly.h"
 
 namespace {
-
-// Square outline of w + 1 by h + 1 pixels, as four plain lines meeting at the corners.
-void squareOutline(RAST_IBitmap* dest, int x, int y, int w, int h, RAST_PixelValue colour, float alpha, int mode) {
-  const int x2 = RAST_SaturateInt((long long)x + w, INT_MIN, INT_MAX);
-  const int y2 = RAST_SaturateInt((long long)y + h, INT_MIN, INT_MAX);
-  RAST_Line(dest, x, y, x2, y, colour, alpha, mode, false);
-  RAST_Line(dest, x2, y, x2, y2, colour, alpha, mode, false);
-  RAST_Line(dest, x2, y2, x, y2, colour, alpha, mode, false);
-  RAST_Line(dest, x, y2, x, y, colour, alpha, mode, false);
-}
 
 inline int t(float v) { return RAST_TruncSat(v); }
 
@@ -35,7 +25,7 @@ void RAST_RoundRect(RAST_IBitmap* dest, float x, float y, float w, float h, int 
     r = std::floor(r);
   }
   if (c <= 0 || r < 2) {
-    squareOutline(dest, t(x), t(y), t(w), t(h), colour, alpha, mode);
+    RAST_DrawRect(dest, t(x), t(y), t(w), t(h), colour, alpha, mode);
     return;
   }
   RAST_Line(dest, t(x + r), t(y), t(x + w - r), t(y), colour, alpha, mode, aa);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kit/heapbuf.h"
+#include "kit/raster/rast_png.h"
 #include "kit/wapi/wapi-gdi-internal.h"
 #include "kit/wapi/wapi-shapes.h"
 
@@ -70,6 +71,29 @@ HGDIOBJ CreateBitmap(int width, int height, int, int bitsPerPixel, const void* p
     }
   WAPI_Image* img = new WAPI_Image{1, width, height, false, argb};
   return newImageObject(img);
+}
+
+HGDIOBJ LoadNamedImage(const char* name, bool magentaToTransparent) {
+  if (!name) return nullptr;
+  RAST_IBitmap* bm = strchr(name, '/') ? RAST_LoadPNG(name) : nullptr;
+  if (!bm) bm = RAST_LoadPNGFromNamedResource(name);
+  if (!bm) return nullptr;
+  const int w = bm->getWidth(), h = bm->getHeight(), span = bm->getRowSpan();
+  const RAST_PixelValue* bits = bm->getBits();
+  uint8_t* argb = (w > 0 && h > 0 && bits) ? static_cast<uint8_t*>(malloc((size_t)w * (size_t)h * 4)) : nullptr;
+  if (!argb) {
+    delete bm;
+    return nullptr;
+  }
+  // Raster pixels hold alpha, red, green, blue bytes in memory, the image record's own order.
+  for (int y = 0; y < h; y++) memcpy(argb + (size_t)y * w * 4, bits + (size_t)y * span, (size_t)w * 4);
+  delete bm;
+  if (magentaToTransparent)
+    for (size_t i = 0; i < (size_t)w * h; i++) {
+      uint8_t* p = argb + i * 4;
+      if (p[1] == 255 && p[2] == 0 && p[3] == 255) memset(p, 0, 4);
+    }
+  return newImageObject(new WAPI_Image{1, w, h, true, argb});
 }
 
 HGDIOBJ CreateIconIndirect(const ICONINFO* info) {

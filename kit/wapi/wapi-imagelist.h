@@ -33,6 +33,10 @@ struct WAPI_Image {
 HGDIOBJ CreateBitmap(int width, int height, int planes, int bitsPerPixel, const void* pixels);
 // Needs fIcon set and a colour bitmap that is an image object; the new object shares its image.
 HGDIOBJ CreateIconIndirect(const ICONINFO* info);
+// A name holding "/" is loaded as a PNG file; otherwise, or when the file fails, as an image of
+// the application's resources. With magentaToTransparent every pixel of red 255, green 0 and
+// blue 255 becomes fully transparent. NULL when nothing loads.
+HGDIOBJ LoadNamedImage(const char* name, bool magentaToTransparent);
 // Zero-fills size bytes of out; for an image object and size 8 writes its width and height and
 // answers 1, otherwise 0.
 int GetObject(HGDIOBJ obj, int size, void* out);

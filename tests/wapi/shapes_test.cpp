@@ -2,7 +2,11 @@
 // memory contexts.
 #include <gtest/gtest.h>
 
+#include <png.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "kit/wapi/wapi-gdi.h"
@@ -335,6 +339,37 @@ TEST(Images, IconSharesTheColourBitmapsImage) {
   ICONINFO notIcon{0, 0, 0, nullptr, nullptr};
   EXPECT_EQ(CreateIconIndirect(&notIcon), nullptr);
   EXPECT_EQ(CreateIconIndirect(nullptr), nullptr);
+}
+
+TEST(Images, NamedFileLoadsWithMagentaKeyedOutOnRequest) {
+  // 2 x 1 PNG: a magenta pixel and a green one.
+  const uint8_t rgba[8] = {255, 0, 255, 255, 0, 200, 0, 255};
+  png_image img;
+  memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  img.width = 2;
+  img.height = 1;
+  img.format = PNG_FORMAT_RGBA;
+  const std::string path = "/tmp/qor_shapes_named_" + std::to_string(getpid()) + ".png";
+  ASSERT_TRUE(png_image_write_to_file(&img, path.c_str(), 0, rgba, 0, nullptr));
+  for (bool key : {false, true}) {
+    HGDIOBJ im = LoadNamedImage(path.c_str(), key);
+    ASSERT_NE(im, nullptr);
+    int32_t wh[2];
+    EXPECT_EQ(GetObject(im, 8, wh), 1);
+    EXPECT_EQ(wh[0], 2);
+    EXPECT_EQ(wh[1], 1);
+    Canvas c(2, 1);
+    RECT r{0, 0, 2, 1};
+    DrawImageInRect(c.dc(), im, &r);
+    EXPECT_EQ(c.red(0, 0), key ? 0 : 255) << key;
+    EXPECT_EQ(c.green(1, 0), 200);
+    DeleteObject(im);
+  }
+  unlink(path.c_str());
+  EXPECT_EQ(LoadNamedImage("/nonexistent/dir/none.png", false), nullptr);
+  EXPECT_EQ(LoadNamedImage("no-such-resource-image", true), nullptr);
+  EXPECT_EQ(LoadNamedImage(nullptr, true), nullptr);
 }
 
 TEST(ImageLists, RemovingTheSecondOfThreeLeavesAnEmptySlotAndMinusOneEmptiesTheList) {
