@@ -484,10 +484,3 @@ void IPluginAU::ResizeGraphics(int, int)
 {
     if (GetGUI()) OnWindowResize();
 }
-
-// Short messages leave through the external output port, which the MIDI port code provides;
-// without it nothing is sent.
-bool IPluginAU::SendMidiMsg(IMidiMsg*)
-{
-    return false;
-}

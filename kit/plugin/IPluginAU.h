@@ -64,7 +64,17 @@ public:
     void ResizeGraphics(int w, int h) override;
     void SetLatency(int samples) override;
     bool SendMidiVST(IMidiMsg*) override { return false; }
-    bool SendMidiMsg(IMidiMsg* msg) override;
+    // The send slots go out through the external output port (the base's port code).
+    bool SendMidiMsg(IMidiMsg* msg) override { return SendExternalMidiMsg(msg); }
+    bool SendMidiSysex(unsigned char* data, int size) override { return SendExternalSysex(data, size); }
+    bool SendPatchSysex(unsigned char* data, int size) override
+    {
+        return size > 0 && SendExternalBytes(data, size_t(size));
+    }
+    bool SendMidiSysex2(std::vector<unsigned char> bytes) override
+    {
+        return SendExternalBytes(bytes.data(), bytes.size());
+    }
     void HostSpecificInit() override;
     void SetBlockSize(int nFrames) override;
 

@@ -1,0 +1,397 @@
+// The Audio Unit binding in process: parameters published to the host and their properties,
+// parameter procedures, scheduled events, several output buses, host time edge cases, events
+// for listeners, and the host's buffer sizes checked on both property directions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kit/plugin/IPluginAU.h"
+
+namespace {
+
+constexpr int kUid = 0x616E6E71, kMfr = 0x56654231;
+
+// A plug-in with published parameters, for the paths that the editor itself (none published)
+// never reaches.
+class TestAU : public IPluginAU {
+public:
+    static inline const char* channelIO = "2-2";
+    static inline int published = 4;
+
+    TestAU()
+        : IPluginAU(IPluginInstanceInfo(), 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true,
+                    true, true, 0)
+    {
+        IPluginInstanceInfo info;
+        info.bundleID.Set(QOR_BUNDLE_ID);
+        initialize(info, published, 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true, true,
+                   true, 0);
+        GetParam(0)->InitBool("Switch", false, "", "Main");
+        GetParam(1)->InitEnum("Wave", 1, 3, "", "Osc");
+        GetParam(1)->SetDisplayText(0, "Saw");
+        GetParam(1)->SetDisplayText(1, "Square");
+        GetParam(1)->SetDisplayText(2, "Noise");
+        GetParam(2)->InitDouble("A rather long parameter name", 0.5, -1.0, 1.0, 0.01, "dB", "Main");
+        GetParam(3)->InitInt("Count", 3, 0, 10);
+    }
+    std::vector<int> changes;
+    double processedFrames = 0;
+    void OnParamChange(int idx) override { changes.push_back(idx); }
+    void ProcessDoubleReplacing(double** in, double** out, int nFrames) override
+    {
+        processedFrames += nFrames;
+        IPluginAU::ProcessDoubleReplacing(in, out, nFrames);
+    }
+};
+
+struct Instance {
+    Component comp = nullptr;
+    AudioUnit unit = nullptr;
+    TestAU* plug = nullptr;
+    Instance()
+    {
+        ComponentDescription cd{kAudioUnitType_MusicDevice, OSType(kUid), OSType(kMfr), 0, 0};
+        comp = RegisterComponentEntry(&cd, &IPluginAU::IPluginAUEntry);
+        EXPECT_EQ(OpenAComponent(comp, &unit), noErr);
+        plug = static_cast<TestAU*>(GetComponentInstanceStorage(unit));
+    }
+    ~Instance()
+    {
+        if (unit) CloseComponent(unit);
+        UnregisterComponentEntry(comp);
+    }
+    template <class T> OSStatus Get(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement el, T* out)
+    {
+        UInt32 size = sizeof(T);
+        return AudioUnitGetProperty(unit, id, scope, el, out, &size);
+    }
+};
+
+std::string Text(CFStringRef s)
+{
+    const char* p = s ? CFStringGetCStringPtr(s, kCFStringEncodingUTF8) : nullptr;
+    return p ? p : "(null)";
+}
+
+} // namespace
+
+IPluginAU* MakePlug()
+{
+    return new TestAU;
+}
+
+TEST(AuParameters, PublishedParametersAreListedAndDescribed)
+{
+    Instance in;
+    UInt32 size = 0;
+    Boolean w = false;
+    ASSERT_EQ(AudioUnitGetPropertyInfo(in.unit, kAudioUnitProperty_ParameterList, 0, 0, &size, &w), noErr);
+    ASSERT_EQ(size, 16u);
+    UInt32 ids[4] = {9, 9, 9, 9};
+    ASSERT_EQ(AudioUnitGetProperty(in.unit, kAudioUnitProperty_ParameterList, 0, 0, ids, &size), noErr);
+    for (UInt32 i = 0; i < 4; ++i) EXPECT_EQ(ids[i], i);
+
+    AudioUnitParameterInfo info[4];
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, 0, UInt32(i), &info[i]), noErr);
+    // readable, writable (automatable), name string to release, and a clump when grouped
+    EXPECT_EQ(info[0].flags, 0xC8000010u | kAudioUnitParameterFlag_HasClump);
+    EXPECT_EQ(info[3].flags, 0xC8000010u);
+    EXPECT_EQ(info[0].unit, kAudioUnitParameterUnit_Boolean);
+    EXPECT_EQ(info[1].unit, kAudioUnitParameterUnit_Indexed);
+    EXPECT_EQ(info[2].unit, kAudioUnitParameterUnit_CustomUnit);
+    EXPECT_EQ(Text(info[2].unitName), "dB");
+    EXPECT_EQ(info[3].unit, kAudioUnitParameterUnit_Indexed);
+    EXPECT_STREQ(info[2].name, "A rather long parameter name");
+    EXPECT_EQ(Text(info[2].cfNameString), "A rather long parameter name");
+    EXPECT_EQ(info[2].minValue, -1.0f);
+    EXPECT_EQ(info[2].maxValue, 1.0f);
+    EXPECT_EQ(info[3].defaultValue, 3.0f);
+    // Clump ids follow first appearance of each group; the same group keeps its id.
+    EXPECT_EQ(info[0].clumpID, 1u);
+    EXPECT_EQ(info[1].clumpID, 2u);
+    EXPECT_EQ(info[2].clumpID, 1u);
+    EXPECT_EQ(info[3].clumpID, 0u);
+    for (auto& i : info) {
+        CFRelease(i.cfNameString);
+        if (i.unitName) CFRelease(i.unitName);
+    }
+    AudioUnitParameterNameInfo clump{2, kAudioUnitParameterName_Full, nullptr};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, 0, &clump), noErr);
+    EXPECT_EQ(Text(clump.outName), "Osc");
+    CFRelease(clump.outName);
+    clump.inID = 3;
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, 0, &clump), kAudioUnitErr_PropertyNotInUse);
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, 0, 4, &info[0]), kAudioUnitErr_InvalidElement);
+}
+
+TEST(AuParameters, ValueStringsNamesAndConversions)
+{
+    Instance in;
+    CFArrayRef words = nullptr;
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 0, 1, &words), noErr);
+    ASSERT_EQ(CFArrayGetCount(words), 3);
+    EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(words, 2))), "Noise");
+    CFRelease(words);
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 0, 3, &words), kAudioUnitErr_InvalidProperty);
+
+    AudioUnitParameterIDName name{2, 10, nullptr};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), noErr);
+    EXPECT_EQ(Text(name.outName), "A rather l");
+    CFRelease(name.outName);
+    name.inDesiredLength = kAudioUnitParameterName_Full;
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), noErr);
+    EXPECT_EQ(Text(name.outName), "A rather long parameter name");
+    CFRelease(name.outName);
+    name.inID = 6;
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), kAudioUnitErr_InvalidParameter);
+
+    AudioUnitParameterValue v = 2.0f;
+    AudioUnitParameterStringFromValue s{1, &v, nullptr};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr);
+    EXPECT_EQ(Text(s.outString), "Noise");
+    CFRelease(s.outString);
+    v = 0.257f;
+    s.inParamID = 2;
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr);
+    EXPECT_EQ(Text(s.outString), "0.26");
+    CFRelease(s.outString);
+    s.inParamID = 99;
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), kAudioUnitErr_InvalidParameter);
+
+    CFStringRef square = CFStringCreateWithCString(nullptr, "Square", kCFStringEncodingUTF8);
+    AudioUnitParameterValueFromString f{1, square, -7.0f};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
+    EXPECT_EQ(f.outValue, 1.0f);
+    CFStringRef other = CFStringCreateWithCString(nullptr, "Triangle", kCFStringEncodingUTF8);
+    f = {1, other, -7.0f};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
+    EXPECT_EQ(f.outValue, -7.0f); // no match leaves the value
+    CFStringRef number = CFStringCreateWithCString(nullptr, "0.75", kCFStringEncodingUTF8);
+    f = {2, number, 0.0f};
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
+    EXPECT_EQ(f.outValue, 0.75f);
+    for (CFStringRef str : {square, other, number}) CFRelease(str);
+}
+
+TEST(AuParameters, SetClampsIntoTheRangeAndRunsTheChangeHook)
+{
+    Instance in;
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 3, 0, 0, 25.0f, 0), noErr);
+    AudioUnitParameterValue v = 0;
+    EXPECT_EQ(AudioUnitGetParameter(in.unit, 3, 0, 0, &v), noErr);
+    EXPECT_EQ(v, 10.0f);
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, -4.0f, 0), noErr);
+    EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0);
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, std::nanf(""), 0), noErr);
+    EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0); // not a number counts as the minimum
+    EXPECT_EQ(in.plug->changes, (std::vector<int>{3, 2, 2}));
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, kAudioUnitScope_Input, 0, 0.5f, 0), kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 6, 0, 0, 0.5f, 0), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(in.plug->changes.size(), 3u);
+}
+
+TEST(AuParameters, ScheduledImmediateEventsApplyRampsAreSkippedAndAFailureStops)
+{
+    Instance in;
+    AudioUnitParameterEvent ev[4];
+    std::memset(ev, 0, sizeof ev);
+    ev[0].parameter = 3;
+    ev[0].eventType = kParameterEvent_Immediate;
+    ev[0].eventValues.immediate.value = 7.0f;
+    ev[1].parameter = 2;
+    ev[1].eventType = kParameterEvent_Ramped;
+    ev[1].eventValues.ramp.endValue = 1.0f;
+    ev[2].parameter = 99;
+    ev[2].eventType = kParameterEvent_Immediate;
+    ev[3].parameter = 0;
+    ev[3].eventType = kParameterEvent_Immediate;
+    ev[3].eventValues.immediate.value = 1.0f;
+    EXPECT_EQ(AudioUnitScheduleParameters(in.unit, ev, 4), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(in.plug->GetParam(3)->Value(), 7.0);
+    EXPECT_EQ(in.plug->GetParam(2)->Value(), 0.5);
+    EXPECT_EQ(in.plug->GetParam(0)->Value(), 0.0);
+}
+
+namespace {
+
+struct EventLog {
+    std::vector<AudioUnitEventType> types;
+    std::vector<AudioUnitParameterID> ids;
+};
+
+void OnEvent(void* user, void*, const AudioUnitEvent* e, UInt64, AudioUnitParameterValue)
+{
+    auto* log = static_cast<EventLog*>(user);
+    log->types.push_back(e->mEventType);
+    log->ids.push_back(e->mArgument.mParameter.mParameterID);
+}
+
+} // namespace
+
+TEST(AuParameters, ChangesFromTheEditorArePostedAsGestureAndValueEvents)
+{
+    Instance in;
+    EventLog log;
+    AUEventListenerRef l = nullptr;
+    ASSERT_EQ(AUEventListenerCreateWithProc(&OnEvent, &log, &l), noErr);
+    in.plug->BeginInformHostOfParamChange(2);
+    in.plug->SetParameterFromGUI(2, 1.0);
+    in.plug->EndInformHostOfParamChange(2);
+    AUListenerDispose(l);
+    EXPECT_EQ(log.types, (std::vector<AudioUnitEventType>{1, 0, 2}));
+    EXPECT_EQ(log.ids, (std::vector<AudioUnitParameterID>{2, 2, 2}));
+}
+
+namespace {
+
+int gListenerCalls = 0;
+void CountListener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) { ++gListenerCalls; }
+
+} // namespace
+
+TEST(AuListeners, RemovalMatchesProcedureAndUserData)
+{
+    Instance in;
+    int a = 0, b = 0;
+    AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a);
+    AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &b); // same id and procedure: kept once
+    EXPECT_EQ(in.plug->NPropertyListeners(), 1);
+    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(in.unit, 36, &CountListener, &b), noErr);
+    EXPECT_EQ(in.plug->NPropertyListeners(), 1); // the kept entry carries &a
+    gListenerCalls = 0;
+    in.plug->InformHostOfProgramChange();
+    EXPECT_EQ(gListenerCalls, 1);
+    EXPECT_EQ(AudioUnitRemovePropertyListener(in.unit, 36, &CountListener), noErr);
+    EXPECT_EQ(in.plug->NPropertyListeners(), 0);
+}
+
+TEST(AuHostBuffers, AHostBufferTooSmallForTheValueIsRefused)
+{
+    Instance in;
+    Float64 rate = 0;
+    UInt32 size = 4;
+    EXPECT_EQ(AudioUnitGetProperty(in.unit, kAudioUnitProperty_SampleRate, 0, 0, &rate, &size),
+              kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_EQ(rate, 0.0);
+    AudioStreamBasicDescription f{};
+    EXPECT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_StreamFormat, 1, 0, &f, 8),
+              kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_SampleRate, 0, 0, nullptr, 8),
+              kAudioUnitErr_InvalidPropertyValue);
+}
+
+TEST(AuHostIdentity, TheHostIdentifierSetsNameAndPackedVersion)
+{
+    Instance in;
+    AUHostVersionIdentifier id{CFStringCreateWithCString(nullptr, "Logic Pro", kCFStringEncodingUTF8),
+                               NumVersion{10, 0x47, 0, 0}};
+    ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_AUHostIdentifier, 0, 0, &id, sizeof id), noErr);
+    CFRelease(id.hostName);
+    EXPECT_EQ(in.plug->GetHost(), kHostLogic);
+    EXPECT_EQ(in.plug->GetHostVersion(false), (10 << 16) | (4 << 8) | 7);
+}
+
+TEST(AuEntry, CloseWithoutAnObjectAndUnknownSelectorsAnswerAsTheComponentManagerExpects)
+{
+    intptr_t arg = 0;
+    std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
+    auto* p = reinterpret_cast<ComponentParameters*>(block.data());
+    p->what = kComponentCloseSelect;
+    p->paramSize = sizeof(intptr_t);
+    p->params[0] = arg;
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), noErr);
+    p->what = kAudioUnitResetSelect;
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), badComponentInstance);
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(nullptr, nullptr), -50);
+    Instance in;
+    p->what = kAudioUnitGetPropertySelect;
+    p->paramSize = 2 * sizeof(intptr_t); // five arguments expected
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, in.plug), -50);
+}
+
+TEST(AuEntry, InitialiseWithoutFormatsChecksTheUnsetLayoutAgainstTheConfigurations)
+{
+    Instance in;
+    // No bus has a host channel count: both sums are -1 and LegalIO(-1, -1) passes.
+    EXPECT_EQ(AudioUnitInitialize(in.unit), noErr);
+    EXPECT_TRUE(in.plug->IsActive());
+    EXPECT_EQ(AudioUnitUninitialize(in.unit), noErr);
+    EXPECT_FALSE(in.plug->IsActive());
+}
+
+TEST(AuRenderBuses, TwoOutputBusesPullOnceAndProcessOnTheLastConnected)
+{
+    TestAU::channelIO = "2-4";
+    Instance in;
+    TestAU::channelIO = "2-2";
+    ASSERT_EQ(in.plug->NOutBuses(), 2);
+    EXPECT_EQ(in.plug->GetOutBus(1)->plugChannelStartIdx, 2);
+    std::vector<float> l(64, 1.0f), r(64, 1.0f);
+    std::vector<unsigned char> block(sizeof(AudioBufferList) + sizeof(AudioBuffer));
+    auto* list = reinterpret_cast<AudioBufferList*>(block.data());
+    list->mNumberBuffers = 2;
+    list->mBuffers[0] = {1, 64 * 4, l.data()};
+    list->mBuffers[1] = {1, 64 * 4, r.data()};
+    AudioTimeStamp ts{};
+    ts.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags flags = 0;
+    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 64, list), noErr);
+    EXPECT_EQ(in.plug->processedFrames, 64.0); // bus 0 is the last connected one so far
+    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), noErr);
+    EXPECT_EQ(in.plug->processedFrames, 128.0); // now bus 1 is
+    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 64, list), noErr);
+    EXPECT_EQ(in.plug->processedFrames, 128.0); // bus 0 no longer processes
+    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 2, 64, list), kAudioUnitErr_InvalidPropertyValue);
+    // A buffer smaller than the frames asked for is refused.
+    list->mBuffers[0].mDataByteSize = 16;
+    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), kAudioUnitErr_InvalidPropertyValue);
+    ts.mFlags = 0;
+    list->mBuffers[0].mDataByteSize = 256;
+    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), kAudioUnitErr_InvalidPropertyValue);
+}
+
+namespace {
+
+OSStatus ZeroTransport(void*, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling, Float64* cs,
+                       Float64* ce)
+{
+    *playing = true;
+    *changed = false;
+    *sample = 0.0;
+    *cycling = true;
+    *cs = 0.0;
+    *ce = 16.0;
+    return noErr;
+}
+
+OSStatus HugeTransport(void*, Boolean*, Boolean*, Float64* sample, Boolean*, Float64*, Float64*)
+{
+    *sample = 1e30;
+    return noErr;
+}
+
+} // namespace
+
+TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValues)
+{
+    Instance in;
+    HostCallbackInfo cb{nullptr, nullptr, nullptr, &ZeroTransport};
+    ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb), noErr);
+    ITimeInfo t;
+    in.plug->GetTime(&t);
+    EXPECT_EQ(t.samplePos, -1.0);
+    EXPECT_EQ(t.cycleStart, -1.0);
+    EXPECT_EQ(t.cycleEnd, 16.0);
+    EXPECT_TRUE(t.transportIsRunning);
+    EXPECT_TRUE(t.transportLoopEnabled);
+    EXPECT_EQ(t.tempo, 120.0);   // no beat-and-tempo procedure
+    EXPECT_EQ(t.numerator, 4);   // no musical-time procedure
+    EXPECT_EQ(in.plug->GetTempo(), 138.0);
+    EXPECT_EQ(in.plug->GetSamplesPerBeat(), 44100.0 * 60.0 / 138.0);
+    cb.transportStateProc = &HugeTransport;
+    AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb);
+    EXPECT_EQ(in.plug->GetSamplePos(), INT32_MAX); // past the int range it stops at the end
+}
