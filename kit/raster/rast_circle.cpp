@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "kit/raster/rast_combine.h"
 #include "kit/raster/rast_drawglyph.h"
@@ -54,14 +55,57 @@ class _RAST_CircleDrawer {
     for (i64 x = x0; x <= x1; x++, p++) C::doPix((unsigned char*)p, c.r, c.g, c.b, c.a, w);
   }
 
-  // Midpoint circle with 8-way symmetry. Filled circles are laid out as runs that never overlap.
+  // Midpoint circle with 8-way symmetry. The runs of a filled circle never overlap and make one
+  // unbroken span per row, so they are gathered per row and drawn as rows: the same pixels, each
+  // once, without walking columns down the bitmap.
   static void DrawClippedCircle(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
     const i64 X = centre(cx), Y = centre(cy);
-    i64 R = RAST_TruncSat(rad + 0.5f);
-    if (filled) {
-      DrawClippedVertLine(c, X, Y - R, Y - 1, w);
-      DrawClippedVertLine(c, X, Y + 1, Y + R, w);
-      DrawClippedHorzLine(c, Y, X - R, X + R, w);
+    const i64 R = RAST_TruncSat(rad + 0.5f);
+    if (!filled) {
+      walk(c, X, Y, R, w, nullptr);
+      return;
+    }
+    RowSpans rows(c, Y - R, Y + R);
+    if (rows.empty()) return;
+    walk(c, X, Y, R, w, &rows);
+    for (i64 y = rows.first; y <= rows.last; y++) {
+      const size_t k = (size_t)(y - rows.first);
+      if (rows.lo[k] <= rows.hi[k]) DrawClippedHorzLine(c, y, rows.lo[k], rows.hi[k], w);
+    }
+  }
+
+  // Leftmost and rightmost column of the filled runs on each row inside the clip.
+  struct RowSpans {
+    i64 first, last;
+    std::vector<i64> lo, hi;
+    RowSpans(const Ctx& c, i64 top, i64 bottom) {
+      first = c.clipOn && top < c.clip.top ? c.clip.top : top;
+      last = c.clipOn && bottom > c.clip.bottom - 1 ? c.clip.bottom - 1 : bottom;
+      if (last >= first) {
+        lo.assign((size_t)(last - first + 1), INT64_MAX);
+        hi.assign((size_t)(last - first + 1), INT64_MIN);
+      }
+    }
+    bool empty() const { return last < first; }
+    void horz(i64 y, i64 x0, i64 x1) {
+      if (y < first || y > last || x0 > x1) return;
+      const size_t k = (size_t)(y - first);
+      if (x0 < lo[k]) lo[k] = x0;
+      if (x1 > hi[k]) hi[k] = x1;
+    }
+    void vert(i64 x, i64 y0, i64 y1) {
+      if (y0 < first) y0 = first;
+      if (y1 > last) y1 = last;
+      for (i64 y = y0; y <= y1; y++) horz(y, x, x);
+    }
+  };
+
+  // The walk itself: outline points are drawn, filled runs are handed to rows.
+  static void walk(const Ctx& c, i64 X, i64 Y, i64 R, int w, RowSpans* rows) {
+    if (rows) {
+      rows->vert(X, Y - R, Y - 1);
+      rows->vert(X, Y + 1, Y + R);
+      rows->horz(Y, X - R, X + R);
     } else {
       DrawClippedPt(c, X, Y - R, w);
       DrawClippedPt(c, X + R, Y, w);
@@ -89,15 +133,15 @@ class _RAST_CircleDrawer {
       }
       const i64 k = i + 1;
       if (k > kmax) break;  // every later step lies wholly outside the clip
-      if (filled) {
-        DrawClippedVertLine(c, X - k, Y - R, Y - k - 1, w);
-        DrawClippedVertLine(c, X - k, Y + k + 1, Y + R, w);
-        DrawClippedVertLine(c, X + k, Y - R, Y - k - 1, w);
-        DrawClippedVertLine(c, X + k, Y + k + 1, Y + R, w);
-        DrawClippedHorzLine(c, Y - k, X - R, X - k, w);
-        DrawClippedHorzLine(c, Y - k, X + k, X + R, w);
-        DrawClippedHorzLine(c, Y + k, X - R, X - k, w);
-        DrawClippedHorzLine(c, Y + k, X + k, X + R, w);
+      if (rows) {
+        rows->vert(X - k, Y - R, Y - k - 1);
+        rows->vert(X - k, Y + k + 1, Y + R);
+        rows->vert(X + k, Y - R, Y - k - 1);
+        rows->vert(X + k, Y + k + 1, Y + R);
+        rows->horz(Y - k, X - R, X - k);
+        rows->horz(Y - k, X + k, X + R);
+        rows->horz(Y + k, X - R, X - k);
+        rows->horz(Y + k, X + k, X + R);
       } else {
         DrawClippedPt(c, X - k, Y - R, w);
         DrawClippedPt(c, X - k, Y + R, w);
