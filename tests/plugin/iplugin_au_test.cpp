@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IPluginAU.h"
+#include "kit/plugin/IPluginAU_ViewFactory.h"
 
 namespace {
 
@@ -394,4 +396,48 @@ TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValues)
     cb.transportStateProc = &HugeTransport;
     AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb);
     EXPECT_EQ(in.plug->GetSamplePos(), INT32_MAX); // past the int range it stops at the end
+}
+
+namespace {
+
+class WindowGraphics : public IGraphics {
+public:
+    using IGraphics::IGraphics;
+    int opened = 0;
+    void* OpenWindow(void* parent) override
+    {
+        ++opened;
+        lastParent = parent;
+        return this;
+    }
+    void* lastParent = reinterpret_cast<void*>(1);
+};
+
+} // namespace
+
+TEST(AuViews, TheCocoaFactoryHandsOutTheEditorViewOnlyWhenThereIsOne)
+{
+    Instance in;
+    QOR_View factory;
+    ASSERT_EQ(factory.init(), &factory);
+    EXPECT_EQ(factory.interfaceVersion(), 0u);
+    EXPECT_EQ(Text(factory.description()), "QOR Editor View");
+    EXPECT_EQ(factory.uiViewForAudioUnit(in.unit, CGSize{100, 100}), nullptr); // no editor surface yet
+    EXPECT_EQ(factory.Plug(), in.plug);
+    auto* g = new WindowGraphics(in.plug, 10, 10, 0);
+    in.plug->AttachGraphics(g);
+    EXPECT_EQ(factory.uiViewForAudioUnit(in.unit, CGSize{0, 0}), g);
+    EXPECT_EQ(g->opened, 1);
+    EXPECT_EQ(g->lastParent, nullptr);
+    EXPECT_EQ(factory.uiViewForAudioUnit(nullptr, CGSize{0, 0}), nullptr);
+    // The Carbon view entry reaches the same surface.
+    ComponentDescription vd{kAudioUnitCarbonViewComponentType, OSType(kUid), OSType(kMfr), 0, 0};
+    Component vc = RegisterComponentEntry(&vd, &IPluginAU::IPluginAUCarbonViewEntry);
+    ComponentInstance view = nullptr;
+    ASSERT_EQ(OpenAComponent(vc, &view), noErr);
+    ControlRef control = nullptr;
+    EXPECT_EQ(AudioUnitCarbonViewCreate(view, in.unit, nullptr, nullptr, nullptr, nullptr, &control), noErr);
+    EXPECT_EQ(control, nullptr); // the plain surface makes no Carbon control
+    EXPECT_EQ(CloseComponent(view), noErr);
+    UnregisterComponentEntry(vc);
 }
