@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "kit/raster/rast_combine.h"
@@ -113,51 +114,52 @@ class _RAST_CircleDrawer {
       DrawClippedPt(c, X - R, Y, w);
     }
     if (R < 2) return;
-    i64 kmin, kmax;
-    usefulSteps(c, X, Y, R, kmin, kmax);
-    if (kmin > kmax) return;
+    const Steps st = usefulSteps(c, X, Y, R);
     const i64 R0 = R;
-    i64 i = 0, e = -R, d = 3;
-    if (kmin > 1) {
-      // Jump to the first step that can reach the clip, if the walk gets that far.
-      i = kmin - 1;
-      R = radiusAfterStep(R0, i - 1);
-      if (!(i < R)) return;
-      e = i * i + 2 * i + R * R - R - R0 * R0;
-      d = 2 * i + 3;
-    }
-    do {
-      if (e >= 0) {
-        R--;
-        e -= 2 * R;
+    i64 i = 0, e = -R, d = 3;  // state at the start of step i, which draws at k = i + 1
+    for (int r = 0; r < st.n; r++) {
+      if (st.lo[r] - 1 > i) {
+        // Jump to the first step of this range, if the walk gets that far.
+        i = st.lo[r] - 1;
+        R = radiusAfterStep(R0, i - 1);
+        if (!(i < R)) return;
+        e = i * i + 2 * i + R * R - R - R0 * R0;
+        d = 2 * i + 3;
       }
-      const i64 k = i + 1;
-      if (k > kmax) break;  // every later step lies wholly outside the clip
-      if (rows) {
-        rows->vert(X - k, Y - R, Y - k - 1);
-        rows->vert(X - k, Y + k + 1, Y + R);
-        rows->vert(X + k, Y - R, Y - k - 1);
-        rows->vert(X + k, Y + k + 1, Y + R);
-        rows->horz(Y - k, X - R, X - k);
-        rows->horz(Y - k, X + k, X + R);
-        rows->horz(Y + k, X - R, X - k);
-        rows->horz(Y + k, X + k, X + R);
-      } else {
-        DrawClippedPt(c, X - k, Y - R, w);
-        DrawClippedPt(c, X - k, Y + R, w);
-        DrawClippedPt(c, X + k, Y - R, w);
-        DrawClippedPt(c, X + k, Y + R, w);
-        if (k != R) {
-          DrawClippedPt(c, X - R, Y - k, w);
-          DrawClippedPt(c, X - R, Y + k, w);
-          DrawClippedPt(c, X + R, Y - k, w);
-          DrawClippedPt(c, X + R, Y + k, w);
+      for (;;) {
+        if (e >= 0) {
+          R--;
+          e -= 2 * R;
         }
+        const i64 k = i + 1;
+        if (k > st.hi[r]) break;  // the next range starts with a jump, which resets the state
+        if (rows) {
+          rows->vert(X - k, Y - R, Y - k - 1);
+          rows->vert(X - k, Y + k + 1, Y + R);
+          rows->vert(X + k, Y - R, Y - k - 1);
+          rows->vert(X + k, Y + k + 1, Y + R);
+          rows->horz(Y - k, X - R, X - k);
+          rows->horz(Y - k, X + k, X + R);
+          rows->horz(Y + k, X - R, X - k);
+          rows->horz(Y + k, X + k, X + R);
+        } else {
+          DrawClippedPt(c, X - k, Y - R, w);
+          DrawClippedPt(c, X - k, Y + R, w);
+          DrawClippedPt(c, X + k, Y - R, w);
+          DrawClippedPt(c, X + k, Y + R, w);
+          if (k != R) {
+            DrawClippedPt(c, X - R, Y - k, w);
+            DrawClippedPt(c, X - R, Y + k, w);
+            DrawClippedPt(c, X + R, Y - k, w);
+            DrawClippedPt(c, X + R, Y + k, w);
+          }
+        }
+        e += d;
+        d += 2;
+        i++;
+        if (!(i + 1 < R)) return;
       }
-      e += d;
-      d += 2;
-      i++;
-    } while (i + 1 < R);
+    }
   }
 
   // Anti-aliased: the pixel just beyond the exact edge gets the edge's fractional part.
@@ -184,60 +186,60 @@ class _RAST_CircleDrawer {
     double s = std::sqrt((double)r2 - 1.0);
     i64 n = RAST_TruncSat(s + 0.5);
     if (n < 1) return;
-    i64 kmin, kmax;
-    usefulSteps(c, X, Y, Ri + 1, kmin, kmax);
-    if (kmin > kmax) return;
-    i64 first = 1;
-    if (kmin > 1) {
-      // Each step depends on i alone: start at the first step that can reach the clip, if the
-      // walk gets that far (it runs while i < n, and n falls as i grows).
-      const double before = (double)r2 - (double)(kmin * kmin);
-      if (!(before >= 0.0) || !(kmin - 1 < RAST_TruncSat(std::sqrt(before) + 0.5))) return;
-      first = kmin;
-      s = std::sqrt((double)r2 - (double)(first * first));
-      n = RAST_TruncSat(s + 0.5);
-    }
-    for (i64 i = first;; i++) {
-      if (i > kmax) break;  // every later step lies wholly outside the clip
-      const i64 xi = RAST_TruncSat(s);
-      const int ai = RAST_TruncSat((s - std::floor(s)) * w);
-      DrawClippedPt(c, X - i, Y - xi - 1, ai);
-      DrawClippedPt(c, X - i, Y + xi + 1, ai);
-      DrawClippedPt(c, X + i, Y - xi - 1, ai);
-      DrawClippedPt(c, X + i, Y + xi + 1, ai);
-      if (i != n) {
-        DrawClippedPt(c, X - xi - 1, Y - i, ai);
-        DrawClippedPt(c, X + xi + 1, Y - i, ai);
-        DrawClippedPt(c, X - xi - 1, Y + i, ai);
-        DrawClippedPt(c, X + xi + 1, Y + i, ai);
+    const Steps st = usefulSteps(c, X, Y, Ri + 1);
+    i64 i = 1;
+    for (int r = 0; r < st.n; r++) {
+      if (st.lo[r] > i) {
+        // Each step depends on i alone: start at this range's first step, if the walk gets that
+        // far (it runs while i < n, and n falls as i grows).
+        const i64 to = st.lo[r];
+        const double before = (double)r2 - (double)(to * to);
+        if (!(before >= 0.0) || !(to - 1 < RAST_TruncSat(std::sqrt(before) + 0.5))) return;
+        i = to;
+        s = std::sqrt(before);
+        n = RAST_TruncSat(s + 0.5);
       }
-      if (filled) {
-        DrawClippedVertLine(c, X - i, Y - xi, Y - i - 1, w);
-        DrawClippedVertLine(c, X - i, Y + i + 1, Y + xi, w);
-        DrawClippedVertLine(c, X + i, Y - xi, Y - i - 1, w);
-        DrawClippedVertLine(c, X + i, Y + i + 1, Y + xi, w);
-        DrawClippedHorzLine(c, Y - i, X - xi, X - i, w);
-        DrawClippedHorzLine(c, Y - i, X + i, X + xi, w);
-        DrawClippedHorzLine(c, Y + i, X - xi, X - i, w);
-        DrawClippedHorzLine(c, Y + i, X + i, X + xi, w);
-      } else {
-        DrawClippedPt(c, X - xi, Y - i, w - ai);
-        DrawClippedPt(c, X + xi, Y - i, w - ai);
-        DrawClippedPt(c, X - i, Y + xi, w - ai);
-        DrawClippedPt(c, X + i, Y + xi, w - ai);
+      for (; i <= st.hi[r]; i++) {
+        const i64 xi = RAST_TruncSat(s);
+        const int ai = RAST_TruncSat((s - std::floor(s)) * w);
+        DrawClippedPt(c, X - i, Y - xi - 1, ai);
+        DrawClippedPt(c, X - i, Y + xi + 1, ai);
+        DrawClippedPt(c, X + i, Y - xi - 1, ai);
+        DrawClippedPt(c, X + i, Y + xi + 1, ai);
         if (i != n) {
-          DrawClippedPt(c, X - i, Y - xi, w - ai);
-          DrawClippedPt(c, X + i, Y - xi, w - ai);
-          DrawClippedPt(c, X - xi, Y + i, w - ai);
-          DrawClippedPt(c, X + xi, Y + i, w - ai);
+          DrawClippedPt(c, X - xi - 1, Y - i, ai);
+          DrawClippedPt(c, X + xi + 1, Y - i, ai);
+          DrawClippedPt(c, X - xi - 1, Y + i, ai);
+          DrawClippedPt(c, X + xi + 1, Y + i, ai);
         }
+        if (filled) {
+          DrawClippedVertLine(c, X - i, Y - xi, Y - i - 1, w);
+          DrawClippedVertLine(c, X - i, Y + i + 1, Y + xi, w);
+          DrawClippedVertLine(c, X + i, Y - xi, Y - i - 1, w);
+          DrawClippedVertLine(c, X + i, Y + i + 1, Y + xi, w);
+          DrawClippedHorzLine(c, Y - i, X - xi, X - i, w);
+          DrawClippedHorzLine(c, Y - i, X + i, X + xi, w);
+          DrawClippedHorzLine(c, Y + i, X - xi, X - i, w);
+          DrawClippedHorzLine(c, Y + i, X + i, X + xi, w);
+        } else {
+          DrawClippedPt(c, X - xi, Y - i, w - ai);
+          DrawClippedPt(c, X + xi, Y - i, w - ai);
+          DrawClippedPt(c, X - i, Y + xi, w - ai);
+          DrawClippedPt(c, X + i, Y + xi, w - ai);
+          if (i != n) {
+            DrawClippedPt(c, X - i, Y - xi, w - ai);
+            DrawClippedPt(c, X + i, Y - xi, w - ai);
+            DrawClippedPt(c, X - xi, Y + i, w - ai);
+            DrawClippedPt(c, X + xi, Y + i, w - ai);
+          }
+        }
+        // The square is formed in integers; past the radius the walk is over.
+        const double rest = (double)r2 - (double)((i + 1) * (i + 1));
+        if (!(rest >= 0.0)) return;
+        s = std::sqrt(rest);
+        n = RAST_TruncSat(s + 0.5);
+        if (!(i < n)) return;
       }
-      // The square is formed in integers; past the radius the walk is over.
-      const double rest = (double)r2 - (double)((i + 1) * (i + 1));
-      if (!(rest >= 0.0)) break;
-      s = std::sqrt(rest);
-      n = RAST_TruncSat(s + 0.5);
-      if (!(i < n)) break;
     }
   }
 
@@ -247,24 +249,47 @@ class _RAST_CircleDrawer {
   static i64 centre(float v) { return RAST_TruncSat(std::floor(v + 0.5f)); }
 
   // Step k touches columns X +- k and rows Y +- k (besides its far points on the other axis),
-  // and the walk itself ends near k = R / sqrt(2). Steps outside [kmin, kmax] cannot reach the
-  // clip, so a huge radius costs no more than the clip's size. Without per-pixel clipping every
-  // step counts.
-  static void usefulSteps(const Ctx& c, i64 X, i64 Y, i64 R, i64& kmin, i64& kmax) {
-    kmin = 1;
-    kmax = INT64_MAX;
-    if (!c.clipOn) return;
+  // and the walk itself ends near k = R / sqrt(2). Only the steps whose column or row can lie
+  // in the clip are walked, so a huge radius costs no more than the clip's size. The ranges are
+  // ascending and neither overlap nor touch. Without per-pixel clipping every step counts.
+  struct Steps {
+    int n = 0;
+    i64 lo[4], hi[4];
+  };
+  static Steps usefulSteps(const Ctx& c, i64 X, i64 Y, i64 R) {
+    Steps st;
+    if (!c.clipOn) {
+      st.n = 1;
+      st.lo[0] = 1;
+      st.hi[0] = INT64_MAX;
+      return st;
+    }
     const i64 kEnd = (i64)((double)R * 0.7072) + 2;
     const i64 lo[4] = {X - c.clip.right + 1, c.clip.left - X, Y - c.clip.bottom + 1, c.clip.top - Y};
     const i64 hi[4] = {X - c.clip.left, c.clip.right - 1 - X, Y - c.clip.top, c.clip.bottom - 1 - Y};
-    kmin = INT64_MAX;
-    kmax = 0;
+    i64 a[4], b[4];
+    int m = 0;
     for (int j = 0; j < 4; j++) {
-      if (lo[j] - 2 > kEnd || hi[j] + 2 < 1 || hi[j] < lo[j]) continue;
-      if (lo[j] - 2 < kmin) kmin = lo[j] - 2;
-      if (hi[j] + 2 > kmax) kmax = hi[j] + 2;
+      if (hi[j] < lo[j] || lo[j] - 2 > kEnd || hi[j] + 2 < 1) continue;
+      a[m] = lo[j] - 2 < 1 ? 1 : lo[j] - 2;
+      b[m] = hi[j] + 2;
+      m++;
     }
-    if (kmin < 1) kmin = 1;
+    for (int p = 1; p < m; p++)  // insertion sort by start
+      for (int q = p; q > 0 && a[q] < a[q - 1]; q--) {
+        std::swap(a[q], a[q - 1]);
+        std::swap(b[q], b[q - 1]);
+      }
+    for (int j = 0; j < m; j++) {
+      if (st.n && a[j] <= st.hi[st.n - 1] + 1) {
+        if (b[j] > st.hi[st.n - 1]) st.hi[st.n - 1] = b[j];
+      } else {
+        st.lo[st.n] = a[j];
+        st.hi[st.n] = b[j];
+        st.n++;
+      }
+    }
+    return st;
   }
 
   // The midpoint walk in closed form: after the check of step i the radius is the largest
