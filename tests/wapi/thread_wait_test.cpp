@@ -26,6 +26,32 @@ DWORD quick(LPVOID arg) { return DWORD(reinterpret_cast<uintptr_t>(arg)) * 2; }
 
 DWORD waitOnEvent(LPVOID arg) { return WaitForSingleObject(arg, 5000); }
 
+// What a started thread finds out about itself once it has dropped its own reference: the
+// layer calls the pool hooks below on that thread, after the procedure and after its close.
+std::atomic<int> g_poolsClosed{0};
+std::atomic<int> g_detachedAtEnd{0};
+
+}  // namespace
+
+void* WAPI_InitAutoRelease() { return nullptr; }
+
+void WAPI_QuitAutoRelease(void*) {
+  pthread_attr_t attr;
+  int state = PTHREAD_CREATE_JOINABLE;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    pthread_attr_getdetachstate(&attr, &state);
+    pthread_attr_destroy(&attr);
+  }
+  if (state == PTHREAD_CREATE_DETACHED) g_detachedAtEnd.fetch_add(1);
+  g_poolsClosed.fetch_add(1);
+}
+
+namespace {
+// Waits until `count` started threads have passed their last step, at most five seconds.
+bool waitForPoolsClosed(int count) {
+  for (int i = 0; i < 5000 && g_poolsClosed.load() < count; ++i) Sleep(1);
+  return g_poolsClosed.load() >= count;
+}
 }  // namespace
 
 TEST(ThreadWait, ZeroTimeOutOnARunningThreadAnswersTimeOutAtOnce) {
@@ -56,20 +82,28 @@ TEST(ThreadWait, InfiniteWaitJoinsAndKeepsTheResult) {
   EXPECT_EQ(CloseHandle(t), 1);
 }
 
-TEST(ThreadWait, ClosingTheHandleEarlyLetsTheThreadFreeItself) {
+TEST(ThreadWait, AThreadThatDropsTheLastReferenceDetachesItself) {
   g_release = 0;
+  g_poolsClosed = 0;
+  g_detachedAtEnd = 0;
   HANDLE t = CreateThread(nullptr, 0, waitForRelease, nullptr, 0, nullptr);
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(CloseHandle(t), 1);  // the thread still holds its own reference
   g_release = 1;
-  // The thread drops the last reference and detaches itself; nothing is left to join.
-  Sleep(50);
+  // Nobody is left to join it, so its resources go back when it exits.
+  ASSERT_TRUE(waitForPoolsClosed(1));
+  EXPECT_EQ(g_detachedAtEnd.load(), 1);
 }
 
-TEST(ThreadWait, ClosingAfterTheThreadEndedJoinsIt) {
+TEST(ThreadWait, AThreadWhoseCreatorStillHoldsTheHandleStaysJoinable) {
+  g_release = 0;
+  g_poolsClosed = 0;
+  g_detachedAtEnd = 0;
   HANDLE t = CreateThread(nullptr, 0, quick, nullptr, 0, nullptr);
   ASSERT_NE(t, nullptr);
-  while (!static_cast<WAPI_ThreadObject*>(t)->done.load()) Sleep(1);
+  ASSERT_TRUE(waitForPoolsClosed(1));
+  EXPECT_EQ(g_detachedAtEnd.load(), 0) << "the creator's close joins it";
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->done.load(), 1);
   EXPECT_EQ(CloseHandle(t), 1);
 }
 
