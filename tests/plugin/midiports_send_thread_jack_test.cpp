@@ -26,15 +26,23 @@ std::vector<unsigned char> Tagged(int sender, int seq)
     return m;
 }
 
-} // namespace
-
-TEST(MidiPortsSendThreads, FourThreadsSendingSysExAtOnceDeliverEveryMessageWhole)
-{
+// The plug-in's output opened towards the synthesizer.
+class MidiPortsSendThreads : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        plug.getExternalMIDIOutNames();
+        int port = 1;
+        ASSERT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
+    }
     SynthSide synth;
     PortPlug plug;
-    plug.getExternalMIDIOutNames();
-    int port = 1;
-    ASSERT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
+};
+
+} // namespace
+
+TEST_F(MidiPortsSendThreads, FourThreadsSendingSysExAtOnceDeliverEveryMessageWhole)
+{
 
     std::atomic<int> ready{0};
     std::atomic<int> refused{0};
@@ -75,13 +83,8 @@ TEST(MidiPortsSendThreads, FourThreadsSendingSysExAtOnceDeliverEveryMessageWhole
     EXPECT_EQ(seen.size(), total);
 }
 
-TEST(MidiPortsSendThreads, ClockBytesAndShortMessagesBetweenSysExStayIntact)
+TEST_F(MidiPortsSendThreads, ClockBytesAndShortMessagesBetweenSysExStayIntact)
 {
-    SynthSide synth;
-    PortPlug plug;
-    plug.getExternalMIDIOutNames();
-    int port = 1;
-    ASSERT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
 
     const int kClocks = 96, kEdits = 60, kDumps = 30;
     std::thread clock([&] {
