@@ -6,6 +6,7 @@
 #include <CoreGraphics/CGContextMask.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <vector>
 
@@ -193,10 +194,13 @@ void WAPI_Polygon(HDC ctx, const POINT* points, int count) {
 }
 
 void RoundRect(HDC ctx, int left, int top, int right, int bottom, int ew, int eh) {
-  const int w3 = ew / 3, h3 = eh / 3;
-  const POINT p[10] = {{left, top + h3},     {left + w3, top},     {right - w3, top},    {right, top + h3},
-                       {right, bottom - h3}, {right - w3, bottom}, {left + w3, bottom},  {left, bottom - h3},
-                       {left, top + h3},     {left + w3, top}};
+  const long long w3 = ew / 3, h3 = eh / 3;
+  // Corners far out saturate instead of wrapping round to the other side.
+  auto at = [](long long v) { return (int32_t)(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); };
+  const long long l = left, t = top, r = right, b = bottom;
+  const POINT p[10] = {{left, at(t + h3)},  {at(l + w3), top},    {at(r - w3), top},    {right, at(t + h3)},
+                       {right, at(b - h3)}, {at(r - w3), bottom}, {at(l + w3), bottom}, {left, at(b - h3)},
+                       {left, at(t + h3)},  {at(l + w3), top}};
   WAPI_Polygon(ctx, p, 10);
 }
 

@@ -5,6 +5,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -204,6 +205,28 @@ TEST(ShapesStroke, SetPixelPaintsAroundTheGivenCorner) {
   EXPECT_GT(c.red(5, 5), 0);
   EXPECT_EQ(c.red(7, 7), 0);
   EXPECT_EQ(c.green(5, 5), 0);
+}
+
+TEST(ShapesStroke, ExtremeCoordinatesAndSizesDrawOnlyWhatIsVisible) {
+  Canvas c(20, 20);
+  Selected b(c.dc(), CreateSolidBrush(0x00FF00));
+  Selected p(c.dc(), CreatePen(0, 3, 0xFF0000));
+  Rectangle(c.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_EQ(c.green(10, 10), 255);  // the visible part is filled
+  Ellipse(c.dc(), INT_MIN, -5, INT_MAX, 5);
+  RoundRect(c.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MIN);
+  MoveToEx(c.dc(), INT_MIN, INT_MIN, nullptr);
+  WAPI_LineTo(c.dc(), INT_MAX, INT_MAX);
+  const POINT far[3] = {{INT_MAX, 0}, {INT_MIN, INT_MAX}, {0, INT_MIN}};
+  PolyBezierTo(c.dc(), far, 3);
+  const int counts[1] = {3};
+  PolyPolyline(c.dc(), far, counts, 1);
+  WAPI_SetPixel(c.dc(), INT_MIN, INT_MAX, 0xFFFFFF);
+  Canvas src(4, 4);
+  StretchBlt(c.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, src.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0);
+  StretchBlt(c.dc(), 0, 0, -5, -5, src.dc(), 0, 0, 4, 4, 0);
+  BitBlt(c.dc(), INT_MAX, INT_MAX, INT_MAX, INT_MAX, src.dc(), 0, 0, 0);
+  SUCCEED() << "returned; the sanitizer build checks every access";
 }
 
 TEST(SysColors, FixedTableAndZeroOutside) {
