@@ -203,6 +203,17 @@ public:
     int NPresets() const { return presets.GetSize(); }
     void MakeDefaultPreset(const char* name, int count);
     bool MakePresetFromChunk(const char* name, ByteChunk* chunk);
+    // One value per published parameter, in id order: int for boolean, integer and enumeration
+    // parameters, double for the others.
+    bool MakePreset(const char* name, ...);
+    // count pairs of (int id, value typed as above); parameters not named keep their current
+    // value. An id outside the published range ends the list (its value's type is unknown).
+    bool MakePresetFromNamedParams(const char* name, int count, ...);
+    // Base64 text decoded into size zeroed bytes (at most size written).
+    bool MakePresetFromBlob(const char* name, const char* base64, int size);
+    // Developer output: the current values as source text, and the current preset as Base64.
+    bool DumpPresetSrcCode(const char* path, const char* paramEnumNames[]);
+    bool DumpPresetBlob(const char* path);
     void EnsureDefaultPreset();
     void PruneUninitializedPresets();
     bool RestorePreset(int idx);

@@ -1,5 +1,8 @@
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "kit/plugin/IPluginBase.h"
 
@@ -167,4 +170,125 @@ int IPluginBase::UnserializePresets(ByteChunk* chunk, int pos)
     }
     RestorePreset(currentPresetIdx);
     return pos;
+}
+
+// ---- presets from values and text ----
+
+namespace {
+
+constexpr double kUnsetValue = 99.99e-9;
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+bool TakesInt(const IParam* p)
+{
+    return p->Type() == IParam::kTypeBool || p->Type() == IParam::kTypeInt || p->Type() == IParam::kTypeEnum;
+}
+
+int Base64Value(char c)
+{
+    const char* at = c ? std::strchr(kBase64, c) : nullptr;
+    return at ? int(at - kBase64) : -1;
+}
+
+} // namespace
+
+bool IPluginBase::MakePreset(const char* name, ...)
+{
+    IPreset* p = GetNextUninitializedPreset(&presets);
+    if (!p) return false;
+    p->mInitialized = true;
+    SetPresetName(p, name);
+    p->mChunk.Clear();
+    va_list args;
+    va_start(args, name);
+    for (int i = 0, n = NAutomatedParams(); i < n; ++i) {
+        double v = TakesInt(params.Get(i)) ? double(va_arg(args, int)) : va_arg(args, double);
+        p->mChunk.Put(&v);
+    }
+    va_end(args);
+    return true;
+}
+
+bool IPluginBase::MakePresetFromNamedParams(const char* name, int count, ...)
+{
+    IPreset* p = GetNextUninitializedPreset(&presets);
+    if (!p) return false;
+    int n = NAutomatedParams();
+    std::vector<double> values(size_t(n), kUnsetValue);
+    va_list args;
+    va_start(args, count);
+    for (int k = 0; k < count; ++k) {
+        int id = va_arg(args, int);
+        if (id < 0 || id >= n) break;
+        values[size_t(id)] = TakesInt(params.Get(id)) ? double(va_arg(args, int)) : va_arg(args, double);
+    }
+    va_end(args);
+    p->mInitialized = true;
+    SetPresetName(p, name);
+    p->mChunk.Clear();
+    for (int i = 0; i < n; ++i) {
+        double v = values[size_t(i)] == kUnsetValue ? params.Get(i)->value : values[size_t(i)];
+        p->mChunk.Put(&v);
+    }
+    return true;
+}
+
+bool IPluginBase::MakePresetFromBlob(const char* name, const char* base64, int size)
+{
+    if (size < 0 || !base64) return false;
+    std::vector<uint8_t> bytes(size_t(size), 0);
+    int written = 0, bits = 0;
+    uint32_t acc = 0;
+    for (const char* c = base64; *c && written < size; ++c) {
+        int v = Base64Value(*c);
+        if (v < 0) break; // "=" and anything outside the alphabet end the text
+        acc = (acc << 6) | uint32_t(v);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes[size_t(written++)] = uint8_t(acc >> bits);
+        }
+    }
+    ByteChunk chunk;
+    chunk.PutBytes(bytes.data(), size);
+    return MakePresetFromChunk(name, &chunk);
+}
+
+bool IPluginBase::DumpPresetSrcCode(const char* path, const char* paramEnumNames[])
+{
+    FILE* f = path ? std::fopen(path, "w") : nullptr;
+    if (!f) return false;
+    int n = NAutomatedParams();
+    std::fprintf(f, "  MakePresetFromNamedParams(\"name\", %d", n);
+    for (int i = 0; i < n; ++i) {
+        const IParam* p = params.Get(i);
+        const char* id = paramEnumNames && paramEnumNames[i] ? paramEnumNames[i] : "";
+        std::fprintf(f, ",\n    %s, ", id);
+        if (p->Type() == IParam::kTypeBool) std::fputs(p->value >= 0.5 ? "true" : "false", f);
+        else if (p->Type() == IParam::kTypeInt || p->Type() == IParam::kTypeEnum) std::fprintf(f, "%d", p->Int());
+        else std::fprintf(f, "%.6f", p->value);
+    }
+    std::fputs(");\n", f);
+    return std::fclose(f) == 0;
+}
+
+bool IPluginBase::DumpPresetBlob(const char* path)
+{
+    IPreset* p = presets.Get(currentPresetIdx);
+    FILE* f = path ? std::fopen(path, "w") : nullptr;
+    if (!f) return false;
+    const uint8_t* b = p ? p->mChunk.GetBytes() : nullptr;
+    int size = p ? p->mChunk.Size() : 0;
+    std::string text;
+    for (int i = 0; i < size; i += 3) {
+        uint32_t v = uint32_t(b[i]) << 16;
+        if (i + 1 < size) v |= uint32_t(b[i + 1]) << 8;
+        if (i + 2 < size) v |= b[i + 2];
+        text += kBase64[(v >> 18) & 63];
+        text += kBase64[(v >> 12) & 63];
+        text += i + 1 < size ? kBase64[(v >> 6) & 63] : '=';
+        text += i + 2 < size ? kBase64[v & 63] : '=';
+    }
+    std::fprintf(f, "MakePresetFromBlob(\"name\", \"%s\", %d);\n", text.c_str(), size);
+    return std::fclose(f) == 0;
 }

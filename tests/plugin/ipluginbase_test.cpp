@@ -365,19 +365,20 @@ TEST(PluginBaseEdits, AnotherThreadWaitsWhileAnEditHoldsTheMutex)
     RecordingPlug p;
     InitLikeQor(p);
     std::atomic<bool> otherGotIn{false};
-    std::atomic<bool> otherDuringHook{true};
+    bool otherDuringHook = true;
+    std::thread other;
     p.onParamChange = [&](int) {
-        std::thread other([&] {
+        other = std::thread([&] {
             p.Mutex().Enter();
             otherGotIn = true;
             p.Mutex().Leave();
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         otherDuringHook = otherGotIn.load();
-        other.detach();
     };
     p.SetParameterFromGUI(0, 1.0);
-    for (int i = 0; i < 500 && !otherGotIn; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(other.joinable());
+    other.join();
     EXPECT_FALSE(otherDuringHook);
     EXPECT_TRUE(otherGotIn);
 }

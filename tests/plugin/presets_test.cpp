@@ -357,3 +357,76 @@ TEST(ProgramFilesOnDisk, SavedFilesLoadBackAndAFailedWriteLeavesNoFile)
     unlink(bank.c_str());
     rmdir(dir);
 }
+
+TEST(PresetMaking, ABlobIsDecodedIntoExactlyTheGivenSize)
+{
+    RecordingPlug p;
+    InitPlug(p, 3);
+    // "AAEC" is the Base64 text of 00 01 02
+    ASSERT_TRUE(p.MakePresetFromBlob("short", "AAEC", 2));
+    ASSERT_TRUE(p.MakePresetFromBlob("long", "AAEC", 4));
+    ASSERT_TRUE(p.MakePresetFromBlob("padded", "AA==AAAA", 3)); // "=" ends the text
+    const uint8_t shortBytes[] = {0, 1}, longBytes[] = {0, 1, 2, 0}, padded[] = {0, 0, 0};
+    ASSERT_EQ(p.GetPreset(0)->mChunk.Size(), 2);
+    EXPECT_EQ(std::memcmp(p.GetPreset(0)->mChunk.GetBytes(), shortBytes, 2), 0);
+    ASSERT_EQ(p.GetPreset(1)->mChunk.Size(), 4);
+    EXPECT_EQ(std::memcmp(p.GetPreset(1)->mChunk.GetBytes(), longBytes, 4), 0);
+    ASSERT_EQ(p.GetPreset(2)->mChunk.Size(), 3);
+    EXPECT_EQ(std::memcmp(p.GetPreset(2)->mChunk.GetBytes(), padded, 3), 0);
+    EXPECT_FALSE(p.MakePresetFromBlob("none left", "AAEC", 3));
+}
+
+TEST(PresetMaking, ValuesAreTakenByKindAndUnnamedOnesKeepTheCurrentValue)
+{
+    RecordingPlug p;
+    InitPlug(p, 2);
+    p.GetParam(2)->type = IParam::kTypeNone; // the kind is set only once; make it a double
+    p.GetParam(2)->InitDouble("d", 0.0, -1.0, 1.0, 0.01);
+    ASSERT_TRUE(p.MakePreset("all", 1, 2, 0.25, 4));
+    double v[4];
+    for (int i = 0; i < 4; ++i) p.GetPreset(0)->mChunk.Get(&v[i], 8 * i);
+    EXPECT_EQ(v[0], 1.0);
+    EXPECT_EQ(v[1], 2.0);
+    EXPECT_EQ(v[2], 0.25);
+    EXPECT_EQ(v[3], 4.0);
+    SetValues(p, {7, 8, 0.5, 9});
+    ASSERT_TRUE(p.MakePresetFromNamedParams("some", 2, 3, 42, 2, -0.75));
+    for (int i = 0; i < 4; ++i) p.GetPreset(1)->mChunk.Get(&v[i], 8 * i);
+    EXPECT_EQ(v[0], 7.0);
+    EXPECT_EQ(v[1], 8.0);
+    EXPECT_EQ(v[2], -0.75);
+    EXPECT_EQ(v[3], 42.0);
+}
+
+TEST(PresetMaking, DeveloperDumpsWriteSourceLines)
+{
+    RecordingPlug p;
+    InitPlug(p, 1);
+    p.GetParam(0)->type = IParam::kTypeNone; // the kind is set only once; give these new kinds
+    p.GetParam(2)->type = IParam::kTypeNone;
+    p.GetParam(0)->InitBool("b", true);
+    p.GetParam(2)->InitDouble("d", 0.125, -1.0, 1.0, 0.001);
+    SetValues(p, {1, 42, 0.125, 7});
+    ASSERT_TRUE(p.MakePresetFromBlob("blob", "AAEC", 3));
+    char path[] = "/tmp/qor_dump_XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const char* names[] = {"kOn", "kCount", "kLevel", "kOther"};
+    ASSERT_TRUE(p.DumpPresetSrcCode(path, names));
+    auto read = [&] {
+        std::string s;
+        FILE* f = std::fopen(path, "r");
+        char buf[512];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        std::fclose(f);
+        return s;
+    };
+    EXPECT_EQ(read(), "  MakePresetFromNamedParams(\"name\", 4,\n    kOn, true,\n    kCount, 42,\n"
+                      "    kLevel, 0.125000,\n    kOther, 7);\n");
+    ASSERT_TRUE(p.DumpPresetBlob(path));
+    EXPECT_EQ(read(), "MakePresetFromBlob(\"name\", \"AAEC\", 3);\n");
+    unlink(path);
+    EXPECT_FALSE(p.DumpPresetBlob("/nonexistent/folder/x"));
+}
