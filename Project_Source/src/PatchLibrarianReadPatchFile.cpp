@@ -48,6 +48,73 @@ void setCategoryFrom(LibrarianPatch& entry, const std::vector<uint8_t>& message,
         if (const char* text = LibrarianPatch::categoryName(message[index])) entry.category = text;
 }
 
+// Reads a variable-length number of at most four bytes at pos; false when it does not end there.
+bool readVariableLength(const uint8_t* data, int size, int& pos, uint32_t& value)
+{
+    value = 0;
+    for (int n = 0; n < 4 && pos < size; ++n) {
+        const uint8_t b = data[pos++];
+        value = (value << 7) | (b & 0x7Fu);
+        if (b < 0x80) return true;
+    }
+    return false;
+}
+
+// In a Standard MIDI File a dump may travel as several packets: an F0 event whose data does not
+// end in F7, then escape events (delta time, F7, length, bytes) carrying the rest, the last of
+// them ending in F7. Read byte by byte, the next packet's delta time would be taken for the dump's
+// own data and its F7 for the dump's end, so the pieces are put back together from the events.
+// start is the message's 00 just after the event's length. Answers 1 with the body bytes from
+// bodyAt to before the final F7 and end on that F7; 0 when the bytes before start are no F0
+// event whose first packet stops short of its F7 (the message is then read as it stands); -1
+// when such a first packet is not followed by its continuation (end is where that failed).
+int gatherPackets(const uint8_t* data, int size, int start, int bodyAt, std::vector<uint8_t>& body, int& end)
+{
+    // The event's length field ends just before start and follows its F0.
+    if (start < 2 || data[start - 1] >= 0x80) return 0;
+    int lengthAt = -1;
+    for (int at = start - 1; at >= 1 && at > start - 5; --at) {
+        if (at < start - 1 && data[at] < 0x80) return 0;
+        if (data[at - 1] == 0xF0) {
+            lengthAt = at;
+            break;
+        }
+    }
+    if (lengthAt < 0) return 0;
+    int q = lengthAt;
+    uint32_t length = 0;
+    if (!readVariableLength(data, size, q, length) || q != start) return 0;
+    const int64_t packetEnd = static_cast<int64_t>(start) + length;
+    if (packetEnd > size || packetEnd < bodyAt) return 0;
+    for (int k = start; k < packetEnd; ++k)
+        if (data[k] >= 0x80) return 0; // a whole dump, or a length that does not fit the bytes
+    body.assign(data + bodyAt, data + packetEnd);
+
+    q = static_cast<int>(packetEnd);
+    for (;;) {
+        uint32_t delta = 0;
+        end = q;
+        if (!readVariableLength(data, size, q, delta) || q >= size || data[q] != 0xF7) return -1;
+        ++q;
+        if (!readVariableLength(data, size, q, length) || length > static_cast<uint32_t>(size - q)) {
+            end = q;
+            return -1;
+        }
+        const int stop = q + static_cast<int>(length);
+        for (; q < stop; ++q) {
+            if (data[q] == 0xF7 && q + 1 == stop) {
+                end = q;
+                return 1;
+            }
+            if (data[q] >= 0x80) {
+                end = q;
+                return -1;
+            }
+            body.push_back(data[q]);
+        }
+    }
+}
+
 } // namespace
 
 bool PatchLibrarian::findByte(const uint8_t* data, int size, int& pos, int value)
@@ -137,25 +204,33 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         ++body; // patterns of this type carry one byte that the stored form leaves out
     }
 
-    // A message ends at its F7. One whose F7 is missing ends at the next status byte or at the end
-    // of the data and is dropped like a message too short to store: its bytes are not trusted.
+    std::vector<uint8_t> packets;
     int k = body;
-    while (k < size && data[k] != 0xF7 && data[k] < 0x80) ++k;
-    if (k >= size) return exhausted();
-    if (data[k] != 0xF7) {
+    const int gathered = gatherPackets(data, size, p - 1, body, packets, k);
+    if (gathered < 0) {
+        // A dump cut into packets whose rest is missing is incomplete: dropped like one without F7.
         pos = k;
         return pos;
+    }
+    if (gathered == 0) {
+        // A message ends at its F7. One whose F7 is missing ends at the next status byte or at the
+        // end of the data and is dropped like a message too short to store: its bytes are not trusted.
+        while (k < size && data[k] != 0xF7 && data[k] < 0x80) ++k;
+        if (k >= size) return exhausted();
+        if (data[k] != 0xF7) {
+            pos = k;
+            return pos;
+        }
     }
     pos = k;
 
     PatchSysexMessage message;
     std::vector<uint8_t>& bytes = message.bytes;
-    const size_t bodySize = static_cast<size_t>(k - body);
-    bytes.resize(8 + bodySize);
     const uint8_t header[8] = {0xF0, 0x00, 0x20, 0x29, 0x01, storedModelByte(bank->modelCode), 0x0F,
                                storedType(kind, messageIndex)};
-    std::copy(header, header + 8, bytes.begin());
-    std::copy(data + body, data + k, bytes.begin() + 8);
+    bytes.assign(header, header + 8);
+    if (gathered > 0) bytes.insert(bytes.end(), packets.begin(), packets.end());
+    else bytes.insert(bytes.end(), data + body, data + k);
 
     if (kind != kPatchFilePatterns) {
         if (bytes.size() >= 201 && bytes.size() <= 399)

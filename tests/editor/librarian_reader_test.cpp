@@ -265,15 +265,92 @@ TEST(BankReader, TruncatedLastMessageIsDroppedAndEarlierEntriesStay)
     EXPECT_EQ(readBytes(bankgen::truncatedLast(full, 100)).patches.size(), 3u);
 }
 
-TEST(BankReader, MidiFileWhoseDumpsWereSplitIntoPacketsKeepsNoCutOffMessage)
+class SplitPackets : public ::testing::TestWithParam<uint32_t> {};
+
+// The delta time between packets does not matter: with none, the next packet's 00 F7 looks like
+// the end of the dump, and the dump must still come back whole.
+TEST_P(SplitPackets, DumpsSentAsTwoPacketsReadLikeTheRawFile)
 {
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 4, 19);
+    for (auto [kind, model] : {std::pair<Kind, uint8_t>{Kind::Programs, 0x20}, {Kind::Programs, 0x22},
+                               {Kind::Performances, 0x23}, {Kind::Patterns, 0x21}}) {
+        bankgen::Bank gen = bankgen::makeBank(kind, model, 6, 19);
+        bankgen::MidiOptions o;
+        o.splitPackets = true;
+        o.laterDelta = GetParam();
+        PatchFile bank = readBytes(bankgen::midiFile(bankgen::messagesOf(gen), o));
+        expectBankMatches(bank, gen);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DeltaTimes, SplitPackets, ::testing::Values(0u, 1u, 500u, 20000u));
+
+TEST(BankReader, DumpSentAsThreePacketsIsPutBackTogether)
+{
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 2, 23);
+    const Bytes& m = gen.entries[0][0];
+    // F0 event with bytes 1..99, then two escape events with 100..199 and 200..end (F7 last).
+    Bytes events = {0x00, 0xF0};
+    Bytes len = bankgen::varLen(99);
+    events.insert(events.end(), len.begin(), len.end());
+    events.insert(events.end(), m.begin() + 1, m.begin() + 100);
+    for (auto [from, to] : {std::pair<size_t, size_t>{100, 200}, {200, m.size()}}) {
+        events.insert(events.end(), {0x00, 0xF7});
+        len = bankgen::varLen(static_cast<uint32_t>(to - from));
+        events.insert(events.end(), len.begin(), len.end());
+        events.insert(events.end(), m.begin() + static_cast<long>(from), m.begin() + static_cast<long>(to));
+    }
+    const Bytes& second = gen.entries[1][0];
+    events.insert(events.end(), {0x83, 0x74, 0xF0});
+    len = bankgen::varLen(static_cast<uint32_t>(second.size() - 1));
+    events.insert(events.end(), len.begin(), len.end());
+    events.insert(events.end(), second.begin() + 1, second.end());
+
+    PatchFile bank = readBytes(events);
+    expectBankMatches(bank, gen);
+}
+
+TEST(BankReader, SplitDumpWhoseRestIsMissingIsDroppedAndLaterEntriesKeepTheirSlots)
+{
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 3, 29);
+    const Bytes& cut = gen.entries[1][0];
+    Bytes events;
+    auto whole = [&events](const Bytes& m, std::initializer_list<uint8_t> delta) {
+        events.insert(events.end(), delta);
+        events.push_back(0xF0);
+        Bytes len = bankgen::varLen(static_cast<uint32_t>(m.size() - 1));
+        events.insert(events.end(), len.begin(), len.end());
+        events.insert(events.end(), m.begin() + 1, m.end());
+    };
+    whole(gen.entries[0][0], {0x00});
+    // The first packet of dump 1 announces 150 bytes without an F7; no escape event follows,
+    // only the next dump.
+    events.insert(events.end(), {0x83, 0x74, 0xF0, 0x81, 0x16});
+    events.insert(events.end(), cut.begin() + 1, cut.begin() + 151);
+    whole(gen.entries[2][0], {0x83, 0x74});
+
+    PatchFile bank = readBytes(events);
+    ASSERT_EQ(bank.patches.size(), 3u);
+    EXPECT_TRUE(bank.patches[1].messages.empty());
+    for (int slot : {0, 2}) {
+        ASSERT_EQ(bank.patches[slot].messages.size(), 1u) << slot;
+        EXPECT_EQ(bank.patches[slot].messages[0].bytes,
+                  bankgen::expectedStored(gen.entries[slot][0], Kind::Programs, 0, 0));
+    }
+}
+
+TEST(BankReader, SplitDumpCutOffInsideItsLastPacketIsDroppedWithoutReadingPastTheData)
+{
+    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 2, 31);
     bankgen::MidiOptions o;
     o.splitPackets = true;
-    // Each first packet ends at the next event's delta time without its F7: it is dropped, and
-    // the continuation packets hold no message header of their own.
-    PatchFile bank = readBytes(bankgen::midiFile(bankgen::messagesOf(gen), o));
-    EXPECT_TRUE(bank.patches.empty());
+    o.laterDelta = 0;
+    Bytes file = bankgen::midiFile(bankgen::messagesOf(gen), o);
+    // Drop the End of Track and the last 40 bytes of the second dump's rest.
+    Bytes cut(file.begin(), file.end() - 44);
+    PatchFile bank = readBytes(cut);
+    ASSERT_EQ(bank.patches.size(), 1u);
+    EXPECT_EQ(bank.patches[0].messages[0].bytes,
+              bankgen::expectedStored(gen.entries[0][0], Kind::Programs, 0, 0));
 }
 
 TEST(BankReader, ProgramShorterThan25BytesIsDroppedAndItsSlotStaysEmpty)

@@ -82,7 +82,8 @@ Bytes withoutF7(const std::vector<Bytes>& messages, size_t which);
 //   6 device, 7 type): that message is skipped and the next one takes its entry number.
 Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
 // MidiOptions: meta events, an extra track and an unknown chunk are passed over; dumps split
-// into packets with a delay between them are dropped, as each first packet lacks its F7.
+// into packets are put back together whatever the delay between the packets, and one whose
+// later packets are missing is dropped.
 
 // Writes a file.
 void writeFile(const std::string& path, const Bytes& data);
