@@ -206,6 +206,21 @@ TEST(AuClassInfo, ADictionaryMissingAKeyOrFromAnotherUnitIsRefusedUntouched)
     EXPECT_EQ(gets[7], "getparam 7: 0 value 1");
 }
 
+TEST(AuClassInfo, ATruncatedStateChunkStillCountsAsRestoredAndIsLogged)
+{
+    // 2 whole doubles and half of the third: ids 0 and 1 are restored, id 2 takes its bound,
+    // the rest keep their values.
+    HostRun r = RunHost("open\nsetparam 0 1\nsetparam 1 1\nsetparam 2 1\nsetparam 3 1\nsaveclass 0\ncutdata 0 20\n"
+                        "setparam 0 0\nsetparam 1 0.5\nsetparam 2 0.5\nsetparam 3 0.5\nloadclass 0\n"
+                        "getparam 0\ngetparam 1\ngetparam 2\ngetparam 3\nclose\n");
+    EXPECT_TRUE(r.Has("loadclass 0: 0")) << r.out;
+    EXPECT_TRUE(r.Has("PROJECT RECALL: class information chunk of 20 bytes ended early")) << r.out;
+    EXPECT_TRUE(r.Has("getparam 0: 0 value 1")) << r.out;
+    EXPECT_TRUE(r.Has("getparam 1: 0 value 1")) << r.out;
+    EXPECT_TRUE(r.Has("getparam 2: 0 value 0")) << r.out;
+    EXPECT_TRUE(r.Has("getparam 3: 0 value 0.5")) << r.out;
+}
+
 TEST(AuParameters, IdsOutsideTheTableAreInvalidParametersEverywhere)
 {
     HostRun r = RunHost("open\ngetparam 5124\nsetparam 5124 1\ngetparam 4294967295\nsetparam 3 1 in\n"

@@ -208,6 +208,22 @@ bool Host::RunPropertyCommand(const std::string& cmd, const std::vector<std::str
         }
         CFRelease(k);
         Print("%s %zu %s: ok", cmd.c_str(), slot, a[1].c_str());
+    } else if (cmd == "cutdata") {
+        // Keeps only the first LEN bytes of the saved state's "data".
+        size_t slot = size_t(U(a, 0));
+        auto dict = slot < mSavedStates.size()
+                        ? const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(mSavedStates[slot]))
+                        : nullptr;
+        CFStringRef k = Key("data");
+        auto data = dict ? static_cast<CFDataRef>(CFDictionaryGetValue(dict, k)) : nullptr;
+        if (data) {
+            CFIndex len = CFDataGetLength(data), keep = CFIndex(U(a, 1));
+            CFDataRef cut = CFDataCreate(nullptr, CFDataGetBytePtr(data), keep < len ? keep : len);
+            CFDictionarySetValue(dict, k, cut);
+            CFRelease(cut);
+        }
+        CFRelease(k);
+        Print("cutdata %zu: %s", slot, data ? "ok" : "nothing saved");
     } else if (cmd == "connect") {
         size_t from = size_t(U(a, 0));
         AudioUnitConnection c{from < mUnits.size() ? mUnits[from] : nullptr, U(a, 1), U(a, 2)};
