@@ -34,6 +34,7 @@ protected:
         plug.getExternalMIDIOutNames();
         int port = 1;
         ASSERT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
+        ASSERT_TRUE(PrimeOutput(plug, synth));
     }
     SynthSide synth;
     PortPlug plug;

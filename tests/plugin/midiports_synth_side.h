@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "midiports_test_plug.h"
+
 class SynthSide {
 public:
     SynthSide()
@@ -43,6 +45,11 @@ public:
     {
         std::lock_guard<std::mutex> g(lock_);
         return got_;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        got_.clear();
     }
     // Waits until at least n messages have arrived; false when the time ran out first.
     bool WaitForCount(size_t n, int ms = 5000)
@@ -85,4 +92,31 @@ inline std::vector<unsigned char> PatternSysEx(size_t size, unsigned seed)
     m.back() = 0xF7;
     for (size_t i = 1; i + 1 < size; ++i) m[i] = (unsigned char)((i * 31 + seed * 17) & 0x7F);
     return m;
+}
+
+// JACK makes a new connection live a little after the call that asks for it, later still on a
+// loaded machine, and drops what is sent before. These send probes until one arrives, then
+// forget them, so a test's own messages meet a live connection.
+inline bool PrimeOutput(PortPlug& plug, SynthSide& synth)
+{
+    bool live = false;
+    for (int i = 0; i < 100 && !live; ++i) {
+        plug.SendMidiSysex2({0xFE});
+        live = synth.WaitForCount(1, 50);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60)); // probes still on the way
+    synth.Clear();
+    return live;
+}
+
+inline bool PrimeInput(PortPlug& plug, SynthSide& synth)
+{
+    bool live = false;
+    for (int i = 0; i < 100 && !live; ++i) {
+        synth.Send({0xBF, 0x7F, 0x7F});
+        live = plug.WaitFor([](const std::vector<Delivered>& s) { return !s.empty(); }, 50);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    plug.ClearSeen();
+    return live;
 }

@@ -61,6 +61,11 @@ public:
         std::lock_guard<std::mutex> g(seenLock);
         return seen;
     }
+    void ClearSeen()
+    {
+        std::lock_guard<std::mutex> g(seenLock);
+        seen.clear();
+    }
     // Waits until pred holds for what has arrived, or the time runs out.
     bool WaitFor(const std::function<bool(const std::vector<Delivered>&)>& pred, int ms = 5000)
     {
