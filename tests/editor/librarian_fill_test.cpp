@@ -1,6 +1,7 @@
 // Completing short banks with init entries, and the init messages themselves.
 #include <gtest/gtest.h>
 
+#include "Project_Source/src/PatchFileImage.h"
 #include "Project_Source/src/PatchInitData.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "support/bankgen.h"
@@ -111,6 +112,80 @@ TEST(BankFill, ProgramBanksOfModels2And3GainTwoMessageEntries)
         EXPECT_EQ(e.messages[0].bytes[5], 0x24);
         EXPECT_EQ(e.patchType, 2);
     }
+}
+
+// Every added entry of every model is the init data itself, byte for byte, with the name and
+// category its first message gives.
+TEST(BankFill, EveryModelGainsByteExactInitEntries)
+{
+    struct Case {
+        Kind kind;
+        uint8_t modelByte;
+        std::vector<const Bytes*> messages;
+        const char* name;
+        const char* category;
+    } cases[] = {
+        {Kind::Programs, 0x20, {&PatchInitData::programMessage(0)}, "Init Program    ", "Soft Lead"},
+        {Kind::Programs, 0x21, {&PatchInitData::programMessage(1)}, "Init Program    ", "Soft Lead"},
+        {Kind::Programs, 0x22, {&PatchInitData::programMessage(2), &PatchInitData::programSecondMessage()},
+         "Init Program    ", "Soft Lead"},
+        {Kind::Programs, 0x23, {&PatchInitData::programMessage(3), &PatchInitData::programSecondMessage()},
+         "Init Program    ", "Soft Lead"},
+        {Kind::Performances, 0x20, {&PatchInitData::performanceMessage(0)}, "Init Perf       ", ""},
+        {Kind::Performances, 0x21,
+         {&PatchInitData::performanceMessage(1), &PatchInitData::performanceSecondMessage(1)}, "Init Perf       ", ""},
+        {Kind::Performances, 0x24,
+         {&PatchInitData::performanceMessage(2), &PatchInitData::performanceSecondMessage(2),
+          &PatchInitData::performanceThirdMessage()},
+         "Init Perf       ", ""},
+        {Kind::Performances, 0x23,
+         {&PatchInitData::performanceMessage(3), &PatchInitData::performanceSecondMessage(3),
+          &PatchInitData::performanceThirdMessage()},
+         "Init Perf       ", ""},
+    };
+    for (const Case& c : cases) {
+        PatchFile bank = readBank(c.kind, c.modelByte, 100);
+        PatchLibrarian lib;
+        lib.fillUncompletedBankFiles(&bank);
+        ASSERT_EQ(bank.patches.size(), 128u);
+        for (size_t slot = 100; slot < 128; ++slot) {
+            const LibrarianPatch& e = bank.patches[slot];
+            ASSERT_EQ(e.messages.size(), c.messages.size()) << int(c.modelByte);
+            for (size_t m = 0; m < c.messages.size(); ++m)
+                EXPECT_EQ(e.messages[m].bytes, *c.messages[m]) << int(c.modelByte) << " message " << m;
+            EXPECT_EQ(e.name, c.name);
+            EXPECT_EQ(e.category, c.category);
+        }
+    }
+    // The model-3 variants are the model-2 ones: model byte 24, device byte 00.
+    EXPECT_EQ(PatchInitData::programMessage(3), PatchInitData::programMessage(2));
+    EXPECT_EQ(PatchInitData::performanceMessage(3), PatchInitData::performanceMessage(2));
+    EXPECT_EQ(PatchInitData::performanceSecondMessage(3), PatchInitData::performanceSecondMessage(2));
+}
+
+// The init tables give the later models model byte 24 and device byte 00, and the reader stores
+// device 0F and takes the bank's model from its last message. So a model-3 bank completed with
+// init entries, written and read again, keeps its own entries as they were but is labelled with
+// model code 2, and its init entries come back with device 0F.
+TEST(BankFill, Model3BankCompletedWithInitsReadsBackAsModel2WithDevice0F)
+{
+    PatchFile bank = readBank(Kind::Programs, 0x23, 10);
+    ASSERT_EQ(bank.modelCode, 3);
+    PatchLibrarian lib;
+    lib.fillUncompletedBankFiles(&bank);
+    Bytes image = PatchFileImage::build(bank, false);
+    PatchFile again;
+    lib.loadFromChunk(image.data(), int(image.size()), &again, 0);
+    ASSERT_EQ(again.patches.size(), 128u);
+    EXPECT_EQ(again.modelCode, 2);
+    for (size_t slot = 0; slot < 10; ++slot) {
+        EXPECT_EQ(again.patches[slot].messages[0].bytes, bank.patches[slot].messages[0].bytes);
+        EXPECT_EQ(again.patches[slot].patchType, 3);
+    }
+    Bytes init = PatchInitData::programMessage(3);
+    init[6] = 0x0F;
+    EXPECT_EQ(again.patches[127].messages[0].bytes, init);
+    EXPECT_EQ(again.patches[127].patchType, 2);
 }
 
 TEST(BankFill, PerformanceBanksGainOneTwoOrThreeMessagesByModel)
