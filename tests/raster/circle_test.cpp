@@ -201,6 +201,21 @@ TEST_P(CircleModes, SourceAlphaFlagIsIgnoredAndModeSixDrawsNothing) {
   EXPECT_TRUE(c.matches());
 }
 
+TEST_P(CircleModes, TinyPlainOutlinesHitTheCentreFourTimesOrItsFourNeighbours) {
+  const int mode = GetParam();
+  for (float alpha : {1.0f, 0.5f, 0.7f}) {
+    const int w = (int)(alpha * 256);
+    Scene a(8, 8);
+    RAST_Circle(a.bm(), 3.2f, 3.9f, 0.3f, kColour, alpha, mode, false);
+    for (int k = 0; k < 4; k++) plainTouch(a, 3, 4, w, mode);
+    EXPECT_TRUE(a.matches()) << lt::modeName(mode) << " alpha " << alpha;
+    Scene b(8, 8);
+    RAST_Circle(b.bm(), 3.0f, 3.0f, 1.2f, kColour, alpha, mode, false);
+    for (const Pt& p : {Pt{3, 2}, Pt{4, 3}, Pt{3, 4}, Pt{2, 3}}) plainTouch(b, p.x, p.y, w, mode);
+    EXPECT_TRUE(b.matches()) << lt::modeName(mode) << " alpha " << alpha;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllModes, CircleModes, ::testing::Range(0, 6),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(lt::modeName(i.param)); });
 

@@ -219,6 +219,45 @@ TEST_P(LineModes, SourceAlphaFlagChangesNothing) {
     for (int x = 0; x < 16; x++) ASSERT_EQ(a.stored(x, y), b.stored(x, y)) << x << "," << y;
 }
 
+TEST_P(LineModes, LineLongerThanTheBitmapCoversOnlyTheVisibleColumns) {
+  const int mode = GetParam();
+  Scene s(5, 10);
+  RAST_Line(s.bm(), -10, 5, 10, 5, kColour, 0.6f, mode, false);
+  modelStraight(s, run(0, 5, 4, 5), kColour, 0.6f, mode);
+  EXPECT_TRUE(s.matches()) << lt::modeName(mode);
+}
+
+TEST_P(LineModes, EndBelowTheBitmapIsDrawnAsTheClippedLine) {
+  const int mode = GetParam();
+  for (bool aa : {false, true}) {
+    Scene a(10, 10), b(10, 10);
+    RAST_Line(a.bm(), 2, 2, 8, 14, kColour, 0.6f, mode, aa);
+    RAST_Line(b.bm(), 2, 2, 6, 9, kColour, 0.6f, mode, aa);
+    for (int y = 0; y < 10; y++)
+      for (int x = 0; x < 10; x++) ASSERT_EQ(a.stored(x, y), b.stored(x, y)) << lt::modeName(mode) << " aa " << aa;
+  }
+}
+
+TEST_P(LineModes, SegmentMissingTheBitmapDrawsNothing) {
+  const int mode = GetParam();
+  Scene s(10, 10);
+  for (bool aa : {false, true}) {
+    RAST_Line(s.bm(), -5, 3, 3, -5, kColour, 0.6f, mode, aa);
+    RAST_Line(s.bm(), 15, 6, 6, 15, kColour, 0.6f, mode, aa);
+  }
+  EXPECT_TRUE(s.matches()) << lt::modeName(mode);
+}
+
+TEST_P(LineModes, FlippedBitmapStoresTheCallersTopRowLast) {
+  const int mode = GetParam();
+  Scene s(12, 8, 4, true);
+  RAST_Line(s.bm(), 1, 0, 9, 0, kColour, 0.6f, mode, false);
+  RAST_Line(s.bm(), 0, 1, 7, 5, kColour, 0.6f, mode, true);
+  modelStraight(s, run(1, 0, 9, 0), kColour, 0.6f, mode);
+  modelGeneralAA(s, 0, 1, 7, 5, kColour, 0.6f, mode);
+  EXPECT_TRUE(s.matches()) << lt::modeName(mode);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllModes, LineModes, ::testing::Range(0, 6),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(lt::modeName(i.param)); });
 
