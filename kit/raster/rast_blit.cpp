@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kit/raster/rast_blitloops.h"
+#include "kit/raster/rast_copymix.h"
 #include "kit/raster/rast_fixed.h"
 #include "kit/raster/rast_surface.h"
 
@@ -46,6 +47,7 @@ RowsFn pickBlit(float alpha, int mode, int& parm) {
     case 0:
       if (a < 1) return nullptr;
       if (a == 256) return copyRows;
+      if (a < 256) return _RAST_CopyMixRows;
       return _RAST_Template_Blit2<_RAST_CombinePixelsCopyNoClamp>::blit;
     case 1: return _RAST_Template_Blit2<_RAST_CombinePixelsAdd>::blit;
     case 2: return _RAST_Template_Blit2<_RAST_CombinePixelsColorDodge>::blit;
@@ -53,7 +55,9 @@ RowsFn pickBlit(float alpha, int mode, int& parm) {
     case 4: return _RAST_Template_Blit2<_RAST_CombinePixelsOverlay>::blit;
     case 5: return _RAST_Template_Blit2<_RAST_CombinePixelsHSVAdjust>::blit;
     case 0x10000:
-      if (a == 256) return _RAST_Template_Blit2<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>::blit;
+      // The row forms cover the weights of ordinary use; weights beyond keep their wrapping.
+      if (a == 256) return _RAST_CopySourceAlphaFullRows;
+      if (a > 0 && a < 256) return _RAST_CopySourceAlphaRows;
       return _RAST_Template_Blit2<_RAST_CombinePixelsCopySourceAlphaNoClamp>::blit;
     case 0x10001: return _RAST_Template_Blit2<_RAST_CombinePixelsAddSourceAlpha>::blit;
     case 0x10002: return _RAST_Template_Blit2<_RAST_CombinePixelsColorDodgeSourceAlpha>::blit;

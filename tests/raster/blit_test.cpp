@@ -2,6 +2,8 @@
 // channel copy, overlapping copies inside one bitmap, bottom-up bitmaps and whole copies.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_combine.h"
 #include "raster_test_util.h"
@@ -227,6 +229,51 @@ TEST(BlitCopy, copy_resizes_the_destination_and_matches_pixel_for_pixel) {
   RAST_Copy(nullptr, &src);
   RAST_Copy(&dst, &dst);
   EXPECT_EQ(dst.getWidth(), 13);
+}
+
+// Every weight of the copy and source-alpha copy rows (the forms that work four pixels at a
+// time) against the plain formula, with widths that leave one to three pixels over, starts
+// off any alignment, and source alphas at the values that take their own branches.
+TEST(BlitDifferential, copy_and_source_alpha_rows_match_the_formula_at_every_weight) {
+  const int W = 23, H = 3;
+  RAST_MemBitmap src(W + 3, H), base(W + 3, H), dst(W + 3, H);
+  std::mt19937 rng(41);
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W + 3; x++) {
+      uint32_t s = rng();
+      const int pick = (int)(rng() % 6);
+      if (pick == 0) s &= ~255u;       // transparent
+      else if (pick == 1) s |= 255u;   // opaque
+      else if (pick == 2) s = (s & ~255u) | 1u;
+      else if (pick == 3) s = (s & ~255u) | 254u;
+      at(src, x, y) = s;
+      at(base, x, y) = rng();
+    }
+  // Equal channels too, where the step is zero.
+  at(src, 4, 1) = at(base, 4, 1) | 0x80u;
+  for (int mode : {0, 0x10000}) {
+    for (int weight = 1; weight <= 256; weight++) {
+      const float alpha = (float)weight / 256.0f;
+      for (int off : {0, 1, 3}) {
+        for (int w : {W, W - 1, W - 2, 4, 3}) {
+          RAST_Copy(&dst, &base);
+          RAST_Blit(&dst, &src, off, 0, 3 - off, 0, w, H, alpha, mode);
+          for (int y = 0; y < H; y++)
+            for (int x = 0; x < W + 3; x++) {
+              const bool inside = x >= off && x < off + w;
+              const uint32_t d = at(base, x, y), sp = at(src, x - off + 3 - off, y);
+              uint32_t want = d;
+              if (inside && mode == 0 && weight == 128)  // alpha 0.5 is the whole-word half mix
+                want = ((sp >> 1) & 0x7F7F7F7Fu) + ((d >> 1) & 0x7F7F7F7Fu);
+              else if (inside)
+                want = ref::combine(d, sp, weight, mode);
+              ASSERT_EQ(at(dst, x, y), want) << "mode " << mode << " weight " << weight << " offset " << off
+                                             << " width " << w << " at " << x << "," << y;
+            }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
