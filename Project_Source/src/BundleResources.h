@@ -4,8 +4,10 @@
 // extension, and by that extension.
 #include <cstddef>
 
-// The identifier of the plug-in bundle, used for every resource lookup.
-inline constexpr const char* kQORBundleIdentifier = "com.tessmoor.audiounit.QOR";
+// The identifier of the plug-in bundle, used for every resource lookup. The bundle's Info.plist
+// declares it and the framework names the bundle by it (QOR_BUNDLE_ID): a lookup under any
+// other identifier finds no bundle, and so no configuration.
+inline constexpr const char* kQORBundleIdentifier = "com.tessmooraudio.audiounit.qoreditor";
 
 // The loader's buffer size: a longer file is cut here.
 inline constexpr int kResourceBufferSize = 4096000;

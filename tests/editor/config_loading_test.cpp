@@ -3,7 +3,9 @@
 #include "Project_Source/src/ImageTable.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "config_test_support.h"
+#include "kit/plugin/IPluginAU.h"
 
+#include <CoreFoundation/CFBundlePrivate.h>
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
@@ -355,6 +357,43 @@ TEST(BuiltResources, every_shipped_bitmap_loads_with_whole_frames)
         int along = row.framesHorizontal ? b.width : b.height;
         EXPECT_EQ(along % row.frames, 0) << row.name;
     }
+    manager.ClearImageCache();
+}
+
+TEST(BuiltBundle, the_configuration_reader_asks_for_the_identifier_the_bundle_declares)
+{
+    // The Info.plist is written when the build is configured; the framework names the bundle too.
+    const std::string contents = std::string(QOR_BINARY_DIR) + "/QOR.component/Contents";
+    EXPECT_EQ(cf_standin::declaredBundleIdentifier(contents), kQORBundleIdentifier);
+    EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
+}
+
+TEST(BuiltBundle, the_bundle_carries_both_configuration_files_and_every_bitmap)
+{
+    // Placed there by the build target qor_bundle_resources.
+    BundleFolder bundle(std::string(QOR_BINARY_DIR) + "/QOR.component");
+    for (const char* doc : {"uiconfig", "sysex"}) {
+        int size = -1;
+        std::string name = std::string("resources/") + doc + ".tea";
+        testing::internal::CaptureStdout();
+        std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, name.c_str(), &size));
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(buffer, nullptr) << name << " is not in the bundle: build the target qor_bundle_resources";
+        std::string built = readBytes(std::string(QOR_BINARY_DIR) + "/resources/" + doc + ".tea");
+        ASSERT_FALSE(built.empty());
+        EXPECT_EQ(std::string(buffer.get(), static_cast<size_t>(size)), built) << doc;
+    }
+
+    TestBitmapCache cache;
+    RecordingManager manager;
+    testing::internal::CaptureStdout();
+    manager.readUIConfig(&cache, nullptr, nullptr, 0, 1.0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(manager.walks, 1);
+    EXPECT_FALSE(manager.sysexContainers.empty());
+    EXPECT_FALSE(manager.valueLists.empty());
+    for (size_t i = 0; i < kImageTableSize; ++i)
+        EXPECT_NE(manager.getImageByName(&cache, kImageTable[i].name).bitmap, nullptr) << kImageTable[i].file;
     manager.ClearImageCache();
 }
 
