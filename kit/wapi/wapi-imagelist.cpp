@@ -20,7 +20,7 @@ namespace {
 
 void releaseImage(void* p) {
   WAPI_Image* img = static_cast<WAPI_Image*>(p);
-  if (img && --img->refs <= 0) {
+  if (img && img->refs.fetch_sub(1) == 1) {
     free(img->argb);
     delete img;
   }
@@ -30,7 +30,9 @@ bool isImage(HGDIOBJ o) { return wapiIsHandle(o) && !o->inPool && o->type == WAP
 
 // A new image object owning (holding one reference to) img.
 HGDIOBJ newImageObject(WAPI_Image* img) {
-  wapiReleaseImage = releaseImage;
+  // Installed once, before the first image object exists, by a thread-safe static.
+  static const bool installed = (wapiReleaseImage = releaseImage, true);
+  (void)installed;
   GDP_OBJECT* o = GDP_OBJECT_NEW();
   if (!o) {
     releaseImage(img);
@@ -44,7 +46,7 @@ HGDIOBJ newImageObject(WAPI_Image* img) {
 
 HGDIOBJ shareImage(HGDIOBJ from) {
   WAPI_Image* img = static_cast<WAPI_Image*>(from->image);
-  img->refs++;
+  img->refs.fetch_add(1);
   return newImageObject(img);
 }
 

@@ -1,6 +1,7 @@
 // Image objects (bitmaps and icons), their drawing, and image lists.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "kit/wapi/wapi-gdi.h"
@@ -21,7 +22,7 @@ typedef struct WAPI_ImageList* HIMAGELIST;
 // The pixels an image object holds: straight (not premultiplied) alpha, red, green, blue bytes
 // per pixel, rows top first. Shared between objects by reference count.
 struct WAPI_Image {
-  int refs;
+  std::atomic<int> refs;
   int width, height;
   bool flipped;
   uint8_t* argb;  // width * height * 4 bytes
