@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +17,9 @@ const char* const kOutPortName = "RtMidi Output";
 const char* const kInClientName = "RtMidi Input Client";
 const char* const kInPortName = "RtMidi Input";
 const unsigned kInQueueLimit = 100;
+// The JACK interface passes each message through a 16 KB transfer buffer that also holds the
+// message's length; a larger message would be dropped there without a word.
+const size_t kJackLargestMessage = 16379;
 
 // With an error hook installed the library reports instead of throwing: the message is printed
 // as the library would, and the flag tells the caller that its last call failed.
@@ -327,6 +331,10 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     if (!data || size == 0 || size > size_t(INT_MAX)) return false;
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (!midiOut || !midiOut->isPortOpen()) return false;
+    if (size > kJackLargestMessage && midiOut->getCurrentApi() == RtMidi::UNIX_JACK) {
+        std::fprintf(stderr, "MIDI output: a message of %zu bytes is more than JACK carries at once; not sent\n", size);
+        return false;
+    }
     midiOutFailed.store(false);
     try {
         midiOut->sendMessage(data, size);

@@ -333,3 +333,20 @@ TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
     EXPECT_TRUE(plug.SendMidiMsg(&cc));
     ASSERT_TRUE(synth.WaitForCount(1));
 }
+
+TEST(MidiPortsOnJack, AMessageTooLargeForJackIsRefusedRatherThanSilentlyLost)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    Bytes largest = PatternSysEx(16379, 1);
+    Bytes tooLarge = PatternSysEx(16380, 2);
+    EXPECT_FALSE(plug.SendMidiSysex(tooLarge.data(), int(tooLarge.size())));
+    EXPECT_FALSE(plug.SendMidiSysex2(tooLarge));
+    EXPECT_TRUE(plug.SendMidiSysex(largest.data(), int(largest.size())));
+    ASSERT_TRUE(synth.WaitForCount(1));
+    Pause(100);
+    std::vector<Bytes> got = synth.Received();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], largest);
+}
