@@ -1,0 +1,149 @@
+// The platform stand-ins the Audio Unit binding stands on: numbers, data, arrays and
+// dictionaries with their reference counting, and Component Manager instances.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include <CoreFoundation/CoreFoundation.h>
+#include <CoreServices/CoreServices.h>
+
+TEST(CFNumbers, ValuesConvertAndReportWhenTheyDoNotFit)
+{
+    int64_t big = int64_t(1) << 40;
+    CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt64Type, &big);
+    int32_t small = 0;
+    EXPECT_FALSE(CFNumberGetValue(n, kCFNumberSInt32Type, &small)); // cut
+    int64_t back = 0;
+    EXPECT_TRUE(CFNumberGetValue(n, kCFNumberSInt64Type, &back));
+    EXPECT_EQ(back, big);
+    CFRelease(n);
+
+    double d = 2.5;
+    n = CFNumberCreate(nullptr, kCFNumberFloat64Type, &d);
+    EXPECT_TRUE(CFNumberIsFloatType(n));
+    EXPECT_FALSE(CFNumberGetValue(n, kCFNumberSInt32Type, &small)); // rounded
+    EXPECT_EQ(small, 2);
+    double huge = 1e300;
+    CFNumberRef h = CFNumberCreate(nullptr, kCFNumberFloat64Type, &huge);
+    EXPECT_FALSE(CFNumberGetValue(h, kCFNumberSInt32Type, &small));
+    EXPECT_EQ(small, std::numeric_limits<int32_t>::max()); // stops at the end, no undefined cast
+    CFRelease(h);
+    CFRelease(n);
+    EXPECT_EQ(CFNumberCreate(nullptr, 99, &d), nullptr);
+    EXPECT_FALSE(CFNumberGetValue(nullptr, kCFNumberSInt32Type, &small));
+}
+
+TEST(CFDictionaries, KeysCompareByTextAndValuesAreRetainedUntilReplacedOrRemoved)
+{
+    CFMutableDictionaryRef dict =
+        CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+    CFStringRef k1 = CFStringCreateWithCString(nullptr, "key", kCFStringEncodingUTF8);
+    CFStringRef k2 = CFStringCreateWithCString(nullptr, "key", kCFStringEncodingUTF8);
+    uint8_t bytes[] = {1, 2, 3};
+    CFDataRef a = CFDataCreate(nullptr, bytes, 3);
+    CFDataRef b = CFDataCreate(nullptr, bytes, 2);
+    CFDictionarySetValue(dict, k1, a);
+    EXPECT_EQ(CFGetRetainCount(a), 2);
+    EXPECT_EQ(CFDictionaryGetValue(dict, k2), a); // another string with the same text
+    CFDictionarySetValue(dict, k2, b);
+    EXPECT_EQ(CFDictionaryGetCount(dict), 1);
+    EXPECT_EQ(CFGetRetainCount(a), 1);
+    EXPECT_EQ(CFDataGetLength(static_cast<CFDataRef>(CFDictionaryGetValue(dict, k1))), 2);
+    CFDictionaryRemoveValue(dict, k1);
+    EXPECT_EQ(CFDictionaryGetCount(dict), 0);
+    EXPECT_EQ(CFGetRetainCount(b), 1);
+    EXPECT_EQ(CFDictionaryGetValue(dict, k1), nullptr);
+    CFDictionarySetValue(dict, k1, a);
+    CFRelease(dict); // releases what it holds
+    EXPECT_EQ(CFGetRetainCount(a), 1);
+    EXPECT_EQ(CFGetRetainCount(k1), 1);
+    for (CFTypeRef o : {CFTypeRef(k1), CFTypeRef(k2), CFTypeRef(a), CFTypeRef(b)}) CFRelease(o);
+    EXPECT_EQ(CFDictionaryGetCount(nullptr), 0);
+}
+
+TEST(CFDataBlocks, BytesAreCopiedAndRangesOutsideCopyNothing)
+{
+    uint8_t bytes[] = {9, 8, 7};
+    CFDataRef d = CFDataCreate(nullptr, bytes, 3);
+    bytes[0] = 0;
+    EXPECT_EQ(CFDataGetBytePtr(d)[0], 9);
+    uint8_t out[3] = {0, 0, 0};
+    CFDataGetBytes(d, CFRangeMake(2, 5), out);
+    EXPECT_EQ(out[0], 0);
+    CFDataGetBytes(d, CFRangeMake(1, 2), out);
+    EXPECT_EQ(out[0], 8);
+    EXPECT_EQ(CFDataCreate(nullptr, nullptr, 4), nullptr);
+    EXPECT_EQ(CFDataCreate(nullptr, bytes, -1), nullptr);
+    CFDataRef empty = CFDataCreate(nullptr, nullptr, 0);
+    EXPECT_EQ(CFDataGetLength(empty), 0);
+    EXPECT_EQ(CFDataGetBytePtr(empty), nullptr);
+    CFRelease(empty);
+    CFRelease(d);
+}
+
+TEST(CFArrays, ValuesAreRetainedAndIndexesOutsideAnswerNull)
+{
+    CFStringRef s = CFStringCreateWithCString(nullptr, "v", kCFStringEncodingUTF8);
+    const void* values[] = {s, s};
+    CFArrayRef arr = CFArrayCreate(nullptr, values, 2, &kCFTypeArrayCallBacks);
+    EXPECT_EQ(CFGetRetainCount(s), 3);
+    EXPECT_EQ(CFArrayGetCount(arr), 2);
+    EXPECT_EQ(CFArrayGetValueAtIndex(arr, 2), nullptr);
+    EXPECT_EQ(CFArrayGetValueAtIndex(arr, -1), nullptr);
+    CFArrayAppendValue(const_cast<CFMutableArrayRef>(arr), s); // an immutable array stays as it is
+    EXPECT_EQ(CFArrayGetCount(arr), 2);
+    CFRelease(arr);
+    EXPECT_EQ(CFGetRetainCount(s), 1);
+    CFRelease(s);
+}
+
+namespace {
+
+int gOpens = 0, gCloses = 0;
+ComponentResult Refusing(ComponentParameters* p, void*)
+{
+    if (p->what == kComponentOpenSelect) ++gOpens;
+    if (p->what == kComponentCloseSelect) ++gCloses;
+    return p->what == kComponentOpenSelect ? OSStatus(-108) : OSStatus(noErr);
+}
+
+ComponentResult Storing(ComponentParameters* p, void*)
+{
+    if (p->what == kComponentOpenSelect)
+        SetComponentInstanceStorage(reinterpret_cast<ComponentInstance>(p->params[0]), &gOpens);
+    return p->what == kComponentVersionSelect ? 0x10203 : OSStatus(noErr);
+}
+
+} // namespace
+
+TEST(ComponentManager, AnOpenTheComponentRefusesLeavesNoInstance)
+{
+    ComponentDescription cd{1, 2, 3, 0, 0};
+    Component c = RegisterComponentEntry(&cd, &Refusing);
+    ComponentInstance ci = reinterpret_cast<ComponentInstance>(0x1);
+    EXPECT_EQ(OpenAComponent(c, &ci), -108);
+    EXPECT_EQ(ci, nullptr);
+    EXPECT_EQ(gOpens, 1);
+    EXPECT_EQ(gCloses, 0);
+    UnregisterComponentEntry(c);
+}
+
+TEST(ComponentManager, InstancesKeepStorageAndDescribeTheirComponent)
+{
+    ComponentDescription cd{0x61756D75, 0x616E6E71, 0x56654231, 0, 0};
+    Component c = RegisterComponentEntry(&cd, &Storing);
+    ComponentInstance ci = nullptr;
+    ASSERT_EQ(OpenAComponent(c, &ci), noErr);
+    EXPECT_EQ(GetComponentInstanceStorage(ci), &gOpens);
+    EXPECT_EQ(CallComponentVersion(ci), 0x10203);
+    ComponentDescription got{};
+    EXPECT_EQ(GetComponentInfo(reinterpret_cast<Component>(ci), &got, nullptr, nullptr, nullptr), noErr);
+    EXPECT_EQ(got.componentSubType, 0x616E6E71u);
+    EXPECT_EQ(CloseComponent(ci), noErr);
+    ComponentRecord bogus{};
+    EXPECT_EQ(GetComponentInfo(&bogus, &got, nullptr, nullptr, nullptr), OSErr(invalidComponentID));
+    EXPECT_EQ(GetComponentInstanceStorage(nullptr), nullptr);
+    EXPECT_EQ(CallComponentVersion(nullptr), badComponentInstance);
+    UnregisterComponentEntry(c);
+}
