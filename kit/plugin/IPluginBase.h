@@ -272,6 +272,8 @@ public:
     bool SendExternalMidiMsg(const IMidiMsg* msg);
     bool SendExternalSysex(const unsigned char* data, int size); // framed with F0 ... F7 when bare
     bool SendExternalBytes(const unsigned char* data, size_t size); // unchanged
+    // SendMidiMsg for each message in order; true when every one was sent (so for none).
+    bool SendMidiMsgs(KIT_TypedBuf<IMidiMsg>* msgs);
 
     KIT_Mutex* GetMutex() { return &mutex; }
     const char* GetPreviousPath() const { return previousPath.Get(); }
