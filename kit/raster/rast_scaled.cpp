@@ -224,8 +224,10 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
       n -= k;
       cur += k * step;
     }
+    // Keep every pixel whose position still falls in the last column: the whole steps that
+    // reach it, plus the pixel at the start.
     if (((n - 1) * step + cur) / 65536 >= size) {
-      const long long fit = ((size - 1) * 65536 - cur) / step;
+      const long long fit = ((size - 1) * 65536 - cur) / step + 1;
       if (fit < n) n = fit;
     }
   };

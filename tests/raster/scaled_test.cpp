@@ -184,6 +184,26 @@ TEST(ScaledShrink, below_1_7_or_in_one_direction_only_stays_bilinear) {
     for (int x = 0; x < 8; x++) ASSERT_EQ(at(dst2, x, y), bilinear(src, x * 131072L, y * 65536L, 16, 10));
 }
 
+TEST(ScaledClip, a_window_running_past_the_source_still_draws_its_last_column) {
+  // Every second column of a 10-pixel source, window 12 wide: positions 0, 2, .. 8 are inside,
+  // 10 is past the source.
+  RAST_MemBitmap src(10, 2), dst(6, 2);
+  rt::numbered(src);
+  for (int mode : {0, 0x100}) {
+    rt::fill(dst, 7);
+    RAST_ScaledBlit(&dst, &src, 0, 0, 6, 2, 0, 0, 12, 2, 1.0f, mode);
+    for (int x = 0; x < 5; x++) EXPECT_EQ(at(dst, x, 0), at(src, 2 * x, 0)) << "mode " << mode << " column " << x;
+    EXPECT_EQ(at(dst, 5, 0), 7u) << "mode " << mode;
+  }
+  // The same in y.
+  RAST_MemBitmap tall(2, 10), out(2, 6);
+  rt::numbered(tall);
+  rt::fill(out, 7);
+  RAST_ScaledBlit(&out, &tall, 0, 0, 2, 6, 0, 0, 2, 12, 1.0f, 0);
+  for (int y = 0; y < 5; y++) EXPECT_EQ(at(out, 1, y), at(tall, 1, 2 * y)) << "row " << y;
+  EXPECT_EQ(at(out, 1, 5), 7u);
+}
+
 TEST(ScaledMirror, a_negative_destination_width_walks_the_source_backwards_from_its_right_end) {
   RAST_MemBitmap src(10, 1), dst(10, 1);
   for (int x = 0; x < 10; x++) at(src, x, 0) = (uint32_t)(100 + x);
