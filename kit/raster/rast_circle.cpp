@@ -166,15 +166,34 @@ class _RAST_CircleDrawer {
   static void DrawClippedCircleAA(const Ctx& c, float cx, float cy, float rad, int w, bool filled) {
     const i64 X = centre(cx), Y = centre(cy);
     const i64 Ri = RAST_TruncSat(rad);
+    if (!filled) {
+      walkAA(c, X, Y, Ri, rad, w, false, nullptr);
+      return;
+    }
+    // As with the plain circle, the full-weight runs are gathered per row and drawn as rows;
+    // they share no pixel with the fractional edge points, which are drawn as they come.
+    RowSpans rows(c, Y - Ri, Y + Ri);
+    walkAA(c, X, Y, Ri, rad, w, true, rows.empty() ? nullptr : &rows);
+    for (i64 y = rows.first; y <= rows.last; y++) {
+      const size_t k = (size_t)(y - rows.first);
+      if (rows.lo[k] <= rows.hi[k]) DrawClippedHorzLine(c, y, rows.lo[k], rows.hi[k], w);
+    }
+  }
+
+  // The anti-aliased walk: edge points are drawn, the runs of a filled circle go to rows (which
+  // is null when no row of the circle lies in the clip).
+  static void walkAA(const Ctx& c, i64 X, i64 Y, i64 Ri, float rad, int w, bool filled, RowSpans* rows) {
     const int a0 = RAST_TruncSat(((double)rad - std::floor((double)rad)) * w);
     DrawClippedPt(c, X, Y - Ri - 1, a0);
     DrawClippedPt(c, X, Y + Ri + 1, a0);
     DrawClippedPt(c, X - Ri - 1, Y, a0);
     DrawClippedPt(c, X + Ri + 1, Y, a0);
     if (filled) {
-      DrawClippedVertLine(c, X, Y - Ri, Y - 1, w);
-      DrawClippedVertLine(c, X, Y + 1, Y + Ri, w);
-      DrawClippedHorzLine(c, Y, X - Ri, X + Ri, w);
+      if (rows) {
+        rows->vert(X, Y - Ri, Y - 1);
+        rows->vert(X, Y + 1, Y + Ri);
+        rows->horz(Y, X - Ri, X + Ri);
+      }
     } else {
       DrawClippedPt(c, X, Y - Ri, w - a0);
       DrawClippedPt(c, X + Ri, Y, w - a0);
@@ -213,14 +232,16 @@ class _RAST_CircleDrawer {
           DrawClippedPt(c, X + xi + 1, Y + i, ai);
         }
         if (filled) {
-          DrawClippedVertLine(c, X - i, Y - xi, Y - i - 1, w);
-          DrawClippedVertLine(c, X - i, Y + i + 1, Y + xi, w);
-          DrawClippedVertLine(c, X + i, Y - xi, Y - i - 1, w);
-          DrawClippedVertLine(c, X + i, Y + i + 1, Y + xi, w);
-          DrawClippedHorzLine(c, Y - i, X - xi, X - i, w);
-          DrawClippedHorzLine(c, Y - i, X + i, X + xi, w);
-          DrawClippedHorzLine(c, Y + i, X - xi, X - i, w);
-          DrawClippedHorzLine(c, Y + i, X + i, X + xi, w);
+          if (rows) {
+            rows->vert(X - i, Y - xi, Y - i - 1);
+            rows->vert(X - i, Y + i + 1, Y + xi);
+            rows->vert(X + i, Y - xi, Y - i - 1);
+            rows->vert(X + i, Y + i + 1, Y + xi);
+            rows->horz(Y - i, X - xi, X - i);
+            rows->horz(Y - i, X + i, X + xi);
+            rows->horz(Y + i, X - xi, X - i);
+            rows->horz(Y + i, X + i, X + xi);
+          }
         } else {
           DrawClippedPt(c, X - xi, Y - i, w - ai);
           DrawClippedPt(c, X + xi, Y - i, w - ai);
