@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -136,6 +138,24 @@ TEST(CGBitmapContext, MasksArePaintedThroughTheClipAndStayInBounds) {
   QORCGContextPaintMask(k.c, -2, -2, mask, 3, 3, 3);
   QORCGContextPaintMask(k.c, 3, 3, mask, 3, 3, 3);
   QORCGContextPaintMask(k.c, 1 << 30, 1 << 30, mask, 3, 3, 3);
+}
+
+TEST(CGBitmapContext, RectanglesWithoutFiniteCoordinatesPaintNothing) {
+  Ctx k(4, 4);
+  std::fill(k.buf.begin(), k.buf.end(), uint8_t(77));
+  CGContextSetRGBFillColor(k.c, 1, 1, 1, 1);
+  const double nan = std::nan("");
+  CGContextFillRect(k.c, CGRectMake(nan, 0, 2, 2));
+  CGContextFillRect(k.c, CGRectMake(0, nan, 2, 2));
+  CGContextFillRect(k.c, CGRectMake(0, 0, nan, 2));
+  CGContextFillRect(k.c, CGRectMake(0, 0, 2, nan));
+  CGContextSetShouldAntialias(k.c, false);
+  CGContextFillRect(k.c, CGRectMake(nan, nan, nan, nan));
+  for (uint8_t b : k.buf) EXPECT_EQ(b, 77);
+  // An infinite rectangle is cut to the clip like any other.
+  CGContextFillRect(k.c, CGRectMake(1, 1, INFINITY, INFINITY));
+  EXPECT_EQ(k.at(3, 0)[1], 255);
+  EXPECT_EQ(k.at(0, 3)[1], 77) << "device column 0 and row 0 lie outside";
 }
 
 TEST(CGColor, ComponentsAreClampedAndReferenceCounted) {
