@@ -99,6 +99,18 @@ class _RAST_CircleDrawer {
       if (y1 > last) y1 = last;
       for (i64 y = y0; y <= y1; y++) horz(y, x, x);
     }
+    // The runs of one step k with the edge at distance e: columns X -+ k beyond the rows +-k,
+    // rows Y -+ k out to the edge.
+    void stepRuns(i64 X, i64 Y, i64 k, i64 e) {
+      vert(X - k, Y - e, Y - k - 1);
+      vert(X - k, Y + k + 1, Y + e);
+      vert(X + k, Y - e, Y - k - 1);
+      vert(X + k, Y + k + 1, Y + e);
+      horz(Y - k, X - e, X - k);
+      horz(Y - k, X + k, X + e);
+      horz(Y + k, X - e, X - k);
+      horz(Y + k, X + k, X + e);
+    }
   };
 
   // The walk itself: outline points are drawn, filled runs are handed to rows.
@@ -134,14 +146,7 @@ class _RAST_CircleDrawer {
         const i64 k = i + 1;
         if (k > st.hi[r]) break;  // the next range starts with a jump, which resets the state
         if (rows) {
-          rows->vert(X - k, Y - R, Y - k - 1);
-          rows->vert(X - k, Y + k + 1, Y + R);
-          rows->vert(X + k, Y - R, Y - k - 1);
-          rows->vert(X + k, Y + k + 1, Y + R);
-          rows->horz(Y - k, X - R, X - k);
-          rows->horz(Y - k, X + k, X + R);
-          rows->horz(Y + k, X - R, X - k);
-          rows->horz(Y + k, X + k, X + R);
+          rows->stepRuns(X, Y, k, R);
         } else {
           DrawClippedPt(c, X - k, Y - R, w);
           DrawClippedPt(c, X - k, Y + R, w);
@@ -232,16 +237,7 @@ class _RAST_CircleDrawer {
           DrawClippedPt(c, X + xi + 1, Y + i, ai);
         }
         if (filled) {
-          if (rows) {
-            rows->vert(X - i, Y - xi, Y - i - 1);
-            rows->vert(X - i, Y + i + 1, Y + xi);
-            rows->vert(X + i, Y - xi, Y - i - 1);
-            rows->vert(X + i, Y + i + 1, Y + xi);
-            rows->horz(Y - i, X - xi, X - i);
-            rows->horz(Y - i, X + i, X + xi);
-            rows->horz(Y + i, X - xi, X - i);
-            rows->horz(Y + i, X + i, X + xi);
-          }
+          if (rows) rows->stepRuns(X, Y, i, xi);
         } else {
           DrawClippedPt(c, X - xi, Y - i, w - ai);
           DrawClippedPt(c, X + xi, Y - i, w - ai);
