@@ -171,8 +171,10 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         return -1;
     }
     const int p = pos;
+    // Scanning goes on after the byte that failed; a failing 00 is looked at again, since it may
+    // open the next message (a MIDI length such as 82 00 stands right before a dump's own 00).
     auto mismatchAt = [&](int failed) {
-        pos = failed + 1;
+        pos = data[failed] == 0x00 ? failed : failed + 1;
         readMismatch = 1;
         return pos;
     };

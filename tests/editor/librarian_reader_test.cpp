@@ -353,6 +353,41 @@ TEST(BankReader, SplitDumpCutOffInsideItsLastPacketIsDroppedWithoutReadingPastTh
               bankgen::expectedStored(gen.entries[0][0], Kind::Programs, 0, 0));
 }
 
+// A dump of 129, 257 or 385 bytes is announced in a MIDI file with a length whose last byte is 00
+// (81 00, 82 00, 83 00), directly before the dump's own 00. That 00 is no header, but the dump's
+// 00 right after it still opens the dump.
+TEST(BankReader, DumpWhoseMidiLengthEndsInZeroIsStillFound)
+{
+    for (size_t size : {129u, 257u, 385u}) {
+        bankgen::DumpOptions o;
+        o.size = size;
+        Bytes a = bankgen::makeDump(Kind::Programs, 0x20, 0, "First", 1, 41);
+        Bytes b = bankgen::makeDump(Kind::Programs, 0x20, 0, "Odd size", 2, 42, o);
+        Bytes c = bankgen::makeDump(Kind::Programs, 0x20, 0, "Third", 3, 43);
+        Bytes file = bankgen::midiFile({a, b, c});
+        PatchFile bank = readBytes(file);
+        ASSERT_EQ(bank.patches.size(), 3u) << size;
+        const Bytes* dumps[3] = {&a, &b, &c};
+        for (int slot = 0; slot < 3; ++slot) {
+            ASSERT_EQ(bank.patches[slot].messages.size(), 1u) << size << " slot " << slot;
+            EXPECT_EQ(bank.patches[slot].messages[0].bytes, bankgen::expectedStored(*dumps[slot], Kind::Programs, 0, 0));
+        }
+        // The same holds for the first event of the track.
+        PatchFile first = readBytes(bankgen::midiFile({b, c}));
+        ASSERT_EQ(first.patches.size(), 2u) << size;
+        EXPECT_EQ(first.patches[0].messages.at(0).bytes, bankgen::expectedStored(b, Kind::Programs, 0, 0));
+    }
+    // A header cut off where its model byte should be, followed at once by a dump without its
+    // F0: the 00 in the model byte's place opens that dump.
+    Bytes c = bankgen::makeDump(Kind::Programs, 0x21, 0, "Third", 3, 43);
+    Bytes junk = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+                  0x00, 0x20, 0x29, 0x01};
+    junk.insert(junk.end(), c.begin() + 1, c.end());
+    PatchFile bank = readBytes(junk);
+    ASSERT_EQ(bank.patches.size(), 1u);
+    EXPECT_EQ(bank.patches[0].messages[0].bytes, bankgen::expectedStored(c, Kind::Programs, 1, 0));
+}
+
 TEST(BankReader, ProgramShorterThan25BytesIsDroppedAndItsSlotStaysEmpty)
 {
     bankgen::DumpOptions o;
