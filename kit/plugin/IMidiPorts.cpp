@@ -243,6 +243,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     if (idx == 0) return 0;
     try {
         midiIn->cancelCallback();
+        midiInFailed.store(false); // only the installing calls below decide
         midiIn->setCallback(MIDICallback, this);
         midiIn->ignoreTypes(false, true, true);
     } catch (const RtMidiError& e) {
@@ -378,4 +379,12 @@ bool IPluginBase::SendExternalSysex(const unsigned char* data, int size)
     framed.insert(framed.end(), data, data + size);
     framed.push_back(0xF7);
     return SendExternalBytes(framed.data(), framed.size());
+}
+
+bool IPluginBase::SendMidiMsgs(KIT_TypedBuf<IMidiMsg>* msgs)
+{
+    bool all = true;
+    int n = msgs ? msgs->GetSize() : 0;
+    for (int i = 0; i < n; ++i) all = SendMidiMsg(msgs->Get() + i) && all;
+    return all;
 }

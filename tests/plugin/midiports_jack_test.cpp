@@ -280,6 +280,21 @@ TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
     EXPECT_EQ(got[8], longSysex);
 }
 
+TEST(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
+{
+    SynthSide synth;
+    PortPlug plug;
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    KIT_TypedBuf<IMidiMsg> msgs(16);
+    msgs.Add(IMidiMsg(0, 0xB0, 99, 1));
+    msgs.Add(IMidiMsg(0, 0xB0, 98, 2));
+    msgs.Add(IMidiMsg(0, 0xB0, 6, 64));
+    msgs.Add(IMidiMsg(0, 0xC4, 9, 0));
+    EXPECT_TRUE(plug.SendMidiMsgs(&msgs));
+    ASSERT_TRUE(synth.WaitForCount(4));
+    EXPECT_EQ(synth.Received(), (std::vector<Bytes>{{0xB0, 99, 1}, {0xB0, 98, 2}, {0xB0, 6, 64}, {0xC4, 9}}));
+}
+
 TEST(MidiPortsOnJack, DataBytesOfShortMessagesAreKeptSevenBit)
 {
     SynthSide synth;

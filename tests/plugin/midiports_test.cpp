@@ -254,3 +254,39 @@ TEST(MidiSendArguments, NullEmptyAndNegativeSizesSendNothing)
     EXPECT_FALSE(plug.SendExternalMidiMsg(nullptr));
     EXPECT_FALSE(plug.SendMidiSysex2({}));
 }
+
+// ---- a buffer of short messages ----
+
+namespace {
+
+// Refuses messages on channel 16 and remembers what it was asked to send.
+class ListSendPlug : public PortPlug {
+public:
+    std::vector<int> asked;
+    bool SendMidiMsg(IMidiMsg* msg) override
+    {
+        asked.push_back(msg->mData1);
+        return msg->Channel() != 15;
+    }
+};
+
+} // namespace
+
+TEST(MidiSendList, EveryMessageIsSentInOrderAndOneRefusalMakesTheResultFalse)
+{
+    ListSendPlug plug;
+    KIT_TypedBuf<IMidiMsg> msgs(16);
+    EXPECT_TRUE(plug.SendMidiMsgs(&msgs)) << "an empty buffer";
+    EXPECT_TRUE(plug.asked.empty());
+
+    msgs.Add(IMidiMsg(0, 0xB0, 1, 0));
+    msgs.Add(IMidiMsg(0, 0xBF, 2, 0));
+    msgs.Add(IMidiMsg(0, 0xC0, 3, 0));
+    EXPECT_FALSE(plug.SendMidiMsgs(&msgs));
+    EXPECT_EQ(plug.asked, (std::vector<int>{1, 2, 3})) << "a refusal does not stop the rest";
+
+    plug.asked.clear();
+    msgs.Resize(1);
+    EXPECT_TRUE(plug.SendMidiMsgs(&msgs));
+    EXPECT_EQ(plug.asked, std::vector<int>{1});
+}
