@@ -42,6 +42,8 @@ TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
 {
     PatchLibrarian lib;
     PatchFile bank;
+    bank.fileName = "still here";
+    bank.patches.resize(2);
     auto node = [&bank] {
         FolderFiles* f = new FolderFiles;
         f->name = "A";
@@ -73,9 +75,9 @@ TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
                 lib.patternFolders.empty());
     lib.clearDataStructures(0); // an empty tree stays empty
     EXPECT_TRUE(lib.singleFolders.empty());
-    // The bank the nodes pointed to is untouched.
-    bank.fileName = "still here";
+    // The bank the nodes pointed to is neither freed nor changed.
     EXPECT_EQ(bank.fileName, "still here");
+    EXPECT_EQ(bank.patches.size(), 2u);
 }
 
 TEST(LibraryRecords, CloneCopiesEntriesAndNameButNotFolders)
