@@ -35,8 +35,9 @@ inline int RAST_AlphaWeight(float alpha) {
 // A value rounded to single precision, for set-up steps that are done in float. A plain
 // (double)(float) round trip is not enough with g++ 12 from -O2 on: when two such round trips
 // sit side by side (a start x and y), the basic-block vectorizer pairs them into one vector
-// operation and leaves the narrowing out, so both keep full double precision. A single cast on
-// its own is kept. The volatile float cannot be paired away.
+// operation and leaves the narrowing out, so both keep full double precision (a half turn's
+// start of 8.9999996 then truncates to row 8 instead of rounding to 9.0 first). A single cast
+// on its own is kept. The volatile float cannot be paired away.
 inline double RAST_Single(double v) {
   volatile float f = (float)v;
   return f;
