@@ -190,3 +190,13 @@ TEST_F(Saving, SavedBanksRoundTripThroughARescan)
         }
     }
 }
+
+TEST_F(Saving, SaveAsThatCannotCreateTheFileReportsFailureAndRemembersNothing)
+{
+    upper(Kind::Programs, 128);
+    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Gone/Bank.mid"; };
+    EXPECT_FALSE(lib.savePatchAs("Bank", root, true));
+    EXPECT_TRUE(lib.upperProgramFileName.empty());
+    EXPECT_TRUE(lib.upperProgramFolderName.empty());
+    EXPECT_EQ(access((root + "/Gone").c_str(), F_OK), -1);
+}
