@@ -99,6 +99,47 @@ TEST(CategoryBanks, EntriesWithoutAUsableMessageAreSkipped)
     EXPECT_EQ(lib.categoryFiles[0]->patches[0].name, "Real Pad        ");
 }
 
+TEST(CategoryBanks, ASecondRunWithoutResetAppendsBanksIntoTheExistingNodes)
+{
+    PatchLibrarian lib;
+    addBank(lib, {program("A", 0), program("P", 8), program("Q", 8)});
+    lib.createNewCategoryPatchFiles();
+    ASSERT_EQ(lib.categoryFiles.size(), 1u);
+    lib.createNewCategoryPatchFiles();
+    ASSERT_EQ(lib.categoryFiles.size(), 2u);
+    EXPECT_EQ(lib.categoryFiles[1]->fileName, "Pad 1");
+    ASSERT_EQ(lib.categoryFolders.size(), 1u);
+    ASSERT_EQ(lib.categoryFolders[0]->subFolders.size(), 1u);
+    // Each run files its one Pad bank under the one Pad node.
+    EXPECT_EQ(lib.categoryFolders[0]->subFolders[0].files.size(), 2u);
+}
+
+TEST(CategoryBanks, NameNoEntryCarriesAnyMoreGivesOneEmptyBankInTheTreeOnly)
+{
+    PatchLibrarian lib;
+    addBank(lib, {program("A", 0), program("P", 8)});
+    // The Pad entry leaves the library, its name stays listed.
+    lib.singleFiles[0]->patches.pop_back();
+    lib.createNewCategoryPatchFiles();
+    EXPECT_TRUE(lib.categoryFiles.empty());
+    ASSERT_EQ(lib.categoryFolders.size(), 1u);
+    EXPECT_EQ(lib.categoryFolders[0]->name, "Pad 1");
+    ASSERT_EQ(lib.categoryFolders[0]->subFolders.at(0).files.size(), 1u);
+    EXPECT_TRUE(lib.categoryFolders[0]->subFolders[0].files[0]->patches.empty());
+}
+
+TEST(CategoryBanks, BanksOfAnUnknownModelAreLeftOut)
+{
+    PatchLibrarian lib;
+    addBank(lib, {program("A", 0), program("P", 8)});
+    PatchFile* odd = addBank(lib, {program("Q", 8)});
+    odd->modelCode = 4;
+    lib.createNewCategoryPatchFiles();
+    ASSERT_EQ(lib.categoryFiles.size(), 1u);
+    ASSERT_EQ(lib.categoryFiles[0]->patches.size(), 1u);
+    EXPECT_EQ(lib.categoryFiles[0]->patches[0].name, "P               ");
+}
+
 TEST(SearchBanks, SearchIsCaseSensitiveAndFindsSubstrings)
 {
     PatchLibrarian lib;
