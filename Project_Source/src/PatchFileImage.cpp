@@ -170,4 +170,18 @@ bool writeNew(const std::string& path, const std::vector<uint8_t>& image, std::s
     return ok;
 }
 
+std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& extension,
+                               const std::vector<uint8_t>& image, std::string* error)
+{
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        std::string path = folder + stem + (attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")") +
+                           (extension.empty() ? std::string() : "." + extension);
+        bool existed = false;
+        if (writeNew(path, image, error, &existed)) return path;
+        if (!existed) return std::string();
+    }
+    if (error) *error = "no free name for " + folder + stem + "." + extension;
+    return std::string();
+}
+
 } // namespace PatchFileImage

@@ -29,4 +29,10 @@ bool writeReplacing(const std::string& path, const std::vector<uint8_t>& image, 
 bool writeNew(const std::string& path, const std::vector<uint8_t>& image, std::string* error,
               bool* existed);
 
+// Writes image under the first free name of folder + stem + ".extension", then
+// folder + stem + " (2).extension" and so on; never replaces a file. Answers the path written,
+// or empty with *error set.
+std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& extension,
+                               const std::vector<uint8_t>& image, std::string* error);
+
 } // namespace PatchFileImage

@@ -48,25 +48,17 @@ PatchLibrarian::SplitResult PatchLibrarian::createNewPatchFile(
     const std::string folder = cut == std::string::npos ? std::string() : sourcePath.substr(0, cut + 1);
 
     // Never replace a file already there: take the next free name instead.
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        std::string name = stem + (attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")") + "." + extension;
-        std::string path = folder + name;
-        std::string error;
-        bool existed = false;
-        if (PatchFileImage::writeNew(path, image, &error, &existed)) {
-            bank->fileName = name;
-            lastWrittenPath = path;
-            PatchFile* listed = adoptBank(bank.release());
-            if (kind == kPatchFilePrograms) singleFiles.push_back(listed);
-            else if (kind == kPatchFilePerformances) multiFiles.push_back(listed);
-            else patternFiles.push_back(listed);
-            return SplitResult::Written;
-        }
-        if (!existed) {
-            log("PATCH LIBRARIAN: could not write bank file " + path + " (" + error + ")");
-            return SplitResult::Failed;
-        }
+    std::string error;
+    const std::string path = PatchFileImage::writeUnderFreeName(folder, stem, extension, image, &error);
+    if (path.empty()) {
+        log("PATCH LIBRARIAN: could not write bank file " + folder + stem + "." + extension + " (" + error + ")");
+        return SplitResult::Failed;
     }
-    log("PATCH LIBRARIAN: no free name for bank file " + folder + stem + "." + extension);
-    return SplitResult::Failed;
+    bank->fileName = path.substr(folder.size());
+    lastWrittenPath = path;
+    PatchFile* listed = adoptBank(bank.release());
+    if (kind == kPatchFilePrograms) singleFiles.push_back(listed);
+    else if (kind == kPatchFilePerformances) multiFiles.push_back(listed);
+    else patternFiles.push_back(listed);
+    return SplitResult::Written;
 }

@@ -81,12 +81,25 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
     if (path.empty()) return false;
     const std::string chosenExtension = extensionOf(path);
     const bool fits = midi ? chosenExtension == "mid" : chosenExtension == "qor" || chosenExtension == "syx";
-    if (!fits) path += "." + extension;
 
     std::string error;
-    if (!PatchFileImage::writeReplacing(path, image, &error)) {
-        log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
-        return false;
+    if (fits) {
+        if (!PatchFileImage::writeReplacing(path, image, &error)) {
+            log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
+            return false;
+        }
+    } else {
+        // The dialog confirmed replacing only the name it was given; a file that the added
+        // extension names is another one, so a free name is taken instead of replacing it.
+        const size_t slash = path.find_last_of("/\\");
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        const std::string written =
+            PatchFileImage::writeUnderFreeName(folder, path.substr(folder.size()), extension, image, &error);
+        if (written.empty()) {
+            log("PATCH LIBRARIAN: could not save bank " + path + "." + extension + " (" + error + ")");
+            return false;
+        }
+        path = written;
     }
     size_t cut = path.find_last_of("/\\");
     std::string folderPath = cut == std::string::npos ? std::string() : path.substr(0, cut);

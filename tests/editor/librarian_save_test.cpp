@@ -200,3 +200,25 @@ TEST_F(Saving, SaveAsThatCannotCreateTheFileReportsFailureAndRemembersNothing)
     EXPECT_TRUE(lib.upperProgramFolderName.empty());
     EXPECT_EQ(access((root + "/Gone").c_str(), F_OK), -1);
 }
+
+TEST_F(Saving, SaveAsThatAddsAnExtensionNeverReplacesTheFileItWouldName)
+{
+    upper(Kind::Programs, 128, 0x21);
+    const Bytes other = {'o', 't', 'h', 'e', 'r'};
+    bankgen::writeFile(root + "/Plain.qor", other);
+    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Plain"; };
+    ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
+    EXPECT_EQ(bankgen::readFile(root + "/Plain.qor"), other);
+    EXPECT_EQ(bankgen::readFile(root + "/Plain (2).qor").size(), 128u * 297);
+    EXPECT_EQ(lib.upperProgramFileName, "Plain (2).qor");
+}
+
+TEST_F(Saving, SaveAsOverAFileTheDialogChoseReplacesIt)
+{
+    upper(Kind::Programs, 128, 0x21);
+    bankgen::writeFile(root + "/Chosen.syx", Bytes{'o', 'l', 'd'});
+    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Chosen.syx"; };
+    ASSERT_TRUE(lib.savePatchAs("Chosen", root, false));
+    EXPECT_EQ(bankgen::readFile(root + "/Chosen.syx").size(), 128u * 297);
+    EXPECT_EQ(lib.upperProgramFileName, "Chosen.syx");
+}
