@@ -214,16 +214,19 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
                 if (r == SplitResult::Failed) failed = true;
             }
         }
-        if (failed) {
-            // Nothing half done: the banks already written go, the source stays where it was.
+        // Nothing half done: when a bank cannot be written or the source cannot be moved out,
+        // the banks already written go and the source stays where it was, so the next start
+        // splits it afresh instead of adding another set of copies beside the first.
+        auto undo = [&]() {
             for (const std::string& p : written) ::unlink(p.c_str());
             unsplittableSources.insert(fullPath);
-            log("PATCH LIBRARIAN: could not split file " + fullPath + "; it stays in place");
             if (!written.empty()) rescanAfterSplit = 1;
+        };
+        if (failed) {
+            undo();
+            log("PATCH LIBRARIAN: could not split file " + fullPath + "; it stays in place");
             return nullptr;
         }
-        fileWasSplit = 1;
-        rescanAfterSplit = 1;
         const std::string converted = convertedBanksFolder();
         std::string error;
         std::string moved;
@@ -234,11 +237,13 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
             error = e.displayText();
         }
         if (moved.empty()) {
-            unsplittableSources.insert(fullPath);
+            undo();
             log("PATCH LIBRARIAN: could not move file " + fullPath + " to " + converted + ": " + error);
-        } else {
-            log("PATCH LIBRARIAN: moved file " + converted + " due to mismatching data in package!");
+            return nullptr;
         }
+        fileWasSplit = 1;
+        rescanAfterSplit = 1;
+        log("PATCH LIBRARIAN: moved file " + converted + " due to mismatching data in package!");
         return nullptr;
     }
     if (!bank->patches.empty()) {

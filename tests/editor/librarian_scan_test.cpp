@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -193,21 +194,40 @@ TEST_F(Library, FilesAlreadyHoldingAnOutputsNameStayUntouched)
                                                                 "Big Singles 3.syx"}));
 }
 
-TEST_F(Library, FailedMoveLeavesTheSourceAndScansOnlyOnce)
+TEST_F(Library, FailedMoveTakesBackTheWrittenBanksAndTheNextStartSplitsAfresh)
 {
     // A file where the converted folder should be: the folder cannot be made, the move fails.
     bankgen::writeFile(data + "/Converted Banks", Bytes{1});
     file("Big.syx", programs(200, 0x20, 9));
+    file("Small.syx", programs(128, 0x20, 10));
     lib.loadPatchesFromFilesystem(root);
+    // The banks written for it are taken back: the source stays and nothing else is listed.
     EXPECT_EQ(bankgen::readFile(root + "/Big.syx"), programs(200, 0x20, 9));
-    EXPECT_EQ(names(lib.singleFiles), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx"}));
-    // A later rescan does not split the same source again.
-    lib.initBankFilesOnDiscard(root);
-    EXPECT_EQ(names(lib.singleFiles), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx"}));
+    EXPECT_EQ(access((root + "/Big Singles 1.syx").c_str(), F_OK), -1);
+    EXPECT_EQ(access((root + "/Big Singles 2.syx").c_str(), F_OK), -1);
+    EXPECT_EQ(names(lib.singleFiles), std::vector<std::string>{"Small.syx"});
     std::vector<std::string> lines = logLines();
+    auto loads = [&lines](const std::string& path) {
+        return std::count(lines.begin(), lines.end(), "PATCH LIBRARIAN: loading file " + path);
+    };
+    // One scan and the one rescan that drops the taken-back banks; a later rescan does not try the
+    // same source again.
+    EXPECT_EQ(loads(root + "/Small.syx"), 2);
+    EXPECT_EQ(loads(root + "/Big.syx"), 1);
+    lib.initBankFilesOnDiscard(root);
+    EXPECT_EQ(names(lib.singleFiles), std::vector<std::string>{"Small.syx"});
+    lines = logLines();
+    EXPECT_EQ(loads(root + "/Big.syx"), 1);
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                            [](const std::string& l) { return l.rfind("PATCH LIBRARIAN: could not move file", 0) == 0; }),
               lines.end());
+
+    // Once the folder can be made, the next start splits the source once, under the first names.
+    std::remove((data + "/Converted Banks").c_str());
+    PatchLibrarian next;
+    next.loadPatchesFromFilesystem(root);
+    EXPECT_EQ(names(next.singleFiles), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Small.syx"}));
+    EXPECT_EQ(bankgen::readFile(data + "/Converted Banks/Big.syx"), programs(200, 0x20, 9));
 }
 
 TEST_F(Library, FailedSplitWriteKeepsTheSourceAndLeavesNoPartialBanks)
