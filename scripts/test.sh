@@ -16,7 +16,7 @@ timed ./scripts/install-deps.sh
 build() { # dir, cmake args...
   local dir=$1; shift
   timed cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  timed cmake --build "$dir" -j "$JOBS"
+  timed cmake --build "$dir" -j "$JOBS" -- --quiet
 }
 runtests() { # dir, ctest args...
   local dir=$1; shift
