@@ -22,8 +22,9 @@ inline __m128i copyStep(__m128i d, __m128i s, __m128i inv16lo, __m128i inv16hi) 
   const __m128i sOver = _mm_subs_epu8(s, d);  // s - d where s > d, else 0
   const __m128i dOver = _mm_subs_epu8(d, s);
   const __m128i mag = _mm_or_si128(sOver, dOver);
-  const __m128i qlo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(mag, zero), inv16lo), 8);
-  const __m128i qhi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(mag, zero), inv16hi), 8);
+  // mag * 256 in each 16-bit lane; the high half of its product with inv is (mag * inv) >> 8.
+  const __m128i qlo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, mag), inv16lo);
+  const __m128i qhi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, mag), inv16hi);
   const __m128i q = _mm_packus_epi16(qlo, qhi);
   const __m128i dAtLeast = _mm_cmpeq_epi8(sOver, zero);
   return _mm_or_si128(_mm_and_si128(dAtLeast, _mm_add_epi8(s, q)), _mm_andnot_si128(dAtLeast, _mm_sub_epi8(s, q)));
