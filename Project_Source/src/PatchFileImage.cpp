@@ -144,6 +144,9 @@ bool writeReplacing(const std::string& path, const std::vector<uint8_t>& image, 
 {
     std::string tmp = writeTemporary(path, image, error);
     if (tmp.empty()) return false;
+    // The new file takes the place of the old one with the old one's permissions.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(tmp.c_str(), old.st_mode & 07777);
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         if (error) *error = errnoText("cannot replace", path);
         ::unlink(tmp.c_str());

@@ -371,6 +371,28 @@ TEST(BankFileWrite, FailedWriteLeavesTheOriginalWholeAndIsReported)
     EXPECT_EQ(bankgen::readFile(path), image);
 }
 
+TEST(BankFileWrite, ReplacedFileKeepsItsPermissionsAndANewOneFollowsTheMask)
+{
+    TempFolder dir;
+    const std::string path = dir.path + "/Private.syx";
+    bankgen::writeFile(path, Bytes{1, 2, 3});
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 2), false);
+    std::string error;
+    ASSERT_TRUE(PatchFileImage::writeReplacing(path, image, &error));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(bankgen::readFile(path), image);
+
+    const mode_t mask = umask(022);
+    const std::string fresh = dir.path + "/Fresh.syx";
+    ASSERT_TRUE(PatchFileImage::writeReplacing(fresh, image, &error));
+    umask(mask);
+    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
 TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
 {
     TempFolder dir;
