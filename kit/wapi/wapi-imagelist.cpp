@@ -115,8 +115,11 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
 void DrawImageInRect(HDC ctx, HGDIOBJ image, const RECT* r) {
   if (!wapiValidCtx(ctx) || !ctx->ctx || !r || !isImage(image)) return;
   const WAPI_Image* img = static_cast<const WAPI_Image*>(image->image);
-  wapiDrawPixels(ctx->ctx, img->argb, img->width, img->height, (size_t)img->width * 4, 0, 1, 2, 3, r->left, r->top,
-                 (double)((long long)r->right - r->left), (double)((long long)r->bottom - r->top));
+  // The image record holds straight alpha, red, green, blue.
+  CGImageRef cg = wapiCreateImage(img->argb, img->width, img->height, (size_t)img->width * 4, kCGImageAlphaFirst);
+  wapiDrawImageInRect(ctx->ctx, cg, r->left, r->top, (double)((long long)r->right - r->left),
+                      (double)((long long)r->bottom - r->top));
+  CGImageRelease(cg);
 }
 
 HIMAGELIST ImageList_CreateEx() { return new WAPI_ImageList; }

@@ -28,8 +28,9 @@ int GetSysColor(int index);
 void BitBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, int mode);
 void StretchBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, int sw, int sh, int mode);
 
-// Shared with the image objects: draws w x h pixels of 8-bit channels (rows rowBytes apart,
-// channel byte offsets given, offA < 0 for opaque pixels, alpha not premultiplied) scaled into
-// the user-space rectangle (x, y, dw, dh) of the context, source over, row 0 at the top.
-void wapiDrawPixels(CGContextRef cg, const uint8_t* pixels, int w, int h, size_t rowBytes, int offA, int offR,
-                    int offG, int offB, double x, double y, double dw, double dh);
+// Shared with the image objects: an image over w x h pixels of 8-bit channels, 4 bytes each,
+// rows rowBytes apart, laid out as the bitmap info says (the bytes are not copied; NULL when
+// they cannot make an image), and its drawing scaled into the top-left rectangle (x, y, w, h)
+// of a context, source over, its first row at the top.
+CGImageRef wapiCreateImage(const uint8_t* pixels, int w, int h, size_t rowBytes, CGBitmapInfo info);
+void wapiDrawImageInRect(CGContextRef cg, CGImageRef image, double x, double y, double w, double h);

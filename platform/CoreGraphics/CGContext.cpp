@@ -1,5 +1,6 @@
 #include <CoreGraphics/CoreGraphics.h>
 #include <CoreGraphics/CGContextMask.h>
+#include <CoreGraphics/CGContextInternal.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,38 +24,8 @@ struct CGColorSpace {
   std::atomic<int> refs{1};
 };
 
-struct CGColor {
-  std::atomic<int> refs{1};
-  CGFloat comps[4];
-};
-
-namespace {
-
-// Device rectangle in pixels, y upward from the bottom edge of the bitmap.
-struct DevRect {
-  double x0, y0, x1, y1;
-};
-
-struct GState {
-  CGAffineTransform ctm;
-  DevRect clip;
-  CGFloat fill[4];
-  bool antialias;
-  CGAffineTransform textMatrix;
-};
-
-}  // namespace
-
-struct CGContext {
-  std::atomic<int> refs{1};
-  uint8_t* data = nullptr;
-  size_t width = 0, height = 0, bytesPerRow = 0;
-  int offA = -1, offR = 1, offG = 2, offB = 3;  // byte offsets inside a pixel
-  bool premultiplied = false;
-  GState gs;
-  std::vector<GState> stack;
-  CGPoint textPos{0, 0};
-};
+using qorcg::DevRect;
+using qorcg::overlap;
 
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void) { return new CGColorSpace; }
 
@@ -86,24 +57,13 @@ void CGColorRelease(CGColorRef c) {
 const CGFloat* CGColorGetComponents(CGColorRef c) { return c ? c->comps : nullptr; }
 CGFloat CGColorGetAlpha(CGColorRef c) { return c ? c->comps[3] : 0; }
 
-CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
-                                   size_t bitsPerComponent, size_t bytesPerRow,
-                                   CGColorSpaceRef space, uint32_t info) {
-  if (!data || !space || bitsPerComponent != 8 || width == 0 || height == 0) return nullptr;
-  if (width > SIZE_MAX / 4 || bytesPerRow < width * 4) return nullptr;
+bool qorcg::pixelLayout(uint32_t info, PixelLayout* out) {
   uint32_t alpha = info & kCGBitmapAlphaInfoMask;
   uint32_t order = info & kCGBitmapByteOrderMask;
-  if (alpha == kCGImageAlphaNone || alpha > kCGImageAlphaNoneSkipFirst) return nullptr;
-  CGContext* c = new CGContext;
-  c->data = static_cast<uint8_t*>(data);
-  c->width = width;
-  c->height = height;
-  c->bytesPerRow = bytesPerRow;
+  if (alpha == kCGImageAlphaNone || alpha > kCGImageAlphaNoneSkipFirst) return false;
   bool alphaFirst = alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaFirst ||
                     alpha == kCGImageAlphaNoneSkipFirst;
   bool hasAlpha = alpha != kCGImageAlphaNoneSkipFirst && alpha != kCGImageAlphaNoneSkipLast;
-  c->premultiplied =
-      alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaPremultipliedLast;
   // Big-endian component order: A R G B (first) or R G B A (last) as bytes in memory.
   int a = alphaFirst ? 0 : 3, r = alphaFirst ? 1 : 0, g = r + 1, b = r + 2;
   if (order == kCGBitmapByteOrder32Little) {
@@ -112,14 +72,33 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
     g = 3 - g;
     b = 3 - b;
   }
-  c->offA = hasAlpha ? a : -1;
-  c->offR = r;
-  c->offG = g;
-  c->offB = b;
+  *out = PixelLayout{hasAlpha ? a : -1, r, g, b};
+  return true;
+}
+
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
+                                   size_t bitsPerComponent, size_t bytesPerRow,
+                                   CGColorSpaceRef space, uint32_t info) {
+  if (!data || !space || bitsPerComponent != 8 || width == 0 || height == 0) return nullptr;
+  if (width > SIZE_MAX / 4 || bytesPerRow < width * 4) return nullptr;
+  qorcg::PixelLayout layout;
+  if (!qorcg::pixelLayout(info, &layout)) return nullptr;
+  uint32_t alpha = info & kCGBitmapAlphaInfoMask;
+  CGContext* c = new CGContext;
+  c->data = static_cast<uint8_t*>(data);
+  c->width = width;
+  c->height = height;
+  c->bytesPerRow = bytesPerRow;
+  c->premultiplied =
+      alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaPremultipliedLast;
+  c->px = layout;
   c->gs.ctm = CGAffineTransformIdentity;
   c->gs.clip = DevRect{0, 0, double(width), double(height)};
   c->gs.fill[0] = c->gs.fill[1] = c->gs.fill[2] = 0;
   c->gs.fill[3] = 1;
+  c->gs.stroke[0] = c->gs.stroke[1] = c->gs.stroke[2] = 0;
+  c->gs.stroke[3] = 1;
+  c->gs.lineWidth = 1;
   c->gs.antialias = true;
   c->gs.textMatrix = CGAffineTransformIdentity;
   return c;
@@ -219,23 +198,33 @@ void CGContextSetFillColorWithColor(CGContextRef c, CGColorRef col) {
   if (c && col) CGContextSetRGBFillColor(c, col->comps[0], col->comps[1], col->comps[2], col->comps[3]);
 }
 
-// Source-over of the fill colour at the given coverage (0..1) into one pixel.
-static void blendPixel(CGContextRef c, uint8_t* px, double coverage) {
-  double a = c->gs.fill[3] * coverage;
+void CGContextSetStrokeColorWithColor(CGContextRef c, CGColorRef col) {
+  if (!c || !col) return;
+  for (int k = 0; k < 4; ++k) c->gs.stroke[k] = col->comps[k];
+}
+
+void CGContextSetLineWidth(CGContextRef c, CGFloat width) {
+  // A negative or non-finite width would make outlines without area or without end.
+  if (c && std::isfinite(width) && width >= 0) c->gs.lineWidth = width;
+}
+
+// Source-over of the colour at the given coverage (0..1) into one pixel.
+static void blendPixel(CGContextRef c, uint8_t* px, const CGFloat* rgba, double coverage) {
+  double a = rgba[3] * coverage;
   if (a <= 0) return;
-  const int offs[3] = {c->offR, c->offG, c->offB};
+  const int offs[3] = {c->px.r, c->px.g, c->px.b};
   for (int k = 0; k < 3; ++k) {
-    double s = c->gs.fill[k] * 255.0;
+    double s = rgba[k] * 255.0;
     double d = px[offs[k]];
     px[offs[k]] = uint8_t(std::lround(s * a + d * (1.0 - a)));
   }
-  if (c->offA >= 0) {
-    double d = px[c->offA];
-    px[c->offA] = uint8_t(std::lround(255.0 * a + d * (1.0 - a)));
+  if (c->px.a >= 0) {
+    double d = px[c->px.a];
+    px[c->px.a] = uint8_t(std::lround(255.0 * a + d * (1.0 - a)));
   }
 }
 
-static double overlap(double a0, double a1, double b0, double b1) {
+double qorcg::overlap(double a0, double a1, double b0, double b1) {
   return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
 }
 
@@ -254,31 +243,36 @@ void CGContextFillRect(CGContextRef c, CGRect rect) {
     for (long x = ix0; x < ix1; ++x) {
       double cx = c->gs.antialias ? overlap(x, x + 1, d.x0, d.x1)
                                   : (x + 0.5 >= d.x0 && x + 0.5 < d.x1 ? 1.0 : 0.0);
-      if (cx > 0) blendPixel(c, row + size_t(x) * 4, cx * cy);
+      if (cx > 0) blendPixel(c, row + size_t(x) * 4, c->gs.fill, cx * cy);
     }
   }
 }
 
-void QORCGContextPaintMask(CGContextRef c, int left, int top, const uint8_t* cov, int width,
-                           int height, int pitch) {
+void qorcg::paintMask(CGContextRef c, const CGFloat* rgba, long left, long top,
+                      const uint8_t* cov, int width, int height, int pitch) {
   if (!c || !cov || width <= 0 || height <= 0) return;
   const DevRect& clip = c->gs.clip;
   for (int r = 0; r < height; ++r) {
-    long row = long(top) + r;  // on-screen row, 0 at the top
+    long row = top + r;  // on-screen row, 0 at the top
     if (row < 0 || row >= long(c->height)) continue;
     long y = long(c->height) - 1 - row;  // device row, 0 at the bottom
     double cy = overlap(y, y + 1, clip.y0, clip.y1);
     if (cy <= 0) continue;
     uint8_t* dst = c->data + size_t(row) * c->bytesPerRow;
     for (int k = 0; k < width; ++k) {
-      long x = long(left) + k;
+      long x = left + k;
       if (x < 0 || x >= long(c->width)) continue;
       uint8_t v = cov[size_t(r) * size_t(pitch) + size_t(k)];
       if (!v) continue;
       double cx = overlap(x, x + 1, clip.x0, clip.x1);
-      if (cx > 0) blendPixel(c, dst + size_t(x) * 4, (v / 255.0) * cx * cy);
+      if (cx > 0) blendPixel(c, dst + size_t(x) * 4, rgba, (v / 255.0) * cx * cy);
     }
   }
+}
+
+void QORCGContextPaintMask(CGContextRef c, int left, int top, const uint8_t* cov, int width,
+                           int height, int pitch) {
+  if (c) qorcg::paintMask(c, c->gs.fill, left, top, cov, width, height, pitch);
 }
 
 void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t) {

@@ -1,6 +1,7 @@
-// CoreGraphics stand-in: the bitmap context, colours and the graphics-state calls that the
-// device-context layer and the text path use. Drawing is done in software into the caller's
-// pixel buffer; only axis-aligned transforms (translate and scale) are honoured exactly.
+// CoreGraphics stand-in: the bitmap context, colours, paths, images and the graphics-state calls
+// that the device-context layer and the text path use. Drawing is done in software into the
+// caller's pixel buffer; rectangles, clips and images honour axis-aligned transforms (translate
+// and scale) only.
 #pragma once
 
 #include <cstddef>
@@ -95,6 +96,55 @@ void CGContextSetShouldAntialias(CGContextRef c, bool shouldAntialias);
 void CGContextSetRGBFillColor(CGContextRef c, CGFloat r, CGFloat g, CGFloat b, CGFloat a);
 void CGContextSetFillColorWithColor(CGContextRef c, CGColorRef color);
 void CGContextFillRect(CGContextRef c, CGRect rect);
+
+void CGContextSetStrokeColorWithColor(CGContextRef c, CGColorRef color);
+// Negative or non-finite widths are ignored.
+void CGContextSetLineWidth(CGContextRef c, CGFloat width);
+
+// The current path. Points go through the CTM when they are added; drawing the path consumes
+// it. Fills use the non-zero winding rule; strokes have butt ends and bevelled joins, at the
+// line width in user space; curves and ellipses are drawn as short straight pieces.
+enum CGPathDrawingMode : int32_t {
+  kCGPathFill = 0,
+  kCGPathStroke = 2,
+  kCGPathFillStroke = 3,
+};
+void CGContextBeginPath(CGContextRef c);
+void CGContextMoveToPoint(CGContextRef c, CGFloat x, CGFloat y);
+// Lines and curves need a current point; without one they are ignored.
+void CGContextAddLineToPoint(CGContextRef c, CGFloat x, CGFloat y);
+void CGContextAddCurveToPoint(CGContextRef c, CGFloat cp1x, CGFloat cp1y, CGFloat cp2x,
+                              CGFloat cp2y, CGFloat x, CGFloat y);
+void CGContextClosePath(CGContextRef c);
+void CGContextAddRect(CGContextRef c, CGRect rect);
+void CGContextAddEllipseInRect(CGContextRef c, CGRect rect);
+void CGContextStrokePath(CGContextRef c);
+void CGContextDrawPath(CGContextRef c, CGPathDrawingMode mode);
+// Replaces the current path by count / 2 segments (points 0-1, 2-3, ...) and strokes them.
+void CGContextStrokeLineSegments(CGContextRef c, const CGPoint points[], size_t count);
+
+// Images over caller memory: the data provider refers to the bytes without copying them; the
+// release callback, when given, runs when the last reference goes.
+typedef struct CGDataProvider* CGDataProviderRef;
+typedef void (*CGDataProviderReleaseDataCallback)(void* info, const void* data, size_t size);
+CGDataProviderRef CGDataProviderCreateWithData(void* info, const void* data, size_t size,
+                                               CGDataProviderReleaseDataCallback releaseData);
+void CGDataProviderRelease(CGDataProviderRef provider);
+
+typedef struct CGImage* CGImageRef;
+enum CGColorRenderingIntent : int32_t { kCGRenderingIntentDefault = 0 };
+// 8 bits per component and 32 bits per pixel, with straight alpha or a skipped byte (first or
+// last, either byte order). NULL for anything else, or when the provider holds fewer bytes than
+// the rows need. Decode arrays, interpolation and intent are not used.
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
+                         size_t bitsPerPixel, size_t bytesPerRow, CGColorSpaceRef space,
+                         CGBitmapInfo bitmapInfo, CGDataProviderRef provider,
+                         const CGFloat* decode, bool shouldInterpolate,
+                         CGColorRenderingIntent intent);
+void CGImageRelease(CGImageRef image);
+// Scales the image into the rectangle, its first row along the rectangle's edge of greatest y,
+// source over; each pixel takes the image pixel under its centre.
+void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image);
 
 void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t);
 CGAffineTransform CGContextGetTextMatrix(CGContextRef c);

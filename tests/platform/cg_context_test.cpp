@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/platform/cg_test_bitmap.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,22 +13,7 @@
 
 namespace {
 
-struct Ctx {
-  std::vector<uint8_t> buf;
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  CGContextRef c;
-  int w, h;
-  Ctx(int w_, int h_, uint32_t info = kCGImageAlphaNoneSkipFirst)
-      : buf(size_t(w_) * h_ * 4, 0), w(w_), h(h_) {
-    c = CGBitmapContextCreate(buf.data(), size_t(w), size_t(h), 8, size_t(w) * 4, space, info);
-  }
-  ~Ctx() {
-    CGContextRelease(c);
-    CGColorSpaceRelease(space);
-  }
-  // Bytes of the pixel in memory row `row` (0 = first row in memory).
-  const uint8_t* at(int x, int row) const { return buf.data() + (size_t(row) * w + x) * 4; }
-};
+using Ctx = CGTestBitmap;
 
 }  // namespace
 
