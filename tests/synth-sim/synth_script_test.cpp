@@ -207,3 +207,26 @@ TEST(RecordFile, IsReadBackLineByLineAndDamagedLinesAreSkipped)
     EXPECT_TRUE(r[2].note.empty());
     std::remove(path.c_str());
 }
+
+TEST(RecordFile, ALastLineStillBeingWrittenIsLeftForTheNextRead)
+{
+    const std::string path = "/tmp/synthsim-partial-" + std::to_string(::getpid()) + ".txt";
+    {
+        std::ofstream f(path);
+        // The writer has got as far as the first bytes of a dump: read now, it would look
+        // like a whole 3-byte message.
+        f << "1.000000 in F0 00 20 29 01 20 03 10 F7 # device-id enquiry: answered\n"
+          << "1.100000 out F0 00 20";
+    }
+    std::vector<synthsim::RecordLine> r = synthsim::readRecordFile(path);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].direction, "in");
+    {
+        std::ofstream f(path, std::ios::app);
+        f << " 29 F7 # done\n";
+    }
+    r = synthsim::readRecordFile(path);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].bytes, (Bytes{0xF0, 0x00, 0x20, 0x29, 0xF7}));
+    std::remove(path.c_str());
+}

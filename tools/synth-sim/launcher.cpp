@@ -135,6 +135,8 @@ std::vector<RecordLine> readRecordFile(const std::string& path)
     std::ifstream in(path);
     std::string l;
     while (std::getline(in, l)) {
+        // A last line without its newline is still being written: leave it for the next read.
+        if (in.eof()) break;
         RecordLine r;
         const size_t hash = l.find(" # ");
         if (hash != std::string::npos) r.note = l.substr(hash + 3);

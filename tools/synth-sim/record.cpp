@@ -1,7 +1,9 @@
 #include "record.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace synthsim {
 
@@ -19,6 +21,8 @@ bool Recorder::open(const std::string& path, std::string& error)
         error = path + ": " + std::strerror(errno);
         return false;
     }
+    // Room for any usual line, so that each leaves in one write at its flush.
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
     std::lock_guard<std::mutex> g(lock_);
     if (file_) std::fclose(file_);
     file_ = f;
@@ -38,10 +42,17 @@ void Recorder::write(double time, const char* direction, const Bytes& bytes, con
     ++lines_;
     if (!file_) return;
     // A line without bytes (a seed file loaded) shows "-" in their place.
-    std::fprintf(file_, "%.6f %s %s", time, direction, bytes.empty() ? "-" : toHex(bytes).c_str());
-    if (!note.empty()) std::fprintf(file_, " # %s", note.c_str());
-    std::fputc('\n', file_);
-    // Tests read the record while the session runs.
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%.6f ", time);
+    std::string line = stamp;
+    line += direction;
+    line += ' ';
+    line += bytes.empty() ? std::string("-") : toHex(bytes);
+    if (!note.empty()) line += " # " + note;
+    line += '\n';
+    // Tests read the record while the session runs: the whole line goes out at once, so a
+    // reader sees at most one unfinished line, the last.
+    std::fwrite(line.data(), 1, line.size(), file_);
     std::fflush(file_);
 }
 
