@@ -328,3 +328,21 @@ TEST(MemoryDump, WritesEverySlotAsSyxFilesThatSeedAnIdenticalSynth)
     for (const char* f : {"globals.syx", "edit-buffers.syx", "patterns.syx"}) unlink((dir + "/" + f).c_str());
     ::rmdir(dir.c_str());
 }
+
+TEST(QuickTab, EitherNrpn113RangeOnTheGlobalChannelSelectsThePart)
+{
+    Synth s(device3());
+    s.receive({0xB3, 99, 0}, 0);
+    s.receive({0xB3, 98, 113}, 0);
+    s.receive({0xB3, 6, 55 + 6}, 0);
+    EXPECT_EQ(s.selectedPart(), 6) << "55..62 stand for parts 1..8";
+    s.receive({0xB3, 6, 76 + 1}, 0);
+    EXPECT_EQ(s.selectedPart(), 1) << "and so do 76..83";
+    s.receive({0xB3, 6, 63}, 0);
+    s.receive({0xB3, 6, 84}, 0);
+    EXPECT_EQ(s.selectedPart(), 1) << "values outside both ranges select nothing";
+    s.receive({0xB4, 99, 0}, 0);
+    s.receive({0xB4, 98, 113}, 0);
+    s.receive({0xB4, 6, 58}, 0);
+    EXPECT_EQ(s.selectedPart(), 1) << "only on the global channel";
+}

@@ -318,9 +318,11 @@ Handled Synth::receiveChannel(const Bytes& m)
             if (nrpnMsb_ >= 0 && nrpnLsb_ >= 0) {
                 h.note = "nrpn " + std::to_string(nrpnMsb_) + "/" + std::to_string(nrpnLsb_) +
                          " = " + std::to_string(val);
-                // Part selection by the quick-tab number on the global channel.
-                if (global && nrpnLsb_ == 113 && val >= 76 && val <= 83) {
-                    selectedPart_ = val - 76;
+                // Part selection by the quick-tab number on the global channel; the family
+                // uses two ranges for the eight parts.
+                const bool low = val >= 55 && val <= 62, high = val >= 76 && val <= 83;
+                if (global && nrpnLsb_ == 113 && (low || high)) {
+                    selectedPart_ = val - (low ? 55 : 76);
                     h.note += ": part " + std::to_string(selectedPart_ + 1) + " selected";
                 }
             }
