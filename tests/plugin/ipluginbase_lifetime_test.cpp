@@ -1,0 +1,166 @@
+// The plug-in base's destructor frees what it owns in a fixed order. The order is observed by
+// replacing the global allocation functions of this test program: while a destruction is being
+// watched, every pointer handed to operator delete is recorded, then matched against the objects
+// the plug-in owned.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "test_plug.h"
+
+namespace {
+
+constexpr int kMaxFreed = 1 << 16;
+void* gFreed[kMaxFreed];
+std::atomic<int> gFreedCount{0};
+std::atomic<bool> gWatching{false};
+
+void NoteFreed(void* p)
+{
+    if (!p || !gWatching.load(std::memory_order_relaxed)) return;
+    int i = gFreedCount.fetch_add(1, std::memory_order_relaxed);
+    if (i < kMaxFreed) gFreed[i] = p;
+}
+
+void* Allocate(std::size_t n)
+{
+    if (n == 0) n = 1;
+    void* p = std::malloc(n);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+} // namespace
+
+// The allocation pair is replaced as a whole so that new and delete stay matched under the
+// sanitizers.
+void* operator new(std::size_t n) { return Allocate(n); }
+void* operator new[](std::size_t n) { return Allocate(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return n ? std::malloc(n) : std::malloc(1); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return n ? std::malloc(n) : std::malloc(1); }
+void operator delete(void* p) noexcept { NoteFreed(p); std::free(p); }
+void operator delete[](void* p) noexcept { NoteFreed(p); std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { NoteFreed(p); std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { NoteFreed(p); std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { NoteFreed(p); std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { NoteFreed(p); std::free(p); }
+
+namespace {
+
+// Reaches the owned lists so the test can learn each object's address before the destruction.
+class LifetimePlug : public RecordingPlug {
+public:
+    void GiveDelayLine() { latencyDelay = new LatencyDelayLine; }
+    LatencyDelayLine* DelayLine() const { return latencyDelay; }
+    const KIT_PtrList<IParam>& Params() const { return params; }
+    const KIT_PtrList<IPreset>& Presets() const { return presets; }
+    const KIT_PtrList<InChannel>& Ins() const { return inChannels; }
+    const KIT_PtrList<OutChannel>& Outs() const { return outChannels; }
+    const KIT_PtrList<ChannelIO>& Configurations() const { return channelIO; }
+    const KIT_PtrList<KIT_String>& InBusLabels() const { return inputBusLabels; }
+    const KIT_PtrList<KIT_String>& OutBusLabels() const { return outputBusLabels; }
+};
+
+template <typename T>
+void Name(std::map<const void*, std::string>& owner, const KIT_PtrList<T>& list, const std::string& what)
+{
+    for (int i = 0; i < list.GetSize(); ++i) owner[list.Get(i)] = what;
+}
+
+// The run of owner names in the order the objects were freed, repeats folded into one.
+std::vector<std::string> FreedRuns(const std::map<const void*, std::string>& owner, std::map<std::string, int>* counts)
+{
+    std::vector<std::string> runs;
+    int n = gFreedCount.load();
+    if (n > kMaxFreed) n = kMaxFreed;
+    for (int i = 0; i < n; ++i) {
+        auto it = owner.find(gFreed[i]);
+        if (it == owner.end()) continue;
+        ++(*counts)[it->second];
+        if (runs.empty() || runs.back() != it->second) runs.push_back(it->second);
+    }
+    return runs;
+}
+
+TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurationsLabelsThenDelayLine)
+{
+    std::map<const void*, std::string> owner;
+    {
+        auto* p = new LifetimePlug;
+        p->initialize(0, kQorParams, "1-1 2-2", 3, "QOR Editor", "QOR Editor", "Tessmoor Audio", kQorVersion,
+                      kQorUniqueID, kQorMfrID, 128, false, true, true);
+        p->addNonAutomateParamCount(kQorParams);
+        p->SetInputBusLabel(0, "in A");
+        p->SetInputBusLabel(1, "in B");
+        p->SetOutputBusLabel(0, "out A");
+        p->SetOutputBusLabel(1, "out B");
+        p->GiveDelayLine();
+        auto* g = new RecordingGraphics(p);
+        p->AttachGraphics(g);
+
+        owner[g] = "graphics";
+        Name(owner, p->Params(), "param");
+        Name(owner, p->Presets(), "preset");
+        Name(owner, p->Ins(), "input channel");
+        Name(owner, p->Outs(), "output channel");
+        Name(owner, p->Configurations(), "configuration");
+        Name(owner, p->InBusLabels(), "input bus label");
+        Name(owner, p->OutBusLabels(), "output bus label");
+        owner[p->DelayLine()] = "delay line";
+        owner[p] = "plug-in";
+
+        gFreedCount = 0;
+        gWatching = true;
+        delete p;
+        gWatching = false;
+    }
+
+    std::map<std::string, int> counts;
+    std::vector<std::string> runs = FreedRuns(owner, &counts);
+    std::vector<std::string> expected = {"graphics",      "param",           "preset",
+                                         "input channel", "output channel",  "configuration",
+                                         "input bus label", "output bus label", "delay line",
+                                         "plug-in"};
+    EXPECT_EQ(runs, expected);
+    EXPECT_EQ(counts["param"], kQorParams);
+    EXPECT_EQ(counts["preset"], 3);
+    EXPECT_EQ(counts["input channel"], 2);
+    EXPECT_EQ(counts["output channel"], 2);
+    EXPECT_EQ(counts["configuration"], 2);
+    EXPECT_EQ(counts["input bus label"], 2);
+    EXPECT_EQ(counts["output bus label"], 2);
+    EXPECT_EQ(counts["graphics"], 1);
+    EXPECT_EQ(counts["delay line"], 1);
+}
+
+TEST(PluginBaseLifetime, APlugInWithoutSurfaceOrDelayLineStillFreesEverythingItOwns)
+{
+    std::map<const void*, std::string> owner;
+    auto* p = new LifetimePlug;
+    p->initialize(0, 4, "2-2", 1, "t", "t", "t", kQorVersion, kQorUniqueID, kQorMfrID, 0, false, true, true);
+    Name(owner, p->Params(), "param");
+    Name(owner, p->Presets(), "preset");
+    Name(owner, p->Ins(), "input channel");
+    Name(owner, p->Outs(), "output channel");
+    Name(owner, p->Configurations(), "configuration");
+
+    gFreedCount = 0;
+    gWatching = true;
+    delete p;
+    gWatching = false;
+
+    std::map<std::string, int> counts;
+    std::vector<std::string> runs = FreedRuns(owner, &counts);
+    std::vector<std::string> expected = {"param", "preset", "input channel", "output channel", "configuration"};
+    EXPECT_EQ(runs, expected);
+    EXPECT_EQ(counts["param"], 4);
+    EXPECT_EQ(counts["input channel"], 2);
+    EXPECT_EQ(counts["output channel"], 2);
+}
+
+} // namespace
