@@ -87,6 +87,15 @@ std::vector<std::string> FreedRuns(const std::map<const void*, std::string>& own
     return runs;
 }
 
+// Deletes the plug-in while recording every freed pointer.
+void DeleteWatched(LifetimePlug* p)
+{
+    gFreedCount = 0;
+    gWatching = true;
+    delete p;
+    gWatching = false;
+}
+
 TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurationsLabelsThenDelayLine)
 {
     std::map<const void*, std::string> owner;
@@ -114,10 +123,7 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         owner[p->DelayLine()] = "delay line";
         owner[p] = "plug-in";
 
-        gFreedCount = 0;
-        gWatching = true;
-        delete p;
-        gWatching = false;
+        DeleteWatched(p);
     }
 
     std::map<std::string, int> counts;
@@ -149,10 +155,7 @@ TEST(PluginBaseLifetime, APlugInWithoutSurfaceOrDelayLineStillFreesEverythingItO
     Name(owner, p->Outs(), "output channel");
     Name(owner, p->Configurations(), "configuration");
 
-    gFreedCount = 0;
-    gWatching = true;
-    delete p;
-    gWatching = false;
+    DeleteWatched(p);
 
     std::map<std::string, int> counts;
     std::vector<std::string> runs = FreedRuns(owner, &counts);
