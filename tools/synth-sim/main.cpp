@@ -86,8 +86,10 @@ int main(int argc, char** argv)
             ::usleep(100000);
         }
     }
-    ports.close();
+    // The output thread sends through the ports: it ends first, so that no send meets a
+    // port being closed. Input arriving meanwhile finds the queue stopped and posts nothing.
     session.output().stop();
+    ports.close();
     if (!opt.dumpOnExit.empty() && !session.synth().dumpMemory(opt.dumpOnExit, error)) {
         std::fprintf(stderr, "synth-sim: %s\n", error.c_str());
         return 1;

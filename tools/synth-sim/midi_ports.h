@@ -4,9 +4,13 @@
 
 #include "protocol.h"
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 class RtMidiIn;
 class RtMidiOut;
@@ -20,7 +24,8 @@ public:
     MidiPorts();
     ~MidiPorts();
 
-    // False with a reason when JACK or the ports cannot be had.
+    // False with a reason when JACK or the ports cannot be had. The receiver runs on a thread
+    // of its own, in arrival order, never on JACK's process thread.
     bool open(const std::string& clientName, Receiver receiver, std::string& error);
     // Called from one thread only (the output queue).
     void send(const Bytes& bytes);
@@ -28,7 +33,15 @@ public:
 
 private:
     static void onInput(double, std::vector<unsigned char>* msg, void* self);
+    void deliver();
+    void stopDelivery();
+
     Receiver receiver_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<Bytes> arrived_;
+    bool stopping_ = false;
+    std::thread deliverer_;
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
 };
