@@ -1,11 +1,11 @@
 #include <unistd.h>
 
 #include <climits>
-#include <fstream>
+#include <memory>
 #include <mutex>
-#include <sstream>
 
 #include "CFBundle.h"
+#include "CFBundlePrivate.h"
 
 namespace {
 
@@ -20,29 +20,13 @@ bool EndsWith(const std::string& s, const std::string& tail)
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string PlistIdentifier(const std::string& contents)
-{
-    std::ifstream in(contents + "/Info.plist");
-    if (!in) return {};
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string s = text.str();
-    const std::string key = "<key>CFBundleIdentifier</key>";
-    size_t k = s.find(key);
-    if (k == std::string::npos) return {};
-    size_t open = s.find("<string>", k + key.size());
-    if (open == std::string::npos) return {};
-    open += 8;
-    size_t close = s.find("</string>", open);
-    return close == std::string::npos ? std::string() : s.substr(open, close - open);
-}
-
 } // namespace
 
 CFBundleRef CFBundleGetMainBundle(void)
 {
     static std::once_flag once;
-    static __CFBundle* mainBundle = nullptr;
+    // Owned here so that unloading the library that holds this code frees it.
+    static std::unique_ptr<__CFBundle> mainBundle;
     std::call_once(once, [] {
         char buf[PATH_MAX];
         ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -50,11 +34,11 @@ CFBundleRef CFBundleGetMainBundle(void)
         std::string macos = Parent(exe), contents = Parent(macos);
         std::string id, root = macos, resources = macos;
         if (!exe.empty() && EndsWith(macos, "/MacOS") && EndsWith(contents, "/Contents")) {
-            id = PlistIdentifier(contents);
+            id = cf_standin::declaredBundleIdentifier(contents);
             root = Parent(contents);
             resources = contents + "/Resources";
         }
-        mainBundle = new __CFBundle(id, root, resources, exe);
+        mainBundle = std::make_unique<__CFBundle>(id, root, resources, exe);
     });
-    return mainBundle;
+    return mainBundle.get();
 }
