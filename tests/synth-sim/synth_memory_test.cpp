@@ -346,3 +346,22 @@ TEST(QuickTab, EitherNrpn113RangeOnTheGlobalChannelSelectsThePart)
     s.receive({0xB4, 6, 58}, 0);
     EXPECT_EQ(s.selectedPart(), 1) << "only on the global channel";
 }
+
+TEST(SeedFile, ALibraryPatternOf221BytesSeedsItsSlotFromItsFrame)
+{
+    // The library keeps a pattern as its 204-byte frame, then a 16-character tag and a
+    // second F7; only the frame is a message on the wire.
+    Bytes lib = patterned(0x0C, 204, {0x00, 40}, 23);
+    const std::string tag = "Requested Arp***";
+    lib.insert(lib.end(), tag.begin(), tag.end());
+    lib.push_back(0xF7);
+    ASSERT_EQ(lib.size(), 221u);
+    synthsim::SplitResult split = synthsim::splitSysEx(lib.data(), lib.size());
+    Synth s(device3());
+    std::vector<std::string> notes;
+    EXPECT_EQ(s.load(split.messages, notes), 1);
+    EXPECT_EQ(split.skippedBytes, 17u) << "the tag and its F7";
+    const synthsim::SynthMemory mem = s.memory();
+    EXPECT_EQ(Bytes(mem.patterns[40].begin(), mem.patterns[40].end()), Bytes(lib.begin() + 10, lib.begin() + 203));
+    EXPECT_EQ(mem.patterns[41], synthsim::SynthMemory().patterns[41]);
+}

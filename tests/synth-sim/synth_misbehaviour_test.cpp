@@ -140,3 +140,15 @@ TEST(Clock, TicksStartsStopsAndContinuesAreCountedWithTheirTimes)
     EXPECT_DOUBLE_EQ(c.lastStartTime, 1.0);
     EXPECT_DOUBLE_EQ(c.lastStopTime, 2.0);
 }
+
+TEST(TruncateAndOverlong, TogetherCutThenPadAndTheNoteNamesBoth)
+{
+    Synth s(with([](Options& o) {
+        o.truncateBy = 10;
+        o.overlongBy = 4;
+    }));
+    Handled h = s.receive(storedRequest(0x05, 0), 0);
+    ASSERT_EQ(h.replies.size(), 1u);
+    EXPECT_EQ(h.replies[0].bytes.size(), 297u - 10u + 4u);
+    EXPECT_EQ(h.replies[0].note, "truncated by 10, overlong by 4");
+}

@@ -211,7 +211,8 @@ void Synth::answer(Handled& h, int key, std::vector<Bytes> messages, const char*
         }
         if (opt_.overlongBy > 0) {
             b.insert(b.end() - 1, size_t(opt_.overlongBy), uint8_t(0x00));
-            note = "overlong by " + std::to_string(opt_.overlongBy);
+            // Both at once leave both in the record.
+            note += (note.empty() ? "" : ", ") + std::string("overlong by ") + std::to_string(opt_.overlongBy);
         }
         h.replies.push_back({std::move(b), opt_.replyDelayMs, note});
     }
