@@ -244,3 +244,29 @@ TEST(ForeignMessages, AreIgnoredWithoutAnswer)
     EXPECT_TRUE(s.receive({}, 0).replies.empty());
     EXPECT_EQ(s.counters().ignored, 5);
 }
+
+TEST(StoredRequest, ABankOf128IsAnsweredSlotAfterSlotWithEachSlotsOwnAddress)
+{
+    Synth s(optionsWith(5));
+    for (int slot = 0; slot < 128; ++slot) {
+        Handled h = s.receive(storedRequest(5, 0x06, uint8_t(slot)), 0); // bank B
+        ASSERT_EQ(h.replies.size(), 1u) << slot;
+        expectEnvelope(h.replies[0].bytes, 0x20, 5, 0x02, 297);
+        EXPECT_EQ(h.replies[0].bytes[8], 0x06);
+        EXPECT_EQ(h.replies[0].bytes[9], slot);
+    }
+    EXPECT_EQ(s.counters().requestsAnswered, 128);
+}
+
+TEST(StoredRequest, ADeviceIdSweepIsAnsweredOnlyAtItsOwnId)
+{
+    Synth s(optionsWith(5));
+    size_t answers = 0;
+    for (uint8_t id = 0; id < 16; ++id) {
+        Handled h = s.receive(storedRequest(id, 0x05, 9), 0);
+        if (id == 5) EXPECT_EQ(h.replies.size(), 1u);
+        else EXPECT_TRUE(h.replies.empty()) << int(id);
+        answers += h.replies.size();
+    }
+    EXPECT_EQ(answers, 1u);
+}
