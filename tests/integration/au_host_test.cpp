@@ -19,6 +19,10 @@ TEST(AuHostIdentity, InfoPrintsTheBundleIdentity)
     EXPECT_TRUE(r.Has("channels: 2-2")) << r.out;
     EXPECT_TRUE(r.Has("instruments: 1")) << r.out;
     EXPECT_TRUE(r.Has("plug: created QOR Editor Tessmoor Audio params=5124")) << r.out;
+    // The identity ends with the closing instance, and the last line is a whole line.
+    const std::string last = "plug: destroyed\nclose: 0\n";
+    ASSERT_GE(r.out.size(), last.size()) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last) << r.out;
 }
 
 TEST(AuHostEntry, VersionAndCanDoAnswers)

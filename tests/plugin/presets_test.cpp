@@ -430,3 +430,144 @@ TEST(PresetMaking, DeveloperDumpsWriteSourceLines)
     unlink(path);
     EXPECT_FALSE(p.DumpPresetBlob("/nonexistent/folder/x"));
 }
+
+namespace {
+
+uint32_t BE32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t LE32(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
+float BEFloat(const uint8_t* p)
+{
+    uint32_t u = BE32(p);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+double LEDouble(const uint8_t* p)
+{
+    uint64_t u = uint64_t(LE32(p + 4)) << 32 | LE32(p);
+    double d;
+    std::memcpy(&d, &u, 8);
+    return d;
+}
+// The program name field: 28 bytes, the name then zeros.
+void ExpectName28(const uint8_t* p, const char* name)
+{
+    size_t n = std::strlen(name);
+    EXPECT_EQ(std::memcmp(p, name, n), 0);
+    for (size_t i = n; i < 28; ++i) EXPECT_EQ(p[i], 0) << "name byte " << i;
+}
+
+} // namespace
+
+TEST(ProgramAndBankLayout, AChunkProgramFileCarriesBigEndianFieldsThenTheFrameworkHeaderAndState)
+{
+    RecordingPlug a(kAPIAU, kQorVersion, true);
+    InitPlug(a, 1);
+    FillPreset(a, 0, "lead", {11, 22, 33, 44});
+    ByteChunk file;
+    ASSERT_TRUE(a.MakeProgramFile(&file));
+    // State chunk: 8-byte framework header and four doubles.
+    const uint32_t stateSize = 8 + 4 * 8;
+    ASSERT_EQ(file.Size(), int(60 + stateSize));
+    const uint8_t* b = file.GetBytes();
+    EXPECT_EQ(std::memcmp(b, "CcnK", 4), 0);
+    EXPECT_EQ(BE32(b + 4), stateSize + 60);
+    EXPECT_EQ(std::memcmp(b + 8, "FPCh", 4), 0);
+    EXPECT_EQ(BE32(b + 12), 1u);
+    EXPECT_EQ(BE32(b + 16), 0x616E6E71u);
+    EXPECT_EQ(BE32(b + 20), 10009u);
+    EXPECT_EQ(BE32(b + 24), uint32_t(kAutomatable));
+    ExpectName28(b + 28, "lead");
+    EXPECT_EQ(BE32(b + 56), stateSize);
+    EXPECT_EQ(LE32(b + 60), 0x70666674u);
+    EXPECT_EQ(LE32(b + 64), 0x10000u);
+    for (int i = 0; i < kAutomatable; ++i) EXPECT_EQ(LEDouble(b + 68 + 8 * i), 11.0 * (i + 1)) << i;
+}
+
+TEST(ProgramAndBankLayout, AParameterProgramFileCarriesOneNormalizedBigEndianFloatPerPublishedParameter)
+{
+    RecordingPlug a(kAPIAU, kQorVersion, false);
+    InitPlug(a, 1);
+    FillPreset(a, 0, "pad", {10, 25, 50, 100});
+    ByteChunk file;
+    ASSERT_TRUE(a.MakeProgramFile(&file));
+    ASSERT_EQ(file.Size(), 56 + 4 * kAutomatable);
+    const uint8_t* b = file.GetBytes();
+    EXPECT_EQ(std::memcmp(b, "CcnK", 4), 0);
+    EXPECT_EQ(BE32(b + 4), 0u);
+    EXPECT_EQ(std::memcmp(b + 8, "FxCk", 4), 0);
+    EXPECT_EQ(BE32(b + 12), 1u);
+    EXPECT_EQ(BE32(b + 16), 0x616E6E71u);
+    EXPECT_EQ(BE32(b + 20), 10009u);
+    EXPECT_EQ(BE32(b + 24), uint32_t(kAutomatable));
+    ExpectName28(b + 28, "pad");
+    const float expected[] = {0.10f, 0.25f, 0.50f, 1.0f};
+    for (int i = 0; i < kAutomatable; ++i) EXPECT_FLOAT_EQ(BEFloat(b + 56 + 4 * i), expected[i]) << i;
+}
+
+TEST(ProgramAndBankLayout, AChunkBankFileHasTheBankHeader124ZeroBytesThenTheHeaderedPresetList)
+{
+    RecordingPlug a(kAPIAU, kQorVersion, true);
+    InitPlug(a, 2);
+    FillPreset(a, 0, "ab", {1, 2, 3, 4});
+    FillPreset(a, 1, "cde", {5, 6, 7, 8});
+    ASSERT_TRUE(a.RestorePreset(1));
+    ByteChunk file;
+    ASSERT_TRUE(a.MakeBankFile(&file));
+    // Preset list: per preset a 4-byte name length, the name, the flag byte and 32 state bytes.
+    const uint32_t listSize = (4 + 2 + 1 + 32) + (4 + 3 + 1 + 32);
+    const uint32_t stateSize = 8 + listSize;
+    ASSERT_EQ(file.Size(), int(160 + stateSize));
+    const uint8_t* b = file.GetBytes();
+    EXPECT_EQ(std::memcmp(b, "CcnK", 4), 0);
+    EXPECT_EQ(BE32(b + 4), stateSize + 160);
+    EXPECT_EQ(std::memcmp(b + 8, "FBCh", 4), 0);
+    EXPECT_EQ(BE32(b + 12), 2u);
+    EXPECT_EQ(BE32(b + 16), 0x616E6E71u);
+    EXPECT_EQ(BE32(b + 20), 10009u);
+    EXPECT_EQ(BE32(b + 24), 2u); // programs
+    EXPECT_EQ(BE32(b + 28), 1u); // current program
+    for (int i = 32; i < 156; ++i) EXPECT_EQ(b[i], 0) << "reserved byte " << i;
+    EXPECT_EQ(BE32(b + 156), stateSize);
+    EXPECT_EQ(LE32(b + 160), 0x70666674u);
+    EXPECT_EQ(LE32(b + 164), 0x10000u);
+    const uint8_t* list = b + 168;
+    EXPECT_EQ(LE32(list), 2u);
+    EXPECT_EQ(std::memcmp(list + 4, "ab", 2), 0);
+    EXPECT_EQ(list[6], 1);
+    EXPECT_EQ(LEDouble(list + 7), 1.0);
+    const uint8_t* second = list + 4 + 2 + 1 + 32;
+    EXPECT_EQ(LE32(second), 3u);
+    EXPECT_EQ(std::memcmp(second + 4, "cde", 3), 0);
+    EXPECT_EQ(second[7], 1);
+    EXPECT_EQ(LEDouble(second + 8 + 8 * 3), 8.0);
+}
+
+TEST(ProgramAndBankLayout, AParameterBankFileHoldsOneProgramRecordPerPreset)
+{
+    RecordingPlug a(kAPIAU, kQorVersion, false);
+    InitPlug(a, 2);
+    FillPreset(a, 0, "x", {10, 20, 30, 40});
+    FillPreset(a, 1, "y", {50, 60, 70, 80});
+    ByteChunk file;
+    ASSERT_TRUE(a.MakeBankFile(&file));
+    const int record = 56 + 4 * kAutomatable;
+    ASSERT_EQ(file.Size(), 156 + 2 * record);
+    const uint8_t* b = file.GetBytes();
+    EXPECT_EQ(BE32(b + 4), 0u);
+    EXPECT_EQ(std::memcmp(b + 8, "FxBk", 4), 0);
+    EXPECT_EQ(BE32(b + 12), 2u);
+    EXPECT_EQ(BE32(b + 24), 2u);
+    for (int i = 32; i < 156; ++i) EXPECT_EQ(b[i], 0) << "reserved byte " << i;
+    for (int p = 0; p < 2; ++p) {
+        const uint8_t* r = b + 156 + p * record;
+        EXPECT_EQ(std::memcmp(r, "CcnK", 4), 0);
+        EXPECT_EQ(std::memcmp(r + 8, "FxCk", 4), 0);
+        EXPECT_EQ(BE32(r + 12), 1u);
+        EXPECT_EQ(BE32(r + 16), 0x616E6E71u);
+        EXPECT_EQ(BE32(r + 24), uint32_t(kAutomatable));
+        ExpectName28(r + 28, p ? "y" : "x");
+        for (int i = 0; i < kAutomatable; ++i)
+            EXPECT_FLOAT_EQ(BEFloat(r + 56 + 4 * i), float(0.1 * (4 * p + i + 1))) << p << " " << i;
+    }
+}
