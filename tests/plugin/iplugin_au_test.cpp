@@ -441,3 +441,87 @@ TEST(AuViews, TheCocoaFactoryHandsOutTheEditorViewOnlyWhenThereIsOne)
     EXPECT_EQ(CloseComponent(view), noErr);
     UnregisterComponentEntry(vc);
 }
+
+namespace {
+
+struct NotifyLog {
+    std::vector<std::string> seen; // "<tag> <flags>" per call
+};
+
+struct TaggedLog {
+    NotifyLog* log;
+    const char* tag;
+};
+
+OSStatus TaggedNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                      AudioBufferList*)
+{
+    auto* t = static_cast<TaggedLog*>(refCon);
+    t->log->seen.push_back(std::string(t->tag) + " " + std::to_string(*flags));
+    return noErr;
+}
+
+OSStatus OtherNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
+                     UInt32 frames, AudioBufferList* list)
+{
+    return TaggedNotify(refCon, flags, ts, bus, frames, list);
+}
+
+// Renders one 16-frame block on output bus 0 at the given sample time.
+OSStatus RenderBlock(AudioUnit unit, double sampleTime)
+{
+    static float l[16], r[16];
+    std::vector<unsigned char> block(sizeof(AudioBufferList) + sizeof(AudioBuffer));
+    auto* list = reinterpret_cast<AudioBufferList*>(block.data());
+    list->mNumberBuffers = 2;
+    list->mBuffers[0] = {1, sizeof l, l};
+    list->mBuffers[1] = {1, sizeof r, r};
+    AudioTimeStamp ts{};
+    ts.mFlags = kAudioTimeStampSampleTimeValid;
+    ts.mSampleTime = sampleTime;
+    AudioUnitRenderActionFlags flags = 0;
+    return AudioUnitRender(unit, &flags, &ts, 0, 16, list);
+}
+
+} // namespace
+
+TEST(AuRenderNotify, DuplicatesAreCalledInOrderAndRemovalTakesTheFirstWithThatProcedure)
+{
+    Instance in;
+    NotifyLog log;
+    TaggedLog a{&log, "a"}, b{&log, "b"}, c{&log, "c"};
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, &a), noErr);
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &OtherNotify, &c), noErr);
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, &b), noErr); // same procedure: kept as well
+    ASSERT_EQ(RenderBlock(in.unit, 0.0), noErr);
+    EXPECT_EQ(log.seen, (std::vector<std::string>{"a 4", "c 4", "b 4", "a 8", "c 8", "b 8"}));
+
+    // The user data is not compared: the entry carrying &a goes although &b is named.
+    log.seen.clear();
+    ASSERT_EQ(AudioUnitRemoveRenderNotify(in.unit, &TaggedNotify, &b), noErr);
+    ASSERT_EQ(RenderBlock(in.unit, 16.0), noErr);
+    EXPECT_EQ(log.seen, (std::vector<std::string>{"c 4", "b 4", "c 8", "b 8"}));
+
+    // A refused render call notifies nobody.
+    log.seen.clear();
+    AudioTimeStamp ts{};
+    AudioUnitRenderActionFlags flags = 0;
+    AudioBufferList list{};
+    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 16, &list), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_TRUE(log.seen.empty());
+}
+
+TEST(AuListeners, TheSameProcedureForAnotherPropertyIsASecondEntry)
+{
+    Instance in;
+    int a = 0;
+    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a), noErr);
+    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr);
+    EXPECT_EQ(in.plug->NPropertyListeners(), 2);
+    gListenerCalls = 0;
+    in.plug->InformHostOfProgramChange(); // property 36 only
+    EXPECT_EQ(gListenerCalls, 1);
+    in.plug->SetLatency(64); // property 12 hears of it first
+    EXPECT_EQ(gListenerCalls, 2);
+    EXPECT_EQ(in.plug->GetLatency(), 64);
+}
