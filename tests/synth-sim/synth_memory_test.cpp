@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -364,4 +365,49 @@ TEST(SeedFile, ALibraryPatternOf221BytesSeedsItsSlotFromItsFrame)
     const synthsim::SynthMemory mem = s.memory();
     EXPECT_EQ(Bytes(mem.patterns[40].begin(), mem.patterns[40].end()), Bytes(lib.begin() + 10, lib.begin() + 203));
     EXPECT_EQ(mem.patterns[41], synthsim::SynthMemory().patterns[41]);
+}
+
+namespace {
+
+Bytes hexBytes(const char* text)
+{
+    Bytes out;
+    std::istringstream in(text);
+    std::string tok;
+    while (in >> tok) out.push_back(uint8_t(std::stoul(tok, nullptr, 16)));
+    return out;
+}
+
+Bytes slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + long(from), b.begin() + long(to)); }
+
+} // namespace
+
+// Rows copied by hand from the synthesizer's published neutral messages, so that a slip in
+// the simulator's own copy shows up here.
+TEST(InitTemplates, CarryTheNeutralMessagesByteForByte)
+{
+    const Bytes& prog = synthsim::initProgramTemplate();
+    ASSERT_EQ(prog.size(), 297u);
+    EXPECT_EQ(slice(prog, 0, 16), hexBytes("F0 00 20 29 01 20 0F 02 05 00 49 6E 69 74 20 50"));
+    EXPECT_EQ(slice(prog, 176, 192), hexBytes("40 00 19 7C 00 16 00 00 40 40 40 00 1B 7E 1C 1F"));
+    EXPECT_EQ(slice(prog, 240, 256), hexBytes("00 00 2A 78 7B 22 3F 00 42 38 4C 00 56 4B 7B 55"));
+    EXPECT_EQ(slice(prog, 288, 297), hexBytes("4B 14 14 65 7F 07 00 00 F7"));
+
+    const Bytes& perf = synthsim::initPerformanceTemplate();
+    ASSERT_EQ(perf.size(), 383u);
+    EXPECT_EQ(slice(perf, 16, 32), hexBytes("65 72 66 20 20 20 20 20 20 20 30 7F 00 00 00 05"));
+    EXPECT_EQ(slice(perf, 32, 48), hexBytes("11 62 4D 40 40 50 00 7F 42 40 00 40 40 40 40 40"));
+    EXPECT_EQ(slice(perf, 368, 383), hexBytes("1B 21 40 25 00 40 40 32 14 60 7F 00 00 00 F7"));
+    // Parts 2 to 8 have alike blocks (part 1 differs in its settings byte).
+    for (int k = 1; k < 8; ++k)
+        EXPECT_EQ(slice(perf, size_t(30 + 44 * k), size_t(74 + 44 * k)), slice(perf, 74, 118)) << k;
+
+    EXPECT_EQ(synthsim::initFollowUpTemplate(),
+              hexBytes("F0 00 20 29 01 21 0F 1C 01 00 25 12 21 70 00 04 60 00 00 00 00 00 00 00 00 00 F7"));
+
+    const Bytes& pattern = synthsim::initPatternTemplate();
+    ASSERT_EQ(pattern.size(), 204u);
+    EXPECT_EQ(slice(pattern, 0, 8), hexBytes("F0 00 20 29 01 21 00 0C"));
+    for (size_t i = 8; i < 203; ++i) ASSERT_EQ(pattern[i], 0) << i;
+    EXPECT_EQ(pattern[203], 0xF7);
 }
