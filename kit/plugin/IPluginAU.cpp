@@ -141,22 +141,24 @@ ComponentResult IPluginAU::IPluginAUEntry(ComponentParameters* params, void* sto
         if (!HasArgs(params, 1)) return kParamErr;
         auto instance = ArgPtr<ComponentInstanceRecord>(params, 1, 0);
         // A plug-in that cannot be built reports failure instead of unwinding into the host.
+        // Only the object made here is freed: whatever the storage argument holds is the host's.
+        IPluginAU* made = nullptr;
         try {
-            plug = MakePlug();
-            if (!plug) return kAudioUnitErr_FailedInitialization;
-            plug->HostSpecificInit();
-            plug->PruneUninitializedPresets();
+            made = MakePlug();
+            if (!made) return kAudioUnitErr_FailedInitialization;
+            made->HostSpecificInit();
+            made->PruneUninitializedPresets();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "QOR_Entry: the plug-in could not be made: %s\n", e.what());
-            delete plug;
+            delete made;
             return kAudioUnitErr_FailedInitialization;
         } catch (...) {
             std::fprintf(stderr, "QOR_Entry: the plug-in could not be made\n");
-            delete plug;
+            delete made;
             return kAudioUnitErr_FailedInitialization;
         }
-        plug->ci = instance;
-        SetComponentInstanceStorage(instance, plug);
+        made->ci = instance;
+        SetComponentInstanceStorage(instance, made);
         return noErr;
     }
 

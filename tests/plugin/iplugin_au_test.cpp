@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ class TestAU : public IPluginAU {
 public:
     static inline const char* channelIO = "2-2";
     static inline int published = 4;
+    static inline bool failMake = false;
 
     TestAU()
         : IPluginAU(IPluginInstanceInfo(), 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true,
@@ -82,6 +84,7 @@ std::string Text(CFStringRef s)
 
 IPluginAU* MakePlug()
 {
+    if (TestAU::failMake) throw std::runtime_error("no plug-in today");
     return new TestAU;
 }
 
@@ -524,4 +527,20 @@ TEST(AuListeners, TheSameProcedureForAnotherPropertyIsASecondEntry)
     in.plug->SetLatency(64); // property 12 hears of it first
     EXPECT_EQ(gListenerCalls, 2);
     EXPECT_EQ(in.plug->GetLatency(), 64);
+}
+
+TEST(AuEntry, AnOpenThatCannotMakeThePlugInAnswersAStatusAndLeavesTheStorageArgumentAlone)
+{
+    std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
+    auto* p = reinterpret_cast<ComponentParameters*>(block.data());
+    p->what = kComponentOpenSelect;
+    p->paramSize = sizeof(intptr_t);
+    p->params[0] = 0;
+    // Whatever the host hands in as storage is not the entry's to free.
+    auto* hostsOwn = new TestAU;
+    TestAU::failMake = true;
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, hostsOwn), kAudioUnitErr_FailedInitialization);
+    TestAU::failMake = false;
+    EXPECT_EQ(hostsOwn->NParams(), 6); // still alive
+    delete hostsOwn;
 }
