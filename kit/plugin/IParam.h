@@ -107,5 +107,6 @@ public:
     bool canAutomate = true;
     bool isMeta = false;
     KIT_TypedBuf<DisplayText> displayTexts{256};
+    // Borrowed: the configuration that makes the action frees it, after the parameter table is gone.
     ControlAction* controlAction = nullptr;
 };
