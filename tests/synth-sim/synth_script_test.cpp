@@ -46,6 +46,9 @@ TEST(ScriptCommands, BuildControlChangeNrpnAndProgramChangeBytes)
     EXPECT_EQ(parsed("nrpn 0 0 113 58").messages,
               (std::vector<Bytes>{{0xB0, 0x63, 0x00}, {0xB0, 0x62, 0x71}, {0xB0, 0x06, 0x3A}}));
     EXPECT_EQ(parsed("pc 15 127").messages, (std::vector<Bytes>{{0xCF, 0x7F}}));
+    EXPECT_TRUE(parsed("cc 2 7 100").fromPanel && parsed("nrpn 0 0 113 58").fromPanel &&
+                parsed("pc 15 127").fromPanel)
+        << "played on the panel: the synthesizer follows them itself";
 }
 
 TEST(ScriptCommands, RawSendsAnyBytesAsOneMessage)
@@ -54,6 +57,7 @@ TEST(ScriptCommands, RawSendsAnyBytesAsOneMessage)
     EXPECT_EQ(c.kind, Command::Send);
     EXPECT_EQ(c.messages, (std::vector<Bytes>{{0xF0, 0x3E, 0x0F, 0x00, 0x13, 0xF7}}));
     EXPECT_EQ(parsed("raw 80").messages, (std::vector<Bytes>{{0x80}}));
+    EXPECT_FALSE(c.fromPanel) << "raw bytes only leave";
 }
 
 TEST(ScriptCommands, OutOfRangeOrMalformedLinesAreRejected)

@@ -186,3 +186,23 @@ TEST(SessionStart, FailsOnAnUnreadableSeedFileOrRecordPath)
     Session b(r, [](const Bytes&) {});
     EXPECT_FALSE(b.start(err));
 }
+
+TEST_F(Running, AProgramChangePlayedOnThePanelIsFollowedByTheSynthesizerItself)
+{
+    run(device3());
+    std::ostringstream out;
+    // The global channel chooses a performance: the next edit-buffer request answers with it.
+    EXPECT_TRUE(s().runCommand("pc 3 5", out));
+    EXPECT_EQ(s().synth().selectedKind(), synthsim::SelectedKind::Performance);
+    s().output().drain();
+    s().onMessage({0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x08, 0xF7});
+    s().output().drain();
+    ASSERT_EQ(cap_.count(), 2u);
+    EXPECT_EQ(cap_.sent[0].first, (Bytes{0xC3, 5}));
+    EXPECT_EQ(cap_.sent[1].first.size(), 381u);
+    EXPECT_EQ(s().synth().counters().programChanges, 0) << "the panel's own change was not received";
+    // Raw bytes only leave.
+    EXPECT_TRUE(s().runCommand("raw C0 07", out));
+    s().output().drain();
+    EXPECT_EQ(s().synth().selectedKind(), synthsim::SelectedKind::Performance);
+}

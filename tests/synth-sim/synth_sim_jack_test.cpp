@@ -266,6 +266,21 @@ TEST_F(JackSynth, ScriptedControllerNrpnProgramChangeAndRawBytesReachTheClient)
     EXPECT_EQ(got[5], (Bytes{0xF0, 0x3E, 0x0F, 0x05, 0x13, 0x01, 0x02, 0xF7}));
 }
 
+TEST_F(JackSynth, APerformanceChosenOnThePanelIsWhatTheEditBufferRequestReturns)
+{
+    launch({"--device-id", "4"});
+    sim_.command("pc 4 12"); // the global channel: a performance, announced to the client
+    std::vector<Bytes> got = receive(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0xC4, 12}));
+    clearInbox();
+    send(editRequest(4));
+    got = receive(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), 381u);
+    EXPECT_EQ(got[0][7], 0x05);
+}
+
 // Every misbehaviour shows in the record of an enquiry.
 TEST_F(JackSynth, SilentLeavesTheEnquiryUnansweredInTheRecord)
 {

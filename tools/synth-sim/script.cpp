@@ -59,6 +59,7 @@ bool parseCommand(const std::string& line, Command& out, std::string& error)
     if (verb == "cc") {
         if (!numbers(3, {{0, 15}, {0, 127}, {0, 127}})) return false;
         out.kind = Command::Send;
+        out.fromPanel = true;
         out.messages.push_back({uint8_t(0xB0 | n[0]), uint8_t(n[1]), uint8_t(n[2])});
         return true;
     }
@@ -66,12 +67,14 @@ bool parseCommand(const std::string& line, Command& out, std::string& error)
         if (!numbers(4, {{0, 15}, {0, 127}, {0, 127}, {0, 127}})) return false;
         const uint8_t st = uint8_t(0xB0 | n[0]);
         out.kind = Command::Send;
+        out.fromPanel = true;
         out.messages = {{st, 99, uint8_t(n[1])}, {st, 98, uint8_t(n[2])}, {st, 6, uint8_t(n[3])}};
         return true;
     }
     if (verb == "pc") {
         if (!numbers(2, {{0, 15}, {0, 127}})) return false;
         out.kind = Command::Send;
+        out.fromPanel = true;
         out.messages.push_back({uint8_t(0xC0 | n[0]), uint8_t(n[1])});
         return true;
     }

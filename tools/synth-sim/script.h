@@ -3,6 +3,8 @@
 //   nrpn CH MSB LSB VAL    CC 99, CC 98, CC 6 on the channel
 //   pc CH PROG             program change
 //   raw HEX...             any bytes as one message, sent as they are
+// cc, nrpn and pc stand for the synthesizer's own front panel: it follows them itself (bank,
+// program, performance and part selection) as well as sending them; raw bytes only leave.
 //   wait MS                pause the script
 //   dump DIR               write memory as .syx files
 //   stats                  print the counters
@@ -22,6 +24,7 @@ struct Command {
     enum Kind { Nothing, Send, Wait, Dump, Stats, Option, Quit };
     Kind kind = Nothing;
     std::vector<Bytes> messages; // Send
+    bool fromPanel = false;      // Send: the synthesizer acts on the messages itself too
     int waitMs = 0;              // Wait
     std::string arg;             // Dump folder, Option name
     std::string value;           // Option value

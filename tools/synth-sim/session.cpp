@@ -67,7 +67,11 @@ bool Session::runCommand(const std::string& line, std::ostream& out)
     case Command::Nothing:
         break;
     case Command::Send:
-        for (Bytes& b : c.messages) out_.post(std::move(b), 0, "script");
+        for (Bytes& b : c.messages) {
+            // The panel's own messages also move the synthesizer, as the hardware's would.
+            const std::string did = c.fromPanel ? synth_.panel(b) : std::string();
+            out_.post(std::move(b), 0, did.empty() ? "script" : "script; " + did);
+        }
         break;
     case Command::Wait:
         out_.drain();

@@ -297,7 +297,14 @@ Handled Synth::receiveSysEx(const Bytes& m)
     return h;
 }
 
-Handled Synth::receiveChannel(const Bytes& m)
+std::string Synth::panel(const Bytes& m)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    if (m.empty() || m[0] < 0x80 || m[0] >= 0xF0) return "";
+    return receiveChannel(m, false).note;
+}
+
+Handled Synth::receiveChannel(const Bytes& m, bool received)
 {
     Handled h;
     const int kind = m[0] >> 4;
@@ -305,7 +312,7 @@ Handled Synth::receiveChannel(const Bytes& m)
     const bool global = ch == opt_.deviceId;
     if (kind == 0xB) {
         if (m.size() != 3 || (m[1] | m[2]) & 0x80) {
-            ++count_.ignored;
+            if (received) ++count_.ignored;
             h.note = "ignored: malformed control change";
             return h;
         }
@@ -351,11 +358,11 @@ Handled Synth::receiveChannel(const Bytes& m)
     }
     if (kind == 0xC) {
         if (m.size() != 2 || m[1] & 0x80) {
-            ++count_.ignored;
+            if (received) ++count_.ignored;
             h.note = "ignored: malformed program change";
             return h;
         }
-        ++count_.programChanges;
+        if (received) ++count_.programChanges;
         const int prog = m[1];
         if (global) {
             mem_.performanceEdit = mem_.performances[size_t(performanceBank_)][size_t(prog)];

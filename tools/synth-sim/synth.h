@@ -47,6 +47,10 @@ public:
     // One complete message from the MIDI input, with its arrival time in seconds.
     Handled receive(const Bytes& msg, double time);
 
+    // A channel message played on the synthesizer's own panel (and sent out): it selects as
+    // a received one would, without counting as received. Returns what it did.
+    std::string panel(const Bytes& msg);
+
     // Seeds memory from messages of a file; returns how many were taken.
     int load(const std::vector<Bytes>& messages, std::vector<std::string>& notes);
 
@@ -66,7 +70,7 @@ public:
 
 private:
     Handled receiveSysEx(const Bytes& m);
-    Handled receiveChannel(const Bytes& m);
+    Handled receiveChannel(const Bytes& m, bool received = true);
     void answer(Handled& h, int requestKey, std::vector<Bytes> messages, const char* what);
     std::vector<Bytes> editBufferReply() const;
     std::vector<Bytes> performanceEditReply() const;
