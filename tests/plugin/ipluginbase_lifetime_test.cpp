@@ -101,7 +101,7 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
     std::map<const void*, std::string> owner;
     {
         auto* p = new LifetimePlug;
-        p->initialize(0, kQorParams, "1-1 2-2", 3, "QOR Editor", "QOR Editor", "Tessmoor Audio", kQorVersion,
+        p->initialize(0, kQorParams, "1-1 2-2", 3, "QOR Editor", "", "Tessmoor Audio", kQorVersion,
                       kQorUniqueID, kQorMfrID, 128, false, true, true);
         p->addNonAutomateParamCount(kQorParams);
         p->SetInputBusLabel(0, "in A");

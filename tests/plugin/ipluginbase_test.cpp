@@ -15,7 +15,7 @@ namespace {
 // The set-up the plug-in class performs: 5124 parameters, none published to the host.
 void InitLikeQor(RecordingPlug& p, const char* io = "2-2", int presets = 0)
 {
-    p.initialize(0, kQorParams, io, presets, "QOR Editor", "QOR Editor", "Tessmoor Audio", kQorVersion,
+    p.initialize(0, kQorParams, io, presets, "QOR Editor", "", "Tessmoor Audio", kQorVersion,
                  kQorUniqueID, kQorMfrID, 128, false, true, true);
     p.addNonAutomateParamCount(kQorParams);
 }
@@ -79,7 +79,7 @@ TEST(PluginBaseSetup, QorIdentityNamesAndVersions)
     RecordingPlug p;
     InitLikeQor(p);
     EXPECT_STREQ(p.GetEffectName(), "QOR Editor");
-    EXPECT_STREQ(p.GetProductName(), "QOR Editor");
+    EXPECT_STREQ(p.GetProductName(), ""); // the plug-in gives no product name
     EXPECT_STREQ(p.GetMfrName(), "Tessmoor Audio");
     EXPECT_EQ(p.GetEffectVersion(false), 0x00010009);
     EXPECT_EQ(p.GetEffectVersion(true), 10009);

@@ -16,7 +16,7 @@ constexpr int kQorParams = 5124;
 class RecordingPlug : public IPluginBase {
 public:
     explicit RecordingPlug(EAPI apiId = kAPIAU, int ver = kQorVersion, bool chunks = true)
-        : IPluginBase(kQorParams, "2-2", 0, "QOR Editor", "QOR Editor", "Tessmoor Audio", ver, kQorUniqueID,
+        : IPluginBase(2208, "2-2", 0, "QOR Editor", "", "Tessmoor Audio", ver, kQorUniqueID,
                       kQorMfrID, 128, false, chunks, true, apiId)
     {
     }
