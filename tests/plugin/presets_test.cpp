@@ -326,6 +326,16 @@ TEST_P(ProgramAndBankFiles, AChunkLengthPastTheEndIsRefused)
         p[59] = uint8_t(len);
         EXPECT_FALSE(a.ApplyProgramFile(p.data(), int(p.size()))) << len;
     }
+    ByteChunk bank;
+    ASSERT_TRUE(a.MakeBankFile(&bank));
+    for (uint32_t len : {0x7FFFFFFFu, 0xFFFFFFFFu, uint32_t(bank.Size())}) {
+        std::vector<uint8_t> b(bank.GetBytes(), bank.GetBytes() + bank.Size());
+        b[156] = uint8_t(len >> 24);
+        b[157] = uint8_t(len >> 16);
+        b[158] = uint8_t(len >> 8);
+        b[159] = uint8_t(len);
+        EXPECT_FALSE(a.ApplyBankFile(b.data(), int(b.size()))) << len;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ChunkAndParameterForms, ProgramAndBankFiles, ::testing::Values(true, false));
