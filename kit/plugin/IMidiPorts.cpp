@@ -125,10 +125,27 @@ int OpenByName(RtMidi* client, const std::vector<std::string>& names, int& port,
                const char* portName, std::atomic<bool>* failed)
 {
     int idx = port == 0 || !client ? -1 : ListIndexOf(names, name);
-    int number = idx > 0 ? CurrentPortNumber(client, idx, names[size_t(idx)]) : -1;
-    if (number < 0 || !OpenPort(client, number, portName, failed)) idx = 0;
-    port = idx;
-    return idx;
+    port = 0;
+    if (idx <= 0) return 0;
+    const std::string& want = names[size_t(idx)];
+    // Other programs add and remove ports at any time, and the library opens by number: a
+    // number is trusted only if it still names the port once that is open.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int number = CurrentPortNumber(client, idx, want);
+        if (number < 0 || !OpenPort(client, number, portName, failed)) continue;
+        std::string opened;
+        try {
+            opened = client->getPortName(unsigned(number));
+        } catch (const RtMidiError& e) {
+            e.printMessage();
+        }
+        if (opened == want) {
+            port = idx;
+            return idx;
+        }
+        ClosePort(client);
+    }
+    return 0;
 }
 
 // Current port number + 1 of name, 0 for the "no port" entry, `virtualIndex` for the virtual

@@ -42,6 +42,7 @@ void Pause(int ms)
 TEST(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     const std::vector<std::string>& outs = *plug.getExternalMIDIOutNames();
     const std::vector<std::string>& ins = *plug.getExternalMIDIInNames();
@@ -66,6 +67,7 @@ TEST(MidiPortsOnJack, PortsThatAppearAfterTheFirstListingAreNotListed)
     PortPlug plug;
     size_t before = plug.getExternalMIDIOutNames()->size();
     SynthSide late;
+    ASSERT_TRUE(late.Ok());
     EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), before);
     EXPECT_EQ(IndexOf(*plug.getExternalMIDIOutNames(), late.ReceivingPort()), -1);
     int port = 1;
@@ -75,6 +77,7 @@ TEST(MidiPortsOnJack, PortsThatAppearAfterTheFirstListingAreNotListed)
 TEST(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     int expected = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
     ASSERT_GE(expected, 1);
@@ -101,6 +104,7 @@ TEST(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
 TEST(MidiPortsOnJack, TheNoDeviceEntryAndPortZeroCloseTheOutput)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     IMidiMsg cc(0, 0xB0, 7, 100);
@@ -123,6 +127,7 @@ TEST(MidiPortsOnJack, AStaleListIndexIsCheckedByNameBeforeOpening)
 {
     auto gone = std::make_unique<SynthSide>();
     SynthSide stays;
+    ASSERT_TRUE(gone->Ok() && stays.Ok());
     PortPlug plug;
     const std::vector<std::string>& outs = *plug.getExternalMIDIOutNames();
     int goneIdx = IndexOf(outs, gone->ReceivingPort());
@@ -148,6 +153,7 @@ TEST(MidiPortsOnJack, AStaleListIndexIsCheckedByNameBeforeOpening)
 TEST(MidiPortsOnJack, PortNumbersByNameFollowTheSystemsCurrentPorts)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     int idx = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
     ASSERT_GE(idx, 1);
@@ -162,6 +168,7 @@ TEST(MidiPortsOnJack, PortNumbersByNameFollowTheSystemsCurrentPorts)
 TEST(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDeviceFlag)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenIn(plug, synth), 1);
     Bytes sysex = PatternSysEx(296, 3);
@@ -196,6 +203,7 @@ TEST(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDevice
 TEST(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenIn(plug, synth), 1);
     synth.Send({0xB0, 1, 1});
@@ -219,6 +227,7 @@ TEST(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
 TEST(MidiPortsOnJack, DestroyingThePlugInWhileMessagesArriveIsSafe)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     auto plug = std::make_unique<PortPlug>();
     ASSERT_GE(OpenIn(*plug, synth), 1);
     std::atomic<bool> stop{false};
@@ -242,6 +251,7 @@ TEST(MidiPortsOnJack, DestroyingThePlugInWhileMessagesArriveIsSafe)
 TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
 
@@ -283,6 +293,7 @@ TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
 TEST(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     KIT_TypedBuf<IMidiMsg> msgs(16);
@@ -298,6 +309,7 @@ TEST(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
 TEST(MidiPortsOnJack, DataBytesOfShortMessagesAreKeptSevenBit)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     IMidiMsg cc;
@@ -315,6 +327,7 @@ TEST(MidiPortsOnJack, DataBytesOfShortMessagesAreKeptSevenBit)
 TEST(MidiPortsOnJack, ReopeningMovesTheOutputToTheNewlyNamedPort)
 {
     SynthSide first, second;
+    ASSERT_TRUE(first.Ok() && second.Ok());
     PortPlug plug;
     plug.getExternalMIDIOutNames();
     int port = 1;
@@ -336,6 +349,7 @@ TEST(MidiPortsOnJack, ReopeningMovesTheOutputToTheNewlyNamedPort)
 TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     EXPECT_TRUE(plug.initializeVirtualOutput("virtual output"));
@@ -352,6 +366,7 @@ TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
 TEST(MidiPortsOnJack, AMessageTooLargeForJackIsRefusedRatherThanSilentlyLost)
 {
     SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
     PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     Bytes largest = PatternSysEx(16379, 1);
