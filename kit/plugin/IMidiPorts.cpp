@@ -126,7 +126,8 @@ int OpenByName(RtMidi* client, const std::vector<std::string>& names, int& port,
 {
     int idx = port == 0 || !client ? -1 : ListIndexOf(names, name);
     port = 0;
-    if (idx <= 0) return 0;
+    // An empty entry stands for a name the library could not give; it names no port.
+    if (idx <= 0 || names[size_t(idx)].empty()) return 0;
     const std::string& want = names[size_t(idx)];
     // Other programs add and remove ports at any time, and the library opens by number: a
     // number is trusted only if it still names the port once that is open.
