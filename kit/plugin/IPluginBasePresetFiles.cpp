@@ -24,8 +24,8 @@ constexpr uint32_t kFPCh = Magic("FPCh");
 constexpr uint32_t kFxCk = Magic("FxCk");
 constexpr uint32_t kFBCh = Magic("FBCh");
 constexpr uint32_t kFxBk = Magic("FxBk");
-constexpr uint32_t kIPlugMagic = 0x70666674;
-constexpr int32_t kIPlugVersion = 0x10000;
+constexpr uint32_t kStateChunkMagic = 0x70666674;
+constexpr int32_t kStateChunkVersion = 0x10000;
 constexpr int kProgNameLen = 28;
 constexpr int kProgHeader = 56;  // up to and including the program name
 constexpr int kBankHeader = 156; // up to and including the reserved bytes
@@ -131,7 +131,7 @@ bool WriteWholeFile(const char* path, const ByteChunk& bytes)
 void IPluginBase::InitChunkWithIPluginVer(ByteChunk* chunk)
 {
     chunk->Clear();
-    int32_t magic = int32_t(kIPlugMagic), ver = kIPlugVersion;
+    int32_t magic = int32_t(kStateChunkMagic), ver = kStateChunkVersion;
     chunk->Put(&magic);
     chunk->Put(&ver);
 }
@@ -140,7 +140,7 @@ int IPluginBase::GetIPluginVerFromChunk(ByteChunk* chunk, int* version)
 {
     int32_t magic = 0, ver = 0;
     int pos = chunk->Get(&magic, 0);
-    if (pos < 0 || uint32_t(magic) != kIPlugMagic) return 0;
+    if (pos < 0 || uint32_t(magic) != kStateChunkMagic) return 0;
     pos = chunk->Get(&ver, pos);
     if (pos < 0) return 0;
     if (version) *version = ver;
