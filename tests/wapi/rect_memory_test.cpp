@@ -3,49 +3,45 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
 
-TEST(Rect, IntersectionOfOverlappingRectanglesIsTheirCommonPart) {
-  RECT a{0, 0, 10, 10}, b{5, 5, 20, 20}, out{1, 1, 1, 1};
-  EXPECT_EQ(WinIntersectRect(&out, &a, &b), 1);
-  EXPECT_EQ(out.left, 5);
-  EXPECT_EQ(out.top, 5);
-  EXPECT_EQ(out.right, 10);
-  EXPECT_EQ(out.bottom, 10);
-}
+namespace {
+// All four edges at once, so a failure shows the whole rectangle.
+using Edges = std::array<int, 4>;
+Edges edges(const RECT& r) { return {int(r.left), int(r.top), int(r.right), int(r.bottom)}; }
+}  // namespace
 
-TEST(Rect, DisjointRectanglesLeaveTheInvertedIntersection) {
-  RECT a{0, 0, 10, 10}, b{20, 20, 30, 30}, out{};
-  EXPECT_EQ(WinIntersectRect(&out, &a, &b), 0);
-  EXPECT_EQ(out.left, 20);
-  EXPECT_EQ(out.top, 20);
-  EXPECT_EQ(out.right, 10);
-  EXPECT_EQ(out.bottom, 10);
-}
-
-TEST(Rect, AnEmptyInputClearsTheOutput) {
-  RECT a{0, 0, 0, 10}, b{0, 0, 5, 5}, out{7, 7, 7, 7};
-  EXPECT_EQ(WinIntersectRect(&out, &a, &b), 0);
-  EXPECT_EQ(out.left | out.top | out.right | out.bottom, 0);
+TEST(Rect, IntersectionIsTheCommonPartOrInvertedForDisjointOrClearedForAnEmptyInput) {
+  struct Case {
+    RECT a, b;
+    int ret;
+    Edges out;
+  } cases[] = {
+      {{0, 0, 10, 10}, {5, 5, 20, 20}, 1, {5, 5, 10, 10}},
+      {{0, 0, 10, 10}, {20, 20, 30, 30}, 0, {20, 20, 10, 10}},  // disjoint: left inverted as computed
+      {{0, 0, 0, 10}, {0, 0, 5, 5}, 0, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "a " << c.a.left << "," << c.a.top << "," << c.a.right << "," << c.a.bottom);
+    RECT out{7, 7, 7, 7};
+    EXPECT_EQ(WinIntersectRect(&out, &c.a, &c.b), c.ret);
+    EXPECT_EQ(edges(out), c.out);
+  }
+  RECT out{}, b{0, 0, 5, 5};
   EXPECT_EQ(WinIntersectRect(&out, nullptr, &b), 0);
 }
 
 TEST(Rect, UnionOffsetAndSetTakeNoShortcuts) {
   RECT a{0, 0, 0, 0}, b{5, 6, 7, 8}, out{};
   WinUnionRect(&out, &a, &b);
-  EXPECT_EQ(out.left, 0);
-  EXPECT_EQ(out.top, 0);
-  EXPECT_EQ(out.right, 7);
-  EXPECT_EQ(out.bottom, 8) << "an empty rectangle still counts";
+  EXPECT_EQ(edges(out), (Edges{0, 0, 7, 8})) << "an empty rectangle still counts";
   EXPECT_EQ(WinOffsetRect(&out, 3, -2), 1);
-  EXPECT_EQ(out.left, 3);
-  EXPECT_EQ(out.top, -2);
-  EXPECT_EQ(out.right, 10);
-  EXPECT_EQ(out.bottom, 6);
+  EXPECT_EQ(edges(out), (Edges{3, -2, 10, 6}));
   EXPECT_EQ(WinOffsetRect(nullptr, 1, 1), 0);
   EXPECT_EQ(WinSetRect(&out, 1, 2, 3, 4), 1);
-  EXPECT_EQ(out.bottom, 4);
+  EXPECT_EQ(edges(out), (Edges{1, 2, 3, 4}));
   EXPECT_EQ(WinSetRect(nullptr, 1, 2, 3, 4), 0);
 }
 

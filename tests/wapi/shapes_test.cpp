@@ -5,9 +5,11 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kit/wapi/wapi-gdi.h"
@@ -19,7 +21,9 @@ namespace {
 // A memory context of w x h with accessors for its red, green and blue bytes.
 class Canvas {
  public:
-  Canvas(int w, int h) : w_(w), h_(h), dc_(WAPI_CreateMemContext(nullptr, w, h)) {}
+  Canvas(int w, int h, bool antialias = true) : w_(w), h_(h), dc_(WAPI_CreateMemContext(nullptr, w, h)) {
+    if (!antialias) CGContextSetShouldAntialias(WAPI_GetCtxGC(dc_), false);
+  }
   ~Canvas() { WAPI_DeleteGfxContext(dc_); }
   HDC dc() const { return dc_; }
   uint8_t* px(int x, int y) const { return static_cast<uint8_t*>(WAPI_GetCtxFrameBuffer(dc_)) + (size_t(y) * w_ + x) * 4; }
@@ -47,6 +51,26 @@ struct Selected {
   ~Selected() { DeleteObject(obj); }
 };
 
+// Draws an image object over the whole canvas.
+void drawImage(const Canvas& c, HGDIOBJ im) {
+  RECT r{0, 0, c.w(), c.h()};
+  DrawImageInRect(c.dc(), im, &r);
+}
+
+// GetObject's answer for an image and the width and height it reports.
+std::array<int32_t, 3> sizeOf(HGDIOBJ im) {
+  int32_t wh[2] = {-1, -1};
+  const int32_t ok = GetObject(im, 8, wh);
+  return {ok, wh[0], wh[1]};
+}
+
+// The current position, read by moving back to the origin.
+std::pair<int, int> takePosition(HDC dc) {
+  POINT prev{-1, -1};
+  MoveToEx(dc, 0, 0, &prev);
+  return {int(prev.x), int(prev.y)};
+}
+
 // Signed distances (scaled) of a point from the octagon (0,3) (3,0) (27,0) (30,3) (30,27) (27,30)
 // (3,30) (0,27): the smallest one, positive inside, zero on an edge.
 double octagonMargin(double x, double y) {
@@ -57,8 +81,7 @@ double octagonMargin(double x, double y) {
 }
 
 TEST(ShapesFill, RoundRectFillsTheOctagonThatCutsCornersAtAThird) {
-  Canvas c(40, 40);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+  Canvas c(40, 40, false);
   Selected b(c.dc(), CreateSolidBrush(0xFF0000));
   RoundRect(c.dc(), 0, 0, 30, 30, 9, 9);
   for (int y = 0; y < 40; y++)
@@ -70,9 +93,7 @@ TEST(ShapesFill, RoundRectFillsTheOctagonThatCutsCornersAtAThird) {
 }
 
 TEST(ShapesFill, PolygonWithBrushOnlyFillsAndWithPenOnlyStrokes) {
-  Canvas filled(20, 20), stroked(20, 20);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(filled.dc()), false);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(stroked.dc()), false);
+  Canvas filled(20, 20, false), stroked(20, 20, false);
   const POINT tri[3] = {{2, 2}, {17, 2}, {2, 17}};
   {
     Selected b(filled.dc(), CreateSolidBrush(0x00FF00));
@@ -108,8 +129,7 @@ TEST(ShapesFill, NothingIsDrawnWithoutAUsablePenOrBrushOrForBadArguments) {
 }
 
 TEST(ShapesFill, EllipseFillsItsBoxRoundly) {
-  Canvas c(40, 30);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+  Canvas c(40, 30, false);
   Selected b(c.dc(), CreateSolidBrush(0xFFFFFF));
   Ellipse(c.dc(), 4, 2, 36, 26);
   EXPECT_EQ(c.red(20, 14), 255);
@@ -123,8 +143,7 @@ TEST(ShapesFill, EllipseFillsItsBoxRoundly) {
 
 TEST(ShapesStroke, RectangleStrokesOneWideForWidthOneAndThreeWideForWidthThree) {
   for (int width : {0, 1, 3}) {
-    Canvas c(30, 30);
-    CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+    Canvas c(30, 30, false);
     Selected p(c.dc(), CreatePen(0, width, 0xFF0000));
     Rectangle(c.dc(), 5, 5, 25, 25);
     // Walk across row 15 from the left and count stroked pixels around the left edge.
@@ -136,8 +155,7 @@ TEST(ShapesStroke, RectangleStrokesOneWideForWidthOneAndThreeWideForWidthThree) 
 }
 
 TEST(ShapesStroke, RectangleFillsThenStrokesOnTop) {
-  Canvas c(30, 30);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+  Canvas c(30, 30, false);
   Selected b(c.dc(), CreateSolidBrush(0x00FF00));
   Selected p(c.dc(), CreatePen(0, 3, 0xFF0000));
   Rectangle(c.dc(), 5, 5, 25, 25);
@@ -148,8 +166,7 @@ TEST(ShapesStroke, RectangleFillsThenStrokesOnTop) {
 }
 
 TEST(ShapesStroke, PolyPolylineSkipsAPointForCountOneAndNoneForCountZero) {
-  Canvas c(40, 40);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+  Canvas c(40, 40, false);
   Selected p(c.dc(), CreatePen(0, 1, 0xFFFFFF));
   const POINT pts[5] = {{2, 5}, {30, 5}, {20, 20}, {2, 30}, {30, 30}};
   const int counts[4] = {2, 0, 1, 2};
@@ -163,22 +180,17 @@ TEST(ShapesStroke, PolyPolylineSkipsAPointForCountOneAndNoneForCountZero) {
 }
 
 TEST(ShapesStroke, LineToStrokesFromTheCurrentPositionAndMovesIt) {
-  Canvas c(30, 30);
-  CGContextSetShouldAntialias(WAPI_GetCtxGC(c.dc()), false);
+  Canvas c(30, 30, false);
   Selected p(c.dc(), CreatePen(0, 2, 0x0000FF));
-  POINT prev{-1, -1};
-  MoveToEx(c.dc(), 4, 10, &prev);
-  EXPECT_EQ(prev.x, 0);
-  EXPECT_EQ(prev.y, 0);
+  EXPECT_EQ(takePosition(c.dc()), std::make_pair(0, 0));
+  MoveToEx(c.dc(), 4, 10, nullptr);
   WAPI_LineTo(c.dc(), 20, 10);
   // Width 2 shifted by 1: rows 10 and 11 from column 5 to 20.
   EXPECT_EQ(c.blue(10, 10), 255);
   EXPECT_EQ(c.blue(10, 11), 255);
   EXPECT_EQ(c.blue(10, 9), 0);
   EXPECT_EQ(c.blue(10, 12), 0);
-  MoveToEx(c.dc(), 0, 0, &prev);
-  EXPECT_EQ(prev.x, 20);
-  EXPECT_EQ(prev.y, 10);
+  EXPECT_EQ(takePosition(c.dc()), std::make_pair(20, 10));
 }
 
 TEST(ShapesStroke, BezierNeedsThreePointsAndEndsAtTheLastOne) {
@@ -191,10 +203,7 @@ TEST(ShapesStroke, BezierNeedsThreePointsAndEndsAtTheLastOne) {
   PolyBezierTo(c.dc(), ctl, 3);
   EXPECT_GT(c.red(20, 9), 0);  // the curve's top lies near y = 9
   EXPECT_EQ(c.red(20, 30), 0);
-  POINT prev;
-  MoveToEx(c.dc(), 0, 0, &prev);
-  EXPECT_EQ(prev.x, 38);
-  EXPECT_EQ(prev.y, 30);
+  EXPECT_EQ(takePosition(c.dc()), std::make_pair(38, 30));
 }
 
 TEST(ShapesStroke, SetPixelPaintsAroundTheGivenCorner) {
@@ -230,11 +239,8 @@ TEST(ShapesStroke, ExtremeCoordinatesAndSizesDrawOnlyWhatIsVisible) {
 }
 
 TEST(SysColors, FixedTableAndZeroOutside) {
-  EXPECT_EQ(GetSysColor(3), 0);
-  EXPECT_EQ(GetSysColor(8), 0xFFF0C8);
-  EXPECT_EQ(GetSysColor(0), 0x606060);
-  EXPECT_EQ(GetSysColor(10), 0);
-  EXPECT_EQ(GetSysColor(-1), 0);
+  const int want[][2] = {{0, 0x606060}, {1, 0xE0E0E0}, {3, 0}, {8, 0xFFF0C8}, {10, 0}, {-1, 0}};
+  for (const auto& w : want) EXPECT_EQ(GetSysColor(w[0]), w[1]) << "index " << w[0];
 }
 
 // Source 10 x 10 whose pixel (x, y) has red 10 * x + 1 and green 10 * y + 1.
@@ -317,13 +323,9 @@ TEST(Images, CreateBitmapReadsRowsAtTheirRealSizeAndReportsItsSize) {
   const uint8_t rgb[18] = {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0, 50, 0, 0, 60, 0, 0};
   HGDIOBJ bm = CreateBitmap(3, 2, 1, 24, rgb);
   ASSERT_NE(bm, nullptr);
-  int32_t wh[2] = {-1, -1};
-  EXPECT_EQ(GetObject(bm, 8, wh), 1);
-  EXPECT_EQ(wh[0], 3);
-  EXPECT_EQ(wh[1], 2);
+  EXPECT_EQ(sizeOf(bm), (std::array<int32_t, 3>{1, 3, 2}));
   Canvas c(3, 2);
-  RECT r{0, 0, 3, 2};
-  DrawImageInRect(c.dc(), bm, &r);
+  drawImage(c, bm);
   EXPECT_EQ(c.red(0, 0), 10);
   EXPECT_EQ(c.red(2, 0), 30);
   EXPECT_EQ(c.red(0, 1), 40);
@@ -332,7 +334,6 @@ TEST(Images, CreateBitmapReadsRowsAtTheirRealSizeAndReportsItsSize) {
   memset(big, 0xAB, sizeof big);
   EXPECT_EQ(GetObject(bm, 12, big), 0);
   for (uint8_t v : big) EXPECT_EQ(v, 0);
-  EXPECT_EQ(GetSysColor(1), 0xE0E0E0);
   DeleteObject(bm);
 }
 
@@ -354,8 +355,7 @@ TEST(Images, IconSharesTheColourBitmapsImage) {
   EXPECT_EQ(GetNSImageFromHICON(icon), GetNSImageFromHICON(bm));
   DeleteObject(bm);  // the icon keeps the image alive
   Canvas c(2, 2);
-  RECT r{0, 0, 2, 2};
-  DrawImageInRect(c.dc(), icon, &r);
+  drawImage(c, icon);
   EXPECT_EQ(c.red(1, 1), 1);
   EXPECT_EQ(c.blue(0, 0), 3);
   DeleteObject(icon);
@@ -378,13 +378,9 @@ TEST(Images, NamedFileLoadsWithMagentaKeyedOutOnRequest) {
   for (bool key : {false, true}) {
     HGDIOBJ im = LoadNamedImage(path.c_str(), key);
     ASSERT_NE(im, nullptr);
-    int32_t wh[2];
-    EXPECT_EQ(GetObject(im, 8, wh), 1);
-    EXPECT_EQ(wh[0], 2);
-    EXPECT_EQ(wh[1], 1);
+    EXPECT_EQ(sizeOf(im), (std::array<int32_t, 3>{1, 2, 1}));
     Canvas c(2, 1);
-    RECT r{0, 0, 2, 1};
-    DrawImageInRect(c.dc(), im, &r);
+    drawImage(c, im);
     EXPECT_EQ(c.red(0, 0), key ? 0 : 255) << key;
     EXPECT_EQ(c.green(1, 0), 200);
     DeleteObject(im);
