@@ -217,27 +217,21 @@ TEST(BezierOutline, a_tiny_tolerance_is_capped_at_the_same_segment_count_as_any_
 }
 
 // ---------------------------------------------------------------------------------------------
-TEST(BezierFill, a_curve_above_the_fill_row_fills_from_the_curve_down_to_the_row_below_it) {
-  // Flat "curve" at y = 2 from x = 0 to x = 20; filling towards row 8 covers rows 2..9.
-  RAST_MemBitmap bm(30, 20);
-  rt::fill(bm, 0);
-  RAST_FillCBezier(&bm, 0, 2, 6.67f, 2, 13.33f, 2, 20, 2, 8, kInk, 1.0f, 0, 1.0f);
-  for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 30; x++) {
-      const bool want = x <= 19 && y >= 2 && y <= 9;
-      ASSERT_EQ(at(bm, x, y) != 0, want) << x << "," << y;
-    }
-}
-
-TEST(BezierFill, a_curve_below_the_fill_row_fills_from_the_row_down_to_the_curve) {
-  RAST_MemBitmap bm(30, 20);
-  rt::fill(bm, 0);
-  RAST_FillCBezier(&bm, 0, 12, 6.67f, 12, 13.33f, 12, 20, 12, 8, kInk, 1.0f, 0, 1.0f);
-  for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 30; x++) {
-      const bool want = x <= 19 && y >= 8 && y <= 12;
-      ASSERT_EQ(at(bm, x, y) != 0, want) << x << "," << y;
-    }
+TEST(BezierFill, a_flat_curve_fills_to_the_row_below_the_fill_row_or_from_the_row_down_to_the_curve) {
+  // Flat "curves" from x = 0 to x = 20 filled towards row 8: one above it covers rows 2..9 (down
+  // to the row below the fill row), one below it rows 8..12.
+  const struct {
+    float y;
+    int top, bottom;
+  } cases[] = {{2, 2, 9}, {12, 8, 12}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "curve at y " << k.y);
+    RAST_MemBitmap bm(30, 20);
+    rt::fill(bm, 0);
+    RAST_FillCBezier(&bm, 0, k.y, 6.67f, k.y, 13.33f, k.y, 20, k.y, 8, kInk, 1.0f, 0, 1.0f);
+    for (int y = 0; y < 20; y++)
+      for (int x = 0; x < 30; x++) ASSERT_EQ(at(bm, x, y) != 0, x <= 19 && y >= k.top && y <= k.bottom) << x << "," << y;
+  }
 }
 
 TEST(BezierFill, a_cubic_advancing_less_than_a_pixel_per_step_fills_each_column_once) {

@@ -19,67 +19,57 @@ int one(int d, int s, int alpha, int sa = 255) {
   return RAST_PixelR(p);
 }
 
-TEST(CombineCopy, steps_from_the_source_side_and_truncates_toward_zero) {
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyNoClamp>(100, 200, 128), 150);
-  // 200 + (-100 * 255) / 256 = 200 - 99
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyNoClamp>(100, 200, 1), 101);
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyNoClamp>(100, 200, 256), 200);
-  // 50 + (150 * 156) / 256 = 50 + 91
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyNoClamp>(200, 50, 100), 141);
+TEST(CombineChannels, each_combiner_gives_the_hand_computed_channel_value) {
+  using Fn = int (*)(int, int, int, int);
+  const struct {
+    const char* name;
+    Fn f;
+    int d, s, w, want;
+  } cases[] = {
+      // Copy steps from the source side and truncates toward zero.
+      {"copy", one<_RAST_CombinePixelsCopyNoClamp>, 100, 200, 128, 150},
+      {"copy", one<_RAST_CombinePixelsCopyNoClamp>, 100, 200, 1, 101},  // 200 + (-100 * 255) / 256
+      {"copy", one<_RAST_CombinePixelsCopyNoClamp>, 100, 200, 256, 200},
+      {"copy", one<_RAST_CombinePixelsCopyNoClamp>, 200, 50, 100, 141},  // 50 + (150 * 156) / 256
+      // Beyond full strength: 200 + (0 - 200) * (256 - 512) / 256 = 400 wraps unless clamped.
+      {"copy wrap", one<_RAST_CombinePixelsCopyNoClamp>, 0, 200, 512, 400 & 255},
+      {"copy clamp", one<_RAST_CombinePixelsCopyClamp>, 0, 200, 512, 255},
+      // Add clamps; a negative weight darkens, floored at 0.
+      {"add", one<_RAST_CombinePixelsAdd>, 100, 200, 256, 255},
+      {"add", one<_RAST_CombinePixelsAdd>, 100, 100, 128, 150},
+      {"add", one<_RAST_CombinePixelsAdd>, 10, 255, -128, 0},
+      {"add", one<_RAST_CombinePixelsAdd>, 100, 0, 256, 100},
+      // Dodge: full source saturates any lit pixel.
+      {"dodge", one<_RAST_CombinePixelsColorDodge>, 1, 255, 256, 255},
+      {"dodge", one<_RAST_CombinePixelsColorDodge>, 0, 255, 256, 0},
+      {"dodge", one<_RAST_CombinePixelsColorDodge>, 60, 128, 256, 120},   // t = 128; 256 * 60 / 128
+      {"dodge", one<_RAST_CombinePixelsColorDodge>, 100, 100, 128, 124},  // t = 206; 25600 / 206
+      // Mul multiplies at full weight and blends toward unchanged.
+      {"mul", one<_RAST_CombinePixelsMulNoClamp>, 255, 255, 256, 254},
+      {"mul", one<_RAST_CombinePixelsMulNoClamp>, 200, 128, 256, 100},
+      {"mul", one<_RAST_CombinePixelsMulNoClamp>, 200, 0, 128, 100},  // ((0 * 128 + 256 * 128) * 200) / 65536
+      {"mul", one<_RAST_CombinePixelsMulNoClamp>, 77, 255, 0, 77},    // weight 0 leaves the pixel
+      // Overlay: S = 255 * 256, T = 65280 - 12700 = 52580, 100 * 52580 / 32768; S = 0: T = 12800.
+      {"overlay", one<_RAST_CombinePixelsOverlay>, 100, 255, 256, 160},
+      {"overlay", one<_RAST_CombinePixelsOverlay>, 100, 0, 256, 39},
+      // Half mix and clobber ignore the weight.
+      {"half mix", one<_RAST_CombinePixelsHalfMixNoClamp>, 101, 200, 3, 150},
+      {"half mix", one<_RAST_CombinePixelsHalfMixNoClamp>, 255, 255, 3, 255},
+      {"clobber", one<_RAST_CombinePixelsClobberNoClamp>, 10, 99, 3, 99},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << k.name << " d " << k.d << " s " << k.s << " w " << k.w);
+    EXPECT_EQ(k.f(k.d, k.s, k.w, 255), k.want);
+  }
+  for (int d = 0; d < 256; d += 15) EXPECT_EQ(one<_RAST_CombinePixelsOverlay>(d, 128, 256), d) << "mid grey " << d;
 }
 
-TEST(CombineCopy, weights_beyond_full_strength_wrap_without_clamping_but_clamp_form_clamps) {
-  // 200 + (0 - 200) * (256 - 512) / 256 = 200 + 200 = 400 -> low byte 144
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyNoClamp>(0, 200, 512), 400 & 255);
-  EXPECT_EQ(one<_RAST_CombinePixelsCopyClamp>(0, 200, 512), 255);
-  // A source channel below zero in the clamped form: -50 + (100 + 50) * 128 / 256 = 25
+TEST(CombineChannels, clamped_forms_keep_out_of_range_source_channels_in_range) {
+  // -50 + (100 + 50) * 128 / 256 = 25; -300 + 400 * 128 / 256 = -100; 400 - 300 * 128 / 256 = 250
   uint32_t p = px(100, 100, 100, 100);
   _RAST_CombinePixelsCopyClamp::doPix((unsigned char*)&p, -50, -300, 400, 0, 128);
-  EXPECT_EQ(RAST_PixelR(p), 25);
-  EXPECT_EQ(RAST_PixelG(p), 0);    // -300 + 400 * 128 / 256 = -100
-  EXPECT_EQ(RAST_PixelB(p), 250);  // 400 - 300 * 128 / 256 = 250
-  EXPECT_EQ(RAST_PixelA(p), 50);
-}
-
-TEST(CombineAdd, adds_the_weighted_source_and_clamps) {
-  EXPECT_EQ(one<_RAST_CombinePixelsAdd>(100, 200, 256), 255);
-  EXPECT_EQ(one<_RAST_CombinePixelsAdd>(100, 100, 128), 150);
-  EXPECT_EQ(one<_RAST_CombinePixelsAdd>(10, 255, -128), 0);  // a negative weight darkens, floored at 0
-  EXPECT_EQ(one<_RAST_CombinePixelsAdd>(100, 0, 256), 100);
-}
-
-TEST(CombineColorDodge, full_source_saturates_any_lit_pixel) {
-  EXPECT_EQ(one<_RAST_CombinePixelsColorDodge>(1, 255, 256), 255);
-  EXPECT_EQ(one<_RAST_CombinePixelsColorDodge>(0, 255, 256), 0);
-  // t = 256 - 128 = 128; 256 * 60 / 128 = 120
-  EXPECT_EQ(one<_RAST_CombinePixelsColorDodge>(60, 128, 256), 120);
-  // t = 256 - 100 * 128 / 256 = 206; 25600 / 206 = 124
-  EXPECT_EQ(one<_RAST_CombinePixelsColorDodge>(100, 100, 128), 124);
-}
-
-TEST(CombineMul, multiplies_at_full_weight_and_blends_toward_unchanged) {
-  EXPECT_EQ(one<_RAST_CombinePixelsMulNoClamp>(255, 255, 256), 254);
-  EXPECT_EQ(one<_RAST_CombinePixelsMulNoClamp>(200, 128, 256), 100);
-  // ((0 * 128 + 256 * 128) * 200) / 65536 = 100
-  EXPECT_EQ(one<_RAST_CombinePixelsMulNoClamp>(200, 0, 128), 100);
-  // ((255 * 0 + 256 * 256) * 77) / 65536 = 77: weight 0 leaves the pixel
-  EXPECT_EQ(one<_RAST_CombinePixelsMulNoClamp>(77, 255, 0), 77);
-}
-
-TEST(CombineOverlay, mid_grey_source_leaves_the_pixel) {
-  for (int d = 0; d < 256; d += 15) EXPECT_EQ(one<_RAST_CombinePixelsOverlay>(d, 128, 256), d) << d;
-  // S = 255 * 256 = 65280; T = 65280 + (32768 - 65280) * 100 / 256 = 65280 - 12700 = 52580;
-  // 100 * 52580 / 32768 = 160
-  EXPECT_EQ(one<_RAST_CombinePixelsOverlay>(100, 255, 256), 160);
-  // S = 0: T = 32768 * 100 / 256 = 12800; 100 * 12800 / 32768 = 39
-  EXPECT_EQ(one<_RAST_CombinePixelsOverlay>(100, 0, 256), 39);
-}
-
-TEST(CombineHalfMixAndClobber, average_and_store_ignore_the_weight) {
-  EXPECT_EQ(one<_RAST_CombinePixelsHalfMixNoClamp>(101, 200, 3), 150);
-  EXPECT_EQ(one<_RAST_CombinePixelsHalfMixNoClamp>(255, 255, 3), 255);
-  EXPECT_EQ(one<_RAST_CombinePixelsClobberNoClamp>(10, 99, 3), 99);
-  uint32_t p = 0;
+  EXPECT_EQ(p, px(25, 0, 250, 50));
+  p = 0;
   _RAST_CombinePixelsClobberClamp::doPix((unsigned char*)&p, 300, -2, 17, 256, 0);
   EXPECT_EQ(p, px(255, 0, 17, 255));
 }

@@ -256,7 +256,7 @@ TEST(RectOutline, covers_w_plus_1_columns_and_h_plus_1_rows_with_corners_drawn_t
     }
 }
 
-TEST(RectOutline, a_bordered_rect_one_pixel_wide_or_high_has_no_inside) {
+TEST(RectOutline, a_bordered_rect_fills_its_inside_then_outlines_it_and_one_pixel_wide_has_no_inside) {
   RAST_MemBitmap bm(8, 8);
   rt::fill(bm, 0);
   const uint32_t bg = rt::px(0, 0, 255, 255), fg = rt::px(255, 0, 0, 255);
@@ -264,12 +264,7 @@ TEST(RectOutline, a_bordered_rect_one_pixel_wide_or_high_has_no_inside) {
   EXPECT_EQ(countSet(bm), 2 * 5);
   for (int y = 0; y < 8; y++)
     for (int x = 0; x < 8; x++) EXPECT_NE(at(bm, x, y), bg);
-}
-
-TEST(RectOutline, a_bordered_rect_fills_its_inside_then_outlines_it) {
-  RAST_MemBitmap bm(8, 8);
   rt::fill(bm, 0);
-  const uint32_t bg = rt::px(0, 0, 255, 255), fg = rt::px(255, 0, 0, 255);
   RAST_BorderedRect(&bm, 1, 1, 4, 3, bg, fg, 1.0f, 0);
   EXPECT_EQ(at(bm, 1, 1), fg);
   EXPECT_EQ(at(bm, 5, 4), fg);
@@ -326,21 +321,15 @@ TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pix
   }
 }
 
-TEST(PolygonFill, a_polygon_on_one_row_fills_from_its_smallest_to_its_largest_x) {
+TEST(PolygonFill, a_polygon_on_one_row_fills_from_its_smallest_to_its_largest_x_inside_the_bitmap) {
   RAST_MemBitmap bm(20, 6);
   rt::fill(bm, 0);
-  const int xs[] = {7, 3, 12, 5}, ys[] = {2, 2, 2, 2};
+  const int xs[] = {7, 3, 12, 5}, ys[] = {2, 2, 2, 2}, left[] = {-9, -3, -5};
+  RAST_FillConvexPolygon(&bm, left, ys, 3, kInk, 1.0f, 0);  // wholly left of the bitmap
+  EXPECT_EQ(countSet(bm), 0);
   RAST_FillConvexPolygon(&bm, xs, ys, 4, kInk, 1.0f, 0);
   EXPECT_EQ(rowSpan(bm, 2), std::make_pair(3, 12));
   EXPECT_EQ(countSet(bm), 10);
-}
-
-TEST(PolygonFill, a_polygon_on_one_row_wholly_left_of_the_bitmap_draws_nothing) {
-  RAST_MemBitmap bm(20, 6);
-  rt::fill(bm, 0);
-  const int xs[] = {-9, -3, -5}, ys[] = {2, 2, 2};
-  RAST_FillConvexPolygon(&bm, xs, ys, 3, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 0);
 }
 
 TEST(PolygonFill, a_polygon_reaching_above_row_0_starts_at_the_advanced_edges) {

@@ -84,47 +84,37 @@ TEST_F(FontLayout, measuring_sets_right_and_bottom_from_the_rects_own_left_and_t
   expectRect(r, 10, 20, 10 + 16, 20 + 12);
 }
 
-TEST_F(FontLayout, a_line_feed_starts_a_new_line_one_line_height_down) {
-  // One line height plus the height of B; the wider glyph's width.
-  const RECT r = measure("A\nB");
-  EXPECT_EQ(r.bottom, 14 + 12);
-  EXPECT_EQ(r.right, 9);
-  EXPECT_EQ(lastResult, 26);
-}
-
-TEST_F(FontLayout, with_single_line_a_line_feed_is_measured_as_a_space) {
-  const RECT r = measure("A\nB", -1, 0x40);
-  EXPECT_EQ(r.right, 7 + 4 + 9);
-  EXPECT_EQ(r.bottom, 12);
-}
-
-TEST_F(FontLayout, a_carriage_return_measures_as_nothing) {
-  const RECT with = measure("A\rB\r"), without = measure("AB");
-  EXPECT_EQ(with.right, without.right);
-  EXPECT_EQ(with.bottom, without.bottom);
-}
-
-TEST_F(FontLayout, a_four_byte_sequence_is_one_space_and_a_lone_E9_is_character_E9) {
-  const RECT four = measure("\xF0\x9F\x98\x80"), space = measure(" ");
-  EXPECT_EQ(four.right, space.right);
-  EXPECT_EQ(four.bottom, space.bottom);
-  const RECT lone = measure("\xE9");
-  EXPECT_EQ(lone.right, 6);
-  EXPECT_EQ(lone.bottom, 11);
+TEST_F(FontLayout, measured_size_follows_line_feeds_counts_and_utf8_sequences) {
+  const struct {
+    const char* text;
+    int count;
+    unsigned int flags;
+    int right, bottom;
+  } cases[] = {
+      {"A\nB", -1, 0, 9, 14 + 12},           // one line height plus B; the wider glyph's width
+      {"A\nB", -1, 0x40, 7 + 4 + 9, 12},     // single line: the line feed measures as a space
+      {"A\rB\r", -1, 0, 16, 12},             // a carriage return measures as nothing
+      {"\xF0\x9F\x98\x80", -1, 0, 4, 10},    // a four-byte sequence is one space
+      {"\xE9", -1, 0, 6, 11},                // a lone E9 is character E9
+      {"abcdef", 3, 0, 5 + 6 + 7, 8},        // a positive count limits the bytes
+      {"abcdef", -1, 0, 5 + 6 + 7 + 8 + 9 + 10, 8},
+      {"abcdef", 0, 0, 0, 0},
+      {"\xC3\xA9x", 1, 0, 6, 11},            // a count ending inside a character takes all of it
+      {"\xC3\xA9x", 2, 0, 6, 11},
+      {"\xC3\xA9x", 3, 0, 6 + 5, 11},
+  };
+  measure("\xE9");
   ASSERT_FALSE(src.drawn.empty());
-  EXPECT_EQ(src.drawn.back(), "\xC3\xA9");  // rendered as U+00E9, re-encoded
-}
-
-TEST_F(FontLayout, a_positive_count_limits_the_bytes_and_minus_one_takes_the_whole_string) {
-  EXPECT_EQ(measure("abcdef", 3).right, 5 + 6 + 7);
-  EXPECT_EQ(measure("abcdef", -1).right, 5 + 6 + 7 + 8 + 9 + 10);
-  EXPECT_EQ(measure("abcdef", 0).right, 0);
-}
-
-TEST_F(FontLayout, a_count_ending_inside_a_multibyte_character_stops_after_that_character) {
-  EXPECT_EQ(measure("\xC3\xA9x", 1).right, 6);
-  EXPECT_EQ(measure("\xC3\xA9x", 2).right, 6);
-  EXPECT_EQ(measure("\xC3\xA9x", 3).right, 6 + 5);
+  EXPECT_EQ(src.drawn.back(), "\xC3\xA9");  // a lone E9 is rendered as U+00E9, re-encoded
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "\"" << k.text << "\" count " << k.count << " flags " << k.flags);
+    const RECT r = measure(k.text, k.count, k.flags);
+    EXPECT_EQ(r.right, k.right);
+    EXPECT_EQ(r.bottom, k.bottom);
+    if (k.count < 0) {
+      EXPECT_EQ(lastResult, k.bottom);
+    }
+  }
 }
 
 TEST_F(FontLayout, a_sequence_cut_by_the_terminator_is_read_no_further) {
@@ -202,32 +192,24 @@ TEST_F(FontLayout, drawing_starts_at_the_rects_top_left_and_answers_the_drawn_he
   EXPECT_EQ(at(bm, 5, 3), kRed);
 }
 
-TEST_F(FontLayout, centring_places_the_measured_box_in_the_middle_rounding_toward_zero) {
-  RAST_MemBitmap bm(60, 60);
-  rt::fill(bm, 0);
-  RECT r = {0, 0, 41, 31};
-  font.DrawText(&bm, "AB", -1, &r, 0x4 | 0x2);
-  // (41 - 16) / 2 = 12, (31 - 12) / 2 = 9
-  expectRect(ink(bm), 12, 9, 28, 21);
-}
-
-TEST_F(FontLayout, right_and_bottom_alignment_end_the_text_at_the_rects_edges) {
-  RAST_MemBitmap bm(60, 60);
-  rt::fill(bm, 0);
-  RECT r = {0, 0, 50, 40};
-  font.DrawText(&bm, "AB", -1, &r, 0x20 | 0x10);
-  expectRect(ink(bm), 34, 28, 50, 40);
-}
-
-TEST_F(FontLayout, centring_wins_over_right_and_bottom_alignment) {
-  RAST_MemBitmap a(60, 60), b(60, 60);
-  rt::fill(a, 0);
-  rt::fill(b, 0);
-  RECT r = {0, 0, 41, 31};
-  font.DrawText(&a, "AB", -1, &r, 0x4 | 0x2 | 0x20 | 0x10);
-  font.DrawText(&b, "AB", -1, &r, 0x4 | 0x2);
-  const RECT ia = ink(a), ib = ink(b);
-  expectRect(ia, ib.left, ib.top, ib.right, ib.bottom);
+TEST_F(FontLayout, alignment_places_the_measured_box_and_centring_wins_over_right_and_bottom) {
+  const struct {
+    RECT r;
+    unsigned int flags;
+    int l, t, rr, b;
+  } cases[] = {
+      {{0, 0, 41, 31}, 0x4 | 0x2, 12, 9, 28, 21},  // (41 - 16) / 2 = 12, (31 - 12) / 2 = 9
+      {{0, 0, 50, 40}, 0x20 | 0x10, 34, 28, 50, 40},
+      {{0, 0, 41, 31}, 0x4 | 0x2 | 0x20 | 0x10, 12, 9, 28, 21},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "flags " << k.flags);
+    RAST_MemBitmap bm(60, 60);
+    rt::fill(bm, 0);
+    RECT r = k.r;
+    font.DrawText(&bm, "AB", -1, &r, k.flags);
+    expectRect(ink(bm), k.l, k.t, k.rr, k.b);
+  }
 }
 
 TEST_F(FontLayout, a_centred_text_wider_than_its_rect_starts_left_of_it_and_is_clipped_to_it) {

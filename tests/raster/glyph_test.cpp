@@ -89,11 +89,24 @@ TEST_F(Glyphs, a_space_renders_an_empty_map_that_draws_nothing_but_advances_the_
   EXPECT_EQ(at(bm, 4, 0), 0xFFFFFFFFu);
 }
 
-TEST_F(Glyphs, inverting_stores_255_minus_the_coverage) {
-  useFont(RAST_FONT_INVERT);
-  src.pattern("v", 2, {{0, 100}, {255, 7}});
-  font.RenderGlyph('v');
-  EXPECT_EQ(mapOf(font, 'v'), (Rows{{255, 155}, {0, 248}}));
+TEST_F(Glyphs, inverting_mono_threshold_and_effects_at_the_box_edge_map_the_coverage) {
+  const struct {
+    const char* what;
+    int flags;
+    Rows in, want;
+  } cases[] = {
+      {"invert stores 255 - coverage", RAST_FONT_INVERT, {{0, 100}, {255, 7}}, {{255, 155}, {0, 248}}},
+      {"mono turns 130 into empty and 131 into ink", RAST_FONT_MONO, {{130, 131, 0, 255}}, {{0, 255, 0, 255}}},
+      // Effect pixels past the box are lost and effect pixels never grow their own ring.
+      {"shadow at the box edge", RAST_FONT_SHADOW, {{0, 0}, {0, 255}}, {{0, 0}, {0, 255}}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    src.pattern("v", (int)k.in[0].size(), k.in);
+    useFont(k.flags);
+    font.RenderGlyph('v');
+    EXPECT_EQ(mapOf(font, 'v'), k.want);
+  }
 }
 
 TEST_F(Glyphs, blurring_spreads_ink_into_the_neighbouring_pixels_of_the_box) {
@@ -134,13 +147,6 @@ TEST_F(Glyphs, a_bottom_up_map_is_the_downward_map_turned_a_half_turn) {
     for (size_t k = 0; k < up[r].size(); k++) EXPECT_EQ(up[r][k], down[down.size() - 1 - r][up[r].size() - 1 - k]);
 }
 
-TEST_F(Glyphs, mono_turns_130_into_empty_and_131_into_ink) {
-  useFont(RAST_FONT_MONO);
-  src.pattern("m", 4, {{130, 131, 0, 255}});
-  font.RenderGlyph('m');
-  EXPECT_EQ(mapOf(font, 'm'), (Rows{{0, 255, 0, 255}}));
-}
-
 TEST_F(Glyphs, a_shadow_falls_right_below_and_diagonally_below_right_of_each_ink_pixel) {
   Rows dot(6, std::vector<unsigned char>(6, 0));
   dot[2][2] = 200;
@@ -168,13 +174,6 @@ TEST_F(Glyphs, an_outline_rings_each_ink_pixel_on_its_four_sides) {
   want[2][2] = 255;
   want[2][1] = want[2][3] = want[1][2] = want[3][2] = 128;
   EXPECT_EQ(mapOf(font, 'd'), want);
-}
-
-TEST_F(Glyphs, effect_pixels_past_the_box_are_lost_and_effect_pixels_never_grow_their_own_ring) {
-  src.pattern("e", 2, {{0, 0}, {0, 255}});
-  useFont(RAST_FONT_SHADOW);
-  font.RenderGlyph('e');
-  EXPECT_EQ(mapOf(font, 'e'), (Rows{{0, 0}, {0, 255}}));
 }
 
 // ---------------------------------------------------------------------------------------------

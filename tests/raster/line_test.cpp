@@ -244,6 +244,7 @@ TEST_P(LineModes, SegmentMissingTheBitmapDrawsNothing) {
   for (bool aa : {false, true}) {
     RAST_Line(s.bm(), -5, 3, 3, -5, kColour, 0.6f, mode, aa);
     RAST_Line(s.bm(), 15, 6, 6, 15, kColour, 0.6f, mode, aa);
+    RAST_Line(s.bm(), -3, -3, -3, 20, kColour, 0.6f, mode, aa);
   }
   EXPECT_TRUE(s.matches()) << lt::modeName(mode);
 }
@@ -256,6 +257,9 @@ TEST_P(LineModes, FlippedBitmapStoresTheCallersTopRowLast) {
   modelStraight(s, run(1, 0, 9, 0), kColour, 0.6f, mode);
   modelGeneralAA(s, 0, 1, 7, 5, kColour, 0.6f, mode);
   EXPECT_TRUE(s.matches()) << lt::modeName(mode);
+  Scene t(10, 6, 3, true);
+  RAST_Line(t.bm(), 1, 0, 8, 0, kColour, 1.0f, 0, false);
+  EXPECT_EQ(lt::at(*t.bm(), 4, 5), kColour);  // memory row h - 1
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModes, LineModes, ::testing::Range(0, 6),
@@ -293,16 +297,6 @@ TEST(LineShape, HalfCopyDiffersBetweenStraightAndGeneralLinesWhenBothBytesAreOdd
   EXPECT_EQ(lt::at(*s.bm(), 3, 0), RAST_MakePixel(75, 75, 75, 75));
   EXPECT_EQ(lt::at(*s.bm(), 0, 2), RAST_MakePixel(76, 76, 76, 76));
   EXPECT_EQ(lt::at(*s.bm(), 1, 6), RAST_MakePixel(76, 76, 76, 76));
-}
-
-TEST(LineShape, AntiAliasHasNoEffectOnStraightLines) {
-  Scene a(10, 10), b(10, 10);
-  RAST_Line(a.bm(), 1, 4, 8, 4, kColour, 0.6f, 2, true);
-  RAST_Line(b.bm(), 1, 4, 8, 4, kColour, 0.6f, 2, false);
-  RAST_Line(a.bm(), 6, 0, 6, 9, kColour, 0.6f, 4, true);
-  RAST_Line(b.bm(), 6, 0, 6, 9, kColour, 0.6f, 4, false);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 10; x++) ASSERT_EQ(a.stored(x, y), b.stored(x, y));
 }
 
 TEST(LineShape, AntiAliasedOpaqueCopyDiagonalGives190OnTheLineAnd63Beside) {
@@ -388,22 +382,6 @@ TEST(LineWeights, NullBitmapAndZeroSizedBitmapAreIgnored) {
   SUCCEED() << "no crash; the sanitizer build checks no pixel outside was written";
 }
 
-TEST(LineClipping, LineLongerThanTheBitmapCoversOnlyTheVisibleColumns) {
-  Scene s(5, 10);
-  s.setAll(0);
-  RAST_Line(s.bm(), -10, 5, 10, 5, 0x01010101u, 1.0f, 1, false);
-  for (int x = 0; x < 5; x++) s.model(x, 5) = 0x01010101u;
-  EXPECT_TRUE(s.matches());
-}
-
-TEST(LineClipping, SegmentPassingOutsideACornerDrawsNothing) {
-  Scene s(10, 10);
-  RAST_Line(s.bm(), -5, 3, 3, -5, kColour, 1.0f, 0, false);
-  RAST_Line(s.bm(), 15, 6, 6, 15, kColour, 1.0f, 1, true);
-  RAST_Line(s.bm(), -3, -3, -3, 20, kColour, 1.0f, 0, false);
-  EXPECT_TRUE(s.matches());
-}
-
 TEST(LineClipping, EndBelowTheBitmapMovesToTheLastRowWhereTheLineCrossesTheEdge) {
   int x1 = 2, y1 = 2, x2 = 8, y2 = 14;
   ASSERT_TRUE(ClipLine(&x1, &y1, &x2, &y2, 10, 10));
@@ -411,12 +389,7 @@ TEST(LineClipping, EndBelowTheBitmapMovesToTheLastRowWhereTheLineCrossesTheEdge)
   EXPECT_EQ(x1, 2);
   EXPECT_EQ(y1, 2);
   EXPECT_EQ(x2, 6);
-  EXPECT_EQ(y2, 9);
-  Scene a(10, 10), b(10, 10);
-  RAST_Line(a.bm(), 2, 2, 8, 14, kColour, 0.6f, 3, false);
-  RAST_Line(b.bm(), 2, 2, 6, 9, kColour, 0.6f, 3, false);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 10; x++) ASSERT_EQ(a.stored(x, y), b.stored(x, y));
+  EXPECT_EQ(y2, 9);  // the drawings of both are compared per mode above
 }
 
 TEST(LineClipping, ClipperRejectsEmptyAreasAndAcceptsInsideSegmentsUnchanged) {
@@ -444,16 +417,6 @@ TEST(LineClipping, ExtremeCoordinatesClipWithoutOverflow) {
   int a = INT_MIN, b = INT_MIN, c = INT_MAX, d = INT_MAX;
   EXPECT_TRUE(ClipLine(&a, &b, &c, &d, 100, 100));
   EXPECT_TRUE(a >= 0 && a < 100 && b >= 0 && b < 100 && c >= 0 && c < 100 && d >= 0 && d < 100);
-}
-
-TEST(LineFlipped, CallerRowZeroIsStoredInTheLastRow) {
-  Scene s(10, 6, 3, true);
-  RAST_Line(s.bm(), 1, 0, 8, 0, kColour, 1.0f, 0, false);
-  RAST_Line(s.bm(), 0, 1, 5, 4, kColour, 0.6f, 1, true);
-  for (int x = 1; x <= 8; x++) s.model(x, 0) = kColour;
-  modelGeneralAA(s, 0, 1, 5, 4, kColour, 0.6f, 1);
-  EXPECT_TRUE(s.matches());
-  EXPECT_EQ(lt::at(*s.bm(), 4, 5), kColour);  // memory row h - 1
 }
 
 }  // namespace

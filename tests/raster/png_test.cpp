@@ -165,14 +165,6 @@ TEST(PngDecode, every_colour_type_and_depth_decodes_the_same_from_a_file) {
   }
 }
 
-TEST(PngDecode, palette_transparency_gives_per_pixel_alpha_and_without_it_all_opaque) {
-  std::vector<uint32_t> want;
-  const auto bytes = pngw::encode(makeImage({PNG_COLOR_TYPE_PALETTE, 8, false, false}, want, 5));
-  std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(bytes.data(), (int)bytes.size()));
-  ASSERT_NE(bm, nullptr);
-  for (int i = 0; i < 13 * 7; i++) EXPECT_EQ(RAST_PixelA(bm->getBits()[(i / 13) * bm->getRowSpan() + i % 13]), 255);
-}
-
 TEST(PngDecode, a_given_bitmap_is_resized_and_answered) {
   std::vector<uint32_t> want;
   const auto bytes = pngw::encode(makeImage({PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false}, want, 6));
