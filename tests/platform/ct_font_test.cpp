@@ -16,28 +16,27 @@ struct Font {
 };
 }  // namespace
 
-TEST(CTFontLookup, AnInstalledFamilyIsFoundWithItsStyle) {
-  Font plain("DejaVu Sans"), bold("DejaVu Sans Bold"), both("DejaVu Sans Bold Italic");
-  EXPECT_EQ(ps(plain.f), "DejaVuSans");
-  EXPECT_EQ(ps(bold.f), "DejaVuSans-Bold");
-  EXPECT_EQ(ps(both.f), "DejaVuSans-BoldOblique");
-  Font serif("DejaVu Serif");
-  EXPECT_EQ(family(serif.f), "DejaVu Serif");
-}
-
-TEST(CTFontLookup, APostScriptNameFindsItsFace) {
-  Font f("DejaVuSansMono-Bold");
-  EXPECT_EQ(ps(f.f), "DejaVuSansMono-Bold");
-}
-
-TEST(CTFontLookup, MissingFacesFallBackToDejaVuAndMonospaceNamesToItsMonoFace) {
-  Font helv("Helvetica"), courier("Courier New"), monaco("Monaco"), none("No Such Face 123");
-  EXPECT_EQ(family(helv.f), "DejaVu Sans");
-  EXPECT_EQ(family(courier.f), "DejaVu Sans Mono");
-  EXPECT_EQ(family(monaco.f), "DejaVu Sans Mono");
-  EXPECT_EQ(family(none.f), "DejaVu Sans");
-  Font helvBold("Helvetica Bold");
-  EXPECT_EQ(ps(helvBold.f), "DejaVuSans-Bold") << "the style survives the fallback";
+TEST(CTFontLookup, InstalledFacesAreFoundByNameAndMissingOnesFallBackKeepingTheirStyle) {
+  struct Case {
+    const char* name;
+    bool byPostScript;  // otherwise by family
+    const char* want;
+  } cases[] = {
+      {"DejaVu Sans", true, "DejaVuSans"},
+      {"DejaVu Sans Bold", true, "DejaVuSans-Bold"},
+      {"DejaVu Sans Bold Italic", true, "DejaVuSans-BoldOblique"},
+      {"DejaVu Serif", false, "DejaVu Serif"},
+      {"DejaVuSansMono-Bold", true, "DejaVuSansMono-Bold"},  // a PostScript name finds its face
+      {"Helvetica", false, "DejaVu Sans"},
+      {"Courier New", false, "DejaVu Sans Mono"},  // monospace names go to the mono face
+      {"Monaco", false, "DejaVu Sans Mono"},
+      {"No Such Face 123", false, "DejaVu Sans"},
+      {"Helvetica Bold", true, "DejaVuSans-Bold"},  // the style survives the fallback
+  };
+  for (const Case& c : cases) {
+    Font f(c.name);
+    EXPECT_EQ(c.byPostScript ? ps(f.f) : family(f.f), c.want) << c.name;
+  }
 }
 
 TEST(CTFontLookup, EmptyNamesAndBadSizesStillGiveAFont) {

@@ -14,25 +14,50 @@ using Clock = std::chrono::steady_clock;
 long msSince(Clock::time_point t0) {
   return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
-}  // namespace
 
-TEST(Event, SignalledAutoResetEventIsConsumedByOneWait) {
-  HANDLE e = CreateEvent(nullptr, 0, 1, nullptr);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "the wait took the signal";
-  EXPECT_EQ(CloseHandle(e), 1);
+// A file handle over an anonymous temporary file, as the file layer makes them.
+WAPI_FileObject* tempFileHandle() {
+  auto* f = new WAPI_FileObject;
+  f->type = WAPI_HANDLE_FILE;
+  f->refs.store(1);
+  f->stream = tmpfile();
+  return f;
 }
 
-TEST(Event, ManualResetEventStaysSignalledUntilReset) {
-  HANDLE e = CreateEvent(nullptr, 1, 0, nullptr);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
-  EXPECT_EQ(SetEvent(e), 1);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
-  EXPECT_EQ(WaitForSingleObject(e, 10), 0u);
-  EXPECT_EQ(ResetEvent(e), 1);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
-  CloseHandle(e);
+// Plain and socket events follow the same reset rules.
+HANDLE makeEvent(bool socket, int manual, int initial) {
+  return socket ? CreateEventAsSocket(nullptr, manual, initial, nullptr) : CreateEvent(nullptr, manual, initial, nullptr);
+}
+}  // namespace
+
+TEST(Event, AnAutoResetSignalIsConsumedByOneWaitAndNeverDoubled) {
+  for (bool socket : {false, true}) {
+    SCOPED_TRACE(socket ? "socket event" : "plain event");
+    HANDLE e = makeEvent(socket, 0, 1);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 0u) << "created signalled";
+    EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "the wait took the signal";
+    EXPECT_EQ(SetEvent(e), 1);
+    EXPECT_EQ(SetEvent(e), 1);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "a pending signal is not doubled";
+    EXPECT_EQ(CloseHandle(e), 1);
+  }
+}
+
+TEST(Event, AManualResetEventStaysSignalledUntilReset) {
+  for (bool socket : {false, true}) {
+    SCOPED_TRACE(socket ? "socket event" : "plain event");
+    HANDLE e = makeEvent(socket, 1, 0);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
+    EXPECT_EQ(SetEvent(e), 1);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
+    EXPECT_EQ(WaitForSingleObject(e, 10), 0u);
+    EXPECT_EQ(ResetEvent(e), 1);
+    EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
+    CloseHandle(e);
+  }
 }
 
 TEST(Event, TimedWaitOnAnUnsignalledEventRunsOutAfterItsTime) {
@@ -53,10 +78,7 @@ TEST(Handles, NullForeignAndFileHandlesAreRefused) {
   EXPECT_EQ(CloseHandle(nullptr), 0);
   EXPECT_EQ(SetEvent(nullptr), 0);
   EXPECT_EQ(ResetEvent(foreign), 0);
-  WAPI_FileObject* f = new WAPI_FileObject;
-  f->type = WAPI_HANDLE_FILE;
-  f->refs.store(1);
-  f->stream = tmpfile();
+  WAPI_FileObject* f = tempFileHandle();
   EXPECT_EQ(WaitForSingleObject(f, 0), 0xFFFFFFFFu) << "files are not waitable";
   EXPECT_EQ(SetEvent(f), 0);
   EXPECT_EQ(CloseHandle(f), 1);
@@ -70,27 +92,6 @@ TEST(Handles, ReferenceCountKeepsTheObjectUntilTheLastClose) {
   EXPECT_EQ(SetEvent(e), 1) << "still alive after the first close";
   EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
   EXPECT_EQ(CloseHandle(e), 1);
-}
-
-TEST(SocketEvent, SignalIsReadableUntilAWaitConsumesIt) {
-  HANDLE e = CreateEventAsSocket(nullptr, 0, 0, nullptr);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
-  EXPECT_EQ(SetEvent(e), 1);
-  EXPECT_EQ(SetEvent(e), 1) << "a pending signal is not doubled";
-  EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "auto reset: one signal, one wait";
-  CloseHandle(e);
-}
-
-TEST(SocketEvent, ManualResetStaysReadableUntilReset) {
-  HANDLE e = CreateEventAsSocket(nullptr, 1, 1, nullptr);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 0u);
-  EXPECT_EQ(WaitForSingleObject(e, 5), 0u);
-  EXPECT_EQ(ResetEvent(e), 1);
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u);
-  CloseHandle(e);
 }
 
 TEST(SocketEvent, WaitForAnyAnswersTheFirstReadyHandleInArrayOrder) {
@@ -143,10 +144,7 @@ TEST(DescriptorObject, ClosedDescriptorFailsAfterSleepingTheTimeOut) {
 }
 
 TEST(FileHandle, PositionsSizeReadAndWriteGoThroughTheStream) {
-  WAPI_FileObject* f = new WAPI_FileObject;
-  f->type = WAPI_HANDLE_FILE;
-  f->refs.store(1);
-  f->stream = tmpfile();
+  WAPI_FileObject* f = tempFileHandle();
   ASSERT_NE(f->stream, nullptr);
   DWORD n = 99;
   EXPECT_EQ(WriteFile(f, "hello world", 11, &n, nullptr), 1);

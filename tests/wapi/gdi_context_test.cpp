@@ -66,7 +66,7 @@ TEST(MemoryContext, SizesThatAreNotPositiveOrOverflowGiveNoContext) {
   EXPECT_EQ(WAPI_CreateMemContext(nullptr, 1 << 30, 1), nullptr);
 }
 
-TEST(MemoryContext, FreshContextHasBlackTextAndNoSelection) {
+TEST(MemoryContext, FreshContextHasOpaqueBlackTextNoSelectionAndTransparentBlackBackground) {
   MemCtx m(4, 4);
   ASSERT_NE(m.dc, nullptr);
   EXPECT_EQ(GetTextColor(m.dc), 0);
@@ -110,10 +110,6 @@ TEST(TextState, TextColourIsStoredWithItsChannelsForDrawing) {
   EXPECT_FLOAT_EQ(float(c[1]), 128.0f / 255.0f);
   EXPECT_FLOAT_EQ(float(c[2]), 0.0f);
   EXPECT_FLOAT_EQ(float(c[3]), 1.0f);
-  SetBkColor(m.dc, 0x010203);
-  SetBkMode(m.dc, 1);
-  EXPECT_EQ(m.dc->bkColor, 0x010203);
-  EXPECT_EQ(m.dc->bkMode, 1);
 }
 
 TEST(GfxContext, WrapsABorrowedContextWithoutAFrameBuffer) {

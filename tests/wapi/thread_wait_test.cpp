@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -73,15 +74,6 @@ TEST(ThreadWait, ZeroTimeOutOnARunningThreadAnswersTimeOutAtOnce) {
   EXPECT_EQ(CloseHandle(t), 1);
 }
 
-TEST(ThreadWait, InfiniteWaitJoinsAndKeepsTheResult) {
-  HANDLE t = CreateThread(nullptr, 0, quick, reinterpret_cast<LPVOID>(21), 0, nullptr);
-  ASSERT_NE(t, nullptr);
-  EXPECT_EQ(WaitForSingleObject(t, INFINITE), 0u);
-  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 42u);
-  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->done.load(), 1);
-  EXPECT_EQ(CloseHandle(t), 1);
-}
-
 TEST(ThreadWait, AThreadThatDropsTheLastReferenceDetachesItself) {
   g_release = 0;
   g_poolsClosed = 0;
@@ -95,15 +87,17 @@ TEST(ThreadWait, AThreadThatDropsTheLastReferenceDetachesItself) {
   EXPECT_EQ(g_detachedAtEnd.load(), 1);
 }
 
-TEST(ThreadWait, AThreadWhoseCreatorStillHoldsTheHandleStaysJoinable) {
+TEST(ThreadWait, AThreadWhoseCreatorStillHoldsTheHandleStaysJoinableAndKeepsItsResult) {
   g_release = 0;
   g_poolsClosed = 0;
   g_detachedAtEnd = 0;
-  HANDLE t = CreateThread(nullptr, 0, quick, nullptr, 0, nullptr);
+  HANDLE t = CreateThread(nullptr, 0, quick, reinterpret_cast<LPVOID>(21), 0, nullptr);
   ASSERT_NE(t, nullptr);
   ASSERT_TRUE(waitForPoolsClosed(1));
   EXPECT_EQ(g_detachedAtEnd.load(), 0) << "the creator's close joins it";
   EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->done.load(), 1);
+  EXPECT_EQ(WaitForSingleObject(t, INFINITE), 0u);
+  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 42u);
   EXPECT_EQ(CloseHandle(t), 1);
 }
 
@@ -118,31 +112,22 @@ TEST(ThreadWait, PriorityOfAFinishedThreadCannotBeSet) {
   CloseHandle(t);
 }
 
-TEST(EventThreads, SetEventWakesAWaiterOnAnotherThread) {
-  HANDLE e = CreateEvent(nullptr, 0, 0, nullptr);
-  HANDLE t = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
-  Sleep(20);
-  EXPECT_EQ(SetEvent(e), 1);
-  EXPECT_EQ(WaitForSingleObject(t, 5000), 0u);
-  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 0u) << "the waiter saw the signal";
-  EXPECT_EQ(WaitForSingleObject(e, 0), 258u) << "and consumed it";
-  CloseHandle(t);
-  CloseHandle(e);
-}
-
-TEST(EventThreads, ManualResetWakesEveryWaiter) {
-  HANDLE e = CreateEvent(nullptr, 1, 0, nullptr);
-  HANDLE t1 = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
-  HANDLE t2 = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
-  Sleep(20);
-  SetEvent(e);
-  EXPECT_EQ(WaitForSingleObject(t1, 5000), 0u);
-  EXPECT_EQ(WaitForSingleObject(t2, 5000), 0u);
-  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t1)->result, 0u);
-  EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t2)->result, 0u);
-  CloseHandle(t1);
-  CloseHandle(t2);
-  CloseHandle(e);
+TEST(EventThreads, SetEventWakesOneWaiterOrEveryWaiterOfAManualResetEvent) {
+  for (int manual : {0, 1}) {
+    SCOPED_TRACE(manual ? "manual reset, two waiters" : "auto reset, one waiter");
+    HANDLE e = CreateEvent(nullptr, manual, 0, nullptr);
+    std::vector<HANDLE> waiters(manual ? 2 : 1);
+    for (HANDLE& t : waiters) t = CreateThread(nullptr, 0, waitOnEvent, e, 0, nullptr);
+    Sleep(20);
+    EXPECT_EQ(SetEvent(e), 1);
+    for (HANDLE t : waiters) {
+      EXPECT_EQ(WaitForSingleObject(t, 5000), 0u);
+      EXPECT_EQ(static_cast<WAPI_ThreadObject*>(t)->result, 0u) << "the waiter saw the signal";
+      CloseHandle(t);
+    }
+    EXPECT_EQ(WaitForSingleObject(e, 0), manual ? 0u : 258u) << "an auto-reset signal was consumed";
+    CloseHandle(e);
+  }
 }
 
 TEST(EventThreads, AWaitWhoseSignalIsStolenStillEndsAtItsDeadline) {
