@@ -10,15 +10,15 @@
 
 TEST(HostLookup, FirstMatchingRowWinsInAnyLetterCase)
 {
-    EXPECT_EQ(LookUpHost("com.apple.LOGIC10"), kHostLogic);
-    EXPECT_EQ(int(LookUpHost("com.apple.logic10")), 21);
     // "live" comes before "digital" in the search order.
-    EXPECT_EQ(int(LookUpHost("Digital Live Rig")), 9);
-    EXPECT_EQ(int(LookUpHost("com.motu.DigitalPerformer")), 23);
-    EXPECT_EQ(int(LookUpHost("Cubase Nuendo bundle")), 3);
-    EXPECT_EQ(int(LookUpHost("com.example.somehost")), 0);
-    EXPECT_EQ(int(LookUpHost("")), 0);
-    EXPECT_EQ(int(LookUpHost(nullptr)), 0);
+    const struct { const char* name; int host; } table[] = {
+        {"com.apple.LOGIC10", kHostLogic}, {"com.apple.logic10", 21}, {"Digital Live Rig", 9},
+        {"com.motu.DigitalPerformer", 23}, {"Cubase Nuendo bundle", 3}, {"com.example.somehost", 0},
+        {"", 0},                           {nullptr, 0}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name ? row.name : "(null)");
+        EXPECT_EQ(int(LookUpHost(row.name)), row.host);
+    }
 }
 
 TEST(HostLookup, OnlyTheFirst255CharactersAreSearched)
@@ -32,28 +32,28 @@ TEST(HostLookup, OnlyTheFirst255CharactersAreSearched)
 
 TEST(HostLookup, DisplayNames)
 {
-    char out[32];
-    GetHostNameStr(EHost(12), out);
-    EXPECT_STREQ(out, "Unknown") << "the melodyne value has no display name";
-    GetHostNameStr(EHost(27), out);
-    EXPECT_STREQ(out, "VST3PluginTestHost");
-    GetHostNameStr(EHost(23), out);
-    EXPECT_STREQ(out, "DigitalPerformer");
-    GetHostNameStr(EHost(-1), out);
-    EXPECT_STREQ(out, "Unknown");
-    GetHostNameStr(EHost(29), out);
-    EXPECT_STREQ(out, "Unknown");
+    // The melodyne value has no display name.
+    const struct { int host; const char* name; } table[] = {
+        {12, "Unknown"}, {27, "VST3PluginTestHost"}, {23, "DigitalPerformer"}, {-1, "Unknown"}, {29, "Unknown"}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.host);
+        char out[32];
+        GetHostNameStr(EHost(row.host), out);
+        EXPECT_STREQ(out, row.name);
+    }
 }
 
-TEST(Versions, PartsDecimalAndText)
+TEST(Versions, TextDropsTrailingZeroPartsAndDecimalPacksTheParts)
 {
-    char out[32];
-    GetVersionStr(0x00010000, out);
-    EXPECT_STREQ(out, "v1");
-    GetVersionStr(0x00010200, out);
-    EXPECT_STREQ(out, "v1.2");
-    GetVersionStr(0x00010009, out);
-    EXPECT_STREQ(out, "v1.0.9");
+    const struct { int version; const char* text; } table[] = {
+        {0x00010000, "v1"}, {0x00010200, "v1.2"}, {0x00010009, "v1.0.9"},
+        {0x00020100, "v2.1"}, {0x00030000, "v3"}, {0x00000001, "v0.0.1"}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.text);
+        char out[32];
+        GetVersionStr(row.version, out);
+        EXPECT_STREQ(out, row.text);
+    }
     EXPECT_EQ(GetDecimalVersion(0x00010009), 10009);
     int a, b, c;
     GetVersionParts(0x00020A0B, &a, &b, &c);
@@ -88,12 +88,8 @@ TEST(Timestamps, CurrentTimeHasDateTimeAndUtcOffset)
 
 TEST(TextHelpers, WhitespaceAndLowerCase)
 {
-    EXPECT_TRUE(IsWhitespace(' '));
-    EXPECT_TRUE(IsWhitespace('\t'));
-    EXPECT_TRUE(IsWhitespace('\n'));
-    EXPECT_TRUE(IsWhitespace('\r'));
-    EXPECT_FALSE(IsWhitespace('\v'));
-    EXPECT_FALSE(IsWhitespace('\f'));
+    for (char c : {' ', '\t', '\n', '\r'}) EXPECT_TRUE(IsWhitespace(c)) << int(c);
+    for (char c : {'\v', '\f', 'a'}) EXPECT_FALSE(IsWhitespace(c)) << int(c);
     char out[16];
     ToLower(out, "MiXeD 42");
     EXPECT_STREQ(out, "mixed 42");

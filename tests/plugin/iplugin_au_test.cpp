@@ -288,17 +288,6 @@ TEST(AuHostBuffers, AHostBufferTooSmallForTheValueIsRefused)
               kAudioUnitErr_InvalidPropertyValue);
 }
 
-TEST(AuHostIdentity, TheHostIdentifierSetsNameAndPackedVersion)
-{
-    Instance in;
-    AUHostVersionIdentifier id{CFStringCreateWithCString(nullptr, "Logic Pro", kCFStringEncodingUTF8),
-                               NumVersion{10, 0x47, 0, 0}};
-    ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_AUHostIdentifier, 0, 0, &id, sizeof id), noErr);
-    CFRelease(id.hostName);
-    EXPECT_EQ(in.plug->GetHost(), kHostLogic);
-    EXPECT_EQ(in.plug->GetHostVersion(false), (10 << 16) | (4 << 8) | 7);
-}
-
 TEST(AuEntry, CloseWithoutAnObjectAndUnknownSelectorsAnswerAsTheComponentManagerExpects)
 {
     intptr_t arg = 0;
