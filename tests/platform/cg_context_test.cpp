@@ -7,6 +7,7 @@
 #include "tests/platform/cg_test_bitmap.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -17,35 +18,27 @@ using Ctx = CGTestBitmap;
 
 }  // namespace
 
-TEST(CGBitmapContext, UnflippedOriginIsTheBottomLeftAndMemoryStartsAtTheTop) {
-  Ctx k(4, 3);
-  ASSERT_NE(k.c, nullptr);
-  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
-  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
-  EXPECT_EQ(k.at(0, 2)[1], 255) << "device y 0 is the last row in memory";
-  EXPECT_EQ(k.at(0, 0)[1], 0);
-}
-
-TEST(CGBitmapContext, SkipFirstLeavesByteZeroAndWritesRedGreenBlue) {
-  Ctx k(1, 1);
-  k.buf[0] = 0x5A;
-  CGContextSetRGBFillColor(k.c, 1.0, 0.5, 0.0, 1);
-  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
-  EXPECT_EQ(k.at(0, 0)[0], 0x5A);
-  EXPECT_EQ(k.at(0, 0)[1], 255);
-  EXPECT_EQ(k.at(0, 0)[2], 128);
-  EXPECT_EQ(k.at(0, 0)[3], 0);
-}
-
-TEST(CGBitmapContext, LittleEndianPremultipliedFirstReversesTheBytes) {
-  Ctx k(1, 1, kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
-  ASSERT_NE(k.c, nullptr);
-  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
-  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
-  // Memory: blue, green, red, alpha.
-  EXPECT_EQ(k.at(0, 0)[0], 0);
-  EXPECT_EQ(k.at(0, 0)[2], 255);
-  EXPECT_EQ(k.at(0, 0)[3], 255);
+TEST(CGBitmapContext, PixelLayoutsPlaceTheChannelsAndTheUnflippedOriginIsTheLastMemoryRow) {
+  struct Case {
+    uint32_t info;
+    std::array<int, 4> bytes;
+    const char* why;
+  } cases[] = {
+      {kCGImageAlphaNoneSkipFirst, {0x5A, 255, 128, 0}, "byte 0 left alone, then red, green, blue"},
+      {kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, {0, 128, 255, 255},
+       "little-endian alpha first: blue, green, red, alpha"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    Ctx k(4, 3, c.info);
+    ASSERT_NE(k.c, nullptr);
+    k.buf[2 * 4 * 4] = 0x5A;
+    CGContextSetRGBFillColor(k.c, 1.0, 0.5, 0.0, 1);
+    CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
+    const uint8_t* p = k.at(0, 2);  // device y 0 is the last row in memory
+    EXPECT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}), c.bytes);
+    EXPECT_EQ(k.at(0, 0)[1] | k.at(0, 0)[2], 0);
+  }
 }
 
 TEST(CGBitmapContext, UnsupportedLayoutsAreRefused) {

@@ -11,6 +11,18 @@
 
 namespace {
 
+// Owns a colour made from components.
+struct Color {
+  CGColorRef ref;
+  Color(CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
+    CGColorSpaceRef s = CGColorSpaceCreateDeviceRGB();
+    const CGFloat comps[4] = {r, g, b, a};
+    ref = CGColorCreate(s, comps);
+    CGColorSpaceRelease(s);
+  }
+  ~Color() { CGColorRelease(ref); }
+};
+
 // A w x h context over zeroed memory: skipped byte, red, green, blue; memory row 0 is the top.
 struct Ctx : CGTestBitmap {
   Ctx(int w_, int h_, bool antialias = false) : CGTestBitmap(w_, h_) {
@@ -24,23 +36,16 @@ struct Ctx : CGTestBitmap {
       for (int x = 0; x < w; x++) n += at(x, y, k) != 0;
     return n;
   }
+  // Strokes in opaque red from here on.
+  void strokeRed() {
+    Color red(1, 0, 0, 1);
+    CGContextSetStrokeColorWithColor(c, red.ref);
+  }
   // Switches to top-left coordinates, as the device-context layer does.
   void flip() {
     CGContextTranslateCTM(c, 0, h);
     CGContextScaleCTM(c, 1, -1);
   }
-};
-
-// Owns a colour made from components.
-struct Color {
-  CGColorRef ref;
-  Color(CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
-    CGColorSpaceRef s = CGColorSpaceCreateDeviceRGB();
-    const CGFloat comps[4] = {r, g, b, a};
-    ref = CGColorCreate(s, comps);
-    CGColorSpaceRelease(s);
-  }
-  ~Color() { CGColorRelease(ref); }
 };
 
 void fillFigure(CGContextRef c, CGRect r, bool ellipse) {
@@ -168,8 +173,7 @@ TEST(CGPathFill, SegmentsWithoutACurrentPointAreIgnored) {
 TEST(CGPathFill, TheClipLimitsFillsAndStrokes) {
   Ctx k(20, 20);
   CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
-  Color red(1, 0, 0, 1);
-  CGContextSetStrokeColorWithColor(k.c, red.ref);
+  k.strokeRed();
   CGContextSetLineWidth(k.c, 4);
   CGContextSaveGState(k.c);
   CGContextClipToRect(k.c, CGRectMake(5, 5, 6, 4));
@@ -219,8 +223,7 @@ TEST(CGPathFill, NonFiniteCoordinatesDrawNothingAndHugeOnesOnlyTheVisiblePart) {
 TEST(CGPathStroke, AHorizontalLineCoversAsManyRowsAsItsWidth) {
   for (int width : {1, 2, 3, 4, 7}) {
     Ctx k(20, 20);
-    Color red(1, 0, 0, 1);
-    CGContextSetStrokeColorWithColor(k.c, red.ref);
+    k.strokeRed();
     CGContextSetLineWidth(k.c, width);
     // Odd widths centred on a pixel centre, even ones on a pixel edge: whole rows either way.
     strokeLine(k.c, 2, width % 2 ? 10.5 : 10, 18, width % 2 ? 10.5 : 10);
@@ -231,8 +234,7 @@ TEST(CGPathStroke, AHorizontalLineCoversAsManyRowsAsItsWidth) {
 
 TEST(CGPathStroke, TheWidthIsInUserSpaceAndIsPartOfTheSavedState) {
   Ctx k(20, 20);
-  Color red(1, 0, 0, 1);
-  CGContextSetStrokeColorWithColor(k.c, red.ref);
+  k.strokeRed();
   CGContextSaveGState(k.c);
   CGContextSetLineWidth(k.c, 5);
   CGContextScaleCTM(k.c, 2, 2);
@@ -241,7 +243,7 @@ TEST(CGPathStroke, TheWidthIsInUserSpaceAndIsPartOfTheSavedState) {
   CGContextRestoreGState(k.c);
   EXPECT_EQ(redRowsInColumn(k, 10), 4);
   Ctx after(20, 20);
-  CGContextSetStrokeColorWithColor(after.c, red.ref);
+  after.strokeRed();
   CGContextSaveGState(after.c);
   CGContextSetLineWidth(after.c, 6);
   CGContextRestoreGState(after.c);
@@ -253,9 +255,8 @@ TEST(CGPathStroke, TheWidthIsInUserSpaceAndIsPartOfTheSavedState) {
 
 TEST(CGPathStroke, AClosedFigureStrokesItsClosingEdgeAndAnOpenOneDoesNot) {
   Ctx open(20, 20), closed(20, 20);
-  Color red(1, 0, 0, 1);
   for (Ctx* k : {&open, &closed}) {
-    CGContextSetStrokeColorWithColor(k->c, red.ref);
+    k->strokeRed();
     CGContextBeginPath(k->c);
     CGContextMoveToPoint(k->c, 4.5, 4.5);
     CGContextAddLineToPoint(k->c, 15.5, 4.5);
@@ -273,8 +274,7 @@ TEST(CGPathStroke, AClosedFigureStrokesItsClosingEdgeAndAnOpenOneDoesNot) {
 
 TEST(CGPathStroke, LineSegmentsStrokePairsAndReplaceThePath) {
   Ctx k(20, 20);
-  Color red(1, 0, 0, 1);
-  CGContextSetStrokeColorWithColor(k.c, red.ref);
+  k.strokeRed();
   CGContextBeginPath(k.c);
   CGContextAddRect(k.c, CGRectMake(0, 0, 20, 20));  // dropped by the segments call
   const CGPoint pts[5] = {{2, 3.5}, {12, 3.5}, {2, 15.5}, {6, 15.5}, {18, 18}};
@@ -289,8 +289,7 @@ TEST(CGPathStroke, LineSegmentsStrokePairsAndReplaceThePath) {
 
 TEST(CGPathCurves, ACubicCurvePassesThroughItsEndsAndItsMidpoint) {
   Ctx k(40, 40);
-  Color red(1, 0, 0, 1);
-  CGContextSetStrokeColorWithColor(k.c, red.ref);
+  k.strokeRed();
   CGContextSetLineWidth(k.c, 2);
   CGContextBeginPath(k.c);
   CGContextMoveToPoint(k.c, 4, 4);
