@@ -45,25 +45,24 @@ protected:
     }
     void TearDown() override { ::unsetenv("QOR_BUNDLE_PATH"); }
 
+    // Where the plug-in's bundle finds a resource; empty when it finds none.
+    static std::string lookUp(CFStringRef name, CFStringRef type)
+    {
+        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
+        if (!bundle) return "no bundle";
+        CFURLRef url = CFBundleCopyResourceURL(bundle, name, type, nullptr);
+        std::string path = urlPath(url);
+        if (url) CFRelease(url);
+        return path;
+    }
+
     std::string root;
 };
 
-TEST_F(BundleLookup, a_resource_is_found_in_the_bundle_resources_by_name_and_type)
+TEST_F(BundleLookup, a_resource_is_found_by_name_and_type_also_in_a_sub_folder_of_the_resources)
 {
-    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
-    ASSERT_NE(bundle, nullptr);
-    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("uiconfig"), CFSTR("tea"), nullptr);
-    EXPECT_EQ(urlPath(url), root + "/Contents/Resources/uiconfig.tea");
-    if (url) CFRelease(url);
-}
-
-TEST_F(BundleLookup, a_resource_in_a_sub_folder_of_the_resources_is_found_too)
-{
-    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
-    ASSERT_NE(bundle, nullptr);
-    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("main-bg"), CFSTR("png"), nullptr);
-    EXPECT_EQ(urlPath(url), root + "/Contents/Resources/img/main-bg.png");
-    if (url) CFRelease(url);
+    EXPECT_EQ(lookUp(CFSTR("uiconfig"), CFSTR("tea")), root + "/Contents/Resources/uiconfig.tea");
+    EXPECT_EQ(lookUp(CFSTR("main-bg"), CFSTR("png")), root + "/Contents/Resources/img/main-bg.png");
 }
 
 TEST_F(BundleLookup, a_missing_resource_or_one_that_climbs_out_of_the_bundle_gives_no_url)
@@ -90,11 +89,7 @@ TEST_F(BundleLookup, a_plain_folder_serves_as_the_resources_folder)
     std::string plain = makeTempDir();
     writeFile(plain + "/sysex.tea", "x");
     ::setenv("QOR_BUNDLE_PATH", plain.c_str(), 1);
-    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
-    ASSERT_NE(bundle, nullptr);
-    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("sysex"), CFSTR("tea"), nullptr);
-    EXPECT_EQ(urlPath(url), plain + "/sysex.tea");
-    if (url) CFRelease(url);
+    EXPECT_EQ(lookUp(CFSTR("sysex"), CFSTR("tea")), plain + "/sysex.tea");
 }
 
 TEST(BundleOutsideABundle, a_program_that_is_not_inside_a_bundle_finds_none)

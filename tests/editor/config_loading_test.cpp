@@ -64,25 +64,14 @@ protected:
         testing::internal::GetCapturedStdout();
     }
 
-    std::vector<std::string> logTexts()
-    {
-        std::vector<std::string> texts;
-        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
-        return texts;
-    }
-
-    bool logged(const std::string& text)
-    {
-        auto t = logTexts();
-        return std::find(t.begin(), t.end(), text) != t.end();
-    }
+    std::vector<std::string> logTexts() { return logTextsOf(logPath); }
 
     std::string folder, logPath;
     std::unique_ptr<BundleFolder> bundle;
     TestBitmapCache cache;
 };
 
-TEST_F(ConfigRun, templates_images_and_names_are_in_place_before_the_layout_walk)
+TEST_F(ConfigRun, readers_run_in_their_fixed_order_and_fill_everything_before_the_layout_walk)
 {
     writeImages();
     writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
@@ -97,16 +86,6 @@ TEST_F(ConfigRun, templates_images_and_names_are_in_place_before_the_layout_walk
     EXPECT_EQ(manager.firstChildName, "valueLists");
     EXPECT_EQ(manager.valueLists["dataType"], std::vector<std::string>({"Program"}));
     EXPECT_DOUBLE_EQ(manager.scale, 1.0);
-}
-
-TEST_F(ConfigRun, the_readers_run_in_their_fixed_order)
-{
-    writeImages();
-    writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
-    writeBytes(folder + "/uiconfig.tea", encipher(kLayoutXml));
-    RecordingManager manager;
-    run(manager);
-    auto texts = logTexts();
     const std::vector<std::string> expected = {
         "CONFIG READER: Started to read SysEx Data...",
         "CONFIG READER: Completed reading SysEx data!",
@@ -118,59 +97,44 @@ TEST_F(ConfigRun, the_readers_run_in_their_fixed_order)
         "CONFIG READER: Started to read image resources...",
         "CONFIG READER: Completed!",
     };
-    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(logTexts(), expected);
 }
 
-TEST_F(ConfigRun, a_missing_layout_file_is_logged_and_builds_nothing)
+// A layout file that is missing, empty, broken, not enciphered with the key (plain text deciphers
+// to noise) or without its root element builds nothing, and says why.
+TEST_F(ConfigRun, a_layout_file_that_cannot_be_used_is_logged_and_builds_nothing)
 {
+    struct Case {
+        const char* what;
+        bool present;
+        std::string bytes;
+        const char* logPrefix; // nullptr: no particular line
+    };
+    const Case cases[] = {
+        {"missing", false, "", "CONFIG READER: Configuration file resources/uiconfig.tea MISSING!"},
+        {"empty", true, "", "CONFIG READER: Configuration file resources/uiconfig.tea is empty!"},
+        {"unparsable", true, encipher("<uiconfig><valueLists><list name=\"a\">"),
+         "CONFIG READER: Configuration file resources/uiconfig.tea could not be parsed"},
+        {"not enciphered", true, kLayoutXml, nullptr},
+        {"no root element", true, encipher("<layout><valueLists/></layout>"),
+         "CONFIG READER: Configuration file resources/uiconfig.tea has no uiconfig element!"},
+    };
     writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
-    RecordingManager manager;
-    run(manager);
-    EXPECT_EQ(manager.walks, 0);
-    EXPECT_TRUE(manager.valueLists.empty());
-    EXPECT_EQ(manager.sysexContainers.size(), 1u);
-    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea MISSING!"));
-}
-
-TEST_F(ConfigRun, an_empty_layout_file_is_logged_and_builds_nothing)
-{
-    writeBytes(folder + "/uiconfig.tea", "");
-    RecordingManager manager;
-    run(manager);
-    EXPECT_EQ(manager.walks, 0);
-    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea is empty!"));
-}
-
-TEST_F(ConfigRun, an_unparsable_layout_file_is_logged_and_builds_nothing)
-{
-    writeBytes(folder + "/uiconfig.tea", encipher("<uiconfig><valueLists><list name=\"a\">"));
-    RecordingManager manager;
-    run(manager);
-    EXPECT_EQ(manager.walks, 0);
-    EXPECT_TRUE(manager.valueLists.empty());
-    bool found = false;
-    for (const auto& t : logTexts())
-        found |= t.rfind("CONFIG READER: Configuration file resources/uiconfig.tea could not be parsed", 0) == 0;
-    EXPECT_TRUE(found);
-}
-
-TEST_F(ConfigRun, a_file_not_enciphered_with_the_key_does_not_parse)
-{
-    // Plain text where cipher text belongs deciphers to noise.
-    writeBytes(folder + "/uiconfig.tea", kLayoutXml);
-    RecordingManager manager;
-    run(manager);
-    EXPECT_EQ(manager.walks, 0);
-    EXPECT_TRUE(manager.valueLists.empty());
-}
-
-TEST_F(ConfigRun, a_layout_without_its_root_element_is_logged_and_builds_nothing)
-{
-    writeBytes(folder + "/uiconfig.tea", encipher("<layout><valueLists/></layout>"));
-    RecordingManager manager;
-    run(manager);
-    EXPECT_EQ(manager.walks, 0);
-    EXPECT_TRUE(logged("CONFIG READER: Configuration file resources/uiconfig.tea has no uiconfig element!"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove((folder + "/uiconfig.tea").c_str());
+        if (c.present) writeBytes(folder + "/uiconfig.tea", c.bytes);
+        writeBytes(logPath, "");
+        RecordingManager manager;
+        run(manager);
+        EXPECT_EQ(manager.walks, 0);
+        EXPECT_TRUE(manager.valueLists.empty());
+        EXPECT_EQ(manager.sysexContainers.size(), 1u);
+        if (!c.logPrefix) continue;
+        bool found = false;
+        for (const auto& t : logTexts()) found |= t.rfind(c.logPrefix, 0) == 0;
+        EXPECT_TRUE(found);
+    }
 }
 
 TEST_F(ConfigRun, without_a_file_loader_nothing_is_read_and_nothing_crashes)
@@ -235,30 +199,22 @@ TEST_F(Decipher, a_file_longer_than_the_loader_buffer_is_cut_at_the_buffer_size)
     EXPECT_EQ(text.size(), static_cast<size_t>(kResourceBufferSize));
 }
 
-TEST(BundleLoader, the_buffer_ends_in_a_zero_byte_also_for_a_file_at_the_size_cap)
+TEST(BundleLoader, the_buffer_ends_in_a_zero_byte_after_a_short_file_and_at_the_size_cap)
 {
     std::string folder = makeTempDir();
     BundleFolder bundle(folder);
-    writeBytes(folder + "/big.tea", std::string(static_cast<size_t>(kResourceBufferSize) + 100, 'y'));
-    int size = -1;
-    std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/big.tea", &size));
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(size, kResourceBufferSize);
-    EXPECT_EQ(buffer[kResourceBufferSize - 1], 'y');
-    EXPECT_EQ(buffer[kResourceBufferSize], '\0');
-}
-
-TEST(BundleLoader, a_short_file_is_followed_by_zeros_and_its_size_is_reported)
-{
-    std::string folder = makeTempDir();
-    BundleFolder bundle(folder);
-    writeBytes(folder + "/small.tea", "abc");
-    int size = -1;
-    std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/small.tea", &size));
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(size, 3);
-    EXPECT_EQ(std::string(buffer.get()), "abc");
-    EXPECT_EQ(buffer[3], '\0');
+    const std::string big(static_cast<size_t>(kResourceBufferSize) + 100, 'y');
+    for (const std::string& content : {std::string("abc"), big}) {
+        writeBytes(folder + "/r.tea", content);
+        const size_t kept = std::min(content.size(), static_cast<size_t>(kResourceBufferSize));
+        SCOPED_TRACE(content.size());
+        int size = -1;
+        std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/r.tea", &size));
+        ASSERT_NE(buffer, nullptr);
+        EXPECT_EQ(size, static_cast<int>(kept));
+        EXPECT_EQ(std::string(buffer.get()), content.substr(0, kept));
+        EXPECT_EQ(buffer[kept], '\0');
+    }
 }
 
 TEST(BundleLoader, a_missing_resource_gives_no_buffer_leaves_the_size_and_says_so)
@@ -319,9 +275,11 @@ TEST(BuiltResources, the_shipped_documents_parse_into_templates_and_value_lists)
     EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
 }
 
+const std::string kEnciphererTool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
+
 TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_key)
 {
-    const std::string tool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
+    const std::string& tool = kEnciphererTool;
     std::string folder = makeTempDir();
     const std::string xml = "<sysexlist><sysex/></sysexlist>"; // 30 bytes: a partial last block
     writeBytes(folder + "/in.xml", xml);
@@ -334,7 +292,7 @@ TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_
 
 TEST(EnciphererTool, a_text_holding_a_zero_byte_is_refused_and_nothing_is_written)
 {
-    const std::string tool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
+    const std::string& tool = kEnciphererTool;
     std::string folder = makeTempDir();
     writeBytes(folder + "/in.xml", std::string("<a>\0</a>", 8));
     EXPECT_NE(std::system(("'" + tool + "' '" + folder + "/in.xml' '" + folder + "/out.tea' 2>/dev/null").c_str()), 0);

@@ -9,6 +9,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -54,6 +55,19 @@ inline std::string logText(const std::string& line)
 {
     size_t tab = line.find("\t ");
     return tab == std::string::npos ? line : line.substr(tab + 2);
+}
+
+// The texts of every line of a log file.
+inline std::vector<std::string> logTextsOf(const std::string& path)
+{
+    std::vector<std::string> texts;
+    for (const auto& l : readLines(path)) texts.push_back(logText(l));
+    return texts;
+}
+
+inline bool contains(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
 // Zero-padded to whole blocks and enciphered with the configuration key, as the build does.

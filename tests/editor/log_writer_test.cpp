@@ -29,74 +29,68 @@ bool exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// Logs each text to path in turn; gives what was echoed.
+std::string logAll(const std::string& path, const std::vector<std::string>& texts)
+{
+    testing::internal::CaptureStdout();
+    for (const std::string& t : texts) DebuggerOutput::printDebugInfo(path, t);
+    return testing::internal::GetCapturedStdout();
+}
+
 TEST(LogLine, a_line_is_the_local_time_a_tab_a_blank_and_the_text)
 {
     std::string path = makeTempDir() + "/QOR Editor LOG.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "CONFIG READER: Completed!");
-    std::string echo = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(logAll(path, {"CONFIG READER: Completed!"}), "Build LOG: \t CONFIG READER: Completed!\n");
     auto lines = readLines(path);
     ASSERT_EQ(lines.size(), 1u);
     ASSERT_TRUE(isStamped(lines[0])) << lines[0];
     EXPECT_EQ(lines[0].substr(21), "CONFIG READER: Completed!");
-    EXPECT_EQ(echo, "Build LOG: \t CONFIG READER: Completed!\n");
 }
 
-TEST(LogLine, lines_are_appended_in_call_order)
+// Lines are appended in call order; a line feed in a text breaks the line unescaped; a text ends
+// at its first zero character; an empty text gives the stamp, a tab and a blank.
+TEST(LogLine, texts_are_appended_in_call_order_as_written_up_to_a_zero_character)
 {
+    const struct {
+        std::vector<std::string> texts;
+        std::vector<std::string> lines; // after the stamp of the first
+        const char* echo;
+    } cases[] = {
+        {{"first", "second"}, {"first", "second"}, nullptr},
+        {{"one\ntwo"}, {"one", "two"}, nullptr},
+        {{std::string("abc\0def", 7)}, {"abc"}, "Build LOG: \t abc\n"},
+        {{""}, {""}, "Build LOG: \t \n"},
+    };
+    for (const auto& c : cases) {
+        std::string path = makeTempDir() + "/log.txt";
+        std::string echo = logAll(path, c.texts);
+        if (c.echo) {
+            EXPECT_EQ(echo, c.echo);
+        }
+        auto lines = readLines(path);
+        ASSERT_EQ(lines.size(), c.lines.size()) << c.lines[0];
+        for (size_t i = 0; i < lines.size(); ++i) {
+            bool continued = i > 0 && c.texts.size() == 1;
+            EXPECT_EQ(continued ? lines[i] : logText(lines[i]), c.lines[i]);
+            if (!continued) {
+                EXPECT_TRUE(isStamped(lines[i])) << lines[i];
+            }
+        }
+    }
+    // The empty text's line ends in a tab and a blank.
     std::string path = makeTempDir() + "/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "first");
-    DebuggerOutput::printDebugInfo(path, "second");
-    testing::internal::GetCapturedStdout();
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(logText(lines[0]), "first");
-    EXPECT_EQ(logText(lines[1]), "second");
-}
-
-TEST(LogLine, an_empty_text_gives_the_stamp_a_tab_and_a_blank)
-{
-    std::string path = makeTempDir() + "/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Build LOG: \t \n");
+    logAll(path, {""});
     std::string bytes = readBytes(path);
     ASSERT_GE(bytes.size(), 3u);
     EXPECT_EQ(bytes.substr(bytes.size() - 3), "\t \n");
 }
 
-TEST(LogLine, a_line_feed_in_the_text_breaks_the_line_unescaped)
-{
-    std::string path = makeTempDir() + "/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "one\ntwo");
-    testing::internal::GetCapturedStdout();
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(logText(lines[0]), "one");
-    EXPECT_EQ(lines[1], "two");
-}
-
-TEST(LogLine, the_text_ends_at_its_first_zero_character)
-{
-    std::string path = makeTempDir() + "/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, std::string("abc\0def", 7));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Build LOG: \t abc\n");
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(logText(lines[0]), "abc");
-}
-
 TEST(LogLine, a_log_file_deleted_while_running_is_created_again)
 {
     std::string path = makeTempDir() + "/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "before");
+    logAll(path, {"before"});
     std::remove(path.c_str());
-    DebuggerOutput::printDebugInfo(path, "after");
-    testing::internal::GetCapturedStdout();
+    logAll(path, {"after"});
     auto lines = readLines(path);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(logText(lines[0]), "after");
@@ -105,9 +99,7 @@ TEST(LogLine, a_log_file_deleted_while_running_is_created_again)
 TEST(LogLine, a_path_that_cannot_be_opened_writes_and_echoes_nothing)
 {
     std::string path = makeTempDir() + "/no-such-folder/log.txt";
-    testing::internal::CaptureStdout();
-    DebuggerOutput::printDebugInfo(path, "lost");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(logAll(path, {"lost"}), "");
     EXPECT_FALSE(exists(path));
 }
 
@@ -191,8 +183,6 @@ TEST_F(DataFolderPaths, the_library_root_length_is_the_byte_length_of_its_path)
     ::unsetenv("QOR_DATA_FOLDER");
     EXPECT_EQ(DataFolder::getPatchesFolderLength(), static_cast<int>(DataFolder::getPatchesFolderStr().size()));
     EXPECT_EQ(DataFolder::getPatchesFolderLength(), 65);
-    EXPECT_EQ(DataFolder::getDataFolder().back(), '/');
-    EXPECT_NE(DataFolder::getPatchesFolderStr().back(), '/');
 }
 
 } // namespace

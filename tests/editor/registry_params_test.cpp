@@ -23,12 +23,7 @@ protected:
         testing::internal::GetCapturedStdout();
     }
 
-    std::vector<std::string> logTexts()
-    {
-        std::vector<std::string> texts;
-        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
-        return texts;
-    }
+    std::vector<std::string> logTexts() { return logTextsOf(logPath); }
 
     std::string logPath;
     UIConfigManager manager;

@@ -29,12 +29,7 @@ protected:
         testing::internal::GetCapturedStdout();
     }
 
-    std::vector<std::string> logTexts()
-    {
-        std::vector<std::string> texts;
-        for (const auto& l : readLines(logPath)) texts.push_back(logText(l));
-        return texts;
-    }
+    std::vector<std::string> logTexts() { return logTextsOf(logPath); }
 
     std::string folder, logPath;
     std::unique_ptr<BundleFolder> bundle;
@@ -54,15 +49,6 @@ TEST_F(SysexDocument, a_plain_entry_gives_one_list_with_its_text_and_converts_to
     std::vector<int> bytes;
     ASSERT_TRUE(manager.getSysexTemplate(0, &bytes));
     EXPECT_EQ(bytes, std::vector<int>({240, 0, 1, 247}));
-}
-
-TEST_F(SysexDocument, the_reader_logs_its_start_and_end)
-{
-    read("<sysexlist><sysex><values><value>F0 F7</value></values></sysex></sysexlist>");
-    auto texts = logTexts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "CONFIG READER: Started to read SysEx Data...");
-    EXPECT_EQ(texts[1], "CONFIG READER: Completed reading SysEx data!");
 }
 
 TEST_F(SysexDocument, an_element_without_text_is_a_blank_and_texts_keep_their_white_space)
@@ -202,52 +188,44 @@ TEST_F(ValueLists, a_layout_without_value_lists_or_root_leaves_the_map_empty)
     EXPECT_TRUE(manager.valueLists.empty());
 }
 
-TEST(Tokenize, runs_of_delimiters_count_as_one_and_no_empty_token_is_made)
+TEST(Tokenize, tokens_are_appended_any_delimiter_splits_and_runs_of_delimiters_make_no_empty_token)
 {
-    std::vector<std::string> tokens;
-    UIConfigManager::Tokenize("  a  b ", tokens, " ");
-    EXPECT_EQ(tokens, std::vector<std::string>({"a", "b"}));
-    UIConfigManager::Tokenize("", tokens, " ");
-    UIConfigManager::Tokenize("    ", tokens, " ");
-    EXPECT_EQ(tokens.size(), 2u);
+    const struct {
+        const char* text;
+        const char* delimiters;
+        std::vector<std::string> tokens; // after "kept"
+    } cases[] = {
+        {"  a  b ", " ", {"a", "b"}}, {"", " ", {}},         {"    ", " ", {}},
+        {"k1,,k2+3,", ",+", {"k1", "k2", "3"}}, {"single", ",", {"single"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> tokens = {"kept"};
+        UIConfigManager::Tokenize(c.text, tokens, c.delimiters);
+        std::vector<std::string> expected = {"kept"};
+        expected.insert(expected.end(), c.tokens.begin(), c.tokens.end());
+        EXPECT_EQ(tokens, expected);
+    }
 }
 
-TEST(Tokenize, tokens_are_appended_and_any_delimiter_character_splits)
-{
-    std::vector<std::string> tokens = {"kept"};
-    UIConfigManager::Tokenize("k1,,k2+3,", tokens, ",+");
-    EXPECT_EQ(tokens, std::vector<std::string>({"kept", "k1", "k2", "3"}));
-    tokens.clear();
-    UIConfigManager::Tokenize("single", tokens, ",");
-    EXPECT_EQ(tokens, std::vector<std::string>({"single"}));
-}
-
+// Each blank-separated token is one hexadecimal value; no range is checked, a prefix is accepted,
+// reading a token stops at its first non-digit, and a token that is no number or too large for an
+// int gives zero. A tab is no delimiter, so only the part before it counts.
 TEST(HexConversion, each_blank_separated_token_is_one_hexadecimal_value)
 {
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0 01 7F F7"), std::vector<int>({240, 1, 127, 247}));
-    // No range is checked.
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0 1FF"), std::vector<int>({240, 511}));
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("f0 7e"), std::vector<int>({240, 126}));
-}
-
-TEST(HexConversion, a_prefix_is_accepted_and_a_token_that_is_no_number_gives_zero)
-{
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("0x7f zz 10"), std::vector<int>({127, 0, 16}));
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("G1 - 0X10"), std::vector<int>({0, 0, 16}));
-    // Reading stops at the first character that is no hexadecimal digit.
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("7Fq 1g"), std::vector<int>({127, 1}));
-}
-
-TEST(HexConversion, a_tab_is_no_delimiter_so_only_the_part_before_it_counts)
-{
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("F0\t01 F7"), std::vector<int>({240, 247}));
-    EXPECT_TRUE(UIConfigManager::convertStringSysextoVector("").empty());
-    EXPECT_TRUE(UIConfigManager::convertStringSysextoVector("   ").empty());
-}
-
-TEST(HexConversion, a_value_too_large_for_an_int_counts_as_zero)
-{
-    EXPECT_EQ(UIConfigManager::convertStringSysextoVector("FFFFFFFFFF 01"), std::vector<int>({0, 1}));
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"F0 01 7F F7", {240, 1, 127, 247}},
+        {"F0 1FF", {240, 511}},
+        {"f0 7e", {240, 126}},
+        {"0x7f zz 10", {127, 0, 16}},
+        {"G1 - 0X10", {0, 0, 16}},
+        {"7Fq 1g", {127, 1}},
+        {"F0\t01 F7", {240, 247}},
+        {"", {}},
+        {"   ", {}},
+        {"FFFFFFFFFF 01", {0, 1}},
+    };
+    for (const auto& [text, values] : cases) EXPECT_EQ(UIConfigManager::convertStringSysextoVector(text), values) << text;
 }
 
 } // namespace
