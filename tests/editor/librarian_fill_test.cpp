@@ -79,82 +79,47 @@ TEST(InitData, InitMessagesHaveTheirSizesHeadersNamesAndF7)
     EXPECT_EQ(f0[27], 0x7F);
 }
 
-TEST(BankFill, ProgramBankOfModel0With100EntriesGains28InitPrograms)
-{
-    PatchFile bank = readBank(Kind::Programs, 0x20, 100);
-    const LibrarianPatch firstBefore = bank.patches[0];
-    PatchLibrarian lib;
-    lib.fillUncompletedBankFiles(&bank);
-    ASSERT_EQ(bank.patches.size(), 128u);
-    EXPECT_EQ(bank.patches[0].messages[0].bytes, firstBefore.messages[0].bytes);
-    for (size_t slot = 100; slot < 128; ++slot) {
-        const LibrarianPatch& e = bank.patches[slot];
-        EXPECT_EQ(e.name, "Init Program    ");
-        EXPECT_EQ(e.category, "Soft Lead");
-        EXPECT_EQ(e.patchType, 1);
-        ASSERT_EQ(e.messages.size(), 1u);
-        EXPECT_EQ(e.messages[0].bytes, PatchInitData::programMessage(0));
-        EXPECT_EQ(head(e.messages[0].bytes, 8), (Bytes{0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x02}));
-    }
-}
-
-TEST(BankFill, ProgramBanksOfModels2And3GainTwoMessageEntries)
-{
-    for (uint8_t modelByte : {uint8_t(0x22), uint8_t(0x23)}) {
-        PatchFile bank = readBank(Kind::Programs, modelByte, 50);
-        PatchLibrarian lib;
-        lib.fillUncompletedBankFiles(&bank);
-        ASSERT_EQ(bank.patches.size(), 128u);
-        const LibrarianPatch& e = bank.patches[127];
-        ASSERT_EQ(e.messages.size(), 2u);
-        EXPECT_EQ(e.messages[0].bytes.size(), 297u);
-        EXPECT_EQ(e.messages[1].bytes.size(), 99u);
-        EXPECT_EQ(e.messages[0].bytes[5], 0x24);
-        EXPECT_EQ(e.patchType, 2);
-    }
-}
-
-// Every added entry of every model is the init data itself, byte for byte, with the name and
-// category its first message gives.
+// Every added entry of every model is the init data itself, byte for byte (one, two or three
+// messages by model), with the name and category its first message gives; the read entries stay.
 TEST(BankFill, EveryModelGainsByteExactInitEntries)
 {
     struct Case {
         Kind kind;
         uint8_t modelByte;
         std::vector<const Bytes*> messages;
-        const char* name;
-        const char* category;
+        int patchType; // 0: that of the bank's own read entries
     } cases[] = {
-        {Kind::Programs, 0x20, {&PatchInitData::programMessage(0)}, "Init Program    ", "Soft Lead"},
-        {Kind::Programs, 0x21, {&PatchInitData::programMessage(1)}, "Init Program    ", "Soft Lead"},
-        {Kind::Programs, 0x22, {&PatchInitData::programMessage(2), &PatchInitData::programSecondMessage()},
-         "Init Program    ", "Soft Lead"},
-        {Kind::Programs, 0x23, {&PatchInitData::programMessage(3), &PatchInitData::programSecondMessage()},
-         "Init Program    ", "Soft Lead"},
-        {Kind::Performances, 0x20, {&PatchInitData::performanceMessage(0)}, "Init Perf       ", ""},
-        {Kind::Performances, 0x21,
-         {&PatchInitData::performanceMessage(1), &PatchInitData::performanceSecondMessage(1)}, "Init Perf       ", ""},
+        {Kind::Programs, 0x20, {&PatchInitData::programMessage(0)}, 1},
+        {Kind::Programs, 0x21, {&PatchInitData::programMessage(1)}, 0},
+        {Kind::Programs, 0x22, {&PatchInitData::programMessage(2), &PatchInitData::programSecondMessage()}, 2},
+        {Kind::Programs, 0x23, {&PatchInitData::programMessage(3), &PatchInitData::programSecondMessage()}, 2},
+        {Kind::Performances, 0x20, {&PatchInitData::performanceMessage(0)}, 0},
+        {Kind::Performances, 0x21, {&PatchInitData::performanceMessage(1), &PatchInitData::performanceSecondMessage(1)}, 0},
         {Kind::Performances, 0x24,
          {&PatchInitData::performanceMessage(2), &PatchInitData::performanceSecondMessage(2),
           &PatchInitData::performanceThirdMessage()},
-         "Init Perf       ", ""},
+         0},
         {Kind::Performances, 0x23,
          {&PatchInitData::performanceMessage(3), &PatchInitData::performanceSecondMessage(3),
           &PatchInitData::performanceThirdMessage()},
-         "Init Perf       ", ""},
+         0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.modelByte));
+        const bool programs = c.kind == Kind::Programs;
         PatchFile bank = readBank(c.kind, c.modelByte, 100);
+        const LibrarianPatch firstBefore = bank.patches[0];
         PatchLibrarian lib;
         lib.fillUncompletedBankFiles(&bank);
         ASSERT_EQ(bank.patches.size(), 128u);
+        EXPECT_EQ(bank.patches[0].messages[0].bytes, firstBefore.messages[0].bytes);
         for (size_t slot = 100; slot < 128; ++slot) {
             const LibrarianPatch& e = bank.patches[slot];
-            ASSERT_EQ(e.messages.size(), c.messages.size()) << int(c.modelByte);
-            for (size_t m = 0; m < c.messages.size(); ++m)
-                EXPECT_EQ(e.messages[m].bytes, *c.messages[m]) << int(c.modelByte) << " message " << m;
-            EXPECT_EQ(e.name, c.name);
-            EXPECT_EQ(e.category, c.category);
+            ASSERT_EQ(e.messages.size(), c.messages.size());
+            for (size_t m = 0; m < c.messages.size(); ++m) EXPECT_EQ(e.messages[m].bytes, *c.messages[m]) << m;
+            EXPECT_EQ(e.name, programs ? "Init Program    " : "Init Perf       ");
+            EXPECT_EQ(e.category, programs ? "Soft Lead" : "");
+            EXPECT_EQ(e.patchType, c.patchType ? c.patchType : bank.patches[0].patchType);
         }
     }
     // The model-3 variants are the model-2 ones: model byte 24, device byte 00.
@@ -186,27 +151,6 @@ TEST(BankFill, Model3BankCompletedWithInitsReadsBackAsModel2WithDevice0F)
     init[6] = 0x0F;
     EXPECT_EQ(again.patches[127].messages[0].bytes, init);
     EXPECT_EQ(again.patches[127].patchType, 2);
-}
-
-TEST(BankFill, PerformanceBanksGainOneTwoOrThreeMessagesByModel)
-{
-    struct Case {
-        uint8_t modelByte;
-        std::vector<size_t> sizes;
-    } cases[] = {{0x20, {383}}, {0x21, {383, 27}}, {0x24, {383, 27, 475}}, {0x23, {383, 27, 475}}};
-    for (const Case& c : cases) {
-        PatchFile bank = readBank(Kind::Performances, c.modelByte, 3);
-        PatchLibrarian lib;
-        lib.fillUncompletedBankFiles(&bank);
-        ASSERT_EQ(bank.patches.size(), 128u);
-        const LibrarianPatch& e = bank.patches[3];
-        ASSERT_EQ(e.messages.size(), c.sizes.size());
-        for (size_t m = 0; m < c.sizes.size(); ++m) EXPECT_EQ(e.messages[m].bytes.size(), c.sizes[m]);
-        EXPECT_EQ(e.name, "Init Perf       ");
-        EXPECT_EQ(e.category, "");
-        // Typed like the performances the reader gives for the same model.
-        EXPECT_EQ(e.patchType, bank.patches[0].patchType);
-    }
 }
 
 TEST(BankFill, PatternBankGainsNamed220BytePatterns)

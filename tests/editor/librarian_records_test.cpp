@@ -4,40 +4,6 @@
 #include "Project_Source/src/Patch.h"
 #include "Project_Source/src/PatchLibrarian.h"
 
-TEST(LibraryRecords, CopiedEntryKeepsItsOwnMessages)
-{
-    LibrarianPatch a;
-    a.patchType = 3;
-    a.name = "Lead";
-    a.category = "Bass";
-    a.messages.push_back(PatchSysexMessage{{0xF0, 0x01, 0xF7}});
-    LibrarianPatch b(a);
-    b.messages[0].bytes[1] = 0x02;
-    b.name[0] = 'X';
-    EXPECT_EQ(a.messages[0].bytes[1], 0x01);
-    EXPECT_EQ(a.name, "Lead");
-    EXPECT_EQ(b.patchType, 3);
-    EXPECT_EQ(b.category, "Bass");
-}
-
-TEST(LibraryRecords, FreshLibrarianIsEmptyWithZeroSelections)
-{
-    PatchLibrarian lib;
-    EXPECT_EQ(lib.upperFileIndex, 0);
-    EXPECT_EQ(lib.lowerFileIndex, 0);
-    EXPECT_EQ(lib.upperSlot, 0);
-    EXPECT_EQ(lib.lowerSlot, 0);
-    EXPECT_EQ(lib.dropSlot, 0);
-    EXPECT_EQ(lib.currentKind, 0);
-    EXPECT_EQ(lib.splitBankCount, 0);
-    EXPECT_EQ(lib.rescanAfterSplit + lib.readMismatch + lib.fileWasSplit, 0);
-    EXPECT_TRUE(lib.singleFiles.empty() && lib.patternFiles.empty() && lib.multiFiles.empty());
-    EXPECT_TRUE(lib.searchFiles.empty() && lib.categoryFiles.empty());
-    EXPECT_TRUE(lib.singleFolders.empty() && lib.multiFolders.empty() && lib.patternFolders.empty());
-    EXPECT_TRUE(lib.searchFolders.empty() && lib.categoryFolders.empty());
-    EXPECT_TRUE(lib.categoryNames.empty() && lib.folderPaths.empty());
-}
-
 TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
 {
     PatchLibrarian lib;
@@ -124,34 +90,27 @@ LibrarianPatch entryWithCategoryByte(int byte, size_t size = 297)
 }
 } // namespace
 
+// A category byte names its category; one beyond the list, or a message too short to hold it,
+// leaves the entry's category as it was.
 TEST(Categories, CategoryByteNamesItsCategoryOrLeavesItAlone)
 {
-    LibrarianPatch e = entryWithCategoryByte(19);
-    e.parseCategory(27);
-    EXPECT_EQ(e.category, "User 5");
-    LibrarianPatch z = entryWithCategoryByte(0);
-    z.parseCategory(27);
-    EXPECT_EQ(z.category, "Bass");
-    for (int b : {20, 255}) {
-        LibrarianPatch empty = entryWithCategoryByte(b);
-        empty.parseCategory(27);
-        EXPECT_EQ(empty.category, "");
-        LibrarianPatch set = entryWithCategoryByte(b);
-        set.category = "Pad";
-        set.parseCategory(27);
-        EXPECT_EQ(set.category, "Pad");
+    const struct {
+        int byte;
+        size_t size;
+        const char* before;
+        const char* after;
+    } cases[] = {{19, 297, "", "User 5"}, {0, 297, "", "Bass"}, {20, 297, "", ""},     {255, 297, "", ""},
+                 {20, 297, "Pad", "Pad"}, {255, 297, "Pad", "Pad"}, {0, 27, "", ""}, {0, 27, "Bell", "Bell"}};
+    for (const auto& c : cases) {
+        LibrarianPatch e = entryWithCategoryByte(c.byte, c.size);
+        e.category = c.before;
+        e.parseCategory(27);
+        EXPECT_EQ(e.category, c.after) << c.byte << " in " << c.size << " bytes, was " << c.before;
     }
-}
-
-TEST(Categories, EntryWithoutAMessageLongEnoughKeepsItsCategory)
-{
     LibrarianPatch none;
     none.category = "Bell";
     none.parseCategory(27);
     EXPECT_EQ(none.category, "Bell");
-    LibrarianPatch shortOne = entryWithCategoryByte(0, 27);
-    shortOne.parseCategory(27);
-    EXPECT_EQ(shortOne.category, "");
 }
 
 TEST(Categories, NamesAreListedOnceRegardlessOfLetterCase)

@@ -1,9 +1,7 @@
 // Saving the upper pane's bank: overwrite, Save As, failures, and a round trip through a rescan.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "Project_Source/src/DataFolder.h"
@@ -35,10 +33,17 @@ protected:
         PatchFile* bank = lib.adoptBank(new PatchFile);
         lib.loadFromChunk(raw.data(), int(raw.size()), bank, 0);
         bank->fileName = "Mine.syx";
-        (kind == Kind::Programs ? lib.singleFiles : kind == Kind::Performances ? lib.multiFiles : lib.patternFiles).push_back(bank);
+        auto& list = kind == Kind::Programs ? lib.singleFiles : kind == Kind::Performances ? lib.multiFiles : lib.patternFiles;
+        list.push_back(bank);
         lib.currentKind = int(kind);
-        lib.upperFileIndex = int((kind == Kind::Programs ? lib.singleFiles : kind == Kind::Performances ? lib.multiFiles : lib.patternFiles).size() - 1);
+        lib.upperFileIndex = int(list.size() - 1);
         return bank;
+    }
+
+    // The file dialog answers path.
+    void dialogAnswers(const std::string& path)
+    {
+        lib.promptForFile = [path](const std::string&, std::string&, const std::string&) { return path; };
     }
 
     std::string data;
@@ -50,35 +55,34 @@ protected:
 
 TEST(RemoveChars, SlashesAndBackslashesAreRemoved)
 {
-    std::string a = "/Patches";
-    removeCharsFromString(a, "/\\");
-    EXPECT_EQ(a, "Patches");
-    std::string b = "a\\b/c";
-    removeCharsFromString(b, "/\\");
-    EXPECT_EQ(b, "abc");
-    std::string c = "plain";
+    const std::pair<std::string, std::string> cases[] = {{"/Patches", "Patches"}, {"a\\b/c", "abc"}, {"plain", "plain"}};
+    for (auto [text, expected] : cases) {
+        removeCharsFromString(text, "/\\");
+        EXPECT_EQ(text, expected);
+    }
+    std::string c = "a/b";
     removeCharsFromString(c, "");
-    EXPECT_EQ(c, "plain");
+    EXPECT_EQ(c, "a/b");
 }
 
-TEST_F(Saving, OverwriteWithASyxNameWritesRawAndRemembersTheRealFileName)
+// The layout follows the name's extension, compared without regard to case.
+TEST_F(Saving, OverwriteWritesTheLayoutOfTheNamesExtensionAndRemembersTheRealFileName)
 {
-    upper(Kind::Programs, 100);
-    const std::string path = root + "/Mine.syx";
-    ASSERT_TRUE(lib.saveEditedPatch(path, "Mine.syx"));
-    EXPECT_EQ(lib.upperProgramFileName, "Mine.syx");
-    Bytes written = bankgen::readFile(path);
-    EXPECT_EQ(written.size(), 100u * 297);
-    EXPECT_EQ(written[0], 0xF0);
-}
-
-TEST_F(Saving, OverwriteNameExtensionIsComparedWithoutRegardToCase)
-{
-    upper(Kind::Programs, 128);
-    ASSERT_TRUE(lib.saveEditedPatch(root + "/Loud.MID", "Loud.MID"));
-    Bytes written = bankgen::readFile(root + "/Loud.MID");
-    EXPECT_EQ(written.size(), 38580u);
-    EXPECT_EQ(lib.upperProgramFileName, "Loud.MID");
+    const struct {
+        const char* name;
+        int count;
+        size_t size;
+        uint8_t first;
+    } cases[] = {{"Mine.syx", 100, 100u * 297, 0xF0}, {"Loud.MID", 128, 38580u, 'M'}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        upper(Kind::Programs, c.count);
+        ASSERT_TRUE(lib.saveEditedPatch(root + "/" + c.name, c.name));
+        EXPECT_EQ(lib.upperProgramFileName, c.name);
+        Bytes written = bankgen::readFile(root + "/" + c.name);
+        ASSERT_EQ(written.size(), c.size);
+        EXPECT_EQ(written[0], c.first);
+    }
 }
 
 TEST_F(Saving, OverwriteOfABankOf130WritesItsFirst128)
@@ -101,19 +105,13 @@ TEST_F(Saving, FailedOverwriteKeepsTheOriginalAndIsReported)
     lib.logEnabled = true;
     lib.logFilePath = data + "/log.txt";
     bankgen::writeFile(lib.logFilePath, Bytes{});
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 2000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool ok = lib.saveEditedPatch(path, "Keep.syx");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_FALSE(ok);
+    {
+        bankgen::FileSizeLimit limit(2000);
+        EXPECT_FALSE(lib.saveEditedPatch(path, "Keep.syx"));
+    }
     EXPECT_EQ(bankgen::readFile(path), original);
     EXPECT_TRUE(lib.upperProgramFileName.empty());
-    Bytes log = bankgen::readFile(lib.logFilePath);
-    EXPECT_NE(std::string(log.begin(), log.end()).find("PATCH LIBRARIAN: could not save bank " + path), std::string::npos);
+    EXPECT_TRUE(bankgen::hasLineStarting(bankgen::logTexts(lib.logFilePath), "PATCH LIBRARIAN: could not save bank " + path));
 }
 
 TEST_F(Saving, NothingIsWrittenWhenTheUpperPaneHasNoBank)
@@ -134,7 +132,7 @@ TEST_F(Saving, NothingIsWrittenWhenTheUpperPaneHasNoBank)
 TEST_F(Saving, CancelledSaveAsWritesNothing)
 {
     upper(Kind::Programs, 128);
-    lib.promptForFile = [](const std::string&, std::string&, const std::string&) { return std::string(); };
+    dialogAnswers("");
     EXPECT_FALSE(lib.savePatchAs("Mine", root, true));
     EXPECT_TRUE(lib.upperProgramFileName.empty());
 }
@@ -164,7 +162,7 @@ TEST_F(Saving, SaveAsAsksWithTheSuggestionAndKeepsAnUpperCaseExtension)
 TEST_F(Saving, SaveAsWithoutAnExtensionAddsTheEncodingsOne)
 {
     upper(Kind::Programs, 128, 0x21);
-    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Plain"; };
+    dialogAnswers(root + "/Plain");
     ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
     EXPECT_EQ(lib.upperProgramFileName, "Plain.qor");
     EXPECT_EQ(lib.upperProgramFolderName, "Patches");
@@ -175,7 +173,7 @@ TEST_F(Saving, SavedBanksRoundTripThroughARescan)
 {
     PatchFile* bank = upper(Kind::Programs, 128, 0x22);
     const std::vector<LibrarianPatch> before = bank->patches;
-    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Again.mid"; };
+    dialogAnswers(root + "/Again.mid");
     ASSERT_TRUE(lib.savePatchAs("Again", root, true));
     ASSERT_TRUE(lib.saveEditedPatch(root + "/Over.syx", "Over.syx"));
     lib.initBankFilesOnDiscard(root);
@@ -194,7 +192,7 @@ TEST_F(Saving, SavedBanksRoundTripThroughARescan)
 TEST_F(Saving, SaveAsThatCannotCreateTheFileReportsFailureAndRemembersNothing)
 {
     upper(Kind::Programs, 128);
-    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Gone/Bank.mid"; };
+    dialogAnswers(root + "/Gone/Bank.mid");
     EXPECT_FALSE(lib.savePatchAs("Bank", root, true));
     EXPECT_TRUE(lib.upperProgramFileName.empty());
     EXPECT_TRUE(lib.upperProgramFolderName.empty());
@@ -206,7 +204,7 @@ TEST_F(Saving, SaveAsThatAddsAnExtensionNeverReplacesTheFileItWouldName)
     upper(Kind::Programs, 128, 0x21);
     const Bytes other = {'o', 't', 'h', 'e', 'r'};
     bankgen::writeFile(root + "/Plain.qor", other);
-    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Plain"; };
+    dialogAnswers(root + "/Plain");
     ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
     EXPECT_EQ(bankgen::readFile(root + "/Plain.qor"), other);
     EXPECT_EQ(bankgen::readFile(root + "/Plain (2).qor").size(), 128u * 297);
@@ -217,7 +215,7 @@ TEST_F(Saving, SaveAsOverAFileTheDialogChoseReplacesIt)
 {
     upper(Kind::Programs, 128, 0x21);
     bankgen::writeFile(root + "/Chosen.syx", Bytes{'o', 'l', 'd'});
-    lib.promptForFile = [&](const std::string&, std::string&, const std::string&) { return root + "/Chosen.syx"; };
+    dialogAnswers(root + "/Chosen.syx");
     ASSERT_TRUE(lib.savePatchAs("Chosen", root, false));
     EXPECT_EQ(bankgen::readFile(root + "/Chosen.syx").size(), 128u * 297);
     EXPECT_EQ(lib.upperProgramFileName, "Chosen.syx");

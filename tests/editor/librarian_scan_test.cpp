@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,22 +38,7 @@ protected:
     {
         return bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(Kind::Programs, model, count, seed)));
     }
-    std::vector<std::string> logLines() const
-    {
-        Bytes raw = bankgen::readFile(lib.logFilePath);
-        std::vector<std::string> lines;
-        std::string text(raw.begin(), raw.end());
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            std::string line = text.substr(start, end - start);
-            size_t tab = line.find("\t ");
-            lines.push_back(tab == std::string::npos ? line : line.substr(tab + 2));
-            if (end == std::string::npos) break;
-            start = end + 1;
-        }
-        return lines;
-    }
+    std::vector<std::string> logLines() const { return bankgen::logTexts(lib.logFilePath); }
     static std::vector<std::string> names(const std::vector<PatchFile*>& banks)
     {
         std::vector<std::string> out;
@@ -173,10 +156,8 @@ TEST_F(Library, ThreeHundredProgramsBecomeThreeBanksAndTheSourceMovesOut)
     unique.erase(std::unique(unique.begin(), unique.end()), unique.end());
     EXPECT_FALSE(categoryBanks.empty());
     EXPECT_EQ(categoryBanks.size(), unique.size());
-    std::vector<std::string> lines = logLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "PATCH LIBRARIAN: moved file " + data + "/Converted Banks/ due to mismatching data in package!"),
-              lines.end());
+    EXPECT_TRUE(bankgen::hasLineStarting(
+        logLines(), "PATCH LIBRARIAN: moved file " + data + "/Converted Banks/ due to mismatching data in package!"));
 }
 
 TEST_F(Library, FilesAlreadyHoldingAnOutputsNameStayUntouched)
@@ -218,9 +199,7 @@ TEST_F(Library, FailedMoveTakesBackTheWrittenBanksAndTheNextStartSplitsAfresh)
     EXPECT_EQ(names(lib.singleFiles), std::vector<std::string>{"Small.syx"});
     lines = logLines();
     EXPECT_EQ(loads(root + "/Big.syx"), 1);
-    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                           [](const std::string& l) { return l.rfind("PATCH LIBRARIAN: could not move file", 0) == 0; }),
-              lines.end());
+    EXPECT_TRUE(bankgen::hasLineStarting(lines, "PATCH LIBRARIAN: could not move file"));
 
     // Once the folder can be made, the next start splits the source once, under the first names.
     std::remove((data + "/Converted Banks").c_str());
@@ -234,27 +213,14 @@ TEST_F(Library, FailedSplitWriteKeepsTheSourceAndLeavesNoPartialBanks)
 {
     file("Big.syx", programs(300, 0x20, 9));
     // Files may grow to 30000 bytes only: the 38016-byte banks cannot be written, the log can.
-    struct rlimitGuard {
-        rlimit saved{};
-        rlimitGuard()
-        {
-            std::signal(SIGXFSZ, SIG_IGN);
-            getrlimit(RLIMIT_FSIZE, &saved);
-            rlimit l = saved;
-            l.rlim_cur = 30000;
-            setrlimit(RLIMIT_FSIZE, &l);
-        }
-        ~rlimitGuard() { setrlimit(RLIMIT_FSIZE, &saved); }
-    };
     {
-        rlimitGuard guard;
+        bankgen::FileSizeLimit limit(30000);
         lib.loadPatchesFromFilesystem(root);
     }
     EXPECT_EQ(bankgen::readFile(root + "/Big.syx"), programs(300, 0x20, 9));
     EXPECT_TRUE(lib.singleFiles.empty());
-    std::vector<std::string> lines = logLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "PATCH LIBRARIAN: could not split file " + root + "/Big.syx; it stays in place"),
-              lines.end());
+    EXPECT_TRUE(bankgen::hasLineStarting(logLines(), "PATCH LIBRARIAN: could not split file " + root +
+                                                         "/Big.syx; it stays in place"));
 }
 
 TEST_F(Library, LinksToFoldersAreNotFollowedAndDanglingLinksAreSkipped)
@@ -266,10 +232,7 @@ TEST_F(Library, LinksToFoldersAreNotFollowedAndDanglingLinksAreSkipped)
     lib.loadPatchesFromFilesystem(root);
     EXPECT_EQ(lib.folderPaths, (std::vector<std::string>{root + "/A", root}));
     EXPECT_EQ(names(lib.singleFiles), std::vector<std::string>{"a.syx"});
-    std::vector<std::string> lines = logLines();
-    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                           [&](const std::string& l) { return l.rfind("PATCH LIBRARIAN: skipped " + root + "/dangling.syx", 0) == 0; }),
-              lines.end());
+    EXPECT_TRUE(bankgen::hasLineStarting(logLines(), "PATCH LIBRARIAN: skipped " + root + "/dangling.syx"));
 }
 
 TEST_F(Library, MissingRootIsLoggedAndLeavesTheLibraryAsItWas)
@@ -299,13 +262,11 @@ TEST_F(Library, FileWithoutEntriesIsNeitherFilledNorListed)
 {
     Bytes noise(30000, 0x11);
     file("noise.syx", noise);
-    PatchFile* bank = nullptr;
     lib.loadPatchesFromFilesystem(root);
     EXPECT_TRUE(lib.singleFiles.empty());
     // It still reaches the tree of programs, as an empty bank.
     ASSERT_EQ(lib.singleFolders.size(), 1u);
-    bank = lib.singleFolders[0]->files.at(0);
-    EXPECT_TRUE(bank->patches.empty());
+    EXPECT_TRUE(lib.singleFolders[0]->files.at(0)->patches.empty());
 }
 
 TEST_F(Library, BanksDroppedByARescanStayReadableUntilReleased)

@@ -1,7 +1,9 @@
 #include "bankgen.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <stdexcept>
 
 namespace bankgen {
@@ -304,6 +306,46 @@ uint32_t crc32(const uint8_t* data, size_t size)
         for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
+}
+
+std::vector<std::string> logTexts(const std::string& path)
+{
+    Bytes raw = readFile(path);
+    std::string text(raw.begin(), raw.end());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
+        size_t tab = line.find("\t ");
+        lines.push_back(tab == std::string::npos ? line : line.substr(tab + 2));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool hasLineStarting(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long limit)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit l{};
+    getrlimit(RLIMIT_FSIZE, &l);
+    savedCurrent = l.rlim_cur;
+    l.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &l);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit l{};
+    getrlimit(RLIMIT_FSIZE, &l);
+    l.rlim_cur = savedCurrent;
+    setrlimit(RLIMIT_FSIZE, &l);
 }
 
 } // namespace bankgen

@@ -89,6 +89,23 @@ Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
 void writeFile(const std::string& path, const Bytes& data);
 Bytes readFile(const std::string& path);
 
+// The texts of a log file's lines, each without its time stamp.
+std::vector<std::string> logTexts(const std::string& path);
+// Whether one of lines starts with prefix.
+bool hasLineStarting(const std::vector<std::string>& lines, const std::string& prefix);
+
+// Lets writes in this process fail with "file too large" past limit bytes, while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long limit);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long savedCurrent;
+};
+
 // CRC-32 (the zip polynomial), for pinning table contents.
 uint32_t crc32(const uint8_t* data, size_t size);
 inline uint32_t crc32(const Bytes& data) { return crc32(data.data(), data.size()); }
