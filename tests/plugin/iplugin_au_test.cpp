@@ -257,20 +257,23 @@ void CountListener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioU
 
 } // namespace
 
-TEST(AuListeners, RemovalMatchesProcedureAndUserData)
+TEST(AuListeners, OneEntryPerPropertyAndProcedureAndRemovalMatchesProcedureAndUserData)
 {
     Instance in;
     int a = 0, b = 0;
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a);
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &b); // same id and procedure: kept once
-    EXPECT_EQ(in.plug->NPropertyListeners(), 1);
-    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(in.unit, 36, &CountListener, &b), noErr);
-    EXPECT_EQ(in.plug->NPropertyListeners(), 1); // the kept entry carries &a
+    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr); // another id: a second entry
+    EXPECT_EQ(in.plug->NPropertyListeners(), 2);
     gListenerCalls = 0;
-    in.plug->InformHostOfProgramChange();
+    in.plug->InformHostOfProgramChange(); // property 36 only
     EXPECT_EQ(gListenerCalls, 1);
+    in.plug->SetLatency(64); // property 12 hears of it
+    EXPECT_EQ(gListenerCalls, 2);
+    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(in.unit, 36, &CountListener, &b), noErr);
+    EXPECT_EQ(in.plug->NPropertyListeners(), 2); // the kept entry carries &a
     EXPECT_EQ(AudioUnitRemovePropertyListener(in.unit, 36, &CountListener), noErr);
-    EXPECT_EQ(in.plug->NPropertyListeners(), 0);
+    EXPECT_EQ(in.plug->NPropertyListeners(), 1);
 }
 
 TEST(AuHostBuffers, AHostBufferTooSmallForTheValueIsRefused)
@@ -501,21 +504,6 @@ TEST(AuRenderNotify, DuplicatesAreCalledInOrderAndRemovalTakesTheFirstWithThatPr
     AudioBufferList list{};
     EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 16, &list), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_TRUE(log.seen.empty());
-}
-
-TEST(AuListeners, TheSameProcedureForAnotherPropertyIsASecondEntry)
-{
-    Instance in;
-    int a = 0;
-    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a), noErr);
-    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr);
-    EXPECT_EQ(in.plug->NPropertyListeners(), 2);
-    gListenerCalls = 0;
-    in.plug->InformHostOfProgramChange(); // property 36 only
-    EXPECT_EQ(gListenerCalls, 1);
-    in.plug->SetLatency(64); // property 12 hears of it first
-    EXPECT_EQ(gListenerCalls, 2);
-    EXPECT_EQ(in.plug->GetLatency(), 64);
 }
 
 TEST(AuEntry, AnOpenThatCannotMakeThePlugInAnswersAStatusAndLeavesTheStorageArgumentAlone)

@@ -43,9 +43,6 @@ TEST(PluginBaseSetup, FirstPhaseStoresIdentityNumbersOnly)
     EXPECT_EQ(p.GetSampleRate(), 44100.0);
     EXPECT_EQ(p.GetBlockSize(), 0);
     EXPECT_FALSE(p.IsBypassed());
-    EXPECT_TRUE(p.IsInstrument());
-    EXPECT_TRUE(p.DoesStateChunks());
-    EXPECT_EQ(p.GetCurrentPresetIdx(), 0);
 }
 
 TEST(PluginBaseSetup, QorSetupGives5124PlainParametersNoPresetsAndStereoInOut)

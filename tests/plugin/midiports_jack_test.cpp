@@ -35,15 +35,20 @@ void Pause(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// One synthesizer on the server, then the plug-in.
+class MidiPortsOnJack : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(synth.Ok()); }
+    SynthSide synth;
+    PortPlug plug;
+};
+
 } // namespace
 
 // ---- lists and opening ----
 
-TEST(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
+TEST_F(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     const std::vector<std::string>& outs = *plug.getExternalMIDIOutNames();
     const std::vector<std::string>& ins = *plug.getExternalMIDIInNames();
     ASSERT_FALSE(outs.empty());
@@ -66,7 +71,7 @@ TEST(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
     EXPECT_EQ(plug.InPortRequest(), 0);
 }
 
-TEST(MidiPortsOnJack, PortsThatAppearAfterTheFirstListingAreNotListed)
+TEST(MidiPortsOnJackOwnClients, PortsThatAppearAfterTheFirstListingAreNotListed)
 {
     PortPlug plug;
     size_t before = plug.getExternalMIDIOutNames()->size();
@@ -78,11 +83,8 @@ TEST(MidiPortsOnJack, PortsThatAppearAfterTheFirstListingAreNotListed)
     EXPECT_EQ(plug.setExternalMIDIOut(port, late.ReceivingPort().c_str()), 0);
 }
 
-TEST(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
+TEST_F(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     int expected = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
     ASSERT_GE(expected, 1);
     int port = 1;
@@ -105,11 +107,8 @@ TEST(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
     EXPECT_EQ(port, 0);
 }
 
-TEST(MidiPortsOnJack, TheNoDeviceEntryAndPortZeroCloseTheOutput)
+TEST_F(MidiPortsOnJack, TheNoDeviceEntryAndPortZeroCloseTheOutput)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     IMidiMsg cc(0, 0xB0, 7, 100);
     EXPECT_TRUE(plug.SendMidiMsg(&cc));
@@ -127,7 +126,7 @@ TEST(MidiPortsOnJack, TheNoDeviceEntryAndPortZeroCloseTheOutput)
     EXPECT_TRUE(synth.Received().empty());
 }
 
-TEST(MidiPortsOnJack, AStaleListIndexIsCheckedByNameBeforeOpening)
+TEST(MidiPortsOnJackOwnClients, AStaleListIndexIsCheckedByNameBeforeOpening)
 {
     auto gone = std::make_unique<SynthSide>();
     SynthSide stays;
@@ -156,11 +155,8 @@ TEST(MidiPortsOnJack, AStaleListIndexIsCheckedByNameBeforeOpening)
 
 // ---- input ----
 
-TEST(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDeviceFlag)
+TEST_F(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDeviceFlag)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenIn(plug, synth), 1);
     Bytes sysex = PatternSysEx(296, 3);
     synth.Send({0xB3, 0x4A, 0x64});
@@ -191,11 +187,8 @@ TEST(MidiPortsOnJack, ShortMessagesAndSysExFromTheSynthesizerArriveWithTheDevice
     EXPECT_EQ(seen[3].bytes, (std::vector<uint8_t>{0xD0, 0x40, 0x00}));
 }
 
-TEST(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
+TEST_F(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenIn(plug, synth), 1);
     synth.Send({0xB0, 1, 1});
     ASSERT_TRUE(plug.WaitFor([](const std::vector<Delivered>& s) { return s.size() == 1; }));
@@ -215,7 +208,7 @@ TEST(MidiPortsOnJack, ClosingTheInputStopsDeliveryAndReopeningResumesIt)
     EXPECT_EQ(seen[0].bytes[2], 3);
 }
 
-TEST(MidiPortsOnJack, DestroyingThePlugInWhileMessagesArriveIsSafe)
+TEST(MidiPortsOnJackOwnClients, DestroyingThePlugInWhileMessagesArriveIsSafe)
 {
     SynthSide synth;
     ASSERT_TRUE(synth.Ok());
@@ -239,11 +232,8 @@ TEST(MidiPortsOnJack, DestroyingThePlugInWhileMessagesArriveIsSafe)
 
 // ---- output ----
 
-TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
+TEST_F(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
 
     IMidiMsg cc(0, 0xB0, 0x07, 0x64);
@@ -280,11 +270,8 @@ TEST(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
                                   sysexFramed, {0xF0, 0x42, 0x30, 0x01, 0x02, 0xF7}, {0xFA}, {0xF8}, longSysex}));
 }
 
-TEST(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
+TEST_F(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     KIT_TypedBuf<IMidiMsg> msgs(16);
     msgs.Add(IMidiMsg(0, 0xB0, 99, 1));
@@ -296,7 +283,7 @@ TEST(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
     EXPECT_EQ(synth.Received(), (std::vector<Bytes>{{0xB0, 99, 1}, {0xB0, 98, 2}, {0xB0, 6, 64}, {0xC4, 9}}));
 }
 
-TEST(MidiPortsOnJack, ReopeningMovesTheOutputToTheNewlyNamedPort)
+TEST(MidiPortsOnJackOwnClients, ReopeningMovesTheOutputToTheNewlyNamedPort)
 {
     SynthSide first, second;
     ASSERT_TRUE(first.Ok() && second.Ok());
@@ -318,11 +305,8 @@ TEST(MidiPortsOnJack, ReopeningMovesTheOutputToTheNewlyNamedPort)
     EXPECT_EQ(second.Received(), std::vector<Bytes>{(Bytes{0xB0, 1, 2})});
 }
 
-TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
+TEST_F(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     EXPECT_TRUE(plug.initializeVirtualOutput("virtual output"));
     EXPECT_NE(plug.OutClient(), nullptr);
@@ -335,11 +319,8 @@ TEST(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
     ASSERT_TRUE(synth.WaitForCount(1));
 }
 
-TEST(MidiPortsOnJack, AMessageTooLargeForJackIsRefusedRatherThanSilentlyLost)
+TEST_F(MidiPortsOnJack, AMessageTooLargeForJackIsRefusedRatherThanSilentlyLost)
 {
-    SynthSide synth;
-    ASSERT_TRUE(synth.Ok());
-    PortPlug plug;
     ASSERT_GE(OpenOut(plug, synth), 1);
     Bytes largest = PatternSysEx(16379, 1);
     Bytes tooLarge = PatternSysEx(16380, 2);
