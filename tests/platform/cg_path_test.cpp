@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -64,6 +65,19 @@ void strokeLine(CGContextRef c, double x0, double y0, double x1, double y1) {
   CGContextStrokePath(c);
 }
 
+struct Probe {
+  int x, y, want;
+};
+// Checks channel ch at each probe (column, row from the top), naming the probe that fails.
+void expectPixels(const Ctx& k, std::initializer_list<Probe> probes, int ch = 1) {
+  for (const Probe& p : probes) EXPECT_EQ(k.at(p.x, p.y, ch), p.want) << "pixel " << p.x << "," << p.y;
+}
+// The same with rows counted from the bottom, as unflipped device coordinates are.
+void expectDevicePixels(const Ctx& k, std::initializer_list<Probe> probes, int ch = 1) {
+  for (const Probe& p : probes)
+    EXPECT_EQ(k.at(p.x, k.h - 1 - p.y, ch), p.want) << "device pixel " << p.x << "," << p.y;
+}
+
 // Rows (from the top) of column x that hold any red.
 int redRowsInColumn(const Ctx& k, int x) {
   int n = 0;
@@ -97,10 +111,7 @@ TEST(CGPathFill, OverlappingFiguresOfOneDirectionArePaintedOnceAndAReversedInner
   CGContextAddRect(k.c, CGRectMake(10, 10, 16, 16));
   CGContextDrawPath(k.c, kCGPathFill);
   // Half alpha over black is 128 whether one or both squares cover the pixel.
-  EXPECT_EQ(k.at(5, 25), 128);
-  EXPECT_EQ(k.at(14, 15), 128);
-  EXPECT_EQ(k.at(22, 5), 128);
-  EXPECT_EQ(k.at(25, 25), 0);
+  expectPixels(k, {{5, 25, 128}, {14, 15, 128}, {22, 5, 128}, {25, 25, 0}});
 
   Ctx ring(30, 30);
   CGContextSetRGBFillColor(ring.c, 1, 0, 0, 1);
@@ -127,15 +138,9 @@ TEST(CGPathFill, FillAndStrokeUseTheirOwnColoursAndTheStrokeLiesOnTop) {
   CGContextBeginPath(k.c);
   CGContextAddRect(k.c, CGRectMake(5, 5, 20, 20));
   CGContextDrawPath(k.c, kCGPathFillStroke);
-  EXPECT_EQ(k.at(15, 15, 2), 255);
-  EXPECT_EQ(k.at(15, 15, 3), 0);
-  // The left edge x = 5 is stroked over columns 4 and 5 in blue only.
-  for (int x : {4, 5}) {
-    EXPECT_EQ(k.at(x, 15, 3), 255) << x;
-    EXPECT_EQ(k.at(x, 15, 2), 0) << x;
-  }
-  EXPECT_EQ(k.at(3, 15, 3), 0);
-  EXPECT_EQ(k.at(6, 15, 3), 0);
+  // Green inside; the left edge x = 5 is stroked over columns 4 and 5 in blue only.
+  expectPixels(k, {{15, 15, 255}, {4, 15, 0}, {5, 15, 0}}, 2);
+  expectPixels(k, {{15, 15, 0}, {3, 15, 0}, {4, 15, 255}, {5, 15, 255}, {6, 15, 0}}, 3);
 }
 
 TEST(CGPathFill, DrawingConsumesThePathAndBeginPathDiscardsIt) {
@@ -166,8 +171,7 @@ TEST(CGPathFill, SegmentsWithoutACurrentPointAreIgnored) {
   CGContextAddLineToPoint(k.c, 2, 10);
   CGContextAddLineToPoint(k.c, 10, 2);
   CGContextDrawPath(k.c, kCGPathFill);
-  EXPECT_EQ(k.at(3, 20 - 1 - 3), 255);  // device (3, 3): inside the triangle (2,2) (2,10) (10,2)
-  EXPECT_EQ(k.at(9, 20 - 1 - 9), 0);
+  expectDevicePixels(k, {{3, 3, 255}, {9, 9, 0}});  // inside and outside the triangle (2,2) (2,10) (10,2)
 }
 
 TEST(CGPathFill, TheClipLimitsFillsAndStrokes) {
@@ -198,8 +202,7 @@ TEST(CGPathFill, PointsTakeTheTransformInForceWhenTheyAreAdded) {
   CGContextTranslateCTM(k.c, 10, 10);  // too late for the first square
   CGContextAddRect(k.c, CGRectMake(0, 0, 4, 4));
   CGContextDrawPath(k.c, kCGPathFill);
-  EXPECT_EQ(k.at(1, 18), 255);   // device (1, 1)
-  EXPECT_EQ(k.at(11, 8), 255);   // device (11, 11)
+  expectDevicePixels(k, {{1, 1, 255}, {11, 11, 255}});
   EXPECT_EQ(k.count(), 32);
 }
 
@@ -280,8 +283,7 @@ TEST(CGPathStroke, LineSegmentsStrokePairsAndReplaceThePath) {
   const CGPoint pts[5] = {{2, 3.5}, {12, 3.5}, {2, 15.5}, {6, 15.5}, {18, 18}};
   CGContextStrokeLineSegments(k.c, pts, 5);  // the odd last point is no segment
   EXPECT_EQ(k.count(), 10 + 4);
-  EXPECT_EQ(k.at(5, 20 - 1 - 3), 255);
-  EXPECT_EQ(k.at(4, 20 - 1 - 15), 255);
+  expectDevicePixels(k, {{5, 3, 255}, {4, 15, 255}});
   CGContextStrokePath(k.c);  // the segments were consumed too
   CGContextStrokeLineSegments(k.c, nullptr, 4);
   EXPECT_EQ(k.count(), 14);
@@ -296,13 +298,10 @@ TEST(CGPathCurves, ACubicCurvePassesThroughItsEndsAndItsMidpoint) {
   CGContextAddCurveToPoint(k.c, 4, 36, 36, 36, 36, 4);
   CGContextStrokePath(k.c);
   // B(1/2) = (P0 + 3 P1 + 3 P2 + P3) / 8 = (20, 28): a horizontal tangent there.
-  EXPECT_EQ(k.at(20, 40 - 1 - 28), 255);
-  EXPECT_EQ(k.at(20, 40 - 1 - 27), 255);
-  EXPECT_EQ(k.at(20, 40 - 1 - 30), 0);
-  EXPECT_EQ(k.at(20, 40 - 1 - 25), 0);
-  EXPECT_EQ(k.at(4, 40 - 1 - 5), 255);   // leaves P0 upward
-  EXPECT_EQ(k.at(35, 40 - 1 - 5), 255);  // arrives at P3 downward
-  EXPECT_EQ(k.at(20, 40 - 1 - 10), 0);   // nothing below the arch: the stroke does not fill
+  // Probes in device coordinates: on the curve at the top, above and below it; leaving P0 upward
+  // and arriving at P3 downward; nothing below the arch, since the stroke does not fill.
+  expectDevicePixels(k, {{20, 28, 255}, {20, 27, 255}, {20, 30, 0}, {20, 25, 0}, {4, 5, 255}, {35, 5, 255},
+                         {20, 10, 0}});
 }
 
 TEST(CGPathCurves, AnEllipseFillsItsRectangleRoundly) {
@@ -310,11 +309,8 @@ TEST(CGPathCurves, AnEllipseFillsItsRectangleRoundly) {
   CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
   fillFigure(k.c, CGRectMake(5, 4, 40, 30), true);
   EXPECT_NEAR(k.count(), M_PI * 20 * 15, 15);
-  EXPECT_EQ(k.at(25, 40 - 1 - 19), 255);
-  EXPECT_EQ(k.at(6, 40 - 1 - 19), 255);   // near the left end of the long axis
-  EXPECT_EQ(k.at(5, 40 - 1 - 4), 0);      // the rectangle's corners are outside
-  EXPECT_EQ(k.at(44, 40 - 1 - 33), 0);
-  EXPECT_EQ(k.at(25, 40 - 1 - 35), 0);
+  // Device coordinates: the centre, near the left end of the long axis, corners and beyond the top.
+  expectDevicePixels(k, {{25, 19, 255}, {6, 19, 255}, {5, 4, 0}, {44, 33, 0}, {25, 35, 0}});
 }
 
 namespace {

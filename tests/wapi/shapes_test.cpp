@@ -8,6 +8,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,14 @@ struct Selected {
   Selected(HDC dc, HGDIOBJ o) : obj(o) { SelectObject(dc, o); }
   ~Selected() { DeleteObject(obj); }
 };
+
+struct Probe {
+  int x, y, want;
+};
+// Checks one channel at each probe, naming the probe that fails.
+void expectPixels(const Canvas& c, int (Canvas::*ch)(int, int) const, std::initializer_list<Probe> probes) {
+  for (const Probe& p : probes) EXPECT_EQ((c.*ch)(p.x, p.y), p.want) << "pixel " << p.x << "," << p.y;
+}
 
 // Draws an image object over the whole canvas.
 void drawImage(const Canvas& c, HGDIOBJ im) {
@@ -103,11 +112,9 @@ TEST(ShapesFill, PolygonWithBrushOnlyFillsAndWithPenOnlyStrokes) {
     Selected p(stroked.dc(), CreatePen(0, 2, 0x0000FF));
     WAPI_Polygon(stroked.dc(), tri, 3);
   }
-  EXPECT_EQ(filled.green(5, 5), 255);      // interior
-  EXPECT_EQ(filled.green(15, 15), 0);      // beyond the hypotenuse
-  EXPECT_EQ(stroked.blue(5, 5), 0);        // no fill
-  EXPECT_EQ(stroked.blue(8, 2), 255);      // on the top edge
-  EXPECT_EQ(stroked.blue(2, 8), 0);        // the stroked path is not closed back to the start
+  expectPixels(filled, &Canvas::green, {{5, 5, 255}, {15, 15, 0}});  // interior; beyond the hypotenuse
+  // No fill; the top edge; the stroked path is not closed back to the start.
+  expectPixels(stroked, &Canvas::blue, {{5, 5, 0}, {8, 2, 255}, {2, 8, 0}});
   EXPECT_EQ(filled.count(&Canvas::blue), 0);
 }
 
@@ -132,11 +139,8 @@ TEST(ShapesFill, EllipseFillsItsBoxRoundly) {
   Canvas c(40, 30, false);
   Selected b(c.dc(), CreateSolidBrush(0xFFFFFF));
   Ellipse(c.dc(), 4, 2, 36, 26);
-  EXPECT_EQ(c.red(20, 14), 255);
-  EXPECT_EQ(c.red(5, 14), 255);    // near the left end of the long axis
-  EXPECT_EQ(c.red(4, 2), 0);       // box corner is outside
-  EXPECT_EQ(c.red(35, 25), 0);
-  EXPECT_EQ(c.red(2, 14), 0);
+  // The centre, near the left end of the long axis, box corners and beyond the left end.
+  expectPixels(c, &Canvas::red, {{20, 14, 255}, {5, 14, 255}, {4, 2, 0}, {35, 25, 0}, {2, 14, 0}});
   // Area of an ellipse of radii 16 and 12.
   EXPECT_NEAR(c.count(&Canvas::red), 3.14159 * 16 * 12, 20);
 }
@@ -159,10 +163,9 @@ TEST(ShapesStroke, RectangleFillsThenStrokesOnTop) {
   Selected b(c.dc(), CreateSolidBrush(0x00FF00));
   Selected p(c.dc(), CreatePen(0, 3, 0xFF0000));
   Rectangle(c.dc(), 5, 5, 25, 25);
-  EXPECT_EQ(c.green(15, 15), 255);
-  EXPECT_EQ(c.red(15, 15), 0);
-  EXPECT_EQ(c.red(5, 15), 255);
-  EXPECT_EQ(c.green(5, 15), 0);  // the stroke covers the fill's edge
+  // Green inside; the red stroke covers the fill's edge.
+  expectPixels(c, &Canvas::green, {{15, 15, 255}, {5, 15, 0}});
+  expectPixels(c, &Canvas::red, {{15, 15, 0}, {5, 15, 255}});
 }
 
 TEST(ShapesStroke, PolyPolylineSkipsAPointForCountOneAndNoneForCountZero) {
@@ -186,10 +189,7 @@ TEST(ShapesStroke, LineToStrokesFromTheCurrentPositionAndMovesIt) {
   MoveToEx(c.dc(), 4, 10, nullptr);
   WAPI_LineTo(c.dc(), 20, 10);
   // Width 2 shifted by 1: rows 10 and 11 from column 5 to 20.
-  EXPECT_EQ(c.blue(10, 10), 255);
-  EXPECT_EQ(c.blue(10, 11), 255);
-  EXPECT_EQ(c.blue(10, 9), 0);
-  EXPECT_EQ(c.blue(10, 12), 0);
+  expectPixels(c, &Canvas::blue, {{10, 10, 255}, {10, 11, 255}, {10, 9, 0}, {10, 12, 0}});
   EXPECT_EQ(takePosition(c.dc()), std::make_pair(20, 10));
 }
 
@@ -282,10 +282,8 @@ TEST(Blits, SourceRectangleIsClippedToTheSourceBitmap) {
   Canvas src(10, 10), dst(30, 30);
   paintGradient(src);
   StretchBlt(dst.dc(), 0, 0, 20, 20, src.dc(), 5, 5, 10, 10, 0);  // only 5 x 5 source pixels exist
-  EXPECT_EQ(dst.red(0, 0), 51);
-  EXPECT_EQ(dst.red(9, 9), 10 * 9 + 1);
-  EXPECT_EQ(dst.red(10, 0), 0);  // destination scaled to 20 * 5 / 10 = 10
-  EXPECT_EQ(dst.red(0, 10), 0);
+  // The destination is scaled to 20 * 5 / 10 = 10 pixels each way.
+  expectPixels(dst, &Canvas::red, {{0, 0, 51}, {9, 9, 10 * 9 + 1}, {10, 0, 0}, {0, 10, 0}});
 }
 
 TEST(Blits, OnlyMemoryContextsWithAPositiveSourceSizeAreCopied) {
@@ -326,10 +324,7 @@ TEST(Images, CreateBitmapReadsRowsAtTheirRealSizeAndReportsItsSize) {
   EXPECT_EQ(sizeOf(bm), (std::array<int32_t, 3>{1, 3, 2}));
   Canvas c(3, 2);
   drawImage(c, bm);
-  EXPECT_EQ(c.red(0, 0), 10);
-  EXPECT_EQ(c.red(2, 0), 30);
-  EXPECT_EQ(c.red(0, 1), 40);
-  EXPECT_EQ(c.red(2, 1), 60);
+  expectPixels(c, &Canvas::red, {{0, 0, 10}, {2, 0, 30}, {0, 1, 40}, {2, 1, 60}});
   uint8_t big[12];
   memset(big, 0xAB, sizeof big);
   EXPECT_EQ(GetObject(bm, 12, big), 0);
