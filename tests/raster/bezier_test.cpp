@@ -12,20 +12,6 @@ namespace {
 using rt::at;
 constexpr uint32_t kInk = 0xFFFFFFFFu;
 
-int countSet(RAST_IBitmap& bm) {
-  int n = 0;
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) n += at(bm, x, y) != 0;
-  return n;
-}
-
-bool sameBitmaps(RAST_IBitmap& a, RAST_IBitmap& b) {
-  for (int y = 0; y < a.getHeight(); y++)
-    for (int x = 0; x < a.getWidth(); x++)
-      if (at(a, x, y) != at(b, x, y)) return false;
-  return true;
-}
-
 // Red channel counts how often a pixel was added to when drawing with Add at weight 256 of red 1.
 const uint32_t kOneStep = RAST_MakePixel(1, 0, 0, 0);
 int adds(RAST_IBitmap& bm, int x, int y) { return RAST_PixelR(at(bm, x, y)); }
@@ -140,8 +126,8 @@ TEST(BezierOutline, a_quadratic_with_its_ends_exchanged_draws_the_same_pixels) {
     rt::fill(b, 0);
     RAST_DrawQBezier(&a, 5, 50, 40, -20, 75, 45, kInk, 1.0f, 0, aa, 1.0f);
     RAST_DrawQBezier(&b, 75, 45, 40, -20, 5, 50, kInk, 1.0f, 0, aa, 1.0f);
-    EXPECT_TRUE(sameBitmaps(a, b)) << aa;
-    EXPECT_GT(countSet(a), 60);
+    EXPECT_TRUE(rt::same(a, b)) << aa;
+    EXPECT_GT(rt::countSet(a), 60);
   }
 }
 
@@ -152,10 +138,10 @@ TEST(BezierOutline, a_tolerance_of_zero_or_below_behaves_as_one) {
   RAST_DrawCBezier(&zero, 2, 50, 20, -30, 60, 90, 78, 10, kInk, 1.0f, 0, false, 0.0f);
   RAST_DrawCBezier(&neg, 2, 50, 20, -30, 60, 90, 78, 10, kInk, 1.0f, 0, false, -3.0f);
   RAST_DrawCBezier(&nan, 2, 50, 20, -30, 60, 90, 78, 10, kInk, 1.0f, 0, false, std::nanf(""));
-  EXPECT_TRUE(sameBitmaps(one, zero));
-  EXPECT_TRUE(sameBitmaps(one, neg));
-  EXPECT_TRUE(sameBitmaps(one, nan));
-  EXPECT_GT(countSet(one), 70);
+  EXPECT_TRUE(rt::same(one, zero));
+  EXPECT_TRUE(rt::same(one, neg));
+  EXPECT_TRUE(rt::same(one, nan));
+  EXPECT_GT(rt::countSet(one), 70);
 }
 
 TEST(BezierOutline, a_cubic_reaching_past_both_sides_is_drawn_only_inside_and_touches_both_edges) {
@@ -184,7 +170,7 @@ TEST(BezierOutline, curves_wholly_left_or_right_of_the_bitmap_draw_nothing) {
   RAST_DrawCBezier(&bm, 51, 5, 70, 40, 90, 0, 120, 30, kInk, 1.0f, 0, true, 1.0f);
   RAST_DrawQBezier(&bm, -90, 5, -40, 40, -2, 30, kInk, 1.0f, 0, true, 1.0f);
   RAST_FillCBezier(&bm, 60, 5, 70, 40, 90, 0, 120, 30, 10, kInk, 1.0f, 0, 1.0f);
-  EXPECT_EQ(countSet(bm), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
 }
 
 TEST(BezierOutline, non_finite_points_draw_nothing_and_null_bitmaps_are_ignored) {
@@ -199,7 +185,7 @@ TEST(BezierOutline, non_finite_points_draw_nothing_and_null_bitmaps_are_ignored)
   RAST_DrawCBezier(nullptr, 0, 0, 10, 10, 20, 30, 40, 40, kInk, 1.0f, 0, false, 1.0f);
   RAST_DrawQBezier(nullptr, 0, 0, 10, 10, 40, 40, kInk, 1.0f, 0, false, 1.0f);
   RAST_FillCBezier(nullptr, 0, 0, 10, 10, 20, 30, 40, 40, 45, kInk, 1.0f, 0, 1.0f);
-  EXPECT_EQ(countSet(bm), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
 }
 
 TEST(BezierOutline, a_tiny_tolerance_is_capped_at_the_same_segment_count_as_any_finer_one) {
@@ -209,8 +195,8 @@ TEST(BezierOutline, a_tiny_tolerance_is_capped_at_the_same_segment_count_as_any_
   rt::fill(capped, 0);
   RAST_DrawCBezier(&tiny, 0, 10, 20, 50, 40, -30, 60, 10, kOneStep, 1.0f, 1, false, 1e-30f);
   RAST_DrawCBezier(&capped, 0, 10, 20, 50, 40, -30, 60, 10, kOneStep, 1.0f, 1, false, 1e-4f);
-  EXPECT_TRUE(sameBitmaps(tiny, capped));
-  EXPECT_GT(countSet(tiny), 60);
+  EXPECT_TRUE(rt::same(tiny, capped));
+  EXPECT_GT(rt::countSet(tiny), 60);
   // Control points near the float limit flatten in bounded time too.
   RAST_DrawQBezier(&tiny, 0, 0, 3e37f, 3e37f, 60, 60, kInk, 1.0f, 0, true, 1e-30f);
   RAST_FillCBezier(&tiny, 0, 0, 1e30f, -1e30f, -1e30f, 1e30f, 60, 60, 30, kInk, 1.0f, 0, 1e-30f);

@@ -57,8 +57,7 @@ TEST(BlitClip, a_rectangle_clipped_to_nothing_draws_nothing) {
   RAST_Blit(&dst, &src, 0, 0, 12, 0, 5, 5, 1.0f, 0);
   RECT inverted{6, 6, 2, 2};
   RAST_Blit(&dst, &src, 0, 0, &inverted, 1.0f, 0);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 10; x++) ASSERT_EQ(at(dst, x, y), 7u);
+  ASSERT_TRUE(rt::all(dst, 7u));
 }
 
 TEST(BlitClip, extreme_coordinates_do_not_overflow_the_clipping) {
@@ -71,8 +70,7 @@ TEST(BlitClip, extreme_coordinates_do_not_overflow_the_clipping) {
   RAST_Blit(&dst, &src, 5, 5, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 1.0f, 0);
   RECT r{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
   RAST_Blit(&dst, &src, INT32_MAX, 0, &r, 1.0f, 0);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 10; x++) ASSERT_EQ(at(dst, x, y), 7u);
+  ASSERT_TRUE(rt::all(dst, 7u));
 }
 
 TEST(BlitNothing, null_bitmaps_empty_bitmaps_zero_alpha_and_unknown_modes_draw_nothing) {
@@ -88,8 +86,7 @@ TEST(BlitNothing, null_bitmaps_empty_bitmaps_zero_alpha_and_unknown_modes_draw_n
   RAST_Blit(&dst, &src, 0, 0, nullptr, -0.5f, 0);   // copy below weight 1
   RAST_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 6);
   RAST_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0x10007);
-  for (int y = 0; y < 4; y++)
-    for (int x = 0; x < 4; x++) ASSERT_EQ(at(dst, x, y), 5u);
+  ASSERT_TRUE(rt::all(dst, 5u));
 }
 
 TEST(BlitFastPaths, full_copy_and_weight_256_from_an_alpha_just_above_one_copy_unchanged_alpha_bytes_too) {
@@ -172,9 +169,7 @@ void expectSameAsFromCopy(int sx, int sy, int w, int h, int dx, int dy, float al
   RAST_Copy(&want, &bm);
   RAST_Blit(&want, &copy, dx, dy, sx, sy, w, h, alpha, mode);
   RAST_Blit(&bm, &bm, dx, dy, sx, sy, w, h, alpha, mode);
-  for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 30; x++)
-      ASSERT_EQ(at(bm, x, y), at(want, x, y)) << "at " << x << "," << y << " moving to " << dx << "," << dy;
+  ASSERT_TRUE(rt::same(bm, want)) << "moving to " << dx << "," << dy;
 }
 
 TEST(BlitOverlap, a_move_inside_one_bitmap_reads_every_source_pixel_before_overwriting_it) {
@@ -217,8 +212,7 @@ TEST(BlitCopy, copy_resizes_the_destination_and_matches_pixel_for_pixel) {
   RAST_Copy(&dst, &src);
   ASSERT_EQ(dst.getWidth(), 13);
   ASSERT_EQ(dst.getHeight(), 9);
-  for (int y = 0; y < 9; y++)
-    for (int x = 0; x < 13; x++) ASSERT_EQ(at(dst, x, y), at(src, x, y));
+  ASSERT_TRUE(rt::same(dst, src));
   RAST_Copy(&dst, nullptr);
   RAST_Copy(nullptr, &src);
   RAST_Copy(&dst, &dst);

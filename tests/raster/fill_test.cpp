@@ -17,21 +17,6 @@ using rt::at;
 
 constexpr uint32_t kInk = 0xFFFFFFFFu;
 
-// Pixels of the bitmap that differ from the background.
-int countSet(RAST_IBitmap& bm, uint32_t bg = 0) {
-  int n = 0;
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) n += at(bm, x, y) != bg;
-  return n;
-}
-
-bool sameBitmaps(RAST_IBitmap& a, RAST_IBitmap& b) {
-  for (int y = 0; y < a.getHeight(); y++)
-    for (int x = 0; x < a.getWidth(); x++)
-      if (at(a, x, y) != at(b, x, y)) return false;
-  return true;
-}
-
 // Columns filled in one row, as [first, last]; first > last when the row is empty.
 std::pair<int, int> rowSpan(RAST_IBitmap& bm, int y) {
   int first = INT_MAX, last = INT_MIN;
@@ -80,7 +65,7 @@ TEST(TrapezoidFill, a_rectangle_from_column_0_to_9_over_rows_0_to_4_fills_10_by_
   RAST_MemBitmap bm(20, 10);
   rt::fill(bm, 0);
   RAST_FillTrapezoid(&bm, 0, 9, 0, 0, 9, 4, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 50);
+  EXPECT_EQ(rt::countSet(bm), 50);
   for (int y = 0; y < 5; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, 9)) << y;
 }
 
@@ -92,9 +77,9 @@ TEST(TrapezoidFill, giving_the_rows_in_either_order_or_the_span_ends_swapped_fil
   RAST_FillTrapezoid(&a, 3, 9, 2, 1, 25, 20, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&b, 1, 25, 20, 3, 9, 2, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&c, 25, 1, 20, 9, 3, 2, kInk, 1.0f, 0);
-  EXPECT_TRUE(sameBitmaps(a, b));
-  EXPECT_TRUE(sameBitmaps(a, c));
-  EXPECT_GT(countSet(a), 0);
+  EXPECT_TRUE(rt::same(a, b));
+  EXPECT_TRUE(rt::same(a, c));
+  EXPECT_GT(rt::countSet(a), 0);
 }
 
 TEST(TrapezoidFill, a_right_edge_one_pixel_per_row_gives_the_staircase_1_2_3_4) {
@@ -102,7 +87,7 @@ TEST(TrapezoidFill, a_right_edge_one_pixel_per_row_gives_the_staircase_1_2_3_4) 
   rt::fill(bm, 0);
   RAST_FillTrapezoid(&bm, 0, 0, 0, 0, 3, 3, kInk, 1.0f, 0);
   for (int y = 0; y < 4; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, y)) << y;
-  EXPECT_EQ(countSet(bm), 1 + 2 + 3 + 4);
+  EXPECT_EQ(rt::countSet(bm), 1 + 2 + 3 + 4);
 }
 
 TEST(TrapezoidFill, matches_64_bit_scan_conversion_for_random_and_far_outside_shapes) {
@@ -143,8 +128,7 @@ TEST(TrapezoidFill, clipping_at_the_top_keeps_the_shape_that_an_unclipped_drawin
   rt::fill(cut, 0);
   RAST_FillTrapezoid(&tall, 2, 7, 0, 5, 36, 55, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&cut, 2, 7, -30, 5, 36, 25, kInk, 1.0f, 0);
-  for (int y = 0; y < 30; y++)
-    for (int x = 0; x < 40; x++) ASSERT_EQ(at(cut, x, y), at(tall, x, y + 30)) << x << "," << y;
+  ASSERT_TRUE(rt::same(cut, tall, 0, 30));
 }
 
 TEST(TrapezoidFill, a_bottom_up_bitmap_receives_the_same_rows_as_the_caller_counts_them) {
@@ -154,8 +138,7 @@ TEST(TrapezoidFill, a_bottom_up_bitmap_receives_the_same_rows_as_the_caller_coun
   rt::fill(plain, 0);
   RAST_FillTrapezoid(&flipped, 2, 3, 1, 4, 12, 6, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&plain, 2, 3, 1, 4, 12, 6, kInk, 1.0f, 0);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 20; x++) ASSERT_EQ(flipped.logical(x, y), at(plain, x, y)) << x << "," << y;
+  ASSERT_TRUE(rt::same(flipped, plain));
 }
 
 TEST(TrapezoidFill, shapes_wholly_outside_and_null_bitmaps_draw_nothing) {
@@ -166,7 +149,7 @@ TEST(TrapezoidFill, shapes_wholly_outside_and_null_bitmaps_draw_nothing) {
   RAST_FillTrapezoid(&bm, 0, 9, -5, 0, 9, -1, kInk, 1.0f, 0);     // above
   RAST_FillTrapezoid(&bm, 0, 9, 10, 0, 9, 40, kInk, 1.0f, 0);     // below
   RAST_FillTrapezoid(nullptr, 0, 9, 0, 0, 9, 9, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -231,7 +214,7 @@ TEST(FillPixelOperation, zero_weight_negative_copy_and_unknown_modes_draw_nothin
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, -1.0f, 0);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, 1.0f, 6);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, 1.0f, 0xFF);
-  EXPECT_EQ(countSet(bm, 0x11223344u), 0);
+  EXPECT_EQ(rt::countSet(bm, 0x11223344u), 0);
   // A colour with alpha byte 0 still fills: the source-alpha bit is not looked at.
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, 0xABCDEF00u, 1.0f, 0x10000);
   EXPECT_EQ(at(bm, 2, 2), 0xABCDEF00u);
@@ -261,7 +244,7 @@ TEST(RectOutline, a_bordered_rect_fills_its_inside_then_outlines_it_and_one_pixe
   rt::fill(bm, 0);
   const uint32_t bg = rt::px(0, 0, 255, 255), fg = rt::px(255, 0, 0, 255);
   RAST_BorderedRect(&bm, 1, 1, 1, 4, bg, fg, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 2 * 5);
+  EXPECT_EQ(rt::countSet(bm), 2 * 5);
   for (int y = 0; y < 8; y++)
     for (int x = 0; x < 8; x++) EXPECT_NE(at(bm, x, y), bg);
   rt::fill(bm, 0);
@@ -279,7 +262,7 @@ TEST(PolygonFill, a_square_from_0_0_to_10_10_fills_11_by_11_including_its_bounda
   rt::fill(bm, 0);
   const int xs[] = {0, 10, 10, 0}, ys[] = {0, 0, 10, 10};
   RAST_FillConvexPolygon(&bm, xs, ys, 4, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 121);
+  EXPECT_EQ(rt::countSet(bm), 121);
   for (int y = 0; y <= 10; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, 10));
 }
 
@@ -289,7 +272,7 @@ TEST(PolygonFill, the_staircase_triangle_reaches_only_column_0_on_its_last_row) 
   RAST_FillTriangle(&bm, 0, 0, 1, 3, 0, 3, kInk, 1.0f, 0);
   // 21845 per row reaches 0.99998 of a pixel on row 3.
   for (int y = 0; y < 4; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, 0)) << y;
-  EXPECT_EQ(countSet(bm), 4);
+  EXPECT_EQ(rt::countSet(bm), 4);
 }
 
 TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pixels) {
@@ -316,7 +299,7 @@ TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pix
       RAST_MemBitmap b(64, 64);
       rt::fill(b, 0);
       RAST_FillConvexPolygon(&b, rx.data(), ry.data(), n, kInk, 1.0f, 0);
-      ASSERT_TRUE(sameBitmaps(a, b)) << "polygon " << k << " start " << start;
+      ASSERT_TRUE(rt::same(a, b)) << "polygon " << k << " start " << start;
     }
   }
 }
@@ -326,10 +309,10 @@ TEST(PolygonFill, a_polygon_on_one_row_fills_from_its_smallest_to_its_largest_x_
   rt::fill(bm, 0);
   const int xs[] = {7, 3, 12, 5}, ys[] = {2, 2, 2, 2}, left[] = {-9, -3, -5};
   RAST_FillConvexPolygon(&bm, left, ys, 3, kInk, 1.0f, 0);  // wholly left of the bitmap
-  EXPECT_EQ(countSet(bm), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
   RAST_FillConvexPolygon(&bm, xs, ys, 4, kInk, 1.0f, 0);
   EXPECT_EQ(rowSpan(bm, 2), std::make_pair(3, 12));
-  EXPECT_EQ(countSet(bm), 10);
+  EXPECT_EQ(rt::countSet(bm), 10);
 }
 
 TEST(PolygonFill, a_polygon_reaching_above_row_0_starts_at_the_advanced_edges) {
@@ -340,8 +323,7 @@ TEST(PolygonFill, a_polygon_reaching_above_row_0_starts_at_the_advanced_edges) {
   const int ysCut[] = {-40, -9, 37, 5};
   RAST_FillConvexPolygon(&tall, xs, ys, 4, kInk, 1.0f, 0);
   RAST_FillConvexPolygon(&cut, xs, ysCut, 4, kInk, 1.0f, 0);
-  for (int y = 0; y < 40; y++)
-    for (int x = 0; x < 50; x++) ASSERT_EQ(at(cut, x, y), at(tall, x, y + 40)) << x << "," << y;
+  ASSERT_TRUE(rt::same(cut, tall, 0, 40));
 }
 
 TEST(PolygonFill, six_hundred_points_on_a_square_fill_exactly_the_square) {
@@ -355,7 +337,7 @@ TEST(PolygonFill, six_hundred_points_on_a_square_fill_exactly_the_square) {
   RAST_MemBitmap bm(200, 200);
   rt::fill(bm, 0);
   RAST_FillConvexPolygon(&bm, xs.data(), ys.data(), 600, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 151 * 151);
+  EXPECT_EQ(rt::countSet(bm), 151 * 151);
   for (int y = 5; y <= 155; y++) ASSERT_EQ(rowSpan(bm, y), std::make_pair(10, 160)) << y;
 }
 
@@ -391,9 +373,8 @@ TEST(PolygonFill, a_bottom_up_bitmap_is_filled_at_the_rows_the_caller_names) {
   const int xs[] = {2, 12, 12, 6}, ys[] = {2, 2, 12, 6};
   RAST_FillConvexPolygon(&flipped, xs, ys, 4, kInk, 1.0f, 0);
   RAST_FillConvexPolygon(&plain, xs, ys, 4, kInk, 1.0f, 0);
-  for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 20; x++) ASSERT_EQ(flipped.logical(x, y), at(plain, x, y)) << x << "," << y;
-  EXPECT_GT(countSet(plain), 0);
+  ASSERT_TRUE(rt::same(flipped, plain));
+  EXPECT_GT(rt::countSet(plain), 0);
 }
 
 TEST(PolygonFill, fewer_than_three_points_null_arrays_and_null_bitmaps_draw_nothing) {
@@ -406,7 +387,7 @@ TEST(PolygonFill, fewer_than_three_points_null_arrays_and_null_bitmaps_draw_noth
   RAST_FillConvexPolygon(&bm, xs, nullptr, 3, kInk, 1.0f, 0);
   RAST_FillConvexPolygon(nullptr, xs, ys, 3, kInk, 1.0f, 0);
   RAST_FillTriangle(nullptr, 0, 0, 1, 1, 2, 0, kInk, 1.0f, 0);
-  EXPECT_EQ(countSet(bm), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
 }
 
 TEST(PolygonFill, a_point_set_that_is_not_convex_stays_inside_its_bounding_box) {
@@ -439,5 +420,5 @@ TEST(PolygonFill, coordinates_at_the_ends_of_the_int_range_are_clipped_without_o
   const int xs[] = {INT_MAX, INT_MIN, 5}, ys[] = {INT_MAX, INT_MAX, INT_MIN};
   RAST_FillConvexPolygon(&bm, xs, ys, 3, kInk, 1.0f, 0);
   // The first triangle contains the whole bitmap.
-  EXPECT_EQ(countSet(bm), 16 * 16);
+  EXPECT_EQ(rt::countSet(bm), 16 * 16);
 }

@@ -13,6 +13,7 @@
 
 #include "kit/raster/rast_bitmap.h"
 #include "raster/reference_combine.h"
+#include "raster_test_util.h"
 
 namespace lt {
 

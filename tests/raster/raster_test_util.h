@@ -1,6 +1,8 @@
 // Small helpers shared by the raster tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -28,6 +30,41 @@ inline void randomize(RAST_IBitmap& bm, uint32_t seed) {
 inline void numbered(RAST_IBitmap& bm) {
   for (int y = 0; y < bm.getHeight(); y++)
     for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = 0xA5000000u | (uint32_t)(y << 12) | (uint32_t)x;
+}
+
+// Pixel at row y as the caller counts rows (bottom-up bitmaps store it at height - 1 - y).
+inline uint32_t shown(RAST_IBitmap& bm, int x, int y) {
+  return at(bm, x, bm.isFlipped() ? bm.getHeight() - 1 - y : y);
+}
+
+// Every pixel of `a` equals the pixel of `b` at (x + dx, y + dy), rows as the caller counts them;
+// `b` may be larger.
+inline ::testing::AssertionResult same(RAST_IBitmap& a, RAST_IBitmap& b, int dx = 0, int dy = 0) {
+  if (a.getWidth() + dx > b.getWidth() || a.getHeight() + dy > b.getHeight() || dx < 0 || dy < 0)
+    return ::testing::AssertionFailure() << "the second bitmap does not cover the first";
+  for (int y = 0; y < a.getHeight(); y++)
+    for (int x = 0; x < a.getWidth(); x++)
+      if (shown(a, x, y) != shown(b, x + dx, y + dy))
+        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << std::hex << shown(a, x, y)
+                                             << ", not " << shown(b, x + dx, y + dy);
+  return ::testing::AssertionSuccess();
+}
+
+// Every pixel equals v.
+inline ::testing::AssertionResult all(RAST_IBitmap& bm, uint32_t v) {
+  for (int y = 0; y < bm.getHeight(); y++)
+    for (int x = 0; x < bm.getWidth(); x++)
+      if (at(bm, x, y) != v)
+        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << std::hex << at(bm, x, y);
+  return ::testing::AssertionSuccess();
+}
+
+// Pixels that differ from the background.
+inline int countSet(RAST_IBitmap& bm, uint32_t bg = 0) {
+  int n = 0;
+  for (int y = 0; y < bm.getHeight(); y++)
+    for (int x = 0; x < bm.getWidth(); x++) n += at(bm, x, y) != bg;
+  return n;
 }
 
 // A heap bitmap that reports its rows as stored bottom-up: row y as the caller counts it is

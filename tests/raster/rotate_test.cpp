@@ -29,9 +29,7 @@ TEST(RotatedIdentity, angle_zero_at_equal_size_copies_the_source_rectangle_with_
       rt::fill(want, 5);
       RAST_RotatedBlit(&dst, &src, 1, 2, 8, 6, 2, 3, 8, 6, 0.0f, clip, 1.0f, mode, 0, 0);
       RAST_Blit(&want, &src, 1, 2, 2, 3, 8, 6, 1.0f, 0);
-      for (int y = 0; y < 9; y++)
-        for (int x = 0; x < 10; x++)
-          ASSERT_EQ(at(dst, x, y), at(want, x, y)) << "mode " << mode << " clip " << clip << " at " << x << "," << y;
+      ASSERT_TRUE(rt::same(dst, want)) << "mode " << mode << " clip " << clip;
     }
   }
 }
@@ -216,8 +214,7 @@ TEST(RotatedNothing, zero_alpha_unknown_modes_and_empty_rectangles_draw_nothing)
   RAST_RotatedBlit(&dst, &src, 0, 0, 0, 8, 0, 0, 8, 8, 0.2f, false, 1.0f, 0, 0, 0);
   RAST_RotatedBlit(&dst, &src, 0, 0, 8, 8, 2, 2, -3, 4, 0.2f, true, 1.0f, 0, 0, 0);  // empty source clip
   RAST_RotatedBlit(nullptr, &src, 0, 0, 8, 8, 0, 0, 8, 8, 0.2f, false, 1.0f, 0, 0, 0);
-  for (int y = 0; y < 8; y++)
-    for (int x = 0; x < 8; x++) ASSERT_EQ(at(dst, x, y), 3u);
+  ASSERT_TRUE(rt::all(dst, 3u));
 }
 
 TEST(RotatedNothing, walks_beyond_16_16_are_refused_without_touching_memory_outside) {
@@ -228,8 +225,7 @@ TEST(RotatedNothing, walks_beyond_16_16_are_refused_without_touching_memory_outs
   RAST_RotatedBlit(&dst, &src, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 8, 8, 1.0f, false, 1.0f, 0, 0, 0);
   RAST_DeltaBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 1e12, 0, 0, 1, 0, 0, false, 1.0f, 0);
   RAST_DeltaBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 1, 0, 0, 1, 1e7, -1e7, false, 1.0f, 0x100);
-  for (int y = 0; y < 8; y++)
-    for (int x = 0; x < 8; x++) ASSERT_EQ(at(dst, x, y), 3u);
+  ASSERT_TRUE(rt::all(dst, 3u));
 }
 
 TEST(DeltaBlit, steps_walk_the_source_and_the_column_step_changes_per_row) {

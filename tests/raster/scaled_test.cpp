@@ -17,8 +17,7 @@ using rt::px;
 void expectSame(RAST_IBitmap& a, RAST_IBitmap& b) {
   ASSERT_EQ(a.getWidth(), b.getWidth());
   ASSERT_EQ(a.getHeight(), b.getHeight());
-  for (int y = 0; y < a.getHeight(); y++)
-    for (int x = 0; x < a.getWidth(); x++) ASSERT_EQ(at(a, x, y), at(b, x, y)) << x << "," << y;
+  ASSERT_TRUE(rt::same(a, b));
 }
 
 uint8_t ch(uint32_t p, int k) { return (uint8_t)(p >> (8 * k)); }
@@ -224,8 +223,7 @@ TEST(ScaledClip, destination_off_the_edges_moves_the_source_start) {
   rt::fill(dst, 0);
   RAST_ScaledBlit(&full, &src, 0, 0, 8, 8, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(&dst, &src, -2, -2, 8, 8, 0, 0, 4, 4, 1.0f, 0);
-  for (int y = 0; y < 6; y++)
-    for (int x = 0; x < 6; x++) ASSERT_EQ(at(dst, x, y), at(full, x + 2, y + 2));
+  ASSERT_TRUE(rt::same(dst, full, 2, 2));
 }
 
 TEST(ScaledClip, refused_draws_leave_the_destination_untouched) {
@@ -240,8 +238,7 @@ TEST(ScaledClip, refused_draws_leave_the_destination_untouched) {
   RAST_ScaledBlit(&dst, &src, 6, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(nullptr, &src, 0, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(&dst, nullptr, 0, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
-  for (int y = 0; y < 6; y++)
-    for (int x = 0; x < 6; x++) ASSERT_EQ(at(dst, x, y), 3u);
+  ASSERT_TRUE(rt::all(dst, 3u));
 }
 
 TEST(ScaledClip, coordinates_beyond_16_16_never_read_or_write_outside_the_bitmaps) {

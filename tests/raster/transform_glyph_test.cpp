@@ -24,13 +24,11 @@ TEST(TransformBlit, a_2x2_mesh_on_the_source_corners_maps_the_whole_source_like_
   float pts[] = {0, 0, 8, 0, 0, 6, 8, 6};
   RAST_TransformBlit(&dst, &src, 0, 0, 16, 12, pts, 2, 2, 1.0f, 0);
   RAST_ScaledBlit(&want, &src, 0, 0, 16, 12, 0, 0, 8, 6, 1.0f, 0);
-  for (int y = 0; y < 12; y++)
-    for (int x = 0; x < 16; x++) ASSERT_EQ(at(dst, x, y), at(want, x, y)) << x << "," << y;
+  ASSERT_TRUE(rt::same(dst, want));
   double pts2[] = {0, 0, 8, 0, 0, 6, 8, 6};
   rt::fill(dst, 0);
   RAST_TransformBlit2(&dst, &src, 0, 0, 16, 12, pts2, 2, 2, 1.0f, 0);
-  for (int y = 0; y < 12; y++)
-    for (int x = 0; x < 16; x++) ASSERT_EQ(at(dst, x, y), at(want, x, y)) << x << "," << y;
+  ASSERT_TRUE(rt::same(dst, want));
 }
 
 TEST(TransformBlit, cell_edges_are_truncated_running_sums_so_cells_neither_gap_nor_overlap) {
@@ -56,8 +54,7 @@ TEST(TransformBlit, degenerate_meshes_draw_nothing) {
   RAST_TransformBlit(&dst, &src, 0, 0, 4, 4, pts, 1, 4, 1.0f, 0);
   RAST_TransformBlit(&dst, &src, 0, 0, 0, 4, pts, 2, 2, 1.0f, 0);
   RAST_TransformBlit(&dst, &src, 0, 0, 4, 4, nullptr, 2, 2, 1.0f, 0);
-  for (int y = 0; y < 4; y++)
-    for (int x = 0; x < 4; x++) ASSERT_EQ(at(dst, x, y), 3u);
+  ASSERT_TRUE(rt::all(dst, 3u));
 }
 
 TEST(DrawGlyph, coverage_scales_the_weight_and_zero_coverage_is_skipped) {
@@ -89,8 +86,7 @@ TEST(DrawGlyph, a_glyph_partly_left_of_the_bitmap_draws_its_visible_columns_at_t
   RAST_DrawGlyph(&bm, -5, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
   RAST_DrawGlyph(&bm, 0, -2, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
   RAST_DrawGlyph(&bm, 4, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
-  for (int y = 0; y < 2; y++)
-    for (int x = 0; x < 4; x++) ASSERT_EQ(at(bm, x, y), 0u);
+  ASSERT_TRUE(rt::all(bm, 0u));
 }
 
 TEST(DrawGlyph, a_row_span_wider_than_the_glyph_and_a_top_cut_skip_the_right_bytes) {
@@ -112,8 +108,7 @@ TEST(DrawGlyph, unknown_modes_zero_alpha_and_bad_glyphs_draw_nothing) {
   RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, -1.0f, 0);
   RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, nullptr, 2, 2, 1.0f, 0);
   RAST_DrawGlyphEx(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 1, 2, 1.0f, 0);  // span below the width
-  for (int y = 0; y < 2; y++)
-    for (int x = 0; x < 2; x++) ASSERT_EQ(at(bm, x, y), 5u);
+  ASSERT_TRUE(rt::all(bm, 5u));
 }
 
 TEST(HalveBlit, each_pixel_is_the_sum_of_quarters_of_its_2x2_block) {
@@ -141,13 +136,11 @@ TEST(HalveBlit, odd_output_widths_and_small_destinations_write_only_what_fits) {
   RAST_HalveBlitAA(&want, &src);
   rt::fill(dst, 0);
   RAST_HalveBlitAA(&dst, &src);
-  for (int y = 0; y < 2; y++)
-    for (int x = 0; x < 2; x++) EXPECT_EQ(at(dst, x, y), at(want, x, y));
+  ASSERT_TRUE(rt::same(dst, want));
   RAST_MemBitmap inplace(6, 6);
   rt::randomize(inplace, 4);
   RAST_HalveBlitAA(&inplace, &inplace);
-  for (int y = 0; y < 3; y++)
-    for (int x = 0; x < 3; x++) EXPECT_EQ(at(inplace, x, y), at(want, x, y));
+  ASSERT_TRUE(rt::same(want, inplace));  // the top-left 3 x 3
 }
 
 TEST(BitmapCmp, sizes_and_nulls_order_the_bitmaps) {
