@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -73,12 +73,8 @@ TEST(Library, ABundleFolderLoadsItsExecutableAndNamesTheFolder) {
   char tmpl[] = "/tmp/wapi-bundle-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   std::string bundle = std::string(tmpl) + "/Test.component";
-  std::string macos = bundle + "/Contents/MacOS";
-  ASSERT_EQ(mkdir(bundle.c_str(), 0700), 0);
-  ASSERT_EQ(mkdir((bundle + "/Contents").c_str(), 0700), 0);
-  ASSERT_EQ(mkdir(macos.c_str(), 0700), 0);
-  std::string exe = macos + "/Test";
-  ASSERT_EQ(symlink(WAPI_TESTLIB, exe.c_str()), 0);
+  std::filesystem::create_directories(bundle + "/Contents/MacOS");
+  ASSERT_EQ(symlink(WAPI_TESTLIB, (bundle + "/Contents/MacOS/Test").c_str()), 0);
 
   takeLog();
   WAPI_HINSTANCE inst = LoadLibrary(bundle.c_str());
@@ -89,11 +85,7 @@ TEST(Library, ABundleFolderLoadsItsExecutableAndNamesTheFolder) {
   EXPECT_EQ(std::string(buf), bundle);
   FreeLibrary(inst);
   takeLog();
-  unlink(exe.c_str());
-  rmdir(macos.c_str());
-  rmdir((bundle + "/Contents").c_str());
-  rmdir(bundle.c_str());
-  rmdir(tmpl);
+  std::filesystem::remove_all(tmpl);
 }
 
 TEST(ModuleFileName, APlainModuleIsNamedByItsLastSymbolsFile) {
