@@ -96,6 +96,10 @@ TEST_P(ImagesAtScale, every_image_name_gives_the_frames_orientation_and_scaled_s
         EXPECT_EQ(b.width, static_cast<int>(fileWidth(row) * scale)) << row.name;
         EXPECT_EQ(b.height, static_cast<int>(fileHeight(row) * scale)) << row.name;
     }
+    // Each bitmap is decoded once and shared by every lookup.
+    EXPECT_EQ(cache.decodes, 101);
+    EXPECT_EQ(manager.getImageByName(&cache, "MAIN_BG_ID").bitmap, manager.getImageByName(&cache, "MAIN_BG_ID").bitmap);
+    EXPECT_EQ(cache.decodes, 101);
     clear(manager);
 }
 
@@ -152,18 +156,6 @@ TEST_F(ImageFixture, the_table_has_101_rows_with_distinct_ids_names_and_files)
     EXPECT_EQ(twoVertical, 30);
 }
 
-TEST_F(ImageFixture, each_bitmap_is_decoded_once_and_shared_by_every_lookup)
-{
-    UIConfigManager manager;
-    load(manager, 1.0);
-    EXPECT_EQ(cache.decodes, 101);
-    ConfigBitmap a = manager.getImageByName(&cache, "MAIN_BG_ID");
-    ConfigBitmap b = manager.getImageByName(&cache, "MAIN_BG_ID");
-    EXPECT_EQ(a.bitmap, b.bitmap);
-    EXPECT_EQ(cache.decodes, 101);
-    clear(manager);
-}
-
 TEST_F(ImageFixture, an_unknown_name_gives_the_empty_bitmap_and_one_missing_line)
 {
     UIConfigManager manager;
@@ -208,23 +200,6 @@ TEST_F(ImageFixture, a_missing_or_undecodable_file_gives_an_empty_bitmap_and_a_l
     EXPECT_TRUE(cache.cache.empty());
 }
 
-TEST_F(ImageFixture, after_clearing_no_image_id_stays_cached)
-{
-    UIConfigManager manager;
-    load(manager, 1.15);
-    EXPECT_EQ(cache.cache.size(), 101u);
-    clear(manager);
-    EXPECT_TRUE(cache.cache.empty());
-    EXPECT_EQ(cache.releases, 101);
-    for (size_t i = 0; i < kImageTableSize; ++i) {
-        EXPECT_EQ(UIConfigManager::imageUsers(kImageTable[i].id), 0);
-        EXPECT_EQ(manager.getImageByName(&cache, kImageTable[i].name).bitmap, nullptr);
-    }
-    // The table keeps its rows; only the bitmaps are gone.
-    EXPECT_EQ(manager.images.size(), 101u);
-    EXPECT_FALSE(manager.releaseMode);
-}
-
 TEST_F(ImageFixture, closing_one_instance_keeps_the_bitmaps_another_open_instance_draws)
 {
     UIConfigManager first, second;
@@ -248,6 +223,13 @@ TEST_F(ImageFixture, closing_one_instance_keeps_the_bitmaps_another_open_instanc
     clear(second);
     EXPECT_TRUE(cache.cache.empty());
     EXPECT_EQ(cache.releases, 101);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        EXPECT_EQ(UIConfigManager::imageUsers(kImageTable[i].id), 0);
+        EXPECT_EQ(second.getImageByName(&cache, kImageTable[i].name).bitmap, nullptr);
+    }
+    // The table keeps its rows; only the bitmaps are gone.
+    EXPECT_EQ(second.images.size(), 101u);
+    EXPECT_FALSE(second.releaseMode);
 }
 
 TEST_F(ImageFixture, a_manager_deleted_without_clearing_stops_counting_as_a_user)

@@ -251,30 +251,6 @@ TEST(BuiltResources, the_tools_output_read_back_by_the_loader_gives_the_original
     }
 }
 
-TEST(BuiltResources, the_shipped_documents_parse_into_templates_and_value_lists)
-{
-    const std::string built = std::string(QOR_BINARY_DIR) + "/resources";
-    BundleFolder bundle(built);
-    TestBitmapCache loader;
-    RecordingManager manager;
-    testing::internal::CaptureStdout();
-    manager.readUIConfig(&loader, nullptr, nullptr, 0, 1.0);
-    manager.ClearImageCache();
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(manager.walks, 1);
-    EXPECT_FALSE(manager.sysexContainers.empty());
-    for (size_t i = 0; i < manager.sysexContainers.size(); ++i) {
-        std::vector<int> bytes;
-        ASSERT_TRUE(manager.getSysexTemplate(static_cast<int>(i), &bytes));
-        ASSERT_GE(bytes.size(), 2u);
-        EXPECT_EQ(bytes.front(), 0xF0);
-        EXPECT_EQ(bytes.back(), 0xF7);
-        for (int b : bytes) EXPECT_TRUE(b >= 0 && b <= 0xFF);
-    }
-    EXPECT_EQ(manager.valueLists["dataType"].size(), 3u);
-    EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
-}
-
 const std::string kEnciphererTool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
 
 TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_key)
@@ -298,24 +274,6 @@ TEST(EnciphererTool, a_text_holding_a_zero_byte_is_refused_and_nothing_is_writte
     EXPECT_NE(std::system(("'" + tool + "' '" + folder + "/in.xml' '" + folder + "/out.tea' 2>/dev/null").c_str()), 0);
     struct stat st;
     EXPECT_NE(::stat((folder + "/out.tea").c_str(), &st), 0);
-}
-
-TEST(BuiltResources, every_shipped_bitmap_loads_with_whole_frames)
-{
-    // Made by the build target qor_image_resources.
-    BundleFolder bundle(std::string(QOR_BINARY_DIR) + "/resources");
-    TestBitmapCache cache;
-    UIConfigManager manager;
-    manager.graphics = &cache;
-    manager.initImages(&cache);
-    for (size_t i = 0; i < kImageTableSize; ++i) {
-        const ImageTableRow& row = kImageTable[i];
-        ConfigBitmap b = manager.getImageByName(&cache, row.name);
-        ASSERT_NE(b.bitmap, nullptr) << row.file << " is missing: build the target qor_image_resources";
-        int along = row.framesHorizontal ? b.width : b.height;
-        EXPECT_EQ(along % row.frames, 0) << row.name;
-    }
-    manager.ClearImageCache();
 }
 
 TEST(BuiltBundle, the_configuration_reader_asks_for_the_identifier_the_bundle_declares)
@@ -342,6 +300,8 @@ TEST(BuiltBundle, the_bundle_carries_both_configuration_files_and_every_bitmap)
         EXPECT_EQ(std::string(buffer.get(), static_cast<size_t>(size)), built) << doc;
     }
 
+    // The shipped documents parse into byte templates and value lists, and every bitmap (made by
+    // the build target qor_image_resources) loads with whole frames.
     TestBitmapCache cache;
     RecordingManager manager;
     testing::internal::CaptureStdout();
@@ -349,9 +309,22 @@ TEST(BuiltBundle, the_bundle_carries_both_configuration_files_and_every_bitmap)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(manager.walks, 1);
     EXPECT_FALSE(manager.sysexContainers.empty());
-    EXPECT_FALSE(manager.valueLists.empty());
-    for (size_t i = 0; i < kImageTableSize; ++i)
-        EXPECT_NE(manager.getImageByName(&cache, kImageTable[i].name).bitmap, nullptr) << kImageTable[i].file;
+    for (size_t i = 0; i < manager.sysexContainers.size(); ++i) {
+        std::vector<int> bytes;
+        ASSERT_TRUE(manager.getSysexTemplate(static_cast<int>(i), &bytes));
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes.front(), 0xF0);
+        EXPECT_EQ(bytes.back(), 0xF7);
+        for (int b : bytes) EXPECT_TRUE(b >= 0 && b <= 0xFF);
+    }
+    EXPECT_EQ(manager.valueLists["dataType"].size(), 3u);
+    EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        ConfigBitmap b = manager.getImageByName(&cache, row.name);
+        ASSERT_NE(b.bitmap, nullptr) << row.file;
+        EXPECT_EQ((row.framesHorizontal ? b.width : b.height) % row.frames, 0) << row.name;
+    }
     manager.ClearImageCache();
 }
 

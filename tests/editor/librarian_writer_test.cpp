@@ -40,6 +40,12 @@ PatchFile readBytes(const Bytes& file)
     return bank;
 }
 
+// What the reader makes of a generated raw bank.
+PatchFile readGenerated(Kind kind, uint8_t modelByte, int count, uint32_t seed)
+{
+    return readBytes(bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(kind, modelByte, count, seed))));
+}
+
 void expectSameEntries(const PatchFile& a, const PatchFile& b)
 {
     ASSERT_EQ(a.patches.size(), b.patches.size());
@@ -80,18 +86,6 @@ public:
 
 } // namespace
 
-TEST(BankImage, FullProgramBankOfModel0AsMidiIs38580BytesWithItsTrackLength)
-{
-    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 128), true);
-    ASSERT_EQ(image.size(), 38580u);
-    EXPECT_EQ(Bytes(image.begin() + 45, image.begin() + 49), (Bytes{0x00, 0x00, 0x96, 0x83}));
-    EXPECT_EQ(Bytes(image.begin() + 49, image.begin() + 53), (Bytes{0x00, 0xF0, 0x82, 0x28}));
-    EXPECT_EQ(Bytes(image.end() - 4, image.end()), (Bytes{0x00, 0xFF, 0x2F, 0x00}));
-    EXPECT_EQ(image[image.size() - 5], 0xF7);
-    const Bytes head = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 0x13};
-    EXPECT_TRUE(std::equal(head.begin(), head.end(), image.begin()));
-}
-
 struct TrackCase {
     Kind kind;
     uint8_t modelByte;
@@ -100,13 +94,17 @@ struct TrackCase {
 };
 class StandardBankTrackLength : public ::testing::TestWithParam<TrackCase> {};
 
+// Header, tempo track, the SysEx track's length and first event, and End of Track after the last F7.
 TEST_P(StandardBankTrackLength, MatchesTheLengthOfAFullBankOfStandardDumps)
 {
     const TrackCase& c = GetParam();
     Bytes image = PatchFileImage::build(bankOfDumps(c.kind, c.modelByte, 128), true);
+    const Bytes head = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 0x13};
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), image.begin()));
     EXPECT_EQ(bankgen::readBig32(image, 45), c.trackLength);
     EXPECT_EQ(image.size(), 49u + c.trackLength);
     EXPECT_EQ(Bytes(image.begin() + 49, image.begin() + 53), c.firstEvent);
+    EXPECT_EQ(Bytes(image.end() - 5, image.end()), (Bytes{0xF7, 0x00, 0xFF, 0x2F, 0x00}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TrackCase{Kind::Performances, 0x20, 0xC183, {0x00, 0xF0, 0x82, 0x7E}},
                       TrackCase{Kind::Performances, 0x21, 0xD083, {0x00, 0xF0, 0x82, 0x7E}},
                       TrackCase{Kind::Performances, 0x24, 0x1C003, {0x00, 0xF0, 0x82, 0x7E}},
+                      // 38580 bytes in all
                       TrackCase{Kind::Programs, 0x20, 0x9683, {0x00, 0xF0, 0x82, 0x28}},
                       TrackCase{Kind::Programs, 0x21, 0x9683, {0x00, 0xF0, 0x82, 0x28}},
                       TrackCase{Kind::Programs, 0x24, 0xC983, {0x00, 0xF0, 0x82, 0x28}},
@@ -189,8 +188,7 @@ class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 TEST_P(RoundTrip, FullBankWrittenThenReadGivesTheSameEntriesAndTheSameBytes)
 {
     const RoundTripCase& c = GetParam();
-    bankgen::Bank gen = bankgen::makeBank(c.kind, c.modelByte, 128, 31);
-    PatchFile first = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchFile first = readGenerated(c.kind, c.modelByte, 128, 31);
     ASSERT_EQ(first.patches.size(), 128u);
     for (bool midi : {false, true}) {
         Bytes image = PatchFileImage::build(first, midi);
@@ -203,9 +201,8 @@ TEST_P(RoundTrip, FullBankWrittenThenReadGivesTheSameEntriesAndTheSameBytes)
 TEST_P(RoundTrip, FilledBankKeepsItsReadEntriesAndSettlesAfterOneRead)
 {
     const RoundTripCase& c = GetParam();
-    bankgen::Bank gen = bankgen::makeBank(c.kind, c.modelByte, 37, 32);
     PatchLibrarian lib;
-    PatchFile first = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchFile first = readGenerated(c.kind, c.modelByte, 37, 32);
     lib.fillUncompletedBankFiles(&first);
     for (bool midi : {false, true}) {
         PatchFile second = readBytes(PatchFileImage::build(first, midi));
@@ -237,11 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BankSplit, ThreeHundredProgramsBecomeThreeNumberedFilesTheLastFilledWithInits)
 {
     TempFolder dir;
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 300, 41);
-    Bytes raw = bankgen::rawFile(bankgen::messagesOf(gen));
+    PatchFile source = readGenerated(Kind::Programs, 0x20, 300, 41);
     PatchLibrarian lib;
-    PatchFile source;
-    lib.loadFromChunk(raw.data(), int(raw.size()), &source, 0);
     ASSERT_EQ(source.patches.size(), 300u);
     const std::string sourcePath = dir.path + "/Big Bank.syx";
     int calls = 0;
@@ -276,8 +270,7 @@ TEST(BankSplit, ThreeHundredProgramsBecomeThreeNumberedFilesTheLastFilledWithIni
 TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
 {
     TempFolder dir;
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 128, 5);
-    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchFile source = readGenerated(Kind::Programs, 0x21, 128, 5);
     PatchLibrarian lib;
     EXPECT_EQ(lib.createNewPatchFile(&source, "Patches", "One.mid", "mid", dir.path + "/One.mid", 0, 0,
                                      true, false, false, false),
@@ -292,8 +285,7 @@ TEST(BankSplit, AnExistingFileWithTheOutputsNameStaysUntouched)
     TempFolder dir;
     const Bytes keep = {'m', 'i', 'n', 'e'};
     bankgen::writeFile(dir.path + "/Mixed Singles 1.mid", keep);
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 130, 6);
-    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchFile source = readGenerated(Kind::Programs, 0x20, 130, 6);
     PatchLibrarian lib;
     ASSERT_EQ(lib.createNewPatchFile(&source, "Patches", "Mixed.mid", "mid", dir.path + "/Mixed.mid", 0, -1,
                                      true, false, false, false),
@@ -387,8 +379,7 @@ TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
 TEST(BankSplit, FailedWriteIsLoggedListsNothingAndLeavesNoFile)
 {
     TempFolder dir;
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 200, 8);
-    PatchFile source = readBytes(bankgen::rawFile(bankgen::messagesOf(gen)));
+    PatchFile source = readGenerated(Kind::Programs, 0x20, 200, 8);
     PatchLibrarian lib;
     lib.logEnabled = true;
     lib.logFilePath = dir.path + "/log.txt";

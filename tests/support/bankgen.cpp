@@ -60,14 +60,6 @@ Bytes chunk(const char* id, const Bytes& body)
     return out;
 }
 
-} // namespace
-
-int modelCodeOf(uint8_t modelByte)
-{
-    if (modelByte == 0x22 || modelByte == 0x24) return 2;
-    return modelByte - 0x20;
-}
-
 uint8_t storedModelByteOf(int modelCode)
 {
     static const uint8_t bytes[4] = {0x20, 0x21, 0x24, 0x23};
@@ -88,6 +80,14 @@ size_t dumpSize(Kind kind, int messageIndex)
     if (kind == Kind::Programs) return programs[messageIndex];
     if (kind == Kind::Performances) return performances[messageIndex];
     return 204;
+}
+
+} // namespace
+
+int modelCodeOf(uint8_t modelByte)
+{
+    if (modelByte == 0x22 || modelByte == 0x24) return 2;
+    return modelByte - 0x20;
 }
 
 Bytes makeDump(Kind kind, uint8_t modelByte, int messageIndex, const std::string& name,

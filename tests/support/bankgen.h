@@ -12,18 +12,8 @@ using Bytes = std::vector<uint8_t>;
 
 enum class Kind { Programs, Performances, Patterns };
 
-// Model bytes as the devices send them. 0x22 and 0x24 are the same model family.
-constexpr uint8_t kModelBytes[5] = {0x20, 0x21, 0x22, 0x23, 0x24};
-
-// Model code the librarian gives a model byte, and the model byte it stores for that code.
+// Model code the librarian gives a model byte (0x22 and 0x24 are the same model family).
 int modelCodeOf(uint8_t modelByte);
-uint8_t storedModelByteOf(int modelCode);
-
-// Messages one entry takes for a kind and model code.
-int messagesPerEntry(Kind kind, int modelCode);
-
-// Standard dump sizes by kind and message index within the entry.
-size_t dumpSize(Kind kind, int messageIndex);
 
 // One dump as the device sends it. Data bytes come from seed; programs and performances carry
 // name (16 characters, blank-padded) at bytes 10..25, programs their category byte at 27.
