@@ -268,7 +268,7 @@ TEST(PluginBaseChannels, OutputBusLabelsReplaceInPlaceAndAppendPastTheEnd)
     EXPECT_STREQ(p.GetOutputBusLabel(3), "");
 }
 
-TEST(PluginBaseEdits, AnEditRunsTheChangeHookOnceUnderTheMutex)
+TEST(PluginBaseEdits, AnEditRunsItsPathsChangeHookOnceUnderTheMutex)
 {
     RecordingPlug p;
     InitLikeQor(p);
@@ -285,6 +285,13 @@ TEST(PluginBaseEdits, AnEditRunsTheChangeHookOnceUnderTheMutex)
     EXPECT_EQ(p.calls[1].value, 5.0); // the hook sees the new value
     EXPECT_TRUE(p.calls[1].mutexHeld);
     EXPECT_FALSE(p.Mutex().IsHeldByCaller());
+    // The second path runs the second hook only.
+    p.calls.clear();
+    p.SetParameterFromGUI2(7, 1.0);
+    EXPECT_EQ(p.CountOf("OnParamChange"), 0);
+    EXPECT_EQ(p.CountOf("OnParamChange2"), 1);
+    EXPECT_EQ(p.calls.back().idx, 7);
+    EXPECT_TRUE(p.calls.back().mutexHeld);
 }
 
 TEST(PluginBaseEdits, AnUnchangedValueInformsTheHostButSkipsTheHookUnlessTheParameterIsText)
@@ -298,17 +305,6 @@ TEST(PluginBaseEdits, AnUnchangedValueInformsTheHostButSkipsTheHookUnlessThePara
     p.GetParam(4)->InitText();
     p.SetParameterFromGUI(4, 0.0);
     EXPECT_EQ(p.CountOf("OnParamChange"), 1);
-}
-
-TEST(PluginBaseEdits, TheSecondPathRunsTheSecondHook)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    p.SetParameterFromGUI2(7, 1.0);
-    EXPECT_EQ(p.CountOf("OnParamChange"), 0);
-    EXPECT_EQ(p.CountOf("OnParamChange2"), 1);
-    EXPECT_EQ(p.calls.back().idx, 7);
-    EXPECT_TRUE(p.calls.back().mutexHeld);
 }
 
 TEST(PluginBaseEdits, AnIndexOutsideTheTableIsRefused)

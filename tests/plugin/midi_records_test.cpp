@@ -36,17 +36,16 @@ TEST(MidiMsg, ConstructorsTruncateTowardZero)
 
 TEST(MidiMsg, PitchWheelClampsAndSplitsSevenBits)
 {
+    const struct { double value; int channel, status, data1, data2; } table[] = {
+        {1.0, 0, 0xE0, 0x7F, 0x7F}, {-1.0, 0, 0xE0, 0, 0}, {0.0, 5, 0xE5, 0, 0x40}};
     IMidiMsg m;
-    m.MakePitchWheelMsg(1.0, 0);
-    EXPECT_EQ(m.mData1, 0x7F);
-    EXPECT_EQ(m.mData2, 0x7F);
-    m.MakePitchWheelMsg(-1.0, 0);
-    EXPECT_EQ(m.mData1, 0);
-    EXPECT_EQ(m.mData2, 0);
-    m.MakePitchWheelMsg(0.0, 5);
-    EXPECT_EQ(m.mStatus, 0xE5);
-    EXPECT_EQ(m.mData1, 0);
-    EXPECT_EQ(m.mData2, 0x40);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.value);
+        m.MakePitchWheelMsg(row.value, row.channel);
+        EXPECT_EQ(m.mStatus, row.status);
+        EXPECT_EQ(m.mData1, row.data1);
+        EXPECT_EQ(m.mData2, row.data2);
+    }
     EXPECT_DOUBLE_EQ(m.PitchWheel(), 0.0);
 }
 
@@ -61,10 +60,9 @@ TEST(MidiMsg, StatusKindsAndNames)
     EXPECT_EQ(at.Velocity(), -1);
     EXPECT_EQ(at.Channel(), 1);
     EXPECT_EQ(at.MidiChannelIdx(), 0xA1);
-    EXPECT_STREQ(StatusMsgStr(IMidiMsg::kNoteOn), "noteon ");
-    EXPECT_STREQ(StatusMsgStr(IMidiMsg::EStatusMsg(20)), "unknown");
-    EXPECT_STREQ(StatusMsgStr(IMidiMsg::EStatusMsg(3)), "unknown");
-    EXPECT_STREQ(StatusMsgStr(IMidiMsg::kChannelAftertouch), "channelaftertouch");
+    const struct { int status; const char* name; } names[] = {
+        {IMidiMsg::kNoteOn, "noteon "}, {20, "unknown"}, {3, "unknown"}, {IMidiMsg::kChannelAftertouch, "channelaftertouch"}};
+    for (const auto& n : names) EXPECT_STREQ(StatusMsgStr(IMidiMsg::EStatusMsg(n.status)), n.name) << n.status;
 }
 
 TEST(SysExText, HexBytesWithinTheBuffer)

@@ -357,19 +357,17 @@ TEST(ProgramFilesOnDisk, SavedFilesLoadBackAndAFailedWriteLeavesNoFile)
 
 TEST(PresetMaking, ABlobIsDecodedIntoExactlyTheGivenSize)
 {
+    // "AAEC" is the Base64 text of 00 01 02; "=" ends the text.
+    const struct { const char* text; int size; std::vector<uint8_t> bytes; } table[] = {
+        {"AAEC", 2, {0, 1}}, {"AAEC", 4, {0, 1, 2, 0}}, {"AA==AAAA", 3, {0, 0, 0}}};
     RecordingPlug p;
     InitPlug(p, 3);
-    // "AAEC" is the Base64 text of 00 01 02
-    ASSERT_TRUE(p.MakePresetFromBlob("short", "AAEC", 2));
-    ASSERT_TRUE(p.MakePresetFromBlob("long", "AAEC", 4));
-    ASSERT_TRUE(p.MakePresetFromBlob("padded", "AA==AAAA", 3)); // "=" ends the text
-    const uint8_t shortBytes[] = {0, 1}, longBytes[] = {0, 1, 2, 0}, padded[] = {0, 0, 0};
-    ASSERT_EQ(p.GetPreset(0)->mChunk.Size(), 2);
-    EXPECT_EQ(std::memcmp(p.GetPreset(0)->mChunk.GetBytes(), shortBytes, 2), 0);
-    ASSERT_EQ(p.GetPreset(1)->mChunk.Size(), 4);
-    EXPECT_EQ(std::memcmp(p.GetPreset(1)->mChunk.GetBytes(), longBytes, 4), 0);
-    ASSERT_EQ(p.GetPreset(2)->mChunk.Size(), 3);
-    EXPECT_EQ(std::memcmp(p.GetPreset(2)->mChunk.GetBytes(), padded, 3), 0);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(p.MakePresetFromBlob("blob", table[i].text, table[i].size));
+        const ByteChunk& c = p.GetPreset(i)->mChunk;
+        EXPECT_EQ(std::vector<uint8_t>(c.GetBytes(), c.GetBytes() + c.Size()), table[i].bytes);
+    }
     EXPECT_FALSE(p.MakePresetFromBlob("none left", "AAEC", 3));
 }
 
