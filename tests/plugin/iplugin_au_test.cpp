@@ -153,32 +153,28 @@ TEST(AuParameters, ValueStringsNamesAndConversions)
     name.inID = 6;
     EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), kAudioUnitErr_InvalidParameter);
 
-    AudioUnitParameterValue v = 2.0f;
-    AudioUnitParameterStringFromValue s{1, &v, nullptr};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr);
-    EXPECT_EQ(Text(s.outString), "Noise");
-    CFRelease(s.outString);
-    v = 0.257f;
-    s.inParamID = 2;
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr);
-    EXPECT_EQ(Text(s.outString), "0.26");
-    CFRelease(s.outString);
-    s.inParamID = 99;
+    const struct { UInt32 id; float value; const char* text; } toText[] = {{1, 2.0f, "Noise"}, {2, 0.257f, "0.26"}};
+    for (const auto& row : toText) {
+        AudioUnitParameterValue v = row.value;
+        AudioUnitParameterStringFromValue s{row.id, &v, nullptr};
+        ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr) << row.text;
+        EXPECT_EQ(Text(s.outString), row.text);
+        CFRelease(s.outString);
+    }
+    AudioUnitParameterValue v = 0;
+    AudioUnitParameterStringFromValue s{99, &v, nullptr};
     EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), kAudioUnitErr_InvalidParameter);
 
-    CFStringRef square = CFStringCreateWithCString(nullptr, "Square", kCFStringEncodingUTF8);
-    AudioUnitParameterValueFromString f{1, square, -7.0f};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
-    EXPECT_EQ(f.outValue, 1.0f);
-    CFStringRef other = CFStringCreateWithCString(nullptr, "Triangle", kCFStringEncodingUTF8);
-    f = {1, other, -7.0f};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
-    EXPECT_EQ(f.outValue, -7.0f); // no match leaves the value
-    CFStringRef number = CFStringCreateWithCString(nullptr, "0.75", kCFStringEncodingUTF8);
-    f = {2, number, 0.0f};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr);
-    EXPECT_EQ(f.outValue, 0.75f);
-    for (CFStringRef str : {square, other, number}) CFRelease(str);
+    // A word with no match leaves the value as it was.
+    const struct { UInt32 id; const char* text; float value; } fromText[] = {
+        {1, "Square", 1.0f}, {1, "Triangle", -7.0f}, {2, "0.75", 0.75f}};
+    for (const auto& row : fromText) {
+        CFStringRef str = CFStringCreateWithCString(nullptr, row.text, kCFStringEncodingUTF8);
+        AudioUnitParameterValueFromString f{row.id, str, -7.0f};
+        ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr) << row.text;
+        EXPECT_EQ(f.outValue, row.value) << row.text;
+        CFRelease(str);
+    }
 }
 
 TEST(AuParameters, SetClampsIntoTheRangeAndRunsTheChangeHook)

@@ -72,6 +72,19 @@ void Name(std::map<const void*, std::string>& owner, const KIT_PtrList<T>& list,
     for (int i = 0; i < list.GetSize(); ++i) owner[list.Get(i)] = what;
 }
 
+// Names every object the plug-in owns, by the list it sits in.
+void NameOwned(std::map<const void*, std::string>& owner, const LifetimePlug& p)
+{
+    Name(owner, p.Params(), "param");
+    Name(owner, p.Presets(), "preset");
+    Name(owner, p.Ins(), "input channel");
+    Name(owner, p.Outs(), "output channel");
+    Name(owner, p.Configurations(), "configuration");
+    Name(owner, p.InBusLabels(), "input bus label");
+    Name(owner, p.OutBusLabels(), "output bus label");
+    if (p.DelayLine()) owner[p.DelayLine()] = "delay line";
+}
+
 // The run of owner names in the order the objects were freed, repeats folded into one.
 std::vector<std::string> FreedRuns(const std::map<const void*, std::string>& owner, std::map<std::string, int>* counts)
 {
@@ -113,14 +126,7 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         p->AttachGraphics(g);
 
         owner[g] = "graphics";
-        Name(owner, p->Params(), "param");
-        Name(owner, p->Presets(), "preset");
-        Name(owner, p->Ins(), "input channel");
-        Name(owner, p->Outs(), "output channel");
-        Name(owner, p->Configurations(), "configuration");
-        Name(owner, p->InBusLabels(), "input bus label");
-        Name(owner, p->OutBusLabels(), "output bus label");
-        owner[p->DelayLine()] = "delay line";
+        NameOwned(owner, *p);
         owner[p] = "plug-in";
 
         DeleteWatched(p);
@@ -149,11 +155,7 @@ TEST(PluginBaseLifetime, APlugInWithoutSurfaceOrDelayLineStillFreesEverythingItO
     std::map<const void*, std::string> owner;
     auto* p = new LifetimePlug;
     p->initialize(0, 4, "2-2", 1, "t", "t", "t", kQorVersion, kQorUniqueID, kQorMfrID, 0, false, true, true);
-    Name(owner, p->Params(), "param");
-    Name(owner, p->Presets(), "preset");
-    Name(owner, p->Ins(), "input channel");
-    Name(owner, p->Outs(), "output channel");
-    Name(owner, p->Configurations(), "configuration");
+    NameOwned(owner, *p);
 
     DeleteWatched(p);
 
