@@ -153,12 +153,7 @@ TEST(SearchBanks, SearchIsCaseSensitiveAndFindsSubstrings)
     EXPECT_EQ(lib.searchFiles[0]->folderName, "Patches");
     ASSERT_EQ(lib.searchFolders.size(), 1u);
     EXPECT_EQ(lib.searchFolders[0]->name, "Patches");
-}
-
-TEST(SearchBanks, NoMatchLeavesNoBanksAndNoTree)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("Soft Pad", 8)});
+    // No match leaves no banks and no tree.
     lib.createNewSearchPatchFiles("Soft Pad and more!");
     EXPECT_TRUE(lib.searchFiles.empty());
     EXPECT_TRUE(lib.searchFolders.empty());

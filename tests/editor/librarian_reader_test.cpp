@@ -388,29 +388,30 @@ TEST(BankReader, DumpWhoseMidiLengthEndsInZeroIsStillFound)
     EXPECT_EQ(bank.patches[0].messages[0].bytes, bankgen::expectedStored(c, Kind::Programs, 1, 0));
 }
 
-TEST(BankReader, ProgramShorterThan25BytesIsDroppedAndItsSlotStaysEmpty)
+// A program of 24 bytes or fewer is dropped and its slot stays empty; one of 25 or 26 bytes is
+// kept but is too short to hold a name (bytes 10..25) or category (byte 27).
+TEST(BankReader, ProgramTooShortIsDroppedOrKeptWithoutNameAndCategory)
 {
-    bankgen::DumpOptions o;
-    o.size = 20;
-    Bytes a = bankgen::makeDump(Kind::Programs, 0x20, 0, "A", 0, 1);
-    Bytes shortOne = bankgen::makeDump(Kind::Programs, 0x20, 0, "", 0, 2, o);
-    Bytes c = bankgen::makeDump(Kind::Programs, 0x20, 0, "C", 0, 3);
-    PatchFile bank = readBytes(bankgen::rawFile({a, shortOne, c}));
-    ASSERT_EQ(bank.patches.size(), 3u);
-    EXPECT_TRUE(bank.patches[1].messages.empty());
-    EXPECT_EQ(bank.patches[2].name, cleanName("C"));
-}
-
-TEST(BankReader, ProgramTooShortForANameHasNeitherNameNorCategory)
-{
-    bankgen::DumpOptions o;
-    o.size = 26; // long enough to keep, too short to hold byte 27
-    Bytes dump = bankgen::makeDump(Kind::Programs, 0x20, 0, "Short", 3, 2, o);
-    PatchFile bank = readBytes(bankgen::rawFile({dump, dump}));
-    ASSERT_EQ(bank.patches.size(), 2u);
-    EXPECT_EQ(bank.patches[0].name, "");
-    EXPECT_EQ(bank.patches[0].category, "");
-    EXPECT_EQ(bank.patches[0].messages[0].bytes.size(), 26u);
+    for (size_t size : {20u, 24u, 25u, 26u}) {
+        SCOPED_TRACE(size);
+        bankgen::DumpOptions o;
+        o.size = size;
+        Bytes a = bankgen::makeDump(Kind::Programs, 0x20, 0, "A", 0, 1);
+        Bytes shortOne = bankgen::makeDump(Kind::Programs, 0x20, 0, "Short", 3, 2, o);
+        Bytes c = bankgen::makeDump(Kind::Programs, 0x20, 0, "C", 0, 3);
+        PatchFile bank = readBytes(bankgen::rawFile({a, shortOne, c}));
+        ASSERT_EQ(bank.patches.size(), 3u);
+        const LibrarianPatch& e = bank.patches[1];
+        if (size < 25) {
+            EXPECT_TRUE(e.messages.empty());
+        } else {
+            ASSERT_EQ(e.messages.size(), 1u);
+            EXPECT_EQ(e.messages[0].bytes.size(), size);
+        }
+        EXPECT_EQ(e.name, "");
+        EXPECT_EQ(e.category, "");
+        EXPECT_EQ(bank.patches[2].name, cleanName("C"));
+    }
 }
 
 TEST(BankReader, OversizedFileIsNotRead)

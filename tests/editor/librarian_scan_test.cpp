@@ -85,18 +85,6 @@ TEST_F(Library, ExtensionsIgnoreCaseAndTheSizeThresholdIs25001Bytes)
     EXPECT_EQ(lib.singleFiles[1]->patches[84].name, "Init Program    ");
 }
 
-TEST_F(Library, NestedFoldersAreListedDeepestFirstAndNamedFromTheRoot)
-{
-    folder("A");
-    folder("A/B");
-    file("A/B/deep.syx", programs(128));
-    lib.loadPatchesFromFilesystem(root);
-    EXPECT_EQ(lib.folderPaths, (std::vector<std::string>{root + "/A/B", root + "/A", root}));
-    ASSERT_EQ(lib.singleFiles.size(), 1u);
-    EXPECT_EQ(lib.singleFiles[0]->folderNames, (std::vector<std::string>{"Patches", "A", "B"}));
-    EXPECT_EQ(lib.singleFiles[0]->folderName, "B");
-}
-
 TEST_F(Library, GeneratedLibraryGivesTheTreesAndListsOfItsFolders)
 {
     for (const char* f : {"A", "A/B", "A/X", "B", "B/X", "A/B/C", "Multis"}) folder(f);
@@ -115,6 +103,9 @@ TEST_F(Library, GeneratedLibraryGivesTheTreesAndListsOfItsFolders)
     EXPECT_EQ(names(lib.singleFiles), (std::vector<std::string>{"deep.syx", "ab.MID", "ax.syx", "a1.syx", "bx.syx", "root.syx"}));
     EXPECT_EQ(names(lib.multiFiles), std::vector<std::string>{"perf.syx"});
     EXPECT_EQ(names(lib.patternFiles), std::vector<std::string>{"pat.syx"});
+    // A bank is named after its folders from the root.
+    EXPECT_EQ(lib.singleFiles[0]->folderNames, (std::vector<std::string>{"Patches", "A", "B", "C"}));
+    EXPECT_EQ(lib.singleFiles[0]->folderName, "C");
 
     // deep.syx (three folders down) opens the tree with an empty top node. A/B and A/X each
     // make a top node holding a node A; a1.syx, filed later, joins both; bx.syx joins the X node

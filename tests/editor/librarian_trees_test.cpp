@@ -4,22 +4,25 @@
 #include "Project_Source/src/PatchLibrarian.h"
 
 namespace {
-PatchFile* bankIn(std::vector<std::unique_ptr<PatchFile>>& keep, std::vector<std::string> folders)
-{
-    keep.emplace_back(new PatchFile);
-    PatchFile* f = keep.back().get();
-    f->folderNames = folders;
-    f->folderName = folders.back();
-    f->fileName = "bank" + std::to_string(keep.size()) + ".syx";
-    return f;
-}
-} // namespace
-
-TEST(FolderTrees, FirstFileOfAnEmptyTreeBecomesATopNodeWhateverItsDepth)
-{
+class FolderTrees : public ::testing::Test {
+protected:
+    PatchFile* bankIn(std::vector<std::string> folders)
+    {
+        keep.emplace_back(new PatchFile);
+        PatchFile* f = keep.back().get();
+        f->folderNames = folders;
+        f->folderName = folders.back();
+        f->fileName = "bank" + std::to_string(keep.size()) + ".syx";
+        return f;
+    }
     std::vector<std::unique_ptr<PatchFile>> keep;
     PatchLibrarian lib;
-    PatchFile* deep = bankIn(keep, {"Patches", "A", "B"});
+};
+} // namespace
+
+TEST_F(FolderTrees, FirstFileOfAnEmptyTreeBecomesATopNodeWhateverItsDepth)
+{
+    PatchFile* deep = bankIn({"Patches", "A", "B"});
     lib.createSingleFolderFilesStructure(deep);
     ASSERT_EQ(lib.singleFolders.size(), 1u);
     EXPECT_EQ(lib.singleFolders[0]->name, "");
@@ -30,13 +33,11 @@ TEST(FolderTrees, FirstFileOfAnEmptyTreeBecomesATopNodeWhateverItsDepth)
     EXPECT_EQ(lib.singleFolders[0]->subFolders[0].subFolders[0].files, std::vector<PatchFile*>{deep});
 }
 
-TEST(FolderTrees, RootFilesJoinThePatchesNodeAndNeverAnUnnamedOne)
+TEST_F(FolderTrees, RootFilesJoinThePatchesNodeAndNeverAnUnnamedOne)
 {
-    std::vector<std::unique_ptr<PatchFile>> keep;
-    PatchLibrarian lib;
-    PatchFile* a = bankIn(keep, {"Patches", "A"});
-    PatchFile* r1 = bankIn(keep, {"Patches"});
-    PatchFile* r2 = bankIn(keep, {"Patches"});
+    PatchFile* a = bankIn({"Patches", "A"});
+    PatchFile* r1 = bankIn({"Patches"});
+    PatchFile* r2 = bankIn({"Patches"});
     lib.createMultiFolderFilesStructure(a);
     lib.createMultiFolderFilesStructure(r1);
     lib.createMultiFolderFilesStructure(r2);
@@ -47,12 +48,10 @@ TEST(FolderTrees, RootFilesJoinThePatchesNodeAndNeverAnUnnamedOne)
     EXPECT_EQ(lib.multiFolders[1]->files, (std::vector<PatchFile*>{r1, r2}));
 }
 
-TEST(FolderTrees, SameThirdLevelNameUnderTwoParentsEndsInTheFirstNode)
+TEST_F(FolderTrees, SameThirdLevelNameUnderTwoParentsEndsInTheFirstNode)
 {
-    std::vector<std::unique_ptr<PatchFile>> keep;
-    PatchLibrarian lib;
-    PatchFile* ax = bankIn(keep, {"Patches", "A", "X"});
-    PatchFile* bx = bankIn(keep, {"Patches", "B", "X"});
+    PatchFile* ax = bankIn({"Patches", "A", "X"});
+    PatchFile* bx = bankIn({"Patches", "B", "X"});
     lib.createPatternFolderFilesStructure(ax);
     lib.createPatternFolderFilesStructure(bx);
     ASSERT_EQ(lib.patternFolders.size(), 1u);
@@ -61,13 +60,11 @@ TEST(FolderTrees, SameThirdLevelNameUnderTwoParentsEndsInTheFirstNode)
     EXPECT_EQ(lib.patternFolders[0]->subFolders[0].subFolders[0].files, (std::vector<PatchFile*>{ax, bx}));
 }
 
-TEST(FolderTrees, FolderFiledAfterItsSubfoldersJoinsEveryNodeOfItsName)
+TEST_F(FolderTrees, FolderFiledAfterItsSubfoldersJoinsEveryNodeOfItsName)
 {
-    std::vector<std::unique_ptr<PatchFile>> keep;
-    PatchLibrarian lib;
-    PatchFile* ab = bankIn(keep, {"Patches", "A", "B"});
-    PatchFile* ac = bankIn(keep, {"Patches", "A", "C"});
-    PatchFile* a = bankIn(keep, {"Patches", "A"});
+    PatchFile* ab = bankIn({"Patches", "A", "B"});
+    PatchFile* ac = bankIn({"Patches", "A", "C"});
+    PatchFile* a = bankIn({"Patches", "A"});
     lib.createSingleFolderFilesStructure(ab);
     lib.createSingleFolderFilesStructure(ac);
     lib.createSingleFolderFilesStructure(a);
@@ -79,12 +76,10 @@ TEST(FolderTrees, FolderFiledAfterItsSubfoldersJoinsEveryNodeOfItsName)
     }
 }
 
-TEST(FolderTrees, BankThreeFoldersDeepGetsAnEmptyTopNode)
+TEST_F(FolderTrees, BankThreeFoldersDeepGetsAnEmptyTopNode)
 {
-    std::vector<std::unique_ptr<PatchFile>> keep;
-    PatchLibrarian lib;
-    lib.createSingleFolderFilesStructure(bankIn(keep, {"Patches"}));
-    lib.createSingleFolderFilesStructure(bankIn(keep, {"Patches", "A", "B", "C"}));
+    lib.createSingleFolderFilesStructure(bankIn({"Patches"}));
+    lib.createSingleFolderFilesStructure(bankIn({"Patches", "A", "B", "C"}));
     ASSERT_EQ(lib.singleFolders.size(), 2u);
     EXPECT_EQ(lib.singleFolders[1]->name, "");
     EXPECT_TRUE(lib.singleFolders[1]->subFolders.empty());
