@@ -121,9 +121,7 @@ TEST(CurveHeight, a_quadratic_that_turns_back_in_x_answers_a_finite_height) {
 // ---------------------------------------------------------------------------------------------
 TEST(BezierOutline, a_quadratic_with_its_ends_exchanged_draws_the_same_pixels) {
   for (bool aa : {false, true}) {
-    RAST_MemBitmap a(80, 60), b(80, 60);
-    rt::fill(a, 0);
-    rt::fill(b, 0);
+    rt::Filled a(80, 60), b(80, 60);
     RAST_DrawQBezier(&a, 5, 50, 40, -20, 75, 45, kInk, 1.0f, 0, aa, 1.0f);
     RAST_DrawQBezier(&b, 75, 45, 40, -20, 5, 50, kInk, 1.0f, 0, aa, 1.0f);
     EXPECT_TRUE(rt::same(a, b)) << aa;
@@ -147,8 +145,7 @@ TEST(BezierOutline, a_tolerance_of_zero_or_below_behaves_as_one) {
 TEST(BezierOutline, a_cubic_reaching_past_both_sides_is_drawn_only_inside_and_touches_both_edges) {
   // A straight cubic from x = -50 to x = 150 along y = x / 4 + 20 on a 100-pixel-wide bitmap: the
   // clipped part runs from (0, 20) to (100, 45).
-  RAST_MemBitmap bm(100, 80);
-  rt::fill(bm, 0);
+  rt::Filled bm(100, 80);
   RAST_DrawCBezier(&bm, -50, 7.5f, 16.6666667f, 24.1666667f, 83.3333333f, 40.8333333f, 150, 57.5f, kInk, 1.0f, 0,
                    false, 1.0f);
   int leftmost = 1000, rightmost = -1;
@@ -164,8 +161,7 @@ TEST(BezierOutline, a_cubic_reaching_past_both_sides_is_drawn_only_inside_and_to
 }
 
 TEST(BezierOutline, curves_wholly_left_or_right_of_the_bitmap_draw_nothing) {
-  RAST_MemBitmap bm(50, 50);
-  rt::fill(bm, 0);
+  rt::Filled bm(50, 50);
   RAST_DrawCBezier(&bm, -90, 5, -60, 40, -30, 0, -1, 30, kInk, 1.0f, 0, true, 1.0f);
   RAST_DrawCBezier(&bm, 51, 5, 70, 40, 90, 0, 120, 30, kInk, 1.0f, 0, true, 1.0f);
   RAST_DrawQBezier(&bm, -90, 5, -40, 40, -2, 30, kInk, 1.0f, 0, true, 1.0f);
@@ -174,8 +170,7 @@ TEST(BezierOutline, curves_wholly_left_or_right_of_the_bitmap_draw_nothing) {
 }
 
 TEST(BezierOutline, non_finite_points_draw_nothing_and_null_bitmaps_are_ignored) {
-  RAST_MemBitmap bm(50, 50);
-  rt::fill(bm, 0);
+  rt::Filled bm(50, 50);
   const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
   RAST_DrawCBezier(&bm, 0, 0, nan, 10, 20, 30, 40, 40, kInk, 1.0f, 0, false, 1.0f);
   RAST_DrawCBezier(&bm, 0, 0, 10, 10, 20, 30, inf, 40, kInk, 1.0f, 0, false, 1.0f);
@@ -190,9 +185,7 @@ TEST(BezierOutline, non_finite_points_draw_nothing_and_null_bitmaps_are_ignored)
 
 TEST(BezierOutline, a_tiny_tolerance_is_capped_at_the_same_segment_count_as_any_finer_one) {
   // Both tolerances ask for more than the cap; an uncapped 1e-30 would ask for 10^31 segments.
-  RAST_MemBitmap tiny(64, 64), capped(64, 64);
-  rt::fill(tiny, 0);
-  rt::fill(capped, 0);
+  rt::Filled tiny(64, 64), capped(64, 64);
   RAST_DrawCBezier(&tiny, 0, 10, 20, 50, 40, -30, 60, 10, kOneStep, 1.0f, 1, false, 1e-30f);
   RAST_DrawCBezier(&capped, 0, 10, 20, 50, 40, -30, 60, 10, kOneStep, 1.0f, 1, false, 1e-4f);
   EXPECT_TRUE(rt::same(tiny, capped));
@@ -212,8 +205,7 @@ TEST(BezierFill, a_flat_curve_fills_to_the_row_below_the_fill_row_or_from_the_ro
   } cases[] = {{2, 2, 9}, {12, 8, 12}};
   for (const auto& k : cases) {
     SCOPED_TRACE(::testing::Message() << "curve at y " << k.y);
-    RAST_MemBitmap bm(30, 20);
-    rt::fill(bm, 0);
+    rt::Filled bm(30, 20);
     RAST_FillCBezier(&bm, 0, k.y, 6.67f, k.y, 13.33f, k.y, 20, k.y, 8, kInk, 1.0f, 0, 1.0f);
     for (int y = 0; y < 20; y++)
       for (int x = 0; x < 30; x++) ASSERT_EQ(at(bm, x, y) != 0, x <= 19 && y >= k.top && y <= k.bottom) << x << "," << y;
@@ -221,8 +213,7 @@ TEST(BezierFill, a_flat_curve_fills_to_the_row_below_the_fill_row_or_from_the_ro
 }
 
 TEST(BezierFill, a_cubic_advancing_less_than_a_pixel_per_step_fills_each_column_once) {
-  RAST_MemBitmap bm(64, 64);
-  rt::fill(bm, 0);
+  rt::Filled bm(64, 64);
   // A wavy curve crossing the fill row, flattened far finer than one pixel per step.
   RAST_FillCBezier(&bm, 2, 10, 20, 70, 40, -20, 60, 50, 30, kOneStep, 1.0f, 1, 0.05f);
   int filled = 0;
@@ -237,8 +228,7 @@ TEST(BezierFill, a_cubic_advancing_less_than_a_pixel_per_step_fills_each_column_
 }
 
 TEST(BezierFill, a_fill_towards_a_column_covers_each_row_once_between_curve_and_column) {
-  RAST_MemBitmap bm(64, 64);
-  rt::fill(bm, 0);
+  rt::Filled bm(64, 64);
   RAST_FillCBezierX(&bm, 10, 2, 50, 20, -10, 40, 30, 60, 25, kOneStep, 1.0f, 1, 0.05f);
   for (int y = 0; y < 64; y++)
     for (int x = 0; x < 64; x++) ASSERT_LE(adds(bm, x, y), 1) << x << "," << y;
@@ -248,8 +238,7 @@ TEST(BezierFill, a_fill_towards_a_column_covers_each_row_once_between_curve_and_
 TEST(BezierFill, a_vertical_curve_left_of_the_fill_column_fills_to_the_column_beyond_it_once_per_pixel) {
   // Mirror of the row fill: a curve left of column 10 fills through column 11, rows 0 .. 19 (the
   // fill ends one pixel before the curve's end, as the row fill does).
-  RAST_MemBitmap bm(30, 30);
-  rt::fill(bm, 0);
+  rt::Filled bm(30, 30);
   RAST_FillCBezierX(&bm, 3, 0, 3, 6.67f, 3, 13.33f, 3, 20, 10, kOneStep, 1.0f, 1, 1.0f);
   for (int y = 0; y < 30; y++)
     for (int x = 0; x < 30; x++) {

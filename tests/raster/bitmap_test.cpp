@@ -116,8 +116,7 @@ TEST(MemBitmap, a_byte_count_beyond_int_is_refused_instead_of_wrapping) {
 }
 
 TEST(MemBitmap, every_pixel_of_a_new_bitmap_is_writable) {
-  RAST_MemBitmap bm(37, 13);
-  rt::fill(bm, 0x12345678);
+  rt::Filled bm(37, 13, 0x12345678);
   EXPECT_EQ(rt::at(bm, 36, 12), 0x12345678u);
 }
 

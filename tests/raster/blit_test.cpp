@@ -91,18 +91,14 @@ TEST(BlitNothing, null_bitmaps_empty_bitmaps_zero_alpha_and_unknown_modes_draw_n
 
 TEST(BlitFastPaths, full_copy_and_weight_256_from_an_alpha_just_above_one_copy_unchanged_alpha_bytes_too) {
   for (float alpha : {1.0f, 1.002f}) {
-    RAST_MemBitmap src(3, 3), dst(3, 3);
-    rt::fill(src, px(1, 2, 3, 0));
-    rt::fill(dst, 0xFFFFFFFF);
+    rt::Filled src(3, 3, px(1, 2, 3, 0)), dst(3, 3, 0xFFFFFFFF);
     RAST_Blit(&dst, &src, 0, 0, nullptr, alpha, 0);
     EXPECT_EQ(at(dst, 1, 1), px(1, 2, 3, 0)) << alpha;
   }
 }
 
 TEST(BlitFastPaths, half_alpha_halves_each_byte_of_both_words) {
-  RAST_MemBitmap src(3, 3), dst(3, 3);
-  rt::fill(src, 0xFFFFFFFF);
-  rt::fill(dst, 0);
+  rt::Filled src(3, 3, 0xFFFFFFFF), dst(3, 3);
   RAST_Blit(&dst, &src, 0, 0, nullptr, 0.5f, 0);
   EXPECT_EQ(at(dst, 2, 2), 0x7F7F7F7Fu);  // 127, not 128
   // Odd on both sides: floor(s/2) + floor(d/2) differs from the copy combiner at weight 128.
@@ -126,9 +122,7 @@ TEST(BlitSourceAlpha, transparent_source_pixels_leave_the_destination) {
 }
 
 TEST(BlitChannelCopy, copies_one_byte_into_another_and_leaves_the_rest) {
-  RAST_MemBitmap src(2, 2), dst(2, 2);
-  rt::fill(src, px(10, 20, 30, 40));
-  rt::fill(dst, px(1, 2, 3, 4));
+  rt::Filled src(2, 2, px(10, 20, 30, 40)), dst(2, 2, px(1, 2, 3, 4));
   // source byte 3 (blue) into destination byte 1 (red)
   RAST_Blit(&dst, &src, 0, 0, nullptr, 0.3f, 0xF0 | (1 << 2) | 3);
   EXPECT_EQ(at(dst, 1, 1), px(30, 2, 3, 4));
@@ -199,8 +193,7 @@ TEST(BlitFlipped, bottom_up_bitmaps_are_addressed_from_their_last_stored_row) {
   EXPECT_EQ(at(dst, 2, 2), 1u);
 
   // From a flipped source into a plain one, with a combiner.
-  RAST_MemBitmap plain(4, 3);
-  rt::fill(plain, 0);
+  rt::Filled plain(4, 3);
   RAST_Blit(&plain, &src, 0, 0, nullptr, 1.0f, 1);
   EXPECT_EQ(at(plain, 3, 0), ref::combine(0, 3, 256, 1));
   EXPECT_EQ(at(plain, 3, 2), ref::combine(0, 23, 256, 1));

@@ -62,18 +62,14 @@ void referenceTrapezoid(std::vector<uint32_t>& px, int W, int H, long long x1a, 
 
 // ---------------------------------------------------------------------------------------------
 TEST(TrapezoidFill, a_rectangle_from_column_0_to_9_over_rows_0_to_4_fills_10_by_5) {
-  RAST_MemBitmap bm(20, 10);
-  rt::fill(bm, 0);
+  rt::Filled bm(20, 10);
   RAST_FillTrapezoid(&bm, 0, 9, 0, 0, 9, 4, kInk, 1.0f, 0);
   EXPECT_EQ(rt::countSet(bm), 50);
   for (int y = 0; y < 5; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, 9)) << y;
 }
 
 TEST(TrapezoidFill, giving_the_rows_in_either_order_or_the_span_ends_swapped_fills_the_same) {
-  RAST_MemBitmap a(30, 30), b(30, 30), c(30, 30);
-  rt::fill(a, 0);
-  rt::fill(b, 0);
-  rt::fill(c, 0);
+  rt::Filled a(30, 30), b(30, 30), c(30, 30);
   RAST_FillTrapezoid(&a, 3, 9, 2, 1, 25, 20, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&b, 1, 25, 20, 3, 9, 2, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&c, 25, 1, 20, 9, 3, 2, kInk, 1.0f, 0);
@@ -83,8 +79,7 @@ TEST(TrapezoidFill, giving_the_rows_in_either_order_or_the_span_ends_swapped_fil
 }
 
 TEST(TrapezoidFill, a_right_edge_one_pixel_per_row_gives_the_staircase_1_2_3_4) {
-  RAST_MemBitmap bm(10, 10);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 10);
   RAST_FillTrapezoid(&bm, 0, 0, 0, 0, 3, 3, kInk, 1.0f, 0);
   for (int y = 0; y < 4; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, y)) << y;
   EXPECT_EQ(rt::countSet(bm), 1 + 2 + 3 + 4);
@@ -98,8 +93,7 @@ TEST(TrapezoidFill, matches_64_bit_scan_conversion_for_random_and_far_outside_sh
   for (int i = 0; i < 3000; i++) {
     auto pick = [&]() { return (i % 3 == 0) ? far(rng) : near(rng); };
     int x1a = pick(), x1b = pick(), y1 = pick(), x2a = pick(), x2b = pick(), y2 = pick();
-    RAST_MemBitmap bm(W, H);
-    rt::fill(bm, 0);
+    rt::Filled bm(W, H);
     RAST_FillTrapezoid(&bm, x1a, x1b, y1, x2a, x2b, y2, kInk, 1.0f, 0);
     std::vector<uint32_t> ref((size_t)W * H, 0);
     referenceTrapezoid(ref, W, H, x1a, x1b, y1, x2a, x2b, y2);
@@ -114,8 +108,7 @@ TEST(TrapezoidFill, matches_64_bit_scan_conversion_for_random_and_far_outside_sh
 TEST(TrapezoidFill, a_start_far_above_the_bitmap_advances_the_edges_without_32_bit_overflow) {
   // |slope| * rows above the top is about 2^20 * 2^14 = 2^34: a 32-bit product would wrap.
   const int W = 64, H = 16;
-  RAST_MemBitmap bm(W, H);
-  rt::fill(bm, 0);
+  rt::Filled bm(W, H);
   const int y1 = -16384, y2 = 100;
   const int x1 = -16384 * 16 + 10, x2 = 100 * 16 + 10;  // 16 pixels per row, through x = 10 at row 0
   RAST_FillTrapezoid(&bm, x1, x1 + 5, y1, x2, x2 + 5, y2, kInk, 1.0f, 0);
@@ -123,9 +116,7 @@ TEST(TrapezoidFill, a_start_far_above_the_bitmap_advances_the_edges_without_32_b
 }
 
 TEST(TrapezoidFill, clipping_at_the_top_keeps_the_shape_that_an_unclipped_drawing_has) {
-  RAST_MemBitmap tall(40, 60), cut(40, 30);
-  rt::fill(tall, 0);
-  rt::fill(cut, 0);
+  rt::Filled tall(40, 60), cut(40, 30);
   RAST_FillTrapezoid(&tall, 2, 7, 0, 5, 36, 55, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&cut, 2, 7, -30, 5, 36, 25, kInk, 1.0f, 0);
   ASSERT_TRUE(rt::same(cut, tall, 0, 30));
@@ -142,8 +133,7 @@ TEST(TrapezoidFill, a_bottom_up_bitmap_receives_the_same_rows_as_the_caller_coun
 }
 
 TEST(TrapezoidFill, shapes_wholly_outside_and_null_bitmaps_draw_nothing) {
-  RAST_MemBitmap bm(10, 10);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 10);
   RAST_FillTrapezoid(&bm, -9, -1, 0, -5, -2, 9, kInk, 1.0f, 0);   // left of the bitmap
   RAST_FillTrapezoid(&bm, 10, 20, 0, 12, 14, 9, kInk, 1.0f, 0);   // right of it
   RAST_FillTrapezoid(&bm, 0, 9, -5, 0, 9, -1, kInk, 1.0f, 0);     // above
@@ -154,8 +144,7 @@ TEST(TrapezoidFill, shapes_wholly_outside_and_null_bitmaps_draw_nothing) {
 
 // ---------------------------------------------------------------------------------------------
 TEST(FillPixelOperation, copy_at_a_quarter_is_the_quarter_mix_on_the_whole_word) {
-  RAST_MemBitmap bm(4, 4);
-  rt::fill(bm, 0);
+  rt::Filled bm(4, 4);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, 0xFFFFFFFFu, 0.25f, 0);
   EXPECT_EQ(at(bm, 1, 1), 0x3F3F3F3Fu);
 }
@@ -163,8 +152,7 @@ TEST(FillPixelOperation, copy_at_a_quarter_is_the_quarter_mix_on_the_whole_word)
 TEST(FillPixelOperation, copy_at_half_three_quarters_and_full_use_the_shift_mixes_on_every_byte) {
   const uint32_t d = 0xC8643201u, c = 0x10F08033u;
   auto mixed = [&](float alpha) {
-    RAST_MemBitmap bm(2, 2);
-    rt::fill(bm, d);
+    rt::Filled bm(2, 2, d);
     RAST_FillTrapezoid(&bm, 0, 1, 0, 0, 1, 1, c, alpha, 0);
     return at(bm, 1, 1);
   };
@@ -193,23 +181,20 @@ TEST(FillPixelOperation, other_weights_and_modes_use_the_combiners_with_the_colo
   } cases[] = {{0, 0.3f, ref::copyCh}, {1, 0.6f, ref::addCh}, {2, 0.9f, ref::dodgeCh}, {3, 0.7f, ref::mulCh},
                {4, 0.4f, ref::overlayCh}};
   for (const Case& k : cases) {
-    RAST_MemBitmap bm(3, 3);
-    rt::fill(bm, d);
+    rt::Filled bm(3, 3, d);
     RAST_FillTriangle(&bm, 0, 0, 2, 0, 0, 2, c, k.alpha, k.mode);
     const int64_t w = (int64_t)(k.alpha * 256.0);
     ref::Px e{k.ch(D.a, C.a, w), k.ch(D.r, C.r, w), k.ch(D.g, C.g, w), k.ch(D.b, C.b, w)};
     EXPECT_EQ(at(bm, 0, 0), ref::pack(e)) << "mode " << k.mode;
     EXPECT_EQ(at(bm, 2, 2), d) << "outside the triangle, mode " << k.mode;
   }
-  RAST_MemBitmap bm(3, 3);
-  rt::fill(bm, d);
+  rt::Filled bm(3, 3, d);
   RAST_FillTrapezoid(&bm, 0, 2, 0, 0, 2, 2, c, 0.5f, 5);
   EXPECT_EQ(at(bm, 1, 1), ref::pack(ref::hsv(D, C, 128)));
 }
 
 TEST(FillPixelOperation, zero_weight_negative_copy_and_unknown_modes_draw_nothing_and_source_alpha_is_ignored) {
-  RAST_MemBitmap bm(4, 4);
-  rt::fill(bm, 0x11223344u);
+  rt::Filled bm(4, 4, 0x11223344u);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, 0.001f, 0);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, -1.0f, 0);
   RAST_FillTrapezoid(&bm, 0, 3, 0, 0, 3, 3, kInk, 1.0f, 6);
@@ -222,8 +207,7 @@ TEST(FillPixelOperation, zero_weight_negative_copy_and_unknown_modes_draw_nothin
 
 // ---------------------------------------------------------------------------------------------
 TEST(RectOutline, covers_w_plus_1_columns_and_h_plus_1_rows_with_corners_drawn_twice) {
-  RAST_MemBitmap bm(16, 10);
-  rt::fill(bm, 0);
+  rt::Filled bm(16, 10);
   RAST_DrawRect(&bm, 0, 0, 10, 5, rt::px(100, 100, 100, 100), 0.5f, 1);
   const uint32_t once = rt::px(50, 50, 50, 50), twice = rt::px(100, 100, 100, 100);
   for (int y = 0; y < 10; y++)
@@ -240,8 +224,7 @@ TEST(RectOutline, covers_w_plus_1_columns_and_h_plus_1_rows_with_corners_drawn_t
 }
 
 TEST(RectOutline, a_bordered_rect_fills_its_inside_then_outlines_it_and_one_pixel_wide_has_no_inside) {
-  RAST_MemBitmap bm(8, 8);
-  rt::fill(bm, 0);
+  rt::Filled bm(8, 8);
   const uint32_t bg = rt::px(0, 0, 255, 255), fg = rt::px(255, 0, 0, 255);
   RAST_BorderedRect(&bm, 1, 1, 1, 4, bg, fg, 1.0f, 0);
   EXPECT_EQ(rt::countSet(bm), 2 * 5);
@@ -258,8 +241,7 @@ TEST(RectOutline, a_bordered_rect_fills_its_inside_then_outlines_it_and_one_pixe
 
 // ---------------------------------------------------------------------------------------------
 TEST(PolygonFill, a_square_from_0_0_to_10_10_fills_11_by_11_including_its_boundary) {
-  RAST_MemBitmap bm(20, 20);
-  rt::fill(bm, 0);
+  rt::Filled bm(20, 20);
   const int xs[] = {0, 10, 10, 0}, ys[] = {0, 0, 10, 10};
   RAST_FillConvexPolygon(&bm, xs, ys, 4, kInk, 1.0f, 0);
   EXPECT_EQ(rt::countSet(bm), 121);
@@ -267,8 +249,7 @@ TEST(PolygonFill, a_square_from_0_0_to_10_10_fills_11_by_11_including_its_bounda
 }
 
 TEST(PolygonFill, the_staircase_triangle_reaches_only_column_0_on_its_last_row) {
-  RAST_MemBitmap bm(8, 8);
-  rt::fill(bm, 0);
+  rt::Filled bm(8, 8);
   RAST_FillTriangle(&bm, 0, 0, 1, 3, 0, 3, kInk, 1.0f, 0);
   // 21845 per row reaches 0.99998 of a pixel on row 3.
   for (int y = 0; y < 4; y++) EXPECT_EQ(rowSpan(bm, y), std::make_pair(0, 0)) << y;
@@ -287,8 +268,7 @@ TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pix
       xs[i] = (int)std::lround(c0 + rad * std::cos(a));
       ys[i] = (int)std::lround(c1 + rad * std::sin(a));
     }
-    RAST_MemBitmap a(64, 64);
-    rt::fill(a, 0);
+    rt::Filled a(64, 64);
     RAST_FillConvexPolygon(&a, xs.data(), ys.data(), n, kInk, 1.0f, 0);
     for (int start = 0; start < n; start++) {
       std::vector<int> rx(n), ry(n);
@@ -296,8 +276,7 @@ TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pix
         rx[i] = xs[(start + n - i) % n];  // reversed winding, rotated start
         ry[i] = ys[(start + n - i) % n];
       }
-      RAST_MemBitmap b(64, 64);
-      rt::fill(b, 0);
+      rt::Filled b(64, 64);
       RAST_FillConvexPolygon(&b, rx.data(), ry.data(), n, kInk, 1.0f, 0);
       ASSERT_TRUE(rt::same(a, b)) << "polygon " << k << " start " << start;
     }
@@ -305,8 +284,7 @@ TEST(PolygonFill, either_winding_order_and_any_starting_vertex_fill_the_same_pix
 }
 
 TEST(PolygonFill, a_polygon_on_one_row_fills_from_its_smallest_to_its_largest_x_inside_the_bitmap) {
-  RAST_MemBitmap bm(20, 6);
-  rt::fill(bm, 0);
+  rt::Filled bm(20, 6);
   const int xs[] = {7, 3, 12, 5}, ys[] = {2, 2, 2, 2}, left[] = {-9, -3, -5};
   RAST_FillConvexPolygon(&bm, left, ys, 3, kInk, 1.0f, 0);  // wholly left of the bitmap
   EXPECT_EQ(rt::countSet(bm), 0);
@@ -316,9 +294,7 @@ TEST(PolygonFill, a_polygon_on_one_row_fills_from_its_smallest_to_its_largest_x_
 }
 
 TEST(PolygonFill, a_polygon_reaching_above_row_0_starts_at_the_advanced_edges) {
-  RAST_MemBitmap tall(50, 80), cut(50, 40);
-  rt::fill(tall, 0);
-  rt::fill(cut, 0);
+  rt::Filled tall(50, 80), cut(50, 40);
   const int xs[] = {20, 47, 30, 2}, ys[] = {0, 31, 77, 45};
   const int ysCut[] = {-40, -9, 37, 5};
   RAST_FillConvexPolygon(&tall, xs, ys, 4, kInk, 1.0f, 0);
@@ -334,8 +310,7 @@ TEST(PolygonFill, six_hundred_points_on_a_square_fill_exactly_the_square) {
   for (int i = 0; i < 150; i++) { xs.push_back(160 - i); ys.push_back(155); }
   for (int i = 0; i < 150; i++) { xs.push_back(10); ys.push_back(155 - i); }
   ASSERT_EQ(xs.size(), 600u);
-  RAST_MemBitmap bm(200, 200);
-  rt::fill(bm, 0);
+  rt::Filled bm(200, 200);
   RAST_FillConvexPolygon(&bm, xs.data(), ys.data(), 600, kInk, 1.0f, 0);
   EXPECT_EQ(rt::countSet(bm), 151 * 151);
   for (int y = 5; y <= 155; y++) ASSERT_EQ(rowSpan(bm, y), std::make_pair(10, 160)) << y;
@@ -349,8 +324,7 @@ TEST(PolygonFill, six_hundred_points_on_a_circle_fill_the_disc_between_its_inner
     xs[i] = (int)std::lround(cx + R * std::cos(6.283185307179586 * i / n));
     ys[i] = (int)std::lround(cy + R * std::sin(6.283185307179586 * i / n));
   }
-  RAST_MemBitmap bm(200, 200);
-  rt::fill(bm, 0);
+  rt::Filled bm(200, 200);
   RAST_FillConvexPolygon(&bm, xs.data(), ys.data(), n, kInk, 1.0f, 0);
   for (int y = 0; y < 200; y++)
     for (int x = 0; x < 200; x++) {
@@ -378,8 +352,7 @@ TEST(PolygonFill, a_bottom_up_bitmap_is_filled_at_the_rows_the_caller_names) {
 }
 
 TEST(PolygonFill, fewer_than_three_points_null_arrays_and_null_bitmaps_draw_nothing) {
-  RAST_MemBitmap bm(10, 10);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 10);
   const int xs[] = {0, 9, 9}, ys[] = {0, 0, 9};
   RAST_FillConvexPolygon(&bm, xs, ys, 2, kInk, 1.0f, 0);
   RAST_FillConvexPolygon(&bm, xs, ys, -5, kInk, 1.0f, 0);
@@ -399,8 +372,7 @@ TEST(PolygonFill, a_point_set_that_is_not_convex_stays_inside_its_bounding_box) 
     xs[i] = 30 + (int)std::lround(r * std::cos(a));
     ys[i] = 30 + (int)std::lround(r * std::sin(a));
   }
-  RAST_MemBitmap bm(60, 60);
-  rt::fill(bm, 0);
+  rt::Filled bm(60, 60);
   RAST_FillConvexPolygon(&bm, xs.data(), ys.data(), n, kInk, 1.0f, 0);
   const int minx = *std::min_element(xs.begin(), xs.end()), maxx = *std::max_element(xs.begin(), xs.end());
   const int miny = *std::min_element(ys.begin(), ys.end()), maxy = *std::max_element(ys.begin(), ys.end());
@@ -413,8 +385,7 @@ TEST(PolygonFill, a_point_set_that_is_not_convex_stays_inside_its_bounding_box) 
 }
 
 TEST(PolygonFill, coordinates_at_the_ends_of_the_int_range_are_clipped_without_overflow) {
-  RAST_MemBitmap bm(16, 16);
-  rt::fill(bm, 0);
+  rt::Filled bm(16, 16);
   RAST_FillTriangle(&bm, INT_MIN, INT_MIN, INT_MAX, INT_MIN, 0, INT_MAX, kInk, 1.0f, 0);
   RAST_FillTriangle(&bm, INT_MIN, 0, INT_MAX, 3, INT_MAX, INT_MAX, kInk, 1.0f, 0);
   const int xs[] = {INT_MAX, INT_MIN, 5}, ys[] = {INT_MAX, INT_MAX, INT_MIN};

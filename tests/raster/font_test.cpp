@@ -127,8 +127,7 @@ TEST_F(FontLayout, a_sequence_cut_by_the_terminator_is_read_no_further) {
 }
 
 TEST_F(FontLayout, each_character_is_rendered_once_and_then_found_in_the_cache) {
-  RAST_MemBitmap bm(100, 40);
-  rt::fill(bm, 0);
+  rt::Filled bm(100, 40);
   RECT r = {0, 0, 100, 40};
   font.DrawText(&bm, "abab\xC3\xA9\xC3\xA9", -1, &r, 0);
   font.DrawText(&bm, "ba\xC3\xA9", -1, &r, 0);
@@ -184,8 +183,7 @@ TEST_F(FontLayout, fonts_with_a_line_height_above_1023_render_nothing) {
 
 // ---------------------------------------------------------------------------------------------
 TEST_F(FontLayout, drawing_starts_at_the_rects_top_left_and_answers_the_drawn_height) {
-  RAST_MemBitmap bm(60, 40);
-  rt::fill(bm, 0);
+  rt::Filled bm(60, 40);
   RECT r = {5, 3, 60, 40};
   EXPECT_EQ(font.DrawText(&bm, "AB", -1, &r, 0), 12);
   expectRect(ink(bm), 5, 3, 5 + 16, 3 + 12);
@@ -204,8 +202,7 @@ TEST_F(FontLayout, alignment_places_the_measured_box_and_centring_wins_over_righ
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(::testing::Message() << "flags " << k.flags);
-    RAST_MemBitmap bm(60, 60);
-    rt::fill(bm, 0);
+    rt::Filled bm(60, 60);
     RECT r = k.r;
     font.DrawText(&bm, "AB", -1, &r, k.flags);
     expectRect(ink(bm), k.l, k.t, k.rr, k.b);
@@ -213,8 +210,7 @@ TEST_F(FontLayout, alignment_places_the_measured_box_and_centring_wins_over_righ
 }
 
 TEST_F(FontLayout, a_centred_text_wider_than_its_rect_starts_left_of_it_and_is_clipped_to_it) {
-  RAST_MemBitmap bm(60, 30);
-  rt::fill(bm, 0);
+  rt::Filled bm(60, 30);
   RECT r = {20, 0, 30, 30};  // 10 wide, text 16 wide: starts at 20 + (10 - 16) / 2 = 17
   font.DrawText(&bm, "AB", -1, &r, 0x4);
   expectRect(ink(bm), 20, 0, 30, 12);
@@ -224,8 +220,7 @@ TEST_F(FontLayout, a_centred_text_wider_than_its_rect_starts_left_of_it_and_is_c
 }
 
 TEST_F(FontLayout, an_empty_clip_rectangle_draws_nothing_and_answers_zero) {
-  RAST_MemBitmap bm(30, 30);
-  rt::fill(bm, 0);
+  rt::Filled bm(30, 30);
   RECT r = {40, 0, 60, 30};  // right of the bitmap
   EXPECT_EQ(font.DrawText(&bm, "AB", -1, &r, 0), 0);
   EXPECT_EQ(ink(bm).right, -1);
@@ -240,8 +235,7 @@ TEST_F(FontLayout, drawing_without_a_bitmap_or_text_answers_zero) {
 }
 
 TEST_F(FontLayout, a_second_line_is_drawn_one_line_height_below_the_first_at_the_start_x) {
-  RAST_MemBitmap bm(40, 40);
-  rt::fill(bm, 0);
+  rt::Filled bm(40, 40);
   RECT r = {2, 1, 40, 40};
   EXPECT_EQ(font.DrawText(&bm, "B\nA", -1, &r, 0), 14 + 10);
   EXPECT_EQ(at(bm, 2, 1 + 14), kRed);       // A's top-left
@@ -250,8 +244,7 @@ TEST_F(FontLayout, a_second_line_is_drawn_one_line_height_below_the_first_at_the
 }
 
 TEST_F(FontLayout, alpha_zero_answers_zero_and_leaves_the_bitmap_unchanged) {
-  RAST_MemBitmap bm(30, 30);
-  rt::fill(bm, 0x01020304u);
+  rt::Filled bm(30, 30, 0x01020304u);
   RECT r = {0, 0, 30, 30};
   font.SetCombineMode(0, 0.0f);
   EXPECT_EQ(font.DrawText(&bm, "AB", -1, &r, 0), 0);
@@ -259,8 +252,7 @@ TEST_F(FontLayout, alpha_zero_answers_zero_and_leaves_the_bitmap_unchanged) {
 }
 
 TEST_F(FontLayout, the_colour_alpha_flag_scales_alpha_by_the_text_colours_alpha_byte_for_one_call) {
-  RAST_MemBitmap bm(30, 30);
-  rt::fill(bm, 0);
+  rt::Filled bm(30, 30);
   RECT r = {0, 0, 30, 30};
   font.SetTextColor(RAST_MakePixel(255, 0, 0, 0));
   EXPECT_EQ(font.DrawText(&bm, "A", -1, &r, 0x40000000u), 0);
@@ -284,8 +276,7 @@ TEST_F(FontLayout, a_vertical_font_runs_down_and_answers_its_width) {
   EXPECT_EQ(m.right, 12);
   EXPECT_EQ(m.bottom, 7 + 9);
   EXPECT_EQ(lastResult, 12);
-  RAST_MemBitmap bm(40, 40);
-  rt::fill(bm, 0);
+  rt::Filled bm(40, 40);
   RECT r = {3, 2, 40, 40};
   EXPECT_EQ(font.DrawText(&bm, "AB", -1, &r, 0), 12);
   expectRect(ink(bm), 3, 2, 3 + 12, 2 + 16);
@@ -293,8 +284,7 @@ TEST_F(FontLayout, a_vertical_font_runs_down_and_answers_its_width) {
 
 TEST_F(FontLayout, a_vertical_bottom_up_font_starts_at_the_bottom_and_runs_up) {
   font.SetFromHFont(kFakeFont, RAST_FONT_VERTICAL | RAST_FONT_BOTTOMUP);
-  RAST_MemBitmap bm(40, 40);
-  rt::fill(bm, 0);
+  rt::Filled bm(40, 40);
   RECT r = {3, 2, 40, 40};
   font.DrawText(&bm, "AB", -1, &r, 0);
   // The text's measured box is the same; A now sits at its bottom, B above it.

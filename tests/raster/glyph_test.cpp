@@ -80,8 +80,7 @@ TEST_F(Glyphs, a_space_renders_an_empty_map_that_draws_nothing_but_advances_the_
   EXPECT_EQ(sp->width, 4);
   EXPECT_EQ(sp->height, 10);
   EXPECT_GT(sp->coverage, 0);
-  RAST_MemBitmap bm(20, 20);
-  rt::fill(bm, 0);
+  rt::Filled bm(20, 20);
   RECT r = {0, 0, 20, 20};
   font.SetTextColor(0xFFFFFFFFu);
   font.DrawText(&bm, " A", -1, &r, 0);
@@ -231,8 +230,7 @@ TEST_F(Glyphs, drawing_a_glyph_half_outside_the_clip_draws_its_right_half_at_the
   useFont(0);
   font.RenderGlyph('h');
   font.SetTextColor(RAST_MakePixel(255, 255, 255, 255));
-  RAST_MemBitmap bm(10, 4);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 4);
   RECT clip = {5, 0, 10, 4};
   EXPECT_TRUE(font.DrawGlyph(&bm, 'h', 3, 1, &clip));
   for (int x = 0; x < 5; x++) EXPECT_EQ(at(bm, x, 1), 0u);
@@ -246,8 +244,7 @@ TEST_F(Glyphs, drawing_a_glyph_outside_the_clip_or_an_unknown_character_answers_
   src.solid("h", 4, 2);
   useFont(0);
   font.RenderGlyph('h');
-  RAST_MemBitmap bm(10, 4);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 4);
   RECT clip = {5, 0, 10, 4};
   EXPECT_FALSE(font.DrawGlyph(&bm, 'h', 1, 0, &clip));  // ends at column 5, exclusive
   EXPECT_FALSE(font.DrawGlyph(&bm, 0x263A, 6, 0, &clip));
@@ -262,8 +259,7 @@ TEST_F(Glyphs, mono_and_effect_glyphs_at_full_alpha_store_the_colour_words_uncha
   const uint32_t text = 0x11223380u, effect = 0x44556601u;
   useFont(RAST_FONT_MONO);
   font.SetTextColor(text);
-  RAST_MemBitmap bm(5, 5);
-  rt::fill(bm, 0);
+  rt::Filled bm(5, 5);
   RECT clip = {0, 0, 5, 5};
   font.RenderGlyph('m');
   font.DrawGlyph(&bm, 'm', 0, 0, &clip);
@@ -288,8 +284,7 @@ TEST_F(Glyphs, opaque_background_fills_each_glyphs_clipped_box_but_not_the_gap_b
   font.SetBkMode(1);
   const uint32_t bk = RAST_MakePixel(0, 0, 255, 255);
   font.SetBkColor(bk);
-  RAST_MemBitmap bm(10, 20);
-  rt::fill(bm, 0);
+  rt::Filled bm(10, 20);
   RECT r = {0, 0, 10, 20};
   font.DrawText(&bm, "AA\nA", -1, &r, 0);
   for (int y = 0; y < 20; y++)
@@ -327,8 +322,7 @@ class GlyphStamping : public Glyphs {
     font.SetEffectColor(effect);
     font.SetCombineMode(mode, alpha);
     font.RenderGlyph('g');
-    RAST_MemBitmap bm(4, 3);
-    rt::fill(bm, bg);
+    rt::Filled bm(4, 3, bg);
     RECT clip = {0, 0, 4, 3};
     font.DrawGlyph(&bm, 'g', 0, 0, &clip);
     return {at(bm, 0, 0), at(bm, 1, 0), at(bm, 2, 0), at(bm, 1, 1)};
@@ -378,8 +372,7 @@ TEST_F(GlyphStamping, unknown_modes_draw_only_the_background) {
   font.SetTextColor(text);
   font.SetCombineMode(6, 1.0f);
   font.RenderGlyph('g');
-  RAST_MemBitmap bm(4, 3);
-  rt::fill(bm, bg);
+  rt::Filled bm(4, 3, bg);
   RECT clip = {0, 0, 4, 3};
   EXPECT_TRUE(font.DrawGlyph(&bm, 'g', 0, 0, &clip));
   // The background fill itself is a mode-6 fill too, so nothing changes at all.
@@ -393,8 +386,7 @@ TEST_F(GlyphStamping, the_background_ignores_the_source_alpha_bit_of_the_combine
   font.SetTextColor(text);
   font.SetCombineMode(0x10000, 1.0f);
   font.RenderGlyph('g');
-  RAST_MemBitmap bm(4, 3);
-  rt::fill(bm, bg);
+  rt::Filled bm(4, 3, bg);
   RECT clip = {0, 0, 4, 3};
   font.DrawGlyph(&bm, 'g', 0, 0, &clip);
   EXPECT_EQ(at(bm, 2, 0), 0x11223300u);  // empty coverage: background only

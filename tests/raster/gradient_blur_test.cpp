@@ -26,8 +26,7 @@ TEST(GradRect, constant_half_alpha_blends_at_weight_128_and_mixes_the_alpha_byte
 }
 
 TEST(GradRect, full_alpha_copy_stores_the_clamped_ramp_with_opaque_alpha) {
-  RAST_MemBitmap bm(7, 2);
-  rt::fill(bm, 0x55555555);
+  rt::Filled bm(7, 2, 0x55555555);
   RAST_GradRect(&bm, 0, 0, 7, 2, 0.0f, 1.0f, 0.0f, 1.0f, 0.25f, 0, 0, 0, 0, -2.0f, 0, 0, 0);
   // red: 0, 63.75, 127.5, 191.25, 255, 318.75 -> clamped
   const int want[] = {0, 63, 127, 191, 255, 255, 255};
@@ -38,8 +37,7 @@ TEST(GradRect, full_alpha_copy_stores_the_clamped_ramp_with_opaque_alpha) {
 }
 
 TEST(GradRect, a_negative_origin_moves_the_start_values_to_the_first_visible_pixel) {
-  RAST_MemBitmap bm(4, 4);
-  rt::fill(bm, 0);
+  rt::Filled bm(4, 4);
   RAST_GradRect(&bm, -2, -1, 4, 3, 0.0f, 0.0f, 0.0f, 1.0f, 0.25f, 0, 0, 0, 0, 0.25f, 0, 0, 0);
   EXPECT_EQ(RAST_PixelR(at(bm, 0, 0)), 127);  // x = 2
   EXPECT_EQ(RAST_PixelR(at(bm, 1, 0)), 191);
@@ -50,8 +48,7 @@ TEST(GradRect, a_negative_origin_moves_the_start_values_to_the_first_visible_pix
 }
 
 TEST(GradRect, other_modes_run_their_combiner_with_the_gradient_alpha_as_weight) {
-  RAST_MemBitmap bm(2, 1);
-  rt::fill(bm, px(100, 100, 100, 100));
+  rt::Filled bm(2, 1, px(100, 100, 100, 100));
   RAST_GradRect(&bm, 0, 0, 2, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1);
   // pixel 0: s = 127, weight 128: 100 + 127 * 128 / 256 = 163; alpha channel 100 + 128 * 128 / 256 = 164
   EXPECT_EQ(at(bm, 0, 0), px(163, 163, 163, 164));
@@ -62,8 +59,7 @@ TEST(GradRect, other_modes_run_their_combiner_with_the_gradient_alpha_as_weight)
 }
 
 TEST(GradRect, far_running_gradients_saturate_instead_of_overflowing) {
-  RAST_MemBitmap bm(64, 64);
-  rt::fill(bm, 0x80808080);
+  rt::Filled bm(64, 64, 0x80808080);
   for (int mode = 0; mode < 6; mode++)
     RAST_GradRect(&bm, -100000, -100000, 200000, 200000, 1e9f, -1e9f, 3e4f, 1e9f, 1e7f, -1e7f, 1e6f, 1e8f, 1e7f,
                   1e7f, -1e6f, -1e8f, mode);
@@ -107,8 +103,7 @@ TEST(Blur, out_of_place_matches_the_weighted_sum_of_each_pixel_and_its_neighbour
 }
 
 TEST(Blur, uniform_white_loses_only_the_truncation_of_each_term) {
-  RAST_MemBitmap bm(5, 5);
-  rt::fill(bm, 0xFFFFFFFF);
+  rt::Filled bm(5, 5, 0xFFFFFFFF);
   RAST_Blur(&bm, &bm, 0, 0, 0, 0, 5, 5);
   EXPECT_EQ(at(bm, 2, 2), 0xFBFBFBFBu);  // 127 + 4 * 31 = 251
   EXPECT_EQ(at(bm, 0, 0), 0xFDFDFDFDu);  // 127 + 63 + 63 = 253
@@ -116,9 +111,7 @@ TEST(Blur, uniform_white_loses_only_the_truncation_of_each_term) {
 }
 
 TEST(Blur, areas_one_pixel_wide_or_high_are_left_alone) {
-  RAST_MemBitmap bm(6, 6), src(6, 6);
-  rt::randomize(bm, 5);
-  rt::randomize(src, 6);
+  rt::Randomized bm(6, 6, 5), src(6, 6, 6);
   RAST_MemBitmap before(6, 6);
   RAST_Copy(&before, &bm);
   RAST_Blur(&bm, &src, 0, 0, 0, 0, 1, 6);

@@ -67,6 +67,14 @@ inline int countSet(RAST_IBitmap& bm, uint32_t bg = 0) {
   return n;
 }
 
+// Heap bitmaps made with every pixel set to one value, or to seeded random words.
+struct Filled : RAST_MemBitmap {
+  Filled(int w, int h, uint32_t v = 0) : RAST_MemBitmap(w, h) { fill(*this, v); }
+};
+struct Randomized : RAST_MemBitmap {
+  Randomized(int w, int h, uint32_t seed) : RAST_MemBitmap(w, h) { randomize(*this, seed); }
+};
+
 // A heap bitmap that reports its rows as stored bottom-up: row y as the caller counts it is
 // stored row height - 1 - y.
 class FlippedBitmap : public RAST_MemBitmap {

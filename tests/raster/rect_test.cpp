@@ -28,8 +28,7 @@ TEST(Clear, every_pixel_takes_the_colour) {
 }
 
 TEST(FillRect, a_rectangle_reaching_past_the_origin_is_clipped_to_the_bitmap) {
-  RAST_MemBitmap bm(6, 6);
-  rt::fill(bm, 0);
+  rt::Filled bm(6, 6);
   RAST_FillRect(&bm, -2, -2, 5, 5, 0xFFFFFFFF, 1.0f, 0);
   EXPECT_EQ(countEqual(bm, 0xFFFFFFFF), 9);
   EXPECT_EQ(at(bm, 2, 2), 0xFFFFFFFFu);
@@ -44,8 +43,7 @@ TEST(FillRect, a_rectangle_reaching_past_the_origin_is_clipped_to_the_bitmap) {
 }
 
 TEST(FillRect, copy_at_full_alpha_writes_the_alpha_byte_and_at_half_halves_every_byte) {
-  RAST_MemBitmap bm(2, 2);
-  rt::fill(bm, 0xFFFFFFFF);
+  rt::Filled bm(2, 2, 0xFFFFFFFF);
   RAST_FillRect(&bm, 0, 0, 2, 2, px(1, 2, 3, 0), 1.0f, 0);
   EXPECT_EQ(at(bm, 1, 1), px(1, 2, 3, 0));
   rt::fill(bm, 0);
@@ -85,8 +83,7 @@ TEST(FillRect, source_alpha_flag_only_scales_the_alpha_by_the_colour_alpha_byte)
 TEST(FillRect, each_mode_runs_its_combiner_with_the_weight_as_source_alpha) {
   for (int mode = 1; mode <= 5; mode++) {
     for (float alpha : {1.0f, 0.6f, -0.4f}) {
-      RAST_MemBitmap bm(3, 2);
-      rt::fill(bm, px(90, 140, 230, 60));
+      rt::Filled bm(3, 2, px(90, 140, 230, 60));
       RAST_FillRect(&bm, 0, 0, 3, 2, px(10, 250, 128, 17), alpha, mode);
       // The weight stands for the source alpha channel too; the colour's alpha byte is unused.
       const int w = (int)((double)alpha * 256.0);
@@ -104,8 +101,7 @@ TEST(FillRect, each_mode_runs_its_combiner_with_the_weight_as_source_alpha) {
 }
 
 TEST(FillRect, unknown_modes_and_negative_copy_weights_draw_nothing) {
-  RAST_MemBitmap bm(2, 2);
-  rt::fill(bm, 5);
+  rt::Filled bm(2, 2, 5);
   RAST_FillRect(&bm, 0, 0, 2, 2, 0xFFFFFFFF, 1.0f, 6);
   RAST_FillRect(&bm, 0, 0, 2, 2, 0xFFFFFFFF, -0.5f, 0);
   RAST_FillRect(&bm, 0, 0, 2, 2, 0xFFFFFFFF, 0.001f, 3);
@@ -122,8 +118,7 @@ TEST(FillRect, bottom_up_bitmaps_fill_the_rows_counted_from_the_top) {
 }
 
 TEST(ClearRect, masks_and_sets_bits_of_every_pixel_in_the_rectangle) {
-  RAST_MemBitmap bm(4, 4);
-  rt::fill(bm, px(10, 20, 30, 200));
+  rt::Filled bm(4, 4, px(10, 20, 30, 200));
   RAST_ClearRect(&bm, 1, 1, 2, 2, 0xFFFFFF00, 0);
   EXPECT_EQ(at(bm, 1, 1), px(10, 20, 30, 0));
   EXPECT_EQ(at(bm, 2, 2), px(10, 20, 30, 0));
@@ -135,10 +130,8 @@ TEST(ClearRect, masks_and_sets_bits_of_every_pixel_in_the_rectangle) {
 }
 
 TEST(MultiplyAddRect, identity_scales_keep_pixels_and_half_scale_floors) {
-  RAST_MemBitmap bm(3, 3);
-  rt::randomize(bm, 4);
-  RAST_MemBitmap before(3, 3);
-  rt::randomize(before, 4);
+  rt::Randomized bm(3, 3, 4);
+  rt::Randomized before(3, 3, 4);
   RAST_MultiplyAddRect(&bm, 0, 0, 3, 3, 1, 1, 1, 1, 0, 0, 0, 0);
   for (int i = 0; i < 9; i++) EXPECT_EQ(at(bm, i % 3, i / 3), at(before, i % 3, i / 3));
   at(bm, 0, 0) = px(201, 3, 255, 1);
@@ -174,8 +167,7 @@ TEST(ProcessRect, visits_each_pixel_once_row_by_row_left_to_right) {
 }
 
 TEST(GetPutPixel, outside_the_bitmap_answers_zero_and_writes_nothing) {
-  RAST_MemBitmap bm(3, 2);
-  rt::fill(bm, 9);
+  rt::Filled bm(3, 2, 9);
   EXPECT_EQ(RAST_GetPixel(&bm, 3, 0), 0u);
   EXPECT_EQ(RAST_GetPixel(&bm, -1, 0), 0u);
   EXPECT_EQ(RAST_GetPixel(&bm, 0, 2), 0u);
@@ -273,8 +265,7 @@ TEST(SimpleFill, goes_down_and_up_the_seed_column_stopping_at_walls) {
 }
 
 TEST(SimpleFill, a_new_colour_that_still_matches_does_not_loop_and_keepmask_keeps_bits) {
-  RAST_MemBitmap bm(4, 4);
-  rt::fill(bm, 0x0000FF10);
+  rt::Filled bm(4, 4, 0x0000FF10);
   RAST_SimpleFill(&bm, 1, 1, 0x00AA0000, 0x000000FF, 0x0000FFFF);
   EXPECT_EQ(countEqual(bm, 0x00AAFF10), 16);
   RAST_SimpleFill(&bm, 4, 0, 1, 0, 0);

@@ -20,13 +20,10 @@ using rt::px;
 const float kPi = 3.14159265f;
 
 TEST(RotatedIdentity, angle_zero_at_equal_size_copies_the_source_rectangle_with_and_without_filtering) {
-  RAST_MemBitmap src(12, 10);
-  rt::randomize(src, 1);
+  rt::Randomized src(12, 10, 1);
   for (int mode : {0, 0x100}) {
     for (bool clip : {false, true}) {
-      RAST_MemBitmap dst(10, 9), want(10, 9);
-      rt::fill(dst, 5);
-      rt::fill(want, 5);
+      rt::Filled dst(10, 9, 5), want(10, 9, 5);
       RAST_RotatedBlit(&dst, &src, 1, 2, 8, 6, 2, 3, 8, 6, 0.0f, clip, 1.0f, mode, 0, 0);
       RAST_Blit(&want, &src, 1, 2, 2, 3, 8, 6, 1.0f, 0);
       ASSERT_TRUE(rt::same(dst, want)) << "mode " << mode << " clip " << clip;
@@ -154,14 +151,12 @@ TEST(RotatedMirror, a_negative_destination_width_mirrors) {
 
 TEST(RotatedClip, clip_to_source_keeps_neighbouring_pixels_out_and_nothing_is_written_outside_the_rectangle) {
   const uint32_t poison = 0xDEADBEEF, sentinel = 0x01020304;
-  RAST_MemBitmap src(40, 40);
-  rt::fill(src, poison);
+  rt::Filled src(40, 40, poison);
   for (int y = 10; y < 30; y++)
     for (int x = 10; x < 30; x++) at(src, x, y) = px(x, y, 9, 255);
   for (float angle : {0.3f, 0.5236f, 1.0f, 2.5f, -0.7f}) {
     for (bool clip : {true, false}) {
-      RAST_MemBitmap dst(50, 50);
-      rt::fill(dst, sentinel);
+      rt::Filled dst(50, 50, sentinel);
       RAST_RotatedBlit(&dst, &src, 12, 8, 20, 20, 10, 10, 20, 20, angle, clip, 1.0f, 0, 0, 0);
       bool sawPoison = false;
       for (int y = 0; y < 50; y++)
@@ -189,8 +184,7 @@ TEST(RotatedClip, a_rectangle_off_the_destination_edges_draws_the_matching_part)
   RAST_RotatedBlit(&big, &src, 10, 10, 16, 16, 0, 0, 16, 16, 0.4f, true, 1.0f, 0x100, 0, 0);
   // The same draw moved 10 up and left into a smaller bitmap.
   RAST_RotatedBlit(&small, &src, 0, 0, 16, 16, 0, 0, 16, 16, 0.4f, true, 1.0f, 0x100, 0, 0);
-  RAST_MemBitmap shifted(12, 12);
-  rt::fill(shifted, 0);
+  rt::Filled shifted(12, 12);
   RAST_RotatedBlit(&shifted, &src, -4, -5, 16, 16, 0, 0, 16, 16, 0.4f, true, 1.0f, 0x100, 0, 0);
   for (int y = 0; y < 12; y++)
     for (int x = 0; x < 12; x++) {

@@ -242,9 +242,7 @@ TEST(ScaledClip, refused_draws_leave_the_destination_untouched) {
 }
 
 TEST(ScaledClip, coordinates_beyond_16_16_never_read_or_write_outside_the_bitmaps) {
-  RAST_MemBitmap src(40000, 1), dst(50, 50);
-  rt::fill(src, 5);
-  rt::fill(dst, 3);
+  rt::Filled src(40000, 1, 5), dst(50, 50, 3);
   const float big[] = {1e9f, -1e9f, 3e4f, 4e4f, FLT_MAX, -FLT_MAX, 1e-30f};
   for (float a : big)
     for (float b : big) {

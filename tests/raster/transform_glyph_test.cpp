@@ -58,24 +58,21 @@ TEST(TransformBlit, degenerate_meshes_draw_nothing) {
 }
 
 TEST(DrawGlyph, coverage_scales_the_weight_and_zero_coverage_is_skipped) {
-  RAST_MemBitmap bm(3, 1);
-  rt::fill(bm, px(100, 100, 100, 100));
+  rt::Filled bm(3, 1, px(100, 100, 100, 100));
   const unsigned char cov[] = {0, 128, 255};
   RAST_DrawGlyph(&bm, 0, 0, px(200, 0, 50, 255), cov, 3, 1, 1.0f, 0);
   EXPECT_EQ(at(bm, 0, 0), px(100, 100, 100, 100));
   EXPECT_EQ(at(bm, 1, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 128, 0));
   EXPECT_EQ(at(bm, 2, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 255, 0));
   // Full coverage at alpha 1.0 weighs 255, not 256: with Add, 255 * 255 / 256 = 254.
-  RAST_MemBitmap black(1, 1);
-  rt::fill(black, 0);
+  rt::Filled black(1, 1);
   const unsigned char full[] = {255};
   RAST_DrawGlyph(&black, 0, 0, px(255, 255, 255, 255), full, 1, 1, 1.0f, 1);
   EXPECT_EQ(at(black, 0, 0), px(254, 254, 254, 254));
 }
 
 TEST(DrawGlyph, a_glyph_partly_left_of_the_bitmap_draws_its_visible_columns_at_the_edge) {
-  RAST_MemBitmap bm(4, 2);
-  rt::fill(bm, 0);
+  rt::Filled bm(4, 2);
   // Row 0 coverage 10..14, row 1 coverage 20..24; stamped with Add so the weight is visible.
   const unsigned char cov[] = {10, 11, 12, 13, 14, 20, 21, 22, 23, 24};
   RAST_DrawGlyph(&bm, -2, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
@@ -90,8 +87,7 @@ TEST(DrawGlyph, a_glyph_partly_left_of_the_bitmap_draws_its_visible_columns_at_t
 }
 
 TEST(DrawGlyph, a_row_span_wider_than_the_glyph_and_a_top_cut_skip_the_right_bytes) {
-  RAST_MemBitmap bm(2, 2);
-  rt::fill(bm, 0);
+  rt::Filled bm(2, 2);
   const unsigned char cov[] = {1, 2, 99, 3, 4, 99, 5, 6, 99};  // 2 wide, span 3, 3 high
   RAST_DrawGlyphEx(&bm, 0, -1, px(255, 0, 0, 0), cov, 2, 3, 3, 1.0f, 1);
   EXPECT_EQ(RAST_PixelR(at(bm, 0, 0)), 255 * 3 / 256);
@@ -100,8 +96,7 @@ TEST(DrawGlyph, a_row_span_wider_than_the_glyph_and_a_top_cut_skip_the_right_byt
 }
 
 TEST(DrawGlyph, unknown_modes_zero_alpha_and_bad_glyphs_draw_nothing) {
-  RAST_MemBitmap bm(2, 2);
-  rt::fill(bm, 5);
+  rt::Filled bm(2, 2, 5);
   const unsigned char cov[] = {255, 255, 255, 255};
   RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, 1.0f, 6);
   RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, 0.0f, 1);
@@ -137,8 +132,7 @@ TEST(HalveBlit, odd_output_widths_and_small_destinations_write_only_what_fits) {
   rt::fill(dst, 0);
   RAST_HalveBlitAA(&dst, &src);
   ASSERT_TRUE(rt::same(dst, want));
-  RAST_MemBitmap inplace(6, 6);
-  rt::randomize(inplace, 4);
+  rt::Randomized inplace(6, 6, 4);
   RAST_HalveBlitAA(&inplace, &inplace);
   ASSERT_TRUE(rt::same(want, inplace));  // the top-left 3 x 3
 }
@@ -179,9 +173,7 @@ TEST(BitmapCmp, reports_the_smallest_rectangle_holding_every_difference) {
 }
 
 TEST(BitmapCmp, without_a_rectangle_answers_the_first_byte_comparison) {
-  RAST_MemBitmap a(4, 4), b(4, 4);
-  rt::fill(a, 0x10);
-  rt::fill(b, 0x10);
+  rt::Filled a(4, 4, 0x10), b(4, 4, 0x10);
   at(b, 2, 1) = 0x11;
   at(a, 0, 3) = 0x11;
   EXPECT_LT(RAST_BitmapCmp(&a, &b), 0);  // row 1 decides first
