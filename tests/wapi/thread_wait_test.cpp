@@ -106,7 +106,7 @@ TEST(ThreadWait, PriorityOfAFinishedThreadCannotBeSet) {
   HANDLE t = CreateThread(nullptr, 0, waitForRelease, nullptr, 0, nullptr);
   EXPECT_EQ(SetThreadPriority(t, 0), 1);
   g_release = 1;
-  WaitForSingleObject(t, INFINITE);
+  EXPECT_EQ(WaitForSingleObject(t, INFINITE), 0u) << "an infinite wait joins a thread still running";
   EXPECT_EQ(SetThreadPriority(t, 0), 0);
   EXPECT_EQ(SetThreadPriority(nullptr, 0), 0);
   CloseHandle(t);
