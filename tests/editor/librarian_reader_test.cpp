@@ -93,12 +93,7 @@ TEST(BankReader, ProgramsOfModel22AreStoredAsModel24InPairs)
     }
 }
 
-struct KindModel {
-    Kind kind;
-    uint8_t modelByte;
-};
-
-class EveryKindAndModel : public ::testing::TestWithParam<KindModel> {};
+class EveryKindAndModel : public ::testing::TestWithParam<bankgen::KindModel> {};
 
 TEST_P(EveryKindAndModel, RawFileAndMidiTwinReadToTheSameEntries)
 {
@@ -129,14 +124,7 @@ TEST_P(EveryKindAndModel, JunkBetweenMessagesIsSkipped)
     expectBankMatches(readBytes(bankgen::withJunkBetween(bankgen::messagesOf(gen), 2)), gen);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Banks, EveryKindAndModel,
-    ::testing::Values(KindModel{Kind::Programs, 0x20}, KindModel{Kind::Programs, 0x21},
-                      KindModel{Kind::Programs, 0x22}, KindModel{Kind::Programs, 0x23},
-                      KindModel{Kind::Programs, 0x24}, KindModel{Kind::Performances, 0x20},
-                      KindModel{Kind::Performances, 0x21}, KindModel{Kind::Performances, 0x22},
-                      KindModel{Kind::Performances, 0x23}, KindModel{Kind::Patterns, 0x20},
-                      KindModel{Kind::Patterns, 0x23}));
+INSTANTIATE_TEST_SUITE_P(Banks, EveryKindAndModel, ::testing::ValuesIn(bankgen::kEveryKindAndModel));
 
 TEST(BankReader, PatternDumpOf204BytesIsStoredAs220WithItsAppendedName)
 {

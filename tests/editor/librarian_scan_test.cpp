@@ -21,8 +21,7 @@ class Library : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qor_library_XXXXXX";
-        data = mkdtemp(tmpl);
+        data = tmp.path;
         setenv("QOR_DATA_FOLDER", data.c_str(), 1);
         root = DataFolder::getPatchesFolderStr();
         mkdir(root.c_str(), 0755);
@@ -30,7 +29,6 @@ protected:
         lib.logFilePath = data + "/log.txt";
         bankgen::writeFile(lib.logFilePath, Bytes{});
     }
-    void TearDown() override { std::system(("rm -rf '" + data + "'").c_str()); }
 
     void folder(const std::string& rel) { mkdir((root + "/" + rel).c_str(), 0755); }
     void file(const std::string& rel, const Bytes& bytes) { bankgen::writeFile(root + "/" + rel, bytes); }
@@ -46,6 +44,7 @@ protected:
         return out;
     }
 
+    bankgen::TempDir tmp;
     std::string data;
     std::string root;
     PatchLibrarian lib;

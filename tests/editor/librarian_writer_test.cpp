@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,29 +59,6 @@ void expectSameEntries(const PatchFile& a, const PatchFile& b)
             EXPECT_EQ(a.patches[i].messages[m].bytes, b.patches[i].messages[m].bytes) << i;
     }
 }
-
-// A fresh folder under the build's temporary space for one test.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char tmpl[] = "/tmp/qor_librarian_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::vector<std::string> list() const
-    {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-            closedir(d);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string path;
-};
 
 } // namespace
 
@@ -179,15 +155,11 @@ TEST(BankImage, VariableLengthNumbersMatchAnIndependentEncoding)
     EXPECT_EQ(two, (Bytes{0x81, 0x00}));
 }
 
-struct RoundTripCase {
-    Kind kind;
-    uint8_t modelByte;
-};
-class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+class RoundTrip : public ::testing::TestWithParam<bankgen::KindModel> {};
 
 TEST_P(RoundTrip, FullBankWrittenThenReadGivesTheSameEntriesAndTheSameBytes)
 {
-    const RoundTripCase& c = GetParam();
+    const bankgen::KindModel& c = GetParam();
     PatchFile first = readGenerated(c.kind, c.modelByte, 128, 31);
     ASSERT_EQ(first.patches.size(), 128u);
     for (bool midi : {false, true}) {
@@ -200,7 +172,7 @@ TEST_P(RoundTrip, FullBankWrittenThenReadGivesTheSameEntriesAndTheSameBytes)
 
 TEST_P(RoundTrip, FilledBankKeepsItsReadEntriesAndSettlesAfterOneRead)
 {
-    const RoundTripCase& c = GetParam();
+    const bankgen::KindModel& c = GetParam();
     PatchLibrarian lib;
     PatchFile first = readGenerated(c.kind, c.modelByte, 37, 32);
     lib.fillUncompletedBankFiles(&first);
@@ -222,18 +194,11 @@ TEST_P(RoundTrip, FilledBankKeepsItsReadEntriesAndSettlesAfterOneRead)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryKindAndModel, RoundTrip,
-    ::testing::Values(RoundTripCase{Kind::Programs, 0x20}, RoundTripCase{Kind::Programs, 0x21},
-                      RoundTripCase{Kind::Programs, 0x22}, RoundTripCase{Kind::Programs, 0x23},
-                      RoundTripCase{Kind::Programs, 0x24}, RoundTripCase{Kind::Performances, 0x20},
-                      RoundTripCase{Kind::Performances, 0x21}, RoundTripCase{Kind::Performances, 0x22},
-                      RoundTripCase{Kind::Performances, 0x23}, RoundTripCase{Kind::Patterns, 0x21},
-                      RoundTripCase{Kind::Patterns, 0x20}));
+INSTANTIATE_TEST_SUITE_P(EveryKindAndModel, RoundTrip, ::testing::ValuesIn(bankgen::kEveryKindAndModel));
 
 TEST(BankSplit, ThreeHundredProgramsBecomeThreeNumberedFilesTheLastFilledWithInits)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     PatchFile source = readGenerated(Kind::Programs, 0x20, 300, 41);
     PatchLibrarian lib;
     ASSERT_EQ(source.patches.size(), 300u);
@@ -269,7 +234,7 @@ TEST(BankSplit, ThreeHundredProgramsBecomeThreeNumberedFilesTheLastFilledWithIni
 
 TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     PatchFile source = readGenerated(Kind::Programs, 0x21, 128, 5);
     PatchLibrarian lib;
     EXPECT_EQ(lib.createNewPatchFile(&source, "Patches", "One.mid", "mid", dir.path + "/One.mid", 0, 0,
@@ -282,7 +247,7 @@ TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
 
 TEST(BankSplit, AnExistingFileWithTheOutputsNameStaysUntouched)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     const Bytes keep = {'m', 'i', 'n', 'e'};
     bankgen::writeFile(dir.path + "/Mixed Singles 1.mid", keep);
     PatchFile source = readGenerated(Kind::Programs, 0x20, 130, 6);
@@ -299,7 +264,7 @@ TEST(BankSplit, AnExistingFileWithTheOutputsNameStaysUntouched)
 
 TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     std::vector<Bytes> messages = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x20, 200, 2));
     std::vector<Bytes> programs = bankgen::messagesOf(bankgen::makeBank(Kind::Programs, 0x20, 10, 3));
     messages.insert(messages.end(), programs.begin(), programs.end());
@@ -322,7 +287,7 @@ TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
 
 TEST(BankFileWrite, FailedWriteLeavesTheOriginalWholeAndIsReported)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     const std::string path = dir.path + "/Keep.mid";
     const Bytes original(3000, 0x5A);
     bankgen::writeFile(path, original);
@@ -344,7 +309,7 @@ TEST(BankFileWrite, FailedWriteLeavesTheOriginalWholeAndIsReported)
 
 TEST(BankFileWrite, ReplacedFileKeepsItsPermissionsAndANewOneFollowsTheMask)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     const std::string path = dir.path + "/Private.syx";
     bankgen::writeFile(path, Bytes{1, 2, 3});
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
@@ -366,7 +331,7 @@ TEST(BankFileWrite, ReplacedFileKeepsItsPermissionsAndANewOneFollowsTheMask)
 
 TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     const std::string path = dir.path + "/Folder.syx";
     mkdir(path.c_str(), 0755);
     bankgen::writeFile(path + "/inside", Bytes{1});
@@ -378,7 +343,7 @@ TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
 
 TEST(BankSplit, FailedWriteIsLoggedListsNothingAndLeavesNoFile)
 {
-    TempFolder dir;
+    bankgen::TempDir dir;
     PatchFile source = readGenerated(Kind::Programs, 0x20, 200, 8);
     PatchLibrarian lib;
     lib.logEnabled = true;

@@ -1,6 +1,9 @@
 #include "bankgen.h"
 
 #include <algorithm>
+#include <dirent.h>
+#include <unistd.h>
+#include <cstdlib>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
@@ -306,6 +309,28 @@ uint32_t crc32(const uint8_t* data, size_t size)
         for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
+}
+
+TempDir::TempDir()
+{
+    char tmpl[] = "/tmp/qor_bank_XXXXXX";
+    const char* made = mkdtemp(tmpl);
+    if (!made) throw std::runtime_error("cannot make a temporary folder");
+    path = made;
+}
+
+TempDir::~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+
+std::vector<std::string> TempDir::list() const
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> logTexts(const std::string& path)

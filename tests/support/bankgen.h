@@ -12,6 +12,16 @@ using Bytes = std::vector<uint8_t>;
 
 enum class Kind { Programs, Performances, Patterns };
 
+// Every kind with the model bytes it comes in.
+struct KindModel {
+    Kind kind;
+    uint8_t modelByte;
+};
+constexpr KindModel kEveryKindAndModel[] = {
+    {Kind::Programs, 0x20},     {Kind::Programs, 0x21},     {Kind::Programs, 0x22},     {Kind::Programs, 0x23},
+    {Kind::Programs, 0x24},     {Kind::Performances, 0x20}, {Kind::Performances, 0x21}, {Kind::Performances, 0x22},
+    {Kind::Performances, 0x23}, {Kind::Patterns, 0x20},     {Kind::Patterns, 0x21},     {Kind::Patterns, 0x23}};
+
 // Model code the librarian gives a model byte (0x22 and 0x24 are the same model family).
 int modelCodeOf(uint8_t modelByte);
 
@@ -78,6 +88,18 @@ Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
 // Writes a file.
 void writeFile(const std::string& path, const Bytes& data);
 Bytes readFile(const std::string& path);
+
+// A fresh folder under /tmp, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The names in the folder, sorted.
+    std::vector<std::string> list() const;
+    std::string path;
+};
 
 // The texts of a log file's lines, each without its time stamp.
 std::vector<std::string> logTexts(const std::string& path);
