@@ -127,13 +127,13 @@ TEST_F(NoMidiSystem, PortNumbersByNameKnowOnlyTheFixedNames)
     PortPlug plug;
     plug.getExternalMIDIOutNames();
     plug.getExternalMIDIInNames();
-    EXPECT_EQ(plug.GetMIDIOutPortNumber("Select MIDI Device"), 0);
-    EXPECT_EQ(plug.GetMIDIOutPortNumber("virtual output"), 1);
-    EXPECT_EQ(plug.GetMIDIOutPortNumber("some synth"), -1);
+    const struct { const char* name; int out, in; } table[] = {
+        {"Select MIDI Device", 0, 0}, {"virtual output", 1, -1}, {"virtual input", -1, 1}, {"some synth", -1, -1}};
+    for (const auto& row : table) {
+        EXPECT_EQ(plug.GetMIDIOutPortNumber(row.name), row.out) << row.name;
+        EXPECT_EQ(plug.GetMIDIInPortNumber(row.name), row.in) << row.name;
+    }
     EXPECT_EQ(plug.GetMIDIOutPortNumber(nullptr), -1);
-    EXPECT_EQ(plug.GetMIDIInPortNumber("Select MIDI Device"), 0);
-    EXPECT_EQ(plug.GetMIDIInPortNumber("virtual input"), 1);
-    EXPECT_EQ(plug.GetMIDIInPortNumber("some synth"), -1);
 }
 
 TEST(NoMidiSystemAtAll, NeitherAlsaNorJackGivesNoClientAndNoException)
