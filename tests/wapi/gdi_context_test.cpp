@@ -26,23 +26,18 @@ uint32_t word(const void* frame, size_t index) {
 
 }  // namespace
 
-TEST(MemoryContext, ThreeByTwoHasAnAlignedBufferWithTwelveByteRows) {
+TEST(MemoryContext, ThreeByTwoHasAClearedAlignedBufferOfTwelveByteRowsWithTheTopLeftPixelFirst) {
   MemCtx m(3, 2);
   ASSERT_NE(m.dc, nullptr);
-  void* frame = WAPI_GetCtxFrameBuffer(m.dc);
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(frame) % 64, 0u);
+  uint8_t* px = static_cast<uint8_t*>(WAPI_GetCtxFrameBuffer(m.dc));
+  ASSERT_NE(px, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(px) % 64, 0u);
   EXPECT_EQ(CGBitmapContextGetBytesPerRow(m.dc->ctx), 12u);
-  EXPECT_EQ(CGBitmapContextGetData(m.dc->ctx), frame);
-  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(word(frame, i), 0u) << "buffer starts cleared";
-}
+  EXPECT_EQ(CGBitmapContextGetData(m.dc->ctx), px);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(word(px, i), 0u) << "buffer starts cleared";
 
-TEST(MemoryContext, TheTopLeftPixelOfWhatIsDrawnIsBufferWordZero) {
-  MemCtx m(3, 2);
-  ASSERT_NE(m.dc, nullptr);
   CGContextSetRGBFillColor(m.dc->ctx, 1, 0, 0, 1);
   CGContextFillRect(m.dc->ctx, CGRectMake(0, 0, 1, 1));
-  uint8_t* px = static_cast<uint8_t*>(WAPI_GetCtxFrameBuffer(m.dc));
   // Skipped byte, then red, green, blue.
   EXPECT_EQ(px[1], 255);
   EXPECT_EQ(px[2], 0);
