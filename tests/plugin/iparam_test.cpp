@@ -283,15 +283,14 @@ TEST(ParamDisplayTexts, LookupsByValueIndexAndText)
     EXPECT_EQ(p.GetMax(), 2.0);
 }
 
-TEST(ParamHostStrings, DisplayTruncatesTowardsZeroWithoutDecimals)
+TEST(ParamHostStrings, DisplayTruncatesTowardsZeroWithoutDecimalsAndShowsTheStepsDecimals)
 {
-    IParam p; // precision 0
-    EXPECT_EQ(Display(p, 2.7), "2");
-    EXPECT_EQ(Display(p, -2.7), "-2");
-    IParam q;
-    q.InitDouble("d", 0.0, -10.0, 10.0, 0.01);
-    EXPECT_EQ(Display(q, 2.7), "2.70");
-    EXPECT_EQ(Display(q, -2.7), "-2.70");
+    IParam whole; // precision 0
+    IParam cents;
+    cents.InitDouble("d", 0.0, -10.0, 10.0, 0.01);
+    const struct { const IParam* p; double v; const char* text; } table[] = {
+        {&whole, 2.7, "2"}, {&whole, -2.7, "-2"}, {&whole, 3e9, "3000000000"}, {&cents, 2.7, "2.70"}, {&cents, -2.7, "-2.70"}};
+    for (const auto& row : table) EXPECT_EQ(Display(*row.p, row.v), row.text) << row.v;
 }
 
 TEST(ParamHostStrings, NormalizedDisplayMapsThroughRangeAndShapeWithoutRounding)
@@ -325,8 +324,6 @@ TEST(ParamHostStrings, HugeValuesStayInsideTheCallersBuffer)
     s = Display(q, -1e300);
     EXPECT_LE(s.size(), 55u);
     EXPECT_EQ(s[0], '-');
-    s = Display(q, 3e9);
-    EXPECT_EQ(s, "3000000000");
 }
 
 TEST(ParamHostStrings, LabelIsHiddenOnlyBehindANonEmptyWord)
