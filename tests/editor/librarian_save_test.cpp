@@ -158,16 +158,6 @@ TEST_F(Saving, SaveAsAsksWithTheSuggestionAndKeepsAnUpperCaseExtension)
     EXPECT_EQ(Bytes(written.begin(), written.begin() + 4), (Bytes{'M', 'T', 'h', 'd'}));
 }
 
-TEST_F(Saving, SaveAsWithoutAnExtensionAddsTheEncodingsOne)
-{
-    upper(Kind::Programs, 128, 0x21);
-    dialogAnswers(root + "/Plain");
-    ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
-    EXPECT_EQ(lib.upperProgramFileName, "Plain.qor");
-    EXPECT_EQ(lib.upperProgramFolderName, "Patches");
-    EXPECT_EQ(bankgen::readFile(root + "/Plain.qor").size(), 128u * 297);
-}
-
 TEST_F(Saving, SavedBanksRoundTripThroughARescan)
 {
     PatchFile* bank = upper(Kind::Programs, 128, 0x22);
@@ -198,12 +188,18 @@ TEST_F(Saving, SaveAsThatCannotCreateTheFileReportsFailureAndRemembersNothing)
     EXPECT_EQ(access((root + "/Gone").c_str(), F_OK), -1);
 }
 
-TEST_F(Saving, SaveAsThatAddsAnExtensionNeverReplacesTheFileItWouldName)
+TEST_F(Saving, SaveAsWithoutAnExtensionAddsTheEncodingsOneButNeverReplacesTheFileItWouldName)
 {
     upper(Kind::Programs, 128, 0x21);
+    dialogAnswers(root + "/Plain");
+    ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
+    EXPECT_EQ(lib.upperProgramFileName, "Plain.qor");
+    EXPECT_EQ(lib.upperProgramFolderName, "Patches");
+    EXPECT_EQ(bankgen::readFile(root + "/Plain.qor").size(), 128u * 297);
+
+    // Saving again under the same bare name keeps the file it would name (now another's).
     const Bytes other = {'o', 't', 'h', 'e', 'r'};
     bankgen::writeFile(root + "/Plain.qor", other);
-    dialogAnswers(root + "/Plain");
     ASSERT_TRUE(lib.savePatchAs("Plain", root, false));
     EXPECT_EQ(bankgen::readFile(root + "/Plain.qor"), other);
     EXPECT_EQ(bankgen::readFile(root + "/Plain (2).qor").size(), 128u * 297);

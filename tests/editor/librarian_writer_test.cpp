@@ -245,23 +245,6 @@ TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
     EXPECT_EQ(lib.splitBankCount, 1);
 }
 
-TEST(BankSplit, AnExistingFileWithTheOutputsNameStaysUntouched)
-{
-    bankgen::TempDir dir;
-    const Bytes keep = {'m', 'i', 'n', 'e'};
-    bankgen::writeFile(dir.path + "/Mixed Singles 1.mid", keep);
-    PatchFile source = readGenerated(Kind::Programs, 0x20, 130, 6);
-    PatchLibrarian lib;
-    ASSERT_EQ(lib.createNewPatchFile(&source, "Patches", "Mixed.mid", "mid", dir.path + "/Mixed.mid", 0, -1,
-                                     true, false, false, false),
-              PatchLibrarian::SplitResult::Written);
-    EXPECT_EQ(bankgen::readFile(dir.path + "/Mixed Singles 1.mid"), keep);
-    EXPECT_EQ(lib.lastWrittenPath, dir.path + "/Mixed Singles 1 (2).mid");
-    Bytes written = bankgen::readFile(lib.lastWrittenPath);
-    EXPECT_EQ(written.size(), 38580u);
-    EXPECT_EQ(lib.singleFiles.at(0)->fileName, "Mixed Singles 1 (2).mid");
-}
-
 TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
 {
     bankgen::TempDir dir;
