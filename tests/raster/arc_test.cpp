@@ -12,6 +12,7 @@
 
 namespace {
 
+using lt::BlankScene;
 using lt::Scene;
 
 const uint32_t kColour = RAST_MakePixel(201, 77, 150, 233);
@@ -73,9 +74,7 @@ INSTANTIATE_TEST_SUITE_P(AllModes, ArcModes, ::testing::Range(0, 6),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(lt::modeName(i.param)); });
 
 TEST(Arc, FourQuartersTogetherDrawEachPixelOfTheCircleOnce) {
-  Scene arcs(40, 40), full(40, 40);
-  arcs.setAll(0);
-  full.setAll(0);
+  BlankScene arcs(40, 40), full(40, 40);
   for (int q = 0; q < 4; q++) RAST_Arc(arcs.bm(), 19.0f, 20.0f, 12.2f, q * kPi / 2, (q + 1) * kPi / 2, kOne, 1.0f, 1, false);
   RAST_Circle(full.bm(), 19.0f, 20.0f, 12.2f, kOne, 1.0f, 1, false);
   EXPECT_TRUE(rt::same(*arcs.bm(), *full.bm()));
@@ -106,17 +105,14 @@ TEST(Arc, HugeAnglesAndRadiusFinish) {
 }
 
 TEST(RoundRect, CornerRadiusIsLimitedToHalfTheSmallerSideFloored) {
-  Scene a(40, 30), b(40, 30);
-  a.setAll(0);
-  b.setAll(0);
+  BlankScene a(40, 30), b(40, 30);
   RAST_RoundRect(a.bm(), 2.0f, 3.0f, 30.0f, 9.0f, 50, kOne, 1.0f, 1, false);  // limited to floor(4.5) = 4
   RAST_RoundRect(b.bm(), 2.0f, 3.0f, 30.0f, 9.0f, 4, kOne, 1.0f, 1, false);
   EXPECT_TRUE(rt::same(*a.bm(), *b.bm()));
 }
 
 TEST(RoundRect, SidesRunOnTheBoxEdgesWithTheBottomAndLeftOnePixelLonger) {
-  Scene s(40, 30);
-  s.setAll(0);
+  BlankScene s(40, 30);
   RAST_RoundRect(s.bm(), 2.0f, 3.0f, 30.0f, 20.0f, 5, kOne, 1.0f, 1, false);
   auto v = [&](int x, int y) { return lt::at(*s.bm(), x, y); };
   for (int x = 7; x <= 27; x++) EXPECT_NE(v(x, 3), 0u) << "top " << x;
@@ -136,8 +132,7 @@ TEST(RoundRect, SidesRunOnTheBoxEdgesWithTheBottomAndLeftOnePixelLonger) {
 
 TEST(RoundRect, SmallCornerRadiusGivesTheSquareOutline) {
   for (int c : {1, 0, -4}) {
-    Scene s(20, 20);
-    s.setAll(0);
+    BlankScene s(20, 20);
     RAST_RoundRect(s.bm(), 3.7f, 2.2f, 10.9f, 6.0f, c, kOne, 1.0f, 1, true);
     // trunc: (3, 2) size 10 x 6: columns 3..13, rows 2..8; four corners drawn by two lines each.
     for (int x = 3; x <= 13; x++) {

@@ -10,6 +10,7 @@
 
 namespace {
 
+using lt::BlankScene;
 using lt::Scene;
 
 const uint32_t kColour = RAST_MakePixel(201, 77, 150, 233);
@@ -225,8 +226,7 @@ TEST(CircleSmall, EveryStoredRadiusDrawsItsPlainMask) {
   const float radii[] = {1.5f, 2.0f, 2.5f, 3.0f, 3.5f, 4.0f};
   const int full[] = {8, 8, 12, 16, 28, 32};
   for (int k = 0; k < 6; k++) {
-    Scene t(16, 16);
-    t.setAll(0);
+    BlankScene t(16, 16);
     RAST_Circle(t.bm(), 7.0f, 7.0f, radii[k], 0xFFFFFFFFu, 1.0f, 1, false);
     int n = 0;
     for (int y = 0; y < 16; y++)
@@ -240,8 +240,7 @@ TEST(CircleSmall, EveryStoredRadiusDrawsItsPlainMask) {
 }
 
 TEST(CircleSmall, RadiusJustOffAStoredValueUsesTheMidpointWalk) {
-  Scene s(16, 16);
-  s.setAll(0);
+  BlankScene s(16, 16);
   RAST_Circle(s.bm(), 7.0f, 7.0f, 3.0001f, 0xFFFFFFFFu, 1.0f, 1, false);
   // The walk adds at the full weight 256 and reaches the axis points at distance 3.
   EXPECT_EQ(lt::at(*s.bm(), 7, 4), 0xFFFFFFFFu);
@@ -249,8 +248,7 @@ TEST(CircleSmall, RadiusJustOffAStoredValueUsesTheMidpointWalk) {
 }
 
 TEST(CircleSmall, MaskIsCutAtTheBitmapEdges) {
-  Scene s(6, 6);
-  s.setAll(0);
+  BlankScene s(6, 6);
   // Radius 1.5 at (0.5, 0.5): top-left (-1, -1); glyph rows and columns 1..3 land on 0..2.
   RAST_Circle(s.bm(), 0.5f, 0.5f, 1.5f, 0xFFFFFFFFu, 1.0f, 0, false);
   const unsigned char plain[16] = {0, 255, 255, 0, 255, 0, 0, 255, 255, 0, 0, 255, 0, 255, 255, 0};
@@ -263,8 +261,7 @@ TEST(CircleSmall, MaskIsCutAtTheBitmapEdges) {
 TEST(CircleFill, PlainFilledCircleInAddModeBrightensEachCoveredPixelOnce) {
   for (float r : {2.2f, 5.0f, 7.6f, 13.3f, 30.0f}) {
     for (float cx : {33.0f, 2.0f}) {  // inside, and over the left edge with per-pixel clipping
-      Scene s(70, 70);
-      s.setAll(0);
+      BlankScene s(70, 70);
       RAST_FillCircle(s.bm(), cx, 34.0f, r, kOne, 1.0f, 1, false);
       int covered = 0;
       for (int y = 0; y < 70; y++) {
@@ -290,8 +287,7 @@ TEST(CircleFill, PlainFilledCircleInAddModeBrightensEachCoveredPixelOnce) {
 }
 
 TEST(CircleFill, FilledCircleIsSymmetricAboutItsCentre) {
-  Scene s(41, 41);
-  s.setAll(0);
+  BlankScene s(41, 41);
   RAST_FillCircle(s.bm(), 20.0f, 20.0f, 11.7f, kOne, 1.0f, 1, false);
   for (int y = 0; y < 41; y++)
     for (int x = 0; x < 41; x++) {
@@ -301,9 +297,7 @@ TEST(CircleFill, FilledCircleIsSymmetricAboutItsCentre) {
 }
 
 TEST(CircleFill, FillCoversTheOutlineRing) {
-  Scene a(40, 40), b(40, 40);
-  a.setAll(0);
-  b.setAll(0);
+  BlankScene a(40, 40), b(40, 40);
   RAST_FillCircle(a.bm(), 19.0f, 20.0f, 9.6f, kOne, 1.0f, 1, false);
   RAST_Circle(b.bm(), 19.0f, 20.0f, 9.6f, kOne, 1.0f, 1, false);
   for (int y = 0; y < 40; y++)
@@ -354,8 +348,7 @@ TEST(CircleClip, WindowFarFromTheCentreMatchesTheSameStretchOfTheWholeCircle) {
 }
 
 TEST(CircleClip, HugeRadiusFinishesAndDrawsTheVisibleStretch) {
-  Scene s(64, 64);
-  s.setAll(0);
+  BlankScene s(64, 64);
   // Centre far to the left: the right-most stretch of the outline crosses the bitmap near x = 20.
   RAST_Circle(s.bm(), -1.0e9f + 20.0f, 32.0f, 1.0e9f, kOne, 1.0f, 1, false);
   RAST_Circle(s.bm(), 32.0f, 32.0f, 3.0e38f, kOne, 1.0f, 1, true);
@@ -385,8 +378,7 @@ TEST(CircleFlipped, CentreRowIsMirroredInMemory) {
   Scene s(16, 16, 9, true);
   s.setAll(0);
   RAST_Circle(s.bm(), 8.0f, 3.0f, 5.2f, kOne, 1.0f, 1, false);
-  Scene t(16, 16);
-  t.setAll(0);
+  BlankScene t(16, 16);
   RAST_Circle(t.bm(), 8.0f, 12.0f, 5.2f, kOne, 1.0f, 1, false);
   // Memory of the flipped bitmap equals a plain one drawn at the mirrored centre row.
   for (int y = 0; y < 16; y++)

@@ -125,7 +125,6 @@ TEST(TrapezoidFill, clipping_at_the_top_keeps_the_shape_that_an_unclipped_drawin
 TEST(TrapezoidFill, a_bottom_up_bitmap_receives_the_same_rows_as_the_caller_counts_them) {
   rt::FlippedBitmap flipped(20, 10);
   RAST_MemBitmap plain(20, 10);
-  rt::fill(flipped, 0);
   rt::fill(plain, 0);
   RAST_FillTrapezoid(&flipped, 2, 3, 1, 4, 12, 6, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&plain, 2, 3, 1, 4, 12, 6, kInk, 1.0f, 0);
@@ -341,7 +340,6 @@ TEST(PolygonFill, six_hundred_points_on_a_circle_fill_the_disc_between_its_inner
 TEST(PolygonFill, a_bottom_up_bitmap_is_filled_at_the_rows_the_caller_names) {
   rt::FlippedBitmap flipped(20, 20);
   RAST_MemBitmap plain(20, 20);
-  rt::fill(flipped, 0);
   rt::fill(plain, 0);
   // Axis-aligned and 45-degree edges, where rounding direction cannot differ.
   const int xs[] = {2, 12, 12, 6}, ys[] = {2, 2, 12, 6};

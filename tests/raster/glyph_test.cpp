@@ -300,7 +300,6 @@ TEST_F(Glyphs, a_bottom_up_bitmap_receives_the_glyph_at_the_rows_the_caller_name
   font.SetTextColor(0xFFFFFFFFu);
   rt::FlippedBitmap flipped(6, 6);
   RAST_MemBitmap plain(6, 6);
-  rt::fill(flipped, 0);
   rt::fill(plain, 0);
   RECT r = {1, 1, 6, 6};
   font.DrawText(&flipped, "g", -1, &r, 0);

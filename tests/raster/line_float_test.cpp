@@ -11,6 +11,7 @@
 
 namespace {
 
+using lt::BlankScene;
 using lt::Scene;
 
 const uint32_t kColour = RAST_MakePixel(201, 77, 150, 233);
@@ -104,8 +105,7 @@ TEST(FLine, OutsideSinglePointUnknownModeAndNonFiniteDrawNothing) {
 }
 
 TEST(FLine, HugeEndsAreClippedAndStayInsideTheBitmap) {
-  Scene s(16, 16);
-  s.setAll(0);
+  BlankScene s(16, 16);
   RAST_FLine(s.bm(), -3e30f, -1e30f, 3e30f, 1e30f, 0x10101010u, 1.0f, 1, true);
   RAST_FLine(s.bm(), 1e9f, 2.5f, -1e9f, 9.5f, 0x10101010u, 1.0f, 1, true);
   RAST_FLine(s.bm(), 7.3f, -1e20f, 8.1f, 1e20f, 0x10101010u, 1.0f, 1, false);

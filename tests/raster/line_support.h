@@ -116,6 +116,11 @@ class Scene {
   std::vector<uint32_t> model_;
 };
 
+// A scene whose bitmap and model start all zero.
+struct BlankScene : Scene {
+  BlankScene(int w, int h, bool flipped = false) : Scene(w, h, 7, flipped) { setAll(0); }
+};
+
 // Modes 0..5 with the mode names for test output.
 inline const char* modeName(int m) {
   static const char* n[] = {"copy", "add", "dodge", "multiply", "overlay", "hsv"};

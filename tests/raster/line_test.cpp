@@ -11,6 +11,7 @@
 
 namespace {
 
+using lt::BlankScene;
 using lt::Scene;
 
 const uint32_t kColour = RAST_MakePixel(201, 77, 150, 233);  // odd bytes tell (d+s)/2 from d/2+s/2
@@ -272,8 +273,7 @@ TEST(LineShape, EqualEndsDrawOnePixelThroughTheHorizontalPath) {
 }
 
 TEST(LineShape, EndsAreInclusiveOnStraightAndSlopedLines) {
-  Scene s(12, 8);
-  s.setAll(0);
+  BlankScene s(12, 8);
   RAST_Line(s.bm(), 0, 5, 9, 5, 0x01010101u, 1.0f, 1, false);
   RAST_Line(s.bm(), 0, 0, 9, 3, 0x01010101u, 1.0f, 1, false);
   // Slope 1/3: columns 0..9 sit on rows 0 0 1 1 1 | 2 2 2 3 3 (halves rounded up, mirrored).
@@ -298,8 +298,7 @@ TEST(LineShape, HalfCopyDiffersBetweenStraightAndGeneralLinesWhenBothBytesAreOdd
 }
 
 TEST(LineShape, AntiAliasedOpaqueCopyDiagonalGives190OnTheLineAnd63Beside) {
-  Scene s(8, 8);
-  s.setAll(0);
+  BlankScene s(8, 8);
   RAST_Line(s.bm(), 1, 1, 4, 4, 0xFFFFFFFFu, 1.0f, 0, true);
   for (int i = 1; i <= 4; i++) EXPECT_EQ(lt::at(*s.bm(), i, i), 0xBEBEBEBEu) << i;
   for (int i = 1; i < 4; i++) {
@@ -313,8 +312,7 @@ TEST(LineShape, AntiAliasedOpaqueCopyDiagonalGives190OnTheLineAnd63Beside) {
 
 TEST(LineShape, AntiAliasedLineWithZeroFractionGivesFullLinePixelAndUntouchedNeighbour) {
   // Slope 1/2 exactly: even distances have fraction 0.
-  Scene s(12, 8);
-  s.setAll(0);
+  BlankScene s(12, 8);
   RAST_Line(s.bm(), 0, 0, 8, 4, 0xFFFFFFFFu, 1.0f, 0, true);
   EXPECT_EQ(lt::at(*s.bm(), 0, 0), 0xFFFFFFFFu);  // ends take the full weight
   EXPECT_EQ(lt::at(*s.bm(), 8, 4), 0xFFFFFFFFu);
@@ -327,8 +325,7 @@ TEST(LineShape, AntiAliasedLineWithZeroFractionGivesFullLinePixelAndUntouchedNei
 TEST(LineShape, MiddlePixelOfAnEvenLengthLineIsCombinedOnce) {
   // Add of 1 at full weight counts the touches; the anti-aliased walk is pinned by the model
   // tests above, which touch the middle pair once.
-  Scene s(12, 12);
-  s.setAll(0);
+  BlankScene s(12, 12);
   RAST_Line(s.bm(), 0, 0, 10, 3, 0x01010101u, 1.0f, 1, false);
   for (int y = 0; y < 12; y++)
     for (int x = 0; x < 12; x++) EXPECT_LE(lt::at(*s.bm(), x, y) & 255, 1u) << x << "," << y;
@@ -403,8 +400,7 @@ TEST(LineClipping, ClipperRejectsEmptyAreasAndAcceptsInsideSegmentsUnchanged) {
 }
 
 TEST(LineClipping, ExtremeCoordinatesClipWithoutOverflow) {
-  Scene s(20, 20);
-  s.setAll(0);
+  BlankScene s(20, 20);
   RAST_Line(s.bm(), INT_MIN, 10, INT_MAX, 10, 0x01010101u, 1.0f, 1, false);
   for (int x = 0; x < 20; x++) s.model(x, 10) = 0x01010101u;
   EXPECT_TRUE(s.matches());

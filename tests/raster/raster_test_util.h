@@ -75,11 +75,11 @@ struct Randomized : RAST_MemBitmap {
   Randomized(int w, int h, uint32_t seed) : RAST_MemBitmap(w, h) { randomize(*this, seed); }
 };
 
-// A heap bitmap that reports its rows as stored bottom-up: row y as the caller counts it is
+// A blank heap bitmap that reports its rows as stored bottom-up: row y as the caller counts it is
 // stored row height - 1 - y.
 class FlippedBitmap : public RAST_MemBitmap {
  public:
-  FlippedBitmap(int w, int h) : RAST_MemBitmap(w, h) {}
+  FlippedBitmap(int w, int h) : RAST_MemBitmap(w, h) { fill(*this, 0); }
   bool isFlipped() override { return true; }
   uint32_t& logical(int x, int y) { return at(*this, x, getHeight() - 1 - y); }
 };
