@@ -60,6 +60,17 @@ void expectBankMatches(const PatchFile& bank, const bankgen::Bank& gen)
     }
 }
 
+// Appends one SysEx event of a MIDI track: delta time, status (F0 or F7), length, data.
+void appendEvent(Bytes& events, const Bytes& delta, uint8_t status, Bytes::const_iterator from,
+                 Bytes::const_iterator to)
+{
+    events.insert(events.end(), delta.begin(), delta.end());
+    events.push_back(status);
+    Bytes len = bankgen::varLen(static_cast<uint32_t>(to - from));
+    events.insert(events.end(), len.begin(), len.end());
+    events.insert(events.end(), from, to);
+}
+
 } // namespace
 
 TEST(BankReader, RawBankOf128ProgramsOfModel21GivesNamedCategorisedEntries)
@@ -276,46 +287,26 @@ TEST(BankReader, DumpSentAsThreePacketsIsPutBackTogether)
 {
     bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 2, 23);
     const Bytes& m = gen.entries[0][0];
-    // F0 event with bytes 1..99, then two escape events with 100..199 and 200..end (F7 last).
-    Bytes events = {0x00, 0xF0};
-    Bytes len = bankgen::varLen(99);
-    events.insert(events.end(), len.begin(), len.end());
-    events.insert(events.end(), m.begin() + 1, m.begin() + 100);
-    for (auto [from, to] : {std::pair<size_t, size_t>{100, 200}, {200, m.size()}}) {
-        events.insert(events.end(), {0x00, 0xF7});
-        len = bankgen::varLen(static_cast<uint32_t>(to - from));
-        events.insert(events.end(), len.begin(), len.end());
-        events.insert(events.end(), m.begin() + static_cast<long>(from), m.begin() + static_cast<long>(to));
-    }
     const Bytes& second = gen.entries[1][0];
-    events.insert(events.end(), {0x83, 0x74, 0xF0});
-    len = bankgen::varLen(static_cast<uint32_t>(second.size() - 1));
-    events.insert(events.end(), len.begin(), len.end());
-    events.insert(events.end(), second.begin() + 1, second.end());
-
-    PatchFile bank = readBytes(events);
-    expectBankMatches(bank, gen);
+    // F0 event with bytes 1..99, then two escape events with 100..199 and 200..end (F7 last).
+    Bytes events;
+    appendEvent(events, {0x00}, 0xF0, m.begin() + 1, m.begin() + 100);
+    appendEvent(events, {0x00}, 0xF7, m.begin() + 100, m.begin() + 200);
+    appendEvent(events, {0x00}, 0xF7, m.begin() + 200, m.end());
+    appendEvent(events, {0x83, 0x74}, 0xF0, second.begin() + 1, second.end());
+    expectBankMatches(readBytes(events), gen);
 }
 
 TEST(BankReader, SplitDumpWhoseRestIsMissingIsDroppedAndLaterEntriesKeepTheirSlots)
 {
     bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x20, 3, 29);
-    const Bytes& cut = gen.entries[1][0];
+    const Bytes &first = gen.entries[0][0], &cut = gen.entries[1][0], &third = gen.entries[2][0];
     Bytes events;
-    auto whole = [&events](const Bytes& m, std::initializer_list<uint8_t> delta) {
-        events.insert(events.end(), delta);
-        events.push_back(0xF0);
-        Bytes len = bankgen::varLen(static_cast<uint32_t>(m.size() - 1));
-        events.insert(events.end(), len.begin(), len.end());
-        events.insert(events.end(), m.begin() + 1, m.end());
-    };
-    whole(gen.entries[0][0], {0x00});
-    // The first packet of dump 1 announces 150 bytes without an F7; no escape event follows,
-    // only the next dump.
-    events.insert(events.end(), {0x83, 0x74, 0xF0, 0x81, 0x16});
-    events.insert(events.end(), cut.begin() + 1, cut.begin() + 151);
-    whole(gen.entries[2][0], {0x83, 0x74});
-
+    appendEvent(events, {0x00}, 0xF0, first.begin() + 1, first.end());
+    // The first packet of dump 1 announces 150 bytes (81 16) without an F7; no escape event
+    // follows, only the next dump.
+    appendEvent(events, {0x83, 0x74}, 0xF0, cut.begin() + 1, cut.begin() + 151);
+    appendEvent(events, {0x83, 0x74}, 0xF0, third.begin() + 1, third.end());
     PatchFile bank = readBytes(events);
     ASSERT_EQ(bank.patches.size(), 3u);
     EXPECT_TRUE(bank.patches[1].messages.empty());
