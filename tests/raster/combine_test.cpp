@@ -125,12 +125,31 @@ TEST(CombineSourceAlpha, partial_source_alpha_mixes_by_its_own_weight) {
   EXPECT_EQ(RAST_PixelA(p), 60);
 }
 
-TEST(CombineHSV, neutral_adjustment_round_trips_through_hsv_with_truncation) {
-  // (200, 100, 50): h = 0 + (436 * 50) / 1024 = 21, sat = 326 * 150 / 256 = 191, val = 200;
-  // back: p = 65 * 200 / 256 = 50, G = (16384 - 43 * 191) * 200 / 16384 = 99.
-  uint32_t p = px(200, 100, 50, 7);
-  _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 128, 128, 128, 33, 256);
-  EXPECT_EQ(p, px(200, 99, 50, 33));
+TEST(CombineHSV, adjustments_give_the_hand_computed_pixels) {
+  const struct {
+    const char* why;
+    uint32_t d;
+    int r, g, b, sa, w;
+    uint32_t want;
+  } cases[] = {
+      // (200, 100, 50): h = (436 * 50) / 1024 = 21, sat = 326 * 150 / 256 = 191, val = 200; back:
+      // p = 65 * 200 / 256 = 50, G = (16384 - 43 * 191) * 200 / 16384 = 99.
+      {"neutral round trip truncates", px(200, 100, 50, 7), 128, 128, 128, 33, 256, px(200, 99, 50, 33)},
+      // Red has hue 0; r = 127 at weight 128 shifts by -1 -> 383: B = q(63) = (16384 - 63 * 255) * 255 / 16384.
+      {"hue below zero wraps to the top", px(255, 0, 0, 255), 127, 128, 128, 255, 128, px(255, 0, 4, 255)},
+      // (255, 0, 1) has hue 383; r = 129 shifts by +1 -> 384 -> 0.
+      {"hue past the top wraps to zero", px(255, 0, 1, 255), 129, 128, 128, 255, 256, px(255, 0, 0, 255)},
+      // Grey 100 (hue 256, sat 0): green 255 adds 254 saturation; p = 2 * 100 / 256 = 0;
+      // R = q(64) = (16384 - 64 * 254) * 100 / 16384 = 0.
+      {"green raises saturation", px(100, 100, 100, 255), 128, 255, 128, 255, 256, px(0, 0, 100, 255)},
+      // Blue 0 at half weight: val = 100 + (-128 * 128) / 128 = -28 -> 0.
+      {"blue lowers value", px(100, 100, 100, 255), 128, 128, 0, 255, 128, px(0, 0, 0, 255)},
+  };
+  for (const auto& k : cases) {
+    uint32_t p = k.d;
+    _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, k.r, k.g, k.b, k.sa, k.w);
+    EXPECT_EQ(p, k.want) << k.why;
+  }
 }
 
 TEST(CombineHSV, grey_pixels_keep_their_colour_and_take_the_source_alpha) {
@@ -139,33 +158,6 @@ TEST(CombineHSV, grey_pixels_keep_their_colour_and_take_the_source_alpha) {
     _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 128, 128, 128, 255, 256);
     EXPECT_EQ(p, px(v, v, v, 255)) << v;
   }
-}
-
-TEST(CombineHSV, hue_below_zero_wraps_to_the_top_of_the_circle) {
-  // Pure red has hue 0; r = 127 at weight 128 shifts by (127 + 63 - 192) * 128 / 256 = -1 -> 383.
-  // At 383: R = val, G = p = 0, B = q(63) = (16384 - 63 * 255) * 255 / 16384 = 4.
-  uint32_t p = px(255, 0, 0, 255);
-  _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 127, 128, 128, 255, 128);
-  EXPECT_EQ(p, px(255, 0, 4, 255));
-}
-
-TEST(CombineHSV, hue_past_the_top_wraps_to_zero) {
-  // (255, 0, 1) has hue 383 + (257 * -1) / 1024 = 383; r = 129 shifts by +1 -> 384 -> 0.
-  uint32_t p = px(255, 0, 1, 255);
-  _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 129, 128, 128, 255, 256);
-  EXPECT_EQ(p, px(255, 0, 0, 255));
-}
-
-TEST(CombineHSV, saturation_and_value_move_by_green_and_blue) {
-  // Grey 100 (hue 256, sat 0): green 255 at full weight adds 127 * 256 / 128 = 254 saturation;
-  // p = (256 - 254) * 100 / 256 = 0; hue 256 -> R = q(64) = (16384 - 64 * 254) * 100 / 16384 = 0.
-  uint32_t p = px(100, 100, 100, 255);
-  _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 128, 255, 128, 255, 256);
-  EXPECT_EQ(p, px(0, 0, 100, 255));
-  // Blue 0 at half weight: val = 100 + (-128 * 128) / 128 = -28 -> 0.
-  p = px(100, 100, 100, 255);
-  _RAST_CombinePixelsHSVAdjust::doPix((unsigned char*)&p, 128, 128, 0, 255, 128);
-  EXPECT_EQ(p, px(0, 0, 0, 255));
 }
 
 TEST(CombineHSV, weights_far_beyond_full_strength_still_give_a_defined_hue) {

@@ -42,29 +42,25 @@ TEST(FillRect, a_rectangle_reaching_past_the_origin_is_clipped_to_the_bitmap) {
   EXPECT_EQ(countEqual(bm, 0x12345678), 4);
 }
 
-TEST(FillRect, copy_at_full_alpha_writes_the_alpha_byte_and_at_half_halves_every_byte) {
-  rt::Filled bm(2, 2, 0xFFFFFFFF);
-  RAST_FillRect(&bm, 0, 0, 2, 2, px(1, 2, 3, 0), 1.0f, 0);
-  EXPECT_EQ(at(bm, 1, 1), px(1, 2, 3, 0));
-  rt::fill(bm, 0);
-  RAST_FillRect(&bm, 0, 0, 2, 2, 0xFFFFFFFF, 0.5f, 0);
-  EXPECT_EQ(at(bm, 1, 1), 0x7F7F7F7Fu);
-}
-
-TEST(FillRect, copy_at_quarter_and_three_quarter_alpha_uses_shifted_terms) {
-  RAST_MemBitmap bm(1, 1);
-  at(bm, 0, 0) = px(255, 0, 100, 7);
-  RAST_FillRect(&bm, 0, 0, 1, 1, px(0, 255, 200, 255), 0.25f, 0);
-  // d/4 + d/2 + c/4 per byte
-  EXPECT_EQ(at(bm, 0, 0), px(63 + 127 + 0, 0 + 0 + 63, 25 + 50 + 50, 1 + 3 + 63));
-  at(bm, 0, 0) = px(255, 0, 100, 7);
-  RAST_FillRect(&bm, 0, 0, 1, 1, px(0, 255, 200, 255), 0.75f, 0);
-  // d/4 + c/4 + c/2
-  EXPECT_EQ(at(bm, 0, 0), px(63, 63 + 127, 25 + 50 + 100, 1 + 63 + 127));
-  // Any other weight uses the copy combiner, with the weight standing for the source alpha.
-  at(bm, 0, 0) = px(255, 0, 100, 7);
-  RAST_FillRect(&bm, 0, 0, 1, 1, px(0, 255, 200, 255), 0.3f, 0);
-  EXPECT_EQ(at(bm, 0, 0), ref::combine(px(255, 0, 100, 7), px(0, 255, 200, 76), 76, 0));
+TEST(FillRect, copy_uses_the_byte_wise_mixes_at_quarter_steps_and_the_combiner_otherwise) {
+  const uint32_t d = px(255, 0, 100, 7), c = px(0, 255, 200, 255);
+  const struct {
+    uint32_t d, c;
+    float alpha;
+    uint32_t want;
+  } cases[] = {
+      {0xFFFFFFFF, px(1, 2, 3, 0), 1.0f, px(1, 2, 3, 0)},  // the alpha byte is written too
+      {0, 0xFFFFFFFF, 0.5f, 0x7F7F7F7Fu},                  // every byte halved
+      {d, c, 0.25f, px(63 + 127 + 0, 0 + 0 + 63, 25 + 50 + 50, 1 + 3 + 63)},  // d/4 + d/2 + c/4
+      {d, c, 0.75f, px(63, 63 + 127, 25 + 50 + 100, 1 + 63 + 127)},           // d/4 + c/4 + c/2
+      // Any other weight uses the copy combiner, with the weight standing for the source alpha.
+      {d, c, 0.3f, ref::combine(d, px(0, 255, 200, 76), 76, 0)},
+  };
+  for (const auto& k : cases) {
+    rt::Filled bm(2, 2, k.d);
+    RAST_FillRect(&bm, 0, 0, 2, 2, k.c, k.alpha, 0);
+    EXPECT_EQ(at(bm, 1, 1), k.want) << k.alpha;
+  }
 }
 
 TEST(FillRect, source_alpha_flag_only_scales_the_alpha_by_the_colour_alpha_byte) {

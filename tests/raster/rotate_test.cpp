@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_rotate.h"
@@ -89,15 +90,22 @@ TEST(RotatedSymmetry, a_turn_followed_by_the_opposite_turn_gives_back_each_pixel
   RAST_MemBitmap src(n, n), mid(n, n), back(n, n);
   for (int y = 0; y < n; y++)
     for (int x = 0; x < n; x++) at(src, x, y) = px(4 * x, 4 * y, 128, 255);
-  for (float angle : {0.2f, 0.5236f, 1.3f, -2.0f, 2.9f}) {
-    for (int mode : {0, 0x100}) {
-      // Nearest sampling reads pixel centres (offset half a pixel on both turns): a turn moves
-      // the centre by less than 0.71 pixel either way, so the pixel that comes back is the
-      // right one or a neighbour, and a position that rounds a hair either side of a pixel
-      // edge cannot change that. Bilinear sampling is continuous in the position and reads
-      // corners: it only loses the truncation of each turn (under one level each).
-      const float off = mode == 0 ? 0.5f : 0.0f;
-      const int tol = mode == 0 ? 4 : 2;
+  // A few chosen angles, and for nearest sampling also angles a few single-precision steps apart,
+  // which move sampling positions across pixel edges by rounding alone: the result must not
+  // depend on which side they fall.
+  std::vector<float> angles = {0.2f, 0.5236f, 1.3f, -2.0f, 2.9f};
+  const size_t chosen = angles.size();
+  for (int k = 0; k < 400; k++) angles.push_back(-3.1f + k * 0.0155f);
+  for (int mode : {0, 0x100}) {
+    // Nearest sampling reads pixel centres (offset half a pixel on both turns): a turn moves
+    // the centre by less than 0.71 pixel either way, so the pixel that comes back is the
+    // right one or a neighbour, and a position that rounds a hair either side of a pixel
+    // edge cannot change that. Bilinear sampling is continuous in the position and reads
+    // corners: it only loses the truncation of each turn (under one level each).
+    const float off = mode == 0 ? 0.5f : 0.0f;
+    const int tol = mode == 0 ? 4 : 2;
+    for (size_t a = 0; a < (mode == 0 ? angles.size() : chosen); a++) {
+      const float angle = angles[a];
       rt::fill(mid, 0);
       rt::fill(back, 0);
       RAST_RotatedBlit(&mid, &src, 0, 0, n, n, 0, 0, n, n, angle, false, 1.0f, mode, off, off);
@@ -112,31 +120,6 @@ TEST(RotatedSymmetry, a_turn_followed_by_the_opposite_turn_gives_back_each_pixel
         }
     }
   }
-}
-
-TEST(RotatedSymmetry, the_round_trip_bound_holds_for_every_small_change_of_the_angle) {
-  // Angles a few single-precision steps apart move sampling positions across pixel edges by
-  // rounding alone; the result must not depend on which side they fall.
-  const int n = 32;
-  RAST_MemBitmap src(n, n), mid(n, n), back(n, n);
-  for (int y = 0; y < n; y++)
-    for (int x = 0; x < n; x++) at(src, x, y) = px(4 * x, 4 * y, 128, 255);
-  int worst = 0;
-  for (int k = 0; k < 400; k++) {
-    const float angle = -3.1f + k * 0.0155f;
-    rt::fill(mid, 0);
-    rt::fill(back, 0);
-    RAST_RotatedBlit(&mid, &src, 0, 0, n, n, 0, 0, n, n, angle, false, 1.0f, 0, 0.5f, 0.5f);
-    RAST_RotatedBlit(&back, &mid, 0, 0, n, n, 0, 0, n, n, -angle, false, 1.0f, 0, 0.5f, 0.5f);
-    for (int y = 0; y < n; y++)
-      for (int x = 0; x < n; x++) {
-        const double dx = x + 0.5 - n / 2.0, dy = y + 0.5 - n / 2.0;
-        if (dx * dx + dy * dy > (n / 2.0 - 4) * (n / 2.0 - 4)) continue;
-        worst = std::max(worst, std::abs(RAST_PixelR(at(back, x, y)) - 4 * x));
-        worst = std::max(worst, std::abs(RAST_PixelG(at(back, x, y)) - 4 * y));
-      }
-  }
-  EXPECT_LE(worst, 4);
 }
 
 TEST(RotatedMirror, a_negative_destination_width_mirrors) {
