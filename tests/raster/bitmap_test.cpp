@@ -89,30 +89,22 @@ TEST(MemBitmap, a_zero_side_frees_the_block_and_leaves_an_empty_bitmap) {
   EXPECT_EQ(bm.getAllocatedSize(), 48);
 }
 
-TEST(MemBitmap, a_negative_side_gives_an_empty_bitmap) {
-  RAST_MemBitmap bm(-4, -4);
-  EXPECT_EQ(bm.getBits(), nullptr);
-  EXPECT_EQ(bm.getWidth(), 0);
-  RAST_MemBitmap bm2(8, 8);
-  EXPECT_TRUE(bm2.resize(8, -1));
-  EXPECT_EQ(bm2.getBits(), nullptr);
-  EXPECT_EQ(bm2.getHeight(), 0);
-}
-
-TEST(MemBitmap, a_byte_count_beyond_int_is_refused_instead_of_wrapping) {
-  // 65536 x 65536 pixels is 16 GiB; as a 32-bit product the byte count would wrap to 0.
-  RAST_MemBitmap bm(65536, 65536);
-  EXPECT_EQ(bm.getBits(), nullptr);
-  EXPECT_EQ(bm.getWidth(), 0);
-  EXPECT_EQ(bm.getHeight(), 0);
-  // 46341 x 46341 x 4 exceeds INT_MAX only a little; wider than that the 32-bit count goes negative.
-  RAST_MemBitmap bm2(8, 8);
-  EXPECT_TRUE(bm2.resize(46341, 46341));
-  EXPECT_EQ(bm2.getBits(), nullptr);
-  EXPECT_EQ(bm2.getWidth(), 0);
-  RAST_MemBitmap bm3(INT_MAX, 1);
-  EXPECT_EQ(bm3.getBits(), nullptr);
-  EXPECT_EQ(bm3.getWidth(), 0);
+TEST(MemBitmap, negative_sides_and_byte_counts_beyond_int_give_an_empty_bitmap_instead_of_wrapping) {
+  // 65536 x 65536 pixels is 16 GiB: as a 32-bit product the byte count would wrap to 0;
+  // 46341 x 46341 x 4 exceeds INT_MAX only a little, and wider the 32-bit count goes negative.
+  const struct {
+    int w, h;
+  } sizes[] = {{-4, -4}, {8, -1}, {65536, 65536}, {46341, 46341}, {INT_MAX, 1}};
+  for (const auto& k : sizes) {
+    SCOPED_TRACE(::testing::Message() << k.w << " x " << k.h);
+    RAST_MemBitmap made(k.w, k.h), resized(8, 8);
+    EXPECT_TRUE(resized.resize(k.w, k.h));
+    for (RAST_MemBitmap* bm : {&made, &resized}) {
+      EXPECT_EQ(bm->getBits(), nullptr);
+      EXPECT_EQ(bm->getWidth(), 0);
+      EXPECT_EQ(bm->getHeight(), 0);
+    }
+  }
 }
 
 TEST(MemBitmap, every_pixel_of_a_new_bitmap_is_writable) {
