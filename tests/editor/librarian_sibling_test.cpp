@@ -32,30 +32,36 @@ TEST(QuarnelConversion, Message392BytesLongBecomes393WithItsTailMovedUp)
     EXPECT_EQ(m.bytes[270], before[269]);
 }
 
+namespace {
+struct ByteRule {
+    size_t from;
+    uint8_t in;
+    size_t to; // where the result lands
+    uint8_t out;
+};
+
+// Sets every rule's input byte in a message of size filled with fill, converts it, and checks
+// each result.
+template <typename Convert>
+void expectRules(size_t size, uint8_t fill, std::initializer_list<ByteRule> rules, Convert convert)
+{
+    PatchSysexMessage m = message(size, fill);
+    for (const ByteRule& r : rules) m.bytes[r.from] = r.in;
+    convert(&m);
+    for (const ByteRule& r : rules) EXPECT_EQ(m.bytes[r.to], r.out) << "byte " << r.from << " = " << int(r.in);
+}
+} // namespace
+
 TEST(QuarnelConversion, SingleBytesAreRemapped)
 {
-    PatchSysexMessage m = message(392, 0x00);
-    m.bytes[151] = 10;
-    m.bytes[124] = 0;
-    m.bytes[13] = 4;
-    m.bytes[29] = 5;
-    m.bytes[15] = 3;
-    m.bytes[135] = 4;
-    m.bytes[252] = 33;
-    m.bytes[253] = 40;
-    m.bytes[269] = 7;
-    m.bytes[1] = 20;
     PatchLibrarian lib;
-    lib.alterPatchFromQuarnelFormat(&m);
-    EXPECT_EQ(m.bytes[151], 33);
-    EXPECT_EQ(m.bytes[124], 127);
-    EXPECT_EQ(m.bytes[13], 4);
-    EXPECT_EQ(m.bytes[29], 8);
-    EXPECT_EQ(m.bytes[15], 2);
-    EXPECT_EQ(m.bytes[135], 5);
-    EXPECT_EQ(m.bytes[253], 45); // 33 folded up by 12, moved up one place
-    EXPECT_EQ(m.bytes[254], 0);  // 40 is out of range
-    EXPECT_EQ(m.bytes[270], 8);  // raised for the later model
+    // Byte 1 at 20 marks a later model: the every-third bytes are raised.
+    expectRules(392, 0x00,
+                {{151, 10, 151, 33}, {124, 0, 124, 127}, {13, 4, 13, 4}, {29, 5, 29, 8}, {15, 3, 15, 2}, {135, 4, 135, 5},
+                 {252, 33, 253, 45}, // folded up by 12, moved up one place
+                 {253, 40, 254, 0},  // out of range
+                 {269, 7, 270, 8}, {1, 20, 1, 20}},
+                [&](PatchSysexMessage* m) { lib.alterPatchFromQuarnelFormat(m); });
 }
 
 TEST(QuarnelConversion, ShortMessageIsPaddedWithoutReadingPastIt)
@@ -81,31 +87,12 @@ TEST(StrovaneConversion, MessageIsBroughtTo392Bytes)
 
 TEST(StrovaneConversion, ValuesOutsideOurRangesAreMapped)
 {
-    PatchSysexMessage m = message(392, 0x03);
-    m.bytes[15] = 7;
-    m.bytes[17] = 15;
-    m.bytes[33] = 16;
-    m.bytes[49] = 12;
-    m.bytes[57] = 13;
-    m.bytes[84] = 18;
-    m.bytes[151] = 6;
-    m.bytes[252] = 24;
-    m.bytes[269] = 31;
-    m.bytes[293] = 53;
     PatchLibrarian lib;
-    lib.alterPatchFromStrovaneFormat(&m);
-    EXPECT_EQ(m.bytes[15], 0);
-    EXPECT_EQ(m.bytes[17], 12);
-    EXPECT_EQ(m.bytes[33], 11);
-    EXPECT_EQ(m.bytes[49], 0);
-    EXPECT_EQ(m.bytes[57], 13);
-    EXPECT_EQ(m.bytes[19], 0);
-    EXPECT_EQ(m.bytes[84], 1);
-    EXPECT_EQ(m.bytes[151], 7);
-    EXPECT_EQ(m.bytes[252], 0);
-    EXPECT_EQ(m.bytes[269], 0);
-    EXPECT_EQ(m.bytes[293], 53);
-    EXPECT_EQ(m.bytes[200], 3);
+    expectRules(392, 0x03,
+                {{15, 7, 15, 0}, {17, 15, 17, 12}, {33, 16, 33, 11}, {49, 12, 49, 0}, {57, 13, 57, 13}, {19, 3, 19, 0},
+                 {84, 18, 84, 1}, {151, 6, 151, 7}, {252, 24, 252, 0}, {269, 31, 269, 0}, {293, 53, 293, 53},
+                 {200, 3, 200, 3}},
+                [&](PatchSysexMessage* m) { lib.alterPatchFromStrovaneFormat(m); });
 }
 
 TEST(QuarnelConversion, EveryListedIndexTakesItsRuleAndItsNeighboursMoveUnchanged)
