@@ -149,18 +149,6 @@ TEST(CFStrings, constant_strings_of_equal_text_are_one_object_and_survive_releas
     EXPECT_STREQ(CFStringGetCStringPtr(b, kCFStringEncodingUTF8), "annq");
 }
 
-TEST(CFReferenceCounting, retain_and_release_balance_and_the_last_release_frees)
-{
-    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "x", kCFStringEncodingUTF8);
-    EXPECT_EQ(CFGetRetainCount(s), 1);
-    CFRetain(s);
-    EXPECT_EQ(CFGetRetainCount(s), 2);
-    CFRelease(s);
-    EXPECT_EQ(CFGetRetainCount(s), 1);
-    EXPECT_EQ(CFGetTypeID(s), CFStringGetTypeID());
-    CFRelease(s); // a leak here would show in the sanitizer build
-}
-
 TEST(CFURLs, a_directory_url_and_its_last_component_read_back)
 {
     CFStringRef p = CFStringCreateWithCString(kCFAllocatorDefault, "/a/b/QOR.component", kCFStringEncodingUTF8);

@@ -233,21 +233,6 @@ TEST_F(Library, MissingRootIsLoggedAndLeavesTheLibraryAsItWas)
     EXPECT_EQ(logLines(), std::vector<std::string>{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."});
 }
 
-TEST_F(Library, RescanEmptiesSearchBanksAndRebuildsEverythingOnce)
-{
-    file("a.syx", programs(128));
-    lib.loadPatchesFromFilesystem(root);
-    size_t categoryBanks = lib.categoryFiles.size();
-    lib.createNewSearchPatchFiles("Gen");
-    ASSERT_FALSE(lib.searchFiles.empty());
-    lib.initBankFilesOnDiscard(root);
-    EXPECT_TRUE(lib.searchFiles.empty());
-    EXPECT_TRUE(lib.searchFolders.empty());
-    EXPECT_EQ(lib.singleFiles.size(), 1u);
-    EXPECT_EQ(lib.singleFolders.size(), 1u);
-    EXPECT_EQ(lib.categoryFiles.size(), categoryBanks);
-}
-
 TEST_F(Library, FileWithoutEntriesIsNeitherFilledNorListed)
 {
     Bytes noise(30000, 0x11);
@@ -266,6 +251,7 @@ TEST_F(Library, BanksDroppedByARescanStayReadableUntilReleased)
     lib.loadPatchesFromFilesystem(root);
     const PatchFile* before = lib.singleFiles.at(0);
     const std::vector<uint8_t> firstMessage = before->patches.at(0).messages.at(0).bytes;
+    const size_t categoryBanks = lib.categoryFiles.size();
     lib.createNewSearchPatchFiles("Gen");
     // A search retires nothing that a list or a tree still shows.
     EXPECT_EQ(lib.retiredBankCount(), 0u);
@@ -273,6 +259,12 @@ TEST_F(Library, BanksDroppedByARescanStayReadableUntilReleased)
     // 128 matches made two result banks, the second empty: both go.
     EXPECT_EQ(lib.retiredBankCount(), 2u);
     lib.initBankFilesOnDiscard(root);
+    // The rescan empties the search banks and rebuilds everything else once.
+    EXPECT_TRUE(lib.searchFiles.empty());
+    EXPECT_TRUE(lib.searchFolders.empty());
+    EXPECT_EQ(lib.singleFiles.size(), 1u);
+    EXPECT_EQ(lib.singleFolders.size(), 1u);
+    EXPECT_EQ(lib.categoryFiles.size(), categoryBanks);
     EXPECT_NE(lib.singleFiles.at(0), before);
     // A worker job holding an entry of the old bank still reads it.
     EXPECT_EQ(before->patches.at(0).messages.at(0).bytes, firstMessage);

@@ -139,6 +139,7 @@ TEST(LogSwitch, the_manager_writes_lines_only_when_the_log_file_existed_at_start
     UIConfigManager off;
     off.setLogging(DebuggerOutput::openDebugFile(path), path);
     off.initParams();
+    off.mapParamToString("kFilterCutoff", 1);
     off.getParamByName("kNoSuchParameter");
     EXPECT_FALSE(exists(path));
 

@@ -146,16 +146,4 @@ TEST(RegistryTable, the_sound_block_holds_276_per_part_names_and_the_effects_blo
     EXPECT_EQ(effects, 55);
 }
 
-TEST(RegistryLogging, with_logging_off_registration_writes_nothing)
-{
-    std::string path = makeTempDir() + "/log.txt";
-    UIConfigManager manager;
-    manager.setLogging(false, path);
-    manager.initParams();
-    manager.mapParamToString("kFilterCutoff", 1);
-    manager.getParamByName("nothing");
-    struct stat st;
-    EXPECT_NE(::stat(path.c_str(), &st), 0);
-}
-
 } // namespace
