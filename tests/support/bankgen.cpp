@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <sys/resource.h>
 #include <stdexcept>
 
@@ -335,17 +336,11 @@ std::vector<std::string> TempDir::list() const
 
 std::vector<std::string> logTexts(const std::string& path)
 {
-    Bytes raw = readFile(path);
-    std::string text(raw.begin(), raw.end());
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
         size_t tab = line.find("\t ");
         lines.push_back(tab == std::string::npos ? line : line.substr(tab + 2));
-        if (end == std::string::npos) break;
-        start = end + 1;
     }
     return lines;
 }
