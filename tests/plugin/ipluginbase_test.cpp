@@ -110,11 +110,11 @@ TEST(PluginBaseSetup, PresetsStartUninitialisedAndNamedEmpty)
 
 TEST(PluginBaseIdentity, ApiNamesAndAnUnknownApi)
 {
-    const struct { EAPI api; const char* name; } table[] = {
-        {kAPIAU, "AU"}, {kAPIVST2, "VST2"}, {kAPISA, "Standalone"}, {EAPI(7), ""}, {EAPI(-1), ""}};
+    const struct { int api; const char* name; } table[] = {
+        {kAPIAU, "AU"}, {kAPIVST2, "VST2"}, {kAPISA, "Standalone"}, {7, ""}, {-1, ""}};
     for (const auto& row : table) {
-        SCOPED_TRACE(int(row.api));
-        EXPECT_STREQ(RecordingPlug(row.api).GetAPIString(), row.name);
+        SCOPED_TRACE(row.api);
+        EXPECT_STREQ(RecordingPlug(EAPI(row.api)).GetAPIString(), row.name);
     }
 }
 
