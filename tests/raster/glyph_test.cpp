@@ -364,30 +364,24 @@ TEST_F(GlyphStamping, other_modes_use_their_combiner_with_the_coverage_weight) {
   EXPECT_EQ(px[1], mix(bg, text, 100 * 128 / 256, ref::addCh));
 }
 
-TEST_F(GlyphStamping, unknown_modes_draw_only_the_background) {
-  font.SetBkMode(1);
-  font.SetBkColor(0xAABBCCDDu);
-  useFont(0);
-  font.SetTextColor(text);
-  font.SetCombineMode(6, 1.0f);
-  font.RenderGlyph('g');
-  rt::Filled bm(4, 3, bg);
-  RECT clip = {0, 0, 4, 3};
-  EXPECT_TRUE(font.DrawGlyph(&bm, 'g', 0, 0, &clip));
-  // The background fill itself is a mode-6 fill too, so nothing changes at all.
-  ASSERT_TRUE(rt::all(bm, bg));
-}
-
-TEST_F(GlyphStamping, the_background_ignores_the_source_alpha_bit_of_the_combine_mode) {
-  useFont(0);
-  font.SetBkMode(1);
-  font.SetBkColor(0x11223300u);  // alpha byte 0: a source-alpha fill would leave the pixels alone
-  font.SetTextColor(text);
-  font.SetCombineMode(0x10000, 1.0f);
-  font.RenderGlyph('g');
-  rt::Filled bm(4, 3, bg);
-  RECT clip = {0, 0, 4, 3};
-  font.DrawGlyph(&bm, 'g', 0, 0, &clip);
+TEST_F(GlyphStamping, the_background_follows_the_mode_but_ignores_its_source_alpha_bit) {
+  auto drawWithBackground = [&](uint32_t bk, int mode, RAST_MemBitmap& bm) {
+    useFont(0);
+    font.SetBkMode(1);
+    font.SetBkColor(bk);
+    font.SetTextColor(text);
+    font.SetCombineMode(mode, 1.0f);
+    font.RenderGlyph('g');
+    rt::fill(bm, bg);
+    RECT clip = {0, 0, 4, 3};
+    return font.DrawGlyph(&bm, 'g', 0, 0, &clip);
+  };
+  RAST_MemBitmap bm(4, 3);
+  // An unknown mode: the background fill is a mode-6 fill too, so nothing changes at all.
+  EXPECT_TRUE(drawWithBackground(0xAABBCCDDu, 6, bm));
+  EXPECT_TRUE(rt::all(bm, bg));
+  // Alpha byte 0: a source-alpha fill would leave the pixels alone.
+  drawWithBackground(0x11223300u, 0x10000, bm);
   EXPECT_EQ(at(bm, 2, 0), 0x11223300u);  // empty coverage: background only
   EXPECT_EQ(at(bm, 3, 0), bg);           // outside the glyph box
 }
