@@ -103,24 +103,6 @@ TEST(LogLine, a_path_that_cannot_be_opened_writes_and_echoes_nothing)
     EXPECT_FALSE(exists(path));
 }
 
-TEST(LogSwitch, a_log_file_left_from_an_earlier_run_turns_logging_on_and_is_emptied)
-{
-    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
-    writeBytes(path, "old line\n");
-    EXPECT_TRUE(DebuggerOutput::openDebugFile(path));
-    EXPECT_TRUE(exists(path));
-    EXPECT_EQ(readBytes(path), "");
-}
-
-TEST(LogSwitch, without_a_log_file_logging_stays_off_and_no_file_is_made)
-{
-    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
-    EXPECT_FALSE(exists(path));
-}
-
 TEST(LogSwitch, a_folder_of_the_log_file_name_does_not_turn_logging_on)
 {
     std::string path = makeTempDir() + "/QOR Editor LOG.txt";
@@ -135,14 +117,20 @@ TEST(LogSwitch, the_manager_writes_lines_only_when_the_log_file_existed_at_start
     std::string folder = makeTempDir();
     std::string path = folder + "/QOR Editor LOG.txt";
 
+    // Without a log file logging stays off, and none is made.
+    testing::internal::CaptureStdout();
+    const bool started = DebuggerOutput::openDebugFile(path);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
+    EXPECT_FALSE(started);
     testing::internal::CaptureStdout();
     UIConfigManager off;
-    off.setLogging(DebuggerOutput::openDebugFile(path), path);
+    off.setLogging(started, path);
     off.initParams();
     off.mapParamToString("kFilterCutoff", 1);
     off.getParamByName("kNoSuchParameter");
     EXPECT_FALSE(exists(path));
 
+    // A log file left from an earlier run turns logging on and is emptied.
     writeBytes(path, "left over\n");
     UIConfigManager on;
     on.setLogging(DebuggerOutput::openDebugFile(path), path);
