@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,7 +108,10 @@ protected:
         if (!record_.empty()) std::remove(record_.c_str());
     }
 
-    void send(const Bytes& b) { out_->sendMessage(&b); }
+    void send(const Bytes& b)
+    {
+        if (out_) out_->sendMessage(&b);
+    }
 
     // Waits until `count` messages have arrived (or the time is up) and returns them all.
     std::vector<Bytes> receive(size_t count, int timeoutMs = 5000)
@@ -166,7 +171,7 @@ Bytes storedRequest(unsigned char id, unsigned char code, unsigned char slot, un
 
 TEST_F(JackSynth, EnquiryAtItsIdIsAnsweredByBothGlobalDumpsInOrder)
 {
-    launch({"--device-id", "5"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--device-id", "5"}));
     send(enquiry(5));
     std::vector<Bytes> got = receive(2);
     ASSERT_EQ(got.size(), 2u);
@@ -184,7 +189,7 @@ TEST_F(JackSynth, EnquiryAtItsIdIsAnsweredByBothGlobalDumpsInOrder)
 
 TEST_F(JackSynth, EnquiryAtAnotherIdIsIgnored)
 {
-    launch({"--device-id", "5"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--device-id", "5"}));
     send(enquiry(6));
     std::vector<RecordLine> in = recorded("in", 1);
     ASSERT_EQ(in.size(), 1u);
@@ -195,7 +200,7 @@ TEST_F(JackSynth, EnquiryAtAnotherIdIsIgnored)
 
 TEST_F(JackSynth, EachRequestKindIsAnsweredWithItsTypeAndLength)
 {
-    launch({"--device-id", "2", "--model", "21"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--device-id", "2", "--model", "21"}));
     send(editRequest(2, 0x21));
     std::vector<Bytes> got = receive(1);
     ASSERT_EQ(got.size(), 1u);
@@ -224,7 +229,7 @@ TEST_F(JackSynth, EachRequestKindIsAnsweredWithItsTypeAndLength)
 
 TEST_F(JackSynth, AWrittenProgramIsReadBackIdentical)
 {
-    launch({"--device-id", "7"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--device-id", "7"}));
     Bytes program = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x07, 0x02, 0x09, 77};
     for (int i = 10; i < 296; ++i) program.push_back((unsigned char)((i * 13) & 0x7F));
     program.push_back(0xF7);
@@ -238,7 +243,7 @@ TEST_F(JackSynth, AWrittenProgramIsReadBackIdentical)
 
 TEST_F(JackSynth, ClockTicksStartAndStopAreCounted)
 {
-    launch({});
+    ASSERT_NO_FATAL_FAILURE(launch({}));
     send({0xFA});
     for (int i = 0; i < 96; ++i) send({0xF8});
     send({0xFC});
@@ -251,7 +256,7 @@ TEST_F(JackSynth, ClockTicksStartAndStopAreCounted)
 
 TEST_F(JackSynth, ScriptedControllerNrpnProgramChangeAndRawBytesReachTheClient)
 {
-    launch({});
+    ASSERT_NO_FATAL_FAILURE(launch({}));
     sim_.command("cc 4 74 100");
     sim_.command("nrpn 0 0 113 58");
     sim_.command("pc 2 9");
@@ -268,7 +273,7 @@ TEST_F(JackSynth, ScriptedControllerNrpnProgramChangeAndRawBytesReachTheClient)
 
 TEST_F(JackSynth, APerformanceChosenOnThePanelIsWhatTheEditBufferRequestReturns)
 {
-    launch({"--device-id", "4"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--device-id", "4"}));
     sim_.command("pc 4 12"); // the global channel: a performance, announced to the client
     std::vector<Bytes> got = receive(1);
     ASSERT_EQ(got.size(), 1u);
@@ -284,7 +289,7 @@ TEST_F(JackSynth, APerformanceChosenOnThePanelIsWhatTheEditBufferRequestReturns)
 // Every misbehaviour shows in the record of an enquiry.
 TEST_F(JackSynth, SilentLeavesTheEnquiryUnansweredInTheRecord)
 {
-    launch({"--silent"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--silent"}));
     send(enquiry(3));
     std::vector<RecordLine> in = recorded("in", 1);
     ASSERT_EQ(in.size(), 1u);
@@ -295,7 +300,7 @@ TEST_F(JackSynth, SilentLeavesTheEnquiryUnansweredInTheRecord)
 
 TEST_F(JackSynth, ALateAnswerIsRecordedItsDelayAfterTheRequest)
 {
-    launch({"--reply-delay-ms", "300"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--reply-delay-ms", "300"}));
     send(enquiry(3));
     std::vector<RecordLine> out = recorded("out", 2);
     ASSERT_EQ(out.size(), 2u);
@@ -306,7 +311,7 @@ TEST_F(JackSynth, ALateAnswerIsRecordedItsDelayAfterTheRequest)
 
 TEST_F(JackSynth, AnswerOnTheThirdTryIsRecordedAsTwoMissedTries)
 {
-    launch({"--answer-on-try", "3"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--answer-on-try", "3"}));
     send(enquiry(3));
     send(enquiry(3));
     send(enquiry(3));
@@ -320,7 +325,7 @@ TEST_F(JackSynth, AnswerOnTheThirdTryIsRecordedAsTwoMissedTries)
 
 TEST_F(JackSynth, TruncatedAnswersAreRecordedWithTheirLength)
 {
-    launch({"--truncate", "5"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--truncate", "5"}));
     send(editRequest(3));
     std::vector<RecordLine> out = recorded("out", 1);
     ASSERT_EQ(out.size(), 1u);
@@ -331,7 +336,7 @@ TEST_F(JackSynth, TruncatedAnswersAreRecordedWithTheirLength)
 
 TEST_F(JackSynth, OverlongAnswersCarryTheExtraBytes)
 {
-    launch({"--overlong", "4"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--overlong", "4"}));
     send(editRequest(3));
     std::vector<RecordLine> out = recorded("out", 1);
     ASSERT_EQ(out.size(), 1u);
@@ -341,7 +346,7 @@ TEST_F(JackSynth, OverlongAnswersCarryTheExtraBytes)
 
 TEST_F(JackSynth, ForeignSysExGoesOutBeforeTheAnswer)
 {
-    launch({"--foreign-sysex"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--foreign-sysex"}));
     send(enquiry(3));
     std::vector<RecordLine> out = recorded("out", 3);
     ASSERT_EQ(out.size(), 3u);
@@ -353,7 +358,7 @@ TEST_F(JackSynth, ForeignSysExGoesOutBeforeTheAnswer)
 
 TEST_F(JackSynth, ReversedGlobalsAreRecordedSecondDumpFirst)
 {
-    launch({"--globals-reversed"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--globals-reversed"}));
     send(enquiry(3));
     std::vector<RecordLine> out = recorded("out", 2);
     ASSERT_EQ(out.size(), 2u);
@@ -363,7 +368,7 @@ TEST_F(JackSynth, ReversedGlobalsAreRecordedSecondDumpFirst)
 
 TEST_F(JackSynth, ThrottledAnswersAreSpacedByTheirCableTime)
 {
-    launch({"--throttle"});
+    ASSERT_NO_FATAL_FAILURE(launch({"--throttle"}));
     send(enquiry(3));
     std::vector<RecordLine> out = recorded("out", 2);
     ASSERT_EQ(out.size(), 2u);
@@ -379,7 +384,7 @@ TEST_F(JackSynth, MemoryDumpedOnExitHoldsWhatWasWritten)
     char tmpl[] = "/tmp/synthsim-dump-XXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);
     const std::string dir = tmpl;
-    launch({"--dump-on-exit", dir});
+    ASSERT_NO_FATAL_FAILURE(launch({"--dump-on-exit", dir}));
     Bytes program = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x02, 0x05, 0};
     for (int i = 10; i < 296; ++i) program.push_back((unsigned char)(i & 0x7F));
     program.push_back(0xF7);
@@ -396,4 +401,50 @@ TEST_F(JackSynth, MemoryDumpedOnExitHoldsWhatWasWritten)
                              "performances-C.syx", "performances-D.syx", "patterns.syx"})
         EXPECT_EQ(std::remove((dir + "/" + name).c_str()), 0) << name;
     ::rmdir(dir.c_str());
+}
+
+namespace {
+
+// Gone: no such process any more, or one that has ended and waits to be reaped.
+bool processGone(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+} // namespace
+
+TEST(SimulatorOwner, ThatDiesWithoutStoppingItTakesTheSynthesizerAlong)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t owner = ::fork();
+    ASSERT_GE(owner, 0);
+    if (owner == 0) {
+        ::close(fds[0]);
+        // Left running on purpose: the owner ends at once, as a crashed test would.
+        auto* sim = new synthsim::SimProcess;
+        std::string err;
+        pid_t simPid = -1;
+        if (sim->start(SYNTH_SIM_EXE, {"--name", uniqueName("orphan")}, err)) simPid = sim->pid();
+        if (::write(fds[1], &simPid, sizeof simPid) != ssize_t(sizeof simPid)) ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    pid_t simPid = -1;
+    const ssize_t got = ::read(fds[0], &simPid, sizeof simPid);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(owner, &status, 0);
+    ASSERT_EQ(got, ssize_t(sizeof simPid));
+    ASSERT_GT(simPid, 0) << "the owner started a synthesizer";
+    bool gone = false;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!(gone = processGone(simPid)) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!gone) ::kill(simPid, SIGKILL);
+    EXPECT_TRUE(gone) << "an orphaned synthesizer would hold the test runner's output open";
 }

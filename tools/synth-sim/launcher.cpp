@@ -6,6 +6,7 @@
 #include <fstream>
 #include <poll.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -40,6 +41,7 @@ bool SimProcess::start(const std::string& exe, const std::vector<std::string>& a
     for (auto& a : all) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ < 0) {
         error = "fork failed";
@@ -47,6 +49,10 @@ bool SimProcess::start(const std::string& exe, const std::vector<std::string>& a
         return false;
     }
     if (pid_ == 0) {
+        // A caller that dies (a crashed test) must not leave its synthesizer running: that
+        // would also hold the caller's error output open and keep a test runner waiting.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(127);
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::close(in[0]); ::close(in[1]); ::close(out[0]); ::close(out[1]);

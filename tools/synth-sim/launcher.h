@@ -31,6 +31,8 @@ public:
     // Full JACK port names from the ready line: where to send, where to listen.
     const std::string& inputPort() const { return inputPort_; }
     const std::string& outputPort() const { return outputPort_; }
+    // Its process id while it runs, else -1.
+    pid_t pid() const { return pid_; }
 
 private:
     void closePipes();
