@@ -1,6 +1,6 @@
 #!/bin/bash
-# Installs what the project needs, then builds and runs every test twice: a release build,
-# then a build with AddressSanitizer and UndefinedBehaviorSanitizer, then ThreadSanitizer
+# Installs what the project needs, then builds and runs the tests in three builds: release,
+# AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer
 # (every test but those that need the JACK server). Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
