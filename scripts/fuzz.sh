@@ -1,16 +1,30 @@
 #!/bin/bash
 # Builds the fuzz targets with clang's libFuzzer, ASan and UBSan, and runs each for the given
-# number of seconds (default 60) on its corpus.
+# number of seconds (default 60) on its corpus, then prints each target's inputs per second.
+#   scripts/fuzz.sh [seconds] [target stem...]     e.g. scripts/fuzz.sh 30 bank_reader_fuzz
+# QOR_FUZZ_BUILD names the build folder (default build/fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
-./scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+shift || true
+dir=${QOR_FUZZ_BUILD:-build/fuzz}
+./scripts/install-deps.sh >/dev/null
+stems=("$@")
+if [ ${#stems[@]} -eq 0 ]; then
+  stems=($(cd tests/fuzz && ls *_fuzz.cpp | sed 's/\.cpp$//'))
+fi
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQOR_SANITIZE=ON -DQOR_FUZZ=ON -DQOR_BENCH=OFF >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target $(cd tests/fuzz && ls *_fuzz.cpp | sed 's/^/fuzz_/; s/\.cpp$//')
-for f in tests/fuzz/*_fuzz.cpp; do
-  stem=$(basename "$f" .cpp)
-  mkdir -p build/fuzz/corpus/$stem
+cmake --build "$dir" -j "$(nproc)" --target $(printf 'fuzz_%s ' "${stems[@]}")
+summary=()
+for stem in "${stems[@]}"; do
+  mkdir -p "$dir/corpus/$stem"
   echo "== $stem for ${secs}s"
-  build/fuzz/tests/fuzz_$stem -max_total_time="$secs" build/fuzz/corpus/$stem tests/fuzz/corpus/$stem
+  log="$dir/$stem.log"
+  "$dir/tests/fuzz_$stem" -max_total_time="$secs" -print_final_stats=1 "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" 2>&1 | tee "$log" | grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
+  summary+=("$(printf '%-26s %10s runs %8s inputs/s' "$stem" "${runs:-?}" "$(( ${runs:-0} / (${took:-0} > 0 ? ${took:-1} : 1) ))")")
+  if grep -q "ERROR: \|SUMMARY: " "$log"; then echo "fuzz: $stem found a fault (see $log)"; exit 1; fi
 done
+printf '%s\n' "${summary[@]}"

@@ -282,26 +282,6 @@ Bytes nearMiss(const Bytes& dump, int field, uint8_t value)
     return out;
 }
 
-void writeFile(const std::string& path, const Bytes& data)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    if (!data.empty()) std::fwrite(data.data(), 1, data.size(), f);
-    std::fclose(f);
-}
-
-Bytes readFile(const std::string& path)
-{
-    Bytes out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out;
-}
-
 uint32_t crc32(const uint8_t* data, size_t size)
 {
     uint32_t crc = 0xFFFFFFFFu;
@@ -310,28 +290,6 @@ uint32_t crc32(const uint8_t* data, size_t size)
         for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
-}
-
-TempDir::TempDir()
-{
-    char tmpl[] = "/tmp/qor_bank_XXXXXX";
-    const char* made = mkdtemp(tmpl);
-    if (!made) throw std::runtime_error("cannot make a temporary folder");
-    path = made;
-}
-
-TempDir::~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-
-std::vector<std::string> TempDir::list() const
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::vector<std::string> logTexts(const std::string& path)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/tempdir.h"
+
 namespace bankgen {
 
 using Bytes = std::vector<uint8_t>;
@@ -85,21 +87,9 @@ Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
 // into packets are put back together whatever the delay between the packets, and one whose
 // later packets are missing is dropped.
 
-// Writes a file.
-void writeFile(const std::string& path, const Bytes& data);
-Bytes readFile(const std::string& path);
-
-// A fresh folder under /tmp, removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    // The names in the folder, sorted.
-    std::vector<std::string> list() const;
-    std::string path;
-};
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
 
 // The texts of a log file's lines, each without its time stamp.
 std::vector<std::string> logTexts(const std::string& path);
