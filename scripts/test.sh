@@ -13,10 +13,18 @@ timed() { local s=$(date +%s); "$@"; echo "--- took $(( $(date +%s) - s ))s: $*"
 stage "install"
 timed ./scripts/install-deps.sh
 
-build() { # dir, cmake args...
-  local dir=$1; shift
-  timed cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  timed cmake --build "$dir" -j "$JOBS" -- --quiet
+stage "test size"
+./scripts/test-size.sh || echo "test-size: over the limit (see above)"
+
+# ccache keys on paths relative to the checkout and ignores the working folder, so a clean
+# clone in another folder of the same machine reuses what was built before.
+export CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1
+LAUNCH=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+build() { # dir, target, cmake args...
+  local dir=$1 target=$2; shift 2
+  timed cmake -S "$ROOT" -B "$dir" -G Ninja "${LAUNCH[@]}" "$@" >/dev/null
+  timed cmake --build "$dir" -j "$JOBS" --target "$target" -- --quiet
 }
 runtests() { # dir, with-jack (yes/no), ctest args...
   local dir=$1 jack=$2; shift 2
@@ -32,21 +40,22 @@ runtests() { # dir, with-jack (yes/no), ctest args...
 }
 
 stage "release build and tests"
-build build/release -DCMAKE_BUILD_TYPE=Release
+build build/release all -DCMAKE_BUILD_TYPE=Release
 runtests build/release yes
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE=ON -DQOR_BENCH=OFF
+build build/asan all -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE=ON -DQOR_BENCH=OFF
 runtests build/asan yes
 
 stage "ThreadSanitizer build and tests"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/scripts/tsan.supp"
-build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_TSAN=ON -DQOR_BENCH=OFF
-# JACK clients do not run under ThreadSanitizer (the uninstrumented client library misses
-# its process deadlines), so the JACK tests run in the two stages above only.
-runtests build/tsan no
+# Only the tests that start threads, and what they link, are built here. JACK clients do not
+# run under ThreadSanitizer (the uninstrumented client library misses its process deadlines),
+# so the JACK tests run in the two stages above only.
+build build/tsan qor_thread_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_TSAN=ON -DQOR_BENCH=OFF
+runtests build/tsan no -L threads
 
 stage "all stages passed"

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/testpaths.h"
+
 struct HostRun {
     std::string out;
     int exitCode = -1;
@@ -52,7 +54,8 @@ inline HostRun RunHost(const std::string& script, const std::string& env = "", c
         EXPECT_EQ(write(fd, script.data(), script.size()), ssize_t(script.size()));
         close(fd);
     }
-    std::string cmd = env + " " QOR_BINARY_DIR "/tools/qor-host/qor-host --bundle " QOR_BINARY_DIR
+    const std::string& build = testsupport::binaryDir();
+    std::string cmd = env + " " + build + "/tools/qor-host/qor-host --bundle " + build + 
                       "/QOR.component " + flags + " --script " + path + " 2>&1";
     HostRun run;
     FILE* p = popen(cmd.c_str(), "r");
