@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kit/plugin/IPluginBase.h"
+#include "kit/plugin/Log.h"
 
 namespace {
 
@@ -21,11 +22,17 @@ const unsigned kInQueueLimit = 100;
 // message's length; a larger message would be dropped there without a word.
 const size_t kJackLargestMessage = 16379;
 
-// With an error hook installed the library reports instead of throwing: the message is printed
-// as the library would, and the flag tells the caller that its last call failed.
+// The library's errors go to the framework log like every other framework line.
+void Report(const RtMidiError& e)
+{
+    LogLine("MIDI: %s", e.getMessage().c_str());
+}
+
+// With an error hook installed the library reports instead of throwing: the message is logged,
+// and the flag tells the caller that its last call failed.
 void OnLibraryError(RtMidiError::Type type, const std::string& text, void* flag)
 {
-    RtMidiError(text, type).printMessage();
+    Report(RtMidiError(text, type));
     if (flag) static_cast<std::atomic<bool>*>(flag)->store(true);
 }
 
@@ -39,7 +46,7 @@ Client* MakeClient(std::atomic<bool>* failed, Make make)
         try {
             client = make(api);
         } catch (const RtMidiError& e) {
-            e.printMessage();
+            Report(e);
             continue;
         } catch (const std::exception&) {
             continue;
@@ -49,7 +56,7 @@ Client* MakeClient(std::atomic<bool>* failed, Make make)
         try {
             client->getPortCount();
         } catch (const RtMidiError& e) {
-            e.printMessage();
+            Report(e);
             failed->store(true);
         }
         if (failed->load()) {
@@ -68,7 +75,7 @@ void AppendPortNames(RtMidi* client, std::vector<std::string>* names)
         // A name the library cannot give stays empty so that list index = port number + 1 holds.
         for (unsigned i = 0; i < n; ++i) names->push_back(client->getPortName(i));
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
     }
 }
 
@@ -77,7 +84,7 @@ void ClosePort(RtMidi* client)
     try {
         if (client->isPortOpen()) client->closePort();
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
     }
 }
 
@@ -100,7 +107,7 @@ int CurrentPortNumber(RtMidi* client, int listIndex, const std::string& name)
         for (unsigned i = 0; i < n; ++i)
             if (client->getPortName(i) == name) return int(i);
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
     }
     return -1;
 }
@@ -111,7 +118,7 @@ bool OpenPort(RtMidi* client, int number, const char* portName, std::atomic<bool
     try {
         client->openPort(unsigned(number), portName);
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
         failed->store(true);
     }
     if (!failed->load() && client->isPortOpen()) return true;
@@ -138,7 +145,7 @@ int OpenByName(RtMidi* client, const std::vector<std::string>& names, int& port,
         try {
             opened = client->getPortName(unsigned(number));
         } catch (const RtMidiError& e) {
-            e.printMessage();
+            Report(e);
         }
         if (opened == want) {
             port = idx;
@@ -208,7 +215,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
                 midiIn->setCallback(MIDICallback, this);
                 midiIn->ignoreTypes(false, true, true);
             } catch (const RtMidiError& e) {
-                e.printMessage();
+                Report(e);
             }
         }
     }
@@ -265,7 +272,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
         midiIn->setCallback(MIDICallback, this);
         midiIn->ignoreTypes(false, true, true);
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
         midiInFailed.store(true);
     }
     if (midiInFailed.load()) {
@@ -351,14 +358,14 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (!midiOut || !midiOut->isPortOpen()) return false;
     if (size > kJackLargestMessage && midiOut->getCurrentApi() == RtMidi::UNIX_JACK) {
-        std::fprintf(stderr, "MIDI output: a message of %zu bytes is more than JACK carries at once; not sent\n", size);
+        LogLine("MIDI output: a message of %zu bytes is more than JACK carries at once; not sent", size);
         return false;
     }
     midiOutFailed.store(false);
     try {
         midiOut->sendMessage(data, size);
     } catch (const RtMidiError& e) {
-        e.printMessage();
+        Report(e);
         return false;
     }
     return !midiOutFailed.load();

@@ -149,11 +149,11 @@ ComponentResult IPluginAU::IPluginAUEntry(ComponentParameters* params, void* sto
             made->HostSpecificInit();
             made->PruneUninitializedPresets();
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "QOR_Entry: the plug-in could not be made: %s\n", e.what());
+            LogLine("QOR_Entry: the plug-in could not be made: %s", e.what());
             delete made;
             return kAudioUnitErr_FailedInitialization;
         } catch (...) {
-            std::fprintf(stderr, "QOR_Entry: the plug-in could not be made\n");
+            LogLine("QOR_Entry: the plug-in could not be made");
             delete made;
             return kAudioUnitErr_FailedInitialization;
         }

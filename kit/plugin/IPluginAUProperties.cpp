@@ -43,6 +43,68 @@ struct AUChannelInfo {
     SInt16 outChannels;
 };
 
+enum class Scopes { kAny, kGlobal, kGlobalOrInput };
+
+// What the getter answers for each property before its value: the scopes it answers in (any
+// other is an invalid property), the size of its value (0: the case works it out) and whether
+// the host may set it. A property missing here is invalid.
+struct PropertyRule {
+    AudioUnitPropertyID id;
+    Scopes scopes;
+    UInt32 size;
+    bool writable;
+};
+
+constexpr PropertyRule kPropertyRules[] = {
+    {kAudioUnitProperty_ClassInfo, Scopes::kAny, sizeof(CFPropertyListRef), true},
+    {kAudioUnitProperty_MakeConnection, Scopes::kGlobalOrInput, sizeof(AudioUnitConnection), true},
+    {kAudioUnitProperty_SampleRate, Scopes::kAny, sizeof(Float64), true},
+    {kAudioUnitProperty_ParameterList, Scopes::kAny, 0, false},
+    {kAudioUnitProperty_ParameterInfo, Scopes::kGlobal, sizeof(AudioUnitParameterInfo), false},
+    {kAudioUnitProperty_FastDispatch, Scopes::kAny, 0, false},
+    {kAudioUnitProperty_StreamFormat, Scopes::kAny, sizeof(AudioStreamBasicDescription), true},
+    {kAudioUnitProperty_ElementCount, Scopes::kAny, sizeof(UInt32), false},
+    {kAudioUnitProperty_Latency, Scopes::kGlobal, sizeof(Float64), false},
+    {kAudioUnitProperty_TailTime, Scopes::kGlobal, sizeof(Float64), false},
+    {kAudioUnitProperty_SupportedNumChannels, Scopes::kGlobal, 0, false},
+    {kAudioUnitProperty_MaximumFramesPerSlice, Scopes::kGlobal, sizeof(UInt32), true},
+    {kAudioUnitProperty_ParameterValueStrings, Scopes::kGlobal, sizeof(CFArrayRef), false},
+    {kAudioUnitProperty_GetUIComponentList, Scopes::kAny, sizeof(ComponentDescription), false},
+    {kAudioUnitProperty_AudioChannelLayout, Scopes::kAny, 0, false},
+    {kAudioUnitProperty_BypassEffect, Scopes::kGlobal, sizeof(UInt32), true},
+    {kAudioUnitProperty_LastRenderError, Scopes::kGlobal, sizeof(OSStatus), false},
+    {kAudioUnitProperty_SetRenderCallback, Scopes::kGlobalOrInput, sizeof(AURenderCallbackStruct), true},
+    {kAudioUnitProperty_FactoryPresets, Scopes::kAny, sizeof(CFArrayRef), false},
+    {kAudioUnitProperty_HostCallbacks, Scopes::kGlobal, sizeof(HostCallbackInfo), true},
+    {kAudioUnitProperty_CurrentPreset, Scopes::kAny, sizeof(AUPreset), true},
+    {kAudioUnitProperty_PresentPreset, Scopes::kAny, sizeof(AUPreset), true},
+    {kAudioUnitProperty_ElementName, Scopes::kAny, sizeof(CFStringRef), false},
+    {kAudioUnitProperty_CocoaUI, Scopes::kAny, sizeof(AudioUnitCocoaViewInfo), false},
+    {kAudioUnitProperty_SupportedChannelLayoutTags, Scopes::kAny, sizeof(AudioChannelLayoutTag), true},
+    // The parameter text records give their size in every scope and answer only in the global one.
+    {kAudioUnitProperty_ParameterStringFromValue, Scopes::kAny, sizeof(AudioUnitParameterStringFromValue), false},
+    {kAudioUnitProperty_ParameterIDName, Scopes::kAny, sizeof(AudioUnitParameterIDName), false},
+    {kAudioUnitProperty_ParameterClumpName, Scopes::kAny, sizeof(AudioUnitParameterNameInfo), false},
+    {kAudioUnitProperty_ParameterValueFromString, Scopes::kAny, sizeof(AudioUnitParameterValueFromString), false},
+    {kMusicDeviceProperty_InstrumentCount, Scopes::kGlobal, sizeof(UInt32), false},
+};
+
+const PropertyRule* RuleFor(AudioUnitPropertyID id)
+{
+    for (const PropertyRule& r : kPropertyRules)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+bool InScope(Scopes scopes, AudioUnitScope scope)
+{
+    switch (scopes) {
+    case Scopes::kGlobal: return scope == kAudioUnitScope_Global;
+    case Scopes::kGlobalOrInput: return scope == kAudioUnitScope_Global || scope == kAudioUnitScope_Input;
+    default: return true;
+    }
+}
+
 } // namespace
 
 IPluginAU::BusChannels* IPluginAU::GetBus(AudioUnitScope scope, AudioUnitElement element)
@@ -66,22 +128,25 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     if (!writable) writable = &localWritable;
     const int nPublished = NAutomatedParams();
     const bool global = scope == kAudioUnitScope_Global;
+    const PropertyRule* rule = RuleFor(id);
+    if (!rule || !InScope(rule->scopes, scope)) return kAudioUnitErr_InvalidProperty;
+    // Size and writability go to the host once the property is known to answer.
+    auto answer = [&] {
+        *dataSize = rule->size;
+        *writable = rule->writable;
+    };
 
     switch (id) {
     case kAudioUnitProperty_ClassInfo:
-        *dataSize = sizeof(CFPropertyListRef);
-        *writable = true;
+        answer();
         return data ? GetState(static_cast<CFPropertyListRef*>(data)) : noErr;
 
     case kAudioUnitProperty_MakeConnection:
-        if (!global && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(AudioUnitConnection);
-        *writable = true;
+        answer();
         return noErr;
 
     case kAudioUnitProperty_SampleRate:
-        *dataSize = sizeof(Float64);
-        *writable = true;
+        answer();
         if (data) Put<Float64>(data, sampleRate);
         return noErr;
 
@@ -96,9 +161,8 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         return noErr;
 
     case kAudioUnitProperty_ParameterInfo:
-        if (!global) return kAudioUnitErr_InvalidProperty;
         if (int64_t(element) >= nPublished) return kAudioUnitErr_InvalidElement;
-        *dataSize = sizeof(AudioUnitParameterInfo);
+        answer();
         return data ? GetParameterInfo(int(element), static_cast<AudioUnitParameterInfo*>(data)) : noErr;
 
     case kAudioUnitProperty_FastDispatch:
@@ -107,8 +171,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     case kAudioUnitProperty_StreamFormat: {
         BusChannels* bus = GetBus(scope, element);
         if (!bus) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(AudioStreamBasicDescription);
-        *writable = true;
+        answer();
         if (data) {
             AudioStreamBasicDescription asbd;
             int nCh = bus->nHostChannels < 0 ? bus->nPlugChannels : bus->nHostChannels;
@@ -119,7 +182,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kAudioUnitProperty_ElementCount:
-        *dataSize = sizeof(UInt32);
+        answer();
         if (data) {
             UInt32 n = 0;
             if (global) n = 1;
@@ -131,13 +194,11 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
 
     case kAudioUnitProperty_Latency:
     case kAudioUnitProperty_TailTime:
-        if (!global) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(Float64);
+        answer();
         if (data) Put<Float64>(data, sampleRate > 0.0 ? double(latency) / sampleRate : 0.0);
         return noErr;
 
     case kAudioUnitProperty_SupportedNumChannels: {
-        if (!global) return kAudioUnitErr_InvalidProperty;
         int n = NChannelIO();
         *dataSize = UInt32(sizeof(AUChannelInfo) * size_t(n));
         if (data) {
@@ -152,14 +213,11 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kAudioUnitProperty_MaximumFramesPerSlice:
-        if (!global) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(UInt32);
-        *writable = true;
+        answer();
         if (data) Put<UInt32>(data, UInt32(blockSize));
         return noErr;
 
     case kAudioUnitProperty_ParameterValueStrings: {
-        if (!global) return kAudioUnitErr_InvalidProperty;
         if (int64_t(element) >= nPublished) return kAudioUnitErr_InvalidElement;
         IParam* param = GetParam(int(element));
         int n = param->GetNDisplayTexts();
@@ -167,7 +225,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
             *dataSize = 0;
             return kAudioUnitErr_InvalidProperty;
         }
-        *dataSize = sizeof(CFArrayRef);
+        answer();
         if (data) {
             CFMutableArrayRef array = CFArrayCreateMutable(nullptr, n, &kCFTypeArrayCallBacks);
             if (!array) return kCFArrayCreateFailed;
@@ -185,7 +243,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
 
     case kAudioUnitProperty_GetUIComponentList:
         if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(ComponentDescription);
+        answer();
         if (data) {
             ComponentDescription cd{kAudioUnitCarbonViewComponentType, OSType(uniqueID), OSType(mfrID), 0, 0};
             Put(data, cd);
@@ -196,27 +254,22 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         return kAudioUnitErr_InvalidPropertyValue;
 
     case kAudioUnitProperty_BypassEffect:
-        if (!global) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(UInt32);
-        *writable = true;
+        answer();
         if (data) Put<UInt32>(data, bypassed ? 1 : 0);
         return noErr;
 
     case kAudioUnitProperty_LastRenderError:
-        if (!global) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(OSStatus);
+        answer();
         if (data) Put<OSStatus>(data, noErr);
         return noErr;
 
     case kAudioUnitProperty_SetRenderCallback:
-        if (!global && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidProperty;
         if (int64_t(element) >= NInBuses()) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(AURenderCallbackStruct);
-        *writable = true;
+        answer();
         return noErr;
 
     case kAudioUnitProperty_FactoryPresets:
-        *dataSize = sizeof(CFArrayRef);
+        answer();
         if (data) {
             CFMutableArrayRef array = CFArrayCreateMutable(nullptr, NPresets(), &kCFAUPresetArrayCallBacks);
             if (!array) return kCFArrayCreateFailed;
@@ -234,15 +287,12 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         return noErr;
 
     case kAudioUnitProperty_HostCallbacks:
-        if (!global) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(HostCallbackInfo);
-        *writable = true;
+        answer();
         return noErr;
 
     case kAudioUnitProperty_CurrentPreset:
     case kAudioUnitProperty_PresentPreset:
-        *dataSize = sizeof(AUPreset);
-        *writable = true;
+        answer();
         if (data) {
             AUPreset preset{currentPresetIdx, MakeString(GetPresetName(currentPresetIdx))};
             Put(data, preset);
@@ -260,7 +310,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         } else {
             return kAudioUnitErr_InvalidScope;
         }
-        *dataSize = sizeof(CFStringRef);
+        answer();
         if (!data) return kAudioUnitErr_InvalidProperty;
         Put<CFStringRef>(data, MakeString(label));
         return noErr;
@@ -268,7 +318,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
 
     case kAudioUnitProperty_CocoaUI: {
         if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(AudioUnitCocoaViewInfo);
+        answer();
         if (data) {
             CFStringRef id = MakeString(bundleID.Get());
             CFBundleRef bundle = id ? CFBundleGetBundleWithIdentifier(id) : nullptr;
@@ -287,8 +337,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
 
     case kAudioUnitProperty_SupportedChannelLayoutTags:
         if (!isInstrument || NOutBuses() == 1) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(AudioChannelLayoutTag);
-        *writable = true;
+        answer();
         if (scope != kAudioUnitScope_Output) return kAudioUnitErr_InvalidScope;
         if (data) {
             const BusChannels* bus = GetOutBus(int(element));
@@ -298,7 +347,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         return noErr;
 
     case kAudioUnitProperty_ParameterStringFromValue: {
-        *dataSize = sizeof(AudioUnitParameterStringFromValue);
+        answer();
         if (!global || !data) return noErr;
         auto* rec = static_cast<AudioUnitParameterStringFromValue*>(data);
         IParam* param = GetParam(rec->inParamID > UInt32(INT32_MAX) ? -1 : int(rec->inParamID));
@@ -310,7 +359,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kAudioUnitProperty_ParameterIDName: {
-        *dataSize = sizeof(AudioUnitParameterIDName);
+        answer();
         if (!global || !data) return noErr;
         auto* rec = static_cast<AudioUnitParameterIDName*>(data);
         IParam* param = GetParam(rec->inID > UInt32(INT32_MAX) ? -1 : int(rec->inID));
@@ -327,7 +376,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kAudioUnitProperty_ParameterClumpName: {
-        *dataSize = sizeof(AudioUnitParameterNameInfo);
+        answer();
         if (!global || !data) return noErr;
         auto* rec = static_cast<AudioUnitParameterNameInfo*>(data);
         if (rec->inID < 1 || int64_t(rec->inID) > paramGroups.GetSize()) return kAudioUnitErr_PropertyNotInUse;
@@ -336,7 +385,7 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kAudioUnitProperty_ParameterValueFromString: {
-        *dataSize = sizeof(AudioUnitParameterValueFromString);
+        answer();
         if (!global || !data) return noErr;
         auto* rec = static_cast<AudioUnitParameterValueFromString*>(data);
         IParam* param = GetParam(rec->inParamID > UInt32(INT32_MAX) ? -1 : int(rec->inParamID));
@@ -355,8 +404,8 @@ ComponentResult IPluginAU::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     }
 
     case kMusicDeviceProperty_InstrumentCount:
-        if (!global || !isInstrument) return kAudioUnitErr_InvalidProperty;
-        *dataSize = sizeof(UInt32);
+        if (!isInstrument) return kAudioUnitErr_InvalidProperty;
+        answer();
         if (data) Put<UInt32>(data, 1);
         return noErr;
 

@@ -1,8 +1,5 @@
 // Program (.fxp) and bank (.fxb) files: every 32-bit field big-endian. Readers treat every
 // length, count and name in a file as untrusted, and a refused file leaves the plug-in as it was.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,6 +7,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
+#include "kit/safefile.h"
 
 namespace {
 
@@ -97,33 +95,14 @@ bool ReadWholeFile(const char* path, ByteChunk* out)
     return ok;
 }
 
-// A temporary file in the same folder, synced, then renamed over the target: a failed write
-// leaves the old file whole.
+// Saving over an existing file keeps that file whole until the new bytes are safely on disk.
 bool WriteWholeFile(const char* path, const ByteChunk& bytes)
 {
     if (!path || !*path) return false;
-    std::string tmp = std::string(path) + ".tmpXXXXXX";
-    int fd = mkstemp(&tmp[0]);
-    if (fd < 0) return false;
-    const uint8_t* p = bytes.GetBytes();
-    size_t left = size_t(bytes.Size());
-    bool ok = true;
-    while (left && ok) {
-        ssize_t w = ::write(fd, p, left);
-        if (w <= 0) ok = false;
-        else {
-            p += w;
-            left -= size_t(w);
-        }
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(tmp.c_str(), path) != 0) ok = false;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        LogLine("PRESETS: could not write %s", path);
-    }
-    return ok;
+    std::string error;
+    if (kit::WriteFileReplacing(path, bytes.GetBytes(), size_t(bytes.Size()), &error)) return true;
+    LogLine("PRESETS: could not write %s: %s", path, error.c_str());
+    return false;
 }
 
 } // namespace
@@ -178,11 +157,10 @@ bool IPluginBase::MakeProgramFile(ByteChunk* out)
 bool IPluginBase::ApplyProgramFile(const uint8_t* data, int size)
 {
     Reader r{data, size};
-    uint32_t magic, version, id, form, nParams;
+    uint32_t magic, version, id, form;
     if (!data || size < kProgHeader || !r.U32(0, &magic) || magic != kCcnK) return false;
     if (!r.U32(12, &version) || version != 1 || !r.U32(16, &id) || id != uint32_t(uniqueID)) return false;
     r.U32(8, &form);
-    r.U32(24, &nParams);
     char name[kProgNameLen];
     r.Name(28, name);
     int n = NAutomatedParams();
@@ -203,7 +181,9 @@ bool IPluginBase::ApplyProgramFile(const uint8_t* data, int size)
             return false;
         }
     } else if (form == kFxCk) {
-        if (int64_t(nParams) != n || int64_t(size) < kProgHeader + 4 * int64_t(n)) return false;
+        // The header's count is not checked: reading stops at our own count, and the size check
+        // keeps that inside the data.
+        if (int64_t(size) < kProgHeader + 4 * int64_t(n)) return false;
         for (int i = 0; i < n; ++i) {
             float v = 0.0f;
             r.Float(kProgHeader + 4 * i, &v);

@@ -85,19 +85,3 @@ TEST(Timestamps, CurrentTimeHasDateTimeAndUtcOffset)
     th.join();
     EXPECT_NE(mine, theirs);
 }
-
-TEST(TextHelpers, WhitespaceAndLowerCase)
-{
-    for (char c : {' ', '\t', '\n', '\r'}) EXPECT_TRUE(IsWhitespace(c)) << int(c);
-    for (char c : {'\v', '\f', 'a'}) EXPECT_FALSE(IsWhitespace(c)) << int(c);
-    char out[16];
-    ToLower(out, "MiXeD 42");
-    EXPECT_STREQ(out, "mixed 42");
-}
-
-TEST(TextHelpers, TimerFiresOnlyAfterItsInterval)
-{
-    Timer t;
-    EXPECT_FALSE(t.Every(1000.0));
-    EXPECT_TRUE(t.Every(-1.0));
-}

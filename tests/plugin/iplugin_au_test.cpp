@@ -305,16 +305,6 @@ TEST(AuEntry, CloseWithoutAnObjectAndUnknownSelectorsAnswerAsTheComponentManager
     EXPECT_EQ(IPluginAU::IPluginAUEntry(p, in.plug), -50);
 }
 
-TEST(AuEntry, InitialiseWithoutFormatsChecksTheUnsetLayoutAgainstTheConfigurations)
-{
-    Instance in;
-    // No bus has a host channel count: both sums are -1 and LegalIO(-1, -1) passes.
-    EXPECT_EQ(AudioUnitInitialize(in.unit), noErr);
-    EXPECT_TRUE(in.plug->IsActive());
-    EXPECT_EQ(AudioUnitUninitialize(in.unit), noErr);
-    EXPECT_FALSE(in.plug->IsActive());
-}
-
 TEST(AuRenderBuses, TwoOutputBusesPullOnceAndProcessOnTheLastConnected)
 {
     TestAU::channelIO = "2-4";

@@ -150,22 +150,4 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
     EXPECT_EQ(counts["delay line"], 1);
 }
 
-TEST(PluginBaseLifetime, APlugInWithoutSurfaceOrDelayLineStillFreesEverythingItOwns)
-{
-    std::map<const void*, std::string> owner;
-    auto* p = new LifetimePlug;
-    p->initialize(0, 4, "2-2", 1, "t", "t", "t", kQorVersion, kQorUniqueID, kQorMfrID, 0, false, true, true);
-    NameOwned(owner, *p);
-
-    DeleteWatched(p);
-
-    std::map<std::string, int> counts;
-    std::vector<std::string> runs = FreedRuns(owner, &counts);
-    std::vector<std::string> expected = {"param", "preset", "input channel", "output channel", "configuration"};
-    EXPECT_EQ(runs, expected);
-    EXPECT_EQ(counts["param"], 4);
-    EXPECT_EQ(counts["input channel"], 2);
-    EXPECT_EQ(counts["output channel"], 2);
-}
-
 } // namespace

@@ -29,22 +29,6 @@ void InitWithAutomatable(RecordingPlug& p, int nAutomatable, int nTotal)
 
 } // namespace
 
-TEST(PluginBaseSetup, FirstPhaseStoresIdentityNumbersOnly)
-{
-    RecordingPlug p;
-    EXPECT_EQ(p.NParams(), 0);
-    EXPECT_EQ(p.NInChannels(), 0);
-    EXPECT_EQ(p.NChannelIO(), 0);
-    EXPECT_STREQ(p.GetEffectName(), "");
-    EXPECT_EQ(p.GetUniqueID(), kQorUniqueID);
-    EXPECT_EQ(p.GetMfrID(), kQorMfrID);
-    EXPECT_EQ(p.GetLatency(), 128);
-    EXPECT_EQ(p.GetHost(), kHostUninit);
-    EXPECT_EQ(p.GetSampleRate(), 44100.0);
-    EXPECT_EQ(p.GetBlockSize(), 0);
-    EXPECT_FALSE(p.IsBypassed());
-}
-
 TEST(PluginBaseSetup, QorSetupGives5124PlainParametersNoPresetsAndStereoInOut)
 {
     RecordingPlug p;
@@ -71,21 +55,6 @@ TEST(PluginBaseSetup, QorSetupGives5124PlainParametersNoPresetsAndStereoInOut)
     EXPECT_FALSE(p.IsInChannelConnected(2));
 }
 
-TEST(PluginBaseSetup, QorIdentityNamesAndVersions)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    EXPECT_STREQ(p.GetEffectName(), "QOR Editor");
-    EXPECT_STREQ(p.GetProductName(), ""); // the plug-in gives no product name
-    EXPECT_STREQ(p.GetMfrName(), "Tessmoor Audio");
-    EXPECT_EQ(p.GetEffectVersion(false), 0x00010009);
-    EXPECT_EQ(p.GetEffectVersion(true), 10009);
-    char s[32];
-    p.GetEffectVersionStr(s);
-    EXPECT_STREQ(s, "v1.0.9");
-    EXPECT_STREQ(p.GetArchString(), "x86");
-}
-
 TEST(PluginBaseSetup, OverlongNamesAreCutToTheirFields)
 {
     RecordingPlug p;
@@ -94,18 +63,6 @@ TEST(PluginBaseSetup, OverlongNamesAreCutToTheirFields)
                  false, false);
     EXPECT_EQ(std::strlen(p.GetEffectName()), 127u);
     EXPECT_EQ(std::strlen(p.GetMfrName()), 127u);
-}
-
-TEST(PluginBaseSetup, PresetsStartUninitialisedAndNamedEmpty)
-{
-    RecordingPlug p;
-    InitLikeQor(p, "2-2", 3);
-    ASSERT_EQ(p.NPresets(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(p.GetPreset(i)->mInitialized);
-        EXPECT_STREQ(p.GetPreset(i)->mName, "empty");
-        EXPECT_EQ(p.GetPreset(i)->mChunk.Size(), 0);
-    }
 }
 
 TEST(PluginBaseIdentity, ApiNamesAndAnUnknownApi)
@@ -130,18 +87,6 @@ TEST(PluginBaseIdentity, HostIsLookedUpByNameWithItsVersion)
     EXPECT_STREQ(s, "v5.1.2");
     p.SetHost("Some Unheard Of Host", 0);
     EXPECT_EQ(p.GetHost(), kHostUnknown);
-}
-
-TEST(PluginBaseChannels, QorHasOneStereoConfiguration)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    ASSERT_EQ(p.NChannelIO(), 1);
-    int nIn = -9, nOut = -9;
-    ASSERT_TRUE(p.GetChannelIO(0, &nIn, &nOut));
-    EXPECT_EQ(nIn, 2);
-    EXPECT_EQ(nOut, 2);
-    EXPECT_FALSE(p.GetChannelIO(1, &nIn, &nOut));
 }
 
 TEST(PluginBaseChannels, ConfigurationsGiveTheLargestChannelCountsAndUnreadableTokensCountAsZero)
@@ -222,20 +167,6 @@ TEST(PluginBaseChannels, AnUnconnectedChannelReadsItsOwnScratchBuffer)
     p.OutData()[0][8191] = 1.0;
 }
 
-TEST(PluginBaseChannels, ChannelLabelsOnlyForExistingChannels)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    p.SetInputLabel(0, "In L");
-    p.SetOutputLabel(1, "Out R");
-    p.SetInputLabel(2, "nowhere");
-    p.SetOutputLabel(-1, "nowhere");
-    EXPECT_STREQ(p.GetInputLabel(0), "In L");
-    EXPECT_STREQ(p.GetInputLabel(1), "");
-    EXPECT_STREQ(p.GetOutputLabel(1), "Out R");
-    EXPECT_STREQ(p.GetInputLabel(2), "");
-}
-
 TEST(PluginBaseChannels, InputBusLabelsOnlyForTheFirstTwoBuses)
 {
     RecordingPlug p;
@@ -305,17 +236,6 @@ TEST(PluginBaseEdits, AnUnchangedValueInformsTheHostButSkipsTheHookUnlessThePara
     p.GetParam(4)->InitText();
     p.SetParameterFromGUI(4, 0.0);
     EXPECT_EQ(p.CountOf("OnParamChange"), 1);
-}
-
-TEST(PluginBaseEdits, AnIndexOutsideTheTableIsRefused)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    p.SetParameterFromGUI(kQorParams, 1.0);
-    p.SetParameterFromGUI(-1, 1.0);
-    p.SetParameterFromGUI2(kQorParams + 1000, 1.0);
-    EXPECT_TRUE(p.calls.empty());
-    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
 }
 
 TEST(PluginBaseEdits, AHookMayEditAgainOnTheSameThreadWithoutBlocking)
@@ -401,25 +321,6 @@ TEST(PluginBaseEdits, ResetAndDirtyWalkTheAutomatableRangeInOrder)
     EXPECT_TRUE(p.calls[1].mutexHeld);
 }
 
-TEST(PluginBaseDefaults, DefaultHooksDoNothingVisible)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    char name[16] = "junk";
-    EXPECT_FALSE(p.MidiNoteName(60, name));
-    EXPECT_STREQ(name, "");
-    EXPECT_FALSE(p.HostRequestingAboutBox());
-    EXPECT_FALSE(p.IsRenderingOffline());
-    unsigned char bytes[3] = {0xF0, 0x01, 0xF7};
-    EXPECT_FALSE(p.SendMidiSysex(bytes, 3));
-    EXPECT_FALSE(p.SendPatchSysex(bytes, 3));
-    EXPECT_FALSE(p.SendMidiSysex2({0xF8}));
-    ISysEx sx(0, bytes, 3);
-    EXPECT_FALSE(p.SendSysEx(&sx));
-    p.OnActivate(true);
-    EXPECT_FALSE(p.Mutex().IsHeldByCaller());
-}
-
 TEST(PluginBaseDefaults, DefaultProcessingCopiesInputsAndClearsOtherOutputs)
 {
     RecordingPlug p;
@@ -477,33 +378,6 @@ TEST(PluginBaseGraphics, RedrawPushesPlainValuesThroughTheParameterRange)
     EXPECT_EQ(g->pushes[9].value, 12.0);
     EXPECT_FALSE(g->pushes[9].normalized);
     EXPECT_EQ(p.GetParam(9)->Value(), 10.0); // the surface clamps a plain value into range
-}
-
-TEST(PluginBaseGraphics, ASecondSurfaceReplacesAndFreesTheFirst)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    bool firstGone = false;
-    auto* g1 = new RecordingGraphics(&p);
-    g1->onDestroy = [&](RecordingGraphics*) { firstGone = true; };
-    p.AttachGraphics(g1);
-    p.AttachGraphics(g1); // the same one again stays
-    EXPECT_FALSE(firstGone);
-    auto* g2 = new RecordingGraphics(&p);
-    p.AttachGraphics(g2);
-    EXPECT_TRUE(firstGone);
-    EXPECT_EQ(p.GetGUI(), g2);
-}
-
-TEST(PluginBaseState, AllNonAutomatableTableWritesNothingAndReadsNothing)
-{
-    RecordingPlug p;
-    InitLikeQor(p);
-    ByteChunk chunk;
-    EXPECT_TRUE(p.SerializeParams(&chunk));
-    EXPECT_EQ(chunk.Size(), 0);
-    EXPECT_EQ(p.UnserializeParams(&chunk, 17), 17);
-    EXPECT_TRUE(p.CompareState(nullptr, 0));
 }
 
 TEST(PluginBaseState, NonAutomatableValuesAreWrittenAsDoublesInIdOrder)
@@ -571,38 +445,4 @@ TEST(PluginBaseState, CompareStateToleratesSinglePrecisionNoise)
     EXPECT_TRUE(p.CompareState(reinterpret_cast<const unsigned char*>(stored), 1));
     stored[2] = 0.71;
     EXPECT_FALSE(p.CompareState(reinterpret_cast<const unsigned char*>(stored), 1));
-}
-
-TEST(PluginBaseLifetime, TheSurfaceGoesFirstWhileParametersAndChannelsStillExist)
-{
-    struct Seen {
-        int params = -1, presets = -1, inChannels = -1, outChannels = -1;
-        bool stillAttached = false;
-    } seen;
-    struct ControlActionStandIn {
-        int kind = 5;
-    };
-    auto* action = new ControlActionStandIn;
-    {
-        RecordingPlug p;
-        InitLikeQor(p, "2-2", 2);
-        p.GetParam(0)->SetControlAction(reinterpret_cast<ControlAction*>(action));
-        auto* g = new RecordingGraphics(&p);
-        g->onDestroy = [&](RecordingGraphics* self) {
-            seen.params = p.NParams();
-            seen.presets = p.NPresets();
-            seen.inChannels = p.NInChannels();
-            seen.outChannels = p.NOutChannels();
-            seen.stillAttached = p.GetGUI() == self;
-        };
-        p.AttachGraphics(g);
-    }
-    EXPECT_EQ(seen.params, kQorParams);
-    EXPECT_EQ(seen.presets, 2);
-    EXPECT_EQ(seen.inChannels, 2);
-    EXPECT_EQ(seen.outChannels, 2);
-    EXPECT_TRUE(seen.stillAttached); // the pointer is cleared after the delete
-    // The parameter table does not own the control actions.
-    EXPECT_EQ(action->kind, 5);
-    delete action;
 }

@@ -71,18 +71,6 @@ TEST_F(MidiPortsOnJack, BothListsShowTheSynthesizersPortsAfterTheNoDeviceEntry)
     EXPECT_EQ(plug.InPortRequest(), 0);
 }
 
-TEST(MidiPortsOnJackOwnClients, PortsThatAppearAfterTheFirstListingAreNotListed)
-{
-    PortPlug plug;
-    size_t before = plug.getExternalMIDIOutNames()->size();
-    SynthSide late;
-    ASSERT_TRUE(late.Ok());
-    EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), before);
-    EXPECT_EQ(IndexOf(*plug.getExternalMIDIOutNames(), late.ReceivingPort()), -1);
-    int port = 1;
-    EXPECT_EQ(plug.setExternalMIDIOut(port, late.ReceivingPort().c_str()), 0);
-}
-
 TEST_F(MidiPortsOnJack, OpeningByNameReturnsTheListIndexAndAnUnknownNameFails)
 {
     int expected = IndexOf(*plug.getExternalMIDIOutNames(), synth.ReceivingPort());
@@ -270,19 +258,6 @@ TEST_F(MidiPortsOnJack, SendsFromThePlugInArriveByteExact)
                                   sysexFramed, {0xF0, 0x42, 0x30, 0x01, 0x02, 0xF7}, {0xFA}, {0xF8}, longSysex}));
 }
 
-TEST_F(MidiPortsOnJack, ABufferOfShortMessagesArrivesInOrder)
-{
-    ASSERT_GE(OpenOut(plug, synth), 1);
-    KIT_TypedBuf<IMidiMsg> msgs(16);
-    msgs.Add(IMidiMsg(0, 0xB0, 99, 1));
-    msgs.Add(IMidiMsg(0, 0xB0, 98, 2));
-    msgs.Add(IMidiMsg(0, 0xB0, 6, 64));
-    msgs.Add(IMidiMsg(0, 0xC4, 9, 0));
-    EXPECT_TRUE(plug.SendMidiMsgs(&msgs));
-    ASSERT_TRUE(synth.WaitForCount(4));
-    EXPECT_EQ(synth.Received(), (std::vector<Bytes>{{0xB0, 99, 1}, {0xB0, 98, 2}, {0xB0, 6, 64}, {0xC4, 9}}));
-}
-
 TEST(MidiPortsOnJackOwnClients, ReopeningMovesTheOutputToTheNewlyNamedPort)
 {
     SynthSide first, second;
@@ -303,20 +278,6 @@ TEST(MidiPortsOnJackOwnClients, ReopeningMovesTheOutputToTheNewlyNamedPort)
     Pause(50);
     EXPECT_EQ(first.Received(), std::vector<Bytes>{(Bytes{0xB0, 1, 1})});
     EXPECT_EQ(second.Received(), std::vector<Bytes>{(Bytes{0xB0, 1, 2})});
-}
-
-TEST_F(MidiPortsOnJack, AFreshOutputClientOpensNoPortUntilANameIsChosen)
-{
-    ASSERT_GE(OpenOut(plug, synth), 1);
-    EXPECT_TRUE(plug.initializeVirtualOutput("virtual output"));
-    EXPECT_NE(plug.OutClient(), nullptr);
-    IMidiMsg cc(0, 0xB0, 1, 1);
-    EXPECT_FALSE(plug.SendMidiMsg(&cc));
-    int port = 1;
-    EXPECT_GE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 1);
-    ASSERT_TRUE(PrimeOutput(plug, synth));
-    EXPECT_TRUE(plug.SendMidiMsg(&cc));
-    ASSERT_TRUE(synth.WaitForCount(1));
 }
 
 TEST_F(MidiPortsOnJack, AMessageTooLargeForJackIsRefusedRatherThanSilentlyLost)

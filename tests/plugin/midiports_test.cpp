@@ -152,16 +152,6 @@ TEST(NoMidiSystemAtAll, NeitherAlsaNorJackGivesNoClientAndNoException)
     });
 }
 
-TEST(NoMidiSystemAtAll, ForcingAlsaWithoutASequencerGivesNoClient)
-{
-    if (!Compiled(RtMidi::LINUX_ALSA)) GTEST_SKIP() << "library built without ALSA";
-    if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this machine has an ALSA sequencer";
-    ScopedEnv forceAlsa("QOR_MIDI_API", "alsa");
-    PortPlug plug;
-    EXPECT_EQ(*plug.getExternalMIDIOutNames(), std::vector<std::string>{"Select MIDI Device"});
-    EXPECT_EQ(plug.OutClient(), nullptr);
-}
-
 // ---- the input callback fed directly ----
 
 TEST(MidiInputCallback, UpToThreeBytesArriveAsAShortMessageAndFourOrMoreAsOneSysEx)

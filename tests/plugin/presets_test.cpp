@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kit/plugin/auutil/au-utilities.h"
+#include "support/tempdir.h"
 #include "test_plug.h"
 
 namespace {
@@ -355,6 +356,46 @@ TEST(ProgramFilesOnDisk, SavedFilesLoadBackAndAFailedWriteLeavesNoFile)
     rmdir(dir);
 }
 
+TEST(ProgramFilesOnDisk, AnOverwrittenFileKeepsItsModeAndANewFileGetsTheUmasks)
+{
+    testsupport::TempDir dir;
+    RecordingPlug a;
+    InitPlug(a, 1);
+    mode_t oldMask = umask(022);
+    std::string kept = dir.file("kept.fxp"), fresh = dir.file("fresh.fxb");
+    testsupport::writeFile(kept, std::string("old"));
+    ASSERT_EQ(chmod(kept.c_str(), 0640), 0);
+    bool savedProgram = a.SaveProgramToPath(kept.c_str()), savedBank = a.SaveBankToPath(fresh.c_str());
+    umask(oldMask);
+    ASSERT_TRUE(savedProgram && savedBank);
+    struct stat st;
+    ASSERT_EQ(stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"fresh.fxb", "kept.fxp"})) << "no temporary file left";
+}
+
+TEST(ProgramAndBankFiles, AParameterProgramIsReadWhateverCountItsHeaderGives)
+{
+    // Our own count decides how many values are read; the file must only be long enough.
+    RecordingPlug a(kAPIAU, kQorVersion, false);
+    InitPlug(a, 1);
+    FillPreset(a, 0, "count", {10, 20, 30, 40});
+    ByteChunk file;
+    ASSERT_TRUE(a.MakeProgramFile(&file));
+    for (uint8_t count : {0, 1, 3, 5, 200}) {
+        SCOPED_TRACE(int(count));
+        std::vector<uint8_t> f(file.GetBytes(), file.GetBytes() + file.Size());
+        f[27] = count;
+        RecordingPlug c(kAPIAU, kQorVersion, false);
+        InitPlug(c, 1);
+        ASSERT_TRUE(c.ApplyProgramFile(f.data(), int(f.size())));
+        EXPECT_EQ(Values(c), (std::vector<double>{10, 20, 30, 40, 0, 0}));
+        EXPECT_FALSE(c.ApplyProgramFile(f.data(), int(f.size()) - 1));
+    }
+}
+
 TEST(PresetMaking, ABlobIsDecodedIntoExactlyTheGivenSize)
 {
     // "AAEC" is the Base64 text of 00 01 02; "=" ends the text.
@@ -498,44 +539,6 @@ TEST(ProgramAndBankLayout, AParameterProgramFileCarriesOneNormalizedBigEndianFlo
     ExpectProgramHeader(b, 0, "FxCk", "pad");
     const float expected[] = {0.10f, 0.25f, 0.50f, 1.0f};
     for (int i = 0; i < kAutomatable; ++i) EXPECT_FLOAT_EQ(BEFloat(b + 56 + 4 * i), expected[i]) << i;
-}
-
-TEST(ProgramAndBankLayout, AChunkBankFileHasTheBankHeader124ZeroBytesThenTheHeaderedPresetList)
-{
-    RecordingPlug a(kAPIAU, kQorVersion, true);
-    InitPlug(a, 2);
-    FillPreset(a, 0, "ab", {1, 2, 3, 4});
-    FillPreset(a, 1, "cde", {5, 6, 7, 8});
-    ASSERT_TRUE(a.RestorePreset(1));
-    ByteChunk file;
-    ASSERT_TRUE(a.MakeBankFile(&file));
-    // Preset list: per preset a 4-byte name length, the name, the flag byte and 32 state bytes.
-    const uint32_t listSize = (4 + 2 + 1 + 32) + (4 + 3 + 1 + 32);
-    const uint32_t stateSize = 8 + listSize;
-    ASSERT_EQ(file.Size(), int(160 + stateSize));
-    const uint8_t* b = file.GetBytes();
-    EXPECT_EQ(std::memcmp(b, "CcnK", 4), 0);
-    EXPECT_EQ(BE32(b + 4), stateSize + 160);
-    EXPECT_EQ(std::memcmp(b + 8, "FBCh", 4), 0);
-    EXPECT_EQ(BE32(b + 12), 2u);
-    EXPECT_EQ(BE32(b + 16), 0x616E6E71u);
-    EXPECT_EQ(BE32(b + 20), 10009u);
-    EXPECT_EQ(BE32(b + 24), 2u); // programs
-    EXPECT_EQ(BE32(b + 28), 1u); // current program
-    for (int i = 32; i < 156; ++i) EXPECT_EQ(b[i], 0) << "reserved byte " << i;
-    EXPECT_EQ(BE32(b + 156), stateSize);
-    EXPECT_EQ(LE32(b + 160), 0x70666674u);
-    EXPECT_EQ(LE32(b + 164), 0x10000u);
-    const uint8_t* list = b + 168;
-    EXPECT_EQ(LE32(list), 2u);
-    EXPECT_EQ(std::memcmp(list + 4, "ab", 2), 0);
-    EXPECT_EQ(list[6], 1);
-    EXPECT_EQ(LEDouble(list + 7), 1.0);
-    const uint8_t* second = list + 4 + 2 + 1 + 32;
-    EXPECT_EQ(LE32(second), 3u);
-    EXPECT_EQ(std::memcmp(second + 4, "cde", 3), 0);
-    EXPECT_EQ(second[7], 1);
-    EXPECT_EQ(LEDouble(second + 8 + 8 * 3), 8.0);
 }
 
 TEST(ProgramAndBankLayout, AParameterBankFileHoldsOneProgramRecordPerPreset)

@@ -37,14 +37,6 @@ std::string FourCCText(OSType v)
     return s;
 }
 
-AudioUnitScope ScopeOf(const std::string& s)
-{
-    if (s == "in" || s == "input" || s == "1") return kAudioUnitScope_Input;
-    if (s == "out" || s == "output" || s == "2") return kAudioUnitScope_Output;
-    if (s == "global" || s == "0") return kAudioUnitScope_Global;
-    return AudioUnitScope(std::strtoul(s.c_str(), nullptr, 0));
-}
-
 } // namespace
 
 Host::~Host()
@@ -244,191 +236,270 @@ void Host::Render(int frames, double sampleTime, bool nullData, unsigned bus)
 
 // ---- the script ----
 
+double Host::Args::Num(size_t i, double def) const
+{
+    return i < w.size() ? std::strtod(w[i].c_str(), nullptr) : def;
+}
+
+UInt32 Host::Args::U32(size_t i, unsigned long def) const
+{
+    return UInt32(i < w.size() ? std::strtoul(w[i].c_str(), nullptr, 0) : def);
+}
+
+AudioUnitScope Host::Args::Scope(size_t i) const
+{
+    if (i >= w.size()) return kAudioUnitScope_Global;
+    const std::string& s = w[i];
+    if (s == "in" || s == "input") return kAudioUnitScope_Input;
+    if (s == "out" || s == "output") return kAudioUnitScope_Output;
+    if (s == "global") return kAudioUnitScope_Global;
+    return AudioUnitScope(std::strtoul(s.c_str(), nullptr, 0));
+}
+
 bool Host::Run(const std::string& line)
 {
     std::istringstream in(line);
     std::string cmd;
     if (!(in >> cmd) || cmd[0] == '#') return true;
-    std::vector<std::string> a;
-    for (std::string w; in >> w;) a.push_back(w);
-    auto num = [&](size_t i, double def = 0.0) { return i < a.size() ? std::strtod(a[i].c_str(), nullptr) : def; };
-    auto u32 = [&](size_t i, unsigned long def = 0) {
-        return UInt32(i < a.size() ? std::strtoul(a[i].c_str(), nullptr, 0) : def);
-    };
+    Args a;
+    for (std::string w; in >> w;) a.w.push_back(w);
+    for (const Command& c : Commands()) {
+        if (cmd != c.name) continue;
+        if (c.needsUnit && !Unit()) Print("%s: no open instance", cmd.c_str());
+        else c.run(*this, cmd, a);
+        return true;
+    }
+    Print("%s: unknown command", cmd.c_str());
+    return false;
+}
 
-    if (cmd == "use") {
-        int slot = int(num(0));
-        if (slot < 0 || slot >= int(mUnits.size())) {
-            Print("use: no slot %d", slot);
-            return true;
-        }
-        mCurrent = slot;
-        Print("use: %d", slot);
-        return true;
-    }
-    if (cmd == "open") {
-        if (Unit()) {
-            Print("open: slot %d is open", mCurrent);
-            return true;
-        }
-        AudioUnit u = nullptr;
-        OSStatus r = OpenAComponent(mComponent, &u);
-        mUnits[size_t(mCurrent)] = u;
-        Print("open: %d", int(r));
-        return true;
-    }
-    if (!Unit()) {
-        Print("%s: no open instance", cmd.c_str());
-        return true;
-    }
-    if (cmd == "close") {
-        OSStatus r = CloseComponent(Unit());
-        mUnits[size_t(mCurrent)] = nullptr;
-        Print("close: %d", int(r));
-    } else if (cmd == "version") {
-        Print("version: 0x%08X", unsigned(CallComponentVersion(Unit())));
-    } else if (cmd == "cando") {
-        SInt16 sel = SInt16(std::strtol(a.empty() ? "0" : a[0].c_str(), nullptr, 0));
-        Print("cando %d: %d", int(sel), int(CallComponentCanDo(Unit(), sel)));
-    } else if (cmd == "selector") {
-        SInt16 sel = SInt16(std::strtol(a.empty() ? "0" : a[0].c_str(), nullptr, 0));
-        Print("selector %d: %d", int(sel), int(CallComponent(Unit(), sel, 0, nullptr)));
-    } else if (cmd == "init") {
-        Print("initialize: %d", int(AudioUnitInitialize(Unit())));
-    } else if (cmd == "uninit") {
-        Print("uninitialize: %d", int(AudioUnitUninitialize(Unit())));
-    } else if (cmd == "reset") {
-        Print("reset: %d", int(AudioUnitReset(Unit(), kAudioUnitScope_Global, 0)));
-    } else if (cmd == "format") {
-        AudioStreamBasicDescription f;
-        std::memset(&f, 0, sizeof f);
-        f.mSampleRate = num(3, 0.0);
-        f.mFormatID = a.size() > 4 ? FourCC(a[4]) : kAudioFormatLinearPCM;
-        f.mFormatFlags = a.size() > 5 ? u32(5) : kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked |
-                                                      kAudioFormatFlagIsNonInterleaved;
-        f.mBytesPerPacket = f.mBytesPerFrame = 4;
-        f.mFramesPerPacket = 1;
-        f.mBitsPerChannel = 32;
-        f.mChannelsPerFrame = u32(2);
-        OSStatus r = AudioUnitSetProperty(Unit(), kAudioUnitProperty_StreamFormat, ScopeOf(a.size() ? a[0] : "0"),
-                                          u32(1), &f, sizeof f);
-        Print("format %s %u %u: %d", a.size() ? a[0].c_str() : "?", unsigned(u32(1)), unsigned(u32(2)), int(r));
-    } else if (cmd == "getformat") {
-        AudioStreamBasicDescription f;
-        std::memset(&f, 0, sizeof f);
-        UInt32 size = sizeof f;
-        OSStatus r = AudioUnitGetProperty(Unit(), kAudioUnitProperty_StreamFormat, ScopeOf(a.size() ? a[0] : "0"),
-                                          u32(1), &f, &size);
-        Print("getformat %s %u: %d size %u channels %u rate %.0f flags 0x%X format %s", a.size() ? a[0].c_str() : "?",
-              unsigned(u32(1)), int(r), unsigned(size), unsigned(f.mChannelsPerFrame), f.mSampleRate,
-              unsigned(f.mFormatFlags), FourCCText(f.mFormatID).c_str());
-    } else if (cmd == "callbacks") {
-        HostCallbackInfo cb{this, &Host::BeatAndTempo, &Host::MusicalTime, &Host::TransportState};
-        Print("callbacks: %d", int(AudioUnitSetProperty(Unit(), kAudioUnitProperty_HostCallbacks,
-                                                        ScopeOf(a.size() ? a[0] : "0"), 0, &cb, sizeof cb)));
-    } else if (cmd == "hostid") {
-        AUHostVersionIdentifier id;
-        id.hostName = CFStringCreateWithCString(nullptr, a.size() ? a[0].c_str() : "", kCFStringEncodingUTF8);
-        id.hostVersion = NumVersion{UInt8(u32(1)), UInt8(u32(2)), 0, 0};
-        OSStatus r = AudioUnitSetProperty(Unit(), kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &id,
-                                          sizeof id);
-        if (id.hostName) CFRelease(id.hostName);
-        Print("hostid: %d", int(r));
-    } else if (cmd == "midi") {
-        Print("midi: %d", int(MusicDeviceMIDIEvent(Unit(), u32(0), u32(1), u32(2), u32(3))));
-    } else if (cmd == "sysex") {
-        std::vector<UInt8> bytes;
-        for (const std::string& w : a) bytes.push_back(UInt8(std::strtoul(w.c_str(), nullptr, 16)));
-        Print("sysex: %d", int(MusicDeviceSysEx(Unit(), bytes.data(), UInt32(bytes.size()))));
-    } else if (cmd == "note-on") {
-        MusicDeviceNoteParams p;
-        std::memset(&p, 0, sizeof p);
-        p.argCount = 2;
-        p.mPitch = Float32(num(0));
-        p.mVelocity = Float32(num(1));
-        NoteInstanceID id = 0;
-        OSStatus r = MusicDeviceStartNote(Unit(), 0xFFFFFFFF, 0, &id, u32(2), &p);
-        Print("note-on: %d id %u", int(r), unsigned(id));
-    } else if (cmd == "note-off") {
-        Print("note-off: %d", int(MusicDeviceStopNote(Unit(), 0, u32(0), u32(1))));
-    } else if (cmd == "listen") {
-        Print("listen %u: %d", unsigned(u32(0)),
-              int(AudioUnitAddPropertyListener(Unit(), u32(0), &Host::ListenerProc, this)));
-    } else if (cmd == "unlisten") {
-        Print("unlisten %u: %d", unsigned(u32(0)),
-              int(AudioUnitRemovePropertyListenerWithUserData(Unit(), u32(0), &Host::ListenerProc, this)));
-    } else if (cmd == "listeners") {
-        if (mListenerCalls.empty()) Print("listeners: none");
-        for (auto& kv : mListenerCalls) Print("listener %u: %d calls", kv.first, kv.second);
-        mListenerCalls.clear();
-    } else if (cmd == "rate") {
-        Float64 r = num(0, 44100.0);
-        Print("rate: %d", int(AudioUnitSetProperty(Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &r,
-                                                   sizeof r)));
-    } else if (cmd == "maxframes") {
-        UInt32 n = u32(0);
-        Print("maxframes %u: %d", unsigned(n),
-              int(AudioUnitSetProperty(Unit(), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n,
-                                       sizeof n)));
-    } else if (cmd == "bypass") {
-        UInt32 on = u32(0);
-        Print("bypass %u: %d", unsigned(on),
-              int(AudioUnitSetProperty(Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on,
-                                       sizeof on)));
-    } else if (cmd == "input") {
-        mInputValue = Float32(num(0));
-        AURenderCallbackStruct cb{&Host::InputProc, this};
-        Print("input: %d", int(AudioUnitSetProperty(Unit(), kAudioUnitProperty_SetRenderCallback,
-                                                    kAudioUnitScope_Input, 0, &cb, sizeof cb)));
-    } else if (cmd == "notify") {
-        Print("notify: %d", int(AudioUnitAddRenderNotify(Unit(), &Host::NotifyProc, this)));
-    } else if (cmd == "unnotify") {
-        Print("unnotify: %d", int(AudioUnitRemoveRenderNotify(Unit(), &Host::NotifyProc, nullptr)));
-    } else if (cmd == "tempo") {
-        transport.tempo = num(0);
-    } else if (cmd == "beat") {
-        transport.beat = num(0);
-    } else if (cmd == "pos") {
-        transport.samplePos = num(0);
-    } else if (cmd == "play") {
-        transport.changed = !transport.playing;
-        transport.playing = true;
-    } else if (cmd == "stop") {
-        transport.changed = transport.playing;
-        transport.playing = false;
-    } else if (cmd == "timesig") {
-        transport.numerator = Float32(num(0, 4));
-        transport.denominator = unsigned(num(1, 4));
-    } else if (cmd == "cycle") {
-        transport.cycling = num(0) != 0.0;
-        transport.cycleStart = num(1);
-        transport.cycleEnd = num(2);
-    } else if (cmd == "render" || cmd == "render-null") {
-        int frames = int(num(0, 512));
-        double time = a.size() > 1 ? num(1) : mSampleTime;
-        Render(frames, time, cmd == "render-null", unsigned(u32(2)));
-        mSampleTime = time + frames;
-    } else if (cmd == "getparam") {
-        AudioUnitParameterValue v = 0;
-        OSStatus r = AudioUnitGetParameter(Unit(), u32(0), ScopeOf(a.size() > 1 ? a[1] : "0"), 0, &v);
-        Print("getparam %u: %d value %g", unsigned(u32(0)), int(r), double(v));
-    } else if (cmd == "setparam") {
-        OSStatus r = AudioUnitSetParameter(Unit(), u32(0), ScopeOf(a.size() > 2 ? a[2] : "0"), 0, Float32(num(1)), 0);
-        Print("setparam %u: %d", unsigned(u32(0)), int(r));
-    } else if (cmd == "carbon-view") {
-        if (!mViewComponent) {
-            Print("carbon-view: no view entry");
-            return true;
-        }
-        ComponentInstance view = nullptr;
-        OSStatus r = OpenAComponent(mViewComponent, &view);
-        ControlRef control = nullptr;
-        OSStatus c = r == noErr ? AudioUnitCarbonViewCreate(view, Unit(), nullptr, nullptr, nullptr, nullptr, &control)
-                                : r;
-        if (view) CloseComponent(view);
-        Print("carbon-view: open %d create %d", int(r), int(c));
-    } else {
-        return RunPropertyCommand(cmd, a);
-    }
-    return true;
+const std::vector<Host::Command>& Host::Commands()
+{
+    using A = const Args&;
+    using S = const std::string&;
+    static const std::vector<Command> table = [] {
+        std::vector<Command> t = {
+            {"help", "", false,
+             [](Host& h, S, A) {
+                 for (const Command& c : Commands()) h.Print("help: %s %s", c.name, c.usage);
+             }},
+            {"use", "N", false,
+             [](Host& h, S, A a) {
+                 int slot = int(a.Num(0));
+                 if (slot < 0 || slot >= int(h.mUnits.size())) return h.Print("use: no slot %d", slot);
+                 h.mCurrent = slot;
+                 h.Print("use: %d", slot);
+             }},
+            {"open", "", false,
+             [](Host& h, S, A) {
+                 if (h.Unit()) return h.Print("open: slot %d is open", h.mCurrent);
+                 AudioUnit u = nullptr;
+                 OSStatus r = OpenAComponent(h.mComponent, &u);
+                 h.mUnits[size_t(h.mCurrent)] = u;
+                 h.Print("open: %d", int(r));
+             }},
+            {"close", "", true,
+             [](Host& h, S, A) {
+                 OSStatus r = CloseComponent(h.Unit());
+                 h.mUnits[size_t(h.mCurrent)] = nullptr;
+                 h.Print("close: %d", int(r));
+             }},
+            {"version", "", true,
+             [](Host& h, S, A) { h.Print("version: 0x%08X", unsigned(CallComponentVersion(h.Unit()))); }},
+            {"cando", "SEL", true,
+             [](Host& h, S, A a) {
+                 SInt16 sel = SInt16(std::strtol(a.Word(0, "0"), nullptr, 0));
+                 h.Print("cando %d: %d", int(sel), int(CallComponentCanDo(h.Unit(), sel)));
+             }},
+            {"selector", "SEL", true,
+             [](Host& h, S, A a) {
+                 SInt16 sel = SInt16(std::strtol(a.Word(0, "0"), nullptr, 0));
+                 h.Print("selector %d: %d", int(sel), int(CallComponent(h.Unit(), sel, 0, nullptr)));
+             }},
+            {"init", "", true, [](Host& h, S, A) { h.Print("initialize: %d", int(AudioUnitInitialize(h.Unit()))); }},
+            {"uninit", "", true,
+             [](Host& h, S, A) { h.Print("uninitialize: %d", int(AudioUnitUninitialize(h.Unit()))); }},
+            {"reset", "", true,
+             [](Host& h, S, A) { h.Print("reset: %d", int(AudioUnitReset(h.Unit(), kAudioUnitScope_Global, 0))); }},
+            {"format", "SCOPE EL CH [RATE [FMT [FLAGS]]]", true,
+             [](Host& h, S, A a) {
+                 AudioStreamBasicDescription f;
+                 std::memset(&f, 0, sizeof f);
+                 f.mSampleRate = a.Num(3, 0.0);
+                 f.mFormatID = a.size() > 4 ? FourCC(a.w[4]) : kAudioFormatLinearPCM;
+                 f.mFormatFlags = a.size() > 5 ? a.U32(5)
+                                               : kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked |
+                                                     kAudioFormatFlagIsNonInterleaved;
+                 f.mBytesPerPacket = f.mBytesPerFrame = 4;
+                 f.mFramesPerPacket = 1;
+                 f.mBitsPerChannel = 32;
+                 f.mChannelsPerFrame = a.U32(2);
+                 OSStatus r =
+                     AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_StreamFormat, a.Scope(0), a.U32(1), &f, sizeof f);
+                 h.Print("format %s %u %u: %d", a.Word(0, "?"), unsigned(a.U32(1)), unsigned(a.U32(2)), int(r));
+             }},
+            {"getformat", "SCOPE EL", true,
+             [](Host& h, S, A a) {
+                 AudioStreamBasicDescription f;
+                 std::memset(&f, 0, sizeof f);
+                 UInt32 size = sizeof f;
+                 OSStatus r =
+                     AudioUnitGetProperty(h.Unit(), kAudioUnitProperty_StreamFormat, a.Scope(0), a.U32(1), &f, &size);
+                 h.Print("getformat %s %u: %d size %u channels %u rate %.0f flags 0x%X format %s", a.Word(0, "?"),
+                         unsigned(a.U32(1)), int(r), unsigned(size), unsigned(f.mChannelsPerFrame), f.mSampleRate,
+                         unsigned(f.mFormatFlags), FourCCText(f.mFormatID).c_str());
+             }},
+            {"callbacks", "[SCOPE]", true,
+             [](Host& h, S, A a) {
+                 HostCallbackInfo cb{&h, &Host::BeatAndTempo, &Host::MusicalTime, &Host::TransportState};
+                 h.Print("callbacks: %d", int(AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_HostCallbacks,
+                                                                   a.Scope(0), 0, &cb, sizeof cb)));
+             }},
+            {"hostid", "NAME MAJOR MINORBUG", true,
+             [](Host& h, S, A a) {
+                 AUHostVersionIdentifier id;
+                 id.hostName = CFStringCreateWithCString(nullptr, a.Word(0), kCFStringEncodingUTF8);
+                 id.hostVersion = NumVersion{UInt8(a.U32(1)), UInt8(a.U32(2)), 0, 0};
+                 OSStatus r = AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_AUHostIdentifier,
+                                                   kAudioUnitScope_Global, 0, &id, sizeof id);
+                 if (id.hostName) CFRelease(id.hostName);
+                 h.Print("hostid: %d", int(r));
+             }},
+            {"midi", "ST D1 D2 OFFSET", true,
+             [](Host& h, S, A a) {
+                 h.Print("midi: %d", int(MusicDeviceMIDIEvent(h.Unit(), a.U32(0), a.U32(1), a.U32(2), a.U32(3))));
+             }},
+            {"sysex", "HEX...", true,
+             [](Host& h, S, A a) {
+                 std::vector<UInt8> bytes;
+                 for (const std::string& w : a.w) bytes.push_back(UInt8(std::strtoul(w.c_str(), nullptr, 16)));
+                 h.Print("sysex: %d", int(MusicDeviceSysEx(h.Unit(), bytes.data(), UInt32(bytes.size()))));
+             }},
+            {"note-on", "PITCH VEL OFFSET", true,
+             [](Host& h, S, A a) {
+                 MusicDeviceNoteParams p;
+                 std::memset(&p, 0, sizeof p);
+                 p.argCount = 2;
+                 p.mPitch = Float32(a.Num(0));
+                 p.mVelocity = Float32(a.Num(1));
+                 NoteInstanceID id = 0;
+                 OSStatus r = MusicDeviceStartNote(h.Unit(), 0xFFFFFFFF, 0, &id, a.U32(2), &p);
+                 h.Print("note-on: %d id %u", int(r), unsigned(id));
+             }},
+            {"note-off", "ID OFFSET", true,
+             [](Host& h, S, A a) {
+                 h.Print("note-off: %d", int(MusicDeviceStopNote(h.Unit(), 0, a.U32(0), a.U32(1))));
+             }},
+            {"listen", "PROP", true,
+             [](Host& h, S, A a) {
+                 h.Print("listen %u: %d", unsigned(a.U32(0)),
+                         int(AudioUnitAddPropertyListener(h.Unit(), a.U32(0), &Host::ListenerProc, &h)));
+             }},
+            {"unlisten", "PROP", true,
+             [](Host& h, S, A a) {
+                 h.Print("unlisten %u: %d", unsigned(a.U32(0)),
+                         int(AudioUnitRemovePropertyListenerWithUserData(h.Unit(), a.U32(0), &Host::ListenerProc, &h)));
+             }},
+            {"listeners", "", true,
+             [](Host& h, S, A) {
+                 if (h.mListenerCalls.empty()) h.Print("listeners: none");
+                 for (auto& kv : h.mListenerCalls) h.Print("listener %u: %d calls", kv.first, kv.second);
+                 h.mListenerCalls.clear();
+             }},
+            {"rate", "HZ", true,
+             [](Host& h, S, A a) {
+                 Float64 r = a.Num(0, 44100.0);
+                 h.Print("rate: %d", int(AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_SampleRate,
+                                                              kAudioUnitScope_Global, 0, &r, sizeof r)));
+             }},
+            {"maxframes", "N", true,
+             [](Host& h, S, A a) {
+                 UInt32 n = a.U32(0);
+                 h.Print("maxframes %u: %d", unsigned(n),
+                         int(AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_MaximumFramesPerSlice,
+                                                  kAudioUnitScope_Global, 0, &n, sizeof n)));
+             }},
+            {"bypass", "0/1", true,
+             [](Host& h, S, A a) {
+                 UInt32 on = a.U32(0);
+                 h.Print("bypass %u: %d", unsigned(on),
+                         int(AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global,
+                                                  0, &on, sizeof on)));
+             }},
+            {"input", "VALUE", true,
+             [](Host& h, S, A a) {
+                 h.mInputValue = Float32(a.Num(0));
+                 AURenderCallbackStruct cb{&Host::InputProc, &h};
+                 h.Print("input: %d", int(AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_SetRenderCallback,
+                                                               kAudioUnitScope_Input, 0, &cb, sizeof cb)));
+             }},
+            {"notify", "", true,
+             [](Host& h, S, A) { h.Print("notify: %d", int(AudioUnitAddRenderNotify(h.Unit(), &Host::NotifyProc, &h))); }},
+            {"unnotify", "", true,
+             [](Host& h, S, A) {
+                 h.Print("unnotify: %d", int(AudioUnitRemoveRenderNotify(h.Unit(), &Host::NotifyProc, nullptr)));
+             }},
+            {"tempo", "BPM", true, [](Host& h, S, A a) { h.transport.tempo = a.Num(0); }},
+            {"beat", "B", true, [](Host& h, S, A a) { h.transport.beat = a.Num(0); }},
+            {"pos", "SAMPLES", true, [](Host& h, S, A a) { h.transport.samplePos = a.Num(0); }},
+            {"play", "", true,
+             [](Host& h, S, A) {
+                 h.transport.changed = !h.transport.playing;
+                 h.transport.playing = true;
+             }},
+            {"stop", "", true,
+             [](Host& h, S, A) {
+                 h.transport.changed = h.transport.playing;
+                 h.transport.playing = false;
+             }},
+            {"timesig", "N D", true,
+             [](Host& h, S, A a) {
+                 h.transport.numerator = Float32(a.Num(0, 4));
+                 h.transport.denominator = unsigned(a.Num(1, 4));
+             }},
+            {"cycle", "ON START END", true,
+             [](Host& h, S, A a) {
+                 h.transport.cycling = a.Num(0) != 0.0;
+                 h.transport.cycleStart = a.Num(1);
+                 h.transport.cycleEnd = a.Num(2);
+             }},
+            {"render", "FRAMES [TIME [BUS]]", true, &Host::RenderCommand},
+            {"render-null", "FRAMES [TIME [BUS]]", true, &Host::RenderCommand},
+            {"getparam", "ID [SCOPE]", true,
+             [](Host& h, S, A a) {
+                 AudioUnitParameterValue v = 0;
+                 OSStatus r = AudioUnitGetParameter(h.Unit(), a.U32(0), a.Scope(1), 0, &v);
+                 h.Print("getparam %u: %d value %g", unsigned(a.U32(0)), int(r), double(v));
+             }},
+            {"setparam", "ID VALUE [SCOPE]", true,
+             [](Host& h, S, A a) {
+                 OSStatus r = AudioUnitSetParameter(h.Unit(), a.U32(0), a.Scope(2), 0, Float32(a.Num(1)), 0);
+                 h.Print("setparam %u: %d", unsigned(a.U32(0)), int(r));
+             }},
+            {"carbon-view", "", true,
+             [](Host& h, S, A) {
+                 if (!h.mViewComponent) return h.Print("carbon-view: no view entry");
+                 ComponentInstance view = nullptr;
+                 OSStatus r = OpenAComponent(h.mViewComponent, &view);
+                 ControlRef control = nullptr;
+                 OSStatus c = r == noErr ? AudioUnitCarbonViewCreate(view, h.Unit(), nullptr, nullptr, nullptr,
+                                                                     nullptr, &control)
+                                         : r;
+                 if (view) CloseComponent(view);
+                 h.Print("carbon-view: open %d create %d", int(r), int(c));
+             }},
+        };
+        std::vector<Command> props = PropertyCommands();
+        t.insert(t.end(), props.begin(), props.end());
+        return t;
+    }();
+    return table;
+}
+
+void Host::RenderCommand(Host& h, const std::string& cmd, const Args& a)
+{
+    int frames = int(a.Num(0, 512));
+    double time = a.size() > 1 ? a.Num(1) : h.mSampleTime;
+    h.Render(frames, time, cmd == "render-null", unsigned(a.U32(2)));
+    h.mSampleTime = time + frames;
 }

@@ -34,14 +34,35 @@ public:
     // One script line; false for an unknown command (reported, and the script goes on).
     bool Run(const std::string& line);
 
+    // The words after a command, read as numbers, property scopes or text; missing ones give
+    // the default.
+    struct Args {
+        std::vector<std::string> w;
+        size_t size() const { return w.size(); }
+        double Num(size_t i, double def = 0.0) const;
+        UInt32 U32(size_t i, unsigned long def = 0) const;
+        AudioUnitScope Scope(size_t i) const; // global when missing
+        const char* Word(size_t i, const char* def = "") const { return i < w.size() ? w[i].c_str() : def; }
+    };
+    // One script command; `help` prints the table.
+    struct Command {
+        const char* name;
+        const char* usage;
+        bool needsUnit;
+        void (*run)(Host& h, const std::string& cmd, const Args& a);
+    };
+
     HostTransport transport;
 
 private:
     AudioUnit Unit() const { return mUnits[size_t(mCurrent)]; }
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Render(int frames, double sampleTime, bool nullData, unsigned bus);
+    static const std::vector<Command>& Commands();
+    static void RenderCommand(Host& h, const std::string& cmd, const Args& a);
+    static void EditSavedKey(Host& h, const std::string& cmd, const Args& a);
     // Property get, info and set, class information and connections (props.cpp).
-    bool RunPropertyCommand(const std::string& cmd, const std::vector<std::string>& args);
+    static std::vector<Command> PropertyCommands();
     void PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 size);
 
     static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,

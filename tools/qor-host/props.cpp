@@ -8,21 +8,6 @@
 
 namespace {
 
-AudioUnitScope Scope(const std::vector<std::string>& a, size_t i)
-{
-    if (i >= a.size()) return kAudioUnitScope_Global;
-    const std::string& s = a[i];
-    if (s == "in" || s == "input") return kAudioUnitScope_Input;
-    if (s == "out" || s == "output") return kAudioUnitScope_Output;
-    if (s == "global") return kAudioUnitScope_Global;
-    return AudioUnitScope(std::strtoul(s.c_str(), nullptr, 0));
-}
-
-UInt32 U(const std::vector<std::string>& a, size_t i, unsigned long def = 0)
-{
-    return i < a.size() ? UInt32(std::strtoul(a[i].c_str(), nullptr, 0)) : UInt32(def);
-}
-
 std::string Text(CFStringRef s)
 {
     if (!s) return "(null)";
@@ -145,101 +130,128 @@ void Host::PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 s
     Print("  value %s", v.c_str());
 }
 
-bool Host::RunPropertyCommand(const std::string& cmd, const std::vector<std::string>& a)
+namespace {
+
+// The class information saved in a slot, to be edited in place.
+CFMutableDictionaryRef SavedDict(const std::vector<CFPropertyListRef>& saved, size_t slot)
 {
-    if (cmd == "info") {
-        UInt32 size = 0xDEAD;
-        Boolean writable = 2;
-        OSStatus r = AudioUnitGetPropertyInfo(Unit(), U(a, 0), Scope(a, 1), U(a, 2), &size, &writable);
-        Print("info %u %u %u: %d size %u writable %d", unsigned(U(a, 0)), unsigned(Scope(a, 1)), unsigned(U(a, 2)),
-              int(r), unsigned(size), int(writable));
-    } else if (cmd == "getprop") {
-        // The info call first, then the get whatever the info said, as a probing host does.
-        UInt32 infoSize = 0;
-        Boolean writable = false;
-        AudioUnitPropertyID id = U(a, 0);
-        OSStatus ri = AudioUnitGetPropertyInfo(Unit(), id, Scope(a, 1), U(a, 2), &infoSize, &writable);
-        std::vector<unsigned char> data(size_t(infoSize) + 256, 0);
-        UInt32 got = UInt32(data.size());
-        OSStatus rg = AudioUnitGetProperty(Unit(), id, Scope(a, 1), U(a, 2), data.data(), &got);
-        Print("getprop %u %u %u: info %d size %u writable %d get %d size %u", unsigned(id), unsigned(Scope(a, 1)),
-              unsigned(U(a, 2)), int(ri), unsigned(infoSize), int(writable), int(rg), unsigned(got));
-        if (rg == noErr && got) PrintPropertyValue(id, data.data(), got);
-    } else if (cmd == "saveclass") {
-        size_t slot = size_t(U(a, 0));
-        if (slot >= mSavedStates.size()) return true;
-        CFPropertyListRef plist = nullptr;
-        UInt32 size = sizeof plist;
-        OSStatus r = AudioUnitGetProperty(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &plist, &size);
-        if (mSavedStates[slot]) CFRelease(mSavedStates[slot]);
-        mSavedStates[slot] = r == noErr ? plist : nullptr;
-        long keys = plist ? long(CFDictionaryGetCount(static_cast<CFDictionaryRef>(plist))) : 0;
-        long bytes = 0;
-        if (plist) {
-            CFStringRef k = Key("data");
-            CFDataRef d = static_cast<CFDataRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(plist), k));
-            CFRelease(k);
-            bytes = d ? long(CFDataGetLength(d)) : -1;
-        }
-        Print("saveclass %zu: %d keys %ld data %ld", slot, int(r), keys, bytes);
-    } else if (cmd == "loadclass") {
-        size_t slot = size_t(U(a, 0));
-        CFPropertyListRef plist = slot < mSavedStates.size() ? mSavedStates[slot] : nullptr;
-        OSStatus r = AudioUnitSetProperty(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &plist,
-                                          sizeof plist);
-        Print("loadclass %zu: %d", slot, int(r));
-    } else if (cmd == "dropkey" || cmd == "setkey") {
-        size_t slot = size_t(U(a, 0));
-        auto dict = slot < mSavedStates.size()
-                        ? const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(mSavedStates[slot]))
-                        : nullptr;
-        if (!dict || a.size() < 2) {
-            Print("%s: nothing saved", cmd.c_str());
-            return true;
-        }
-        CFStringRef k = Key(a[1].c_str());
-        if (cmd == "dropkey") {
-            CFDictionaryRemoveValue(dict, k);
-        } else {
-            SInt32 v = SInt32(std::strtoll(a.size() > 2 ? a[2].c_str() : "0", nullptr, 0));
-            CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
-            CFDictionarySetValue(dict, k, n);
-            CFRelease(n);
-        }
-        CFRelease(k);
-        Print("%s %zu %s: ok", cmd.c_str(), slot, a[1].c_str());
-    } else if (cmd == "cutdata") {
-        // Keeps only the first LEN bytes of the saved state's "data".
-        size_t slot = size_t(U(a, 0));
-        auto dict = slot < mSavedStates.size()
-                        ? const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(mSavedStates[slot]))
-                        : nullptr;
-        CFStringRef k = Key("data");
-        auto data = dict ? static_cast<CFDataRef>(CFDictionaryGetValue(dict, k)) : nullptr;
-        if (data) {
-            CFIndex len = CFDataGetLength(data), keep = CFIndex(U(a, 1));
-            CFDataRef cut = CFDataCreate(nullptr, CFDataGetBytePtr(data), keep < len ? keep : len);
-            CFDictionarySetValue(dict, k, cut);
-            CFRelease(cut);
-        }
-        CFRelease(k);
-        Print("cutdata %zu: %s", slot, data ? "ok" : "nothing saved");
-    } else if (cmd == "connect") {
-        size_t from = size_t(U(a, 0));
-        AudioUnitConnection c{from < mUnits.size() ? mUnits[from] : nullptr, U(a, 1), U(a, 2)};
-        OSStatus r = AudioUnitSetProperty(Unit(), kAudioUnitProperty_MakeConnection, Scope(a, 3), 0, &c, sizeof c);
-        Print("connect %zu: %d", from, int(r));
-    } else if (cmd == "setu32") {
-        UInt32 v = U(a, 3);
-        OSStatus r = AudioUnitSetProperty(Unit(), U(a, 0), Scope(a, 1), U(a, 2), &v, sizeof v);
-        Print("setu32 %u %u %u: %d", unsigned(U(a, 0)), unsigned(Scope(a, 1)), unsigned(U(a, 2)), int(r));
-    } else if (cmd == "setf64") {
-        Float64 v = a.size() > 3 ? std::strtod(a[3].c_str(), nullptr) : 0.0;
-        OSStatus r = AudioUnitSetProperty(Unit(), U(a, 0), Scope(a, 1), U(a, 2), &v, sizeof v);
-        Print("setf64 %u %u %u: %d", unsigned(U(a, 0)), unsigned(Scope(a, 1)), unsigned(U(a, 2)), int(r));
+    return slot < saved.size() ? const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(saved[slot]))
+                               : nullptr;
+}
+
+} // namespace
+
+std::vector<Host::Command> Host::PropertyCommands()
+{
+    using A = const Args&;
+    using S = const std::string&;
+    return {
+        {"info", "ID SCOPE EL", true,
+         [](Host& h, S, A a) {
+             UInt32 size = 0xDEAD;
+             Boolean writable = 2;
+             OSStatus r = AudioUnitGetPropertyInfo(h.Unit(), a.U32(0), a.Scope(1), a.U32(2), &size, &writable);
+             h.Print("info %u %u %u: %d size %u writable %d", unsigned(a.U32(0)), unsigned(a.Scope(1)),
+                     unsigned(a.U32(2)), int(r), unsigned(size), int(writable));
+         }},
+        {"getprop", "ID SCOPE EL", true,
+         [](Host& h, S, A a) {
+             // The info call first, then the get whatever the info said, as a probing host does.
+             UInt32 infoSize = 0;
+             Boolean writable = false;
+             AudioUnitPropertyID id = a.U32(0);
+             OSStatus ri = AudioUnitGetPropertyInfo(h.Unit(), id, a.Scope(1), a.U32(2), &infoSize, &writable);
+             std::vector<unsigned char> data(size_t(infoSize) + 256, 0);
+             UInt32 got = UInt32(data.size());
+             OSStatus rg = AudioUnitGetProperty(h.Unit(), id, a.Scope(1), a.U32(2), data.data(), &got);
+             h.Print("getprop %u %u %u: info %d size %u writable %d get %d size %u", unsigned(id),
+                     unsigned(a.Scope(1)), unsigned(a.U32(2)), int(ri), unsigned(infoSize), int(writable), int(rg),
+                     unsigned(got));
+             if (rg == noErr && got) h.PrintPropertyValue(id, data.data(), got);
+         }},
+        {"saveclass", "N", true,
+         [](Host& h, S, A a) {
+             size_t slot = size_t(a.U32(0));
+             if (slot >= h.mSavedStates.size()) return;
+             CFPropertyListRef plist = nullptr;
+             UInt32 size = sizeof plist;
+             OSStatus r = AudioUnitGetProperty(h.Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0,
+                                               &plist, &size);
+             if (h.mSavedStates[slot]) CFRelease(h.mSavedStates[slot]);
+             h.mSavedStates[slot] = r == noErr ? plist : nullptr;
+             long keys = plist ? long(CFDictionaryGetCount(static_cast<CFDictionaryRef>(plist))) : 0;
+             long bytes = 0;
+             if (plist) {
+                 CFStringRef k = Key("data");
+                 CFDataRef d = static_cast<CFDataRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(plist), k));
+                 CFRelease(k);
+                 bytes = d ? long(CFDataGetLength(d)) : -1;
+             }
+             h.Print("saveclass %zu: %d keys %ld data %ld", slot, int(r), keys, bytes);
+         }},
+        {"loadclass", "N", true,
+         [](Host& h, S, A a) {
+             size_t slot = size_t(a.U32(0));
+             CFPropertyListRef plist = slot < h.mSavedStates.size() ? h.mSavedStates[slot] : nullptr;
+             OSStatus r = AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0,
+                                               &plist, sizeof plist);
+             h.Print("loadclass %zu: %d", slot, int(r));
+         }},
+        {"dropkey", "N KEY", true, &Host::EditSavedKey},
+        {"setkey", "N KEY VALUE", true, &Host::EditSavedKey},
+        {"cutdata", "N LEN", true,
+         [](Host& h, S, A a) {
+             // Keeps only the first LEN bytes of the saved state's "data".
+             size_t slot = size_t(a.U32(0));
+             CFMutableDictionaryRef dict = SavedDict(h.mSavedStates, slot);
+             CFStringRef k = Key("data");
+             auto data = dict ? static_cast<CFDataRef>(CFDictionaryGetValue(dict, k)) : nullptr;
+             if (data) {
+                 CFIndex len = CFDataGetLength(data), keep = CFIndex(a.U32(1));
+                 CFDataRef cut = CFDataCreate(nullptr, CFDataGetBytePtr(data), keep < len ? keep : len);
+                 CFDictionarySetValue(dict, k, cut);
+                 CFRelease(cut);
+             }
+             CFRelease(k);
+             h.Print("cutdata %zu: %s", slot, data ? "ok" : "nothing saved");
+         }},
+        {"connect", "FROM SRCBUS DSTBUS [SCOPE]", true,
+         [](Host& h, S, A a) {
+             size_t from = size_t(a.U32(0));
+             AudioUnitConnection c{from < h.mUnits.size() ? h.mUnits[from] : nullptr, a.U32(1), a.U32(2)};
+             OSStatus r =
+                 AudioUnitSetProperty(h.Unit(), kAudioUnitProperty_MakeConnection, a.Scope(3), 0, &c, sizeof c);
+             h.Print("connect %zu: %d", from, int(r));
+         }},
+        {"setu32", "ID SCOPE EL VALUE", true,
+         [](Host& h, S, A a) {
+             UInt32 v = a.U32(3);
+             OSStatus r = AudioUnitSetProperty(h.Unit(), a.U32(0), a.Scope(1), a.U32(2), &v, sizeof v);
+             h.Print("setu32 %u %u %u: %d", unsigned(a.U32(0)), unsigned(a.Scope(1)), unsigned(a.U32(2)), int(r));
+         }},
+        {"setf64", "ID SCOPE EL VALUE", true,
+         [](Host& h, S, A a) {
+             Float64 v = a.Num(3);
+             OSStatus r = AudioUnitSetProperty(h.Unit(), a.U32(0), a.Scope(1), a.U32(2), &v, sizeof v);
+             h.Print("setf64 %u %u %u: %d", unsigned(a.U32(0)), unsigned(a.Scope(1)), unsigned(a.U32(2)), int(r));
+         }},
+    };
+}
+
+void Host::EditSavedKey(Host& h, const std::string& cmd, const Args& a)
+{
+    size_t slot = size_t(a.U32(0));
+    CFMutableDictionaryRef dict = SavedDict(h.mSavedStates, slot);
+    if (!dict || a.size() < 2) return h.Print("%s: nothing saved", cmd.c_str());
+    CFStringRef k = Key(a.Word(1));
+    if (cmd == "dropkey") {
+        CFDictionaryRemoveValue(dict, k);
     } else {
-        Print("%s: unknown command", cmd.c_str());
-        return false;
+        SInt32 v = SInt32(std::strtoll(a.Word(2, "0"), nullptr, 0));
+        CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
+        CFDictionarySetValue(dict, k, n);
+        CFRelease(n);
     }
-    return true;
+    CFRelease(k);
+    h.Print("%s %zu %s: ok", cmd.c_str(), slot, a.Word(1));
 }
