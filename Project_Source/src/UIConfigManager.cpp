@@ -43,7 +43,11 @@ void UIConfigManager::readUIConfig(UIConfigGraphics* graphicsIn, QOR* controller
     readSysexValues();
     initImages(graphics);
     initParams();
+    readLayoutDocument();
+}
 
+void UIConfigManager::readLayoutDocument()
+{
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     tinyxml2::XMLElement* root = loadDocument(document, kLayoutResourceId, kLayoutResource, "uiconfig");
     if (!root) return;

@@ -108,6 +108,8 @@ public:
     std::string logFilePath;
 
 protected:
+    // Reads the value lists and walks the layout document: the last step of readUIConfig.
+    void readLayoutDocument();
     // Builds the layers and controls from the children of the layout's root element. The
     // layout language adds this walk; the manager itself builds no controls.
     virtual void processLayout(tinyxml2::XMLElement* root);

@@ -37,7 +37,7 @@ CTFontRef GetCoreTextDefaultFont() {
 // The CoreText font to measure and draw with: the selected font's, else the default.
 CTFontRef contextFont(HDC ctx, GDP_OBJECT** selected) {
   GDP_OBJECT* f = ctx->curFont;
-  if (f && wapiSelectable(f) && f->type == WAPI_GDI_FONT && f->font) {
+  if (wapiObjectIs(f, WAPI_GDI_FONT) && f->font) {
     if (selected) *selected = f;
     return f->font;
   }

@@ -14,8 +14,7 @@ constexpr int kDialogBackground = 0xECECEC;
 }  // namespace
 
 void WAPI_FillRect(HDC ctx, const RECT* r, HGDIOBJ brush) {
-  if (!wapiValidCtx(ctx) || !ctx->ctx || !r || !wapiIsHandle(brush)) return;
-  if (brush->inPool || brush->type != WAPI_GDI_BRUSH || brush->width < 0 || !brush->color) return;
+  if (!wapiValidCtx(ctx) || !ctx->ctx || !r || !wapiDraws(brush, WAPI_GDI_BRUSH)) return;
   CGContextSaveGState(ctx->ctx);
   CGContextSetFillColorWithColor(ctx->ctx, brush->color);
   CGContextFillRect(ctx->ctx, cgRect(r));
@@ -46,6 +45,6 @@ void WAPI_PopClipRegion(HDC ctx) {
 }
 
 void* GetNSImageFromHICON(HGDIOBJ icon) {
-  if (!wapiIsHandle(icon) || icon->inPool || icon->type != WAPI_GDI_IMAGE) return nullptr;
+  if (!wapiObjectIs(icon, WAPI_GDI_IMAGE)) return nullptr;
   return icon->image;
 }

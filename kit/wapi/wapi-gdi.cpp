@@ -46,6 +46,11 @@ GDP_OBJECT global_objs[2];
 
 bool isStock(const GDP_OBJECT* o) { return o == &global_objs[0] || o == &global_objs[1]; }
 
+// A real, live pen, brush or font: an object of a kind that has a slot in the context.
+bool selectable(GDP_OBJECT* o) {
+  return wapiIsHandle(o) && !o->inPool && o->type != WAPI_GDI_IMAGE && wapiKnownKind(o->type);
+}
+
 CGColorSpaceRef deviceRGB() {
   static CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
   return space;
@@ -57,10 +62,26 @@ void (*wapiReleaseImage)(void* image) = nullptr;
 
 bool wapiValidCtx(HDC ctx) { return ctx && !ctx->inPool; }
 
-bool wapiIsHandle(HGDIOBJ obj) { return reinterpret_cast<uintptr_t>(obj) >= 5; }
+bool wapiIsHandle(HGDIOBJ obj) { return reinterpret_cast<uintptr_t>(obj) >= WAPI_GDI_FIRST_HANDLE; }
 
-bool wapiSelectable(const GDP_OBJECT* o) {
-  return wapiIsHandle(const_cast<GDP_OBJECT*>(o)) && !o->inPool && o->type >= 1 && o->type <= 3;
+GDP_OBJECT** wapiCtxSlot(HDC ctx, int kind) {
+  switch (kind) {
+    case WAPI_GDI_PEN: return &ctx->curPen;
+    case WAPI_GDI_BRUSH: return &ctx->curBrush;
+    case WAPI_GDI_FONT: return &ctx->curFont;
+    default: return nullptr;
+  }
+}
+
+bool wapiKnownKind(int kind) { return kind >= WAPI_GDI_PEN && kind <= WAPI_GDI_IMAGE; }
+
+bool wapiObjectIs(const GDP_OBJECT* o, int kind) {
+  return wapiIsHandle(const_cast<GDP_OBJECT*>(o)) && !o->inPool && o->type == kind;
+}
+
+
+bool wapiDraws(const GDP_OBJECT* o, int kind) {
+  return wapiObjectIs(o, kind) && o->width >= 0 && o->color;
 }
 
 CGColorRef wapiCreateColor(int color, float alpha) {
@@ -189,20 +210,19 @@ void WAPI_DeleteGfxContext(HDC ctx) {
 
 HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj) {
   if (!wapiValidCtx(ctx)) return nullptr;
-  uintptr_t h = reinterpret_cast<uintptr_t>(obj);
-  GDP_OBJECT** slots[4] = {nullptr, &ctx->curPen, &ctx->curBrush, &ctx->curFont};
-  if (h >= 1 && h <= 3) {
-    GDP_OBJECT* prev = *slots[h];
-    *slots[h] = nullptr;
-    if (prev && wapiSelectable(prev) && prev->type == int(h)) return prev;
-    return obj;
+  if (!wapiIsHandle(obj)) {
+    // A pseudo-handle empties its kind's slot.
+    const int kind = int(reinterpret_cast<uintptr_t>(obj));
+    GDP_OBJECT** slot = wapiCtxSlot(ctx, kind);
+    if (!slot) return nullptr;
+    GDP_OBJECT* prev = *slot;
+    *slot = nullptr;
+    return wapiObjectIs(prev, kind) ? prev : obj;
   }
-  if (!wapiSelectable(obj)) return nullptr;
-  GDP_OBJECT** slot = slots[obj->type];
-  GDP_OBJECT* cur = *slot;
-  HGDIOBJ prev = (cur && wapiSelectable(cur) && cur->type == obj->type)
-                     ? cur
-                     : reinterpret_cast<HGDIOBJ>(uintptr_t(obj->type));
+  if (!selectable(obj)) return nullptr;
+  GDP_OBJECT** slot = wapiCtxSlot(ctx, obj->type);
+  HGDIOBJ prev = wapiObjectIs(*slot, obj->type) ? *slot
+                                                : reinterpret_cast<HGDIOBJ>(uintptr_t(obj->type));
   if (prev == obj) return obj;
   *slot = obj;
   return prev;
@@ -211,7 +231,8 @@ HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj) {
 void DeleteObject(HGDIOBJ obj) {
   if (!wapiIsHandle(obj) || isStock(obj) || obj->inPool) return;
   if (obj->extraRefs-- > 0) return;
-  if (obj->type < 1 || obj->type > 4) return;
+  if (!wapiKnownKind(obj->type)) return;
+  // A negative width marks the stock empty pen and brush.
   if ((obj->type == WAPI_GDI_PEN || obj->type == WAPI_GDI_BRUSH) && obj->width < 0) return;
 
   CGColorRelease(obj->color);

@@ -28,7 +28,7 @@ struct GDP_CTX {
 
 // The record behind an HGDIOBJ.
 struct GDP_OBJECT {
-  int type;  // 1 pen, 2 brush, 3 font, 4 image
+  int type;  // a WapiGdiKind
   int extraRefs;
   CGColorRef color;
   int width;  // pen width; -1 in the stock empty pen and brush; images: 1 when owned
@@ -40,17 +40,21 @@ struct GDP_OBJECT {
   unsigned char antialiasMode;  // 0 leave the context alone, 3 off, 4 on
 };
 
-enum {
+// What a drawing object is. The number of a selectable kind is also the pseudo-handle of
+// that kind's default, which SelectObject hands back and accepts.
+enum WapiGdiKind : int {
   WAPI_GDI_PEN = 1,
   WAPI_GDI_BRUSH = 2,
   WAPI_GDI_FONT = 3,
   WAPI_GDI_IMAGE = 4,
 };
+// Handle values below this are pseudo-handles (or NULL) and are never read through.
+constexpr uintptr_t WAPI_GDI_FIRST_HANDLE = 5;
 
 // Pseudo-handles of the default pen, brush and font.
-#define WAPI_DEFAULT_PEN ((HGDIOBJ)(uintptr_t)1)
-#define WAPI_DEFAULT_BRUSH ((HGDIOBJ)(uintptr_t)2)
-#define WAPI_DEFAULT_FONT ((HGDIOBJ)(uintptr_t)3)
+#define WAPI_DEFAULT_PEN ((HGDIOBJ)(uintptr_t)WAPI_GDI_PEN)
+#define WAPI_DEFAULT_BRUSH ((HGDIOBJ)(uintptr_t)WAPI_GDI_BRUSH)
+#define WAPI_DEFAULT_FONT ((HGDIOBJ)(uintptr_t)WAPI_GDI_FONT)
 
 #ifndef NULL_PEN
 #define NULL_PEN 1

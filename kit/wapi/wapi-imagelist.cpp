@@ -26,7 +26,7 @@ void releaseImage(void* p) {
   }
 }
 
-bool isImage(HGDIOBJ o) { return wapiIsHandle(o) && !o->inPool && o->type == WAPI_GDI_IMAGE && o->image; }
+bool isImage(HGDIOBJ o) { return wapiObjectIs(o, WAPI_GDI_IMAGE) && o->image; }
 
 // A new image object owning (holding one reference to) img.
 HGDIOBJ newImageObject(WAPI_Image* img) {

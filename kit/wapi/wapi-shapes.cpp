@@ -8,12 +8,8 @@
 
 namespace {
 
-bool usablePen(const GDP_OBJECT* o) {
-  return o && wapiSelectable(o) && o->type == WAPI_GDI_PEN && o->width >= 0 && o->color;
-}
-bool usableBrush(const GDP_OBJECT* o) {
-  return o && wapiSelectable(o) && o->type == WAPI_GDI_BRUSH && o->width >= 0 && o->color;
-}
+bool usablePen(const GDP_OBJECT* o) { return wapiDraws(o, WAPI_GDI_PEN); }
+bool usableBrush(const GDP_OBJECT* o) { return wapiDraws(o, WAPI_GDI_BRUSH); }
 bool liveCtx(HDC ctx) { return wapiValidCtx(ctx) && ctx->ctx; }
 
 // Fills with the brush and strokes with the pen that are usable, as the current path allows.

@@ -59,13 +59,13 @@ protected:
     std::string root;
 };
 
-TEST_F(BundleLookup, a_resource_is_found_by_name_and_type_also_in_a_sub_folder_of_the_resources)
+TEST_F(BundleLookup, AResourceIsFoundByNameAndTypeAlsoInASubFolderOfTheResources)
 {
     EXPECT_EQ(lookUp(CFSTR("uiconfig"), CFSTR("tea")), root + "/Contents/Resources/uiconfig.tea");
     EXPECT_EQ(lookUp(CFSTR("main-bg"), CFSTR("png")), root + "/Contents/Resources/img/main-bg.png");
 }
 
-TEST_F(BundleLookup, a_missing_resource_or_one_that_climbs_out_of_the_bundle_gives_no_url)
+TEST_F(BundleLookup, AMissingResourceOrOneThatClimbsOutOfTheBundleGivesNoUrl)
 {
     CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
     ASSERT_NE(bundle, nullptr);
@@ -76,7 +76,7 @@ TEST_F(BundleLookup, a_missing_resource_or_one_that_climbs_out_of_the_bundle_giv
     EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("img"), nullptr, nullptr), nullptr);
 }
 
-TEST_F(BundleLookup, an_info_plist_naming_another_identifier_hides_the_bundle)
+TEST_F(BundleLookup, AnInfoPlistNamingAnotherIdentifierHidesTheBundle)
 {
     writeFile(root + "/Contents/Info.plist",
               "<plist><dict><key>CFBundleIdentifier</key><string>com.tessmoor.audiounit.QOR</string></dict></plist>");
@@ -84,7 +84,7 @@ TEST_F(BundleLookup, an_info_plist_naming_another_identifier_hides_the_bundle)
     EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other.plugin")), nullptr);
 }
 
-TEST_F(BundleLookup, a_plain_folder_serves_as_the_resources_folder)
+TEST_F(BundleLookup, APlainFolderServesAsTheResourcesFolder)
 {
     std::string plain = makeTempDir();
     writeFile(plain + "/sysex.tea", "x");
@@ -92,14 +92,14 @@ TEST_F(BundleLookup, a_plain_folder_serves_as_the_resources_folder)
     EXPECT_EQ(lookUp(CFSTR("sysex"), CFSTR("tea")), plain + "/sysex.tea");
 }
 
-TEST(BundleOutsideABundle, a_program_that_is_not_inside_a_bundle_finds_none)
+TEST(BundleOutsideABundle, AProgramThatIsNotInsideABundleFindsNone)
 {
     ::unsetenv("QOR_BUNDLE_PATH");
     // The test program lives in the build tree, not in Contents/MacOS of a bundle.
     EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
 }
 
-TEST(BundleOfTheLoadedLibrary, a_library_in_contents_macos_finds_the_resources_beside_it)
+TEST(BundleOfTheLoadedLibrary, ALibraryInContentsMacosFindsTheResourcesBesideIt)
 {
     ::unsetenv("QOR_BUNDLE_PATH");
     // Made by the build target qor_bundle_probe.
@@ -126,7 +126,7 @@ TEST(BundleOfTheLoadedLibrary, a_library_in_contents_macos_finds_the_resources_b
     dlclose(lib);
 }
 
-TEST(CFStrings, a_created_string_round_trips_and_a_too_small_buffer_is_refused)
+TEST(CFStrings, ACreatedStringRoundTripsAndATooSmallBufferIsRefused)
 {
     CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "QOR Editor", kCFStringEncodingUTF8);
     ASSERT_NE(s, nullptr);
@@ -140,7 +140,7 @@ TEST(CFStrings, a_created_string_round_trips_and_a_too_small_buffer_is_refused)
     CFRelease(s);
 }
 
-TEST(CFStrings, constant_strings_of_equal_text_are_one_object_and_survive_release)
+TEST(CFStrings, ConstantStringsOfEqualTextAreOneObjectAndSurviveRelease)
 {
     CFStringRef a = CFSTR("annq");
     CFStringRef b = CFSTR("annq");
@@ -149,7 +149,7 @@ TEST(CFStrings, constant_strings_of_equal_text_are_one_object_and_survive_releas
     EXPECT_STREQ(CFStringGetCStringPtr(b, kCFStringEncodingUTF8), "annq");
 }
 
-TEST(CFURLs, a_directory_url_and_its_last_component_read_back)
+TEST(CFURLs, ADirectoryUrlAndItsLastComponentReadBack)
 {
     CFStringRef p = CFStringCreateWithCString(kCFAllocatorDefault, "/a/b/QOR.component", kCFStringEncodingUTF8);
     CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, p, kCFURLPOSIXPathStyle, true);

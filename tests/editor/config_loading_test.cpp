@@ -71,7 +71,7 @@ protected:
     TestBitmapCache cache;
 };
 
-TEST_F(ConfigRun, readers_run_in_their_fixed_order_and_fill_everything_before_the_layout_walk)
+TEST_F(ConfigRun, ReadersRunInTheirFixedOrderAndFillEverythingBeforeTheLayoutWalk)
 {
     writeImages();
     writeBytes(folder + "/sysex.tea", encipher(kSysexXml));
@@ -102,7 +102,7 @@ TEST_F(ConfigRun, readers_run_in_their_fixed_order_and_fill_everything_before_th
 
 // A layout file that is missing, empty, broken, not enciphered with the key (plain text deciphers
 // to noise) or without its root element builds nothing, and says why.
-TEST_F(ConfigRun, a_layout_file_that_cannot_be_used_is_logged_and_builds_nothing)
+TEST_F(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
 {
     struct Case {
         const char* what;
@@ -137,7 +137,7 @@ TEST_F(ConfigRun, a_layout_file_that_cannot_be_used_is_logged_and_builds_nothing
     }
 }
 
-TEST_F(ConfigRun, without_a_file_loader_nothing_is_read_and_nothing_crashes)
+TEST_F(ConfigRun, WithoutAFileLoaderNothingIsReadAndNothingCrashes)
 {
     RecordingManager manager;
     manager.setLogging(true, logPath);
@@ -161,7 +161,7 @@ protected:
     }
 };
 
-TEST_F(Decipher, a_16_byte_file_deciphers_to_16_bytes_with_its_trailing_zeros)
+TEST_F(Decipher, A16ByteFileDeciphersTo16BytesWithItsTrailingZeros)
 {
     std::string text = decipher(encipher("<a>xy</a>"));
     ASSERT_EQ(text.size(), 16u);
@@ -176,7 +176,7 @@ TEST_F(Decipher, a_16_byte_file_deciphers_to_16_bytes_with_its_trailing_zeros)
     EXPECT_EQ(std::string(shortText.c_str()), "<a/>");
 }
 
-TEST_F(Decipher, a_partial_last_block_is_completed_with_zeros_and_deciphered_whole)
+TEST_F(Decipher, APartialLastBlockIsCompletedWithZerosAndDecipheredWhole)
 {
     std::string full = encipher("<uiconfig/>"); // 16 bytes
     std::string cut = full.substr(0, 13);
@@ -192,14 +192,14 @@ TEST_F(Decipher, a_partial_last_block_is_completed_with_zeros_and_deciphered_who
     EXPECT_EQ(text.substr(8), std::string(reinterpret_cast<const char*>(block), 8));
 }
 
-TEST_F(Decipher, a_file_longer_than_the_loader_buffer_is_cut_at_the_buffer_size)
+TEST_F(Decipher, AFileLongerThanTheLoaderBufferIsCutAtTheBufferSize)
 {
     std::string big(static_cast<size_t>(kResourceBufferSize) + 13, 'x');
     std::string text = decipher(big);
     EXPECT_EQ(text.size(), static_cast<size_t>(kResourceBufferSize));
 }
 
-TEST(BundleLoader, the_buffer_ends_in_a_zero_byte_after_a_short_file_and_at_the_size_cap)
+TEST(BundleLoader, TheBufferEndsInAZeroByteAfterAShortFileAndAtTheSizeCap)
 {
     std::string folder = makeTempDir();
     BundleFolder bundle(folder);
@@ -217,7 +217,7 @@ TEST(BundleLoader, the_buffer_ends_in_a_zero_byte_after_a_short_file_and_at_the_
     }
 }
 
-TEST(BundleLoader, a_missing_resource_gives_no_buffer_leaves_the_size_and_says_so)
+TEST(BundleLoader, AMissingResourceGivesNoBufferLeavesTheSizeAndSaysSo)
 {
     std::string folder = makeTempDir();
     BundleFolder bundle(folder);
@@ -229,7 +229,7 @@ TEST(BundleLoader, a_missing_resource_gives_no_buffer_leaves_the_size_and_says_s
     EXPECT_EQ(size, 77);
 }
 
-TEST(BuiltResources, the_tools_output_read_back_by_the_loader_gives_the_original_xml)
+TEST(BuiltResources, TheToolsOutputReadBackByTheLoaderGivesTheOriginalXml)
 {
     // Made by the build target qor_config_resources.
     const std::string built = std::string(QOR_BINARY_DIR) + "/resources";
@@ -253,7 +253,7 @@ TEST(BuiltResources, the_tools_output_read_back_by_the_loader_gives_the_original
 
 const std::string kEnciphererTool = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/tea-encipher";
 
-TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_key)
+TEST(EnciphererTool, ItsOutputIsTheTextZeroPaddedAndEncipheredWithTheKey)
 {
     const std::string& tool = kEnciphererTool;
     std::string folder = makeTempDir();
@@ -266,7 +266,7 @@ TEST(EnciphererTool, its_output_is_the_text_zero_padded_and_enciphered_with_the_
     EXPECT_EQ(out, encipher(xml));
 }
 
-TEST(EnciphererTool, a_text_holding_a_zero_byte_is_refused_and_nothing_is_written)
+TEST(EnciphererTool, ATextHoldingAZeroByteIsRefusedAndNothingIsWritten)
 {
     const std::string& tool = kEnciphererTool;
     std::string folder = makeTempDir();
@@ -276,7 +276,7 @@ TEST(EnciphererTool, a_text_holding_a_zero_byte_is_refused_and_nothing_is_writte
     EXPECT_NE(::stat((folder + "/out.tea").c_str(), &st), 0);
 }
 
-TEST(BuiltBundle, the_configuration_reader_asks_for_the_identifier_the_bundle_declares)
+TEST(BuiltBundle, TheConfigurationReaderAsksForTheIdentifierTheBundleDeclares)
 {
     // The Info.plist is written when the build is configured; the framework names the bundle too.
     const std::string contents = std::string(QOR_BINARY_DIR) + "/QOR.component/Contents";
@@ -284,7 +284,7 @@ TEST(BuiltBundle, the_configuration_reader_asks_for_the_identifier_the_bundle_de
     EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
 }
 
-TEST(BuiltBundle, the_bundle_carries_both_configuration_files_and_every_bitmap)
+TEST(BuiltBundle, TheBundleCarriesBothConfigurationFilesAndEveryBitmap)
 {
     // Placed there by the build target qor_bundle_resources.
     BundleFolder bundle(std::string(QOR_BINARY_DIR) + "/QOR.component");

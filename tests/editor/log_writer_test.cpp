@@ -37,7 +37,7 @@ std::string logAll(const std::string& path, const std::vector<std::string>& text
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(LogLine, a_line_is_the_local_time_a_tab_a_blank_and_the_text)
+TEST(LogLine, ALineIsTheLocalTimeATabABlankAndTheText)
 {
     std::string path = makeTempDir() + "/QOR Editor LOG.txt";
     EXPECT_EQ(logAll(path, {"CONFIG READER: Completed!"}), "Build LOG: \t CONFIG READER: Completed!\n");
@@ -49,7 +49,7 @@ TEST(LogLine, a_line_is_the_local_time_a_tab_a_blank_and_the_text)
 
 // Lines are appended in call order; a line feed in a text breaks the line unescaped; a text ends
 // at its first zero character; an empty text gives the stamp, a tab and a blank.
-TEST(LogLine, texts_are_appended_in_call_order_as_written_up_to_a_zero_character)
+TEST(LogLine, TextsAreAppendedInCallOrderAsWrittenUpToAZeroCharacter)
 {
     const struct {
         std::vector<std::string> texts;
@@ -85,7 +85,7 @@ TEST(LogLine, texts_are_appended_in_call_order_as_written_up_to_a_zero_character
     EXPECT_EQ(bytes.substr(bytes.size() - 3), "\t \n");
 }
 
-TEST(LogLine, a_log_file_deleted_while_running_is_created_again)
+TEST(LogLine, ALogFileDeletedWhileRunningIsCreatedAgain)
 {
     std::string path = makeTempDir() + "/log.txt";
     logAll(path, {"before"});
@@ -96,14 +96,14 @@ TEST(LogLine, a_log_file_deleted_while_running_is_created_again)
     EXPECT_EQ(logText(lines[0]), "after");
 }
 
-TEST(LogLine, a_path_that_cannot_be_opened_writes_and_echoes_nothing)
+TEST(LogLine, APathThatCannotBeOpenedWritesAndEchoesNothing)
 {
     std::string path = makeTempDir() + "/no-such-folder/log.txt";
     EXPECT_EQ(logAll(path, {"lost"}), "");
     EXPECT_FALSE(exists(path));
 }
 
-TEST(LogSwitch, a_folder_of_the_log_file_name_does_not_turn_logging_on)
+TEST(LogSwitch, AFolderOfTheLogFileNameDoesNotTurnLoggingOn)
 {
     std::string path = makeTempDir() + "/QOR Editor LOG.txt";
     ::mkdir(path.c_str(), 0755);
@@ -112,7 +112,7 @@ TEST(LogSwitch, a_folder_of_the_log_file_name_does_not_turn_logging_on)
     testing::internal::GetCapturedStdout();
 }
 
-TEST(LogSwitch, the_manager_writes_lines_only_when_the_log_file_existed_at_start_up)
+TEST(LogSwitch, TheManagerWritesLinesOnlyWhenTheLogFileExistedAtStartUp)
 {
     std::string folder = makeTempDir();
     std::string path = folder + "/QOR Editor LOG.txt";
@@ -148,7 +148,7 @@ protected:
     void TearDown() override { ::unsetenv("QOR_DATA_FOLDER"); }
 };
 
-TEST_F(DataFolderPaths, the_compiled_in_folder_is_the_presets_folder_with_a_trailing_slash)
+TEST_F(DataFolderPaths, TheCompiledInFolderIsThePresetsFolderWithATrailingSlash)
 {
     ::unsetenv("QOR_DATA_FOLDER");
     EXPECT_EQ(DataFolder::getDataFolder(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/");
@@ -157,7 +157,7 @@ TEST_F(DataFolderPaths, the_compiled_in_folder_is_the_presets_folder_with_a_trai
     EXPECT_EQ(DataFolder::uiFilePath(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/QOR Editor UI.txt");
 }
 
-TEST_F(DataFolderPaths, the_environment_replaces_the_folder_and_a_missing_slash_is_added)
+TEST_F(DataFolderPaths, TheEnvironmentReplacesTheFolderAndAMissingSlashIsAdded)
 {
     ::setenv("QOR_DATA_FOLDER", "/tmp/qor-data", 1);
     EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
@@ -167,7 +167,7 @@ TEST_F(DataFolderPaths, the_environment_replaces_the_folder_and_a_missing_slash_
     EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
 }
 
-TEST_F(DataFolderPaths, the_library_root_length_is_the_byte_length_of_its_path)
+TEST_F(DataFolderPaths, TheLibraryRootLengthIsTheByteLengthOfItsPath)
 {
     ::unsetenv("QOR_DATA_FOLDER");
     EXPECT_EQ(DataFolder::getPatchesFolderLength(), static_cast<int>(DataFolder::getPatchesFolderStr().size()));

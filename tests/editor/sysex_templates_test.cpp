@@ -37,7 +37,7 @@ protected:
     UIConfigManager manager;
 };
 
-TEST_F(SysexDocument, a_plain_entry_gives_one_list_with_its_text_and_converts_to_bytes)
+TEST_F(SysexDocument, APlainEntryGivesOneListWithItsTextAndConvertsToBytes)
 {
     read("<sysexlist><sysex><values><value>F0 00 01 F7</value></values></sysex></sysexlist>");
     ASSERT_EQ(manager.sysexContainers.size(), 1u);
@@ -51,14 +51,14 @@ TEST_F(SysexDocument, a_plain_entry_gives_one_list_with_its_text_and_converts_to
     EXPECT_EQ(bytes, std::vector<int>({240, 0, 1, 247}));
 }
 
-TEST_F(SysexDocument, an_element_without_text_is_a_blank_and_texts_keep_their_white_space)
+TEST_F(SysexDocument, AnElementWithoutTextIsABlankAndTextsKeepTheirWhiteSpace)
 {
     read("<sysexlist><sysex><values><value/><value>A</value><value> F0\t7F </value></values></sysex></sysexlist>");
     ASSERT_EQ(manager.sysexContainers.size(), 1u);
     EXPECT_EQ(manager.sysexContainers[0].values[0], Values({" ", "A", " F0\t7F "}));
 }
 
-TEST_F(SysexDocument, a_list_without_value_or_multivalue_children_makes_the_entry_multi_and_empty)
+TEST_F(SysexDocument, AListWithoutValueOrMultivalueChildrenMakesTheEntryMultiAndEmpty)
 {
     read("<sysexlist><sysex><values></values></sysex></sysexlist>");
     ASSERT_EQ(manager.sysexContainers.size(), 1u);
@@ -69,7 +69,7 @@ TEST_F(SysexDocument, a_list_without_value_or_multivalue_children_makes_the_entr
     EXPECT_TRUE(e.values.empty());
 }
 
-TEST_F(SysexDocument, multi_lists_hold_one_list_per_multivalue_with_empty_texts_kept)
+TEST_F(SysexDocument, MultiListsHoldOneListPerMultivalueWithEmptyTextsKept)
 {
     read("<sysexlist><sysex>"
          "<values><value>F0 01 F7</value></values>"
@@ -84,7 +84,7 @@ TEST_F(SysexDocument, multi_lists_hold_one_list_per_multivalue_with_empty_texts_
     EXPECT_EQ(e.multiValues[0][1], Values({"2"}));
 }
 
-TEST_F(SysexDocument, an_element_of_another_name_after_the_first_entry_counts_as_an_entry)
+TEST_F(SysexDocument, AnElementOfAnotherNameAfterTheFirstEntryCountsAsAnEntry)
 {
     read("<sysexlist><!-- c --><sysex><values><value>F0 01 F7</value></values></sysex>"
          "<other/>text<sysex><values><value>F0 02 F7</value></values></sysex></sysexlist>");
@@ -94,7 +94,7 @@ TEST_F(SysexDocument, an_element_of_another_name_after_the_first_entry_counts_as
     EXPECT_EQ(bytes, std::vector<int>({0xF0, 2, 0xF7}));
 }
 
-TEST_F(SysexDocument, an_index_outside_the_list_is_refused_with_a_log_line)
+TEST_F(SysexDocument, AnIndexOutsideTheListIsRefusedWithALogLine)
 {
     read("<sysexlist><sysex><values><value>F0 F7</value></values></sysex></sysexlist>");
     std::vector<int> bytes = {9};
@@ -107,7 +107,7 @@ TEST_F(SysexDocument, an_index_outside_the_list_is_refused_with_a_log_line)
     EXPECT_EQ(texts[3], "CONFIG READER: SysEx template -1 does not exist!");
 }
 
-TEST_F(SysexDocument, an_entry_whose_first_list_is_empty_or_missing_is_refused_with_a_log_line)
+TEST_F(SysexDocument, AnEntryWhoseFirstListIsEmptyOrMissingIsRefusedWithALogLine)
 {
     read("<sysexlist>"
          "<sysex><values><value></value></values></sysex>"                       // only an empty text
@@ -120,7 +120,7 @@ TEST_F(SysexDocument, an_entry_whose_first_list_is_empty_or_missing_is_refused_w
     EXPECT_EQ(logTexts().back(), "CONFIG READER: SysEx template 1 has no template text!");
 }
 
-TEST_F(SysexDocument, a_missing_document_or_one_without_its_root_leaves_no_templates_and_says_so)
+TEST_F(SysexDocument, AMissingDocumentOrOneWithoutItsRootLeavesNoTemplatesAndSaysSo)
 {
     testing::internal::CaptureStdout();
     manager.readSysexValues();
@@ -148,7 +148,7 @@ protected:
     UIConfigManager manager;
 };
 
-TEST_F(ValueLists, each_named_list_holds_its_value_texts_in_order)
+TEST_F(ValueLists, EachNamedListHoldsItsValueTextsInOrder)
 {
     read("<uiconfig><valueLists><list name=\"dataType\"><value>Program</value><value>Performance</value>"
          "<value>Pattern</value></list><list name=\"x\"><value>1</value></list></valueLists></uiconfig>");
@@ -157,14 +157,14 @@ TEST_F(ValueLists, each_named_list_holds_its_value_texts_in_order)
     EXPECT_EQ(manager.valueLists.size(), 2u);
 }
 
-TEST_F(ValueLists, a_later_list_of_the_same_name_replaces_the_earlier_one)
+TEST_F(ValueLists, ALaterListOfTheSameNameReplacesTheEarlierOne)
 {
     read("<uiconfig><valueLists><list name=\"a\"><value>1</value></list>"
          "<list name=\"a\"><value>2</value><value>3</value></list></valueLists></uiconfig>");
     EXPECT_EQ(manager.valueLists["a"], std::vector<std::string>({"2", "3"}));
 }
 
-TEST_F(ValueLists, other_elements_and_nameless_lists_are_skipped_and_a_value_without_text_is_empty)
+TEST_F(ValueLists, OtherElementsAndNamelessListsAreSkippedAndAValueWithoutTextIsEmpty)
 {
     read("<uiconfig><valueLists><!-- note -->text<other name=\"o\"><value>1</value></other>"
          "<list><value>lost</value></list>"
@@ -176,7 +176,7 @@ TEST_F(ValueLists, other_elements_and_nameless_lists_are_skipped_and_a_value_wit
     EXPECT_EQ(manager.valueLists.size(), 2u);
 }
 
-TEST_F(ValueLists, a_layout_without_value_lists_or_root_leaves_the_map_empty)
+TEST_F(ValueLists, ALayoutWithoutValueListsOrRootLeavesTheMapEmpty)
 {
     read("<uiconfig><layer/></uiconfig>");
     EXPECT_TRUE(manager.valueLists.empty());
@@ -186,7 +186,7 @@ TEST_F(ValueLists, a_layout_without_value_lists_or_root_leaves_the_map_empty)
     EXPECT_TRUE(manager.valueLists.empty());
 }
 
-TEST(Tokenize, tokens_are_appended_any_delimiter_splits_and_runs_of_delimiters_make_no_empty_token)
+TEST(Tokenize, TokensAreAppendedAnyDelimiterSplitsAndRunsOfDelimitersMakeNoEmptyToken)
 {
     const struct {
         const char* text;
@@ -209,7 +209,7 @@ TEST(Tokenize, tokens_are_appended_any_delimiter_splits_and_runs_of_delimiters_m
 // Each blank-separated token is one hexadecimal value; no range is checked, a prefix is accepted,
 // reading a token stops at its first non-digit, and a token that is no number or too large for an
 // int gives zero. A tab is no delimiter, so only the part before it counts.
-TEST(HexConversion, each_blank_separated_token_is_one_hexadecimal_value)
+TEST(HexConversion, EachBlankSeparatedTokenIsOneHexadecimalValue)
 {
     const std::pair<const char*, std::vector<int>> cases[] = {
         {"F0 01 7F F7", {240, 1, 127, 247}},

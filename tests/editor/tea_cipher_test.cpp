@@ -12,7 +12,7 @@ namespace {
 
 // The reference result for a zero key and a zero block; the byte form stores each word most
 // significant byte first.
-TEST(TeaBlockCipher, the_published_all_zero_vector_enciphers_to_its_known_result)
+TEST(TeaBlockCipher, ThePublishedAllZeroVectorEnciphersToItsKnownResult)
 {
     unsigned int key[4] = {0, 0, 0, 0};
     unsigned int v[2] = {0, 0};
@@ -29,7 +29,7 @@ TEST(TeaBlockCipher, the_published_all_zero_vector_enciphers_to_its_known_result
     EXPECT_EQ(std::memcmp(block, expected, 8), 0);
 }
 
-TEST(TeaBlockCipher, enciphering_then_deciphering_gives_any_eight_bytes_back)
+TEST(TeaBlockCipher, EncipheringThenDecipheringGivesAnyEightBytesBack)
 {
     std::mt19937 rng(1234);
     unsigned int configKey[4];
@@ -49,7 +49,7 @@ TEST(TeaBlockCipher, enciphering_then_deciphering_gives_any_eight_bytes_back)
     }
 }
 
-TEST(TeaBlockCipher, every_key_word_changes_the_result)
+TEST(TeaBlockCipher, EveryKeyWordChangesTheResult)
 {
     Tea tea;
     unsigned char base[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -67,7 +67,7 @@ TEST(TeaBlockCipher, every_key_word_changes_the_result)
     }
 }
 
-TEST(TeaBlockFraming, a_framed_buffer_round_trips_with_its_length)
+TEST(TeaBlockFraming, AFramedBufferRoundTripsWithItsLength)
 {
     unsigned int key[4] = {0x01234567, 0x89ABCDEF, 0xFEDCBA98, 0x76543210};
     Tea tea;
@@ -87,7 +87,7 @@ TEST(TeaBlockFraming, a_framed_buffer_round_trips_with_its_length)
     }
 }
 
-TEST(TeaBlockFraming, a_damaged_trailer_never_claims_more_than_the_data_holds)
+TEST(TeaBlockFraming, ADamagedTrailerNeverClaimsMoreThanTheDataHolds)
 {
     unsigned int key[4] = {1, 2, 3, 4};
     Tea tea;

@@ -1,15 +1,14 @@
 #pragma once
-// An in-memory file loader for the configuration fuzz targets: every resource is the given
-// bytes, and no bitmap loads.
+// An in-memory file loader and a once-per-process configuration manager for the configuration
+// fuzz targets: every resource is the given bytes, and no bitmap loads.
 #include "Project_Source/src/UIConfigGraphics.h"
+#include "Project_Source/src/UIConfigManager.h"
 
 #include <cstring>
 #include <string>
 
 class FuzzConfigLoader : public UIConfigGraphics {
 public:
-    explicit FuzzConfigLoader(std::string bytes) : file(std::move(bytes)) {}
-
     char* LoadFile(int, const char*) override
     {
         // Only as large as the input: the reader never looks past the size it is given, and a
@@ -25,4 +24,31 @@ public:
     void ReleaseBitmap(ConfigBitmap*) override {}
 
     std::string file;
+};
+
+// The registry and the image table do not depend on the input and cost most of a whole
+// configuration run, so they are filled once; each input then runs the two document readers
+// of readUIConfig, in its order, on a manager emptied of the last input's templates and lists.
+class FuzzConfigManager : public UIConfigManager {
+public:
+    static FuzzConfigManager& instance()
+    {
+        static FuzzConfigManager* manager = [] {
+            auto* m = new FuzzConfigManager;
+            m->readUIConfig(&m->loader, nullptr, nullptr, 0, 1.0);
+            return m;
+        }();
+        return *manager;
+    }
+
+    void readInput(std::string bytes)
+    {
+        loader.file = std::move(bytes);
+        sysexContainers.clear();
+        valueLists.clear();
+        readSysexValues();
+        readLayoutDocument();
+    }
+
+    FuzzConfigLoader loader;
 };

@@ -1,6 +1,5 @@
 // Plain XML, enciphered as the build does, read as both configuration documents: the SysEx
 // template reader, the value-list reader and the template conversion must take anything.
-#include "Project_Source/src/UIConfigManager.h"
 #include "Project_Source/src/tea.h"
 #include "config_fuzz_loader.h"
 
@@ -16,15 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Tea tea;
     for (size_t i = 0; i < plain.size(); i += 8) tea.simpleencrypt(reinterpret_cast<unsigned char*>(&plain[i]), key);
 
-    FuzzConfigLoader loader(plain);
-    UIConfigManager manager;
-    manager.readUIConfig(&loader, nullptr, nullptr, 0, 1.0);
+    FuzzConfigManager& manager = FuzzConfigManager::instance();
+    manager.readInput(std::move(plain));
     for (size_t i = 0; i <= manager.sysexContainers.size(); ++i) {
         std::vector<int> bytes;
         manager.getSysexTemplate(static_cast<int>(i), &bytes);
     }
     for (const auto& list : manager.valueLists)
         for (const auto& text : list.second) UIConfigManager::convertStringSysextoVector(text);
-    manager.ClearImageCache();
     return 0;
 }

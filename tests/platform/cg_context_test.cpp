@@ -52,58 +52,6 @@ TEST(CGBitmapContext, UnsupportedLayoutsAreRefused) {
   CGColorSpaceRelease(s);
 }
 
-TEST(CGBitmapContext, FlippedCTMDrawsInTopDownCoordinates) {
-  Ctx k(5, 4);
-  CGContextTranslateCTM(k.c, 0, 4);
-  CGContextScaleCTM(k.c, 1, -1);
-  CGContextSetRGBFillColor(k.c, 0, 1, 0, 1);
-  CGContextFillRect(k.c, CGRectMake(1, 0, 2, 1));
-  EXPECT_EQ(k.at(1, 0)[2], 255);
-  EXPECT_EQ(k.at(2, 0)[2], 255);
-  EXPECT_EQ(k.at(3, 0)[2], 0);
-  EXPECT_EQ(k.at(1, 1)[2], 0);
-}
-
-TEST(CGBitmapContext, ClipLimitsFillsAndRestoreLiftsIt) {
-  Ctx k(6, 6);
-  CGContextSetRGBFillColor(k.c, 0, 0, 1, 1);
-  CGContextSaveGState(k.c);
-  CGContextClipToRect(k.c, CGRectMake(2, 2, 2, 2));
-  CGContextFillRect(k.c, CGRectMake(0, 0, 6, 6));
-  int painted = 0;
-  for (int r = 0; r < 6; ++r)
-    for (int x = 0; x < 6; ++x) painted += k.at(x, r)[3] == 255;
-  EXPECT_EQ(painted, 4);
-  CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);
-  CGContextRestoreGState(k.c);
-  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
-  EXPECT_EQ(k.at(0, 5)[3], 255) << "the fill colour came back with the state";
-  EXPECT_EQ(k.at(0, 5)[1], 0);
-  CGContextRestoreGState(k.c);  // unbalanced: ignored
-  CGContextFillRect(k.c, CGRectMake(5, 5, 1, 1));
-  EXPECT_EQ(k.at(5, 0)[3], 255);
-}
-
-TEST(CGBitmapContext, FractionalEdgesAreShadedOnlyWithAntialiasing) {
-  for (bool aa : {true, false}) {
-    Ctx k(4, 1);
-    CGContextSetShouldAntialias(k.c, aa);
-    CGContextSetRGBFillColor(k.c, 1, 1, 1, 1);
-    CGContextFillRect(k.c, CGRectMake(0.5, 0, 1.0, 1));
-    // Without antialiasing only pixel 0, whose centre 0.5 is inside, is painted.
-    EXPECT_EQ(k.at(0, 0)[1], aa ? 128 : 255) << aa;
-    EXPECT_EQ(k.at(1, 0)[1], aa ? 128 : 0) << aa;
-  }
-}
-
-TEST(CGBitmapContext, TranslucentFillsBlendOverWhatIsThere) {
-  Ctx k(1, 1);
-  k.buf[1] = 200;
-  CGContextSetRGBFillColor(k.c, 0, 0, 0, 0.25);
-  CGContextFillRect(k.c, CGRectMake(0, 0, 1, 1));
-  EXPECT_EQ(k.at(0, 0)[1], 150);
-}
-
 TEST(CGBitmapContext, MasksArePaintedThroughTheClipAndStayInBounds) {
   Ctx k(4, 4);
   CGContextSetRGBFillColor(k.c, 1, 0, 0, 1);

@@ -92,82 +92,46 @@ Metrics metricsOf(const TEXTMETRIC& tm) {
   return {int(tm.tmHeight), int(tm.tmAscent), int(tm.tmDescent), int(tm.tmInternalLeading), int(tm.tmAveCharWidth)};
 }
 
-TEST_F(TextLayout, MetricsWithoutAContextAreTheDefaults) {
-  TEXTMETRIC tm{};
-  EXPECT_EQ(GetTextMetrics(nullptr, &tm), 0);
-  EXPECT_EQ(metricsOf(tm), (Metrics{16, 12, 4, 3, 10}));
-  EXPECT_EQ(GetTextMetrics(dc, nullptr), 0);
-}
-
-TEST_F(TextLayout, MetricsTruncateEachValueAndAddOneToTheHeight) {
+TEST_F(TextLayout, MetricsTruncateEachValueAndAddOneToANonZeroHeight) {
   HGDIOBJ f = font("Metric Face");
-  SelectObject(dc, f);
-  TEXTMETRIC tm{};
-  EXPECT_EQ(GetTextMetrics(dc, &tm), 1);
-  // The average width, 7, is taken from 11, before the increase.
-  EXPECT_EQ(metricsOf(tm), (Metrics{12, 9, 2, 0, 7}));
-  SelectObject(dc, WAPI_DEFAULT_FONT);
-  engine.ascent = engine.descent = 0;
-  EXPECT_EQ(GetTextMetrics(dc, &tm), 1) << "the default font is measured without a selection";
-  EXPECT_EQ(tm.tmHeight, 0) << "a zero height gets no extra pixel";
-  DeleteObject(f);
-}
-
-TEST_F(TextLayout, FontSizeComesFromHeightOrWidthWithinLimits) {
   struct Case {
-    int h, w;
-    double size;
-  } cases[] = {{-12, 0, 12}, {0, 0, 10}, {1, 0, 10}, {9000, 0, 10}, {0, 14, 14}, {8192, 0, 8192}};
+    HDC dc;
+    HGDIOBJ select;
+    double ascent, descent;
+    int ok;
+    Metrics want;
+  } cases[] = {
+      {nullptr, nullptr, 9.8, 2.6, 0, {16, 12, 4, 3, 10}},  // no context: the defaults
+      {dc, f, 9.8, 2.6, 1, {12, 9, 2, 0, 7}},               // the width, 7, is taken from 11
+      {dc, WAPI_DEFAULT_FONT, 0, 0, 1, {0, 0, 0, 0, 0}},   // the default font; zero gets no extra pixel
+  };
   for (const Case& c : cases) {
-    HGDIOBJ f = CreateFont(c.h, c.w, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Size Face");
-    ASSERT_NE(f, nullptr);
-    ASSERT_NE(f->font, nullptr);
-    EXPECT_EQ(CTFontGetSize(f->font), c.size) << c.h << " x " << c.w;
-    EXPECT_EQ(f->type, WAPI_GDI_FONT);
-    DeleteObject(f);
+    if (c.select) SelectObject(dc, c.select);
+    engine.ascent = c.ascent;
+    engine.descent = c.descent;
+    TEXTMETRIC tm{};
+    EXPECT_EQ(GetTextMetrics(c.dc, &tm), c.ok) << c.ascent;
+    EXPECT_EQ(metricsOf(tm), c.want) << c.ascent;
   }
-  HGDIOBJ f = CreateFont(-12, 0, 0, 450, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Size Face");
-  EXPECT_FLOAT_EQ(f->angle, 45.0f);
+  EXPECT_EQ(GetTextMetrics(dc, nullptr), 0);
   DeleteObject(f);
 }
 
-TEST_F(TextLayout, BoldAndItalicAreComposedIntoTheCachedName) {
-  HGDIOBJ a = font("Compose Face", -12, 700, 1);
-  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold Italic"), "PS-Compose Face Bold Italic");
-  HGDIOBJ b = font("Compose Face", -12, 699, 0);
-  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face"), "PS-Compose Face");
-  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold"), "");
-  DeleteObject(a);
-  DeleteObject(b);
-}
-
-TEST_F(TextLayout, TheSameFaceIsResolvedOnlyOnce) {
-  int size0 = WAPI_FontNameCacheSize();
-  HGDIOBJ a = font("Once Face");
-  HGDIOBJ b = font("Once Face", -20);
-  EXPECT_EQ(engine.resolves, 1);
-  EXPECT_EQ(WAPI_FontNameCacheSize(), size0 + 1);
-  HGDIOBJ c = font("");
-  HGDIOBJ d = CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
-  EXPECT_EQ(engine.resolves, 1) << "an empty name is not looked up";
-  EXPECT_NE(c->font, nullptr);
-  EXPECT_NE(d->font, nullptr);
-  HGDIOBJ e = font("\xff\xfe bad");
-  EXPECT_EQ(engine.resolves, 1) << "a name that is not text goes as the empty name";
-  EXPECT_EQ(WAPI_FontNameCacheLookup("\xff\xfe bad"), "");
-  for (HGDIOBJ o : {a, b, c, d, e}) DeleteObject(o);
-}
-
-TEST_F(TextLayout, QualityPicksTheAntialiasMode) {
-  const int want[][2] = {{4, 4}, {3, 3}, {5, 0}, {0, 0}, {1, 0}, {200, 0}};
-  for (auto& w : want) {
-    HGDIOBJ f = font("Quality Face", -12, 400, 0, char(w[0]));
-    EXPECT_EQ(f->antialiasMode, w[1]) << "quality " << w[0];
+TEST_F(TextLayout, FontsTakeTheirSizeAntialiasModeAndAngleWithinLimits) {
+  struct Case {
+    int h, w, quality;
+    double size;
+    int mode;
+  } cases[] = {{-12, 0, 4, 12, 4}, {0, 0, 3, 10, 3},  {1, 0, 5, 10, 0},         {9000, 0, 0, 10, 0},
+               {0, 14, 1, 14, 0},  {8192, 0, 200, 8192, 0}};
+  for (const Case& c : cases) {
+    HGDIOBJ f = CreateFont(c.h, c.w, 0, 450, 400, 0, 0, 0, 0, 0, 0, char(c.quality), 0, "Size Face");
+    ASSERT_TRUE(f && f->font);
+    EXPECT_EQ(CTFontGetSize(f->font), c.size) << c.h << " x " << c.w;
+    EXPECT_EQ(f->antialiasMode, c.mode) << "quality " << c.quality;
+    EXPECT_FLOAT_EQ(f->angle, 45.0f);
     DeleteObject(f);
   }
-}
-
-TEST_F(TextLayout, FontFromALogFontRecord) {
   LOGFONT lf{};
   lf.lfHeight = -15;
   lf.lfWeight = 700;
@@ -182,23 +146,53 @@ TEST_F(TextLayout, FontFromALogFontRecord) {
   EXPECT_EQ(CreateFontIndirect(nullptr), nullptr);
 }
 
-TEST_F(TextLayout, EmptyTextMeasuresNothingAndLeavesTheRectangle) {
-  RECT r{3, 4, 5, 6};
-  EXPECT_EQ(WAPI_DrawText(dc, "", -1, &r, 0x1), 0);
-  EXPECT_EQ(WAPI_DrawText(dc, "\r&", -1, &r, 0x1), 0) << "nothing survives preparation";
-  EXPECT_EQ(WAPI_DrawText(dc, "abc", 0, &r, 0x1), 0);
-  const std::array<int, 4> edges{int(r.left), int(r.top), int(r.right), int(r.bottom)};
-  EXPECT_EQ(edges, (std::array<int, 4>{3, 4, 5, 6}));
-  EXPECT_TRUE(engine.draws.empty());
+TEST_F(TextLayout, FaceNamesAreComposedWithBoldAndItalicAndResolvedOnce) {
+  const int size0 = WAPI_FontNameCacheSize();
+  std::vector<HGDIOBJ> fonts = {font("Compose Face", -12, 700, 1), font("Compose Face", -12, 699, 0),
+                                font("Compose Face", -20, 699, 0)};
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold Italic"), "PS-Compose Face Bold Italic");
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face"), "PS-Compose Face");
+  EXPECT_EQ(WAPI_FontNameCacheLookup("Compose Face Bold"), "");
+  EXPECT_EQ(engine.resolves, 2);
+  EXPECT_EQ(WAPI_FontNameCacheSize(), size0 + 2);
+  // Empty, missing and malformed names are not looked up, and still give a font.
+  for (const char* face : {"", static_cast<const char*>(nullptr), "\xff\xfe bad"}) {
+    fonts.push_back(font(face));
+    EXPECT_NE(fonts.back()->font, nullptr);
+  }
+  EXPECT_EQ(engine.resolves, 2);
+  for (HGDIOBJ o : fonts) DeleteObject(o);
 }
 
-TEST_F(TextLayout, MeasuringSetsRightAndBottomFromLeftAndTop) {
-  RECT r{10, 20, 0, 0};
-  // "abcd": 29 wide; 9.8 + 2.6 = 12.4 gives floor(13.9) = 13, plus one.
-  EXPECT_EQ(WAPI_DrawText(dc, "abcd", -1, &r, 0x1), 14);
-  const std::array<int, 4> edges{int(r.left), int(r.top), int(r.right), int(r.bottom)};
-  EXPECT_EQ(edges, (std::array<int, 4>{10, 20, 39, 34}));
-  EXPECT_TRUE(engine.draws.empty()) << "measuring draws nothing";
+TEST_F(TextLayout, MeasuringSetsRightAndBottomFromLeftAndTopAndDrawsNothing) {
+  // Per line: 9.8 + 2.6 (+ leading) = 12.4 gives floor(13.9) = 13, plus one.
+  struct Case {
+    const char* text;
+    int count, flags;
+    double leading;
+    RECT in;
+    int height;
+    std::array<int, 4> out;
+  } cases[] = {
+      {"", -1, 0, 0, {3, 4, 5, 6}, 0, {3, 4, 5, 6}},  // nothing to measure leaves the rectangle
+      {"\r&", -1, 0, 0, {3, 4, 5, 6}, 0, {3, 4, 5, 6}},
+      {"abc", 0, 0, 0, {3, 4, 5, 6}, 0, {3, 4, 5, 6}},
+      {"abcd", -1, 0, 0, {10, 20, 0, 0}, 14, {10, 20, 39, 34}},
+      {"one\ntwo", -1, 0x40, 0, {0, 0, 0, 0}, 14, {0, 0, 51, 14}},  // the joined line, 7 * 7.25
+      {"one\nthree", -1, 0, 1, {0, 0, 0, 0}, 29, {0, 0, 36, 29}},   // 13.4 a line: measured 14, stepped 13
+  };
+  for (const Case& c : cases) {
+    engine.leading = c.leading;
+    RECT r = c.in;
+    EXPECT_EQ(WAPI_DrawText(dc, c.text, c.count, &r, 0x1 | c.flags), c.height) << c.text;
+    EXPECT_EQ((std::array<int, 4>{int(r.left), int(r.top), int(r.right), int(r.bottom)}), c.out) << c.text;
+  }
+  EXPECT_TRUE(engine.draws.empty());
+  EXPECT_EQ(draw("one\nthree", 0, RECT{4, 6, 120, 60}), 29);
+  ASSERT_EQ(engine.draws.size(), 2u);
+  EXPECT_DOUBLE_EQ(engine.draws[0].x, 4);
+  EXPECT_DOUBLE_EQ(engine.draws[0].baseline, 6 + 9.8);
+  EXPECT_DOUBLE_EQ(engine.draws[1].baseline, 6 + 13 + 9.8);
 }
 
 TEST_F(TextLayout, PreparationDropsPrefixesAndCarriageReturnsHonoursCountsAndSplitsLines) {
@@ -231,24 +225,6 @@ TEST_F(TextLayout, PreparationDropsPrefixesAndCarriageReturnsHonoursCountsAndSpl
   }
 }
 
-TEST_F(TextLayout, SingleLineMeasuresTheJoinedLine) {
-  RECT r{0, 0, 0, 0};
-  EXPECT_EQ(WAPI_DrawText(dc, "one\ntwo", -1, &r, 0x1 | 0x40), 14);
-  EXPECT_EQ(r.right, int(std::floor(7 * 7.25 + 0.5)));
-}
-
-TEST_F(TextLayout, LineFeedsLayOutSeveralLinesWhoseHeightsAdd) {
-  engine.leading = 1.0;  // 13.4 per line: measured 14, stepped 13
-  RECT r{0, 0, 0, 0};
-  EXPECT_EQ(WAPI_DrawText(dc, "one\nthree", -1, &r, 0x1), 14 + 14 + 1);
-  EXPECT_EQ(r.right, int(std::floor(5 * 7.25 + 0.5))) << "the widest line";
-  EXPECT_EQ(draw("one\nthree", 0, RECT{4, 6, 120, 60}), 29);
-  ASSERT_EQ(engine.draws.size(), 2u);
-  EXPECT_DOUBLE_EQ(engine.draws[0].x, 4);
-  EXPECT_DOUBLE_EQ(engine.draws[0].baseline, 6 + 9.8);
-  EXPECT_DOUBLE_EQ(engine.draws[1].baseline, 6 + 13 + 9.8);
-}
-
 TEST_F(TextLayout, LongTextIsCutToTheBufferOnACharacterBoundary) {
   std::string letters(5000, 'k');
   draw(letters.c_str(), 0);
@@ -267,12 +243,10 @@ TEST_F(TextLayout, LongTextIsCutToTheBufferOnACharacterBoundary) {
   draw("ab\xc3\xa9", 0, RECT{0, 0, 120, 60}, 3);
   ASSERT_EQ(engine.draws.size(), 3u);
   EXPECT_EQ(engine.draws[2].text, "ab");
-}
-
-TEST_F(TextLayout, MalformedTextDrawsNothing) {
+  // Malformed text draws nothing.
   EXPECT_EQ(draw("a\xff" "b", 0), 0);
   EXPECT_EQ(draw("\xc3(", 0), 0);
-  EXPECT_TRUE(engine.draws.empty());
+  EXPECT_EQ(engine.draws.size(), 3u);
 }
 
 TEST_F(TextLayout, AlignmentPlacesTheBoxInsideTheRectangle) {
@@ -297,38 +271,22 @@ TEST_F(TextLayout, AlignmentPlacesTheBoxInsideTheRectangle) {
   EXPECT_DOUBLE_EQ(engine.draws[0].x, -7 + 17 / 2 - 29 / 2);
 }
 
-TEST_F(TextLayout, TextIsClippedToTheRectangleUnlessAskedNotTo) {
-  SetTextColor(dc, 0xFF0000);
+TEST_F(TextLayout, TextInItsColourIsClippedToTheRectangleUnlessAskedNotToAndTheClipEndsWithTheCall) {
+  SetTextColor(dc, 0xFF0080);
   draw("abcdefgh", 0, RECT{10, 10, 30, 40});
+  ASSERT_EQ(engine.draws.size(), 1u);
+  EXPECT_DOUBLE_EQ(engine.draws[0].r, 1);
+  EXPECT_DOUBLE_EQ(engine.draws[0].g, 0);
+  EXPECT_NEAR(engine.draws[0].b, 128.0 / 255.0, 1e-6);
   EXPECT_EQ(red(15, 15), 255);
   EXPECT_EQ(red(29, 15), 255);
   EXPECT_EQ(red(30, 15), 0) << "the right edge clips";
   EXPECT_EQ(red(9, 15), 0);
   draw("abcdefgh", 0x100, RECT{10, 45, 30, 50});
   EXPECT_EQ(red(40, 50), 255) << "no clip: drawn past both edges";
-}
-
-TEST_F(TextLayout, TheClipDoesNotOutliveTheCall) {
-  draw("ab", 0, RECT{0, 0, 5, 5});
   CGContextSetRGBFillColor(dc->ctx, 0, 0, 1, 1);
-  CGContextFillRect(dc->ctx, CGRectMake(100, 50, 2, 2));
-  EXPECT_EQ(blue(100, 50), 255);
-}
-
-TEST_F(TextLayout, OpaqueModeFillsTheMeasuredBoxWithTheBackground) {
-  SetBkMode(dc, 1);
-  SetBkColor(dc, 0x0000FF);
-  SetTextColor(dc, 0x000000);
-  engine.ascent = 10;
-  engine.descent = 3;  // R = floor(14.5) + 1 = 15; W = floor(14.5 + 0.5) = 15
-  draw("ab", 0, RECT{20, 10, 100, 50});
-  EXPECT_EQ(blue(20, 10), 0) << "text covers the top-left";
-  EXPECT_EQ(blue(34, 24), 255) << "box corner: (20 + 15 - 1, 10 + 15 - 1)";
-  EXPECT_EQ(blue(35, 24), 0);
-  EXPECT_EQ(blue(34, 25), 0);
-  SetBkMode(dc, 0);
-  draw("ab", 0, RECT{60, 10, 100, 50});
-  EXPECT_EQ(blue(74, 24), 0) << "transparent mode paints no box";
+  CGContextFillRect(dc->ctx, CGRectMake(100, 20, 2, 2));
+  EXPECT_EQ(blue(100, 20), 255);
 }
 
 TEST_F(TextLayout, SeveralOpaqueLinesEachGetTheirOwnBox) {
@@ -344,6 +302,9 @@ TEST_F(TextLayout, SeveralOpaqueLinesEachGetTheirOwnBox) {
   EXPECT_EQ(blue(9, 23), 255);
   EXPECT_EQ(blue(15, 23), 0) << "the second line's box is only its own width";
   EXPECT_EQ(blue(19, 9), 0) << "text is drawn over its box";
+  SetBkMode(dc, 0);
+  draw("abcd", 0, RECT{60, 30, 120, 60});
+  EXPECT_EQ(blue(79, 41), 0) << "transparent mode paints no box";
 }
 
 TEST_F(TextLayout, TheFontsAntialiasModeHoldsForTheCallOnly) {
@@ -364,15 +325,6 @@ TEST_F(TextLayout, TheFontsAntialiasModeHoldsForTheCallOnly) {
   EXPECT_FALSE(QORCGContextGetShouldAntialias(dc->ctx));
   SelectObject(dc, WAPI_DEFAULT_FONT);
   for (HGDIOBJ o : {off, on, leave}) DeleteObject(o);
-}
-
-TEST_F(TextLayout, TextColourReachesTheTextSystem) {
-  SetTextColor(dc, 0x00FF80);
-  draw("a", 0);
-  ASSERT_EQ(engine.draws.size(), 1u);
-  EXPECT_DOUBLE_EQ(engine.draws[0].r, 0);
-  EXPECT_DOUBLE_EQ(engine.draws[0].g, 1);
-  EXPECT_NEAR(engine.draws[0].b, 128.0 / 255.0, 1e-6);
 }
 
 TEST_F(TextLayout, DeadContextsAndMissingArgumentsDrawNothing) {
