@@ -2,16 +2,18 @@
 
 namespace {
 // Category names by the category byte of a program.
-const char* const kCategoryNames[20] = {
+const char* const kCategoryNames[] = {
     "Bass",     "Hard Bass", "Soft Lead", "Hard Lead", "Porta Lead", "Arpeggio", "Motion",
     "Bell",     "Pad",       "Strings",   "Keyboard",  "SFX",        "Drums",    "Pianos",
     "Organ",    "User 1",    "User 2",    "User 3",    "User 4",     "User 5",
 };
+static_assert(sizeof kCategoryNames / sizeof kCategoryNames[0] == LibrarianPatch::kCategoryCount,
+              "one name for every category byte");
 } // namespace
 
 const char* LibrarianPatch::categoryName(int byte)
 {
-    if (byte < 0 || byte >= 20) return nullptr;
+    if (byte < 0 || byte >= kCategoryCount) return nullptr;
     return kCategoryNames[byte];
 }
 
@@ -27,9 +29,11 @@ void LibrarianPatch::appendName(std::string& name, const std::vector<uint8_t>& m
                                 size_t from, size_t stopAt)
 {
     if (stopAt > message.size()) stopAt = message.size();
-    name.reserve(name.size() + 16);
-    for (size_t k = from; k < from + 16; ++k) {
-        uint8_t b = k < stopAt ? message[k] : 0x20;
-        name.push_back(b < 0x20 ? ' ' : static_cast<char>(b));
+    char text[16];
+    for (size_t i = 0; i < 16; ++i) {
+        const size_t k = from + i;
+        const uint8_t b = k < stopAt ? message[k] : 0x20;
+        text[i] = b < 0x20 ? ' ' : static_cast<char>(b);
     }
+    name.append(text, sizeof text);
 }

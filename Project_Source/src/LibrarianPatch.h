@@ -10,6 +10,8 @@ struct LibrarianPatch {
     // Entry types the reader and filler set: 0..3 programs (the bank's model code), 5 an appended
     // pattern, 6..9 performances (6 + model code). Entries that nobody typed carry kNoPatchType.
     static constexpr int32_t kNoPatchType = -1;
+    // Category bytes 0..19 name a category; higher bytes name none.
+    static constexpr int kCategoryCount = 20;
 
     int32_t patchType = kNoPatchType;
     std::string name;

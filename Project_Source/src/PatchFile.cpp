@@ -1,5 +1,7 @@
 #include "PatchFile.h"
 
+#include "SysexFamily.h"
+
 PatchFile* PatchFile::clone() const
 {
     PatchFile* copy = new PatchFile;
@@ -12,10 +14,5 @@ PatchFile* PatchFile::clone() const
 
 int PatchFile::kindOfMessageType(int type)
 {
-    switch (type) {
-    case 0x00: case 0x02: case 0x1F: return kPatchFilePrograms;
-    case 0x05: case 0x07: case 0x1B: case 0x1C: case 0x20: case 0x21: return kPatchFilePerformances;
-    case 0x0C: case 0x22: return kPatchFilePatterns;
-    default: return -1;
-    }
+    return type < 0 || type > 0xFF ? -1 : SysexFamily::kindOfType(static_cast<uint8_t>(type));
 }

@@ -5,9 +5,14 @@
 #include <vector>
 
 #include "LibrarianPatch.h"
+#include "SysexFamily.h"
 
 // Kind of a bank.
-enum PatchFileKind : int32_t { kPatchFilePrograms = 0, kPatchFilePerformances = 1, kPatchFilePatterns = 2 };
+enum PatchFileKind : int32_t {
+    kPatchFilePrograms = SysexFamily::kKindPrograms,
+    kPatchFilePerformances = SysexFamily::kKindPerformances,
+    kPatchFilePatterns = SysexFamily::kKindPatterns
+};
 
 struct PatchFile {
     static constexpr int kBankSize = 128;

@@ -1,12 +1,8 @@
 #include "PatchFileImage.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "PatchFile.h"
+#include "SysexFamily.h"
+#include "kit/safefile.h"
 
 namespace PatchFileImage {
 
@@ -21,75 +17,6 @@ const uint8_t kMidiPrefix[kMidiPrefixSize] = {
     0x00, 0xFF, 0x2F, 0x00,                         // End of Track
     'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x00, // SysEx track, length set when known
 };
-
-std::string errnoText(const char* what, const std::string& path)
-{
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-std::string folderOf(const std::string& path)
-{
-    size_t cut = path.find_last_of('/');
-    if (cut == std::string::npos) return ".";
-    if (cut == 0) return "/";
-    return path.substr(0, cut);
-}
-
-// Writes the image to a new hidden temporary file beside path and syncs it. Returns the
-// temporary's path, or an empty string after removing what it made.
-std::string writeTemporary(const std::string& path, const std::vector<uint8_t>& image,
-                           std::string* error)
-{
-    std::string folder = folderOf(path);
-    std::string base = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    std::string pattern = folder + "/." + base + ".tmpXXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        if (error) *error = errnoText("cannot create a temporary file for", path);
-        return std::string();
-    }
-    std::string tmp(name.data());
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-
-    const uint8_t* p = image.data();
-    size_t left = image.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (!ok && error) *error = errnoText("cannot write", path);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        if (error) *error = errnoText("cannot close", path);
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return std::string();
-    }
-    return tmp;
-}
-
-void syncFolder(const std::string& path)
-{
-    int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 
 } // namespace
 
@@ -121,8 +48,8 @@ std::vector<uint8_t> build(const PatchFile& bank, bool midi)
     if (midi) {
         image.assign(kMidiPrefix, kMidiPrefix + kMidiPrefixSize);
         if (!messages.empty()) {
-            image.push_back(0x00);
-            image.push_back(0xF0);
+            image.push_back(0x00); // delta time of the first event
+            image.push_back(SysexFamily::kStart);
             appendVariableLength(image, static_cast<uint32_t>(messages.front()->bytes.size() - 1));
         }
     }
@@ -140,39 +67,6 @@ std::vector<uint8_t> build(const PatchFile& bank, bool midi)
     return image;
 }
 
-bool writeReplacing(const std::string& path, const std::vector<uint8_t>& image, std::string* error)
-{
-    std::string tmp = writeTemporary(path, image, error);
-    if (tmp.empty()) return false;
-    // The new file takes the place of the old one with the old one's permissions.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(tmp.c_str(), old.st_mode & 07777);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        if (error) *error = errnoText("cannot replace", path);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    syncFolder(path);
-    return true;
-}
-
-bool writeNew(const std::string& path, const std::vector<uint8_t>& image, std::string* error,
-              bool* existed)
-{
-    if (existed) *existed = false;
-    std::string tmp = writeTemporary(path, image, error);
-    if (tmp.empty()) return false;
-    // A hard link fails when the name is taken, so an existing file is never replaced.
-    bool ok = ::link(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        if (existed) *existed = errno == EEXIST;
-        if (error) *error = errnoText("cannot create", path);
-    }
-    ::unlink(tmp.c_str());
-    if (ok) syncFolder(path);
-    return ok;
-}
-
 std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& extension,
                                const std::vector<uint8_t>& image, std::string* error)
 {
@@ -180,7 +74,7 @@ std::string writeUnderFreeName(const std::string& folder, const std::string& ste
         std::string path = folder + stem + (attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")") +
                            (extension.empty() ? std::string() : "." + extension);
         bool existed = false;
-        if (writeNew(path, image, error, &existed)) return path;
+        if (kit::WriteFileNew(path, image.data(), image.size(), error, &existed)) return path;
         if (!existed) return std::string();
     }
     if (error) *error = "no free name for " + folder + stem + "." + extension;

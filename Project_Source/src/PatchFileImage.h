@@ -1,7 +1,6 @@
 #pragma once
-// Bank file images and their safe writing. A bank file is never edited in place: the whole image
-// is built in memory, written to a temporary file in the target's folder, synced, and only then
-// put in place, so a failure leaves any existing file whole.
+// Bank file images. A bank file is never edited in place: the whole image is built in memory and
+// written through kit/safefile.h, so a failure leaves any existing file whole.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,14 +19,6 @@ void appendVariableLength(std::vector<uint8_t>& image, uint32_t value);
 // MIDI File of format 1 (a tempo track and a track of SysEx events), else raw SysEx. Messages
 // that are not whole F0..F7 messages are left out. Lengths are computed from the real sizes.
 std::vector<uint8_t> build(const PatchFile& bank, bool midi);
-
-// Writes image to path, replacing an existing file only once the new one is complete.
-bool writeReplacing(const std::string& path, const std::vector<uint8_t>& image, std::string* error);
-
-// Writes image to path only when no file of that name exists; *existed tells that case apart
-// from other failures. Never replaces a file.
-bool writeNew(const std::string& path, const std::vector<uint8_t>& image, std::string* error,
-              bool* existed);
 
 // Writes image under the first free name of folder + stem + ".extension", then
 // folder + stem + " (2).extension" and so on; never replaces a file. Answers the path written,

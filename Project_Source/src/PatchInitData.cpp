@@ -1,6 +1,8 @@
 // The init messages the bank filler puts into empty slots, one set per model code.
 #include "PatchInitData.h"
 
+#include "SysexFamily.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <utility>
@@ -114,6 +116,16 @@ std::vector<uint8_t> withBytes(const uint8_t* data, size_t size,
 
 } // namespace
 
+using namespace SysexFamily;
+
+// The later models answer on device 00 instead of the library's 0F.
+constexpr uint8_t kLaterModelDevice = 0x00;
+
+static_assert(sizeof tr1InitPatchData == kStoredProgramSize && sizeof tr2InitPatchData2 == kSecondProgramSize &&
+                  sizeof tr1InitPerformanceData == kStoredPerformanceSize &&
+                  sizeof ruvo1InitMultiData2 == kStoredFollowUpSize && sizeof tr2InitMultiData3 == kThirdPerformanceSize,
+              "init messages have the standard sizes");
+
 namespace PatchInitData {
 
 // Models 0 and 1 answer on device 0F; the later models on device 00, and their program init
@@ -122,9 +134,10 @@ const std::vector<uint8_t>& programMessage(int modelCode)
 {
     static const std::vector<uint8_t> tr1 = withBytes(tr1InitPatchData, sizeof tr1InitPatchData, {});
     static const std::vector<uint8_t> ruvo1 =
-        withBytes(tr1InitPatchData, sizeof tr1InitPatchData, {{5, 0x21}});
+        withBytes(tr1InitPatchData, sizeof tr1InitPatchData, {{kModelAt, kModelSecond}});
     static const std::vector<uint8_t> tr2 =
-        withBytes(tr1InitPatchData, sizeof tr1InitPatchData, {{5, 0x24}, {6, 0x00}, {259, 0x00}});
+        withBytes(tr1InitPatchData, sizeof tr1InitPatchData,
+                  {{kModelAt, kModelThirdStored}, {kDeviceAt, kLaterModelDevice}, {259, 0x00}});
     return modelCode == 0 ? tr1 : modelCode == 1 ? ruvo1 : tr2;
 }
 
@@ -139,9 +152,10 @@ const std::vector<uint8_t>& performanceMessage(int modelCode)
     static const std::vector<uint8_t> tr1 =
         withBytes(tr1InitPerformanceData, sizeof tr1InitPerformanceData, {});
     static const std::vector<uint8_t> ruvo1 =
-        withBytes(tr1InitPerformanceData, sizeof tr1InitPerformanceData, {{5, 0x21}});
+        withBytes(tr1InitPerformanceData, sizeof tr1InitPerformanceData, {{kModelAt, kModelSecond}});
     static const std::vector<uint8_t> tr2 = withBytes(
-        tr1InitPerformanceData, sizeof tr1InitPerformanceData, {{5, 0x24}, {6, 0x00}, {26, 0x20}});
+        tr1InitPerformanceData, sizeof tr1InitPerformanceData,
+        {{kModelAt, kModelThirdStored}, {kDeviceAt, kLaterModelDevice}, {26, 0x20}});
     return modelCode == 0 ? tr1 : modelCode == 1 ? ruvo1 : tr2;
 }
 
@@ -150,7 +164,8 @@ const std::vector<uint8_t>& performanceSecondMessage(int modelCode)
     static const std::vector<uint8_t> ruvo1 =
         withBytes(ruvo1InitMultiData2, sizeof ruvo1InitMultiData2, {});
     static const std::vector<uint8_t> tr2 =
-        withBytes(ruvo1InitMultiData2, sizeof ruvo1InitMultiData2, {{5, 0x24}, {6, 0x00}});
+        withBytes(ruvo1InitMultiData2, sizeof ruvo1InitMultiData2,
+                  {{kModelAt, kModelThirdStored}, {kDeviceAt, kLaterModelDevice}});
     return modelCode == 1 ? ruvo1 : tr2;
 }
 
@@ -163,10 +178,11 @@ const std::vector<uint8_t>& performanceThirdMessage()
 const std::vector<uint8_t>& patternMessage()
 {
     static const std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> out(kPatternDumpSize, 0x00);
-        const uint8_t head[10] = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x21, 0x00, 0x0C, 0x00, 0x00};
-        std::copy(head, head + 10, out.begin());
-        out.back() = 0xF7;
+        std::vector<uint8_t> out(kPatternSize, 0x00);
+        const uint8_t head[kHeaderSize] = {kStart, kMakerId[0], kMakerId[1], kMakerId[2],
+                                           kFixed, kModelSecond, kLaterModelDevice, kTypePattern};
+        std::copy(head, head + kHeaderSize, out.begin());
+        out.back() = kEnd;
         return out;
     }();
     return data;

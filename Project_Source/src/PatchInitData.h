@@ -6,8 +6,6 @@
 
 namespace PatchInitData {
 
-constexpr size_t kPatternDumpSize = 204;
-
 // The 297-byte program message of a model code (2 and 3 share one).
 const std::vector<uint8_t>& programMessage(int modelCode);
 // The 99-byte second program message of model codes 2 and 3.

@@ -173,4 +173,8 @@ private:
     // so a failed move can never start another rescan.
     std::set<std::string> unsplittableSources;
     int rescanDepth = 0;
+    // Reused by the reader for dumps that a MIDI file carries in several packets.
+    std::vector<uint8_t> packetScratch;
+    // Reused by the scan for the bytes of each bank file.
+    std::vector<uint8_t> fileBuffer;
 };

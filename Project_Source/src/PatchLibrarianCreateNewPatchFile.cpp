@@ -1,14 +1,15 @@
 // Cuts one bank of 128 entries out of a larger bank and writes it as a new bank file.
 #include "PatchFileImage.h"
 #include "PatchLibrarian.h"
+#include "SysexFamily.h"
 
 namespace {
 
 // The entries a split pass takes are those whose first message is of the pass's kind.
 bool isOfKind(const LibrarianPatch& entry, int kind)
 {
-    if (entry.messages.empty() || entry.messages.front().bytes.size() <= 7) return false;
-    return PatchFile::kindOfMessageType(entry.messages.front().bytes[7]) == kind;
+    if (entry.messages.empty() || entry.messages.front().bytes.size() <= SysexFamily::kTypeAt) return false;
+    return SysexFamily::kindOfType(entry.messages.front().bytes[SysexFamily::kTypeAt]) == kind;
 }
 
 } // namespace
@@ -40,10 +41,12 @@ PatchLibrarian::SplitResult PatchLibrarian::createNewPatchFile(
     bank->patches.resize(PatchFile::kBankSize);
     const std::vector<uint8_t> image = PatchFileImage::build(*bank, midi);
 
-    // Every bank of a split gets its own number, whatever its kind.
+    // Program banks are numbered from 1; the first performance or pattern bank carries no number
+    // and the later ones are numbered from 2, so that no two banks of one split share a name.
     std::string stem = sourceFileName.substr(0, sourceFileName.find_last_of('.'));
-    stem += kind == kPatchFilePrograms ? " Singles " : kind == kPatchFilePerformances ? " Multis " : " Patterns ";
-    stem += std::to_string(bankIndex + 2);
+    if (kind == kPatchFilePrograms) stem += " Singles " + std::to_string(bankIndex + 2);
+    else stem += kind == kPatchFilePerformances ? " Multis" : " Patterns";
+    if (kind != kPatchFilePrograms && bankIndex >= 0) stem += " " + std::to_string(bankIndex + 2);
     const size_t cut = sourcePath.find_last_of("/\\");
     const std::string folder = cut == std::string::npos ? std::string() : sourcePath.substr(0, cut + 1);
 

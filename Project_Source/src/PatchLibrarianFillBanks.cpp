@@ -1,10 +1,11 @@
 // Completes a bank of fewer than 128 entries with init entries of its kind and model code.
 #include "PatchInitData.h"
 #include "PatchLibrarian.h"
+#include "SysexFamily.h"
+
+using namespace SysexFamily;
 
 namespace {
-
-const char kPatternName[] = "Arpeggio********";
 
 LibrarianPatch makeInitEntry(int kind, int modelCode)
 {
@@ -18,10 +19,10 @@ LibrarianPatch makeInitEntry(int kind, int modelCode)
         const std::vector<uint8_t>& dump = PatchInitData::patternMessage();
         PatchSysexMessage m;
         m.bytes.assign(dump.begin(), dump.end() - 1);
-        m.bytes.insert(m.bytes.end(), kPatternName, kPatternName + 16);
-        m.bytes.push_back(0xF7);
+        m.bytes.insert(m.bytes.end(), kAppendedPatternName, kAppendedPatternName + kNameLength);
+        m.bytes.push_back(kEnd);
         entry.messages.push_back(std::move(m));
-        entry.name = kPatternName;
+        entry.name = kAppendedPatternName;
         entry.patchType = 5;
         return entry;
     }
@@ -39,9 +40,9 @@ LibrarianPatch makeInitEntry(int kind, int modelCode)
         // Typed like a performance read from a file, so nothing tells the two apart.
         entry.patchType = 6 + (modelCode >= 0 && modelCode <= 3 ? modelCode : 2);
     }
-    LibrarianPatch::appendName(entry.name, entry.messages.front().bytes, 10,
+    LibrarianPatch::appendName(entry.name, entry.messages.front().bytes, kNameAt,
                                entry.messages.front().bytes.size());
-    entry.parseCategory(27);
+    entry.parseCategory(kCategoryAt);
     return entry;
 }
 
@@ -55,9 +56,9 @@ void PatchLibrarian::fillUncompletedBankFiles(PatchFile* bank)
     // falls back to the kind the reader recorded for it.
     int kind;
     const LibrarianPatch* first = bank->patches.empty() ? nullptr : &bank->patches.front();
-    if (first && !first->messages.empty() && first->messages.front().bytes.size() > 7) {
-        uint8_t type = first->messages.front().bytes[7];
-        kind = type == 0x0C ? kPatchFilePatterns : type == 0x02 ? kPatchFilePrograms : kPatchFilePerformances;
+    if (first && !first->messages.empty() && first->messages.front().bytes.size() > kTypeAt) {
+        uint8_t type = first->messages.front().bytes[kTypeAt];
+        kind = type == kTypePattern ? kPatchFilePatterns : type == kTypeStoredProgram ? kPatchFilePrograms : kPatchFilePerformances;
     } else {
         kind = bank->kind;
     }

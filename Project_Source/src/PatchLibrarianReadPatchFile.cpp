@@ -1,51 +1,44 @@
 // Bank file reader: finds the synthesizer's SysEx messages in a Standard MIDI File or a raw SysEx
 // file, rewrites their headers into the library's stored form and gathers them into entries.
-#include <algorithm>
 #include <cstring>
 
 #include "PatchLibrarian.h"
+#include "SysexFamily.h"
 #include "kit/plugin/IPluginStructs.h"
+
+using namespace SysexFamily;
 
 namespace {
 
-const char kAppendedPatternName[] = "Arpeggio********";
+// Offsets within a message counted from its 00 (the byte after F0).
+constexpr int kMakerAt = 1, kSecondMakerAt = 2, kProductAt = 3, kModelByteAt = 4, kDeviceByteAt = 5, kTypeByteAt = 6;
 
-// Model byte written into the stored form for a model code.
-uint8_t storedModelByte(int modelCode)
-{
-    switch (modelCode) {
-    case 0: return 0x20;
-    case 1: return 0x21;
-    case 3: return 0x23;
-    default: return 0x24;
-    }
-}
-
-uint8_t storedType(int kind, int messageIndex)
-{
-    if (kind == kPatchFilePatterns) return 0x0C;
-    if (kind == kPatchFilePerformances) return messageIndex == 0 ? 0x07 : messageIndex == 1 ? 0x1C : 0x21;
-    return messageIndex == 0 ? 0x02 : 0x1F;
-}
-
-// Messages that make up one entry of a bank of this kind and model code.
-int messagesPerEntry(int kind, int modelCode)
-{
-    if (kind == kPatchFilePrograms) return modelCode >= 2 ? 2 : 1;
-    if (kind == kPatchFilePerformances) return modelCode == 0 ? 1 : modelCode == 1 ? 2 : 3;
-    return 1;
-}
-
-LibrarianPatch& entryAt(PatchFile* bank, int slot)
+// The entry at slot, made when the bank does not reach it yet, with room for its messages.
+LibrarianPatch& entryAt(PatchFile* bank, int slot, int messages)
 {
     if (static_cast<size_t>(slot) >= bank->patches.size()) bank->patches.resize(static_cast<size_t>(slot) + 1);
-    return bank->patches[static_cast<size_t>(slot)];
+    LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
+    if (entry.messages.empty()) entry.messages.reserve(static_cast<size_t>(messages));
+    return entry;
 }
 
 void setCategoryFrom(LibrarianPatch& entry, const std::vector<uint8_t>& message, size_t index)
 {
     if (index < message.size())
         if (const char* text = LibrarianPatch::categoryName(message[index])) entry.category = text;
+}
+
+// First position at or after from that holds a status byte (80 and above), or size.
+int nextStatusByte(const uint8_t* data, int size, int from)
+{
+    int k = from;
+    // A dump's body is all data bytes: test eight at a time.
+    for (uint64_t word; k + 8 <= size; k += 8) {
+        std::memcpy(&word, data + k, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (k < size && data[k] < kFirstStatusByte) ++k;
+    return k;
 }
 
 // Reads a variable-length number of at most four bytes at pos; false when it does not end there.
@@ -60,57 +53,63 @@ bool readVariableLength(const uint8_t* data, int size, int& pos, uint32_t& value
     return false;
 }
 
+enum class Packets { None, Whole, CutByEnd, Broken };
+
 // In a Standard MIDI File a dump may travel as several packets: an F0 event whose data does not
 // end in F7, then escape events (delta time, F7, length, bytes) carrying the rest, the last of
-// them ending in F7. Read byte by byte, the next packet's delta time would be taken for the dump's
-// own data and its F7 for the dump's end, so the pieces are put back together from the events.
-// start is the message's 00 just after the event's length. Answers 1 with the body bytes from
-// bodyAt to before the final F7 and end on that F7; 0 when the bytes before start are no F0
-// event whose first packet stops short of its F7 (the message is then read as it stands); -1
-// when such a first packet is not followed by its continuation (end is where that failed).
-int gatherPackets(const uint8_t* data, int size, int start, int bodyAt, std::vector<uint8_t>& body, int& end)
+// them ending in F7. Read byte by byte, the next packet's delta time would be taken for the
+// dump's own data (or, when the first packet stops inside the header, the header would fail), so
+// the pieces are put back together from the events. start is the message's 00 just after the
+// event's length. None: the bytes before start are no F0 event whose packet stops short of its
+// F7, and the message is read as it stands. Otherwise message holds the message from its 00 on
+// without F7: Whole when the last packet ended in F7 (end is on it), CutByEnd when the data ended
+// first, Broken when a packet is missing or damaged (end is where that was found).
+Packets gatherPackets(const uint8_t* data, int size, int start, std::vector<uint8_t>& message, int& end)
 {
     // The event's length field ends just before start and follows its F0.
-    if (start < 2 || data[start - 1] >= 0x80) return 0;
+    if (start < 2 || data[start - 1] >= 0x80) return Packets::None;
     int lengthAt = -1;
     for (int at = start - 1; at >= 1 && at > start - 5; --at) {
-        if (at < start - 1 && data[at] < 0x80) return 0;
-        if (data[at - 1] == 0xF0) {
+        if (at < start - 1 && data[at] < 0x80) return Packets::None;
+        if (data[at - 1] == kStart) {
             lengthAt = at;
             break;
         }
     }
-    if (lengthAt < 0) return 0;
+    if (lengthAt < 0) return Packets::None;
     int q = lengthAt;
     uint32_t length = 0;
-    if (!readVariableLength(data, size, q, length) || q != start) return 0;
-    const int64_t packetEnd = static_cast<int64_t>(start) + length;
-    if (packetEnd > size || packetEnd < bodyAt) return 0;
-    for (int k = start; k < packetEnd; ++k)
-        if (data[k] >= 0x80) return 0; // a whole dump, or a length that does not fit the bytes
-    body.assign(data + bodyAt, data + packetEnd);
+    if (!readVariableLength(data, size, q, length) || q != start || length == 0) return Packets::None;
+    if (length > static_cast<uint32_t>(size - start) || data[start + static_cast<int>(length) - 1] == kEnd)
+        return Packets::None; // a whole dump, or one that the data cuts off: read as it stands
+    const int packetEnd = start + static_cast<int>(length);
+    if (nextStatusByte(data, packetEnd, start) < packetEnd) return Packets::None;
+    message.assign(data + start, data + packetEnd);
 
-    q = static_cast<int>(packetEnd);
+    q = packetEnd;
     for (;;) {
-        uint32_t delta = 0;
         end = q;
-        if (!readVariableLength(data, size, q, delta) || q >= size || data[q] != 0xF7) return -1;
+        uint32_t delta = 0;
+        if (!readVariableLength(data, size, q, delta)) return q >= size ? Packets::CutByEnd : Packets::Broken;
+        if (q >= size) return Packets::CutByEnd;
+        if (data[q] != kEnd) return Packets::Broken;
         ++q;
-        if (!readVariableLength(data, size, q, length) || length > static_cast<uint32_t>(size - q)) {
+        if (!readVariableLength(data, size, q, length)) {
             end = q;
-            return -1;
+            return q >= size ? Packets::CutByEnd : Packets::Broken;
         }
-        const int stop = q + static_cast<int>(length);
-        for (; q < stop; ++q) {
-            if (data[q] == 0xF7 && q + 1 == stop) {
-                end = q;
-                return 1;
-            }
-            if (data[q] >= 0x80) {
-                end = q;
-                return -1;
-            }
-            body.push_back(data[q]);
+        const int64_t stop64 = static_cast<int64_t>(q) + length;
+        const int stop = stop64 > size ? size : static_cast<int>(stop64);
+        const int dataEnd = nextStatusByte(data, stop, q);
+        message.insert(message.end(), data + q, data + dataEnd);
+        q = dataEnd;
+        if (q < stop) {
+            end = q;
+            return data[q] == kEnd && q + 1 == stop ? Packets::Whole : Packets::Broken;
+        }
+        if (stop64 > size) {
+            end = size;
+            return Packets::CutByEnd;
         }
     }
 }
@@ -120,8 +119,11 @@ int gatherPackets(const uint8_t* data, int size, int start, int bodyAt, std::vec
 bool PatchLibrarian::findByte(const uint8_t* data, int size, int& pos, int value)
 {
     if (pos < 0) return false;
-    while (pos < size) {
-        if (data[pos++] == value) return true;
+    if (pos < size) {
+        if (const void* hit = std::memchr(data + pos, value, static_cast<size_t>(size - pos))) {
+            pos = static_cast<int>(static_cast<const uint8_t*>(hit) - data) + 1;
+            return true;
+        }
     }
     pos = -1;
     return false;
@@ -133,6 +135,7 @@ void PatchLibrarian::loadFromChunk(const uint8_t* data, int size, PatchFile* ban
 
     static const uint8_t kMidiHeader[8] = {'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06};
     int pos = std::memcmp(data, kMidiHeader, sizeof kMidiHeader) == 0 ? 14 : 0;
+    if (bank->patches.empty()) bank->patches.reserve(PatchFile::kBankSize);
 
     readMismatch = 0;
     int counter = 0;
@@ -149,6 +152,8 @@ void PatchLibrarian::loadFromChunk(const uint8_t* data, int size, PatchFile* ban
             ++counter;
             ++index;
         }
+        // Patterns too start every entry at index 0: an index left to grow through a run of
+        // patterns would give the messages of a later entry each other's stored types.
         if (index >= messagesPerEntry(bank->kind, bank->modelCode)) index = 0;
         reached = readMIDIMessage(data, size, pos, bank, 0, counter, index);
     }
@@ -165,115 +170,144 @@ void PatchLibrarian::loadFromChunk(ByteChunk* chunk, int size, PatchFile* bank, 
 int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, PatchFile* bank, int,
                                     int counter, int messageIndex)
 {
-    if (!findByte(data, size, pos, 0x00)) {
+    if (!findByte(data, size, pos, kMakerId[0])) {
         pos = -1;
         readMismatch = 1;
         return -1;
     }
-    const int p = pos;
-    // Scanning goes on after the byte that failed; a failing 00 is looked at again, since it may
-    // open the next message (a MIDI length such as 82 00 stands right before a dump's own 00).
-    auto mismatchAt = [&](int failed) {
-        pos = data[failed] == 0x00 ? failed : failed + 1;
+    const int start = pos - 1;
+    int packetEnd = 0;
+    const Packets packets = gatherPackets(data, size, start, packetScratch, packetEnd);
+    // The message from its 00 on: the file's own bytes, or the packets put back together.
+    const bool joined = packets != Packets::None;
+    const uint8_t* m = joined ? packetScratch.data() : data + start;
+    const int mSize = joined ? static_cast<int>(packetScratch.size()) : size - start;
+
+    auto mismatchAt = [&](int i) {
+        if (joined) {
+            pos = start + 1; // the packets' own bytes come next
+        } else {
+            // Scanning goes on after the byte that failed; a failing 00 is looked at again, since
+            // it may open the next message (a MIDI length such as 82 00 stands right before a
+            // dump's own 00).
+            const int failed = start + i;
+            pos = data[failed] == kMakerId[0] ? failed : failed + 1;
+        }
         readMismatch = 1;
         return pos;
     };
-    auto exhausted = [&]() {
+    // The header runs past the bytes there are: at the end of the data nothing is stored and the
+    // read ends; in packets that closed early the message is no message.
+    auto headerCut = [&]() {
+        if (packets == Packets::Whole || packets == Packets::Broken) return mismatchAt(0);
         pos = -1;
         return -1;
     };
 
-    if (p >= size) return exhausted();
-    if (data[p] != 0x20) return mismatchAt(p);
-    if (p + 1 >= size) return exhausted();
-    if (data[p + 1] != 0x29) return mismatchAt(p + 1);
-    if (p + 2 >= size) return exhausted();
-    if (data[p + 2] > 0x0F) return mismatchAt(p + 2);
-    if (p + 3 >= size) return exhausted();
-    const uint8_t model = data[p + 3];
-    if (model < 0x20 || model > 0x24) return mismatchAt(p + 3);
-    bank->modelCode = model == 0x24 ? 2 : model - 0x20;
-    if (p + 4 >= size) return exhausted();
-    if (data[p + 4] >= 0x80) return mismatchAt(p + 4);
-    if (p + 5 >= size) return exhausted();
-    const uint8_t type = data[p + 5];
-    const int kind = PatchFile::kindOfMessageType(type);
-    if (kind < 0) return mismatchAt(p + 5);
+    for (int i = kMakerAt; i <= kSecondMakerAt; ++i) {
+        if (i >= mSize) return headerCut();
+        if (m[i] != kMakerId[i]) return mismatchAt(i);
+    }
+    if (kProductAt >= mSize) return headerCut();
+    if (m[kProductAt] > kMaxProduct) return mismatchAt(kProductAt);
+    if (kModelByteAt >= mSize) return headerCut();
+    const int modelCode = modelCodeOf(m[kModelByteAt]);
+    if (modelCode < 0) return mismatchAt(kModelByteAt);
+    bank->modelCode = modelCode;
+    if (kDeviceByteAt >= mSize) return headerCut();
+    if (m[kDeviceByteAt] >= kFirstStatusByte) return mismatchAt(kDeviceByteAt);
+    if (kTypeByteAt >= mSize) return headerCut();
+    const uint8_t type = m[kTypeByteAt];
+    const int kind = kindOfType(type);
+    if (kind < 0) return mismatchAt(kTypeByteAt);
     bank->kind = kind;
-    int body = p + 6;
-    if (type == 0x22) {
-        if (body >= size) return exhausted();
-        ++body; // patterns of this type carry one byte that the stored form leaves out
+    int body = kTypeByteAt + 1;
+    if (type == kTypePatternWithPad) {
+        if (body >= mSize) return headerCut();
+        ++body; // the library's form leaves this byte out
     }
 
-    std::vector<uint8_t> packets;
-    int k = body;
-    const int gathered = gatherPackets(data, size, p - 1, body, packets, k);
-    if (gathered < 0) {
-        // A dump cut into packets whose rest is missing is incomplete: dropped like one without F7.
-        pos = k;
-        return pos;
-    }
-    if (gathered == 0) {
-        // A message ends at its F7. One whose F7 is missing ends at the next status byte or at the
-        // end of the data and is dropped like a message too short to store: its bytes are not trusted.
-        while (k < size && data[k] != 0xF7 && data[k] < 0x80) ++k;
-        if (k >= size) return exhausted();
-        if (data[k] != 0xF7) {
+    // Where the body ends, and whether the data cut the message off before its F7.
+    int bodyEnd;
+    bool cutByEnd = false;
+    if (joined) {
+        if (packets == Packets::Broken) {
+            // A dump whose rest is missing is dropped like one too short to store.
+            pos = packetEnd;
+            return pos;
+        }
+        bodyEnd = mSize;
+        cutByEnd = packets == Packets::CutByEnd;
+        pos = packetEnd;
+    } else {
+        const int k = nextStatusByte(data, size, start + body);
+        if (k < size && data[k] != kEnd) {
+            // A message whose F7 is missing ends at the next status byte and is dropped like a
+            // message too short to store: its bytes are not trusted.
             pos = k;
             return pos;
         }
+        cutByEnd = k >= size;
+        bodyEnd = k - start;
+        pos = k;
     }
-    pos = k;
 
+    // Stored form: the library's header, the body, for a short pattern its name, then F7. A
+    // message cut off by the end of the data keeps what was read and is closed the same way.
     PatchSysexMessage message;
     std::vector<uint8_t>& bytes = message.bytes;
-    const uint8_t header[8] = {0xF0, 0x00, 0x20, 0x29, 0x01, storedModelByte(bank->modelCode), 0x0F,
-                               storedType(kind, messageIndex)};
-    bytes.assign(header, header + 8);
-    if (gathered > 0) bytes.insert(bytes.end(), packets.begin(), packets.end());
-    else bytes.insert(bytes.end(), data + body, data + k);
+    const size_t bodySize = static_cast<size_t>(bodyEnd - body);
+    bytes.reserve(kHeaderSize + bodySize + kNameLength + 1);
+    const uint8_t header[kHeaderSize] = {kStart,     kMakerId[0],  kMakerId[1],     kMakerId[2],
+                                         kFixed,     storedModelByte(modelCode), kLibraryDevice,
+                                         storedType(kind, messageIndex)};
+    bytes.assign(header, header + kHeaderSize);
+    bytes.insert(bytes.end(), m + body, m + bodyEnd);
 
-    if (kind != kPatchFilePatterns) {
+    if (kind != kKindPatterns) {
         if (bytes.size() >= 201 && bytes.size() <= 399)
-            for (size_t i = 10; i <= 25; ++i)
+            for (size_t i = kNameAt; i < kNameAt + kNameLength; ++i)
                 if (bytes[i] < 0x20) bytes[i] = 0x20;
-    } else if (bytes.size() <= 203) {
-        bytes.insert(bytes.end(), kAppendedPatternName, kAppendedPatternName + 16);
+    } else if (bytes.size() <= kPatternNameAt) {
+        bytes.insert(bytes.end(), kAppendedPatternName, kAppendedPatternName + kNameLength);
     }
-    bytes.push_back(0xF7);
+    bytes.push_back(kEnd);
     const size_t stored = bytes.size();
-    const int slot = counter / messagesPerEntry(kind, bank->modelCode);
+    const int perEntry = messagesPerEntry(kind, modelCode);
+    const int slot = counter / perEntry;
+    // After a message cut off by the end of the data there is nothing more to read.
+    const int reached = cutByEnd ? -1 : pos;
+    if (cutByEnd) pos = -1;
 
-    if (kind == kPatchFilePrograms) {
-        if (stored < 25) return pos;
-        LibrarianPatch& entry = entryAt(bank, slot);
-        entry.patchType = bank->modelCode;
+    if (kind == kKindPrograms) {
+        if (stored < 25) return reached;
+        LibrarianPatch& entry = entryAt(bank, slot, perEntry);
+        entry.patchType = modelCode;
         if (stored >= 201) {
-            LibrarianPatch::appendName(entry.name, bytes, 10, stored);
-            setCategoryFrom(entry, bytes, 27);
+            LibrarianPatch::appendName(entry.name, bytes, kNameAt, stored);
+            setCategoryFrom(entry, bytes, kCategoryAt);
         }
         entry.messages.push_back(std::move(message));
-    } else if (kind == kPatchFilePerformances) {
-        LibrarianPatch& entry = entryAt(bank, slot);
-        entry.patchType = 6 + bank->modelCode;
-        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, bytes, 10, stored);
+    } else if (kind == kKindPerformances) {
+        LibrarianPatch& entry = entryAt(bank, slot, perEntry);
+        entry.patchType = 6 + modelCode;
+        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, bytes, kNameAt, stored);
         entry.messages.push_back(std::move(message));
     } else {
-        if (stored <= 203) return pos;
-        if (stored == 204 || stored > 220) {
+        if (stored <= kPatternNameAt) return reached;
+        if (stored == kPatternSize || stored > kLibraryPatternSize) {
             LibrarianPatch entry;
             entry.name = kAppendedPatternName;
             entry.patchType = 5;
             entry.messages.push_back(std::move(message));
             bank->patches.push_back(std::move(entry));
         } else {
-            LibrarianPatch& entry = entryAt(bank, slot);
+            LibrarianPatch& entry = entryAt(bank, slot, perEntry);
             // A message shorter than a full pattern holds fewer name bytes; the F7 is no name.
-            LibrarianPatch::appendName(entry.name, bytes, 203, stored - 1);
+            LibrarianPatch::appendName(entry.name, bytes, kPatternNameAt, stored - 1);
             entry.messages.push_back(std::move(message));
         }
     }
     readMismatch = 0;
-    return pos;
+    return reached;
 }

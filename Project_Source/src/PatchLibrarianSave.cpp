@@ -4,6 +4,7 @@
 #include "PatchFileImage.h"
 #include "PatchLibrarian.h"
 #include "PatchLibrarianText.h"
+#include "kit/safefile.h"
 
 void removeCharsFromString(std::string& text, const char* chars)
 {
@@ -55,7 +56,8 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
     }
     const bool midi = extensionOf(name) == "mid";
     std::string error;
-    if (!PatchFileImage::writeReplacing(path, bankImage(*bank, midi), &error)) {
+    const std::vector<uint8_t> image = bankImage(*bank, midi);
+    if (!kit::WriteFileReplacing(path, image.data(), image.size(), &error)) {
         log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
         return false;
     }
@@ -84,7 +86,7 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
 
     std::string error;
     if (fits) {
-        if (!PatchFileImage::writeReplacing(path, image, &error)) {
+        if (!kit::WriteFileReplacing(path, image.data(), image.size(), &error)) {
             log("PATCH LIBRARIAN: could not save bank " + path + " (" + error + ")");
             return false;
         }

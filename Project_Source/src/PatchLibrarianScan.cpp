@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "DataFolder.h"
@@ -16,6 +15,7 @@
 #include "PatchLibrarian.h"
 #include "PatchLibrarianText.h"
 #include "kit/plugin/IPluginStructs.h"
+#include "kit/safefile.h"
 
 namespace {
 
@@ -41,13 +41,14 @@ std::vector<std::string> sortedEntries(const std::string& folder)
     return names;
 }
 
-// Reads a whole file into the chunk; answers the number of bytes read, or -1.
-int readWholeFile(const std::string& path, ByteChunk& chunk, uint64_t size)
+// Reads a whole file into buffer, which keeps its storage from file to file; answers the number
+// of bytes read, or -1.
+int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t size)
 {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return -1;
-    chunk.Resize(static_cast<int>(size));
-    size_t got = size ? std::fread(chunk.GetBytes(), 1, static_cast<size_t>(size), f) : 0;
+    if (buffer.size() < size) buffer.resize(static_cast<size_t>(size));
+    size_t got = size ? std::fread(buffer.data(), 1, static_cast<size_t>(size), f) : 0;
     std::fclose(f);
     return static_cast<int>(got);
 }
@@ -63,23 +64,23 @@ std::string moveWithoutReplacing(const std::string& source, const std::string& f
         std::string name = base + (attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")") +
                            (ext.empty() ? std::string() : "." + ext);
         std::string target = folder + name;
-        if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return target;
-        if (errno == EEXIST) continue;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS) {
-            *error = std::strerror(errno);
+        const int failure = kit::RenameNoReplace(source, target);
+        if (failure == 0) return target;
+        if (failure == EEXIST) continue;
+        if (failure != EXDEV && failure != EINVAL && failure != ENOSYS) {
+            *error = std::strerror(failure);
             return std::string();
         }
         // Another file system, or one without the no-replace rename: copy, then remove.
-        ByteChunk chunk;
+        std::vector<uint8_t> bytes;
         uint64_t size = Poco::File(source).getSize();
-        int got = readWholeFile(source, chunk, size);
+        int got = readWholeFile(source, bytes, size);
         if (got < 0 || static_cast<uint64_t>(got) != size) {
             *error = "cannot read the file";
             return std::string();
         }
-        std::vector<uint8_t> bytes(chunk.GetBytes(), chunk.GetBytes() + got);
         bool existed = false;
-        if (PatchFileImage::writeNew(target, bytes, error, &existed)) {
+        if (kit::WriteFileNew(target, bytes.data(), static_cast<size_t>(got), error, &existed)) {
             if (::unlink(source.c_str()) != 0) {
                 *error = std::strerror(errno);
                 ::unlink(target.c_str());
@@ -196,10 +197,9 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
         log("PATCH LIBRARIAN: skipped file " + fullPath + ", larger than a bank file can be");
         return nullptr;
     }
-    ByteChunk chunk;
-    int got = readWholeFile(fullPath, chunk, size);
+    int got = readWholeFile(fullPath, fileBuffer, size);
     if (got < 0) log("PATCH LIBRARIAN: cannot read file " + fullPath);
-    loadFromChunk(&chunk, std::max(got, 0), bank.get(), extension == "mid" ? 1 : 0);
+    loadFromChunk(fileBuffer.data(), std::max(got, 0), bank.get(), extension == "mid" ? 1 : 0);
 
     if (bank->patches.size() > static_cast<size_t>(PatchFile::kBankSize)) {
         splitBankCount = static_cast<int32_t>(bank->patches.size() / PatchFile::kBankSize);

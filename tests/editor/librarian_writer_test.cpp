@@ -245,14 +245,15 @@ TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
     EXPECT_EQ(lib.splitBankCount, 1);
 }
 
+// The first performance or pattern bank carries no number, the later ones 2, 3 and so on.
 TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
 {
     bankgen::TempDir dir;
-    std::vector<Bytes> messages = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x20, 200, 2));
+    std::vector<Bytes> messages = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x20, 300, 2));
     std::vector<Bytes> programs = bankgen::messagesOf(bankgen::makeBank(Kind::Programs, 0x20, 10, 3));
     messages.insert(messages.end(), programs.begin(), programs.end());
     PatchFile source = readBytes(bankgen::rawFile(messages));
-    ASSERT_EQ(source.patches.size(), 210u);
+    ASSERT_EQ(source.patches.size(), 310u);
     PatchLibrarian lib;
     const std::string path = dir.path + "/Mix.qor";
     for (bool multi : {false, true}) {
@@ -260,68 +261,13 @@ TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
         for (int b = -1; b < lib.splitBankCount; ++b)
             lib.createNewPatchFile(&source, "Patches", "Mix.qor", "qor", path, 0, b, false, multi, false, false);
     }
-    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Mix Multis 1.qor", "Mix Multis 2.qor", "Mix Singles 1.qor"}));
-    EXPECT_EQ(lib.multiFiles.size(), 2u);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Mix Multis 2.qor", "Mix Multis 3.qor", "Mix Multis.qor",
+                                                    "Mix Singles 1.qor"}));
+    EXPECT_EQ(lib.multiFiles.size(), 3u);
     EXPECT_EQ(lib.singleFiles.size(), 1u);
     PatchFile singles = readBytes(bankgen::readFile(dir.path + "/Mix Singles 1.qor"));
     EXPECT_EQ(singles.kind, kPatchFilePrograms);
     EXPECT_EQ(singles.patches.size(), 128u);
-}
-
-TEST(BankFileWrite, FailedWriteLeavesTheOriginalWholeAndIsReported)
-{
-    bankgen::TempDir dir;
-    const std::string path = dir.path + "/Keep.mid";
-    const Bytes original(3000, 0x5A);
-    bankgen::writeFile(path, original);
-    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 128), true);
-    std::string error;
-    bool ok;
-    {
-        bankgen::FileSizeLimit limit(4096);
-        ok = PatchFileImage::writeReplacing(path, image, &error);
-    }
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(bankgen::readFile(path), original);
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"Keep.mid"});
-    // Without the limit the same write goes through.
-    EXPECT_TRUE(PatchFileImage::writeReplacing(path, image, &error));
-    EXPECT_EQ(bankgen::readFile(path), image);
-}
-
-TEST(BankFileWrite, ReplacedFileKeepsItsPermissionsAndANewOneFollowsTheMask)
-{
-    bankgen::TempDir dir;
-    const std::string path = dir.path + "/Private.syx";
-    bankgen::writeFile(path, Bytes{1, 2, 3});
-    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
-    Bytes image = PatchFileImage::build(bankOfDumps(Kind::Programs, 0x20, 2), false);
-    std::string error;
-    ASSERT_TRUE(PatchFileImage::writeReplacing(path, image, &error));
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(bankgen::readFile(path), image);
-
-    const mode_t mask = umask(022);
-    const std::string fresh = dir.path + "/Fresh.syx";
-    ASSERT_TRUE(PatchFileImage::writeReplacing(fresh, image, &error));
-    umask(mask);
-    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0644u);
-}
-
-TEST(BankFileWrite, ReplacingSomethingThatIsNoFileFailsAndLeavesNoTemporary)
-{
-    bankgen::TempDir dir;
-    const std::string path = dir.path + "/Folder.syx";
-    mkdir(path.c_str(), 0755);
-    bankgen::writeFile(path + "/inside", Bytes{1});
-    std::string error;
-    EXPECT_FALSE(PatchFileImage::writeReplacing(path, Bytes{0xF0, 0xF7}, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"Folder.syx"});
 }
 
 TEST(BankSplit, FailedWriteIsLoggedListsNothingAndLeavesNoFile)

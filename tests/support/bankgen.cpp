@@ -216,7 +216,7 @@ Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options)
         }
         append(varLen(delta));
         if (options.splitPackets && m.size() > 4) {
-            size_t half = m.size() / 2;
+            size_t half = options.firstPacket ? options.firstPacket + 1 : m.size() / 2;
             events.push_back(0xF0);
             append(varLen(static_cast<uint32_t>(half - 1)));
             events.insert(events.end(), m.begin() + 1, m.begin() + static_cast<long>(half));

@@ -63,6 +63,7 @@ struct MidiOptions {
     bool extraTrack = false;         // a third track of notes after the SysEx track
     bool unknownChunk = false;       // an unknown chunk between header and tracks
     bool splitPackets = false;       // every message sent as two packets (F0 part, F7 rest)
+    size_t firstPacket = 0;          // data bytes of the F0 part (0: half the message)
 };
 Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options = MidiOptions());
 
@@ -74,8 +75,8 @@ uint32_t readBig32(const Bytes& data, size_t at);
 // - junk between messages (stray zeros, near-miss headers, a note): skipped; the entries are
 //   those of the clean file, every message keeping its slot and stored type.
 Bytes withJunkBetween(const std::vector<Bytes>& messages, uint32_t seed);
-// - the file cut short: a message without its F7 is dropped; the earlier entries stay whole and
-//   nothing past the data is read.
+// - the file cut short: the last message keeps what is left of it, closed with F7, when its
+//   header survives; the earlier entries stay whole and nothing past the data is read.
 Bytes truncatedLast(const Bytes& file, size_t cut);
 // - one message without its F7: it ends at the next F0 and is dropped; its slot stays empty and
 //   the following entries keep their slots.
@@ -84,8 +85,8 @@ Bytes withoutF7(const std::vector<Bytes>& messages, size_t which);
 //   6 device, 7 type): that message is skipped and the next one takes its entry number.
 Bytes nearMiss(const Bytes& dump, int field, uint8_t value);
 // MidiOptions: meta events, an extra track and an unknown chunk are passed over; dumps split
-// into packets are put back together whatever the delay between the packets, and one whose
-// later packets are missing is dropped.
+// into packets are put back together whatever the delay between the packets and wherever the
+// first packet ends, and one whose later packets are missing is dropped.
 
 using testsupport::readFile;
 using testsupport::TempDir;
