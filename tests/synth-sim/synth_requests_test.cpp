@@ -1,272 +1,164 @@
-// How the simulated synthesizer answers the editor's requests: the enquiry, edit-buffer and
-// stored-entry requests, addressed by device id, with lengths and types of the message family.
+// What the simulated synthesizer answers on the wire: every request kind with the types and
+// lengths of the family, what it ignores and why, each way it can be told to misbehave, and
+// how a delivery of its MIDI input is cut into messages.
+#include "midi_stream.h"
+#include "simwire.h"
 #include "synth.h"
 
 #include <gtest/gtest.h>
 
-using synthsim::Bytes;
+#include <cstdio>
+
+using namespace simtest;
+using synthsim::EditReply;
 using synthsim::Handled;
 using synthsim::Options;
+using synthsim::StoredForm;
 using synthsim::Synth;
 
 namespace {
 
-Options optionsWith(int device, uint8_t model = 0x20)
+using Configure = void (*)(Options&);
+void plain(Options&) {}
+void model21(Options& o) { o.model = 0x21; }
+
+Handled answer(Configure configure, const Bytes& request, Synth** kept = nullptr)
 {
     Options o;
-    o.deviceId = device;
-    o.model = model;
-    return o;
+    configure(o);
+    static Synth s{Options{}};
+    s.reset(o);
+    if (kept) *kept = &s;
+    return s.receive(request, 0);
 }
 
-// Requests written out as the editor sends them on the wire.
-Bytes enquiry(uint8_t device, uint8_t model = 0x20) { return {0xF0, 0x00, 0x20, 0x29, 0x01, model, device, 0x10, 0xF7}; }
-Bytes editRequest(uint8_t device, uint8_t model = 0x20) { return {0xF0, 0x00, 0x20, 0x29, 0x01, model, device, 0x08, 0xF7}; }
-Bytes storedRequest(uint8_t device, uint8_t code, uint8_t slot, uint8_t model = 0x20)
+// Each answer as "type/length", with "/part" or "/bank code/slot" where it is addressed; an
+// envelope that is not the request's model, the device id 9, F7 at the end and 7-bit data
+// between shows as "bad".
+std::string summary(const Handled& h, uint8_t model)
 {
-    return {0xF0, 0x00, 0x20, 0x29, 0x01, model, device, 0x13, code, slot, 0xF7};
-}
-
-void expectEnvelope(const Bytes& m, uint8_t model, uint8_t device, uint8_t type, size_t length)
-{
-    ASSERT_EQ(m.size(), length);
-    const Bytes head{0xF0, 0x00, 0x20, 0x29, 0x01, model, device, type};
-    EXPECT_EQ(Bytes(m.begin(), m.begin() + 8), head);
-    EXPECT_EQ(m.back(), 0xF7);
+    std::string out;
+    for (const auto& r : h.replies) {
+        const Bytes& m = r.bytes;
+        char one[32];
+        std::snprintf(one, sizeof one, "%s%02X/%zu", out.empty() ? "" : " ", m.at(7), m.size());
+        out += one;
+        if (m[7] == 0x00) out += "/" + std::to_string(m[8]);
+        if (m[7] == 0x02 || m[7] == 0x07 || m[7] == 0x1C) out += "/" + std::to_string(m[8]) + "/" + std::to_string(m[9]);
+        if (slice(m, 0, 7) != Bytes{0xF0, 0x00, 0x20, 0x29, 0x01, model, 9} || m.back() != 0xF7 ||
+            !synthsim::dataBytesAre7Bit(m))
+            out += " bad";
+    }
+    return out;
 }
 
 } // namespace
 
-TEST(DeviceEnquiry, IsAnsweredByBothGlobalDumpsInOrderAtItsOwnId)
+TEST(WireAnswers, EachRequestIsAnsweredWithTheTypesAndLengthsOfTheFamily)
 {
-    Synth s(optionsWith(3));
-    Handled h = s.receive(enquiry(3), 0);
-    ASSERT_EQ(h.replies.size(), 2u);
-    expectEnvelope(h.replies[0].bytes, 0x20, 3, 0x0F, 281);
-    expectEnvelope(h.replies[1].bytes, 0x20, 3, 0x15, 297);
-    EXPECT_EQ(h.replies[0].delayMs, 0);
+    const struct {
+        Configure configure;
+        Bytes request;
+        const char* replies;
+    } rows[] = {
+        {plain, enquiry(), "0F/281 15/297"},
+        {model21, enquiry(9, 0x21), "0F/281 15/297"},
+        {plain, editRequest(), "00/296/0"},
+        {[](Options& o) { o.model = 0x21, o.editReply = EditReply::Performance; }, editRequest(9, 0x21), "05/381 1B/25"},
+        {[](Options& o) { o.editReply = EditReply::Performance; }, editRequest(), "05/381"},
+        {[](Options& o) { o.editReply = EditReply::Both; }, editRequest(), "05/381 00/296/0"},
+        {[](Options& o) { o.editReply = EditReply::AllParts; }, editRequest(),
+         "00/296/0 00/296/1 00/296/2 00/296/3 00/296/4 00/296/5 00/296/6 00/296/7"},
+        {plain, storedRequest(0x07, 42), "02/297/7/42"},
+        {[](Options& o) { o.storedProgramReply = StoredForm::Dump; }, storedRequest(0x05, 0), "00/296/0"},
+        {plain, storedRequest(0x02, 7), "07/383/2/7"},
+        {model21, storedRequest(0x04, 127, 9, 0x21), "07/383/4/127 1C/27/4/127"},
+        {[](Options& o) { o.model = 0x21, o.storedPerformanceReply = StoredForm::Dump; },
+         storedRequest(0x01, 0, 9, 0x21), "05/381 1B/25"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(summary(answer(r.configure, r.request), r.request[5]), r.replies);
 }
 
-TEST(DeviceEnquiry, AtAnotherIdIsIgnoredAndSaysSo)
+TEST(WireAnswers, WhatIsNotAddressedToItOrIsDamagedIsIgnoredWithTheReason)
 {
-    Synth s(optionsWith(3));
-    for (uint8_t id = 0; id < 16; ++id) {
-        if (id == 3) continue;
-        Handled h = s.receive(enquiry(id), 0);
-        EXPECT_TRUE(h.replies.empty()) << "id " << int(id);
-        EXPECT_NE(h.note.find("addressed to device " + std::to_string(id)), std::string::npos) << h.note;
-    }
-    EXPECT_EQ(s.counters().ignored, 15);
-}
-
-TEST(DeviceEnquiry, GlobalDumpsCarryTheFixedBytesOfTheirLayout)
-{
-    Synth s(optionsWith(9, 0x21));
-    Handled h = s.receive(enquiry(9, 0x21), 0);
-    ASSERT_EQ(h.replies.size(), 2u);
-    const Bytes& g1 = h.replies[0].bytes;
-    const Bytes& g2 = h.replies[1].bytes;
-    expectEnvelope(g1, 0x21, 9, 0x0F, 281);
-    EXPECT_EQ(g1[8], 0x0F);
-    EXPECT_EQ(g1[9], 0x5D);
-    EXPECT_EQ(g1[12], 0x7F);
-    EXPECT_EQ(g1[13], 0x3C);
-    EXPECT_GE(g1[14], 105) << "the MIDI clock setting travels as value + 105";
-    EXPECT_EQ(Bytes(g1.begin() + 16, g1.begin() + 24), (Bytes{0x01, 0x00, 0x02, 0x05, 0x00, 0x03, 0x34, 0x43}));
-    for (size_t i = 24; i < 280; ++i) ASSERT_EQ(g1[i], 0) << i;
-    expectEnvelope(g2, 0x21, 9, 0x15, 297);
-    EXPECT_EQ(g2[8], 0x28);
-    EXPECT_EQ(g2[21], 0x5F);
-    EXPECT_EQ(g2[27], 0x69);
-    EXPECT_EQ(g2[28], 0x1E);
-    EXPECT_EQ(g2[30], 0x01);
-    EXPECT_EQ(g2[31], 0x40);
-    EXPECT_EQ(g2[34], 0x40);
-    EXPECT_EQ(g2[35], 0x40);
-    for (size_t i = 36; i < 296; ++i) ASSERT_EQ(g2[i], 0) << i;
-}
-
-TEST(DeviceEnquiry, OfTheWrongLengthIsIgnored)
-{
-    Synth s(optionsWith(3));
-    Bytes longer = enquiry(3);
+    Bytes highSlot = storedRequest(0x05, 0), longer = enquiry();
+    highSlot[9] = 0x80;
     longer.insert(longer.end() - 1, 0x00);
-    EXPECT_TRUE(s.receive(longer, 0).replies.empty());
-}
-
-TEST(EditBufferRequest, AtPowerOnAnswersWithThePartOneProgramDump)
-{
-    Synth s(optionsWith(3));
-    Handled h = s.receive(editRequest(3), 0);
-    ASSERT_EQ(h.replies.size(), 1u);
-    const Bytes& d = h.replies[0].bytes;
-    expectEnvelope(d, 0x20, 3, 0x00, 296);
-    EXPECT_EQ(d[8], 0) << "part byte";
-    EXPECT_EQ(std::string(d.begin() + 9, d.begin() + 25), "Init Program    ");
-    EXPECT_EQ(d[29], 0x30) << "reserved byte";
-    EXPECT_EQ(d[78], 0x7F) << "reserved byte";
-    EXPECT_EQ(d[112], 0x7F) << "reserved byte";
-    EXPECT_EQ(d[247] & 0x40, 0x40) << "bit 6 of the voice byte is always set";
-}
-
-TEST(EditBufferRequest, InPerformanceModeAnswersWithThePerformanceAndForModel21ItsFollowUp)
-{
-    Options o = optionsWith(4, 0x21);
-    o.editReply = synthsim::EditReply::Performance;
-    Synth s(o);
-    Handled h = s.receive(editRequest(4, 0x21), 0);
-    ASSERT_EQ(h.replies.size(), 2u);
-    expectEnvelope(h.replies[0].bytes, 0x21, 4, 0x05, 381);
-    EXPECT_EQ(std::string(h.replies[0].bytes.begin() + 8, h.replies[0].bytes.begin() + 24), "Init Perf       ");
-    expectEnvelope(h.replies[1].bytes, 0x21, 4, 0x1B, 25);
-    for (size_t i = 16; i < 24; ++i) EXPECT_EQ(h.replies[1].bytes[i], 0) << i;
-}
-
-TEST(EditBufferRequest, WithModel20SendsNoFollowUp)
-{
-    Options o = optionsWith(4);
-    o.editReply = synthsim::EditReply::Performance;
-    Synth s(o);
-    Handled h = s.receive(editRequest(4), 0);
-    ASSERT_EQ(h.replies.size(), 1u);
-    expectEnvelope(h.replies[0].bytes, 0x20, 4, 0x05, 381);
-}
-
-TEST(EditBufferRequest, BothModeSendsThePerformanceThenTheSelectedProgram)
-{
-    Options o = optionsWith(4);
-    o.editReply = synthsim::EditReply::Both;
-    Synth s(o);
-    Handled h = s.receive(editRequest(4), 0);
-    ASSERT_EQ(h.replies.size(), 2u);
-    expectEnvelope(h.replies[0].bytes, 0x20, 4, 0x05, 381);
-    expectEnvelope(h.replies[1].bytes, 0x20, 4, 0x00, 296);
-}
-
-TEST(EditBufferRequest, PartsModeSendsTheProgramDumpsOfAllEightPartsInOrder)
-{
-    Options o = optionsWith(4);
-    o.editReply = synthsim::EditReply::AllParts;
-    Synth s(o);
-    Handled h = s.receive(editRequest(4), 0);
-    ASSERT_EQ(h.replies.size(), 8u);
-    for (uint8_t p = 0; p < 8; ++p) {
-        expectEnvelope(h.replies[p].bytes, 0x20, 4, 0x00, 296);
-        EXPECT_EQ(h.replies[p].bytes[8], p);
+    const struct {
+        Configure configure;
+        Bytes bytes;
+        const char* note;
+    } rows[] = {
+        {plain, enquiry(4), "addressed to device 4"},
+        {plain, longer, "enquiry of 10 bytes"},
+        {plain, enquiry(9, 0x22), "other model"},
+        {[](Options& o) { o.model = 0x21, o.strictModel = true; }, enquiry(), "other model"},
+        {plain, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, "foreign sysex"},
+        {plain, {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x09, 0x10}, "no F7 at the end"},
+        {plain, highSlot, "data byte above 7F"},
+        {plain, storedRequest(0x0D, 0), "bank code 13"},
+        {plain, {0x10, 0x20}, "no status byte"},
+    };
+    for (const auto& r : rows) {
+        Synth* s = nullptr;
+        const Handled h = answer(r.configure, r.bytes, &s);
+        EXPECT_TRUE(h.replies.empty()) << r.note;
+        EXPECT_NE(h.note.find(r.note), std::string::npos) << h.note;
+        EXPECT_EQ(s->counters().ignored, 1) << r.note;
     }
 }
 
-TEST(StoredRequest, ForAProgramAnswersWithTheStoredFormOfThatBankAndSlot)
+TEST(Misbehaviour, EachOptionShowsInTheAnswers)
 {
-    Synth s(optionsWith(3));
-    Handled h = s.receive(storedRequest(3, 0x07, 42), 0); // bank C
-    ASSERT_EQ(h.replies.size(), 1u);
-    const Bytes& d = h.replies[0].bytes;
-    expectEnvelope(d, 0x20, 3, 0x02, 297);
-    EXPECT_EQ(d[8], 0x07);
-    EXPECT_EQ(d[9], 42);
-    EXPECT_EQ(std::string(d.begin() + 10, d.begin() + 26), "Init Program    ");
-}
-
-TEST(StoredRequest, ForAProgramInDumpFormAnswersWith296Bytes)
-{
-    Options o = optionsWith(3);
-    o.storedProgramReply = synthsim::StoredForm::Dump;
-    Synth s(o);
-    Handled h = s.receive(storedRequest(3, 0x05, 0), 0);
-    ASSERT_EQ(h.replies.size(), 1u);
-    expectEnvelope(h.replies[0].bytes, 0x20, 3, 0x00, 296);
-}
-
-TEST(StoredRequest, ForAPerformanceAnswersWith383BytesAndForModel21ThePairedFollowUp)
-{
-    Synth first(optionsWith(3));
-    Handled h1 = first.receive(storedRequest(3, 0x02, 7), 0); // bank B
-    ASSERT_EQ(h1.replies.size(), 1u);
-    expectEnvelope(h1.replies[0].bytes, 0x20, 3, 0x07, 383);
-    EXPECT_EQ(h1.replies[0].bytes[8], 0x02);
-    EXPECT_EQ(h1.replies[0].bytes[9], 7);
-
-    Synth second(optionsWith(3, 0x21));
-    Handled h2 = second.receive(storedRequest(3, 0x04, 127, 0x21), 0); // bank D
-    ASSERT_EQ(h2.replies.size(), 2u);
-    expectEnvelope(h2.replies[0].bytes, 0x21, 3, 0x07, 383);
-    expectEnvelope(h2.replies[1].bytes, 0x21, 3, 0x1C, 27);
-    EXPECT_EQ(h2.replies[1].bytes[8], 0x04);
-    EXPECT_EQ(h2.replies[1].bytes[9], 127);
-}
-
-TEST(StoredRequest, InDumpFormForAPerformanceAnswersWithTheEditBufferForms)
-{
-    Options o = optionsWith(3, 0x21);
-    o.storedPerformanceReply = synthsim::StoredForm::Dump;
-    Synth s(o);
-    Handled h = s.receive(storedRequest(3, 0x01, 0, 0x21), 0);
-    ASSERT_EQ(h.replies.size(), 2u);
-    expectEnvelope(h.replies[0].bytes, 0x21, 3, 0x05, 381);
-    expectEnvelope(h.replies[1].bytes, 0x21, 3, 0x1B, 25);
-}
-
-TEST(StoredRequest, ForAnUnknownBankCodeOrSlotIsIgnored)
-{
-    Synth s(optionsWith(3));
-    EXPECT_TRUE(s.receive(storedRequest(3, 0x00, 0), 0).replies.empty());
-    EXPECT_TRUE(s.receive(storedRequest(3, 0x0D, 0), 0).replies.empty()) << "bank code past H";
-    Bytes badSlot = storedRequest(3, 0x05, 0);
-    badSlot[9] = 0x80; // not a data byte
-    EXPECT_TRUE(s.receive(badSlot, 0).replies.empty());
-    EXPECT_EQ(s.counters().ignored, 3);
-    EXPECT_EQ(s.counters().requestsAnswered, 0);
-}
-
-TEST(ModelByte, OtherFamilyModelsAreIgnoredAndStrictModeIgnoresTheOtherModel)
-{
-    Synth lenient(optionsWith(3, 0x21));
-    EXPECT_EQ(lenient.receive(enquiry(3, 0x20), 0).replies.size(), 2u) << "answers in its own model byte";
-    EXPECT_EQ(lenient.receive(enquiry(3, 0x20), 0).replies[0].bytes[5], 0x21);
-    EXPECT_TRUE(lenient.receive(enquiry(3, 0x22), 0).replies.empty());
-
-    Options o = optionsWith(3, 0x21);
-    o.strictModel = true;
-    Synth strict(o);
-    EXPECT_TRUE(strict.receive(enquiry(3, 0x20), 0).replies.empty());
-    EXPECT_EQ(strict.receive(enquiry(3, 0x21), 0).replies.size(), 2u);
-}
-
-TEST(ForeignMessages, AreIgnoredWithoutAnswer)
-{
-    Synth s(optionsWith(3));
-    EXPECT_TRUE(s.receive({0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, 0).replies.empty());
-    EXPECT_TRUE(s.receive({0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x10}, 0).replies.empty())
-        << "no F7";
-    EXPECT_TRUE(s.receive({0xF0, 0xF7}, 0).replies.empty());
-    EXPECT_TRUE(s.receive({0x10, 0x20}, 0).replies.empty());
-    EXPECT_TRUE(s.receive({}, 0).replies.empty());
-    EXPECT_EQ(s.counters().ignored, 5);
-}
-
-TEST(StoredRequest, ABankOf128IsAnsweredSlotAfterSlotWithEachSlotsOwnAddress)
-{
-    Synth s(optionsWith(5));
-    for (int slot = 0; slot < 128; ++slot) {
-        Handled h = s.receive(storedRequest(5, 0x06, uint8_t(slot)), 0); // bank B
-        ASSERT_EQ(h.replies.size(), 1u) << slot;
-        expectEnvelope(h.replies[0].bytes, 0x20, 5, 0x02, 297);
-        EXPECT_EQ(h.replies[0].bytes[8], 0x06);
-        EXPECT_EQ(h.replies[0].bytes[9], slot);
+    const struct {
+        Configure configure;
+        Bytes request;
+        std::vector<size_t> lengths;
+        std::string lastNote;
+    } rows[] = {
+        {[](Options& o) { o.silent = true; }, enquiry(), {}, ""},
+        {[](Options& o) { o.truncateBy = 10; }, storedRequest(0x05, 0), {287}, "truncated by 10"},
+        {[](Options& o) { o.truncateBy = 10, o.overlongBy = 4; }, storedRequest(0x05, 0), {291},
+         "truncated by 10, overlong by 4"},
+        {[](Options& o) { o.foreignSysEx = true; }, enquiry(), {8, 281, 297}, ""},
+        {[](Options& o) { o.globalsReversed = true; }, enquiry(), {297, 281}, ""},
+    };
+    for (const auto& r : rows) {
+        const Handled h = answer(r.configure, r.request);
+        std::vector<size_t> lengths;
+        for (const auto& out : h.replies) lengths.push_back(out.bytes.size());
+        EXPECT_EQ(lengths, r.lengths);
+        for (const auto& out : h.replies) EXPECT_EQ((Bytes{out.bytes.front(), out.bytes.back()}), (Bytes{0xF0, 0xF7}));
+        if (!h.replies.empty()) EXPECT_EQ(h.replies.back().note, r.lastNote);
     }
-    EXPECT_EQ(s.counters().requestsAnswered, 128);
+    const Handled h = answer([](Options& o) { o.replyDelayMs = 750, o.foreignSysEx = true; }, enquiry());
+    ASSERT_EQ(h.replies.size(), 3u);
+    EXPECT_NE(h.replies[0].bytes.at(1), 0x00) << "the foreign message is not of the family";
+    EXPECT_TRUE(h.replies[0].delayMs == 750 && h.replies[2].delayMs == 750);
 }
 
-TEST(StoredRequest, ADeviceIdSweepIsAnsweredOnlyAtItsOwnId)
+TEST(MidiInput, ABrokenSysExEndsAtTheNextStatusByteAndWhatFollowsStandsAlone)
 {
-    Synth s(optionsWith(5));
-    size_t answers = 0;
-    for (uint8_t id = 0; id < 16; ++id) {
-        Handled h = s.receive(storedRequest(id, 0x05, 9), 0);
-        if (id == 5) EXPECT_EQ(h.replies.size(), 1u);
-        else EXPECT_TRUE(h.replies.empty()) << int(id);
-        answers += h.replies.size();
-    }
-    EXPECT_EQ(answers, 1u);
+    const Bytes enquiry = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x09, 0x10, 0xF7};
+    auto then = [](Bytes head, const Bytes& tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    const struct {
+        const char* what;
+        Bytes data;
+        std::vector<Bytes> messages;
+    } rows[] = {
+        {"one message", enquiry, {enquiry}},
+        {"broken sysex, then an enquiry", then({0xF0, 0x00, 0x20, 0x29, 0x01}, enquiry), {{0xF0, 0x00, 0x20, 0x29, 0x01}, enquiry}},
+        {"broken sysex, then channel messages",
+         {0xF0, 0x01, 0xB3, 0x62, 0x71, 0xC3, 0x05, 0xE0, 0x00, 0x40},
+         {{0xF0, 0x01}, {0xB3, 0x62, 0x71}, {0xC3, 0x05}, {0xE0, 0x00, 0x40}}},
+        {"real-time where it stands", {0xF0, 0x01, 0xF8, 0x02, 0xF7, 0xB0, 0xFA, 0x07, 0x10},
+         {{0xF8}, {0xF0, 0x01, 0x02, 0xF7}, {0xFA}, {0xB0, 0x07, 0x10}}},
+        {"cut short and stray bytes", {0x12, 0x34, 0x90, 0x40, 0xF7, 0xF6, 0xF2, 0x01, 0x02, 0xB0},
+         {{0x12, 0x34}, {0x90, 0x40}, {0xF7}, {0xF6}, {0xF2, 0x01, 0x02}, {0xB0}}},
+        {"a sysex runs into another", {0xF0, 0x01, 0xF0, 0x02, 0xF7}, {{0xF0, 0x01}, {0xF0, 0x02, 0xF7}}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(synthsim::splitMidiInput(r.data.data(), r.data.size()), r.messages) << r.what;
 }

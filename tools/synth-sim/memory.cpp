@@ -19,13 +19,26 @@ const uint8_t kGlobal1Head[] = {0x0F, 0x5D, 0x40, 0x00, 0x7F, 0x3C, 0x69, 0x7F,
                                 0x01, 0x00, 0x02, 0x05, 0x00, 0x03, 0x34, 0x43};
 
 // Fixed bytes of global settings 2 (positions 8..35), with breath sensing 0 and local
-// control on (0x30), breath mode 0, pedal switch 0 (11), all flags clear, input switches 0
-// and both audio trims 0 (54).
+// control on (0x30), breath mode 0, pedal switch 0 (11), program and control changes
+// received and transmitted (06 at 22 and 24; velocity sensitivity 1, knob mode 0, demos and
+// aftertouch off), input switches 0 and both audio trims 0 (54).
 const uint8_t kGlobal2Head[] = {0x28, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                0x00, 0x00, 0x0B, 0x5F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x69,
+                                0x00, 0x00, 0x0B, 0x5F, 0x06, 0x00, 0x06, 0x00, 0x00, 0x69,
                                 0x1E, 0x00, 0x01, 0x40, 0x36, 0x36, 0x40, 0x40};
 
 bool validSlot(uint8_t s) { return s < kSlots; }
+
+// Power-on performances: part k listens on channel k and receives program and control
+// changes. The template's parts all follow the global channel, which would leave the
+// editor's part traffic unheard until a performance with channels arrived.
+void giveEachPartItsChannel(PerformanceBody& perf)
+{
+    for (int k = 0; k < kParts; ++k) {
+        uint8_t* block = perf.data() + kPartBlockStart + kPartBlockSize * size_t(k);
+        block[kPartBlockChannel] = uint8_t(k);
+        block[kPartBlockSettings] |= 0x0C;
+    }
+}
 
 std::string describe(const char* what, int bank, int slot)
 {
@@ -48,6 +61,7 @@ SynthMemory::SynthMemory()
     copyBody(prog, initProgramTemplate(), 10);
     PerformanceBody perf;
     copyBody(perf, initPerformanceTemplate(), 10);
+    giveEachPartItsChannel(perf);
     FollowUpBody follow;
     copyBody(follow, initFollowUpTemplate(), 10);
     PatternBody pattern;

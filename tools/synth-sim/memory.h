@@ -28,8 +28,10 @@ struct SynthMemory {
     std::vector<std::array<FollowUpBody, kSlots>> followUps;        // one per stored performance
     std::array<PatternBody, kSlots> patterns{};
 
-    // Every slot and edit buffer holds the neutral template; the global settings hold the
-    // fixed bytes of both global dumps with neutral values.
+    // Power-on: every slot and edit buffer holds the neutral template, except that in every
+    // performance part k listens on channel k (counted from 0) and receives program and
+    // control changes; the global settings hold the fixed bytes of both global dumps with
+    // neutral values, program and control changes received and transmitted.
     SynthMemory();
 
     // Part k's block inside the performance edit buffer.
@@ -44,7 +46,7 @@ struct SynthMemory {
 // Accepts the wire forms the editor sends and the library forms of files (program 297 with
 // bank code 05..0C, performance 383 of type 05 or 07, follow-up 27 of type 1B or 1C,
 // pattern frame 204, globals 281 and 297). Lengths, addresses and 7-bit data are checked;
-// the device byte is not looked at here.
+// the device byte is not looked at here, nor whether a library-only form came from the wire.
 std::string storeMessage(SynthMemory& mem, const Bytes& msg);
 
 // The whole memory as complete messages in the given model and device bytes: global

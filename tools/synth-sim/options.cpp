@@ -157,7 +157,7 @@ std::string usageText()
     return
         "synth-sim: a synthesizer on the far end of a JACK MIDI port\n"
         "  --name NAME                 JACK client name (synth-sim); ports NAME:in and NAME-out:out\n"
-        "  --device-id N               SysEx device id and global channel, 0..15 (3)\n"
+        "  --device-id N               SysEx device id and global channel, 0..15 (9)\n"
         "  --model 20|21               model byte; 21 also sends performance follow-ups (20)\n"
         "  --strict-model              ignore messages carrying the other model byte\n"
         "  --edit-reply MODE           answer to an edit-buffer request (follow):\n"

@@ -23,7 +23,9 @@ enum class StoredForm {
 };
 
 struct Options {
-    int deviceId = 3;        // 0..15; deliberately not the templates' 15
+    // 0..15, also the global channel. Not the templates' 15, so that an id the editor failed to
+    // adopt shows; not 0..7, the channels of the power-on parts.
+    int deviceId = 9;
     uint8_t model = 0x20;    // 0x20 or 0x21; 0x21 also sends the performance follow-ups
     bool strictModel = false; // ignore messages whose model byte is not ours
     EditReply editReply = EditReply::Follow;

@@ -221,4 +221,14 @@ bool dataBytesAre7Bit(const Bytes& m)
     return true;
 }
 
+bool isLibraryOnlyForm(const Bytes& m)
+{
+    if (!hasFamilyHeader(m)) return false;
+    const uint8_t type = m[7];
+    const size_t n = m.size();
+    return (type == kTypePerformanceDump && n == kLenStoredPerformance) ||
+           (type == kTypeFollowUp && n == kLenStoredFollowUp) ||
+           (type == kTypePatternFrame && n == kLenPatternLibrary);
+}
+
 } // namespace synthsim

@@ -66,6 +66,13 @@ constexpr size_t kPartBlockSize = 44;
 constexpr size_t kPartBlockProgram = 0; // program number
 constexpr size_t kPartBlockBank = 1;    // bank + 5
 constexpr size_t kPartBlockChannel = 2; // 0..15; 16 and above follow the global channel
+constexpr size_t kPartBlockSettings = 10; // bit 2 receive program changes, bit 3 control changes
+
+// Global settings 2, as body offsets (position - 8): what the synthesizer receives (position
+// 22: bits 0-1 program changes, bit 2 control changes) and transmits (position 24: bit 1
+// program changes, bit 2 control changes).
+constexpr size_t kGlobal2Receive = 14;
+constexpr size_t kGlobal2Transmit = 16;
 
 // Bank select values on the wire: a part's program bank travels as bank + 5, a performance
 // bank on the global channel as bank + 96.
@@ -105,5 +112,9 @@ std::string toHex(const Bytes& b);
 bool hasFamilyHeader(const Bytes& m);
 // True when every byte between the leading F0 and the trailing F7 is a 7-bit data byte.
 bool dataBytesAre7Bit(const Bytes& m);
+
+// The forms only library files hold: performance 05 of 383 bytes, follow-up 1B of 27, pattern
+// 0C of 221. The editor retypes them before they go out, so one on the wire is a mistake.
+bool isLibraryOnlyForm(const Bytes& m);
 
 } // namespace synthsim

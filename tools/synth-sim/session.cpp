@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "midi_stream.h"
 #include "syxfile.h"
 
 #include <chrono>
@@ -33,12 +34,14 @@ bool Session::start(std::string& error)
     return true;
 }
 
-void Session::onMessage(const Bytes& msg)
+void Session::onMessage(const Bytes& delivery)
 {
     const double t = record_.now();
-    Handled h = synth_.receive(msg, t);
-    record_.write(t, "in", msg, h.note);
-    for (Outgoing& o : h.replies) out_.post(std::move(o.bytes), o.delayMs, std::move(o.note));
+    for (const Bytes& msg : splitMidiInput(delivery.data(), delivery.size())) {
+        Handled h = synth_.receive(msg, t);
+        record_.write(t, "in", msg, h.note);
+        for (Outgoing& o : h.replies) out_.post(std::move(o.bytes), o.delayMs, std::move(o.note));
+    }
 }
 
 std::string Session::statsLine() const
@@ -68,9 +71,14 @@ bool Session::runCommand(const std::string& line, std::ostream& out)
         break;
     case Command::Send:
         for (Bytes& b : c.messages) {
+            if (!c.fromPanel) {
+                out_.post(std::move(b), 0, "script");
+                continue;
+            }
             // The panel's own messages also move the synthesizer, as the hardware's would.
-            const std::string did = c.fromPanel ? synth_.panel(b) : std::string();
-            out_.post(std::move(b), 0, did.empty() ? "script" : "script; " + did);
+            const Played p = synth_.panel(b);
+            if (p.transmitted) out_.post(std::move(b), 0, "script; " + p.note);
+            else record_.write(record_.now(), "panel", b, p.note);
         }
         break;
     case Command::Wait:

@@ -20,8 +20,9 @@ public:
     // Opens the record file and loads the seed files the options name.
     bool start(std::string& error);
 
-    // One complete message from the MIDI input.
-    void onMessage(const Bytes& msg);
+    // What one delivery of the MIDI input holds: one message, or several that the port layer
+    // joined behind a SysEx without its F7.
+    void onMessage(const Bytes& delivery);
 
     // Runs one command line; answers to stats, dump and errors go to out. False on quit.
     bool runCommand(const std::string& line, std::ostream& out);

@@ -14,9 +14,31 @@ std::string bankName(int bank) { return std::string(1, char('A' + bank)); }
 
 int requestKey(uint8_t type, uint8_t b8 = 0, uint8_t b9 = 0) { return (type << 16) | (b8 << 8) | b9; }
 
+// Built once: a reset copies it into storage the synthesizer already has.
+const SynthMemory& powerOnMemory()
+{
+    static const SynthMemory m;
+    return m;
+}
+
 } // namespace
 
-Synth::Synth(const Options& options) : opt_(options) {}
+Synth::Synth(const Options& options) { reset(options); }
+
+void Synth::reset(const Options& options)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    opt_ = options;
+    if (memoryTouched_) mem_ = powerOnMemory();
+    memoryTouched_ = false;
+    count_ = Counters{};
+    tries_.clear();
+    selectedPart_ = 0;
+    selectedKind_ = SelectedKind::Program;
+    performanceBank_ = 0;
+    nrpnMsb_.fill(-1);
+    nrpnLsb_.fill(-1);
+}
 
 Bytes Synth::foreignSysEx()
 {
@@ -34,6 +56,12 @@ SynthMemory Synth::memory() const
 {
     std::lock_guard<std::mutex> g(lock_);
     return mem_;
+}
+
+void Synth::copyMemory(SynthMemory& into) const
+{
+    std::lock_guard<std::mutex> g(lock_);
+    into = mem_;
 }
 
 Options Synth::options() const
@@ -76,6 +104,7 @@ int Synth::load(const std::vector<Bytes>& messages, std::vector<std::string>& no
             notes.push_back("skipped " + std::to_string(m.size()) + "-byte message");
         } else {
             ++taken;
+            memoryTouched_ = true;
         }
     }
     return taken;
@@ -139,6 +168,20 @@ Handled Synth::receive(const Bytes& m, double time)
     h.note = m[0] < 0x80 ? "ignored: no status byte" : "system message";
     if (m[0] < 0x80) ++count_.ignored;
     return h;
+}
+
+// Program and control changes are received and transmitted as the global settings say; other
+// channel messages always are.
+bool Synth::receives(int kind) const
+{
+    const uint8_t f = mem_.global2[kGlobal2Receive];
+    return kind == 0xC ? (f & 0x03) != 0 : kind == 0xB ? (f & 0x04) != 0 : true;
+}
+
+bool Synth::transmits(int kind) const
+{
+    const uint8_t f = mem_.global2[kGlobal2Transmit];
+    return kind == 0xC ? (f & 0x02) != 0 : kind == 0xB ? (f & 0x04) != 0 : true;
 }
 
 int Synth::partBank(int part) const
@@ -289,19 +332,26 @@ Handled Synth::receiveSysEx(const Bytes& m)
         return h;
     }
 
+    if (isLibraryOnlyForm(m))
+        return ignore("library-only form, type " + toHex(Bytes{type}) + " of " + std::to_string(n) + " bytes");
     const std::string where = storeMessage(mem_, m);
     if (where.empty())
         return ignore("type " + toHex(Bytes{type}) + " of " + std::to_string(n) + " bytes");
     ++count_.stores;
+    memoryTouched_ = true;
     h.note = "stored into " + where;
     return h;
 }
 
-std::string Synth::panel(const Bytes& m)
+Played Synth::panel(const Bytes& m)
 {
     std::lock_guard<std::mutex> g(lock_);
-    if (m.empty() || m[0] < 0x80 || m[0] >= 0xF0) return "";
-    return receiveChannel(m, false).note;
+    Played p;
+    if (m.empty() || m[0] < 0x80 || m[0] >= 0xF0) return p;
+    p.note = receiveChannel(m, false).note;
+    p.transmitted = transmits(m[0] >> 4);
+    if (!p.transmitted) p.note += "; not transmitted (off in the global settings)";
+    return p;
 }
 
 Handled Synth::receiveChannel(const Bytes& m, bool received)
@@ -318,18 +368,24 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
         }
         const int num = m[1], val = m[2];
         h.note = "cc " + std::to_string(num) + " = " + std::to_string(val);
+        if (received && !receives(kind)) {
+            h.note += ": not received (control changes off in the global settings)";
+            return h;
+        }
         if (num == 99) {
-            nrpnMsb_ = val;
+            nrpnMsb_[size_t(ch)] = val;
         } else if (num == 98) {
-            nrpnLsb_ = val;
+            nrpnLsb_[size_t(ch)] = val;
         } else if (num == 6) {
-            if (nrpnMsb_ >= 0 && nrpnLsb_ >= 0) {
-                h.note = "nrpn " + std::to_string(nrpnMsb_) + "/" + std::to_string(nrpnLsb_) +
-                         " = " + std::to_string(val);
+            const int msb = nrpnMsb_[size_t(ch)], lsb = nrpnLsb_[size_t(ch)];
+            if (lsb >= 0) {
+                h.note = "nrpn " + (msb >= 0 ? std::to_string(msb) : std::string("-")) + "/" +
+                         std::to_string(lsb) + " = " + std::to_string(val);
                 // Part selection by the quick-tab number on the global channel; the family
-                // uses two ranges for the eight parts.
+                // uses two ranges for the eight parts. The editor selects with CC 98 and
+                // CC 6 alone, so the MSB is not looked at.
                 const bool low = val >= 55 && val <= 62, high = val >= 76 && val <= 83;
-                if (global && nrpnLsb_ == 113 && (low || high)) {
+                if (global && lsb == 113 && (low || high)) {
                     selectedPart_ = val - (low ? 55 : 76);
                     h.note += ": part " + std::to_string(selectedPart_ + 1) + " selected";
                 }
@@ -347,6 +403,7 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
                         uint8_t* block = mem_.partBlock(k);
                         if (block[kPartBlockChannel] == ch) {
                             block[kPartBlockBank] = uint8_t(val);
+                            memoryTouched_ = true;
                             parts += " " + std::to_string(k + 1);
                         }
                     }
@@ -362,9 +419,15 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
             h.note = "ignored: malformed program change";
             return h;
         }
-        if (received) ++count_.programChanges;
         const int prog = m[1];
+        if (received && !receives(kind)) {
+            h.note = "program change " + std::to_string(prog) +
+                     ": not received (program changes off in the global settings)";
+            return h;
+        }
+        if (received) ++count_.programChanges;
         if (global) {
+            memoryTouched_ = true;
             mem_.performanceEdit = mem_.performances[size_t(performanceBank_)][size_t(prog)];
             mem_.followUpEdit = mem_.followUps[size_t(performanceBank_)][size_t(prog)];
             selectedKind_ = SelectedKind::Performance;
@@ -378,6 +441,7 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
             uint8_t* block = mem_.partBlock(k);
             if (block[kPartBlockChannel] != ch) continue;
             const int bank = partBank(k);
+            memoryTouched_ = true;
             mem_.partEdit[size_t(k)] = mem_.programs[size_t(bank)][size_t(prog)];
             block[kPartBlockProgram] = uint8_t(prog);
             parts += " " + std::to_string(k + 1) + " (bank " + bankName(bank) + ")";

@@ -5,6 +5,7 @@
 #include "memory.h"
 #include "options.h"
 
+#include <array>
 #include <map>
 #include <mutex>
 #include <string>
@@ -40,22 +41,34 @@ struct Counters {
 
 enum class SelectedKind { Program, Performance };
 
+// A channel message played on the panel: what it did, and whether it leaves (the global
+// settings say which kinds are transmitted).
+struct Played {
+    std::string note;
+    bool transmitted = false;
+};
+
 class Synth {
 public:
     explicit Synth(const Options& options);
 
-    // One complete message from the MIDI input, with its arrival time in seconds.
+    // Back to power-on with these options: memory, counters, selections and NRPN numbers.
+    void reset(const Options& options);
+
+    // One message from the MIDI input (see splitMidiInput), with its arrival time in seconds.
     Handled receive(const Bytes& msg, double time);
 
-    // A channel message played on the synthesizer's own panel (and sent out): it selects as
-    // a received one would, without counting as received. Returns what it did.
-    std::string panel(const Bytes& msg);
+    // A channel message played on the synthesizer's own panel: it selects as a received one
+    // would, whatever the receive settings, without counting as received.
+    Played panel(const Bytes& msg);
 
     // Seeds memory from messages of a file; returns how many were taken.
     int load(const std::vector<Bytes>& messages, std::vector<std::string>& notes);
 
     Counters counters() const;
     SynthMemory memory() const;
+    // The same into storage the caller keeps, which a repeated read then reuses.
+    void copyMemory(SynthMemory& into) const;
     Options options() const;
     void setOptions(const Options& o);
     int selectedPart() const;
@@ -76,16 +89,20 @@ private:
     std::vector<Bytes> performanceEditReply() const;
     uint8_t device() const { return uint8_t(opt_.deviceId); }
     int partBank(int part) const;
+    bool receives(int kind) const;
+    bool transmits(int kind) const;
 
     mutable std::mutex lock_;
     Options opt_;
     SynthMemory mem_;
+    bool memoryTouched_ = true; // written since power-on: a reset copies it back
     Counters count_;
     std::map<int, int> tries_; // arrivals per request (type, bank code, slot)
     int selectedPart_ = 0;
     SelectedKind selectedKind_ = SelectedKind::Program;
     int performanceBank_ = 0;
-    int nrpnMsb_ = -1, nrpnLsb_ = -1;
+    // The NRPN number last set on each channel, -1 while unset.
+    std::array<int, 16> nrpnMsb_{}, nrpnLsb_{};
 };
 
 } // namespace synthsim
