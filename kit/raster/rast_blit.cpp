@@ -12,10 +12,6 @@ namespace {
 
 typedef void (*RowsFn)(unsigned char* d, const unsigned char* s, int w, int h, int sspan, int dspan, int parm);
 
-void copyRows(unsigned char* d, const unsigned char* s, int w, int h, int sspan, int dspan, int) {
-  for (int y = 0; y < h; y++, d += dspan, s += sspan) memcpy(d, s, (size_t)w * 4);
-}
-
 void halfMixRows(unsigned char* d, const unsigned char* s, int w, int h, int sspan, int dspan, int) {
   for (int y = 0; y < h; y++, d += dspan, s += sspan) {
     unsigned int* dp = (unsigned int*)d;
@@ -31,41 +27,35 @@ void channelCopyRows(unsigned char* d, const unsigned char* s, int w, int h, int
     for (int x = 0; x < w; x++) d[x * 4 + db] = s[x * 4 + sb];
 }
 
+// The row operation of a combiner at weight a: its loop, or the whole-row form that gives the
+// same pixels faster for the weights that form covers. The other weights keep their wrapping.
+template <class C>
+RowsFn rowsFor(C, int) {
+  return _RAST_Template_Blit2<C>::blit;
+}
+RowsFn rowsFor(_RAST_CombinePixelsClobberNoClamp, int) { return rast::CopyRows; }
+RowsFn rowsFor(_RAST_CombinePixelsCopyNoClamp c, int a) { return a < 256 ? rast::CopyMixRows : rowsFor<>(c, a); }
+RowsFn rowsFor(_RAST_CombinePixelsAdd c, int a) { return a > 0 && a <= 256 ? rast::AddRows : rowsFor<>(c, a); }
+RowsFn rowsFor(_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp, int) { return rast::CopySourceAlphaFullRows; }
+RowsFn rowsFor(_RAST_CombinePixelsCopySourceAlphaNoClamp c, int a) {
+  return a > 0 && a < 256 ? rast::CopySourceAlphaRows : rowsFor<>(c, a);
+}
+
 // Picks the row operation for a blit; null draws nothing. parm is set to what it takes.
 RowsFn pickBlit(float alpha, int mode, int& parm) {
-  if ((mode & 0xF0) == 0xF0) {
+  if ((mode & RAST_BLIT_CHANNEL_COPY) == RAST_BLIT_CHANNEL_COPY) {
     parm = mode;
     return channelCopyRows;
   }
-  mode &= 0x100FF;
-  if (mode == 0 && alpha == 1.0f) return copyRows;
-  if (mode == 0 && alpha == 0.5f) return halfMixRows;
+  const int sel = rast::CombinerSelector(mode);
+  if (sel == RAST_BLIT_MODE_COPY && alpha == 1.0f) return rast::CopyRows;
+  if (sel == RAST_BLIT_MODE_COPY && alpha == 0.5f) return halfMixRows;
   const int a = RAST_AlphaWeight(alpha);
   parm = a;
-  if (a == 0) return nullptr;
-  switch (mode) {
-    case 0:
-      if (a < 1) return nullptr;
-      if (a == 256) return copyRows;
-      if (a < 256) return _RAST_CopyMixRows;
-      return _RAST_Template_Blit2<_RAST_CombinePixelsCopyNoClamp>::blit;
-    case 1: return _RAST_Template_Blit2<_RAST_CombinePixelsAdd>::blit;
-    case 2: return _RAST_Template_Blit2<_RAST_CombinePixelsColorDodge>::blit;
-    case 3: return _RAST_Template_Blit2<_RAST_CombinePixelsMulNoClamp>::blit;
-    case 4: return _RAST_Template_Blit2<_RAST_CombinePixelsOverlay>::blit;
-    case 5: return _RAST_Template_Blit2<_RAST_CombinePixelsHSVAdjust>::blit;
-    case 0x10000:
-      // The row forms cover the weights of ordinary use; weights beyond keep their wrapping.
-      if (a == 256) return _RAST_CopySourceAlphaFullRows;
-      if (a > 0 && a < 256) return _RAST_CopySourceAlphaRows;
-      return _RAST_Template_Blit2<_RAST_CombinePixelsCopySourceAlphaNoClamp>::blit;
-    case 0x10001: return _RAST_Template_Blit2<_RAST_CombinePixelsAddSourceAlpha>::blit;
-    case 0x10002: return _RAST_Template_Blit2<_RAST_CombinePixelsColorDodgeSourceAlpha>::blit;
-    case 0x10003: return _RAST_Template_Blit2<_RAST_CombinePixelsMulSourceAlphaNoClamp>::blit;
-    case 0x10004: return _RAST_Template_Blit2<_RAST_CombinePixelsOverlaySourceAlpha>::blit;
-    case 0x10005: return _RAST_Template_Blit2<_RAST_CombinePixelsHSVAdjustSourceAlpha>::blit;
-    default: return nullptr;
-  }
+  if (a == 0 || (sel == RAST_BLIT_MODE_COPY && a < 1)) return nullptr;
+  RowsFn fn = nullptr;
+  rast::ForBlendCombiner(sel, a == 256, [&](auto c) { fn = rowsFor(c, a); });
+  return fn;
 }
 
 // A row buffer on the stack for ordinary widths, on the heap beyond.
@@ -188,23 +178,12 @@ void RAST_GradRect(RAST_IBitmap* dest, int dstx, int dsty, int dstw, int dsth, f
 
   unsigned char* d = s.row((int)y) + x * 4;
   const int iw = (int)w, ih = (int)h, span = (int)s.step;
-#define QOR_GRAD(C) \
-  _RAST_Template_Blit1<C>::gradBlit(d, iw, ih, r0, g0, b0, a0, rdx, gdx, bdx, adx, rdy, gdy, bdy, ady, span)
-  switch (mode & 0xFF) {
-    case 0:
-      if (adx == 0 && ady == 0 && a0 / 65536 == 256)
-        QOR_GRAD(_RAST_CombinePixelsClobberClamp);
-      else
-        QOR_GRAD(_RAST_CombinePixelsCopyClamp);
-      break;
-    case 1: QOR_GRAD(_RAST_CombinePixelsAdd); break;
-    case 2: QOR_GRAD(_RAST_CombinePixelsColorDodge); break;
-    case 3: QOR_GRAD(_RAST_CombinePixelsMulClamp); break;
-    case 4: QOR_GRAD(_RAST_CombinePixelsOverlay); break;
-    case 5: QOR_GRAD(_RAST_CombinePixelsHSVAdjust); break;
-    default: break;
-  }
-#undef QOR_GRAD
+  // At a constant full weight the copy is a plain store of the clamped colour.
+  const bool store = adx == 0 && ady == 0 && a0 / 65536 == 256;
+  rast::ForCombiner<rast::Clamped>(mode & RAST_BLIT_MODE_MASK, store, [&](auto c) {
+    _RAST_Template_Blit1<decltype(c)>::gradBlit(d, iw, ih, r0, g0, b0, a0, rdx, gdx, bdx, adx, rdy, gdy, bdy, ady,
+                                                span);
+  });
 }
 
 namespace {
@@ -216,17 +195,17 @@ void blurRow(unsigned int* out, const unsigned int* C, const unsigned int* U, co
   if (!D) D = U;
   const bool edgeRow = U == D;
   for (int x = 0; x < w; x++) {
-    unsigned int v = _RAST_Half(C[x]);
+    unsigned int v = rast::Half(C[x]);
     if (x == 0)
-      v += _RAST_Quarter(C[1]);
+      v += rast::Quarter(C[1]);
     else if (x == w - 1)
-      v += _RAST_Quarter(C[x - 1]);
+      v += rast::Quarter(C[x - 1]);
     else
-      v += _RAST_Eighth(C[x - 1]) + _RAST_Eighth(C[x + 1]);
+      v += rast::Eighth(C[x - 1]) + rast::Eighth(C[x + 1]);
     if (edgeRow)
-      v += _RAST_Quarter(U[x]);
+      v += rast::Quarter(U[x]);
     else
-      v += _RAST_Eighth(U[x]) + _RAST_Eighth(D[x]);
+      v += rast::Eighth(U[x]) + rast::Eighth(D[x]);
     out[x] = v;
   }
 }

@@ -52,8 +52,9 @@ class _RAST_Template_Blit1 {
 // lower and lower-right neighbours (span bytes per row). In the last column only the vertical
 // blend is made, in the last row only the horizontal one, and the last pixel is taken as it is,
 // so nothing beyond them is read.
-inline void _RAST_BilinearSample(const unsigned char* p00, int span, unsigned int xf, unsigned int yf, bool lastCol,
-                                 bool lastRow, int v[4]) {
+namespace rast {
+inline void BilinearSample(const unsigned char* p00, int span, unsigned int xf, unsigned int yf, bool lastCol,
+                           bool lastRow, int v[4]) {
   if (!lastCol && !lastRow) {
     const int br = (int)((xf * yf) >> 16);
     const int tr = (int)xf - br, bl = (int)yf - br, tl = 65536 - (int)yf - tr;
@@ -68,6 +69,7 @@ inline void _RAST_BilinearSample(const unsigned char* p00, int span, unsigned in
     for (int k = 0; k < 4; k++) v[k] = p00[k];
   }
 }
+}  // namespace rast
 
 // Nearest-neighbour scaling loop over a whole-word combiner W (W::doPix(unsigned int* dest,
 // unsigned int src)). Positions and steps are 16.16; clip_r and clip_b are exclusive source
@@ -96,7 +98,7 @@ class _RAST_Template_Blit2 {
     for (int y = 0; y < h; y++, dest += dest_span, src += src_span) {
       unsigned char* d = dest;
       const unsigned char* s = src;
-      for (int x = 0; x < w; x++, d += 4, s += 4) C::doPix(d, s[_RAST_R], s[_RAST_G], s[_RAST_B], s[_RAST_A], alpha);
+      for (int x = 0; x < w; x++, d += 4, s += 4) C::doPix(d, s[rast::kR], s[rast::kG], s[rast::kB], s[rast::kA], alpha);
     }
   }
 };

@@ -9,13 +9,15 @@
 #include "kit/raster/rast_drawglyph.h"
 #include "kit/raster/rast_fixed.h"
 
-typedef long long _RAST_CircleCoord;
+namespace rast {
+typedef long long CircleCoord;
+}
 
 // One set of point, run and circle members per combiner; coordinates are 64-bit so that no
 // radius or centre overflows the arithmetic.
 template <class C>
 class _RAST_CircleDrawer {
-  typedef _RAST_CircleCoord i64;
+  typedef rast::CircleCoord i64;
 
  public:
   struct Clip {
@@ -427,24 +429,17 @@ void __DrawCircleClipped(RAST_IBitmap* dest, float cx, float cy, float r, RAST_P
                          bool filled, int mode, const int clip[4], bool perPixelClip) {
   if (!dest || ia == 0) return;
   if (!finite3(cx, cy, r)) return;
-  switch (mode & 0xFF) {
-    case 0:
-      if (aa) {
-        if (ia > 0) run<_RAST_CombinePixelsCopyNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip);
-      } else if (ia == 128) {
-        run<_RAST_CombinePixelsHalfMixNoClamp>(dest, cx, cy, r, colour, 128, aa, filled, clip, perPixelClip);
-      } else if (ia == 256) {
-        run<_RAST_CombinePixelsClobberNoClamp>(dest, cx, cy, r, colour, 256, aa, filled, clip, perPixelClip);
-      } else if (ia >= 1) {
-        run<_RAST_CombinePixelsCopyNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip);
-      }
-      break;
-    case 1: run<_RAST_CombinePixelsAdd>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
-    case 2: run<_RAST_CombinePixelsColorDodge>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
-    case 3: run<_RAST_CombinePixelsMulNoClamp>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
-    case 4: run<_RAST_CombinePixelsOverlay>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
-    case 5: run<_RAST_CombinePixelsHSVAdjust>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip); break;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (m == RAST_BLIT_MODE_COPY) {
+    if (ia < 1) return;
+    if (!aa && ia == 128) {
+      run<_RAST_CombinePixelsHalfMixNoClamp>(dest, cx, cy, r, colour, 128, aa, filled, clip, perPixelClip);
+      return;
+    }
   }
+  rast::ForCombiner(m, !aa && ia == 256, [&](auto c) {
+    run<decltype(c)>(dest, cx, cy, r, colour, ia, aa, filled, clip, perPixelClip);
+  });
 }
 
 void RAST_Circle(RAST_IBitmap* dest, float cx, float cy, float r, RAST_PixelValue colour, float alpha, int mode,

@@ -1,49 +1,69 @@
 // Pixel combiners: the one place that says how a source colour merges into a destination pixel.
 // Each combiner is a class with a static doPix(dest, r, g, b, a, alpha) on one pixel in memory
 // (bytes alpha, red, green, blue); the blit, fill, line, glyph and shape loops are templates over
-// these classes so that the per-pixel arithmetic is inlined into every loop.
+// these classes so that the per-pixel arithmetic is inlined into every loop. rast::ForCombiner
+// below is the one place that turns a blend mode word into a combiner class.
 // The whole-word combiners at the end work on all four bytes of a pixel word at once.
 #pragma once
 
+#include <array>
+
 #include "kit/raster/rast_types.h"
 
-// Reciprocals for the HSV conversion: entry i is 65536 / i - 1, entry 0 is 0.
-extern const unsigned short _RAST_RGB2HSV_invtab[256];
+namespace rast {
 
-inline int _RAST_Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+// Reciprocals for the HSV conversion: entry i is 65536 / i - 1, entry 0 is 0.
+constexpr std::array<unsigned short, 256> MakeHsvInverseTable() {
+  std::array<unsigned short, 256> t{};
+  for (int i = 1; i < 256; i++) t[i] = (unsigned short)(65536 / i - 1);
+  return t;
+}
+
+}  // namespace rast
+
+inline constexpr std::array<unsigned short, 256> _RAST_RGB2HSV_invtab = rast::MakeHsvInverseTable();
+static_assert(_RAST_RGB2HSV_invtab[0] == 0 && _RAST_RGB2HSV_invtab[1] == 65535 && _RAST_RGB2HSV_invtab[2] == 32767 &&
+                  _RAST_RGB2HSV_invtab[255] == 256,
+              "HSV reciprocal table");
+
+namespace rast {
+
+inline int Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
 // Byte positions inside a pixel.
-enum { _RAST_A = 0, _RAST_R = 1, _RAST_G = 2, _RAST_B = 3 };
+enum { kA = 0, kR = 1, kG = 2, kB = 3 };
 
 // Applies a per-channel rule op(d, s) to red, green, blue and alpha, storing the low 8 bits.
 template <class Op>
-inline void _RAST_EachChannel(unsigned char* dest, int r, int g, int b, int a, Op op) {
-  dest[_RAST_R] = (unsigned char)op(dest[_RAST_R], r);
-  dest[_RAST_G] = (unsigned char)op(dest[_RAST_G], g);
-  dest[_RAST_B] = (unsigned char)op(dest[_RAST_B], b);
-  dest[_RAST_A] = (unsigned char)op(dest[_RAST_A], a);
+inline void EachChannel(unsigned char* dest, int r, int g, int b, int a, Op op) {
+  dest[kR] = (unsigned char)op(dest[kR], r);
+  dest[kG] = (unsigned char)op(dest[kG], g);
+  dest[kB] = (unsigned char)op(dest[kB], b);
+  dest[kA] = (unsigned char)op(dest[kA], a);
 }
 
 // The same on red, green and blue only.
 template <class Op>
-inline void _RAST_EachColour(unsigned char* dest, int r, int g, int b, Op op) {
-  dest[_RAST_R] = (unsigned char)op(dest[_RAST_R], r);
-  dest[_RAST_G] = (unsigned char)op(dest[_RAST_G], g);
-  dest[_RAST_B] = (unsigned char)op(dest[_RAST_B], b);
+inline void EachColour(unsigned char* dest, int r, int g, int b, Op op) {
+  dest[kR] = (unsigned char)op(dest[kR], r);
+  dest[kG] = (unsigned char)op(dest[kG], g);
+  dest[kB] = (unsigned char)op(dest[kB], b);
 }
+
+}  // namespace rast
 
 // The pixel becomes the source, all four channels; the weight is not read.
 class _RAST_CombinePixelsClobberNoClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int) {
-    _RAST_EachChannel(dest, r, g, b, a, [](int, int s) { return s; });
+    rast::EachChannel(dest, r, g, b, a, [](int, int s) { return s; });
   }
 };
 
 class _RAST_CombinePixelsClobberClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int) {
-    _RAST_EachChannel(dest, r, g, b, a, [](int, int s) { return _RAST_Clamp255(s); });
+    rast::EachChannel(dest, r, g, b, a, [](int, int s) { return rast::Clamp255(s); });
   }
 };
 
@@ -51,7 +71,7 @@ class _RAST_CombinePixelsClobberClamp {
 class _RAST_CombinePixelsHalfMixNoClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int) {
-    _RAST_EachChannel(dest, r, g, b, a, [](int d, int s) { return (d + s) / 2; });
+    rast::EachChannel(dest, r, g, b, a, [](int d, int s) { return (d + s) / 2; });
   }
 };
 
@@ -61,7 +81,7 @@ class _RAST_CombinePixelsCopyNoClamp {
   static inline int ch(int d, int s, int inv) { return s + (d - s) * inv / 256; }
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
     const int inv = 256 - alpha;
-    _RAST_EachChannel(dest, r, g, b, a, [inv](int d, int s) { return ch(d, s, inv); });
+    rast::EachChannel(dest, r, g, b, a, [inv](int d, int s) { return ch(d, s, inv); });
   }
 };
 
@@ -69,16 +89,16 @@ class _RAST_CombinePixelsCopyClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
     const int inv = 256 - alpha;
-    _RAST_EachChannel(dest, r, g, b, a,
-                      [inv](int d, int s) { return _RAST_Clamp255(_RAST_CombinePixelsCopyNoClamp::ch(d, s, inv)); });
+    rast::EachChannel(dest, r, g, b, a,
+                      [inv](int d, int s) { return rast::Clamp255(_RAST_CombinePixelsCopyNoClamp::ch(d, s, inv)); });
   }
 };
 
 class _RAST_CombinePixelsAdd {
  public:
-  static inline int ch(int d, int s, int alpha) { return _RAST_Clamp255(d + s * alpha / 256); }
+  static inline int ch(int d, int s, int alpha) { return rast::Clamp255(d + s * alpha / 256); }
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
+    rast::EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
   }
 };
 
@@ -90,7 +110,7 @@ class _RAST_CombinePixelsColorDodge {
     return v > 255 ? 255 : (int)v;
   }
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
+    rast::EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
   }
 };
 
@@ -98,15 +118,15 @@ class _RAST_CombinePixelsMulNoClamp {
  public:
   static inline int ch(int d, int s, int alpha) { return ((s * alpha + 256 * (256 - alpha)) * d) / 65536; }
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
+    rast::EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
   }
 };
 
 class _RAST_CombinePixelsMulClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_EachChannel(dest, r, g, b, a,
-                      [alpha](int d, int s) { return _RAST_Clamp255(_RAST_CombinePixelsMulNoClamp::ch(d, s, alpha)); });
+    rast::EachChannel(dest, r, g, b, a,
+                      [alpha](int d, int s) { return rast::Clamp255(_RAST_CombinePixelsMulNoClamp::ch(d, s, alpha)); });
   }
 };
 
@@ -114,10 +134,10 @@ class _RAST_CombinePixelsOverlay {
  public:
   static inline int ch(int d, int s, int alpha) {
     const int S = s * alpha + 128 * (256 - alpha);
-    return _RAST_Clamp255((d * (S + (32768 - S) * d / 256)) / 32768);
+    return rast::Clamp255((d * (S + (32768 - S) * d / 256)) / 32768);
   }
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
+    rast::EachChannel(dest, r, g, b, a, [alpha](int d, int s) { return ch(d, s, alpha); });
   }
 };
 
@@ -127,7 +147,7 @@ class _RAST_CombinePixelsOverlay {
 class _RAST_CombinePixelsHSVAdjust {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    const int R = dest[_RAST_R], G = dest[_RAST_G], B = dest[_RAST_B];
+    const int R = dest[rast::kR], G = dest[rast::kG], B = dest[rast::kB];
     int val, delta, k, base;
     if (R < G) {
       if (G > B) {
@@ -153,8 +173,8 @@ class _RAST_CombinePixelsHSVAdjust {
       h %= 384;
       if (h < 0) h += 384;
     }
-    sat = _RAST_Clamp255(sat + ((g - 128) * alpha) / 128);
-    val = _RAST_Clamp255(val + ((b - 128) * alpha) / 128);
+    sat = rast::Clamp255(sat + ((g - 128) * alpha) / 128);
+    val = rast::Clamp255(val + ((b - 128) * alpha) / 128);
 
     const int p = ((256 - sat) * val) / 256;
     int oR, oG, oB;
@@ -171,27 +191,31 @@ class _RAST_CombinePixelsHSVAdjust {
     } else {
       oR = val; oG = p; oB = q(h - 320, sat, val);
     }
-    _RAST_EachChannel(dest, oR, oG, oB, a, [](int, int s) { return s; });
+    rast::EachChannel(dest, oR, oG, oB, a, [](int, int s) { return s; });
   }
 
  private:
   static inline int q(int x, int sat, int val) { return ((16384 - x * sat) * val) / 16384; }
 };
 
+namespace rast {
+
 // Source alpha: the weight becomes ((sa + 1) * alpha) / 256 from the source pixel's alpha sa.
-inline int _RAST_SourceAlphaWeight(int sa, int alpha) { return ((sa + 1) * alpha) / 256; }
+inline int SourceAlphaWeight(int sa, int alpha) { return ((sa + 1) * alpha) / 256; }
 
 // Source-alpha copy: colour channels step by inv / 256 toward the pixel, the alpha byte gains
 // add, capped at 255 (and, in the clamping form, floored at 0).
 template <bool clamp>
-inline void _RAST_SourceAlphaCopy(unsigned char* dest, int r, int g, int b, int inv, int add) {
-  _RAST_EachColour(dest, r, g, b, [inv](int d, int s) {
+inline void SourceAlphaCopy(unsigned char* dest, int r, int g, int b, int inv, int add) {
+  EachColour(dest, r, g, b, [inv](int d, int s) {
     const int v = _RAST_CombinePixelsCopyNoClamp::ch(d, s, inv);
-    return clamp ? _RAST_Clamp255(v) : v;
+    return clamp ? Clamp255(v) : v;
   });
-  const int na = dest[_RAST_A] + add;
-  dest[_RAST_A] = (unsigned char)(clamp ? _RAST_Clamp255(na) : na > 255 ? 255 : na);
+  const int na = dest[kA] + add;
+  dest[kA] = (unsigned char)(clamp ? Clamp255(na) : na > 255 ? 255 : na);
 }
+
+}  // namespace rast
 
 // Source-alpha copy at full strength: the source alpha alone decides the mix.
 class _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp {
@@ -201,7 +225,7 @@ class _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp {
     if (a == 255)
       _RAST_CombinePixelsClobberNoClamp::doPix(dest, r, g, b, 255, 256);
     else
-      _RAST_SourceAlphaCopy<false>(dest, r, g, b, 255 - a, a);
+      rast::SourceAlphaCopy<false>(dest, r, g, b, 255 - a, a);
   }
 };
 
@@ -209,18 +233,8 @@ class _RAST_CombinePixelsCopySourceAlphaNoClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
     if (a == 0) return;
-    const int w = _RAST_SourceAlphaWeight(a, alpha);
-    _RAST_SourceAlphaCopy<false>(dest, r, g, b, 256 - w, w);
-  }
-};
-
-// Clamping form of the source-alpha copy, for source channels outside 0..255.
-class _RAST_CombinePixelsCopySourceAlphaClamp {
- public:
-  static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    if (a == 0) return;
-    const int w = _RAST_SourceAlphaWeight(a, alpha);
-    _RAST_SourceAlphaCopy<true>(dest, r, g, b, 256 - w, w);
+    const int w = rast::SourceAlphaWeight(a, alpha);
+    rast::SourceAlphaCopy<false>(dest, r, g, b, 256 - w, w);
   }
 };
 
@@ -228,14 +242,14 @@ class _RAST_CombinePixelsAddSourceAlpha {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
     if (a == 0) return;
-    _RAST_CombinePixelsAdd::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
+    _RAST_CombinePixelsAdd::doPix(dest, r, g, b, a, rast::SourceAlphaWeight(a, alpha));
   }
 };
 
 class _RAST_CombinePixelsColorDodgeSourceAlpha {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_CombinePixelsColorDodge::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
+    _RAST_CombinePixelsColorDodge::doPix(dest, r, g, b, a, rast::SourceAlphaWeight(a, alpha));
   }
 };
 
@@ -243,37 +257,31 @@ class _RAST_CombinePixelsMulSourceAlphaNoClamp {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
     if (a == 0) return;
-    _RAST_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
-  }
-};
-
-class _RAST_CombinePixelsMulSourceAlphaClamp {
- public:
-  static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    if (a == 0) return;
-    _RAST_CombinePixelsMulClamp::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
+    _RAST_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, rast::SourceAlphaWeight(a, alpha));
   }
 };
 
 class _RAST_CombinePixelsOverlaySourceAlpha {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_CombinePixelsOverlay::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
+    _RAST_CombinePixelsOverlay::doPix(dest, r, g, b, a, rast::SourceAlphaWeight(a, alpha));
   }
 };
 
 class _RAST_CombinePixelsHSVAdjustSourceAlpha {
  public:
   static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
-    _RAST_CombinePixelsHSVAdjust::doPix(dest, r, g, b, a, _RAST_SourceAlphaWeight(a, alpha));
+    _RAST_CombinePixelsHSVAdjust::doPix(dest, r, g, b, a, rast::SourceAlphaWeight(a, alpha));
   }
 };
 
 // Whole-word combiners. Each byte is halved or quartered by a shift with the bits that would
 // cross into the next byte masked off; no byte exceeds 255, so sums never carry across bytes.
-inline unsigned int _RAST_Half(unsigned int p) { return (p >> 1) & 0x7F7F7F7Fu; }
-inline unsigned int _RAST_Quarter(unsigned int p) { return (p >> 2) & 0x3F3F3F3Fu; }
-inline unsigned int _RAST_Eighth(unsigned int p) { return (p >> 3) & 0x1F1F1F1Fu; }
+namespace rast {
+inline unsigned int Half(unsigned int p) { return (p >> 1) & 0x7F7F7F7Fu; }
+inline unsigned int Quarter(unsigned int p) { return (p >> 2) & 0x3F3F3F3Fu; }
+inline unsigned int Eighth(unsigned int p) { return (p >> 3) & 0x1F1F1F1Fu; }
+}  // namespace rast
 
 // The destination word becomes the source word.
 class _RAST_CombinePixelsClobberFAST {
@@ -284,7 +292,7 @@ class _RAST_CombinePixelsClobberFAST {
 // Half of each: d / 2 + s / 2 per byte.
 class _RAST_CombinePixelsHalfMixFAST {
  public:
-  static inline void doPix(unsigned int* dest, unsigned int src) { *dest = _RAST_Half(*dest) + _RAST_Half(src); }
+  static inline void doPix(unsigned int* dest, unsigned int src) { *dest = rast::Half(*dest) + rast::Half(src); }
 };
 
 // Fixed mixes with a constant colour, which is prepared once by prep() and then passed to
@@ -292,24 +300,124 @@ class _RAST_CombinePixelsHalfMixFAST {
 // (d/4 + c/4 + c/2) of the colour.
 class _RAST_CombinePixelsHalfMix2FAST {
  public:
-  static inline unsigned int prep(unsigned int c) { return _RAST_Half(c); }
-  static inline void doPix(unsigned int* dest, unsigned int pc) { *dest = _RAST_Half(*dest) + pc; }
+  static inline unsigned int prep(unsigned int c) { return rast::Half(c); }
+  static inline void doPix(unsigned int* dest, unsigned int pc) { *dest = rast::Half(*dest) + pc; }
 };
 
 class _RAST_CombinePixelsQuarterMix2FAST {
  public:
-  static inline unsigned int prep(unsigned int c) { return _RAST_Quarter(c); }
+  static inline unsigned int prep(unsigned int c) { return rast::Quarter(c); }
   static inline void doPix(unsigned int* dest, unsigned int pc) {
     const unsigned int d = *dest;
-    *dest = _RAST_Quarter(d) + _RAST_Half(d) + pc;
+    *dest = rast::Quarter(d) + rast::Half(d) + pc;
   }
 };
 
 class _RAST_CombinePixelsThreeQuarterMix2FAST {
  public:
-  static inline unsigned int prep(unsigned int c) { return _RAST_Quarter(c) + _RAST_Half(c); }
-  static inline void doPix(unsigned int* dest, unsigned int pc) { *dest = _RAST_Quarter(*dest) + pc; }
+  static inline unsigned int prep(unsigned int c) { return rast::Quarter(c) + rast::Half(c); }
+  static inline void doPix(unsigned int* dest, unsigned int pc) { *dest = rast::Quarter(*dest) + pc; }
 };
+
+namespace rast {
+
+// Clamping forms of the source-alpha copies and multiply, for source channels outside 0..255.
+class CopySourceAlphaClamp {
+ public:
+  static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
+    if (a == 0) return;
+    const int w = SourceAlphaWeight(a, alpha);
+    SourceAlphaCopy<true>(dest, r, g, b, 256 - w, w);
+  }
+};
+
+class CopySourceAlphaIgnoreAlphaParmClamp {
+ public:
+  static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int) {
+    if (a == 0) return;
+    if (a == 255)
+      _RAST_CombinePixelsClobberClamp::doPix(dest, r, g, b, 255, 256);
+    else
+      SourceAlphaCopy<true>(dest, r, g, b, 255 - a, a);
+  }
+};
+
+class MulSourceAlphaClamp {
+ public:
+  static inline void doPix(unsigned char* dest, int r, int g, int b, int a, int alpha) {
+    if (a == 0) return;
+    _RAST_CombinePixelsMulClamp::doPix(dest, r, g, b, a, SourceAlphaWeight(a, alpha));
+  }
+};
+
+// The combiners that differ between source channels in 0..255 (InRange) and channels that may
+// lie outside and must be clamped (Clamped); the others clamp already.
+struct InRange {
+  typedef _RAST_CombinePixelsClobberNoClamp Store;
+  typedef _RAST_CombinePixelsCopyNoClamp Copy;
+  typedef _RAST_CombinePixelsMulNoClamp Mul;
+  typedef _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp CopySourceAlphaFull;
+  typedef _RAST_CombinePixelsCopySourceAlphaNoClamp CopySourceAlpha;
+  typedef _RAST_CombinePixelsMulSourceAlphaNoClamp MulSourceAlpha;
+};
+struct Clamped {
+  typedef _RAST_CombinePixelsClobberClamp Store;
+  typedef _RAST_CombinePixelsCopyClamp Copy;
+  typedef _RAST_CombinePixelsMulClamp Mul;
+  typedef CopySourceAlphaIgnoreAlphaParmClamp CopySourceAlphaFull;
+  typedef CopySourceAlphaClamp CopySourceAlpha;
+  typedef MulSourceAlphaClamp MulSourceAlpha;
+};
+
+// The part of a blend mode word that picks the combiner: the low byte and the source-alpha flag.
+inline int CombinerSelector(int mode) { return mode & (RAST_BLIT_USE_SOURCE_ALPHA | RAST_BLIT_MODE_MASK); }
+
+// Calls f with a value of the combiner class that the low byte m of a blend mode selects
+// (RAST_BLIT_MODE_COPY .. RAST_BLIT_MODE_HSVADJUST). full, for a copy whose weight is 256, takes
+// the plain store, which gives the same pixels without arithmetic. Answers false, without
+// calling f, for any other value. Checks on the weight (copy below 1 draws nothing in most
+// operations) stay with the caller, since the operations differ in them.
+template <class Forms = InRange, class F>
+inline bool ForCombiner(int m, bool full, F&& f) {
+  switch (m) {
+    case RAST_BLIT_MODE_COPY:
+      if (full)
+        f(typename Forms::Store());
+      else
+        f(typename Forms::Copy());
+      return true;
+    case RAST_BLIT_MODE_ADD: f(_RAST_CombinePixelsAdd()); return true;
+    case RAST_BLIT_MODE_COLORDODGE: f(_RAST_CombinePixelsColorDodge()); return true;
+    case RAST_BLIT_MODE_MUL: f(typename Forms::Mul()); return true;
+    case RAST_BLIT_MODE_OVERLAY: f(_RAST_CombinePixelsOverlay()); return true;
+    case RAST_BLIT_MODE_HSVADJUST: f(_RAST_CombinePixelsHSVAdjust()); return true;
+    default: return false;
+  }
+}
+
+// The same for a selector with the source-alpha flag (CombinerSelector of the mode). With the
+// flag, full takes the full-strength source-alpha copy, whose alpha byte gains sa rather than
+// sa + 1: unlike the plain store this is a different result, not only a faster one.
+template <class Forms = InRange, class F>
+inline bool ForBlendCombiner(int sel, bool full, F&& f) {
+  if (!(sel & RAST_BLIT_USE_SOURCE_ALPHA)) return ForCombiner<Forms>(sel, full, f);
+  switch (sel & RAST_BLIT_MODE_MASK) {
+    case RAST_BLIT_MODE_COPY:
+      if (full)
+        f(typename Forms::CopySourceAlphaFull());
+      else
+        f(typename Forms::CopySourceAlpha());
+      return true;
+    case RAST_BLIT_MODE_ADD: f(_RAST_CombinePixelsAddSourceAlpha()); return true;
+    case RAST_BLIT_MODE_COLORDODGE: f(_RAST_CombinePixelsColorDodgeSourceAlpha()); return true;
+    case RAST_BLIT_MODE_MUL: f(typename Forms::MulSourceAlpha()); return true;
+    case RAST_BLIT_MODE_OVERLAY: f(_RAST_CombinePixelsOverlaySourceAlpha()); return true;
+    case RAST_BLIT_MODE_HSVADJUST: f(_RAST_CombinePixelsHSVAdjustSourceAlpha()); return true;
+    default: return false;
+  }
+}
+
+}  // namespace rast
 
 // Per-pixel entry points: apply a blend mode (mode & 0x100FF) to single pixels.
 // The combined colour of two pixel words; dest unchanged for weight 0 or an unknown mode.

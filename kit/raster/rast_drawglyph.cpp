@@ -35,19 +35,14 @@ void RAST_DrawGlyphEx(RAST_IBitmap* dest, int x, int y, unsigned int color, cons
   if (h > s.height - dy) h = s.height - dy;
   if (w < 1 || h < 1) return;
   const int a = RAST_AlphaWeight(alpha);
-  const int m = mode & 0xFF;
-  if (a == 0 || m > 5 || (m == 0 && a < 1)) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (a == 0 || m > RAST_BLIT_MODE_HSVADJUST || (m == RAST_BLIT_MODE_COPY && a < 1)) return;
 
   const unsigned char* cov = alphas + (size_t)(y < 0 ? -(long long)y : 0) * glyph_span + (x < 0 ? -(long long)x : 0);
   unsigned int* d = s.pixel(dx, dy);
   const int span = (int)(s.step / 4);
   const int iw = (int)w, ih = (int)h;
-  switch (m) {
-    case 0: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsCopyNoClamp>(cov, d, iw, ih, color, span, glyph_span, a); break;
-    case 1: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsAdd>(cov, d, iw, ih, color, span, glyph_span, a); break;
-    case 2: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsColorDodge>(cov, d, iw, ih, color, span, glyph_span, a); break;
-    case 3: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsMulNoClamp>(cov, d, iw, ih, color, span, glyph_span, a); break;
-    case 4: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsOverlay>(cov, d, iw, ih, color, span, glyph_span, a); break;
-    case 5: GlyphDrawImpl::DrawGlyph<_RAST_CombinePixelsHSVAdjust>(cov, d, iw, ih, color, span, glyph_span, a); break;
-  }
+  rast::ForCombiner(m, false, [&](auto comb) {
+    GlyphDrawImpl::DrawGlyph<decltype(comb)>(cov, d, iw, ih, color, span, glyph_span, a);
+  });
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "kit/raster/rast_blit.h"
+#include "kit/raster/rast_glyph.h"
 #include "kit/wapi/wapi-gdi.h"
 
 RAST_SysBitmap* RAST_CachedFont::s_tempbitmap = nullptr;
@@ -30,6 +31,9 @@ enum : unsigned int {
 // Pen positions far beyond any bitmap are still advanced but never drawn, so that long texts
 // cannot carry a coordinate into int overflow.
 const long long kPenLimit = 1LL << 30;
+
+// Records kept from the measuring walk of a text that is placed before it is drawn.
+const int kRunMax = 160;
 
 }  // namespace
 
@@ -170,12 +174,23 @@ void RAST_CachedFont::walkText(const char* text, int count, unsigned int flags, 
   }
 }
 
-void RAST_CachedFont::measureGlyphs(const char* text, int count, unsigned int flags, int* pw, int* ph) {
+void RAST_CachedFont::measureGlyphs(const char* text, int count, unsigned int flags, int* pw, int* ph,
+                                    RAST_GlyphRecord* run, int runMax, int* runLength) {
   const bool vertical = m_flags & RAST_FONT_VERTICAL;
   long long x = 0, y = 0, w = 0, h = 0;
+  int n = 0;
   auto mx = [](long long a, long long b) { return a > b ? a : b; };
   bool stop;
   walkText(text, count, flags, [&](const RAST_GlyphRecord* rec) {
+    if (n >= 0 && n < runMax) {
+      if (rec)
+        run[n] = *rec;
+      else
+        run[n].coverage = 0;
+      n++;
+    } else {
+      n = -1;
+    }
     if (!rec) {
       if (vertical) {
         x += m_lineheight;
@@ -199,6 +214,7 @@ void RAST_CachedFont::measureGlyphs(const char* text, int count, unsigned int fl
   }, stop);
   *pw = (int)(w < kPenLimit ? w : kPenLimit);
   *ph = (int)(h < kPenLimit ? h : kPenLimit);
+  if (runLength) *runLength = stop ? -1 : n;
 }
 
 int RAST_CachedFont::drawGlyphs(RAST_IBitmap* bitmap, const char* text, int count, RECT* rect, unsigned int flags) {
@@ -211,11 +227,15 @@ int RAST_CachedFont::drawGlyphs(RAST_IBitmap* bitmap, const char* text, int coun
   const bool vertical = m_flags & RAST_FONT_VERTICAL;
   const bool bottomUp = (m_flags & 3) == 3;
 
+  // A text that must be measured before it is placed keeps the records of that walk (labels fit
+  // easily) and is drawn from them; longer texts are walked a second time.
+  RAST_GlyphRecord run[kRunMax];
+  int runLength = -1;
   long long x0 = rect->left, y0 = rect->top;
   if ((flags & kAlignMask) || bottomUp) {
     // Laid out with the glyph metrics it is drawn with.
     int w = 0, h = 0;
-    measureGlyphs(text, count, flags, &w, &h);
+    measureGlyphs(text, count, flags, &w, &h, run, kRunMax, &runLength);
     if (flags & kHCenter)
       x0 = rect->left + ((long long)rect->right - rect->left - w) / 2;
     else if (flags & kRight)
@@ -239,9 +259,11 @@ int RAST_CachedFont::drawGlyphs(RAST_IBitmap* bitmap, const char* text, int coun
     }
   }
 
+  GlyphInk ink;
+  prepareInk(bitmap, ink);
   long long x = x0, y = y0, maxBottom = y0, maxRight = x0;
-  bool stop;
-  walkText(text, count, flags, [&](const RAST_GlyphRecord* rec) {
+  bool stop = false;
+  auto place = [&](const RAST_GlyphRecord* rec) {
     if (!rec) {
       if (vertical) {
         x += m_lineheight;
@@ -255,7 +277,7 @@ int RAST_CachedFont::drawGlyphs(RAST_IBitmap* bitmap, const char* text, int coun
     if (rec->coverage - 1 >= m_coverage.GetSize()) return;
     if (bottomUp) y -= rec->height;
     const bool inRange = x > -kPenLimit && x < kPenLimit && y > -kPenLimit && y < kPenLimit;
-    const bool drawn = inRange && stampGlyph(bitmap, rec, (int)x, (int)y, clip);
+    const bool drawn = inRange && stampGlyph(ink, rec, (int)x, (int)y, clip);
     if (vertical) {
       y += bottomUp ? rec->height - rec->advance : rec->advance;
       if (drawn && x + rec->width > maxRight) maxRight = x + rec->width;
@@ -264,7 +286,12 @@ int RAST_CachedFont::drawGlyphs(RAST_IBitmap* bitmap, const char* text, int coun
       if (drawn && y + rec->height > maxBottom) maxBottom = y + rec->height;
     }
     if (x > kPenLimit || y > kPenLimit || y < -kPenLimit) stop = true;
-  }, stop);
+  };
+  if (runLength >= 0) {
+    for (int i = 0; i < runLength && !stop; i++) place(run[i].coverage ? &run[i] : nullptr);
+  } else {
+    walkText(text, count, flags, place, stop);
+  }
   m_alpha = savedAlpha;
   return (int)(vertical ? maxRight - x0 : maxBottom - y0);
 }

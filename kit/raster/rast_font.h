@@ -7,6 +7,7 @@
 #include "kit/raster/rast_bitmap.h"
 
 class RAST_SysBitmap;
+struct GlyphInk;
 
 class RAST_IFont {
  public:
@@ -120,10 +121,14 @@ class RAST_CachedFont : public RAST_IFont {
  private:
   template <class F>
   void walkText(const char* text, int count, unsigned int flags, F&& onGlyph, bool& stop);
-  void measureGlyphs(const char* text, int count, unsigned int flags, int* w, int* h);
+  // run (room for runMax records) receives the records of the walk, line breaks as records with
+  // coverage 0; *runLength is their number, or -1 when they did not fit.
+  void measureGlyphs(const char* text, int count, unsigned int flags, int* w, int* h,
+                     RAST_GlyphRecord* run = nullptr, int runMax = 0, int* runLength = nullptr);
   int drawGlyphs(RAST_IBitmap* bitmap, const char* text, int count, RECT* rect, unsigned int flags);
   int drawNative(RAST_IBitmap* bitmap, const char* text, int count, RECT* rect, unsigned int flags);
-  bool stampGlyph(RAST_IBitmap* bitmap, const RAST_GlyphRecord* rec, int x, int y, const RECT& clip);
+  void prepareInk(RAST_IBitmap* bitmap, GlyphInk& ink) const;
+  bool stampGlyph(const GlyphInk& ink, const RAST_GlyphRecord* rec, int x, int y, const RECT& clip);
   RAST_GlyphRecord* appendGlyph(unsigned short c);
   RAST_GlyphSource* source();
 

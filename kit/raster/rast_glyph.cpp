@@ -8,7 +8,10 @@
 #include "kit/raster/rast_glyph.h"
 #include "kit/raster/rast_rect.h"
 #include "kit/raster/rast_surface.h"
-#include "kit/raster/rast_trap.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -161,18 +164,49 @@ bool RAST_CachedFont::RenderGlyph(unsigned short c) {
 bool RAST_CachedFont::DrawGlyph(RAST_IBitmap* bitmap, unsigned short c, int x, int y, RECT* clip) {
   const RAST_GlyphRecord* rec = findChar(c);
   if (!rec || !clip) return false;
-  return stampGlyph(bitmap, rec, x, y, *clip);
+  GlyphInk ink;
+  prepareInk(bitmap, ink);
+  return stampGlyph(ink, rec, x, y, *clip);
 }
 
-bool RAST_CachedFont::stampGlyph(RAST_IBitmap* bitmap, const RAST_GlyphRecord* rec, int x, int y, const RECT& clip) {
+void RAST_CachedFont::prepareInk(RAST_IBitmap* bitmap, GlyphInk& ink) const {
+  ink.bitmap = bitmap;
+  ink.hasSurface = RAST_GetSurface(bitmap, ink.surface);
+  ink.mode = m_combinemode & RAST_BLIT_MODE_MASK;
+  ink.text = m_textcolor;
+  ink.effect = m_effectcolor;
+  ink.r = RAST_PixelR(m_textcolor);
+  ink.g = RAST_PixelG(m_textcolor);
+  ink.b = RAST_PixelB(m_textcolor);
+  ink.er = RAST_PixelR(m_effectcolor);
+  ink.eg = RAST_PixelG(m_effectcolor);
+  ink.eb = RAST_PixelB(m_effectcolor);
+  const int a0 = RAST_AlphaWeight(m_alpha);
+  const int capped = a0 < 256 ? a0 : 256;
+  const bool store = m_alpha == 1.0f && ink.mode == RAST_BLIT_MODE_COPY;
+  ink.kind = GlyphInk::kNothing;
+  if (ink.mode > RAST_BLIT_MODE_HSVADJUST || (ink.mode == RAST_BLIT_MODE_COPY && a0 <= 0)) return;
+  if (m_flags & RAST_FONT_MONO) {
+    ink.a = capped;
+    ink.kind = store ? GlyphInk::kMonoStore : capped ? GlyphInk::kMono : GlyphInk::kNothing;
+  } else if (m_flags & (RAST_FONT_SHADOW | RAST_FONT_OUTLINE)) {
+    ink.a = capped;
+    ink.kind = store ? GlyphInk::kEffectStore : capped ? GlyphInk::kEffect : GlyphInk::kNothing;
+  } else {
+    ink.a = a0;
+    ink.kind = a0 ? GlyphInk::kNormal : GlyphInk::kNothing;
+  }
+}
+
+bool RAST_CachedFont::stampGlyph(const GlyphInk& ink, const RAST_GlyphRecord* rec, int x, int y, const RECT& clip) {
   const unsigned char* cov = GetCoverage(rec);
   if (!cov) return false;
   const long long gx1 = (long long)x + rec->width, gy1 = (long long)y + rec->height;
   if (!(gx1 > clip.left && x < clip.right && gy1 > clip.top && y < clip.bottom)) return false;
 
   // The clip may reach past the bitmap when the caller asked for no clipping: keep to the bitmap.
-  RAST_Surface s;
-  if (!RAST_GetSurface(bitmap, s)) return true;
+  if (!ink.hasSurface) return true;
+  const RAST_Surface& s = ink.surface;
   long long left = x, top = y;
   long long right = gx1 < clip.right ? gx1 : clip.right, bottom = gy1 < clip.bottom ? gy1 : clip.bottom;
   if (clip.left > left) left = clip.left;
@@ -186,58 +220,105 @@ bool RAST_CachedFont::stampGlyph(RAST_IBitmap* bitmap, const RAST_GlyphRecord* r
   cov += (size_t)(top - y) * rec->width + (size_t)(left - x);
   unsigned char* dest = s.row((int)top) + left * 4;
   const int destspan = (int)(s.step / 4);
+  const int covspan = rec->width;
 
   if (m_bkmode == 1)
-    RAST_FillRect(bitmap, (int)left, (int)top, w, h, m_bkcolor, m_alpha, m_combinemode & ~0x10000);
+    RAST_FillRect(ink.bitmap, (int)left, (int)top, w, h, m_bkcolor, m_alpha, m_combinemode & ~RAST_BLIT_USE_SOURCE_ALPHA);
 
-  const int m = m_combinemode & 0xFF;
-  const RAST_PixelValue tc = m_textcolor;
-  const int r = RAST_PixelR(tc), g = RAST_PixelG(tc), b = RAST_PixelB(tc);
-  const int a0 = RAST_AlphaWeight(m_alpha);
-  if (m > 5 || (m == 0 && a0 <= 0)) return true;
-
-  if (m_flags & RAST_FONT_MONO) {
-    if (m_alpha == 1.0f && m == 0) {
-      for (int j = 0; j < h; j++) {
-        unsigned int* d = (unsigned int*)(dest + (ptrdiff_t)j * s.step);
-        const unsigned char* cv = cov + (size_t)j * rec->width;
+  switch (ink.kind) {
+    case GlyphInk::kNothing:
+      break;
+    case GlyphInk::kMonoStore:
+    case GlyphInk::kEffectStore:
+      // Full strength copy: the colour words go in unchanged, their alpha bytes included.
+      for (int j = 0; j < h; j++, cov += covspan, dest += s.step) {
+        unsigned int* d = (unsigned int*)dest;
         for (int i = 0; i < w; i++)
-          if (cv[i]) d[i] = tc;
+          if (cov[i]) d[i] = (ink.kind == GlyphInk::kMonoStore || cov[i] == 255) ? ink.text : ink.effect;
       }
-      return true;
-    }
-    const int a = a0 < 256 ? a0 : 256;
-    if (!a) return true;
-    _RAST_ForCombiner(m, [&](auto comb) {
-      GlyphRenderer<decltype(comb)>::Mono(cov, dest, rec->width, destspan, w, h, r, g, b, a);
-    });
-    return true;
+      break;
+    case GlyphInk::kMono:
+      rast::ForCombiner(ink.mode, false, [&](auto comb) {
+        GlyphRenderer<decltype(comb)>::Mono(cov, dest, covspan, destspan, w, h, ink.r, ink.g, ink.b, ink.a);
+      });
+      break;
+    case GlyphInk::kEffect:
+      rast::ForCombiner(ink.mode, false, [&](auto comb) {
+        GlyphRenderer<decltype(comb)>::Effect(cov, dest, covspan, destspan, w, h, ink.r, ink.g, ink.b, ink.a, ink.er,
+                                              ink.eg, ink.eb);
+      });
+      break;
+    case GlyphInk::kNormal:
+      rast::ForCombiner(ink.mode, false, [&](auto comb) {
+        GlyphRenderer<decltype(comb)>::Normal(cov, dest, covspan, destspan, w, h, ink.r, ink.g, ink.b, ink.a);
+      });
+      break;
   }
-
-  if (m_flags & (RAST_FONT_SHADOW | RAST_FONT_OUTLINE)) {
-    const RAST_PixelValue ec = m_effectcolor;
-    if (m_alpha == 1.0f && m == 0) {
-      for (int j = 0; j < h; j++) {
-        unsigned int* d = (unsigned int*)(dest + (ptrdiff_t)j * s.step);
-        const unsigned char* cv = cov + (size_t)j * rec->width;
-        for (int i = 0; i < w; i++)
-          if (cv[i]) d[i] = cv[i] == 255 ? tc : ec;
-      }
-      return true;
-    }
-    const int a = a0 < 256 ? a0 : 256;
-    if (!a) return true;
-    const int er = RAST_PixelR(ec), eg = RAST_PixelG(ec), eb = RAST_PixelB(ec);
-    _RAST_ForCombiner(m, [&](auto comb) {
-      GlyphRenderer<decltype(comb)>::Effect(cov, dest, rec->width, destspan, w, h, r, g, b, a, er, eg, eb);
-    });
-    return true;
-  }
-
-  const int a = a0;
-  if (!a) return true;
-  _RAST_ForCombiner(m, [&](auto comb) {
-    GlyphRenderer<decltype(comb)>::Normal(cov, dest, rec->width, destspan, w, h, r, g, b, a);
-  });
   return true;
 }
+
+#if defined(__SSE2__)
+
+namespace {
+
+// s + (d - s) * inv / 256 truncated toward zero, on the 16-bit channels of two pixels: with
+// |d - s| <= 255 and inv <= 256 the product fits an unsigned lane, and the sign goes back after.
+inline __m128i copyTowards(__m128i d16, __m128i s16, __m128i inv16) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i diff = _mm_sub_epi16(d16, s16);
+  const __m128i neg = _mm_cmpgt_epi16(zero, diff);
+  const __m128i mag = _mm_max_epi16(diff, _mm_sub_epi16(zero, diff));
+  const __m128i q = _mm_srli_epi16(_mm_mullo_epi16(mag, inv16), 8);
+  return _mm_add_epi16(s16, _mm_sub_epi16(_mm_xor_si128(q, neg), neg));
+}
+
+}  // namespace
+
+void GlyphCopy::Normal(const unsigned char* cov, unsigned char* dest, int covspan, int destspan, int w, int h, int r,
+                       int g, int b, int a) {
+  const RAST_PixelValue colour = RAST_MakePixel(r, g, b, 255);
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), full = _mm_set1_epi16(256);
+  const __m128i weight = _mm_set1_epi16((short)a);
+  const __m128i s16 = _mm_unpacklo_epi8(_mm_set1_epi32((int)colour), zero);
+  const __m128i solid = _mm_set1_epi32((int)colour);
+  for (int y = 0; y < h; y++, cov += covspan, dest += (ptrdiff_t)destspan * 4) {
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+      unsigned int c4;
+      memcpy(&c4, cov + x, 4);
+      if (!c4) continue;
+      __m128i* d = (__m128i*)(dest + x * 4);
+      if (c4 == 0xFFFFFFFFu && a == 256) {
+        _mm_storeu_si128(d, solid);
+        continue;
+      }
+      // Weights of the four pixels in lanes 0..3; zero coverage weighs 0, which leaves the pixel.
+      const __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)c4), zero);
+      const __m128i wt = a == 256 ? _mm_andnot_si128(_mm_cmpeq_epi16(v, zero), _mm_add_epi16(v, one))
+                                  : _mm_min_epi16(_mm_mulhi_epu16(_mm_slli_epi16(v, 8), weight), full);
+      __m128i inv = _mm_sub_epi16(full, wt);
+      inv = _mm_unpacklo_epi16(inv, inv);
+      const __m128i dv = _mm_loadu_si128(d);
+      const __m128i lo = copyTowards(_mm_unpacklo_epi8(dv, zero), s16, _mm_unpacklo_epi32(inv, inv));
+      const __m128i hi = copyTowards(_mm_unpackhi_epi8(dv, zero), s16, _mm_unpackhi_epi32(inv, inv));
+      _mm_storeu_si128(d, _mm_packus_epi16(lo, hi));
+    }
+    for (; x < w; x++)
+      if (const int v = cov[x])
+        _RAST_CombinePixelsCopyNoClamp::doPix(dest + x * 4, r, g, b, 255,
+                                              GlyphRenderer<_RAST_CombinePixelsCopyNoClamp>::weight(v, a));
+  }
+}
+
+#else
+
+void GlyphCopy::Normal(const unsigned char* cov, unsigned char* dest, int covspan, int destspan, int w, int h, int r,
+                       int g, int b, int a) {
+  for (int y = 0; y < h; y++, cov += covspan, dest += (ptrdiff_t)destspan * 4)
+    for (int x = 0; x < w; x++)
+      if (const int v = cov[x])
+        _RAST_CombinePixelsCopyNoClamp::doPix(dest + x * 4, r, g, b, 255,
+                                              GlyphRenderer<_RAST_CombinePixelsCopyNoClamp>::weight(v, a));
+}
+
+#endif

@@ -22,14 +22,14 @@ void RAST_HalveBlitAA(RAST_IBitmap* dest, RAST_IBitmap* src) {
     const unsigned int* s1 = s0 + sspan;
     int x = 0;
     for (; x + 1 < w; x += 2) {
-      d[x] = _RAST_Quarter(s0[2 * x]) + _RAST_Quarter(s0[2 * x + 1]) + _RAST_Quarter(s1[2 * x]) +
-             _RAST_Quarter(s1[2 * x + 1]);
-      d[x + 1] = _RAST_Quarter(s0[2 * x + 2]) + _RAST_Quarter(s0[2 * x + 3]) + _RAST_Quarter(s1[2 * x + 2]) +
-                 _RAST_Quarter(s1[2 * x + 3]);
+      d[x] = rast::Quarter(s0[2 * x]) + rast::Quarter(s0[2 * x + 1]) + rast::Quarter(s1[2 * x]) +
+             rast::Quarter(s1[2 * x + 1]);
+      d[x + 1] = rast::Quarter(s0[2 * x + 2]) + rast::Quarter(s0[2 * x + 3]) + rast::Quarter(s1[2 * x + 2]) +
+                 rast::Quarter(s1[2 * x + 3]);
     }
     if (x < w)
-      d[x] = _RAST_Quarter(s0[2 * x]) + _RAST_Quarter(s0[2 * x + 1]) + _RAST_Quarter(s1[2 * x]) +
-             _RAST_Quarter(s1[2 * x + 1]);
+      d[x] = rast::Quarter(s0[2 * x]) + rast::Quarter(s0[2 * x + 1]) + rast::Quarter(s1[2 * x]) +
+             rast::Quarter(s1[2 * x + 1]);
   }
 }
 

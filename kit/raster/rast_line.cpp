@@ -45,26 +45,22 @@ void straightRun(RAST_PixelValue* p, ptrdiff_t step, int count, RAST_PixelValue 
 }
 
 void drawStraight(RAST_PixelValue* p, ptrdiff_t step, int count, RAST_PixelValue colour, float alpha, int mode) {
-  const int m = mode & 0xFF;
-  if (m == 0 && copyFastRun(p, step, count, colour, alpha)) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (m == RAST_BLIT_MODE_COPY && copyFastRun(p, step, count, colour, alpha)) return;
   const int w = RAST_AlphaWeight(alpha);
-  if (w == 0 || m > 5) return;
-  switch (m) {
-    case 0:
-      if (w < 0) return;
-      if (w == 128)
-        straightRun<_RAST_CombinePixelsHalfMixNoClamp>(p, step, count, colour, w);
-      else if (w == 256)
-        storeRun(p, step, count, colour);
-      else
-        straightRun<_RAST_CombinePixelsCopyNoClamp>(p, step, count, colour, w);
-      break;
-    case 1: straightRun<_RAST_CombinePixelsAdd>(p, step, count, colour, w); break;
-    case 2: straightRun<_RAST_CombinePixelsColorDodge>(p, step, count, colour, w); break;
-    case 3: straightRun<_RAST_CombinePixelsMulNoClamp>(p, step, count, colour, w); break;
-    case 4: straightRun<_RAST_CombinePixelsOverlay>(p, step, count, colour, w); break;
-    case 5: straightRun<_RAST_CombinePixelsHSVAdjust>(p, step, count, colour, w); break;
+  if (w == 0) return;
+  if (m == RAST_BLIT_MODE_COPY) {
+    if (w < 0) return;
+    if (w == 128) {
+      straightRun<_RAST_CombinePixelsHalfMixNoClamp>(p, step, count, colour, w);
+      return;
+    }
+    if (w == 256) {
+      storeRun(p, step, count, colour);
+      return;
+    }
   }
+  rast::ForCombiner(m, false, [&](auto c) { straightRun<decltype(c)>(p, step, count, colour, w); });
 }
 
 template <class C>
@@ -78,8 +74,8 @@ void diag(RAST_PixelValue* p, ptrdiff_t span, int n, ptrdiff_t xs, ptrdiff_t ys,
 
 void drawDiagonal(RAST_PixelValue* p, ptrdiff_t span, int n, ptrdiff_t xs, ptrdiff_t ys, RAST_PixelValue colour,
                   float alpha, int mode, bool aa) {
-  const int m = mode & 0xFF;
-  if (m == 0 && alpha == 1.0f) {
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (m == RAST_BLIT_MODE_COPY && alpha == 1.0f) {
     if (!aa) {
       storeRun(p, xs + ys, (long long)n + 1, colour);
       return;
@@ -96,23 +92,19 @@ void drawDiagonal(RAST_PixelValue* p, ptrdiff_t span, int n, ptrdiff_t xs, ptrdi
     return;
   }
   const int w = RAST_AlphaWeight(alpha);
-  if (w == 0 || m > 5) return;
-  switch (m) {
-    case 0:
-      if (w < 0) return;
-      if (!aa && w == 128)
-        SHalf::RAST_DiagLine(p, span, n, xs, ys, colour, w);
-      else if (!aa && w == 256)
-        storeRun(p, xs + ys, (long long)n + 1, colour);
-      else
-        diag<_RAST_CombinePixelsCopyNoClamp>(p, span, n, xs, ys, colour, w, aa);
-      break;
-    case 1: diag<_RAST_CombinePixelsAdd>(p, span, n, xs, ys, colour, w, aa); break;
-    case 2: diag<_RAST_CombinePixelsColorDodge>(p, span, n, xs, ys, colour, w, aa); break;
-    case 3: diag<_RAST_CombinePixelsMulNoClamp>(p, span, n, xs, ys, colour, w, aa); break;
-    case 4: diag<_RAST_CombinePixelsOverlay>(p, span, n, xs, ys, colour, w, aa); break;
-    case 5: diag<_RAST_CombinePixelsHSVAdjust>(p, span, n, xs, ys, colour, w, aa); break;
+  if (w == 0) return;
+  if (m == RAST_BLIT_MODE_COPY) {
+    if (w < 0) return;
+    if (!aa && w == 128) {
+      SHalf::RAST_DiagLine(p, span, n, xs, ys, colour, w);
+      return;
+    }
+    if (!aa && w == 256) {
+      storeRun(p, xs + ys, (long long)n + 1, colour);
+      return;
+    }
   }
+  rast::ForCombiner(m, false, [&](auto c) { diag<decltype(c)>(p, span, n, xs, ys, colour, w, aa); });
 }
 
 }  // namespace
@@ -126,7 +118,7 @@ void RAST_Line(RAST_IBitmap* dest, int ix1, int iy1, int ix2, int iy2, RAST_Pixe
     y1 = (long long)height - 1 - y1;
     y2 = (long long)height - 1 - y2;
   }
-  if (!_RAST_ClipLine64(&x1, &y1, &x2, &y2, width, height)) return;
+  if (!rast::ClipLine64(&x1, &y1, &x2, &y2, width, height)) return;
   RAST_PixelValue* bits = dest->getBits();
   const ptrdiff_t span = dest->getRowSpan();
   if (!bits || span < width) return;
@@ -149,8 +141,8 @@ void RAST_Line(RAST_IBitmap* dest, int ix1, int iy1, int ix2, int iy2, RAST_Pixe
   }
 
   const int w = RAST_AlphaWeight(alpha);
-  const int m = mode & 0xFF;
-  if (w == 0 || m > 5 || (m == 0 && w < 0)) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (w == 0 || m > RAST_BLIT_MODE_HSVADJUST || (m == RAST_BLIT_MODE_COPY && w < 0)) return;
   ptrdiff_t majorStep, minorStep;
   long long dmaj, dmin;
   if (adx > ady) {
@@ -175,37 +167,12 @@ void RAST_Line(RAST_IBitmap* dest, int ix1, int iy1, int ix2, int iy2, RAST_Pixe
   RAST_PixelValue* p1 = bits + (ptrdiff_t)y1 * span + x1;
   RAST_PixelValue* p2 = bits + (ptrdiff_t)y2 * span + x2;
   const int len = (int)dmaj;
-  switch (m) {
-    case 0:
-      if (!antialias && w == 128)
-        __RAST_LineClass<_RAST_CombinePixelsHalfMixNoClamp>::RAST_LineImpl(p1, p2, slope, majorStep, len,
-                                                                            minorStep, colour, w, false);
-      else if (!antialias && w == 256)
-        __RAST_LineClass<_RAST_CombinePixelsClobberNoClamp>::RAST_LineImpl(p1, p2, slope, majorStep, len,
-                                                                            minorStep, colour, w, false);
-      else
-        __RAST_LineClass<_RAST_CombinePixelsCopyNoClamp>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep,
-                                                                         colour, w, antialias);
-      break;
-    case 1:
-      __RAST_LineClass<_RAST_CombinePixelsAdd>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep, colour, w,
-                                                               antialias);
-      break;
-    case 2:
-      __RAST_LineClass<_RAST_CombinePixelsColorDodge>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep,
-                                                                      colour, w, antialias);
-      break;
-    case 3:
-      __RAST_LineClass<_RAST_CombinePixelsMulNoClamp>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep,
-                                                                      colour, w, antialias);
-      break;
-    case 4:
-      __RAST_LineClass<_RAST_CombinePixelsOverlay>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep, colour,
-                                                                   w, antialias);
-      break;
-    case 5:
-      __RAST_LineClass<_RAST_CombinePixelsHSVAdjust>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep,
-                                                                     colour, w, antialias);
-      break;
+  if (m == RAST_BLIT_MODE_COPY && !antialias && w == 128) {
+    __RAST_LineClass<_RAST_CombinePixelsHalfMixNoClamp>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep,
+                                                                        colour, w, false);
+    return;
   }
+  rast::ForCombiner(m, !antialias && w == 256, [&](auto c) {
+    __RAST_LineClass<decltype(c)>::RAST_LineImpl(p1, p2, slope, majorStep, len, minorStep, colour, w, antialias);
+  });
 }

@@ -63,7 +63,8 @@ void RAST_FLine(RAST_IBitmap* dest, float x1, float y1, float x2, float y2, RAST
     pmin += 1;
     f = 0xFFFF - f;
   }
-  if ((mode & 0xFF) > 5 || w == 0) return;
+  const int blend = mode & RAST_BLIT_MODE_MASK;
+  if (blend > RAST_BLIT_MODE_HSVADJUST || w == 0) return;
   const int fstep = (int)(std::fabs(slope) * 65536.0);
   if (n < 0) return;
 
@@ -77,14 +78,6 @@ void RAST_FLine(RAST_IBitmap* dest, float x1, float y1, float x2, float y2, RAST
   if (pmaj < 0 || lastMaj >= majLimit || lo < 0 || hi >= minLimit) return;
 
   RAST_PixelValue* p = xMajor ? bits + (ptrdiff_t)pmin * span + pmaj : bits + (ptrdiff_t)pmaj * span + pmin;
-  switch (mode & 0xFF) {
-    case 0:
-      if (w > 0) flineRun<_RAST_CombinePixelsCopyNoClamp>(p, n, f, fstep, majorStep, minorStep, colour, w);
-      break;
-    case 1: flineRun<_RAST_CombinePixelsAdd>(p, n, f, fstep, majorStep, minorStep, colour, w); break;
-    case 2: flineRun<_RAST_CombinePixelsColorDodge>(p, n, f, fstep, majorStep, minorStep, colour, w); break;
-    case 3: flineRun<_RAST_CombinePixelsMulNoClamp>(p, n, f, fstep, majorStep, minorStep, colour, w); break;
-    case 4: flineRun<_RAST_CombinePixelsOverlay>(p, n, f, fstep, majorStep, minorStep, colour, w); break;
-    case 5: flineRun<_RAST_CombinePixelsHSVAdjust>(p, n, f, fstep, majorStep, minorStep, colour, w); break;
-  }
+  if (blend == RAST_BLIT_MODE_COPY && w < 1) return;
+  rast::ForCombiner(blend, false, [&](auto c) { flineRun<decltype(c)>(p, n, f, fstep, majorStep, minorStep, colour, w); });
 }

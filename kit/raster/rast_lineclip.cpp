@@ -43,7 +43,7 @@ inline int floatCode(float x, float y, float xmax, float ymax) {
 
 }  // namespace
 
-bool _RAST_ClipLine64(long long* px1, long long* py1, long long* px2, long long* py2, long long w,
+bool rast::ClipLine64(long long* px1, long long* py1, long long* px2, long long* py2, long long w,
                       long long h) {
   long long x1 = *px1, y1 = *py1, x2 = *px2, y2 = *py2;
   bool ok = false;
@@ -91,7 +91,7 @@ bool _RAST_ClipLine64(long long* px1, long long* py1, long long* px2, long long*
 
 bool ClipLine(int* x1, int* y1, int* x2, int* y2, int width, int height) {
   long long a = *x1, b = *y1, c = *x2, d = *y2;
-  const bool ok = _RAST_ClipLine64(&a, &b, &c, &d, width, height);
+  const bool ok = rast::ClipLine64(&a, &b, &c, &d, width, height);
   *x1 = clampInt(a);
   *y1 = clampInt(b);
   *x2 = clampInt(c);
@@ -145,7 +145,7 @@ bool ClipFLine(float* px1, float* py1, float* px2, float* py2, int width, int he
 bool RAST_ClipLine(int* x1, int* y1, int* x2, int* y2, int left, int top, int right, int bottom) {
   long long a = (long long)*x1 - left, b = (long long)*y1 - top, c = (long long)*x2 - left,
             d = (long long)*y2 - top;
-  const bool ok = _RAST_ClipLine64(&a, &b, &c, &d, (long long)right - left, (long long)bottom - top);
+  const bool ok = rast::ClipLine64(&a, &b, &c, &d, (long long)right - left, (long long)bottom - top);
   *x1 = clampInt(a + left);
   *y1 = clampInt(b + top);
   *x2 = clampInt(c + left);

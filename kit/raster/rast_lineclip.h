@@ -8,8 +8,9 @@ bool ClipLine(int* x1, int* y1, int* x2, int* y2, int width, int height);
 
 // 64-bit form of ClipLine, used wherever coordinates may come from a flip or an offset that
 // would overflow 32 bits.
-bool _RAST_ClipLine64(long long* x1, long long* y1, long long* x2, long long* y2, long long width,
-                      long long height);
+namespace rast {
+bool ClipLine64(long long* x1, long long* y1, long long* x2, long long* y2, long long width, long long height);
+}
 
 // Float clipper for the anti-aliased float line: keeps the ends off the last column and row, so
 // the second pixel of every coverage pair stays inside. Non-finite coordinates are rejected.

@@ -100,7 +100,7 @@ void RAST_FillConvexPolygon(RAST_IBitmap* dest, const int* x, const int* y, int 
   if (pts[0].y == pts[n - 1].y) {
     const int yy = pts[0].y;
     if (yy >= 0 && yy < s.height)
-      _RAST_FillTrapezoidSurface(s, minx, maxx, yy, minx, maxx, yy, color, alpha, mode);
+      rast::FillTrapezoidSurface(s, minx, maxx, yy, minx, maxx, yy, color, alpha, mode);
     if (pts != local) free(pts);
     return;
   }
@@ -126,7 +126,7 @@ void RAST_FillConvexPolygon(RAST_IBitmap* dest, const int* x, const int* y, int 
     else
       e = pts[a1].y < pts[b1].y ? pts[a1].y : pts[b1].y;
     if (row > s.height - 1) break;  // the rest lies below the bitmap
-    _RAST_FillTrapezoidSurface(s, ClampInt(EdgeXAt(pts[a0], pts[a1], row)), ClampInt(EdgeXAt(pts[b0], pts[b1], row)),
+    rast::FillTrapezoidSurface(s, ClampInt(EdgeXAt(pts[a0], pts[a1], row)), ClampInt(EdgeXAt(pts[b0], pts[b1], row)),
                                ClampInt(row), ClampInt(EdgeXAt(pts[a0], pts[a1], e)),
                                ClampInt(EdgeXAt(pts[b0], pts[b1], e)), ClampInt(e), color, alpha, mode);
     bool moved = false;

@@ -1,6 +1,7 @@
 #include "kit/raster/rast_rect.h"
 
 #include "kit/raster/rast_blitloops.h"
+#include "kit/raster/rast_copymix.h"
 #include "kit/raster/rast_fixed.h"
 #include "kit/raster/rast_surface.h"
 
@@ -47,25 +48,23 @@ void RAST_Clear(RAST_IBitmap* dest, unsigned int color) {
 void RAST_FillRect(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int color, float alpha, int mode) {
   RAST_Surface s;
   if (!RAST_GetSurface(dest, s)) return;
-  if (mode & 0x10000) alpha *= (float)(color & 255) / 255.0f;
+  if (mode & RAST_BLIT_USE_SOURCE_ALPHA) alpha *= (float)(color & 255) / 255.0f;
   if (!RAST_ClipRect(s, x, y, w, h)) return;
   if (alpha == 0.0f) return;
   const int a = RAST_AlphaWeight(alpha);
-  const int m = mode & 0xFF;
-  if (m == 0 && fillCopyFast(s, x, y, w, h, color, a)) return;
-  if ((m == 0 && a < 1) || m > 5 || a == 0) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  const bool copy = m == RAST_BLIT_MODE_COPY;
+  if (copy && fillCopyFast(s, x, y, w, h, color, a)) return;
+  if ((copy && a < 1) || a == 0) return;
 
   const int r = RAST_PixelR(color), g = RAST_PixelG(color), b = RAST_PixelB(color);
   unsigned char* d = s.row(y) + (ptrdiff_t)x * 4;
   const int span = (int)s.step;
-  switch (m) {
-    case 0: _RAST_Template_Blit1<_RAST_CombinePixelsCopyNoClamp>::solidBlit(d, w, h, r, g, b, a, span); break;
-    case 1: _RAST_Template_Blit1<_RAST_CombinePixelsAdd>::solidBlit(d, w, h, r, g, b, a, span); break;
-    case 2: _RAST_Template_Blit1<_RAST_CombinePixelsColorDodge>::solidBlit(d, w, h, r, g, b, a, span); break;
-    case 3: _RAST_Template_Blit1<_RAST_CombinePixelsMulNoClamp>::solidBlit(d, w, h, r, g, b, a, span); break;
-    case 4: _RAST_Template_Blit1<_RAST_CombinePixelsOverlay>::solidBlit(d, w, h, r, g, b, a, span); break;
-    case 5: _RAST_Template_Blit1<_RAST_CombinePixelsHSVAdjust>::solidBlit(d, w, h, r, g, b, a, span); break;
+  if (copy && a < 256) {
+    rast::CopyFillRows(d, w, h, r, g, b, a, span);
+    return;
   }
+  rast::ForCombiner(m, false, [&](auto c) { _RAST_Template_Blit1<decltype(c)>::solidBlit(d, w, h, r, g, b, a, span); });
 }
 
 void RAST_ClearRect(RAST_IBitmap* dest, int x, int y, int w, int h, unsigned int mask, unsigned int orbits) {
@@ -117,10 +116,11 @@ void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, unsigned int color, float alp
   RAST_Surface s;
   if (!RAST_GetSurface(bm, s) || x < 0 || y < 0 || x >= s.width || y >= s.height) return;
   const int a = RAST_AlphaWeight(alpha);
-  if ((mode & 0xFF) == 0 && fillCopyFast(s, x, y, 1, 1, color, a)) return;
-  if (a == 0 || ((mode & 0xFF) == 0 && a < 1)) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (m == RAST_BLIT_MODE_COPY && fillCopyFast(s, x, y, 1, 1, color, a)) return;
+  if (a == 0 || (m == RAST_BLIT_MODE_COPY && a < 1)) return;
   RAST_CombinePixels2(s.pixel(x, y), RAST_PixelR(color), RAST_PixelG(color), RAST_PixelB(color),
-                      RAST_PixelA(color), a, mode & 0xFF);
+                      RAST_PixelA(color), a, m);
 }
 
 void RAST_SetAlphaFromColorMask(RAST_IBitmap* dest, unsigned int color) {

@@ -11,7 +11,7 @@ void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* s
                                      int dsdx, int dtdx, int dsdy, int dtdy, int ddsdxdy, int ddtdxdy, int left,
                                      int top, int right, int bottom, int src_span, int dest_span, int alpha,
                                      int filter, RAST_DoPixFunc doPix) {
-  const bool bilinear = filter == 0x100;
+  const bool bilinear = filter == RAST_BLIT_FILTER_BILINEAR;
   for (int r = 0; r < h; r++, dest += dest_span) {
     int x = sx, y = sy;
     unsigned char* d = dest;
@@ -20,13 +20,13 @@ void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* s
       if (col < left || col >= right || row < top || row >= bottom) continue;
       const unsigned char* p00 = src + (ptrdiff_t)src_span * row + (ptrdiff_t)col * 4;
       if (!bilinear) {
-        doPix(d, p00[_RAST_R], p00[_RAST_G], p00[_RAST_B], p00[_RAST_A], alpha);
+        doPix(d, p00[rast::kR], p00[rast::kG], p00[rast::kB], p00[rast::kA], alpha);
         continue;
       }
       int v[4];
-      _RAST_BilinearSample(p00, src_span, (unsigned int)x & 0xFFFF, (unsigned int)y & 0xFFFF, col == right - 1,
+      rast::BilinearSample(p00, src_span, (unsigned int)x & 0xFFFF, (unsigned int)y & 0xFFFF, col == right - 1,
                            row == bottom - 1, v);
-      doPix(d, v[_RAST_R], v[_RAST_G], v[_RAST_B], v[_RAST_A], alpha);
+      doPix(d, v[rast::kR], v[rast::kG], v[rast::kB], v[rast::kA], alpha);
     }
     sx += dsdy;
     sy += dtdy;
@@ -38,25 +38,11 @@ void _RAST_Template_Blit3::deltaBlit(unsigned char* dest, const unsigned char* s
 namespace {
 
 RAST_DoPixFunc pickDoPix(int mode, int a) {
-  switch (mode & 0x100FF) {
-    case 0:
-      if (a < 1) return nullptr;
-      return a == 256 ? _RAST_CombinePixelsClobberNoClamp::doPix : _RAST_CombinePixelsCopyNoClamp::doPix;
-    case 1: return _RAST_CombinePixelsAdd::doPix;
-    case 2: return _RAST_CombinePixelsColorDodge::doPix;
-    case 3: return _RAST_CombinePixelsMulNoClamp::doPix;
-    case 4: return _RAST_CombinePixelsOverlay::doPix;
-    case 5: return _RAST_CombinePixelsHSVAdjust::doPix;
-    case 0x10000:
-      return a == 256 ? _RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix
-                      : _RAST_CombinePixelsCopySourceAlphaNoClamp::doPix;
-    case 0x10001: return _RAST_CombinePixelsAddSourceAlpha::doPix;
-    case 0x10002: return _RAST_CombinePixelsColorDodgeSourceAlpha::doPix;
-    case 0x10003: return _RAST_CombinePixelsMulSourceAlphaNoClamp::doPix;
-    case 0x10004: return _RAST_CombinePixelsOverlaySourceAlpha::doPix;
-    case 0x10005: return _RAST_CombinePixelsHSVAdjustSourceAlpha::doPix;
-    default: return nullptr;
-  }
+  const int sel = rast::CombinerSelector(mode);
+  if (sel == RAST_BLIT_MODE_COPY && a < 1) return nullptr;
+  RAST_DoPixFunc fn = nullptr;
+  rast::ForBlendCombiner(sel, a == 256, [&](auto c) { fn = decltype(c)::doPix; });
+  return fn;
 }
 
 // The walk after clipping: destination rectangle, start and steps in source pixels.
@@ -116,7 +102,7 @@ void run(RAST_IBitmap* dest, RAST_IBitmap* src, Walk k, float alpha, int mode) {
 
   _RAST_Template_Blit3::deltaBlit(ds.row((int)k.dy) + k.dx * 4, ss.row(0), (int)k.dw, (int)k.dh, (int)sx, (int)sy,
                                   (int)dsdx, (int)dtdx, (int)dsdy, (int)dtdy, (int)dds, (int)ddt, left, top, right,
-                                  bottom, (int)ss.step, (int)ds.step, a, mode & 0xFF00, doPix);
+                                  bottom, (int)ss.step, (int)ds.step, a, mode & RAST_BLIT_FILTER_MASK, doPix);
 }
 
 // The source clip rectangle and the destination rectangle of a walk.

@@ -45,11 +45,11 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
     const int cy = py / 65536;
     unsigned char* d = dest;
     int px = icurx;
-    if (filter != 0x100) {
+    if (filter != RAST_BLIT_FILTER_BILINEAR) {
       for (int c = 0; c < w; c++, px += idx, d += 4) {
         if (outside(px, clip_r)) continue;
         const unsigned char* s = srcPixel(src, src_span, px / 65536, cy);
-        C::doPix(d, s[_RAST_R], s[_RAST_G], s[_RAST_B], s[_RAST_A], alpha);
+        C::doPix(d, s[rast::kR], s[rast::kG], s[rast::kB], s[rast::kA], alpha);
       }
       continue;
     }
@@ -61,17 +61,120 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
       const int cx = px / 65536;
       if (cx >= clip_r) continue;
       int v[4];
-      _RAST_BilinearSample(row0 + cx * 4, src_span, (unsigned int)px & 0xFFFF, yf, cx == clip_r - 1, lastRow, v);
-      C::doPix(d, v[_RAST_R], v[_RAST_G], v[_RAST_B], v[_RAST_A], alpha);
+      rast::BilinearSample(row0 + cx * 4, src_span, (unsigned int)px & 0xFFFF, yf, cx == clip_r - 1, lastRow, v);
+      C::doPix(d, v[rast::kR], v[rast::kG], v[rast::kB], v[rast::kA], alpha);
     }
   }
 }
+
+namespace {
+
+// The box average: a cell sum S of up to 25 channel values, divided by the cell count n (1..25),
+// is (S * kBoxInverse[n]) >> 18 exactly, which the compiler checks below.
+constexpr int kBoxShift = 18, kBoxMaxCells = 25, kBoxMaxSum = kBoxMaxCells * 255;
+struct BoxInverse {
+  unsigned int v[kBoxMaxCells + 1];
+};
+constexpr BoxInverse makeBoxInverse() {
+  BoxInverse t{};
+  for (int n = 1; n <= kBoxMaxCells; n++) t.v[n] = ((1u << kBoxShift) + n - 1) / n;
+  return t;
+}
+constexpr BoxInverse kBoxInverse = makeBoxInverse();
+constexpr bool boxInverseExact() {
+  for (int n = 1; n <= kBoxMaxCells; n++)
+    for (unsigned int sum = 0; sum <= (unsigned int)kBoxMaxSum; sum++)
+      if ((sum * kBoxInverse.v[n]) >> kBoxShift != sum / n) return false;
+  return true;
+}
+static_assert(boxInverseExact(), "box average by multiplication");
+
+// The four bytes of a pixel spread over the four 16-bit lanes of a 64-bit word, so that sums of
+// up to 25 pixels are added on all channels at once without carrying between lanes.
+inline unsigned long long spread(unsigned int p) {
+  return (unsigned long long)(p & 0xFF) | (unsigned long long)((p >> 8) & 0xFF) << 16 |
+         (unsigned long long)((p >> 16) & 0xFF) << 32 | (unsigned long long)(p >> 24) << 48;
+}
+inline int lane(unsigned long long v, int k, unsigned int inv) {
+  return (int)((((unsigned int)(v >> (16 * k)) & 0xFFFF) * inv) >> kBoxShift);
+}
+
+// True when every weight of the kernel is 65536: the shrink is then a plain box average, and
+// sum / total of the general loop is the cell sum over the cell count.
+bool uniformKernel(const int* kernel, int size) {
+  for (int i = 0; i < size * size; i++)
+    if (kernel[i] != 65536) return false;
+  return true;
+}
+
+// The box shrink in strips of destination columns: each source row's window sums for the strip
+// are formed once and kept in a ring of size rows, so that destination rows whose boxes share
+// source rows reuse them. Everything lives on the stack.
+template <class C>
+void boxShrink(unsigned char* dest, const unsigned char* src, int w, int h, int icurx, int icury, int idx, int idy,
+               int clip_r, int clip_b, int src_span, int dest_span, int alpha, int filt_start, int size) {
+  enum { kStrip = 256, kRing = 5 };
+  unsigned long long ring[kRing][kStrip];
+  int ringRow[kRing];
+  int x0[kStrip], x1[kStrip];
+  for (int c0 = 0; c0 < w; c0 += kStrip) {
+    const int n = w - c0 < kStrip ? w - c0 : kStrip;
+    // Columns of each box, cut to the source; a column whose position is outside is not drawn.
+    int px = icurx + c0 * idx;
+    for (int c = 0; c < n; c++, px += idx) {
+      if (outside(px, clip_r)) {
+        x0[c] = x1[c] = 0;
+        continue;
+      }
+      const int xs = px / 65536 + filt_start;
+      x0[c] = xs < 0 ? 0 : xs;
+      x1[c] = xs + size < clip_r ? xs + size : clip_r;
+    }
+    for (int& r : ringRow) r = -1;
+    int py = icury;
+    unsigned char* drow = dest + (ptrdiff_t)c0 * 4;
+    for (int r = 0; r < h; r++, py += idy, drow += dest_span) {
+      if (outside(py, clip_b)) continue;
+      const int ystart = py / 65536 + filt_start;
+      if (ystart >= clip_b) continue;
+      const int y0 = ystart < 0 ? 0 : ystart, y1 = ystart + size < clip_b ? ystart + size : clip_b;
+      for (int y = y0; y < y1; y++) {
+        const int slot = y % size;
+        if (ringRow[slot] == y) continue;
+        ringRow[slot] = y;
+        const unsigned int* srow = (const unsigned int*)srcPixel(src, src_span, 0, y);
+        for (int c = 0; c < n; c++) {
+          unsigned long long sum = 0;
+          for (int x = x0[c]; x < x1[c]; x++) sum += spread(srow[x]);
+          ring[slot][c] = sum;
+        }
+      }
+      const int rows = y1 - y0;
+      unsigned char* d = drow;
+      for (int c = 0; c < n; c++, d += 4) {
+        if (x0[c] == x1[c]) continue;
+        unsigned long long sum = 0;
+        for (int y = y0; y < y1; y++) sum += ring[y % size][c];
+        const unsigned int inv = kBoxInverse.v[rows * (x1[c] - x0[c])];
+        C::doPix(d, lane(sum, rast::kR, inv), lane(sum, rast::kG, inv), lane(sum, rast::kB, inv),
+                 lane(sum, rast::kA, inv), alpha);
+      }
+    }
+  }
+}
+
+}  // namespace
 
 template <class C>
 void _RAST_Template_Blit2<C>::scaleBlitFilterDown(unsigned char* dest, const unsigned char* src, int w, int h,
                                                   int icurx, int icury, int idx, int idy, int clip_r, int clip_b,
                                                   int src_span, int dest_span, int alpha, const int* kernel,
                                                   int filt_start, int filt_size) {
+  if (filt_size >= 1 && filt_size <= 5 && uniformKernel(kernel, filt_size)) {
+    boxShrink<C>(dest, src, w, h, icurx, icury, idx, idy, clip_r, clip_b, src_span, dest_span, alpha, filt_start,
+                 filt_size);
+    return;
+  }
   int py = icury;
   for (int r = 0; r < h; r++, py += idy, dest += dest_span) {
     if (outside(py, clip_b)) continue;
@@ -99,7 +202,7 @@ void _RAST_Template_Blit2<C>::scaleBlitFilterDown(unsigned char* dest, const uns
         }
       }
       if (total <= 0) continue;
-      C::doPix(d, sum[_RAST_R] / total, sum[_RAST_G] / total, sum[_RAST_B] / total, sum[_RAST_A] / total, alpha);
+      C::doPix(d, sum[rast::kR] / total, sum[rast::kG] / total, sum[rast::kB] / total, sum[rast::kA] / total, alpha);
     }
   }
 }
@@ -112,36 +215,15 @@ struct Setup {
   int w, h, icurx, icury, idx, idy, clip_r, clip_b, src_span, dest_span, alpha;
 };
 
-// Runs loop L of the combiner chosen by mode & 0x100FF and the weight; false when that draws
-// nothing.
+// Runs loop L of the combiner chosen by the mode and the weight; false when that draws nothing.
 template <template <class> class L, class... Extra>
 bool runScaled(const Setup& s, int mode, Extra... extra) {
-  const int a = s.alpha;
-#define QOR_RUN(C)                                                                                                 \
-  L<C>::run(s.dest, s.src, s.w, s.h, s.icurx, s.icury, s.idx, s.idy, s.clip_r, s.clip_b, s.src_span, s.dest_span, \
-            a, extra...);                                                                                          \
-  return true
-  switch (mode & 0x100FF) {
-    case 0:
-      if (a < 1) return false;
-      if (a == 256) { QOR_RUN(_RAST_CombinePixelsClobberNoClamp); }
-      QOR_RUN(_RAST_CombinePixelsCopyNoClamp);
-    case 1: QOR_RUN(_RAST_CombinePixelsAdd);
-    case 2: QOR_RUN(_RAST_CombinePixelsColorDodge);
-    case 3: QOR_RUN(_RAST_CombinePixelsMulNoClamp);
-    case 4: QOR_RUN(_RAST_CombinePixelsOverlay);
-    case 5: QOR_RUN(_RAST_CombinePixelsHSVAdjust);
-    case 0x10000:
-      if (a == 256) { QOR_RUN(_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp); }
-      QOR_RUN(_RAST_CombinePixelsCopySourceAlphaNoClamp);
-    case 0x10001: QOR_RUN(_RAST_CombinePixelsAddSourceAlpha);
-    case 0x10002: QOR_RUN(_RAST_CombinePixelsColorDodgeSourceAlpha);
-    case 0x10003: QOR_RUN(_RAST_CombinePixelsMulSourceAlphaNoClamp);
-    case 0x10004: QOR_RUN(_RAST_CombinePixelsOverlaySourceAlpha);
-    case 0x10005: QOR_RUN(_RAST_CombinePixelsHSVAdjustSourceAlpha);
-    default: return false;
-  }
-#undef QOR_RUN
+  const int sel = rast::CombinerSelector(mode);
+  if (sel == RAST_BLIT_MODE_COPY && s.alpha < 1) return false;
+  return rast::ForBlendCombiner(sel, s.alpha == 256, [&](auto c) {
+    L<decltype(c)>::run(s.dest, s.src, s.w, s.h, s.icurx, s.icury, s.idx, s.idy, s.clip_r, s.clip_b, s.src_span,
+                        s.dest_span, s.alpha, extra...);
+  });
 }
 
 template <class C>
@@ -170,7 +252,7 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
 
   // Sizes equal within 0.001: a plain blit, unless a filtered draw sits between pixels.
   if (std::fabs(srcw - dstw) < 0.001f && std::fabs(srch - dsth) < 0.001f) {
-    const bool filtered = (mode & 0xFF00) == 0x100;
+    const bool filtered = (mode & RAST_BLIT_FILTER_MASK) == RAST_BLIT_FILTER_BILINEAR;
     if (!filtered || (std::fabs(srcx - std::floor(srcx + 0.5f)) < 0.03f &&
                       std::fabs(srcy - std::floor(srcy + 0.5f)) < 0.03f)) {
       const int sx = RAST_TruncSat((double)srcx + 0.5), sy = RAST_TruncSat((double)srcy + 0.5);
@@ -224,10 +306,11 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
       n -= k;
       cur += k * step;
     }
-    // Keep every pixel whose position still falls in the last column: the whole steps that
-    // reach it, plus the pixel at the start.
+    // Keep every pixel whose position still falls inside the source, the last column's
+    // included: the pixel at the start and every whole step up to the source's last position.
     if (((n - 1) * step + cur) / 65536 >= size) {
-      const long long fit = ((size - 1) * 65536 - cur) / step + 1;
+      const long long last = size * 65536 - 1 - cur;
+      const long long fit = last < 0 ? 0 : last / step + 1;
       if (fit < n) n = fit;
     }
   };
@@ -259,7 +342,7 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
   s.dest_span = (int)ds.step;
   s.alpha = RAST_AlphaWeight(alpha);
 
-  if ((mode & 0x1FFFF) == 0) {
+  if ((mode & (RAST_BLIT_USE_SOURCE_ALPHA | RAST_BLIT_FILTER_MASK | RAST_BLIT_MODE_MASK)) == 0) {
     if (s.alpha == 256) {
       _RAST_Template_Blit0<_RAST_CombinePixelsClobberFAST>::scaleBlitFAST(
           s.dest, s.src, s.w, s.h, s.icurx, s.icury, s.idx, s.idy, s.clip_r, s.clip_b, s.src_span, s.dest_span);
@@ -273,8 +356,8 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
   }
   if (s.alpha == 0) return;
 
-  const int filter = mode & 0xFF00;
-  if (filter == 0x100 && xadv >= 1.7 && yadv >= 1.7) {
+  const int filter = mode & RAST_BLIT_FILTER_MASK;
+  if (filter == RAST_BLIT_FILTER_BILINEAR && xadv >= 1.7 && yadv >= 1.7) {
     // On this path every cell of the box weighs one; the size grows past a 3:1 step.
     const int size = (idx > idy ? idx : idy) > 0x30000 ? 5 : 3;
     int kernel[25];
@@ -284,3 +367,20 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty, 
   }
   runScaled<ScaleLoop>(s, mode, filter);
 }
+
+// The scaling loops of every combiner the scaled blit can choose are library interface in their
+// own right, so they exist whether or not the dispatch above inlines them.
+template class _RAST_Template_Blit2<_RAST_CombinePixelsClobberNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsCopyNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsAdd>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsColorDodge>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsMulNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsOverlay>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsHSVAdjust>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsCopySourceAlphaNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsAddSourceAlpha>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsColorDodgeSourceAlpha>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsMulSourceAlphaNoClamp>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsOverlaySourceAlpha>;
+template class _RAST_Template_Blit2<_RAST_CombinePixelsHSVAdjustSourceAlpha>;

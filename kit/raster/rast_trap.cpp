@@ -14,8 +14,8 @@ int edgeSlope(long long top, long long bottom, long long rows) {
   return (int)s;
 }
 
-_RAST_TrapEdge makeEdge(long long pos, int s) {
-  _RAST_TrapEdge e;
+rast::TrapEdge makeEdge(long long pos, int s) {
+  rast::TrapEdge e;
   e.pos = pos;
   e.slope = s < 0 ? -s : s;
   e.sign = s < 0 ? -1 : 1;
@@ -24,7 +24,7 @@ _RAST_TrapEdge makeEdge(long long pos, int s) {
 }
 
 // Moves an edge down by n rows at once; 64-bit products, since |slope| * n can exceed 32 bits.
-void advanceEdge(_RAST_TrapEdge& e, long long n) {
+void advanceEdge(rast::TrapEdge& e, long long n) {
   const long long t = (long long)e.slope * n;
   e.pos += e.sign * (t / 65536);
   e.frac = (int)(t % 65536);
@@ -36,11 +36,11 @@ struct ClobberWord {
 
 }  // namespace
 
-void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
+void rast::FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
                                 RAST_PixelValue color, float alpha, int mode) {
   const int a = RAST_AlphaWeight(alpha);
-  const int m = mode & 0xFF;
-  if (a == 0 || m > 5 || (m == 0 && a < 0)) return;
+  const int m = mode & RAST_BLIT_MODE_MASK;
+  if (a == 0 || m > RAST_BLIT_MODE_HSVADJUST || (m == RAST_BLIT_MODE_COPY && a < 0)) return;
 
   // Top row first, each span left to right.
   long long yt = y1, yb = y2, lt = x1a, rt = x1b, lb = x2a, rb = x2b;
@@ -57,7 +57,7 @@ void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1,
   if ((rt < 0 && rb < 0) || (lt >= W && lb >= W) || yb < 0 || yt >= H) return;
 
   // Edges wholly beyond a side become that side, so that they need no stepping.
-  _RAST_TrapEdge le, re;
+  rast::TrapEdge le, re;
   if (lt <= 0 && lb <= 0)
     le = makeEdge(0, 0);
   else
@@ -87,7 +87,7 @@ void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1,
 
   unsigned char* row = s.row((int)yt);
   const ptrdiff_t st = s.step;
-  if (m == 0) {
+  if (m == RAST_BLIT_MODE_COPY) {
     switch (a) {
       case 256:
         _RAST_FillFast::FillClippedTrapezoidFAST<ClobberWord>(W, st, row, rows, le, re, color);
@@ -109,7 +109,7 @@ void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1,
     }
   }
   const int cr = RAST_PixelR(color), cg = RAST_PixelG(color), cb = RAST_PixelB(color), ca = RAST_PixelA(color);
-  _RAST_ForCombiner(m, [&](auto comb) {
+  rast::ForCombiner(m, false, [&](auto comb) {
     _RAST_Fill::FillClippedTrapezoid<decltype(comb)>(W, st, row, rows, le, re, cr, cg, cb, ca, a);
   });
 }
@@ -118,5 +118,5 @@ void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, i
                         RAST_PixelValue color, float alpha, int mode) {
   RAST_Surface s;
   if (!RAST_GetSurface(dest, s)) return;
-  _RAST_FillTrapezoidSurface(s, x1a, x1b, y1, x2a, x2b, y2, color, alpha, mode);
+  rast::FillTrapezoidSurface(s, x1a, x1b, y1, x2a, x2b, y2, color, alpha, mode);
 }

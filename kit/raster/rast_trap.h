@@ -12,31 +12,18 @@
 void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
                         RAST_PixelValue color, float alpha, int mode);
 
-// The same on an already resolved surface; row 0 of the surface is the row the trapezoid's y
-// counts from. Used by the polygon fill, which resolves bottom-up bitmaps itself.
-void _RAST_FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
-                                RAST_PixelValue color, float alpha, int mode);
+namespace rast {
 
-// Calls f with a value of the combiner class of blend mode m (0 copy .. 5 HSV adjust, the
-// no-clamping forms of copy and multiply); nothing for other modes. Lets a loop written once as a
-// template be instantiated per combiner without a switch at every call site.
-template <class F>
-inline void _RAST_ForCombiner(int m, F&& f) {
-  switch (m) {
-    case 0: f(_RAST_CombinePixelsCopyNoClamp()); break;
-    case 1: f(_RAST_CombinePixelsAdd()); break;
-    case 2: f(_RAST_CombinePixelsColorDodge()); break;
-    case 3: f(_RAST_CombinePixelsMulNoClamp()); break;
-    case 4: f(_RAST_CombinePixelsOverlay()); break;
-    case 5: f(_RAST_CombinePixelsHSVAdjust()); break;
-    default: break;
-  }
-}
+// Fills a trapezoid as RAST_FillTrapezoid does on an already resolved surface; row 0 of the
+// surface is the row the trapezoid's y counts from. Used by the polygon fill, which resolves
+// bottom-up bitmaps itself.
+void FillTrapezoidSurface(const RAST_Surface& s, int x1a, int x1b, int y1, int x2a, int x2b, int y2,
+                          RAST_PixelValue color, float alpha, int mode);
 
 // One edge of a trapezoid while it is stepped down the rows: the position in whole pixels (64
 // bits, so that steep edges far outside the bitmap cannot wrap), the slope's magnitude in 16.16
 // per row, its sign and the 16-bit fraction carried between rows.
-struct _RAST_TrapEdge {
+struct TrapEdge {
   long long pos;
   int slope;
   int frac;
@@ -51,6 +38,8 @@ struct _RAST_TrapEdge {
   }
 };
 
+}  // namespace rast
+
 // Row loops, one instance per pixel operation. `right` of each edge is inclusive; each row covers
 // max(left, 0) .. min(right + 1, width) - 1 and rows whose range is empty are skipped.
 class _RAST_FillFast {
@@ -58,7 +47,7 @@ class _RAST_FillFast {
   // Whole-word mixes; pc is the colour already prepared for the mix.
   template <class C>
   static void FillClippedTrapezoidFAST(int width, ptrdiff_t rowstep, unsigned char* row, int rows,
-                                       _RAST_TrapEdge l, _RAST_TrapEdge r, unsigned int pc) {
+                                       rast::TrapEdge l, rast::TrapEdge r, unsigned int pc) {
     for (int i = 0; i < rows; i++, row += rowstep) {
       long long x0 = l.pos < 0 ? 0 : l.pos;
       long long x1 = r.pos + 1 > width ? width : r.pos + 1;
@@ -76,8 +65,8 @@ class _RAST_FillFast {
 class _RAST_Fill {
  public:
   template <class C>
-  static void FillClippedTrapezoid(int width, ptrdiff_t rowstep, unsigned char* row, int rows, _RAST_TrapEdge l,
-                                   _RAST_TrapEdge r, int cr, int cg, int cb, int ca, int weight) {
+  static void FillClippedTrapezoid(int width, ptrdiff_t rowstep, unsigned char* row, int rows, rast::TrapEdge l,
+                                   rast::TrapEdge r, int cr, int cg, int cb, int ca, int weight) {
     for (int i = 0; i < rows; i++, row += rowstep) {
       long long x0 = l.pos < 0 ? 0 : l.pos;
       long long x1 = r.pos + 1 > width ? width : r.pos + 1;

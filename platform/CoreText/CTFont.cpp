@@ -12,9 +12,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -36,11 +38,41 @@ std::string lower(std::string s) {
   return s;
 }
 
-// FreeType is not thread-safe per library; one library and one lock serve every font.
+// One glyph as FreeType rendered it for one pen fraction, ready to paint: rows top first on
+// screen, offsets from the pen's whole pixel. Empty when there is nothing to paint.
+struct RenderedGlyph {
+  int left = 0, top = 0, width = 0, height = 0;
+  std::vector<uint8_t> mask;
+};
+
+// An open face at one size, shared by every font of that face and size, with what has been
+// looked up and rendered through it. Lives while fonts use it and a while after (see Library).
+struct SizedFace {
+  const FaceInfo* info = nullptr;
+  long size64 = 0;  // 26.6 character size
+  FT_Face face = nullptr;
+  int users = 0;
+  int cmap[128];  // glyph of each ASCII character, -1 until looked up
+  std::unordered_map<uint16_t, double> advances;
+  std::unordered_map<uint64_t, RenderedGlyph> rendered;
+  size_t renderedBytes = 0;
+};
+
+// Rendered coverage kept per face and size; past this the face's renderings start again.
+constexpr size_t kRenderedBytesPerFace = 1 << 20;
+// Faces no font uses any more that stay open for the next font of the same name and size.
+constexpr size_t kIdleFaces = 8;
+// Names whose face lookup is remembered; past this the memory starts again.
+constexpr size_t kResolvedNames = 512;
+
+// FreeType is not thread-safe per library; one library and one lock serve every font and the
+// caches above.
 struct Library {
   std::mutex mutex;
   FT_Library ft = nullptr;
   std::vector<FaceInfo> faces;
+  std::unordered_map<std::string, const FaceInfo*> resolved;
+  std::list<std::unique_ptr<SizedFace>> open;  // most recently used first
 
   Library() {
     if (FT_Init_FreeType(&ft) != 0) ft = nullptr;
@@ -81,7 +113,8 @@ struct Library {
     });
   }
 
-  // At unload. Fonts still alive then (the process-wide default font) are never used again.
+  // At unload, which also closes every open face. Fonts still alive then (the process-wide
+  // default font) are never used again.
   ~Library() {
     if (ft) FT_Done_FreeType(ft);
     FcFini();
@@ -131,7 +164,7 @@ const FaceInfo* bestOfFamily(const std::string& familyLower, bool bold, bool ita
   return best;
 }
 
-const FaceInfo* resolve(const std::string& name) {
+const FaceInfo* resolveUncached(const std::string& name) {
   for (const FaceInfo& f : lib().faces)
     if (!f.postscript.empty() && lower(f.postscript) == lower(name)) return &f;
   // "Family Bold Italic" or "Family-BoldItalic".
@@ -156,10 +189,124 @@ const FaceInfo* resolve(const std::string& name) {
   return lib().faces.empty() ? nullptr : &lib().faces.front();
 }
 
+// The face list never changes after start-up, so a name's answer holds for the whole run.
+const FaceInfo* resolve(const std::string& name) {
+  Library& l = lib();
+  {
+    std::lock_guard<std::mutex> lock(l.mutex);
+    auto it = l.resolved.find(name);
+    if (it != l.resolved.end()) return it->second;
+  }
+  const FaceInfo* info = resolveUncached(name);
+  std::lock_guard<std::mutex> lock(l.mutex);
+  if (l.resolved.size() >= kResolvedNames) l.resolved.clear();
+  l.resolved.emplace(name, info);
+  return info;
+}
+
+// The open face of info at size64, opened when none is; nullptr when FreeType refuses. Called
+// with the library locked.
+SizedFace* acquireFace(const FaceInfo* info, long size64) {
+  Library& l = lib();
+  for (auto it = l.open.begin(); it != l.open.end(); ++it)
+    if ((*it)->info == info && (*it)->size64 == size64) {
+      l.open.splice(l.open.begin(), l.open, it);
+      (*it)->users++;
+      return it->get();
+    }
+  FT_Face face = nullptr;
+  if (FT_New_Face(l.ft, info->file.c_str(), info->index, &face) != 0) return nullptr;
+  if (!FT_IS_SCALABLE(face) || FT_Set_Char_Size(face, 0, FT_F26Dot6(size64), 72, 72) != 0) {
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  auto sf = std::make_unique<SizedFace>();
+  sf->info = info;
+  sf->size64 = size64;
+  sf->face = face;
+  sf->users = 1;
+  std::fill(std::begin(sf->cmap), std::end(sf->cmap), -1);
+  l.open.push_front(std::move(sf));
+  return l.open.front().get();
+}
+
+// A font is done with its face; faces beyond the idle allowance are closed, least recent first.
+// Called with the library locked.
+void releaseFace(SizedFace* sf) {
+  Library& l = lib();
+  sf->users--;
+  size_t idle = 0;
+  for (auto it = l.open.begin(); it != l.open.end();) {
+    if ((*it)->users == 0 && ++idle > kIdleFaces) {
+      FT_Done_Face((*it)->face);
+      it = l.open.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+FT_UInt glyphOf(SizedFace* sf, uint32_t cp) {
+  if (cp < 128) {
+    if (sf->cmap[cp] < 0) sf->cmap[cp] = int(FT_Get_Char_Index(sf->face, cp));
+    return FT_UInt(sf->cmap[cp]);
+  }
+  return FT_Get_Char_Index(sf->face, cp);
+}
+
+double advanceOf(SizedFace* sf, CGGlyph g) {
+  auto it = sf->advances.find(g);
+  if (it != sf->advances.end()) return it->second;
+  FT_Fixed a = 0;
+  if (FT_Get_Advance(sf->face, g, FT_LOAD_NO_HINTING, &a) != 0) a = 0;
+  const double w = double(a) / 65536.0;
+  sf->advances.emplace(g, w);
+  return w;
+}
+
+// The glyph rendered with its outline moved by (dx, dy) 64ths of a pixel, from the face's cache
+// or rendered now. The outline is moved, not the bitmap, so each pen fraction is its own
+// rendering. Called with the library locked.
+const RenderedGlyph& renderedOf(SizedFace* sf, CGGlyph g, int dx, int dy, bool aa, bool upright) {
+  // dx is 0..64 and dy -64..64: a byte each.
+  const uint64_t key = uint64_t(g) | uint64_t(dx & 0xFF) << 16 | uint64_t((dy + 64) & 0xFF) << 24 |
+                       uint64_t(aa) << 32 | uint64_t(upright) << 33;
+  auto it = sf->rendered.find(key);
+  if (it != sf->rendered.end()) return it->second;
+  if (sf->renderedBytes > kRenderedBytesPerFace) {
+    sf->rendered.clear();
+    sf->renderedBytes = 0;
+  }
+  RenderedGlyph& out = sf->rendered[key];
+  FT_Face face = sf->face;
+  FT_Int32 load = FT_LOAD_NO_BITMAP | (aa ? FT_LOAD_TARGET_LIGHT : FT_LOAD_TARGET_MONO);
+  if (FT_Load_Glyph(face, g, load) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return out;
+  FT_Outline_Translate(&face->glyph->outline, dx, dy);
+  if (FT_Render_Glyph(face->glyph, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return out;
+  const FT_Bitmap& bm = face->glyph->bitmap;
+  const int w = int(bm.width), h = int(bm.rows);
+  if (w <= 0 || h <= 0) return out;
+  out.mask.assign(size_t(w) * size_t(h), 0);
+  for (int r = 0; r < h; ++r) {
+    const uint8_t* src = bm.buffer + long(r) * bm.pitch;
+    int dr = upright ? r : h - 1 - r;
+    uint8_t* dst = out.mask.data() + size_t(dr) * size_t(w);
+    for (int k = 0; k < w; ++k)
+      dst[k] = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[k >> 3] >> (7 - (k & 7))) & 1) * 255 : src[k];
+  }
+  out.left = face->glyph->bitmap_left;
+  out.top = face->glyph->bitmap_top;
+  out.width = w;
+  out.height = h;
+  sf->renderedBytes += out.mask.size() + sizeof(RenderedGlyph) + 32;
+  return out;
+}
+
 }  // namespace
 
 struct QORCTFont {
   std::atomic<int> refs{1};
+  SizedFace* sized = nullptr;
   FT_Face face = nullptr;
   CGFloat size = 12;
   std::string postscript;
@@ -169,17 +316,13 @@ struct QORCTFont {
 static CTFontRef makeFont(const FaceInfo* info, CGFloat size) {
   if (!info || !lib().ft) return nullptr;
   std::lock_guard<std::mutex> lock(lib().mutex);
-  FT_Face face = nullptr;
-  if (FT_New_Face(lib().ft, info->file.c_str(), info->index, &face) != 0) return nullptr;
-  if (!FT_IS_SCALABLE(face) ||
-      FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(size * 64)), 72, 72) != 0) {
-    FT_Done_Face(face);
-    return nullptr;
-  }
+  SizedFace* sf = acquireFace(info, std::lround(size * 64));
+  if (!sf) return nullptr;
   QORCTFont* f = new QORCTFont;
-  f->face = face;
+  f->sized = sf;
+  f->face = sf->face;
   f->size = size;
-  const char* ps = FT_Get_Postscript_Name(face);
+  const char* ps = FT_Get_Postscript_Name(sf->face);
   f->postscript = ps ? ps : info->postscript;
   f->family = info->family;
   return f;
@@ -205,7 +348,7 @@ void CTFontRelease(CTFontRef f) {
   if (!f || f->refs.fetch_sub(1) != 1) return;
   {
     std::lock_guard<std::mutex> lock(lib().mutex);
-    FT_Done_Face(f->face);
+    releaseFace(f->sized);
   }
   delete f;
 }
@@ -238,7 +381,7 @@ bool CTFontGetGlyphsForCharacters(CTFontRef f, const UniChar* chars, CGGlyph* gl
     bool pair = cp >= 0xD800 && cp < 0xDC00 && i + 1 < count && chars[i + 1] >= 0xDC00 &&
                 chars[i + 1] < 0xE000;
     if (pair) cp = 0x10000 + ((cp - 0xD800) << 10) + (chars[i + 1] - 0xDC00);
-    FT_UInt g = FT_Get_Char_Index(f->face, cp);
+    FT_UInt g = glyphOf(f->sized, cp);
     glyphs[i] = CGGlyph(g > 0xFFFF ? 0 : g);
     if (!glyphs[i]) all = false;
     if (pair) glyphs[++i] = 0;
@@ -252,9 +395,7 @@ double CTFontGetAdvancesForGlyphs(CTFontRef f, CTFontOrientation, const CGGlyph*
   double total = 0;
   std::lock_guard<std::mutex> lock(lib().mutex);
   for (CFIndex i = 0; i < count; ++i) {
-    FT_Fixed a = 0;
-    if (FT_Get_Advance(f->face, glyphs[i], FT_LOAD_NO_HINTING, &a) != 0) a = 0;
-    double w = double(a) / 65536.0;
+    double w = advanceOf(f->sized, glyphs[i]);
     if (adv) adv[i] = CGSize{w, 0};
     total += w;
   }
@@ -273,10 +414,8 @@ void CTFontDrawGlyphs(CTFontRef f, const CGGlyph* glyphs, const CGPoint* pos, si
                                                   CGAffineTransform{ctm.a, ctm.b, ctm.c, ctm.d, 0, 0});
   const bool upright = lin.d > 0;
   const bool aa = QORCGContextGetShouldAntialias(c);
-  std::vector<uint8_t> mask;
 
   std::lock_guard<std::mutex> lock(lib().mutex);
-  FT_Face face = f->face;
   for (size_t i = 0; i < count; ++i) {
     if (glyphs[i] == 0) continue;
     CGPoint user = CGPointApplyAffineTransform(pos[i], tm);
@@ -287,31 +426,14 @@ void CTFontDrawGlyphs(CTFontRef f, const CGGlyph* glyphs, const CGPoint* pos, si
         std::fabs(dev.y) > 1e7)
       continue;
     double fx = std::floor(dev.x), fy = std::floor(dev.y);
-    FT_Int32 load = FT_LOAD_NO_BITMAP | (aa ? FT_LOAD_TARGET_LIGHT : FT_LOAD_TARGET_MONO);
-    if (FT_Load_Glyph(face, glyphs[i], load) != 0) continue;
-    if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) continue;
     // Keep the fractional part of the origin in the outline, so text lands where measured.
     double subx = dev.x - fx, suby = dev.y - fy;
-    FT_Outline_Translate(&face->glyph->outline, FT_Pos(std::lround(subx * 64)),
-                         FT_Pos(std::lround((upright ? suby : -suby) * 64)));
-    if (FT_Render_Glyph(face->glyph, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0)
-      continue;
-    const FT_Bitmap& bm = face->glyph->bitmap;
-    const int w = int(bm.width), h = int(bm.rows);
-    if (w <= 0 || h <= 0) continue;
-    mask.assign(size_t(w) * size_t(h), 0);
-    for (int r = 0; r < h; ++r) {
-      const uint8_t* src = bm.buffer + long(r) * bm.pitch;
-      int dr = upright ? r : h - 1 - r;
-      uint8_t* dst = mask.data() + size_t(dr) * size_t(w);
-      for (int k = 0; k < w; ++k)
-        dst[k] = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[k >> 3] >> (7 - (k & 7))) & 1) * 255
-                                                      : src[k];
-    }
-    long left = long(fx) + face->glyph->bitmap_left;
-    long top = upright ? height - (long(fy) + face->glyph->bitmap_top)
-                       : height - (long(fy) - face->glyph->bitmap_top + h);
+    const RenderedGlyph& rg = renderedOf(f->sized, glyphs[i], int(std::lround(subx * 64)),
+                                         int(std::lround((upright ? suby : -suby) * 64)), aa, upright);
+    if (rg.width <= 0) continue;
+    long left = long(fx) + rg.left;
+    long top = upright ? height - (long(fy) + rg.top) : height - (long(fy) - rg.top + rg.height);
     if (left > INT32_MAX || left < INT32_MIN || top > INT32_MAX || top < INT32_MIN) continue;
-    QORCGContextPaintMask(c, int(left), int(top), mask.data(), w, h, w);
+    QORCGContextPaintMask(c, int(left), int(top), rg.mask.data(), rg.width, rg.height, rg.width);
   }
 }

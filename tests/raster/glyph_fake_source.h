@@ -1,8 +1,9 @@
 // A glyph source with fixed metrics for the cached-font tests: each character is a hand-made
-// coverage map, measured as (advance, height) and drawn white-on-black into a heap scratch
-// bitmap, exactly where the platform would put its text.
+// coverage map, measured as (advance, height) and drawn white on black into a heap scratch
+// bitmap, where the platform would put its text.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,37 +12,25 @@
 
 namespace rt {
 
-struct FakeGlyph {
-  int advance = 0;
-  int height = 0;
-  // Coverage rows, top first; columns beyond the advance are ink past the pen (italics).
-  std::vector<std::vector<unsigned char>> rows;
-};
+const HGDIOBJ kFakeFont = reinterpret_cast<HGDIOBJ>(uintptr_t(0x5000));
 
 class FakeGlyphSource : public RAST_GlyphSource {
  public:
+  struct Glyph {
+    int advance;
+    std::vector<std::vector<unsigned char>> rows;  // top first; columns past the advance overhang
+  };
   int lineheight = 14;
-  std::map<std::string, FakeGlyph> glyphs;
-  std::vector<std::string> asked;  // every character the font measured
-  std::vector<std::string> drawn;  // every character the font asked to have drawn
-  std::vector<int> drawWidths;     // and the box width it gave
+  std::map<std::string, Glyph> glyphs;
+  std::vector<std::string> asked, drawn;  // characters measured, and drawn
   RAST_MemBitmap scratch;
 
-  // A glyph with every pixel of an advance x height box at one coverage value.
-  void solid(const std::string& ch, int advance, int height, unsigned char v = 255) {
-    FakeGlyph g;
-    g.advance = advance;
-    g.height = height;
-    g.rows.assign(height, std::vector<unsigned char>(advance, v));
-    glyphs[ch] = g;
-  }
-  // A glyph of the given rows; the advance is given separately from the row width.
   void pattern(const std::string& ch, int advance, std::vector<std::vector<unsigned char>> rows) {
-    FakeGlyph g;
-    g.advance = advance;
-    g.height = (int)rows.size();
-    g.rows = std::move(rows);
-    glyphs[ch] = g;
+    glyphs[ch] = Glyph{advance, std::move(rows)};
+  }
+  // Every pixel of an advance x height box at one coverage value.
+  void solid(const std::string& ch, int advance, int height, unsigned char v = 255) {
+    pattern(ch, advance, std::vector<std::vector<unsigned char>>(height, std::vector<unsigned char>(advance, v)));
   }
 
   bool lineHeight(HGDIOBJ, int* height) override {
@@ -56,17 +45,14 @@ class FakeGlyphSource : public RAST_GlyphSource {
     asked.push_back(utf8);
     auto it = glyphs.find(utf8);
     *width = it == glyphs.end() ? 0 : it->second.advance;
-    *height = it == glyphs.end() ? 0 : it->second.height;
+    *height = it == glyphs.end() ? 0 : (int)it->second.rows.size();
   }
   void draw(const char* utf8, int width, int height) override {
     drawn.push_back(utf8);
-    drawWidths.push_back(width);
     auto it = glyphs.find(utf8);
-    if (it == glyphs.end()) return;
-    const FakeGlyph& g = it->second;
-    for (int y = 0; y < height && y < (int)g.rows.size(); y++)
-      for (int x = 0; x < width && x < (int)g.rows[y].size(); x++) {
-        const unsigned int v = g.rows[y][x];
+    for (int y = 0; it != glyphs.end() && y < height && y < (int)it->second.rows.size(); y++)
+      for (int x = 0; x < width && x < (int)it->second.rows[y].size(); x++) {
+        const unsigned int v = it->second.rows[y][x];
         scratch.getBits()[(size_t)y * scratch.getRowSpan() + x] = 255u | v << 8 | v << 16 | v << 24;
       }
   }

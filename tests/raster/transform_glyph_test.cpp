@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_drawglyph.h"
 #include "kit/raster/rast_halvecmp.h"
 #include "kit/raster/rast_scaled.h"
@@ -16,168 +15,126 @@ namespace {
 using rt::at;
 using rt::px;
 
-TEST(TransformBlit, a_2x2_mesh_on_the_source_corners_maps_the_whole_source_like_a_scaled_blit) {
-  RAST_MemBitmap src(8, 6), dst(16, 12), want(16, 12);
-  rt::randomize(src, 1);
-  rt::fill(dst, 0);
-  rt::fill(want, 0);
+TEST(TransformBlit, MeshCellsMapLikeAScaledBlitAndNeitherGapNorOverlap) {
+  rt::Randomized src(8, 6, 1);
+  rt::Filled dst(16, 12), want(16, 12);
   float pts[] = {0, 0, 8, 0, 0, 6, 8, 6};
-  RAST_TransformBlit(&dst, &src, 0, 0, 16, 12, pts, 2, 2, 1.0f, 0);
-  RAST_ScaledBlit(&want, &src, 0, 0, 16, 12, 0, 0, 8, 6, 1.0f, 0);
-  ASSERT_TRUE(rt::same(dst, want));
   double pts2[] = {0, 0, 8, 0, 0, 6, 8, 6};
-  rt::fill(dst, 0);
+  RAST_ScaledBlit(&want, &src, 0, 0, 16, 12, 0, 0, 8, 6, 1.0f, 0);
+  RAST_TransformBlit(&dst, &src, 0, 0, 16, 12, pts, 2, 2, 1.0f, 0);
+  ASSERT_TRUE(rt::same(dst, want));
   RAST_TransformBlit2(&dst, &src, 0, 0, 16, 12, pts2, 2, 2, 1.0f, 0);
   ASSERT_TRUE(rt::same(dst, want));
+  // Four points along x, a source pixel per cell: 10 / 3 summed gives edges 3, 6, 9 (column 9
+  // stays), 12 / 3 gives 4, 8, 12.
+  RAST_MemBitmap line(4, 1);
+  for (int x = 0; x < 4; x++) at(line, x, 0) = (uint32_t)(10 + x);
+  float row[] = {0, 0, 1, 0, 2, 0, 3, 0, 0, 1, 1, 1, 2, 1, 3, 1};
+  for (int w : {10, 12}) {
+    rt::Filled out(12, 1, 1);
+    RAST_TransformBlit(&out, &line, 0, 0, w, 1, row, 4, 2, 1.0f, 0);
+    for (int x = 0; x < 12; x++) EXPECT_EQ(at(out, x, 0), (uint32_t)(w == 12 ? 10 + x / 4 : x < 9 ? 10 + x / 3 : 1)) << x;
+  }
+  rt::Filled three(4, 4, 3);  // degenerate meshes draw nothing
+  RAST_TransformBlit(&three, &src, 0, 0, 4, 4, pts, 1, 4, 1.0f, 0);
+  RAST_TransformBlit(&three, &src, 0, 0, 0, 4, pts, 2, 2, 1.0f, 0);
+  RAST_TransformBlit(&three, &src, 0, 0, 4, 4, nullptr, 2, 2, 1.0f, 0);
+  EXPECT_TRUE(rt::all(three, 3u));
 }
 
-TEST(TransformBlit, cell_edges_are_truncated_running_sums_so_cells_neither_gap_nor_overlap) {
-  RAST_MemBitmap src(4, 1), dst(12, 1);
-  for (int x = 0; x < 4; x++) at(src, x, 0) = (uint32_t)(10 + x);
-  // Four points along x, each cell one source pixel wide.
-  float pts[] = {0, 0, 1, 0, 2, 0, 3, 0, 0, 1, 1, 1, 2, 1, 3, 1};
-  rt::fill(dst, 1);
-  RAST_TransformBlit(&dst, &src, 0, 0, 10, 1, pts, 4, 2, 1.0f, 0);
-  // 10/3 summed: edges 3, 6, 9; column 9 is not drawn.
-  const uint32_t want10[] = {10, 10, 10, 11, 11, 11, 12, 12, 12, 1, 1, 1};
-  for (int x = 0; x < 12; x++) EXPECT_EQ(at(dst, x, 0), want10[x]) << x;
-  rt::fill(dst, 1);
-  RAST_TransformBlit(&dst, &src, 0, 0, 12, 1, pts, 4, 2, 1.0f, 0);
-  for (int x = 0; x < 12; x++) EXPECT_EQ(at(dst, x, 0), (uint32_t)(10 + x / 4)) << x;
-}
-
-TEST(TransformBlit, degenerate_meshes_draw_nothing) {
-  RAST_MemBitmap src(4, 4), dst(4, 4);
-  rt::randomize(src, 2);
-  rt::fill(dst, 3);
-  float pts[] = {0, 0, 4, 0, 0, 4, 4, 4};
-  RAST_TransformBlit(&dst, &src, 0, 0, 4, 4, pts, 1, 4, 1.0f, 0);
-  RAST_TransformBlit(&dst, &src, 0, 0, 0, 4, pts, 2, 2, 1.0f, 0);
-  RAST_TransformBlit(&dst, &src, 0, 0, 4, 4, nullptr, 2, 2, 1.0f, 0);
-  ASSERT_TRUE(rt::all(dst, 3u));
-}
-
-TEST(DrawGlyph, coverage_scales_the_weight_and_zero_coverage_is_skipped) {
+TEST(DrawGlyph, CoverageScalesTheWeightAndTheGlyphIsCutAtTheBitmapsEdges) {
+  // Coverage rows 10..14 and 20..24 stamped in red with Add, so each weight shows in the red byte.
+  const unsigned char cov[] = {10, 11, 12, 13, 14, 20, 21, 22, 23, 24};
+  const struct {
+    int x, y, w;             // rows 5 bytes apart, 2 high
+    std::vector<int> want;  // red of the 4 x 2 bitmap, row by row
+  } cases[] = {
+      {0, 0, 5, {9, 10, 11, 12, 19, 20, 21, 22}},  // 255 * c / 256
+      {-2, 0, 5, {11, 12, 13, 0, 21, 22, 23, 0}},  // columns 2..4 at 0..2
+      {1, 1, 5, {0, 0, 0, 0, 0, 9, 10, 11}},
+      {0, -1, 2, {19, 20, 0, 0, 0, 0, 0, 0}},  // narrower than the span, top row cut
+      {-5, 0, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {0, -2, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {4, 0, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& k : cases) {
+    rt::Filled bm(4, 2);
+    RAST_DrawGlyphEx(&bm, k.x, k.y, px(255, 0, 0, 0), cov, k.w, 5, 2, 1.0f, 1);
+    std::vector<int> red;
+    for (int i = 0; i < 8; i++) red.push_back(RAST_PixelR(at(bm, i % 4, i / 4)));
+    EXPECT_EQ(red, k.want) << k.x << "," << k.y;
+  }
+  // Zero coverage is skipped; full coverage at alpha 1.0 weighs 255, not 256.
   rt::Filled bm(3, 1, px(100, 100, 100, 100));
-  const unsigned char cov[] = {0, 128, 255};
-  RAST_DrawGlyph(&bm, 0, 0, px(200, 0, 50, 255), cov, 3, 1, 1.0f, 0);
+  const unsigned char row[] = {0, 128, 255};
+  RAST_DrawGlyph(&bm, 0, 0, px(200, 0, 50, 255), row, 3, 1, 1.0f, 0);
   EXPECT_EQ(at(bm, 0, 0), px(100, 100, 100, 100));
   EXPECT_EQ(at(bm, 1, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 128, 0));
   EXPECT_EQ(at(bm, 2, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 255, 0));
-  // Full coverage at alpha 1.0 weighs 255, not 256: with Add, 255 * 255 / 256 = 254.
-  rt::Filled black(1, 1);
-  const unsigned char full[] = {255};
-  RAST_DrawGlyph(&black, 0, 0, px(255, 255, 255, 255), full, 1, 1, 1.0f, 1);
-  EXPECT_EQ(at(black, 0, 0), px(254, 254, 254, 254));
+  // Unknown modes, zero or negative alpha and bad glyphs draw nothing.
+  const unsigned char full[] = {255, 255, 255, 255};
+  rt::Filled five(2, 2, 5);
+  RAST_DrawGlyph(&five, 0, 0, 0xFFFFFFFF, full, 2, 2, 1.0f, 6);
+  RAST_DrawGlyph(&five, 0, 0, 0xFFFFFFFF, full, 2, 2, 0.0f, 1);
+  RAST_DrawGlyph(&five, 0, 0, 0xFFFFFFFF, full, 2, 2, -1.0f, 0);
+  RAST_DrawGlyph(&five, 0, 0, 0xFFFFFFFF, nullptr, 2, 2, 1.0f, 0);
+  RAST_DrawGlyphEx(&five, 0, 0, 0xFFFFFFFF, full, 2, 1, 2, 1.0f, 0);  // span below the width
+  EXPECT_TRUE(rt::all(five, 5u));
 }
 
-TEST(DrawGlyph, a_glyph_partly_left_of_the_bitmap_draws_its_visible_columns_at_the_edge) {
-  rt::Filled bm(4, 2);
-  // Row 0 coverage 10..14, row 1 coverage 20..24; stamped with Add so the weight is visible.
-  const unsigned char cov[] = {10, 11, 12, 13, 14, 20, 21, 22, 23, 24};
-  RAST_DrawGlyph(&bm, -2, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
-  for (int x = 0; x < 3; x++) EXPECT_EQ(RAST_PixelR(at(bm, x, 0)), 255 * (12 + x) / 256) << x;
-  EXPECT_EQ(RAST_PixelR(at(bm, 0, 1)), 255 * 22 / 256);
-  EXPECT_EQ(at(bm, 3, 0), 0u);
-  rt::fill(bm, 0);
-  RAST_DrawGlyph(&bm, -5, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
-  RAST_DrawGlyph(&bm, 0, -2, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
-  RAST_DrawGlyph(&bm, 4, 0, px(255, 0, 0, 0), cov, 5, 2, 1.0f, 1);
-  ASSERT_TRUE(rt::all(bm, 0u));
-}
-
-TEST(DrawGlyph, a_row_span_wider_than_the_glyph_and_a_top_cut_skip_the_right_bytes) {
-  rt::Filled bm(2, 2);
-  const unsigned char cov[] = {1, 2, 99, 3, 4, 99, 5, 6, 99};  // 2 wide, span 3, 3 high
-  RAST_DrawGlyphEx(&bm, 0, -1, px(255, 0, 0, 0), cov, 2, 3, 3, 1.0f, 1);
-  EXPECT_EQ(RAST_PixelR(at(bm, 0, 0)), 255 * 3 / 256);
-  EXPECT_EQ(RAST_PixelR(at(bm, 1, 0)), 255 * 4 / 256);
-  EXPECT_EQ(RAST_PixelR(at(bm, 1, 1)), 255 * 6 / 256);
-}
-
-TEST(DrawGlyph, unknown_modes_zero_alpha_and_bad_glyphs_draw_nothing) {
-  rt::Filled bm(2, 2, 5);
-  const unsigned char cov[] = {255, 255, 255, 255};
-  RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, 1.0f, 6);
-  RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, 0.0f, 1);
-  RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 2, -1.0f, 0);
-  RAST_DrawGlyph(&bm, 0, 0, 0xFFFFFFFF, nullptr, 2, 2, 1.0f, 0);
-  RAST_DrawGlyphEx(&bm, 0, 0, 0xFFFFFFFF, cov, 2, 1, 2, 1.0f, 0);  // span below the width
-  ASSERT_TRUE(rt::all(bm, 5u));
-}
-
-TEST(HalveBlit, each_pixel_is_the_sum_of_quarters_of_its_2x2_block) {
-  RAST_MemBitmap src(5, 5), dst(10, 10);
-  rt::randomize(src, 3);
-  rt::fill(dst, 1);
+TEST(HalveBlit, EachPixelSumsTheQuartersOfItsBlockAndOnlyWhatFitsIsWritten) {
+  rt::Filled src(5, 5, 0xFFFFFFFFu), dst(10, 10, 1);
+  at(src, 0, 0) = 0x04040404u;
+  at(src, 1, 0) = 0x08080808u;
+  at(src, 0, 1) = 0x0C0C0C0Cu;
+  at(src, 1, 1) = 0x10101010u;
   RAST_HalveBlitAA(&dst, &src);
-  auto q = [](uint32_t p) { return (p >> 2) & 0x3F3F3F3Fu; };
-  for (int y = 0; y < 2; y++)
-    for (int x = 0; x < 2; x++)
-      EXPECT_EQ(at(dst, x, y),
-                q(at(src, 2 * x, 2 * y)) + q(at(src, 2 * x + 1, 2 * y)) + q(at(src, 2 * x, 2 * y + 1)) +
-                    q(at(src, 2 * x + 1, 2 * y + 1)));
-  EXPECT_EQ(at(dst, 2, 0), 1u);  // a 5 x 5 source writes 2 x 2
+  EXPECT_EQ(at(dst, 0, 0), 0x0A0A0A0Au);  // 1 + 2 + 3 + 4
+  EXPECT_EQ(at(dst, 1, 1), 0xFCFCFCFCu);  // 4 x 63 = 252
+  EXPECT_EQ(at(dst, 2, 0), 1u);           // a 5 x 5 source writes 2 x 2
   EXPECT_EQ(at(dst, 0, 2), 1u);
-  RAST_MemBitmap white(4, 2), out(2, 1);
-  rt::fill(white, 0xFFFFFFFF);
-  RAST_HalveBlitAA(&out, &white);
-  EXPECT_EQ(at(out, 1, 0), 0xFCFCFCFCu);  // 4 x 63 = 252
-}
-
-TEST(HalveBlit, odd_output_widths_and_small_destinations_write_only_what_fits) {
-  RAST_MemBitmap src(6, 6), dst(2, 2), want(3, 3);
-  rt::randomize(src, 4);
-  RAST_HalveBlitAA(&want, &src);
-  rt::fill(dst, 0);
-  RAST_HalveBlitAA(&dst, &src);
-  ASSERT_TRUE(rt::same(dst, want));
-  rt::Randomized inplace(6, 6, 4);
+  rt::Randomized big(6, 6, 4), inplace(6, 6, 4);
+  rt::Filled small(2, 2), want(3, 3);
+  RAST_HalveBlitAA(&want, &big);
+  RAST_HalveBlitAA(&small, &big);
   RAST_HalveBlitAA(&inplace, &inplace);
-  ASSERT_TRUE(rt::same(want, inplace));  // the top-left 3 x 3
+  EXPECT_TRUE(rt::same(small, want));
+  EXPECT_TRUE(rt::same(want, inplace));  // the top-left 3 x 3
 }
 
-TEST(BitmapCmp, sizes_and_nulls_order_the_bitmaps) {
-  RAST_MemBitmap a(10, 10), b(12, 10), c(10, 7);
+TEST(BitmapCmp, SizesNullsAndTheFirstDifferingRowOrderTheBitmaps) {
+  RAST_MemBitmap a(10, 10), b(12, 10), c(10, 7), e1, e2;
   EXPECT_EQ(RAST_BitmapCmp(&a, &b), 2);
   EXPECT_EQ(RAST_BitmapCmp(&a, &c), -3);
   EXPECT_EQ(RAST_BitmapCmp(nullptr, nullptr), 0);
   EXPECT_EQ(RAST_BitmapCmp(&a, nullptr), 1);
   EXPECT_EQ(RAST_BitmapCmp(nullptr, &a), -1);
-  RAST_MemBitmap e1, e2;
   EXPECT_EQ(RAST_BitmapCmp(&e1, &e2), 0);
+  rt::Filled p(4, 4, 0x10), q(4, 4, 0x10);
+  at(q, 2, 1) = 0x11;
+  at(p, 0, 3) = 0x11;
+  EXPECT_LT(RAST_BitmapCmp(&p, &q), 0);  // row 1 decides first
+  EXPECT_GT(RAST_BitmapCmp(&q, &p), 0);
 }
 
-TEST(BitmapCmp, reports_the_smallest_rectangle_holding_every_difference) {
-  RAST_MemBitmap a(10, 10), b(10, 10);
-  rt::randomize(a, 5);
-  RAST_Copy(&b, &a);
+TEST(BitmapCmp, ReportsTheSmallestRectangleHoldingEveryDifference) {
+  rt::Randomized a(10, 10, 5), b(10, 10, 5);
   int r[4] = {9, 9, 9, 9};
-  EXPECT_EQ(RAST_BitmapCmp(&a, &b), 0);
   EXPECT_EQ(RAST_BitmapCmp(&a, &b, r), 0);
-  EXPECT_EQ(r[0] | r[1] | r[2] | r[3], 0);
-  at(b, 3, 4) ^= 1;
-  EXPECT_EQ(RAST_BitmapCmp(&a, &b, r), 1);
-  EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{3, 4, 1, 1}));
-  EXPECT_NE(RAST_BitmapCmp(&a, &b), 0);
-  at(b, 3, 4) ^= 1;
-  at(b, 7, 2) ^= 0x100;
-  at(b, 1, 8) ^= 0x100;
-  EXPECT_EQ(RAST_BitmapCmp(&a, &b, r), 1);
-  EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{1, 2, 7, 7}));
-  // A difference in a middle row outside the bounds of the first and last rows widens them.
-  at(b, 9, 5) ^= 1;
-  at(b, 0, 6) ^= 1;
-  EXPECT_EQ(RAST_BitmapCmp(&a, &b, r), 1);
-  EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{0, 2, 10, 7}));
-}
-
-TEST(BitmapCmp, without_a_rectangle_answers_the_first_byte_comparison) {
-  rt::Filled a(4, 4, 0x10), b(4, 4, 0x10);
-  at(b, 2, 1) = 0x11;
-  at(a, 0, 3) = 0x11;
-  EXPECT_LT(RAST_BitmapCmp(&a, &b), 0);  // row 1 decides first
-  EXPECT_GT(RAST_BitmapCmp(&b, &a), 0);
+  EXPECT_EQ(std::vector<int>(r, r + 4), (std::vector<int>{0, 0, 0, 0}));
+  const struct {
+    std::vector<int> flip;  // x, y pairs changed on top of the previous row's
+    std::vector<int> want;
+  } cases[] = {
+      {{3, 4}, {3, 4, 1, 1}},
+      {{3, 4, 7, 2, 1, 8}, {1, 2, 7, 7}},  // the first change undone
+      {{9, 5, 0, 6}, {0, 2, 10, 7}},       // middle rows outside the first and last rows' bounds
+  };
+  for (const auto& k : cases) {
+    for (size_t i = 0; i < k.flip.size(); i += 2) at(b, k.flip[i], k.flip[i + 1]) ^= 0x100;
+    EXPECT_EQ(RAST_BitmapCmp(&a, &b, r), 1);
+    EXPECT_EQ(std::vector<int>(r, r + 4), k.want);
+  }
 }
 
 }  // namespace
