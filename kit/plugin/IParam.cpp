@@ -111,8 +111,15 @@ void IParam::SetShape(double newShape)
     if (newShape != 0.0) shape = newShape;
 }
 
+void IParam::ResetDisplayTexts()
+{
+    std::lock_guard<std::mutex> lock(mDisplayTextLock);
+    displayTexts.Resize(0);
+}
+
 void IParam::SetDisplayText(int value, const char* text)
 {
+    std::lock_guard<std::mutex> lock(mDisplayTextLock);
     int n = displayTexts.GetSize();
     if (value < 0 || value > n) return;
     if (value == n) {
@@ -149,6 +156,7 @@ const char* IParam::GetDisplayTextAtIdx(int index, int* value) const
 bool IParam::MapDisplayText(const char* text, int* value) const
 {
     if (!text) return false;
+    std::lock_guard<std::mutex> lock(mDisplayTextLock);
     const DisplayText* list = displayTexts.Get();
     for (int i = 0, n = displayTexts.GetSize(); i < n; ++i) {
         if (std::strcmp(list[i].text, text) == 0) {
@@ -190,12 +198,14 @@ double IParam::DBToAmp() const
 int IParam::Int() const
 {
     int i = 0;
-    return TruncToInt(value, &i) ? i : (value < 0.0 ? INT_MIN : INT_MAX);
+    double v = value;
+    return TruncToInt(v, &i) ? i : (v < 0.0 ? INT_MIN : INT_MAX);
 }
 
 const char* IParam::GetLabelForHost() const
 {
     int i = 0;
+    std::lock_guard<std::mutex> lock(mDisplayTextLock);
     if (TruncToInt(value, &i)) {
         const DisplayText* entry = FindDisplayText(i);
         if (entry && entry->text[0]) return "";
@@ -209,6 +219,7 @@ void IParam::GetDisplayForHost(double v, bool normalized, char* out, bool withDi
     int whole = 0;
     bool fits = TruncToInt(v, &whole);
     if (withDisplayText && fits) {
+        std::lock_guard<std::mutex> lock(mDisplayTextLock);
         const DisplayText* entry = FindDisplayText(whole);
         if (entry && entry->text[0]) {
             CopyBounded(out, entry->text, kDisplayTextLen);

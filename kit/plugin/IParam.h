@@ -2,9 +2,34 @@
 // One plug-in parameter: kind, plain value, range, step, shape, names and the words that
 // display its values. Controls talk in normalized values (0..1); only the parameter holds the
 // plain value.
+#include <mutex>
+
 #include "kit/heapbuf.h"
 
 struct ControlAction;
+
+namespace plugatomic {
+
+// A value that one thread writes while others read it, with no ordering beyond the value
+// itself. It stays a plain, trivially copyable record so that existing readers keep working;
+// copying one record into another is refused, since that would be a plain racy copy.
+template <class T> struct Relaxed {
+    T v;
+    operator T() const
+    {
+        T out;
+        __atomic_load(&v, &out, __ATOMIC_RELAXED);
+        return out;
+    }
+    Relaxed& operator=(T x)
+    {
+        __atomic_store(&v, &x, __ATOMIC_RELAXED);
+        return *this;
+    }
+    Relaxed& operator=(const Relaxed&) = delete;
+};
+
+} // namespace plugatomic
 
 class IParam {
 public:
@@ -33,11 +58,14 @@ public:
     void SetShape(double newShape);
     double GetShape() const { return shape; }
 
+    // Display texts are read from more than one thread; a small lock of their own guards each
+    // copy in or out. The pointer getters below are for the thread that sets the texts.
+
     // The word for value; words are added for 0, 1, 2... in order, each new one raising max
     // to its value. A negative value, or one past the next free index, is ignored. Texts are
     // cut to 55 characters.
     void SetDisplayText(int value, const char* text);
-    void ResetDisplayTexts() { displayTexts.Resize(0); }
+    void ResetDisplayTexts();
     int GetNDisplayTexts() const { return displayTexts.GetSize(); }
     // "" when no entry has that value.
     const char* GetDisplayText(int value) const;
@@ -90,9 +118,10 @@ private:
     const DisplayText* FindDisplayText(int v) const;
 
 public:
-    // Plain fields: the plug-in base and the editor surface assign value directly.
+    // Plain fields: the plug-in base and the editor surface assign value directly. The value is
+    // written from the MIDI input thread while the editor reads it.
     int type = kTypeNone;
-    double value = 0.0;
+    plugatomic::Relaxed<double> value{0.0};
     double min = 0.0;
     double max = 1.0;
     double step = 1.0;
@@ -107,6 +136,7 @@ public:
     bool canAutomate = true;
     bool isMeta = false;
     KIT_TypedBuf<DisplayText> displayTexts{256};
+    mutable std::mutex mDisplayTextLock;
     // Borrowed: the configuration that makes the action frees it, after the parameter table is gone.
     ControlAction* controlAction = nullptr;
 };

@@ -266,7 +266,7 @@ bool IPluginBase::DumpPresetSrcCode(const char* path, const char* paramEnumNames
         std::fprintf(f, ",\n    %s, ", id);
         if (p->Type() == IParam::kTypeBool) std::fputs(p->value >= 0.5 ? "true" : "false", f);
         else if (p->Type() == IParam::kTypeInt || p->Type() == IParam::kTypeEnum) std::fprintf(f, "%d", p->Int());
-        else std::fprintf(f, "%.6f", p->value);
+        else std::fprintf(f, "%.6f", p->Value());
     }
     std::fputs(");\n", f);
     return std::fclose(f) == 0;

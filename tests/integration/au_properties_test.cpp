@@ -140,10 +140,7 @@ TEST(AuStreamFormats, StereoFloatIsAcceptedOtherLayoutsAndEncodingsAreRefused)
     EXPECT_TRUE(r.Has("format in 0 0: -10879")) << r.out;
     EXPECT_TRUE(r.Has("format in 1 2: -10879")) << r.out;
     // Another encoding, and flags that are neither float nor packed, are refused; plain float is taken.
-    std::vector<std::string> stereoIn;
-    std::istringstream in(r.out);
-    for (std::string l; std::getline(in, l);)
-        if (l.rfind("format in 0 2: ", 0) == 0) stereoIn.push_back(l);
+    std::vector<std::string> stereoIn = r.Starting("format in 0 2: ");
     ASSERT_EQ(stereoIn.size(), 5u) << r.out;
     EXPECT_EQ(stereoIn[2], "format in 0 2: -10879"); // 'twos'
     EXPECT_EQ(stereoIn[3], "format in 0 2: -10879"); // flags 2
@@ -190,12 +187,7 @@ TEST(AuClassInfo, ADictionaryMissingAKeyOrFromAnotherUnitIsRefusedUntouched)
     script += "setparam 7 1\nsaveclass 3\nsetkey 3 version 99\nsetparam 7 0\nloadclass 3\ngetparam 7\nclose\n";
     HostRun r = RunHost(script);
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    std::istringstream in(r.out);
-    std::vector<std::string> loads, gets;
-    for (std::string l; std::getline(in, l);) {
-        if (l.rfind("loadclass", 0) == 0) loads.push_back(l);
-        if (l.rfind("getparam 7", 0) == 0) gets.push_back(l);
-    }
+    std::vector<std::string> loads = r.Starting("loadclass"), gets = r.Starting("getparam 7");
     ASSERT_EQ(loads.size(), 8u) << r.out;
     for (int i = 0; i < 7; ++i) {
         EXPECT_NE(loads[size_t(i)].find(": -10851"), std::string::npos) << i << " " << loads[size_t(i)];

@@ -85,3 +85,16 @@ TEST(Timestamps, CurrentTimeHasDateTimeAndUtcOffset)
     th.join();
     EXPECT_NE(mine, theirs);
 }
+
+TEST(TextHelpers, WhitespaceLowerCaseAndTheProcessorTimer)
+{
+    std::string ws;
+    for (char c : std::string(" \t\n\rx\v0")) ws += IsWhitespace(c) ? '1' : '0';
+    EXPECT_EQ(ws, "1111000");
+    char out[16];
+    ToLower(out, "QoR Ed\xC9");
+    EXPECT_STREQ(out, "qor ed\xC9"); // bytes above ASCII stay as they are
+    Timer t;
+    EXPECT_FALSE(t.Every(3600.0));
+    EXPECT_TRUE(t.Every(-1.0));
+}

@@ -139,51 +139,26 @@ TEST(ParamValues, IntegerRoundTripLandsOnEveryStep)
     }
 }
 
-TEST(ParamDisplayTexts, EachNewWordRaisesTheMaximumToItsValueAndAReplacedWordKeepsIt)
-{
-    IParam p;
-    p.InitEnum("e", 0, 3);
-    p.SetDisplayText(0, "a");
-    p.SetDisplayText(1, "b");
-    p.SetDisplayText(2, "c");
-    EXPECT_EQ(p.GetMax(), 2.0);
-    p.SetDisplayText(3, "d");
-    EXPECT_EQ(p.GetMax(), 3.0);
-    EXPECT_EQ(p.GetNDisplayTexts(), 4);
-    p.SetDisplayText(0, "z");
-    EXPECT_EQ(p.GetMax(), 3.0);
-    EXPECT_STREQ(p.GetDisplayText(0), "z");
-    EXPECT_EQ(p.GetNDisplayTexts(), 4);
-}
-
-TEST(ParamDisplayTexts, NegativeOrSkippedIndicesAreIgnored)
+TEST(ParamDisplayTexts, NewWordsRaiseTheMaximumAndLookupsGoByValueIndexAndExactText)
 {
     IParam p;
     p.InitEnum("e", 0, 4);
     p.SetDisplayText(-1, "neg");
-    p.SetDisplayText(5, "far");
+    p.SetDisplayText(5, "far"); // negative or skipped indices are ignored
     EXPECT_EQ(p.GetNDisplayTexts(), 0);
     EXPECT_EQ(p.GetMax(), 3.0);
-    p.SetDisplayText(0, "a");
-    p.SetDisplayText(2, "gap");
-    EXPECT_EQ(p.GetNDisplayTexts(), 1);
-    EXPECT_STREQ(p.GetDisplayText(2), "");
-}
-
-TEST(ParamDisplayTexts, LookupsByValueIndexAndText)
-{
-    IParam p;
-    p.InitEnum("e", 0, 3);
-    p.SetDisplayText(0, "Saw");
-    p.SetDisplayText(1, "Square");
-    p.SetDisplayText(2, "");
+    for (const char* w : {"Saw", "Square", "", "d", "e"}) p.SetDisplayText(p.GetNDisplayTexts(), w);
+    EXPECT_EQ(p.GetMax(), 4.0);
+    p.SetDisplayText(0, "z");
+    EXPECT_EQ(p.GetMax(), 4.0) << "a replaced word keeps the maximum";
+    EXPECT_EQ(p.GetNDisplayTexts(), 5);
     EXPECT_STREQ(p.GetDisplayText(1), "Square");
     EXPECT_STREQ(p.GetDisplayText(9), "");
     int v = 77;
     EXPECT_STREQ(p.GetDisplayTextAtIdx(1, &v), "Square");
     EXPECT_EQ(v, 1);
     v = 77;
-    EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
+    EXPECT_STREQ(p.GetDisplayTextAtIdx(5, &v), "");
     EXPECT_STREQ(p.GetDisplayTextAtIdx(-1, &v), "");
     EXPECT_EQ(v, 77);
     EXPECT_TRUE(p.MapDisplayText("Square", &v));
@@ -193,38 +168,24 @@ TEST(ParamDisplayTexts, LookupsByValueIndexAndText)
     EXPECT_EQ(v, 77);
     p.ResetDisplayTexts();
     EXPECT_EQ(p.GetNDisplayTexts(), 0);
-    EXPECT_EQ(p.GetMax(), 2.0);
 }
 
-TEST(ParamHostStrings, DisplayTruncatesTowardsZeroWithoutDecimalsAndShowsTheStepsDecimals)
+TEST(ParamHostStrings, DisplayTruncatesWithoutDecimalsShowsTheStepsDecimalsAndPrefersANonEmptyWord)
 {
     IParam whole; // precision 0
-    IParam cents;
+    IParam cents, shaped, words;
     cents.InitDouble("d", 0.0, -10.0, 10.0, 0.01);
-    const struct { const IParam* p; double v; const char* text; } table[] = {
-        {&whole, 2.7, "2"}, {&whole, -2.7, "-2"}, {&whole, 3e9, "3000000000"}, {&cents, 2.7, "2.70"}, {&cents, -2.7, "-2.70"}};
-    for (const auto& row : table) EXPECT_EQ(Display(*row.p, row.v), row.text) << row.v;
-}
-
-TEST(ParamHostStrings, NormalizedDisplayMapsThroughRangeAndShapeWithoutRounding)
-{
-    IParam p;
-    p.InitDouble("d", 0.0, 0.0, 10.0, 0.5);
-    EXPECT_EQ(Display(p, 0.25, true), "2.5");
-    p.SetShape(2.0);
-    EXPECT_EQ(Display(p, 0.5, true), "2.5");
-}
-
-TEST(ParamHostStrings, DisplayUsesTheWordUnlessItIsEmptyOrWordsAreOff)
-{
-    IParam p;
-    p.InitEnum("e", 0, 3);
-    p.SetDisplayText(0, "low");
-    p.SetDisplayText(1, "");
-    p.SetDisplayText(2, "high");
-    EXPECT_EQ(Display(p, 2.9), "high");
-    EXPECT_EQ(Display(p, 1.0), "1");
-    EXPECT_EQ(Display(p, 2.0, false, false), "2");
+    shaped.InitDouble("d", 0.0, 0.0, 10.0, 0.5);
+    words.InitEnum("e", 0, 3);
+    for (const char* w : {"low", "", "high"}) words.SetDisplayText(words.GetNDisplayTexts(), w);
+    const struct { const IParam* p; double v; bool normalized, withText; const char* text; } table[] = {
+        {&whole, 2.7, false, true, "2"},     {&whole, -2.7, false, true, "-2"},  {&whole, 3e9, false, true, "3000000000"},
+        {&cents, 2.7, false, true, "2.70"},  {&cents, -2.7, false, true, "-2.70"}, {&shaped, 0.25, true, true, "2.5"},
+        {&words, 2.9, false, true, "high"},  {&words, 1.0, false, true, "1"},    {&words, 2.0, false, false, "2"},
+    };
+    for (const auto& row : table) EXPECT_EQ(Display(*row.p, row.v, row.normalized, row.withText), row.text) << row.v;
+    shaped.SetShape(2.0); // normalized values map through range and shape without rounding
+    EXPECT_EQ(Display(shaped, 0.5, true), "2.5");
 }
 
 TEST(ParamHostStrings, HugeValuesStayInsideTheCallersBuffer)

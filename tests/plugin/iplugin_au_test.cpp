@@ -1,6 +1,6 @@
-// The Audio Unit binding in process: parameters published to the host and their properties,
-// parameter procedures, scheduled events, several output buses, host time edge cases, events
-// for listeners, and the host's buffer sizes checked on both property directions.
+// The Audio Unit binding in process: published parameters and their properties, parameter
+// procedures, scheduled events, several output buses, host time edge cases, listeners, render
+// notifications, views, and the entry's answers to bad calls.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,12 +17,10 @@ namespace {
 
 constexpr int kUid = 0x616E6E71, kMfr = 0x56654231;
 
-// A plug-in with published parameters, for the paths that the editor itself (none published)
-// never reaches.
+// A plug-in with published parameters, for the paths the editor itself (none published) never reaches.
 class TestAU : public IPluginAU {
 public:
     static inline const char* channelIO = "2-2";
-    static inline int published = 4;
     static inline bool failMake = false;
 
     TestAU()
@@ -31,13 +29,11 @@ public:
     {
         IPluginInstanceInfo info;
         info.bundleID.Set(QOR_BUNDLE_ID);
-        initialize(info, published, 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true, true,
-                   true, 0);
+        initialize(info, 4, 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true, true, true, 0);
         GetParam(0)->InitBool("Switch", false, "", "Main");
         GetParam(1)->InitEnum("Wave", 1, 3, "", "Osc");
-        GetParam(1)->SetDisplayText(0, "Saw");
-        GetParam(1)->SetDisplayText(1, "Square");
-        GetParam(1)->SetDisplayText(2, "Noise");
+        const char* words[] = {"Saw", "Square", "Noise"};
+        for (int i = 0; i < 3; ++i) GetParam(1)->SetDisplayText(i, words[i]);
         GetParam(2)->InitDouble("A rather long parameter name", 0.5, -1.0, 1.0, 0.01, "dB", "Main");
         GetParam(3)->InitInt("Count", 3, 0, 10);
     }
@@ -67,7 +63,7 @@ struct Instance {
         if (unit) CloseComponent(unit);
         UnregisterComponentEntry(comp);
     }
-    template <class T> OSStatus Get(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement el, T* out)
+    template <class T> OSStatus Get(AudioUnitPropertyID id, AudioUnitElement el, T* out, AudioUnitScope scope = 0)
     {
         UInt32 size = sizeof(T);
         return AudioUnitGetProperty(unit, id, scope, el, out, &size);
@@ -78,6 +74,37 @@ std::string Text(CFStringRef s)
 {
     const char* p = s ? CFStringGetCStringPtr(s, kCFStringEncodingUTF8) : nullptr;
     return p ? p : "(null)";
+}
+
+// Takes a string the binding handed over, as its receiver must.
+std::string Take(CFStringRef s)
+{
+    std::string t = Text(s);
+    if (s) CFRelease(s);
+    return t;
+}
+
+// A two-buffer list over the given channel memory.
+struct Buffers {
+    std::vector<float> l, r;
+    std::vector<unsigned char> block;
+    AudioBufferList* list;
+    explicit Buffers(UInt32 frames) : l(frames, 1.0f), r(frames, 1.0f), block(sizeof(AudioBufferList) + sizeof(AudioBuffer))
+    {
+        list = reinterpret_cast<AudioBufferList*>(block.data());
+        list->mNumberBuffers = 2;
+        list->mBuffers[0] = {1, frames * 4, l.data()};
+        list->mBuffers[1] = {1, frames * 4, r.data()};
+    }
+};
+
+OSStatus Render(AudioUnit unit, UInt32 bus, UInt32 frames, double sampleTime, Buffers& b, UInt32 tsFlags = 1)
+{
+    AudioTimeStamp ts{};
+    ts.mFlags = tsFlags;
+    ts.mSampleTime = sampleTime;
+    AudioUnitRenderActionFlags flags = 0;
+    return AudioUnitRender(unit, &flags, &ts, bus, frames, b.list);
 }
 
 } // namespace
@@ -97,87 +124,77 @@ TEST(AuParameters, PublishedParametersAreListedAndDescribed)
     ASSERT_EQ(size, 16u);
     UInt32 ids[4] = {9, 9, 9, 9};
     ASSERT_EQ(AudioUnitGetProperty(in.unit, kAudioUnitProperty_ParameterList, 0, 0, ids, &size), noErr);
-    for (UInt32 i = 0; i < 4; ++i) EXPECT_EQ(ids[i], i);
-
-    AudioUnitParameterInfo info[4];
-    for (int i = 0; i < 4; ++i) ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, 0, UInt32(i), &info[i]), noErr);
-    // readable, writable (automatable), name string to release, and a clump when grouped
-    EXPECT_EQ(info[0].flags, 0xC8000010u | kAudioUnitParameterFlag_HasClump);
-    EXPECT_EQ(info[3].flags, 0xC8000010u);
-    EXPECT_EQ(info[0].unit, kAudioUnitParameterUnit_Boolean);
-    EXPECT_EQ(info[1].unit, kAudioUnitParameterUnit_Indexed);
-    EXPECT_EQ(info[2].unit, kAudioUnitParameterUnit_CustomUnit);
-    EXPECT_EQ(Text(info[2].unitName), "dB");
-    EXPECT_EQ(info[3].unit, kAudioUnitParameterUnit_Indexed);
-    EXPECT_STREQ(info[2].name, "A rather long parameter name");
-    EXPECT_EQ(Text(info[2].cfNameString), "A rather long parameter name");
-    EXPECT_EQ(info[2].minValue, -1.0f);
-    EXPECT_EQ(info[2].maxValue, 1.0f);
-    EXPECT_EQ(info[3].defaultValue, 3.0f);
-    // Clump ids follow first appearance of each group; the same group keeps its id.
-    EXPECT_EQ(info[0].clumpID, 1u);
-    EXPECT_EQ(info[1].clumpID, 2u);
-    EXPECT_EQ(info[2].clumpID, 1u);
-    EXPECT_EQ(info[3].clumpID, 0u);
-    for (auto& i : info) {
-        CFRelease(i.cfNameString);
-        if (i.unitName) CFRelease(i.unitName);
+    EXPECT_EQ(std::vector<UInt32>(ids, ids + 4), (std::vector<UInt32>{0, 1, 2, 3}));
+    // Flags: readable, writable, name string to release, and a clump when grouped. Clump ids
+    // follow the first appearance of each group.
+    const UInt32 base = 0xC8000010u;
+    const struct { UInt32 flags, unit, clump; std::string unitName; float min, max, def; } table[] = {
+        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_Boolean, 1, "(null)", 0, 1, 0},
+        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_Indexed, 2, "(null)", 0, 2, 1},
+        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_CustomUnit, 1, "dB", -1, 1, 0.5},
+        {base, kAudioUnitParameterUnit_Indexed, 0, "(null)", 0, 10, 3},
+    };
+    for (UInt32 i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        AudioUnitParameterInfo info;
+        ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, i, &info), noErr);
+        EXPECT_EQ(info.flags, table[i].flags);
+        EXPECT_EQ(info.unit, table[i].unit);
+        EXPECT_EQ(info.clumpID, table[i].clump);
+        EXPECT_EQ(Take(info.unitName), table[i].unitName);
+        EXPECT_EQ(info.minValue, table[i].min);
+        EXPECT_EQ(info.maxValue, table[i].max);
+        EXPECT_EQ(info.defaultValue, table[i].def);
+        EXPECT_EQ(Take(info.cfNameString), info.name);
     }
     AudioUnitParameterNameInfo clump{2, kAudioUnitParameterName_Full, nullptr};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, 0, &clump), noErr);
-    EXPECT_EQ(Text(clump.outName), "Osc");
-    CFRelease(clump.outName);
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, &clump), noErr);
+    EXPECT_EQ(Take(clump.outName), "Osc");
     clump.inID = 3;
-    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, 0, &clump), kAudioUnitErr_PropertyNotInUse);
-    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, 0, 4, &info[0]), kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterClumpName, 0, &clump), kAudioUnitErr_PropertyNotInUse);
+    AudioUnitParameterInfo info;
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, 4, &info), kAudioUnitErr_InvalidElement);
 }
 
 TEST(AuParameters, ValueStringsNamesAndConversions)
 {
     Instance in;
     CFArrayRef words = nullptr;
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 0, 1, &words), noErr);
+    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 1, &words), noErr);
     ASSERT_EQ(CFArrayGetCount(words), 3);
     EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(words, 2))), "Noise");
     CFRelease(words);
-    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 0, 3, &words), kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 3, &words), kAudioUnitErr_InvalidProperty);
 
-    AudioUnitParameterIDName name{2, 10, nullptr};
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), noErr);
-    EXPECT_EQ(Text(name.outName), "A rather l");
-    CFRelease(name.outName);
-    name.inDesiredLength = kAudioUnitParameterName_Full;
-    ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), noErr);
-    EXPECT_EQ(Text(name.outName), "A rather long parameter name");
-    CFRelease(name.outName);
-    name.inID = 6;
-    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, 0, &name), kAudioUnitErr_InvalidParameter);
-
-    const struct { UInt32 id; float value; const char* text; } toText[] = {{1, 2.0f, "Noise"}, {2, 0.257f, "0.26"}};
+    const struct { UInt32 id; SInt32 length; OSStatus status; const char* name; } names[] = {
+        {2, 10, noErr, "A rather l"}, {2, kAudioUnitParameterName_Full, noErr, "A rather long parameter name"},
+        {6, 10, kAudioUnitErr_InvalidParameter, "(null)"}};
+    for (const auto& row : names) {
+        AudioUnitParameterIDName name{row.id, row.length, nullptr};
+        EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterIDName, 0, &name), row.status) << row.name;
+        EXPECT_EQ(Take(name.outName), row.name);
+    }
+    const struct { UInt32 id; float value; OSStatus status; const char* text; } toText[] = {
+        {1, 2.0f, noErr, "Noise"}, {2, 0.257f, noErr, "0.26"}, {99, 0, kAudioUnitErr_InvalidParameter, "(null)"}};
     for (const auto& row : toText) {
         AudioUnitParameterValue v = row.value;
         AudioUnitParameterStringFromValue s{row.id, &v, nullptr};
-        ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), noErr) << row.text;
-        EXPECT_EQ(Text(s.outString), row.text);
-        CFRelease(s.outString);
+        EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, &s), row.status) << row.text;
+        EXPECT_EQ(Take(s.outString), row.text);
     }
-    AudioUnitParameterValue v = 0;
-    AudioUnitParameterStringFromValue s{99, &v, nullptr};
-    EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, &s), kAudioUnitErr_InvalidParameter);
-
     // A word with no match leaves the value as it was.
     const struct { UInt32 id; const char* text; float value; } fromText[] = {
         {1, "Square", 1.0f}, {1, "Triangle", -7.0f}, {2, "0.75", 0.75f}};
     for (const auto& row : fromText) {
         CFStringRef str = CFStringCreateWithCString(nullptr, row.text, kCFStringEncodingUTF8);
         AudioUnitParameterValueFromString f{row.id, str, -7.0f};
-        ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, &f), noErr) << row.text;
+        EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueFromString, 0, &f), noErr) << row.text;
         EXPECT_EQ(f.outValue, row.value) << row.text;
         CFRelease(str);
     }
 }
 
-TEST(AuParameters, SetClampsIntoTheRangeAndRunsTheChangeHook)
+TEST(AuParameters, SetClampsIntoTheRangeRunsTheHookAndScheduledEventsStopAtTheFirstFailure)
 {
     Instance in;
     EXPECT_EQ(AudioUnitSetParameter(in.unit, 3, 0, 0, 25.0f, 0), noErr);
@@ -186,33 +203,27 @@ TEST(AuParameters, SetClampsIntoTheRangeAndRunsTheChangeHook)
     EXPECT_EQ(v, 10.0f);
     EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, -4.0f, 0), noErr);
     EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0);
+    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, 0.5f, 0), noErr);
     EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, std::nanf(""), 0), noErr);
     EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0); // not a number counts as the minimum
-    EXPECT_EQ(in.plug->changes, (std::vector<int>{3, 2, 2}));
     EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, kAudioUnitScope_Input, 0, 0.5f, 0), kAudioUnitErr_InvalidProperty);
     EXPECT_EQ(AudioUnitSetParameter(in.unit, 6, 0, 0, 0.5f, 0), kAudioUnitErr_InvalidParameter);
-    EXPECT_EQ(in.plug->changes.size(), 3u);
-}
+    EXPECT_EQ(in.plug->changes, (std::vector<int>{3, 2, 2, 2}));
 
-TEST(AuParameters, ScheduledImmediateEventsApplyRampsAreSkippedAndAFailureStops)
-{
-    Instance in;
+    // Immediate events apply, ramps are skipped, an unknown id stops the rest.
     AudioUnitParameterEvent ev[4];
     std::memset(ev, 0, sizeof ev);
-    ev[0].parameter = 3;
-    ev[0].eventType = kParameterEvent_Immediate;
-    ev[0].eventValues.immediate.value = 7.0f;
-    ev[1].parameter = 2;
-    ev[1].eventType = kParameterEvent_Ramped;
-    ev[1].eventValues.ramp.endValue = 1.0f;
-    ev[2].parameter = 99;
-    ev[2].eventType = kParameterEvent_Immediate;
-    ev[3].parameter = 0;
-    ev[3].eventType = kParameterEvent_Immediate;
-    ev[3].eventValues.immediate.value = 1.0f;
+    const struct { UInt32 id; AUParameterEventType type; float value; } events[] = {
+        {3, kParameterEvent_Immediate, 7}, {2, kParameterEvent_Ramped, 1}, {99, kParameterEvent_Immediate, 1},
+        {0, kParameterEvent_Immediate, 1}};
+    for (int i = 0; i < 4; ++i) {
+        ev[i].parameter = events[i].id;
+        ev[i].eventType = events[i].type;
+        ev[i].eventValues.immediate.value = events[i].value;
+    }
     EXPECT_EQ(AudioUnitScheduleParameters(in.unit, ev, 4), kAudioUnitErr_InvalidParameter);
     EXPECT_EQ(in.plug->GetParam(3)->Value(), 7.0);
-    EXPECT_EQ(in.plug->GetParam(2)->Value(), 0.5);
+    EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0);
     EXPECT_EQ(in.plug->GetParam(0)->Value(), 0.0);
 }
 
@@ -230,9 +241,12 @@ void OnEvent(void* user, void*, const AudioUnitEvent* e, UInt64, AudioUnitParame
     log->ids.push_back(e->mArgument.mParameter.mParameterID);
 }
 
+int gListenerCalls = 0;
+void CountListener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) { ++gListenerCalls; }
+
 } // namespace
 
-TEST(AuParameters, ChangesFromTheEditorArePostedAsGestureAndValueEvents)
+TEST(AuListeners, EditorChangesArePostedAsGestureAndValueEventsAndPropertyListenersAreKeptOnce)
 {
     Instance in;
     EventLog log;
@@ -244,22 +258,11 @@ TEST(AuParameters, ChangesFromTheEditorArePostedAsGestureAndValueEvents)
     AUListenerDispose(l);
     EXPECT_EQ(log.types, (std::vector<AudioUnitEventType>{1, 0, 2}));
     EXPECT_EQ(log.ids, (std::vector<AudioUnitParameterID>{2, 2, 2}));
-}
 
-namespace {
-
-int gListenerCalls = 0;
-void CountListener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) { ++gListenerCalls; }
-
-} // namespace
-
-TEST(AuListeners, OneEntryPerPropertyAndProcedureAndRemovalMatchesProcedureAndUserData)
-{
-    Instance in;
     int a = 0, b = 0;
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a);
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &b); // same id and procedure: kept once
-    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr); // another id: a second entry
+    ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr);
     EXPECT_EQ(in.plug->NPropertyListeners(), 2);
     gListenerCalls = 0;
     in.plug->InformHostOfProgramChange(); // property 36 only
@@ -272,37 +275,40 @@ TEST(AuListeners, OneEntryPerPropertyAndProcedureAndRemovalMatchesProcedureAndUs
     EXPECT_EQ(in.plug->NPropertyListeners(), 1);
 }
 
-TEST(AuHostBuffers, AHostBufferTooSmallForTheValueIsRefused)
+TEST(AuEntry, BadCallsAnswerAStatusAndTouchNothing)
 {
     Instance in;
     Float64 rate = 0;
     UInt32 size = 4;
     EXPECT_EQ(AudioUnitGetProperty(in.unit, kAudioUnitProperty_SampleRate, 0, 0, &rate, &size),
               kAudioUnitErr_InvalidPropertyValue);
-    EXPECT_EQ(rate, 0.0);
+    EXPECT_EQ(rate, 0.0) << "a host buffer too small for the value";
     AudioStreamBasicDescription f{};
     EXPECT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_StreamFormat, 1, 0, &f, 8),
               kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_SampleRate, 0, 0, nullptr, 8),
               kAudioUnitErr_InvalidPropertyValue);
-}
 
-TEST(AuEntry, CloseWithoutAnObjectAndUnknownSelectorsAnswerAsTheComponentManagerExpects)
-{
-    intptr_t arg = 0;
     std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
     auto* p = reinterpret_cast<ComponentParameters*>(block.data());
     p->what = kComponentCloseSelect;
     p->paramSize = sizeof(intptr_t);
-    p->params[0] = arg;
+    p->params[0] = 0;
     EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), noErr);
     p->what = kAudioUnitResetSelect;
     EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), badComponentInstance);
     EXPECT_EQ(IPluginAU::IPluginAUEntry(nullptr, nullptr), -50);
-    Instance in;
-    p->what = kAudioUnitGetPropertySelect;
-    p->paramSize = 2 * sizeof(intptr_t); // five arguments expected
+    p->what = kAudioUnitGetPropertySelect; // five arguments expected
     EXPECT_EQ(IPluginAU::IPluginAUEntry(p, in.plug), -50);
+
+    // An open that cannot make the plug-in leaves whatever the host handed in as storage alone.
+    p->what = kComponentOpenSelect;
+    auto* hostsOwn = new TestAU;
+    TestAU::failMake = true;
+    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, hostsOwn), kAudioUnitErr_FailedInitialization);
+    TestAU::failMake = false;
+    EXPECT_EQ(hostsOwn->NParams(), 6); // still alive
+    delete hostsOwn;
 }
 
 TEST(AuRenderBuses, TwoOutputBusesPullOnceAndProcessOnTheLastConnected)
@@ -312,28 +318,16 @@ TEST(AuRenderBuses, TwoOutputBusesPullOnceAndProcessOnTheLastConnected)
     TestAU::channelIO = "2-2";
     ASSERT_EQ(in.plug->NOutBuses(), 2);
     EXPECT_EQ(in.plug->GetOutBus(1)->plugChannelStartIdx, 2);
-    std::vector<float> l(64, 1.0f), r(64, 1.0f);
-    std::vector<unsigned char> block(sizeof(AudioBufferList) + sizeof(AudioBuffer));
-    auto* list = reinterpret_cast<AudioBufferList*>(block.data());
-    list->mNumberBuffers = 2;
-    list->mBuffers[0] = {1, 64 * 4, l.data()};
-    list->mBuffers[1] = {1, 64 * 4, r.data()};
-    AudioTimeStamp ts{};
-    ts.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 64, list), noErr);
-    EXPECT_EQ(in.plug->processedFrames, 64.0); // bus 0 is the last connected one so far
-    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), noErr);
-    EXPECT_EQ(in.plug->processedFrames, 128.0); // now bus 1 is
-    ASSERT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 64, list), noErr);
-    EXPECT_EQ(in.plug->processedFrames, 128.0); // bus 0 no longer processes
-    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 2, 64, list), kAudioUnitErr_InvalidPropertyValue);
-    // A buffer smaller than the frames asked for is refused.
-    list->mBuffers[0].mDataByteSize = 16;
-    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), kAudioUnitErr_InvalidPropertyValue);
-    ts.mFlags = 0;
-    list->mBuffers[0].mDataByteSize = 256;
-    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 1, 64, list), kAudioUnitErr_InvalidPropertyValue);
+    Buffers b(64);
+    const struct { UInt32 bus; OSStatus status; double processed; } table[] = {
+        {0, noErr, 64}, {1, noErr, 128}, {0, noErr, 128}, {2, kAudioUnitErr_InvalidPropertyValue, 128}};
+    for (const auto& row : table) {
+        EXPECT_EQ(Render(in.unit, row.bus, 64, 0, b), row.status) << row.bus;
+        EXPECT_EQ(in.plug->processedFrames, row.processed) << row.bus;
+    }
+    EXPECT_EQ(Render(in.unit, 1, 64, 0, b, 0), kAudioUnitErr_InvalidPropertyValue) << "no sample time";
+    b.list->mBuffers[0].mDataByteSize = 16;
+    EXPECT_EQ(Render(in.unit, 1, 64, 0, b), kAudioUnitErr_InvalidPropertyValue) << "buffer below the frames";
 }
 
 namespace {
@@ -341,11 +335,9 @@ namespace {
 OSStatus ZeroTransport(void*, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling, Float64* cs,
                        Float64* ce)
 {
-    *playing = true;
+    *playing = *cycling = true;
     *changed = false;
-    *sample = 0.0;
-    *cycling = true;
-    *cs = 0.0;
+    *sample = *cs = 0.0;
     *ce = 16.0;
     return noErr;
 }
@@ -358,7 +350,7 @@ OSStatus HugeTransport(void*, Boolean*, Boolean*, Float64* sample, Boolean*, Flo
 
 } // namespace
 
-TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValues)
+TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValuesAndHugeOnesStopAtTheEnd)
 {
     Instance in;
     HostCallbackInfo cb{nullptr, nullptr, nullptr, &ZeroTransport};
@@ -368,15 +360,13 @@ TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValues)
     EXPECT_EQ(t.samplePos, -1.0);
     EXPECT_EQ(t.cycleStart, -1.0);
     EXPECT_EQ(t.cycleEnd, 16.0);
-    EXPECT_TRUE(t.transportIsRunning);
-    EXPECT_TRUE(t.transportLoopEnabled);
-    EXPECT_EQ(t.tempo, 120.0);   // no beat-and-tempo procedure
-    EXPECT_EQ(t.numerator, 4);   // no musical-time procedure
-    EXPECT_EQ(in.plug->GetTempo(), 138.0);
+    EXPECT_TRUE(t.transportIsRunning && t.transportLoopEnabled);
+    EXPECT_EQ(t.tempo, 120.0); // no beat-and-tempo procedure
+    EXPECT_EQ(t.numerator, 4); // no musical-time procedure
     EXPECT_EQ(in.plug->GetSamplesPerBeat(), 44100.0 * 60.0 / 138.0);
     cb.transportStateProc = &HugeTransport;
     AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb);
-    EXPECT_EQ(in.plug->GetSamplePos(), INT32_MAX); // past the int range it stops at the end
+    EXPECT_EQ(in.plug->GetSamplePos(), INT32_MAX);
 }
 
 namespace {
@@ -385,18 +375,18 @@ class WindowGraphics : public IGraphics {
 public:
     using IGraphics::IGraphics;
     int opened = 0;
+    void* lastParent = reinterpret_cast<void*>(1);
     void* OpenWindow(void* parent) override
     {
         ++opened;
         lastParent = parent;
         return this;
     }
-    void* lastParent = reinterpret_cast<void*>(1);
 };
 
 } // namespace
 
-TEST(AuViews, TheCocoaFactoryHandsOutTheEditorViewOnlyWhenThereIsOne)
+TEST(AuViews, TheViewEntriesHandOutTheEditorViewOnlyWhenThereIsOne)
 {
     Instance in;
     QOR_View factory;
@@ -411,7 +401,6 @@ TEST(AuViews, TheCocoaFactoryHandsOutTheEditorViewOnlyWhenThereIsOne)
     EXPECT_EQ(g->opened, 1);
     EXPECT_EQ(g->lastParent, nullptr);
     EXPECT_EQ(factory.uiViewForAudioUnit(nullptr, CGSize{0, 0}), nullptr);
-    // The Carbon view entry reaches the same surface.
     ComponentDescription vd{kAudioUnitCarbonViewComponentType, OSType(kUid), OSType(kMfr), 0, 0};
     Component vc = RegisterComponentEntry(&vd, &IPluginAU::IPluginAUCarbonViewEntry);
     ComponentInstance view = nullptr;
@@ -425,43 +414,19 @@ TEST(AuViews, TheCocoaFactoryHandsOutTheEditorViewOnlyWhenThereIsOne)
 
 namespace {
 
-struct NotifyLog {
-    std::vector<std::string> seen; // "<tag> <flags>" per call
-};
+std::vector<std::string> gNotified; // "<tag> <flags>" per call
 
-struct TaggedLog {
-    NotifyLog* log;
-    const char* tag;
-};
-
-OSStatus TaggedNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+OSStatus TaggedNotify(void* tag, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
                       AudioBufferList*)
 {
-    auto* t = static_cast<TaggedLog*>(refCon);
-    t->log->seen.push_back(std::string(t->tag) + " " + std::to_string(*flags));
+    gNotified.push_back(std::string(static_cast<const char*>(tag)) + " " + std::to_string(*flags));
     return noErr;
 }
 
-OSStatus OtherNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
+OSStatus OtherNotify(void* tag, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
                      UInt32 frames, AudioBufferList* list)
 {
-    return TaggedNotify(refCon, flags, ts, bus, frames, list);
-}
-
-// Renders one 16-frame block on output bus 0 at the given sample time.
-OSStatus RenderBlock(AudioUnit unit, double sampleTime)
-{
-    static float l[16], r[16];
-    std::vector<unsigned char> block(sizeof(AudioBufferList) + sizeof(AudioBuffer));
-    auto* list = reinterpret_cast<AudioBufferList*>(block.data());
-    list->mNumberBuffers = 2;
-    list->mBuffers[0] = {1, sizeof l, l};
-    list->mBuffers[1] = {1, sizeof r, r};
-    AudioTimeStamp ts{};
-    ts.mFlags = kAudioTimeStampSampleTimeValid;
-    ts.mSampleTime = sampleTime;
-    AudioUnitRenderActionFlags flags = 0;
-    return AudioUnitRender(unit, &flags, &ts, 0, 16, list);
+    return TaggedNotify(tag, flags, ts, bus, frames, list);
 }
 
 } // namespace
@@ -469,41 +434,20 @@ OSStatus RenderBlock(AudioUnit unit, double sampleTime)
 TEST(AuRenderNotify, DuplicatesAreCalledInOrderAndRemovalTakesTheFirstWithThatProcedure)
 {
     Instance in;
-    NotifyLog log;
-    TaggedLog a{&log, "a"}, b{&log, "b"}, c{&log, "c"};
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, &a), noErr);
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &OtherNotify, &c), noErr);
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, &b), noErr); // same procedure: kept as well
-    ASSERT_EQ(RenderBlock(in.unit, 0.0), noErr);
-    EXPECT_EQ(log.seen, (std::vector<std::string>{"a 4", "c 4", "b 4", "a 8", "c 8", "b 8"}));
-
-    // The user data is not compared: the entry carrying &a goes although &b is named.
-    log.seen.clear();
-    ASSERT_EQ(AudioUnitRemoveRenderNotify(in.unit, &TaggedNotify, &b), noErr);
-    ASSERT_EQ(RenderBlock(in.unit, 16.0), noErr);
-    EXPECT_EQ(log.seen, (std::vector<std::string>{"c 4", "b 4", "c 8", "b 8"}));
-
-    // A refused render call notifies nobody.
-    log.seen.clear();
-    AudioTimeStamp ts{};
-    AudioUnitRenderActionFlags flags = 0;
-    AudioBufferList list{};
-    EXPECT_EQ(AudioUnitRender(in.unit, &flags, &ts, 0, 16, &list), kAudioUnitErr_InvalidPropertyValue);
-    EXPECT_TRUE(log.seen.empty());
-}
-
-TEST(AuEntry, AnOpenThatCannotMakeThePlugInAnswersAStatusAndLeavesTheStorageArgumentAlone)
-{
-    std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
-    auto* p = reinterpret_cast<ComponentParameters*>(block.data());
-    p->what = kComponentOpenSelect;
-    p->paramSize = sizeof(intptr_t);
-    p->params[0] = 0;
-    // Whatever the host hands in as storage is not the entry's to free.
-    auto* hostsOwn = new TestAU;
-    TestAU::failMake = true;
-    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, hostsOwn), kAudioUnitErr_FailedInitialization);
-    TestAU::failMake = false;
-    EXPECT_EQ(hostsOwn->NParams(), 6); // still alive
-    delete hostsOwn;
+    Buffers b(16);
+    char a[] = "a", bb[] = "b", c[] = "c";
+    gNotified.clear();
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, a), noErr);
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &OtherNotify, c), noErr);
+    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, bb), noErr); // same procedure: kept as well
+    ASSERT_EQ(Render(in.unit, 0, 16, 0, b), noErr);
+    EXPECT_EQ(gNotified, (std::vector<std::string>{"a 4", "c 4", "b 4", "a 8", "c 8", "b 8"}));
+    // The user data is not compared: the entry carrying "a" goes although "b" is named.
+    gNotified.clear();
+    ASSERT_EQ(AudioUnitRemoveRenderNotify(in.unit, &TaggedNotify, bb), noErr);
+    ASSERT_EQ(Render(in.unit, 0, 16, 16, b), noErr);
+    EXPECT_EQ(gNotified, (std::vector<std::string>{"c 4", "b 4", "c 8", "b 8"}));
+    gNotified.clear();
+    EXPECT_EQ(Render(in.unit, 0, 16, 32, b, 0), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_TRUE(gNotified.empty()) << "a refused render call notifies nobody";
 }

@@ -1,0 +1,272 @@
+// The editor surface's redraw at the editor's size, 1724 x 870: 2,000 controls on eight pages
+// (layers) with one page, 250 controls, shown: 100 knobs, 50 switches, 50 captions, 25 faders,
+// 25 radio groups. Timed: a full redraw with everything dirty, a one-knob redraw (at scale 1.0
+// and 0.85) and the dirty walk alone. Beside them pixman makes the same composites (the
+// background as SRC, one OVER per control) and cairo draws the same captions.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/raster/rast_rect.h"
+#include "tests/plugin/graphics_offscreen.h"
+
+#ifdef QOR_HAVE_PIXMAN
+#include <pixman.h>
+#endif
+#ifdef QOR_HAVE_CAIRO
+#include <cairo.h>
+#endif
+
+namespace {
+
+const int kW = 1724, kH = 870, kPages = 8, kPerPage = 250, kCellW = 86, kCellH = 58, kCols = 20;
+enum { kKnob, kSwitch, kCaption, kFader, kRadio };
+
+// The kind of the i-th control of a page: 100 knobs, 50 switches, 50 captions, 25 faders, 25 radios.
+int KindOf(int i)
+{
+    return i < 100 ? kKnob : i < 150 ? kSwitch : i < 200 ? kCaption : i < 225 ? kFader : kRadio;
+}
+
+// Every parameter a MIDI value, 0 to 127.
+struct BenchPlug : SurfacePlug {
+    BenchPlug() : SurfacePlug(kPages * kPerPage)
+    {
+        for (int i = 0; i < kPages * kPerPage; ++i) GetParam(i)->InitInt("Param", 0, 0, 127, "");
+    }
+};
+
+// Images made in memory, the way the bundle's PNGs would arrive from the back end.
+RAST_IBitmap* MakeImage(const std::string& name)
+{
+    auto fill = [](RAST_IBitmap* bm, int x, int y, int w, int h, int a, int r, int g, int b) {
+        RAST_FillRect(bm, x, y, w, h, RAST_MakePixel(r, g, b, a), 1.0f, 0);
+    };
+    if (name == "bg") {
+        auto* bm = new RAST_MemBitmap(kW, kH, 4);
+        for (int y = 0; y < kH; y += 10) fill(bm, 0, y, kW, 10, 255, 30 + y % 40, 34, 40 + y % 30);
+        return bm;
+    }
+    if (name == "knob") {
+        auto* bm = new RAST_MemBitmap(40, 40 * 31, 4);
+        fill(bm, 0, 0, 40, 40 * 31, 0, 0, 0, 0);
+        for (int f = 0; f < 31; ++f) fill(bm, 6, 40 * f + 6, 28, 28, 200, 120, 124, 132 + f);
+        return bm;
+    }
+    if (name == "switch") {
+        auto* bm = new RAST_MemBitmap(40, 40, 4);
+        fill(bm, 0, 0, 40, 20, 220, 120, 124, 132);
+        fill(bm, 0, 20, 40, 20, 220, 250, 170, 40);
+        return bm;
+    }
+    if (name == "handle") {
+        auto* bm = new RAST_MemBitmap(14, 24, 4);
+        fill(bm, 0, 0, 14, 24, 230, 240, 240, 240);
+        return bm;
+    }
+    auto* bm = new RAST_MemBitmap(14, 28, 4); // radio: two frames
+    fill(bm, 0, 0, 14, 14, 180, 200, 200, 200);
+    fill(bm, 0, 14, 14, 14, 255, 250, 170, 40);
+    return bm;
+}
+
+class BenchGraphics : public IGraphics {
+public:
+    using IGraphics::IGraphics;
+    RAST_IBitmap* OSLoadBitmap(int, const char* name) override { return MakeImage(name); }
+};
+
+struct Editor {
+    BenchPlug plug;
+    BenchGraphics* g;
+    IControl* firstKnob = nullptr;
+    double scale;
+
+    explicit Editor(double s, int idBase) : scale(s)
+    {
+        g = new BenchGraphics(&plug, int(kW * s), int(kH * s), 0);
+        plug.AttachGraphics(g);
+        auto S = [s](int v) { return int(v * s); };
+        IBitmap knob = g->LoadIBitmap(idBase + 1, "knob", s, 31), sw = g->LoadIBitmap(idBase + 2, "switch", s, 2);
+        IBitmap handle = g->LoadIBitmap(idBase + 3, "handle", s, 1), radio = g->LoadIBitmap(idBase + 4, "radio", s, 2);
+        IColor ink(255, 230, 230, 230);
+        IText text(S(12), &ink, "DejaVu Sans");
+        ControlLayer* root = new ControlLayer(0, "root");
+        for (int p = 0; p < kPages; ++p) {
+            ControlLayer* page = new ControlLayer(p, "page");
+            root->childLayers.Add(page);
+            for (int i = 0; i < kPerPage; ++i) {
+                const int x = S(4 + (i % kCols) * kCellW), y = S(4 + (i / kCols) * kCellH), param = p * kPerPage + i;
+                IControl* c = nullptr;
+                switch (KindOf(i)) {
+                case kKnob: c = new IKnobMultiControl(&plug, IRECT(x, y, x + knob.W, y + knob.H / 31), param, &knob); break;
+                case kSwitch: c = new ISwitchControl(&plug, x, y, param, &sw); break;
+                case kCaption: c = new ICaptionControl(&plug, IRECT(x, y, x + S(80), y + S(20)), param, &text, false); break;
+                case kFader: c = new IFaderControl(&plug, x, y, S(80), param, &handle, kHorizontal); break;
+                default: c = new IRadioButtonsControl(&plug, IRECT(x, y, x + S(80), y + radio.H / 2), param, 4, &radio, kHorizontal);
+                }
+                page->controls.Add(c);
+                if (p == 0 && i == 0) firstKnob = c;
+            }
+        }
+        g->AttachLayer(root);
+        g->AttachBackground(idBase, "bg", s);
+        root->Hide(false);
+        RedrawAll(); // every glyph and bitmap warm
+    }
+    void RedrawAll()
+    {
+        IRECT r;
+        g->IsDirty(&r);
+        IRECT all(0, 0, g->Width(), g->Height());
+        g->Draw(&all);
+        g->Draw(&all);
+    }
+};
+
+Editor& EditorAt(double scale)
+{
+    static std::unique_ptr<Editor> full, small;
+    std::unique_ptr<Editor>& e = scale == 1.0 ? full : small;
+    if (!e) e.reset(new Editor(scale, scale == 1.0 ? 90000 : 90100));
+    return *e;
+}
+
+void BM_FullRedrawAllDirty(benchmark::State& st)
+{
+    Editor& e = EditorAt(1.0);
+    for (auto _ : st) {
+        e.g->GetLayer(0)->setControlsDirty();
+        IRECT r;
+        e.g->IsDirty(&r);
+        e.g->Draw(&r);
+    }
+}
+BENCHMARK(BM_FullRedrawAllDirty)->Unit(benchmark::kMicrosecond);
+
+void BM_OneKnobRedraw(benchmark::State& st)
+{
+    Editor& e = EditorAt(st.range(0) / 100.0);
+    int v = 0;
+    for (auto _ : st) {
+        e.g->SetParameterFromPlug(e.firstKnob->ParamIdx(), double(v = (v + 7) % 128), false);
+        IRECT r;
+        e.g->IsDirty(&r);
+        e.g->Draw(&r);
+    }
+}
+BENCHMARK(BM_OneKnobRedraw)->Arg(100)->Arg(85)->Unit(benchmark::kMicrosecond);
+
+void BM_IsDirtyWalkNothingDirty(benchmark::State& st)
+{
+    Editor& e = EditorAt(1.0);
+    for (auto _ : st) {
+        IRECT r;
+        benchmark::DoNotOptimize(e.g->IsDirty(&r));
+    }
+}
+BENCHMARK(BM_IsDirtyWalkNothingDirty)->Unit(benchmark::kMicrosecond);
+
+// The 50 captions of the shown page drawn straight into the surface.
+void BM_CaptionsOurText(benchmark::State& st)
+{
+    Editor& e = EditorAt(1.0);
+    ControlLayer* page = e.g->GetLayer(0)->childLayers.Get(0);
+    IRECT all(0, 0, kW, kH);
+    e.g->Draw(&all);
+    for (auto _ : st)
+        for (int i = 150; i < 200; ++i) page->controls.Get(i)->Draw(e.g);
+}
+BENCHMARK(BM_CaptionsOurText)->Unit(benchmark::kMicrosecond);
+
+#ifdef QOR_HAVE_PIXMAN
+struct PixmanScene {
+    std::vector<uint32_t> dst, bg, knob, sw, handle, radio;
+    pixman_image_t *iDst, *iBg, *iKnob, *iSw, *iHandle, *iRadio;
+    PixmanScene()
+        : dst(kW * kH), bg(kW * kH, 0xFF202830u), knob(40 * 40 * 31, 0xC0787C84u), sw(40 * 40, 0xDC787C84u),
+          handle(14 * 24, 0xE6F0F0F0u), radio(14 * 28, 0xB4C8C8C8u)
+    {
+        auto make = [](std::vector<uint32_t>& px, int w, int h) {
+            return pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, px.data(), w * 4);
+        };
+        iDst = make(dst, kW, kH);
+        iBg = make(bg, kW, kH);
+        iKnob = make(knob, 40, 40 * 31);
+        iSw = make(sw, 40, 40);
+        iHandle = make(handle, 14, 24);
+        iRadio = make(radio, 14, 28);
+    }
+    ~PixmanScene()
+    {
+        for (auto* i : {iDst, iBg, iKnob, iSw, iHandle, iRadio}) pixman_image_unref(i);
+    }
+    // One OVER per control, at the control's place and size (radio groups: four buttons).
+    void Controls()
+    {
+        for (int i = 0; i < kPerPage; ++i) {
+            const int x = 4 + (i % kCols) * kCellW, y = 4 + (i / kCols) * kCellH;
+            switch (KindOf(i)) {
+            case kKnob: pixman_image_composite32(PIXMAN_OP_OVER, iKnob, nullptr, iDst, 0, 400, 0, 0, x, y, 40, 40); break;
+            case kSwitch: pixman_image_composite32(PIXMAN_OP_OVER, iSw, nullptr, iDst, 0, 20, 0, 0, x, y, 40, 20); break;
+            case kCaption: break; // text: cairo's part
+            case kFader: pixman_image_composite32(PIXMAN_OP_OVER, iHandle, nullptr, iDst, 0, 0, 0, 0, x + 33, y, 14, 24); break;
+            default:
+                for (int b = 0; b < 4; ++b)
+                    pixman_image_composite32(PIXMAN_OP_OVER, iRadio, nullptr, iDst, 0, b ? 0 : 14, 0, 0, x + b * 22, y, 14, 14);
+            }
+        }
+    }
+};
+
+void BM_PixmanFullComposite(benchmark::State& st)
+{
+    PixmanScene s;
+    for (auto _ : st) {
+        pixman_image_composite32(PIXMAN_OP_SRC, s.iBg, nullptr, s.iDst, 0, 0, 0, 0, 0, 0, kW, kH);
+        s.Controls();
+    }
+}
+BENCHMARK(BM_PixmanFullComposite)->Unit(benchmark::kMicrosecond);
+
+void BM_PixmanOneKnob(benchmark::State& st)
+{
+    PixmanScene s;
+    for (auto _ : st) {
+        pixman_image_composite32(PIXMAN_OP_SRC, s.iBg, nullptr, s.iDst, 4, 4, 0, 0, 4, 4, 40, 40);
+        pixman_image_composite32(PIXMAN_OP_OVER, s.iKnob, nullptr, s.iDst, 0, 400, 0, 0, 4, 4, 40, 40);
+    }
+}
+BENCHMARK(BM_PixmanOneKnob)->Unit(benchmark::kMicrosecond);
+#endif
+
+#ifdef QOR_HAVE_CAIRO
+void BM_CaptionsCairo(benchmark::State& st)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
+    cairo_t* cr = cairo_create(surface);
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 12);
+    cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+    for (auto _ : st) {
+        for (int i = 150; i < 200; ++i) {
+            char text[8];
+            std::snprintf(text, sizeof text, "%d", i % 128);
+            cairo_move_to(cr, 4 + (i % kCols) * kCellW + 36, 4 + (i / kCols) * kCellH + 14);
+            cairo_show_text(cr, text);
+        }
+        cairo_surface_flush(surface);
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_CaptionsCairo)->Unit(benchmark::kMicrosecond);
+#endif
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,414 @@
+// Drawing into the surface's bitmap through the raster library, and the bitmap and font caches.
+#include <cmath>
+#include <cstring>
+
+#include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsStorage.h"
+#include "kit/raster/rast_arc.h"
+#include "kit/raster/rast_bitmap.h"
+#include "kit/raster/rast_blit.h"
+#include "kit/raster/rast_circle.h"
+#include "kit/raster/rast_font.h"
+#include "kit/raster/rast_line.h"
+#include "kit/raster/rast_poly.h"
+#include "kit/raster/rast_rect.h"
+#include "kit/raster/rast_rotate.h"
+#include "kit/raster/rast_roundrect.h"
+#include "kit/raster/rast_scaled.h"
+#include "kit/raster/rast_surface.h"
+#include "kit/wapi/wapi-gdi.h"
+
+using plugdraw::TruncInt;
+
+namespace {
+
+constexpr int kSourceAlpha = 0x10000;
+constexpr int kBilinear = 0x100;
+// Sides beyond this are not a bitmap anyone draws; scaling to them would only exhaust memory.
+constexpr double kMaxSide = 65536.0;
+
+int BlendWord(const IChannelBlend* blend)
+{
+    if (!blend) return kSourceAlpha;
+    switch (blend->mMethod) {
+    case kBlendCopy: return 0;
+    case kBlendAdd: return kSourceAlpha | 1;
+    case kBlendColorDodge: return kSourceAlpha | 2;
+    default: return kSourceAlpha;
+    }
+}
+
+float Weight(const IChannelBlend* blend)
+{
+    return blend ? blend->mWeight : 1.0f;
+}
+
+unsigned int Pixel(const IColor* c)
+{
+    return c ? IColorToPixel(*c) : IColorToPixel(IColor());
+}
+
+// Offset of frame k (1-based) along the strip's frame axis; frames below 2 start at 0.
+int FrameOffset(const IBitmap* b, int frame)
+{
+    const int n = b->N < 1 ? 1 : b->N;
+    if (frame < 2 || n < 2) return 0;
+    const double side = b->mFramesAreHorizontal ? b->W : b->H;
+    return TruncInt((frame - 1) * side / n + 0.5);
+}
+
+bool Usable(const IBitmap* b)
+{
+    return b && b->mData && b->mData->getWidth() > 0 && b->mData->getHeight() > 0;
+}
+
+int ScaledSide(int side, double scale)
+{
+    const double s = std::trunc(side * scale);
+    return s >= 0.0 && s <= kMaxSide ? int(s) : 0;
+}
+
+} // namespace
+
+bool IGraphics::BlitClipped(RAST_IBitmap* src, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend)
+{
+    if (!src || !dest || !drawBitmap) return true;
+    const IRECT& d = *dest;
+    const IRECT& c = drawRect;
+    if (d.Empty() || c.Empty()) return true;
+    if (d.R < c.L || d.L >= c.R || d.B < c.T || d.T >= c.B) return true;
+    IRECT i(d.L > c.L ? d.L : c.L, d.T > c.T ? d.T : c.T, d.R < c.R ? d.R : c.R, d.B < c.B ? d.B : c.B);
+    RAST_Blit(drawBitmap, src, i.L, i.T, srcX + i.L - d.L, srcY + i.T - d.T, i.W(), i.H(), Weight(blend),
+              BlendWord(blend));
+    return true;
+}
+
+bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend)
+{
+    return bitmap ? BlitClipped(bitmap->mData, dest, srcX, srcY, blend) : true;
+}
+
+bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, const IChannelBlend* blend)
+{
+    return DrawBitmap(bitmap, dest, frame, 0, 0, blend);
+}
+
+bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY, const IChannelBlend* blend)
+{
+    if (!bitmap) return true;
+    if (frame >= 2 && bitmap->N >= 2) {
+        if (bitmap->mFramesAreHorizontal) srcX = FrameOffset(bitmap, frame);
+        else srcY = FrameOffset(bitmap, frame);
+    }
+    return BlitClipped(bitmap->mData, dest, srcX, srcY, blend);
+}
+
+bool IGraphics::DrawRotatedBitmap(IBitmap* bitmap, int destCX, int destCY, double angle, int yOffsetZeroDeg,
+                                  const IChannelBlend* blend)
+{
+    if (!Usable(bitmap) || !drawBitmap) return true;
+    const int w = bitmap->W, h = bitmap->H;
+    RAST_RotatedBlit(drawBitmap, bitmap->mData, destCX - w / 2, destCY - h / 2, w, h, 0.0f, 0.0f, float(w), float(h),
+                     float(angle), false, Weight(blend), BlendWord(blend) | kBilinear, 0.0f, float(yOffsetZeroDeg));
+    return true;
+}
+
+bool IGraphics::DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
+                                const IChannelBlend* blend)
+{
+    if (!Usable(base) || !drawBitmap) return true;
+    if (!tmpBitmap) tmpBitmap = new RAST_MemBitmap(0, 0, 4);
+    const int w = base->W, h = base->H;
+    RAST_Copy(tmpBitmap, base->mData);
+    RAST_ClearRect(tmpBitmap, 0, 0, w, h, 0xFFFFFF00u, 0);
+    const float a = float(angle * 3.141592653589793 / 180.0);
+    const float centreX = (w & 1) ? -0.5f : 0.0f;
+    if (Usable(mask))
+        RAST_RotatedBlit(tmpBitmap, mask->mData, 0, 0, w, h, 0.0f, 0.0f, float(w), float(h), a, true, 1.0f,
+                         kSourceAlpha | kBilinear | 1, centreX, 0.0f);
+    if (Usable(top))
+        RAST_RotatedBlit(tmpBitmap, top->mData, 0, 0, w, h, 0.0f, 0.0f, float(w), float(h), a, true, 1.0f,
+                         kSourceAlpha | kBilinear, centreX, 0.0f);
+    IRECT dest(x, y, x + w, y + h);
+    return BlitClipped(tmpBitmap, &dest, 0, 0, blend);
+}
+
+bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend)
+{
+    if (r && drawBitmap) RAST_FillRect(drawBitmap, r->L, r->T, r->W(), r->H(), Pixel(color), Weight(blend), BlendWord(blend));
+    return true;
+}
+
+bool IGraphics::DrawLine(const IColor* color, float x1, float y1, float x2, float y2, const IChannelBlend* blend,
+                         bool antiAlias)
+{
+    if (drawBitmap)
+        RAST_Line(drawBitmap, TruncInt(x1), TruncInt(y1), TruncInt(x2), TruncInt(y2), Pixel(color), Weight(blend),
+                  BlendWord(blend), antiAlias);
+    return true;
+}
+
+bool IGraphics::MeasureIText(IText* text, const char* str, IRECT* r)
+{
+    return DrawIText(text, str, r, true);
+}
+
+bool IGraphics::DrawIText(IText* text, const char* str, IRECT* r, bool measure)
+{
+    if (!str || !str[0] || !text || !r) return true;
+    RAST_IFont* font = text->mCached ? text->mCached : CacheFont(text);
+    if (!font) return false;
+    font->SetTextColor(IColorToPixel(text->mColor));
+
+    unsigned int flags = DT_NOCLIP;
+    if ((text->mColor.A & 255) != 255) flags |= RAST_TEXT_ALPHA_FROM_COLOUR;
+    if (text->mAlign == IText::kAlignCenter) flags |= DT_CENTER;
+    else if (text->mAlign == IText::kAlignFar) flags |= DT_RIGHT;
+    if (text->mVAlign == IText::kVAlignBottom) flags |= DT_BOTTOM;
+    else if (text->mVAlign == IText::kVAlignMiddle) flags |= DT_VCENTER;
+
+    if (!measure) {
+        RECT rect = {r->L, r->T, r->R, r->B};
+        if (drawBitmap) font->DrawText(drawBitmap, str, -1, &rect, flags);
+        return true;
+    }
+    RECT extent = {0, 0, 0, 0};
+    font->DrawText(drawBitmap, str, -1, &extent, flags | DT_CALCRECT);
+    const int w = extent.right - extent.left, h = extent.bottom - extent.top;
+    if (text->mAlign == IText::kAlignCenter) {
+        r->L = TruncInt((double(r->L) + r->R) * 0.5) - w / 2;
+        r->R = r->L + w;
+    } else if (text->mAlign == IText::kAlignFar) {
+        r->L = r->R - w;
+    } else {
+        r->R = r->L + w;
+    }
+    r->B = r->T + h;
+    return true;
+}
+
+RAST_IFont* IGraphics::CacheFont(IText* text)
+{
+    if (!text) return nullptr;
+    FontStorage& fonts = FontStorage::Instance();
+    if (RAST_IFont* cached = fonts.Find(text)) return text->mCached = cached;
+
+    static const char kQuality[] = {0, 3, 4, 4};
+    const char quality = text->mQuality >= 0 && text->mQuality < 4 ? kQuality[text->mQuality] : (text->mQuality < 0 ? 0 : 3);
+    const int turn = TruncInt(text->mOrientation * 10.0);
+    const int weight = text->mStyle == IText::kStyleBold ? 700 : 400;
+    const char italic = text->mStyle == IText::kStyleItalic ? 1 : 0;
+    auto makeFont = [&](int height) {
+        return CreateFont(height, 0, turn, turn, weight, italic, 0, 0, 0, 0, 0, quality, 0, text->mFont);
+    };
+
+    int height = text->mSize < 2 ? 2 : text->mSize;
+    HGDIOBJ system = makeFont(height);
+    if (!system) return nullptr;
+    RAST_CachedFont* font = new RAST_CachedFont();
+    font->SetFromHFont(system, RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
+    // The face may come out taller or shorter than asked: ask once more in proportion.
+    const int lineHeight = font->GetLineHeight();
+    if (lineHeight > 0 && lineHeight != height) {
+        int again = TruncInt(double(height) * height / lineHeight + 0.5);
+        system = makeFont(again < 2 ? 2 : again);
+        if (!system) {
+            delete font;
+            return nullptr;
+        }
+        font->SetFromHFont(system, RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
+    }
+    fonts.Add(font, text);
+    return text->mCached = font;
+}
+
+// ---- bitmaps ----
+
+IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHoriz)
+{
+    BitmapStorage& storage = BitmapStorage::Instance();
+    RAST_IBitmap* cached = storage.Find(id);
+    if (!cached) {
+        RAST_IBitmap* image = OSLoadBitmap(id, name);
+        // A missing image is not cached, so that a later call tries again.
+        if (!image) return IBitmap(nullptr, 0, 0, nStates, framesAreHoriz);
+        const int iw = image->getWidth(), ih = image->getHeight();
+        const int w = ScaledSide(iw, scale), h = ScaledSide(ih, scale);
+        RAST_MemBitmap* scaled = new RAST_MemBitmap(w, h, 4);
+        RAST_ScaledBlit(scaled, image, 0, 0, w, h, 0.0f, 0.0f, float(iw), float(ih), 1.0f, kBilinear);
+        delete image;
+        cached = storage.Add(scaled, id);
+        if (!cached) return IBitmap(nullptr, 0, 0, nStates, framesAreHoriz);
+    }
+    return IBitmap(cached, cached->getWidth(), cached->getHeight(), nStates, framesAreHoriz);
+}
+
+IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHoriz)
+{
+    RAST_IBitmap* cached = BitmapStorage::Instance().Find(id);
+    if (!cached) return IBitmap(nullptr, 0, 0, nStates, framesAreHoriz);
+    return IBitmap(cached, cached->getWidth(), cached->getHeight(), nStates, framesAreHoriz);
+}
+
+void IGraphics::RetainBitmap(IBitmap* bitmap)
+{
+    if (bitmap && bitmap->mData) BitmapStorage::Instance().Add(bitmap->mData, -1);
+}
+
+void IGraphics::ReleaseBitmap(IBitmap* bitmap)
+{
+    if (bitmap && bitmap->mData && BitmapStorage::Instance().Remove(bitmap->mData)) bitmap->mData = nullptr;
+}
+
+IBitmap IGraphics::ScaleBitmap(IBitmap* bitmap, int w, int h)
+{
+    if (!Usable(bitmap) || w < 1 || h < 1) return IBitmap(nullptr, 0, 0, bitmap ? bitmap->N : 1);
+    RAST_MemBitmap* scaled = new RAST_MemBitmap(w, h, 4);
+    RAST_ScaledBlit(scaled, bitmap->mData, 0, 0, w, h, 0.0f, 0.0f, float(bitmap->W), float(bitmap->H), 1.0f, kBilinear);
+    RAST_IBitmap* kept = BitmapStorage::Instance().Add(scaled, -1);
+    return kept ? IBitmap(kept, w, h, bitmap->N) : IBitmap(nullptr, 0, 0, bitmap->N);
+}
+
+IBitmap IGraphics::CropBitmap(IBitmap* bitmap, IRECT* r)
+{
+    if (!Usable(bitmap) || !r || r->W() < 1 || r->H() < 1) return IBitmap(nullptr, 0, 0, bitmap ? bitmap->N : 1);
+    RAST_MemBitmap* cropped = new RAST_MemBitmap(r->W(), r->H(), 4);
+    // Whatever the crop finds outside the source stays clear.
+    RAST_FillRect(cropped, 0, 0, r->W(), r->H(), 0, 1.0f, 0);
+    RAST_Blit(cropped, bitmap->mData, 0, 0, r->L, r->T, r->W(), r->H(), 1.0f, 0);
+    RAST_IBitmap* kept = BitmapStorage::Instance().Add(cropped, -1);
+    return kept ? IBitmap(kept, r->W(), r->H(), bitmap->N) : IBitmap(nullptr, 0, 0, bitmap->N);
+}
+
+// ---- the rest of the drawing table ----
+
+bool IGraphics::DrawPoint(const IColor* color, float x, float y, const IChannelBlend* blend, bool)
+{
+    if (drawBitmap)
+        RAST_PutPixel(drawBitmap, TruncInt(x + 0.5f), TruncInt(y + 0.5f), Pixel(color), Weight(blend), BlendWord(blend));
+    return true;
+}
+
+bool IGraphics::ForcePixel(const IColor* color, int x, int y)
+{
+    RAST_Surface s;
+    if (!RAST_GetSurface(drawBitmap, s) || x < 0 || y < 0 || x >= s.width || y >= s.height) return true;
+    *s.pixel(x, y) = Pixel(color);
+    return true;
+}
+
+bool IGraphics::DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+                        const IChannelBlend* blend, bool antiAlias)
+{
+    if (drawBitmap)
+        RAST_Arc(drawBitmap, cx, cy, r, minAngle, maxAngle, Pixel(color), Weight(blend), BlendWord(blend), antiAlias);
+    return true;
+}
+
+bool IGraphics::DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend, bool antiAlias)
+{
+    if (drawBitmap) RAST_Circle(drawBitmap, cx, cy, r, Pixel(color), Weight(blend), BlendWord(blend), antiAlias);
+    return true;
+}
+
+bool IGraphics::RoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cornerRadius, bool antiAlias)
+{
+    if (r && drawBitmap)
+        RAST_RoundRect(drawBitmap, float(r->L), float(r->T), float(r->W()), float(r->H()), cornerRadius, Pixel(color),
+                       Weight(blend), BlendWord(blend), antiAlias);
+    return true;
+}
+
+bool IGraphics::FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cr, bool antiAlias)
+{
+    if (!r || !drawBitmap) return true;
+    const unsigned int px = Pixel(color);
+    const float a = Weight(blend);
+    const int mode = BlendWord(blend), w = r->W(), h = r->H();
+    RAST_FillRect(drawBitmap, r->L + cr, r->T, w - 2 * cr, h, px, a, mode);
+    RAST_FillRect(drawBitmap, r->L, r->T + cr, cr, h - 2 * cr, px, a, mode);
+    RAST_FillRect(drawBitmap, r->R - cr, r->T + cr, cr, h - 2 * cr, px, a, mode);
+    const float left = float(r->L + cr), right = float(r->L + w - cr - 1);
+    const float top = float(r->T + cr), bottom = float(r->T + h - cr - 1);
+    RAST_FillCircle(drawBitmap, left, top, float(cr), px, a, mode, antiAlias);
+    RAST_FillCircle(drawBitmap, right, bottom, float(cr), px, a, mode, antiAlias);
+    RAST_FillCircle(drawBitmap, right, top, float(cr), px, a, mode, antiAlias);
+    RAST_FillCircle(drawBitmap, left, bottom, float(cr), px, a, mode, antiAlias);
+    return true;
+}
+
+bool IGraphics::FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend, bool antiAlias)
+{
+    if (drawBitmap)
+        RAST_FillCircle(drawBitmap, float(cx), float(cy), r, Pixel(color), Weight(blend), BlendWord(blend), antiAlias);
+    return true;
+}
+
+bool IGraphics::FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3,
+                             const IChannelBlend* blend)
+{
+    if (drawBitmap)
+        RAST_FillTriangle(drawBitmap, x1, y1, x2, y2, x3, y3, Pixel(color), Weight(blend), BlendWord(blend));
+    return true;
+}
+
+bool IGraphics::FillIConvexPolygon(const IColor* color, int* x, int* y, int npoints, const IChannelBlend* blend)
+{
+    if (drawBitmap && x && y && npoints > 0)
+        RAST_FillConvexPolygon(drawBitmap, x, y, npoints, Pixel(color), Weight(blend), BlendWord(blend));
+    return true;
+}
+
+bool IGraphics::DrawRect(const IColor* color, IRECT* r)
+{
+    if (!r || !drawBitmap) return true;
+    const unsigned int px = Pixel(color);
+    RAST_Line(drawBitmap, r->L, r->T, r->R, r->T, px, 1.0f, 0, false);
+    RAST_Line(drawBitmap, r->L, r->B, r->R, r->B, px, 1.0f, 0, false);
+    RAST_Line(drawBitmap, r->L, r->T, r->L, r->B, px, 1.0f, 0, false);
+    RAST_Line(drawBitmap, r->R, r->T, r->R, r->B, px, 1.0f, 0, false);
+    return true;
+}
+
+bool IGraphics::DrawVerticalLine(const IColor* color, int xi, int yLo, int yHi)
+{
+    if (drawBitmap) RAST_Line(drawBitmap, xi, yLo, xi, yHi, Pixel(color), 1.0f, 0, false);
+    return true;
+}
+
+bool IGraphics::DrawHorizontalLine(const IColor* color, int yi, int xLo, int xHi)
+{
+    if (drawBitmap) RAST_Line(drawBitmap, xLo, yi, xHi, yi, Pixel(color), 1.0f, 0, false);
+    return true;
+}
+
+bool IGraphics::DrawVerticalLine(const IColor* color, IRECT* r, float x)
+{
+    if (!r) return true;
+    const float f = x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
+    return DrawVerticalLine(color, r->L + TruncInt((r->R - r->L) * f), r->T, r->B);
+}
+
+bool IGraphics::DrawHorizontalLine(const IColor* color, IRECT* r, float y)
+{
+    if (!r) return true;
+    const float f = y < 0.0f ? 0.0f : (y > 1.0f ? 1.0f : y);
+    return DrawHorizontalLine(color, r->B - TruncInt((r->B - r->T) * f), r->L, r->R);
+}
+
+bool IGraphics::DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
+                               const IChannelBlend* blend, bool antiAlias)
+{
+    const float s = std::sin(angle), c = std::cos(angle);
+    return DrawLine(color, cx + rMin * s, cy - rMin * c, cx + rMax * s, cy - rMax * c, blend, antiAlias);
+}
+
+IColor IGraphics::GetPoint(int x, int y)
+{
+    return IColorFromPixel(drawBitmap ? RAST_GetPixel(drawBitmap, x, y) : 0u);
+}
+
+void* IGraphics::GetBits()
+{
+    return drawBitmap ? drawBitmap->getBits() : nullptr;
+}

@@ -1,0 +1,103 @@
+#include "kit/plugin/IGraphicsStorage.h"
+
+#include <cstring>
+
+#include "kit/raster/rast_bitmap.h"
+#include "kit/raster/rast_font.h"
+
+BitmapStorage& BitmapStorage::Instance()
+{
+    static BitmapStorage storage;
+    return storage;
+}
+
+BitmapStorage::~BitmapStorage()
+{
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i) delete mEntries.Get()[i].bitmap;
+    mEntries.Resize(0);
+}
+
+RAST_IBitmap* BitmapStorage::Find(int id)
+{
+    KIT_MutexLock lock(&mutex);
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i)
+        if (mEntries.Get()[i].id == id) return mEntries.Get()[i].bitmap;
+    return nullptr;
+}
+
+RAST_IBitmap* BitmapStorage::Add(RAST_IBitmap* bitmap, int id)
+{
+    KIT_MutexLock lock(&mutex);
+    // Two loads of one id may race between lookup and addition: the first one stays.
+    if (id != -1) {
+        if (RAST_IBitmap* cached = Find(id)) {
+            if (cached != bitmap) delete bitmap;
+            return cached;
+        }
+    }
+    if (!mEntries.Add(Entry{id, bitmap})) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
+}
+
+bool BitmapStorage::Remove(RAST_IBitmap* bitmap)
+{
+    KIT_MutexLock lock(&mutex);
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i) {
+        if (mEntries.Get()[i].bitmap == bitmap) {
+            mEntries.Delete(i);
+            delete bitmap;
+            return true;
+        }
+    }
+    return false;
+}
+
+int BitmapStorage::Count()
+{
+    KIT_MutexLock lock(&mutex);
+    return mEntries.GetSize();
+}
+
+FontStorage& FontStorage::Instance()
+{
+    // Never destroyed: the fonts hold faces of the platform's font library, whose own statics
+    // may already be gone when this one's destructor would run at exit.
+    static FontStorage* storage = new FontStorage;
+    return *storage;
+}
+
+FontStorage::~FontStorage()
+{
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i) delete mEntries.Get()[i].font;
+    mEntries.Resize(0);
+}
+
+RAST_IFont* FontStorage::Find(const IText* text)
+{
+    KIT_MutexLock lock(&mutex);
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i) {
+        const Entry& e = mEntries.Get()[i];
+        if (e.size == text->mSize && e.orientation == text->mOrientation && e.style == text->mStyle &&
+            std::strcmp(e.fontName, text->mFont) == 0)
+            return e.font;
+    }
+    return nullptr;
+}
+
+void FontStorage::Add(RAST_IFont* font, const IText* text)
+{
+    Entry e{text->mSize, text->mOrientation, text->mStyle, {}, font};
+    std::memcpy(e.fontName, text->mFont, sizeof e.fontName);
+    e.fontName[sizeof e.fontName - 1] = '\0';
+    KIT_MutexLock lock(&mutex);
+    mEntries.Add(e);
+}
+
+int FontStorage::Count()
+{
+    KIT_MutexLock lock(&mutex);
+    return mEntries.GetSize();
+}
