@@ -1,27 +1,21 @@
 // The bundle stand-in finds the plug-in's resources the way the configuration loader asks.
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <dlfcn.h>
 #include <string>
 #include <sys/stat.h>
-#include <dlfcn.h>
+
+using testsupport::TempDir;
+using testsupport::writeFile;
 
 namespace {
 
-std::string makeTempDir()
-{
-    char tmpl[] = "/tmp/qor-bundle-XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? d : "";
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+const CFStringRef kId = CFSTR("com.tessmoor.audiounit.QOR");
 
 std::string urlPath(CFURLRef url)
 {
@@ -30,91 +24,67 @@ std::string urlPath(CFURLRef url)
     return reinterpret_cast<const char*>(buf);
 }
 
-class BundleLookup : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        root = makeTempDir() + "/QOR.component";
-        ::mkdir(root.c_str(), 0755);
-        ::mkdir((root + "/Contents").c_str(), 0755);
-        ::mkdir((root + "/Contents/Resources").c_str(), 0755);
-        ::mkdir((root + "/Contents/Resources/img").c_str(), 0755);
-        writeFile(root + "/Contents/Resources/uiconfig.tea", "12345678");
-        writeFile(root + "/Contents/Resources/img/main-bg.png", "png");
-        ::setenv("QOR_BUNDLE_PATH", root.c_str(), 1);
-    }
-    void TearDown() override { ::unsetenv("QOR_BUNDLE_PATH"); }
-
-    // Where the plug-in's bundle finds a resource; empty when it finds none.
-    static std::string lookUp(CFStringRef name, CFStringRef type)
-    {
-        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
-        if (!bundle) return "no bundle";
-        CFURLRef url = CFBundleCopyResourceURL(bundle, name, type, nullptr);
-        std::string path = urlPath(url);
-        if (url) CFRelease(url);
-        return path;
-    }
-
-    std::string root;
-};
-
-TEST_F(BundleLookup, AResourceIsFoundByNameAndTypeAlsoInASubFolderOfTheResources)
+// Where the plug-in's bundle finds a resource; empty when it finds none.
+std::string lookUp(CFStringRef name, CFStringRef type, CFStringRef subFolder = nullptr)
 {
-    EXPECT_EQ(lookUp(CFSTR("uiconfig"), CFSTR("tea")), root + "/Contents/Resources/uiconfig.tea");
-    EXPECT_EQ(lookUp(CFSTR("main-bg"), CFSTR("png")), root + "/Contents/Resources/img/main-bg.png");
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(kId);
+    if (!bundle) return "no bundle";
+    CFURLRef url = CFBundleCopyResourceURL(bundle, name, type, subFolder);
+    std::string path = urlPath(url);
+    if (url) CFRelease(url);
+    return path;
 }
 
-TEST_F(BundleLookup, AMissingResourceOrOneThatClimbsOutOfTheBundleGivesNoUrl)
+std::string makeBundle(const TempDir& dir)
 {
-    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR"));
-    ASSERT_NE(bundle, nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("sysex"), CFSTR("tea"), nullptr), nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("../Resources/uiconfig"), CFSTR("tea"), nullptr), nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("uiconfig"), CFSTR("tea"), CFSTR("../..")), nullptr);
-    // A folder of the searched name is not a resource file.
-    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("img"), nullptr, nullptr), nullptr);
+    std::string root = dir.file("QOR.component");
+    for (const char* d : {"", "/Contents", "/Contents/MacOS", "/Contents/Resources", "/Contents/Resources/img"})
+        ::mkdir((root + d).c_str(), 0755);
+    return root;
 }
 
-TEST_F(BundleLookup, AnInfoPlistNamingAnotherIdentifierHidesTheBundle)
+TEST(BundleLookup, AResourceIsFoundByNameAndTypeInsideTheResourcesFolderOnly)
 {
-    writeFile(root + "/Contents/Info.plist",
+    TempDir dir;
+    const std::string res = makeBundle(dir) + "/Contents/Resources";
+    writeFile(res + "/uiconfig.tea", "12345678");
+    writeFile(res + "/img/main-bg.png", "png");
+    ::setenv("QOR_BUNDLE_PATH", dir.file("QOR.component").c_str(), 1);
+    const struct {
+        CFStringRef name, type, sub;
+        std::string path;
+    } cases[] = {
+        {CFSTR("uiconfig"), CFSTR("tea"), nullptr, res + "/uiconfig.tea"},
+        {CFSTR("main-bg"), CFSTR("png"), nullptr, res + "/img/main-bg.png"},
+        {CFSTR("sysex"), CFSTR("tea"), nullptr, ""},
+        {CFSTR("../Resources/uiconfig"), CFSTR("tea"), nullptr, ""},
+        {CFSTR("uiconfig"), CFSTR("tea"), CFSTR("../.."), ""},
+        {CFSTR("img"), nullptr, nullptr, ""}, // a folder is no resource file
+    };
+    for (const auto& c : cases) EXPECT_EQ(lookUp(c.name, c.type, c.sub), c.path) << c.path;
+
+    writeFile(res + "/../Info.plist",
               "<plist><dict><key>CFBundleIdentifier</key><string>com.tessmoor.audiounit.QOR</string></dict></plist>");
-    EXPECT_NE(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
+    EXPECT_NE(CFBundleGetBundleWithIdentifier(kId), nullptr);
     EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other.plugin")), nullptr);
-}
 
-TEST_F(BundleLookup, APlainFolderServesAsTheResourcesFolder)
-{
-    std::string plain = makeTempDir();
-    writeFile(plain + "/sysex.tea", "x");
-    ::setenv("QOR_BUNDLE_PATH", plain.c_str(), 1);
-    EXPECT_EQ(lookUp(CFSTR("sysex"), CFSTR("tea")), plain + "/sysex.tea");
-}
-
-TEST(BundleOutsideABundle, AProgramThatIsNotInsideABundleFindsNone)
-{
-    ::unsetenv("QOR_BUNDLE_PATH");
+    ::setenv("QOR_BUNDLE_PATH", res.c_str(), 1); // a plain folder serves as the resources
+    EXPECT_EQ(lookUp(CFSTR("uiconfig"), CFSTR("tea")), res + "/uiconfig.tea");
     // The test program lives in the build tree, not in Contents/MacOS of a bundle.
-    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.tessmoor.audiounit.QOR")), nullptr);
+    ::unsetenv("QOR_BUNDLE_PATH");
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(kId), nullptr);
 }
 
 TEST(BundleOfTheLoadedLibrary, ALibraryInContentsMacosFindsTheResourcesBesideIt)
 {
     ::unsetenv("QOR_BUNDLE_PATH");
-    // Made by the build target qor_bundle_probe.
-    const std::string probe = std::string(QOR_BINARY_DIR) + "/tools/tea-encipher/libqor_bundle_probe.so";
-    std::string root = makeTempDir() + "/QOR.component";
-    for (const char* d : {"", "/Contents", "/Contents/MacOS", "/Contents/Resources"}) ::mkdir((root + d).c_str(), 0755);
+    TempDir dir;
+    const std::string root = makeBundle(dir);
     writeFile(root + "/Contents/Resources/sysex.tea", "x");
-    std::string copy = root + "/Contents/MacOS/QOR.so";
-    {
-        std::ifstream in(probe, std::ios::binary);
-        ASSERT_TRUE(in.good()) << "build the target qor_bundle_probe";
-        std::ofstream out(copy, std::ios::binary);
-        out << in.rdbuf();
-    }
-    void* lib = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto probe = testsupport::readFile(testsupport::binaryDir() + "/tools/tea-encipher/libqor_bundle_probe.so");
+    ASSERT_FALSE(probe.empty()) << "build the target qor_bundle_probe";
+    writeFile(root + "/Contents/MacOS/QOR.so", probe);
+    void* lib = dlopen((root + "/Contents/MacOS/QOR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     using Probe = int (*)(const char*, const char*, const char*, char*, int);
     auto fn = reinterpret_cast<Probe>(dlsym(lib, "qorBundleProbe"));
@@ -126,40 +96,24 @@ TEST(BundleOfTheLoadedLibrary, ALibraryInContentsMacosFindsTheResourcesBesideIt)
     dlclose(lib);
 }
 
-TEST(CFStrings, ACreatedStringRoundTripsAndATooSmallBufferIsRefused)
+TEST(CFStrings, StringsRoundTripATooSmallBufferIsRefusedAndConstantsAreShared)
 {
-    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "QOR Editor", kCFStringEncodingUTF8);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(CFStringGetLength(s), 10);
-    char buf[16];
+    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, "/a/b/QOR.component", kCFStringEncodingUTF8);
+    EXPECT_EQ(CFStringGetLength(s), 18);
+    char buf[32], small[10];
     EXPECT_TRUE(CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8));
-    EXPECT_STREQ(buf, "QOR Editor");
-    char small[10];
+    EXPECT_STREQ(buf, "/a/b/QOR.component");
     EXPECT_FALSE(CFStringGetCString(s, small, sizeof small, kCFStringEncodingUTF8));
     EXPECT_STREQ(small, "");
-    CFRelease(s);
-}
-
-TEST(CFStrings, ConstantStringsOfEqualTextAreOneObjectAndSurviveRelease)
-{
-    CFStringRef a = CFSTR("annq");
-    CFStringRef b = CFSTR("annq");
-    EXPECT_EQ(a, b);
-    CFRelease(a);
-    EXPECT_STREQ(CFStringGetCStringPtr(b, kCFStringEncodingUTF8), "annq");
-}
-
-TEST(CFURLs, ADirectoryUrlAndItsLastComponentReadBack)
-{
-    CFStringRef p = CFStringCreateWithCString(kCFAllocatorDefault, "/a/b/QOR.component", kCFStringEncodingUTF8);
-    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, p, kCFURLPOSIXPathStyle, true);
-    ASSERT_NE(url, nullptr);
+    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, s, kCFURLPOSIXPathStyle, true);
     EXPECT_EQ(urlPath(url), "/a/b/QOR.component");
     CFStringRef last = CFURLCopyLastPathComponent(url);
     EXPECT_STREQ(CFStringGetCStringPtr(last, kCFStringEncodingUTF8), "QOR.component");
-    CFRelease(last);
-    CFRelease(url);
-    CFRelease(p);
+    for (CFTypeRef r : {CFTypeRef(last), CFTypeRef(url), CFTypeRef(s)}) CFRelease(r);
+    CFStringRef a = CFSTR("annq");
+    EXPECT_EQ(a, CFSTR("annq"));
+    CFRelease(a);
+    EXPECT_STREQ(CFStringGetCStringPtr(CFSTR("annq"), kCFStringEncodingUTF8), "annq");
 }
 
 } // namespace

@@ -1,87 +1,48 @@
 #pragma once
-// Helpers of the configuration tests: temporary folders, a bitmap cache like the editor
-// surface's (PNG files found through the bundle, scaled sizes, one entry per image id), and
-// enciphering of test documents.
+// Helpers of the configuration tests: log texts, enciphering as the build does, test PNGs, and a
+// bitmap cache like the editor surface's (found through the bundle, scaled, one entry per id).
 #include "Project_Source/src/BundleResources.h"
 #include "Project_Source/src/UIConfigGraphics.h"
 #include "Project_Source/src/tea.h"
+#include "support/tempdir.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <png.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace configtest {
 
-inline std::string makeTempDir()
-{
-    char tmpl[] = "/tmp/qor-config-XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? d : "";
-}
+using testsupport::readText;
+using testsupport::TempDir;
+using testsupport::writeFile;
 
-inline void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline std::vector<std::string> readLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The text of a log line after its time stamp, tab and blank.
-inline std::string logText(const std::string& line)
-{
-    size_t tab = line.find("\t ");
-    return tab == std::string::npos ? line : line.substr(tab + 2);
-}
-
-// The texts of every line of a log file.
+// The texts of a log file's lines, each after its time stamp, tab and blank.
 inline std::vector<std::string> logTextsOf(const std::string& path)
 {
     std::vector<std::string> texts;
-    for (const auto& l : readLines(path)) texts.push_back(logText(l));
+    std::istringstream in(readText(path));
+    for (std::string line; std::getline(in, line);) {
+        size_t tab = line.find("\t ");
+        texts.push_back(tab == std::string::npos ? line : line.substr(tab + 2));
+    }
     return texts;
 }
 
-inline bool contains(const std::vector<std::string>& texts, const std::string& text)
-{
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-// Zero-padded to whole blocks and enciphered with the configuration key, as the build does.
 inline std::string encipher(std::string plain)
 {
     while (plain.size() % 8 != 0) plain.push_back('\0');
     unsigned int key[4];
     Tea::configurationKey(key);
-    Tea tea;
-    for (size_t i = 0; i < plain.size(); i += 8) tea.simpleencrypt(reinterpret_cast<unsigned char*>(&plain[i]), key);
+    for (size_t i = 0; i < plain.size(); i += 8) Tea().simpleencrypt(reinterpret_cast<unsigned char*>(&plain[i]), key);
     return plain;
 }
 
-// A solid RGBA PNG of the given size.
 inline bool writePng(const std::string& path, int width, int height)
 {
     png_image image{};
@@ -93,29 +54,23 @@ inline bool writePng(const std::string& path, int width, int height)
     return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
 }
 
-// A process-wide bitmap cache keyed by image id, as the editor surface keeps it: a bitmap is
-// decoded from the bundle's resources once, scaled to trunc(size * scale), and shared.
 class TestBitmapCache : public UIConfigGraphics {
 public:
     struct Entry {
         std::unique_ptr<int> pixels; // stands for the bitmap's memory
-        int width = 0;
-        int height = 0;
+        int width = 0, height = 0;
     };
 
     ConfigBitmap LoadIBitmap(int id, const char* name, double scale, int frames, bool framesHorizontal) override
     {
         auto it = cache.find(id);
         if (it == cache.end()) {
-            std::string path = resourcePath(name);
-            if (path.empty()) return ConfigBitmap{};
             png_image image{};
             image.version = PNG_IMAGE_VERSION;
-            if (!png_image_begin_read_from_file(&image, path.c_str())) return ConfigBitmap{};
-            Entry e;
-            e.pixels = std::make_unique<int>(id);
-            e.width = static_cast<int>(image.width * scale);
-            e.height = static_cast<int>(image.height * scale);
+            std::string path = resourcePath(name);
+            if (path.empty() || !png_image_begin_read_from_file(&image, path.c_str())) return ConfigBitmap{};
+            Entry e{std::make_unique<int>(id), static_cast<int>(image.width * scale),
+                    static_cast<int>(image.height * scale)};
             png_image_free(&image);
             ++decodes;
             it = cache.emplace(id, std::move(e)).first;
@@ -132,21 +87,20 @@ public:
 
     void ReleaseBitmap(ConfigBitmap* bitmap) override
     {
-        for (auto it = cache.begin(); it != cache.end(); ++it) {
+        for (auto it = cache.begin(); it != cache.end(); ++it)
             if (it->second.pixels.get() == bitmap->bitmap) {
                 cache.erase(it);
                 ++releases;
                 return;
             }
-        }
     }
 
-    // The bitmap loader looks a PNG up by its last path component, type "png".
-    std::string resourcePath(const char* name)
+    // Looked up by the last path component, type "png", as the bitmap loader does.
+    std::string resourcePath(const char* name) const
     {
-        std::string last = name;
-        last = last.substr(last.find_last_of('/') + 1);
-        std::string base = last.substr(0, last.find_last_of('.'));
+        std::string base = name;
+        base = base.substr(base.find_last_of('/') + 1);
+        base = base.substr(0, base.find_last_of('.'));
         CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, bundleIdentifier, kCFStringEncodingUTF8);
         CFBundleRef bundle = CFBundleGetBundleWithIdentifier(id);
         CFRelease(id);
@@ -154,24 +108,39 @@ public:
         CFStringRef cfBase = CFStringCreateWithCString(kCFAllocatorDefault, base.c_str(), kCFStringEncodingUTF8);
         CFURLRef url = CFBundleCopyResourceURL(bundle, cfBase, CFSTR("png"), nullptr);
         CFRelease(cfBase);
-        if (!url) return {};
         char buffer[4096];
         std::string path;
-        if (CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<uint8_t*>(buffer), sizeof buffer)) path = buffer;
-        CFRelease(url);
+        if (url && CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<uint8_t*>(buffer), sizeof buffer))
+            path = buffer;
+        if (url) CFRelease(url);
         return path;
     }
 
     std::map<int, Entry> cache;
-    int decodes = 0;
-    int releases = 0;
+    int decodes = 0, releases = 0;
 };
 
 // Points the bundle lookup at a folder for the life of the object.
-class BundleFolder {
-public:
+struct BundleFolder {
     explicit BundleFolder(const std::string& folder) { ::setenv("QOR_BUNDLE_PATH", folder.c_str(), 1); }
     ~BundleFolder() { ::unsetenv("QOR_BUNDLE_PATH"); }
+};
+
+// A temporary bundle folder with a log file, a bitmap cache and a manager logging into it.
+template <class Manager>
+struct ConfigFolder {
+    ConfigFolder() : bundle(dir.path), logPath(dir.file("log.txt"))
+    {
+        writeFile(logPath, "");
+        manager.setLogging(true, logPath);
+        manager.graphics = &cache;
+    }
+    std::vector<std::string> logTexts() const { return logTextsOf(logPath); }
+    TempDir dir;
+    BundleFolder bundle;
+    std::string logPath;
+    TestBitmapCache cache;
+    Manager manager;
 };
 
 } // namespace configtest

@@ -6,30 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <regex>
+#include <unistd.h>
 
 using namespace configtest;
 
 namespace {
 
-// "YYYY-MM-DD.HH:MM:SS", a tab and a blank: the stamp of the C locale.
-bool isStamped(const std::string& line)
-{
-    const std::string shape = "dddd-dd-dd.dd:dd:dd\t ";
-    if (line.size() < shape.size()) return false;
-    for (size_t i = 0; i < shape.size(); ++i) {
-        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(line[i])) : line[i] != shape[i]) return false;
-    }
-    return true;
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-// Logs each text to path in turn; gives what was echoed.
+// Logs each text in turn; gives what was echoed.
 std::string logAll(const std::string& path, const std::vector<std::string>& texts)
 {
     testing::internal::CaptureStdout();
@@ -37,141 +21,88 @@ std::string logAll(const std::string& path, const std::vector<std::string>& text
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(LogLine, ALineIsTheLocalTimeATabABlankAndTheText)
+// Each line is the local time "YYYY-MM-DD.HH:MM:SS", a tab, a blank and the text; texts are
+// appended in call order; a line feed breaks the line unescaped; a text ends at its first zero.
+TEST(LogLine, EachTextIsAppendedAsAStampedLineUpToAZeroCharacter)
 {
-    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
-    EXPECT_EQ(logAll(path, {"CONFIG READER: Completed!"}), "Build LOG: \t CONFIG READER: Completed!\n");
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 1u);
-    ASSERT_TRUE(isStamped(lines[0])) << lines[0];
-    EXPECT_EQ(lines[0].substr(21), "CONFIG READER: Completed!");
-}
-
-// Lines are appended in call order; a line feed in a text breaks the line unescaped; a text ends
-// at its first zero character; an empty text gives the stamp, a tab and a blank.
-TEST(LogLine, TextsAreAppendedInCallOrderAsWrittenUpToAZeroCharacter)
-{
+    const std::string stamp = "\\d{4}-\\d\\d-\\d\\d\\.\\d\\d:\\d\\d:\\d\\d\t ";
     const struct {
         std::vector<std::string> texts;
-        std::vector<std::string> lines; // after the stamp of the first
+        std::string file; // a regular expression
         const char* echo;
     } cases[] = {
-        {{"first", "second"}, {"first", "second"}, nullptr},
-        {{"one\ntwo"}, {"one", "two"}, nullptr},
-        {{std::string("abc\0def", 7)}, {"abc"}, "Build LOG: \t abc\n"},
-        {{""}, {""}, "Build LOG: \t \n"},
+        {{"CONFIG READER: Completed!"}, stamp + "CONFIG READER: Completed!\n", "Build LOG: \t CONFIG READER: Completed!\n"},
+        {{"first", "second"}, stamp + "first\n" + stamp + "second\n", "Build LOG: \t first\nBuild LOG: \t second\n"},
+        {{"one\ntwo"}, stamp + "one\ntwo\n", "Build LOG: \t one\ntwo\n"},
+        {{std::string("abc\0def", 7)}, stamp + "abc\n", "Build LOG: \t abc\n"},
+        {{""}, stamp + "\n", "Build LOG: \t \n"},
     };
     for (const auto& c : cases) {
-        std::string path = makeTempDir() + "/log.txt";
-        std::string echo = logAll(path, c.texts);
-        if (c.echo) {
-            EXPECT_EQ(echo, c.echo);
-        }
-        auto lines = readLines(path);
-        ASSERT_EQ(lines.size(), c.lines.size()) << c.lines[0];
-        for (size_t i = 0; i < lines.size(); ++i) {
-            bool continued = i > 0 && c.texts.size() == 1;
-            EXPECT_EQ(continued ? lines[i] : logText(lines[i]), c.lines[i]);
-            if (!continued) {
-                EXPECT_TRUE(isStamped(lines[i])) << lines[i];
-            }
-        }
+        TempDir dir;
+        EXPECT_EQ(logAll(dir.file("log.txt"), c.texts), c.echo);
+        const std::string file = readText(dir.file("log.txt"));
+        EXPECT_TRUE(std::regex_match(file, std::regex(c.file))) << file;
     }
-    // The empty text's line ends in a tab and a blank.
-    std::string path = makeTempDir() + "/log.txt";
-    logAll(path, {""});
-    std::string bytes = readBytes(path);
-    ASSERT_GE(bytes.size(), 3u);
-    EXPECT_EQ(bytes.substr(bytes.size() - 3), "\t \n");
 }
 
-TEST(LogLine, ALogFileDeletedWhileRunningIsCreatedAgain)
+TEST(LogLine, ADeletedLogIsCreatedAgainAndAnUnopenablePathWritesAndEchoesNothing)
 {
-    std::string path = makeTempDir() + "/log.txt";
-    logAll(path, {"before"});
-    std::remove(path.c_str());
-    logAll(path, {"after"});
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(logText(lines[0]), "after");
+    TempDir dir;
+    logAll(dir.file("log.txt"), {"before"});
+    std::remove(dir.file("log.txt").c_str());
+    logAll(dir.file("log.txt"), {"after"});
+    EXPECT_EQ(logTextsOf(dir.file("log.txt")), std::vector<std::string>{"after"});
+    EXPECT_EQ(logAll(dir.file("no-such-folder/log.txt"), {"lost"}), "");
+    EXPECT_NE(::access(dir.file("no-such-folder/log.txt").c_str(), F_OK), 0);
 }
 
-TEST(LogLine, APathThatCannotBeOpenedWritesAndEchoesNothing)
+TEST(LogSwitch, TheManagerLogsOnlyWhenARegularLogFileExistedAtStartUpAndEmptiesIt)
 {
-    std::string path = makeTempDir() + "/no-such-folder/log.txt";
-    EXPECT_EQ(logAll(path, {"lost"}), "");
-    EXPECT_FALSE(exists(path));
-}
-
-TEST(LogSwitch, AFolderOfTheLogFileNameDoesNotTurnLoggingOn)
-{
-    std::string path = makeTempDir() + "/QOR Editor LOG.txt";
-    ::mkdir(path.c_str(), 0755);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
-    testing::internal::GetCapturedStdout();
-}
-
-TEST(LogSwitch, TheManagerWritesLinesOnlyWhenTheLogFileExistedAtStartUp)
-{
-    std::string folder = makeTempDir();
-    std::string path = folder + "/QOR Editor LOG.txt";
-
-    // Without a log file logging stays off, and none is made.
-    testing::internal::CaptureStdout();
-    const bool started = DebuggerOutput::openDebugFile(path);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
-    EXPECT_FALSE(started);
-    testing::internal::CaptureStdout();
+    TempDir dir;
+    const std::string path = dir.file("QOR Editor LOG.txt");
+    auto start = [&](UIConfigManager& manager) {
+        testing::internal::CaptureStdout();
+        const bool on = DebuggerOutput::openDebugFile(path);
+        manager.setLogging(on, path);
+        manager.initParams();
+        manager.getParamByName("kNoSuchParameter");
+        testing::internal::GetCapturedStdout();
+        return on;
+    };
     UIConfigManager off;
-    off.setLogging(started, path);
-    off.initParams();
-    off.mapParamToString("kFilterCutoff", 1);
-    off.getParamByName("kNoSuchParameter");
-    EXPECT_FALSE(exists(path));
+    EXPECT_FALSE(start(off));
+    EXPECT_NE(::access(path.c_str(), F_OK), 0) << "no log file is made";
 
-    // A log file left from an earlier run turns logging on and is emptied.
-    writeBytes(path, "left over\n");
+    ::mkdir(path.c_str(), 0755); // a folder of the log file's name is no log file
+    UIConfigManager folder;
+    EXPECT_FALSE(start(folder));
+    ::rmdir(path.c_str());
+
+    writeFile(path, "left over\n");
     UIConfigManager on;
-    on.setLogging(DebuggerOutput::openDebugFile(path), path);
-    on.initParams();
-    testing::internal::GetCapturedStdout();
-    auto lines = readLines(path);
-    ASSERT_EQ(lines.size(), 2u);
-    for (const auto& l : lines) EXPECT_TRUE(isStamped(l)) << l;
-    EXPECT_EQ(logText(lines[0]), "CONFIG READER: Started to initialize parameters...");
-    EXPECT_EQ(logText(lines[1]), "CONFIG READER: Completed!");
+    EXPECT_TRUE(start(on));
+    EXPECT_EQ(logTextsOf(path), (std::vector<std::string>{"CONFIG READER: Started to initialize parameters...",
+                                                         "CONFIG READER: Completed!",
+                                                         "CONFIG READER: parameter kNoSuchParameter NOT FOUND!"}));
 }
 
-class DataFolderPaths : public ::testing::Test {
-protected:
-    void TearDown() override { ::unsetenv("QOR_DATA_FOLDER"); }
-};
-
-TEST_F(DataFolderPaths, TheCompiledInFolderIsThePresetsFolderWithATrailingSlash)
+TEST(DataFolderPaths, TheEnvironmentReplacesTheCompiledInFolderAndAMissingSlashIsAdded)
 {
+    const std::string mac = "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/";
+    const struct {
+        const char* env;
+        std::string folder;
+    } cases[] = {{nullptr, mac}, {"/tmp/qor-data", "/tmp/qor-data/"}, {"/tmp/qor-data/", "/tmp/qor-data/"}};
+    for (const auto& c : cases) {
+        if (c.env) ::setenv("QOR_DATA_FOLDER", c.env, 1);
+        else ::unsetenv("QOR_DATA_FOLDER");
+        EXPECT_EQ(DataFolder::getDataFolder(), c.folder);
+        EXPECT_EQ(DataFolder::getPatchesFolderStr(), c.folder + "Patches");
+        EXPECT_EQ(DataFolder::getPatchesFolderLength(), static_cast<int>(c.folder.size() + 7));
+        EXPECT_EQ(DataFolder::logFilePath(), c.folder + "QOR Editor LOG.txt");
+        EXPECT_EQ(DataFolder::uiFilePath(), c.folder + "QOR Editor UI.txt");
+    }
     ::unsetenv("QOR_DATA_FOLDER");
-    EXPECT_EQ(DataFolder::getDataFolder(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/");
-    EXPECT_EQ(DataFolder::getPatchesFolderStr(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/Patches");
-    EXPECT_EQ(DataFolder::logFilePath(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/QOR Editor LOG.txt");
-    EXPECT_EQ(DataFolder::uiFilePath(), "/Library/Audio/Presets/Tessmoor Audio/Brixtane QOR Editor/QOR Editor UI.txt");
-}
-
-TEST_F(DataFolderPaths, TheEnvironmentReplacesTheFolderAndAMissingSlashIsAdded)
-{
-    ::setenv("QOR_DATA_FOLDER", "/tmp/qor-data", 1);
-    EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
-    EXPECT_EQ(DataFolder::getPatchesFolderStr(), "/tmp/qor-data/Patches");
-    EXPECT_EQ(DataFolder::logFilePath(), "/tmp/qor-data/QOR Editor LOG.txt");
-    ::setenv("QOR_DATA_FOLDER", "/tmp/qor-data/", 1);
-    EXPECT_EQ(DataFolder::getDataFolder(), "/tmp/qor-data/");
-}
-
-TEST_F(DataFolderPaths, TheLibraryRootLengthIsTheByteLengthOfItsPath)
-{
-    ::unsetenv("QOR_DATA_FOLDER");
-    EXPECT_EQ(DataFolder::getPatchesFolderLength(), static_cast<int>(DataFolder::getPatchesFolderStr().size()));
-    EXPECT_EQ(DataFolder::getPatchesFolderLength(), 65);
 }
 
 } // namespace

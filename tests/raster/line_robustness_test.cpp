@@ -1,11 +1,12 @@
 // Every line, circle, arc, rounded-rectangle and dash call keeps its writes inside the bitmap and
 // returns, whatever the coordinates, radii, angles, weights and modes: checked with guard bands
 // of known pixels around the visible area, over many seeded random calls with extreme values.
+// Degenerate calls draw nothing, and bottom-up bitmaps store the drawing mirrored.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
-#include <limits>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "kit/raster/rast_dash.h"
 #include "kit/raster/rast_line.h"
 #include "kit/raster/rast_roundrect.h"
+#include "raster/line_support.h"
 
 namespace {
 
@@ -23,10 +25,9 @@ const uint32_t kGuardPixel = 0x5AA5C33Cu;
 // A bitmap whose visible pixels sit inside a frame of guard pixels in the same rows.
 class Guarded : public RAST_IBitmap {
  public:
-  Guarded(int w, int h, bool flipped) : w_(w), h_(h), flipped_(flipped), span_(w + 2 * kGuard) {
+  Guarded(int w, int h, bool flipped) : w_(w), h_(h), span_(w + 2 * kGuard), flipped_(flipped) {
     store_.assign((size_t)span_ * (h + 2 * kGuard), kGuardPixel);
-    for (int y = 0; y < h; y++)
-      for (int x = 0; x < w; x++) getBits()[(size_t)y * span_ + x] = 0;
+    for (int i = 0; i < w * h; i++) getBits()[(size_t)(i / w) * span_ + i % w] = 0;
   }
   RAST_PixelValue* getBits() override { return store_.data() + (size_t)kGuard * span_ + kGuard; }
   int getWidth() override { return w_; }
@@ -34,103 +35,83 @@ class Guarded : public RAST_IBitmap {
   int getRowSpan() override { return span_; }
   bool isFlipped() override { return flipped_; }
   bool resize(int, int) override { return false; }
-  // Guard pixels that changed.
-  int spoiled() const {
+  // Guard pixels that changed, and visible pixels that did.
+  int spoiled(bool inside = false) const {
     int n = 0;
-    for (int y = 0; y < h_ + 2 * kGuard; y++)
-      for (int x = 0; x < span_; x++) {
-        const bool inside = y >= kGuard && y < kGuard + h_ && x >= kGuard && x < kGuard + w_;
-        if (!inside && store_[(size_t)y * span_ + x] != kGuardPixel) n++;
-      }
+    for (size_t i = 0; i < store_.size(); i++) {
+      const int x = (int)(i % span_) - kGuard, y = (int)(i / span_) - kGuard;
+      if ((x >= 0 && x < w_ && y >= 0 && y < h_) == inside) n += store_[i] != (inside ? 0 : kGuardPixel);
+    }
     return n;
   }
 
  private:
-  int w_, h_;
+  int w_, h_, span_;
   bool flipped_;
-  int span_;
   std::vector<RAST_PixelValue> store_;
 };
 
+// Arguments mostly near the bitmap, sometimes far away, at the limits or not finite.
 class Gen {
  public:
   explicit Gen(uint32_t seed) : rng_(seed) {}
-  // Mostly near the bitmap, sometimes far away or at the limits.
   int coord(int size) {
-    switch (rng_() % 8) {
-      case 0: return pick({INT_MIN, INT_MAX, INT_MIN + 1, INT_MAX - 1, 0, -1});
-      case 1: return (int)(rng_() % 2000001) - 1000000;
-      default: return (int)(rng_() % (unsigned)(size + 20)) - 10;
-    }
+    const unsigned k = rng_() % 8;
+    return k == 0 ? pick({INT_MIN, INT_MAX, INT_MIN + 1, INT_MAX - 1, 0, -1})
+           : k == 1 ? (int)(rng_() % 2000001) - 1000000 : (int)(rng_() % (unsigned)(size + 20)) - 10;
   }
   float fcoord(int size) {
-    switch (rng_() % 10) {
-      case 0: return pickf({std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                            std::nanf(""), 3e38f, -3e38f, 1e-30f});
-      case 1: return (float)((double)(int)rng_() * 1000.0);
-      default: return (float)((double)(rng_() % ((unsigned)size * 100 + 2000)) / 100.0 - 10.0);
-    }
+    const unsigned k = rng_() % 10;
+    return k == 0 ? pick({INFINITY, -INFINITY, NAN, 3e38f, -3e38f, 1e-30f})
+           : k == 1 ? (float)((double)(int)rng_() * 1000.0)
+                    : (float)((double)(rng_() % ((unsigned)size * 100 + 2000)) / 100.0 - 10.0);
   }
   float radius(int size) {
-    switch (rng_() % 8) {
-      case 0: return pickf({0.0f, 1.5f, 2.0f, 2.5f, 3.0f, 3.5f, 4.0f, -1.0f, 1e9f, 3e38f});
-      default: return (float)((double)(rng_() % ((unsigned)size * 100)) / 100.0);
-    }
+    return rng_() % 8 ? (float)((double)(rng_() % ((unsigned)size * 100)) / 100.0)
+                      : pick({0.0f, 1.5f, 2.0f, 2.5f, 3.0f, 3.5f, 4.0f, -1.0f, 1e9f, 3e38f});
   }
-  float alpha() { return pickf({1.0f, 0.5f, 0.25f, 0.75f, 0.0f, 0.003f, -0.5f, 1.7f, 100.0f, -1e9f, std::nanf(""), 0.61f}); }
+  float alpha() { return pick({1.0f, 0.5f, 0.25f, 0.75f, 0.0f, 0.003f, -0.5f, 1.7f, 100.0f, -1e9f, NAN, 0.61f}); }
   int mode() { return (int)(rng_() % 8) | (rng_() % 4 == 0 ? 0x10000 : 0) | (rng_() % 16 == 0 ? 0x100 : 0); }
-  bool coin() { return rng_() & 1; }
   int length() { return pick({1, 2, 3, 0, -2, 5, INT_MAX, INT_MIN, 17}); }
-  uint32_t colour() { return rng_(); }
   unsigned next() { return rng_(); }
+  bool coin() { return rng_() & 1; }
 
  private:
-  int pick(std::initializer_list<int> v) { return v.begin()[rng_() % v.size()]; }
-  float pickf(std::initializer_list<float> v) { return v.begin()[rng_() % v.size()]; }
+  template <class T>
+  T pick(std::initializer_list<T> v) { return v.begin()[rng_() % v.size()]; }
   std::mt19937 rng_;
 };
 
 void randomCall(Guarded& bm, Gen& g) {
   const int w = bm.getWidth(), h = bm.getHeight();
+  const uint32_t c = g.next();
   switch (g.next() % 8) {
-    case 0:
-      RAST_Line(&bm, g.coord(w), g.coord(h), g.coord(w), g.coord(h), g.colour(), g.alpha(), g.mode(), g.coin());
-      break;
-    case 1:
-      RAST_FLine(&bm, g.fcoord(w), g.fcoord(h), g.fcoord(w), g.fcoord(h), g.colour(), g.alpha(), g.mode(), g.coin());
-      break;
+    case 0: RAST_Line(&bm, g.coord(w), g.coord(h), g.coord(w), g.coord(h), c, g.alpha(), g.mode(), g.coin()); break;
+    case 1: RAST_FLine(&bm, g.fcoord(w), g.fcoord(h), g.fcoord(w), g.fcoord(h), c, g.alpha(), g.mode(), g.coin()); break;
     case 2:
-      RAST_DashedLine(&bm, g.coord(w), g.coord(h), g.coin() ? g.coord(w) : 5, g.coord(h), g.length(), g.length(),
-                      g.colour(), g.alpha(), g.mode(), g.coin());
+      RAST_DashedLine(&bm, g.coord(w), g.coord(h), g.coin() ? g.coord(w) : 5, g.coord(h), g.length(), g.length(), c,
+                      g.alpha(), g.mode(), g.coin());
       break;
-    case 3:
-      RAST_Circle(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), g.colour(), g.alpha(), g.mode(), g.coin());
-      break;
-    case 4:
-      RAST_FillCircle(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), g.colour(), g.alpha(), g.mode(), g.coin());
-      break;
+    case 3: RAST_Circle(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), c, g.alpha(), g.mode(), g.coin()); break;
+    case 4: RAST_FillCircle(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), c, g.alpha(), g.mode(), g.coin()); break;
     case 5:
-      RAST_Arc(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), g.fcoord(8) - 4, g.fcoord(8) - 4, g.colour(), g.alpha(),
-               g.mode(), g.coin());
+      RAST_Arc(&bm, g.fcoord(w), g.fcoord(h), g.radius(w), g.fcoord(8) - 4, g.fcoord(8) - 4, c, g.alpha(), g.mode(),
+               g.coin());
       break;
     case 6:
-      RAST_RoundRect(&bm, g.fcoord(w), g.fcoord(h), g.fcoord(w), g.fcoord(h), g.length(), g.colour(), g.alpha(),
-                     g.mode(), g.coin());
+      RAST_RoundRect(&bm, g.fcoord(w), g.fcoord(h), g.fcoord(w), g.fcoord(h), g.length(), c, g.alpha(), g.mode(),
+                     g.coin());
       break;
-    default: {
-      // Straight runs and exact diagonals, the fast paths.
-      const long long x = g.coord(w), y = g.coord(h), n = g.coord(w);
-      auto c = [](long long v) { return (int)(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v); };
-      if (g.coin())
-        RAST_Line(&bm, c(x), c(y), c(x + (g.coin() ? n : 0)), c(y + (g.coin() ? 0 : n)), g.colour(), g.alpha(), g.mode(),
-                  g.coin());
-      else
-        RAST_Line(&bm, c(x), c(y), c(x + n / 2), c(y - n / 2), g.colour(), g.alpha(), g.mode(), g.coin());
+    default: {  // straight runs and exact diagonals, the fast paths
+      const long long x = g.coord(w), y = g.coord(h), n = g.coord(w), m = g.coin() ? n : 0;
+      auto s = [](long long v) { return (int)std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, v)); };
+      RAST_Line(&bm, s(x), s(y), s(x + (g.coin() ? m : n / 2)), s(y + (g.coin() ? n - m : -n / 2)), c, g.alpha(),
+                g.mode(), g.coin());
     }
   }
 }
 
-TEST(DrawingRobustness, RandomCallsNeverWriteOutsideTheBitmap) {
+TEST(DrawingRobustness, RandomCallsDrawInsideAndNeverWriteOutsideTheBitmap) {
   const int sizes[][2] = {{1, 1}, {2, 7}, {17, 3}, {40, 40}, {64, 33}};
   for (int s = 0; s < 5; s++)
     for (bool flipped : {false, true}) {
@@ -138,23 +119,103 @@ TEST(DrawingRobustness, RandomCallsNeverWriteOutsideTheBitmap) {
       Gen g(1000u + (unsigned)s * 7u + (flipped ? 1u : 0u));
       for (int i = 0; i < 20000; i++) {
         randomCall(bm, g);
-        if ((i & 1023) == 0) {
-          ASSERT_EQ(bm.spoiled(), 0) << "size " << sizes[s][0] << "x" << sizes[s][1] << " call " << i;
-        }
+        if ((i & 1023) == 0) { ASSERT_EQ(bm.spoiled(), 0) << sizes[s][0] << "x" << sizes[s][1] << " call " << i; }
       }
       EXPECT_EQ(bm.spoiled(), 0);
+      // A drawer that drew nothing at all would pass the guards too.
+      if (s == 3) { EXPECT_GT(bm.spoiled(true), 1200); }
     }
 }
 
-TEST(DrawingRobustness, RandomCallsDrawSomethingInsideTheBitmap) {
-  // The guard test would also pass for a drawer that drew nothing at all.
-  Guarded bm(40, 40, false);
-  Gen g(77);
-  for (int i = 0; i < 500; i++) randomCall(bm, g);
-  int changed = 0;
-  for (int y = 0; y < 40; y++)
-    for (int x = 0; x < 40; x++) changed += bm.getBits()[(size_t)y * bm.getRowSpan() + x] != 0;
-  EXPECT_GT(changed, 400);
+TEST(DrawingRobustness, DegenerateCallsDrawNothing) {
+  const float nan = NAN, inf = INFINITY;
+  const uint32_t c = lt::kColour;
+  using Call = std::function<void(RAST_IBitmap*)>;
+  const Call calls[] = {
+      [&](RAST_IBitmap* b) { RAST_Line(b, -5, 3, 3, -5, c, 0.6f, 1, true); },  // misses the corner
+      [&](RAST_IBitmap* b) { RAST_Line(b, 25, 12, 12, 25, c, 0.6f, 1, false); },
+      [&](RAST_IBitmap* b) { RAST_Line(b, -3, -3, -3, 20, c, 0.6f, 1, false); },
+      [&](RAST_IBitmap*) { RAST_Line(nullptr, 0, 0, 5, 5, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, 1.2f, 4.0f, 1.8f, 4.0f, c, 1.0f, 0, true); },  // no whole column
+      [&](RAST_IBitmap* b) { RAST_FLine(b, -5.0f, -1.0f, 20.0f, -3.0f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, 3.0f, 3.0f, 3.0f, 3.0f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, 1.0f, 1.0f, 8.0f, 5.0f, c, -1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, nan, 1.0f, 8.0f, 5.0f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, 1.0f, inf, 8.0f, 5.0f, c, 1.0f, 1, true); },
+      [&](RAST_IBitmap* b) { RAST_FLine(b, 1.0f, 1.0f, 8.0f, nan, c, 1.0f, 1, false); },
+      [&](RAST_IBitmap*) { RAST_FLine(nullptr, 1.0f, 1.0f, 8.0f, 5.0f, c, 1.0f, 1, true); },
+      [&](RAST_IBitmap* b) { RAST_DashedLine(b, 0, 0, 9, 3, 2, 2, c, 1.0f, 0, false); },  // slanted
+      [&](RAST_IBitmap* b) { RAST_DashedLine(b, 0, 4, 9, 4, 2, 2, c, 0.001f, 1, false); },
+      [&](RAST_IBitmap* b) { RAST_DashedLine(b, 0, 4, 9, 4, 2, 2, c, -1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_DashedLine(b, 3, 3, 3, 3, 1, 1, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_DashedLine(b, -5, 20, 30, 20, 1, 1, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap*) { RAST_DashedLine(nullptr, 0, 4, 9, 4, 2, 2, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Circle(b, 8.0f, 8.0f, -3.0f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_FillCircle(b, 8.0f, 8.0f, -3.0f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_Circle(b, nan, 8.0f, 3.3f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Circle(b, 8.0f, 8.0f, inf, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_FillCircle(b, 8.0f, 8.0f, 5.0f, c, 0.001f, 1, true); },
+      [&](RAST_IBitmap* b) { RAST_FillCircle(b, 8.0f, 8.0f, 5.0f, c, -0.5f, 0, false); },
+      [&](RAST_IBitmap*) { RAST_Circle(nullptr, 8.0f, 8.0f, 5.0f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, 1.0f, 1.0f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, 0.0f, 1.0f, c, 0.001f, 1, false); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, nan, 1.0f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, 0.0f, inf, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, nan, 0.0f, 1.0f, c, 1.0f, 0, false); },
+      // Equal angles stay equal when whole turns are taken off.
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, 1e30f, 1e30f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_Arc(b, 8.0f, 8.0f, 6.0f, -1e30f, -1e30f, c, 1.0f, 0, true); },
+      [&](RAST_IBitmap*) { RAST_Arc(nullptr, 8.0f, 8.0f, 6.0f, 0.0f, 1.0f, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_RoundRect(b, nan, 1.0f, 5.0f, 5.0f, 2, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_RoundRect(b, 1.0f, 1.0f, inf, 5.0f, 2, c, 1.0f, 0, false); },
+      [&](RAST_IBitmap* b) { RAST_RoundRect(b, 2.0f, 3.0f, 10.0f, 9.0f, 0, c, 0.7f, 6, true); },
+  };
+  int i = 0;
+  for (const Call& call : calls) {
+    rt::Filled bm(16, 16, lt::kBack);
+    call(&bm);
+    EXPECT_TRUE(rt::all(bm, lt::kBack)) << "call " << i;
+    i++;
+  }
+  RAST_MemBitmap empty(0, 0), noRows(10, 0);
+  for (RAST_MemBitmap* b : {&empty, &noRows}) {
+    RAST_Line(b, 0, 0, 5, 5, c, 1.0f, 0, true);
+    RAST_FillCircle(b, 0, 0, 5, c, 1.0f, 0, true);
+    EXPECT_EQ(b->getBits(), nullptr);
+  }
+}
+
+TEST(DrawingRobustness, BottomUpBitmapsStoreTheDrawingMirrored) {
+  // Drawn at y into a bottom-up bitmap, the memory equals a plain one drawn at 15 - y; dashes
+  // are not flipped.
+  const float kPi = 3.1415927f;
+  const uint32_t c = lt::kColour;
+  using Call = std::function<void(RAST_IBitmap*, bool mirrored)>;
+  auto my = [](bool m, float y) { return m ? 15.0f - y : y; };
+  const Call calls[] = {
+      [&](RAST_IBitmap* b, bool m) { RAST_Line(b, 1, (int)my(m, 0), 9, (int)my(m, 0), c, 0.6f, 2, false); },
+      [&](RAST_IBitmap* b, bool m) { RAST_Line(b, 0, (int)my(m, 1), 7, (int)my(m, 5), c, 0.6f, 4, true); },
+      [&](RAST_IBitmap* b, bool m) { RAST_FLine(b, 0.5f, my(m, 0.5f), 10.5f, my(m, 3.5f), c, 1.0f, 1, true); },
+      [&](RAST_IBitmap* b, bool m) { RAST_Circle(b, 8.0f, my(m, 3.0f), 5.2f, c, 0.6f, 1, false); },
+      [&](RAST_IBitmap* b, bool m) { RAST_FillCircle(b, 8.0f, my(m, 4.0f), 6.3f, c, 0.6f, 3, true); },
+      [&](RAST_IBitmap* b, bool m) {
+        if (m) RAST_Arc(b, 8.0f, my(m, 3.0f), 5.2f, kPi / 2, kPi, c, 0.6f, 1, true);
+        else RAST_Arc(b, 8.0f, 3.0f, 5.2f, 0.0f, kPi / 2, c, 0.6f, 1, true);
+      },
+      [&](RAST_IBitmap* b, bool) { RAST_DashedLine(b, 1, 2, 12, 2, 3, 1, c, 0.6f, 1, false); },
+  };
+  int i = 0;
+  for (const Call& call : calls) {
+    rt::FlippedBitmap flipped(16, 16);
+    rt::Filled plain(16, 16, lt::kBack);
+    rt::fill(flipped, lt::kBack);
+    call(&flipped, false);
+    call(&plain, true);
+    EXPECT_GT(rt::countSet(plain, lt::kBack), 0) << "call " << i;
+    for (int y = 0; y < 16; y++)
+      for (int x = 0; x < 16; x++) ASSERT_EQ(lt::at(flipped, x, y), lt::at(plain, x, y)) << i << " at " << x << "," << y;
+    i++;
+  }
 }
 
 }  // namespace

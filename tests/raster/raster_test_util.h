@@ -5,40 +5,34 @@
 
 #include <cstdint>
 #include <random>
-#include <vector>
 
 #include "kit/raster/rast_bitmap.h"
 
 namespace rt {
 
 inline uint32_t px(int r, int g, int b, int a) { return RAST_MakePixel(r, g, b, a); }
-
 inline uint32_t& at(RAST_IBitmap& bm, int x, int y) { return bm.getBits()[(size_t)y * bm.getRowSpan() + x]; }
 
-inline void fill(RAST_IBitmap& bm, uint32_t v) {
+// Every pixel set by f(x, y).
+template <class F>
+void each(RAST_IBitmap& bm, F f) {
   for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = v;
+    for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = f(x, y);
 }
-
+inline void fill(RAST_IBitmap& bm, uint32_t v) { each(bm, [v](int, int) { return v; }); }
 inline void randomize(RAST_IBitmap& bm, uint32_t seed) {
   std::mt19937 rng(seed);
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = rng();
+  each(bm, [&](int, int) { return (uint32_t)rng(); });
 }
-
 // Each pixel tells its own position, so misplaced copies show.
 inline void numbered(RAST_IBitmap& bm) {
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = 0xA5000000u | (uint32_t)(y << 12) | (uint32_t)x;
+  each(bm, [](int x, int y) { return 0xA5000000u | (uint32_t)(y << 12) | (uint32_t)x; });
 }
 
 // Pixel at row y as the caller counts rows (bottom-up bitmaps store it at height - 1 - y).
-inline uint32_t shown(RAST_IBitmap& bm, int x, int y) {
-  return at(bm, x, bm.isFlipped() ? bm.getHeight() - 1 - y : y);
-}
+inline uint32_t shown(RAST_IBitmap& bm, int x, int y) { return at(bm, x, bm.isFlipped() ? bm.getHeight() - 1 - y : y); }
 
-// Every pixel of `a` equals the pixel of `b` at (x + dx, y + dy), rows as the caller counts them;
-// `b` may be larger.
+// Every pixel of `a` equals the pixel of `b` at (x + dx, y + dy), rows as the caller counts them.
 inline ::testing::AssertionResult same(RAST_IBitmap& a, RAST_IBitmap& b, int dx = 0, int dy = 0) {
   if (a.getWidth() + dx > b.getWidth() || a.getHeight() + dy > b.getHeight() || dx < 0 || dy < 0)
     return ::testing::AssertionFailure() << "the second bitmap does not cover the first";
@@ -50,21 +44,16 @@ inline ::testing::AssertionResult same(RAST_IBitmap& a, RAST_IBitmap& b, int dx 
   return ::testing::AssertionSuccess();
 }
 
-// Every pixel equals v.
-inline ::testing::AssertionResult all(RAST_IBitmap& bm, uint32_t v) {
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++)
-      if (at(bm, x, y) != v)
-        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << std::hex << at(bm, x, y);
-  return ::testing::AssertionSuccess();
-}
-
-// Pixels that differ from the background.
-inline int countSet(RAST_IBitmap& bm, uint32_t bg = 0) {
+// Pixels that differ from v.
+inline int countSet(RAST_IBitmap& bm, uint32_t v = 0) {
   int n = 0;
   for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) n += at(bm, x, y) != bg;
+    for (int x = 0; x < bm.getWidth(); x++) n += at(bm, x, y) != v;
   return n;
+}
+inline ::testing::AssertionResult all(RAST_IBitmap& bm, uint32_t v) {
+  if (int n = countSet(bm, v)) return ::testing::AssertionFailure() << n << " pixels differ from " << std::hex << v;
+  return ::testing::AssertionSuccess();
 }
 
 // Heap bitmaps made with every pixel set to one value, or to seeded random words.
@@ -75,10 +64,8 @@ struct Randomized : RAST_MemBitmap {
   Randomized(int w, int h, uint32_t seed) : RAST_MemBitmap(w, h) { randomize(*this, seed); }
 };
 
-// A blank heap bitmap that reports its rows as stored bottom-up: row y as the caller counts it is
-// stored row height - 1 - y.
-class FlippedBitmap : public RAST_MemBitmap {
- public:
+// A blank heap bitmap that stores its rows bottom-up.
+struct FlippedBitmap : RAST_MemBitmap {
   FlippedBitmap(int w, int h) : RAST_MemBitmap(w, h) { fill(*this, 0); }
   bool isFlipped() override { return true; }
   uint32_t& logical(int x, int y) { return at(*this, x, getHeight() - 1 - y); }

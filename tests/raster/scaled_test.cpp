@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <climits>
 
 #include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_scaled.h"
@@ -13,223 +14,117 @@ namespace {
 
 using rt::at;
 using rt::px;
+const int kBilinear = 0x100;
 
-void expectSame(RAST_IBitmap& a, RAST_IBitmap& b) {
-  ASSERT_EQ(a.getWidth(), b.getWidth());
-  ASSERT_EQ(a.getHeight(), b.getHeight());
-  ASSERT_TRUE(rt::same(a, b));
+// Average of the size x size cells around (cx, cy) that lie inside w x h, per byte.
+uint32_t box(RAST_IBitmap& s, int cx, int cy, int size, int w, int h) {
+  long sum[4] = {0, 0, 0, 0}, n = 0;
+  for (int y = std::max(cy - size / 2, 0); y <= std::min(cy + size / 2, h - 1); y++)
+    for (int x = std::max(cx - size / 2, 0); x <= std::min(cx + size / 2, w - 1); x++, n++)
+      for (int k = 0; k < 4; k++) sum[k] += (at(s, x, y) >> (8 * k)) & 255;
+  return (uint32_t)(sum[0] / n) | (uint32_t)(sum[1] / n) << 8 | (uint32_t)(sum[2] / n) << 16 | (uint32_t)(sum[3] / n) << 24;
 }
 
-uint8_t ch(uint32_t p, int k) { return (uint8_t)(p >> (8 * k)); }
-uint32_t word(const int v[4]) {
-  return (uint32_t)v[0] | (uint32_t)v[1] << 8 | (uint32_t)v[2] << 16 | (uint32_t)v[3] << 24;
-}
-
-// Bilinear sample at a 16.16 position inside the clip, per the four-tap rule with one-way
-// blends on the last column and row.
-uint32_t bilinear(RAST_IBitmap& s, long px_, long py_, int clip_r, int clip_b) {
-  const long cx = px_ / 65536, cy = py_ / 65536;
-  const uint32_t xf = (uint32_t)px_ & 0xFFFF, yf = (uint32_t)py_ & 0xFFFF;
-  int v[4];
-  for (int k = 0; k < 4; k++) {
-    const int p00 = ch(at(s, (int)cx, (int)cy), k);
-    if (cy < clip_b - 1 && cx < clip_r - 1) {
-      const int p10 = ch(at(s, (int)cx + 1, (int)cy), k), p01 = ch(at(s, (int)cx, (int)cy + 1), k),
-                p11 = ch(at(s, (int)cx + 1, (int)cy + 1), k);
-      const int br = (int)((xf * yf) >> 16), tr = (int)xf - br, bl = (int)yf - br, tl = 65536 - (int)yf - tr;
-      v[k] = (p00 * tl + p10 * tr + p01 * bl + p11 * br) >> 16;
-    } else if (cy < clip_b - 1) {
-      v[k] = (p00 * (65536 - (int)yf) + ch(at(s, (int)cx, (int)cy + 1), k) * (int)yf) >> 16;
-    } else if (cx < clip_r - 1) {
-      v[k] = (p00 * (65536 - (int)xf) + ch(at(s, (int)cx + 1, (int)cy), k) * (int)xf) >> 16;
-    } else {
-      v[k] = p00;
-    }
-  }
-  return word(v);
-}
-
-// Box average of the size x size cells around (cx, cy) that lie inside the clip.
-uint32_t box(RAST_IBitmap& s, int cx, int cy, int size, int clip_r, int clip_b) {
-  long sum[4] = {0, 0, 0, 0};
-  int n = 0;
-  for (int y = cy - size / 2; y <= cy + size / 2; y++)
-    for (int x = cx - size / 2; x <= cx + size / 2; x++) {
-      if (x < 0 || y < 0 || x >= clip_r || y >= clip_b) continue;
-      n++;
-      for (int k = 0; k < 4; k++) sum[k] += ch(at(s, x, y), k);
-    }
-  int v[4];
-  for (int k = 0; k < 4; k++) v[k] = (int)(sum[k] / n);
-  return word(v);
-}
-
-TEST(ScaledOneToOne, equal_sizes_give_the_plain_blit_from_the_rounded_origin) {
-  RAST_MemBitmap src(20, 20), a(16, 16), b(16, 16);
-  rt::randomize(src, 1);
-  rt::randomize(a, 2);
+TEST(Scaled, OneToOneIsThePlainBlitUnlessAQuarterPixelOffIsFiltered) {
+  rt::Randomized src(20, 20, 1), a(16, 16, 2);
+  RAST_MemBitmap b;
   RAST_Copy(&b, &a);
   RAST_ScaledBlit(&a, &src, 3, 2, 10, 8, 1.4f, 2.2f, 10.0005f, 8.0f, 0.7f, 1);
   RAST_Blit(&b, &src, 3, 2, 1, 2, 10, 8, 0.7f, 1);
-  expectSame(a, b);
-  // With the bilinear bits and an origin within 0.03 of a pixel the shortcut still holds.
-  RAST_ScaledBlit(&a, &src, 0, 0, 16, 16, 2.98f, 0.01f, 16, 16, 1.0f, 0x100);
-  RAST_Blit(&b, &src, 0, 0, 3, 0, 16, 16, 1.0f, 0x100);
-  expectSame(a, b);
+  EXPECT_TRUE(rt::same(a, b));
+  RAST_ScaledBlit(&a, &src, 0, 0, 16, 16, 2.98f, 0.01f, 16, 16, 1.0f, kBilinear);  // within 0.03 of a pixel
+  RAST_Blit(&b, &src, 0, 0, 3, 0, 16, 16, 1.0f, 0);
+  EXPECT_TRUE(rt::same(a, b));
+  // A quarter pixel off: three quarters of the left pixel and one of the right.
+  rt::Filled dst(6, 3);
+  RAST_ScaledBlit(&dst, &src, 0, 0, 6, 3, 0.25f, 0.0f, 6, 3, 1.0f, kBilinear);
+  for (int i = 0; i < 18; i++) {
+    uint32_t want = 0;
+    for (int k = 0; k < 32; k += 8)
+      want |= (((at(src, i % 6, i / 6) >> k & 255) * 49152 + (at(src, i % 6 + 1, i / 6) >> k & 255) * 16384) >> 16) << k;
+    ASSERT_EQ(at(dst, i % 6, i / 6), want) << i % 6 << "," << i / 6;
+  }
 }
 
-TEST(ScaledOneToOne, a_quarter_pixel_offset_with_bilinear_bits_is_filtered) {
-  RAST_MemBitmap src(8, 4), dst(6, 3);
-  rt::randomize(src, 3);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 6, 3, 0.25f, 0.0f, 6, 3, 1.0f, 0x100);
-  // step 1:1, x fraction 0.25, y fraction 0: three quarters of the left pixel, one of the right
-  for (int y = 0; y < 3; y++)
-    for (int x = 0; x < 6; x++) {
-      int v[4];
-      for (int k = 0; k < 4; k++) v[k] = (ch(at(src, x, y), k) * 49152 + ch(at(src, x + 1, y), k) * 16384) >> 16;
-      ASSERT_EQ(at(dst, x, y), word(v)) << x << "," << y;
-    }
-}
-
-TEST(ScaledNearest, doubling_repeats_each_source_pixel_and_every_mode_combines_it) {
-  RAST_MemBitmap src(5, 4), base(10, 8), dst(10, 8);
-  rt::randomize(src, 4);
-  rt::randomize(base, 5);
-  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005}) {
+TEST(Scaled, NearestDoublingRepeatsEachSourcePixelThroughEveryMode) {
+  rt::Randomized src(5, 4, 4), base(10, 8, 5);
+  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005})
     for (float alpha : {1.0f, 0.7f, 0.5f}) {
+      RAST_MemBitmap dst;
       RAST_Copy(&dst, &base);
       RAST_ScaledBlit(&dst, &src, 0, 0, 10, 8, 0, 0, 5, 4, alpha, mode);
       const int w = (int)(alpha * 256.0);
-      for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 10; x++) {
-          const uint32_t d = at(base, x, y), sp = at(src, x / 2, y / 2);
-          // Copy at half alpha is the whole-word half mix.
-          const uint32_t want = mode == 0 && w == 128 ? ((d >> 1) & 0x7F7F7F7Fu) + ((sp >> 1) & 0x7F7F7F7Fu)
-                                                      : ref::combine(d, sp, w, mode);
-          ASSERT_EQ(at(dst, x, y), want) << "mode " << mode << " alpha " << alpha << " at " << x << "," << y;
-        }
+      for (int i = 0; i < 80; i++) {
+        const uint32_t d = at(base, i % 10, i / 10), s = at(src, i % 10 / 2, i / 20);
+        const uint32_t want = mode == 0 && w == 128 ? ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu)
+                                                    : ref::combine(d, s, w, mode);
+        ASSERT_EQ(at(dst, i % 10, i / 10), want) << "mode " << mode << " alpha " << alpha << " pixel " << i;
+      }
     }
+}
+
+TEST(Scaled, BilinearShrinksAverageABoxFromOneAndSevenTenthsAndNeverReadPastTheWindow) {
+  const struct {
+    int sw, sh, dw, dh, step, size;
+  } boxes[] = {{12, 10, 6, 5, 2, 3}, {20, 16, 5, 4, 4, 5}, {15, 9, 5, 3, 3, 3}};
+  for (const auto& k : boxes) {
+    rt::Randomized src(k.sw, k.sh, 9);
+    rt::Filled dst(k.dw, k.dh);
+    RAST_ScaledBlit(&dst, &src, 0, 0, k.dw, k.dh, 0, 0, (float)k.sw, (float)k.sh, 1.0f, kBilinear);
+    for (int i = 0; i < k.dw * k.dh; i++)
+      ASSERT_EQ(at(dst, i % k.dw, i / k.dw), box(src, k.step * (i % k.dw), k.step * (i / k.dw), k.size, k.sw, k.sh))
+          << k.step << ":1 at " << i % k.dw << "," << i / k.dw;
   }
+  // Below 1.7:1, or shrinking in one direction only, stays bilinear: whole positions copy.
+  rt::Randomized src(16, 10, 12);
+  rt::Filled d16(10, 10), d2(8, 10);
+  RAST_ScaledBlit(&d16, &src, 0, 0, 10, 10, 0, 0, 16, 10, 1.0f, kBilinear);
+  RAST_ScaledBlit(&d2, &src, 0, 0, 8, 10, 0, 0, 16, 10, 1.0f, kBilinear);
+  for (int y = 0; y < 10; y++) {
+    EXPECT_EQ(at(d16, 0, y), at(src, 0, y)) << y;  // a box would average the neighbours in
+    for (int x = 0; x < 8; x++) ASSERT_EQ(at(d2, x, y), at(src, 2 * x, y)) << x << "," << y;
+  }
+  // Enlarging the left 5 x 5 of a source whose other pixels are bright reads none of them; the
+  // bottom-right pixel is copied.
+  rt::Filled bright(10, 10, 0xFFFFFFFF), big(12, 12);
+  for (int i = 0; i < 25; i++) at(bright, i % 5, i / 5) = px(i % 5 * 10, i / 5 * 10, 5, 7);
+  RAST_ScaledBlit(&big, &bright, 0, 0, 12, 12, 0, 0, 5, 5, 1.0f, kBilinear);
+  for (int i = 0; i < 144; i++) ASSERT_TRUE(RAST_PixelR(at(big, i % 12, i / 12)) <= 40 && RAST_PixelA(at(big, i % 12, i / 12)) == 7);
+  EXPECT_EQ(at(big, 11, 11), px(40, 40, 5, 7));
 }
 
-TEST(ScaledBilinear, enlarging_interpolates_and_the_last_column_and_row_blend_one_way) {
-  RAST_MemBitmap src(6, 5), dst(9, 7);
-  rt::randomize(src, 8);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 9, 7, 0, 0, 6, 5, 1.0f, 0x100);
-  const long idx = (long)((double)(6.0f / 9.0f) * 65536), idy = (long)((double)(5.0f / 7.0f) * 65536);
-  for (int y = 0; y < 7; y++)
-    for (int x = 0; x < 9; x++) ASSERT_EQ(at(dst, x, y), bilinear(src, x * idx, y * idy, 6, 5)) << x << "," << y;
-}
-
-TEST(ScaledBilinear, never_reads_past_the_source_window) {
-  // The window is the left 5 x 5 of a 10 x 10 source whose other pixels are bright.
-  RAST_MemBitmap src(10, 10), dst(12, 12);
-  rt::fill(src, 0xFFFFFFFF);
-  for (int y = 0; y < 5; y++)
-    for (int x = 0; x < 5; x++) at(src, x, y) = px(x * 10, y * 10, 5, 7);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 12, 12, 0, 0, 5, 5, 1.0f, 0x100);
-  for (int y = 0; y < 12; y++)
-    for (int x = 0; x < 12; x++) {
-      ASSERT_LE(RAST_PixelR(at(dst, x, y)), 40);
-      ASSERT_EQ(RAST_PixelA(at(dst, x, y)), 7);
+TEST(Scaled, WindowsPastTheSourceMirrorsAndClippedDestinationsSampleTheRightPixels) {
+  // Every second column of a 10-pixel source through a 12-wide window: position 10 is past it.
+  rt::Randomized src(10, 10, 3);
+  for (int mode : {0, kBilinear}) {
+    rt::Filled row(6, 2, 7), col(2, 6, 7);
+    RAST_ScaledBlit(&row, &src, 0, 0, 6, 2, 0, 0, 12, 2, 1.0f, mode);
+    RAST_ScaledBlit(&col, &src, 0, 0, 2, 6, 0, 0, 2, 12, 1.0f, mode);
+    for (int i = 0; i < 5; i++) {
+      EXPECT_EQ(at(row, i, 0), at(src, 2 * i, 0)) << mode;
+      EXPECT_EQ(at(col, 1, i), at(src, 1, 2 * i)) << mode;
     }
-  EXPECT_EQ(at(dst, 11, 11), px(40, 40, 5, 7));  // the bottom-right pixel itself
-}
-
-TEST(ScaledShrink, two_to_one_with_bilinear_bits_averages_a_3x3_box_cut_at_the_edges) {
-  RAST_MemBitmap src(12, 10), dst(6, 5);
-  rt::randomize(src, 9);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 6, 5, 0, 0, 12, 10, 1.0f, 0x100);
-  for (int y = 0; y < 5; y++)
-    for (int x = 0; x < 6; x++) ASSERT_EQ(at(dst, x, y), box(src, 2 * x, 2 * y, 3, 12, 10)) << x << "," << y;
-}
-
-TEST(ScaledShrink, above_three_to_one_the_box_is_5x5_and_at_exactly_three_it_is_3x3) {
-  RAST_MemBitmap src(20, 16), dst(5, 4);
-  rt::randomize(src, 10);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 5, 4, 0, 0, 20, 16, 1.0f, 0x100);
-  for (int y = 0; y < 4; y++)
-    for (int x = 0; x < 5; x++) ASSERT_EQ(at(dst, x, y), box(src, 4 * x, 4 * y, 5, 20, 16)) << x << "," << y;
-  RAST_MemBitmap src3(15, 9), dst3(5, 3);
-  rt::randomize(src3, 11);
-  RAST_ScaledBlit(&dst3, &src3, 0, 0, 5, 3, 0, 0, 15, 9, 1.0f, 0x100);
-  for (int y = 0; y < 3; y++)
-    for (int x = 0; x < 5; x++) ASSERT_EQ(at(dst3, x, y), box(src3, 3 * x, 3 * y, 3, 15, 9)) << x << "," << y;
-}
-
-TEST(ScaledShrink, below_1_7_or_in_one_direction_only_stays_bilinear) {
-  RAST_MemBitmap src(16, 10), dst(10, 10);
-  rt::randomize(src, 12);
-  rt::fill(dst, 0);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 10, 10, 0, 0, 16, 10, 1.0f, 0x100);  // 1.6:1 by 1:1
-  const long idx = (long)((double)(16.0f / 10.0f) * 65536);
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 10; x++) ASSERT_EQ(at(dst, x, y), bilinear(src, x * idx, y * 65536L, 16, 10));
-  RAST_MemBitmap dst2(8, 10);
-  RAST_ScaledBlit(&dst2, &src, 0, 0, 8, 10, 0, 0, 16, 10, 1.0f, 0x100);  // 2:1 by 1:1
-  for (int y = 0; y < 10; y++)
-    for (int x = 0; x < 8; x++) ASSERT_EQ(at(dst2, x, y), bilinear(src, x * 131072L, y * 65536L, 16, 10));
-}
-
-TEST(ScaledClip, a_window_running_past_the_source_still_draws_its_last_column) {
-  // Every second column of a 10-pixel source, window 12 wide: positions 0, 2, .. 8 are inside,
-  // 10 is past the source.
-  RAST_MemBitmap src(10, 2), dst(6, 2);
-  rt::numbered(src);
-  for (int mode : {0, 0x100}) {
-    rt::fill(dst, 7);
-    RAST_ScaledBlit(&dst, &src, 0, 0, 6, 2, 0, 0, 12, 2, 1.0f, mode);
-    for (int x = 0; x < 5; x++) EXPECT_EQ(at(dst, x, 0), at(src, 2 * x, 0)) << "mode " << mode << " column " << x;
-    EXPECT_EQ(at(dst, 5, 0), 7u) << "mode " << mode;
+    EXPECT_EQ(at(row, 5, 0) & at(col, 1, 5), 7u) << mode;
   }
-  // The same in y.
-  RAST_MemBitmap tall(2, 10), out(2, 6);
-  rt::numbered(tall);
-  rt::fill(out, 7);
-  RAST_ScaledBlit(&out, &tall, 0, 0, 2, 6, 0, 0, 2, 12, 1.0f, 0);
-  for (int y = 0; y < 5; y++) EXPECT_EQ(at(out, 1, y), at(tall, 1, 2 * y)) << "row " << y;
-  EXPECT_EQ(at(out, 1, 5), 7u);
-}
-
-TEST(ScaledMirror, a_negative_destination_width_walks_the_source_backwards_from_its_right_end) {
-  RAST_MemBitmap src(10, 1), dst(10, 1);
-  for (int x = 0; x < 10; x++) at(src, x, 0) = (uint32_t)(100 + x);
-  rt::fill(dst, 7);
-  RAST_ScaledBlit(&dst, &src, 10, 0, -10, 1, 0, 0, 10, 1, 1.0f, 0);
-  // Column 0 samples position 10, the right end of the window, outside it: left alone.
-  EXPECT_EQ(at(dst, 0, 0), 7u);
-  for (int x = 1; x < 10; x++) EXPECT_EQ(at(dst, x, 0), (uint32_t)(100 + 10 - x)) << x;
-}
-
-TEST(ScaledMirror, a_negative_source_height_flips_rows) {
-  RAST_MemBitmap src(1, 8), dst(1, 4);
-  for (int y = 0; y < 8; y++) at(src, 0, y) = (uint32_t)y;
-  rt::fill(dst, 99);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 1, 4, 0, 8, 1, -8, 1.0f, 0);
-  // steps of -2 rows from row 8: rows 8 (outside), 6, 4, 2
-  EXPECT_EQ(at(dst, 0, 0), 99u);
-  EXPECT_EQ(at(dst, 0, 1), 6u);
-  EXPECT_EQ(at(dst, 0, 3), 2u);
-}
-
-TEST(ScaledClip, destination_off_the_edges_moves_the_source_start) {
-  RAST_MemBitmap src(4, 4), dst(6, 6), full(8, 8);
-  rt::randomize(src, 13);
-  rt::fill(dst, 0);
+  // A negative destination width walks the source backwards from the window's right end, which
+  // lies outside it; a negative source height steps rows back from row 8.
+  rt::Filled mirrored(10, 1, 7), flipped(1, 4, 7);
+  RAST_ScaledBlit(&mirrored, &src, 10, 0, -10, 1, 0, 0, 10, 1, 1.0f, 0);
+  RAST_ScaledBlit(&flipped, &src, 0, 0, 1, 4, 0, 8, 1, -8, 1.0f, 0);
+  EXPECT_EQ(at(mirrored, 0, 0), 7u);
+  for (int x = 1; x < 10; x++) EXPECT_EQ(at(mirrored, x, 0), at(src, 10 - x, 0)) << x;
+  EXPECT_EQ(std::vector<uint32_t>({at(flipped, 0, 0), at(flipped, 0, 1), at(flipped, 0, 3)}),
+            std::vector<uint32_t>({7u, at(src, 0, 6), at(src, 0, 2)}));
+  // A destination off the edges moves the source start.
+  rt::Filled cut(6, 6), full(8, 8);
   RAST_ScaledBlit(&full, &src, 0, 0, 8, 8, 0, 0, 4, 4, 1.0f, 0);
-  RAST_ScaledBlit(&dst, &src, -2, -2, 8, 8, 0, 0, 4, 4, 1.0f, 0);
-  ASSERT_TRUE(rt::same(dst, full, 2, 2));
+  RAST_ScaledBlit(&cut, &src, -2, -2, 8, 8, 0, 0, 4, 4, 1.0f, 0);
+  EXPECT_TRUE(rt::same(cut, full, 2, 2));
 }
 
-TEST(ScaledClip, refused_draws_leave_the_destination_untouched) {
-  RAST_MemBitmap src(4, 4), dst(6, 6);
-  rt::randomize(src, 14);
-  rt::fill(dst, 3);
+TEST(Scaled, RefusedAndOverflowingSetUpsLeaveTheDestinationAlone) {
+  rt::Randomized src(4, 4, 14);
+  rt::Filled dst(6, 6, 3);
   RAST_ScaledBlit(&dst, &src, 0, 0, 0, 6, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(&dst, &src, 0, 0, 6, 6, 0, 0, 4, 4, 0.0f, 0);
   RAST_ScaledBlit(&dst, &src, 0, 0, 6, 6, 0, 0, 4, 4, 1.0f, 6);
@@ -238,23 +133,21 @@ TEST(ScaledClip, refused_draws_leave_the_destination_untouched) {
   RAST_ScaledBlit(&dst, &src, 6, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(nullptr, &src, 0, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
   RAST_ScaledBlit(&dst, nullptr, 0, 0, 6, 6, 0, 0, 4, 4, 1.0f, 0);
-  ASSERT_TRUE(rt::all(dst, 3u));
-}
-
-TEST(ScaledClip, coordinates_beyond_16_16_never_read_or_write_outside_the_bitmaps) {
-  rt::Filled src(40000, 1, 5), dst(50, 50, 3);
+  EXPECT_TRUE(rt::all(dst, 3u));
+  // Positions beyond 16.16 never read or write outside the bitmaps (the sanitizer build checks).
+  rt::Filled wide(40000, 1, 5), out(50, 50, 3);
   const float big[] = {1e9f, -1e9f, 3e4f, 4e4f, FLT_MAX, -FLT_MAX, 1e-30f};
   for (float a : big)
     for (float b : big) {
-      RAST_ScaledBlit(&dst, &src, 0, 0, 50, 50, a, b, 2 * a, b, 1.0f, 0x100);
-      RAST_ScaledBlit(&dst, &src, -3, -3, 60, 60, 0, 0, a, b, 0.7f, 3);
-      RAST_ScaledBlit(&dst, &src, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, a, 0, b, 1, 1.0f, 0);
-      RAST_ScaledBlit(&dst, &src, 0, 0, -INT32_MAX, 50, a, 0, b, 1, 1.0f, 0x100);
+      RAST_ScaledBlit(&out, &wide, 0, 0, 50, 50, a, b, 2 * a, b, 1.0f, kBilinear);
+      RAST_ScaledBlit(&out, &wide, -3, -3, 60, 60, 0, 0, a, b, 0.7f, 3);
+      RAST_ScaledBlit(&out, &wide, INT_MIN, INT_MIN, INT_MAX, INT_MAX, a, 0, b, 1, 1.0f, 0);
+      RAST_ScaledBlit(&out, &wide, 0, 0, -INT_MAX, 50, a, 0, b, 1, 1.0f, kBilinear);
     }
   // A wide source drawn near its right end still works where positions fit in 16.16.
-  rt::fill(dst, 3);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 10, 1, 30000, 0, 20, 1, 1.0f, 0);
-  EXPECT_EQ(at(dst, 9, 0), 5u);
+  rt::fill(out, 3);
+  RAST_ScaledBlit(&out, &wide, 0, 0, 10, 1, 30000, 0, 20, 1, 1.0f, 0);
+  EXPECT_EQ(at(out, 9, 0), 5u);
 }
 
 }  // namespace
