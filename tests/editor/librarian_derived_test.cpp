@@ -1,7 +1,7 @@
 // Category banks and search banks derived from the loaded program banks.
-#include <gtest/gtest.h>
+#include "librarian_support.h"
 
-#include "Project_Source/src/PatchLibrarian.h"
+using namespace libtest;
 
 namespace {
 
@@ -9,7 +9,7 @@ namespace {
 LibrarianPatch program(const std::string& name, int categoryByte, int messages = 1)
 {
     LibrarianPatch e;
-    std::vector<uint8_t> m(297, 0x40);
+    Bytes m(297, 0x40);
     m[0] = 0xF0;
     m[1] = 0x00;
     m[7] = 0x02;
@@ -17,190 +17,116 @@ LibrarianPatch program(const std::string& name, int categoryByte, int messages =
     m[27] = static_cast<uint8_t>(categoryByte);
     m.back() = 0xF7;
     e.messages.push_back(PatchSysexMessage{m});
-    for (int k = 1; k < messages; ++k) e.messages.push_back(PatchSysexMessage{std::vector<uint8_t>(99, 0x11)});
-    e.messages.back().bytes.front() = 0xF0;
-    e.messages.back().bytes.back() = 0xF7;
-    e.name = std::string(name) + std::string(16 - name.size(), ' ');
+    if (messages > 1) e.messages.push_back(PatchSysexMessage{Bytes{0xF0, 0x11, 0x11, 0xF7}});
+    e.name = shownName(name);
     e.parseCategory(27);
     e.patchType = 0;
     return e;
 }
 
-PatchFile* addBank(PatchLibrarian& lib, std::vector<LibrarianPatch> entries)
+PatchFile* addBank(PatchLibrarian& lib, std::vector<LibrarianPatch> entries, int modelCode = 0)
 {
     PatchFile* bank = lib.adoptBank(new PatchFile);
     bank->patches = std::move(entries);
+    bank->modelCode = modelCode;
     lib.singleFiles.push_back(bank);
     lib.createCategories(bank);
     return bank;
 }
 
+std::vector<std::string> sizes(const std::vector<PatchFile*>& banks)
+{
+    std::vector<std::string> out;
+    for (const PatchFile* b : banks) out.push_back(b->fileName + ":" + std::to_string(b->patches.size()));
+    return out;
+}
+
 } // namespace
 
-TEST(CategoryBanks, FirstCategoryGetsNoBanksAndCountsSplitAt128)
+// The first category met gets no banks, the others banks of 128 made of the first messages of
+// their entries. Entries without a whole first message and banks of an unknown model stay out;
+// a name no usable entry carries gets one empty bank, in the tree only.
+TEST(CategoryBanks, EveryLaterCategoryGetsBanksOfItsUsableEntries)
 {
     PatchLibrarian lib;
-    std::vector<LibrarianPatch> entries{program("First", 7)};
-    for (int i = 0; i < 127; ++i) entries.push_back(program("Bass " + std::to_string(i), 0));
+    lib.createNewCategoryPatchFiles(); // nothing loaded: nothing made
+    std::vector<LibrarianPatch> entries{program("First", 7), program("Two", 0, 2)};
+    for (int i = 0; i < 126; ++i) entries.push_back(program("Bass " + std::to_string(i), 0));
     for (int i = 0; i < 128; ++i) entries.push_back(program("Pad " + std::to_string(i), 8));
+    LibrarianPatch empty;
+    empty.category = "Pad";
+    LibrarianPatch cut = program("Cut", 8);
+    cut.messages[0].bytes.pop_back(); // no F7 any more
+    entries.push_back(empty);
+    entries.push_back(cut);
     addBank(lib, entries);
     std::vector<LibrarianPatch> more;
     for (int i = 0; i < 300; ++i) more.push_back(program("Org " + std::to_string(i), 14));
     addBank(lib, more);
-    ASSERT_EQ(lib.categoryNames, (std::vector<std::string>{"Bell", "Bass", "Pad", "Organ"}));
+    addBank(lib, {program("Odd", 3)}, 4);
+    ASSERT_EQ(lib.categoryNames, (std::vector<std::string>{"Bell", "Bass", "Pad", "Organ", "Hard Lead"}));
     lib.createNewCategoryPatchFiles();
-    std::vector<std::string> names;
-    for (PatchFile* f : lib.categoryFiles) names.push_back(f->fileName + ":" + std::to_string(f->patches.size()));
-    EXPECT_EQ(names, (std::vector<std::string>{"Bass 1:127", "Pad 1:128", "Organ 1:128", "Organ 2:128", "Organ 3:44"}));
-    // Three top nodes, named after the first bank of their category; the empty Pad 2 is filed.
-    ASSERT_EQ(lib.categoryFolders.size(), 3u);
-    EXPECT_EQ(lib.categoryFolders[1]->name, "Pad 1");
-    ASSERT_EQ(lib.categoryFolders[1]->subFolders.size(), 1u);
-    EXPECT_EQ(lib.categoryFolders[1]->subFolders[0].name, "Pad");
-    ASSERT_EQ(lib.categoryFolders[1]->subFolders[0].files.size(), 2u);
-    EXPECT_TRUE(lib.categoryFolders[1]->subFolders[0].files[1]->patches.empty());
+    EXPECT_EQ(sizes(lib.categoryFiles), (std::vector<std::string>{"Bass 1:127", "Pad 1:128", "Organ 1:128", "Organ 2:128", "Organ 3:44"}));
+    const std::string tree = "[Bass 1 {Bass=Bass 1}][Pad 1 {Pad=Pad 1,Pad 2}][Organ 1 {Organ=Organ 1,Organ 2,Organ 3}]"
+                             "[Hard Lead 1 {Hard Lead=Hard Lead 1}]";
+    EXPECT_EQ(treeText(lib.categoryFolders), tree);
+    EXPECT_TRUE(lib.categoryFolders.at(1)->subFolders[0].files.at(1)->patches.empty());
+    EXPECT_TRUE(lib.categoryFolders.at(3)->subFolders[0].files.at(0)->patches.empty());
     const LibrarianPatch& e = lib.categoryFiles[0]->patches[0];
-    EXPECT_EQ(e.name, "Bass 0          ");
-    EXPECT_EQ(e.category, "Bass");
-    EXPECT_EQ(e.patchType, 0);
+    EXPECT_EQ(e.name + e.category + std::to_string(e.patchType), "Two             Bass0");
+    EXPECT_EQ(e.messages.size(), 1u);
     EXPECT_EQ(lib.categoryFiles[0]->folderName, "Bass");
+    // A second run without a reset files its banks into the existing nodes.
+    lib.createNewCategoryPatchFiles();
+    EXPECT_EQ(lib.categoryFiles.size(), 10u);
+    EXPECT_EQ(treeText(lib.categoryFolders), "[Bass 1 {Bass=Bass 1,Bass 1}][Pad 1 {Pad=Pad 1,Pad 2,Pad 1,Pad 2}]"
+                                             "[Organ 1 {Organ=Organ 1,Organ 2,Organ 3,Organ 1,Organ 2,Organ 3}]"
+                                             "[Hard Lead 1 {Hard Lead=Hard Lead 1,Hard Lead 1}]");
 }
 
-TEST(CategoryBanks, OneNameOrNoneGivesNoBanks)
+TEST(CategoryBanks, OneCategoryNameGivesNoBanks)
 {
     PatchLibrarian lib;
-    lib.createNewCategoryPatchFiles();
     addBank(lib, {program("A", 0), program("B", 0)});
     lib.createNewCategoryPatchFiles();
     EXPECT_TRUE(lib.categoryFiles.empty());
     EXPECT_TRUE(lib.categoryFolders.empty());
 }
 
-TEST(CategoryBanks, TwoMessageProgramsAppearWithTheirFirstMessageOnly)
+// Each search replaces the last one's banks: byte-for-byte substring matches, both messages of
+// an entry, banks of 128 (an exact multiple adds an empty one); entries without messages and
+// banks of an unknown model stay out.
+TEST(SearchBanks, EachSearchGivesBanksOfTheEntriesWhoseNameHoldsTheText)
 {
     PatchLibrarian lib;
-    addBank(lib, {program("A", 0), program("Two", 3, 2)});
-    lib.createNewCategoryPatchFiles();
-    ASSERT_EQ(lib.categoryFiles.size(), 1u);
-    EXPECT_EQ(lib.categoryFiles[0]->patches.at(0).messages.size(), 1u);
-}
-
-TEST(CategoryBanks, EntriesWithoutAUsableMessageAreSkipped)
-{
-    PatchLibrarian lib;
-    LibrarianPatch empty;
-    empty.category = "Pad";
-    LibrarianPatch cut = program("Cut", 8);
-    cut.messages[0].bytes.pop_back(); // no F7 any more
-    addBank(lib, {program("A", 0), empty, cut, program("Real Pad", 8)});
-    lib.createNewCategoryPatchFiles();
-    ASSERT_EQ(lib.categoryFiles.size(), 1u);
-    ASSERT_EQ(lib.categoryFiles[0]->patches.size(), 1u);
-    EXPECT_EQ(lib.categoryFiles[0]->patches[0].name, "Real Pad        ");
-}
-
-TEST(CategoryBanks, ASecondRunWithoutResetAppendsBanksIntoTheExistingNodes)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("A", 0), program("P", 8), program("Q", 8)});
-    lib.createNewCategoryPatchFiles();
-    ASSERT_EQ(lib.categoryFiles.size(), 1u);
-    lib.createNewCategoryPatchFiles();
-    ASSERT_EQ(lib.categoryFiles.size(), 2u);
-    EXPECT_EQ(lib.categoryFiles[1]->fileName, "Pad 1");
-    ASSERT_EQ(lib.categoryFolders.size(), 1u);
-    ASSERT_EQ(lib.categoryFolders[0]->subFolders.size(), 1u);
-    // Each run files its one Pad bank under the one Pad node.
-    EXPECT_EQ(lib.categoryFolders[0]->subFolders[0].files.size(), 2u);
-}
-
-TEST(CategoryBanks, NameNoEntryCarriesAnyMoreGivesOneEmptyBankInTheTreeOnly)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("A", 0), program("P", 8)});
-    // The Pad entry leaves the library, its name stays listed.
-    lib.singleFiles[0]->patches.pop_back();
-    lib.createNewCategoryPatchFiles();
-    EXPECT_TRUE(lib.categoryFiles.empty());
-    ASSERT_EQ(lib.categoryFolders.size(), 1u);
-    EXPECT_EQ(lib.categoryFolders[0]->name, "Pad 1");
-    ASSERT_EQ(lib.categoryFolders[0]->subFolders.at(0).files.size(), 1u);
-    EXPECT_TRUE(lib.categoryFolders[0]->subFolders[0].files[0]->patches.empty());
-}
-
-TEST(CategoryBanks, BanksOfAnUnknownModelAreLeftOut)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("A", 0), program("P", 8)});
-    PatchFile* odd = addBank(lib, {program("Q", 8)});
-    odd->modelCode = 4;
-    lib.createNewCategoryPatchFiles();
-    ASSERT_EQ(lib.categoryFiles.size(), 1u);
-    ASSERT_EQ(lib.categoryFiles[0]->patches.size(), 1u);
-    EXPECT_EQ(lib.categoryFiles[0]->patches[0].name, "P               ");
-}
-
-TEST(SearchBanks, SearchIsCaseSensitiveAndFindsSubstrings)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("Soft Pad", 8), program("soft pad", 8), program("Padding", 1)});
-    lib.createNewSearchPatchFiles("Pad");
-    ASSERT_EQ(lib.searchFiles.size(), 1u);
-    ASSERT_EQ(lib.searchFiles[0]->patches.size(), 2u);
-    EXPECT_EQ(lib.searchFiles[0]->patches[0].name, "Soft Pad        ");
-    EXPECT_EQ(lib.searchFiles[0]->patches[1].name, "Padding         ");
-    EXPECT_EQ(lib.searchFiles[0]->fileName, "Search Results 1");
-    EXPECT_EQ(lib.searchFiles[0]->folderName, "Patches");
-    ASSERT_EQ(lib.searchFolders.size(), 1u);
-    EXPECT_EQ(lib.searchFolders[0]->name, "Patches");
-    // No match leaves no banks and no tree.
-    lib.createNewSearchPatchFiles("Soft Pad and more!");
-    EXPECT_TRUE(lib.searchFiles.empty());
-    EXPECT_TRUE(lib.searchFolders.empty());
-}
-
-TEST(SearchBanks, ResultsSplitAt128AndAnExactMultipleAddsAnEmptyBank)
-{
-    PatchLibrarian lib;
-    std::vector<LibrarianPatch> entries;
-    for (int i = 0; i < 130; ++i) entries.push_back(program(i < 128 ? "Keys " + std::to_string(i) : "Lead " + std::to_string(i), 10));
-    addBank(lib, entries);
-    lib.createNewSearchPatchFiles(" ");
-    ASSERT_EQ(lib.searchFiles.size(), 2u);
-    EXPECT_EQ(lib.searchFiles[0]->patches.size(), 128u);
-    EXPECT_EQ(lib.searchFiles[1]->patches.size(), 2u);
-    lib.createNewSearchPatchFiles("Keys");
-    ASSERT_EQ(lib.searchFiles.size(), 2u);
-    EXPECT_EQ(lib.searchFiles[1]->fileName, "Search Results 2");
-    EXPECT_TRUE(lib.searchFiles[1]->patches.empty());
-    ASSERT_EQ(lib.searchFolders.size(), 1u);
-    EXPECT_EQ(lib.searchFolders[0]->files.size(), 2u);
-}
-
-TEST(SearchBanks, TwoMessageEntriesKeepBothAndASecondSearchReplacesTheFirst)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("Two", 3, 2), program("One", 3)});
-    lib.createNewSearchPatchFiles("Two");
-    ASSERT_EQ(lib.searchFiles.size(), 1u);
-    EXPECT_EQ(lib.searchFiles[0]->patches.at(0).messages.size(), 2u);
-    lib.createNewSearchPatchFiles("One");
-    ASSERT_EQ(lib.searchFiles.size(), 1u);
-    EXPECT_EQ(lib.searchFiles[0]->patches.at(0).messages.size(), 1u);
-    EXPECT_EQ(lib.searchFolders.size(), 1u);
-    EXPECT_EQ(lib.searchFolders[0]->files.size(), 1u);
-}
-
-TEST(SearchBanks, BanksOfUnknownModelAndEntriesWithoutMessagesAreSkipped)
-{
-    PatchLibrarian lib;
-    PatchFile* odd = addBank(lib, {program("Match A", 0)});
-    odd->modelCode = 4;
+    addBank(lib, {program("Match A", 0)}, 4);
     LibrarianPatch empty;
     empty.name = "Match B";
-    addBank(lib, {empty, program("Match C", 0)});
-    lib.createNewSearchPatchFiles("Match");
-    ASSERT_EQ(lib.searchFiles.size(), 1u);
-    ASSERT_EQ(lib.searchFiles[0]->patches.size(), 1u);
-    EXPECT_EQ(lib.searchFiles[0]->patches[0].name, "Match C         ");
+    std::vector<LibrarianPatch> entries{empty, program("Soft Pad", 8), program("soft pad", 8), program("Padding", 1),
+                                        program("Two", 3, 2), program("Match C", 0)};
+    for (int i = 0; i < 128; ++i) entries.push_back(program("Keys " + std::to_string(i), 10));
+    addBank(lib, entries);
+    const struct {
+        const char* text;
+        std::vector<std::string> banks;
+        const char* first;
+        size_t messages;
+    } cases[] = {{"Pad", {"Search Results 1:2"}, "Soft Pad        ", 1},
+                 {"Two", {"Search Results 1:1"}, "Two             ", 2},
+                 {"Match", {"Search Results 1:1"}, "Match C         ", 1},
+                 {"Keys", {"Search Results 1:128", "Search Results 2:0"}, "Keys 0          ", 1},
+                 {" ", {"Search Results 1:128", "Search Results 2:5"}, "Soft Pad        ", 1},
+                 {"Soft Pad and more!", {}, "", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        lib.createNewSearchPatchFiles(c.text);
+        ASSERT_EQ(sizes(lib.searchFiles), c.banks);
+        ASSERT_EQ(lib.searchFolders.size(), c.banks.empty() ? 0u : 1u);
+        if (c.banks.empty()) continue;
+        EXPECT_EQ(lib.searchFiles[0]->patches.at(0).name, c.first);
+        EXPECT_EQ(lib.searchFiles[0]->patches[0].messages.size(), c.messages);
+        EXPECT_EQ(lib.searchFiles[0]->folderName, "Patches");
+        EXPECT_EQ(lib.searchFolders[0]->name, "Patches");
+        EXPECT_EQ(lib.searchFolders[0]->files, lib.searchFiles);
+    }
 }

@@ -1,47 +1,32 @@
-// The librarian's records: entries, banks, the librarian object, categories, the patch record.
-#include <gtest/gtest.h>
+// The librarian's records: banks, the patch record, categories and the folder trees.
+#include <memory>
 
 #include "Project_Source/src/Patch.h"
-#include "Project_Source/src/PatchLibrarian.h"
+#include "librarian_support.h"
 
+using namespace libtest;
+
+// Each call frees the one tree it names and leaves the banks the nodes point to alone.
 TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
 {
     PatchLibrarian lib;
     PatchFile bank;
     bank.fileName = "still here";
     bank.patches.resize(2);
-    auto node = [&bank] {
-        FolderFiles* f = new FolderFiles;
-        f->name = "A";
-        f->files.push_back(&bank);
-        SubFolderFiles sub;
-        sub.name = "B";
-        sub.subFolders.push_back(SubFolderFiles2{"C", {&bank}});
-        f->subFolders.push_back(sub);
-        return f;
-    };
-    lib.singleFolders.push_back(node());
-    lib.multiFolders.push_back(node());
-    lib.categoryFolders.push_back(node());
-    lib.searchFolders.push_back(node());
-    lib.patternFolders.push_back(node());
-    lib.clearDataStructures(5);
-    lib.clearDataStructures(-1);
-    EXPECT_EQ(lib.singleFolders.size() + lib.multiFolders.size() + lib.categoryFolders.size() +
-                  lib.searchFolders.size() + lib.patternFolders.size(),
-              5u);
-    lib.clearDataStructures(3);
-    EXPECT_TRUE(lib.searchFolders.empty());
-    EXPECT_EQ(lib.singleFolders.size(), 1u);
-    lib.clearDataStructures(0);
-    lib.clearDataStructures(1);
-    lib.clearDataStructures(2);
-    lib.clearDataStructures(4);
-    EXPECT_TRUE(lib.singleFolders.empty() && lib.multiFolders.empty() && lib.categoryFolders.empty() &&
-                lib.patternFolders.empty());
-    lib.clearDataStructures(0); // an empty tree stays empty
-    EXPECT_TRUE(lib.singleFolders.empty());
-    // The bank the nodes pointed to is neither freed nor changed.
+    std::vector<FolderFiles*>* trees[] = {&lib.singleFolders, &lib.multiFolders, &lib.categoryFolders,
+                                          &lib.searchFolders, &lib.patternFolders};
+    for (auto* tree : trees) {
+        tree->push_back(new FolderFiles("A", SubFolderFiles{"B", {SubFolderFiles2{"C", {&bank}}}, {&bank}}));
+        tree->back()->files.push_back(&bank);
+    }
+    const std::pair<int, const char*> calls[] = {{5, "11111"}, {-1, "11111"}, {3, "11101"}, {0, "01101"},
+                                                 {0, "01101"}, {1, "00101"},  {2, "00001"}, {4, "00000"}};
+    for (auto [which, left] : calls) {
+        lib.clearDataStructures(which);
+        std::string sizes;
+        for (auto* tree : trees) sizes += std::to_string(tree->size());
+        EXPECT_EQ(sizes, left) << which;
+    }
     EXPECT_EQ(bank.fileName, "still here");
     EXPECT_EQ(bank.patches.size(), 2u);
 }
@@ -56,39 +41,21 @@ TEST(LibraryRecords, CloneCopiesEntriesAndNameButNotFolders)
     bank.folderNames = {"Patches", "A"};
     bank.patches.resize(3);
     bank.patches[1].messages.push_back(PatchSysexMessage{{0xF0, 0xF7}});
-    PatchFile* copy = bank.clone();
-    EXPECT_EQ(copy->kind, 1);
-    EXPECT_EQ(copy->modelCode, 2);
-    EXPECT_EQ(copy->fileName, "Bank.mid");
-    EXPECT_TRUE(copy->folderName.empty());
-    EXPECT_TRUE(copy->folderNames.empty());
+    std::unique_ptr<PatchFile> copy(bank.clone());
+    EXPECT_EQ(std::to_string(copy->kind) + std::to_string(copy->modelCode) + copy->fileName, "12Bank.mid");
+    EXPECT_TRUE(copy->folderName.empty() && copy->folderNames.empty());
     ASSERT_EQ(copy->patches.size(), 3u);
     copy->patches[1].messages[0].bytes[0] = 0;
     EXPECT_EQ(bank.patches[1].messages[0].bytes[0], 0xF0);
-    delete copy;
 }
 
 TEST(LibraryRecords, NewPatchHolds27InitNamesAndAnEmptyBlob)
 {
     Patch p;
-    ASSERT_EQ(p.names.size(), 27u);
-    for (const std::string& n : p.names) EXPECT_EQ(n, "INIT");
+    EXPECT_EQ(p.names, std::vector<std::string>(27, "INIT"));
     EXPECT_EQ(p.data.GetSize(), 0);
     EXPECT_EQ(p.data.GetGranul(), 4096);
 }
-
-namespace {
-LibrarianPatch entryWithCategoryByte(int byte, size_t size = 297)
-{
-    LibrarianPatch e;
-    std::vector<uint8_t> m(size, 0x00);
-    m[0] = 0xF0;
-    m.back() = 0xF7;
-    if (size > 27) m[27] = static_cast<uint8_t>(byte);
-    e.messages.push_back(PatchSysexMessage{m});
-    return e;
-}
-} // namespace
 
 // A category byte names its category; one beyond the list, or a message too short to hold it,
 // leaves the entry's category as it was.
@@ -96,57 +63,80 @@ TEST(Categories, CategoryByteNamesItsCategoryOrLeavesItAlone)
 {
     const struct {
         int byte;
-        size_t size;
-        const char* before;
-        const char* after;
-    } cases[] = {{19, 297, "", "User 5"}, {0, 297, "", "Bass"}, {20, 297, "", ""},     {255, 297, "", ""},
-                 {20, 297, "Pad", "Pad"}, {255, 297, "Pad", "Pad"}, {0, 27, "", ""}, {0, 27, "Bell", "Bell"}};
+        size_t size; // 0: no message
+        const char *before, *after;
+    } cases[] = {{19, 297, "", "User 5"}, {0, 297, "", "Bass"},   {20, 297, "", ""},     {255, 297, "", ""},
+                 {20, 297, "Pad", "Pad"}, {255, 297, "Pad", "Pad"}, {0, 27, "", ""},     {0, 27, "Bell", "Bell"},
+                 {0, 0, "Bell", "Bell"}};
     for (const auto& c : cases) {
-        LibrarianPatch e = entryWithCategoryByte(c.byte, c.size);
+        LibrarianPatch e;
+        if (c.size) {
+            Bytes m(c.size, 0x00);
+            m[0] = 0xF0;
+            m.back() = 0xF7;
+            if (c.size > 27) m[27] = static_cast<uint8_t>(c.byte);
+            e.messages.push_back(PatchSysexMessage{m});
+        }
         e.category = c.before;
         e.parseCategory(27);
         EXPECT_EQ(e.category, c.after) << c.byte << " in " << c.size << " bytes, was " << c.before;
     }
-    LibrarianPatch none;
-    none.category = "Bell";
-    none.parseCategory(27);
-    EXPECT_EQ(none.category, "Bell");
 }
 
-TEST(Categories, NamesAreListedOnceRegardlessOfLetterCase)
+// Only program banks add names, each new one once whatever its letter case.
+TEST(Categories, ProgramBanksListEachNameOnceRegardlessOfLetterCase)
 {
     PatchLibrarian lib;
-    PatchFile bank;
-    for (const char* c : {"Bass", "Pad", "Bass"}) {
-        LibrarianPatch e;
-        e.category = c;
-        bank.patches.push_back(e);
+    const struct {
+        int kind;
+        std::vector<const char*> categories;
+        std::vector<std::string> listed;
+    } steps[] = {{kPatchFilePerformances, {"Bass"}, {}},
+                 {kPatchFilePatterns, {"Bass"}, {}},
+                 {kPatchFilePrograms, {}, {}},
+                 {kPatchFilePrograms, {"Bass", "Pad", "Bass"}, {"Bass", "Pad"}},
+                 {kPatchFilePrograms, {"BASS", "pad", ""}, {"Bass", "Pad", ""}}};
+    for (const auto& s : steps) {
+        PatchFile bank;
+        bank.kind = s.kind;
+        for (const char* c : s.categories) bank.patches.emplace_back().category = c;
+        lib.createCategories(&bank);
+        EXPECT_EQ(lib.categoryNames, s.listed);
     }
-    lib.createCategories(&bank);
-    EXPECT_EQ(lib.categoryNames, (std::vector<std::string>{"Bass", "Pad"}));
-    PatchFile other;
-    for (const char* c : {"BASS", "pad", ""}) {
-        LibrarianPatch e;
-        e.category = c;
-        other.patches.push_back(e);
-    }
-    lib.createCategories(&other);
-    EXPECT_EQ(lib.categoryNames, (std::vector<std::string>{"Bass", "Pad", ""}));
-}
-
-TEST(Categories, PerformancePatternAndEmptyBanksAddNoName)
-{
-    PatchLibrarian lib;
-    PatchFile perf;
-    perf.kind = kPatchFilePerformances;
-    perf.patches.resize(1);
-    perf.patches[0].category = "Bass";
-    lib.createCategories(&perf);
-    PatchFile pattern = perf;
-    pattern.kind = kPatchFilePatterns;
-    lib.createCategories(&pattern);
-    PatchFile empty;
-    lib.createCategories(&empty);
     lib.createCategories(nullptr);
-    EXPECT_TRUE(lib.categoryNames.empty());
+    EXPECT_EQ(lib.categoryNames.size(), 3u);
+}
+
+// Banks filed one after another by their folders below the library folder, into each kind's tree.
+TEST(FolderTrees, BanksJoinEveryNodeOfTheirFoldersName)
+{
+    using Folders = std::vector<std::string>;
+    const struct {
+        std::vector<Folders> banks;
+        const char* tree;
+    } cases[] = {
+        {{{"Patches", "A", "B"}}, "[ {A <B=b1>}]"}, // the first bank makes a top node whatever its depth
+        {{{"Patches", "A"}, {"Patches"}, {"Patches"}}, "[ {A=b1}][Patches=b2,b3]"}, // never an unnamed node
+        {{{"Patches", "A", "X"}, {"Patches", "B", "X"}}, "[ {A <X=b1,b2>}]"},       // the first X node takes it
+        {{{"Patches", "A", "B"}, {"Patches", "A", "C"}, {"Patches", "A"}}, "[ {A=b3 <B=b1>}][ {A=b3 <C=b2>}]"},
+        {{{"Patches"}, {"Patches", "A", "B", "C"}}, "[Patches=b1][]"}, // too deep: an empty top node
+    };
+    using File = void (PatchLibrarian::*)(PatchFile*);
+    const std::pair<File, std::vector<FolderFiles*> PatchLibrarian::*> kinds[] = {
+        {&PatchLibrarian::createSingleFolderFilesStructure, &PatchLibrarian::singleFolders},
+        {&PatchLibrarian::createMultiFolderFilesStructure, &PatchLibrarian::multiFolders},
+        {&PatchLibrarian::createPatternFolderFilesStructure, &PatchLibrarian::patternFolders}};
+    for (const auto& c : cases)
+        for (auto [file, tree] : kinds) {
+            PatchLibrarian lib;
+            std::vector<std::unique_ptr<PatchFile>> banks;
+            for (const Folders& folders : c.banks) {
+                banks.emplace_back(new PatchFile);
+                banks.back()->folderNames = folders;
+                banks.back()->folderName = folders.back();
+                banks.back()->fileName = "b" + std::to_string(banks.size());
+                (lib.*file)(banks.back().get());
+            }
+            EXPECT_EQ(treeText(lib.*tree), c.tree);
+        }
 }

@@ -1,8 +1,12 @@
 #pragma once
-// What the librarian tests share: reading bytes as a bank file, and comparing a bank with the
-// independent generator's idea of it.
+// What the librarian tests share: reading bytes as a bank file, comparing a bank with the
+// independent generator's idea of it, tree outlines and a library folder to scan and save in.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "Project_Source/src/DataFolder.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "kit/plugin/IPluginStructs.h"
 #include "support/bankgen.h"
@@ -21,16 +25,13 @@ inline PatchFile readBank(const Bytes& file, PatchLibrarian* lib = nullptr)
     return bank;
 }
 
-// A generated bank of count entries, read from its raw file.
-inline PatchFile readGenerated(Kind kind, uint8_t modelByte, int count, uint32_t seed = 1)
+inline Bytes rawBank(Kind kind, uint8_t model, int count, uint32_t seed = 1)
 {
-    return readBank(bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(kind, modelByte, count, seed))));
+    return bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(kind, model, count, seed)));
 }
-
-inline Bytes rawPrograms(int count, uint8_t model = 0x20, uint32_t seed = 1)
-{
-    return bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(Kind::Programs, model, count, seed)));
-}
+inline Bytes rawPrograms(int count, uint8_t model = 0x20, uint32_t seed = 1) { return rawBank(Kind::Programs, model, count, seed); }
+inline PatchFile readGenerated(Kind kind, uint8_t model, int count, uint32_t seed = 1) { return readBank(rawBank(kind, model, count, seed)); }
+inline Bytes stored(const Bytes& dump, int modelCode = 0) { return bankgen::expectedStored(dump, Kind::Programs, modelCode, 0); }
 
 // 16 name characters as the librarian shows them.
 inline std::string shownName(const std::string& raw)
@@ -66,16 +67,19 @@ inline void expectBankMatches(const PatchFile& bank, const bankgen::Bank& gen)
         const bool patterns = gen.kind == Kind::Patterns;
         EXPECT_EQ(e.name, patterns ? "Arpeggio********" : shownName(gen.names[slot]));
         EXPECT_EQ(e.category, gen.kind == Kind::Programs ? categoryOf(gen.categories[slot]) : "");
-        if (!patterns) EXPECT_EQ(e.patchType, gen.kind == Kind::Programs ? code : 6 + code);
+        if (!patterns) {
+            EXPECT_EQ(e.patchType, gen.kind == Kind::Programs ? code : 6 + code);
+        }
     }
 }
 
-// Messages of every entry of a bank, equal in both.
-inline void expectSameMessages(const PatchFile& a, const PatchFile& b)
+// Names and messages of every entry, equal in both.
+inline void expectSameEntries(const PatchFile& a, const PatchFile& b)
 {
     ASSERT_EQ(a.patches.size(), b.patches.size());
     for (size_t i = 0; i < a.patches.size(); ++i) {
         EXPECT_EQ(a.patches[i].name, b.patches[i].name) << i;
+        EXPECT_EQ(a.patches[i].category, b.patches[i].category) << i;
         ASSERT_EQ(a.patches[i].messages.size(), b.patches[i].messages.size()) << i;
         for (size_t m = 0; m < a.patches[i].messages.size(); ++m)
             EXPECT_EQ(a.patches[i].messages[m].bytes, b.patches[i].messages[m].bytes) << i;
@@ -89,6 +93,27 @@ inline std::vector<std::string> fileNames(const std::vector<PatchFile*>& banks)
     return out;
 }
 
+// A folder tree in one line: [top=files {second=files <third=files>}].
+inline std::string treeText(const std::vector<FolderFiles*>& tree)
+{
+    auto files = [](const std::vector<PatchFile*>& banks) {
+        std::string s;
+        for (const PatchFile* b : banks) s += (s.empty() ? "=" : ",") + b->fileName;
+        return s;
+    };
+    std::string out;
+    for (const FolderFiles* top : tree) {
+        out += "[" + top->name + files(top->files);
+        for (const SubFolderFiles& second : top->subFolders) {
+            out += " {" + second.name + files(second.files);
+            for (const SubFolderFiles2& third : second.subFolders) out += " <" + third.name + files(third.files) + ">";
+            out += "}";
+        }
+        out += "]";
+    }
+    return out;
+}
+
 // Turns on lib's log into a fresh file in folder.
 inline void logTo(PatchLibrarian& lib, const std::string& folder)
 {
@@ -96,5 +121,26 @@ inline void logTo(PatchLibrarian& lib, const std::string& folder)
     lib.logFilePath = folder + "/log.txt";
     bankgen::writeFile(lib.logFilePath, Bytes{});
 }
+
+// A data folder of its own with an empty library folder and a logging librarian.
+class LibraryFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("QOR_DATA_FOLDER", data.c_str(), 1);
+        root = DataFolder::getPatchesFolderStr();
+        mkdir(root.c_str(), 0755);
+        logTo(lib, data);
+    }
+    void file(const std::string& rel, const Bytes& bytes) const { bankgen::writeFile(root + "/" + rel, bytes); }
+    Bytes read(const std::string& rel) const { return bankgen::readFile(root + "/" + rel); }
+    std::vector<std::string> logLines() const { return bankgen::logTexts(lib.logFilePath); }
+    bool logged(const std::string& prefix) const { return bankgen::hasLineStarting(logLines(), prefix); }
+
+    bankgen::TempDir tmp;
+    std::string data = tmp.path;
+    std::string root;
+    PatchLibrarian lib;
+};
 
 } // namespace libtest

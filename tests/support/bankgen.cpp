@@ -102,7 +102,7 @@ Bytes makeDump(Kind kind, uint8_t modelByte, int messageIndex, const std::string
     Bytes out(size);
     Lcg rng(seed);
     for (size_t i = 0; i < size; ++i) out[i] = rng.next7();
-    const uint8_t head[8] = {0xF0, 0x00, 0x20, 0x29, options.product, modelByte, options.device, type};
+    const uint8_t head[8] = {0xF0, 0x00, 0x20, 0x29, 0x01, modelByte, 0x7F, type};
     for (size_t i = 0; i < 8 && i < size; ++i) out[i] = head[i];
     bool named = kind != Kind::Patterns && messageIndex == 0;
     if (named) {

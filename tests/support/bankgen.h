@@ -30,8 +30,6 @@ int modelCodeOf(uint8_t modelByte);
 // One dump as the device sends it. Data bytes come from seed; programs and performances carry
 // name (16 characters, blank-padded) at bytes 10..25, programs their category byte at 27.
 struct DumpOptions {
-    uint8_t product = 0x01;
-    uint8_t device = 0x7F;
     uint8_t type = 0xFF;   // 0xFF: the usual type for kind and index
     size_t size = 0;       // 0: the standard size
 };
