@@ -20,15 +20,15 @@ const char* LibrarianPatch::categoryName(int byte)
 void LibrarianPatch::parseCategory(int index)
 {
     if (messages.empty() || index < 0) return;
-    const std::vector<uint8_t>& first = messages.front().bytes;
+    const SysexBytes& first = messages.front().bytes;
     if (static_cast<size_t>(index) >= first.size()) return;
     if (const char* text = categoryName(first[static_cast<size_t>(index)])) category = text;
 }
 
-void LibrarianPatch::appendName(std::string& name, const std::vector<uint8_t>& message,
+void LibrarianPatch::appendName(std::string& name, const uint8_t* message, size_t size,
                                 size_t from, size_t stopAt)
 {
-    if (stopAt > message.size()) stopAt = message.size();
+    if (stopAt > size) stopAt = size;
     char text[16];
     for (size_t i = 0; i < 16; ++i) {
         const size_t k = from + i;

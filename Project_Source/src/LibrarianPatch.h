@@ -34,6 +34,10 @@ struct LibrarianPatch {
     // Appends 16 name characters taken from bytes [from, from + 16) of message, control
     // characters shown as blanks. Bytes at or past stopAt are never read; missing characters are
     // blanks, so the name keeps its width.
-    static void appendName(std::string& name, const std::vector<uint8_t>& message, size_t from,
+    static void appendName(std::string& name, const uint8_t* message, size_t size, size_t from,
                            size_t stopAt);
+    static void appendName(std::string& name, const SysexBytes& message, size_t from, size_t stopAt)
+    {
+        appendName(name, message.data(), message.size(), from, stopAt);
+    }
 };

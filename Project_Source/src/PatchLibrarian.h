@@ -175,6 +175,9 @@ private:
     int rescanDepth = 0;
     // Reused by the reader for dumps that a MIDI file carries in several packets.
     std::vector<uint8_t> packetScratch;
+    // Stores the messages of the file being read one after another into shared blocks.
+    SysexBytes::Writer messageWriter;
+    static constexpr size_t kMaxMessageBlock = 256 * 1024;
     // Reused by the scan for the bytes of each bank file.
     std::vector<uint8_t> fileBuffer;
 };

@@ -10,7 +10,13 @@ void PatchLibrarian::createCategories(PatchFile* file)
     std::vector<std::string> known;
     known.reserve(categoryNames.size());
     for (const std::string& name : categoryNames) known.push_back(PatchLibrarianText::lowered(name));
+    const std::string* last = nullptr;
     for (const LibrarianPatch& entry : file->patches) {
+        // Neighbouring entries often share a category, and a name listed as spelled needs no
+        // lower-casing.
+        if (last && entry.category == *last) continue;
+        last = &entry.category;
+        if (std::find(categoryNames.begin(), categoryNames.end(), entry.category) != categoryNames.end()) continue;
         std::string low = PatchLibrarianText::lowered(entry.category);
         if (std::find(known.begin(), known.end(), low) != known.end()) continue;
         categoryNames.push_back(entry.category);

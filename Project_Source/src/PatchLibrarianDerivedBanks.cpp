@@ -1,7 +1,6 @@
 // Banks derived in memory from the loaded program banks: one set per category, and the results
 // of a name search.
 #include <algorithm>
-#include <unordered_map>
 
 #include "PatchLibrarian.h"
 
@@ -19,7 +18,7 @@ LibrarianPatch derivedEntry(const LibrarianPatch& source, size_t messageCount)
     entry.patchType = 0;
     entry.messages.reserve(std::min(messageCount, source.messages.size()));
     for (size_t m = 0; m < messageCount && m < source.messages.size(); ++m) entry.messages.push_back(source.messages[m]);
-    const std::vector<uint8_t>& first = entry.messages.front().bytes;
+    const SysexBytes& first = entry.messages.front().bytes;
     // The F7 is no name character.
     LibrarianPatch::appendName(entry.name, first, 10, first.size() - 1);
     entry.parseCategory(27);
@@ -44,18 +43,27 @@ void PatchLibrarian::createNewCategoryPatchFiles()
 {
     if (categoryNames.size() < 2) return;
     // One walk over the library gathers every category at once, each in library order.
-    std::unordered_map<std::string, size_t> indexOf;
-    for (size_t i = categoryNames.size(); i-- > 1;) indexOf[categoryNames[i]] = i;
+    // A few dozen names at most: a walk over them beats hashing every entry's category.
+    auto indexOf = [this](const std::string& category) {
+        for (size_t i = 1; i < categoryNames.size(); ++i)
+            if (categoryNames[i] == category) return i;
+        return size_t(0);
+    };
     std::vector<std::vector<const LibrarianPatch*>> gathered(categoryNames.size());
+    const std::string* last = nullptr;
+    size_t lastIndex = 0;
     for (const PatchFile* bank : singleFiles) {
         if (!bank || bank->modelCode > 3) continue;
         for (const LibrarianPatch& entry : bank->patches) {
-            auto it = indexOf.find(entry.category);
-            if (it != indexOf.end() && isUsable(entry)) gathered[it->second].push_back(&entry);
+            if (!last || entry.category != *last) {
+                last = &entry.category;
+                lastIndex = indexOf(entry.category);
+            }
+            if (lastIndex != 0 && isUsable(entry)) gathered[lastIndex].push_back(&entry);
         }
     }
     for (size_t i = 1; i < categoryNames.size(); ++i) {
-        const std::string category = categoryNames[i];
+        const std::string& category = categoryNames[i];
         const std::vector<const LibrarianPatch*>& found = gathered[i];
         const size_t banks = found.size() / PatchFile::kBankSize + 1;
         for (size_t b = 0; b < banks; ++b) {

@@ -1,5 +1,6 @@
 // Bank file reader: finds the synthesizer's SysEx messages in a Standard MIDI File or a raw SysEx
 // file, rewrites their headers into the library's stored form and gathers them into entries.
+#include <algorithm>
 #include <cstring>
 
 #include "PatchLibrarian.h"
@@ -16,15 +17,17 @@ constexpr int kMakerAt = 1, kSecondMakerAt = 2, kProductAt = 3, kModelByteAt = 4
 // The entry at slot, made when the bank does not reach it yet, with room for its messages.
 LibrarianPatch& entryAt(PatchFile* bank, int slot, int messages)
 {
-    if (static_cast<size_t>(slot) >= bank->patches.size()) bank->patches.resize(static_cast<size_t>(slot) + 1);
+    // Entries mostly arrive in slot order: one more at the end.
+    if (static_cast<size_t>(slot) == bank->patches.size()) bank->patches.emplace_back();
+    else if (static_cast<size_t>(slot) > bank->patches.size()) bank->patches.resize(static_cast<size_t>(slot) + 1);
     LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
-    if (entry.messages.empty()) entry.messages.reserve(static_cast<size_t>(messages));
+    if (messages > 1 && entry.messages.empty()) entry.messages.reserve(static_cast<size_t>(messages));
     return entry;
 }
 
-void setCategoryFrom(LibrarianPatch& entry, const std::vector<uint8_t>& message, size_t index)
+void setCategoryFrom(LibrarianPatch& entry, const uint8_t* message, size_t size, size_t index)
 {
-    if (index < message.size())
+    if (index < size)
         if (const char* text = LibrarianPatch::categoryName(message[index])) entry.category = text;
 }
 
@@ -157,6 +160,8 @@ void PatchLibrarian::loadFromChunk(const uint8_t* data, int size, PatchFile* ban
         if (index >= messagesPerEntry(bank->kind, bank->modelCode)) index = 0;
         reached = readMIDIMessage(data, size, pos, bank, 0, counter, index);
     }
+    // The file's messages keep their block; the next file starts one of its own.
+    messageWriter.finish();
     createCategories(bank);
 }
 
@@ -253,26 +258,29 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     }
 
     // Stored form: the library's header, the body, for a short pattern its name, then F7. A
-    // message cut off by the end of the data keeps what was read and is closed the same way.
-    PatchSysexMessage message;
-    std::vector<uint8_t>& bytes = message.bytes;
+    // message cut off by the end of the data keeps what was read and is closed the same way. It
+    // is built in place at the end of the file's shared block and kept only when it is stored.
     const size_t bodySize = static_cast<size_t>(bodyEnd - body);
-    bytes.reserve(kHeaderSize + bodySize + kNameLength + 1);
+    // A new block holds what is left of the file, so that one block usually holds all of it; a
+    // block kept alive by one message wastes at most kMaxMessageBlock.
+    const size_t rest = static_cast<size_t>(size - start) + 2 * (kNameLength + 1);
+    uint8_t* const bytes = messageWriter.room(kHeaderSize + bodySize + kNameLength + 1, std::min(rest, kMaxMessageBlock));
     const uint8_t header[kHeaderSize] = {kStart,     kMakerId[0],  kMakerId[1],     kMakerId[2],
                                          kFixed,     storedModelByte(modelCode), kLibraryDevice,
                                          storedType(kind, messageIndex)};
-    bytes.assign(header, header + kHeaderSize);
-    bytes.insert(bytes.end(), m + body, m + bodyEnd);
+    std::memcpy(bytes, header, kHeaderSize);
+    if (bodySize) std::memcpy(bytes + kHeaderSize, m + body, bodySize);
+    size_t stored = kHeaderSize + bodySize;
 
     if (kind != kKindPatterns) {
-        if (bytes.size() >= 201 && bytes.size() <= 399)
+        if (stored >= 201 && stored <= 399)
             for (size_t i = kNameAt; i < kNameAt + kNameLength; ++i)
                 if (bytes[i] < 0x20) bytes[i] = 0x20;
-    } else if (bytes.size() <= kPatternNameAt) {
-        bytes.insert(bytes.end(), kAppendedPatternName, kAppendedPatternName + kNameLength);
+    } else if (stored <= kPatternNameAt) {
+        std::memcpy(bytes + stored, kAppendedPatternName, kNameLength);
+        stored += kNameLength;
     }
-    bytes.push_back(kEnd);
-    const size_t stored = bytes.size();
+    bytes[stored++] = kEnd;
     const int perEntry = messagesPerEntry(kind, modelCode);
     const int slot = counter / perEntry;
     // After a message cut off by the end of the data there is nothing more to read.
@@ -284,28 +292,28 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         LibrarianPatch& entry = entryAt(bank, slot, perEntry);
         entry.patchType = modelCode;
         if (stored >= 201) {
-            LibrarianPatch::appendName(entry.name, bytes, kNameAt, stored);
-            setCategoryFrom(entry, bytes, kCategoryAt);
+            LibrarianPatch::appendName(entry.name, bytes, stored, kNameAt, stored);
+            setCategoryFrom(entry, bytes, stored, kCategoryAt);
         }
-        entry.messages.push_back(std::move(message));
+        entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
     } else if (kind == kKindPerformances) {
         LibrarianPatch& entry = entryAt(bank, slot, perEntry);
         entry.patchType = 6 + modelCode;
-        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, bytes, kNameAt, stored);
-        entry.messages.push_back(std::move(message));
+        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, bytes, stored, kNameAt, stored);
+        entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
     } else {
         if (stored <= kPatternNameAt) return reached;
         if (stored == kPatternSize || stored > kLibraryPatternSize) {
             LibrarianPatch entry;
             entry.name = kAppendedPatternName;
             entry.patchType = 5;
-            entry.messages.push_back(std::move(message));
+            entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
             bank->patches.push_back(std::move(entry));
         } else {
             LibrarianPatch& entry = entryAt(bank, slot, perEntry);
             // A message shorter than a full pattern holds fewer name bytes; the F7 is no name.
-            LibrarianPatch::appendName(entry.name, bytes, kPatternNameAt, stored - 1);
-            entry.messages.push_back(std::move(message));
+            LibrarianPatch::appendName(entry.name, bytes, stored, kPatternNameAt, stored - 1);
+            entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
         }
     }
     readMismatch = 0;

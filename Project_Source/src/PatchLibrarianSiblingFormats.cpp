@@ -25,7 +25,7 @@ void PatchLibrarian::alterPatchFromQuarnelFormat(PatchSysexMessage* message)
     if (!message) return;
     const std::vector<uint8_t> source = message->bytes;
     auto S = [&source](size_t i) -> uint8_t { return i < source.size() ? source[i] : 0x00; };
-    std::vector<uint8_t>& out = message->bytes;
+    SysexBytes& out = message->bytes;
     out.resize(393, 0x00);
 
     for (size_t i : {13u, 29u, 45u})
@@ -51,7 +51,7 @@ void PatchLibrarian::alterPatchFromQuarnelFormat(PatchSysexMessage* message)
 void PatchLibrarian::alterPatchFromStrovaneFormat(PatchSysexMessage* message)
 {
     if (!message) return;
-    std::vector<uint8_t>& b = message->bytes;
+    SysexBytes& b = message->bytes;
     b.resize(392, 0x00);
     for (size_t i : {15u, 31u})
         if (b[i] >= 7) b[i] = 0;

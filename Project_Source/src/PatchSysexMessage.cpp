@@ -1,7 +1,264 @@
 #include "PatchSysexMessage.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
 #include "PatchFileImage.h"
 #include "SysexFamily.h"
+
+// A block of bytes and the count of the messages (and the writer) that use it; the bytes follow
+// the header.
+struct SysexBytes::Block {
+    std::atomic<uint32_t> refs;
+    uint32_t capacity;
+
+    uint8_t* bytes() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
+
+    static Block* make(size_t capacity)
+    {
+        if (capacity > std::numeric_limits<uint32_t>::max() - sizeof(Block)) throw std::length_error("SysexBytes");
+        void* memory = ::operator new(sizeof(Block) + capacity);
+        Block* block = static_cast<Block*>(memory);
+        block->refs.store(1, std::memory_order_relaxed);
+        block->capacity = static_cast<uint32_t>(capacity);
+        return block;
+    }
+    void retain() noexcept { refs.fetch_add(1, std::memory_order_relaxed); }
+    // Acquire: writes other users made before letting go are seen before this one writes.
+    bool unique() const noexcept { return refs.load(std::memory_order_acquire) == 1; }
+    void release() noexcept
+    {
+        if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(this);
+    }
+};
+static_assert(sizeof(SysexBytes) == 16, "a message is a pointer and two 32-bit numbers");
+
+SysexBytes::SysexBytes(const SysexBytes& other) noexcept
+    : block_(other.block_), offset_(other.offset_), size_(other.size_)
+{
+    if (block_) block_->retain();
+}
+
+SysexBytes& SysexBytes::operator=(const SysexBytes& other) noexcept
+{
+    if (this != &other) {
+        SysexBytes copy(other);
+        swap(copy);
+    }
+    return *this;
+}
+
+SysexBytes& SysexBytes::operator=(SysexBytes&& other) noexcept
+{
+    if (this != &other) {
+        SysexBytes taken(std::move(other));
+        swap(taken);
+    }
+    return *this;
+}
+
+SysexBytes& SysexBytes::operator=(const std::vector<uint8_t>& bytes)
+{
+    assign(bytes.data(), bytes.data() + bytes.size());
+    return *this;
+}
+
+SysexBytes& SysexBytes::operator=(std::initializer_list<uint8_t> bytes)
+{
+    assign(bytes.begin(), bytes.end());
+    return *this;
+}
+
+void SysexBytes::swap(SysexBytes& other) noexcept
+{
+    std::swap(block_, other.block_);
+    std::swap(offset_, other.offset_);
+    std::swap(size_, other.size_);
+}
+
+const uint8_t* SysexBytes::bytes() const noexcept { return block_ ? block_->bytes() + offset_ : nullptr; }
+
+const uint8_t& SysexBytes::at(size_t i) const
+{
+    if (i >= size_) throw std::out_of_range("SysexBytes::at");
+    return bytes()[i];
+}
+
+uint8_t& SysexBytes::at(size_t i)
+{
+    if (i >= size_) throw std::out_of_range("SysexBytes::at");
+    return ownBytes()[i];
+}
+
+void SysexBytes::release() noexcept
+{
+    if (block_) block_->release();
+    block_ = nullptr;
+    offset_ = 0;
+    size_ = 0;
+}
+
+void SysexBytes::own(size_t capacity)
+{
+    Block* block = Block::make(std::max<size_t>(capacity, size_));
+    if (size_) std::memcpy(block->bytes(), bytes(), size_);
+    const uint32_t size = size_;
+    release();
+    block_ = block;
+    size_ = size;
+}
+
+uint8_t* SysexBytes::ownBytes()
+{
+    if (!block_) return nullptr;
+    if (!block_->unique()) own(size_);
+    return block_->bytes() + offset_;
+}
+
+void SysexBytes::makeRoom(size_t count)
+{
+    if (block_ && block_->unique() && offset_ + count <= block_->capacity) return;
+    own(std::max<size_t>({count, size_t(size_) * 2, 32}));
+}
+
+void SysexBytes::assign(const uint8_t* first, const uint8_t* last)
+{
+    const size_t n = static_cast<size_t>(last - first);
+    if (block_ && block_->unique() && offset_ + n <= block_->capacity) {
+        if (n) std::memmove(block_->bytes() + offset_, first, n);
+        size_ = static_cast<uint32_t>(n);
+        return;
+    }
+    if (n == 0) {
+        release();
+        return;
+    }
+    // Copied before the old bytes go: first may point into them.
+    Block* block = Block::make(n);
+    std::memcpy(block->bytes(), first, n);
+    release();
+    block_ = block;
+    size_ = static_cast<uint32_t>(n);
+}
+
+void SysexBytes::assign(size_t count, uint8_t value)
+{
+    if (count == 0) {
+        release();
+        return;
+    }
+    if (!(block_ && block_->unique() && offset_ + count <= block_->capacity)) {
+        release();
+        block_ = Block::make(count);
+    }
+    std::memset(block_->bytes() + offset_, value, count);
+    size_ = static_cast<uint32_t>(count);
+}
+
+void SysexBytes::reserve(size_t capacity)
+{
+    if (capacity > size_ && !(block_ && block_->unique() && offset_ + capacity <= block_->capacity)) own(capacity);
+}
+
+void SysexBytes::resize(size_t count, uint8_t value)
+{
+    // Shrinking only narrows this message's view: bytes it shares stay as they are.
+    if (count > size_) {
+        makeRoom(count);
+        std::memset(block_->bytes() + offset_ + size_, value, count - size_);
+    }
+    size_ = static_cast<uint32_t>(count);
+}
+
+void SysexBytes::push_back(uint8_t value)
+{
+    makeRoom(size_t(size_) + 1);
+    block_->bytes()[offset_ + size_] = value;
+    ++size_;
+}
+
+uint8_t* SysexBytes::insert(const uint8_t* at, size_t count, uint8_t value)
+{
+    const size_t index = static_cast<size_t>(at - bytes());
+    if (count) {
+        makeRoom(size_t(size_) + count);
+        uint8_t* b = block_->bytes() + offset_;
+        std::memmove(b + index + count, b + index, size_ - index);
+        std::memset(b + index, value, count);
+        size_ += static_cast<uint32_t>(count);
+    }
+    return data() + index;
+}
+
+uint8_t* SysexBytes::insert(const uint8_t* at, const uint8_t* first, const uint8_t* last)
+{
+    const size_t index = static_cast<size_t>(at - bytes());
+    const size_t count = static_cast<size_t>(last - first);
+    if (count) {
+        // The inserted bytes may be this message's own, which the move below would shift.
+        const std::vector<uint8_t> copy(first, last);
+        makeRoom(size_t(size_) + count);
+        uint8_t* b = block_->bytes() + offset_;
+        std::memmove(b + index + count, b + index, size_ - index);
+        std::memcpy(b + index, copy.data(), count);
+        size_ += static_cast<uint32_t>(count);
+    }
+    return data() + index;
+}
+
+uint8_t* SysexBytes::erase(const uint8_t* first, const uint8_t* last)
+{
+    const size_t index = static_cast<size_t>(first - bytes());
+    const size_t count = static_cast<size_t>(last - first);
+    uint8_t* b = ownBytes();
+    if (count) {
+        std::memmove(b + index, b + index + count, size_ - index - count);
+        size_ -= static_cast<uint32_t>(count);
+    }
+    return b + index;
+}
+
+uint8_t* SysexBytes::Writer::room(size_t count, size_t blockBytes)
+{
+    if (!block_ || block_->capacity - used_ < count) {
+        finish();
+        block_ = Block::make(std::max(count, blockBytes));
+    }
+    return block_->bytes() + used_;
+}
+
+SysexBytes SysexBytes::Writer::commit(size_t count)
+{
+    SysexBytes message;
+    message.block_ = block_;
+    block_->retain();
+    message.offset_ = static_cast<uint32_t>(used_);
+    message.size_ = static_cast<uint32_t>(count);
+    used_ += count;
+    return message;
+}
+
+void SysexBytes::Writer::finish() noexcept
+{
+    if (block_) block_->release();
+    block_ = nullptr;
+    used_ = 0;
+}
+
+bool operator==(const SysexBytes& a, const SysexBytes& b)
+{
+    return a.size() == b.size() && (a.size() == 0 || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+bool operator==(const SysexBytes& a, const std::vector<uint8_t>& b)
+{
+    return a.size() == b.size() && (a.size() == 0 || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+bool operator==(const std::vector<uint8_t>& a, const SysexBytes& b) { return b == a; }
 
 bool PatchSysexMessage::isWhole() const
 {

@@ -1,6 +1,8 @@
 #include "UIConfigManager.h"
 
+#include "BundleResources.h"
 #include "debugger.h"
+#include "kit/plugin/IGraphics.h"
 #include "tea.h"
 
 #include <tinyxml2.h>
@@ -10,6 +12,7 @@
 
 UIConfigManager::UIConfigManager() = default;
 
+// The actions go with ownedActions; the maps only point at controls, which the surface owns.
 UIConfigManager::~UIConfigManager()
 {
     // A manager that goes without ClearImageCache still stops counting as a user of its bitmaps.
@@ -31,7 +34,7 @@ void UIConfigManager::log(const std::string& text) const
     if (loggingEnabled) DebuggerOutput::printDebugInfo(logFilePath, text);
 }
 
-void UIConfigManager::readUIConfig(UIConfigGraphics* graphicsIn, QOR* controllerIn, PatchLibrarian* librarianIn,
+void UIConfigManager::readUIConfig(IGraphics* graphicsIn, QOR* controllerIn, PatchLibrarian* librarianIn,
                                    int debug, double scaleIn)
 {
     graphics = graphicsIn;

@@ -1,9 +1,13 @@
 #pragma once
 // The configuration manager: the parameter registry, the editor bitmap table, the reader of
-// the two enciphered configuration files with their SysEx templates and value lists.
-#include "UIConfigGraphics.h"
+// the two enciphered configuration files with their SysEx templates and value lists, and the
+// control factory with its control actions and MIDI lookup containers.
+#include "ControlAction.h"
+#include "ControlContainers.h"
+#include "kit/plugin/IGraphicsStructs.h"
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +18,11 @@ class XMLElement;
 }
 class QOR;
 class PatchLibrarian;
+class IGraphics;
+class IPluginBase;
+class IParam;
+class IControl;
+class ControlLayer;
 
 // One row of the bitmap table as kept in memory.
 struct ImageInfo {
@@ -57,8 +66,7 @@ public:
     // layout document (value lists, then the layout walk). A configuration file that is
     // missing, empty, unparsable or without its root element is logged and leaves the editor
     // without what that file configures.
-    void readUIConfig(UIConfigGraphics* graphics, QOR* controller, PatchLibrarian* librarian, int debug,
-                      double scale);
+    void readUIConfig(IGraphics* graphics, QOR* controller, PatchLibrarian* librarian, int debug, double scale);
 
     // Parameter registry.
     void initParams();
@@ -69,10 +77,10 @@ public:
     int getPartParamByName(std::string name, int part);
 
     // Bitmap table.
-    void initImages(UIConfigGraphics* graphics);
-    void preloadImage(UIConfigGraphics* graphics, int id, const char* name, const char* file, int frames,
+    void initImages(IGraphics* graphics);
+    void preloadImage(IGraphics* graphics, int id, const char* name, const char* file, int frames,
                       bool framesHorizontal);
-    ConfigBitmap getImageByName(UIConfigGraphics* graphics, std::string name);
+    IBitmap getImageByName(IGraphics* graphics, std::string name);
     void ClearImageCache();
     // How many open managers hold the bitmap of an image id (shared by the whole process).
     static int imageUsers(int id);
@@ -91,11 +99,49 @@ public:
     // (logged).
     std::string decipherResource(int resourceId, const char* path);
 
+    // Control actions (UIConfigManagerControlActions.cpp).
+    // Replaces out->messages with count messages of the template, the value of each written at
+    // the 1-based changingByte, the part (when above 0) at byte 5. A template too short for
+    // changingByte or the part byte gives no message.
+    void calculateSysexWithChangingByte(std::string sysexTemplate, int changingByte, int count,
+                                        ControlActionSysExMessage* out, int start, int part);
+    // The action of the parameter, made (and owned here) with the creator's kind when it has
+    // none, else given that kind; the control, when given, is appended to its controls. Null
+    // when the id names no parameter of the plug-in.
+    ControlAction* getControlAction(int paramId, int kind, IControl* control);
+    // Copies the link into the action and gives the first linked parameter a link back; a
+    // link without both ids is ignored.
+    void linkControlAction(ControlAction* action, int paramId, LinkInfo link);
+    // Fills the action's messages from template sysexIndex and files the control under the
+    // first message's key bytes and index. A template that breaks a limit leaves the messages
+    // empty and files nothing (logged); false then.
+    bool setSysexMessages(ControlAction* action, IControl* control, int sysexIndex, int changingByte, int count,
+                          int start, int part, unsigned char index);
+    // The CC map, under the action's channel key, CC number and global key.
+    void fileCCControl(ControlAction* action, IControl* control);
+    IControl* getCCControl(int channelKey, int ccNumber, int globalKey) const;
+
+    // Menu creators (UIConfigManagerMenus.cpp).
+    const char* getParamGroup(int part, std::string group);
+    void createDropDownMenu(std::string name, int paramId, int x, int y, int width, int height, int part,
+                            ControlLayer* layer, std::string group);
+    void createDropDownMenu2(std::string name, int paramId, int x, int y, int width, int height, int defaultValue,
+                             int minValue, int maxValue, std::vector<std::string> values, int part,
+                             ControlLayer* layer, std::string group);
+    void createMIDIDeviceSelectionControl(std::string name, int paramId, int x, int y, int width, int height,
+                                          int inputDevices, int part, ControlLayer* layer, std::string group);
+    void createNoValDropDown(std::string name, int paramId, int x, int y, int width, int height, int defaultValue,
+                             int minValue, int maxValue, int firstNumber, int lastNumber, int visible,
+                             std::vector<std::string> values, int part, ControlLayer* layer, std::string group,
+                             bool white);
+    // The layout rectangle scaled: each product truncated on its own.
+    IRECT scaledRect(int x, int y, int width, int height) const;
+
     std::map<std::string, int> paramIds;
     std::map<std::string, ImageInfo> images;
     bool releaseMode = false;
 
-    UIConfigGraphics* graphics = nullptr;
+    IGraphics* graphics = nullptr;
     QOR* controller = nullptr;
     PatchLibrarian* librarian = nullptr;
     int debugLevel = 0; // kept, not read
@@ -103,6 +149,11 @@ public:
 
     std::map<std::string, std::vector<std::string>> valueLists;
     std::vector<SysExContainer> sysexContainers;
+
+    std::map<int, controlID3> ccControls;
+    NRPNControlContainer nrpnControls;
+    SysExControlContainer sysexControls;
+    std::string paramGroupText;
 
     bool loggingEnabled = false;
     std::string logFilePath;
@@ -116,12 +167,26 @@ protected:
 
     void log(const std::string& text) const;
 
+    // The parameter of the surface's plug-in; null (logged with the element's name) for an id
+    // outside the table.
+    IParam* paramForElement(const std::string& name, int paramId);
+    // The surface's plug-in's list of MIDI input or output device names.
+    const std::vector<std::string>& deviceNames(bool input);
+    // The entries of a menu range (max - min); -1, logged with the element's name, for a
+    // negative or absurd range.
+    int entryCount(const std::string& name, int minValue, int maxValue);
+    // Places a creator's control on its layer, else on the surface.
+    void placeControl(IControl* control, ControlLayer* layer);
+
     // Deciphers and parses a configuration resource; the root element of rootName, or null
     // (logged) when the file is missing or empty, does not parse or lacks that root.
     tinyxml2::XMLElement* loadDocument(tinyxml2::XMLDocument& document, int resourceId, const char* path,
                                        const char* rootName);
 
 private:
+    // Every action this manager made, link targets too: parameters only point at them.
+    std::vector<std::unique_ptr<ControlAction>> ownedActions;
+
     // The process-wide count of managers holding each image id; both return the count after.
     static int claimImage(int id);
     static int releaseImageClaim(int id);

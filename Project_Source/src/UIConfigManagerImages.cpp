@@ -1,5 +1,6 @@
 #include "ImageTable.h"
 #include "UIConfigManager.h"
+#include "kit/plugin/IGraphics.h"
 
 #include <map>
 #include <mutex>
@@ -45,7 +46,7 @@ int UIConfigManager::imageUsers(int id)
     return it == usersById().end() ? 0 : it->second;
 }
 
-void UIConfigManager::initImages(UIConfigGraphics* graphicsIn)
+void UIConfigManager::initImages(IGraphics* graphicsIn)
 {
     log("CONFIG READER: Started to read image resources...");
     for (size_t i = 0; i < kImageTableSize; ++i) {
@@ -55,7 +56,7 @@ void UIConfigManager::initImages(UIConfigGraphics* graphicsIn)
     log("CONFIG READER: Completed!");
 }
 
-void UIConfigManager::preloadImage(UIConfigGraphics* graphicsIn, int id, const char* name, const char* file,
+void UIConfigManager::preloadImage(IGraphics* graphicsIn, int id, const char* name, const char* file,
                                    int frames, bool framesHorizontal)
 {
     if (releaseMode) {
@@ -64,8 +65,8 @@ void UIConfigManager::preloadImage(UIConfigGraphics* graphicsIn, int id, const c
         it->second.loaded = false;
         // Another open instance still draws this bitmap: keep it cached for that one.
         if (releaseImageClaim(id) > 0 || !graphicsIn) return;
-        ConfigBitmap bitmap = graphicsIn->LoadIBitmap(id, file, scale, frames, false);
-        if (bitmap.bitmap) graphicsIn->ReleaseBitmap(&bitmap);
+        IBitmap bitmap = graphicsIn->LoadIBitmap(id, file, scale, frames, false);
+        if (bitmap.mData) graphicsIn->ReleaseBitmap(&bitmap);
         return;
     }
 
@@ -76,9 +77,9 @@ void UIConfigManager::preloadImage(UIConfigGraphics* graphicsIn, int id, const c
     info.framesHorizontal = framesHorizontal;
     if (wasLoaded) return; // this manager already holds it
 
-    ConfigBitmap bitmap;
+    IBitmap bitmap;
     if (graphicsIn) bitmap = graphicsIn->LoadIBitmap(id, file, scale, frames, false);
-    if (!bitmap.bitmap) {
+    if (!bitmap.mData) {
         // The editor goes on with an empty bitmap for this image.
         info.loaded = false;
         log(std::string("CONFIG READER: Image ") + name + " could not be loaded from " + file + "!");
@@ -88,15 +89,15 @@ void UIConfigManager::preloadImage(UIConfigGraphics* graphicsIn, int id, const c
     claimImage(id);
 }
 
-ConfigBitmap UIConfigManager::getImageByName(UIConfigGraphics* graphicsIn, std::string name)
+IBitmap UIConfigManager::getImageByName(IGraphics* graphicsIn, std::string name)
 {
     auto it = images.find(name);
     if (it == images.end()) {
         log("CONFIG READER: Image " + name + " MISSING!");
-        return ConfigBitmap{};
+        return IBitmap();
     }
     // An image that failed to load (logged then) or was released gives the empty bitmap.
-    if (!it->second.loaded || !graphicsIn) return ConfigBitmap{};
+    if (!it->second.loaded || !graphicsIn) return IBitmap();
     return graphicsIn->getImageById(it->second.id, it->second.frames, it->second.framesHorizontal);
 }
 

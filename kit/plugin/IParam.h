@@ -137,6 +137,6 @@ public:
     bool isMeta = false;
     KIT_TypedBuf<DisplayText> displayTexts{256};
     mutable std::mutex mDisplayTextLock;
-    // Borrowed: the configuration that makes the action frees it, after the parameter table is gone.
+    // Borrowed: the configuration manager owns every action it makes and frees it in its destructor.
     ControlAction* controlAction = nullptr;
 };

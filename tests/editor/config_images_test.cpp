@@ -48,9 +48,9 @@ protected:
     void load(UIConfigManager& manager, double scale = 1.0)
     {
         manager.setLogging(true, f.logPath);
-        manager.graphics = &f.cache;
+        manager.graphics = &f.surface;
         manager.scale = scale;
-        quiet([&] { manager.initImages(&f.cache); });
+        quiet([&] { manager.initImages(&f.surface); });
     }
     template <class F>
     static void quiet(F fn)
@@ -71,16 +71,16 @@ TEST_F(Images, EveryNameGivesTheFramesOrientationAndScaledSizeOfItsRowDecodedOnc
         ASSERT_EQ(manager.images.size(), kImageTableSize);
         for (size_t i = 0; i < kImageTableSize; ++i) {
             const ImageTableRow& row = kImageTable[i];
-            ConfigBitmap b = manager.getImageByName(&f.cache, row.name);
-            ASSERT_NE(b.bitmap, nullptr) << row.name;
-            EXPECT_EQ(b.frames, row.frames) << row.name;
-            EXPECT_EQ(b.framesHorizontal, row.framesHorizontal) << row.name;
-            EXPECT_EQ(b.width, static_cast<int>(fileWidth(row) * scale)) << row.name;
-            EXPECT_EQ(b.height, static_cast<int>(fileHeight(row) * scale)) << row.name;
+            IBitmap b = manager.getImageByName(&f.surface, row.name);
+            ASSERT_NE(b.mData, nullptr) << row.name;
+            EXPECT_EQ(b.N, row.frames) << row.name;
+            EXPECT_EQ(b.mFramesAreHorizontal, row.framesHorizontal) << row.name;
+            EXPECT_EQ(b.W, static_cast<int>(fileWidth(row) * scale)) << row.name;
+            EXPECT_EQ(b.H, static_cast<int>(fileHeight(row) * scale)) << row.name;
         }
-        EXPECT_EQ(f.cache.decodes, 101);
+        EXPECT_EQ(f.surface.decodes, 101);
         quiet([&] { manager.ClearImageCache(); });
-        f.cache.decodes = 0;
+        f.surface.decodes = 0;
     }
 }
 
@@ -91,13 +91,13 @@ TEST_F(Images, AnUnknownNameOrAMissingOrUndecodableFileGivesAnEmptyBitmapAndALog
     writeFile(f.dir.file("img/btn-search.png"), "\x89PNG\r\n\x1a\n this is no image");
     UIConfigManager manager;
     load(manager);
-    EXPECT_EQ(f.cache.decodes, 99);
+    EXPECT_EQ(f.surface.decodes, 99);
     for (const char* name : {"MAIN_BG_ID", "BUTTON_BANK_SEARCH_ID", "NO_SUCH_IMAGE"}) {
-        ConfigBitmap b;
-        quiet([&] { b = manager.getImageByName(&f.cache, name); });
-        EXPECT_EQ(b.bitmap, nullptr) << name;
-        EXPECT_EQ(b.width + b.height, 0) << name;
-        EXPECT_EQ(b.frames, 1) << name;
+        IBitmap b;
+        quiet([&] { b = manager.getImageByName(&f.surface, name); });
+        EXPECT_EQ(b.mData, nullptr) << name;
+        EXPECT_EQ(b.W + b.H, 0) << name;
+        EXPECT_EQ(b.N, 1) << name;
     }
     auto texts = f.logTexts();
     for (const char* line : {"CONFIG READER: Image MAIN_BG_ID could not be loaded from resources/img/main-bg.png!",
@@ -105,9 +105,9 @@ TEST_F(Images, AnUnknownNameOrAMissingOrUndecodableFileGivesAnEmptyBitmapAndALog
                              "resources/img/btn-search.png!",
                              "CONFIG READER: Image NO_SUCH_IMAGE MISSING!"})
         EXPECT_EQ(std::count(texts.begin(), texts.end(), line), 1) << line;
-    EXPECT_NE(manager.getImageByName(&f.cache, "MAIN_BG_FRAME_ID").bitmap, nullptr);
+    EXPECT_NE(manager.getImageByName(&f.surface, "MAIN_BG_FRAME_ID").mData, nullptr);
     quiet([&] { manager.ClearImageCache(); });
-    EXPECT_TRUE(f.cache.cache.empty());
+    for (size_t i = 0; i < kImageTableSize; ++i) EXPECT_FALSE(ConfigSurface::cached(kImageTable[i].id));
 }
 
 TEST_F(Images, ClosingOneInstanceKeepsTheBitmapsAnotherOpenInstanceDraws)
@@ -115,19 +115,20 @@ TEST_F(Images, ClosingOneInstanceKeepsTheBitmapsAnotherOpenInstanceDraws)
     UIConfigManager first, second;
     load(first);
     load(second);
-    EXPECT_EQ(f.cache.decodes, 101);
+    EXPECT_EQ(f.surface.decodes, 101);
     EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 2);
     // Clearing the closed instance a second time releases nothing more.
     for (int i = 0; i < 2; ++i) {
         quiet([&] { first.ClearImageCache(); });
-        EXPECT_EQ(f.cache.releases, 0);
-        EXPECT_NE(second.getImageByName(&f.cache, "MAIN_BG_ID").bitmap, nullptr);
+        for (size_t k = 0; k < kImageTableSize; ++k) EXPECT_TRUE(ConfigSurface::cached(kImageTable[k].id));
+        EXPECT_NE(second.getImageByName(&f.surface, "MAIN_BG_ID").mData, nullptr);
         EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
     }
     quiet([&] { second.ClearImageCache(); });
-    EXPECT_TRUE(f.cache.cache.empty());
-    EXPECT_EQ(f.cache.releases, 101);
-    for (size_t i = 0; i < kImageTableSize; ++i) EXPECT_EQ(UIConfigManager::imageUsers(kImageTable[i].id), 0);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        EXPECT_FALSE(ConfigSurface::cached(kImageTable[i].id));
+        EXPECT_EQ(UIConfigManager::imageUsers(kImageTable[i].id), 0);
+    }
     EXPECT_EQ(second.images.size(), 101u); // the table keeps its rows
     EXPECT_FALSE(second.releaseMode);
     {
@@ -143,9 +144,9 @@ TEST_F(Images, WithLoggingOffTheTableWritesNothing)
     std::remove(f.logPath.c_str());
     UIConfigManager manager;
     manager.setLogging(false, f.logPath);
-    manager.graphics = &f.cache;
-    manager.initImages(&f.cache);
-    manager.getImageByName(&f.cache, "NO_SUCH_IMAGE");
+    manager.graphics = &f.surface;
+    manager.initImages(&f.surface);
+    manager.getImageByName(&f.surface, "NO_SUCH_IMAGE");
     manager.ClearImageCache();
     EXPECT_NE(::access(f.logPath.c_str(), F_OK), 0);
 }

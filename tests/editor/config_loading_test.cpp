@@ -38,7 +38,7 @@ protected:
     }
 };
 
-void runConfig(RecordingManager& manager, UIConfigGraphics* loader, double scale = 1.0)
+void runConfig(RecordingManager& manager, IGraphics* loader, double scale = 1.0)
 {
     testing::internal::CaptureStdout();
     manager.readUIConfig(loader, nullptr, nullptr, 0, scale);
@@ -56,7 +56,7 @@ TEST(ConfigRun, ReadersRunInTheirFixedOrderAndFillEverythingBeforeTheLayoutWalk)
     }
     writeFile(f.dir.file("sysex.tea"), encipher(kSysexXml));
     writeFile(f.dir.file("uiconfig.tea"), encipher(kLayoutXml));
-    runConfig(f.manager, &f.cache);
+    runConfig(f.manager, &f.surface);
     EXPECT_EQ(f.manager.walks, 1);
     EXPECT_EQ(f.manager.templatesAtWalk, 1u);
     EXPECT_EQ(f.manager.imagesAtWalk, 101u);
@@ -94,7 +94,7 @@ TEST(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
         ConfigFolder<RecordingManager> f;
         writeFile(f.dir.file("sysex.tea"), encipher(kSysexXml));
         if (c.present) writeFile(f.dir.file("uiconfig.tea"), c.bytes);
-        runConfig(f.manager, &f.cache);
+        runConfig(f.manager, &f.surface);
         EXPECT_EQ(f.manager.walks, 0);
         EXPECT_TRUE(f.manager.valueLists.empty());
         EXPECT_EQ(f.manager.sysexContainers.size(), 1u);
@@ -177,10 +177,10 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
     EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
     BundleFolder bundle(build + "/QOR.component");
     // Placed there by qor_bundle_resources; they decipher to the project's documents.
+    PlugWithSurface host;
     for (const char* doc : {"uiconfig", "sysex"}) {
-        TestBitmapCache loader;
         UIConfigManager manager;
-        manager.graphics = &loader;
+        manager.graphics = host.surface;
         std::string path = std::string("resources/") + doc + ".tea";
         testing::internal::CaptureStdout();
         std::string text = manager.decipherResource(doc[0] == 'u' ? 100 : 101, path.c_str());
@@ -192,10 +192,9 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
 
     // The shipped documents parse into byte templates and value lists, and every bitmap loads
     // with whole frames.
-    TestBitmapCache cache;
     RecordingManager manager;
     testing::internal::CaptureStdout();
-    manager.readUIConfig(&cache, nullptr, nullptr, 0, 1.0);
+    manager.readUIConfig(host.surface, nullptr, nullptr, 0, 1.0);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(manager.walks, 1);
     EXPECT_FALSE(manager.sysexContainers.empty());
@@ -209,9 +208,9 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
     EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
-        ConfigBitmap b = manager.getImageByName(&cache, row.name);
-        ASSERT_NE(b.bitmap, nullptr) << row.file;
-        EXPECT_EQ((row.framesHorizontal ? b.width : b.height) % row.frames, 0) << row.name;
+        IBitmap b = manager.getImageByName(host.surface, row.name);
+        ASSERT_NE(b.mData, nullptr) << row.file;
+        EXPECT_EQ((row.framesHorizontal ? b.W : b.H) % row.frames, 0) << row.name;
     }
     manager.ClearImageCache();
 }

@@ -1,9 +1,14 @@
 #pragma once
 // Helpers of the configuration tests: log texts, enciphering as the build does, test PNGs, and a
-// bitmap cache like the editor surface's (found through the bundle, scaled, one entry per id).
+// plug-in of the editor's size with an off-screen surface loading from the bundle.
 #include "Project_Source/src/BundleResources.h"
-#include "Project_Source/src/UIConfigGraphics.h"
 #include "Project_Source/src/tea.h"
+#include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsStorage.h"
+#include "kit/plugin/IPluginBase.h"
+#include "kit/plugin/IPopupMenu.h"
+#include "kit/raster/rast_png.h"
+#include "plugin/graphics_offscreen.h"
 #include "support/tempdir.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -54,54 +59,39 @@ inline bool writePng(const std::string& path, int width, int height)
     return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
 }
 
-class TestBitmapCache : public UIConfigGraphics {
+// An editor surface without a window: files and PNGs come from the bundle the lookup finds,
+// and a popup menu answers the next scripted choice.
+class ConfigSurface : public IGraphics {
 public:
-    struct Entry {
-        std::unique_ptr<int> pixels; // stands for the bitmap's memory
-        int width = 0, height = 0;
-    };
+    explicit ConfigSurface(IPluginBase* plug) : IGraphics(plug, 1500, 757, 0) {}
 
-    ConfigBitmap LoadIBitmap(int id, const char* name, double scale, int frames, bool framesHorizontal) override
+    char* OSLoadFile(int, const char* name) override
     {
-        auto it = cache.find(id);
-        if (it == cache.end()) {
-            png_image image{};
-            image.version = PNG_IMAGE_VERSION;
-            std::string path = resourcePath(name);
-            if (path.empty() || !png_image_begin_read_from_file(&image, path.c_str())) return ConfigBitmap{};
-            Entry e{std::make_unique<int>(id), static_cast<int>(image.width * scale),
-                    static_cast<int>(image.height * scale)};
-            png_image_free(&image);
-            ++decodes;
-            it = cache.emplace(id, std::move(e)).first;
-        }
-        return ConfigBitmap{it->second.pixels.get(), it->second.width, it->second.height, frames, framesHorizontal};
+        return loadBundleResource(kQORBundleIdentifier, name, &loadedFileSize);
     }
-
-    ConfigBitmap getImageById(int id, int frames, bool framesHorizontal) override
+    RAST_IBitmap* OSLoadBitmap(int, const char* name) override
     {
-        auto it = cache.find(id);
-        if (it == cache.end()) return ConfigBitmap{};
-        return ConfigBitmap{it->second.pixels.get(), it->second.width, it->second.height, frames, framesHorizontal};
+        std::string path = resourcePath(name);
+        RAST_IBitmap* image = path.empty() ? nullptr : RAST_LoadPNG(path.c_str());
+        decodes += image != nullptr;
+        return image;
     }
-
-    void ReleaseBitmap(ConfigBitmap* bitmap) override
+    IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT*) override
     {
-        for (auto it = cache.begin(); it != cache.end(); ++it)
-            if (it->second.pixels.get() == bitmap->bitmap) {
-                cache.erase(it);
-                ++releases;
-                return;
-            }
+        shown.clear();
+        for (int i = 0; i < menu->GetNItems(); ++i) shown.push_back(menu->GetItemTitle(i));
+        if (choice < 0) return nullptr;
+        menu->SetChosenItemIdx(choice);
+        return menu;
     }
 
     // Looked up by the last path component, type "png", as the bitmap loader does.
-    std::string resourcePath(const char* name) const
+    static std::string resourcePath(const char* name)
     {
         std::string base = name;
         base = base.substr(base.find_last_of('/') + 1);
         base = base.substr(0, base.find_last_of('.'));
-        CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, bundleIdentifier, kCFStringEncodingUTF8);
+        CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, kQORBundleIdentifier, kCFStringEncodingUTF8);
         CFBundleRef bundle = CFBundleGetBundleWithIdentifier(id);
         CFRelease(id);
         if (!bundle) return {};
@@ -115,9 +105,19 @@ public:
         if (url) CFRelease(url);
         return path;
     }
+    // Whether the process-wide cache holds a bitmap under the id.
+    static bool cached(int id) { return BitmapStorage::Instance().Find(id) != nullptr; }
 
-    std::map<int, Entry> cache;
-    int decodes = 0, releases = 0;
+    int decodes = 0;
+    int choice = -1;
+    std::vector<std::string> shown;
+};
+
+// A plug-in with a surface attached, which the plug-in owns.
+struct PlugWithSurface {
+    PlugWithSurface() : plug(5124), surface(new ConfigSurface(&plug)) { plug.AttachGraphics(surface); }
+    SurfacePlug plug;
+    ConfigSurface* surface;
 };
 
 // Points the bundle lookup at a folder for the life of the object.
@@ -126,20 +126,21 @@ struct BundleFolder {
     ~BundleFolder() { ::unsetenv("QOR_BUNDLE_PATH"); }
 };
 
-// A temporary bundle folder with a log file, a bitmap cache and a manager logging into it.
+// A temporary bundle folder with a log file, a surface and a manager logging into it.
 template <class Manager>
 struct ConfigFolder {
     ConfigFolder() : bundle(dir.path), logPath(dir.file("log.txt"))
     {
         writeFile(logPath, "");
         manager.setLogging(true, logPath);
-        manager.graphics = &cache;
+        manager.graphics = host.surface;
     }
     std::vector<std::string> logTexts() const { return logTextsOf(logPath); }
     TempDir dir;
     BundleFolder bundle;
     std::string logPath;
-    TestBitmapCache cache;
+    PlugWithSurface host;
+    ConfigSurface& surface = *host.surface;
     Manager manager;
 };
 

@@ -1,20 +1,37 @@
 // The parameter registry: names to ids, the per-part rule, the unnamed blocks.
 #include "Project_Source/src/ParamTable.h"
 #include "Project_Source/src/UIConfigManager.h"
-#include "config_test_support.h"
+#include "Project_Source/src/debugger.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <tuple>
 
-using namespace configtest;
+using testsupport::TempDir;
 
 namespace {
 
+// A manager logging into a file of a temporary folder; the registry needs no editor surface.
+struct LoggingManager {
+    LoggingManager() { testsupport::writeFile(logPath, ""), manager.setLogging(true, logPath); }
+    std::vector<std::string> logTexts() const
+    {
+        std::vector<std::string> texts;
+        std::istringstream in(testsupport::readText(logPath));
+        for (std::string line; std::getline(in, line);) texts.push_back(line.substr(line.find("\t ") + 2));
+        return texts;
+    }
+    TempDir dir;
+    std::string logPath = dir.file("log.txt");
+    UIConfigManager manager;
+};
+
 TEST(Registry, NamesAnswerTheirIdsCaseExactlyAndUnknownOrRepeatedNamesAreLogged)
 {
-    ConfigFolder<UIConfigManager> f;
+    LoggingManager f;
     testing::internal::CaptureStdout();
     f.manager.initParams();
     testing::internal::GetCapturedStdout();

@@ -1,15 +1,17 @@
 #pragma once
-// An in-memory file loader and a once-per-process configuration manager for the configuration
-// fuzz targets: every resource is the given bytes, and no bitmap loads.
-#include "Project_Source/src/UIConfigGraphics.h"
+// An in-memory editor surface and a once-per-process configuration manager for the
+// configuration fuzz targets: every resource is the given bytes, and no bitmap loads.
+#include "Project_Source/src/BundleResources.h"
 #include "Project_Source/src/UIConfigManager.h"
+#include "kit/plugin/IGraphics.h"
 
 #include <cstring>
 #include <string>
 
-class FuzzConfigLoader : public UIConfigGraphics {
+class FuzzConfigLoader : public IGraphics {
 public:
-    char* LoadFile(int, const char*) override
+    FuzzConfigLoader() : IGraphics(nullptr, 1500, 757, 0) {}
+    char* OSLoadFile(int, const char*) override
     {
         // Only as large as the input: the reader never looks past the size it is given, and a
         // full-size buffer per run would make the replay slow under the sanitizers.
@@ -19,10 +21,6 @@ public:
         loadedFileSize = static_cast<int>(n);
         return buffer;
     }
-    ConfigBitmap LoadIBitmap(int, const char*, double, int, bool) override { return ConfigBitmap{}; }
-    ConfigBitmap getImageById(int, int, bool) override { return ConfigBitmap{}; }
-    void ReleaseBitmap(ConfigBitmap*) override {}
-
     std::string file;
 };
 
