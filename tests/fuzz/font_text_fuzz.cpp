@@ -7,22 +7,15 @@
 #include <cstdint>
 #include <string>
 
-#include "kit/raster/rast_font.h"
+#include "raster/glyph_fake_source.h"
 
 namespace {
 
-class FuzzGlyphSource : public RAST_GlyphSource {
+// The test glyph source's scratch and line height, with metrics and coverage made from the code.
+class FuzzGlyphSource : public rt::FakeGlyphSource {
  public:
-  RAST_MemBitmap scratch;
   unsigned int code = 0;
-  bool lineHeight(HGDIOBJ, int* height) override {
-    *height = 12;
-    return true;
-  }
-  RAST_IBitmap* begin(HGDIOBJ, int size) override {
-    if (scratch.getWidth() < size || scratch.getHeight() < size) scratch.resize(size, size);
-    return &scratch;
-  }
+  FuzzGlyphSource() { lineheight = 12; }
   void measure(const char* utf8, int* width, int* height) override {
     code = 0;
     for (const unsigned char* p = (const unsigned char*)utf8; *p; p++) code = code * 31 + *p;
@@ -36,7 +29,6 @@ class FuzzGlyphSource : public RAST_GlyphSource {
         scratch.getBits()[(size_t)y * scratch.getRowSpan() + x] = 255u | v << 8;
       }
   }
-  void end() override {}
 };
 
 }  // namespace
@@ -52,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   RAST_CachedFont font;
   font.SetGlyphSource(&source);
-  font.SetFromHFont(reinterpret_cast<HGDIOBJ>(uintptr_t(0x5000)), fontFlags);
+  font.SetFromHFont(rt::kFakeFont, fontFlags);
   font.SetTextColor(0xFF8040C0u ^ data[2]);
   font.SetBkMode(data[2] >> 7);
   font.SetCombineMode(data[2] & 7, (data[2] & 8) ? 0.5f : 1.0f);

@@ -102,32 +102,3 @@ TEST(FontOnTextBackend, TheSharedScratchBitmapsLiveUntilTheLastFontIsDestroyed) 
   ASSERT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
   EXPECT_GE(RAST_CachedFont::s_tempbitmap->getWidth(), 256);
 }
-
-TEST(FontOnTextBackend, NativeLabelsAreAlignedAndCutAtTheirRect) {
-  Font f(14, kNative);
-  RAST_MemBitmap a(300, 60), b(300, 60);
-  rt::fill(a, 0);
-  rt::fill(b, 0);
-  RECT r = {10, 5, 200, 50}, r2 = r;
-  f.DrawText(&a, "Osc Level", -1, &r, 0x30);
-  f.DrawText(&b, "Osc Level", -1, &r2, 0x36);  // right and bottom win over centring
-  EXPECT_EQ(ink(a), ink(b));
-  EXPECT_LE(ink(a)[2], 200);
-  EXPECT_GE(ink(a)[2], 195);
-  EXPECT_LE(ink(a)[3], 50);
-  EXPECT_GE(ink(a)[3], 40);
-  for (unsigned int flags : {0x4u, 0x104u}) {
-    rt::fill(a, 0);
-    r = {100, 5, 160, 35};
-    f.DrawText(&a, "Filter Envelope Amount", -1, &r, flags);
-    const std::vector<int> got = ink(a);
-    if (flags & 0x100) {
-      EXPECT_LT(got[0], 100);
-      EXPECT_GT(got[2], 160);
-    } else {
-      EXPECT_GE(got[0], 100);
-      EXPECT_LE(got[2], 160);
-      EXPECT_GE(got[2] - got[0], 50);
-    }
-  }
-}

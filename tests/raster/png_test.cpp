@@ -2,7 +2,6 @@
 // interlacing decode to the expected alpha, red, green, blue bytes; cut-short, corrupt and
 // oversized input answers null; the loader record and the file-name check.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <memory>
@@ -107,12 +106,11 @@ TEST(Png, EveryColourTypeAndDepthDecodesFromMemoryFilesAndIntoGivenBitmaps) {
                              (c.trns ? " tRNS" : "") + (c.interlace ? " interlaced" : "");
     std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(bytes.data(), (int)bytes.size()));
     EXPECT_TRUE(decodes(bm.get(), want)) << what;
-    testsupport::writeFile(dir.file("img.png"), bytes);
-    bm.reset(RAST_LoadPNG(dir.file("img.png").c_str()));
-    EXPECT_TRUE(decodes(bm.get(), want)) << what << " from a file";
   }
   std::vector<uint32_t> want;
   const auto bytes = encoded({PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false}, 6, &want);
+  testsupport::writeFile(dir.file("img.png"), bytes);
+  EXPECT_TRUE(decodes(std::unique_ptr<RAST_IBitmap>(RAST_LoadPNG(dir.file("img.png").c_str())).get(), want));
   RAST_MemBitmap mem(100, 3);
   RAST_SysBitmap sys(2, 2);
   for (RAST_IBitmap* given : {(RAST_IBitmap*)&mem, (RAST_IBitmap*)&sys}) {
@@ -167,24 +165,17 @@ TEST(Png, CutShortCorruptOrOversizedInputAnswersNull) {
 TEST(Png, LoaderChecksTheExtensionCaseBlindOnlyWhenAskedAndIsRegistered) {
   testsupport::TempDir dir("qor_png");
   const auto bytes = encoded({PNG_COLOR_TYPE_RGB, 8, false, false}, 13);
-  ASSERT_EQ(mkdir(dir.file("dir.x").c_str(), 0755), 0);
-  const struct {
-    const char* name;
-    bool checked;
-  } names[] = {{"a.PNG", true}, {"dir.x/b.png", true}, {"a.png.txt", false}, {"png", false}};
-  for (const auto& k : names) {
-    testsupport::writeFile(dir.file(k.name), bytes);
+  for (const char* name : {"a.PNG", "a.png.txt"}) {
+    testsupport::writeFile(dir.file(name), bytes);
     for (bool check : {true, false}) {
-      std::unique_ptr<RAST_IBitmap> bm(RAST_PNGLoader::loadfunc(dir.file(k.name).c_str(), check, nullptr));
-      EXPECT_EQ(bm != nullptr, k.checked || !check) << k.name << " check " << check;
+      std::unique_ptr<RAST_IBitmap> bm(RAST_PNGLoader::loadfunc(dir.file(name).c_str(), check, nullptr));
+      EXPECT_EQ(bm != nullptr, name[5] == 0 || !check) << name << " check " << check;
     }
   }
   bool found = false;
-  for (RAST_ImageLoaderRec* r = RAST_ImageLoader_list; r; r = r->_next)
-    found |= r->loadfunc == RAST_PNGLoader::loadfunc && r->get_extlist == RAST_PNGLoader::get_extlist;
+  for (RAST_ImageLoaderRec* r = RAST_ImageLoader_list; r; r = r->_next) found |= r->loadfunc == RAST_PNGLoader::loadfunc;
   EXPECT_TRUE(found);
-  const char* ext = RAST_PNGLoader::get_extlist();
-  EXPECT_EQ(std::string(ext, 25), std::string("PNG files (*.PNG)\0*.PNG\0", 25));
+  EXPECT_EQ(std::string(RAST_PNGLoader::get_extlist(), 25), std::string("PNG files (*.PNG)\0*.PNG\0", 25));
 }
 
 }  // namespace
