@@ -1,8 +1,12 @@
 #pragma once
 // Short MIDI messages waiting for their sample offset in coming audio blocks. Messages stand in
 // ascending offset; equal offsets keep their order of arrival.
+//
+// The operations take no lock themselves. A queue that several threads use is used under
+// GetLock(): producers adding, the audio thread draining and the reset resizing each hold it.
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "kit/plugin/IPluginStructs.h"
 
@@ -62,10 +66,14 @@ public:
         for (int i = 0; i < mBack; ++i) mBuf[i].mOffset -= nFrames;
     }
 
-    // Capacity for at least size messages, in steps of 512 so the buffer is whole pages.
+    std::mutex& GetLock() { return mLock; }
+
+    // Capacity for at least size messages, in steps of 512 so the buffer is whole pages. A size
+    // of 0 or less (no block size known) keeps the capacity and the growth step.
     void Resize(int size)
     {
         Compact();
+        if (size <= 0) return;
         mGrow = RoundUp(size);
         int cap = mBack > mGrow ? RoundUp(mBack) : mGrow;
         if (cap == mSize || cap <= 0) return;
@@ -97,4 +105,5 @@ private:
     int mGrow;      // growth granularity in messages
     int mFront = 0; // next message to take
     int mBack = 0;  // one past the last message
+    std::mutex mLock;
 };

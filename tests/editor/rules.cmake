@@ -5,3 +5,7 @@ foreach(t editor_config_bundle_test editor_config_images_test editor_config_load
     add_dependencies(${t} qor_config_resources qor_image_resources qor_bundle_probe qor_bundle_resources QORBundle)
   endif()
 endforeach()
+# The controller's host test opens the real bundle through qor-host.
+if(TARGET editor_controller_host_test)
+  add_dependencies(editor_controller_host_test qor-host QORBundle)
+endif()

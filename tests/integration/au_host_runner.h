@@ -56,7 +56,7 @@ inline HostRun RunHost(const std::string& script, const std::string& env = "", c
     }
     const std::string& build = testsupport::binaryDir();
     std::string cmd = env + " " + build + "/tools/qor-host/qor-host --bundle " + build + 
-                      "/QOR.component " + flags + " --script " + path + " 2>&1";
+                      "/tests/QORStandin.component " + flags + " --script " + path + " 2>&1";
     HostRun run;
     FILE* p = popen(cmd.c_str(), "r");
     EXPECT_NE(p, nullptr);

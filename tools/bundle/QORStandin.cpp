@@ -1,5 +1,5 @@
-// The bundle's entry points and, until the editor controller lands, a stand-in plug-in class
-// behind MakePlug that reports on standard output what reaches it from the host.
+// The framework's test bundle: a stand-in plug-in class behind MakePlug that reports on standard
+// output what reaches it from the host, so the host binding can be tested on its own.
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -8,8 +8,6 @@
 #include <stdexcept>
 
 #include "kit/plugin/IPluginAU.h"
-
-#define QOR_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -104,12 +102,3 @@ IPluginAU* MakePlug()
     return new QORStandIn(info);
 }
 
-QOR_EXPORT ComponentResult QOR_Entry(ComponentParameters* params, void* storage)
-{
-    return IPluginAU::IPluginAUEntry(params, storage);
-}
-
-QOR_EXPORT ComponentResult QOR_ViewEntry(ComponentParameters* params, void* storage)
-{
-    return IPluginAU::IPluginAUCarbonViewEntry(params, storage);
-}

@@ -1,0 +1,165 @@
+#pragma once
+// The plug-in object: builds every manager of the editor in one fixed order, resets the per-block
+// state for the host, and takes everything apart again when the host closes the instance.
+//
+// Flags and numbers that the audio, MIDI input or worker threads read are atomics; strings,
+// pointers and the UI-size lines are written only on the host's main thread.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kit/plugin/IMidiQueue.h"
+#include "kit/plugin/IPluginAU.h"
+
+class IControl;
+class ITextControl;
+class LibrarianViewControl;
+class MIDIMessageManager;
+class PatchLibrarian;
+class PatchManager;
+class ProgressIndicator;
+class UIConfigManager;
+
+class QOR : public IPluginAU {
+public:
+    static constexpr int kUILines = 5;
+    static constexpr int kMaxUIFileBytes = 64 * 1024;
+    static constexpr int kMidiFilterCount = 14;
+    static constexpr int kRandomTableSize = 545;
+    static constexpr int kPartSlots = 16;
+
+    explicit QOR(IPluginInstanceInfo instanceInfo);
+    ~QOR() override;
+
+    // ---- overrides of the base ----
+    void Reset() override;
+    void OnParamChange(int idx) override;
+    void OnParamChange2(int idx) override;
+    void ProcessDoubleReplacing(double** in, double** out, int nFrames) override;
+    void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
+    void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
+    bool SerializeState(ByteChunk* chunk) override;
+    int UnserializeState(ByteChunk* chunk, int startPos) override;
+
+    // The state chunk: tag, quick tab, model, the published values and the values of parameters
+    // 0 to 4975. full adds the patch manager block and the device, bank and patch selections.
+    bool SerializeState2(ByteChunk* chunk, bool full);
+
+    // ---- data folder ----
+    std::string getDataFolder() const;
+    std::string getPatchesFolderStr() const;
+    int getPatchesFolderLength() const;
+
+    // One log line, written only while logging is on.
+    void log(const std::string& text) const;
+
+    // ---- start-up results ----
+    std::string logFilePath;
+    std::string uiFilePath;
+    bool logEnabled = false;
+    std::array<std::string, kUILines> uiSettingsLines;
+    double uiScale = 1.0;
+    std::atomic<bool> defaultPortsStored{false};
+    bool firstRunNoticeShown = false;
+    std::atomic<bool> initialRequestPending{false};
+    std::atomic<bool> startupComplete{false};
+    std::string upperBankName, upperBankFolder, lowerBankName, lowerBankFolder;
+
+    // ---- host and per-block state ----
+    ITimeInfo hostTime;
+    IMidiQueue midiOutQueue{1024};
+    std::atomic<double> hostSampleRate{0.0};
+    std::atomic<bool> hostTransportPlaying{false};
+    std::atomic<bool> allSoundsOffPending{false};
+    std::atomic<int32_t> dawOffset{0};
+    std::atomic<bool> clockStartSent{false};
+    std::atomic<bool> continuousClockStarted{false};
+    std::array<std::atomic<int32_t>, kPartSlots> midiLedOn{};
+    std::array<std::atomic<int32_t>, kPartSlots> midiLedOnTime{};
+
+    // ---- MIDI set-up and routing ----
+    std::atomic<bool> midiIOSet{false};
+    int32_t midiInIndex = 0;
+    int32_t midiOutIndex = 0;
+    std::atomic<int32_t> deviceId{15};
+    std::atomic<int32_t> currentModel{0};
+    std::array<std::atomic<bool>, kMidiFilterCount> midiFilterSwitches{};
+    std::atomic<bool> routeMidiToHostBuffer{false};
+    std::atomic<bool> trackIncomingMidi{true};
+    std::atomic<bool> sendClockInfo{false};
+    std::atomic<bool> sendClockPointer{false};
+    std::atomic<bool> localControlOn{false};
+    std::atomic<bool> masterKeyboardOn{false};
+    std::atomic<bool> changeFromHardware{false};
+    std::array<std::atomic<int32_t>, 3> lastIncomingMessage{};
+
+    // ---- transfers and requests ----
+    std::atomic<bool> deviceTransferActive{false};
+    std::atomic<bool> incomingMidiBlocked{false};
+    std::atomic<bool> sendGlobalsFirst{false};
+    std::atomic<bool> sendingAllParts{false};
+    std::atomic<bool> libraryPerformanceTransfer{false};
+    std::atomic<bool> partRequestPending{false};
+    std::atomic<bool> replyArrived{false};
+    std::atomic<bool> expectGlobalDump{false};
+    std::atomic<int32_t> pendingRequestPart{-1};
+    std::atomic<int32_t> patternRequestPart{0};
+
+    // ---- editor and librarian selections ----
+    std::atomic<int32_t> selectedPart{0};
+    std::atomic<bool> partSelectSendFlag{true};
+    std::atomic<bool> performanceMode{false};
+    std::atomic<bool> patternMode{false};
+    std::atomic<bool> libraryControlMode{false};
+    std::atomic<bool> progBankMode{true};
+    std::atomic<bool> categoryListShown{false};
+    std::atomic<bool> searchListShown{false};
+    bool renameIdle = true;
+    int32_t currentProgramNumber = 0;
+    std::array<std::atomic<int32_t>, kPartSlots> partBankNumbers{};
+    std::array<std::atomic<int32_t>, kPartSlots> partProgramNumbers{};
+    std::array<int32_t, kPartSlots> partOrder{};
+    std::array<int32_t, 8> savedPartChannels{};
+    std::vector<int32_t> randomTable = std::vector<int32_t>(kRandomTableSize, 0);
+    std::string upperProgramFileName, upperProgramFolderName, lowerProgramFileName, lowerProgramFolderName;
+    std::string upperPerformanceFileName, upperPerformanceFolderName, lowerPerformanceFileName,
+        lowerPerformanceFolderName;
+    std::string upperPatternFileName, upperPatternFolderName, lowerPatternFileName, lowerPatternFolderName;
+
+    // ---- managers (the librarian and the managers are the controller's; see ~QOR) ----
+    PatchManager* patchManager = nullptr;
+    PatchLibrarian* patchLibrarian = nullptr;
+    UIConfigManager* uiConfigManager = nullptr;
+    MIDIMessageManager* midiManager = nullptr;
+
+    // ---- controls and layers kept without a search (owned by the graphics object) ----
+    ITextControl* statusDisplay = nullptr;
+    ITextControl* valueDisplay = nullptr;
+    ITextControl* ccDisplay = nullptr;
+    ITextControl* categoryDisplay = nullptr;
+    ITextControl* patchDisplay = nullptr;
+    ITextControl* buildDisplay = nullptr;
+    IControl* upperSelectionControl = nullptr;
+    IControl* lowerSelectionControl = nullptr;
+    IControl* patchSearchControl = nullptr;
+    ProgressIndicator* progressIndicator = nullptr;
+    IControl* cancelRequestSwitch1 = nullptr;
+    IControl* cancelRequestSwitch2 = nullptr;
+    LibrarianViewControl* librarianView = nullptr;
+
+protected:
+    // Called with the name of each shut-down step as ~QOR reaches it, so a test can see the order.
+    std::function<void(const char* step)> mShutdownStep;
+
+private:
+    void readUISettings();
+    // The shut-down order; also frees what a constructor that failed half-way had made.
+    void shutdown();
+    void shutdownStep(const char* step) const
+    {
+        if (mShutdownStep) mShutdownStep(step);
+    }
+};

@@ -1,0 +1,15 @@
+// The exported entry points every bundle answers through; MakePlug comes from the bundle's own
+// plug-in class.
+#include "kit/plugin/IPluginAU.h"
+
+#define QOR_EXPORT extern "C" __attribute__((visibility("default")))
+
+QOR_EXPORT ComponentResult QOR_Entry(ComponentParameters* params, void* storage)
+{
+    return IPluginAU::IPluginAUEntry(params, storage);
+}
+
+QOR_EXPORT ComponentResult QOR_ViewEntry(ComponentParameters* params, void* storage)
+{
+    return IPluginAU::IPluginAUCarbonViewEntry(params, storage);
+}
