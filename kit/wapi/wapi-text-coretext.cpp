@@ -3,6 +3,8 @@
 
 #include <CoreText/CoreText.h>
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,7 +35,7 @@ void toUtf16(const char* s, int len, std::vector<UniChar>& out) {
 
 // Glyphs of a line, with the placeholder after each surrogate pair removed.
 void glyphsOf(CTFontRef font, const char* s, int len, std::vector<CGGlyph>& glyphs) {
-  std::vector<UniChar> units;
+  thread_local std::vector<UniChar> units;
   toUtf16(s, len, units);
   glyphs.assign(units.size(), 0);
   if (units.empty()) return;
@@ -46,6 +48,33 @@ void glyphsOf(CTFontRef font, const char* s, int len, std::vector<CGGlyph>& glyp
     glyphs[w++] = glyphs[i];
   }
   glyphs.resize(w);
+}
+
+// A line's glyphs and their advances. Drawing a line follows measuring it, so the last line
+// shaped on each thread is kept, with its font held so that the pointer stays its own.
+struct Shaped {
+  CTFontRef font = nullptr;
+  std::string text;
+  std::vector<CGGlyph> glyphs;
+  std::vector<CGSize> adv;
+  double width = 0;
+  ~Shaped() { CTFontRelease(font); }
+};
+
+const Shaped& shape(CTFontRef font, const char* s, int len) {
+  thread_local Shaped sh;
+  if (sh.font == font && sh.text.size() == size_t(len) && std::memcmp(sh.text.data(), s, size_t(len)) == 0)
+    return sh;
+  CTFontRetain(font);
+  CTFontRelease(sh.font);
+  sh.font = font;
+  sh.text.assign(s, size_t(len));
+  glyphsOf(font, s, len, sh.glyphs);
+  sh.adv.resize(sh.glyphs.size());
+  sh.width = sh.glyphs.empty() ? 0
+                               : CTFontGetAdvancesForGlyphs(font, kCTFontOrientationHorizontal, sh.glyphs.data(),
+                                                            sh.adv.data(), CFIndex(sh.glyphs.size()));
+  return sh;
 }
 
 class CoreTextEngine : public WAPI_TextEngine {
@@ -62,28 +91,21 @@ class CoreTextEngine : public WAPI_TextEngine {
     WAPI_LineBounds b{0, 0, 0, 0};
     if (!font) return b;
     fontMetrics(font, &b.ascent, &b.descent, &b.leading);
-    std::vector<CGGlyph> glyphs;
-    glyphsOf(font, s, len, glyphs);
-    if (!glyphs.empty())
-      b.width = CTFontGetAdvancesForGlyphs(font, kCTFontOrientationHorizontal, glyphs.data(),
-                                           nullptr, CFIndex(glyphs.size()));
+    b.width = shape(font, s, len).width;
     return b;
   }
 
   void drawLine(CGContextRef ctx, CTFontRef font, CGColorRef color, const char* s, int len,
                 double x, double baseline) override {
     if (!ctx || !font) return;
-    std::vector<CGGlyph> glyphs;
-    glyphsOf(font, s, len, glyphs);
-    if (glyphs.empty()) return;
-    std::vector<CGSize> adv(glyphs.size());
-    CTFontGetAdvancesForGlyphs(font, kCTFontOrientationHorizontal, glyphs.data(), adv.data(),
-                               CFIndex(glyphs.size()));
-    std::vector<CGPoint> pos(glyphs.size());
+    const Shaped& sh = shape(font, s, len);
+    if (sh.glyphs.empty()) return;
+    thread_local std::vector<CGPoint> pos;
+    pos.resize(sh.glyphs.size());
     double pen = 0;
-    for (size_t i = 0; i < glyphs.size(); ++i) {
+    for (size_t i = 0; i < sh.glyphs.size(); ++i) {
       pos[i] = CGPoint{pen, 0};
-      pen += adv[i].width;
+      pen += sh.adv[i].width;
     }
     CGContextSaveGState(ctx);
     if (color)
@@ -91,7 +113,7 @@ class CoreTextEngine : public WAPI_TextEngine {
     else
       CGContextSetRGBFillColor(ctx, 0, 0, 0, 1);
     CGContextSetTextPosition(ctx, x, baseline);
-    CTFontDrawGlyphs(font, glyphs.data(), pos.data(), glyphs.size(), ctx);
+    CTFontDrawGlyphs(font, sh.glyphs.data(), pos.data(), sh.glyphs.size(), ctx);
     CGContextRestoreGState(ctx);
   }
 

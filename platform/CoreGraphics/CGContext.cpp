@@ -5,7 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 const CGAffineTransform CGAffineTransformIdentity = {1, 0, 0, 1, 0, 0};
 
@@ -24,6 +29,7 @@ struct CGColorSpace {
   std::atomic<int> refs{1};
 };
 
+using qorcg::blendPixel;
 using qorcg::DevRect;
 using qorcg::overlap;
 
@@ -208,8 +214,7 @@ void CGContextSetLineWidth(CGContextRef c, CGFloat width) {
   if (c && std::isfinite(width) && width >= 0) c->gs.lineWidth = width;
 }
 
-// Source-over of the colour at the given coverage (0..1) into one pixel.
-static void blendPixel(CGContextRef c, uint8_t* px, const CGFloat* rgba, double coverage) {
+void qorcg::blendPixel(CGContextRef c, uint8_t* px, const CGFloat* rgba, double coverage) {
   double a = rgba[3] * coverage;
   if (a <= 0) return;
   const int offs[3] = {c->px.r, c->px.g, c->px.b};
@@ -248,24 +253,154 @@ void CGContextFillRect(CGContextRef c, CGRect rect) {
   }
 }
 
+namespace {
+
+using qorcg::MaskBlend;
+
+const int kFracBits = 31;
+const double kFracScale = 2147483648.0;
+const uint64_t kOne = uint64_t(1) << kFracBits;
+const uint32_t kFracMask = uint32_t(kOne - 1);
+const uint32_t kHalf = uint32_t(1) << (kFracBits - 1);
+// The fixed-point sum lies within 2^-24 of blendPixel's double sum (two terms rounded to
+// 2^-32, the second times at most 255), so it rounds the same way unless it is this near a
+// midpoint; such a pixel is left to blendPixel, and the pixels stay identical.
+const uint32_t kDoubt = uint32_t(1) << 12;
+
+// The context's blend terms for the colour, emptied when the colour changes; nullptr for a
+// colour outside 0..1, which takes the general rule.
+MaskBlend* maskBlendFor(CGContextRef c, const CGFloat* rgba) {
+  for (int k = 0; k < 4; ++k)
+    if (!(rgba[k] >= 0 && rgba[k] <= 1)) return nullptr;
+  if (!c->maskBlend) c->maskBlend.reset(new MaskBlend());
+  MaskBlend& mb = *c->maskBlend;
+  if (std::equal(rgba, rgba + 4, mb.rgba)) return &mb;
+  std::copy(rgba, rgba + 4, mb.rgba);
+  std::fill(std::begin(mb.filled), std::end(mb.filled), 0);
+  return &mb;
+}
+
+// Terms at coverage v, from the same doubles that blendPixel forms.
+inline const MaskBlend::Terms& termsAt(CGContextRef c, MaskBlend& mb, unsigned v) {
+  MaskBlend::Terms& t = mb.terms[v];
+  const uint64_t bit = uint64_t(1) << (v & 63);
+  if (mb.filled[v >> 6] & bit) return t;
+  mb.filled[v >> 6] |= bit;
+  std::fill(std::begin(t.src), std::end(t.src), 0);
+  std::fill(std::begin(t.keep), std::end(t.keep), kOne);
+  const double a = mb.rgba[3] * (v / 255.0);
+  if (!(a > 0)) return t;  // leaves the pixel as it is, as blendPixel does
+  const int offs[4] = {c->px.r, c->px.g, c->px.b, c->px.a};
+  for (int k = 0; k < 4; ++k) {
+    if (offs[k] < 0) continue;
+    const double s = k < 3 ? mb.rgba[k] * 255.0 : 255.0;
+    t.src[offs[k]] = uint64_t(std::llround(s * a * kFracScale));
+    t.keep[offs[k]] = uint64_t(std::llround((1.0 - a) * kFracScale));
+  }
+  return t;
+}
+
+// Blends one pixel by its terms; false, leaving it alone, when a sum is too near a midpoint.
+inline bool blendTerms(const MaskBlend::Terms& t, uint8_t* p) {
+#if defined(__SSE2__)
+  uint32_t word;
+  std::memcpy(&word, p, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i d = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(word)), zero), zero);
+  const __m128i* src = reinterpret_cast<const __m128i*>(t.src);
+  const __m128i* keep = reinterpret_cast<const __m128i*>(t.keep);
+  __m128i lo = _mm_add_epi64(_mm_mul_epu32(_mm_unpacklo_epi32(d, zero), keep[0]), src[0]);
+  __m128i hi = _mm_add_epi64(_mm_mul_epu32(_mm_unpackhi_epi32(d, zero), keep[1]), src[1]);
+  // Fractions sit in the low half of each 64-bit sum; unsigned range test by the sign flip.
+  const __m128i mask = _mm_set1_epi32(int(kFracMask)), from = _mm_set1_epi32(int(kHalf - kDoubt));
+  const __m128i flip = _mm_set1_epi32(INT32_MIN), limit = _mm_set1_epi32(int((2 * kDoubt + 1) ^ 0x80000000u));
+  auto near = [&](__m128i x) {
+    return _mm_cmplt_epi32(_mm_xor_si128(_mm_sub_epi32(_mm_and_si128(x, mask), from), flip), limit);
+  };
+  if (_mm_movemask_epi8(_mm_or_si128(near(lo), near(hi))) & 0x0F0F) return false;
+  const __m128i half = _mm_set1_epi64x(kHalf);
+  lo = _mm_shuffle_epi32(_mm_srli_epi64(_mm_add_epi64(lo, half), kFracBits), _MM_SHUFFLE(3, 1, 2, 0));
+  hi = _mm_shuffle_epi32(_mm_srli_epi64(_mm_add_epi64(hi, half), kFracBits), _MM_SHUFFLE(3, 1, 2, 0));
+  __m128i r = _mm_packs_epi32(_mm_unpacklo_epi64(lo, hi), zero);
+  word = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(r, zero)));
+  std::memcpy(p, &word, 4);
+#else
+  uint64_t sum[4];
+  bool doubt = false;
+  for (int k = 0; k < 4; ++k) {
+    sum[k] = t.src[k] + p[k] * t.keep[k];
+    doubt |= uint32_t((sum[k] & kFracMask) - (kHalf - kDoubt)) <= 2 * kDoubt;
+  }
+  if (doubt) return false;
+  for (int k = 0; k < 4; ++k) p[k] = uint8_t((sum[k] + kHalf) >> kFracBits);
+#endif
+  return true;
+}
+
+// Mask pixels wholly inside the clip: coverage alone sets the blend.
+void blendRow(CGContextRef c, MaskBlend& mb, uint8_t* dst, const uint8_t* cov, long n) {
+  auto blend = [&](long i) {
+    uint8_t* p = dst + size_t(i) * 4;
+    if (!blendTerms(termsAt(c, mb, cov[i]), p)) blendPixel(c, p, mb.rgba, cov[i] / 255.0);
+  };
+  long i = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Eight coverages at a time, visiting only those that are not zero.
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, cov + i, 8);
+    while (w) {
+      const int j = __builtin_ctzll(w) >> 3;
+      blend(i + j);
+      w &= ~(uint64_t(0xFF) << (j * 8));
+    }
+  }
+#endif
+  for (; i < n; ++i)
+    if (cov[i]) blend(i);
+}
+
+// Mask pixels on the clip's edge, with the share of each that the clip keeps.
+void blendEdge(CGContextRef c, const CGFloat* rgba, uint8_t* dst, const uint8_t* cov, long left,
+               long k0, long k1, double cy) {
+  const DevRect& clip = c->gs.clip;
+  for (long k = k0; k < k1; ++k) {
+    if (!cov[k]) continue;
+    const long x = left + k;
+    const double cx = overlap(x, x + 1, clip.x0, clip.x1);
+    if (cx > 0) blendPixel(c, dst + size_t(x) * 4, rgba, (cov[k] / 255.0) * cx * cy);
+  }
+}
+
+}  // namespace
+
 void qorcg::paintMask(CGContextRef c, const CGFloat* rgba, long left, long top,
                       const uint8_t* cov, int width, int height, int pitch) {
   if (!c || !cov || width <= 0 || height <= 0) return;
   const DevRect& clip = c->gs.clip;
-  for (int r = 0; r < height; ++r) {
-    long row = top + r;  // on-screen row, 0 at the top
-    if (row < 0 || row >= long(c->height)) continue;
-    long y = long(c->height) - 1 - row;  // device row, 0 at the bottom
-    double cy = overlap(y, y + 1, clip.y0, clip.y1);
-    if (cy <= 0) continue;
+  const long H = long(c->height);
+  // Mask columns and rows on the bitmap, and the part of them wholly inside the clip (device
+  // row y = H - 1 - screen row).
+  const long k0 = std::max(0L, -left), k1 = std::min(long(width), long(c->width) - left);
+  const long r0 = std::max(0L, -top), r1 = std::min(long(height), H - top);
+  if (k0 >= k1 || r0 >= r1) return;
+  const long in0 = std::max(k0, long(std::ceil(clip.x0)) - left);
+  const long in1 = std::min(k1, long(std::floor(clip.x1)) - left);
+  const long inTop = std::max(r0, H - long(std::floor(clip.y1)) - top);
+  const long inEnd = std::min(r1, H - long(std::ceil(clip.y0)) - top);
+  MaskBlend* mb = in0 < in1 && inTop < inEnd ? maskBlendFor(c, rgba) : nullptr;
+  for (long r = r0; r < r1; ++r) {
+    const long row = top + r;  // on-screen row, 0 at the top
     uint8_t* dst = c->data + size_t(row) * c->bytesPerRow;
-    for (int k = 0; k < width; ++k) {
-      long x = left + k;
-      if (x < 0 || x >= long(c->width)) continue;
-      uint8_t v = cov[size_t(r) * size_t(pitch) + size_t(k)];
-      if (!v) continue;
-      double cx = overlap(x, x + 1, clip.x0, clip.x1);
-      if (cx > 0) blendPixel(c, dst + size_t(x) * 4, rgba, (v / 255.0) * cx * cy);
+    const uint8_t* m = cov + size_t(r) * size_t(pitch);
+    if (mb && r >= inTop && r < inEnd) {
+      if (k0 < in0) blendEdge(c, rgba, dst, m, left, k0, in0, 1.0);
+      blendRow(c, *mb, dst + size_t(left + in0) * 4, m + in0, in1 - in0);
+      if (in1 < k1) blendEdge(c, rgba, dst, m, left, in1, k1, 1.0);
+    } else {
+      const long y = H - 1 - row;
+      const double cy = overlap(y, y + 1, clip.y0, clip.y1);
+      if (cy > 0) blendEdge(c, rgba, dst, m, left, k0, k1, cy);
     }
   }
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct CGColor {
@@ -47,6 +48,18 @@ bool pixelLayout(uint32_t bitmapInfo, PixelLayout* out);
 // Length of the overlap of [a0, a1) and [b0, b1), 0 when apart.
 double overlap(double a0, double a1, double b0, double b1);
 
+// Blend terms of one colour at each mask coverage, in 33.31 fixed point and in the pixel's
+// byte order, filled as coverages turn up, for mask pixels wholly inside the clip.
+struct MaskBlend {
+  struct alignas(16) Terms {
+    uint64_t src[4];   // colour x alpha per byte; 0 for a byte without a channel
+    uint64_t keep[4];  // the destination's share, 1 - alpha; 1 for a byte without a channel
+  };
+  CGFloat rgba[4];
+  uint64_t filled[4];  // bit v: terms[v] holds this colour's terms
+  Terms terms[256];
+};
+
 }  // namespace qorcg
 
 struct CGContext {
@@ -59,9 +72,13 @@ struct CGContext {
   std::vector<qorcg::GState> stack;
   std::vector<qorcg::Subpath> path;  // not part of the saved state, as on the Mac
   CGPoint textPos{0, 0};
+  std::unique_ptr<qorcg::MaskBlend> maskBlend;  // made by the first mask painted
 };
 
 namespace qorcg {
+
+// Source over of the colour (0..1 per channel) at the given coverage (0..1) into one pixel.
+void blendPixel(CGContextRef c, uint8_t* px, const CGFloat* rgba, double coverage);
 
 // Paints a coverage mask (width x height bytes, rows `pitch` apart, row 0 the topmost on screen)
 // in the colour (red, green, blue, alpha; 0..1) with its top-left pixel on device column `left`
