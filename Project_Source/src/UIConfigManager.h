@@ -22,6 +22,7 @@ class IGraphics;
 class IPluginBase;
 class IParam;
 class IControl;
+class IFaderControl;
 class ControlLayer;
 
 // One row of the bitmap table as kept in memory.
@@ -137,6 +138,59 @@ public:
     // The layout rectangle scaled: each product truncated on its own.
     IRECT scaledRect(int x, int y, int width, int height) const;
 
+    // MIDI menu creators (UIConfigManagerMIDIMenus.cpp).
+    void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramId, int x, int y,
+                                       int width, int height, int defaultValue, int minValue, int maxValue,
+                                       int firstNumber, int lastNumber, std::vector<std::string> values, int part,
+                                       ControlLayer* layer, std::string group);
+    void createMsbLsbSelectionCCControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                        std::string name, int paramId, int x, int y, int width, int height,
+                                        int defaultValue, int minValue, int maxValue, int firstNumber,
+                                        int lastNumber, std::vector<std::string> values, int part,
+                                        ControlLayer* layer, std::string group);
+    void createMultiSelectionSysExControl(std::string name, int paramId, int x, int y, int width, int height,
+                                          int defaultValue, int minValue, int maxValue, int firstNumber,
+                                          int lastNumber, std::vector<std::string> values, int msgZeroVal,
+                                          int color, int sysexIndex, int changingByte, int part,
+                                          ControlLayer* layer, std::string group);
+
+    // Switch and button creators (UIConfigManagerButtons.cpp). A button's two SysEx messages are
+    // for off and on; the momentary switch made outside the layout is returned to its maker.
+    void createSysExBoolControl(std::string name, int paramId, int x, int y, std::string imageId, double defaultValue,
+                                int msgZeroVal, int sysexIndex, int changingByte, int part, LinkInfo link,
+                                ControlLayer* layer, std::string group);
+    void createCCBoolControl(int ccNumber, int channel, std::string name, int paramId, int x, int y,
+                             std::string imageId, double defaultValue, double offValue, double onValue, LinkInfo link,
+                             int part, ControlLayer* layer, std::string group);
+    void createMsbLsbBoolControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                 std::string name, int paramId, int x, int y, std::string imageId,
+                                 double defaultValue, double offValue, double onValue, LinkInfo link, int part,
+                                 ControlLayer* layer, std::string group);
+    void createBoolControl(std::string name, int paramId, int defaultValue, int x, int y, std::string imageId,
+                           int part, ControlLayer* layer, std::string group);
+    void createSwitchControl(std::string name, int paramId, int defaultValue, int x, int y, std::string imageId,
+                             int part, ControlLayer* layer, std::string group);
+    IControl* createAutoOffSwitchControl(std::string name, int paramId, int x, int y, std::string imageId, int part,
+                                         ControlLayer* layer, std::string group);
+    void createRadioControl(std::string name, int paramId, int x, int y, std::string imageId, int buttons, int part,
+                            ControlLayer* layer, std::string group);
+
+    // Attribute parsers (UIConfigManagerLookups.cpp). Slots without a number keep what they held.
+    void getCSValues(std::string text, int* values, int count);
+    // link[0..2] from "name,name[,extra]": the registered ids plus the part; -1 for a missing
+    // name or no link.
+    void getBiDirectLinkValues(std::string text, int* link, int part);
+
+    // Slider creators (UIConfigManagerSliders.cpp).
+    void createCCSliderControl(int ccNumber, int channel, std::string name, int paramId, int x, int y, int length,
+                               std::string imageId, double defaultValue, double minValue, double maxValue,
+                               LinkInfo link, int part, ControlLayer* layer, std::string group,
+                               EDirection direction, bool);
+    void createSysExSliderControl(std::string name, int paramId, int x, int y, int length, std::string imageId,
+                                  double defaultValue, double minValue, double maxValue, double, int msgZeroVal,
+                                  int sysexIndex, int changingByte, int part, LinkInfo link, ControlLayer* layer,
+                                  std::string group, EDirection direction, bool);
+
     std::map<std::string, int> paramIds;
     std::map<std::string, ImageInfo> images;
     bool releaseMode = false;
@@ -154,6 +208,8 @@ public:
     NRPNControlContainer nrpnControls;
     SysExControlContainer sysexControls;
     std::string paramGroupText;
+    // Program values by three int keys, read by the controller's lookups.
+    std::map<int, std::map<int, std::map<int, int>>> programValues;
 
     bool loggingEnabled = false;
     std::string logFilePath;
@@ -177,6 +233,24 @@ protected:
     int entryCount(const std::string& name, int minValue, int maxValue);
     // Places a creator's control on its layer, else on the surface.
     void placeControl(IControl* control, ControlLayer* layer);
+    // The steps the MIDI menus share: the enumeration named by the layer rule (bare on a layer
+    // in nameSets), its texts, and a caption placed and given the parameter's action of the
+    // kind. Null when the element makes no control: no parameter, a negative range, or no
+    // fitting value list and equal display numbers.
+    IControl* makeMIDIMenu(const std::string& name, int paramId, unsigned nameSets, IRECT rect, int textSize,
+                           IColor color, int defaultValue, int minValue, int maxValue, int firstNumber,
+                           int lastNumber, const std::vector<std::string>& values, int part, ControlLayer* layer,
+                           const std::string& group, int kind, ControlAction** action);
+    // The steps every switch and button shares: the bool parameter, the bitmap switch (momentary
+    // or stepping) placed, and the action of the kind. Null when the id names no parameter.
+    IControl* makeSwitch(const std::string& name, const std::string& paramName, int paramId, bool on, int x, int y,
+                         const std::string& imageId, int part, ControlLayer* layer, const std::string& group,
+                         bool momentary, int kind, ControlAction** action);
+    // The steps both sliders share: the handle bitmap, the continuous parameter named by the
+    // mixer rule, and the fader placed. Null when the id names no parameter.
+    IFaderControl* makeFader(const std::string& name, int paramId, int x, int y, int length,
+                             const std::string& imageId, double defaultValue, double minValue, double maxValue,
+                             int part, ControlLayer* layer, const std::string& group, EDirection direction);
 
     // Deciphers and parses a configuration resource; the root element of rootName, or null
     // (logged) when the file is missing or empty, does not parse or lacks that root.

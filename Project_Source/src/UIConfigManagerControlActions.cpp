@@ -90,7 +90,7 @@ ControlAction* UIConfigManager::getControlAction(int paramId, int kind, IControl
 void UIConfigManager::linkControlAction(ControlAction* action, int paramId, LinkInfo link)
 {
     if (!action || link.firstId < 0 || link.secondId < 0) return;
-    action->link = link;
+    // A link to no parameter is ignored and the action keeps the link it had.
     IPluginBase* plug = graphics ? graphics->GetPlug() : nullptr;
     IParam* target = plug ? plug->GetParam(link.firstId) : nullptr;
     if (!target) {
@@ -98,6 +98,7 @@ void UIConfigManager::linkControlAction(ControlAction* action, int paramId, Link
             std::to_string(link.firstId) + "!");
         return;
     }
+    action->link = link;
     ControlAction* back = target->GetControlAction();
     if (!back) {
         ownedActions.push_back(std::make_unique<ControlAction>(ControlAction::kSysEx));

@@ -102,6 +102,7 @@ public:
     void GetInitArgs(int* a, int* b) const { *a = initArg1; *b = initArg2; }
     bool GetCanAutomate() const { return canAutomate; }
     bool GetIsMeta() const { return isMeta; }
+    void SetIsMeta(bool meta) { isMeta = meta; }
     bool GetNegateDisplay() const { return negateDisplay; }
 
     // The configuration makes and frees the action; the parameter only points at it.

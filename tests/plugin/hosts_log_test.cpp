@@ -19,10 +19,7 @@ TEST(HostLookup, FirstMatchingRowWinsInAnyLetterCase)
         SCOPED_TRACE(row.name ? row.name : "(null)");
         EXPECT_EQ(int(LookUpHost(row.name)), row.host);
     }
-}
-
-TEST(HostLookup, OnlyTheFirst255CharactersAreSearched)
-{
+    // Only the first 255 characters are searched.
     std::string name(300, 'x');
     name.replace(260, 5, "logic");
     EXPECT_EQ(int(LookUpHost(name.c_str())), 0);
@@ -57,9 +54,7 @@ TEST(Versions, TextDropsTrailingZeroPartsAndDecimalPacksTheParts)
     EXPECT_EQ(GetDecimalVersion(0x00010009), 10009);
     int a, b, c;
     GetVersionParts(0x00020A0B, &a, &b, &c);
-    EXPECT_EQ(a, 2);
-    EXPECT_EQ(b, 10);
-    EXPECT_EQ(c, 11);
+    EXPECT_EQ(a * 10000 + b * 100 + c, 21011);
 }
 
 TEST(Timestamps, CompileStampIsMonthDayHoursMinutes)
@@ -73,11 +68,8 @@ TEST(Timestamps, CompileStampIsMonthDayHoursMinutes)
 TEST(Timestamps, CurrentTimeHasDateTimeAndUtcOffset)
 {
     std::string t = CurrentTime();
-    // yyyymmdd hh:mm +hhmm
-    ASSERT_EQ(t.size(), 20u) << t;
-    EXPECT_EQ(t[8], ' ');
-    EXPECT_EQ(t[11], ':');
-    EXPECT_TRUE(t[15] == '+' || t[15] == '-');
+    ASSERT_EQ(t.size(), 20u) << t; // yyyymmdd hh:mm +hhmm
+    EXPECT_TRUE(t[8] == ' ' && t[11] == ':' && (t[15] == '+' || t[15] == '-')) << t;
     // Each thread has its own buffer.
     const char* mine = CurrentTime();
     const char* theirs = nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kit/plugin/IParam.h"
 
@@ -21,54 +22,34 @@ std::string Display(const IParam& p, double v, bool normalized = false, bool wit
 
 TEST(ParamInit, EnumWithZeroOrOneEntriesStillSpansZeroToOne)
 {
-    IParam zero, one, three;
-    zero.InitEnum("a", 0, 0);
-    one.InitEnum("b", 0, 1);
-    three.InitEnum("c", 2, 3);
-    EXPECT_EQ(zero.GetMax(), 1.0);
-    EXPECT_EQ(one.GetMax(), 1.0);
-    EXPECT_EQ(three.GetMax(), 2.0);
-    EXPECT_EQ(three.Value(), 2.0);
-    EXPECT_EQ(three.Type(), IParam::kTypeEnum);
+    for (int n : {0, 1, 3}) {
+        IParam p;
+        p.InitEnum("e", n == 3 ? 2 : 0, n);
+        EXPECT_EQ(p.GetMax(), n == 3 ? 2.0 : 1.0) << n;
+        EXPECT_EQ(p.Type(), IParam::kTypeEnum);
+    }
 }
 
 TEST(ParamInit, AnEmptyOrInvertedRangeIsWidenedToOneStepAndTheDefaultIsNotClamped)
 {
     IParam p;
     p.InitInt("kInt", 5, 3, 3, "st", "grp", -1, -1);
-    EXPECT_EQ(p.GetMin(), 3.0);
-    EXPECT_EQ(p.GetMax(), 4.0);
-    EXPECT_EQ(p.Value(), 5.0);
-    EXPECT_EQ(p.GetDefault(), 5.0);
-    int a = 0, b = 0;
-    p.GetInitArgs(&a, &b);
-    EXPECT_EQ(a, -1);
-    EXPECT_EQ(b, -1);
+    EXPECT_EQ(std::vector<double>({p.GetMin(), p.GetMax(), p.Value(), p.GetDefault()}), std::vector<double>({3, 4, 5, 5}));
     IParam d;
     d.InitDouble("d", 0.0, 2.0, 1.0, 0.5);
     EXPECT_EQ(d.GetMax(), 2.5);
 }
 
-struct PrecisionCase {
-    double step;
-    int precision;
-};
-
-class DisplayPrecisionFromStep : public ::testing::TestWithParam<PrecisionCase> {};
-
-TEST_P(DisplayPrecisionFromStep, StepGivesTheDecimalsNeededToShowIt)
+TEST(ParamInit, StepGivesTheDecimalsNeededToShowIt)
 {
-    IParam p;
-    p.InitDouble("d", 0.0, 0.0, 100.0, GetParam().step);
-    EXPECT_EQ(p.GetPrecision(), GetParam().precision) << "step " << GetParam().step;
+    const struct { double step; int precision; } table[] = {{1.0, 0}, {5.0, 0}, {0.5, 1}, {0.25, 2}, {0.01, 2},
+        {0.0001, 4}, {0.00001, 5}, {0.0000001, 6}, {1.0 / 3.0, 6}, {0.0, 0}};
+    for (const auto& row : table) {
+        IParam p;
+        p.InitDouble("d", 0.0, 0.0, 100.0, row.step);
+        EXPECT_EQ(p.GetPrecision(), row.precision) << "step " << row.step;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, DisplayPrecisionFromStep,
-                         ::testing::Values(PrecisionCase{1.0, 0}, PrecisionCase{5.0, 0}, PrecisionCase{0.5, 1},
-                                           PrecisionCase{0.25, 2}, PrecisionCase{0.01, 2},
-                                           PrecisionCase{0.0001, 4}, PrecisionCase{0.00001, 5},
-                                           PrecisionCase{0.0000001, 6}, PrecisionCase{1.0 / 3.0, 6},
-                                           PrecisionCase{0.0, 0}));
 
 TEST(ParamInit, TextKindSurvivesALaterRangeInitialisation)
 {
@@ -88,9 +69,7 @@ TEST(ParamInit, OverlongNamesLabelsAndGroupsAreCutToTheirFields)
     std::string longText(300, 'n');
     IParam p;
     p.InitInt(longText.c_str(), 0, 0, 1, longText.c_str(), longText.c_str());
-    EXPECT_EQ(std::strlen(p.GetNameForHost()), 54u);
-    EXPECT_EQ(std::strlen(p.GetParamGroupForHost()), 54u);
-    EXPECT_EQ(std::strlen(p.GetLabelForHost()), 54u);
+    for (const char* cut : {p.GetNameForHost(), p.GetParamGroupForHost(), p.GetLabelForHost()}) EXPECT_EQ(std::strlen(cut), 54u);
     IParam q;
     q.InitDouble(nullptr, 0.0, 0.0, 1.0, 0.1, nullptr, nullptr);
     EXPECT_STREQ(q.GetNameForHost(), "");

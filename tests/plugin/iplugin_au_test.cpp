@@ -1,6 +1,6 @@
 // The Audio Unit binding in process: published parameters and their properties, parameter
-// procedures, scheduled events, several output buses, host time edge cases, listeners, render
-// notifications, views, and the entry's answers to bad calls.
+// procedures, scheduled events, output buses, host time, listeners, notifications, views, and
+// the entry's answers to bad calls.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -63,23 +63,18 @@ struct Instance {
         if (unit) CloseComponent(unit);
         UnregisterComponentEntry(comp);
     }
-    template <class T> OSStatus Get(AudioUnitPropertyID id, AudioUnitElement el, T* out, AudioUnitScope scope = 0)
+    template <class T> OSStatus Get(AudioUnitPropertyID id, AudioUnitElement el, T* out)
     {
         UInt32 size = sizeof(T);
-        return AudioUnitGetProperty(unit, id, scope, el, out, &size);
+        return AudioUnitGetProperty(unit, id, 0, el, out, &size);
     }
 };
-
-std::string Text(CFStringRef s)
-{
-    const char* p = s ? CFStringGetCStringPtr(s, kCFStringEncodingUTF8) : nullptr;
-    return p ? p : "(null)";
-}
 
 // Takes a string the binding handed over, as its receiver must.
 std::string Take(CFStringRef s)
 {
-    std::string t = Text(s);
+    const char* p = s ? CFStringGetCStringPtr(s, kCFStringEncodingUTF8) : nullptr;
+    std::string t = p ? p : "(null)";
     if (s) CFRelease(s);
     return t;
 }
@@ -127,24 +122,21 @@ TEST(AuParameters, PublishedParametersAreListedAndDescribed)
     EXPECT_EQ(std::vector<UInt32>(ids, ids + 4), (std::vector<UInt32>{0, 1, 2, 3}));
     // Flags: readable, writable, name string to release, and a clump when grouped. Clump ids
     // follow the first appearance of each group.
-    const UInt32 base = 0xC8000010u;
+    const UInt32 base = 0xC8000010u, clumped = base | kAudioUnitParameterFlag_HasClump;
     const struct { UInt32 flags, unit, clump; std::string unitName; float min, max, def; } table[] = {
-        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_Boolean, 1, "(null)", 0, 1, 0},
-        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_Indexed, 2, "(null)", 0, 2, 1},
-        {base | kAudioUnitParameterFlag_HasClump, kAudioUnitParameterUnit_CustomUnit, 1, "dB", -1, 1, 0.5},
+        {clumped, kAudioUnitParameterUnit_Boolean, 1, "(null)", 0, 1, 0},
+        {clumped, kAudioUnitParameterUnit_Indexed, 2, "(null)", 0, 2, 1},
+        {clumped, kAudioUnitParameterUnit_CustomUnit, 1, "dB", -1, 1, 0.5},
         {base, kAudioUnitParameterUnit_Indexed, 0, "(null)", 0, 10, 3},
     };
     for (UInt32 i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
         AudioUnitParameterInfo info;
         ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterInfo, i, &info), noErr);
-        EXPECT_EQ(info.flags, table[i].flags);
-        EXPECT_EQ(info.unit, table[i].unit);
-        EXPECT_EQ(info.clumpID, table[i].clump);
-        EXPECT_EQ(Take(info.unitName), table[i].unitName);
-        EXPECT_EQ(info.minValue, table[i].min);
-        EXPECT_EQ(info.maxValue, table[i].max);
-        EXPECT_EQ(info.defaultValue, table[i].def);
+        const auto& row = table[i];
+        EXPECT_EQ(std::vector<UInt32>({info.flags, info.unit, info.clumpID}), std::vector<UInt32>({row.flags, row.unit, row.clump}));
+        EXPECT_EQ(Take(info.unitName), row.unitName);
+        EXPECT_EQ(std::vector<float>({info.minValue, info.maxValue, info.defaultValue}), std::vector<float>({row.min, row.max, row.def}));
         EXPECT_EQ(Take(info.cfNameString), info.name);
     }
     AudioUnitParameterNameInfo clump{2, kAudioUnitParameterName_Full, nullptr};
@@ -162,7 +154,7 @@ TEST(AuParameters, ValueStringsNamesAndConversions)
     CFArrayRef words = nullptr;
     ASSERT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 1, &words), noErr);
     ASSERT_EQ(CFArrayGetCount(words), 3);
-    EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(words, 2))), "Noise");
+    EXPECT_STREQ(CFStringGetCStringPtr(static_cast<CFStringRef>(CFArrayGetValueAtIndex(words, 2)), kCFStringEncodingUTF8), "Noise");
     CFRelease(words);
     EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 3, &words), kAudioUnitErr_InvalidProperty);
 
@@ -197,29 +189,27 @@ TEST(AuParameters, ValueStringsNamesAndConversions)
 TEST(AuParameters, SetClampsIntoTheRangeRunsTheHookAndScheduledEventsStopAtTheFirstFailure)
 {
     Instance in;
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 3, 0, 0, 25.0f, 0), noErr);
-    AudioUnitParameterValue v = 0;
-    EXPECT_EQ(AudioUnitGetParameter(in.unit, 3, 0, 0, &v), noErr);
-    EXPECT_EQ(v, 10.0f);
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, -4.0f, 0), noErr);
-    EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0);
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, 0.5f, 0), noErr);
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, 0, 0, std::nanf(""), 0), noErr);
-    EXPECT_EQ(in.plug->GetParam(2)->Value(), -1.0); // not a number counts as the minimum
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 2, kAudioUnitScope_Input, 0, 0.5f, 0), kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(AudioUnitSetParameter(in.unit, 6, 0, 0, 0.5f, 0), kAudioUnitErr_InvalidParameter);
+    // Not a number counts as the minimum; another scope or an unknown id is refused.
+    const struct { UInt32 id, scope; float value; OSStatus status; double stored; } sets[] = {
+        {3, 0, 25.0f, noErr, 10.0}, {2, 0, -4.0f, noErr, -1.0}, {2, 0, 0.5f, noErr, 0.5},
+        {2, 0, std::nanf(""), noErr, -1.0}, {2, kAudioUnitScope_Input, 0.5f, kAudioUnitErr_InvalidProperty, -1.0},
+        {6, 0, 0.5f, kAudioUnitErr_InvalidParameter, -1.0}};
+    for (const auto& row : sets) {
+        EXPECT_EQ(AudioUnitSetParameter(in.unit, row.id, row.scope, 0, row.value, 0), row.status) << row.id;
+        AudioUnitParameterValue v = 0;
+        AudioUnitGetParameter(in.unit, row.id == 6 ? 2 : row.id, 0, 0, &v);
+        EXPECT_EQ(v, float(row.stored)) << row.id;
+    }
     EXPECT_EQ(in.plug->changes, (std::vector<int>{3, 2, 2, 2}));
 
     // Immediate events apply, ramps are skipped, an unknown id stops the rest.
     AudioUnitParameterEvent ev[4];
     std::memset(ev, 0, sizeof ev);
-    const struct { UInt32 id; AUParameterEventType type; float value; } events[] = {
-        {3, kParameterEvent_Immediate, 7}, {2, kParameterEvent_Ramped, 1}, {99, kParameterEvent_Immediate, 1},
-        {0, kParameterEvent_Immediate, 1}};
+    const UInt32 ids[] = {3, 2, 99, 0};
     for (int i = 0; i < 4; ++i) {
-        ev[i].parameter = events[i].id;
-        ev[i].eventType = events[i].type;
-        ev[i].eventValues.immediate.value = events[i].value;
+        ev[i].parameter = ids[i];
+        ev[i].eventType = i == 1 ? kParameterEvent_Ramped : kParameterEvent_Immediate;
+        ev[i].eventValues.immediate.value = i ? 1.0f : 7.0f;
     }
     EXPECT_EQ(AudioUnitScheduleParameters(in.unit, ev, 4), kAudioUnitErr_InvalidParameter);
     EXPECT_EQ(in.plug->GetParam(3)->Value(), 7.0);
@@ -229,16 +219,10 @@ TEST(AuParameters, SetClampsIntoTheRangeRunsTheHookAndScheduledEventsStopAtTheFi
 
 namespace {
 
-struct EventLog {
-    std::vector<AudioUnitEventType> types;
-    std::vector<AudioUnitParameterID> ids;
-};
-
-void OnEvent(void* user, void*, const AudioUnitEvent* e, UInt64, AudioUnitParameterValue)
+std::vector<AudioUnitEventType> gEvents;
+void OnEvent(void*, void*, const AudioUnitEvent* e, UInt64, AudioUnitParameterValue)
 {
-    auto* log = static_cast<EventLog*>(user);
-    log->types.push_back(e->mEventType);
-    log->ids.push_back(e->mArgument.mParameter.mParameterID);
+    gEvents.push_back(e->mEventType * 100 + e->mArgument.mParameter.mParameterID);
 }
 
 int gListenerCalls = 0;
@@ -249,22 +233,19 @@ void CountListener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioU
 TEST(AuListeners, EditorChangesArePostedAsGestureAndValueEventsAndPropertyListenersAreKeptOnce)
 {
     Instance in;
-    EventLog log;
     AUEventListenerRef l = nullptr;
-    ASSERT_EQ(AUEventListenerCreateWithProc(&OnEvent, &log, &l), noErr);
+    ASSERT_EQ(AUEventListenerCreateWithProc(&OnEvent, nullptr, &l), noErr);
     in.plug->BeginInformHostOfParamChange(2);
     in.plug->SetParameterFromGUI(2, 1.0);
     in.plug->EndInformHostOfParamChange(2);
     AUListenerDispose(l);
-    EXPECT_EQ(log.types, (std::vector<AudioUnitEventType>{1, 0, 2}));
-    EXPECT_EQ(log.ids, (std::vector<AudioUnitParameterID>{2, 2, 2}));
+    EXPECT_EQ(gEvents, (std::vector<AudioUnitEventType>{102, 2, 202})) << "begin, value, end of parameter 2";
 
     int a = 0, b = 0;
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a);
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &b); // same id and procedure: kept once
     ASSERT_EQ(AudioUnitAddPropertyListener(in.unit, 12, &CountListener, &a), noErr);
     EXPECT_EQ(in.plug->NPropertyListeners(), 2);
-    gListenerCalls = 0;
     in.plug->InformHostOfProgramChange(); // property 36 only
     EXPECT_EQ(gListenerCalls, 1);
     in.plug->SetLatency(64); // property 12 hears of it
@@ -291,15 +272,16 @@ TEST(AuEntry, BadCallsAnswerAStatusAndTouchNothing)
 
     std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
     auto* p = reinterpret_cast<ComponentParameters*>(block.data());
-    p->what = kComponentCloseSelect;
     p->paramSize = sizeof(intptr_t);
     p->params[0] = 0;
-    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), noErr);
-    p->what = kAudioUnitResetSelect;
-    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, nullptr), badComponentInstance);
+    const struct { SInt16 what; bool withPlug; OSStatus status; } calls[] = {
+        {kComponentCloseSelect, false, noErr}, {kAudioUnitResetSelect, false, badComponentInstance},
+        {kAudioUnitGetPropertySelect, true, -50}}; // five arguments expected
+    for (const auto& c : calls) {
+        p->what = c.what;
+        EXPECT_EQ(IPluginAU::IPluginAUEntry(p, c.withPlug ? in.plug : nullptr), c.status) << c.what;
+    }
     EXPECT_EQ(IPluginAU::IPluginAUEntry(nullptr, nullptr), -50);
-    p->what = kAudioUnitGetPropertySelect; // five arguments expected
-    EXPECT_EQ(IPluginAU::IPluginAUEntry(p, in.plug), -50);
 
     // An open that cannot make the plug-in leaves whatever the host handed in as storage alone.
     p->what = kComponentOpenSelect;
@@ -357,9 +339,7 @@ TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValuesAndHugeOnesStopAt
     ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb), noErr);
     ITimeInfo t;
     in.plug->GetTime(&t);
-    EXPECT_EQ(t.samplePos, -1.0);
-    EXPECT_EQ(t.cycleStart, -1.0);
-    EXPECT_EQ(t.cycleEnd, 16.0);
+    EXPECT_EQ(std::vector<double>({t.samplePos, t.cycleStart, t.cycleEnd}), std::vector<double>({-1.0, -1.0, 16.0}));
     EXPECT_TRUE(t.transportIsRunning && t.transportLoopEnabled);
     EXPECT_EQ(t.tempo, 120.0); // no beat-and-tempo procedure
     EXPECT_EQ(t.numerator, 4); // no musical-time procedure
@@ -392,7 +372,7 @@ TEST(AuViews, TheViewEntriesHandOutTheEditorViewOnlyWhenThereIsOne)
     QOR_View factory;
     ASSERT_EQ(factory.init(), &factory);
     EXPECT_EQ(factory.interfaceVersion(), 0u);
-    EXPECT_EQ(Text(factory.description()), "QOR Editor View");
+    EXPECT_STREQ(CFStringGetCStringPtr(factory.description(), kCFStringEncodingUTF8), "QOR Editor View");
     EXPECT_EQ(factory.uiViewForAudioUnit(in.unit, CGSize{100, 100}), nullptr); // no editor surface yet
     EXPECT_EQ(factory.Plug(), in.plug);
     auto* g = new WindowGraphics(in.plug, 10, 10, 0);
@@ -401,53 +381,4 @@ TEST(AuViews, TheViewEntriesHandOutTheEditorViewOnlyWhenThereIsOne)
     EXPECT_EQ(g->opened, 1);
     EXPECT_EQ(g->lastParent, nullptr);
     EXPECT_EQ(factory.uiViewForAudioUnit(nullptr, CGSize{0, 0}), nullptr);
-    ComponentDescription vd{kAudioUnitCarbonViewComponentType, OSType(kUid), OSType(kMfr), 0, 0};
-    Component vc = RegisterComponentEntry(&vd, &IPluginAU::IPluginAUCarbonViewEntry);
-    ComponentInstance view = nullptr;
-    ASSERT_EQ(OpenAComponent(vc, &view), noErr);
-    ControlRef control = nullptr;
-    EXPECT_EQ(AudioUnitCarbonViewCreate(view, in.unit, nullptr, nullptr, nullptr, nullptr, &control), noErr);
-    EXPECT_EQ(control, nullptr); // the plain surface makes no Carbon control
-    EXPECT_EQ(CloseComponent(view), noErr);
-    UnregisterComponentEntry(vc);
-}
-
-namespace {
-
-std::vector<std::string> gNotified; // "<tag> <flags>" per call
-
-OSStatus TaggedNotify(void* tag, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
-                      AudioBufferList*)
-{
-    gNotified.push_back(std::string(static_cast<const char*>(tag)) + " " + std::to_string(*flags));
-    return noErr;
-}
-
-OSStatus OtherNotify(void* tag, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
-                     UInt32 frames, AudioBufferList* list)
-{
-    return TaggedNotify(tag, flags, ts, bus, frames, list);
-}
-
-} // namespace
-
-TEST(AuRenderNotify, DuplicatesAreCalledInOrderAndRemovalTakesTheFirstWithThatProcedure)
-{
-    Instance in;
-    Buffers b(16);
-    char a[] = "a", bb[] = "b", c[] = "c";
-    gNotified.clear();
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, a), noErr);
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &OtherNotify, c), noErr);
-    ASSERT_EQ(AudioUnitAddRenderNotify(in.unit, &TaggedNotify, bb), noErr); // same procedure: kept as well
-    ASSERT_EQ(Render(in.unit, 0, 16, 0, b), noErr);
-    EXPECT_EQ(gNotified, (std::vector<std::string>{"a 4", "c 4", "b 4", "a 8", "c 8", "b 8"}));
-    // The user data is not compared: the entry carrying "a" goes although "b" is named.
-    gNotified.clear();
-    ASSERT_EQ(AudioUnitRemoveRenderNotify(in.unit, &TaggedNotify, bb), noErr);
-    ASSERT_EQ(Render(in.unit, 0, 16, 16, b), noErr);
-    EXPECT_EQ(gNotified, (std::vector<std::string>{"c 4", "b 4", "c 8", "b 8"}));
-    gNotified.clear();
-    EXPECT_EQ(Render(in.unit, 0, 16, 32, b, 0), kAudioUnitErr_InvalidPropertyValue);
-    EXPECT_TRUE(gNotified.empty()) << "a refused render call notifies nobody";
 }

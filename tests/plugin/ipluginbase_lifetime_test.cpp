@@ -4,6 +4,7 @@
 // the plug-in owned.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
@@ -52,62 +53,28 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { NoteFreed(p); 
 
 namespace {
 
-// Reaches the owned lists so the test can learn each object's address before the destruction.
+// Names every object the plug-in owns, by the list it sits in.
 class LifetimePlug : public RecordingPlug {
 public:
     void GiveDelayLine() { latencyDelay = new LatencyDelayLine; }
-    LatencyDelayLine* DelayLine() const { return latencyDelay; }
-    const KIT_PtrList<IParam>& Params() const { return params; }
-    const KIT_PtrList<IPreset>& Presets() const { return presets; }
-    const KIT_PtrList<InChannel>& Ins() const { return inChannels; }
-    const KIT_PtrList<OutChannel>& Outs() const { return outChannels; }
-    const KIT_PtrList<ChannelIO>& Configurations() const { return channelIO; }
-    const KIT_PtrList<KIT_String>& InBusLabels() const { return inputBusLabels; }
-    const KIT_PtrList<KIT_String>& OutBusLabels() const { return outputBusLabels; }
-};
-
-template <typename T>
-void Name(std::map<const void*, std::string>& owner, const KIT_PtrList<T>& list, const std::string& what)
-{
-    for (int i = 0; i < list.GetSize(); ++i) owner[list.Get(i)] = what;
-}
-
-// Names every object the plug-in owns, by the list it sits in.
-void NameOwned(std::map<const void*, std::string>& owner, const LifetimePlug& p)
-{
-    Name(owner, p.Params(), "param");
-    Name(owner, p.Presets(), "preset");
-    Name(owner, p.Ins(), "input channel");
-    Name(owner, p.Outs(), "output channel");
-    Name(owner, p.Configurations(), "configuration");
-    Name(owner, p.InBusLabels(), "input bus label");
-    Name(owner, p.OutBusLabels(), "output bus label");
-    if (p.DelayLine()) owner[p.DelayLine()] = "delay line";
-}
-
-// The run of owner names in the order the objects were freed, repeats folded into one.
-std::vector<std::string> FreedRuns(const std::map<const void*, std::string>& owner, std::map<std::string, int>* counts)
-{
-    std::vector<std::string> runs;
-    int n = gFreedCount.load();
-    if (n > kMaxFreed) n = kMaxFreed;
-    for (int i = 0; i < n; ++i) {
-        auto it = owner.find(gFreed[i]);
-        if (it == owner.end()) continue;
-        ++(*counts)[it->second];
-        if (runs.empty() || runs.back() != it->second) runs.push_back(it->second);
+    void NameOwned(std::map<const void*, std::string>& owner) const
+    {
+        Name(owner, params, "param");
+        Name(owner, presets, "preset");
+        Name(owner, inChannels, "input channel");
+        Name(owner, outChannels, "output channel");
+        Name(owner, channelIO, "configuration");
+        Name(owner, inputBusLabels, "input bus label");
+        Name(owner, outputBusLabels, "output bus label");
+        owner[latencyDelay] = "delay line";
     }
-    return runs;
-}
 
-// Deletes the plug-in while recording every freed pointer.
-void DeleteWatched(LifetimePlug* p)
-{
-    gFreedCount = 0;
-    gWatching = true;
-    delete p;
-    gWatching = false;
-}
+private:
+    template <typename T> static void Name(std::map<const void*, std::string>& owner, const KIT_PtrList<T>& list, const char* what)
+    {
+        for (int i = 0; i < list.GetSize(); ++i) owner[list.Get(i)] = what;
+    }
+};
 
 TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurationsLabelsThenDelayLine)
 {
@@ -124,16 +91,24 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         p->GiveDelayLine();
         auto* g = new RecordingGraphics(p);
         p->AttachGraphics(g);
-
         owner[g] = "graphics";
-        NameOwned(owner, *p);
+        p->NameOwned(owner);
         owner[p] = "plug-in";
-
-        DeleteWatched(p);
+        gFreedCount = 0;
+        gWatching = true;
+        delete p;
+        gWatching = false;
     }
 
+    // The run of owner names in the order the objects were freed, repeats folded into one.
+    std::vector<std::string> runs;
     std::map<std::string, int> counts;
-    std::vector<std::string> runs = FreedRuns(owner, &counts);
+    for (int i = 0; i < std::min(gFreedCount.load(), kMaxFreed); ++i) {
+        auto it = owner.find(gFreed[i]);
+        if (it == owner.end()) continue;
+        ++counts[it->second];
+        if (runs.empty() || runs.back() != it->second) runs.push_back(it->second);
+    }
     std::vector<std::string> expected = {"graphics",      "param",           "preset",
                                          "input channel", "output channel",  "configuration",
                                          "input bus label", "output bus label", "delay line",
@@ -141,13 +116,8 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
     EXPECT_EQ(runs, expected);
     EXPECT_EQ(counts["param"], kQorParams);
     EXPECT_EQ(counts["preset"], 3);
-    EXPECT_EQ(counts["input channel"], 2);
-    EXPECT_EQ(counts["output channel"], 2);
-    EXPECT_EQ(counts["configuration"], 2);
-    EXPECT_EQ(counts["input bus label"], 2);
-    EXPECT_EQ(counts["output bus label"], 2);
-    EXPECT_EQ(counts["graphics"], 1);
-    EXPECT_EQ(counts["delay line"], 1);
+    for (const char* two : {"input channel", "output channel", "configuration", "input bus label", "output bus label"})
+        EXPECT_EQ(counts[two], 2) << two;
 }
 
 } // namespace

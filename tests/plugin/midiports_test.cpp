@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <iterator>
+#include <thread>
 
 #include "midiports_test_plug.h"
 
@@ -168,18 +170,35 @@ TEST(MidiInputCallback, NothingIsDeliveredWithoutAnOpenPortOrMessageAndAPlugInFa
     EXPECT_EQ(seen[1].bytes[2], 4) << "delivery goes on after the fault";
 }
 
+// The library delivers on its own thread while the host's main thread closes the ports.
+TEST(MidiInputCallback, ClosingWaitsForADeliveryInProgressAndStopsLaterOnes)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    std::atomic<bool> inside{false}, finished{false};
+    plug.onDelivery = [&] {
+        inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        finished = true;
+    };
+    std::thread midiThread([&] { Feed(plug, {0xB0, 1, 2}); });
+    while (!inside) std::this_thread::yield();
+    plug.CloseExternalMIDIPorts();
+    EXPECT_TRUE(finished) << "closing returned while a delivery was still running";
+    midiThread.join();
+    plug.onDelivery = nullptr;
+    Feed(plug, {0xB0, 1, 3});
+    EXPECT_EQ(plug.Seen().size(), 1u);
+}
+
 TEST(MidiSendArguments, NullEmptyAndNegativeSizesSendNothing)
 {
     PortPlug plug;
     unsigned char b[] = {0x7E};
-    EXPECT_FALSE(plug.SendExternalBytes(nullptr, 3));
-    EXPECT_FALSE(plug.SendExternalBytes(b, 0));
-    EXPECT_FALSE(plug.SendExternalBytes(b, size_t(-1)));
-    EXPECT_FALSE(plug.SendExternalSysex(b, 0));
-    EXPECT_FALSE(plug.SendExternalSysex(b, -5));
-    EXPECT_FALSE(plug.SendExternalSysex(nullptr, 4));
-    EXPECT_FALSE(plug.SendExternalMidiMsg(nullptr));
-    EXPECT_FALSE(plug.SendMidiSysex2({}));
+    for (bool sent : {plug.SendExternalBytes(nullptr, 3), plug.SendExternalBytes(b, 0), plug.SendExternalBytes(b, size_t(-1)),
+                      plug.SendExternalSysex(b, 0), plug.SendExternalSysex(b, -5), plug.SendExternalSysex(nullptr, 4),
+                      plug.SendExternalMidiMsg(nullptr), plug.SendMidiSysex2({})})
+        EXPECT_FALSE(sent);
 }
 
 namespace {

@@ -73,15 +73,6 @@ TEST(PresetList, RestoringByIndexOrNameAppliesTheStoredStateAndRefusesAnythingEl
     EXPECT_FALSE(p.RestorePreset(-1));
     EXPECT_EQ(p.GetCurrentPresetIdx(), 1);
 
-    RecordingPlug none;
-    InitPlug(none, 0);
-    EXPECT_STREQ(none.GetPresetName(0), "");
-    EXPECT_FALSE(none.RestorePreset(0));
-    ByteChunk c;
-    EXPECT_TRUE(none.SerializePresets(&c));
-    EXPECT_EQ(c.Size(), 0);
-    none.MakeDefaultPreset("-", 64); // finds no slot
-    EXPECT_EQ(none.NPresets(), 0);
 }
 
 TEST(PresetList, AnEmptySlotIsNamedAfterTheUserPresetsThereAndPruningKeepsTheFilledOnes)
@@ -259,26 +250,6 @@ TEST(ProgramAndBankChunkLength, AChunkLengthPastTheEndIsRefused)
     }
 }
 
-TEST(ProgramAndBankFiles, AParameterProgramIsReadWhateverCountItsHeaderGives)
-{
-    // Our own count decides how many values are read; the file must only be long enough.
-    RecordingPlug a(kAPIAU, kQorVersion, false);
-    InitPlug(a, 1);
-    FillPreset(a, 0, "count", {10, 20, 30, 40});
-    ByteChunk file;
-    ASSERT_TRUE(a.MakeProgramFile(&file));
-    for (uint8_t count : {0, 1, 3, 5, 200}) {
-        SCOPED_TRACE(int(count));
-        Bytes f = Of(file);
-        f[27] = count;
-        RecordingPlug c(kAPIAU, kQorVersion, false);
-        InitPlug(c, 1);
-        ASSERT_TRUE(c.ApplyProgramFile(f.data(), int(f.size())));
-        EXPECT_EQ(Values(c), (std::vector<double>{10, 20, 30, 40, 0, 0}));
-        EXPECT_FALSE(c.ApplyProgramFile(f.data(), int(f.size()) - 1));
-    }
-}
-
 TEST(ProgramFilesOnDisk, SavedFilesLoadBackKeepTheOldModeAndAFailedWriteLeavesNoFile)
 {
     testsupport::TempDir dir;
@@ -324,7 +295,17 @@ TEST(PresetMaking, BlobsValuesByKindAndDeveloperDumps)
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(p.MakePresetFromBlob("blob", blobs[i].text, blobs[i].size));
         EXPECT_EQ(Of(p.GetPreset(i)->mChunk), blobs[i].bytes) << i;
-    }
+        testsupport::TempDir dir;
+    std::string path = dir.file("dump.txt");
+    SetValues(p, {1, 42, 0.125, 7});
+    const char* names[] = {"kOn", "kCount", "kLevel", "kOther"};
+    ASSERT_TRUE(p.DumpPresetSrcCode(path.c_str(), names));
+    EXPECT_EQ(testsupport::readText(path), "  MakePresetFromNamedParams(\"name\", 4,\n    kOn, true,\n    kCount, 42,\n"
+                                           "    kLevel, 0.125000,\n    kOther, 7);\n");
+    ASSERT_TRUE(p.DumpPresetBlob(path.c_str())); // the current preset, the first blob
+    EXPECT_EQ(testsupport::readText(path), "MakePresetFromBlob(\"name\", \"AAE=\", 2);\n");
+    EXPECT_FALSE(p.DumpPresetBlob("/nonexistent/folder/x"));
+}
     ASSERT_TRUE(p.MakePreset("all", 1, 2, 0.25, 4));
     SetValues(p, {0, 8, 0.5, 9});
     ASSERT_TRUE(p.MakePresetFromNamedParams("some", 2, 3, 42, 2, -0.75)); // unnamed ones keep their value
@@ -337,16 +318,6 @@ TEST(PresetMaking, BlobsValuesByKindAndDeveloperDumps)
         }
     EXPECT_FALSE(p.MakePresetFromBlob("none left", "AAEC", 3));
 
-    testsupport::TempDir dir;
-    std::string path = dir.file("dump.txt");
-    SetValues(p, {1, 42, 0.125, 7});
-    const char* names[] = {"kOn", "kCount", "kLevel", "kOther"};
-    ASSERT_TRUE(p.DumpPresetSrcCode(path.c_str(), names));
-    EXPECT_EQ(testsupport::readText(path), "  MakePresetFromNamedParams(\"name\", 4,\n    kOn, true,\n    kCount, 42,\n"
-                                           "    kLevel, 0.125000,\n    kOther, 7);\n");
-    ASSERT_TRUE(p.DumpPresetBlob(path.c_str())); // the current preset, the first blob
-    EXPECT_EQ(testsupport::readText(path), "MakePresetFromBlob(\"name\", \"AAE=\", 2);\n");
-    EXPECT_FALSE(p.DumpPresetBlob("/nonexistent/folder/x"));
 }
 
 namespace {

@@ -1,0 +1,86 @@
+#include "LayerNameSets.h"
+
+#include "ControlAction.h"
+#include "ParamTable.h"
+#include "kit/plugin/IGraphicsLayer.h"
+
+namespace layersets
+{
+
+namespace
+{
+
+struct LayerRow {
+    const char* name;
+    unsigned sets;
+};
+
+const LayerRow kLayers[] = {
+    {"miniMixer", kMixer},
+    {"multiModeMixer", kMixer},
+    {"miniMixer2", kMixer},
+    {"multiModeMixer2", kMixer},
+    {"multiModeSettingsPage1", kMixer},
+    {"additionalSettingsPart1", kAdditionalSettings},
+    {"additionalSettingsPart2", kAdditionalSettings},
+    {"additionalSettingsPart3", kAdditionalSettings},
+    {"additionalSettingsPart4", kAdditionalSettings},
+    {"additionalSettingsPart5", kAdditionalSettings},
+    {"additionalSettingsPart6", kAdditionalSettings},
+    {"additionalSettingsPart7", kAdditionalSettings},
+    {"additionalSettingsPart8", kAdditionalSettings},
+    {"vocoderLayer", kVocoder},
+};
+
+struct IdRange {
+    int first, last;
+};
+
+constexpr IdRange kMultiEffect{kFXMultiDistortionOverdrive, kFXMultiCMorph + kPartCount - 1};
+constexpr IdRange kVocoderRanges[] = {{kVocoderBalance, kVocoderInput + kPartCount - 1},
+                                      {kVocoderWidth, kVocoderInsert + kPartCount - 1}};
+static_assert(kMultiEffect.first == 2209 && kMultiEffect.last == 2496, "multi-effect block moved");
+static_assert(kVocoderRanges[0].last == 1799 && kVocoderRanges[1].last == 2544, "vocoder blocks moved");
+
+bool inRange(int id, IdRange r)
+{
+    return id >= r.first && id <= r.last;
+}
+
+} // namespace
+
+bool inSets(const ControlLayer* layer, unsigned sets)
+{
+    if (!layer) return false;
+    for (const LayerRow& row : kLayers)
+        if ((row.sets & sets) && layer->name == row.name) return true;
+    return false;
+}
+
+std::string partPrefixed(const std::string& name, int part)
+{
+    return "[" + std::to_string(part + 1) + "] " + name;
+}
+
+std::string nameOnLayer(const std::string& name, int part, const ControlLayer* layer, unsigned sets)
+{
+    return inSets(layer, sets) ? name : partPrefixed(name, part);
+}
+
+bool isMultiEffect(int paramId)
+{
+    return inRange(paramId, kMultiEffect);
+}
+
+bool isVocoder(int paramId)
+{
+    return inRange(paramId, kVocoderRanges[0]) || inRange(paramId, kVocoderRanges[1]);
+}
+
+void setChannelKeys(ControlAction* action, bool byChannel, int channel, int part, int paramId)
+{
+    action->channelKey = byChannel ? channel : part + 1;
+    action->globalKey = !byChannel && isMultiEffect(paramId) ? 1 : 0;
+}
+
+} // namespace layersets

@@ -1,0 +1,37 @@
+#pragma once
+// The layers whose controls are named and keyed without their part, and the id ranges the
+// creators key by: one table, read by every creator that asks.
+#include <string>
+
+class ControlLayer;
+struct ControlAction;
+
+namespace layersets
+{
+
+// Sets a layer name can belong to; a creator asks for the union it cares about.
+enum : unsigned {
+    kMixer = 1u << 0,              // the shared mixer and settings pages
+    kAdditionalSettings = 1u << 1, // one page per part, keyed by the element's channel
+    kVocoder = 1u << 2,
+    kNamedMixer = kMixer | kVocoder,
+    kNRPNChannel = kMixer | kAdditionalSettings,
+};
+
+// Whether the layer's name is in any of the sets; a missing layer is in none.
+bool inSets(const ControlLayer* layer, unsigned sets);
+
+// The parameter's name on its layer: bare in the sets, else "[part + 1] " before it.
+std::string nameOnLayer(const std::string& name, int part, const ControlLayer* layer, unsigned sets);
+std::string partPrefixed(const std::string& name, int part);
+
+// The multi-mode effect parameters (2209 to 2496), keyed globally on a per-part layer.
+bool isMultiEffect(int paramId);
+// The vocoder parameters (1776 to 1799 and 2521 to 2544), keyed by the element's channel.
+bool isVocoder(int paramId);
+
+// The first and last keys of a CC or NRPN control: the element's channel and 0 when it is keyed
+// by channel, else part + 1, and 1 for the multi-effect parameters.
+void setChannelKeys(ControlAction* action, bool byChannel, int channel, int part, int paramId);
+
+} // namespace layersets

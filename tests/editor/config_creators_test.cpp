@@ -1,0 +1,207 @@
+// The MIDI menus and faders: their names, keys, messages and geometry on an off-screen surface.
+#include "config_creators_support.h"
+
+#include <gtest/gtest.h>
+
+namespace pid
+{ // some parameter names are also the framework's controller-number names
+#include "Project_Source/src/ParamTable.h"
+}
+using namespace creatortest;
+using namespace pid;
+using Ints = std::vector<int>;
+
+namespace
+{
+
+TEST(MidiMenus, NamesAndKeysFollowTheLayerThePartAndTheParameter)
+{
+    const int chorus = kFXMultiChorusType + 1, cutoff = kFilterCutoff;
+    const struct {
+        bool nrpn;
+        const char* layer;
+        int part, id;
+        const char* name;
+        int channelKey, globalKey;
+    } rows[] = {{false, "oscillatorsPanel2", 2, cutoff + 2, "[3] m", 3, 0},
+                {false, "miniMixer", 2, cutoff + 2, "m", 5, 0},
+                {false, "effects2Panel1", 1, chorus, "[2] m", 2, 1},
+                {false, "multiModeMixer", 1, chorus, "m", 5, 0},
+                {false, "vocoderLayer", 3, cutoff + 3, "m", 4, 0},
+                {false, "", -1, cutoff, "[0] m", 0, 0},
+                {true, "additionalSettingsPart4", 3, cutoff + 3, "m", 5, 0},
+                {true, "oscillatorsPanel0", 0, kVocoderInput, "[1] m", 5, 0},
+                {true, "vocoderLayer", 0, kVocoderInput, "m", 5, 0},
+                {true, "effects2Panel1", 1, chorus, "[2] m", 2, 1},
+                {true, "", -1, kVocoderInput, "[0] m", 5, 0},
+                {true, "", -1, cutoff, "[0] m", 0, 0}};
+    Bench b;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.layer) + " " + std::to_string(r.id));
+        ControlLayer* layer = b.layer(r.layer);
+        if (r.nrpn)
+            b.manager.createMsbLsbSelectionCCControl(20, 11, 12, 13, 5, "m", r.id, 0, 0, 40, 10, 0, 0, 2, -1, -1,
+                                                     {"a", "b"}, r.part, layer, "");
+        else
+            b.manager.createMultiSelectionCCControl(20, 5, "m", r.id, 0, 0, 40, 10, 0, 0, 2, -1, -1, {"a", "b"}, r.part,
+                                                    layer, "");
+        IControl* menu = b.last(layer);
+        ControlAction* a = b.action(r.id);
+        EXPECT_EQ(b.name(r.id), r.name);
+        EXPECT_EQ(a->controls.back(), menu);
+        EXPECT_EQ(menu->GetText()->mSize, r.nrpn ? 13 : 10);
+        EXPECT_EQ(Ints({a->kind, a->ccNumber, a->channelKey, a->globalKey}),
+                  Ints({r.nrpn ? 3 : 1, 20, r.channelKey, r.globalKey}));
+        EXPECT_EQ(Ints({a->msbValue, a->lsbValue, a->lsbControl}), (r.nrpn ? Ints{11, 12, 13} : Ints{-1, -1, -1}));
+        EXPECT_EQ(r.nrpn ? b.manager.nrpnControls.findControl(r.channelKey, 11, 12, 13, r.globalKey)
+                         : b.manager.getCCControl(r.channelKey, 20, r.globalKey),
+                  menu);
+    }
+}
+
+TEST(MidiMenus, ASysExMenuHasOneMessagePerValueFromMinToMaxKeyedByItsFirstMessage)
+{
+    const struct {
+        const char* layer;
+        int changingByte, minValue, maxValue;
+        Ints values; // at the changing byte, message by message
+        Ints key;
+        const char* name;
+    } rows[] = {{"miniMixer", 8, 0, 4, {0, 1, 2, 3, 4}, {2, 3, 4, 5}, "s"},
+                {"vocoderLayer", 7, 0, 4, {0, 1, 2, 3, 4}, {1, 2, 3, 4}, "[1] s"},
+                {"", 8, 10, 14, {10, 11, 12, 13, 14}, {2, 3, 4, 5}, "[1] s"},
+                {"", 8, -1, 3, {0, 0, 1, 2, 3}, {2, 3, 4, 5}, "[1] s"}};
+    Bench b;
+    for (const auto& r : rows) {
+        ControlLayer* layer = b.layer(r.layer);
+        b.manager.createMultiSelectionSysExControl("s", kFilterType, 0, 0, 40, 10, 0, r.minValue, r.maxValue, 1, 9, {},
+                                                   0, 0, 0, r.changingByte, 0, layer, "");
+        const ControlAction* a = b.action(kFilterType);
+        EXPECT_EQ(b.name(kFilterType), r.name);
+        EXPECT_EQ(b.plug.GetParam(kFilterType)->GetNDisplayTexts(), 4);
+        ASSERT_EQ(a->messages.size(), r.values.size());
+        for (size_t i = 0; i < a->messages.size(); ++i) EXPECT_EQ(a->messages[i][r.changingByte - 1], r.values[i]);
+        EXPECT_EQ(a->messages[0][6], r.minValue == -1 || r.changingByte == 8 ? 5 : 0); // -1: the template itself
+        EXPECT_EQ(b.manager.sysexControls.findControl(r.key[0], r.key[1], r.key[2], r.key[3], 0), b.last(layer));
+    }
+}
+
+TEST(MidiMenus, TextsComeFromNumbersEqualNumbersMakeNothingAndBrokenTemplatesNoMessages)
+{
+    Bench b;
+    b.manager.createMultiSelectionCCControl(3, 0, "t", kFilterType, 0, 0, 40, 10, 0, 0, 16, 1, 16, {"a"}, 0, nullptr,
+                                            "");
+    IParam* p = b.plug.GetParam(kFilterType);
+    EXPECT_EQ(std::vector<std::string>({p->GetDisplayText(0), p->GetDisplayText(15), p->GetDisplayText(16)}),
+              std::vector<std::string>({"1", "16", ""}));
+    const int controls = b.surface->NControls();
+    b.manager.createMultiSelectionCCControl(3, 0, "t", kFilterWidth, 0, 0, 40, 10, 0, 0, 16, -1, -1, {"a"}, 0, nullptr,
+                                            "");
+    EXPECT_EQ(b.surface->NControls(), controls);
+    EXPECT_EQ(b.action(kFilterWidth), nullptr);
+    EXPECT_EQ(b.manager.getCCControl(1, 3, 0), b.last()); // still the first menu
+
+    const struct {
+        int sysexIndex, changingByte, maxValue, made;
+    } broken[] = {{9, 8, 4, 1}, {0, 0, 4, 1}, {0, 12, 4, 1}, {0, 8, -1, 0}};
+    for (const auto& r : broken) {
+        const int lines = b.logLines(), made = b.surface->NControls();
+        b.manager.createMultiSelectionSysExControl("s", kFilterSlope, 0, 0, 40, 10, 0, 0, r.maxValue, 0, 9, {}, 0, 0,
+                                                   r.sysexIndex, r.changingByte, 1, nullptr, "");
+        EXPECT_EQ(Ints({b.logLines(), b.surface->NControls()}), Ints({lines + 1, made + r.made})) << r.changingByte;
+        EXPECT_TRUE(!r.made || b.action(kFilterSlope)->messages.empty());
+    }
+    EXPECT_TRUE(b.manager.sysexControls.controls.empty());
+}
+
+TEST(Faders, CCFadersKeyByPartOrChannelAndSysExFadersByTheirFirstMessage)
+{
+    Bench b;
+    const struct {
+        const char* layer;
+        int part, id;
+        const char* name;
+        Ints keys;
+    } cc[] = {{"oscillatorsPanel2", 2, kFilterCutoff, "[3] f", {3, 74, 0}},
+              {"", -1, kFilterCutoff, "[0] f", {1, 74, 0}},
+              {"miniMixer", 2, kFilterWidth, "f", {3, 74, 0}}};
+    for (const auto& r : cc) {
+        ControlLayer* layer = b.layer(r.layer);
+        b.manager.createCCSliderControl(74, 1, "f", r.id, 0, 0, 50, "", 0, 0, 127, {}, r.part, layer, "", kVertical, 0);
+        EXPECT_EQ(b.name(r.id), r.name);
+        EXPECT_EQ(b.manager.getCCControl(r.keys[0], r.keys[1], r.keys[2]), b.last(layer)) << r.layer;
+        EXPECT_EQ(b.action(r.id)->controls.back(), b.last(layer)); // an equal key keeps both on their actions
+    }
+
+    const struct {
+        double lo, hi;
+        int part;
+        size_t count;
+        Ints at, values; // message indices and their value bytes
+        Ints key;        // the fader's five keys
+    } se[] = {{0, 127, -1, 128, {0, 127}, {0, 127}, {2, 3, 4, 5, 1}},
+              {0, 200, 1, 201, {127, 128, 200}, {127, 0, 72}, {2, 1, 4, 5, 0}},
+              {5, 5, 0, 1, {0}, {5}, {2, 3, 4, 5, 0}}};
+    for (const auto& r : se) {
+        b.manager.createSysExSliderControl("s", kFilterSlope, 0, 0, 50, "", 0, r.lo, r.hi, 99, 0, 0, 8, r.part, {},
+                                           nullptr, "", kVertical, false);
+        const ControlAction* a = b.action(kFilterSlope);
+        ASSERT_EQ(a->messages.size(), r.count);
+        for (size_t i = 0; i < r.at.size(); ++i) EXPECT_EQ(a->messages[size_t(r.at[i])][7], r.values[i]) << r.hi;
+        EXPECT_EQ(b.manager.sysexControls.findControl(r.key[0], r.key[1], r.key[2], r.key[3], r.key[4]), b.last());
+    }
+    EXPECT_EQ(b.plug.GetParam(kFilterSlope)->GetMax(), 6.0);
+
+    // A link names both ids as given; a negative id is no link.
+    for (LinkInfo link : {LinkInfo{kFilterType + 3, kFilterKeytrack + 3, 2}, LinkInfo{-1, kFilterKeytrack, 2}})
+        b.manager.createSysExSliderControl("s", kFilterOverdrive + 3, 0, 0, 50, "", 0, 0, 3, 0, 0, 0, 8, 3, link,
+                                           nullptr, "", kVertical, false);
+    const LinkInfo mine = b.action(kFilterOverdrive + 3)->link, back = b.action(kFilterType + 3)->link;
+    EXPECT_EQ(Ints({mine.firstId, mine.secondId, mine.extra, back.firstId, back.secondId, back.extra}),
+              Ints({kFilterType + 3, kFilterKeytrack + 3, 2, kFilterOverdrive + 3, kFilterKeytrack + 3, -1}));
+
+    // A broken element: one log line, and the fader is made without messages.
+    const struct {
+        int sysexIndex, changingByte;
+        double lo, hi;
+    } broken[] = {{9, 8, 0, 3}, {0, 0, 0, 3}, {0, 8, 5, 3}, {0, 8, -1, 3e9}};
+    b.handle(9200);
+    for (const auto& r : broken) {
+        const int lines = b.logLines(), made = b.surface->NControls();
+        b.manager.createSysExSliderControl("s", kFilterOverdrive, 0, 0, 50, "HANDLE", 0, r.lo, r.hi, 0, 0, r.sysexIndex,
+                                           r.changingByte, 0, {}, nullptr, "", kVertical, false);
+        EXPECT_EQ(Ints({b.logLines(), b.surface->NControls()}), Ints({lines + 1, made + 1})) << r.hi;
+        EXPECT_TRUE(b.action(kFilterOverdrive)->messages.empty());
+    }
+}
+
+TEST(Faders, AreScaledAndDrawTheHandleWhereTheValuePutsIt)
+{
+    const struct {
+        double scale;
+        IRECT rect; // of a vertical fader of length 100 at 10, 20 with a 20 x 10 handle, scaled
+    } rows[] = {{0.85, IRECT(8, 17, 25, 102)}, {1.0, IRECT(10, 20, 30, 120)}, {1.15, IRECT(11, 23, 34, 137)}};
+    int imageId = 9100;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.scale);
+        Bench b(r.scale);
+        b.handle(++imageId);
+        b.manager.createCCSliderControl(1, 1, "f", kFilterCutoff, 10, 20, 100, "HANDLE", 0, 0, 127, {}, 0, nullptr, "",
+                                        kVertical, false);
+        IControl* fader = b.last();
+        EXPECT_EQ(*fader->GetRECT(), r.rect);
+        const int handle = r.rect.W() / 2, travel = r.rect.H() - handle; // the handle keeps its proportions
+        for (double v : {0.0, 0.5, 1.0}) {
+            fader->SetValue(v);
+            b.surface->Draw(nullptr);
+            Ints red; // the rows of the fader's middle column the handle covers
+            for (int y = r.rect.T; y < r.rect.B; ++y)
+                if (b.surface->GetPoint(r.rect.L + r.rect.W() / 2, y).R > 128) red.push_back(y);
+            const int top = r.rect.T + int(travel * (1 - v));
+            ASSERT_FALSE(red.empty()) << v;
+            EXPECT_EQ(Ints({red.front(), red.back(), int(red.size())}), Ints({top, top + handle - 1, handle})) << v;
+        }
+    }
+}
+
+} // namespace
