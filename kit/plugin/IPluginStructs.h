@@ -6,22 +6,23 @@
 #include "kit/heapbuf.h"
 #include "kit/kitstring.h"
 
-// Controller numbers 0..127.
+// Controller numbers 0..127. The named ones carry a kCC prefix: the editor's parameter ids use
+// the plain names (kModWheel is a parameter too).
 enum EControlChangeMsg {
-    kModWheel = 1,
-    kBreathController = 2,
-    kFootController = 4,
-    kPortamentoTime = 5,
-    kChannelVolume = 7,
-    kBalance = 8,
-    kPan = 10,
-    kExpressionController = 11,
-    kSustainOnOff = 64,
-    kPortamentoOnOff = 65,
-    kNRPNDataEntry = 6,
-    kNRPNLSB = 98,
-    kNRPNMSB = 99,
-    kAllNotesOff = 123,
+    kCCModWheel = 1,
+    kCCBreathController = 2,
+    kCCFootController = 4,
+    kCCPortamentoTime = 5,
+    kCCChannelVolume = 7,
+    kCCBalance = 8,
+    kCCPan = 10,
+    kCCExpressionController = 11,
+    kCCSustainOnOff = 64,
+    kCCPortamentoOnOff = 65,
+    kCCNRPNDataEntry = 6,
+    kCCNRPNLSB = 98,
+    kCCNRPNMSB = 99,
+    kCCAllNotesOff = 123,
 };
 
 struct IMidiMsg {

@@ -1,5 +1,4 @@
-// The MIDI device menus list the ports of the MIDI system the plug-in finds, after the
-// no-device entry.
+// The MIDI device menus list the no-device entry, then the ports of the MIDI system found.
 #include "Project_Source/src/UIConfigManager.h"
 #include "config_test_support.h"
 #include "kit/plugin/IParam.h"
@@ -14,18 +13,15 @@ TEST(DeviceMenus, ListTheNoDeviceEntryThenEveryPortInPortOrder)
     SynthSide synth;
     ASSERT_TRUE(synth.Ok());
     ConfigFolder<UIConfigManager> f;
-    const struct {
-        int input, paramId;
-        std::string port;
-    } menus[] = {{1, 5019, synth.SendingPort()}, {0, 5018, synth.ReceivingPort()}};
-    for (const auto& m : menus) {
-        f.manager.createMIDIDeviceSelectionControl("MIDI Setup", m.paramId, 0, 0, 10, 10, m.input, 0, nullptr, "");
-        IParam* p = f.host.plug.GetParam(m.paramId);
+    for (int input : {1, 0}) {
+        const int id = 5018 + input;
+        f.manager.createMIDIDeviceSelectionControl("MIDI Setup", id, 0, 0, 10, 10, input, 0, nullptr, "");
         std::vector<std::string> texts;
-        for (int i = 0; i < p->GetNDisplayTexts(); ++i) texts.push_back(p->GetDisplayText(i));
-        ASSERT_GE(texts.size(), 2u);
-        EXPECT_EQ(texts[0], "Select MIDI Device");
-        EXPECT_NE(std::find(texts.begin() + 1, texts.end(), m.port), texts.end()) << m.port;
-        EXPECT_EQ(texts, m.input ? *f.host.plug.getExternalMIDIInNames() : *f.host.plug.getExternalMIDIOutNames());
+        for (int i = 0; i < f.host.plug.GetParam(id)->GetNDisplayTexts(); ++i) texts.push_back(f.host.plug.GetParam(id)->GetDisplayText(i));
+        const std::string port = input ? synth.SendingPort() : synth.ReceivingPort();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), port), texts.end()) << port;
+        std::vector<std::string> expected = input ? *f.host.plug.getExternalMIDIInNames() : *f.host.plug.getExternalMIDIOutNames();
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(texts.at(0), "Select MIDI Device");
     }
 }

@@ -139,16 +139,4 @@ TEST_F(Images, ClosingOneInstanceKeepsTheBitmapsAnotherOpenInstanceDraws)
     EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 0);
 }
 
-TEST_F(Images, WithLoggingOffTheTableWritesNothing)
-{
-    std::remove(f.logPath.c_str());
-    UIConfigManager manager;
-    manager.setLogging(false, f.logPath);
-    manager.graphics = &f.surface;
-    manager.initImages(&f.surface);
-    manager.getImageByName(&f.surface, "NO_SUCH_IMAGE");
-    manager.ClearImageCache();
-    EXPECT_NE(::access(f.logPath.c_str(), F_OK), 0);
-}
-
 } // namespace

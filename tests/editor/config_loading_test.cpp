@@ -110,8 +110,8 @@ TEST(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
 }
 
 // A file deciphers to whole blocks; a partial last block is completed with zeros and
-// deciphered whole; a file longer than the loader's buffer is cut at the buffer size.
-TEST(Decipher, AFileDeciphersToWholeBlocksAndIsCutAtTheBufferSize)
+// deciphered whole.
+TEST(Decipher, AFileDeciphersToWholeBlocks)
 {
     ConfigFolder<UIConfigManager> f;
     auto decipher = [&](const std::string& bytes) {
@@ -128,9 +128,6 @@ TEST(Decipher, AFileDeciphersToWholeBlocksAndIsCutAtTheBufferSize)
     std::memcpy(last, cut.data() + 8, 5);
     Tea().simpledecrypt(last, key);
     EXPECT_EQ(decipher(cut), "<uiconfi" + std::string(reinterpret_cast<const char*>(last), 8));
-
-    EXPECT_EQ(decipher(std::string(static_cast<size_t>(kResourceBufferSize) + 13, 'x')).size(),
-              static_cast<size_t>(kResourceBufferSize));
 }
 
 TEST(BundleLoader, TheBufferEndsInAZeroAfterAShortFileAndAtTheCapAndAMissingFileGivesNone)
@@ -176,22 +173,9 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
     EXPECT_EQ(cf_standin::declaredBundleIdentifier(build + "/QOR.component/Contents"), kQORBundleIdentifier);
     EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
     BundleFolder bundle(build + "/QOR.component");
-    // Placed there by qor_bundle_resources; they decipher to the project's documents.
     PlugWithSurface host;
-    for (const char* doc : {"uiconfig", "sysex"}) {
-        UIConfigManager manager;
-        manager.graphics = host.surface;
-        std::string path = std::string("resources/") + doc + ".tea";
-        testing::internal::CaptureStdout();
-        std::string text = manager.decipherResource(doc[0] == 'u' ? 100 : 101, path.c_str());
-        testing::internal::GetCapturedStdout();
-        std::string original = readText(testsupport::sourceDir() + "/resources/" + doc + ".xml");
-        ASSERT_FALSE(original.empty());
-        EXPECT_EQ(std::string(text.c_str()), original) << doc << ": build the target qor_bundle_resources";
-    }
-
-    // The shipped documents parse into byte templates and value lists, and every bitmap loads
-    // with whole frames.
+    // Placed there by qor_bundle_resources: the shipped documents parse into byte templates and
+    // value lists, and every bitmap loads with whole frames.
     RecordingManager manager;
     testing::internal::CaptureStdout();
     manager.readUIConfig(host.surface, nullptr, nullptr, 0, 1.0);

@@ -11,7 +11,6 @@
 #include "plugin/graphics_offscreen.h"
 #include "support/tempdir.h"
 
-#include <CoreFoundation/CoreFoundation.h>
 #include <png.h>
 
 #include <cstdlib>
@@ -71,8 +70,9 @@ public:
     }
     RAST_IBitmap* OSLoadBitmap(int, const char* name) override
     {
-        std::string path = resourcePath(name);
-        RAST_IBitmap* image = path.empty() ? nullptr : RAST_LoadPNG(path.c_str());
+        int size = 0;
+        std::unique_ptr<char[]> bytes(loadBundleResource(kQORBundleIdentifier, name, &size));
+        RAST_IBitmap* image = bytes ? RAST_LoadPNGFromMemory(bytes.get(), size) : nullptr;
         decodes += image != nullptr;
         return image;
     }
@@ -85,26 +85,6 @@ public:
         return menu;
     }
 
-    // Looked up by the last path component, type "png", as the bitmap loader does.
-    static std::string resourcePath(const char* name)
-    {
-        std::string base = name;
-        base = base.substr(base.find_last_of('/') + 1);
-        base = base.substr(0, base.find_last_of('.'));
-        CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, kQORBundleIdentifier, kCFStringEncodingUTF8);
-        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(id);
-        CFRelease(id);
-        if (!bundle) return {};
-        CFStringRef cfBase = CFStringCreateWithCString(kCFAllocatorDefault, base.c_str(), kCFStringEncodingUTF8);
-        CFURLRef url = CFBundleCopyResourceURL(bundle, cfBase, CFSTR("png"), nullptr);
-        CFRelease(cfBase);
-        char buffer[4096];
-        std::string path;
-        if (url && CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<uint8_t*>(buffer), sizeof buffer))
-            path = buffer;
-        if (url) CFRelease(url);
-        return path;
-    }
     // Whether the process-wide cache holds a bitmap under the id.
     static bool cached(int id) { return BitmapStorage::Instance().Find(id) != nullptr; }
 

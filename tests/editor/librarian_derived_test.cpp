@@ -84,15 +84,6 @@ TEST(CategoryBanks, EveryLaterCategoryGetsBanksOfItsUsableEntries)
                                              "[Hard Lead 1 {Hard Lead=Hard Lead 1,Hard Lead 1}]");
 }
 
-TEST(CategoryBanks, OneCategoryNameGivesNoBanks)
-{
-    PatchLibrarian lib;
-    addBank(lib, {program("A", 0), program("B", 0)});
-    lib.createNewCategoryPatchFiles();
-    EXPECT_TRUE(lib.categoryFiles.empty());
-    EXPECT_TRUE(lib.categoryFolders.empty());
-}
-
 // Each search replaces the last one's banks: byte-for-byte substring matches, both messages of
 // an entry, banks of 128 (an exact multiple adds an empty one); entries without messages and
 // banks of an unknown model stay out.

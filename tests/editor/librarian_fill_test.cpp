@@ -22,29 +22,34 @@ TEST(InitData, EveryInitMessageMatchesItsPublishedBytes)
 
 // Every added entry of every model is the init data itself, byte for byte (one, two or three
 // messages by model), with the name and category its first message gives; the read entries stay.
+// The init pattern is the reader's stored form of the init dump, but for the device byte, which
+// the init data leaves at 00.
 TEST(BankFill, EveryModelGainsByteExactInitEntries)
 {
     namespace I = PatchInitData;
+    Bytes pattern = readBank(bankgen::rawFile({I::patternMessage()})).patches.at(0).messages.at(0).bytes;
+    pattern[6] = 0x00;
     const struct {
         Kind kind;
         uint8_t modelByte;
         int count;
-        std::vector<const Bytes*> messages;
+        std::vector<Bytes> messages;
         int patchType; // -1: that of the bank's own read entries
     } cases[] = {
-        {Kind::Programs, 0x20, 100, {&I::programMessage(0)}, 1},
-        {Kind::Programs, 0x21, 127, {&I::programMessage(1)}, -1},
-        {Kind::Programs, 0x22, 100, {&I::programMessage(2), &I::programSecondMessage()}, 2},
-        {Kind::Programs, 0x23, 100, {&I::programMessage(3), &I::programSecondMessage()}, 2},
-        {Kind::Performances, 0x20, 100, {&I::performanceMessage(0)}, -1},
-        {Kind::Performances, 0x21, 100, {&I::performanceMessage(1), &I::performanceSecondMessage(1)}, -1},
-        {Kind::Performances, 0x24, 100, {&I::performanceMessage(2), &I::performanceSecondMessage(2), &I::performanceThirdMessage()}, -1},
-        {Kind::Performances, 0x23, 1, {&I::performanceMessage(3), &I::performanceSecondMessage(3), &I::performanceThirdMessage()}, -1},
+        {Kind::Programs, 0x20, 100, {I::programMessage(0)}, 1},
+        {Kind::Programs, 0x21, 127, {I::programMessage(1)}, -1},
+        {Kind::Programs, 0x22, 100, {I::programMessage(2), I::programSecondMessage()}, 2},
+        {Kind::Programs, 0x23, 100, {I::programMessage(3), I::programSecondMessage()}, 2},
+        {Kind::Performances, 0x20, 100, {I::performanceMessage(0)}, -1},
+        {Kind::Performances, 0x21, 100, {I::performanceMessage(1), I::performanceSecondMessage(1)}, -1},
+        {Kind::Performances, 0x24, 100, {I::performanceMessage(2), I::performanceSecondMessage(2), I::performanceThirdMessage()}, -1},
+        {Kind::Performances, 0x23, 1, {I::performanceMessage(3), I::performanceSecondMessage(3), I::performanceThirdMessage()}, -1},
+        {Kind::Patterns, 0x23, 10, {pattern}, 5},
+        {Kind::Programs, 0x21, 128, {}, -1},
     };
     PatchLibrarian lib;
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.modelByte));
-        const bool programs = c.kind == Kind::Programs;
         const PatchFile before = readGenerated(c.kind, c.modelByte, c.count, 77);
         PatchFile bank = before;
         lib.fillUncompletedBankFiles(&bank);
@@ -52,18 +57,16 @@ TEST(BankFill, EveryModelGainsByteExactInitEntries)
         PatchFile head = bank;
         head.patches.resize(size_t(c.count));
         expectSameEntries(before, head);
+        const std::string name = c.kind == Kind::Programs ? "Init Program    |Soft Lead"
+                                 : c.kind == Kind::Patterns ? "Arpeggio********|" : "Init Perf       |";
         for (size_t slot = size_t(c.count); slot < 128; ++slot) {
             const LibrarianPatch& e = bank.patches[slot];
             ASSERT_EQ(e.messages.size(), c.messages.size());
-            for (size_t m = 0; m < c.messages.size(); ++m) EXPECT_EQ(e.messages[m].bytes, *c.messages[m]) << m;
-            EXPECT_EQ(e.name, programs ? "Init Program    " : "Init Perf       ");
-            EXPECT_EQ(e.category, programs ? "Soft Lead" : "");
+            for (size_t m = 0; m < c.messages.size(); ++m) EXPECT_EQ(e.messages[m].bytes, c.messages[m]) << m;
+            EXPECT_EQ(e.name + "|" + e.category, name);
             EXPECT_EQ(e.patchType, c.patchType >= 0 ? c.patchType : bank.patches[0].patchType);
         }
     }
-    PatchFile full = readGenerated(Kind::Programs, 0x21, 128, 77);
-    lib.fillUncompletedBankFiles(&full);
-    expectSameEntries(full, readGenerated(Kind::Programs, 0x21, 128, 77));
 }
 
 // The init tables give the later models model byte 24 and device byte 00, and the reader stores
@@ -87,23 +90,6 @@ TEST(BankFill, Model3BankCompletedWithInitsReadsBackAsModel2WithDevice0F)
     init[6] = 0x0F;
     EXPECT_EQ(again.patches[127].messages[0].bytes, init);
     EXPECT_EQ(again.patches[127].patchType, 2);
-}
-
-// The init pattern is what the reader makes of the 204-byte init dump, but for the device byte,
-// which the init data leaves at 00.
-TEST(BankFill, PatternBankGainsTheStoredFormOfTheInitPattern)
-{
-    PatchFile bank = readGenerated(Kind::Patterns, 0x23, 10, 77);
-    PatchLibrarian lib;
-    lib.fillUncompletedBankFiles(&bank);
-    ASSERT_EQ(bank.patches.size(), 128u);
-    const LibrarianPatch& e = bank.patches[10];
-    EXPECT_EQ(e.name, "Arpeggio********");
-    EXPECT_EQ(e.patchType, 5);
-    Bytes expected = readBank(bankgen::rawFile({PatchInitData::patternMessage()})).patches.at(0).messages.at(0).bytes;
-    expected[6] = 0x00;
-    ASSERT_EQ(e.messages.size(), 1u);
-    EXPECT_EQ(e.messages[0].bytes, expected);
 }
 
 TEST(BankFill, BankKindComesFromItsFirstEntryOrElseItsRecordedKind)

@@ -88,54 +88,90 @@ TEST(BankReader, PatternsAreStoredWith220BytesAndNamedFromTheirTail)
     }
 }
 
-// Each damaged file against the messages it must still give, slot by slot.
+// Each damaged file against the messages it must still give, slot by slot, and the name and
+// category of its last entry where given.
 TEST(BankReader, DamagedFilesKeepEverySlotTheyCanRead)
 {
     struct Case {
         std::string what;
         Bytes file;
         std::vector<Bytes> slots;
+        std::string last = "?"; // name|category of the last entry; "?": not looked at
     };
     std::vector<Case> cases;
-    bankgen::Bank five = bankgen::makeBank(Kind::Programs, 0x20, 5, 13);
+    bankgen::Bank five = bankgen::makeBank(Kind::Programs, 0x21, 5, 13);
     std::vector<Bytes> m = bankgen::messagesOf(five);
-    cases.push_back({"no F7: dropped, later slots kept", bankgen::withoutF7(m, 2),
-                     {stored(m[0]), stored(m[1]), {}, stored(m[3]), stored(m[4])}});
+    auto s = [](const Bytes& dump) { return stored(dump, 1); };
+    cases.push_back({"no F7: dropped, later slots kept", bankgen::withoutF7(m, 2), {s(m[0]), s(m[1]), {}, s(m[3]), s(m[4])}});
     const std::pair<int, uint8_t> nearMisses[] = {{2, 0x21}, {3, 0x28}, {4, 0x10}, {5, 0x25},
                                                   {5, 0x1F}, {6, 0x80}, {7, 0x01}, {7, 0x7F}};
     for (auto [field, value] : nearMisses)
         cases.push_back({"near miss in field " + std::to_string(field), bankgen::rawFile({m[0], bankgen::nearMiss(m[1], field, value), m[2]}),
-                         {stored(m[0]), stored(m[2])}});
-    for (size_t size : {20u, 24u, 25u, 26u}) // 24 bytes and fewer are dropped
+                         {s(m[0]), s(m[2])}});
+    for (size_t size : {24u, 25u}) // 24 bytes and fewer are dropped
         cases.push_back({"program of " + std::to_string(size), bankgen::rawFile({m[0], program(size, 2), m[2]}),
-                         {stored(m[0]), size < 25 ? Bytes{} : stored(program(size, 2)), stored(m[2])}});
+                         {s(m[0]), size < 25 ? Bytes{} : stored(program(size, 2)), s(m[2])}});
     // A dump of 129, 257 or 385 bytes is announced with a length ending in 00 right before the
     // dump's own 00; that 00 still opens it, first in the track or later.
     for (size_t size : {129u, 257u, 385u}) {
         cases.push_back({"MIDI length ending in 00", bankgen::midiFile({m[0], program(size, 42), m[2]}),
-                         {stored(m[0]), stored(program(size, 42)), stored(m[2])}});
+                         {s(m[0]), stored(program(size, 42)), s(m[2])}});
         cases.push_back({"first MIDI length ending in 00", bankgen::midiFile({program(size, 42), m[2]}),
-                         {stored(program(size, 42)), stored(m[2])}});
+                         {stored(program(size, 42)), s(m[2])}});
     }
     // A header cut off where its model byte should be, followed by a dump without its F0: the 00
     // in the model byte's place opens that dump.
     Bytes cutHeader(14, 0x01);
     for (uint8_t x : {0x00, 0x20, 0x29, 0x01}) cutHeader.push_back(x);
     cutHeader.insert(cutHeader.end(), m[0].begin() + 1, m[0].end());
-    cases.push_back({"cut header", cutHeader, {stored(m[0])}});
-    // A first packet followed by the next dump instead of its rest is dropped.
+    cases.push_back({"cut header", cutHeader, {s(m[0])}});
+    // Split into packets: a first packet followed by the next dump instead of its rest is dropped;
+    // one cut off by the end of the file keeps what is left.
     Bytes events;
     appendEvent(events, {0x00}, 0xF0, m[0].begin() + 1, m[0].end());
     appendEvent(events, {0x83, 0x74}, 0xF0, m[1].begin() + 1, m[1].begin() + 151);
     appendEvent(events, {0x83, 0x74}, 0xF0, m[2].begin() + 1, m[2].end());
-    cases.push_back({"split dump without its rest", events, {stored(m[0]), {}, stored(m[2])}});
-    // Cut off by the end of the file inside its last packet, a split dump keeps what is left.
+    cases.push_back({"split dump without its rest", events, {s(m[0]), {}, s(m[2])}});
     bankgen::MidiOptions split;
     split.splitPackets = true;
     split.laterDelta = 0;
     cases.push_back({"split dump cut off", bankgen::truncatedLast(bankgen::midiFile({m[0], m[1], m[2]}, split), 44),
-                     {stored(m[0]), stored(m[1]), stored(closedAfter(m[2], 297 - 40))}});
-    // Junk between the messages of one entry keeps each message's stored type.
+                     {s(m[0]), s(m[1]), s(closedAfter(m[2], 297 - 40))}});
+    // The last message cut off by the end of the file keeps what is left, closed with F7, once its
+    // header is there; it is named when its name field survives (the MIDI file loses its End of
+    // Track too).
+    const std::string named = shownName(five.names[2]) + "|" + categoryOf(five.categories[2]);
+    for (bool midi : {false, true})
+        for (size_t keep : {8u, 23u, 24u, 199u, 200u}) {
+            std::vector<Bytes> three(m.begin(), m.begin() + 3), kept = {s(m[0]), s(m[1])};
+            if (keep >= 24) kept.push_back(s(closedAfter(m[2], keep)));
+            cases.push_back({"cut off at " + std::to_string(keep) + (midi ? " midi" : ""),
+                             midi ? bankgen::truncatedLast(bankgen::midiFile(three), 4 + 297 - keep)
+                                  : bankgen::truncatedLast(bankgen::rawFile(three), 297 - keep),
+                             kept, keep < 24 ? "?" : keep < 200 ? "|" : named});
+        }
+    // Dumps in packets read like the raw file whatever the delay between the packets (with none,
+    // the next packet's 00 F7 looks like the end of the dump) and wherever the first packet ends.
+    const std::pair<Kind, uint8_t> banks[] = {{Kind::Programs, 0x22}, {Kind::Performances, 0x23}, {Kind::Patterns, 0x21}};
+    for (auto [kind, model] : banks) {
+        const std::vector<Bytes> dumps = bankgen::messagesOf(bankgen::makeBank(kind, model, 4, 19));
+        for (auto [delta, first] : {std::pair<uint32_t, size_t>{0, 0}, {0, 1}, {1, 3}, {500, 6}, {20000, 7}, {0, 8}}) {
+            bankgen::MidiOptions o;
+            o.splitPackets = true;
+            o.laterDelta = delta;
+            o.firstPacket = first;
+            cases.push_back({"packets " + std::to_string(delta) + " " + std::to_string(first), bankgen::midiFile(dumps, o),
+                             slots(readBank(bankgen::rawFile(dumps)))});
+        }
+    }
+    Bytes packets; // three packets without delay: bytes 1..99, 100..199, 200..end
+    appendEvent(packets, {0x00}, 0xF0, m[0].begin() + 1, m[0].begin() + 100);
+    appendEvent(packets, {0x00}, 0xF7, m[0].begin() + 100, m[0].begin() + 200);
+    appendEvent(packets, {0x00}, 0xF7, m[0].begin() + 200, m[0].end());
+    appendEvent(packets, {0x83, 0x74}, 0xF0, m[1].begin() + 1, m[1].end());
+    cases.push_back({"three packets", packets, {s(m[0]), s(m[1])}});
+    // Junk between the messages of one entry keeps each message's stored type, and patterns start
+    // every entry at message index 0.
     std::vector<Bytes> perf = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x24, 2, 23));
     Bytes junk = perf[0];
     for (uint8_t b : {0x00, 0x00, 0x20, 0x29, 0x7F}) junk.push_back(b);
@@ -143,21 +179,19 @@ TEST(BankReader, DamagedFilesKeepEverySlotTheyCanRead)
     std::vector<Bytes> perfStored;
     for (size_t k = 0; k < perf.size(); ++k) perfStored.push_back(bankgen::expectedStored(perf[k], Kind::Performances, 2, int(k % 3)));
     cases.push_back({"junk inside an entry", junk, perfStored});
-    for (const Case& c : cases) EXPECT_EQ(slots(readBank(c.file)), c.slots) << c.what;
-}
-
-// Patterns start every entry at message index 0: after a run of patterns the messages of the
-// next entries keep their own stored types.
-TEST(BankReader, MessageIndexStartsAfreshAfterEveryPattern)
-{
-    std::vector<Bytes> messages;
-    for (uint32_t k = 1; k <= 3; ++k) messages.push_back(bankgen::makeDump(Kind::Patterns, 0x21, 0, "", 0, k));
-    std::vector<Bytes> perf = bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x21, 2, 5));
-    messages.insert(messages.end(), perf.begin(), perf.end());
-    std::vector<int> types;
-    for (const Bytes& m : slots(readBank(bankgen::rawFile(messages))))
-        if (m.at(7) != 0x0C) types.push_back(m[7]);
-    EXPECT_EQ(types, (std::vector<int>{0x07, 0x1C, 0x07, 0x1C}));
+    std::vector<Bytes> mixed, mixedStored;
+    for (uint32_t k = 1; k <= 2; ++k) mixed.push_back(bankgen::makeDump(Kind::Patterns, 0x21, 0, "", 0, k));
+    for (const Bytes& p : bankgen::messagesOf(bankgen::makeBank(Kind::Performances, 0x21, 2, 5))) mixed.push_back(p);
+    for (size_t k = 0; k < mixed.size(); ++k)
+        mixedStored.push_back(bankgen::expectedStored(mixed[k], k < 2 ? Kind::Patterns : Kind::Performances, 1, k < 2 ? 0 : int(k % 2)));
+    cases.push_back({"performances after patterns", bankgen::rawFile(mixed), mixedStored});
+    for (const Case& c : cases) {
+        PatchFile bank = readBank(c.file);
+        EXPECT_EQ(slots(bank), c.slots) << c.what;
+        if (c.last != "?") {
+            EXPECT_EQ(bank.patches.back().name + "|" + bank.patches.back().category, c.last) << c.what;
+        }
+    }
 }
 
 TEST(BankReader, KindAndModelFollowTheLastValidMessage)
@@ -191,82 +225,4 @@ TEST(BankReader, FilesTooShortOrTooLongAreNotRead)
     PatchFile bank;
     lib.loadFromChunk(&chunk, static_cast<int>(dump.size()) + 5000, &bank, 0);
     EXPECT_EQ(slots(bank), std::vector<Bytes>{stored(dump)});
-}
-
-// The last message cut off by the end of the file keeps what is left of it, closed with F7, once
-// its header (up to the type byte) is there; it is named when its name field survives.
-TEST(BankReader, LastMessageCutOffByTheEndIsClosedAndStored)
-{
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 3, 17);
-    std::vector<Bytes> m = bankgen::messagesOf(gen);
-    const struct {
-        size_t keep; // bytes of the last dump left, F0 included
-        bool stored, named;
-    } cases[] = {{7, false, false}, {8, false, false}, {23, false, false}, {24, true, false},
-                 {199, true, false}, {200, true, true}, {296, true, true}};
-    for (bool midi : {false, true})
-        for (const auto& c : cases) {
-            SCOPED_TRACE(std::to_string(c.keep) + (midi ? " midi" : " raw"));
-            // The MIDI file loses its End of Track too.
-            PatchFile bank = readBank(midi ? bankgen::truncatedLast(bankgen::midiFile(m), 4 + 297 - c.keep)
-                                           : bankgen::truncatedLast(bankgen::rawFile(m), 297 - c.keep));
-            std::vector<Bytes> expected = {stored(m[0], 1), stored(m[1], 1)};
-            if (c.stored) expected.push_back(stored(closedAfter(m[2], c.keep), 1));
-            EXPECT_EQ(slots(bank), expected);
-            if (!c.stored) continue;
-            EXPECT_EQ(bank.patches[2].name, c.named ? shownName(gen.names[2]) : "");
-            EXPECT_EQ(bank.patches[2].category, c.named ? categoryOf(gen.categories[2]) : "");
-        }
-}
-
-// Dumps split into packets come back whole whatever the delay between the packets (with none,
-// the next packet's 00 F7 looks like the end of the dump) and wherever the first packet ends,
-// even inside the dump's header.
-TEST(BankReader, DumpsSentInPacketsReadLikeTheRawFile)
-{
-    const std::pair<Kind, uint8_t> banks[] = {{Kind::Programs, 0x20}, {Kind::Programs, 0x22}, {Kind::Performances, 0x23}, {Kind::Patterns, 0x21}};
-    for (auto [kind, model] : banks) {
-        bankgen::Bank gen = bankgen::makeBank(kind, model, 6, 19);
-        for (uint32_t delta : {0u, 1u, 500u, 20000u})
-            for (size_t first : {0u, 1u, 3u, 6u, 7u, 8u}) {
-                SCOPED_TRACE(std::to_string(delta) + " " + std::to_string(first));
-                bankgen::MidiOptions o;
-                o.splitPackets = true;
-                o.laterDelta = delta;
-                o.firstPacket = first;
-                expectBankMatches(readBank(bankgen::midiFile(bankgen::messagesOf(gen), o)), gen);
-            }
-    }
-    bankgen::Bank gen = bankgen::makeBank(Kind::Programs, 0x21, 2, 23);
-    const Bytes& m = gen.entries[0][0];
-    Bytes events; // three packets: bytes 1..99, 100..199, 200..end
-    appendEvent(events, {0x00}, 0xF0, m.begin() + 1, m.begin() + 100);
-    appendEvent(events, {0x00}, 0xF7, m.begin() + 100, m.begin() + 200);
-    appendEvent(events, {0x00}, 0xF7, m.begin() + 200, m.end());
-    appendEvent(events, {0x83, 0x74}, 0xF0, gen.entries[1][0].begin() + 1, gen.entries[1][0].end());
-    expectBankMatches(readBank(events), gen);
-}
-
-TEST(BankReader, FindByteAndReadMismatchReportWhereTheReadStands)
-{
-    const uint8_t data[5] = {1, 2, 0, 3, 0};
-    int pos = 0;
-    for (int expected : {3, 5}) {
-        EXPECT_TRUE(PatchLibrarian::findByte(data, 5, pos, 0));
-        EXPECT_EQ(pos, expected);
-    }
-    EXPECT_FALSE(PatchLibrarian::findByte(data, 5, pos, 1));
-    EXPECT_EQ(pos, -1);
-    PatchLibrarian lib;
-    PatchFile bank;
-    Bytes file = {0x00, 0x20, 0x28};
-    Bytes good = program(297, 1);
-    file.insert(file.end(), good.begin(), good.end());
-    pos = 0;
-    const std::pair<int, int> calls[] = {{3, 1}, {int(file.size()) - 1, 0}, {-1, 1}}; // returned, readMismatch
-    for (auto [returned, mismatch] : calls) {
-        EXPECT_EQ(lib.readMIDIMessage(file.data(), int(file.size()), pos, &bank, 0, 0, 0), returned);
-        EXPECT_EQ(lib.readMismatch, mismatch);
-    }
-    EXPECT_EQ(bank.patches.size(), 1u);
 }

@@ -1,4 +1,4 @@
-// The librarian's records: banks, the patch record, categories and the folder trees.
+// The librarian's records: banks, the patch record and categories.
 #include <memory>
 
 #include "Project_Source/src/Patch.h"
@@ -31,13 +31,11 @@ TEST(LibraryRecords, ClearDataStructuresFreesOnlyTheChosenTree)
     EXPECT_EQ(bank.patches.size(), 2u);
 }
 
-TEST(LibraryRecords, CloneCopiesEntriesAndNameButNotFolders)
+// A clone copies entries and names but no folders, and owns its bytes; a new patch is all "INIT".
+TEST(LibraryRecords, ClonesOwnTheirEntriesAndNewPatchesStartAtInit)
 {
     PatchFile bank;
-    bank.kind = 1;
-    bank.modelCode = 2;
-    bank.fileName = "Bank.mid";
-    bank.folderName = "A";
+    bank.kind = 1, bank.modelCode = 2, bank.fileName = "Bank.mid", bank.folderName = "A";
     bank.folderNames = {"Patches", "A"};
     bank.patches.resize(3);
     bank.patches[1].messages.push_back(PatchSysexMessage{{0xF0, 0xF7}});
@@ -47,14 +45,9 @@ TEST(LibraryRecords, CloneCopiesEntriesAndNameButNotFolders)
     ASSERT_EQ(copy->patches.size(), 3u);
     copy->patches[1].messages[0].bytes[0] = 0;
     EXPECT_EQ(bank.patches[1].messages[0].bytes[0], 0xF0);
-}
-
-TEST(LibraryRecords, NewPatchHolds27InitNamesAndAnEmptyBlob)
-{
     Patch p;
     EXPECT_EQ(p.names, std::vector<std::string>(27, "INIT"));
     EXPECT_EQ(p.data.GetSize(), 0);
-    EXPECT_EQ(p.data.GetGranul(), 4096);
 }
 
 // A category byte names its category; one beyond the list, or a message too short to hold it,
@@ -105,38 +98,4 @@ TEST(Categories, ProgramBanksListEachNameOnceRegardlessOfLetterCase)
     }
     lib.createCategories(nullptr);
     EXPECT_EQ(lib.categoryNames.size(), 3u);
-}
-
-// Banks filed one after another by their folders below the library folder, into each kind's tree.
-TEST(FolderTrees, BanksJoinEveryNodeOfTheirFoldersName)
-{
-    using Folders = std::vector<std::string>;
-    const struct {
-        std::vector<Folders> banks;
-        const char* tree;
-    } cases[] = {
-        {{{"Patches", "A", "B"}}, "[ {A <B=b1>}]"}, // the first bank makes a top node whatever its depth
-        {{{"Patches", "A"}, {"Patches"}, {"Patches"}}, "[ {A=b1}][Patches=b2,b3]"}, // never an unnamed node
-        {{{"Patches", "A", "X"}, {"Patches", "B", "X"}}, "[ {A <X=b1,b2>}]"},       // the first X node takes it
-        {{{"Patches", "A", "B"}, {"Patches", "A", "C"}, {"Patches", "A"}}, "[ {A=b3 <B=b1>}][ {A=b3 <C=b2>}]"},
-        {{{"Patches"}, {"Patches", "A", "B", "C"}}, "[Patches=b1][]"}, // too deep: an empty top node
-    };
-    using File = void (PatchLibrarian::*)(PatchFile*);
-    const std::pair<File, std::vector<FolderFiles*> PatchLibrarian::*> kinds[] = {
-        {&PatchLibrarian::createSingleFolderFilesStructure, &PatchLibrarian::singleFolders},
-        {&PatchLibrarian::createMultiFolderFilesStructure, &PatchLibrarian::multiFolders},
-        {&PatchLibrarian::createPatternFolderFilesStructure, &PatchLibrarian::patternFolders}};
-    for (const auto& c : cases)
-        for (auto [file, tree] : kinds) {
-            PatchLibrarian lib;
-            std::vector<std::unique_ptr<PatchFile>> banks;
-            for (const Folders& folders : c.banks) {
-                banks.emplace_back(new PatchFile);
-                banks.back()->folderNames = folders;
-                banks.back()->folderName = folders.back();
-                banks.back()->fileName = "b" + std::to_string(banks.size());
-                (lib.*file)(banks.back().get());
-            }
-            EXPECT_EQ(treeText(lib.*tree), c.tree);
-        }
 }

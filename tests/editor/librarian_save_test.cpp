@@ -28,15 +28,6 @@ bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 } // namespace
 
-TEST(RemoveChars, SlashesAndBackslashesAreRemoved)
-{
-    const std::pair<std::string, std::string> cases[] = {{"/Patches", "Patches"}, {"a\\b/c", "abc"}, {"plain", "plain"}};
-    for (auto [text, expected] : cases) {
-        removeCharsFromString(text, "/\\");
-        EXPECT_EQ(text, expected);
-    }
-}
-
 // The layout follows the name's extension, compared without regard to case; a bank of more than
 // 128 entries writes its first 128.
 TEST_F(Saving, OverwriteWritesTheLayoutOfTheNamesExtensionAndRemembersTheRealFileName)

@@ -24,29 +24,8 @@ protected:
 
 } // namespace
 
-// Names in byte order; extensions without regard to case; files of 25001 bytes and more.
-TEST_F(Library, BankFilesLoadInByteOrderOfTheirNamesFromTheSizeThresholdOn)
-{
-    file("b.syx", rawPrograms(128, 0x20, 1));
-    file("A.syx", rawPrograms(128, 0x20, 2));
-    file("a.mid", bankgen::midiFile(bankgen::messagesOf(bankgen::makeBank(Kind::Programs, 0x20, 128, 3))));
-    file("Bank.SYX", rawPrograms(128));
-    file("notes.txt", rawPrograms(128));
-    for (size_t size : {25000u, 25001u}) { // 84 programs are 24948 bytes
-        Bytes padded = rawPrograms(84, 0x21, 4);
-        padded.resize(size, 0x7E);
-        file(size == 25000 ? "under.qor" : "at.Qor", padded);
-    }
-    lib.loadPatchesFromFilesystem(root);
-    const std::vector<std::string> loaded = {"A.syx", "Bank.SYX", "a.mid", "at.Qor", "b.syx"};
-    EXPECT_EQ(fileNames(lib.singleFiles), loaded);
-    std::vector<std::string> lines = logLines();
-    ASSERT_GE(lines.size(), loaded.size());
-    for (size_t i = 0; i < loaded.size(); ++i) EXPECT_EQ(lines[i], "PATCH LIBRARIAN: loading file " + root + "/" + loaded[i]);
-    EXPECT_EQ(lib.singleFiles[3]->patches.size(), 128u);
-    EXPECT_EQ(lib.singleFiles[3]->patches[84].name, "Init Program    ");
-}
-
+// Deepest folders first, names in byte order, extensions without regard to case, files of 25001
+// bytes and more.
 TEST_F(Library, GeneratedLibraryGivesTheTreesAndListsOfItsFolders)
 {
     for (const char* f : {"A", "A/B", "A/X", "B", "B/X", "A/B/C", "Multis"}) folder(f);
@@ -55,39 +34,35 @@ TEST_F(Library, GeneratedLibraryGivesTheTreesAndListsOfItsFolders)
     file("A/X/ax.syx", rawPrograms(128, 0x20, 3));
     file("B/X/bx.syx", rawPrograms(128, 0x20, 4));
     file("A/B/C/deep.syx", rawPrograms(128, 0x20, 5));
-    file("root.syx", rawPrograms(128, 0x20, 6));
+    file("b.syx", rawPrograms(128, 0x20, 6));
+    file("Bank.SYX", rawPrograms(128));
+    file("notes.txt", rawPrograms(128));
+    for (size_t size : {25000u, 25001u}) { // 84 programs are 24948 bytes
+        Bytes padded = rawPrograms(84, 0x21, 4);
+        padded.resize(size, 0x7E);
+        file(size == 25000 ? "under.qor" : "at.Qor", padded);
+    }
     file("Multis/perf.syx", rawBank(Kind::Performances, 0x20, 128, 7));
     file("Multis/pat.syx", rawBank(Kind::Patterns, 0x20, 128, 8));
     lib.loadPatchesFromFilesystem(root);
     EXPECT_EQ(lib.folderPaths, (std::vector<std::string>{root + "/A/B/C", root + "/A/B", root + "/A/X", root + "/A",
                                                          root + "/B/X", root + "/B", root + "/Multis", root}));
-    EXPECT_EQ(fileNames(lib.singleFiles), (std::vector<std::string>{"deep.syx", "ab.MID", "ax.syx", "a1.syx", "bx.syx", "root.syx"}));
+    const std::vector<std::string> loaded = {"A/B/C/deep.syx", "A/B/ab.MID", "A/X/ax.syx", "A/a1.syx", "B/X/bx.syx",
+                                             "Multis/pat.syx", "Multis/perf.syx", "Bank.SYX", "at.Qor", "b.syx"};
+    std::vector<std::string> lines = logLines();
+    lines.resize(loaded.size());
+    for (size_t i = 0; i < loaded.size(); ++i) EXPECT_EQ(lines[i], "PATCH LIBRARIAN: loading file " + root + "/" + loaded[i]);
+    EXPECT_EQ(fileNames(lib.singleFiles), (std::vector<std::string>{"deep.syx", "ab.MID", "ax.syx", "a1.syx", "bx.syx", "Bank.SYX", "at.Qor", "b.syx"}));
+    EXPECT_EQ(lib.singleFiles[6]->patches.at(84).name, "Init Program    ");
     EXPECT_EQ(lib.singleFiles[0]->folderNames, (std::vector<std::string>{"Patches", "A", "B", "C"}));
     EXPECT_EQ(lib.singleFiles[0]->folderName, "C");
-    EXPECT_EQ(treeText(lib.singleFolders), "[][ {A=a1.syx <B=ab.MID>}][ {A=a1.syx <X=ax.syx,bx.syx>}][Patches=root.syx]");
+    EXPECT_EQ(treeText(lib.singleFolders), "[][ {A=a1.syx <B=ab.MID>}][ {A=a1.syx <X=ax.syx,bx.syx>}][Patches=Bank.SYX,at.Qor,b.syx]");
     EXPECT_EQ(treeText(lib.multiFolders), "[ {Multis=perf.syx}]");
     EXPECT_EQ(treeText(lib.patternFolders), "[ {Multis=pat.syx}]");
     EXPECT_FALSE(lib.categoryNames.empty());
 }
 
-TEST_F(Library, ThreeHundredProgramsBecomeThreeBanksAndTheSourceMovesOut)
-{
-    file("Big.syx", rawPrograms(300, 0x20, 9));
-    file("Small.syx", rawPrograms(128, 0x20, 10));
-    lib.loadPatchesFromFilesystem(root);
-    EXPECT_EQ(fileNames(lib.singleFiles), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx", "Small.syx"}));
-    EXPECT_FALSE(exists("Big.syx"));
-    EXPECT_EQ(converted("Big.syx"), rawPrograms(300, 0x20, 9));
-    EXPECT_EQ(lib.singleFiles[2]->patches[44].name, "Init Program    ");
-    // The categories are built once, by the rescan.
-    std::vector<std::string> categoryBanks = fileNames(lib.categoryFiles);
-    std::sort(categoryBanks.begin(), categoryBanks.end());
-    EXPECT_FALSE(categoryBanks.empty());
-    EXPECT_EQ(std::adjacent_find(categoryBanks.begin(), categoryBanks.end()), categoryBanks.end());
-    EXPECT_TRUE(logged("PATCH LIBRARIAN: moved file " + data + "/Converted Banks/ due to mismatching data in package!"));
-}
-
-TEST_F(Library, FilesAlreadyHoldingAnOutputsNameStayUntouched)
+TEST_F(Library, ThreeHundredProgramsBecomeThreeBanksUnderFreeNamesAndTheSourceMovesOut)
 {
     const Bytes mine = {'m', 'i', 'n', 'e'};
     file("Big Singles 2.syx", mine);
@@ -95,10 +70,17 @@ TEST_F(Library, FilesAlreadyHoldingAnOutputsNameStayUntouched)
     bankgen::writeFile(data + "/Converted Banks/Big.syx", mine);
     file("Big.syx", rawPrograms(300, 0x20, 9));
     lib.loadPatchesFromFilesystem(root);
+    EXPECT_FALSE(exists("Big.syx"));
     EXPECT_EQ(read("Big Singles 2.syx"), mine);
     EXPECT_EQ(converted("Big.syx"), mine);
     EXPECT_EQ(converted("Big (2).syx"), rawPrograms(300, 0x20, 9));
     EXPECT_EQ(fileNames(lib.singleFiles), (std::vector<std::string>{"Big Singles 1.syx", "Big Singles 2 (2).syx", "Big Singles 3.syx"}));
+    // The categories are built once, by the rescan.
+    std::vector<std::string> categoryBanks = fileNames(lib.categoryFiles);
+    std::sort(categoryBanks.begin(), categoryBanks.end());
+    EXPECT_FALSE(categoryBanks.empty());
+    EXPECT_EQ(std::adjacent_find(categoryBanks.begin(), categoryBanks.end()), categoryBanks.end());
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: moved file " + data + "/Converted Banks/ due to mismatching data in package!"));
 }
 
 TEST_F(Library, FailedMoveTakesBackTheWrittenBanksAndTheNextStartSplitsAfresh)
@@ -137,6 +119,8 @@ TEST_F(Library, FailedSplitWriteKeepsTheSourceAndLeavesNoPartialBanks)
     }
     EXPECT_EQ(read("Big.syx"), rawPrograms(300, 0x20, 9));
     EXPECT_TRUE(lib.singleFiles.empty());
+    EXPECT_FALSE(exists("Big Singles 1.syx"));
+    EXPECT_TRUE(logged("PATCH LIBRARIAN: could not write bank file " + root + "/Big Singles 1.syx"));
     EXPECT_TRUE(logged("PATCH LIBRARIAN: could not split file " + root + "/Big.syx; it stays in place"));
 }
 

@@ -1,11 +1,11 @@
 // Converting program messages of the sibling synthesizers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "Project_Source/src/PatchLibrarian.h"
 
 namespace {
+using Indices = std::vector<size_t>;
+
 PatchSysexMessage message(size_t size, uint8_t fill)
 {
     PatchSysexMessage m;
@@ -14,6 +14,21 @@ PatchSysexMessage message(size_t size, uint8_t fill)
     m.bytes.back() = 0xF7;
     return m;
 }
+
+struct ByteRule {
+    uint8_t model; // byte 1
+    Indices at;
+    uint8_t in, out;
+};
+
+Indices every3(size_t from, size_t to)
+{
+    Indices out;
+    for (size_t i = from; i <= to; i += 3) out.push_back(i);
+    return out;
+}
+
+const Indices kModTargets = {252, 253, 256, 257, 260, 261, 264, 265, 292, 295, 298, 301, 304, 307, 310, 313};
 } // namespace
 
 // Messages of any length come out at the conversion's own length; nothing past them is read.
@@ -31,109 +46,46 @@ TEST(SiblingConversion, MessagesAreBroughtToTheirLengthWithoutReadingPastThem)
     }
 }
 
-TEST(QuarnelConversion, EveryListedIndexTakesItsRuleAndItsNeighboursMoveUnchanged)
+// Bytes from 252 on move up by one, unmapped ones unchanged; the others stay where they are.
+TEST(QuarnelConversion, EveryListedByteTakesItsRule)
 {
-    const std::vector<size_t> folded = {252, 253, 256, 257, 260, 261, 264, 265,
-                                        292, 295, 298, 301, 304, 307, 310, 313};
-    std::vector<size_t> raised;
-    for (size_t i = 269; raised.size() < 16; i += 3) raised.push_back(i);
-    ASSERT_EQ(raised.back(), 314u);
-
-    PatchSysexMessage m = message(393, 0x00);
-    m.bytes[1] = 0x20; // a later model: the every-third bytes are raised
-    for (size_t i = 252; i <= 391; ++i) m.bytes[i] = 33;
-    const std::vector<uint8_t> before = m.bytes;
+    const ByteRule rules[] = {
+        {0x20, {13, 29, 45}, 5, 8},  {0x20, {13}, 4, 4},     {0x20, {15, 31, 47}, 1, 0}, {0x20, {47}, 0, 0},
+        {0x20, {124}, 0, 0x7F},      {0x20, {124}, 1, 1},    {0x20, {135}, 3, 3},        {0x20, {135}, 4, 5},
+        {0x20, {151}, 3, 3},         {0x20, {151}, 4, 5},    {0x20, {151}, 7, 4},        {0x20, {151}, 9, 32},
+        {0x20, {151}, 10, 33},       {0x20, {151}, 11, 12},  {0x20, kModTargets, 30, 30}, {0x20, kModTargets, 31, 43},
+        {0x20, kModTargets, 36, 48}, {0x20, kModTargets, 37, 0}, {0x20, every3(269, 314), 33, 34},
+        {0x13, every3(269, 314), 33, 33}, {0x20, {254, 270, 391}, 33, 33}};
     PatchLibrarian lib;
-    lib.alterPatchFromQuarnelFormat(&m);
-    ASSERT_EQ(m.bytes.size(), 393u);
-    EXPECT_EQ(m.bytes[252], 33); // keeps its value, unmapped, and is also moved up
-    for (size_t i = 252; i <= 391; ++i) {
-        bool isFolded = std::find(folded.begin(), folded.end(), i) != folded.end();
-        bool isRaised = std::find(raised.begin(), raised.end(), i) != raised.end();
-        uint8_t expected = isFolded ? 45 : isRaised ? 34 : 33;
-        EXPECT_EQ(m.bytes[i + 1], expected) << "source index " << i;
-    }
-    // Source byte 392 is dropped: the result ends with what was at 391.
-    EXPECT_EQ(m.bytes[392], before[391]);
-}
-
-TEST(QuarnelConversion, RangeMappingKeepsLowValuesRaisesThe31To36BandAndZeroesTheRest)
-{
-    for (int v : {0, 30, 31, 36, 37, 127}) {
+    for (const ByteRule& r : rules) {
         PatchSysexMessage m = message(393, 0x00);
-        m.bytes[292] = static_cast<uint8_t>(v);
-        PatchLibrarian lib;
+        m.bytes[1] = r.model;
+        for (size_t i : r.at) m.bytes[i] = r.in;
         lib.alterPatchFromQuarnelFormat(&m);
-        const int expected = v < 31 ? v : v <= 36 ? v + 12 : 0;
-        EXPECT_EQ(m.bytes[293], expected) << v;
+        for (size_t i : r.at) EXPECT_EQ(m.bytes[i < 252 ? i : i + 1], r.out) << i << " from " << int(r.in);
     }
 }
 
-TEST(QuarnelConversion, WaveByte151AndTheOscillatorBytesFollowTheirTables)
+TEST(StrovaneConversion, EveryListedByteTakesItsRule)
 {
-    const std::pair<int, int> wave[] = {{0, 0}, {3, 3}, {4, 5}, {7, 4}, {8, 9}, {9, 32}, {10, 33}, {11, 12}};
-    for (auto [in, out] : wave) {
-        PatchSysexMessage m = message(393, 0x00);
-        m.bytes[151] = static_cast<uint8_t>(in);
-        PatchLibrarian lib;
-        lib.alterPatchFromQuarnelFormat(&m);
-        EXPECT_EQ(m.bytes[151], out) << in;
-    }
-    PatchSysexMessage m = message(393, 0x00);
-    for (size_t i : {13u, 29u, 45u}) m.bytes[i] = 5;
-    for (size_t i : {15u, 31u, 47u}) m.bytes[i] = 1;
-    m.bytes[47] = 0;
-    m.bytes[124] = 1;
-    m.bytes[135] = 3;
-    PatchLibrarian lib;
-    lib.alterPatchFromQuarnelFormat(&m);
-    for (size_t i : {13u, 29u, 45u}) EXPECT_EQ(m.bytes[i], 8) << i;
-    EXPECT_EQ(m.bytes[15], 0);
-    EXPECT_EQ(m.bytes[31], 0);
-    EXPECT_EQ(m.bytes[47], 0); // 0 stays 0
-    EXPECT_EQ(m.bytes[124], 1);
-    EXPECT_EQ(m.bytes[135], 3);
-}
-
-TEST(StrovaneConversion, EveryListedIndexTakesItsRule)
-{
-    const std::vector<size_t> filters = {17, 33, 49, 57, 96, 101, 116, 121, 130, 268, 271, 274, 277, 280, 283, 286, 289};
-    const std::vector<size_t> cleared = {19, 20, 21, 22, 23, 35, 36, 37, 38, 39, 55, 76, 89, 109};
-    const std::vector<size_t> modTargets = {252, 253, 256, 257, 260, 261, 264, 265, 292, 295, 298, 301, 304, 307, 310, 313};
-    const std::vector<size_t> below31 = {269, 272, 275, 278, 281, 284, 287, 290};
-    const std::vector<size_t> below54 = {293, 296, 299, 302, 305, 308, 311, 314};
-    PatchLibrarian lib;
-
+    const Indices filters = {17, 33, 49, 57, 96, 101, 116, 121, 130, 268, 271, 274, 277, 280, 283, 286, 289};
+    std::vector<ByteRule> rules = {
+        {0, {19, 20, 21, 22, 23, 35, 36, 37, 38, 39, 55, 76, 89, 109}, 60, 0},
+        {0, every3(269, 290), 31, 0}, {0, every3(269, 290), 30, 30}, {0, every3(293, 314), 54, 0},
+        {0, every3(293, 314), 53, 53}, {0, kModTargets, 24, 0},     {0, kModTargets, 60, 60},
+        {0, {84, 104}, 18, 1},        {0, {84, 104}, 17, 17},       {0, {15, 31}, 7, 0},
+        {0, {15, 31}, 6, 6},          {0, {151}, 6, 7},             {0, {151}, 60, 60}};
     // Filter types: 10, 12, 14 and above 16 go; 15 and 16 swap onto 12 and 11; the rest stay.
-    const std::pair<int, int> filterMap[] = {{0, 0}, {9, 9}, {10, 0}, {11, 11}, {12, 0}, {13, 13},
+    const std::pair<int, int> filterMap[] = {{9, 9}, {10, 0}, {11, 11}, {12, 0}, {13, 13},
                                              {14, 0}, {15, 12}, {16, 11}, {17, 0}, {127, 0}};
-    for (auto [in, out] : filterMap) {
-        PatchSysexMessage m = message(392, static_cast<uint8_t>(in));
+    for (auto [in, out] : filterMap) rules.push_back({0, filters, uint8_t(in), uint8_t(out)});
+    PatchLibrarian lib;
+    for (const ByteRule& r : rules) {
+        PatchSysexMessage m = message(392, 0x00);
+        for (size_t i : r.at) m.bytes[i] = r.in;
         lib.alterPatchFromStrovaneFormat(&m);
-        for (size_t i : filters) EXPECT_EQ(m.bytes[i], out) << "index " << i << " value " << in;
+        for (size_t i : r.at) EXPECT_EQ(m.bytes[i], r.out) << i << " from " << int(r.in);
     }
-    PatchSysexMessage m = message(392, 60);
-    lib.alterPatchFromStrovaneFormat(&m);
-    for (size_t i : cleared) EXPECT_EQ(m.bytes[i], 0) << i;
-    for (size_t i : below31) EXPECT_EQ(m.bytes[i], 0) << i;
-    for (size_t i : below54) EXPECT_EQ(m.bytes[i], 0) << i;
-    for (size_t i : modTargets) EXPECT_EQ(m.bytes[i], 60) << i; // only 24 is mapped there
-    EXPECT_EQ(m.bytes[84], 1);
-    EXPECT_EQ(m.bytes[104], 1);
-    EXPECT_EQ(m.bytes[15], 0);
-    EXPECT_EQ(m.bytes[31], 0);
-    EXPECT_EQ(m.bytes[270], 60);
-
-    PatchSysexMessage edge = message(392, 24);
-    lib.alterPatchFromStrovaneFormat(&edge);
-    for (size_t i : modTargets) EXPECT_EQ(edge.bytes[i], 0) << i;
-    for (size_t i : below31) EXPECT_EQ(edge.bytes[i], 24) << i;
-    EXPECT_EQ(edge.bytes[84], 1);
-    PatchSysexMessage low = message(392, 6);
-    lib.alterPatchFromStrovaneFormat(&low);
-    EXPECT_EQ(low.bytes[15], 6);
-    EXPECT_EQ(low.bytes[151], 7);
-    EXPECT_EQ(low.bytes[84], 6);
 }
 
 TEST(StrovaneConversion, EveryCategoryNumberWritesItsNameAndKeepsTheBytesBeyondIt)
@@ -145,11 +97,9 @@ TEST(StrovaneConversion, EveryCategoryNumberWritesItsNameAndKeepsTheBytesBeyondI
         m.bytes[387] = static_cast<uint8_t>(number);
         lib.alterStrovaneCategoryFormat(&m);
         std::string name = number <= 12 ? names[number] : "Init";
-        std::string expected = name + std::string(4 - name.size(), 'U');
-        EXPECT_EQ(std::string(m.bytes.begin() + 386, m.bytes.begin() + 390), expected) << number;
+        EXPECT_EQ(std::string(m.bytes.begin() + 386, m.bytes.begin() + 390), name + std::string(4 - name.size(), 'U'));
     }
-    // A message too short to hold the category is left alone.
-    PatchSysexMessage shortOne = message(300, 0x55);
+    PatchSysexMessage shortOne = message(300, 0x55); // too short to hold the category: left alone
     lib.alterStrovaneCategoryFormat(&shortOne);
     EXPECT_EQ(shortOne.bytes, message(300, 0x55).bytes);
 }

@@ -86,16 +86,6 @@ TEST(BankImage, EmptySlotsAndBrokenMessagesContributeNothing)
     EXPECT_EQ(PatchFileImage::build(bank, true).size(), 49u + 300 + 2 * 301 + 4);
 }
 
-TEST(BankImage, VariableLengthNumbersMatchAnIndependentEncoding)
-{
-    for (uint32_t v : {0u, 1u, 127u, 128u, 219u, 296u, 16383u, 16384u, 2097151u, 2097152u, 0x0FFFFFFFu}) {
-        Bytes mine;
-        PatchFileImage::appendVariableLength(mine, v);
-        EXPECT_EQ(mine, bankgen::varLen(v)) << v;
-    }
-    EXPECT_EQ(bankgen::varLen(128), (Bytes{0x81, 0x00}));
-}
-
 class RoundTrip : public ::testing::TestWithParam<bankgen::KindModel> {};
 
 // A full bank, and a short one completed with inits, read back to the same entries; writing what
@@ -169,22 +159,4 @@ TEST(BankSplit, ExactlyOneBankWritesNothingForTheSecond)
     EXPECT_TRUE(dir.list().empty());
     EXPECT_TRUE(lib.singleFiles.empty());
     EXPECT_EQ(lib.splitBankCount, 1);
-}
-
-TEST(BankSplit, FailedWriteIsLoggedListsNothingAndLeavesNoFile)
-{
-    bankgen::TempDir dir;
-    PatchFile source = readGenerated(Kind::Programs, 0x20, 200, 8);
-    PatchLibrarian lib;
-    logTo(lib, dir.path);
-    PatchLibrarian::SplitResult result;
-    {
-        bankgen::FileSizeLimit limit(8192);
-        result = lib.createNewPatchFile(&source, "Patches", "Big.syx", "syx", dir.file("Big.syx"), 0, -1, false, false, false, false);
-    }
-    EXPECT_EQ(result, PatchLibrarian::SplitResult::Failed);
-    EXPECT_TRUE(lib.singleFiles.empty());
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"log.txt"});
-    EXPECT_TRUE(bankgen::hasLineStarting(bankgen::logTexts(lib.logFilePath),
-                                         "PATCH LIBRARIAN: could not write bank file " + dir.file("Big Singles 1.syx")));
 }

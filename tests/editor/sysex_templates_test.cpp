@@ -52,25 +52,6 @@ TEST(SysexTemplates, EachEntryKeepsItsPlainAndMultiListsAsWritten)
     }
 }
 
-TEST(SysexTemplates, ATemplateConvertsToBytesAndABadIndexOrEmptyFirstListIsRefusedWithALogLine)
-{
-    SysexDocument d("<sysexlist><sysex><values><value>F0 00 01 F7</value></values></sysex>"
-                    "<sysex><values><value></value></values></sysex>"
-                    "<sysex><values><multivalue><value>1</value></multivalue></values></sysex></sysexlist>");
-    std::vector<int> bytes = {9};
-    ASSERT_TRUE(d.manager.getSysexTemplate(0, &bytes));
-    EXPECT_EQ(bytes, std::vector<int>({240, 0, 1, 247}));
-    EXPECT_TRUE(d.manager.getSysexTemplate(1, nullptr)); // an empty element is a blank, which is a text
-    bytes = {9};
-    for (int index : {2, 3, -1}) EXPECT_FALSE(d.manager.getSysexTemplate(index, &bytes)) << index;
-    EXPECT_EQ(bytes, std::vector<int>({9}));
-    const auto texts = d.logTexts();
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()),
-              (std::vector<std::string>{"CONFIG READER: SysEx template 2 has no template text!",
-                                        "CONFIG READER: SysEx template 3 does not exist!",
-                                        "CONFIG READER: SysEx template -1 does not exist!"}));
-}
-
 TEST(SysexTemplates, AMissingDocumentOrOneWithoutItsRootLeavesNoTemplatesAndSaysSo)
 {
     const struct {

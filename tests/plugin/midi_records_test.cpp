@@ -10,8 +10,8 @@ TEST(MidiMsg, ConstructorsTruncateTowardZeroAndKeepTheLowBitsOutOfRange)
 {
     IMidiMsg pc, cc, big, off, pw;
     pc.MakeProgramChangeMsg(5.0 / 127.0 + 0.001, 3);
-    cc.MakeControlChangeMsg(kChannelVolume, 0.5, 0);
-    big.MakeControlChangeMsg(kPan, 3.0, 1); // 381 keeps its low eight bits
+    cc.MakeControlChangeMsg(kCCChannelVolume, 0.5, 0);
+    big.MakeControlChangeMsg(kCCPan, 3.0, 1); // 381 keeps its low eight bits
     off.MakeNoteOffMsg(60, 17, 2, 64);
     pw.MakePitchWheelMsg(0.0, 5);
     const struct { IMidiMsg* m; int status, data1, data2; } table[] = {
@@ -21,8 +21,8 @@ TEST(MidiMsg, ConstructorsTruncateTowardZeroAndKeepTheLowBitsOutOfRange)
                   std::vector<int>({row.status, row.data1, row.data2}));
     EXPECT_EQ(pc.Program(), 5);
     EXPECT_EQ(cc.Program(), -1);
-    EXPECT_DOUBLE_EQ(cc.ControlChange(kChannelVolume), 63.0 / 127.0);
-    EXPECT_DOUBLE_EQ(cc.ControlChange(kPan), -1.0);
+    EXPECT_DOUBLE_EQ(cc.ControlChange(kCCChannelVolume), 63.0 / 127.0);
+    EXPECT_DOUBLE_EQ(cc.ControlChange(kCCPan), -1.0);
     EXPECT_EQ(off.mOffset, 17);
     EXPECT_EQ(off.Velocity(), 64);
     EXPECT_DOUBLE_EQ(pw.PitchWheel(), 0.0);

@@ -1,5 +1,6 @@
 // Blits between bitmaps: clipping, the copy and half-mix fast paths, every combiner, channel
-// copy, overlapping copies inside one bitmap, bottom-up bitmaps and whole copies.
+// copy, overlapping copies inside one bitmap, bottom-up bitmaps and whole copies; the heap and
+// system bitmaps themselves.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,6 +9,10 @@
 #include "kit/raster/rast_blit.h"
 #include "raster_test_util.h"
 #include "reference_combine.h"
+#include <cstdint>
+#include "kit/raster/rast_bitmap.h"
+#include "kit/raster/rast_rect.h"
+#include "kit/wapi/wapi-gdi.h"
 
 namespace {
 
@@ -102,9 +107,6 @@ TEST(Blit, BottomUpBitmapsAndWholeCopiesAreAddressedAsTheCallerCountsRows) {
   EXPECT_EQ(std::vector<uint32_t>({dst.logical(1, 0), dst.logical(2, 0), dst.logical(1, 1), dst.logical(2, 2)}),
             std::vector<uint32_t>({0, 1, 10, 0}));
   EXPECT_EQ(at(dst, 2, 2), 1u);  // caller row 0 is stored last
-  rt::Filled plain(4, 3);
-  RAST_Blit(&plain, &src, 0, 0, nullptr, 1.0f, 1);
-  EXPECT_EQ(at(plain, 3, 2), ref::combine(0, 23, 256, 1));
   rt::Randomized from(13, 9, 3);
   RAST_MemBitmap to(2, 2);
   RAST_Copy(&to, &from);
@@ -145,6 +147,92 @@ TEST(Blit, CopyAndSourceAlphaRowsMatchTheFormulaAtEveryWeight) {
                                              << " width " << w << " at " << x << "," << y;
             }
         }
+}
+
+bool aligned64(const void* p) { return ((uintptr_t)p & 63) == 0; }
+
+TEST(MemBitmap, RowsArePaddedToTheLineAlignmentAndStartOn64Bytes) {
+  const struct {
+    int w;
+    unsigned align;
+    int span;
+  } cases[] = {{10, 4, 12}, {10, 1, 10}, {10, 0, 10}, {10, 6, 10} /* 6 acts as 2 */, {9, 16, 16}};
+  for (const auto& k : cases) {
+    RAST_MemBitmap bm(k.w, 3, k.align);
+    EXPECT_EQ(bm.getRowSpan(), k.span) << k.w << " aligned " << k.align;
+    EXPECT_TRUE(aligned64(bm.getBits()));
+  }
+  for (unsigned int align : {32u, 64u, 1u << 20}) {  // the span still holds the width
+    RAST_MemBitmap bm(17, 2, align);
+    EXPECT_GE(bm.getRowSpan(), 17);
+  }
+  RAST_MemBitmap none;
+  EXPECT_EQ(none.getBits(), nullptr);
+  EXPECT_EQ(none.getWidth() + none.getHeight(), 0);
+  EXPECT_FALSE(none.isFlipped());
+  EXPECT_EQ(none.Extended(1, nullptr), 0);
+}
+
+TEST(MemBitmap, GrowsWithAQuarterMarginAndKeepsItsBlockWhenShrinkingOrFitting) {
+  RAST_MemBitmap bm(100, 100);
+  EXPECT_EQ(bm.getAllocatedSize(), 40000);
+  rt::at(bm, 99, 99) = 0xDEADBEEF;
+  EXPECT_FALSE(bm.resize(100, 100));  // the same size keeps the pixels
+  EXPECT_EQ(rt::at(bm, 99, 99), 0xDEADBEEFu);
+  EXPECT_TRUE(bm.resize(101, 100));
+  EXPECT_EQ(bm.getRowSpan(), 104);
+  EXPECT_EQ(bm.getAllocatedSize(), 52000);
+  RAST_PixelValue* bits = bm.getBits();
+  EXPECT_TRUE(bm.resize(110, 110));
+  EXPECT_TRUE(bm.resize(10, 10));
+  EXPECT_EQ(bm.getBits(), bits);
+  EXPECT_EQ(bm.getAllocatedSize(), 52000);
+  EXPECT_TRUE(bm.resize(0, 10));  // a zero side frees the block
+  EXPECT_EQ(bm.getBits(), nullptr);
+  EXPECT_EQ(bm.getWidth() + bm.getHeight() + bm.getAllocatedSize(), 0);
+  EXPECT_TRUE(bm.resize(3, 3));
+  EXPECT_EQ(bm.getAllocatedSize(), 48);
+}
+
+TEST(MemBitmap, ImpossibleSizesGiveAnEmptyBitmapInsteadOfWrapping) {
+  // 65536 x 65536 pixels is 16 GiB, which a 32-bit byte count wraps to 0; 46341 squared times 4
+  // passes INT_MAX only a little.
+  const struct {
+    int w, h;
+  } sizes[] = {{-4, -4}, {8, -1}, {65536, 65536}, {46341, 46341}, {INT_MAX, 1}};
+  for (const auto& k : sizes) {
+    RAST_MemBitmap made(k.w, k.h), resized(8, 8);
+    RAST_SysBitmap sys(k.w, k.h);
+    EXPECT_TRUE(resized.resize(k.w, k.h));
+    for (RAST_IBitmap* bm : {(RAST_IBitmap*)&made, (RAST_IBitmap*)&resized, (RAST_IBitmap*)&sys}) {
+      EXPECT_EQ(bm->getBits(), nullptr) << k.w << " x " << k.h;
+      EXPECT_EQ(bm->getWidth() + bm->getHeight(), 0) << k.w << " x " << k.h;
+    }
+    EXPECT_EQ(sys.getDC(), nullptr);
+  }
+}
+
+TEST(SysBitmap, KeepsItsContextWhileTheSizeFitsAndMakesANewOneBeyond) {
+  RAST_SysBitmap bm(5, 3);
+  ASSERT_NE(bm.getDC(), nullptr);
+  EXPECT_EQ(bm.getRowSpan(), 8);
+  EXPECT_TRUE(aligned64(bm.getBits()));
+  EXPECT_EQ((void*)bm.getBits(), WAPI_GetCtxFrameBuffer(bm.getDC()));
+  EXPECT_TRUE(rt::all(bm, 0u));
+  HDC dc = bm.getDC();
+  RAST_PixelValue* bits = bm.getBits();
+  bits[0] = 0x11223344;
+  EXPECT_TRUE(bm.resize(8, 2));
+  EXPECT_EQ(bm.getDC(), dc);
+  EXPECT_EQ(bm.getBits(), bits);
+  EXPECT_EQ(bm.getBits()[0], 0x11223344u);
+  EXPECT_FALSE(bm.resize(8, 2));
+  EXPECT_TRUE(bm.resize(9, 7));
+  EXPECT_EQ(bm.getRowSpan(), 12);
+  EXPECT_EQ(bm.getBits()[0], 0u);
+  EXPECT_FALSE(bm.resize(0, 0));  // an empty size deletes the context
+  EXPECT_EQ(bm.getDC(), nullptr);
+  EXPECT_EQ(bm.getBits(), nullptr);
 }
 
 }  // namespace

@@ -62,9 +62,6 @@ TEST(CircleShape, AntiAliasedAndStoredCirclesGiveTheirCoverage) {
       // fraction 0.2, the diagonal ones 0.66, the inside runs all of it.
       {"filled 1.2", circle(2, 2, 1.2f, true, true), kWhite, 0,
        {{0, 0, 51, 0, 0}, {0, 169, 255, 169, 0}, {51, 255, 255, 255, 51}, {0, 169, 255, 169, 0}, {0, 0, 51, 0, 0}}},
-      // Adding 64: the four outer points at 0.75 give 48, the centre four times 0.25 gives 64.
-      {"outline below radius 1", circle(2, 2, 0.75f, true), grey(64), 1,
-       {{0, 0, 0, 0, 0}, {0, 0, 48, 0, 0}, {0, 48, 64, 48, 0}, {0, 0, 48, 0, 0}, {0, 0, 0, 0, 0}}},
       {"stored radius 2, placed at the truncated corner", circle(2.6f, 2.2f, 2.0f, true), kWhite, 0,
        {{0x0F, 0xBF, 0xFF, 0xBF, 0x0F}, {0xBF, 0xD1, 0x4F, 0xD1, 0xBF}, {0xFF, 0x4F, 0x00, 0x4F, 0xFF},
         {0xBF, 0xD1, 0x4F, 0xD1, 0xBF}, {0x0F, 0xBF, 0xFF, 0xBF, 0x0F}}},
@@ -120,26 +117,6 @@ TEST(CircleModes, CopyFillsAreTheHalfMixOrAStoreAndAntiAliasedCopyTheCombiner) {
   }
 }
 
-TEST(CircleClip, ACircleCutByTheEdgesEqualsTheSameStretchOfTheWholeCircle) {
-  // Windows onto circles drawn whole into a larger bitmap: near an edge with the centre left of
-  // and above the window (it rounds down, not toward zero), and onto a radius-300 circle whose
-  // centre lies far outside (the walk starts deep in the octant).
-  const struct {
-    int big, win, wx, wy;
-    float cx, cy, r;
-  } cases[] = {{40, 20, 10, 10, 6.5f, 7.25f, 9.3f}, {640, 40, 600, 300, 320, 320, 300.4f},
-               {640, 40, 80, 560, 320, 320, 300.4f}, {640, 40, 80, 40, 320, 320, 300.4f}};
-  for (const auto& k : cases)
-    for (bool aa : {false, true})
-      for (bool filled : {false, true}) {
-        rt::Filled big(k.big, k.big, rt::kBack), win(k.win, k.win, rt::kBack);
-        circle(k.cx, k.cy, k.r, aa, filled)(&big, kColour, 0.6f, 1);
-        circle(k.cx - k.wx, k.cy - k.wy, k.r, aa, filled)(&win, kColour, 0.6f, 1);
-        ASSERT_TRUE(rt::same(win, big, k.wx, k.wy)) << "window " << k.wx << "," << k.wy << " aa " << aa
-                                                    << " filled " << filled;
-      }
-}
-
 TEST(CircleClip, HugeRadiiFinishAndDrawTheVisibleStretch) {
   rt::Filled bm(64, 64);
   RAST_Circle(&bm, -1.0e9f, 32.0f, 1.0e9f, kOne, 1.0f, 1, false);
@@ -172,13 +149,6 @@ TEST(Arc, ArcsAreStretchesOfTheCircleWhateverTheAngles) {
       else arc(15.5f, 16, k.r, k.b1, k.b2, aa)(&b, kColour, 0.6f, 3);
       EXPECT_TRUE(rt::same(a, b)) << k.what << " aa " << aa;
     }
-  // From twelve to three o'clock: nothing left of the centre column or below the centre row.
-  rt::Filled q(32, 32);
-  RAST_Arc(&q, 15.0f, 16.0f, 9.4f, 0.0f, kPi / 2, kOne, 1.0f, 1, false);
-  const int inQuarter = rt::countSet(q);
-  RAST_FillRect(&q, 15, 0, 17, 16, 0, 1.0f, 0);
-  EXPECT_GT(inQuarter, 10);
-  EXPECT_TRUE(rt::all(q, 0));
   // Four quarters draw each pixel of the circle once.
   rt::Filled arcs(40, 40), full(40, 40);
   for (int q = 0; q < 4; q++) RAST_Arc(&arcs, 19.0f, 20.0f, 12.2f, q * kPi / 2, (q + 1) * kPi / 2, kOne, 1.0f, 1, false);
@@ -187,16 +157,10 @@ TEST(Arc, ArcsAreStretchesOfTheCircleWhateverTheAngles) {
 }
 
 TEST(RoundRect, SidesRunOnTheBoxEdgesAndSmallCornersGiveTheSquareOutline) {
-  rt::Filled a(40, 30), b(40, 30), s(40, 30);
+  rt::Filled a(40, 30), b(40, 30);
   RAST_RoundRect(&a, 2.0f, 3.0f, 30.0f, 9.0f, 50, kOne, 1.0f, 1, false);  // limited to floor(4.5) = 4
   RAST_RoundRect(&b, 2.0f, 3.0f, 30.0f, 9.0f, 4, kOne, 1.0f, 1, false);
   EXPECT_TRUE(rt::same(a, b));
-  // Corner 5 on (2, 3) size 30 x 20: the ends of the top, bottom (one further left), right and
-  // left (one higher) sides are drawn; the box corners and the middle are not.
-  RAST_RoundRect(&s, 2.0f, 3.0f, 30.0f, 20.0f, 5, kWhite, 1.0f, 0, false);
-  EXPECT_EQ(std::vector<uint32_t>({at(s, 7, 3), at(s, 27, 3), at(s, 6, 23), at(s, 27, 23), at(s, 32, 8), at(s, 32, 18),
-                                   at(s, 2, 7), at(s, 2, 18), at(s, 2, 3), at(s, 32, 23), at(s, 17, 13)}),
-            std::vector<uint32_t>({kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, 0, 0, 0}));
   // A corner of 1 or less, or one that floors below 2 against a thin box, draws the square
   // outline of the truncated box, columns 3..13 and rows 2..8, its corners twice.
   for (int c : {1, 0, -4}) {

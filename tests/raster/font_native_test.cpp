@@ -84,21 +84,3 @@ TEST(FontOnTextBackend, WhichPathDrawsDecidesWhetherAlphaCounts) {
   EXPECT_GE(ink(sys)[2], 0);
   EXPECT_EQ(huge.findChar('I')->coverage, 0);
 }
-
-TEST(FontOnTextBackend, TheSharedScratchBitmapsLiveUntilTheLastFontIsDestroyed) {
-  ASSERT_EQ(RAST_CachedFont::s_tempbitmap_refcnt, 0);
-  {
-    Font a(14, kNative);
-    RAST_MemBitmap mem(60, 20);
-    RECT r = {0, 0, 60, 20};
-    a.DrawText(&mem, "x", -1, &r, 0);
-    { RAST_CachedFont b; EXPECT_EQ(RAST_CachedFont::s_tempbitmap_refcnt, 2); }
-    EXPECT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
-    EXPECT_NE(RAST_CachedFont::s_nativerender_tempbitmap, nullptr);
-  }
-  EXPECT_EQ(RAST_CachedFont::s_tempbitmap, nullptr);
-  EXPECT_EQ(RAST_CachedFont::s_nativerender_tempbitmap, nullptr);
-  Font c(14, 0);
-  ASSERT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
-  EXPECT_GE(RAST_CachedFont::s_tempbitmap->getWidth(), 256);
-}

@@ -81,30 +81,6 @@ TEST_F(FontLayout, ASequenceCutByTheTerminatorIsReadNoFurther) {
   EXPECT_EQ(src.asked, (std::vector<std::string>{"\xC3\xA2", "\xC2\x82"}));
 }
 
-TEST_F(FontLayout, CharactersAreRenderedOnceKeptSortedAndForgottenBySetFromHFont) {
-  for (auto g : {"\xC4\x80", "\xE2\x82\xAC", "\xC3\xBF"}) src.solid(g, 3, 5);
-  measure("\xE2\x82\xAC\xC4\x80\xC3\xBF\xC3\xA9\xC3\xA9" "abab");
-  measure("ba\xC3\xA9");
-  EXPECT_EQ(src.drawn.size(), 6u);
-  EXPECT_EQ(font.GetGlyphListCount(), 4);
-  for (unsigned short c : {0xE9, 0xFF, 0x100, 0x20AC}) EXPECT_EQ(font.findChar(c)->code, c);
-  EXPECT_EQ(font.findChar(0x101), nullptr);
-  font.SetFromHFont(rt::kFakeFont, 0);
-  EXPECT_EQ(font.GetGlyphListCount(), 0);
-  EXPECT_EQ(font.findChar('a')->coverage, 0);
-  // Pre-rendering: 0..127 at once, nothing from 128 up.
-  font.SetFromHFont(rt::kFakeFont, RAST_FONT_PRERENDER);
-  EXPECT_EQ(src.asked.size(), 6u + 128u);
-  EXPECT_EQ(measure("\xC3\xA9\xC3\xA9"), (std::vector<int>{0, 0, 0}));
-  EXPECT_EQ(font.GetGlyphListCount(), 0);
-  // A line height above 1023 renders nothing (such fonts take the native path).
-  src.lineheight = 1024;
-  font.SetFromHFont(rt::kFakeFont, 0);
-  EXPECT_FALSE(font.RenderGlyph('A'));
-  EXPECT_FALSE(font.RenderGlyph(0x20AC));
-  EXPECT_EQ(font.GetGlyphListCount(), 0);
-}
-
 TEST_F(FontLayout, TextIsPlacedClippedAndAnswersTheDrawnHeight) {
   const std::string longText(170, 'a');  // more glyphs than one layout walk keeps
   const struct {
@@ -144,22 +120,4 @@ TEST_F(FontLayout, TextIsPlacedClippedAndAnswersTheDrawnHeight) {
   RECT r = {0, 0, 30, 30};
   EXPECT_EQ(font.DrawText(nullptr, "AB", -1, &r, 0), 0);
   EXPECT_EQ(font.DrawText(nullptr, nullptr, -1, &r, 0x1), 0);
-}
-
-TEST_F(FontLayout, AlphaZeroDrawsNothingAndTheColourAlphaFlagScalesAlphaForOneCall) {
-  rt::Filled bm(30, 30, 0x01020304u);
-  RECT r = {0, 0, 30, 30};
-  font.SetCombineMode(0, 0.0f);
-  EXPECT_EQ(font.DrawText(&bm, "AB", -1, &r, 0), 0);
-  font.SetCombineMode(0, 1.0f);
-  font.SetTextColor(RAST_MakePixel(255, 0, 0, 0));
-  EXPECT_EQ(font.DrawText(&bm, "A", -1, &r, 0x40000000u), 0);
-  EXPECT_TRUE(rt::all(bm, 0x01020304u));
-  // Half the colour's alpha: weight 127, so coverage 255 mixes at 255 * 127 / 256 = 126.
-  font.SetTextColor(RAST_MakePixel(200, 0, 0, 127));
-  EXPECT_EQ(font.DrawText(&bm, "A", -1, &r, 0x40000000u), 10);
-  EXPECT_EQ(RAST_PixelR(at(bm, 0, 0)), ref::copyCh(3, 200, 126));
-  font.SetTextColor(RAST_MakePixel(200, 0, 0, 255));
-  font.DrawText(&bm, "A", -1, &r, 0);
-  EXPECT_EQ(RAST_PixelR(at(bm, 0, 0)), 200);  // the font's own alpha is back
 }

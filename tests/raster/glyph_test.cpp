@@ -36,16 +36,6 @@ class Glyphs : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Glyphs, TheBoxIsTheAdvancePlusAMarginThatGrowsWithTheLineHeight) {
-  src.pattern("W", 9, Rows(6, std::vector<unsigned char>(40, 200)));  // ink over every column offered
-  for (auto k : {std::make_pair(15, 2), std::make_pair(16, 3), std::make_pair(48, 5)}) {
-    useFont(0, k.first);
-    ASSERT_TRUE(font.RenderGlyph('W'));
-    EXPECT_EQ(font.findChar('W')->width, 9 + k.second) << k.first;
-    EXPECT_EQ(font.findChar('W')->advance, 9);
-  }
-}
-
 TEST_F(Glyphs, MapsKeepTheAdvanceOrTheInkPastItAndArePackedOneAfterAnother) {
   useFont(0);
   src.pattern("i", 4, {{0, 9, 0, 0}, {0, 9, 0, 0}});
@@ -181,32 +171,4 @@ TEST_F(Glyphs, AGlyphIsClippedToTheClipAndAnswersWhetherItMetIt) {
   font.SetCombineMode(0, 0.0f);
   EXPECT_TRUE(font.DrawGlyph(&bm, 'h', 6, 0, &clip));  // meets the clip, invisible
   EXPECT_TRUE(rt::all(bm, 0u));
-}
-
-TEST_F(Glyphs, OpaqueBackgroundFillsEachGlyphBoxButNotTheGapBetweenLines) {
-  src.solid("A", 3, 4, 0);
-  useFont(0, 10);
-  font.SetBkMode(1);
-  const uint32_t bk = RAST_MakePixel(0, 0, 255, 255);
-  font.SetBkColor(bk);
-  rt::Filled bm(10, 20);
-  RECT r = {0, 0, 10, 20};
-  font.DrawText(&bm, "AA\nA", -1, &r, 0);
-  for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 10; x++)
-      ASSERT_EQ(at(bm, x, y), (y < 4 && x < 6) || (y >= 10 && y < 14 && x < 3) ? bk : 0u) << x << "," << y;
-}
-
-TEST_F(Glyphs, ABottomUpBitmapReceivesTheGlyphAtTheRowsTheCallerNames) {
-  src.pattern("g", 2, {{255, 0}, {0, 255}, {255, 255}});
-  useFont(0);
-  font.SetTextColor(0xFFFFFFFFu);
-  rt::FlippedBitmap flipped(6, 6);
-  rt::Filled plain(6, 6);
-  RECT r = {1, 1, 6, 6};
-  font.DrawText(&flipped, "g", -1, &r, 0);
-  font.DrawText(&plain, "g", -1, &r, 0);
-  ASSERT_TRUE(rt::same(flipped, plain));
-  EXPECT_EQ(at(plain, 1, 1), 0xFFFFFFFFu);
-  EXPECT_EQ(at(plain, 2, 1), 0u);
 }

@@ -127,35 +127,4 @@ TEST(DrawingRobustness, RandomCallsDrawInsideAndNeverWriteOutsideTheBitmap) {
     }
 }
 
-TEST(DrawingRobustness, BottomUpBitmapsStoreTheDrawingMirrored) {
-  // Drawn at y into a bottom-up bitmap, the memory equals a plain one drawn at 15 - y; dashes
-  // are not flipped.
-  const float kPi = 3.1415927f;
-  const uint32_t c = rt::kColour;
-  using Call = std::function<void(RAST_IBitmap*, bool mirrored)>;
-  auto my = [](bool m, float y) { return m ? 15.0f - y : y; };
-  const Call calls[] = {
-      [&](RAST_IBitmap* b, bool m) { RAST_Line(b, 0, (int)my(m, 1), 7, (int)my(m, 5), c, 0.6f, 4, true); },
-      [&](RAST_IBitmap* b, bool m) { RAST_FLine(b, 0.5f, my(m, 0.5f), 10.5f, my(m, 3.5f), c, 1.0f, 1, true); },
-      [&](RAST_IBitmap* b, bool m) { RAST_FillCircle(b, 8.0f, my(m, 4.0f), 6.3f, c, 0.6f, 3, true); },
-      [&](RAST_IBitmap* b, bool m) {
-        if (m) RAST_Arc(b, 8.0f, my(m, 3.0f), 5.2f, kPi / 2, kPi, c, 0.6f, 1, true);
-        else RAST_Arc(b, 8.0f, 3.0f, 5.2f, 0.0f, kPi / 2, c, 0.6f, 1, true);
-      },
-      [&](RAST_IBitmap* b, bool) { RAST_DashedLine(b, 1, 2, 12, 2, 3, 1, c, 0.6f, 1, false); },
-  };
-  int i = 0;
-  for (const Call& call : calls) {
-    rt::FlippedBitmap flipped(16, 16);
-    rt::Filled plain(16, 16, rt::kBack);
-    rt::fill(flipped, rt::kBack);
-    call(&flipped, false);
-    call(&plain, true);
-    EXPECT_GT(rt::countSet(plain, rt::kBack), 0) << "call " << i;
-    for (int y = 0; y < 16; y++)
-      for (int x = 0; x < 16; x++) ASSERT_EQ(rt::at(flipped, x, y), rt::at(plain, x, y)) << i << " at " << x << "," << y;
-    i++;
-  }
-}
-
 }  // namespace

@@ -39,7 +39,6 @@ TEST(LineShape, TouchesExactlyTheRulesPixelsOnceEach) {
       {"leftward and upward", 7, 3, line(6, 0, 0, 2, false), {".....11", "..111..", "11....."}},
       {"y major, even length", 5, 7, line(1, 0, 3, 6, false),
        {".1...", ".1...", "..1..", "..1..", "..1..", "...1.", "...1."}},
-      {"longer than the bitmap", 5, 3, line(-10, 2, 10, 2, false), {".....", ".....", "11111"}},
       {"int range ends", 5, 2, line(INT_MIN, 1, INT_MAX, 1, false), {".....", "11111"}},
       {"vertical, anti-aliasing changes nothing", 3, 4, line(1, 3, 1, 0, true), {".1.", ".1.", ".1.", ".1."}},
       {"diagonal", 4, 4, line(3, 0, 0, 3, false), {"...1", "..1.", ".1..", "1..."}},
@@ -47,7 +46,6 @@ TEST(LineShape, TouchesExactlyTheRulesPixelsOnceEach) {
       {"dash cut at the larger end", 13, 1, dash(1, 0, 12, 0, 4, 3), {".1111...1111."}},
       {"negative gap draws solid", 6, 1, dash(0, 0, 5, 0, 2, -5), {"11111."}},
       {"huge lengths and ends", 6, 1, dash(INT_MIN, 0, INT_MAX, 0, INT_MAX, INT_MAX), {"11111."}},
-      {"huge gap", 6, 1, dash(0, 0, 5, 0, 1, INT_MAX), {"1....."}},
       {"vertical stipple", 1, 6, dash(0, 5, 0, 0, 1, 1), {"1", ".", "1", ".", "1", "."}},
   };
   for (const auto& k : cases) {
@@ -72,19 +70,8 @@ TEST(LineShape, AntiAliasedWalksShareEachStepsCoverageWithTheMinorNeighbour) {
   } cases[] = {
       // Slope 1/4: ends full, then fractions 1/4 and the even middle at 1/2.
       {"general, even length", 5, 2, line(0, 0, 4, 1, true), {{255, 191, 127, 64, 0}, {0, 64, 128, 191, 255}}},
-      // Slope 1/2: every second step has fraction 0, giving 255 and a neighbour left black.
-      {"general, whole steps", 9, 5, line(0, 0, 8, 4, true),
-       {{255, 127, 0, 0, 0, 0, 0, 0, 0},
-        {0, 128, 255, 127, 0, 0, 0, 0, 0},
-        {0, 0, 0, 128, 255, 128, 0, 0, 0},
-        {0, 0, 0, 0, 0, 127, 255, 128, 0},
-        {0, 0, 0, 0, 0, 0, 0, 127, 255}}},
       {"diagonal: three quarters on the line, a quarter beside", 4, 4, line(0, 0, 3, 3, true),
        {{190, 63, 0, 0}, {63, 190, 63, 0}, {0, 63, 190, 63}, {0, 0, 63, 190}}},
-      // From 6.25 down to 5.25: the walk starts on the larger row and runs towards smaller ones.
-      {"float, minor falling", 7, 8, fline(1.0f, 6.25f, 5.0f, 5.25f),
-       {{0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0},
-        {0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 63, 127, 191, 0}, {0, 191, 255, 192, 128, 64, 0}, {0, 64, 0, 0, 0, 0, 0}}},
       {"float, half a pixel off: columns 1 to 10 split 127 and 128", 12, 3, fline(0.5f, 0.5f, 10.5f, 0.5f),
        {{0, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 0},
         {0, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 0},
@@ -111,12 +98,10 @@ TEST(LineModes, CopyAtTheFastValuesMixesWholeWordsAndOtherWeightsAreDefined) {
       {"straight at 0.25: d/4 + s/4 + d/2", line(0, 2, 7, 2, false), 0.25f, 0, 3, 2, d, s, grey(87)},
       {"straight at 0.75: d/4 + s/4 + s/2", line(3, 0, 3, 7, true), 0.75f, 0, 3, 2, d, s, grey(62)},
       {"general at 0.5: (d + s) / 2", line(0, 2, 7, 5, false), 0.5f, 0, 0, 2, d, s, grey(76)},
-      {"general at 1.0 stores the colour", line(0, 2, 7, 5, false), 1.0f, 0, 0, 2, d, s, s},
       {"diagonal at 0.5: (d + s) / 2", line(0, 7, 3, 4, false), 0.5f, 0, 1, 6, d, s, grey(76)},
       {"anti-aliased diagonal at 1.0, on the line", line(0, 0, 3, 3, true), 1.0f, 0, 1, 1, d, s, grey(62)},
       {"anti-aliased diagonal at 1.0, beside it", line(0, 0, 3, 3, true), 1.0f, 0, 2, 1, d, s, grey(87)},
       {"dash at 0.5: (d + s) / 2", dash(0, 2, 7, 2, 2, 1), 0.5f, 0, 0, 2, d, s, grey(76)},
-      {"dash at 1.0 stores the colour", dash(0, 2, 7, 2, 2, 1), 1.0f, 0, 0, 2, d, s, s},
       {"negative add darkens, floored at 0", line(0, 1, 9, 1, false), -0.5f, 1, 4, 1, rt::px(100, 20, 200, 50),
        grey(100), rt::px(50, 0, 150, 0)},
   };
@@ -149,8 +134,6 @@ TEST(LineClip, IntegerClipperMovesEndsOntoTheEdgeCrossings) {
   } cases[] = {
       {2, 2, 8, 14, 10, 10, true, {2, 2, 6, 9}},  // crossing taken on y = 10, placed on row 9
       {1, 1, 3, 3, 0, 10, false, {}},
-      {1, 1, 3, 3, 4, 4, true, {1, 1, 3, 3}},
-      {-100, 0, 100, 0, 4, 4, true, {0, 0, 3, 0}},
       {-5, 3, 3, -5, 10, 10, false, {}},  // ends beyond different edges, missing the area
       {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 100, 100, true, {0, 0, 99, 99}},
   };
@@ -181,7 +164,6 @@ TEST(LineClip, FloatClipperPlacesMovedEndsOneInsideTheLastRowAndColumn) {
   } cases[] = {
       {10, 20, 150, 90, 100, 100, true, {10, 20, 98, 20.0f + 70.0f * 89.0f / 140.0f}},  // crossing x = 99
       {-1, 5, -7, 50, 100, 100, false, {}},
-      {1.5f, 2.5f, 97.9f, 3, 100, 100, true, {1.5f, 2.5f, 97.9f, 3}},
       {0, 0, 5, 5, 1, 1, false, {}},  // no inside once the last row and column are kept off
       {nan, 0, 5, 5, 10, 10, false, {}},
       {1, 1, inf, 5, 10, 10, false, {}},

@@ -162,20 +162,4 @@ TEST(Png, CutShortCorruptOrOversizedInputAnswersNull) {
   EXPECT_EQ(RAST_LoadPNGFromNamedResource("img/qor-no-such-image.png"), nullptr);
 }
 
-TEST(Png, LoaderChecksTheExtensionCaseBlindOnlyWhenAskedAndIsRegistered) {
-  testsupport::TempDir dir("qor_png");
-  const auto bytes = encoded({PNG_COLOR_TYPE_RGB, 8, false, false}, 13);
-  for (const char* name : {"a.PNG", "a.png.txt"}) {
-    testsupport::writeFile(dir.file(name), bytes);
-    for (bool check : {true, false}) {
-      std::unique_ptr<RAST_IBitmap> bm(RAST_PNGLoader::loadfunc(dir.file(name).c_str(), check, nullptr));
-      EXPECT_EQ(bm != nullptr, name[5] == 0 || !check) << name << " check " << check;
-    }
-  }
-  bool found = false;
-  for (RAST_ImageLoaderRec* r = RAST_ImageLoader_list; r; r = r->_next) found |= r->loadfunc == RAST_PNGLoader::loadfunc;
-  EXPECT_TRUE(found);
-  EXPECT_EQ(std::string(RAST_PNGLoader::get_extlist(), 25), std::string("PNG files (*.PNG)\0*.PNG\0", 25));
-}
-
 }  // namespace

@@ -16,15 +16,6 @@ using rt::at;
 using rt::px;
 const int kBilinear = 0x100;
 
-// Average of the size x size cells around (cx, cy) that lie inside w x h, per byte.
-uint32_t box(RAST_IBitmap& s, int cx, int cy, int size, int w, int h) {
-  long sum[4] = {0, 0, 0, 0}, n = 0;
-  for (int y = std::max(cy - size / 2, 0); y <= std::min(cy + size / 2, h - 1); y++)
-    for (int x = std::max(cx - size / 2, 0); x <= std::min(cx + size / 2, w - 1); x++, n++)
-      for (int k = 0; k < 4; k++) sum[k] += (at(s, x, y) >> (8 * k)) & 255;
-  return (uint32_t)(sum[0] / n) | (uint32_t)(sum[1] / n) << 8 | (uint32_t)(sum[2] / n) << 16 | (uint32_t)(sum[3] / n) << 24;
-}
-
 TEST(Scaled, OneToOneIsThePlainBlitUnlessAQuarterPixelOffIsFiltered) {
   rt::Randomized src(20, 20, 1), a(16, 16, 2);
   RAST_MemBitmap b;
@@ -35,42 +26,9 @@ TEST(Scaled, OneToOneIsThePlainBlitUnlessAQuarterPixelOffIsFiltered) {
   RAST_ScaledBlit(&a, &src, 0, 0, 16, 16, 2.98f, 0.01f, 16, 16, 1.0f, kBilinear);  // within 0.03 of a pixel
   RAST_Blit(&b, &src, 0, 0, 3, 0, 16, 16, 1.0f, 0);
   EXPECT_TRUE(rt::same(a, b));
-  // A quarter pixel off: three quarters of the left pixel and one of the right.
-  rt::Filled dst(6, 3);
-  RAST_ScaledBlit(&dst, &src, 0, 0, 6, 3, 0.25f, 0.0f, 6, 3, 1.0f, kBilinear);
-  for (int i = 0; i < 18; i++) {
-    uint32_t want = 0;
-    for (int k = 0; k < 32; k += 8)
-      want |= (((at(src, i % 6, i / 6) >> k & 255) * 49152 + (at(src, i % 6 + 1, i / 6) >> k & 255) * 16384) >> 16) << k;
-    ASSERT_EQ(at(dst, i % 6, i / 6), want) << i % 6 << "," << i / 6;
-  }
 }
 
-TEST(Scaled, NearestDoublingRepeatsEachSourcePixelAndHalfAlphaIsTheHalfMix) {
-  rt::Randomized src(5, 4, 4), base(10, 8, 5);
-  for (float alpha : {1.0f, 0.5f}) {
-    RAST_MemBitmap dst;
-    RAST_Copy(&dst, &base);
-    RAST_ScaledBlit(&dst, &src, 0, 0, 10, 8, 0, 0, 5, 4, alpha, 0);
-    for (int i = 0; i < 80; i++) {
-      const uint32_t d = at(base, i % 10, i / 10), s = at(src, i % 10 / 2, i / 20);
-      ASSERT_EQ(at(dst, i % 10, i / 10), alpha == 1.0f ? s : ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu)) << i;
-    }
-  }
-}
-
-TEST(Scaled, BilinearShrinksAverageABoxFromOneAndSevenTenthsAndNeverReadPastTheWindow) {
-  const struct {
-    int sw, sh, dw, dh, step, size;
-  } boxes[] = {{12, 10, 6, 5, 2, 3}, {20, 16, 5, 4, 4, 5}, {15, 9, 5, 3, 3, 3}};
-  for (const auto& k : boxes) {
-    rt::Randomized src(k.sw, k.sh, 9);
-    rt::Filled dst(k.dw, k.dh);
-    RAST_ScaledBlit(&dst, &src, 0, 0, k.dw, k.dh, 0, 0, (float)k.sw, (float)k.sh, 1.0f, kBilinear);
-    for (int i = 0; i < k.dw * k.dh; i++)
-      ASSERT_EQ(at(dst, i % k.dw, i / k.dw), box(src, k.step * (i % k.dw), k.step * (i / k.dw), k.size, k.sw, k.sh))
-          << k.step << ":1 at " << i % k.dw << "," << i / k.dw;
-  }
+TEST(Scaled, BilinearBelowOneAndSevenTenthsNeverReadsPastTheWindow) {
   // Below 1.7:1, or shrinking in one direction only, stays bilinear: whole positions copy.
   rt::Randomized src(16, 10, 12);
   rt::Filled d16(10, 10), d2(8, 10);
@@ -111,11 +69,6 @@ TEST(Scaled, WindowsPastTheSourceMirrorsAndClippedDestinationsSampleTheRightPixe
   for (int x = 1; x < 10; x++) EXPECT_EQ(at(mirrored, x, 0), at(src, 10 - x, 0)) << x;
   EXPECT_EQ(std::vector<uint32_t>({at(flipped, 0, 0), at(flipped, 0, 1), at(flipped, 0, 3)}),
             std::vector<uint32_t>({7u, at(src, 0, 6), at(src, 0, 2)}));
-  // A destination off the edges moves the source start.
-  rt::Filled cut(6, 6), full(8, 8);
-  RAST_ScaledBlit(&full, &src, 0, 0, 8, 8, 0, 0, 4, 4, 1.0f, 0);
-  RAST_ScaledBlit(&cut, &src, -2, -2, 8, 8, 0, 0, 4, 4, 1.0f, 0);
-  EXPECT_TRUE(rt::same(cut, full, 2, 2));
 }
 
 TEST(Scaled, OverflowingSetUpsStayInsideTheBitmaps) {
