@@ -10,6 +10,7 @@
 #include "PatchManager.h"
 #include "UIConfigManager.h"
 #include "debugger.h"
+#include "kit/plugin/IControl.h"
 
 namespace {
 
@@ -132,6 +133,35 @@ int QOR::getPatchesFolderLength() const { return DataFolder::getPatchesFolderLen
 void QOR::log(const std::string& text) const
 {
     if (logEnabled) DebuggerOutput::printDebugInfo(logFilePath, text);
+}
+
+void QOR::DisplayProcessingIndicator(bool) {}
+
+void QOR::checksumCheckAndSend(unsigned char* bytes, int length)
+{
+    if (!midiIOSet) {
+        showStatus("Set MIDI I/O First!");
+        return;
+    }
+    if (!bytes || length < 1) return;
+    SendMidiSysex(bytes, length);
+}
+
+void QOR::SetLibrarianRequestActive(bool) {}
+
+int QOR::getTimerValue()
+{
+    static constexpr int kPeriods[] = {50, 75, 100, 200, 300, 400, 500};
+    const IParam* param = GetParam(qorid::kLibSyncTimer);
+    const double v = param ? param->Value() : -1.0;
+    // Truncated toward zero, so -0.5 is still entry 0; NaN fails both tests.
+    if (!(v > -1.0 && v < 7.0)) return 100;
+    return kPeriods[int(v)];
+}
+
+void QOR::showStatus(const char* text)
+{
+    if (statusDisplay) statusDisplay->SetTextFromPlug(text);
 }
 
 // The parameter dispatch, the per-block work and the incoming MIDI routing build on managers the

@@ -56,6 +56,18 @@ public:
     // One log line, written only while logging is on.
     void log(const std::string& text) const;
 
+    // ---- what the worker jobs call ----
+    // Shows or hides the progress overlay around a transfer.
+    virtual void DisplayProcessingIndicator(bool on);
+    // A SysEx message of the synthesizer's family to the output port; without a port, a notice.
+    void checksumCheckAndSend(unsigned char* bytes, int length);
+    // Arms the librarian's receive buffer of the current kind, or disarms them all.
+    void SetLibrarianRequestActive(bool active);
+    // The pause in milliseconds between a request and the next look at its reply.
+    int getTimerValue();
+    // The status line's text; any thread.
+    void showStatus(const char* text);
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;

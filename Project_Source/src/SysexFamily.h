@@ -71,6 +71,32 @@ constexpr size_t kThirdPerformanceSize = 475;
 constexpr size_t kPatternSize = 204;
 constexpr size_t kLibraryPatternSize = 220; // the frame, the appended name and F7
 
+// Lengths on the wire of the messages the editor exchanges with the synthesizer, F0 and F7
+// included; the library forms of dumps are the stored sizes above.
+constexpr size_t kProgramDumpSize = 296;
+constexpr size_t kPerformanceDumpSize = 381;
+constexpr size_t kFollowUpSize = 25;
+constexpr size_t kLibraryPerformanceSize = 383;
+constexpr size_t kLibraryFollowUpSize = 27;
+constexpr size_t kGlobalFirstSize = 281;
+constexpr size_t kGlobalSecondSize = 297;
+constexpr size_t kEditRequestSize = 9;
+constexpr size_t kStoredRequestSize = 11;
+constexpr size_t kEnquirySize = 9;
+// Requests and the enquiry are built without F0 and F7, which the send adds.
+constexpr size_t kBareRequestSize = kEditRequestSize - 2;
+constexpr size_t kBareStoredRequestSize = kStoredRequestSize - 2;
+
+// Bank codes in byte 8: stored programs and their requests carry bank + 5, stored
+// performances, their follow-ups and their requests bank + 1.
+constexpr int kProgramBankCodeBase = 5;
+constexpr int kPerformanceBankCodeBase = 1;
+
+// Model byte of an outgoing message for the controller's model setting.
+constexpr uint8_t modelByteFor(int currentModel) { return currentModel == 0 ? kModelFirst : kModelSecond; }
+// Device byte of an outgoing message: a data byte, so a status byte never lands in a body.
+constexpr uint8_t deviceByteFor(int deviceId) { return uint8_t(deviceId) & 0x7F; }
+
 // Where names and categories sit in a stored message.
 constexpr size_t kNameAt = 10;
 constexpr size_t kNameLength = 16;

@@ -9,3 +9,7 @@ endforeach()
 if(TARGET editor_controller_host_test)
   add_dependencies(editor_controller_host_test qor-host QORBundle)
 endif()
+# The in-process synthesizer of the worker tests is the simulator's own core.
+if(TARGET editor_worker_insynth_thread_test)
+  target_link_libraries(editor_worker_insynth_thread_test PRIVATE synth_sim_core)
+endif()

@@ -1,0 +1,100 @@
+#pragma once
+// The protocol hub: the worker threads with their job records, the hand-off that starts a job on
+// one of them, the stop that ends them, the librarian's receive buffers and the flags that the
+// MIDI input, audio and worker threads share.
+#include <Poco/Thread.h>
+
+#include <array>
+#include <atomic>
+#include <mutex>
+
+#include "LibrarianPatch.h"
+#include "MIDIMessageSender.h"
+
+class IGraphics;
+class PatchLibrarian;
+class PatchManager;
+class QOR;
+
+class MIDIMessageManager {
+public:
+    MIDIMessageManager(QOR* controller, PatchManager* patchManager, PatchLibrarian* librarian, IGraphics* graphics);
+    // Stops and joins the workers first, so no job outlives the sender it runs.
+    ~MIDIMessageManager();
+    MIDIMessageManager(const MIDIMessageManager&) = delete;
+    MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
+
+    // Starts job record.job on thread (kJobThread, kClockTransportThread, kClockThread). False
+    // when the thread is busy or the workers are stopping: then nothing is written, nothing runs
+    // and afterClaim is not called. afterClaim runs once the thread is claimed and before it
+    // starts, for flags that may be set only when the job really starts. Never throws.
+    bool startJob(int thread, const SenderJobRecord& record) { return startJob(thread, record, [] {}); }
+    template <class AfterClaim>
+    bool startJob(int thread, const SenderJobRecord& record, AfterClaim&& afterClaim)
+    {
+        if (!sender->claim(thread)) return false;
+        try {
+            afterClaim();
+        } catch (...) {
+            sender->release(thread, 2);
+            return false;
+        }
+        return launchClaimed(thread, record);
+    }
+    bool threadIdle(int thread) const { return sender->idle(thread); }
+
+    // Cancels the running jobs, ends the clock loop, wakes every pause and joins all three
+    // threads; later starts are dropped. Runs on the host's main thread at shut-down.
+    void stopAndJoin();
+
+    // The receive buffers of the librarian: at most one armed, all under mRequestLock.
+    struct LibraryPerformanceRequest {
+        int expectedMessages = 1;
+        std::atomic<bool> active{false};
+        LibrarianPatch patch;
+    };
+    struct LibraryPatchRequest {
+        std::atomic<bool> active{false};
+        LibrarianPatch patch;
+    };
+    struct LibraryPatternRequest {
+        std::atomic<bool> active{false};
+        LibrarianPatch patch;
+    };
+    // Empties the buffer of kind (0 programs, 1 performances, 2 patterns) and arms it alone.
+    void armRequestBuffer(int kind);
+    void disarmRequestBuffers();
+
+    MIDIMessageSender* sender = nullptr;
+    QOR* controller;
+    PatchManager* patchManager;
+    IGraphics* graphics;
+    PatchLibrarian* librarian;
+    LibraryPerformanceRequest libraryPerformanceRequest;
+    LibraryPatchRequest libraryPatchRequest;
+    LibraryPatternRequest libraryPatternRequest;
+    std::mutex mRequestLock;
+
+    std::atomic<bool> expectingEditDump{false};
+    std::atomic<bool> mainTabRefreshPending{false};
+    std::atomic<bool> performanceRequestActive{false};
+    std::atomic<bool> dumpTaken{false};
+    std::atomic<bool> requestComplete{false};
+    std::atomic<bool> sendInProgress{false};
+    std::atomic<bool> bankSelectZeroSeen{false};
+    std::atomic<bool> lastMessageFromHost{false};
+    std::atomic<int> nrpnMsb{0};
+    std::atomic<int> nrpnLsb{0};
+
+    Poco::Thread jobThread{"jobThread"};
+    Poco::Thread clockTransportThread{"clockTransportThread"};
+    Poco::Thread clockThread{"clockThread"};
+
+private:
+    bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
+    Poco::Thread& threadObject(int thread);
+
+    // A thread started since it was last joined; only the holder of its claim touches it.
+    std::array<bool, kSenderThreadCount> mJoinPending{};
+    std::atomic<bool> mStopped{false};
+};

@@ -1,0 +1,196 @@
+#include "MIDIMessageSender.h"
+
+#include <Poco/Thread.h>
+
+#include <chrono>
+
+#include "MIDIMessageManager.h"
+#include "QOR.h"
+#include "SysexFamily.h"
+
+MIDIMessageSender::MIDIMessageSender(QOR* controller, PatchManager* patchManager,
+                                     std::array<Poco::Thread*, kSenderThreadCount> threads)
+    : patchManager(patchManager), controller(controller), mThreads(threads)
+{
+}
+
+MIDIMessageSender::~MIDIMessageSender() = default;
+
+void MIDIMessageSender::run()
+{
+    int thread = -1;
+    const Poco::Thread* current = Poco::Thread::current();
+    for (int t = 0; t < kSenderThreadCount; ++t)
+        if (current && mThreads[size_t(t)] == current) thread = t;
+    if (thread < 0) return; // not started by a starter: nothing was claimed
+    const SenderJobRecord record = records[size_t(thread)];
+    try {
+        if (!mStopping) dispatch(record);
+    } catch (...) {
+        // A failed job ends here; the thread must come free for the next one.
+    }
+    release(thread);
+}
+
+void MIDIMessageSender::dispatch(const SenderJobRecord& r)
+{
+    switch (r.job) {
+    case kJobSendArrangement: sendArrangementToDevice(r.storeIntoLibrary, r.passOn); break;
+    case kJobSendGlobal: sendGlobalToDevice(r.deviceId); break;
+    case kJobSendPart: sendPartToDevice(r.part, r.storeIntoLibrary, r.passOn); break;
+    case kJobSendSequence: sendSequenceToDevice(); break;
+    case kJobSendPatchFromLibrarian: sendPatchToDeviceFromLibrarian(r.patch, r.part); break;
+    case kJobStoreAllPatches: storeAllPatchesToDeviceFromLibrarian(r.storeMode, r.storeStartSlot, r.storeBank); break;
+    case kJobRequestActiveArrangement: sendActiveArrangementRequestSysex(r.toEditor); break;
+    case kJobRequestPart: sendPartRequestSysex(r.part, r.toEditor); break;
+    case kJobRequestSequence: sendSequenceRequestSysex(); break;
+    case kJobRequestSingleMulti: sendSingleMultiRequestSysex(r.bank); break;
+    case kJobRequestAllMultis: sendAllMultiRequestSysex(r.bank); break;
+    case kJobRequestSinglePatch: sendSinglePatchRequestSysex(r.currentBuffer, r.bank); break;
+    case kJobRequestAllPatches: sendAllPatchRequestSysex(r.bank); break;
+    case kJobRequestSingleSequence: sendSingleSequenceRequestSysex(); break;
+    case kJobRequestAllSequences: sendAllSequenceRequestSysex(); break;
+    case kJobInitPerformance: initPerformance(); break;
+    case kJobInitClassicPatch: initClassicPatch(); break;
+    case kJobInitSequence: initSequence(); break;
+    case kJobDeviceIdEnquiry: sendDeviceIdEnquiry(); break;
+    case kJobStartClock: startMIDIClockOutput(); break;
+    case kJobContinuousClock: sendContinuousMIDIClock(); break;
+    case kJobStopClock: stopMIDIClockOutput(); break;
+    default: break; // 19 and unknown numbers do nothing
+    }
+}
+
+// ---- the hand-off ----
+
+bool MIDIMessageSender::claim(int thread)
+{
+    if (thread < 0 || thread >= kSenderThreadCount || mStopping) return false;
+    int expected = 0;
+    return mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel);
+}
+
+void MIDIMessageSender::release(int thread, int holders)
+{
+    mClaimed[size_t(thread)].fetch_sub(holders, std::memory_order_acq_rel);
+}
+
+bool MIDIMessageSender::idle(int thread) const { return mClaimed[size_t(thread)].load(std::memory_order_acquire) == 0; }
+
+bool MIDIMessageSender::holdForStop(int thread)
+{
+    int expected = 0;
+    return mStopping && mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel);
+}
+
+void MIDIMessageSender::stop()
+{
+    {
+        // Under the pause lock, so a job between its test and its wait cannot miss the wake.
+        std::lock_guard<std::mutex> lock(mPauseLock);
+        mStopping = true;
+    }
+    mPauseWake.notify_all();
+}
+
+bool MIDIMessageSender::pause(int ms)
+{
+    const auto span = ms <= 0 ? std::chrono::microseconds(100) : std::chrono::microseconds(int64_t(ms) * 1000);
+    std::unique_lock<std::mutex> lock(mPauseLock);
+    mPauseWake.wait_for(lock, span, [this] { return mStopping.load(); });
+    return !mStopping;
+}
+
+// ---- framing ----
+
+void MIDIMessageSender::writeEnvelope(uint8_t* out, uint8_t type, int device) const
+{
+    out[0] = SysexFamily::kMakerId[0];
+    out[1] = SysexFamily::kMakerId[1];
+    out[2] = SysexFamily::kMakerId[2];
+    out[3] = SysexFamily::kFixed;
+    out[4] = SysexFamily::modelByteFor(controller->currentModel);
+    out[5] = SysexFamily::deviceByteFor(device < 0 ? controller->deviceId.load() : device);
+    out[6] = type;
+}
+
+MIDIMessageSender::Request MIDIMessageSender::buildRequest(uint8_t type, int device) const
+{
+    Request r{};
+    writeEnvelope(r.bytes, type, device);
+    r.length = int(SysexFamily::kBareRequestSize);
+    return r;
+}
+
+MIDIMessageSender::Request MIDIMessageSender::buildStoredRequest(int bankCode, int slot) const
+{
+    Request r{};
+    writeEnvelope(r.bytes, SysexFamily::kTypeRequestStored);
+    r.bytes[7] = uint8_t(bankCode) & 0x7F;
+    r.bytes[8] = uint8_t(slot) & 0x7F;
+    r.length = int(SysexFamily::kBareStoredRequestSize);
+    return r;
+}
+
+// Once the workers stop, a job that is still on its way out sends nothing more.
+bool MIDIMessageSender::sendChecked(uint8_t* bytes, int length)
+{
+    if (mStopping || !bytes || length < 1) return false;
+    controller->checksumCheckAndSend(bytes, length);
+    return true;
+}
+
+bool MIDIMessageSender::sendDirect(uint8_t* bytes, int length)
+{
+    if (mStopping || !bytes || length < 1) return false;
+    return controller->SendMidiSysex(bytes, length);
+}
+
+bool MIDIMessageSender::sendStored(const std::vector<uint8_t>& bytes)
+{
+    if (mStopping || bytes.empty()) return false;
+    return controller->SendMidiSysex2(bytes);
+}
+
+// ---- the jobs ----
+
+void MIDIMessageSender::flashIndicator()
+{
+    controller->DisplayProcessingIndicator(true);
+    controller->DisplayProcessingIndicator(false);
+}
+
+// The synthesizer takes no pattern dumps or pattern requests from the editor: these jobs only
+// show the indicator, so the user sees the command was taken.
+void MIDIMessageSender::sendSequenceToDevice()
+{
+    flashIndicator();
+    if (controller->midiManager) controller->midiManager->sendInProgress = false;
+}
+
+void MIDIMessageSender::sendSequenceRequestSysex() { flashIndicator(); }
+
+void MIDIMessageSender::sendSingleSequenceRequestSysex() { flashIndicator(); }
+
+void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
+
+// The jobs of the message families that have not landed yet do nothing.
+void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
+void MIDIMessageSender::sendGlobalToDevice(int) {}
+void MIDIMessageSender::sendPartToDevice(int, bool, bool) {}
+void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
+void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
+void MIDIMessageSender::sendActiveArrangementRequestSysex(bool) {}
+void MIDIMessageSender::sendPartRequestSysex(int, bool) {}
+void MIDIMessageSender::sendSingleMultiRequestSysex(int) {}
+void MIDIMessageSender::sendAllMultiRequestSysex(int) {}
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}
+void MIDIMessageSender::sendAllPatchRequestSysex(int) {}
+void MIDIMessageSender::initPerformance() {}
+void MIDIMessageSender::initClassicPatch() {}
+void MIDIMessageSender::initSequence() {}
+void MIDIMessageSender::sendDeviceIdEnquiry() {}
+void MIDIMessageSender::startMIDIClockOutput() {}
+void MIDIMessageSender::sendContinuousMIDIClock() {}
+void MIDIMessageSender::stopMIDIClockOutput() {}
+void MIDIMessageSender::resetContinuousClock(bool) {}

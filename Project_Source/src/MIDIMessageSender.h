@@ -1,0 +1,159 @@
+#pragma once
+// The body of the three worker threads. Each thread has its own job record: a starter claims the
+// thread, writes the record and starts the thread; run copies the record once, runs the job and
+// gives the claim back as its last step. So a starter for one thread never overwrites the job of
+// another, and a busy thread drops a job without touching anything.
+#include <Poco/Runnable.h>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace Poco {
+class Thread;
+}
+class PatchManager;
+class QOR;
+struct LibrarianPatch;
+
+// The jobs, by number.
+enum SenderJob : int {
+    kJobSendArrangement = 0,
+    kJobSendGlobal = 1,
+    kJobSendPart = 2,
+    kJobSendSequence = 3,
+    kJobSendPatchFromLibrarian = 4,
+    kJobStoreAllPatches = 5,
+    kJobRequestActiveArrangement = 6,
+    kJobRequestPart = 7,
+    kJobRequestSequence = 8,
+    kJobRequestSingleMulti = 9,
+    kJobRequestAllMultis = 10,
+    kJobRequestSinglePatch = 11,
+    kJobRequestAllPatches = 12,
+    kJobRequestSingleSequence = 13,
+    kJobRequestAllSequences = 14,
+    kJobInitPerformance = 15,
+    kJobInitClassicPatch = 16,
+    kJobInitSequence = 17,
+    kJobDeviceIdEnquiry = 18,
+    kJobNothing = 19,
+    kJobStartClock = 20,
+    kJobContinuousClock = 21,
+    kJobStopClock = 22,
+};
+
+// The worker threads, by what they run: jobs 0 to 18, jobs 20 and 22, job 21.
+enum SenderThread : int { kJobThread = 0, kClockTransportThread = 1, kClockThread = 2, kSenderThreadCount = 3 };
+
+// One job and its arguments, as a starter writes them.
+struct SenderJobRecord {
+    int job = kJobNothing;
+    LibrarianPatch* patch = nullptr;
+    int storeMode = 0;
+    int storeStartSlot = 0;
+    int part = 0;
+    int storeBank = 0;
+    int bank = 0;
+    bool toEditor = false;
+    bool currentBuffer = false;
+    bool storeIntoLibrary = false;
+    bool passOn = false;
+    int deviceId = 0;
+};
+
+class MIDIMessageSender : public Poco::Runnable {
+public:
+    // threads: the thread objects of kJobThread, kClockTransportThread and kClockThread.
+    MIDIMessageSender(QOR* controller, PatchManager* patchManager, std::array<Poco::Thread*, kSenderThreadCount> threads);
+    ~MIDIMessageSender() override;
+    MIDIMessageSender(const MIDIMessageSender&) = delete;
+    MIDIMessageSender& operator=(const MIDIMessageSender&) = delete;
+
+    void run() override;
+
+    // ---- the hand-off ----
+    // Takes the thread for one job; false while it runs one or once the workers are stopping.
+    // A claim has two holders, the starter until its start returns and the run until it ends,
+    // so the next starter never joins a thread whose start is still under way.
+    bool claim(int thread);
+    void release(int thread, int holders = 1);
+    bool idle(int thread) const;
+    // Takes the thread for good once stop() has been called; false while a job still holds it.
+    bool holdForStop(int thread);
+    // Ends every pause at once and makes later claims, pauses and sends fail.
+    void stop();
+    bool stopping() const { return mStopping.load(); }
+
+    // One pause of a job: false when it ended because the workers are stopping. 0 ms pauses
+    // 100 microseconds, as the system's own sleep does.
+    bool pause(int ms);
+
+    // ---- framing ----
+    // A request or the enquiry as it is handed to the send, without F0 and F7.
+    struct Request {
+        uint8_t bytes[9];
+        int length;
+    };
+    // The seven bytes from the maker id to the type. The model byte and, for device -1, the
+    // controller's device id are read now; the device-id sweeps pass their own device.
+    void writeEnvelope(uint8_t* out, uint8_t type, int device = -1) const;
+    // The edit-buffer request or the enquiry: 7 bytes.
+    Request buildRequest(uint8_t type, int device = -1) const;
+    // The request of a stored entry: 9 bytes, the envelope with type 13, bank code and slot.
+    Request buildStoredRequest(int bankCode, int slot) const;
+    // A dump, F0 to F7, through the controller's port check and log; requests through it too
+    // where the protocol says so (the enquiry, the current-performance request).
+    bool sendChecked(uint8_t* bytes, int length);
+    // Straight to the port; a buffer without F0 gets F0 and F7 on the way.
+    bool sendDirect(uint8_t* bytes, int length);
+    // A stored message, sent as it is.
+    bool sendStored(const std::vector<uint8_t>& bytes);
+
+    // ---- the jobs ----
+    void sendArrangementToDevice(bool storeIntoLibrary, bool passOn);
+    void sendGlobalToDevice(int deviceId);
+    void sendPartToDevice(int part, bool storeIntoLibrary, bool passOn);
+    void sendSequenceToDevice();
+    void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part);
+    void storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank);
+    void sendActiveArrangementRequestSysex(bool toEditor);
+    void sendPartRequestSysex(int part, bool toEditor);
+    void sendSequenceRequestSysex();
+    void sendSingleMultiRequestSysex(int bank);
+    void sendAllMultiRequestSysex(int bank);
+    void sendSinglePatchRequestSysex(bool currentBuffer, int bank);
+    void sendAllPatchRequestSysex(int bank);
+    void sendSingleSequenceRequestSysex();
+    void sendAllSequenceRequestSysex();
+    void initPerformance();
+    void initClassicPatch();
+    void initSequence();
+    void sendDeviceIdEnquiry();
+    void startMIDIClockOutput();
+    void sendContinuousMIDIClock();
+    void stopMIDIClockOutput();
+    // stop true ends the timing-clock loop; false lets the next one run.
+    void resetContinuousClock(bool stop);
+
+    // What the starters write: one record per thread.
+    std::array<SenderJobRecord, kSenderThreadCount> records;
+    std::atomic<bool> finished{false};
+    std::atomic<bool> cancelRequested{false};
+    PatchManager* patchManager;
+    QOR* controller;
+
+private:
+    void dispatch(const SenderJobRecord& record);
+    // The indicator shown and hidden around a job that sends nothing yet.
+    void flashIndicator();
+
+    std::array<Poco::Thread*, kSenderThreadCount> mThreads;
+    std::array<std::atomic<int>, kSenderThreadCount> mClaimed{};
+    std::atomic<bool> mStopping{false};
+    std::mutex mPauseLock;
+    std::condition_variable mPauseWake;
+};

@@ -1,0 +1,112 @@
+#pragma once
+// Controllers for in-process tests of the worker jobs, with no MIDI port and no JACK; both read
+// QOR_DATA_FOLDER when built. RecordingQOR keeps what is handed to the output and every indicator
+// call, and owns a protocol manager. InSynthQOR plays the output into the synthesizer simulator,
+// whose answers come back on the simulator's output thread through ProcessSysEx/ProcessMidiMsg
+// with the device flag, with its delays and misbehaviours (a test using it links synth_sim_core).
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/QOR.h"
+#include "tools/synth-sim/session.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace testsupport {
+
+using Bytes = std::vector<uint8_t>;
+
+class RecordingQOR : public QOR {
+public:
+    RecordingQOR() : QOR(IPluginInstanceInfo())
+    {
+        midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, nullptr);
+        midiIOSet = true;
+    }
+    // The workers call into this object: they stop while it is whole.
+    ~RecordingQOR() override
+    {
+        delete midiManager;
+        midiManager = nullptr;
+    }
+
+    bool SendMidiSysex(unsigned char* data, int size) override
+    {
+        if (!data || size < 1) return false;
+        Bytes wire(data, data + size);
+        keep(handed, wire);
+        if (wire[0] != 0xF0) wire.insert(wire.begin(), 0xF0), wire.push_back(0xF7); // as the port frames it
+        toWire(wire);
+        return true;
+    }
+    bool SendMidiSysex2(std::vector<unsigned char> bytes) override
+    {
+        keep(handed, bytes);
+        toWire(bytes);
+        return true;
+    }
+    void DisplayProcessingIndicator(bool on) override
+    {
+        keep(indicator, Bytes{on});
+        if (onIndicator) onIndicator(on);
+        QOR::DisplayProcessingIndicator(on);
+    }
+    // A copy of one of the records below, taken under the lock.
+    std::vector<Bytes> copy(const std::vector<Bytes>& list)
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return list;
+    }
+
+    std::vector<Bytes> handed, indicator, received;
+    // Runs on the job's thread at every indicator call; set it while no job runs.
+    std::function<void(bool on)> onIndicator;
+
+protected:
+    virtual void toWire(const Bytes&) {}
+    void keep(std::vector<Bytes>& list, const Bytes& b)
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        list.push_back(b);
+    }
+    std::mutex mLock;
+};
+
+class InSynthQOR : public RecordingQOR {
+public:
+    explicit InSynthQOR(const synthsim::Options& options = synthsim::Options())
+        : session(options, [this](const synthsim::Bytes& b) { deliver(b); })
+    {
+    }
+    // Nothing more goes out, then nothing more comes back, while this object is whole.
+    ~InSynthQOR() override { midiManager->stopAndJoin(), session.output().stop(); }
+
+    bool SendMidiMsg(IMidiMsg* msg) override
+    {
+        Bytes wire{msg->mStatus, msg->mData1, msg->mData2};
+        if ((msg->mStatus >> 4) == 0xC || (msg->mStatus >> 4) == 0xD) wire.pop_back(); // two-byte messages
+        toWire(wire);
+        return true;
+    }
+
+    synthsim::Session session;
+
+protected:
+    void toWire(const Bytes& bytes) override { session.onMessage(bytes); }
+
+private:
+    void deliver(const synthsim::Bytes& b)
+    {
+        keep(received, b);
+        if (b.empty()) return;
+        if (b[0] == 0xF0) {
+            ISysEx sysex(0, b.data(), int(b.size()));
+            ProcessSysEx(&sysex, true);
+        } else {
+            IMidiMsg msg(0, b[0], b.size() > 1 ? b[1] : 0, b.size() > 2 ? b[2] : 0);
+            ProcessMidiMsg(&msg, true);
+        }
+    }
+};
+
+} // namespace testsupport
