@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,200 +10,117 @@
 #include "kit/ptrlist.h"
 #include "kit/stringkeyedarray.h"
 
-TEST(HeapBuf, PageGranularityAllocatesWholePagesLess96Bytes)
+TEST(HeapBuf, AllocationFollowsTheGrowthAndShrinkRules)
 {
-    KIT_HeapBuf hb(4096);
-    ASSERT_NE(hb.Resize(1), nullptr);
-    EXPECT_EQ(hb.GetAllocSize(), 4000); // 1 + 4096 + 96 = 4193 -> 4096 - 96
-    hb.Resize(5000);
-    EXPECT_EQ(hb.GetAllocSize(), 8096);
-    EXPECT_EQ(hb.GetSize(), 5000);
-    // A large size grows by half of itself, cut to pages and capped at 4 MB.
-    hb.Resize(100000000);
-    EXPECT_EQ(hb.GetAllocSize(), ((100000000 + 4194304 + 96) & ~4095) - 96);
-}
-
-TEST(HeapBuf, SmallGranularityAddsTheLargerOfHalfTheSizeAndTheGranularity)
-{
-    KIT_HeapBuf hb(128);
-    hb.Resize(10);
-    EXPECT_EQ(hb.GetAllocSize(), 138);
-    hb.Resize(300);
-    EXPECT_EQ(hb.GetAllocSize(), 450);
-    hb.Resize(400); // fits: only the used size moves
-    EXPECT_EQ(hb.GetAllocSize(), 450);
-}
-
-TEST(HeapBuf, ShrinksOnlyWhenAllowedAndWellBelowTheAllocation)
-{
-    KIT_HeapBuf hb(128);
-    hb.Resize(3000);
-    int big = hb.GetAllocSize();
-    EXPECT_EQ(hb.Resize(0), nullptr) << "size 0 answers null";
-    EXPECT_EQ(big, 4500);
-    EXPECT_EQ(hb.GetAllocSize(), 128) << "far below the allocation: shrinks to 0 + granularity";
-    hb.Resize(3000);
-    hb.Resize(10, false);
-    EXPECT_EQ(hb.GetAllocSize(), big) << "resizeDown false never shrinks";
-    hb.Resize(4000, false);
-    hb.Resize(2300, true);
-    EXPECT_EQ(hb.GetAllocSize(), big) << "not below half the allocation";
-    hb.Resize(1400, true);
-    EXPECT_EQ(hb.GetAllocSize(), 2100);
-
-    KIT_HeapBuf page(4096);
-    page.Resize(1);
-    EXPECT_EQ(page.Resize(0), nullptr);
-    EXPECT_EQ(page.GetAllocSize(), 4000) << "not below allocation minus four granularities";
-}
-
-TEST(HeapBuf, KeepsContentsAndHonoursMinimumAllocation)
-{
+    // Size asked (negative: without shrinking), then the allocation that results.
+    const std::vector<std::vector<int>> cases = {
+        // Whole pages less 96 bytes; a large size grows by half of itself, capped at 4 MB.
+        {4096, 1, 4000, 0, 4000, 5000, 8096, 100000000, 104193952},
+        // Small granularities add the larger of half the size and the granularity, and shrink only
+        // when asked and well below the allocation.
+        {128, 10, 138, 300, 450, 400, 450, 3000, 4500, 0, 128, 3000, 4500, -10, 4500, 2300, 4500, 1400, 2100},
+    };
+    for (const auto& c : cases) {
+        KIT_HeapBuf hb(c[0]);
+        for (size_t i = 1; i < c.size(); i += 2) {
+            EXPECT_EQ(hb.Resize(std::abs(c[i]), c[i] >= 0) != nullptr, c[i] != 0) << c[i];
+            EXPECT_EQ(hb.GetAllocSize(), c[i + 1]) << c[0] << ": " << c[i];
+        }
+    }
     KIT_HeapBuf hb(16);
     hb.SetMinAllocSize(1000);
-    char* p = static_cast<char*>(hb.Resize(5));
-    std::memcpy(p, "abcde", 5);
-    EXPECT_EQ(hb.GetAllocSize(), 1000);
-    p = static_cast<char*>(hb.Resize(2000));
-    EXPECT_EQ(std::string(p, 5), "abcde");
+    std::memcpy(hb.Resize(5), "abcde", 5);
     KIT_HeapBuf copy(hb);
-    EXPECT_EQ(copy.GetSize(), 2000);
-    EXPECT_EQ(std::string(static_cast<char*>(copy.Get()), 5), "abcde");
-    EXPECT_NE(copy.Get(), hb.Get());
-}
+    hb.Resize(2000); // contents move with a growth, the copy has its own
+    EXPECT_EQ((std::vector<int>{hb.GetAllocSize() >= 2000, copy.GetAllocSize(), copy.GetSize()}),
+              (std::vector<int>{1, 1000, 5}));
+    EXPECT_EQ(std::string(static_cast<char*>(hb.Get()), 5) + std::string(static_cast<char*>(copy.Get()), 5),
+              "abcdeabcde");
 
-TEST(TypedBuf, CountsElementsAndInsertsInPlace)
-{
     KIT_TypedBuf<int> tb(64);
     for (int i = 0; i < 5; ++i) tb.Add(i);
     tb.Insert(99, 2);
     tb.Insert(-1, -5);  // clamped to the front
     tb.Insert(100, 50); // clamped to the end
-    std::vector<int> got(tb.Get(), tb.Get() + tb.GetSize());
-    EXPECT_EQ(got, (std::vector<int>{-1, 0, 1, 99, 2, 3, 4, 100}));
-    tb.Delete(0);
     tb.Delete(42);
-    EXPECT_EQ(tb.GetSize(), 7);
-    EXPECT_EQ(tb.Get()[0], 0);
+    EXPECT_EQ(std::vector<int>(tb.Get(), tb.Get() + tb.GetSize()), (std::vector<int>{-1, 0, 1, 99, 2, 3, 4, 100}));
 }
 
-namespace {
-std::vector<int>* gDeleted;
+namespace
+{
+std::vector<int> gGone;
 struct Tracked {
     int id;
-    ~Tracked() { gDeleted->push_back(id); }
+    ~Tracked() { gGone.push_back(id); }
 };
-void freeTracked(void* p) { delete static_cast<Tracked*>(p); }
+void disposeInt(int v)
+{
+    gGone.push_back(v);
+}
 } // namespace
 
-TEST(PtrList, CountsByPointerSizeAndClampsOutsideIndexes)
+TEST(PtrList, CountsByPointerSizeClampsIndexesAndEmptiesFromLastToFirst)
 {
-    KIT_PtrList<int> list;
-    int a = 1, b = 2, c = 3;
-    list.Add(&a);
-    list.Add(&c);
-    list.Insert(1, &b);
-    list.Insert(-3, &c);
-    EXPECT_EQ(list.GetSize(), 4);
-    EXPECT_EQ(list.Get(0), &c);
-    EXPECT_EQ(list.Get(2), &b);
-    EXPECT_EQ(list.Get(4), nullptr);
-    EXPECT_EQ(list.Get(-1), nullptr);
-    EXPECT_EQ(list.Find(&b), 2);
-    list.Delete(0);
-    EXPECT_EQ(list.Get(0), &a);
-    EXPECT_EQ(list.GetSize(), 3);
-}
-
-TEST(PtrList, EmptyWithDeletionDestroysFromLastToFirst)
-{
-    std::vector<int> deleted;
-    gDeleted = &deleted;
     KIT_PtrList<Tracked> list;
-    for (int i = 0; i < 4; ++i) list.Add(new Tracked{i});
-    list.Delete(1, true);
-    EXPECT_EQ(deleted, std::vector<int>{1});
-    list.Empty(true, freeTracked);
-    EXPECT_EQ(deleted, (std::vector<int>{1, 3, 2, 0}));
+    Tracked* t[5];
+    for (int i = 0; i < 5; ++i) t[i] = new Tracked{i};
+    list.Add(t[0]);
+    list.Add(t[2]);
+    list.Insert(1, t[1]);
+    list.Insert(-3, t[3]);
+    list.Insert(99, t[4]);
+    EXPECT_EQ((std::vector<const void*>{list.Get(0), list.Get(5), list.Get(-1)}),
+              (std::vector<const void*>{t[3], 0, 0}));
+    EXPECT_EQ(list.Find(t[1]), 2);
+    gGone.clear();
+    list.Delete(0, true);
+    list.Empty(true, [](void* p) { delete static_cast<Tracked*>(p); });
+    EXPECT_EQ(gGone, (std::vector<int>{3, 4, 2, 1, 0}));
     EXPECT_EQ(list.GetSize(), 0);
 }
 
-TEST(KitString, EmptyStringHasNoBufferAndReadsAsEmpty)
+TEST(KitString, EditsIncludingFromItsOwnBufferAndBoundedFormatting)
 {
     KIT_String s;
-    EXPECT_STREQ(s.Get(), "");
-    EXPECT_EQ(s.GetLength(), 0);
+    std::string seen = s.Get() + std::to_string(s.GetLength()) + "|";
     s.Set("hello world", 5);
-    EXPECT_STREQ(s.Get(), "hello");
     s.Append(", there");
-    EXPECT_STREQ(s.Get(), "hello, there");
     s.SetLen(7);
-    EXPECT_STREQ(s.Get(), "hello, ");
     s.DeleteSub(5, 100);
-    EXPECT_STREQ(s.Get(), "hello");
     s.Insert("oh ", 0);
-    EXPECT_STREQ(s.Get(), "oh hello");
-    s.Set(s.Get() + 3); // from its own buffer
-    EXPECT_STREQ(s.Get(), "hello");
+    seen += s.Get() + std::string("|");
+    s.Set(s.Get() + 3);
     s.Append(s.Get());
-    EXPECT_STREQ(s.Get(), "hellohello");
-    s.Set("");
-    EXPECT_STREQ(s.Get(), "");
-}
-
-TEST(KitString, SetFormattedKeepsAtMostMaxLengthCharacters)
-{
-    KIT_String s;
-    s.SetFormatted(4096, "%s-%d", "drop", 42);
-    EXPECT_STREQ(s.Get(), "drop-42");
-    EXPECT_EQ(s.GetLength(), 7);
+    seen += s.Get() + std::string("|");
     s.SetFormatted(5, "%s", "abcdefghij");
-    EXPECT_STREQ(s.Get(), "abcde");
     s.AppendFormatted(3, "%d", 12345);
-    EXPECT_STREQ(s.Get(), "abcde123");
+    seen += s.Get() + std::to_string(s.GetLength()) + "|";
     s.SetFormatted(10, "%s", "");
-    EXPECT_STREQ(s.Get(), "");
+    EXPECT_EQ(seen + s.Get(), "0|oh hello|hellohello|abcde1238|");
 }
 
-namespace {
-std::vector<int> gDisposed;
-void disposeInt(int v) { gDisposed.push_back(v); }
-} // namespace
-
-TEST(StringKeyedArray, CaseInsensitiveInsertReplacesValueAndKeepsStoredCase)
+TEST(StringKeyedArray, OnePairPerKeyStoredCaseKeptValuesDisposed)
 {
-    gDisposed.clear();
-    KIT_StringKeyedArray<int> a(false, disposeInt);
-    a.Insert("Zeta", 1);
-    a.Insert("alpha", 2);
-    a.Insert("Mid", 3);
-    a.Insert("ALPHA", 4);
-    EXPECT_EQ(a.GetSize(), 3);
-    EXPECT_EQ(gDisposed, std::vector<int>{2});
-    const char* key = nullptr;
-    EXPECT_EQ(a.Enumerate(0, &key), 4);
-    EXPECT_STREQ(key, "alpha");
-    EXPECT_EQ(a.Get("mid", -1), 3);
-    EXPECT_EQ(a.Get("nope", -1), -1);
-    a.Delete("ZETA");
-    EXPECT_EQ(gDisposed, (std::vector<int>{2, 1}));
-    EXPECT_EQ(a.GetSize(), 2);
-}
-
-TEST(StringKeyedArray, ResortAfterUnsortedAppendsKeepsOnePairPerKey)
-{
-    gDisposed.clear();
+    gGone.clear();
+    {
+        KIT_StringKeyedArray<int> a(false, disposeInt);
+        for (auto [k, v] : {std::pair<const char*, int>{"Zeta", 1}, {"alpha", 2}, {"Mid", 3}, {"ALPHA", 4}})
+            a.Insert(k, v);
+        const char* key = nullptr;
+        EXPECT_EQ((std::vector<int>{a.GetSize(), a.Enumerate(0, &key), a.Get("mid", -1), a.Get("nope", -1)}),
+                  (std::vector<int>{3, 4, 3, -1}));
+        EXPECT_STREQ(key, "alpha") << "the stored case stays";
+        a.Delete("ZETA");
+        EXPECT_EQ(gGone, (std::vector<int>{2, 1}));
+    }
+    gGone.clear();
     {
         KIT_StringKeyedArray<int> a(true, disposeInt);
-        a.AddUnsorted("b", 1);
-        a.AddUnsorted("a", 2);
-        a.AddUnsorted("b", 3);
-        a.AddUnsorted("c", 4);
+        for (auto [k, v] : {std::pair<const char*, int>{"b", 1}, {"a", 2}, {"b", 3}, {"c", 4}}) a.AddUnsorted(k, v);
         a.Resort();
-        ASSERT_EQ(a.GetSize(), 3);
-        EXPECT_EQ(a.Get("b"), 3) << "the last appended value of a key wins";
-        EXPECT_EQ(gDisposed, std::vector<int>{1});
-        EXPECT_EQ(a.GetIdx("B"), -1) << "case-sensitive compare";
+        // The last appended value of a key wins; keys compare case-sensitively.
+        EXPECT_EQ((std::vector<int>{a.GetSize(), a.Get("b"), a.GetIdx("B")}), (std::vector<int>{3, 3, -1}));
+        EXPECT_EQ(gGone, std::vector<int>{1});
     }
-    EXPECT_EQ(gDisposed.size(), 4u) << "the array disposes of its values";
+    EXPECT_EQ(gGone.size(), 4u) << "the array disposes of its values";
 }

@@ -1,31 +1,28 @@
-// A small module for the library-loading tests. It records its entry-point calls in the
-// environment variable WAPI_TESTLIB_LOG, which outlives the module's unloading. Built three
-// times: accepting, with WAPI_dllMain refusing, and with DllMain refusing.
+// A module for the library-loading tests: records its entry-point calls in WAPI_TESTLIB_LOG, which
+// outlives its unloading. Built accepting, with WAPI_dllMain refusing and with DllMain refusing.
 #include <cstdlib>
 #include <string>
 
-static void note(const char* what) {
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+static int note(const char* what, int reason, bool refuse) {
   const char* old = getenv("WAPI_TESTLIB_LOG");
-  std::string s = old ? old : "";
-  s += what;
-  s += ";";
-  setenv("WAPI_TESTLIB_LOG", s.c_str(), 1);
+  setenv("WAPI_TESTLIB_LOG", ((old ? old : "") + std::string(what) + (reason ? "-attach;" : "-detach;")).c_str(), 1);
+  return !(reason && refuse);
 }
 
-extern "C" __attribute__((visibility("default"))) int testlib_answer() { return 42; }
-
-extern "C" __attribute__((visibility("default"))) int WAPI_dllMain(void*, int reason, void*) {
-  note(reason ? "wapi-attach" : "wapi-detach");
-#ifdef TESTLIB_REFUSE_WAPI
-  if (reason) return 0;
+#ifndef TESTLIB_REFUSE_WAPI
+#define TESTLIB_REFUSE_WAPI 0
 #endif
-  return 1;
+#ifndef TESTLIB_REFUSE_DLL
+#define TESTLIB_REFUSE_DLL 0
+#endif
+EXPORT int testlib_answer() {
+  return 42;
 }
-
-extern "C" __attribute__((visibility("default"))) bool DllMain(void*, int reason, void*) {
-  note(reason ? "dll-attach" : "dll-detach");
-#ifdef TESTLIB_REFUSE_DLL
-  if (reason) return false;
-#endif
-  return true;
+EXPORT int WAPI_dllMain(void*, int reason, void*) {
+  return note("wapi", reason, TESTLIB_REFUSE_WAPI);
+}
+EXPORT bool DllMain(void*, int reason, void*) {
+  return note("dll", reason, TESTLIB_REFUSE_DLL);
 }
