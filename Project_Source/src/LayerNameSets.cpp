@@ -30,6 +30,23 @@ const LayerRow kLayers[] = {
     {"additionalSettingsPart7", kAdditionalSettings},
     {"additionalSettingsPart8", kAdditionalSettings},
     {"vocoderLayer", kVocoder},
+    {"arpTempoLayer", kArpTempo},
+    {"miniMixerDelayPart1", kPartStrip},
+    {"miniMixerDelayPart2", kPartStrip},
+    {"miniMixerDelayPart3", kPartStrip},
+    {"miniMixerDelayPart4", kPartStrip},
+    {"miniMixerDelayPart5", kPartStrip},
+    {"miniMixerDelayPart6", kPartStrip},
+    {"miniMixerDelayPart7", kPartStrip},
+    {"miniMixerDelayPart8", kPartStrip},
+    {"partPanning1", kPartStrip},
+    {"partPanning2", kPartStrip},
+    {"partPanning3", kPartStrip},
+    {"partPanning4", kPartStrip},
+    {"partPanning5", kPartStrip},
+    {"partPanning6", kPartStrip},
+    {"partPanning7", kPartStrip},
+    {"partPanning8", kPartStrip},
 };
 
 struct IdRange {
@@ -75,6 +92,11 @@ bool isMultiEffect(int paramId)
 bool isVocoder(int paramId)
 {
     return inRange(paramId, kVocoderRanges[0]) || inRange(paramId, kVocoderRanges[1]);
+}
+
+bool inPartBlock(int paramId, int base)
+{
+    return inRange(paramId, {base, base + kPartCount - 1});
 }
 
 void setChannelKeys(ControlAction* action, bool byChannel, int channel, int part, int paramId)

@@ -14,7 +14,10 @@ enum : unsigned {
     kMixer = 1u << 0,              // the shared mixer and settings pages
     kAdditionalSettings = 1u << 1, // one page per part, keyed by the element's channel
     kVocoder = 1u << 2,
+    kArpTempo = 1u << 3,
+    kPartStrip = 1u << 4, // one strip per part, its knobs keyed by the element's channel
     kNamedMixer = kMixer | kVocoder,
+    kWideMixer = kNamedMixer | kArpTempo,
     kNRPNChannel = kMixer | kAdditionalSettings,
 };
 
@@ -29,6 +32,8 @@ std::string partPrefixed(const std::string& name, int part);
 bool isMultiEffect(int paramId);
 // The vocoder parameters (1776 to 1799 and 2521 to 2544), keyed by the element's channel.
 bool isVocoder(int paramId);
+// Whether the id is one of the eight of the per-part parameter at base.
+bool inPartBlock(int paramId, int base);
 
 // The first and last keys of a CC or NRPN control: the element's channel and 0 when it is keyed
 // by channel, else part + 1, and 1 for the multi-effect parameters.

@@ -175,6 +175,29 @@ public:
     void createRadioControl(std::string name, int paramId, int x, int y, std::string imageId, int buttons, int part,
                             ControlLayer* layer, std::string group);
 
+    // Knob creators (UIConfigManagerKnobs.cpp). The unnamed value is the fourth of valueBounds,
+    // which only the CC knob reads (as its step).
+    void createSysExKnobControl(std::string name, int paramId, int x, int y, std::string imageId, double defaultValue,
+                                double minValue, double maxValue, double, int msgZeroVal, int sysexIndex,
+                                int changingByte, int part, LinkInfo link, ControlLayer* layer, std::string group);
+    void createCCKnobControl(int ccNumber, int channel, std::string name, int paramId, int x, int y,
+                             std::string imageId, double defaultValue, double minValue, double maxValue, double step,
+                             LinkInfo link, int part, ControlLayer* layer, std::string group);
+    void createMsbLsbKnobControl(int ccNumber, int msbValue, int lsbValue, int lsbControl, int channel,
+                                 std::string name, int paramId, int x, int y, std::string imageId,
+                                 double defaultValue, double minValue, double maxValue, double, LinkInfo link,
+                                 int part, ControlLayer* layer, std::string group);
+    void createNoValKnobControl(std::string name, int paramId, int x, int y, std::string imageId, double defaultValue,
+                                double minValue, double maxValue, double, int part, ControlLayer* layer,
+                                std::string group);
+
+    // Text fields (UIConfigManagerDisplays.cpp): a read-out the controller writes, and a name
+    // field showing a text parameter. Neither sends MIDI.
+    void createControlDisplay(std::string name, int paramId, int x, int y, int width, int height, int part,
+                              ControlLayer* layer, std::string group, int displaySize);
+    void createNameDisplay(std::string name, int paramId, int x, int y, int width, int height, int nameLen, int part,
+                           ControlLayer* layer, std::string group);
+
     // Attribute parsers (UIConfigManagerLookups.cpp). Slots without a number keep what they held.
     void getCSValues(std::string text, int* values, int count);
     // link[0..2] from "name,name[,extra]": the registered ids plus the part; -1 for a missing
@@ -252,6 +275,17 @@ protected:
                              const std::string& imageId, double defaultValue, double minValue, double maxValue,
                              int part, ControlLayer* layer, const std::string& group, EDirection direction);
 
+    // The steps every knob shares: the continuous parameter, the frame-strip knob placed and,
+    // unless action is null, the parameter's action of the kind. Null when the id names no
+    // parameter.
+    IControl* makeKnob(const std::string& name, const std::string& paramName, int paramId, int x, int y,
+                       const std::string& imageId, double defaultValue, double minValue, double maxValue, double step,
+                       int part, ControlLayer* layer, const std::string& group, int kind, ControlAction** action);
+
+    // Writes the NRPN address and the keys (by the element's channel, else by part) into the
+    // action and files the control in the NRPN container.
+    void fileNRPNControl(ControlAction* action, IControl* control, int ccNumber, int msbValue, int lsbValue,
+                         int lsbControl, bool byChannel, int channel, int part, int paramId);
     // Deciphers and parses a configuration resource; the root element of rootName, or null
     // (logged) when the file is missing or empty, does not parse or lacks that root.
     tinyxml2::XMLElement* loadDocument(tinyxml2::XMLDocument& document, int resourceId, const char* path,
