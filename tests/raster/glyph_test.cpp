@@ -1,8 +1,9 @@
-// Glyph rendering (box, trimming, turning, mono, shadow, outline) and stamping, on hand-made
-// coverage maps.
+// Glyph rendering (turning, mono, shadow, outline) and stamping on hand-made coverage maps;
+// the cached font's UTF-8 walk and measuring over fixed glyph metrics.
 #include <gtest/gtest.h>
 
-#include <random>
+#include <algorithm>
+#include <string>
 
 #include "glyph_fake_source.h"
 #include "kit/raster/rast_glyph.h"
@@ -34,18 +35,31 @@ class Glyphs : public ::testing::Test {
   RAST_CachedFont font;
 };
 
-}  // namespace
+class FontLayout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Widths: A 7, B 9, space 4, a..f 5..10, x 5, U+00E9 6; "?" has no glyph.
+    for (auto g : {std::make_tuple("A", 7, 10), std::make_tuple("B", 9, 12), std::make_tuple("a", 5, 8),
+                   std::make_tuple("b", 6, 8), std::make_tuple("c", 7, 8), std::make_tuple("d", 8, 8),
+                   std::make_tuple("e", 9, 8), std::make_tuple("f", 10, 8), std::make_tuple("\xC3\xA9", 6, 11),
+                   std::make_tuple("x", 5, 8)})
+      src.solid(std::get<0>(g), std::get<1>(g), std::get<2>(g));
+    src.solid(" ", 4, 10, 0);
+    font.SetGlyphSource(&src);
+    font.SetFromHFont(rt::kFakeFont, 0);
+    font.SetTextColor(0xFFFFFFFFu);
+  }
+  // Width and height measured, and the result.
+  std::vector<int> measure(const char* text, int count = -1, unsigned int flags = 0) {
+    RECT r = {10, 20, 999, 999};
+    const int res = font.DrawText(nullptr, text, count, &r, flags | 0x1);
+    return {r.right - 10, r.bottom - 20, res};
+  }
+  rt::FakeGlyphSource src;
+  RAST_CachedFont font;
+};
 
-TEST_F(Glyphs, MapsKeepTheAdvanceOrTheInkPastItAndArePackedOneAfterAnother) {
-  useFont(0);
-  src.pattern("i", 4, {{0, 9, 0, 0}, {0, 9, 0, 0}});
-  src.pattern("/", 4, {{0, 0, 0, 0, 0, 77}, {0, 0, 0, 0, 0, 0}});  // italic overhang
-  src.solid(" ", 4, 10, 0);
-  EXPECT_EQ(mapOf('i'), (Rows{{0, 9, 0, 0}, {0, 9, 0, 0}}));
-  EXPECT_EQ(mapOf('/'), (Rows{{0, 0, 0, 0, 0, 77}, {0, 0, 0, 0, 0, 0}}));
-  EXPECT_EQ(font.GetCoverageSize(), 4 * 2 + 6 * 2);
-  EXPECT_EQ(mapOf(' '), Rows(10, std::vector<unsigned char>(4, 0)));  // empty, but it advances
-}
+}  // namespace
 
 TEST_F(Glyphs, FlagsTurnInvertThresholdAndRingTheCoverage) {
   const Rows abc = {{1, 2, 3}, {4, 5, 6}};
@@ -81,33 +95,6 @@ TEST_F(Glyphs, FlagsTurnInvertThresholdAndRingTheCoverage) {
   EXPECT_GT(blurred[1][0] + blurred[0][1] + blurred[1][2] + blurred[2][1], 0);
 }
 
-// The copy renderer's four-pixel loop against the per-pixel rule, with tails, zero coverage,
-// weights below and above full strength, and a bottom-up destination.
-TEST(GlyphRenderers, NormalCopyMatchesThePerPixelRuleOnEveryWidthAndWeight) {
-  std::mt19937 rng(7);
-  for (int a : {256, 1, 128, 255, 257, 300, 16384})
-    for (int w = 1; w <= 11; w++) {
-      unsigned char cov[2 * 11];
-      uint32_t px[2 * 11], want[2 * 11];
-      for (int i = 0; i < 2 * w; i++) {
-        const int kind = (int)(rng() % 4);
-        cov[i] = (unsigned char)(kind == 0 ? 0 : kind == 1 ? 255 : rng());
-        px[i] = want[i] = rng();
-      }
-      const int r = (int)(rng() & 255), g = (int)(rng() & 255), b = (int)(rng() & 255);
-      // Coverage row 0 goes to pixel row 1 and row 1 to row 0.
-      GlyphRenderer<_RAST_CombinePixelsCopyNoClamp>::Normal(cov, (unsigned char*)(px + w), w, -w, w, 2, r, g, b, a);
-      for (int i = 0; i < 2 * w; i++) {
-        const int v = cov[i], wt = v == 0 ? 0 : a == 256 ? v + 1 : std::min(v * a / 256, 256);
-        uint32_t& p = want[i < w ? i + w : i - w];
-        const ref::Px d = ref::unpack(p);
-        p = ref::pack({ref::copyCh(d.a, 255, wt), ref::copyCh(d.r, r, wt), ref::copyCh(d.g, g, wt),
-                       ref::copyCh(d.b, b, wt)});
-      }
-      for (int i = 0; i < 2 * w; i++) ASSERT_EQ(px[i], want[i]) << "a " << a << " width " << w << " pixel " << i;
-    }
-}
-
 TEST_F(Glyphs, EachRendererMixesItsPixelsAtItsWeight) {
   const uint32_t text = 0x115A14FAu, t255 = text | 255, effect = RAST_MakePixel(5, 200, 60, 255);
   const uint32_t bg = 0x10305070u, bk = 0x11223300u;
@@ -128,8 +115,6 @@ TEST_F(Glyphs, EachRendererMixesItsPixelsAtItsWeight) {
       {"normal above full strength: held at 256", 0, 2.0f, 0, 0, {t255, copy(text, 200), bg, bg, t255}},
       {"normal in add mode: v * a / 256", 0, 0.5f, 1, 0, {add(100), add(50), bg, bg, add(127)}},
       {"mono store: the colour word as it is", RAST_FONT_MONO, 1.0f, 0, 0, {text, bg, bg, bg, text}},
-      {"mono at half: every ink pixel alike", RAST_FONT_MONO, 0.5f, 0, 0, {copy(text, 128), bg, bg, bg, copy(text, 128)}},
-      {"shadow store", RAST_FONT_SHADOW, 1.0f, 0, 0, {text, effect, bg, bg, text}},
       {"shadow at half", RAST_FONT_SHADOW, 0.5f, 0, 0, {copy(text, 128), copy(effect, 128), bg, bg, copy(text, 128)}},
       {"an unknown mode: nothing, background included", 0, 1.0f, 6, 1, {bg, bg, bg, bg, bg}},
       // The background fill drops the source-alpha bit: alpha byte 0 still paints.
@@ -152,23 +137,34 @@ TEST_F(Glyphs, EachRendererMixesItsPixelsAtItsWeight) {
   }
 }
 
-TEST_F(Glyphs, AGlyphIsClippedToTheClipAndAnswersWhetherItMetIt) {
-  src.pattern("h", 4, {{10, 20, 30, 40}, {50, 60, 70, 80}});
-  useFont(0);
-  font.RenderGlyph('h');
-  font.SetTextColor(0xFFFFFFFFu);
-  rt::Filled bm(10, 4);
-  RECT clip = {5, 0, 10, 4};
-  EXPECT_TRUE(font.DrawGlyph(&bm, 'h', 3, 1, &clip));
-  EXPECT_EQ(at(bm, 4, 1), 0u);
-  EXPECT_EQ(RAST_PixelR(at(bm, 5, 1)), ref::copyCh(0, 255, 31));  // column 2 at the clip edge
-  EXPECT_EQ(RAST_PixelR(at(bm, 6, 2)), ref::copyCh(0, 255, 81));
-  EXPECT_EQ(at(bm, 7, 1), 0u);
-  rt::fill(bm, 0);
-  EXPECT_FALSE(font.DrawGlyph(&bm, 'h', 1, 0, &clip));    // ends at column 5, exclusive
-  EXPECT_FALSE(font.DrawGlyph(&bm, 0x263A, 6, 0, &clip));  // no record
-  EXPECT_FALSE(font.DrawGlyph(&bm, 'q', 6, 0, &clip));    // never rendered
-  font.SetCombineMode(0, 0.0f);
-  EXPECT_TRUE(font.DrawGlyph(&bm, 'h', 6, 0, &clip));  // meets the clip, invisible
-  EXPECT_TRUE(rt::all(bm, 0u));
+
+TEST_F(FontLayout, MeasuredSizeFollowsLineFeedsCountsAndUtf8Sequences) {
+  EXPECT_EQ(font.GetLineHeight(), 14);
+  const struct {
+    const char* text;
+    int count;
+    unsigned int flags;
+    std::vector<int> want;  // width, height, result
+  } cases[] = {
+      {"AB", -1, 0, {16, 12, 12}},
+      {"A\nB", -1, 0, {9, 14 + 12, 26}},       // one line height plus B; the wider glyph's width
+      {"A\nB", -1, 0x40, {7 + 4 + 9, 12, 12}},  // single line: the line feed measures as a space
+      {"A\rB\r", -1, 0, {16, 12, 12}},          // a carriage return measures as nothing
+      {"A?B", -1, 0, {16, 12, 12}},             // no glyph: neither drawn nor advanced
+      {"\xF0\x9F\x98\x80", -1, 0, {4, 10, 10}},  // a four-byte sequence is one space
+      {"\xE9", -1, 0, {6, 11, 11}},             // a lone E9 is character E9
+      {"abcdef", 3, 0, {5 + 6 + 7, 8, 8}},      // a positive count limits the bytes
+      {"abcdef", 0, 0, {0, 0, 0}},
+      {"\xC3\xA9x", 1, 0, {6, 11, 11}},  // a count ending inside a character takes all of it
+  };
+  for (const auto& k : cases)
+    EXPECT_EQ(measure(k.text, k.count, k.flags), k.want) << "\"" << k.text << "\" count " << k.count;
+  EXPECT_EQ(font.findChar('?')->coverage, -1);
+  EXPECT_NE(std::find(src.drawn.begin(), src.drawn.end(), "\xC3\xA9"), src.drawn.end());  // E9 re-encoded
+}
+
+TEST_F(FontLayout, ASequenceCutByTheTerminatorIsReadNoFurther) {
+  const char text[] = {'\xE2', '\x82', 0, 'x', 0};  // promises three bytes; the terminator comes first
+  measure(text);
+  EXPECT_EQ(src.asked, (std::vector<std::string>{"\xC3\xA2", "\xC2\x82"}));
 }

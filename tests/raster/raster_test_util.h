@@ -25,10 +25,6 @@ void each(RAST_IBitmap& bm, F f) {
     for (int x = 0; x < bm.getWidth(); x++) at(bm, x, y) = f(x, y);
 }
 inline void fill(RAST_IBitmap& bm, uint32_t v) { each(bm, [v](int, int) { return v; }); }
-inline void randomize(RAST_IBitmap& bm, uint32_t seed) {
-  std::mt19937 rng(seed);
-  each(bm, [&](int, int) { return (uint32_t)rng(); });
-}
 // Each pixel tells its own position, so misplaced copies show.
 inline void numbered(RAST_IBitmap& bm) {
   each(bm, [](int x, int y) { return 0xA5000000u | (uint32_t)(y << 12) | (uint32_t)x; });
@@ -66,20 +62,21 @@ struct Filled : RAST_MemBitmap {
   Filled(int w, int h, uint32_t v = 0) : RAST_MemBitmap(w, h) { fill(*this, v); }
 };
 struct Randomized : RAST_MemBitmap {
-  Randomized(int w, int h, uint32_t seed) : RAST_MemBitmap(w, h) { randomize(*this, seed); }
+  Randomized(int w, int h, uint32_t seed) : RAST_MemBitmap(w, h) {
+    std::mt19937 rng(seed);
+    each(*this, [&](int, int) { return (uint32_t)rng(); });
+  }
 };
 
 // A blank heap bitmap that stores its rows bottom-up.
 struct FlippedBitmap : RAST_MemBitmap {
   FlippedBitmap(int w, int h) : RAST_MemBitmap(w, h) { fill(*this, 0); }
   bool isFlipped() override { return true; }
-  uint32_t& logical(int x, int y) { return at(*this, x, getHeight() - 1 - y); }
 };
 
 const uint32_t kColour = RAST_MakePixel(201, 77, 150, 233);
 const uint32_t kBack = RAST_MakePixel(90, 141, 230, 61);
 const uint32_t kOne = 0x01010101u;
-const uint32_t kWhite = 0xFFFFFFFFu;
 
 inline uint32_t grey(int v) { return RAST_MakePixel(v, v, v, v); }
 
@@ -98,14 +95,6 @@ inline std::vector<std::string> picture(RAST_IBitmap& bm) {
     }
     rows.push_back(r);
   }
-  return rows;
-}
-
-// The red bytes of a drawing, row by row.
-inline std::vector<std::vector<int>> reds(RAST_IBitmap& bm) {
-  std::vector<std::vector<int>> rows(bm.getHeight());
-  for (int y = 0; y < bm.getHeight(); y++)
-    for (int x = 0; x < bm.getWidth(); x++) rows[y].push_back(RAST_PixelR(at(bm, x, y)));
   return rows;
 }
 

@@ -1,19 +1,22 @@
-// Mesh transform blit, glyph stamping, half-size blit and bitmap comparison.
+// Mesh transform, rotated, delta and scaled blits, half-size blit and bitmap comparison.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
 #include <vector>
 
-#include "kit/raster/rast_drawglyph.h"
 #include "kit/raster/rast_halvecmp.h"
+#include "kit/raster/rast_rotate.h"
 #include "kit/raster/rast_scaled.h"
 #include "kit/raster/rast_transform.h"
 #include "raster_test_util.h"
-#include "reference_combine.h"
 
 namespace {
 
 using rt::at;
 using rt::px;
+const float kPi = 3.14159265f;
+const int kBilinear = 0x100;
 
 TEST(TransformBlit, MeshCellsMapLikeAScaledBlitAndNeitherGapNorOverlap) {
   rt::Randomized src(8, 6, 1);
@@ -35,37 +38,6 @@ TEST(TransformBlit, MeshCellsMapLikeAScaledBlitAndNeitherGapNorOverlap) {
     RAST_TransformBlit(&out, &line, 0, 0, w, 1, row, 4, 2, 1.0f, 0);
     for (int x = 0; x < 12; x++) EXPECT_EQ(at(out, x, 0), (uint32_t)(w == 12 ? 10 + x / 4 : x < 9 ? 10 + x / 3 : 1)) << x;
   }
-}
-
-TEST(DrawGlyph, CoverageScalesTheWeightAndTheGlyphIsCutAtTheBitmapsEdges) {
-  // Coverage rows 10..14 and 20..24 stamped in red with Add, so each weight shows in the red byte.
-  const unsigned char cov[] = {10, 11, 12, 13, 14, 20, 21, 22, 23, 24};
-  const struct {
-    int x, y, w;             // rows 5 bytes apart, 2 high
-    std::vector<int> want;  // red of the 4 x 2 bitmap, row by row
-  } cases[] = {
-      {0, 0, 5, {9, 10, 11, 12, 19, 20, 21, 22}},  // 255 * c / 256
-      {-2, 0, 5, {11, 12, 13, 0, 21, 22, 23, 0}},  // columns 2..4 at 0..2
-      {1, 1, 5, {0, 0, 0, 0, 0, 9, 10, 11}},
-      {0, -1, 2, {19, 20, 0, 0, 0, 0, 0, 0}},  // narrower than the span, top row cut
-      {-5, 0, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
-      {0, -2, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
-      {4, 0, 5, {0, 0, 0, 0, 0, 0, 0, 0}},
-  };
-  for (const auto& k : cases) {
-    rt::Filled bm(4, 2);
-    RAST_DrawGlyphEx(&bm, k.x, k.y, px(255, 0, 0, 0), cov, k.w, 5, 2, 1.0f, 1);
-    std::vector<int> red;
-    for (int i = 0; i < 8; i++) red.push_back(RAST_PixelR(at(bm, i % 4, i / 4)));
-    EXPECT_EQ(red, k.want) << k.x << "," << k.y;
-  }
-  // Zero coverage is skipped; full coverage at alpha 1.0 weighs 255, not 256.
-  rt::Filled bm(3, 1, px(100, 100, 100, 100));
-  const unsigned char row[] = {0, 128, 255};
-  RAST_DrawGlyph(&bm, 0, 0, px(200, 0, 50, 255), row, 3, 1, 1.0f, 0);
-  EXPECT_EQ(at(bm, 0, 0), px(100, 100, 100, 100));
-  EXPECT_EQ(at(bm, 1, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 128, 0));
-  EXPECT_EQ(at(bm, 2, 0), ref::combine(px(100, 100, 100, 100), px(200, 0, 50, 255), 255, 0));
 }
 
 TEST(HalveBlit, EachPixelSumsTheQuartersOfItsBlockAndOnlyWhatFitsIsWritten) {
@@ -122,5 +94,49 @@ TEST(BitmapCmp, ReportsTheSmallestRectangleHoldingEveryDifference) {
     EXPECT_EQ(std::vector<int>(r, r + 4), k.want);
   }
 }
+
+TEST(Rotated, HalfTurnsAndMirrorsMapPixelCornersToTheOppositeCorner) {
+  const int n = 9;
+  RAST_MemBitmap src(n, n);
+  rt::numbered(src);
+  rt::Filled half(n, n, 1), mirror(n, 1, 1);
+  RAST_RotatedBlit(&half, &src, 0, 0, n, n, 0, 0, n, n, kPi, true, 1.0f, 0, 0, 0);
+  RAST_RotatedBlit(&mirror, &src, n, 0, -n, 1, 0, 0, n, 1, 0.0f, true, 1.0f, 0, 0, 0);
+  // Destination (c, r) reads source (n - c, n - r): the first row and column fall just outside.
+  for (int i = 0; i < n * n; i++) {
+    const int c = i % n, r = i / n;
+    ASSERT_EQ(at(half, c, r), r && c ? at(src, n - c, n - r) : 1u) << c << "," << r;
+  }
+  for (int c = 0; c < n; c++) EXPECT_EQ(at(mirror, c, 0), c ? at(src, n - c, 0) : 1u) << c;
+}
+
+TEST(DeltaBlit, StepsWalkTheSourceAndANegativeWidthOnlyMovesTheRectangle) {
+  RAST_MemBitmap src(20, 4);
+  rt::numbered(src);
+  rt::Filled dst(5, 4, 1), moved(10, 1, 1);
+  // Row r steps 1 + r source columns per destination column.
+  RAST_DeltaBlit(&dst, &src, 0, 0, 5, 4, 0, 0, 20, 4, 1, 0, 0, 1, 1, 0, false, 1.0f, 0);
+  for (int i = 0; i < 20; i++) ASSERT_EQ(at(dst, i % 5, i / 5), at(src, (1 + i / 5) * (i % 5), i / 5)) << i;
+  RAST_DeltaBlit(&moved, &src, 6, 0, -4, 1, 0, 0, 3, 1, 1, 0, 0, 1, 0, 0, false, 1.0f, 0);  // columns 2..5 from 3
+  for (int c = 0; c < 10; c++) EXPECT_EQ(at(moved, c, 0), c >= 2 && c < 6 ? at(src, c + 1, 0) : 1u) << c;
+}
+
+TEST(Scaled, OverflowingSetUpsStayInsideTheBitmaps) {
+  // Positions beyond 16.16 never read or write outside the bitmaps (the sanitizer build checks).
+  rt::Filled wide(40000, 1, 5), out(50, 50, 3);
+  const float big[] = {1e9f, -1e9f, 3e4f, 4e4f, FLT_MAX, -FLT_MAX, 1e-30f};
+  for (float a : big)
+    for (float b : big) {
+      RAST_ScaledBlit(&out, &wide, 0, 0, 50, 50, a, b, 2 * a, b, 1.0f, kBilinear);
+      RAST_ScaledBlit(&out, &wide, -3, -3, 60, 60, 0, 0, a, b, 0.7f, 3);
+      RAST_ScaledBlit(&out, &wide, INT_MIN, INT_MIN, INT_MAX, INT_MAX, a, 0, b, 1, 1.0f, 0);
+      RAST_ScaledBlit(&out, &wide, 0, 0, -INT_MAX, 50, a, 0, b, 1, 1.0f, kBilinear);
+    }
+  // A wide source drawn near its right end still works where positions fit in 16.16.
+  rt::fill(out, 3);
+  RAST_ScaledBlit(&out, &wide, 0, 0, 10, 1, 30000, 0, 20, 1, 1.0f, 0);
+  EXPECT_EQ(at(out, 9, 0), 5u);
+}
+
 
 }  // namespace
