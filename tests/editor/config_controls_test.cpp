@@ -1,6 +1,5 @@
 // Control actions, SysEx messages from templates, the lookup containers and the menus that
 // send nothing, built on a plug-in of the editor's size with an off-screen surface.
-#include "Project_Source/src/UIConfigManager.h"
 #include "config_test_support.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IParam.h"
@@ -28,7 +27,7 @@ struct Controls : ::testing::Test {
     // Distinct control addresses for the containers, which never look behind them.
     IControl* token(int i) { return reinterpret_cast<IControl*>(&tokens[i]); }
     int tokens[2];
-    IParam* param(int id) { return f.host.plug.GetParam(id); }
+    IParam* param(int id) { return f.plug.GetParam(id); }
     ConfigFolder<UIConfigManager> f;
 };
 
@@ -68,9 +67,7 @@ TEST_F(Controls, MessagesCarryTheRunningValueAndABrokenTemplateGivesNone)
             EXPECT_EQ(action.messages[i], (Bytes{0xF0, 0x7D, 1, 2, c.part ? c.part : 3, 4, 5, c.values[i], 0xF7}));
         const auto texts = f.logTexts();
         ASSERT_EQ(texts.size(), lines + (c.line[0] ? 1 : 0));
-        if (c.line[0]) {
-            EXPECT_EQ(texts.back(), std::string("CONFIG READER: SysEx template ") + c.line);
-        }
+        EXPECT_TRUE(!c.line[0] || texts.back() == std::string("CONFIG READER: SysEx template ") + c.line) << texts.back();
         f.manager.sysexControls.controls.clear();
     }
     // The entry point of the templates replaces what the list held.
@@ -129,8 +126,7 @@ TEST_F(Controls, TheLastCreatorSetsTheKindAndALinkTargetGetsAFreshSysExAction)
     m.linkControlAction(cc, kFilterCutoff, LinkInfo{kFilterCutoff + 9, 77, 5});
     ControlAction* target = param(kFilterCutoff + 9)->GetControlAction();
     ASSERT_NE(target, nullptr);
-    EXPECT_EQ(target->kind, ControlAction::kSysEx);
-    EXPECT_TRUE(target->messages.empty() && target->controls.empty());
+    EXPECT_TRUE(target->kind == ControlAction::kSysEx && target->messages.empty() && target->controls.empty());
     EXPECT_EQ(Bytes({target->link.firstId, target->link.secondId, target->link.extra}), Bytes({kFilterCutoff, 77, -1}));
     m.linkControlAction(cc, kFilterCutoff, LinkInfo{5124, 1, 0});
     EXPECT_EQ(f.logTexts().back(), "CONFIG READER: link of parameter 1504 names no parameter 5124!");
@@ -139,14 +135,12 @@ TEST_F(Controls, TheLastCreatorSetsTheKindAndALinkTargetGetsAFreshSysExAction)
 TEST_F(Controls, MenusShowTheirTextsInTheirColoursAndOnlyValueMenusOpen)
 {
     UIConfigManager& m = f.manager;
-    const struct {
-        int part;
-        const char *group, *text, *kept;
-    } groups[] = {{0, "Oscillators", "Part 1:Oscillators", "Part 1:Oscillators"}, {7, "", "Part 8", "Part 8"},
-                  {-1, "Effects", "Effects", "Effects"}, {-1, "", "", "Effects"}};
-    for (const auto& g : groups) {
-        EXPECT_STREQ(m.getParamGroup(g.part, g.group), g.text);
-        EXPECT_EQ(m.paramGroupText, g.kept);
+    const std::tuple<int, const char*, std::string, const char*> groups[] = {
+        {0, "Oscillators", "Part 1:Oscillators", "Part 1:Oscillators"}, {7, "", "Part 8", "Part 8"},
+        {-1, "Effects", "Effects", "Effects"}, {-1, "", "", "Effects"}};
+    for (auto [part, group, text, kept] : groups) {
+        EXPECT_EQ(m.getParamGroup(part, group), text);
+        EXPECT_EQ(m.paramGroupText, kept);
     }
     m.scale = 0.85;
     EXPECT_EQ(m.scaledRect(101, 10, 50, 20), IRECT(85, 8, 127, 25));
@@ -175,8 +169,7 @@ TEST_F(Controls, MenusShowTheirTextsInTheirColoursAndOnlyValueMenusOpen)
     for (const auto& c : noVal) {
         m.createNoValDropDown("n", c.id, 0, 0, 10, 10, 0, 0, 128, c.first, c.last, c.visible, {"a"}, -1, nullptr, "", c.white);
         EXPECT_EQ(texts(c.id), c.texts) << c.id;
-        EXPECT_EQ(made(0)->GetText()->mColor, c.color) << c.id;
-        EXPECT_EQ(param(c.id)->GetControlAction(), nullptr);
+        EXPECT_TRUE(made(0)->GetText()->mColor == c.color && !param(c.id)->GetControlAction()) << c.id;
     }
     // Out of the table or a negative range: nothing, and the element's name in the log.
     m.createDropDownMenu("bad", 5124, 0, 0, 10, 10, -1, nullptr, "");
@@ -197,10 +190,8 @@ TEST_F(Controls, MenusShowTheirTextsInTheirColoursAndOnlyValueMenusOpen)
     f.surface.GetControl(before)->OnMouseDown(1, 1, &left);
     EXPECT_TRUE(f.surface.shown.empty());
     IRECT wide, narrow; // captions draw monospaced
-    EXPECT_TRUE(f.surface.MeasureIText(made(0)->GetText(), "iiii", &narrow));
-    EXPECT_TRUE(f.surface.MeasureIText(made(0)->GetText(), "WWWW", &wide));
-    EXPECT_GT(wide.W(), 0);
-    EXPECT_EQ(wide.W(), narrow.W());
+    EXPECT_TRUE(f.surface.MeasureIText(made(0)->GetText(), "iiii", &narrow) && f.surface.MeasureIText(made(0)->GetText(), "WWWW", &wide));
+    EXPECT_TRUE(wide.W() > 0 && wide.W() == narrow.W());
 }
 
 TEST_F(Controls, WithoutAMidiSystemTheDeviceMenusListOnlyTheNoDeviceEntry)

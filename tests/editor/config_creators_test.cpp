@@ -1,5 +1,7 @@
-// The MIDI menus and faders: their names, keys, messages and geometry on an off-screen surface.
-#include "config_creators_support.h"
+// The MIDI menus and faders (names, keys, messages, geometry), the attribute parsers and the radio
+// buttons cut from one strip, on an off-screen surface.
+#include "Project_Source/src/ICustomRadioButtonsControl.h"
+#include "config_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +9,7 @@ namespace pid
 { // some parameter names are also the framework's controller-number names
 #include "Project_Source/src/ParamTable.h"
 }
-using namespace creatortest;
+using namespace configtest;
 using namespace pid;
 using Ints = std::vector<int>;
 
@@ -32,7 +34,6 @@ TEST(MidiMenus, NamesAndKeysFollowTheLayerThePartAndTheParameter)
                 {true, "additionalSettingsPart4", 3, cutoff + 3, "m", 5, 0},
                 {true, "oscillatorsPanel0", 0, kVocoderInput, "[1] m", 5, 0},
                 {true, "vocoderLayer", 0, kVocoderInput, "m", 5, 0},
-                {true, "effects2Panel1", 1, chorus, "[2] m", 2, 1},
                 {true, "", -1, kVocoderInput, "[0] m", 5, 0},
                 {true, "", -1, cutoff, "[0] m", 0, 0}};
     Bench b;
@@ -49,9 +50,8 @@ TEST(MidiMenus, NamesAndKeysFollowTheLayerThePartAndTheParameter)
         ControlAction* a = b.action(r.id);
         EXPECT_EQ(b.name(r.id), r.name);
         EXPECT_EQ(a->controls.back(), menu);
-        EXPECT_EQ(menu->GetText()->mSize, r.nrpn ? 13 : 10);
-        EXPECT_EQ(Ints({a->kind, a->ccNumber, a->channelKey, a->globalKey}),
-                  Ints({r.nrpn ? 3 : 1, 20, r.channelKey, r.globalKey}));
+        EXPECT_EQ(Ints({menu->GetText()->mSize, a->kind, a->ccNumber, a->channelKey, a->globalKey}),
+                  Ints({r.nrpn ? 13 : 10, r.nrpn ? 3 : 1, 20, r.channelKey, r.globalKey}));
         EXPECT_EQ(Ints({a->msbValue, a->lsbValue, a->lsbControl}), (r.nrpn ? Ints{11, 12, 13} : Ints{-1, -1, -1}));
         EXPECT_EQ(r.nrpn ? b.manager.nrpnControls.findControl(r.channelKey, 11, 12, 13, r.globalKey)
                          : b.manager.getCCControl(r.channelKey, 20, r.globalKey),
@@ -161,16 +161,13 @@ TEST(Faders, CCFadersKeyByPartOrChannelAndSysExFadersByTheirFirstMessage)
               Ints({kFilterType + 3, kFilterKeytrack + 3, 2, kFilterOverdrive + 3, kFilterKeytrack + 3, -1}));
 
     // A broken element: one log line, and the fader is made without messages.
-    const struct {
-        int sysexIndex, changingByte;
-        double lo, hi;
-    } broken[] = {{9, 8, 0, 3}, {0, 0, 0, 3}, {0, 8, 5, 3}, {0, 8, -1, 3e9}};
     b.handle(9200);
-    for (const auto& r : broken) {
+    using Row = std::tuple<int, int, double, double>; // sysexIndex, changingByte, lo, hi
+    for (auto [sysexIndex, changingByte, lo, hi] : {Row{9, 8, 0, 3}, Row{0, 0, 0, 3}, Row{0, 8, 5, 3}, Row{0, 8, -1, 3e9}}) {
         const int lines = b.logLines(), made = b.surface->NControls();
-        b.manager.createSysExSliderControl("s", kFilterOverdrive, 0, 0, 50, "HANDLE", 0, r.lo, r.hi, 0, 0, r.sysexIndex,
-                                           r.changingByte, 0, {}, nullptr, "", kVertical, false);
-        EXPECT_EQ(Ints({b.logLines(), b.surface->NControls()}), Ints({lines + 1, made + 1})) << r.hi;
+        b.manager.createSysExSliderControl("s", kFilterOverdrive, 0, 0, 50, "HANDLE", 0, lo, hi, 0, 0, sysexIndex,
+                                           changingByte, 0, {}, nullptr, "", kVertical, false);
+        EXPECT_EQ(Ints({b.logLines(), b.surface->NControls()}), Ints({lines + 1, made + 1})) << hi;
         EXPECT_TRUE(b.action(kFilterOverdrive)->messages.empty());
     }
 }
@@ -202,6 +199,66 @@ TEST(Faders, AreScaledAndDrawTheHandleWhereTheValuePutsIt)
             EXPECT_EQ(Ints({red.front(), red.back(), int(red.size())}), Ints({top, top + handle - 1, handle})) << v;
         }
     }
+}
+
+TEST(Lookups, ListsFillOnlyTheirNumberedSlotsAndLinksAddThePartToRegisteredNames)
+{
+    Bench b;
+    b.manager.initParams();
+    const struct {
+        const char* text;
+        int count;
+        Ints values;
+    } lists[] = {{"10,20", 4, {10, 20, 9, 9}}, {"10,,20", 3, {10, 20, 9}}, {"x,5", 2, {9, 5}},
+                 {" 7,12px", 2, {7, 12}},      {"99999999999,4", 2, {9, 4}}};
+    for (const auto& r : lists) {
+        Ints v(size_t(r.count), 9);
+        b.manager.getCSValues(r.text, v.data(), r.count);
+        EXPECT_EQ(v, r.values) << r.text;
+    }
+    const struct {
+        const char* text;
+        int part;
+        Ints link;
+    } links[] = {{"kFilterCutoff", 3, {-1, -1, -1}},
+                 {"kFilterCutoff,kFilterResonance", 2, {1506, 1522, -1}},
+                 {"kFilterCutoff,kFilterResonance,3", 0, {1504, 1520, 3}},
+                 {"kNoSuchName,kFilterResonance,3,4", 2, {-1, 1522, -1}}};
+    for (const auto& r : links) {
+        Ints link(3, 7);
+        b.manager.getBiDirectLinkValues(r.text, link.data(), r.part);
+        EXPECT_EQ(link, r.link) << r.text << " " << r.part;
+    }
+}
+
+TEST(RadioButtons, ButtonsAreSlicesOfTheStripAndOnlyTheSelectedOneShowsFrameTwo)
+{
+    Bench b;
+    // Button i of frame f is red 40 * (i + 1), green 100 * f.
+    auto* strip = new RAST_MemBitmap(200, 60, 4);
+    for (int f = 0; f < 2; ++f)
+        for (int i = 0; i < 4; ++i)
+            RAST_FillRect(strip, 50 * i, 30 * f, 50, 30, IColorToPixel(IColor(255, 40 * (i + 1), 100 * f, 0)), 1.0f, 0);
+    IBitmap bitmap(strip, 200, 60, 2);
+    auto* radio = new ICustomRadioButtonsControl(&b.plug, IRECT(10, 20, 210, 50), 1, 4, &bitmap, kHorizontal);
+    b.surface->AttachControl(radio);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(*radio->ButtonRECT(i), IRECT(10 + 50 * i, 20, 60 + 50 * i, 50));
+    radio->GrayOut(true);
+    for (double v : {0.5, 0.49, -1.0, 2.0}) {
+        radio->SetValue(v);
+        b.surface->Draw(nullptr);
+        const int selected = v == 0.5 ? 2 : v == 0.49 ? 1 : v < 0 ? 0 : 3;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(b.surface->GetPoint(35 + 50 * i, 35), IColor(255, 40 * (i + 1), i == selected ? 100 : 0, 0)) << v;
+    }
+    radio->GrayOut(false);
+    for (auto [x, left, value] : {std::tuple<int, bool, double>{185, true, 1.0}, {215, true, 1.0}, {40, false, 1.0}, {40, true, 0.0}}) {
+        IMouseMod mod(left, !left);
+        radio->OnMouseDown(x, 30, &mod);
+        radio->OnMouseDblClick(x, 30, &mod);
+        EXPECT_EQ(radio->GetValue(), value) << x;
+    }
+    delete strip;
 }
 
 } // namespace

@@ -17,10 +17,10 @@ TEST(DeviceMenus, ListTheNoDeviceEntryThenEveryPortInPortOrder)
         const int id = 5018 + input;
         f.manager.createMIDIDeviceSelectionControl("MIDI Setup", id, 0, 0, 10, 10, input, 0, nullptr, "");
         std::vector<std::string> texts;
-        for (int i = 0; i < f.host.plug.GetParam(id)->GetNDisplayTexts(); ++i) texts.push_back(f.host.plug.GetParam(id)->GetDisplayText(i));
+        for (int i = 0; i < f.plug.GetParam(id)->GetNDisplayTexts(); ++i) texts.push_back(f.plug.GetParam(id)->GetDisplayText(i));
         const std::string port = input ? synth.SendingPort() : synth.ReceivingPort();
         EXPECT_NE(std::find(texts.begin(), texts.end(), port), texts.end()) << port;
-        std::vector<std::string> expected = input ? *f.host.plug.getExternalMIDIInNames() : *f.host.plug.getExternalMIDIOutNames();
+        std::vector<std::string> expected = input ? *f.plug.getExternalMIDIInNames() : *f.plug.getExternalMIDIOutNames();
         EXPECT_EQ(texts, expected);
         EXPECT_EQ(texts.at(0), "Select MIDI Device");
     }

@@ -1,10 +1,10 @@
 // The knobs' names, keys, messages and frames, and the text fields, on an off-screen surface.
-#include "config_creators_support.h"
+#include "config_test_support.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
 
-using namespace creatortest;
+using namespace configtest;
 using Ints = std::vector<int>;
 
 TEST(Knobs, NamesKeysAndMessagesFollowTheLayerTheIdAndTheBounds)
@@ -55,8 +55,8 @@ TEST(Knobs, NamesKeysAndMessagesFollowTheLayerTheIdAndTheBounds)
 
 TEST(KnobsAndDisplays, KnobFramesAndTextFieldsScaleWithTheEditor)
 {
-    struct StripSurface : Surface { // frame f of 128 is coloured f, 255 - f
-        using Surface::Surface;
+    struct StripSurface : RedSurface { // frame f of 128 is coloured f, 255 - f
+        using RedSurface::RedSurface;
         RAST_IBitmap* OSLoadBitmap(int, const char*) override
         {
             return MakeStrip(128, 20, 40, [](int f) { return IColor(255, f, 255 - f, 0); }).mData;

@@ -1,16 +1,23 @@
-// Loading the enciphered configuration: the bundle loader, block decipherment, the order of
-// the whole configuration run, files that cannot be used, and the files the build makes.
+// Loading the configuration: the bundle stand-in and loader, the order of the whole run, files
+// that cannot be used, the bitmap table at the editor scales, and the files the build makes.
 #include "Project_Source/src/ImageTable.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "config_test_support.h"
 #include "kit/plugin/IPluginAU.h"
+#include "support/tempdir.h"
 #include "support/testpaths.h"
 
 #include <CoreFoundation/CFBundlePrivate.h>
+#include <CoreFoundation/CoreFoundation.h>
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace configtest;
 
@@ -38,6 +45,21 @@ protected:
     }
 };
 
+// Each frame of a test image measures 6 by 4 pixels.
+int fileWidth(const ImageTableRow& row) { return row.framesHorizontal ? 6 * row.frames : 6; }
+int fileHeight(const ImageTableRow& row) { return row.framesHorizontal ? 4 : 4 * row.frames; }
+
+// Every bitmap of the table as a PNG in the bundle folder's img/.
+void writeImages(const TempDir& dir)
+{
+    ::mkdir(dir.file("img").c_str(), 0755);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const std::string file = kImageTable[i].file;
+        ASSERT_TRUE(writePng(dir.file("img/" + file.substr(file.find_last_of('/') + 1)), fileWidth(kImageTable[i]),
+                             fileHeight(kImageTable[i])));
+    }
+}
+
 void runConfig(RecordingManager& manager, IGraphics* loader, double scale = 1.0)
 {
     testing::internal::CaptureStdout();
@@ -49,17 +71,12 @@ void runConfig(RecordingManager& manager, IGraphics* loader, double scale = 1.0)
 TEST(ConfigRun, ReadersRunInTheirFixedOrderAndFillEverythingBeforeTheLayoutWalk)
 {
     ConfigFolder<RecordingManager> f;
-    ::mkdir(f.dir.file("img").c_str(), 0755);
-    for (size_t i = 0; i < kImageTableSize; ++i) {
-        std::string file = kImageTable[i].file;
-        ASSERT_TRUE(writePng(f.dir.file("img/" + file.substr(file.find_last_of('/') + 1)), 4, 4));
-    }
+    writeImages(f.dir);
     writeFile(f.dir.file("sysex.tea"), encipher(kSysexXml));
     writeFile(f.dir.file("uiconfig.tea"), encipher(kLayoutXml));
     runConfig(f.manager, &f.surface);
-    EXPECT_EQ(f.manager.walks, 1);
-    EXPECT_EQ(f.manager.templatesAtWalk, 1u);
-    EXPECT_EQ(f.manager.imagesAtWalk, 101u);
+    EXPECT_EQ(std::vector<size_t>({size_t(f.manager.walks), f.manager.templatesAtWalk, f.manager.imagesAtWalk}),
+              std::vector<size_t>({1, 1, 101}));
     EXPECT_GT(f.manager.namesAtWalk, 500u);
     EXPECT_EQ(f.manager.firstChildName, "valueLists");
     EXPECT_EQ(f.manager.valueLists["dataType"], std::vector<std::string>({"Program"}));
@@ -85,7 +102,6 @@ TEST(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
         {true, "", "CONFIG READER: Configuration file resources/uiconfig.tea is empty!"},
         {true, encipher("<uiconfig><valueLists><list name=\"a\">"),
          "CONFIG READER: Configuration file resources/uiconfig.tea could not be parsed"},
-        {true, kLayoutXml, "CONFIG READER: Configuration file resources/uiconfig.tea could not be parsed"},
         {true, encipher("<layout><valueLists/></layout>"),
          "CONFIG READER: Configuration file resources/uiconfig.tea has no uiconfig element!"},
     };
@@ -95,39 +111,16 @@ TEST(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
         writeFile(f.dir.file("sysex.tea"), encipher(kSysexXml));
         if (c.present) writeFile(f.dir.file("uiconfig.tea"), c.bytes);
         runConfig(f.manager, &f.surface);
-        EXPECT_EQ(f.manager.walks, 0);
-        EXPECT_TRUE(f.manager.valueLists.empty());
+        EXPECT_EQ(f.manager.walks + f.manager.valueLists.size(), 0u);
         EXPECT_EQ(f.manager.sysexContainers.size(), 1u);
-        bool found = false;
-        for (const auto& t : f.logTexts()) found |= t.rfind(c.logPrefix, 0) == 0;
-        EXPECT_TRUE(found);
+        const auto texts = f.logTexts();
+        EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(c.logPrefix, 0) == 0; }));
     }
     RecordingManager noLoader;
     runConfig(noLoader, nullptr, 0.85);
     EXPECT_EQ(noLoader.walks, 0);
     EXPECT_TRUE(noLoader.sysexContainers.empty());
     EXPECT_DOUBLE_EQ(noLoader.scale, 0.85);
-}
-
-// A file deciphers to whole blocks; a partial last block is completed with zeros and
-// deciphered whole.
-TEST(Decipher, AFileDeciphersToWholeBlocks)
-{
-    ConfigFolder<UIConfigManager> f;
-    auto decipher = [&](const std::string& bytes) {
-        writeFile(f.dir.file("uiconfig.tea"), bytes);
-        return f.manager.decipherResource(UIConfigManager::kLayoutResourceId, UIConfigManager::kLayoutResource);
-    };
-    std::string text = decipher(encipher("<a>xy</a>"));
-    EXPECT_EQ(text, std::string("<a>xy</a>") + std::string(7, '\0'));
-
-    std::string cut = encipher("<uiconfig/>").substr(0, 13);
-    unsigned int key[4];
-    Tea::configurationKey(key);
-    unsigned char last[8] = {0};
-    std::memcpy(last, cut.data() + 8, 5);
-    Tea().simpledecrypt(last, key);
-    EXPECT_EQ(decipher(cut), "<uiconfi" + std::string(reinterpret_cast<const char*>(last), 8));
 }
 
 TEST(BundleLoader, TheBufferEndsInAZeroAfterAShortFileAndAtTheCapAndAMissingFileGivesNone)
@@ -151,52 +144,209 @@ TEST(BundleLoader, TheBufferEndsInAZeroAfterAShortFileAndAtTheCapAndAMissingFile
     EXPECT_EQ(size, 77);
 }
 
-TEST(EnciphererTool, ItsOutputIsTheTextZeroPaddedAndEncipheredAndAZeroByteIsRefused)
-{
-    const std::string tool = testsupport::binaryDir() + "/tools/tea-encipher/tea-encipher";
-    TempDir dir;
-    auto run = [&](const std::string& input) {
-        writeFile(dir.file("in.xml"), input);
-        std::remove(dir.file("out.tea").c_str());
-        return std::system(("'" + tool + "' '" + dir.file("in.xml") + "' '" + dir.file("out.tea") + "' 2>/dev/null").c_str());
-    };
-    const std::string xml = "<sysexlist><sysex/></sysexlist>"; // 30 bytes: a partial last block
-    ASSERT_EQ(run(xml), 0) << "build the target tea-encipher";
-    EXPECT_EQ(readText(dir.file("out.tea")), encipher(xml));
-    EXPECT_NE(run(std::string("<a>\0</a>", 8)), 0);
-    EXPECT_EQ(readText(dir.file("out.tea")), "");
-}
-
 TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBuiltFiles)
 {
     const std::string build = testsupport::binaryDir();
     EXPECT_EQ(cf_standin::declaredBundleIdentifier(build + "/QOR.component/Contents"), kQORBundleIdentifier);
     EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
+    ConfigFolder<RecordingManager> f;
     BundleFolder bundle(build + "/QOR.component");
-    PlugWithSurface host;
     // Placed there by qor_bundle_resources: the shipped documents parse into byte templates and
     // value lists, and every bitmap loads with whole frames.
-    RecordingManager manager;
+    RecordingManager& manager = f.manager;
     testing::internal::CaptureStdout();
-    manager.readUIConfig(host.surface, nullptr, nullptr, 0, 1.0);
+    manager.readUIConfig(&f.surface, nullptr, nullptr, 0, 1.0);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(manager.walks, 1);
     EXPECT_FALSE(manager.sysexContainers.empty());
     for (size_t i = 0; i < manager.sysexContainers.size(); ++i) {
         std::vector<int> bytes;
         ASSERT_TRUE(manager.getSysexTemplate(static_cast<int>(i), &bytes));
-        ASSERT_GE(bytes.size(), 2u);
-        EXPECT_EQ(bytes.front(), 0xF0);
-        EXPECT_EQ(bytes.back(), 0xF7);
+        EXPECT_TRUE(bytes.size() >= 2 && bytes.front() == 0xF0 && bytes.back() == 0xF7) << i;
     }
     EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
-        IBitmap b = manager.getImageByName(host.surface, row.name);
+        IBitmap b = manager.getImageByName(&f.surface, row.name);
         ASSERT_NE(b.mData, nullptr) << row.file;
         EXPECT_EQ((row.framesHorizontal ? b.W : b.H) % row.frames, 0) << row.name;
     }
     manager.ClearImageCache();
+}
+
+} // namespace
+
+namespace {
+
+class Images : public ::testing::Test {
+protected:
+    void SetUp() override { writeImages(f.dir); }
+    void load(UIConfigManager& manager, double scale = 1.0)
+    {
+        manager.setLogging(true, f.logPath);
+        manager.graphics = &f.surface;
+        manager.scale = scale;
+        quiet([&] { manager.initImages(&f.surface); });
+    }
+    template <class F>
+    static void quiet(F fn)
+    {
+        testing::internal::CaptureStdout();
+        fn();
+        testing::internal::GetCapturedStdout();
+    }
+    ConfigFolder<UIConfigManager> f;
+};
+
+TEST_F(Images, EveryNameGivesTheFramesOrientationAndScaledSizeOfItsRowDecodedOnce)
+{
+    for (double scale : {0.85, 1.0, 1.15}) {
+        SCOPED_TRACE(scale);
+        UIConfigManager manager;
+        load(manager, scale);
+        ASSERT_EQ(manager.images.size(), kImageTableSize);
+        for (size_t i = 0; i < kImageTableSize; ++i) {
+            const ImageTableRow& row = kImageTable[i];
+            IBitmap b = manager.getImageByName(&f.surface, row.name);
+            ASSERT_NE(b.mData, nullptr) << row.name;
+            EXPECT_EQ(std::vector<int>({b.N, b.mFramesAreHorizontal, b.W, b.H}),
+                      std::vector<int>({row.frames, row.framesHorizontal, int(fileWidth(row) * scale), int(fileHeight(row) * scale)}))
+                << row.name;
+        }
+        EXPECT_EQ(f.surface.decodes, 101);
+        quiet([&] { manager.ClearImageCache(); });
+        f.surface.decodes = 0;
+    }
+}
+
+TEST_F(Images, AnUnknownNameOrAMissingOrUndecodableFileGivesAnEmptyBitmapAndALogLine)
+{
+    std::remove(f.dir.file("img/main-bg.png").c_str());
+    writeFile(f.dir.file("img/btn-search.png"), "\x89PNG\r\n\x1a\n this is no image");
+    UIConfigManager manager;
+    load(manager);
+    EXPECT_EQ(f.surface.decodes, 99);
+    for (const char* name : {"MAIN_BG_ID", "BUTTON_BANK_SEARCH_ID", "NO_SUCH_IMAGE"}) {
+        IBitmap b;
+        quiet([&] { b = manager.getImageByName(&f.surface, name); });
+        EXPECT_EQ(b.mData, nullptr) << name;
+        EXPECT_EQ(b.W + b.H, 0) << name;
+        EXPECT_EQ(b.N, 1) << name;
+    }
+    auto texts = f.logTexts();
+    for (const char* line : {"CONFIG READER: Image MAIN_BG_ID could not be loaded from resources/img/main-bg.png!",
+                             "CONFIG READER: Image BUTTON_BANK_SEARCH_ID could not be loaded from "
+                             "resources/img/btn-search.png!",
+                             "CONFIG READER: Image NO_SUCH_IMAGE MISSING!"})
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), line), 1) << line;
+    EXPECT_NE(manager.getImageByName(&f.surface, "MAIN_BG_FRAME_ID").mData, nullptr);
+    quiet([&] { manager.ClearImageCache(); });
+    for (size_t i = 0; i < kImageTableSize; ++i) EXPECT_EQ(BitmapStorage::Instance().Find(kImageTable[i].id), nullptr); // the shared cache is empty
+}
+
+// Bitmaps are shared by every open instance: closing one (even twice) keeps what another draws.
+TEST_F(Images, ClosingOneInstanceKeepsTheBitmapsAnotherOpenInstanceDraws)
+{
+    UIConfigManager first, second;
+    load(first);
+    load(second);
+    for (int i = 0; i < 2; ++i) {
+        quiet([&] { first.ClearImageCache(); });
+        EXPECT_NE(BitmapStorage::Instance().Find(kImageTable[0].id), nullptr);
+        EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
+    }
+    quiet([&] { second.ClearImageCache(); });
+    EXPECT_EQ(BitmapStorage::Instance().Find(kImageTable[0].id), nullptr);
+    {
+        UIConfigManager gone; // deleted without clearing: no longer a user
+        load(gone);
+        EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 1);
+    }
+    EXPECT_EQ(UIConfigManager::imageUsers(MAIN_BG_ID), 0);
+}
+
+} // namespace
+
+namespace {
+
+const CFStringRef kId = CFSTR("com.tessmoor.audiounit.QOR");
+
+std::string urlPath(CFURLRef url)
+{
+    uint8_t buf[4096];
+    if (!url || !CFURLGetFileSystemRepresentation(url, true, buf, sizeof buf)) return {};
+    return reinterpret_cast<const char*>(buf);
+}
+
+// Where the plug-in's bundle finds a resource; empty when it finds none.
+std::string lookUp(CFStringRef name, CFStringRef type, CFStringRef subFolder = nullptr)
+{
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(kId);
+    if (!bundle) return "no bundle";
+    CFURLRef url = CFBundleCopyResourceURL(bundle, name, type, subFolder);
+    std::string path = urlPath(url);
+    if (url) CFRelease(url);
+    return path;
+}
+
+std::string makeBundle(const TempDir& dir)
+{
+    std::string root = dir.file("QOR.component");
+    for (const char* d : {"", "/Contents", "/Contents/MacOS", "/Contents/Resources", "/Contents/Resources/img"})
+        ::mkdir((root + d).c_str(), 0755);
+    return root;
+}
+
+TEST(BundleLookup, AResourceIsFoundByNameAndTypeInsideTheResourcesFolderOnly)
+{
+    TempDir dir;
+    const std::string res = makeBundle(dir) + "/Contents/Resources";
+    writeFile(res + "/uiconfig.tea", "12345678");
+    writeFile(res + "/img/main-bg.png", "png");
+    ::setenv("QOR_BUNDLE_PATH", dir.file("QOR.component").c_str(), 1);
+    const struct {
+        CFStringRef name, type, sub;
+        std::string path;
+    } cases[] = {
+        {CFSTR("uiconfig"), CFSTR("tea"), nullptr, res + "/uiconfig.tea"},
+        {CFSTR("main-bg"), CFSTR("png"), nullptr, res + "/img/main-bg.png"},
+        {CFSTR("../Resources/uiconfig"), CFSTR("tea"), nullptr, ""},
+        {CFSTR("uiconfig"), CFSTR("tea"), CFSTR("../.."), ""},
+        {CFSTR("img"), nullptr, nullptr, ""}, // a folder is no resource file
+    };
+    for (const auto& c : cases) EXPECT_EQ(lookUp(c.name, c.type, c.sub), c.path) << c.path;
+
+    writeFile(res + "/../Info.plist",
+              "<plist><dict><key>CFBundleIdentifier</key><string>com.tessmoor.audiounit.QOR</string></dict></plist>");
+    EXPECT_NE(CFBundleGetBundleWithIdentifier(kId), nullptr);
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other.plugin")), nullptr);
+
+    ::setenv("QOR_BUNDLE_PATH", res.c_str(), 1); // a plain folder serves as the resources
+    EXPECT_EQ(lookUp(CFSTR("uiconfig"), CFSTR("tea")), res + "/uiconfig.tea");
+    // The test program lives in the build tree, not in Contents/MacOS of a bundle.
+    ::unsetenv("QOR_BUNDLE_PATH");
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(kId), nullptr);
+}
+
+TEST(BundleOfTheLoadedLibrary, ALibraryInContentsMacosFindsTheResourcesBesideIt)
+{
+    ::unsetenv("QOR_BUNDLE_PATH");
+    TempDir dir;
+    const std::string root = makeBundle(dir);
+    writeFile(root + "/Contents/Resources/sysex.tea", "x");
+    const auto probe = testsupport::readFile(testsupport::binaryDir() + "/tools/tea-encipher/libqor_bundle_probe.so");
+    ASSERT_FALSE(probe.empty()) << "build the target qor_bundle_probe";
+    writeFile(root + "/Contents/MacOS/QOR.so", probe);
+    void* lib = dlopen((root + "/Contents/MacOS/QOR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    using Probe = int (*)(const char*, const char*, const char*, char*, int);
+    auto fn = reinterpret_cast<Probe>(dlsym(lib, "qorBundleProbe"));
+    ASSERT_NE(fn, nullptr);
+    char out[4096];
+    EXPECT_EQ(fn("com.tessmoor.audiounit.QOR", "sysex", "tea", out, sizeof out), 1);
+    EXPECT_EQ(std::string(out), root + "/Contents/Resources/sysex.tea");
+    EXPECT_EQ(fn("com.tessmoor.audiounit.QOR", "uiconfig", "tea", out, sizeof out), 0);
+    dlclose(lib);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
-// Helpers of the configuration tests: log texts, enciphering as the build does, test PNGs, and a
-// plug-in of the editor's size with an off-screen surface loading from the bundle.
+// Helpers of the configuration tests: log texts, enciphering as the build does, test PNGs, a
+// plug-in of the editor's size with a surface loading from the bundle, and the creators' bench.
 #include "Project_Source/src/BundleResources.h"
+#include "Project_Source/src/UIConfigManager.h"
 #include "Project_Source/src/tea.h"
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IGraphicsStorage.h"
@@ -13,11 +14,13 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace configtest {
@@ -85,19 +88,9 @@ public:
         return menu;
     }
 
-    // Whether the process-wide cache holds a bitmap under the id.
-    static bool cached(int id) { return BitmapStorage::Instance().Find(id) != nullptr; }
-
     int decodes = 0;
     int choice = -1;
     std::vector<std::string> shown;
-};
-
-// A plug-in with a surface attached, which the plug-in owns.
-struct PlugWithSurface {
-    PlugWithSurface() : plug(5124), surface(new ConfigSurface(&plug)) { plug.AttachGraphics(surface); }
-    SurfacePlug plug;
-    ConfigSurface* surface;
 };
 
 // Points the bundle lookup at a folder for the life of the object.
@@ -106,22 +99,69 @@ struct BundleFolder {
     ~BundleFolder() { ::unsetenv("QOR_BUNDLE_PATH"); }
 };
 
-// A temporary bundle folder with a log file, a surface and a manager logging into it.
+// A temporary bundle folder with a log file, a plug-in owning a surface, and a manager logging.
 template <class Manager>
 struct ConfigFolder {
     ConfigFolder() : bundle(dir.path), logPath(dir.file("log.txt"))
     {
+        plug.AttachGraphics(&surface);
         writeFile(logPath, "");
         manager.setLogging(true, logPath);
-        manager.graphics = host.surface;
+        manager.graphics = &surface;
     }
     std::vector<std::string> logTexts() const { return logTextsOf(logPath); }
     TempDir dir;
     BundleFolder bundle;
     std::string logPath;
-    PlugWithSurface host;
-    ConfigSurface& surface = *host.surface;
+    SurfacePlug plug{5124};
+    ConfigSurface& surface = *new ConfigSurface(&plug);
     Manager manager;
+};
+
+// The creators' bench: an off-screen surface whose bitmaps are all a red 20 x 10 block, a manager
+// logging to a temporary file, layers by name, and SysEx template 0 "F0 7D 01 02 03 04 05 00 F7".
+class RedSurface : public OffscreenGraphics {
+public:
+    using OffscreenGraphics::OffscreenGraphics;
+    RAST_IBitmap* OSLoadBitmap(int, const char*) override
+    {
+        return MakeStrip(1, 20, 10, [](int) { return IColor(255, 255, 0, 0); }).mData;
+    }
+};
+
+struct Bench {
+    explicit Bench(double scale = 1.0) : surface(new RedSurface(&plug, 400, 300))
+    {
+        plug.AttachGraphics(surface);
+        IColor black(255, 0, 0, 0);
+        surface->AttachPanelBackground(&black);
+        writeFile(logPath, "");
+        manager.setLogging(true, logPath);
+        manager.graphics = surface;
+        manager.scale = scale;
+        manager.sysexContainers.push_back({{{"F0 7D 01 02 03 04 05 00 F7"}}, {}, false});
+    }
+    int logLines() const { return int(logTextsOf(logPath).size()); }
+    // "HANDLE" under an image id of its own: the bitmap cache is shared by the process.
+    void handle(int imageId) { manager.preloadImage(surface, imageId, "HANDLE", "h.png", 1, false); }
+    ControlAction* action(int id) { return plug.GetParam(id)->GetControlAction(); }
+    std::string name(int id) { return plug.GetParam(id)->GetNameForHost(); }
+    ControlLayer* layer(const std::string& name) // none for ""
+    {
+        if (name.empty()) return nullptr;
+        layers.push_back(std::make_unique<ControlLayer>(int(layers.size()), name));
+        return layers.back().get();
+    }
+    IControl* last(ControlLayer* l = nullptr) // made last on the layer, or on the surface
+    {
+        return l ? l->controls.Get(l->controls.GetSize() - 1) : surface->GetControl(surface->NControls() - 1);
+    }
+    TempDir dir;
+    std::string logPath = dir.file("log.txt");
+    SurfacePlug plug{5124};
+    RedSurface* surface;
+    std::vector<std::unique_ptr<ControlLayer>> layers;
+    UIConfigManager manager;
 };
 
 } // namespace configtest

@@ -46,9 +46,9 @@ inline std::string shownName(const std::string& raw)
 
 inline const char* categoryOf(uint8_t byte)
 {
-    static const char* const names[20] = {"Bass", "Hard Bass", "Soft Lead", "Hard Lead", "Porta Lead", "Arpeggio",
-                                          "Motion", "Bell", "Pad", "Strings", "Keyboard", "SFX", "Drums", "Pianos",
-                                          "Organ", "User 1", "User 2", "User 3", "User 4", "User 5"};
+    static const char* const names[20] = {"Bass", "Hard Bass", "Soft Lead", "Hard Lead", "Porta Lead", "Arpeggio", "Motion",
+                                          "Bell", "Pad", "Strings", "Keyboard", "SFX", "Drums", "Pianos", "Organ",
+                                          "User 1", "User 2", "User 3", "User 4", "User 5"};
     return byte < 20 ? names[byte] : "";
 }
 
@@ -67,22 +67,7 @@ inline void expectBankMatches(const PatchFile& bank, const bankgen::Bank& gen)
         const bool patterns = gen.kind == Kind::Patterns;
         EXPECT_EQ(e.name, patterns ? "Arpeggio********" : shownName(gen.names[slot]));
         EXPECT_EQ(e.category, gen.kind == Kind::Programs ? categoryOf(gen.categories[slot]) : "");
-        if (!patterns) {
-            EXPECT_EQ(e.patchType, gen.kind == Kind::Programs ? code : 6 + code);
-        }
-    }
-}
-
-// Names and messages of every entry, equal in both.
-inline void expectSameEntries(const PatchFile& a, const PatchFile& b)
-{
-    ASSERT_EQ(a.patches.size(), b.patches.size());
-    for (size_t i = 0; i < a.patches.size(); ++i) {
-        EXPECT_EQ(a.patches[i].name, b.patches[i].name) << i;
-        EXPECT_EQ(a.patches[i].category, b.patches[i].category) << i;
-        ASSERT_EQ(a.patches[i].messages.size(), b.patches[i].messages.size()) << i;
-        for (size_t m = 0; m < a.patches[i].messages.size(); ++m)
-            EXPECT_EQ(a.patches[i].messages[m].bytes, b.patches[i].messages[m].bytes) << i;
+        EXPECT_TRUE(patterns || e.patchType == (gen.kind == Kind::Programs ? code : 6 + code)) << slot;
     }
 }
 
@@ -114,14 +99,6 @@ inline std::string treeText(const std::vector<FolderFiles*>& tree)
     return out;
 }
 
-// Turns on lib's log into a fresh file in folder.
-inline void logTo(PatchLibrarian& lib, const std::string& folder)
-{
-    lib.logEnabled = true;
-    lib.logFilePath = folder + "/log.txt";
-    bankgen::writeFile(lib.logFilePath, Bytes{});
-}
-
 // A data folder of its own with an empty library folder and a logging librarian.
 class LibraryFolder : public ::testing::Test {
 protected:
@@ -130,7 +107,9 @@ protected:
         setenv("QOR_DATA_FOLDER", data.c_str(), 1);
         root = DataFolder::getPatchesFolderStr();
         mkdir(root.c_str(), 0755);
-        logTo(lib, data);
+        lib.logEnabled = true;
+        lib.logFilePath = data + "/log.txt";
+        bankgen::writeFile(lib.logFilePath, Bytes{});
     }
     void file(const std::string& rel, const Bytes& bytes) const { bankgen::writeFile(root + "/" + rel, bytes); }
     Bytes read(const std::string& rel) const { return bankgen::readFile(root + "/" + rel); }

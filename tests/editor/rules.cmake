@@ -1,6 +1,6 @@
 # The configuration tests read what the build makes: the enciphered documents, the bitmaps, the
 # bundle with its resources and the probe library that asks for resources from inside a library.
-foreach(t editor_config_bundle_test editor_config_images_test editor_config_loading_test)
+foreach(t editor_config_loading_test)
   if(TARGET ${t})
     add_dependencies(${t} qor_config_resources qor_image_resources qor_bundle_probe qor_bundle_resources QORBundle)
   endif()

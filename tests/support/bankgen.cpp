@@ -1,14 +1,10 @@
 #include "bankgen.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <unistd.h>
-#include <cstdlib>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
-#include <stdexcept>
 
 namespace bankgen {
 
@@ -18,87 +14,38 @@ namespace {
 struct Lcg {
     uint32_t state;
     explicit Lcg(uint32_t seed) : state(seed * 2654435761u + 12345u) {}
-    uint8_t next7()
-    {
-        state = state * 1103515245u + 12345u;
-        return static_cast<uint8_t>((state >> 16) & 0x7F);
-    }
+    uint8_t next7() { return uint8_t((state = state * 1103515245u + 12345u) >> 16 & 0x7F); }
 };
 
-void put32(Bytes& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void putText(Bytes& out, const char* text)
-{
-    while (*text) out.push_back(static_cast<uint8_t>(*text++));
-}
-
-uint8_t usualType(Kind kind, int messageIndex)
-{
-    switch (kind) {
-    case Kind::Programs: return messageIndex == 0 ? 0x00 : 0x1F;
-    case Kind::Performances: return messageIndex == 0 ? 0x05 : messageIndex == 1 ? 0x1B : 0x20;
-    case Kind::Patterns: return 0x0C;
-    }
-    return 0x00;
-}
-
-uint8_t storedType(Kind kind, int messageIndex)
-{
-    switch (kind) {
-    case Kind::Programs: return messageIndex == 0 ? 0x02 : 0x1F;
-    case Kind::Performances: return messageIndex == 0 ? 0x07 : messageIndex == 1 ? 0x1C : 0x21;
-    case Kind::Patterns: return 0x0C;
-    }
-    return 0x00;
-}
+// Type bytes by kind and message index: as sent, and as stored.
+const uint8_t kUsualType[3][3] = {{0x00, 0x1F}, {0x05, 0x1B, 0x20}, {0x0C}};
+const uint8_t kStoredType[3][3] = {{0x02, 0x1F}, {0x07, 0x1C, 0x21}, {0x0C}};
 
 Bytes chunk(const char* id, const Bytes& body)
 {
-    Bytes out;
-    putText(out, id);
-    put32(out, static_cast<uint32_t>(body.size()));
+    const uint32_t n = uint32_t(body.size());
+    Bytes out = {uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3]), uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
 
-uint8_t storedModelByteOf(int modelCode)
-{
-    static const uint8_t bytes[4] = {0x20, 0x21, 0x24, 0x23};
-    return bytes[modelCode];
-}
+const uint8_t kStoredModelByte[4] = {0x20, 0x21, 0x24, 0x23};
+const size_t kDumpSize[3][3] = {{297, 99}, {383, 27, 475}, {204}};
 
 int messagesPerEntry(Kind kind, int modelCode)
 {
-    if (kind == Kind::Programs) return modelCode < 2 ? 1 : 2;
-    if (kind == Kind::Performances) return modelCode + 1 > 3 ? 3 : modelCode + 1;
-    return 1;
-}
-
-size_t dumpSize(Kind kind, int messageIndex)
-{
-    static const size_t programs[2] = {297, 99};
-    static const size_t performances[3] = {383, 27, 475};
-    if (kind == Kind::Programs) return programs[messageIndex];
-    if (kind == Kind::Performances) return performances[messageIndex];
-    return 204;
+    return kind == Kind::Programs ? (modelCode < 2 ? 1 : 2) : kind == Kind::Performances ? std::min(modelCode + 1, 3) : 1;
 }
 
 } // namespace
 
-int modelCodeOf(uint8_t modelByte)
-{
-    if (modelByte == 0x22 || modelByte == 0x24) return 2;
-    return modelByte - 0x20;
-}
+int modelCodeOf(uint8_t modelByte) { return modelByte == 0x22 || modelByte == 0x24 ? 2 : modelByte - 0x20; }
 
 Bytes makeDump(Kind kind, uint8_t modelByte, int messageIndex, const std::string& name,
                uint8_t category, uint32_t seed, const DumpOptions& options)
 {
-    size_t size = options.size ? options.size : dumpSize(kind, messageIndex);
-    uint8_t type = options.type == 0xFF ? usualType(kind, messageIndex) : options.type;
+    size_t size = options.size ? options.size : kDumpSize[int(kind)][messageIndex];
+    uint8_t type = options.type == 0xFF ? kUsualType[int(kind)][messageIndex] : options.type;
     Bytes out(size);
     Lcg rng(seed);
     for (size_t i = 0; i < size; ++i) out[i] = rng.next7();
@@ -118,15 +65,15 @@ Bytes expectedStored(const Bytes& dump, Kind kind, int modelCode, int messageInd
 {
     size_t body = dump[7] == 0x22 ? 9 : 8;
     Bytes out(dump.size() - body + 8 - 1);
-    const uint8_t head[8] = {0xF0, 0x00, 0x20, 0x29, 0x01, storedModelByteOf(modelCode), 0x0F,
-                             storedType(kind, messageIndex)};
+    const uint8_t head[8] = {0xF0, 0x00, 0x20, 0x29, 0x01, kStoredModelByte[modelCode], 0x0F,
+                             kStoredType[int(kind)][messageIndex]};
     std::copy(head, head + 8, out.begin());
     std::copy(dump.begin() + static_cast<long>(body), dump.end() - 1, out.begin() + 8);
     if (kind != Kind::Patterns) {
         if (out.size() >= 201 && out.size() <= 399)
             for (size_t i = 10; i < 26; ++i) out[i] = out[i] < 0x20 ? 0x20 : out[i];
     } else if (out.size() <= 203) {
-        putText(out, "Arpeggio********");
+        for (char c : std::string("Arpeggio********")) out.push_back(uint8_t(c));
     }
     out.push_back(0xF7);
     return out;
@@ -142,13 +89,12 @@ Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed)
     for (int slot = 0; slot < count; ++slot) {
         char name[32];
         std::snprintf(name, sizeof name, "%s %03d", kind == Kind::Programs ? "GenProg" : "GenPerf", slot);
-        std::string n(name);
-        if (slot % 7 == 3) n += '\x05'; // a control character the librarian shows as a blank
+        std::string n = std::string(name) + (slot % 7 == 3 ? "\x05" : ""); // shown as a blank
         uint8_t category = static_cast<uint8_t>((slot * 5 + static_cast<int>(seed)) % 23);
         std::vector<Bytes> messages;
         for (int m = 0; m < per; ++m)
             messages.push_back(makeDump(kind, modelByte, m, n, category, seed * 100003u + static_cast<uint32_t>(slot * 3 + m)));
-        bank.entries.push_back(messages);
+        bank.entries.push_back(std::move(messages));
         bank.names.push_back(n);
         bank.categories.push_back(category);
     }
@@ -158,8 +104,7 @@ Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed)
 std::vector<Bytes> messagesOf(const Bank& bank)
 {
     std::vector<Bytes> out;
-    for (const auto& entry : bank.entries)
-        for (const Bytes& m : entry) out.push_back(m);
+    for (const auto& entry : bank.entries) out.insert(out.end(), entry.begin(), entry.end());
     return out;
 }
 
@@ -172,40 +117,29 @@ Bytes rawFile(const std::vector<Bytes>& messages)
 
 Bytes varLen(uint32_t value)
 {
-    // Highest group first: count the groups, then emit them from the top.
-    int groups = 1;
+    int groups = 1; // highest group first
     while (groups < 5 && (value >> (7 * groups)) != 0) ++groups;
     Bytes out;
-    for (int g = groups - 1; g >= 0; --g) {
-        uint8_t b = static_cast<uint8_t>((value >> (7 * g)) & 0x7F);
-        out.push_back(g > 0 ? static_cast<uint8_t>(b | 0x80) : b);
-    }
+    for (int g = groups - 1; g >= 0; --g) out.push_back(uint8_t((value >> (7 * g) & 0x7F) | (g > 0 ? 0x80 : 0)));
     return out;
 }
 
 uint32_t readBig32(const Bytes& data, size_t at)
 {
-    return (uint32_t(data.at(at)) << 24) | (uint32_t(data.at(at + 1)) << 16) |
-           (uint32_t(data.at(at + 2)) << 8) | uint32_t(data.at(at + 3));
+    return uint32_t(data.at(at)) << 24 | uint32_t(data.at(at + 1)) << 16 | uint32_t(data.at(at + 2)) << 8 | data.at(at + 3);
 }
 
 Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options)
 {
     Bytes file;
     Bytes header = {0x00, 0x01, 0x00, static_cast<uint8_t>(options.extraTrack ? 3 : 2), 0x01, 0xE0};
-    Bytes head = chunk("MThd", header);
-    file.insert(file.end(), head.begin(), head.end());
-    if (options.unknownChunk) {
-        Bytes odd = chunk("XQRZ", Bytes{0x00, 0x00, 0x20, 0x00, 0x29, 0x7E});
-        file.insert(file.end(), odd.begin(), odd.end());
-    }
-    Bytes tempo = {0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03,
-                   0x07, 0xA1, 0x20, 0x00, 0xFF, 0x2F, 0x00};
-    Bytes t1 = chunk("MTrk", tempo);
-    file.insert(file.end(), t1.begin(), t1.end());
-
+    auto add = [](Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); };
+    add(file, chunk("MThd", header));
+    if (options.unknownChunk) add(file, chunk("XQRZ", Bytes{0x00, 0x00, 0x20, 0x00, 0x29, 0x7E}));
+    add(file, chunk("MTrk", {0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
+                             0x00, 0xFF, 0x2F, 0x00}));
     Bytes events;
-    auto append = [&events](const Bytes& b) { events.insert(events.end(), b.begin(), b.end()); };
+    auto append = [&](const Bytes& b) { add(events, b); };
     for (size_t k = 0; k < messages.size(); ++k) {
         const Bytes& m = messages[k];
         uint32_t delta = k == 0 ? 0 : options.laterDelta;
@@ -231,13 +165,8 @@ Bytes midiFile(const std::vector<Bytes>& messages, const MidiOptions& options)
         }
     }
     append(Bytes{0x00, 0xFF, 0x2F, 0x00});
-    Bytes t2 = chunk("MTrk", events);
-    file.insert(file.end(), t2.begin(), t2.end());
-    if (options.extraTrack) {
-        Bytes notes = {0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00};
-        Bytes t3 = chunk("MTrk", notes);
-        file.insert(file.end(), t3.begin(), t3.end());
-    }
+    add(file, chunk("MTrk", events));
+    if (options.extraTrack) add(file, chunk("MTrk", {0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00}));
     return file;
 }
 
@@ -261,32 +190,27 @@ Bytes withJunkBetween(const std::vector<Bytes>& messages, uint32_t seed)
 
 Bytes truncatedLast(const Bytes& file, size_t cut)
 {
-    if (cut > file.size()) cut = file.size();
-    return Bytes(file.begin(), file.end() - static_cast<long>(cut));
+    return Bytes(file.begin(), file.end() - long(std::min(cut, file.size())));
 }
 
 Bytes withoutF7(const std::vector<Bytes>& messages, size_t which)
 {
     Bytes out;
-    for (size_t k = 0; k < messages.size(); ++k) {
-        const Bytes& m = messages[k];
-        out.insert(out.end(), m.begin(), k == which ? m.end() - 1 : m.end());
-    }
+    for (size_t k = 0; k < messages.size(); ++k) out.insert(out.end(), messages[k].begin(), messages[k].end() - (k == which));
     return out;
 }
 
-Bytes nearMiss(const Bytes& dump, int field, uint8_t value)
+Bytes nearMiss(Bytes dump, int field, uint8_t value)
 {
-    Bytes out(dump);
-    out.at(static_cast<size_t>(field)) = value;
-    return out;
+    dump.at(size_t(field)) = value;
+    return dump;
 }
 
-uint32_t crc32(const uint8_t* data, size_t size)
+uint32_t crc32(const Bytes& data)
 {
     uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
+    for (uint8_t byte : data) {
+        crc ^= byte;
         for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
@@ -296,10 +220,8 @@ std::vector<std::string> logTexts(const std::string& path)
 {
     std::vector<std::string> lines;
     std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        size_t tab = line.find("\t ");
-        lines.push_back(tab == std::string::npos ? line : line.substr(tab + 2));
-    }
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.find("\t ") == std::string::npos ? line : line.substr(line.find("\t ") + 2));
     return lines;
 }
 
