@@ -16,7 +16,6 @@
 struct HostRun {
     std::string out;
     int exitCode = -1;
-
     bool Has(const std::string& line) const
     {
         std::istringstream in(out);
@@ -41,7 +40,6 @@ struct HostRun {
             if (l == line) return std::getline(in, l) ? l : std::string();
         return {};
     }
-    size_t Pos(const std::string& line) const { return out.find(line + "\n"); }
 };
 
 // env is prefixed to the command ("NAME=value"), flags go before the script.

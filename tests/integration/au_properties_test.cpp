@@ -1,6 +1,6 @@
 // Properties of the built bundle through the stand-in host: a table of get, info and set
-// answers, stream formats, a connection between two instances, listener notification, and
-// class information carried from one instance to another.
+// answers, a connection between two instances, listener notification, and class information
+// saved and refused.
 #include "au_host_runner.h"
 
 namespace {
@@ -20,21 +20,15 @@ const PropertyRow kSweep[] = {
     {"3 0 0", "info 0 size 0 writable 0 get 0 size 0", nullptr},
     {"3 1 0", "info 0 size 0 writable 0 get 0 size 0", nullptr},
     {"4 0 0", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
-    {"4 1 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"5 0 14", "info 0 size 8 writable 0 get 0 size 8", "  value procedure"},
     {"5 0 7", "info 0 size 8 writable 0 get 0 size 8", "  value procedure"},
     {"5 0 6", "info 0 size 8 writable 0 get 0 size 8", "  value procedure"},
     {"5 0 9", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
     {"8 0 0", "info 0 size 40 writable 1 get 0 size 40", "  value 44100 Hz 2 ch flags 0x29"},
-    {"8 1 0", "info 0 size 40 writable 1 get 0 size 40", "  value 44100 Hz 2 ch flags 0x29"},
     {"8 1 1", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
-    {"8 2 1", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"11 0 0", "info 0 size 4 writable 0 get 0 size 4", "  value 1"},
-    {"11 1 0", "info 0 size 4 writable 0 get 0 size 4", "  value 1"},
-    {"11 2 0", "info 0 size 4 writable 0 get 0 size 4", "  value 1"},
     {"11 3 0", "info 0 size 4 writable 0 get 0 size 4", "  value 0"},
     {"12 0 0", "info 0 size 8 writable 0 get 0 size 8", "  value 0.00290249433"}, // 128 / 44100
-    {"12 1 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"13 0 0", "info 0 size 4 writable 0 get 0 size 4", "  value 2-2"},
     {"14 0 0", "info 0 size 4 writable 1 get 0 size 4", "  value 1024"},
     {"16 0 0", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
@@ -45,14 +39,11 @@ const PropertyRow kSweep[] = {
     {"22 0 0", "info 0 size 4 writable 0 get 0 size 4", "  value 0"},
     {"23 1 0", "info 0 size 16 writable 1 get 0 size 16", "  value -"},
     {"23 1 1", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
-    {"23 2 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"24 0 0", "info 0 size 8 writable 0 get 0 size 8", "  value array of 0"},
     {"27 0 0", "info 0 size 32 writable 1 get 0 size 32", "  value -"},
-    {"27 1 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"28 0 0", "info 0 size 16 writable 1 get 0 size 16", "  value 0 \"\""},
     {"36 0 0", "info 0 size 16 writable 1 get 0 size 16", "  value 0 \"\""},
     {"30 1 0", "info -10879 size 8 writable 0 get 0 size 8", "  value \"input\""},
-    {"30 1 1", "info -10879 size 8 writable 0 get 0 size 8", "  value \"aux input\""},
     {"30 1 2", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
     {"30 2 0", "info -10879 size 8 writable 0 get 0 size 8", "  value \"output 1\""},
     {"30 2 1", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
@@ -64,8 +55,6 @@ const PropertyRow kSweep[] = {
     {"34 0 0", "info 0 size 16 writable 0 get 0 size 16", "  value \"\""},
     {"35 0 0", "info 0 size 16 writable 0 get -10850 size 16", nullptr},
     {"1000 0 0", "info 0 size 4 writable 0 get 0 size 4", "  value 1"},
-    {"1000 1 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
-    {"6 0 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"999 0 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
 };
 
@@ -124,31 +113,6 @@ TEST(AuPropertySweep, SetsAreAppliedOrRefusedAndReadBack)
     EXPECT_TRUE(r.Has("plug: host 1 version 0x00060201")) << r.out; // Reaper, 6.2.1
 }
 
-TEST(AuStreamFormats, StereoFloatIsAcceptedOtherLayoutsAndEncodingsAreRefused)
-{
-    HostRun r = RunHost("open\nformat in 0 2\nformat out 0 2 48000\ngetprop 2 0 0\n"
-                        "format in 0 1\ngetformat in 0\nformat in 0 2\nformat out 0 3\nformat in 0 0\n"
-                        "format in 0 2 0 twos\nformat in 0 2 0 lpcm 2\nformat in 0 2 0 lpcm 1\nformat in 1 2\n"
-                        "getformat out 0\nclose\n");
-    EXPECT_TRUE(r.Has("format in 0 2: 0")) << r.out;
-    EXPECT_TRUE(r.Has("format out 0 2: 0")) << r.out;
-    EXPECT_EQ(r.After("getprop 2 0 0: info 0 size 8 writable 1 get 0 size 8"), "  value 48000");
-    EXPECT_TRUE(r.Has("format in 0 1: -10879")) << r.out;
-    // A refused format leaves the bus with no host channels.
-    EXPECT_TRUE(r.Has("getformat in 0: 0 size 40 channels 0 rate 48000 flags 0x29 format lpcm")) << r.out;
-    EXPECT_TRUE(r.Has("format out 0 3: -10879")) << r.out;
-    EXPECT_TRUE(r.Has("format in 0 0: -10879")) << r.out;
-    EXPECT_TRUE(r.Has("format in 1 2: -10879")) << r.out;
-    // Another encoding, and flags that are neither float nor packed, are refused; plain float is taken.
-    std::vector<std::string> stereoIn = r.Starting("format in 0 2: ");
-    ASSERT_EQ(stereoIn.size(), 5u) << r.out;
-    EXPECT_EQ(stereoIn[2], "format in 0 2: -10879"); // 'twos'
-    EXPECT_EQ(stereoIn[3], "format in 0 2: -10879"); // flags 2
-    EXPECT_EQ(stereoIn[4], "format in 0 2: 0");      // flags 1
-    // The refused three-channel set left the output bus with no host channels.
-    EXPECT_TRUE(r.Has("getformat out 0: 0 size 40 channels 0 rate 48000 flags 0x29 format lpcm")) << r.out;
-}
-
 TEST(AuConnections, OneInstanceFeedsAnotherThroughItsFastRenderProcedure)
 {
     // Instance 0 is bypassed with a constant input, so its output is that input; instance 1
@@ -163,17 +127,6 @@ TEST(AuConnections, OneInstanceFeedsAnotherThroughItsFastRenderProcedure)
     EXPECT_TRUE(r.Has("render 64 @0: 0 pulls 0 notify none out0=0.7500,0.7500 out1=-0.7500,-0.7500")) << r.out;
     // Disconnected (an empty slot as source): the input reads silence.
     EXPECT_TRUE(r.Has("render 64 @64: 0 pulls 0 notify none out0=0.0000,0.0000 out1=0.0000,0.0000")) << r.out;
-}
-
-TEST(AuClassInfo, StateSavedFromOneInstanceComesBackInAnother)
-{
-    HostRun r = RunHost("open\nsetparam 5 0.75\nsetparam 5000 0.25\nsaveclass 0\n"
-                        "use 1\nopen\ngetparam 5\nloadclass 0\ngetparam 5\ngetparam 5000\nclose\nuse 0\nclose\n");
-    EXPECT_TRUE(r.Has("saveclass 0: 0 keys 6 data 40992")) << r.out; // 5124 doubles
-    EXPECT_TRUE(r.Has("getparam 5: 0 value 0")) << r.out;
-    EXPECT_TRUE(r.Has("loadclass 0: 0")) << r.out;
-    EXPECT_TRUE(r.Has("getparam 5: 0 value 0.75")) << r.out;
-    EXPECT_TRUE(r.Has("getparam 5000: 0 value 0.25")) << r.out;
 }
 
 TEST(AuClassInfo, ADictionaryMissingAKeyOrFromAnotherUnitIsRefusedUntouched)

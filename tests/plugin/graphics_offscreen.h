@@ -53,27 +53,17 @@ public:
         : IGraphics(plug, w, h, 0), mFolder(std::move(folder))
     {
     }
-
-    // Menu script: the index chosen in the next menu shown, -1 to dismiss it.
-    std::deque<int> menuChoices;
+    std::deque<int> menuChoices; // the index chosen in each next menu shown, -1 to dismiss it
     std::vector<std::string> shownTitles;
     std::vector<bool> shownChecks;
     int menusShown = 0;
     IRECT lastPromptRect;
-    // Text-entry script: the text typed into the next field.
-    std::deque<std::string> typed;
-    std::string entryText;
-    int screenCopies = 0;
-
+    std::deque<std::string> typed; // the text typed into each next field
     RAST_IBitmap* OSLoadBitmap(int, const char* name) override
     {
         return mFolder.empty() ? nullptr : RAST_LoadPNG((mFolder + "/" + name).c_str());
     }
-    bool DrawScreen(IRECT*) override
-    {
-        ++screenCopies;
-        return true;
-    }
+    bool DrawScreen(IRECT*) override { return true; }
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override
     {
         ++menusShown;
@@ -90,16 +80,14 @@ public:
         menu->SetChosenItemIdx(choice);
         return menu;
     }
-    void CreateTextEntry(IControl* control, IText*, IRECT* r, const char* text, IParam* param) override
+    void CreateTextEntry(IControl* control, IText*, IRECT* r, const char*, IParam* param) override
     {
         lastPromptRect = *r;
-        entryText = text;
         if (typed.empty()) return;
         std::string answer = typed.front();
         typed.pop_front();
         SetFromStringAfterPrompt(control, param, answer.c_str());
     }
-
     bool WriteScreenshot(const std::string& path)
     {
         RAST_IBitmap* bm = GetDrawBitmap();
@@ -120,23 +108,3 @@ template <class F> IBitmap MakeStrip(int n, int w, int h, F color)
     for (int f = 1; f <= n; ++f) RAST_FillRect(bm, 0, h * (f - 1), w, h, IColorToPixel(color(f)), 1.0f, 0);
     return IBitmap(bm, w, h * n, n);
 }
-
-// A control that draws nothing and counts its draws, for the surface's ordering rules.
-class CountingControl : public IControl {
-public:
-    CountingControl(IPluginBase* plug, IRECT r, int param = -1, std::vector<int>* log = nullptr, int tag = 0)
-        : IControl(plug, r, param), mLog(log), mTag(tag)
-    {
-    }
-    bool Draw(IGraphics*) override
-    {
-        ++draws;
-        if (mLog) mLog->push_back(mTag);
-        return true;
-    }
-    int draws = 0;
-
-private:
-    std::vector<int>* mLog;
-    int mTag;
-};

@@ -1,21 +1,44 @@
-// The editor surface's redraw rules: dirty union, cleaning, redraw-again, draw and hit order,
-// layers, and the one path from parameter values to the controls.
+// The editor surface: dirty union, cleaning, redraw-again, draw and hit order, layers, the one
+// path from parameter values to the controls; drawing with frames, blends, clipping, rotated
+// masks, text styles and the process-wide bitmap and font caches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "graphics_offscreen.h"
+#include "kit/plugin/IGraphicsStorage.h"
+#include "support/tempdir.h"
 
 namespace {
+
+// Draws nothing and logs its tag when drawn.
+class CountingControl : public IControl {
+public:
+    CountingControl(IPluginBase* plug, IRECT r, int param, std::vector<int>* log, int tag)
+        : IControl(plug, r, param), mLog(log), mTag(tag)
+    {
+    }
+    bool Draw(IGraphics*) override
+    {
+        mLog->push_back(mTag);
+        return true;
+    }
+
+private:
+    std::vector<int>* mLog;
+    int mTag;
+};
 
 struct Surface {
     SurfacePlug plug{8};
     OffscreenGraphics* g = new OffscreenGraphics(&plug, 200, 100);
     std::vector<int> drawn;
+    IRECT all{0, 0, 200, 100};
     Surface()
     {
         plug.AttachGraphics(g);
-        g->AttachControl(new CountingControl(&plug, IRECT(0, 0, 200, 100), -1, &drawn, 0)); // background
+        Add(all, 0); // background
     }
     CountingControl* Add(IRECT r, int tag, int param = -1, ControlLayer* layer = nullptr)
     {
@@ -26,59 +49,61 @@ struct Surface {
     }
     void CleanAll()
     {
-        IRECT all(0, 0, 200, 100);
         g->Draw(&all);
         g->Draw(&all); // a second pass takes the redraw-again frame
         drawn.clear();
     }
 };
 
+const IColor kRed(255, 255, 0, 0), kGreen(255, 0, 255, 0), kBlue(255, 0, 0, 255), kNone(0, 0, 0, 0);
+
+struct Canvas {
+    OffscreenGraphics g{nullptr, 40, 40};
+    explicit Canvas(IRECT clip = IRECT(0, 0, 40, 40))
+    {
+        g.PrepDraw();
+        g.AttachControl(new IPanelControl(nullptr, IRECT(0, 0, 40, 40), &COLOR_TRANSPARENT, kBlendCopy));
+        g.Draw(&clip);
+    }
+};
+
 } // namespace
 
-TEST(GraphicsSurface, DirtyRectanglesUniteAndOnlyCountingControlsReport)
+TEST(GraphicsSurface, DirtyRectanglesUniteVisibleControlsAndDrawingCleansThem)
 {
-    struct Case {
-        const char* what;
-        IRECT rect;
-        bool hidden, ignoreHidden;
-        bool dirty;
-        IRECT expect;
+    // A dirty background alone reports nothing, a hidden control only with ignore-hidden, and an
+    // all-zero rectangle widens nothing.
+    const struct { IRECT rect; bool hidden, ignoreHidden; IRECT expect; } cases[] = {
+        {IRECT(10, 10, 20, 20), false, false, IRECT(5, 5, 20, 20)},
+        {IRECT(10, 10, 20, 20), true, false, IRECT(5, 5, 8, 8)},
+        {IRECT(10, 10, 20, 20), true, true, IRECT(5, 5, 20, 20)},
+        {IRECT(), false, false, IRECT(5, 5, 8, 8)},
     };
-    const Case cases[] = {
-        {"visible control", IRECT(10, 10, 20, 20), false, false, true, IRECT(5, 5, 20, 20)},
-        {"hidden control adds nothing", IRECT(10, 10, 20, 20), true, false, false, IRECT(5, 5, 8, 8)},
-        {"hidden with ignore-hidden counts", IRECT(10, 10, 20, 20), true, true, true, IRECT(5, 5, 20, 20)},
-        {"all-zero rectangle widens nothing", IRECT(), false, false, true, IRECT(5, 5, 8, 8)},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Surface s;
         CountingControl* base = s.Add(IRECT(5, 5, 8, 8), 1);
         CountingControl* ctl = s.Add(c.rect, 2);
+        s.CleanAll();
+        IRECT r;
+        s.g->GetControl(0)->SetDirty(false);
+        EXPECT_FALSE(s.g->IsDirty(&r));
         s.CleanAll();
         base->SetDirty(false);
         ctl->SetDirty(false);
         ctl->Hide(c.hidden);
         ctl->SetIgnoreHidden(c.ignoreHidden);
-        IRECT r;
-        EXPECT_TRUE(s.g->IsDirty(&r)) << c.what;
-        EXPECT_EQ(r, c.expect) << c.what;
-        IRECT all(0, 0, 200, 100);
-        s.g->Draw(&all);
-        s.g->Draw(&all);
-        EXPECT_FALSE(ctl->IsDirty()) << c.what << ": drawing cleans, hidden or not";
+        EXPECT_TRUE(s.g->IsDirty(&r));
+        EXPECT_EQ(r, c.expect) << c.hidden << c.ignoreHidden;
+        s.CleanAll();
+        EXPECT_FALSE(ctl->IsDirty()) << "drawing cleans, hidden or not";
     }
-    Surface s;
-    s.CleanAll();
-    s.g->GetControl(0)->SetDirty(false);
-    IRECT r;
-    EXPECT_FALSE(s.g->IsDirty(&r)) << "a dirty background alone";
 }
 
-TEST(GraphicsSurface, DrawMeetsInclusiveEdgesInOrderAndKeepsRedrawAgainOneFrame)
+TEST(GraphicsSurface, DrawMeetsInclusiveEdgesInOrderAndAValueFromThePlugInRedrawsOneFrameMore)
 {
     Surface s;
-    s.Add(IRECT(50, 0, 60, 10), 1);  // left edge on the drawing rectangle's right edge: drawn
-    s.Add(IRECT(30, 0, 40, 10), 2);  // right edge on its left edge: not drawn
+    s.Add(IRECT(50, 0, 60, 10), 1); // left edge on the drawing rectangle's right edge: drawn
+    s.Add(IRECT(30, 0, 40, 10), 2); // right edge on its left edge: not drawn
     s.Add(IRECT(45, 0, 48, 10), 3);
     ControlLayer* layer = new ControlLayer(0, "page");
     s.g->AttachLayer(layer);
@@ -87,11 +112,9 @@ TEST(GraphicsSurface, DrawMeetsInclusiveEdgesInOrderAndKeepsRedrawAgainOneFrame)
     IRECT r(40, 0, 50, 10);
     EXPECT_TRUE(s.g->Draw(&r));
     EXPECT_EQ(s.drawn, (std::vector<int>{0, 1, 3, 4}));
-    EXPECT_EQ(s.g->screenCopies, 1);
-
     CountingControl* c = s.Add(IRECT(10, 10, 20, 20), 5, 3);
     c->SetValueFromPlug(0.3);
-    EXPECT_EQ(c->GetDefaultValue(), 0.3);
+    EXPECT_EQ(c->GetDefaultValue(), 0.3) << "the first value becomes the default";
     s.CleanAll();
     c->SetValueFromPlug(0.3);
     EXPECT_FALSE(c->IsDirty()) << "the same value changes nothing";
@@ -102,50 +125,39 @@ TEST(GraphicsSurface, DrawMeetsInclusiveEdgesInOrderAndKeepsRedrawAgainOneFrame)
     EXPECT_FALSE(c->IsDirty());
 }
 
-TEST(GraphicsSurface, LayersHitDrawAndReportByVisibilityAndSelection)
+TEST(GraphicsSurface, LayersHitChildrenFirstAndAHiddenLayerNeitherReportsNorDraws)
 {
     Surface s;
     ControlLayer* root = new ControlLayer(0, "root");
     ControlLayer* child0 = new ControlLayer(0, "p0");
-    ControlLayer* child1 = new ControlLayer(1, "p1");
     root->childLayers.Add(child0);
-    root->childLayers.Add(child1);
+    root->childLayers.Add(new ControlLayer(1, "p1"));
     s.g->AttachLayer(root);
     s.Add(IRECT(0, 0, 100, 100), 1);
     CountingControl* own = s.Add(IRECT(0, 0, 50, 50), 2, -1, root);
     CountingControl* inChild = s.Add(IRECT(0, 0, 50, 50), 3, -1, child0);
-    s.Add(IRECT(0, 0, 50, 50), 4, -1, child1);
-
     root->selectedChildId = 7; // matches no child
     root->Hide(false);
-    EXPECT_TRUE(root->IsVisible());
     EXPECT_FALSE(child0->IsVisible());
     EXPECT_EQ(root->isHit(10, 10), own);
     root->selectedChildId = 0;
     root->Hide(false);
-    EXPECT_EQ(root->isHit(10, 10), inChild) << "children before own controls";
     inChild->GrayOut(true);
-    EXPECT_EQ(root->isHit(10, 10), inChild) << "grayed controls on layers are found";
+    EXPECT_EQ(root->isHit(10, 10), inChild) << "children before own controls, grayed ones too";
     EXPECT_EQ(root->getControlFromParam(-1), inChild);
     EXPECT_EQ(root->isHit(80, 80), nullptr);
-
     root->GrayOutCustomZone(true, 5);
     EXPECT_EQ(root->selectedChildId, 5);
-    EXPECT_FALSE(own->IsGrayed());
-
     s.CleanAll();
     root->Hide(true);
+    inChild->SetDirty(false);
     IRECT r;
     EXPECT_FALSE(s.g->IsDirty(&r)) << "a hidden layer reports nothing, children included";
-    inChild->SetDirty(false);
-    EXPECT_FALSE(s.g->IsDirty(&r));
     root->setIgnoreHiddenWhenUpdatingScreen(true);
-    EXPECT_TRUE(own->GetIgnoreHidden());
     own->SetDirty(false);
     EXPECT_TRUE(s.g->IsDirty(&r)) << "its first control carries the flag now";
-    IRECT all(0, 0, 200, 100);
     s.drawn.clear();
-    s.g->Draw(&all);
+    s.g->Draw(&s.all);
     EXPECT_EQ(s.drawn, (std::vector<int>{0, 1})) << "a hidden layer draws nothing";
 }
 
@@ -159,19 +171,134 @@ TEST(GraphicsSurface, ParameterValuesReachEveryBoundControlWithoutAHook)
     CountingControl* onLayer = s.Add(IRECT(1, 1, 2, 2), 2, 2, hidden);
     CountingControl* aux = s.Add(IRECT(1, 1, 2, 2), 3, 5);
     aux->AddAuxParam(2);
-    for (IControl* c : {(IControl*)top, (IControl*)onLayer}) c->SetValueFromPlug(0.0);
-
     s.g->SetParameterFromPlug(2, 15.0, false);
     EXPECT_EQ(s.plug.GetParam(2)->Value(), 10.0) << "stored clamped to the maximum";
-    EXPECT_EQ(top->GetValue(), 1.0);
-    EXPECT_EQ(onLayer->GetValue(), 1.0) << "hidden layers are updated too";
-    EXPECT_EQ(aux->GetAuxParam(0)->mValue, 1.0);
+    EXPECT_EQ(top->GetValue() + onLayer->GetValue() + aux->GetAuxParam(0)->mValue, 3.0) << "hidden layers too";
     s.g->SetParameterFromPlug(2, std::nan(""), true);
     EXPECT_EQ(top->GetValue(), 1.0) << "a value that is not a number moves nothing";
     EXPECT_TRUE(s.plug.changes.empty());
-
     s.g->Resize(300, 120);
-    EXPECT_EQ(s.g->NControls(), 0);
-    EXPECT_EQ(s.g->NLayers(), 1);
+    EXPECT_EQ(s.g->NControls() * 10 + s.g->NLayers(), 1);
     EXPECT_EQ(s.g->GetDrawBitmap()->getWidth(), 300);
+}
+
+TEST(GraphicsDraw, FramesAndClippingPickTheSourceRectangle)
+{
+    const IColor colors[] = {kRed, kGreen, kBlue};
+    IBitmap b = MakeStrip(3, 10, 30, [&](int f) { return colors[f - 1]; });
+    // Frames 2 and 3 start at y 30 and 60; counts below 1 count as 1.
+    const struct { int frame; IColor expect; } cases[] = {{2, kGreen}, {3, kBlue}, {0, kRed}};
+    for (const auto& c : cases) {
+        Canvas cv;
+        IRECT d(0, 0, 10, 30);
+        cv.g.DrawBitmap(&b, &d, c.frame);
+        EXPECT_EQ(cv.g.GetPoint(5, 15), c.expect) << "frame " << c.frame;
+    }
+    Canvas clipped(IRECT(20, 20, 30, 30));
+    IRECT d(0, 0, 20, 30), inside(15, 15, 25, 45);
+    clipped.g.DrawBitmap(&b, &d, 1);
+    EXPECT_EQ(clipped.g.GetPoint(19, 25), kNone) << "touching the right edge blits nothing";
+    clipped.g.DrawBitmap(&b, &inside, 2);
+    EXPECT_EQ(clipped.g.GetPoint(15, 15), kNone) << "outside the drawing rectangle";
+    EXPECT_EQ(clipped.g.GetPoint(22, 22), kGreen);
+    IBitmap empty;
+    EXPECT_TRUE(clipped.g.DrawBitmap(&empty, nullptr, 1));
+    delete b.mData;
+}
+
+TEST(GraphicsDraw, BlendMethodsMapToCopyAddAndSourceAlpha)
+{
+    const IColor half(128, 200, 100, 0), under(255, 0, 50, 100);
+    // Weight 1: copy keeps the pixel whole, add and source alpha mix by its alpha.
+    const struct { int method; IColor expect; } cases[] = {
+        {kBlendCopy, half}, {kBlendSourceAlpha, IColor(255, 100, 75, 50)}, {kBlendAdd, IColor(255, 100, 100, 100)}};
+    for (const auto& c : cases) {
+        Canvas cv;
+        IRECT r(0, 0, 4, 4);
+        cv.g.FillIRect(&under, &r);
+        IChannelBlend blend(c.method);
+        cv.g.FillIRect(&half, &r, &blend);
+        IColor got = cv.g.GetPoint(1, 1);
+        EXPECT_LE(std::abs(got.R - c.expect.R) + std::abs(got.G - c.expect.G) + std::abs(got.B - c.expect.B), 3) << c.method;
+    }
+}
+
+TEST(GraphicsDraw, RotatedMaskTurnsThePointerAndNullPartsSkipTheirStep)
+{
+    auto* base = new RAST_MemBitmap(21, 21, 4);
+    auto* mask = new RAST_MemBitmap(21, 21, 4);
+    RAST_FillRect(base, 0, 0, 21, 21, IColorToPixel(IColor(255, 0, 0, 90)), 1.0f, 0);
+    RAST_FillRect(mask, 0, 0, 21, 21, 0, 1.0f, 0);
+    RAST_FillRect(mask, 8, 1, 5, 8, IColorToPixel(IColor(255, 200, 0, 0)), 1.0f, 0); // pointer up
+    IBitmap b(base, 21, 21), m(mask, 21, 21);
+    const struct { double degrees; int px, py; } cases[] = {{0.0, 10, 3}, {90.0, 17, 10}};
+    for (const auto& c : cases) {
+        Canvas cv;
+        cv.g.DrawRotatedMask(&b, &m, nullptr, 5, 5, c.degrees);
+        EXPECT_GT(cv.g.GetPoint(5 + c.px, 5 + c.py).R, 150) << c.degrees;
+        EXPECT_EQ(cv.g.GetPoint(5 + c.py, 5 + c.px).R, 0) << "where the pointer was not turned to";
+        EXPECT_EQ(cv.g.GetPoint(5 + 10, 5 + 18).A, 0) << "the base shows only under the mask";
+    }
+    Canvas cv;
+    EXPECT_TRUE(cv.g.DrawRotatedMask(nullptr, &m, nullptr, 0, 0, 10.0));
+    EXPECT_TRUE(cv.g.DrawRotatedMask(&b, nullptr, nullptr, 0, 0, 10.0));
+    delete base;
+    delete mask;
+}
+
+TEST(GraphicsDraw, TextStylesShareFontsAndMeasureByAlignment)
+{
+    const IColor ink(255, 250, 250, 250), faint(128, 250, 250, 250), black(255, 0, 0, 0);
+    IText a(14, &ink, "DejaVu Sans"), b(14, &faint, "DejaVu Sans");
+    IRECT r(0, 0, 40, 40);
+    int brightest[2] = {0, 0};
+    IText* styles[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        Canvas one;
+        one.g.FillIRect(&black, &r);
+        ASSERT_TRUE(one.g.DrawIText(styles[i], "W", &r));
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) brightest[i] = std::max(brightest[i], one.g.GetPoint(x, y).R);
+    }
+    EXPECT_GT(brightest[0], 200);
+    EXPECT_NEAR(brightest[1], brightest[0] / 2, 20) << "alpha 128 draws at about half strength";
+    EXPECT_NE(a.mCached, nullptr);
+    EXPECT_EQ(a.mCached, b.mCached) << "styles that differ only in colour share one font";
+    Canvas cv;
+    int width = 0;
+    for (int align : {IText::kAlignNear, IText::kAlignCenter, IText::kAlignFar}) {
+        IText t(14, &ink, "DejaVu Sans", IText::kStyleNormal, align);
+        IRECT m(10, 5, 90, 30);
+        ASSERT_TRUE(cv.g.MeasureIText(&t, "Wave", &m));
+        if (!width) width = m.W();
+        EXPECT_EQ(m.W(), width) << align;
+        EXPECT_EQ(m.L, align == IText::kAlignNear ? 10 : align == IText::kAlignFar ? 90 - width : 50 - width / 2);
+    }
+}
+
+TEST(GraphicsDraw, BitmapsLoadOnceRetryWhenMissingAndReleaseFromTheCache)
+{
+    testsupport::TempDir dir("qorbm");
+    OffscreenGraphics g(nullptr, 10, 10, dir.path);
+    IBitmap missing = g.LoadIBitmap(77001, "later.png", 1.0, 0);
+    EXPECT_EQ(missing.mData, nullptr);
+    EXPECT_EQ(missing.N, 1) << "frame counts below 1 count as 1";
+    pngw::Image im;
+    im.width = 4;
+    im.height = 6;
+    im.pixels.assign(24, {10, 20, 30, 255});
+    pngw::writeFile(pngw::encode(im), dir.file("later.png"));
+    IBitmap first = g.LoadIBitmap(77001, "later.png", 2.0, 3);
+    ASSERT_NE(first.mData, nullptr) << "a missing image was not cached";
+    EXPECT_EQ(first.W * 100 + first.H, 812);
+    EXPECT_EQ(g.LoadIBitmap(77001, "other.png", 0.5, 1).mData, first.mData) << "a cached id ignores scale and name";
+    EXPECT_EQ(g.getImageById(77001, 3).H, 12);
+    int before = BitmapStorage::Instance().Count();
+    IBitmap scaled = g.ScaleBitmap(&first, 3, 3);
+    EXPECT_EQ(BitmapStorage::Instance().Count(), before + 1);
+    g.ReleaseBitmap(&scaled);
+    g.ReleaseBitmap(&first);
+    EXPECT_EQ(BitmapStorage::Instance().Count(), before - 1);
+    EXPECT_EQ(g.getImageById(77001).mData, nullptr);
+    g.ReleaseBitmap(&missing); // not cached: nothing happens
 }

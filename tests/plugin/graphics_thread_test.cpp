@@ -19,7 +19,6 @@ TEST(GraphicsThreads, ValuesAndTextsFromAnotherThreadReachTheScreen)
     plug.AttachGraphics(g);
     IColor back(255, 0, 0, 0);
     g->AttachPanelBackground(&back);
-
     IBitmap bm = MakeStrip(5, 10, 10, [](int f) { return IColor(255, 50 * f, 0, 0); });
     ControlLayer* layer = new ControlLayer(0, "page");
     g->AttachLayer(layer);
@@ -29,7 +28,6 @@ TEST(GraphicsThreads, ValuesAndTextsFromAnotherThreadReachTheScreen)
     auto* status = new ITextControl(&plug, IRECT(20, 0, 120, 20), nullptr, "");
     g->AttachControl(status);
     g->AttachControl(new ICaptionControl(&plug, IRECT(20, 20, 120, 40), 1, nullptr, false));
-
     std::atomic<bool> done{false};
     std::thread midi([&] {
         for (int i = 0; i < 2000; ++i) {

@@ -1,6 +1,6 @@
 // The Audio Unit binding in process: published parameters and their properties, parameter
-// procedures, scheduled events, output buses, host time, listeners, notifications, views, and
-// the entry's answers to bad calls.
+// procedures, scheduled events, listeners, notifications, views, and the entry's answers to bad
+// calls.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,16 +20,14 @@ constexpr int kUid = 0x616E6E71, kMfr = 0x56654231;
 // A plug-in with published parameters, for the paths the editor itself (none published) never reaches.
 class TestAU : public IPluginAU {
 public:
-    static inline const char* channelIO = "2-2";
     static inline bool failMake = false;
-
     TestAU()
-        : IPluginAU(IPluginInstanceInfo(), 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true,
+        : IPluginAU(IPluginInstanceInfo(), 6, "2-2", 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true,
                     true, true, 0)
     {
         IPluginInstanceInfo info;
         info.bundleID.Set(QOR_BUNDLE_ID);
-        initialize(info, 4, 6, channelIO, 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true, true, true, 0);
+        initialize(info, 4, 6, "2-2", 0, "Test AU", "", "Maker", 0x00010009, kUid, kMfr, 0, true, true, true, 0);
         GetParam(0)->InitBool("Switch", false, "", "Main");
         GetParam(1)->InitEnum("Wave", 1, 3, "", "Osc");
         const char* words[] = {"Saw", "Square", "Noise"};
@@ -38,13 +36,7 @@ public:
         GetParam(3)->InitInt("Count", 3, 0, 10);
     }
     std::vector<int> changes;
-    double processedFrames = 0;
     void OnParamChange(int idx) override { changes.push_back(idx); }
-    void ProcessDoubleReplacing(double** in, double** out, int nFrames) override
-    {
-        processedFrames += nFrames;
-        IPluginAU::ProcessDoubleReplacing(in, out, nFrames);
-    }
 };
 
 struct Instance {
@@ -77,29 +69,6 @@ std::string Take(CFStringRef s)
     std::string t = p ? p : "(null)";
     if (s) CFRelease(s);
     return t;
-}
-
-// A two-buffer list over the given channel memory.
-struct Buffers {
-    std::vector<float> l, r;
-    std::vector<unsigned char> block;
-    AudioBufferList* list;
-    explicit Buffers(UInt32 frames) : l(frames, 1.0f), r(frames, 1.0f), block(sizeof(AudioBufferList) + sizeof(AudioBuffer))
-    {
-        list = reinterpret_cast<AudioBufferList*>(block.data());
-        list->mNumberBuffers = 2;
-        list->mBuffers[0] = {1, frames * 4, l.data()};
-        list->mBuffers[1] = {1, frames * 4, r.data()};
-    }
-};
-
-OSStatus Render(AudioUnit unit, UInt32 bus, UInt32 frames, double sampleTime, Buffers& b, UInt32 tsFlags = 1)
-{
-    AudioTimeStamp ts{};
-    ts.mFlags = tsFlags;
-    ts.mSampleTime = sampleTime;
-    AudioUnitRenderActionFlags flags = 0;
-    return AudioUnitRender(unit, &flags, &ts, bus, frames, b.list);
 }
 
 } // namespace
@@ -157,7 +126,6 @@ TEST(AuParameters, ValueStringsNamesAndConversions)
     EXPECT_STREQ(CFStringGetCStringPtr(static_cast<CFStringRef>(CFArrayGetValueAtIndex(words, 2)), kCFStringEncodingUTF8), "Noise");
     CFRelease(words);
     EXPECT_EQ(in.Get(kAudioUnitProperty_ParameterValueStrings, 3, &words), kAudioUnitErr_InvalidProperty);
-
     const struct { UInt32 id; SInt32 length; OSStatus status; const char* name; } names[] = {
         {2, 10, noErr, "A rather l"}, {2, kAudioUnitParameterName_Full, noErr, "A rather long parameter name"},
         {6, 10, kAudioUnitErr_InvalidParameter, "(null)"}};
@@ -201,7 +169,6 @@ TEST(AuParameters, SetClampsIntoTheRangeRunsTheHookAndScheduledEventsStopAtTheFi
         EXPECT_EQ(v, float(row.stored)) << row.id;
     }
     EXPECT_EQ(in.plug->changes, (std::vector<int>{3, 2, 2, 2}));
-
     // Immediate events apply, ramps are skipped, an unknown id stops the rest.
     AudioUnitParameterEvent ev[4];
     std::memset(ev, 0, sizeof ev);
@@ -240,7 +207,6 @@ TEST(AuListeners, EditorChangesArePostedAsGestureAndValueEventsAndPropertyListen
     in.plug->EndInformHostOfParamChange(2);
     AUListenerDispose(l);
     EXPECT_EQ(gEvents, (std::vector<AudioUnitEventType>{102, 2, 202})) << "begin, value, end of parameter 2";
-
     int a = 0, b = 0;
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &a);
     AudioUnitAddPropertyListener(in.unit, 36, &CountListener, &b); // same id and procedure: kept once
@@ -269,7 +235,6 @@ TEST(AuEntry, BadCallsAnswerAStatusAndTouchNothing)
               kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_SampleRate, 0, 0, nullptr, 8),
               kAudioUnitErr_InvalidPropertyValue);
-
     std::vector<unsigned char> block(sizeof(ComponentParameters) + sizeof(intptr_t));
     auto* p = reinterpret_cast<ComponentParameters*>(block.data());
     p->paramSize = sizeof(intptr_t);
@@ -282,7 +247,6 @@ TEST(AuEntry, BadCallsAnswerAStatusAndTouchNothing)
         EXPECT_EQ(IPluginAU::IPluginAUEntry(p, c.withPlug ? in.plug : nullptr), c.status) << c.what;
     }
     EXPECT_EQ(IPluginAU::IPluginAUEntry(nullptr, nullptr), -50);
-
     // An open that cannot make the plug-in leaves whatever the host handed in as storage alone.
     p->what = kComponentOpenSelect;
     auto* hostsOwn = new TestAU;
@@ -291,62 +255,6 @@ TEST(AuEntry, BadCallsAnswerAStatusAndTouchNothing)
     TestAU::failMake = false;
     EXPECT_EQ(hostsOwn->NParams(), 6); // still alive
     delete hostsOwn;
-}
-
-TEST(AuRenderBuses, TwoOutputBusesPullOnceAndProcessOnTheLastConnected)
-{
-    TestAU::channelIO = "2-4";
-    Instance in;
-    TestAU::channelIO = "2-2";
-    ASSERT_EQ(in.plug->NOutBuses(), 2);
-    EXPECT_EQ(in.plug->GetOutBus(1)->plugChannelStartIdx, 2);
-    Buffers b(64);
-    const struct { UInt32 bus; OSStatus status; double processed; } table[] = {
-        {0, noErr, 64}, {1, noErr, 128}, {0, noErr, 128}, {2, kAudioUnitErr_InvalidPropertyValue, 128}};
-    for (const auto& row : table) {
-        EXPECT_EQ(Render(in.unit, row.bus, 64, 0, b), row.status) << row.bus;
-        EXPECT_EQ(in.plug->processedFrames, row.processed) << row.bus;
-    }
-    EXPECT_EQ(Render(in.unit, 1, 64, 0, b, 0), kAudioUnitErr_InvalidPropertyValue) << "no sample time";
-    b.list->mBuffers[0].mDataByteSize = 16;
-    EXPECT_EQ(Render(in.unit, 1, 64, 0, b), kAudioUnitErr_InvalidPropertyValue) << "buffer below the frames";
-}
-
-namespace {
-
-OSStatus ZeroTransport(void*, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling, Float64* cs,
-                       Float64* ce)
-{
-    *playing = *cycling = true;
-    *changed = false;
-    *sample = *cs = 0.0;
-    *ce = 16.0;
-    return noErr;
-}
-
-OSStatus HugeTransport(void*, Boolean*, Boolean*, Float64* sample, Boolean*, Float64*, Float64*)
-{
-    *sample = 1e30;
-    return noErr;
-}
-
-} // namespace
-
-TEST(AuHostTime, PositionsReportedAsZeroKeepTheirPreviousValuesAndHugeOnesStopAtTheEnd)
-{
-    Instance in;
-    HostCallbackInfo cb{nullptr, nullptr, nullptr, &ZeroTransport};
-    ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb), noErr);
-    ITimeInfo t;
-    in.plug->GetTime(&t);
-    EXPECT_EQ(std::vector<double>({t.samplePos, t.cycleStart, t.cycleEnd}), std::vector<double>({-1.0, -1.0, 16.0}));
-    EXPECT_TRUE(t.transportIsRunning && t.transportLoopEnabled);
-    EXPECT_EQ(t.tempo, 120.0); // no beat-and-tempo procedure
-    EXPECT_EQ(t.numerator, 4); // no musical-time procedure
-    EXPECT_EQ(in.plug->GetSamplesPerBeat(), 44100.0 * 60.0 / 138.0);
-    cb.transportStateProc = &HugeTransport;
-    AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, 0, 0, &cb, sizeof cb);
-    EXPECT_EQ(in.plug->GetSamplePos(), INT32_MAX);
 }
 
 namespace {

@@ -30,10 +30,8 @@ void NoteFreed(void* p)
 
 void* Allocate(std::size_t n)
 {
-    if (n == 0) n = 1;
-    void* p = std::malloc(n);
-    if (!p) throw std::bad_alloc();
-    return p;
+    void* p = std::malloc(n ? n : 1);
+    return p ? p : throw std::bad_alloc();
 }
 
 } // namespace
@@ -84,10 +82,10 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         p->initialize(0, kQorParams, "1-1 2-2", 3, "QOR Editor", "", "Tessmoor Audio", kQorVersion,
                       kQorUniqueID, kQorMfrID, 128, false, true, true);
         p->addNonAutomateParamCount(kQorParams);
-        p->SetInputBusLabel(0, "in A");
-        p->SetInputBusLabel(1, "in B");
-        p->SetOutputBusLabel(0, "out A");
-        p->SetOutputBusLabel(1, "out B");
+        for (int i = 0; i < 2; ++i) {
+            p->SetInputBusLabel(i, "in");
+            p->SetOutputBusLabel(i, "out");
+        }
         p->GiveDelayLine();
         auto* g = new RecordingGraphics(p);
         p->AttachGraphics(g);
@@ -99,7 +97,6 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         delete p;
         gWatching = false;
     }
-
     // The run of owner names in the order the objects were freed, repeats folded into one.
     std::vector<std::string> runs;
     std::map<std::string, int> counts;
@@ -109,11 +106,8 @@ TEST(PluginBaseLifetime, DestructionFreesSurfaceParamsPresetsChannelsConfigurati
         ++counts[it->second];
         if (runs.empty() || runs.back() != it->second) runs.push_back(it->second);
     }
-    std::vector<std::string> expected = {"graphics",      "param",           "preset",
-                                         "input channel", "output channel",  "configuration",
-                                         "input bus label", "output bus label", "delay line",
-                                         "plug-in"};
-    EXPECT_EQ(runs, expected);
+    EXPECT_EQ(runs, (std::vector<std::string>{"graphics", "param", "preset", "input channel", "output channel", "configuration",
+                                              "input bus label", "output bus label", "delay line", "plug-in"}));
     EXPECT_EQ(counts["param"], kQorParams);
     EXPECT_EQ(counts["preset"], 3);
     for (const char* two : {"input channel", "output channel", "configuration", "input bus label", "output bus label"})

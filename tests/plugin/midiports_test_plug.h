@@ -4,10 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "kit/plugin/IMidiPorts.h"
@@ -24,38 +22,25 @@ class PortPlug : public RecordingPlug {
 public:
     // A plug-in class closes its ports before its own members go.
     ~PortPlug() override { CloseExternalMIDIPorts(); }
-
-    void ProcessMidiMsg(IMidiMsg* msg, bool fromExternalPort) override
+    void ProcessMidiMsg(IMidiMsg* msg, bool fromPort) override
     {
-        Record({false, {msg->mStatus, msg->mData1, msg->mData2}, msg->mOffset, fromExternalPort});
+        Record({false, {msg->mStatus, msg->mData1, msg->mData2}, msg->mOffset, fromPort});
     }
-    void ProcessSysEx(ISysEx* msg, bool fromExternalPort) override
+    void ProcessSysEx(ISysEx* msg, bool fromPort) override
     {
-        Record({true, std::vector<uint8_t>(msg->mData, msg->mData + msg->mSize), msg->mOffset, fromExternalPort});
+        Record({true, std::vector<uint8_t>(msg->mData, msg->mData + msg->mSize), msg->mOffset, fromPort});
     }
-
     bool SendMidiMsg(IMidiMsg* msg) override { return SendExternalMidiMsg(msg); }
     bool SendMidiSysex(unsigned char* data, int size) override { return SendExternalSysex(data, size); }
-    bool SendPatchSysex(unsigned char* data, int size) override
-    {
-        return SendExternalBytes(data, size < 0 ? 0 : size_t(size));
-    }
-    bool SendMidiSysex2(std::vector<unsigned char> bytes) override
-    {
-        return SendExternalBytes(bytes.data(), bytes.size());
-    }
-
+    bool SendPatchSysex(unsigned char* data, int size) override { return SendExternalBytes(data, size < 0 ? 0 : size_t(size)); }
+    bool SendMidiSysex2(std::vector<unsigned char> b) override { return SendExternalBytes(b.data(), b.size()); }
     // Pretends an input port is open, for feeding the input callback directly.
     void SetDelivering(bool on)
     {
         std::lock_guard<std::mutex> g(midiInGate);
         midiInDelivering = on;
     }
-    RtMidiOut* OutClient() { return midiOut; }
-    RtMidiIn* InClient() { return midiIn; }
     int OutPortRequest() const { return midiOutPort; }
-    int InPortRequest() const { return midiInPort; }
-
     std::vector<Delivered> Seen()
     {
         std::lock_guard<std::mutex> g(seenLock);
@@ -72,7 +57,6 @@ public:
         std::unique_lock<std::mutex> g(seenLock);
         return seenCv.wait_for(g, std::chrono::milliseconds(ms), [&] { return pred(seen); });
     }
-
     std::function<void()> onDelivery; // runs on the delivering thread, after recording
 
 private:
@@ -85,32 +69,7 @@ private:
         seenCv.notify_all();
         if (onDelivery) onDelivery();
     }
-
     std::mutex seenLock;
     std::condition_variable seenCv;
     std::vector<Delivered> seen;
-};
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-        else unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
 };

@@ -1,8 +1,8 @@
 #pragma once
-// A plug-in on the bare base that records what the base calls on it.
+// A plug-in on the bare base that records what the base calls on it, and an editor surface that
+// records what the base pushes to it.
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "kit/plugin/IGraphics.h"
@@ -16,11 +16,10 @@ constexpr int kQorParams = 5124;
 class RecordingPlug : public IPluginBase {
 public:
     explicit RecordingPlug(EAPI apiId = kAPIAU, int ver = kQorVersion, bool chunks = true)
-        : IPluginBase(2208, "2-2", 0, "QOR Editor", "", "Tessmoor Audio", ver, kQorUniqueID,
-                      kQorMfrID, 128, false, chunks, true, apiId)
+        : IPluginBase(2208, "2-2", 0, "QOR Editor", "", "Tessmoor Audio", ver, kQorUniqueID, kQorMfrID, 128, false,
+                      chunks, true, apiId)
     {
     }
-
     struct Call {
         std::string what;
         int idx;
@@ -29,53 +28,43 @@ public:
     };
     std::vector<Call> calls;
     std::function<void(int)> onParamChange; // runs inside OnParamChange when set
-
+    int programChanges = 0, presetsChanged = 0;
     int CountOf(const std::string& what) const
     {
         int n = 0;
         for (const Call& c : calls) n += c.what == what;
         return n;
     }
-
+    void Note(const char* what, int idx, double value) { calls.push_back({what, idx, value, mutex.IsHeldByCaller()}); }
+    double ValueOf(int idx) { return GetParam(idx) ? GetParam(idx)->value : 0.0; }
     void Reset() override
     {
         IPluginBase::Reset();
-        calls.push_back({"Reset", -1, 0.0, mutex.IsHeldByCaller()});
+        Note("Reset", -1, 0.0);
     }
     void OnParamChange(int idx) override
     {
-        calls.push_back({"OnParamChange", idx, GetParam(idx) ? GetParam(idx)->value : 0.0, mutex.IsHeldByCaller()});
+        Note("OnParamChange", idx, ValueOf(idx));
         if (onParamChange) onParamChange(idx);
     }
-    void OnParamChange2(int idx) override
-    {
-        calls.push_back({"OnParamChange2", idx, GetParam(idx) ? GetParam(idx)->value : 0.0, mutex.IsHeldByCaller()});
-    }
-    int programChanges = 0;
-    int presetsChanged = 0;
+    void OnParamChange2(int idx) override { Note("OnParamChange2", idx, ValueOf(idx)); }
     void InformHostOfProgramChange() override { ++programChanges; }
     void PresetsChangedByHost() override { ++presetsChanged; }
-    void BeginInformHostOfParamChange(int idx) override { calls.push_back({"Begin", idx, 0.0, false}); }
-    void InformHostOfParamChange(int idx, double normalized) override
-    {
-        calls.push_back({"Inform", idx, normalized, mutex.IsHeldByCaller()});
-    }
-    void EndInformHostOfParamChange(int idx) override { calls.push_back({"End", idx, 0.0, false}); }
+    void BeginInformHostOfParamChange(int) override {}
+    void InformHostOfParamChange(int idx, double normalized) override { Note("Inform", idx, normalized); }
+    void EndInformHostOfParamChange(int) override {}
     int GetSamplePos() override { return 0; }
     double GetTempo() override { return 120.0; }
-    void GetTimeSig(int* num, int* denom) override { *num = 4; *denom = 4; }
+    void GetTimeSig(int* num, int* denom) override { *num = *denom = 4; }
     void GetTime(ITimeInfo*) override {}
     void ResizeGraphics(int, int) override {}
     bool SendMidiVST(IMidiMsg*) override { return false; }
     bool SendMidiMsg(IMidiMsg*) override { return false; }
-
     KIT_Mutex& Mutex() { return mutex; }
     double** InData() { return inData.Get(); }
     double** OutData() { return outData.Get(); }
-    void SetBypassed(bool b) { bypassed = b; }
 };
 
-// Records the surface calls the base makes, and what the base looks like when it destroys it.
 class RecordingGraphics : public IGraphics {
 public:
     struct Push {
@@ -87,13 +76,7 @@ public:
     std::vector<Push> pushes;
     int prepDraws = 0;
     bool attachedAtPrepDraw = true;
-    std::function<void(RecordingGraphics*)> onDestroy;
-
     explicit RecordingGraphics(IPluginBase* plug) : IGraphics(plug, 1500, 757, 0) {}
-    ~RecordingGraphics() override
-    {
-        if (onDestroy) onDestroy(this);
-    }
     void PrepDraw() override
     {
         ++prepDraws;
