@@ -63,12 +63,7 @@ void UIConfigManager::createMsbLsbSelectionCCControl(int ccNumber, int msbValue,
                      firstNumber, lastNumber, values, part, layer, group, ControlAction::kNRPN, &action);
     if (!menu || !action) return;
     const bool byChannel = layersets::inSets(layer, layersets::kNRPNChannel) || layersets::isVocoder(paramId);
-    action->ccNumber = ccNumber;
-    action->msbValue = msbValue;
-    action->lsbValue = lsbValue;
-    action->lsbControl = lsbControl;
-    layersets::setChannelKeys(action, byChannel, channel, part, paramId);
-    nrpnControls.addToControlMap(action, menu);
+    fileNRPNControl(action, menu, ccNumber, msbValue, lsbValue, lsbControl, byChannel, channel, part, paramId);
 }
 
 void UIConfigManager::createMultiSelectionSysExControl(std::string name, int paramId, int x, int y, int width,
