@@ -129,7 +129,9 @@ TEST(Misbehaviour, EachOptionShowsInTheAnswers)
         for (const auto& out : h.replies) lengths.push_back(out.bytes.size());
         EXPECT_EQ(lengths, r.lengths);
         for (const auto& out : h.replies) EXPECT_EQ((Bytes{out.bytes.front(), out.bytes.back()}), (Bytes{0xF0, 0xF7}));
-        if (!h.replies.empty()) EXPECT_EQ(h.replies.back().note, r.lastNote);
+        if (!h.replies.empty()) {
+            EXPECT_EQ(h.replies.back().note, r.lastNote);
+        }
     }
     const Handled h = answer([](Options& o) { o.replyDelayMs = 750, o.foreignSysEx = true; }, enquiry());
     ASSERT_EQ(h.replies.size(), 3u);
