@@ -110,8 +110,9 @@ TEST(Objects, PensBrushesClonesStockObjectsAndPoolsLiveAsLongAsTheyShould) {
   EXPECT_EQ(SelectObject(m.dc, brush), pseudo(2)) << "the clone keeps it alive";
   SelectObject(m.dc, pseudo(2));
   DeleteObject(brush);
-  if (brush->inPool)
+  if (brush->inPool) {
     EXPECT_EQ((V{SelectObject(m.dc, brush) != nullptr, WAPI_CloneGDIObject(brush) != nullptr}), (V{0, 0}));
+  }
   HGDIOBJ nullPen = GetStockObject(NULL_PEN), nullBrush = GetStockObject(NULL_BRUSH);
   ASSERT_TRUE(nullPen && nullBrush);
   for (HGDIOBJ o : {nullPen, nullBrush, pseudo(1), HGDIOBJ(nullptr)}) DeleteObject(o);  // pseudo-handles are not read

@@ -74,7 +74,9 @@ TEST(ShapesFill, RoundRectFillsTheOctagonThatCutsCornersAtAThird) {
     for (int x = 0; x < 40; x++) {
       const double px = x + 0.5, py = y + 0.5;
       const double m = std::min({px, py, 30 - px, 30 - py, px + py - 3, 27 - px + py, px + 27 - py, 57 - px - py});
-      if (m != 0) ASSERT_EQ(c.at(x, y), m > 0 ? 255 : 0) << x << "," << y;
+      if (m != 0) {
+        ASSERT_EQ(c.at(x, y), m > 0 ? 255 : 0) << x << "," << y;
+      }
     }
 }
 

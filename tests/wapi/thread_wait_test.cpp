@@ -108,9 +108,11 @@ TEST(SocketEvent, WaitForAnyAnswersTheFirstReadyHandleInArrayOrderAndReachesPast
   std::vector<int> spare;
   for (int fd; spare.size() < 1100 && (fd = open("/dev/null", O_RDONLY)) >= 0;) spare.push_back(fd);
   HANDLE e = CreateEventAsSocket(nullptr, 0, 1, nullptr);
-  if (e)
+  EXPECT_NE(e, nullptr);
+  if (e) {
     EXPECT_EQ((V{WaitForSingleObject(e, 10), SetEvent(e), WaitForAnySocketObject(1, &e, 10), CloseHandle(e)}),
               (V{0, 1, 0, 1}));
+  }
   for (int fd : spare) close(fd);
   if (spare.size() < 1100) GTEST_SKIP() << "descriptor limit too low to reach 1024";
 }
@@ -165,14 +167,17 @@ TEST(ThreadWait, AThreadDetachesOnlyWhenItDropsTheLastReference) {
     g_release = g_poolsClosed = g_detachedAtEnd = 0;
     HANDLE t = CreateThread(nullptr, 0, waitForRelease, reinterpret_cast<LPVOID>(21), 0, nullptr);
     ASSERT_NE(t, nullptr);
-    if (creatorCloses) EXPECT_EQ(CloseHandle(t), 1);  // the thread still holds its own reference
+    if (creatorCloses) {
+      EXPECT_EQ(CloseHandle(t), 1);  // the thread still holds its own reference
+    }
     g_release = 1;
     for (int i = 0; i < 5000 && g_poolsClosed.load() < 1; ++i) Sleep(1);
     EXPECT_EQ((V{g_poolsClosed.load(), g_detachedAtEnd.load()}), (V{1, creatorCloses}));
-    if (!creatorCloses)
+    if (!creatorCloses) {
       EXPECT_EQ((V{static_cast<WAPI_ThreadObject*>(t)->done.load(), WaitForSingleObject(t, INFINITE), result(t),
                    CloseHandle(t)}),
                 (V{1, 0, 21, 1}));
+    }
   }
 }
 
