@@ -5,11 +5,14 @@
 #include "Project_Source/src/clock_gettime_stub.h"
 #include "Project_Source/src/debugger.h"
 #include "config_test_support.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <regex>
@@ -196,6 +199,25 @@ TEST(Tea, ThePublishedVectorHoldsAndAFramedBufferRoundTrips)
     unsigned int length = 16, zero = 0;
     EXPECT_LE(tea.decryptBlock(noise, &length, key), 8u);
     EXPECT_EQ(tea.decryptBlock(noise, &zero, key), 0u);
+}
+
+// The build's encipherer writes what the reader deciphers and refuses a text holding a zero byte
+// (the reader would stop there).
+TEST(TeaTool, EnciphersAsTheReaderExpectsAndRefusesAZeroByte)
+{
+    testsupport::TempDir d;
+    const std::string tool = testsupport::binaryDir() + "/tools/tea-encipher/tea-encipher";
+    const std::string xml = "<values><list name=\"a\">1 2</list></values>";
+    testsupport::writeFile(d.file("in.xml"), xml);
+    testsupport::writeFile(d.file("zero.xml"), std::string("<a>\0</a>", 8));
+    const auto run = [&](const char* in) {
+        return std::system((tool + " " + d.file(in) + " " + d.file("out.tea") + " 2>/dev/null").c_str());
+    };
+    EXPECT_EQ(run("in.xml"), 0);
+    EXPECT_EQ(testsupport::readText(d.file("out.tea")), encipher(xml));
+    std::remove(d.file("out.tea").c_str());
+    EXPECT_NE(run("zero.xml"), 0);
+    EXPECT_TRUE(testsupport::readFile(d.file("out.tea")).empty());
 }
 
 // Ids 0 and 1 match the library's clocks, 2 and 3 are call times under a second; others fail.

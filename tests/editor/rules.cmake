@@ -13,3 +13,7 @@ endif()
 if(TARGET editor_worker_insynth_thread_test)
   target_link_libraries(editor_worker_insynth_thread_test PRIVATE synth_sim_core)
 endif()
+# The services test runs the build's encipherer.
+if(TARGET editor_config_services_test)
+  add_dependencies(editor_config_services_test tea-encipher)
+endif()
