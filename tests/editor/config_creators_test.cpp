@@ -210,7 +210,8 @@ TEST(Lookups, ListsFillOnlyTheirNumberedSlotsAndLinksAddThePartToRegisteredNames
         int count;
         Ints values;
     } lists[] = {{"10,20", 4, {10, 20, 9, 9}}, {"10,,20", 3, {10, 20, 9}}, {"x,5", 2, {9, 5}},
-                 {" 7,12px", 2, {7, 12}},      {"99999999999,4", 2, {9, 4}}};
+                 {" 7,12px", 2, {7, 12}},      {"99999999999,4", 2, {9, 4}}, {"1,2,3", 2, {1, 2}},
+                 {"", 2, {9, 9}}};
     for (const auto& r : lists) {
         Ints v(size_t(r.count), 9);
         b.manager.getCSValues(r.text, v.data(), r.count);
@@ -222,6 +223,8 @@ TEST(Lookups, ListsFillOnlyTheirNumberedSlotsAndLinksAddThePartToRegisteredNames
         Ints link;
     } links[] = {{"kFilterCutoff", 3, {-1, -1, -1}},
                  {"kFilterCutoff,kFilterResonance", 2, {1506, 1522, -1}},
+                 {"kFilterCutoff,kFilterResonance", -1, {1504, 1520, -1}},
+                 {"kFilterCutoff,kFilterResonance,3,4", 0, {1504, 1520, -1}},
                  {"kFilterCutoff,kFilterResonance,3", 0, {1504, 1520, 3}},
                  {"kNoSuchName,kFilterResonance,3,4", 2, {-1, 1522, -1}}};
     for (const auto& r : links) {
@@ -258,7 +261,133 @@ TEST(RadioButtons, ButtonsAreSlicesOfTheStripAndOnlyTheSelectedOneShowsFrameTwo)
         radio->OnMouseDblClick(x, 30, &mod);
         EXPECT_EQ(radio->GetValue(), value) << x;
     }
+    // The same strip with its frames side by side stacks the buttons; one button stands for 0.
+    IBitmap column(strip, 200, 60, 2, true);
+    auto* down = new ICustomRadioButtonsControl(&b.plug, IRECT(10, 20, 110, 80), 1, 4, &column, kVertical);
+    auto* one = new ICustomRadioButtonsControl(&b.plug, IRECT(10, 100, 210, 130), 2, 1, &bitmap, kHorizontal);
+    b.surface->AttachControl(down);
+    b.surface->AttachControl(one);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(*down->ButtonRECT(i), IRECT(10, 20 + 15 * i, 110, 35 + 15 * i));
+    one->SetValue(1.0);
+    IMouseMod left(true, false);
+    one->OnMouseDown(100, 110, &left);
+    EXPECT_EQ(one->GetValue(), 0.0);
     delete strip;
+}
+
+TEST(Buttons, SysExButtonsSendTwoMessagesThatDifferOnlyInTheChangingByte)
+{
+    using Row = std::tuple<int, int, int, const char*, Ints, Ints>; // message 1 holds 1 at the changing byte
+    Bench b;
+    for (auto [id, changingByte, part, nameAndGroup, off, key] :
+         {Row{3001, 8, -1, "b|Osc", {0xF0, 0x7D, 1, 2, 3, 4, 5, 0, 0xF7}, {2, 3, 4, 5}},
+          Row{3002, 7, -1, "b|Osc", {0xF0, 0x7D, 1, 2, 3, 4, 0, 0, 0xF7}, {1, 2, 3, 4}},
+          Row{3003, 8, 2, "[3] b|Part 3:Osc", {0xF0, 0x7D, 1, 2, 2, 4, 5, 0, 0xF7}, {2, 2, 4, 5}}}) {
+        b.manager.createSysExBoolControl("b", id, 0, 0, "", 1, 0, 0, changingByte, part, {}, nullptr, "Osc");
+        const ControlAction* a = b.action(id);
+        Ints on = off;
+        on[size_t(changingByte - 1)] = 1;
+        EXPECT_EQ(a->messages, std::vector<Ints>({off, on})) << id;
+        EXPECT_EQ(Ints({a->kind, a->isMultiMessage, int(b.plug.GetParam(id)->Value())}), Ints({4, 0, 1}));
+        EXPECT_EQ(b.name(id) + "|" + b.plug.GetParam(id)->GetParamGroupForHost(), nameAndGroup);
+        EXPECT_EQ(b.manager.sysexControls.findControl(key[0], key[1], key[2], key[3], 0), b.last());
+    }
+}
+
+TEST(Buttons, CCAndNRPNButtonsTakeNamesAndKeysFromLayerPartAndId)
+{
+    using Row = std::tuple<bool, const char*, int, int, const char*, int, int>; // NRPN?, ..., channel and global key
+    Bench b;
+    for (auto [nrpn, layerName, part, id, name, channelKey, globalKey] :
+         {Row{false, "multiModeMixer", 1, 3101, "c", 6, 0}, Row{false, "osc1", 1, 3102, "[2] c", 2, 0},
+          Row{false, "fx", 3, 2212, "[4] c", 4, 1}, Row{false, "miniMixer", 3, 2212, "c", 6, 0},
+          Row{false, "", -1, 3103, "[0] c", 0, 0}, Row{true, "osc1", 1, 1793, "[2] c", 6, 0},
+          Row{true, "additionalSettingsPart3", 2, 3104, "[3] c", 6, 0}, Row{true, "osc2", 2, 3105, "[3] c", 3, 0},
+          Row{true, "fx", 2, 2211, "[3] c", 3, 1}}) {
+        SCOPED_TRACE(std::string(layerName) + " " + std::to_string(id));
+        ControlLayer* layer = b.layer(layerName);
+        const int cc = id % 100; // valueBounds 0, 0, 127; a CC button's link changes nothing
+        nrpn ? b.manager.createMsbLsbBoolControl(cc, cc, 12, 13, 6, "c", id, 0, 0, "", 0, 0, 127, {}, part, layer, "")
+             : b.manager.createCCBoolControl(cc, 6, "c", id, 0, 0, "", 0, 0, 127, {1480, 1512, 2}, part, layer, "");
+        const ControlAction* a = b.action(id);
+        EXPECT_EQ(b.name(id), name);
+        EXPECT_EQ(Ints({a->kind, a->ccNumber, a->channelKey, a->globalKey, a->link.firstId}),
+                  Ints({nrpn ? 3 : 2, cc, channelKey, globalKey, -1}));
+        EXPECT_TRUE(nrpn || Ints({a->switchOffValue, a->switchOnValue}) == Ints({0, 127}));
+        EXPECT_EQ(nrpn ? b.manager.nrpnControls.findControl(channelKey, cc, 12, 13, globalKey)
+                       : b.manager.getCCControl(channelKey, cc, globalKey),
+                  a->controls.back());
+    }
+    EXPECT_EQ(b.action(1480), nullptr);
+    // The keys of the first row again: the map takes the later button, the first keeps its action.
+    b.manager.createCCBoolControl(1, 6, "e", 3110, 0, 0, "", 0, 0, 127, {}, 1, b.layer("miniMixer"), "");
+    EXPECT_EQ(b.manager.getCCControl(6, 1, 0), b.action(3110)->controls.back());
+    EXPECT_EQ(b.action(3101)->controls, std::vector<IControl*>{b.last(b.layers.front().get())});
+}
+
+TEST(Buttons, ALinkNeedsTwoIdsAndAFirstIdInTheTable)
+{
+    Bench b;
+    b.handle(9301);
+    for (int me : {1498, 1499}) { // a SysEx button, an NRPN button; the first link holds
+        for (LinkInfo link : {LinkInfo{1480, 1512, 7}, {-1, 1522, -1}, {1480, -1, 3}, {5124, 1, -1}, {99999, 1, 1}}) {
+            const int before = b.logLines();
+            me == 1498 ? b.manager.createSysExBoolControl("b", me, 0, 0, "HANDLE", 0, 0, 0, 8, 2, link, nullptr, "")
+                       : b.manager.createMsbLsbBoolControl(1, 2, 3, 4, 5, "n", me, 0, 0, "HANDLE", 0, 0, 1, link, 3,
+                                                           nullptr, "");
+            const LinkInfo mine = b.action(me)->link, back = b.action(1480)->link; // and the link back
+            EXPECT_EQ(Ints({mine.firstId, mine.secondId, mine.extra, back.firstId, back.secondId, back.extra,
+                            b.action(1480)->kind, b.logLines() - before}),
+                      Ints({1480, 1512, 7, me, 1512, -1, 5, link.firstId > 5123}));
+        }
+    }
+}
+
+TEST(Buttons, PlainSwitchesStartFromTheirDefaultSendNothingAndRadiosAreMetaEnums)
+{
+    Bench b(1.15);
+    b.handle(9302);
+    for (int id : {3201, 3202}) b.plug.GetParam(id)->Set(1.0);
+    b.manager.createBoolControl("s", 3200, 1, 10, 20, "HANDLE", -1, nullptr, "");   // a `switch` with first value 1
+    b.manager.createSwitchControl("s", 3201, 0, 10, 20, "HANDLE", -1, nullptr, ""); // an `autooff` passes 0
+    IControl* autoOff = b.manager.createAutoOffSwitchControl("s", 3202, 10, 20, "HANDLE", 0, nullptr, "G");
+    EXPECT_EQ(autoOff, b.last());
+    for (auto [id, on, momentary] : {std::tuple<int, int, bool>{3200, 1, false}, {3201, 0, true}, {3202, 0, true}}) {
+        const IParam* p = b.plug.GetParam(id);
+        IControl* c = b.action(id)->controls.back();
+        EXPECT_EQ(Ints({int(p->Value()), int(p->GetDefault()), p->Type(), b.action(id)->kind,
+                        dynamic_cast<IContactControl*>(c) != nullptr}),
+                  Ints({on, on, IParam::kTypeBool, 0, momentary}));
+        EXPECT_EQ(*c->GetRECT(), IRECT(11, 23, 34, 34)) << id; // trunc(11.5), trunc(23); a 23 x 11 bitmap
+    }
+    b.manager.preloadImage(b.surface, 9303, "RADIO", "r.png", 2, true); // frames side by side: a column
+    b.manager.createRadioControl("r", 3300, 10, 20, "RADIO", 4, -1, nullptr, "");
+    auto* radio = dynamic_cast<ICustomRadioButtonsControl*>(b.last());
+    ASSERT_NE(radio, nullptr);
+    const IParam* p = b.plug.GetParam(3300);
+    EXPECT_EQ(
+        std::make_tuple(*radio->GetRECT(), *radio->ButtonRECT(0), radio->NButtons(), p->Type(), p->GetMin(),
+                        p->GetMax(), p->GetDefault(), p->GetIsMeta()),
+        std::make_tuple(IRECT(11, 23, 22, 34), IRECT(11, 23, 22, 25), 4, int(IParam::kTypeEnum), 0.0, 3.0, 0.0, true));
+}
+
+TEST(Buttons, TheManagerAndTheSurfaceMayBeDestroyedInEitherOrder)
+{
+    for (bool managerFirst : {true, false}) {
+        auto plug = std::make_unique<SurfacePlug>(5124);
+        auto* surface = new RedSurface(plug.get(), 400, 300);
+        plug->AttachGraphics(surface);
+        auto* layer = new ControlLayer(0, "miniMixer");
+        surface->AttachLayer(layer);
+        auto manager = std::make_unique<UIConfigManager>();
+        manager->graphics = surface;
+        manager->createSysExBoolControl("b", 3400, 0, 0, "", 0, 0, 0, 8, 0, {1480, 1512, -1}, layer, "");
+        manager->createMsbLsbBoolControl(1, 2, 3, 4, 5, "n", 3401, 0, 0, "", 0, 0, 1, {1481, 1513, 0}, 0, nullptr, "");
+        manager->createRadioControl("r", 3402, 0, 0, "", 2, -1, nullptr, "");
+        if (managerFirst) manager.reset(); // the controls stay with the surface
+        EXPECT_EQ(Ints({layer->controls.GetSize(), surface->NControls()}), Ints({1, 2}));
+        plug.reset(); // frees the layers and controls
+    }
 }
 
 } // namespace
