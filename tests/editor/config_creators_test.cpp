@@ -369,6 +369,12 @@ TEST(Buttons, PlainSwitchesStartFromTheirDefaultSendNothingAndRadiosAreMetaEnums
         std::make_tuple(*radio->GetRECT(), *radio->ButtonRECT(0), radio->NButtons(), p->Type(), p->GetMin(),
                         p->GetMax(), p->GetDefault(), p->GetIsMeta()),
         std::make_tuple(IRECT(11, 23, 22, 34), IRECT(11, 23, 22, 25), 4, int(IParam::kTypeEnum), 0.0, 3.0, 0.0, true));
+    // No buttons: nothing is built, and one line says why.
+    const int lines = b.logLines();
+    IControl* before = b.last();
+    b.manager.createRadioControl("none", 3301, 10, 20, "RADIO", 0, -1, nullptr, "");
+    EXPECT_EQ(b.last(), before);
+    EXPECT_EQ(b.logLines(), lines + 1);
 }
 
 TEST(Buttons, TheManagerAndTheSurfaceMayBeDestroyedInEitherOrder)
