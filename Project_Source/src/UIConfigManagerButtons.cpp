@@ -61,14 +61,9 @@ void UIConfigManager::createMsbLsbBoolControl(int ccNumber, int msbValue, int ls
         makeSwitch(name, layersets::nameOnLayer(name, part, layer, layersets::kNamedMixer), paramId, defaultValue != 0,
                    x, y, imageId, part, layer, group, false, ControlAction::kNRPN, &action);
     if (!button) return;
-    action->ccNumber = ccNumber;
-    action->msbValue = msbValue;
-    action->lsbValue = lsbValue;
-    action->lsbControl = lsbControl;
     const bool byChannel = layersets::inSets(layer, layersets::kNRPNChannel) || layersets::isVocoder(paramId);
-    layersets::setChannelKeys(action, byChannel, channel, part, paramId);
     linkControlAction(action, paramId, link);
-    nrpnControls.addToControlMap(action, button);
+    fileNRPNControl(action, button, ccNumber, msbValue, lsbValue, lsbControl, byChannel, channel, part, paramId);
 }
 
 void UIConfigManager::createBoolControl(std::string name, int paramId, int defaultValue, int x, int y,
