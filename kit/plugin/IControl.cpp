@@ -71,7 +71,10 @@ void IControl::SetValueFromPlug(double value)
 
 void IControl::SetValueFromHardware(double value)
 {
-    if (TakeOutsideValue(value)) SetDirty2(true);
+    if (!TakeOutsideValue(value)) return;
+    SetDirty2(true);
+    // A value that lands between Draw and SetClean must survive the clean.
+    SetRedrawAgain();
 }
 
 void IControl::SetValueFromUserInput(double value)

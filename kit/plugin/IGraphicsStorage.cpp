@@ -28,6 +28,9 @@ RAST_IBitmap* BitmapStorage::Find(int id)
 RAST_IBitmap* BitmapStorage::Add(RAST_IBitmap* bitmap, int id)
 {
     KIT_MutexLock lock(&mutex);
+    // One entry per bitmap: a second would make the release and the exit delete it twice.
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i)
+        if (mEntries.Get()[i].bitmap == bitmap) return bitmap;
     // Two loads of one id may race between lookup and addition: the first one stays.
     if (id != -1) {
         if (RAST_IBitmap* cached = Find(id)) {

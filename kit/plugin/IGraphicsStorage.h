@@ -15,7 +15,8 @@ public:
     // The first bitmap cached under id, or null.
     RAST_IBitmap* Find(int id);
     // Caches bitmap under id, unless a bitmap is already cached under that id (ids other than
-    // -1): then the given one is deleted and the cached one answered.
+    // -1): then the given one is deleted and the cached one answered. A bitmap already held
+    // keeps its one entry.
     RAST_IBitmap* Add(RAST_IBitmap* bitmap, int id);
     // Removes the first entry holding bitmap and deletes the bitmap; false when not cached.
     bool Remove(RAST_IBitmap* bitmap);

@@ -118,11 +118,20 @@ TEST(GraphicsSurface, DrawMeetsInclusiveEdgesInOrderAndAValueFromThePlugInRedraw
     s.CleanAll();
     c->SetValueFromPlug(0.3);
     EXPECT_FALSE(c->IsDirty()) << "the same value changes nothing";
-    c->SetValueFromPlug(0.7);
-    c->SetClean();
-    EXPECT_TRUE(c->IsDirty()) << "redraw-again keeps it for one more frame";
-    c->SetClean();
-    EXPECT_FALSE(c->IsDirty());
+    // Either outside path: a value landing between Draw and SetClean survives the clean.
+    const struct {
+        void (IControl::*set)(double);
+        const char* path;
+    } paths[] = {{&IControl::SetValueFromPlug, "plug-in"}, {&IControl::SetValueFromHardware, "hardware"}};
+    double v = 0.3;
+    for (const auto& p : paths) {
+        s.CleanAll();
+        (c->*p.set)(v += 0.2);
+        c->SetClean();
+        EXPECT_TRUE(c->IsDirty()) << p.path << ": redraw-again keeps it for one more frame";
+        c->SetClean();
+        EXPECT_FALSE(c->IsDirty()) << p.path;
+    }
 }
 
 TEST(GraphicsSurface, LayersHitChildrenFirstAndAHiddenLayerNeitherReportsNorDraws)
@@ -296,6 +305,8 @@ TEST(GraphicsDraw, BitmapsLoadOnceRetryWhenMissingAndReleaseFromTheCache)
     int before = BitmapStorage::Instance().Count();
     IBitmap scaled = g.ScaleBitmap(&first, 3, 3);
     EXPECT_EQ(BitmapStorage::Instance().Count(), before + 1);
+    for (IBitmap* held : {&first, &scaled, &scaled}) g.RetainBitmap(held);
+    EXPECT_EQ(BitmapStorage::Instance().Count(), before + 1) << "one entry per bitmap, cached or retained twice";
     g.ReleaseBitmap(&scaled);
     g.ReleaseBitmap(&first);
     EXPECT_EQ(BitmapStorage::Instance().Count(), before - 1);
