@@ -3,6 +3,8 @@
 #include "BundleResources.h"
 #include "debugger.h"
 #include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IParam.h"
+#include "kit/plugin/IPluginBase.h"
 #include "tea.h"
 
 #include <tinyxml2.h>
@@ -15,6 +17,17 @@ UIConfigManager::UIConfigManager() = default;
 // The actions go with ownedActions; the maps only point at controls, which the surface owns.
 UIConfigManager::~UIConfigManager()
 {
+    // The actions go with this manager: no parameter may point at one afterwards, since the MIDI
+    // thread reads these pointers. A manager outliving its surface has graphics cleared first.
+    IPluginBase* plug = graphics ? graphics->GetPlug() : nullptr;
+    if (plug && !ownedActions.empty()) {
+        std::set<const ControlAction*> mine;
+        for (const auto& action : ownedActions) mine.insert(action.get());
+        for (int i = 0, n = plug->NParams(); i < n; ++i) {
+            IParam* param = plug->GetParam(i);
+            if (param && mine.count(param->GetControlAction())) param->SetControlAction(nullptr);
+        }
+    }
     // A manager that goes without ClearImageCache still stops counting as a user of its bitmaps.
     for (auto& entry : images) {
         if (!entry.second.loaded) continue;

@@ -53,6 +53,12 @@ public:
     static constexpr const char* kLayoutResource = "resources/uiconfig.tea";
     static constexpr int kSysexResourceId = 101;
     static constexpr const char* kSysexResource = "resources/sysex.tea";
+    // More values than any control of the synthesizer has: menus count their entries against
+    // it, knobs and faders their messages; a range beyond it is a broken layout.
+    static constexpr int kMaxControlValues = 16384;
+    // The SysEx bytes one control may precompute (messages x template length); the largest
+    // real dump is 383 bytes x 128.
+    static constexpr long long kMaxControlSysexBytes = 4LL << 20;
 
     UIConfigManager();
     virtual ~UIConfigManager();
@@ -103,7 +109,8 @@ public:
     // Control actions (UIConfigManagerControlActions.cpp).
     // Replaces out->messages with count messages of the template, the value of each written at
     // the 1-based changingByte, the part (when above 0) at byte 5. A template too short for
-    // changingByte or the part byte gives no message.
+    // changingByte or the part byte, or one whose messages would exceed kMaxControlSysexBytes,
+    // gives no message.
     void calculateSysexWithChangingByte(std::string sysexTemplate, int changingByte, int count,
                                         ControlActionSysExMessage* out, int start, int part);
     // The action of the parameter, made (and owned here) with the creator's kind when it has
@@ -114,7 +121,8 @@ public:
     // link without both ids is ignored.
     void linkControlAction(ControlAction* action, int paramId, LinkInfo link);
     // Fills the action's messages from template sysexIndex and files the control under the
-    // first message's key bytes and index. A template that breaks a limit leaves the messages
+    // first message's key bytes and index. A template that breaks a limit (kMaxControlSysexBytes
+    // among them) leaves the messages
     // empty and files nothing (logged); false then.
     bool setSysexMessages(ControlAction* action, IControl* control, int sysexIndex, int changingByte, int count,
                           int start, int part, unsigned char index);

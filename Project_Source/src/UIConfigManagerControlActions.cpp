@@ -1,4 +1,6 @@
 #include "UIConfigManager.h"
+
+#include <algorithm>
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IParam.h"
 #include "kit/plugin/IPluginBase.h"
@@ -15,6 +17,14 @@ const char* templateFault(const std::vector<int>& bytes, int changingByte, int c
     if (length < (changingByte == 7 ? 6 : 7)) return "is too short for the SysEx key";
     if (count < 1 && start != -1) return "gives no message";
     return nullptr;
+}
+
+// The bytes the messages of a template would take: a line of a broken layout can ask for
+// gigabytes, so one control is held to UIConfigManager::kMaxControlSysexBytes.
+long long sysexBytes(const std::vector<int>& bytes, int count, int start)
+{
+    const long long messages = start == -1 ? std::max(count, 1) : std::max(count, 0);
+    return messages * (long long)bytes.size();
 }
 
 // The messages of a template whose changing byte and part byte exist. Every value written is
@@ -68,6 +78,7 @@ void UIConfigManager::calculateSysexWithChangingByte(std::string sysexTemplate, 
     std::vector<int> bytes = convertStringSysextoVector(sysexTemplate);
     out->messages.clear();
     if (changingByte < 1 || changingByte > int(bytes.size()) || (part > 0 && bytes.size() < 5)) return;
+    if (sysexBytes(bytes, count, start) > kMaxControlSysexBytes) return;
     buildMessages(bytes, changingByte, count, start, part, &out->messages);
 }
 
@@ -119,6 +130,12 @@ bool UIConfigManager::setSysexMessages(ControlAction* action, IControl* control,
     if (!getSysexTemplate(sysexIndex, &bytes)) return false;
     if (const char* fault = templateFault(bytes, changingByte, count, start, part)) {
         log("CONFIG READER: SysEx template " + std::to_string(sysexIndex) + " " + fault + "!");
+        return false;
+    }
+    const long long size = sysexBytes(bytes, count, start);
+    if (size > kMaxControlSysexBytes) {
+        log("CONFIG READER: SysEx template " + std::to_string(sysexIndex) + " would give " + std::to_string(size) +
+            " bytes!");
         return false;
     }
     if (buildMessages(bytes, changingByte, count, start, part, &action->messages))

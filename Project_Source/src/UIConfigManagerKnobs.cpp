@@ -9,14 +9,6 @@
 #include <climits>
 #include <cmath>
 
-namespace
-{
-
-// More values than any knob of the synthesizer sends; a range beyond it is a broken layout.
-constexpr double kMaxKnobMessages = 16384;
-
-} // namespace
-
 IControl* UIConfigManager::makeKnob(const std::string& name, const std::string& paramName, int paramId, int x, int y,
                                     const std::string& imageId, double defaultValue, double minValue, double maxValue,
                                     double step, int part, ControlLayer* layer, const std::string& group, int kind,
@@ -51,7 +43,7 @@ void UIConfigManager::createSysExKnobControl(std::string name, int paramId, int 
     // One message per value from min to max; a range without a value (where a start of -1 would
     // still copy the template) or beyond any knob leaves the knob silent.
     const double lo = std::trunc(minValue), count = std::trunc(maxValue) - lo + 1;
-    if (!(count >= 1 && count <= kMaxKnobMessages && std::fabs(lo) < 1e9)) {
+    if (!(count >= 1 && count <= kMaxControlValues && std::fabs(lo) < 1e9)) {
         log("CONFIG READER: " + name + " has no SysEx message for its range!");
         action->messages.clear();
         action->isMultiMessage = false;

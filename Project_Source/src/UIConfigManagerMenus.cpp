@@ -11,9 +11,6 @@ namespace {
 
 const char* const kMenuFont = "NK57 Monospace";
 
-// More words than any menu of the synthesizer holds; a range beyond it is a broken layout.
-constexpr long long kMaxMenuEntries = 16384;
-
 bool inBlock(int id, int base, int count) { return id >= base && id < base + count; }
 
 } // namespace
@@ -39,7 +36,7 @@ IRECT UIConfigManager::scaledRect(int x, int y, int width, int height) const
 int UIConfigManager::entryCount(const std::string& name, int minValue, int maxValue)
 {
     const long long entries = (long long)maxValue - minValue;
-    if (entries >= 0 && entries <= kMaxMenuEntries) return int(entries);
+    if (entries >= 0 && entries <= kMaxControlValues) return int(entries);
     log("CONFIG READER: " + name + " has " + std::to_string(entries) + " menu entries!");
     return -1;
 }

@@ -11,9 +11,6 @@
 namespace
 {
 
-// More values than any fader of the synthesizer sends; a range beyond it is a broken layout.
-constexpr long long kMaxFaderMessages = 16384;
-
 // A bound truncated toward zero, kept inside what the message count can hold.
 long long truncatedBound(double v)
 {
@@ -70,7 +67,7 @@ void UIConfigManager::createSysExSliderControl(std::string name, int paramId, in
     linkControlAction(action, paramId, link);
     const long long lo = truncatedBound(minValue), hi = truncatedBound(maxValue);
     long long count = hi - lo + 1;
-    if (count > kMaxFaderMessages) {
+    if (count > kMaxControlValues) {
         log("CONFIG READER: SysEx template " + std::to_string(sysexIndex) + " would give " + std::to_string(count) +
             " messages!");
         action->messages.clear();

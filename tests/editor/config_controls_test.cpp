@@ -70,6 +70,29 @@ TEST_F(Controls, MessagesCarryTheRunningValueAndABrokenTemplateGivesNone)
         EXPECT_TRUE(!c.line[0] || texts.back() == std::string("CONFIG READER: SysEx template ") + c.line) << texts.back();
         f.manager.sysexControls.controls.clear();
     }
+    // One control precomputes at most 4 MiB: 16,384 messages of a 256-byte template, not one more.
+    std::string wide = "F0 7D 01 02 03 04 05 00";
+    for (int i = 8; i < 255; ++i) wide += " 00";
+    f.manager.sysexContainers.push_back({{{wide + " F7"}}, {}, false});
+    const struct {
+        int count, start;
+        size_t messages;
+        const char* line;
+    } sizes[] = {{16384, -1, 16384, ""}, {16384, 0, 16384, ""}, {16385, 0, 0, "5 would give 4194560 bytes!"}};
+    for (const auto& c : sizes) {
+        ControlAction action(ControlAction::kSysEx);
+        const size_t lines = f.logTexts().size();
+        EXPECT_EQ(f.manager.setSysexMessages(&action, token(0), 5, 8, c.count, c.start, 0, 0), c.messages > 0);
+        EXPECT_EQ(action.messages.size(), c.messages) << c.count;
+        const auto texts = f.logTexts();
+        EXPECT_EQ(texts.size(), lines + (c.line[0] ? 1 : 0)) << c.count;
+        EXPECT_TRUE(!c.line[0] || texts.back() == std::string("CONFIG READER: SysEx template ") + c.line)
+            << texts.back();
+        ControlActionSysExMessage out{{{1}}};
+        f.manager.calculateSysexWithChangingByte(wide + " F7", 8, c.count, &out, c.start, 0);
+        EXPECT_EQ(out.messages.size(), c.messages) << c.count;
+    }
+    f.manager.sysexControls.controls.clear();
     // The entry point of the templates replaces what the list held.
     ControlActionSysExMessage out{{{1}}};
     f.manager.calculateSysexWithChangingByte("F0 7D 01 02 03 04 05 00 F7", 8, 2, &out, 127, 2);

@@ -101,9 +101,13 @@ TEST(MidiMenus, TextsComeFromNumbersEqualNumbersMakeNothingAndBrokenTemplatesNoM
     EXPECT_EQ(b.action(kFilterWidth), nullptr);
     EXPECT_EQ(b.manager.getCCControl(1, 3, 0), b.last()); // still the first menu
 
+    // Template 1: 100,000 tokens, which on a menu of 16,384 entries would ask for gigabytes.
+    std::string huge = "F0 7D 01 02 03 04 05 00";
+    for (int i = 8; i < 100000; ++i) huge += " 00";
+    b.manager.sysexContainers.push_back({{{huge}}, {}, false});
     const struct {
         int sysexIndex, changingByte, maxValue, made;
-    } broken[] = {{9, 8, 4, 1}, {0, 0, 4, 1}, {0, 12, 4, 1}, {0, 8, -1, 0}};
+    } broken[] = {{9, 8, 4, 1}, {0, 0, 4, 1}, {0, 12, 4, 1}, {0, 8, -1, 0}, {1, 8, 16384, 1}};
     for (const auto& r : broken) {
         const int lines = b.logLines(), made = b.surface->NControls();
         b.manager.createMultiSelectionSysExControl("s", kFilterSlope, 0, 0, 40, 10, 0, 0, r.maxValue, 0, 9, {}, 0, 0,
@@ -390,7 +394,16 @@ TEST(Buttons, TheManagerAndTheSurfaceMayBeDestroyedInEitherOrder)
         manager->createSysExBoolControl("b", 3400, 0, 0, "", 0, 0, 0, 8, 0, {1480, 1512, -1}, layer, "");
         manager->createMsbLsbBoolControl(1, 2, 3, 4, 5, "n", 3401, 0, 0, "", 0, 0, 1, {1481, 1513, 0}, 0, nullptr, "");
         manager->createRadioControl("r", 3402, 0, 0, "", 2, -1, nullptr, "");
-        if (managerFirst) manager.reset(); // the controls stay with the surface
+        ControlAction foreign(ControlAction::kNone);
+        plug->GetParam(10)->SetControlAction(&foreign);
+        if (managerFirst) {
+            manager.reset(); // the controls stay with the surface, no parameter keeps a freed action
+            for (int id : {3400, 3401, 3402, 1480, 1481})
+                EXPECT_EQ(plug->GetParam(id)->GetControlAction(), nullptr) << id;
+            EXPECT_EQ(plug->GetParam(10)->GetControlAction(), &foreign) << "not one of the manager's";
+        } else {
+            manager->graphics = nullptr; // a manager outliving its surface is told so
+        }
         EXPECT_EQ(Ints({layer->controls.GetSize(), surface->NControls()}), Ints({1, 2}));
         plug.reset(); // frees the layers and controls
     }
