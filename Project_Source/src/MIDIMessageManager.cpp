@@ -68,6 +68,7 @@ void MIDIMessageManager::stopAndJoin()
             }
             mJoinPending[size_t(t)] = false;
         }
+        sender->ended(t);
     }
 }
 

@@ -24,14 +24,18 @@ public:
     MIDIMessageManager(const MIDIMessageManager&) = delete;
     MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
 
-    // Starts job record.job on thread (kJobThread, kClockTransportThread, kClockThread). False
-    // when the thread is busy or the workers are stopping: then nothing is written, nothing runs
-    // and afterClaim is not called. afterClaim runs once the thread is claimed and before it
-    // starts, for flags that may be set only when the job really starts. Never throws.
-    bool startJob(int thread, const SenderJobRecord& record) { return startJob(thread, record, [] {}); }
-    template <class AfterClaim>
-    bool startJob(int thread, const SenderJobRecord& record, AfterClaim&& afterClaim)
+    // Starts job record.job on the thread its number belongs to (threadForJob), so a clock job
+    // never holds up a dump. False when that thread is busy or the workers are stopping: then
+    // nothing is written, nothing runs and afterClaim is not called. afterClaim runs once the
+    // thread is claimed and before it starts, for flags that may be set only when the job
+    // really starts; when it throws, the claim is given back and false answered. Never throws.
+    bool startJob(const SenderJobRecord& record)
     {
+        return startJob(record, [] {});
+    }
+    template <class AfterClaim> bool startJob(const SenderJobRecord& record, AfterClaim&& afterClaim)
+    {
+        const int thread = threadForJob(record.job);
         if (!sender->claim(thread)) return false;
         try {
             afterClaim();
@@ -41,6 +45,7 @@ public:
         }
         return launchClaimed(thread, record);
     }
+    // True while thread runs no job, and once stopAndJoin has ended it.
     bool threadIdle(int thread) const { return sender->idle(thread); }
 
     // Cancels the running jobs, ends the clock loop, wakes every pause and joins all three

@@ -25,6 +25,7 @@ void MIDIMessageSender::run()
     if (thread < 0) return; // not started by a starter: nothing was claimed
     const SenderJobRecord record = records[size_t(thread)];
     try {
+        if (beforeJob) beforeJob(record.job);
         if (!mStopping) dispatch(record);
     } catch (...) {
         // A failed job ends here; the thread must come free for the next one.
@@ -75,12 +76,21 @@ void MIDIMessageSender::release(int thread, int holders)
     mClaimed[size_t(thread)].fetch_sub(holders, std::memory_order_acq_rel);
 }
 
-bool MIDIMessageSender::idle(int thread) const { return mClaimed[size_t(thread)].load(std::memory_order_acquire) == 0; }
+bool MIDIMessageSender::idle(int thread) const
+{
+    const int holders = mClaimed[size_t(thread)].load(std::memory_order_acquire);
+    return holders == 0 || holders == kEnded;
+}
 
 bool MIDIMessageSender::holdForStop(int thread)
 {
     int expected = 0;
     return mStopping && mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel);
+}
+
+void MIDIMessageSender::ended(int thread)
+{
+    mClaimed[size_t(thread)].store(kEnded, std::memory_order_release);
 }
 
 void MIDIMessageSender::stop()

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -49,6 +50,15 @@ enum SenderJob : int {
 // The worker threads, by what they run: jobs 0 to 18, jobs 20 and 22, job 21.
 enum SenderThread : int { kJobThread = 0, kClockTransportThread = 1, kClockThread = 2, kSenderThreadCount = 3 };
 
+// The thread a job runs on: 20 and 22 on the clock transport thread, 21 on the clock thread,
+// every other number (19, above 22 and negative too) on the job thread.
+constexpr int threadForJob(int job)
+{
+    return job == kJobStartClock || job == kJobStopClock ? kClockTransportThread
+           : job == kJobContinuousClock                  ? kClockThread
+                                                         : kJobThread;
+}
+
 // One job and its arguments, as a starter writes them.
 struct SenderJobRecord {
     int job = kJobNothing;
@@ -81,9 +91,12 @@ public:
     // so the next starter never joins a thread whose start is still under way.
     bool claim(int thread);
     void release(int thread, int holders = 1);
+    // True while no job holds the thread, and once the stop has joined it.
     bool idle(int thread) const;
     // Takes the thread for good once stop() has been called; false while a job still holds it.
     bool holdForStop(int thread);
+    // The stop has joined the held thread: it counts as idle from now on, and no claim takes it.
+    void ended(int thread);
     // Ends every pause at once and makes later claims, pauses and sends fail.
     void stop();
     bool stopping() const { return mStopping.load(); }
@@ -141,6 +154,10 @@ public:
 
     // What the starters write: one record per thread.
     std::array<SenderJobRecord, kSenderThreadCount> records;
+    // For tests: runs on the worker with the job number before each job, so that a test can
+    // hold a job of any thread (the clock jobs have no step of their own to hold). Set it while
+    // no job runs.
+    std::function<void(int job)> beforeJob;
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelRequested{false};
     PatchManager* patchManager;
@@ -152,6 +169,8 @@ private:
     void flashIndicator();
 
     std::array<Poco::Thread*, kSenderThreadCount> mThreads;
+    // Holders of each thread's claim, or kEnded once the stop has joined the thread.
+    static constexpr int kEnded = -1;
     std::array<std::atomic<int>, kSenderThreadCount> mClaimed{};
     std::atomic<bool> mStopping{false};
     std::mutex mPauseLock;

@@ -1,4 +1,5 @@
 // Worker jobs: hand-off, indicator-only jobs, stop-and-join, the request buffers' lock, framing.
+#include "Project_Source/src/QORParams.h"
 #include "Project_Source/src/SysexFamily.h"
 #include "support/insynth.h"
 #include "support/tempdir.h"
@@ -6,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 using testsupport::Bytes;
 
-namespace {
+namespace
+{
 
 SenderJobRecord job(int number, int part = 0)
 {
@@ -21,9 +24,9 @@ SenderJobRecord job(int number, int part = 0)
 
 struct Worker : testing::Test {
     testsupport::TempDir dir;
-    std::unique_ptr<testsupport::RecordingQOR> plug = (setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1),
-                                                       testing::internal::CaptureStdout(),
-                                                       std::make_unique<testsupport::RecordingQOR>());
+    std::unique_ptr<testsupport::RecordingQOR> plug =
+        (setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1), testing::internal::CaptureStdout(),
+         std::make_unique<testsupport::RecordingQOR>());
     MIDIMessageManager* mm = (testing::internal::GetCapturedStdout(), plug->midiManager);
     void waitIdle()
     {
@@ -37,19 +40,57 @@ struct Worker : testing::Test {
 TEST_F(Worker, JobsWithNothingToSendOnlyFlashTheIndicatorAndJobThreeEndsTheSend)
 {
     const Bytes on{1}, off{0};
+    // The starts of the sending jobs (0, 2, 3, 4, 5) set sendInProgress; 4 and 5 leave it set.
     const struct {
         int job;
         std::vector<Bytes> indicator;
-        bool sendingAfter;
-    } cases[] = {{3, {on, off}, false}, {8, {on, off}, true}, {13, {on, off}, true},
-                 {14, {on, off}, true}, {19, {}, true},      {23, {}, true}};
+        bool sendingBefore, sendingAfter;
+    } cases[] = {{3, {on, off}, true, false}, {8, {on, off}, true, true},   {13, {on, off}, true, true},
+                 {14, {on, off}, true, true}, {19, {}, true, true},         {23, {}, true, true},
+                 {0, {}, false, true},        {2, {}, false, true},         {4, {}, false, true},
+                 {5, {}, false, true},        {8, {on, off}, false, false}, {-1, {}, false, false}};
     for (const auto& c : cases) {
         plug->indicator.clear();
-        mm->sendInProgress = true;
-        ASSERT_TRUE(mm->startJob(kJobThread, job(c.job)));
+        mm->sendInProgress = c.sendingBefore;
+        ASSERT_TRUE(mm->startJob(job(c.job)));
         waitIdle();
         EXPECT_EQ(plug->copy(plug->indicator), c.indicator) << c.job;
         EXPECT_EQ(mm->sendInProgress.load(), c.sendingAfter) << c.job;
+    }
+}
+
+TEST_F(Worker, TheJobNumberChoosesTheThreadSoAClockJobNeverHoldsUpADump)
+{
+    // Job and the thread it runs on.
+    const std::pair<int, int> routes[] = {{kJobStartClock, kClockTransportThread},
+                                          {kJobStopClock, kClockTransportThread},
+                                          {kJobContinuousClock, kClockThread},
+                                          {kJobRequestSequence, kJobThread},
+                                          {kJobNothing, kJobThread},
+                                          {23, kJobThread},
+                                          {-1, kJobThread}};
+    for (const auto& r : routes) {
+        std::atomic<bool> held{false}, open{false};
+        mm->sender->beforeJob = [&](int) {
+            held = true;
+            while (!open) std::this_thread::yield();
+        };
+        ASSERT_TRUE(mm->startJob(job(r.first)));
+        while (!held) std::this_thread::yield();
+        for (int t = 0; t < kSenderThreadCount; ++t) EXPECT_EQ(mm->threadIdle(t), t != r.second) << r.first << " " << t;
+        open = true;
+        waitIdle();
+    }
+    mm->sender->beforeJob = nullptr;
+}
+
+TEST_F(Worker, ThePollPeriodComesFromTheSyncTimerTruncatedAndAnythingElseIsAHundred)
+{
+    const double settings[] = {0, 1, 2, 3, 4, 5, 6, 6.9, 2.99, -0.5, -1, 7, std::nan(""), 1e12};
+    const int periods[] = {50, 75, 100, 200, 300, 400, 500, 500, 100, 50, 100, 100, 100, 100}; // milliseconds
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        plug->GetParam(qorid::kLibSyncTimer)->Set(settings[i]);
+        EXPECT_EQ(plug->getTimerValue(), periods[i]) << settings[i];
     }
 }
 
@@ -60,19 +101,28 @@ TEST_F(Worker, ABusyJobThreadDropsTheNextJobUntouchedWhileAClockJobRunsBeside)
         inJob = inJob || on;
         while (on && !open) std::this_thread::yield();
     };
-    ASSERT_TRUE(mm->startJob(kJobThread, job(kJobRequestSequence, 1)));
+    ASSERT_TRUE(mm->startJob(job(kJobRequestSequence, 1)));
     while (!inJob) std::this_thread::yield();
     mm->expectingEditDump = true; // the dropped starter's own step before its idle test
+    mm->sendInProgress = false;
     bool afterClaimRan = false;
-    EXPECT_FALSE(mm->startJob(kJobThread, job(kJobRequestPart, 6), [&] { afterClaimRan = true; }));
+    EXPECT_FALSE(mm->startJob(job(kJobRequestPart, 6), [&] { afterClaimRan = true; }));
+    EXPECT_FALSE(mm->startJob(job(kJobSendPatchFromLibrarian, 7)));
     EXPECT_FALSE(afterClaimRan);
     EXPECT_TRUE(mm->expectingEditDump);
-    EXPECT_TRUE(mm->startJob(kClockTransportThread, job(kJobStartClock)));
+    EXPECT_FALSE(mm->sendInProgress) << "a dropped send start leaves the flag alone";
+    EXPECT_TRUE(mm->startJob(job(kJobStartClock)));
     while (!mm->threadIdle(kClockTransportThread)) std::this_thread::yield();
     EXPECT_FALSE(mm->threadIdle(kJobThread)) << "the clock job ended beside the running request";
     open = true;
     waitIdle();
     EXPECT_EQ(mm->sender->records[kJobThread].part, 1);
+    // An after-claim step that throws gives the claim back: the thread takes the next job.
+    EXPECT_FALSE(mm->startJob(job(kJobSendPart), [] { throw 1; }));
+    EXPECT_TRUE(mm->threadIdle(kJobThread));
+    EXPECT_FALSE(mm->sendInProgress);
+    EXPECT_TRUE(mm->startJob(job(kJobRequestSequence)));
+    waitIdle();
 }
 
 TEST_F(Worker, FourThreadsStartingAThousandJobsEachRunEveryStartedJobOnceWithItsOwnArguments)
@@ -87,12 +137,11 @@ TEST_F(Worker, FourThreadsStartingAThousandJobsEachRunEveryStartedJobOnceWithIts
     for (int id = 0; id < 4; ++id)
         threads.emplace_back([&, id] {
             for (int i = 0; i < 1000; ++i) {
-                if (mm->startJob(kJobThread, job(i % 2 ? kJobRequestSequence : kJobSendSequence, id * 1000 + i))) {
+                if (mm->startJob(job(i % 2 ? kJobRequestSequence : kJobSendSequence, id * 1000 + i))) {
                     std::lock_guard<std::mutex> g(lock);
                     started.push_back(id * 1000 + i);
                 }
-                const int clock = kJobStartClock + i % 3;
-                mm->startJob(clock == kJobContinuousClock ? kClockThread : kClockTransportThread, job(clock));
+                mm->startJob(job(kJobStartClock + i % 3));
             }
         });
     for (auto& t : threads) t.join();
@@ -109,19 +158,22 @@ TEST_F(Worker, StopAndJoinWakesEveryPauseJoinsEveryThreadAndLaterSendsAndStartsF
         plug = std::make_unique<testsupport::RecordingQOR>(), mm = plug->midiManager;
         testing::internal::GetCapturedStdout();
         std::atomic<int> paused{0}, woken{0};
-        plug->onIndicator = [&](bool on) {
-            paused += on;
-            woken += on && !mm->sender->pause(busy == 1 ? 500 : 600000);
+        mm->sender->beforeJob = [&](int) { // one job held in a pause on each busy thread
+            ++paused;
+            woken += !mm->sender->pause(busy == 1 ? 500 : 600000);
             MIDIMessageSender::Request r = mm->sender->buildRequest(SysexFamily::kTypeRequestEditBuffer);
             mm->sender->sendDirect(r.bytes, r.length);
         };
-        for (int t = 0; t < busy; ++t) ASSERT_TRUE(mm->startJob(t, job(kJobRequestSequence)));
+        const int jobs[] = {kJobRequestSequence, kJobStartClock, kJobContinuousClock}; // one per thread
+        for (int t = 0; t < busy; ++t) ASSERT_TRUE(mm->startJob(job(jobs[t])));
         while (paused < busy) std::this_thread::yield();
         mm->stopAndJoin();
         EXPECT_EQ(woken.load(), busy);
         EXPECT_TRUE(plug->copy(plug->handed).empty()) << busy;
         EXPECT_FALSE(mm->jobThread.isRunning() || mm->clockTransportThread.isRunning() || mm->clockThread.isRunning());
-        EXPECT_FALSE(mm->startJob(kJobThread, job(kJobRequestSequence)));
+        for (int t = 0; t < kSenderThreadCount; ++t)
+            EXPECT_TRUE(mm->threadIdle(t)) << "a wait for idle ends after the stop";
+        EXPECT_FALSE(mm->startJob(job(kJobRequestSequence)));
     }
 }
 
