@@ -32,6 +32,7 @@ TEST(MidiMenus, NamesAndKeysFollowTheLayerThePartAndTheParameter)
                 {false, "vocoderLayer", 3, cutoff + 3, "m", 4, 0},
                 {false, "", -1, cutoff, "[0] m", 0, 0},
                 {true, "additionalSettingsPart4", 3, cutoff + 3, "m", 5, 0},
+                {false, "additionalSettingsPart4", 3, cutoff + 4, "[4] m", 4, 0},
                 {true, "oscillatorsPanel0", 0, kVocoderInput, "[1] m", 5, 0},
                 {true, "vocoderLayer", 0, kVocoderInput, "m", 5, 0},
                 {true, "", -1, kVocoderInput, "[0] m", 5, 0},
@@ -67,20 +68,23 @@ TEST(MidiMenus, ASysExMenuHasOneMessagePerValueFromMinToMaxKeyedByItsFirstMessag
         Ints values; // at the changing byte, message by message
         Ints key;
         const char* name;
+        int part = 0; // above 0 it lands in byte 5 of every message, so in the key
     } rows[] = {{"miniMixer", 8, 0, 4, {0, 1, 2, 3, 4}, {2, 3, 4, 5}, "s"},
                 {"vocoderLayer", 7, 0, 4, {0, 1, 2, 3, 4}, {1, 2, 3, 4}, "[1] s"},
                 {"", 8, 10, 14, {10, 11, 12, 13, 14}, {2, 3, 4, 5}, "[1] s"},
-                {"", 8, -1, 3, {0, 0, 1, 2, 3}, {2, 3, 4, 5}, "[1] s"}};
+                {"", 8, -1, 3, {0, 0, 1, 2, 3}, {2, 3, 4, 5}, "[1] s"},
+                {"", 8, 0, 4, {0, 1, 2, 3, 4}, {2, 5, 4, 5}, "[6] s", 5}};
     Bench b;
     for (const auto& r : rows) {
         ControlLayer* layer = b.layer(r.layer);
         b.manager.createMultiSelectionSysExControl("s", kFilterType, 0, 0, 40, 10, 0, r.minValue, r.maxValue, 1, 9, {},
-                                                   0, 0, 0, r.changingByte, 0, layer, "");
+                                                   0, 0, 0, r.changingByte, r.part, layer, "");
         const ControlAction* a = b.action(kFilterType);
         EXPECT_EQ(b.name(kFilterType), r.name);
         EXPECT_EQ(b.plug.GetParam(kFilterType)->GetNDisplayTexts(), 4);
         ASSERT_EQ(a->messages.size(), r.values.size());
         for (size_t i = 0; i < a->messages.size(); ++i) EXPECT_EQ(a->messages[i][r.changingByte - 1], r.values[i]);
+        EXPECT_EQ(a->messages.back()[4], r.part > 0 ? r.part : 3);
         EXPECT_EQ(a->messages[0][6], r.minValue == -1 || r.changingByte == 8 ? 5 : 0); // -1: the template itself
         EXPECT_EQ(b.manager.sysexControls.findControl(r.key[0], r.key[1], r.key[2], r.key[3], 0), b.last(layer));
     }
@@ -143,12 +147,14 @@ TEST(Faders, CCFadersKeyByPartOrChannelAndSysExFadersByTheirFirstMessage)
         size_t count;
         Ints at, values; // message indices and their value bytes
         Ints key;        // the fader's five keys
+        int msgZeroVal = 0;
     } se[] = {{0, 127, -1, 128, {0, 127}, {0, 127}, {2, 3, 4, 5, 1}},
               {0, 200, 1, 201, {127, 128, 200}, {127, 0, 72}, {2, 1, 4, 5, 0}},
+              {0, 3, 0, 4, {0, 3}, {2, 5}, {2, 3, 4, 5, 0}, 2},
               {5, 5, 0, 1, {0}, {5}, {2, 3, 4, 5, 0}}};
     for (const auto& r : se) {
-        b.manager.createSysExSliderControl("s", kFilterSlope, 0, 0, 50, "", 0, r.lo, r.hi, 99, 0, 0, 8, r.part, {},
-                                           nullptr, "", kVertical, false);
+        b.manager.createSysExSliderControl("s", kFilterSlope, 0, 0, 50, "", 0, r.lo, r.hi, 99, r.msgZeroVal, 0, 8, r.part,
+                                           {}, nullptr, "", kVertical, false);
         const ControlAction* a = b.action(kFilterSlope);
         ASSERT_EQ(a->messages.size(), r.count);
         for (size_t i = 0; i < r.at.size(); ++i) EXPECT_EQ(a->messages[size_t(r.at[i])][7], r.values[i]) << r.hi;
@@ -259,6 +265,7 @@ TEST(RadioButtons, ButtonsAreSlicesOfTheStripAndOnlyTheSelectedOneShowsFrameTwo)
             EXPECT_EQ(b.surface->GetPoint(35 + 50 * i, 35), IColor(255, 40 * (i + 1), i == selected ? 100 : 0, 0)) << v;
     }
     radio->GrayOut(false);
+    radio->SetValueFromPlug(0.0); // a default: the double click below still acts only as the click
     for (auto [x, left, value] : {std::tuple<int, bool, double>{185, true, 1.0}, {215, true, 1.0}, {40, false, 1.0}, {40, true, 0.0}}) {
         IMouseMod mod(left, !left);
         radio->OnMouseDown(x, 30, &mod);
@@ -307,7 +314,8 @@ TEST(Buttons, CCAndNRPNButtonsTakeNamesAndKeysFromLayerPartAndId)
           Row{false, "fx", 3, 2212, "[4] c", 4, 1}, Row{false, "miniMixer", 3, 2212, "c", 6, 0},
           Row{false, "", -1, 3103, "[0] c", 0, 0}, Row{true, "osc1", 1, 1793, "[2] c", 6, 0},
           Row{true, "additionalSettingsPart3", 2, 3104, "[3] c", 6, 0}, Row{true, "osc2", 2, 3105, "[3] c", 3, 0},
-          Row{true, "fx", 2, 2211, "[3] c", 3, 1}}) {
+          Row{true, "fx", 2, 2211, "[3] c", 3, 1}, Row{false, "vocoderLayer", 2, 3106, "c", 3, 0},
+          Row{false, "additionalSettingsPart3", 2, 3107, "[3] c", 3, 0}, Row{true, "vocoderLayer", 2, 3108, "c", 3, 0}}) {
         SCOPED_TRACE(std::string(layerName) + " " + std::to_string(id));
         ControlLayer* layer = b.layer(layerName);
         const int cc = id % 100; // valueBounds 0, 0, 127; a CC button's link changes nothing
@@ -373,6 +381,13 @@ TEST(Buttons, PlainSwitchesStartFromTheirDefaultSendNothingAndRadiosAreMetaEnums
         std::make_tuple(*radio->GetRECT(), *radio->ButtonRECT(0), radio->NButtons(), p->Type(), p->GetMin(),
                         p->GetMax(), p->GetDefault(), p->GetIsMeta()),
         std::make_tuple(IRECT(11, 23, 22, 34), IRECT(11, 23, 22, 25), 4, int(IParam::kTypeEnum), 0.0, 3.0, 0.0, true));
+    // Frames stacked: the buttons run across one frame's height of the strip.
+    b.manager.preloadImage(b.surface, 9304, "RADIOS", "r.png", 2, false);
+    b.manager.createRadioControl("r", 3302, 10, 20, "RADIOS", 4, -1, nullptr, "");
+    auto* row = dynamic_cast<ICustomRadioButtonsControl*>(b.last());
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(std::make_tuple(*row->GetRECT(), *row->ButtonRECT(0), *row->ButtonRECT(3)),
+              std::make_tuple(IRECT(11, 23, 34, 28), IRECT(11, 23, 16, 28), IRECT(26, 23, 31, 28)));
     // No buttons: nothing is built, and one line says why.
     const int lines = b.logLines();
     IControl* before = b.last();

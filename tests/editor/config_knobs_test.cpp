@@ -14,7 +14,9 @@ TEST(Knobs, NamesKeysAndMessagesFollowTheLayerTheIdAndTheBounds)
     const std::tuple<int, const char*, int, int, const char*, int, int> rows[] = {
         {1, "multiModeMixer", -1, 1507, "[4] k", 4, 0}, {1, "partPanning2", 1, 1504, "[2] k", 5, 1}, {1, "", 2, 4235, "k", 3, 0},
         {1, "miniMixerDelayPart1", 0, 2403, "[3] k", 5, 1}, {3, "osc", 1, 1793, "[2] k", 5, 0}, {3, "osc", 2, 2211, "[3] k", 3, 1},
-        {3, "arpTempoLayer", 0, 1504, "k", 1, 0}, {5, "miniMixer", 2, 1600, "k", 0, 0}, {5, "", 2, 1601, "[3] k", 0, 0}};
+        {3, "arpTempoLayer", 0, 1504, "k", 1, 0}, {5, "miniMixer", 2, 1600, "k", 0, 0}, {5, "", 2, 1601, "[3] k", 0, 0},
+        {1, "miniMixer", -1, 1522, "[3] k", 3, 0}, {1, "vocoderLayer", 2, 1602, "k", 3, 0}, {1, "arpTempoLayer", 1, 1603, "k", 2, 0},
+        {3, "miniMixer", 2, 1604, "k", 5, 0}, {3, "vocoderLayer", 2, 1605, "k", 3, 0}};
     // clang-format on
     Bench b;
     for (const auto& [kind, layer, part, id, name, channelKey, globalKey] : rows) {
@@ -31,6 +33,17 @@ TEST(Knobs, NamesKeysAndMessagesFollowTheLayerTheIdAndTheBounds)
                   : kind == 3 ? b.manager.nrpnControls.findControl(channelKey, 1, 2, 3, globalKey)
                               : b.manager.sysexControls.findControl(2, 2, 4, 5, 0),
                   knob);
+    }
+    // The link step on each MIDI knob: the link copied, the first id given a SysEx action linking back.
+    for (int kind : {1, 3, 5}) {
+        const int id = 1700 + kind, first = 1710 + kind;
+        const LinkInfo link{first, 1720, 4};
+        if (kind == 1) b.manager.createCCKnobControl(20, 5, "k", id, 0, 0, "K", 0, 0, 9, 1, link, 0, nullptr, "");
+        if (kind == 3) b.manager.createMsbLsbKnobControl(20, 1, 2, 3, 5, "k", id, 0, 0, "K", 0, 0, 9, 1, link, 0, nullptr, "");
+        if (kind == 5) b.manager.createSysExKnobControl("k", id, 0, 0, "K", 0, 0, 9, 1, 0, 0, 8, 0, link, nullptr, "");
+        const LinkInfo mine = b.action(id)->link, back = b.action(first)->link;
+        EXPECT_EQ(Ints({mine.firstId, mine.secondId, mine.extra, back.firstId, back.secondId, back.extra, b.action(first)->kind}),
+                  Ints({first, 1720, 4, id, 1720, -1, 5})) << kind;
     }
     EXPECT_STREQ(b.plug.GetParam(1507)->GetParamGroupForHost(), "Part 4:g");
     EXPECT_EQ(b.plug.GetParam(4235)->GetStep(), 2.0);
@@ -90,6 +103,8 @@ TEST(KnobsAndDisplays, KnobFramesAndTextFieldsScaleWithTheEditor)
             EXPECT_EQ(std::tuple(*f->GetRECT(), t->mColor, t->mSize, f->GetTextEntryLength(), f->GetPromptDisabled()),
                       std::tuple(box, color, box.B - box.T, nameLen, id == 1));
             EXPECT_STREQ(b.plug.GetParam(id)->GetDisplayText(0), text);
+            // The prompt opens a text entry only for a text parameter.
+            EXPECT_EQ(b.plug.GetParam(id)->Type() == IParam::kTypeText, id > 1) << id;
         }
         const ControlAction* a = b.action(1); // the knob, then the two read-outs in the order made
         EXPECT_EQ(Ints({a->kind, int(a->controls.size()), a->controls[2] == b.last()}), Ints({0, 3, 1}));

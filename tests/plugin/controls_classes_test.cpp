@@ -84,11 +84,15 @@ TEST(ControlsClasses, FadersKnobsAndRadioButtonsMapTheMouse)
         knob.OnMouseDrag(0, 0, 0, -40, d.mod);
         EXPECT_NEAR(knob.GetValue(), 0.5 + d.delta, 1e-12) << d.gearing;
     }
-    const struct { int n, x; double value; } radios[] = {{4, 35, 1.0}, {4, 12, 1.0 / 3}, {1, 5, 0.0}, {0, 5, 0.5}};
+    // A click, then a double click: the default, once one came from the plug-in, comes back.
+    const struct { int n, x; double value, preset = -1; } radios[] = {
+        {4, 35, 1.0}, {4, 12, 1.0 / 3}, {1, 5, 0.0}, {0, 5, 0.5}, {4, 35, 0.25, 0.25}};
     for (const auto& r : radios) {
         IRadioButtonsControl radio(&e.plug, IRECT(0, 0, 40, 10), 3, r.n, &dot, kHorizontal);
+        if (r.preset >= 0) radio.SetValueFromPlug(r.preset);
         radio.SetValue(0.5);
         radio.OnMouseDown(r.x, 5, &kLeft);
+        radio.OnMouseDblClick(r.x, 5, &kLeft);
         EXPECT_DOUBLE_EQ(radio.GetValue(), r.value) << r.n << " buttons, x " << r.x;
         EXPECT_TRUE(radio.Draw(e.g));
     }
