@@ -153,8 +153,8 @@ TEST(Faders, CCFadersKeyByPartOrChannelAndSysExFadersByTheirFirstMessage)
               {0, 3, 0, 4, {0, 3}, {2, 5}, {2, 3, 4, 5, 0}, 2},
               {5, 5, 0, 1, {0}, {5}, {2, 3, 4, 5, 0}}};
     for (const auto& r : se) {
-        b.manager.createSysExSliderControl("s", kFilterSlope, 0, 0, 50, "", 0, r.lo, r.hi, 99, r.msgZeroVal, 0, 8, r.part,
-                                           {}, nullptr, "", kVertical, false);
+        b.manager.createSysExSliderControl("s", kFilterSlope, 0, 0, 50, "", 0, r.lo, r.hi, 99, r.msgZeroVal, 0, 8,
+                                           r.part, {}, nullptr, "", kVertical, false);
         const ControlAction* a = b.action(kFilterSlope);
         ASSERT_EQ(a->messages.size(), r.count);
         for (size_t i = 0; i < r.at.size(); ++i) EXPECT_EQ(a->messages[size_t(r.at[i])][7], r.values[i]) << r.hi;
@@ -315,7 +315,8 @@ TEST(Buttons, CCAndNRPNButtonsTakeNamesAndKeysFromLayerPartAndId)
           Row{false, "", -1, 3103, "[0] c", 0, 0}, Row{true, "osc1", 1, 1793, "[2] c", 6, 0},
           Row{true, "additionalSettingsPart3", 2, 3104, "[3] c", 6, 0}, Row{true, "osc2", 2, 3105, "[3] c", 3, 0},
           Row{true, "fx", 2, 2211, "[3] c", 3, 1}, Row{false, "vocoderLayer", 2, 3106, "c", 3, 0},
-          Row{false, "additionalSettingsPart3", 2, 3107, "[3] c", 3, 0}, Row{true, "vocoderLayer", 2, 3108, "c", 3, 0}}) {
+          Row{false, "additionalSettingsPart3", 2, 3107, "[3] c", 3, 0},
+          Row{true, "vocoderLayer", 2, 3108, "c", 3, 0}}) {
         SCOPED_TRACE(std::string(layerName) + " " + std::to_string(id));
         ControlLayer* layer = b.layer(layerName);
         const int cc = id % 100; // valueBounds 0, 0, 127; a CC button's link changes nothing

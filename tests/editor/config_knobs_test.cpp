@@ -39,11 +39,14 @@ TEST(Knobs, NamesKeysAndMessagesFollowTheLayerTheIdAndTheBounds)
         const int id = 1700 + kind, first = 1710 + kind;
         const LinkInfo link{first, 1720, 4};
         if (kind == 1) b.manager.createCCKnobControl(20, 5, "k", id, 0, 0, "K", 0, 0, 9, 1, link, 0, nullptr, "");
-        if (kind == 3) b.manager.createMsbLsbKnobControl(20, 1, 2, 3, 5, "k", id, 0, 0, "K", 0, 0, 9, 1, link, 0, nullptr, "");
+        if (kind == 3)
+            b.manager.createMsbLsbKnobControl(20, 1, 2, 3, 5, "k", id, 0, 0, "K", 0, 0, 9, 1, link, 0, nullptr, "");
         if (kind == 5) b.manager.createSysExKnobControl("k", id, 0, 0, "K", 0, 0, 9, 1, 0, 0, 8, 0, link, nullptr, "");
         const LinkInfo mine = b.action(id)->link, back = b.action(first)->link;
-        EXPECT_EQ(Ints({mine.firstId, mine.secondId, mine.extra, back.firstId, back.secondId, back.extra, b.action(first)->kind}),
-                  Ints({first, 1720, 4, id, 1720, -1, 5})) << kind;
+        EXPECT_EQ(Ints({mine.firstId, mine.secondId, mine.extra, back.firstId, back.secondId, back.extra,
+                        b.action(first)->kind}),
+                  Ints({first, 1720, 4, id, 1720, -1, 5}))
+            << kind;
     }
     EXPECT_STREQ(b.plug.GetParam(1507)->GetParamGroupForHost(), "Part 4:g");
     EXPECT_EQ(b.plug.GetParam(4235)->GetStep(), 2.0);

@@ -85,8 +85,10 @@ TEST(ControlsClasses, FadersKnobsAndRadioButtonsMapTheMouse)
         EXPECT_NEAR(knob.GetValue(), 0.5 + d.delta, 1e-12) << d.gearing;
     }
     // A click, then a double click: the default, once one came from the plug-in, comes back.
-    const struct { int n, x; double value, preset = -1; } radios[] = {
-        {4, 35, 1.0}, {4, 12, 1.0 / 3}, {1, 5, 0.0}, {0, 5, 0.5}, {4, 35, 0.25, 0.25}};
+    const struct {
+        int n, x;
+        double value, preset = -1;
+    } radios[] = {{4, 35, 1.0}, {4, 12, 1.0 / 3}, {1, 5, 0.0}, {0, 5, 0.5}, {4, 35, 0.25, 0.25}};
     for (const auto& r : radios) {
         IRadioButtonsControl radio(&e.plug, IRECT(0, 0, 40, 10), 3, r.n, &dot, kHorizontal);
         if (r.preset >= 0) radio.SetValueFromPlug(r.preset);
@@ -162,6 +164,18 @@ TEST(ControlsClasses, PromptsAndPushesReachTheParameterAndTheDisplays)
     knob->SetValueFromHardware(0.8);
     ASSERT_FALSE(e.plug.changes2.empty());
     EXPECT_EQ(e.plug.changes2.back().value, 8.0);
+    // Item 1 of three is the middle of the range.
+    IParam* wave = e.plug.GetParam(3);
+    wave->InitEnum("Wave", 0, 3);
+    const char* const shapes[] = {"saw", "pulse", "sine"};
+    for (int i = 0; i < 3; ++i) wave->SetDisplayText(i, shapes[i]);
+    auto* waves = e.Add(new ICaptionControl(&e.plug, IRECT(0, 80, 50, 100), 3, nullptr, false));
+    waves->DisablePrompt(false);
+    e.g->menuChoices = {1};
+    waves->OnMouseDown(1, 81, &kLeft);
+    EXPECT_EQ(e.g->shownTitles.size(), 3u);
+    EXPECT_EQ(wave->Value(), 1.0);
+    EXPECT_EQ(waves->GetValue(), 0.5);
 }
 
 TEST(ControlsClasses, PopupMenusClampIndexesAndNumberTheirTitles)

@@ -168,6 +168,21 @@ TEST(GraphicsSurface, LayersHitChildrenFirstAndAHiddenLayerNeitherReportsNorDraw
     s.drawn.clear();
     s.g->Draw(&s.all);
     EXPECT_EQ(s.drawn, (std::vector<int>{0, 1})) << "a hidden layer draws nothing";
+    child0->Hide(false);
+    s.drawn.clear();
+    s.g->Draw(&s.all);
+    EXPECT_EQ(s.drawn, (std::vector<int>{0, 1, 3})) << "a visible child of a hidden layer still draws";
+    // Showing and ungraying bring back only the selected child; the other keeps its state.
+    CountingControl* inOther = s.Add(IRECT(0, 0, 5, 5), 4, -1, root->childLayers.Get(1));
+    root->Hide(true);
+    root->GrayOut(true);
+    root->selectedChildId = 1;
+    root->Hide(false);
+    root->GrayOut(false);
+    EXPECT_EQ(std::vector<bool>({child0->IsVisible(), inChild->IsHidden(), inChild->IsGrayed()}),
+              std::vector<bool>({false, true, true}));
+    EXPECT_EQ(std::vector<bool>({root->childLayers.Get(1)->IsVisible(), inOther->IsHidden(), inOther->IsGrayed()}),
+              std::vector<bool>({true, false, false}));
 }
 
 TEST(GraphicsSurface, ParameterValuesReachEveryBoundControlWithoutAHook)
@@ -273,6 +288,28 @@ TEST(GraphicsDraw, TextStylesShareFontsAndMeasureByAlignment)
     EXPECT_NEAR(brightest[1], brightest[0] / 2, 20) << "alpha 128 draws at about half strength";
     EXPECT_NE(a.mCached, nullptr);
     EXPECT_EQ(a.mCached, b.mCached) << "styles that differ only in colour share one font";
+    IText bigger(15, &ink, "DejaVu Sans"), bold(14, &ink, "DejaVu Sans", IText::kStyleBold);
+    for (IText* other : {&bigger, &bold}) {
+        Canvas one;
+        ASSERT_TRUE(one.g.DrawIText(other, "W", &r));
+        EXPECT_NE(other->mCached, a.mCached) << "size " << other->mSize << ", style " << other->mStyle;
+    }
+    EXPECT_NE(bigger.mCached, bold.mCached);
+    // Top, middle and bottom: the ink's first row moves down the rectangle in that order.
+    int firstRow[3] = {-1, -1, -1};
+    const int vAligns[3] = {IText::kVAlignTop, IText::kVAlignMiddle, IText::kVAlignBottom};
+    for (int i = 0; i < 3; ++i) {
+        Canvas one;
+        one.g.FillIRect(&black, &r);
+        IText t(14, &ink, "DejaVu Sans", IText::kStyleNormal, IText::kAlignCenter, vAligns[i]);
+        ASSERT_TRUE(one.g.DrawIText(&t, "W", &r));
+        for (int y = 39; y >= 0; --y)
+            for (int x = 0; x < 40; ++x)
+                if (one.g.GetPoint(x, y).R > 128) firstRow[i] = y;
+    }
+    EXPECT_TRUE(firstRow[0] >= 0 && firstRow[0] < 6) << firstRow[0];
+    EXPECT_NEAR(firstRow[1], firstRow[0] + 13, 3) << "middle of a 40-pixel rectangle";
+    EXPECT_NEAR(firstRow[2], firstRow[0] + 26, 3);
     Canvas cv;
     int width = 0;
     for (int align : {IText::kAlignNear, IText::kAlignCenter, IText::kAlignFar}) {
@@ -312,4 +349,13 @@ TEST(GraphicsDraw, BitmapsLoadOnceRetryWhenMissingAndReleaseFromTheCache)
     EXPECT_EQ(BitmapStorage::Instance().Count(), before - 1);
     EXPECT_EQ(g.getImageById(77001).mData, nullptr);
     g.ReleaseBitmap(&missing); // not cached: nothing happens
+    // The background goes in front of what was attached, one frame of its image, copied.
+    pngw::writeFile(pngw::encode(im), dir.file("back.png"));
+    IColor clear(0, 0, 0, 0);
+    g.AttachControl(new IPanelControl(nullptr, IRECT(0, 0, 1, 1), &clear));
+    g.AttachBackground(77002, "back.png", 3.0);
+    ASSERT_EQ(g.NControls(), 2);
+    EXPECT_EQ(*g.GetControl(0)->GetRECT(), IRECT(0, 0, 12, 18));
+    EXPECT_EQ(g.GetControl(0)->GetBlend()->mMethod, kBlendCopy);
+    EXPECT_NE(dynamic_cast<IPanelControl*>(g.GetControl(1)), nullptr);
 }
