@@ -101,6 +101,22 @@ TEST_F(Worker, ABusyJobThreadDropsTheNextJobUntouchedWhileAClockJobRunsBeside)
         inJob = inJob || on;
         while (on && !open) std::this_thread::yield();
     };
+    // A start that fails (here: the thread object is busy with a runnable of its own) gives the
+    // claim back and restores sendInProgress.
+    struct Blocker : Poco::Runnable {
+        std::atomic<bool> open{false};
+        void run() override
+        {
+            while (!open) std::this_thread::yield();
+        }
+    } blocker;
+    mm->jobThread.start(blocker);
+    mm->sendInProgress = false;
+    EXPECT_FALSE(mm->startJob(job(kJobSendPart)));
+    EXPECT_TRUE(mm->threadIdle(kJobThread));
+    EXPECT_FALSE(mm->sendInProgress);
+    blocker.open = true;
+    mm->jobThread.join();
     ASSERT_TRUE(mm->startJob(job(kJobRequestSequence, 1)));
     while (!inJob) std::this_thread::yield();
     mm->expectingEditDump = true; // the dropped starter's own step before its idle test
