@@ -21,7 +21,10 @@ for stem in "${stems[@]}"; do
   mkdir -p "$dir/corpus/$stem"
   echo "== $stem for ${secs}s"
   log="$dir/$stem.log"
-  "$dir/tests/fuzz_$stem" -max_total_time="$secs" -print_final_stats=1 "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" 2>&1 | tee "$log" | grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true
+  # A target's dictionary of tokens, when it has one, sits beside it as <stem>.dict.
+  dict=()
+  [ -f "tests/fuzz/$stem.dict" ] && dict=(-dict="tests/fuzz/$stem.dict")
+  "$dir/tests/fuzz_$stem" -max_total_time="$secs" -print_final_stats=1 "${dict[@]}" "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" 2>&1 | tee "$log" | grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
   summary+=("$(printf '%-26s %10s runs %8s inputs/s' "$stem" "${runs:-?}" "$(( ${runs:-0} / (${took:-0} > 0 ? ${took:-1} : 1) ))")")

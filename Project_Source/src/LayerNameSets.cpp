@@ -47,6 +47,67 @@ const LayerRow kLayers[] = {
     {"partPanning6", kPartStrip},
     {"partPanning7", kPartStrip},
     {"partPanning8", kPartStrip},
+    {"effects2Panel0", kEffectsPanel},
+    {"effects2Panel1", kEffectsPanel},
+    {"effects2Panel2", kEffectsPanel},
+    {"effects2Panel3", kEffectsPanel},
+    {"effects2Panel4", kEffectsPanel},
+    {"effects2Panel5", kEffectsPanel},
+    {"effects2Panel6", kEffectsPanel},
+    {"effects2Panel7", kEffectsPanel},
+    {"effectsUsed", kEffectsPanel},
+    {"effects1Panel0", kModulationPanel},
+    {"effects1Panel1", kModulationPanel},
+    {"effects1Panel2", kModulationPanel},
+    {"effects1Panel3", kModulationPanel},
+    {"effects1Panel4", kModulationPanel},
+    {"effects1Panel5", kModulationPanel},
+    {"effects1Panel6", kModulationPanel},
+    {"effects1Panel7", kModulationPanel},
+    {"lfo1destination1", kModulationPanel},
+    {"lfo1destination2", kModulationPanel},
+    {"lfo1destination3", kModulationPanel},
+    {"lfo1destination4", kModulationPanel},
+    {"filtersEnvelopesPanel0", kFilterPanel},
+    {"filtersEnvelopesPanel1", kFilterPanel},
+    {"filtersEnvelopesPanel2", kFilterPanel},
+    {"filtersEnvelopesPanel3", kFilterPanel},
+    {"filtersEnvelopesPanel4", kFilterPanel},
+    {"filtersEnvelopesPanel5", kFilterPanel},
+    {"filtersEnvelopesPanel6", kFilterPanel},
+    {"filtersEnvelopesPanel7", kFilterPanel},
+    {"oscillatorsPanel0", kOscillatorPanel},
+    {"oscillatorsPanel1", kOscillatorPanel},
+    {"oscillatorsPanel2", kOscillatorPanel},
+    {"oscillatorsPanel3", kOscillatorPanel},
+    {"oscillatorsPanel4", kOscillatorPanel},
+    {"oscillatorsPanel5", kOscillatorPanel},
+    {"oscillatorsPanel6", kOscillatorPanel},
+    {"oscillatorsPanel7", kOscillatorPanel},
+    {"o1pw", kOscillatorPanel},
+    {"o2pw", kOscillatorPanel},
+    {"o3pw", kOscillatorPanel},
+    {"sequencerPanel0", kArpeggiatorPanel},
+    {"sequencerPanel1", kArpeggiatorPanel},
+    {"sequencerPanel2", kArpeggiatorPanel},
+    {"sequencerPanel3", kArpeggiatorPanel},
+    {"sequencerPanel4", kArpeggiatorPanel},
+    {"sequencerPanel5", kArpeggiatorPanel},
+    {"sequencerPanel6", kArpeggiatorPanel},
+    {"sequencerPanel7", kArpeggiatorPanel},
+};
+
+struct PanelGroup {
+    unsigned set;
+    const char* group;
+};
+
+const PanelGroup kPanelGroups[] = {
+    {kEffectsPanel, "Effects"},
+    {kModulationPanel, "LFOs / Mod Matrix"},
+    {kFilterPanel, "Filter / Envelopes"},
+    {kOscillatorPanel, "Oscillators"},
+    {kArpeggiatorPanel, "Arpeggiator"},
 };
 
 struct IdRange {
@@ -72,6 +133,13 @@ bool inSets(const ControlLayer* layer, unsigned sets)
     for (const LayerRow& row : kLayers)
         if ((row.sets & sets) && layer->name == row.name) return true;
     return false;
+}
+
+const char* panelGroup(const ControlLayer* layer)
+{
+    for (const PanelGroup& panel : kPanelGroups)
+        if (inSets(layer, panel.set)) return panel.group;
+    return nullptr;
 }
 
 std::string partPrefixed(const std::string& name, int part)

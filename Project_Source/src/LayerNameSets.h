@@ -16,6 +16,12 @@ enum : unsigned {
     kVocoder = 1u << 2,
     kArpTempo = 1u << 3,
     kPartStrip = 1u << 4, // one strip per part, its knobs keyed by the element's channel
+    // Panels whose knobs, buttons, menus and faders all take the panel's group text.
+    kEffectsPanel = 1u << 5,
+    kModulationPanel = 1u << 6,
+    kFilterPanel = 1u << 7,
+    kOscillatorPanel = 1u << 8,
+    kArpeggiatorPanel = 1u << 9,
     kNamedMixer = kMixer | kVocoder,
     kWideMixer = kNamedMixer | kArpTempo,
     kNRPNChannel = kMixer | kAdditionalSettings,
@@ -27,6 +33,10 @@ bool inSets(const ControlLayer* layer, unsigned sets);
 // The parameter's name on its layer: bare in the sets, else "[part + 1] " before it.
 std::string nameOnLayer(const std::string& name, int part, const ControlLayer* layer, unsigned sets);
 std::string partPrefixed(const std::string& name, int part);
+
+// The group text a panel layer imposes on its MIDI controls, or null for a layer of no panel.
+// Only the layer's own name counts, not an enclosing layer's.
+const char* panelGroup(const ControlLayer* layer);
 
 // The multi-mode effect parameters (2209 to 2496), keyed globally on a per-part layer.
 bool isMultiEffect(int paramId);

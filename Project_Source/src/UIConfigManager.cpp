@@ -71,8 +71,6 @@ void UIConfigManager::readLayoutDocument()
     processLayout(root);
 }
 
-void UIConfigManager::processLayout(tinyxml2::XMLElement*) {}
-
 std::string UIConfigManager::decipherResource(int resourceId, const char* path)
 {
     if (!graphics) {

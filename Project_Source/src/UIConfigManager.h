@@ -15,6 +15,7 @@
 namespace tinyxml2 {
 class XMLDocument;
 class XMLElement;
+class XMLNode;
 }
 class QOR;
 class PatchLibrarian;
@@ -24,6 +25,8 @@ class IParam;
 class IControl;
 class IFaderControl;
 class ControlLayer;
+class LibrarianViewControl;
+struct LayoutElement;
 
 // One row of the bitmap table as kept in memory.
 struct ImageInfo {
@@ -212,6 +215,11 @@ public:
     // name or no link.
     void getBiDirectLinkValues(std::string text, int* link, int part);
 
+    // The layout walk (UIConfigManagerLayout.cpp): builds the layers and controls of node, its
+    // following siblings and, for layers, their children, into layer for part (-1 outside any
+    // per-part copy).
+    void processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part);
+
     // Slider creators (UIConfigManagerSliders.cpp).
     void createCCSliderControl(int ccNumber, int channel, std::string name, int paramId, int x, int y, int length,
                                std::string imageId, double defaultValue, double minValue, double maxValue,
@@ -235,6 +243,11 @@ public:
     std::map<std::string, std::vector<std::string>> valueLists;
     std::vector<SysExContainer> sysexContainers;
 
+    // The layers the walk made, by name (the last of a name); the surface owns them.
+    std::map<std::string, ControlLayer*> layers;
+    // The slot grid of the last patchBrowser element; the surface owns it.
+    LibrarianViewControl* librarianView = nullptr;
+
     std::map<int, controlID3> ccControls;
     NRPNControlContainer nrpnControls;
     SysExControlContainer sysexControls;
@@ -248,8 +261,7 @@ public:
 protected:
     // Reads the value lists and walks the layout document: the last step of readUIConfig.
     void readLayoutDocument();
-    // Builds the layers and controls from the children of the layout's root element. The
-    // layout language adds this walk; the manager itself builds no controls.
+    // Builds the layers and controls from the children of the layout's root element.
     virtual void processLayout(tinyxml2::XMLElement* root);
 
     void log(const std::string& text) const;
@@ -299,7 +311,37 @@ protected:
     tinyxml2::XMLElement* loadDocument(tinyxml2::XMLDocument& document, int resourceId, const char* path,
                                        const char* rootName);
 
+    // Steps of the layout walk (UIConfigManagerLayout.cpp, UIConfigManagerLayoutControls.cpp).
+    void processLayoutElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
+    // Whether one more layer or control may be built; false, logged once, past the walk's limit.
+    bool countLayoutBuild();
+    // The element's parameter id for the part, -1 without a reference; false when the
+    // reference names no parameter of the table.
+    bool resolveLayoutParam(const LayoutElement& element, int part, int* id);
+    void skipLayoutElement(const LayoutElement& element, const std::string& why);
+    // count values of a list attribute into values, each preset to 0; a short list is logged.
+    // With bounded, each value is kept within the layout's coordinate bound.
+    void readLayoutList(const LayoutElement& element, const char* attribute, int* values, int count,
+                        bool bounded);
+    // Attaches a new layer to its parent, or to the surface at the top; a layer that cannot be
+    // attached is deleted (false).
+    bool attachLayoutLayer(ControlLayer* layer, ControlLayer* parent);
+    void buildLayoutLayer(const LayoutElement& element, ControlLayer* parent, int part);
+    void buildLayoutCopies(const LayoutElement& element, ControlLayer* parent);
+    void buildPatchBrowser(const LayoutElement& element, ControlLayer* layer);
+    void buildBackground(const LayoutElement& element, ControlLayer* layer);
+    // display, switch, autooff, radio, dropMenu and multiFx; false when the element is skipped.
+    bool buildPlainControl(const LayoutElement& element, int paramId, ControlLayer* layer, int part);
+    // knobcontrol, buttoncontrol, menucontrol and slidercontrol, by their type.
+    bool buildMIDIControl(const LayoutElement& element, int paramId, ControlLayer* layer, int part);
+    // The list named by the element's valueList, made (empty) when there is none.
+    std::vector<std::string> layoutValueList(const LayoutElement& element);
+
 private:
+    // Layers and controls the walk has built, and whether it stopped at its limit.
+    long mLayoutBuilt = 0;
+    bool mLayoutStopped = false;
+
     // Every action this manager made, link targets too: parameters only point at them.
     std::vector<std::unique_ptr<ControlAction>> ownedActions;
 

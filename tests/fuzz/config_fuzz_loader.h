@@ -10,18 +10,27 @@
 
 class FuzzConfigLoader : public IGraphics {
 public:
-    FuzzConfigLoader() : IGraphics(nullptr, 1500, 757, 0) {}
-    char* OSLoadFile(int, const char*) override
+    explicit FuzzConfigLoader(IPluginBase* plug = nullptr) : IGraphics(plug, 1500, 757, 0) {}
+    char* OSLoadFile(int id, const char*) override
     {
+        const std::string& bytes = id == UIConfigManager::kSysexResourceId && !sysexFile.empty() ? sysexFile : file;
         // Only as large as the input: the reader never looks past the size it is given, and a
         // full-size buffer per run would make the replay slow under the sanitizers.
-        size_t n = file.size() < size_t(kResourceBufferSize) ? file.size() : size_t(kResourceBufferSize);
+        size_t n = bytes.size() < size_t(kResourceBufferSize) ? bytes.size() : size_t(kResourceBufferSize);
         char* buffer = new char[n + 1]();
-        std::memcpy(buffer, file.data(), n);
+        std::memcpy(buffer, bytes.data(), n);
         loadedFileSize = static_cast<int>(n);
         return buffer;
     }
+    // What the last input's layout walk attached goes before the next input.
+    void clearSurface()
+    {
+        controls.Empty(true);
+        layers.Empty(true);
+    }
     std::string file;
+    // The SysEx document, when it is not the input as well.
+    std::string sysexFile;
 };
 
 // The registry and the image table do not depend on the input and cost most of a whole
@@ -42,6 +51,9 @@ public:
     void readInput(std::string bytes)
     {
         loader.file = std::move(bytes);
+        loader.clearSurface();
+        layers.clear();
+        librarianView = nullptr;
         sysexContainers.clear();
         valueLists.clear();
         readSysexValues();

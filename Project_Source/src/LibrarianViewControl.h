@@ -1,0 +1,24 @@
+#pragma once
+// The librarian's two-pane slot grid: one bitmap control, bound to the librarian-area
+// parameter, whose grid of upper and lower slots fills a rectangle of the editor.
+#include "kit/plugin/IControl.h"
+
+class QOR;
+class PatchLibrarian;
+
+class LibrarianViewControl : public IBitmapOverlayControl
+{
+public:
+    // The bitmap's frame placed at (x, y); area is the grid, already at the editor's scale.
+    LibrarianViewControl(QOR* plug, int x, int y, int paramIdx, IBitmap* bitmap, IRECT area, PatchLibrarian* library,
+                         double scale);
+    // The grid's background: the bitmap, whatever the control's value.
+    bool Draw(IGraphics* g) override;
+
+    PatchLibrarian* library; // borrowed
+    QOR* plug;               // borrowed
+    double scale;
+    IRECT area;
+    int upperSelection = 0; // -1 when no upper slot is selected
+    int currentSlot = 0;
+};
