@@ -10,6 +10,8 @@ shift || true
 dir=${QOR_FUZZ_BUILD:-build/fuzz}
 ./scripts/install-deps.sh >/dev/null
 stems=("$@")
+# Leaks of the libraries the README's sanitizer runs suppress are not the targets' own.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp}
 if [ ${#stems[@]} -eq 0 ]; then
   stems=($(cd tests/fuzz && ls *_fuzz.cpp | sed 's/\.cpp$//'))
 fi

@@ -258,8 +258,8 @@ bool UIConfigManager::buildPlainControl(const LayoutElement& e, int id, ControlL
             createMIDIDeviceSelectionControl("MIDI Setup", id, bounds[0], bounds[1], bounds[2], bounds[3], first[0],
                                              part, layer, e.group);
         } else if (type == "nameSelection") {
-            createNameDisplay(e.name, id, bounds[0], bounds[1], bounds[2], bounds[3], e.integer("nameLen"), part, layer,
-                              e.group);
+            createNameDisplay(e.name, id, bounds[0], bounds[1], bounds[2], bounds[3], e.boundedInteger("nameLen"), part,
+                              layer, e.group);
         } else {
             readLayoutList(e, "valueBounds", vb, 3, false);
             createDropDownMenu2(e.name, id, bounds[0], bounds[1], bounds[2], bounds[3], vb[0], vb[1], vb[2],

@@ -118,8 +118,9 @@ TEST(LayoutWalk, ReferencesResolveOrSkipTheElementWithOneLine)
 TEST(LayoutWalk, SkipsAndCutsLogOneLineEachOnlyWhileLoggingIsOn)
 {
     const std::string broken =
-        "<switch name=\"noRef\" position=\"0,0\"/>" +
-        midi("seKnob", "kFilterCutoff", "sysexIndex=\"0\" changingByte=\"8\"") +
+        "<switch name=\"noRef\" position=\"0,0\"/>"
+        "<knobcontrol type=\"seKnob\" name=\"edge\" paramId=\"kFilterCutoff\" valueBounds=\"0,0,16383,0\" "
+        "sysexIndex=\"0\" changingByte=\"8\" imageId=\"HANDLE\"/>"
         "<knobcontrol type=\"seKnob\" name=\"big\" paramId=\"kFilterCutoff\" valueBounds=\"0,0,16384,0\"/>"
         "<radio name=\"r\" paramId=\"kFilterKeytrack\" buttons=\"16385\"/>"
         "<multilayer name=\"m\" create=\"9\"/><layer id=\"4\"/>"
@@ -135,9 +136,10 @@ TEST(LayoutWalk, SkipsAndCutsLogOneLineEachOnlyWhileLoggingIsOn)
     EXPECT_EQ(w.surface->NLayers(), 9);
     EXPECT_EQ(w.surface->GetLayer(8)->id, 4);
     EXPECT_EQ(w.manager.layers.size(), 8u);
-    // The seKnob of 16,383 messages is built, the short list's missing y is 0.
+    // The knob of 16,384 messages is built; the short list's missing y is 0.
     ASSERT_EQ(w.controls(), 2);
     EXPECT_EQ(w.control(0)->ParamIdx(), kFilterCutoff);
+    EXPECT_EQ(w.action(kFilterCutoff)->messages.size(), 16384u);
     EXPECT_EQ(rect(w.control(1)), Ints({5, 0, 25, 10}));
     EXPECT_EQ(w.action(kFilterKeytrack), nullptr);
 
@@ -147,18 +149,13 @@ TEST(LayoutWalk, SkipsAndCutsLogOneLineEachOnlyWhileLoggingIsOn)
     EXPECT_EQ(quiet.log(), Texts());
 }
 
-TEST(LayoutWalk, CopiesOfNoneOrFewerVisitNoChild)
+TEST(LayoutWalk, CommentsAreSkippedAndOnlyLayersAndCopiesVisitTheirChildren)
 {
-    Walk w;
-    w.run("<multilayer name=\"a\" create=\"0\">" + knob("kNoSuchThing") +
-          "</multilayer><multilayer name=\"b\" create=\"-3\">" + knob("kNoSuchThing") + "</multilayer>");
-    EXPECT_EQ(w.surface->NLayers(), 0);
-    EXPECT_EQ(w.controls(), 0);
-    EXPECT_EQ(w.log(), Texts());
-}
+    Walk none;
+    none.run("<multilayer name=\"a\" create=\"0\">" + knob("kNoSuchThing") +
+             "</multilayer><multilayer name=\"b\" create=\"-3\">" + knob("kNoSuchThing") + "</multilayer>");
+    EXPECT_EQ(Ints({none.surface->NLayers(), none.controls(), int(none.log().size())}), Ints({0, 0, 0}));
 
-TEST(LayoutWalk, CommentsAreSkippedAndOnlyLayersBuildTheirChildren)
-{
     Walk w;
     w.run("<!-- c -->text<switch name=\"s\" paramId=\"kFilterCutoff\" position=\"1,2\" imageId=\"HANDLE\">"
           "<layer name=\"inSwitch\"/>" +
