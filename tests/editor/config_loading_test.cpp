@@ -159,12 +159,17 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(manager.walks, 1);
     EXPECT_FALSE(manager.sysexContainers.empty());
+    // The chart's parameter messages: no framing, device at index 2, value at index 6 (byte 7),
+    // never the pattern dump's type 13.
     for (size_t i = 0; i < manager.sysexContainers.size(); ++i) {
         std::vector<int> bytes;
         ASSERT_TRUE(manager.getSysexTemplate(static_cast<int>(i), &bytes));
-        EXPECT_TRUE(bytes.size() >= 2 && bytes.front() == 0xF0 && bytes.back() == 0xF7) << i;
+        ASSERT_EQ(bytes.size(), 7u) << i;
+        EXPECT_EQ(std::vector<int>({bytes[0], bytes[1], bytes[2], bytes[6]}), std::vector<int>({0x3E, 0x0F, 0, 0})) << i;
+        EXPECT_NE(bytes[3], 13) << i;
     }
-    EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 16u);
+    EXPECT_EQ(manager.valueLists.size(), 39u);
+    EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 17u);
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
         IBitmap b = manager.getImageByName(&f.surface, row.name);

@@ -1,0 +1,221 @@
+// The project's chart and its generator: the shipped chart passes every check and makes the
+// same documents each time, the fixed addresses stand where the protocol needs them, and a
+// chart broken in one row fails naming that row.
+#include "chart.h"
+
+#include "Project_Source/src/ParamTable.h"
+#include "support/testpaths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace makeconfig;
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Inputs shipped()
+{
+    const std::string dir = testsupport::sourceDir() + "/resources/chart/";
+    Inputs in;
+    in.chart = readFile(dir + "chart.tsv");
+    in.lists = readFile(dir + "lists.tsv");
+    in.sections = readFile(dir + "sections.tsv");
+    return in;
+}
+
+std::string joinedErrors(const std::vector<std::string>& errors)
+{
+    std::string all;
+    for (const std::string& e : errors) all += e + "\n";
+    return all;
+}
+
+// The line of the shipped chart whose first column is name, and its number.
+std::string rowOf(const std::string& chart, const std::string& name, int* lineNo = nullptr)
+{
+    std::istringstream in(chart);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+        if (line.rfind(name + "\t", 0) == 0) {
+            if (lineNo) *lineNo = n;
+            return line;
+        }
+    return "";
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+} // namespace
+
+TEST(ShippedChart, PassesEveryCheckAndMakesTheSameDocumentsEachTimeAsTheBuildDid)
+{
+    Outputs first, second;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(generate(shipped(), &first, &errors)) << joinedErrors(errors);
+    ASSERT_TRUE(generate(shipped(), &second, &errors));
+    EXPECT_EQ(first.uiconfig, second.uiconfig);
+    EXPECT_EQ(first.sysex, second.sysex);
+    EXPECT_EQ(first.listing, second.listing);
+    const std::string built = testsupport::binaryDir() + "/resources/";
+    EXPECT_EQ(readFile(built + "uiconfig.xml"), first.uiconfig);
+    EXPECT_EQ(readFile(built + "sysex.xml"), first.sysex);
+    EXPECT_EQ(readFile(built + "midi-chart.md"), first.listing);
+    EXPECT_LT(first.uiconfig.size(), static_cast<size_t>(kMaxLayoutBytes));
+}
+
+TEST(ShippedChart, TheAddressesTheProtocolFixesStandWhereItNeedsThem)
+{
+    Chart chart;
+    Outputs out;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(generate(shipped(), &out, &errors, &chart)) << joinedErrors(errors);
+    std::map<std::string, const Row*> rows;
+    for (const Row& r : chart.rows) rows[r.name] = &r;
+    auto addr = [&](const char* name) {
+        const Row* r = rows[name];
+        if (!r) return std::string("missing");
+        const Address& a = r->address;
+        switch (a.kind) {
+        case AddressKind::CC: return "cc " + std::to_string(a.cc);
+        case AddressKind::NRPN:
+            return "nrpn " + std::to_string(a.msb) + "/" + std::to_string(a.lsb) + "/" + std::to_string(a.base);
+        case AddressKind::SysEx: return std::string("sysex");
+        default: return std::string("none");
+        }
+    };
+    const struct {
+        const char* name;
+        std::string address;
+        const char* type; // empty: any type of the kind
+    } pins[] = {
+        {"kGlobalTempo", "cc 9", ""},
+        {"kArpSpeed", "cc 9", ""},
+        {"kGlobalLocalControl", addr("kGlobalLocalControl"), "ccButton"},
+        {"kArpLatch", addr("kArpLatch"), "ccButton"},
+        {"kEnvelopeTriggering", "nrpn 0/1/" + std::to_string(rows["kEnvelopeTriggering"]->address.base), ""},
+        {"kArpNoteOrdering", "nrpn 0/1/122", ""},
+        {"kArpFillIn", "nrpn 0/1/122", ""},
+        {"kMultiPartSustain", "nrpn 0/84/77", ""},
+        {"kGlobalRXPC", "nrpn 0/110/34", ""},
+        {"kOscillator2Octave", "nrpn 0/0/35", ""},
+        {"kLFO1Waveform", "nrpn 0/1/16", ""},
+        {"kPartPattern", "sysex", ""},
+        {"kFXReverbEarlyRef", addr("kFXReverbRoom"), ""},
+        {"kFXMultiReverbEarlyRef", addr("kFXMultiReverbRoom"), ""},
+    };
+    for (const auto& p : pins) {
+        SCOPED_TRACE(p.name);
+        ASSERT_TRUE(rows[p.name]);
+        EXPECT_EQ(addr(p.name), p.address);
+        if (*p.type) {
+            EXPECT_EQ(rows[p.name]->type, p.type);
+        }
+    }
+    EXPECT_EQ(addr("kFXReverbRoom").rfind("cc ", 0), 0u);
+    for (const char* name : {"kGlobalMidiChannel", "kMultiPartPolyphony", "kFXDelayRatio", "kFXMultiDelayRatio"})
+        EXPECT_EQ(addr(name).rfind("nrpn ", 0), 0u) << name;
+    // Filing orders of the two shared addresses: the second of each pair is the one found.
+    EXPECT_LT(rows["kFXReverbRoom"]->line, rows["kFXReverbEarlyRef"]->line);
+    EXPECT_LT(rows["kFXMultiReverbRoom"]->line, rows["kFXMultiReverbEarlyRef"]->line);
+    EXPECT_LT(rows["kArpFillIn"]->line, rows["kArpNoteOrdering"]->line);
+    // The part's effects: CC, except the delay-ratio block to the routing, whose NRPN LSB is its base.
+    for (const Row& r : chart.rows) {
+        if (r.id < kFXDistortionOverdrive || r.id > kFXCMorph) continue;
+        const bool nrpn = r.id >= kFXDelayRatio && r.id < kFXCMorph;
+        EXPECT_EQ(r.address.kind, nrpn ? AddressKind::NRPN : AddressKind::CC) << r.name;
+        if (nrpn) {
+            EXPECT_EQ(r.address.lsb, r.address.base) << r.name;
+        }
+    }
+}
+
+// Each case breaks the shipped chart (or its lists) in one place; the generator fails and names it.
+TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
+{
+    const Inputs good = shipped();
+    int cutoffLine = 0, resoLine = 0, slopeLine = 0, roomLine = 0;
+    const std::string cutoff = rowOf(good.chart, "kFilterCutoff", &cutoffLine);
+    const std::string reso = rowOf(good.chart, "kFilterResonance", &resoLine);
+    const std::string slope = rowOf(good.chart, "kFilterSlope", &slopeLine);
+    const std::string octave2 = rowOf(good.chart, "kOscillator2Octave");
+    const std::string tune = rowOf(good.chart, "kGlobalMasterTune");
+    const std::string room = rowOf(good.chart, "kFXReverbRoom", &roomLine);
+    const std::string early = rowOf(good.chart, "kFXReverbEarlyRef");
+    const std::string twin = rowOf(good.chart, "kFXMultiEQBass");
+    const int last = static_cast<int>(std::count(good.chart.begin(), good.chart.end(), '\n')) + 1;
+    const std::string at = "chart.tsv:" + std::to_string(last) + ": ";
+    const std::string knob = "\tK\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t-\t-\toscillatorsPanel\t-";
+    const struct {
+        const char* check;
+        std::string chart, lists, error;
+    } cases[] = {
+        {"unregistered name", good.chart + "kNoSuchThing" + knob + "\n", "", at + "kNoSuchThing: name is not registered"},
+        {"per-part name past the table", good.chart + "kLibrarianArea" + knob + "\n", "",
+         at + "kLibrarianArea: name + 7 lies past 5123"},
+        {"wire value", replaced(good.chart, cutoff, replaced(cutoff, "127,0,127", "127,0,200")), "",
+         "chart.tsv:" + std::to_string(cutoffLine) + ": kFilterCutoff: value 128 lies outside 0 to 127"},
+        {"reserved CC", replaced(good.chart, cutoff, replaced(cutoff, "cc:74", "cc:38")), "",
+         "chart.tsv:" + std::to_string(cutoffLine) + ": kFilterCutoff: CC 38 is reserved"},
+        {"menu list length", replaced(good.chart, slope, replaced(slope, "0,0,2", "0,0,3")), "",
+         "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: list filterSlope holds 2 texts for 3 entries"},
+        {"read-out list", replaced(good.chart, slope, replaced(replaced(slope, "seMenu\t-", "seKnob\tIKNOBROTATERCONTROL_ID5"), "0,0,2\tfilterSlope", "0,0,4,1\t-")), "",
+         "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: read-out list filterSlope does not cover 0 to 4"},
+        {"shared keys", replaced(good.chart, reso, replaced(reso, "cc:71", "cc:74")), "",
+         "chart.tsv:" + std::to_string(resoLine) + ": kFilterResonance: shares its incoming keys with kFilterCutoff"},
+        {"NRPN that decodes elsewhere", replaced(good.chart, octave2, replaced(octave2, "nrpn:0/0/35", "nrpn:0/0/36")),
+         "", "kOscillator2Octave: value 0 (data 36) does not decode to the row's own keys"},
+        {"SysEx minimum", replaced(good.chart, tune, replaced(tune, "64,0,127", "64,1,127")), "",
+         "kGlobalMasterTune: a SysEx row's minimum is not 0"},
+        {"SysEx type 13", good.chart + "kArpClock\tC\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,15,1\t-\tsx:13/1\t-\t-\tsequencerPanel\t-\n",
+         "", at + "kArpClock: SysEx type 13 is the pattern dump"},
+        {"SysEx number repeats",
+         good.chart + "kArpPatternLength\tL\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,31,1\t-\tsx:32/0\t-\t-\tsequencerPanel\t-\n",
+         "", at + "kArpPatternLength: SysEx parameter number 0 of type 32 repeats"},
+        {"channel missing", replaced(good.chart, tune, replaced(tune, "\t16\t", "\t-\t")), "",
+         "kGlobalMasterTune: channel missing on a control outside the per-part layers"},
+        {"channel 16 elsewhere",
+         good.chart + "kUnusedParam01\tU\tccMenu\t-\t0,0,2\tfilterSlope\tcc:3\t16\t-\tmultiModeSettingsPage1\t-\n", "",
+         at + "kUnusedParam01: channel 16 on a control not sent on the global channel"},
+        {"keyed by part outside the panels",
+         good.chart + "kGlobalMasterVolume\tV\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t16\t-\tmultiModeSettingsPage1\t-\n",
+         "", at + "kGlobalMasterVolume: on layer multiModeSettingsPage1 the creator keys by part"},
+        {"effect without twin", replaced(good.chart, twin + "\n", ""), "", "kFXEQBass: has no twin"},
+        {"shared address in the wrong order", replaced(replaced(good.chart, room, "@@"), early, room), "",
+         "kFXReverbRoom: filed after kFXReverbEarlyRef"},
+        {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
+        {"layout too large",
+         good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
+             "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t-\n",
+         "", "uiconfig.xml: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.check);
+        Inputs in = good;
+        in.chart = c.chart;
+        // The swap case leaves a marker where the room row stood: put the early row there.
+        in.chart = replaced(in.chart, "@@", early);
+        if (!c.lists.empty()) in.lists = c.lists;
+        Outputs out;
+        std::vector<std::string> errors;
+        EXPECT_FALSE(generate(in, &out, &errors));
+        const std::string all = joinedErrors(errors);
+        EXPECT_NE(all.find(c.error), std::string::npos) << all;
+        EXPECT_LT(errors.size(), 20u) << all; // the failure is told, not drowned
+    }
+}

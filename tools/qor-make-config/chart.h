@@ -1,0 +1,108 @@
+#pragma once
+// The project's MIDI chart and what the configuration generator makes of it: the rows of
+// resources/chart/chart.tsv, the value lists of resources/chart/lists.tsv and the optional
+// section table resources/chart/sections.tsv, expanded into one element per control, checked,
+// and written out as the two configuration documents and a listing by address.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace makeconfig {
+
+enum class AddressKind { None, CC, NRPN, SysEx };
+
+struct Address {
+    AddressKind kind = AddressKind::None;
+    int cc = 0;                  // CC
+    int msb = 0, lsb = 0, base = 0; // NRPN: controller 99, controller 98, offset of the data value
+    int type = 0, param = 0;     // SysEx: message type and parameter number
+};
+
+// One chart row, as written.
+struct Row {
+    int line = 0;
+    std::string name, label, type, image;
+    std::vector<int> bounds; // default, min, max and, for knobs, a fourth value
+    std::string list;        // value list name, empty for none
+    int displayFirst = -1, displayLast = -1;
+    Address address;
+    int channel = 0;         // 0: none; -1: one control per part on channels 1 to 8
+    std::string link;
+    std::string layer, section;
+
+    int id = -1;             // the registered id of name
+    int idsOwned = 0;
+};
+
+// One control of the generated layout.
+struct Element {
+    const Row* row = nullptr;
+    int id = -1;             // parameter id, part included
+    int part = -1;           // multilayer copy, -1 outside
+    int channel = 0;         // the element's channel attribute
+    int partOfChannel = -1;  // for a per-part row spread over channels: the part it shows
+    std::string layer;       // the layer the element sits on
+    std::string label;
+    int x = 0, y = 0;
+    int sysexIndex = -1;
+};
+
+struct Layer {
+    std::string name, parent, image;
+    bool multi = false;      // eight copies, one per part
+    int id = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+// Keys under which the creators file a control for incoming MIDI.
+struct Keys {
+    AddressKind kind = AddressKind::None;
+    std::vector<int> keys;
+};
+
+struct Chart {
+    std::vector<Row> rows;
+    std::map<std::string, std::vector<std::string>> lists;
+    std::vector<std::string> listOrder;
+    std::vector<Layer> layers;
+    std::vector<Element> elements;
+    std::vector<std::vector<int>> templates; // SysEx templates, by sysexIndex
+};
+
+struct Inputs {
+    std::string chart, lists, sections; // file texts; sections may be empty
+};
+
+struct Outputs {
+    std::string uiconfig, sysex, listing;
+};
+
+// Reads, expands and checks; on success fills out and returns true. Every problem found is
+// appended to errors as "chart.tsv:<line>: <name>: <what>" (or "lists.tsv:..." for a list).
+bool generate(const Inputs& in, Outputs* out, std::vector<std::string>* errors, Chart* chart = nullptr);
+
+// The layer-name sets the control creators test.
+bool isMixerLayer(const std::string& layer);
+bool isAdditionalSettingsLayer(const std::string& layer);
+bool isPartStripLayer(const std::string& layer);
+
+// The keys under which the creators file an element, and the channel key an incoming message
+// of the element's part or channel arrives with.
+Keys filingKeys(const Element& e);
+int incomingChannelKey(const Element& e);
+
+// The data values an NRPN element sends for value v of its parameter (Part of the sending
+// rules): controller 99, controller 98 and the data entry. other is the value of the parameter
+// that shares the message (fill-in with note ordering), where there is one.
+struct NrpnMessage {
+    int msb, lsb, data;
+};
+NrpnMessage nrpnSent(const Element& e, int value, int other);
+
+// The values a control's parameter takes: first and last.
+void valueRange(const Row& row, int* first, int* last);
+
+constexpr int kMaxLayoutBytes = 4096000;
+constexpr int kLayoutWidth = 1500, kLayoutHeight = 757;
+
+} // namespace makeconfig
