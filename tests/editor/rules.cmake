@@ -17,3 +17,9 @@ endif()
 if(TARGET editor_config_services_test)
   add_dependencies(editor_config_services_test tea-encipher)
 endif()
+# The chart test reads the bundle's configuration and compares it with the generator's own
+# expansion of the chart; the editor library gives the generator its tables.
+if(TARGET editor_config_chart_test)
+  add_dependencies(editor_config_chart_test qor_bundle_resources QORBundle)
+  target_link_libraries(editor_config_chart_test PRIVATE qor_make_config_chart qor_editor)
+endif()
