@@ -201,7 +201,7 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
-             "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t-\n",
+             "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t@1000,600\n",
          "", "uiconfig.xml: "},
     };
     for (const auto& c : cases) {

@@ -96,6 +96,8 @@ bool knownType(const std::string& t)
     return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* k) { return t == k; });
 }
 
+bool isGridType(const std::string& t) { return t == "switch" || t == "autooff" || t == "radio"; }
+
 bool isVocoderId(int id) { return (id >= 1776 && id <= 1799) || (id >= 2521 && id <= 2544); }
 bool isMultiFx(int id) { return id >= kMultiFxFirst && id <= kMultiFxLast; }
 bool inBlock(int id, int base) { return id >= base && id < base + kParts; }
@@ -196,9 +198,18 @@ private:
             if (l.name == name) return &l;
         return nullptr;
     }
-    void place(Element& e, const Row& row);
+    struct Placed {
+        const Row* row;
+        int part; // -1, or the part of a row spread over channels
+        std::string layer, section;
+    };
+    void place(Element& e, const Row& row, const std::string& section);
+    void walk(const std::string& parent, int part);
+    void emit(const std::string& layer, int part);
     int templateIndex(const Row& row, int partByte);
     void checkRow(const Row& row);
+    void checkPlainRow(const Row& row);
+    void checkPlacement();
     void checkElement(const Element& e);
     void checkNrpn(const Element& e);
     void checkKeys();
@@ -208,6 +219,8 @@ private:
     std::vector<std::string>& mErrors;
     std::vector<Section> mSections;
     std::map<std::string, int> mDefaultCells;
+    std::vector<Placed> mPlaced;
+    std::map<std::pair<const Row*, int>, std::vector<int>> mPlaces;
     std::map<std::vector<int>, int> mTemplateIndex;
 };
 
@@ -258,7 +271,7 @@ void Generator::readSections(const std::string& text)
         if (kind == "section") {
             Section s;
             s.name = f[1];
-            s.parent = f[2];
+            s.parent = f[2] == "-" ? "" : f[2];
             s.x = rect[0];
             s.y = rect[1];
             std::vector<int> grid;
@@ -274,6 +287,7 @@ void Generator::readSections(const std::string& text)
             l.name = f[1];
             l.parent = f[2] == "-" ? "" : f[2];
             l.image = f[3] == "-" ? "" : f[3];
+            l.kind = kind;
             l.multi = kind == "panel";
             l.x = rect[0];
             l.y = rect[1];
@@ -282,6 +296,22 @@ void Generator::readSections(const std::string& text)
             int siblings = 0;
             for (const Layer& other : c.layers) siblings += other.parent == l.parent;
             l.id = siblings;
+            if (f.size() > 13 && f[13] != "-" && !toInt(f[13], &l.id))
+                failLine("sections.tsv", line, l.name + ": id is not a number");
+            if (f.size() > 14 && f[14] != "-") {
+                for (const std::string& flag : split(f[14], ',')) {
+                    std::vector<int> range;
+                    if (flag == "alt") l.alt = true;
+                    else if (flag == "overlay") l.overlay = true;
+                    else if (startsWith(flag, "pages=") && toInts(flag.substr(6), '-', &range)) {
+                        l.firstPage = range.front();
+                        l.lastPage = range.back();
+                    } else {
+                        failLine("sections.tsv", line, l.name + ": unknown flag " + flag);
+                    }
+                }
+            }
+            if (layerNamed(l.name)) failLine("sections.tsv", line, l.name + ": layer given twice");
             c.layers.push_back(l);
         } else {
             failLine("sections.tsv", line, "unknown kind " + kind);
@@ -338,8 +368,18 @@ void Generator::readChart(const std::string& text)
         if (f[7] == "parts") row.channel = -1;
         else if (f[7] != "-" && !toInt(f[7], &row.channel)) fail(row, "channel is not a number");
         row.link = f[8] == "-" ? "" : f[8];
-        row.layer = f[9];
+        row.layer = f[9] == "-" ? "" : f[9];
         row.section = f[10] == "-" ? "" : f[10];
+        if (row.section.rfind("@", 0) == 0) {
+            std::vector<int> at;
+            if (toInts(row.section.substr(1), ',', &at) && at.size() == 2) {
+                row.atX = at[0];
+                row.atY = at[1];
+            } else {
+                fail(row, "position " + row.section + " is not @x,y");
+            }
+            row.section.clear();
+        }
         if (const ParamTableRow* reg = registered(row.name)) {
             row.id = reg->id;
             row.idsOwned = reg->parts;
@@ -359,48 +399,62 @@ int Generator::templateIndex(const Row& row, int partByte)
     return mTemplateIndex[bytes] = static_cast<int>(c.templates.size()) - 1;
 }
 
-void Generator::place(Element& e, const Row& row)
+void Generator::place(Element& e, const Row& row, const std::string& section)
 {
-    for (Section& s : mSections) {
-        if (s.name != row.section || s.cols <= 0) continue;
-        const int cell = s.used++;
-        if (cell >= s.cols * std::max(s.rows, 1) && s.rows > 0) fail(row, "section " + s.name + " is full");
-        e.x = s.x + (cell % s.cols) * s.cellW;
-        e.y = s.y + (cell / s.cols) * s.cellH;
+    // A control that sends nothing takes the size it is given; the others take their cell.
+    const std::vector<int>& b = row.bounds;
+    const bool sized = isPlainType(row.type) && !isGridType(row.type) && row.type != "patchBrowser";
+    if (row.type == "patchBrowser" && b.size() == 4) {
+        e.x = b[0], e.y = b[1], e.w = b[2], e.h = b[3];
         return;
     }
-    // Until the layout places it: a grid per layer under the top strip.
-    const int cell = mDefaultCells[e.layer]++;
-    e.x = 20 + (cell % 18) * 80;
-    e.y = 110 + (cell / 18) * 64;
+    if (row.atX >= 0) {
+        e.x = row.atX, e.y = row.atY;
+        e.w = sized && b.size() >= 2 ? b[0] : 56, e.h = sized && b.size() >= 2 ? b[1] : 56;
+        return;
+    }
+    bool placed = false;
+    for (Section& s : mSections) {
+        if (s.name != section || s.cols <= 0) continue;
+        const int cell = s.used++;
+        if (s.rows > 0 && cell >= s.cols * s.rows) fail(row, "section " + s.name + " is full");
+        e.x = s.x + (cell % s.cols) * s.cellW;
+        e.y = s.y + (cell / s.cols) * s.cellH;
+        e.w = s.cellW;
+        e.h = s.cellH;
+        placed = true;
+        break;
+    }
+    if (!placed) {
+        if (!section.empty()) fail(row, "section " + section + " is not in sections.tsv");
+        // Until the layout places it: a grid per layer under the top strip.
+        const int cell = mDefaultCells[e.layer]++;
+        e.x = 20 + (cell % 18) * 80;
+        e.y = 110 + (cell / 18) * 64;
+        e.w = 80;
+        e.h = 64;
+    }
+    if (sized && b.size() >= 2) e.w = b[0], e.h = b[1];
 }
 
 void Generator::expand()
 {
-    // Which layer each row's controls sit on, and on which layers whole multilayers stand.
-    struct Placed {
-        const Row* row;
-        int part; // -1, or the part of a row spread over channels
-        std::string layer;
-    };
-    std::vector<Placed> placed;
+    // Where each row's controls go: one place, or one per part for a row spread over channels.
     for (const Row& row : c.rows) {
         if (row.id < 0) continue;
-        std::string layer = row.layer;
-        for (const Section& s : mSections)
-            if (s.name == row.section) layer = s.parent;
-        if (row.channel == -1) {
-            for (int k = 0; k < kParts; ++k) {
-                std::string name = layer;
-                const size_t hash = name.find('#');
-                if (hash != std::string::npos) name.replace(hash, 1, std::to_string(k + 1));
-                placed.push_back({&row, k, name});
+        for (int k = row.channel == -1 ? 0 : -1; k < (row.channel == -1 ? kParts : 0); ++k) {
+            Placed p{&row, k, row.layer, row.section};
+            for (std::string* text : {&p.layer, &p.section}) {
+                const size_t hash = text->find('#');
+                if (hash != std::string::npos) text->replace(hash, 1, std::to_string(k + 1));
             }
-        } else {
-            placed.push_back({&row, -1, layer});
+            for (const Section& s : mSections)
+                if (s.name == p.section) p.layer = s.parent;
+            mPlaced.push_back(p);
         }
     }
-    for (const Placed& p : placed) {
+    for (const Placed& p : mPlaced) {
+        if (p.layer.empty()) continue;
         Layer* l = layerNamed(p.layer);
         if (!l) {
             Layer fresh;
@@ -411,65 +465,80 @@ void Generator::expand()
             c.layers.push_back(fresh);
             l = &c.layers.back();
         }
-        if (p.row->channel == 0 && p.row->idsOwned == kParts) l->multi = true;
+        if (p.row->channel == 0 && p.row->idsOwned == kParts && !isPlainType(p.row->type)) l->multi = true;
     }
-    // Document order: the layer tree depth first, each layer's own controls before its children.
-    std::vector<const Layer*> order;
-    std::function<void(const std::string&)> walk = [&](const std::string& parent) {
-        for (const Layer& l : c.layers)
-            if (l.parent == parent) {
-                order.push_back(&l);
-                walk(l.name);
-            }
-    };
-    walk("");
-    for (const Layer* l : order) {
-        const int copies = l->multi ? kParts : 1;
-        for (int copy = 0; copy < copies; ++copy) {
-            for (const Placed& p : placed) {
-                if (p.layer != l->name) continue;
-                const Row& row = *p.row;
-                if (l->multi && row.channel != 0) {
-                    if (copy == 0) fail(row, "a control with a channel stands in the per-part layer " + l->name);
-                    continue;
-                }
-                Element e;
-                e.row = &row;
-                e.layer = l->name;
-                e.label = row.label;
-                if (l->multi) {
-                    e.part = copy;
-                    e.id = row.id + copy;
-                } else if (p.part >= 0) {
-                    e.partOfChannel = p.part;
-                    e.channel = p.part + 1;
-                    e.id = row.id + p.part;
-                    // The creators keep the configured name on mixer layers: the chart names
-                    // the part there, as the read-out expects.
-                    if (isMixerLayer(l->name)) e.label = "[" + std::to_string(p.part + 1) + "] " + row.label;
-                } else {
-                    e.channel = row.channel;
-                    e.id = row.id;
-                }
-                if (row.address.kind == AddressKind::SysEx)
-                    e.sysexIndex = templateIndex(row, p.part >= 0 ? p.part : 0);
-                if (copy == 0) place(e, row);
-                else {
-                    // Copies share the first copy's position.
-                    for (auto it = c.elements.rbegin(); it != c.elements.rend(); ++it)
-                        if (it->row == &row && it->part == 0) {
-                            e.x = it->x;
-                            e.y = it->y;
-                            break;
-                        }
-                }
-                c.elements.push_back(e);
-            }
+    // A layer inside a panel is copied with it: it is no panel of its own.
+    for (Layer& l : c.layers)
+        for (const Layer* up = layerNamed(l.parent); up && l.multi && l.kind != "panel"; up = layerNamed(up->parent))
+            if (up->multi) l.multi = false;
+    // Document order: the top-level controls, then the layer tree depth first, each layer's own
+    // controls before its children, a multilayer copy by copy.
+    emit("", -1);
+    walk("", -1);
+}
+
+void Generator::walk(const std::string& parent, int part)
+{
+    for (size_t i = 0; i < c.layers.size(); ++i) {
+        const Layer l = c.layers[i];
+        if (l.parent != parent || (parent.empty() && l.name.empty())) continue;
+        if (l.multi && part >= 0 && part == 0) failLine("sections.tsv", 0, "panel " + l.name + " stands inside another panel");
+        for (int copy = l.multi ? 0 : part; copy < (l.multi ? kParts : part + 1); ++copy) {
+            emit(l.name, copy);
+            walk(l.name, copy);
         }
     }
 }
 
+void Generator::emit(const std::string& layer, int part)
+{
+    for (const Placed& p : mPlaced) {
+        if (p.layer != layer) continue;
+        const Row& row = *p.row;
+        if (part >= 0 && row.channel != 0) {
+            if (part == 0) fail(row, "a control with a channel stands in the per-part layer " + layer);
+            continue;
+        }
+        Element e;
+        e.row = &row;
+        e.layer = layer;
+        e.label = row.label;
+        if (part >= 0) {
+            e.part = part;
+            e.id = row.id + part;
+        } else if (p.part >= 0) {
+            e.partOfChannel = p.part;
+            e.channel = p.part + 1;
+            e.id = row.id + p.part;
+            // The creators keep the configured name on mixer layers: the chart names the part
+            // there, as the read-out expects.
+            if (isMixerLayer(layer)) e.label = "[" + std::to_string(p.part + 1) + "] " + row.label;
+        } else {
+            e.channel = row.channel;
+            e.id = row.id;
+        }
+        if (row.address.kind == AddressKind::SysEx) e.sysexIndex = templateIndex(row, p.part >= 0 ? p.part : 0);
+        // Copies share the first copy's place.
+        const auto key = std::make_pair(&row, p.part);
+        auto at = mPlaces.find(key);
+        if (at == mPlaces.end()) {
+            place(e, row, p.section);
+            mPlaces[key] = {e.x, e.y, e.w, e.h};
+        } else {
+            e.x = at->second[0], e.y = at->second[1], e.w = at->second[2], e.h = at->second[3];
+        }
+        c.elements.push_back(e);
+    }
+}
+
 } // namespace
+
+bool isPlainType(const std::string& t)
+{
+    static const char* kTypes[] = {"display", "nameSelection", "textSelection", "deviceSelection", "dropSelection",
+                                   "switch",  "autooff",       "radio",         "patchBrowser",    "multiFxMenu"};
+    return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* k) { return t == k; });
+}
 
 bool isMixerLayer(const std::string& layer)
 {
@@ -574,9 +643,27 @@ NrpnMessage nrpnSent(const Element& e, int value, int other)
 
 namespace {
 
+void Generator::checkPlainRow(const Row& row)
+{
+    const std::string& t = row.type;
+    static const std::map<std::string, size_t> kBounds = {
+        {"display", 3},      {"nameSelection", 3}, {"textSelection", 2}, {"deviceSelection", 3}, {"dropSelection", 5},
+        {"switch", 1},       {"autooff", 1},       {"radio", 1},         {"patchBrowser", 4},    {"multiFxMenu", 5}};
+    if (row.address.kind != AddressKind::None) fail(row, "a " + t + " sends nothing and takes no address");
+    if (row.bounds.size() < kBounds.at(t)) fail(row, "a " + t + " needs " + std::to_string(kBounds.at(t)) + " numbers");
+    const bool needsImage = isGridType(t) || t == "patchBrowser";
+    if (needsImage != !row.image.empty()) fail(row, needsImage ? "a " + t + " needs an image" : "a " + t + " takes no image");
+    if (!row.list.empty() && !c.lists.count(row.list)) fail(row, "list " + row.list + " does not exist");
+    if (t == "radio" && !row.bounds.empty() && row.bounds[0] < 1) fail(row, "a radio needs a button");
+}
+
 void Generator::checkRow(const Row& row)
 {
     const std::string& t = row.type;
+    if (isPlainType(t)) {
+        checkPlainRow(row);
+        return;
+    }
     if (!knownType(t)) {
         fail(row, "type " + t + " builds nothing");
         return;
@@ -678,6 +765,9 @@ void Generator::checkRow(const Row& row)
 void Generator::checkElement(const Element& e)
 {
     const Row& row = *e.row;
+    if (e.x < 0 || e.y < 0 || e.x + e.w > kLayoutWidth || e.y + e.h > kLayoutHeight)
+        fail(row, "placed outside the " + std::to_string(kLayoutWidth) + "x" + std::to_string(kLayoutHeight) + " layout");
+    if (isPlainType(row.type)) return;
     if (e.part < 0 && e.channel == 0) {
         fail(row, "channel missing on a control outside the per-part layers");
         return;
@@ -687,8 +777,6 @@ void Generator::checkElement(const Element& e)
         if (k.keys.empty() || k.keys[0] != e.channel)
             fail(row, "on layer " + e.layer + " the creator keys by part, so nothing incoming finds it");
     }
-    if (e.x < 0 || e.y < 0 || e.x >= kLayoutWidth || e.y >= kLayoutHeight)
-        fail(row, "placed outside the " + std::to_string(kLayoutWidth) + "x" + std::to_string(kLayoutHeight) + " layout");
 }
 
 bool isOneWay(const Element& e, int value)
@@ -772,7 +860,7 @@ void Generator::checkKeys()
         if (k.kind == AddressKind::None) continue;
         auto key = std::make_pair(static_cast<int>(k.kind), k.keys);
         auto it = filed.find(key);
-        if (it != filed.end() && it->second->row != e.row) {
+        if (it != filed.end() && it->second->row != e.row && it->second->id != e.id) {
             const int was = baseOf(it->second->id), now = baseOf(e.id);
             bool shared = false, ordered = false;
             for (const Share& s : kShares) {
@@ -784,6 +872,59 @@ void Generator::checkKeys()
         }
         filed[key] = &e;
     }
+}
+
+bool overlapping(const Element& a, const Element& b)
+{
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+// Nothing overlaps within what can show at once: the top-level controls and strips, one page with
+// one copy of its panel, and the strips the tabs show with that page. Alternatives (alt) and
+// layers drawn over others on purpose (overlay) are left out; the device menus, which stay on
+// top of no layer, keep clear of every layer.
+void Generator::checkPlacement()
+{
+    struct Seen {
+        const Element* e;
+        int firstPage, lastPage;
+        std::vector<const Layer*> chain;
+    };
+    std::vector<Seen> seen;
+    for (const Element& e : c.elements) {
+        if (e.part > 0) continue;
+        Seen s{&e, 0, 6, {}};
+        bool skip = false;
+        for (std::string name = e.layer; !name.empty();) {
+            const Layer* l = layerNamed(name);
+            if (!l) break;
+            s.chain.push_back(l);
+            skip = skip || l->overlay;
+            if (l->parent == "root") s.firstPage = s.lastPage = l->id;
+            else if (l->parent.empty() && l->name != "root") s.firstPage = l->firstPage, s.lastPage = l->lastPage;
+            name = l->parent;
+        }
+        // A row placed at a position of its own lies where it does on purpose (a caption under a menu).
+        if (!skip && e.row->atX < 0) seen.push_back(s);
+        if (e.row->type == "deviceSelection")
+            for (const Layer& l : c.layers)
+                if (l.w > 0 && e.x < l.x + l.w && l.x < e.x + e.w && e.y < l.y + l.h && l.y < e.y + e.h)
+                    fail(*e.row, "the device menu lies under the layer " + l.name);
+    }
+    auto alternatives = [](const Seen& a, const Seen& b) {
+        for (const Layer* x : a.chain)
+            for (const Layer* y : b.chain)
+                if (x != y && x->alt && y->alt && x->parent == y->parent) return true;
+        return false;
+    };
+    for (size_t i = 0; i < seen.size(); ++i)
+        for (size_t j = 0; j < i; ++j) {
+            const Seen& a = seen[i];
+            const Seen& b = seen[j];
+            if (a.firstPage > b.lastPage || b.firstPage > a.lastPage || !overlapping(*a.e, *b.e)) continue;
+            if (alternatives(a, b)) continue;
+            fail(*a.e->row, "overlaps " + b.e->row->name + " on layer " + (b.e->layer.empty() ? "(top)" : b.e->layer));
+        }
 }
 
 void Generator::checkTwins()
@@ -826,6 +967,7 @@ void Generator::check()
         if (e.row->address.kind == AddressKind::NRPN && e.row->bounds.size() >= 3) checkNrpn(e);
     checkKeys();
     checkTwins();
+    checkPlacement();
 }
 
 } // namespace

@@ -29,6 +29,7 @@ struct Row {
     int channel = 0;         // 0: none; -1: one control per part on channels 1 to 8
     std::string link;
     std::string layer, section;
+    int atX = -1, atY = -1;  // a position written as @x,y in the section column
 
     int id = -1;             // the registered id of name
     int idsOwned = 0;
@@ -44,12 +45,16 @@ struct Element {
     std::string layer;       // the layer the element sits on
     std::string label;
     int x = 0, y = 0;
+    int w = 0, h = 0;        // the space the control takes: its cell, or its own size
     int sysexIndex = -1;
 };
 
 struct Layer {
     std::string name, parent, image;
+    std::string kind;        // page, panel, window, strip; empty for a layer only the chart names
     bool multi = false;      // eight copies, one per part
+    bool alt = false, overlay = false; // left out of the overlap check (see sections.tsv)
+    int firstPage = 0, lastPage = 6;   // the main pages a top-level layer shows with
     int id = 0;
     int x = 0, y = 0, w = 0, h = 0;
 };
@@ -80,6 +85,9 @@ struct Outputs {
 // Reads, expands and checks; on success fills out and returns true. Every problem found is
 // appended to errors as "chart.tsv:<line>: <name>: <what>" (or "lists.tsv:..." for a list).
 bool generate(const Inputs& in, Outputs* out, std::vector<std::string>* errors, Chart* chart = nullptr);
+
+// A control that sends nothing: display, name field, menu without MIDI, switch, radio, slot grid.
+bool isPlainType(const std::string& type);
 
 // The layer-name sets the control creators test.
 bool isMixerLayer(const std::string& layer);

@@ -52,17 +52,86 @@ void attribute(std::ostringstream& out, const char* name, const std::string& val
     out << ' ' << name << "=\"" << escaped(value) << '"';
 }
 
+// The group a control's parameter is filed under; the panels impose theirs in the reader.
+std::string groupOf(const Element& e)
+{
+    if (isMixerLayer(e.layer) || e.layer.rfind("bankAndProgram", 0) == 0) return "Mixer";
+    if (e.layer == "vocoderLayer") return "Effects";
+    if (e.layer.empty() || e.layer == "patchLibrarian") return "Global";
+    return e.layer;
+}
+
+std::string paramRef(const Element& e)
+{
+    std::string ref = e.row->name;
+    if (e.partOfChannel > 0) ref += "+" + std::to_string(e.partOfChannel);
+    return ref;
+}
+
+// A control that sends nothing.
+void writePlainElement(std::ostringstream& out, const Element& e, const std::string& indent)
+{
+    const Row& r = *e.row;
+    const std::string& t = r.type;
+    const std::vector<int>& b = r.bounds;
+    const std::string box = joined({e.x, e.y, e.w, e.h}, ",");
+    out << indent;
+    if (t == "display") {
+        out << "<display";
+        attribute(out, "paramId", paramRef(e));
+        attribute(out, "bounds", box);
+        attribute(out, "displaySize", std::to_string(b[2]));
+    } else if (t == "patchBrowser") {
+        out << "<patchBrowser";
+        attribute(out, "imageId", r.image);
+        attribute(out, "bounds", box);
+    } else if (t == "multiFxMenu") {
+        out << "<multiFx";
+        attribute(out, "type", "Menu");
+        attribute(out, "name", e.label);
+        attribute(out, "paramId", paramRef(e));
+        attribute(out, "position", box);
+        attribute(out, "valueBounds", joined({b[2], b[3], b[4]}, ","));
+        attribute(out, "visible", "1");
+    } else if (t == "switch" || t == "autooff" || t == "radio") {
+        out << '<' << t;
+        attribute(out, "name", e.label);
+        attribute(out, "paramId", paramRef(e));
+        attribute(out, "imageId", r.image);
+        attribute(out, "position", joined({e.x, e.y}, ","));
+        if (t == "switch") attribute(out, "valueBounds", std::to_string(b[0]));
+        if (t == "radio") attribute(out, "buttons", std::to_string(b[0]));
+    } else {
+        out << "<dropMenu";
+        attribute(out, "type", t);
+        attribute(out, "name", e.label);
+        attribute(out, "paramId", paramRef(e));
+        attribute(out, "bounds", box);
+        if (t == "nameSelection") attribute(out, "nameLen", std::to_string(b[2]));
+        if (t == "deviceSelection") attribute(out, "inputDev", std::to_string(b[2]));
+        if (t == "dropSelection") attribute(out, "valueBounds", joined({b[2], b[3], b[4]}, ","));
+    }
+    if (t != "display" && t != "patchBrowser") attribute(out, "paramGroup", groupOf(e));
+    if (!r.list.empty()) attribute(out, "valueList", r.list);
+    if (r.displayFirst != r.displayLast)
+        attribute(out, "valueDisplay", std::to_string(r.displayFirst) + ":" + std::to_string(r.displayLast));
+    if (e.channel > 0) attribute(out, "channel", std::to_string(e.channel));
+    out << "/>\n";
+}
+
 void writeElement(std::ostringstream& out, const Element& e, const std::string& indent)
 {
     const Row& r = *e.row;
+    if (isPlainType(r.type)) {
+        writePlainElement(out, e, indent);
+        return;
+    }
     const bool menu = r.type.find("Menu") != std::string::npos;
     out << indent << '<' << tagOf(r.type);
     attribute(out, "type", r.type);
     attribute(out, "name", e.label);
-    std::string ref = r.name;
-    if (e.partOfChannel > 0) ref += "+" + std::to_string(e.partOfChannel);
-    attribute(out, "paramId", ref);
-    attribute(out, "paramGroup", isMixerLayer(e.layer) ? "Mixer" : "Global");
+    attribute(out, "paramId", paramRef(e));
+    attribute(out, "paramGroup", groupOf(e));
     if (!r.image.empty()) attribute(out, "imageId", r.image);
     std::vector<int> position = {e.x, e.y};
     if (menu) position.push_back(kMenuWidth);
@@ -110,12 +179,18 @@ std::string writeLayout(const Chart& chart)
         out << "</list>\n";
     }
     out << "  </valueLists>\n";
+    // The top-level controls first: the controller takes the first control of a parameter.
+    for (const Element& e : chart.elements)
+        if (e.layer.empty()) writeElement(out, e, "  ");
     std::function<void(const std::string&, const std::string&)> layers = [&](const std::string& parent,
                                                                            const std::string& indent) {
         for (const Layer& l : chart.layers) {
-            if (l.parent != parent) continue;
+            if (l.parent != parent || l.name.empty()) continue;
             if (l.multi) out << indent << "<multilayer name=\"" << escaped(l.name) << "\" create=\"8\">\n";
             else out << indent << "<layer name=\"" << escaped(l.name) << "\" id=\"" << l.id << "\">\n";
+            if (!l.image.empty())
+                out << indent << "  <background imageId=\"" << escaped(l.image) << "\" position=\"" << l.x << ","
+                    << l.y << "\"/>\n";
             for (const Element& e : chart.elements)
                 if (e.layer == l.name && e.part <= 0) writeElement(out, e, indent + "  ");
             layers(l.name, indent + "  ");
