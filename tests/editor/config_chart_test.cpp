@@ -1,6 +1,7 @@
 // The bundle's configuration, made from the project's chart, read on the test plug-in and
 // surface: nothing is missing or skipped, every row builds its action for every part with the
 // chart's numbers, keys, link and messages, and the value lists arrive whole.
+#include "Project_Source/src/ICustomRadioButtonsControl.h"
 #include "config_test_support.h"
 #include "support/testpaths.h"
 #include "tools/qor-make-config/chart.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <cmath>
+#include <set>
 
 using namespace configtest;
 using namespace makeconfig;
@@ -110,6 +113,177 @@ TEST(ShippedConfiguration, EveryRowBuildsItsActionForEveryPartAndNothingIsSkippe
     EXPECT_EQ(m.valueLists.size() - m.valueLists.count(""), 39u);
     for (const auto& list : chart.lists) EXPECT_EQ(m.valueLists[list.first], list.second) << list.first;
     m.ClearImageCache();
+}
+
+
+// The bundle's configuration read on an off-screen surface of the editor's size at a scale.
+struct Shipped {
+    explicit Shipped(double scale = 1.0)
+        : bundle(testsupport::binaryDir() + "/QOR.component"),
+          surface(new BundleSurface(&plug, int(1500 * scale), int(757 * scale)))
+    {
+        plug.AttachGraphics(surface);
+        testing::internal::CaptureStdout();
+        manager.readUIConfig(surface, nullptr, nullptr, 0, scale);
+        testing::internal::GetCapturedStdout();
+    }
+    ~Shipped() { manager.ClearImageCache(); }
+    ControlLayer* layer(const std::string& name)
+    {
+        auto it = manager.layers.find(name);
+        return it == manager.layers.end() ? nullptr : it->second;
+    }
+    std::vector<ControlLayer*> topLevel()
+    {
+        std::vector<ControlLayer*> all;
+        for (int i = 0; i < surface->NLayers(); ++i) all.push_back(surface->GetLayer(i));
+        return all;
+    }
+    BundleFolder bundle;
+    SurfacePlug plug{5124};
+    BundleSurface* surface;
+    UIConfigManager manager;
+};
+
+std::vector<std::string> numbered(const std::string& stem, int first, int last, bool twoDigits = false)
+{
+    std::vector<std::string> names;
+    for (int i = first; i <= last; ++i) names.push_back(stem + (twoDigits && i < 10 ? "0" : "") + std::to_string(i));
+    return names;
+}
+
+TEST(ShippedLayout, TheTreeHoldsWhatTheControllerLooksUpSwitchesAndNeverMakesItself)
+{
+    Shipped s;
+    // Every layer the start-up looks up by name.
+    std::vector<std::string> names = {"root", "oscillators", "filterSlopeOverlayer", "effectsLayer", "vocoderLayer",
+                                      "ruvoPartDisable", "lfoModMatrix", "miniMixer", "miniMixer2", "multiModeMixer2",
+                                      "patchLibrarian", "multiModeSettingsPage1"};
+    for (const auto& group : {numbered("effectConfig", 1, 19, true), numbered("miniMixerDelayPart", 1, 8),
+                              numbered("miniMixerDelayProg", 1, 8), numbered("partPanning", 1, 8),
+                              numbered("progPanning", 1, 8), numbered("bankAndProgram", 1, 8, true)})
+        names.insert(names.end(), group.begin(), group.end());
+    for (const char* n : {"bankAndProgramMulti", "saveChangesLayer", "discardChangesLayerRight", "keepBankOpenLayer",
+                          "arpTempoLayer", "aboutWindow", "firstRunNotification", "bankPatchConflictWindow",
+                          "midiFilterSettings"})
+        names.push_back(n);
+    const auto steps = numbered("step", 2, 32, true);
+    for (const std::string& st : steps) names.push_back(st + "overlayer");
+    for (const char* n : {"patchRename", "categoryLimit", "searchField"}) names.push_back(n);
+    ASSERT_EQ(names.size(), 114u);
+    for (const std::string& n : names) EXPECT_NE(s.layer(n), nullptr) << n;
+
+    // Root: the seven main pages at positions equal to their ids.
+    ControlLayer* root = s.layer("root");
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->childLayers.GetSize(), 7);
+    const std::map<int, std::string> fixedPages = {{1, "patchLibrarian"}, {2, "oscillators"}, {4, "lfoModMatrix"},
+                                                   {5, "effectsLayer"}};
+    for (int i = 0; i < 7; ++i) {
+        ControlLayer* page = root->childLayers.Get(i);
+        EXPECT_EQ(page->id, i);
+        if (fixedPages.count(i)) {
+            EXPECT_EQ(page->name, fixedPages.at(i));
+        }
+        EXPECT_EQ(page->childLayers.GetSize(), i >= 2 ? 8 : 0) << page->name;
+    }
+    // Pages 2 to 6: one copy per part, and the zones the switching shows by id.
+    const struct {
+        int page;
+        const char* panel;
+        std::vector<int> zoneIds;
+    } panels[] = {{2, "oscillatorsPanel", {10, 20, 30}},
+                  {3, "filtersEnvelopesPanel", {}},
+                  {4, "effects1Panel", {10, 11, 12, 13}},
+                  {5, "effects2Panel", {10, 11}},
+                  {6, "sequencerPanel", {}}};
+    for (const auto& p : panels) {
+        for (int part = 0; part < 8; ++part) {
+            ControlLayer* copy = root->childLayers.Get(p.page)->childLayers.Get(part);
+            EXPECT_EQ(copy->name, p.panel + std::to_string(part));
+            EXPECT_EQ(copy->id, part);
+            std::vector<int> ids;
+            for (int z = 0; z < copy->childLayers.GetSize(); ++z) ids.push_back(copy->childLayers.Get(z)->id);
+            EXPECT_EQ(ids, p.zoneIds) << copy->name;
+        }
+    }
+    for (int z = 1; z <= 4; ++z) EXPECT_EQ(s.layer("lfo1destination" + std::to_string(z))->id, 9 + z);
+    for (int z = 1; z <= 3; ++z) EXPECT_EQ(s.layer("o" + std::to_string(z) + "pw")->id, 10 * z);
+
+    // Top level: root first, the windows last, and none of the layers the controller makes.
+    const std::vector<ControlLayer*> top = s.topLevel();
+    ASSERT_GT(top.size(), 5u);
+    EXPECT_EQ(top.front(), root);
+    std::vector<std::string> lastFive;
+    for (size_t i = top.size() - 5; i < top.size(); ++i) lastFive.push_back(top[i]->name);
+    EXPECT_EQ(lastFive, std::vector<std::string>({"aboutWindow", "firstRunNotification", "bankPatchConflictWindow",
+                                                  "midiFilterSettings", "patchRename"}));
+    for (const char* made : {"UPPERPOPUPMENU", "LOWERPOPUPMENU", "LeftPerformancePopupMenu", "RightPerformancePopupMenu",
+                             "BANKEDITMENU", "RightPatchPopupMenu", "PROGRAMNUMBERMENU", "BANKNUMBERMENUPROGRAMS",
+                             "RightSearchPopupMenu", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS",
+                             "LeftPatternPopupMenu", "RightPatternPopupMenu", "PROGRESS"})
+        EXPECT_EQ(s.manager.layers.count(made), 0u) << made;
+}
+
+// What the controller takes as the first control of a parameter, by its class.
+TEST(ShippedLayout, TheFirstControlOfEachParameterTheControllerReachesIsOfTheClassItUses)
+{
+    Shipped s;
+    enum Class { Text, Caption, Switch, Radio, Contact };
+    std::vector<std::pair<int, Class>> rows = {
+        {5097, Text},    {5098, Text},    {5099, Text},    {5100, Text},    {5102, Text},  {5045, Text},
+        {5105, Text},    {5018, Caption}, {5019, Caption}, {5111, Caption}, {5114, Caption}, {5115, Caption},
+        {4322, Caption}, {5096, Switch},  {5016, Switch},  {4980, Switch},  {5108, Switch}, {5109, Switch},
+        {4344, Switch},  {5118, Radio},   {5120, Radio},   {5117, Contact}};
+    for (int id = 4209; id <= 4216; ++id) rows.push_back({id, Caption});
+    for (int id = 4855; id <= 4871; ++id) rows.push_back({id, Switch});
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.first);
+        ControlAction* a = s.plug.GetParam(r.first)->GetControlAction();
+        ASSERT_NE(a, nullptr);
+        ASSERT_FALSE(a->controls.empty());
+        IControl* c = a->controls.front();
+        switch (r.second) {
+        case Text:
+            EXPECT_NE(dynamic_cast<ITextControl*>(c), nullptr);
+            EXPECT_EQ(dynamic_cast<ICaptionControl*>(c), nullptr);
+            break;
+        case Caption: EXPECT_NE(dynamic_cast<ICaptionControl*>(c), nullptr); break;
+        case Switch:
+            EXPECT_NE(dynamic_cast<ISwitchControl*>(c), nullptr);
+            EXPECT_EQ(dynamic_cast<IContactControl*>(c), nullptr);
+            break;
+        case Radio: EXPECT_NE(dynamic_cast<ICustomRadioButtonsControl*>(c), nullptr); break;
+        case Contact: EXPECT_NE(dynamic_cast<IContactControl*>(c), nullptr); break;
+        }
+    }
+}
+
+// Each page as the tab switching shows it (root's child by id, then the page's panel by part),
+// at the three editor sizes, written for a person to look at.
+TEST(ShippedLayout, EachPageDrawsAtTheThreeSizes)
+{
+    for (double scale : {0.85, 1.0, 1.15}) {
+        Shipped s(scale);
+        ControlLayer* root = s.layer("root");
+        ASSERT_NE(root, nullptr);
+        root->Hide(false);
+        for (int tab = 0; tab < 7; ++tab) {
+            root->selectedChildId = tab;
+            for (int i = 0; i < root->childLayers.GetSize(); ++i)
+                root->childLayers.Get(i)->Hide(root->childLayers.Get(i)->id != tab);
+            ControlLayer* page = root->childLayers.Get(tab);
+            const int part = tab == 2 ? 7 : 0;
+            page->selectedChildId = part;
+            for (int i = 0; i < page->childLayers.GetSize(); ++i)
+                page->childLayers.Get(i)->Hide(page->childLayers.Get(i)->id != part);
+            IRECT all(0, 0, s.surface->Width(), s.surface->Height()), dirty;
+            s.surface->IsDirty(&dirty);
+            ASSERT_TRUE(s.surface->Draw(&all));
+            const std::string file = "layout-page" + std::to_string(tab) + "-" + std::to_string(std::lround(scale * 100)) + ".png";
+            EXPECT_TRUE(s.surface->WriteScreenshot(file)) << file;
+        }
+    }
 }
 
 } // namespace

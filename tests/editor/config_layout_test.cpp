@@ -323,25 +323,6 @@ TEST(LayoutWalk, StopsBuildingAfterAHundredThousandLayersAndControls)
     EXPECT_EQ(std::count(log.begin(), log.end(), "CONFIG READER: layout stopped after 100000 layers and controls"), 1);
 }
 
-// A surface that loads the configuration from the bundle folder and draws the build's own
-// bitmaps.
-class BundleSurface : public OffscreenGraphics
-{
-public:
-    using OffscreenGraphics::OffscreenGraphics;
-    char* OSLoadFile(int, const char* name) override
-    {
-        return loadBundleResource(kQORBundleIdentifier, name, &loadedFileSize);
-    }
-    RAST_IBitmap* OSLoadBitmap(int, const char* name) override
-    {
-        const std::string file = name;
-        return RAST_LoadPNG((testsupport::binaryDir() + "/QOR.component/Contents/Resources/img/" +
-                             file.substr(file.find_last_of('/') + 1))
-                                .c_str());
-    }
-};
-
 TEST(LayoutWalk, ConfigurationRunEndsWithTheWalkAndItsControlsDrawWhereTheLayoutPutsThem)
 {
     TempDir dir;

@@ -11,6 +11,7 @@
 #include "kit/raster/rast_png.h"
 #include "plugin/graphics_offscreen.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 #include <png.h>
 
@@ -162,6 +163,24 @@ struct Bench {
     RedSurface* surface;
     std::vector<std::unique_ptr<ControlLayer>> layers;
     UIConfigManager manager;
+};
+
+// A surface that loads the configuration from the bundle folder and draws the build's own
+// bitmaps.
+class BundleSurface : public OffscreenGraphics {
+public:
+    using OffscreenGraphics::OffscreenGraphics;
+    char* OSLoadFile(int, const char* name) override
+    {
+        return loadBundleResource(kQORBundleIdentifier, name, &loadedFileSize);
+    }
+    RAST_IBitmap* OSLoadBitmap(int, const char* name) override
+    {
+        const std::string file = name;
+        return RAST_LoadPNG((testsupport::binaryDir() + "/QOR.component/Contents/Resources/img/" +
+                             file.substr(file.find_last_of('/') + 1))
+                                .c_str());
+    }
 };
 
 } // namespace configtest
