@@ -158,6 +158,7 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
     const std::string room = rowOf(good.chart, "kFXReverbRoom", &roomLine);
     const std::string early = rowOf(good.chart, "kFXReverbEarlyRef");
     const std::string twin = rowOf(good.chart, "kFXMultiEQBass");
+    const std::string deviceOut = rowOf(good.chart, "kDeviceOutSelection");
     const int last = static_cast<int>(std::count(good.chart.begin(), good.chart.end(), '\n')) + 1;
     const std::string at = "chart.tsv:" + std::to_string(last) + ": ";
     const std::string knob = "\tK\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t-\t-\toscillatorsPanel\t-";
@@ -198,6 +199,12 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         {"effect without twin", replaced(good.chart, twin + "\n", ""), "", "kFXEQBass: has no twin"},
         {"shared address in the wrong order", replaced(replaced(good.chart, room, "@@"), early, room), "",
          "kFXReverbRoom: filed after kFXReverbEarlyRef"},
+        {"outside the layout", good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t@1480,700") + "\n",
+         "", at + "kArpClock: placed outside the 1500x757 layout"},
+        {"overlap", good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t-") + "\n", "",
+         "kArpClock: overlaps kQuickTab"},
+        {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
+         "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
