@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -162,11 +163,12 @@ void BM_ConfigurationRun(benchmark::State& st) {
     manager->readUIConfig(surface, nullptr, nullptr, 0, scale);
     st.PauseTiming();
     controls = surface->NControls();
-    for (int i = 0; i < surface->NLayers(); ++i) {
-      ControlLayer* l = surface->GetLayer(i);
-      controls += l->controls.GetSize();
-      for (int c = 0; c < l->childLayers.GetSize(); ++c) controls += l->childLayers.Get(c)->controls.GetSize();
-    }
+    std::function<int(ControlLayer*)> count = [&](ControlLayer* l) {
+      int n = l->controls.GetSize();
+      for (int c = 0; c < l->childLayers.GetSize(); ++c) n += count(l->childLayers.Get(c));
+      return n;
+    };
+    for (int i = 0; i < surface->NLayers(); ++i) controls += count(surface->GetLayer(i));
     if (cold) manager->ClearImageCache();
     manager.reset();
     plug.reset();

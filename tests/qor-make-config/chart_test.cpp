@@ -108,7 +108,7 @@ TEST(ShippedChart, TheAddressesTheProtocolFixesStandWhereItNeedsThem)
         {"kArpSpeed", "cc 9", ""},
         {"kGlobalLocalControl", addr("kGlobalLocalControl"), "ccButton"},
         {"kArpLatch", addr("kArpLatch"), "ccButton"},
-        {"kEnvelopeTriggering", "nrpn 0/1/" + std::to_string(rows["kEnvelopeTriggering"]->address.base), ""},
+        {"kEnvelopeTriggering", "nrpn 0/1/34", ""}, // the dump's byte 244 carries value + 34
         {"kArpNoteOrdering", "nrpn 0/1/122", ""},
         {"kArpFillIn", "nrpn 0/1/122", ""},
         {"kMultiPartSustain", "nrpn 0/84/77", ""},
@@ -205,6 +205,7 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "kArpClock: overlaps kQuickTab"},
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
+        {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
@@ -218,6 +219,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         // The swap case leaves a marker where the room row stood: put the early row there.
         in.chart = replaced(in.chart, "@@", early);
         if (!c.lists.empty()) in.lists = c.lists;
+        if (std::string(c.check) == "window under the menus")
+            in.sections = replaced(in.sections, "aboutWindow\t-\tBG_ABOUT_ID\t450\t200", "aboutWindow\t-\tBG_ABOUT_ID\t1100\t50");
         Outputs out;
         std::vector<std::string> errors;
         EXPECT_FALSE(generate(in, &out, &errors));

@@ -911,6 +911,11 @@ void Generator::checkPlacement()
                 if (l.w > 0 && e.x < l.x + l.w && l.x < e.x + e.w && e.y < l.y + l.h && l.y < e.y + e.h)
                     fail(*e.row, "the device menu lies under the layer " + l.name);
     }
+    // The controller's bank and program number menus lie above every layer and show with every
+    // window: a window keeps clear of them.
+    for (const Layer& l : c.layers)
+        if (l.kind == "window" && l.x < 1230 && 1142 < l.x + l.w && l.y < 85 && 60 < l.y + l.h)
+            failLine("sections.tsv", 0, l.name + ": the window lies under the bank and program menus");
     auto alternatives = [](const Seen& a, const Seen& b) {
         for (const Layer* x : a.chain)
             for (const Layer* y : b.chain)
