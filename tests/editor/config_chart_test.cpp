@@ -259,10 +259,16 @@ TEST(ShippedLayout, TheFirstControlOfEachParameterTheControllerReachesIsOfTheCla
     }
 }
 
-// Each page as the tab switching shows it (root's child by id, then the page's panel by part),
-// at the three editor sizes, written for a person to look at.
+// Each page as the tab switching shows it (root's child by id, then the page's panel by part,
+// with the strips that show with the page and the part's bank strip), at the three editor sizes,
+// written for a person to look at.
 TEST(ShippedLayout, EachPageDrawsAtTheThreeSizes)
 {
+    Inputs in{sourceText("chart.tsv"), sourceText("lists.tsv"), sourceText("sections.tsv")};
+    Chart chart;
+    Outputs out;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(generate(in, &out, &errors, &chart));
     for (double scale : {0.85, 1.0, 1.15}) {
         Shipped s(scale);
         ControlLayer* root = s.layer("root");
@@ -277,6 +283,10 @@ TEST(ShippedLayout, EachPageDrawsAtTheThreeSizes)
             page->selectedChildId = part;
             for (int i = 0; i < page->childLayers.GetSize(); ++i)
                 page->childLayers.Get(i)->Hide(page->childLayers.Get(i)->id != part);
+            for (const Layer& l : chart.layers)
+                if (l.parent.empty() && l.kind == "strip" && !l.overlay)
+                    s.layer(l.name)->Hide(l.alt ? l.name != "bankAndProgram0" + std::to_string(part + 1)
+                                                : tab < l.firstPage || tab > l.lastPage);
             IRECT all(0, 0, s.surface->Width(), s.surface->Height()), dirty;
             s.surface->IsDirty(&dirty);
             ASSERT_TRUE(s.surface->Draw(&all));
