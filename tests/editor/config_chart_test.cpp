@@ -283,6 +283,15 @@ TEST(ShippedLayout, EachPageDrawsAtTheThreeSizes)
             page->selectedChildId = part;
             for (int i = 0; i < page->childLayers.GetSize(); ++i)
                 page->childLayers.Get(i)->Hide(page->childLayers.Get(i)->id != part);
+            // The zones the switching shows at the parameters' defaults: every pulse-width zone,
+            // the first matrix page, the program's effects.
+            if (tab >= 2) {
+                ControlLayer* copy = page->childLayers.Get(part);
+                for (int z = 0; z < copy->childLayers.GetSize(); ++z) {
+                    const int id = copy->childLayers.Get(z)->id;
+                    copy->childLayers.Get(z)->Hide(!(tab == 2 || (tab == 4 && id == 10) || (tab == 5 && id == 11)));
+                }
+            }
             for (const Layer& l : chart.layers)
                 if (l.parent.empty() && l.kind == "strip" && !l.overlay)
                     s.layer(l.name)->Hide(l.alt ? l.name != "bankAndProgram0" + std::to_string(part + 1)
