@@ -13,5 +13,7 @@ void displayWindows();
 int runFor(double seconds);
 // Sends an event as the run loop would, then drains and runs a display pass.
 void dispatch(NSEvent* event);
+// drawRect calls made by display passes so far.
+long drawCount();
 
 } // namespace ns_standin

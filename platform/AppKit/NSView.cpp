@@ -1,5 +1,6 @@
 #include "NSView.h"
 #include "NSWindow.h"
+#include "AppKitStandin.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +11,10 @@ NS_STANDIN_CLASS_IMPL(NSResponder, NSObject)
 
 namespace {
 NSGraphicsContext* gCurrentContext = nullptr;
-}
+long gDrawCount = 0;
+} // namespace
+
+long ns_standin::drawCount() { return gDrawCount; }
 
 NSRect NSUnionRect(NSRect a, NSRect b)
 {
@@ -150,6 +154,7 @@ void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
         context.mPort = store;
         NSGraphicsContext* outer = gCurrentContext;
         gCurrentContext = &context;
+        ++gDrawCount;
         drawRect(dirty);
         gCurrentContext = outer;
         CGContextRestoreGState(store);
