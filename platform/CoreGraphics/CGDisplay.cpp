@@ -7,9 +7,15 @@ CGPoint gCursor{0, 0};
 const CGDirectDisplayID kMain = 1;
 }  // namespace
 
-CGDirectDisplayID CGMainDisplayID(void) { return kMain; }
-size_t CGDisplayPixelsHigh(CGDirectDisplayID d) { return d == kMain ? 1080 : 0; }
-size_t CGDisplayPixelsWide(CGDirectDisplayID d) { return d == kMain ? 1920 : 0; }
+CGDirectDisplayID CGMainDisplayID(void) {
+  return kMain;
+}
+size_t CGDisplayPixelsHigh(CGDirectDisplayID d) {
+  return d == kMain ? 1080 : 0;
+}
+size_t CGDisplayPixelsWide(CGDirectDisplayID d) {
+  return d == kMain ? 1920 : 0;
+}
 
 CGError CGDisplayHideCursor(CGDirectDisplayID d) {
   if (d != kMain) return 1001;
@@ -29,5 +35,9 @@ CGError CGDisplayMoveCursorToPoint(CGDirectDisplayID d, CGPoint p) {
   return kCGErrorSuccess;
 }
 
-int cg_standin::cursorHideCount() { return gHidden; }
-CGPoint cg_standin::cursorPosition() { return gCursor; }
+int cg_standin::cursorHideCount() {
+  return gHidden;
+}
+CGPoint cg_standin::cursorPosition() {
+  return gCursor;
+}
