@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -215,7 +216,8 @@ TEST(CocoaView, ClosingTheEditorStopsTheTimerAndAClosedOrFreedViewLeavesNoPointe
     {
         // The plug-in goes while the view is in the host's window.
         auto* e = new Editor;
-        NSWindow* w = e->window->retain() == nullptr ? nullptr : e->window;
+        NSWindow* w = e->window;
+        w->retain();
         delete e; // the surface goes with the plug-in; the window is still held here
         EXPECT_TRUE(w->contentView()->subviews().empty());
         ns_standin::runFor(0.1);
@@ -295,6 +297,29 @@ TEST(MacServices, TheCursorHidesOnceAndComesBackWhereTheMouseWas)
     EXPECT_EQ(cg_standin::cursorHideCount(), hidden);
     EXPECT_EQ(cg_standin::cursorPosition().x, 300);
     EXPECT_EQ(cg_standin::cursorPosition().y, 1080 - 80);
+}
+
+TEST(MacServices, ResizeFollowsWithTheViewAndPathsComeFromTheBundle)
+{
+    Editor e(100, 50);
+    e.g->Resize(120, 60);
+    EXPECT_EQ(e.view->frame().size.width, 120);
+    EXPECT_EQ(e.view->frame().size.height, 60);
+    EXPECT_EQ(e.g->Height(), 60);
+
+    testsupport::TempDir dir;
+    ::mkdir(dir.file("QOR.component").c_str(), 0755);
+    ::setenv("QOR_BUNDLE_PATH", dir.file("QOR.component").c_str(), 1);
+    e.g->SetBundleID(QOR_BUNDLE_ID);
+    KIT_String plugin("", 0, 128), host("x", 0, 128);
+    e.g->PluginPath(&plugin);
+    e.g->HostPath(&host); // a bundle named by the variable has no known executable
+    ::unsetenv("QOR_BUNDLE_PATH");
+    EXPECT_EQ(std::string(plugin.Get()), dir.path + "/");
+    EXPECT_STREQ(host.Get(), "");
+    e.g->SetBundleID("com.example.none");
+    e.g->PluginPath(&plugin);
+    EXPECT_STREQ(plugin.Get(), "");
 }
 
 TEST(MacResources, OSLoadFileCutsAtTheCapEndsInZerosAndAMissingFileGivesNone)
