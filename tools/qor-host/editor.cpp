@@ -154,7 +154,8 @@ std::vector<Host::Command> Host::EditorCommands()
          }},
         {"editor-open", "", true,
          [](Host& h, S, A) {
-             if (h.mEditorView) return h.Print("editor-open: already open");
+             // A second open replaces the window, as one left by a closed unit would be.
+             h.CloseEditor();
              AudioUnitCocoaViewInfo info{};
              UInt32 size = sizeof info;
              OSStatus r = AudioUnitGetProperty(h.Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info,
