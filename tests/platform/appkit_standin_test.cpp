@@ -126,6 +126,15 @@ TEST(FoundationRunLoop, ARepeatingTimerFiresEveryFortyVirtualMillisecondsUntilIn
   ns_standin::runFor(1.0);
   EXPECT_EQ(target->ticks, 13);
   EXPECT_EQ(target->retainCount(), 1u);
+  // A one-shot timer fires once, then lets its target go.
+  {
+    NSAutoreleasePool pool;
+    NSTimer::scheduledTimerWithTimeInterval(0.1, target, sel_registerName("tick:"), nullptr, false);
+  }
+  ns_standin::runFor(0.5);
+  EXPECT_EQ(target->ticks, 14);
+  EXPECT_EQ(cf_standin::scheduledTimerCount(), before);
+  EXPECT_EQ(target->retainCount(), 1u);
   target->release();
 }
 
