@@ -3,6 +3,10 @@
 // 25 radio groups. Timed: a full redraw with everything dirty, a one-knob redraw (at scale 1.0
 // and 0.85) and the dirty walk alone. Beside them pixman makes the same composites (the
 // background as SRC, one OVER per control) and cairo draws the same captions.
+// Through the window (the Cocoa view in a host window on the AppKit stand-in, at the UI sizes
+// 0.85 and 1.15 of 1500 x 757): a full and a one-knob redraw by timer, display pass and screen
+// copy, the screen copy alone with the whole view and with one knob's clip, and beside them a
+// memcpy and a pixman SRC of the same rows.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,7 +15,14 @@
 #include <string>
 #include <vector>
 
+#include <AppKit/AppKit.h>
+
+#include <cstring>
+
+#include "kit/plugin/IGraphicsCocoa.h"
+#include "kit/plugin/IGraphicsMac.h"
 #include "kit/raster/rast_rect.h"
+#include "kit/wapi/wapi-gdi.h"
 #include "tests/plugin/graphics_offscreen.h"
 
 #ifdef QOR_HAVE_PIXMAN
@@ -80,15 +91,24 @@ public:
     RAST_IBitmap* OSLoadBitmap(int, const char* name) override { return MakeImage(name); }
 };
 
+// The macOS back end with the same images.
+class ScreenGraphics : public IGraphicsMac {
+public:
+    using IGraphicsMac::IGraphicsMac;
+    RAST_IBitmap* OSLoadBitmap(int, const char* name) override { return MakeImage(name); }
+};
+
 struct Editor {
     BenchPlug plug;
-    BenchGraphics* g;
+    IGraphics* g;
     IControl* firstKnob = nullptr;
     double scale;
 
-    explicit Editor(double s, int idBase) : scale(s)
+    // With w and h given, the surface is the macOS back end of that size.
+    Editor(double s, int idBase, int w = 0, int h = 0) : scale(s)
     {
-        g = new BenchGraphics(&plug, int(kW * s), int(kH * s), 0);
+        if (w > 0) g = new ScreenGraphics(&plug, w, h, 25);
+        else g = new BenchGraphics(&plug, int(kW * s), int(kH * s), 0);
         plug.AttachGraphics(g);
         auto S = [s](int v) { return int(v * s); };
         IBitmap knob = g->LoadIBitmap(idBase + 1, "knob", s, 31), sw = g->LoadIBitmap(idBase + 2, "switch", s, 2);
@@ -171,6 +191,89 @@ void BM_IsDirtyWalkNothingDirty(benchmark::State& st)
 }
 BENCHMARK(BM_IsDirtyWalkNothingDirty)->Unit(benchmark::kMicrosecond);
 
+// The editor view of a UI size (85 or 115 percent of 1500 x 757) in a host window.
+struct Screen {
+    std::unique_ptr<Editor> e;
+    NSWindow* window;
+    IGraphicsCocoa_vQOR_au* view;
+    explicit Screen(int percent)
+    {
+        const int w = int(1500 * percent / 100.0), h = int(757 * percent / 100.0);
+        e.reset(new Editor(percent / 115.0, 90200 + percent * 10, w, h));
+        window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+        window->initWithContentRect(NSMakeRect(0, 0, w, h), NSTitledWindowMask, NSBackingStoreBuffered, false);
+        view = static_cast<IGraphicsCocoa_vQOR_au*>(e->g->OpenWindow(window->contentView()));
+        ns_standin::runFor(0.04); // the first pass draws the whole view
+    }
+};
+
+Screen& ScreenAt(int percent)
+{
+    static std::unique_ptr<Screen> small, large;
+    std::unique_ptr<Screen>& s = percent == 85 ? small : large;
+    if (!s) s.reset(new Screen(percent));
+    return *s;
+}
+
+void BM_ScreenFullRedraw(benchmark::State& st)
+{
+    Screen& s = ScreenAt(int(st.range(0)));
+    for (auto _ : st) {
+        s.e->g->GetLayer(0)->setControlsDirty();
+        s.e->g->GetControl(0)->SetDirty(false);
+        ns_standin::runFor(0.04); // timer, display pass, screen copy
+    }
+}
+BENCHMARK(BM_ScreenFullRedraw)->Arg(85)->Arg(115)->Unit(benchmark::kMicrosecond);
+
+void BM_ScreenOneKnob(benchmark::State& st)
+{
+    Screen& s = ScreenAt(int(st.range(0)));
+    int v = 0;
+    for (auto _ : st) {
+        s.e->g->SetParameterFromPlug(s.e->firstKnob->ParamIdx(), double(v = (v + 7) % 128), false);
+        ns_standin::runFor(0.04);
+    }
+}
+BENCHMARK(BM_ScreenOneKnob)->Arg(85)->Arg(115)->Unit(benchmark::kMicrosecond);
+
+// The screen copy alone: the surface's image into the window, clipped to the whole view or to
+// the first knob.
+void BM_ScreenCopy(benchmark::State& st)
+{
+    Screen& s = ScreenAt(int(st.range(0)));
+    const bool whole = st.range(1) != 0;
+    IRECT* k = s.e->firstKnob->GetRECT();
+    const int h = s.e->g->Height();
+    CGContextRef store = s.window->backingStore();
+    CGContextRef source = WAPI_GetCtxGC(s.e->g->GetDrawBitmap()->getDC());
+    const int span = s.e->g->GetDrawBitmap()->getRowSpan();
+    for (auto _ : st) {
+        CGContextSaveGState(store);
+        if (!whole) CGContextClipToRect(store, CGRectMake(k->L, h - k->B, k->W(), k->H()));
+        CGImageRef image = CGBitmapContextCreateImage(source);
+        CGContextDrawImage(store, CGRectMake(0, 0, span, h), image);
+        CGImageRelease(image);
+        CGContextRestoreGState(store);
+    }
+}
+BENCHMARK(BM_ScreenCopy)->Args({85, 1})->Args({85, 0})->Args({115, 1})->Args({115, 0})->Unit(benchmark::kMicrosecond);
+
+// The peers of the whole screen copy: the same rows by memcpy.
+void BM_ScreenRowsMemcpy(benchmark::State& st)
+{
+    Screen& s = ScreenAt(int(st.range(0)));
+    RAST_IBitmap* bm = s.e->g->GetDrawBitmap();
+    const size_t row = size_t(s.e->g->Width()) * 4;
+    std::vector<uint8_t> dst(row * size_t(s.e->g->Height()));
+    for (auto _ : st) {
+        for (int y = 0; y < s.e->g->Height(); ++y)
+            std::memcpy(dst.data() + size_t(y) * row, bm->getBits() + size_t(y) * bm->getRowSpan(), row);
+        benchmark::DoNotOptimize(dst.data());
+    }
+}
+BENCHMARK(BM_ScreenRowsMemcpy)->Arg(85)->Arg(115)->Unit(benchmark::kMicrosecond);
+
 // The 50 captions of the shown page drawn straight into the surface.
 void BM_CaptionsOurText(benchmark::State& st)
 {
@@ -242,6 +345,22 @@ void BM_PixmanOneKnob(benchmark::State& st)
     }
 }
 BENCHMARK(BM_PixmanOneKnob)->Unit(benchmark::kMicrosecond);
+
+// The same rows as the whole screen copy, as a pixman SRC.
+void BM_ScreenRowsPixmanSrc(benchmark::State& st)
+{
+    Screen& s = ScreenAt(int(st.range(0)));
+    RAST_IBitmap* bm = s.e->g->GetDrawBitmap();
+    const int w = s.e->g->Width(), h = s.e->g->Height();
+    std::vector<uint32_t> dst(size_t(w) * size_t(h));
+    pixman_image_t* src = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, reinterpret_cast<uint32_t*>(bm->getBits()),
+                                                   bm->getRowSpan() * 4);
+    pixman_image_t* out = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, dst.data(), w * 4);
+    for (auto _ : st) pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, out, 0, 0, 0, 0, 0, 0, w, h);
+    pixman_image_unref(src);
+    pixman_image_unref(out);
+}
+BENCHMARK(BM_ScreenRowsPixmanSrc)->Arg(85)->Arg(115)->Unit(benchmark::kMicrosecond);
 #endif
 
 #ifdef QOR_HAVE_CAIRO

@@ -1,6 +1,6 @@
 #include "UIConfigManager.h"
 
-#include "BundleResources.h"
+#include "kit/plugin/BundleResources.h"
 #include "debugger.h"
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IParam.h"

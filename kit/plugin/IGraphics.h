@@ -99,6 +99,22 @@ public:
     void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
     void ReleaseMouseCapture();
 
+    // ---- mouse, wheel and keys from the window (IGraphicsMouse.cpp) ----
+    void OnMouseDown(int x, int y, IMouseMod* mod);
+    void OnMouseUp(int x, int y, IMouseMod* mod);
+    void OnMouseDrag(int x, int y, IMouseMod* mod);
+    // True when the control takes double clicks as clicks and got a mouse-down.
+    bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+    void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+    // True when a control took the key.
+    bool OnKeyDown(int x, int y, int key);
+    bool OnMouseOver(int x, int y, IMouseMod* mod);
+    void OnMouseOut();
+    IControl* GetMouseControlIdx(int x, int y, bool mouseOver = false);
+    int GetParamIdxForPTAutomation(int x, int y);
+    int GetLastClickedParamForPTAutomation();
+    void OnGUIIdle();
+
     // ---- drawing into the surface (IGraphicsDraw.cpp); every operation answers true ----
     bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend = nullptr);
     bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
@@ -189,6 +205,8 @@ protected:
     IControl* keyCatcher = nullptr;
 
 private:
+    // The control that takes an event at (x, y): layers first, then the top-level controls.
+    IControl* FindControl(int x, int y, bool mouseOver);
     void DeleteBitmaps();
     bool BlitClipped(RAST_IBitmap* src, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend);
 };

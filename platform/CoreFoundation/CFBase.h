@@ -33,6 +33,7 @@ enum : CFTypeID {
     kCFStandInDataTypeID = 20,
     kCFStandInDictionaryTypeID = 18,
     kCFStandInArrayTypeID = 19,
+    kCFStandInRunLoopTimerTypeID = 43,
 };
 
 // Common head of every object. Objects start with one reference (the creator's).

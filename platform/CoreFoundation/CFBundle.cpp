@@ -2,7 +2,7 @@
 #include "CFBundlePrivate.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -42,14 +42,6 @@ static std::string withoutTrailingSlash(std::string path)
     return path;
 }
 
-// The library (or program) that this code was linked into.
-static std::string loadedObjectPath()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&loadedObjectPath), &info) && info.dli_fname) return info.dli_fname;
-    return {};
-}
-
 std::string cf_standin::declaredBundleIdentifier(const std::string& contentsPath)
 {
     std::ifstream in(contentsPath + "/Info.plist");
@@ -72,27 +64,56 @@ struct BundleLocation {
     std::string root, resources, executable;
 };
 
-static bool locateBundle(BundleLocation& where)
+// The loaded objects (libraries, and the program) laid out as a bundle's executable,
+// <root>/Contents/MacOS/<name>, in loading order.
+static std::vector<std::string> loadedBundleExecutables()
+{
+    std::vector<std::string> found;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            std::string path = info->dlpi_name ? info->dlpi_name : "";
+            if (path.empty()) return 0;
+            std::string macos = parentOf(path), contents = parentOf(macos);
+            auto endsWith = [](const std::string& s, const std::string& tail) {
+                return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+            };
+            if (endsWith(macos, "/MacOS") && endsWith(contents, "/Contents"))
+                static_cast<std::vector<std::string>*>(out)->push_back(path);
+            return 0;
+        },
+        &found);
+    return found;
+}
+
+// The bundle that declares the identifier among the loaded ones; a bundle that declares none
+// answers to any identifier when no other one claims it.
+static bool locateBundle(const std::string& identifier, BundleLocation& where)
 {
     if (const char* env = std::getenv("QOR_BUNDLE_PATH"); env && *env) {
         std::string root = withoutTrailingSlash(env);
         if (!isDirectory(root)) return false;
+        if (std::string d = cf_standin::declaredBundleIdentifier(root + "/Contents"); !d.empty() && d != identifier)
+            return false;
         where.root = root;
         where.resources = isDirectory(root + "/Contents/Resources") ? root + "/Contents/Resources" : root;
         where.executable.clear();
         return true;
     }
-    std::string object = loadedObjectPath();
-    if (object.empty()) return false;
-    std::string macos = parentOf(object);
-    std::string contents = parentOf(macos);
-    auto endsWith = [](const std::string& s, const std::string& tail) {
-        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    if (!endsWith(macos, "/MacOS") || !endsWith(contents, "/Contents")) return false;
+    std::string fallback;
+    for (const std::string& object : loadedBundleExecutables()) {
+        std::string contents = parentOf(parentOf(object));
+        std::string declared = cf_standin::declaredBundleIdentifier(contents);
+        if (declared == identifier) {
+            fallback = object;
+            break;
+        }
+        if (declared.empty() && fallback.empty()) fallback = object;
+    }
+    if (fallback.empty()) return false;
+    std::string contents = parentOf(parentOf(fallback));
     where.root = parentOf(contents);
     where.resources = contents + "/Resources";
-    where.executable = object;
+    where.executable = fallback;
     return true;
 }
 
@@ -100,9 +121,7 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
 {
     if (!bundleID) return nullptr;
     BundleLocation where;
-    if (!locateBundle(where)) return nullptr;
-    std::string declared = cf_standin::declaredBundleIdentifier(where.root + "/Contents");
-    if (!declared.empty() && declared != bundleID->utf8) return nullptr;
+    if (!locateBundle(bundleID->utf8, where)) return nullptr;
 
     // One object per identifier and place, kept while the library is loaded.
     static std::mutex lock;

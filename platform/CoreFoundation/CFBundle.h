@@ -2,9 +2,10 @@
 // Bundles of the CoreFoundation stand-in.
 //
 // The plug-in bundle is laid out as on the real system, QOR.component/Contents/{MacOS,Resources},
-// and is found from the path of the loaded library that carries this code (its executable in
-// Contents/MacOS). The environment variable QOR_BUNDLE_PATH replaces that: it names either a
-// bundle folder (with Contents/Resources) or a plain folder that holds the resources itself.
+// and is found among the loaded libraries: the one whose path is <root>/Contents/MacOS/<name>
+// and whose Info.plist declares the identifier. The environment variable QOR_BUNDLE_PATH
+// replaces that: it names either a bundle folder (with Contents/Resources) or a plain folder
+// that holds the resources itself.
 #include "CFBase.h"
 #include "CFString.h"
 #include "CFURL.h"

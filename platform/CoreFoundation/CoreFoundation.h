@@ -31,3 +31,9 @@
 #if __has_include("CFUserNotification.h")
 #include "CFUserNotification.h"
 #endif
+#if __has_include("CFRunLoop.h")
+#include "CFRunLoop.h"
+#endif
+#if __has_include("CFPresenter.h")
+#include "CFPresenter.h"
+#endif

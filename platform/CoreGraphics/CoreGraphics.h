@@ -142,11 +142,32 @@ CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
                          const CGFloat* decode, bool shouldInterpolate,
                          CGColorRenderingIntent intent);
 void CGImageRelease(CGImageRef image);
+// An image of the context's pixels. It shares the context's bytes (and keeps the context):
+// draw it before drawing into the context again.
+CGImageRef CGBitmapContextCreateImage(CGContextRef c);
 // Scales the image into the rectangle, its first row along the rectangle's edge of greatest y,
-// source over; each pixel takes the image pixel under its centre.
+// source over; each pixel takes the image pixel under its centre. Only the clip box is visited;
+// an image without alpha that lands pixel for pixel is copied row by row.
 void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image);
 
 void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t);
 CGAffineTransform CGContextGetTextMatrix(CGContextRef c);
 void CGContextSetTextPosition(CGContextRef c, CGFloat x, CGFloat y);
 CGPoint CGContextGetTextPosition(CGContextRef c);
+
+// The displays and the cursor: one main display, whose cursor state is only recorded.
+typedef uint32_t CGDirectDisplayID;
+typedef int32_t CGError;
+enum : CGError { kCGErrorSuccess = 0 };
+CGDirectDisplayID CGMainDisplayID(void);
+size_t CGDisplayPixelsHigh(CGDirectDisplayID display);
+size_t CGDisplayPixelsWide(CGDirectDisplayID display);
+CGError CGDisplayHideCursor(CGDirectDisplayID display);
+CGError CGDisplayShowCursor(CGDirectDisplayID display);
+CGError CGDisplayMoveCursorToPoint(CGDirectDisplayID display, CGPoint point);
+
+namespace cg_standin {
+// Hide calls minus show calls (the system counts them), and where the cursor was last moved.
+int cursorHideCount();
+CGPoint cursorPosition();
+}  // namespace cg_standin

@@ -123,32 +123,10 @@ TEST(ConfigRun, ALayoutFileThatCannotBeUsedIsLoggedAndBuildsNothing)
     EXPECT_DOUBLE_EQ(noLoader.scale, 0.85);
 }
 
-TEST(BundleLoader, TheBufferEndsInAZeroAfterAShortFileAndAtTheCapAndAMissingFileGivesNone)
-{
-    TempDir dir;
-    BundleFolder bundle(dir.path);
-    const std::string big(static_cast<size_t>(kResourceBufferSize) + 100, 'y');
-    for (const std::string& content : {std::string("abc"), big}) {
-        writeFile(dir.file("r.tea"), content);
-        const size_t kept = std::min(content.size(), static_cast<size_t>(kResourceBufferSize));
-        int size = -1;
-        std::unique_ptr<char[]> buffer(loadBundleResource(kQORBundleIdentifier, "resources/r.tea", &size));
-        ASSERT_NE(buffer, nullptr);
-        EXPECT_EQ(size, static_cast<int>(kept));
-        EXPECT_EQ(std::string(buffer.get()), content.substr(0, kept));
-    }
-    int size = 77;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(loadBundleResource(kQORBundleIdentifier, "resources/none.tea", &size), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "failed to open file\n");
-    EXPECT_EQ(size, 77);
-}
-
 TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBuiltFiles)
 {
     const std::string build = testsupport::binaryDir();
-    EXPECT_EQ(cf_standin::declaredBundleIdentifier(build + "/QOR.component/Contents"), kQORBundleIdentifier);
-    EXPECT_STREQ(kQORBundleIdentifier, QOR_BUNDLE_ID);
+    EXPECT_EQ(cf_standin::declaredBundleIdentifier(build + "/QOR.component/Contents"), QOR_BUNDLE_ID);
     ConfigFolder<RecordingManager> f;
     BundleFolder bundle(build + "/QOR.component");
     // Placed there by qor_bundle_resources: the shipped documents parse into byte templates and

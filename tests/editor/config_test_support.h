@@ -1,7 +1,8 @@
 #pragma once
 // Helpers of the configuration tests: log texts, enciphering as the build does, test PNGs, a
 // plug-in of the editor's size with a surface loading from the bundle, and the creators' bench.
-#include "Project_Source/src/BundleResources.h"
+#include "kit/plugin/BundleResources.h"
+#include "kit/plugin/IPluginAU.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "Project_Source/src/tea.h"
 #include "kit/plugin/IGraphics.h"
@@ -70,12 +71,12 @@ public:
 
     char* OSLoadFile(int, const char* name) override
     {
-        return loadBundleResource(kQORBundleIdentifier, name, &loadedFileSize);
+        return loadBundleResource(QOR_BUNDLE_ID, name, &loadedFileSize);
     }
     RAST_IBitmap* OSLoadBitmap(int, const char* name) override
     {
         int size = 0;
-        std::unique_ptr<char[]> bytes(loadBundleResource(kQORBundleIdentifier, name, &size));
+        std::unique_ptr<char[]> bytes(loadBundleResource(QOR_BUNDLE_ID, name, &size));
         RAST_IBitmap* image = bytes ? RAST_LoadPNGFromMemory(bytes.get(), size) : nullptr;
         decodes += image != nullptr;
         return image;

@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory editor surface and a once-per-process configuration manager for the
 // configuration fuzz targets: every resource is the given bytes, and no bitmap loads.
-#include "Project_Source/src/BundleResources.h"
+#include "kit/plugin/BundleResources.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "kit/plugin/IGraphics.h"
 

@@ -32,7 +32,7 @@ const PropertyRow kSweep[] = {
     {"13 0 0", "info 0 size 4 writable 0 get 0 size 4", "  value 2-2"},
     {"14 0 0", "info 0 size 4 writable 1 get 0 size 4", "  value 1024"},
     {"16 0 0", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
-    {"18 0 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
+    {"18 0 0", "info 0 size 20 writable 0 get 0 size 20", "  value -"}, // the test bundle has an editor
     {"19 0 0", "info -10851 size 0 writable 0 get -10851 size 256", nullptr},
     {"20 0 0", "info 0 size 8 writable 0 get 0 size 8", "  value 0.00290249433"},
     {"21 0 0", "info 0 size 4 writable 1 get 0 size 4", "  value 0"},
@@ -48,7 +48,7 @@ const PropertyRow kSweep[] = {
     {"30 2 0", "info -10879 size 8 writable 0 get 0 size 8", "  value \"output 1\""},
     {"30 2 1", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
     {"30 0 0", "info -10866 size 0 writable 0 get -10866 size 256", nullptr},
-    {"31 0 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
+    {"31 0 0", "info 0 size 16 writable 0 get 0 size 16", "  value QOR_View"},
     {"32 2 0", "info -10879 size 0 writable 0 get -10879 size 256", nullptr},
     {"33 0 0", "info 0 size 24 writable 0 get 0 size 24", "  value \"0\""},
     {"33 1 0", "info 0 size 24 writable 0 get 0 size 24", "  value \"(null)\""},
@@ -157,7 +157,9 @@ TEST(AuClassInfo, ATruncatedStateChunkStillCountsAsRestoredAndIsLogged)
     // the rest keep their values.
     HostRun r = RunHost("open\nsetparam 0 1\nsetparam 1 1\nsetparam 2 1\nsetparam 3 1\nsaveclass 0\ncutdata 0 20\n"
                         "setparam 0 0\nsetparam 1 0.5\nsetparam 2 0.5\nsetparam 3 0.5\nloadclass 0\n"
-                        "getparam 0\ngetparam 1\ngetparam 2\ngetparam 3\nclose\n");
+                        "getparam 0\ngetparam 1\ngetparam 2\ngetparam 3\nclose\n",
+                        // Without an editor, whose controls would snap the host's values to steps.
+                        "QOR_STANDIN_NO_EDITOR=1");
     EXPECT_TRUE(r.Has("loadclass 0: 0")) << r.out;
     EXPECT_TRUE(r.Has("PROJECT RECALL: class information chunk of 20 bytes ended early")) << r.out;
     EXPECT_TRUE(r.Has("getparam 0: 0 value 1")) << r.out;

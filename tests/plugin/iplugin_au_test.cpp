@@ -277,16 +277,19 @@ public:
 TEST(AuViews, TheViewEntriesHandOutTheEditorViewOnlyWhenThereIsOne)
 {
     Instance in;
-    QOR_View factory;
+    NSAutoreleasePool pool;
+    QOR_View& factory = *static_cast<QOR_View*>(NSClassFromString(NSString::stringWithUTF8String("QOR_View"))->alloc());
     ASSERT_EQ(factory.init(), &factory);
+    EXPECT_TRUE(factory.isKindOfClass(NSObject::class_()));
     EXPECT_EQ(factory.interfaceVersion(), 0u);
     EXPECT_STREQ(CFStringGetCStringPtr(factory.description(), kCFStringEncodingUTF8), "QOR Editor View");
     EXPECT_EQ(factory.uiViewForAudioUnit(in.unit, CGSize{100, 100}), nullptr); // no editor surface yet
     EXPECT_EQ(factory.Plug(), in.plug);
     auto* g = new WindowGraphics(in.plug, 10, 10, 0);
     in.plug->AttachGraphics(g);
-    EXPECT_EQ(factory.uiViewForAudioUnit(in.unit, CGSize{0, 0}), g);
+    EXPECT_EQ(static_cast<void*>(factory.uiViewForAudioUnit(in.unit, CGSize{0, 0})), g);
     EXPECT_EQ(g->opened, 1);
     EXPECT_EQ(g->lastParent, nullptr);
     EXPECT_EQ(factory.uiViewForAudioUnit(nullptr, CGSize{0, 0}), nullptr);
+    factory.release();
 }

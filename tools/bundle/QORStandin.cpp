@@ -7,6 +7,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "Project_Source/src/DataFolder.h"
+#include "kit/plugin/IControl.h"
+#include "kit/plugin/IGraphicsLayer.h"
+#include "kit/plugin/IGraphicsMac.h"
 #include "kit/plugin/IPluginAU.h"
 
 namespace {
@@ -28,6 +32,44 @@ void Say(const char* format, ...)
     va_end(args);
 }
 
+// The scale of the UI-size file's second line: "small" 0.85, "large" 1.15, else 1.0.
+double UIScale()
+{
+    char head[256] = {};
+    if (FILE* f = std::fopen(DataFolder::uiFilePath().c_str(), "rb")) {
+        head[std::fread(head, 1, sizeof head - 1, f)] = 0;
+        std::fclose(f);
+    }
+    const char* second = std::strchr(head, '\n');
+    if (!second) return 1.0;
+    ++second;
+    size_t len = std::strcspn(second, " \r\n\t");
+    if (len == 5 && !std::strncmp(second, "small", 5)) return 0.85;
+    if (len == 5 && !std::strncmp(second, "large", 5)) return 1.15;
+    return 1.0;
+}
+
+// Takes every key the surface knows and prints it.
+class KeyPad : public IPanelControl {
+public:
+    using IPanelControl::IPanelControl;
+    bool OnKeyDown(int, int, int key) override
+    {
+        Say("key %d", key);
+        return true;
+    }
+};
+
+// A click asks a question in a type-1 message box and prints the answer.
+class AskButton : public IPanelControl {
+public:
+    using IPanelControl::IPanelControl;
+    void OnMouseDown(int, int, IMouseMod*) override
+    {
+        if (IGraphics* g = GetGUI()) Say("message box %d", g->ShowMessageBox("Send the program?", "QOR Editor", 1));
+    }
+};
+
 class QORStandIn : public IPluginAU {
 public:
     explicit QORStandIn(IPluginInstanceInfo info)
@@ -38,8 +80,51 @@ public:
                    128, true, true, true, 0);
         addNonAutomateParamCount(kNumParams);
         SetLatency(128);
+        // Lets tests of the bare parameter table run without an editor.
+        if (const char* off = std::getenv("QOR_STANDIN_NO_EDITOR"); !off || *off != '1') BuildEditor();
         Say("created %s %s params=%d", GetEffectName(), GetMfrName(), NParams());
     }
+
+    // The demo editor at the UI file's size: background, knob, switch, radio group, fader,
+    // caption, status text, key pad, question button and a hidden progress layer.
+    void BuildEditor()
+    {
+        // High ids, away from the ones the property tests read.
+        enum { kKnob = 5000, kSwitch = 5001, kRadio = 5002, kFader = 5003 };
+        GetParam(kKnob)->InitDouble("Cutoff", 50.0, 0.0, 100.0, 0.1, "Hz");
+        GetParam(kSwitch)->InitBool("Sync", false);
+        GetParam(kRadio)->InitEnum("Wave", 0, 3);
+        GetParam(kFader)->InitDouble("Level", 0.0, 0.0, 1.0, 0.01);
+        const double s = UIScale();
+        auto at = [s](int v) { return int(v * s); };
+        IGraphicsMac* g = MakeGraphics(this, int(1500 * s), int(757 * s), 25);
+        g->AttachBackground(0, "main-bg.png", s);
+        IBitmap knob = g->LoadIBitmap(1, "knob.png", s, 32);
+        IBitmap sw = g->LoadIBitmap(2, "switch.png", s, 2);
+        IBitmap radio = g->LoadIBitmap(3, "radio.png", s, 2);
+        IBitmap fader = g->LoadIBitmap(4, "fader.png", s);
+        IBitmap progress = g->LoadIBitmap(5, "progress.png", s);
+        g->AttachControl(new IKnobMultiControl(this, IRECT(at(100), at(100), at(100) + knob.W, at(100) + knob.H / 32),
+                                               kKnob, &knob));
+        g->AttachControl(new ISwitchControl(this, at(250), at(115), kSwitch, &sw));
+        g->AttachControl(new IRadioButtonsControl(this, IRECT(at(350), at(90), at(350) + radio.W, at(190)), kRadio, 3,
+                                                  &radio));
+        g->AttachControl(new IFaderControl(this, at(440), at(80), at(170), kFader, &fader));
+        IColor white(255, 235, 235, 235), pad(255, 40, 60, 90), ask(255, 120, 50, 50);
+        IText text(int(14 * s), &white);
+        g->AttachControl(new ICaptionControl(this, IRECT(at(90), at(180), at(230), at(200)), kKnob, &text));
+        g->AttachControl(new ITextControl(this, IRECT(at(90), at(695), at(750), at(725)), &text, "QOR Editor stand-in"));
+        g->AttachControl(new KeyPad(this, IRECT(at(560), at(90), at(780), at(250)), &pad));
+        g->AttachControl(new AskButton(this, IRECT(at(820), at(100), at(960), at(160)), &ask));
+        auto* layer = new ControlLayer(1, "PROGRESS");
+        new ProgressIndicator(layer, this, at(600), at(350), progress.W, progress.H, -1, &progress,
+                              IRECT(at(600), at(350), at(600) + progress.W, at(350) + progress.H));
+        layer->Hide(true);
+        g->AttachLayer(layer);
+        AttachGraphics(g);
+    }
+
+    void OnParamChange(int idx) override { Say("param %d %g", idx, GetParam(idx)->Value()); }
     ~QORStandIn() override { Say("destroyed"); }
 
     void Reset() override

@@ -41,6 +41,8 @@ std::string FourCCText(OSType v)
 
 Host::~Host()
 {
+    // The view's code lives in the bundle: it goes before the bundle is unloaded.
+    CloseEditor();
     for (CFPropertyListRef s : mSavedStates)
         if (s) CFRelease(s);
     for (AudioUnit& u : mUnits)
@@ -491,6 +493,8 @@ const std::vector<Host::Command>& Host::Commands()
         };
         std::vector<Command> props = PropertyCommands();
         t.insert(t.end(), props.begin(), props.end());
+        std::vector<Command> editor = EditorCommands();
+        t.insert(t.end(), editor.begin(), editor.end());
         return t;
     }();
     return table;

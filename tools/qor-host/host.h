@@ -63,6 +63,12 @@ private:
     static void EditSavedKey(Host& h, const std::string& cmd, const Args& a);
     // Property get, info and set, class information and connections (props.cpp).
     static std::vector<Command> PropertyCommands();
+    // The editor window, events, the virtual clock and screenshots (editor.cpp).
+    static std::vector<Command> EditorCommands();
+    void CloseEditor();
+    // A surface pixel as a point of the host window.
+    bool EditorPoint(const Args& a, double* x, double* y) const;
+    void SendMouse(unsigned long type, double x, double y, unsigned long flags, long clicks);
     void PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 size);
 
     static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
@@ -93,4 +99,7 @@ private:
     std::vector<unsigned> mNotifyFlags;
     std::map<unsigned, int> mListenerCalls;
     double mSampleTime = 0.0;
+
+    class NSWindow* mWindow = nullptr; // the host window of the open editor
+    class NSView* mEditorView = nullptr; // retained while open
 };

@@ -3,7 +3,7 @@
 // configuration key, words most significant byte first.
 //
 //   tea-encipher <input.xml> <output.tea>
-#include "Project_Source/src/BundleResources.h"
+#include "kit/plugin/BundleResources.h"
 #include "Project_Source/src/tea.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "BundleResources.h"
+#include "kit/plugin/BundleResources.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 
@@ -45,12 +45,12 @@ std::string resourcePath(const char* bundleIdentifier, const char* name)
 char* loadBundleResource(const char* bundleIdentifier, const char* name, int* bytesRead)
 {
     std::string path = resourcePath(bundleIdentifier, name);
-    FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
     if (!file) {
         std::printf("failed to open file\n");
         return nullptr;
     }
-    char* buffer = new char[kResourceBufferSize + 1]();
+    char* buffer = new char[kResourceBufferSize + kResourceBufferPad]();
     size_t n = std::fread(buffer, 1, kResourceBufferSize, file);
     std::fclose(file);
     if (bytesRead) *bytesRead = static_cast<int>(n);

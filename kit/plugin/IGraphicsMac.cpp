@@ -1,0 +1,251 @@
+#include "kit/plugin/IGraphicsMac.h"
+
+#include <AppKit/AppKit.h>
+#include <CoreServices/CoreServices.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kit/plugin/BundleResources.h"
+#include "kit/plugin/IGraphicsCocoa.h"
+#include "kit/plugin/IPluginAU.h"
+#include "kit/raster/rast_bitmap.h"
+#include "kit/raster/rast_png.h"
+#include "kit/wapi/wapi-gdi.h"
+
+IGraphicsMac::IGraphicsMac(IPluginBase* plug, int width, int height, int fps) : IGraphics(plug, width, height, fps)
+{
+    NSApplicationLoad();
+}
+
+IGraphicsMac::~IGraphicsMac()
+{
+    DetachView(true);
+}
+
+void IGraphicsMac::DetachView(bool remove)
+{
+    IGraphicsCocoa_vQOR_au* view = mGraphicsCocoa;
+    if (!view) return;
+    mGraphicsCocoa = nullptr;
+    // Killing the timer may release the view's last reference but one: hold it until done.
+    view->retain();
+    view->killTimer();
+    if (view->mGraphics == this) {
+        view->mGraphics = nullptr;
+        if (remove) view->removeFromSuperview();
+    }
+    view->release();
+}
+
+bool IGraphicsMac::DrawScreen(IRECT*)
+{
+    NSGraphicsContext* current = mGraphicsCocoa ? NSGraphicsContext::currentContext() : nullptr;
+    CGContextRef target = current ? current->graphicsPort() : nullptr;
+    RAST_IBitmap* bitmap = GetDrawBitmap();
+    CGContextRef source = bitmap ? WAPI_GetCtxGC(bitmap->getDC()) : nullptr;
+    if (!target || !source) return false;
+    // The whole surface is drawn; the clip (the rectangle being redrawn) limits what changes.
+    CGImageRef image = CGBitmapContextCreateImage(source);
+    CGContextDrawImage(target, CGRectMake(0, 0, bitmap->getRowSpan(), Height()), image);
+    CGImageRelease(image);
+    return true;
+}
+
+bool IGraphicsMac::MeasureIText(IText* text, const char* str, IRECT* r)
+{
+    NSAutoreleasePool pool;
+    return IGraphics::MeasureIText(text, str, r);
+}
+
+void IGraphicsMac::Resize(int w, int h)
+{
+    if (w == Width() && h == Height()) return;
+    IGraphics::Resize(w, h);
+    if (mGraphicsCocoa) mGraphicsCocoa->setFrameSize(NSMakeSize(w, h));
+}
+
+int IGraphicsMac::ShowMessageBox(const char* text, const char* caption, int type)
+{
+    CFStringRef def = nullptr, alt = nullptr, other = nullptr;
+    switch (type) {
+    case 4:
+        def = CFSTR("Yes");
+        alt = CFSTR("No");
+        break;
+    case 3:
+        def = CFSTR("Yes");
+        alt = CFSTR("No");
+        other = CFSTR("Cancel");
+        break;
+    case 1:
+        alt = CFSTR("Cancel");
+        break;
+    default:
+        break;
+    }
+    CFStringRef header = CFStringCreateWithCString(kCFAllocatorDefault, caption ? caption : "", kCFStringEncodingUTF8);
+    CFStringRef message = CFStringCreateWithCString(kCFAllocatorDefault, text ? text : "", kCFStringEncodingUTF8);
+    CFOptionFlags response = kCFUserNotificationCancelResponse;
+    CFUserNotificationDisplayAlert(0, kCFUserNotificationNoteAlertLevel, nullptr, nullptr, nullptr, header, message,
+                                   def, alt, other, &response);
+    CFRelease(header);
+    CFRelease(message);
+    switch (response) {
+    case kCFUserNotificationDefaultResponse: return 1;
+    case kCFUserNotificationAlternateResponse: return 7;
+    case kCFUserNotificationOtherResponse: return 2;
+    default: return 0;
+    }
+}
+
+void IGraphicsMac::HostPath(KIT_String* path)
+{
+    NSAutoreleasePool pool;
+    NSBundle* bundle = NSBundle::bundleWithIdentifier(ToNSString(GetBundleID()));
+    NSString* exe = bundle ? bundle->executablePath() : nullptr;
+    path->Set(exe ? exe->UTF8String() : "");
+}
+
+void IGraphicsMac::PluginPath(KIT_String* path)
+{
+    NSAutoreleasePool pool;
+    NSBundle* bundle = NSBundle::bundleWithIdentifier(ToNSString(GetBundleID()));
+    if (!bundle) return path->Set("");
+    std::string folder = bundle->bundlePath()->stringByDeletingLastPathComponent()->UTF8String();
+    path->Set((folder + "/").c_str());
+}
+
+void IGraphicsMac::DesktopPath(KIT_String* path)
+{
+    // An unset HOME counts as empty.
+    const char* home = std::getenv("HOME");
+    path->Set((std::string(home ? home : "") + "/Desktop").c_str());
+}
+
+void IGraphicsMac::PromptForFile(KIT_String* file, EFileAction action, KIT_String* dir, char* extensions)
+{
+    if (!WindowIsOpen()) return file->Set("");
+    NSAutoreleasePool pool;
+    std::string proposed = file->Get() ? file->Get() : "";
+    if (!dir->Get() || !dir->Get()[0]) dir->Set("~/Desktop");
+    std::string directory = dir->Get();
+    file->Set("");
+    std::vector<NSObject*> types;
+    if (extensions) {
+        std::string all = extensions;
+        for (size_t at = 0; at < all.size();) {
+            size_t blank = all.find(' ', at);
+            if (blank == std::string::npos) blank = all.size();
+            if (blank > at) types.push_back(ToNSString(all.substr(at, blank - at).c_str()));
+            at = blank + 1;
+        }
+    }
+    NSSavePanel* panel = nullptr;
+    if (action == kFileSave) {
+        panel = NSSavePanel::savePanel();
+        panel->setAllowsOtherFileTypes(false);
+    } else {
+        NSOpenPanel* open = NSOpenPanel::openPanel();
+        open->setCanChooseFiles(true);
+        open->setCanChooseDirectories(false);
+        open->setResolvesAliases(true);
+        panel = open;
+    }
+    panel->setAllowedFileTypes(NSArray::arrayWithVector(types));
+    panel->setDirectoryURL(NSURL::fileURLWithPath(ToNSString(directory.c_str())));
+    panel->setNameFieldStringValue(ToNSString(proposed.c_str()));
+    if (panel->runModal() != NSModalResponseOK || !panel->URL()) return;
+    NSString* chosen = panel->URL()->path();
+    if (!chosen) return;
+    file->Set(chosen->UTF8String());
+    dir->Set((std::string(chosen->stringByDeletingLastPathComponent()->UTF8String()) + "/").c_str());
+}
+
+bool IGraphicsMac::OpenURL(const char* url, const char*, const char*, const char*)
+{
+    if (!url) return false;
+    NSAutoreleasePool pool;
+    NSString* text = ToNSString(url);
+    NSURL* u = std::strstr(url, "http") ? NSURL::URLWithString(text) : NSURL::fileURLWithPath(text);
+    return u && NSWorkspace::sharedWorkspace()->openURL(u);
+}
+
+void* IGraphicsMac::OpenWindow(void* parentView)
+{
+    CloseWindow();
+    auto* view = static_cast<IGraphicsCocoa_vQOR_au*>(IGraphicsCocoa_vQOR_au::class_()->alloc());
+    view->initWithIGraphics(this);
+    mGraphicsCocoa = view;
+    if (parentView) {
+        static_cast<NSView*>(parentView)->addSubview(view);
+        view->release();
+    } else {
+        view->autorelease();
+    }
+    return view;
+}
+
+void IGraphicsMac::CloseWindow()
+{
+    DetachView(true);
+}
+
+void* IGraphicsMac::GetWindow()
+{
+    return mGraphicsCocoa;
+}
+
+char* IGraphicsMac::OSLoadFile(int, const char* name)
+{
+    return loadBundleResource(GetBundleID(), name, &loadedFileSize);
+}
+
+void IGraphicsMac::HideMouseCursor()
+{
+    if (cursorHidden) return;
+    const CGDirectDisplayID display = CGMainDisplayID();
+    if (CGDisplayHideCursor(display) == kCGErrorSuccess) cursorHidden = true;
+    NSPoint mouse = NSEvent::mouseLocation();
+    hiddenCursorX = int(mouse.x);
+    hiddenCursorY = int(double(CGDisplayPixelsHigh(display)) - mouse.y);
+}
+
+void IGraphicsMac::ShowMouseCursor()
+{
+    if (!cursorHidden) return;
+    const CGDirectDisplayID display = CGMainDisplayID();
+    CGDisplayMoveCursorToPoint(display, CGPointMake(hiddenCursorX, hiddenCursorY));
+    if (CGDisplayShowCursor(display) == kCGErrorSuccess) cursorHidden = false;
+}
+
+RAST_IBitmap* IGraphicsMac::OSLoadBitmap(int, const char* name)
+{
+    return LoadImgFromResourceOSX(GetBundleID(), name);
+}
+
+int IGraphicsMac::GetUserOSVersion()
+{
+    SInt32 version = 0;
+    return Gestalt(gestaltSystemVersion, &version) == noErr ? int(version) : 0;
+}
+
+NSString* IGraphicsMac::ToNSString(const char* text)
+{
+    return NSString::stringWithUTF8String(text ? text : "");
+}
+
+RAST_IBitmap* IGraphicsMac::LoadImgFromResourceOSX(const char* bundleId, const char* name)
+{
+    if (!name) return nullptr;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
+    NSAutoreleasePool pool;
+    NSBundle* bundle = NSBundle::bundleWithIdentifier(ToNSString(bundleId));
+    if (!bundle) return nullptr;
+    NSString* base = ToNSString(name)->lastPathComponent()->stringByDeletingPathExtension();
+    NSString* path = bundle->pathForResource(base, ToNSString("png"));
+    return path ? RAST_LoadPNG(path->UTF8String()) : nullptr;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The macOS back end of the editor surface: the editor as a Cocoa view with its redraw timer,
+// the screen copy through CoreGraphics, resources from the plug-in bundle, and the system's
+// message boxes, file prompts, URLs, cursor, paths and version.
+#include "kit/kitstring.h"
+#include "kit/plugin/IGraphics.h"
+
+class IGraphicsCocoa_vQOR_au;
+class IPluginAU;
+class NSString;
+
+class IGraphicsMac : public IGraphics {
+public:
+    IGraphicsMac(IPluginBase* plug, int width, int height, int fps = 0);
+    ~IGraphicsMac() override;
+
+    bool DrawScreen(IRECT* r) override;
+    bool MeasureIText(IText* text, const char* str, IRECT* r) override;
+    void Resize(int w, int h) override;
+    bool WindowIsOpen() override { return mGraphicsCocoa != nullptr; }
+    const char* GetGUIAPI() override { return "Cocoa gui"; }
+    // Buttons by type: 4 Yes/No, 3 Yes/No/Cancel, 1 default/Cancel, else the default one.
+    // The default button answers 1, the alternate 7, the other 2, anything else 0.
+    int ShowMessageBox(const char* text, const char* caption, int type) override;
+    void HostPath(KIT_String* path) override;
+    void PluginPath(KIT_String* path) override;
+    void DesktopPath(KIT_String* path) override;
+    void PromptForFile(KIT_String* file, EFileAction action, KIT_String* dir, char* extensions) override;
+    bool OpenURL(const char* url, const char* = nullptr, const char* = nullptr, const char* = nullptr) override;
+    // Makes the editor view (closing an open one) and adds it to the parent view when given.
+    // Without a parent the view is autoreleased: the host keeps it by adding it to a window.
+    void* OpenWindow(void* parentView) override;
+    void CloseWindow() override;
+    void* GetWindow() override;
+    char* OSLoadFile(int id, const char* name) override;
+    void HideMouseCursor() override;
+    void ShowMouseCursor() override;
+    RAST_IBitmap* OSLoadBitmap(int id, const char* name) override;
+
+    void* OpenCocoaWindow(void* parentView) { return OpenWindow(parentView); }
+    // The system version from Gestalt, 0 when the call fails.
+    int GetUserOSVersion();
+    void SetBundleID(const char* id) { mBundleID.Set(id ? id : ""); }
+    const char* GetBundleID() const { return mBundleID.Get(); }
+    static NSString* ToNSString(const char* text);
+    // A PNG resource of the bundle, decoded; null for other extensions or when missing.
+    static RAST_IBitmap* LoadImgFromResourceOSX(const char* bundleId, const char* name);
+
+private:
+    friend class IGraphicsCocoa_vQOR_au;
+    // Detaches the view from this surface and takes it out of its superview.
+    void DetachView(bool removeFromSuperview);
+
+    IGraphicsCocoa_vQOR_au* mGraphicsCocoa = nullptr;
+    KIT_String mBundleID{"", 0, 128};
+};
+
+IGraphicsMac* MakeGraphics(IPluginAU* plug, int w, int h, int fps);

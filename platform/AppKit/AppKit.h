@@ -1,0 +1,11 @@
+#pragma once
+// Umbrella header of the AppKit stand-in.
+#include <Foundation/Foundation.h>
+
+#include "NSGeometry.h"
+#include "NSResponder.h"
+#include "NSView.h"
+#include "NSWindow.h"
+#include "NSEvent.h"
+#include "NSApplication.h"
+#include "AppKitStandin.h"

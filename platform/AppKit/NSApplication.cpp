@@ -1,0 +1,192 @@
+#include "NSApplication.h"
+
+#include <CoreFoundation/CFPresenter.h>
+
+#include "AppKitStandin.h"
+#include "NSWindow.h"
+
+NS_STANDIN_CLASS_IMPL(NSApplication, NSResponder)
+NS_STANDIN_CLASS_IMPL(NSScreen, NSObject)
+NS_STANDIN_CLASS_IMPL(NSWorkspace, NSObject)
+NS_STANDIN_CLASS_IMPL(NSSavePanel, NSResponder)
+NS_STANDIN_CLASS_IMPL(NSOpenPanel, NSSavePanel)
+
+NSApplication* NSApplication::sharedApplication()
+{
+    static NSApplication* app = new NSApplication;
+    return app;
+}
+
+bool NSApplicationLoad()
+{
+    NSApplication::sharedApplication();
+    return true;
+}
+
+NSWindow* NSApplication::windowWithWindowNumber(NSInteger number) const
+{
+    for (NSWindow* w : mWindows)
+        if (w->windowNumber() == number) return w;
+    return nullptr;
+}
+
+void NSApplication::sendEvent(NSEvent* event)
+{
+    if (!event) return;
+    NSWindow* window = event->window();
+    if (!window || !window->contentView()) return;
+    NSView* content = window->contentView();
+    // The content view's frame is in the window's coordinates.
+    auto viewUnder = [&](NSPoint p) { return content->hitTest(p); };
+    const NSEventType type = event->type();
+    switch (type) {
+    case NSLeftMouseDown:
+    case NSRightMouseDown: {
+        NSView* hit = viewUnder(event->locationInWindow());
+        if (mMouseView) mMouseView->release();
+        mMouseView = hit ? static_cast<NSView*>(hit->retain()) : nullptr;
+        if (!hit) return;
+        if (hit->acceptsFirstResponder()) window->makeFirstResponder(hit);
+        hit->retain();
+        if (type == NSLeftMouseDown) hit->mouseDown(event);
+        else hit->rightMouseDown(event);
+        hit->release();
+        return;
+    }
+    case NSLeftMouseDragged:
+    case NSRightMouseDragged:
+    case NSLeftMouseUp:
+    case NSRightMouseUp: {
+        NSView* target = mMouseView;
+        if (!target) return;
+        target->retain();
+        if (type == NSLeftMouseDragged) target->mouseDragged(event);
+        else if (type == NSRightMouseDragged) target->rightMouseDragged(event);
+        else if (type == NSLeftMouseUp) target->mouseUp(event);
+        else target->rightMouseUp(event);
+        if ((type == NSLeftMouseUp || type == NSRightMouseUp) && mMouseView == target) {
+            mMouseView = nullptr;
+            target->release();
+        }
+        target->release();
+        return;
+    }
+    case NSScrollWheel:
+        if (NSView* hit = viewUnder(event->locationInWindow())) {
+            hit->retain();
+            hit->scrollWheel(event);
+            hit->release();
+        }
+        return;
+    case NSMouseMoved:
+        if (!window->acceptsMouseMovedEvents()) return;
+        if (NSResponder* r = window->firstResponder()) r->mouseMoved(event);
+        return;
+    case NSKeyDown:
+        if (NSResponder* r = window->firstResponder()) r->keyDown(event);
+        return;
+    default:
+        return;
+    }
+}
+
+NSScreen* NSScreen::mainScreen()
+{
+    static NSScreen* screen = new NSScreen;
+    return screen;
+}
+
+NSWorkspace* NSWorkspace::sharedWorkspace()
+{
+    static NSWorkspace* workspace = new NSWorkspace;
+    return workspace;
+}
+
+bool NSWorkspace::openURL(NSURL* url)
+{
+    if (!url) return false;
+    return cf_standin::presenter()->OpenURL(url->absoluteString()->UTF8String());
+}
+
+NSSavePanel::~NSSavePanel()
+{
+    if (mTypes) mTypes->release();
+    if (mChosen) mChosen->release();
+}
+
+NSSavePanel* NSSavePanel::savePanel()
+{
+    auto* p = new NSSavePanel;
+    p->autorelease();
+    return p;
+}
+
+NSOpenPanel* NSOpenPanel::openPanel()
+{
+    auto* p = new NSOpenPanel;
+    p->autorelease();
+    return p;
+}
+
+void NSSavePanel::setAllowedFileTypes(NSArray* types)
+{
+    if (types) types->retain();
+    if (mTypes) mTypes->release();
+    mTypes = types;
+}
+
+void NSSavePanel::setDirectoryURL(NSURL* url)
+{
+    NSString* path = url ? url->path() : nullptr;
+    mDirectory = path ? path->UTF8String() : "";
+}
+
+void NSSavePanel::setNameFieldStringValue(NSString* name) { mName = name ? name->UTF8String() : ""; }
+
+NSModalResponse NSSavePanel::runModal()
+{
+    cf_standin::PanelShown shown{isSave(), mDirectory, mName, {}};
+    for (NSUInteger i = 0; mTypes && i < mTypes->count(); ++i)
+        if (auto* s = static_cast<NSString*>(mTypes->objectAtIndex(i))) shown.fileTypes.push_back(s->UTF8String());
+    std::string path;
+    if (mChosen) mChosen->release();
+    mChosen = nullptr;
+    if (!cf_standin::presenter()->Panel(shown, &path)) return NSModalResponseCancel;
+    mChosen = static_cast<NSURL*>(NSURL::fileURLWithPath(NSString::stringWithUTF8String(path.c_str()))->retain());
+    return NSModalResponseOK;
+}
+
+NSEvent* ns_standin::scrollWheelEvent(NSWindow* window, NSPoint location, NSEventModifierFlags flags, double deltaY)
+{
+    return makeScrollEvent(location, flags, window ? window->windowNumber() : 0, 0, deltaY);
+}
+
+void ns_standin::displayWindows()
+{
+    // A copy: drawing may close a window.
+    std::vector<NSWindow*> windows = NSApp->windows();
+    for (NSWindow* w : windows) w->retain();
+    for (NSWindow* w : windows) {
+        w->displayIfNeeded();
+        w->release();
+    }
+}
+
+int ns_standin::runFor(double seconds)
+{
+    int fired = cf_standin::advanceClock(seconds);
+    drainLoopPool();
+    displayWindows();
+    drainLoopPool();
+    return fired;
+}
+
+void ns_standin::dispatch(NSEvent* event)
+{
+    if (event) event->retain();
+    NSApp->sendEvent(event);
+    if (event) event->release();
+    drainLoopPool();
+    displayWindows();
+    drainLoopPool();
+}

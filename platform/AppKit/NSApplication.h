@@ -1,0 +1,93 @@
+#pragma once
+// The application: its windows by number, and the routing of events. A mouse-down goes to the
+// view under the mouse, which becomes first responder when it accepts; drags and the mouse-up
+// follow that view; the wheel goes to the view under the mouse; keys and mouse moves (in a
+// window that accepts them) go to the first responder and on along the responder chain.
+#include <vector>
+
+#include "NSEvent.h"
+
+class NSWindow;
+class NSView;
+
+class NSApplication : public NSResponder {
+    NS_STANDIN_CLASS(NSApplication)
+public:
+    NSApplication() = default;
+    static NSApplication* sharedApplication();
+    void sendEvent(NSEvent* event);
+    NSWindow* windowWithWindowNumber(NSInteger number) const;
+    const std::vector<NSWindow*>& windows() const { return mWindows; }
+    NSWindow* keyWindow() const { return mKeyWindow; }
+
+private:
+    friend class NSWindow;
+    std::vector<NSWindow*> mWindows; // not retained: a window leaves the list as it goes
+    NSWindow* mKeyWindow = nullptr;
+    NSView* mMouseView = nullptr;     // the view that took the last mouse-down; retained
+    NSInteger mNextWindowNumber = 1;
+};
+
+#define NSApp (NSApplication::sharedApplication())
+bool NSApplicationLoad();
+
+// The main screen: a fixed 1920 by 1080 frame.
+class NSScreen : public NSObject {
+    NS_STANDIN_CLASS(NSScreen)
+public:
+    NSScreen() = default;
+    static NSScreen* mainScreen();
+    NSRect frame() const { return NSMakeRect(0, 0, 1920, 1080); }
+};
+
+class NSURL;
+// Opens URLs through the presenter, which records them.
+class NSWorkspace : public NSObject {
+    NS_STANDIN_CLASS(NSWorkspace)
+public:
+    NSWorkspace() = default;
+    static NSWorkspace* sharedWorkspace();
+    bool openURL(NSURL* url);
+};
+
+typedef NSInteger NSModalResponse;
+enum : NSInteger { NSModalResponseCancel = 0, NSModalResponseOK = 1 };
+enum : NSInteger { NSFileHandlingPanelCancelButton = 0, NSFileHandlingPanelOKButton = 1 };
+
+class NSArray;
+// File panels; the presenter answers them.
+class NSSavePanel : public NSResponder {
+    NS_STANDIN_CLASS(NSSavePanel)
+public:
+    NSSavePanel() = default;
+    ~NSSavePanel() override;
+    static NSSavePanel* savePanel();
+    void setAllowedFileTypes(NSArray* types);
+    void setAllowsOtherFileTypes(bool on) { mAllowsOther = on; }
+    void setDirectoryURL(NSURL* url);
+    void setNameFieldStringValue(NSString* name);
+    NSModalResponse runModal();
+    // The chosen file after OK, else null.
+    NSURL* URL() const { return mChosen; }
+
+protected:
+    virtual bool isSave() const { return true; }
+    NSArray* mTypes = nullptr;  // retained
+    NSURL* mChosen = nullptr;   // retained
+    std::string mDirectory, mName;
+    bool mAllowsOther = true;
+};
+
+class NSOpenPanel : public NSSavePanel {
+    NS_STANDIN_CLASS(NSOpenPanel)
+public:
+    NSOpenPanel() = default;
+    static NSOpenPanel* openPanel();
+    void setCanChooseFiles(bool on) { mFiles = on; }
+    void setCanChooseDirectories(bool on) { mDirectories = on; }
+    void setResolvesAliases(bool on) { mResolves = on; }
+
+protected:
+    bool isSave() const override { return false; }
+    bool mFiles = true, mDirectories = false, mResolves = true;
+};

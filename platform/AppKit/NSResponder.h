@@ -1,0 +1,34 @@
+#pragma once
+// The responder chain: an event a responder does not handle goes to its next responder.
+#include <Foundation/Foundation.h>
+
+class NSEvent;
+
+class NSResponder : public NSObject {
+    NS_STANDIN_CLASS(NSResponder)
+public:
+    NSResponder() = default;
+    virtual NSResponder* nextResponder() const { return mNextResponder; }
+    void setNextResponder(NSResponder* r) { mNextResponder = r; }
+    virtual bool acceptsFirstResponder() { return false; }
+    virtual bool becomeFirstResponder() { return true; }
+    virtual bool resignFirstResponder() { return true; }
+
+    // By default each passes the event on; the last responder drops it.
+    virtual void mouseDown(NSEvent* e) { passOn(&NSResponder::mouseDown, e); }
+    virtual void mouseUp(NSEvent* e) { passOn(&NSResponder::mouseUp, e); }
+    virtual void mouseDragged(NSEvent* e) { passOn(&NSResponder::mouseDragged, e); }
+    virtual void rightMouseDown(NSEvent* e) { passOn(&NSResponder::rightMouseDown, e); }
+    virtual void rightMouseUp(NSEvent* e) { passOn(&NSResponder::rightMouseUp, e); }
+    virtual void rightMouseDragged(NSEvent* e) { passOn(&NSResponder::rightMouseDragged, e); }
+    virtual void mouseMoved(NSEvent* e) { passOn(&NSResponder::mouseMoved, e); }
+    virtual void scrollWheel(NSEvent* e) { passOn(&NSResponder::scrollWheel, e); }
+    virtual void keyDown(NSEvent* e) { passOn(&NSResponder::keyDown, e); }
+
+private:
+    void passOn(void (NSResponder::*handler)(NSEvent*), NSEvent* e)
+    {
+        if (NSResponder* next = nextResponder()) (next->*handler)(e);
+    }
+    NSResponder* mNextResponder = nullptr; // not retained
+};

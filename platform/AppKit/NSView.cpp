@@ -1,0 +1,169 @@
+#include "NSView.h"
+#include "NSWindow.h"
+#include "AppKitStandin.h"
+
+#include <algorithm>
+#include <cmath>
+
+NS_STANDIN_CLASS_IMPL(NSView, NSResponder)
+NS_STANDIN_CLASS_IMPL(NSGraphicsContext, NSObject)
+NS_STANDIN_CLASS_IMPL(NSResponder, NSObject)
+
+namespace {
+NSGraphicsContext* gCurrentContext = nullptr;
+long gDrawCount = 0;
+} // namespace
+
+long ns_standin::drawCount() { return gDrawCount; }
+
+NSRect NSUnionRect(NSRect a, NSRect b)
+{
+    if (NSIsEmptyRect(a)) return b;
+    if (NSIsEmptyRect(b)) return a;
+    double x0 = std::min(a.origin.x, b.origin.x), y0 = std::min(a.origin.y, b.origin.y);
+    double x1 = std::max(a.origin.x + a.size.width, b.origin.x + b.size.width);
+    double y1 = std::max(a.origin.y + a.size.height, b.origin.y + b.size.height);
+    return NSMakeRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+NSRect NSIntersectionRect(NSRect a, NSRect b)
+{
+    double x0 = std::max(a.origin.x, b.origin.x), y0 = std::max(a.origin.y, b.origin.y);
+    double x1 = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
+    double y1 = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
+    if (!(x1 > x0) || !(y1 > y0)) return NSMakeRect(0, 0, 0, 0);
+    return NSMakeRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+bool NSPointInRect(NSPoint p, NSRect r)
+{
+    return p.x >= r.origin.x && p.x < r.origin.x + r.size.width && p.y >= r.origin.y &&
+           p.y < r.origin.y + r.size.height;
+}
+
+NSGraphicsContext* NSGraphicsContext::currentContext() { return gCurrentContext; }
+
+NSView::~NSView()
+{
+    for (NSView* v : mSubviews) {
+        v->mSuperview = nullptr;
+        v->setWindow(nullptr);
+        v->release();
+    }
+    mSubviews.clear();
+}
+
+NSView* NSView::initWithFrame(NSRect frame)
+{
+    mFrame = frame;
+    return this;
+}
+
+void NSView::setFrame(NSRect frame)
+{
+    setFrameOrigin(frame.origin);
+    setFrameSize(frame.size);
+}
+
+void NSView::setFrameSize(NSSize size) { mFrame.size = size; }
+void NSView::setFrameOrigin(NSPoint origin) { mFrame.origin = origin; }
+
+void NSView::setWindow(NSWindow* window)
+{
+    if (mWindow == window) return;
+    if (mWindow) mWindow->viewLeaving(this);
+    mWindow = window;
+    // A view that arrives in a window is drawn whole by the next display pass.
+    if (window) setNeedsDisplay(true);
+    for (NSView* v : mSubviews) v->setWindow(window);
+    viewDidMoveToWindow();
+}
+
+void NSView::addSubview(NSView* view)
+{
+    if (!view || view == this) return;
+    view->retain();
+    if (view->mSuperview) view->removeFromSuperview();
+    view->mSuperview = this;
+    mSubviews.push_back(view);
+    view->setWindow(mWindow);
+}
+
+void NSView::removeFromSuperview()
+{
+    NSView* parent = mSuperview;
+    if (!parent) return;
+    auto it = std::find(parent->mSubviews.begin(), parent->mSubviews.end(), this);
+    if (it != parent->mSubviews.end()) parent->mSubviews.erase(it);
+    mSuperview = nullptr;
+    setWindow(nullptr);
+    release();
+}
+
+NSResponder* NSView::nextResponder() const
+{
+    if (NSResponder* set = NSResponder::nextResponder()) return set;
+    if (mSuperview) return mSuperview;
+    if (mWindow && mWindow->contentView() == this) return mWindow;
+    return nullptr;
+}
+
+void NSView::setNeedsDisplay(bool flag) { mDirty = flag ? bounds() : NSMakeRect(0, 0, 0, 0); }
+
+void NSView::setNeedsDisplayInRect(NSRect rect) { mDirty = NSIntersectionRect(NSUnionRect(mDirty, rect), bounds()); }
+
+NSPoint NSView::originInWindow() const
+{
+    NSPoint p = mFrame.origin;
+    for (NSView* s = mSuperview; s; s = s->mSuperview) {
+        p.x += s->mFrame.origin.x;
+        p.y += s->mFrame.origin.y;
+    }
+    return p;
+}
+
+NSPoint NSView::convertPoint(NSPoint point, NSView* view) const
+{
+    NSPoint from = view ? view->originInWindow() : NSMakePoint(0, 0);
+    NSPoint to = originInWindow();
+    return NSMakePoint(point.x + from.x - to.x, point.y + from.y - to.y);
+}
+
+NSView* NSView::hitTest(NSPoint point)
+{
+    if (!NSPointInRect(point, mFrame)) return nullptr;
+    NSPoint local = NSMakePoint(point.x - mFrame.origin.x, point.y - mFrame.origin.y);
+    // Later subviews lie on top.
+    for (auto it = mSubviews.rbegin(); it != mSubviews.rend(); ++it)
+        if (NSView* hit = (*it)->hitTest(local)) return hit;
+    return this;
+}
+
+void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
+{
+    retain(); // drawing may close the view
+    origin.x += mFrame.origin.x;
+    origin.y += mFrame.origin.y;
+    if (needsDisplay()) {
+        NSRect dirty = mDirty;
+        mDirty = NSMakeRect(0, 0, 0, 0);
+        CGContextSaveGState(store);
+        CGContextTranslateCTM(store, origin.x, origin.y);
+        CGContextClipToRect(store, dirty);
+        NSGraphicsContext context;
+        context.mPort = store;
+        NSGraphicsContext* outer = gCurrentContext;
+        gCurrentContext = &context;
+        ++gDrawCount;
+        drawRect(dirty);
+        gCurrentContext = outer;
+        CGContextRestoreGState(store);
+    }
+    std::vector<NSView*> children = mSubviews;
+    for (NSView* v : children) v->retain();
+    for (NSView* v : children) {
+        if (v->mSuperview == this) v->displayIfNeededIn(store, origin);
+        v->release();
+    }
+    release();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// Views: a frame in the superview's coordinates (y upward), subviews it retains, the window it
+// sits in and the rectangle that needs display. The window's display pass calls drawRect with
+// the view's graphics context current.
+#include <vector>
+
+#include "NSGeometry.h"
+#include "NSResponder.h"
+
+class NSWindow;
+
+class NSView : public NSResponder {
+    NS_STANDIN_CLASS(NSView)
+public:
+    NSView() = default;
+    ~NSView() override;
+    virtual NSView* initWithFrame(NSRect frame);
+
+    NSRect frame() const { return mFrame; }
+    NSRect bounds() const { return NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height); }
+    void setFrame(NSRect frame);
+    virtual void setFrameSize(NSSize size);
+    void setFrameOrigin(NSPoint origin);
+
+    NSView* superview() const { return mSuperview; }
+    const std::vector<NSView*>& subviews() const { return mSubviews; }
+    NSWindow* window() const { return mWindow; }
+    // Retains the view, taking it from its old superview first.
+    void addSubview(NSView* view);
+    // Releases the view's superview's reference: the view may go with it.
+    virtual void removeFromSuperview();
+    virtual void viewDidMoveToWindow() {}
+
+    void setNeedsDisplay(bool flag);
+    void setNeedsDisplayInRect(NSRect rect);
+    bool needsDisplay() const { return !NSIsEmptyRect(mDirty); }
+    NSRect dirtyRect() const { return mDirty; }
+
+    // From the coordinates of view (the window's when null) into this view's.
+    NSPoint convertPoint(NSPoint point, NSView* view) const;
+    // The deepest view under the point, given in the superview's coordinates; null outside.
+    virtual NSView* hitTest(NSPoint point);
+
+    virtual void drawRect(NSRect) {}
+    virtual bool isOpaque() { return false; }
+    virtual bool acceptsFirstMouse(NSEvent*) { return false; }
+    NSResponder* nextResponder() const override;
+
+    // The window's display pass: draws what needs display here and below into the window's
+    // backing store, then clears it.
+    void displayIfNeededIn(CGContextRef store, NSPoint originInWindow);
+
+private:
+    friend class NSWindow;
+    void setWindow(NSWindow* window);
+    NSPoint originInWindow() const;
+
+    NSRect mFrame{};
+    NSRect mDirty{};
+    NSView* mSuperview = nullptr; // not retained
+    std::vector<NSView*> mSubviews;
+    NSWindow* mWindow = nullptr; // not retained
+};
+
+// The context the display pass draws into.
+class NSGraphicsContext : public NSObject {
+    NS_STANDIN_CLASS(NSGraphicsContext)
+public:
+    NSGraphicsContext() = default;
+    // Null outside a display pass.
+    static NSGraphicsContext* currentContext();
+    CGContextRef graphicsPort() const { return mPort; }
+
+private:
+    friend class NSView;
+    CGContextRef mPort = nullptr;
+};

@@ -1,0 +1,96 @@
+#include "NSWindow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "NSApplication.h"
+
+NS_STANDIN_CLASS_IMPL(NSWindow, NSResponder)
+
+NSWindow::~NSWindow()
+{
+    close();
+    if (mContentView) {
+        NSView* v = mContentView;
+        mContentView = nullptr;
+        v->setWindow(nullptr);
+        v->release();
+    }
+    CGContextRelease(mStore);
+    std::free(mStoreBytes);
+}
+
+NSWindow* NSWindow::initWithContentRect(NSRect rect, NSWindowStyleMask, NSBackingStoreType, bool)
+{
+    mFrame = rect;
+    const long w = std::lround(std::max(0.0, rect.size.width)), h = std::lround(std::max(0.0, rect.size.height));
+    if (w > 0 && h > 0 && w <= 16384 && h <= 16384) {
+        mStoreBytes = std::calloc(size_t(w) * size_t(h), 4);
+        CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+        mStore = CGBitmapContextCreate(mStoreBytes, size_t(w), size_t(h), 8, size_t(w) * 4, rgb,
+                                       kCGImageAlphaNoneSkipFirst);
+        CGColorSpaceRelease(rgb);
+    }
+    NSApplication* app = NSApp;
+    mNumber = app->mNextWindowNumber++;
+    app->mWindows.push_back(this);
+    auto* content = new NSView;
+    content->initWithFrame(NSMakeRect(0, 0, rect.size.width, rect.size.height));
+    setContentView(content);
+    content->release();
+    return this;
+}
+
+void NSWindow::setContentView(NSView* view)
+{
+    if (view == mContentView) return;
+    if (view) {
+        view->retain();
+        if (view->superview()) view->removeFromSuperview();
+    }
+    NSView* old = mContentView;
+    mContentView = view;
+    if (old) {
+        old->setWindow(nullptr);
+        old->release();
+    }
+    if (view) view->setWindow(this);
+}
+
+bool NSWindow::makeFirstResponder(NSResponder* responder)
+{
+    if (responder == mFirstResponder) return true;
+    if (responder && !responder->acceptsFirstResponder()) return false;
+    if (mFirstResponder && !mFirstResponder->resignFirstResponder()) return false;
+    mFirstResponder = responder ? responder : this;
+    if (responder) responder->becomeFirstResponder();
+    return true;
+}
+
+void NSWindow::makeKeyWindow() { NSApp->mKeyWindow = this; }
+bool NSWindow::isKeyWindow() const { return NSApp->mKeyWindow == this; }
+
+void NSWindow::viewLeaving(NSView* view)
+{
+    // A responder that leaves the window stops taking its keys.
+    if (mFirstResponder == view) mFirstResponder = this;
+    NSApplication* app = NSApp;
+    if (app->mMouseView == view) {
+        app->mMouseView = nullptr;
+        view->release();
+    }
+}
+
+void NSWindow::displayIfNeeded()
+{
+    if (mStore && mContentView) mContentView->displayIfNeededIn(mStore, NSMakePoint(0, 0));
+}
+
+void NSWindow::close()
+{
+    NSApplication* app = NSApp;
+    auto it = std::find(app->mWindows.begin(), app->mWindows.end(), this);
+    if (it != app->mWindows.end()) app->mWindows.erase(it);
+    if (app->mKeyWindow == this) app->mKeyWindow = nullptr;
+}

@@ -1,0 +1,6 @@
+#pragma once
+// Umbrella header of the Foundation stand-in.
+#include "NSObject.h"
+#include "NSString.h"
+#include "NSBundle.h"
+#include "NSRunLoop.h"

@@ -1,0 +1,161 @@
+#include "NSObject.h"
+#include "NSString.h"
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::map<std::string, Class>& registry()
+{
+    static std::map<std::string, Class> classes;
+    return classes;
+}
+
+// Every autoreleased object in order; a pool owns the entries from its mark on. The bottom
+// entries, below any pool, belong to the run loop.
+std::vector<NSObject*>& pending()
+{
+    static std::vector<NSObject*> objects;
+    return objects;
+}
+
+std::vector<size_t>& poolMarks()
+{
+    static std::vector<size_t> marks;
+    return marks;
+}
+
+void releaseFrom(size_t mark)
+{
+    auto& p = pending();
+    // Releasing may autorelease more; those belong to the same pool.
+    while (p.size() > mark) {
+        NSObject* o = p.back();
+        p.pop_back();
+        o->release();
+    }
+}
+
+} // namespace
+
+SEL sel_registerName(const char* name)
+{
+    static std::map<std::string, std::unique_ptr<ns_selector>> selectors;
+    static std::set<std::string> names; // keeps the texts the records point at
+    if (!name) return nullptr;
+    auto it = selectors.find(name);
+    if (it != selectors.end()) return it->second.get();
+    const std::string& kept = *names.insert(name).first;
+    auto made = std::make_unique<ns_selector>(ns_selector{kept.c_str()});
+    return selectors.emplace(kept, std::move(made)).first->second.get();
+}
+
+const char* sel_getName(SEL sel) { return sel ? sel->name : nullptr; }
+
+SEL NSSelectorFromString(NSString* name) { return name ? sel_registerName(name->UTF8String()) : nullptr; }
+
+ns_class::ns_class(const char* n, Class super, NSObject* (*m)()) : name(n), superclass(super), make(m)
+{
+    registry()[name] = this;
+}
+
+ns_class::~ns_class()
+{
+    auto it = registry().find(name);
+    if (it != registry().end() && it->second == this) registry().erase(it);
+    delete[] methods;
+}
+
+void ns_class::addMethod(SEL sel, IMP imp)
+{
+    for (size_t i = 0; i < nMethods; ++i)
+        if (methods[i].sel == sel) {
+            methods[i].imp = imp;
+            return;
+        }
+    Method* grown = new Method[nMethods + 1];
+    for (size_t i = 0; i < nMethods; ++i) grown[i] = methods[i];
+    grown[nMethods++] = Method{sel, imp};
+    delete[] methods;
+    methods = grown;
+}
+
+IMP ns_class::lookup(SEL sel) const
+{
+    for (const ns_class* c = this; c; c = c->superclass)
+        for (size_t i = 0; i < c->nMethods; ++i)
+            if (c->methods[i].sel == sel) return c->methods[i].imp;
+    return nullptr;
+}
+
+Class objc_getClass(const char* name)
+{
+    if (!name) return nullptr;
+    auto it = registry().find(name);
+    return it == registry().end() ? nullptr : it->second;
+}
+
+Class NSClassFromString(NSString* name) { return name ? objc_getClass(name->UTF8String()) : nullptr; }
+
+Class NSObject::class_()
+{
+    static ns_class record("NSObject", nullptr, []() -> NSObject* { return new NSObject; });
+    return &record;
+}
+
+namespace {
+[[maybe_unused]] const Class kRegisteredNSObject = NSObject::class_();
+}
+
+NSObject* NSObject::retain()
+{
+    ++mRefs;
+    return this;
+}
+
+void NSObject::release()
+{
+    if (--mRefs == 0) delete this;
+}
+
+NSObject* NSObject::autorelease()
+{
+    pending().push_back(this);
+    return this;
+}
+
+bool NSObject::isKindOfClass(Class c) const
+{
+    for (Class k = getClass(); k; k = k->superclass)
+        if (k == c) return true;
+    return false;
+}
+
+bool NSObject::respondsToSelector(SEL sel) const { return getClass()->lookup(sel) != nullptr; }
+
+NSObject* NSObject::performSelector(SEL sel, NSObject* arg)
+{
+    IMP imp = getClass()->lookup(sel);
+    return imp ? imp(this, sel, arg) : nullptr;
+}
+
+NSAutoreleasePool::NSAutoreleasePool() : mMark(pending().size()) { poolMarks().push_back(mMark); }
+
+NSAutoreleasePool::~NSAutoreleasePool()
+{
+    drain();
+    if (!poolMarks().empty()) poolMarks().pop_back();
+}
+
+void NSAutoreleasePool::drain() { releaseFrom(mMark); }
+
+void ns_standin::drainLoopPool()
+{
+    // Only at the top of the loop: inside a pool the objects are that pool's.
+    if (poolMarks().empty()) releaseFrom(0);
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The object model of the Foundation stand-in: Objective-C classes are C++ classes under the
+// same names. Objects are reference counted (retain, release, autorelease into the innermost
+// pool); selectors are interned names; classes register under their names, so that
+// NSClassFromString finds a class that a loaded bundle defines, and methods added to a class
+// by selector serve target-action (respondsToSelector, performSelector). Main thread only.
+#include <cstddef>
+
+typedef long NSInteger;
+typedef unsigned long NSUInteger;
+
+class NSObject;
+class NSString;
+
+typedef const struct ns_selector* SEL;
+struct ns_selector {
+    const char* name;
+};
+// The one selector of a name; equal names give equal pointers.
+SEL sel_registerName(const char* name);
+const char* sel_getName(SEL sel);
+SEL NSSelectorFromString(NSString* name);
+
+// A method added by selector: self, the selector and the one argument of target-action.
+typedef NSObject* (*IMP)(NSObject* self, SEL cmd, NSObject* arg);
+
+struct ns_class;
+typedef ns_class* Class;
+
+// A class record: its name, its superclass and a maker of bare instances. Made once per class
+// (NS_STANDIN_CLASS_IMPL); registered by name while the code that defines it is loaded.
+struct ns_class {
+    ns_class(const char* name, Class super, NSObject* (*make)());
+    ~ns_class();
+    ns_class(const ns_class&) = delete;
+    ns_class& operator=(const ns_class&) = delete;
+
+    const char* const name;
+    const Class superclass;
+    NSObject* (*const make)();
+    // A new instance (one reference, the caller's), not yet initialised.
+    NSObject* alloc() const { return make ? make() : nullptr; }
+    void addMethod(SEL sel, IMP imp);
+    IMP lookup(SEL sel) const; // this class first, then its superclasses
+
+    struct Method {
+        SEL sel;
+        IMP imp;
+    };
+    Method* methods = nullptr;
+    size_t nMethods = 0;
+};
+
+Class NSClassFromString(NSString* name);
+Class objc_getClass(const char* name);
+
+// Inside a class body: the class record and the instance's class.
+#define NS_STANDIN_CLASS(Name)                                                                                       \
+public:                                                                                                              \
+    static Class class_();                                                                                           \
+    Class getClass() const override { return Name::class_(); }
+
+// In the class's source: the record, made at load time so that the name is found at once.
+#define NS_STANDIN_CLASS_IMPL(Name, Super)                                                                           \
+    Class Name::class_()                                                                                             \
+    {                                                                                                                \
+        static ns_class record(#Name, Super::class_(), []() -> NSObject* { return new Name; });                     \
+        return &record;                                                                                              \
+    }                                                                                                                \
+    namespace {                                                                                                      \
+    [[maybe_unused]] const Class kRegistered##Name = Name::class_();                                                 \
+    }
+
+class NSObject {
+public:
+    NSObject() = default;
+    NSObject(const NSObject&) = delete;
+    NSObject& operator=(const NSObject&) = delete;
+
+    static Class class_();
+    virtual Class getClass() const { return NSObject::class_(); }
+
+    virtual NSObject* init() { return this; }
+    NSObject* retain();
+    // Deletes the object when the last reference goes (dealloc is the destructor).
+    void release();
+    // Released when the innermost autorelease pool drains.
+    NSObject* autorelease();
+    NSUInteger retainCount() const { return mRefs; }
+
+    bool isKindOfClass(Class c) const;
+    bool respondsToSelector(SEL sel) const;
+    // Calls the method added for sel with arg; null when the class has none.
+    NSObject* performSelector(SEL sel, NSObject* arg = nullptr);
+
+protected:
+    virtual ~NSObject() = default;
+
+private:
+    NSUInteger mRefs = 1;
+};
+
+// Objects autoreleased while the pool is the innermost one are released when it drains (or is
+// destroyed). Pools nest; an object autoreleased with no pool waits for the stand-in's next run
+// loop turn (ns_standin::drainLoopPool).
+class NSAutoreleasePool {
+public:
+    NSAutoreleasePool();
+    ~NSAutoreleasePool();
+    NSAutoreleasePool(const NSAutoreleasePool&) = delete;
+    NSAutoreleasePool& operator=(const NSAutoreleasePool&) = delete;
+    void drain();
+
+private:
+    size_t mMark;
+};
+
+namespace ns_standin {
+
+// Releases what was autoreleased outside any pool, as the run loop does after each event.
+void drainLoopPool();
+
+} // namespace ns_standin

@@ -1,0 +1,260 @@
+// qor-host's editor commands: the Cocoa route into a host window, events in surface pixels, the
+// virtual clock, scripted answers and screenshots.
+#include <AppKit/AppKit.h>
+#include <AudioUnit/AUCocoaUIView.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "Project_Source/src/DataFolder.h"
+#include "host.h"
+#include "kit/safefile.h"
+#include "tools/pngwriter/png_writer.h"
+
+namespace {
+
+// The host window's content view: keys the editor passes on end here.
+class HostContentView : public NSView {
+    NS_STANDIN_CLASS(HostContentView)
+public:
+    void keyDown(NSEvent*) override { ++passedOn; }
+    int passedOn = 0;
+};
+NS_STANDIN_CLASS_IMPL(HostContentView, NSView)
+
+constexpr double kTick = 0.04;
+constexpr double kMargin = 20;
+
+unsigned long Modifiers(const Host::Args& a, size_t from)
+{
+    unsigned long flags = 0;
+    for (size_t i = from; i < a.size(); ++i) {
+        const std::string& w = a.w[i];
+        if (w == "shift") flags |= NSShiftKeyMask;
+        else if (w == "ctrl") flags |= NSControlKeyMask;
+        else if (w == "alt") flags |= NSAlternateKeyMask;
+        else if (w == "cmd") flags |= NSCommandKeyMask;
+    }
+    return flags;
+}
+
+struct KeyName {
+    const char* name;
+    unsigned short code;
+    const char* chars;
+};
+// Named keys; a single character stands for itself.
+const KeyName kKeyNames[] = {
+    {"up", 126, "\xEF\x9C\x80"}, {"down", 125, "\xEF\x9C\x81"}, {"left", 123, "\xEF\x9C\x82"},
+    {"right", 124, "\xEF\x9C\x83"}, {"space", 49, " "}, {"return", 36, "\r"}, {"tab", 48, "\t"},
+    {"escape", 53, "\x1B"},
+};
+// Key codes of the letters a..z and digits 0..9 on the usual layout.
+const unsigned short kLetterCodes[26] = {0, 11, 8, 2, 14, 3, 5, 4, 34, 38, 40, 37, 46,
+                                         45, 31, 35, 12, 15, 1, 17, 32, 9, 13, 7, 16, 6};
+const unsigned short kDigitCodes[10] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
+
+unsigned short CodeForCharacter(char c)
+{
+    if (c >= 'a' && c <= 'z') return kLetterCodes[c - 'a'];
+    if (c >= 'A' && c <= 'Z') return kLetterCodes[c - 'A'];
+    if (c >= '0' && c <= '9') return kDigitCodes[c - '0'];
+    return 0xFF; // no key of its own: the character decides
+}
+
+} // namespace
+
+bool Host::EditorPoint(const Args& a, double* x, double* y) const
+{
+    if (!mEditorView || a.size() < 2) return false;
+    const NSRect f = mEditorView->frame();
+    // The view's events arrive 2 pixels right of and 3 below the surface pixel they name.
+    *x = f.origin.x + a.Num(0) + 2.5;
+    *y = f.origin.y + (f.size.height - 3 - a.Num(1)) + 0.5;
+    return true;
+}
+
+void Host::SendMouse(unsigned long type, double x, double y, unsigned long flags, long clicks)
+{
+    ns_standin::dispatch(NSEvent::mouseEventWithType(type, NSMakePoint(x, y), flags, CFAbsoluteTimeGetCurrent(),
+                                                     mWindow->windowNumber(), nullptr, 0, clicks, 1));
+}
+
+void Host::CloseEditor()
+{
+    if (!mEditorView) return;
+    NSView* view = mEditorView;
+    mEditorView = nullptr;
+    view->removeFromSuperview();
+    view->release();
+    mWindow->close();
+    mWindow->release();
+    mWindow = nullptr;
+    ns_standin::drainLoopPool();
+}
+
+std::vector<Host::Command> Host::EditorCommands()
+{
+    using A = const Args&;
+    using S = const std::string&;
+    // Mouse commands: one or two events at a surface pixel.
+    auto mouse = [](Host& h, S cmd, A a) {
+        double x = 0, y = 0;
+        if (!h.EditorPoint(a, &x, &y)) return h.Print("%s: no editor or no X Y", cmd.c_str());
+        const unsigned long mods = Modifiers(a, cmd == "wheel" ? 3 : 2);
+        if (cmd == "click") {
+            h.SendMouse(NSLeftMouseDown, x, y, mods, 1);
+            h.SendMouse(NSLeftMouseUp, x, y, mods, 1);
+        } else if (cmd == "rclick") {
+            h.SendMouse(NSRightMouseDown, x, y, mods, 1);
+            h.SendMouse(NSRightMouseUp, x, y, mods, 1);
+        } else if (cmd == "dblclick") {
+            h.SendMouse(NSLeftMouseDown, x, y, mods, 1);
+            h.SendMouse(NSLeftMouseUp, x, y, mods, 1);
+            h.SendMouse(NSLeftMouseDown, x, y, mods, 2);
+            h.SendMouse(NSLeftMouseUp, x, y, mods, 2);
+        } else if (cmd == "press") {
+            h.SendMouse(NSLeftMouseDown, x, y, mods, 1);
+        } else if (cmd == "drag") {
+            h.SendMouse(NSLeftMouseDragged, x, y, mods, 1);
+        } else if (cmd == "release") {
+            h.SendMouse(NSLeftMouseUp, x, y, mods, 1);
+        } else if (cmd == "move") {
+            h.SendMouse(NSMouseMoved, x, y, mods, 0);
+        } else if (cmd == "wheel") {
+            ns_standin::dispatch(ns_standin::scrollWheelEvent(h.mWindow, NSMakePoint(x, y), mods, a.Num(2)));
+        }
+        h.Print("%s: %d %d", cmd.c_str(), int(a.Num(0)), int(a.Num(1)));
+    };
+    static const auto run = [](Host& h, S cmd, double seconds, int steps) {
+        const long drawn = ns_standin::drawCount();
+        int fired = 0;
+        for (int i = 0; i < steps; ++i) fired += ns_standin::runFor(seconds);
+        h.Print("%s: fired %d drew %ld", cmd.c_str(), fired, ns_standin::drawCount() - drawn);
+    };
+    return {
+        {"uisize", "small|normal|large", false,
+         [](Host& h, S, A a) {
+             const std::string size = a.Word(0);
+             if (size != "small" && size != "normal" && size != "large") return h.Print("uisize: unknown size");
+             const std::string path = DataFolder::uiFilePath();
+             std::vector<std::string> lines;
+             std::ifstream in(path);
+             for (std::string line; lines.size() < 5 && std::getline(in, line);) lines.push_back(line);
+             lines.resize(5);
+             lines[1] = size;
+             std::string text;
+             for (const std::string& l : lines) text += l + "\n";
+             std::string error;
+             if (!kit::WriteFileReplacing(path, text.data(), text.size(), &error))
+                 return h.Print("uisize: %s", error.c_str());
+             h.Print("uisize: %s", size.c_str());
+         }},
+        {"editor-open", "", true,
+         [](Host& h, S, A) {
+             // A second open replaces the window, as one left by a closed unit would be.
+             h.CloseEditor();
+             AudioUnitCocoaViewInfo info{};
+             UInt32 size = sizeof info;
+             OSStatus r = AudioUnitGetProperty(h.Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info,
+                                               &size);
+             if (r != noErr) return h.Print("editor-open: %d", int(r));
+             NSAutoreleasePool pool;
+             Class c = info.mCocoaAUViewClass[0] ? objc_getClass(CFStringGetCStringPtr(info.mCocoaAUViewClass[0],
+                                                                                       kCFStringEncodingUTF8))
+                                                 : nullptr;
+             if (info.mCocoaAUViewClass[0]) CFRelease(info.mCocoaAUViewClass[0]);
+             if (info.mCocoaAUViewBundleLocation) CFRelease(info.mCocoaAUViewBundleLocation);
+             NSObject* factory = c ? c->alloc()->init() : nullptr;
+             auto* ui = dynamic_cast<AUCocoaUIBase*>(factory);
+             NSView* view = ui ? ui->uiViewForAudioUnit(h.Unit(), NSMakeSize(0, 0)) : nullptr;
+             if (factory) factory->release();
+             if (!view) return h.Print("editor-open: no view");
+             h.mEditorView = static_cast<NSView*>(view->retain());
+             const NSRect f = view->frame();
+             h.mWindow = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+             h.mWindow->initWithContentRect(NSMakeRect(100, 100, f.size.width + 2 * kMargin, f.size.height + 2 * kMargin),
+                                            NSTitledWindowMask, NSBackingStoreBuffered, false);
+             auto* content = static_cast<HostContentView*>(HostContentView::class_()->alloc());
+             content->initWithFrame(NSMakeRect(0, 0, f.size.width + 2 * kMargin, f.size.height + 2 * kMargin));
+             h.mWindow->setContentView(content);
+             content->release();
+             view->setFrameOrigin(NSMakePoint(kMargin, kMargin));
+             content->addSubview(view);
+             h.mWindow->makeKeyWindow();
+             ns_standin::displayWindows();
+             h.Print("editor-open: %dx%d", int(f.size.width), int(f.size.height));
+         }},
+        {"editor-close", "", false,
+         [](Host& h, S, A) {
+             if (!h.mEditorView) return h.Print("editor-close: none");
+             h.CloseEditor();
+             h.Print("editor-close: 0");
+         }},
+        {"tick", "[N]", false, [](Host& h, S cmd, A a) { run(h, cmd, kTick, a.size() ? int(a.Num(0)) : 1); }},
+        {"advance", "MS", false, [](Host& h, S cmd, A a) { run(h, cmd, a.Num(0) / 1000.0, 1); }},
+        {"click", "X Y [shift|ctrl|alt|cmd...]", false, mouse},
+        {"rclick", "X Y [mods]", false, mouse},
+        {"dblclick", "X Y [mods]", false, mouse},
+        {"press", "X Y [mods]", false, mouse},
+        {"drag", "X Y [mods]", false, mouse},
+        {"release", "X Y [mods]", false, mouse},
+        {"move", "X Y [mods]", false, mouse},
+        {"wheel", "X Y D [mods]", false, mouse},
+        {"key", "NAME|CHAR [mods]", false,
+         [](Host& h, S, A a) {
+             if (!h.mEditorView || a.size() < 1) return h.Print("key: no editor or no key");
+             std::string chars = a.w[0];
+             unsigned short code = chars.size() == 1 ? CodeForCharacter(chars[0]) : 0xFF;
+             for (const KeyName& k : kKeyNames)
+                 if (chars == k.name) {
+                     code = k.code;
+                     chars = k.chars;
+                 }
+             auto* content = static_cast<HostContentView*>(h.mWindow->contentView());
+             const int before = content->passedOn;
+             NSString* s = NSString::stringWithUTF8String(chars.c_str());
+             ns_standin::dispatch(NSEvent::keyEventWithType(NSKeyDown, NSMakePoint(0, 0), Modifiers(a, 1),
+                                                            CFAbsoluteTimeGetCurrent(), h.mWindow->windowNumber(),
+                                                            nullptr, s, s, false, code));
+             h.Print("key %s: %s", a.w[0].c_str(), content->passedOn > before ? "passed on" : "kept");
+         }},
+        {"alert-next", "default|alternate|other", false,
+         [](Host& h, S, A a) {
+             const std::string w = a.Word(0);
+             unsigned long answer = w == "default"     ? kCFUserNotificationDefaultResponse
+                                    : w == "alternate" ? kCFUserNotificationAlternateResponse
+                                    : w == "other"     ? kCFUserNotificationOtherResponse
+                                                       : kCFUserNotificationCancelResponse;
+             cf_standin::presenter()->alertAnswers.push_back(answer);
+             h.Print("alert-next: %s", w.c_str());
+         }},
+        {"panel-next", "PATH|cancel", false,
+         [](Host& h, S, A a) {
+             const std::string w = a.Word(0, "cancel");
+             cf_standin::presenter()->panelAnswers.push_back(w == "cancel" ? "" : w);
+             h.Print("panel-next: %s", w.c_str());
+         }},
+        {"screenshot", "FILE", false,
+         [](Host& h, S, A a) {
+             if (!h.mEditorView || a.size() < 1) return h.Print("screenshot: no editor or no file");
+             CGContextRef store = h.mWindow->backingStore();
+             const NSRect f = h.mEditorView->frame();
+             const int w = int(f.size.width), ht = int(f.size.height);
+             const size_t bpr = CGBitmapContextGetBytesPerRow(store), storeH = CGBitmapContextGetHeight(store);
+             const size_t top = storeH - size_t(f.origin.y) - size_t(ht);
+             const uint8_t* base = static_cast<const uint8_t*>(CGBitmapContextGetData(store));
+             // The store skips its alpha byte: the screenshot is opaque.
+             std::vector<uint32_t> words(size_t(w) * size_t(ht));
+             for (int y = 0; y < ht; ++y) {
+                 std::memcpy(&words[size_t(y) * size_t(w)], base + (top + size_t(y)) * bpr + size_t(f.origin.x) * 4,
+                             size_t(w) * 4);
+                 for (int x = 0; x < w; ++x) reinterpret_cast<uint8_t*>(&words[size_t(y) * size_t(w) + x])[0] = 255;
+             }
+             const bool ok = pngw::writeFile(pngw::encodeArgbWords(words.data(), w, ht, w), a.w[0]);
+             h.Print("screenshot: %s %dx%d%s", a.w[0].c_str(), w, ht, ok ? "" : " failed");
+         }},
+    };
+}
