@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "Project_Source/src/BundleResources.h"
+#include "kit/plugin/BundleResources.h"
 #include "Project_Source/src/ParamTable.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "Project_Source/src/tea.h"

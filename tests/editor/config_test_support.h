@@ -173,7 +173,7 @@ public:
     using OffscreenGraphics::OffscreenGraphics;
     char* OSLoadFile(int, const char* name) override
     {
-        return loadBundleResource(kQORBundleIdentifier, name, &loadedFileSize);
+        return loadBundleResource(QOR_BUNDLE_ID, name, &loadedFileSize);
     }
     RAST_IBitmap* OSLoadBitmap(int, const char* name) override
     {
