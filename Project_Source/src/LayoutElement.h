@@ -14,8 +14,6 @@ namespace layout
 
 // Coordinates, sizes, channels, button counts and parameter offsets stay within this, either way.
 constexpr int kBound = 100000;
-// More entries or messages than any control of the synthesizer has; such an element is skipped.
-constexpr long long kMaxEntries = 16384;
 
 // A decimal number as the layout reads one: optional blanks, an optional sign, digits up to the
 // first other character; 0 when the text begins with none. Saturates far outside int.

@@ -221,7 +221,7 @@ bool UIConfigManager::buildPlainControl(const LayoutElement& e, int id, ControlL
     int pos[4], bounds[4], vb[4], first[1];
     if (tag == "radio") {
         const int buttons = e.boundedInteger("buttons");
-        if (buttons > layout::kMaxEntries) {
+        if (buttons > kMaxControlValues) {
             skipLayoutElement(e, ": " + std::to_string(buttons) + " buttons");
             return false;
         }

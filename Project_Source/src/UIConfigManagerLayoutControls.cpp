@@ -70,7 +70,7 @@ bool UIConfigManager::buildMIDIControl(const LayoutElement& e, int id, ControlLa
     readLayoutList(e, "valueBounds", vb, row->bounds, false);
     if (row->kind == MIDIType::SysExKnob || row->kind == MIDIType::SysExSlider) {
         const long long messages = (long long)vb[2] - vb[1] + 1;
-        if (messages > layout::kMaxEntries) {
+        if (messages > kMaxControlValues) {
             skipLayoutElement(e, ": " + std::to_string(messages) + " messages");
             return false;
         }
