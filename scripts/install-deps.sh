@@ -7,7 +7,7 @@ libtinyxml2-dev librtmidi-dev libpoco-dev
 libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core
 jackd2 libjack-jackd2-dev libasound2-dev
 libpixman-1-dev libcairo2-dev clang libclang-rt-14-dev
-ccache gcovr linux-perf"
+ccache gcovr linux-perf pngcheck"
 missing=""
 for p in $PKGS; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -23,3 +23,8 @@ if(TARGET editor_config_chart_test)
   add_dependencies(editor_config_chart_test qor_bundle_resources QORBundle)
   target_link_libraries(editor_config_chart_test PRIVATE qor_make_config_chart qor_editor)
 endif()
+# The artwork tests draw single images with the tool's own library and read what the build drew.
+if(TARGET editor_artwork_test)
+  target_link_libraries(editor_artwork_test PRIVATE qor_artwork qor_pngwriter)
+  add_dependencies(editor_artwork_test qor_image_resources qor-make-images)
+endif()

@@ -5,6 +5,8 @@
 #include <png.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace pngw {

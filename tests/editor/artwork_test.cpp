@@ -1,0 +1,333 @@
+// The editor bitmaps the build draws: every file and the shape the loader reads from it, knob
+// strips that scale frame by frame, pointers that turn, the progress overlay, the section table,
+// and the same bytes from every run.
+#include "Project_Source/src/ImageTable.h"
+#include "config_test_support.h"
+#include "kit/raster/rast_blit.h"
+#include "kit/raster/rast_rect.h"
+#include "kit/raster/rast_scaled.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+#include "tools/pngwriter/png_writer.h"
+#include "tools/tea-encipher/artwork.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+using namespace configtest;
+using testsupport::binaryDir;
+
+namespace
+{
+
+std::string imageDir()
+{
+    return binaryDir() + "/resources/img";
+}
+
+std::string fileName(const ImageTableRow& row)
+{
+    return artwork::imageFileName(row);
+}
+
+const ImageTableRow& rowOf(int id)
+{
+    for (size_t i = 0; i < kImageTableSize; ++i)
+        if (kImageTable[i].id == id) return kImageTable[i];
+    throw std::runtime_error("no row " + std::to_string(id));
+}
+
+std::unique_ptr<RAST_IBitmap> loadFile(const std::string& path)
+{
+    return std::unique_ptr<RAST_IBitmap>(RAST_LoadPNG(path.c_str()));
+}
+
+// Frames (and radio buttons) across and down the image of a row.
+void cutOf(const ImageTableRow& row, const artwork::Picture& p, int* across, int* down)
+{
+    const int buttons = std::max(p.buttons, 1);
+    *across = row.framesHorizontal ? row.frames : buttons;
+    *down = row.framesHorizontal ? buttons : row.frames;
+}
+
+int channelDistance(unsigned int a, unsigned int b)
+{
+    int d = 0;
+    for (int s = 0; s < 32; s += 8) d = std::max(d, std::abs(int((a >> s) & 255) - int((b >> s) & 255)));
+    return d;
+}
+
+const int kKnobs[] = {110, 111, 112, 113, 114, 115, 169};
+
+// Every image on one sheet for a look by eye: knob strips show eight of their frames side by
+// side, small images are magnified, large ones shrunk.
+void writeContactSheet(const std::string& path)
+{
+    const int sheetW = 1900, gap = 12;
+    std::vector<std::pair<std::unique_ptr<RAST_IBitmap>, int>> shown; // image, magnified size
+    RAST_MemBitmap sheet(sheetW, 4000, 4);
+    RAST_Clear(&sheet, RAST_MakePixel(96, 98, 102, 255));
+    int x = gap, y = gap, rowH = 0;
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        std::unique_ptr<RAST_IBitmap> image = loadFile(imageDir() + "/" + fileName(row));
+        if (!image) continue;
+        int w = image->getWidth(), h = image->getHeight();
+        std::unique_ptr<RAST_IBitmap> view;
+        if (!row.framesHorizontal && row.frames > 2) {
+            const int f = h / row.frames, picks = 8;
+            view.reset(new RAST_MemBitmap(w * picks, f, 4));
+            RAST_Clear(view.get(), 0);
+            for (int k = 0; k < picks; ++k)
+                RAST_Blit(view.get(), image.get(), k * w, 0, 0, (k * (row.frames - 1) / (picks - 1)) * f, w, f, 1.0f,
+                          0);
+            w *= picks, h = f;
+        } else {
+            view = std::move(image);
+        }
+        const double m = std::min({3.0, 440.0 / w, 300.0 / h});
+        const int dw = std::max(1, int(w * m)), dh = std::max(1, int(h * m));
+        if (x + dw > sheetW - gap) x = gap, y += rowH + gap, rowH = 0;
+        RAST_ScaledBlit(&sheet, view.get(), x, y, dw, dh, 0, 0, float(w), float(h), 1.0f, m < 1 ? 0x10100 : 0x10000);
+        x += dw + gap, rowH = std::max(rowH, dh);
+    }
+    const int used = std::min(sheet.getHeight(), y + rowH + gap);
+    pngw::writeFile(pngw::encodeArgbWords(sheet.getBits(), sheetW, used, sheet.getRowSpan()), path);
+}
+
+TEST(Artwork, EveryFilePassesPngcheckAndLoadsWithTheFramesOfItsRowAtEveryScale)
+{
+    std::string command = "pngcheck -q";
+    for (size_t i = 0; i < kImageTableSize; ++i) command += " " + imageDir() + "/" + fileName(kImageTable[i]);
+    EXPECT_EQ(std::system((command + " >/dev/null").c_str()), 0);
+
+    ConfigFolder<UIConfigManager> f;
+    ASSERT_EQ(::symlink(imageDir().c_str(), f.dir.file("img").c_str()), 0);
+    const artwork::Inputs in = artwork::defaultInputs();
+    for (auto [scale, k] : {std::pair{0.85, 17}, {1.0, 20}, {1.15, 23}}) {
+        SCOPED_TRACE(scale);
+        UIConfigManager manager;
+        manager.graphics = &f.surface;
+        manager.scale = scale;
+        testing::internal::CaptureStdout();
+        manager.initImages(&f.surface);
+        testing::internal::GetCapturedStdout();
+        for (size_t i = 0; i < kImageTableSize; ++i) {
+            const ImageTableRow& row = kImageTable[i];
+            std::unique_ptr<RAST_IBitmap> file = loadFile(imageDir() + "/" + fileName(row));
+            ASSERT_TRUE(file) << row.file;
+            const IBitmap b = manager.getImageByName(&f.surface, row.name);
+            ASSERT_NE(b.mData, nullptr) << row.name;
+            EXPECT_EQ(std::vector<int>({b.N, b.mFramesAreHorizontal}),
+                      std::vector<int>({row.frames, row.framesHorizontal}))
+                << row.name;
+            std::string fault;
+            const artwork::Picture p = artwork::draw(row, in, &fault);
+            ASSERT_TRUE(p.canvas) << fault;
+            int across = 1, down = 1;
+            cutOf(row, p, &across, &down);
+            EXPECT_EQ(std::vector<int>({file->getWidth(), file->getHeight()}),
+                      std::vector<int>({p.frameW * across, p.frameH * down}))
+                << row.name;
+            if (across * down > 1) { // frames and buttons land on whole pixels
+                EXPECT_EQ(std::vector<int>({b.W * 20, b.H * 20}),
+                          std::vector<int>({file->getWidth() * k, file->getHeight() * k}))
+                    << row.name;
+            }
+        }
+        manager.ClearImageCache();
+    }
+    writeContactSheet(binaryDir() + "/tests/artwork-contact-sheet.png");
+}
+
+TEST(Artwork, KnobStripsScaleFrameByFrameAsEachFrameScaledAlone)
+{
+    for (int id : kKnobs) {
+        const ImageTableRow& row = rowOf(id);
+        std::unique_ptr<RAST_IBitmap> strip = loadFile(imageDir() + "/" + fileName(row));
+        ASSERT_TRUE(strip) << row.file;
+        const int side = strip->getWidth();
+        ASSERT_EQ(strip->getHeight(), side * row.frames) << row.file;
+        for (double scale : {0.85, 1.0, 1.15}) {
+            // As the bitmap cache loads: the whole strip scaled once, bilinear.
+            const int s = int(side * scale), sh = int(strip->getHeight() * scale);
+            ASSERT_EQ(sh, s * row.frames) << row.file << " at " << scale;
+            RAST_MemBitmap whole(s, sh, 4), alone(s, s, 4), aligned(s, s, 4);
+            RAST_ScaledBlit(&whole, strip.get(), 0, 0, s, sh, 0, 0, float(side), float(strip->getHeight()), 1.0f,
+                            0x100);
+            // The scaled blit steps through the source in 16.16 fixed point, so frame i of the
+            // strip starts up to i x s / 65536 pixels away from i x side. A frame scaled alone from
+            // that same start shows whether anything of its neighbours came in; one scaled from
+            // i x side is compared where the step has not yet moved the start by 1/128 pixel.
+            const long long step = static_cast<long long>(double(float(side) / float(s)) * 65536);
+            int worstAligned = 0, worstAlone = 0, worstAnywhere = 0;
+            for (int i = 0; i < row.frames; ++i) {
+                const double start = double(i) * s * step / 65536.0;
+                RAST_ScaledBlit(&alone, strip.get(), 0, 0, s, s, 0, float(i * side), float(side), float(side), 1.0f,
+                                0x100);
+                RAST_ScaledBlit(&aligned, strip.get(), 0, 0, s, s, 0, float(start), float(side), float(side), 1.0f,
+                                0x100);
+                int a = 0, e = 0;
+                for (int y = 0; y < s; ++y)
+                    for (int x = 0; x < s; ++x) {
+                        const unsigned int p = RAST_GetPixel(&whole, x, i * s + y);
+                        a = std::max(a, channelDistance(p, RAST_GetPixel(&aligned, x, y)));
+                        e = std::max(e, channelDistance(p, RAST_GetPixel(&alone, x, y)));
+                    }
+                worstAligned = std::max(worstAligned, a);
+                worstAnywhere = std::max(worstAnywhere, e);
+                if (std::fabs(start - i * side) < 1.0 / 128) worstAlone = std::max(worstAlone, e);
+            }
+            EXPECT_LE(worstAligned, 2) << row.file << " at " << scale;
+            EXPECT_LE(worstAlone, 2) << row.file << " at " << scale;
+            if (scale == 1.0) {
+                EXPECT_EQ(worstAnywhere, 0) << row.file;
+            }
+            std::printf("%s at %.2f: frames differ from frames scaled alone by at most %d levels\n",
+                        fileName(row).c_str(), scale, worstAnywhere);
+        }
+    }
+}
+
+// The pointer's direction from the white pixels of one frame, in degrees from twelve o'clock.
+double pointerAngle(RAST_IBitmap* strip, int frame, int side)
+{
+    double sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const unsigned int p = RAST_GetPixel(strip, x, frame * side + y);
+            // Weighted by how white the pixel is, so that a pointer a few pixels long still
+            // resolves steps of two degrees.
+            const int lightest = std::min({RAST_PixelR(p), RAST_PixelG(p), RAST_PixelB(p)});
+            const double w = RAST_PixelA(p) < 200 ? 0 : std::max(0, lightest - 150);
+            sx += w * (x + 0.5 - side / 2.0), sy += w * (y + 0.5 - side / 2.0), n += w;
+        }
+    return n ? std::atan2(sx, -sy) * 180.0 / M_PI : 1e9;
+}
+
+TEST(Artwork, KnobPointersTurnFromMinus135To135InEqualSteps)
+{
+    for (int id : kKnobs) {
+        const ImageTableRow& row = rowOf(id);
+        std::unique_ptr<RAST_IBitmap> strip = loadFile(imageDir() + "/" + fileName(row));
+        ASSERT_TRUE(strip) << row.file;
+        const int side = strip->getWidth();
+        double last = -1e9, worst = 0;
+        for (int i = 0; i < row.frames; ++i) {
+            const double angle = pointerAngle(strip.get(), i, side);
+            worst = std::max(worst, std::fabs(angle - (-135.0 + 270.0 * i / (row.frames - 1))));
+            EXPECT_GT(angle, last) << row.file << " frame " << i;
+            last = angle;
+        }
+        EXPECT_LT(worst, 3.0) << row.file;
+    }
+}
+
+TEST(Artwork, FramesKeepATransparentBorder)
+{
+    const artwork::Inputs in = artwork::defaultInputs();
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const ImageTableRow& row = kImageTable[i];
+        std::string fault;
+        artwork::Picture p = artwork::draw(row, in, &fault);
+        int across = 1, down = 1;
+        cutOf(row, p, &across, &down);
+        if (across * down < 2) continue;
+        RAST_IBitmap* bm = p.canvas->bitmap();
+        int opaque = 0;
+        for (int fy = 0; fy < down; ++fy)
+            for (int fx = 0; fx < across; ++fx)
+                for (int t = 0; t < std::max(p.frameW, p.frameH); ++t) {
+                    const int x0 = fx * p.frameW, y0 = fy * p.frameH, x1 = x0 + p.frameW - 1, y1 = y0 + p.frameH - 1;
+                    const int x = x0 + std::min(t, p.frameW - 1), y = y0 + std::min(t, p.frameH - 1);
+                    for (unsigned int px : {RAST_GetPixel(bm, x, y0), RAST_GetPixel(bm, x, y1),
+                                            RAST_GetPixel(bm, x0, y), RAST_GetPixel(bm, x1, y)})
+                        opaque += RAST_PixelA(px) != 0;
+                }
+        EXPECT_EQ(opaque, 0) << row.file;
+    }
+}
+
+TEST(Artwork, ProgressOverlayDarkensAWhiteSurfaceEvenly)
+{
+    std::unique_ptr<RAST_IBitmap> overlay = loadFile(imageDir() + "/qor-progress-overlay.png");
+    ASSERT_TRUE(overlay);
+    ASSERT_EQ(std::vector<int>({overlay->getWidth(), overlay->getHeight()}), std::vector<int>({1724, 870}));
+    RAST_MemBitmap white(1724, 870, 4);
+    RAST_Clear(&white, 0xFFFFFFFFu);
+    RAST_Blit(&white, overlay.get(), 0, 0, nullptr, 1.0f, 0x10000);
+    const unsigned int first = RAST_GetPixel(&white, 0, 0);
+    int differing = 0;
+    for (int y = 0; y < 870; ++y)
+        for (int x = 0; x < 1724; ++x) differing += RAST_GetPixel(&white, x, y) != first;
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(RAST_PixelR(first), RAST_PixelB(first));
+    EXPECT_NEAR(RAST_PixelR(first), 102, 4); // 60 % dark
+}
+
+TEST(Artwork, SizesScaleWholeExactlyForTheMultiplesOf20TheLoaderKeeps)
+{
+    std::vector<int> whole;
+    for (int v = 20; v <= 640; v += 20)
+        if (artwork::scalesWhole(v)) whole.push_back(v);
+    EXPECT_EQ(whole, std::vector<int>({20,  40,  60,  80,  120, 140, 160, 240, 260, 280, 300,
+                                       320, 460, 480, 500, 520, 540, 560, 580, 600, 620, 640}));
+    for (int v : {1, 17, 45, 127, 18, 35}) EXPECT_FALSE(artwork::scalesWhole(v)) << v;
+}
+
+TEST(Artwork, SectionTableDrawsFramesOnItsBackgroundsAndRefusesSizesTheImageCannotHave)
+{
+    testsupport::TempDir dir;
+    writeFile(dir.file("sections.tsv"), "# kind name parent image x y w h title cols rows cellW cellH\n"
+                                        "\n"
+                                        "page\toscillators\t-\t504\t0\t100\t1500\t560\t-\t-\t-\t-\t-\n"
+                                        "section\tosc1\toscillators\t-\t20\t120\t300\t200\tOscillator 1\t2\t2\t60\t60\n"
+                                        "section\tbroken\toscillators\t-\tx\t1\t2\t3\tno\n"
+                                        "panel\tbrowser\tpatchLibrarian\t103\t379\t208\t1000\t500\t-\n");
+    std::vector<std::string> skipped;
+    artwork::Inputs in = artwork::defaultInputs();
+    in.sections = artwork::readSections(dir.file("sections.tsv"), &skipped);
+    EXPECT_EQ(in.sections.size(), 3u);
+    EXPECT_EQ(skipped, std::vector<std::string>({dir.file("sections.tsv") + ":5"}));
+
+    std::string fault;
+    artwork::Picture page = artwork::draw(rowOf(504), in, &fault);
+    ASSERT_TRUE(page.canvas);
+    EXPECT_EQ(std::vector<int>({page.canvas->width(), page.canvas->height()}), std::vector<int>({1500, 560}));
+    EXPECT_EQ(artwork::sizeFault(rowOf(504), page, in), "");
+    // The frame's edge at the section's rectangle less the page's corner, against the bare page.
+    RAST_IBitmap* bm = page.canvas->bitmap();
+    EXPECT_GT(channelDistance(RAST_GetPixel(bm, 20, 60), RAST_GetPixel(bm, 10, 60)), 20);
+    EXPECT_GT(channelDistance(RAST_GetPixel(bm, 100, 20 + 199), RAST_GetPixel(bm, 100, 20 + 205)), 20);
+    artwork::Picture bare = artwork::draw(rowOf(504), artwork::defaultInputs(), &fault);
+    EXPECT_EQ(
+        channelDistance(RAST_GetPixel(bare.canvas->bitmap(), 20, 60), RAST_GetPixel(bare.canvas->bitmap(), 10, 60)), 0);
+
+    artwork::Picture browser = artwork::draw(rowOf(103), in, &fault);
+    EXPECT_EQ(artwork::sizeFault(rowOf(103), browser, in),
+              "qor-browser-layer-bg.png: the layout expects 1000x500, the image is 1064x500");
+    EXPECT_TRUE(artwork::readSections(dir.file("missing.tsv")).empty());
+}
+
+TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)
+{
+    testsupport::TempDir one, two;
+    const std::string tool = binaryDir() + "/tools/tea-encipher/qor-make-images ";
+    const std::string sections = testsupport::sourceDir() + "/resources/chart/sections.tsv";
+    ASSERT_EQ(std::system((tool + one.path + " " + sections + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((tool + two.path + " " + sections + " >/dev/null").c_str()), 0);
+    for (size_t i = 0; i < kImageTableSize; ++i) {
+        const std::string name = fileName(kImageTable[i]);
+        const testsupport::Bytes first = testsupport::readFile(one.file(name));
+        EXPECT_FALSE(first.empty()) << name;
+        EXPECT_TRUE(first == testsupport::readFile(two.file(name))) << name;
+        EXPECT_TRUE(first == testsupport::readFile(imageDir() + "/" + name)) << name;
+    }
+}
+
+} // namespace

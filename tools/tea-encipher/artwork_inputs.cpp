@@ -1,0 +1,95 @@
+// What the artwork takes from the layout (the section table) and from the chart (the label lists).
+#include "tools/tea-encipher/artwork.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace artwork
+{
+
+namespace
+{
+
+std::vector<std::string> splitTabs(const std::string& line)
+{
+    std::vector<std::string> cells;
+    std::string cell;
+    std::istringstream in(line);
+    while (std::getline(in, cell, '\t')) cells.push_back(cell);
+    if (!line.empty() && line.back() == '\t') cells.emplace_back();
+    return cells;
+}
+
+bool toInt(const std::string& s, int* out)
+{
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (*end || v < -100000 || v > 100000) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+bool knownKind(const std::string& k)
+{
+    return k == "page" || k == "panel" || k == "window" || k == "strip" || k == "section";
+}
+
+} // namespace
+
+std::vector<SectionRow> readSections(const std::string& path, std::vector<std::string>* skipped)
+{
+    std::vector<SectionRow> rows;
+    std::ifstream file(path);
+    std::string line;
+    int number = 0;
+    while (std::getline(file, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> c = splitTabs(line);
+        SectionRow r;
+        bool ok = c.size() >= 9 && knownKind(c[0]) && !c[1].empty();
+        if (ok) {
+            r.kind = c[0], r.name = c[1], r.parent = c[2], r.title = c[8] == "-" ? "" : c[8];
+            ok = (c[3] == "-" || toInt(c[3], &r.image)) && toInt(c[4], &r.x) && toInt(c[5], &r.y) &&
+                 toInt(c[6], &r.w) && toInt(c[7], &r.h) && r.w > 0 && r.h > 0;
+        }
+        if (ok)
+            rows.push_back(r);
+        else if (skipped)
+            skipped->push_back(path + ":" + std::to_string(number));
+    }
+    return rows;
+}
+
+Inputs defaultInputs()
+{
+    Inputs in;
+    // Until the chart's value lists are read, the labels come from here: the main pages in the
+    // order of their ids, the part numbers, and the lists whose entries the radio strips and the
+    // routing diagrams show.
+    in.lists["mainTabs"] = {"Performance",  "Librarian", "Oscillators", "Filters & Env",
+                            "LFO & Matrix", "Effects",   "Arpeggiator"};
+    in.lists["parts"] = {"1", "2", "3", "4", "5", "6", "7", "8"};
+    in.lists["oscillatorShape"] = {"Pulse", "Saw", "Triangle", "Sine", "Formant", "Noise"};
+    in.lists["lfoShape"] = {"Triangle", "Saw Up", "Saw Down", "Square", "Random"};
+    in.lists["filterSlope"] = {"12 dB", "24 dB"};
+    in.lists["matrixSelector"] = {"LFO", "Envelope", "Wheel", "Ring"};
+    in.lists["fxRouting"] = {
+        "Dist > Comb > EQ > Pan > Chorus > Delay > Reverb", "Dist > EQ > Comb > Pan > Chorus > Delay > Reverb",
+        "Comb > Dist > EQ > Pan > Chorus > Delay > Reverb", "Dist > Comb > EQ > Chorus > Pan > Delay > Reverb",
+        "Dist > Comb > EQ > Pan > Delay > Chorus > Reverb", "Dist > Comb > EQ > Pan > Reverb > Chorus > Delay",
+        "Dist > Comb > EQ > Pan > Chorus > Delay + Reverb", "Dist > Comb > EQ > Pan > Chorus + Delay + Reverb",
+        "Dist > Comb > EQ > Pan > Chorus + Delay > Reverb", "Dist > Comb > EQ > Pan > Delay > Chorus + Reverb",
+        "Dist > Comb > EQ > Chorus > Delay > Reverb > Pan", "Dist > EQ > Chorus > Delay > Reverb > Comb > Pan",
+        "EQ > Dist > Comb > Pan > Chorus > Delay > Reverb", "Dist + Comb > EQ > Pan > Chorus > Delay > Reverb",
+        "Dist > Comb > EQ > Pan > Chorus > Reverb > Delay", "Comb > EQ > Dist > Pan > Delay > Chorus > Reverb",
+        "Dist > Comb > EQ > Pan > Reverb + Delay > Chorus", "Dist > Comb > Pan > EQ > Chorus > Delay > Reverb",
+        "Chorus > Delay > Reverb > Dist > Comb > EQ > Pan",
+    };
+    return in;
+}
+
+} // namespace artwork
