@@ -30,6 +30,12 @@ std::string imageDir()
     return binaryDir() + "/resources/img";
 }
 
+// What the build drew from: the tree's chart folder.
+artwork::Inputs buildInputs()
+{
+    return artwork::readInputs(testsupport::sourceDir() + "/resources/chart", nullptr);
+}
+
 std::string fileName(const ImageTableRow& row)
 {
     return artwork::imageFileName(row);
@@ -108,7 +114,7 @@ TEST(Artwork, EveryFilePassesPngcheckAndLoadsWithTheFramesOfItsRowAtEveryScale)
 
     ConfigFolder<UIConfigManager> f;
     ASSERT_EQ(::symlink(imageDir().c_str(), f.dir.file("img").c_str()), 0);
-    const artwork::Inputs in = artwork::defaultInputs();
+    const artwork::Inputs in = buildInputs();
     for (auto [scale, k] : {std::pair{0.85, 17}, {1.0, 20}, {1.15, 23}}) {
         SCOPED_TRACE(scale);
         UIConfigManager manager;
@@ -230,7 +236,7 @@ TEST(Artwork, KnobPointersTurnFromMinus135To135InEqualSteps)
 
 TEST(Artwork, FramesKeepATransparentBorder)
 {
-    const artwork::Inputs in = artwork::defaultInputs();
+    const artwork::Inputs in = buildInputs();
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
         std::string fault;
@@ -280,7 +286,7 @@ TEST(Artwork, SizesScaleWholeExactlyForTheMultiplesOf20TheLoaderKeeps)
     for (int v : {1, 17, 45, 127, 18, 35}) EXPECT_FALSE(artwork::scalesWhole(v)) << v;
 }
 
-TEST(Artwork, SectionTableDrawsFramesOnItsBackgroundsAndRefusesSizesTheImageCannotHave)
+TEST(Artwork, ChartFolderGivesSectionFramesAndButtonCountsAndSizesTheImageCannotHaveAreRefused)
 {
     testsupport::TempDir dir;
     writeFile(dir.file("sections.tsv"), "# kind name parent image x y w h title cols rows cellW cellH\n"
@@ -289,13 +295,26 @@ TEST(Artwork, SectionTableDrawsFramesOnItsBackgroundsAndRefusesSizesTheImageCann
                                         "section\tosc1\toscillators\t-\t20\t120\t300\t200\tOscillator 1\t2\t2\t60\t60\n"
                                         "section\tbroken\toscillators\t-\tx\t1\t2\t3\tno\n"
                                         "panel\tbrowser\tpatchLibrarian\t103\t379\t208\t1000\t500\t-\n");
-    std::vector<std::string> skipped;
-    artwork::Inputs in = artwork::defaultInputs();
-    in.sections = artwork::readSections(dir.file("sections.tsv"), &skipped);
+    writeFile(dir.file("lists.tsv"), "# name, then texts\n"
+                                     "oscillatorShape\tSawtooth\tPulse\tTriangle\n"
+                                     "\tSine\tFormant\n"
+                                     "fxRouting\tSerial\tParallel\n");
+    std::vector<std::string> notes;
+    const artwork::Inputs in = artwork::readInputs(dir.path, &notes);
     EXPECT_EQ(in.sections.size(), 3u);
-    EXPECT_EQ(skipped, std::vector<std::string>({dir.file("sections.tsv") + ":5"}));
+    EXPECT_EQ(notes, std::vector<std::string>({dir.file("sections.tsv") + ":5",
+                                               dir.file("lists.tsv") + ": fxRouting has 2 entries, the artwork needs "
+                                                                       "19; the tool's own are drawn"}));
 
+    // The waveform strip has a button for each of the chart's five shapes, 60 wide as 5 x 40
+    // would not scale whole.
     std::string fault;
+    artwork::Picture shapes = artwork::draw(rowOf(321), in, &fault);
+    ASSERT_TRUE(shapes.canvas) << fault;
+    EXPECT_EQ(std::vector<int>({shapes.buttons, shapes.canvas->width(), shapes.canvas->height()}),
+              std::vector<int>({5, 300, 40}));
+    EXPECT_EQ(artwork::sizeFault(rowOf(321), shapes, in), "");
+
     artwork::Picture page = artwork::draw(rowOf(504), in, &fault);
     ASSERT_TRUE(page.canvas);
     EXPECT_EQ(std::vector<int>({page.canvas->width(), page.canvas->height()}), std::vector<int>({1500, 560}));
@@ -318,9 +337,9 @@ TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)
 {
     testsupport::TempDir one, two;
     const std::string tool = binaryDir() + "/tools/tea-encipher/qor-make-images ";
-    const std::string sections = testsupport::sourceDir() + "/resources/chart/sections.tsv";
-    ASSERT_EQ(std::system((tool + one.path + " " + sections + " >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system((tool + two.path + " " + sections + " >/dev/null").c_str()), 0);
+    const std::string chart = testsupport::sourceDir() + "/resources/chart";
+    ASSERT_EQ(std::system((tool + one.path + " " + chart + " >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((tool + two.path + " " + chart + " >/dev/null 2>&1").c_str()), 0);
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const std::string name = fileName(kImageTable[i]);
         const testsupport::Bytes first = testsupport::readFile(one.file(name));

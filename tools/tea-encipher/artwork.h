@@ -92,6 +92,11 @@ struct Inputs {
 // The label lists drawn into the artwork (artwork_inputs.cpp), with no section rows.
 Inputs defaultInputs();
 
+// The inputs from the chart folder: its section table (sections.tsv) and, from its value lists
+// (lists.tsv), the lists the artwork labels. Missing files leave the defaults; what cannot be
+// used is told in *notes.
+Inputs readInputs(const std::string& chartFolder, std::vector<std::string>* notes);
+
 // The file name of a row's image, without the folder the loader looks in.
 std::string imageFileName(const ImageTableRow& row);
 

@@ -244,7 +244,7 @@ void waveIcon(Canvas& c, int x, int y, int w, int h, const std::string& name, Rg
         }
         poly(pts);
     } else if (n.find("noise") != std::string::npos || n.find("random") != std::string::npos ||
-               n.find("s&h") != std::string::npos) {
+               n.find("s&h") != std::string::npos || n.find("sample") != std::string::npos) {
         static const float levels[] = {0.3f, 0.9f, 0.1f, 0.6f, 0.8f, 0.2f, 0.7f, 0.4f};
         std::vector<std::pair<float, float>> pts;
         for (int i = 0; i < 8; ++i) {

@@ -67,9 +67,8 @@ std::vector<SectionRow> readSections(const std::string& path, std::vector<std::s
 Inputs defaultInputs()
 {
     Inputs in;
-    // Until the chart's value lists are read, the labels come from here: the main pages in the
-    // order of their ids, the part numbers, and the lists whose entries the radio strips and the
-    // routing diagrams show.
+    // The main pages in the order of their ids, the part numbers and the matrix pages are the
+    // editor's own. The others stand until the chart's value lists replace them.
     in.lists["mainTabs"] = {"Performance",  "Librarian", "Oscillators", "Filters & Env",
                             "LFO & Matrix", "Effects",   "Arpeggiator"};
     in.lists["parts"] = {"1", "2", "3", "4", "5", "6", "7", "8"};
@@ -89,6 +88,38 @@ Inputs defaultInputs()
         "Dist > Comb > EQ > Pan > Reverb + Delay > Chorus", "Dist > Comb > Pan > EQ > Chorus > Delay > Reverb",
         "Chorus > Delay > Reverb > Dist > Comb > EQ > Pan",
     };
+    return in;
+}
+
+Inputs readInputs(const std::string& chartFolder, std::vector<std::string>* notes)
+{
+    Inputs in = defaultInputs();
+    in.sections = readSections(chartFolder + "/sections.tsv", notes);
+    // lists.tsv: a list's name, then its texts, tab-separated; a line whose first field is empty
+    // goes on with the list above it.
+    std::map<std::string, std::vector<std::string>> chart;
+    std::ifstream file(chartFolder + "/lists.tsv");
+    std::string line, current;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> c = splitTabs(line);
+        if (!c[0].empty()) current = c[0];
+        if (current.empty()) continue;
+        chart[current].insert(chart[current].end(), c.begin() + 1, c.end());
+    }
+    // The routing diagrams need a name for each of the 19 configurations.
+    const std::pair<const char*, size_t> used[] = {
+        {"oscillatorShape", 1}, {"lfoShape", 1}, {"filterSlope", 1}, {"fxRouting", 19}};
+    for (auto [name, least] : used) {
+        auto it = chart.find(name);
+        if (it == chart.end()) continue;
+        if (it->second.size() >= least)
+            in.lists[name] = it->second;
+        else if (notes)
+            notes->push_back(chartFolder + "/lists.tsv: " + name + " has " + std::to_string(it->second.size()) +
+                             " entries, the artwork needs " + std::to_string(least) + "; the tool's own are drawn");
+    }
     return in;
 }
 

@@ -2,7 +2,7 @@
 // orientation, the section frames and titles of the layout's section table on the backgrounds,
 // and sizes that stay whole at every editor scale. The same inputs give the same bytes.
 //
-//   qor-make-images <output folder> [<section table>]
+//   qor-make-images <output folder> [<chart folder>]
 #include "tools/pngwriter/png_writer.h"
 #include "tools/tea-encipher/artwork.h"
 
@@ -13,18 +13,14 @@
 int main(int argc, char** argv)
 {
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s <output folder> [<section table>]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder> [<chart folder>]\n", argv[0]);
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
     const std::string folder = argv[1];
-    artwork::Inputs in = artwork::defaultInputs();
-    if (argc == 3) {
-        std::vector<std::string> skipped;
-        in.sections = artwork::readSections(argv[2], &skipped);
-        for (const std::string& line : skipped)
-            std::fprintf(stderr, "qor-make-images: %s: not a row of the section table, skipped\n", line.c_str());
-    }
+    std::vector<std::string> notes;
+    const artwork::Inputs in = argc == 3 ? artwork::readInputs(argv[2], &notes) : artwork::defaultInputs();
+    for (const std::string& note : notes) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
         std::string fault;
