@@ -382,8 +382,9 @@ void mainChrome(Canvas& c)
     c.gradient(0, 0, w, 56, {54, 57, 63, 255}, {33, 35, 39, 255});
     c.fill(0, 56, w, 1, kDarkEdge);
     c.fill(0, 57, w, 1, {255, 61, 139, 120});
-    c.text(20, 6, 90, 44, "QOR", {30, true, false}, kWhite, Align::Left);
-    c.text(96, 16, 120, 30, "EDITOR", {12, true, false}, kAccent, Align::Left);
+    const Font logo{30, true, false};
+    c.text(20, 6, 120, 44, "QOR", logo, kWhite, Align::Left);
+    c.text(20 + c.textWidth("QOR", logo) + 8, 18, 120, 30, "EDITOR", {12, true, false}, kAccent, Align::Left);
     c.gradient(0, h - 24, w, 24, {40, 42, 46, 255}, {30, 31, 35, 255});
     c.fill(0, h - 25, w, 1, kDarkEdge);
     c.text(w - 220, h - 24, 204, 24, "TESSMOOR AUDIO", kSmallText, kTextDim, Align::Right);
