@@ -15,9 +15,9 @@ printf '  %-34s %7s %7s %6s\n' "code folder : test folder" code tests share
 row "kit : tests/kit" "$(find kit -maxdepth 1 \( -name '*.h' -o -name '*.cpp' \) -print0 | xargs -0 -r cat | wc -l)" \
   "$(count tests/kit)"
 for pair in kit/plugin:tests/plugin kit/raster:tests/raster kit/wapi:tests/wapi Project_Source:tests/editor \
-  platform:tests/platform tools/synth-sim:tests/synth-sim; do
+  platform:tests/platform tools/synth-sim:tests/synth-sim tools/tea-encipher:tests/tea-encipher; do
   row "${pair%%:*} : ${pair#*:}" "$(count "${pair%%:*}")" "$(count "${pair#*:}")"
 done
-row "tools (others)" "$(( $(count tools) - $(count tools/synth-sim) ))" 0
+row "tools (others)" "$(( $(count tools) - $(count tools/synth-sim) - $(count tools/tea-encipher) ))" 0
 for d in tests/integration tests/fuzz tests/support; do row "$d" - "$(count "$d")"; done
 row total "$(count kit Project_Source platform tools)" "$(count tests)"

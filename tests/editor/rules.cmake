@@ -5,11 +5,6 @@ foreach(t editor_config_loading_test)
     add_dependencies(${t} qor_config_resources qor_image_resources qor_bundle_probe qor_bundle_resources QORBundle)
   endif()
 endforeach()
-# The artwork tests draw single images with the tool's own library and read what the build drew.
-if(TARGET editor_artwork_test)
-  target_link_libraries(editor_artwork_test PRIVATE qor_artwork qor_pngwriter)
-  add_dependencies(editor_artwork_test qor_image_resources qor-make-images)
-endif()
 # The controller's host test opens the real bundle through qor-host.
 if(TARGET editor_controller_host_test)
   add_dependencies(editor_controller_host_test qor-host QORBundle)

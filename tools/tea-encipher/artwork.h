@@ -71,30 +71,44 @@ private:
 // v x 17/20 and v x 23/20, so that frames of that pitch stay whole at every editor size.
 bool scalesWhole(int v);
 
-// One row of the layout's section table.
+// One row of the layout's section table. image: the background's image name or id, empty for
+// none.
 struct SectionRow {
     std::string kind, name, parent;
-    int image = -1;
+    std::string image;
     int x = 0, y = 0, w = 0, h = 0;
     std::string title;
+    int cols = 0, rows = 0, cellW = 0, cellH = 0; // a section's grid
+    int id = -1;                                  // a page's id among root's children
+    int firstPage = 0;                            // a top-level layer shows with the main pages firstPage to lastPage
+    int lastPage = 6;
 };
 
 // The rows of resources/chart/sections.tsv; a missing file gives none. Lines that do not parse
 // are skipped and named in *skipped.
 std::vector<SectionRow> readSections(const std::string& path, std::vector<std::string>* skipped = nullptr);
 
+// A radio control of the chart: its image, how many buttons, and the section whose cell it fills.
+struct RadioRow {
+    std::string name; // the chart row's parameter
+    std::string image;
+    int buttons = 0;
+    std::string section;
+};
+
 // What the drawings take from the layout and the chart.
 struct Inputs {
     std::vector<SectionRow> sections;
     std::map<std::string, std::vector<std::string>> lists;
+    std::vector<RadioRow> radios;
 };
 
 // The label lists drawn into the artwork (artwork_inputs.cpp), with no section rows.
 Inputs defaultInputs();
 
-// The inputs from the chart folder: its section table (sections.tsv) and, from its value lists
-// (lists.tsv), the lists the artwork labels. Missing files leave the defaults; what cannot be
-// used is told in *notes.
+// The inputs from the chart folder: its section table (sections.tsv), its radio controls
+// (chart.tsv) and, from its value lists (lists.tsv), the lists the artwork labels. Missing files leave the defaults;
+// what cannot be used is told in *notes.
 Inputs readInputs(const std::string& chartFolder, std::vector<std::string>* notes);
 
 // The file name of a row's image, without the folder the loader looks in.
@@ -110,6 +124,9 @@ struct Picture {
 // Draws the image of one table row. Empty canvas and a message in *fault when the row cannot be
 // drawn at a size the layout and the scaling rule accept.
 Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault);
+
+// What is wrong with the chart's radio controls on this image, to be told: empty when nothing.
+std::string radioNote(const ImageTableRow& row, const Inputs& in);
 
 // The size rule and the layout's sizes checked for one drawn picture: empty when sound.
 std::string sizeFault(const ImageTableRow& row, const Picture& p, const Inputs& in);

@@ -3,6 +3,8 @@
 // that the bilinear scaling of a strip never mixes one frame into the next.
 #include "tools/tea-encipher/artwork.h"
 
+#include "kit/raster/rast_png.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -67,12 +69,63 @@ const std::vector<std::string>& list(const Inputs& in, const std::string& name)
     return it == in.lists.end() ? none : it->second;
 }
 
-// The page, panel or window row of the layout whose background is this image.
-const SectionRow* layoutRow(const Inputs& in, int id)
+bool namesImage(const SectionRow& r, const ImageTableRow& row)
+{
+    return r.kind != "section" && !r.image.empty() && (r.image == row.name || r.image == std::to_string(row.id));
+}
+
+// The layers of the layout whose background is this image.
+std::vector<const SectionRow*> layoutRows(const Inputs& in, const ImageTableRow& row)
+{
+    std::vector<const SectionRow*> rows;
+    for (const SectionRow& r : in.sections)
+        if (namesImage(r, row)) rows.push_back(&r);
+    return rows;
+}
+
+const SectionRow* layerNamed(const Inputs& in, const std::string& name)
 {
     for (const SectionRow& r : in.sections)
-        if (r.kind != "section" && r.kind != "strip" && r.image == id) return &r;
+        if (r.kind != "section" && r.name == name) return &r;
     return nullptr;
+}
+
+bool overlaps(const SectionRow& a, const SectionRow& b)
+{
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+// The backgrounds a section lands on: the nearest layer up its chain that has an image. A chain
+// that reaches the top without one lies on the window (null), unless its top-level layer shows
+// over the pages: then on the backgrounds of the pages it shows with.
+std::vector<const SectionRow*> backgroundsOf(const Inputs& in, const SectionRow& section)
+{
+    const SectionRow* top = nullptr;
+    std::string parent = section.parent;
+    for (size_t depth = 0; depth <= in.sections.size() && !parent.empty() && parent != "-"; ++depth) {
+        const SectionRow* layer = layerNamed(in, parent);
+        if (!layer) return {};
+        if (!layer->image.empty()) return {layer};
+        top = layer;
+        parent = layer->parent;
+    }
+    // The page pictures: on a page row, or on a panel of the page.
+    std::vector<const SectionRow*> pages;
+    for (const SectionRow& r : in.sections) {
+        const SectionRow* page = r.kind == "page" ? &r : layerNamed(in, r.parent);
+        if (r.kind == "section" || r.image.empty() || !page || page->kind != "page") continue;
+        if (overlaps(r, top ? *top : section) && (!top || (page->id >= top->firstPage && page->id <= top->lastPage)))
+            pages.push_back(&r);
+    }
+    if (pages.empty()) pages.push_back(nullptr);
+    return pages;
+}
+
+// Larger than the loader decodes: the layout asked for something no editor could show.
+std::string sizeTooLarge(const std::string& what, long long w, long long h)
+{
+    if (w <= RAST_PNG_MAX_SIDE && h <= RAST_PNG_MAX_SIDE && w * h <= RAST_PNG_MAX_PIXELS) return {};
+    return what + ": " + std::to_string(w) + "x" + std::to_string(h) + " is larger than the loader reads";
 }
 
 Picture picture(int w, int h, int frameW, int frameH, int buttons = 0)
@@ -87,9 +140,9 @@ Picture picture(int w, int h, int frameW, int frameH, int buttons = 0)
 
 // One knob frame: track and value arc, a dark skirt, a shaded cap and a white pointer at the
 // angle (radians from twelve o'clock).
-void knobFrame(Canvas& c, int x, int y, int size, int knob, float angle)
+void knobFrame(Canvas& c, int x, int y, int knob, float angle)
 {
-    const float cx = x + size / 2.0f, cy = y + size / 2.0f, k = knob / 40.0f;
+    const float cx = x + knob / 2.0f, cy = y + knob / 2.0f, k = knob / 40.0f;
     const float arcR = 16.5f * k, arcW = knob >= 40 ? 3.0f : 1.5f;
     c.arc(cx, cy, arcR, rad(-135), rad(135), {58, 61, 67, 255}, arcW);
     c.arc(cx, cy, arcR, rad(-135), angle, kAccent, arcW);
@@ -101,11 +154,13 @@ void knobFrame(Canvas& c, int x, int y, int size, int knob, float angle)
     c.line(cx + s * from, cy + co * from, cx + s * to, cy + co * to, kWhite, knob >= 40 ? 2.2f : 1.6f);
 }
 
-Picture knobStrip(int frames, int size, int knob)
+// The knob sits in the frame's top-left corner, where a control placed at a position draws it,
+// so knobs of taller frames line up with the others.
+Picture knobStrip(int frames, int frameH, int knob)
 {
-    Picture p = picture(size, size * frames, size, size);
+    Picture p = picture(knob, frameH * frames, knob, frameH);
     for (int i = 0; i < frames; ++i)
-        knobFrame(*p.canvas, 0, i * size, size, knob, rad(-135.0f + 270.0f * i / (frames - 1)));
+        knobFrame(*p.canvas, 0, i * frameH, knob, rad(-135.0f + 270.0f * i / (frames - 1)));
     return p;
 }
 
@@ -268,7 +323,7 @@ void radioButton(Canvas& c, int x, int y, int w, int h, bool on, const std::stri
         c.roundGradient(x + 2, y + 2, w - 4, h - 4, 3, on ? Rgba{76, 80, 88, 255} : Rgba{50, 52, 58, 255},
                         on ? Rgba{54, 57, 63, 255} : Rgba{37, 39, 43, 255});
         if (on) c.roundFill(x + 8, y + h - 6, w - 16, 3, 1, kAccent);
-        c.text(x, y, w, h - 2, upper(label), {13, true, false}, on ? kWhite : kTextDim);
+        c.text(x, y, w, h - 2, upper(label), {std::min(13, h / 2), true, false}, on ? kWhite : kTextDim);
         return;
     }
     buttonBody(c, x, y, w, h, on);
@@ -278,16 +333,63 @@ void radioButton(Canvas& c, int x, int y, int w, int h, bool on, const std::stri
         c.text(x, y, w, h, label, kLabel, on ? kWhite : kText);
 }
 
-// Buttons side by side, the off frame above the on frame.
-Picture radioRow(const std::vector<std::string>& labels, int preferredW, int h, Face face, std::string* fault,
-                 const std::string& what)
+// Where the layout puts a radio strip: the cell of the section that holds the chart's radio
+// control of this image. False when the layout does not place it.
+bool radioCell(const Inputs& in, const ImageTableRow& row, int* buttons, int* cellW, int* cellH)
 {
+    for (const RadioRow& r : in.radios) {
+        if (r.image != row.name && r.image != std::to_string(row.id)) continue;
+        for (const SectionRow& s : in.sections)
+            if (s.kind == "section" && s.name == r.section && s.cellW > 0 && s.cellH > 0) {
+                *buttons = r.buttons, *cellW = s.cellW, *cellH = s.cellH;
+                return true;
+            }
+    }
+    return false;
+}
+
+// The button size of a strip the layout places, cut from its cell: the strip fills the cell
+// along its buttons (across), one frame fills it the other way. Empty fault when it fits.
+std::string slotFault(const std::string& what, int labels, int buttons, int along, int* size)
+{
+    if (buttons != labels)
+        return what + ": the layout gives " + std::to_string(buttons) + " buttons, the labels are " +
+               std::to_string(labels);
+    if (along % buttons)
+        return what + ": the layout's " + std::to_string(along) + " pixels do not part into " +
+               std::to_string(buttons) + " buttons";
+    *size = along / buttons;
+    return {};
+}
+
+// A strip cut from the layout's cell must still scale whole.
+std::string cellFault(const std::string& what, int w, int h, int buttons, bool across)
+{
+    for (int v : {w, h, across ? w * buttons : h * buttons})
+        if (!scalesWhole(v))
+            return what + ": the layout's cell gives buttons of " + std::to_string(w) + "x" + std::to_string(h) + "; " +
+                   std::to_string(v) + " pixels do not scale to whole pixels at 0.85 and 1.15";
+    return {};
+}
+
+// Buttons side by side, the off frame above the on frame.
+Picture radioRow(const ImageTableRow& row, const Inputs& in, const std::vector<std::string>& labels, int preferredW,
+                 int h, Face face, std::string* fault)
+{
+    const std::string what = imageFileName(row);
     const int n = static_cast<int>(labels.size());
-    const int w = n ? sliceWidth(preferredW, n) : 0;
+    int w = n ? sliceWidth(preferredW, n) : 0, buttons = 0, cellW = 0, cellH = 0;
+    if (radioCell(in, row, &buttons, &cellW, &cellH)) {
+        *fault = slotFault(what, n, buttons, cellW, &w);
+        h = cellH;
+        if (fault->empty()) *fault = cellFault(what, w, h, n, true);
+        if (!fault->empty()) return {};
+    }
     if (!w) {
         *fault = what + ": no button width scales whole for " + std::to_string(n) + " buttons";
         return {};
     }
+    if (!(*fault = sizeTooLarge(what, 1LL * w * n, 2LL * h)).empty()) return {};
     Picture p = picture(w * n, 2 * h, w, h, n);
     for (int i = 0; i < n; ++i)
         for (int on = 0; on < 2; ++on) radioButton(*p.canvas, i * w, on * h, w, h, on, labels[i], face);
@@ -295,9 +397,18 @@ Picture radioRow(const std::vector<std::string>& labels, int preferredW, int h, 
 }
 
 // Buttons stacked, the off frame left of the on frame.
-Picture radioColumn(const std::vector<std::string>& labels, int w, int h)
+Picture radioColumn(const ImageTableRow& row, const Inputs& in, const std::vector<std::string>& labels, int w, int h,
+                    std::string* fault)
 {
     const int n = static_cast<int>(labels.size());
+    int buttons = 0, cellW = 0, cellH = 0;
+    if (radioCell(in, row, &buttons, &cellW, &cellH)) {
+        *fault = slotFault(imageFileName(row), n, buttons, cellH, &h);
+        w = cellW;
+        if (fault->empty()) *fault = cellFault(imageFileName(row), w, h, n, false);
+        if (!fault->empty()) return {};
+    }
+    if (!(*fault = sizeTooLarge(imageFileName(row), 2LL * w, 1LL * h * n)).empty()) return {};
     Picture p = picture(2 * w, h * n, w, h, n);
     Canvas& c = *p.canvas;
     for (int i = 0; i < n; ++i)
@@ -306,7 +417,7 @@ Picture radioColumn(const std::vector<std::string>& labels, int w, int h)
             c.roundFill(x + 1, y + 1, w - 2, h - 2, 4, kDarkEdge);
             c.roundGradient(x + 2, y + 2, w - 4, h - 4, 3, on ? kAccentTop : Rgba{58, 61, 67, 255},
                             on ? kAccentBottom : Rgba{40, 42, 47, 255});
-            c.text(x, y, w, h, labels[i], {15, true, false}, on ? kWhite : kTextDim);
+            c.text(x, y, w, h, labels[i], {std::min(15, h / 2), true, false}, on ? kWhite : kTextDim);
         }
     return p;
 }
@@ -343,13 +454,31 @@ void sectionFrame(Canvas& c, int x, int y, int w, int h, const std::string& titl
     c.text(x + 16, y + 1, w - 24, 20, upper(title), kLabel, kText, Align::Left);
 }
 
-// Frames and titles of the sections the layout puts on this background.
-void drawSections(Canvas& c, const Inputs& in, const SectionRow* owner)
+// Frames and titles of the sections the layout puts on these layers' backgrounds (the window's
+// when owners holds null). Sections of layers that take turns in one place share a frame; their
+// titles differ, so such a frame is drawn without one.
+void drawSections(Canvas& c, const Inputs& in, const std::vector<const SectionRow*>& owners)
 {
-    if (!owner) return;
-    for (const SectionRow& s : in.sections)
-        if (s.kind == "section" && s.parent == owner->name)
-            sectionFrame(c, s.x - owner->x, s.y - owner->y, s.w, s.h, s.title);
+    struct Frame {
+        int x, y, w, h;
+        std::string title;
+    };
+    std::vector<Frame> frames;
+    for (const SectionRow* owner : owners) {
+        const int ox = owner ? owner->x : 0, oy = owner ? owner->y : 0;
+        for (const SectionRow& s : in.sections)
+            if (s.kind == "section") {
+                const std::vector<const SectionRow*> on = backgroundsOf(in, s);
+                if (std::find(on.begin(), on.end(), owner) != on.end())
+                    frames.push_back({s.x - ox, s.y - oy, s.w, s.h, s.title});
+            }
+    }
+    for (const Frame& f : frames) {
+        const bool shared = std::any_of(frames.begin(), frames.end(), [&](const Frame& g) {
+            return g.x == f.x && g.y == f.y && g.w == f.w && g.title != f.title;
+        });
+        sectionFrame(c, f.x, f.y, f.w, f.h, shared ? "" : f.title);
+    }
 }
 
 void pageBackground(Canvas& c)
@@ -375,19 +504,32 @@ void windowLines(Canvas& c, int top, const std::vector<std::string>& lines, Font
                Align::Left);
 }
 
-void mainChrome(Canvas& c)
+// The window: a header bar above the pages and a column left of them, where the layout puts the
+// tabs, commands, read-outs and part selector, and the name in the corner they leave free.
+void mainChrome(Canvas& c, const Inputs& in)
 {
     const int w = c.width(), h = c.height();
+    auto page =
+        std::find_if(in.sections.begin(), in.sections.end(), [](const SectionRow& r) { return r.kind == "page"; });
+    const int top = page == in.sections.end() ? 60 : std::clamp(page->y, 40, h);
+    const int left = page == in.sections.end() ? 0 : std::clamp(page->x, 0, w / 4);
     pageBackground(c);
-    c.gradient(0, 0, w, 56, {54, 57, 63, 255}, {33, 35, 39, 255});
-    c.fill(0, 56, w, 1, kDarkEdge);
-    c.fill(0, 57, w, 1, {255, 61, 139, 120});
-    const Font logo{30, true, false};
-    c.text(20, 6, 120, 44, "QOR", logo, kWhite, Align::Left);
-    c.text(20 + c.textWidth("QOR", logo) + 8, 18, 120, 30, "EDITOR", {12, true, false}, kAccent, Align::Left);
-    c.gradient(0, h - 24, w, 24, {40, 42, 46, 255}, {30, 31, 35, 255});
-    c.fill(0, h - 25, w, 1, kDarkEdge);
-    c.text(w - 220, h - 24, 204, 24, "TESSMOOR AUDIO", kSmallText, kTextDim, Align::Right);
+    c.gradient(0, 0, w, top, {54, 57, 63, 255}, {33, 35, 39, 255});
+    c.fill(0, top - 2, w, 1, kDarkEdge);
+    c.fill(0, top - 1, w, 1, {255, 61, 139, 120});
+    if (left > 0) {
+        c.gradient(0, top, left, h - top, {36, 38, 43, 255}, {30, 31, 35, 255});
+        c.fill(left - 1, top, 1, h - top, kDarkEdge);
+    }
+    if (left >= 40) { // the corner above the column
+        c.text(0, 8, left, top / 2, "QOR", {std::min(24, left / 3), true, false}, kWhite);
+        c.text(0, 8 + top / 2 - 6, left, 14, "EDITOR", {9, true, false}, kAccent);
+    } else {
+        const Font logo{30, true, false};
+        c.text(20, (top - 44) / 2, 120, 44, "QOR", logo, kWhite, Align::Left);
+        c.text(20 + c.textWidth("QOR", logo) + 8, (top - 44) / 2 + 12, 120, 30, "EDITOR", {12, true, false}, kAccent,
+               Align::Left);
+    }
     c.roundFrame(0, 0, w, h, 0, {10, 10, 12, 255});
 }
 
@@ -435,18 +577,34 @@ void routingDiagram(Canvas& c, const std::string& name)
         stages.push_back(boxes);
         pos = end + 3;
     }
-    const int w = c.width(), h = c.height(), cy = h / 2;
-    const int io = 44, n = static_cast<int>(stages.size());
-    const float pitch = float(w - 2 * io) / std::max(n, 1);
-    const int boxW = std::max(20, std::min(84, static_cast<int>(pitch) - 18)), boxH = 24;
+    // Boxes as wide as the longest name; the chain turns into a second row (and more) when the
+    // diagram is too narrow for it.
+    const Font font{10, true, false};
+    int widest = 0;
+    for (const auto& stage : stages)
+        for (const std::string& box : stage) widest = std::max(widest, c.textWidth(box, font));
+    const int w = c.width(), h = c.height(), io = 44, n = static_cast<int>(stages.size());
+    const int boxW = widest + 14, boxH = 22;
+    const int perRow = std::clamp((w - 2 * io) / (boxW + 26), 1, std::max(n, 1));
+    const int rows = (n + perRow - 1) / perRow;
+    const float pitch = float(w - 2 * io) / perRow, rowH = float(h) / rows;
     const Rgba wire{170, 174, 181, 255};
-    c.text(8, cy - 10, io - 12, 20, "IN", kLabel, kTextDim);
-    c.text(w - io + 4, cy - 10, io - 12, 20, "OUT", kLabel, kTextDim);
+    auto rowY = [&](int r) { return rowH * r + rowH / 2; };
+    c.text(8, int(rowY(0)) - 10, io - 12, 20, "IN", kLabel, kTextDim);
+    c.text(w - io + 4, int(rowY(rows - 1)) - 10, io - 12, 20, "OUT", kLabel, kTextDim);
     float prevRight = io - 4;
     for (int i = 0; i < n; ++i) {
-        const int k = static_cast<int>(stages[i].size());
-        const float left = io + i * pitch + (pitch - boxW) / 2;
-        const float spread = std::min(boxH + 8.0f, float(h - 16) / std::max(k, 1));
+        const int row = i / perRow, k = static_cast<int>(stages[i].size());
+        const float cy = rowY(row), left = io + (i % perRow) * pitch + (pitch - boxW) / 2;
+        if (i > 0 && i % perRow == 0) { // down to the next row and back to its start
+            const float turnY = rowH * row, prevY = rowY(row - 1);
+            c.line(prevRight, prevY, w - io + 8, prevY, wire, 1.5f);
+            c.line(w - io + 8, prevY, w - io + 8, turnY, wire, 1.5f);
+            c.line(w - io + 8, turnY, io - 4, turnY, wire, 1.5f);
+            c.line(io - 4, turnY, io - 4, cy, wire, 1.5f);
+            prevRight = io - 4;
+        }
+        const float spread = std::min(boxH + 6.0f, (rowH - 8) / std::max(k, 1));
         c.line(prevRight, cy, left - 10, cy, wire, 1.5f);
         for (int j = 0; j < k; ++j) {
             const float by = cy + (j - (k - 1) / 2.0f) * spread;
@@ -462,12 +620,13 @@ void routingDiagram(Canvas& c, const std::string& name)
             const int bx = static_cast<int>(left), byi = static_cast<int>(by) - boxH / 2;
             c.roundFill(bx, byi, boxW, boxH, 4, kPanelEdge);
             c.roundGradient(bx + 1, byi + 1, boxW - 2, boxH - 2, 3, kTitleTop, kTitleBottom);
-            c.text(bx, byi, boxW, boxH, stages[i][j], {10, true, false}, kText);
+            c.text(bx, byi, boxW, boxH, stages[i][j], font, kText);
         }
         prevRight = left + boxW + (k > 1 ? 10 : 0);
     }
-    c.line(prevRight, cy, w - io + 2, cy, wire, 1.5f);
-    arrowHead(c, w - io + 4, cy, wire);
+    const float endY = rowY(rows - 1);
+    c.line(prevRight, endY, w - io + 2, endY, wire, 1.5f);
+    arrowHead(c, w - io + 4, endY, wire);
 }
 
 // Where one modulation source reaches: the oscillators, ring modulators, noise and filter by row,
@@ -505,16 +664,30 @@ const Single kSingles[] = {
 // Sizes that the system fixes: the layout may not choose others for them.
 bool fixedSize(int id)
 {
-    return id == 103 || id == 104 || id == 122 || id == 258 || id == 303 || id == 320 || id == 500;
+    return id == 103 || id == 104 || id == 122 || id == 258 || id == 303 || id == 320;
+}
+
+// A window's own title, or none when a section on it carries the same title already.
+std::string titleUnlessSectionHasIt(const Inputs& in, const std::vector<const SectionRow*>& owners,
+                                    const std::string& title)
+{
+    for (const SectionRow& s : in.sections) {
+        if (s.kind != "section" || upper(s.title) != upper(title)) continue;
+        const std::vector<const SectionRow*> on = backgroundsOf(in, s);
+        for (const SectionRow* owner : owners)
+            if (std::find(on.begin(), on.end(), owner) != on.end()) return {};
+    }
+    return title;
 }
 
 Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
 {
-    int w = 600, h = 120; // the effect routing diagrams
+    int w = 410, h = 200; // the effect routing diagrams
     for (const Single& s : kSingles)
         if (s.id == row.id) w = s.w, h = s.h;
-    const SectionRow* owner = layoutRow(in, row.id);
-    if (owner && !fixedSize(row.id)) w = owner->w, h = owner->h;
+    const std::vector<const SectionRow*> owners = layoutRows(in, row);
+    if (!owners.empty() && !fixedSize(row.id)) w = owners[0]->w, h = owners[0]->h;
+    if (!(*fault = sizeTooLarge(imageFileName(row), w, h)).empty()) return {};
     Picture p = picture(w, h, w, h);
     Canvas& c = *p.canvas;
     switch (row.id) {
@@ -528,7 +701,7 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 507:
     case 508: pageBackground(c); break;
     case 103: browserGrid(c); break;
-    case 104: mainChrome(c); break;
+    case 104: mainChrome(c, in); break;
     case 500: pageBackground(c); break;
     case 122: c.set(0, 0, w, h, kShade); break;
     case 123:
@@ -567,9 +740,9 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
             {"Select the MIDI output and input ports of your synthesizer", "in the device menus to start editing."});
         break;
     case 314: textButton(c, 0, 0, w, h, false, "OK"); break;
-    case 316: windowPanel(c, "Category"); break;
-    case 317: windowPanel(c, "MIDI filters"); break;
-    case 257: windowPanel(c, "Rename"); break;
+    case 316: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category")); break;
+    case 317: windowPanel(c, titleUnlessSectionHasIt(in, owners, "MIDI filters")); break;
+    case 257: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename")); break;
     case 322:
         c.set(0, 0, w, h, withAlpha(kPanelTop, 0));
         c.roundFrame(0, 0, w, h, 4, kPanelEdge);
@@ -602,7 +775,10 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
         }
         break;
     }
-    drawSections(c, in, owner);
+    if (row.id == 104)
+        drawSections(c, in, {nullptr});
+    else
+        drawSections(c, in, owners);
     return p;
 }
 
@@ -611,8 +787,8 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
 Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
 {
     switch (row.id) {
-    // Knobs: the normal knob is 40 pixels across. Strips of 5 and 21 frames of 40 would not scale
-    // whole, so their frames are 60 with the same knob in the middle.
+    // Knobs: the normal knob is 40 pixels across. Strips of 5 and 21 frames 40 high would not
+    // scale whole, so their frames are 60 high with the same knob at the top.
     case 110: return knobStrip(5, 60, 40);
     case 111: return knobStrip(128, 40, 40);
     case 112: return knobStrip(16, 40, 40);
@@ -622,12 +798,12 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 169: return knobStrip(128, 20, 20);
     case 168: return faderHandle(40, 20);
     case 170: return faderHandle(20, 40);
-    case 132: return radioRow(list(in, "mainTabs"), 140, 40, Face::Tab, fault, imageFileName(row));
-    case 133: return radioColumn(list(in, "parts"), 40, 40);
-    case 321: return radioRow(list(in, "oscillatorShape"), 40, 20, Face::Wave, fault, imageFileName(row));
-    case 323: return radioRow(list(in, "filterSlope"), 60, 20, Face::Text, fault, imageFileName(row));
-    case 326: return radioRow(list(in, "lfoShape"), 40, 20, Face::Wave, fault, imageFileName(row));
-    case 327: return radioRow(list(in, "matrixSelector"), 80, 20, Face::Text, fault, imageFileName(row));
+    case 132: return radioRow(row, in, list(in, "mainTabs"), 140, 40, Face::Tab, fault);
+    case 133: return radioColumn(row, in, list(in, "parts"), 40, 40, fault);
+    case 321: return radioRow(row, in, list(in, "oscillatorShape"), 40, 20, Face::Wave, fault);
+    case 323: return radioRow(row, in, list(in, "filterSlope"), 60, 20, Face::Text, fault);
+    case 326: return radioRow(row, in, list(in, "lfoShape"), 40, 20, Face::Wave, fault);
+    case 327: return radioRow(row, in, list(in, "matrixSelector"), 80, 20, Face::Text, fault);
     case 119:
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Multis"); });
     case 129:
@@ -667,6 +843,18 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
     return single(row, in, fault);
 }
 
+std::string radioNote(const ImageTableRow& row, const Inputs& in)
+{
+    // A radio control cuts its buttons from a strip of them: on a single button it shows slivers.
+    const bool strip =
+        row.id == 132 || row.id == 133 || row.id == 321 || row.id == 323 || row.id == 326 || row.id == 327;
+    for (const RadioRow& r : in.radios)
+        if (!strip && (r.image == row.name || r.image == std::to_string(row.id)))
+            return imageFileName(row) + ": " + r.name + " is a radio of " + std::to_string(r.buttons) +
+                   " buttons on it, but it is a single button, not a strip";
+    return {};
+}
+
 std::string imageFileName(const ImageTableRow& row)
 {
     const std::string file = row.file;
@@ -686,10 +874,10 @@ std::string sizeFault(const ImageTableRow& row, const Picture& p, const Inputs& 
         if (p.frameW * across != w || p.frameH * down != h)
             return name + ": " + std::to_string(w) + "x" + std::to_string(h) + " is not a whole number of frames";
     }
-    if (const SectionRow* owner = layoutRow(in, row.id))
+    for (const SectionRow* owner : layoutRows(in, row))
         if (owner->w != w || owner->h != h)
             return name + ": the layout expects " + std::to_string(owner->w) + "x" + std::to_string(owner->h) +
-                   ", the image is " + std::to_string(w) + "x" + std::to_string(h);
+                   " for " + owner->name + ", the image is " + std::to_string(w) + "x" + std::to_string(h);
     return {};
 }
 

@@ -53,13 +53,27 @@ std::vector<SectionRow> readSections(const std::string& path, std::vector<std::s
         bool ok = c.size() >= 9 && knownKind(c[0]) && !c[1].empty();
         if (ok) {
             r.kind = c[0], r.name = c[1], r.parent = c[2], r.title = c[8] == "-" ? "" : c[8];
-            ok = (c[3] == "-" || toInt(c[3], &r.image)) && toInt(c[4], &r.x) && toInt(c[5], &r.y) &&
-                 toInt(c[6], &r.w) && toInt(c[7], &r.h) && r.w > 0 && r.h > 0;
+            r.image = c[3] == "-" ? "" : c[3];
+            ok = toInt(c[4], &r.x) && toInt(c[5], &r.y) && toInt(c[6], &r.w) && toInt(c[7], &r.h) && r.w > 0 && r.h > 0;
+        }
+        if (ok && c.size() > 12 && c[9] != "-")
+            ok = toInt(c[9], &r.cols) && toInt(c[10], &r.rows) && toInt(c[11], &r.cellW) && toInt(c[12], &r.cellH);
+        // Two further columns: the layer id and flags, of which pages=A-B (or pages=A) matters here.
+        if (ok && c.size() > 13 && c[13] != "-") ok = toInt(c[13], &r.id);
+        if (ok && c.size() > 14) {
+            const size_t at = c[14].find("pages=");
+            if (at != std::string::npos) {
+                std::string range = c[14].substr(at + 6);
+                range = range.substr(0, range.find(','));
+                const size_t dash = range.find('-');
+                ok = toInt(range.substr(0, dash), &r.firstPage) &&
+                     toInt(dash == std::string::npos ? range : range.substr(dash + 1), &r.lastPage);
+            }
         }
         if (ok)
             rows.push_back(r);
         else if (skipped)
-            skipped->push_back(path + ":" + std::to_string(number));
+            skipped->push_back(path + ":" + std::to_string(number) + ": not a row of the section table, skipped");
     }
     return rows;
 }
@@ -95,6 +109,22 @@ Inputs readInputs(const std::string& chartFolder, std::vector<std::string>* note
 {
     Inputs in = defaultInputs();
     in.sections = readSections(chartFolder + "/sections.tsv", notes);
+    // chart.tsv: the radio rows, with the image (column 4), the number of buttons (5) and the
+    // section (11).
+    std::ifstream chartFile(chartFolder + "/chart.tsv");
+    for (std::string row; std::getline(chartFile, row);) {
+        if (row.empty() || row[0] == '#') continue;
+        if (row.back() == '\r') row.pop_back();
+        const std::vector<std::string> c = splitTabs(row);
+        RadioRow radio;
+        if (c.size() < 11 || c[2] != "radio") continue;
+        if (toInt(c[4], &radio.buttons) && radio.buttons > 0) {
+            radio.name = c[0], radio.image = c[3], radio.section = c[10];
+            in.radios.push_back(radio);
+        } else if (notes) {
+            notes->push_back(chartFolder + "/chart.tsv: " + c[0] + ": no button count");
+        }
+    }
     // lists.tsv: a list's name, then its texts, tab-separated; a line whose first field is empty
     // goes on with the list above it.
     std::map<std::string, std::vector<std::string>> chart;

@@ -21,14 +21,19 @@ int main(int argc, char** argv)
     std::vector<std::string> notes;
     const artwork::Inputs in = argc == 3 ? artwork::readInputs(argv[2], &notes) : artwork::defaultInputs();
     for (const std::string& note : notes) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
+    int refused = 0;
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
+        const std::string note = artwork::radioNote(row, in);
+        if (!note.empty()) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
         std::string fault;
         artwork::Picture p = artwork::draw(row, in, &fault);
         if (fault.empty() && p.canvas) fault = artwork::sizeFault(row, p, in);
         if (!fault.empty() || !p.canvas) {
+            // Every refusal is told before the run fails, so that one build shows them all.
             std::fprintf(stderr, "qor-make-images: %s\n", fault.empty() ? row.file : fault.c_str());
-            return 1;
+            ++refused;
+            continue;
         }
         RAST_IBitmap* bm = p.canvas->bitmap();
         const std::string path = folder + "/" + artwork::imageFileName(row);
@@ -39,6 +44,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    if (refused) return 1;
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     std::printf("qor-make-images: %zu images in %lld ms\n", kImageTableSize, static_cast<long long>(ms));

@@ -2,7 +2,7 @@
 // strips that scale frame by frame, pointers that turn, the progress overlay, the section table,
 // and the same bytes from every run.
 #include "Project_Source/src/ImageTable.h"
-#include "config_test_support.h"
+#include "editor/config_test_support.h"
 #include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_rect.h"
 #include "kit/raster/rast_scaled.h"
@@ -157,37 +157,34 @@ TEST(Artwork, KnobStripsScaleFrameByFrameAsEachFrameScaledAlone)
         const ImageTableRow& row = rowOf(id);
         std::unique_ptr<RAST_IBitmap> strip = loadFile(imageDir() + "/" + fileName(row));
         ASSERT_TRUE(strip) << row.file;
-        const int side = strip->getWidth();
-        ASSERT_EQ(strip->getHeight(), side * row.frames) << row.file;
+        const int fw = strip->getWidth(), fh = strip->getHeight() / row.frames;
+        ASSERT_EQ(strip->getHeight(), fh * row.frames) << row.file;
         for (double scale : {0.85, 1.0, 1.15}) {
             // As the bitmap cache loads: the whole strip scaled once, bilinear.
-            const int s = int(side * scale), sh = int(strip->getHeight() * scale);
-            ASSERT_EQ(sh, s * row.frames) << row.file << " at " << scale;
-            RAST_MemBitmap whole(s, sh, 4), alone(s, s, 4), aligned(s, s, 4);
-            RAST_ScaledBlit(&whole, strip.get(), 0, 0, s, sh, 0, 0, float(side), float(strip->getHeight()), 1.0f,
-                            0x100);
+            const int s = int(fw * scale), t = int(fh * scale), th = int(strip->getHeight() * scale);
+            ASSERT_EQ(th, t * row.frames) << row.file << " at " << scale;
+            RAST_MemBitmap whole(s, th, 4), alone(s, t, 4), aligned(s, t, 4);
+            RAST_ScaledBlit(&whole, strip.get(), 0, 0, s, th, 0, 0, float(fw), float(strip->getHeight()), 1.0f, 0x100);
             // The scaled blit steps through the source in 16.16 fixed point, so frame i of the
-            // strip starts up to i x s / 65536 pixels away from i x side. A frame scaled alone from
+            // strip starts up to i x t / 65536 pixels away from i x fh. A frame scaled alone from
             // that same start shows whether anything of its neighbours came in; one scaled from
-            // i x side is compared where the step has not yet moved the start by 1/128 pixel.
-            const long long step = static_cast<long long>(double(float(side) / float(s)) * 65536);
+            // i x fh is compared where the step has not yet moved the start by 1/128 pixel.
+            const long long step = static_cast<long long>(double(float(fh) / float(t)) * 65536);
             int worstAligned = 0, worstAlone = 0, worstAnywhere = 0;
             for (int i = 0; i < row.frames; ++i) {
-                const double start = double(i) * s * step / 65536.0;
-                RAST_ScaledBlit(&alone, strip.get(), 0, 0, s, s, 0, float(i * side), float(side), float(side), 1.0f,
-                                0x100);
-                RAST_ScaledBlit(&aligned, strip.get(), 0, 0, s, s, 0, float(start), float(side), float(side), 1.0f,
-                                0x100);
+                const double start = double(i) * t * step / 65536.0;
+                RAST_ScaledBlit(&alone, strip.get(), 0, 0, s, t, 0, float(i * fh), float(fw), float(fh), 1.0f, 0x100);
+                RAST_ScaledBlit(&aligned, strip.get(), 0, 0, s, t, 0, float(start), float(fw), float(fh), 1.0f, 0x100);
                 int a = 0, e = 0;
-                for (int y = 0; y < s; ++y)
+                for (int y = 0; y < t; ++y)
                     for (int x = 0; x < s; ++x) {
-                        const unsigned int p = RAST_GetPixel(&whole, x, i * s + y);
+                        const unsigned int p = RAST_GetPixel(&whole, x, i * t + y);
                         a = std::max(a, channelDistance(p, RAST_GetPixel(&aligned, x, y)));
                         e = std::max(e, channelDistance(p, RAST_GetPixel(&alone, x, y)));
                     }
                 worstAligned = std::max(worstAligned, a);
                 worstAnywhere = std::max(worstAnywhere, e);
-                if (std::fabs(start - i * side) < 1.0 / 128) worstAlone = std::max(worstAlone, e);
+                if (std::fabs(start - i * fh) < 1.0 / 128) worstAlone = std::max(worstAlone, e);
             }
             EXPECT_LE(worstAligned, 2) << row.file << " at " << scale;
             EXPECT_LE(worstAlone, 2) << row.file << " at " << scale;
@@ -200,18 +197,19 @@ TEST(Artwork, KnobStripsScaleFrameByFrameAsEachFrameScaledAlone)
     }
 }
 
-// The pointer's direction from the white pixels of one frame, in degrees from twelve o'clock.
-double pointerAngle(RAST_IBitmap* strip, int frame, int side)
+// The pointer's direction from the white pixels of one frame, in degrees from twelve o'clock
+// around the knob's centre; the knob is as wide as the frame and sits at its top.
+double pointerAngle(RAST_IBitmap* strip, int frame, int fw, int fh)
 {
     double sx = 0, sy = 0, n = 0;
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) {
-            const unsigned int p = RAST_GetPixel(strip, x, frame * side + y);
+    for (int y = 0; y < fh; ++y)
+        for (int x = 0; x < fw; ++x) {
+            const unsigned int p = RAST_GetPixel(strip, x, frame * fh + y);
             // Weighted by how white the pixel is, so that a pointer a few pixels long still
             // resolves steps of two degrees.
             const int lightest = std::min({RAST_PixelR(p), RAST_PixelG(p), RAST_PixelB(p)});
             const double w = RAST_PixelA(p) < 200 ? 0 : std::max(0, lightest - 150);
-            sx += w * (x + 0.5 - side / 2.0), sy += w * (y + 0.5 - side / 2.0), n += w;
+            sx += w * (x + 0.5 - fw / 2.0), sy += w * (y + 0.5 - fw / 2.0), n += w;
         }
     return n ? std::atan2(sx, -sy) * 180.0 / M_PI : 1e9;
 }
@@ -222,10 +220,10 @@ TEST(Artwork, KnobPointersTurnFromMinus135To135InEqualSteps)
         const ImageTableRow& row = rowOf(id);
         std::unique_ptr<RAST_IBitmap> strip = loadFile(imageDir() + "/" + fileName(row));
         ASSERT_TRUE(strip) << row.file;
-        const int side = strip->getWidth();
+        const int fw = strip->getWidth(), fh = strip->getHeight() / row.frames;
         double last = -1e9, worst = 0;
         for (int i = 0; i < row.frames; ++i) {
-            const double angle = pointerAngle(strip.get(), i, side);
+            const double angle = pointerAngle(strip.get(), i, fw, fh);
             worst = std::max(worst, std::fabs(angle - (-135.0 + 270.0 * i / (row.frames - 1))));
             EXPECT_GT(angle, last) << row.file << " frame " << i;
             last = angle;
@@ -291,29 +289,46 @@ TEST(Artwork, ChartFolderGivesSectionFramesAndButtonCountsAndSizesTheImageCannot
     testsupport::TempDir dir;
     writeFile(dir.file("sections.tsv"), "# kind name parent image x y w h title cols rows cellW cellH\n"
                                         "\n"
-                                        "page\toscillators\t-\t504\t0\t100\t1500\t560\t-\t-\t-\t-\t-\n"
+                                        "page\toscillators\t-\tOSCILLATORS_ID\t0\t100\t1500\t560\t-\t-\t-\t-\t-\n"
                                         "section\tosc1\toscillators\t-\t20\t120\t300\t200\tOscillator 1\t2\t2\t60\t60\n"
                                         "section\tbroken\toscillators\t-\tx\t1\t2\t3\tno\n"
-                                        "panel\tbrowser\tpatchLibrarian\t103\t379\t208\t1000\t500\t-\n");
+                                        "panel\tbrowser\tpatchLibrarian\t103\t379\t208\t1000\t500\t-\n"
+                                        "section\tmatrixTabs\toscillators\t-\t80\t282\t320\t20\t-\t1\t1\t320\t20\n"
+                                        "section\tmainTabs\t-\t-\t80\t8\t560\t28\t-\t1\t1\t560\t28\n");
     writeFile(dir.file("lists.tsv"), "# name, then texts\n"
                                      "oscillatorShape\tSawtooth\tPulse\tTriangle\n"
                                      "\tSine\tFormant\n"
                                      "fxRouting\tSerial\tParallel\n");
+    writeFile(dir.file("chart.tsv"),
+              "# name label type image bounds list address channel link layer section\n"
+              "kMatrixSelector\tMatrix\tradio\tMOD_TAB_ID\t4\t-\t-\t-\t-\teffects1Panel\tmatrixTabs\n"
+              "kMainTab\tMain Tab\tradio\tBUTTON_TAB_TOPBAR_ID\t7\t-\t-\t-\t-\t-\tmainTabs\n"
+              "kCurrentModel\tModel\tradio\tBTN_SMALL_LED_SM_ID\t3\t-\t-\t-\t-\t-\tmainTabs\n");
     std::vector<std::string> notes;
     const artwork::Inputs in = artwork::readInputs(dir.path, &notes);
-    EXPECT_EQ(in.sections.size(), 3u);
-    EXPECT_EQ(notes, std::vector<std::string>({dir.file("sections.tsv") + ":5",
+    EXPECT_EQ(in.sections.size(), 5u);
+    EXPECT_EQ(notes, std::vector<std::string>({dir.file("sections.tsv") + ":5: not a row of the section table, skipped",
                                                dir.file("lists.tsv") + ": fxRouting has 2 entries, the artwork needs "
                                                                        "19; the tool's own are drawn"}));
 
-    // The waveform strip has a button for each of the chart's five shapes, 60 wide as 5 x 40
-    // would not scale whole.
+    // Button counts and sizes: the waveform strip has a button for each of the chart's five
+    // shapes, 60 wide as 5 x 40 would not scale whole; the matrix tabs fill their cell; the main
+    // tabs' cell is 28 high, which no strip can take.
     std::string fault;
     artwork::Picture shapes = artwork::draw(rowOf(321), in, &fault);
     ASSERT_TRUE(shapes.canvas) << fault;
-    EXPECT_EQ(std::vector<int>({shapes.buttons, shapes.canvas->width(), shapes.canvas->height()}),
-              std::vector<int>({5, 300, 40}));
-    EXPECT_EQ(artwork::sizeFault(rowOf(321), shapes, in), "");
+    artwork::Picture matrix = artwork::draw(rowOf(327), in, &fault);
+    ASSERT_TRUE(matrix.canvas) << fault;
+    EXPECT_EQ(std::vector<int>({shapes.buttons, shapes.canvas->width(), shapes.canvas->height(), matrix.buttons,
+                                matrix.canvas->width(), matrix.canvas->height()}),
+              std::vector<int>({5, 300, 40, 4, 320, 40}));
+    EXPECT_EQ(artwork::sizeFault(rowOf(321), shapes, in) + artwork::sizeFault(rowOf(327), matrix, in), "");
+    EXPECT_FALSE(artwork::draw(rowOf(132), in, &fault).canvas);
+    EXPECT_EQ(fault, "main-tab-selector.png: the layout's cell gives buttons of 80x28; 28 pixels do not scale to "
+                     "whole pixels at 0.85 and 1.15");
+    EXPECT_EQ(artwork::radioNote(rowOf(319), in), "buttom-small-led.png: kCurrentModel is a radio of 3 buttons on it, "
+                                                  "but it is a single button, not a strip");
+    EXPECT_EQ(artwork::radioNote(rowOf(327), in), "");
 
     artwork::Picture page = artwork::draw(rowOf(504), in, &fault);
     ASSERT_TRUE(page.canvas);
@@ -329,8 +344,65 @@ TEST(Artwork, ChartFolderGivesSectionFramesAndButtonCountsAndSizesTheImageCannot
 
     artwork::Picture browser = artwork::draw(rowOf(103), in, &fault);
     EXPECT_EQ(artwork::sizeFault(rowOf(103), browser, in),
-              "qor-browser-layer-bg.png: the layout expects 1000x500, the image is 1064x500");
+              "qor-browser-layer-bg.png: the layout expects 1000x500 for browser, the image is 1064x500");
     EXPECT_TRUE(artwork::readSections(dir.file("missing.tsv")).empty());
+
+    // A background larger than the loader reads is refused before it is drawn.
+    artwork::Inputs huge = artwork::defaultInputs();
+    huge.sections.resize(1);
+    huge.sections[0].kind = "page", huge.sections[0].image = "OSCILLATORS_ID";
+    huge.sections[0].w = huge.sections[0].h = 100000;
+    EXPECT_FALSE(artwork::draw(rowOf(504), huge, &fault).canvas);
+    EXPECT_EQ(fault, "qor-oscillators.png: 100000x100000 is larger than the loader reads");
+}
+
+// Whether a titled frame of a section is drawn at (x, y) of a background: its title's accent mark.
+bool titledFrameAt(artwork::Picture& p, int x, int y)
+{
+    const unsigned int mark = RAST_GetPixel(p.canvas->bitmap(), x + 9, y + 10);
+    return RAST_PixelR(mark) > 200 && RAST_PixelG(mark) < 120;
+}
+
+TEST(Artwork, SectionsLandOnTheBackgroundUpTheirLayersAndTakingTurnsDropsTheirTitles)
+{
+    testsupport::TempDir dir;
+    writeFile(dir.file("sections.tsv"),
+              "page\tosc\t-\tOSCILLATORS_ID\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t2\t-\n"
+              "page\tfx\t-\tEFFECTS_ID\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t5\t-\n"
+              "panel\toscPanel\tosc\t-\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t-\t-\n"
+              "section\tosc1\toscPanel\t-\t80\t110\t400\t200\tOscillator 1\t1\t1\t56\t56\t-\t-\n"
+              "strip\tlfo1\toscPanel\t-\t80\t320\t400\t200\t-\t-\t-\t-\t-\t10\talt\n"
+              "section\tm1\tlfo1\t-\t80\t320\t400\t200\tLFO 1\t1\t1\t56\t56\t-\t-\n"
+              "strip\tlfo2\toscPanel\t-\t80\t320\t400\t200\t-\t-\t-\t-\t-\t11\talt\n"
+              "section\tm2\tlfo2\t-\t80\t320\t400\t200\tLFO 2\t1\t1\t56\t56\t-\t-\n"
+              "strip\tvocoderLayer\t-\t-\t600\t110\t400\t130\t-\t-\t-\t-\t-\t-\tpages=5\n"
+              "section\tvocoder\tvocoderLayer\t-\t600\t110\t400\t130\tVocoder\t1\t1\t56\t56\t-\t-\n"
+              "section\treadouts\t-\t-\t660\t8\t470\t88\tRead-out\t1\t1\t56\t56\t-\t-\n"
+              "window\tmidiFilterSettings\t-\tBG_ID_MIDI_FILTERS\t450\t200\t600\t350\t-\t-\t-\t-\t-\t-\toverlay\n"
+              "section\tmidiFilters\tmidiFilterSettings\t-\t470\t240\t560\t290\tMIDI filters\t7\t3\t80\t60\t-\t-\n");
+    const artwork::Inputs in = artwork::readInputs(dir.path, nullptr);
+    ASSERT_EQ(in.sections.size(), 13u);
+    std::string fault;
+    artwork::Picture osc = artwork::draw(rowOf(504), in, &fault), fx = artwork::draw(rowOf(507), in, &fault),
+                     window = artwork::draw(rowOf(104), in, &fault);
+    // A section on a panel lands on the panel's page; the two that take turns keep their frame
+    // and lose their titles.
+    EXPECT_TRUE(titledFrameAt(osc, 10, 10));
+    EXPECT_FALSE(titledFrameAt(osc, 10, 220));
+    EXPECT_GT(
+        channelDistance(RAST_GetPixel(osc.canvas->bitmap(), 10, 300), RAST_GetPixel(osc.canvas->bitmap(), 5, 300)), 20);
+    // A top-level layer over the pages lands on the pages it shows with; one in the header on the
+    // window.
+    EXPECT_TRUE(titledFrameAt(fx, 530, 10));
+    EXPECT_FALSE(titledFrameAt(osc, 530, 10));
+    EXPECT_FALSE(titledFrameAt(window, 600, 110));
+    EXPECT_TRUE(titledFrameAt(window, 660, 8));
+    // A window whose section carries its title does not say it twice.
+    artwork::Picture alone = artwork::draw(rowOf(317), artwork::defaultInputs(), &fault),
+                     placed = artwork::draw(rowOf(317), in, &fault);
+    EXPECT_GT(RAST_PixelR(RAST_GetPixel(alone.canvas->bitmap(), 100, 29)), 200);
+    EXPECT_LT(RAST_PixelR(RAST_GetPixel(placed.canvas->bitmap(), 100, 29)), 100);
+    EXPECT_TRUE(titledFrameAt(placed, 20, 40));
 }
 
 TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)
