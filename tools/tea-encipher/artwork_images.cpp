@@ -174,10 +174,17 @@ void buttonBody(Canvas& c, int x, int y, int w, int h, bool on, int radius = 3)
     c.fill(x + 3, y + 2, w - 6, 1, {255, 255, 255, on ? 70 : 34});
 }
 
+// The font at the largest size up to f's that fits the text into the width.
+Font fitting(Canvas& c, const std::string& text, Font f, int width)
+{
+    while (f.size > 8 && c.textWidth(text, f) > width) --f.size;
+    return f;
+}
+
 void textButton(Canvas& c, int x, int y, int w, int h, bool on, const std::string& label)
 {
     buttonBody(c, x, y, w, h, on);
-    c.text(x, y, w, h, label, kLabel, on ? kWhite : kText);
+    c.text(x, y, w, h, label, fitting(c, label, kLabel, w - 8), on ? kWhite : kText);
 }
 
 void led(Canvas& c, int x, int y, int w, int h, bool on, float r)
@@ -315,22 +322,42 @@ void waveIcon(Canvas& c, int x, int y, int w, int h, const std::string& name, Rg
 
 enum class Face { Text, Wave, Tab };
 
-void radioButton(Canvas& c, int x, int y, int w, int h, bool on, const std::string& label, Face face)
+// One button of a strip, labelled in the strip's one font: text buttons and tabs share it.
+void radioButton(Canvas& c, int x, int y, int w, int h, bool on, const std::string& label, Face face, Font font)
 {
     if (face == Face::Tab) {
         c.set(x, y, w, h, withAlpha(kWindowTop, 0));
         c.roundFill(x + 1, y + 1, w - 2, h - 2, 4, kDarkEdge);
         c.roundGradient(x + 2, y + 2, w - 4, h - 4, 3, on ? Rgba{76, 80, 88, 255} : Rgba{50, 52, 58, 255},
                         on ? Rgba{54, 57, 63, 255} : Rgba{37, 39, 43, 255});
-        if (on) c.roundFill(x + 8, y + h - 6, w - 16, 3, 1, kAccent);
-        c.text(x, y, w, h - 2, upper(label), {std::min(13, h / 2), true, false}, on ? kWhite : kTextDim);
+        const int bar = h >= 30 ? 3 : 2;
+        if (on) c.fill(x + 8, y + h - 3 - bar, w - 16, bar, kAccent);
+        c.text(x, y + 1, w, h - 3 - bar, label, font, on ? kWhite : kTextDim);
         return;
     }
     buttonBody(c, x, y, w, h, on);
     if (face == Face::Wave)
         waveIcon(c, x, y, w, h, label, on ? kWhite : kText);
     else
-        c.text(x, y, w, h, label, kLabel, on ? kWhite : kText);
+        c.text(x, y, w, h, label, font, on ? kWhite : kText);
+}
+
+// The labels of a strip as drawn: tabs in capitals when every one fits so, and one font size for
+// all, the largest at which each fits its button.
+Font stripLabels(Canvas& c, std::vector<std::string>& labels, int w, int h, Face face)
+{
+    Font font = face == Face::Tab ? Font{std::min(13, h / 2), true, false} : kLabel;
+    if (face == Face::Tab) {
+        std::vector<std::string> caps;
+        bool fit = true;
+        for (const std::string& l : labels) {
+            caps.push_back(upper(l));
+            fit = fit && c.textWidth(caps.back(), font) <= w - 10;
+        }
+        if (fit) labels = caps;
+    }
+    for (const std::string& l : labels) font.size = std::min(font.size, fitting(c, l, font, w - 10).size);
+    return font;
 }
 
 // Where the layout puts a radio strip: the cell of the section that holds the chart's radio
@@ -391,8 +418,10 @@ Picture radioRow(const ImageTableRow& row, const Inputs& in, const std::vector<s
     }
     if (!(*fault = sizeTooLarge(what, 1LL * w * n, 2LL * h)).empty()) return {};
     Picture p = picture(w * n, 2 * h, w, h, n);
+    std::vector<std::string> shown = labels;
+    const Font font = stripLabels(*p.canvas, shown, w, h, face);
     for (int i = 0; i < n; ++i)
-        for (int on = 0; on < 2; ++on) radioButton(*p.canvas, i * w, on * h, w, h, on, labels[i], face);
+        for (int on = 0; on < 2; ++on) radioButton(*p.canvas, i * w, on * h, w, h, on, shown[i], face, font);
     return p;
 }
 
@@ -808,9 +837,9 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Multis"); });
     case 129:
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Patterns"); });
-    case 315:
-        return twoFrames(80, 20,
-                         [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Categories"); });
+    case 315: // the generic off/on switch
+        return twoFrames(40, 20,
+                         [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 40, 20, on, on ? "ON" : "OFF"); });
     case 161:
         return twoFrames(80, 20,
                          [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Keep bank"); });
