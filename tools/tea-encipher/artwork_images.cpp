@@ -43,7 +43,6 @@ const Rgba kProtector{62, 64, 69, 176}; // greys out what lies under it
 const Font kLabel{11, true, false};
 const Font kSmallText{10, false, false};
 const Font kBody{12, false, false};
-const Font kTitle{12, true, false};
 
 Rgba withAlpha(Rgba c, int a)
 {
