@@ -16,6 +16,9 @@ constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
 constexpr uint8_t kMaker0 = 0x00, kMaker1 = 0x20, kMaker2 = 0x29, kFamilyFixed = 0x01;
 constexpr uint8_t kModelFirst = 0x20, kModelSecond = 0x21;
+// Parameter messages: F0 3E 0F device type part parameter value F7.
+constexpr uint8_t kParamMaker = 0x3E, kParamModel = 0x0F;
+constexpr size_t kLenParamSysEx = 9;
 
 // Message types (byte 7).
 constexpr uint8_t kTypeProgramDump = 0x00;

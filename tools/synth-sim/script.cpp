@@ -78,6 +78,20 @@ bool parseCommand(const std::string& line, Command& out, std::string& error)
         out.messages.push_back({uint8_t(0xC0 | n[0]), uint8_t(n[1])});
         return true;
     }
+    if (verb == "param") {
+        if (w.size() != 4) {
+            error = "param takes a name, a part and a value";
+            return false;
+        }
+        const std::string name = w[1];
+        w.erase(w.begin() + 1);
+        if (!numbers(2, {{0, 8}, {0, 127}})) return false;
+        out.kind = Command::Param;
+        out.arg = name;
+        out.part = int(n[0]);
+        out.number = int(n[1]);
+        return true;
+    }
     if (verb == "raw") {
         if (w.size() < 2) {
             error = "raw needs at least one hex byte";

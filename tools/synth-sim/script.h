@@ -3,7 +3,9 @@
 //   nrpn CH MSB LSB VAL    CC 99, CC 98, CC 6 on the channel
 //   pc CH PROG             program change
 //   raw HEX...             any bytes as one message, sent as they are
-// cc, nrpn and pc stand for the synthesizer's own front panel: it follows them itself (bank,
+//   param NAME PART VALUE  a parameter of the chart moved on the panel (PART 1..8, 0 for a global
+//                          setting): sent as the chart's control change, NRPN or parameter SysEx
+// cc, nrpn, pc and param stand for the synthesizer's own front panel: it follows them itself (bank,
 // program, performance and part selection) as well as sending them; raw bytes only leave.
 //   wait MS                pause the script
 //   dump DIR               write memory as .syx files
@@ -21,13 +23,14 @@
 namespace synthsim {
 
 struct Command {
-    enum Kind { Nothing, Send, Wait, Dump, Stats, Option, Quit };
+    enum Kind { Nothing, Send, Wait, Dump, Stats, Option, Quit, Param };
     Kind kind = Nothing;
     std::vector<Bytes> messages; // Send
     bool fromPanel = false;      // Send: the synthesizer acts on the messages itself too
     int waitMs = 0;              // Wait
     std::string arg;             // Dump folder, Option name
     std::string value;           // Option value
+    int part = 0, number = 0;    // Param part and value (its name in arg)
 };
 
 bool parseCommand(const std::string& line, Command& out, std::string& error);

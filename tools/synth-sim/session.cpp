@@ -81,6 +81,20 @@ bool Session::runCommand(const std::string& line, std::ostream& out)
             else record_.write(record_.now(), "panel", b, p.note);
         }
         break;
+    case Command::Param: {
+        std::vector<Bytes> messages;
+        const Played p = synth_.panelParam(c.arg, c.part, c.number, messages);
+        if (messages.empty()) {
+            out << "error " << p.note << std::endl;
+            break;
+        }
+        for (size_t i = 0; i < messages.size(); ++i) {
+            const std::string note = i + 1 < messages.size() ? "script" : "script; " + p.note;
+            if (p.transmitted) out_.post(std::move(messages[i]), 0, note);
+            else record_.write(record_.now(), "panel", messages[i], note);
+        }
+        break;
+    }
     case Command::Wait:
         out_.drain();
         std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));

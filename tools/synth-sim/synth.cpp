@@ -271,6 +271,7 @@ Handled Synth::receiveSysEx(const Bytes& m)
         return h;
     };
     if (m.back() != kSysExEnd) return ignore("no F7 at the end");
+    if (m.size() > 1 && m[1] == kParamMaker) return receiveParameterSysEx(m);
     if (m.size() < 4 || m[1] != kMaker0 || m[2] != kMaker1 || m[3] != kMaker2)
         return ignore("foreign sysex");
     if (!hasFamilyHeader(m)) return ignore("too short for the family header");
@@ -354,6 +355,17 @@ Played Synth::panel(const Bytes& m)
     return p;
 }
 
+// What the chart made of a controller: its notes, or unmapped (counted when received).
+void Synth::chartNote(Handled& h, const std::string& applied, bool received, const char* why)
+{
+    if (!applied.empty()) {
+        h.note += ": " + applied;
+        return;
+    }
+    if (received) ++count_.unmapped;
+    h.note += std::string(": unmapped") + why;
+}
+
 Handled Synth::receiveChannel(const Bytes& m, bool received)
 {
     Handled h;
@@ -388,7 +400,13 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
                 if (global && lsb == 113 && (low || high)) {
                     selectedPart_ = val - (low ? 55 : 76);
                     h.note += ": part " + std::to_string(selectedPart_ + 1) + " selected";
+                } else if (msb < 0) {
+                    chartNote(h, "", received, " (no NRPN MSB)");
+                } else {
+                    chartNote(h, applyAddress(Via::NRPN, msb, lsb, val, ch, 0), received);
                 }
+            } else {
+                chartNote(h, "", received, " (no NRPN number)");
             }
         } else if (num == 32) {
             if (global && val >= kPerformanceBankSelectBase &&
@@ -410,6 +428,8 @@ Handled Synth::receiveChannel(const Bytes& m, bool received)
                 }
                 h.note += parts.empty() ? ": no bank selected" : ": bank " + bankName(bank) + " for part" + parts;
             }
+        } else {
+            chartNote(h, applyAddress(Via::CC, num, 0, val, ch, 0), received);
         }
         return h;
     }

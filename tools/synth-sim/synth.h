@@ -2,6 +2,7 @@
 // counters, and says what it answers. No I/O here, so tests drive it in-process.
 #pragma once
 
+#include "chart.h"
 #include "memory.h"
 #include "options.h"
 
@@ -37,6 +38,8 @@ struct Counters {
     long requestsUnanswered = 0;
     long stores = 0;
     long programChanges = 0;
+    long paramsApplied = 0; // parameter values taken from controllers and parameter SysEx
+    long unmapped = 0;      // controllers and parameter SysEx outside the chart
 };
 
 enum class SelectedKind { Program, Performance };
@@ -61,6 +64,11 @@ public:
     // A channel message played on the synthesizer's own panel: it selects as a received one
     // would, whatever the receive settings, without counting as received.
     Played panel(const Bytes& msg);
+
+    // A parameter moved on the panel (part 1..8; ignored for global settings): the synthesizer
+    // takes the value and says what it sends for it, the message its own chart reads back as
+    // that value. No messages, and the reason in the note, for a name outside the chart.
+    Played panelParam(const std::string& name, int part, int value, std::vector<Bytes>& messages);
 
     // Seeds memory from messages of a file; returns how many were taken.
     int load(const std::vector<Bytes>& messages, std::vector<std::string>& notes);
@@ -91,6 +99,18 @@ private:
     int partBank(int part) const;
     bool receives(int kind) const;
     bool transmits(int kind) const;
+    // The chart side (synth_chart.cpp).
+    Handled receiveParameterSysEx(const Bytes& m);
+    void chartNote(Handled& h, const std::string& applied, bool received, const char* why = "");
+    // Applies a controller, NRPN or parameter SysEx value; channel -1 for SysEx, which names
+    // its part in sysexPart. Returns the notes joined, "" when nothing took the address.
+    std::string applyAddress(Via via, int a, int b, int data, int channel, int sysexPart);
+    std::string applyRow(const ChartRow& row, int part, int value, int clampedFrom);
+    uint8_t* byteOf(const ChartRow& row, int part);
+    int currentValue(const ChartRow& row, int part);
+    bool partListensOn(int part, int channel) const;
+    int partChannel(int part) const;
+    bool playsProgramEffects(int part) const;
 
     mutable std::mutex lock_;
     Options opt_;
