@@ -1,5 +1,6 @@
 // The synthesizer simulator's readers of outside bytes: the SysEx file splitter, the memory
-// loader and the MIDI input, fed the same bytes; none may crash or accept a damaged message.
+// loader and the MIDI input, fed the same bytes; none may crash or accept a damaged message,
+// and no controller, NRPN or parameter SysEx may leave anything but data bytes in memory.
 #include "memory.h"
 #include "midi_stream.h"
 #include "synth.h"
@@ -81,7 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (inputBytes != size) std::abort();
     synth.receive(synthsim::Bytes(data, data + size), 0);
-    if (loaded == 0 && synth.counters().stores == 0) return 0;
+    const synthsim::Counters c = synth.counters();
+    if (loaded == 0 && c.stores == 0 && c.paramsApplied == 0) return 0;
+    if (synth.options().deviceId < 0 || synth.options().deviceId > 15) std::abort();
     static synthsim::SynthMemory mem;
     synth.copyMemory(mem);
     if (!memoryIs7Bit(mem)) std::abort();

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
+#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -505,4 +507,40 @@ TEST(SimulatorChart, APanelParameterLeavesAsTheListedMessageAndReadsBackTheSame)
     EXPECT_EQ(s.panelParam("kNoSuchParameter", 1, 1, sent).note, "no parameter kNoSuchParameter in the chart");
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(s.panelParam("kFilterCutoff", 0, 1, sent).note, "kFilterCutoff needs a part from 1 to 8");
+}
+
+// Random streams of controllers, NRPNs (on the chart's numbers and others), program changes and
+// parameter SysEx over every channel: memory keeps only data bytes and the device id a channel.
+TEST(SimulatorChart, RandomControllerStreamsLeaveOnlyDataBytesInMemory)
+{
+    std::mt19937 rng(34);
+    auto any = [&rng](int n) { return int(rng() % unsigned(n)); };
+    const int lsbs[] = {0, 1, 84, 99, 100, 110, 113, 120, 122};
+    synthsim::Synth s{synthsim::Options{}};
+    for (int i = 0; i < 20000; ++i) {
+        const int ch = any(16), kind = any(8);
+        std::vector<Bytes> m;
+        if (kind < 4) {
+            m.push_back(cc(ch, any(128), any(128)));
+        } else if (kind < 6) {
+            const Bytes last = nrpn(ch, any(3) ? any(5) : any(128), any(4) ? lsbs[any(9)] : any(128), any(128), &m);
+            m.push_back(last);
+        } else if (kind == 6) {
+            m.push_back(paramSysEx(0x20 + any(10), any(10), any(0x30), any(128), uint8_t(s.options().deviceId)));
+        } else {
+            m.push_back({uint8_t(0xC0 | ch), uint8_t(any(128))});
+        }
+        ASSERT_FALSE(play(s, m).empty());
+    }
+    const synthsim::SynthMemory mem = s.memory();
+    auto dataOnly = [](const uint8_t* p, size_t n) {
+        return std::all_of(p, p + n, [](uint8_t b) { return b < 0x80; });
+    };
+    for (const auto& part : mem.partEdit) EXPECT_TRUE(dataOnly(part.data(), part.size()));
+    EXPECT_TRUE(dataOnly(mem.performanceEdit.data(), mem.performanceEdit.size()));
+    EXPECT_TRUE(dataOnly(mem.global1.data(), mem.global1.size()));
+    EXPECT_TRUE(dataOnly(mem.global2.data(), mem.global2.size()));
+    EXPECT_GE(s.options().deviceId, 0);
+    EXPECT_LE(s.options().deviceId, 15);
+    EXPECT_GT(s.counters().paramsApplied, 1000);
 }

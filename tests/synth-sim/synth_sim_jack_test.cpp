@@ -147,6 +147,34 @@ TEST_F(JackSynth, AnswersCrossThePortAsRecordedAndABrokenSysExLosesNothingAfterI
     EXPECT_EQ(in[3].note, "device-id enquiry: answered");
 }
 
+// The chart across the port: a controller, an NRPN and a parameter SysEx from a plain client
+// move part 3's program, the record names each parameter, the edit-buffer request returns
+// the bytes, and a parameter moved on the panel reaches the client as the chart's message.
+TEST_F(JackSynth, ChartMessagesMoveTheEditBufferAndAPanelParameterLeavesAsTheChartsMessage)
+{
+    ASSERT_NO_FATAL_FAILURE(launch({"--edit-reply", "parts"}));
+    send({0xB2, 74, 100});
+    send({0xB2, 99, 0});
+    send({0xB2, 98, 0});
+    send({0xB2, 6, 32});
+    send({0xF0, 0x3E, 0x0F, 0x09, 0x20, 0x02, 0x00, 12, 0xF7});
+    send({0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x09, 0x08, 0xF7});
+    const std::vector<Bytes> dumps = receive(8);
+    ASSERT_EQ(dumps.size(), 8u);
+    ASSERT_EQ(dumps[2].size(), 296u);
+    EXPECT_EQ((Bytes{dumps[2][8], dumps[2][220], dumps[2][32], dumps[2][35]}), (Bytes{2, 100, 32, 64}));
+    const std::vector<RecordLine> in = record("in");
+    ASSERT_EQ(in.size(), 6u);
+    EXPECT_EQ(in[0].note, "cc 74 = 100: param kFilterCutoff part 3 = 100 (program byte 220)");
+    EXPECT_EQ(in[3].note, "nrpn 0/0 = 32: param kOscillator1Octave part 3 = 2 (program byte 32)");
+    EXPECT_EQ(in[4].note, "parameter 20/00 part byte 2 = 12: param kOscillator1BendRange part 3 = 12 (program byte 35)");
+
+    sim_.command("param kFilterCutoff 4 64");
+    const std::vector<Bytes> got = receive(9);
+    ASSERT_EQ(got.size(), 9u);
+    EXPECT_EQ(got[8], (Bytes{0xB3, 74, 64}));
+}
+
 TEST(SimulatorOwner, ThatDiesWithoutStoppingItTakesTheSynthesizerAlong)
 {
     int fds[2];
