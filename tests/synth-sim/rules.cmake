@@ -10,6 +10,10 @@ foreach(src ${_synth_sim_tests})
     target_compile_definitions(${exe} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
   endif()
 endforeach()
+# The chart test reads the build's listing of the project's chart.
+if(TARGET synth_sim_synth_chart_test AND TARGET qor_config_resources)
+  add_dependencies(synth_sim_synth_chart_test qor_config_resources)
+endif()
 
 # The fuzz targets are made after the rules files are read.
 function(_synth_sim_link_fuzz)
