@@ -2,6 +2,7 @@
 // build): every listed parameter, sent at its lowest, middle and highest value the way the
 // editor sends it, must land in the simulator under that name and come back in its dump.
 #include "chart.h"
+#include "script.h"
 #include "session.h"
 #include "synth.h"
 
@@ -546,4 +547,15 @@ TEST(SimulatorChart, RandomControllerStreamsLeaveOnlyDataBytesInMemory)
     EXPECT_GE(s.options().deviceId, 0);
     EXPECT_LE(s.options().deviceId, 15);
     EXPECT_GT(s.counters().paramsApplied, 1000);
+}
+
+TEST(SimulatorChart, TheParamCommandTakesANameAPartAndAValue)
+{
+    synthsim::Command c;
+    std::string err;
+    ASSERT_TRUE(synthsim::parseCommand("param kFilterCutoff 3 100", c, err)) << err;
+    EXPECT_TRUE(c.kind == synthsim::Command::Param && c.arg == "kFilterCutoff" && c.part == 3 && c.number == 100);
+    for (const char* line : {"param kFilterCutoff 9 1", "param kFilterCutoff 1", "param kFilterCutoff 1 128",
+                             "param kFilterCutoff one 1", "param"})
+        EXPECT_FALSE(synthsim::parseCommand(line, c, err) || err.empty()) << line;
 }
