@@ -5,12 +5,15 @@
 #include <ctime>
 
 #include "DataFolder.h"
+#include "MIDIMessageManager.h"
 #include "QORParams.h"
 #include "PatchLibrarian.h"
 #include "PatchManager.h"
 #include "UIConfigManager.h"
 #include "debugger.h"
 #include "kit/plugin/IControl.h"
+#include "kit/plugin/IGraphicsLayer.h"
+#include "kit/plugin/IGraphicsMac.h"
 
 namespace {
 
@@ -57,11 +60,75 @@ QOR::QOR(IPluginInstanceInfo instanceInfo)
         patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
         log("PATCH LIBRARIAN COMPLETED LOADING SINGLES...");
 
+        // The editor at the UI file's size; the products are truncated (1500 x 1.15 is 1724).
+        const int width = int(1500 * uiScale), height = int(757 * uiScale);
+        auto* graphics = new IGraphicsMac(this, width, height, 0);
+        graphics->SetBundleID(QOR_BUNDLE_ID);
+        // Its debug switch is off: the reader writes no lines of its own.
+        uiConfigManager = new UIConfigManager();
+        log("STARTING USER INTERFACE CONFIGURATION...");
+        try {
+            uiConfigManager->readUIConfig(graphics, this, patchLibrarian, 0, uiScale);
+        } catch (...) {
+            delete graphics; // not the framework's yet
+            throw;
+        }
+        librarianView = uiConfigManager->librarianView;
+        log("USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI");
+        keepNamedLayers();
+        graphics->AttachBackground(104, "resources/img/main-bg-frame.png", uiScale);
+        AttachGraphics(graphics);
+        log("Layers attached...");
+        buildProgressOverlay(width, height);
+
+        midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, graphics);
         // Declares no presets, so nothing is made; the snapshot must follow it.
         MakeDefaultPreset("-", 64);
         patchManager->init();
+        keepFirstControls();
+        patchSearchControl = firstControl(qorid::kPatchSearch);
+        quickTabAction = GetParam(qorid::kQuickTab)->GetControlAction();
+        mainTabAction = GetParam(qorid::kMainTab)->GetControlAction();
+        log("Control set 1 attached");
+
+        buildBankLists();
+        setStartControls();
+        log("Control set 2 attached... Resetting");
 
         Reset();
+        for (IControl* list : {upperSelectionControl, lowerSelectionControl})
+            if (list) list->SetValueFromPlug(0.0);
+        graphics->SetParameterFromPlug(qorid::kOverrideTempo, 1.0, false);
+        overrideTempoAction = GetParam(qorid::kOverrideTempo)->GetControlAction();
+        graphics->SetParameterFromPlug(qorid::kCurrentModel, 0.0, false);
+        currentModel = int(GetParam(qorid::kCurrentModel)->Value());
+        // The bank switch shows the top of its range whatever its steps.
+        GetParam(qorid::kControlProgBank)->Set(1.0);
+        graphics->SetParameterFromPlug(qorid::kControlProgBank, 1.0, true);
+        graphics->SetParameterFromPlug(qorid::kQuickTab, 0.0, false);
+        selectedPart = int(GetParam(qorid::kQuickTab)->Value());
+        graphics->SetParameterFromPlug(qorid::kLibSyncTimer, 2.0, false);
+        graphics->AttachLayer(progressLayer); // last, so it lies on top
+
+        const std::string& size = uiSettingsLines[1];
+        const int sizeValue = size == "small" ? 0 : size == "normal" ? 1 : size == "large" ? 2 : -1;
+        if (sizeValue >= 0) graphics->SetParameterFromPlug(qorid::kUserInterfaceSize, sizeValue, false);
+
+        if (uiSettingsLines[2] == "no") {
+            if (ControlLayer* notice = keptLayer("firstRunNotification")) notice->Hide(false);
+            firstRunNoticeShown = true;
+            for (const char* kind : {"partPanning", "progPanning"})
+                for (int n = 1; n <= 8; ++n)
+                    if (ControlLayer* layer = keptLayer(kind + std::to_string(n))) layer->Hide(true);
+        }
+
+        setFilterSwitches();
+        refreshControls();
+        if (GetParam(qorid::kGlobalLocalControl)->Value() == 0.0) localControlOn = false;
+        log("Plug-in is ready to load!");
+        if (defaultPortsStored && uiSettingsLines[2] == "yes") reopenDefaultPorts();
+
+        graphics->SetParameterFromPlug(qorid::kMainTab, 2.0, false);
         startupComplete = true;
     } catch (...) {
         // The destructor does not run for a half-built object; what was made is freed here.
@@ -79,6 +146,15 @@ void QOR::shutdown()
     shutdownStep("MIDI ports closed");
     midiIOSet = false;
     shutdownStep("midiIOSet cleared");
+    // No job may outlive what it works on: cancelled, clock stopped and joined before any
+    // manager or bank goes.
+    if (midiManager) {
+        midiManager->stopAndJoin();
+        shutdownStep("workers joined");
+        delete midiManager;
+        midiManager = nullptr;
+        shutdownStep("protocol manager deleted");
+    }
     if (patchLibrarian) {
         patchLibrarian->releaseRetiredBanks();
         delete patchLibrarian;
@@ -135,7 +211,39 @@ void QOR::log(const std::string& text) const
     if (logEnabled) DebuggerOutput::printDebugInfo(logFilePath, text);
 }
 
-void QOR::DisplayProcessingIndicator(bool) {}
+void QOR::DisplayProcessingIndicator(bool on)
+{
+    deviceTransferActive = false;
+    auto hide = [](auto* thing, bool hidden) {
+        if (thing) thing->Hide(hidden);
+    };
+    const bool librarianTab = GetParam(qorid::kMainTab)->Value() == 1.0;
+    if (on) {
+        hide(progressIndicator, false);
+        hide(progressLayer, false);
+        hide(cancelRequestSwitch1, true);
+        hide(cancelRequestSwitch2, true);
+        if (librarianTab) {
+            hide(cancelRequestSwitch1, false);
+            hide(keptLayer("categoryLimit"), true);
+            hide(keptLayer("searchField"), true);
+            if (patchSearchControl) patchSearchControl->GrayOut(true);
+        } else {
+            hide(cancelRequestSwitch2, false);
+        }
+        return;
+    }
+    hide(progressIndicator, true);
+    hide(progressLayer, true);
+    hide(cancelRequestSwitch1, true);
+    hide(cancelRequestSwitch2, true);
+    if (midiManager) midiManager->expectingEditDump = false;
+    if (librarianTab && !patternMode && !performanceMode) {
+        const bool searching = GetParam(qorid::kPatchSearch)->Value() == 1.0;
+        hide(keptLayer(searching ? "searchField" : "categoryLimit"), false);
+        if (patchSearchControl) patchSearchControl->GrayOut(false);
+    }
+}
 
 void QOR::checksumCheckAndSend(unsigned char* bytes, int length)
 {
@@ -162,6 +270,50 @@ int QOR::getTimerValue()
 void QOR::showStatus(const char* text)
 {
     if (statusDisplay) statusDisplay->SetTextFromPlug(text);
+}
+
+void QOR::displayText(std::string name, std::string value, std::string cc)
+{
+    showStatus(name.c_str());
+    if (valueDisplay) valueDisplay->SetTextFromPlug(value.c_str());
+    if (ccDisplay) ccDisplay->SetTextFromPlug(cc.c_str());
+}
+
+void QOR::displayCategoryName(std::string text)
+{
+    if (categoryDisplay) categoryDisplay->SetTextFromPlug(text.c_str());
+}
+
+void QOR::displayPatchName(std::string text)
+{
+    if (patchDisplay) patchDisplay->SetTextFromPlug(text.c_str());
+}
+
+void QOR::displayBuild(std::string text)
+{
+    if (buildDisplay) buildDisplay->SetTextFromPlug(text.c_str());
+}
+
+std::string QOR::getValueString(double value)
+{
+    // Sized to the text, so a value of any size comes out whole.
+    const int length = std::snprintf(nullptr, 0, "%.0f", value);
+    if (length <= 0) return std::string();
+    std::string text(size_t(length) + 1, '\0');
+    std::snprintf(&text[0], text.size(), "%.0f", value);
+    text.pop_back();
+    return text;
+}
+
+std::string QOR::getPanelString(int part, std::string text)
+{
+    // Returned by value: callers on several threads would otherwise share one member.
+    return "Part " + std::to_string(static_cast<long long>(part) + 1) + " " + text;
+}
+
+void QOR::OpenDataDirectory()
+{
+    if (IGraphics* g = GetGUI()) g->OpenURL(getDataFolder().c_str(), nullptr, nullptr, nullptr);
 }
 
 // The parameter dispatch, the per-block work and the incoming MIDI routing build on managers the

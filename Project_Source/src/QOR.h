@@ -8,14 +8,17 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "kit/plugin/IMidiQueue.h"
 #include "kit/plugin/IPluginAU.h"
 
+class ControlLayer;
 class IControl;
 class ITextControl;
+struct ControlAction;
 class LibrarianViewControl;
 class MIDIMessageManager;
 class PatchLibrarian;
@@ -67,6 +70,22 @@ public:
     int getTimerValue();
     // The status line's text; any thread.
     void showStatus(const char* text);
+
+    // ---- read-outs (any thread: the surface keeps texts safe against drawing) ----
+    void displayText(std::string name, std::string value, std::string cc);
+    void displayCategoryName(std::string text);
+    void displayPatchName(std::string text);
+    void displayBuild(std::string text);
+    // "%.0f" of the value, whole whatever its size.
+    std::string getValueString(double value);
+    // "Part " + (part + 1) + " " + text.
+    std::string getPanelString(int part, std::string text);
+    // Shows the data folder in the system's file browser.
+    void OpenDataDirectory();
+
+    // ---- what the start-up looked up (null when the configuration lacks it) ----
+    ControlLayer* keptLayer(const std::string& name) const;
+    IControl* firstControl(int paramId) const;
 
     // ---- start-up results ----
     std::string logFilePath;
@@ -161,6 +180,14 @@ public:
     IControl* cancelRequestSwitch1 = nullptr;
     IControl* cancelRequestSwitch2 = nullptr;
     LibrarianViewControl* librarianView = nullptr;
+    ControlLayer* progressLayer = nullptr;
+    ControlAction* overrideTempoAction = nullptr;
+    ControlAction* quickTabAction = nullptr;
+    ControlAction* mainTabAction = nullptr;
+    // The layers of the configuration the controller switches, by name.
+    std::map<std::string, ControlLayer*> namedLayers;
+    // The first control of each parameter the controller sets or reads directly.
+    std::map<int, IControl*> firstControls;
 
 protected:
     // Called with the name of each shut-down step as ~QOR reaches it, so a test can see the order.
@@ -168,6 +195,17 @@ protected:
 
 private:
     void readUISettings();
+    void keepNamedLayers();
+    void buildProgressOverlay(int width, int height);
+    void keepFirstControls();
+    void buildBankLists();
+    void setStartControls();
+    void setFilterSwitches();
+    void refreshControls();
+    void reopenDefaultPorts();
+    // The first control of the parameter as user input: the parameter's value, not the
+    // control's position. Nothing without a control.
+    void setAsUserInput(int paramId, double value);
     // The shut-down order; also frees what a constructor that failed half-way had made.
     void shutdown();
     void shutdownStep(const char* step) const

@@ -27,12 +27,15 @@ TEST(ControllerHost, TheOpenRateAndResetAreLoggedAndFiftyCyclesOverALibraryEndCl
     };
     run("open; rate 44100.5; reset; close");
     const std::string rate = "RESET: Host sample rate ", version = "RESET: plug-in v1.0.9";
-    EXPECT_EQ(bankgen::logTexts(data.file("QOR Editor LOG.txt")),
-              (std::vector<std::string>{"INITIALIZATION STARTED!", "Data folder located at " + data.path + "/",
-                                        "PATCH MANAGER INITIALIZED...", "PATCH LIBRARIAN INITIALIZED...",
-                                        "PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...",
-                                        "PATCH LIBRARIAN COMPLETED LOADING SINGLES...", rate + "44100Hz", version,
-                                        rate + "44100.5Hz", version, rate + "44100.5Hz", version}));
+    EXPECT_EQ(
+        bankgen::logTexts(data.file("QOR Editor LOG.txt")),
+        (std::vector<std::string>{
+            "INITIALIZATION STARTED!", "Data folder located at " + data.path + "/", "PATCH MANAGER INITIALIZED...",
+            "PATCH LIBRARIAN INITIALIZED...", "PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...",
+            "PATCH LIBRARIAN COMPLETED LOADING SINGLES...", "STARTING USER INTERFACE CONFIGURATION...",
+            "USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI", "Layers attached...", "Control set 1 attached",
+            "Librarian menus attached", "Control set 2 attached... Resetting", rate + "44100Hz", version,
+            "Plug-in is ready to load!", rate + "44100.5Hz", version, rate + "44100.5Hz", version}));
 
     ASSERT_EQ(mkdir(data.file("Patches").c_str(), 0755), 0);
     for (uint32_t i = 1; i <= 4; ++i)

@@ -1,4 +1,5 @@
 // The controller object: UI-size file, log switch, start-up snapshot, reset and shut-down order.
+#include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/UIConfigManager.h"
@@ -94,17 +95,23 @@ TEST(ControllerReset, TheQueueKeepsWaitingMessagesInOrderWithRoomForTheBlockOrAl
     EXPECT_EQ(plug->dawOffset.load(), 77);
 }
 
-TEST(ControllerShutDown, PortsCloseFirstThenSendingStopsThenLibrarianPatchManagerAndConfigurationGo)
+TEST(ControllerShutDown, PortsCloseFirstThenWorkersStopThenTheManagersGo)
 {
     // Records, at each shut-down step, which of the controller's objects are still there.
     struct RecordingQOR : QOR {
         explicit RecordingQOR(std::vector<std::string>* seen) : QOR(IPluginInstanceInfo())
         {
-            uiConfigManager = new UIConfigManager();
             midiIOSet = true;
+            // A clock runs until it is told to stop: the shut-down must stop and join it.
+            SenderJobRecord clock;
+            clock.job = kJobContinuousClock;
+            midiManager->sender->resetContinuousClock(false);
+            EXPECT_TRUE(midiManager->startJob(clock));
             QOR* self = this; // the hook runs inside ~QOR, where only the base is whole
             mShutdownStep = [self, seen](const char* step) {
-                seen->push_back(std::string(step) + (self->midiIOSet ? " io" : "") + (self->patchLibrarian ? " lib" : "") +
+                seen->push_back(std::string(step) + (self->midiIOSet ? " io" : "") +
+                                (self->midiManager && !self->midiManager->threadIdle(kClockThread) ? " busy" : "") +
+                                (self->midiManager ? " mm" : "") + (self->patchLibrarian ? " lib" : "") +
                                 (self->patchManager ? " pm" : "") + (self->uiConfigManager ? " cfg" : ""));
             };
         }
@@ -115,7 +122,8 @@ TEST(ControllerShutDown, PortsCloseFirstThenSendingStopsThenLibrarianPatchManage
     testing::internal::CaptureStdout();
     delete new RecordingQOR(&seen);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(seen, (std::vector<std::string>{"MIDI ports closed io lib pm cfg", "midiIOSet cleared lib pm cfg",
-                                              "librarian deleted pm cfg", "patch manager deleted cfg",
-                                              "configuration manager deleted"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"MIDI ports closed io busy mm lib pm cfg",
+                                              "midiIOSet cleared busy mm lib pm cfg", "workers joined mm lib pm cfg",
+                                              "protocol manager deleted lib pm cfg", "librarian deleted pm cfg",
+                                              "patch manager deleted cfg", "configuration manager deleted"}));
 }

@@ -23,3 +23,7 @@ if(TARGET editor_config_chart_test)
   add_dependencies(editor_config_chart_test qor_bundle_resources QORBundle)
   target_link_libraries(editor_config_chart_test PRIVATE qor_make_config_chart qor_editor)
 endif()
+# The controller's editor tests build the editor from the bundle's configuration and images.
+if(TARGET editor_controller_editor_test)
+  add_dependencies(editor_controller_editor_test QORBundle)
+endif()

@@ -1,7 +1,7 @@
 #pragma once
 // Controllers for in-process tests of the worker jobs, with no MIDI port and no JACK; both read
 // QOR_DATA_FOLDER when built. RecordingQOR keeps what is handed to the output and every indicator
-// call, and owns a protocol manager. InSynthQOR plays the output into the synthesizer simulator,
+// call. InSynthQOR plays the output into the synthesizer simulator,
 // whose answers come back on the simulator's output thread through ProcessSysEx/ProcessMidiMsg
 // with the device flag, with its delays and misbehaviours (a test using it links synth_sim_core).
 #include "Project_Source/src/MIDIMessageManager.h"
@@ -18,17 +18,9 @@ using Bytes = std::vector<uint8_t>;
 
 class RecordingQOR : public QOR {
 public:
-    RecordingQOR() : QOR(IPluginInstanceInfo())
-    {
-        midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, nullptr);
-        midiIOSet = true;
-    }
+    RecordingQOR() : QOR(IPluginInstanceInfo()) { midiIOSet = true; }
     // The workers call into this object: they stop while it is whole.
-    ~RecordingQOR() override
-    {
-        delete midiManager;
-        midiManager = nullptr;
-    }
+    ~RecordingQOR() override { midiManager->stopAndJoin(); }
 
     bool SendMidiSysex(unsigned char* data, int size) override
     {

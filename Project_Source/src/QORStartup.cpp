@@ -1,0 +1,291 @@
+// The editor part of the start-up: the layers and controls the controller keeps, the progress
+// overlay, the bank-name lists, the controller's own control values and the default ports.
+// Whatever the configuration lacks is logged once by name and left null; later steps skip it.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "BankDisplayNames.h"
+#include "ControlAction.h"
+#include "PatchFile.h"
+#include "PatchLibrarian.h"
+#include "QOR.h"
+#include "QORParams.h"
+#include "UIConfigManager.h"
+#include "kit/plugin/IControl.h"
+#include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsLayer.h"
+
+namespace
+{
+
+using namespace qorid;
+
+enum class AtStart { Keep, Show, Hide };
+
+// The layers kept by name, in the order they are looked up: a name is the format with each
+// number from first to last ("%d" rows), or the format itself.
+struct LayerRow {
+    const char* format;
+    int first, last;
+    AtStart atStart;
+};
+constexpr LayerRow kLayerRows[] = {
+    {"root", 0, 0, AtStart::Show},
+    {"oscillators", 0, 0, AtStart::Keep},
+    {"filterSlopeOverlayer", 0, 0, AtStart::Keep},
+    {"effectsLayer", 0, 0, AtStart::Keep},
+    {"vocoderLayer", 0, 0, AtStart::Hide},
+    {"ruvoPartDisable", 0, 0, AtStart::Hide},
+    {"lfoModMatrix", 0, 0, AtStart::Keep},
+    {"miniMixer", 0, 0, AtStart::Keep},
+    {"miniMixer2", 0, 0, AtStart::Keep},
+    {"multiModeMixer2", 0, 0, AtStart::Keep},
+    {"patchLibrarian", 0, 0, AtStart::Keep},
+    {"multiModeSettingsPage1", 0, 0, AtStart::Show},
+    {"effectConfig%02d", 1, 19, AtStart::Keep},
+    {"miniMixerDelayPart%d", 1, 8, AtStart::Keep},
+    {"miniMixerDelayProg%d", 1, 8, AtStart::Keep},
+    {"partPanning%d", 1, 8, AtStart::Keep},
+    {"progPanning%d", 1, 8, AtStart::Keep},
+    {"bankAndProgram%02d", 1, 1, AtStart::Show},
+    {"bankAndProgram%02d", 2, 8, AtStart::Hide},
+    {"bankAndProgramMulti", 0, 0, AtStart::Hide},
+    {"saveChangesLayer", 0, 0, AtStart::Hide},
+    {"discardChangesLayerRight", 0, 0, AtStart::Hide},
+    {"keepBankOpenLayer", 0, 0, AtStart::Hide},
+    {"arpTempoLayer", 0, 0, AtStart::Keep},
+    {"aboutWindow", 0, 0, AtStart::Hide},
+    {"firstRunNotification", 0, 0, AtStart::Hide},
+    {"bankPatchConflictWindow", 0, 0, AtStart::Hide},
+    {"midiFilterSettings", 0, 0, AtStart::Hide},
+    {"step%02doverlayer", 2, 32, AtStart::Keep},
+    {"patchRename", 0, 0, AtStart::Hide},
+    {"categoryLimit", 0, 0, AtStart::Hide},
+    {"searchField", 0, 0, AtStart::Hide},
+};
+
+// The parameters whose first control the controller keeps.
+constexpr int kKeptControls[] = {
+    kDeviceOutSelection,
+    kDeviceInSelection,
+    kPatchRename,
+    kControlDisplayName,
+    kControlDisplayValue,
+    kControlDisplayCategory,
+    kControlDisplayPatch,
+    kControlDisplayCC,
+    kControlDisplayBuild,
+    kControlDisplayMIDIOutDelay,
+    kControlLibrary,
+    kKeepSelectedBank,
+    kPatchSearch,
+    kRandomize,
+    kPatchSelectionListUpper,
+    kPatchSelectionListLower,
+    kGlobalMidiChannel,
+    kMIDIFilterTrackIncomingMIDI,
+    kMIDIFilterDirectToHardware,
+    kMIDIFilterToDAWBuffer,
+    kSendMIDIClockPointer,
+    kSendMIDIClockInfo,
+};
+
+// The filter and clock switches as the start-up sets them, with the field each one sets: a
+// filter field blocks, so it is the opposite of its pass-through switch.
+struct SwitchRow {
+    int paramId;
+    double value;
+    std::atomic<bool> QOR::*field; // null: a filter (the id gives its place) or no field
+};
+constexpr SwitchRow kSwitchRows[] = {
+    {kMIDIFilterDAWCCPassThrough, 1.0, nullptr},
+    {kMIDIFilterDAWPCPassThrough, 0.0, nullptr},
+    {kMIDIFilterDAWNotePassThrough, 1.0, nullptr},
+    {kMIDIFilterDAWPPPassThrough, 1.0, nullptr},
+    {kMIDIFilterDAWPAPassThrough, 1.0, nullptr},
+    {kMIDIFilterDAWCAPassThrough, 1.0, nullptr},
+    {kMIDIFilterDAWSEPassThrough, 0.0, nullptr},
+    {kMIDIFilterHWCCPassThrough, 1.0, nullptr},
+    {kMIDIFilterHWPCPassThrough, 0.0, nullptr},
+    {kMIDIFilterHWNotePassThrough, 1.0, nullptr},
+    {kMIDIFilterHWPPPassThrough, 1.0, nullptr},
+    {kMIDIFilterHWPAPassThrough, 1.0, nullptr},
+    {kMIDIFilterHWCAPassThrough, 1.0, nullptr},
+    {kMIDIFilterHWSEPassThrough, 1.0, nullptr},
+    {kMIDIFilterTrackIncomingMIDI, 1.0, &QOR::trackIncomingMidi},
+    {kMIDIFilterDirectToHardware, 1.0, nullptr},
+    {kMIDIFilterToDAWBuffer, 0.0, &QOR::routeMidiToHostBuffer},
+    {kSendMIDIClockPointer, 0.0, &QOR::sendClockPointer},
+    {kSendMIDIClockInfo, 0.0, &QOR::sendClockInfo},
+};
+static_assert(kMIDIFilterHWSEPassThrough - kMIDIFilterDAWCCPassThrough + 1 == QOR::kMidiFilterCount,
+              "one filter field per filter switch");
+
+} // namespace
+
+ControlLayer* QOR::keptLayer(const std::string& name) const
+{
+    auto it = namedLayers.find(name);
+    return it == namedLayers.end() ? nullptr : it->second;
+}
+
+IControl* QOR::firstControl(int paramId) const
+{
+    auto it = firstControls.find(paramId);
+    return it == firstControls.end() ? nullptr : it->second;
+}
+
+void QOR::keepNamedLayers()
+{
+    for (const LayerRow& row : kLayerRows) {
+        for (int n = row.first; n <= row.last; ++n) {
+            char name[64];
+            std::snprintf(name, sizeof name, row.format, n);
+            auto it = uiConfigManager->layers.find(name); // looked up, never inserted
+            ControlLayer* layer = it == uiConfigManager->layers.end() ? nullptr : it->second;
+            namedLayers[name] = layer;
+            if (!layer) {
+                log(std::string("Start-up: layer ") + name + " missing");
+                continue;
+            }
+            if (row.atStart != AtStart::Keep) layer->Hide(row.atStart == AtStart::Hide);
+        }
+        // Greyed before the rename layer, as the configuration's order expects.
+        if (row.format == std::string("step%02doverlayer")) {
+            ControlAction* action = GetParam(kRandomize)->GetControlAction();
+            if (action && !action->controls.empty()) action->controls.front()->GrayOut(true);
+        }
+    }
+}
+
+void QOR::keepFirstControls()
+{
+    auto keep = [this](int id) {
+        ControlAction* action = GetParam(id)->GetControlAction();
+        IControl* control = action && !action->controls.empty() ? action->controls.front() : nullptr;
+        firstControls[id] = control;
+        if (!control) log("Start-up: control of parameter " + std::to_string(id) + " missing");
+    };
+    for (int id : kKeptControls) keep(id);
+    for (int part = 0; part < 8; ++part) keep(kMultiPartMIDICh + part);
+    for (int id = kMIDIFilterDAWCCPassThrough; id <= kMIDIFilterHWSEPassThrough; ++id) keep(id);
+
+    const struct {
+        ITextControl** member;
+        int id;
+    } readOuts[] = {
+        {&statusDisplay, kControlDisplayName}, {&valueDisplay, kControlDisplayValue},
+        {&ccDisplay, kControlDisplayCC},       {&categoryDisplay, kControlDisplayCategory},
+        {&patchDisplay, kControlDisplayPatch}, {&buildDisplay, kControlDisplayBuild},
+    };
+    for (const auto& r : readOuts) *r.member = dynamic_cast<ITextControl*>(firstControl(r.id));
+    upperSelectionControl = firstControl(kPatchSelectionListUpper);
+    lowerSelectionControl = firstControl(kPatchSelectionListLower);
+}
+
+void QOR::buildProgressOverlay(int width, int height)
+{
+    IGraphics* g = GetGUI();
+    progressLayer = new ControlLayer(0, "PROGRESS");
+    IBitmap overlay = g->LoadIBitmap(122, "resources/img/qor-progress-overlay.png", 1.0, 1, false);
+    progressIndicator =
+        new ProgressIndicator(progressLayer, this, 0, 0, width, height, -1, &overlay, IRECT(0, 0, width, height));
+    cancelRequestSwitch1 = uiConfigManager->createAutoOffSwitchControl(
+        "Cancel Data Request", kCancelDataRequest, 835, 457, "BUTTON_LIB_CANCEL_ID", 0, progressLayer, "Global");
+    cancelRequestSwitch2 = uiConfigManager->createAutoOffSwitchControl(
+        "Cancel Data Request", kCancelDataRequest, 740, 83, "BUTTON_LIB_CANCEL_ID", 0, progressLayer, "Global");
+    progressIndicator->Hide(true);
+    progressLayer->Hide(true);
+}
+
+void QOR::buildBankLists()
+{
+    const std::vector<PatchFile*>& banks = patchLibrarian->singleFiles;
+    auto fill = [&](int paramId, const char* listName, std::string* name, std::string* folder) {
+        IParam* param = GetParam(paramId);
+        // The layout's placeholder words go: the list is the library's alone.
+        param->ResetDisplayTexts();
+        param->InitEnum(listName, 0, int(banks.size()), "", "", -1, -1);
+        BankDisplayNames names;
+        for (size_t i = 0; i < banks.size(); ++i) {
+            bool shortened = false;
+            const std::string shown = names.next(banks[i]->fileName, &shortened);
+            param->SetDisplayText(int(i), shown.c_str());
+            if (shortened)
+                log("PATCH LIBRARIAN: Filename " + banks[i]->fileName + " RENAMED TO " + shown +
+                    " Because the filename was too long to fit in plug-in display!");
+        }
+        *name = param->GetDisplayText(0);
+        const double at = param->Value();
+        if (!banks.empty() && at >= 0.0 && at < double(banks.size())) *folder = banks[size_t(at)]->folderName;
+    };
+    fill(kPatchSelectionListUpper, "Bank Selection List 1", &upperBankName, &upperBankFolder);
+    fill(kPatchSelectionListLower, "Bank Selection List 2", &lowerBankName, &lowerBankFolder);
+    log("Librarian menus attached");
+}
+
+void QOR::setAsUserInput(int paramId, double value)
+{
+    if (IControl* control = firstControl(paramId))
+        control->SetValueFromUserInput(GetParam(paramId)->GetNormalized(value));
+}
+
+void QOR::setStartControls()
+{
+    setAsUserInput(kKeepSelectedBank, 1.0);
+    partSelectSendFlag = true;
+    for (int part = 0; part < 8; ++part) setAsUserInput(kMultiPartMIDICh + part, double(part));
+    setAsUserInput(kGlobalMidiChannel, 15.0);
+    deviceId = 15;
+}
+
+void QOR::setFilterSwitches()
+{
+    for (const SwitchRow& row : kSwitchRows) {
+        setAsUserInput(row.paramId, row.value);
+        const bool on = row.value != 0.0;
+        if (row.field)
+            (this->*row.field) = on;
+        else if (row.paramId <= kMIDIFilterHWSEPassThrough)
+            midiFilterSwitches[size_t(row.paramId - kMIDIFilterDAWCCPassThrough)] = !on;
+    }
+}
+
+void QOR::refreshControls()
+{
+    IGraphics* g = GetGUI();
+    for (int id = 0; id < NParams(); ++id) {
+        const double v = GetParam(id)->Value();
+        // Only whole numbers an int holds; NaN fails the test.
+        if (!(v >= 1.0 && v < double(std::numeric_limits<int>::max()))) continue;
+        g->SetParameterFromPlug(id, double(int(v)), false);
+    }
+}
+
+void QOR::reopenDefaultPorts()
+{
+    IGraphics* g = GetGUI();
+    // The found index, clamped into the parameter's range; the port's name becomes the text of
+    // its index, so the menu shows what was opened.
+    auto take = [&](int paramId, int index, const std::string& name) {
+        IParam* param = GetParam(paramId);
+        param->Set(std::fmin(std::fmax(double(index), param->GetMin()), param->GetMax()));
+        if (index > 0) param->SetDisplayText(index, name.c_str());
+    };
+    const std::string& outName = uiSettingsLines[3];
+    const std::string& inName = uiSettingsLines[4];
+    log("DEFAULT SETTINGS: MIDI In device stored " + inName);
+    midiInIndex = 1;
+    setExternalMIDIIn(midiInIndex, inName.c_str());
+    take(kDeviceInSelection, midiInIndex, inName);
+    log("DEFAULT SETTINGS: MIDI Out device stored " + outName);
+    midiOutIndex = 1;
+    setExternalMIDIOut(midiOutIndex, outName.c_str());
+    take(kDeviceOutSelection, midiOutIndex, outName);
+    // Only an output that really opened counts.
+    midiIOSet = midiOutIndex > 0 && GetParam(kDeviceOutSelection)->Value() > 0.0;
+    g->SetParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
+    g->SetParameterFromPlug(kDeviceOutSelection, GetParam(kDeviceOutSelection)->Value(), false);
+    initialRequestPending = true;
+}
