@@ -7,14 +7,15 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$(nproc)"
 if [ -x build/release/tools/qor-host/qor-host ]; then
   build/release/tools/qor-host/qor-host --bundle build/release/QOR.component --info
-  # The test bundle's demo editor at the three UI sizes, in a data folder of its own.
+  # The editor of the real plug-in at the three UI sizes, in a data folder of its own: what a
+  # newcomer sees on opening it in a host.
   shots=build/release/screenshots
   mkdir -p "$shots"
   data=$(mktemp -d)
   trap 'rm -rf "$data"' EXIT
   for size in small normal large; do
     QOR_DATA_FOLDER="$data" build/release/tools/qor-host/qor-host \
-      --bundle build/release/tests/QORStandin.component \
+      --bundle build/release/QOR.component \
       "uisize $size; open; editor-open; tick; screenshot $shots/editor-$size.png; editor-close; close" |
       grep '^screenshot:' | sed 's/^screenshot: /Screenshot: /'
   done

@@ -4,56 +4,22 @@
 #include "Project_Source/src/DataFolder.h"
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
-#include "kit/kitstring.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "platform/CoreFoundation/CFPresenter.h"
+#include "controller_editor_support.h"
 #include "support/bankgen.h"
-#include "support/tempdir.h"
-#include "support/testpaths.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
 
 using namespace qorid;
-using testsupport::TempDir;
+using editortest::Editor;
 
 namespace
 {
-
-// A data folder, optionally with a log file and a UI-size file, and the controller built over it
-// from the build's bundle.
-struct Editor {
-    explicit Editor(const char* uiFile = nullptr, bool withLog = true,
-                    const std::vector<std::pair<std::string, bankgen::Bytes>>& banks = {})
-    {
-        if (withLog) testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
-        if (uiFile) testsupport::writeFile(dir.file("QOR Editor UI.txt"), std::string(uiFile));
-        if (!banks.empty()) mkdir(dir.file("Patches").c_str(), 0755);
-        for (const auto& [name, bytes] : banks) testsupport::writeFile(dir.file("Patches/" + name), bytes);
-        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
-        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
-        testing::internal::CaptureStdout();
-        plug = std::make_unique<QOR>(IPluginInstanceInfo());
-        testing::internal::GetCapturedStdout();
-        unsetenv("QOR_BUNDLE_PATH");
-    }
-    std::vector<std::string> log() const { return bankgen::logTexts(dir.file("QOR Editor LOG.txt")); }
-    double value(int id) const { return plug->GetParam(id)->Value(); }
-    std::string text(ITextControl* control) const
-    {
-        KIT_String s("", 0, 256);
-        if (control) control->GetTextCopy(&s);
-        return s.Get();
-    }
-    TempDir dir;
-    std::unique_ptr<QOR> plug;
-};
 
 bankgen::Bytes programBank(uint32_t seed)
 {

@@ -16,8 +16,10 @@ TEST(ControllerHost, TheOpenRateAndResetAreLoggedAndFiftyCyclesOverALibraryEndCl
     testsupport::writeFile(data.file("QOR Editor LOG.txt"), "left from an earlier run\n");
     auto run = [&data](const std::string& commands) {
         const std::string& b = testsupport::binaryDir();
-        std::string out, cmd = "QOR_DATA_FOLDER='" + data.path + "' " + b + "/tools/qor-host/qor-host --bundle " + b +
-                               "/QOR.component '" + commands + "' 2>&1";
+        // One port system: after a failed ALSA-then-JACK fallback, LeakSanitizer's exit scan
+        // trips over a stale dynamic-TLS record (a limit of the sanitizer, not a leak).
+        std::string out, cmd = "QOR_MIDI_API=jack QOR_DATA_FOLDER='" + data.path + "' " + b +
+                               "/tools/qor-host/qor-host --bundle " + b + "/QOR.component '" + commands + "' 2>&1";
         FILE* p = popen(cmd.c_str(), "r");
         char buf[4096];
         for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
