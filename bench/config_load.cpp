@@ -25,6 +25,7 @@
 #include "Project_Source/src/UIConfigManager.h"
 #include "Project_Source/src/tea.h"
 #include "tests/plugin/graphics_offscreen.h"
+#include "bench_paths.h"
 
 namespace {
 
@@ -100,13 +101,7 @@ const std::string& Layout() {
 }
 
 // The build folder's bundle images, found from this program's place in the build.
-std::string ImageFolder() {
-  char exe[4096] = {0};
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  std::string path(exe, n > 0 ? size_t(n) : 0);
-  for (int up = 0; up < 2 && !path.empty(); ++up) path = path.substr(0, path.find_last_of('/'));
-  return path + "/QOR.component/Contents/Resources/img/";
-}
+std::string ImageFolder() { return BuildFolder() + "/QOR.component/Contents/Resources/img/"; }
 
 std::string Slurp(const std::string& path) {
   std::string text;

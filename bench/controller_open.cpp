@@ -4,6 +4,7 @@
 // three editor scales, in a data folder without a library. MIDI names come from whatever port
 // system the machine has (QOR_MIDI_API picks one).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,18 +12,10 @@
 #include <string>
 
 #include "Project_Source/src/QOR.h"
+#include "bench_paths.h"
 #include "kit/plugin/IGraphics.h"
 
 namespace {
-
-// The build folder's bundle, found from this program's place in the build.
-std::string BundleFolder() {
-  char exe[4096] = {0};
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  std::string path(exe, n > 0 ? size_t(n) : 0);
-  for (int up = 0; up < 2 && !path.empty(); ++up) path = path.substr(0, path.find_last_of('/'));
-  return path + "/QOR.component";
-}
 
 void BM_ControllerOpenAndClose(benchmark::State& st) {
   static const char* const kWords[] = {"small", "normal", "large"};
@@ -37,13 +30,21 @@ void BM_ControllerOpenAndClose(benchmark::State& st) {
     std::fclose(f);
   }
   setenv("QOR_DATA_FOLDER", folder, 1);
-  setenv("QOR_BUNDLE_PATH", BundleFolder().c_str(), 1);
+  setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
   int width = 0;
+  // Without a log file the start-up prints its notice on standard output; not into the report.
+  std::fflush(stdout);
+  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
+  dup2(quiet, 1);
   for (auto _ : st) {
     QOR* plug = new QOR(IPluginInstanceInfo());
     width = plug->GetGUI() ? plug->GetGUI()->Width() : 0;
     delete plug;
   }
+  std::fflush(stdout);
+  dup2(savedOut, 1);
+  close(savedOut);
+  close(quiet);
   st.counters["width"] = width;
   std::remove(ui.c_str());
   rmdir(folder);

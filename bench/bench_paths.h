@@ -1,0 +1,13 @@
+#pragma once
+// The build folder, found from the running benchmark's place in it (<build>/bench/<program>).
+#include <unistd.h>
+
+#include <string>
+
+inline std::string BuildFolder() {
+  char exe[4096] = {0};
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  std::string path(exe, n > 0 ? size_t(n) : 0);
+  for (int up = 0; up < 2 && !path.empty(); ++up) path = path.substr(0, path.find_last_of('/'));
+  return path;
+}
