@@ -1,0 +1,72 @@
+// The stored default ports against a synthesizer's ports on the private JACK server: reopened
+// only when asked, silent at start-up, and an instance that closes while the synthesizer keeps
+// sending.
+#include "Project_Source/src/QORParams.h"
+#include "controller_editor_support.h"
+#include "kit/plugin/IParam.h"
+#include "plugin/midiports_synth_side.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using editortest::Editor;
+
+TEST(ControllerPorts, StoredPortsReopenOnlyWithTheirOutputLineAndSendNothing)
+{
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    const std::string out = synth.ReceivingPort(), in = synth.SendingPort();
+    const struct {
+        std::string file;
+        bool reopened;
+    } cases[] = {
+        {"a\nnormal\nyes\n" + out + "\n" + in + "\n", true},
+        {"a\nnormal\nyes\n\n" + in + "\n", false},
+    };
+    for (const auto& c : cases) {
+        Editor e(c.file.c_str());
+        QOR& q = *e.plug;
+        EXPECT_EQ(q.midiIOSet.load(), c.reopened) << c.file;
+        EXPECT_EQ(q.initialRequestPending.load(), c.reopened) << c.file;
+        EXPECT_EQ(q.midiInIndex > 0, c.reopened) << c.file;
+        EXPECT_EQ(e.value(qorid::kDeviceOutSelection) > 0.0, c.reopened) << c.file;
+        if (c.reopened) {
+            EXPECT_EQ(q.GetParam(qorid::kDeviceOutSelection)->GetDisplayText(q.midiOutIndex), out);
+            EXPECT_EQ(q.GetParam(qorid::kDeviceInSelection)->GetDisplayText(q.midiInIndex), in);
+        }
+        const std::vector<std::string> log = e.log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "DEFAULT SETTINGS: MIDI Out device stored " + out),
+                  c.reopened ? 1 : 0);
+        EXPECT_EQ(std::count(log.begin(), log.end(), "DEFAULT SETTINGS: MIDI In device stored " + in),
+                  c.reopened ? 1 : 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(synth.Received().empty()) << synth.Received().size() << " messages";
+}
+
+TEST(ControllerPorts, AnInstanceClosesCleanlyWhileTheSynthesizerStreamsIntoItsInput)
+{
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    const std::string file = "a\nnormal\nyes\n" + synth.ReceivingPort() + "\n" + synth.SendingPort() + "\n";
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        std::vector<unsigned char> sysex(300, 0x11);
+        sysex.front() = 0xF0;
+        sysex.back() = 0xF7;
+        for (unsigned char v = 0; !stop; v = (v + 1) & 0x7F) {
+            synth.Send({0xB0, 7, v});
+            synth.Send(sysex);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        Editor e(file.c_str(), false);
+        ASSERT_TRUE(e.plug->midiIOSet.load() && e.plug->midiInIndex > 0) << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    stop = true;
+    stream.join();
+}
