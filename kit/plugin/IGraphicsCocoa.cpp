@@ -44,6 +44,7 @@ int CharacterCount(const char* s)
 IGraphicsCocoa_vQOR_au::~IGraphicsCocoa_vQOR_au()
 {
     killTimer();
+    endUserInput();
     // A host that frees the view first leaves the surface without a dangling pointer.
     if (mGraphics && mGraphics->mGraphicsCocoa == this) mGraphics->mGraphicsCocoa = nullptr;
     mGraphics = nullptr;
@@ -122,7 +123,7 @@ void IGraphicsCocoa_vQOR_au::mouseUp(NSEvent* e)
 
 void IGraphicsCocoa_vQOR_au::mouseDragged(NSEvent* e)
 {
-    if (!mGraphics) return;
+    if (!mGraphics || mTextFieldView) return;
     int x = 0, y = 0;
     getMouseXY(e, &x, &y);
     IMouseMod mod = LeftMod(e);
@@ -149,7 +150,7 @@ void IGraphicsCocoa_vQOR_au::rightMouseUp(NSEvent* e)
 
 void IGraphicsCocoa_vQOR_au::rightMouseDragged(NSEvent* e)
 {
-    if (!mGraphics) return;
+    if (!mGraphics || mTextFieldView) return;
     int x = 0, y = 0;
     getMouseXY(e, &x, &y);
     IMouseMod mod = RightMod(e);

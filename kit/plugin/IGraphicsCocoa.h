@@ -1,10 +1,15 @@
 #pragma once
 // The editor's Cocoa view: a timer at the surface's frame rate asks the surface what is dirty
 // and invalidates it; drawRect lets the surface draw; mouse, wheel and key events become the
-// surface's calls. A view without its surface (after close) ignores events.
+// surface's calls. A view without its surface (after close) ignores events. Prompts open a
+// native popup menu or a text field over the control.
 #include <AppKit/AppKit.h>
 
+class IControl;
 class IGraphicsMac;
+class IParam;
+class IPopupMenu;
+struct IText;
 
 class IGraphicsCocoa_vQOR_au : public NSView {
     NS_STANDIN_CLASS(IGraphicsCocoa_vQOR_au)
@@ -33,7 +38,17 @@ public:
     void killTimer();
     // Closes the surface's side too, then leaves the superview.
     void removeFromSuperview() override;
-    void endUserInput() {}
+    // The model shown as a context menu below the rectangle (view coordinates); the menu or
+    // submenu holding the choice, its chosen index set, or null when dismissed.
+    IPopupMenu* createIPopupMenu(IPopupMenu* menu, NSRect rect);
+    // A text field over the rectangle holding the text, selected whole; nothing without a
+    // control or while a field is open.
+    void createTextEntry(IControl* control, IParam* param, IText* text, const char* initial, NSRect rect);
+    // The field's delegate: its text goes to the control, then the field closes.
+    void controlTextDidEndEditing(NSNotification* note);
+    // Closes an open field without taking its text.
+    void endUserInput();
+    NSTextField* TextField() const { return mTextFieldView; }
 
     IGraphicsMac* Graphics() const { return mGraphics; }
     NSTimer* Timer() const { return mTimer; }
@@ -45,6 +60,55 @@ public:
 private:
     friend class IGraphicsMac;
     NSTimer* mTimer = nullptr; // kept by the run loop until killed
+    NSTextField* mTextFieldView = nullptr; // retained while open
+    IControl* mEdControl = nullptr;
+    IParam* mEdParam = nullptr;
     int mPrevX = 0, mPrevY = 0;
     IGraphicsMac* mGraphics = nullptr;
+};
+
+// Checks typed text: only characters of the set (any without one), no longer than the maximum
+// length, no larger than the maximum value (0: no limit).
+class CocoaFormatter_vQOR_au : public NSFormatter {
+    NS_STANDIN_CLASS(CocoaFormatter_vQOR_au)
+public:
+    CocoaFormatter_vQOR_au() = default;
+    ~CocoaFormatter_vQOR_au() override;
+    void setAcceptableCharacterSet(NSCharacterSet* set);
+    void setMaximumLength(int len) { mMaxLength = len; }
+    void setMaximumValue(int value) { mMaxValue = value; }
+    bool isPartialStringValid(NSString* partial, NSString** newString, NSString** error) override;
+    NSString* stringForObjectValue(NSObject* object) override;
+    bool getObjectValue(NSObject** object, NSString* string, NSString** error) override;
+
+private:
+    NSCharacterSet* mFilterCharacterSet = nullptr; // retained
+    int mMaxLength = 0;
+    int mMaxValue = 0;
+};
+
+// A native menu built from the model, which it remembers; items send OnMenuSelection: to the
+// receiver.
+class IGraphicsNSMenu_vQOR_au : public NSMenu {
+    NS_STANDIN_CLASS(IGraphicsNSMenu_vQOR_au)
+public:
+    IGraphicsNSMenu_vQOR_au() = default;
+    IGraphicsNSMenu_vQOR_au* initWithIPopupMenuAndReciever(IPopupMenu* menu, NSView* receiver);
+    IPopupMenu* AssociatedIPopupMenu() const { return mIPopupMenu; }
+
+private:
+    IPopupMenu* mIPopupMenu = nullptr;
+};
+
+// Keeps the menu item that was chosen.
+class IGraphicsMenuRcvr_vQOR_au : public NSView {
+    NS_STANDIN_CLASS(IGraphicsMenuRcvr_vQOR_au)
+public:
+    IGraphicsMenuRcvr_vQOR_au() = default;
+    ~IGraphicsMenuRcvr_vQOR_au() override;
+    void OnMenuSelection(NSMenuItem* item);
+    NSMenuItem* MenuItem() const { return mNSMenuItem; }
+
+private:
+    NSMenuItem* mNSMenuItem = nullptr; // retained
 };

@@ -60,6 +60,32 @@ bool IGraphicsMac::MeasureIText(IText* text, const char* str, IRECT* r)
     return IGraphics::MeasureIText(text, str, r);
 }
 
+void IGraphicsMac::ForceEndUserEdit()
+{
+    if (mGraphicsCocoa) mGraphicsCocoa->endUserInput();
+}
+
+namespace {
+// The surface's rectangle in the view's coordinates, y upward.
+NSRect ViewRect(const IRECT& r, int height)
+{
+    return NSMakeRect(r.L, height - 1 - r.B, r.R - r.L + 1, r.B + 1 - r.T);
+}
+} // namespace
+
+IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* r)
+{
+    ReleaseMouseCapture();
+    if (!menu || !r || !mGraphicsCocoa) return nullptr;
+    return mGraphicsCocoa->createIPopupMenu(menu, ViewRect(*r, Height()));
+}
+
+void IGraphicsMac::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param)
+{
+    if (!r || !mGraphicsCocoa) return;
+    mGraphicsCocoa->createTextEntry(control, param, text, str, ViewRect(*r, Height()));
+}
+
 void IGraphicsMac::Resize(int w, int h)
 {
     if (w == Width() && h == Height()) return;

@@ -16,6 +16,10 @@ public:
 
     bool DrawScreen(IRECT* r) override;
     bool MeasureIText(IText* text, const char* str, IRECT* r) override;
+    void ForceEndUserEdit() override;
+    // Both end the mouse capture first; rectangles go to the view with y upward.
+    IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
+    void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;
     void Resize(int w, int h) override;
     bool WindowIsOpen() override { return mGraphicsCocoa != nullptr; }
     const char* GetGUIAPI() override { return "Cocoa gui"; }

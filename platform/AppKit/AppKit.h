@@ -8,4 +8,6 @@
 #include "NSWindow.h"
 #include "NSEvent.h"
 #include "NSApplication.h"
+#include "NSMenu.h"
+#include "NSTextField.h"
 #include "AppKitStandin.h"

@@ -15,5 +15,7 @@ int runFor(double seconds);
 void dispatch(NSEvent* event);
 // drawRect calls made by display passes so far.
 long drawCount();
+// The main screen's backing scale factor.
+void setBackingScaleFactor(double scale);
 
 } // namespace ns_standin

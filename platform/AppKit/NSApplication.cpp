@@ -96,6 +96,13 @@ NSScreen* NSScreen::mainScreen()
     return screen;
 }
 
+namespace {
+double gBackingScale = 1.0;
+}
+
+double NSScreen::backingScaleFactor() const { return gBackingScale; }
+void ns_standin::setBackingScaleFactor(double scale) { gBackingScale = scale > 0 ? scale : 1.0; }
+
 NSWorkspace* NSWorkspace::sharedWorkspace()
 {
     static NSWorkspace* workspace = new NSWorkspace;

@@ -38,6 +38,8 @@ public:
     NSScreen() = default;
     static NSScreen* mainScreen();
     NSRect frame() const { return NSMakeRect(0, 0, 1920, 1080); }
+    // Device pixels per point: 1 unless a test sets another (ns_standin::setBackingScaleFactor).
+    double backingScaleFactor() const;
 };
 
 class NSURL;

@@ -54,6 +54,12 @@ NSEvent* NSEvent::keyEventWithType(NSEventType type, NSPoint location, NSEventMo
     return e;
 }
 
+NSEvent* NSEvent::otherEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double,
+                                     NSInteger windowNumber, NSGraphicsContext*, short, NSInteger, NSInteger)
+{
+    return make(type, location, flags, windowNumber);
+}
+
 NSEvent* makeScrollEvent(NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber, double deltaX,
                          double deltaY)
 {

@@ -17,6 +17,7 @@ enum : NSUInteger {
     NSRightMouseDragged = 7,
     NSKeyDown = 10,
     NSKeyUp = 11,
+    NSApplicationDefined = 15,
     NSScrollWheel = 22,
 };
 typedef NSUInteger NSEventModifierFlags;
@@ -42,6 +43,9 @@ public:
     static NSEvent* keyEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double timestamp,
                                      NSInteger windowNumber, NSGraphicsContext* context, NSString* characters,
                                      NSString* charactersIgnoringModifiers, bool isARepeat, unsigned short keyCode);
+    static NSEvent* otherEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags,
+                                       double timestamp, NSInteger windowNumber, NSGraphicsContext* context,
+                                       short subtype, NSInteger data1, NSInteger data2);
     // Where the mouse was last seen by an event, in screen coordinates.
     static NSPoint mouseLocation();
 

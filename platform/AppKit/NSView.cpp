@@ -129,6 +129,12 @@ NSPoint NSView::convertPoint(NSPoint point, NSView* view) const
     return NSMakePoint(point.x + from.x - to.x, point.y + from.y - to.y);
 }
 
+NSPoint NSView::convertPointToBase(NSPoint point) const
+{
+    const NSPoint origin = originInWindow();
+    return NSMakePoint(point.x + origin.x, point.y + origin.y);
+}
+
 NSView* NSView::hitTest(NSPoint point)
 {
     if (!NSPointInRect(point, mFrame)) return nullptr;
@@ -144,8 +150,10 @@ void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
     retain(); // drawing may close the view
     origin.x += mFrame.origin.x;
     origin.y += mFrame.origin.y;
+    NSRect drawn = NSMakeRect(0, 0, 0, 0);
     if (needsDisplay()) {
         NSRect dirty = mDirty;
+        drawn = dirty;
         mDirty = NSMakeRect(0, 0, 0, 0);
         CGContextSaveGState(store);
         CGContextTranslateCTM(store, origin.x, origin.y);
@@ -160,6 +168,15 @@ void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
         CGContextRestoreGState(store);
     }
     std::vector<NSView*> children = mSubviews;
+    // What this view drew over, its subviews draw again.
+    if (!NSIsEmptyRect(drawn))
+        for (NSView* v : children) {
+            NSRect over = NSIntersectionRect(drawn, v->mFrame);
+            if (NSIsEmptyRect(over)) continue;
+            over.origin.x -= v->mFrame.origin.x;
+            over.origin.y -= v->mFrame.origin.y;
+            v->setNeedsDisplayInRect(over);
+        }
     for (NSView* v : children) v->retain();
     for (NSView* v : children) {
         if (v->mSuperview == this) v->displayIfNeededIn(store, origin);

@@ -38,6 +38,8 @@ public:
 
     // From the coordinates of view (the window's when null) into this view's.
     NSPoint convertPoint(NSPoint point, NSView* view) const;
+    // From this view's coordinates into the window's.
+    NSPoint convertPointToBase(NSPoint point) const;
     // The deepest view under the point, given in the superview's coordinates; null outside.
     virtual NSView* hitTest(NSPoint point);
 

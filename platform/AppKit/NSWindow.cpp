@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "NSApplication.h"
+#include "NSTextField.h"
 
 NS_STANDIN_CLASS_IMPL(NSWindow, NSResponder)
 
@@ -17,6 +18,7 @@ NSWindow::~NSWindow()
         v->setWindow(nullptr);
         v->release();
     }
+    if (mFieldEditor) mFieldEditor->release();
     CGContextRelease(mStore);
     std::free(mStoreBytes);
 }
@@ -57,6 +59,17 @@ void NSWindow::setContentView(NSView* view)
     }
     if (view) view->setWindow(this);
 }
+
+NSTextView* NSWindow::fieldEditor(bool create, NSObject*)
+{
+    if (!mFieldEditor && create) {
+        mFieldEditor = static_cast<NSTextView*>(NSTextView::class_()->alloc());
+        mFieldEditor->initWithFrame(NSMakeRect(0, 0, 0, 0));
+    }
+    return mFieldEditor;
+}
+
+NSScreen* NSWindow::screen() const { return NSScreen::mainScreen(); }
 
 bool NSWindow::makeFirstResponder(NSResponder* responder)
 {

@@ -22,6 +22,8 @@ public:
     void setContentView(NSView* view);
     NSRect frame() const { return mFrame; }
     NSInteger windowNumber() const { return mNumber; }
+    // The main screen: the stand-in has one.
+    class NSScreen* screen() const;
 
     NSResponder* firstResponder() const { return mFirstResponder; }
     // False when the responder does not accept; null makes the window itself first responder.
@@ -31,6 +33,8 @@ public:
     void setAcceptsMouseMovedEvents(bool on) { mAcceptsMouseMoved = on; }
     bool acceptsMouseMovedEvents() const { return mAcceptsMouseMoved; }
 
+    // The window's one field editor, made on first use when create is set.
+    class NSTextView* fieldEditor(bool create, NSObject* forObject);
     // Draws the views that need display into the backing store.
     void displayIfNeeded();
     // Takes the window off the screen and out of the application's list.
@@ -46,6 +50,7 @@ private:
     NSResponder* mFirstResponder = nullptr;
     bool mAcceptsMouseMoved = false;
     NSInteger mNumber = 0;
+    class NSTextView* mFieldEditor = nullptr; // retained
     CGContextRef mStore = nullptr;
     void* mStoreBytes = nullptr;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// What the stand-ins ask a person: alerts, open and save panels, URLs to open. Tests and the
+// What the stand-ins ask a person: alerts, open and save panels, URLs to open, popup menus. Tests and the
 // stand-in host script the answers; with none scripted the presenter answers as a dismissed
 // dialog (alerts: the cancel response; panels: cancel). Main thread only.
 #include <string>
@@ -19,6 +19,23 @@ struct PanelShown {
     std::vector<std::string> fileTypes;
 };
 
+// One neutral tree for every kind of native menu: what a person would see.
+struct MenuItemShown {
+    std::string title;
+    bool enabled = true, checked = false, indented = false, separator = false;
+    bool hasSubmenu = false;
+    std::vector<MenuItemShown> submenu;
+};
+
+struct MenuShown {
+    std::vector<MenuItemShown> items;
+    double x = 0, y = 0; // the anchor, in the native kind's own coordinates
+};
+
+// The menu as one line: items joined by " | ", "*" before a checked item, "-" before a disabled
+// one, ">" before an indented one, "---" for a separator, a submenu's items in braces.
+std::string MenuLine(const MenuShown& menu);
+
 class Presenter {
 public:
     virtual ~Presenter() = default;
@@ -28,14 +45,20 @@ public:
     virtual bool Panel(const PanelShown& panel, std::string* path);
     // Whether the URL was opened.
     virtual bool OpenURL(const std::string& url);
+    // The chosen item as a path of indexes (top menu first, then into submenus); empty: the
+    // menu was dismissed. A path that names no selectable item dismisses the menu too.
+    virtual std::vector<int> Menu(const MenuShown& menu);
 
     // Answers taken in order by the next alerts and panels ("" in panels: cancel).
     std::vector<unsigned long> alertAnswers;
     std::vector<std::string> panelAnswers;
+    // Answers taken in order by the next menus (empty path: dismiss).
+    std::vector<std::vector<int>> menuAnswers;
     // What was shown, in order.
     std::vector<AlertShown> alerts;
     std::vector<PanelShown> panels;
     std::vector<std::string> urls;
+    std::vector<MenuShown> menus;
 };
 
 // The presenter in use; replacing it returns the previous one (never null: null restores the

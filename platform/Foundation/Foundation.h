@@ -4,3 +4,4 @@
 #include "NSString.h"
 #include "NSBundle.h"
 #include "NSRunLoop.h"
+#include "NSFormatter.h"

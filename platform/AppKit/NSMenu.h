@@ -1,0 +1,90 @@
+#pragma once
+// Menus: items with a title, an action, a state, an enabled flag, an indentation level and a
+// submenu. A context menu runs modally through the presenter, which answers a path of item
+// indexes; the chosen item's action goes to the view the menu was shown for.
+#include <vector>
+
+#include "NSEvent.h"
+
+class NSMenu;
+class NSView;
+
+typedef NSInteger NSControlStateValue;
+enum : NSInteger { NSOffState = 0, NSOnState = 1 };
+
+class NSMenuItem : public NSObject
+{
+    NS_STANDIN_CLASS(NSMenuItem)
+public:
+    NSMenuItem() = default;
+    ~NSMenuItem() override;
+    // Autoreleased.
+    static NSMenuItem* separatorItem();
+    NSMenuItem* initWithTitle(NSString* title, SEL action, NSString* keyEquivalent);
+
+    NSString* title() const { return mTitle; }
+    SEL action() const { return mAction; }
+    bool isSeparatorItem() const { return mSeparator; }
+    void setState(NSControlStateValue state) { mState = state; }
+    NSControlStateValue state() const { return mState; }
+    void setEnabled(bool on) { mEnabled = on; }
+    bool isEnabled() const { return mEnabled; }
+    void setIndentationLevel(NSInteger level) { mIndentation = level; }
+    NSInteger indentationLevel() const { return mIndentation; }
+    NSMenu* submenu() const { return mSubmenu; }
+    bool hasSubmenu() const { return mSubmenu != nullptr; }
+    // The menu that holds the item.
+    NSMenu* menu() const { return mMenu; }
+
+private:
+    friend class NSMenu;
+    NSString* mTitle = nullptr; // retained
+    SEL mAction = nullptr;
+    bool mSeparator = false;
+    NSControlStateValue mState = NSOffState;
+    bool mEnabled = true;
+    NSInteger mIndentation = 0;
+    NSMenu* mSubmenu = nullptr; // retained
+    NSMenu* mMenu = nullptr;    // not retained
+};
+
+class NSMenu : public NSObject
+{
+    NS_STANDIN_CLASS(NSMenu)
+public:
+    NSMenu() = default;
+    ~NSMenu() override;
+    NSMenu* initWithTitle(NSString* title);
+    void setAutoenablesItems(bool on) { mAutoenables = on; }
+    bool autoenablesItems() const { return mAutoenables; }
+
+    // The new item, which the menu holds.
+    NSMenuItem* addItemWithTitle(NSString* title, SEL action, NSString* keyEquivalent);
+    void addItem(NSMenuItem* item);
+    void setSubmenu(NSMenu* submenu, NSMenuItem* item);
+    NSInteger numberOfItems() const { return NSInteger(mItems.size()); }
+    NSMenuItem* itemAtIndex(NSInteger i) const;
+    // -1 when the item is not in this menu.
+    NSInteger indexOfItem(NSMenuItem* item) const;
+
+    // Shows the menu at the event's location and waits for the choice; the chosen item's action
+    // is sent to the view with the item as argument.
+    static void popUpContextMenu(NSMenu* menu, NSEvent* event, NSView* view);
+
+private:
+    std::vector<NSMenuItem*> mItems; // retained
+    bool mAutoenables = true;
+};
+
+// The cursor of the application.
+class NSCursor : public NSObject
+{
+    NS_STANDIN_CLASS(NSCursor)
+public:
+    NSCursor() = default;
+    static NSCursor* arrowCursor();
+    static NSCursor* IBeamCursor();
+    void set();
+    // The cursor last set, or null.
+    static NSCursor* currentCursor();
+};

@@ -1,0 +1,329 @@
+#include "NSTextField.h"
+
+#include <CoreText/CoreText.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "NSEvent.h"
+#include "NSWindow.h"
+
+NS_STANDIN_CLASS_IMPL(NSFont, NSObject)
+NS_STANDIN_CLASS_IMPL(NSColor, NSObject)
+NS_STANDIN_CLASS_IMPL(NSCell, NSObject)
+NS_STANDIN_CLASS_IMPL(NSClipView, NSView)
+NS_STANDIN_CLASS_IMPL(NSTextField, NSView)
+NS_STANDIN_CLASS_IMPL(NSTextView, NSView)
+
+namespace
+{
+
+std::string Encode(const std::vector<unichar32>& chars, size_t from, size_t to)
+{
+    std::string out;
+    for (size_t i = from; i < to && i < chars.size(); ++i) {
+        const unichar32 c = chars[i];
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+template <class T> void Assign(T*& slot, T* value)
+{
+    if (value) value->retain();
+    if (slot) slot->release();
+    slot = value;
+}
+
+} // namespace
+
+NSFont::~NSFont() = default;
+
+NSFont* NSFont::fontWithName(NSString* name, double size)
+{
+    auto* f = new NSFont;
+    f->mName = name ? name->UTF8String() : "";
+    f->mSize = size > 0 ? size : 12;
+    f->autorelease();
+    return f;
+}
+
+NSColor* NSColor::colorWithCalibratedRed(double r, double g, double b, double a)
+{
+    auto* c = new NSColor;
+    const double in[4] = {r, g, b, a};
+    for (int i = 0; i < 4; ++i) c->mRGBA[i] = std::clamp(in[i], 0.0, 1.0);
+    c->autorelease();
+    return c;
+}
+
+NSTextField::~NSTextField()
+{
+    if (mEditor) mEditor->mField = nullptr;
+    Assign(mFont, static_cast<NSFont*>(nullptr));
+    Assign(mFormatter, static_cast<NSFormatter*>(nullptr));
+    Assign(mTextColor, static_cast<NSColor*>(nullptr));
+    Assign(mBackground, static_cast<NSColor*>(nullptr));
+    Assign(mCell, static_cast<NSCell*>(nullptr));
+}
+
+NSView* NSTextField::initWithFrame(NSRect frame)
+{
+    NSView::initWithFrame(frame);
+    if (!mCell) mCell = new NSCell;
+    return this;
+}
+
+NSString* NSTextField::stringValue() const
+{
+    return NSString::stringWithUTF8String(mEditor ? mEditor->mText.c_str() : mText.c_str());
+}
+
+void NSTextField::setStringValue(NSString* text)
+{
+    mText = text ? text->UTF8String() : "";
+    if (mEditor) {
+        mEditor->mText = mText;
+        mEditor->selectAll();
+    }
+    setNeedsDisplay(true);
+}
+
+void NSTextField::setFont(NSFont* font)
+{
+    Assign(mFont, font);
+}
+void NSTextField::setFormatter(NSFormatter* formatter)
+{
+    Assign(mFormatter, formatter);
+}
+void NSTextField::setTextColor(NSColor* color)
+{
+    Assign(mTextColor, color);
+}
+void NSTextField::setBackgroundColor(NSColor* color)
+{
+    Assign(mBackground, color);
+}
+
+bool NSTextField::becomeFirstResponder()
+{
+    startEditing();
+    return true;
+}
+
+void NSTextField::startEditing()
+{
+    NSWindow* w = window();
+    if (mEditor || !w) return;
+    NSTextView* editor = w->fieldEditor(true, this);
+    if (!editor || editor->mField) return;
+    auto* clip = static_cast<NSClipView*>(NSClipView::class_()->alloc());
+    clip->initWithFrame(bounds());
+    editor->initWithFrame(bounds());
+    clip->addSubview(editor);
+    addSubview(clip);
+    clip->release();
+    editor->mField = this;
+    mEditor = editor;
+    editor->mText = mText;
+    editor->selectAll();
+    w->makeFirstResponder(editor);
+    setNeedsDisplay(true);
+}
+
+bool NSTextField::mayBecome(std::string* text) const
+{
+    if (!mFormatter) return true;
+    NSString* replacement = nullptr;
+    NSString* error = nullptr;
+    if (!mFormatter->isPartialStringValid(NSString::stringWithUTF8String(text->c_str()), &replacement, &error))
+        return false;
+    if (replacement) *text = replacement->UTF8String();
+    return true;
+}
+
+void NSTextField::endEditing()
+{
+    NSTextView* editor = mEditor;
+    if (!editor) return;
+    retain(); // the delegate may take the field away
+    mEditor = nullptr;
+    editor->mField = nullptr;
+    mText = editor->mText;
+    if (NSView* clip = editor->superview()) clip->removeFromSuperview();
+    setNeedsDisplay(true);
+    SEL ended = sel_registerName("controlTextDidEndEditing:");
+    if (mDelegate && mDelegate->respondsToSelector(ended))
+        mDelegate->performSelector(ended,
+                                   NSNotification::notificationWithName(
+                                       NSString::stringWithUTF8String("NSControlTextDidEndEditingNotification"), this));
+    release();
+}
+
+void NSTextField::drawRect(NSRect)
+{
+    NSGraphicsContext* current = NSGraphicsContext::currentContext();
+    CGContextRef c = current ? current->graphicsPort() : nullptr;
+    if (!c) return;
+    const NSRect b = bounds();
+    CGContextSaveGState(c);
+    CGContextClipToRect(c, b);
+    if (mBackground) {
+        CGContextSetRGBFillColor(c, mBackground->redComponent(), mBackground->greenComponent(),
+                                 mBackground->blueComponent(), mBackground->alphaComponent());
+        CGContextFillRect(c, b);
+    }
+    const std::string& text = mEditor ? mEditor->mText : mText;
+    const std::vector<unichar32> chars = NSStandinCharacters(text.c_str());
+    CTFontRef font = CTFontCreateWithNameUTF8(mFont ? mFont->fontName() : "", mFont ? mFont->pointSize() : 12, nullptr);
+    if (font) {
+        std::vector<UniChar> units;
+        std::vector<size_t> firstUnit; // of each character
+        for (unichar32 ch : chars) {
+            firstUnit.push_back(units.size());
+            if (ch >= 0x10000) {
+                units.push_back(UniChar(0xD800 + ((ch - 0x10000) >> 10)));
+                units.push_back(UniChar(0xDC00 + ((ch - 0x10000) & 0x3FF)));
+            } else {
+                units.push_back(UniChar(ch));
+            }
+        }
+        firstUnit.push_back(units.size());
+        std::vector<CGGlyph> glyphs(units.size());
+        std::vector<CGSize> advances(units.size());
+        CTFontGetGlyphsForCharacters(font, units.data(), glyphs.data(), CFIndex(units.size()));
+        const double width = CTFontGetAdvancesForGlyphs(font, kCTFontOrientationHorizontal, glyphs.data(),
+                                                        advances.data(), CFIndex(glyphs.size()));
+        const double ascent = CTFontGetAscent(font), descent = CTFontGetDescent(font);
+        double x = 2;
+        if (mAlignment == NSCenterTextAlignment)
+            x = (b.size.width - width) / 2;
+        else if (mAlignment == NSRightTextAlignment)
+            x = b.size.width - 2 - width;
+        const double baseline = (b.size.height - (ascent + descent)) / 2 + descent;
+        std::vector<CGPoint> positions(units.size());
+        std::vector<double> edge(units.size() + 1, x); // left edge of each unit
+        for (size_t i = 0; i < units.size(); ++i) {
+            positions[i] = CGPointMake(edge[i], baseline);
+            edge[i + 1] = edge[i] + advances[i].width;
+        }
+        const double r = mTextColor ? mTextColor->redComponent() : 0, g = mTextColor ? mTextColor->greenComponent() : 0,
+                     bl = mTextColor ? mTextColor->blueComponent() : 0;
+        if (mEditor) {
+            const size_t s = std::min(mEditor->mSelStart, chars.size());
+            const size_t e = std::min(s + mEditor->mSelLength, chars.size());
+            const double x0 = edge[firstUnit[s]], x1 = edge[firstUnit[e]];
+            if (e > s) { // the selection, in the usual light blue
+                CGContextSetRGBFillColor(c, 0.70, 0.82, 1.0, 1.0);
+                CGContextFillRect(c, CGRectMake(x0, 1, x1 - x0, b.size.height - 2));
+            } else { // the caret
+                CGContextSetRGBFillColor(c, r, g, bl, 1.0);
+                CGContextFillRect(c, CGRectMake(x0, baseline - descent, 1, ascent + descent));
+            }
+        }
+        CGContextSetRGBFillColor(c, r, g, bl, mTextColor ? mTextColor->alphaComponent() : 1.0);
+        CGContextSetTextMatrix(c, CGAffineTransform{1, 0, 0, 1, 0, 0});
+        CGContextSetTextPosition(c, 0, 0);
+        CTFontDrawGlyphs(font, glyphs.data(), positions.data(), glyphs.size(), c);
+        CTFontRelease(font);
+    }
+    CGContextRestoreGState(c);
+}
+
+NSString* NSTextView::string() const
+{
+    return NSString::stringWithUTF8String(mText.c_str());
+}
+
+void NSTextView::setString(NSString* text)
+{
+    mText = text ? text->UTF8String() : "";
+    mSelStart = NSStandinCharacters(mText.c_str()).size();
+    mSelLength = 0;
+    if (mField) mField->setNeedsDisplay(true);
+}
+
+void NSTextView::selectAll()
+{
+    mSelStart = 0;
+    mSelLength = NSStandinCharacters(mText.c_str()).size();
+    if (mField) mField->setNeedsDisplay(true);
+}
+
+void NSTextView::replaceSelection(const std::string& with)
+{
+    const std::vector<unichar32> chars = NSStandinCharacters(mText.c_str());
+    const size_t s = std::min(mSelStart, chars.size()), e = std::min(s + mSelLength, chars.size());
+    std::string proposed = Encode(chars, 0, s) + with + Encode(chars, e, chars.size());
+    // Each change is the formatter's to allow; a refused one leaves text and selection.
+    if (mField && !mField->mayBecome(&proposed)) return;
+    const size_t inserted = NSStandinCharacters(with.c_str()).size();
+    mText = proposed;
+    mSelStart = std::min(s + inserted, NSStandinCharacters(mText.c_str()).size());
+    mSelLength = 0;
+    if (mField) mField->setNeedsDisplay(true);
+}
+
+void NSTextView::insertText(NSString* text)
+{
+    if (text) replaceSelection(text->UTF8String());
+}
+
+void NSTextView::deleteBackward()
+{
+    if (mSelLength == 0) {
+        if (mSelStart == 0) return;
+        --mSelStart;
+        mSelLength = 1;
+    }
+    replaceSelection("");
+}
+
+bool NSTextView::resignFirstResponder()
+{
+    // Leaving first responder ends the field's editing.
+    if (NSTextField* field = mField) field->endEditing();
+    return true;
+}
+
+void NSTextView::keyDown(NSEvent* e)
+{
+    NSString* chars = e->characters();
+    const std::string text = chars ? chars->UTF8String() : "";
+    const unsigned short code = e->keyCode();
+    if (code == 36 || code == 76 || text == "\r" || text == "\x03") { // Return, Enter
+        if (NSTextField* field = mField) field->endEditing();
+        return;
+    }
+    if (code == 51 || text == "\x7F" || text == "\b") return deleteBackward();
+    const size_t n = NSStandinCharacters(mText.c_str()).size();
+    if (code == 123) { // left
+        mSelStart = mSelLength ? mSelStart : (mSelStart ? mSelStart - 1 : 0);
+        mSelLength = 0;
+    } else if (code == 124) { // right
+        mSelStart = mSelLength ? mSelStart + mSelLength : std::min(mSelStart + 1, n);
+        mSelLength = 0;
+    } else {
+        // Only printable characters are typed; other keys do nothing in a single-line field.
+        for (unichar32 c : NSStandinCharacters(text.c_str()))
+            if (c < 0x20 || c == 0x7F || (c >= 0xF700 && c <= 0xF8FF)) return;
+        if (!text.empty()) insertText(chars);
+        return;
+    }
+    if (mField) mField->setNeedsDisplay(true);
+}
