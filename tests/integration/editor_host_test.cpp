@@ -2,6 +2,7 @@
 // drags, keys and message boxes do through the Cocoa view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -91,4 +92,31 @@ TEST(EditorHost, ClosingTheUnitWithTheEditorOpenLeavesTheHostRunning)
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.Starting("plug: destroyed").size(), 2u) << r.out;
     EXPECT_TRUE(r.Has("tick: fired 0 drew 0")) << r.out;
+}
+
+TEST(EditorHost, CaptionsPromptThroughTheNativeMenuAndTextField)
+{
+    testsupport::TempDir data;
+    const std::string shot = data.file("field.png");
+    HostRun r = RunHost("open\neditor-open\nmenu-next 3\nclick 1010 110\nclick 1010 150\ntype 42\nscreenshot " + shot +
+                            "\nkey return\nclick 1010 150\nkey backspace\ntype 7x\nkey enter\n"
+                            "menu-next 9\nclick 1010 110\neditor-close\nclose\n",
+                        Env(data));
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    // Menus are modal: the answer was queued, the menu prints, then the change arrives.
+    const std::vector<std::string> seq = r.Starting("");
+    auto at = [&](const std::string& line) { return std::find(seq.begin(), seq.end(), line) - seq.begin(); };
+    const auto menu = at("menu: at 1020,652: *Poly | Mono | Legato | Unison");
+    EXPECT_LT(menu, at("plug: param 5004 3")) << r.out;
+    EXPECT_LT(at("plug: param 5004 3"), at("click: 1010 110")) << r.out;
+    EXPECT_EQ(r.Starting("plug: param 5005"), (std::vector<std::string>{"plug: param 5005 42", "plug: param 5005 7"}));
+    // Item 9 does not exist: the second menu changes nothing.
+    EXPECT_TRUE(r.Has("menu: at 1020,652: Poly | Mono | Legato | *Unison")) << r.out;
+    EXPECT_EQ(r.Starting("plug: param 5004").size(), 1u);
+    std::unique_ptr<RAST_IBitmap> got(RAST_LoadPNG(shot.c_str()));
+    ASSERT_NE(got, nullptr);
+    // The field (30 by 16 on the caption's centre, 1070 150) is white around its text.
+    for (int y : {144, 156})
+        for (int x : {1057, 1083}) EXPECT_EQ(Rgb(got.get(), x, y), 0xFFFFFFu) << x << "," << y;
+    EXPECT_NE(Rgb(got.get(), 1050, 150), 0xFFFFFFu);
 }

@@ -86,15 +86,21 @@ public:
     }
 
     // The demo editor at the UI file's size: background, knob, switch, radio group, fader,
-    // caption, status text, key pad, question button and a hidden progress layer.
+    // caption, status text, key pad, question button, three prompting captions and a hidden
+    // progress layer.
     void BuildEditor()
     {
         // High ids, away from the ones the property tests read.
-        enum { kKnob = 5000, kSwitch = 5001, kRadio = 5002, kFader = 5003 };
+        enum { kKnob = 5000, kSwitch = 5001, kRadio = 5002, kFader = 5003, kMode = 5004, kProgram = 5005, kName = 5006 };
         GetParam(kKnob)->InitDouble("Cutoff", 50.0, 0.0, 100.0, 0.1, "Hz");
         GetParam(kSwitch)->InitBool("Sync", false);
         GetParam(kRadio)->InitEnum("Wave", 0, 3);
         GetParam(kFader)->InitDouble("Level", 0.0, 0.0, 1.0, 0.01);
+        GetParam(kMode)->InitEnum("Mode", 0, 4);
+        const char* modes[] = {"Poly", "Mono", "Legato", "Unison"};
+        for (int i = 0; i < 4; ++i) GetParam(kMode)->SetDisplayText(i, modes[i]);
+        GetParam(kProgram)->InitInt("Program", 0, 0, 127);
+        GetParam(kName)->InitText();
         const double s = UIScale();
         auto at = [s](int v) { return int(v * s); };
         IGraphicsMac* g = MakeGraphics(this, int(1500 * s), int(757 * s), 25);
@@ -116,6 +122,14 @@ public:
         g->AttachControl(new ITextControl(this, IRECT(at(90), at(695), at(750), at(725)), &text, "QOR Editor stand-in"));
         g->AttachControl(new KeyPad(this, IRECT(at(560), at(90), at(780), at(250)), &pad));
         g->AttachControl(new AskButton(this, IRECT(at(820), at(100), at(960), at(160)), &ask));
+        // Captions that prompt: a menu of words, and fields for a number and a name.
+        const int prompting[] = {kMode, kProgram, kName};
+        for (int i = 0; i < 3; ++i) {
+            auto* c = new ICaptionControl(this, IRECT(at(1000), at(100 + 40 * i), at(1140), at(120 + 40 * i)),
+                                          prompting[i], &text, false);
+            c->DisablePrompt(false);
+            g->AttachControl(c);
+        }
         auto* layer = new ControlLayer(1, "PROGRESS");
         new ProgressIndicator(layer, this, at(600), at(350), progress.W, progress.H, -1, &progress,
                               IRECT(at(600), at(350), at(600) + progress.W, at(350) + progress.H));

@@ -2,10 +2,12 @@
 // virtual clock, scripted answers and screenshots.
 #include <AppKit/AppKit.h>
 #include <AudioUnit/AUCocoaUIView.h>
+#include <CoreFoundation/CFPresenter.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "Project_Source/src/DataFolder.h"
@@ -49,12 +51,37 @@ struct KeyName {
 const KeyName kKeyNames[] = {
     {"up", 126, "\xEF\x9C\x80"}, {"down", 125, "\xEF\x9C\x81"}, {"left", 123, "\xEF\x9C\x82"},
     {"right", 124, "\xEF\x9C\x83"}, {"space", 49, " "}, {"return", 36, "\r"}, {"tab", 48, "\t"},
-    {"escape", 53, "\x1B"},
+    {"escape", 53, "\x1B"}, {"enter", 76, "\x03"}, {"backspace", 51, "\x7F"},
 };
 // Key codes of the letters a..z and digits 0..9 on the usual layout.
 const unsigned short kLetterCodes[26] = {0, 11, 8, 2, 14, 3, 5, 4, 34, 38, 40, 37, 46,
                                          45, 31, 35, 12, 15, 1, 17, 32, 9, 13, 7, 16, 6};
 const unsigned short kDigitCodes[10] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
+
+// The presenter while qor-host runs: scripted answers as the built-in one, and each menu it is
+// shown printed as one line.
+class PrintingPresenter : public cf_standin::Presenter {
+public:
+    std::vector<int> Menu(const cf_standin::MenuShown& menu) override
+    {
+        if (print) print(menu);
+        return Presenter::Menu(menu);
+    }
+    std::function<void(const cf_standin::MenuShown&)> print;
+};
+
+PrintingPresenter& MenuPresenter()
+{
+    static PrintingPresenter p;
+    if (cf_standin::presenter() != &p) {
+        // Answers already scripted (alerts, panels) carry over.
+        cf_standin::Presenter* old = cf_standin::presenter();
+        p.alertAnswers = old->alertAnswers;
+        p.panelAnswers = old->panelAnswers;
+        cf_standin::setPresenter(&p);
+    }
+    return p;
+}
 
 unsigned short CodeForCharacter(char c)
 {
@@ -74,6 +101,13 @@ bool Host::EditorPoint(const Args& a, double* x, double* y) const
     *x = f.origin.x + a.Num(0) + 2.5;
     *y = f.origin.y + (f.size.height - 3 - a.Num(1)) + 0.5;
     return true;
+}
+
+void Host::SendKey(const std::string& chars, unsigned short code, unsigned long flags)
+{
+    NSString* s = NSString::stringWithUTF8String(chars.c_str());
+    ns_standin::dispatch(NSEvent::keyEventWithType(NSKeyDown, NSMakePoint(0, 0), flags, CFAbsoluteTimeGetCurrent(),
+                                                   mWindow->windowNumber(), nullptr, s, s, false, code));
 }
 
 void Host::SendMouse(unsigned long type, double x, double y, unsigned long flags, long clicks)
@@ -127,6 +161,14 @@ std::vector<Host::Command> Host::EditorCommands()
             ns_standin::dispatch(ns_standin::scrollWheelEvent(h.mWindow, NSMakePoint(x, y), mods, a.Num(2)));
         }
         h.Print("%s: %d %d", cmd.c_str(), int(a.Num(0)), int(a.Num(1)));
+    };
+    // Menus are modal: their answers are queued first, and each one shown is printed.
+    static const auto watchMenus = [](Host& h) -> PrintingPresenter& {
+        PrintingPresenter& p = MenuPresenter();
+        p.print = [&h](const cf_standin::MenuShown& m) {
+            h.Print("menu: at %g,%g: %s", m.x, m.y, cf_standin::MenuLine(m).c_str());
+        };
+        return p;
     };
     static const auto run = [](Host& h, S cmd, double seconds, int steps) {
         const long drawn = ns_standin::drawCount();
@@ -184,6 +226,7 @@ std::vector<Host::Command> Host::EditorCommands()
              view->setFrameOrigin(NSMakePoint(kMargin, kMargin));
              content->addSubview(view);
              h.mWindow->makeKeyWindow();
+             watchMenus(h);
              ns_standin::displayWindows();
              h.Print("editor-open: %dx%d", int(f.size.width), int(f.size.height));
          }},
@@ -215,11 +258,34 @@ std::vector<Host::Command> Host::EditorCommands()
                  }
              auto* content = static_cast<HostContentView*>(h.mWindow->contentView());
              const int before = content->passedOn;
-             NSString* s = NSString::stringWithUTF8String(chars.c_str());
-             ns_standin::dispatch(NSEvent::keyEventWithType(NSKeyDown, NSMakePoint(0, 0), Modifiers(a, 1),
-                                                            CFAbsoluteTimeGetCurrent(), h.mWindow->windowNumber(),
-                                                            nullptr, s, s, false, code));
+             h.SendKey(chars, code, Modifiers(a, 1));
              h.Print("key %s: %s", a.w[0].c_str(), content->passedOn > before ? "passed on" : "kept");
+         }},
+        {"type", "TEXT", false,
+         [](Host& h, S, A a) {
+             if (!h.mEditorView) return h.Print("type: no editor");
+             std::string text;
+             for (size_t i = 0; i < a.size(); ++i) text += (i ? " " : "") + a.w[i];
+             // One key per byte: the stand-in's keys carry ASCII.
+             for (char c : text) h.SendKey(std::string(1, c), CodeForCharacter(c), 0);
+             h.Print("type: %s", text.c_str());
+         }},
+        {"menu-next", "PATH|dismiss", false,
+         [](Host& h, S, A a) {
+             // PATH: item indexes from the top menu into submenus, joined by dots (1.2).
+             const std::string w = a.Word(0, "dismiss");
+             std::vector<int> path;
+             if (w != "dismiss") {
+                 std::stringstream in(w);
+                 for (std::string part; std::getline(in, part, '.');) {
+                     char* end = nullptr;
+                     const long i = std::strtol(part.c_str(), &end, 10);
+                     if (part.empty() || *end || i < 0 || i > 100000) return h.Print("menu-next: bad path %s", w.c_str());
+                     path.push_back(int(i));
+                 }
+             }
+             watchMenus(h).menuAnswers.push_back(path);
+             h.Print("menu-next: %s", w.c_str());
          }},
         {"alert-next", "default|alternate|other", false,
          [](Host& h, S, A a) {

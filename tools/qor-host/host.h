@@ -69,6 +69,7 @@ private:
     // A surface pixel as a point of the host window.
     bool EditorPoint(const Args& a, double* x, double* y) const;
     void SendMouse(unsigned long type, double x, double y, unsigned long flags, long clicks);
+    void SendKey(const std::string& chars, unsigned short code, unsigned long flags);
     void PrintPropertyValue(AudioUnitPropertyID id, const void* data, UInt32 size);
 
     static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
