@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kit/plugin/BundleResources.h"
+#include "kit/plugin/IGraphicsCarbon.h"
 #include "kit/plugin/IGraphicsCocoa.h"
 #include "kit/plugin/IPluginAU.h"
 #include "kit/raster/rast_bitmap.h"
@@ -22,7 +23,18 @@ IGraphicsMac::IGraphicsMac(IPluginBase* plug, int width, int height, int fps) : 
 
 IGraphicsMac::~IGraphicsMac()
 {
-    DetachView(true);
+    if (mGraphicsCarbon) {
+        delete mGraphicsCarbon;
+        mGraphicsCarbon = nullptr;
+    } else {
+        DetachView(true);
+    }
+}
+
+const char* IGraphicsMac::GetGUIAPI()
+{
+    if (!mGraphicsCarbon) return "Cocoa gui";
+    return mGraphicsCarbon->GetIsComposited() ? "Carbon Composited gui" : "Carbon Non-Composited gui";
 }
 
 void IGraphicsMac::DetachView(bool remove)
@@ -44,6 +56,7 @@ bool IGraphicsMac::DrawScreen(IRECT*)
 {
     NSGraphicsContext* current = mGraphicsCocoa ? NSGraphicsContext::currentContext() : nullptr;
     CGContextRef target = current ? current->graphicsPort() : nullptr;
+    if (mGraphicsCarbon) target = mGraphicsCarbon->GetCGContext();
     RAST_IBitmap* bitmap = GetDrawBitmap();
     CGContextRef source = bitmap ? WAPI_GetCtxGC(bitmap->getDC()) : nullptr;
     if (!target || !source) return false;
@@ -62,6 +75,7 @@ bool IGraphicsMac::MeasureIText(IText* text, const char* str, IRECT* r)
 
 void IGraphicsMac::ForceEndUserEdit()
 {
+    if (mGraphicsCarbon) mGraphicsCarbon->EndUserInput(false);
     if (mGraphicsCocoa) mGraphicsCocoa->endUserInput();
 }
 
@@ -76,21 +90,25 @@ NSRect ViewRect(const IRECT& r, int height)
 IPopupMenu* IGraphicsMac::CreateIPopupMenu(IPopupMenu* menu, IRECT* r)
 {
     ReleaseMouseCapture();
-    if (!menu || !r || !mGraphicsCocoa) return nullptr;
-    return mGraphicsCocoa->createIPopupMenu(menu, ViewRect(*r, Height()));
+    if (!menu || !r) return nullptr;
+    if (mGraphicsCocoa) return mGraphicsCocoa->createIPopupMenu(menu, ViewRect(*r, Height()));
+    if (mGraphicsCarbon) return mGraphicsCarbon->CreateIPopupMenu(menu, r);
+    return nullptr;
 }
 
 void IGraphicsMac::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param)
 {
-    if (!r || !mGraphicsCocoa) return;
-    mGraphicsCocoa->createTextEntry(control, param, text, str, ViewRect(*r, Height()));
+    if (!r) return;
+    if (mGraphicsCocoa) mGraphicsCocoa->createTextEntry(control, param, text, str, ViewRect(*r, Height()));
+    else if (mGraphicsCarbon) mGraphicsCarbon->CreateTextEntry(control, text, r, str, param);
 }
 
 void IGraphicsMac::Resize(int w, int h)
 {
     if (w == Width() && h == Height()) return;
     IGraphics::Resize(w, h);
-    if (mGraphicsCocoa) mGraphicsCocoa->setFrameSize(NSMakeSize(w, h));
+    if (mGraphicsCarbon) mGraphicsCarbon->Resize(w, h);
+    else if (mGraphicsCocoa) mGraphicsCocoa->setFrameSize(NSMakeSize(w, h));
 }
 
 int IGraphicsMac::ShowMessageBox(const char* text, const char* caption, int type)
@@ -214,8 +232,27 @@ void* IGraphicsMac::OpenWindow(void* parentView)
     return view;
 }
 
+void* IGraphicsMac::OpenWindow(void* window, void* control, short x, short y)
+{
+    CloseWindow();
+    if (!window) return nullptr;
+    auto* carbon = new IGraphicsCarbon(this, static_cast<WindowRef>(window), static_cast<ControlRef>(control), x, y);
+    if (!carbon->GetView()) {
+        delete carbon;
+        return nullptr;
+    }
+    mGraphicsCarbon = carbon;
+    return carbon->GetView();
+}
+
 void IGraphicsMac::CloseWindow()
 {
+    if (mGraphicsCarbon) {
+        IGraphicsCarbon* carbon = mGraphicsCarbon;
+        mGraphicsCarbon = nullptr;
+        delete carbon;
+        return;
+    }
     DetachView(true);
 }
 

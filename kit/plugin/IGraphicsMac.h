@@ -5,6 +5,7 @@
 #include "kit/kitstring.h"
 #include "kit/plugin/IGraphics.h"
 
+class IGraphicsCarbon;
 class IGraphicsCocoa_vQOR_au;
 class IPluginAU;
 class NSString;
@@ -21,8 +22,8 @@ public:
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
     void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;
     void Resize(int w, int h) override;
-    bool WindowIsOpen() override { return mGraphicsCocoa != nullptr; }
-    const char* GetGUIAPI() override { return "Cocoa gui"; }
+    bool WindowIsOpen() override { return mGraphicsCarbon || mGraphicsCocoa; }
+    const char* GetGUIAPI() override;
     // Buttons by type: 4 Yes/No, 3 Yes/No/Cancel, 1 default/Cancel, else the default one.
     // The default button answers 1, the alternate 7, the other 2, anything else 0.
     int ShowMessageBox(const char* text, const char* caption, int type) override;
@@ -34,6 +35,9 @@ public:
     // Makes the editor view (closing an open one) and adds it to the parent view when given.
     // Without a parent the view is autoreleased: the host keeps it by adding it to a window.
     void* OpenWindow(void* parentView) override;
+    // The editor as a user pane in a Carbon window (closing an open editor first); null, with
+    // no host kept, without a window or when the pane cannot be made.
+    void* OpenWindow(void* window, void* control, short x, short y) override;
     void CloseWindow() override;
     void* GetWindow() override;
     char* OSLoadFile(int id, const char* name) override;
@@ -42,6 +46,8 @@ public:
     RAST_IBitmap* OSLoadBitmap(int id, const char* name) override;
 
     void* OpenCocoaWindow(void* parentView) { return OpenWindow(parentView); }
+    void* OpenCarbonWindow(void* window, void* control, short x, short y) { return OpenWindow(window, control, x, y); }
+    IGraphicsCarbon* GetCarbon() const { return mGraphicsCarbon; }
     // The system version from Gestalt, 0 when the call fails.
     int GetUserOSVersion();
     void SetBundleID(const char* id) { mBundleID.Set(id ? id : ""); }
@@ -55,6 +61,7 @@ private:
     // Detaches the view from this surface and takes it out of its superview.
     void DetachView(bool removeFromSuperview);
 
+    IGraphicsCarbon* mGraphicsCarbon = nullptr;
     IGraphicsCocoa_vQOR_au* mGraphicsCocoa = nullptr;
     KIT_String mBundleID{"", 0, 128};
 };

@@ -1,6 +1,7 @@
 #include "NSTextField.h"
 
-#include <CoreText/CoreText.h>
+#include <CoreFoundation/CFUtf8.h>
+#include <CoreText/CTFieldText.h>
 
 #include <algorithm>
 #include <vector>
@@ -20,26 +21,7 @@ namespace
 
 std::string Encode(const std::vector<unichar32>& chars, size_t from, size_t to)
 {
-    std::string out;
-    for (size_t i = from; i < to && i < chars.size(); ++i) {
-        const unichar32 c = chars[i];
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return cf_standin::EncodeUtf8(chars, from, to);
 }
 
 template <class T> void Assign(T*& slot, T* value)
@@ -188,60 +170,22 @@ void NSTextField::drawRect(NSRect)
                                  mBackground->blueComponent(), mBackground->alphaComponent());
         CGContextFillRect(c, b);
     }
-    const std::string& text = mEditor ? mEditor->mText : mText;
-    const std::vector<unichar32> chars = NSStandinCharacters(text.c_str());
-    CTFontRef font = CTFontCreateWithNameUTF8(mFont ? mFont->fontName() : "", mFont ? mFont->pointSize() : 12, nullptr);
-    if (font) {
-        std::vector<UniChar> units;
-        std::vector<size_t> firstUnit; // of each character
-        for (unichar32 ch : chars) {
-            firstUnit.push_back(units.size());
-            if (ch >= 0x10000) {
-                units.push_back(UniChar(0xD800 + ((ch - 0x10000) >> 10)));
-                units.push_back(UniChar(0xDC00 + ((ch - 0x10000) & 0x3FF)));
-            } else {
-                units.push_back(UniChar(ch));
-            }
-        }
-        firstUnit.push_back(units.size());
-        std::vector<CGGlyph> glyphs(units.size());
-        std::vector<CGSize> advances(units.size());
-        CTFontGetGlyphsForCharacters(font, units.data(), glyphs.data(), CFIndex(units.size()));
-        const double width = CTFontGetAdvancesForGlyphs(font, kCTFontOrientationHorizontal, glyphs.data(),
-                                                        advances.data(), CFIndex(glyphs.size()));
-        const double ascent = CTFontGetAscent(font), descent = CTFontGetDescent(font);
-        double x = 2;
-        if (mAlignment == NSCenterTextAlignment)
-            x = (b.size.width - width) / 2;
-        else if (mAlignment == NSRightTextAlignment)
-            x = b.size.width - 2 - width;
-        const double baseline = (b.size.height - (ascent + descent)) / 2 + descent;
-        std::vector<CGPoint> positions(units.size());
-        std::vector<double> edge(units.size() + 1, x); // left edge of each unit
-        for (size_t i = 0; i < units.size(); ++i) {
-            positions[i] = CGPointMake(edge[i], baseline);
-            edge[i + 1] = edge[i] + advances[i].width;
-        }
-        const double r = mTextColor ? mTextColor->redComponent() : 0, g = mTextColor ? mTextColor->greenComponent() : 0,
-                     bl = mTextColor ? mTextColor->blueComponent() : 0;
-        if (mEditor) {
-            const size_t s = std::min(mEditor->mSelStart, chars.size());
-            const size_t e = std::min(s + mEditor->mSelLength, chars.size());
-            const double x0 = edge[firstUnit[s]], x1 = edge[firstUnit[e]];
-            if (e > s) { // the selection, in the usual light blue
-                CGContextSetRGBFillColor(c, 0.70, 0.82, 1.0, 1.0);
-                CGContextFillRect(c, CGRectMake(x0, 1, x1 - x0, b.size.height - 2));
-            } else { // the caret
-                CGContextSetRGBFillColor(c, r, g, bl, 1.0);
-                CGContextFillRect(c, CGRectMake(x0, baseline - descent, 1, ascent + descent));
-            }
-        }
-        CGContextSetRGBFillColor(c, r, g, bl, mTextColor ? mTextColor->alphaComponent() : 1.0);
-        CGContextSetTextMatrix(c, CGAffineTransform{1, 0, 0, 1, 0, 0});
-        CGContextSetTextPosition(c, 0, 0);
-        CTFontDrawGlyphs(font, glyphs.data(), positions.data(), glyphs.size(), c);
-        CTFontRelease(font);
+    ct_standin::FieldText how;
+    how.font = mFont ? mFont->fontName() : "";
+    how.size = mFont ? mFont->pointSize() : 12;
+    how.align = mAlignment == NSCenterTextAlignment ? 1 : mAlignment == NSRightTextAlignment ? 2 : 0;
+    if (mTextColor) {
+        how.rgb[0] = mTextColor->redComponent();
+        how.rgb[1] = mTextColor->greenComponent();
+        how.rgb[2] = mTextColor->blueComponent();
+        how.alpha = mTextColor->alphaComponent();
     }
+    if (mEditor) {
+        how.editing = true;
+        how.selStart = mEditor->mSelStart;
+        how.selEnd = mEditor->mSelStart + mEditor->mSelLength;
+    }
+    ct_standin::DrawFieldText(c, b, NSStandinCharacters(mEditor ? mEditor->mText.c_str() : mText.c_str()), how);
     CGContextRestoreGState(c);
 }
 

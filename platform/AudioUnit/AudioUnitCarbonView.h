@@ -1,10 +1,10 @@
 #pragma once
 // The Carbon editor view component of a unit.
+#include <Carbon/Carbon.h>
+
 #include "AUComponent.h"
 
 typedef ComponentInstance AudioUnitCarbonView;
-typedef void* WindowRef;
-typedef void* ControlRef;
 
 struct Float32Point {
     Float32 x, y;

@@ -2,6 +2,8 @@
 // virtual clock, scripted answers and screenshots.
 #include <AppKit/AppKit.h>
 #include <AudioUnit/AUCocoaUIView.h>
+#include <AudioUnit/AudioUnitCarbonView.h>
+#include <Carbon/Carbon.h>
 #include <CoreFoundation/CFPresenter.h>
 
 #include <cstdlib>
@@ -93,8 +95,27 @@ unsigned short CodeForCharacter(char c)
 
 } // namespace
 
+// Cocoa modifier flags as Carbon's.
+UInt32 CarbonModifiers(unsigned long flags)
+{
+    UInt32 m = 0;
+    if (flags & NSShiftKeyMask) m |= shiftKey;
+    if (flags & NSControlKeyMask) m |= controlKey;
+    if (flags & NSAlternateKeyMask) m |= optionKey;
+    if (flags & NSCommandKeyMask) m |= cmdKey;
+    return m;
+}
+
 bool Host::EditorPoint(const Args& a, double* x, double* y) const
 {
+    if (mCarbonWindow && a.size() >= 2) {
+        // Window coordinates run down from the content's top left; the pane sits at its origin.
+        HIRect f{};
+        HIViewGetFrame(mCarbonPane, &f);
+        *x = f.origin.x + a.Num(0) + 2.5;
+        *y = f.origin.y + a.Num(1) + 3.5;
+        return true;
+    }
     if (!mEditorView || a.size() < 2) return false;
     const NSRect f = mEditorView->frame();
     // The view's events arrive 2 pixels right of and 3 below the surface pixel they name.
@@ -116,8 +137,50 @@ void Host::SendMouse(unsigned long type, double x, double y, unsigned long flags
                                                      mWindow->windowNumber(), nullptr, 0, clicks, 1));
 }
 
+void Host::SendCarbonMouse(UInt32 kind, double x, double y, UInt32 modifiers, UInt16 button, UInt32 clicks)
+{
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassMouse, kind, 0, 0, &e);
+    const HIPoint at{x, y};
+    SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof at, &at);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+    SetEventParameter(e, kEventParamMouseButton, typeMouseButton, sizeof button, &button);
+    SetEventParameter(e, kEventParamClickCount, typeUInt32, sizeof clicks, &clicks);
+    SendEventToEventTarget(e, GetWindowEventTarget(mCarbonWindow));
+    ReleaseEvent(e);
+    carbon_standin::displayWindows();
+}
+
+OSStatus Host::SendCarbonKey(char c, UInt32 code, UInt32 modifiers)
+{
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+    SetEventParameter(e, kEventParamKeyMacCharCodes, typeChar, 1, &c);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+    // Keys go to the focused control first, and on to the window.
+    ControlRef focus = nullptr;
+    GetKeyboardFocus(mCarbonWindow, &focus);
+    const OSStatus r =
+        SendEventToEventTarget(e, focus ? GetControlEventTarget(focus) : GetWindowEventTarget(mCarbonWindow));
+    ReleaseEvent(e);
+    carbon_standin::displayWindows();
+    return r;
+}
+
+void Host::CloseCarbonEditor()
+{
+    if (!mCarbonWindow) return;
+    if (mCarbonView) CloseComponent(mCarbonView); // closes the editor's side
+    mCarbonView = nullptr;
+    mCarbonPane = nullptr;
+    DisposeWindow(mCarbonWindow);
+    mCarbonWindow = nullptr;
+}
+
 void Host::CloseEditor()
 {
+    CloseCarbonEditor();
     if (!mEditorView) return;
     NSView* view = mEditorView;
     mEditorView = nullptr;
@@ -138,6 +201,40 @@ std::vector<Host::Command> Host::EditorCommands()
         double x = 0, y = 0;
         if (!h.EditorPoint(a, &x, &y)) return h.Print("%s: no editor or no X Y", cmd.c_str());
         const unsigned long mods = Modifiers(a, cmd == "wheel" ? 3 : 2);
+        if (h.mCarbonWindow) {
+            const UInt32 m = CarbonModifiers(mods);
+            const UInt16 button = cmd == "rclick" ? kEventMouseButtonSecondary : kEventMouseButtonPrimary;
+            if (cmd == "click" || cmd == "rclick" || cmd == "dblclick") {
+                h.SendCarbonMouse(kEventMouseDown, x, y, m, button, 1);
+                h.SendCarbonMouse(kEventMouseUp, x, y, m, button, 1);
+                if (cmd == "dblclick") {
+                    h.SendCarbonMouse(kEventMouseDown, x, y, m, button, 2);
+                    h.SendCarbonMouse(kEventMouseUp, x, y, m, button, 2);
+                }
+            } else if (cmd == "press") {
+                h.SendCarbonMouse(kEventMouseDown, x, y, m, button, 1);
+            } else if (cmd == "drag") {
+                h.SendCarbonMouse(kEventMouseDragged, x, y, m, button, 1);
+            } else if (cmd == "release") {
+                h.SendCarbonMouse(kEventMouseUp, x, y, m, button, 1);
+            } else if (cmd == "move") {
+                h.SendCarbonMouse(kEventMouseMoved, x, y, m, 0, 0);
+            } else if (cmd == "wheel") {
+                EventRef e = nullptr;
+                CreateEvent(nullptr, kEventClassMouse, kEventMouseWheelMoved, 0, 0, &e);
+                const HIPoint at{x, y};
+                const EventMouseWheelAxis axis = kEventMouseWheelAxisY;
+                const SInt32 delta = SInt32(a.Num(2));
+                SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof at, &at);
+                SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof m, &m);
+                SetEventParameter(e, kEventParamMouseWheelAxis, typeMouseWheelAxis, sizeof axis, &axis);
+                SetEventParameter(e, kEventParamMouseWheelDelta, typeSInt32, sizeof delta, &delta);
+                SendEventToEventTarget(e, GetWindowEventTarget(h.mCarbonWindow));
+                ReleaseEvent(e);
+                carbon_standin::displayWindows();
+            }
+            return h.Print("%s: %d %d", cmd.c_str(), int(a.Num(0)), int(a.Num(1)));
+        }
         if (cmd == "click") {
             h.SendMouse(NSLeftMouseDown, x, y, mods, 1);
             h.SendMouse(NSLeftMouseUp, x, y, mods, 1);
@@ -171,10 +268,14 @@ std::vector<Host::Command> Host::EditorCommands()
         return p;
     };
     static const auto run = [](Host& h, S cmd, double seconds, int steps) {
-        const long drawn = ns_standin::drawCount();
+        const long drawn = ns_standin::drawCount() + carbon_standin::drawCount();
         int fired = 0;
-        for (int i = 0; i < steps; ++i) fired += ns_standin::runFor(seconds);
-        h.Print("%s: fired %d drew %ld", cmd.c_str(), fired, ns_standin::drawCount() - drawn);
+        for (int i = 0; i < steps; ++i) {
+            fired += ns_standin::runFor(seconds);
+            carbon_standin::displayWindows();
+        }
+        h.Print("%s: fired %d drew %ld", cmd.c_str(), fired,
+                ns_standin::drawCount() + carbon_standin::drawCount() - drawn);
     };
     return {
         {"uisize", "small|normal|large", false,
@@ -230,8 +331,45 @@ std::vector<Host::Command> Host::EditorCommands()
              ns_standin::displayWindows();
              h.Print("editor-open: %dx%d", int(f.size.width), int(f.size.height));
          }},
+        {"carbon-editor", "composited|plain", true,
+         [](Host& h, S, A a) {
+             const std::string kind = a.Word(0, "composited");
+             if (kind != "composited" && kind != "plain") return h.Print("carbon-editor: unknown kind");
+             if (!h.mViewComponent) return h.Print("carbon-editor: no view entry");
+             h.CloseEditor();
+             // A provisional window, sized to the editor once its pane exists, as hosts do.
+             const Rect bounds{100, 100, 200, 200};
+             const WindowAttributes attributes =
+                 kind == "composited" ? kWindowCompositingAttribute | kWindowStandardHandlerAttribute
+                                      : kWindowStandardHandlerAttribute;
+             if (CreateNewWindow(kDocumentWindowClass, attributes, &bounds, &h.mCarbonWindow) != noErr)
+                 return h.Print("carbon-editor: no window");
+             OSStatus r = OpenAComponent(h.mViewComponent, &h.mCarbonView);
+             ControlRef pane = nullptr;
+             const Float32Point at{0, 0}, size{0, 0};
+             OSStatus c = r == noErr ? AudioUnitCarbonViewCreate(h.mCarbonView, h.Unit(), h.mCarbonWindow, nullptr, &at,
+                                                                 &size, &pane)
+                                     : r;
+             if (c != noErr || !pane) {
+                 h.CloseCarbonEditor();
+                 return h.Print("carbon-editor: open %d create %d no pane", int(r), int(c));
+             }
+             h.mCarbonPane = pane;
+             HIRect f{};
+             HIViewGetFrame(pane, &f);
+             const Rect sized{100, 100, short(100 + f.size.height), short(100 + f.size.width)};
+             SetWindowBounds(h.mCarbonWindow, kWindowContentRgn, &sized);
+             ShowWindow(h.mCarbonWindow);
+             watchMenus(h);
+             carbon_standin::displayWindows();
+             h.Print("carbon-editor: %s %dx%d", kind.c_str(), int(f.size.width), int(f.size.height));
+         }},
         {"editor-close", "", false,
          [](Host& h, S, A) {
+             if (h.mCarbonWindow) {
+                 h.CloseCarbonEditor();
+                 return h.Print("editor-close: 0");
+             }
              if (!h.mEditorView) return h.Print("editor-close: none");
              h.CloseEditor();
              h.Print("editor-close: 0");
@@ -248,7 +386,7 @@ std::vector<Host::Command> Host::EditorCommands()
         {"wheel", "X Y D [mods]", false, mouse},
         {"key", "NAME|CHAR [mods]", false,
          [](Host& h, S, A a) {
-             if (!h.mEditorView || a.size() < 1) return h.Print("key: no editor or no key");
+             if ((!h.mEditorView && !h.mCarbonWindow) || a.size() < 1) return h.Print("key: no editor or no key");
              std::string chars = a.w[0];
              unsigned short code = chars.size() == 1 ? CodeForCharacter(chars[0]) : 0xFF;
              for (const KeyName& k : kKeyNames)
@@ -256,6 +394,12 @@ std::vector<Host::Command> Host::EditorCommands()
                      code = k.code;
                      chars = k.chars;
                  }
+             if (h.mCarbonWindow) {
+                 // The Carbon delete key sends a backspace.
+                 const char c = chars == "\x7F" ? '\b' : chars.size() == 1 ? chars[0] : 0;
+                 const OSStatus r = h.SendCarbonKey(c, code, CarbonModifiers(Modifiers(a, 1)));
+                 return h.Print("key %s: %s", a.w[0].c_str(), r == noErr ? "kept" : "passed on");
+             }
              auto* content = static_cast<HostContentView*>(h.mWindow->contentView());
              const int before = content->passedOn;
              h.SendKey(chars, code, Modifiers(a, 1));
@@ -263,11 +407,14 @@ std::vector<Host::Command> Host::EditorCommands()
          }},
         {"type", "TEXT", false,
          [](Host& h, S, A a) {
-             if (!h.mEditorView) return h.Print("type: no editor");
+             if (!h.mEditorView && !h.mCarbonWindow) return h.Print("type: no editor");
              std::string text;
              for (size_t i = 0; i < a.size(); ++i) text += (i ? " " : "") + a.w[i];
              // One key per byte: the stand-in's keys carry ASCII.
-             for (char c : text) h.SendKey(std::string(1, c), CodeForCharacter(c), 0);
+             for (char c : text) {
+                 if (h.mCarbonWindow) h.SendCarbonKey(c, CodeForCharacter(c), 0);
+                 else h.SendKey(std::string(1, c), CodeForCharacter(c), 0);
+             }
              h.Print("type: %s", text.c_str());
          }},
         {"menu-next", "PATH|dismiss", false,
@@ -305,12 +452,25 @@ std::vector<Host::Command> Host::EditorCommands()
          }},
         {"screenshot", "FILE", false,
          [](Host& h, S, A a) {
-             if (!h.mEditorView || a.size() < 1) return h.Print("screenshot: no editor or no file");
-             CGContextRef store = h.mWindow->backingStore();
-             const NSRect f = h.mEditorView->frame();
+             if ((!h.mEditorView && !h.mCarbonWindow) || a.size() < 1)
+                 return h.Print("screenshot: no editor or no file");
+             CGContextRef store = nullptr;
+             NSRect f{};
+             size_t top = 0;
+             if (h.mCarbonWindow) {
+                 // Carbon frames run downward from the content's top left.
+                 store = carbon_standin::windowStore(h.mCarbonWindow);
+                 HIViewGetFrame(h.mCarbonPane, &f);
+                 top = size_t(f.origin.y);
+             } else {
+                 store = h.mWindow->backingStore();
+                 f = h.mEditorView->frame();
+             }
              const int w = int(f.size.width), ht = int(f.size.height);
              const size_t bpr = CGBitmapContextGetBytesPerRow(store), storeH = CGBitmapContextGetHeight(store);
-             const size_t top = storeH - size_t(f.origin.y) - size_t(ht);
+             if (!h.mCarbonWindow) top = storeH - size_t(f.origin.y) - size_t(ht);
+             if (top + size_t(ht) > storeH || size_t(f.origin.x) + size_t(w) > CGBitmapContextGetWidth(store))
+                 return h.Print("screenshot: the editor lies outside its window");
              const uint8_t* base = static_cast<const uint8_t*>(CGBitmapContextGetData(store));
              // The store skips its alpha byte: the screenshot is opaque.
              std::vector<uint32_t> words(size_t(w) * size_t(ht));

@@ -302,6 +302,7 @@ const std::vector<Host::Command>& Host::Commands()
              }},
             {"close", "", true,
              [](Host& h, S, A) {
+                 h.CloseCarbonEditor(); // the view component goes before its unit
                  OSStatus r = CloseComponent(h.Unit());
                  h.mUnits[size_t(h.mCurrent)] = nullptr;
                  h.Print("close: %d", int(r));

@@ -101,6 +101,15 @@ private:
     std::map<unsigned, int> mListenerCalls;
     double mSampleTime = 0.0;
 
+    // The Carbon route (editor.cpp): the window, the open view component and the editor's pane.
+    void CloseCarbonEditor();
+    void SendCarbonMouse(UInt32 kind, double x, double y, UInt32 modifiers, UInt16 button, UInt32 clicks);
+    // The answer of the handlers: noErr when kept.
+    OSStatus SendCarbonKey(char c, UInt32 code, UInt32 modifiers);
+    struct OpaqueWindowPtr* mCarbonWindow = nullptr;
+    ComponentInstance mCarbonView = nullptr;
+    struct OpaqueControlRef* mCarbonPane = nullptr;
+
     class NSWindow* mWindow = nullptr; // the host window of the open editor
     class NSView* mEditorView = nullptr; // retained while open
 };
