@@ -120,3 +120,46 @@ TEST(EditorHost, CaptionsPromptThroughTheNativeMenuAndTextField)
         for (int x : {1057, 1083}) EXPECT_EQ(Rgb(got.get(), x, y), 0xFFFFFFu) << x << "," << y;
     EXPECT_NE(Rgb(got.get(), 1050, 150), 0xFFFFFFu);
 }
+
+TEST(EditorHost, CarbonWindowsShowTheSameEditorAsCocoaAtEachSize)
+{
+    testsupport::TempDir data;
+    for (const char* size : {"small", "normal", "large"}) {
+        const std::string cocoa = data.file(std::string(size) + "-cocoa.png");
+        const std::string composited = data.file(std::string(size) + "-composited.png");
+        const std::string plain = data.file(std::string(size) + "-plain.png");
+        HostRun r = RunHost(std::string("uisize ") + size + "\nopen\neditor-open\ntick\nscreenshot " + cocoa +
+                                "\ncarbon-editor composited\ntick\nscreenshot " + composited +
+                                "\ncarbon-editor plain\ntick\nscreenshot " + plain + "\neditor-close\nclose\n",
+                            Env(data));
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        std::unique_ptr<RAST_IBitmap> a(RAST_LoadPNG(cocoa.c_str())), b(RAST_LoadPNG(composited.c_str())),
+            c(RAST_LoadPNG(plain.c_str()));
+        ASSERT_TRUE(a && b && c) << r.out;
+        ASSERT_EQ(a->getWidth(), b->getWidth());
+        ASSERT_EQ(a->getHeight(), c->getHeight());
+        int differ = 0;
+        for (int y = 0; y < a->getHeight(); ++y)
+            for (int x = 0; x < a->getWidth(); ++x)
+                differ += (Rgb(a.get(), x, y) != Rgb(b.get(), x, y)) + (Rgb(a.get(), x, y) != Rgb(c.get(), x, y));
+        EXPECT_EQ(differ, 0) << size;
+    }
+}
+
+TEST(EditorHost, TheCarbonEditorTakesMenusTypedValuesAndKeys)
+{
+    testsupport::TempDir data;
+    HostRun r = RunHost("open\ncarbon-editor composited\nmenu-next 1\nclick 1010 110\nclick 1010 150\ntype 42\n"
+                        "key return\nclick 260 125\nmove 600 150\nkey a\nkey %\neditor-close\ncarbon-editor plain\n"
+                        "click 1010 150\ntype 7\nkey return\nclose\n",
+                        Env(data));
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    // The menu hangs 5 pixels below the caption, in global coordinates.
+    EXPECT_TRUE(r.Has("menu: at 1100,225: *Poly | Mono | Legato | Unison")) << r.out;
+    EXPECT_EQ(r.Starting("plug: param 5004"), std::vector<std::string>{"plug: param 5004 1"});
+    // Plain windows open no text entry.
+    EXPECT_EQ(r.Starting("plug: param 5005"), std::vector<std::string>{"plug: param 5005 42"});
+    EXPECT_TRUE(r.Has("plug: param 5001 1")) << r.out;
+    EXPECT_EQ(r.Starting("plug: key "), std::vector<std::string>{"plug: key 15"}) << r.out;
+    EXPECT_TRUE(r.Has("key %: passed on")) << r.out;
+}
