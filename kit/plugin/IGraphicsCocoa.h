@@ -112,3 +112,11 @@ public:
 private:
     NSMenuItem* mNSMenuItem = nullptr; // retained
 };
+
+// A borderless window that can still take the keyboard: the editor's window over a Carbon host.
+class CustomCocoaWindow_vQOR_au : public NSWindow {
+    NS_STANDIN_CLASS(CustomCocoaWindow_vQOR_au)
+public:
+    CustomCocoaWindow_vQOR_au() = default;
+    bool canBecomeKeyWindow() override { return true; }
+};

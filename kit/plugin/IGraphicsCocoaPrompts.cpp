@@ -11,6 +11,7 @@
 NS_STANDIN_CLASS_IMPL(CocoaFormatter_vQOR_au, NSFormatter)
 NS_STANDIN_CLASS_IMPL(IGraphicsNSMenu_vQOR_au, NSMenu)
 NS_STANDIN_CLASS_IMPL(IGraphicsMenuRcvr_vQOR_au, NSView)
+NS_STANDIN_CLASS_IMPL(CustomCocoaWindow_vQOR_au, NSWindow)
 
 namespace
 {

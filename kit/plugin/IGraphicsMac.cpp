@@ -3,6 +3,7 @@
 #include <AppKit/AppKit.h>
 #include <CoreServices/CoreServices.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,6 +24,7 @@ IGraphicsMac::IGraphicsMac(IPluginBase* plug, int width, int height, int fps) : 
 
 IGraphicsMac::~IGraphicsMac()
 {
+    if (mHostNSWindow) mHostNSWindow->release();
     if (mGraphicsCarbon) {
         delete mGraphicsCarbon;
         mGraphicsCarbon = nullptr;
@@ -243,6 +245,55 @@ void* IGraphicsMac::OpenWindow(void* window, void* control, short x, short y)
     }
     mGraphicsCarbon = carbon;
     return carbon->GetView();
+}
+
+void IGraphicsMac::AttachSubWindow(void* windowRef)
+{
+    NSAutoreleasePool pool;
+    auto* host = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+    if (!host->initWithWindowRef(windowRef)) {
+        host->release();
+        return;
+    }
+    host->setCanHide(true);
+    host->setReleasedWhenClosed(true);
+    if (mHostNSWindow) mHostNSWindow->release();
+    mHostNSWindow = host; // alloc's reference; close() gives it up
+    host->retain();       // ours, until the host window goes
+    const NSRect hostFrame = host->frame();
+    NSRect frame = NSMakeRect(hostFrame.origin.x, hostFrame.origin.y, Width(), Height());
+    if (hostFrame.size.width > Width()) frame.origin.x += std::floor((hostFrame.size.width - Width()) * 0.5);
+    auto* child = static_cast<CustomCocoaWindow_vQOR_au*>(CustomCocoaWindow_vQOR_au::class_()->alloc());
+    child->initWithContentRect(frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
+    child->setOpaque(true);
+    child->setCanHide(true);
+    child->setHasShadow(false);
+    child->setReleasedWhenClosed(true);
+    OpenWindow(child->contentView());
+    // alloc's reference goes when the child is closed, the host's when it is removed.
+    host->addChildWindow(child, NSWindowAbove);
+    host->orderFront(nullptr);
+    host->display();
+    // Ordered front once more when the host has settled.
+    child->performSelectorAfterDelay(sel_registerName("orderFront:"), nullptr, 0.05);
+}
+
+void IGraphicsMac::RemoveSubWindow()
+{
+    NSAutoreleasePool pool;
+    NSWindow* host = mHostNSWindow;
+    if (!host) return;
+    mHostNSWindow = nullptr;
+    NSWindow* child = host->childWindows().empty() ? nullptr : host->childWindows()[0];
+    CloseWindow();
+    if (child) {
+        child->orderOut(nullptr);
+        host->orderOut(nullptr);
+        child->close();
+        host->removeChildWindow(child);
+    }
+    host->close();
+    host->release();
 }
 
 void IGraphicsMac::CloseWindow()

@@ -9,6 +9,7 @@ class IGraphicsCarbon;
 class IGraphicsCocoa_vQOR_au;
 class IPluginAU;
 class NSString;
+class NSWindow;
 
 class IGraphicsMac : public IGraphics {
 public:
@@ -38,6 +39,10 @@ public:
     // The editor as a user pane in a Carbon window (closing an open editor first); null, with
     // no host kept, without a window or when the pane cannot be made.
     void* OpenWindow(void* window, void* control, short x, short y) override;
+    // The editor in a borderless Cocoa window, a child of the wrapped Carbon window, centred
+    // across it; RemoveSubWindow closes both.
+    void AttachSubWindow(void* windowRef) override;
+    void RemoveSubWindow() override;
     void CloseWindow() override;
     void* GetWindow() override;
     char* OSLoadFile(int id, const char* name) override;
@@ -62,6 +67,7 @@ private:
     void DetachView(bool removeFromSuperview);
 
     IGraphicsCarbon* mGraphicsCarbon = nullptr;
+    NSWindow* mHostNSWindow = nullptr; // the wrapped host window; retained
     IGraphicsCocoa_vQOR_au* mGraphicsCocoa = nullptr;
     KIT_String mBundleID{"", 0, 128};
 };

@@ -4,14 +4,35 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <Carbon/Carbon.h>
+
 #include "NSApplication.h"
 #include "NSTextField.h"
 
 NS_STANDIN_CLASS_IMPL(NSWindow, NSResponder)
 
+namespace {
+NSObject* OrderFrontMethod(NSObject* self, SEL, NSObject* sender)
+{
+    static_cast<NSWindow*>(self)->orderFront(sender);
+    return nullptr;
+}
+
+// orderFront: by selector, for delayed performs.
+[[maybe_unused]] const bool kMethodsAdded = [] {
+    NSWindow::class_()->addMethod(sel_registerName("orderFront:"), &OrderFrontMethod);
+    return true;
+}();
+} // namespace
+
 NSWindow::~NSWindow()
 {
+    mReleasedWhenClosed = false; // going anyway
     close();
+    for (NSWindow* child : mChildren) {
+        child->mParent = nullptr;
+        child->release();
+    }
     if (mContentView) {
         NSView* v = mContentView;
         mContentView = nullptr;
@@ -23,9 +44,21 @@ NSWindow::~NSWindow()
     std::free(mStoreBytes);
 }
 
-NSWindow* NSWindow::initWithContentRect(NSRect rect, NSWindowStyleMask, NSBackingStoreType, bool)
+NSWindow* NSWindow::initWithWindowRef(void* windowRef)
+{
+    Rect r{};
+    if (GetWindowBounds(static_cast<WindowRef>(windowRef), kWindowContentRgn, &r) != noErr) return nullptr;
+    initWithContentRect(NSMakeRect(r.left, r.top, r.right - r.left, r.bottom - r.top), NSTitledWindowMask,
+                        NSBackingStoreBuffered, false);
+    mWindowRef = windowRef;
+    mVisible = true;
+    return this;
+}
+
+NSWindow* NSWindow::initWithContentRect(NSRect rect, NSWindowStyleMask style, NSBackingStoreType, bool)
 {
     mFrame = rect;
+    mStyle = style;
     const long w = std::lround(std::max(0.0, rect.size.width)), h = std::lround(std::max(0.0, rect.size.height));
     if (w > 0 && h > 0 && w <= 16384 && h <= 16384) {
         mStoreBytes = std::calloc(size_t(w) * size_t(h), 4);
@@ -81,7 +114,10 @@ bool NSWindow::makeFirstResponder(NSResponder* responder)
     return true;
 }
 
-void NSWindow::makeKeyWindow() { NSApp->mKeyWindow = this; }
+void NSWindow::makeKeyWindow()
+{
+    if (canBecomeKeyWindow()) NSApp->mKeyWindow = this;
+}
 bool NSWindow::isKeyWindow() const { return NSApp->mKeyWindow == this; }
 
 void NSWindow::viewLeaving(NSView* view)
@@ -100,10 +136,50 @@ void NSWindow::displayIfNeeded()
     if (mStore && mContentView) mContentView->displayIfNeededIn(mStore, NSMakePoint(0, 0));
 }
 
+void NSWindow::addChildWindow(NSWindow* child, NSInteger)
+{
+    if (!child || child == this || child->mParent == this) return;
+    if (child->mParent) child->mParent->removeChildWindow(child);
+    child->retain();
+    child->mParent = this;
+    mChildren.push_back(child);
+    child->mVisible = true;
+}
+
+void NSWindow::removeChildWindow(NSWindow* child)
+{
+    auto it = std::find(mChildren.begin(), mChildren.end(), child);
+    if (it == mChildren.end()) return;
+    mChildren.erase(it);
+    child->mParent = nullptr;
+    child->release();
+}
+
+void NSWindow::orderFront(NSObject*)
+{
+    mVisible = true;
+    ++mOrderFronts;
+}
+
+void NSWindow::orderOut(NSObject*) { mVisible = false; }
+
+void NSWindow::display()
+{
+    if (mContentView) mContentView->setNeedsDisplay(true);
+    displayIfNeeded();
+}
+
 void NSWindow::close()
 {
+    if (mClosed) return;
+    mClosed = true;
+    mVisible = false;
     NSApplication* app = NSApp;
     auto it = std::find(app->mWindows.begin(), app->mWindows.end(), this);
     if (it != app->mWindows.end()) app->mWindows.erase(it);
     if (app->mKeyWindow == this) app->mKeyWindow = nullptr;
+    if (mReleasedWhenClosed) {
+        mReleasedWhenClosed = false;
+        release();
+    }
 }

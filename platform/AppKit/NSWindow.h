@@ -8,6 +8,7 @@ typedef NSUInteger NSWindowStyleMask;
 enum : NSUInteger { NSBorderlessWindowMask = 0, NSTitledWindowMask = 1 };
 typedef NSUInteger NSBackingStoreType;
 enum : NSUInteger { NSBackingStoreBuffered = 2 };
+enum : NSInteger { NSWindowBelow = -1, NSWindowOut = 0, NSWindowAbove = 1 };
 
 class NSWindow : public NSResponder {
     NS_STANDIN_CLASS(NSWindow)
@@ -16,6 +17,33 @@ public:
     ~NSWindow() override;
     NSWindow* initWithContentRect(NSRect contentRect, NSWindowStyleMask style, NSBackingStoreType backing,
                                   bool defer);
+    // Wraps a Carbon window: the frame is its content's bounds, in its global coordinates.
+    NSWindow* initWithWindowRef(void* windowRef);
+    void* windowRef() const { return mWindowRef; }
+    // Titled windows can; borderless ones cannot unless a subclass says so.
+    virtual bool canBecomeKeyWindow() { return mStyle != NSBorderlessWindowMask; }
+    void setFrameOrigin(NSPoint origin) { mFrame.origin = origin; }
+
+    void setCanHide(bool on) { mCanHide = on; }
+    bool canHide() const { return mCanHide; }
+    // A window that is released when closed gives up one reference in close().
+    void setReleasedWhenClosed(bool on) { mReleasedWhenClosed = on; }
+    void setOpaque(bool on) { mOpaque = on; }
+    bool isOpaque() const { return mOpaque; }
+    void setHasShadow(bool on) { mHasShadow = on; }
+    bool hasShadow() const { return mHasShadow; }
+
+    // Child windows move with their parent and stay above it; the parent retains them.
+    void addChildWindow(NSWindow* child, NSInteger ordered);
+    void removeChildWindow(NSWindow* child);
+    const std::vector<NSWindow*>& childWindows() const { return mChildren; }
+    NSWindow* parentWindow() const { return mParent; }
+    void orderFront(NSObject* sender);
+    void orderOut(NSObject* sender);
+    bool isVisible() const { return mVisible; }
+    // How often the window was ordered front (the stand-in's record of stacking).
+    int orderFrontCount() const { return mOrderFronts; }
+    void display();
 
     NSView* contentView() const { return mContentView; }
     // Retains the view; the old content view is released.
@@ -46,6 +74,13 @@ private:
     void viewLeaving(NSView* view);
 
     NSRect mFrame{};
+    NSWindowStyleMask mStyle = NSTitledWindowMask;
+    void* mWindowRef = nullptr;
+    bool mCanHide = true, mReleasedWhenClosed = false, mOpaque = true, mHasShadow = true, mVisible = false;
+    bool mClosed = false;
+    int mOrderFronts = 0;
+    std::vector<NSWindow*> mChildren; // retained
+    NSWindow* mParent = nullptr;      // not retained
     NSView* mContentView = nullptr; // retained
     NSResponder* mFirstResponder = nullptr;
     bool mAcceptsMouseMoved = false;

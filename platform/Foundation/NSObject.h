@@ -92,6 +92,9 @@ public:
     bool respondsToSelector(SEL sel) const;
     // Calls the method added for sel with arg; null when the class has none.
     NSObject* performSelector(SEL sel, NSObject* arg = nullptr);
+    // The same from the run loop, delay seconds from now; the object and the argument are
+    // retained until then.
+    void performSelectorAfterDelay(SEL sel, NSObject* arg, double delay);
 
 protected:
     virtual ~NSObject() = default;

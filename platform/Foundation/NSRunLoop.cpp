@@ -6,6 +6,37 @@ NS_STANDIN_CLASS_IMPL(NSRunLoop, NSObject)
 
 namespace {
 
+// One delayed perform: a one-shot timer's target.
+class DelayedPerform : public NSObject {
+public:
+    ~DelayedPerform() override
+    {
+        if (mTarget) mTarget->release();
+        if (mArg) mArg->release();
+    }
+    static NSObject* Fire(NSObject* self, SEL, NSObject*)
+    {
+        auto* d = static_cast<DelayedPerform*>(self);
+        if (d->mTarget) d->mTarget->performSelector(d->mSel, d->mArg);
+        return nullptr;
+    }
+    NSObject* mTarget = nullptr; // retained
+    NSObject* mArg = nullptr;    // retained
+    SEL mSel = nullptr;
+    Class getClass() const override;
+};
+
+Class DelayedPerform::getClass() const
+{
+    static ns_class record("NSStandinDelayedPerform", NSObject::class_(), nullptr);
+    static const bool added = [] {
+        record.addMethod(sel_registerName("fire:"), &DelayedPerform::Fire);
+        return true;
+    }();
+    (void)added;
+    return &record;
+}
+
 NSString* keptName(const char* text)
 {
     NSString* s = NSString::stringWithUTF8String(text);
@@ -94,6 +125,16 @@ void NSTimer::invalidate()
         mScheduledHold = false;
         release();
     }
+}
+
+void NSObject::performSelectorAfterDelay(SEL sel, NSObject* arg, double delay)
+{
+    auto* d = new DelayedPerform;
+    d->mTarget = retain();
+    d->mArg = arg ? arg->retain() : nullptr;
+    d->mSel = sel;
+    NSTimer::scheduledTimerWithTimeInterval(delay, d, sel_registerName("fire:"), nullptr, false);
+    d->release(); // the timer holds it until it fires
 }
 
 NSRunLoop* NSRunLoop::currentRunLoop()

@@ -1,5 +1,6 @@
 // The Carbon back end on the Carbon stand-in: the pane and its handlers, the redraw timer,
 // popup menus read back from the presenter and the composited text entry.
+#include <AppKit/AppKit.h>
 #include <Carbon/Carbon.h>
 #include <CoreFoundation/CFPresenter.h>
 #include <gtest/gtest.h>
@@ -11,13 +12,15 @@
 #include "kit/plugin/IGraphicsMac.h"
 #include "plugin/graphics_offscreen.h"
 
-namespace {
+namespace
+{
 
 enum { kBool = 0, kInt = 1, kDouble = 2, kText = 3 };
 
 std::vector<std::string> gSeen;
 
-class Spy : public IControl {
+class Spy : public IControl
+{
 public:
     Spy(IPluginBase* plug, IRECT r) : IControl(plug, r) {}
     void OnMouseDown(int x, int y, IMouseMod* m) override { Say("down", x, y, m); }
@@ -122,7 +125,8 @@ struct CarbonEditor {
         SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
         ControlRef focus = nullptr;
         GetKeyboardFocus(window, &focus);
-        const OSStatus r = SendEventToEventTarget(e, focus ? GetControlEventTarget(focus) : GetWindowEventTarget(window));
+        const OSStatus r =
+            SendEventToEventTarget(e, focus ? GetControlEventTarget(focus) : GetWindowEventTarget(window));
         ReleaseEvent(e);
         return r;
     }
@@ -301,9 +305,7 @@ TEST(CarbonEntry, CharacterRulesFollowTheParameterKind)
         const char* typed;
         const char* kept;
     } cases[] = {
-        {kDouble, "1e.5", "1.5"},
-        {kInt, "-4.2", "-42"},
-        {kText, "a(~b", "a(~b"}, // text entries take any character
+        {kDouble, "1e.5", "1.5"}, {kInt, "-4.2", "-42"}, {kText, "a(~b", "a(~b"}, // text entries take any character
     };
     for (const Case& c : cases) {
         CarbonEditor e;
@@ -378,4 +380,45 @@ TEST(CarbonEntry, PlainWindowsOpenNoEntry)
     CarbonEditor e(false);
     e.Click(120, 250);
     EXPECT_EQ(e.Carbon()->GetTextEntryView(), nullptr);
+}
+
+TEST(SubWindow, TheEditorWindowIsCentredOverTheHostAndOrderedFrontAgainLater)
+{
+    struct Case {
+        short hostWidth;
+        double x;
+    } cases[] = {{1700, 200}, {1501, 100}, {1503, 101}, {1400, 100}};
+    for (const Case& c : cases) {
+        SurfacePlug plug;
+        auto* g = new IGraphicsMac(&plug, 1500, 757, 25);
+        plug.AttachGraphics(g);
+        WindowRef carbon = nullptr;
+        const Rect bounds{100, 100, 100 + 800, short(100 + c.hostWidth)};
+        ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, kWindowCompositingAttribute, &bounds, &carbon), noErr);
+        const size_t windowsBefore = NSApp->windows().size();
+        g->AttachSubWindow(carbon);
+        auto* view = static_cast<NSView*>(g->GetWindow());
+        ASSERT_NE(view, nullptr);
+        NSWindow* child = view->window();
+        ASSERT_NE(child, nullptr);
+        NSWindow* host = child->parentWindow();
+        ASSERT_NE(host, nullptr);
+        EXPECT_EQ(host->windowRef(), carbon);
+        EXPECT_EQ(child->frame().origin.x, c.x) << c.hostWidth;
+        EXPECT_EQ(child->frame().origin.y, 100);
+        EXPECT_TRUE(child->canBecomeKeyWindow());
+        EXPECT_FALSE(child->hasShadow());
+        EXPECT_EQ(child->orderFrontCount(), 0);
+        EXPECT_EQ(host->orderFrontCount(), 1);
+        cf_standin::advanceClock(0.049);
+        EXPECT_EQ(child->orderFrontCount(), 0);
+        cf_standin::advanceClock(0.001);
+        EXPECT_EQ(child->orderFrontCount(), 1);
+        EXPECT_EQ(NSApp->windows().size(), windowsBefore + 2);
+        g->RemoveSubWindow();
+        EXPECT_EQ(NSApp->windows().size(), windowsBefore);
+        EXPECT_FALSE(g->WindowIsOpen());
+        ns_standin::drainLoopPool();
+        DisposeWindow(carbon);
+    }
 }
