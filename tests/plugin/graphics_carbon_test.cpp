@@ -259,6 +259,19 @@ TEST(CarbonHost, TheTimerStopsOnCloseAndTheInterfaceNamesItsKind)
     EXPECT_TRUE(plain.g->WindowIsOpen());
 }
 
+TEST(CarbonHost, ResizingKeepsTheWindowsTopLeftAndFitsThePane)
+{
+    CarbonEditor e;
+    e.g->Resize(1000, 600);
+    Rect r{};
+    GetWindowBounds(e.window, kWindowContentRgn, &r);
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}), std::vector<int>({100, 100, 1100, 700}));
+    HIRect f{};
+    HIViewGetFrame(e.pane, &f);
+    EXPECT_EQ(std::vector<double>({f.origin.x, f.origin.y, f.size.width, f.size.height}),
+              std::vector<double>({0, 0, 1000, 600}));
+}
+
 TEST(CarbonHost, WithoutAWindowNoHostIsKept)
 {
     SurfacePlug plug;

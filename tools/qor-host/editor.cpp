@@ -72,9 +72,12 @@ public:
     std::function<void(const cf_standin::MenuShown&)> print;
 };
 
+PrintingPresenter gMenuPresenter;
+
+// The printing presenter, put in place on first use.
 PrintingPresenter& MenuPresenter()
 {
-    static PrintingPresenter p;
+    PrintingPresenter& p = gMenuPresenter;
     if (cf_standin::presenter() != &p) {
         // Answers already scripted (alerts, panels) carry over.
         cf_standin::Presenter* old = cf_standin::presenter();
@@ -180,6 +183,8 @@ void Host::CloseCarbonEditor()
 
 void Host::CloseEditor()
 {
+    // Menus print through this host only while it has an editor open.
+    gMenuPresenter.print = nullptr;
     CloseCarbonEditor();
     if (!mEditorView) return;
     NSView* view = mEditorView;
