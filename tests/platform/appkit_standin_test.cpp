@@ -179,6 +179,16 @@ TEST(AppKitDisplay, TheDisplayPassDrawsOnlyTheDirtyRectangleIntoTheBackingStore)
   EXPECT_EQ(s.a->log.size(), 1u);
 }
 
+TEST(AppKitDisplay, SubviewsUnderARedrawnRectangleOfTheirSuperviewDrawAgain) {
+  Scene s;
+  // Over a's right part and the gap, not b.
+  s.content->setNeedsDisplayInRect(NSMakeRect(40, 20, 30, 10));
+  ns_standin::displayWindows();
+  EXPECT_EQ(s.content->log, (std::vector<std::string>{"draw 40,20"}));
+  EXPECT_EQ(s.a->log, (std::vector<std::string>{"draw 30,10"}));
+  EXPECT_TRUE(s.b->log.empty());
+}
+
 TEST(Presenter, AlertsAndPanelsAnswerAsDismissedUnlessScriptedAndURLsAreRecorded) {
   NSAutoreleasePool pool;
   cf_standin::Presenter script;
