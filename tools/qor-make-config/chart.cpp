@@ -15,6 +15,7 @@ namespace makeconfig {
 std::string writeLayout(const Chart& chart);
 std::string writeSysex(const Chart& chart);
 std::string writeListing(const Chart& chart);
+std::string writeLabels(const Chart& chart);
 
 namespace {
 
@@ -177,11 +178,15 @@ public:
     void readChart(const std::string& text);
     void expand();
     void check();
+    void listLabels();
 
 private:
     struct Section {
         std::string name, parent;
-        int x = 0, y = 0, cols = 0, rows = 0, cellW = 0, cellH = 0, used = 0;
+        int x = 0, y = 0, w = 0, h = 0, cols = 0, rows = 0, cellW = 0, cellH = 0, used = 0;
+        bool titled = false, rowNames = false;
+        std::string trim; // a leading word group of the chart's labels that the title says already
+        int line = 0;
     };
 
     void fail(const Row& row, const std::string& what)
@@ -204,6 +209,8 @@ private:
         std::string layer, section;
     };
     void place(Element& e, const Row& row, const std::string& section);
+    void placeName(Element& e, const Row& row, const Section& s, int col, int cellX, int cellY);
+
     void walk(const std::string& parent, int part);
     void emit(const std::string& layer, int part);
     int templateIndex(const Row& row, int partByte);
@@ -220,7 +227,7 @@ private:
     std::vector<Section> mSections;
     std::map<std::string, int> mDefaultCells;
     std::vector<Placed> mPlaced;
-    std::map<std::pair<const Row*, int>, std::vector<int>> mPlaces;
+    std::map<std::pair<const Row*, int>, Element> mPlaces;
     std::map<std::vector<int>, int> mTemplateIndex;
 };
 
@@ -274,6 +281,19 @@ void Generator::readSections(const std::string& text)
             s.parent = f[2] == "-" ? "" : f[2];
             s.x = rect[0];
             s.y = rect[1];
+            s.w = rect[2];
+            s.h = rect[3];
+            s.line = line;
+            s.titled = f.size() > 8 && f[8] != "-" && !f[8].empty();
+            if (f.size() > 14 && f[14] != "-") {
+                for (const std::string& flag : split(f[14], ','))
+                    if (flag == "rownames") s.rowNames = true;
+                    else if (startsWith(flag, "trim=")) {
+                        s.trim = flag.substr(5) + " "; // trim=Osc_1: "Osc 1 "
+                        std::replace(s.trim.begin(), s.trim.end(), '_', ' ');
+                    }
+                    else failLine("sections.tsv", line, s.name + ": unknown flag " + flag);
+            }
             std::vector<int> grid;
             if (f.size() >= 13 && toInts(f[9] + "," + f[10] + "," + f[11] + "," + f[12], ',', &grid)) {
                 s.cols = grid[0];
@@ -413,28 +433,132 @@ void Generator::place(Element& e, const Row& row, const std::string& section)
         e.w = sized && b.size() >= 2 ? b[0] : 56, e.h = sized && b.size() >= 2 ? b[1] : 56;
         return;
     }
-    bool placed = false;
     for (Section& s : mSections) {
         if (s.name != section || s.cols <= 0) continue;
         const int cell = s.used++;
         if (s.rows > 0 && cell >= s.cols * s.rows) fail(row, "section " + s.name + " is full");
-        e.x = s.x + (cell % s.cols) * s.cellW;
-        e.y = s.y + (cell / s.cols) * s.cellH;
+        const int left = s.x + (s.titled ? kTitledInset : 0) + (s.rowNames ? kRowNameWidth : 0);
+        const int top = s.y + (s.titled ? kTitleBar : 0);
+        const int cellX = left + (cell % s.cols) * s.cellW, cellY = top + (cell / s.cols) * s.cellH;
+        if (cellX + s.cellW > s.x + s.w || cellY + s.cellH > s.y + s.h)
+            fail(row, "its cell lies outside section " + s.name);
+        e.x = cellX;
+        e.y = cellY;
         e.w = s.cellW;
         e.h = s.cellH;
-        placed = true;
-        break;
+        if (sized && b.size() >= 2) e.w = b[0], e.h = b[1];
+        placeName(e, row, s, cell % s.cols, cellX, cellY);
+        return;
     }
-    if (!placed) {
-        if (!section.empty()) fail(row, "section " + section + " is not in sections.tsv");
-        // Until the layout places it: a grid per layer under the top strip.
-        const int cell = mDefaultCells[e.layer]++;
-        e.x = 20 + (cell % 18) * 80;
-        e.y = 110 + (cell / 18) * 64;
-        e.w = 80;
-        e.h = 64;
-    }
+    if (!section.empty()) fail(row, "section " + section + " is not in sections.tsv");
+    // Until the layout places it: a grid per layer under the top strip.
+    const int cell = mDefaultCells[e.layer]++;
+    e.x = 20 + (cell % 18) * 80;
+    e.y = 110 + (cell / 18) * 64;
+    e.w = 80;
+    e.h = 64;
     if (sized && b.size() >= 2) e.w = b[0], e.h = b[1];
+}
+
+namespace {
+
+// The face a control draws, where its image or kind fixes it: knobs, the generic buttons that
+// carry no text of their own, menus and name fields. These are the controls that get a drawn name.
+bool faceOf(const Row& row, int* w, int* h)
+{
+    const std::string& i = row.image;
+    const std::vector<int>& b = row.bounds;
+    if (row.type.find("Menu") != std::string::npos && row.type != "multiFxMenu") {
+        *w = kMenuWidth, *h = kMenuHeight;
+    } else if (i == "IKNOBROTATERCONTROL_ID3") {
+        *w = *h = 20;
+    } else if (startsWith(i, "IKNOBROTATERCONTROL_ID")) {
+        *w = *h = 40; // the frames of some strips are taller: the knob is drawn at their top
+    } else if (i == "BTN_SMALL_ID" || i == "BTN_OFFON_ID") {
+        *w = 40, *h = 20;
+    } else if (i == "BTN_CHECKBOX_ID") {
+        *w = *h = 20;
+    } else if (row.type.find("SliderVer") != std::string::npos) {
+        *w = 40, *h = kSliderLength;
+    } else if (row.type.find("SliderHor") != std::string::npos) {
+        *w = kSliderLength, *h = 20;
+    } else if ((row.type == "nameSelection" || row.type == "dropSelection") && b.size() >= 2) {
+        *w = b[0], *h = b[1];
+    } else {
+        return false;
+    }
+    return row.type != "radio";
+}
+
+} // namespace
+
+// A control with a known face stands centred in its cell with its name under it, or, in a
+// section with row names, centred in its cell with the row's name before the first column.
+void Generator::placeName(Element& e, const Row& row, const Section& s, int col, int cellX, int cellY)
+{
+    int fw = 0, fh = 0;
+    if (!faceOf(row, &fw, &fh)) return;
+    if (fw > s.cellW || fh > s.cellH) {
+        fail(row, "its face of " + std::to_string(fw) + "x" + std::to_string(fh) + " is larger than the cells of section " +
+                      s.name);
+        return;
+    }
+    e.x = cellX + (s.cellW - fw) / 2;
+    e.w = fw;
+    e.h = fh;
+    const bool named = !row.label.empty() && row.label != "-";
+    e.name.text = row.label;
+    if (!s.trim.empty() && startsWith(row.label, s.trim.c_str()) && row.label.size() > s.trim.size())
+        e.name.text = row.label.substr(s.trim.size());
+    if (e.name.text.empty()) e.name.text = row.label;
+    if (s.rowNames) {
+        e.y = cellY + (s.cellH - fh) / 2;
+        if (named && col == 0)
+            e.name.x = s.x + (s.titled ? kTitledInset : 0) + 4, e.name.y = cellY, e.name.w = kRowNameWidth - 8,
+            e.name.h = s.cellH, e.name.left = true;
+        return;
+    }
+    e.y = cellY + 1;
+    const int top = e.y + fh + 1;
+    // A name field or list that fills its cell shows what it holds, and goes without a name.
+    const bool room = cellY + s.cellH - top >= kLabelLine || !isPlainType(row.type) || isGridType(row.type);
+    if (named && room)
+        e.name.x = cellX + 1, e.name.y = top, e.name.w = s.cellW - 2,
+        e.name.h = std::min(kLabelLines * kLabelLine, cellY + s.cellH - top);
+}
+
+// Each drawn name goes into the picture of the nearest layer up its control's chain that has one.
+// A strip without one that shows with a single page lies on that page's picture; the rest lie on
+// the window's.
+void Generator::listLabels()
+{
+    for (const Element& e : c.elements) {
+        if (e.name.w <= 0 || e.part > 0 || e.partOfChannel > 0) continue;
+        const Layer* pictured = nullptr;
+        const Layer* top = nullptr;
+        for (std::string name = e.layer; !name.empty() && !pictured;) {
+            const Layer* l = layerNamed(name);
+            if (!l) break;
+            if (!l->image.empty()) pictured = l;
+            top = l;
+            name = l->parent;
+        }
+        if (!pictured && top && top->parent.empty() && top->firstPage == top->lastPage)
+            for (const Layer& page : c.layers)
+                if (page.parent == "root" && page.id == top->firstPage)
+                    for (const Layer& l : c.layers)
+                        if (!pictured && !l.image.empty() && (&l == &page || l.parent == page.name)) pictured = &l;
+        LabelPlacement p;
+        p.layer = e.layer;
+        p.image = pictured ? pictured->image : "MAIN_BG_FRAME_ID";
+        p.x = e.name.x - (pictured ? pictured->x : 0);
+        p.y = e.name.y - (pictured ? pictured->y : 0);
+        p.w = e.name.w;
+        p.h = e.name.h;
+        p.left = e.name.left;
+        p.text = e.name.text;
+        c.labels.push_back(p);
+    }
 }
 
 void Generator::expand()
@@ -523,9 +647,10 @@ void Generator::emit(const std::string& layer, int part)
         auto at = mPlaces.find(key);
         if (at == mPlaces.end()) {
             place(e, row, p.section);
-            mPlaces[key] = {e.x, e.y, e.w, e.h};
+            mPlaces[key] = e;
         } else {
-            e.x = at->second[0], e.y = at->second[1], e.w = at->second[2], e.h = at->second[3];
+            e.x = at->second.x, e.y = at->second.y, e.w = at->second.w, e.h = at->second.h;
+            e.name = at->second.name;
         }
         c.elements.push_back(e);
     }
@@ -558,6 +683,22 @@ bool isPartStripLayer(const std::string& layer)
             layer.back() <= '8')
             return true;
     return false;
+}
+
+int labelLines(const std::string& text, int width)
+{
+    int lines = 0, used = 0;
+    for (const std::string& word : split(text, ' ')) {
+        const int w = static_cast<int>(word.size()) * kLabelCharWidth;
+        if (w > width) return kLabelLines + 1;
+        if (lines > 0 && used + kLabelCharWidth + w <= width) {
+            used += kLabelCharWidth + w;
+        } else {
+            ++lines;
+            used = w;
+        }
+    }
+    return lines;
 }
 
 void valueRange(const Row& row, int* first, int* last)
@@ -889,11 +1030,19 @@ void Generator::checkPlacement()
         const Element* e;
         int firstPage, lastPage;
         std::vector<const Layer*> chain;
+        bool name = false; // the element's drawn name rather than its face
+        Element box() const
+        {
+            Element b;
+            b.x = name ? e->name.x : e->x, b.y = name ? e->name.y : e->y;
+            b.w = name ? e->name.w : e->w, b.h = name ? e->name.h : e->h;
+            return b;
+        }
     };
     std::vector<Seen> seen;
     for (const Element& e : c.elements) {
         if (e.part > 0) continue;
-        Seen s{&e, 0, 6, {}};
+        Seen s{&e, 0, 6, {}, false};
         bool skip = false;
         for (std::string name = e.layer; !name.empty();) {
             const Layer* l = layerNamed(name);
@@ -906,6 +1055,14 @@ void Generator::checkPlacement()
         }
         // A row placed at a position of its own lies where it does on purpose (a caption under a menu).
         if (!skip && e.row->atX < 0) seen.push_back(s);
+        // A drawn name is checked like a control of its own: one per row (copies share it).
+        if (e.name.w > 0 && e.partOfChannel <= 0) {
+            s.name = true;
+            if (!skip) seen.push_back(s);
+            if (labelLines(e.name.text, e.name.w) > e.name.h / kLabelLine)
+                fail(*e.row, "its name \"" + e.row->label + "\" does not fit " + std::to_string(e.name.w) + "x" +
+                                 std::to_string(e.name.h));
+        }
         if (e.row->type == "deviceSelection")
             for (const Layer& l : c.layers)
                 if (l.w > 0 && e.x < l.x + l.w && l.x < e.x + e.w && e.y < l.y + l.h && l.y < e.y + e.h)
@@ -926,9 +1083,10 @@ void Generator::checkPlacement()
         for (size_t j = 0; j < i; ++j) {
             const Seen& a = seen[i];
             const Seen& b = seen[j];
-            if (a.firstPage > b.lastPage || b.firstPage > a.lastPage || !overlapping(*a.e, *b.e)) continue;
+            if (a.firstPage > b.lastPage || b.firstPage > a.lastPage || !overlapping(a.box(), b.box())) continue;
             if (alternatives(a, b)) continue;
-            fail(*a.e->row, "overlaps " + b.e->row->name + " on layer " + (b.e->layer.empty() ? "(top)" : b.e->layer));
+            fail(*a.e->row, std::string(a.name ? "its name overlaps " : "overlaps ") + b.e->row->name +
+                                (b.name ? "'s name" : "") + " on layer " + (b.e->layer.empty() ? "(top)" : b.e->layer));
         }
 }
 
@@ -990,6 +1148,7 @@ bool generate(const Inputs& in, Outputs* out, std::vector<std::string>* errors, 
     if (errors->size() != before) return false;
     g.expand();
     g.check();
+    g.listLabels();
     // Copies of a per-part row fail alike: name each failure once.
     std::set<std::string> seen;
     errors->erase(std::remove_if(errors->begin() + static_cast<long>(before), errors->end(),
@@ -999,6 +1158,7 @@ bool generate(const Inputs& in, Outputs* out, std::vector<std::string>* errors, 
     out->uiconfig = writeLayout(chart);
     out->sysex = writeSysex(chart);
     out->listing = writeListing(chart);
+    out->labels = writeLabels(chart);
     if (out->uiconfig.size() >= static_cast<size_t>(kMaxLayoutBytes)) {
         errors->push_back("uiconfig.xml: " + std::to_string(out->uiconfig.size()) + " bytes reach the reader's limit of " +
                           std::to_string(kMaxLayoutBytes));

@@ -45,8 +45,24 @@ struct Element {
     std::string layer;       // the layer the element sits on
     std::string label;
     int x = 0, y = 0;
-    int w = 0, h = 0;        // the space the control takes: its cell, or its own size
+    int w = 0, h = 0;        // the space the control takes: its face, its cell, or its own size
     int sysexIndex = -1;
+    // The control's name as drawn into the background it sits on, beside or under its face;
+    // w 0 for none. labelLeft: left-aligned at the start of its row, else centred.
+    struct Label {
+        int x = 0, y = 0, w = 0, h = 0;
+        bool left = false;
+        std::string text; // the label, less a word group its section's title says already
+    } name;
+};
+
+// One drawn name of the placement listing: the background image it goes into (the nearest
+// layer up the element's chain with a picture), its rectangle there, and its text.
+struct LabelPlacement {
+    std::string layer, image;
+    int x = 0, y = 0, w = 0, h = 0;
+    bool left = false;
+    std::string text;
 };
 
 struct Layer {
@@ -72,6 +88,7 @@ struct Chart {
     std::vector<Layer> layers;
     std::vector<Element> elements;
     std::vector<std::vector<int>> templates; // SysEx templates, by sysexIndex
+    std::vector<LabelPlacement> labels;
 };
 
 struct Inputs {
@@ -80,6 +97,7 @@ struct Inputs {
 
 struct Outputs {
     std::string uiconfig, sysex, listing;
+    std::string labels; // the placement listing of the drawn names (labels.tsv)
 };
 
 // Reads, expands and checks; on success fills out and returns true. Every problem found is
@@ -109,6 +127,21 @@ NrpnMessage nrpnSent(const Element& e, int value, int other);
 
 // The values a control's parameter takes: first and last.
 void valueRange(const Row& row, int* first, int* last);
+
+// The drawn names: one line of the label font is kLabelLine high and holds about
+// kLabelCharWidth pixels per character; a name takes at most two lines.
+// A menu is written kMenuWidth wide; the controls draw it kMenuHeight high.
+constexpr int kMenuWidth = 70, kMenuHeight = 13;
+// A slider is written kSliderLength long.
+constexpr int kSliderLength = 50;
+constexpr int kLabelLine = 12, kLabelCharWidth = 6, kLabelLines = 2;
+// A titled section's grid starts under its title bar; a section with row names keeps a column
+// for them at its left.
+constexpr int kTitleBar = 26, kTitledInset = 4, kRowNameWidth = 72;
+
+// The lines a name takes when wrapped at spaces into width pixels of the label font, by the
+// character estimate; a word wider than the width counts as more lines than fit.
+int labelLines(const std::string& text, int width);
 
 constexpr int kMaxLayoutBytes = 4096000;
 constexpr int kLayoutWidth = 1500, kLayoutHeight = 757;

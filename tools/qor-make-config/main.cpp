@@ -1,6 +1,7 @@
 // qor-make-config <chart folder> <output folder>
 // Reads chart.tsv, lists.tsv and (when present) sections.tsv from the chart folder and writes
-// uiconfig.xml, sysex.xml and midi-chart.md into the output folder. A chart that fails a check
+// uiconfig.xml, sysex.xml, midi-chart.md and labels.tsv (where qor-make-images draws the controls'
+// names) into the output folder. A chart that fails a check
 // writes nothing and names every failing row.
 #include "chart.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!writeFile(to + "/uiconfig.xml", out.uiconfig) || !writeFile(to + "/sysex.xml", out.sysex) ||
-        !writeFile(to + "/midi-chart.md", out.listing)) {
+        !writeFile(to + "/midi-chart.md", out.listing) || !writeFile(to + "/labels.tsv", out.labels)) {
         std::fprintf(stderr, "qor-make-config: cannot write into %s\n", to.c_str());
         return 1;
     }

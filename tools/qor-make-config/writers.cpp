@@ -13,8 +13,6 @@ namespace makeconfig {
 
 namespace {
 
-constexpr int kMenuWidth = 70;
-constexpr int kSliderLength = 50;
 constexpr int kChangingByte = 7;
 
 std::string escaped(const std::string& text)
@@ -215,6 +213,18 @@ std::string writeSysex(const Chart& chart)
         out << "  <sysex><values><value>" << text << "</value></values></sysex>\n";
     }
     out << "</sysexlist>\n";
+    return out.str();
+}
+
+// The placement of the drawn names, for the image tool: one line per name.
+std::string writeLabels(const Chart& chart)
+{
+    std::ostringstream out;
+    out << "# Names drawn into the editor's backgrounds, placed by qor-make-config. Tab-separated:\n"
+           "# image  x y w h (in the image)  align (left or centre)  text  layer\n";
+    for (const LabelPlacement& l : chart.labels)
+        out << l.image << '\t' << l.x << '\t' << l.y << '\t' << l.w << '\t' << l.h << '\t'
+            << (l.left ? "left" : "centre") << '\t' << l.text << '\t' << (l.layer.empty() ? "-" : l.layer) << '\n';
     return out.str();
 }
 

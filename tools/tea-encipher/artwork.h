@@ -96,12 +96,29 @@ struct RadioRow {
     std::string section;
 };
 
+// A control's name as the configuration generator placed it (its labels.tsv): the background
+// image, the rectangle there, and the text, left-aligned or centred.
+struct LabelRow {
+    std::string image;
+    int x = 0, y = 0, w = 0, h = 0;
+    bool left = false;
+    std::string text;
+};
+
 // What the drawings take from the layout and the chart.
 struct Inputs {
     std::vector<SectionRow> sections;
     std::map<std::string, std::vector<std::string>> lists;
     std::vector<RadioRow> radios;
+    std::vector<LabelRow> labels;
 };
+
+// The rows of the generator's placement listing; lines that do not parse are named in *skipped.
+std::vector<LabelRow> readLabels(const std::string& path, std::vector<std::string>* skipped);
+
+// The lines a name is drawn in: wrapped at spaces into w pixels of the label font. Empty when a
+// word does not fit or the lines do not fit h.
+std::vector<std::string> labelLines(Canvas& c, const LabelRow& l);
 
 // The label lists drawn into the artwork (artwork_inputs.cpp), with no section rows.
 Inputs defaultInputs();

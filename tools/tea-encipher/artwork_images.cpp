@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <functional>
+#include <sstream>
 
 #ifndef QOR_VERSION_TEXT
 #define QOR_VERSION_TEXT "1.0.9"
@@ -41,6 +42,10 @@ const Rgba kShade{0, 0, 0, 153};        // the progress overlay: 60 % black
 const Rgba kProtector{62, 64, 69, 176}; // greys out what lies under it
 
 const Font kLabel{11, true, false};
+// The controls' names: small, one line kNameLine high (the generator places them by the same line).
+const Font kName{10, false, false};
+constexpr int kNameLine = 12;
+const Rgba kNameColour{196, 200, 206, 255};
 const Font kSmallText{10, false, false};
 const Font kBody{12, false, false};
 
@@ -695,6 +700,23 @@ bool fixedSize(int id)
     return id == 103 || id == 104 || id == 122 || id == 258 || id == 303 || id == 320;
 }
 
+// The controls' names the generator placed on this image, in the label font, wrapped at spaces.
+std::string drawLabels(Canvas& c, const Inputs& in, const ImageTableRow& row)
+{
+    for (const LabelRow& l : in.labels) {
+        if (l.image != row.name && l.image != std::to_string(row.id)) continue;
+        const std::vector<std::string> lines = labelLines(c, l);
+        if (lines.empty() || l.x < 0 || l.y < 0 || l.x + l.w > c.width() || l.y + l.h > c.height())
+            return imageFileName(row) + ": the name \"" + l.text + "\" does not fit its place " + std::to_string(l.w) +
+                   "x" + std::to_string(l.h) + " at " + std::to_string(l.x) + "," + std::to_string(l.y);
+        const int top = l.left ? l.y + (l.h - kNameLine * int(lines.size())) / 2 : l.y;
+        for (size_t i = 0; i < lines.size(); ++i)
+            c.text(l.x, top + kNameLine * int(i), l.w, kNameLine, lines[i], kName, kNameColour,
+                   l.left ? Align::Left : Align::Centre);
+    }
+    return {};
+}
+
 // A window's own title, or none when a section on it carries the same title already.
 std::string titleUnlessSectionHasIt(const Inputs& in, const std::vector<const SectionRow*>& owners,
                                     const std::string& title)
@@ -807,6 +829,7 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
         drawSections(c, in, {nullptr});
     else
         drawSections(c, in, owners);
+    if (!(*fault = drawLabels(c, in, row)).empty()) return {};
     return p;
 }
 
@@ -881,6 +904,21 @@ std::string radioNote(const ImageTableRow& row, const Inputs& in)
             return imageFileName(row) + ": " + r.name + " is a radio of " + std::to_string(r.buttons) +
                    " buttons on it, but it is a single button, not a strip";
     return {};
+}
+
+std::vector<std::string> labelLines(Canvas& c, const LabelRow& l)
+{
+    std::vector<std::string> lines;
+    std::istringstream words(l.text);
+    for (std::string word; words >> word;) {
+        if (c.textWidth(word, kName) > l.w) return {};
+        if (!lines.empty() && c.textWidth(lines.back() + " " + word, kName) <= l.w)
+            lines.back() += " " + word;
+        else
+            lines.push_back(word);
+    }
+    if (static_cast<int>(lines.size()) * kNameLine > l.h) return {};
+    return lines;
 }
 
 std::string imageFileName(const ImageTableRow& row)

@@ -78,6 +78,29 @@ std::vector<SectionRow> readSections(const std::string& path, std::vector<std::s
     return rows;
 }
 
+std::vector<LabelRow> readLabels(const std::string& path, std::vector<std::string>* skipped)
+{
+    std::vector<LabelRow> rows;
+    std::ifstream file(path);
+    std::string line;
+    int number = 0;
+    while (std::getline(file, line)) {
+        ++number;
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> c = splitTabs(line);
+        LabelRow r;
+        const bool ok = c.size() >= 7 && !c[0].empty() && toInt(c[1], &r.x) && toInt(c[2], &r.y) && toInt(c[3], &r.w) &&
+                        toInt(c[4], &r.h) && r.w > 0 && r.h > 0 && (c[5] == "left" || c[5] == "centre");
+        if (!ok) {
+            if (skipped) skipped->push_back(path + ":" + std::to_string(number) + ": not a placed name, skipped");
+            continue;
+        }
+        r.image = c[0], r.left = c[5] == "left", r.text = c[6];
+        rows.push_back(r);
+    }
+    return rows;
+}
+
 Inputs defaultInputs()
 {
     Inputs in;

@@ -2,7 +2,8 @@
 // orientation, the section frames and titles of the layout's section table on the backgrounds,
 // and sizes that stay whole at every editor scale. The same inputs give the same bytes.
 //
-//   qor-make-images <output folder> [<chart folder>]
+//   qor-make-images <output folder> [<chart folder> [<labels.tsv>]]
+// labels.tsv is qor-make-config's placement of the controls' names, drawn into the backgrounds.
 #include "tools/pngwriter/png_writer.h"
 #include "tools/tea-encipher/artwork.h"
 
@@ -12,14 +13,15 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s <output folder> [<chart folder>]\n", argv[0]);
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: %s <output folder> [<chart folder> [<labels.tsv>]]\n", argv[0]);
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
     const std::string folder = argv[1];
     std::vector<std::string> notes;
-    const artwork::Inputs in = argc == 3 ? artwork::readInputs(argv[2], &notes) : artwork::defaultInputs();
+    artwork::Inputs in = argc >= 3 ? artwork::readInputs(argv[2], &notes) : artwork::defaultInputs();
+    if (argc == 4) in.labels = artwork::readLabels(argv[3], &notes);
     for (const std::string& note : notes) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
     int refused = 0;
     for (size_t i = 0; i < kImageTableSize; ++i) {
