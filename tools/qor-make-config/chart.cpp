@@ -559,6 +559,17 @@ void Generator::listLabels()
         p.text = e.name.text;
         c.labels.push_back(p);
     }
+    // Layers that take turns in one place share their picture: the names drawn into one picture
+    // must not cross unless they are the same text at the same place.
+    for (size_t i = 0; i < c.labels.size(); ++i)
+        for (size_t j = 0; j < i; ++j) {
+            const LabelPlacement& a = c.labels[i];
+            const LabelPlacement& b = c.labels[j];
+            const bool same = a.text == b.text && a.x == b.x && a.y == b.y && a.w == b.w;
+            if (a.image == b.image && !same && a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h)
+                failLine("labels.tsv", 0, a.image + ": the name \"" + a.text + "\" of layer " + a.layer +
+                                              " crosses \"" + b.text + "\" of layer " + b.layer);
+        }
 }
 
 void Generator::expand()

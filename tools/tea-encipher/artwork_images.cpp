@@ -797,10 +797,11 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
         c.set(0, 0, w, h, withAlpha(kPanelTop, 0));
         c.roundFrame(0, 0, w, h, 4, kPanelEdge);
         break;
-    case 328: destinationMap(c, "LFO"); break;
-    case 329: destinationMap(c, "Envelope"); break;
-    case 330: destinationMap(c, "Wheel"); break;
-    case 331: destinationMap(c, "Ring"); break;
+    // A destination map the layout gives a layer carries that layer's section and names instead.
+    case 328: owners.empty() ? destinationMap(c, "LFO") : pageBackground(c); break;
+    case 329: owners.empty() ? destinationMap(c, "Envelope") : pageBackground(c); break;
+    case 330: owners.empty() ? destinationMap(c, "Wheel") : pageBackground(c); break;
+    case 331: owners.empty() ? destinationMap(c, "Ring") : pageBackground(c); break;
     case 996: textButton(c, 0, 0, w, h, false, "Overwrite"); break;
     case 997:
         windowPanel(c, "Bank conflict");

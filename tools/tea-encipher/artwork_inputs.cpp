@@ -112,7 +112,7 @@ Inputs defaultInputs()
     in.lists["oscillatorShape"] = {"Pulse", "Saw", "Triangle", "Sine", "Formant", "Noise"};
     in.lists["lfoShape"] = {"Triangle", "Saw Up", "Saw Down", "Square", "Random"};
     in.lists["filterSlope"] = {"12 dB", "24 dB"};
-    in.lists["matrixSelector"] = {"LFO", "Envelope", "Wheel", "Ring"};
+    in.lists["matrixSelector"] = {"LFO 1", "LFO 2", "Envelope", "Wheel"}; // the matrix pages' sources
     in.lists["fxRouting"] = {
         "Dist > Comb > EQ > Pan > Chorus > Delay > Reverb", "Dist > EQ > Comb > Pan > Chorus > Delay > Reverb",
         "Comb > Dist > EQ > Pan > Chorus > Delay > Reverb", "Dist > Comb > EQ > Chorus > Pan > Delay > Reverb",
