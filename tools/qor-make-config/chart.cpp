@@ -462,12 +462,28 @@ void Generator::place(Element& e, const Row& row, const std::string& section)
 
 namespace {
 
+// Buttons whose face says what they do: placed by their face, drawn without a name.
+struct TextFace {
+    const char* image;
+    int w, h;
+};
+const TextFace kTextFaces[] = {{"BUTTON_LIB_DISCARD_ID", 80, 20},      {"BUTTON_BANK_OVERWRITE_ID", 80, 20},
+                               {"BUTTON_LIB_PATTERN_MODE_ID", 80, 20}, {"BUTTON_BANK_RECALL_ID", 80, 20},
+                               {"BUTTON_BANK_SEARCH_ID", 60, 20}};
+
 // The face a control draws, where its image or kind fixes it: knobs, the generic buttons that
-// carry no text of their own, menus and name fields. These are the controls that get a drawn name.
-bool faceOf(const Row& row, int* w, int* h)
+// carry no text of their own, menus and name fields get a drawn name (*named); buttons that say
+// what they do only their place.
+bool faceOf(const Row& row, int* w, int* h, bool* named)
 {
     const std::string& i = row.image;
     const std::vector<int>& b = row.bounds;
+    *named = true;
+    for (const TextFace& t : kTextFaces)
+        if (i == t.image) {
+            *w = t.w, *h = t.h, *named = false;
+            return row.type != "radio";
+        }
     if (row.type.find("Menu") != std::string::npos && row.type != "multiFxMenu") {
         *w = kMenuWidth, *h = kMenuHeight;
     } else if (i == "IKNOBROTATERCONTROL_ID3") {
@@ -476,7 +492,7 @@ bool faceOf(const Row& row, int* w, int* h)
         *w = *h = 40; // the frames of some strips are taller: the knob is drawn at their top
     } else if (i == "BTN_SMALL_ID" || i == "BTN_OFFON_ID") {
         *w = 40, *h = 20;
-    } else if (i == "BTN_CHECKBOX_ID") {
+    } else if (i == "BTN_CHECKBOX_ID" || i == "BUTTON_PATCHUP_ID" || i == "BUTTON_PATCHDW_ID") {
         *w = *h = 20;
     } else if (row.type.find("SliderVer") != std::string::npos) {
         *w = 40, *h = kSliderLength;
@@ -497,7 +513,8 @@ bool faceOf(const Row& row, int* w, int* h)
 void Generator::placeName(Element& e, const Row& row, const Section& s, int col, int cellX, int cellY)
 {
     int fw = 0, fh = 0;
-    if (!faceOf(row, &fw, &fh)) return;
+    bool withName = false;
+    if (!faceOf(row, &fw, &fh, &withName)) return;
     if (fw > s.cellW || fh > s.cellH) {
         fail(row, "its face of " + std::to_string(fw) + "x" + std::to_string(fh) + " is larger than the cells of section " +
                       s.name);
@@ -506,7 +523,7 @@ void Generator::placeName(Element& e, const Row& row, const Section& s, int col,
     e.x = cellX + (s.cellW - fw) / 2;
     e.w = fw;
     e.h = fh;
-    const bool named = !row.label.empty() && row.label != "-";
+    const bool named = withName && !row.label.empty() && row.label != "-";
     e.name.text = row.label;
     if (!s.trim.empty() && startsWith(row.label, s.trim.c_str()) && row.label.size() > s.trim.size())
         e.name.text = row.label.substr(s.trim.size());
