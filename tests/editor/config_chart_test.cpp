@@ -11,6 +11,7 @@
 #include <fstream>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 using namespace configtest;
 using namespace makeconfig;
@@ -291,6 +292,12 @@ TEST(ShippedLayout, EachPageDrawsAtTheThreeSizes)
                     const int id = copy->childLayers.Get(z)->id;
                     copy->childLayers.Get(z)->Hide(!(tab == 2 || (tab == 4 && id == 10) || (tab == 5 && id == 11)));
                 }
+            }
+            // The tab radios light the page's and the part's button, as the tab switching sets them.
+            for (auto [id, index, buttons] : {std::tuple{5118, tab, 7}, std::tuple{5120, part, 8}}) {
+                ControlAction* a = s.plug.GetParam(id)->GetControlAction();
+                ASSERT_TRUE(a && !a->controls.empty());
+                a->controls.front()->SetValueFromPlug(double(index) / (buttons - 1));
             }
             for (const Layer& l : chart.layers)
                 if (l.parent.empty() && l.kind == "strip" && !l.overlay)

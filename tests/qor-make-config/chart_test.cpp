@@ -203,6 +203,11 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "", at + "kArpClock: placed outside the 1500x757 layout"},
         {"overlap", good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t-") + "\n", "",
          "kArpClock: overlaps kQuickTab"},
+        {"name too long for its cell", replaced(good.chart, "kFilterCutoff\tCutoff\t", "kFilterCutoff\tFilter Cutoff Frequency Amount\t"),
+         "", "kFilterCutoff: its name \"Filter Cutoff Frequency Amount\" does not fit 74x24"},
+        {"name under a control", good.chart, "", "kEnv1Release: overlaps kFilterCutoff's name"},
+        {"names crossing in one picture", good.chart, "",
+         "labels.tsv:0: LFO_DESTINATION_ID: the name \"LFO2filter Freq Amnt\" of layer lfo1destination2 crosses"},
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
@@ -219,6 +224,10 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         // The swap case leaves a marker where the room row stood: put the early row there.
         in.chart = replaced(in.chart, "@@", early);
         if (!c.lists.empty()) in.lists = c.lists;
+        if (std::string(c.check) == "name under a control") // the envelopes moved up over the filter's names
+            in.sections = replaced(in.sections, "envelopes\tfiltersEnvelopesPanel\t-\t80\t300", "envelopes\tfiltersEnvelopesPanel\t-\t80\t160");
+        if (std::string(c.check) == "names crossing in one picture") // two matrix pages on one picture
+            in.sections = replaced(in.sections, "lfo1destination2\teffects1Panel\tRING_DESTINATION_ID", "lfo1destination2\teffects1Panel\tLFO_DESTINATION_ID");
         if (std::string(c.check) == "window under the menus")
             in.sections = replaced(in.sections, "aboutWindow\t-\tBG_ABOUT_ID\t450\t200", "aboutWindow\t-\tBG_ABOUT_ID\t1100\t50");
         Outputs out;

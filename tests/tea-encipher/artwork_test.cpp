@@ -405,6 +405,31 @@ TEST(Artwork, SectionsLandOnTheBackgroundUpTheirLayersAndTakingTurnsDropsTheirTi
     EXPECT_TRUE(titledFrameAt(placed, 20, 40));
 }
 
+// A control's name goes where the generator placed it, wrapped at its spaces; one that does not
+// fit its place is refused, naming the image.
+TEST(Artwork, PlacedNamesAreDrawnWrappedOrRefused)
+{
+    artwork::Inputs in = artwork::defaultInputs();
+    in.labels.push_back({"500", 100, 100, 60, 24, false, "Sync Keyfollow"});
+    std::string fault;
+    artwork::Picture p = artwork::draw(rowOf(500), in, &fault);
+    ASSERT_TRUE(fault.empty()) << fault;
+    auto inked = [&](int top) { // the brightest red of a line of the place
+        int most = 0;
+        for (int y = top; y < top + 12; ++y)
+            for (int x = 100; x < 160; ++x) most = std::max(most, RAST_PixelR(RAST_GetPixel(p.canvas->bitmap(), x, y)));
+        return most;
+    };
+    EXPECT_GT(inked(100), 120); // "Sync"
+    EXPECT_GT(inked(112), 120); // "Keyfollow", on the second line
+    const std::pair<std::string, int> refused[] = {{"Supercalifragilistic", 24}, {"Sync Keyfollow", 12}};
+    for (const auto& [text, h] : refused) {
+        in.labels[0].text = text, in.labels[0].h = h;
+        EXPECT_FALSE(artwork::draw(rowOf(500), in, &fault).canvas);
+        EXPECT_NE(fault.find("main-bg.png: the name \"" + text + "\" does not fit"), std::string::npos) << fault;
+    }
+}
+
 TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)
 {
     testsupport::TempDir one, two;

@@ -577,13 +577,15 @@ void Generator::listLabels()
         c.labels.push_back(p);
     }
     // Layers that take turns in one place share their picture: the names drawn into one picture
-    // must not cross unless they are the same text at the same place.
+    // must not cross unless they are the same text at the same place. Told once per two layers.
+    std::set<std::string> told;
     for (size_t i = 0; i < c.labels.size(); ++i)
         for (size_t j = 0; j < i; ++j) {
             const LabelPlacement& a = c.labels[i];
             const LabelPlacement& b = c.labels[j];
             const bool same = a.text == b.text && a.x == b.x && a.y == b.y && a.w == b.w;
-            if (a.image == b.image && !same && a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h)
+            if (a.image == b.image && !same && a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h &&
+                told.insert(a.image + " " + a.layer + " " + b.layer).second)
                 failLine("labels.tsv", 0, a.image + ": the name \"" + a.text + "\" of layer " + a.layer +
                                               " crosses \"" + b.text + "\" of layer " + b.layer);
         }
