@@ -492,6 +492,11 @@ bool faceOf(const Row& row, int* w, int* h, bool* named)
         *w = *h = 40; // the frames of some strips are taller: the knob is drawn at their top
     } else if (i == "BTN_SMALL_ID" || i == "BTN_OFFON_ID") {
         *w = 40, *h = 20;
+    } else if (i == "BTN_SMALL_LED_SM_ID") { // also a radio's: one button the clicks step through
+        *w = 40, *h = 20;
+        return true;
+    } else if (i == "BTN_127x18_ID") {
+        *w = 127, *h = 18;
     } else if (i == "BTN_CHECKBOX_ID" || i == "BUTTON_PATCHUP_ID" || i == "BUTTON_PATCHDW_ID") {
         *w = *h = 20;
     } else if (row.type.find("SliderVer") != std::string::npos) {

@@ -539,6 +539,13 @@ void windowLines(Canvas& c, int top, const std::vector<std::string>& lines, Font
 
 // The window: a header bar above the pages and a column left of them, where the layout puts the
 // tabs, commands, read-outs and part selector, and the name in the corner they leave free.
+// The logo in the corner above the part column; the about trigger that lies over it draws the same.
+void cornerLogo(Canvas& c, int left, int top)
+{
+    c.text(0, 8, left, top / 2, "QOR", {std::min(24, left / 3), true, false}, kWhite);
+    c.text(0, 8 + top / 2 - 6, left, 14, "EDITOR", {9, true, false}, kAccent);
+}
+
 void mainChrome(Canvas& c, const Inputs& in)
 {
     const int w = c.width(), h = c.height();
@@ -555,8 +562,7 @@ void mainChrome(Canvas& c, const Inputs& in)
         c.fill(left - 1, top, 1, h - top, kDarkEdge);
     }
     if (left >= 40) { // the corner above the column
-        c.text(0, 8, left, top / 2, "QOR", {std::min(24, left / 3), true, false}, kWhite);
-        c.text(0, 8 + top / 2 - 6, left, 14, "EDITOR", {9, true, false}, kAccent);
+        cornerLogo(c, left, top);
     } else {
         const Font logo{30, true, false};
         c.text(20, (top - 44) / 2, 120, 44, "QOR", logo, kWhite, Align::Left);
@@ -687,7 +693,7 @@ struct Single {
 const Single kSingles[] = {
     {102, 1500, 757}, {103, 1064, 500}, {104, 1500, 757}, {117, 80, 20},    {118, 80, 20},    {122, 1724, 870},
     {123, 40, 320},   {131, 40, 160},   {257, 320, 100},  {258, 127, 18},   {302, 20, 20},    {303, 18, 18},
-    {304, 20, 20},    {306, 80, 20},    {310, 600, 360},  {311, 80, 20},    {312, 120, 40},   {313, 600, 300},
+    {304, 20, 20},    {306, 80, 20},    {310, 600, 360},  {311, 80, 20},    {312, 70, 100},   {313, 600, 300},
     {314, 80, 20},    {316, 240, 60},   {317, 600, 400},  {320, 45, 35},    {322, 120, 60},   {324, 120, 20},
     {328, 600, 240},  {329, 600, 240},  {330, 600, 240},  {331, 600, 240},  {359, 240, 80},   {498, 160, 20},
     {500, 1500, 757}, {501, 1500, 757}, {502, 1500, 757}, {503, 1500, 757}, {504, 1500, 757}, {505, 1500, 757},
@@ -779,9 +785,9 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
                      "Editor and librarian for the Brixtane Ruvo and Tirravel synthesizers", "Tessmoor Audio"});
         break;
     case 311: textButton(c, 0, 0, w, h, false, "Close"); break;
-    case 312:
+    case 312: // the corner logo, where the layout puts the trigger over it
         c.set(0, 0, w, h, withAlpha(kWhite, 0));
-        c.text(0, 0, w, h, "QOR", {30, true, false}, kWhite, Align::Left);
+        cornerLogo(c, w, h);
         break;
     case 313:
         windowPanel(c, "Welcome to QOR Editor");
