@@ -179,12 +179,13 @@ public:
     void expand();
     void check();
     void listLabels();
+    const Layer* pictureOf(const std::string& layer);
 
 private:
     struct Section {
         std::string name, parent;
         int x = 0, y = 0, w = 0, h = 0, cols = 0, rows = 0, cellW = 0, cellH = 0, used = 0;
-        bool titled = false, rowNames = false;
+        bool titled = false, rowNames = false, partColumns = false;
         std::string trim; // a leading word group of the chart's labels that the title says already
         int line = 0;
     };
@@ -288,6 +289,7 @@ void Generator::readSections(const std::string& text)
             if (f.size() > 14 && f[14] != "-") {
                 for (const std::string& flag : split(f[14], ','))
                     if (flag == "rownames") s.rowNames = true;
+                    else if (flag == "partcolumns") s.partColumns = true;
                     else if (startsWith(flag, "trim=")) {
                         s.trim = flag.substr(5) + " "; // trim=Osc_1: "Osc 1 "
                         std::replace(s.trim.begin(), s.trim.end(), '_', ' ');
@@ -438,7 +440,7 @@ void Generator::place(Element& e, const Row& row, const std::string& section)
         const int cell = s.used++;
         if (s.rows > 0 && cell >= s.cols * s.rows) fail(row, "section " + s.name + " is full");
         const int left = s.x + (s.titled ? kTitledInset : 0) + (s.rowNames ? kRowNameWidth : 0);
-        const int top = s.y + (s.titled ? kTitleBar : 0);
+        const int top = s.y + (s.titled ? kTitleBar : 0) + (s.partColumns ? kLabelLine + 2 : 0);
         const int cellX = left + (cell % s.cols) * s.cellW, cellY = top + (cell / s.cols) * s.cellH;
         if (cellX + s.cellW > s.x + s.w || cellY + s.cellH > s.y + s.h)
             fail(row, "its cell lies outside section " + s.name);
@@ -552,35 +554,53 @@ void Generator::placeName(Element& e, const Row& row, const Section& s, int col,
 // Each drawn name goes into the picture of the nearest layer up its control's chain that has one.
 // A strip without one that shows with a single page lies on that page's picture; the rest lie on
 // the window's.
+const Layer* Generator::pictureOf(const std::string& layer)
+{
+    const Layer* pictured = nullptr;
+    const Layer* top = nullptr;
+    for (std::string name = layer; !name.empty() && !pictured;) {
+        const Layer* l = layerNamed(name);
+        if (!l) break;
+        if (!l->image.empty()) pictured = l;
+        top = l;
+        name = l->parent;
+    }
+    if (!pictured && top && top->parent.empty() && top->firstPage == top->lastPage)
+        for (const Layer& page : c.layers)
+            if (page.parent == "root" && page.id == top->firstPage)
+                for (const Layer& l : c.layers)
+                    if (!pictured && !l.image.empty() && (&l == &page || l.parent == page.name)) pictured = &l;
+    return pictured;
+}
+
 void Generator::listLabels()
 {
-    for (const Element& e : c.elements) {
-        if (e.name.w <= 0 || e.part > 0 || e.partOfChannel > 0) continue;
-        const Layer* pictured = nullptr;
-        const Layer* top = nullptr;
-        for (std::string name = e.layer; !name.empty() && !pictured;) {
-            const Layer* l = layerNamed(name);
-            if (!l) break;
-            if (!l->image.empty()) pictured = l;
-            top = l;
-            name = l->parent;
-        }
-        if (!pictured && top && top->parent.empty() && top->firstPage == top->lastPage)
-            for (const Layer& page : c.layers)
-                if (page.parent == "root" && page.id == top->firstPage)
-                    for (const Layer& l : c.layers)
-                        if (!pictured && !l.image.empty() && (&l == &page || l.parent == page.name)) pictured = &l;
+    auto add = [&](const std::string& layer, const Element::Label& name) {
+        const Layer* pictured = pictureOf(layer);
         LabelPlacement p;
-        p.layer = e.layer;
+        p.layer = layer;
         p.image = pictured ? pictured->image : "MAIN_BG_FRAME_ID";
-        p.x = e.name.x - (pictured ? pictured->x : 0);
-        p.y = e.name.y - (pictured ? pictured->y : 0);
-        p.w = e.name.w;
-        p.h = e.name.h;
-        p.left = e.name.left;
-        p.text = e.name.text;
+        p.x = name.x - (pictured ? pictured->x : 0);
+        p.y = name.y - (pictured ? pictured->y : 0);
+        p.w = name.w;
+        p.h = name.h;
+        p.left = name.left;
+        p.text = name.text;
         c.labels.push_back(p);
-    }
+    };
+    for (const Element& e : c.elements)
+        if (e.name.w > 0 && e.part <= 0 && e.partOfChannel <= 0) add(e.layer, e.name);
+    // A section with one column per part names its columns over the first row.
+    for (const Section& s : mSections)
+        for (int col = 0; s.partColumns && col < s.cols; ++col) {
+            Element::Label head;
+            head.x = s.x + (s.titled ? kTitledInset : 0) + (s.rowNames ? kRowNameWidth : 0) + col * s.cellW;
+            head.y = s.y + (s.titled ? kTitleBar : 0);
+            head.w = s.cellW, head.h = kLabelLine;
+            head.text = "Part " + std::to_string(col + 1);
+            if (labelLines(head.text, head.w) > 1) failLine("sections.tsv", s.line, s.name + ": " + head.text + " does not fit its column");
+            add(s.parent, head);
+        }
     // Layers that take turns in one place share their picture: the names drawn into one picture
     // must not cross unless they are the same text at the same place. Told once per two layers.
     std::set<std::string> told;
