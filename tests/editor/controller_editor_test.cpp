@@ -160,6 +160,9 @@ TEST(ControllerEditor, AfterTheStartUpTabsChannelsFiltersAndReadOutsHaveTheirSta
     EXPECT_EQ(q.deviceId.load(), 15);
     EXPECT_EQ(e.value(kOverrideTempo), 1.0);
     EXPECT_EQ(e.value(kControlProgBank), 1.0);
+    // The start value 2 of the transfer pause must survive its control's range: 100 ms.
+    EXPECT_EQ(e.value(kLibSyncTimer), 2.0);
+    EXPECT_EQ(q.getTimerValue(), 100);
     // Blocked: host program change and SysEx, device program change.
     std::vector<bool> blocked;
     for (const auto& f : q.midiFilterSwitches) blocked.push_back(f.load());

@@ -245,10 +245,6 @@ TEST(SimulatorChart, EveryListedParameterLandsInItsDumpAtItsLowestMiddleAndHighe
         {"kGlobalSysExTxDelay", "no dump byte"},
         {"kGlobalTempDisplayTime", "no dump byte"},
         {"kVocoderInsert", "no dump byte"},
-        // One bit (bit 2 of the effect routing) for values the listing gives as 0-3.
-        {"kFXMultiPassToFXAudio", "clamped"},
-        // Eleven settings in the global dump, four in the listing.
-        {"kGlobalBreathSensing", "range 0-10"},
     };
     // Values sharing a byte go out with the other half as it stands; switches may say on
     // with any value but 0.
