@@ -21,4 +21,6 @@ public:
     IRECT area;
     int upperSelection = 0; // -1 when no upper slot is selected
     int currentSlot = 0;
+    // Slots can be dragged only once the librarian page has been shown.
+    bool mDragEnabled = false;
 };

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "ControlDisplay.h"
 #include "DataFolder.h"
 #include "MIDIMessageManager.h"
 #include "QORParams.h"
 #include "PatchLibrarian.h"
 #include "PatchManager.h"
+#include "TabSwitchFunctions.h"
 #include "UIConfigManager.h"
 #include "debugger.h"
 #include "kit/plugin/IControl.h"
@@ -129,6 +131,7 @@ QOR::QOR(IPluginInstanceInfo instanceInfo)
         if (defaultPortsStored && uiSettingsLines[2] == "yes") reopenDefaultPorts();
 
         graphics->SetParameterFromPlug(qorid::kMainTab, 2.0, false);
+        TabSwitchFunctions::mainTabSwitch(this, qorid::kMainTab, 2, currentModel, selectedPart);
         startupComplete = true;
     } catch (...) {
         // The destructor does not run for a half-built object; what was made is freed here.
@@ -294,16 +297,7 @@ void QOR::displayBuild(std::string text)
     if (buildDisplay) buildDisplay->SetTextFromPlug(text.c_str());
 }
 
-std::string QOR::getValueString(double value)
-{
-    // Sized to the text, so a value of any size comes out whole.
-    const int length = std::snprintf(nullptr, 0, "%.0f", value);
-    if (length <= 0) return std::string();
-    std::string text(size_t(length) + 1, '\0');
-    std::snprintf(&text[0], text.size(), "%.0f", value);
-    text.pop_back();
-    return text;
-}
+std::string QOR::getValueString(double value) { return ControlDisplay::getValueString(value); }
 
 std::string QOR::getPanelString(int part, std::string text)
 {

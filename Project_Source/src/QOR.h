@@ -83,6 +83,11 @@ public:
     // Shows the data folder in the system's file browser.
     void OpenDataDirectory();
 
+    // ---- part selection on the synthesizer ----
+    // Selects part on the synthesizer (NRPN 98/113, then data entry 76 + part); the flags are
+    // kept for the transfer's duration, the last two have no effect. The last send's result.
+    bool sendPatchAndPatternToDevice(int part, bool blockIncoming, bool sendAllParts, bool sendGlobals, bool, bool);
+
     // ---- what the start-up looked up (null when the configuration lacks it) ----
     ControlLayer* keptLayer(const std::string& name) const;
     IControl* firstControl(int paramId) const;

@@ -1,5 +1,6 @@
 #include "kit/plugin/IGraphicsLayer.h"
 
+#include <climits>
 #include <utility>
 
 #include "kit/plugin/IControl.h"
@@ -38,6 +39,47 @@ void ControlLayer::GrayOutCustomZone(bool gray, int childId)
     if (childId < 10 || childId > 152) return;
     for (int i = 0, n = childLayers.GetSize(); i < n; ++i)
         if (childLayers.Get(i)->id == childId) childLayers.Get(i)->GrayOut(gray);
+}
+
+namespace
+{
+
+// The bands of showMultiLayers. A selection in [first, last] acts on the children below 10, on
+// its own band (its ten ids when ownFirst is -1, else [ownFirst, ownLast]) and on
+// [restFirst, restLast]; children elsewhere keep their state. showAll shows every acted child.
+struct SelectionBand {
+    int first, last;
+    int ownFirst, ownLast;
+    int restFirst, restLast;
+    bool showAll;
+};
+constexpr SelectionBand kSelectionBands[] = {
+    {10, 19, -1, -1, 70, 299, false},
+    {20, 99, -1, -1, 120, 299, false},
+    {100, 108, -1, -1, 120, 299, false},
+    {110, 118, -1, -1, 130, 299, false},
+    {120, 128, -1, -1, 140, 299, false},
+    {130, 298, 0, -1, 140, 299, true},
+    {300, INT_MAX, 300, INT_MAX, 0, -1, false},
+};
+
+} // namespace
+
+void ControlLayer::showMultiLayers(int showId)
+{
+    selectedChildId = showId;
+    const SelectionBand* band = nullptr;
+    for (const SelectionBand& b : kSelectionBands)
+        if (showId >= b.first && showId <= b.last) band = &b;
+    if (!band) return; // below 10, 109, 119, 129 and 299 select nothing
+    const int ownFirst = band->ownFirst < 0 ? showId - showId % 10 : band->ownFirst;
+    const int ownLast = band->ownFirst < 0 ? ownFirst + 9 : band->ownLast;
+    for (int i = 0, n = childLayers.GetSize(); i < n; ++i) {
+        ControlLayer* child = childLayers.Get(i);
+        const int l = child->id;
+        const bool acted = l < 10 || (l >= ownFirst && l <= ownLast) || (l >= band->restFirst && l <= band->restLast);
+        if (acted) child->Hide(!(band->showAll || l == showId));
+    }
 }
 
 void ControlLayer::GrayOutUserArp(bool gray, int childId, int limit)

@@ -20,6 +20,9 @@ public:
     void Hide(bool hide);
     void GrayOut(bool gray);
     void GrayOutCustomZone(bool gray, int id);
+    // Selects one band of children: id becomes the selected child; each child in the band that
+    // id belongs to is shown when its id is id and hidden otherwise, the others keep their state.
+    void showMultiLayers(int id);
     void GrayOutUserArp(bool gray, int id, int limit);
     void setControlsDirty();
     // Lets the tree's dirty controls count for the screen while it is hidden.
