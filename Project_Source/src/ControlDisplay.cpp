@@ -38,7 +38,10 @@ constexpr int lastOwned(int base)
 struct IdRange {
     int first, last;
 };
-constexpr IdRange one(int base) { return {base, lastOwned(base)}; }
+constexpr IdRange one(int base)
+{
+    return {base, lastOwned(base)};
+}
 
 // Ids that change nothing: the names, the triggers, the editor's and librarian's own commands.
 constexpr IdRange kUnchanged[] = {
@@ -102,10 +105,22 @@ struct Family {
     const char* text = nullptr; // a value list's name, or the fixed text
     const Words* words = nullptr;
 };
-constexpr Family centre(IdRange ids, int c, int top) { return {ids, Rule::Centre, c, top}; }
-constexpr Family list(int base, const char* name) { return {one(base), Rule::List, 0, 0, name}; }
-constexpr Family words(IdRange ids, const Words& w) { return {ids, Rule::Words, 0, 0, nullptr, &w}; }
-constexpr Family rule(IdRange ids, Rule r) { return {ids, r}; }
+constexpr Family centre(IdRange ids, int c, int top)
+{
+    return {ids, Rule::Centre, c, top};
+}
+constexpr Family list(int base, const char* name)
+{
+    return {one(base), Rule::List, 0, 0, name};
+}
+constexpr Family words(IdRange ids, const Words& w)
+{
+    return {ids, Rule::Words, 0, 0, nullptr, &w};
+}
+constexpr Family rule(IdRange ids, Rule r)
+{
+    return {ids, r};
+}
 
 // The families in the order they are tried; every id of none of them shows its plain number.
 constexpr Family kFamilies[] = {
@@ -264,7 +279,10 @@ constexpr Family kFamilies[] = {
     centre({3673, 4184}, 64, 127),
 };
 
-bool contains(const IdRange& r, int id) { return id >= r.first && id <= r.last; }
+bool contains(const IdRange& r, int id)
+{
+    return id >= r.first && id <= r.last;
+}
 
 // Toward zero, held to the int range; NaN gives 0.
 int truncated(double value)

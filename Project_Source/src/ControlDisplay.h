@@ -5,7 +5,8 @@
 
 class QOR;
 
-class ControlDisplay {
+class ControlDisplay
+{
 public:
     // Fills both lines for paramId; with selectedPartOnly, only a parameter of the selected part
     // is shown. Runs under the plug-in mutex on the thread that changes parameters.

@@ -312,7 +312,23 @@ void QOR::OpenDataDirectory()
 
 // The parameter dispatch, the per-block work and the incoming MIDI routing build on managers the
 // start-up does not make yet; until then these keep the framework's behaviour.
-void QOR::OnParamChange(int idx) { IPluginAU::OnParamChange(idx); }
+void QOR::OnParamChange(int idx)
+{
+    KIT_MutexLock lock(GetMutex());
+    IPluginAU::OnParamChange(idx);
+    if (!startupComplete || !GetParam(idx)) return;
+    const double value = GetParam(idx)->Value();
+    const int intValue = int(value);
+    // Every change re-applies the selected part's layers, then shows itself on the read-out.
+    TabSwitchFunctions::quickTabSwitch(this, qorid::kQuickTab, selectedPart, currentModel, false);
+    ControlDisplay::controlDisplay(this, idx, value, hostTransportPlaying);
+    if (idx == qorid::kMainTab) {
+        TabSwitchFunctions::mainTabSwitch(this, idx, intValue, currentModel, selectedPart);
+    } else if (idx == qorid::kQuickTab) {
+        selectedPart = intValue;
+        TabSwitchFunctions::quickTabSwitch(this, idx, intValue, currentModel, partSelectSendFlag);
+    }
+}
 
 void QOR::OnParamChange2(int idx) { IPluginAU::OnParamChange2(idx); }
 

@@ -2,4 +2,7 @@
 // built with the edits to MIDI.
 #include "QOR.h"
 
-bool QOR::sendPatchAndPatternToDevice(int, bool, bool, bool, bool, bool) { return false; }
+bool QOR::sendPatchAndPatternToDevice(int, bool, bool, bool, bool, bool)
+{
+    return false;
+}

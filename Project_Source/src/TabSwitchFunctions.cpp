@@ -22,7 +22,7 @@ using namespace qorid;
 // Hidden by every switch of the main tab, in this order (the randomize button is greyed after
 // the menus).
 const char* const kMenuLayers[] = {
-    "UPPERPOPUPMENU",      "LOWERPOPUPMENU",        "LeftPerformancePopupMenu", "RightPerformancePopupMenu",
+    "UPPERPOPUPMENU",       "LOWERPOPUPMENU",        "LeftPerformancePopupMenu", "RightPerformancePopupMenu",
     "LeftPatternPopupMenu", "RightPatternPopupMenu", "RightPatchPopupMenu",      "RightSearchPopupMenu",
     "BANKEDITMENU",
 };
@@ -31,20 +31,13 @@ struct LayerRun {
     int first, last;
 };
 const LayerRun kHiddenLayers[] = {
-    {"multiModeSettingsPage1", 0, 0},
-    {"effectConfig%02d", 1, 19},
-    {"step%02doverlayer", 2, 32},
-    {"miniMixerDelayPart%d", 1, 8},
-    {"miniMixerDelayProg%d", 1, 8},
-    {"vocoderLayer", 0, 0},
-    {"filterSlopeOverlayer", 0, 0},
-    {"arpTempoLayer", 0, 0},
-    {"ruvoPartDisable", 0, 0},
-    {"categoryLimit", 0, 0},
-    {"discardChangesLayerRight", 0, 0},
-    {"keepBankOpenLayer", 0, 0},
-    {"saveChangesLayer", 0, 0},
-    {"searchField", 0, 0},
+    {"multiModeSettingsPage1", 0, 0},   {"effectConfig%02d", 1, 19},
+    {"step%02doverlayer", 2, 32},       {"miniMixerDelayPart%d", 1, 8},
+    {"miniMixerDelayProg%d", 1, 8},     {"vocoderLayer", 0, 0},
+    {"filterSlopeOverlayer", 0, 0},     {"arpTempoLayer", 0, 0},
+    {"ruvoPartDisable", 0, 0},          {"categoryLimit", 0, 0},
+    {"discardChangesLayerRight", 0, 0}, {"keepBankOpenLayer", 0, 0},
+    {"saveChangesLayer", 0, 0},         {"searchField", 0, 0},
 };
 
 std::string numbered(const char* format, int n)
@@ -58,7 +51,10 @@ void hide(QOR* plug, const std::string& name, bool hidden = true)
 {
     if (ControlLayer* layer = plug->keptLayer(name)) layer->Hide(hidden);
 }
-void show(QOR* plug, const std::string& name) { hide(plug, name, false); }
+void show(QOR* plug, const std::string& name)
+{
+    hide(plug, name, false);
+}
 void gray(QOR* plug, const std::string& name, bool grayed)
 {
     if (ControlLayer* layer = plug->keptLayer(name)) layer->GrayOut(grayed);
@@ -79,10 +75,16 @@ void showProgress(QOR* plug, bool shown)
     if (plug->progressLayer) plug->progressLayer->Hide(!shown);
 }
 
-bool validPart(int part) { return part >= 0 && part < 8; }
+bool validPart(int part)
+{
+    return part >= 0 && part < 8;
+}
 
 // The integer value of a per-part parameter; the part is checked by the caller.
-int partValue(QOR* plug, int base, int part) { return int(plug->GetParam(base + part)->Value()); }
+int partValue(QOR* plug, int base, int part)
+{
+    return int(plug->GetParam(base + part)->Value());
+}
 
 // The child at a position of the list (not an id); null past the end.
 ControlLayer* childAt(ControlLayer* layer, int position)
@@ -143,7 +145,10 @@ void oscillatorZones(QOR* plug, int part)
     }
 }
 
-void filterSlope(QOR* plug, int part) { hide(plug, "filterSlopeOverlayer", partValue(plug, kFilterType, part) < 3); }
+void filterSlope(QOR* plug, int part)
+{
+    hide(plug, "filterSlopeOverlayer", partValue(plug, kFilterType, part) < 3);
+}
 
 void modulationMatrix(QOR* plug, int part)
 {

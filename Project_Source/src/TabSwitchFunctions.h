@@ -4,7 +4,8 @@
 // plug-in mutex; draws nothing itself (the layers set their controls dirty).
 class QOR;
 
-class TabSwitchFunctions {
+class TabSwitchFunctions
+{
 public:
     // paramId is the parameter that caused the switch and is not used.
     static void mainTabSwitch(QOR* plug, int paramId, int tab, int model, int part);

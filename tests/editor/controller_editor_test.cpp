@@ -174,9 +174,13 @@ TEST(ControllerEditor, AfterTheStartUpTabsChannelsFiltersAndReadOutsHaveTheirSta
     EXPECT_EQ(e.value(kMIDIFilterDirectToHardware), 1.0);
     EXPECT_EQ(std::vector<std::string>({e.text(q.statusDisplay), e.text(q.valueDisplay), e.text(q.buildDisplay),
                                         e.text(q.categoryDisplay), e.text(q.patchDisplay), e.text(q.ccDisplay)}),
-              (std::vector<std::string>{"Brixtane QOR Plug-in", "v1.0.9 16-Jan-2020", "v1.0.9", "INIT", "-- INIT --",
+              (std::vector<std::string>{"Brixtane QOR Plug-in", "v1.0.9 16-Jan-2020", "v1.0.9", "Bass", "-- INIT --",
                                         "---"}));
-    EXPECT_TRUE(q.firstControl(kRandomize)->IsGrayed());
+    // The last step opens the oscillator page, where randomizing is allowed.
+    EXPECT_FALSE(q.firstControl(kRandomize)->IsGrayed());
+    ControlLayer* root = q.keptLayer("root");
+    for (int page = 0; page < root->childLayers.GetSize(); ++page)
+        EXPECT_EQ(root->childLayers.Get(page)->IsVisible(), page == 2) << page;
     EXPECT_TRUE(q.progressIndicator->IsHidden());
     EXPECT_FALSE(q.progressLayer->IsVisible());
     EXPECT_TRUE(q.keptLayer("root")->IsVisible());

@@ -29,3 +29,7 @@ foreach(t editor_controller_editor_test editor_controller_readouts_thread_test e
     add_dependencies(${t} QORBundle)
   endif()
 endforeach()
+# The tab and read-out tests build the editor from the bundle's configuration.
+if(TARGET editor_controller_tabs_test)
+  add_dependencies(editor_controller_tabs_test QORBundle)
+endif()
