@@ -30,6 +30,8 @@ foreach(t editor_controller_editor_test editor_controller_readouts_thread_test e
   endif()
 endforeach()
 # The tab and read-out tests build the editor from the bundle's configuration.
-if(TARGET editor_controller_tabs_test)
-  add_dependencies(editor_controller_tabs_test QORBundle)
-endif()
+foreach(t editor_controller_tabs_test editor_controller_tabs_thread_test)
+  if(TARGET ${t})
+    add_dependencies(${t} QORBundle)
+  endif()
+endforeach()
