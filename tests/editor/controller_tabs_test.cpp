@@ -5,8 +5,11 @@
 #include "Project_Source/src/TabSwitchFunctions.h"
 #include "Project_Source/src/UIConfigManager.h"
 #include "controller_editor_support.h"
+#include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IParam.h"
+
+#include "tools/pngwriter/png_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -335,4 +338,20 @@ TEST_F(Tabs, TheQuickTabSwitchesPartsOnThePageAndAsksToSelectThePart)
         q().partSelectSendFlag = false;
     }
     q().GetParam(kQuickTab)->Set(0);
+}
+
+TEST_F(Tabs, TheSevenMainPagesDrawSevenDifferentImages)
+{
+    IGraphics* g = q().GetGUI();
+    const int w = g->Width(), h = g->Height();
+    std::vector<std::vector<uint8_t>> pages;
+    for (int page = 0; page <= 6; ++page) {
+        TabSwitchFunctions::mainTabSwitch(&q(), kMainTab, page, 0, 0);
+        IRECT all(0, 0, w, h);
+        g->Draw(&all);
+        const std::vector<uint8_t> png = pngw::encodeArgbWords(static_cast<const uint32_t*>(g->GetBits()), w, h, w);
+        ASSERT_TRUE(pngw::writeFile(png, editor->dir.file("page" + std::to_string(page) + ".png"))) << page;
+        for (size_t other = 0; other < pages.size(); ++other) EXPECT_NE(png, pages[other]) << page << " " << other;
+        pages.push_back(png);
+    }
 }
