@@ -1,6 +1,8 @@
 #pragma once
 // The librarian's two-pane slot grid: one bitmap control, bound to the librarian-area
 // parameter, whose grid of upper and lower slots fills a rectangle of the editor.
+#include <atomic>
+
 #include "kit/plugin/IControl.h"
 
 class QOR;
@@ -22,5 +24,5 @@ public:
     int upperSelection = 0; // -1 when no upper slot is selected
     int currentSlot = 0;
     // Slots can be dragged only once the librarian page has been shown.
-    bool mDragEnabled = false;
+    std::atomic<bool> mDragEnabled{false};
 };

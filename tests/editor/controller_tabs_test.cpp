@@ -1,6 +1,7 @@
 // The read-out texts and the page and part switching, over the shipped configuration; the bands
 // of child layers over a small tree of their own.
 #include "Project_Source/src/ControlDisplay.h"
+#include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/QORParams.h"
 #include "Project_Source/src/TabSwitchFunctions.h"
 #include "Project_Source/src/UIConfigManager.h"
@@ -354,4 +355,48 @@ TEST_F(Tabs, TheSevenMainPagesDrawSevenDifferentImages)
         for (size_t other = 0; other < pages.size(); ++other) EXPECT_NE(png, pages[other]) << page << " " << other;
         pages.push_back(png);
     }
+}
+
+TEST_F(Tabs, TheTabButtonsSwitchThroughTheParameterChange)
+{
+    ControlLayer* root = layer("root");
+    q().SetParameterFromGUI(kMainTab, q().GetParam(kMainTab)->GetNormalized(4));
+    for (int i = 0; i < root->childLayers.GetSize(); ++i)
+        EXPECT_EQ(root->childLayers.Get(i)->IsVisible(), root->childLayers.Get(i)->id == 4) << i;
+    q().SetParameterFromGUI(kQuickTab, q().GetParam(kQuickTab)->GetNormalized(5));
+    EXPECT_EQ(q().selectedPart.load(), 5);
+    ControlLayer* page = root->childLayers.Get(4);
+    for (int i = 0; i < page->childLayers.GetSize(); ++i)
+        EXPECT_EQ(page->childLayers.Get(i)->IsVisible(), page->childLayers.Get(i)->id == 5) << i;
+    EXPECT_TRUE(layer("bankAndProgram06")->IsVisible());
+    q().SetParameterFromGUI(kQuickTab, q().GetParam(kQuickTab)->GetNormalized(0));
+}
+
+TEST_F(Tabs, TheLibrarianPageFollowsTheUnsavedBankAndTheSearch)
+{
+    const struct {
+        double unsaved;
+        bool search, category;
+        bool discard, keepOpen, limit, field;
+    } rows[] = {
+        {0.0, false, false, false, true, true, false},
+        {1.0, false, false, true, false, true, false},
+        {0.0, true, false, false, true, false, true},
+        {0.0, true, true, false, true, true, false},
+    };
+    for (const auto& r : rows) {
+        q().GetParam(kBankEditUnsaved)->Set(r.unsaved);
+        q().searchListShown = r.search;
+        q().categoryListShown = r.category;
+        TabSwitchFunctions::mainTabSwitch(&q(), kMainTab, 1, 0, 0);
+        const std::string at = std::to_string(r.unsaved) + " " + std::to_string(r.search) + std::to_string(r.category);
+        EXPECT_EQ(layer("discardChangesLayerRight")->IsVisible(), r.discard) << at;
+        EXPECT_EQ(layer("keepBankOpenLayer")->IsVisible(), r.keepOpen) << at;
+        EXPECT_EQ(layer("categoryLimit")->IsVisible(), r.limit) << at;
+        EXPECT_EQ(layer("searchField")->IsVisible(), r.field) << at;
+        EXPECT_TRUE(q().librarianView->mDragEnabled.load()) << at;
+        EXPECT_FALSE(q().progressLayer->IsVisible()) << at;
+    }
+    q().GetParam(kBankEditUnsaved)->Set(0.0);
+    q().searchListShown = q().categoryListShown = false;
 }
