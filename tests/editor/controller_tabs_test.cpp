@@ -338,6 +338,9 @@ TEST_F(Tabs, TheQuickTabSwitchesPartsOnThePageAndAsksToSelectThePart)
         q().selectedPart = 0;
         q().partSelectSendFlag = false;
     }
+    // Sent to the synthesizer, the selection leaves the flag for the next change alone.
+    TabSwitchFunctions::quickTabSwitch(&q(), kQuickTab, 4, 0, true);
+    EXPECT_FALSE(q().partSelectSendFlag.load());
     q().GetParam(kQuickTab)->Set(0);
 }
 
