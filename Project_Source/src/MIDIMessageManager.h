@@ -88,6 +88,8 @@ public:
     std::atomic<bool> sendInProgress{false};
     std::atomic<bool> bankSelectZeroSeen{false};
     std::atomic<bool> lastMessageFromHost{false};
+    // A controller value received from the synthesizer is being applied to the editor.
+    std::atomic<bool> applyingIncomingController{false};
     std::atomic<int> nrpnMsb{0};
     std::atomic<int> nrpnLsb{0};
 

@@ -248,18 +248,6 @@ void QOR::DisplayProcessingIndicator(bool on)
     }
 }
 
-void QOR::checksumCheckAndSend(unsigned char* bytes, int length)
-{
-    if (!midiIOSet) {
-        showStatus("Set MIDI I/O First!");
-        return;
-    }
-    if (!bytes || length < 1) return;
-    SendMidiSysex(bytes, length);
-}
-
-void QOR::SetLibrarianRequestActive(bool) {}
-
 int QOR::getTimerValue()
 {
     static constexpr int kPeriods[] = {50, 75, 100, 200, 300, 400, 500};
@@ -310,28 +298,8 @@ void QOR::OpenDataDirectory()
     if (IGraphics* g = GetGUI()) g->OpenURL(getDataFolder().c_str(), nullptr, nullptr, nullptr);
 }
 
-// The parameter dispatch, the per-block work and the incoming MIDI routing build on managers the
-// start-up does not make yet; until then these keep the framework's behaviour.
-void QOR::OnParamChange(int idx)
-{
-    KIT_MutexLock lock(GetMutex());
-    IPluginAU::OnParamChange(idx);
-    if (!startupComplete || !GetParam(idx)) return;
-    const double value = GetParam(idx)->Value();
-    const int intValue = int(value);
-    // Every change re-applies the selected part's layers, then shows itself on the read-out.
-    TabSwitchFunctions::quickTabSwitch(this, qorid::kQuickTab, selectedPart, currentModel, false);
-    ControlDisplay::controlDisplay(this, idx, value, hostTransportPlaying);
-    if (idx == qorid::kMainTab) {
-        TabSwitchFunctions::mainTabSwitch(this, idx, intValue, currentModel, selectedPart);
-    } else if (idx == qorid::kQuickTab) {
-        selectedPart = intValue;
-        TabSwitchFunctions::quickTabSwitch(this, idx, intValue, currentModel, partSelectSendFlag);
-    }
-}
-
-void QOR::OnParamChange2(int idx) { IPluginAU::OnParamChange2(idx); }
-
+// The per-block work and the incoming MIDI routing build on managers the start-up does not make
+// yet; until then these keep the framework's behaviour.
 void QOR::ProcessDoubleReplacing(double** in, double** out, int nFrames)
 {
     IPluginAU::ProcessDoubleReplacing(in, out, nFrames);

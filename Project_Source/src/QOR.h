@@ -92,6 +92,31 @@ public:
     ControlLayer* keptLayer(const std::string& name) const;
     IControl* firstControl(int paramId) const;
 
+    // ---- edits to MIDI, output routing and activity lights (QORControlActions.cpp, QORMidiOut.cpp) ----
+    // The message of an edit: action's kind with the synthesizer's special encodings, sent on the
+    // part's channel; nothing when the integer part of value is the one last acted on.
+    void processControlAction(ControlAction* action, int paramId, double value);
+    // A short message to the port now, or into midiOutQueue for the next audio block.
+    void MIDIOutRoutingSwitch(IMidiMsg* msg);
+    // A short message to the port, lighting its part's activity light; printed in any case.
+    void sendMidiMsgAndLog(IMidiMsg* msg) { sendShortMessage(msg); }
+    // The same, answering whether the port took it.
+    bool sendShortMessage(IMidiMsg* msg);
+    // Control change 123 to part, or with all to every enabled part.
+    void AllSoundsOff(int part, bool all);
+    // Asks for the device id and the global settings; pauses 100 ms unless a transfer runs.
+    void sendSysExInitialization();
+    // The MIDI channel 0 to 15 of part 0 to 7; any other part, or a part channel outside 0 to
+    // 15, gives the global channel.
+    int partChannel(int part) const;
+    int globalChannel() const;
+    // Lights part's activity light unless lit already, so its 100 ms run from the first message.
+    void lightPartLed(int part);
+    // The awaited dump has arrived whole.
+    std::atomic<bool> dataRequestCompleted{false};
+    // The tick source of the activity lights (GetTickCount when empty); set before use.
+    std::function<uint32_t()> mLedClock;
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;

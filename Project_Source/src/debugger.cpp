@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "QOR.h"
+
 void DebuggerOutput::printDebugInfo(std::string path, std::string text)
 {
     std::ofstream out(path, std::ios::out | std::ios::app);
@@ -40,4 +42,30 @@ bool DebuggerOutput::openDebugFile(std::string path)
     truncate.close();
     in.close();
     return true;
+}
+
+void DebuggerOutput::logSysExOutMessageByte(const unsigned char* data, int length)
+{
+    // Built in a string of any size: a whole bank dump is a few thousand bytes.
+    std::string text;
+    static const char kDigits[] = "0123456789abcdef";
+    for (int i = 0; data && i < length; ++i) {
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 0x0F];
+        text += ' ';
+    }
+    std::printf("Plug-in MIDI Out (sysex | %i bytes | F0 %sF7)\n", length, text.c_str());
+}
+
+bool DebuggerOutput::compareMIDIdata(QOR* plug, IMidiMsg msg)
+{
+    const int now[3] = {msg.mStatus, msg.mData1, msg.mData2};
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        if (plug->lastIncomingMessage[i].exchange(now[i]) != now[i]) same = false;
+    }
+    if (same) return true;
+    std::printf("Plug-in MIDI In  ");
+    msg.LogMsg();
+    return false;
 }

@@ -1,0 +1,130 @@
+// Everything the editor sends leaves through the external output port: short messages at once or
+// with the next audio block, SysEx at once, each lighting the activity light of its part. Callers
+// run on the main, audio, MIDI input and worker threads; the port's own lock keeps messages whole.
+#include <cstdio>
+#include <mutex>
+
+#include "MIDIMessageManager.h"
+#include "QOR.h"
+#include "QORParams.h"
+#include "SysexFamily.h"
+#include "debugger.h"
+#include "kit/plugin/IGraphics.h"
+#include "kit/wapi/wapi.h"
+
+namespace {
+
+constexpr int kParts = 8;
+constexpr int kAllSoundOff = 123;
+// The header of the parameter messages (F0 3E 0F device type part parameter value F7).
+constexpr uint8_t kParamMaker = 0x3E;
+constexpr uint8_t kParamFamily = 0x0F;
+
+int wholeValue(const IParam* param) { return param ? int(param->Value()) : 0; }
+
+} // namespace
+
+int QOR::globalChannel() const { return wholeValue(GetParam(qorid::kGlobalMidiChannel)) & 0x0F; }
+
+int QOR::partChannel(int part) const
+{
+    if (part < 0 || part >= kParts) return globalChannel();
+    const int ch = wholeValue(GetParam(qorid::kMultiPartMIDICh + part));
+    // 16 and above, and the -2 of the all-sound-off, stand for the global channel.
+    return ch < 0 || ch > 15 ? globalChannel() : ch;
+}
+
+void QOR::lightPartLed(int part)
+{
+    if (trackIncomingMidi || part < 0 || part >= kParts) return;
+    IGraphics* g = GetGUI();
+    if (!g) return;
+    int32_t off = 0;
+    // Only the thread that lights it sets the time, so the light runs from the first message.
+    if (!midiLedOn[size_t(part)].compare_exchange_strong(off, 1)) return;
+    midiLedOnTime[size_t(part)] = int32_t(mLedClock ? mLedClock() : GetTickCount());
+    g->SetParameterFromPlug(qorid::kMIDILed + part, 1.0, false);
+}
+
+void QOR::MIDIOutRoutingSwitch(IMidiMsg* msg)
+{
+    if (!msg) return;
+    if (routeMidiToHostBuffer) {
+        std::lock_guard<std::mutex> lock(midiOutQueue.GetLock());
+        midiOutQueue.Add(msg);
+        return;
+    }
+    sendMidiMsgAndLog(msg);
+}
+
+bool QOR::sendShortMessage(IMidiMsg* msg)
+{
+    if (!msg) return false;
+    bool sent = false;
+    if (!midiIOSet) {
+        showStatus("Set MIDI I/O First!");
+    } else {
+        for (int k = 0; k < kParts; ++k) {
+            if (wholeValue(GetParam(qorid::kMultiPartMIDICh + k)) == msg->Channel()) {
+                lightPartLed(k);
+                break;
+            }
+        }
+        sent = SendMidiMsg(msg);
+    }
+    std::printf("Plug-in MIDI Out ");
+    IMidiMsg copy = *msg;
+    copy.LogMsg();
+    return sent;
+}
+
+void QOR::checksumCheckAndSend(unsigned char* bytes, int length)
+{
+    if (!midiIOSet) {
+        showStatus("Set MIDI I/O First!");
+        return;
+    }
+    if (!bytes || length < 1) return;
+    // The part byte of a parameter message of our family; a shorter message names no part.
+    if (length > 5 && bytes[1] == kParamMaker && bytes[2] == kParamFamily) lightPartLed(bytes[5]);
+    SendMidiSysex(bytes, length);
+    DebuggerOutput::logSysExOutMessageByte(bytes, length);
+}
+
+void QOR::AllSoundsOff(int part, bool all)
+{
+    if (!midiIOSet) return;
+    for (int p = all ? 0 : part; p < (all ? kParts : part + 1); ++p) {
+        if (all && wholeValue(GetParam(qorid::kMultiPartStatus + p)) == 0) continue;
+        IMidiMsg msg(0, uint8_t(0xB0 | partChannel(p)), kAllSoundOff, 0);
+        MIDIOutRoutingSwitch(&msg);
+    }
+}
+
+void QOR::sendSysExInitialization()
+{
+    expectGlobalDump = true;
+    if (!midiIOSet || deviceTransferActive || !midiManager) return;
+    SenderJobRecord record;
+    record.job = kJobDeviceIdEnquiry;
+    midiManager->startJob(record, [this] { midiManager->requestComplete = false; });
+    Sleep(100);
+}
+
+void QOR::SetLibrarianRequestActive(bool active)
+{
+    dataRequestCompleted = false;
+    if (midiManager) {
+        if (active) {
+            midiManager->expectingEditDump = false;
+            midiManager->armRequestBuffer(patternMode       ? SysexFamily::kKindPatterns
+                                          : performanceMode ? SysexFamily::kKindPerformances
+                                                            : SysexFamily::kKindPrograms);
+        } else {
+            midiManager->expectingEditDump = true;
+            midiManager->disarmRequestBuffers();
+        }
+        midiManager->requestComplete = false;
+    }
+    replyArrived = false;
+}
