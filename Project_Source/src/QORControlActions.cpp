@@ -152,14 +152,16 @@ void QOR::processControlAction(ControlAction* action, int paramId, double value)
     case ControlAction::kSysExSwitch:
     case ControlAction::kSysEx: {
         showKind("SysEx");
-        if (t >= 0 && size_t(t) < action->messages.size() && passesGate()) {
+        if (t >= 0 && size_t(t) < action->messages.size() && !action->messages[size_t(t)].empty() && passesGate()) {
             const std::vector<int>& entry = action->messages[size_t(t)];
             std::vector<unsigned char> bytes(entry.size());
             for (size_t i = 0; i < entry.size(); ++i) {
                 const bool framing = (i == 0 && entry[i] == 0xF0) || (i + 1 == entry.size() && entry[i] == 0xF7);
                 bytes[i] = uint8_t(framing ? entry[i] : dataByte(entry[i]));
             }
-            if (deviceId >= 0 && bytes.size() > 2) bytes[2] = uint8_t(dataByte(deviceId));
+            // The device byte follows the maker and family bytes, after the F0 where the template has one.
+            const size_t deviceAt = !bytes.empty() && bytes[0] == 0xF0 ? 3 : 2;
+            if (deviceId >= 0 && bytes.size() > deviceAt) bytes[deviceAt] = uint8_t(dataByte(deviceId));
             const IParam* out = GetParam(kDeviceOutSelection);
             if (out && out->Value() != 0.0) SendMidiSysex(bytes.data(), int(bytes.size()));
             else showStatus("Set MIDI I/O First!");

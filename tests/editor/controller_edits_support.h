@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -50,9 +51,10 @@ struct Wired {
         printed += testing::internal::GetCapturedStdout();
     }
     // The record's lines of messages that reached the synthesizer since the last call, each as
-    // "<hex> # <note>".
+    // "<hex> # <note>"; times holds their seconds.
     std::vector<std::string> arrived()
     {
+        times.clear();
         plug->session.output().drain();
         std::ifstream in(dir.file("record.txt"));
         std::vector<std::string> lines;
@@ -61,7 +63,9 @@ struct Wired {
             if (n < seen) continue;
             ++seen;
             const size_t at = line.find(" in ");
-            if (at != std::string::npos) lines.push_back(line.substr(at + 4));
+            if (at == std::string::npos) continue;
+            lines.push_back(line.substr(at + 4));
+            times.push_back(std::atof(line.c_str()));
         }
         return lines;
     }
@@ -77,6 +81,7 @@ struct Wired {
     bool started = false;
     std::string printed;
     long seen = 0;
+    std::vector<double> times;
 };
 
 } // namespace editstest
