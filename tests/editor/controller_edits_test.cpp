@@ -2,7 +2,9 @@
 // simulator, which reads its own copy of the chart, says which parameter each one moved.
 #include "Project_Source/src/ControlAction.h"
 #include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/debugger.h"
 #include "controller_edits_support.h"
+#include "kit/plugin/IGraphicsLayer.h"
 
 #include <cstdlib>
 #include <utility>
@@ -336,4 +338,63 @@ TEST(ControllerOutput, TheLibrarianArmsTheBufferOfItsModeEmptied)
     EXPECT_EQ(m.libraryPatternRequest.patch.name, "filled");
     EXPECT_EQ(m.libraryPatchRequest.patch.name, "kept");
     EXPECT_TRUE(m.expectingEditDump);
+}
+
+TEST(ControllerEdits, APatternFromTheSynthesizerIsNotEchoedButStillAskedFor)
+{
+    Wired w;
+    std::atomic<int> job{-1};
+    w.plug->midiManager->sender->beforeJob = [&](int j) { job = j; };
+    w.set(kPartPattern + 1, 9);
+    testing::internal::CaptureStdout();
+    w.plug->OnParamChange2(kPartPattern + 1);
+    testing::internal::GetCapturedStdout();
+    w.plug->midiManager->stopAndJoin();
+    EXPECT_TRUE(w.arrived().empty());
+    EXPECT_EQ(job.load(), kJobRequestSequence);
+    EXPECT_EQ(w.plug->midiManager->sender->records[kJobThread].part, 1);
+}
+
+TEST(ControllerEdits, TheSwitchLayerShowsTheSubLayerOfTheValue)
+{
+    Wired w;
+    ControlLayer layer(0, "pages");
+    auto* first = new ControlLayer(0, "first");
+    auto* second = new ControlLayer(1, "second");
+    layer.childLayers.Add(first); // the parent owns its children
+    layer.childLayers.Add(second);
+    ControlAction* action = w.plug->GetParam(kFilterCutoff + 3)->GetControlAction();
+    action->switchLayer = &layer;
+    w.edit(kFilterCutoff + 3, 1);
+    EXPECT_EQ(layer.selectedChildId, 1);
+    EXPECT_FALSE(first->IsVisible());
+    EXPECT_TRUE(second->IsVisible());
+    EXPECT_EQ(hexOf(w.arrived()), std::vector<std::string>{"B3 4A 01"});
+    action->switchLayer = nullptr;
+}
+
+TEST(ControllerOutput, TheEnquiryIsStartedOnlyOutsideATransferAndRepeatsAreNotPrinted)
+{
+    Wired w;
+    QOR& q = *w.plug;
+    std::atomic<int> job{-1};
+    q.midiManager->sender->beforeJob = [&](int j) { job = j; };
+    q.deviceTransferActive = true;
+    q.sendSysExInitialization();
+    EXPECT_TRUE(q.expectGlobalDump.load());
+    EXPECT_EQ(job.load(), -1);
+    q.deviceTransferActive = false;
+    q.midiManager->requestComplete = true;
+    q.sendSysExInitialization();
+    q.midiManager->stopAndJoin();
+    EXPECT_EQ(job.load(), kJobDeviceIdEnquiry);
+    EXPECT_FALSE(q.midiManager->requestComplete.load());
+
+    const IMidiMsg note(0, 0x90, 60, 100);
+    testing::internal::CaptureStdout();
+    const bool first = DebuggerOutput::compareMIDIdata(&q, note);
+    const bool again = DebuggerOutput::compareMIDIdata(&q, note);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Plug-in MIDI In  ");
+    EXPECT_FALSE(first);
+    EXPECT_TRUE(again);
 }
