@@ -140,11 +140,13 @@ TEST(ControllerEdits, AnEditActsOnceOnItsWholeValueAndOnlyWithAPortOpen)
     // The tempo follows the host: the controls move and nothing is sent.
     w.set(kOverrideTempo, 1);
     q.ccDisplay->SetTextFromPlug("before");
-    ControlAction* tempo = q.GetParam(kGlobalTempo)->GetControlAction();
-    q.processControlAction(tempo, kGlobalTempo, 50);
-    EXPECT_EQ(tempo->lastValue, 50.0);
-    EXPECT_EQ(w.text(q.ccDisplay), "before");
-    EXPECT_TRUE(w.arrived().empty());
+    for (int id : std::initializer_list<int>{kGlobalTempo, kArpSpeed + 1}) {
+        ControlAction* tempo = q.GetParam(id)->GetControlAction();
+        q.processControlAction(tempo, id, 50);
+        EXPECT_EQ(tempo->lastValue, 50.0) << id;
+        EXPECT_EQ(w.text(q.ccDisplay), "before") << id;
+        EXPECT_TRUE(w.arrived().empty()) << id;
+    }
 
     // A value the synthesizer sent moves the controls without an echo.
     w.set(kFilterCutoff + 1, 90);
