@@ -197,15 +197,15 @@ TEST(ControllerEdits, TheSendGateHoldsBackEchoesOfTheSynthesizersControllers)
         std::vector<std::string> wire;
         const char* status;
     } cases[] = {
-        {true, true, false, true, {}, ""},
-        {true, true, true, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, ""},
-        {true, false, false, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, ""},
+        // The read-out names the last edit unless the SysEx had no output device.
+        {true, true, false, true, {}, "[1] Osc 1 Bend"},
+        {true, true, true, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend"},
+        {true, false, false, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend"},
         {false, false, false, false, {"B0 4A 01"}, "Set MIDI I/O First!"},
     };
     for (const auto& c : cases) {
         Wired w;
         QOR& q = *w.plug;
-        q.showStatus("");
         q.midiManager->applyingIncomingController = c.applying;
         q.localControlOn = c.local;
         q.midiManager->lastMessageFromHost = c.fromHost;
@@ -307,7 +307,7 @@ TEST(ControllerOutput, SmallOperationsOfOtherFeatures)
 
     // Part select: the NRPN number, then at least 25 ms later its data, on the global channel.
     testing::internal::CaptureStdout();
-    q.sendPatchAndPatternToDevice(3, true, true, false, false, false);
+    EXPECT_TRUE(q.sendPatchAndPatternToDevice(3, true, true, false, false, false));
     testing::internal::GetCapturedStdout();
     const std::vector<std::string> lines = w.arrived();
     EXPECT_EQ(hexOf(lines), (std::vector<std::string>{"B9 62 71", "B9 06 4F"}));
