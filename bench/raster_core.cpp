@@ -3,6 +3,7 @@
 // Pixel words are A | R << 8 | G << 16 | B << 24, which pixman calls b8g8r8a8.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <random>
 
 #include "kit/raster/rast_blit.h"
@@ -24,6 +25,31 @@ struct Surfaces {
 };
 
 const int kModeSourceAlpha = 0x10000;
+
+// A source shaped like the editor's control bitmaps: 64 x 64 cells, each a disc on a transparent
+// margin with an opaque body and a one-pixel anti-aliased edge. Transparent pixels are all zero.
+// alphaShift places the alpha byte: 0 for the raster library, 24 for pixman's a8r8g8b8.
+void fillShaped(uint32_t* px, int w, int h, int rowSpan, int alphaShift) {
+  std::mt19937 rng(2);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      const double dx = x % 64 - 31.5, dy = y % 64 - 31.5;
+      const double cover = 26.0 - std::sqrt(dx * dx + dy * dy) + 0.5;
+      const uint32_t a = cover <= 0 ? 0 : cover >= 1 ? 255 : (uint32_t)(cover * 255);
+      const uint32_t colour = rng() & (alphaShift ? 0x00FFFFFFu : 0xFFFFFF00u);
+      px[y * rowSpan + x] = a ? colour | a << alphaShift : 0;
+    }
+}
+
+void rastBlitShaped(benchmark::State& st, int w, int h, float alpha, int mode) {
+  Surfaces s(w, h);
+  fillShaped(s.src.getBits(), w, h, s.src.getRowSpan(), 0);
+  for (auto _ : st) {
+    RAST_Blit(&s.dst, &s.src, 0, 0, nullptr, alpha, mode);
+    benchmark::ClobberMemory();
+  }
+  st.SetItemsProcessed(st.iterations() * (int64_t)w * h);
+}
 
 void rastBlit(benchmark::State& st, int w, int h, float alpha, int mode) {
   Surfaces s(w, h);
@@ -51,8 +77,10 @@ pixman_image_t* wrap(RAST_MemBitmap& bm, pixman_format_code_t format = PIXMAN_b8
 // alpha < 1 uses a solid mask of that opacity, as the raster blit weights the source by it.
 // The same pixels read as a8r8g8b8 (alpha in the top byte) take pixman's own fast paths; the
 // work per pixel is the same, only which byte counts as alpha differs.
-void pixBlitIn(benchmark::State& st, int w, int h, float alpha, pixman_op_t op, pixman_format_code_t format) {
+void pixBlitIn(benchmark::State& st, int w, int h, float alpha, pixman_op_t op, pixman_format_code_t format,
+               bool shaped = false) {
   Surfaces s(w, h);
+  if (shaped) fillShaped(s.src.getBits(), w, h, s.src.getRowSpan(), 24);
   pixman_image_t* d = wrap(s.dst, format);
   pixman_image_t* src = wrap(s.src, format);
   pixman_image_t* mask = nullptr;
@@ -76,6 +104,10 @@ void pixBlit(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
 
 void pixBlitFastFormat(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
   pixBlitIn(st, w, h, alpha, op, PIXMAN_a8r8g8b8);
+}
+
+void pixBlitShapedFastFormat(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
+  pixBlitIn(st, w, h, alpha, op, PIXMAN_a8r8g8b8, true);
 }
 
 void pixFill(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
@@ -102,6 +134,8 @@ SIZES(rastBlit, alpha_0_5, 0.5f, 0);
 SIZES(rastBlit, alpha_0_7, 0.7f, 0);
 SIZES(rastBlit, source_alpha, 1.0f, kModeSourceAlpha);
 SIZES(rastBlit, source_alpha_0_7, 0.7f, kModeSourceAlpha);
+SIZES(rastBlitShaped, source_alpha_shaped, 1.0f, kModeSourceAlpha);
+SIZES(rastBlitShaped, source_alpha_shaped_0_5, 0.5f, kModeSourceAlpha);
 SIZES(rastBlit, add, 1.0f, 1);
 SIZES(rastBlit, colordodge, 1.0f, 2);
 SIZES(rastBlit, multiply, 1.0f, 3);
@@ -125,6 +159,8 @@ SIZES(pixBlit, overlay, 1.0f, PIXMAN_OP_OVERLAY);
 SIZES(pixBlit, hsl_hue, 1.0f, PIXMAN_OP_HSL_HUE);
 SIZES(pixBlitFastFormat, over_a8r8g8b8, 1.0f, PIXMAN_OP_OVER);
 SIZES(pixBlitFastFormat, over_mask_0_7_a8r8g8b8, 0.7f, PIXMAN_OP_OVER);
+SIZES(pixBlitShapedFastFormat, over_shaped_a8r8g8b8, 1.0f, PIXMAN_OP_OVER);
+SIZES(pixBlitShapedFastFormat, over_shaped_mask_0_5_a8r8g8b8, 0.5f, PIXMAN_OP_OVER);
 SIZES(pixFill, fill, 1.0f, PIXMAN_OP_SRC);
 SIZES(pixFill, fill_over_0_5, 0.5f, PIXMAN_OP_OVER);
 SIZES(pixFill, fill_over_0_7, 0.7f, PIXMAN_OP_OVER);

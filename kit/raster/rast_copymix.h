@@ -31,4 +31,8 @@ void AddRows(unsigned char* dest, const unsigned char* src, int w, int h, int sr
 // plain copy, the weight also stands for the source alpha byte.
 void CopyFillRows(unsigned char* dest, int w, int h, int r, int g, int b, int alpha, int span);
 
+// Whether the eight-pixel forms run where the processor has them (the default); tests turn
+// them off to check the four-pixel forms that other processors run.
+void UseWideRows(bool on);
+
 }  // namespace rast

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "kit/raster/rast_blit.h"
+#include "kit/raster/rast_copymix.h"
 #include "raster_test_util.h"
 #include "reference_combine.h"
 #include <cstdint>
@@ -129,6 +130,34 @@ TEST(Blit, CopyAndSourceAlphaRowsMatchTheFormulaAtEveryWeight) {
                                              << " width " << w << " at " << x << "," << y;
             }
         }
+}
+
+// Sources shaped like control bitmaps: runs of transparent and opaque pixels long enough to fill
+// whole groups of four and eight, broken by edge alphas at every position within a group.
+TEST(Blit, SourceAlphaRowsMatchTheFormulaOverTransparentAndOpaqueRuns) {
+  const int W = 53, H = 4;
+  RAST_MemBitmap src(W, H), base(W, H), dst(W, H);
+  std::mt19937 rng(7);
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      const int run = (x + 5 * y) / 9 % 3;  // 0 transparent, 1 opaque, 2 edge
+      const uint32_t a = run == 0 ? 0 : run == 1 ? 255 : rng() % 256;
+      at(src, x, y) = a ? (rng() & ~255u) | a : 0;
+      at(base, x, y) = rng();
+    }
+  const int weights[] = {256, 255, 128, 77, 1}, offsets[] = {0, 1, 5};
+  for (int i = 0; i < 2 * 5 * 3; i++) {
+    const bool wide = i < 15;
+    const int weight = weights[i / 3 % 5], off = offsets[i % 3];
+    rast::UseWideRows(wide);
+    RAST_Copy(&dst, &base);
+    RAST_Blit(&dst, &src, off, 0, 0, 0, W - off, H, (float)weight / 256.0f, 0x10000);
+    for (int y = 0; y < H; y++)
+      for (int x = off; x < W; x++)
+        ASSERT_EQ(at(dst, x, y), ref::combine(at(base, x, y), at(src, x - off, y), weight, 0x10000))
+            << "wide " << wide << " weight " << weight << " offset " << off << " at " << x << "," << y;
+  }
+  rast::UseWideRows(true);
 }
 
 bool aligned64(const void* p) { return ((uintptr_t)p & 63) == 0; }
