@@ -117,6 +117,7 @@ void IControl::SetDirtyPushing(bool push, bool second)
     else if (mClampHi < v) v = mClampHi;
     SetValue(v);
     mDirty.store(true, kRelaxed);
+    NoteDirty();
     if (!push || !mPlug || paramIdx < 0) return;
 
     if (second) mPlug->SetParameterFromGUI2(paramIdx, v);
@@ -130,6 +131,16 @@ void IControl::SetDirtyPushing(bool push, bool second)
         mValDisplayControl->SetTextFromPlug(display);
     }
     if (mNameDisplayControl) mNameDisplayControl->SetTextFromPlug(param->GetNameForHost());
+}
+
+void IControl::NoteDirty()
+{
+    // Pairs with the fence of the surface's indexing: either it sees the flag just set, or this
+    // sees the surface it stored.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    IGraphics* g = mSurface.load(kRelaxed);
+    if (!g || mQueued.exchange(true)) return;
+    g->QueueClean(this);
 }
 
 void IControl::SetClean()
@@ -187,6 +198,7 @@ int IControl::AuxParamIdx(int param) const
 void IControl::AddAuxParam(int param)
 {
     mAuxParams.Add(AuxParam{0.0, param});
+    surface::MoveListsEpoch();
 }
 
 void IControl::SetAllAuxParamsFromGUI()

@@ -91,7 +91,16 @@ public:
     bool IsGrayed() const { return mGrayed.load(std::memory_order_relaxed); }
     bool GetIgnoreHidden() const { return mIgnoreHidden.load(std::memory_order_relaxed); }
     void SetIgnoreHidden(bool on) { mIgnoreHidden.store(on, std::memory_order_relaxed); }
-    void SetRedrawAgain() { mRedraw.store(true, std::memory_order_relaxed); }
+    void SetRedrawAgain()
+    {
+        mRedraw.store(true, std::memory_order_relaxed);
+        NoteDirty();
+    }
+    // Whether SetClean has anything to clear; the surface cleans only such controls.
+    bool NeedsClean() const
+    {
+        return mDirty.load(std::memory_order_relaxed) || mRedraw.load(std::memory_order_relaxed);
+    }
     bool GetRedrawAgain() const { return mRedraw.load(std::memory_order_relaxed); }
     bool GetPromptDisabled() const { return mDisablePrompt; }
     void DisablePrompt(bool disable) { mDisablePrompt = disable; }
@@ -103,6 +112,8 @@ public:
 
 protected:
     IGraphics* GetGUI() const;
+    // Tells the surface that indexed this control that it has something to clean.
+    void NoteDirty();
     void SetDirtyPushing(bool push, bool second);
     // Stores a value set from the plug-in or the synthesizer; answers whether it changed the
     // value of a control that already had one.
@@ -131,6 +142,15 @@ protected:
     IChannelBlend mBlend;
     ITextControl* mValDisplayControl = nullptr;
     ITextControl* mNameDisplayControl = nullptr;
+
+private:
+    friend class IGraphics;
+    friend void surface::Release(IControl*);
+    // The surface's cleaning: which surface, whether the control waits in its queue, and
+    // whether the Draw under way has still to clean it.
+    std::atomic<IGraphics*> mSurface{nullptr};
+    std::atomic<bool> mQueued{false};
+    bool mInDrawSet = false;
 };
 
 class IPanelControl : public IControl {

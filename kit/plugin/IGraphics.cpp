@@ -1,5 +1,6 @@
 #include "kit/plugin/IGraphics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -98,8 +99,15 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
     }
     // Controls hold positions on a line; a value that is not a finite number has none.
     if (!std::isfinite(n)) return;
-    for (int i = 0, count = controls.GetSize(); i < count; ++i) controls.Get(i)->SetFromPlugIfBound(paramIdx, n);
-    for (int i = 0, count = layers.GetSize(); i < count; ++i) layers.Get(i)->SetParameterFromPlug(paramIdx, n, normalized);
+    // The bound controls in the order of the lists (top level, then each layer tree), hidden
+    // ones included; each takes the value, then its auxiliary record of the parameter.
+    const auto index = CurrentIndex();
+    auto first = std::lower_bound(index->begin(), index->end(), paramIdx,
+                                  [](const surface::ParamBinding& b, int p) { return b.param < p; });
+    for (auto b = first; b != index->end() && b->param == paramIdx; ++b) {
+        if (b->bound) b->control->SetValueFromPlug(n);
+        if (b->aux >= 0) b->control->SetAuxParamValueFromPlug(b->aux, n);
+    }
 }
 
 bool IGraphics::IsDirty(IRECT* r)
@@ -115,14 +123,19 @@ bool IGraphics::IsDirty(IRECT* r)
 bool IGraphics::Draw(IRECT* r)
 {
     if (controls.GetSize() == 0 && layers.GetSize() == 0) return true;
+    TakeCleanQueue();
     drawRect = r ? *r : IRECT(0, 0, mWidth, mHeight);
     if (IControl* background = controls.Get(0)) background->Draw(this);
     for (int i = 1, n = controls.GetSize(); i < n; ++i) {
         IControl* c = controls.Get(i);
         if (!c->IsHidden() && c->GetRECT()->Meets(drawRect)) c->Draw(this);
-        c->SetClean();
+        if (c->mInDrawSet || c->NeedsClean()) CleanDrawn(c);
     }
-    for (int i = 0, n = layers.GetSize(); i < n; ++i) layers.Get(i)->Draw(this, &drawRect);
+    for (int i = 0, n = layers.GetSize(); i < n; ++i) DrawLayer(layers.Get(i));
+    // What the walk did not pass: the controls of hidden layers that were dirty.
+    for (IControl* c : mDrawSet)
+        if (c->mInDrawSet) CleanDrawn(c);
+    mDrawSet.clear();
     return DrawScreen(&drawRect);
 }
 

@@ -3,8 +3,13 @@
 // layer trees, finds what is dirty, draws it into one raster bitmap and is the one path from
 // parameter values to the screen (SetParameterFromPlug). The window back end derives from it;
 // on its own the surface answers as one without a window.
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "kit/kitstring.h"
 #include "kit/mutex.h"
+#include "kit/plugin/IGraphicsIndex.h"
 #include "kit/plugin/IGraphicsStructs.h"
 #include "kit/ptrlist.h"
 
@@ -68,7 +73,8 @@ public:
     virtual void PrepDraw();
     // The plug-in's path for moving a parameter on screen; calls no change hook. With
     // normalized false the parameter takes the value through its range and step first. An
-    // index outside the parameter table is ignored.
+    // index outside the parameter table is ignored. Safe on the MIDI thread without the
+    // editor's lock: it visits only the controls that show the parameter.
     virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
 
     // ---- controls and layers ----
@@ -80,8 +86,13 @@ public:
 
     // The union of the dirty rectangles into r (callers pass an empty one); cleans nothing.
     bool IsDirty(IRECT* r);
-    // Draws everything meeting r into the drawing bitmap and cleans what it visited.
+    // Draws everything meeting r into the drawing bitmap and cleans every control of the
+    // surface but the background: those of shown layers as it passes them, the others from the
+    // list of controls that became dirty.
     bool Draw(IRECT* r);
+    // A control of this surface became dirty or asked to be drawn again: the next Draw cleans
+    // it. Safe from any thread; controls call it themselves.
+    void QueueClean(IControl* control);
     void SetStrictDrawing(bool strict);
 
     // Operations on the top-level list only; layers are not visited.
@@ -189,8 +200,8 @@ protected:
     int mWidth, mHeight, mFPS;
 
     KIT_Mutex mutex;
-    KIT_PtrList<IControl> controls{4096};
-    KIT_PtrList<ControlLayer> layers{4096};
+    surface::WatchedList<IControl> controls{4096};
+    surface::WatchedList<ControlLayer> layers{4096};
     IRECT drawRect;
     bool cursorHidden = false;
     int hiddenCursorX = -1, hiddenCursorY = -1;
@@ -207,6 +218,25 @@ protected:
 private:
     // The control that takes an event at (x, y): layers first, then the top-level controls.
     IControl* FindControl(int x, int y, bool mouseOver);
+
+    // The controls of each parameter, rebuilt when the lists have changed since it was made.
+    std::shared_ptr<const std::vector<surface::ParamBinding>> CurrentIndex();
+    void RebuildIndex();
+    // Takes the controls queued for cleaning into mDrawSet.
+    void TakeCleanQueue();
+    void DrawLayer(ControlLayer* layer);
+    // SetClean on a control that needs it (it is in the draw set or has a flag to clear).
+    void CleanDrawn(IControl* control);
+
+    std::mutex mIndexLock;
+    unsigned long long mIndexEpoch = 0;
+    std::shared_ptr<const std::vector<surface::ParamBinding>> mIndex;
+    // Controls marked since the last Draw took them; pushed from any thread under the lock.
+    std::mutex mQueueLock;
+    std::vector<IControl*> mCleanQueue, mTaken;
+    // The controls the Draw under way has to clean (main thread only).
+    std::vector<IControl*> mDrawSet;
+
     void DeleteBitmaps();
     bool BlitClipped(RAST_IBitmap* src, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend);
 };

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <string>
 
+#include "kit/plugin/IGraphicsIndex.h"
 #include "kit/plugin/IGraphicsStructs.h"
-#include "kit/ptrlist.h"
 
 class IControl;
 class IGraphics;
@@ -39,8 +39,8 @@ public:
     int id;
     // Written by the thread that switches pages while the redraw reads it.
     std::atomic<bool> visible{false};
-    KIT_PtrList<IControl> controls{4096};
-    KIT_PtrList<ControlLayer> childLayers{4096};
+    surface::WatchedList<IControl> controls{4096};
+    surface::WatchedList<ControlLayer> childLayers{4096};
     std::string name;
     int selectedChildId = 0;
     bool ignoreHidden = false;
