@@ -7,6 +7,7 @@
 #include <random>
 
 #include "kit/raster/rast_blit.h"
+#include "kit/raster/rast_copymix.h"
 #include "kit/raster/rast_rect.h"
 
 #ifdef QOR_HAVE_PIXMAN
@@ -58,6 +59,19 @@ void rastBlit(benchmark::State& st, int w, int h, float alpha, int mode) {
     benchmark::ClobberMemory();
   }
   st.SetItemsProcessed(st.iterations() * (int64_t)w * h);
+}
+
+// The same with the four-pixel loops that processors without AVX2 run.
+void rastBlitFourWide(benchmark::State& st, int w, int h, float alpha, int mode) {
+  rast::UseWideRows(false);
+  rastBlit(st, w, h, alpha, mode);
+  rast::UseWideRows(true);
+}
+
+void rastBlitShapedFourWide(benchmark::State& st, int w, int h, float alpha, int mode) {
+  rast::UseWideRows(false);
+  rastBlitShaped(st, w, h, alpha, mode);
+  rast::UseWideRows(true);
 }
 
 void rastFill(benchmark::State& st, int w, int h, float alpha, int mode) {
@@ -136,6 +150,8 @@ SIZES(rastBlit, source_alpha, 1.0f, kModeSourceAlpha);
 SIZES(rastBlit, source_alpha_0_7, 0.7f, kModeSourceAlpha);
 SIZES(rastBlitShaped, source_alpha_shaped, 1.0f, kModeSourceAlpha);
 SIZES(rastBlitShaped, source_alpha_shaped_0_5, 0.5f, kModeSourceAlpha);
+SIZES(rastBlitFourWide, source_alpha_sse2, 1.0f, kModeSourceAlpha);
+SIZES(rastBlitShapedFourWide, source_alpha_shaped_sse2, 1.0f, kModeSourceAlpha);
 SIZES(rastBlit, add, 1.0f, 1);
 SIZES(rastBlit, colordodge, 1.0f, 2);
 SIZES(rastBlit, multiply, 1.0f, 3);

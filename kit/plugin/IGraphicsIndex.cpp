@@ -58,8 +58,10 @@ void IGraphics::RebuildIndex()
             const int p = c->mAuxParams.Get()[i].mParamIdx;
             if (p != bound && c->AuxParamIdx(p) == i) bindings->push_back({p, c, false, i});
         }
-        if (background) c->mSurface.store(nullptr); // drawn every time, never cleaned
-        else owned.push_back(c);
+        if (background)
+            c->mSurface.store(nullptr); // drawn every time, never cleaned
+        else
+            owned.push_back(c);
     };
     // The order SetParameterFromPlug visits in: the top-level list, then each layer tree with a
     // layer's own controls before its children.

@@ -179,15 +179,15 @@ void rast::CopySourceAlphaRows(unsigned char* dest, const unsigned char* src, in
   dest += done * 4;
   src += done * 4;
   w -= done;
-  rows<_RAST_CombinePixelsCopySourceAlphaNoClamp>(dest, src, w, h, src_span, dest_span, alpha,
-                                                  [=](unsigned char* dp, const unsigned char* sp) {
-    const __m128i s = _mm_loadu_si128((const __m128i*)sp);
-    const __m128i sa = _mm_and_si128(s, amask);
-    if (sameBytes(sa, zero) == 0xFFFF) return;
-    const __m128i wt = _mm_srli_epi32(_mm_mullo_epi16(_mm_add_epi32(sa, one), weight), 8);
-    const __m128i d = _mm_loadu_si128((const __m128i*)dp);
-    _mm_storeu_si128((__m128i*)dp, sourceAlphaMix(d, s, _mm_sub_epi32(full, wt), wt));
-  });
+  rows<_RAST_CombinePixelsCopySourceAlphaNoClamp>(
+      dest, src, w, h, src_span, dest_span, alpha, [=](unsigned char* dp, const unsigned char* sp) {
+        const __m128i s = _mm_loadu_si128((const __m128i*)sp);
+        const __m128i sa = _mm_and_si128(s, amask);
+        if (sameBytes(sa, zero) == 0xFFFF) return;
+        const __m128i wt = _mm_srli_epi32(_mm_mullo_epi16(_mm_add_epi32(sa, one), weight), 8);
+        const __m128i d = _mm_loadu_si128((const __m128i*)dp);
+        _mm_storeu_si128((__m128i*)dp, sourceAlphaMix(d, s, _mm_sub_epi32(full, wt), wt));
+      });
 }
 
 void rast::CopySourceAlphaFullRows(unsigned char* dest, const unsigned char* src, int w, int h, int src_span,
@@ -201,19 +201,19 @@ void rast::CopySourceAlphaFullRows(unsigned char* dest, const unsigned char* src
   dest += done * 4;
   src += done * 4;
   w -= done;
-  rows<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(dest, src, w, h, src_span, dest_span, alpha,
-                                                                 [=](unsigned char* dp, const unsigned char* sp) {
-    const __m128i s = _mm_loadu_si128((const __m128i*)sp);
-    const __m128i sa = _mm_and_si128(s, amask);
-    const __m128i clear = _mm_cmpeq_epi32(sa, zero);
-    if (_mm_movemask_epi8(clear) == 0xFFFF) return;
-    if (sameBytes(sa, amask) == 0xFFFF) {
-      _mm_storeu_si128((__m128i*)dp, s);
-      return;
-    }
-    const __m128i d = _mm_loadu_si128((const __m128i*)dp);
-    _mm_storeu_si128((__m128i*)dp, sourceAlphaMix(d, s, _mm_sub_epi32(_mm_sub_epi32(top, sa), clear), sa));
-  });
+  rows<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(
+      dest, src, w, h, src_span, dest_span, alpha, [=](unsigned char* dp, const unsigned char* sp) {
+        const __m128i s = _mm_loadu_si128((const __m128i*)sp);
+        const __m128i sa = _mm_and_si128(s, amask);
+        const __m128i clear = _mm_cmpeq_epi32(sa, zero);
+        if (_mm_movemask_epi8(clear) == 0xFFFF) return;
+        if (sameBytes(sa, amask) == 0xFFFF) {
+          _mm_storeu_si128((__m128i*)dp, s);
+          return;
+        }
+        const __m128i d = _mm_loadu_si128((const __m128i*)dp);
+        _mm_storeu_si128((__m128i*)dp, sourceAlphaMix(d, s, _mm_sub_epi32(_mm_sub_epi32(top, sa), clear), sa));
+      });
 }
 
 void rast::AddRows(unsigned char* dest, const unsigned char* src, int w, int h, int src_span, int dest_span,

@@ -66,17 +66,22 @@ TEST(GraphicsIndex, AParameterReachesControlsHoweverTheyArrive)
         bool aux;
     };
     const Row rows[] = {
-        {"attached to the surface", [](Editor& e) {
+        {"attached to the surface",
+         [](Editor& e) {
              IControl* c = e.Make(3, 1);
              e.g->AttachControl(c);
              return c;
-         }, false},
-        {"appended to a layer already on the surface", [](Editor& e) {
+         },
+         false},
+        {"appended to a layer already on the surface",
+         [](Editor& e) {
              IControl* c = e.Make(3, 1);
              e.root->controls.Add(c);
              return c;
-         }, false},
-        {"in a hidden child layer appended later", [](Editor& e) {
+         },
+         false},
+        {"in a hidden child layer appended later",
+         [](Editor& e) {
              auto* child = new ControlLayer(4, "child");
              e.root->childLayers.Add(child);
              auto* grandChild = new ControlLayer(0, "grandchild");
@@ -84,22 +89,27 @@ TEST(GraphicsIndex, AParameterReachesControlsHoweverTheyArrive)
              IControl* c = e.Make(3, 1);
              grandChild->controls.Add(c);
              return c;
-         }, false},
-        {"an auxiliary record added to a control", [](Editor& e) {
+         },
+         false},
+        {"an auxiliary record added to a control",
+         [](Editor& e) {
              IControl* c = e.Make(6, 1);
              e.root->controls.Add(c);
              e.g->SetParameterFromPlug(3, 0.25, true);
              c->AddAuxParam(3);
              return c;
-         }, true},
-        {"attached after a resize", [](Editor& e) {
+         },
+         true},
+        {"attached after a resize",
+         [](Editor& e) {
              e.g->AttachControl(e.Make(3, 2));
              e.g->SetParameterFromPlug(3, 0.25, true);
              e.g->Resize(80, 80);
              IControl* c = e.Make(3, 1);
              e.g->AttachControl(c);
              return c;
-         }, false},
+         },
+         false},
     };
     for (const Row& row : rows) {
         Editor e;
