@@ -3,7 +3,6 @@
 // the background is cleaned, drawn or not, while only the dirty ones are visited.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,69 +55,28 @@ struct Editor {
     void DrawAll() { g->Draw(&all); }
 };
 
-// Each row adds a control after the index was built by a first value; the next value must
-// reach it (its value, or its auxiliary record).
+// Each way adds a control after the index was built by a first value; the next value must reach
+// it (its value, or its auxiliary record) and nothing else.
 TEST(GraphicsIndex, AParameterReachesControlsHoweverTheyArrive)
 {
-    struct Row {
-        const char* how;
-        std::function<IControl*(Editor&)> arrive;
-        bool aux;
-    };
-    const Row rows[] = {
-        {"attached to the surface",
-         [](Editor& e) {
-             IControl* c = e.Make(3, 1);
-             e.g->AttachControl(c);
-             return c;
-         },
-         false},
-        {"appended to a layer already on the surface",
-         [](Editor& e) {
-             IControl* c = e.Make(3, 1);
-             e.root->controls.Add(c);
-             return c;
-         },
-         false},
-        {"in a hidden child layer appended later",
-         [](Editor& e) {
-             auto* child = new ControlLayer(4, "child");
-             e.root->childLayers.Add(child);
-             auto* grandChild = new ControlLayer(0, "grandchild");
-             child->childLayers.Add(grandChild);
-             IControl* c = e.Make(3, 1);
-             grandChild->controls.Add(c);
-             return c;
-         },
-         false},
-        {"an auxiliary record added to a control",
-         [](Editor& e) {
-             IControl* c = e.Make(6, 1);
-             e.root->controls.Add(c);
-             e.g->SetParameterFromPlug(3, 0.25, true);
-             c->AddAuxParam(3);
-             return c;
-         },
-         true},
-        {"attached after a resize",
-         [](Editor& e) {
-             e.g->AttachControl(e.Make(3, 2));
-             e.g->SetParameterFromPlug(3, 0.25, true);
-             e.g->Resize(80, 80);
-             IControl* c = e.Make(3, 1);
-             e.g->AttachControl(c);
-             return c;
-         },
-         false},
-    };
-    for (const Row& row : rows) {
+    const char* ways[] = {"attached", "appended to a layer on the surface", "in a child layer appended later",
+                          "an auxiliary record added", "attached after a resize"};
+    for (int way = 0; way < 5; ++way) {
         Editor e;
+        e.g->AttachControl(e.Make(way == 4 ? 3 : 5, 2)); // on 3 only where the resize deletes it
         e.g->SetParameterFromPlug(3, 0.25, true);
-        IControl* c = row.arrive(e);
+        IControl* c = e.Make(way == 3 ? 6 : 3, 1);
+        auto* child = new ControlLayer(4, "child");
+        if (way == 1 || way == 3) e.root->controls.Add(c);
+        if (way == 2) e.root->childLayers.Add(child)->childLayers.Add(new ControlLayer(0, "grandchild"))->controls.Add(c);
+        else delete child;
+        if (way == 3) c->AddAuxParam(3);
+        if (way == 4) e.g->Resize(80, 80);
+        if (way == 0 || way == 4) e.g->AttachControl(c);
         e.log.clear();
         e.g->SetParameterFromPlug(3, 0.5, true);
-        EXPECT_EQ(row.aux ? c->GetAuxParam(0)->mValue : c->GetValue(), 0.5) << row.how;
-        EXPECT_EQ(e.log, std::vector<int>{row.aux ? 101 : 1}) << row.how << ": only the one control";
+        EXPECT_EQ(way == 3 ? c->GetAuxParam(0)->mValue : c->GetValue(), 0.5) << ways[way];
+        EXPECT_EQ(e.log, std::vector<int>{way == 3 ? 101 : 1}) << ways[way] << ": only the one control";
     }
 }
 
