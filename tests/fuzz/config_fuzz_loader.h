@@ -3,7 +3,9 @@
 // configuration fuzz targets: every resource is the given bytes, and no bitmap loads.
 #include "kit/plugin/BundleResources.h"
 #include "Project_Source/src/UIConfigManager.h"
+#include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsLayer.h"
 
 #include <cstring>
 #include <string>
