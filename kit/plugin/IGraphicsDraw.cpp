@@ -40,7 +40,7 @@ int BlendWord(const IChannelBlend* blend)
 
 float Weight(const IChannelBlend* blend)
 {
-    return blend ? blend->mWeight : 1.0f;
+    return blend ? float(blend->mWeight) : 1.0f;
 }
 
 unsigned int Pixel(const IColor* c)

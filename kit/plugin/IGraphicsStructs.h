@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 // The value types the editor surface and its controls share: rectangles, colours, text styles,
 // bitmaps with their frame layout, blends, mouse modifiers and directions.
 #include <cstring>
@@ -72,9 +73,24 @@ struct IRECT {
 // Blend methods of a control's bitmaps; the weight becomes the raster library's alpha.
 enum EBlendMethod { kBlendSourceAlpha = 0, kBlendCopy = 1, kBlendAdd = 2, kBlendColorDodge = 3 };
 
+// A control's weight is written when another thread greys it out while the editor draws it:
+// a relaxed atomic that still copies and reads as a plain float.
+struct IBlendWeight {
+    std::atomic<float> mValue;
+    IBlendWeight(float value = 1.0f) : mValue(value) {}
+    IBlendWeight(const IBlendWeight& other) : mValue(float(other)) {}
+    IBlendWeight& operator=(const IBlendWeight& other) { return *this = float(other); }
+    IBlendWeight& operator=(float value)
+    {
+        mValue.store(value, std::memory_order_relaxed);
+        return *this;
+    }
+    operator float() const { return mValue.load(std::memory_order_relaxed); }
+};
+
 struct IChannelBlend {
     int mMethod;
-    float mWeight;
+    IBlendWeight mWeight;
     explicit IChannelBlend(int method = kBlendSourceAlpha, float weight = 1.0f) : mMethod(method), mWeight(weight) {}
 };
 
