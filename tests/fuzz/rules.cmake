@@ -6,3 +6,15 @@ function(_fuzz_extra_links)
   endif()
 endfunction()
 cmake_language(DEFER CALL _fuzz_extra_links)
+
+# The stand-in host's sources, and the framework's test bundle it opens.
+function(_fuzz_qor_host)
+  if(TARGET fuzz_qor_host_lines_fuzz)
+    target_sources(fuzz_qor_host_lines_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/tools/qor-host/host.cpp
+                                                    ${PROJECT_SOURCE_DIR}/tools/qor-host/props.cpp)
+    target_include_directories(fuzz_qor_host_lines_fuzz PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/platform)
+    target_link_libraries(fuzz_qor_host_lines_fuzz PRIVATE qor_platform ${CMAKE_DL_LIBS})
+    add_dependencies(fuzz_qor_host_lines_fuzz QORStandinBundle)
+  endif()
+endfunction()
+cmake_language(DEFER CALL _fuzz_qor_host)
