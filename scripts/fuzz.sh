@@ -41,7 +41,8 @@ for stem in "${stems[@]}"; do
   dict=()
   [ -f "tests/fuzz/$stem.dict" ] && dict=(-dict="tests/fuzz/$stem.dict")
   "$dir/tests/fuzz_$stem" -max_total_time="$secs" -max_len="$(max_len_of "$stem")" "${quiet[@]}" \
-    -print_final_stats=1 "${dict[@]}" "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" 2>&1 | tee "$log" |
+    -artifact_prefix="$dir/$stem-" -print_final_stats=1 "${dict[@]}" "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" \
+    2>&1 | tee "$log" |
     grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
@@ -49,6 +50,10 @@ for stem in "${stems[@]}"; do
   cov=$(sed -n 's/^#[0-9].* cov: \([0-9]*\) ft: \([0-9]*\) .*/\1 \2/p' "$log" | tail -1)
   summary+=("$(printf '%-26s %10s runs %8s inputs/s  cov %6s  ft %6s' "$stem" "${runs:-?}" \
     "$(( ${runs:-0} / (${took:-0} > 0 ? ${took:-1} : 1) ))" "${cov% *}" "${cov#* }")")
-  if grep -q "ERROR: \|SUMMARY: " "$log"; then echo "fuzz: $stem found a fault (see $log)"; exit 1; fi
+  if grep -q "ERROR: \|SUMMARY: " "$log"; then
+    echo "fuzz: $stem found a fault (see $log)"
+    printf '%s\n' "${summary[@]}"
+    exit 1
+  fi
 done
 printf '%s\n' "${summary[@]}"

@@ -135,9 +135,11 @@ IPluginAU* MakePlug() { return new FuzzAU; }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // One instance for the whole run, opened through the component entry as a host opens it.
-    static AudioUnit unit = [] {
+    static Component comp = [] {
         ComponentDescription cd{kAudioUnitType_MusicDevice, OSType(kUid), OSType(kMfr), 0, 0};
-        Component comp = RegisterComponentEntry(&cd, &IPluginAU::IPluginAUEntry);
+        return RegisterComponentEntry(&cd, &IPluginAU::IPluginAUEntry);
+    }();
+    static AudioUnit unit = [] {
         AudioUnit u = nullptr;
         if (OpenAComponent(comp, &u) != noErr) __builtin_trap();
         return u;
