@@ -173,6 +173,17 @@ private:
     // so a failed move can never start another rescan.
     std::set<std::string> unsplittableSources;
     int rescanDepth = 0;
+    // Where the reader's current run of entries of one kind began in the bank it fills: its
+    // first slot and the message counter at its first message.
+    struct EntryRun {
+        const PatchFile* bank = nullptr;
+        int kind = -1;
+        int perEntry = 1;
+        int slotBase = 0;
+        int counterBase = 0;
+        bool restarted = false;
+    };
+    EntryRun mEntryRun;
     // Reused by the reader for dumps that a MIDI file carries in several packets.
     std::vector<uint8_t> packetScratch;
     // Stores the messages of the file being read one after another into shared blocks.

@@ -141,10 +141,16 @@ void PatchLibrarian::loadFromChunk(const uint8_t* data, int size, PatchFile* ban
     if (bank->patches.empty()) bank->patches.reserve(PatchFile::kBankSize);
 
     readMismatch = 0;
+    mEntryRun = EntryRun{bank};
     int counter = 0;
     int index = 0;
     int reached = readMIDIMessage(data, size, pos, bank, 0, counter, index);
     while (reached > 0) {
+        if (mEntryRun.restarted) {
+            // The message just stored opened a run of another kind: it was index 0 of its entry.
+            mEntryRun.restarted = false;
+            index = 0;
+        }
         if (readMismatch && bank->patches.empty()) {
             counter = 0;
             index = 0;
@@ -282,7 +288,26 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     }
     bytes[stored++] = kEnd;
     const int perEntry = messagesPerEntry(kind, modelCode);
-    const int slot = counter / perEntry;
+    // One counter runs through the whole file, but a file may hold programs, then performances:
+    // the first stored message of another kind (or another number of messages an entry) starts
+    // a new entry after the last one, instead of landing in the entries of the earlier run.
+    if (mEntryRun.bank != bank) mEntryRun = EntryRun{bank};
+    const bool storable = kind == kKindPrograms ? stored >= 25 : kind == kKindPerformances || stored > kPatternNameAt;
+    if (storable && mEntryRun.kind >= 0 && (mEntryRun.kind != kind || mEntryRun.perEntry != perEntry)) {
+        mEntryRun.slotBase = static_cast<int>(bank->patches.size());
+        mEntryRun.counterBase = counter;
+        mEntryRun.restarted = true;
+    }
+    if (storable) {
+        mEntryRun.kind = kind;
+        mEntryRun.perEntry = perEntry;
+    }
+    const int inRun = std::max(0, counter - mEntryRun.counterBase);
+    const int slot = mEntryRun.slotBase + inRun / perEntry;
+    // The stored type byte tells the message's place in the entry it is filed into. The index
+    // the caller passes is bounded by the bank's model code, which a refused message of another
+    // model may have changed in between.
+    if (inRun % perEntry != messageIndex) bytes[kTypeAt] = storedType(kind, inRun % perEntry);
     // After a message cut off by the end of the data there is nothing more to read.
     const int reached = cutByEnd ? -1 : pos;
     if (cutByEnd) pos = -1;

@@ -179,7 +179,6 @@ void QOR::shutdown()
 
 void QOR::readUISettings()
 {
-    for (std::string& line : uiSettingsLines) line.clear();
     // Only the head of the file is read: five short lines never need more, and an odd file
     // (huge, or a device) cannot hold up the start-up.
     std::string bytes;
@@ -188,8 +187,17 @@ void QOR::readUISettings()
         bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f));
         std::fclose(f);
     }
+    parseUISettings(bytes, uiSettingsLines);
+    const std::string& size = uiSettingsLines[1];
+    uiScale = size == "small" ? 0.85 : size == "large" ? 1.15 : 1.0;
+    defaultPortsStored = !uiSettingsLines[3].empty();
+}
+
+void QOR::parseUISettings(const std::string& bytes, std::array<std::string, kUILines>& lines)
+{
+    for (std::string& line : lines) line.clear();
     size_t pos = 0;
-    for (std::string& line : uiSettingsLines) {
+    for (std::string& line : lines) {
         if (pos >= bytes.size()) break;
         size_t end = bytes.find('\n', pos);
         if (end == std::string::npos) end = bytes.size();
@@ -198,9 +206,6 @@ void QOR::readUISettings()
         size_t keep = line.find_last_not_of(" \n\r\t");
         line.erase(keep == std::string::npos ? 0 : keep + 1);
     }
-    const std::string& size = uiSettingsLines[1];
-    uiScale = size == "small" ? 0.85 : size == "large" ? 1.15 : 1.0;
-    defaultPortsStored = !uiSettingsLines[3].empty();
 }
 
 std::string QOR::getDataFolder() const { return DataFolder::getDataFolder(); }

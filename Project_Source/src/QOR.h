@@ -30,6 +30,9 @@ class QOR : public IPluginAU {
 public:
     static constexpr int kUILines = 5;
     static constexpr int kMaxUIFileBytes = 64 * 1024;
+    // The lines of the UI-size file's bytes, each without its trailing blanks; missing lines
+    // are empty.
+    static void parseUISettings(const std::string& bytes, std::array<std::string, kUILines>& lines);
     static constexpr int kMidiFilterCount = 14;
     static constexpr int kRandomTableSize = 545;
     static constexpr int kPartSlots = 16;

@@ -155,6 +155,9 @@ protected:
     bool active = false;
     bool isOffline = false;
     double renderTimestamp = -1.0;
+    // Set while the render pulls this unit's inputs: a connection that leads back here (the
+    // unit itself, or a ring of units) must not pull again without end.
+    bool mPullingInputs = false;
     // Read by the audio thread and by workers without a lock.
     std::atomic<double> tempo{138.0};
     HostCallbackInfo hostCallbacks{};

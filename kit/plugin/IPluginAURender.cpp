@@ -53,11 +53,14 @@ ComponentResult IPluginAU::RenderProc(void* plugPtr, AudioUnitRenderActionFlags*
             return kAudioUnitErr_InvalidPropertyValue;
     }
 
+    if (plug->mPullingInputs) return kAudioUnitErr_NoConnection;
+
     int nNotify = plug->renderNotify.GetSize();
     Notify(plug->renderNotify, nNotify, kAudioUnitRenderAction_PreRender, timestamp, outputBusIdx, nFrames, outBuffers);
 
     // Inputs are pulled once per time, however many output buses the host renders.
     if (timestamp->mSampleTime != plug->renderTimestamp) {
+        plug->mPullingInputs = true;
         for (int i = 0, n = plug->NInBuses(); i < n; ++i) {
             BusChannels* bus = plug->inBuses.Get(i);
             InputBusConnection* conn = plug->inBusConnections.Get(i);
@@ -91,12 +94,16 @@ ComponentResult IPluginAU::RenderProc(void* plugPtr, AudioUnitRenderActionFlags*
             default:
                 break;
             }
-            if (r != noErr) return r;
+            if (r != noErr) {
+                plug->mPullingInputs = false;
+                return r;
+            }
             for (int c = 0; c < nCh; ++c) {
                 float* data = static_cast<float*>(list.mBuffers[c].mData);
                 plug->AttachInputBuffers(bus->plugChannelStartIdx + c, 1, &data, int(nFrames));
             }
         }
+        plug->mPullingInputs = false;
         plug->renderTimestamp = timestamp->mSampleTime;
     }
 

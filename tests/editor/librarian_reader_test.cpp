@@ -192,3 +192,49 @@ TEST(BankReader, FilesTooShortOrTooLongAreNotRead)
     lib.loadFromChunk(&chunk, static_cast<int>(dump.size()) + 5000, &bank, 0);
     EXPECT_EQ(slots(bank), std::vector<Bytes>{stored(dump)});
 }
+
+// A file whose messages change kind, or the number of messages an entry takes, part-way: the
+// later run fills new entries after the earlier ones, each message at its index in its entry.
+TEST(BankReader, ARunOfAnotherKindStartsNewEntriesAfterTheEarlierOnes)
+{
+    struct Run {
+        Kind kind;
+        uint8_t model;
+        int count;
+    };
+    const std::pair<Run, Run> cases[] = {
+        {{Kind::Patterns, 0x21, 5}, {Kind::Performances, 0x21, 3}},
+        {{Kind::Programs, 0x22, 5}, {Kind::Performances, 0x22, 2}},
+        {{Kind::Programs, 0x20, 3}, {Kind::Programs, 0x24, 2}},
+        {{Kind::Performances, 0x23, 1}, {Kind::Programs, 0x21, 4}},
+    };
+    for (const auto& [first, second] : cases) {
+        std::vector<Bytes> file;
+        std::vector<std::vector<Bytes>> expected;
+        uint32_t seed = 7;
+        for (const Run& run : {first, second}) {
+            const bankgen::Bank gen = bankgen::makeBank(run.kind, run.model, run.count, seed++);
+            for (const std::vector<Bytes>& entry : gen.entries) {
+                expected.emplace_back();
+                for (size_t i = 0; i < entry.size(); ++i) {
+                    file.push_back(entry[i]);
+                    expected.back().push_back(bankgen::expectedStored(entry[i], run.kind, bankgen::modelCodeOf(run.model), int(i)));
+                }
+            }
+        }
+        const PatchFile bank = readBank(bankgen::rawFile(file));
+        std::vector<std::vector<Bytes>> got;
+        for (const LibrarianPatch& e : bank.patches) {
+            got.emplace_back();
+            for (const PatchSysexMessage& m : e.messages) got.back().push_back(m.bytes);
+        }
+        EXPECT_EQ(got, expected) << int(first.kind) << "/" << int(first.model) << " then " << int(second.kind) << "/"
+                                 << int(second.model);
+    }
+    // A program too short to store, of a model of two messages an entry, between two programs
+    // of one message: the next program is still the first and only message of its entry.
+    const std::vector<Bytes> m = bankgen::messagesOf(bankgen::makeBank(Kind::Programs, 0x21, 2, 3));
+    const Bytes dropped = bankgen::makeDump(Kind::Programs, 0x24, 0, "Other", 1, 9, bankgen::DumpOptions{0xFF, 24});
+    const PatchFile bank = readBank(bankgen::rawFile({m[0], dropped, m[1]}));
+    EXPECT_EQ(slots(bank), (std::vector<Bytes>{stored(m[0], 1), {}, stored(m[1], 1)}));
+}

@@ -74,6 +74,15 @@ TEST(AuHostRender, InputsArePulledOncePerTimeStampBypassCopiesAndOverlongBlocksA
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 }
 
+TEST(AuHostRender, AnInputConnectedToTheUnitItselfFailsTheRenderInsteadOfPullingWithoutEnd)
+{
+    HostRun r = RunHost(kStereoSetup + "connect 0 0 0 input\nrender 64 0\nrender 64 64\nclose\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(r.Has("connect 0: 0")) << r.out;
+    for (const char* part : {"render 64 @0: -10876 ", "render 64 @64: -10876 "})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
 TEST(AuHostTiming, PositionTempoTimeSignatureAndTransportFollowTheHost)
 {
     HostRun r = RunHost(kStereoSetup + "render 16 0\ncallbacks\ntempo 97.5\ntimesig 7 8\nplay\nbeat 3.5\npos 2000\n"

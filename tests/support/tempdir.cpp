@@ -32,9 +32,11 @@ void removeTree(const std::string& path)
 
 } // namespace
 
-TempDir::TempDir(const char* prefix)
+TempDir::TempDir(const char* prefix) : TempDir(prefix, "/tmp") {}
+
+TempDir::TempDir(const char* prefix, const std::string& parent)
 {
-    std::string tmpl = std::string("/tmp/") + (prefix ? prefix : "qor") + "_XXXXXX";
+    std::string tmpl = parent + "/" + (prefix ? prefix : "qor") + "_XXXXXX";
     const char* made = mkdtemp(&tmpl[0]);
     if (!made) throw std::runtime_error("cannot make a temporary folder");
     path = made;

@@ -13,6 +13,8 @@ using Bytes = std::vector<uint8_t>;
 class TempDir {
 public:
     explicit TempDir(const char* prefix = "qor");
+    // A fresh folder under parent instead (a memory-backed one keeps syncs cheap).
+    TempDir(const char* prefix, const std::string& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
