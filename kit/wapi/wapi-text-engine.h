@@ -44,3 +44,5 @@ std::string WAPI_FontNameCacheLookup(const char* composedName);
 int WAPI_Utf8BoundaryPrefix(const char* s, int length);
 // True when the bytes are well-formed UTF-8.
 bool WAPI_IsValidUtf8(const char* s, int length);
+// Length of the well-formed UTF-8 sequence at s (at most avail bytes), 0 when there is none.
+int WAPI_Utf8SequenceLength(const char* s, int avail);

@@ -47,3 +47,8 @@ int WAPI_Utf8BoundaryPrefix(const char* s, int length) {
   if (n > 1 && i + n > length) return i;  // an unfinished sequence: cut before it
   return length;
 }
+
+int WAPI_Utf8SequenceLength(const char* s, int avail) {
+  if (!s || avail <= 0) return 0;
+  return validSeq(reinterpret_cast<const unsigned char*>(s), avail);
+}

@@ -9,5 +9,6 @@
 #include "NSEvent.h"
 #include "NSApplication.h"
 #include "NSMenu.h"
+#include "NSControl.h"
 #include "NSTextField.h"
 #include "AppKitStandin.h"

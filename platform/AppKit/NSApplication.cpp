@@ -1,5 +1,7 @@
 #include "NSApplication.h"
 
+#include <algorithm>
+
 #include <CoreFoundation/CFPresenter.h>
 
 #include "AppKitStandin.h"
@@ -21,6 +23,14 @@ bool NSApplicationLoad()
 {
     NSApplication::sharedApplication();
     return true;
+}
+
+std::vector<NSWindow*> NSApplication::orderedWindows() const
+{
+    std::vector<NSWindow*> order = mWindows;
+    std::stable_sort(order.begin(), order.end(),
+                     [](NSWindow* a, NSWindow* b) { return a->orderStamp() > b->orderStamp(); });
+    return order;
 }
 
 NSWindow* NSApplication::windowWithWindowNumber(NSInteger number) const

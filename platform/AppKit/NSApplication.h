@@ -18,6 +18,8 @@ public:
     void sendEvent(NSEvent* event);
     NSWindow* windowWithWindowNumber(NSInteger number) const;
     const std::vector<NSWindow*>& windows() const { return mWindows; }
+    // The windows front to back: the one ordered front last comes first.
+    std::vector<NSWindow*> orderedWindows() const;
     NSWindow* keyWindow() const { return mKeyWindow; }
 
 private:

@@ -12,9 +12,14 @@
 NS_STANDIN_CLASS_IMPL(NSFont, NSObject)
 NS_STANDIN_CLASS_IMPL(NSColor, NSObject)
 NS_STANDIN_CLASS_IMPL(NSCell, NSObject)
+NS_STANDIN_CLASS_IMPL(NSTextFieldCell, NSCell)
 NS_STANDIN_CLASS_IMPL(NSClipView, NSView)
-NS_STANDIN_CLASS_IMPL(NSTextField, NSView)
-NS_STANDIN_CLASS_IMPL(NSTextView, NSView)
+NS_STANDIN_CLASS_IMPL(NSScrollView, NSView)
+NS_STANDIN_CLASS_IMPL(NSBox, NSView)
+NS_STANDIN_CLASS_IMPL(NSTextField, NSControl)
+NS_STANDIN_CLASS_IMPL(NSSecureTextField, NSTextField)
+NS_STANDIN_CLASS_IMPL(NSText, NSView)
+NS_STANDIN_CLASS_IMPL(NSTextView, NSText)
 
 namespace
 {
@@ -51,6 +56,66 @@ NSColor* NSColor::colorWithCalibratedRed(double r, double g, double b, double a)
     for (int i = 0; i < 4; ++i) c->mRGBA[i] = std::clamp(in[i], 0.0, 1.0);
     c->autorelease();
     return c;
+}
+
+NSTextFieldCell::~NSTextFieldCell()
+{
+    Assign(mTextColor, static_cast<NSColor*>(nullptr));
+}
+
+void NSTextFieldCell::setTextColor(NSColor* color)
+{
+    Assign(mTextColor, color);
+}
+
+NSView* NSScrollView::initWithFrame(NSRect frame)
+{
+    NSView::initWithFrame(frame);
+    if (!mClip) {
+        mClip = static_cast<NSClipView*>(NSClipView::class_()->alloc());
+        mClip->initWithFrame(bounds());
+        addSubview(mClip);
+        mClip->release();
+    }
+    return this;
+}
+
+void NSScrollView::setDocumentView(NSView* view)
+{
+    if (!mClip) initWithFrame(frame());
+    if (view) view->retain();
+    if (NSView* old = mClip->documentView()) old->removeFromSuperview();
+    if (view) {
+        mClip->addSubview(view);
+        view->release();
+    }
+}
+
+NSBox::~NSBox()
+{
+    Assign(mTitleCell, static_cast<NSTextFieldCell*>(nullptr));
+}
+
+NSString* NSBox::title() const
+{
+    return NSString::stringWithUTF8String(mTitle.c_str());
+}
+
+void NSBox::setTitle(NSString* title)
+{
+    mTitle = title ? title->UTF8String() : "";
+    setNeedsDisplay(true);
+}
+
+NSTextFieldCell* NSBox::titleCell()
+{
+    if (!mTitleCell) mTitleCell = static_cast<NSTextFieldCell*>(NSTextFieldCell::class_()->alloc());
+    return mTitleCell;
+}
+
+NSColor* NSColor::controlTextColor()
+{
+    return colorWithCalibratedRed(0, 0, 0, 1);
 }
 
 NSTextField::~NSTextField()
@@ -199,6 +264,14 @@ void NSTextView::setString(NSString* text)
     mText = text ? text->UTF8String() : "";
     mSelStart = NSStandinCharacters(mText.c_str()).size();
     mSelLength = 0;
+    if (mField) mField->setNeedsDisplay(true);
+}
+
+void NSTextView::setSelectedRange(size_t start, size_t length)
+{
+    const size_t n = NSStandinCharacters(mText.c_str()).size();
+    mSelStart = std::min(start, n);
+    mSelLength = std::min(length, n - mSelStart);
     if (mField) mField->setNeedsDisplay(true);
 }
 

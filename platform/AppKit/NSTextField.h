@@ -6,7 +6,7 @@
 // controlTextDidEndEditing:. The field draws its background and text.
 #include <string>
 
-#include "NSView.h"
+#include "NSControl.h"
 
 class NSFormatter;
 class NSTextView;
@@ -34,6 +34,8 @@ public:
     NSColor() = default;
     // Autoreleased; components from 0 to 1.
     static NSColor* colorWithCalibratedRed(double r, double g, double b, double a);
+    // The default text colour of controls: black. Autoreleased.
+    static NSColor* controlTextColor();
     double redComponent() const { return mRGBA[0]; }
     double greenComponent() const { return mRGBA[1]; }
     double blueComponent() const { return mRGBA[2]; }
@@ -62,14 +64,63 @@ private:
     NSLineBreakMode mLineBreak = NSLineBreakByWordWrapping;
 };
 
+// A text cell keeps the colour its text is drawn in (a box's title).
+class NSTextFieldCell : public NSCell
+{
+    NS_STANDIN_CLASS(NSTextFieldCell)
+public:
+    NSTextFieldCell() = default;
+    ~NSTextFieldCell() override;
+    void setTextColor(NSColor* color);
+    NSColor* textColor() const { return mTextColor; }
+
+private:
+    NSColor* mTextColor = nullptr; // retained
+};
+
+// The clip view shows its one subview, the document view.
 class NSClipView : public NSView
 {
     NS_STANDIN_CLASS(NSClipView)
 public:
     NSClipView() = default;
+    NSView* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
 };
 
-class NSTextField : public NSView
+// A scroll view holds a clip view (its content view), and the clip view the document view.
+class NSScrollView : public NSView
+{
+    NS_STANDIN_CLASS(NSScrollView)
+public:
+    NSScrollView() = default;
+    NSView* initWithFrame(NSRect frame) override;
+    NSClipView* contentView() const { return mClip; }
+    NSView* documentView() const { return mClip ? mClip->documentView() : nullptr; }
+    // Retains the view, replacing the old document view.
+    void setDocumentView(NSView* view);
+
+private:
+    NSClipView* mClip = nullptr; // a subview, held through the subview list
+};
+
+// A box: a titled frame around other views.
+class NSBox : public NSView
+{
+    NS_STANDIN_CLASS(NSBox)
+public:
+    NSBox() = default;
+    ~NSBox() override;
+    // Autoreleased.
+    NSString* title() const;
+    void setTitle(NSString* title);
+    NSTextFieldCell* titleCell();
+
+private:
+    std::string mTitle;
+    NSTextFieldCell* mTitleCell = nullptr; // retained, made on first use
+};
+
+class NSTextField : public NSControl
 {
     NS_STANDIN_CLASS(NSTextField)
 public:
@@ -78,8 +129,11 @@ public:
     NSView* initWithFrame(NSRect frame) override;
 
     // While editing, the editor's text.
-    NSString* stringValue() const;
-    void setStringValue(NSString* text);
+    NSString* stringValue() const override;
+    void setStringValue(NSString* text) override;
+    // Labels are fields that are not editable; they take no first responder.
+    bool isEditable() const { return mEditable; }
+    void setEditable(bool on) { mEditable = on; }
     void setFont(NSFont* font);
     NSFont* font() const { return mFont; }
     void setAlignment(NSTextAlignment a) { mAlignment = a; }
@@ -103,7 +157,7 @@ public:
     // The field editor while the field is being edited, else null.
     NSTextView* currentEditor() const { return mEditor; }
 
-    bool acceptsFirstResponder() override { return true; }
+    bool acceptsFirstResponder() override { return mEditable; }
     bool becomeFirstResponder() override;
     void drawRect(NSRect rect) override;
 
@@ -124,22 +178,43 @@ private:
     NSCell* mCell = nullptr;        // retained
     NSTextAlignment mAlignment = NSLeftTextAlignment;
     NSFocusRingType mFocusRing = NSFocusRingTypeDefault;
-    bool mBordered = true, mEditsAttributes = true;
+    bool mBordered = true, mEditsAttributes = true, mEditable = true;
     NSTextView* mEditor = nullptr; // the window's; set while editing
 };
 
+// Fields whose text is not shown.
+class NSSecureTextField : public NSTextField
+{
+    NS_STANDIN_CLASS(NSSecureTextField)
+public:
+    NSSecureTextField() = default;
+};
+
+// Text objects: a text and its edits.
+class NSText : public NSView
+{
+    NS_STANDIN_CLASS(NSText)
+public:
+    NSText() = default;
+    // Autoreleased. The text lives in the subclasses; a bare text object has none.
+    virtual NSString* string() const { return nullptr; }
+    virtual void setString(NSString*) {}
+};
+
 // The field editor: text with a selection, edited by keys on behalf of the field it serves.
-class NSTextView : public NSView
+class NSTextView : public NSText
 {
     NS_STANDIN_CLASS(NSTextView)
 public:
     NSTextView() = default;
-    NSString* string() const;
-    void setString(NSString* text);
+    NSString* string() const override;
+    void setString(NSString* text) override;
     void selectAll();
     // The selection in characters.
     size_t selectionStart() const { return mSelStart; }
     size_t selectionLength() const { return mSelLength; }
+    // Kept inside the text.
+    void setSelectedRange(size_t start, size_t length);
     // Replaces the selection with the text, when the field's formatter allows it.
     void insertText(NSString* text);
     void deleteBackward();

@@ -100,6 +100,29 @@ void NSView::removeFromSuperview()
     release();
 }
 
+void NSView::setHidden(bool hidden)
+{
+    if (hidden == mHidden) return;
+    mHidden = hidden;
+    if (hidden) viewDidHide();
+    else viewDidUnhide();
+}
+
+bool NSView::isHiddenOrHasHiddenAncestor() const
+{
+    for (const NSView* v = this; v; v = v->mSuperview)
+        if (v->mHidden) return true;
+    return false;
+}
+
+bool NSView::isDescendantOf(const NSView* view) const
+{
+    if (!view) return false;
+    for (const NSView* v = this; v; v = v->mSuperview)
+        if (v == view) return true;
+    return false;
+}
+
 NSResponder* NSView::nextResponder() const
 {
     if (NSResponder* set = NSResponder::nextResponder()) return set;
@@ -112,33 +135,42 @@ void NSView::setNeedsDisplay(bool flag) { mDirty = flag ? bounds() : NSMakeRect(
 
 void NSView::setNeedsDisplayInRect(NSRect rect) { mDirty = NSIntersectionRect(NSUnionRect(mDirty, rect), bounds()); }
 
-NSPoint NSView::originInWindow() const
+// A flipped view counts y downward from its top; its frame stays in the superview's terms.
+NSPoint NSView::toSuperview(NSPoint p) const
 {
-    NSPoint p = mFrame.origin;
-    for (NSView* s = mSuperview; s; s = s->mSuperview) {
-        p.x += s->mFrame.origin.x;
-        p.y += s->mFrame.origin.y;
-    }
-    return p;
+    const bool same = isFlipped() == (mSuperview && mSuperview->isFlipped());
+    const double y = same ? mFrame.origin.y + p.y : mFrame.origin.y + mFrame.size.height - p.y;
+    return NSMakePoint(mFrame.origin.x + p.x, y);
+}
+
+NSPoint NSView::fromSuperview(NSPoint p) const
+{
+    const bool same = isFlipped() == (mSuperview && mSuperview->isFlipped());
+    const double y = same ? p.y - mFrame.origin.y : mFrame.origin.y + mFrame.size.height - p.y;
+    return NSMakePoint(p.x - mFrame.origin.x, y);
+}
+
+NSPoint NSView::fromWindow(NSPoint p) const
+{
+    if (mSuperview) p = mSuperview->fromWindow(p);
+    return fromSuperview(p);
 }
 
 NSPoint NSView::convertPoint(NSPoint point, NSView* view) const
 {
-    NSPoint from = view ? view->originInWindow() : NSMakePoint(0, 0);
-    NSPoint to = originInWindow();
-    return NSMakePoint(point.x + from.x - to.x, point.y + from.y - to.y);
+    return fromWindow(view ? view->convertPointToBase(point) : point);
 }
 
 NSPoint NSView::convertPointToBase(NSPoint point) const
 {
-    const NSPoint origin = originInWindow();
-    return NSMakePoint(point.x + origin.x, point.y + origin.y);
+    for (const NSView* v = this; v; v = v->mSuperview) point = v->toSuperview(point);
+    return point;
 }
 
 NSView* NSView::hitTest(NSPoint point)
 {
-    if (!NSPointInRect(point, mFrame)) return nullptr;
-    NSPoint local = NSMakePoint(point.x - mFrame.origin.x, point.y - mFrame.origin.y);
+    if (mHidden || !NSPointInRect(point, mFrame)) return nullptr;
+    const NSPoint local = fromSuperview(point);
     // Later subviews lie on top.
     for (auto it = mSubviews.rbegin(); it != mSubviews.rend(); ++it)
         if (NSView* hit = (*it)->hitTest(local)) return hit;
@@ -147,6 +179,7 @@ NSView* NSView::hitTest(NSPoint point)
 
 void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
 {
+    if (mHidden) return;
     retain(); // drawing may close the view
     origin.x += mFrame.origin.x;
     origin.y += mFrame.origin.y;
@@ -179,7 +212,7 @@ void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
         }
     for (NSView* v : children) v->retain();
     for (NSView* v : children) {
-        if (v->mSuperview == this) v->displayIfNeededIn(store, origin);
+        if (v->mSuperview == this && !v->mHidden) v->displayIfNeededIn(store, origin);
         v->release();
     }
     release();

@@ -18,7 +18,7 @@ public:
 
     NSRect frame() const { return mFrame; }
     NSRect bounds() const { return NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height); }
-    void setFrame(NSRect frame);
+    virtual void setFrame(NSRect frame);
     virtual void setFrameSize(NSSize size);
     void setFrameOrigin(NSPoint origin);
 
@@ -43,6 +43,18 @@ public:
     // The deepest view under the point, given in the superview's coordinates; null outside.
     virtual NSView* hitTest(NSPoint point);
 
+    // Hidden views and their subviews are not drawn and take no clicks.
+    void setHidden(bool hidden);
+    bool isHidden() const { return mHidden; }
+    bool isHiddenOrHasHiddenAncestor() const;
+    virtual void viewDidHide() {}
+    virtual void viewDidUnhide() {}
+    // True for the view itself and every view below it.
+    bool isDescendantOf(const NSView* view) const;
+    // Plain views have no id; controls and some subclasses store one.
+    virtual NSInteger tag() const { return -1; }
+    virtual bool isFlipped() const { return false; }
+
     virtual void drawRect(NSRect) {}
     virtual bool isOpaque() { return false; }
     virtual bool acceptsFirstMouse(NSEvent*) { return false; }
@@ -55,13 +67,16 @@ public:
 private:
     friend class NSWindow;
     void setWindow(NSWindow* window);
-    NSPoint originInWindow() const;
+    NSPoint toSuperview(NSPoint p) const;
+    NSPoint fromSuperview(NSPoint p) const;
+    NSPoint fromWindow(NSPoint p) const;
 
     NSRect mFrame{};
     NSRect mDirty{};
     NSView* mSuperview = nullptr; // not retained
     std::vector<NSView*> mSubviews;
     NSWindow* mWindow = nullptr; // not retained
+    bool mHidden = false;
 };
 
 // The context the display pass draws into.

@@ -10,6 +10,7 @@
 #include "NSTextField.h"
 
 NS_STANDIN_CLASS_IMPL(NSWindow, NSResponder)
+NS_STANDIN_CLASS_IMPL(NSPanel, NSWindow)
 
 namespace {
 NSObject* OrderFrontMethod(NSObject* self, SEL, NSObject* sender)
@@ -157,11 +158,44 @@ void NSWindow::removeChildWindow(NSWindow* child)
 
 void NSWindow::orderFront(NSObject*)
 {
+    static long stamps = 0;
     mVisible = true;
     ++mOrderFronts;
+    mOrderStamp = ++stamps;
 }
 
 void NSWindow::orderOut(NSObject*) { mVisible = false; }
+
+void NSWindow::makeKeyAndOrderFront(NSObject* sender)
+{
+    orderFront(sender);
+    mMiniaturized = false;
+    makeKeyWindow();
+}
+
+void NSWindow::miniaturize(NSObject*)
+{
+    mMiniaturized = true;
+    mVisible = false;
+}
+
+void NSWindow::setFrame(NSRect frame, bool display)
+{
+    mFrame = frame;
+    if (mContentView) mContentView->setFrame(NSMakeRect(0, 0, frame.size.width, frame.size.height));
+    if (display) this->display();
+}
+
+void NSWindow::center()
+{
+    const NSRect screen = NSScreen::mainScreen()->frame();
+    mFrame.origin.x = std::floor(screen.origin.x + (screen.size.width - mFrame.size.width) / 2);
+    mFrame.origin.y = std::floor(screen.origin.y + (screen.size.height - mFrame.size.height) / 2);
+}
+
+NSString* NSWindow::title() const { return NSString::stringWithUTF8String(mTitle.c_str()); }
+
+void NSWindow::setTitle(NSString* title) { mTitle = title ? title->UTF8String() : ""; }
 
 void NSWindow::display()
 {

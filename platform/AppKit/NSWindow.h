@@ -2,10 +2,18 @@
 // Windows: a content view, the first responder that takes keys, and a backing store (a
 // CoreGraphics bitmap of the content size, 32-bit, alpha skipped) that the display pass draws
 // into. A window registers with the application, which routes events to it by its number.
+#include <string>
+
 #include "NSView.h"
 
 typedef NSUInteger NSWindowStyleMask;
-enum : NSUInteger { NSBorderlessWindowMask = 0, NSTitledWindowMask = 1 };
+enum : NSUInteger {
+    NSBorderlessWindowMask = 0,
+    NSTitledWindowMask = 1,
+    NSClosableWindowMask = 2,
+    NSMiniaturizableWindowMask = 4,
+    NSResizableWindowMask = 8
+};
 typedef NSUInteger NSBackingStoreType;
 enum : NSUInteger { NSBackingStoreBuffered = 2 };
 enum : NSInteger { NSWindowBelow = -1, NSWindowOut = 0, NSWindowAbove = 1 };
@@ -43,12 +51,28 @@ public:
     bool isVisible() const { return mVisible; }
     // How often the window was ordered front (the stand-in's record of stacking).
     int orderFrontCount() const { return mOrderFronts; }
+    // Rises each time the window is ordered front: the stacking order.
+    long orderStamp() const { return mOrderStamp; }
     void display();
 
     NSView* contentView() const { return mContentView; }
     // Retains the view; the old content view is released.
     void setContentView(NSView* view);
     NSRect frame() const { return mFrame; }
+    // Moves and sizes the window; the content view follows the size.
+    void setFrame(NSRect frame, bool display);
+    // Centres the window on the main screen.
+    void center();
+    NSWindowStyleMask styleMask() const { return mStyle; }
+    // Autoreleased.
+    NSString* title() const;
+    void setTitle(NSString* title);
+    NSInteger level() const { return mLevel; }
+    void setLevel(NSInteger level) { mLevel = level; }
+    void makeKeyAndOrderFront(NSObject* sender);
+    // Takes the window off the screen into the dock (the stand-in only records it).
+    void miniaturize(NSObject* sender);
+    bool isMiniaturized() const { return mMiniaturized; }
     NSInteger windowNumber() const { return mNumber; }
     // The main screen: the stand-in has one.
     class NSScreen* screen() const;
@@ -77,8 +101,11 @@ private:
     NSWindowStyleMask mStyle = NSTitledWindowMask;
     void* mWindowRef = nullptr;
     bool mCanHide = true, mReleasedWhenClosed = false, mOpaque = true, mHasShadow = true, mVisible = false;
-    bool mClosed = false;
+    bool mClosed = false, mMiniaturized = false;
+    std::string mTitle;
+    NSInteger mLevel = 0;
     int mOrderFronts = 0;
+    long mOrderStamp = 0;
     std::vector<NSWindow*> mChildren; // retained
     NSWindow* mParent = nullptr;      // not retained
     NSView* mContentView = nullptr; // retained
@@ -88,4 +115,11 @@ private:
     class NSTextView* mFieldEditor = nullptr; // retained
     CGContextRef mStore = nullptr;
     void* mStoreBytes = nullptr;
+};
+
+// Panels are windows that float and hide with their application.
+class NSPanel : public NSWindow {
+    NS_STANDIN_CLASS(NSPanel)
+public:
+    NSPanel() = default;
 };

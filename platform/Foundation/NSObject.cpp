@@ -41,6 +41,13 @@ void releaseFrom(size_t mark)
     }
 }
 
+// Never destroyed: objects may go during static destruction.
+std::set<const NSObject*>& liveSet()
+{
+    static auto* objects = new std::set<const NSObject*>;
+    return *objects;
+}
+
 } // namespace
 
 SEL sel_registerName(const char* name)
@@ -110,6 +117,24 @@ Class NSObject::class_()
 
 namespace {
 [[maybe_unused]] const Class kRegisteredNSObject = NSObject::class_();
+}
+
+NSObject::NSObject() { liveSet().insert(this); }
+
+// The base destructor runs after every subclass's dealloc, before the memory is freed.
+NSObject::~NSObject() { liveSet().erase(this); }
+
+bool ns_standin::isLive(const void* address)
+{
+    return address && liveSet().count(static_cast<const NSObject*>(address)) != 0;
+}
+
+size_t ns_standin::liveCount(Class c)
+{
+    size_t n = 0;
+    for (const NSObject* o : liveSet())
+        if (o->isKindOfClass(c)) ++n;
+    return n;
 }
 
 NSObject* NSObject::retain()

@@ -73,7 +73,8 @@ public:                                                                         
 
 class NSObject {
 public:
-    NSObject() = default;
+    // Every object is in the set of live objects from construction until its dealloc has run.
+    NSObject();
     NSObject(const NSObject&) = delete;
     NSObject& operator=(const NSObject&) = delete;
 
@@ -97,7 +98,7 @@ public:
     void performSelectorAfterDelay(SEL sel, NSObject* arg, double delay);
 
 protected:
-    virtual ~NSObject() = default;
+    virtual ~NSObject();
 
 private:
     NSUInteger mRefs = 1;
@@ -122,5 +123,11 @@ namespace ns_standin {
 
 // Releases what was autoreleased outside any pool, as the run loop does after each event.
 void drainLoopPool();
+
+// Whether the address is a live object: answered from the set alone, so that a stale or
+// foreign pointer is never read.
+bool isLive(const void* address);
+// Live objects of the class or its subclasses.
+size_t liveCount(Class c);
 
 } // namespace ns_standin

@@ -1,0 +1,182 @@
+// The layer's view class and the helpers its window functions share. The platform's objects
+// are C++ classes; what the platform asks by selector ("does the object implement this
+// method?") the layer asks by the capability interfaces below, which its classes implement.
+#pragma once
+
+#include "kit/wapi/wapi-window.h"
+
+#include <AppKit/AppKit.h>
+
+// Answers layer messages (onWapiMessage:p1:p2:).
+class WapiMessageTarget {
+ public:
+  virtual LRESULT onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+
+ protected:
+  ~WapiMessageTarget() = default;
+};
+
+// Keeps user data (getWapiUserData, setWapiUserData:).
+class WapiUserDataHolder {
+ public:
+  virtual LONG_PTR getWapiUserData() = 0;
+  virtual void setWapiUserData(LONG_PTR value) = 0;
+
+ protected:
+  ~WapiUserDataHolder() = default;
+};
+
+// The window record of a layer view: procedures, extra slots, extended style, text, properties.
+class WapiWindowRecord {
+ public:
+  virtual WNDPROC getWapiWindowProc() = 0;
+  virtual void setWapiWindowProc(WNDPROC proc) = 0;
+  virtual DLGPROC getWapiDialogProc() = 0;
+  virtual void setWapiDialogProc(DLGPROC proc) = 0;
+  virtual LONG_PTR getWapiExtraData(int offset) = 0;
+  virtual void setWapiExtraData(int offset, LONG_PTR value) = 0;
+  virtual LONG_PTR wapiGetExtendedStyle() = 0;
+  virtual void wapiSetExtendedStyle(LONG_PTR style) = 0;
+  virtual void setTag(NSInteger tag) = 0;
+  virtual const char* onWapiGetText() = 0;
+  virtual void onWapiSetText(const char* text) = 0;
+  virtual int wapiEnumProps(PROPENUMPROCEX proc, LPARAM lParam) = 0;
+  virtual void* wapiGetProp(const char* name, bool remove) = 0;
+  virtual int wapiSetProp(const char* name, void* value) = 0;
+
+ protected:
+  ~WapiWindowRecord() = default;
+};
+
+// One property: the name is an atom below 0x10000 or an owned copy of a string.
+struct WindowPropRec {
+  char* name;
+  void* value;
+  WindowPropRec* next;
+};
+
+enum : int { WAPI_EXTRA_SLOTS = 32 };
+
+// The view behind every window and dialog of the layer.
+class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserDataHolder, public WapiWindowRecord {
+  NS_STANDIN_CLASS(Wapi_vQOR_hwnd)
+
+ public:
+  Wapi_vQOR_hwnd() = default;
+  ~Wapi_vQOR_hwnd() override;
+  // Creates and attaches the view and its controls and sends WM_CREATE or WM_INITDIALOG.
+  Wapi_vQOR_hwnd* initChild(const WAPI_DialogResourceIndex* res, NSObject* parent, DLGPROC proc, LPARAM param);
+
+  LRESULT onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  WNDPROC getWapiWindowProc() override { return m_wndproc; }
+  void setWapiWindowProc(WNDPROC proc) override { m_wndproc = proc; }
+  DLGPROC getWapiDialogProc() override { return m_dlgproc; }
+  void setWapiDialogProc(DLGPROC proc) override { m_dlgproc = proc; }
+  LONG_PTR getWapiUserData() override { return m_userdata; }
+  void setWapiUserData(LONG_PTR value) override { m_userdata = value; }
+  LONG_PTR getWapiExtraData(int offset) override;
+  void setWapiExtraData(int offset, LONG_PTR value) override;
+  LONG_PTR wapiGetExtendedStyle() override { return m_supports_ddrop ? LONG_PTR(WS_EX_ACCEPTFILES) : 0; }
+  void wapiSetExtendedStyle(LONG_PTR style) override { m_supports_ddrop = (style & WS_EX_ACCEPTFILES) != 0; }
+  NSInteger tag() const override { return m_tag; }
+  void setTag(NSInteger tag) override { m_tag = int(tag); }
+  const char* onWapiGetText() override { return m_titlestr; }
+  void onWapiSetText(const char* text) override;
+  int wapiEnumProps(PROPENUMPROCEX proc, LPARAM lParam) override;
+  void* wapiGetProp(const char* name, bool remove) override;
+  int wapiSetProp(const char* name, void* value) override;
+
+  HMENU wapiGetMenu() const { return m_menu; }
+  unsigned int wapiCreateWindowFlags() const { return m_create_windowflags; }
+  bool wapiCanPostMessage() const { return m_hashaddestroy == 0; }
+  bool wapiHasBeenDestroyed() const { return m_hashaddestroy != 0; }
+  bool wapiCapChangeNotify() const { return true; }
+  void setEnabled(bool on) { m_enabled = on; }
+  bool isEnabled() const { return m_enabled; }
+  unsigned char wapiDirtyBits() const { return (unsigned char)m_isdirty; }
+  void wapiSetDirtyBits(unsigned char bits) { m_isdirty = (char)bits; }
+
+  bool isFlipped() const override { return m_flip != 0; }
+  bool isOpaque() override { return m_isopaque != 0; }
+  void setOpaque(bool on) { m_isopaque = on; }
+  bool acceptsFirstResponder() override { return m_enabled != 0; }
+  void setFrame(NSRect frame) override;
+  void viewDidHide() override;
+  void viewDidUnhide() override;
+
+ private:
+  signed char m_enabled = 1;
+  DLGPROC m_dlgproc = nullptr;
+  WNDPROC m_wndproc = nullptr;
+  LONG_PTR m_userdata = 0;
+  LONG_PTR m_extradata[WAPI_EXTRA_SLOTS] = {};
+  int m_tag = 0;
+  int m_isfakerightmouse = 0;
+  char m_hashaddestroy = 0;  // 0 alive, 1 WM_DESTROY in progress, 2 destroyed
+  HMENU m_menu = nullptr;
+  signed char m_flip = 1;
+  bool m_supports_ddrop = false;
+  bool m_paintctx_used = false;
+  HDC m_paintctx_hdc = nullptr;
+  WindowPropRec* m_props = nullptr;
+  NSRect m_paintctx_rect{};
+  signed char m_isopaque = 1;
+  char m_titlestr[1024] = {};
+  unsigned int m_create_windowflags = 15;
+  NSObject* m_glctx = nullptr;  // retained
+  char m_isdirty = 3;
+  NSObject* m_lastTopLevelOwner = nullptr;
+  NSObject* m_access_cacheptrs[6] = {};  // retained
+};
+
+// The live object behind a handle, or null for null, foreign and stale handles.
+NSObject* wapiObject(HWND hwnd);
+inline HWND wapiHandle(const NSObject* o) {
+  return reinterpret_cast<HWND>(const_cast<NSObject*>(o));
+}
+template <class T>
+T* wapiAs(NSObject* o) {
+  return o && o->isKindOfClass(T::class_()) ? static_cast<T*>(o) : nullptr;
+}
+inline WapiMessageTarget* wapiMessageTarget(NSObject* o) {
+  return dynamic_cast<WapiMessageTarget*>(o);
+}
+inline WapiWindowRecord* wapiWindowRecord(NSObject* o) {
+  return dynamic_cast<WapiWindowRecord*>(o);
+}
+// A view that is its window's content view.
+bool wapiIsContentView(const NSView* v);
+// The view a handle stands for: a view itself, a window's content view; else null.
+NSView* wapiViewOf(NSObject* o);
+// A platform string made through WAPI_CStringToCFString (autoreleased).
+NSString* wapiNSString(const char* text);
+// At most size - 1 bytes of the text into the buffer, cut on a character boundary, terminated;
+// nothing for a size below 1.
+void wapiCopyUtf8(const char* text, size_t length, char* buffer, int size);
+// An NSString's UTF-8 into the buffer, cut as WAPI_CFStringToCString cuts.
+void wapiNSStringToCString(NSString* s, char* buffer, int size);
+
+// A top-level window of the layer that has an owner (wapiGetOwner).
+class WapiOwnedWindow {
+ public:
+  virtual NSObject* wapiGetOwner() = 0;
+
+ protected:
+  ~WapiOwnedWindow() = default;
+};
+
+// Controls that keep their own style word (getWapiStyle, setWapiStyle:).
+class WapiStyleHolder {
+ public:
+  virtual LONG_PTR getWapiStyle() = 0;
+  virtual void setWapiStyle(LONG_PTR style) = 0;
+
+ protected:
+  ~WapiStyleHolder() = default;
+};
+
+// Steps of a view's destruction that later parts of the layer fill: each does nothing while
+// no capture, posted message, timer or owned window of the view can exist.
+void wapiReleaseCaptureOf(NSView* view);
+void WAPI_MessageQueue_Clear(HWND hwnd);
+void KillTimer(HWND hwnd, int id);

@@ -1,0 +1,185 @@
+// The window half of the Windows-style layer: window handles, messages and their dispatch,
+// window longs, dialog items, showing, destroying, properties and the window queries.
+// Main (user-interface) thread only.
+#pragma once
+
+#include "kit/wapi/wapi-types.h"
+
+#include <cstdint>
+
+// A window handle is the address of a platform view or window object. Every function resolves
+// it against the platform's set of live objects first: null, foreign and stale handles give
+// the neutral answer.
+typedef struct WAPI_HWND__* HWND;
+typedef struct WAPI_HMENU__* HMENU;
+typedef uint32_t UINT;
+// Pointer-sized: they carry records, controls and creation parameters.
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef intptr_t LONG_PTR;
+
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef LRESULT (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef BOOL (*PROPENUMPROCEX)(HWND, const char* name, void* value, LPARAM);
+
+// Packed values are formed in 32-bit unsigned arithmetic, then sign-extended.
+#define MAKELONG(lo, hi) ((LPARAM)(int32_t)(((uint32_t)(uint16_t)(lo)) | (((uint32_t)(uint16_t)(hi)) << 16)))
+#define MAKELPARAM(lo, hi) MAKELONG(lo, hi)
+#define MAKEWPARAM(lo, hi) ((WPARAM)(uint32_t)MAKELONG(lo, hi))
+#define LOWORD(v) ((uint16_t)((uintptr_t)(v)&0xFFFF))
+#define HIWORD(v) ((uint16_t)(((uintptr_t)(v) >> 16) & 0xFFFF))
+#define GET_X_LPARAM(v) ((int)(short)LOWORD(v))
+#define GET_Y_LPARAM(v) ((int)(short)HIWORD(v))
+
+enum : UINT {
+  WM_CREATE = 0x0001,
+  WM_DESTROY = 0x0002,
+  WM_SIZE = 0x0005,
+  WM_PAINT = 0x000F,
+  WM_CLOSE = 0x0010,
+  WM_ERASEBKGND = 0x0014,
+  WM_SHOWWINDOW = 0x0018,
+  WM_SETCURSOR = 0x0020,
+  WM_MOUSEACTIVATE = 0x0021,
+  WM_GETOBJECT = 0x003D,
+  WM_NOTIFY = 0x004E,
+  WM_CONTEXTMENU = 0x007B,
+  WM_DISPLAYCHANGE = 0x007E,
+  WM_NCCALCSIZE = 0x0083,
+  WM_NCHITTEST = 0x0084,
+  WM_NCPAINT = 0x0085,
+  WM_NCRBUTTONUP = 0x00A5,
+  WM_KEYDOWN = 0x0100,
+  WM_KEYUP = 0x0101,
+  WM_INITDIALOG = 0x0110,
+  WM_COMMAND = 0x0111,
+  WM_TIMER = 0x0113,
+  WM_HSCROLL = 0x0114,
+  WM_GESTURE = 0x0119,
+  WM_CTLCOLORBTN = 0x0135,
+  WM_CTLCOLORDLG = 0x0136,
+  WM_CTLCOLORSTATIC = 0x0138,
+  WM_MOUSEMOVE = 0x0200,
+  WM_RBUTTONUP = 0x0205,
+  WM_MOUSEWHEEL = 0x020A,
+  WM_MOUSEHWHEEL = 0x020E,
+  WM_CAPTURECHANGED = 0x0215,
+  WM_DROPFILES = 0x0233,
+  WM_USER = 0x0400,
+
+  BM_GETCHECK = 0x00F0,
+  BM_SETCHECK = 0x00F1,
+  BM_GETIMAGE = 0x00F6,
+  BM_SETIMAGE = 0x00F7,
+  CB_ADDSTRING = 0x0143,
+  CB_INITSTORAGE = 0x0161,
+  TBM_GETPOS = 0x0400,
+  TBM_GETRANGEMIN = 0x0401,
+  TBM_GETRANGEMAX = 0x0402,
+  TBM_GETTIC = 0x0403,
+  TBM_SETTIC = 0x0404,
+  TBM_SETPOS = 0x0405,
+  TBM_SETRANGE = 0x0406,
+  // This layer's own numbers for the edit messages.
+  EM_GETSEL = 0xF0B0,
+  EM_SETSEL = 0xF0B1,
+  EM_SETPASSWORDCHAR = 0xF0CC,
+};
+
+enum : int { HTNOWHERE = 0, HTCLIENT = 1 };
+enum : int { EN_CHANGE = 0x0300 };
+enum : int { BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2 };
+// The key answer that hands a key back to the platform.
+enum : LRESULT { WAPI_KEY_NOT_HANDLED = 69 };
+// WM_INITDIALOG's answer that focuses the dialog view itself.
+enum : LRESULT { WAPI_INITDIALOG_FOCUS_SELF = 0xBEEF };
+
+enum : int {
+  GWL_WNDPROC = -4,
+  DWL_DLGPROC = -8,
+  GWL_ID = -12,
+  GWL_STYLE = -16,
+  GWL_EXSTYLE = -20,
+  GWL_USERDATA = -21,
+};
+enum : LONG_PTR {
+  WS_CHILD = 0x40000000,
+  WS_CAPTION = 0x00C00000,
+  WS_THICKFRAME = 0x00040000,
+  WS_GROUP = 0x00020000,
+  WS_EX_ACCEPTFILES = 0x10,
+  BS_AUTOCHECKBOX = 3,
+  BS_AUTO3STATE = 6,
+  BS_AUTORADIOBUTTON = 9,
+};
+// What GWL_USERDATA reads on a plain platform text object, which has no user data.
+enum : LONG_PTR { WAPI_NO_USERDATA = 0xDEADF00B };
+// The layer's show commands.
+enum : int { SW_HIDE = 0, SW_SHOWNA = 1, SW_SHOW = 2, SW_SHOWMINIMIZED = 3 };
+enum : UINT { GW_HWNDFIRST = 0, GW_HWNDLAST = 1, GW_HWNDNEXT = 2, GW_HWNDPREV = 3, GW_OWNER = 4, GW_CHILD = 5 };
+
+// The 64-bit layout of the non-client size record: three rectangles and a pointer.
+struct NCCALCSIZE_PARAMS {
+  RECT rgrc[3];
+  void* lppos;
+};
+
+// One registered dialog resource. The create function builds the controls into the view.
+struct WAPI_DialogResourceIndex {
+  const char* resid;  // an integer id in a pointer, as Windows resource names are
+  const char* title;
+  int windowTypeFlags;  // 1 child view, 2 resizable, 4 flipped, 8 for the layout code, 0x10 opaque, 0x20 drops
+  void (*createFunc)(HWND, int windowTypeFlags);
+  int width, height;
+  WAPI_DialogResourceIndex* _next;
+};
+
+// Conversions between UTF-8 C strings and platform strings. The platform string is a new
+// CoreFoundation string the caller releases; it is never null (bad bytes become U+FFFD). The C
+// string is always terminated and never ends inside a character; nothing is written for a
+// size below 1.
+typedef const struct __CFString* CFStringRef;
+CFStringRef WAPI_CStringToCFString(const char* text);
+void WAPI_CFStringToCString(CFStringRef str, char* buffer, int size);
+
+// Dispatch.
+LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT WapiDialogDefaultWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void WAPI_BroadcastMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+// Applies the dialog's static and button text colours to its platform controls.
+void WAPI_DoDialogColorUpdates(HWND hwnd, DLGPROC proc, bool useDefault);
+
+// Window API.
+HWND GetDlgItem(HWND parent, int id);
+LONG_PTR GetWindowLong(HWND hwnd, int index);
+LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value);
+BOOL IsWindowVisible(HWND hwnd);
+BOOL GetDlgItemText(HWND hwnd, int id, char* buffer, int size);
+BOOL SetDlgItemText(HWND hwnd, int id, const char* text);
+BOOL SetDlgItemInt(HWND hwnd, int id, int value, bool isSigned);
+int GetDlgItemInt(HWND hwnd, int id, bool* translated, bool isSigned);
+void CheckDlgButton(HWND hwnd, int id, int state);
+int IsDlgButtonChecked(HWND hwnd, int id);
+void ShowWindow(HWND hwnd, int command);
+void DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+void CenterWindow(HWND hwnd);
+BOOL IsChild(HWND parent, HWND child);
+int EnumPropsEx(HWND hwnd, PROPENUMPROCEX proc, LPARAM lParam);
+void* GetProp(HWND hwnd, const char* name);
+BOOL SetProp(HWND hwnd, const char* name, void* value);
+void* RemoveProp(HWND hwnd, const char* name);
+HWND FindWindowEx(HWND parent, HWND childAfter, const char* className, const char* windowName);
+
+// Focus, parent and geometry queries.
+HWND GetFocus();
+void SetFocus(HWND hwnd);
+HWND GetParent(HWND hwnd);
+HWND GetWindow(HWND hwnd, UINT command);
+void ScreenToClient(HWND hwnd, POINT* p);
+BOOL ClientToScreen(HWND hwnd, POINT* p);
+BOOL GetWindowRect(HWND hwnd, RECT* r);
+HWND WindowFromPoint(POINT p);
+BOOL InvalidateRect(HWND hwnd, const RECT* r, BOOL erase = 1);

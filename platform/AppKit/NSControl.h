@@ -1,0 +1,77 @@
+#pragma once
+// Controls: a view with an id (tag), an enabled flag and a value. Buttons keep a title and a
+// check state (on, off, mixed), sliders a number within their range.
+#include <string>
+
+#include "NSMenu.h"
+#include "NSView.h"
+
+class NSControl : public NSView {
+    NS_STANDIN_CLASS(NSControl)
+public:
+    NSControl() = default;
+    NSInteger tag() const override { return mTag; }
+    void setTag(NSInteger tag) { mTag = tag; }
+    bool isEnabled() const { return mEnabled; }
+    void setEnabled(bool on) { mEnabled = on; }
+    // Autoreleased.
+    virtual NSString* stringValue() const;
+    virtual void setStringValue(NSString* text);
+    virtual double doubleValue() const { return mDouble; }
+    virtual void setDoubleValue(double value) { mDouble = value; }
+
+private:
+    NSInteger mTag = 0;
+    bool mEnabled = true;
+    std::string mString;
+    double mDouble = 0;
+};
+
+// The off and on states are the menu items'.
+typedef NSInteger NSCellStateValue;
+enum : NSInteger { NSMixedState = -1 };
+typedef NSUInteger NSButtonType;
+enum : NSUInteger {
+    NSMomentaryLightButton = 0,
+    NSPushOnPushOffButton = 1,
+    NSToggleButton = 2,
+    NSSwitchButton = 3,
+    NSRadioButton = 4,
+    NSMomentaryPushInButton = 7
+};
+
+class NSButton : public NSControl {
+    NS_STANDIN_CLASS(NSButton)
+public:
+    NSButton() = default;
+    // Autoreleased.
+    NSString* title() const;
+    void setTitle(NSString* title);
+    NSCellStateValue state() const { return mState; }
+    void setState(NSCellStateValue state) { mState = state; }
+    bool allowsMixedState() const { return mAllowsMixed; }
+    void setAllowsMixedState(bool on) { mAllowsMixed = on; }
+    void setButtonType(NSButtonType type) { mType = type; }
+    NSButtonType buttonType() const { return mType; }
+    bool acceptsFirstResponder() override { return true; }
+
+private:
+    std::string mTitle;
+    NSCellStateValue mState = NSOffState;
+    bool mAllowsMixed = false;
+    NSButtonType mType = NSMomentaryPushInButton;
+};
+
+class NSSlider : public NSControl {
+    NS_STANDIN_CLASS(NSSlider)
+public:
+    NSSlider() = default;
+    double minValue() const { return mMin; }
+    double maxValue() const { return mMax; }
+    void setMinValue(double v) { mMin = v; }
+    void setMaxValue(double v) { mMax = v; }
+    bool acceptsFirstResponder() override { return true; }
+
+private:
+    double mMin = 0, mMax = 1;
+};
