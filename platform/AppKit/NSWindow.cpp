@@ -87,6 +87,8 @@ void NSWindow::setContentView(NSView* view)
     }
     NSView* old = mContentView;
     mContentView = view;
+    // The content view fills the window.
+    if (view) view->setFrame(NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height));
     if (old) {
         old->setWindow(nullptr);
         old->release();

@@ -56,7 +56,7 @@ public:
     void display();
 
     NSView* contentView() const { return mContentView; }
-    // Retains the view; the old content view is released.
+    // Retains the view and sizes it to the window; the old content view is released.
     void setContentView(NSView* view);
     NSRect frame() const { return mFrame; }
     // Moves and sizes the window; the content view follows the size.
