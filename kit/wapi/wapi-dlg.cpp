@@ -115,10 +115,8 @@ LRESULT Wapi_vQOR_hwnd::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg != WM_DESTROY) return m_wndproc ? m_wndproc(self, msg, wParam, lParam) : 0;
 
-  // From dealloc the object has no reference left to hold; otherwise hold it, since the
-  // procedure may drop the last one.
-  const bool hold = retainCount() > 0;
-  if (hold) retain();
+  // The procedure may drop the last reference. (From dealloc the hold changes nothing.)
+  retain();
   m_hashaddestroy = 1;
   wapiReleaseCaptureOf(this);
   WAPI_MessageQueue_Clear(self);
@@ -136,7 +134,7 @@ LRESULT Wapi_vQOR_hwnd::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   KillTimer(self, -1);
   m_hashaddestroy = 2;
-  if (hold) release();
+  release();
   return result;
 }
 

@@ -314,8 +314,8 @@ LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
     }
     case GWL_ID:
       if (rec) {
-        auto* v = static_cast<NSView*>(o);
-        const LONG_PTR old = v->tag();
+        auto* v = wapiAs<NSView>(o);
+        const LONG_PTR old = v ? v->tag() : 0;
         rec->setTag(value);
         return old;
       }

@@ -139,13 +139,15 @@ size_t ns_standin::liveCount(Class c)
 
 NSObject* NSObject::retain()
 {
-    ++mRefs;
+    if (!mDeallocating) ++mRefs;
     return this;
 }
 
 void NSObject::release()
 {
-    if (--mRefs == 0) delete this;
+    if (mDeallocating || --mRefs != 0) return;
+    mDeallocating = true;
+    delete this;
 }
 
 NSObject* NSObject::autorelease()

@@ -102,6 +102,9 @@ protected:
 
 private:
     NSUInteger mRefs = 1;
+    // Set while dealloc runs: retains and releases made from inside it change nothing, so the
+    // object is not freed twice.
+    bool mDeallocating = false;
 };
 
 // Objects autoreleased while the pool is the innermost one are released when it drains (or is

@@ -186,6 +186,27 @@ TEST_F(WindowViewTest, AHandleWhoseObjectIsGoneAnswersNeutralEverywhere) {
 
 namespace {
 
+LRESULT SelfDestroyingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  WindowTest::LoggingProc(h, m, w, l);
+  if (m == WM_DESTROY) DestroyWindow(h);  // holds and lets go of the view inside its dealloc
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(WindowViewTest, AProcedureThatDestroysItsViewDuringDeallocFreesItOnce) {
+  NSWindow* w = makeWindow();
+  Wapi_vQOR_hwnd* v = makeView(nullptr, w->contentView(), SelfDestroyingProc);
+  Wapi_vQOR_hwnd* inner = makeView(nullptr, v, SelfDestroyingProc);
+  log().clear();
+  v->removeFromSuperview();  // the last reference: dealloc sends WM_DESTROY
+  EXPECT_EQ(log().size(), 2u) << "the view and its subview, once each";
+  EXPECT_FALSE(IsWindow(H(inner)));
+  EXPECT_EQ(GetDlgItem(H(w), 0), H(w->contentView()));
+}
+
+namespace {
+
 BOOL CollectProps(HWND, const char* name, void* value, LPARAM into) {
   auto* out = reinterpret_cast<std::vector<std::pair<std::string, intptr_t>>*>(into);
   const bool atom = reinterpret_cast<uintptr_t>(name) < 0x10000;
