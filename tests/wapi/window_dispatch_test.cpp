@@ -364,3 +364,45 @@ TEST_F(WindowDispatchTest, BroadcastReachesEveryLayerContentView) {
   EXPECT_EQ(log()[0].hwnd, H(va)) << "front to back";
   EXPECT_EQ(log()[1].hwnd, H(vb));
 }
+
+namespace {
+
+// A window that answers layer messages itself, as the layer's top-level windows do.
+class AnsweringWindow : public NSWindow, public WapiMessageTarget {
+ public:
+  LRESULT onWapiMessage(UINT msg, WPARAM, LPARAM) override { return msg == WM_USER ? 11 : 0; }
+};
+
+}  // namespace
+
+TEST_F(WindowDispatchTest, AContentViewThatDoesNotAnswerForwardsToAnAnsweringWindow) {
+  auto* w = new AnsweringWindow;
+  w->initWithContentRect(NSMakeRect(0, 0, 50, 50), NSTitledWindowMask, NSBackingStoreBuffered, false);
+  mOwned.push_back(w);
+  EXPECT_EQ(SendMessage(H(w->contentView()), WM_USER, 0, 0), 11);
+  EXPECT_EQ(SendMessage(H(w), WM_USER, 0, 0), 11) << "the window answers for itself first";
+  NSButton* b = addControl<NSButton>(w->contentView(), 1);
+  EXPECT_EQ(SendMessage(H(b), WM_USER, 0, 0), 0) << "only a content view forwards";
+}
+
+TEST_F(WindowDispatchTest, FrameAndVisibilityChangesReachTheProcedure) {
+  Wapi_vQOR_hwnd* outer = makeView(nullptr, nullptr, nullptr);
+  Wapi_vQOR_hwnd* v = makeView(nullptr, outer, LoggingProc);
+  outer->wapiSetDirtyBits(0);
+  log().clear();
+  v->setFrame(NSMakeRect(1, 2, 30, 40));
+  ShowWindow(H(v), SW_SHOW);
+  ShowWindow(H(v), SW_SHOW);  // already shown: no second message
+  ShowWindow(H(v), SW_HIDE);
+  ShowWindow(H(v), 7);  // not a command
+  const std::vector<UINT> seen = messagesTo(H(v));
+  EXPECT_EQ(seen, std::vector<UINT>({WM_SIZE, WM_SHOWWINDOW, WM_SHOWWINDOW}));
+  ASSERT_EQ(log().size(), 3u);
+  EXPECT_EQ(log()[1].wParam, 1u);
+  EXPECT_EQ(log()[2].wParam, 0u);
+  EXPECT_EQ(outer->wapiDirtyBits() & 1, 1) << "a frame change invalidates the parent";
+  SendMessage(H(v), WM_DESTROY, 0, 0);
+  log().clear();
+  v->setFrame(NSMakeRect(0, 0, 5, 5));
+  EXPECT_TRUE(log().empty()) << "no WM_SIZE once destroyed";
+}
