@@ -202,6 +202,63 @@ void Wapi_vQOR_hwnd::viewDidUnhide() {
   onWapiMessage(WM_SHOWWINDOW, 1, 0);
 }
 
+NSObject* Wapi_vQOR_hwnd::accessibilityObject() {
+  NSObject* slot = nullptr;
+  onWapiMessage(WM_GETOBJECT, 4097, reinterpret_cast<LPARAM>(&slot));
+  return wapiObject(wapiHandle(slot));
+}
+
+bool Wapi_vQOR_hwnd::accessibilityIsIgnored() {
+  if (subviews().empty() && accessibilityObject()) return true;
+  return NSView::accessibilityIsIgnored();
+}
+
+NSObject* Wapi_vQOR_hwnd::accessibilityHitTest(NSPoint point) {
+  if (NSObject* o = accessibilityObject()) {
+    if (auto* a = dynamic_cast<NSAccessibility*>(o)) {
+      NSObject* hit = a->accessibilityHitTest(point);
+      if (hit && (hit != o || !a->accessibilityIsIgnored())) return hit;
+    }
+  }
+  return NSView::accessibilityHitTest(point);
+}
+
+NSObject* Wapi_vQOR_hwnd::accessibilityFocusedUIElement() {
+  NSObject* o = accessibilityObject();
+  if (auto* a = dynamic_cast<NSAccessibility*>(o)) {
+    NSObject* focused = a->accessibilityFocusedUIElement();
+    if (focused && focused != o) return focused;
+  }
+  return NSView::accessibilityFocusedUIElement();
+}
+
+NSArray* Wapi_vQOR_hwnd::accessibilityAttributeValue(const char* attribute) {
+  NSArray* platform = NSView::accessibilityAttributeValue(attribute);
+  NSObject* o = accessibilityObject();
+  if (!platform || !o) return platform;
+  // Three slots per attribute: the answer, the platform list it was made from and the object.
+  NSObject** cache = m_access_cacheptrs + (std::strcmp(attribute, NSAccessibilityVisibleChildrenAttribute) ? 0 : 3);
+  auto* oldList = static_cast<NSArray*>(cache[1]);
+  bool sameList = oldList == platform;
+  if (!sameList && oldList && oldList->count() == platform->count()) {
+    sameList = true;
+    for (NSUInteger i = 0; i < platform->count(); ++i)
+      sameList &= oldList->objectAtIndex(i) == platform->objectAtIndex(i);
+  }
+  if (cache[0] && cache[2] == o && sameList) return static_cast<NSArray*>(cache[0]);
+  std::vector<NSObject*> items;
+  for (NSUInteger i = 0; i < platform->count(); ++i) items.push_back(platform->objectAtIndex(i));
+  items.push_back(o);
+  NSArray* answer = NSAccessibilityUnignoredChildren(NSArray::arrayWithVector(items));
+  NSObject* kept[3] = {answer, platform, o};
+  for (int i = 0; i < 3; ++i) {
+    kept[i]->retain();
+    if (cache[i]) cache[i]->release();
+    cache[i] = kept[i];
+  }
+  return answer;
+}
+
 LRESULT WapiDialogDefaultWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto proc = reinterpret_cast<DLGPROC>(GetWindowLong(hwnd, DWL_DLGPROC));
   if (!proc) return DefWindowProc(hwnd, msg, wParam, lParam);

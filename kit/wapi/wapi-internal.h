@@ -104,7 +104,14 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   void viewDidHide() override;
   void viewDidUnhide() override;
 
+  // Accessibility: the procedure may name an object (WM_GETOBJECT) that speaks for the view.
+  bool accessibilityIsIgnored() override;
+  NSObject* accessibilityHitTest(NSPoint point) override;
+  NSObject* accessibilityFocusedUIElement() override;
+  NSArray* accessibilityAttributeValue(const char* attribute) override;
+
  private:
+  NSObject* accessibilityObject();
   signed char m_enabled = 1;
   DLGPROC m_dlgproc = nullptr;
   WNDPROC m_wndproc = nullptr;

@@ -3,6 +3,7 @@
 #include <Foundation/Foundation.h>
 
 #include "NSGeometry.h"
+#include "NSAccessibility.h"
 #include "NSResponder.h"
 #include "NSView.h"
 #include "NSWindow.h"

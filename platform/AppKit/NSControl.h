@@ -19,6 +19,8 @@ public:
     virtual void setStringValue(NSString* text);
     virtual double doubleValue() const { return mDouble; }
     virtual void setDoubleValue(double value) { mDouble = value; }
+    // Controls speak for themselves to assistive software.
+    bool accessibilityIsIgnored() override { return false; }
 
 private:
     NSInteger mTag = 0;

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 NS_STANDIN_CLASS_IMPL(NSView, NSResponder)
 NS_STANDIN_CLASS_IMPL(NSGraphicsContext, NSObject)
 NS_STANDIN_CLASS_IMPL(NSResponder, NSObject)
+NS_STANDIN_CLASS_IMPL(NSAccessibilityElement, NSObject)
 
 namespace {
 NSGraphicsContext* gCurrentContext = nullptr;
@@ -121,6 +123,44 @@ bool NSView::isDescendantOf(const NSView* view) const
     for (const NSView* v = this; v; v = v->mSuperview)
         if (v == view) return true;
     return false;
+}
+
+NSArray* NSAccessibilityUnignoredChildren(NSArray* children)
+{
+    std::vector<NSObject*> out;
+    for (NSUInteger i = 0; children && i < children->count(); ++i) {
+        NSObject* o = children->objectAtIndex(i);
+        auto* a = dynamic_cast<NSAccessibility*>(o);
+        if (!a || !a->accessibilityIsIgnored()) {
+            out.push_back(o);
+            continue;
+        }
+        NSArray* inner = NSAccessibilityUnignoredChildren(a->accessibilityAttributeValue(NSAccessibilityChildrenAttribute));
+        for (NSUInteger j = 0; inner && j < inner->count(); ++j) out.push_back(inner->objectAtIndex(j));
+    }
+    return NSArray::arrayWithVector(out);
+}
+
+NSObject* NSView::accessibilityHitTest(NSPoint point)
+{
+    // The point is in the window; the deepest unignored view under it answers.
+    NSPoint inSuper = mSuperview ? mSuperview->convertPoint(point, nullptr) : point;
+    for (NSView* v = hitTest(inSuper); v; v = v->mSuperview) {
+        if (!v->accessibilityIsIgnored()) return v;
+        if (v == this) break;
+    }
+    return this;
+}
+
+NSArray* NSView::accessibilityAttributeValue(const char* attribute)
+{
+    const std::string name = attribute ? attribute : "";
+    const bool visible = name == NSAccessibilityVisibleChildrenAttribute;
+    if (!visible && name != NSAccessibilityChildrenAttribute) return nullptr;
+    std::vector<NSObject*> children;
+    for (NSView* v : mSubviews)
+        if (!visible || !v->mHidden) children.push_back(v);
+    return NSAccessibilityUnignoredChildren(NSArray::arrayWithVector(children));
 }
 
 NSResponder* NSView::nextResponder() const

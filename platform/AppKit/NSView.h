@@ -4,12 +4,13 @@
 // the view's graphics context current.
 #include <vector>
 
+#include "NSAccessibility.h"
 #include "NSGeometry.h"
 #include "NSResponder.h"
 
 class NSWindow;
 
-class NSView : public NSResponder {
+class NSView : public NSResponder, public NSAccessibility {
     NS_STANDIN_CLASS(NSView)
 public:
     NSView() = default;
@@ -55,6 +56,11 @@ public:
     virtual NSInteger tag() const { return -1; }
     virtual bool isFlipped() const { return false; }
 
+    // Plain views stand aside for assistive software; their subviews are their children.
+    bool accessibilityIsIgnored() override { return true; }
+    NSObject* accessibilityHitTest(NSPoint point) override;
+    NSArray* accessibilityAttributeValue(const char* attribute) override;
+
     virtual void drawRect(NSRect) {}
     virtual bool isOpaque() { return false; }
     virtual bool acceptsFirstMouse(NSEvent*) { return false; }
@@ -63,6 +69,9 @@ public:
     // The window's display pass: draws what needs display here and below into the window's
     // backing store, then clears it.
     void displayIfNeededIn(CGContextRef store, NSPoint originInWindow);
+
+protected:
+    NSObject* self() override { return this; }
 
 private:
     friend class NSWindow;

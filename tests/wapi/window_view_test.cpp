@@ -424,3 +424,52 @@ TEST_F(WindowViewTest, DialogColoursReachLabelsAndBoxesButNotFields) {
   ASSERT_NE(other->textColor(), nullptr);
   EXPECT_DOUBLE_EQ(other->textColor()->redComponent(), 0.0);
 }
+
+namespace {
+
+NSAccessibilityElement* gElement = nullptr;
+
+LRESULT AccessibleProc(HWND, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_GETOBJECT && w == 4097 && gElement) *reinterpret_cast<NSObject**>(l) = gElement;
+  return 0;
+}
+
+// An element whose focus lies on another object.
+class FocusElement : public NSAccessibilityElement {
+ public:
+  NSObject* focus = nullptr;
+  NSObject* accessibilityFocusedUIElement() override { return focus ? focus : this; }
+};
+
+}  // namespace
+
+TEST_F(WindowViewTest, AnAccessibilityObjectFromTheProcedureJoinsTheViewsAnswers) {
+  auto* element = new FocusElement;
+  gElement = element;
+  Wapi_vQOR_hwnd* v = makeView(nullptr, nullptr, AccessibleProc);
+  NSButton* b = addControl<NSButton>(v, 1);
+
+  NSArray* children = v->accessibilityAttributeValue(NSAccessibilityChildrenAttribute);
+  ASSERT_NE(children, nullptr);
+  ASSERT_EQ(children->count(), 2u);
+  EXPECT_EQ(children->objectAtIndex(0), b);
+  EXPECT_EQ(children->objectAtIndex(1), element);
+  EXPECT_EQ(v->accessibilityAttributeValue(NSAccessibilityChildrenAttribute), children) << "cached";
+  b->setHidden(true);
+  NSArray* visible = v->accessibilityAttributeValue(NSAccessibilityVisibleChildrenAttribute);
+  ASSERT_EQ(visible->count(), 1u);
+  EXPECT_EQ(visible->objectAtIndex(0), element);
+  addControl<NSButton>(v, 2);
+  EXPECT_EQ(v->accessibilityAttributeValue(NSAccessibilityChildrenAttribute)->count(), 3u) << "a new platform list";
+
+  EXPECT_EQ(v->accessibilityHitTest(NSMakePoint(1, 1)), element);
+  element->setAccessibilityIgnored(true);
+  EXPECT_EQ(v->accessibilityHitTest(NSMakePoint(1, 1)), v) << "an ignored object's own hit does not count";
+  EXPECT_EQ(v->accessibilityFocusedUIElement(), v) << "the object's focus on itself does not count";
+  element->focus = b;
+  EXPECT_EQ(v->accessibilityFocusedUIElement(), b);
+
+  gElement = nullptr;
+  EXPECT_EQ(v->accessibilityAttributeValue(NSAccessibilityChildrenAttribute)->count(), 2u) << "the platform's list";
+  element->release();
+}
