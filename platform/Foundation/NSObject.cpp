@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -42,9 +43,9 @@ void releaseFrom(size_t mark)
 }
 
 // Never destroyed: objects may go during static destruction.
-std::set<const NSObject*>& liveSet()
+std::unordered_set<const NSObject*>& liveSet()
 {
-    static auto* objects = new std::set<const NSObject*>;
+    static auto* objects = new std::unordered_set<const NSObject*>;
     return *objects;
 }
 
