@@ -266,33 +266,69 @@ LRESULT WapiDialogDefaultWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
   return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+NSColor* WAPI_ButtonTextColor(NSButton* button) {
+  if (!button) return nullptr;
+  NSColor* c = button->attributedTitleColor();
+  return c ? c : NSColor::controlTextColor();
+}
+
+void WAPI_ButtonSetTextColor(NSButton* button, NSColor* colour) {
+  if (button) button->setAttributedTitleColor(colour);
+}
+
+namespace {
+
+// The colour a dialog procedure gives for one kind of control: asked once, of the first control
+// of that kind; null when the procedure sets none and no default is wanted.
+class ColourAnswer {
+ public:
+  ColourAnswer(HWND hwnd, DLGPROC proc, UINT msg, bool useDefault)
+      : mHwnd(hwnd), mProc(proc), mMsg(msg), mUseDefault(useDefault) {}
+
+  NSColor* colourFor(NSView* control) {
+    if (mAsked) return mColour;
+    mAsked = true;
+    HDC probe = WAPI_GDP_CTX_NEW();
+    mProc(mHwnd, mMsg, reinterpret_cast<WPARAM>(probe), reinterpret_cast<LPARAM>(control));
+    if (probe && probe->textColorCG) {
+      const int c = probe->textColor;
+      mColour =
+          NSColor::colorWithCalibratedRed(((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0, 1);
+    } else if (mUseDefault) {
+      mColour = NSColor::controlTextColor();
+    }
+    WAPI_DeleteGfxContext(probe);
+    return mColour;
+  }
+
+ private:
+  HWND mHwnd;
+  DLGPROC mProc;
+  UINT mMsg;
+  bool mUseDefault;
+  bool mAsked = false;
+  NSColor* mColour = nullptr;  // autoreleased
+};
+
+}  // namespace
+
 void WAPI_DoDialogColorUpdates(HWND hwnd, DLGPROC proc, bool useDefault) {
   NSView* view = wapiViewOf(wapiObject(hwnd));
   if (!view || !proc) return;
-  // Asked once per call, of the first control that needs it.
-  bool asked = false;
-  NSColor* colour = nullptr;
+  ColourAnswer buttons(hwnd, proc, WM_CTLCOLORBTN, useDefault), statics(hwnd, proc, WM_CTLCOLORSTATIC, useDefault);
   std::vector<NSView*> children = view->subviews();
   for (NSView* v : children) v->retain();
   for (NSView* v : children) {
+    if (!wapiObject(hwnd)) break;  // the procedure destroyed the dialog
+    auto* button = wapiAs<NSButton>(v);
     auto* field = wapiAs<NSTextField>(v);
     auto* box = wapiAs<NSBox>(v);
-    if ((field && !field->isEditable()) || box) {
-      if (!asked && wapiObject(hwnd)) {
-        asked = true;
-        HDC probe = WAPI_GDP_CTX_NEW();
-        proc(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(probe), reinterpret_cast<LPARAM>(v));
-        if (probe && probe->textColorCG) {
-          const int c = probe->textColor;
-          colour = NSColor::colorWithCalibratedRed(((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0,
-                                                   (c & 255) / 255.0, 1);
-        } else if (useDefault) {
-          colour = NSColor::controlTextColor();
-        }
-        WAPI_DeleteGfxContext(probe);
-      }
-      if (colour && field) field->setTextColor(colour);
-      if (colour && box) box->titleCell()->setTextColor(colour);
+    if (button && button->image()) {
+      if (NSColor* c = buttons.colourFor(v)) WAPI_ButtonSetTextColor(button, c);
+    } else if ((field && !field->isEditable()) || box) {
+      NSColor* c = statics.colourFor(v);
+      if (c && field) field->setTextColor(c);
+      if (c && box) box->titleCell()->setTextColor(c);
     }
   }
   for (NSView* v : children) v->release();

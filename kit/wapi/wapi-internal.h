@@ -182,6 +182,11 @@ class WapiStyleHolder {
   ~WapiStyleHolder() = default;
 };
 
+// The text colour of a platform button (the NSButton(TextColor) category): its attributed
+// title's colour, else the control text colour; setting it colours the whole title.
+NSColor* WAPI_ButtonTextColor(NSButton* button);
+void WAPI_ButtonSetTextColor(NSButton* button, NSColor* colour);
+
 // Steps of a view's destruction that later parts of the layer fill: each does nothing while
 // no capture, posted message, timer or owned window of the view can exist.
 void wapiReleaseCaptureOf(NSView* view);

@@ -42,10 +42,25 @@ enum : NSUInteger {
     NSMomentaryPushInButton = 7
 };
 
+class NSColor;
+
+// An image of a size in points; the stand-in keeps no pixels.
+class NSImage : public NSObject {
+    NS_STANDIN_CLASS(NSImage)
+public:
+    NSImage() = default;
+    NSImage* initWithSize(NSSize size);
+    NSSize size() const { return mSize; }
+
+private:
+    NSSize mSize{};
+};
+
 class NSButton : public NSControl {
     NS_STANDIN_CLASS(NSButton)
 public:
     NSButton() = default;
+    ~NSButton() override;
     // Autoreleased.
     NSString* title() const;
     void setTitle(NSString* title);
@@ -55,6 +70,12 @@ public:
     void setAllowsMixedState(bool on) { mAllowsMixed = on; }
     void setButtonType(NSButtonType type) { mType = type; }
     NSButtonType buttonType() const { return mType; }
+    NSImage* image() const { return mImage; }
+    void setImage(NSImage* image);
+    // The attributed title's foreground colour over its whole length; null while the title
+    // carries no attributes. Retained.
+    NSColor* attributedTitleColor() const { return mTitleColor; }
+    void setAttributedTitleColor(NSColor* color);
     bool acceptsFirstResponder() override { return true; }
 
 private:
@@ -62,6 +83,8 @@ private:
     NSCellStateValue mState = NSOffState;
     bool mAllowsMixed = false;
     NSButtonType mType = NSMomentaryPushInButton;
+    NSImage* mImage = nullptr;     // retained
+    NSColor* mTitleColor = nullptr; // retained
 };
 
 class NSSlider : public NSControl {

@@ -395,8 +395,13 @@ TEST_F(WindowViewTest, TitleIsCutAt1023BytesOnACharacterBoundary) {
 
 namespace {
 
+int gButtonAsks = 0;
 LRESULT ColourProc(HWND, UINT m, WPARAM w, LPARAM) {
   if (m == WM_CTLCOLORSTATIC) SetTextColor(reinterpret_cast<HDC>(w), 0xFF8000);
+  if (m == WM_CTLCOLORBTN) {
+    ++gButtonAsks;
+    SetTextColor(reinterpret_cast<HDC>(w), 0x0000FF);
+  }
   return 0;
 }
 
@@ -415,6 +420,25 @@ TEST_F(WindowViewTest, DialogColoursReachLabelsAndBoxesButNotFields) {
   EXPECT_DOUBLE_EQ(label->textColor()->blueComponent(), 0.0);
   EXPECT_EQ(field->textColor(), nullptr);
   ASSERT_NE(box->titleCell()->textColor(), nullptr);
+
+  // Buttons with an image take WM_CTLCOLORBTN's colour, asked once per call; others keep theirs.
+  auto* image = static_cast<NSImage*>(NSImage::class_()->alloc());
+  image->initWithSize(NSMakeSize(16, 16));
+  NSButton* first = addControl<NSButton>(v, 5);
+  NSButton* second = addControl<NSButton>(v, 6);
+  NSButton* plain = addControl<NSButton>(v, 7);
+  first->setImage(image);
+  second->setImage(image);
+  image->release();
+  gButtonAsks = 0;
+  WAPI_DoDialogColorUpdates(H(v), ColourProc, false);
+  EXPECT_EQ(gButtonAsks, 1);
+  for (NSButton* b : {first, second}) {
+    ASSERT_NE(b->attributedTitleColor(), nullptr);
+    EXPECT_DOUBLE_EQ(WAPI_ButtonTextColor(b)->blueComponent(), 1.0);
+  }
+  EXPECT_EQ(plain->attributedTitleColor(), nullptr);
+  EXPECT_DOUBLE_EQ(WAPI_ButtonTextColor(plain)->blueComponent(), 0.0) << "the control text colour";
 
   NSTextField* other = addControl<NSTextField>(v, 4);
   other->setEditable(false);
