@@ -60,7 +60,11 @@ Wapi_vQOR_hwnd* Wapi_vQOR_hwnd::initChild(const WAPI_DialogResourceIndex* res, N
   m_supports_ddrop = res ? (flags & 0x20) != 0 : false;
 
   setHidden(true);
-  if (auto* window = wapiAs<NSWindow>(parent)) {
+  if (auto* panel = wapiAs<NSSavePanel>(parent)) {
+    // A file panel shows the view as its accessory view.
+    panel->setAccessoryView(this);
+    setHidden(false);
+  } else if (auto* window = wapiAs<NSWindow>(parent)) {
     window->setContentView(this);
   } else if (auto* view = wapiAs<NSView>(parent)) {
     view->addSubview(this);
@@ -121,6 +125,9 @@ LRESULT Wapi_vQOR_hwnd::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   wapiReleaseCaptureOf(this);
   WAPI_MessageQueue_Clear(self);
   const LRESULT result = m_wndproc ? m_wndproc(self, WM_DESTROY, wParam, lParam) : 0;
+  if (wapiIsContentView(this)) {
+    if (auto* top = dynamic_cast<WapiTopLevelWindow*>(window())) top->wapiDestroyAllOwnedWindows();
+  }
   wapiReleaseCaptureOf(this);
   WAPI_MessageQueue_Clear(self);
   // The menu bar: nothing holds one until the menus exist.

@@ -163,13 +163,16 @@ void wapiCopyUtf8(const char* text, size_t length, char* buffer, int size);
 // An NSString's UTF-8 into the buffer, cut as WAPI_CFStringToCString cuts.
 void wapiNSStringToCString(NSString* s, char* buffer, int size);
 
-// A top-level window of the layer that has an owner (wapiGetOwner).
-class WapiOwnedWindow {
+// The layer's top-level windows: an owner (wapiGetOwner), the windows they own, and their own
+// clean-up when destroyed.
+class WapiTopLevelWindow {
  public:
   virtual NSObject* wapiGetOwner() = 0;
+  virtual void wapiDestroyAllOwnedWindows() = 0;
+  virtual void wapiDoDestroyStuff() = 0;
 
  protected:
-  ~WapiOwnedWindow() = default;
+  ~WapiTopLevelWindow() = default;
 };
 
 // Controls that keep their own style word (getWapiStyle, setWapiStyle:).

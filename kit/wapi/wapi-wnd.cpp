@@ -528,6 +528,7 @@ void DestroyWindow(HWND hwnd) {
     if (WapiMessageTarget* t = wapiMessageTarget(content)) t->onWapiMessage(WM_DESTROY, 0, 0);
   }
   if (WapiMessageTarget* t = wapiMessageTarget(w)) t->onWapiMessage(WM_DESTROY, 0, 0);
+  if (auto* top = dynamic_cast<WapiTopLevelWindow*>(w)) top->wapiDoDestroyStuff();
   if (NSWindow* parent = w->parentWindow()) parent->removeChildWindow(w);
   w->close();
   w->release();
@@ -646,7 +647,7 @@ HWND GetParent(HWND hwnd) {
   }
   if (!w) return nullptr;
   if (NSWindow* parent = w->parentWindow()) return wapiHandle(parent->contentView());
-  if (auto* owned = dynamic_cast<WapiOwnedWindow*>(w)) {
+  if (auto* owned = dynamic_cast<WapiTopLevelWindow*>(w)) {
     NSObject* owner = owned->wapiGetOwner();
     if (auto* ow = wapiAs<NSWindow>(owner)) return wapiHandle(ow->contentView());
     return owner ? wapiHandle(owner) : nullptr;
@@ -661,7 +662,7 @@ HWND GetWindow(HWND hwnd, UINT command) {
   v = scrollRepresentative(v);
   if (command == GW_OWNER) {
     if (!wapiIsContentView(v)) return v->superview() ? wapiHandle(v->superview()) : nullptr;
-    auto* owned = dynamic_cast<WapiOwnedWindow*>(v->window());
+    auto* owned = dynamic_cast<WapiTopLevelWindow*>(v->window());
     return owned && owned->wapiGetOwner() ? wapiHandle(owned->wapiGetOwner()) : nullptr;
   }
   if (command > GW_HWNDPREV) return nullptr;

@@ -129,6 +129,14 @@ NSSavePanel::~NSSavePanel()
 {
     if (mTypes) mTypes->release();
     if (mChosen) mChosen->release();
+    if (mAccessory) mAccessory->release();
+}
+
+void NSSavePanel::setAccessoryView(NSView* view)
+{
+    if (view) view->retain();
+    if (mAccessory) mAccessory->release();
+    mAccessory = view;
 }
 
 NSSavePanel* NSSavePanel::savePanel()

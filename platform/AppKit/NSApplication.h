@@ -70,6 +70,9 @@ public:
     void setAllowsOtherFileTypes(bool on) { mAllowsOther = on; }
     void setDirectoryURL(NSURL* url);
     void setNameFieldStringValue(NSString* name);
+    // A view shown under the panel's controls; retained.
+    void setAccessoryView(NSView* view);
+    NSView* accessoryView() const { return mAccessory; }
     NSModalResponse runModal();
     // The chosen file after OK, else null.
     NSURL* URL() const { return mChosen; }
@@ -78,6 +81,7 @@ protected:
     virtual bool isSave() const { return true; }
     NSArray* mTypes = nullptr;  // retained
     NSURL* mChosen = nullptr;   // retained
+    NSView* mAccessory = nullptr; // retained
     std::string mDirectory, mName;
     bool mAllowsOther = true;
 };

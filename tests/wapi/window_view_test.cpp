@@ -497,3 +497,63 @@ TEST_F(WindowViewTest, AnAccessibilityObjectFromTheProcedureJoinsTheViewsAnswers
   EXPECT_EQ(v->accessibilityAttributeValue(NSAccessibilityChildrenAttribute)->count(), 2u) << "the platform's list";
   element->release();
 }
+
+namespace {
+
+// Markers in the message log for the top-level window's own destroy steps.
+constexpr UINT kOwnedWindowsDestroyed = 0xFFFF0001, kDestroyStuff = 0xFFFF0002;
+
+// A top-level window of the kind the layer makes: it may have an owner and owned windows.
+class TopLevelWindow : public NSWindow, public WapiTopLevelWindow {
+ public:
+  NSObject* owner = nullptr;
+  NSObject* wapiGetOwner() override { return owner; }
+  void wapiDestroyAllOwnedWindows() override {
+    WindowTest::log().push_back({wapiHandle(this), kOwnedWindowsDestroyed, 0, 0});
+  }
+  void wapiDoDestroyStuff() override { WindowTest::log().push_back({wapiHandle(this), kDestroyStuff, 0, 0}); }
+};
+
+}  // namespace
+
+TEST_F(WindowViewTest, DestroyingATopLevelWindowRunsItsStepsInOrder) {
+  auto* w = new TopLevelWindow;
+  w->initWithContentRect(NSMakeRect(0, 0, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered, false);
+  mOwned.push_back(w);
+  Wapi_vQOR_hwnd* content = makeView(nullptr, w, LoggingProc);
+  Wapi_vQOR_hwnd* a = makeView(nullptr, content, LoggingProc);
+  Wapi_vQOR_hwnd* b = makeView(nullptr, content, LoggingProc);
+  log().clear();
+  DestroyWindow(H(content));
+  std::vector<std::pair<HWND, UINT>> steps;
+  for (const LoggedMessage& m : log()) steps.emplace_back(m.hwnd, m.msg);
+  const std::vector<std::pair<HWND, UINT>> expected = {{H(content), WM_DESTROY},
+                                                       {H(w), kOwnedWindowsDestroyed},
+                                                       {H(a), WM_DESTROY},
+                                                       {H(b), WM_DESTROY},
+                                                       {H(w), kDestroyStuff}};
+  EXPECT_EQ(steps, expected);
+  EXPECT_FALSE(IsWindow(H(w)));
+}
+
+TEST_F(WindowViewTest, OwnersAnswerForParentAndOwner) {
+  NSWindow* ownerWindow = makeWindow();
+  Wapi_vQOR_hwnd* ownerView = makeView(nullptr, ownerWindow, nullptr);
+  auto* w = new TopLevelWindow;
+  w->initWithContentRect(NSMakeRect(0, 0, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered, false);
+  mOwned.push_back(w);
+  EXPECT_EQ(GetParent(H(w->contentView())), nullptr) << "no owner";
+  w->owner = ownerWindow;
+  EXPECT_EQ(GetParent(H(w->contentView())), H(ownerView)) << "an owner window gives its content view";
+  EXPECT_EQ(GetWindow(H(w), GW_OWNER), H(ownerWindow));
+  NSButton* b = addControl<NSButton>(w->contentView(), 1);
+  EXPECT_EQ(GetWindow(H(b), GW_OWNER), H(w->contentView()));
+}
+
+TEST_F(WindowViewTest, AFilePanelShowsTheViewAsItsAccessory) {
+  NSSavePanel* panel = NSSavePanel::savePanel();
+  Wapi_vQOR_hwnd* v = makeView(nullptr, panel, LoggingProc);
+  EXPECT_EQ(panel->accessoryView(), v);
+  EXPECT_FALSE(v->isHidden());
+  panel->setAccessoryView(nullptr);
+}
