@@ -57,7 +57,8 @@ std::vector<Probe> probes() {
   uint32_t x = 12345;
   for (int i = 0; i < 4096; ++i) {
     x = x * 1664525u + 1013904223u;
-    out.push_back({"section " + std::to_string((x >> 8) % kSections), "KEY" + std::to_string((x >> 16) % kKeysPerSection)});
+    out.push_back(
+        {"section " + std::to_string((x >> 8) % kSections), "KEY" + std::to_string((x >> 16) % kKeysPerSection)});
   }
   return out;
 }

@@ -23,13 +23,17 @@ namespace {
 
 constexpr int kContexts = 32;
 constexpr uint64_t kHeaderlessLimit = 0x40000;  // bytes read before the first header
-constexpr size_t kLineLimit = 0x2000000;         // longer lines are skipped to their end
-constexpr size_t kNameLimit = 1015;              // longest file name a write accepts
-constexpr size_t kSectionKeyLimit = 8191;        // longest key of WritePrivateProfileSection
+constexpr size_t kLineLimit = 0x2000000;        // longer lines are skipped to their end
+constexpr size_t kNameLimit = 1015;             // longest file name a write accepts
+constexpr size_t kSectionKeyLimit = 8191;       // longest key of WritePrivateProfileSection
 
-void disposeValue(std::string* v) { delete v; }
+void disposeValue(std::string* v) {
+  delete v;
+}
 using Section = KIT_StringKeyedArray<std::string*>;
-void disposeSection(Section* s) { delete s; }
+void disposeSection(Section* s) {
+  delete s;
+}
 using Sections = KIT_StringKeyedArray<Section*>;
 
 // What tells a changed file: size, modification time to the nanosecond, and which file it is
@@ -77,7 +81,9 @@ IniState& state() {
   return *s;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Reads one file into a context, line by line.
 class Parser {
@@ -245,11 +251,21 @@ void trimmedValue(const std::string& v, const char** b, size_t* n) {
 }
 
 // What the file could not give back is refused rather than written.
-bool hasAny(const char* s, const char* chars) { return strpbrk(s, chars) != nullptr; }
-bool sectionNameWritable(const char* s) { return *s && !hasAny(s, "]\r\n"); }
-bool keyWritable(const char* k) { return *k && *k != '[' && !isBlank(*k) && !hasAny(k, "=\r\n"); }
-bool valueWritable(const char* v) { return !hasAny(v, "\r\n"); }
-bool fileNameWritable(const char* f) { return f && *f && strlen(f) <= kNameLimit; }
+bool hasAny(const char* s, const char* chars) {
+  return strpbrk(s, chars) != nullptr;
+}
+bool sectionNameWritable(const char* s) {
+  return *s && !hasAny(s, "]\r\n");
+}
+bool keyWritable(const char* k) {
+  return *k && *k != '[' && !isBlank(*k) && !hasAny(k, "=\r\n");
+}
+bool valueWritable(const char* v) {
+  return !hasAny(v, "\r\n");
+}
+bool fileNameWritable(const char* f) {
+  return f && *f && strlen(f) <= kNameLimit;
+}
 
 Section* sectionOf(iniFileContext* c, const char* section) {
   return c && section ? c->mSections.Get(section, nullptr) : nullptr;
@@ -351,8 +367,7 @@ int GetPrivateProfileSection(const char* section, char* buffer, unsigned int siz
 BOOL GetPrivateProfileStruct(const char* section, const char* key, void* out, int size, const char* fileName) {
   if (!section || !key || size < 0 || size > (INT_MAX - 17) / 2 || (!out && size > 0)) return false;
   std::vector<char> text(size_t(size) * 2 + 17);
-  if (GetPrivateProfileString(section, key, "", text.data(), int(text.size()), fileName) != size * 2 + 2)
-    return false;
+  if (GetPrivateProfileString(section, key, "", text.data(), int(text.size()), fileName) != size * 2 + 2) return false;
   unsigned char* bytes = static_cast<unsigned char*>(out);
   unsigned sum = 0;
   for (int i = 0; i <= size; ++i) {
@@ -422,8 +437,7 @@ BOOL WritePrivateProfileSection(const char* section, const char* data, const cha
   return writeBack(c);
 }
 
-BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, int size,
-                               const char* fileName) {
+BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, int size, const char* fileName) {
   if (!key || !data) return WritePrivateProfileString(section, key, static_cast<const char*>(data), fileName);
   if (size < 0 || size > (INT_MAX - 3) / 2) return false;
   static const char kDigits[] = "0123456789ABCDEF";

@@ -23,8 +23,7 @@ BOOL GetPrivateProfileStruct(const char* section, const char* key, void* out, in
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName);
 // data: key=value strings, each ended by a zero byte, the list by an empty string.
 BOOL WritePrivateProfileSection(const char* section, const char* data, const char* fileName);
-BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, int size,
-                               const char* fileName);
+BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, int size, const char* fileName);
 
 namespace wapi_ini {
 // Whether a context for exactly this name sits in the cache (tests and diagnostics).

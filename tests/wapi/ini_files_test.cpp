@@ -16,114 +16,81 @@
 
 namespace {
 
-using testsupport::TempDir;
 using testsupport::readText;
+using testsupport::TempDir;
 using testsupport::writeFile;
 
+// "n:" and the buffer's bytes up to the end of the answer, zero bytes as "|", untouched ones "#".
+std::string shown(int n, const std::vector<char>& buf, size_t extra) {
+  std::string out = std::to_string(n) + ":";
+  for (size_t i = 0; i < size_t(n) + extra && i < buf.size(); ++i) out += buf[i] ? buf[i] : '|';
+  return out;
+}
 std::string getString(const char* sec, const char* key, const std::string& file, int size = 256,
                       const char* def = "dflt") {
   std::vector<char> buf(size_t(size > 0 ? size : 1), '#');
   int n = GetPrivateProfileString(sec, key, def, size > 0 ? buf.data() : nullptr, size, file.c_str());
-  return std::to_string(n) + ":" + std::string(buf.data(), size_t(n));
+  return shown(n, buf, key && sec ? 0 : 2);
 }
-
-// A list result with its two closing zero bytes made visible.
-std::string getList(const char* sec, const std::string& file, int size) {
-  std::vector<char> buf(size_t(size), '#');
-  int n = GetPrivateProfileString(sec, nullptr, "x", buf.data(), size, file.c_str());
-  std::string out = std::to_string(n) + ":";
-  for (int i = 0; i < n + 2 && i < size; ++i) out += buf[size_t(i)] ? buf[size_t(i)] : '|';
-  return out;
-}
-
 std::string getSection(const char* sec, const std::string& file, unsigned size) {
   std::vector<char> buf(size, '#');
-  int n = GetPrivateProfileSection(sec, buf.data(), size, file.c_str());
-  std::string out = std::to_string(n) + ":";
-  for (unsigned i = 0; i < unsigned(n) + 2 && i < size; ++i) out += buf[i] ? buf[i] : '|';  // '#': untouched
-  return out;
+  return shown(GetPrivateProfileSection(sec, buf.data(), size, file.c_str()), buf, 2);
 }
 
 const char* kSample =
-    "junk=before any header\n"
-    "[Main]\r\n"
-    "  Name=\"quoted text\"  \n"
-    "single='\n"
-    "spaced = x \t\n"
-    "; comment=kept\n"
-    "no equals sign\n"
-    "=empty key\n"
-    "dup=first\n"
-    "DUP=last\n"
-    "zero=0\n"
-    "neg=-5\n"
-    "word=abc\n"
-    "empty=\n"
-    "big=99999999999\n"
-    "[broken\n"
-    "after=broken header\n"
-    "[]\n"
-    "lost=after empty header\n"
-    "[Gone]\n"
-    "old=1\n"
-    "[two words] trailing\n"
-    "a=1\n"
-    "b=2\n"
-    "[GONE]\n"
-    "new=2\n";
+    "junk=before any header\n[Main]\r\n  Name=\"quoted text\"  \nsingle='\nspaced = x \t\n; comment=kept\n"
+    "no equals sign\n=empty key\ndup=first\nDUP=last\nzero=0\nneg=-5\nword=abc\nempty=\nbig=99999999999\n"
+    "[broken\nafter=broken header\n[]\nlost=after empty header\n[Gone]\nold=1\n[two words] trailing\na=1\n"
+    "[GONE]\nnew=2\n";
 
 TEST(IniFiles, ReadsValuesAsTheFileFormatSays) {
   TempDir dir("qor_ini");
   const std::string f = dir.file("sample.ini");
   writeFile(f, std::string(kSample));
-  struct Case {
+  struct {
     const char *sec, *key, *want;
   } cases[] = {
-      {"main", "NAME", "11:quoted text"},     // names match in any case; quotes go
-      {"Main", "single", "1:'"},               // one quote alone stays
-      {"Main", "spaced ", "1:x"},              // the blank before "=" belongs to the key
+      {"main", "NAME", "11:quoted text"},  // names match in any case; quotes go
+      {"Main", "single", "1:'"},           // one quote alone stays
+      {"Main", "spaced ", "1:x"},          // the blank before "=" belongs to the key
       {"Main", "spaced", "4:dflt"},
-      {"Main", "; comment", "4:kept"},         // no comment syntax
-      {"Main", "dup", "4:last"},               // of same-named keys the last line wins
-      {"Main", "after", "13:broken header"},   // "[" without "]" keeps the section
-      {"Main", "lost", "4:dflt"},              // keys after "[]" are dropped
-      {"Main", "junk", "4:dflt"},              // lines before any header are dropped
-      {"two words", "a", "1:1"},               // text after "]" does not matter
-      {"Gone", "old", "4:dflt"},               // a repeated header empties the section
+      {"Main", "; comment", "4:kept"},        // no comment syntax
+      {"Main", "dup", "4:last"},              // of same-named keys the last line wins
+      {"Main", "after", "13:broken header"},  // "[" without "]" keeps the section
+      {"Main", "lost", "4:dflt"},             // keys after "[]" are dropped
+      {"Main", "junk", "4:dflt"},             // lines before any header are dropped
+      {"two words", "a", "1:1"},              // text after "]" does not matter
+      {"Gone", "old", "4:dflt"},              // a repeated header empties the section
       {"gone", "new", "1:2"},
       {"Missing", "a", "4:dflt"},
-      {"Main", "Name", "4:quot"},              // size 5: four characters and the zero
+      {"Main", "Name", "4:quot"},  // size 5: four characters and the zero
   };
-  for (const Case& c : cases) {
-    int size = std::string(c.want) == "4:quot" ? 5 : 256;
-    EXPECT_EQ(getString(c.sec, c.key, f, size), c.want) << c.sec << "/" << c.key;
-  }
-  EXPECT_EQ(getString("Main", "Name", f, 0), "0:");
-  EXPECT_EQ(getString("Main", "Name", f, 1), "0:");
+  for (auto& c : cases) EXPECT_EQ(getString(c.sec, c.key, f, c.want[0] == '4' && c.want[2] == 'q' ? 5 : 256), c.want);
+  EXPECT_EQ(getString("Main", "Name", f, 0) + getString("Main", "Name", f, 1), "0:0:");
   EXPECT_EQ(getString("Main", "none", f, 256, nullptr), "0:");
 
-  struct IntCase {
+  struct {
     const char* key;
     int want;
   } ints[] = {{"zero", 0}, {"neg", -5}, {"word", 77}, {"empty", 77}, {"none", 77}, {"big", 2147483647}};
-  for (const IntCase& c : ints) EXPECT_EQ(GetPrivateProfileInt("Main", c.key, 77, f.c_str()), c.want) << c.key;
+  for (auto& c : ints) EXPECT_EQ(GetPrivateProfileInt("Main", c.key, 77, f.c_str()), c.want) << c.key;
 }
 
 TEST(IniFiles, ListsNamesAndSectionsWithinTheBuffer) {
   TempDir dir("qor_ini");
   const std::string f = dir.file("list.ini");
   writeFile(f, std::string("[S]\na=1\nb= \"2\" \n[T]\n"));
-  struct Case {
+  struct {
     const char* sec;
     int size;
     const char* want;
   } lists[] = {
-      {"S", 64, "3:a|b||"}, {"S", 4, "2:a|||"}, {"S", 3, "1:a||"}, {"S", 2, "0:||"},
+      {"S", 64, "3:a|b||"}, {"S", 4, "2:a|||"}, {"S", 3, "1:a||"},        {"S", 2, "0:||"},
       {"T", 64, "0:||"},    {"U", 64, "0:||"},  {nullptr, 64, "3:S|T||"},
   };
-  for (const Case& c : lists) EXPECT_EQ(getList(c.sec, f, c.size), c.want) << (c.sec ? c.sec : "null") << c.size;
+  for (auto& c : lists) EXPECT_EQ(getString(c.sec, nullptr, f, c.size), c.want) << (c.sec ? c.sec : "null") << c.size;
 
-  struct SectionCase {
+  struct {
     const char* sec;
     unsigned size;
     const char* want;
@@ -131,7 +98,7 @@ TEST(IniFiles, ListsNamesAndSectionsWithinTheBuffer) {
       {"S", 64, "8:a=1|b=2||#"}, {"S", 9, "8:a=1|b=2||"}, {"S", 8, "6:a=1|b=||"}, {"S", 6, "4:a=1|||"},
       {"S", 5, "3:a=1||"},       {"T", 64, "0:||"},       {"U", 64, "0:||"},
   };
-  for (const SectionCase& c : sections) EXPECT_EQ(getSection(c.sec, f, c.size), c.want) << c.sec << c.size;
+  for (auto& c : sections) EXPECT_EQ(getSection(c.sec, f, c.size), c.want) << c.sec << c.size;
   char one = '#';
   EXPECT_EQ(GetPrivateProfileSection("S", &one, 1, f.c_str()), 0);
   EXPECT_EQ(one, 0);
@@ -147,16 +114,16 @@ TEST(IniFiles, StructsCarryAChecksumAndRefuseAnyChange) {
   EXPECT_TRUE(GetPrivateProfileStruct("S", "k", out, 3, f.c_str()));
   EXPECT_EQ(std::vector<unsigned char>(out, out + 3), std::vector<unsigned char>(bytes, bytes + 3));
 
-  struct Case {
+  struct {
     const char* stored;
     int size;
     bool ok;
   } cases[] = {
-      {"01abffab", 3, true},  {"01ABFFAC", 3, false}, {"01ABFEAB", 3, false}, {"01ABFFA", 3, false},
-      {"01ABFFAB00", 3, false}, {"01ABFFAB", 2, false}, {"01ABFGAB", 3, false}, {"00", 0, true},
-      {"01ABFFAB", -1, false}, {"01ABFFAB", 0x7FFFFFF8, false},
+      {"01abffab", 3, true},    {"01ABFFAC", 3, false},          {"01ABFEAB", 3, false}, {"01ABFFA", 3, false},
+      {"01ABFFAB00", 3, false}, {"01ABFFAB", 2, false},          {"01ABFGAB", 3, false}, {"00", 0, true},
+      {"01ABFFAB", -1, false},  {"01ABFFAB", 0x7FFFFFF8, false},
   };
-  for (const Case& c : cases) {
+  for (auto& c : cases) {
     ASSERT_TRUE(WritePrivateProfileString("S", "t", c.stored, f.c_str()));
     EXPECT_EQ(GetPrivateProfileStruct("S", "t", out, c.size, f.c_str()), c.ok) << c.stored << " " << c.size;
   }
@@ -171,20 +138,13 @@ TEST(IniFiles, RefusesWhatTheFileCouldNotGiveBack) {
   ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", f.c_str()));
   const std::string before = readText(f);
   const std::string longName = dir.path + "/" + std::string(1100 - dir.path.size(), 'n');
-  struct Case {
-    const char *sec, *key, *value, *file;
-  } cases[] = {
-      {"S", "a=b", "v", f.c_str()},  {"S", "a\rb", "v", f.c_str()}, {"S", "a\nb", "v", f.c_str()},
-      {"S", "[a", "v", f.c_str()},   {"S", " a", "v", f.c_str()},   {"S", "\ta", "v", f.c_str()},
-      {"a]b", "k", "v", f.c_str()},  {"a\rb", "k", "v", f.c_str()}, {"a\nb", "k", "v", f.c_str()},
-      {"", "k", "v", f.c_str()},     {"S", "k", "v\r", f.c_str()},  {"S", "k", "v\nw", f.c_str()},
-      {"S", "", "v", f.c_str()},     {nullptr, "k", "v", f.c_str()}, {"S", "k", "v", nullptr},
-      {"S", "k", "v", ""},           {"S", "k", "v", longName.c_str()},
-  };
-  for (const Case& c : cases) {
-    EXPECT_FALSE(WritePrivateProfileString(c.sec, c.key, c.value, c.file)) << (c.key ? c.key : "null");
-    EXPECT_EQ(readText(f), before);
-  }
+  const char* rows[][3] = {{"S", "a=b", "v"},  {"S", "a\rb", "v"}, {"S", "a\nb", "v"}, {"S", "[a", "v"},
+                           {"S", " a", "v"},   {"S", "\ta", "v"},  {"a]b", "k", "v"},  {"a\rb", "k", "v"},
+                           {"a\nb", "k", "v"}, {"", "k", "v"},     {"S", "k", "v\r"},  {"S", "k", "v\nw"},
+                           {"S", "", "v"},     {nullptr, "k", "v"}};
+  for (auto& r : rows) EXPECT_FALSE(WritePrivateProfileString(r[0], r[1], r[2], f.c_str())) << r[1];
+  for (const char* name : {static_cast<const char*>(nullptr), "", longName.c_str()})
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", name));
   EXPECT_FALSE(WritePrivateProfileSection("S", "a=1\0b\n=2\0", f.c_str()));
   EXPECT_FALSE(WritePrivateProfileSection("S", (std::string(8192, 'k') + "=1").c_str(), f.c_str()));
   EXPECT_FALSE(WritePrivateProfileSection("N]", "a=1\0", f.c_str()));
@@ -213,7 +173,8 @@ TEST(IniFiles, AnUnchangedWriteKeepsTheFileAndAnOutsideEditIsReRead) {
   TempDir dir("qor_ini");
   const std::string f = dir.file("fresh.ini");
   ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", f.c_str()));
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   ASSERT_EQ(::stat(f.c_str(), &a), 0);
   usleep(20000);
   ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", f.c_str()));
