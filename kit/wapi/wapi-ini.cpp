@@ -15,7 +15,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -64,6 +66,7 @@ struct iniFileContext {
   bool mUsed = false;
   bool mStale = false;  // a failed write left memory ahead of the disk
   std::string mName;
+  size_t mNameHash = 0;  // spares the name comparisons of the slot scan
   Sections mSections{false, disposeSection};
 };
 
@@ -187,8 +190,12 @@ void parseFile(int fd, Sections& out) {
 iniFileContext& lookup(const char* name) {
   IniState& s = state();
   iniFileContext* c = nullptr;
+  const size_t hash = std::hash<std::string_view>()(name);
   for (auto& ctx : s.s_ctxs)
-    if (ctx.mUsed && ctx.mName == name) c = &ctx;
+    if (ctx.mUsed && ctx.mNameHash == hash && ctx.mName == name) {
+      c = &ctx;
+      break;
+    }
   for (int i = 0; !c && i < kContexts; ++i)
     if (!s.s_ctxs[i].mUsed) c = &s.s_ctxs[i];
   if (!c) {
@@ -201,7 +208,7 @@ iniFileContext& lookup(const char* name) {
   if (same && !c->mStale && stampOf(c->mName) == c->mStamp) return *c;
 
   c->mSections.DeleteAll();
-  if (!same) c->mName = name;
+  if (!same) c->mName = name, c->mNameHash = hash;
   c->mUsed = true, c->mStale = false, c->mStamp = FileStamp();
   // Non-blocking, so that a name that turns out to be a pipe never waits for a writer.
   int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
