@@ -120,6 +120,17 @@ public:
     // The tick source of the activity lights (GetTickCount when empty); set before use.
     std::function<uint32_t()> mLedClock;
 
+    // ---- parameter-change dispatch (QORParamChanges.cpp) ----
+    // Writes uiSettingsLines over the UI-size file, which must exist; when it is missing or
+    // cannot be replaced, the old file stays, both status lines say so and false is answered.
+    bool writeUISettings();
+    // The second status line (the value read-out's text).
+    void showStatus2(const char* text);
+    // The entry of the tempo list that kGlobalTempo and kArpSpeed last chose.
+    std::atomic<int32_t> tempoIndex{0};
+    // While set, values from the synthesizer move the controls without their action running.
+    bool mSendSuppressed = false;
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;
