@@ -55,7 +55,8 @@ struct Change {
     IParam* param;
     double value;
     int intValue;
-    int part; // offset in the case's block of eight ids
+    int part;      // offset in the case's block of eight ids
+    int shownPart; // selectedPart before the quick tab re-applied the parameter's value
 };
 
 // Truncation toward zero; a value no int holds (or NaN) counts as 0.
@@ -570,9 +571,9 @@ Next quickTab(QOR& q, Change& c)
 {
     if (q.currentModel == 1 && c.intValue >= 6) {
         q.showStatus("Part 7 & 8 available for Tirravel II");
-        // Back to the part shown, or to part 1 when that is itself out of reach (the model
-        // changed under it); the second pass then ends.
-        const int back = q.selectedPart >= 6 ? 0 : q.selectedPart.load();
+        // Back to the part shown before this change, or to part 1 when that is itself out of
+        // reach (the model changed under it); the second pass then ends.
+        const int back = c.shownPart >= 6 || c.shownPart < 0 ? 0 : c.shownPart;
         setOnScreen(q, kQuickTab, back);
         q.OnParamChange(kQuickTab);
         return Next::Stop;
@@ -671,7 +672,7 @@ void QOR::OnParamChange(int idx)
     IParam* param = GetParam(idx);
     if (!param) return;
     const double value = param->Value();
-    Change change{idx, param, value, truncated(value), 0};
+    Change change{idx, param, value, truncated(value), 0, selectedPart};
     Next next = Next::QuickTab;
     if (const Case* early = findCase(kEarlyCases, idx)) {
         change.part = (idx - early->first) % kParts;

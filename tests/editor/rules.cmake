@@ -39,7 +39,8 @@ if(TARGET editor_controller_tabs_test)
   target_link_libraries(editor_controller_tabs_test PRIVATE qor_pngwriter)
 endif()
 # The edits tests play the configured controller into the simulator's own core.
-foreach(t editor_controller_edits_test editor_controller_edits_thread_test)
+foreach(t editor_controller_edits_test editor_controller_edits_thread_test editor_controller_dispatch_test
+         editor_controller_dispatch_thread_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
     target_link_libraries(${t} PRIVATE synth_sim_core)
