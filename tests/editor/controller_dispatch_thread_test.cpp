@@ -25,6 +25,11 @@ struct JobLog {
             while (hold) usleep(1000);
         };
     }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return records.size();
+    }
     std::vector<SenderJobRecord> take()
     {
         std::lock_guard<std::mutex> lock(mLock);
@@ -101,7 +106,7 @@ TEST(ControllerDispatchJobs, ABusyThreadStartsNothingAndLeavesTheTransferFlags)
     JobLog jobs(q);
     jobs.hold = true;
     d.edit(kMultiName, 1);
-    while (jobs.records.empty()) usleep(1000);
+    while (jobs.count() == 0) usleep(1000);
     ControlAction* action = q.GetParam(kArpPatternLength)->GetControlAction();
     ASSERT_NE(action, nullptr);
     d.edit(2701, 7);

@@ -24,7 +24,8 @@ if(TARGET editor_config_chart_test)
   target_link_libraries(editor_config_chart_test PRIVATE qor_make_config_chart qor_editor)
 endif()
 # The controller's editor tests build the editor from the bundle's configuration and images.
-foreach(t editor_controller_editor_test editor_controller_readouts_thread_test editor_controller_ports_jack_test)
+foreach(t editor_controller_editor_test editor_controller_readouts_thread_test editor_controller_ports_jack_test
+         editor_controller_dispatch_jack_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
   endif()
