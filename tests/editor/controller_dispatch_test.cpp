@@ -52,7 +52,13 @@ TEST(ControllerDispatch, EditsLeaveFieldsLayersAndStatusAsTheirCaseSays)
          {{kEnvelope1Triggering + 2, 2}},
          [&] { return d.value(kEnvelopeTriggering + 2) == 4.0; }},
         {"filter type 3", {{kFilterType, 3}}, [&] { return d.shown("filterSlopeOverlayer"); }},
-        {"filter type 2", {{kFilterType, 3}, {kFilterType, 2}}, [&] { return !d.shown("filterSlopeOverlayer"); }},
+        {"filter type 2 flashes the indicator",
+         {{kFilterType, 3}, {kFilterType, 2}},
+         [&] {
+             const auto calls = d.plug->copy(d.plug->indicator);
+             return !d.shown("filterSlopeOverlayer") && calls.size() >= 2 &&
+                    calls[calls.size() - 2] == testsupport::Bytes{1} && calls.back() == testsupport::Bytes{0};
+         }},
         {"part 3 then 7 on model 0", {{kQuickTab, 2}, {kQuickTab, 6}}, [&] { return q.selectedPart == 6; }},
         {"part 7 refused on model 1",
          {{kCurrentModel, 0}, {kQuickTab, 2}, {kCurrentModel, 1}, {kQuickTab, 6}},
