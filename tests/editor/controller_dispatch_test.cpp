@@ -156,11 +156,14 @@ TEST(ControllerDispatch, ValuesFromTheSynthesizerMoveTheReadOutAndSendNothing)
     QOR& q = *d.plug;
     d.plug->takeShorts();
     q.midiManager->expectingEditDump = true;
+    q.GetParam(kUnisonSwitch + 1)->Set(1); // a SysEx parameter
+    q.OnParamChange2(kUnisonSwitch + 1);
     q.GetParam(kFilterCutoff + 2)->Set(70);
     q.OnParamChange2(kFilterCutoff + 2);
     q.GetParam(kQuickTab)->Set(4);
     q.OnParamChange2(kQuickTab);
     EXPECT_TRUE(d.plug->takeShorts().empty());
+    EXPECT_TRUE(d.plug->copy(d.plug->handed).empty());
     EXPECT_FALSE(q.midiManager->expectingEditDump);
     EXPECT_FALSE(q.changeFromHardware);
     EXPECT_EQ(d.status2(), "70") << d.status1();
