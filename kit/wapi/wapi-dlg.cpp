@@ -269,6 +269,25 @@ NSArray* Wapi_vQOR_hwnd::accessibilityAttributeValue(const char* attribute) {
 LRESULT WapiDialogDefaultWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto proc = reinterpret_cast<DLGPROC>(GetWindowLong(hwnd, DWL_DLGPROC));
   if (!proc) return DefWindowProc(hwnd, msg, wParam, lParam);
+  if (msg == WM_PAINT && !proc(hwnd, WM_ERASEBKGND, 0, 0)) {
+    // The background: the brush the procedure names, else the dialog background where the
+    // view or its window's content view is opaque.
+    auto* view = wapiAs<NSView>(wapiObject(hwnd));
+    NSView* content = view && view->window() ? view->window()->contentView() : nullptr;
+    const bool mayFill = view && (wapiIsContentView(view) || view->isOpaque() || (content && content->isOpaque()));
+    PAINTSTRUCT ps;
+    if (HDC hdc = BeginPaint(hwnd, &ps)) {
+      if (ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
+        const LRESULT brush = proc(hwnd, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hwnd));
+        if (brush == 0 || brush == 1) {
+          if (mayFill) WAPI_FillDialogBackground(hdc, &ps.rcPaint, 3);
+        } else {
+          WAPI_FillRect(hdc, &ps.rcPaint, reinterpret_cast<HGDIOBJ>(brush));
+        }
+      }
+      EndPaint(hwnd, &ps);
+    }
+  }
   if (LRESULT r = proc(hwnd, msg, wParam, lParam)) return r;
   return DefWindowProc(hwnd, msg, wParam, lParam);
 }

@@ -104,6 +104,15 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   void viewDidHide() override;
   void viewDidUnhide() override;
 
+  // Painting: the draw handler opens a paint context for the procedure; a content view paints
+  // its whole tree of layer views into one context and leaves platform views to the platform.
+  void drawRect(NSRect rect) override;
+  void recursiveDisplayIfNeeded(CGContextRef store) override;
+  // Only while a paint context is open: fills the structure and marks the context used.
+  bool getWapiPaintInfo(PAINTSTRUCT* ps);
+  HDC wapiPaintContext() const { return m_paintctx_hdc; }
+  friend void DrawWapiViewRectImpl(Wapi_vQOR_hwnd* view, NSRect rect, HDC hdc);
+
   // Accessibility: the procedure may name an object (WM_GETOBJECT) that speaks for the view.
   bool accessibilityIsIgnored() override;
   NSObject* accessibilityHitTest(NSPoint point) override;

@@ -120,6 +120,13 @@ enum : int { SW_HIDE = 0, SW_SHOWNA = 1, SW_SHOW = 2, SW_SHOWMINIMIZED = 3 };
 enum : UINT { GW_HWNDFIRST = 0, GW_HWNDLAST = 1, GW_HWNDNEXT = 2, GW_HWNDPREV = 3, GW_OWNER = 4, GW_CHILD = 5 };
 
 // The 64-bit layout of the non-client size record: three rectangles and a pointer.
+// What BeginPaint hands out: the paint context, the erase flag and the area being painted.
+struct PAINTSTRUCT {
+  HDC hdc;
+  int fErase;
+  RECT rcPaint;
+};
+
 struct NCCALCSIZE_PARAMS {
   RECT rgrc[3];
   void* lppos;
@@ -183,3 +190,17 @@ BOOL ClientToScreen(HWND hwnd, POINT* p);
 BOOL GetWindowRect(HWND hwnd, RECT* r);
 HWND WindowFromPoint(POINT p);
 BOOL InvalidateRect(HWND hwnd, const RECT* r, BOOL erase = 1);
+
+// Client area, painting and drawing contexts.
+BOOL GetClientRect(HWND hwnd, RECT* r);
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
+BOOL EndPaint(HWND hwnd, PAINTSTRUCT* ps);
+void UpdateWindow(HWND hwnd);
+HDC GetDC(HWND hwnd);
+HDC GetWindowDC(HWND hwnd);
+void ReleaseDC(HWND hwnd, HDC hdc);
+
+// The mouse capture: a record the views consult when routing mouse events.
+HWND SetCapture(HWND hwnd);
+void ReleaseCapture();
+HWND GetCapture();

@@ -28,9 +28,8 @@ NSView* wapiViewOf(NSObject* o) {
   return nullptr;
 }
 
-// Nothing can hold the capture, queue a message or run a timer for a view yet; the parts of the
-// layer that bring them complete these steps.
-void wapiReleaseCaptureOf(NSView*) {}
+// Nothing can queue a message or run a timer for a view yet; the parts of the layer that bring
+// them complete these steps.
 void WAPI_MessageQueue_Clear(HWND) {}
 void KillTimer(HWND, int) {}
 

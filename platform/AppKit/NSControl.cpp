@@ -1,6 +1,8 @@
 #include "NSControl.h"
 #include "NSTextField.h"
 
+#include <CoreText/CTFieldText.h>
+
 NS_STANDIN_CLASS_IMPL(NSControl, NSView)
 NS_STANDIN_CLASS_IMPL(NSButton, NSControl)
 NS_STANDIN_CLASS_IMPL(NSSlider, NSControl)
@@ -48,4 +50,25 @@ void NSButton::setTitle(NSString* title)
 {
     mTitle = title ? title->UTF8String() : "";
     setNeedsDisplay(true);
+}
+
+void NSButton::drawRect(NSRect)
+{
+    CGContextRef c = beginDrawingInBounds();
+    if (!c) return;
+    const NSRect b = bounds();
+    CGContextSetRGBFillColor(c, 0.25, 0.25, 0.25, 1);
+    CGContextFillRect(c, b);
+    CGContextSetRGBFillColor(c, 0.92, 0.92, 0.92, 1);
+    CGContextFillRect(c, NSInsetRect(b, 1, 1));
+    ct_standin::FieldText how;
+    how.align = 1;
+    if (mTitleColor) {
+        how.rgb[0] = mTitleColor->redComponent();
+        how.rgb[1] = mTitleColor->greenComponent();
+        how.rgb[2] = mTitleColor->blueComponent();
+        how.alpha = mTitleColor->alphaComponent();
+    }
+    ct_standin::DrawFieldText(c, NSInsetRect(b, 2, 2), NSStandinCharacters(mTitle.c_str()), how);
+    CGContextRestoreGState(c);
 }

@@ -77,6 +77,9 @@ public:
     NSColor* attributedTitleColor() const { return mTitleColor; }
     void setAttributedTitleColor(NSColor* color);
     bool acceptsFirstResponder() override { return true; }
+    // A fixed look: a light face, a dark one-pixel frame and the title centred in black (or
+    // the title colour).
+    void drawRect(NSRect rect) override;
 
 private:
     std::string mTitle;

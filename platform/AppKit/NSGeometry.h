@@ -15,3 +15,7 @@ NSRect NSUnionRect(NSRect a, NSRect b);
 NSRect NSIntersectionRect(NSRect a, NSRect b);
 // Half-open on the far edges.
 bool NSPointInRect(NSPoint p, NSRect r);
+inline NSRect NSInsetRect(NSRect r, CGFloat dx, CGFloat dy)
+{
+    return NSMakeRect(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx, r.size.height - 2 * dy);
+}

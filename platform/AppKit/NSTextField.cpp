@@ -224,12 +224,9 @@ void NSTextField::endEditing()
 
 void NSTextField::drawRect(NSRect)
 {
-    NSGraphicsContext* current = NSGraphicsContext::currentContext();
-    CGContextRef c = current ? current->graphicsPort() : nullptr;
+    CGContextRef c = beginDrawingInBounds();
     if (!c) return;
     const NSRect b = bounds();
-    CGContextSaveGState(c);
-    CGContextClipToRect(c, b);
     if (mBackground) {
         CGContextSetRGBFillColor(c, mBackground->redComponent(), mBackground->greenComponent(),
                                  mBackground->blueComponent(), mBackground->alphaComponent());

@@ -217,42 +217,106 @@ NSView* NSView::hitTest(NSPoint point)
     return this;
 }
 
-void NSView::displayIfNeededIn(CGContextRef store, NSPoint origin)
+void NSView::concatFromSuperview(CGContextRef c) const
+{
+    const bool same = isFlipped() == (mSuperview && mSuperview->isFlipped());
+    if (same) {
+        CGContextTranslateCTM(c, mFrame.origin.x, mFrame.origin.y);
+    } else {
+        CGContextTranslateCTM(c, mFrame.origin.x, mFrame.origin.y + mFrame.size.height);
+        CGContextScaleCTM(c, 1, -1);
+    }
+}
+
+void NSView::concatFromWindow(CGContextRef c) const
+{
+    if (mSuperview) mSuperview->concatFromWindow(c);
+    concatFromSuperview(c);
+}
+
+void NSGraphicsContext::saveAndSetCurrent(CGContextRef port)
+{
+    auto* context = new NSGraphicsContext;
+    context->mPort = port;
+    context->mOuter = gCurrentContext;
+    gCurrentContext = context;
+}
+
+void NSGraphicsContext::restoreCurrent()
+{
+    NSGraphicsContext* context = gCurrentContext;
+    if (!context) return;
+    gCurrentContext = context->mOuter;
+    context->release();
+}
+
+bool NSView::lockFocusIfCanDraw()
+{
+    CGContextRef store = mWindow ? mWindow->backingStore() : nullptr;
+    if (!store || isHiddenOrHasHiddenAncestor()) return false;
+    CGContextSaveGState(store);
+    concatFromWindow(store);
+    CGContextClipToRect(store, bounds());
+    NSGraphicsContext::saveAndSetCurrent(store);
+    return true;
+}
+
+CGContextRef NSView::beginDrawingInBounds() const
+{
+    NSGraphicsContext* current = gCurrentContext;
+    CGContextRef c = current ? current->mPort : nullptr;
+    if (!c) return nullptr;
+    CGContextSaveGState(c);
+    CGContextClipToRect(c, bounds());
+    return c;
+}
+
+void NSView::unlockFocus()
+{
+    NSGraphicsContext* current = gCurrentContext;
+    if (!current) return;
+    CGContextRef store = current->mPort;
+    NSGraphicsContext::restoreCurrent();
+    CGContextRestoreGState(store);
+}
+
+// A rectangle of this view's coordinates in a subview's.
+static NSRect rectInSubview(const NSView* sub, NSRect r, bool superFlipped)
+{
+    const NSRect f = sub->frame();
+    const bool same = sub->isFlipped() == superFlipped;
+    const double y = same ? r.origin.y - f.origin.y : f.origin.y + f.size.height - (r.origin.y + r.size.height);
+    return NSMakeRect(r.origin.x - f.origin.x, y, r.size.width, r.size.height);
+}
+
+void NSView::recursiveDisplayIfNeeded(CGContextRef store)
 {
     if (mHidden) return;
     retain(); // drawing may close the view
-    origin.x += mFrame.origin.x;
-    origin.y += mFrame.origin.y;
     NSRect drawn = NSMakeRect(0, 0, 0, 0);
     if (needsDisplay()) {
         NSRect dirty = mDirty;
         drawn = dirty;
         mDirty = NSMakeRect(0, 0, 0, 0);
         CGContextSaveGState(store);
-        CGContextTranslateCTM(store, origin.x, origin.y);
+        concatFromWindow(store);
         CGContextClipToRect(store, dirty);
-        NSGraphicsContext context;
-        context.mPort = store;
-        NSGraphicsContext* outer = gCurrentContext;
-        gCurrentContext = &context;
+        NSGraphicsContext::saveAndSetCurrent(store);
         ++gDrawCount;
         drawRect(dirty);
-        gCurrentContext = outer;
+        NSGraphicsContext::restoreCurrent();
         CGContextRestoreGState(store);
     }
     std::vector<NSView*> children = mSubviews;
     // What this view drew over, its subviews draw again.
     if (!NSIsEmptyRect(drawn))
         for (NSView* v : children) {
-            NSRect over = NSIntersectionRect(drawn, v->mFrame);
-            if (NSIsEmptyRect(over)) continue;
-            over.origin.x -= v->mFrame.origin.x;
-            over.origin.y -= v->mFrame.origin.y;
-            v->setNeedsDisplayInRect(over);
+            const NSRect over = NSIntersectionRect(drawn, v->mFrame);
+            if (!NSIsEmptyRect(over)) v->setNeedsDisplayInRect(rectInSubview(v, over, isFlipped()));
         }
     for (NSView* v : children) v->retain();
     for (NSView* v : children) {
-        if (v->mSuperview == this && !v->mHidden) v->displayIfNeededIn(store, origin);
+        if (v->mSuperview == this && !v->mHidden) v->recursiveDisplayIfNeeded(store);
         v->release();
     }
     release();

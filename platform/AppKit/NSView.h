@@ -66,12 +66,25 @@ public:
     virtual bool acceptsFirstMouse(NSEvent*) { return false; }
     NSResponder* nextResponder() const override;
 
-    // The window's display pass: draws what needs display here and below into the window's
-    // backing store, then clears it.
-    void displayIfNeededIn(CGContextRef store, NSPoint originInWindow);
+    // The window's display pass, one overridable recursive step: draws what needs display here
+    // and below into the window's backing store, then clears it. The store's transform is the
+    // window's on entry and on return.
+    virtual void recursiveDisplayIfNeeded(CGContextRef store);
+    // Makes the transform of the context map this view's coordinates (flipped or not) from
+    // its superview's, or from the window's through every superview.
+    void concatFromSuperview(CGContextRef c) const;
+    void concatFromWindow(CGContextRef c) const;
+
+    // Drawing outside the display pass: with the window's backing store and the view shown,
+    // makes the store the current context, placed and clipped to the view; false otherwise.
+    bool lockFocusIfCanDraw();
+    void unlockFocus();
 
 protected:
     NSObject* self() override { return this; }
+    // For drawRect: the current port with its state saved and clipped to the bounds, or null
+    // outside a display pass. The caller restores the state.
+    CGContextRef beginDrawingInBounds() const;
 
 private:
     friend class NSWindow;
@@ -96,8 +109,12 @@ public:
     // Null outside a display pass.
     static NSGraphicsContext* currentContext();
     CGContextRef graphicsPort() const { return mPort; }
+    // Makes a context over the port current until the matching restore (a stack).
+    static void saveAndSetCurrent(CGContextRef port);
+    static void restoreCurrent();
 
 private:
     friend class NSView;
     CGContextRef mPort = nullptr;
+    NSGraphicsContext* mOuter = nullptr;
 };

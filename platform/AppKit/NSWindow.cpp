@@ -136,7 +136,7 @@ void NSWindow::viewLeaving(NSView* view)
 
 void NSWindow::displayIfNeeded()
 {
-    if (mStore && mContentView) mContentView->displayIfNeededIn(mStore, NSMakePoint(0, 0));
+    if (mStore && mContentView) mContentView->recursiveDisplayIfNeeded(mStore);
 }
 
 void NSWindow::addChildWindow(NSWindow* child, NSInteger)
