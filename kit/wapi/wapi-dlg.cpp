@@ -71,6 +71,7 @@ Wapi_vQOR_hwnd* Wapi_vQOR_hwnd::initChild(const WAPI_DialogResourceIndex* res, N
   }
 
   const HWND self = wapiHandle(this);
+  wapiAcceptPosts(self, true);
   if (!res) {
     if (proc) m_wndproc = proc;
     m_wndproc(self, WM_CREATE, 0, param);

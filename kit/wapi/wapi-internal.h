@@ -203,4 +203,57 @@ void WAPI_ButtonSetTextColor(NSButton* button, NSColor* colour);
 // no capture, posted message, timer or owned window of the view can exist.
 void wapiReleaseCaptureOf(NSView* view);
 void WAPI_MessageQueue_Clear(HWND hwnd);
-void KillTimer(HWND hwnd, int id);
+
+// What the application delegate answers for the posted-message queue (wapiPostMessage:msg:wp:lp:,
+// wapiPostMessageTick:, wapiPostMessageClearQ:); it normally forwards to the WAPI_Internal_ calls.
+class WapiPostMessageDelegate {
+ public:
+  virtual BOOL wapiPostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+  virtual void wapiPostMessageTick() = 0;
+  virtual void wapiPostMessageClearQ(HWND hwnd) = 0;
+
+ protected:
+  ~WapiPostMessageDelegate() = default;
+};
+// Layer views accept posts from creation until their WM_DESTROY begins; posting threads read
+// only this record, never the view.
+void wapiAcceptPosts(HWND hwnd, bool accept);
+
+// While set, only timers of this window fire (WAPI_RunRunLoopEx).
+extern HWND g_wapi_only_timerhwnd;
+
+// The target of a timer with a procedure (or without a window): calls the procedure.
+class Wapi_vQOR_tft : public NSObject {
+  NS_STANDIN_CLASS(Wapi_vQOR_tft)
+
+ public:
+  Wapi_vQOR_tft() = default;
+  Wapi_vQOR_tft* init(UINT_PTR id, HWND hwnd, TIMERPROC proc) {
+    mId = id;
+    mHwnd = hwnd;
+    mProc = proc;
+    return this;
+  }
+  void WAPI_Timer();
+
+ private:
+  UINT_PTR mId = 0;
+  HWND mHwnd = nullptr;
+  TIMERPROC mProc = nullptr;
+};
+
+// One pointer-sized value as a timer's user info: a window timer's id.
+class Wapi_vQOR_sdh : public NSObject {
+  NS_STANDIN_CLASS(Wapi_vQOR_sdh)
+
+ public:
+  Wapi_vQOR_sdh() = default;
+  Wapi_vQOR_sdh* init(UINT_PTR value) {
+    mValue = value;
+    return this;
+  }
+  UINT_PTR getValue() const { return mValue; }
+
+ private:
+  UINT_PTR mValue = 0;
+};

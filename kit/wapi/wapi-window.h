@@ -204,3 +204,18 @@ void ReleaseDC(HWND hwnd, HDC hdc);
 HWND SetCapture(HWND hwnd);
 void ReleaseCapture();
 HWND GetCapture();
+
+// Timers and the posted-message queue. Timers repeat until killed; an id of (UINT_PTR)-1 or
+// 0xFFFFFFFF kills every timer of the window. From other threads, SetTimer, KillTimer and
+// PostMessage are queued for the main thread once the queue exists.
+typedef uintptr_t UINT_PTR;
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT intervalMs, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+void WAPI_RunRunLoop(int ms);
+void WAPI_RunRunLoopEx(int ms, HWND onlyTimersOf);
+BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void WAPI_Internal_PostMessage_Init();
+BOOL WAPI_Internal_PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void WAPI_MessageQueue_Flush();
+void WAPI_Internal_PMQ_ClearAllMessages(HWND hwnd);

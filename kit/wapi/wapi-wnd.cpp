@@ -28,10 +28,6 @@ NSView* wapiViewOf(NSObject* o) {
   return nullptr;
 }
 
-// Nothing can queue a message or run a timer for a view yet; the parts of the layer that bring
-// them complete these steps.
-void WAPI_MessageQueue_Clear(HWND) {}
-void KillTimer(HWND, int) {}
 
 namespace {
 

@@ -21,9 +21,13 @@ public:
     // The windows front to back: the one ordered front last comes first.
     std::vector<NSWindow*> orderedWindows() const;
     NSWindow* keyWindow() const { return mKeyWindow; }
+    // Not retained, as on the real system.
+    NSObject* delegate() const { return mDelegate; }
+    void setDelegate(NSObject* delegate) { mDelegate = delegate; }
 
 private:
     friend class NSWindow;
+    NSObject* mDelegate = nullptr;
     std::vector<NSWindow*> mWindows; // not retained: a window leaves the list as it goes
     NSWindow* mKeyWindow = nullptr;
     NSView* mMouseView = nullptr;     // the view that took the last mouse-down; retained

@@ -151,3 +151,9 @@ void NSRunLoop::addTimer(NSTimer* timer, NSRunLoopMode mode)
     CFRelease(m);
     timer->holdForLoop();
 }
+
+int NSRunLoop::runUntilDate(CFAbsoluteTime date)
+{
+    const CFAbsoluteTime now = CFAbsoluteTimeGetCurrent();
+    return date > now ? cf_standin::advanceClock(date - now) : 0;
+}

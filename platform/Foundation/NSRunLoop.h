@@ -58,5 +58,8 @@ public:
     static NSRunLoop* currentRunLoop();
     static NSRunLoop* mainRunLoop() { return currentRunLoop(); }
     void addTimer(NSTimer* timer, NSRunLoopMode mode);
+    // Moves the virtual clock on to date (seconds on CFAbsoluteTimeGetCurrent's clock), firing
+    // what falls due on the way in time order; answers how many fired.
+    int runUntilDate(CFAbsoluteTime date);
     CFRunLoopRef getCFRunLoop() const { return CFRunLoopGetCurrent(); }
 };
