@@ -2,21 +2,15 @@
 // the one-window filter, requests from worker threads, and posts to windows that go away.
 #include "tests/wapi/window_fixture.h"
 
+#include "tests/wapi/post_forwarder.h"
+
 #include <atomic>
 #include <thread>
 
 namespace {
 
-// Forwards the queue's messages from the application delegate to the layer, as a host does.
-class ForwardingDelegate : public NSObject, public WapiPostMessageDelegate {
- public:
-  BOOL wapiPostMessage(HWND h, UINT m, WPARAM w, LPARAM l) override { return WAPI_Internal_PostMessage(h, m, w, l); }
-  void wapiPostMessageTick() override { WAPI_MessageQueue_Flush(); }
-  void wapiPostMessageClearQ(HWND h) override { WAPI_Internal_PMQ_ClearAllMessages(h); }
-};
-
-ForwardingDelegate* delegate() {
-  static auto* d = new ForwardingDelegate;
+PostForwardingDelegate* delegate() {
+  static auto* d = new PostForwardingDelegate;
   return d;
 }
 
@@ -144,7 +138,6 @@ TEST_F(WindowTimers, EitherAllTimersIdKillsEveryTimerOfTheWindow) {
   }
 }
 
-HWND gSelfKilling = nullptr;
 LRESULT SelfKillingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   WindowTest::LoggingProc(h, m, w, l);
   if (m == WM_TIMER && w == 1) {
