@@ -219,3 +219,36 @@ void WAPI_Internal_PostMessage_Init();
 BOOL WAPI_Internal_PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void WAPI_MessageQueue_Flush();
 void WAPI_Internal_PMQ_ClearAllMessages(HWND hwnd);
+
+// Focus, enabling, scrolling and closing.
+void SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+// A text field and the field editor that edits it count as one.
+BOOL IsEquivalentTextView(HWND a, HWND b);
+void EnableWindow(HWND hwnd, BOOL enable);
+// Moves every child by (dx, dy); the rectangles are not used.
+BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+void WAPI_CloseWindow(HWND hwnd);
+
+// Dropped files: a global-memory block of a 16-byte header (offset of the name list, drop point,
+// non-client flag) and zero-terminated names closed by an empty one. Only bytes inside the block
+// are read.
+BOOL DragQueryPoint(HANDLE drop, POINT* p);
+// Index 0xFFFFFFFF counts the names; otherwise the length copied (or, without a buffer, the
+// name's length); 0 past the list.
+UINT DragQueryFile(HANDLE drop, UINT index, char* buffer, UINT size);
+void DragFinish(HANDLE drop);
+
+// The record sent with WM_GESTURE, in this platform's natural layout.
+struct GESTUREINFO {
+  UINT cbSize;
+  DWORD dwFlags;
+  DWORD dwID;
+  HWND hwndTarget;
+  int16_t ptsLocation[2];
+  DWORD dwInstanceID;
+  DWORD dwSequenceID;
+  uint64_t ullArguments;
+  UINT cbExtraArgs;
+};
+BOOL WAPI_GetGestureInfo(LPARAM lParam, GESTUREINFO* info);
