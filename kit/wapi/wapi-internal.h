@@ -108,6 +108,10 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   // its whole tree of layer views into one context and leaves platform views to the platform.
   void drawRect(NSRect rect) override;
   void recursiveDisplayIfNeeded(CGContextRef store) override;
+  // A new subview marks a dirty descendant up the tree; a leaving one repaints this view and
+  // its ancestors.
+  void didAddSubview(NSView* view) override;
+  void willRemoveSubview(NSView* view) override;
   // Only while a paint context is open: fills the structure and marks the context used.
   bool getWapiPaintInfo(PAINTSTRUCT* ps);
   HDC wapiPaintContext() const { return m_paintctx_hdc; }

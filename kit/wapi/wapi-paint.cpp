@@ -203,6 +203,28 @@ void Wapi_vQOR_hwnd::recursiveDisplayIfNeeded(CGContextRef store) {
   release();
 }
 
+void Wapi_vQOR_hwnd::didAddSubview(NSView*) {
+  m_isdirty |= 2;
+  for (NSView* s = superview(); s; s = s->superview()) {
+    auto* up = wapiAs<Wapi_vQOR_hwnd>(s);
+    if (!up) continue;
+    if (up->m_isdirty & 2) break;
+    up->m_isdirty |= 2;
+  }
+}
+
+void Wapi_vQOR_hwnd::willRemoveSubview(NSView*) {
+  m_isdirty |= 3;
+  setNeedsDisplay(true);
+  for (NSView* s = superview(); s; s = s->superview()) {
+    s->setNeedsDisplay(true);
+    auto* up = wapiAs<Wapi_vQOR_hwnd>(s);
+    if (!up) continue;
+    if ((up->m_isdirty & 3) == 3) break;
+    up->m_isdirty |= 3;
+  }
+}
+
 BOOL GetClientRect(HWND hwnd, RECT* r) {
   if (!r) return 0;
   *r = RECT{};

@@ -89,12 +89,14 @@ void NSView::addSubview(NSView* view)
     view->mSuperview = this;
     mSubviews.push_back(view);
     view->setWindow(mWindow);
+    didAddSubview(view);
 }
 
 void NSView::removeFromSuperview()
 {
     NSView* parent = mSuperview;
     if (!parent) return;
+    parent->willRemoveSubview(this);
     auto it = std::find(parent->mSubviews.begin(), parent->mSubviews.end(), this);
     if (it != parent->mSubviews.end()) parent->mSubviews.erase(it);
     mSuperview = nullptr;

@@ -30,6 +30,9 @@ public:
     void addSubview(NSView* view);
     // Releases the view's superview's reference: the view may go with it.
     virtual void removeFromSuperview();
+    // Told after a subview joins and before one leaves.
+    virtual void didAddSubview(NSView*) {}
+    virtual void willRemoveSubview(NSView*) {}
     virtual void viewDidMoveToWindow() {}
 
     void setNeedsDisplay(bool flag);

@@ -84,5 +84,13 @@ class WindowTest : public ::testing::Test {
 
   static HWND H(const NSObject* o) { return wapiHandle(o); }
 
+  // Three layer views nested in a window, each with clean dirty marks: top, middle, lowest.
+  std::vector<Wapi_vQOR_hwnd*> makeCleanChain(DLGPROC proc) {
+    std::vector<Wapi_vQOR_hwnd*> chain{makeView(nullptr, makeWindow(), proc)};
+    for (int i = 0; i < 2; ++i) chain.push_back(makeView(nullptr, chain.back(), proc));
+    for (Wapi_vQOR_hwnd* v : chain) v->wapiSetDirtyBits(0);
+    return chain;
+  }
+
   std::vector<NSObject*> mOwned;
 };

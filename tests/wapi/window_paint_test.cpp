@@ -254,4 +254,30 @@ TEST_F(WindowPaint, CaptureChangesTellTheLosingLayerView) {
   for (const LoggedMessage& m : log()) EXPECT_NE(m.msg, WM_CAPTURECHANGED);
 }
 
+TEST_F(WindowPaint, AddingASubviewMarksAncestorsUntilOneIsMarked) {
+  const std::vector<Wapi_vQOR_hwnd*> chain = makeCleanChain(LoggingProc);
+  Wapi_vQOR_hwnd *top = chain[0], *mid = chain[1], *low = chain[2];
+
+  NSButton* first = addControl<NSButton>(low, 1);
+  EXPECT_EQ(low->wapiDirtyBits(), 2);
+  EXPECT_EQ(mid->wapiDirtyBits(), 2);
+  EXPECT_EQ(top->wapiDirtyBits(), 2);
+
+  // An ancestor that already carries the mark stops the walk.
+  top->wapiSetDirtyBits(0);
+  addControl<NSButton>(low, 2);
+  EXPECT_EQ(top->wapiDirtyBits(), 0);
+
+  // A leaving subview repaints its parent and every ancestor.
+  for (Wapi_vQOR_hwnd* v : {top, mid, low}) {
+    v->wapiSetDirtyBits(0);
+    v->setNeedsDisplay(false);
+  }
+  first->removeFromSuperview();
+  for (Wapi_vQOR_hwnd* v : {top, mid, low}) {
+    EXPECT_EQ(v->wapiDirtyBits(), 3);
+    EXPECT_TRUE(v->needsDisplay());
+  }
+}
+
 }  // namespace
