@@ -105,6 +105,7 @@ void MIDIMessageSender::stop()
 
 bool MIDIMessageSender::pause(int ms)
 {
+    if (onPause) onPause(ms);
     const auto span = ms <= 0 ? std::chrono::microseconds(100) : std::chrono::microseconds(int64_t(ms) * 1000);
     std::unique_lock<std::mutex> lock(mPauseLock);
     mPauseWake.wait_for(lock, span, [this] { return mStopping.load(); });
@@ -200,7 +201,3 @@ void MIDIMessageSender::initPerformance() {}
 void MIDIMessageSender::initClassicPatch() {}
 void MIDIMessageSender::initSequence() {}
 void MIDIMessageSender::sendDeviceIdEnquiry() {}
-void MIDIMessageSender::startMIDIClockOutput() {}
-void MIDIMessageSender::sendContinuousMIDIClock() {}
-void MIDIMessageSender::stopMIDIClockOutput() {}
-void MIDIMessageSender::resetContinuousClock(bool) {}

@@ -104,6 +104,9 @@ public:
     // One pause of a job: false when it ended because the workers are stopping. 0 ms pauses
     // 100 microseconds, as the system's own sleep does.
     bool pause(int ms);
+    // For tests: runs on the worker with the length of each pause before it is taken, so a test
+    // can record the pauses or hold a job inside one. Set it while no job runs.
+    std::function<void(int ms)> onPause;
 
     // ---- framing ----
     // A request or the enquiry as it is handed to the send, without F0 and F7.
@@ -151,6 +154,10 @@ public:
     void stopMIDIClockOutput();
     // stop true ends the timing-clock loop; false lets the next one run.
     void resetContinuousClock(bool stop);
+    // This instance's timing clock: whether its loop may run, and the nanoseconds between two
+    // ticks that the last job 21 chose (0 before any, or when it found no tempo).
+    bool clockRunning() const { return mClockRunning.load(); }
+    int64_t clockInterval() const { return mClockInterval.load(); }
 
     // What the starters write: one record per thread.
     std::array<SenderJobRecord, kSenderThreadCount> records;
@@ -175,4 +182,12 @@ private:
     std::atomic<bool> mStopping{false};
     std::mutex mPauseLock;
     std::condition_variable mPauseWake;
+
+    // ---- the timing clock (MIDIMessageSenderMIDIClock.cpp) ----
+    // Beats per minute for the loop, or 0 (with a log line) when there is no usable tempo.
+    int clockTempo() const;
+    // The system clock in nanoseconds, or previous when the read fails.
+    static int64_t readSystemClock(int64_t previous);
+    std::atomic<bool> mClockRunning{false};
+    std::atomic<int64_t> mClockInterval{0};
 };

@@ -537,7 +537,8 @@ Next sendClockInfo(QOR& q, Change& c)
     const bool on = c.intValue == 1;
     q.sendClockInfo = on;
     if (q.midiManager) q.midiManager->sender->resetContinuousClock(!on);
-    q.clockStartSent = false;
+    // The next audio block starts the loop again, with the tempo of that moment.
+    q.continuousClockStarted = false;
     return Next::Tail;
 }
 

@@ -80,7 +80,7 @@ TEST(ControllerDispatch, EditsLeaveFieldsLayersAndStatusAsTheirCaseSays)
         {"master keyboard on, then 2 is off",
          {{kMasterKeyboard, 1}, {kMasterKeyboard, 2}},
          [&] { return !q.masterKeyboardOn; }},
-        {"clock info", {{kSendMIDIClockInfo, 1}}, [&] { return q.sendClockInfo && !q.clockStartSent; }},
+        {"clock info", {{kSendMIDIClockInfo, 1}}, [&] { return q.sendClockInfo && !q.continuousClockStarted; }},
         {"filter settings shown",
          {{kViewMIDIFilterSettings, 1}},
          [&] { return d.shown("midiFilterSettings") && stripsHidden(d); }},

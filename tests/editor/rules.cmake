@@ -30,6 +30,10 @@ foreach(t editor_controller_editor_test editor_controller_readouts_thread_test e
     add_dependencies(${t} QORBundle)
   endif()
 endforeach()
+# The clock tests read the tempo list of the bundle's configuration.
+if(TARGET editor_worker_clock_thread_test)
+  add_dependencies(editor_worker_clock_thread_test QORBundle)
+endif()
 # The tab and read-out tests build the editor from the bundle's configuration.
 foreach(t editor_controller_tabs_test editor_controller_tabs_thread_test)
   if(TARGET ${t})

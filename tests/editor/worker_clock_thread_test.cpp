@@ -1,0 +1,370 @@
+// MIDI clock output: Start and Stop, the timing clock's tempo source and interval, switching it
+// off, instances apart, closing, and the tempo guard. The jobs run on their own threads against
+// the system clock; the host tempo comes through the Audio Unit's beat callback.
+#include "Project_Source/src/QORParams.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "Project_Source/src/clock_gettime_stub.h"
+#include "support/insynth.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+using testsupport::Bytes;
+using namespace qorid;
+
+namespace
+{
+
+int64_t monotonicNs()
+{
+    timespec ts{};
+    qor_clock_gettime(1, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// What went out, with the time it was handed to the port; shared so that it outlives the editor.
+struct Wire {
+    std::mutex lock;
+    std::vector<std::pair<uint8_t, int64_t>> sent;
+    std::vector<int64_t> ticks() // times of the F8
+    {
+        std::lock_guard<std::mutex> l(lock);
+        std::vector<int64_t> out;
+        for (const auto& s : sent)
+            if (s.first == 0xF8) out.push_back(s.second);
+        return out;
+    }
+    std::vector<uint8_t> bytes()
+    {
+        std::lock_guard<std::mutex> l(lock);
+        std::vector<uint8_t> out;
+        for (const auto& s : sent) out.push_back(s.first);
+        return out;
+    }
+};
+
+class ClockQOR : public testsupport::RecordingQOR
+{
+public:
+    explicit ClockQOR(std::shared_ptr<Wire> wire) : wire(std::move(wire))
+    {
+        hostCallbacks.hostUserData = this;
+        hostCallbacks.beatAndTempoProc = &beatAndTempo;
+        sendClockInfo = true;
+        GetParam(kOverrideTempo)->Set(1.0);
+    }
+    bool SendMidiSysex2(std::vector<unsigned char> bytes) override
+    {
+        const int64_t at = monotonicNs();
+        {
+            std::lock_guard<std::mutex> l(wire->lock);
+            for (unsigned char b : bytes) wire->sent.emplace_back(b, at);
+        }
+        if (bytes.size() != 1) ADD_FAILURE() << "a clock message is one byte";
+        return RecordingQOR::SendMidiSysex2(bytes);
+    }
+    static OSStatus beatAndTempo(void* self, Float64* beat, Float64* tempo)
+    {
+        if (beat) *beat = 0.0;
+        if (tempo) *tempo = static_cast<ClockQOR*>(self)->hostTempo.load();
+        return 0;
+    }
+    std::shared_ptr<Wire> wire;
+    std::atomic<double> hostTempo{120.0};
+};
+
+constexpr int64_t k120 = 20833333, k60 = 41666666;
+
+struct Clock : testing::Test {
+    testsupport::TempDir dir;
+    std::shared_ptr<Wire> wire = std::make_shared<Wire>();
+    std::unique_ptr<ClockQOR> plug = make(wire);
+
+    std::unique_ptr<ClockQOR> make(std::shared_ptr<Wire> w)
+    {
+        testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
+        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
+        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
+        testing::internal::CaptureStdout();
+        auto p = std::make_unique<ClockQOR>(std::move(w));
+        testing::internal::GetCapturedStdout();
+        unsetenv("QOR_BUNDLE_PATH");
+        return p;
+    }
+    static MIDIMessageSender& sender(ClockQOR& q) { return *q.midiManager->sender; }
+    // As the audio block starts it: the loop may run, then job 21 on its thread.
+    static void startClock(ClockQOR& q)
+    {
+        sender(q).resetContinuousClock(false);
+        SenderJobRecord r;
+        r.job = kJobContinuousClock;
+        ASSERT_TRUE(q.midiManager->startJob(r));
+    }
+    static void startJob(ClockQOR& q, int job)
+    {
+        SenderJobRecord r;
+        r.job = job;
+        ASSERT_TRUE(q.midiManager->startJob(r));
+    }
+    static void waitIdle(ClockQOR& q, int thread)
+    {
+        for (int i = 0; i < 5000 && !q.midiManager->threadIdle(thread); ++i) usleep(1000);
+        ASSERT_TRUE(q.midiManager->threadIdle(thread));
+    }
+    static void stopClock(ClockQOR& q)
+    {
+        sender(q).resetContinuousClock(true);
+        waitIdle(q, kClockThread);
+    }
+    // Waits until the wire holds n ticks (in all), at most 5 s.
+    static std::vector<int64_t> waitTicks(Wire& w, size_t n)
+    {
+        std::vector<int64_t> t;
+        for (int i = 0; i < 5000 && (t = w.ticks()).size() < n; ++i) usleep(1000);
+        EXPECT_GE(t.size(), n);
+        return t;
+    }
+    void edit(int id, double value)
+    {
+        plug->GetParam(id)->Set(value);
+        testing::internal::CaptureStdout();
+        plug->OnParamChange(id);
+        testing::internal::GetCapturedStdout();
+    }
+    std::vector<std::string>& tempoValues() { return plug->uiConfigManager->valueLists["tempoValues"]; }
+    size_t logLines()
+    {
+        std::ifstream in(dir.file("QOR Editor LOG.txt"));
+        size_t n = 0;
+        for (std::string line; std::getline(in, line);) ++n;
+        return n;
+    }
+};
+
+// The gaps between the ticks after `from`: none shorter than the interval.
+void expectGapsAtLeast(const std::vector<int64_t>& t, size_t from, int64_t interval, const char* name)
+{
+    for (size_t i = from + 1; i < t.size(); ++i) EXPECT_GE(t[i] - t[i - 1], interval) << name << " tick " << i;
+}
+
+} // namespace
+
+TEST_F(Clock, TheIntervalFollowsTheHostTempoTruncatedOrTheChosenListEntry)
+{
+    ASSERT_NE(plug->uiConfigManager, nullptr);
+    const auto& list = tempoValues();
+    const auto at140 = std::find(list.begin(), list.end(), "140");
+    ASSERT_NE(at140, list.end());
+    const struct {
+        const char* name;
+        double overrideTempo, host, index;
+        int64_t interval;
+    } cases[] = {{"host 120", 1, 120, 0, k120},
+                 {"host 60", 1, 60, 0, k60},
+                 {"host 127.9 is 127", 1, 127.9, 0, 19685039},
+                 {"list entry 140", 0, 120, double(at140 - list.begin()) + 0.7, 17857142}};
+    for (const auto& c : cases) {
+        plug->GetParam(kOverrideTempo)->Set(c.overrideTempo);
+        plug->GetParam(kGlobalTempo)->Set(c.index);
+        plug->hostTempo = c.host;
+        std::vector<int> pauses;
+        sender(*plug).onPause = [&](int ms) { pauses.push_back(ms); };
+        const size_t before = wire->ticks().size();
+        startClock(*plug);
+        const auto t = waitTicks(*wire, before + 3);
+        stopClock(*plug);
+        sender(*plug).onPause = nullptr;
+        EXPECT_EQ(sender(*plug).clockInterval(), c.interval) << c.name;
+        expectGapsAtLeast(t, before, c.interval, c.name);
+        // The loop sleeps between ticks, and never through a due time.
+        EXPECT_FALSE(pauses.empty()) << c.name;
+        for (int ms : pauses) EXPECT_LT(int64_t(ms) * 1000000, c.interval) << c.name;
+    }
+}
+
+TEST_F(Clock, At120BeatsTwentyFourTicksTakeHalfASecond)
+{
+    startClock(*plug);
+    const auto t = waitTicks(*wire, 25);
+    stopClock(*plug);
+    ASSERT_GE(t.size(), 25u);
+    const int64_t beat = t[24] - t[0];
+    EXPECT_GE(beat, 24 * k120);
+    EXPECT_LT(beat, 24 * k120 * 3 / 2);
+}
+
+TEST_F(Clock, ATempoChangeWaitsUntilTheClockIsSwitchedOffAndOn)
+{
+    startClock(*plug);
+    waitTicks(*wire, 2);
+    plug->hostTempo = 90.0;
+    const size_t from = wire->ticks().size();
+    const auto t = waitTicks(*wire, from + 3);
+    expectGapsAtLeast(t, from, k120, "after the change");
+    EXPECT_EQ(sender(*plug).clockInterval(), k120);
+
+    // Off ends the loop; on lets the next block start it.
+    plug->continuousClockStarted = true;
+    edit(kSendMIDIClockInfo, 0);
+    waitIdle(*plug, kClockThread);
+    EXPECT_FALSE(plug->sendClockInfo);
+    EXPECT_FALSE(plug->continuousClockStarted);
+    EXPECT_FALSE(sender(*plug).clockRunning());
+    plug->continuousClockStarted = true;
+    edit(kSendMIDIClockInfo, 1);
+    EXPECT_TRUE(plug->sendClockInfo);
+    EXPECT_FALSE(plug->continuousClockStarted);
+    EXPECT_TRUE(sender(*plug).clockRunning());
+
+    SenderJobRecord r;
+    r.job = kJobContinuousClock;
+    ASSERT_TRUE(plug->midiManager->startJob(r));
+    const size_t again = wire->ticks().size();
+    waitTicks(*wire, again + 2);
+    stopClock(*plug);
+    EXPECT_EQ(sender(*plug).clockInterval(), 27777777);
+}
+
+TEST_F(Clock, SwitchedOffNoTickFollowsAndANewJobRunsItAgain)
+{
+    startClock(*plug);
+    waitTicks(*wire, 2);
+    stopClock(*plug);
+    const size_t stopped = wire->ticks().size();
+    usleep(3 * k120 / 1000);
+    EXPECT_EQ(wire->ticks().size(), stopped);
+
+    startClock(*plug);
+    waitTicks(*wire, stopped + 2);
+    stopClock(*plug);
+
+    // Without the clock setting, job 21 sends nothing.
+    plug->sendClockInfo = false;
+    const size_t off = wire->ticks().size();
+    startClock(*plug);
+    waitIdle(*plug, kClockThread);
+    EXPECT_EQ(wire->ticks().size(), off);
+}
+
+TEST_F(Clock, ClosingTheOutputEndsTheLoopAtTheDueTickWithoutSendingIt)
+{
+    std::atomic<size_t> atClose{0};
+    std::atomic<bool> closed{false};
+    sender(*plug).onPause = [&](int) {
+        if (closed || wire->ticks().size() < 3) return;
+        atClose = wire->ticks().size();
+        plug->midiIOSet = false;
+        closed = true;
+    };
+    startClock(*plug);
+    waitIdle(*plug, kClockThread);
+    sender(*plug).onPause = nullptr;
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(wire->ticks().size(), atClose.load());
+    EXPECT_FALSE(sender(*plug).clockRunning());
+}
+
+TEST_F(Clock, TwoInstancesKeepTheirOwnIntervalAndRunningFlag)
+{
+    auto otherWire = std::make_shared<Wire>();
+    auto other = make(otherWire);
+    other->hostTempo = 60.0;
+    startClock(*plug);
+    startClock(*other);
+    waitTicks(*wire, 2);
+    waitTicks(*otherWire, 2);
+    EXPECT_EQ(sender(*plug).clockInterval(), k120);
+    EXPECT_EQ(sender(*other).clockInterval(), k60);
+
+    stopClock(*plug);
+    EXPECT_TRUE(sender(*other).clockRunning());
+    EXPECT_FALSE(other->midiManager->threadIdle(kClockThread));
+    const size_t n = otherWire->ticks().size();
+    waitTicks(*otherWire, n + 1);
+    stopClock(*other);
+}
+
+TEST_F(Clock, ClosingTheEditorJoinsTheClockThreadAndNoTickFollows)
+{
+    startClock(*plug);
+    waitTicks(*wire, 2);
+    plug.reset();
+    const size_t closed = wire->ticks().size();
+    usleep(3 * k120 / 1000);
+    EXPECT_EQ(wire->ticks().size(), closed);
+}
+
+TEST_F(Clock, WithoutAUsableTempoNothingIsSentAndOneLineIsLogged)
+{
+    ASSERT_NE(plug->uiConfigManager, nullptr);
+    const std::vector<std::string> kept = tempoValues();
+    ASSERT_GT(kept.size(), 2u);
+    const struct {
+        const char* name;
+        double overrideTempo, host, index;
+        const char* entry; // written at index 1, when not null
+        bool dropList;
+    } cases[] = {
+        {"entry 0", 0, 120, 1, "0", false},
+        {"empty entry", 0, 120, 1, "", false},
+        {"entry not a number", 0, 120, 1, "fast", false},
+        {"index past the list", 0, 120, double(kept.size()), nullptr, false},
+        {"negative index", 0, 120, -1, nullptr, false},
+        {"no list", 0, 120, 1, nullptr, true},
+        {"host below 1", 1, 0.5, 0, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        tempoValues() = kept;
+        if (c.entry) tempoValues()[1] = c.entry;
+        if (c.dropList) plug->uiConfigManager->valueLists.erase("tempoValues");
+        plug->GetParam(kOverrideTempo)->Set(c.overrideTempo);
+        plug->GetParam(kGlobalTempo)->Set(c.index);
+        plug->hostTempo = c.host;
+        const size_t lines = logLines();
+        startClock(*plug);
+        waitIdle(*plug, kClockThread);
+        EXPECT_TRUE(wire->bytes().empty()) << c.name;
+        EXPECT_EQ(logLines(), lines + 1) << c.name;
+        EXPECT_EQ(sender(*plug).clockInterval(), 0) << c.name;
+    }
+}
+
+TEST_F(Clock, StartAndStopGoOutOnlyWithTheClockPointerSetting)
+{
+    const struct {
+        int job;
+        bool pointer;
+        std::vector<uint8_t> sent;
+    } cases[] = {{kJobStartClock, true, {0xFA}},
+                 {kJobStopClock, true, {0xFC}},
+                 {kJobStartClock, false, {}},
+                 {kJobStopClock, false, {}}};
+    for (const auto& c : cases) {
+        wire->sent.clear();
+        plug->sendClockPointer = c.pointer;
+        startJob(*plug, c.job);
+        waitIdle(*plug, kClockTransportThread);
+        EXPECT_EQ(wire->bytes(), c.sent) << c.job << " " << c.pointer;
+    }
+    // Start beside a running clock: its own message, and the ticks go on.
+    plug->sendClockPointer = true;
+    wire->sent.clear();
+    startClock(*plug);
+    waitTicks(*wire, 1);
+    startJob(*plug, kJobStartClock);
+    waitIdle(*plug, kClockTransportThread);
+    const size_t n = wire->ticks().size();
+    waitTicks(*wire, n + 1);
+    stopClock(*plug);
+    const auto b = wire->bytes();
+    EXPECT_EQ(std::count(b.begin(), b.end(), 0xFA), 1);
+    EXPECT_EQ(std::count(b.begin(), b.end(), 0xF8), int(b.size()) - 1);
+}
