@@ -24,6 +24,8 @@ constexpr uint8_t kTimingClock = 0xF8;
 constexpr int64_t kNanosPerSecond = 1000000000;
 constexpr int64_t kNanosPerMs = 1000000;
 constexpr int kTicksPerBeat = 24;
+// The last stretch before a due time is spun, not slept: a short sleep may overshoot by this much.
+constexpr int64_t kSpinNs = 300000;
 
 double paramValue(QOR* q, int id)
 {
@@ -116,6 +118,10 @@ void MIDIMessageSender::sendContinuousMIDIClock()
         const int64_t remaining = interval - (now - last);
         if (remaining >= 2 * kNanosPerMs) {
             if (!pause(int(remaining / kNanosPerMs) - 1)) return;
+            continue;
+        }
+        if (remaining > kSpinNs) {
+            if (!pause(0)) return;
             continue;
         }
         if (remaining > 0) continue;
