@@ -34,6 +34,12 @@ endforeach()
 if(TARGET editor_worker_clock_thread_test)
   add_dependencies(editor_worker_clock_thread_test QORBundle)
 endif()
+# Over JACK the clock plays into the simulator program.
+if(TARGET editor_worker_clock_jack_test)
+  add_dependencies(editor_worker_clock_jack_test QORBundle synth-sim)
+  target_link_libraries(editor_worker_clock_jack_test PRIVATE synth_sim_core)
+  target_compile_definitions(editor_worker_clock_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
+endif()
 # The tab and read-out tests build the editor from the bundle's configuration.
 foreach(t editor_controller_tabs_test editor_controller_tabs_thread_test)
   if(TARGET ${t})
