@@ -97,8 +97,8 @@ int MIDIMessageSender::clockTempo() const
 
 // The tempo is read once: a change takes effect when the clock is next switched on. Each tick's
 // time is taken after its F8 has gone out. The loop sleeps until about a millisecond before the
-// due time and spins the rest, checking the running flag on every pass, so switching the clock
-// off ends it within one interval.
+// due time, then in short sleeps to kSpinNs before it, and spins the rest; it checks the running
+// flag on every pass, so switching the clock off ends it within one interval.
 void MIDIMessageSender::sendContinuousMIDIClock()
 {
     if (!controller->sendClockInfo) return;
