@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 using testsupport::TempDir;
 
@@ -102,11 +104,18 @@ TEST(ControllerShutDown, PortsCloseFirstThenWorkersStopThenTheManagersGo)
         explicit RecordingQOR(std::vector<std::string>* seen) : QOR(IPluginInstanceInfo())
         {
             midiIOSet = true;
-            // A clock runs until it is told to stop: the shut-down must stop and join it.
+            // A job held on the clock thread in a pause that only the shut-down's stop ends: the
+            // shut-down must stop and join it. (The clock job itself returns at once while clock
+            // output is off, so it cannot be what keeps the thread busy.)
             SenderJobRecord clock;
             clock.job = kJobContinuousClock;
-            midiManager->sender->resetContinuousClock(false);
+            MIDIMessageSender* sender = midiManager->sender;
+            sender->beforeJob = [this, sender](int) {
+                mHeld = true;
+                sender->pause(600000);
+            };
             EXPECT_TRUE(midiManager->startJob(clock));
+            while (!mHeld) std::this_thread::yield();
             QOR* self = this; // the hook runs inside ~QOR, where only the base is whole
             mShutdownStep = [self, seen](const char* step) {
                 seen->push_back(std::string(step) + (self->midiIOSet ? " io" : "") +
@@ -115,6 +124,7 @@ TEST(ControllerShutDown, PortsCloseFirstThenWorkersStopThenTheManagersGo)
                                 (self->patchManager ? " pm" : "") + (self->uiConfigManager ? " cfg" : ""));
             };
         }
+        std::atomic<bool> mHeld{false};
     };
     TempDir dir;
     std::vector<std::string> seen;
