@@ -35,5 +35,8 @@ void LibrarianPatch::appendName(std::string& name, const uint8_t* message, size_
         const uint8_t b = k < stopAt ? message[k] : 0x20;
         text[i] = b < 0x20 ? ' ' : static_cast<char>(b);
     }
-    name.append(text, sizeof text);
+    // A first name is made at its exact size: appending would give it room for twice as much,
+    // and a library holds tens of thousands of names.
+    if (name.empty()) name = std::string(text, sizeof text);
+    else name.append(text, sizeof text);
 }

@@ -16,7 +16,7 @@ struct LibrarianPatch {
     int32_t patchType = kNoPatchType;
     std::string name;
     std::string category;
-    std::vector<PatchSysexMessage> messages;
+    EntryMessages messages;
 
     LibrarianPatch() = default;
     LibrarianPatch(const LibrarianPatch&) = default;

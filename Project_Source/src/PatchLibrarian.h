@@ -173,6 +173,17 @@ private:
     // so a failed move can never start another rescan.
     std::set<std::string> unsplittableSources;
     int rescanDepth = 0;
+    // A folder entry's name and the type its folder listing gives (DT_UNKNOWN when it does not).
+    struct FolderEntry {
+        std::string name;
+        unsigned char type;
+    };
+    // The entries of a folder in name order, without "." and "..".
+    static std::vector<FolderEntry> sortedEntries(const std::string& folder);
+    // buildFolderStructure, keeping each folder's listing (when listings is given) in the order
+    // of the paths, every folder's own listing after those of the folders below it.
+    void walkFolders(const std::string& folder, std::vector<std::string>* paths,
+                     std::vector<std::vector<FolderEntry>>* listings);
     // Where the reader's current run of entries of one kind began in the bank it fills: its
     // first slot and the message counter at its first message.
     struct EntryRun {

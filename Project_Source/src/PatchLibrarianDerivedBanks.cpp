@@ -12,9 +12,10 @@ bool isUsable(const LibrarianPatch& entry)
     return !entry.messages.empty() && entry.messages.front().isWhole() && entry.messages.front().bytes.size() > 8;
 }
 
-LibrarianPatch derivedEntry(const LibrarianPatch& source, size_t messageCount)
+// Appends to bank a copy of source with its first messageCount messages, built in place.
+void appendDerivedEntry(PatchFile* bank, const LibrarianPatch& source, size_t messageCount)
 {
-    LibrarianPatch entry;
+    LibrarianPatch& entry = bank->patches.emplace_back();
     entry.patchType = 0;
     entry.messages.reserve(std::min(messageCount, source.messages.size()));
     for (size_t m = 0; m < messageCount && m < source.messages.size(); ++m) entry.messages.push_back(source.messages[m]);
@@ -22,7 +23,6 @@ LibrarianPatch derivedEntry(const LibrarianPatch& source, size_t messageCount)
     // The F7 is no name character.
     LibrarianPatch::appendName(entry.name, first, 10, first.size() - 1);
     entry.parseCategory(27);
-    return entry;
 }
 
 template <class Match>
@@ -72,7 +72,7 @@ void PatchLibrarian::createNewCategoryPatchFiles()
             bank->folderName = category;
             bank->patches.reserve(std::min<size_t>(PatchFile::kBankSize, found.size() - std::min(found.size(), b * PatchFile::kBankSize)));
             for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
-                bank->patches.push_back(derivedEntry(*found[k], 1));
+                appendDerivedEntry(bank, *found[k], 1);
             if (!bank->patches.empty()) categoryFiles.push_back(bank);
 
             SubFolderFiles second;
@@ -104,7 +104,7 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text)
         bank->fileName = "Search Results " + std::to_string(b + 1);
         bank->folderName = "Patches";
         for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
-            bank->patches.push_back(derivedEntry(*found[k], 2));
+            appendDerivedEntry(bank, *found[k], 2);
         searchFiles.push_back(bank);
         if (!searchFolders.empty() && searchFolders.front()->name == "Patches") {
             searchFolders.front()->files.push_back(bank);

@@ -2,6 +2,9 @@
 // file, rewrites their headers into the library's stored form and gathers them into entries.
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "PatchLibrarian.h"
 #include "SysexFamily.h"
@@ -35,7 +38,13 @@ void setCategoryFrom(LibrarianPatch& entry, const uint8_t* message, size_t size,
 int nextStatusByte(const uint8_t* data, int size, int from)
 {
     int k = from;
-    // A dump's body is all data bytes: test eight at a time.
+    // A dump's body is all data bytes: test sixteen, then eight at a time.
+#if defined(__SSE2__)
+    for (; k + 16 <= size; k += 16) {
+        const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k)));
+        if (high) return k + __builtin_ctz(static_cast<unsigned>(high));
+    }
+#endif
     for (uint64_t word; k + 8 <= size; k += 8) {
         std::memcpy(&word, data + k, 8);
         if (word & 0x8080808080808080ull) break;

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DataFolder.h"
@@ -33,23 +36,57 @@ int rootDepthOf(std::string root)
     return depth;
 }
 
-std::vector<std::string> sortedEntries(const std::string& folder)
+} // namespace
+
+std::vector<PatchLibrarian::FolderEntry> PatchLibrarian::sortedEntries(const std::string& folder)
 {
-    std::vector<std::string> names;
-    Poco::File(folder).list(names);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<PatchLibrarian::FolderEntry> entries;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        // The folder library throws the error the log shows.
+        std::vector<std::string> names;
+        Poco::File(folder).list(names);
+        for (std::string& name : names) entries.push_back({std::move(name), DT_UNKNOWN});
+    } else {
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            entries.push_back({e->d_name, e->d_type});
+        }
+        ::closedir(dir);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const PatchLibrarian::FolderEntry& a, const PatchLibrarian::FolderEntry& b) { return a.name < b.name; });
+    return entries;
 }
 
-// Reads a whole file into buffer, which keeps its storage from file to file; answers the number
-// of bytes read, or -1.
-int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t size)
+namespace {
+
+// Reads a whole file into buffer, which keeps its storage from file to file; size becomes the
+// file's size. Answers the number of bytes read, -1 when the file cannot be read, or -2 (and
+// reads nothing) when it is larger than limit.
+int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    if (size > limit) {
+        ::close(fd);
+        return -2;
+    }
     if (buffer.size() < size) buffer.resize(static_cast<size_t>(size));
-    size_t got = size ? std::fread(buffer.data(), 1, static_cast<size_t>(size), f) : 0;
-    std::fclose(f);
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer.data() + got, static_cast<size_t>(size) - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
     return static_cast<int>(got);
 }
 
@@ -73,8 +110,8 @@ std::string moveWithoutReplacing(const std::string& source, const std::string& f
         }
         // Another file system, or one without the no-replace rename: copy, then remove.
         std::vector<uint8_t> bytes;
-        uint64_t size = Poco::File(source).getSize();
-        int got = readWholeFile(source, bytes, size);
+        uint64_t size = 0;
+        int got = readWholeFile(source, bytes, size, PatchLibrarian::kMaxBankFileBytes);
         if (got < 0 || static_cast<uint64_t>(got) != size) {
             *error = "cannot read the file";
             return std::string();
@@ -100,24 +137,36 @@ std::string PatchLibrarian::convertedBanksFolder() { return DataFolder::getDataF
 
 void PatchLibrarian::buildFolderStructure(std::string const& folder, std::vector<std::string>* paths)
 {
-    std::vector<std::string> names;
+    walkFolders(folder, paths, nullptr);
+}
+
+void PatchLibrarian::walkFolders(const std::string& folder, std::vector<std::string>* paths,
+                                 std::vector<std::vector<FolderEntry>>* listings)
+{
+    std::vector<FolderEntry> entries;
     try {
-        names = sortedEntries(folder);
+        entries = sortedEntries(folder);
     } catch (const Poco::Exception& e) {
         log("PATCH LIBRARIAN: cannot list folder " + folder + ": " + e.displayText());
+        if (listings) listings->emplace_back();
         return;
     }
-    for (const std::string& name : names) {
-        const std::string path = folder + "/" + name;
+    for (const FolderEntry& entry : entries) {
+        if (entry.type != DT_DIR && entry.type != DT_UNKNOWN) continue; // files and links
+        const std::string path = folder + "/" + entry.name;
         try {
-            Poco::File entry(path);
-            if (entry.isLink() || !entry.isDirectory()) continue;
-            buildFolderStructure(path, paths);
+            if (entry.type == DT_UNKNOWN) {
+                Poco::File file(path);
+                if (file.isLink() || !file.isDirectory()) continue;
+            }
+            walkFolders(path, paths, listings);
             paths->push_back(path);
         } catch (const Poco::Exception& e) {
             log("PATCH LIBRARIAN: skipped " + path + ": " + e.displayText());
         }
     }
+    // A folder's listing follows those of the folders below it, as its path follows theirs.
+    if (listings) listings->push_back(std::move(entries));
 }
 
 void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
@@ -134,28 +183,30 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
         return;
     }
     folderPaths.clear();
-    buildFolderStructure(root, &folderPaths);
+    // Every folder is listed once: the walk keeps each listing for the files.
+    std::vector<std::vector<FolderEntry>> listings;
+    walkFolders(root, &folderPaths, &listings);
     folderPaths.push_back(root);
     const int rootDepth = rootDepthOf(root);
 
-    for (const std::string& folder : folderPaths) {
-        std::vector<std::string> names;
-        try {
-            names = sortedEntries(folder);
-        } catch (const Poco::Exception& e) {
-            log("PATCH LIBRARIAN: cannot list folder " + folder + ": " + e.displayText());
-            continue;
-        }
-        for (const std::string& name : names) {
-            const std::string fullPath = folder + "/" + name;
+    for (size_t f = 0; f < folderPaths.size() && f < listings.size(); ++f) {
+        const std::string& folder = folderPaths[f];
+        for (const FolderEntry& entry : listings[f]) {
+            const std::string fullPath = folder + "/" + entry.name;
             try {
                 Poco::Path path(fullPath);
                 const std::string extension = PatchLibrarianText::lowered(path.getExtension());
                 if (!isBankExtension(extension)) continue;
-                Poco::File file(fullPath);
-                if (!file.isFile() || file.getSize() < kMinBankFileBytes) continue;
+                // One lookup tells kind and size; when it fails, the folder library reports why.
+                struct stat st {};
+                if (::stat(fullPath.c_str(), &st) != 0) {
+                    Poco::File file(fullPath);
+                    if (!file.isFile() || file.getSize() < kMinBankFileBytes) continue;
+                } else if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < kMinBankFileBytes) {
+                    continue;
+                }
                 if (unsplittableSources.count(fullPath)) continue;
-                PatchFile* bank = parseFolderFiles(file, path, path.depth() - rootDepth, 0, 1, extension);
+                PatchFile* bank = parseFolderFiles(Poco::File(fullPath), path, path.depth() - rootDepth, 0, 1, extension);
                 if (!bank) continue;
                 if (bank->kind == kPatchFilePrograms) createSingleFolderFilesStructure(bank);
                 else if (bank->kind == kPatchFilePerformances) createMultiFolderFilesStructure(bank);
@@ -192,12 +243,13 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
     if (dirs > 0) bank->folderName = path.directory(dirs - 1);
     for (int i = std::max(0, dirs - (depth + 1)); i < dirs; ++i) bank->folderNames.push_back(path.directory(i));
 
-    const uint64_t size = file.getSize();
-    if (size > static_cast<uint64_t>(kMaxBankFileBytes)) {
+    uint64_t size = 0;
+    int got = readWholeFile(fullPath, fileBuffer, size, kMaxBankFileBytes);
+    // A file that cannot be opened is still measured, so that a too large one is refused as such.
+    if (got == -2 || (got == -1 && file.getSize() > static_cast<uint64_t>(kMaxBankFileBytes))) {
         log("PATCH LIBRARIAN: skipped file " + fullPath + ", larger than a bank file can be");
         return nullptr;
     }
-    int got = readWholeFile(fullPath, fileBuffer, size);
     if (got < 0) log("PATCH LIBRARIAN: cannot read file " + fullPath);
     loadFromChunk(fileBuffer.data(), std::max(got, 0), bank.get(), extension == "mid" ? 1 : 0);
 

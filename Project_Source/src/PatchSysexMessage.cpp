@@ -280,3 +280,127 @@ void PatchSysexMessage::save(std::vector<uint8_t>& image, bool midi, const Patch
         PatchFileImage::appendVariableLength(image, next->bytes.empty() ? 0 : next->bytes.size() - 1);
     }
 }
+
+EntryMessages::EntryMessages(std::initializer_list<PatchSysexMessage> messages)
+{
+    reserve(messages.size());
+    for (const PatchSysexMessage& m : messages) new (items() + size_++) PatchSysexMessage(m);
+}
+
+EntryMessages::EntryMessages(const EntryMessages& other)
+{
+    reserve(other.size_);
+    for (const PatchSysexMessage& m : other) new (items() + size_++) PatchSysexMessage(m);
+}
+
+EntryMessages& EntryMessages::operator=(const EntryMessages& other)
+{
+    if (this != &other) {
+        EntryMessages copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+EntryMessages& EntryMessages::operator=(EntryMessages&& other) noexcept
+{
+    if (this != &other) {
+        drop();
+        take(other);
+    }
+    return *this;
+}
+
+void EntryMessages::take(EntryMessages& other) noexcept
+{
+    if (other.heap_) {
+        heap_ = other.heap_;
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        other.heap_ = nullptr;
+        other.size_ = 0;
+        other.capacity_ = kInline;
+        return;
+    }
+    PatchSysexMessage* from = other.items();
+    PatchSysexMessage* to = items();
+    for (uint32_t i = 0; i < other.size_; ++i) {
+        new (to + i) PatchSysexMessage(std::move(from[i]));
+        from[i].~PatchSysexMessage();
+    }
+    size_ = other.size_;
+    other.size_ = 0;
+}
+
+void EntryMessages::drop() noexcept
+{
+    clear();
+    ::operator delete(heap_);
+    heap_ = nullptr;
+    capacity_ = kInline;
+}
+
+PatchSysexMessage& EntryMessages::at(size_t i)
+{
+    if (i >= size_) throw std::out_of_range("EntryMessages::at");
+    return items()[i];
+}
+
+const PatchSysexMessage& EntryMessages::at(size_t i) const
+{
+    if (i >= size_) throw std::out_of_range("EntryMessages::at");
+    return items()[i];
+}
+
+void EntryMessages::reserve(size_t count)
+{
+    if (count <= capacity_) return;
+    if (count > std::numeric_limits<uint32_t>::max()) throw std::length_error("EntryMessages");
+    auto* grown = static_cast<PatchSysexMessage*>(::operator new(count * sizeof(PatchSysexMessage)));
+    PatchSysexMessage* old = items();
+    for (uint32_t i = 0; i < size_; ++i) {
+        new (grown + i) PatchSysexMessage(std::move(old[i]));
+        old[i].~PatchSysexMessage();
+    }
+    ::operator delete(heap_);
+    heap_ = grown;
+    capacity_ = static_cast<uint32_t>(count);
+}
+
+void EntryMessages::resize(size_t count)
+{
+    while (size_ > count) pop_back();
+    if (count > size_) {
+        reserve(count);
+        while (size_ < count) new (items() + size_++) PatchSysexMessage();
+    }
+}
+
+void EntryMessages::clear() noexcept
+{
+    while (size_ > 0) pop_back();
+}
+
+void EntryMessages::push_back(PatchSysexMessage message)
+{
+    if (size_ == capacity_) reserve(size_t(capacity_) * 2);
+    new (items() + size_) PatchSysexMessage(std::move(message));
+    ++size_;
+}
+
+void EntryMessages::pop_back() noexcept
+{
+    items()[--size_].~PatchSysexMessage();
+}
+
+PatchSysexMessage* EntryMessages::erase(const PatchSysexMessage* first, const PatchSysexMessage* last)
+{
+    PatchSysexMessage* b = items();
+    const size_t index = static_cast<size_t>(first - b);
+    const size_t count = static_cast<size_t>(last - first);
+    if (count) {
+        std::move(b + index + count, b + size_, b + index);
+        for (size_t i = 0; i < count; ++i) pop_back();
+    }
+    return b + index;
+}

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 // The bytes of a stored message, used like a vector of bytes. A library holds tens of thousands
@@ -145,4 +147,85 @@ struct PatchSysexMessage {
     // next message's length), computed from the next message's real size. The caller writes the
     // first event's header and the End of Track.
     void save(std::vector<uint8_t>& image, bool midi, const PatchSysexMessage* next) const;
+};
+
+// The messages of one library entry, used like a vector of messages. An entry carries one to
+// three messages, and a library holds tens of thousands of entries and their category-bank
+// copies: up to three live inside the list, and only a longer one takes memory of its own.
+// Moving a list moves the messages it holds inside (their bytes stay where they are).
+class EntryMessages {
+public:
+    using value_type = PatchSysexMessage;
+    using size_type = size_t;
+    using difference_type = std::ptrdiff_t;
+    using reference = PatchSysexMessage&;
+    using const_reference = const PatchSysexMessage&;
+    using pointer = PatchSysexMessage*;
+    using const_pointer = const PatchSysexMessage*;
+    using iterator = PatchSysexMessage*;
+    using const_iterator = const PatchSysexMessage*;
+
+    static constexpr uint32_t kInline = 3;
+
+    EntryMessages() noexcept = default;
+    EntryMessages(std::initializer_list<PatchSysexMessage> messages);
+    EntryMessages(const EntryMessages& other);
+    EntryMessages(EntryMessages&& other) noexcept { take(other); }
+    EntryMessages& operator=(const EntryMessages& other);
+    EntryMessages& operator=(EntryMessages&& other) noexcept;
+    ~EntryMessages() { drop(); }
+
+    size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    size_t capacity() const noexcept { return capacity_; }
+    PatchSysexMessage* data() noexcept { return items(); }
+    const PatchSysexMessage* data() const noexcept { return items(); }
+    PatchSysexMessage* begin() noexcept { return items(); }
+    PatchSysexMessage* end() noexcept { return items() + size_; }
+    const PatchSysexMessage* begin() const noexcept { return items(); }
+    const PatchSysexMessage* end() const noexcept { return items() + size_; }
+    const PatchSysexMessage* cbegin() const noexcept { return begin(); }
+    const PatchSysexMessage* cend() const noexcept { return end(); }
+    PatchSysexMessage& operator[](size_t i) { return items()[i]; }
+    const PatchSysexMessage& operator[](size_t i) const { return items()[i]; }
+    PatchSysexMessage& at(size_t i);
+    const PatchSysexMessage& at(size_t i) const;
+    PatchSysexMessage& front() { return items()[0]; }
+    const PatchSysexMessage& front() const { return items()[0]; }
+    PatchSysexMessage& back() { return items()[size_ - 1]; }
+    const PatchSysexMessage& back() const { return items()[size_ - 1]; }
+
+    void reserve(size_t count);
+    void resize(size_t count);
+    void clear() noexcept;
+    // By value: a message of this list itself may be appended.
+    void push_back(PatchSysexMessage message);
+    template <class... Args>
+    PatchSysexMessage& emplace_back(Args&&... args)
+    {
+        push_back(PatchSysexMessage{std::forward<Args>(args)...});
+        return back();
+    }
+    void pop_back() noexcept;
+    PatchSysexMessage* erase(const PatchSysexMessage* first, const PatchSysexMessage* last);
+    PatchSysexMessage* erase(const PatchSysexMessage* at) { return erase(at, at + 1); }
+
+private:
+    PatchSysexMessage* heap_ = nullptr; // when set, every message lives there
+    uint32_t size_ = 0;
+    uint32_t capacity_ = kInline;
+    alignas(PatchSysexMessage) unsigned char inline_[kInline * sizeof(PatchSysexMessage)];
+
+    PatchSysexMessage* items() noexcept
+    {
+        return heap_ ? heap_ : std::launder(reinterpret_cast<PatchSysexMessage*>(inline_));
+    }
+    const PatchSysexMessage* items() const noexcept
+    {
+        return heap_ ? heap_ : std::launder(reinterpret_cast<const PatchSysexMessage*>(inline_));
+    }
+    // Takes other's messages into this empty list and leaves other empty.
+    void take(EntryMessages& other) noexcept;
+    // Destroys every message and frees the memory of a longer list.
+    void drop() noexcept;
 };

@@ -119,6 +119,62 @@ const Indices kModTargets = {252, 253, 256, 257, 260, 261, 264, 265, 292, 295, 2
 } // namespace
 
 // Bytes from 252 on move up by one, unmapped ones unchanged; the others stay where they are.
+namespace {
+
+// A list of count messages, each F0 <its number> F7.
+EntryMessages numbered(int count)
+{
+    EntryMessages list;
+    for (int i = 0; i < count; ++i) list.push_back(PatchSysexMessage{Bytes{0xF0, uint8_t(i), 0xF7}});
+    return list;
+}
+
+std::vector<int> numbersOf(const EntryMessages& list)
+{
+    std::vector<int> out;
+    for (const PatchSysexMessage& m : list) out.push_back(m.bytes.size() == 3 ? m.bytes[1] : -1);
+    return out;
+}
+
+} // namespace
+
+// Lists of up to three messages live inside the entry, longer ones outside it: every change keeps
+// the messages, their order and their bytes, on both sides of that line and across it.
+TEST(EntryMessageLists, EveryChangeKeepsTheMessagesInOrder)
+{
+    const struct {
+        const char* what;
+        int count;
+        std::function<void(EntryMessages&)> change;
+        std::vector<int> after;
+    } cases[] = {
+        {"copy of an inside list", 3, [](EntryMessages& l) { l = EntryMessages(l); }, {0, 1, 2}},
+        {"copy of an outside list", 5, [](EntryMessages& l) { l = EntryMessages(l); }, {0, 1, 2, 3, 4}},
+        {"move of an inside list", 2, [](EntryMessages& l) { EntryMessages t(std::move(l)); l = std::move(t); }, {0, 1}},
+        {"move of an outside list", 4, [](EntryMessages& l) { EntryMessages t(std::move(l)); l = std::move(t); }, {0, 1, 2, 3}},
+        {"growing past three", 3, [](EntryMessages& l) { l.push_back(PatchSysexMessage{Bytes{0xF0, 9, 0xF7}}); }, {0, 1, 2, 9}},
+        {"appending its own first", 3, [](EntryMessages& l) { l.push_back(l.front()); }, {0, 1, 2, 0}},
+        {"erasing from the middle", 5, [](EntryMessages& l) { l.erase(l.begin() + 1, l.begin() + 3); }, {0, 3, 4}},
+        {"erasing the last", 2, [](EntryMessages& l) { l.erase(l.end() - 1); }, {0}},
+        {"resizing up", 1, [](EntryMessages& l) { l.resize(4); }, {0, -1, -1, -1}},
+        {"resizing down", 5, [](EntryMessages& l) { l.resize(2); }, {0, 1}},
+        {"clearing then adding", 5, [](EntryMessages& l) { l.clear(), l.emplace_back(Bytes{0xF0, 7, 0xF7}); }, {7}},
+        {"reserving", 2, [](EntryMessages& l) { l.reserve(8); }, {0, 1}},
+    };
+    for (const auto& c : cases) {
+        EntryMessages list = numbered(c.count);
+        c.change(list);
+        EXPECT_EQ(numbersOf(list), c.after) << c.what;
+    }
+    // A moved-from list is empty and usable.
+    EntryMessages a = numbered(4), b = numbered(2);
+    EntryMessages c(std::move(a)), d(std::move(b));
+    EXPECT_TRUE(a.empty() && b.empty());
+    a.push_back(d.back());
+    EXPECT_EQ(numbersOf(a), std::vector<int>{1});
+    EXPECT_THROW(a.at(1), std::out_of_range);
+}
+
 TEST(QuarnelConversion, EveryListedByteTakesItsRule)
 {
     const ByteRule rules[] = {
