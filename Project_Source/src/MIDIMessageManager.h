@@ -6,12 +6,14 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 #include "LibrarianPatch.h"
 #include "MIDIMessageSender.h"
 
 class IGraphics;
+struct ISysEx;
 class PatchLibrarian;
 class PatchManager;
 class QOR;
@@ -70,6 +72,18 @@ public:
     void armRequestBuffer(int kind);
     void disarmRequestBuffers();
 
+    // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
+    // Routes one message: host messages change nothing; device messages go to the global
+    // dumps' readers while the start-up enquiry waits for them.
+    void ProcessSysEx(ISysEx* msg, bool fromDevice);
+    // Global settings 1 and 2; each takes only its own whole message and sets the controller's
+    // device id from it. Settings 2 completes the request and ends the start-up exchange.
+    void sysexSettings1Parse(ISysEx* msg);
+    void sysexSettings2Parse(ISysEx* msg);
+    // Fills decodedBits with the bits of a 7-bit value, entry 0 = bit 6.
+    void eightBitDecoder(int value);
+    std::array<uint8_t, 7> decodedBits{};
+
     MIDIMessageSender* sender = nullptr;
     QOR* controller;
     PatchManager* patchManager;
@@ -98,6 +112,9 @@ public:
     Poco::Thread clockThread{"clockThread"};
 
 private:
+    // A value from a dump into the parameter and its controls.
+    void setFromDump(int id, double value);
+    bool requestBufferArmed();
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
     Poco::Thread& threadObject(int thread);
 

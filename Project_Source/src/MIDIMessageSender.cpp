@@ -187,7 +187,6 @@ void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 
 // The jobs of the message families that have not landed yet do nothing.
 void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
-void MIDIMessageSender::sendGlobalToDevice(int) {}
 void MIDIMessageSender::sendPartToDevice(int, bool, bool) {}
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
@@ -200,4 +199,3 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int) {}
 void MIDIMessageSender::initPerformance() {}
 void MIDIMessageSender::initClassicPatch() {}
 void MIDIMessageSender::initSequence() {}
-void MIDIMessageSender::sendDeviceIdEnquiry() {}

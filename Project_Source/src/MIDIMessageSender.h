@@ -105,8 +105,26 @@ public:
     // 100 microseconds, as the system's own sleep does.
     bool pause(int ms);
     // For tests: runs on the worker with the length of each pause before it is taken, so a test
-    // can record the pauses or hold a job inside one. Set it while no job runs.
-    std::function<void(int ms)> onPause;
+    // can record the pauses, hold a job inside one, or shorten it (a test that counts passes
+    // sets ms to 0). Set it while no job runs.
+    std::function<void(int& ms)> onPause;
+
+    // ---- waiting for a reply ----
+    enum class WaitEnd { Reply, Cancel, TimeOut, Stopped };
+    // How one request job waits: passes of periodMs, counted from 1. In the pass sweepPass
+    // the request goes to each device id 0 to 15 in turn (request(id)), sweepStepMs apart,
+    // until a reply or a cancel; at timeOutPass the wait gives up. cancelFirst tests the cancel
+    // as soon as the sleep ends; otherwise after the sweep and time-out tests. Either way the
+    // cancel is tested before the reply.
+    struct WaitPlan {
+        int sweepPass = 0;
+        int timeOutPass = 0;
+        int sweepStepMs = 0;
+        std::function<void(int device)> request;
+        int periodMs = 100;
+        bool cancelFirst = false;
+    };
+    WaitEnd waitForReply(const WaitPlan& plan);
 
     // ---- framing ----
     // A request or the enquiry as it is handed to the send, without F0 and F7.

@@ -312,7 +312,13 @@ void QOR::ProcessDoubleReplacing(double** in, double** out, int nFrames)
 
 void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) { IPluginAU::ProcessMidiMsg(msg, fromDevice); }
 
-void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice) { IPluginAU::ProcessSysEx(msg, fromDevice); }
+// Reduced: the input gates come with the per-block work.
+void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)
+{
+    if (!midiManager) return;
+    midiManager->ProcessSysEx(msg, fromDevice);
+    if (midiManager->requestComplete) replyArrived = true;
+}
 
 // The creation glue, beside the constructor so that whatever builds a QOR also links the
 // framework's MakePlug: the host's open selector reaches it.

@@ -63,3 +63,8 @@ if(TARGET editor_controller_edits_jack_test)
   target_link_libraries(editor_controller_edits_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_controller_edits_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# The enquiry tests play the configured controller into the simulator's own core.
+if(TARGET editor_enquiry_insynth_thread_test)
+  add_dependencies(editor_enquiry_insynth_thread_test QORBundle)
+  target_link_libraries(editor_enquiry_insynth_thread_test PRIVATE synth_sim_core)
+endif()

@@ -1,0 +1,103 @@
+// The global settings send (job 1), the device-id enquiry (job 18) and the wait that every
+// request job runs until its reply, a cancel or its time-out.
+#include <string>
+#include <vector>
+
+#include "GlobalDumps.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "QOR.h"
+#include "SysexFamily.h"
+
+namespace
+{
+constexpr int kEnquirySweepPass = 15;
+constexpr int kEnquiryTimeOutPass = 25;
+constexpr int kEnquirySweepStepMs = 500;
+constexpr int kDeviceIds = 16;
+} // namespace
+
+MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
+{
+    for (int pass = 1;; ++pass) {
+        if (!pause(plan.periodMs)) return WaitEnd::Stopped;
+        if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
+        if (pass == plan.sweepPass) {
+            for (int id = 0; id < kDeviceIds; ++id) {
+                if (plan.request) plan.request(id);
+                if (!pause(plan.sweepStepMs)) return WaitEnd::Stopped;
+                if (cancelRequested || controller->replyArrived) break;
+            }
+        }
+        if (pass >= plan.timeOutPass) return WaitEnd::TimeOut;
+        if (cancelRequested) return WaitEnd::Cancel;
+        if (controller->replyArrived) return WaitEnd::Reply;
+    }
+}
+
+void MIDIMessageSender::sendDeviceIdEnquiry()
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    q.pendingRequestPart = -1;
+    // The answer goes to the global dumps' readers, not to the edit-dump parsers.
+    q.SetLibrarianRequestActive(false);
+    if (q.midiManager) q.midiManager->expectingEditDump = false;
+    q.showStatus("Connecting to Hardware");
+    finished = false;
+
+    WaitPlan plan;
+    plan.periodMs = q.getTimerValue();
+    plan.sweepPass = kEnquirySweepPass;
+    plan.timeOutPass = kEnquiryTimeOutPass;
+    plan.sweepStepMs = kEnquirySweepStepMs;
+    auto enquire = [this](int device) {
+        Request r = buildRequest(SysexFamily::kTypeDeviceEnquiry, device);
+        sendChecked(r.bytes, r.length);
+    };
+    // The sweep only asks: the id is adopted from the global dump that answers.
+    plan.request = [this, &q, &enquire](int id) {
+        enquire(id);
+        q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
+    };
+    enquire(-1);
+
+    switch (waitForReply(plan)) {
+    case WaitEnd::TimeOut:
+        q.showStatus("No response from Hardware)");
+        finished = true;
+        if (cancelRequested) q.showStatus("Data request CANCELLED!");
+        break;
+    case WaitEnd::Cancel: q.showStatus("Data request CANCELLED!"); break;
+    case WaitEnd::Reply:
+        q.showStatus("Plug-in is ready to go!");
+        pause(plan.periodMs);
+        break;
+    case WaitEnd::Stopped: break;
+    }
+    q.DisplayProcessingIndicator(false);
+    q.pendingRequestPart = -1;
+}
+
+void MIDIMessageSender::sendGlobalToDevice(int)
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    const int period = q.getTimerValue();
+    const auto value = [&q](int id) {
+        const IParam* p = q.GetParam(id);
+        return p ? p->Value() : 0.0;
+    };
+    const uint8_t model = SysexFamily::modelByteFor(q.currentModel);
+    std::vector<uint8_t> bytes(SysexFamily::kGlobalFirstSize);
+    GlobalDumps::writeFirst(value, model, bytes.data());
+    sendChecked(bytes.data(), int(bytes.size()));
+    pause(period);
+    bytes.assign(SysexFamily::kGlobalSecondSize, 0);
+    GlobalDumps::writeSecond(value, model, bytes.data());
+    sendChecked(bytes.data(), int(bytes.size()));
+    pause(period);
+    q.DisplayProcessingIndicator(false);
+    if (q.midiManager) q.midiManager->sendInProgress = false;
+}
