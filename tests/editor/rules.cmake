@@ -68,3 +68,7 @@ if(TARGET editor_enquiry_insynth_thread_test)
   add_dependencies(editor_enquiry_insynth_thread_test QORBundle)
   target_link_libraries(editor_enquiry_insynth_thread_test PRIVATE synth_sim_core)
 endif()
+# The router's tests take the parameter ranges from the bundle's configuration.
+if(TARGET editor_sysex_router_test)
+  add_dependencies(editor_sysex_router_test QORBundle)
+endif()

@@ -1,0 +1,127 @@
+// The SysEx router's global path: which messages, in which state, reach the global dumps'
+// readers, and what an accepted or refused dump leaves behind.
+#include "Project_Source/src/GlobalDumps.h"
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/QORParams.h"
+#include "kit/plugin/IParam.h"
+#include "support/insynth.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+using namespace qorid;
+
+namespace
+{
+
+std::vector<uint8_t> dump(bool second, int device)
+{
+    std::vector<uint8_t> b(second ? 297 : 281);
+    auto value = [device](int id) {
+        return id == kGlobalMidiChannel ? double(device) : id == kGlobalMasterTune ? 70.0 : 1.0;
+    };
+    if (second)
+        GlobalDumps::writeSecond(value, 0x20, b.data());
+    else
+        GlobalDumps::writeFirst(value, 0x20, b.data());
+    return b;
+}
+
+struct Router {
+    Router()
+    {
+        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
+        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
+        testing::internal::CaptureStdout();
+        plug = std::make_unique<testsupport::RecordingQOR>();
+        testing::internal::GetCapturedStdout();
+        unsetenv("QOR_BUNDLE_PATH");
+        plug->startupComplete = false;
+        plug->expectGlobalDump = true;
+        plug->deviceId = 15;
+        plug->GetParam(kGlobalMidiChannel)->Set(15);
+    }
+    void send(std::vector<uint8_t> b, bool fromDevice = true)
+    {
+        ISysEx msg(0, b.data(), int(b.size()));
+        plug->ProcessSysEx(&msg, fromDevice);
+    }
+    testsupport::TempDir dir;
+    std::unique_ptr<testsupport::RecordingQOR> plug;
+};
+
+} // namespace
+
+TEST(SysExRouter, OnlyAGlobalDumpFromTheDeviceWhileTheEnquiryWaitsSetsTheDeviceId)
+{
+    const struct {
+        const char* name;
+        std::vector<uint8_t> message;
+        bool fromDevice, editDump, armed, expecting;
+        int deviceId;
+        bool stillExpecting, complete;
+    } cases[] = {
+        {"settings 1", dump(false, 3), true, false, false, true, 3, true, false},
+        {"settings 2", dump(true, 3), true, false, false, true, 3, false, true},
+        {"from the host", dump(true, 3), false, false, false, true, 15, true, false},
+        {"edit dump expected", dump(true, 3), true, true, false, true, 15, true, false},
+        {"library buffer armed", dump(true, 3), true, false, true, true, 15, true, false},
+        {"no enquiry", dump(true, 3), true, false, false, false, 15, false, false},
+        {"byte 4 not 01",
+         [] {
+             auto b = dump(true, 3);
+             b[4] = 2;
+             return b;
+         }(),
+         true, false, false, true, 15, true, false},
+        {"stored program",
+         [] {
+             auto b = dump(true, 3);
+             b[7] = 0x02;
+             return b;
+         }(),
+         true, false, false, true, 15, true, false},
+        {"short", std::vector<uint8_t>{0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x03, 0x15, 0xF7}, true, false, false, true,
+         15, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Router r;
+        r.plug->expectGlobalDump = c.expecting;
+        r.plug->midiManager->expectingEditDump = c.editDump;
+        if (c.armed) r.plug->midiManager->armRequestBuffer(0);
+        r.plug->midiManager->dumpTaken = true;
+        r.send(c.message, c.fromDevice);
+        EXPECT_EQ(r.plug->deviceId, c.deviceId);
+        EXPECT_EQ(r.plug->GetParam(kGlobalMidiChannel)->Value(), c.deviceId);
+
+        EXPECT_EQ(bool(r.plug->expectGlobalDump), c.stillExpecting);
+        EXPECT_EQ(bool(r.plug->replyArrived), c.complete);
+        EXPECT_EQ(bool(r.plug->startupComplete), c.complete);
+    }
+}
+
+TEST(SysExRouter, EveryOfferedSettingsTwoClearsTheDumpFlagsAcceptedOrNot)
+{
+    for (bool accepted : {true, false}) {
+        Router r;
+        auto b = dump(true, 3);
+        if (!accepted) b[4] = 0x7F;
+        r.plug->midiManager->dumpTaken = true;
+        r.send(b);
+        EXPECT_FALSE(r.plug->midiManager->dumpTaken) << accepted;
+        EXPECT_FALSE(r.plug->midiManager->expectingEditDump) << accepted;
+        EXPECT_EQ(r.plug->deviceId, accepted ? 3 : 15);
+    }
+}
+
+TEST(SysExRouter, EightBitDecoderPutsTheHighBitFirst)
+{
+    Router r;
+    r.plug->midiManager->eightBitDecoder(0x45);
+    EXPECT_EQ(r.plug->midiManager->decodedBits, (std::array<uint8_t, 7>{1, 0, 0, 0, 1, 0, 1}));
+}
