@@ -76,6 +76,12 @@ TEST(WorkerClockJack, TicksStartAndStopReachTheSynthesizerAndNoOutputEndsTheLoop
     ASSERT_NE(at, outs->end());
     edit(q, kDeviceOutSelection, double(at - outs->begin()));
     ASSERT_TRUE(q.midiIOSet);
+    // Choosing the output starts the device-id enquiry, which no input here can answer: cancel
+    // it, again until it has ended, since its start clears the flag.
+    for (int i = 0; i < 5000 && !q.midiManager->threadIdle(kJobThread); ++i) {
+        q.midiManager->sender->cancelRequested = true;
+        usleep(1000);
+    }
     waitIdle(q, kJobThread);
 
     edit(q, kOverrideTempo, 1);
