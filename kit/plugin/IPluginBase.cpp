@@ -156,17 +156,21 @@ void IPluginBase::SetBlockSize(int nFrames)
 {
     if (nFrames == blockSize) return;
     if (nFrames < 0) nFrames = 0;
+    // A connected channel fed from floats reads its scratch memory too: it follows the move as
+    // well, or a render that attaches nothing new would read freed memory.
     for (int i = 0, n = NInChannels(); i < n; ++i) {
         InChannel* ch = inChannels.Get(i);
+        const double* old = ch->scratchBuf.Get();
         double* p = ch->scratchBuf.Resize(nFrames);
         if (p) std::memset(p, 0, size_t(nFrames) * sizeof(double));
-        if (!ch->connected) *ch->src = p;
+        if (!ch->connected || *ch->src == old) *ch->src = p;
     }
     for (int i = 0, n = NOutChannels(); i < n; ++i) {
         OutChannel* ch = outChannels.Get(i);
+        const double* old = ch->scratchBuf.Get();
         double* p = ch->scratchBuf.Resize(nFrames);
         if (p) std::memset(p, 0, size_t(nFrames) * sizeof(double));
-        if (!ch->connected) *ch->dest = p;
+        if (!ch->connected || *ch->dest == old) *ch->dest = p;
     }
     blockSize = nFrames;
 }

@@ -80,6 +80,16 @@ TEST(PluginBaseChannels, ConnectionsStayInsideTheListAndUnconnectedChannelsReadT
     q.SetBlockSize(8192);
     for (int i = 0; i < 8192; ++i) ASSERT_EQ(q.InData()[1][i], 0.0);
     q.OutData()[0][8191] = 1.0;
+    // So do connected channels whose floats went through it, when the next render attaches none.
+    q.SetInputChannelConnections(0, 2, true);
+    q.SetOutputChannelConnections(0, 2, true);
+    float f[4] = {1, 2, 3, 4};
+    float* fs[2] = {f, f};
+    q.SetBlockSize(4);
+    q.AttachInputBuffers(0, 2, fs, 4);
+    q.AttachOutputBuffers(0, 2, fs);
+    q.SetBlockSize(4096);
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ(q.InData()[0][i] + q.OutData()[1][i], 0.0) << i;
 }
 
 TEST(PluginBaseBuffers, DefaultProcessingCopiesInputsClearsOtherOutputsAndConvertsToFloat)
