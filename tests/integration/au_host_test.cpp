@@ -83,6 +83,15 @@ TEST(AuHostRender, AnInputConnectedToTheUnitItselfFailsTheRenderInsteadOfPulling
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 }
 
+TEST(AuHostScript, NumbersPastTheIntRangeAreHeldToItAndAnOverlongSliceIsCut)
+{
+    HostRun r = RunHost(kStereoSetup + "use 1e30\nuse -1e30\nrender 1e30 0\nrender nan 0\nclose\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    for (const char* line : {"use: no slot 2147483647", "use: no slot -2147483648"}) EXPECT_TRUE(r.Has(line)) << line;
+    for (const char* part : {"render 1048576 @0: -10851 ", "render 512 @0: 0 "})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
 TEST(AuHostTiming, PositionTempoTimeSignatureAndTransportFollowTheHost)
 {
     HostRun r = RunHost(kStereoSetup + "render 16 0\ncallbacks\ntempo 97.5\ntimesig 7 8\nplay\nbeat 3.5\npos 2000\n"

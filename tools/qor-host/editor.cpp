@@ -238,7 +238,7 @@ std::vector<Host::Command> Host::EditorCommands()
                 ReleaseEvent(e);
                 carbon_standin::displayWindows();
             }
-            return h.Print("%s: %d %d", cmd.c_str(), int(a.Num(0)), int(a.Num(1)));
+            return h.Print("%s: %d %d", cmd.c_str(), a.Int(0), a.Int(1));
         }
         if (cmd == "click") {
             h.SendMouse(NSLeftMouseDown, x, y, mods, 1);
@@ -262,7 +262,7 @@ std::vector<Host::Command> Host::EditorCommands()
         } else if (cmd == "wheel") {
             ns_standin::dispatch(ns_standin::scrollWheelEvent(h.mWindow, NSMakePoint(x, y), mods, a.Num(2)));
         }
-        h.Print("%s: %d %d", cmd.c_str(), int(a.Num(0)), int(a.Num(1)));
+        h.Print("%s: %d %d", cmd.c_str(), a.Int(0), a.Int(1));
     };
     // Menus are modal: their answers are queued first, and each one shown is printed.
     static const auto watchMenus = [](Host& h) -> PrintingPresenter& {
@@ -379,7 +379,7 @@ std::vector<Host::Command> Host::EditorCommands()
              h.CloseEditor();
              h.Print("editor-close: 0");
          }},
-        {"tick", "[N]", false, [](Host& h, S cmd, A a) { run(h, cmd, kTick, a.size() ? int(a.Num(0)) : 1); }},
+        {"tick", "[N]", false, [](Host& h, S cmd, A a) { run(h, cmd, kTick, a.Int(0, 1)); }},
         {"advance", "MS", false, [](Host& h, S cmd, A a) { run(h, cmd, a.Num(0) / 1000.0, 1); }},
         {"click", "X Y [shift|ctrl|alt|cmd...]", false, mouse},
         {"rclick", "X Y [mods]", false, mouse},

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,9 @@
 #include <sstream>
 
 namespace {
+
+// The largest slice `render` asks for; the plug-in refuses it long before.
+constexpr int kMaxRenderFrames = 1 << 20;
 
 // The text of <key>name</key><string>...</string> after position from, or empty.
 std::string PlistString(const std::string& s, const std::string& key, size_t from = 0)
@@ -42,14 +47,31 @@ std::string FourCCText(OSType v)
 Host::~Host()
 {
     // The view's code lives in the bundle: it goes before the bundle is unloaded.
-    CloseEditor();
-    for (CFPropertyListRef s : mSavedStates)
-        if (s) CFRelease(s);
-    for (AudioUnit& u : mUnits)
-        if (u) CloseComponent(u);
+    ForgetAllButFirstInstance();
+    if (mUnits[0]) CloseComponent(mUnits[0]);
     if (mComponent) UnregisterComponentEntry(mComponent);
     if (mViewComponent) UnregisterComponentEntry(mViewComponent);
     if (mLib) dlclose(mLib);
+}
+
+void Host::ForgetAllButFirstInstance()
+{
+    CloseEditor();
+    for (CFPropertyListRef& s : mSavedStates) {
+        if (s) CFRelease(s);
+        s = nullptr;
+    }
+    for (size_t i = 1; i < mUnits.size(); ++i) {
+        if (mUnits[i]) CloseComponent(mUnits[i]);
+        mUnits[i] = nullptr;
+    }
+    mCurrent = 0;
+    transport = HostTransport();
+    mInputValue = 0.0f;
+    mPulls = 0;
+    mNotifyFlags.clear();
+    mListenerCalls.clear();
+    mSampleTime = 0.0;
 }
 
 void Host::Print(const char* format, ...)
@@ -243,6 +265,13 @@ double Host::Args::Num(size_t i, double def) const
     return i < w.size() ? std::strtod(w[i].c_str(), nullptr) : def;
 }
 
+int Host::Args::Int(size_t i, int def) const
+{
+    const double n = Num(i, def);
+    if (!(n == n)) return def;
+    return int(std::max(double(INT_MIN), std::min(n, double(INT_MAX))));
+}
+
 UInt32 Host::Args::U32(size_t i, unsigned long def) const
 {
     return UInt32(i < w.size() ? std::strtoul(w[i].c_str(), nullptr, 0) : def);
@@ -287,7 +316,7 @@ const std::vector<Host::Command>& Host::Commands()
              }},
             {"use", "N", false,
              [](Host& h, S, A a) {
-                 int slot = int(a.Num(0));
+                 int slot = a.Int(0);
                  if (slot < 0 || slot >= int(h.mUnits.size())) return h.Print("use: no slot %d", slot);
                  h.mCurrent = slot;
                  h.Print("use: %d", slot);
@@ -503,7 +532,9 @@ const std::vector<Host::Command>& Host::Commands()
 
 void Host::RenderCommand(Host& h, const std::string& cmd, const Args& a)
 {
-    int frames = int(a.Num(0, 512));
+    // A slice far past what any host renders is cut (the buffers are made before the plug-in
+    // can refuse it).
+    const int frames = std::max(-kMaxRenderFrames, std::min(a.Int(0, 512), kMaxRenderFrames));
     double time = a.size() > 1 ? a.Num(1) : h.mSampleTime;
     h.Render(frames, time, cmd == "render-null", unsigned(a.U32(2)));
     h.mSampleTime = time + frames;

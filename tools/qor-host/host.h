@@ -33,6 +33,10 @@ public:
     void PrintIdentity();
     // One script line; false for an unknown command (reported, and the script goes on).
     bool Run(const std::string& line);
+    // Closes the editor and every instance but the first, and forgets what earlier lines left
+    // in the host: saved class information, counts, the transport and the current slot. For
+    // running many scripts on one instance, whose opening costs far more than a script.
+    void ForgetAllButFirstInstance();
 
     // The words after a command, read as numbers, property scopes or text; missing ones give
     // the default.
@@ -40,6 +44,8 @@ public:
         std::vector<std::string> w;
         size_t size() const { return w.size(); }
         double Num(size_t i, double def = 0.0) const;
+        // A number as an int, held to the int range (a script may say 1e30; not a number: def).
+        int Int(size_t i, int def = 0) const;
         UInt32 U32(size_t i, unsigned long def = 0) const;
         AudioUnitScope Scope(size_t i) const; // global when missing
         const char* Word(size_t i, const char* def = "") const { return i < w.size() ? w[i].c_str() : def; }
