@@ -85,7 +85,7 @@ TEST(AuHostRender, AnInputConnectedToTheUnitItselfFailsTheRenderInsteadOfPulling
 
 TEST(AuHostScript, NumbersPastTheIntRangeAreHeldToItAndAnOverlongSliceIsCut)
 {
-    HostRun r = RunHost(kStereoSetup + "use 1e30\nuse -1e30\nrender 1e30 0\nrender nan 0\nclose\n");
+    HostRun r = RunHost(kStereoSetup + "use 1e30\nuse -1e30\ntimesig 3 -4\nrender 1e30 0\nrender nan 0\nclose\n");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     for (const char* line : {"use: no slot 2147483647", "use: no slot -2147483648"}) EXPECT_TRUE(r.Has(line)) << line;
     for (const char* part : {"render 1048576 @0: -10851 ", "render 512 @0: 0 "})

@@ -229,7 +229,7 @@ std::vector<Host::Command> Host::EditorCommands()
                 CreateEvent(nullptr, kEventClassMouse, kEventMouseWheelMoved, 0, 0, &e);
                 const HIPoint at{x, y};
                 const EventMouseWheelAxis axis = kEventMouseWheelAxisY;
-                const SInt32 delta = SInt32(a.Num(2));
+                const SInt32 delta = a.Int(2);
                 SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof at, &at);
                 SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof m, &m);
                 SetEventParameter(e, kEventParamMouseWheelAxis, typeMouseWheelAxis, sizeof axis, &axis);

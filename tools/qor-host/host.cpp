@@ -487,7 +487,7 @@ const std::vector<Host::Command>& Host::Commands()
             {"timesig", "N D", true,
              [](Host& h, S, A a) {
                  h.transport.numerator = Float32(a.Num(0, 4));
-                 h.transport.denominator = unsigned(a.Num(1, 4));
+                 h.transport.denominator = unsigned(std::max(0, a.Int(1, 4)));
              }},
             {"cycle", "ON START END", true,
              [](Host& h, S, A a) {
