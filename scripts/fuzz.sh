@@ -46,10 +46,12 @@ for stem in "${stems[@]}"; do
     grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
+  # A run that stops at a fault prints no "Done" line; libFuzzer's own average stands then.
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   # Coverage and features from libFuzzer's last status line.
   cov=$(sed -n 's/^#[0-9].* cov: \([0-9]*\) ft: \([0-9]*\) .*/\1 \2/p' "$log" | tail -1)
   summary+=("$(printf '%-26s %10s runs %8s inputs/s  cov %6s  ft %6s' "$stem" "${runs:-?}" \
-    "$(( ${runs:-0} / (${took:-0} > 0 ? ${took:-1} : 1) ))" "${cov% *}" "${cov#* }")")
+    "$(( ${took:-0} > 0 ? ${runs:-0} / ${took:-1} : ${rate:-0} ))" "${cov% *}" "${cov#* }")")
   if grep -q "ERROR: \|SUMMARY: " "$log"; then
     echo "fuzz: $stem found a fault (see $log)"
     printf '%s\n' "${summary[@]}"
