@@ -11,6 +11,7 @@
 #include "kit/plugin/IGraphicsCarbon.h"
 #include "kit/plugin/IGraphicsMac.h"
 #include "plugin/graphics_offscreen.h"
+#include "plugin/menu_sample.h"
 
 namespace
 {
@@ -140,25 +141,8 @@ struct CarbonEditor {
         ControlRef entry = Carbon()->GetTextEntryView();
         return entry ? carbon_standin::controlText(entry) : "(closed)";
     }
-    std::vector<double> Changes(int idx) const
-    {
-        std::vector<double> v;
-        for (const SurfacePlug::Change& c : plug.changes)
-            if (c.idx == idx) v.push_back(c.value);
-        return v;
-    }
+    std::vector<double> Changes(int idx) const { return plug.ChangesOf(idx); }
 };
-
-void FillSample(IPopupMenu* m)
-{
-    m->SetPrefix(2);
-    m->AddItem("A");
-    m->AddSeparator();
-    m->AddItem("B");
-    m->AddItem("C", -1, IPopupMenuItem::kChecked);
-    m->AddItem("D", -1, IPopupMenuItem::kDisabled);
-    m->AddItem("E", -1, IPopupMenuItem::kTitle);
-}
 
 } // namespace
 

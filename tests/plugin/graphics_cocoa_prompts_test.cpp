@@ -10,6 +10,7 @@
 #include "kit/plugin/IGraphicsCocoa.h"
 #include "kit/plugin/IGraphicsMac.h"
 #include "plugin/graphics_offscreen.h"
+#include "plugin/menu_sample.h"
 
 namespace
 {
@@ -84,26 +85,8 @@ struct Prompts {
     {
         return view->TextField() ? view->TextField()->stringValue()->UTF8String() : "(closed)";
     }
-    std::vector<double> Changes(int idx) const
-    {
-        std::vector<double> v;
-        for (const SurfacePlug::Change& c : plug.changes)
-            if (c.idx == idx) v.push_back(c.value);
-        return v;
-    }
+    std::vector<double> Changes(int idx) const { return plug.ChangesOf(idx); }
 };
-
-// A is 01, a separator 02, B 03, then a checked, a disabled and an indented item.
-void FillSample(IPopupMenu* m)
-{
-    m->SetPrefix(2);
-    m->AddItem("A");
-    m->AddSeparator();
-    m->AddItem("B");
-    m->AddItem("C", -1, IPopupMenuItem::kChecked);
-    m->AddItem("D", -1, IPopupMenuItem::kDisabled);
-    m->AddItem("E", -1, IPopupMenuItem::kTitle);
-}
 
 } // namespace
 

@@ -34,6 +34,14 @@ public:
     std::vector<Change> changes, changes2;
     void OnParamChange(int idx) override { changes.push_back({idx, GetParam(idx)->Value()}); }
     void OnParamChange2(int idx) override { changes2.push_back({idx, GetParam(idx)->Value()}); }
+    // The values parameter idx took, in order.
+    std::vector<double> ChangesOf(int idx) const
+    {
+        std::vector<double> v;
+        for (const Change& c : changes)
+            if (c.idx == idx) v.push_back(c.value);
+        return v;
+    }
     void BeginInformHostOfParamChange(int) override {}
     void InformHostOfParamChange(int, double) override {}
     void EndInformHostOfParamChange(int) override {}
