@@ -17,5 +17,12 @@ void dispatch(NSEvent* event);
 long drawCount();
 // The main screen's backing scale factor.
 void setBackingScaleFactor(double scale);
+// Events waiting in the application's queue.
+size_t queuedEventCount();
+// Seconds of clock time a modal run waits for an event before it aborts (60 unless set).
+double modalIdleLimit();
+void setModalIdleLimit(double seconds);
+// How often the application was told to terminate.
+int terminateRequests();
 
 } // namespace ns_standin

@@ -3,12 +3,31 @@
 // view under the mouse, which becomes first responder when it accepts; drags and the mouse-up
 // follow that view; the wheel goes to the view under the mouse; keys and mouse moves (in a
 // window that accepts them) go to the first responder and on along the responder chain.
+#include <deque>
 #include <vector>
+
+#include <Foundation/NSRunLoop.h>
 
 #include "NSEvent.h"
 
 class NSWindow;
 class NSView;
+namespace ns_standin {
+size_t queuedEventCount();
+}
+
+// Which event types nextEventMatchingMask takes: bit n stands for type n.
+typedef unsigned long long NSEventMask;
+enum : NSEventMask { NSAnyEventMask = ~0ULL };
+inline NSEventMask NSEventMaskFromType(NSEventType type) { return type < 64 ? 1ULL << type : 0; }
+
+// The run-loop mode of modal runs; timers in the common modes fire in it.
+NSString* NSModalPanelRunLoopModeName();
+#define NSModalPanelRunLoopMode (NSModalPanelRunLoopModeName())
+
+typedef NSInteger NSModalResponse;
+enum : NSInteger { NSModalResponseStop = -1000, NSModalResponseAbort = -1001, NSModalResponseContinue = -1002 };
+typedef struct NSModalSessionRecord* NSModalSession;
 
 class NSApplication : public NSResponder {
     NS_STANDIN_CLASS(NSApplication)
@@ -25,8 +44,45 @@ public:
     NSObject* delegate() const { return mDelegate; }
     void setDelegate(NSObject* delegate) { mDelegate = delegate; }
 
+    // The event queue (main thread only). A posted event is retained until it is taken; atStart
+    // puts it before every queued event.
+    void postEvent(NSEvent* event, bool atStart);
+    // The first queued event whose type is in the mask (autoreleased when dequeued; left queued
+    // otherwise). While none is queued the virtual clock runs on, from timer to timer of the
+    // mode, until untilDate (seconds on CFAbsoluteTimeGetCurrent's clock); then null.
+    NSEvent* nextEventMatchingMask(NSEventMask mask, CFAbsoluteTime untilDate, NSRunLoopMode mode, bool dequeue);
+    // Drops queued events whose type is in the mask.
+    void discardEventsMatchingMask(NSEventMask mask, NSEvent* beforeEvent);
+
+    // Modal runs. The presenter hears each start (ModalRunStarted) and may post events or end the
+    // run. A run stays modal until stopModal (code NSModalResponseStop), stopModalWithCode or
+    // abortModal (NSModalResponseAbort) ends the innermost one, or its window closes (abort).
+    // A run whose queue stays empty for ns_standin::modalIdleLimit() seconds of clock time ends
+    // with the abort code and a line on standard error instead of waiting for ever.
+    NSModalResponse runModalForWindow(NSWindow* window);
+    NSModalSession beginModalSessionForWindow(NSWindow* window);
+    // One step: the events queued now go to the window, or the clock runs a short while;
+    // NSModalResponseContinue while the run goes on, else its code.
+    NSModalResponse runModalSession(NSModalSession session);
+    void endModalSession(NSModalSession session);
+    void stopModal() { stopModalWithCode(NSModalResponseStop); }
+    void stopModalWithCode(NSModalResponse code);
+    void abortModal() { stopModalWithCode(NSModalResponseAbort); }
+    // The window of the innermost modal run, or null.
+    NSWindow* modalWindow() const;
+
+    // Recorded only: the process goes on (ns_standin::terminateRequests counts them).
+    void terminate(NSObject* sender);
+    void hide(NSObject*) { mHidden = true; }
+    void unhide(NSObject*) { mHidden = false; }
+    bool isHidden() const { return mHidden; }
+
 private:
     friend class NSWindow;
+    friend size_t ns_standin::queuedEventCount();
+    std::deque<NSEvent*> mEvents;            // retained
+    std::vector<NSModalSession> mModalRuns; // innermost last
+    bool mHidden = false;
     NSObject* mDelegate = nullptr;
     std::vector<NSWindow*> mWindows; // not retained: a window leaves the list as it goes
     NSWindow* mKeyWindow = nullptr;
@@ -58,7 +114,6 @@ public:
     bool openURL(NSURL* url);
 };
 
-typedef NSInteger NSModalResponse;
 enum : NSInteger { NSModalResponseCancel = 0, NSModalResponseOK = 1 };
 enum : NSInteger { NSFileHandlingPanelCancelButton = 0, NSFileHandlingPanelOKButton = 1 };
 

@@ -2,6 +2,7 @@
 // What the stand-ins ask a person: alerts, open and save panels, URLs to open, popup menus. Tests and the
 // stand-in host script the answers; with none scripted the presenter answers as a dismissed
 // dialog (alerts: the cancel response; panels: cancel). Main thread only.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ struct MenuShown {
 // one, ">" before an indented one, "---" for a separator, a submenu's items in braces.
 std::string MenuLine(const MenuShown& menu);
 
+// A modal run that began: its window's number and title.
+struct ModalRunShown {
+    long windowNumber = 0;
+    std::string title;
+};
+
 class Presenter {
 public:
     virtual ~Presenter() = default;
@@ -48,17 +55,23 @@ public:
     // The chosen item as a path of indexes (top menu first, then into submenus); empty: the
     // menu was dismissed. A path that names no selectable item dismisses the menu too.
     virtual std::vector<int> Menu(const MenuShown& menu);
+    // A modal run began: records it and runs the next scripted action, which does what the
+    // person does (posts events to the application, or ends the run).
+    virtual void ModalRunStarted(const ModalRunShown& run);
 
     // Answers taken in order by the next alerts and panels ("" in panels: cancel).
     std::vector<unsigned long> alertAnswers;
     std::vector<std::string> panelAnswers;
     // Answers taken in order by the next menus (empty path: dismiss).
     std::vector<std::vector<int>> menuAnswers;
+    // Actions taken in order by the next modal runs.
+    std::vector<std::function<void()>> modalActions;
     // What was shown, in order.
     std::vector<AlertShown> alerts;
     std::vector<PanelShown> panels;
     std::vector<std::string> urls;
     std::vector<MenuShown> menus;
+    std::vector<ModalRunShown> modalRuns;
 };
 
 // The presenter in use; replacing it returns the previous one (never null: null restores the

@@ -42,7 +42,9 @@ const std::string kDefault = "kCFRunLoopDefaultMode";
 bool runsIn(const __CFRunLoopTimer* t, const std::string& mode)
 {
     if (t->modes.count(mode)) return true;
-    return mode == kDefault && t->modes.count(kCommon);
+    // The common modes are the default one and the modes of modal runs and tracking.
+    return (mode == kDefault || mode == "NSModalPanelRunLoopMode" || mode == "NSEventTrackingRunLoopMode") &&
+           t->modes.count(kCommon);
 }
 
 void drop(__CFRunLoop& loop, __CFRunLoopTimer* t)
@@ -136,6 +138,15 @@ int cf_standin::advanceClock(CFTimeInterval seconds, CFRunLoopMode mode)
     }
     loop.now = until;
     return fired;
+}
+
+CFAbsoluteTime cf_standin::nextTimerFireDate(CFRunLoopMode mode)
+{
+    const std::string m = mode ? mode->utf8 : kDefault;
+    CFAbsoluteTime next = INFINITY;
+    for (__CFRunLoopTimer* t : mainLoop().timers)
+        if (t->valid && runsIn(t, m) && t->fireDate < next) next = t->fireDate;
+    return next;
 }
 
 int cf_standin::scheduledTimerCount()

@@ -47,6 +47,8 @@ namespace cf_standin {
 // Moves the virtual clock on by seconds, firing every timer of the mode that falls due on the
 // way (timers in the common modes run in the default mode); answers how many fired.
 int advanceClock(CFTimeInterval seconds, CFRunLoopMode mode = kCFRunLoopDefaultMode);
+// When the next timer of the mode falls due; infinity when none is scheduled.
+CFAbsoluteTime nextTimerFireDate(CFRunLoopMode mode = kCFRunLoopDefaultMode);
 // Timers the loop holds that are still valid.
 int scheduledTimerCount();
 

@@ -40,6 +40,15 @@ bool cf_standin::Presenter::OpenURL(const std::string& url)
     return true;
 }
 
+void cf_standin::Presenter::ModalRunStarted(const ModalRunShown& run)
+{
+    modalRuns.push_back(run);
+    if (modalActions.empty()) return;
+    std::function<void()> action = std::move(modalActions.front());
+    modalActions.erase(modalActions.begin());
+    if (action) action();
+}
+
 cf_standin::Presenter* cf_standin::presenter() { return current(); }
 
 cf_standin::Presenter* cf_standin::setPresenter(Presenter* p)
