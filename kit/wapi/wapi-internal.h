@@ -164,6 +164,13 @@ inline WapiMessageTarget* wapiMessageTarget(NSObject* o) {
 inline WapiWindowRecord* wapiWindowRecord(NSObject* o) {
   return dynamic_cast<WapiWindowRecord*>(o);
 }
+// A coordinate truncated toward zero, saturating: huge or non-finite values never overflow.
+inline int32_t wapiToInt(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return int32_t(v);
+}
 // A view that is its window's content view.
 bool wapiIsContentView(const NSView* v);
 // The view a handle stands for: a view itself, a window's content view; else null.

@@ -12,12 +12,8 @@
 
 namespace {
 
-// Saturating conversion: huge or non-finite coordinates never overflow an int.
 int32_t toInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return int32_t(v);
+  return wapiToInt(v);
 }
 
 RECT enclosingRect(NSRect r) {
@@ -114,7 +110,8 @@ struct TreePaint {
 // Paints one layer view and, below it, every layer view that needs it; the store's transform
 // is the view's own on entry.
 void renderTree(TreePaint& p, Wapi_vQOR_hwnd* view, bool force) {
-  const bool forced = force || (view->wapiDirtyBits() & 1);
+  // A view the platform marked for display (a window's display, a view arriving) paints too.
+  const bool forced = force || (view->wapiDirtyBits() & 1) || view->needsDisplay();
   const NSRect bounds = view->bounds();
   if (forced && !NSIsEmptyRect(bounds)) {
     NSRect area = NSMakeRect(0, 0, 0, 0);

@@ -189,6 +189,27 @@ void ScreenToClient(HWND hwnd, POINT* p);
 BOOL ClientToScreen(HWND hwnd, POINT* p);
 BOOL GetWindowRect(HWND hwnd, RECT* r);
 HWND WindowFromPoint(POINT p);
+
+// Geometry and stacking. A view inside a scroll view's clip view is represented by the scroll
+// view; a window handle starts from its content view; other objects give null.
+HWND WAPI_NavigateUpScrollClipViews(HWND hwnd);
+// The content view's bounds on the screen for a window or its content view; else GetWindowRect.
+void GetWindowContentViewRect(HWND hwnd, RECT* r);
+enum : int { SWP_NOMOVE = 1, SWP_NOSIZE = 2, SWP_NOZORDER = 4 };
+#define HWND_TOP ((HWND)0)
+#define HWND_BOTTOM ((HWND)1)
+#define HWND_TOPMOST ((HWND)-1)
+#define HWND_NOTOPMOST ((HWND)-2)
+// Moves, sizes (a negative height by its magnitude) and restacks among the siblings; windows
+// are not restacked, and nothing moves above or below the view holding the mouse capture.
+void SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, int flags);
+// Moves a child view to another parent and answers the old one.
+HWND SetParent(HWND hwnd, HWND parent);
+// The screen (its work area when asked) around the source rectangle's centre; (0, 0, 1600,
+// 1200) without screens.
+void WAPI_GetViewPort(RECT* result, const RECT* source, bool workArea);
+enum : int { SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYVSCROLL = 20, SM_CXHSCROLL = 21 };
+int GetSystemMetrics(int index);
 BOOL InvalidateRect(HWND hwnd, const RECT* r, BOOL erase = 1);
 
 // Client area, painting and drawing contexts.

@@ -33,7 +33,7 @@ namespace {
 
 // A converted point's coordinate: value + 0.5, truncated toward zero.
 int32_t pointCoord(double v) {
-  return int32_t(v + 0.5);
+  return wapiToInt(v + 0.5);
 }
 
 // The enclosing scroll view stands for a view inside its clip view.
@@ -702,16 +702,16 @@ BOOL GetWindowRect(HWND hwnd, RECT* r) {
   if (auto* v = wapiAs<NSView>(o); v && wapiIsContentView(v)) o = v->window();
   if (auto* w = wapiAs<NSWindow>(o)) {
     const NSRect f = w->frame();
-    *r = RECT{int32_t(f.origin.x), int32_t(f.origin.y), int32_t(f.origin.x + f.size.width + 0.5),
-              int32_t(f.origin.y + f.size.height + 0.5)};
+    *r = RECT{wapiToInt(f.origin.x), wapiToInt(f.origin.y), wapiToInt(f.origin.x + f.size.width + 0.5),
+              wapiToInt(f.origin.y + f.size.height + 0.5)};
     return 1;
   }
   auto* v = wapiAs<NSView>(o);
   if (!v) return 0;
   NSView* rep = scrollRepresentative(v);
   const NSRect b = rep->bounds();
-  POINT a{int32_t(b.origin.x), int32_t(b.origin.y)};
-  POINT z{int32_t(b.origin.x + b.size.width + 0.5), int32_t(b.origin.y + b.size.height + 0.5)};
+  POINT a{wapiToInt(b.origin.x), wapiToInt(b.origin.y)};
+  POINT z{wapiToInt(b.origin.x + b.size.width + 0.5), wapiToInt(b.origin.y + b.size.height + 0.5)};
   ClientToScreen(wapiHandle(rep), &a);
   ClientToScreen(wapiHandle(rep), &z);
   *r = RECT{a.x, a.y, z.x, z.y};

@@ -17,6 +17,8 @@ void dispatch(NSEvent* event);
 long drawCount();
 // The main screen's backing scale factor.
 void setBackingScaleFactor(double scale);
+// The stand-in's one screen again.
+inline void resetScreens() { setScreens({NSMakeRect(0, 0, 1920, 1080)}, {NSMakeRect(0, 0, 1920, 1058)}); }
 // Events waiting in the application's queue.
 size_t queuedEventCount();
 // Seconds of clock time a modal run waits for an event before it aborts (60 unless set).

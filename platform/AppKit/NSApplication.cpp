@@ -100,10 +100,28 @@ void NSApplication::sendEvent(NSEvent* event)
     }
 }
 
-NSScreen* NSScreen::mainScreen()
+namespace {
+std::vector<NSScreen*>& screenList()
 {
-    static NSScreen* screen = new NSScreen;
-    return screen;
+    static std::vector<NSScreen*> list{static_cast<NSScreen*>(NSScreen::class_()->alloc())};
+    return list;
+}
+} // namespace
+
+NSScreen* NSScreen::mainScreen() { return screenList().empty() ? nullptr : screenList().front(); }
+const std::vector<NSScreen*>& NSScreen::screens() { return screenList(); }
+
+void ns_standin::setScreens(const std::vector<NSRect>& frames, const std::vector<NSRect>& visibleFrames)
+{
+    std::vector<NSScreen*>& list = screenList();
+    for (NSScreen* s : list) s->release();
+    list.clear();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        auto* s = static_cast<NSScreen*>(NSScreen::class_()->alloc());
+        s->mFrame = frames[i];
+        s->mVisible = i < visibleFrames.size() ? visibleFrames[i] : frames[i];
+        list.push_back(s);
+    }
 }
 
 namespace {

@@ -14,6 +14,9 @@ class NSWindow;
 class NSView;
 namespace ns_standin {
 size_t queuedEventCount();
+// Replaces the screens: frames and visible frames by index (a missing visible frame is the
+// frame); none leaves the application without screens. Called with the default, restores it.
+void setScreens(const std::vector<NSRect>& frames, const std::vector<NSRect>& visibleFrames);
 }
 
 // Which event types nextEventMatchingMask takes: bit n stands for type n.
@@ -93,15 +96,25 @@ private:
 #define NSApp (NSApplication::sharedApplication())
 bool NSApplicationLoad();
 
-// The main screen: a fixed 1920 by 1080 frame.
+// The screens: one 1920 by 1080 screen (its menu bar 22 high) unless a test sets others
+// (ns_standin::setScreens); the first is the main screen.
 class NSScreen : public NSObject {
     NS_STANDIN_CLASS(NSScreen)
 public:
     NSScreen() = default;
+    // Null without screens.
     static NSScreen* mainScreen();
-    NSRect frame() const { return NSMakeRect(0, 0, 1920, 1080); }
+    static const std::vector<NSScreen*>& screens();
+    NSRect frame() const { return mFrame; }
+    // The frame less the menu bar and the dock.
+    NSRect visibleFrame() const { return mVisible; }
     // Device pixels per point: 1 unless a test sets another (ns_standin::setBackingScaleFactor).
     double backingScaleFactor() const;
+
+private:
+    friend void ns_standin::setScreens(const std::vector<NSRect>&, const std::vector<NSRect>&);
+    NSRect mFrame = NSMakeRect(0, 0, 1920, 1080);
+    NSRect mVisible = NSMakeRect(0, 0, 1920, 1058);
 };
 
 class NSURL;

@@ -91,6 +91,30 @@ void NSScrollView::setDocumentView(NSView* view)
     }
 }
 
+void NSScrollView::setHasHorizontalScroller(bool on)
+{
+    mHorizontal = on;
+    setFrameSize(frame().size);
+}
+
+void NSScrollView::setHasVerticalScroller(bool on)
+{
+    mVertical = on;
+    setFrameSize(frame().size);
+}
+
+NSSize NSScrollView::contentSize() const
+{
+    const NSSize s = frame().size;
+    return NSMakeSize(std::max(0.0, s.width - (mVertical ? 15 : 0)), std::max(0.0, s.height - (mHorizontal ? 15 : 0)));
+}
+
+void NSScrollView::setFrameSize(NSSize size)
+{
+    NSView::setFrameSize(size);
+    if (mClip) mClip->setFrame(NSMakeRect(0, 0, contentSize().width, contentSize().height));
+}
+
 NSBox::~NSBox()
 {
     Assign(mTitleCell, static_cast<NSTextFieldCell*>(nullptr));

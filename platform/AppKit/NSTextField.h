@@ -98,9 +98,17 @@ public:
     NSView* documentView() const { return mClip ? mClip->documentView() : nullptr; }
     // Retains the view, replacing the old document view.
     void setDocumentView(NSView* view);
+    // Scrollers take 15 units off the content size; the clip view fills what is left.
+    void setHasHorizontalScroller(bool on);
+    void setHasVerticalScroller(bool on);
+    bool hasHorizontalScroller() const { return mHorizontal; }
+    bool hasVerticalScroller() const { return mVertical; }
+    NSSize contentSize() const;
+    void setFrameSize(NSSize size) override;
 
 private:
     NSClipView* mClip = nullptr; // a subview, held through the subview list
+    bool mHorizontal = false, mVertical = false;
 };
 
 // A box: a titled frame around other views.

@@ -92,6 +92,17 @@ void NSView::addSubview(NSView* view)
     didAddSubview(view);
 }
 
+void NSView::addSubview(NSView* view, NSInteger place, NSView* relativeTo)
+{
+    addSubview(view);
+    if (!view || view->mSuperview != this) return;
+    mSubviews.pop_back();
+    auto at = std::find(mSubviews.begin(), mSubviews.end(), relativeTo);
+    if (at == mSubviews.end()) at = place == NSWindowBelow ? mSubviews.begin() : mSubviews.end();
+    else if (place != NSWindowBelow) ++at;
+    mSubviews.insert(at, view);
+}
+
 void NSView::removeFromSuperview()
 {
     NSView* parent = mSuperview;

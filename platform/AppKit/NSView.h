@@ -28,8 +28,13 @@ public:
     NSWindow* window() const { return mWindow; }
     // Retains the view, taking it from its old superview first.
     void addSubview(NSView* view);
+    // The same, placed just above (NSWindowAbove) or below (NSWindowBelow) the sibling; without
+    // a sibling, above all or below all.
+    void addSubview(NSView* view, NSInteger place, NSView* relativeTo);
     // Releases the view's superview's reference: the view may go with it.
     virtual void removeFromSuperview();
+    // The stand-in marks nothing for display when a view leaves: the same as removeFromSuperview.
+    void removeFromSuperviewWithoutNeedingDisplay() { removeFromSuperview(); }
     // Told after a subview joins and before one leaves.
     virtual void didAddSubview(NSView*) {}
     virtual void willRemoveSubview(NSView*) {}

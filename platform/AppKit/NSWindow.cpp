@@ -139,6 +139,19 @@ void NSWindow::displayIfNeeded()
     if (mStore && mContentView) mContentView->recursiveDisplayIfNeeded(mStore);
 }
 
+namespace {
+bool anyNeedsDisplay(const NSView* v)
+{
+    if (!v || v->isHidden()) return false;
+    if (v->needsDisplay()) return true;
+    for (const NSView* s : v->subviews())
+        if (anyNeedsDisplay(s)) return true;
+    return false;
+}
+} // namespace
+
+bool NSWindow::viewsNeedDisplay() const { return anyNeedsDisplay(mContentView); }
+
 void NSWindow::addChildWindow(NSWindow* child, NSInteger)
 {
     if (!child || child == this || child->mParent == this) return;
@@ -190,7 +203,9 @@ void NSWindow::setFrame(NSRect frame, bool display)
 
 void NSWindow::center()
 {
-    const NSRect screen = NSScreen::mainScreen()->frame();
+    NSScreen* main = NSScreen::mainScreen();
+    if (!main) return;
+    const NSRect screen = main->frame();
     mFrame.origin.x = std::floor(screen.origin.x + (screen.size.width - mFrame.size.width) / 2);
     mFrame.origin.y = std::floor(screen.origin.y + (screen.size.height - mFrame.size.height) / 2);
 }

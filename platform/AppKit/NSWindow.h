@@ -59,6 +59,11 @@ public:
     // Retains the view and sizes it to the window; the old content view is released.
     void setContentView(NSView* view);
     NSRect frame() const { return mFrame; }
+    // Limits for a person resizing the window; setFrame does not apply them.
+    NSSize minSize() const { return mMinSize; }
+    NSSize maxSize() const { return mMaxSize; }
+    void setMinSize(NSSize size) { mMinSize = size; }
+    void setMaxSize(NSSize size) { mMaxSize = size; }
     // Moves and sizes the window; the content view follows the size.
     void setFrame(NSRect frame, bool display);
     // Centres the window on the main screen.
@@ -89,6 +94,11 @@ public:
     class NSTextView* fieldEditor(bool create, NSObject* forObject);
     // Draws the views that need display into the backing store.
     void displayIfNeeded();
+    // Whether some shown view of the window still needs display.
+    bool viewsNeedDisplay() const;
+    // Puts the backing store on the screen (the stand-in counts it).
+    void flushWindow() { ++mFlushes; }
+    int flushCount() const { return mFlushes; }
     // Takes the window off the screen and out of the application's list.
     void close();
     CGContextRef backingStore() const { return mStore; }
@@ -98,6 +108,8 @@ private:
     void viewLeaving(NSView* view);
 
     NSRect mFrame{};
+    NSSize mMinSize{0, 0}, mMaxSize{3.4e38, 3.4e38};
+    int mFlushes = 0;
     NSWindowStyleMask mStyle = NSTitledWindowMask;
     void* mWindowRef = nullptr;
     bool mCanHide = true, mReleasedWhenClosed = false, mOpaque = true, mHasShadow = true, mVisible = false;
