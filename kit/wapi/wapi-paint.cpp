@@ -39,6 +39,19 @@ void collectDirty(NSView* top, NSView* v, std::vector<NSRect>& out) {
   for (NSView* s : v->subviews()) collectDirty(top, s, out);
 }
 
+// A platform view marked for display (a button given a new title) tells no layer view above
+// it; mark those as having a dirty descendant, as the layer's own controls do, so that an
+// unforced pass reaches it. Answers whether anything at or below v waits to be drawn.
+bool markPlatformDirt(NSView* v) {
+  if (v->isHidden()) return false;
+  bool below = false;
+  for (NSView* s : v->subviews()) below = markPlatformDirt(s) || below;
+  auto* layer = wapiAs<Wapi_vQOR_hwnd>(v);
+  if (!layer) return below || v->needsDisplay();
+  if (below) layer->wapiSetDirtyBits(layer->wapiDirtyBits() | 2);
+  return below || layer->wapiDirtyBits() || v->needsDisplay();
+}
+
 NSObject* gCapture = nullptr;  // not retained; checked against the live set when read
 bool gCapChangeNotify = false;
 
@@ -166,7 +179,7 @@ void Wapi_vQOR_hwnd::recursiveDisplayIfNeeded(CGContextRef store) {
     NSView::recursiveDisplayIfNeeded(store);
     return;
   }
-  if (!m_isdirty && !needsDisplay()) return;
+  if (!markPlatformDirt(this)) return;
   retain();
   TreePaint p{this, nullptr, store, {}, {}};
   collectDirty(this, this, p.rects);

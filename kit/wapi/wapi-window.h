@@ -250,6 +250,15 @@ void EnableWindow(HWND hwnd, BOOL enable);
 // Moves every child by (dx, dy); the rectangles are not used.
 BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
 void WAPI_CloseWindow(HWND hwnd);
+// Flushes the window of a clean view (or the window itself) unless a view still waits to draw.
+void WAPI_FlushWindow(HWND hwnd);
+void WAPI_HideApp();
+
+// Modal runs: a token for the window of a view (or the window), one step at a time (true while
+// it runs; the ending code goes to *result), and the end, which stops a run still going.
+void* WAPI_ModalWindowStart(HWND hwnd);
+bool WAPI_ModalWindowRun(void* token, int* result);
+void WAPI_ModalWindowEnd(void* token);
 
 // Dropped files: a global-memory block of a 16-byte header (offset of the name list, drop point,
 // non-client flag) and zero-terminated names closed by an empty one. Only bytes inside the block

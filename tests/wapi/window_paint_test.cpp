@@ -60,6 +60,13 @@ LRESULT InsetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 class WindowPaint : public WindowTest {
  protected:
+  // A shown layer view: the window's content view, or a child at the frame.
+  Wapi_vQOR_hwnd* shown(NSObject* parent, DLGPROC proc, NSRect frame = NSMakeRect(0, 0, 0, 0)) {
+    Wapi_vQOR_hwnd* v = makeView(nullptr, parent, proc);
+    if (!wapiAs<NSWindow>(parent)) v->setFrame(frame);
+    v->setHidden(false);
+    return v;
+  }
   // The pixel at x, y from the top left of the window's content, as 0xRRGGBB.
   static int pixel(NSWindow* w, int x, int y) {
     CGContextRef store = w->backingStore();
@@ -145,11 +152,8 @@ TEST_F(WindowPaint, ATreeOfViewsPaintsIntoTheBackingStore) {
 
 TEST_F(WindowPaint, AnInvalidatedChildRepaintsAloneOverItsRectangle) {
   NSWindow* w = makeWindow(NSMakeRect(100, 100, 400, 300));
-  Wapi_vQOR_hwnd* content = makeView(nullptr, w, ContentProc);
-  content->setHidden(false);
-  Wapi_vQOR_hwnd* inset = makeView(nullptr, content, InsetProc);
-  inset->setFrame(NSMakeRect(150, 20, 100, 80));
-  inset->setHidden(false);
+  Wapi_vQOR_hwnd* content = shown(w, ContentProc);
+  Wapi_vQOR_hwnd* inset = shown(content, InsetProc, NSMakeRect(150, 20, 100, 80));
   ns_standin::displayWindows();
   log().clear();
 
@@ -160,6 +164,25 @@ TEST_F(WindowPaint, AnInvalidatedChildRepaintsAloneOverItsRectangle) {
   EXPECT_TRUE(messagesTo(H(content)).empty()) << "the parent is not repainted";
   ASSERT_FALSE(messagesTo(H(inset)).empty());
   EXPECT_EQ(pixel(w, 165, 35), kYellow);
+}
+
+TEST_F(WindowPaint, APlatformControlMarkedUnderCleanLayerViewsIsRedrawnAlone) {
+  NSWindow* w = makeWindow(NSMakeRect(100, 100, 400, 300));
+  Wapi_vQOR_hwnd* content = shown(w, ContentProc);
+  Wapi_vQOR_hwnd* inner = shown(content, LoggingProc, NSMakeRect(20, 20, 200, 100));
+  NSButton* button = addControl<NSButton>(inner, 7, NSMakeRect(10, 10, 120, 30));
+  ns_standin::displayWindows();
+  log().clear();
+  const long draws = ns_standin::drawCount();
+
+  button->setTitle(NSString::stringWithUTF8String("Again"));
+  ns_standin::displayWindows();
+  EXPECT_EQ(ns_standin::drawCount(), draws + 1) << "the button is drawn again";
+  EXPECT_TRUE(log().empty()) << "the layer views around it are not repainted";
+  EXPECT_EQ(content->wapiDirtyBits(), 0);
+  EXPECT_EQ(inner->wapiDirtyBits(), 0);
+  ns_standin::displayWindows();
+  EXPECT_EQ(ns_standin::drawCount(), draws + 1) << "and only once";
 }
 
 TEST_F(WindowPaint, BeginPaintAndGetDCFollowThePaintInProgress) {
