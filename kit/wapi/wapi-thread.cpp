@@ -1,5 +1,8 @@
-// Sleeping, tick counts and threads.
+// Sleeping, tick counts and threads: the system calls' own over POSIX, and platform threads
+// with their autorelease pools.
 #include "kit/wapi/wapi-handles.h"
+
+#include <Foundation/Foundation.h>
 
 #include <cerrno>
 #include <ctime>
@@ -99,4 +102,72 @@ void wapiReleaseThread(WAPI_ThreadObject* t) {
     }
   }
   if (!self) wapiJoinThread(t);
+}
+
+// ---- Platform threads and autorelease pools ----
+// Beside CreateThread, which names them weakly: any program that starts a thread links them.
+
+namespace {
+
+// The target of a platform thread: the function and its argument.
+class Wapi_vQOR_thread : public NSObject {
+  NS_STANDIN_CLASS(Wapi_vQOR_thread)
+
+ public:
+  Wapi_vQOR_thread() = default;
+  Wapi_vQOR_thread* init(LPTHREAD_START_ROUTINE proc, LPVOID param) {
+    mProc = proc;
+    mParam = param;
+    return this;
+  }
+  static NSObject* bla(NSObject* self, SEL, NSObject*) {
+    auto* t = static_cast<Wapi_vQOR_thread*>(self);
+    if (t->mProc) t->mProc(t->mParam);
+    NSThread::exit();
+    return nullptr;
+  }
+
+ private:
+  LPTHREAD_START_ROUTINE mProc = nullptr;
+  LPVOID mParam = nullptr;
+};
+
+SEL blaSelector() {
+  static const SEL sel = [] {
+    SEL s = sel_registerName("bla:");
+    Wapi_vQOR_thread::class_()->addMethod(s, &Wapi_vQOR_thread::bla);
+    return s;
+  }();
+  return sel;
+}
+
+void detach(LPTHREAD_START_ROUTINE proc, LPVOID param) {
+  auto* t = static_cast<Wapi_vQOR_thread*>(Wapi_vQOR_thread::class_()->alloc());
+  t->init(proc, param);
+  NSThread::detachNewThreadSelector(blaSelector(), t, t);
+  t->release();
+}
+
+}  // namespace
+
+NS_STANDIN_CLASS_IMPL(Wapi_vQOR_thread, NSObject)
+
+void CreateThreadNS(void*, size_t, LPTHREAD_START_ROUTINE proc, LPVOID param, DWORD, DWORD*) {
+  detach(proc, param);
+}
+
+void WAPI_EnsureMultithreadedCocoa() {
+  static std::once_flag once;
+  // A thread that ends at once puts the platform into multithreaded mode.
+  std::call_once(once, [] {
+    if (!NSThread::isMultiThreaded()) detach(nullptr, nullptr);
+  });
+}
+
+void* WAPI_InitAutoRelease() {
+  return new NSAutoreleasePool;
+}
+
+void WAPI_QuitAutoRelease(void* pool) {
+  delete static_cast<NSAutoreleasePool*>(pool);
 }

@@ -241,6 +241,16 @@ BOOL WAPI_Internal_PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 void WAPI_MessageQueue_Flush();
 void WAPI_Internal_PMQ_ClearAllMessages(HWND hwnd);
 
+// The application. Main thread.
+// Sends the user-interface events waiting now (at most 100, none waited for past 1 ms).
+void WAPI_RunEvents();
+// Tells the application to quit; from then on g_wapi_terminating is 1.
+void WAPI_PostQuitMessage(void* sender);
+extern int g_wapi_terminating;
+// Adds to the count of requests that keep the process out of idle throttling; an activity is
+// held while the count is positive.
+void WAPI_DisableAppNap(int delta);
+
 // Focus, enabling, scrolling and closing.
 void SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();

@@ -17,6 +17,17 @@ DWORD GetCurrentThreadId();
 HANDLE CreateThread(void* attributes, size_t stackSize, LPTHREAD_START_ROUTINE proc,
                     LPVOID param, DWORD flags, DWORD* threadId);
 BOOL SetThreadPriority(HANDLE thread, int priority);
+// Starts a detached platform thread running proc(param); the other arguments are not used and
+// nothing is returned.
+void CreateThreadNS(void* attributes, size_t stackSize, LPTHREAD_START_ROUTINE proc, LPVOID param, DWORD flags,
+                    DWORD* threadId);
+
+// Child processes: the program with its arguments as given (no shell). The handle waits with
+// WaitForSingleObject (WAIT_TIMEOUT while the process runs) and goes with CloseHandle; null
+// when the program cannot start.
+HANDLE WAPI_CreateProcess(const char* path, int argc, const char** argv);
+// Brings the process's application to the front, trying for about a second.
+void WAPI_MakeProcessFront(HANDLE process);
 
 HANDLE CreateEvent(void* attributes, BOOL manualReset, BOOL initialState, const char* name);
 HANDLE CreateEventAsSocket(void* attributes, BOOL manualReset, BOOL initialState,

@@ -4,7 +4,11 @@
 #include <CoreFoundation/CFUtf8.h>
 #include <CoreText/CTFieldText.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <mutex>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -1291,4 +1295,38 @@ void carbon_standin::controlSelection(ControlRef c, int* start, int* end)
 {
     if (start) *start = c ? int(c->selStart) : 0;
     if (end) *end = c ? int(c->selEnd) : 0;
+}
+
+namespace {
+std::mutex& frontMutex()
+{
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::vector<pid_t>& fronted()
+{
+    static auto* list = new std::vector<pid_t>;
+    return *list;
+}
+} // namespace
+
+OSStatus GetProcessForPID(pid_t pid, ProcessSerialNumber* psn)
+{
+    if (!psn || pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return procNotFound;
+    *psn = ProcessSerialNumber{0, UInt32(pid)};
+    return noErr;
+}
+
+OSErr SetFrontProcess(const ProcessSerialNumber* psn)
+{
+    if (!psn || psn->lowLongOfPSN == 0) return OSErr(procNotFound);
+    std::lock_guard<std::mutex> lock(frontMutex());
+    fronted().push_back(pid_t(psn->lowLongOfPSN));
+    return noErr;
+}
+
+std::vector<pid_t> carbon_standin::frontProcesses()
+{
+    std::lock_guard<std::mutex> lock(frontMutex());
+    return fronted();
 }

@@ -7,6 +7,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreGraphics/CoreGraphics.h>
 #include <CoreServices/MacTypes.h>
+#include <sys/types.h>
 
 typedef struct OpaqueWindowPtr* WindowRef;
 typedef struct OpaqueControlRef* ControlRef;
@@ -297,5 +298,15 @@ SInt32 PopUpMenuSelect(MenuRef menu, short top, short left, short popUpItem);
 typedef UInt32 ThemeCursor;
 enum : UInt32 { kThemeArrowCursor = 0, kThemeIBeamCursor = 4 };
 OSStatus SetThemeCursor(ThemeCursor cursor);
+
+// Processes: a serial number per process id; bringing one to the front is recorded.
+struct ProcessSerialNumber {
+    UInt32 highLongOfPSN;
+    UInt32 lowLongOfPSN;
+};
+enum : OSStatus { procNotFound = -600 };
+// procNotFound unless a process with the id exists.
+OSStatus GetProcessForPID(pid_t pid, ProcessSerialNumber* psn);
+OSErr SetFrontProcess(const ProcessSerialNumber* psn);
 
 #include "CarbonStandin.h"

@@ -1,6 +1,7 @@
 #pragma once
 // Controls only the Carbon stand-in has, for tests and the stand-in host.
 #include <string>
+#include <vector>
 
 namespace carbon_standin
 {
@@ -24,5 +25,7 @@ std::string controlText(ControlRef control);
 void controlSelection(ControlRef control, int* start, int* end);
 // Windows alive.
 int liveWindowCount();
+// The process ids SetFrontProcess brought to the front, in order.
+std::vector<pid_t> frontProcesses();
 
 } // namespace carbon_standin

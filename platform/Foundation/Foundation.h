@@ -5,3 +5,5 @@
 #include "NSBundle.h"
 #include "NSRunLoop.h"
 #include "NSFormatter.h"
+#include "NSThread.h"
+#include "NSTask.h"

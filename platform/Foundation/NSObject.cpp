@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -17,17 +18,17 @@ std::map<std::string, Class>& registry()
     return classes;
 }
 
-// Every autoreleased object in order; a pool owns the entries from its mark on. The bottom
-// entries, below any pool, belong to the run loop.
+// Every object the thread autoreleased, in order; a pool owns the entries from its mark on.
+// On the main thread the bottom entries, below any pool, belong to the run loop.
 std::vector<NSObject*>& pending()
 {
-    static std::vector<NSObject*> objects;
+    static thread_local std::vector<NSObject*> objects;
     return objects;
 }
 
 std::vector<size_t>& poolMarks()
 {
-    static std::vector<size_t> marks;
+    static thread_local std::vector<size_t> marks;
     return marks;
 }
 
@@ -42,11 +43,17 @@ void releaseFrom(size_t mark)
     }
 }
 
-// Never destroyed: objects may go during static destruction.
+// Never destroyed: objects may go during static destruction. Objects come and go on any thread.
 std::unordered_set<const NSObject*>& liveSet()
 {
     static auto* objects = new std::unordered_set<const NSObject*>;
     return *objects;
+}
+
+std::mutex& liveMutex()
+{
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 } // namespace
@@ -120,18 +127,29 @@ namespace {
 [[maybe_unused]] const Class kRegisteredNSObject = NSObject::class_();
 }
 
-NSObject::NSObject() { liveSet().insert(this); }
+NSObject::NSObject()
+{
+    std::lock_guard<std::mutex> lock(liveMutex());
+    liveSet().insert(this);
+}
 
 // The base destructor runs after every subclass's dealloc, before the memory is freed.
-NSObject::~NSObject() { liveSet().erase(this); }
+NSObject::~NSObject()
+{
+    std::lock_guard<std::mutex> lock(liveMutex());
+    liveSet().erase(this);
+}
 
 bool ns_standin::isLive(const void* address)
 {
-    return address && liveSet().count(static_cast<const NSObject*>(address)) != 0;
+    if (!address) return false;
+    std::lock_guard<std::mutex> lock(liveMutex());
+    return liveSet().count(static_cast<const NSObject*>(address)) != 0;
 }
 
 size_t ns_standin::liveCount(Class c)
 {
+    std::lock_guard<std::mutex> lock(liveMutex());
     size_t n = 0;
     for (const NSObject* o : liveSet())
         if (o->isKindOfClass(c)) ++n;
@@ -140,13 +158,14 @@ size_t ns_standin::liveCount(Class c)
 
 NSObject* NSObject::retain()
 {
-    if (!mDeallocating) ++mRefs;
+    if (!mDeallocating) mRefs.fetch_add(1, std::memory_order_relaxed);
     return this;
 }
 
 void NSObject::release()
 {
-    if (mDeallocating || --mRefs != 0) return;
+    // Only the thread that drops the last reference sees 1 here and frees the object.
+    if (mDeallocating || mRefs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     mDeallocating = true;
     delete this;
 }

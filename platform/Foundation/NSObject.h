@@ -3,7 +3,10 @@
 // same names. Objects are reference counted (retain, release, autorelease into the innermost
 // pool); selectors are interned names; classes register under their names, so that
 // NSClassFromString finds a class that a loaded bundle defines, and methods added to a class
-// by selector serve target-action (respondsToSelector, performSelector). Main thread only.
+// by selector serve target-action (respondsToSelector, performSelector). Classes, selectors
+// and methods are set up on the main thread; objects may be made, retained and released on any
+// thread, and each thread has its own autorelease pools.
+#include <atomic>
 #include <cstddef>
 
 typedef long NSInteger;
@@ -87,7 +90,7 @@ public:
     void release();
     // Released when the innermost autorelease pool drains.
     NSObject* autorelease();
-    NSUInteger retainCount() const { return mRefs; }
+    NSUInteger retainCount() const { return mRefs.load(std::memory_order_relaxed); }
 
     bool isKindOfClass(Class c) const;
     bool respondsToSelector(SEL sel) const;
@@ -101,15 +104,15 @@ protected:
     virtual ~NSObject();
 
 private:
-    NSUInteger mRefs = 1;
+    std::atomic<NSUInteger> mRefs{1};
     // Set while dealloc runs: retains and releases made from inside it change nothing, so the
     // object is not freed twice.
     bool mDeallocating = false;
 };
 
-// Objects autoreleased while the pool is the innermost one are released when it drains (or is
-// destroyed). Pools nest; an object autoreleased with no pool waits for the stand-in's next run
-// loop turn (ns_standin::drainLoopPool).
+// Objects autoreleased while the pool is the innermost one of its thread are released when it
+// drains (or is destroyed). Pools nest, per thread; an object autoreleased on the main thread
+// with no pool waits for the stand-in's next run loop turn (ns_standin::drainLoopPool).
 class NSAutoreleasePool {
 public:
     NSAutoreleasePool();
