@@ -5,6 +5,7 @@
 #include "tests/wapi/post_forwarder.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -199,6 +200,9 @@ TEST_F(WindowTimers, FourWorkersPostInOrderRetryingWhenRefused) {
         }
       ++finished;
     });
+  // No flush until the queue has refused a post: the limit is reached however fast the
+  // main thread would otherwise drain it.
+  for (int i = 0; i < 10000 && refusals == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   while (finished < kWorkers) ns_standin::runFor(0.05);
   for (std::thread& t : workers) t.join();
   ns_standin::runFor(0.05);
