@@ -25,6 +25,7 @@ struct ThreadExit {};
 
 struct Start {
     SEL selector;
+    IMP method;         // looked up by the starting thread: the class records are not the thread's
     NSObject* target;   // retained
     NSObject* argument; // retained, or null
 };
@@ -36,7 +37,7 @@ void* runDetached(void* arg)
     {
         NSAutoreleasePool pool;
         try {
-            s->target->performSelector(s->selector, s->argument);
+            if (s->method) s->method(s->target, s->selector, s->argument);
         } catch (const ThreadExit&) {
         }
     }
@@ -70,7 +71,8 @@ std::vector<Activity*>& activities()
 void NSThread::detachNewThreadSelector(SEL selector, NSObject* target, NSObject* argument)
 {
     if (!target) return;
-    auto* s = new Start{selector, target->retain(), argument ? argument->retain() : nullptr};
+    auto* s = new Start{selector, target->getClass()->lookup(selector), target->retain(),
+                        argument ? argument->retain() : nullptr};
     gMultiThreaded.store(true);
     pthread_t thread;
     if (pthread_create(&thread, nullptr, runDetached, s) != 0) {
