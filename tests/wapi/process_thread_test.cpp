@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -52,27 +51,6 @@ TEST(PlatformThreads, CreateThreadNSRunsTheFunctionOnADetachedThreadWithItsOwnPo
   for (int i = 0; i < 2000 && ns_standin::liveCount(NSString::class_()) > strings; ++i) Sleep(1);
   EXPECT_EQ(ns_standin::liveCount(NSString::class_()), strings);
   CreateThreadNS(nullptr, 0, nullptr, nullptr, 0, nullptr);  // a null function: the thread just ends
-}
-
-TEST(PlatformThreads, APoolReleasesWhatItsThreadAutoreleasedAndNothingOfAnotherThreads) {
-  NSObject* mainObject = (new NSObject)->autorelease();
-  mainObject->retain();
-  std::atomic<NSObject*> made{nullptr};
-  std::thread worker([&] {
-    void* pool = WAPI_InitAutoRelease();
-    NSObject* o = (new NSObject)->autorelease();
-    o->retain();
-    made.store(o);
-    WAPI_QuitAutoRelease(pool);
-    WAPI_QuitAutoRelease(nullptr);
-  });
-  worker.join();
-  EXPECT_EQ(made.load()->retainCount(), 1u) << "the worker's pool released its object";
-  EXPECT_EQ(mainObject->retainCount(), 2u) << "the main thread's object waits for its loop";
-  made.load()->release();
-  ns_standin::drainLoopPool();
-  EXPECT_EQ(mainObject->retainCount(), 1u);
-  mainObject->release();
 }
 
 class ChildProcess : public ::testing::Test {
