@@ -15,17 +15,7 @@ namespace
 using namespace qorid;
 namespace sx = SysexFamily;
 
-// The value truncated toward zero; what is no number counts as 0.
-int whole(double v)
-{
-    if (!std::isfinite(v)) return 0;
-    return int(std::max(-1e6, std::min(1e6, std::trunc(v))));
-}
-// A data byte: the wire takes nothing outside 0..127.
-uint8_t dataByte(int v)
-{
-    return uint8_t(std::clamp(v, 0, 127));
-}
+using sx::dataByte;
 // A switch: 1 for any value but 0.
 int on(int v)
 {
@@ -98,7 +88,7 @@ uint8_t transmitByte(int finderDemos, int transmitPC, int transmitCC, int transm
 
 void writeFirst(const ValueOf& value, uint8_t model, uint8_t* out)
 {
-    auto v = [&](int id) { return whole(value(id)); };
+    auto v = [&](int id) { return sx::wholeValue(value(id)); };
     writeFrame(out, sx::kGlobalFirstSize, model, sx::kTypeGlobalFirst, kFirstFixed, std::size(kFirstFixed));
     out[6] = dataByte(v(kGlobalMidiChannel));
     out[10] = dataByte(v(kGlobalMasterTune));
@@ -109,7 +99,7 @@ void writeFirst(const ValueOf& value, uint8_t model, uint8_t* out)
 
 void writeSecond(const ValueOf& value, uint8_t model, uint8_t* out)
 {
-    auto v = [&](int id) { return whole(value(id)); };
+    auto v = [&](int id) { return sx::wholeValue(value(id)); };
     writeFrame(out, sx::kGlobalSecondSize, model, sx::kTypeGlobalSecond, kSecondFixed, std::size(kSecondFixed));
     out[6] = dataByte(v(kGlobalMidiChannel));
     out[9] = breathAndLocalByte(v(kGlobalBreathSensing), v(kGlobalLocalControl));

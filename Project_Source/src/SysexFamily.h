@@ -2,6 +2,7 @@
 // The synthesizer's SysEx family on the wire and in the library: envelope bytes, model bytes,
 // message types, standard lengths and how messages make up library entries. Every reader and
 // writer of these messages takes its bytes from here.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -96,6 +97,16 @@ constexpr int kPerformanceBankCodeBase = 1;
 constexpr uint8_t modelByteFor(int currentModel) { return currentModel == 0 ? kModelFirst : kModelSecond; }
 // Device byte of an outgoing message: a data byte, so a status byte never lands in a body.
 constexpr uint8_t deviceByteFor(int deviceId) { return uint8_t(deviceId) & 0x7F; }
+
+// A parameter value as a dump carries it: truncated toward zero, held to a million either way,
+// and 0 for what is no number.
+inline int wholeValue(double v)
+{
+    if (!std::isfinite(v)) return 0;
+    return int(std::fmax(-1e6, std::fmin(1e6, std::trunc(v))));
+}
+// A data byte: the wire takes nothing outside 0..127.
+constexpr uint8_t dataByte(int v) { return uint8_t(v < 0 ? 0 : v > 127 ? 127 : v); }
 
 // Where names and categories sit in a stored message.
 constexpr size_t kNameAt = 10;

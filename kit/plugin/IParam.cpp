@@ -145,6 +145,13 @@ const char* IParam::GetDisplayText(int value) const
     return entry ? entry->text : "";
 }
 
+std::string IParam::CopyDisplayText(int value) const
+{
+    std::lock_guard<std::mutex> lock(mDisplayTextLock);
+    const DisplayText* entry = FindDisplayText(value);
+    return entry ? std::string(entry->text) : std::string();
+}
+
 const char* IParam::GetDisplayTextAtIdx(int index, int* value) const
 {
     if (index < 0 || index >= displayTexts.GetSize()) return "";

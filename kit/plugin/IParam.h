@@ -3,6 +3,7 @@
 // display its values. Controls talk in normalized values (0..1); only the parameter holds the
 // plain value.
 #include <mutex>
+#include <string>
 
 #include "kit/heapbuf.h"
 
@@ -69,6 +70,8 @@ public:
     int GetNDisplayTexts() const { return displayTexts.GetSize(); }
     // "" when no entry has that value.
     const char* GetDisplayText(int value) const;
+    // A copy of the word for value ("" when none), safe on any thread.
+    std::string CopyDisplayText(int value) const;
     // "" (value untouched) for an index outside the list.
     const char* GetDisplayTextAtIdx(int index, int* value = nullptr) const;
     bool MapDisplayText(const char* text, int* value) const;
