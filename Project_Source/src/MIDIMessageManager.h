@@ -80,6 +80,11 @@ public:
     // device id from it. Settings 2 completes the request and ends the start-up exchange.
     void sysexSettings1Parse(ISysEx* msg);
     void sysexSettings2Parse(ISysEx* msg);
+    // A program dump into the editor: the name and every parameter of its part that no section
+    // lock of the part guards; any other message changes nothing (MIDIMessageManagerProgram.cpp).
+    void sysexPatchParse(ISysEx* msg);
+    // The 33 step entries of an 11-byte tap-pattern code.
+    static void decodeTapPatternCode(unsigned char* code, char* steps);
     // Fills decodedBits with the bits of a 7-bit value, entry 0 = bit 6.
     void eightBitDecoder(int value);
     std::array<uint8_t, 7> decodedBits{};

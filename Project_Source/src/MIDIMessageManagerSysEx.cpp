@@ -39,6 +39,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
     if (msg->mSize < kShortestDump) {
         if (!expectingEditDump) mainTabRefreshPending = false;
     } else if (expectingEditDump) {
+        sysexPatchParse(msg);
         if (performanceRequestActive) mainTabRefreshPending = false;
     } else if (controller->expectGlobalDump) {
         sysexSettings1Parse(msg);

@@ -187,11 +187,9 @@ void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 
 // The jobs of the message families that have not landed yet do nothing.
 void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
-void MIDIMessageSender::sendPartToDevice(int, bool, bool) {}
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool) {}
-void MIDIMessageSender::sendPartRequestSysex(int, bool) {}
 void MIDIMessageSender::sendSingleMultiRequestSysex(int) {}
 void MIDIMessageSender::sendAllMultiRequestSysex(int) {}
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}

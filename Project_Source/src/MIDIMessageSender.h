@@ -150,11 +150,14 @@ public:
     // ---- the jobs ----
     void sendArrangementToDevice(bool storeIntoLibrary, bool passOn);
     void sendGlobalToDevice(int deviceId);
+    // The program dump of part from the editor's values, to the synthesizer or, in the library
+    // form, into the selected library slot (MIDIMessageSenderProgram.cpp).
     void sendPartToDevice(int part, bool storeIntoLibrary, bool passOn);
     void sendSequenceToDevice();
     void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part);
     void storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank);
     void sendActiveArrangementRequestSysex(bool toEditor);
+    // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library.
     void sendPartRequestSysex(int part, bool toEditor);
     void sendSequenceRequestSysex();
     void sendSingleMultiRequestSysex(int bank);
@@ -170,6 +173,8 @@ public:
     void startMIDIClockOutput();
     void sendContinuousMIDIClock();
     void stopMIDIClockOutput();
+    // The 11-byte tap-pattern code of 33 step entries.
+    static void GenTapPatternCode(char* code, char* steps);
     // stop true ends the timing-clock loop; false lets the next one run.
     void resetContinuousClock(bool stop);
     // This instance's timing clock: whether its loop may run, and the nanoseconds between two

@@ -26,13 +26,13 @@ constexpr Field WV(int at, int id, int offset, int lock)
 // A packed field of width bits from lowBit taking 0..maxValue; FV for a vocoder one.
 constexpr Field F(int at, int id, int lowBit, int width, int maxValue, int lock)
 {
-    return {uint16_t(at), int16_t(id), Coding::Bits, int8_t(lowBit), int8_t(width), 0, int16_t(maxValue), int16_t(lock),
-            false};
+    return {uint16_t(at),      int16_t(id),   Coding::Bits, int8_t(lowBit), int8_t(width), 0,
+            int16_t(maxValue), int16_t(lock), false};
 }
 constexpr Field FV(int at, int id, int lowBit, int width, int maxValue, int lock)
 {
-    return {uint16_t(at), int16_t(id), Coding::Bits, int8_t(lowBit), int8_t(width), 0, int16_t(maxValue), int16_t(lock),
-            true};
+    return {uint16_t(at),      int16_t(id),   Coding::Bits, int8_t(lowBit), int8_t(width), 0,
+            int16_t(maxValue), int16_t(lock), true};
 }
 
 constexpr Field kFields[] = {
@@ -540,8 +540,8 @@ void encodeTapPattern(const int8_t* steps, uint8_t* code)
         word[w] = uint32_t(v);
     }
     const uint32_t a = word[0], b = word[1], c = word[2];
-    const uint32_t bytes[10] = {a, a >> 7, a >> 14, (a >> 21 & 3) | b << 2, b >> 5, b >> 12, (b >> 19 & 15) | c << 4,
-                                c >> 3, c >> 10, c >> 17};
+    const uint32_t bytes[10] = {
+        a, a >> 7, a >> 14, (a >> 21 & 3) | b << 2, b >> 5, b >> 12, (b >> 19 & 15) | c << 4, c >> 3, c >> 10, c >> 17};
     for (int i = 0; i < 10; ++i) code[i] = uint8_t(bytes[i] & 0x7F);
     code[10] = uint8_t(((steps[30] + 8 * steps[31]) & 0x7F) | ((4 * steps[32]) & 0x60));
 }

@@ -41,15 +41,15 @@ enum class Coding : uint8_t {
 };
 
 struct Field {
-    uint16_t at;       // byte position
-    int16_t id;        // parameter base id; part p at id + p unless baseOnly
+    uint16_t at; // byte position
+    int16_t id;  // parameter base id; part p at id + p unless baseOnly
     Coding coding;
-    int8_t lowBit;     // lowest bit of a packed field (0 for a whole byte)
-    int8_t width;      // bits the field owns (7 for a whole byte)
-    int16_t offset;    // added to the value on the wire
-    int16_t maxValue;  // largest value a packed field takes, from 0; -1 for a whole byte
-    int16_t lock;      // base id of the section lock, or kNoLock
-    bool baseOnly;     // one setting for every part (the vocoder): always at the base id
+    int8_t lowBit;    // lowest bit of a packed field (0 for a whole byte)
+    int8_t width;     // bits the field owns (7 for a whole byte)
+    int16_t offset;   // added to the value on the wire
+    int16_t maxValue; // largest value a packed field takes, from 0; -1 for a whole byte
+    int16_t lock;     // base id of the section lock, or kNoLock
+    bool baseOnly;    // one setting for every part (the vocoder): always at the base id
 };
 
 // The id a field is read from and written to for part.
@@ -76,9 +76,9 @@ struct PackedByte {
     uint8_t base;
     bool fromBase;
 };
-constexpr PackedByte kPackedBytes[] = {{218, 0, false}, {244, 0, false},  {246, 0, false}, {247, 64, false},
+constexpr PackedByte kPackedBytes[] = {{218, 0, false},   {244, 0, false}, {246, 0, false}, {247, 64, false},
                                        {253, 122, false}, {255, 0, false}, {258, 0, false}, {262, 0, false},
-                                       {278, 0, false}, {284, 32, true}};
+                                       {278, 0, false},   {284, 32, true}};
 
 // Byte 244 carries the envelope triggering as an offset code; the three envelope switches of
 // the editor follow from it. t = byte - 34 as an 8-bit value: for t 0..7 the switches of

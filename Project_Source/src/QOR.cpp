@@ -6,6 +6,7 @@
 
 #include "ControlDisplay.h"
 #include "DataFolder.h"
+#include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
 #include "QORParams.h"
 #include "PatchLibrarian.h"
@@ -266,6 +267,12 @@ int QOR::getTimerValue()
 void QOR::showStatus(const char* text)
 {
     if (statusDisplay) statusDisplay->SetTextFromPlug(text);
+}
+
+void QOR::setLibrarianViewDirty()
+{
+    // Dirty without handing the control's value to its parameter.
+    if (librarianView) librarianView->SetDirty(false);
 }
 
 void QOR::displayText(std::string name, std::string value, std::string cc)

@@ -73,6 +73,8 @@ public:
     int getTimerValue();
     // The status line's text; any thread.
     void showStatus(const char* text);
+    // The librarian's slot grid is repainted at the next redraw tick; any thread.
+    void setLibrarianViewDirty();
 
     // ---- read-outs (any thread: the surface keeps texts safe against drawing) ----
     void displayText(std::string name, std::string value, std::string cc);

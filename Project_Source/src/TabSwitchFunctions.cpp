@@ -294,3 +294,8 @@ void TabSwitchFunctions::quickTabSwitch(QOR* plug, int paramId, int part, int, b
     else
         plug->partSelectSendFlag = true;
 }
+
+void TabSwitchFunctions::showPartNames(QOR* plug, int namePart, int categoryPart)
+{
+    showNames(plug, namePart, categoryPart);
+}

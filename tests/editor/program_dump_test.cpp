@@ -180,10 +180,22 @@ TEST(ProgramDump, OnlyAWholeDumpOfAPartIsAccepted)
         {"part 7", d, true},
         {"part 8", withByte(pd::kPartAt, 8), false},
         {"295 bytes", Bytes(d.begin(), d.end() - 1), false},
-        {"300 bytes", [&] { Bytes b = d; b.insert(b.end(), 4, 0x55); return b; }(), true},
+        {"300 bytes",
+         [&] {
+             Bytes b = d;
+             b.insert(b.end(), 4, 0x55);
+             return b;
+         }(),
+         true},
         {"stored program", withByte(7, 0x02), false},
         {"another maker", withByte(2, 0x21), false},
-        {"model 21, device 3", [&] { Bytes b = d; b[5] = 0x21, b[6] = 3; return b; }(), true},
+        {"model 21, device 3",
+         [&] {
+             Bytes b = d;
+             b[5] = 0x21, b[6] = 3;
+             return b;
+         }(),
+         true},
     };
     for (const auto& c : cases) EXPECT_EQ(pd::isProgramDump(c.bytes.data(), c.bytes.size()), c.accepted) << c.name;
 }
@@ -214,7 +226,8 @@ TEST(ProgramDump, ValuesWithinTheirBytesComeBackUnchanged)
         }
         const Read r = read(written(values, part));
         for (const pd::Field& f : pd::fields())
-            ASSERT_EQ(r.last.at(pd::idFor(f, part)), values[pd::idFor(f, part)]) << "byte " << f.at << " round " << round;
+            ASSERT_EQ(r.last.at(pd::idFor(f, part)), values[pd::idFor(f, part)])
+                << "byte " << f.at << " round " << round;
     }
 }
 

@@ -8,9 +8,16 @@
 #include "Project_Source/src/QOR.h"
 #include "tools/synth-sim/session.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
+
+#include "support/testpaths.h"
 
 namespace testsupport {
 
@@ -100,5 +107,18 @@ private:
         }
     }
 };
+
+// A controller of type T over the data folder, built from the build's bundle (configuration and
+// images), with what its start-up prints dropped.
+template <class T, class... Args> std::unique_ptr<T> makeFromBundle(const std::string& folder, Args&&... args)
+{
+    setenv("QOR_DATA_FOLDER", folder.c_str(), 1);
+    setenv("QOR_BUNDLE_PATH", (binaryDir() + "/QOR.component").c_str(), 1);
+    testing::internal::CaptureStdout();
+    auto plug = std::make_unique<T>(std::forward<Args>(args)...);
+    testing::internal::GetCapturedStdout();
+    unsetenv("QOR_BUNDLE_PATH");
+    return plug;
+}
 
 } // namespace testsupport
