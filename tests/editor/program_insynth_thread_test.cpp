@@ -120,6 +120,14 @@ Bytes dumpOf(Bench& b, int part, std::initializer_list<std::pair<int, double>> s
     return d;
 }
 
+// d with one byte changed, then cut to size bytes.
+Bytes withByte(Bytes d, size_t at, uint8_t byte, size_t size = ProgramDump::kSize)
+{
+    d[at] = byte;
+    d.resize(size);
+    return d;
+}
+
 std::vector<int> times(int n, int ms)
 {
     return std::vector<int>(size_t(n), ms);
@@ -236,20 +244,8 @@ TEST(ProgramParse, OnlyTheAwaitedPartCompletesAPerformanceRequestAndRefusedMessa
         {"part 5 while 2 is awaited", dumpOf(b, 5, {}), true, 2, false, true},
         {"part 7 awaited", dumpOf(b, 7, {}), true, 7, false, true},
         {"no performance request", dumpOf(b, 5, {}), false, 2, true, true},
-        {"part byte 08",
-         [&] {
-             Bytes d = dumpOf(b, 2, {});
-             d[8] = 8;
-             return d;
-         }(),
-         false, -1, false, false},
-        {"295 bytes",
-         [&] {
-             Bytes d = dumpOf(b, 2, {});
-             d.pop_back();
-             return d;
-         }(),
-         false, -1, false, false},
+        {"part byte 08", withByte(dumpOf(b, 2, {}), 8, 8), false, -1, false, false},
+        {"295 bytes", withByte(dumpOf(b, 2, {}), 294, 0xF7, 295), false, -1, false, false},
     };
     for (const auto& c : cases) {
         m.requestComplete = false, m.mainTabRefreshPending = false;
