@@ -46,10 +46,10 @@ TEST_F(Worker, JobsWithNothingToSendOnlyFlashTheIndicatorAndJobThreeEndsTheSend)
         int job;
         std::vector<Bytes> indicator;
         bool sendingBefore, sendingAfter;
-    } cases[] = {{3, {on, off}, true, false}, {8, {on, off}, true, true},   {13, {on, off}, true, true},
-                 {14, {on, off}, true, true}, {19, {}, true, true},         {23, {}, true, true},
-                 {0, {}, false, true},        {4, {}, false, true},
-                 {5, {}, false, true},        {8, {on, off}, false, false}, {-1, {}, false, false}};
+    } cases[] = {{3, {on, off}, true, false},  {8, {on, off}, true, true}, {13, {on, off}, true, true},
+                 {14, {on, off}, true, true},  {19, {}, true, true},       {23, {}, true, true},
+                 {0, {}, false, true},         {4, {}, false, true},       {5, {}, false, true},
+                 {8, {on, off}, false, false}, {-1, {}, false, false}};
     for (const auto& c : cases) {
         plug->indicator.clear();
         mm->sendInProgress = c.sendingBefore;
