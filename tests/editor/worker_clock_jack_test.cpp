@@ -118,7 +118,9 @@ TEST(WorkerClockJack, TicksStartAndStopReachTheSynthesizerAndNoOutputEndsTheLoop
         if (line.direction != "in") continue;
         const bool clockByte = std::any_of(line.bytes.begin(), line.bytes.end(),
                                            [](uint8_t b) { return b == 0xF8 || b == 0xFA || b == 0xFC; });
-        if (clockByte) EXPECT_EQ(line.bytes.size(), 1u) << synthsim::toHex(line.bytes);
+        if (clockByte) {
+            EXPECT_EQ(line.bytes.size(), 1u) << synthsim::toHex(line.bytes);
+        }
         if (clockByte && line.bytes[0] == 0xF8) ++f8;
     }
     EXPECT_EQ(f8, ticks);
