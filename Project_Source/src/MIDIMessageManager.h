@@ -7,6 +7,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 
 #include "LibrarianPatch.h"
@@ -88,6 +90,18 @@ public:
     // Fills decodedBits with the bits of a 7-bit value, entry 0 = bit 6.
     void eightBitDecoder(int value);
     std::array<uint8_t, 7> decodedBits{};
+
+    // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
+    // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the
+    // controller's random table, each 0 to 255.
+    void randomGenerator();
+    // Random table entry k fitted into parameter paramIdx's range.
+    int randomizer(int paramIdx, int k);
+    // Gives part's program new values from the random table, leaving the sections locked for the
+    // part as they are. Changes the editor only: nothing is sent.
+    void randomizePatchSettings(int part);
+    // The calendar second that seeds the draw; time() when empty.
+    std::function<std::time_t()> randomSeedClock;
 
     MIDIMessageSender* sender = nullptr;
     QOR* controller;

@@ -88,3 +88,7 @@ if(TARGET editor_program_jack_test)
   target_link_libraries(editor_program_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_program_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# The randomizer walks the editor built from the bundle's configuration.
+if(TARGET editor_program_randomizer_test)
+  add_dependencies(editor_program_randomizer_test QORBundle)
+endif()
