@@ -8,6 +8,7 @@
 #include "controller_editor_support.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
+#include "sim_jack_support.h"
 #include "syxfile.h"
 
 #include <gtest/gtest.h>
@@ -25,30 +26,18 @@ namespace
 
 constexpr int kPart = 3;
 
-void edit(QOR& q, int id, double value)
-{
-    q.GetParam(id)->Set(value);
-    testing::internal::CaptureStdout();
-    q.OnParamChange(id);
-    testing::internal::GetCapturedStdout();
-}
-
-int indexOf(const std::vector<std::string>* names, const std::string& name)
-{
-    const auto at = std::find(names->begin(), names->end(), name);
-    return at == names->end() ? -1 : int(at - names->begin());
-}
+using simjack::edit;
 
 void runJob(QOR& q, int job)
 {
-    while (!q.midiManager->threadIdle(kJobThread)) usleep(1000);
+    ASSERT_TRUE(simjack::waitIdle(q));
     SenderJobRecord r;
     r.job = job, r.part = kPart, r.toEditor = true;
     testing::internal::CaptureStdout();
     ASSERT_TRUE(q.midiManager->startJob(r));
-    for (int i = 0; i < 10000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
+    const bool idle = simjack::waitIdle(q);
     testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(q.midiManager->threadIdle(kJobThread));
+    ASSERT_TRUE(idle);
 }
 
 // The range of values a field of part can hold: its parameter's range within what its byte carries.
@@ -87,10 +76,9 @@ TEST(ProgramJack, ARandomProgramGoesToTheSynthesizerAndComesBackWhole)
         editortest::Editor e("a\nnormal\nyes\n\n\n");
         QOR& q = *e.plug;
         q.currentModel = model - 0x20;
-        edit(q, kDeviceInSelection, indexOf(q.getExternalMIDIInNames(), sim.outputPort()));
-        edit(q, kDeviceOutSelection, indexOf(q.getExternalMIDIOutNames(), sim.inputPort()));
+        simjack::connect(q, sim);
         ASSERT_TRUE(q.midiIOSet);
-        for (int i = 0; i < 10000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
+        ASSERT_TRUE(simjack::waitIdle(q));
 
         std::mt19937 random(4300 + model);
         std::map<int, double> sent;
