@@ -107,7 +107,9 @@ TEST(LayoutWalk, ReferencesResolveOrSkipTheElementWithOneLine)
         w.run(knob(r.ref));
         EXPECT_EQ(w.log(), r.log);
         ASSERT_EQ(w.controls(), r.id < 0 ? 0 : 1);
-        if (r.id >= 0) EXPECT_EQ(w.control(0)->ParamIdx(), r.id);
+        if (r.id >= 0) {
+            EXPECT_EQ(w.control(0)->ParamIdx(), r.id);
+        }
     }
     Walk inCopy;
     inCopy.run("<multilayer name=\"m\" create=\"4\"/><multilayer name=\"p\" create=\"4\">" + knob("kFilterCutoff+1") +

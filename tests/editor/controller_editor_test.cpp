@@ -132,7 +132,9 @@ TEST(ControllerEditor, TheThirdLineDecidesTheNoticeAndWhetherStoredPortsAreReope
         EXPECT_EQ(e.plug->firstRunNoticeShown, c.notice) << c.file;
         for (const char* kind : {"partPanning", "progPanning"})
             for (int n = 1; n <= 8; ++n)
-                if (c.notice) EXPECT_FALSE(e.plug->keptLayer(kind + std::to_string(n))->IsVisible()) << kind << n;
+                if (c.notice) {
+                    EXPECT_FALSE(e.plug->keptLayer(kind + std::to_string(n))->IsVisible()) << kind << n;
+                }
         const std::vector<std::string> log = e.log();
         const auto ready = std::find(log.begin(), log.end(), "Plug-in is ready to load!");
         ASSERT_NE(ready, log.end());
@@ -244,7 +246,9 @@ TEST(ControllerEditor, TheProcessingIndicatorShowsTheCancelSwitchOfItsTabAndRest
         EXPECT_EQ(q.cancelRequestSwitch1->IsHidden(), c.tab != 1.0) << c.tab;
         EXPECT_EQ(q.cancelRequestSwitch2->IsHidden(), c.tab == 1.0) << c.tab;
         EXPECT_EQ(q.patchSearchControl->IsGrayed(), c.tab == 1.0) << c.tab;
-        if (c.tab == 1.0) EXPECT_FALSE(search->IsVisible() || category->IsVisible());
+        if (c.tab == 1.0) {
+            EXPECT_FALSE(search->IsVisible() || category->IsVisible());
+        }
         q.DisplayProcessingIndicator(false);
         EXPECT_FALSE(q.progressLayer->IsVisible());
         EXPECT_TRUE(q.progressIndicator->IsHidden() && q.cancelRequestSwitch1->IsHidden() &&

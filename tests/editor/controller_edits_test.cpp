@@ -73,7 +73,9 @@ TEST(ControllerEdits, EachKindAndEachSpecialEncodingArrivesAsTheSynthesizerReads
         w.edit(c.id, c.value);
         const std::vector<std::string> lines = w.arrived();
         EXPECT_EQ(hexOf(lines), c.wire) << c.what;
-        if (!lines.empty()) EXPECT_NE(lines.back().find(c.note), std::string::npos) << c.what << ": " << lines.back();
+        if (!lines.empty()) {
+            EXPECT_NE(lines.back().find(c.note), std::string::npos) << c.what << ": " << lines.back();
+        }
     }
     EXPECT_EQ(w.text(w.plug->ccDisplay), "CC|74");
 }

@@ -256,7 +256,9 @@ TEST(ProgramParse, OnlyTheAwaitedPartCompletesAPerformanceRequestAndRefusedMessa
         b.parse(c.dump);
         EXPECT_EQ(m.requestComplete.load(), c.complete) << c.name;
         EXPECT_EQ(m.mainTabRefreshPending.load(), c.refresh) << c.name;
-        if (!c.refresh) EXPECT_EQ(b.value(kFilterCutoff + 2), 1) << c.name;
+        if (!c.refresh) {
+            EXPECT_EQ(b.value(kFilterCutoff + 2), 1) << c.name;
+        }
     }
 }
 

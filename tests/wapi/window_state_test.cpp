@@ -40,7 +40,9 @@ TEST_F(WindowState, DragQueryFileCountsCopiesAndStopsAtTheList) {
   for (const Case& c : cases) {
     std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(DragQueryFile(drop, c.index, c.withBuffer ? buf : nullptr, c.size), c.result) << c.index;
-    if (c.copied) EXPECT_STREQ(buf, c.copied) << c.index;
+    if (c.copied) {
+        EXPECT_STREQ(buf, c.copied) << c.index;
+    }
   }
   POINT p{};
   EXPECT_TRUE(DragQueryPoint(drop, &p));

@@ -91,7 +91,9 @@ TEST_F(WindowTimers, SetTimerAnswersByItsArguments) {
   for (const Case& c : cases) {
     const UINT_PTR id = SetTimer(c.h, c.id, 10, c.proc);
     EXPECT_EQ(id != 0, c.made) << c.what;
-    if (c.made && c.h) EXPECT_EQ(id, c.id) << c.what;
+    if (c.made && c.h) {
+        EXPECT_EQ(id, c.id) << c.what;
+    }
   }
   EXPECT_EQ(KillTimer(H(v), 8), 1) << "stored under the content view";
   EXPECT_EQ(KillTimer(H(v), 8), 0);
