@@ -45,36 +45,64 @@ void NSApplication::sendEvent(NSEvent* event)
     if (!event) return;
     NSWindow* window = event->window();
     if (!window || !window->contentView()) return;
+    // The event being handled answers currentEvent until the handler returns.
+    NSEvent* outer = mCurrentEvent;
+    mCurrentEvent = static_cast<NSEvent*>(event->retain());
+    window->retain();
+    route(window, event);
+    window->release();
+    mCurrentEvent->release();
+    mCurrentEvent = outer;
+}
+
+void NSApplication::route(NSWindow* window, NSEvent* event)
+{
     NSView* content = window->contentView();
     // The content view's frame is in the window's coordinates.
     auto viewUnder = [&](NSPoint p) { return content->hitTest(p); };
+    auto deliver = [](NSResponder* r, NSEvent* e, void (NSResponder::*handler)(NSEvent*)) {
+        if (!r) return;
+        r->retain();
+        (r->*handler)(e);
+        r->release();
+    };
     const NSEventType type = event->type();
     switch (type) {
     case NSLeftMouseDown:
-    case NSRightMouseDown: {
+    case NSRightMouseDown:
+    case NSOtherMouseDown: {
         NSView* hit = viewUnder(event->locationInWindow());
         if (mMouseView) mMouseView->release();
-        mMouseView = hit ? static_cast<NSView*>(hit->retain()) : nullptr;
-        if (!hit) return;
+        mMouseView = nullptr;
+        // A click into a window that is not key makes it key; the click itself reaches the
+        // view only when the view takes first clicks.
+        const bool activates = !window->isKeyWindow() && window->canBecomeKeyWindow();
+        if (activates) window->makeKeyWindow();
+        if (!hit || (activates && !hit->acceptsFirstMouse(event))) return;
+        mMouseView = static_cast<NSView*>(hit->retain());
         if (hit->acceptsFirstResponder()) window->makeFirstResponder(hit);
-        hit->retain();
-        if (type == NSLeftMouseDown) hit->mouseDown(event);
-        else hit->rightMouseDown(event);
-        hit->release();
+        deliver(hit, event,
+                type == NSLeftMouseDown    ? &NSResponder::mouseDown
+                : type == NSRightMouseDown ? &NSResponder::rightMouseDown
+                                           : &NSResponder::otherMouseDown);
         return;
     }
     case NSLeftMouseDragged:
     case NSRightMouseDragged:
+    case NSOtherMouseDragged:
     case NSLeftMouseUp:
-    case NSRightMouseUp: {
+    case NSRightMouseUp:
+    case NSOtherMouseUp: {
         NSView* target = mMouseView;
         if (!target) return;
         target->retain();
         if (type == NSLeftMouseDragged) target->mouseDragged(event);
         else if (type == NSRightMouseDragged) target->rightMouseDragged(event);
+        else if (type == NSOtherMouseDragged) target->otherMouseDragged(event);
         else if (type == NSLeftMouseUp) target->mouseUp(event);
-        else target->rightMouseUp(event);
-        if ((type == NSLeftMouseUp || type == NSRightMouseUp) && mMouseView == target) {
+        else if (type == NSRightMouseUp) target->rightMouseUp(event);
+        else target->otherMouseUp(event);
+        if ((type == NSLeftMouseUp || type == NSRightMouseUp || type == NSOtherMouseUp) && mMouseView == target) {
             mMouseView = nullptr;
             target->release();
         }
@@ -82,18 +110,29 @@ void NSApplication::sendEvent(NSEvent* event)
         return;
     }
     case NSScrollWheel:
-        if (NSView* hit = viewUnder(event->locationInWindow())) {
-            hit->retain();
-            hit->scrollWheel(event);
-            hit->release();
-        }
+        deliver(viewUnder(event->locationInWindow()), event, &NSResponder::scrollWheel);
         return;
-    case NSMouseMoved:
+    case NSEventTypeMagnify:
+        deliver(viewUnder(event->locationInWindow()), event, &NSResponder::magnifyWithEvent);
+        return;
+    case NSEventTypeRotate:
+        deliver(viewUnder(event->locationInWindow()), event, &NSResponder::rotateWithEvent);
+        return;
+    case NSEventTypeSwipe:
+        deliver(viewUnder(event->locationInWindow()), event, &NSResponder::swipeWithEvent);
+        return;
+    case NSMouseMoved: {
         if (!window->acceptsMouseMovedEvents()) return;
-        if (NSResponder* r = window->firstResponder()) r->mouseMoved(event);
+        // The view under the pointer, which passes the move up its chain when it takes none.
+        NSResponder* r = viewUnder(event->locationInWindow());
+        deliver(r ? r : window->firstResponder(), event, &NSResponder::mouseMoved);
         return;
+    }
     case NSKeyDown:
-        if (NSResponder* r = window->firstResponder()) r->keyDown(event);
+        deliver(window->firstResponder(), event, &NSResponder::keyDown);
+        return;
+    case NSKeyUp:
+        deliver(window->firstResponder(), event, &NSResponder::keyUp);
         return;
     default:
         return;

@@ -46,6 +46,8 @@ public:
     // Not retained, as on the real system.
     NSObject* delegate() const { return mDelegate; }
     void setDelegate(NSObject* delegate) { mDelegate = delegate; }
+    // The event sendEvent is handling, else null.
+    NSEvent* currentEvent() const { return mCurrentEvent; }
 
     // The event queue (main thread only). A posted event is retained until it is taken; atStart
     // puts it before every queued event.
@@ -91,6 +93,8 @@ private:
     NSWindow* mKeyWindow = nullptr;
     NSView* mMouseView = nullptr;     // the view that took the last mouse-down; retained
     NSInteger mNextWindowNumber = 1;
+    void route(NSWindow* window, NSEvent* event);
+    NSEvent* mCurrentEvent = nullptr; // retained while handled
 };
 
 #define NSApp (NSApplication::sharedApplication())

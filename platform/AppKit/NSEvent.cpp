@@ -1,19 +1,42 @@
 #include "NSEvent.h"
 
+#include <CoreGraphics/CoreGraphics.h>
+
 #include "NSApplication.h"
 #include "NSWindow.h"
 
 NS_STANDIN_CLASS_IMPL(NSEvent, NSObject)
 
 namespace {
-NSPoint gMouse{0, 0};
+// The mouse lives in the CoreGraphics stand-in, in display coordinates (y down), so that
+// warping the cursor moves it too.
+double displayHeight() { return double(CGDisplayPixelsHigh(CGMainDisplayID())); }
 
 void noteMouse(NSInteger windowNumber, NSPoint location)
 {
     NSWindow* w = NSApp->windowWithWindowNumber(windowNumber);
     NSPoint origin = w ? w->frame().origin : NSMakePoint(0, 0);
-    gMouse = NSMakePoint(origin.x + location.x, origin.y + location.y);
+    cg_standin::setCursorPosition(CGPointMake(origin.x + location.x, displayHeight() - (origin.y + location.y)));
 }
+
+// The buttons an event leaves held: bit 0 left, 1 right, 2 other.
+void noteButtons(NSEventType type)
+{
+    uint32_t bits = cg_standin::mouseButtons();
+    switch (type) {
+    case NSLeftMouseDown: bits |= 1; break;
+    case NSLeftMouseUp: bits &= ~1u; break;
+    case NSRightMouseDown: bits |= 2; break;
+    case NSRightMouseUp: bits &= ~2u; break;
+    case NSOtherMouseDown: bits |= 4; break;
+    case NSOtherMouseUp: bits &= ~4u; break;
+    default: break;
+    }
+    cg_standin::setMouseButtons(bits);
+}
+
+const NSEventModifierFlags kHeldMask =
+    NSAlphaShiftKeyMask | NSShiftKeyMask | NSControlKeyMask | NSAlternateKeyMask | NSCommandKeyMask;
 } // namespace
 
 NSEvent* NSEvent::make(NSEventType type, NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber)
@@ -33,20 +56,28 @@ NSEvent::~NSEvent()
     if (mCharactersIgnoringModifiers) mCharactersIgnoringModifiers->release();
 }
 
-NSEvent* NSEvent::mouseEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double,
-                                     NSInteger windowNumber, NSGraphicsContext*, NSInteger, NSInteger clickCount, float)
+NSEvent* NSEvent::mouseEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double timestamp,
+                                     NSInteger windowNumber, NSGraphicsContext*, NSInteger eventNumber,
+                                     NSInteger clickCount, float pressure)
 {
     NSEvent* e = make(type, location, flags, windowNumber);
     e->mClickCount = clickCount;
+    e->mTimestamp = timestamp;
+    e->mEventNumber = eventNumber;
+    e->mPressure = pressure;
     noteMouse(windowNumber, location);
+    noteButtons(type);
+    cg_standin::setModifierFlags(flags & kHeldMask);
     return e;
 }
 
-NSEvent* NSEvent::keyEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double,
+NSEvent* NSEvent::keyEventWithType(NSEventType type, NSPoint location, NSEventModifierFlags flags, double timestamp,
                                    NSInteger windowNumber, NSGraphicsContext*, NSString* characters,
                                    NSString* charactersIgnoringModifiers, bool, unsigned short keyCode)
 {
     NSEvent* e = make(type, location, flags, windowNumber);
+    e->mTimestamp = timestamp;
+    cg_standin::setModifierFlags(flags & kHeldMask);
     e->mKeyCode = keyCode;
     e->mCharacters = characters ? static_cast<NSString*>(characters->retain()) : nullptr;
     e->mCharactersIgnoringModifiers =
@@ -70,6 +101,20 @@ NSEvent* makeScrollEvent(NSPoint location, NSEventModifierFlags flags, NSInteger
     return e;
 }
 
-NSPoint NSEvent::mouseLocation() { return gMouse; }
+NSEvent* makeGestureEvent(NSEventType type, NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber,
+                          double value, double deltaX, double deltaY)
+{
+    NSEvent* e = NSEvent::make(type, location, flags, windowNumber);
+    e->mMagnification = value;
+    e->mDeltaX = deltaX;
+    e->mDeltaY = deltaY;
+    return e;
+}
+
+NSPoint NSEvent::mouseLocation()
+{
+    const CGPoint p = cg_standin::cursorPosition();
+    return NSMakePoint(p.x, displayHeight() - p.y);
+}
 
 NSWindow* NSEvent::window() const { return NSApp->windowWithWindowNumber(mWindowNumber); }

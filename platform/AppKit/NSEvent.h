@@ -17,8 +17,15 @@ enum : NSUInteger {
     NSRightMouseDragged = 7,
     NSKeyDown = 10,
     NSKeyUp = 11,
+    NSFlagsChanged = 12,
     NSApplicationDefined = 15,
+    NSEventTypeRotate = 18,
     NSScrollWheel = 22,
+    NSOtherMouseDown = 25,
+    NSOtherMouseUp = 26,
+    NSOtherMouseDragged = 27,
+    NSEventTypeMagnify = 30,
+    NSEventTypeSwipe = 31,
 };
 typedef NSUInteger NSEventModifierFlags;
 enum : NSUInteger {
@@ -60,11 +67,18 @@ public:
     NSString* charactersIgnoringModifiers() const { return mCharactersIgnoringModifiers; }
     double deltaX() const { return mDeltaX; }
     double deltaY() const { return mDeltaY; }
+    double timestamp() const { return mTimestamp; }
+    NSInteger eventNumber() const { return mEventNumber; }
+    float pressure() const { return mPressure; }
+    // Gestures: the change of scale (magnify) and the angle in degrees (rotate).
+    double magnification() const { return mMagnification; }
+    float rotation() const { return float(mMagnification); }
     ~NSEvent() override;
 
 private:
     static NSEvent* make(NSEventType type, NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber);
     friend NSEvent* makeScrollEvent(NSPoint, NSEventModifierFlags, NSInteger, double, double);
+    friend NSEvent* makeGestureEvent(NSEventType, NSPoint, NSEventModifierFlags, NSInteger, double, double, double);
     NSEventType mType = 0;
     NSPoint mLocation{};
     NSEventModifierFlags mFlags = 0;
@@ -74,6 +88,13 @@ private:
     NSString* mCharacters = nullptr;                  // retained
     NSString* mCharactersIgnoringModifiers = nullptr; // retained
     double mDeltaX = 0, mDeltaY = 0;
+    double mTimestamp = 0;
+    NSInteger mEventNumber = 0;
+    float mPressure = 0;
+    double mMagnification = 0; // the rotation too
 };
 NSEvent* makeScrollEvent(NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber, double deltaX,
                          double deltaY);
+// A magnify (value = magnification), rotate (value = degrees) or swipe (deltas) event.
+NSEvent* makeGestureEvent(NSEventType type, NSPoint location, NSEventModifierFlags flags, NSInteger windowNumber,
+                          double value, double deltaX, double deltaY);

@@ -24,6 +24,13 @@ public:
     virtual void mouseMoved(NSEvent* e) { passOn(&NSResponder::mouseMoved, e); }
     virtual void scrollWheel(NSEvent* e) { passOn(&NSResponder::scrollWheel, e); }
     virtual void keyDown(NSEvent* e) { passOn(&NSResponder::keyDown, e); }
+    virtual void keyUp(NSEvent* e) { passOn(&NSResponder::keyUp, e); }
+    virtual void otherMouseDown(NSEvent* e) { passOn(&NSResponder::otherMouseDown, e); }
+    virtual void otherMouseUp(NSEvent* e) { passOn(&NSResponder::otherMouseUp, e); }
+    virtual void otherMouseDragged(NSEvent* e) { passOn(&NSResponder::otherMouseDragged, e); }
+    virtual void magnifyWithEvent(NSEvent* e) { passOn(&NSResponder::magnifyWithEvent, e); }
+    virtual void rotateWithEvent(NSEvent* e) { passOn(&NSResponder::rotateWithEvent, e); }
+    virtual void swipeWithEvent(NSEvent* e) { passOn(&NSResponder::swipeWithEvent, e); }
 
 private:
     void passOn(void (NSResponder::*handler)(NSEvent*), NSEvent* e)

@@ -1,4 +1,5 @@
 #include "Carbon.h"
+#include <CoreGraphics/CoreGraphics.h>
 
 #include <CoreFoundation/CFPresenter.h>
 #include <CoreFoundation/CFUtf8.h>
@@ -242,6 +243,11 @@ EventLoopRef GetMainEventLoop(void)
 EventLoopRef GetCurrentEventLoop(void)
 {
     return GetMainEventLoop();
+}
+
+UInt32 GetCurrentEventButtonState(void)
+{
+    return cg_standin::mouseButtons();
 }
 
 namespace

@@ -137,6 +137,8 @@ inline EventLoopTimerUPP NewEventLoopTimerUPP(EventLoopTimerProcPtr p)
 inline void DisposeEventLoopTimerUPP(EventLoopTimerUPP) {}
 EventLoopRef GetMainEventLoop(void);
 EventLoopRef GetCurrentEventLoop(void);
+// The mouse buttons held now: bit 0 the primary, bit 1 the secondary, bit 2 the third.
+UInt32 GetCurrentEventButtonState(void);
 // First due after delay, then every interval (0: once).
 OSStatus InstallEventLoopTimer(EventLoopRef loop, EventTimerInterval delay, EventTimerInterval interval,
                                EventLoopTimerUPP proc, void* userData, EventLoopTimerRef* outTimer);

@@ -1,4 +1,6 @@
 #include "CFBundle.h"
+
+#include <dlfcn.h>
 #include "CFBundlePrivate.h"
 
 #include <dirent.h>
@@ -132,6 +134,17 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
     if (it != bundles.end()) return it->second.get();
     auto made = std::make_unique<__CFBundle>(bundleID->utf8, where.root, where.resources, where.executable);
     return bundles.emplace(key, std::move(made)).first->second.get();
+}
+
+void* CFBundleGetFunctionPointerForName(CFBundleRef bundle, CFStringRef functionName)
+{
+    if (!bundle || !functionName || bundle->executablePath.empty()) return nullptr;
+    // Only an executable already loaded is asked: looking up a name loads nothing.
+    void* lib = ::dlopen(bundle->executablePath.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    void* f = ::dlsym(lib, functionName->utf8.c_str());
+    ::dlclose(lib);
+    return f;
 }
 
 CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)

@@ -30,6 +30,8 @@ CFStringRef CFBundleGetIdentifier(CFBundleRef bundle);
 CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle);
 CFURLRef CFBundleCopyExecutableURL(CFBundleRef bundle);
 CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle);
+// A function the bundle's executable exports, when that executable is loaded; else null.
+void* CFBundleGetFunctionPointerForName(CFBundleRef bundle, CFStringRef functionName);
 // Finds resourceName.resourceType (resourceName alone when the type is null or empty) in the
 // resources folder, or in subDirName beneath it when given; then in the sub-folders of the
 // search folder, so a build that keeps the source tree's folders is served as well.

@@ -4,6 +4,10 @@
 namespace {
 int gHidden = 0;
 CGPoint gCursor{0, 0};
+uint32_t gButtons = 0;
+CGEventFlags gFlags = 0;
+bool gAssociated = true;
+bool gWarpFails = false;
 const CGDirectDisplayID kMain = 1;
 }  // namespace
 
@@ -40,4 +44,38 @@ int cg_standin::cursorHideCount() {
 }
 CGPoint cg_standin::cursorPosition() {
   return gCursor;
+}
+
+CGError CGWarpMouseCursorPosition(CGPoint p) {
+  if (gWarpFails) return 1001;
+  gCursor = p;
+  return kCGErrorSuccess;
+}
+
+CGError CGAssociateMouseAndMouseCursorPosition(boolean_t connected) {
+  gAssociated = connected != 0;
+  return kCGErrorSuccess;
+}
+
+CGEventFlags CGEventSourceFlagsState(CGEventSourceStateID) {
+  return gFlags;
+}
+
+void cg_standin::setCursorPosition(CGPoint p) {
+  gCursor = p;
+}
+uint32_t cg_standin::mouseButtons() {
+  return gButtons;
+}
+void cg_standin::setMouseButtons(uint32_t bits) {
+  gButtons = bits;
+}
+void cg_standin::setModifierFlags(CGEventFlags flags) {
+  gFlags = flags;
+}
+bool cg_standin::mouseAssociated() {
+  return gAssociated;
+}
+void cg_standin::setWarpFails(bool fails) {
+  gWarpFails = fails;
 }

@@ -166,8 +166,30 @@ CGError CGDisplayHideCursor(CGDirectDisplayID display);
 CGError CGDisplayShowCursor(CGDirectDisplayID display);
 CGError CGDisplayMoveCursorToPoint(CGDirectDisplayID display, CGPoint point);
 
+// Moves the cursor (and the mouse location the events report) to a point in display
+// coordinates, origin at the top left; fails while the test says warping fails.
+CGError CGWarpMouseCursorPosition(CGPoint point);
+// Whether mouse movement moves the cursor (recorded only).
+typedef uint32_t boolean_t;
+CGError CGAssociateMouseAndMouseCursorPosition(boolean_t connected);
+
+// The modifier keys held now (the bits of the events' modifier flags).
+typedef uint64_t CGEventFlags;
+typedef int32_t CGEventSourceStateID;
+enum : CGEventSourceStateID { kCGEventSourceStateCombinedSessionState = 0 };
+CGEventFlags CGEventSourceFlagsState(CGEventSourceStateID state);
+
 namespace cg_standin {
 // Hide calls minus show calls (the system counts them), and where the cursor was last moved.
 int cursorHideCount();
 CGPoint cursorPosition();
+// The input state the events of the AppKit stand-in keep: the mouse in display coordinates,
+// the buttons held (bit 0 left, 1 right, 2 other) and the modifier flags held.
+void setCursorPosition(CGPoint p);
+uint32_t mouseButtons();
+void setMouseButtons(uint32_t bits);
+void setModifierFlags(CGEventFlags flags);
+// Whether the mouse moves the cursor; and a test's switch that makes warping fail.
+bool mouseAssociated();
+void setWarpFails(bool fails);
 }  // namespace cg_standin

@@ -2,6 +2,11 @@
 
 #include <CoreFoundation/CFUtf8.h>
 
+#include <cctype>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
 NS_STANDIN_CLASS_IMPL(NSCharacterSet, NSObject)
 NS_STANDIN_CLASS_IMPL(NSFormatter, NSObject)
 NS_STANDIN_CLASS_IMPL(NSNotification, NSObject)
@@ -15,6 +20,25 @@ NSCharacterSet* NSCharacterSet::characterSetWithCharactersInString(NSString* cha
         for (unichar32 c : NSStandinCharacters(characters->UTF8String())) set->mMembers.insert(c);
     set->autorelease();
     return set;
+}
+
+NSCharacterSet* NSCharacterSet::alphanumericCharacterSet()
+{
+    static NSCharacterSet* set = [] {
+        auto* s = new NSCharacterSet; // lives for the process
+        s->mAlphanumeric = true;
+        return s;
+    }();
+    return set;
+}
+
+bool NSCharacterSet::characterIsMember(unichar32 c) const
+{
+    if (!mAlphanumeric) return mMembers.count(c) != 0;
+    // The classes of C.UTF-8 whatever the process's own locale; ASCII alone without it.
+    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    if (c < 128 || !utf8) return c < 128 && std::isalnum(int(c));
+    return iswalnum_l(wint_t(c), utf8) != 0;
 }
 
 bool NSFormatter::getObjectValue(NSObject** object, NSString*, NSString**)

@@ -19,10 +19,13 @@ public:
     NSCharacterSet() = default;
     // Autoreleased.
     static NSCharacterSet* characterSetWithCharactersInString(NSString* characters);
-    bool characterIsMember(unichar32 c) const { return mMembers.count(c) != 0; }
+    // Letters, marks and digits of every script (the C library's UTF-8 classes). Not owned.
+    static NSCharacterSet* alphanumericCharacterSet();
+    bool characterIsMember(unichar32 c) const;
 
 private:
     std::set<unichar32> mMembers;
+    bool mAlphanumeric = false;
 };
 
 // Turns objects into text and back, and checks text while it is typed.

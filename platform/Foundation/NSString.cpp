@@ -1,5 +1,7 @@
 #include "NSString.h"
 
+#include <CoreFoundation/CFUtf8.h>
+
 NS_STANDIN_CLASS_IMPL(NSString, NSObject)
 NS_STANDIN_CLASS_IMPL(NSURL, NSObject)
 NS_STANDIN_CLASS_IMPL(NSArray, NSObject)
@@ -104,4 +106,19 @@ NSArray* NSArray::arrayWithVector(const std::vector<NSObject*>& objects)
 NSArray* NSArray::arrayWithObjects(std::initializer_list<NSObject*> objects)
 {
     return arrayWithVector(std::vector<NSObject*>(objects));
+}
+
+unsigned short NSString::characterAtIndex(NSUInteger index) const
+{
+    NSUInteger at = 0;
+    for (unsigned int c : cf_standin::DecodeUtf8(mText.c_str())) {
+        if (c < 0x10000) {
+            if (at++ == index) return (unsigned short)c;
+            continue;
+        }
+        c -= 0x10000;
+        if (at++ == index) return (unsigned short)(0xD800 + (c >> 10));
+        if (at++ == index) return (unsigned short)(0xDC00 + (c & 0x3FF));
+    }
+    return 0;
 }

@@ -18,6 +18,8 @@ public:
     const char* UTF8String() const { return mText.c_str(); }
     NSUInteger length() const { return mText.size(); }
     bool isEqualToString(NSString* other) const { return other && other->mText == mText; }
+    // The UTF-16 unit at the index (counted in UTF-16 units); 0 past the end.
+    unsigned short characterAtIndex(NSUInteger index) const;
     // The toll-free view as a CF string (a new reference the caller releases).
     CFStringRef copyCFString() const;
     // Path pieces, autoreleased.

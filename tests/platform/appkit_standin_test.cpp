@@ -62,6 +62,7 @@ struct Scene {
     window->initWithContentRect(NSMakeRect(0, 0, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered, false);
     content->initWithFrame(NSMakeRect(0, 0, 200, 100));
     window->setContentView(content);
+    window->makeKeyWindow();  // a first click into a window that is not key would only activate it
     a->initWithFrame(NSMakeRect(10, 10, 50, 40));
     b->initWithFrame(NSMakeRect(100, 10, 50, 40));
     content->addSubview(a);
