@@ -8,12 +8,6 @@ NS_STANDIN_CLASS_IMPL(NSButton, NSControl)
 NS_STANDIN_CLASS_IMPL(NSSlider, NSControl)
 NS_STANDIN_CLASS_IMPL(NSImage, NSObject)
 
-NSImage* NSImage::initWithSize(NSSize size)
-{
-    mSize = size;
-    return this;
-}
-
 NSButton::~NSButton()
 {
     if (mImage) mImage->release();

@@ -2,6 +2,7 @@
 // Controls: a view with an id (tag), an enabled flag and a value. Buttons keep a title and a
 // check state (on, off, mixed), sliders a number within their range.
 #include <string>
+#include <vector>
 
 #include "NSMenu.h"
 #include "NSView.h"
@@ -44,16 +45,58 @@ enum : NSUInteger {
 
 class NSColor;
 
-// An image of a size in points; the stand-in keeps no pixels.
+// An image of a size in points with its bitmap representations (none for an image made only
+// with a size). Files: PNG, and icon files holding 32-bit or PNG images.
 class NSImage : public NSObject {
     NS_STANDIN_CLASS(NSImage)
 public:
     NSImage() = default;
+    ~NSImage() override;
     NSImage* initWithSize(NSSize size);
+    // Null, and the object released, when the file does not read as an image.
+    NSImage* initWithContentsOfFile(NSString* path);
+    // The image of that name in the main bundle's resources (the name as it stands, or with
+    // ".png" or ".ico"), loaded once and kept for the process; null when there is none.
+    static NSImage* imageNamed(NSString* name);
     NSSize size() const { return mSize; }
+    // Retained.
+    void addRepresentation(class NSBitmapImageRep* rep);
+    // Autoreleased.
+    NSArray* representations() const;
 
 private:
     NSSize mSize{};
+    std::vector<class NSBitmapImageRep*> mReps; // retained
+};
+
+#define NSCalibratedWhiteColorSpace "NSCalibratedWhiteColorSpace"
+#define NSCalibratedRGBColorSpace "NSCalibratedRGBColorSpace"
+#define NSDeviceRGBColorSpace "NSDeviceRGBColorSpace"
+
+// Pixels in memory the representation owns: 8 bits per sample, grey and alpha (2 samples) or
+// red, green, blue and alpha (4 samples), interleaved, alpha not premultiplied.
+class NSBitmapImageRep : public NSObject {
+    NS_STANDIN_CLASS(NSBitmapImageRep)
+public:
+    NSBitmapImageRep() = default;
+    ~NSBitmapImageRep() override;
+    // The planes must be null: the representation allocates its bytes (zeroed). Null, and the
+    // object released, for any other layout or a size past 4096 pixels a side.
+    NSBitmapImageRep* initWithBitmapDataPlanes(unsigned char** planes, NSInteger width, NSInteger height,
+                                               NSInteger bitsPerSample, NSInteger samplesPerPixel, bool hasAlpha,
+                                               bool isPlanar, const char* colorSpaceName, NSInteger bytesPerRow,
+                                               NSInteger bitsPerPixel);
+    unsigned char* bitmapData() const { return mData; }
+    NSInteger pixelsWide() const { return mWidth; }
+    NSInteger pixelsHigh() const { return mHeight; }
+    NSInteger samplesPerPixel() const { return mSamples; }
+    NSInteger bytesPerRow() const { return mBytesPerRow; }
+    // Autoreleased; null outside the bitmap.
+    NSColor* colorAtX(NSInteger x, NSInteger y) const;
+
+private:
+    unsigned char* mData = nullptr;
+    NSInteger mWidth = 0, mHeight = 0, mSamples = 0, mBytesPerRow = 0;
 };
 
 class NSButton : public NSControl {

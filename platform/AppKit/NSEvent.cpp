@@ -12,11 +12,15 @@ namespace {
 // warping the cursor moves it too.
 double displayHeight() { return double(CGDisplayPixelsHigh(CGMainDisplayID())); }
 
-void noteMouse(NSInteger windowNumber, NSPoint location)
+// Moves the mouse to the event's place; answers the movement as the events report it (y down).
+NSPoint noteMouse(NSInteger windowNumber, NSPoint location)
 {
     NSWindow* w = NSApp->windowWithWindowNumber(windowNumber);
     NSPoint origin = w ? w->frame().origin : NSMakePoint(0, 0);
-    cg_standin::setCursorPosition(CGPointMake(origin.x + location.x, displayHeight() - (origin.y + location.y)));
+    const CGPoint was = cg_standin::cursorPosition();
+    const CGPoint now = CGPointMake(origin.x + location.x, displayHeight() - (origin.y + location.y));
+    cg_standin::setCursorPosition(now);
+    return NSMakePoint(now.x - was.x, now.y - was.y);
 }
 
 // The buttons an event leaves held: bit 0 left, 1 right, 2 other.
@@ -65,7 +69,9 @@ NSEvent* NSEvent::mouseEventWithType(NSEventType type, NSPoint location, NSEvent
     e->mTimestamp = timestamp;
     e->mEventNumber = eventNumber;
     e->mPressure = pressure;
-    noteMouse(windowNumber, location);
+    const NSPoint moved = noteMouse(windowNumber, location);
+    e->mDeltaX = moved.x;
+    e->mDeltaY = moved.y;
     noteButtons(type);
     cg_standin::setModifierFlags(flags & kHeldMask);
     return e;

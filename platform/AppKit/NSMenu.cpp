@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "NSControl.h"
 #include "NSView.h"
 
 NS_STANDIN_CLASS_IMPL(NSMenuItem, NSObject)
@@ -155,6 +156,45 @@ NSCursor* NSCursor::IBeamCursor()
 {
     static NSCursor* beam = Kept();
     return beam;
+}
+
+NSCursor* NSCursor::resizeLeftRightCursor()
+{
+    static NSCursor* c = Kept();
+    return c;
+}
+
+NSCursor* NSCursor::resizeUpDownCursor()
+{
+    static NSCursor* c = Kept();
+    return c;
+}
+
+NSCursor* NSCursor::resizeUpCursor()
+{
+    static NSCursor* c = Kept();
+    return c;
+}
+
+NSCursor* NSCursor::openHandCursor()
+{
+    static NSCursor* c = Kept();
+    return c;
+}
+
+NSCursor* NSCursor::initWithImage(NSImage* image, NSPoint hotSpot)
+{
+    if (image) image->retain();
+    if (mImage) mImage->release();
+    mImage = image;
+    mHotSpot = hotSpot;
+    return this;
+}
+
+NSCursor::~NSCursor()
+{
+    if (gCurrentCursor == this) gCurrentCursor = nullptr;
+    if (mImage) mImage->release();
 }
 
 void NSCursor::set()

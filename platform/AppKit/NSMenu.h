@@ -76,15 +76,31 @@ private:
     bool mAutoenables = true;
 };
 
-// The cursor of the application.
+class NSImage;
+
+// The cursor of the application: the system's standard cursors (kept for the process) and
+// cursors made from an image and a hot spot.
 class NSCursor : public NSObject
 {
     NS_STANDIN_CLASS(NSCursor)
 public:
     NSCursor() = default;
+    ~NSCursor() override;
     static NSCursor* arrowCursor();
     static NSCursor* IBeamCursor();
+    static NSCursor* resizeLeftRightCursor();
+    static NSCursor* resizeUpDownCursor();
+    static NSCursor* resizeUpCursor();
+    static NSCursor* openHandCursor();
+    // Retains the image.
+    NSCursor* initWithImage(NSImage* image, NSPoint hotSpot);
+    NSImage* image() const { return mImage; }
+    NSPoint hotSpot() const { return mHotSpot; }
     void set();
     // The cursor last set, or null.
     static NSCursor* currentCursor();
+
+private:
+    NSImage* mImage = nullptr;
+    NSPoint mHotSpot{};
 };
