@@ -99,7 +99,25 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   bool isFlipped() const override { return m_flip != 0; }
   bool isOpaque() override { return m_isopaque != 0; }
   void setOpaque(bool on) { m_isopaque = on; }
-  bool acceptsFirstResponder() override { return m_enabled != 0; }
+  // Input: mouse, wheel, keys and gestures become messages to the procedure (wapi-input.cpp).
+  bool acceptsFirstResponder() override;
+  bool acceptsFirstMouse(NSEvent* e) override;
+  void mouseDown(NSEvent* e) override;
+  void mouseUp(NSEvent* e) override;
+  void mouseDragged(NSEvent* e) override;
+  void rightMouseDown(NSEvent* e) override;
+  void rightMouseUp(NSEvent* e) override;
+  void rightMouseDragged(NSEvent* e) override;
+  void otherMouseDown(NSEvent* e) override;
+  void otherMouseUp(NSEvent* e) override;
+  void otherMouseDragged(NSEvent* e) override;
+  void mouseMoved(NSEvent* e) override;
+  void scrollWheel(NSEvent* e) override;
+  void keyDown(NSEvent* e) override;
+  void keyUp(NSEvent* e) override;
+  void magnifyWithEvent(NSEvent* e) override;
+  void rotateWithEvent(NSEvent* e) override;
+  void swipeWithEvent(NSEvent* e) override;
   void setFrame(NSRect frame) override;
   void viewDidHide() override;
   void viewDidUnhide() override;

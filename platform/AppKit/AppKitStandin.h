@@ -27,4 +27,17 @@ void setModalIdleLimit(double seconds);
 // How often the application was told to terminate.
 int terminateRequests();
 
+
+// Input at a point of a view (in the view's own coordinates), dispatched as the run loop would:
+// a mouse event of the type, with the click count; a gesture (magnify: value = magnification,
+// rotate: value = degrees, swipe: the deltas); a scroll with both deltas.
+void mouseAtView(NSView* view, NSEventType type, NSPoint point, NSEventModifierFlags flags = 0,
+                 NSInteger clickCount = 1);
+void gestureAtView(NSView* view, NSEventType type, NSPoint point, double value, double deltaX = 0,
+                   double deltaY = 0);
+void scrollAtView(NSView* view, NSPoint point, double deltaX, double deltaY);
+// A key event of the type to the window's first responder; the characters serve both ways.
+void keyToWindow(NSWindow* window, NSEventType type, unsigned short keyCode, const char* characters,
+                 NSEventModifierFlags flags = 0);
+
 } // namespace ns_standin

@@ -80,7 +80,7 @@ void NSApplication::route(NSWindow* window, NSEvent* event)
         if (activates) window->makeKeyWindow();
         if (!hit || (activates && !hit->acceptsFirstMouse(event))) return;
         mMouseView = static_cast<NSView*>(hit->retain());
-        if (hit->acceptsFirstResponder()) window->makeFirstResponder(hit);
+        window->makeFirstResponder(hit); // only when the view accepts
         deliver(hit, event,
                 type == NSLeftMouseDown    ? &NSResponder::mouseDown
                 : type == NSRightMouseDown ? &NSResponder::rightMouseDown
