@@ -114,6 +114,13 @@ int32_t clampTo(int64_t v, int32_t lo, int32_t hi) {
   return int32_t(v < lo ? lo : v > hi ? hi : v);
 }
 
+// Whether the procedure took the key: any answer but 69 does.
+bool sendKey(Wapi_vQOR_hwnd* v, UINT msg, NSEvent* e) {
+  int flags = 0;
+  const int key = WAPI_MacKeyToWindowsKey(e, &flags);
+  return alive(v) && toProc(v, msg, WPARAM(key), LPARAM(flags)) != WAPI_KEY_NOT_HANDLED;
+}
+
 }  // namespace
 
 LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event) {
@@ -262,21 +269,11 @@ void Wapi_vQOR_hwnd::mouseMoved(NSEvent* e) {
 }
 
 void Wapi_vQOR_hwnd::keyDown(NSEvent* e) {
-  int flags = 0;
-  const int key = WAPI_MacKeyToWindowsKey(e, &flags);
-  retain();
-  const bool handled = alive(this) && toProc(this, WM_KEYDOWN, WPARAM(key), LPARAM(flags)) != WAPI_KEY_NOT_HANDLED;
-  if (!handled) NSView::keyDown(e);
-  release();
+  if (!sendKey(this, WM_KEYDOWN, e)) NSView::keyDown(e);
 }
 
 void Wapi_vQOR_hwnd::keyUp(NSEvent* e) {
-  int flags = 0;
-  const int key = WAPI_MacKeyToWindowsKey(e, &flags);
-  retain();
-  const bool handled = alive(this) && toProc(this, WM_KEYUP, WPARAM(key), LPARAM(flags)) != WAPI_KEY_NOT_HANDLED;
-  if (!handled) NSView::keyUp(e);
-  release();
+  if (!sendKey(this, WM_KEYUP, e)) NSView::keyUp(e);
 }
 
 void Wapi_vQOR_hwnd::magnifyWithEvent(NSEvent* e) {
