@@ -121,6 +121,12 @@ bool sendKey(Wapi_vQOR_hwnd* v, UINT msg, NSEvent* e) {
   return alive(v) && toProc(v, msg, WPARAM(key), LPARAM(flags)) != WAPI_KEY_NOT_HANDLED;
 }
 
+// The view answers its controls' notifications by selector from the start (wapi-notify.cpp).
+const bool kNotificationMethods = [] {
+  wapiAddControlNotificationMethods();
+  return true;
+}();
+
 }  // namespace
 
 LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event) {

@@ -114,3 +114,30 @@ enum : UINT {
 };
 // A mouse event as the message to the view (or to the view holding the capture in its window).
 LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event);
+
+// Notifications of child controls, sent to the view that is their target or delegate. The view
+// class answers their selectors once this has run (at start-up).
+void wapiAddControlNotificationMethods();
+struct NMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  int code;
+};
+// The list-view record; other double clicks send it with every field but the header 0.
+struct NMLISTVIEW {
+  NMHDR hdr;
+  int iItem;
+  int iSubItem;
+  UINT uNewState;
+  UINT uOldState;
+  UINT uChanged;
+  POINT ptAction;
+  LPARAM lParam;
+};
+enum : int {
+  NM_DBLCLK = -3,
+  CBN_SELCHANGE = 1,
+  CBN_DBLCLK = 2,
+  CBN_EDITCHANGE = 5,
+  CBN_DROPDOWN = 7,
+};

@@ -6,10 +6,15 @@
 NS_STANDIN_CLASS_IMPL(NSControl, NSView)
 NS_STANDIN_CLASS_IMPL(NSButton, NSControl)
 NS_STANDIN_CLASS_IMPL(NSSlider, NSControl)
+NS_STANDIN_CLASS_IMPL(NSButtonCell, NSObject)
 NS_STANDIN_CLASS_IMPL(NSImage, NSObject)
 
 NSButton::~NSButton()
 {
+    if (mCell) {
+        mCell->mButton = nullptr;
+        mCell->release();
+    }
     if (mImage) mImage->release();
     if (mTitleColor) mTitleColor->release();
 }
@@ -66,3 +71,41 @@ void NSButton::drawRect(NSRect)
     ct_standin::DrawFieldText(c, NSInsetRect(b, 2, 2), NSStandinCharacters(mTitle.c_str()), how);
     CGContextRestoreGState(c);
 }
+
+bool NSControl::sendAction(SEL action, NSObject* target)
+{
+    if (!action || !target || !target->respondsToSelector(action)) return false;
+    retain();
+    target->retain();
+    target->performSelector(action, this);
+    target->release();
+    release();
+    return true;
+}
+
+NSButtonCell* NSButton::cell()
+{
+    if (!mCell) {
+        mCell = static_cast<NSButtonCell*>(NSButtonCell::class_()->alloc());
+        mCell->mButton = this;
+    }
+    return mCell;
+}
+
+void NSButton::performClick(NSObject*)
+{
+    if (!isEnabled()) return;
+    switch (mType) {
+    case NSSwitchButton:
+    case NSPushOnPushOffButton:
+    case NSToggleButton:
+        mState = mState == NSOffState ? NSOnState : (mState == NSOnState && mAllowsMixed) ? NSMixedState : NSOffState;
+        break;
+    case NSRadioButton: mState = NSOnState; break;
+    default: break;
+    }
+    setNeedsDisplay(true);
+    sendAction(action(), target());
+}
+
+void NSButton::mouseDown(NSEvent*) { performClick(this); }

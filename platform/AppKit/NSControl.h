@@ -22,8 +22,18 @@ public:
     virtual void setDoubleValue(double value) { mDouble = value; }
     // Controls speak for themselves to assistive software.
     bool accessibilityIsIgnored() override { return false; }
+    // Target and action: the action goes to the target with the control as argument. Neither
+    // is retained.
+    void setTarget(NSObject* target) { mTarget = target; }
+    NSObject* target() const { return mTarget; }
+    void setAction(SEL action) { mAction = action; }
+    SEL action() const { return mAction; }
+    // False when there is no action or the target has no method for it.
+    bool sendAction(SEL action, NSObject* target);
 
 private:
+    NSObject* mTarget = nullptr;
+    SEL mAction = nullptr;
     NSInteger mTag = 0;
     bool mEnabled = true;
     std::string mString;
@@ -123,14 +133,38 @@ public:
     // A fixed look: a light face, a dark one-pixel frame and the title centred in black (or
     // the title colour).
     void drawRect(NSRect rect) override;
+    // A click: the state moves on by the button's type (a switch or push-on-push-off button
+    // off, on, mixed when allowed, off; a radio button on), then the action is sent. The
+    // mouse-up ends the click.
+    void performClick(NSObject* sender);
+    void mouseDown(NSEvent* e) override;
+    void mouseUp(NSEvent*) override {}
+    // The cell a window names as its default button (Return clicks it). Made on first use.
+    class NSButtonCell* cell();
 
 private:
+    class NSButtonCell* mCell = nullptr; // retained
     std::string mTitle;
     NSCellStateValue mState = NSOffState;
     bool mAllowsMixed = false;
     NSButtonType mType = NSMomentaryPushInButton;
     NSImage* mImage = nullptr;     // retained
     NSColor* mTitleColor = nullptr; // retained
+};
+
+class NSButtonCell : public NSObject {
+    NS_STANDIN_CLASS(NSButtonCell)
+public:
+    NSButtonCell() = default;
+    NSButton* controlView() const { return mButton; }
+    void performClick(NSObject* sender)
+    {
+        if (mButton) mButton->performClick(sender);
+    }
+
+private:
+    friend class NSButton;
+    NSButton* mButton = nullptr; // the button owns the cell
 };
 
 class NSSlider : public NSControl {

@@ -114,6 +114,8 @@ std::vector<cf_standin::MenuItemShown> Shown(const NSMenu* menu)
 void NSMenu::popUpContextMenu(NSMenu* menu, NSEvent* event, NSView* view)
 {
     if (!menu) return;
+    SEL update = sel_registerName("menuNeedsUpdate:");
+    if (NSObject* d = menu->delegate(); d && d->respondsToSelector(update)) d->performSelector(update, menu);
     cf_standin::MenuShown shown;
     shown.items = Shown(menu);
     if (event) {

@@ -35,6 +35,8 @@ public:
     bool hasSubmenu() const { return mSubmenu != nullptr; }
     // The menu that holds the item.
     NSMenu* menu() const { return mMenu; }
+    void setTag(NSInteger tag) { mTag = tag; }
+    NSInteger tag() const { return mTag; }
 
 private:
     friend class NSMenu;
@@ -46,6 +48,7 @@ private:
     NSInteger mIndentation = 0;
     NSMenu* mSubmenu = nullptr; // retained
     NSMenu* mMenu = nullptr;    // not retained
+    NSInteger mTag = 0;
 };
 
 class NSMenu : public NSObject
@@ -56,6 +59,9 @@ public:
     ~NSMenu() override;
     NSMenu* initWithTitle(NSString* title);
     void setAutoenablesItems(bool on) { mAutoenables = on; }
+    // Not retained. Hears menuNeedsUpdate: (with the menu) before the menu shows.
+    void setDelegate(NSObject* delegate) { mDelegate = delegate; }
+    NSObject* delegate() const { return mDelegate; }
     bool autoenablesItems() const { return mAutoenables; }
 
     // The new item, which the menu holds.
@@ -74,6 +80,7 @@ public:
 private:
     std::vector<NSMenuItem*> mItems; // retained
     bool mAutoenables = true;
+    NSObject* mDelegate = nullptr;
 };
 
 class NSImage;

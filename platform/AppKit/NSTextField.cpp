@@ -238,12 +238,15 @@ void NSTextField::endEditing()
     mText = editor->mText;
     if (NSView* clip = editor->superview()) clip->removeFromSuperview();
     setNeedsDisplay(true);
-    SEL ended = sel_registerName("controlTextDidEndEditing:");
-    if (mDelegate && mDelegate->respondsToSelector(ended))
-        mDelegate->performSelector(ended,
-                                   NSNotification::notificationWithName(
-                                       NSString::stringWithUTF8String("NSControlTextDidEndEditingNotification"), this));
+    tellDelegate("controlTextDidEndEditing:", "NSControlTextDidEndEditingNotification");
     release();
+}
+
+void NSTextField::tellDelegate(const char* selector, const char* notification)
+{
+    SEL sel = sel_registerName(selector);
+    if (mDelegate && mDelegate->respondsToSelector(sel))
+        mDelegate->performSelector(sel, NSNotification::notificationWithName(NSString::stringWithUTF8String(notification), this));
 }
 
 void NSTextField::drawRect(NSRect)
@@ -311,10 +314,12 @@ void NSTextView::replaceSelection(const std::string& with)
     // Each change is the formatter's to allow; a refused one leaves text and selection.
     if (mField && !mField->mayBecome(&proposed)) return;
     const size_t inserted = NSStandinCharacters(with.c_str()).size();
+    const bool changed = proposed != mText;
     mText = proposed;
     mSelStart = std::min(s + inserted, NSStandinCharacters(mText.c_str()).size());
     mSelLength = 0;
     if (mField) mField->setNeedsDisplay(true);
+    if (changed && mField) mField->tellDelegate("controlTextDidChange:", "NSControlTextDidChangeNotification");
 }
 
 void NSTextView::insertText(NSString* text)
@@ -345,7 +350,12 @@ void NSTextView::keyDown(NSEvent* e)
     const std::string text = chars ? chars->UTF8String() : "";
     const unsigned short code = e->keyCode();
     if (code == 36 || code == 76 || text == "\r" || text == "\x03") { // Return, Enter
+        NSWindow* w = window();
+        if (w) w->retain();
         if (NSTextField* field = mField) field->endEditing();
+        // Return also clicks the window's default button.
+        if (w && w->defaultButtonCell()) w->defaultButtonCell()->performClick(w);
+        if (w) w->release();
         return;
     }
     if (code == 51 || text == "\x7F" || text == "\b") return deleteBackward();

@@ -176,6 +176,8 @@ private:
     bool mayBecome(std::string* text) const;
     // Takes the editor's text, returns the editor to the window and tells the delegate.
     void endEditing();
+    // The delegate's method of that selector, with a notification of that name about the field.
+    void tellDelegate(const char* selector, const char* notification);
 
     std::string mText;
     NSFont* mFont = nullptr;           // retained

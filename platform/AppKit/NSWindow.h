@@ -90,6 +90,10 @@ public:
     void setAcceptsMouseMovedEvents(bool on) { mAcceptsMouseMoved = on; }
     bool acceptsMouseMovedEvents() const { return mAcceptsMouseMoved; }
 
+    // The button Return clicks (not retained: the button holds its cell).
+    void setDefaultButtonCell(class NSButtonCell* cell) { mDefaultButtonCell = cell; }
+    class NSButtonCell* defaultButtonCell() const { return mDefaultButtonCell; }
+
     // The window's one field editor, made on first use when create is set.
     class NSTextView* fieldEditor(bool create, NSObject* forObject);
     // Draws the views that need display into the backing store.
@@ -125,6 +129,7 @@ private:
     bool mAcceptsMouseMoved = false;
     NSInteger mNumber = 0;
     class NSTextView* mFieldEditor = nullptr; // retained
+    class NSButtonCell* mDefaultButtonCell = nullptr;
     CGContextRef mStore = nullptr;
     void* mStoreBytes = nullptr;
 };
