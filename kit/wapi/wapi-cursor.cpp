@@ -169,6 +169,11 @@ NSImage* imageFromCursorFile(const char* path, POINT* hotSpot, bool* hasHotSpot)
     image = static_cast<NSImage*>(NSImage::class_()->alloc())->initWithContentsOfFile(NSString::stringWithUTF8String(name));
   }
   ::unlink(name);
+  // The directory's size may belie the image: the hot spot must lie inside what was read.
+  if (image && (spot.x >= image->size().width || spot.y >= image->size().height)) {
+    image->release();
+    image = nullptr;
+  }
   if (image) {
     if (hotSpot) *hotSpot = spot;
     if (hasHotSpot) *hasHotSpot = true;

@@ -57,7 +57,7 @@ Wapi_vQOR_hwnd* Wapi_vQOR_hwnd::initChild(const WAPI_DialogResourceIndex* res, N
   const int flags = res ? res->windowTypeFlags : 0;
   m_isopaque = res ? (flags & 0x10) != 0 : 1;
   m_flip = res ? (flags & 0x04) != 0 : 1;
-  m_supports_ddrop = res ? (flags & 0x20) != 0 : false;
+  wapiSetAcceptsDrops(res ? (flags & 0x20) != 0 : false);
 
   setHidden(true);
   if (auto* panel = wapiAs<NSSavePanel>(parent)) {

@@ -141,3 +141,11 @@ enum : int {
   CBN_EDITCHANGE = 5,
   CBN_DROPDOWN = 7,
 };
+
+// Drop callbacks the application may install (null when unset): the dropped-file block and the
+// drag position in screen coordinates on entering, the position on each update, the leaving,
+// and the folder promised files are to be written to (null or "" means "/tmp/").
+extern void (*WAPI_DDrop_onDragEnter)(HANDLE drop, int x, int y);
+extern void (*WAPI_DDrop_onDragOver)(int x, int y);
+extern void (*WAPI_DDrop_onDragLeave)();
+extern const char* (*WAPI_DDrop_getDroppedFileTargetPath)(const char* fileType);

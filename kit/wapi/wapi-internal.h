@@ -77,7 +77,9 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   LONG_PTR getWapiExtraData(int offset) override;
   void setWapiExtraData(int offset, LONG_PTR value) override;
   LONG_PTR wapiGetExtendedStyle() override { return m_supports_ddrop ? LONG_PTR(WS_EX_ACCEPTFILES) : 0; }
-  void wapiSetExtendedStyle(LONG_PTR style) override { m_supports_ddrop = (style & WS_EX_ACCEPTFILES) != 0; }
+  void wapiSetExtendedStyle(LONG_PTR style) override { wapiSetAcceptsDrops((style & WS_EX_ACCEPTFILES) != 0); }
+  // Takes dropped files or not: the view registers for the file types while it does.
+  void wapiSetAcceptsDrops(bool on);
   NSInteger tag() const override { return m_tag; }
   void setTag(NSInteger tag) override { m_tag = int(tag); }
   const char* onWapiGetText() override { return m_titlestr; }
@@ -118,6 +120,15 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   void magnifyWithEvent(NSEvent* e) override;
   void rotateWithEvent(NSEvent* e) override;
   void swipeWithEvent(NSEvent* e) override;
+  // Dropped files (wapi-drop.cpp): only a view with the accept-files style takes them.
+  NSUInteger draggingEntered(NSDraggingInfo* info) override;
+  NSUInteger draggingUpdated(NSDraggingInfo* info) override;
+  void draggingExited(NSDraggingInfo* info) override;
+  bool wantsPeriodicDraggingUpdates() override { return false; }
+  bool performDragOperation(NSDraggingInfo* info) override;
+  // The dropped-file block of the drag: handed back when asked for (the caller frees it), else
+  // sent as WM_DROPFILES and freed, answering non-null. Null when the drag holds no files.
+  HANDLE wapiExtendedDragOp(NSDraggingInfo* info, bool retGlob);
   void setFrame(NSRect frame) override;
   void viewDidHide() override;
   void viewDidUnhide() override;

@@ -12,4 +12,5 @@
 #include "NSMenu.h"
 #include "NSControl.h"
 #include "NSTextField.h"
+#include "NSDragging.h"
 #include "AppKitStandin.h"

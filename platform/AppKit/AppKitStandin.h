@@ -40,4 +40,11 @@ void scrollAtView(NSView* view, NSPoint point, double deltaX, double deltaY);
 void keyToWindow(NSWindow* window, NSEventType type, unsigned short keyCode, const char* characters,
                  NSEventModifierFlags flags = 0);
 
+
+// A person's drop at a screen point: the dragging information goes to the view under the point,
+// or the first above it that registered for a type of the pasteboard: entered, one update,
+// then the drop when the view answered an operation (else the drag leaves). True when the
+// view took the drop.
+bool dropAt(class NSDraggingInfo* info, NSPoint screenPoint);
+
 } // namespace ns_standin

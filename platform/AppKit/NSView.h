@@ -2,6 +2,7 @@
 // Views: a frame in the superview's coordinates (y upward), subviews it retains, the window it
 // sits in and the rectangle that needs display. The window's display pass calls drawRect with
 // the view's graphics context current.
+#include <string>
 #include <vector>
 
 #include "NSAccessibility.h"
@@ -69,6 +70,16 @@ public:
     NSObject* accessibilityHitTest(NSPoint point) override;
     NSArray* accessibilityAttributeValue(const char* attribute) override;
 
+    // Drag destinations: a view takes drops of the types it registered; the stand-in's drop
+    // offers them from the view under the point upward.
+    void registerForDraggedTypes(const std::vector<std::string>& types) { mDraggedTypes = types; }
+    const std::vector<std::string>& registeredDraggedTypes() const { return mDraggedTypes; }
+    virtual NSUInteger draggingEntered(class NSDraggingInfo*) { return 0; }
+    virtual NSUInteger draggingUpdated(class NSDraggingInfo*) { return 0; }
+    virtual void draggingExited(class NSDraggingInfo*) {}
+    virtual bool wantsPeriodicDraggingUpdates() { return true; }
+    virtual bool performDragOperation(class NSDraggingInfo*) { return false; }
+
     virtual void drawRect(NSRect) {}
     virtual bool isOpaque() { return false; }
     virtual bool acceptsFirstMouse(NSEvent*) { return false; }
@@ -107,6 +118,7 @@ private:
     std::vector<NSView*> mSubviews;
     NSWindow* mWindow = nullptr; // not retained
     bool mHidden = false;
+    std::vector<std::string> mDraggedTypes;
 };
 
 // The context the display pass draws into.

@@ -1,0 +1,132 @@
+#include "NSDragging.h"
+
+#include <algorithm>
+#include <map>
+
+#include "AppKitStandin.h"
+#include "NSApplication.h"
+#include "NSWindow.h"
+
+NS_STANDIN_CLASS_IMPL(NSPasteboard, NSObject)
+NS_STANDIN_CLASS_IMPL(NSDraggingInfo, NSObject)
+
+namespace {
+
+std::vector<std::string> stringsOf(NSArray* list)
+{
+    std::vector<std::string> out;
+    for (NSUInteger i = 0; list && i < list->count(); ++i)
+        if (auto* s = dynamic_cast<NSString*>(list->objectAtIndex(i))) out.push_back(s->UTF8String());
+    return out;
+}
+
+NSArray* arrayOf(const std::vector<std::string>& strings)
+{
+    std::vector<NSObject*> items;
+    for (const std::string& s : strings) items.push_back(NSString::stringWithUTF8String(s.c_str()));
+    return NSArray::arrayWithVector(items);
+}
+
+} // namespace
+
+NSPasteboard::~NSPasteboard() = default;
+
+NSPasteboard* NSPasteboard::pasteboardWithName(const char* name)
+{
+    static std::map<std::string, NSPasteboard*> boards; // kept for the process
+    NSPasteboard*& b = boards[name ? name : ""];
+    if (!b) b = new NSPasteboard;
+    return b;
+}
+
+void NSPasteboard::declareTypes(const std::vector<std::string>& types, NSObject*)
+{
+    mTypes = types;
+    mLists.clear();
+}
+
+const char* NSPasteboard::availableTypeFromArray(const std::vector<std::string>& types) const
+{
+    for (const std::string& mine : mTypes)
+        if (std::find(types.begin(), types.end(), mine) != types.end()) return mine.c_str();
+    return nullptr;
+}
+
+bool NSPasteboard::setPropertyList(NSArray* strings, const char* type)
+{
+    if (!type || std::find(mTypes.begin(), mTypes.end(), type) == mTypes.end()) return false;
+    for (auto& entry : mLists)
+        if (entry.first == type) {
+            entry.second = stringsOf(strings);
+            return true;
+        }
+    mLists.emplace_back(type, stringsOf(strings));
+    return true;
+}
+
+NSArray* NSPasteboard::propertyListForType(const char* type) const
+{
+    for (const auto& entry : mLists)
+        if (type && entry.first == type) return arrayOf(entry.second);
+    return nullptr;
+}
+
+NSDraggingInfo::~NSDraggingInfo()
+{
+    if (mPasteboard) mPasteboard->release();
+    if (mSource) mSource->release();
+}
+
+NSDraggingInfo* NSDraggingInfo::initWithPasteboard(NSPasteboard* pasteboard, NSObject* source)
+{
+    mPasteboard = pasteboard ? static_cast<NSPasteboard*>(pasteboard->retain()) : nullptr;
+    mSource = source ? source->retain() : nullptr;
+    return this;
+}
+
+NSArray* NSDraggingInfo::namesOfPromisedFilesDroppedAtDestination(NSURL* folder)
+{
+    NSString* path = folder ? folder->path() : nullptr;
+    mDestination = path ? path->UTF8String() : "";
+    return arrayOf(mPromisedNames);
+}
+
+bool ns_standin_place(NSDraggingInfo* info, NSWindow* window, NSPoint location)
+{
+    info->mWindow = window;
+    info->mLocation = location;
+    return true;
+}
+
+bool ns_standin::dropAt(NSDraggingInfo* info, NSPoint screen)
+{
+    if (!info || !info->draggingPasteboard()) return false;
+    NSWindow* window = nullptr;
+    for (NSWindow* w : NSApp->orderedWindows()) {
+        const NSRect f = w->frame();
+        if (w->isVisible() && NSPointInRect(screen, f)) {
+            window = w;
+            break;
+        }
+    }
+    if (!window || !window->contentView()) return false;
+    const NSPoint at = NSMakePoint(screen.x - window->frame().origin.x, screen.y - window->frame().origin.y);
+    ns_standin_place(info, window, at);
+    NSView* view = window->contentView()->hitTest(at);
+    const std::vector<std::string>& offered = info->draggingPasteboard()->types();
+    auto takes = [&](NSView* v) {
+        for (const std::string& t : v->registeredDraggedTypes())
+            if (std::find(offered.begin(), offered.end(), t) != offered.end()) return true;
+        return false;
+    };
+    while (view && !takes(view)) view = view->superview();
+    if (!view) return false;
+    view->retain();
+    bool dropped = false;
+    if (view->draggingEntered(info) != NSDragOperationNone && view->draggingUpdated(info) != NSDragOperationNone)
+        dropped = view->performDragOperation(info);
+    else
+        view->draggingExited(info);
+    view->release();
+    return dropped;
+}
