@@ -10,6 +10,9 @@
 
 #include <CoreGraphics/CoreGraphics.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -241,6 +244,40 @@ TEST_F(Cursors, ResourceRecordsLoadOnceAndTakeTheFilesHotSpot) {
   EXPECT_EQ(WAPI_LoadCursor((const char*)(intptr_t)4003), nullptr);
   WAPI_curmodule_cursorresource_head = nullptr;
   c->release();
+}
+
+TEST_F(Cursors, ResourceNamesReadTheApplicationsCursorFileElseItsNamedImage) {
+  // A test program's bundle is its folder; the names are this run's own.
+  char exe[4096];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  ASSERT_GT(n, 0);
+  const std::string dir = std::string(exe, size_t(n)).substr(0, std::string(exe, size_t(n)).rfind('/'));
+  const std::string tag = std::to_string(getpid());
+  const std::string resources = dir + "/Contents/Resources";
+  ASSERT_EQ(std::system(("mkdir -p '" + resources + "'").c_str()), 0);
+  const std::string curName = "wapicur_res_" + tag, pngName = "wapicur_img_" + tag;
+  testsupport::writeFile(resources + "/" + curName + ".cur", cursorFile({CurEntry{6, 1}}));
+  pngw::Image im;
+  im.width = 3;
+  im.height = 5;
+  im.pixels.assign(15, {0, 0, 255, 255});
+  ASSERT_TRUE(pngw::writeFile(pngw::encode(im), dir + "/" + pngName + ".png"));
+
+  NSCursor* fromCur = WAPI_LoadCursorFromFile(curName.c_str());
+  NSCursor* fromImage = WAPI_LoadCursorFromFile(pngName.c_str());
+  NSCursor* none = WAPI_LoadCursorFromFile(("wapicur_none_" + tag).c_str());
+  std::remove((resources + "/" + curName + ".cur").c_str());
+  std::remove((dir + "/" + pngName + ".png").c_str());
+  ASSERT_NE(fromCur, nullptr);
+  EXPECT_EQ(fromCur->hotSpot().x, 6);
+  EXPECT_EQ(fromCur->hotSpot().y, 1);
+  ASSERT_NE(fromImage, nullptr) << "a name without a cursor file falls back to the named image";
+  EXPECT_EQ(fromImage->image()->size().height, 5);
+  EXPECT_EQ(fromImage->hotSpot().x, 0);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_TRUE(mTemp.list().empty());
+  fromCur->release();
+  fromImage->release();
 }
 
 TEST_F(Cursors, SetCursorRemembersCursorsAndAnythingElseSetsTheArrow) {
