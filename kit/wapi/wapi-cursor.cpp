@@ -292,7 +292,7 @@ int WAPI_ShowCursor(bool show) {
   } else if (--m_curvis_cnt == -1) {
     if (!g_wapi_mouse_relmode) {
       const NSPoint m = NSEvent::mouseLocation();
-      g_wapi_mouse_relmode_curpos = POINT{wapiTruncToInt(std::floor(m.x)), wapiTruncToInt(std::ceil(m.y))};
+      g_wapi_mouse_relmode_curpos = POINT{wapiToInt(std::floor(m.x)), wapiToInt(std::ceil(m.y))};
     }
     CGDisplayHideCursor(display);
     CGAssociateMouseAndMouseCursorPosition(false);
@@ -311,7 +311,7 @@ BOOL GetCursorPos(POINT* p) {
     *p = g_wapi_mouse_relmode_curpos;
   } else {
     const NSPoint m = NSEvent::mouseLocation();
-    *p = POINT{wapiTruncToInt(std::floor(m.x)), wapiTruncToInt(std::ceil(m.y))};
+    *p = POINT{wapiToInt(std::floor(m.x)), wapiToInt(std::ceil(m.y))};
   }
   return 1;
 }
@@ -336,8 +336,8 @@ NSPoint wapiProcessMouseEvent(UINT msg, NSView* view, NSEvent* event) {
   if (msg == WM_MOUSEMOVE) {
     // 32-bit unsigned steps: a far move wraps instead of overflowing.
     POINT& v = g_wapi_mouse_relmode_curpos;
-    v.x = int32_t(uint32_t(v.x) + uint32_t(wapiTruncToInt(event->deltaX())));
-    v.y = int32_t(uint32_t(v.y) - uint32_t(wapiTruncToInt(event->deltaY())));
+    v.x = int32_t(uint32_t(v.x) + uint32_t(wapiToInt(event->deltaX())));
+    v.y = int32_t(uint32_t(v.y) - uint32_t(wapiToInt(event->deltaY())));
   }
   POINT p = g_wapi_mouse_relmode_curpos;
   ScreenToClient(wapiHandle(view), &p);

@@ -40,7 +40,7 @@ std::vector<std::string> listOf(NSPasteboard* pb, const char* type) {
 POINT screenPosition(NSDraggingInfo* info) {
   NSPoint p = info->draggingLocation();
   if (NSWindow* w = info->draggingDestinationWindow()) p = NSMakePoint(p.x + w->frame().origin.x, p.y + w->frame().origin.y);
-  return POINT{wapiTruncToInt(p.x + 0.5), wapiTruncToInt(p.y + 0.5)};
+  return POINT{wapiToInt(p.x + 0.5), wapiToInt(p.y + 0.5)};
 }
 
 // Header (name-list offset, drop point, 0), the names, one more zero byte; null when the block
@@ -104,7 +104,7 @@ HANDLE Wapi_vQOR_hwnd::wapiExtendedDragOp(NSDraggingInfo* info, bool retGlob) {
   }
   if (names.empty()) return nullptr;
   const NSPoint local = convertPoint(info->draggingLocation(), nullptr);
-  HANDLE block = buildBlock(names, POINT{wapiTruncToInt(local.x + 0.5), wapiTruncToInt(local.y + 0.5)});
+  HANDLE block = buildBlock(names, POINT{wapiToInt(local.x + 0.5), wapiToInt(local.y + 0.5)});
   if (!block || retGlob) return block;
   retain();
   if (!m_hashaddestroy && m_wndproc) m_wndproc(wapiHandle(this), WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);

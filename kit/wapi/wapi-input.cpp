@@ -98,14 +98,14 @@ GESTUREINFO gestureRecord(Wapi_vQOR_hwnd* v, DWORD id, NSEvent* e) {
   info.dwID = id;
   info.hwndTarget = wapiHandle(v);
   const NSPoint p = screenPoint(e);
-  info.ptsLocation[0] = int16_t(wapiTruncToInt(p.x));
-  info.ptsLocation[1] = int16_t(wapiTruncToInt(p.y));
+  info.ptsLocation[0] = int16_t(wapiToInt(p.x));
+  info.ptsLocation[1] = int16_t(wapiToInt(p.y));
   return info;
 }
 
 // A gesture's amount as a non-zero step: 0 becomes +1 or -1 by the sign of the amount.
 int32_t nonZeroStep(double scaled, double amount) {
-  const int32_t v = wapiTruncToInt(scaled);
+  const int32_t v = wapiToInt(scaled);
   if (v != 0) return v;
   return amount >= 0 ? 1 : -1;
 }
@@ -144,7 +144,7 @@ LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event) {
   if (!alive(v)) return -1;
 
   const NSPoint at = wapiProcessMouseEvent(msg, v, event);
-  const int32_t x = wapiTruncToInt(std::floor(at.x)), y = wapiTruncToInt(std::floor(at.y));
+  const int32_t x = wapiToInt(std::floor(at.x)), y = wapiToInt(std::floor(at.y));
   const bool wheel = msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL;
   LRESULT hit = HTCLIENT;
   bool hitTested = false;
@@ -157,7 +157,7 @@ LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event) {
   }
   if (wheel) {
     const double delta = msg == WM_MOUSEWHEEL ? event->deltaY() : event->deltaX();
-    const WPARAM w = WPARAM(uint32_t(wapiTruncToInt(delta * 60.0)) << 16);
+    const WPARAM w = WPARAM(uint32_t(wapiToInt(delta * 60.0)) << 16);
     POINT p{0, 0};
     GetCursorPos(&p);
     return toProc(v, msg, w, packPoint(p.x, p.y));
@@ -299,7 +299,7 @@ void Wapi_vQOR_hwnd::rotateWithEvent(NSEvent* e) {
 void Wapi_vQOR_hwnd::swipeWithEvent(NSEvent* e) {
   GESTUREINFO info = gestureRecord(this, kGesturePan, e);
   const NSRect b = bounds();
-  const int32_t w = wapiTruncToInt(b.size.width), h = wapiTruncToInt(b.size.height);
+  const int32_t w = wapiToInt(b.size.width), h = wapiToInt(b.size.height);
   int32_t x = info.ptsLocation[0], y = info.ptsLocation[1];
   const double dx = e->deltaX(), dy = e->deltaY();
   if (dx < 0) x -= w;

@@ -14,14 +14,6 @@ class NSEvent;
 class NSView;
 class NSCursor;
 
-// A float toward zero as an int, held to the int range; NaN gives 0.
-inline int32_t wapiTruncToInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return int32_t(v);
-}
-
 // Key flags answered with a key.
 enum : int {
   FVIRTKEY = 1,

@@ -136,6 +136,7 @@ TEST(ApplicationEvents, RunEventsSendsAtMostAHundredWaitingEvents) {
   auto* v = static_cast<Counter*>(Counter::class_()->alloc());
   v->initWithFrame(NSMakeRect(0, 0, 50, 50));
   w->setContentView(v);
+  w->makeKeyWindow();  // a first click into a window that is not key would only activate it
   for (int i = 0; i < 150; ++i)
     NSApp->postEvent(NSEvent::mouseEventWithType(NSLeftMouseDown, NSMakePoint(5, 5), 0, 0, w->windowNumber(), nullptr,
                                                  0, 1, 1),
