@@ -261,7 +261,8 @@ HCURSOR WAPI_LoadCursorFromFile(const char* name) {
 }
 
 void WAPI_SetCursor(HCURSOR cursor) {
-  NSObject* o = cursor;
+  // Only a live cursor object counts: a stale or foreign pointer is never touched.
+  NSObject* o = wapiObject(reinterpret_cast<HWND>(cursor));
   if (o && o->isKindOfClass(NSCursor::class_())) {
     m_last_setcursor = cursor;
     cursor->set();

@@ -285,9 +285,13 @@ TEST_F(Cursors, SetCursorRemembersCursorsAndAnythingElseSetsTheArrow) {
   WAPI_SetCursor(no);
   EXPECT_EQ(WAPI_GetCursor(), no);
   EXPECT_EQ(WAPI_GetLastSetCursor(), no);
-  WAPI_SetCursor(reinterpret_cast<HCURSOR>(NSApp));  // not a cursor
-  EXPECT_EQ(WAPI_GetCursor(), NSCursor::arrowCursor());
-  EXPECT_EQ(WAPI_GetLastSetCursor(), nullptr);
+  int notAnObject[4] = {1, 2, 3, 4};
+  for (HCURSOR other : {reinterpret_cast<HCURSOR>(NSApp), reinterpret_cast<HCURSOR>(notAnObject), HCURSOR(nullptr)}) {
+    WAPI_SetCursor(no);
+    WAPI_SetCursor(other);
+    EXPECT_EQ(WAPI_GetCursor(), NSCursor::arrowCursor());
+    EXPECT_EQ(WAPI_GetLastSetCursor(), nullptr);
+  }
 }
 
 TEST_F(Cursors, HidingTwiceAndShowingOnceStaysHiddenAndTheLastShowReturnsWhereItWasMoved) {
