@@ -165,7 +165,7 @@ LRESULT WAPI_SendMouseMessage(NSView* view, UINT msg, NSEvent* event) {
   const LRESULT result = toProc(v, msg, 0, packPoint(x, y));
   const bool afterMoveOrRelease = msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP;
   if (afterMoveOrRelease && !GetCapture()) {
-    const LPARAM code = hitTested ? hit : HTCLIENT;
+    const LPARAM code = hitTested ? hit : LPARAM(HTCLIENT);
     const LPARAM l = LPARAM(int32_t((uint32_t(code) & 0xFFFF) | (uint32_t(msg) << 16)));
     if (!alive(v) || !toProc(v, WM_SETCURSOR, reinterpret_cast<WPARAM>(wapiHandle(v)), l)) setArrowUnlessCurrent();
   }

@@ -60,7 +60,7 @@ NSObject* OnCommand(NSObject* self, SEL, NSObject* sender) {
 NSObject* OnTextChange(NSObject* self, SEL, NSObject* notification) {
   Wapi_vQOR_hwnd* v = liveView(self);
   NSObject* control = subject(notification);
-  if (v) command(v, control, isComboBox(control) ? CBN_EDITCHANGE : EN_CHANGE);
+  if (v) command(v, control, isComboBox(control) ? int(CBN_EDITCHANGE) : int(EN_CHANGE));
   return nullptr;
 }
 

@@ -99,7 +99,10 @@ void NSButton::performClick(NSObject*)
     case NSSwitchButton:
     case NSPushOnPushOffButton:
     case NSToggleButton:
-        mState = mState == NSOffState ? NSOnState : (mState == NSOnState && mAllowsMixed) ? NSMixedState : NSOffState;
+        if (mState == NSOffState)
+            mState = NSOnState;
+        else
+            mState = mState == NSOnState && mAllowsMixed ? NSCellStateValue(NSMixedState) : NSCellStateValue(NSOffState);
         break;
     case NSRadioButton: mState = NSOnState; break;
     default: break;

@@ -31,7 +31,7 @@ std::vector<std::string> namesOf(HANDLE drop) {
   return out;
 }
 
-LRESULT DropProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+LRESULT DropProc(HWND h, UINT m, WPARAM w, LPARAM) {
   if (m == WM_DROPFILES) {
     Dropped d{h, namesOf(reinterpret_cast<HANDLE>(w)), {}};
     DragQueryPoint(reinterpret_cast<HANDLE>(w), &d.point);
