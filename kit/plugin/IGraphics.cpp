@@ -88,6 +88,29 @@ void IGraphics::AttachKeyCatcher(IControl* control)
     keyCatcher = control;
 }
 
+namespace {
+
+// The bound controls of param from b on take n, then each its auxiliary record of the
+// parameter; answers the first binding past them.
+const surface::ParamBinding* PushValue(const surface::ParamBinding* b, const surface::ParamBinding* end, int param,
+                                       double n)
+{
+    for (; b != end && b->param == param; ++b) {
+        if (b->bound) b->control->SetValueFromPlug(n);
+        if (b->aux >= 0) b->control->SetAuxParamValueFromPlug(b->aux, n);
+    }
+    return b;
+}
+
+const surface::ParamBinding* FirstOf(const std::vector<surface::ParamBinding>& index, int param)
+{
+    auto first = std::lower_bound(index.begin(), index.end(), param,
+                                  [](const surface::ParamBinding& b, int p) { return b.param < p; });
+    return index.data() + (first - index.begin());
+}
+
+} // namespace
+
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
 {
     double n = value;
@@ -100,13 +123,33 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
     // Controls hold positions on a line; a value that is not a finite number has none.
     if (!std::isfinite(n)) return;
     // The bound controls in the order of the lists (top level, then each layer tree), hidden
-    // ones included; each takes the value, then its auxiliary record of the parameter.
+    // ones included.
     const auto index = CurrentIndex();
-    auto first = std::lower_bound(index->begin(), index->end(), paramIdx,
-                                  [](const surface::ParamBinding& b, int p) { return b.param < p; });
-    for (auto b = first; b != index->end() && b->param == paramIdx; ++b) {
-        if (b->bound) b->control->SetValueFromPlug(n);
-        if (b->aux >= 0) b->control->SetAuxParamValueFromPlug(b->aux, n);
+    PushValue(FirstOf(*index, paramIdx), index->data() + index->size(), paramIdx, n);
+}
+
+void IGraphics::SetAllParametersFromPlug()
+{
+    if (!mPlug) return;
+    std::shared_ptr<const std::vector<surface::ParamBinding>> index;
+    unsigned long long epoch = 0;
+    const surface::ParamBinding *b = nullptr, *end = nullptr;
+    for (int i = 0, count = mPlug->NParams(); i < count; ++i) {
+        IParam* param = mPlug->GetParam(i);
+        if (!param) break; // a table cut short meanwhile
+        const double n = param->GetNormalized(param->value);
+        param->SetNormalized(n);
+        if (!std::isfinite(n)) continue;
+        // As a call per parameter would: lists changed meanwhile, by a control or another
+        // thread, count from the next parameter on. The counter is read before the index.
+        if (!index || surface::ListsEpoch() != epoch) {
+            epoch = surface::ListsEpoch();
+            index = CurrentIndex();
+            b = FirstOf(*index, i);
+            end = index->data() + index->size();
+        }
+        while (b != end && b->param < i) ++b;
+        b = PushValue(b, end, i, n);
     }
 }
 

@@ -76,6 +76,9 @@ public:
     // index outside the parameter table is ignored. Safe on the MIDI thread without the
     // editor's lock: it visits only the controls that show the parameter.
     virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+    // The same for every parameter's plain value, in parameter order: the redraw after a state
+    // restore. The index is looked up once, and again when the lists change during the walk.
+    void SetAllParametersFromPlug();
 
     // ---- controls and layers ----
     int AttachControl(IControl* control);

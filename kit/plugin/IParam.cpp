@@ -25,6 +25,13 @@ bool TruncToInt(double v, int* out)
     return true;
 }
 
+// x to the power 1 is x itself, bit for bit; the linear shape most parameters keep skips the call,
+// which dominates a walk of the whole table (a state restore redraws every parameter).
+double Shaped(double x, double power)
+{
+    return power == 1.0 ? x : std::pow(x, power);
+}
+
 } // namespace
 
 void IParam::InitCommon(const char* paramName, const char* unitLabel, const char* paramGroup, int a, int b)
@@ -176,7 +183,7 @@ bool IParam::MapDisplayText(const char* text, int* value) const
 
 void IParam::SetNormalized(double normalized)
 {
-    double v = min + (max - min) * std::pow(normalized, shape);
+    double v = min + (max - min) * Shaped(normalized, shape);
     if (type != kTypeDouble && step > 0.0) v = step * std::floor(v / step + 0.5);
     // No lower clamp: callers rely on a rounded value below min staying there.
     if (v > max || std::isnan(v)) v = max;
@@ -188,7 +195,7 @@ double IParam::GetNormalized(double v) const
     double range = max - min;
     if (!(range > 0.0)) return 0.0; // an empty range has one position
     double c = v < min ? min : (v < max ? v : max);
-    return std::pow((c - min) / range, 1.0 / shape);
+    return Shaped((c - min) / range, 1.0 / shape);
 }
 
 void IParam::GetBounds(double* minVal, double* maxVal) const

@@ -46,9 +46,8 @@ bool GetDataFromDict(CFDictionaryRef dict, const char* key, ByteChunk* chunk)
     auto data = static_cast<CFDataRef>(v);
     CFIndex len = CFDataGetLength(data);
     if (len > INT32_MAX) return false;
-    chunk->Resize(int(len));
-    if (chunk->Size() != int(len)) return false;
-    if (len) std::memcpy(chunk->GetBytes(), CFDataGetBytePtr(data), size_t(len));
-    return true;
+    // Copied once: no zeroing first.
+    chunk->Clear();
+    return chunk->PutBytes(CFDataGetBytePtr(data), int(len)) == int(len);
 }
 

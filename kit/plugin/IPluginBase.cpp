@@ -380,8 +380,7 @@ void IPluginBase::OnParamReset()
 
 void IPluginBase::RedrawParamControls()
 {
-    if (!graphics) return;
-    for (int i = 0, n = NParams(); i < n; ++i) graphics->SetParameterFromPlug(i, params.Get(i)->value, false);
+    if (graphics) graphics->SetAllParametersFromPlug();
 }
 
 void IPluginBase::DirtyParameters()
@@ -404,32 +403,49 @@ void IPluginBase::AttachGraphics(IGraphics* pGraphics)
 
 // ---- parameter values in state chunks ----
 
+// The values go into the chunk in one growth and come out of it without a bounds check each:
+// a host saves and restores the whole table of thousands of parameters at once.
 bool IPluginBase::SerializeRange(ByteChunk* chunk, int first, int count)
 {
     KIT_MutexLock lock(&mutex);
-    bool ok = true;
-    for (int i = first; i < first + count && ok; ++i) {
-        double v = params.Get(i)->value;
-        chunk->Put(&v);
-        ok = chunk->Size() > 0;
+    if (first < 0 || count > NParams() - first) count = first < 0 ? 0 : NParams() - first;
+    if (count < 1) return true;
+    if (int64_t(count) * int64_t(sizeof(double)) > INT32_MAX) return false;
+    uint8_t* out = chunk->PutRoom(count * int(sizeof(double)));
+    if (!out) return false;
+    IParam* const* list = params.GetList() + first;
+    for (int i = 0; i < count; ++i) {
+        const double v = list[i]->value;
+        std::memcpy(out + size_t(i) * sizeof v, &v, sizeof v);
     }
-    return ok;
+    return true;
 }
 
+// A chunk that ends inside the range sets the first value it lacks to 0 (held to the range) and
+// leaves the rest; the answer is then -1.
 int IPluginBase::UnserializeRange(ByteChunk* chunk, int startPos, int first, int count)
 {
     KIT_MutexLock lock(&mutex);
-    int pos = startPos;
-    for (int i = first; i < first + count; ++i) {
-        double v = 0.0;
-        int next = chunk->Get(&v, pos);
-        if (next < 0) v = 0.0;
-        pos = next < 0 ? -1 : next;
-        IParam* param = params.Get(i);
+    if (first < 0 || count > NParams() - first) count = first < 0 ? 0 : NParams() - first;
+    if (count < 1) return startPos;
+    const int size = chunk->Size();
+    const int whole = startPos >= 0 && startPos <= size ? (size - startPos) / int(sizeof(double)) : 0;
+    const int n = whole < count ? whole : count;
+    IParam* const* list = params.GetList() + first;
+    auto take = [](IParam* param, double v) {
         param->value = v < param->min ? param->min : (v < param->max ? v : param->max);
-        if (pos < 0) break;
+    };
+    if (n > 0) {
+        const uint8_t* in = chunk->GetBytes() + startPos;
+        for (int i = 0; i < n; ++i) {
+            double v;
+            std::memcpy(&v, in + size_t(i) * sizeof v, sizeof v);
+            take(list[i], v);
+        }
     }
-    return pos;
+    if (n == count) return startPos + count * int(sizeof(double));
+    take(list[n], 0.0);
+    return -1;
 }
 
 bool IPluginBase::SerializeParams(ByteChunk* chunk)

@@ -97,13 +97,18 @@ public:
 
     int PutBytes(const void* data, int size)
     {
-        int n = Size();
-        if (size <= 0) return n;
-        if (int64_t(n) + size > INT32_MAX) return n;
-        uint8_t* p = mBytes.Resize(n + size, false);
-        if (!p) return n;
-        std::memcpy(p + n, data, size_t(size));
+        if (uint8_t* p = PutRoom(size)) std::memcpy(p, data, size_t(size));
         return Size();
+    }
+
+    // Room for size more bytes at the end, for the caller to fill: one growth for a run of
+    // values. Null, the chunk unchanged, when size is not positive or the chunk cannot grow.
+    uint8_t* PutRoom(int size)
+    {
+        int n = Size();
+        if (size <= 0 || int64_t(n) + size > INT32_MAX) return nullptr;
+        uint8_t* p = mBytes.Resize(n + size, false);
+        return p ? p + n : nullptr;
     }
 
     // Copies size bytes at pos into data; -1 (data untouched) when they do not lie in the chunk.
