@@ -128,7 +128,7 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
     PushValue(FirstOf(*index, paramIdx), index->data() + index->size(), paramIdx, n);
 }
 
-void IGraphics::SetAllParametersFromPlug()
+void IGraphics::SetAllParametersFromPlug(bool normalized)
 {
     if (!mPlug) return;
     std::shared_ptr<const std::vector<surface::ParamBinding>> index;
@@ -138,7 +138,7 @@ void IGraphics::SetAllParametersFromPlug()
         IParam* param = mPlug->GetParam(i);
         if (!param) break; // a table cut short meanwhile
         const double n = param->GetNormalized(param->value);
-        param->SetNormalized(n);
+        if (!normalized) param->SetNormalized(n);
         if (!std::isfinite(n)) continue;
         // As a call per parameter would: lists changed meanwhile, by a control or another
         // thread, count from the next parameter on. The counter is read before the index.

@@ -76,9 +76,10 @@ public:
     // index outside the parameter table is ignored. Safe on the MIDI thread without the
     // editor's lock: it visits only the controls that show the parameter.
     virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
-    // The same for every parameter's plain value, in parameter order: the redraw after a state
-    // restore. The index is looked up once, and again when the lists change during the walk.
-    void SetAllParametersFromPlug();
+    // The same for every parameter, in parameter order: its plain value (normalized false: the
+    // redraw after a state restore) or its normalized value (true: a surface being attached).
+    // The index is looked up once, and again when the lists change during the walk.
+    void SetAllParametersFromPlug(bool normalized);
 
     // ---- controls and layers ----
     int AttachControl(IControl* control);

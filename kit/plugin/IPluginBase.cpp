@@ -380,7 +380,7 @@ void IPluginBase::OnParamReset()
 
 void IPluginBase::RedrawParamControls()
 {
-    if (graphics) graphics->SetAllParametersFromPlug();
+    if (graphics) graphics->SetAllParametersFromPlug(false);
 }
 
 void IPluginBase::DirtyParameters()
@@ -393,8 +393,7 @@ void IPluginBase::AttachGraphics(IGraphics* pGraphics)
 {
     if (!pGraphics) return;
     KIT_MutexLock lock(&mutex);
-    for (int i = 0, n = NParams(); i < n; ++i)
-        pGraphics->SetParameterFromPlug(i, params.Get(i)->GetNormalized(), true);
+    pGraphics->SetAllParametersFromPlug(true);
     pGraphics->PrepDraw();
     // The base owns its surface: one attached in place of another frees the old one.
     if (graphics && graphics != pGraphics) delete graphics;

@@ -159,48 +159,57 @@ TEST(GraphicsIndex, DrawCleansEveryControlButTheBackgroundDrawnOrNot)
     EXPECT_FALSE(inChild->IsDirty());
 }
 
-// The redraw after a state restore walks every parameter in one pass; it must leave the
-// parameters, the controls and the order of their calls as one call per parameter would:
-// values through range, step and shape, auxiliary records, hidden layers, unbound controls and
-// controls of parameters outside the table.
-TEST(GraphicsIndex, RedrawingEveryParameterDoesWhatOneCallPerParameterDoes)
+// The redraw after a state restore, and attaching a surface, walk every parameter in one pass;
+// each must leave the parameters, the controls and the order of their calls as one call per
+// parameter would: plain values through range, step and shape (redraw) or normalized values
+// as they stand (attach), auxiliary records, hidden layers, unbound controls and controls of
+// parameters outside the table.
+TEST(GraphicsIndex, RedrawingOrAttachingDoesWhatOneCallPerParameterDoes)
 {
-    std::vector<IControl*> controls[2];
-    std::vector<double> values[2];
-    Editor e[2];
-    for (int k = 0; k < 2; ++k) {
-        SurfacePlug& p = e[k].plug;
-        p.GetParam(0)->InitInt("a", 0, 0, 10);
-        p.GetParam(0)->Set(4.6); // off its step
-        p.GetParam(1)->InitDouble("b", 0.0, -1.0, 1.0, 0.01);
-        p.GetParam(1)->SetShape(2.0);
-        p.GetParam(1)->Set(0.3);
-        p.GetParam(2)->InitEnum("c", 0, 3);
-        p.GetParam(2)->Set(7.0); // past its range
-        auto* hidden = new ControlLayer(3, "hidden page");
-        e[k].root->childLayers.Add(hidden);
-        LoggingControl* withAux = e[k].Make(0, 1);
-        withAux->AddAuxParam(4);
-        LoggingControl* auxOnly = e[k].Make(-1, 6);
-        auxOnly->AddAuxParam(1);
-        controls[k] = {e[k].Make(2, 2), withAux, e[k].Make(0, 3), e[k].Make(5, 4), e[k].Make(20, 5), auxOnly};
-        for (IControl* c : {controls[k][0], controls[k][1], controls[k][4], controls[k][5]}) e[k].g->AttachControl(c);
-        e[k].root->controls.Add(controls[k][2]);
-        hidden->controls.Add(controls[k][3]);
+    for (const bool attach : {false, true}) {
+        std::vector<IControl*> controls[2];
+        std::vector<double> values[2];
+        Editor e[2];
+        for (int k = 0; k < 2; ++k) {
+            SurfacePlug& p = e[k].plug;
+            p.GetParam(0)->InitInt("a", 0, 0, 10);
+            p.GetParam(0)->Set(4.6); // off its step
+            p.GetParam(1)->InitDouble("b", 0.0, -1.0, 1.0, 0.01);
+            p.GetParam(1)->SetShape(2.0);
+            p.GetParam(1)->Set(0.3);
+            p.GetParam(2)->InitEnum("c", 0, 3);
+            p.GetParam(2)->Set(7.0); // past its range
+            auto* hidden = new ControlLayer(3, "hidden page");
+            e[k].root->childLayers.Add(hidden);
+            LoggingControl* withAux = e[k].Make(0, 1);
+            withAux->AddAuxParam(4);
+            LoggingControl* auxOnly = e[k].Make(-1, 6);
+            auxOnly->AddAuxParam(1);
+            controls[k] = {e[k].Make(2, 2), withAux, e[k].Make(0, 3), e[k].Make(5, 4), e[k].Make(20, 5), auxOnly};
+            for (IControl* c : {controls[k][0], controls[k][1], controls[k][4], controls[k][5]})
+                e[k].g->AttachControl(c);
+            e[k].root->controls.Add(controls[k][2]);
+            hidden->controls.Add(controls[k][3]);
+        }
+        for (int i = 0; i < e[0].plug.NParams(); ++i) {
+            const IParam* param = e[0].plug.GetParam(i);
+            e[0].g->SetParameterFromPlug(i, attach ? param->GetNormalized() : param->Value(), attach);
+        }
+        if (attach) e[1].plug.AttachGraphics(e[1].g);
+        else e[1].plug.RedrawParamControls();
+        for (int k = 0; k < 2; ++k) {
+            for (int i = 0; i < e[k].plug.NParams(); ++i) values[k].push_back(e[k].plug.GetParam(i)->Value());
+            for (IControl* c : controls[k]) values[k].push_back(c->GetValue());
+            values[k].push_back(controls[k][1]->GetAuxParam(0)->mValue);
+            values[k].push_back(controls[k][5]->GetAuxParam(0)->mValue);
+        }
+        EXPECT_EQ(e[1].log, e[0].log);
+        EXPECT_EQ(e[1].log, (std::vector<int>{1, 3, 6 + 100, 2, 1 + 100, 4}));
+        EXPECT_EQ(values[1], values[0]);
+        EXPECT_EQ(std::vector<double>({values[1][0], values[1][2]}),
+                  attach ? std::vector<double>({4.6, 7.0}) : std::vector<double>({5.0, 2.0}))
+            << "a plain value off its step or past its range moves onto them; attaching only shows it";
     }
-    for (int i = 0; i < e[0].plug.NParams(); ++i)
-        e[0].g->SetParameterFromPlug(i, e[0].plug.GetParam(i)->Value(), false);
-    e[1].plug.RedrawParamControls();
-    for (int k = 0; k < 2; ++k) {
-        for (int i = 0; i < e[k].plug.NParams(); ++i) values[k].push_back(e[k].plug.GetParam(i)->Value());
-        for (IControl* c : controls[k]) values[k].push_back(c->GetValue());
-        values[k].push_back(controls[k][1]->GetAuxParam(0)->mValue);
-        values[k].push_back(controls[k][5]->GetAuxParam(0)->mValue);
-    }
-    EXPECT_EQ(e[1].log, e[0].log);
-    EXPECT_EQ(e[1].log, (std::vector<int>{1, 3, 6 + 100, 2, 1 + 100, 4}));
-    EXPECT_EQ(values[1], values[0]);
-    EXPECT_EQ(values[1][0] * 10 + values[1][2], 52.0) << "a value off its step or past its range moves onto them";
 }
 
 // Takes its value, then runs the hook once.
