@@ -1,5 +1,9 @@
 #include "LibrarianPatch.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 // Category names by the category byte of a program.
 const char* const kCategoryNames[] = {
@@ -30,10 +34,22 @@ void LibrarianPatch::appendName(std::string& name, const uint8_t* message, size_
 {
     if (stopAt > size) stopAt = size;
     char text[16];
-    for (size_t i = 0; i < 16; ++i) {
-        const size_t k = from + i;
-        const uint8_t b = k < stopAt ? message[k] : 0x20;
-        text[i] = b < 0x20 ? ' ' : static_cast<char>(b);
+#if defined(__SSE2__)
+    if (from <= stopAt && stopAt - from >= sizeof text) {
+        // The whole name lies inside: all sixteen at once, control characters (below 20) made blanks.
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(message + from));
+        const __m128i blank = _mm_set1_epi8(0x20);
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(text),
+                         _mm_or_si128(_mm_and_si128(control, blank), _mm_andnot_si128(control, bytes)));
+    } else
+#endif
+    {
+        for (size_t i = 0; i < 16; ++i) {
+            const size_t k = from + i;
+            const uint8_t b = k < stopAt ? message[k] : 0x20;
+            text[i] = b < 0x20 ? ' ' : static_cast<char>(b);
+        }
     }
     // A first name is made at its exact size: appending would give it room for twice as much,
     // and a library holds tens of thousands of names.

@@ -18,7 +18,9 @@ struct LibrarianPatch {
     std::string category;
     EntryMessages messages;
 
-    LibrarianPatch() = default;
+    // Given, not defaulted: a defaulted one would have every new entry zeroed whole before its
+    // members are set, and the reader makes one per program.
+    LibrarianPatch() noexcept {}
     LibrarianPatch(const LibrarianPatch&) = default;
     LibrarianPatch& operator=(const LibrarianPatch&) = default;
     LibrarianPatch(LibrarianPatch&&) = default;

@@ -42,37 +42,70 @@ std::vector<const LibrarianPatch*> gather(const std::vector<PatchFile*>& banks, 
 void PatchLibrarian::createNewCategoryPatchFiles()
 {
     if (categoryNames.size() < 2) return;
-    // One walk over the library gathers every category at once, each in library order.
     // A few dozen names at most: a walk over them beats hashing every entry's category.
     auto indexOf = [this](const std::string& category) {
         for (size_t i = 1; i < categoryNames.size(); ++i)
             if (categoryNames[i] == category) return i;
         return size_t(0);
     };
-    std::vector<std::vector<const LibrarianPatch*>> gathered(categoryNames.size());
+    auto eligible = [](const PatchFile* bank) { return bank && bank->modelCode <= 3; };
+
+    // First walk: which category each entry goes to (0: none), and how many each receives.
+    std::vector<uint32_t> destination;
+    std::vector<size_t> counts(categoryNames.size(), 0);
+    {
+        size_t entries = 0;
+        for (const PatchFile* bank : singleFiles)
+            if (eligible(bank)) entries += bank->patches.size();
+        destination.reserve(entries);
+    }
     const std::string* last = nullptr;
     size_t lastIndex = 0;
     for (const PatchFile* bank : singleFiles) {
-        if (!bank || bank->modelCode > 3) continue;
+        if (!eligible(bank)) continue;
         for (const LibrarianPatch& entry : bank->patches) {
             if (!last || entry.category != *last) {
                 last = &entry.category;
                 lastIndex = indexOf(entry.category);
             }
-            if (lastIndex != 0 && isUsable(entry)) gathered[lastIndex].push_back(&entry);
+            const size_t to = lastIndex != 0 && isUsable(entry) ? lastIndex : 0;
+            destination.push_back(static_cast<uint32_t>(to));
+            ++counts[to];
         }
     }
+
+    // Every category's banks, made at their final size: floor(N / 128) + 1 of them, the last
+    // one empty when N is a multiple of 128.
+    std::vector<std::vector<PatchFile*>> banksOf(categoryNames.size());
     for (size_t i = 1; i < categoryNames.size(); ++i) {
         const std::string& category = categoryNames[i];
-        const std::vector<const LibrarianPatch*>& found = gathered[i];
-        const size_t banks = found.size() / PatchFile::kBankSize + 1;
+        const size_t found = counts[i];
+        const size_t banks = found / PatchFile::kBankSize + 1;
         for (size_t b = 0; b < banks; ++b) {
             PatchFile* bank = adoptBank(new PatchFile);
             bank->fileName = category + " " + std::to_string(b + 1);
             bank->folderName = category;
-            bank->patches.reserve(std::min<size_t>(PatchFile::kBankSize, found.size() - std::min(found.size(), b * PatchFile::kBankSize)));
-            for (size_t k = b * PatchFile::kBankSize; k < found.size() && k < (b + 1) * PatchFile::kBankSize; ++k)
-                appendDerivedEntry(bank, *found[k], 1);
+            bank->patches.reserve(std::min<size_t>(PatchFile::kBankSize, found - std::min(found, b * PatchFile::kBankSize)));
+            banksOf[i].push_back(bank);
+        }
+    }
+
+    // Second walk, in library order as the first: each entry is copied while its bytes are at
+    // hand, into the bank its category has reached.
+    std::fill(counts.begin(), counts.end(), 0);
+    size_t at = 0;
+    for (const PatchFile* bank : singleFiles) {
+        if (!eligible(bank)) continue;
+        for (const LibrarianPatch& entry : bank->patches) {
+            const uint32_t to = destination[at++];
+            if (to == 0) continue;
+            appendDerivedEntry(banksOf[to][counts[to]++ / PatchFile::kBankSize], entry, 1);
+        }
+    }
+
+    for (size_t i = 1; i < categoryNames.size(); ++i) {
+        const std::string& category = categoryNames[i];
+        for (PatchFile* bank : banksOf[i]) {
             if (!bank->patches.empty()) categoryFiles.push_back(bank);
 
             SubFolderFiles second;

@@ -61,13 +61,11 @@ std::vector<PatchLibrarian::FolderEntry> PatchLibrarian::sortedEntries(const std
 
 namespace {
 
-// Reads a whole file into buffer, which keeps its storage from file to file; size becomes the
-// file's size. Answers the number of bytes read, -1 when the file cannot be read, or -2 (and
-// reads nothing) when it is larger than limit.
-int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit)
+// Reads a whole file, open at fd (closed here), into buffer, which keeps its storage from file to
+// file; size becomes the file's size. Answers the number of bytes read, -1 when the file cannot be
+// read, or -2 (and reads nothing) when it is larger than limit.
+int readOpenedFile(int fd, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         ::close(fd);
@@ -88,6 +86,13 @@ int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_
     }
     ::close(fd);
     return static_cast<int>(got);
+}
+
+int readWholeFile(const std::string& path, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    return readOpenedFile(fd, buffer, size, limit);
 }
 
 // Moves a file into folder under its own name or, when that is taken, the next free one; never
@@ -197,16 +202,31 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
                 Poco::Path path(fullPath);
                 const std::string extension = PatchLibrarianText::lowered(path.getExtension());
                 if (!isBankExtension(extension)) continue;
-                // One lookup tells kind and size; when it fails, the folder library reports why.
+                // A file the listing calls regular is opened at once and measured on the open file,
+                // saving a lookup of its path; anything else is looked up first, so that nothing
+                // but a regular file is ever opened. Not blocking: a regular file does not wait,
+                // and something swapped in since the listing is refused as not regular.
+                int fd = entry.type == DT_REG ? ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
                 struct stat st {};
-                if (::stat(fullPath.c_str(), &st) != 0) {
-                    Poco::File file(fullPath);
-                    if (!file.isFile() || file.getSize() < kMinBankFileBytes) continue;
-                } else if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < kMinBankFileBytes) {
+                if (fd >= 0 && ::fstat(fd, &st) != 0) {
+                    ::close(fd);
+                    fd = -1;
+                }
+                if (fd < 0) {
+                    // One lookup tells kind and size; when it fails, the folder library reports why.
+                    if (::stat(fullPath.c_str(), &st) != 0) {
+                        Poco::File file(fullPath);
+                        if (!file.isFile() || file.getSize() < kMinBankFileBytes) continue;
+                        st.st_mode = S_IFREG;
+                        st.st_size = static_cast<off_t>(kMinBankFileBytes);
+                    }
+                }
+                if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < kMinBankFileBytes ||
+                    unsplittableSources.count(fullPath)) {
+                    if (fd >= 0) ::close(fd);
                     continue;
                 }
-                if (unsplittableSources.count(fullPath)) continue;
-                PatchFile* bank = parseFolderFiles(Poco::File(fullPath), path, path.depth() - rootDepth, 0, 1, extension);
+                PatchFile* bank = loadBankFile(path, path.depth() - rootDepth, extension, fd);
                 if (!bank) continue;
                 if (bank->kind == kPatchFilePrograms) createSingleFolderFilesStructure(bank);
                 else if (bank->kind == kPatchFilePerformances) createMultiFolderFilesStructure(bank);
@@ -231,7 +251,12 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
     createNewCategoryPatchFiles();
 }
 
-PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int, int, std::string extension)
+PatchFile* PatchLibrarian::parseFolderFiles(Poco::File, Poco::Path path, int depth, int, int, std::string extension)
+{
+    return loadBankFile(path, depth, extension, -1);
+}
+
+PatchFile* PatchLibrarian::loadBankFile(const Poco::Path& path, int depth, const std::string& extension, int fd)
 {
     fileWasSplit = 0;
     const std::string fullPath = path.toString();
@@ -244,9 +269,10 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, in
     for (int i = std::max(0, dirs - (depth + 1)); i < dirs; ++i) bank->folderNames.push_back(path.directory(i));
 
     uint64_t size = 0;
-    int got = readWholeFile(fullPath, fileBuffer, size, kMaxBankFileBytes);
+    int got = fd >= 0 ? readOpenedFile(fd, fileBuffer, size, kMaxBankFileBytes)
+                      : readWholeFile(fullPath, fileBuffer, size, kMaxBankFileBytes);
     // A file that cannot be opened is still measured, so that a too large one is refused as such.
-    if (got == -2 || (got == -1 && file.getSize() > static_cast<uint64_t>(kMaxBankFileBytes))) {
+    if (got == -2 || (got == -1 && Poco::File(fullPath).getSize() > static_cast<uint64_t>(kMaxBankFileBytes))) {
         log("PATCH LIBRARIAN: skipped file " + fullPath + ", larger than a bank file can be");
         return nullptr;
     }

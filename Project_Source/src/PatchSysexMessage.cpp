@@ -79,8 +79,6 @@ void SysexBytes::swap(SysexBytes& other) noexcept
     std::swap(size_, other.size_);
 }
 
-const uint8_t* SysexBytes::bytes() const noexcept { return block_ ? block_->bytes() + offset_ : nullptr; }
-
 const uint8_t& SysexBytes::at(size_t i) const
 {
     if (i >= size_) throw std::out_of_range("SysexBytes::at");
@@ -103,6 +101,7 @@ void SysexBytes::release() noexcept
 
 void SysexBytes::own(size_t capacity)
 {
+    static_assert(sizeof(Block) == kBlockHeader, "the bytes of a block follow its header");
     Block* block = Block::make(std::max<size_t>(capacity, size_));
     if (size_) std::memcpy(block->bytes(), bytes(), size_);
     const uint32_t size = size_;

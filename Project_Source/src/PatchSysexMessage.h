@@ -120,7 +120,12 @@ private:
     uint32_t offset_ = 0;
     uint32_t size_ = 0;
 
-    const uint8_t* bytes() const noexcept;
+    // The bytes of a block follow its header (a count of users and a capacity).
+    static constexpr size_t kBlockHeader = 8;
+    const uint8_t* bytes() const noexcept
+    {
+        return block_ ? reinterpret_cast<const uint8_t*>(block_) + kBlockHeader + offset_ : nullptr;
+    }
     uint8_t* ownBytes();
     // Gives this message a block of its own with room for capacity bytes, keeping its bytes.
     void own(size_t capacity);
@@ -167,7 +172,8 @@ public:
 
     static constexpr uint32_t kInline = 3;
 
-    EntryMessages() noexcept = default;
+    // Given, not defaulted, so that the room for inline messages is not zeroed first.
+    EntryMessages() noexcept {}
     EntryMessages(std::initializer_list<PatchSysexMessage> messages);
     EntryMessages(const EntryMessages& other);
     EntryMessages(EntryMessages&& other) noexcept { take(other); }
