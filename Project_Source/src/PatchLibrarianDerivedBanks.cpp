@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "PatchLibrarian.h"
+#include "PatchLibrarianText.h"
 
 namespace {
 
@@ -42,12 +43,8 @@ std::vector<const LibrarianPatch*> gather(const std::vector<PatchFile*>& banks, 
 void PatchLibrarian::createNewCategoryPatchFiles()
 {
     if (categoryNames.size() < 2) return;
-    // A few dozen names at most: a walk over them beats hashing every entry's category.
-    auto indexOf = [this](const std::string& category) {
-        for (size_t i = 1; i < categoryNames.size(); ++i)
-            if (categoryNames[i] == category) return i;
-        return size_t(0);
-    };
+    // Index 0, the first name met, gets no banks.
+    PatchLibrarianText::NameFinder names(categoryNames, 1);
     auto eligible = [](const PatchFile* bank) { return bank && bank->modelCode <= 3; };
 
     // First walk: which category each entry goes to (0: none), and how many each receives.
@@ -59,16 +56,11 @@ void PatchLibrarian::createNewCategoryPatchFiles()
             if (eligible(bank)) entries += bank->patches.size();
         destination.reserve(entries);
     }
-    const std::string* last = nullptr;
-    size_t lastIndex = 0;
     for (const PatchFile* bank : singleFiles) {
         if (!eligible(bank)) continue;
         for (const LibrarianPatch& entry : bank->patches) {
-            if (!last || entry.category != *last) {
-                last = &entry.category;
-                lastIndex = indexOf(entry.category);
-            }
-            const size_t to = lastIndex != 0 && isUsable(entry) ? lastIndex : 0;
+            const size_t index = names.find(entry.category);
+            const size_t to = index != PatchLibrarianText::NameFinder::npos && isUsable(entry) ? index : 0;
             destination.push_back(static_cast<uint32_t>(to));
             ++counts[to];
         }

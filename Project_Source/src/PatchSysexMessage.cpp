@@ -9,38 +9,17 @@
 #include "PatchFileImage.h"
 #include "SysexFamily.h"
 
-// A block of bytes and the count of the messages (and the writer) that use it; the bytes follow
-// the header.
-struct SysexBytes::Block {
-    std::atomic<uint32_t> refs;
-    uint32_t capacity;
-
-    uint8_t* bytes() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
-
-    static Block* make(size_t capacity)
-    {
-        if (capacity > std::numeric_limits<uint32_t>::max() - sizeof(Block)) throw std::length_error("SysexBytes");
-        void* memory = ::operator new(sizeof(Block) + capacity);
-        Block* block = static_cast<Block*>(memory);
-        block->refs.store(1, std::memory_order_relaxed);
-        block->capacity = static_cast<uint32_t>(capacity);
-        return block;
-    }
-    void retain() noexcept { refs.fetch_add(1, std::memory_order_relaxed); }
-    // Acquire: writes other users made before letting go are seen before this one writes.
-    bool unique() const noexcept { return refs.load(std::memory_order_acquire) == 1; }
-    void release() noexcept
-    {
-        if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(this);
-    }
-};
+SysexBytes::Block* SysexBytes::Block::make(size_t capacity)
+{
+    if (capacity > std::numeric_limits<uint32_t>::max() - sizeof(Block)) throw std::length_error("SysexBytes");
+    void* memory = ::operator new(sizeof(Block) + capacity);
+    Block* block = static_cast<Block*>(memory);
+    block->refs.store(1, std::memory_order_relaxed);
+    block->capacity = static_cast<uint32_t>(capacity);
+    return block;
+}
 static_assert(sizeof(SysexBytes) == 16, "a message is a pointer and two 32-bit numbers");
 
-SysexBytes::SysexBytes(const SysexBytes& other) noexcept
-    : block_(other.block_), offset_(other.offset_), size_(other.size_)
-{
-    if (block_) block_->retain();
-}
 
 SysexBytes& SysexBytes::operator=(const SysexBytes& other) noexcept
 {
@@ -51,14 +30,6 @@ SysexBytes& SysexBytes::operator=(const SysexBytes& other) noexcept
     return *this;
 }
 
-SysexBytes& SysexBytes::operator=(SysexBytes&& other) noexcept
-{
-    if (this != &other) {
-        SysexBytes taken(std::move(other));
-        swap(taken);
-    }
-    return *this;
-}
 
 SysexBytes& SysexBytes::operator=(const std::vector<uint8_t>& bytes)
 {
@@ -72,12 +43,6 @@ SysexBytes& SysexBytes::operator=(std::initializer_list<uint8_t> bytes)
     return *this;
 }
 
-void SysexBytes::swap(SysexBytes& other) noexcept
-{
-    std::swap(block_, other.block_);
-    std::swap(offset_, other.offset_);
-    std::swap(size_, other.size_);
-}
 
 const uint8_t& SysexBytes::at(size_t i) const
 {
@@ -91,17 +56,9 @@ uint8_t& SysexBytes::at(size_t i)
     return ownBytes()[i];
 }
 
-void SysexBytes::release() noexcept
-{
-    if (block_) block_->release();
-    block_ = nullptr;
-    offset_ = 0;
-    size_ = 0;
-}
 
 void SysexBytes::own(size_t capacity)
 {
-    static_assert(sizeof(Block) == kBlockHeader, "the bytes of a block follow its header");
     Block* block = Block::make(std::max<size_t>(capacity, size_));
     if (size_) std::memcpy(block->bytes(), bytes(), size_);
     const uint32_t size = size_;
@@ -259,10 +216,6 @@ bool operator==(const SysexBytes& a, const std::vector<uint8_t>& b)
 
 bool operator==(const std::vector<uint8_t>& a, const SysexBytes& b) { return b == a; }
 
-bool PatchSysexMessage::isWhole() const
-{
-    return bytes.size() >= 2 && bytes.front() == SysexFamily::kStart && bytes.back() == SysexFamily::kEnd;
-}
 
 void PatchSysexMessage::save(std::vector<uint8_t>& image, bool midi, const PatchSysexMessage* next) const
 {
@@ -331,13 +284,6 @@ void EntryMessages::take(EntryMessages& other) noexcept
     other.size_ = 0;
 }
 
-void EntryMessages::drop() noexcept
-{
-    clear();
-    ::operator delete(heap_);
-    heap_ = nullptr;
-    capacity_ = kInline;
-}
 
 PatchSysexMessage& EntryMessages::at(size_t i)
 {
@@ -351,9 +297,8 @@ const PatchSysexMessage& EntryMessages::at(size_t i) const
     return items()[i];
 }
 
-void EntryMessages::reserve(size_t count)
+void EntryMessages::grow(size_t count)
 {
-    if (count <= capacity_) return;
     if (count > std::numeric_limits<uint32_t>::max()) throw std::length_error("EntryMessages");
     auto* grown = static_cast<PatchSysexMessage*>(::operator new(count * sizeof(PatchSysexMessage)));
     PatchSysexMessage* old = items();
@@ -375,22 +320,8 @@ void EntryMessages::resize(size_t count)
     }
 }
 
-void EntryMessages::clear() noexcept
-{
-    while (size_ > 0) pop_back();
-}
 
-void EntryMessages::push_back(PatchSysexMessage message)
-{
-    if (size_ == capacity_) reserve(size_t(capacity_) * 2);
-    new (items() + size_) PatchSysexMessage(std::move(message));
-    ++size_;
-}
 
-void EntryMessages::pop_back() noexcept
-{
-    items()[--size_].~PatchSysexMessage();
-}
 
 PatchSysexMessage* EntryMessages::erase(const PatchSysexMessage* first, const PatchSysexMessage* last)
 {

@@ -10,13 +10,30 @@
 #include <utility>
 #include <vector>
 
+#include "SysexFamily.h"
+
 // The bytes of a stored message, used like a vector of bytes. A library holds tens of thousands
 // of messages, and every category bank, filled bank and search result copies them: so the
 // messages read from one file share one block of memory, and a copy shares its source's bytes
 // until either of them is changed. Changing one never changes another. The count of sharers is
 // atomic, since worker threads copy entries the main thread also holds.
 class SysexBytes {
-    struct Block;
+    // A block of bytes and the count of the messages (and the writer) that use it; the bytes
+    // follow the header.
+    struct Block {
+        std::atomic<uint32_t> refs;
+        uint32_t capacity;
+
+        uint8_t* bytes() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
+        static Block* make(size_t capacity);
+        void retain() noexcept { refs.fetch_add(1, std::memory_order_relaxed); }
+        // Acquire: writes other users made before letting go are seen before this one writes.
+        bool unique() const noexcept { return refs.load(std::memory_order_acquire) == 1; }
+        void release() noexcept
+        {
+            if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(this);
+        }
+    };
 
 public:
     using value_type = uint8_t;
@@ -30,7 +47,10 @@ public:
     using const_iterator = const uint8_t*;
 
     SysexBytes() noexcept = default;
-    SysexBytes(const SysexBytes& other) noexcept;
+    SysexBytes(const SysexBytes& other) noexcept : block_(other.block_), offset_(other.offset_), size_(other.size_)
+    {
+        if (block_) block_->retain();
+    }
     SysexBytes(SysexBytes&& other) noexcept { swap(other); }
     SysexBytes(const std::vector<uint8_t>& bytes) { assign(bytes.data(), bytes.data() + bytes.size()); }
     SysexBytes(std::initializer_list<uint8_t> bytes) { assign(bytes.begin(), bytes.end()); }
@@ -40,7 +60,14 @@ public:
     ~SysexBytes() { release(); }
 
     SysexBytes& operator=(const SysexBytes& other) noexcept;
-    SysexBytes& operator=(SysexBytes&& other) noexcept;
+    SysexBytes& operator=(SysexBytes&& other) noexcept
+    {
+        if (this != &other) {
+            SysexBytes taken(std::move(other));
+            swap(taken);
+        }
+        return *this;
+    }
     SysexBytes& operator=(const std::vector<uint8_t>& bytes);
     SysexBytes& operator=(std::initializer_list<uint8_t> bytes);
     operator std::vector<uint8_t>() const { return std::vector<uint8_t>(begin(), end()); }
@@ -92,7 +119,12 @@ public:
     }
     uint8_t* erase(const uint8_t* first, const uint8_t* last);
     uint8_t* erase(const uint8_t* at) { return erase(at, at + 1); }
-    void swap(SysexBytes& other) noexcept;
+    void swap(SysexBytes& other) noexcept
+    {
+        std::swap(block_, other.block_);
+        std::swap(offset_, other.offset_);
+        std::swap(size_, other.size_);
+    }
 
     // Writes messages one after another into shared blocks: the reader stores every message of
     // a file this way, with one allocation for the lot.
@@ -120,18 +152,19 @@ private:
     uint32_t offset_ = 0;
     uint32_t size_ = 0;
 
-    // The bytes of a block follow its header (a count of users and a capacity).
-    static constexpr size_t kBlockHeader = 8;
-    const uint8_t* bytes() const noexcept
-    {
-        return block_ ? reinterpret_cast<const uint8_t*>(block_) + kBlockHeader + offset_ : nullptr;
-    }
+    const uint8_t* bytes() const noexcept { return block_ ? block_->bytes() + offset_ : nullptr; }
     uint8_t* ownBytes();
     // Gives this message a block of its own with room for capacity bytes, keeping its bytes.
     void own(size_t capacity);
     // Room for count bytes in a block of this message's own.
     void makeRoom(size_t count);
-    void release() noexcept;
+    void release() noexcept
+    {
+        if (block_) block_->release();
+        block_ = nullptr;
+        offset_ = 0;
+        size_ = 0;
+    }
 };
 
 bool operator==(const SysexBytes& a, const SysexBytes& b);
@@ -145,7 +178,7 @@ struct PatchSysexMessage {
     SysexBytes bytes;
 
     // A message the writers can put into a bank file: at least F0 F7, opened by F0, closed by F7.
-    bool isWhole() const;
+    bool isWhole() const { return bytes.size() >= 2 && bytes.front() == SysexFamily::kStart && bytes.back() == SysexFamily::kEnd; }
 
     // Appends this message to a bank file image. Raw: every byte, F0 to F7. MIDI: the bytes after
     // F0 and, when next is given, the header of the next SysEx event (delta 500 ticks, F0 and the
@@ -201,18 +234,29 @@ public:
     PatchSysexMessage& back() { return items()[size_ - 1]; }
     const PatchSysexMessage& back() const { return items()[size_ - 1]; }
 
-    void reserve(size_t count);
+    void reserve(size_t count)
+    {
+        if (count > capacity_) grow(count);
+    }
     void resize(size_t count);
-    void clear() noexcept;
+    void clear() noexcept
+    {
+        while (size_ > 0) pop_back();
+    }
     // By value: a message of this list itself may be appended.
-    void push_back(PatchSysexMessage message);
+    void push_back(PatchSysexMessage message)
+    {
+        if (size_ == capacity_) grow(size_t(capacity_) * 2);
+        new (items() + size_) PatchSysexMessage(std::move(message));
+        ++size_;
+    }
     template <class... Args>
     PatchSysexMessage& emplace_back(Args&&... args)
     {
         push_back(PatchSysexMessage{std::forward<Args>(args)...});
         return back();
     }
-    void pop_back() noexcept;
+    void pop_back() noexcept { items()[--size_].~PatchSysexMessage(); }
     PatchSysexMessage* erase(const PatchSysexMessage* first, const PatchSysexMessage* last);
     PatchSysexMessage* erase(const PatchSysexMessage* at) { return erase(at, at + 1); }
 
@@ -233,5 +277,13 @@ private:
     // Takes other's messages into this empty list and leaves other empty.
     void take(EntryMessages& other) noexcept;
     // Destroys every message and frees the memory of a longer list.
-    void drop() noexcept;
+    void drop() noexcept
+    {
+        clear();
+        if (heap_) ::operator delete(heap_);
+        heap_ = nullptr;
+        capacity_ = kInline;
+    }
+    // Moves the messages into memory of their own with room for count of them.
+    void grow(size_t count);
 };
