@@ -45,54 +45,33 @@ void PatchLibrarian::createNewCategoryPatchFiles()
     if (categoryNames.size() < 2) return;
     // Index 0, the first name met, gets no banks.
     PatchLibrarianText::NameFinder names(categoryNames, 1);
-    auto eligible = [](const PatchFile* bank) { return bank && bank->modelCode <= 3; };
-
-    // First walk: which category each entry goes to (0: none), and how many each receives.
-    std::vector<uint32_t> destination;
-    std::vector<size_t> counts(categoryNames.size(), 0);
-    {
-        size_t entries = 0;
-        for (const PatchFile* bank : singleFiles)
-            if (eligible(bank)) entries += bank->patches.size();
-        destination.reserve(entries);
-    }
-    for (const PatchFile* bank : singleFiles) {
-        if (!eligible(bank)) continue;
-        for (const LibrarianPatch& entry : bank->patches) {
-            const size_t index = names.find(entry.category);
-            const size_t to = index != PatchLibrarianText::NameFinder::npos && isUsable(entry) ? index : 0;
-            destination.push_back(static_cast<uint32_t>(to));
-            ++counts[to];
-        }
-    }
-
-    // Every category's banks, made at their final size: floor(N / 128) + 1 of them, the last
-    // one empty when N is a multiple of 128.
+    // Bank b (from 1) of a category: made when the category's entries reach it, with room for a
+    // whole bank.
     std::vector<std::vector<PatchFile*>> banksOf(categoryNames.size());
-    for (size_t i = 1; i < categoryNames.size(); ++i) {
-        const std::string& category = categoryNames[i];
-        const size_t found = counts[i];
-        const size_t banks = found / PatchFile::kBankSize + 1;
-        for (size_t b = 0; b < banks; ++b) {
-            PatchFile* bank = adoptBank(new PatchFile);
-            bank->fileName = category + " " + std::to_string(b + 1);
-            bank->folderName = category;
-            bank->patches.reserve(std::min<size_t>(PatchFile::kBankSize, found - std::min(found, b * PatchFile::kBankSize)));
-            banksOf[i].push_back(bank);
+    auto addBank = [&](size_t i) {
+        PatchFile* bank = adoptBank(new PatchFile);
+        bank->fileName = categoryNames[i] + " " + std::to_string(banksOf[i].size() + 1);
+        bank->folderName = categoryNames[i];
+        banksOf[i].push_back(bank);
+        return bank;
+    };
+    // One walk in library order: each entry is copied while its bytes are at hand.
+    std::vector<size_t> counts(categoryNames.size(), 0);
+    for (const PatchFile* source : singleFiles) {
+        if (!source || source->modelCode > 3) continue;
+        for (const LibrarianPatch& entry : source->patches) {
+            const size_t i = names.find(entry.category);
+            if (i == PatchLibrarianText::NameFinder::npos || !isUsable(entry)) continue;
+            PatchFile* bank = counts[i]++ % PatchFile::kBankSize == 0 ? addBank(i) : banksOf[i].back();
+            if (bank->patches.empty()) bank->patches.reserve(PatchFile::kBankSize);
+            appendDerivedEntry(bank, entry, 1);
         }
     }
-
-    // Second walk, in library order as the first: each entry is copied while its bytes are at
-    // hand, into the bank its category has reached.
-    std::fill(counts.begin(), counts.end(), 0);
-    size_t at = 0;
-    for (const PatchFile* bank : singleFiles) {
-        if (!eligible(bank)) continue;
-        for (const LibrarianPatch& entry : bank->patches) {
-            const uint32_t to = destination[at++];
-            if (to == 0) continue;
-            appendDerivedEntry(banksOf[to][counts[to]++ / PatchFile::kBankSize], entry, 1);
-        }
+    // floor(N / 128) + 1 banks a category: the last one is empty when N is a multiple of 128,
+    // zero included. A last bank that is not full gives back the room it did not use.
+    for (size_t i = 1; i < categoryNames.size(); ++i) {
+        if (counts[i] % PatchFile::kBankSize == 0) addBank(i);
+        else banksOf[i].back()->patches.shrink_to_fit();
     }
 
     for (size_t i = 1; i < categoryNames.size(); ++i) {
