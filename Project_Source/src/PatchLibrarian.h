@@ -14,6 +14,7 @@
 #include "PatchFile.h"
 
 class ByteChunk;
+struct stat;
 class QOR;
 namespace Poco {
 class File;
@@ -184,8 +185,10 @@ private:
     // of the paths, every folder's own listing after those of the folders below it.
     void walkFolders(const std::string& folder, std::vector<std::string>* paths,
                      std::vector<std::vector<FolderEntry>>* listings);
-    // parseFolderFiles for a file the scan has already opened (fd, taken over; -1: open it here).
-    PatchFile* loadBankFile(const Poco::Path& path, int depth, const std::string& extension, int fd);
+    // parseFolderFiles for a file the scan has already opened (fd, taken over; -1: open it here)
+    // and, when measured is given, measured.
+    PatchFile* loadBankFile(const Poco::Path& path, int depth, const std::string& extension, int fd,
+                            const struct stat* measured);
     // Where the reader's current run of entries of one kind began in the bank it fills: its
     // first slot and the message counter at its first message.
     struct EntryRun {

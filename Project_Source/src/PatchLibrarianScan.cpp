@@ -62,12 +62,15 @@ std::vector<PatchLibrarian::FolderEntry> PatchLibrarian::sortedEntries(const std
 namespace {
 
 // Reads a whole file, open at fd (closed here), into buffer, which keeps its storage from file to
-// file; size becomes the file's size. Answers the number of bytes read, -1 when the file cannot be
-// read, or -2 (and reads nothing) when it is larger than limit.
-int readOpenedFile(int fd, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit)
+// file; size becomes the file's size, taken from known when the caller has measured the open file
+// already. Answers the number of bytes read, -1 when the file cannot be read, or -2 (and reads
+// nothing) when it is larger than limit.
+int readOpenedFile(int fd, std::vector<uint8_t>& buffer, uint64_t& size, uint64_t limit, const struct stat* known = nullptr)
 {
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (known) {
+        st = *known;
+    } else if (::fstat(fd, &st) != 0) {
         ::close(fd);
         return -1;
     }
@@ -196,6 +199,14 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
 
     for (size_t f = 0; f < folderPaths.size() && f < listings.size(); ++f) {
         const std::string& folder = folderPaths[f];
+        // Files are opened relative to their folder, which is looked up once for all of them.
+        struct FolderHandle {
+            int fd = -2; // -2: not opened yet, -1: not to be had
+            ~FolderHandle()
+            {
+                if (fd >= 0) ::close(fd);
+            }
+        } folderHandle;
         for (const FolderEntry& entry : listings[f]) {
             const std::string fullPath = folder + "/" + entry.name;
             try {
@@ -206,7 +217,13 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
                 // saving a lookup of its path; anything else is looked up first, so that nothing
                 // but a regular file is ever opened. Not blocking: a regular file does not wait,
                 // and something swapped in since the listing is refused as not regular.
-                int fd = entry.type == DT_REG ? ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+                int fd = -1;
+                if (entry.type == DT_REG) {
+                    if (folderHandle.fd == -2) folderHandle.fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+                    fd = folderHandle.fd >= 0 ? ::openat(folderHandle.fd, entry.name.c_str(), flags)
+                                              : ::open(fullPath.c_str(), flags);
+                }
                 struct stat st {};
                 if (fd >= 0 && ::fstat(fd, &st) != 0) {
                     ::close(fd);
@@ -226,7 +243,7 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
                     if (fd >= 0) ::close(fd);
                     continue;
                 }
-                PatchFile* bank = loadBankFile(path, path.depth() - rootDepth, extension, fd);
+                PatchFile* bank = loadBankFile(path, path.depth() - rootDepth, extension, fd, fd >= 0 ? &st : nullptr);
                 if (!bank) continue;
                 if (bank->kind == kPatchFilePrograms) createSingleFolderFilesStructure(bank);
                 else if (bank->kind == kPatchFilePerformances) createMultiFolderFilesStructure(bank);
@@ -253,10 +270,11 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
 
 PatchFile* PatchLibrarian::parseFolderFiles(Poco::File, Poco::Path path, int depth, int, int, std::string extension)
 {
-    return loadBankFile(path, depth, extension, -1);
+    return loadBankFile(path, depth, extension, -1, nullptr);
 }
 
-PatchFile* PatchLibrarian::loadBankFile(const Poco::Path& path, int depth, const std::string& extension, int fd)
+PatchFile* PatchLibrarian::loadBankFile(const Poco::Path& path, int depth, const std::string& extension, int fd,
+                                        const struct stat* measured)
 {
     fileWasSplit = 0;
     const std::string fullPath = path.toString();
@@ -269,7 +287,7 @@ PatchFile* PatchLibrarian::loadBankFile(const Poco::Path& path, int depth, const
     for (int i = std::max(0, dirs - (depth + 1)); i < dirs; ++i) bank->folderNames.push_back(path.directory(i));
 
     uint64_t size = 0;
-    int got = fd >= 0 ? readOpenedFile(fd, fileBuffer, size, kMaxBankFileBytes)
+    int got = fd >= 0 ? readOpenedFile(fd, fileBuffer, size, kMaxBankFileBytes, measured)
                       : readWholeFile(fullPath, fileBuffer, size, kMaxBankFileBytes);
     // A file that cannot be opened is still measured, so that a too large one is refused as such.
     if (got == -2 || (got == -1 && Poco::File(fullPath).getSize() > static_cast<uint64_t>(kMaxBankFileBytes))) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace libtest;
@@ -55,6 +56,21 @@ TEST_F(Library, GeneratedLibraryGivesTheTreesAndListsOfItsFolders)
     EXPECT_EQ(treeText(lib.multiFolders), "[ {Multis=perf.syx}]");
     EXPECT_EQ(treeText(lib.patternFolders), "[ {Multis=pat.syx}]");
     EXPECT_FALSE(lib.categoryNames.empty());
+}
+
+// Only regular files are opened: a pipe named like a bank file would hold the scan up, and a
+// folder named like one is a folder; a link to a bank file loads as the file does.
+TEST_F(Library, PipesAndFoldersNamedLikeBankFilesAreNotReadAndLinksAreFollowed)
+{
+    folder("Folder.syx");
+    file("Folder.syx/inside.syx", rawPrograms(128, 0x20, 2));
+    file("real.syx", rawPrograms(128, 0x20, 3));
+    ASSERT_EQ(symlink((root + "/real.syx").c_str(), (root + "/link.syx").c_str()), 0);
+    ASSERT_EQ(mkfifo((root + "/pipe.syx").c_str(), 0644), 0);
+    lib.loadPatchesFromFilesystem(root);
+    ASSERT_EQ(fileNames(lib.singleFiles), (std::vector<std::string>{"inside.syx", "link.syx", "real.syx"}));
+    EXPECT_EQ(lib.singleFiles[1]->patches.at(5).name, lib.singleFiles[2]->patches.at(5).name);
+    EXPECT_EQ(loads("pipe.syx"), 0);
 }
 
 TEST_F(Library, ThreeHundredProgramsBecomeThreeBanksUnderFreeNamesAndTheSourceMovesOut)
