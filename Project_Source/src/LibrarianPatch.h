@@ -38,6 +38,9 @@ struct LibrarianPatch {
     // blanks, so the name keeps its width.
     static void appendName(std::string& name, const uint8_t* message, size_t size, size_t from,
                            size_t stopAt);
+    // The 16 name characters at from, control characters made blanks, written to to (which may
+    // be from itself).
+    static void blankedName(const uint8_t* from, uint8_t* to);
     static void appendName(std::string& name, const SysexBytes& message, size_t from, size_t stopAt)
     {
         appendName(name, message.data(), message.size(), from, stopAt);

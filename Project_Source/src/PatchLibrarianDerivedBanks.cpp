@@ -65,12 +65,7 @@ void PatchLibrarian::createNewCategoryPatchFiles()
             PatchFile* bank = counts[i]++ % PatchFile::kBankSize == 0 ? addBank(i) : banksOf[i].back();
             std::vector<LibrarianPatch>& into = bank->patches;
             if (into.empty()) into.reserve(PatchFile::kBankSize);
-            // The room of the next entries is fresh memory: have it fetched while this one is made.
-            constexpr size_t kAhead = 2;
-            if (into.size() + kAhead < into.capacity()) {
-                const char* next = reinterpret_cast<const char*>(into.data() + into.size() + kAhead);
-                for (size_t line = 0; line < sizeof(LibrarianPatch); line += 64) __builtin_prefetch(next + line, 1);
-            }
+            PatchFile::fetchRoomAhead(into);
             appendDerivedEntry(bank, entry, 1);
         }
     }

@@ -24,6 +24,7 @@ LibrarianPatch& entryAt(PatchFile* bank, int slot, int messages)
     if (static_cast<size_t>(slot) == bank->patches.size()) bank->patches.emplace_back();
     else if (static_cast<size_t>(slot) > bank->patches.size()) bank->patches.resize(static_cast<size_t>(slot) + 1);
     LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
+    PatchFile::fetchRoomAhead(bank->patches);
     if (messages > 1 && entry.messages.empty()) entry.messages.reserve(static_cast<size_t>(messages));
     return entry;
 }
@@ -288,9 +289,7 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     size_t stored = kHeaderSize + bodySize;
 
     if (kind != kKindPatterns) {
-        if (stored >= 201 && stored <= 399)
-            for (size_t i = kNameAt; i < kNameAt + kNameLength; ++i)
-                if (bytes[i] < 0x20) bytes[i] = 0x20;
+        if (stored >= 201 && stored <= 399) LibrarianPatch::blankedName(bytes + kNameAt, bytes + kNameAt);
     } else if (stored <= kPatternNameAt) {
         std::memcpy(bytes + stored, kAppendedPatternName, kNameLength);
         stored += kNameLength;
