@@ -5,8 +5,9 @@
 #endif
 
 namespace {
-// Category names by the category byte of a program.
-const char* const kCategoryNames[] = {
+// Category names by the category byte of a program: strings, so that an entry takes one by a
+// plain copy.
+const std::string kCategoryNames[] = {
     "Bass",     "Hard Bass", "Soft Lead", "Hard Lead", "Porta Lead", "Arpeggio", "Motion",
     "Bell",     "Pad",       "Strings",   "Keyboard",  "SFX",        "Drums",    "Pianos",
     "Organ",    "User 1",    "User 2",    "User 3",    "User 4",     "User 5",
@@ -15,10 +16,10 @@ static_assert(sizeof kCategoryNames / sizeof kCategoryNames[0] == LibrarianPatch
               "one name for every category byte");
 } // namespace
 
-const char* LibrarianPatch::categoryName(int byte)
+const std::string* LibrarianPatch::categoryName(int byte)
 {
     if (byte < 0 || byte >= kCategoryCount) return nullptr;
-    return kCategoryNames[byte];
+    return &kCategoryNames[byte];
 }
 
 void LibrarianPatch::parseCategory(int index)
@@ -26,7 +27,7 @@ void LibrarianPatch::parseCategory(int index)
     if (messages.empty() || index < 0) return;
     const SysexBytes& first = messages.front().bytes;
     if (static_cast<size_t>(index) >= first.size()) return;
-    if (const char* text = categoryName(first[static_cast<size_t>(index)])) category = text;
+    if (const std::string* text = categoryName(first[static_cast<size_t>(index)])) category = *text;
 }
 
 void LibrarianPatch::blankedName(const uint8_t* from, uint8_t* to)

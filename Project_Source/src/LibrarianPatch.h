@@ -31,7 +31,7 @@ struct LibrarianPatch {
     void parseCategory(int index);
 
     // The category name of a category byte, or nullptr for a byte that names none.
-    static const char* categoryName(int byte);
+    static const std::string* categoryName(int byte);
 
     // Appends 16 name characters taken from bytes [from, from + 16) of message, control
     // characters shown as blanks. Bytes at or past stopAt are never read; missing characters are

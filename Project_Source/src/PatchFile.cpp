@@ -2,6 +2,14 @@
 
 #include "SysexFamily.h"
 
+PatchFile::~PatchFile()
+{
+    // A bank's messages mostly share the block of the file they were read from.
+    SysexBytes::Releaser messages;
+    for (LibrarianPatch& entry : patches)
+        for (PatchSysexMessage& message : entry.messages) messages.take(message.bytes);
+}
+
 PatchFile* PatchFile::clone() const
 {
     PatchFile* copy = new PatchFile;

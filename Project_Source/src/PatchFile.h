@@ -24,6 +24,13 @@ struct PatchFile {
     std::string folderName;              // folder that directly holds the file
     std::vector<std::string> folderNames; // "Patches" down to folderName
 
+    PatchFile() = default;
+    PatchFile(const PatchFile&) = default;
+    PatchFile(PatchFile&&) = default;
+    PatchFile& operator=(const PatchFile&) = default;
+    PatchFile& operator=(PatchFile&&) = default;
+    ~PatchFile();
+
     // Kind of bank a SysEx message type belongs to, or -1 for a type of no bank.
     static int kindOfMessageType(int type);
 

@@ -59,7 +59,18 @@ void PatchLibrarian::createNewCategoryPatchFiles()
     std::vector<size_t> counts(categoryNames.size(), 0);
     for (const PatchFile* source : singleFiles) {
         if (!source || source->modelCode > 3) continue;
-        for (const LibrarianPatch& entry : source->patches) {
+        const std::vector<LibrarianPatch>& entries = source->patches;
+        for (size_t k = 0; k < entries.size(); ++k) {
+            // The message of an entry a few ahead is fetched while this one is copied: its ends
+            // are tested and its name read.
+            constexpr size_t kAhead = 4;
+            if (k + kAhead < entries.size() && !entries[k + kAhead].messages.empty() &&
+                !entries[k + kAhead].messages.front().bytes.empty()) {
+                const SysexBytes& ahead = entries[k + kAhead].messages.front().bytes;
+                __builtin_prefetch(ahead.data());
+                __builtin_prefetch(ahead.data() + ahead.size() - 1);
+            }
+            const LibrarianPatch& entry = entries[k];
             const size_t i = names.find(entry.category);
             if (i == PatchLibrarianText::NameFinder::npos || !isUsable(entry)) continue;
             PatchFile* bank = counts[i]++ % PatchFile::kBankSize == 0 ? addBank(i) : banksOf[i].back();

@@ -32,7 +32,7 @@ LibrarianPatch& entryAt(PatchFile* bank, int slot, int messages)
 void setCategoryFrom(LibrarianPatch& entry, const uint8_t* message, size_t size, size_t index)
 {
     if (index < size)
-        if (const char* text = LibrarianPatch::categoryName(message[index])) entry.category = text;
+        if (const std::string* text = LibrarianPatch::categoryName(message[index])) entry.category = *text;
 }
 
 // First position at or after from that holds a status byte (80 and above), or size.
@@ -288,8 +288,13 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     if (bodySize) std::memcpy(bytes + kHeaderSize, m + body, bodySize);
     size_t stored = kHeaderSize + bodySize;
 
+    // The name of a program or performance, control characters made blanks, taken from the
+    // file's bytes rather than read back from the bytes just copied. Entries are named by the
+    // length with F7 (at least 201), the stored bytes blanked by the length without.
+    uint8_t name[kNameLength];
     if (kind != kKindPatterns) {
-        if (stored >= 201 && stored <= 399) LibrarianPatch::blankedName(bytes + kNameAt, bytes + kNameAt);
+        if (stored + 1 >= 201) LibrarianPatch::blankedName(m + body + (kNameAt - kHeaderSize), name);
+        if (stored >= 201 && stored <= 399) std::memcpy(bytes + kNameAt, name, kNameLength);
     } else if (stored <= kPatternNameAt) {
         std::memcpy(bytes + stored, kAppendedPatternName, kNameLength);
         stored += kNameLength;
@@ -325,14 +330,14 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         LibrarianPatch& entry = entryAt(bank, slot, perEntry);
         entry.patchType = modelCode;
         if (stored >= 201) {
-            LibrarianPatch::appendName(entry.name, bytes, stored, kNameAt, stored);
+            LibrarianPatch::appendName(entry.name, name, kNameLength, 0, kNameLength);
             setCategoryFrom(entry, bytes, stored, kCategoryAt);
         }
         entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
     } else if (kind == kKindPerformances) {
         LibrarianPatch& entry = entryAt(bank, slot, perEntry);
         entry.patchType = 6 + modelCode;
-        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, bytes, stored, kNameAt, stored);
+        if (stored >= 301 && stored <= 399) LibrarianPatch::appendName(entry.name, name, kNameLength, 0, kNameLength);
         entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
     } else {
         if (stored <= kPatternNameAt) return reached;
