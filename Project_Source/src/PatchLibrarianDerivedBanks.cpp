@@ -63,12 +63,14 @@ void PatchLibrarian::createNewCategoryPatchFiles()
         for (size_t k = 0; k < entries.size(); ++k) {
             // The message of an entry a few ahead is fetched while this one is copied: its ends
             // are tested and its name read.
-            constexpr size_t kAhead = 4;
-            if (k + kAhead < entries.size() && !entries[k + kAhead].messages.empty() &&
-                !entries[k + kAhead].messages.front().bytes.empty()) {
+            constexpr size_t kAhead = 8;
+            if (k + kAhead < entries.size() && !entries[k + kAhead].messages.empty()) {
                 const SysexBytes& ahead = entries[k + kAhead].messages.front().bytes;
-                __builtin_prefetch(ahead.data());
-                __builtin_prefetch(ahead.data() + ahead.size() - 1);
+                if (ahead.size() > 27) {
+                    __builtin_prefetch(ahead.data());
+                    __builtin_prefetch(ahead.data() + 27);
+                    __builtin_prefetch(ahead.data() + ahead.size() - 1);
+                }
             }
             const LibrarianPatch& entry = entries[k];
             const size_t i = names.find(entry.category);
