@@ -316,11 +316,13 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         mEntryRun.perEntry = perEntry;
     }
     const int inRun = std::max(0, counter - mEntryRun.counterBase);
-    const int slot = mEntryRun.slotBase + inRun / perEntry;
+    // Most banks hold one message an entry: no division for them.
+    const int place = perEntry == 1 ? 0 : inRun % perEntry;
+    const int slot = mEntryRun.slotBase + (perEntry == 1 ? inRun : inRun / perEntry);
     // The stored type byte tells the message's place in the entry it is filed into. The index
     // the caller passes is bounded by the bank's model code, which a refused message of another
     // model may have changed in between.
-    if (inRun % perEntry != messageIndex) bytes[kTypeAt] = storedType(kind, inRun % perEntry);
+    if (place != messageIndex) bytes[kTypeAt] = storedType(kind, place);
     // After a message cut off by the end of the data there is nothing more to read.
     const int reached = cutByEnd ? -1 : pos;
     if (cutByEnd) pos = -1;
