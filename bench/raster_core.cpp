@@ -124,9 +124,9 @@ void pixBlitShapedFastFormat(benchmark::State& st, int w, int h, float alpha, pi
   pixBlitIn(st, w, h, alpha, op, PIXMAN_a8r8g8b8, true);
 }
 
-void pixFill(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
+void pixFillIn(benchmark::State& st, int w, int h, float alpha, pixman_op_t op, pixman_format_code_t format) {
   Surfaces s(w, h);
-  pixman_image_t* d = wrap(s.dst);
+  pixman_image_t* d = wrap(s.dst, format);
   pixman_color_t c = {0x8080, 0x4040, 0x2020, (uint16_t)(alpha * 65535)};
   pixman_image_t* solid = pixman_image_create_solid_fill(&c);
   for (auto _ : st) {
@@ -136,6 +136,14 @@ void pixFill(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
   st.SetItemsProcessed(st.iterations() * (int64_t)w * h);
   pixman_image_unref(solid);
   pixman_image_unref(d);
+}
+
+void pixFill(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
+  pixFillIn(st, w, h, alpha, op, PIXMAN_b8g8r8a8);
+}
+
+void pixFillFastFormat(benchmark::State& st, int w, int h, float alpha, pixman_op_t op) {
+  pixFillIn(st, w, h, alpha, op, PIXMAN_a8r8g8b8);
 }
 #endif
 
@@ -175,12 +183,15 @@ SIZES(pixBlit, overlay, 1.0f, PIXMAN_OP_OVERLAY);
 SIZES(pixBlit, hsl_hue, 1.0f, PIXMAN_OP_HSL_HUE);
 SIZES(pixBlitFastFormat, over_a8r8g8b8, 1.0f, PIXMAN_OP_OVER);
 SIZES(pixBlitFastFormat, over_mask_0_7_a8r8g8b8, 0.7f, PIXMAN_OP_OVER);
+SIZES(pixBlitFastFormat, add_a8r8g8b8, 1.0f, PIXMAN_OP_ADD);
+SIZES(pixBlitFastFormat, src_a8r8g8b8, 1.0f, PIXMAN_OP_SRC);
 SIZES(pixBlitShapedFastFormat, over_shaped_a8r8g8b8, 1.0f, PIXMAN_OP_OVER);
 SIZES(pixBlitShapedFastFormat, over_shaped_mask_0_5_a8r8g8b8, 0.5f, PIXMAN_OP_OVER);
 SIZES(pixFill, fill, 1.0f, PIXMAN_OP_SRC);
 SIZES(pixFill, fill_over_0_5, 0.5f, PIXMAN_OP_OVER);
 SIZES(pixFill, fill_over_0_7, 0.7f, PIXMAN_OP_OVER);
 SIZES(pixFill, fill_add, 1.0f, PIXMAN_OP_ADD);
+SIZES(pixFillFastFormat, fill_over_0_7_a8r8g8b8, 0.7f, PIXMAN_OP_OVER);
 #endif
 
 }  // namespace
