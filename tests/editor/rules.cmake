@@ -97,3 +97,7 @@ if(TARGET editor_program_randomizer_jack_test)
   target_link_libraries(editor_program_randomizer_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_program_randomizer_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# The performance tests take the parameter ranges and lists from the bundle's configuration.
+if(TARGET editor_performance_dump_test)
+  add_dependencies(editor_performance_dump_test QORBundle)
+endif()
