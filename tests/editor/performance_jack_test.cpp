@@ -1,0 +1,142 @@
+// The performance over JACK against the synthesizer simulator program: the send leaves as the
+// dump and its follow-up, the simulator keeps them, and the current-performance request brings
+// every value back, at both models.
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/QORParams.h"
+#include "controller_editor_support.h"
+#include "kit/plugin/IParam.h"
+#include "launcher.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <random>
+
+using namespace qorid;
+
+namespace
+{
+
+void edit(QOR& q, int id, double value)
+{
+    q.GetParam(id)->Set(value);
+    testing::internal::CaptureStdout();
+    q.OnParamChange(id);
+    testing::internal::GetCapturedStdout();
+}
+
+bool waitIdle(QOR& q)
+{
+    for (int i = 0; i < 20000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
+    return q.midiManager->threadIdle(kJobThread);
+}
+
+int portIndex(const std::vector<std::string>* names, const std::string& name)
+{
+    const auto at = std::find(names->begin(), names->end(), name);
+    return at == names->end() ? -1 : int(at - names->begin());
+}
+
+// The SysEx dumps the simulator took in, in order.
+std::vector<synthsim::Bytes> dumpsIn(const std::string& record)
+{
+    std::vector<synthsim::Bytes> out;
+    for (const auto& line : synthsim::readRecordFile(record))
+        if (line.direction == "in" && line.bytes.size() >= 25) out.push_back(line.bytes);
+    return out;
+}
+
+// Parameters of every part and of the whole performance, in range; the vocoder width only up to
+// 16, the most its byte carries. The follow-up's only with the second model, which answers with it.
+std::map<int, double> randomValues(QOR& q, int model)
+{
+    std::vector<int> whole = {kGlobalTempo, kMultiLargeCase24Param1, kMultiLargeCase24Param6};
+    if (model == 1) whole.insert(whole.end(), {kVocoderInput, kVocoderWidth, kVocoderSibilanceLevel, kMultiSmallCase13});
+    const int perPart[] = {kMultiPartPatch,    kMultiPartBank,         kMultiPartMIDICh,    kMultiPartOutput,
+                           kMultiPartSustain,  kMultiPartTranspose,    kMultiPartVeloCurve, kMultiPartPolyphony,
+                           kMultiArpSwitch,    kMultiPartStatus,       kFXMultiPanType,     kFXMultiReverbRoom,
+                           kFXMultiReverbEarlyRef, kFXMultiChorusType, kFXMultiPassToFXConfig, kFXMultiDelayRatio,
+                           kFXMultiCMorph};
+    std::vector<int> ids = whole;
+    for (int base : perPart)
+        for (int k = 0; k < 8; ++k) ids.push_back(base + k);
+    std::mt19937 random(4400u + unsigned(model));
+    std::map<int, double> values;
+    for (int id : ids) {
+        const IParam* p = q.GetParam(id);
+        const int hi = id == kVocoderWidth ? 16 : int(p->GetMax());
+        values[id] = std::uniform_int_distribution<int>(int(p->GetMin()), hi)(random);
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueBack)
+{
+    for (int model : {0, 1}) {
+        SCOPED_TRACE(model);
+        testsupport::TempDir simDir;
+        synthsim::SimProcess sim;
+        std::string error;
+        const std::string record = simDir.file("record.txt");
+        ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
+                              {"--name", "perf" + std::to_string(::getpid()) + "m" + std::to_string(model), "--record", record, "--device-id", "15",
+                               "--edit-reply", "performance", "--model", model ? "0x21" : "0x20"},
+                              error))
+            << error;
+        editortest::Editor e("a\nnormal\nyes\n\n\n");
+        QOR& q = *e.plug;
+        q.currentModel = model;
+        const int in = portIndex(q.getExternalMIDIInNames(), sim.outputPort());
+        const int out = portIndex(q.getExternalMIDIOutNames(), sim.inputPort());
+        ASSERT_GT(in, 0);
+        ASSERT_GT(out, 0);
+        edit(q, kDeviceInSelection, in);
+        edit(q, kDeviceOutSelection, out); // the enquiry, which the simulator answers at once
+        ASSERT_TRUE(waitIdle(q));
+        ASSERT_TRUE(q.startupComplete);
+
+        const std::map<int, double> values = randomValues(q, model);
+        for (const auto& [id, v] : values) q.GetParam(id)->Set(v);
+        q.GetParam(kMultiName)->SetDisplayText(0, "Over Jack");
+        q.sendGlobalsFirst = false;
+        q.sendingAllParts = false;
+        SenderJobRecord send;
+        send.job = kJobSendArrangement;
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(q.midiManager->startJob(send));
+        ASSERT_TRUE(waitIdle(q));
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::printf("job 0 without globals or programs: %.3f s\n", seconds);
+
+        std::vector<synthsim::Bytes> dumps;
+        for (int i = 0; i < 250 && dumps.size() < 4; ++i) usleep(20000), dumps = dumpsIn(record);
+        // The enquiry's answers are outgoing; in: the dump, then its follow-up.
+        ASSERT_EQ(dumps.size(), 2u);
+        EXPECT_EQ(dumps[0].size(), 381u);
+        EXPECT_EQ(dumps[0][7], 0x05);
+        EXPECT_EQ(dumps[1].size(), 25u);
+        EXPECT_EQ(dumps[1][7], 0x1B);
+        EXPECT_EQ(std::string(dumps[0].begin() + 8, dumps[0].begin() + 24), "Over Jack       ");
+
+        for (const auto& [id, v] : values) {
+            IParam* p = q.GetParam(id);
+            p->Set(v == p->GetMin() ? p->GetMax() : p->GetMin());
+        }
+        SenderJobRecord request;
+        request.job = kJobRequestActiveArrangement;
+        request.toEditor = true;
+        ASSERT_TRUE(q.midiManager->startJob(request));
+        ASSERT_TRUE(waitIdle(q));
+        EXPECT_EQ(e.text(q.statusDisplay), "Data request completed!");
+        for (const auto& [id, v] : values) EXPECT_EQ(e.value(id), v) << id;
+        EXPECT_FALSE(q.midiManager->performanceRequestActive);
+        q.midiManager->stopAndJoin();
+        sim.stop();
+    }
+}
