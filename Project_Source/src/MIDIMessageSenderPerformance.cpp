@@ -19,6 +19,7 @@ namespace
 using namespace qorid;
 namespace sx = SysexFamily;
 
+constexpr int kPartPauseMs = 200;
 constexpr int kMessagePauseMs = 200;
 constexpr int kNamePauseMs = 500;
 constexpr int kRequestSweepPass = 30;
@@ -27,12 +28,24 @@ constexpr int kLibraryWaits = 200;
 constexpr int kLibraryWaitMs = 25;
 } // namespace
 
-void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool /*passOn*/)
+void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool passOn)
 {
     QOR& q = *controller;
     MIDIMessageManager* m = q.midiManager;
     q.DisplayProcessingIndicator(true);
     if (q.sendGlobalsFirst) sendGlobalToDevice(q.deviceId);
+    if (q.sendingAllParts) {
+        q.incomingMidiBlocked = true;
+        for (int part = 0; part < PerformanceDump::kParts && !mStopping; ++part) {
+            if (m) m->sendInProgress = true;
+            sendPartToDevice(part, storeIntoLibrary, passOn);
+            q.DisplayProcessingIndicator(true);
+            // At least one pause a part, then until the program send has ended.
+            do {
+                if (!pause(kPartPauseMs)) break;
+            } while (m && m->sendInProgress);
+        }
+    }
 
     const auto value = [&q](int id) {
         const IParam* p = q.GetParam(id);
@@ -105,17 +118,11 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
         if (m) m->mainTabRefreshPending = true;
         if (part >= 0 && part < PerformanceDump::kParts) q.patternRequestPart = part;
         request(-1);
-        WaitPlan plan;
-        plan.periodMs = period;
-        plan.sweepPass = kRequestSweepPass;
-        plan.timeOutPass = kRequestTimeOutPass;
-        plan.sweepStepMs = period;
-        plan.cancelFirst = true;
-        plan.request = [&q, &request](int id) {
+        const auto sweep = [&q, &request](int id) {
             request(id);
             q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
         };
-        end = waitForReply(plan);
+        end = waitForReply({kRequestSweepPass, kRequestTimeOutPass, period, sweep, period, true});
         q.DisplayProcessingIndicator(true);
     } else {
         q.SetLibrarianRequestActive(true);

@@ -35,12 +35,7 @@ struct Bench {
     explicit Bench(const synthsim::Options& options)
     {
         testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
-        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
-        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
-        testing::internal::CaptureStdout();
-        plug = std::make_unique<testsupport::InSynthQOR>(options);
-        testing::internal::GetCapturedStdout();
-        unsetenv("QOR_BUNDLE_PATH");
+        plug = testsupport::makeFromBundle<testsupport::InSynthQOR>(dir.path, options);
         plug->GetParam(kLibSyncTimer)->Set(2);
         plug->GetParam(kGlobalMidiChannel)->Set(15);
         plug->deviceId = 15;

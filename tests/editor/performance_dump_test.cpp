@@ -66,16 +66,7 @@ Bytes with(Bytes b, std::initializer_list<std::pair<size_t, uint8_t>> bytes)
 }
 
 struct Editor {
-    Editor()
-    {
-        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
-        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
-        testing::internal::CaptureStdout();
-        plug = std::make_unique<testsupport::RecordingQOR>();
-        testing::internal::GetCapturedStdout();
-        unsetenv("QOR_BUNDLE_PATH");
-        plug->midiManager->expectingEditDump = true;
-    }
+    Editor() { plug->midiManager->expectingEditDump = true; }
     void send(Bytes b)
     {
         ISysEx msg(0, b.data(), int(b.size()));
@@ -90,7 +81,7 @@ struct Editor {
         return s.Get();
     }
     testsupport::TempDir dir;
-    std::unique_ptr<testsupport::RecordingQOR> plug;
+    std::unique_ptr<testsupport::RecordingQOR> plug = testsupport::makeFromBundle<testsupport::RecordingQOR>(dir.path);
 };
 
 std::map<int, double> statuses(const Editor& e)

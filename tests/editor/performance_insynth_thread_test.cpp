@@ -66,6 +66,14 @@ std::map<int, double> randomValues(Bench& b, unsigned seed)
     return values;
 }
 
+// A synthesizer at the editor's start-up device id.
+synthsim::Options atEditorsId()
+{
+    synthsim::Options o;
+    o.deviceId = 15;
+    return o;
+}
+
 Bench& prepared(Bench& b, int model)
 {
     b.plug->currentModel = model;
@@ -158,9 +166,7 @@ TEST(PerformanceRoundTrip, EveryValueTheSendCarriesComesBackWithTheRequest)
 
 TEST(PerformanceSend, GlobalsFirstAndAnEmptyNameAndTheLibrarysChannels)
 {
-    synthsim::Options o;
-    o.deviceId = 15;
-    Bench b(o);
+    Bench b(atEditorsId());
     prepared(b, 0);
     b.plug->sendGlobalsFirst = true;
     b.plug->GetParam(kMultiName)->SetDisplayText(0, "");
@@ -257,4 +263,59 @@ TEST(PerformanceRequest, ACancelAndTheLibrarysWaitEndItToo)
         EXPECT_TRUE(b.plug->midiManager->libraryPerformanceRequest.active);
         EXPECT_FALSE(b.plug->midiManager->performanceRequestActive);
     }
+}
+
+TEST(PerformanceSend, ThePushSendsGlobalsEightProgramsAndThePerformanceWithIncomingBlocked)
+{
+    Bench b(atEditorsId());
+    prepared(b, 0);
+    b.plug->startupComplete = true;
+    std::vector<bool> blocked;
+    b.onPause = [&](int, int ms) {
+        if (ms == 150) blocked.push_back(b.plug->incomingMidiBlocked);
+    };
+    b.plug->GetParam(kPushArrangement)->Set(1);
+    testing::internal::CaptureStdout();
+    b.plug->OnParamChange(kPushArrangement);
+    while (b.plug->midiManager->sender->records[kJobThread].job != kJobSendArrangement ||
+           !b.plug->midiManager->threadIdle(kJobThread))
+        usleep(1000);
+    testing::internal::GetCapturedStdout();
+
+    const auto handed = b.plug->copy(b.plug->handed);
+    std::vector<int> want = {281, 297, 296, 296, 296, 296, 296, 296, 296, 296, 381, 25};
+    ASSERT_EQ(sizes(handed), want);
+    for (int part = 0; part < 8; ++part) EXPECT_EQ(handed[size_t(2 + part)][8], part);
+    std::vector<int> pauses = {kPeriod, kPeriod};
+    for (int part = 0; part < 8; ++part) pauses.insert(pauses.end(), {150, 200});
+    pauses.insert(pauses.end(), {200, 200, 500});
+    EXPECT_EQ(b.pauses, pauses);
+    EXPECT_EQ(blocked, std::vector<bool>(8, true));
+    EXPECT_FALSE(b.plug->incomingMidiBlocked);
+    EXPECT_FALSE(b.plug->deviceTransferActive);
+    EXPECT_FALSE(b.plug->sendingAllParts);
+    EXPECT_FALSE(b.plug->midiManager->sendInProgress);
+}
+
+TEST(PerformanceRequest, AfterItARequestForTheEighthPartCompletes)
+{
+    synthsim::Options o;
+    o.deviceId = 15, o.editReply = synthsim::EditReply::Performance;
+    Bench b(o);
+    prepared(b, 0);
+    b.run(request(true));
+    ASSERT_EQ(b.status(), "Data request completed!");
+
+    // The synthesizer's eighth part selected on its global channel, and its program asked for.
+    o.editReply = synthsim::EditReply::Program;
+    b.plug->session.synth().setOptions(o);
+    b.plug->session.onMessage({0xBF, 0x62, 0x71});
+    b.plug->session.onMessage({0xBF, 0x06, 76 + 7});
+    SenderJobRecord part;
+    part.job = kJobRequestPart;
+    part.part = 7;
+    part.toEditor = true;
+    b.run(part);
+    EXPECT_EQ(b.plug->copy(b.plug->received).back()[8], 7);
+    EXPECT_EQ(b.status(), "Data request completed!");
 }

@@ -1,6 +1,7 @@
 // The performance over JACK against the synthesizer simulator program: the send leaves as the
 // dump and its follow-up, the simulator keeps them, and the current-performance request brings
-// every value back, at both models.
+// every value back, at both models; the push sends globals, the eight programs and the
+// performance in that order.
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
@@ -80,15 +81,17 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
 {
     for (int model : {0, 1}) {
         SCOPED_TRACE(model);
+        // The simulator first: the editor lists the ports that stand when it opens.
         testsupport::TempDir simDir;
+        const std::string record = simDir.file("record.txt");
         synthsim::SimProcess sim;
         std::string error;
-        const std::string record = simDir.file("record.txt");
-        ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
-                              {"--name", "perf" + std::to_string(::getpid()) + "m" + std::to_string(model), "--record", record, "--device-id", "15",
-                               "--edit-reply", "performance", "--model", model ? "0x21" : "0x20"},
-                              error))
-            << error;
+        const std::vector<std::string> options = {"--name",       "perf" + std::to_string(::getpid()) + "m" + std::to_string(model),
+                                                  "--record",     record,
+                                                  "--device-id",  "15",
+                                                  "--edit-reply", "performance",
+                                                  "--model",      model ? "0x21" : "0x20"};
+        ASSERT_TRUE(sim.start(SYNTH_SIM_EXE, options, error)) << error;
         editortest::Editor e("a\nnormal\nyes\n\n\n");
         QOR& q = *e.plug;
         q.currentModel = model;
@@ -136,6 +139,22 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         EXPECT_EQ(e.text(q.statusDisplay), "Data request completed!");
         for (const auto& [id, v] : values) EXPECT_EQ(e.value(id), v) << id;
         EXPECT_FALSE(q.midiManager->performanceRequestActive);
+
+        // The push: both global dumps, the eight programs in part order, then the performance.
+        if (model == 0) {
+            const auto pushed = std::chrono::steady_clock::now();
+            edit(q, kPushArrangement, 1);
+            ASSERT_TRUE(waitIdle(q));
+            std::printf("push arrangement: %.3f s\n",
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - pushed).count());
+            for (int i = 0; i < 250 && dumps.size() < 14; ++i) usleep(20000), dumps = dumpsIn(record);
+            std::vector<size_t> lengths;
+            for (size_t i = 2; i < dumps.size(); ++i) lengths.push_back(dumps[i].size());
+            EXPECT_EQ(lengths, (std::vector<size_t>{281, 297, 296, 296, 296, 296, 296, 296, 296, 296, 381, 25}));
+            for (size_t part = 0; part < 8 && 4 + part < dumps.size(); ++part) EXPECT_EQ(dumps[4 + part][8], part);
+            EXPECT_FALSE(q.incomingMidiBlocked);
+            EXPECT_FALSE(q.sendingAllParts);
+        }
         q.midiManager->stopAndJoin();
         sim.stop();
     }
