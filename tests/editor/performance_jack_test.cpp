@@ -5,6 +5,7 @@
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
+#include "sim_jack_support.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
 
@@ -19,28 +20,10 @@
 
 using namespace qorid;
 
+using simjack::edit;
+
 namespace
 {
-
-void edit(QOR& q, int id, double value)
-{
-    q.GetParam(id)->Set(value);
-    testing::internal::CaptureStdout();
-    q.OnParamChange(id);
-    testing::internal::GetCapturedStdout();
-}
-
-bool waitIdle(QOR& q)
-{
-    for (int i = 0; i < 20000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
-    return q.midiManager->threadIdle(kJobThread);
-}
-
-int portIndex(const std::vector<std::string>* names, const std::string& name)
-{
-    const auto at = std::find(names->begin(), names->end(), name);
-    return at == names->end() ? -1 : int(at - names->begin());
-}
 
 // The SysEx dumps the simulator took in, in order.
 std::vector<synthsim::Bytes> dumpsIn(const std::string& record)
@@ -95,13 +78,9 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         editortest::Editor e("a\nnormal\nyes\n\n\n");
         QOR& q = *e.plug;
         q.currentModel = model;
-        const int in = portIndex(q.getExternalMIDIInNames(), sim.outputPort());
-        const int out = portIndex(q.getExternalMIDIOutNames(), sim.inputPort());
-        ASSERT_GT(in, 0);
-        ASSERT_GT(out, 0);
-        edit(q, kDeviceInSelection, in);
-        edit(q, kDeviceOutSelection, out); // the enquiry, which the simulator answers at once
-        ASSERT_TRUE(waitIdle(q));
+        simjack::connect(q, sim); // the output starts the enquiry, which the simulator answers at once
+        ASSERT_TRUE(q.midiIOSet);
+        ASSERT_TRUE(simjack::waitIdle(q));
         ASSERT_TRUE(q.startupComplete);
 
         const std::map<int, double> values = randomValues(q, model);
@@ -113,7 +92,7 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         send.job = kJobSendArrangement;
         const auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(q.midiManager->startJob(send));
-        ASSERT_TRUE(waitIdle(q));
+        ASSERT_TRUE(simjack::waitIdle(q));
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::printf("job 0 without globals or programs: %.3f s\n", seconds);
 
@@ -135,7 +114,7 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         request.job = kJobRequestActiveArrangement;
         request.toEditor = true;
         ASSERT_TRUE(q.midiManager->startJob(request));
-        ASSERT_TRUE(waitIdle(q));
+        ASSERT_TRUE(simjack::waitIdle(q));
         EXPECT_EQ(e.text(q.statusDisplay), "Data request completed!");
         for (const auto& [id, v] : values) EXPECT_EQ(e.value(id), v) << id;
         EXPECT_FALSE(q.midiManager->performanceRequestActive);
@@ -144,7 +123,7 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         if (model == 0) {
             const auto pushed = std::chrono::steady_clock::now();
             edit(q, kPushArrangement, 1);
-            ASSERT_TRUE(waitIdle(q));
+            ASSERT_TRUE(simjack::waitIdle(q));
             std::printf("push arrangement: %.3f s\n",
                         std::chrono::duration<double>(std::chrono::steady_clock::now() - pushed).count());
             for (int i = 0; i < 250 && dumps.size() < 14; ++i) usleep(20000), dumps = dumpsIn(record);
