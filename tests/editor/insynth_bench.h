@@ -49,7 +49,14 @@ struct Bench {
             ms = 0;
         };
     }
-    ~Bench() { plug.reset(); }
+    // Nothing runs or arrives any more before the controller's destructors begin: a delivery
+    // during them would call through a half-destroyed object.
+    ~Bench()
+    {
+        plug->midiManager->stopAndJoin();
+        plug->session.output().stop();
+        plug.reset();
+    }
 
     std::string status() const
     {
