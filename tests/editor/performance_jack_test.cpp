@@ -8,6 +8,7 @@
 #include "sim_jack_support.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
+#include "syxfile.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -105,6 +106,18 @@ TEST(PerformanceJack, TheSendReachesTheSynthesizerAndTheRequestBringsEveryValueB
         EXPECT_EQ(dumps[1].size(), 25u);
         EXPECT_EQ(dumps[1][7], 0x1B);
         EXPECT_EQ(std::string(dumps[0].begin() + 8, dumps[0].begin() + 24), "Over Jack       ");
+        // The simulator's performance edit buffer and follow-up hold what it received.
+        sim.command("dump " + simDir.path);
+        std::string line;
+        ASSERT_TRUE(sim.readLine(line, 5000));
+        synthsim::SplitResult edits;
+        ASSERT_TRUE(synthsim::readSyxFile(simDir.file("edit-buffers.syx"), edits, error)) << error;
+        std::vector<synthsim::Bytes> kept;
+        for (const auto& m : edits.messages)
+            if (m.size() == 381 || m.size() == 25) kept.push_back(synthsim::Bytes(m.begin() + 8, m.end() - 1));
+        ASSERT_EQ(kept.size(), 2u);
+        EXPECT_EQ(kept[0], synthsim::Bytes(dumps[0].begin() + 8, dumps[0].end() - 1));
+        EXPECT_EQ(kept[1], synthsim::Bytes(dumps[1].begin() + 8, dumps[1].end() - 1));
 
         for (const auto& [id, v] : values) {
             IParam* p = q.GetParam(id);
