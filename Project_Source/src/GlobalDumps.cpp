@@ -43,14 +43,8 @@ constexpr Fixed kSecondFixed[] = {{8, 0x28},  {21, 0x5F}, {27, 0x69}, {28, 0x1E}
 
 void writeFrame(uint8_t* out, size_t size, uint8_t model, uint8_t type, const Fixed* fixed, size_t fixedCount)
 {
-    std::memset(out, 0, size);
-    out[0] = sx::kStart;
-    std::memcpy(out + 1, sx::kMakerId, 3);
-    out[4] = sx::kFixed;
-    out[sx::kModelAt] = model;
-    out[sx::kTypeAt] = type;
+    sx::frameDump(out, size, model, 0, type);
     for (size_t i = 0; i < fixedCount; ++i) out[fixed[i].at] = fixed[i].byte;
-    out[size - 1] = sx::kEnd;
 }
 
 bool isDump(const uint8_t* bytes, size_t size, size_t wanted, uint8_t type)

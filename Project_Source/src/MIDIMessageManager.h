@@ -10,6 +10,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "LibrarianPatch.h"
 #include "MIDIMessageSender.h"
@@ -89,7 +90,17 @@ public:
     static void decodeTapPatternCode(unsigned char* code, char* steps);
     // Fills decodedBits with the bits of a 7-bit value, entry 0 = bit 6.
     void eightBitDecoder(int value);
-    std::array<uint8_t, 7> decodedBits{};
+    // ---- the performance (MIDIMessageManagerMulti.cpp) ----
+    // The performance dump and its follow-up; each takes only its own whole message. The dump
+    // completes a request at the first model, the follow-up at the second. Every call of
+    // sysexMultiParse ends by showing the selected part's name and category again.
+    void sysexMultiParse(ISysEx* msg);
+    void sysexMultiParsePT2(ISysEx* msg);
+    // decodedBits := [byte / 64, bit 5, bit 4, bit 3, bit 2, byte mod 4].
+    void eightBitDecoderWONumTwo(int value);
+    // decodedBits := [byte / 32, bit 4, bit 3, bit 2, byte mod 4].
+    void eightBitDecoderWONumTwoAndSixtyFour(int value);
+    std::vector<int> decodedBits;
 
     // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
     // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the
@@ -130,9 +141,10 @@ public:
     Poco::Thread clockTransportThread{"clockTransportThread"};
     Poco::Thread clockThread{"clockThread"};
 
-private:
-    // A value from a dump into the parameter and its controls.
+    // A value from a dump into the parameter and its controls, without the change hook.
     void setFromDump(int id, double value);
+
+private:
     bool requestBufferArmed();
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
     Poco::Thread& threadObject(int thread);

@@ -1,6 +1,7 @@
 // Incoming SysEx: the router and the global dumps' readers.
 #include "GlobalDumps.h"
 #include "MIDIMessageManager.h"
+#include "PerformanceDump.h"
 #include "QOR.h"
 #include "QORParams.h"
 #include "kit/plugin/IGraphics.h"
@@ -28,7 +29,7 @@ bool MIDIMessageManager::requestBufferArmed()
 
 void MIDIMessageManager::eightBitDecoder(int value)
 {
-    decodedBits = GlobalDumps::sevenBits(value);
+    decodedBits = PerformanceDump::sevenFields(value);
 }
 
 void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
@@ -40,6 +41,8 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
         if (!expectingEditDump) mainTabRefreshPending = false;
     } else if (expectingEditDump) {
         sysexPatchParse(msg);
+        sysexMultiParse(msg);
+        sysexMultiParsePT2(msg);
         if (performanceRequestActive) mainTabRefreshPending = false;
     } else if (controller->expectGlobalDump) {
         sysexSettings1Parse(msg);

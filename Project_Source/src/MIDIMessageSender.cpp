@@ -42,7 +42,7 @@ void MIDIMessageSender::dispatch(const SenderJobRecord& r)
     case kJobSendSequence: sendSequenceToDevice(); break;
     case kJobSendPatchFromLibrarian: sendPatchToDeviceFromLibrarian(r.patch, r.part); break;
     case kJobStoreAllPatches: storeAllPatchesToDeviceFromLibrarian(r.storeMode, r.storeStartSlot, r.storeBank); break;
-    case kJobRequestActiveArrangement: sendActiveArrangementRequestSysex(r.toEditor); break;
+    case kJobRequestActiveArrangement: sendActiveArrangementRequestSysex(r.toEditor, r.part); break;
     case kJobRequestPart: sendPartRequestSysex(r.part, r.toEditor); break;
     case kJobRequestSequence: sendSequenceRequestSysex(); break;
     case kJobRequestSingleMulti: sendSingleMultiRequestSysex(r.bank); break;
@@ -186,10 +186,8 @@ void MIDIMessageSender::sendSingleSequenceRequestSysex() { flashIndicator(); }
 void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 
 // The jobs of the message families that have not landed yet do nothing.
-void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
-void MIDIMessageSender::sendActiveArrangementRequestSysex(bool) {}
 void MIDIMessageSender::sendSingleMultiRequestSysex(int) {}
 void MIDIMessageSender::sendAllMultiRequestSysex(int) {}
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}

@@ -156,7 +156,9 @@ public:
     void sendSequenceToDevice();
     void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part);
     void storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank);
-    void sendActiveArrangementRequestSysex(bool toEditor);
+    // The current performance into the editor, or into the armed library buffer. part is the
+    // pattern's part (0..7) the pattern parser compares; any other number leaves it.
+    void sendActiveArrangementRequestSysex(bool toEditor, int part);
     // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library.
     void sendPartRequestSysex(int part, bool toEditor);
     void sendSequenceRequestSysex();

@@ -438,13 +438,7 @@ std::array<uint8_t, kNameLength> nameBytes(const std::string& name)
 
 void write(const ValueOf& value, int part, uint8_t model, const std::string& name, uint8_t* out)
 {
-    std::memset(out, 0, kSize);
-    out[0] = sx::kStart;
-    std::memcpy(out + 1, sx::kMakerId, 3);
-    out[4] = sx::kFixed;
-    out[sx::kModelAt] = model;
-    out[sx::kDeviceAt] = dataByte(wholeValue(value(kGlobalMidiChannel)));
-    out[sx::kTypeAt] = sx::kTypeProgramDump;
+    sx::frameDump(out, kSize, model, dataByte(wholeValue(value(kGlobalMidiChannel))), sx::kTypeProgramDump);
     out[kPartAt] = dataByte(part);
     const auto text = nameBytes(name);
     std::memcpy(out + kNameAt, text.data(), kNameLength);
@@ -457,7 +451,6 @@ void write(const ValueOf& value, int part, uint8_t model, const std::string& nam
         else
             out[f.at] = uint8_t(out[f.at] + ((std::clamp(v, 0, int(f.maxValue)) + f.offset) << f.lowBit));
     }
-    out[kSize - 1] = sx::kEnd;
 }
 
 bool isProgramDump(const uint8_t* bytes, size_t size)

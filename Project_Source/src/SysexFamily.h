@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace SysexFamily {
 
@@ -92,6 +93,19 @@ constexpr size_t kBareStoredRequestSize = kStoredRequestSize - 2;
 // performances, their follow-ups and their requests bank + 1.
 constexpr int kProgramBankCodeBase = 5;
 constexpr int kPerformanceBankCodeBase = 1;
+
+// A dump of size bytes: zeros between the envelope and the closing F7.
+inline void frameDump(uint8_t* out, size_t size, uint8_t model, uint8_t device, uint8_t type)
+{
+    std::memset(out, 0, size);
+    out[0] = kStart;
+    std::memcpy(out + 1, kMakerId, 3);
+    out[4] = kFixed;
+    out[kModelAt] = model;
+    out[kDeviceAt] = device;
+    out[kTypeAt] = type;
+    out[size - 1] = kEnd;
+}
 
 // Model byte of an outgoing message for the controller's model setting.
 constexpr uint8_t modelByteFor(int currentModel) { return currentModel == 0 ? kModelFirst : kModelSecond; }

@@ -126,7 +126,9 @@ TEST(ControllerDispatchJobs, ABusyThreadStartsNothingAndLeavesTheTransferFlags)
     ASSERT_EQ(pushed.size(), 1u);
     EXPECT_EQ(pushed[0].job, kJobSendArrangement);
     EXPECT_TRUE(q.sendGlobalsFirst);
-    EXPECT_TRUE(q.sendingAllParts);
+    // The program send of the eighth part has ended the all-parts send again.
+    EXPECT_FALSE(q.sendingAllParts);
+    EXPECT_FALSE(q.incomingMidiBlocked);
 }
 
 TEST(ControllerDispatchJobs, SynthesizerValuesOnAnotherThreadMeetEditsSafely)

@@ -1,24 +1,11 @@
 // The device-id enquiry and the global settings send against the in-process synthesizer: what
 // went out, what the status line said at every pause, and what the editor took in. The pauses
 // do not sleep: each lets the simulator's answers arrive, so the passes are counted exactly.
-#include "Project_Source/src/MIDIMessageManager.h"
-#include "Project_Source/src/QORParams.h"
-#include "kit/kitstring.h"
-#include "kit/plugin/IControl.h"
-#include "kit/plugin/IParam.h"
-#include "support/insynth.h"
-#include "support/tempdir.h"
-#include "support/testpaths.h"
+#include "insynth_bench.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,79 +14,8 @@ using namespace qorid;
 namespace
 {
 
-constexpr int kPeriod = 100; // kLibSyncTimer entry 2
-
-struct Bench {
-    explicit Bench(const synthsim::Options& options)
-    {
-        testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
-        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
-        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
-        testing::internal::CaptureStdout();
-        plug = std::make_unique<testsupport::InSynthQOR>(options);
-        testing::internal::GetCapturedStdout();
-        unsetenv("QOR_BUNDLE_PATH");
-        plug->GetParam(kLibSyncTimer)->Set(2);
-        plug->GetParam(kGlobalMidiChannel)->Set(15);
-        plug->deviceId = 15;
-        plug->midiManager->sender->onPause = [this](int& ms) {
-            plug->session.output().drain();
-            std::lock_guard<std::mutex> lock(mLock);
-            pauses.push_back(ms);
-            const std::string now = status();
-            if (statuses.empty() || statuses.back() != now) statuses.push_back(now);
-            if (onPause) onPause(int(pauses.size()), ms);
-            ms = 0;
-        };
-    }
-    ~Bench() { plug.reset(); }
-
-    std::string status() const
-    {
-        KIT_String s("", 0, 256);
-        if (plug->statusDisplay) plug->statusDisplay->GetTextCopy(&s);
-        return s.Get();
-    }
-    void run(int job)
-    {
-        SenderJobRecord record;
-        record.job = job;
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(plug->midiManager->startJob(record));
-        while (!plug->midiManager->threadIdle(kJobThread)) usleep(1000);
-        testing::internal::GetCapturedStdout();
-    }
-    // The enquiry as the output selection starts it; the status it ended with joins statuses.
-    void enquire()
-    {
-        plug->expectGlobalDump = true;
-        run(kJobDeviceIdEnquiry);
-        if (statuses.empty() || statuses.back() != status()) statuses.push_back(status());
-    }
-    // Device bytes of the enquiries handed to the output, in order.
-    std::vector<int> enquiries()
-    {
-        std::vector<int> out;
-        for (const auto& m : plug->copy(plug->handed))
-            if (m.size() == 7 && m[6] == 0x10) out.push_back(m[5]);
-        return out;
-    }
-    double value(int id) const { return plug->GetParam(id)->Value(); }
-    std::string logText() const
-    {
-        std::ifstream in(dir.file("QOR Editor LOG.txt"));
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    testsupport::TempDir dir;
-    std::unique_ptr<testsupport::InSynthQOR> plug;
-    std::mutex mLock;
-    std::vector<int> pauses;
-    std::vector<std::string> statuses;
-    std::function<void(int count, int ms)> onPause;
-};
+using insynthtest::Bench;
+using insynthtest::kPeriod;
 
 std::vector<int> sweepUpTo(int last)
 {

@@ -126,5 +126,5 @@ TEST(SysExRouter, EightBitDecoderPutsTheHighBitFirst)
 {
     Router r;
     r.plug->midiManager->eightBitDecoder(0x45);
-    EXPECT_EQ(r.plug->midiManager->decodedBits, (std::array<uint8_t, 7>{1, 0, 0, 0, 1, 0, 1}));
+    EXPECT_EQ(r.plug->midiManager->decodedBits, (std::vector<int>{1, 0, 0, 0, 1, 0, 1}));
 }

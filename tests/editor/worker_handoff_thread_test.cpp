@@ -48,7 +48,7 @@ TEST_F(Worker, JobsWithNothingToSendOnlyFlashTheIndicatorAndJobThreeEndsTheSend)
         bool sendingBefore, sendingAfter;
     } cases[] = {{3, {on, off}, true, false},  {8, {on, off}, true, true}, {13, {on, off}, true, true},
                  {14, {on, off}, true, true},  {19, {}, true, true},       {23, {}, true, true},
-                 {0, {}, false, true},         {4, {}, false, true},       {5, {}, false, true},
+                 {0, {on, off}, false, false}, {4, {}, false, true},       {5, {}, false, true},
                  {8, {on, off}, false, false}, {-1, {}, false, false}};
     for (const auto& c : cases) {
         plug->indicator.clear();

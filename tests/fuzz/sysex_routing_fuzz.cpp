@@ -1,7 +1,8 @@
 // One device message into the controller's SysEx router, in a state the leading bytes choose:
 // whether the enquiry waits for the global dumps, whether an edit dump is expected, which
 // library buffer is armed, the model and the part a request waits for. Nothing may crash, and
-// the device id may change only through a whole global dump while the enquiry waits for it.
+// the device id may change only through a whole global dump while the enquiry waits for it, and
+// the selected part stays one of the eight.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,5 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     q.ProcessSysEx(&sysex, true);
     if (q.deviceId != 15 && !(global && open)) fail("the device id changed without a global dump");
     if (global && open && q.deviceId != msg[6]) fail("a global dump's device id was not adopted");
+    if (q.selectedPart < 0 || q.selectedPart > 7) fail("a performance dump selected a part past the eight");
     return 0;
 }

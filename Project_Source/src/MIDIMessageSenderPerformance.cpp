@@ -1,0 +1,154 @@
+// The whole performance to the synthesizer or into the library (job 0), and the request of the
+// synthesizer's current performance (job 6).
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "PatchLibrarian.h"
+#include "PatchManager.h"
+#include "PerformanceDump.h"
+#include "QOR.h"
+#include "QORParams.h"
+#include "SysexFamily.h"
+#include "kit/plugin/IParam.h"
+
+namespace
+{
+using namespace qorid;
+namespace sx = SysexFamily;
+
+constexpr int kPartPauseMs = 200;
+constexpr int kMessagePauseMs = 200;
+constexpr int kNamePauseMs = 500;
+constexpr int kRequestSweepPass = 30;
+constexpr int kRequestTimeOutPass = 50;
+constexpr int kLibraryWaits = 200;
+constexpr int kLibraryWaitMs = 25;
+} // namespace
+
+void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool passOn)
+{
+    QOR& q = *controller;
+    MIDIMessageManager* m = q.midiManager;
+    q.DisplayProcessingIndicator(true);
+    if (q.sendGlobalsFirst) sendGlobalToDevice(q.deviceId);
+    if (q.sendingAllParts) {
+        q.incomingMidiBlocked = true;
+        for (int part = 0; part < PerformanceDump::kParts && !mStopping; ++part) {
+            if (m) m->sendInProgress = true;
+            sendPartToDevice(part, storeIntoLibrary, passOn);
+            q.DisplayProcessingIndicator(true);
+            // At least one pause a part, then until the program send has ended.
+            do {
+                if (!pause(kPartPauseMs)) break;
+            } while (m && m->sendInProgress);
+        }
+    }
+
+    const auto value = [&q](int id) {
+        const IParam* p = q.GetParam(id);
+        return p ? p->Value() : 0.0;
+    };
+    const IParam* nameParam = q.GetParam(kMultiName);
+    const std::string name = nameParam ? nameParam->CopyDisplayText(0) : std::string();
+    const uint8_t model = sx::modelByteFor(q.currentModel);
+    std::vector<uint8_t> dump(sx::kPerformanceDumpSize);
+    std::vector<uint8_t> followUp(sx::kFollowUpSize);
+    PerformanceDump::writeDump(value, model, name, dump.data());
+    PerformanceDump::writeFollowUp(value, model, followUp.data());
+
+    // A library performance has set the parts' channels for its parse; they go back to the
+    // library's own. The messages keep the channels they were built with.
+    if (q.libraryPerformanceTransfer && m)
+        for (int k = 0; k < PerformanceDump::kParts; ++k)
+            m->setFromDump(kMultiPartMIDICh + k, q.savedPartChannels[size_t(k)]);
+
+    if (storeIntoLibrary) {
+        // Into the selected slot: the slot number stands in for the type, and the armed
+        // library buffer takes both messages as if they came from the synthesizer.
+        const uint8_t slot = uint8_t(q.patchLibrarian ? q.patchLibrarian->upperSlot : 0);
+        dump[sx::kTypeAt] = slot;
+        followUp[sx::kTypeAt] = slot;
+        q.SetLibrarianRequestActive(true);
+        for (std::vector<uint8_t>* message : {&dump, &followUp}) {
+            ISysEx sysex(0, message->data(), int(message->size()));
+            if (!mStopping) q.ProcessSysEx(&sysex, true);
+            pause(kMessagePauseMs);
+        }
+    } else {
+        sendChecked(dump.data(), int(dump.size()));
+        pause(kMessagePauseMs);
+        sendChecked(followUp.data(), int(followUp.size()));
+        pause(kMessagePauseMs);
+        if (patchManager) {
+            std::lock_guard<std::mutex> lock(patchManager->namesLock);
+            if (!patchManager->patch.names.empty()) patchManager->patch.names[0] = name.empty() ? "Set Name" : name;
+        }
+        q.setLibrarianViewDirty();
+        pause(kNamePauseMs);
+    }
+
+    q.incomingMidiBlocked = false;
+    q.deviceTransferActive = false;
+    q.DisplayProcessingIndicator(false);
+    if (m) m->sendInProgress = false;
+}
+
+void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int part)
+{
+    QOR& q = *controller;
+    MIDIMessageManager* m = q.midiManager;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    finished = false;
+    // The router's part gate would compare byte 8 of the dump, a name character, with a part.
+    q.pendingRequestPart = -1;
+    const int period = q.getTimerValue();
+    const auto request = [this, m](int device) {
+        if (m) m->performanceRequestActive = true;
+        Request r = buildRequest(sx::kTypeRequestEditBuffer, device);
+        sendChecked(r.bytes, r.length);
+    };
+
+    WaitEnd end = WaitEnd::Stopped;
+    if (toEditor) {
+        q.SetLibrarianRequestActive(false);
+        if (m) m->mainTabRefreshPending = true;
+        if (part >= 0 && part < PerformanceDump::kParts) q.patternRequestPart = part;
+        request(-1);
+        const auto sweep = [&q, &request](int id) {
+            request(id);
+            q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
+        };
+        end = waitForReply({kRequestSweepPass, kRequestTimeOutPass, period, sweep, period, true});
+        q.DisplayProcessingIndicator(true);
+    } else {
+        q.SetLibrarianRequestActive(true);
+        request(-1);
+        end = WaitEnd::TimeOut;
+        for (int pass = 0; pass < kLibraryWaits; ++pass) {
+            if (!pause(kLibraryWaitMs)) {
+                end = WaitEnd::Stopped;
+                break;
+            }
+            q.showStatus("Processing, please wait...");
+            if (cancelRequested || q.replyArrived) {
+                end = cancelRequested ? WaitEnd::Cancel : WaitEnd::Reply;
+                break;
+            }
+        }
+    }
+    if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+    if (end != WaitEnd::Reply) finished = true;
+
+    pause(period / 2);
+    if (cancelRequested)
+        q.showStatus("Data request CANCELLED!");
+    else if (!finished)
+        q.showStatus("Data request completed!");
+    q.DisplayProcessingIndicator(false);
+    // Left set, it would keep a later request for part 8 from ever completing.
+    if (m) m->performanceRequestActive = false;
+}
