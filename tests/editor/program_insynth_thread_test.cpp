@@ -68,6 +68,13 @@ struct Bench {
             ms = 0;
         };
     }
+    // The simulator's output thread calls Plug::ProcessSysEx: stop it before Plug is destroyed.
+    ~Bench()
+    {
+        plug->midiManager->stopAndJoin();
+        plug->session.output().stop();
+        plug.reset();
+    }
     std::string status() const
     {
         KIT_String s("", 0, 256);
