@@ -1,6 +1,7 @@
 // The HWND view: the window record every window and dialog of the layer carries, its creation
 // with WM_CREATE or WM_INITDIALOG, its message entry, its destruction and its properties.
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-toplevel.h"
 
 #include "kit/wapi/wapi-gdi.h"
 #include "kit/wapi/wapi-text-engine.h"
@@ -86,6 +87,9 @@ Wapi_vQOR_hwnd* Wapi_vQOR_hwnd::initChild(const WAPI_DialogResourceIndex* res, N
   if (r) {
     if (r == WAPI_INITDIALOG_FOCUS_SELF) focus = this;
     if (focus && window && window->firstResponder() != focus) window->makeFirstResponder(focus);
+    // A hidden window asked for the focus: it becomes key when first shown.
+    auto* modeless = wapiAs<Wapi_vQOR_modelesswindow>(parent);
+    if (modeless && modeless == window && !window->isVisible()) modeless->setWantsInitialKeyWindowOnShow(true);
   } else if (parent && focus && window && window == parent) {
     NSResponder* current = window->firstResponder();
     if (!current || current == window || current == this) window->makeFirstResponder(focus);

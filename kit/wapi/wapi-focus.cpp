@@ -1,6 +1,7 @@
 // State services around windows that are not about structure: the foreground window, text-view
 // equivalence, enabling, scrolling a view's children, flushing and closing, and the records that
 // come with dropped files and gestures. Main thread only.
+#include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-internal.h"
 
 #include "kit/wapi/wapi.h"
@@ -41,6 +42,11 @@ void EnableWindow(HWND hwnd, BOOL enable) {
     control->setEnabled(enable != 0);
   else if (auto* layer = wapiAs<Wapi_vQOR_hwnd>(v))
     layer->setEnabled(enable != 0);
+  // A disabled label fades its text; a field only stops taking input.
+  if (auto* label = wapiAs<Wapi_vQOR_textfield>(v); label && label->isLabel()) {
+    NSColor* colour = label->textColor() ? label->textColor() : NSColor::controlTextColor();
+    label->setTextColor(colour->colorWithAlphaComponent(enable ? 1.0 : 0.5));
+  }
 }
 
 BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT*, const RECT*) {

@@ -1,6 +1,7 @@
 // Window geometry and stacking: the content rectangle, moving, sizing and restacking, moving a
 // child between parents, the screen around a rectangle and the system metrics. Main thread only.
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-toplevel.h"
 
 #include <cmath>
 
@@ -122,8 +123,9 @@ HWND SetParent(HWND hwnd, HWND parent) {
   auto* v = wapiAs<NSView>(wapiObject(hwnd));
   if (!v) return nullptr;
   NSView* r = representative(v);
-  // Moving to and from top level makes and destroys windows: the top-level window code does it.
-  if (wapiIsContentView(r) || !parent) return nullptr;
+  // Moving to and from top level makes and destroys windows.
+  if (wapiIsContentView(r)) return parent ? wapiSetParentFromTopLevel(r, parent) : nullptr;
+  if (!parent) return wapiSetParentToTopLevel(r);
   // A parent that is no view, or that lies inside the view, leaves the view where it is: it
   // would otherwise be left detached with nobody holding it, or made its own ancestor.
   NSView* to = wapiViewOf(wapiObject(parent));

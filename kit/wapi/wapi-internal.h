@@ -90,6 +90,10 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
 
   HMENU wapiGetMenu() const { return m_menu; }
   unsigned int wapiCreateWindowFlags() const { return m_create_windowflags; }
+  void wapiSetCreateWindowFlags(unsigned int flags) { m_create_windowflags = flags; }
+  // The owner of the window the view last left (SetParent); only compared, never read.
+  NSObject* wapiLastTopLevelOwner() const { return m_lastTopLevelOwner; }
+  void wapiSetLastTopLevelOwner(NSObject* owner) { m_lastTopLevelOwner = owner; }
   bool wapiCanPostMessage() const { return m_hashaddestroy == 0; }
   bool wapiHasBeenDestroyed() const { return m_hashaddestroy != 0; }
   bool wapiCapChangeNotify() const { return true; }

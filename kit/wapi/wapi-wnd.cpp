@@ -2,6 +2,8 @@
 // items, showing and destroying, properties, finding windows, and the focus, parent and
 // geometry queries the controls lean on.
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-controls.h"
+#include "kit/wapi/wapi-toplevel.h"
 
 #include "kit/wapi/wapi.h"
 
@@ -98,16 +100,9 @@ bool emulate(NSObject* o, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
     if (wParam) *reinterpret_cast<UINT*>(wParam) = start;
     if (lParam) *reinterpret_cast<UINT*>(lParam) = end;
   } else if (msg == EM_SETSEL && editor) {
-    const int64_t len = int64_t(characterCount(editor->string()));
-    int64_t start = int32_t(wParam), end = int32_t(lParam);
-    if (end == -1) end = len;
-    if (start == -1) start = end = 0;
-    if (uint64_t(uint32_t(start)) > uint64_t(len)) start = len;
-    if (end > len) end = len;
-    // Never a negative length: a start after the end selects the range between them.
-    if (end < 0) end = 0;
-    if (start > end) std::swap(start, end);
-    editor->setSelectedRange(size_t(start), size_t(end - start));
+    size_t start, end;
+    wapiEditSelection(int64_t(characterCount(editor->string())), wParam, lParam, &start, &end);
+    editor->setSelectedRange(start, end - start);
   }
   return true;
 }
@@ -229,7 +224,16 @@ namespace {
 
 LONG_PTR computedStyle(NSObject* o) {
   LONG_PTR style = 0;
-  if (auto* b = wapiAs<NSButton>(o)) style = b->allowsMixedState() ? BS_AUTO3STATE : BS_AUTOCHECKBOX;
+  if (auto* b = wapiAs<NSButton>(o)) {
+    auto* radio = dynamic_cast<WapiRadioHolder*>(o);
+    const int flags = radio ? radio->wapiGetRadioFlags() : 0;
+    if (b->allowsMixedState())
+      style = BS_AUTO3STATE;
+    else if (flags)
+      style = BS_AUTORADIOBUTTON | ((flags & 2) ? WS_GROUP : 0);
+    else
+      style = BS_AUTOCHECKBOX;
+  }
   auto* v = wapiAs<NSView>(o);
   if (!v) return style;
   if (wapiIsContentView(v)) {
@@ -294,15 +298,23 @@ LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
         return old;
       }
       auto* b = wapiAs<NSButton>(o);
-      if (!b) return 0;  // a content view's frame is rebuilt by the top-level window code
+      if (!b) {
+        auto* content = wapiAs<NSView>(o);
+        return content && wapiIsContentView(content) ? wapiRebuildFrameForStyle(content, value) : 0;
+      }
       const LONG_PTR old = GetWindowLong(hwnd, GWL_STYLE);
+      auto* radio = dynamic_cast<WapiRadioHolder*>(o);
       switch (value & 15) {
         case BS_AUTOCHECKBOX:
         case BS_AUTO3STATE:
           b->setButtonType(NSSwitchButton);
           b->setAllowsMixedState((value & 15) == BS_AUTO3STATE);
+          if (radio) radio->wapiSetRadioFlags(0);
           break;
-        case BS_AUTORADIOBUTTON: b->setButtonType(NSRadioButton); break;
+        case BS_AUTORADIOBUTTON:
+          b->setButtonType(NSRadioButton);
+          if (radio) radio->wapiSetRadioFlags(1 | ((value & WS_GROUP) ? 2 : 0));
+          break;
         default: break;
       }
       return old;
@@ -459,7 +471,14 @@ void ShowWindow(HWND hwnd, int command) {
   if (auto* w = wapiAs<NSWindow>(o)) {
     switch (command) {
       case SW_HIDE: w->orderOut(nullptr); break;
-      case SW_SHOWNA: w->orderFront(nullptr); break;
+      case SW_SHOWNA:
+        if (auto* m = wapiAs<Wapi_vQOR_modelesswindow>(w); m && m->wantsInitialKeyWindowOnShow()) {
+          m->setWantsInitialKeyWindowOnShow(false);
+          w->makeKeyAndOrderFront(nullptr);
+        } else {
+          w->orderFront(nullptr);
+        }
+        break;
       case SW_SHOW: w->makeKeyAndOrderFront(nullptr); break;
       default: w->miniaturize(nullptr); break;
     }
@@ -532,8 +551,14 @@ void DestroyWindow(HWND hwnd) {
 BOOL IsWindow(HWND hwnd) {
   NSObject* o = wapiObject(hwnd);
   if (!o) return 0;
-  for (NSWindow* w : NSApp->windows())
+  // A copy: the list is held for the test.
+  const std::vector<NSWindow*> windows = NSApp->windows();
+  for (NSWindow* w : windows)
     if (o == w || o == w->contentView()) return 1;
+  auto* v = wapiAs<NSView>(o);
+  if (!v) return 0;
+  for (NSWindow* w : windows)
+    if (dynamic_cast<WapiOwnerWindow*>(w) && w->contentView() && IsWindowImpl(v, w->contentView())) return 1;
   return 0;
 }
 

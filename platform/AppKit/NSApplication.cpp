@@ -5,6 +5,7 @@
 #include <CoreFoundation/CFPresenter.h>
 
 #include "AppKitStandin.h"
+#include "NSMenu.h"
 #include "NSWindow.h"
 
 NS_STANDIN_CLASS_IMPL(NSApplication, NSResponder)
@@ -271,4 +272,11 @@ void ns_standin::dispatch(NSEvent* event)
     drainLoopPool();
     displayWindows();
     drainLoopPool();
+}
+
+void NSApplication::setMainMenu(NSMenu* menu)
+{
+    if (menu) menu->retain();
+    if (mMainMenu) mMainMenu->release();
+    mMainMenu = menu;
 }

@@ -82,7 +82,17 @@ public:
     void unhide(NSObject*) { mHidden = false; }
     bool isHidden() const { return mHidden; }
 
+    // The menu bar's menu (retained); null until one is set.
+    class NSMenu* mainMenu() const { return mMainMenu; }
+    void setMainMenu(class NSMenu* menu);
+    // Whether the application is the active one: on unless a test deactivates it.
+    bool isActive() const { return mActive; }
+    void activateIgnoringOtherApps(bool) { mActive = true; }
+    void deactivate() { mActive = false; }
+
 private:
+    class NSMenu* mMainMenu = nullptr;
+    bool mActive = true;
     friend class NSWindow;
     friend size_t ns_standin::queuedEventCount();
     std::deque<NSEvent*> mEvents;            // retained

@@ -3,6 +3,9 @@
 
 #include <CoreText/CTFieldText.h>
 
+#include <algorithm>
+#include <cmath>
+
 NS_STANDIN_CLASS_IMPL(NSControl, NSView)
 NS_STANDIN_CLASS_IMPL(NSButton, NSControl)
 NS_STANDIN_CLASS_IMPL(NSSlider, NSControl)
@@ -17,6 +20,24 @@ NSButton::~NSButton()
     }
     if (mImage) mImage->release();
     if (mTitleColor) mTitleColor->release();
+    if (mFont) mFont->release();
+}
+
+void NSButton::setFont(NSFont* font)
+{
+    if (font) font->retain();
+    if (mFont) mFont->release();
+    mFont = font;
+    setNeedsDisplay(true);
+}
+
+void NSButton::sizeToFit()
+{
+    const double width = ct_standin::TextWidth(mFont ? mFont->fontName() : "", mFont ? mFont->pointSize() : 12,
+                                               NSStandinCharacters(mTitle.c_str()));
+    const bool mark = mType == NSSwitchButton || mType == NSRadioButton;
+    // A push button keeps 14 points of bezel on each side; a check box or radio its mark.
+    setFrameSize(NSMakeSize(std::ceil(width) + (mark ? 22 : 28), std::max(frame().size.height, mark ? 18.0 : 21.0)));
 }
 
 void NSButton::setImage(NSImage* image)
@@ -62,6 +83,10 @@ void NSButton::drawRect(NSRect)
     CGContextFillRect(c, NSInsetRect(b, 1, 1));
     ct_standin::FieldText how;
     how.align = 1;
+    if (mFont) {
+        how.font = mFont->fontName();
+        how.size = mFont->pointSize();
+    }
     if (mTitleColor) {
         how.rgb[0] = mTitleColor->redComponent();
         how.rgb[1] = mTitleColor->greenComponent();

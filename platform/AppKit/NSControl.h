@@ -20,6 +20,9 @@ public:
     virtual void setStringValue(NSString* text);
     virtual double doubleValue() const { return mDouble; }
     virtual void setDoubleValue(double value) { mDouble = value; }
+    // Fits the frame's size to the content (text widths from the CoreText stand-in); the origin
+    // stays.
+    virtual void sizeToFit() {}
     // Controls speak for themselves to assistive software.
     bool accessibilityIsIgnored() override { return false; }
     // Target and action: the action goes to the target with the control as argument. Neither
@@ -119,6 +122,16 @@ public:
     void setTitle(NSString* title);
     NSCellStateValue state() const { return mState; }
     void setState(NSCellStateValue state) { mState = state; }
+    // The bezel (1 rounded, 6 shadowless square), where the image sits (3 right of the title)
+    // and the title's font (retained; null: the default).
+    void setBezelStyle(NSUInteger style) { mBezelStyle = style; }
+    NSUInteger bezelStyle() const { return mBezelStyle; }
+    void setImagePosition(NSUInteger position) { mImagePosition = position; }
+    NSUInteger imagePosition() const { return mImagePosition; }
+    void setFont(class NSFont* font);
+    class NSFont* font() const { return mFont; }
+    // The title's width plus the bezel's margins; at least the height of a push button.
+    void sizeToFit() override;
     bool allowsMixedState() const { return mAllowsMixed; }
     void setAllowsMixedState(bool on) { mAllowsMixed = on; }
     void setButtonType(NSButtonType type) { mType = type; }
@@ -149,6 +162,8 @@ private:
     bool mAllowsMixed = false;
     NSButtonType mType = NSMomentaryPushInButton;
     NSImage* mImage = nullptr;     // retained
+    class NSFont* mFont = nullptr; // retained
+    NSUInteger mBezelStyle = 1, mImagePosition = 0;
     NSColor* mTitleColor = nullptr; // retained
 };
 

@@ -4,6 +4,7 @@
 #include <CoreText/CTFieldText.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "NSEvent.h"
@@ -47,6 +48,16 @@ NSFont* NSFont::fontWithName(NSString* name, double size)
     f->mSize = size > 0 ? size : 12;
     f->autorelease();
     return f;
+}
+
+NSFont* NSFont::systemFontOfSize(double size)
+{
+    return fontWithName(NSString::stringWithUTF8String("LucidaGrande"), size);
+}
+
+NSColor* NSColor::colorWithAlphaComponent(double alpha) const
+{
+    return colorWithCalibratedRed(mRGBA[0], mRGBA[1], mRGBA[2], alpha);
 }
 
 NSColor* NSColor::colorWithCalibratedRed(double r, double g, double b, double a)
@@ -254,6 +265,12 @@ void NSTextField::drawRect(NSRect)
     CGContextRef c = beginDrawingInBounds();
     if (!c) return;
     const NSRect b = bounds();
+    if (mBezeled) {
+        CGContextSetRGBFillColor(c, 0.55, 0.55, 0.55, 1);
+        CGContextFillRect(c, b);
+        CGContextSetRGBFillColor(c, 1, 1, 1, 1);
+        CGContextFillRect(c, NSInsetRect(b, 1, 1));
+    }
     if (mBackground) {
         CGContextSetRGBFillColor(c, mBackground->redComponent(), mBackground->greenComponent(),
                                  mBackground->blueComponent(), mBackground->alphaComponent());
@@ -374,4 +391,22 @@ void NSTextView::keyDown(NSEvent* e)
         return;
     }
     if (mField) mField->setNeedsDisplay(true);
+}
+
+void NSTextField::sizeToFit()
+{
+    const double width = ct_standin::TextWidth(mFont ? mFont->fontName() : "", mFont ? mFont->pointSize() : 12,
+                                               NSStandinCharacters(mText.c_str()));
+    setFrameSize(NSMakeSize(std::ceil(width) + 4, frame().size.height));
+}
+
+NSTextView::~NSTextView()
+{
+    Assign(mFont, static_cast<NSFont*>(nullptr));
+}
+
+void NSTextView::setFont(NSFont* font)
+{
+    Assign(mFont, font);
+    setNeedsDisplay(true);
 }

@@ -19,6 +19,8 @@ public:
     ~NSFont() override;
     // Autoreleased.
     static NSFont* fontWithName(NSString* name, double size);
+    // The system's font (the stand-in's default face) at that size. Autoreleased.
+    static NSFont* systemFontOfSize(double size);
     const char* fontName() const { return mName.c_str(); }
     double pointSize() const { return mSize; }
 
@@ -36,6 +38,8 @@ public:
     static NSColor* colorWithCalibratedRed(double r, double g, double b, double a);
     // The default text colour of controls: black. Autoreleased.
     static NSColor* controlTextColor();
+    // The same colour with another alpha. Autoreleased.
+    NSColor* colorWithAlphaComponent(double alpha) const;
     double redComponent() const { return mRGBA[0]; }
     double greenComponent() const { return mRGBA[1]; }
     double blueComponent() const { return mRGBA[2]; }
@@ -59,9 +63,18 @@ public:
     NSCell() = default;
     void setLineBreakMode(NSLineBreakMode mode) { mLineBreak = mode; }
     NSLineBreakMode lineBreakMode() const { return mLineBreak; }
+    // Whether the text wraps onto more lines, or scrolls in one.
+    void setWraps(bool on) { mWraps = on; }
+    bool wraps() const { return mWraps; }
+    void setScrollable(bool on) { mScrollable = on; }
+    bool isScrollable() const { return mScrollable; }
+    void setAlignment(NSTextAlignment a) { mAlignment = a; }
+    NSTextAlignment alignment() const { return mAlignment; }
 
 private:
     NSLineBreakMode mLineBreak = NSLineBreakByWordWrapping;
+    bool mWraps = true, mScrollable = false;
+    NSTextAlignment mAlignment = NSLeftTextAlignment;
 };
 
 // A text cell keeps the colour its text is drawn in (a box's title).
@@ -93,6 +106,10 @@ class NSScrollView : public NSView
     NS_STANDIN_CLASS(NSScrollView)
 public:
     NSScrollView() = default;
+    void setAutohidesScrollers(bool on) { mAutohides = on; }
+    bool autohidesScrollers() const { return mAutohides; }
+    void setDrawsBackground(bool on) { mDrawsBackground = on; }
+    bool drawsBackground() const { return mDrawsBackground; }
     NSView* initWithFrame(NSRect frame) override;
     NSClipView* contentView() const { return mClip; }
     NSView* documentView() const { return mClip ? mClip->documentView() : nullptr; }
@@ -108,7 +125,7 @@ public:
 
 private:
     NSClipView* mClip = nullptr; // a subview, held through the subview list
-    bool mHorizontal = false, mVertical = false;
+    bool mHorizontal = false, mVertical = false, mAutohides = false, mDrawsBackground = true;
 };
 
 // A box: a titled frame around other views.
@@ -157,6 +174,16 @@ public:
     NSColor* backgroundColor() const { return mBackground; }
     void setBordered(bool on) { mBordered = on; }
     bool isBordered() const { return mBordered; }
+    // A bezelled field draws a white face in a grey frame; a field that draws no background
+    // leaves what lies below.
+    void setBezeled(bool on) { mBezeled = on; }
+    bool isBezeled() const { return mBezeled; }
+    void setDrawsBackground(bool on) { mDrawsBackground = on; }
+    bool drawsBackground() const { return mDrawsBackground; }
+    void setSelectable(bool on) { mSelectable = on; }
+    bool isSelectable() const { return mSelectable; }
+    // The text's width plus the margins of DrawFieldText; the height stays.
+    void sizeToFit() override;
     void setFocusRingType(NSFocusRingType t) { mFocusRing = t; }
     NSFocusRingType focusRingType() const { return mFocusRing; }
     void setAllowsEditingTextAttributes(bool on) { mEditsAttributes = on; }
@@ -189,6 +216,7 @@ private:
     NSTextAlignment mAlignment = NSLeftTextAlignment;
     NSFocusRingType mFocusRing = NSFocusRingTypeDefault;
     bool mBordered = true, mEditsAttributes = true, mEditable = true;
+    bool mBezeled = false, mDrawsBackground = false, mSelectable = true;
     NSTextView* mEditor = nullptr; // the window's; set while editing
 };
 
@@ -220,6 +248,24 @@ public:
     NSString* string() const override;
     void setString(NSString* text) override;
     void selectAll();
+    // Text views of their own (not the field editor): font, editing and sizing flags, and the
+    // last range scrolled into view.
+    void setFont(NSFont* font);
+    NSFont* font() const { return mFont; }
+    void setEditable(bool on) { mEditable = on; }
+    bool isEditable() const { return mEditable; }
+    void setHorizontallyResizable(bool on) { mHorizontallyResizable = on; }
+    bool isHorizontallyResizable() const { return mHorizontallyResizable; }
+    void setVerticallyResizable(bool on) { mVerticallyResizable = on; }
+    bool isVerticallyResizable() const { return mVerticallyResizable; }
+    void scrollRangeToVisible(size_t start, size_t length)
+    {
+        mScrolledStart = start;
+        mScrolledLength = length;
+    }
+    size_t scrolledStart() const { return mScrolledStart; }
+    size_t scrolledLength() const { return mScrolledLength; }
+    ~NSTextView() override;
     // The selection in characters.
     size_t selectionStart() const { return mSelStart; }
     size_t selectionLength() const { return mSelLength; }
@@ -240,4 +286,7 @@ private:
     std::string mText;
     size_t mSelStart = 0, mSelLength = 0;
     NSTextField* mField = nullptr; // the field being edited; not retained
+    NSFont* mFont = nullptr;       // retained
+    bool mEditable = true, mHorizontallyResizable = true, mVerticallyResizable = true;
+    size_t mScrolledStart = 0, mScrolledLength = 0;
 };

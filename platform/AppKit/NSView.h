@@ -41,8 +41,8 @@ public:
     virtual void willRemoveSubview(NSView*) {}
     virtual void viewDidMoveToWindow() {}
 
-    void setNeedsDisplay(bool flag);
-    void setNeedsDisplayInRect(NSRect rect);
+    virtual void setNeedsDisplay(bool flag);
+    virtual void setNeedsDisplayInRect(NSRect rect);
     bool needsDisplay() const { return !NSIsEmptyRect(mDirty); }
     NSRect dirtyRect() const { return mDirty; }
 

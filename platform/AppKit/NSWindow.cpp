@@ -119,7 +119,25 @@ bool NSWindow::makeFirstResponder(NSResponder* responder)
 
 void NSWindow::makeKeyWindow()
 {
-    if (canBecomeKeyWindow()) NSApp->mKeyWindow = this;
+    NSApplication* app = NSApp;
+    if (!canBecomeKeyWindow() || app->mKeyWindow == this) return;
+    NSWindow* old = app->mKeyWindow;
+    app->mKeyWindow = this;
+    retain();
+    if (old) {
+        old->retain();
+        old->resignKeyWindow();
+        old->release();
+    }
+    if (app->mKeyWindow == this) becomeKeyWindow();
+    release();
+}
+
+void NSWindow::performClose(NSObject* sender)
+{
+    retain();
+    if (windowShouldClose(sender)) close();
+    release();
 }
 bool NSWindow::isKeyWindow() const { return NSApp->mKeyWindow == this; }
 
@@ -197,7 +215,8 @@ void NSWindow::miniaturize(NSObject*)
 void NSWindow::setFrame(NSRect frame, bool display)
 {
     mFrame = frame;
-    if (mContentView) mContentView->setFrame(NSMakeRect(0, 0, frame.size.width, frame.size.height));
+    // The content view follows as a view resized by its superview: by size alone.
+    if (mContentView) mContentView->setFrameSize(frame.size);
     if (display) this->display();
 }
 

@@ -60,12 +60,12 @@ public:
     void setContentView(NSView* view);
     NSRect frame() const { return mFrame; }
     // Limits for a person resizing the window; setFrame does not apply them.
-    NSSize minSize() const { return mMinSize; }
-    NSSize maxSize() const { return mMaxSize; }
+    virtual NSSize minSize() const { return mMinSize; }
+    virtual NSSize maxSize() const { return mMaxSize; }
     void setMinSize(NSSize size) { mMinSize = size; }
     void setMaxSize(NSSize size) { mMaxSize = size; }
     // Moves and sizes the window; the content view follows the size.
-    void setFrame(NSRect frame, bool display);
+    virtual void setFrame(NSRect frame, bool display);
     // Centres the window on the main screen.
     void center();
     NSWindowStyleMask styleMask() const { return mStyle; }
@@ -87,6 +87,14 @@ public:
     bool makeFirstResponder(NSResponder* responder);
     void makeKeyWindow();
     bool isKeyWindow() const;
+    // Told after the window became or stopped being the key window (the old key window resigns
+    // first).
+    virtual void becomeKeyWindow() {}
+    virtual void resignKeyWindow() {}
+    // The close box: the window closes when windowShouldClose: (asked of the window itself, as
+    // its own delegate) agrees.
+    void performClose(NSObject* sender);
+    virtual bool windowShouldClose(NSObject*) { return true; }
     void setAcceptsMouseMovedEvents(bool on) { mAcceptsMouseMoved = on; }
     bool acceptsMouseMovedEvents() const { return mAcceptsMouseMoved; }
 

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-void ct_standin::DrawFieldText(CGContextRef c, CGRect b, const std::vector<uint32_t>& chars, const FieldText& how) {
-  CTFontRef font = CTFontCreateWithNameUTF8(how.font, how.size, nullptr);
-  if (!font) return;
+namespace {
+
+std::vector<UniChar> utf16(const std::vector<uint32_t>& chars, std::vector<size_t>* firstUnit) {
   std::vector<UniChar> units;
-  std::vector<size_t> firstUnit;  // of each character
   for (uint32_t ch : chars) {
-    firstUnit.push_back(units.size());
+    if (firstUnit) firstUnit->push_back(units.size());
     if (ch >= 0x10000) {
       units.push_back(UniChar(0xD800 + ((ch - 0x10000) >> 10)));
       units.push_back(UniChar(0xDC00 + ((ch - 0x10000) & 0x3FF)));
@@ -16,7 +15,29 @@ void ct_standin::DrawFieldText(CGContextRef c, CGRect b, const std::vector<uint3
       units.push_back(UniChar(ch));
     }
   }
-  firstUnit.push_back(units.size());
+  if (firstUnit) firstUnit->push_back(units.size());
+  return units;
+}
+
+}  // namespace
+
+double ct_standin::TextWidth(const char* font, double size, const std::vector<uint32_t>& chars) {
+  CTFontRef f = CTFontCreateWithNameUTF8(font, size, nullptr);
+  if (!f) return 0;
+  const std::vector<UniChar> units = utf16(chars, nullptr);
+  std::vector<CGGlyph> glyphs(units.size());
+  CTFontGetGlyphsForCharacters(f, units.data(), glyphs.data(), CFIndex(units.size()));
+  const double width = CTFontGetAdvancesForGlyphs(f, kCTFontOrientationHorizontal, glyphs.data(), nullptr,
+                                                  CFIndex(glyphs.size()));
+  CTFontRelease(f);
+  return width;
+}
+
+void ct_standin::DrawFieldText(CGContextRef c, CGRect b, const std::vector<uint32_t>& chars, const FieldText& how) {
+  CTFontRef font = CTFontCreateWithNameUTF8(how.font, how.size, nullptr);
+  if (!font) return;
+  std::vector<size_t> firstUnit;  // of each character
+  const std::vector<UniChar> units = utf16(chars, &firstUnit);
   std::vector<CGGlyph> glyphs(units.size());
   std::vector<CGSize> advances(units.size());
   CTFontGetGlyphsForCharacters(font, units.data(), glyphs.data(), CFIndex(units.size()));

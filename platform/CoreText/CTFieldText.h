@@ -19,6 +19,9 @@ struct FieldText {
   size_t selStart = 0, selEnd = 0;
 };
 
+// The characters' width in the font (unhinted advances), as DrawFieldText lays them out.
+double TextWidth(const char* font, double size, const std::vector<uint32_t>& chars);
+
 // Draws the characters (code points) into the box of a context whose y axis points upward.
 void DrawFieldText(CGContextRef c, CGRect box, const std::vector<uint32_t>& chars, const FieldText& how);
 
