@@ -36,8 +36,11 @@ float rounded(float v) {
   return float(wapiToInt(double(v + 0.5f)));
 }
 
+// The owner, unless it was freed or its destruction has begun.
 NSView* liveOwner() {
-  return wapiAs<NSView>(wapiObject(wapiHandle(gMake.owner)));
+  auto* owner = wapiAs<NSView>(wapiObject(wapiHandle(gMake.owner)));
+  auto* layer = wapiAs<Wapi_vQOR_hwnd>(owner);
+  return layer && layer->wapiHasBeenDestroyed() ? nullptr : owner;
 }
 
 // A frame in the owner from dialog units; both extents negative give pixels.

@@ -5,6 +5,7 @@
 
 #include "kit/wapi/wapi-gdi.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/window_screenshot.h"
 #include "tools/pngwriter/png_writer.h"
 
 #include <algorithm>
@@ -77,12 +78,7 @@ class WindowPaint : public WindowTest {
   }
 
   static void writeScreenshot(NSWindow* w, const std::string& path) {
-    CGContextRef store = w->backingStore();
-    const int width = int(CGBitmapContextGetWidth(store)), height = int(CGBitmapContextGetHeight(store));
-    std::vector<uint32_t> words(size_t(width) * size_t(height));
-    std::memcpy(words.data(), CGBitmapContextGetData(store), words.size() * 4);
-    for (uint32_t& word : words) word |= 0xFF;  // the skipped byte becomes opaque alpha
-    ASSERT_TRUE(pngw::writeFile(pngw::encodeArgbWords(words.data(), width, height, width), path));
+    ASSERT_TRUE(testsupport::writeWindowScreenshot(w, path));
   }
 };
 
