@@ -1,6 +1,7 @@
 // The HWND view: the window record every window and dialog of the layer carries, its creation
 // with WM_CREATE or WM_INITDIALOG, its message entry, its destruction and its properties.
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-menu.h"
 #include "kit/wapi/wapi-toplevel.h"
 
 #include "kit/wapi/wapi-gdi.h"
@@ -135,8 +136,12 @@ LRESULT Wapi_vQOR_hwnd::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   wapiReleaseCaptureOf(this);
   WAPI_MessageQueue_Clear(self);
-  // The menu bar: nothing holds one until the menus exist.
-  m_menu = nullptr;
+  if (HMENU menu = m_menu) {
+    if (WAPI_GetCurrentMenu() == menu && !g_wapi_terminating) NSApp->setMainMenu(nullptr);
+    WAPI_SetMenuDestination(menu, nullptr);
+    m_menu = nullptr;
+    DestroyMenu(menu);
+  }
   // A retained copy: a subview that removes itself or a sibling skips no neighbour.
   std::vector<NSView*> children = subviews();
   for (NSView* v : children) v->retain();

@@ -89,6 +89,8 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   int wapiSetProp(const char* name, void* value) override;
 
   HMENU wapiGetMenu() const { return m_menu; }
+  // Keeps the menu (without a reference of its own) and routes it to this view.
+  void wapiSetMenu(HMENU menu);
   unsigned int wapiCreateWindowFlags() const { return m_create_windowflags; }
   void wapiSetCreateWindowFlags(unsigned int flags) { m_create_windowflags = flags; }
   // The owner of the window the view last left (SetParent); only compared, never read.

@@ -15,6 +15,8 @@ NSMenuItem::~NSMenuItem()
 {
     if (mTitle) mTitle->release();
     if (mSubmenu) mSubmenu->release();
+    if (mRepresented) mRepresented->release();
+    if (mImage) mImage->release();
 }
 
 NSMenuItem* NSMenuItem::separatorItem()
@@ -131,11 +133,105 @@ void NSMenu::popUpContextMenu(NSMenu* menu, NSEvent* event, NSView* view)
         if (!item || item->isSeparatorItem() || !item->isEnabled()) return;
         if (i + 1 == path.size()) chosen = item->hasSubmenu() ? nullptr : item;
         at = item->submenu();
+        // A submenu the person opens tells its delegate first.
+        if (at && i + 1 < path.size()) {
+            if (NSObject* d = at->delegate(); d && d->respondsToSelector(update))
+                d->performSelector(update, const_cast<NSMenu*>(at));
+        }
     }
-    if (!chosen || !chosen->action() || !view) return;
-    view->retain();
-    view->performSelector(chosen->action(), chosen);
-    view->release();
+    if (!chosen || !chosen->action()) return;
+    NSObject* to = chosen->target() ? chosen->target() : view;
+    if (!to) return;
+    to->retain();
+    chosen->retain();
+    to->performSelector(chosen->action(), chosen);
+    chosen->release();
+    to->release();
+}
+
+void NSMenuItem::setTitle(NSString* title)
+{
+    if (!title) title = NSString::stringWithUTF8String("");
+    title->retain();
+    if (mTitle) mTitle->release();
+    mTitle = title;
+}
+
+void NSMenuItem::setRepresentedObject(NSObject* object)
+{
+    if (object) object->retain();
+    if (mRepresented) mRepresented->release();
+    mRepresented = object;
+}
+
+void NSMenuItem::setKeyEquivalent(NSString* key) { mKey = key ? key->UTF8String() : ""; }
+NSString* NSMenuItem::keyEquivalent() const { return NSString::stringWithUTF8String(mKey.c_str()); }
+
+void NSMenuItem::setImage(NSImage* image)
+{
+    if (image) image->retain();
+    if (mImage) mImage->release();
+    mImage = image;
+}
+
+void NSMenu::insertItem(NSMenuItem* item, NSInteger index)
+{
+    if (!item || item->mMenu) return;
+    item->retain();
+    item->mMenu = this;
+    const auto at = index < 0 || index > numberOfItems() ? mItems.end() : mItems.begin() + index;
+    mItems.insert(at, item);
+}
+
+void NSMenu::removeItem(NSMenuItem* item)
+{
+    const NSInteger i = indexOfItem(item);
+    if (i < 0) return;
+    mItems.erase(mItems.begin() + i);
+    item->mMenu = nullptr;
+    item->release();
+}
+
+NSInteger NSMenu::indexOfItemWithTag(NSInteger tag) const
+{
+    for (size_t i = 0; i < mItems.size(); ++i)
+        if (mItems[i]->tag() == tag) return NSInteger(i);
+    return -1;
+}
+
+NSMenuItem* NSMenu::itemWithTag(NSInteger tag) const { return itemAtIndex(indexOfItemWithTag(tag)); }
+
+NSString* NSMenu::title() const { return NSString::stringWithUTF8String(mTitle.c_str()); }
+void NSMenu::setTitle(NSString* title) { mTitle = title ? title->UTF8String() : ""; }
+
+NSMenu* NSMenu::copy() const
+{
+    auto* menu = static_cast<NSMenu*>(getClass()->alloc());
+    menu->mTitle = mTitle;
+    menu->mAutoenables = mAutoenables;
+    menu->mDelegate = mDelegate;
+    for (NSMenuItem* item : mItems) {
+        auto* twin = new NSMenuItem;
+        twin->initWithTitle(item->mTitle, item->mAction, nullptr);
+        twin->mSeparator = item->mSeparator;
+        twin->mTarget = item->mTarget;
+        twin->setRepresentedObject(item->mRepresented);
+        twin->setImage(item->mImage);
+        twin->mKey = item->mKey;
+        twin->mKeyMask = item->mKeyMask;
+        twin->mState = item->mState;
+        twin->mEnabled = item->mEnabled;
+        twin->mIndentation = item->mIndentation;
+        twin->mTag = item->mTag;
+        menu->addItem(twin);
+        twin->release();
+        if (item->mSubmenu) {
+            NSMenu* sub = item->mSubmenu->copy();
+            menu->setSubmenu(sub, twin);
+            sub->release();
+        }
+    }
+    return menu;
 }
 
 namespace

@@ -2,6 +2,7 @@
 // Menus: items with a title, an action, a state, an enabled flag, an indentation level and a
 // submenu. A context menu runs modally through the presenter, which answers a path of item
 // indexes; the chosen item's action goes to the view the menu was shown for.
+#include <string>
 #include <vector>
 
 #include "NSEvent.h"
@@ -21,6 +22,23 @@ public:
     // Autoreleased.
     static NSMenuItem* separatorItem();
     NSMenuItem* initWithTitle(NSString* title, SEL action, NSString* keyEquivalent);
+    void setTitle(NSString* title);
+    // The chosen item's action goes to its target, else to the view the menu was shown for. The
+    // target is not retained.
+    void setTarget(NSObject* target) { mTarget = target; }
+    NSObject* target() const { return mTarget; }
+    void setAction(SEL action) { mAction = action; }
+    // Retained.
+    void setRepresentedObject(NSObject* object);
+    NSObject* representedObject() const { return mRepresented; }
+    // One character (or none) and the modifier mask; the string is autoreleased.
+    void setKeyEquivalent(NSString* key);
+    NSString* keyEquivalent() const;
+    void setKeyEquivalentModifierMask(NSUInteger mask) { mKeyMask = mask; }
+    NSUInteger keyEquivalentModifierMask() const { return mKeyMask; }
+    // Retained.
+    void setImage(class NSImage* image);
+    class NSImage* image() const { return mImage; }
 
     NSString* title() const { return mTitle; }
     SEL action() const { return mAction; }
@@ -43,6 +61,11 @@ private:
     NSString* mTitle = nullptr; // retained
     SEL mAction = nullptr;
     bool mSeparator = false;
+    NSObject* mTarget = nullptr;
+    NSObject* mRepresented = nullptr; // retained
+    class NSImage* mImage = nullptr;  // retained
+    std::string mKey;
+    NSUInteger mKeyMask = 0x100000; // Command
     NSControlStateValue mState = NSOffState;
     bool mEnabled = true;
     NSInteger mIndentation = 0;
@@ -54,6 +77,9 @@ private:
 class NSMenu : public NSObject
 {
     NS_STANDIN_CLASS(NSMenu)
+private:
+    std::string mTitle;
+
 public:
     NSMenu() = default;
     ~NSMenu() override;
@@ -72,6 +98,18 @@ public:
     NSMenuItem* itemAtIndex(NSInteger i) const;
     // -1 when the item is not in this menu.
     NSInteger indexOfItem(NSMenuItem* item) const;
+    // An index past the end appends.
+    void insertItem(NSMenuItem* item, NSInteger index);
+    void removeItem(NSMenuItem* item);
+    // The first item with the tag, or null; its index, or -1.
+    NSMenuItem* itemWithTag(NSInteger tag) const;
+    NSInteger indexOfItemWithTag(NSInteger tag) const;
+    // Autoreleased.
+    NSString* title() const;
+    void setTitle(NSString* title);
+    // A new menu of the same class (one reference, the caller's) holding copies of the items and
+    // of their submenus; represented objects and targets are shared.
+    virtual NSMenu* copy() const;
 
     // Shows the menu at the event's location and waits for the choice; the chosen item's action
     // is sent to the view with the item as argument.
