@@ -45,3 +45,20 @@ HMENU WAPI_GetDefaultModalWindowMenu();
 void WAPI_SetDefaultModalWindowMenu(HMENU menu);
 // When set, owned windows float above their owner while the application is active.
 extern int WAPI_owned_windows_levelincrease;
+
+// Common dialogs. The next file dialog puts the template's dialog (a child resource) into its
+// panel, then forgets the template; one without both id and procedure stays unused.
+void BrowseFile_SetTemplate(int dialogId, DLGPROC proc, const WAPI_DialogResourceIndex* head);
+// Extension lists: description and pattern-list pairs of zero-terminated strings ending with an
+// empty description ("Banks\0*.syx;*.mid\0\0"). A chosen path must fit 2047 bytes and the buffer:
+// else, as on cancel, false (or null).
+bool BrowseForSaveFile(const char* title, const char* initialDir, const char* initialFile, const char* extensions,
+                       char* result, int size);
+bool BrowseForDirectory(const char* title, const char* initialDir, char* result, int size);
+// A list the caller frees with free(): one path and two zero bytes, or with several chosen a zero
+// byte, each path and its zero byte, and a final zero byte. Null on cancel.
+char* BrowseForFiles(const char* title, const char* initialDir, const char* initialFile, bool allowMultiple,
+                     const char* extensions);
+// Types 0 (OK), 1 (OK, Cancel), 3 (Yes, Cancel, No), 4 (Yes, No), 5 (Retry, Cancel); any other
+// shows nothing and answers 0. The owner is not used.
+int MessageBox(HWND owner, const char* text, const char* caption, int type);

@@ -1,6 +1,7 @@
 #include "NSApplication.h"
 
 #include <algorithm>
+#include <string>
 
 #include <CoreFoundation/CFPresenter.h>
 
@@ -226,17 +227,82 @@ void NSSavePanel::setDirectoryURL(NSURL* url)
 
 void NSSavePanel::setNameFieldStringValue(NSString* name) { mName = name ? name->UTF8String() : ""; }
 
-NSModalResponse NSSavePanel::runModal()
+NSModalResponse NSSavePanel::runModal() { return runPanel(false); }
+
+NSModalResponse NSSavePanel::runPanel(bool multiple)
 {
     cf_standin::PanelShown shown{isSave(), mDirectory, mName, {}};
     for (NSUInteger i = 0; mTypes && i < mTypes->count(); ++i)
         if (auto* s = static_cast<NSString*>(mTypes->objectAtIndex(i))) shown.fileTypes.push_back(s->UTF8String());
+    shown.title = mTitle;
+    shown.multiple = multiple;
+    shown.hasAccessory = mAccessory != nullptr;
+    if (auto* open = dynamic_cast<NSOpenPanel*>(this)) open->describe(&shown);
     std::string path;
     if (mChosen) mChosen->release();
     mChosen = nullptr;
+    mPaths.clear();
     if (!cf_standin::presenter()->Panel(shown, &path)) return NSModalResponseCancel;
-    mChosen = static_cast<NSURL*>(NSURL::fileURLWithPath(NSString::stringWithUTF8String(path.c_str()))->retain());
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = multiple ? path.find('\n', start) : std::string::npos;
+        if (end == std::string::npos) end = path.size();
+        if (end > start) mPaths.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    if (mPaths.empty()) return NSModalResponseCancel;
+    mChosen =
+        static_cast<NSURL*>(NSURL::fileURLWithPath(NSString::stringWithUTF8String(mPaths.front().c_str()))->retain());
     return NSModalResponseOK;
+}
+
+void NSSavePanel::setTitle(NSString* title) { mTitle = title ? title->UTF8String() : ""; }
+
+NSInteger NSSavePanel::runModalForDirectory(NSString* directory, NSString* file)
+{
+    if (directory) mDirectory = directory->UTF8String();
+    if (file) mName = file->UTF8String();
+    return runPanel(false) == NSModalResponseOK ? NSOKButton : NSCancelButton;
+}
+
+NSString* NSSavePanel::filename() const
+{
+    return mPaths.empty() ? nullptr : NSString::stringWithUTF8String(mPaths.front().c_str());
+}
+
+void NSOpenPanel::describe(cf_standin::PanelShown* shown) const
+{
+    shown->chooseFiles = mFiles;
+    shown->chooseDirectories = mDirectories;
+}
+
+NSInteger NSOpenPanel::runModalForDirectory(NSString* directory, NSString* file, NSArray* types)
+{
+    setAllowedFileTypes(types);
+    if (directory) mDirectory = directory->UTF8String();
+    if (file) mName = file->UTF8String();
+    return runPanel(mMultiple) == NSModalResponseOK ? NSOKButton : NSCancelButton;
+}
+
+NSArray* NSOpenPanel::filenames() const
+{
+    std::vector<NSObject*> names;
+    for (const std::string& p : mPaths) names.push_back(NSString::stringWithUTF8String(p.c_str()));
+    return NSArray::arrayWithVector(names);
+}
+
+NSInteger NSRunAlertPanel(NSString* title, NSString* format, NSString* defaultButton, NSString* alternateButton,
+                          NSString* otherButton, NSString* argument)
+{
+    auto text = [](NSString* s) { return std::string(s ? s->UTF8String() : ""); };
+    std::string message = text(format);
+    const size_t at = message.find("%@");
+    if (at != std::string::npos) message.replace(at, 2, text(argument));
+    cf_standin::AlertShown shown{0, text(title), message, text(defaultButton), text(alternateButton), text(otherButton)};
+    switch (cf_standin::presenter()->Alert(shown)) {
+    case 0: return NSAlertDefaultReturn;
+    case 2: return NSAlertOtherReturn;
+    default: return NSAlertAlternateReturn;
+    }
 }
 
 NSEvent* ns_standin::scrollWheelEvent(NSWindow* window, NSPoint location, NSEventModifierFlags flags, double deltaY)

@@ -143,8 +143,19 @@ public:
 
 enum : NSInteger { NSModalResponseCancel = 0, NSModalResponseOK = 1 };
 enum : NSInteger { NSFileHandlingPanelCancelButton = 0, NSFileHandlingPanelOKButton = 1 };
+enum : NSInteger { NSCancelButton = 0, NSOKButton = 1 };
+enum : NSInteger { NSAlertDefaultReturn = 1, NSAlertAlternateReturn = 0, NSAlertOtherReturn = -1 };
+
+// An alert with a title, a message and up to three buttons (null or empty: none), answered by
+// the presenter: NSAlertDefaultReturn, NSAlertAlternateReturn (also when dismissed) or
+// NSAlertOtherReturn. The message is the format with its one "%@" replaced by the argument.
+NSInteger NSRunAlertPanel(NSString* title, NSString* format, NSString* defaultButton, NSString* alternateButton,
+                          NSString* otherButton, NSString* argument);
 
 class NSArray;
+namespace cf_standin {
+struct PanelShown;
+}
 // File panels; the presenter answers them.
 class NSSavePanel : public NSResponder {
     NS_STANDIN_CLASS(NSSavePanel)
@@ -162,9 +173,21 @@ public:
     NSModalResponse runModal();
     // The chosen file after OK, else null.
     NSURL* URL() const { return mChosen; }
+    void setTitle(NSString* title);
+    void setCanCreateDirectories(bool on) { mCanCreate = on; }
+    // Runs in the folder with the proposed name (either may be null): NSOKButton when the person
+    // chose, NSCancelButton otherwise.
+    NSInteger runModalForDirectory(NSString* directory, NSString* file);
+    // The chosen path after OK (autoreleased), else null.
+    NSString* filename() const;
 
 protected:
     virtual bool isSave() const { return true; }
+    // Asks the presenter; the chosen paths go to mPaths and the first to URL().
+    NSModalResponse runPanel(bool multiple);
+    std::vector<std::string> mPaths;
+    std::string mTitle;
+    bool mCanCreate = false;
     NSArray* mTypes = nullptr;  // retained
     NSURL* mChosen = nullptr;   // retained
     NSView* mAccessory = nullptr; // retained
@@ -180,8 +203,14 @@ public:
     void setCanChooseFiles(bool on) { mFiles = on; }
     void setCanChooseDirectories(bool on) { mDirectories = on; }
     void setResolvesAliases(bool on) { mResolves = on; }
+    void setAllowsMultipleSelection(bool on) { mMultiple = on; }
+    NSInteger runModalForDirectory(NSString* directory, NSString* file, NSArray* types);
+    // The chosen paths after OK (autoreleased; empty otherwise).
+    NSArray* filenames() const;
+    void describe(cf_standin::PanelShown* shown) const;
 
 protected:
+    bool mMultiple = false;
     bool isSave() const override { return false; }
     bool mFiles = true, mDirectories = false, mResolves = true;
 };

@@ -18,6 +18,10 @@ struct PanelShown {
     bool save;
     std::string directory, proposedName;
     std::vector<std::string> fileTypes;
+    std::string title;
+    // An open panel's choices: several paths (one answer, a path a line), files, folders.
+    bool multiple = false, chooseFiles = true, chooseDirectories = false;
+    bool hasAccessory = false;
 };
 
 // One neutral tree for every kind of native menu: what a person would see.

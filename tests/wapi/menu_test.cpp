@@ -19,18 +19,16 @@ MENUITEMINFO infoOf(UINT mask, UINT type) {
   return info;
 }
 
-class Menus : public WindowTest {
+class Menus : public PresenterWindowTest<> {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
-    mSaved = cf_standin::setPresenter(&mPresenter);
+    PresenterWindowTest::SetUp();
     mMenusBefore = ns_standin::liveCount(NSMenu::class_());
   }
   void TearDown() override {
-    cf_standin::setPresenter(mSaved);
     NSApp->setMainMenu(nullptr);
     for (HMENU m : mMenus) DestroyMenu(m);
-    WindowTest::TearDown();
+    PresenterWindowTest::TearDown();
     EXPECT_EQ(ns_standin::liveCount(NSMenu::class_()), mMenusBefore) << "a menu outlived the test";
   }
   HMENU menu() {
@@ -44,8 +42,6 @@ class Menus : public WindowTest {
 
   std::vector<HMENU> mMenus;
   size_t mMenusBefore = 0;
-  cf_standin::Presenter mPresenter;
-  cf_standin::Presenter* mSaved = nullptr;
 };
 
 TEST_F(Menus, TitlesDropMnemonicsAndShortcutText) {

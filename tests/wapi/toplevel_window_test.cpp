@@ -17,20 +17,18 @@ WAPI_DialogResourceIndex resource(int id, int flags, int w = 200, int h = 100,
   return WAPI_DialogResourceIndex{reinterpret_cast<const char*>(intptr_t(id)), "Test", flags, nullptr, w, h, next};
 }
 
-class TopLevel : public WindowTest {
+class TopLevel : public PresenterWindowTest<> {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
-    mSaved = cf_standin::setPresenter(&mPresenter);
+    PresenterWindowTest::SetUp();
     sProc = nullptr;
   }
   void TearDown() override {
-    cf_standin::setPresenter(mSaved);
     WAPI_SetDefaultWindowMenu(nullptr);
     WAPI_SetDefaultModalWindowMenu(nullptr);
     WAPI_owned_windows_levelincrease = 0;
     NSApp->setMainMenu(nullptr);
-    WindowTest::TearDown();
+    PresenterWindowTest::TearDown();
     EXPECT_EQ(ns_standin::liveCount(Wapi_vQOR_modelesswindow::class_()), 0u) << "a window outlived the test";
   }
   // Logs, then answers what the test's function says (0 without one).
@@ -41,9 +39,6 @@ class TopLevel : public WindowTest {
   static std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> sProc;
 
   static NSWindow* windowOf(HWND h) { return wapiAs<NSView>(wapiObject(h))->window(); }
-
-  cf_standin::Presenter mPresenter;
-  cf_standin::Presenter* mSaved = nullptr;
 };
 std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> TopLevel::sProc;
 

@@ -7,6 +7,8 @@
 
 #include "kit/wapi/wapi-internal.h"
 
+#include <CoreFoundation/CFPresenter.h>
+
 #include <type_traits>
 #include <vector>
 
@@ -93,4 +95,21 @@ class WindowTest : public ::testing::Test {
   }
 
   std::vector<NSObject*> mOwned;
+};
+
+// A window test with a presenter of its own (scripted menus, panels, alerts and modal runs),
+// replaced by the previous one afterwards.
+template <class P = cf_standin::Presenter>
+class PresenterWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    mSaved = cf_standin::setPresenter(&mPresenter);
+  }
+  void TearDown() override {
+    cf_standin::setPresenter(mSaved);
+    WindowTest::TearDown();
+  }
+  P mPresenter;
+  cf_standin::Presenter* mSaved = nullptr;
 };

@@ -6,19 +6,7 @@
 
 namespace {
 
-class WindowModal : public WindowTest {
- protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    mSaved = cf_standin::setPresenter(&mPresenter);
-  }
-  void TearDown() override {
-    cf_standin::setPresenter(mSaved);
-    WindowTest::TearDown();
-  }
-  cf_standin::Presenter mPresenter;
-  cf_standin::Presenter* mSaved = nullptr;
-};
+using WindowModal = PresenterWindowTest<>;
 
 TEST_F(WindowModal, ARunStepsUntilItsWindowEndsItAndWritesTheCode) {
   struct Case {
