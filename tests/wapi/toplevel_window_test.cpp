@@ -3,6 +3,7 @@
 // and the frame rebuilds of SetWindowLong and SetParent.
 #include "tests/wapi/window_fixture.h"
 
+#include "kit/wapi/wapi-dlggen.h"
 #include "kit/wapi/wapi-toplevel.h"
 
 #include <AppKit/AppKitStandin.h>
@@ -316,6 +317,32 @@ TEST_F(TopLevel, SetParentToTopLevelAndBackClosesTheWindowMadeForIt) {
   GetDlgItemText(H(view), 0, title, sizeof title);
   EXPECT_STREQ(title, "Floating");
   EXPECT_EQ(SetParent(H(host->contentView()), nullptr), nullptr) << "a content view needs a parent";
+}
+
+}  // namespace
+
+namespace {
+
+void createWithField(HWND parent, int) {
+  WAPI_MakeSetCurParms(1, 1, 0, 0, parent, false, false);
+  WAPI_MakeEditField(3, 10, 10, 100, 12, 0);
+}
+
+TEST_F(TopLevel, AWindowAskedForFocusWhileHiddenBecomesKeyWhenFirstShown) {
+  WAPI_DialogResourceIndex res{reinterpret_cast<const char*>(intptr_t(60)), "F", 0x04, createWithField, 200, 100,
+                               nullptr};
+  sProc = [](HWND, UINT m, WPARAM, LPARAM) -> LRESULT { return m == WM_INITDIALOG; };
+  HWND asking = WAPI_CreateDialog(&res, 60, nullptr, Proc, 0);
+  ASSERT_NE(asking, nullptr);
+  EXPECT_TRUE(IsEquivalentTextView(H(windowOf(asking)->firstResponder()), GetDlgItem(asking, 3)));
+  ShowWindow(asking, SW_SHOWNA);
+  EXPECT_TRUE(windowOf(asking)->isKeyWindow());
+  sProc = nullptr;
+  HWND quiet = WAPI_CreateDialog(&res, 60, nullptr, Proc, 0);
+  ShowWindow(quiet, SW_SHOWNA);
+  EXPECT_FALSE(windowOf(quiet)->isKeyWindow()) << "shown without activating";
+  DestroyWindow(asking);
+  DestroyWindow(quiet);
 }
 
 }  // namespace
