@@ -257,7 +257,9 @@ TEST_F(DialogControls, TextViewsAnswerTheEditMessages) {
   ASSERT_NE(tv->font(), nullptr);
   EXPECT_EQ(tv->font()->pointSize(), 20);
   NSFont* before = tv->font();
-  SendMessage(h, WM_SETFONT, reinterpret_cast<WPARAM>(CreateSolidBrush(0)), 0);
+  HGDIOBJ brush = CreateSolidBrush(0);
+  SendMessage(h, WM_SETFONT, reinterpret_cast<WPARAM>(brush), 0);
+  DeleteObject(brush);
   SendMessage(h, WM_SETFONT, 3, 0);
   EXPECT_EQ(tv->font(), before) << "anything but a font object is ignored";
   DeleteObject(font);
