@@ -197,8 +197,11 @@ HWND WAPI_MakeButton(int isDefault, const char* text, int id, int x, int y, int 
   if (NSFont* f = fontByScale()) b->setFont(f);
   b->setTitle(controlText(text));
   routeTo(b, owner);
-  (void)isDefault;  // the default button cell comes with the window's key handling
-  return place(owner, b, style, true);
+  b->retain();
+  const HWND made = place(owner, b, style, true);
+  if (isDefault && owner->window()) owner->window()->setDefaultButtonCell(b->cell());
+  b->release();
+  return made;
 }
 
 HWND WAPI_MakeEditField(int id, int x, int y, int w, int h, int style) {

@@ -3,6 +3,7 @@
 // WM_INITMENUPOPUP to the view's procedure, sent only while the view lives and has one.
 #include "kit/wapi/wapi-input.h"
 
+#include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-internal.h"
 
 #include <Foundation/NSFormatter.h>
@@ -49,6 +50,9 @@ NSObject* OnCommand(NSObject* self, SEL, NSObject* sender) {
   if (!v) return nullptr;
   if (wapiAs<NSSlider>(sender)) {
     toProc(v, WM_HSCROLL, 0, reinterpret_cast<LPARAM>(sender));
+  } else if (auto* button = wapiAs<Wapi_vQOR_button>(sender)) {
+    wapiUpdateRadioGroup(button);
+    command(v, sender, 0);
   } else if (wapiAs<NSControl>(sender)) {
     command(v, sender, isDoublePress(NSApp->currentEvent()) ? 1 : 0);
   } else {

@@ -47,11 +47,21 @@ protected:
         GetWindowRect(h, &r);
         return r;
     }
-    // What a person's click on a button does: the button's command to its dialog.
-    static void press(HWND button)
+    // A person's click on a control: down and up inside it.
+    static void press(HWND control)
     {
-        SendMessage(GetParent(button), WM_COMMAND, MAKEWPARAM(GetWindowLong(button, GWL_ID), 0),
-                    reinterpret_cast<LPARAM>(button));
+        NSView* v = wapiAs<NSView>(wapiObject(control));
+        if (!v) return;
+        ns_standin::mouseAtView(v, NSLeftMouseDown, NSMakePoint(5, 5));
+        ns_standin::mouseAtView(v, NSLeftMouseUp, NSMakePoint(5, 5));
+    }
+    // A person typing the text into the window's focused field.
+    static void type(NSWindow* w, const char* text)
+    {
+        for (const char* p = text; *p; ++p) {
+            const char one[2] = {*p, 0};
+            ns_standin::keyToWindow(w, NSKeyDown, 0, one);
+        }
     }
 
     cf_standin::Presenter mPresenter;
@@ -142,7 +152,8 @@ TEST_F(EditorDialogs, TheBankNameDialogTakesANameAndEndsWithOK)
         EXPECT_EQ(wapiAs<NSButton>(content->subviews()[3])->font()->pointSize(), 10);
         EXPECT_EQ(GetDlgItem(H(content), IDCANCEL), H(content->subviews()[2]));
         during = rectOf(H(dialog));
-        SetDlgItemText(H(content), IDC_BANK_NAME, "Bank A");
+        press(GetDlgItem(H(content), IDC_BANK_NAME));
+        type(dialog, "Bank A");
         ns_standin::displayWindows();
         writeScreenshot(dialog, dir.file("bank-name.png"));
         if (const char* keep = std::getenv("QOR_SCREENSHOT_DIR"))

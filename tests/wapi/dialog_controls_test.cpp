@@ -6,6 +6,8 @@
 #include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-gdi.h"
 
+#include <AppKit/AppKitStandin.h>
+
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -153,7 +155,7 @@ TEST_F(DialogControls, ButtonsByStyleAndTheirRadioGroups) {
   std::vector<Wapi_vQOR_button*> radios;
   for (int i = 0; i < 6; ++i)
     radios.push_back(as<Wapi_vQOR_button>(WAPI_MakeControl(
-        "r", 30 + i, "Button", int(BS_AUTORADIOBUTTON | ((i % 3 == 0) ? WS_GROUP : 0)), 0, 10 * i, 20, 10, 0)));
+        "r", 30 + i, "Button", int(BS_AUTORADIOBUTTON | ((i % 3 == 0) ? WS_GROUP : LONG_PTR(0))), 0, 10 * i, 20, 10, 0)));
   for (Wapi_vQOR_button* r : radios) r->setState(NSOnState);
   wapiUpdateRadioGroup(radios[1]);
   const int expected[6] = {0, 1, 0, 1, 1, 1};
@@ -281,6 +283,40 @@ TEST_F(DialogControls, MarkingATextViewDirtyMarksItsLayerAncestorsUpToAMarkedOne
   EXPECT_EQ(chain[2]->wapiDirtyBits(), 0) << "no walk for a false flag";
   tv->setNeedsDisplayInRect(NSMakeRect(0, 0, 1, 1));
   EXPECT_EQ(chain[2]->wapiDirtyBits(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DialogControls, ClicksUpdateTheRadioGroupThenTellTheDialogAndReturnClicksTheDefault) {
+  NSWindow* w = makeWindow();
+  w->makeKeyAndOrderFront(nullptr);
+  Wapi_vQOR_hwnd* dialog = makeView(nullptr, w, LoggingProc);
+  dialog->setHidden(false);
+  WAPI_MakeSetCurParms(1, 1, 0, 0, H(dialog), false, false);
+  auto* first = as<Wapi_vQOR_button>(
+      WAPI_MakeControl("a", 41, "Button", int(BS_AUTORADIOBUTTON | WS_GROUP), 0, 0, 20, 10, 0));
+  auto* second = as<Wapi_vQOR_button>(WAPI_MakeControl("b", 42, "Button", int(BS_AUTORADIOBUTTON), 0, 20, 20, 10, 0));
+  first->setState(NSOnState);
+  log().clear();
+  ns_standin::mouseAtView(second, NSLeftMouseDown, NSMakePoint(5, 5));
+  EXPECT_EQ(second->state(), NSOnState);
+  EXPECT_EQ(first->state(), NSOffState) << "turned off before the dialog hears of it";
+  ASSERT_FALSE(log().empty());
+  EXPECT_EQ(log()[0].msg, WM_COMMAND) << "the click's command comes first, then the display pass";
+  EXPECT_EQ(log()[0].wParam, 42u);
+
+  HWND ok = WAPI_MakeControl("OK", 43, "Button", 0x10000000, 0, 40, 40, 14, 0);
+  ASSERT_NE(w->defaultButtonCell(), nullptr);
+  EXPECT_EQ(H(w->defaultButtonCell()->controlView()), ok);
+  HWND field = WAPI_MakeEditField(44, 0, 60, 60, 12, 0);
+  ns_standin::mouseAtView(as<NSView>(field), NSLeftMouseDown, NSMakePoint(5, 5));
+  log().clear();
+  ns_standin::keyToWindow(w, NSKeyDown, 36, "\r");
+  bool okHeard = false;
+  for (const LoggedMessage& m : log()) okHeard |= m.msg == WM_COMMAND && m.wParam == 43u;
+  EXPECT_TRUE(okHeard) << "Return clicks the default button";
 }
 
 }  // namespace

@@ -244,3 +244,33 @@ TEST_F(Menus, ACopyIsADeepCopyOfTheSameClass) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Menus, AWindowsMenuCommandsReachItsProcedure) {
+  NSWindow* w = makeWindow();
+  Wapi_vQOR_hwnd* content = makeView(nullptr, w, LoggingProc);
+  HMENU bar = CreatePopupMenu(), sub = CreatePopupMenu();
+  WAPI_Menu_AddMenuItem(sub, "Open", 31, 0);
+  WAPI_InsertMenu(bar, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "File");
+  ASSERT_TRUE(SetMenu(H(content), bar));
+  NSMenuItem* open = item(sub, 0);
+  EXPECT_EQ(open->target(), content);
+  log().clear();
+  open->target()->performSelector(open->action(), open);
+  ASSERT_EQ(messagesTo(H(content)), std::vector<UINT>{WM_COMMAND});
+  EXPECT_EQ(LOWORD(log()[0].wParam), 31);
+  // An item added later to the routed menu is routed too; a menu replaced is unhooked.
+  WAPI_Menu_AddMenuItem(sub, "Close", 32, 0);
+  EXPECT_EQ(item(sub, 1)->target(), content);
+  HMENU other = CreatePopupMenu();
+  SetMenu(H(content), other);
+  EXPECT_EQ(open->target(), nullptr);
+  mMenus.push_back(bar);
+  // A destination without onWapiCommand: is refused.
+  NSView* plain = addControl<NSView>(content, 0);
+  WAPI_SetMenuDestination(bar, H(plain));
+  EXPECT_EQ(open->target(), nullptr);
+}
+
+}  // namespace
