@@ -349,6 +349,8 @@ void EndDialog(HWND hwnd, LRESULT result) {
   w->retain();
   SendMessage(contentOf(w), WM_DESTROY, 0, 0);
   // The result is the dialog's own; the run's code only ends it.
+  NSEvent* event = NSApp->currentEvent();
+  if (event && event->window() == w) NSApp->stopModal();
   NSApp->abortModal();
   w->close();
   w->release();
