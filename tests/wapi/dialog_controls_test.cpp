@@ -92,20 +92,25 @@ TEST_F(DialogControls, FontsFollowTheScaleAndTextsLoseTheirAmpersands) {
 }
 
 TEST_F(DialogControls, AutoRightShiftsTheNextControlByTheOverrun) {
-  parms(1.0f, true, true);
-  HWND first = WAPI_MakeLabel(-1, "A rather long label", 0, 10, 10, 20, 10, 0);
-  const double grown = frameOf(first).size.width - 20;
-  ASSERT_GT(grown, 0);
-  // Starts within 32 pixels of the first's designed right edge and covers its middle.
-  HWND second = WAPI_MakeButton(0, "x", 2, 40, 10, 20, 10, 0);
-  EXPECT_EQ(frameOf(second).origin.x, 40 + std::trunc(grown));
-  // Far from it, or on another line: not shifted.
-  parms(1.0f, true, true);
-  WAPI_MakeLabel(-1, "A rather long label", 0, 10, 10, 20, 10, 0);
-  EXPECT_EQ(frameOf(WAPI_MakeButton(0, "x", 3, 80, 10, 20, 10, 0)).origin.x, 80);
-  parms(1.0f, true, true);
-  WAPI_MakeLabel(-1, "A rather long label", 0, 10, 10, 20, 10, 0);
-  EXPECT_EQ(frameOf(WAPI_MakeButton(0, "x", 4, 40, 40, 20, 10, 0)).origin.x, 40);
+  // A button sized to fit grows from its designed width to its text's: designed 15 narrower.
+  parms(1.0f, false, true);
+  const int fitted = int(frameOf(WAPI_MakeControl("Wide text", 9, "Button", 0, 0, 0, 10, 30, 0)).size.width);
+  const int designed = fitted - 15;
+  struct Case {
+    const char* what;
+    int x, y;
+    int shiftedX;
+  } cases[] = {
+      {"next on the line, within 32 pixels", 10 + designed + 5, 10, 10 + designed + 5 + 15},
+      {"too far right", 10 + designed + 40, 10, 10 + designed + 40},
+      {"below the first's middle", 10 + designed + 5, 40, 10 + designed + 5},
+  };
+  for (const Case& c : cases) {
+    parms(1.0f, true, true);
+    HWND first = WAPI_MakeControl("Wide text", 1, "Button", 0, 10, 10, designed, 30, 0);
+    ASSERT_EQ(int(frameOf(first).size.width), fitted) << c.what;
+    EXPECT_EQ(frameOf(WAPI_MakeButton(0, "x", 2, c.x, c.y, 20, 30, 0)).origin.x, c.shiftedX) << c.what;
+  }
 }
 
 TEST_F(DialogControls, EditFormsAndTheirScrollViews) {
