@@ -10,14 +10,13 @@ namespace
 // The bank-name dialog's controls in dialog units, after the empty first row of the table.
 const WAPI_DialogListRow kPatchSaveRows[] = {
     {{0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    {{reinterpret_cast<intptr_t>("__WAPI_LABEL"), -1, reinterpret_cast<intptr_t>("Bank Name"), 0, 10, 10, 200, 8,
-      0}},
+    {{reinterpret_cast<intptr_t>("__WAPI_LABEL"), -1, reinterpret_cast<intptr_t>("Bank Name"), 0, 10, 10, 200, 8, 0}},
     {{reinterpret_cast<intptr_t>("__WAPI_EDIT"), 0, reinterpret_cast<intptr_t>(""), IDC_BANK_NAME, 10, 20, 200, 12,
       0x10000}},
-    {{reinterpret_cast<intptr_t>("__WAPI_BUTTON"), 0, reinterpret_cast<intptr_t>("&Cancel"), IDCANCEL, 160, 60, 50,
-      14, 0}},
-    {{reinterpret_cast<intptr_t>("__WAPI_BUTTON"), 0, reinterpret_cast<intptr_t>("&OK    "), IDC_BANK_NAME_OK, 100,
-      60, 50, 14, 0}},
+    {{reinterpret_cast<intptr_t>("__WAPI_BUTTON"), 0, reinterpret_cast<intptr_t>("&Cancel"), IDCANCEL, 160, 60, 50, 14,
+      0}},
+    {{reinterpret_cast<intptr_t>("__WAPI_BUTTON"), 0, reinterpret_cast<intptr_t>("&OK    "), IDC_BANK_NAME_OK, 100, 60,
+      50, 14, 0}},
 };
 const int kPatchSaveRowCount = int(sizeof kPatchSaveRows / sizeof kPatchSaveRows[0]);
 

@@ -55,8 +55,8 @@ HWND WAPI_MakeControl(const char* text, int id, const char* className, int style
                       int exStyle);
 
 // A creator gets pixel coordinates and answers the control it made, or null.
-typedef HWND (*WAPI_CustomControlCreator)(HWND owner, const char* text, int id, const char* className, int style,
-                                          int x, int y, int w, int h);
+typedef HWND (*WAPI_CustomControlCreator)(HWND owner, const char* text, int id, const char* className, int style, int x,
+                                          int y, int w, int h);
 void WAPI_RegisterCustomControlCreator(WAPI_CustomControlCreator creator);
 void WAPI_UnregisterCustomControlCreator(WAPI_CustomControlCreator creator);
 

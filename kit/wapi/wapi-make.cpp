@@ -145,8 +145,9 @@ HWND makeStatic(NSView* owner, const char* text, int id, int style, int x, int y
   Wapi_vQOR_textfield* label = makeStaticText(makeCoords(x, y, w, h, true, false));
   if (text && (reinterpret_cast<uintptr_t>(text) < 0x10000 || *text)) label->setStringValue(controlText(text));
   const int kind = style & 0x1F;
-  label->setAlignment(kind == SS_CENTER ? NSCenterTextAlignment : kind == SS_RIGHT ? NSRightTextAlignment
-                                                                                  : NSLeftTextAlignment);
+  label->setAlignment(kind == SS_CENTER  ? NSCenterTextAlignment
+                      : kind == SS_RIGHT ? NSRightTextAlignment
+                                         : NSLeftTextAlignment);
   label->cell()->setWraps(kind != SS_LEFTNOWORDWRAP);
   label->setTag(id);
   if (kind == SS_BLACKRECT) label->setHidden(true);
@@ -216,7 +217,7 @@ HWND WAPI_MakeEditField(int id, int x, int y, int w, int h, int style) {
     field->setSelectable(true);
     field->setBezeled(true);
     if (NSFont* f = fontByScale()) field->setFont(f);
-    field->setAlignment((style & ES_CENTER) ? NSCenterTextAlignment
+    field->setAlignment((style & ES_CENTER)  ? NSCenterTextAlignment
                         : (style & ES_RIGHT) ? NSRightTextAlignment
                                              : NSLeftTextAlignment);
     if (std::abs(h) < 20) {

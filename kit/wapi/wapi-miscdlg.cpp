@@ -76,7 +76,8 @@ class PanelRun {
       name = name.substr(slash + 1);
     }
     mFile = name;
-    if (mFolder.empty() && initialDir && *initialDir) mFolder = std::string(initialDir, strnlen(initialDir, kPathBuffer));
+    if (mFolder.empty() && initialDir && *initialDir)
+      mFolder = std::string(initialDir, strnlen(initialDir, kPathBuffer));
   }
 
   NSSavePanel* mPanel;

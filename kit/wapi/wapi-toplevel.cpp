@@ -215,9 +215,9 @@ template class WapiFramedWindow<NSPanel>;
 
 // ---- The two window classes ----
 
-Wapi_vQOR_modelesswindow* Wapi_vQOR_modelesswindow::initModeless(const WAPI_DialogResourceIndex* res,
-                                                                 NSObject* parent, DLGPROC proc, LPARAM param,
-                                                                 HWND* outputHwnd, NSUInteger forceStyles) {
+Wapi_vQOR_modelesswindow* Wapi_vQOR_modelesswindow::initModeless(const WAPI_DialogResourceIndex* res, NSObject* parent,
+                                                                 DLGPROC proc, LPARAM param, HWND* outputHwnd,
+                                                                 NSUInteger forceStyles) {
   m_wantraiseamt = 0;
   m_wantInitialKeyWindowOnShow = false;
   const NSSize size = res ? NSMakeSize(res->width, res->height) : NSMakeSize(10, 10);
@@ -294,8 +294,8 @@ HWND WAPI_CreateDialog(const WAPI_DialogResourceIndex* head, int id, HWND parent
   bool forceTopLevel = false;
   if (id >= 0x400000 && id <= 0x40000F) {
     const int n = id - 0x400000;
-    forced = kTitled | ((n & 0x04) ? 0 : kClosable) | ((n & 0x02) ? 0 : kMiniaturizable) |
-             ((n & 0x01) ? kResizable : 0);
+    forced =
+        kTitled | ((n & 0x04) ? 0 : kClosable) | ((n & 0x02) ? 0 : kMiniaturizable) | ((n & 0x01) ? kResizable : 0);
     forceTopLevel = n != 0;
     id = 0;
   }
@@ -448,7 +448,8 @@ HWND wapiSetParentFromTopLevel(NSView* content, HWND parent) {
   GetDlgItemText(h, 0, title, sizeof title);
   NSWindow* old = content->window();
   auto* oldTop = dynamic_cast<WapiOwnerWindow*>(old);
-  if (auto* layer = wapiAs<Wapi_vQOR_hwnd>(content)) layer->wapiSetLastTopLevelOwner(oldTop ? oldTop->wapiGetOwner() : nullptr);
+  if (auto* layer = wapiAs<Wapi_vQOR_hwnd>(content))
+    layer->wapiSetLastTopLevelOwner(oldTop ? oldTop->wapiGetOwner() : nullptr);
   old->retain();
   content->retain();
   replaceContentWithEmptyView(old);

@@ -93,8 +93,7 @@ class Wapi_vQOR_dialogbox : public WapiFramedWindow<NSPanel> {
 
  public:
   Wapi_vQOR_dialogbox() = default;
-  Wapi_vQOR_dialogbox* initDialogBox(const WAPI_DialogResourceIndex* res, NSObject* parent, DLGPROC proc,
-                                     LPARAM param);
+  Wapi_vQOR_dialogbox* initDialogBox(const WAPI_DialogResourceIndex* res, NSObject* parent, DLGPROC proc, LPARAM param);
   void wapiSetModalRetVal(LRESULT value) {
     m_rv = value;
     m_hasrv = true;

@@ -227,7 +227,10 @@ void NSSavePanel::setDirectoryURL(NSURL* url)
 
 void NSSavePanel::setNameFieldStringValue(NSString* name) { mName = name ? name->UTF8String() : ""; }
 
-NSModalResponse NSSavePanel::runModal() { return runPanel(false); }
+NSModalResponse NSSavePanel::runModal()
+{
+    return runPanel(false);
+}
 
 NSModalResponse NSSavePanel::runPanel(bool multiple)
 {
@@ -255,7 +258,10 @@ NSModalResponse NSSavePanel::runPanel(bool multiple)
     return NSModalResponseOK;
 }
 
-void NSSavePanel::setTitle(NSString* title) { mTitle = title ? title->UTF8String() : ""; }
+void NSSavePanel::setTitle(NSString* title)
+{
+    mTitle = title ? title->UTF8String() : "";
+}
 
 NSInteger NSSavePanel::runModalForDirectory(NSString* directory, NSString* file)
 {
@@ -297,7 +303,8 @@ NSInteger NSRunAlertPanel(NSString* title, NSString* format, NSString* defaultBu
     std::string message = text(format);
     const size_t at = message.find("%@");
     if (at != std::string::npos) message.replace(at, 2, text(argument));
-    cf_standin::AlertShown shown{0, text(title), message, text(defaultButton), text(alternateButton), text(otherButton)};
+    cf_standin::AlertShown shown{
+        0, text(title), message, text(defaultButton), text(alternateButton), text(otherButton)};
     switch (cf_standin::presenter()->Alert(shown)) {
     case 0: return NSAlertDefaultReturn;
     case 2: return NSAlertOtherReturn;

@@ -153,7 +153,8 @@ NSInteger NSRunAlertPanel(NSString* title, NSString* format, NSString* defaultBu
                           NSString* otherButton, NSString* argument);
 
 class NSArray;
-namespace cf_standin {
+namespace cf_standin
+{
 struct PanelShown;
 }
 // File panels; the presenter answers them.

@@ -164,8 +164,14 @@ void NSMenuItem::setRepresentedObject(NSObject* object)
     mRepresented = object;
 }
 
-void NSMenuItem::setKeyEquivalent(NSString* key) { mKey = key ? key->UTF8String() : ""; }
-NSString* NSMenuItem::keyEquivalent() const { return NSString::stringWithUTF8String(mKey.c_str()); }
+void NSMenuItem::setKeyEquivalent(NSString* key)
+{
+    mKey = key ? key->UTF8String() : "";
+}
+NSString* NSMenuItem::keyEquivalent() const
+{
+    return NSString::stringWithUTF8String(mKey.c_str());
+}
 
 void NSMenuItem::setImage(NSImage* image)
 {
@@ -199,10 +205,19 @@ NSInteger NSMenu::indexOfItemWithTag(NSInteger tag) const
     return -1;
 }
 
-NSMenuItem* NSMenu::itemWithTag(NSInteger tag) const { return itemAtIndex(indexOfItemWithTag(tag)); }
+NSMenuItem* NSMenu::itemWithTag(NSInteger tag) const
+{
+    return itemAtIndex(indexOfItemWithTag(tag));
+}
 
-NSString* NSMenu::title() const { return NSString::stringWithUTF8String(mTitle.c_str()); }
-void NSMenu::setTitle(NSString* title) { mTitle = title ? title->UTF8String() : ""; }
+NSString* NSMenu::title() const
+{
+    return NSString::stringWithUTF8String(mTitle.c_str());
+}
+void NSMenu::setTitle(NSString* title)
+{
+    mTitle = title ? title->UTF8String() : "";
+}
 
 NSMenu* NSMenu::copy() const
 {

@@ -27,8 +27,8 @@ double ct_standin::TextWidth(const char* font, double size, const std::vector<ui
   const std::vector<UniChar> units = utf16(chars, nullptr);
   std::vector<CGGlyph> glyphs(units.size());
   CTFontGetGlyphsForCharacters(f, units.data(), glyphs.data(), CFIndex(units.size()));
-  const double width = CTFontGetAdvancesForGlyphs(f, kCTFontOrientationHorizontal, glyphs.data(), nullptr,
-                                                  CFIndex(glyphs.size()));
+  const double width =
+      CTFontGetAdvancesForGlyphs(f, kCTFontOrientationHorizontal, glyphs.data(), nullptr, CFIndex(glyphs.size()));
   CTFontRelease(f);
   return width;
 }

@@ -227,8 +227,13 @@ void createNotice(HWND parent, int)
 
 TEST_F(EditorDialogs, ShowMessageBoxRunsAModuleResource)
 {
-    WAPI_DialogResourceIndex notice{reinterpret_cast<const char*>(intptr_t(20001)), "Notice", 0x04, createNotice, 200,
-                                    80, WAPI_curmodule_dialogresource_head};
+    WAPI_DialogResourceIndex notice{reinterpret_cast<const char*>(intptr_t(20001)),
+                                    "Notice",
+                                    0x04,
+                                    createNotice,
+                                    200,
+                                    80,
+                                    WAPI_curmodule_dialogresource_head};
     WAPI_curmodule_dialogresource_head = &notice;
     NSWindow* parent = window(NSMakeRect(0, 0, 800, 600));
     mPresenter.modalActions.push_back([&] {

@@ -91,7 +91,8 @@ TEST_F(AppKitDialogs, MenusCopyDeeplyAndTellTheDelegatesOfOpenedSubmenus) {
   top->setTitle(NSString::stringWithUTF8String("Top"));
   auto* sub = static_cast<NSMenu*>(NSMenu::class_()->alloc());
   sub->setTitle(NSString::stringWithUTF8String("Sub"));
-  NSMenuItem* inner = sub->addItemWithTitle(NSString::stringWithUTF8String("Inner"), sel_registerName("picked:"), nullptr);
+  NSMenuItem* inner =
+      sub->addItemWithTitle(NSString::stringWithUTF8String("Inner"), sel_registerName("picked:"), nullptr);
   inner->setTarget(listener);
   inner->setTag(7);
   NSMenuItem* holder = top->addItemWithTitle(NSString::stringWithUTF8String("More"), nullptr, nullptr);
@@ -136,10 +137,10 @@ TEST_F(AppKitDialogs, PanelsAndAlertsAreAnsweredByThePresenter) {
                {{}, NSAlertAlternateReturn}};
   for (const Case& c : cases) {
     mPresenter.alertAnswers = c.answer;
-    EXPECT_EQ(NSRunAlertPanel(NSString::stringWithUTF8String("T"), NSString::stringWithUTF8String("<%@>"),
-                              NSString::stringWithUTF8String("OK"), nullptr, nullptr,
-                              NSString::stringWithUTF8String("text")),
-              c.result);
+    EXPECT_EQ(
+        NSRunAlertPanel(NSString::stringWithUTF8String("T"), NSString::stringWithUTF8String("<%@>"),
+                        NSString::stringWithUTF8String("OK"), nullptr, nullptr, NSString::stringWithUTF8String("text")),
+        c.result);
     EXPECT_EQ(mPresenter.alerts.back().message, "<text>");
   }
 }

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace testsupport
+{
 
 // False when the window has no backing store or the file cannot be written.
 inline bool writeWindowScreenshot(NSWindow* w, const std::string& path)

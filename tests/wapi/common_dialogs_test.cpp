@@ -142,8 +142,8 @@ TEST_F(CommonDialogs, MessageBoxesByType) {
 }
 
 TEST_F(CommonDialogs, TheTemplateIsUsedOnceAndTheModalMenuOnlyDuringThePanel) {
-  WAPI_DialogResourceIndex accessory{reinterpret_cast<const char*>(intptr_t(50)), nullptr, 0x01, nullptr, 100, 40,
-                                     nullptr};
+  WAPI_DialogResourceIndex accessory{
+      reinterpret_cast<const char*>(intptr_t(50)), nullptr, 0x01, nullptr, 100, 40, nullptr};
   BrowseFile_SetTemplate(50, nullptr, &accessory);
   char buffer[64];
   BrowseForDirectory("D", nullptr, buffer, sizeof buffer);

@@ -159,8 +159,9 @@ TEST_F(DialogControls, ButtonsByStyleAndTheirRadioGroups) {
   WAPI_MakeSetCurParms(1, 1, 0, 0, H(fresh), false, false);
   std::vector<Wapi_vQOR_button*> radios;
   for (int i = 0; i < 6; ++i)
-    radios.push_back(as<Wapi_vQOR_button>(WAPI_MakeControl(
-        "r", 30 + i, "Button", int(BS_AUTORADIOBUTTON | ((i % 3 == 0) ? WS_GROUP : LONG_PTR(0))), 0, 10 * i, 20, 10, 0)));
+    radios.push_back(as<Wapi_vQOR_button>(
+        WAPI_MakeControl("r", 30 + i, "Button", int(BS_AUTORADIOBUTTON | ((i % 3 == 0) ? WS_GROUP : LONG_PTR(0))), 0,
+                         10 * i, 20, 10, 0)));
   for (Wapi_vQOR_button* r : radios) r->setState(NSOnState);
   wapiUpdateRadioGroup(radios[1]);
   const int expected[6] = {0, 1, 0, 1, 1, 1};
@@ -300,8 +301,8 @@ TEST_F(DialogControls, ClicksUpdateTheRadioGroupThenTellTheDialogAndReturnClicks
   Wapi_vQOR_hwnd* dialog = makeView(nullptr, w, LoggingProc);
   dialog->setHidden(false);
   WAPI_MakeSetCurParms(1, 1, 0, 0, H(dialog), false, false);
-  auto* first = as<Wapi_vQOR_button>(
-      WAPI_MakeControl("a", 41, "Button", int(BS_AUTORADIOBUTTON | WS_GROUP), 0, 0, 20, 10, 0));
+  auto* first =
+      as<Wapi_vQOR_button>(WAPI_MakeControl("a", 41, "Button", int(BS_AUTORADIOBUTTON | WS_GROUP), 0, 0, 20, 10, 0));
   auto* second = as<Wapi_vQOR_button>(WAPI_MakeControl("b", 42, "Button", int(BS_AUTORADIOBUTTON), 0, 20, 20, 10, 0));
   first->setState(NSOnState);
   log().clear();

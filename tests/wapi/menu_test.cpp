@@ -50,7 +50,10 @@ TEST_F(Menus, TitlesDropMnemonicsAndShortcutText) {
     const char* given;
     std::string shown;
   } cases[] = {
-      {"&Save\tCmd+S", "Save"}, {"Fish && Chips", "Fish & Chips"}, {"End&", "End"}, {long1500.c_str(), long1500.substr(0, 1023)},
+      {"&Save\tCmd+S", "Save"},
+      {"Fish && Chips", "Fish & Chips"},
+      {"End&", "End"},
+      {long1500.c_str(), long1500.substr(0, 1023)},
   };
   HMENU m = menu();
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -111,8 +114,8 @@ TEST_F(Menus, ItemsAreFoundByIdInSubmenusAndByPositionHere) {
 }
 
 TEST_F(Menus, AListBuildsNestedMenus) {
-  const WAPI_MenuListRow rows[] = {{"/.BO^O:A", 0}, {"B", 100}, {nullptr, 0}, {"C", 0x10065},
-                                   {"EN%%%^:", 0},  {"D", 200}};
+  const WAPI_MenuListRow rows[] = {{"/.BO^O:A", 0}, {"B", 100},     {nullptr, 0},
+                                   {"C", 0x10065},  {"EN%%%^:", 0}, {"D", 200}};
   HMENU m = menu();
   EXPECT_EQ(WAPI_GenerateMenuFromList(m, rows, 6), 6);
   ASSERT_EQ(GetMenuItemCount(m), 2);
@@ -126,8 +129,8 @@ TEST_F(Menus, AListBuildsNestedMenus) {
   EXPECT_FALSE(item(a, 2)->isEnabled());
   EXPECT_EQ(GetMenuItemID(m, 1), 200);
   EXPECT_EQ(WAPI_GenerateMenuFromList(menu(), rows + 1, 0), 0);
-  WAPI_MenuResourceIndex res{reinterpret_cast<const char*>(intptr_t(7)), [](HMENU h) { WAPI_Menu_AddMenuItem(h, "R", 1, 0); },
-                             nullptr};
+  WAPI_MenuResourceIndex res{reinterpret_cast<const char*>(intptr_t(7)),
+                             [](HMENU h) { WAPI_Menu_AddMenuItem(h, "R", 1, 0); }, nullptr};
   mMenus.push_back(WAPI_LoadMenu(&res, 7));
   EXPECT_EQ(GetMenuItemCount(mMenus.back()), 1);
   EXPECT_EQ(WAPI_LoadMenu(&res, 8), nullptr);
@@ -183,9 +186,7 @@ TEST_F(Menus, PopupsReturnOrSendTheChoice) {
     mPresenter.menuAnswers.push_back(c.path);
     EXPECT_EQ(TrackPopupMenu(m, c.flags, 300, 200, 0, H(view), nullptr), c.result) << c.what;
     EXPECT_EQ(messagesTo(H(view)), c.messages) << c.what;
-    if (!c.messages.empty() && c.messages.back() == WM_COMMAND) {
-      EXPECT_EQ(log().back().wParam, 22u) << c.what;
-    }
+    if (!c.messages.empty() && c.messages.back() == WM_COMMAND) { EXPECT_EQ(log().back().wParam, 22u) << c.what; }
     EXPECT_EQ(item(m, 0)->target(), nullptr) << c.what << ": routing cleared";
   }
   EXPECT_EQ(TrackPopupMenu(nullptr, 0, 0, 0, 0, H(view), nullptr), 0);

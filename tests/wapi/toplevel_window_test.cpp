@@ -329,8 +329,8 @@ void createWithField(HWND parent, int) {
 }
 
 TEST_F(TopLevel, AWindowAskedForFocusWhileHiddenBecomesKeyWhenFirstShown) {
-  WAPI_DialogResourceIndex res{reinterpret_cast<const char*>(intptr_t(60)), "F", 0x04, createWithField, 200, 100,
-                               nullptr};
+  WAPI_DialogResourceIndex res{
+      reinterpret_cast<const char*>(intptr_t(60)), "F", 0x04, createWithField, 200, 100, nullptr};
   sProc = [](HWND, UINT m, WPARAM, LPARAM) -> LRESULT { return m == WM_INITDIALOG; };
   HWND asking = WAPI_CreateDialog(&res, 60, nullptr, Proc, 0);
   ASSERT_NE(asking, nullptr);
