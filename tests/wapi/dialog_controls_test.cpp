@@ -326,3 +326,37 @@ TEST_F(DialogControls, ClicksUpdateTheRadioGroupThenTellTheDialogAndReturnClicks
 }
 
 }  // namespace
+
+namespace {
+
+intptr_t W(const char* text) {
+  return reinterpret_cast<intptr_t>(text);
+}
+
+TEST_F(DialogControls, ListRowsOfBothLayoutsMakeTheirControls) {
+  const WAPI_DialogListRow rows[] = {
+      {{W("__WAPI_CHECKBOX"), 0, W("&Check"), 51, 10, 10, 60, 10, 0}},
+      {{W("__WAPI_GROUP"), 0, W("Group"), 52, 5, 5, 100, 50, int(BS_LEFT | BS_RIGHT)}},
+      {{W("Name:"), 53, W("static"), int(SS_RIGHT), 10, 30, 40, 8, 0}},
+      {{W("skipped"), 54, W(""), 0, 10, 40, 40, 8, 0}},
+      {{W("x"), 55, W("SysUnknown32"), 0, 10, 40, 40, 8, 0}},
+      {{W("__WAPI_EDIT"), 0, W(""), 56, 10, 50, 40, 12, int(ES_CENTER)}},
+  };
+  parms(1.0f);
+  WAPI_GenerateDialogFromList(rows, 6);
+  WAPI_GenerateDialogFromList(rows, 0);
+  ASSERT_EQ(mOwner->subviews().size(), 4u);
+  EXPECT_TRUE(as<Wapi_vQOR_box>(H(mOwner->subviews().front()))) << "the group box below all";
+  EXPECT_EQ(as<NSButton>(GetDlgItem(H(mOwner), 51))->buttonType(), NSSwitchButton);
+  EXPECT_EQ(text(GetDlgItem(H(mOwner), 51)), "Check");
+  EXPECT_EQ(frameOf(GetDlgItem(H(mOwner), 52)).origin.y, 4) << "a group box starts a unit higher";
+  EXPECT_EQ(frameOf(GetDlgItem(H(mOwner), 52)).size.height, 53);
+  EXPECT_EQ(as<Wapi_vQOR_box>(GetDlgItem(H(mOwner), 52))->titleCell()->alignment(), NSCenterTextAlignment);
+  EXPECT_EQ(as<NSTextField>(GetDlgItem(H(mOwner), 53))->alignment(), NSRightTextAlignment);
+  EXPECT_FALSE(as<NSTextField>(GetDlgItem(H(mOwner), 53))->isEditable());
+  EXPECT_EQ(GetDlgItem(H(mOwner), 54), nullptr);
+  EXPECT_EQ(GetDlgItem(H(mOwner), 55), nullptr);
+  EXPECT_EQ(as<NSTextField>(GetDlgItem(H(mOwner), 56))->alignment(), NSCenterTextAlignment);
+}
+
+}  // namespace
