@@ -205,8 +205,8 @@ void WAPI_Menu_AddMenuItem(HMENU menu, const char* name, int id, int flags) {
   MENUITEMINFO info{};
   info.cbSize = sizeof info;
   info.fMask = MIIM_ID | MIIM_STATE | MIIM_TYPE;
-  info.fType = name ? MFT_STRING : MFT_SEPARATOR;
-  info.fState = flags ? MFS_GRAYED : 0;
+  info.fType = name ? UINT(MFT_STRING) : UINT(MFT_SEPARATOR);
+  info.fState = flags ? UINT(MFS_GRAYED) : 0u;
   info.wID = UINT(id);
   info.dwTypeData = const_cast<char*>(name);
   InsertMenuItem(menu, GetMenuItemCount(menu), 1, &info);
@@ -311,7 +311,7 @@ BOOL GetMenuItemInfo(HMENU menu, int index, BOOL byPosition, MENUITEMINFO* info)
     info->dwItemData = holder ? holder->getValue() : 0;
   }
   if (info->fMask & MIIM_STATE)
-    info->fState = (item->state() == NSOnState ? MFS_CHECKED : 0) | (item->isEnabled() ? 0 : MFS_GRAYED);
+    info->fState = (item->state() == NSOnState ? UINT(MFS_CHECKED) : 0u) | (item->isEnabled() ? 0u : UINT(MFS_GRAYED));
   if (info->fMask & MIIM_ID) info->wID = UINT(item->tag());
   if ((info->fMask & MIIM_SUBMENU) && item->submenu()) info->hSubMenu = handleOf(item->submenu());
   return 1;
@@ -441,7 +441,7 @@ int WAPI_GenerateMenuFromList(HMENU menu, const WAPI_MenuListRow* rows, int coun
     } else {
       info.fMask = MIIM_ID | MIIM_STATE | MIIM_TYPE;
       info.wID = UINT(row.id & 0xFFFF);
-      info.fState = row.id >= 0x10000 ? MFS_GRAYED : 0;
+      info.fState = row.id >= 0x10000 ? UINT(MFS_GRAYED) : 0u;
       info.dwTypeData = const_cast<char*>(row.text);
       ++used;
     }

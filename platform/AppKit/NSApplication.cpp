@@ -234,7 +234,10 @@ NSModalResponse NSSavePanel::runModal()
 
 NSModalResponse NSSavePanel::runPanel(bool multiple)
 {
-    cf_standin::PanelShown shown{isSave(), mDirectory, mName, {}};
+    cf_standin::PanelShown shown;
+    shown.save = isSave();
+    shown.directory = mDirectory;
+    shown.proposedName = mName;
     for (NSUInteger i = 0; mTypes && i < mTypes->count(); ++i)
         if (auto* s = static_cast<NSString*>(mTypes->objectAtIndex(i))) shown.fileTypes.push_back(s->UTF8String());
     shown.title = mTitle;
