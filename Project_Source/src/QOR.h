@@ -53,6 +53,18 @@ public:
     // The state chunk: tag, quick tab, model, the published values and the values of parameters
     // 0 to 4975. full adds the patch manager block and the device, bank and patch selections.
     bool SerializeState2(ByteChunk* chunk, bool full);
+    // Reads that chunk back at startPos: values, names, devices by name, switches, and sends the
+    // recalled performance. A chunk that is not whole is refused (logged) before anything
+    // changes: -1. Else the position after the last field read.
+    int UnserializeState2(ByteChunk* chunk, int startPos, bool full);
+
+    // ---- controls by incoming MIDI address (null when the configuration mapped none) ----
+    IControl* getSysexControl(int k1, int k2, int k3, int k4, int k5);
+    IControl* getMsbLsbControl(int k1, int k2, int k3, int k4, int k5);
+    IControl* getCCControls(int k1, int k2, int k3);
+    // Per-part program values by three keys; 0 when absent. Any thread.
+    int getProgramValueByParts(int k1, int k2, int k3);
+    void setProgramValueByParts(int k1, int k2, int k3, int value);
 
     // ---- data folder ----
     std::string getDataFolder() const;
@@ -249,6 +261,11 @@ private:
     void setFilterSwitches();
     void refreshControls();
     void reopenDefaultPorts();
+    // The device selection paramId takes index, held to its range; a found device's name
+    // becomes the text of its index, so the menu shows what was opened.
+    void showOpenedDevice(int paramId, int index, const std::string& name);
+    // The end of a whole state chunk at pos, or -1 with why.
+    int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
     // The first control of the parameter as user input: the parameter's value, not the
     // control's position. Nothing without a control.
     void setAsUserInput(int paramId, double value);

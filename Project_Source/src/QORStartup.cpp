@@ -263,26 +263,26 @@ void QOR::refreshControls()
     }
 }
 
+void QOR::showOpenedDevice(int paramId, int index, const std::string& name)
+{
+    IParam* param = GetParam(paramId);
+    param->Set(std::fmin(std::fmax(double(index), param->GetMin()), param->GetMax()));
+    if (index > 0) param->SetDisplayText(index, name.c_str());
+}
+
 void QOR::reopenDefaultPorts()
 {
     IGraphics* g = GetGUI();
-    // The found index, clamped into the parameter's range; the port's name becomes the text of
-    // its index, so the menu shows what was opened.
-    auto take = [&](int paramId, int index, const std::string& name) {
-        IParam* param = GetParam(paramId);
-        param->Set(std::fmin(std::fmax(double(index), param->GetMin()), param->GetMax()));
-        if (index > 0) param->SetDisplayText(index, name.c_str());
-    };
     const std::string& outName = uiSettingsLines[3];
     const std::string& inName = uiSettingsLines[4];
     log("DEFAULT SETTINGS: MIDI In device stored " + inName);
     midiInIndex = 1;
     setExternalMIDIIn(midiInIndex, inName.c_str());
-    take(kDeviceInSelection, midiInIndex, inName);
+    showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
     log("DEFAULT SETTINGS: MIDI Out device stored " + outName);
     midiOutIndex = 1;
     setExternalMIDIOut(midiOutIndex, outName.c_str());
-    take(kDeviceOutSelection, midiOutIndex, outName);
+    showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
     // Only an output that really opened counts.
     midiIOSet = midiOutIndex > 0 && GetParam(kDeviceOutSelection)->Value() > 0.0;
     g->SetParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);

@@ -1,32 +1,201 @@
 // The host's project state: the chunk the controller writes and reads.
+#include <climits>
 #include <cstdint>
+#include <string>
 
+#include "MIDIMessageManager.h"
+#include "PatchManager.h"
 #include "QORParams.h"
 #include "QOR.h"
+#include "kit/plugin/IControl.h"
 
-namespace {
+using namespace qorid;
+
+namespace
+{
 
 // The editor's own parameters at the end of the table travel as the head and as names, not as
 // values.
 constexpr int kEditorOwnParams = 148;
+// Tag, quick tab and model.
+constexpr int kHeadBytes = 4 + 8 + 8;
+// The device, bank and patch selections after the patch manager block.
+constexpr int kSelectionBytes = 4 * 8;
+
+// The parameter's value toward zero; values are held to their ranges, so only a range beyond
+// int could reach the guard.
+int intValue(const IParam* param)
+{
+    const double v = param->Value();
+    return v > double(INT_MIN) - 1.0 && v < double(INT_MAX) + 1.0 ? int(v) : 0;
+}
+
+// v held to the parameter's range; NaN gives the maximum, as the framework's range reader does.
+void setClamped(IParam* param, double v)
+{
+    param->Set(v < param->GetMin() ? param->GetMin() : (v < param->GetMax() ? v : param->GetMax()));
+}
 
 } // namespace
 
 bool QOR::SerializeState2(ByteChunk* chunk, bool full)
 {
-    const uint32_t tag = 0x01000000; // the bytes 00 00 00 01
+    const uint32_t tag = PatchManager::kTag; // the bytes 00 00 00 01
     chunk->Put(&tag);
-    double quickTab = GetParam(qorid::kQuickTab)->Value();
-    double model = GetParam(qorid::kCurrentModel)->Value();
+    double quickTab = GetParam(kQuickTab)->Value();
+    double model = GetParam(kCurrentModel)->Value();
     chunk->Put(&quickTab);
     chunk->Put(&model);
     SerializeParams(chunk);
-    (void)full; // the patch manager block and the selections follow with the project recall
+    if (full) {
+        // The device names travel as names: their list positions differ from machine to machine.
+        for (int id : {kDeviceInSelection, kDeviceOutSelection}) {
+            const IParam* param = GetParam(id);
+            std::string name = param->GetDisplayText(intValue(param));
+            if (name.empty()) name = "Set Name";
+            const int index =
+                id == kDeviceInSelection ? PatchManager::kInputDeviceName : PatchManager::kOutputDeviceName;
+            {
+                std::lock_guard<std::mutex> lock(patchManager->namesLock);
+                patchManager->patch.names[size_t(index)] = name;
+            }
+            setLibrarianViewDirty();
+        }
+        patchManager->saveAllToChunk(chunk);
+        for (int id : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
+            const IParam* param = GetParam(id);
+            double normalized = param->GetNormalized(param->Value());
+            chunk->Put(&normalized);
+        }
+    }
     SerializeNonAutomatedParams(chunk, NNonAutomatedParams() - kEditorOwnParams);
     return true;
 }
 
-// Until the project form is written, the framework's own state is saved and restored.
-bool QOR::SerializeState(ByteChunk* chunk) { return IPluginAU::SerializeState(chunk); }
+bool QOR::SerializeState(ByteChunk* chunk)
+{
+    return SerializeState2(chunk, true);
+}
 
-int QOR::UnserializeState(ByteChunk* chunk, int startPos) { return IPluginAU::UnserializeState(chunk, startPos); }
+int QOR::UnserializeState(ByteChunk* chunk, int startPos)
+{
+    return UnserializeState2(chunk, startPos, true);
+}
+
+int QOR::checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const
+{
+    uint32_t tag = 0;
+    if (pos < 0 || int64_t(chunk.Size()) - pos < kHeadBytes) return *why = "head cut short", -1;
+    chunk.Get(&tag, pos);
+    if (tag != PatchManager::kTag) return *why = "tag is not 00 00 00 01", -1;
+    int64_t at = int64_t(pos) + kHeadBytes + 8 * int64_t(NAutomatedParams());
+    if (full) {
+        PatchManager::Block block;
+        if (at > chunk.Size()) return *why = "values cut short", -1;
+        const int next = PatchManager::readBlock(chunk, int(at), &block, why);
+        if (next < 0) return -1;
+        at = next + int64_t(kSelectionBytes);
+    }
+    const int values = std::min(NNonAutomatedParams() - kEditorOwnParams, NParams() - NAutomatedParams());
+    at += 8 * int64_t(std::max(values, 0));
+    if (at > chunk.Size()) return *why = "values cut short", -1;
+    return int(at);
+}
+
+int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
+{
+    KIT_MutexLock lock(GetMutex());
+    // A chunk is checked whole first: half a recall would wipe the names, close the devices and
+    // send a half-made performance into the synthesizer.
+    std::string why;
+    if (checkStateChunk(*chunk, startPos, full, &why) < 0) {
+        log("PROJECT RECALL: state chunk of " + std::to_string(chunk->Size()) + " bytes refused: " + why);
+        return -1;
+    }
+    int pos = startPos + 4;
+    double v = 0.0;
+    pos = chunk->Get(&v, pos);
+    setClamped(GetParam(kQuickTab), v);
+    selectedPart = intValue(GetParam(kQuickTab));
+    pos = chunk->Get(&v, pos);
+    setClamped(GetParam(kCurrentModel), v);
+    currentModel = intValue(GetParam(kCurrentModel));
+    if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
+    pos = UnserializeParams(chunk, pos);
+
+    if (full) {
+        pos = patchManager->loadAllFromChunk(chunk, pos);
+        pos += 16; // the two device selections: the devices come back by name
+        std::string inName, outName;
+        patchManager->getName(&inName, PatchManager::kInputDeviceName);
+        log("PROJECT RECALL: MIDI In device stored " + inName);
+        midiInIndex = 1;
+        setExternalMIDIIn(midiInIndex, inName.c_str());
+        showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
+        if (IControl* control = firstControl(kDeviceInSelection))
+            control->SetValueFromPlug(GetParam(kDeviceInSelection)->GetNormalized(double(midiInIndex)));
+        patchManager->getName(&outName, PatchManager::kOutputDeviceName);
+        log("PROJECT RECALL: MIDI Out device stored " + outName);
+        midiOutIndex = 1;
+        setExternalMIDIOut(midiOutIndex, outName.c_str());
+        showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
+        if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
+        for (int id : {kDeviceInSelection, kDeviceOutSelection}) {
+            const IParam* param = GetParam(id);
+            log(std::string("PROJECT RECALL: MIDI ") + (id == kDeviceInSelection ? "In" : "Out") +
+                " device after checking devices " + param->GetDisplayText(intValue(param)));
+        }
+        double bank = 0.0, patch = 0.0;
+        pos = chunk->Get(&patch, chunk->Get(&bank, pos));
+        GetParam(kBankSelection)->SetNormalized(bank);
+        GetParam(kPatchSelection)->SetNormalized(patch);
+    }
+    if (!midiIOSet) return pos;
+
+    pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kEditorOwnParams);
+    deviceId = intValue(GetParam(kGlobalMidiChannel));
+    log("PROJECT RECALL: hardware DeviceID " + std::to_string(deviceId.load()));
+    std::string name, pattern;
+    patchManager->getName(&name, 0);
+    GetParam(kMultiName)->SetDisplayText(0, name.c_str());
+    log("PROJECT RECALL: Multi name " + name);
+    for (int part = 0; part < 8; ++part) {
+        patchManager->getName(&name, PatchManager::kFirstProgramName + part);
+        patchManager->getName(&pattern, PatchManager::kFirstPatternName + part);
+        GetParam(kPatchName + part)->SetDisplayText(0, name.c_str());
+        GetParam(kPatternName + part)->SetDisplayText(0, pattern.c_str());
+        log("PROJECT RECALL: Part " + std::to_string(part) + " name " + name + " | Pattern name " + pattern);
+    }
+
+    // The flags go up only once the job thread is really taken: left set by a send that never
+    // ran, they would block all incoming MIDI for good.
+    SenderJobRecord record;
+    record.job = kJobSendArrangement;
+    MIDIMessageManager* manager = midiManager;
+    const bool started = manager && manager->startJob(record, [this, manager] {
+        deviceTransferActive = true;
+        sendGlobalsFirst = true;
+        sendingAllParts = true;
+        incomingMidiBlocked = true;
+        manager->sendInProgress = true;
+    });
+    if (!started) log("PROJECT RECALL: the MIDI job thread is busy, the performance is not sent");
+
+    dawOffset = 2 * intValue(GetParam(kAdjustDAWOffset)) + GetBlockSize();
+    log(std::string("PROJECT RECALL: MIDI In device after nonautomated params ") +
+        GetParam(kDeviceInSelection)->GetDisplayText(intValue(GetParam(kDeviceInSelection))));
+    log(std::string("PROJECT RECALL: MIDI Out device after nonautomated params ") +
+        GetParam(kDeviceOutSelection)->GetDisplayText(intValue(GetParam(kDeviceOutSelection))));
+
+    // Every filter blocks and every switch is off unless its parameter says exactly 1.
+    auto on = [this](int id) { return GetParam(id)->Value() == 1.0; };
+    for (int i = 0; i < kMidiFilterCount; ++i) midiFilterSwitches[size_t(i)] = !on(kMIDIFilterDAWCCPassThrough + i);
+    trackIncomingMidi = on(kMIDIFilterTrackIncomingMIDI);
+    routeMidiToHostBuffer = on(kMIDIFilterToDAWBuffer);
+    sendClockPointer = on(kSendMIDIClockPointer);
+    sendClockInfo = on(kSendMIDIClockInfo);
+
+    startupComplete = true;
+    showStatus("Project Data Recalled");
+    return pos;
+}

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -254,6 +255,8 @@ public:
     std::string paramGroupText;
     // Program values by three int keys, read by the controller's lookups.
     std::map<int, std::map<int, std::map<int, int>>> programValues;
+    // A set and a get of programValues may meet on two threads.
+    std::mutex programValuesLock;
 
     bool loggingEnabled = false;
     std::string logFilePath;

@@ -25,7 +25,7 @@ if(TARGET editor_config_chart_test)
 endif()
 # The controller's editor tests build the editor from the bundle's configuration and images.
 foreach(t editor_controller_editor_test editor_controller_readouts_thread_test editor_controller_ports_jack_test
-         editor_controller_dispatch_jack_test)
+         editor_controller_dispatch_jack_test editor_controller_recall_test editor_controller_recall_thread_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
   endif()

@@ -1,0 +1,385 @@
+// The host's project state: the chunk the configured controller saves, a recall into a second
+// controller, chunks refused whole, and the lookups by MIDI address.
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/PatchManager.h"
+#include "Project_Source/src/QORParams.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "controller_editor_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+using namespace qorid;
+using Bytes = std::vector<uint8_t>;
+
+namespace
+{
+
+Bytes bytesOf(const ByteChunk& chunk)
+{
+    return Bytes(chunk.GetBytes(), chunk.GetBytes() + chunk.Size());
+}
+
+Bytes save(QOR& q)
+{
+    ByteChunk chunk;
+    EXPECT_TRUE(q.SerializeState(&chunk));
+    return bytesOf(chunk);
+}
+
+int recall(QOR& q, const Bytes& bytes)
+{
+    ByteChunk chunk;
+    chunk.PutBytes(bytes.data(), int(bytes.size()));
+    return q.UnserializeState(&chunk, 0);
+}
+
+template <class T> void append(Bytes& out, T v)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(&v);
+    out.insert(out.end(), p, p + sizeof v);
+}
+
+void appendName(Bytes& out, const std::string& name)
+{
+    append(out, int32_t(name.size()));
+    out.insert(out.end(), name.begin(), name.end());
+}
+
+// The project chunk as the layout gives it, from the parameters, the blob and the names that
+// are expected in it.
+Bytes referenceChunk(QOR& q, const std::vector<std::string>& names)
+{
+    Bytes out{0, 0, 0, 1};
+    append(out, q.GetParam(kQuickTab)->Value());
+    append(out, q.GetParam(kCurrentModel)->Value());
+    out.insert(out.end(), {0, 0, 0, 1, 0, 0, 0, 1});
+    const KIT_HeapBuf& blob = q.patchManager->patch.data;
+    const uint32_t n = uint32_t(blob.GetSize());
+    out.insert(out.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+    const auto* b = static_cast<const uint8_t*>(blob.Get());
+    out.insert(out.end(), b, b + n);
+    for (const std::string& name : names) appendName(out, name);
+    for (int id : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection})
+        append(out, q.GetParam(id)->GetNormalized(q.GetParam(id)->Value()));
+    for (int id = 0; id < 4976; ++id) append(out, q.GetParam(id)->Value());
+    return out;
+}
+
+std::vector<std::string> startNames(const std::string& in, const std::string& out)
+{
+    std::vector<std::string> names(25, "INIT");
+    names.push_back(in);
+    names.push_back(out);
+    return names;
+}
+
+// Logged lines that start with prefix, in order.
+std::vector<std::string> linesFrom(const std::vector<std::string>& log, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : log)
+        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+    return found;
+}
+
+// Holds the job thread inside a job of its own until released.
+struct JobHold {
+    explicit JobHold(MIDIMessageManager& m) : manager(m)
+    {
+        m.sender->beforeJob = [this](int job) {
+            std::unique_lock<std::mutex> lock(mutex);
+            jobs.push_back(job);
+            flagsAtStart.push_back(manager.controller->incomingMidiBlocked &&
+                                   manager.controller->deviceTransferActive && manager.controller->sendGlobalsFirst &&
+                                   manager.controller->sendingAllParts && manager.sendInProgress);
+            woken.notify_all();
+            if (job == kJobNothing) woken.wait(lock, [this] { return released; });
+        };
+    }
+    ~JobHold()
+    {
+        release();
+        for (int i = 0; i < 500 && !manager.threadIdle(kJobThread); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        manager.sender->beforeJob = nullptr;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        woken.notify_all();
+    }
+    bool waitForJobs(size_t count, int ms = 5000)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return woken.wait_for(lock, std::chrono::milliseconds(ms), [&] { return jobs.size() >= count; });
+    }
+    MIDIMessageManager& manager;
+    std::mutex mutex;
+    std::condition_variable woken;
+    std::vector<int> jobs;
+    std::vector<bool> flagsAtStart;
+    bool released = false;
+};
+
+} // namespace
+
+TEST(ProjectState, ASaveAfterOpenMatchesTheLayoutByteForByteAndCutsLongNames)
+{
+    const std::string longDevice(40, 'd'), longMulti = "Twenty Characters!!!";
+    const struct {
+        const char* inText; // text of the input selection's current value; null: as configured
+        const char* outText;
+        std::string multi;
+        std::vector<std::string> names;
+    } cases[] = {
+        {nullptr, nullptr, "INIT", {}},
+        {longDevice.c_str(), "", longMulti, {}},
+    };
+    for (const auto& c : cases) {
+        editortest::Editor e;
+        QOR& q = *e.plug;
+        if (c.inText) q.GetParam(kDeviceInSelection)->SetDisplayText(0, c.inText);
+        if (c.outText) q.GetParam(kDeviceOutSelection)->SetDisplayText(0, c.outText);
+        q.patchManager->patch.names[0] = c.multi;
+        std::vector<std::string> names = startNames(q.GetParam(kDeviceInSelection)->GetDisplayText(0),
+                                                    q.GetParam(kDeviceOutSelection)->GetDisplayText(0));
+        if (c.inText) names[25] = longDevice.substr(0, 32), names[26] = "Set Name", names[0] = longMulti.substr(0, 16);
+        const Bytes chunk = save(q);
+        size_t characters = 0;
+        for (const std::string& name : names) characters += name.size();
+        EXPECT_EQ(chunk.size(), 79808 + characters);
+        ASSERT_GT(chunk.size(), size_t(36));
+        EXPECT_EQ(Bytes(chunk.begin() + 20, chunk.begin() + 36),
+                  (Bytes{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0x9B, 0x94, 0, 0, 0, 1}));
+        EXPECT_EQ(q.patchManager->patch.data.GetSize(), 39828);
+        EXPECT_EQ(chunk, referenceChunk(q, names));
+        std::string stored;
+        q.patchManager->getName(&stored, 26);
+        EXPECT_EQ(stored, names[26]);
+    }
+}
+
+TEST(ProjectState, ARecallBringsBackValuesNamesSwitchesAndStartsThePerformanceSend)
+{
+    editortest::Editor from;
+    QOR& a = *from.plug;
+    for (int id = 0; id < 4976; ++id) {
+        IParam* p = a.GetParam(id);
+        p->Set(p->GetMin() + (p->GetMax() - p->GetMin()) * double(id % 7) / 6.0);
+    }
+    for (int id = kMIDIFilterDAWCCPassThrough; id <= kMIDIFilterToDAWBuffer; ++id) a.GetParam(id)->Set(0.0);
+    // Passed: host program change and device SysEx; routed to the host buffer.
+    for (int id : {kMIDIFilterDAWPCPassThrough, kMIDIFilterHWSEPassThrough, kMIDIFilterToDAWBuffer})
+        a.GetParam(id)->Set(1.0);
+    a.GetParam(kGlobalMidiChannel)->Set(11);
+    a.GetParam(kAdjustDAWOffset)->Set(a.GetParam(kAdjustDAWOffset)->GetMax());
+    a.GetParam(kQuickTab)->Set(3);
+    a.GetParam(kCurrentModel)->Set(1);
+    a.GetParam(kBankSelection)->Set(a.GetParam(kBankSelection)->GetMax());
+    a.GetParam(kSendMIDIClockInfo)->Set(0.0);
+    a.GetParam(kUserInterfaceSize)->Set(0.0);
+    a.patchManager->patch.names[0] = "Big Multi";
+    for (int p = 0; p < 8; ++p) {
+        a.patchManager->patch.names[size_t(1 + p)] = "Prog " + std::to_string(p);
+        a.patchManager->patch.names[size_t(17 + p)] = "Pat " + std::to_string(p);
+    }
+    const Bytes chunk = save(a);
+
+    editortest::Editor to;
+    QOR& b = *to.plug;
+    // An output chosen before: the recall goes on without the stored device.
+    b.GetParam(kDeviceOutSelection)->Set(1);
+    b.GetParam(kSendMIDIClockInfo)->Set(1.0);
+    b.GetParam(kUserInterfaceSize)->Set(2.0);
+    b.startupComplete = false;
+    JobHold hold(*b.midiManager);
+    EXPECT_EQ(recall(b, chunk), int(chunk.size()));
+
+    for (int id = 0; id < 4976; ++id) ASSERT_EQ(b.GetParam(id)->Value(), a.GetParam(id)->Value()) << id;
+    EXPECT_EQ(b.GetParam(kQuickTab)->Value(), 3.0);
+    EXPECT_EQ(b.selectedPart.load(), 3);
+    EXPECT_EQ(b.currentModel.load(), 1);
+    EXPECT_EQ(b.GetParam(kBankSelection)->Value(), a.GetParam(kBankSelection)->Value());
+    EXPECT_EQ(b.GetParam(kUserInterfaceSize)->Value(), 2.0) << "the editor's own ids from 4976 on stay";
+    EXPECT_EQ(b.deviceId.load(), 11);
+    EXPECT_EQ(b.dawOffset.load(), 2 * int(a.GetParam(kAdjustDAWOffset)->GetMax()) + b.GetBlockSize());
+    EXPECT_STREQ(b.GetParam(kMultiName)->GetDisplayText(0), "Big Multi");
+    EXPECT_STREQ(b.GetParam(kPatchName + 7)->GetDisplayText(0), "Prog 7");
+    EXPECT_STREQ(b.GetParam(kPatternName + 7)->GetDisplayText(0), "Pat 7");
+    std::vector<bool> blocked, expected(14, true);
+    for (const auto& s : b.midiFilterSwitches) blocked.push_back(s.load());
+    expected[1] = expected[13] = false;
+    EXPECT_EQ(blocked, expected);
+    EXPECT_TRUE(b.routeMidiToHostBuffer.load());
+    EXPECT_FALSE(b.trackIncomingMidi.load());
+    EXPECT_TRUE(b.sendClockInfo.load()) << "its parameter is the editor's own: b's value decides";
+    EXPECT_TRUE(b.startupComplete.load());
+    EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
+
+    ASSERT_TRUE(hold.waitForJobs(1));
+    EXPECT_EQ(hold.jobs[0], int(kJobSendArrangement));
+    EXPECT_TRUE(hold.flagsAtStart[0]) << "the transfer flags are up when the send starts";
+
+    const std::vector<std::string> lines = linesFrom(to.log(), "PROJECT RECALL: ");
+    ASSERT_GE(lines.size(), size_t(15));
+    const std::string in = b.GetParam(kDeviceInSelection)->GetDisplayText(0);
+    const std::vector<std::string> head = {
+        "PROJECT RECALL: MIDI In device stored " + in,
+        "PROJECT RECALL: MIDI Out device stored " + std::string(a.GetParam(kDeviceOutSelection)->GetDisplayText(0)),
+        "PROJECT RECALL: MIDI In device after checking devices " + in,
+        "PROJECT RECALL: MIDI Out device after checking devices " +
+            std::string(b.GetParam(kDeviceOutSelection)->GetDisplayText(0)),
+        "PROJECT RECALL: hardware DeviceID 11",
+        "PROJECT RECALL: Multi name Big Multi",
+        "PROJECT RECALL: Part 0 name Prog 0 | Pattern name Pat 0",
+    };
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 7), head);
+    EXPECT_EQ(lines[13], "PROJECT RECALL: Part 7 name Prog 7 | Pattern name Pat 7");
+}
+
+TEST(ProjectState, WithoutAnOutputBeforeOrFoundTheRecallStopsAfterTheSelections)
+{
+    editortest::Editor from;
+    from.plug->GetParam(kPatchSelection)->Set(from.plug->GetParam(kPatchSelection)->GetMax());
+    from.plug->GetParam(100)->Set(from.plug->GetParam(100)->GetMax());
+    from.plug->patchManager->patch.names[1] = "Other";
+    const Bytes chunk = save(*from.plug);
+    editortest::Editor to;
+    QOR& b = *to.plug;
+    b.GetParam(100)->Set(b.GetParam(100)->GetMin());
+    const std::vector<bool> switches = {b.routeMidiToHostBuffer, b.trackIncomingMidi, b.midiFilterSwitches[0]};
+    EXPECT_EQ(recall(b, chunk), int(chunk.size()) - 39808) << "the position after the selections";
+    EXPECT_FALSE(b.midiIOSet.load());
+    EXPECT_EQ(b.GetParam(kPatchSelection)->Value(), b.GetParam(kPatchSelection)->GetMax());
+    EXPECT_EQ(b.GetParam(100)->Value(), b.GetParam(100)->GetMin());
+    EXPECT_STREQ(b.GetParam(kPatchName)->GetDisplayText(0), from.plug->GetParam(kPatchName)->GetDisplayText(0));
+    EXPECT_EQ((std::vector<bool>{b.routeMidiToHostBuffer, b.trackIncomingMidi, b.midiFilterSwitches[0]}), switches);
+    EXPECT_NE(to.text(b.statusDisplay), "Project Data Recalled");
+}
+
+TEST(ProjectState, AChunkThatIsNotWholeIsRefusedBeforeAnythingChanges)
+{
+    editortest::Editor from;
+    from.plug->patchManager->patch.names[0] = "Changed";
+    from.plug->GetParam(100)->Set(from.plug->GetParam(100)->GetMax());
+    const Bytes good = save(*from.plug);
+    const size_t names = 32 + 39828, devices = names + 25 * 8, selections = good.size() - 39808 - 32;
+    auto cut = [&](size_t n) { return Bytes(good.begin(), good.begin() + long(n)); };
+    auto patched = [&](size_t at, std::initializer_list<uint8_t> with) {
+        Bytes b = good;
+        std::copy(with.begin(), with.end(), b.begin() + long(at));
+        return b;
+    };
+    Bytes doubles;
+    for (int id = 0; id < 5124; ++id) append(doubles, from.plug->GetParam(id)->Value());
+    const struct {
+        const char* what;
+        Bytes chunk;
+        const char* reason;
+    } cases[] = {
+        {"empty", {}, "head cut short"},
+        {"inside the head", cut(13), "head cut short"},
+        {"inside the blob length", cut(30), "patch block head cut short"},
+        {"inside the blob", cut(20000), "blob length 39828 runs past the end"},
+        {"inside name 0's length", cut(names + 2), "name 0 cut short"},
+        {"inside name 0", cut(names + 6), "name 0 cut short"},
+        {"inside name 24", cut(devices - 1), "name 24 cut short"},
+        {"inside name 25", cut(devices + 5), "name 25 cut short"},
+        {"inside name 26", cut(selections - 2), "name 26 cut short"},
+        {"inside the selections", cut(selections + 20), "values cut short"},
+        {"before the values", cut(selections + 32), "values cut short"},
+        {"inside the last value", cut(good.size() - 1), "values cut short"},
+        {"a head tag of another kind", patched(3, {0}), "tag is not 00 00 00 01"},
+        {"a block tag of another kind", patched(27, {2}), "patch block tag is not 00 00 00 01"},
+        {"a blob length past the end", patched(28, {0x7F}), "blob length 2130746260 runs past the end"},
+        {"a negative name length", patched(names + 3, {0x80}), "name 0 cut short"},
+        {"plain doubles", doubles, "tag is not 00 00 00 01"},
+    };
+    editortest::Editor to;
+    QOR& b = *to.plug;
+    b.GetParam(kDeviceOutSelection)->Set(1);
+    b.midiIOSet = true;
+    const Bytes before = save(b);
+    for (const auto& c : cases) {
+        EXPECT_EQ(recall(b, c.chunk), -1) << c.what;
+        EXPECT_EQ(save(b), before) << c.what;
+        EXPECT_TRUE(b.midiIOSet.load()) << c.what;
+        const std::vector<std::string> lines = linesFrom(to.log(), "PROJECT RECALL: ");
+        ASSERT_FALSE(lines.empty()) << c.what;
+        EXPECT_EQ(lines.back(),
+                  "PROJECT RECALL: state chunk of " + std::to_string(c.chunk.size()) + " bytes refused: " + c.reason)
+            << c.what;
+    }
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), 100, 0xEE);
+    EXPECT_EQ(recall(b, trailing), int(good.size())) << "bytes after the last field are ignored";
+    EXPECT_STREQ(b.GetParam(kMultiName)->GetDisplayText(0), "Changed");
+}
+
+TEST(ProjectState, ARecallWhileTheJobThreadIsBusyStartsNoSendAndLeavesTheTransferFlags)
+{
+    editortest::Editor e;
+    QOR& q = *e.plug;
+    const Bytes chunk = save(q);
+    q.GetParam(kDeviceOutSelection)->Set(1);
+    JobHold hold(*q.midiManager);
+    SenderJobRecord busy;
+    busy.job = kJobNothing;
+    ASSERT_TRUE(q.midiManager->startJob(busy));
+    ASSERT_TRUE(hold.waitForJobs(1));
+    EXPECT_EQ(recall(q, chunk), int(chunk.size()));
+    EXPECT_FALSE(q.incomingMidiBlocked.load());
+    EXPECT_FALSE(q.deviceTransferActive.load());
+    EXPECT_FALSE(q.midiManager->sendInProgress.load());
+    const std::vector<std::string> lines = linesFrom(e.log(), "PROJECT RECALL: the MIDI job thread is busy");
+    EXPECT_EQ(lines.size(), size_t(1));
+    hold.release();
+    EXPECT_FALSE(hold.waitForJobs(2, 200)) << "nothing was queued behind the busy job";
+}
+
+TEST(ControlLookups, FindOnlyAndTheProgramValuesKeepTheLastSet)
+{
+    editortest::Editor e;
+    QOR& q = *e.plug;
+    UIConfigManager& m = *q.uiConfigManager;
+    IControl* marker = reinterpret_cast<IControl*>(&m); // any address: the maps never dereference it
+    controlmaps::file(m.sysexControls.controls, marker, 900, 1, 2, 3, 4);
+    controlmaps::file(m.nrpnControls.controls, marker, 900, 1, 2, 3, 4);
+    controlmaps::file(m.ccControls, marker, 900, 1, 2);
+    const auto sysex = m.sysexControls.controls;
+    const auto nrpn = m.nrpnControls.controls;
+    const auto cc = m.ccControls;
+    const struct {
+        int k[5];
+        IControl* found;
+    } cases[] = {
+        {{900, 1, 2, 3, 4}, marker},  {{900, 1, 2, 3, 5}, nullptr}, // the last key missing
+        {{900, 1, 9, 3, 4}, nullptr},                               // a middle key missing
+        {{-77, 0, 0, 0, 0}, nullptr},                               // never mapped
+        {{901, 1, 2, 3, 4}, nullptr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(q.getSysexControl(c.k[0], c.k[1], c.k[2], c.k[3], c.k[4]), c.found) << c.k[0] << " " << c.k[4];
+        EXPECT_EQ(q.getMsbLsbControl(c.k[0], c.k[1], c.k[2], c.k[3], c.k[4]), c.found) << c.k[0] << " " << c.k[4];
+        if (c.k[4] == 4) EXPECT_EQ(q.getCCControls(c.k[0], c.k[1], c.k[2]), c.found) << c.k[0] << " " << c.k[2];
+        EXPECT_EQ(q.getCCControls(c.k[0], c.k[1], 7), nullptr);
+        EXPECT_EQ(q.getProgramValueByParts(c.k[0], c.k[1], c.k[2]), 0);
+    }
+    EXPECT_TRUE(m.sysexControls.controls == sysex && m.nrpnControls.controls == nrpn && m.ccControls == cc);
+    EXPECT_TRUE(m.programValues.empty()) << "a get inserts nothing";
+
+    q.setProgramValueByParts(1, 2, 3, 40);
+    q.setProgramValueByParts(1, 2, 3, 41);
+    q.setProgramValueByParts(1, 2, 4, 0);
+    EXPECT_EQ(q.getProgramValueByParts(1, 2, 3), 41);
+    EXPECT_EQ(q.getProgramValueByParts(1, 2, 4), 0);
+    EXPECT_EQ(q.getProgramValueByParts(1, 3, 3), 0);
+    EXPECT_EQ(m.programValues.size(), size_t(1));
+}
