@@ -12,31 +12,16 @@
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QOR.h"
-#include "support/tempdir.h"
+#include "portless_qor.h"
 
 namespace
 {
 
-// The controller with no port: nothing it might send leaves the process.
-class PortlessQOR : public QOR
-{
-public:
-    PortlessQOR() : QOR(IPluginInstanceInfo()) {}
-    bool SendMidiSysex(unsigned char*, int) override { return false; }
-    bool SendMidiSysex2(std::vector<unsigned char>) override { return false; }
-    bool SendMidiMsg(IMidiMsg*) override { return false; }
-};
+using fuzzsupport::PortlessQOR;
 
 PortlessQOR& controller()
 {
-    static testsupport::TempDir folder("qor_router_fuzz");
-    static std::unique_ptr<PortlessQOR> plug = [] {
-        static char variable[512];
-        std::snprintf(variable, sizeof variable, "QOR_DATA_FOLDER=%s", folder.path.c_str());
-        ::putenv(variable);
-        return std::make_unique<PortlessQOR>();
-    }();
-    return *plug;
+    return fuzzsupport::controller("qor_router_fuzz");
 }
 
 [[noreturn]] void fail(const char* what)
