@@ -1,6 +1,7 @@
 // The start-up exchange as a new user makes it: the bundle in the stand-in host, the data
 // folder naming a synthesizer simulator's ports on the private JACK server, and the output
 // chosen again. The simulator answers only at device id 3, so the editor sweeps up to it.
+#include "host_script_support.h"
 #include "launcher.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
@@ -15,25 +16,7 @@
 #include <sstream>
 #include <thread>
 
-namespace
-{
-
-// The value of the host's last "getparam id" line in its output file, or -1 once waiting is over.
-double printedParam(const std::string& path, int id)
-{
-    const std::string key = "getparam " + std::to_string(id) + ": 0 value ";
-    for (int i = 0; i < 500; ++i) {
-        std::ifstream in(path);
-        std::string line, last;
-        while (std::getline(in, line))
-            if (line.find(key) != std::string::npos) last = line;
-        if (!last.empty()) return std::atof(last.c_str() + last.find(key) + key.size());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
-
-} // namespace
+using hostscript::printedParam;
 
 TEST(DeviceIdEnquiryJack, TheEditorSweepsToTheSynthesizersIdAndTakesItsGlobals)
 {
@@ -47,12 +30,8 @@ TEST(DeviceIdEnquiryJack, TheEditorSweepsToTheSynthesizersIdAndTakesItsGlobals)
         << error;
     testsupport::writeFile(dir.file("QOR Editor UI.txt"),
                            "a\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
-    const std::string& b = testsupport::binaryDir();
     const std::string out = dir.file("host.txt");
-    const std::string cmd = "QOR_MIDI_API=jack QOR_DATA_FOLDER='" + dir.path + "' " + b +
-                            "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" + out +
-                            "' 2>/dev/null";
-    FILE* host = popen(cmd.c_str(), "w");
+    FILE* host = hostscript::startHost(dir, out);
     ASSERT_NE(host, nullptr);
     std::fputs("open\ngetparam 5018\n", host);
     std::fflush(host);

@@ -58,11 +58,13 @@ foreach(t editor_controller_edits_test editor_controller_edits_thread_test edito
   endif()
 endforeach()
 # Over JACK the bundle runs in qor-host against the simulator program.
-if(TARGET editor_controller_edits_jack_test)
-  add_dependencies(editor_controller_edits_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_controller_edits_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_controller_edits_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
+foreach(t editor_controller_edits_jack_test editor_controller_recall_jack_test)
+  if(TARGET ${t})
+    add_dependencies(${t} QORBundle qor-host synth-sim)
+    target_link_libraries(${t} PRIVATE synth_sim_core)
+    target_compile_definitions(${t} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
+  endif()
+endforeach()
 # The enquiry tests play the configured controller into the simulator's own core.
 if(TARGET editor_enquiry_insynth_thread_test)
   add_dependencies(editor_enquiry_insynth_thread_test QORBundle)

@@ -1,0 +1,51 @@
+#pragma once
+// The bundle in the stand-in host on the private JACK server, driven by a script on its standard
+// input, its result lines written to a file that the test reads back.
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace hostscript
+{
+
+// qor-host over the data folder dir, its output into outFile (nothing kept when empty).
+inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFile)
+{
+    const std::string& b = testsupport::binaryDir();
+    const std::string cmd = "QOR_MIDI_API=jack QOR_DATA_FOLDER='" + dir.path + "' " + b +
+                            "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" +
+                            (outFile.empty() ? std::string("/dev/null") : outFile) + "' 2>/dev/null";
+    return popen(cmd.c_str(), "w");
+}
+
+// The last of the host's output lines that start with key, once nth of them are there; empty
+// once waiting is over.
+inline std::string printed(const std::string& path, const std::string& key, size_t nth = 1)
+{
+    for (int i = 0; i < 1000; ++i) {
+        std::ifstream in(path);
+        std::string line, last;
+        size_t seen = 0;
+        while (std::getline(in, line))
+            if (line.compare(0, key.size(), key) == 0) last = line, ++seen;
+        if (seen >= nth) return last;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return "";
+}
+
+// The value of the nth "getparam id" line, or -1 once waiting is over.
+inline double printedParam(const std::string& path, int id, size_t nth = 1)
+{
+    const std::string key = "getparam " + std::to_string(id) + ": 0 value ";
+    const std::string line = printed(path, key, nth);
+    return line.empty() ? -1 : std::atof(line.c_str() + key.size());
+}
+
+} // namespace hostscript
