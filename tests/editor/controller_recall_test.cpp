@@ -321,6 +321,18 @@ TEST(ProjectState, AChunkThatIsNotWholeIsRefusedBeforeAnythingChanges)
     trailing.insert(trailing.end(), 100, 0xEE);
     EXPECT_EQ(recall(b, trailing), int(good.size())) << "bytes after the last field are ignored";
     EXPECT_STREQ(b.GetParam(kMultiName)->GetDisplayText(0), "Changed");
+
+    // The short form carries no names and no selections: head and values alone.
+    ByteChunk shortForm;
+    from.plug->SerializeState2(&shortForm, false);
+    ASSERT_EQ(shortForm.Size(), 39828);
+    shortForm.Resize(39827);
+    EXPECT_EQ(b.UnserializeState2(&shortForm, 0, false), -1);
+    shortForm.Resize(0);
+    b.GetParam(100)->Set(b.GetParam(100)->GetMin());
+    from.plug->SerializeState2(&shortForm, false);
+    EXPECT_EQ(b.UnserializeState2(&shortForm, 0, false), 39828);
+    EXPECT_EQ(b.GetParam(100)->Value(), b.GetParam(100)->GetMax());
 }
 
 TEST(ProjectState, ARecallWhileTheJobThreadIsBusyStartsNoSendAndLeavesTheTransferFlags)
