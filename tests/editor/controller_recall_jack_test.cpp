@@ -85,6 +85,21 @@ TEST(ProjectStateJack, AReopenedProjectOpensTheSavedDevicesByNameAndTakesItsValu
     lines.resize(std::min(lines.size(), expected.size()));
     EXPECT_EQ(lines, expected);
 
+    // The recalled performance reaches the synthesizer: the global settings, the eight parts'
+    // programs, then the performance.
+    std::vector<std::string> expectedStored = {"global settings 1", "global settings 2"};
+    for (int part = 1; part <= 8; ++part) expectedStored.push_back("part " + std::to_string(part) + " edit buffer");
+    expectedStored.push_back("performance edit buffer");
+    expectedStored.push_back("performance follow-up edit buffer");
+    std::vector<std::string> stored;
+    for (int i = 0; i < 500 && stored.size() < expectedStored.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stored.clear();
+        for (const auto& r : synthsim::readRecordFile(dir.file("record.txt")))
+            if (r.direction == "in" && r.note.rfind("stored into ", 0) == 0) stored.push_back(r.note.substr(12));
+    }
+    EXPECT_EQ(stored, expectedStored);
+
     // Without the synthesizer and with no output chosen before, the recall stops at the devices.
     sim.stop();
     send("close\nuse 2\nopen\ngetparam 1505\nloadclass 0\ngetparam 1505\n");
