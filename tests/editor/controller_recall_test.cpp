@@ -346,7 +346,9 @@ TEST(ControlLookups, FindOnlyAndTheProgramValuesKeepTheLastSet)
     for (const auto& c : cases) {
         EXPECT_EQ(q.getSysexControl(c.k[0], c.k[1], c.k[2], c.k[3], c.k[4]), c.found) << c.k[0] << " " << c.k[4];
         EXPECT_EQ(q.getMsbLsbControl(c.k[0], c.k[1], c.k[2], c.k[3], c.k[4]), c.found) << c.k[0] << " " << c.k[4];
-        if (c.k[4] == 4) EXPECT_EQ(q.getCCControls(c.k[0], c.k[1], c.k[2]), c.found) << c.k[0] << " " << c.k[2];
+        if (c.k[4] == 4) {
+            EXPECT_EQ(q.getCCControls(c.k[0], c.k[1], c.k[2]), c.found) << c.k[0] << " " << c.k[2];
+        }
         EXPECT_EQ(q.getCCControls(c.k[0], c.k[1], 7), nullptr);
         EXPECT_EQ(q.getProgramValueByParts(c.k[0], c.k[1], c.k[2]), 0);
     }
