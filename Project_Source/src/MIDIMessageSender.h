@@ -138,7 +138,7 @@ public:
     // The edit-buffer request or the enquiry: 7 bytes.
     Request buildRequest(uint8_t type, int device = -1) const;
     // The request of a stored entry: 9 bytes, the envelope with type 13, bank code and slot.
-    Request buildStoredRequest(int bankCode, int slot) const;
+    Request buildStoredRequest(int bankCode, int slot, int device = -1) const;
     // A dump, F0 to F7, through the controller's port check and log; requests through it too
     // where the protocol says so (the enquiry, the current-performance request).
     bool sendChecked(uint8_t* bytes, int length);
@@ -164,7 +164,8 @@ public:
     void sendSequenceRequestSysex();
     void sendSingleMultiRequestSysex(int bank);
     void sendAllMultiRequestSysex(int bank);
-    void sendSinglePatchRequestSysex(bool currentBuffer, int bank);
+    // part: the part whose edit buffer a currentBuffer request asks for.
+    void sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part);
     void sendAllPatchRequestSysex(int bank);
     void sendSingleSequenceRequestSysex();
     void sendAllSequenceRequestSysex();
@@ -197,6 +198,12 @@ public:
 
 private:
     void dispatch(const SenderJobRecord& record);
+    // ---- requests into library slots (MIDIMessageSenderLibrary.cpp) ----
+    // The 128 entries of one bank, slot after slot, into the upper pane's bank.
+    void requestBankIntoLibrary(int bankCode, bool performances);
+    // The librarian's upper slot, read and written under the library's lock.
+    int librarySlot() const;
+    void setLibrarySlot(int slot);
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 
