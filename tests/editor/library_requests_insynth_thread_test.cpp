@@ -58,19 +58,8 @@ struct Bench {
         plug->GetParam(kLibSyncTimer)->Set(2); // 100 ms
         plug->deviceId = 15;
         // The synthesizer's banks A and B hold programs of their own names.
-        std::vector<synthsim::Bytes> seed;
-        bankgen::DumpOptions stored;
-        stored.type = 0x02;
-        for (int bank = 0; bank < 2; ++bank)
-            for (int s = 0; s < 128; ++s) {
-                Bytes p = bankgen::makeDump(bankgen::Kind::Programs, 0x20, 0,
-                                            std::string(1, char('A' + bank)) + std::to_string(s), uint8_t(s % 20),
-                                            uint32_t(bank * 128 + s + 1), stored);
-                p[8] = uint8_t(5 + bank), p[9] = uint8_t(s);
-                seed.push_back(p);
-            }
         std::vector<std::string> notes;
-        EXPECT_EQ(plug->session.synth().load(seed, notes), 256);
+        EXPECT_EQ(plug->session.synth().load(bankgen::synthProgramBanks(2), notes), 256);
         // The upper pane shows one program bank of 100 entries.
         PatchLibrarian& lib = *plug->patchLibrarian;
         auto* bank = new PatchFile;

@@ -79,6 +79,21 @@ Bytes expectedStored(const Bytes& dump, Kind kind, int modelCode, int messageInd
     return out;
 }
 
+std::vector<Bytes> synthProgramBanks(int banks)
+{
+    std::vector<Bytes> out;
+    DumpOptions stored;
+    stored.type = 0x02;
+    for (int bank = 0; bank < banks; ++bank)
+        for (int s = 0; s < 128; ++s) {
+            Bytes p = makeDump(Kind::Programs, 0x20, 0, std::string(1, char('A' + bank)) + std::to_string(s),
+                               uint8_t(s % 20), uint32_t(bank * 128 + s + 1), stored);
+            p[8] = uint8_t(5 + bank), p[9] = uint8_t(s);
+            out.push_back(p);
+        }
+    return out;
+}
+
 Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed)
 {
     Bank bank;
