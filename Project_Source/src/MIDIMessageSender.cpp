@@ -188,8 +188,6 @@ void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 // The jobs of the message families that have not landed yet do nothing.
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
-void MIDIMessageSender::sendSingleMultiRequestSysex(int) {}
-void MIDIMessageSender::sendAllMultiRequestSysex(int) {}
 void MIDIMessageSender::initPerformance() {}
 void MIDIMessageSender::initClassicPatch() {}
 void MIDIMessageSender::initSequence() {}

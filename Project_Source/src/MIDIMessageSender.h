@@ -123,6 +123,9 @@ public:
         std::function<void(int device)> request;
         int periodMs = 100;
         bool cancelFirst = false;
+        // When set, a pass in which it answers true counts again from the first, so a reply
+        // that is on its way is not given up on.
+        std::function<bool()> restartWhen;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
 
@@ -201,6 +204,9 @@ private:
     // ---- requests into library slots (MIDIMessageSenderLibrary.cpp) ----
     // The 128 entries of one bank, slot after slot, into the upper pane's bank.
     void requestBankIntoLibrary(int bankCode, bool performances);
+    // One entry into the upper slot (at most 127); build gives the request for the slot and a
+    // device id (-1: the controller's).
+    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build);
     // The librarian's upper slot, read and written under the library's lock.
     int librarySlot() const;
     void setLibrarySlot(int slot);

@@ -1,6 +1,6 @@
-// Requests into library slots: one program of the synthesizer's memory or edit buffer (job 11),
-// and whole banks slot after slot (job 12). The reply lands in the librarian's upper slot
-// through the armed receive buffer.
+// Requests into library slots: one program of the synthesizer's memory or edit buffer (job 11)
+// or one stored performance (job 9), and whole banks slot after slot (jobs 12 and 10). The
+// reply lands in the librarian's upper slot through the armed receive buffer.
 #include <algorithm>
 #include <functional>
 #include <mutex>
@@ -56,17 +56,35 @@ void MIDIMessageSender::setLibrarySlot(int slot)
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
 {
+    requestSlotIntoLibrary([this, currentBuffer, bank, part](int slot, int device) {
+        controller->pendingRequestPart = currentBuffer ? part : -1;
+        return currentBuffer ? buildRequest(SysexFamily::kTypeRequestEditBuffer, device)
+                             : buildStoredRequest(bank + SysexFamily::kProgramBankCodeBase, slot, device);
+    });
+}
+
+void MIDIMessageSender::sendSingleMultiRequestSysex(int bank)
+{
+    if (controller->midiManager) controller->midiManager->dumpTaken = true;
+    requestSlotIntoLibrary([this, bank](int slot, int device) {
+        // A stored performance names no part: no part's gate may refuse it.
+        controller->pendingRequestPart = -1;
+        return buildStoredRequest(bank + SysexFamily::kPerformanceBankCodeBase, slot, device);
+    });
+}
+
+void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build)
+{
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
     cancelRequested = false;
     q.SetLibrarianRequestActive(true);
     finished = false;
     const int period = q.getTimerValue();
+    // The low byte of a slot past the bank would name another slot: the last one is asked for.
     const int slot = std::clamp(librarySlot(), 0, kLastSlot);
     auto request = [&](int device) {
-        q.pendingRequestPart = currentBuffer ? part : -1;
-        Request r = currentBuffer ? buildRequest(SysexFamily::kTypeRequestEditBuffer, device)
-                                  : buildStoredRequest(bank + SysexFamily::kProgramBankCodeBase, slot, device);
+        Request r = build(slot, device);
         sendDirect(r.bytes, r.length);
     };
     request(-1);
@@ -90,6 +108,11 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int bank)
     requestBankIntoLibrary(bank + SysexFamily::kProgramBankCodeBase, false);
 }
 
+void MIDIMessageSender::sendAllMultiRequestSysex(int bank)
+{
+    requestBankIntoLibrary(bank + SysexFamily::kPerformanceBankCodeBase, true);
+}
+
 void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
 {
     QOR& q = *controller;
@@ -106,7 +129,10 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         Request r = buildStoredRequest(bankCode, slot, device);
         sendDirect(r.bytes, r.length);
     };
-    const WaitPlan plan = libraryWait(q, period, request);
+    WaitPlan plan = libraryWait(q, period, request);
+    // A performance of two messages is complete only with the second: the wait starts over
+    // in a period in which one was completed.
+    if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
         q.SetLibrarianRequestActive(true);

@@ -57,15 +57,18 @@ struct Bench {
         unsetenv("QOR_BUNDLE_PATH");
         plug->GetParam(kLibSyncTimer)->Set(2); // 100 ms
         plug->deviceId = 15;
-        // The synthesizer's banks A and B hold programs of their own names.
+        // The synthesizer's program banks A and B and performance bank A hold entries of their own names.
         std::vector<std::string> notes;
-        EXPECT_EQ(plug->session.synth().load(bankgen::synthProgramBanks(2), notes), 256);
-        // The upper pane shows one program bank of 100 entries.
+        EXPECT_EQ(plug->session.synth().load(bankgen::synthBanks(bankgen::Kind::Programs, 2), notes), 256);
+        EXPECT_EQ(plug->session.synth().load(bankgen::synthBanks(bankgen::Kind::Performances, 1), notes), 256);
+        // The upper pane shows one bank of 100 entries of each kind.
         PatchLibrarian& lib = *plug->patchLibrarian;
-        auto* bank = new PatchFile;
-        bank->patches.resize(100);
-        bank->fileName = "Upper.syx";
-        lib.singleFiles.push_back(lib.adoptBank(bank));
+        for (auto* list : {&lib.singleFiles, &lib.multiFiles}) {
+            auto* bank = new PatchFile;
+            bank->patches.resize(100);
+            bank->fileName = "Upper.syx";
+            list->push_back(lib.adoptBank(bank));
+        }
         plug->midiManager->sender->onPause = [this](int& ms) {
             plug->session.output().drain();
             std::lock_guard<std::mutex> lock(mLock);
@@ -123,6 +126,23 @@ struct Bench {
         return split.messages;
     }
     PatchFile& upper() { return *plug->patchLibrarian->singleFiles[0]; }
+    PatchFile& upperMultis() { return *plug->patchLibrarian->multiFiles[0]; }
+    // Jobs 9 and 10 as the librarian's menus start them in performance mode.
+    void performances(int job, int bank)
+    {
+        plug->performanceMode = true;
+        plug->patchLibrarian->currentKind = 1;
+        SenderJobRecord record;
+        record.job = job;
+        record.bank = bank;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record, [this] {
+            plug->midiManager->armRequestBuffer(1);
+            plug->midiManager->requestComplete = false;
+        }));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
 
     testsupport::TempDir dir;
     std::unique_ptr<Controller> plug;
@@ -131,6 +151,16 @@ struct Bench {
     std::vector<std::string> statuses;
     std::function<void(int count, int ms)> onPause;
 };
+
+// The simulator and the editor on one model byte.
+std::unique_ptr<Bench> atModel(uint8_t model)
+{
+    synthsim::Options o;
+    o.model = model;
+    auto b = std::make_unique<Bench>(o);
+    b->plug->currentModel = model - 0x20;
+    return b;
+}
 
 Bytes bytesOf(const SysexBytes& b)
 {
@@ -293,5 +323,52 @@ TEST(LibraryRequestsInSynth, AReceivedBankSavedAsSyxAndMidReadsBackWithItsNamesA
             want[6] = read[6] = 0;
             EXPECT_EQ(read, want) << s;
         }
+    }
+}
+
+TEST(LibraryRequestsInSynth, AStoredPerformanceArrivesWithItsFollowUpAtTheSecondModel)
+{
+    for (uint8_t model : {uint8_t(0x20), uint8_t(0x21)}) {
+        SCOPED_TRACE(int(model));
+        auto bench = atModel(model);
+        Bench& b = *bench;
+        b.plug->patchLibrarian->upperSlot = 5;
+        b.performances(kJobRequestSingleMulti, 0);
+        EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, model, 0x0F, 0x13, 0x01, 0x05}}));
+        const auto memory = b.synthBank("performances-A.syx");
+        const LibrarianPatch& e = b.upperMultis().patches[5];
+        ASSERT_EQ(e.messages.size(), model == 0x21 ? 2u : 1u);
+        for (size_t m = 0; m < e.messages.size(); ++m) EXPECT_EQ(bytesOf(e.messages[m].bytes), memory[10 + m]) << m;
+        EXPECT_EQ(e.name, "A5              ");
+        EXPECT_TRUE(b.plug->midiManager->dumpTaken);
+        EXPECT_EQ(b.status(), "Data request completed!");
+        EXPECT_EQ(b.pauses, std::vector<int>{100});
+    }
+    // A slot past the bank asks for the last one.
+    Bench b{synthsim::Options()};
+    b.plug->patchLibrarian->upperSlot = 200;
+    b.performances(kJobRequestSingleMulti, 3);
+    EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x13, 0x04, 0x7F}}));
+}
+
+TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
+{
+    for (uint8_t model : {uint8_t(0x20), uint8_t(0x21)}) {
+        SCOPED_TRACE(int(model));
+        auto bench = atModel(model);
+        Bench& b = *bench;
+        b.performances(kJobRequestAllMultis, 0);
+        const auto memory = b.synthBank("performances-A.syx");
+        ASSERT_EQ(memory.size(), 256u);
+        ASSERT_EQ(b.upperMultis().patches.size(), 128u);
+        for (size_t s = 0; s < 128; ++s) {
+            const LibrarianPatch& e = b.upperMultis().patches[s];
+            ASSERT_EQ(e.messages.size(), model == 0x21 ? 2u : 1u) << s;
+            for (size_t m = 0; m < e.messages.size(); ++m)
+                EXPECT_EQ(bytesOf(e.messages[m].bytes), memory[2 * s + m]) << s << " " << m;
+        }
+        EXPECT_EQ(b.pauses.size(), 256u);
+        EXPECT_EQ(b.statuses.back(), "Data request completed!");
+        EXPECT_EQ(Bench::text(b.plug->valueDisplay), "Processed 127/127");
     }
 }

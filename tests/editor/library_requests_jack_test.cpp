@@ -43,10 +43,13 @@ int indexOf(const std::vector<std::string>* names, const std::string& name)
     return at == names->end() ? -1 : int(at - names->begin());
 }
 
-// Banks A and B of programs named after their bank and slot, as a seed file of the simulator.
+// Program banks A and B and performance bank A, entries named after their bank and slot, as a
+// seed file of the simulator.
 std::string seedFile(testsupport::TempDir& dir)
 {
-    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(bankgen::synthProgramBanks(2)));
+    std::vector<Bytes> seed = bankgen::synthBanks(bankgen::Kind::Programs, 2);
+    for (Bytes& m : bankgen::synthBanks(bankgen::Kind::Performances, 1)) seed.push_back(std::move(m));
+    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(seed));
     return dir.file("seed.syx");
 }
 
@@ -70,7 +73,9 @@ struct Rig {
         PatchLibrarian& lib = *q.patchLibrarian;
         std::lock_guard<std::recursive_mutex> hold(lib.mLock);
         lib.singleFiles.push_back(lib.adoptBank(new PatchFile));
+        lib.multiFiles.push_back(lib.adoptBank(new PatchFile));
         lib.upperFileIndex = int(lib.singleFiles.size()) - 1;
+        EXPECT_EQ(lib.upperFileIndex, int(lib.multiFiles.size()) - 1);
     }
     ~Rig()
     {
@@ -78,6 +83,25 @@ struct Rig {
         sim.stop();
     }
     PatchFile& upper() { return *e->plug->patchLibrarian->singleFiles.back(); }
+    PatchFile& upperMultis() { return *e->plug->patchLibrarian->multiFiles.back(); }
+    // The librarian and the simulator on performances of model 20 or 21; job 9 or 10 started as
+    // the librarian's menus start them.
+    void performances(int job, int bank, bool secondModel)
+    {
+        QOR& q = *e->plug;
+        sim.command(secondModel ? "option model 21" : "option model 20");
+        q.currentModel = secondModel;
+        q.performanceMode = true;
+        q.patchLibrarian->currentKind = 1;
+        SenderJobRecord record;
+        record.job = job;
+        record.bank = bank;
+        EXPECT_TRUE(q.midiManager->startJob(record, [&q] {
+            q.midiManager->armRequestBuffer(1);
+            q.midiManager->requestComplete = false;
+        }));
+        waitIdle(q);
+    }
     std::vector<Bytes> synthBank(const std::string& file)
     {
         sim.command("dump " + simDir.file("memory"));
@@ -152,6 +176,35 @@ TEST(LibraryRequestsJack, SingleProgramsAndABankArriveAsTheSynthesizerHoldsThem)
         ASSERT_EQ(r.upper().patches[s].messages.size(), 1u) << s;
         EXPECT_EQ(bytesOf(r.upper().patches[s].messages[0].bytes), memory[s]) << s;
         EXPECT_EQ(r.upper().patches[s].name, std::string(memory[s].begin() + 10, memory[s].begin() + 26)) << s;
+    }
+}
+
+TEST(LibraryRequestsJack, PerformancesArriveWithTheirFollowUpsAtTheSecondModel)
+{
+    Rig r;
+    ASSERT_TRUE(r.started);
+    QOR& q = *r.e->plug;
+    q.GetParam(kLibSyncTimer)->Set(0); // 50 ms
+    for (bool second : {false, true}) {
+        SCOPED_TRACE(second);
+        q.patchLibrarian->upperSlot = 9;
+        r.performances(kJobRequestSingleMulti, 0, second);
+        EXPECT_EQ(r.e->text(q.statusDisplay), "Data request completed!");
+        const auto memory = r.synthBank("performances-A.syx");
+        const LibrarianPatch& e = r.upperMultis().patches[9];
+        ASSERT_EQ(e.messages.size(), second ? 2u : 1u);
+        for (size_t m = 0; m < e.messages.size(); ++m) EXPECT_EQ(bytesOf(e.messages[m].bytes), memory[18 + m]) << m;
+        EXPECT_EQ(e.name, "A9              ");
+    }
+    // The whole bank at the second model: two messages a slot.
+    r.performances(kJobRequestAllMultis, 0, true);
+    EXPECT_EQ(r.e->text(q.statusDisplay), "Data request completed!");
+    const auto memory = r.synthBank("performances-A.syx");
+    for (size_t s = 0; s < 128; ++s) {
+        const LibrarianPatch& e = r.upperMultis().patches[s];
+        ASSERT_EQ(e.messages.size(), 2u) << s;
+        EXPECT_EQ(bytesOf(e.messages[0].bytes), memory[2 * s]) << s;
+        EXPECT_EQ(bytesOf(e.messages[1].bytes), memory[2 * s + 1]) << s;
     }
 }
 
