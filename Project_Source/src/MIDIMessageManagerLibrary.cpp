@@ -1,6 +1,5 @@
 // Requests into library slots: the three receive buffers, the router's library path and the
 // starters of the program requests.
-#include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
 #include "PatchLibrarian.h"
 #include "QOR.h"
@@ -158,7 +157,7 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     }
     if (!complete) return true;
     if (librarian) librarian->setSysexDatatoSelectedSlot(&received);
-    if (controller->librarianView) controller->librarianView->SetDirty(false);
+    controller->setLibrarianViewDirty();
     if (performance) expectingEditDump = false;
     requestComplete = true;
     return true;

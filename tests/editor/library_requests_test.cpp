@@ -279,3 +279,24 @@ TEST(LibraryRouter, APatternFrameIsNamedFromAfterItsFrameAndNoBankDropsTheEntry)
     EXPECT_TRUE(b.m().requestComplete);
     EXPECT_TRUE(bankgen::hasLineStarting(b.log(), "PATCH LIBRARIAN: received entry dropped"));
 }
+
+TEST(LibraryRouter, AnArmedBufferKeepsADumpFromTheEditorEvenWhenAnEditDumpIsExpected)
+{
+    for (bool armed : {true, false}) {
+        SCOPED_TRACE(armed);
+        Bench b;
+        auto values = [&b] {
+            std::vector<double> v;
+            for (int id = 0; id < b.plug->NParams(); ++id) v.push_back(b.plug->GetParam(id)->Value());
+            return v;
+        };
+        const std::vector<double> before = values();
+        if (armed) b.arm(kProgram);
+        b.m().expectingEditDump = true;
+        Bytes dump = named(message(296, 0x00, 0x20, 99), 9, "Armed");
+        dump[8] = 0;
+        b.send(dump);
+        EXPECT_EQ(values() == before, armed);
+        EXPECT_EQ(b.bank(kProgram).patches.size(), armed ? 128u : 100u);
+    }
+}
