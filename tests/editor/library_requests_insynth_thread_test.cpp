@@ -372,3 +372,38 @@ TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
         EXPECT_EQ(Bench::text(b.plug->valueDisplay), "Processed 127/127");
     }
 }
+
+TEST(LibraryRequestsInSynth, TheEditorsProgramSendAndPartRequestLandInTheUpperSlot)
+{
+    const struct {
+        const char* name;
+        int job;
+        bool toEditor, storeIntoLibrary;
+        std::string status;
+    } cases[] = {
+        {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
+        {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b{synthsim::Options()};
+        b.plug->patchLibrarian->upperSlot = 6;
+        b.plug->patchLibrarian->dropSlot = 6;
+        SenderJobRecord record;
+        record.job = c.job;
+        record.part = 1;
+        record.toEditor = c.toEditor;
+        record.storeIntoLibrary = c.storeIntoLibrary;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(b.plug->midiManager->startJob(record));
+        b.wait();
+        testing::internal::GetCapturedStdout();
+        const LibrarianPatch& e = b.upper().patches[6];
+        ASSERT_EQ(e.messages.size(), 1u);
+        const Bytes m = bytesOf(e.messages[0].bytes);
+        ASSERT_EQ(m.size(), 297u);
+        EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), (Bytes{0x02, 0x05, 0x06}));
+        EXPECT_EQ(b.status(), c.status);
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    }
+}
