@@ -373,7 +373,7 @@ TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
     }
 }
 
-TEST(LibraryRequestsInSynth, TheEditorsProgramSendAndPartRequestLandInTheUpperSlot)
+TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUpperSlot)
 {
     const struct {
         const char* name;
@@ -383,10 +383,18 @@ TEST(LibraryRequestsInSynth, TheEditorsProgramSendAndPartRequestLandInTheUpperSl
     } cases[] = {
         {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
         {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
+        {"performance send into the library", kJobSendArrangement, false, true, "Multi received to slot(s)"},
+        {"performance request into the library", kJobRequestActiveArrangement, false, false,
+         "Multi received to slot(s)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Bench b{synthsim::Options()};
+        const bool performance = c.job == kJobSendArrangement || c.job == kJobRequestActiveArrangement;
+        synthsim::Options o;
+        if (performance) o.editReply = synthsim::EditReply::Performance;
+        Bench b(o);
+        b.plug->performanceMode = performance;
+        b.plug->patchLibrarian->currentKind = performance;
         b.plug->patchLibrarian->upperSlot = 6;
         b.plug->patchLibrarian->dropSlot = 6;
         SenderJobRecord record;
@@ -398,11 +406,12 @@ TEST(LibraryRequestsInSynth, TheEditorsProgramSendAndPartRequestLandInTheUpperSl
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();
-        const LibrarianPatch& e = b.upper().patches[6];
+        const LibrarianPatch& e = (performance ? b.upperMultis() : b.upper()).patches[6];
         ASSERT_EQ(e.messages.size(), 1u);
         const Bytes m = bytesOf(e.messages[0].bytes);
-        ASSERT_EQ(m.size(), 297u);
-        EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), (Bytes{0x02, 0x05, 0x06}));
+        ASSERT_EQ(m.size(), performance ? 383u : 297u);
+        const Bytes address = performance ? Bytes{0x05, 0x01, 0x06} : Bytes{0x02, 0x05, 0x06};
+        EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), address);
         EXPECT_EQ(b.status(), c.status);
         EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
     }
