@@ -57,23 +57,43 @@ public:
     // threads; later starts are dropped. Runs on the host's main thread at shut-down.
     void stopAndJoin();
 
-    // The receive buffers of the librarian: at most one armed, all under mRequestLock.
+    // The receive buffers of the librarian: at most one armed, all under mRequestLock. Each
+    // takes only whole messages of the family, of its own lengths and types (accepts); what it
+    // takes it brings into its library form with slot in byte 9 and names the entry from it.
     struct LibraryPerformanceRequest {
         int expectedMessages = 1;
         std::atomic<bool> active{false};
         LibrarianPatch patch;
+        // The performance (381 or 383 bytes) first, then, with isModel1, its follow-up (25 or 27).
+        bool accepts(const unsigned char* data, int length, bool isModel1) const;
+        // True once the performance is complete, which disarms the buffer.
+        bool addMessageData(const unsigned char* data, int length, bool isModel1, int slot);
     };
     struct LibraryPatchRequest {
         std::atomic<bool> active{false};
         LibrarianPatch patch;
+        // A program dump (296 bytes, type 00 or the writer's bank code) or a stored program (297, 02).
+        static bool accepts(const unsigned char* data, int length);
+        // One message completes a program and disarms the buffer.
+        void addMessageData(const unsigned char* data, int length, int slot);
     };
     struct LibraryPatternRequest {
         std::atomic<bool> active{false};
         LibrarianPatch patch;
+        // A pattern frame (204 bytes) or a library pattern (220), type 0C.
+        static bool accepts(const unsigned char* data, int length);
+        void addMessageData(const unsigned char* data, int length, int slot);
     };
     // Empties the buffer of kind (0 programs, 1 performances, 2 patterns) and arms it alone.
     void armRequestBuffer(int kind);
     void disarmRequestBuffers();
+
+    // ---- requests into library slots (MIDIMessageManagerLibrary.cpp) ----
+    // Job 11 for the selected part's edit buffer (currentBuffer) or the stored program of bank at
+    // the librarian's upper slot; job 12 for the 128 programs of bank. The program buffer is
+    // armed and requestComplete cleared only once the job thread is taken: false when it is busy.
+    bool sendSinglePatchRequestSysexFromLibrarian(bool currentBuffer, int bank);
+    bool sendAllPatchRequestSysexFromLibrarian(int bank);
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // Routes one message: host messages change nothing; device messages go to the global
@@ -145,7 +165,10 @@ public:
     void setFromDump(int id, double value);
 
 private:
-    bool requestBufferArmed();
+    // An armed library buffer takes the message (steps of the router's library path); false
+    // when no buffer is armed.
+    bool takeIntoLibrary(const ISysEx* msg);
+    bool startLibraryProgramJob(const SenderJobRecord& record);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
     Poco::Thread& threadObject(int thread);
 

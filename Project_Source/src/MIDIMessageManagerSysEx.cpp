@@ -21,12 +21,6 @@ void MIDIMessageManager::setFromDump(int id, double value)
     }
 }
 
-bool MIDIMessageManager::requestBufferArmed()
-{
-    std::lock_guard<std::mutex> lock(mRequestLock);
-    return libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
-}
-
 void MIDIMessageManager::eightBitDecoder(int value)
 {
     decodedBits = PerformanceDump::sevenFields(value);
@@ -36,7 +30,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
 {
     if (!fromDevice || !msg || !msg->mData || msg->mSize <= 0) return;
     // An armed librarian buffer takes every message; nothing of it reaches the editor.
-    if (requestBufferArmed()) return;
+    if (takeIntoLibrary(msg)) return;
     if (msg->mSize < kShortestDump) {
         if (!expectingEditDump) mainTabRefreshPending = false;
     } else if (expectingEditDump) {

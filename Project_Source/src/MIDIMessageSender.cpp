@@ -47,7 +47,7 @@ void MIDIMessageSender::dispatch(const SenderJobRecord& r)
     case kJobRequestSequence: sendSequenceRequestSysex(); break;
     case kJobRequestSingleMulti: sendSingleMultiRequestSysex(r.bank); break;
     case kJobRequestAllMultis: sendAllMultiRequestSysex(r.bank); break;
-    case kJobRequestSinglePatch: sendSinglePatchRequestSysex(r.currentBuffer, r.bank); break;
+    case kJobRequestSinglePatch: sendSinglePatchRequestSysex(r.currentBuffer, r.bank, r.part); break;
     case kJobRequestAllPatches: sendAllPatchRequestSysex(r.bank); break;
     case kJobRequestSingleSequence: sendSingleSequenceRequestSysex(); break;
     case kJobRequestAllSequences: sendAllSequenceRequestSysex(); break;
@@ -133,10 +133,10 @@ MIDIMessageSender::Request MIDIMessageSender::buildRequest(uint8_t type, int dev
     return r;
 }
 
-MIDIMessageSender::Request MIDIMessageSender::buildStoredRequest(int bankCode, int slot) const
+MIDIMessageSender::Request MIDIMessageSender::buildStoredRequest(int bankCode, int slot, int device) const
 {
     Request r{};
-    writeEnvelope(r.bytes, SysexFamily::kTypeRequestStored);
+    writeEnvelope(r.bytes, SysexFamily::kTypeRequestStored, device);
     r.bytes[7] = uint8_t(bankCode) & 0x7F;
     r.bytes[8] = uint8_t(slot) & 0x7F;
     r.length = int(SysexFamily::kBareStoredRequestSize);
@@ -188,10 +188,6 @@ void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 // The jobs of the message families that have not landed yet do nothing.
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
-void MIDIMessageSender::sendSingleMultiRequestSysex(int) {}
-void MIDIMessageSender::sendAllMultiRequestSysex(int) {}
-void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}
-void MIDIMessageSender::sendAllPatchRequestSysex(int) {}
 void MIDIMessageSender::initPerformance() {}
 void MIDIMessageSender::initClassicPatch() {}
 void MIDIMessageSender::initSequence() {}

@@ -123,6 +123,9 @@ public:
         std::function<void(int device)> request;
         int periodMs = 100;
         bool cancelFirst = false;
+        // When set, a pass in which it answers true counts again from the first, so a reply
+        // that is on its way is not given up on.
+        std::function<bool()> restartWhen;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
 
@@ -138,7 +141,7 @@ public:
     // The edit-buffer request or the enquiry: 7 bytes.
     Request buildRequest(uint8_t type, int device = -1) const;
     // The request of a stored entry: 9 bytes, the envelope with type 13, bank code and slot.
-    Request buildStoredRequest(int bankCode, int slot) const;
+    Request buildStoredRequest(int bankCode, int slot, int device = -1) const;
     // A dump, F0 to F7, through the controller's port check and log; requests through it too
     // where the protocol says so (the enquiry, the current-performance request).
     bool sendChecked(uint8_t* bytes, int length);
@@ -164,7 +167,8 @@ public:
     void sendSequenceRequestSysex();
     void sendSingleMultiRequestSysex(int bank);
     void sendAllMultiRequestSysex(int bank);
-    void sendSinglePatchRequestSysex(bool currentBuffer, int bank);
+    // part: the part whose edit buffer a currentBuffer request asks for.
+    void sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part);
     void sendAllPatchRequestSysex(int bank);
     void sendSingleSequenceRequestSysex();
     void sendAllSequenceRequestSysex();
@@ -197,6 +201,15 @@ public:
 
 private:
     void dispatch(const SenderJobRecord& record);
+    // ---- requests into library slots (MIDIMessageSenderLibrary.cpp) ----
+    // The 128 entries of one bank, slot after slot, into the upper pane's bank.
+    void requestBankIntoLibrary(int bankCode, bool performances);
+    // One entry into the upper slot (at most 127); build gives the request for the slot and a
+    // device id (-1: the controller's).
+    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build);
+    // The librarian's upper slot, read and written under the library's lock.
+    int librarySlot() const;
+    void setLibrarySlot(int slot);
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

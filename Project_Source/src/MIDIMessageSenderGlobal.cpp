@@ -22,6 +22,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     for (int pass = 1;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
+        if (plan.restartWhen && plan.restartWhen()) pass = 1;
         if (pass == plan.sweepPass) {
             for (int id = 0; id < kDeviceIds; ++id) {
                 if (plan.request) plan.request(id);

@@ -77,6 +77,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
             if (!mStopping) q.ProcessSysEx(&sysex, true);
             pause(kMessagePauseMs);
         }
+        q.SetLibrarianStatusUnsaved(true);
     } else {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);
@@ -146,8 +147,10 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
     pause(period / 2);
     if (cancelRequested)
         q.showStatus("Data request CANCELLED!");
-    else if (!finished)
+    else if (!finished) {
         q.showStatus("Data request completed!");
+        if (!toEditor) q.SetLibrarianStatusUnsaved(true);
+    }
     q.DisplayProcessingIndicator(false);
     // Left set, it would keep a later request for part 8 from ever completing.
     if (m) m->performanceRequestActive = false;

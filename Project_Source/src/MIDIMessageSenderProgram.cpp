@@ -54,6 +54,7 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         q.SetLibrarianRequestActive(true);
         ISysEx sysex(0, dump.data(), int(dump.size()));
         q.ProcessSysEx(&sysex, true);
+        q.SetLibrarianStatusUnsaved(true);
     } else {
         if (!allParts) {
             if (patchManager) {
@@ -120,8 +121,10 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor)
     q.DisplayProcessingIndicator(false);
     if (cancelRequested)
         q.showStatus("Data request CANCELLED!");
-    else if (!finished)
+    else if (!finished) {
         q.showStatus("Data request completed!");
+        if (!toEditor) q.SetLibrarianStatusUnsaved(true);
+    }
     q.pendingRequestPart = -1;
 }
 

@@ -57,11 +57,17 @@ void PatchLibrarian::retireUnlistedBanks()
     ownedBanks.swap(keep);
 }
 
-void PatchLibrarian::releaseRetiredBanks() { retiredBanks.clear(); }
+void PatchLibrarian::releaseRetiredBanks()
+{
+    std::lock_guard<std::recursive_mutex> hold(mLock);
+    retiredBanks.clear();
+}
 
 void PatchLibrarian::log(const std::string& text)
 {
     if (!logEnabled) return;
+    // One stream for every thread that logs.
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     logStream.str(std::string());
     logStream.clear();
     logStream << text;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -62,6 +63,15 @@ public:
     // The owner's log switch and log file path, until the controller hands them over itself.
     bool logEnabled = false;
     std::string logFilePath;
+
+    // The one lock of the library: its lists, trees, banks and pane selections. Whoever changes
+    // them, or reads them from a thread other than the one that changes them, holds it; it is
+    // recursive, since a rescan writes and logs under it.
+    mutable std::recursive_mutex mLock;
+
+    // Copies a received entry over the upper pane's slot upperSlot, the bank brought to exactly
+    // 128 entries first. No bank there (or a slot outside the bank) drops the entry with a log line.
+    void setSysexDatatoSelectedSlot(LibrarianPatch* received);
 
     // Frees one folder tree: 0 singles, 1 multis, 2 categories, 3 search results, 4 patterns.
     // The banks the nodes point to are left alone; any other value does nothing.

@@ -42,6 +42,7 @@ std::vector<const LibrarianPatch*> gather(const std::vector<PatchFile*>& banks, 
 
 void PatchLibrarian::createNewCategoryPatchFiles()
 {
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     if (categoryNames.size() < 2) return;
     // Index 0, the first name met, gets no banks.
     PatchLibrarianText::NameFinder names(categoryNames, 1);
@@ -111,6 +112,7 @@ void PatchLibrarian::createNewCategoryPatchFiles()
 
 void PatchLibrarian::createNewSearchPatchFiles(std::string text)
 {
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     searchFiles.clear();
     clearDataStructures(3);
     retireUnlistedBanks();

@@ -49,6 +49,7 @@ PatchFile* PatchLibrarian::upperBank() const
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
 // The encoding follows name; the name remembered is that of the file written at path.
 {
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     PatchFile* bank = upperBank();
     if (!bank) {
         log("PATCH LIBRARIAN: no bank to save at " + path);
@@ -71,12 +72,17 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
 
 bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFolder, bool midi)
 {
-    PatchFile* bank = upperBank();
-    if (!bank) {
-        log("PATCH LIBRARIAN: no bank to save");
-        return false;
+    std::vector<uint8_t> image;
+    {
+        // The bank as it stands now; the dialog runs without the lock, so received data can land.
+        std::lock_guard<std::recursive_mutex> hold(mLock);
+        PatchFile* bank = upperBank();
+        if (!bank) {
+            log("PATCH LIBRARIAN: no bank to save");
+            return false;
+        }
+        image = bankImage(*bank, midi);
     }
-    const std::vector<uint8_t> image = bankImage(*bank, midi);
     const std::string extension = midi ? "mid" : "qor";
     std::string folder = startFolder;
     std::string path = promptForFile ? promptForFile(suggestedName ? suggestedName : "", folder, extension) : std::string();
@@ -109,6 +115,7 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
     removeCharsFromString(folderName, "/\\");
     if (folderName.empty()) folderName = "Patches";
     const std::string fileName = fileNameOf(path);
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     if (patternMode) {
         upperPatternFolderName = folderName;
         upperPatternFileName = fileName;

@@ -179,6 +179,7 @@ void PatchLibrarian::walkFolders(const std::string& folder, std::vector<std::str
 
 void PatchLibrarian::loadPatchesFromFilesystem(std::string root)
 {
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     bool present = false;
     try {
         Poco::File rootFile(root);
@@ -354,6 +355,7 @@ PatchFile* PatchLibrarian::loadBankFile(const Poco::Path& path, int depth, const
 
 void PatchLibrarian::initBankFilesOnDiscard(std::string root)
 {
+    std::lock_guard<std::recursive_mutex> hold(mLock);
     singleFiles.clear();
     patternFiles.clear();
     multiFiles.clear();

@@ -218,6 +218,14 @@ struct PatchSysexMessage {
     // next message's length), computed from the next message's real size. The caller writes the
     // first event's header and the End of Track.
     void save(std::vector<uint8_t>& image, bool midi, const PatchSysexMessage* next) const;
+
+    // Brings msg, a message received or built for a library slot, into its library form with
+    // slot in byte 9: a 296-byte program dump (isProgram) becomes the 297-byte program, a
+    // 204-byte pattern frame (isPattern) the 220-byte pattern named "Requested Arp***", a
+    // 381-byte performance dump or a 25-byte follow-up (neither flag) the 383- or 27-byte form.
+    // Every other length stays as it came: a shorter message would leave its own F7 inside the
+    // library form, and a longer one is a library form already or no dump at all.
+    static void checkPatchDataSize(PatchSysexMessage* msg, bool isProgram, bool isPattern, int slot);
 };
 
 // The messages of one library entry, used like a vector of messages. An entry carries one to

@@ -83,6 +83,9 @@ public:
     void SetLibrarianRequestActive(bool active);
     // The pause in milliseconds between a request and the next look at its reply.
     int getTimerValue();
+    // After data has arrived in library slots (received true): the request buffers disarmed, the
+    // bank marked edited, the save and discard choices shown with the kind's received text.
+    void SetLibrarianStatusUnsaved(bool received);
     // The status line's text; any thread.
     void showStatus(const char* text);
     // The librarian's slot grid is repainted at the next redraw tick; any thread.

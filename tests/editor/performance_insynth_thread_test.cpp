@@ -1,6 +1,7 @@
 // The performance send (job 0) and the current-performance request (job 6) against the
 // in-process synthesizer: what leaves and in which order, the pauses, what the synthesizer
 // keeps, every value's way back, and how the request ends without an answer.
+#include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/PatchManager.h"
 #include "insynth_bench.h"
 
@@ -190,13 +191,21 @@ TEST(PerformanceSend, IntoTheLibraryNothingLeavesForTheSynthesizer)
     Bench b(synthsim::Options{});
     prepared(b, 0);
     b.plug->performanceMode = true;
+    PatchLibrarian& lib = *b.plug->patchLibrarian;
+    lib.currentKind = 1;
+    lib.upperSlot = 4;
+    lib.multiFiles.push_back(lib.adoptBank(new PatchFile));
     SenderJobRecord r;
     r.job = kJobSendArrangement;
     r.storeIntoLibrary = true;
     b.run(r);
     EXPECT_TRUE(b.plug->copy(b.plug->handed).empty());
     EXPECT_EQ(b.pauses, (std::vector<int>{200, 200}));
-    EXPECT_TRUE(b.plug->midiManager->libraryPerformanceRequest.active);
+    // At the first model the dump alone completes the entry; it lands in the upper slot.
+    EXPECT_FALSE(b.plug->midiManager->libraryPerformanceRequest.active);
+    ASSERT_EQ(lib.multiFiles[0]->patches.size(), 128u);
+    ASSERT_EQ(lib.multiFiles[0]->patches[4].messages.size(), 1u);
+    EXPECT_EQ(lib.multiFiles[0]->patches[4].messages[0].bytes.size(), 383u);
     EXPECT_FALSE(b.plug->midiManager->sendInProgress);
 }
 

@@ -1,8 +1,9 @@
 // One device message into the controller's SysEx router, in a state the leading bytes choose:
 // whether the enquiry waits for the global dumps, whether an edit dump is expected, which
-// library buffer is armed, the model and the part a request waits for. Nothing may crash, and
-// the device id may change only through a whole global dump while the enquiry waits for it, and
-// the selected part stays one of the eight.
+// library buffer is armed, the librarian's kind, slots and bank, the model and the part a request
+// waits for. Nothing may crash, the device id may change only through a whole global dump while
+// the enquiry waits for it, the selected part stays one of the eight, and what lands in a
+// library slot is a whole message in its library form.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/PatchFile.h"
+#include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QOR.h"
 #include "portless_qor.h"
 
@@ -21,13 +24,28 @@ using fuzzsupport::PortlessQOR;
 
 PortlessQOR& controller()
 {
-    return fuzzsupport::controller("qor_router_fuzz");
+    static PortlessQOR& q = []() -> PortlessQOR& {
+        PortlessQOR& made = fuzzsupport::controller("qor_router_fuzz");
+        // One bank of each kind for the upper pane; banks stay at 128 entries whatever lands.
+        PatchLibrarian& lib = *made.patchLibrarian;
+        for (auto* list : {&lib.singleFiles, &lib.multiFiles, &lib.patternFiles})
+            list->push_back(lib.adoptBank(new PatchFile));
+        return made;
+    }();
+    return q;
 }
 
 [[noreturn]] void fail(const char* what)
 {
     std::fprintf(stderr, "sysex_routing_fuzz: %s\n", what);
     std::abort();
+}
+
+// The lengths of the library forms: program, performance, follow-up, pattern.
+bool libraryForm(const SysexBytes& m)
+{
+    const size_t n = m.size();
+    return (n == 297 || n == 383 || n == 27 || n == 220) && m[0] == 0xF0 && m[n - 1] == 0xF7;
 }
 
 } // namespace
@@ -49,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     m.performanceRequestActive = (state >> 5) & 1;
     q.pendingRequestPart = int(data[1] % 9) - 1;
     q.deviceId = 15;
+    PatchLibrarian& lib = *q.patchLibrarian;
+    lib.currentKind = (state >> 6) & 3;             // 3: a kind of no list
+    lib.upperSlot = int(data[1] / 9 * 9 % 131) - 1; // -1 and 128..129 are outside the bank
+    lib.dropSlot = data[1];
+    lib.upperFileIndex = data[1] > 250; // 1: past the list
 
     const uint8_t* msg = data + 2;
     const size_t n = size - 2;
@@ -59,5 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (q.deviceId != 15 && !(global && open)) fail("the device id changed without a global dump");
     if (global && open && q.deviceId != msg[6]) fail("a global dump's device id was not adopted");
     if (q.selectedPart < 0 || q.selectedPart > 7) fail("a performance dump selected a part past the eight");
+    for (const auto* list : {&lib.singleFiles, &lib.multiFiles, &lib.patternFiles}) {
+        const PatchFile& bank = *list->front();
+        if (bank.patches.size() > size_t(PatchFile::kBankSize)) fail("a bank grew past 128 entries");
+        if (lib.upperSlot >= 0 && size_t(lib.upperSlot) < bank.patches.size())
+            for (const PatchSysexMessage& m : bank.patches[size_t(lib.upperSlot)].messages)
+                if (!libraryForm(m.bytes)) fail("a slot holds a message that is no library form");
+    }
     return 0;
 }

@@ -79,6 +79,26 @@ Bytes expectedStored(const Bytes& dump, Kind kind, int modelCode, int messageInd
     return out;
 }
 
+std::vector<Bytes> synthBanks(Kind kind, int banks)
+{
+    const bool programs = kind == Kind::Programs;
+    std::vector<Bytes> out;
+    DumpOptions stored, followUp;
+    stored.type = programs ? 0x02 : 0x07;
+    followUp.type = 0x1C;
+    for (int bank = 0; bank < banks; ++bank)
+        for (int s = 0; s < 128; ++s) {
+            const uint32_t seed = uint32_t(bank * 128 + s + 1);
+            const uint8_t address[2] = {uint8_t((programs ? 5 : 1) + bank), uint8_t(s)};
+            out.push_back(makeDump(kind, 0x20, 0, std::string(1, char('A' + bank)) + std::to_string(s),
+                                   uint8_t(s % 20), seed, stored));
+            if (!programs) out.push_back(makeDump(kind, 0x20, 1, "", 0, seed, followUp));
+            for (size_t m = programs ? out.size() - 1 : out.size() - 2; m < out.size(); ++m)
+                out[m][8] = address[0], out[m][9] = address[1];
+        }
+    return out;
+}
+
 Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed)
 {
     Bank bank;

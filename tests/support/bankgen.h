@@ -48,6 +48,10 @@ struct Bank {
     std::vector<uint8_t> categories;
 };
 Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed = 1);
+// The first banks of a synthesizer's memory in their stored forms (model 20), bank by bank and
+// slot by slot, each entry named after its bank letter and slot ("B17"): programs (297 bytes,
+// type 02) or performances (383 bytes, type 07, each followed by its 27-byte 1C follow-up).
+std::vector<Bytes> synthBanks(Kind kind, int banks);
 std::vector<Bytes> messagesOf(const Bank& bank);
 
 Bytes rawFile(const std::vector<Bytes>& messages);

@@ -65,6 +65,7 @@ TEST(Writes, DamagedMisaddressedAndLibraryOnlyFormsChangeNothingFromTheWireButLo
     truncated.erase(truncated.end() - 2);
     highByte[100] = 0x80;
     const Bytes libraryPerformance = wire(0x05, {0x01, 2}, 383, 2), libraryFollowUp = wire(0x1B, {0x01, 2}, 27, 3);
+    const Bytes libraryPattern = wire(0x0C, {0x00, 5}, 220, 4);
     const struct {
         Bytes bytes;
         const char* note;
@@ -76,6 +77,7 @@ TEST(Writes, DamagedMisaddressedAndLibraryOnlyFormsChangeNothingFromTheWireButLo
         {wire(0x0C, {0x01, 18}, 204, 1), "type 0C of 204 bytes"},
         {libraryPerformance, "library-only form, type 05 of 383 bytes"},
         {libraryFollowUp, "library-only form, type 1B of 27 bytes"},
+        {libraryPattern, "library-only form, type 0C of 220 bytes"},
     };
     const SynthMemory powerOn;
     for (const auto& r : rows) {
@@ -83,18 +85,22 @@ TEST(Writes, DamagedMisaddressedAndLibraryOnlyFormsChangeNothingFromTheWireButLo
         EXPECT_NE(s.receive(r.bytes, 0).note.find(r.note), std::string::npos) << r.note;
         const SynthMemory m = s.memory();
         EXPECT_TRUE(s.counters().stores == 0 && m.programs == powerOn.programs && m.partEdit == powerOn.partEdit &&
-                    m.performances == powerOn.performances && m.followUps == powerOn.followUps)
+                    m.performances == powerOn.performances && m.followUps == powerOn.followUps &&
+                    m.patterns == powerOn.patterns)
             << r.note;
     }
     Bytes file = libraryPerformance;
     file.insert(file.end(), libraryFollowUp.begin(), libraryFollowUp.end());
+    file.insert(file.end(), libraryPattern.begin(), libraryPattern.end());
     const synthsim::SplitResult split = synthsim::splitSysEx(file.data(), file.size());
     Synth s{Options{}};
     std::vector<std::string> notes;
-    EXPECT_EQ(s.load(split.messages, notes), 2);
+    EXPECT_EQ(s.load(split.messages, notes), 3);
     const SynthMemory m = s.memory();
     EXPECT_EQ(bytesOf(m.performances[0][2]), slice(libraryPerformance, 10, 382));
     EXPECT_EQ(bytesOf(m.followUps[0][2]), slice(libraryFollowUp, 10, 26));
+    // The pattern's body, not its name.
+    EXPECT_EQ(bytesOf(m.patterns[5]), slice(libraryPattern, 10, 203));
 }
 
 TEST(PowerOn, EachPartListensOnItsOwnChannelAndProgramChangesAreFollowedAsTheGlobalSettingsSay)

@@ -123,7 +123,7 @@ std::string storeMessage(SynthMemory& mem, const Bytes& m)
         copyBody(mem.global2, m, 8);
         return "global settings 2";
     }
-    if (type == kTypePatternFrame && n == kLenPatternFrame) {
+    if (type == kTypePatternFrame && (n == kLenPatternFrame || n == kLenPatternLibrary)) {
         if (b8 != 0x00 || !validSlot(b9)) return "";
         copyBody(mem.patterns[b9], m, 10);
         return "pattern slot " + std::to_string(b9);

@@ -45,7 +45,7 @@ struct SynthMemory {
 // Where a loaded or written message went, for the record ("" when it went nowhere).
 // Accepts the wire forms the editor sends and the library forms of files (program 297 with
 // bank code 05..0C, performance 383 of type 05 or 07, follow-up 27 of type 1B or 1C,
-// pattern frame 204, globals 281 and 297). Lengths, addresses and 7-bit data are checked;
+// pattern frame 204 and library pattern 220, globals 281 and 297). Lengths, addresses and 7-bit data are checked;
 // the device byte is not looked at here, nor whether a library-only form came from the wire.
 std::string storeMessage(SynthMemory& mem, const Bytes& msg);
 

@@ -44,7 +44,7 @@ constexpr size_t kLenStoredFollowUp = 27;
 constexpr size_t kLenGlobal1 = 281;
 constexpr size_t kLenGlobal2 = 297;
 constexpr size_t kLenPatternFrame = 204;
-constexpr size_t kLenPatternLibrary = 221;
+constexpr size_t kLenPatternLibrary = 220; // the frame up to 202, a 16-character name, F7
 constexpr size_t kLenShortRequest = 9;   // edit-buffer request and enquiry
 constexpr size_t kLenStoredRequest = 11;
 
@@ -117,7 +117,7 @@ bool hasFamilyHeader(const Bytes& m);
 bool dataBytesAre7Bit(const Bytes& m);
 
 // The forms only library files hold: performance 05 of 383 bytes, follow-up 1B of 27, pattern
-// 0C of 221. The editor retypes them before they go out, so one on the wire is a mistake.
+// 0C of 220. The editor retypes them before they go out, so one on the wire is a mistake.
 bool isLibraryOnlyForm(const Bytes& m);
 
 } // namespace synthsim

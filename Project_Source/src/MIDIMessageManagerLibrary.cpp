@@ -1,0 +1,190 @@
+// Requests into library slots: the three receive buffers, the router's library path and the
+// starters of the program requests.
+#include "MIDIMessageManager.h"
+#include "PatchLibrarian.h"
+#include "QOR.h"
+#include "SysexFamily.h"
+
+#include <string>
+
+namespace
+{
+
+using namespace SysexFamily;
+
+// A whole message of the family: F0, the maker's id, 01, a model byte the library knows, data
+// bytes only and F7 at its end. Whatever else arrives (another maker's SysEx, a cut or run-on
+// answer) is no entry of the library.
+bool familyMessage(const unsigned char* d, int length)
+{
+    if (!d || length <= int(kNameAt) || d[0] != kStart || d[length - 1] != kEnd) return false;
+    if (d[1] != kMakerId[0] || d[2] != kMakerId[1] || d[3] != kMakerId[2] || d[4] != kFixed) return false;
+    if (modelCodeOf(d[kModelAt]) < 0) return false;
+    for (int i = 1; i < length - 1; ++i)
+        if (d[i] >= kFirstStatusByte) return false;
+    return true;
+}
+
+bool sized(int length, size_t size)
+{
+    return length == int(size);
+}
+
+// The program writer's library form carries its bank code (bank + 5, eight banks) in the type byte.
+bool programBankCode(uint8_t b)
+{
+    return b >= kProgramBankCodeBase && b < kProgramBankCodeBase + 8;
+}
+
+// Copies one message, brings it into its library form and appends it to patch.
+void append(LibrarianPatch& patch, const unsigned char* data, int length, bool isProgram, bool isPattern, int slot)
+{
+    PatchSysexMessage m;
+    m.bytes.assign(data, data + length);
+    PatchSysexMessage::checkPatchDataSize(&m, isProgram, isPattern, slot);
+    patch.messages.push_back(std::move(m));
+}
+
+// The name from the first message, and the type the library's reader gives such an entry.
+void nameEntry(LibrarianPatch& patch, size_t nameAt, int typeBase)
+{
+    const SysexBytes& first = patch.messages[0].bytes;
+    LibrarianPatch::appendName(patch.name, first, nameAt, first.size() - 1);
+    if (typeBase >= 0) patch.patchType = typeBase + modelCodeOf(first[kModelAt]);
+}
+
+} // namespace
+
+bool MIDIMessageManager::LibraryPerformanceRequest::accepts(const unsigned char* data, int length, bool isModel1) const
+{
+    if (!familyMessage(data, length)) return false;
+    const uint8_t type = data[kTypeAt];
+    // The writer's library form carries the slot (a data byte) in place of the type.
+    if (patch.messages.empty())
+        return sized(length, kPerformanceDumpSize) ||
+               (sized(length, kStoredPerformanceSize) &&
+                (type == kTypePerformanceDump || type == kTypeStoredPerformance));
+    if (patch.messages.size() == 1 && isModel1)
+        return sized(length, kFollowUpSize) || (sized(length, kStoredFollowUpSize) &&
+                                                (type == kTypePerformanceFollowUp || type == kTypeStoredFollowUp));
+    return false;
+}
+
+bool MIDIMessageManager::LibraryPerformanceRequest::addMessageData(const unsigned char* data, int length, bool isModel1,
+                                                                   int slot)
+{
+    expectedMessages = isModel1 ? 2 : 1;
+    if (!accepts(data, length, isModel1)) return false;
+    append(patch, data, length, false, false, slot);
+    if (int(patch.messages.size()) != expectedMessages) return false;
+    nameEntry(patch, kNameAt, 6);
+    active = false;
+    return true;
+}
+
+bool MIDIMessageManager::LibraryPatchRequest::accepts(const unsigned char* data, int length)
+{
+    if (!familyMessage(data, length)) return false;
+    const uint8_t type = data[kTypeAt];
+    return (sized(length, kProgramDumpSize) && (type == kTypeProgramDump || programBankCode(type))) ||
+           (sized(length, kStoredProgramSize) && type == kTypeStoredProgram);
+}
+
+void MIDIMessageManager::LibraryPatchRequest::addMessageData(const unsigned char* data, int length, int slot)
+{
+    if (!accepts(data, length)) return;
+    append(patch, data, length, true, false, slot);
+    nameEntry(patch, kNameAt, 0);
+    active = false;
+}
+
+bool MIDIMessageManager::LibraryPatternRequest::accepts(const unsigned char* data, int length)
+{
+    return familyMessage(data, length) && data[kTypeAt] == kTypePattern &&
+           (sized(length, kPatternSize) || sized(length, kLibraryPatternSize));
+}
+
+void MIDIMessageManager::LibraryPatternRequest::addMessageData(const unsigned char* data, int length, int slot)
+{
+    if (!accepts(data, length)) return;
+    append(patch, data, length, false, true, slot);
+    // The reader leaves the type of a pattern stored at its slot open: so does the request.
+    nameEntry(patch, kPatternNameAt, -1);
+    active = false;
+}
+
+bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
+{
+    // The slot the re-framing writes is read first: the librarian's lock is never taken inside
+    // the buffers' own.
+    int slot = 0;
+    if (librarian) {
+        std::lock_guard<std::recursive_mutex> hold(librarian->mLock);
+        slot = librarian->dropSlot;
+    }
+    const unsigned char* data = msg->mData;
+    const int length = msg->mSize;
+    LibrarianPatch received;
+    bool complete = false, performance = false;
+    {
+        std::lock_guard<std::mutex> lock(mRequestLock);
+        const char* refused = nullptr;
+        if (libraryPerformanceRequest.active) {
+            performance = true;
+            const bool model1 = controller->currentModel == 1;
+            if (!libraryPerformanceRequest.accepts(data, length, model1)) refused = "performance";
+            complete = libraryPerformanceRequest.addMessageData(data, length, model1, slot);
+            if (complete) received = libraryPerformanceRequest.patch;
+        } else if (libraryPatchRequest.active) {
+            if (!libraryPatchRequest.accepts(data, length)) refused = "program";
+            libraryPatchRequest.addMessageData(data, length, slot);
+            complete = !refused;
+            if (complete) received = libraryPatchRequest.patch;
+        } else if (libraryPatternRequest.active) {
+            if (!libraryPatternRequest.accepts(data, length)) refused = "pattern";
+            libraryPatternRequest.addMessageData(data, length, slot);
+            complete = !refused;
+            if (complete) received = libraryPatternRequest.patch;
+        } else {
+            return false;
+        }
+        if (refused) {
+            controller->log(std::string("SYSEX ROUTER: the ") + refused + " buffer refused a " +
+                            std::to_string(length) + "-byte message" +
+                            (length > int(kTypeAt) ? ", type " + std::to_string(data[kTypeAt]) : ""));
+            return true;
+        }
+    }
+    if (!complete) return true;
+    if (librarian) librarian->setSysexDatatoSelectedSlot(&received);
+    controller->setLibrarianViewDirty();
+    if (performance) expectingEditDump = false;
+    requestComplete = true;
+    return true;
+}
+
+bool MIDIMessageManager::startLibraryProgramJob(const SenderJobRecord& record)
+{
+    return startJob(record, [this] {
+        armRequestBuffer(kKindPrograms);
+        requestComplete = false;
+    });
+}
+
+bool MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool currentBuffer, int bank)
+{
+    SenderJobRecord record;
+    record.job = kJobRequestSinglePatch;
+    record.currentBuffer = currentBuffer;
+    record.bank = bank;
+    record.part = controller->selectedPart;
+    return startLibraryProgramJob(record);
+}
+
+bool MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank)
+{
+    SenderJobRecord record;
+    record.job = kJobRequestAllPatches;
+    record.bank = bank;
+    return startLibraryProgramJob(record);
+}

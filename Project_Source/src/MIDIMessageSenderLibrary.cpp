@@ -1,0 +1,168 @@
+// Requests into library slots: one program of the synthesizer's memory or edit buffer (job 11)
+// or one stored performance (job 9), and whole banks slot after slot (jobs 12 and 10). The
+// reply lands in the librarian's upper slot through the armed receive buffer.
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "PatchLibrarian.h"
+#include "QOR.h"
+#include "QORParams.h"
+#include "SysexFamily.h"
+
+namespace
+{
+constexpr int kLibrarySweepPass = 25;
+constexpr int kLibraryTimeOutPass = 30;
+constexpr int kLastSlot = 127;
+constexpr int kBankSlots = 128;
+
+// The wait of every library request: sweep in the 25th period, give up in the 30th, the cancel
+// tested first. Each id of the sweep finds the buffer armed and empty, as the first request did.
+MIDIMessageSender::WaitPlan libraryWait(QOR& q, int period, const std::function<void(int device)>& request)
+{
+    MIDIMessageSender::WaitPlan plan;
+    plan.periodMs = period;
+    plan.sweepPass = kLibrarySweepPass;
+    plan.timeOutPass = kLibraryTimeOutPass;
+    plan.sweepStepMs = period;
+    plan.cancelFirst = true;
+    plan.request = [&q, request](int device) {
+        q.SetLibrarianRequestActive(true);
+        request(device);
+    };
+    return plan;
+}
+} // namespace
+
+int MIDIMessageSender::librarySlot() const
+{
+    PatchLibrarian* lib = controller->patchLibrarian;
+    if (!lib) return 0;
+    std::lock_guard<std::recursive_mutex> hold(lib->mLock);
+    return lib->upperSlot;
+}
+
+void MIDIMessageSender::setLibrarySlot(int slot)
+{
+    PatchLibrarian* lib = controller->patchLibrarian;
+    if (!lib) return;
+    std::lock_guard<std::recursive_mutex> hold(lib->mLock);
+    lib->upperSlot = slot;
+}
+
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
+{
+    requestSlotIntoLibrary([this, currentBuffer, bank, part](int slot, int device) {
+        controller->pendingRequestPart = currentBuffer ? part : -1;
+        return currentBuffer ? buildRequest(SysexFamily::kTypeRequestEditBuffer, device)
+                             : buildStoredRequest(bank + SysexFamily::kProgramBankCodeBase, slot, device);
+    });
+}
+
+void MIDIMessageSender::sendSingleMultiRequestSysex(int bank)
+{
+    if (controller->midiManager) controller->midiManager->dumpTaken = true;
+    requestSlotIntoLibrary([this, bank](int slot, int device) {
+        // A stored performance names no part: no part's gate may refuse it.
+        controller->pendingRequestPart = -1;
+        return buildStoredRequest(bank + SysexFamily::kPerformanceBankCodeBase, slot, device);
+    });
+}
+
+void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build)
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    q.SetLibrarianRequestActive(true);
+    finished = false;
+    const int period = q.getTimerValue();
+    // The low byte of a slot past the bank would name another slot: the last one is asked for.
+    const int slot = std::clamp(librarySlot(), 0, kLastSlot);
+    auto request = [&](int device) {
+        Request r = build(slot, device);
+        sendDirect(r.bytes, r.length);
+    };
+    request(-1);
+    q.showStatus("Data processing, please wait...");
+
+    const WaitEnd end = waitForReply(libraryWait(q, period, request));
+    if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+    if (end != WaitEnd::Reply) finished = true;
+    q.DisplayProcessingIndicator(false);
+    if (end == WaitEnd::Stopped) return;
+    if (cancelRequested) {
+        q.showStatus("Data request CANCELLED!");
+    } else if (!finished) {
+        q.SetLibrarianStatusUnsaved(true);
+        q.showStatus("Data request completed!");
+    }
+}
+
+void MIDIMessageSender::sendAllPatchRequestSysex(int bank)
+{
+    requestBankIntoLibrary(bank + SysexFamily::kProgramBankCodeBase, false);
+}
+
+void MIDIMessageSender::sendAllMultiRequestSysex(int bank)
+{
+    requestBankIntoLibrary(bank + SysexFamily::kPerformanceBankCodeBase, true);
+}
+
+void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    finished = false;
+    setLibrarySlot(0);
+    const int period = q.getTimerValue();
+    const int settle = period / 4;
+    if (performances && q.midiManager) q.midiManager->dumpTaken = true;
+
+    int slot = 0;
+    auto request = [&](int device) {
+        Request r = buildStoredRequest(bankCode, slot, device);
+        sendDirect(r.bytes, r.length);
+    };
+    WaitPlan plan = libraryWait(q, period, request);
+    // A performance of two messages is complete only with the second: the wait starts over
+    // in a period in which one was completed.
+    if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
+    bool stopped = false;
+    for (int pass = 0; pass < kBankSlots; ++pass) {
+        q.SetLibrarianRequestActive(true);
+        request(-1);
+        const WaitEnd end = waitForReply(plan);
+        // The bank ends at its first silent slot: asking that slot again for every remaining
+        // pass would hold the job for minutes and fill nothing.
+        if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+        if (end != WaitEnd::Reply) {
+            finished = true;
+            stopped = end == WaitEnd::Stopped;
+            break;
+        }
+        q.showStatus(("Please wait! " + std::to_string(int(pass / 1.28)) + "% received..").c_str());
+        q.showStatus2(("Processed " + std::to_string(pass) + "/127").c_str());
+        if (!pause(settle)) {
+            stopped = true;
+            break;
+        }
+        if (cancelRequested) break;
+        setLibrarySlot(++slot);
+    }
+    setLibrarySlot(0);
+    q.DisplayProcessingIndicator(false);
+    if (stopped) return;
+    if (cancelRequested) {
+        q.showStatus(performances ? "Data request CANCELLED!" : "Data request cancelled!");
+        q.OnParamChange(qorid::kRefreshFolders);
+    } else if (!finished) {
+        q.SetLibrarianStatusUnsaved(true);
+        q.showStatus("Data request completed!");
+    }
+}

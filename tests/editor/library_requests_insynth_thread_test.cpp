@@ -1,0 +1,418 @@
+// Requests into library slots against the in-process synthesizer: one program (job 11) and
+// whole banks (job 12), with the simulator's misbehaviours. The pauses do not sleep: each lets
+// the simulator's answers arrive, so the passes are counted exactly.
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/QORParams.h"
+#include "kit/kitstring.h"
+#include "kit/plugin/IControl.h"
+#include "kit/plugin/IParam.h"
+#include "support/bankgen.h"
+#include "support/insynth.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+#include "tools/synth-sim/syxfile.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace qorid;
+
+namespace
+{
+
+using Bytes = std::vector<uint8_t>;
+
+// Records the parameter changes the jobs dispatch.
+class Controller : public testsupport::InSynthQOR
+{
+public:
+    using InSynthQOR::InSynthQOR;
+    void OnParamChange(int idx) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mLock);
+            changes.push_back(idx);
+        }
+        InSynthQOR::OnParamChange(idx);
+    }
+    std::vector<int> changes;
+};
+
+struct Bench {
+    explicit Bench(synthsim::Options options)
+    {
+        options.deviceId = options.deviceId == 9 ? 15 : options.deviceId;
+        setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
+        setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
+        testing::internal::CaptureStdout();
+        plug = std::make_unique<Controller>(options);
+        testing::internal::GetCapturedStdout();
+        unsetenv("QOR_BUNDLE_PATH");
+        plug->GetParam(kLibSyncTimer)->Set(2); // 100 ms
+        plug->deviceId = 15;
+        // The synthesizer's program banks A and B and performance bank A hold entries of their own names.
+        std::vector<std::string> notes;
+        EXPECT_EQ(plug->session.synth().load(bankgen::synthBanks(bankgen::Kind::Programs, 2), notes), 256);
+        EXPECT_EQ(plug->session.synth().load(bankgen::synthBanks(bankgen::Kind::Performances, 1), notes), 256);
+        // The upper pane shows one bank of 100 entries of each kind.
+        PatchLibrarian& lib = *plug->patchLibrarian;
+        for (auto* list : {&lib.singleFiles, &lib.multiFiles}) {
+            auto* bank = new PatchFile;
+            bank->patches.resize(100);
+            bank->fileName = "Upper.syx";
+            list->push_back(lib.adoptBank(bank));
+        }
+        plug->midiManager->sender->onPause = [this](int& ms) {
+            plug->session.output().drain();
+            std::lock_guard<std::mutex> lock(mLock);
+            pauses.push_back(ms);
+            const std::string now = status();
+            if (statuses.empty() || statuses.back() != now) statuses.push_back(now);
+            if (onPause) onPause(int(pauses.size()), ms);
+            ms = 0;
+        };
+    }
+    ~Bench() { plug.reset(); }
+
+    static std::string text(ITextControl* control)
+    {
+        KIT_String s("", 0, 256);
+        if (control) control->GetTextCopy(&s);
+        return s.Get();
+    }
+    std::string status() const { return text(plug->statusDisplay); }
+    void wait()
+    {
+        while (!plug->midiManager->threadIdle(kJobThread)) usleep(1000);
+        if (statuses.empty() || statuses.back() != status()) statuses.push_back(status());
+    }
+    void single(bool currentBuffer, int bank)
+    {
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->sendSinglePatchRequestSysexFromLibrarian(currentBuffer, bank));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
+    void all(int bank)
+    {
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->sendAllPatchRequestSysexFromLibrarian(bank));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
+    // The requests handed to the output, as hex.
+    std::vector<Bytes> requests()
+    {
+        std::vector<Bytes> out;
+        for (const auto& m : plug->copy(plug->handed))
+            if (m.size() <= 9) out.push_back(m);
+        return out;
+    }
+    // The simulator's memory as it would dump it.
+    std::vector<Bytes> synthBank(const std::string& file)
+    {
+        std::ostringstream out;
+        plug->session.runCommand("dump " + dir.file("synth"), out);
+        synthsim::SplitResult split;
+        std::string error;
+        EXPECT_TRUE(synthsim::readSyxFile(dir.file("synth/" + file), split, error)) << error;
+        return split.messages;
+    }
+    PatchFile& upper() { return *plug->patchLibrarian->singleFiles[0]; }
+    PatchFile& upperMultis() { return *plug->patchLibrarian->multiFiles[0]; }
+    // Jobs 9 and 10 as the librarian's menus start them in performance mode.
+    void performances(int job, int bank)
+    {
+        plug->performanceMode = true;
+        plug->patchLibrarian->currentKind = 1;
+        SenderJobRecord record;
+        record.job = job;
+        record.bank = bank;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record, [this] {
+            plug->midiManager->armRequestBuffer(1);
+            plug->midiManager->requestComplete = false;
+        }));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<Controller> plug;
+    std::mutex mLock;
+    std::vector<int> pauses;
+    std::vector<std::string> statuses;
+    std::function<void(int count, int ms)> onPause;
+};
+
+// The simulator and the editor on one model byte.
+std::unique_ptr<Bench> atModel(uint8_t model)
+{
+    synthsim::Options o;
+    o.model = model;
+    auto b = std::make_unique<Bench>(o);
+    b->plug->currentModel = model - 0x20;
+    return b;
+}
+
+Bytes bytesOf(const SysexBytes& b)
+{
+    return Bytes(b.begin(), b.end());
+}
+bool has(const std::vector<std::string>& list, const std::string& s)
+{
+    return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+} // namespace
+
+TEST(LibraryRequestsInSynth, AStoredProgramLandsUnchangedAndTheEditBufferInItsLibraryForm)
+{
+    {
+        Bench b{synthsim::Options()};
+        b.plug->patchLibrarian->upperSlot = 17;
+        b.single(false, 1);
+        EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x13, 0x06, 0x11}}));
+        const LibrarianPatch& e = b.upper().patches[17];
+        ASSERT_EQ(e.messages.size(), 1u);
+        EXPECT_EQ(bytesOf(e.messages[0].bytes), b.synthBank("programs-B.syx")[17]);
+        EXPECT_EQ(e.name, "B17             ");
+        EXPECT_EQ(b.statuses, (std::vector<std::string>{"Data processing, please wait...", "Data request completed!"}));
+        EXPECT_EQ(b.pauses, std::vector<int>{100});
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+        EXPECT_EQ(b.plug->pendingRequestPart, -1);
+    }
+    {
+        Bench b{synthsim::Options()};
+        b.plug->selectedPart = 2;
+        b.plug->patchLibrarian->upperSlot = 4;
+        b.plug->patchLibrarian->dropSlot = 9;
+        b.single(true, 0);
+        EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x08}}));
+        EXPECT_EQ(b.plug->pendingRequestPart, 2);
+        const auto received = b.plug->copy(b.plug->received);
+        ASSERT_EQ(received.size(), 1u);
+        const LibrarianPatch& e = b.upper().patches[4];
+        ASSERT_EQ(e.messages.size(), 1u);
+        const Bytes m = bytesOf(e.messages[0].bytes);
+        ASSERT_EQ(m.size(), 297u);
+        EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), (Bytes{0x02, 0x05, 0x09}));
+        EXPECT_EQ(Bytes(m.begin() + 10, m.end()), Bytes(received[0].begin() + 9, received[0].end()));
+        EXPECT_EQ(b.status(), "Data request completed!");
+    }
+}
+
+TEST(LibraryRequestsInSynth, AnAnswerOnTheSecondTryComesInTheSweep)
+{
+    synthsim::Options o;
+    o.answerOnTry = 2;
+    Bench b(o);
+    b.single(false, 0);
+    // The request at 0F, 25 periods, then ids 00 to 0F until the second one at 0F is answered.
+    const auto sent = b.requests();
+    ASSERT_EQ(sent.size(), 17u);
+    for (int id = 0; id < 16; ++id) EXPECT_EQ(sent[size_t(id) + 1][5], id);
+    EXPECT_EQ(b.pauses.size(), 25u + 16u);
+    EXPECT_EQ(b.upper().patches[0].messages.size(), 1u);
+    EXPECT_EQ(b.status(), "Data request completed!");
+}
+
+TEST(LibraryRequestsInSynth, ABankFillsAll128SlotsWithTheSynthesizersProgramsInOrder)
+{
+    for (bool foreign : {false, true}) {
+        SCOPED_TRACE(foreign);
+        synthsim::Options o;
+        o.foreignSysEx = foreign;
+        Bench b(o);
+        b.plug->patchLibrarian->upperSlot = 40;
+        b.all(0);
+        const auto memory = b.synthBank("programs-A.syx");
+        ASSERT_EQ(memory.size(), 128u);
+        ASSERT_EQ(b.upper().patches.size(), 128u);
+        for (size_t s = 0; s < 128; ++s) {
+            const LibrarianPatch& e = b.upper().patches[s];
+            ASSERT_EQ(e.messages.size(), 1u) << s;
+            EXPECT_EQ(bytesOf(e.messages[0].bytes), memory[s]) << s;
+            EXPECT_EQ(e.name, std::string(memory[s].begin() + 10, memory[s].begin() + 26)) << s;
+        }
+        // One period and a quarter of one per slot.
+        EXPECT_EQ(b.pauses.size(), 256u);
+        EXPECT_EQ(b.pauses[0], 100);
+        EXPECT_EQ(b.pauses[1], 25);
+        const auto last = std::find(b.statuses.begin(), b.statuses.end(), "Please wait! 99% received..");
+        ASSERT_NE(last, b.statuses.end());
+        EXPECT_EQ(b.statuses.back(), "Data request completed!");
+        EXPECT_EQ(Bench::text(b.plug->valueDisplay), "Processed 127/127");
+        EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    }
+}
+
+TEST(LibraryRequestsInSynth, ASilentSlotEndsTheBankAndACancelRereadsTheFolders)
+{
+    synthsim::Options o;
+    o.silent = true;
+    {
+        Bench b(o);
+        b.all(0);
+        // The first slot's 30 periods with its sweep in the 25th, and no further slot.
+        EXPECT_EQ(b.requests().size(), 17u);
+        EXPECT_EQ(b.pauses.size(), 30u + 16u);
+        EXPECT_EQ(b.status(), "CONNECTION TIMED OUT!");
+        EXPECT_FALSE(has(b.statuses, "Data request completed!"));
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+        EXPECT_EQ(b.plug->copy(b.plug->indicator).back(), Bytes{0});
+        EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+    }
+    {
+        Bench b(o);
+        b.onPause = [&](int count, int) {
+            if (count == 3) b.plug->midiManager->sender->cancelRequested = true;
+        };
+        b.all(0);
+        EXPECT_EQ(b.pauses.size(), 3u);
+        EXPECT_EQ(b.status(), "Data request cancelled!");
+        EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+        EXPECT_EQ(b.plug->changes, std::vector<int>{kRefreshFolders});
+    }
+}
+
+TEST(LibraryRequestsInSynth, ABusyJobThreadArmsNothing)
+{
+    Bench b{synthsim::Options()};
+    std::atomic<bool> release{false};
+    b.plug->midiManager->sender->beforeJob = [&](int) {
+        while (!release) usleep(1000);
+    };
+    SenderJobRecord hold;
+    hold.job = kJobNothing;
+    ASSERT_TRUE(b.plug->midiManager->startJob(hold));
+    b.plug->midiManager->requestComplete = true;
+    EXPECT_FALSE(b.plug->midiManager->sendSinglePatchRequestSysexFromLibrarian(false, 0));
+    EXPECT_FALSE(b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    EXPECT_FALSE(b.plug->midiManager->libraryPatchRequest.active);
+    EXPECT_TRUE(b.plug->midiManager->requestComplete);
+    release = true;
+    b.wait();
+    b.plug->midiManager->sender->beforeJob = nullptr;
+}
+
+TEST(LibraryRequestsInSynth, AReceivedBankSavedAsSyxAndMidReadsBackWithItsNamesAndBytes)
+{
+    Bench b{synthsim::Options()};
+    b.all(1);
+    const PatchFile& got = b.upper();
+    for (const char* name : {"bank.syx", "bank.mid"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(b.plug->patchLibrarian->saveEditedPatch(b.dir.file(name), name));
+        const Bytes file = testsupport::readFile(b.dir.file(name));
+        PatchFile back;
+        b.plug->patchLibrarian->loadFromChunk(file.data(), int(file.size()), &back, name[5] == 'm');
+        ASSERT_EQ(back.patches.size(), 128u);
+        for (size_t s = 0; s < 128; ++s) {
+            EXPECT_EQ(back.patches[s].name, got.patches[s].name) << s;
+            Bytes want = bytesOf(got.patches[s].messages[0].bytes), read = bytesOf(back.patches[s].messages[0].bytes);
+            EXPECT_EQ(read[6], 0x0F);
+            want[6] = read[6] = 0;
+            EXPECT_EQ(read, want) << s;
+        }
+    }
+}
+
+TEST(LibraryRequestsInSynth, AStoredPerformanceArrivesWithItsFollowUpAtTheSecondModel)
+{
+    for (uint8_t model : {uint8_t(0x20), uint8_t(0x21)}) {
+        SCOPED_TRACE(int(model));
+        auto bench = atModel(model);
+        Bench& b = *bench;
+        b.plug->patchLibrarian->upperSlot = 5;
+        b.performances(kJobRequestSingleMulti, 0);
+        EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, model, 0x0F, 0x13, 0x01, 0x05}}));
+        const auto memory = b.synthBank("performances-A.syx");
+        const LibrarianPatch& e = b.upperMultis().patches[5];
+        ASSERT_EQ(e.messages.size(), model == 0x21 ? 2u : 1u);
+        for (size_t m = 0; m < e.messages.size(); ++m) EXPECT_EQ(bytesOf(e.messages[m].bytes), memory[10 + m]) << m;
+        EXPECT_EQ(e.name, "A5              ");
+        EXPECT_TRUE(b.plug->midiManager->dumpTaken);
+        EXPECT_EQ(b.status(), "Data request completed!");
+        EXPECT_EQ(b.pauses, std::vector<int>{100});
+    }
+    // A slot past the bank asks for the last one.
+    Bench b{synthsim::Options()};
+    b.plug->patchLibrarian->upperSlot = 200;
+    b.performances(kJobRequestSingleMulti, 3);
+    EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x13, 0x04, 0x7F}}));
+}
+
+TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
+{
+    for (uint8_t model : {uint8_t(0x20), uint8_t(0x21)}) {
+        SCOPED_TRACE(int(model));
+        auto bench = atModel(model);
+        Bench& b = *bench;
+        b.performances(kJobRequestAllMultis, 0);
+        const auto memory = b.synthBank("performances-A.syx");
+        ASSERT_EQ(memory.size(), 256u);
+        ASSERT_EQ(b.upperMultis().patches.size(), 128u);
+        for (size_t s = 0; s < 128; ++s) {
+            const LibrarianPatch& e = b.upperMultis().patches[s];
+            ASSERT_EQ(e.messages.size(), model == 0x21 ? 2u : 1u) << s;
+            for (size_t m = 0; m < e.messages.size(); ++m)
+                EXPECT_EQ(bytesOf(e.messages[m].bytes), memory[2 * s + m]) << s << " " << m;
+        }
+        EXPECT_EQ(b.pauses.size(), 256u);
+        EXPECT_EQ(b.statuses.back(), "Data request completed!");
+        EXPECT_EQ(Bench::text(b.plug->valueDisplay), "Processed 127/127");
+    }
+}
+
+TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUpperSlot)
+{
+    const struct {
+        const char* name;
+        int job;
+        bool toEditor, storeIntoLibrary;
+        std::string status;
+    } cases[] = {
+        {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
+        {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
+        {"performance send into the library", kJobSendArrangement, false, true, "Multi received to slot(s)"},
+        {"performance request into the library", kJobRequestActiveArrangement, false, false,
+         "Multi received to slot(s)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool performance = c.job == kJobSendArrangement || c.job == kJobRequestActiveArrangement;
+        synthsim::Options o;
+        if (performance) o.editReply = synthsim::EditReply::Performance;
+        Bench b(o);
+        b.plug->performanceMode = performance;
+        b.plug->patchLibrarian->currentKind = performance;
+        b.plug->patchLibrarian->upperSlot = 6;
+        b.plug->patchLibrarian->dropSlot = 6;
+        SenderJobRecord record;
+        record.job = c.job;
+        record.part = 1;
+        record.toEditor = c.toEditor;
+        record.storeIntoLibrary = c.storeIntoLibrary;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(b.plug->midiManager->startJob(record));
+        b.wait();
+        testing::internal::GetCapturedStdout();
+        const LibrarianPatch& e = (performance ? b.upperMultis() : b.upper()).patches[6];
+        ASSERT_EQ(e.messages.size(), 1u);
+        const Bytes m = bytesOf(e.messages[0].bytes);
+        ASSERT_EQ(m.size(), performance ? 383u : 297u);
+        const Bytes address = performance ? Bytes{0x05, 0x01, 0x06} : Bytes{0x02, 0x05, 0x06};
+        EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), address);
+        EXPECT_EQ(b.status(), c.status);
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    }
+}
