@@ -215,7 +215,9 @@ TEST(LibraryRouter, AProgramLandsInTheUpperSlotOfABankPaddedTo128)
     const PatchFile& bank = b.bank(kProgram);
     ASSERT_EQ(bank.patches.size(), 128u);
     for (size_t s = 100; s < 128; ++s)
-        if (s != 120) EXPECT_TRUE(bank.patches[s].messages.empty()) << s;
+        if (s != 120) {
+            EXPECT_TRUE(bank.patches[s].messages.empty()) << s;
+        }
     const LibrarianPatch& e = bank.patches[120];
     ASSERT_EQ(e.messages.size(), 1u);
     const SysexBytes& m = e.messages[0].bytes;
@@ -250,7 +252,9 @@ TEST(LibraryRouter, AModelOnePerformanceIsStoredOnlyWithItsFollowUp)
         const LibrarianPatch& e = b.bank(kPerformance).patches[2];
         ASSERT_EQ(e.messages.size(), size_t(model + 1));
         EXPECT_EQ(e.messages[0].bytes.size(), 383u);
-        if (model == 1) EXPECT_EQ(slice(e.messages[1].bytes, 7, 10), (Bytes{0x1B, 0x01, 0x00}));
+        if (model == 1) {
+            EXPECT_EQ(slice(e.messages[1].bytes, 7, 10), (Bytes{0x1B, 0x01, 0x00}));
+        }
         EXPECT_EQ(e.name, "Night Drive     ");
         EXPECT_EQ(e.patchType, 7);
         EXPECT_TRUE(b.m().requestComplete);
