@@ -22,6 +22,7 @@ class Wapi_vQOR_treeview : public NSOutlineView, public NSOutlineViewDataSource,
  public:
   Wapi_vQOR_treeview() = default;
   ~Wapi_vQOR_treeview() override {
+    setOutlineDataSource(nullptr);
     for (WAPI_TreeItem* i : mItems) destroy(i);
     setSelColors({});
     setTextColor(nullptr);
@@ -78,8 +79,8 @@ class Wapi_vQOR_treeview : public NSOutlineView, public NSOutlineViewDataSource,
   }
   void destroy(WAPI_TreeItem* t) {
     for (WAPI_TreeItem* c : t->children) destroy(c);
+    // The reload that follows drops the holder from the expanded items.
     mLive.erase(t);
-    collapseItem(t->holder);
     t->holder->release();
     delete t;
   }
@@ -262,8 +263,9 @@ BOOL TreeView_Expand(HWND hwnd, HTREEITEM item, UINT action) {
   const bool open = tv->isItemExpanded(t->holder);
   if (action == TVE_EXPAND || (action == TVE_TOGGLE && !open)) {
     if (open) return 0;
+    // An item without the children flag does not open: no success is claimed for it.
     tv->expandItem(t->holder);
-    return 1;
+    return tv->isItemExpanded(t->holder) ? 1 : 0;
   }
   if (action == TVE_COLLAPSE || action == TVE_TOGGLE) {
     if (!open) return 0;
