@@ -118,7 +118,7 @@ NSString* Wapi_vQOR_listview::tableViewObjectValue(NSTableView*, NSTableColumn* 
   if (!mLbMode && !mStatusImageList.empty())
     if (auto* status = wapiAs<Wapi_vQOR_statuscell>(column->dataCell())) {
       HGDIOBJ icon = image > 0 ? ImageList_GetIcon(mStatusImageList[0], image - 1) : nullptr;
-      status->setStatusImage(icon ? static_cast<NSImage*>(GetNSImageFromHICON(icon)) : nullptr);
+      status->setStatusImage(icon);
     }
   return wapiNSString(text.c_str());
 }
@@ -241,7 +241,15 @@ NSColor* Wapi_vQOR_listviewcell::highlightColorWithFrame(NSRect frame, NSView* v
 
 void Wapi_vQOR_statuscell::drawInteriorWithFrame(NSRect frame, NSView* view) {
   const double side = frame.size.height;
-  if (mStatus && ns_standin::isLive(mStatus)) mStatus->drawInRect(NSMakeRect(frame.origin.x, frame.origin.y, side, side));
+  NSGraphicsContext* g = NSGraphicsContext::currentContext();
+  if (mStatus && g) {
+    // The image square, composited source over at full opacity.
+    HDC dc = WAPI_CreateGfxContext(g->graphicsPort());
+    const int x = wapiToInt(frame.origin.x), y = wapiToInt(frame.origin.y), s = wapiToInt(side);
+    const RECT r{x, y, x + s, y + s};
+    DrawImageInRect(dc, mStatus, &r);
+    WAPI_DeleteGfxContext(dc);
+  }
   Wapi_vQOR_listviewcell::drawInteriorWithFrame(
       NSMakeRect(frame.origin.x + side + 2, frame.origin.y, std::max(0.0, frame.size.width - side - 2), side), view);
 }
@@ -252,7 +260,9 @@ void Wapi_vQOR_ODlistviewcell::drawInteriorWithFrame(NSRect frame, NSView* view)
     return;
   }
   HWND owner = wapiHandle(mOwnCtl);
-  HDC dc = GetDC(wapiHandle(view));
+  // Inside the display pass the current context is already the view's; GetDC otherwise.
+  NSGraphicsContext* g = NSGraphicsContext::currentContext();
+  HDC dc = g ? WAPI_CreateGfxContext(g->graphicsPort()) : GetDC(wapiHandle(view));
   if (!dc) return;
   DRAWITEMSTRUCT dis{};
   dis.CtlType = ODT_LISTBOX;
@@ -265,7 +275,10 @@ void Wapi_vQOR_ODlistviewcell::drawInteriorWithFrame(NSRect frame, NSView* view)
   const WAPI_ListView_Row* r = mOwnCtl->row(mLastIdx);
   dis.itemData = r ? uintptr_t(r->param) : 0;
   SendMessage(GetParent(owner), WM_DRAWITEM, WPARAM(mOwnCtl->tag()), LPARAM(&dis));
-  ReleaseDC(wapiHandle(view), dc);
+  if (g)
+    WAPI_DeleteGfxContext(dc);
+  else
+    ReleaseDC(wapiHandle(view), dc);
 }
 
 WAPI_TABLE_REPAINT_PROPAGATION(Wapi_vQOR_listview, NSTableView)

@@ -299,12 +299,13 @@ class Wapi_vQOR_statuscell : public Wapi_vQOR_listviewcell {
 
  public:
   Wapi_vQOR_statuscell() = default;
-  void setStatusImage(NSImage* image) { mStatus = image; }
-  NSImage* statusImage() const { return mStatus; }
+  // The icon object of the image list entry (the list keeps it).
+  void setStatusImage(HGDIOBJ image) { mStatus = image; }
+  HGDIOBJ statusImage() const { return mStatus; }
   void drawInteriorWithFrame(NSRect frame, NSView* view) override;
 
  private:
-  NSImage* mStatus = nullptr;  // not retained
+  HGDIOBJ mStatus = nullptr;  // not owned
 };
 
 // The owner-drawn cell of a list box: WM_DRAWITEM to the owner's parent for each row.

@@ -76,9 +76,6 @@ public:
     void addRepresentation(class NSBitmapImageRep* rep);
     // Autoreleased.
     NSArray* representations() const;
-    // Draws the first 4-sample representation scaled into the rectangle of the current
-    // context, source over at full opacity; nothing without one.
-    void drawInRect(NSRect rect) const;
 
 private:
     NSSize mSize{};

@@ -244,22 +244,3 @@ NSColor* NSBitmapImageRep::colorAtX(NSInteger x, NSInteger y) const
     if (mSamples == 2) return NSColor::colorWithCalibratedRed(p[0] / 255.0, p[0] / 255.0, p[0] / 255.0, p[1] / 255.0);
     return NSColor::colorWithCalibratedRed(p[0] / 255.0, p[1] / 255.0, p[2] / 255.0, p[3] / 255.0);
 }
-
-void NSImage::drawInRect(NSRect rect) const
-{
-    NSGraphicsContext* g = NSGraphicsContext::currentContext();
-    if (!g) return;
-    for (NSBitmapImageRep* rep : mReps) {
-        if (rep->samplesPerPixel() != 4 || !rep->bitmapData()) continue;
-        const size_t w = size_t(rep->pixelsWide()), h = size_t(rep->pixelsHigh()), row = size_t(rep->bytesPerRow());
-        CGDataProviderRef data = CGDataProviderCreateWithData(nullptr, rep->bitmapData(), row * h, nullptr);
-        CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
-        CGImageRef image = CGImageCreate(w, h, 8, 32, row, rgb, kCGImageAlphaLast, data, nullptr, false,
-                                         kCGRenderingIntentDefault);
-        if (image) CGContextDrawImage(g->graphicsPort(), rect, image);
-        CGImageRelease(image);
-        CGColorSpaceRelease(rgb);
-        CGDataProviderRelease(data);
-        return;
-    }
-}

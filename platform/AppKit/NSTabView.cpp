@@ -1,6 +1,7 @@
 #include "NSTabView.h"
 
 #include "NSEvent.h"
+#include "NSTableView.h"
 #include "NSTextField.h"
 
 #include <CoreText/CTFieldText.h>
@@ -105,10 +106,7 @@ void NSTabView::drawRect(NSRect)
         fill(c, r, 0.5);
         fill(c, NSMakeRect(r.origin.x + 1, r.origin.y + 1, r.size.width - 2, r.size.height - (on ? 0 : 2)),
              on ? 0.9 : 0.78);
-        ct_standin::FieldText how;
-        how.align = 1;
-        how.size = 11;
-        ct_standin::DrawFieldText(c, r, NSStandinCharacters(mItems[size_t(i)]->label().c_str()), how);
+        drawFlippedText(c, r, mItems[size_t(i)]->label(), NSCenterTextAlignment, nullptr);
     }
     CGContextRestoreGState(c);
 }

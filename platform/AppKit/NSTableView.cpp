@@ -33,7 +33,13 @@ void fill(CGContextRef c, NSRect r, const NSColor* color)
     fill(c, r, color->redComponent(), color->greenComponent(), color->blueComponent());
 }
 
-void drawText(CGContextRef c, NSRect box, const std::string& text, NSTextAlignment align, const NSColor* color)
+
+// The selection fill of the stand-in's tables.
+constexpr double kSelection[3] = {0.22, 0.46, 0.84};
+
+} // namespace
+
+void drawFlippedText(CGContextRef c, NSRect box, const std::string& text, NSTextAlignment align, const NSColor* color)
 {
     if (text.empty() || box.size.width <= 0) return;
     ct_standin::FieldText how;
@@ -44,13 +50,13 @@ void drawText(CGContextRef c, NSRect box, const std::string& text, NSTextAlignme
         how.rgb[1] = color->greenComponent();
         how.rgb[2] = color->blueComponent();
     }
+    // Text lays out upward: flipped views turn the box over first.
+    CGContextSaveGState(c);
+    CGContextTranslateCTM(c, 0, 2 * box.origin.y + box.size.height);
+    CGContextScaleCTM(c, 1, -1);
     ct_standin::DrawFieldText(c, box, NSStandinCharacters(text.c_str()), how);
+    CGContextRestoreGState(c);
 }
-
-// The selection fill of the stand-in's tables.
-constexpr double kSelection[3] = {0.22, 0.46, 0.84};
-
-} // namespace
 
 NSIndexSet* NSIndexSet::indexSet()
 {
@@ -117,7 +123,7 @@ void NSTableColumn::setDataCell(NSCell* cell)
 void NSCell::drawInteriorWithFrame(NSRect frame, NSView*)
 {
     NSGraphicsContext* g = NSGraphicsContext::currentContext();
-    if (g) drawText(g->graphicsPort(), NSInsetRect(frame, 2, 0), mText, mAlignment, nullptr);
+    if (g) drawFlippedText(g->graphicsPort(), NSInsetRect(frame, 2, 0), mText, mAlignment, nullptr);
 }
 
 NSColor* NSTextFieldCell::highlightColorWithFrame(NSRect, NSView*)
@@ -136,7 +142,7 @@ void NSTextFieldCell::drawWithFrame(NSRect frame, NSView* view)
 void NSTextFieldCell::drawInteriorWithFrame(NSRect frame, NSView*)
 {
     NSGraphicsContext* g = NSGraphicsContext::currentContext();
-    if (g) drawText(g->graphicsPort(), NSInsetRect(frame, 2, 0), text(), alignment(), mTextColor);
+    if (g) drawFlippedText(g->graphicsPort(), NSInsetRect(frame, 2, 0), text(), alignment(), mTextColor);
 }
 
 void NSTableHeaderView::drawRect(NSRect)
@@ -166,7 +172,7 @@ void NSTableHeaderView::drawRect(NSRect)
                     fill(c, NSMakeRect(mx - half, my - 2 + k, 2 * half + 1, 1), 0.2, 0.2, 0.2);
                 }
             }
-            drawText(c, NSMakeRect(r.origin.x + 3, r.origin.y, r.size.width - 6 - markWidth, r.size.height),
+            drawFlippedText(c, NSMakeRect(r.origin.x + 3, r.origin.y, r.size.width - 6 - markWidth, r.size.height),
                      col->headerTitle(), col->headerAlignment(), nullptr);
         }
     }
@@ -479,6 +485,13 @@ void NSTableView::drawRect(NSRect rect)
 {
     CGContextRef c = beginDrawingInBounds();
     if (!c) return;
+    // Only the part the clip view shows.
+    rect = NSIntersectionRect(rect, visibleRect());
+    if (NSIsEmptyRect(rect)) {
+        CGContextRestoreGState(c);
+        return;
+    }
+    CGContextClipToRect(c, rect);
     if (mBackground)
         fill(c, rect, mBackground);
     else

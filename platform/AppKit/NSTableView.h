@@ -12,6 +12,9 @@
 class NSTableView;
 class NSTableColumn;
 
+// Text of the stand-in's flipped views (11 points, black unless a colour is given) in a box.
+void drawFlippedText(CGContextRef c, NSRect box, const std::string& text, NSTextAlignment align, const NSColor* color);
+
 class NSTableViewDataSource {
 public:
     virtual NSInteger numberOfRowsInTableView(NSTableView* table) = 0;
