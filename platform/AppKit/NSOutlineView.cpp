@@ -40,20 +40,29 @@ void NSOutlineView::reloadData()
 
 void NSOutlineView::expandItem(NSObject* item)
 {
-    if (!item || !mOutlineSource || !mOutlineSource->outlineViewIsItemExpandable(this, item)) return;
+    if (!item || !mOutlineSource || !mOutlineSource->outlineViewIsItemExpandable(this, item) || isItemExpanded(item))
+        return;
+    // Rows below the item move down by the children shown; their selection goes with them.
+    const NSInteger row = rowForItem(item);
+    const size_t before = mShown.size();
     mExpanded.insert(item);
     reloadData();
+    if (row >= 0 && mShown.size() > before) shiftSelection(row + 1, NSInteger(mShown.size() - before));
 }
 
 void NSOutlineView::collapseItem(NSObject* item)
 {
-    if (!item || !mExpanded.erase(item)) return;
-    // Rows of the collapsed children go with their selection; later rows move up.
+    if (!item || !isItemExpanded(item)) return;
+    // The rows shown below the item go with their selection; later rows move up.
     const NSInteger row = rowForItem(item);
-    const size_t before = mShown.size();
+    if (row >= 0) {
+        NSInteger gone = 0;
+        while (size_t(row + 1 + gone) < mShown.size() && mShown[size_t(row + 1 + gone)].level > mShown[size_t(row)].level)
+            ++gone;
+        if (gone) shiftSelection(row + 1 + gone, -gone);
+    }
+    mExpanded.erase(item);
     reloadData();
-    const NSInteger gone = NSInteger(before - mShown.size());
-    if (row >= 0 && gone > 0) shiftSelection(row + 1 + gone, -gone);
 }
 
 NSInteger NSOutlineView::rowForItem(const NSObject* item) const

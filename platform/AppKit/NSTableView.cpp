@@ -100,7 +100,7 @@ void NSMutableIndexSet::shiftIndexesStartingAtIndex(NSUInteger index, NSInteger 
         out.erase(out.lower_bound(index - gone), out.end());
     }
     for (auto it = mIndexes.lower_bound(index); it != mIndexes.end(); ++it)
-        out.insert(NSUInteger(NSInteger(*it) + delta));
+        if (NSInteger(*it) + delta >= 0) out.insert(NSUInteger(NSInteger(*it) + delta));
     mIndexes.swap(out);
 }
 
