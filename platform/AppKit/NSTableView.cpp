@@ -185,10 +185,9 @@ NSTableView::~NSTableView()
         c->mTable = nullptr;
         c->release();
     }
-    if (mHeader) {
-        mHeader->mTable = nullptr;
-        mHeader->removeFromSuperview();
-    }
+    // The header stays where it is: the scroll view holding it may be the one going away, and
+    // it releases its subviews itself.
+    if (mHeader) mHeader->mTable = nullptr;
     Retain(mHeader, static_cast<NSTableHeaderView*>(nullptr));
     Retain(mSelection, static_cast<NSMutableIndexSet*>(nullptr));
     Retain(mGridColor, static_cast<NSColor*>(nullptr));
