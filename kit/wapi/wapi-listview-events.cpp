@@ -48,15 +48,11 @@ LRESULT Wapi_vQOR_listview::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam
     case LB_INSERTSTRING:
       return wapiListInsertText(this, int(std::min<uint32_t>(index, uint32_t(rowCount()))),
                                 reinterpret_cast<const char*>(lParam));
-    case LB_DELETESTRING:
-      ListView_DeleteItem(wapiHandle(this), int(index));
-      return 0;
+    case LB_DELETESTRING: ListView_DeleteItem(wapiHandle(this), int(index)); return 0;
     case LB_GETTEXT:
       if (lParam) ListView_GetItemText(wapiHandle(this), int(index), 0, reinterpret_cast<char*>(lParam), 4096);
       return 0;
-    case LB_RESETCONTENT:
-      ListView_DeleteAllItems(wapiHandle(this));
-      return 0;
+    case LB_RESETCONTENT: ListView_DeleteAllItems(wapiHandle(this)); return 0;
     case LB_SETSEL:
       ListView_SetItemState(wapiHandle(this), int(lParam), index ? UINT(LVIS_SELECTED) : 0u, LVIS_SELECTED);
       return 0;
@@ -66,14 +62,10 @@ LRESULT Wapi_vQOR_listview::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam
       else
         deselectAll(nullptr);
       return 0;
-    case LB_GETSEL:
-      return index < uint32_t(rowCount()) && isRowSelected(NSInteger(index)) ? 1 : 0;
-    case LB_GETCURSEL:
-      return selectedRow();
-    case LB_GETCOUNT:
-      return rowCount();
-    case LB_GETSELCOUNT:
-      return numberOfSelectedRows();
+    case LB_GETSEL: return index < uint32_t(rowCount()) && isRowSelected(NSInteger(index)) ? 1 : 0;
+    case LB_GETCURSEL: return selectedRow();
+    case LB_GETCOUNT: return rowCount();
+    case LB_GETSELCOUNT: return numberOfSelectedRows();
     case LB_GETITEMDATA: {
       const WAPI_ListView_Row* r = row(int(index));
       return r ? r->param : 0;
@@ -81,8 +73,7 @@ LRESULT Wapi_vQOR_listview::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam
     case LB_SETITEMDATA:
       if (WAPI_ListView_Row* r = row(int(index))) r->param = lParam;
       return 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -98,7 +89,9 @@ NSString* Wapi_vQOR_listview::tableViewObjectValue(NSTableView*, NSTableColumn* 
     info.hdr.hwndFrom = wapiHandle(this);
     info.hdr.idFrom = UINT_PTR(tag());
     info.hdr.code = LVN_GETDISPINFO;
-    info.item.mask = LVIF_TEXT | (mStatusImageListType == 1 ? UINT(LVIF_STATE) : mStatusImageListType == 2 ? UINT(LVIF_IMAGE) : 0u);
+    info.item.mask = LVIF_TEXT | (mStatusImageListType == 1   ? UINT(LVIF_STATE)
+                                  : mStatusImageListType == 2 ? UINT(LVIF_IMAGE)
+                                                              : 0u);
     info.item.iItem = int(r);
     info.item.iSubItem = col;
     info.item.pszText = buffer;
@@ -108,7 +101,9 @@ NSString* Wapi_vQOR_listview::tableViewObjectValue(NSTableView*, NSTableColumn* 
     // Whatever the owner wrote, the text ends inside the buffer.
     buffer[sizeof buffer - 1] = 0;
     text = buffer;
-    image = mStatusImageListType == 2 ? info.item.iImage + 1 : mStatusImageListType == 1 ? int((info.item.state >> 16) & 255) : 0;
+    image = mStatusImageListType == 2   ? info.item.iImage + 1
+            : mStatusImageListType == 1 ? int((info.item.state >> 16) & 255)
+                                        : 0;
   } else if (const WAPI_ListView_Row* rw = row(int(r))) {
     if (col >= 0 && size_t(col) < rw->texts.size()) text = rw->texts[size_t(col)];
     if (mStatusImageListType == 1 || mStatusImageListType == 2) image = rw->image;

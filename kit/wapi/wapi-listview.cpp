@@ -48,7 +48,6 @@ NSTextAlignment alignmentOf(int fmt) {
   return fmt == 1 ? NSRightTextAlignment : fmt == 2 ? NSCenterTextAlignment : NSLeftTextAlignment;
 }
 
-
 }  // namespace
 
 NSColor* wapiColourFromWord(int colour) {
@@ -95,8 +94,7 @@ static int insertRow(Wapi_vQOR_listview* lv, int pos, const char* text, LPARAM p
 }
 
 int wapiListSortedPosition(Wapi_vQOR_listview* lv, const char* text, bool descending) {
-  if (descending)
-    return sortedPosition(lv, text, [](const char* a, const char* b) { return std::strcmp(b, a) < 0; });
+  if (descending) return sortedPosition(lv, text, [](const char* a, const char* b) { return std::strcmp(b, a) < 0; });
   return sortedPosition(lv, text, [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
 }
 
@@ -218,7 +216,8 @@ BOOL ListView_SetItem(HWND hwnd, const LVITEM* item) {
     r->image = item->iImage + 1;
     lv->reloadData();
   }
-  if ((item->mask & LVIF_STATE) && item->stateMask) ListView_SetItemState(hwnd, item->iItem, item->state, item->stateMask);
+  if ((item->mask & LVIF_STATE) && item->stateMask)
+    ListView_SetItemState(hwnd, item->iItem, item->state, item->stateMask);
   return 1;
 }
 
@@ -487,7 +486,9 @@ BOOL Header_GetItem(HWND hwnd, int col, HDITEM* item) {
   if (!c) return 0;
   if (item->mask & HDI_FORMAT) {
     const char* name = lv->indicatorImageName(c);
-    item->fmt = !std::strcmp(name, kAscending) ? int(HDF_SORTUP) : !std::strcmp(name, kDescending) ? int(HDF_SORTDOWN) : 0;
+    item->fmt = !std::strcmp(name, kAscending)    ? int(HDF_SORTUP)
+                : !std::strcmp(name, kDescending) ? int(HDF_SORTDOWN)
+                                                  : 0;
   }
   return 1;
 }
@@ -510,8 +511,9 @@ void ListView_SetExtendedListViewStyleEx(HWND hwnd, UINT mask, UINT bits) {
   Wapi_vQOR_listview* lv = listView(hwnd);
   if (!lv) return;
   if (mask & LVS_EX_GRIDLINES)
-    lv->setGridStyleMask((bits & LVS_EX_GRIDLINES) ? NSTableViewSolidVerticalGridLineMask | NSTableViewSolidHorizontalGridLineMask
-                                                   : NSTableViewGridNone);
+    lv->setGridStyleMask((bits & LVS_EX_GRIDLINES)
+                             ? NSTableViewSolidVerticalGridLineMask | NSTableViewSolidHorizontalGridLineMask
+                             : NSTableViewGridNone);
   if (mask & LVS_EX_HEADERDRAGDROP) lv->setAllowsColumnReordering((bits & LVS_EX_HEADERDRAGDROP) != 0);
 }
 
@@ -555,7 +557,8 @@ int ListView_HitTest(HWND hwnd, LVHITTESTINFO* info) {
   if (info->iItem < 0)
     info->flags = LVHT_NOWHERE;
   else
-    info->flags = !lv->mStatusImageList.empty() && info->pt.x <= lv->rowHeight() ? LVHT_ONITEMSTATEICON : LVHT_ONITEMLABEL;
+    info->flags =
+        !lv->mStatusImageList.empty() && info->pt.x <= lv->rowHeight() ? LVHT_ONITEMSTATEICON : LVHT_ONITEMLABEL;
   return info->iItem;
 }
 

@@ -278,8 +278,8 @@ class Wapi_vQOR_listview : public NSTableView,
   LONG_PTR mStyle = 0;
   int mStartItem = -1, mStartSubitem = -1, mStartItemClickMode = 0;
   int mLbMode = 0;
-  NSColor* mFgColor = nullptr;          // retained
-  std::vector<NSColor*> mSelColors;     // retained
+  NSColor* mFgColor = nullptr;       // retained
+  std::vector<NSColor*> mSelColors;  // retained
 };
 
 // The text cell of list and tree views: no highlight of its own while the control has

@@ -37,11 +37,8 @@ LRESULT Wapi_vQOR_progind::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam)
       setDoubleValue(double(uint32_t(wParam)));
       stopAnimation(nullptr);
       break;
-    case PBM_DELTAPOS:
-      incrementBy(double(uint32_t(wParam)));
-      break;
-    default:
-      break;
+    case PBM_DELTAPOS: incrementBy(double(uint32_t(wParam))); break;
+    default: break;
   }
   return 0;
 }

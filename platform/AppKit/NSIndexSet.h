@@ -6,7 +6,8 @@
 
 constexpr NSUInteger NSNotFound = 0x7fffffffffffffffUL;
 
-class NSIndexSet : public NSObject {
+class NSIndexSet : public NSObject
+{
     NS_STANDIN_CLASS(NSIndexSet)
 public:
     NSIndexSet() = default;
@@ -25,7 +26,8 @@ protected:
     std::set<NSUInteger> mIndexes;
 };
 
-class NSMutableIndexSet : public NSIndexSet {
+class NSMutableIndexSet : public NSIndexSet
+{
     NS_STANDIN_CLASS(NSMutableIndexSet)
 public:
     NSMutableIndexSet() = default;

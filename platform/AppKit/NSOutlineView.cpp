@@ -57,7 +57,8 @@ void NSOutlineView::collapseItem(NSObject* item)
     const NSInteger row = rowForItem(item);
     if (row >= 0) {
         NSInteger gone = 0;
-        while (size_t(row + 1 + gone) < mShown.size() && mShown[size_t(row + 1 + gone)].level > mShown[size_t(row)].level)
+        while (size_t(row + 1 + gone) < mShown.size() &&
+               mShown[size_t(row + 1 + gone)].level > mShown[size_t(row)].level)
             ++gone;
         if (gone) shiftSelection(row + 1 + gone, -gone);
     }

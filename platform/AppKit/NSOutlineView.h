@@ -10,7 +10,8 @@
 
 class NSOutlineView;
 
-class NSOutlineViewDataSource {
+class NSOutlineViewDataSource
+{
 public:
     // A null item stands for the root.
     virtual NSInteger outlineViewNumberOfChildrenOfItem(NSOutlineView* view, NSObject* item) = 0;
@@ -23,7 +24,8 @@ protected:
     ~NSOutlineViewDataSource() = default;
 };
 
-class NSOutlineView : public NSTableView, private NSTableViewDataSource {
+class NSOutlineView : public NSTableView, private NSTableViewDataSource
+{
     NS_STANDIN_CLASS(NSOutlineView)
 public:
     static constexpr double kDisclosureWidth = 14;

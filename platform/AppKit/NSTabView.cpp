@@ -12,7 +12,8 @@ NS_STANDIN_CLASS_IMPL(NSTabViewItem, NSObject)
 NS_STANDIN_CLASS_IMPL(NSTabView, NSView)
 NS_STANDIN_CLASS_IMPL(NSProgressIndicator, NSView)
 
-namespace {
+namespace
+{
 
 void fill(CGContextRef c, NSRect r, double v)
 {

@@ -10,7 +10,8 @@
 
 class NSTabView;
 
-class NSTabViewItem : public NSObject {
+class NSTabViewItem : public NSObject
+{
     NS_STANDIN_CLASS(NSTabViewItem)
 public:
     NSTabViewItem() = default;
@@ -21,7 +22,8 @@ private:
     std::string mLabel;
 };
 
-class NSTabViewDelegate {
+class NSTabViewDelegate
+{
 public:
     virtual void tabViewDidSelectTabViewItem(NSTabView* tabView, NSTabViewItem* item) = 0;
 
@@ -29,7 +31,8 @@ protected:
     ~NSTabViewDelegate() = default;
 };
 
-class NSTabView : public NSView {
+class NSTabView : public NSView
+{
     NS_STANDIN_CLASS(NSTabView)
 public:
     static constexpr double kTabHeight = 24;
@@ -63,7 +66,8 @@ private:
 
 enum : NSUInteger { NSProgressIndicatorBarStyle = 0, NSProgressIndicatorSpinningStyle = 1 };
 
-class NSProgressIndicator : public NSView {
+class NSProgressIndicator : public NSView
+{
     NS_STANDIN_CLASS(NSProgressIndicator)
 public:
     NSProgressIndicator() = default;

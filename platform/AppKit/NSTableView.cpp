@@ -13,7 +13,8 @@ NS_STANDIN_CLASS_IMPL(NSTableColumn, NSObject)
 NS_STANDIN_CLASS_IMPL(NSTableHeaderView, NSView)
 NS_STANDIN_CLASS_IMPL(NSTableView, NSControl)
 
-namespace {
+namespace
+{
 
 template <class T> void Retain(T*& slot, T* value)
 {
@@ -32,7 +33,6 @@ void fill(CGContextRef c, NSRect r, const NSColor* color)
 {
     fill(c, r, color->redComponent(), color->greenComponent(), color->blueComponent());
 }
-
 
 // The selection fill of the stand-in's tables.
 constexpr double kSelection[3] = {0.22, 0.46, 0.84};
@@ -173,7 +173,7 @@ void NSTableHeaderView::drawRect(NSRect)
                 }
             }
             drawFlippedText(c, NSMakeRect(r.origin.x + 3, r.origin.y, r.size.width - 6 - markWidth, r.size.height),
-                     col->headerTitle(), col->headerAlignment(), nullptr);
+                            col->headerTitle(), col->headerAlignment(), nullptr);
         }
     }
     CGContextRestoreGState(c);
@@ -242,9 +242,9 @@ void NSTableView::removeTableColumn(NSTableColumn* column)
     auto it = std::find(mColumns.begin(), mColumns.end(), column);
     if (it == mColumns.end()) return;
     mColumns.erase(it);
-    mIndicators.erase(std::remove_if(mIndicators.begin(), mIndicators.end(),
-                                     [&](const auto& p) { return p.first == column; }),
-                      mIndicators.end());
+    mIndicators.erase(
+        std::remove_if(mIndicators.begin(), mIndicators.end(), [&](const auto& p) { return p.first == column; }),
+        mIndicators.end());
     column->mTable = nullptr;
     column->release();
     tile();
@@ -269,9 +269,9 @@ NSInteger NSTableView::columnWithTableColumn(const NSTableColumn* column) const
 void NSTableView::setIndicatorImageName(const char* name, NSTableColumn* column)
 {
     if (columnWithTableColumn(column) < 0) return;
-    mIndicators.erase(std::remove_if(mIndicators.begin(), mIndicators.end(),
-                                     [&](const auto& p) { return p.first == column; }),
-                      mIndicators.end());
+    mIndicators.erase(
+        std::remove_if(mIndicators.begin(), mIndicators.end(), [&](const auto& p) { return p.first == column; }),
+        mIndicators.end());
     if (name && *name) mIndicators.emplace_back(column, name);
     if (mHeader) mHeader->setNeedsDisplay(true);
 }
@@ -515,7 +515,8 @@ void NSTableView::drawRect(NSRect rect)
         if (mGrid & NSTableViewSolidVerticalGridLineMask)
             for (size_t i = 0; i < mColumns.size(); ++i) {
                 const NSRect r = rectOfColumn(NSInteger(i));
-                if (r.size.width > 0) line(NSMakeRect(r.origin.x + r.size.width - 1, rect.origin.y, 1, rect.size.height));
+                if (r.size.width > 0)
+                    line(NSMakeRect(r.origin.x + r.size.width - 1, rect.origin.y, 1, rect.size.height));
             }
     }
     CGContextRestoreGState(c);
@@ -533,7 +534,8 @@ void NSTableView::mouseDown(NSEvent* e)
     if (mMultiple && (f & NSCommandKeyMask) && isRowSelected(row))
         deselectRow(row);
     else
-        selectRowIndexes(NSIndexSet::indexSetWithIndex(NSUInteger(row)), mMultiple && (f & (NSCommandKeyMask | NSShiftKeyMask)));
+        selectRowIndexes(NSIndexSet::indexSetWithIndex(NSUInteger(row)),
+                         mMultiple && (f & (NSCommandKeyMask | NSShiftKeyMask)));
 }
 
 void NSTableView::mouseUp(NSEvent* e)

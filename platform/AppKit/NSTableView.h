@@ -15,7 +15,8 @@ class NSTableColumn;
 // Text of the stand-in's flipped views (11 points, black unless a colour is given) in a box.
 void drawFlippedText(CGContextRef c, NSRect box, const std::string& text, NSTextAlignment align, const NSColor* color);
 
-class NSTableViewDataSource {
+class NSTableViewDataSource
+{
 public:
     virtual NSInteger numberOfRowsInTableView(NSTableView* table) = 0;
     // Autoreleased text of the cell; null reads as empty.
@@ -27,7 +28,8 @@ protected:
 
 // A column: width, hidden flag, the header's title and alignment and the data cell that draws
 // its rows (retained; a text cell unless replaced).
-class NSTableColumn : public NSObject {
+class NSTableColumn : public NSObject
+{
     NS_STANDIN_CLASS(NSTableColumn)
 public:
     NSTableColumn() = default;
@@ -52,12 +54,13 @@ private:
     bool mHidden = false, mEditable = true;
     std::string mTitle;
     NSTextAlignment mHeaderAlign = NSLeftTextAlignment;
-    NSCell* mCell = nullptr;      // retained
+    NSCell* mCell = nullptr;       // retained
     NSTableView* mTable = nullptr; // the table holds the column
 };
 
 // The header: a strip drawn above the clip view of the table's scroll view.
-class NSTableHeaderView : public NSView {
+class NSTableHeaderView : public NSView
+{
     NS_STANDIN_CLASS(NSTableHeaderView)
 public:
     NSTableHeaderView() = default;
@@ -70,9 +73,14 @@ private:
     NSTableView* mTable = nullptr;
 };
 
-enum : NSUInteger { NSTableViewGridNone = 0, NSTableViewSolidVerticalGridLineMask = 1, NSTableViewSolidHorizontalGridLineMask = 2 };
+enum : NSUInteger {
+    NSTableViewGridNone = 0,
+    NSTableViewSolidVerticalGridLineMask = 1,
+    NSTableViewSolidHorizontalGridLineMask = 2
+};
 
-class NSTableView : public NSControl {
+class NSTableView : public NSControl
+{
     NS_STANDIN_CLASS(NSTableView)
 public:
     static constexpr double kRowHeight = 16, kSpacingWidth = 3, kSpacingHeight = 2, kHeaderHeight = 18;
@@ -174,7 +182,7 @@ private:
     NSInteger mRows = 0;
     std::vector<NSTableColumn*> mColumns;
     std::vector<std::pair<NSTableColumn*, std::string>> mIndicators;
-    NSTableHeaderView* mHeader = nullptr; // retained
+    NSTableHeaderView* mHeader = nullptr;    // retained
     NSMutableIndexSet* mSelection = nullptr; // retained
     NSInteger mSelectedRow = -1;
     NSUInteger mGrid = 0, mAutoresize = 0;

@@ -120,7 +120,9 @@ TEST(AppKitOutline, ExpandingShowsChildrenOneLevelDownAndCollapsingShiftsTheSele
 
 class TabLog : public NSTabViewDelegate {
  public:
-  void tabViewDidSelectTabViewItem(NSTabView* v, NSTabViewItem* item) override { picks.push_back(v->indexOfTabViewItem(item)); }
+  void tabViewDidSelectTabViewItem(NSTabView* v, NSTabViewItem* item) override {
+    picks.push_back(v->indexOfTabViewItem(item));
+  }
   std::vector<NSInteger> picks;
 };
 

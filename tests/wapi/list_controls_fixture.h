@@ -113,8 +113,7 @@ class ListControls : public WindowTest {
                     NSEventType up = NSLeftMouseUp) {
     NSView* v = table(h);
     ns_standin::mouseAtView(v, down, p);
-    for (int i = 0; i < drags; ++i)
-      ns_standin::mouseAtView(v, NSLeftMouseDragged, NSMakePoint(p.x + i + 1, p.y));
+    for (int i = 0; i < drags; ++i) ns_standin::mouseAtView(v, NSLeftMouseDragged, NSMakePoint(p.x + i + 1, p.y));
     ns_standin::mouseAtView(v, up, NSMakePoint(p.x + drags, p.y));
   }
   static NSPoint rowPoint(int row, double x = 20) { return NSMakePoint(x, row * 18 + 5); }

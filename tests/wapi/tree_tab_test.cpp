@@ -64,7 +64,7 @@ TEST_F(TreeTab, ExpandToggleAndTheChildrenFlag) {
     BOOL result;
     int rows;
   } steps[] = {
-      {parent, TVE_EXPAND, 1, 3},  {parent, TVE_EXPAND, 0, 3},   {parent, TVE_COLLAPSE, 1, 2},
+      {parent, TVE_EXPAND, 1, 3},   {parent, TVE_EXPAND, 0, 3},  {parent, TVE_COLLAPSE, 1, 2},
       {parent, TVE_COLLAPSE, 0, 2}, {parent, TVE_TOGGLE, 1, 3},  {parent, TVE_TOGGLE, 1, 2},
       {plain, TVE_EXPAND, 0, 2},    {nullptr, TVE_EXPAND, 0, 2}, {parent, 7, 0, 2},
   };
