@@ -291,6 +291,11 @@ TEST_F(ListControls, FourDragsStartADragWithoutAClick) {
   EXPECT_EQ(codes(), (std::vector<int>{LVN_BEGINDRAG, int(WM_LBUTTONUP)}));
   EXPECT_EQ(seen()[0].item, 1);
   EXPECT_EQ(selected(lv), (std::vector<int>{1}));
+  seen().clear();
+  click(lv, rowPoint(2), 6);
+  EXPECT_EQ(codes(), (std::vector<int>{LVN_BEGINDRAG, int(WM_MOUSEMOVE), int(WM_MOUSEMOVE), int(WM_LBUTTONUP)}))
+      << "moves past the fourth go to the owner";
+  EXPECT_EQ(selected(lv), (std::vector<int>{2})) << "without Control the dragged row replaces the selection";
 }
 
 TEST_F(ListControls, APressBesideTheRowsDraggedSendsTheReleaseAndAClickOnNothing) {
