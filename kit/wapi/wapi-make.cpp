@@ -1,6 +1,7 @@
 // Controls from dialog descriptions: the creation parameters, dialog units to pixel frames with
 // the auto-right layout, the maker of each kind and the row dispatch of a control list.
 #include "kit/wapi/wapi-controls.h"
+#include "kit/wapi/wapi-listview.h"
 
 #include <cmath>
 #include <cstring>
@@ -316,7 +317,19 @@ HWND WAPI_MakeControl(const char* text, int id, const char* className, int style
   }
   if (!strcasecmp(className, "VORHALhfader") || !strcasecmp(className, "msctls_trackbar32"))
     return makeSlider(owner, id, className, style, x, y, w, h);
-  // Tabs, lists, trees, progress bars and combos come with their own classes.
+  if (!strcasecmp(className, "SysTabControl32")) {
+    const NSRect f = (w < 0 && h < 0) ? NSMakeRect(-double(x), 1.0 - y, -double(w), -6.0 - h)
+                                      : makeCoords(x, y - 1, w, h + 6, false, false);
+    return wapiMakeTabControl(owner, id, style, f);
+  }
+  const bool listBox = !strcasecmp(className, "SysListView32_LB");
+  if (listBox || !strcasecmp(className, "SysListView32"))
+    return wapiMakeListView(owner, id, style, makeCoords(x, y, w, h, false, false), listBox);
+  if (!strcasecmp(className, "SysTreeView32"))
+    return wapiMakeTreeView(owner, id, style, makeCoords(x, y, w, h, false, false));
+  if (!strcasecmp(className, "msctls_progress32"))
+    return wapiMakeProgressBar(owner, id, style, makeCoords(x, y, w, h, false, false));
+  // Combos come with their own classes.
   return nullptr;
 }
 

@@ -13,4 +13,8 @@
 #include "NSControl.h"
 #include "NSTextField.h"
 #include "NSDragging.h"
+#include "NSIndexSet.h"
+#include "NSTableView.h"
+#include "NSTabView.h"
+#include "NSOutlineView.h"
 #include "AppKitStandin.h"

@@ -70,8 +70,18 @@ public:
     bool isScrollable() const { return mScrollable; }
     void setAlignment(NSTextAlignment a) { mAlignment = a; }
     NSTextAlignment alignment() const { return mAlignment; }
+    // Cells of tables: the text shown, the highlighted flag while a selected row draws, and
+    // the drawing (the frame, then the interior: the text by the alignment).
+    void setStringValue(const char* text) { mText = text ? text : ""; }
+    const std::string& text() const { return mText; }
+    void setHighlighted(bool on) { mHighlighted = on; }
+    bool isHighlighted() const { return mHighlighted; }
+    virtual void drawWithFrame(NSRect frame, NSView* view) { drawInteriorWithFrame(frame, view); }
+    virtual void drawInteriorWithFrame(NSRect frame, NSView* view);
 
 private:
+    std::string mText;
+    bool mHighlighted = false;
     NSLineBreakMode mLineBreak = NSLineBreakByWordWrapping;
     bool mWraps = true, mScrollable = false;
     NSTextAlignment mAlignment = NSLeftTextAlignment;
@@ -86,6 +96,11 @@ public:
     ~NSTextFieldCell() override;
     void setTextColor(NSColor* color);
     NSColor* textColor() const { return mTextColor; }
+    // In a table: a highlighted cell fills its frame with the highlight colour (none: no fill)
+    // before the text.
+    virtual NSColor* highlightColorWithFrame(NSRect frame, NSView* view);
+    void drawWithFrame(NSRect frame, NSView* view) override;
+    void drawInteriorWithFrame(NSRect frame, NSView* view) override;
 
 private:
     NSColor* mTextColor = nullptr; // retained
