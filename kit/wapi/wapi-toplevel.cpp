@@ -390,7 +390,7 @@ bool IsWindowImpl(NSView* find, NSView* search) {
 LONG_PTR wapiRebuildFrameForStyle(NSView* content, LONG_PTR style) {
   NSWindow* old = content->window();
   const NSUInteger mask = old->styleMask();
-  const LONG_PTR current = (mask & kTitled) ? (WS_CAPTION | ((mask & kResizable) ? WS_THICKFRAME : 0)) : 0;
+  const LONG_PTR current = (mask & kTitled) ? (WS_CAPTION | ((mask & kResizable) ? LONG_PTR(WS_THICKFRAME) : LONG_PTR(0))) : 0;
   if (current == (style & (WS_CAPTION | WS_THICKFRAME))) return 0;
   const HWND h = wapiHandle(content);
   const bool visible = IsWindowVisible(h);

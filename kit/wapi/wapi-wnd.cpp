@@ -230,7 +230,7 @@ LONG_PTR computedStyle(NSObject* o) {
     if (b->allowsMixedState())
       style = BS_AUTO3STATE;
     else if (flags)
-      style = BS_AUTORADIOBUTTON | ((flags & 2) ? WS_GROUP : 0);
+      style = BS_AUTORADIOBUTTON | ((flags & 2) ? LONG_PTR(WS_GROUP) : LONG_PTR(0));
     else
       style = BS_AUTOCHECKBOX;
   }

@@ -76,7 +76,7 @@ struct CarbonEditor {
             g->AttachControl(caption[i]);
         }
         const Rect bounds{100, 100, 100 + 757, 100 + 1500};
-        CreateNewWindow(kDocumentWindowClass, composited ? kWindowCompositingAttribute : 0, &bounds, &window);
+        CreateNewWindow(kDocumentWindowClass, composited ? UInt32(kWindowCompositingAttribute) : UInt32(0), &bounds, &window);
         pane = static_cast<ControlRef>(g->OpenWindow(window, nullptr, 0, 0));
         carbon_standin::displayWindows();
         gSeen.clear();
