@@ -21,8 +21,9 @@ public:
     QOR* plug;               // borrowed
     double scale;
     IRECT area;
-    int upperSelection = 0; // -1 when no upper slot is selected
-    int currentSlot = 0;
+    // Written by the controller's transfers on the main or MIDI thread.
+    std::atomic<int> upperSelection{0}; // -1 when no upper slot is selected
+    std::atomic<int> currentSlot{0};
     // Slots can be dragged only once the librarian page has been shown.
     std::atomic<bool> mDragEnabled{false};
 };

@@ -148,6 +148,43 @@ public:
     // While set, values from the synthesizer move the controls without their action running.
     bool mSendSuppressed = false;
 
+    // ---- program and bank changes (QORProgramChange.cpp) ----
+    // Part 0..7's program, or its bank (controller 32 = bank + 5), set on screen and sent on the
+    // part's channel, then 25 ms; without a port nothing at all.
+    void SendProgramChangeCommand(int program, int part);
+    void SendBankChangeCommand(int bank, int part);
+    // Another enabled part (status exactly 1.0) was last sent part's bank and program.
+    bool CheckBankConflict(int part);
+    // All sound off, controller 0, controller 32 and the program change for part, or for the
+    // performance in performance mode, with their pauses; false, with the conflict window
+    // shown and nothing sent, when another enabled part holds the same bank and program.
+    bool BankChangeMessage(int part);
+    // One pause of the calling thread between messages of a transfer, taken through the
+    // workers' wait (its test hook sees it; shut-down ends it). False when shut-down ended it.
+    bool transferPause(int ms);
+
+    // ---- library transfers to the synthesizer (QORLibrarianTransfers.cpp) ----
+    // The entry at slot of the bank that pane shows (0 upper, else lower) to the synthesizer's
+    // edit buffer for part (job 4); in performance mode the parts follow it and the
+    // performance comes back. The bank is filled up to 128 empty entries first.
+    void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+    // The pane's bank from firstEntry on into the synthesizer's bank (job 5).
+    void storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank);
+    // The selected slot of the pane the slot view selects in, for the selected part.
+    void SendSingleProgramFromLibrarian(bool);
+    // The whole bank of the pane the slot view selects in, into the synthesizer's bank.
+    void SendAllProgramsFromLibrarian(int bank);
+    // After a program change: part's program goes back out (job 2) when a section lock of the
+    // part keeps some of the editor's values.
+    void sendPartDataBackToHardware(int part);
+    // Nothing to do: the bank is saved through the librarian's own save.
+    void saveEditedPatch(std::string, bool, bool) {}
+    // The dispatch rows of bank select (5079), program step (5080..5095) and the store of the
+    // editor's data into the selected library slot (4978).
+    void requestFromBank(int value);
+    void stepProgram(int part, bool up, int value);
+    void overwriteBank(int value);
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;

@@ -356,6 +356,25 @@ Next patchName(QOR& q, Change& c)
     return Next::Tail;
 }
 
+// The program and library rows; the controller keeps their steps beside its transfers.
+Next overwriteBank(QOR& q, Change& c)
+{
+    q.overwriteBank(c.intValue);
+    return Next::Tail;
+}
+
+Next requestFromBank(QOR& q, Change& c)
+{
+    q.requestFromBank(c.intValue);
+    return Next::Tail;
+}
+
+Next programStep(QOR& q, Change& c)
+{
+    q.stepProgram(c.part, c.idx < kPatchDown, c.intValue);
+    return Next::Stop;
+}
+
 // Switches that are one flag of the controller each: on exactly at 1.
 struct FlagRow {
     int id;
@@ -635,11 +654,14 @@ constexpr Case kMainCases[] = {
     {kPatternName, kPatternName + kParts - 1, patternName},
     {kMultiArpSwitch, kMultiArpSwitch + kParts - 1, multiArpSwitch},
     {kMasterKeyboard, kMasterKeyboard, flagSwitch},
+    {kOverwriteBank, kOverwriteBank, overwriteBank},
     {kViewMIDIFilterSettings, kViewMIDIFilterSettings, viewMIDIFilterSettings},
     {kDeviceOutSelection, kDeviceOutSelection, deviceOutSelection},
     {kDeviceInSelection, kDeviceInSelection, deviceInSelection},
     {kDisplayAboutWindow, kExitAboutWindow, aboutWindow},
     {kMultiPartSettings, kMultiPartSettings + kParts - 1, multiPartSettings},
+    {kRequestFromBank, kRequestFromBank, requestFromBank},
+    {kPatchUp, kPatchDown + kParts - 1, programStep},
     {kPushArrangement, kPushArrangement, pushArrangement},
     {kRequestTempData, kRequestTempData, requestTempData},
     {kSendMIDIClockInfo, kSendMIDIClockInfo, sendClockInfo},
@@ -655,6 +677,7 @@ static_assert(ordered(kEarlyCases) && ordered(kMainCases), "case tables are sort
 static_assert(kMultiPartMIDICh == kMultiPartStatus + kParts, "status and channel blocks are one range");
 static_assert(kExitAboutWindow == kDisplayAboutWindow + 1 && kMatrix2Selector == kMatrixSelector + kParts);
 static_assert(kOscillator3Waveform == kOscillator1Waveform + 2 * kParts);
+static_assert(kPatchDown == kPatchUp + kParts);
 
 template <size_t N> const Case* findCase(const Case (&cases)[N], int idx)
 {

@@ -128,3 +128,8 @@ if(TARGET editor_library_requests_jack_test)
   target_link_libraries(editor_library_requests_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_library_requests_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# Program and bank changes and library transfers: the editor built from the bundle, and over JACK
+# against the simulator program.
+if(TARGET editor_program_change_thread_test)
+  add_dependencies(editor_program_change_thread_test QORBundle)
+endif()

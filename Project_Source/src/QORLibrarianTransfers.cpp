@@ -1,0 +1,232 @@
+// Library entries and banks into the synthesizer. The starters only choose the bank and entry and
+// hand the transfer to the job thread; a busy thread drops it. They run on the main thread and,
+// for incoming program changes, on the MIDI input thread.
+//
+// Also the dispatch rows that step a part's program, select its bank, and put the editor's data
+// into the selected library slot.
+#include <algorithm>
+#include <vector>
+
+#include "LibrarianViewControl.h"
+#include "MIDIMessageManager.h"
+#include "PatchLibrarian.h"
+#include "QORParams.h"
+#include "QORProgramValues.h"
+
+using namespace qorid;
+using namespace programvalues;
+
+namespace
+{
+
+constexpr int kSectionLocks = 22;
+constexpr int kLastProgram = 127;
+// Performance mode: how the parts are made to follow the performance that job 4 has sent.
+constexpr int kJobPollMs = 25;
+constexpr int kSettleMs = 500;
+constexpr int kPartStepMs = 75;
+constexpr int kRequestDelayMs = 1000;
+constexpr int kSectionResendDelayMs = 100;
+
+// Pane 0 is the upper pane, any other the lower one, which shows a category or search bank
+// while one is listed there.
+PatchFile* paneBank(const QOR& q, PatchLibrarian& lib, int pane)
+{
+    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
+                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
+                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
+                                                                                      : nullptr;
+    int index = lib.upperFileIndex;
+    if (pane != 0) {
+        index = lib.lowerFileIndex;
+        if (q.categoryListShown)
+            list = &lib.categoryFiles;
+        else if (q.searchListShown)
+            list = &lib.searchFiles;
+    }
+    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
+    return (*list)[size_t(index)];
+}
+
+// The pane the slot view selects in: the lower one while no upper slot is selected.
+int selectedPane(const QOR& q)
+{
+    return q.librarianView && q.librarianView->upperSelection < 0 ? 1 : 0;
+}
+
+// A short message to the port as it is: not queued, not logged, no activity light.
+void sendPlain(QOR& q, uint8_t status, int data1, int data2)
+{
+    IMidiMsg msg(0, status, SysexFamily::dataByte(data1), SysexFamily::dataByte(data2));
+    q.SendMidiMsg(&msg);
+}
+
+} // namespace
+
+void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
+{
+    if (!patchLibrarian || !midiManager || !validPart(part)) return;
+    {
+        PatchFile* bank = paneBank(*this, *patchLibrarian, pane);
+        if (!bank) return;
+        // Slots past the bank's end are empty slots to the user: the bank becomes whole.
+        if (bank->patches.size() < size_t(PatchFile::kBankSize)) bank->patches.resize(PatchFile::kBankSize);
+        if (slot < 0 || size_t(slot) >= bank->patches.size() || bank->patches[size_t(slot)].messages.empty()) return;
+        if (librarianView) librarianView->currentSlot = slot;
+        if (midiIOSet) {
+            SenderJobRecord r;
+            r.job = kJobSendPatchFromLibrarian;
+            r.patch = &bank->patches[size_t(slot)];
+            r.part = part;
+            midiManager->startJob(r);
+        }
+    }
+    if (!performanceMode) return;
+
+    // The performance is in the synthesizer's edit buffer once job 4 has ended; the parts load
+    // their programs again, and the editor sends the performance back and asks for it.
+    libraryPerformanceTransfer = true;
+    bool stopping = false;
+    do {
+        stopping = !transferPause(kJobPollMs);
+        if (!stopping) showStatus("Processing, please wait.");
+    } while (!stopping && !midiManager->threadIdle(kJobThread));
+    // Shut-down ends the wait, and nothing more is sent.
+    if (stopping || !transferPause(kSettleMs)) {
+        libraryPerformanceTransfer = false;
+        return;
+    }
+    for (int p = 0; p < kParts; ++p) {
+        const int program = SysexFamily::dataByte(whole(*this, kMultiPartPatch + p));
+        const int bank = whole(*this, kMultiPartBank + p);
+        const uint8_t channel = uint8_t(p);
+        // A program change to the program it already has would not reload it.
+        sendPlain(*this, uint8_t(0xC0 | channel), program == kLastProgram ? kLastProgram - 1 : program + 1, 0);
+        transferPause(kPartStepMs);
+        sendPlain(*this, uint8_t(0xB0 | channel), kBankSelectLsb, bank + kProgramBankBase);
+        transferPause(kPartStepMs);
+        sendPlain(*this, uint8_t(0xC0 | channel), program, 0);
+        transferPause(kPartStepMs);
+    }
+    SenderJobRecord send;
+    send.job = kJobSendArrangement;
+    // Only when the job really starts: a running arrangement send keeps its own flags.
+    midiManager->startJob(send, [this] {
+        sendingAllParts = false;
+        sendGlobalsFirst = false;
+    });
+    libraryPerformanceTransfer = false;
+    // The request would be dropped while the send still runs: it waits for its end.
+    if (!transferPause(kRequestDelayMs)) return;
+    while (!midiManager->threadIdle(kJobThread))
+        if (!transferPause(kJobPollMs)) return;
+    SenderJobRecord request;
+    request.job = kJobRequestActiveArrangement;
+    request.toEditor = true;
+    MIDIMessageManager* m = midiManager;
+    m->startJob(request, [m] { m->expectingEditDump = true; });
+}
+
+void QOR::storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank)
+{
+    if (!midiIOSet || !midiManager) return;
+    SenderJobRecord r;
+    r.job = kJobStoreAllPatches;
+    r.storeMode = pane;
+    r.storeStartSlot = firstEntry;
+    r.storeBank = bank;
+    midiManager->startJob(r);
+}
+
+void QOR::SendAllProgramsFromLibrarian(int bank)
+{
+    if (patchLibrarian) patchLibrarian->upperSlot = 0;
+    storeAllPatchesToDeviceFromLibrarian(selectedPane(*this), 0, bank);
+}
+
+void QOR::SendSingleProgramFromLibrarian(bool)
+{
+    if (!patchLibrarian) return;
+    sendPatchToDeviceFromLibrarian(patchLibrarian->upperSlot, selectedPane(*this), selectedPart);
+}
+
+void QOR::sendPartDataBackToHardware(int part)
+{
+    if (midiIOSet && !deviceTransferActive) transferPause(kSectionResendDelayMs);
+    if (!validPart(part) || !midiManager) return;
+    bool locked = false;
+    for (int s = 0; s < kSectionLocks && !locked; ++s) {
+        const IParam* lock = GetParam(kSectionLockOsc1 + kParts * s + part);
+        locked = lock && lock->Value() == 1.0;
+    }
+    if (!locked) return;
+    SenderJobRecord r;
+    r.job = kJobSendPart;
+    r.part = part;
+    r.storeIntoLibrary = false;
+    midiManager->startJob(r);
+}
+
+// ---- dispatch rows ----
+
+void QOR::requestFromBank(int value)
+{
+    const int part = selectedPart;
+    if (!validPart(part)) return;
+    SendBankChangeCommand(value, part);
+    if (IParam* current = GetParam(kCurrentBank + part))
+        current->Set(std::clamp(double(value), current->GetMin(), current->GetMax()));
+    showValue(*this, kMultiPartBank + part, value);
+}
+
+void QOR::stepProgram(int part, bool up, int value)
+{
+    if (performanceMode) showStatus("Disable Multi Mode first");
+    // Under an open rename the selected slot is the one being renamed.
+    if (value != 1 || !validPart(part) || !renameIdle) return;
+    const IParam* lock = GetParam(kPartLock + part);
+    if (lock && lock->Value() == 1.0) return;
+    const bool changesOff = whole(*this, kMultiPartProgramChange + part) != 0;
+    if (changesOff) showStatus("Program Change Disabled.");
+    auto step = [up](int n) { return up ? (n >= kLastProgram ? 0 : n + 1) : (n <= 0 ? kLastProgram : n - 1); };
+    if (libraryControlMode) {
+        if (!patchLibrarian) return;
+        const int slot = step(patchLibrarian->upperSlot);
+        patchLibrarian->upperSlot = slot;
+        if (librarianView) librarianView->upperSelection = slot;
+        sendPatchToDeviceFromLibrarian(slot, 0, part);
+        return;
+    }
+    if (changesOff) return;
+    const int id = performanceMode ? int(kMultiPatch) : kMultiPartPatch + part;
+    showValue(*this, id, step(whole(*this, id)));
+    if (!BankChangeMessage(part)) return;
+    if (midiManager && !performanceMode) {
+        SenderJobRecord request;
+        request.job = kJobRequestPart;
+        request.part = part;
+        request.toEditor = true;
+        midiManager->startJob(request);
+    }
+    sendPartDataBackToHardware(part);
+}
+
+void QOR::overwriteBank(int value)
+{
+    if (value != 1 || !renameIdle || !midiManager) return;
+    SenderJobRecord r;
+    r.storeIntoLibrary = true;
+    r.passOn = false;
+    if (performanceMode) {
+        r.job = kJobSendArrangement;
+        // Into the library slot only: neither the globals nor the parts go out.
+        midiManager->startJob(r, [this] {
+            sendingAllParts = false;
+            sendGlobalsFirst = false;
+        });
+        return;
+    }
+    r.job = patternMode ? kJobSendSequence : kJobSendPart;
+    r.part = selectedPart;
+    midiManager->startJob(r);
+}

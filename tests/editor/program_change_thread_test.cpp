@@ -1,0 +1,464 @@
+// Bank selects, program changes and library transfers in process: the short messages handed to
+// the port, the caller's pauses (recorded, not slept), the jobs started with their records, and
+// what the librarian and the editor hold afterwards.
+#include "Project_Source/src/LibrarianViewControl.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "controller_dispatch_support.h"
+
+#include <functional>
+#include <thread>
+
+using namespace qorid;
+using dispatchtest::Desk;
+using Shorts = std::vector<std::string>;
+
+namespace
+{
+
+// The desk with its pauses recorded on the test's own thread and taken as 0 ms, and the job
+// numbers the job thread begins.
+struct Bench : Desk {
+    Bench()
+    {
+        const std::thread::id me = std::this_thread::get_id();
+        plug->midiManager->sender->onPause = [this, me](int& ms) {
+            if (std::this_thread::get_id() == me) pauses.push_back(ms);
+            ms = 0;
+        };
+        plug->midiManager->sender->beforeJob = [this](int job) {
+            std::lock_guard<std::mutex> lock(mJobs);
+            jobs.push_back(job);
+        };
+        plug->takeShorts();
+    }
+    std::vector<int> takeJobs()
+    {
+        settle();
+        std::lock_guard<std::mutex> lock(mJobs);
+        std::vector<int> out;
+        out.swap(jobs);
+        return out;
+    }
+    std::vector<int> takePauses()
+    {
+        std::vector<int> out;
+        out.swap(pauses);
+        return out;
+    }
+    const SenderJobRecord& lastRecord() const { return plug->midiManager->sender->records[kJobThread]; }
+    // A program bank of count entries, each one message, listed at the end of the program list.
+    PatchFile* addBank(int count, std::vector<PatchFile*>& list)
+    {
+        auto* bank = new PatchFile;
+        bank->patches.resize(size_t(count));
+        for (LibrarianPatch& p : bank->patches) p.messages.emplace_back(SysexBytes(std::vector<uint8_t>{0xF0, 0xF7}));
+        list.push_back(plug->patchLibrarian->adoptBank(bank));
+        return bank;
+    }
+
+    std::vector<int> pauses;
+    std::vector<int> jobs;
+    std::mutex mJobs;
+};
+
+void setPart(Bench& b, int part, int bank, int program, int channel, double status)
+{
+    b.plug->GetParam(kMultiPartBank + part)->Set(bank);
+    b.plug->GetParam(kMultiPartPatch + part)->Set(program);
+    b.plug->GetParam(kMultiPartMIDICh + part)->Set(channel);
+    b.plug->GetParam(kMultiPartStatus + part)->Set(status);
+}
+
+} // namespace
+
+TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConflict)
+{
+    const struct {
+        const char* what;
+        std::function<void(Bench&)> setUp;
+        bool result;
+        Shorts sent;
+        bool pausesTaken;
+    } cases[] = {
+        {"part 3, bank 2, program 10, channel 4", [](Bench&) {}, true,
+         Shorts{"B4 7B 00", "B4 00 00", "B4 20 07", "C4 0A 00"}, true},
+        {"a channel of 16 is the global channel", [](Bench& b) { b.plug->GetParam(kMultiPartMIDICh + 3)->Set(16); },
+         true, Shorts{"B9 7B 00", "B9 00 00", "B9 20 07", "C9 0A 00"}, true},
+        {"performance mode: bank 1 is 97 on the global channel",
+         [](Bench& b) {
+             b.plug->performanceMode = true;
+             b.plug->GetParam(kMultiBank)->Set(1);
+             b.plug->GetParam(kMultiPatch)->Set(5);
+             b.plug->GetParam(kGlobalMidiChannel)->Set(0);
+         },
+         true, Shorts{"B0 7B 00", "B0 00 00", "B0 20 61", "C0 05 00"}, true},
+        {"enabled part 1 holds bank 2, program 10",
+         [](Bench& b) { b.plug->partBankNumbers[1] = 2, b.plug->partProgramNumbers[1] = 10; }, false, Shorts{}, false},
+        {"the same while all parts are sent",
+         [](Bench& b) {
+             b.plug->partBankNumbers[1] = 2, b.plug->partProgramNumbers[1] = 10;
+             b.plug->sendingAllParts = true;
+         },
+         true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 07", "C4 0A 00"}, true},
+        {"without a port nothing leaves but the pauses stay", [](Bench& b) { b.plug->midiIOSet = false; }, true,
+         Shorts{}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        b.plug->GetParam(kGlobalMidiChannel)->Set(9);
+        b.plug->GetParam(kLibSyncTimer)->Set(2);
+        setPart(b, 3, 2, 10, 4, 1.0);
+        setPart(b, 1, 0, 0, 1, 1.0);
+        c.setUp(b);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(b.plug->BankChangeMessage(3), c.result);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(b.plug->takeShorts(), c.sent);
+        EXPECT_EQ(b.takePauses(), c.pausesTaken ? std::vector<int>({25, 25, 50, 100}) : std::vector<int>{});
+        EXPECT_EQ(b.shown("bankPatchConflictWindow"), !c.result);
+        if (!b.plug->performanceMode) {
+            EXPECT_EQ(b.plug->partBankNumbers[3], 2);
+            EXPECT_EQ(b.plug->partProgramNumbers[3], 10);
+        }
+        if (!b.plug->midiIOSet) EXPECT_EQ(b.status1(), "Set MIDI I/O First!");
+    }
+}
+
+TEST(ProgramChange, ConflictsCountOnlyOtherPartsThatAreExactlyEnabled)
+{
+    const struct {
+        int other;
+        double status;
+        bool conflict;
+    } cases[] = {{1, 1.0, true}, {1, 0.0, false}, {1, 0.5, false}, {1, 2.0, false}, {3, 1.0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "part " << c.other << " status " << c.status);
+        Bench b;
+        setPart(b, 3, 2, 10, 4, 1.0);
+        b.plug->GetParam(kMultiPartStatus + c.other)->Set(c.status);
+        b.plug->partBankNumbers[size_t(c.other)] = 2;
+        b.plug->partProgramNumbers[size_t(c.other)] = 10;
+        EXPECT_EQ(b.plug->CheckBankConflict(3), c.conflict);
+    }
+}
+
+TEST(ProgramChange, SingleCommandsSetTheirPartAndSendOrDoNothingWithoutAPort)
+{
+    for (const bool port : {true, false}) {
+        SCOPED_TRACE(port);
+        Bench b;
+        b.plug->midiIOSet = port;
+        b.plug->GetParam(kMultiPartMIDICh + 6)->Set(6);
+        b.plug->GetParam(kMultiPartMIDICh + 2)->Set(2);
+        b.plug->GetParam(kMultiPartBank + 6)->Set(0);
+        b.plug->GetParam(kMultiPartPatch + 2)->Set(0);
+        testing::internal::CaptureStdout();
+        b.plug->SendBankChangeCommand(1, 6);
+        b.plug->SendProgramChangeCommand(9, 2);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(b.value(kMultiPartBank + 6), port ? 1.0 : 0.0);
+        EXPECT_EQ(b.value(kMultiPartPatch + 2), port ? 9.0 : 0.0);
+        EXPECT_EQ(b.plug->takeShorts(), port ? Shorts({"B6 20 06", "C2 09 00"}) : Shorts{});
+        EXPECT_EQ(b.takePauses(), port ? std::vector<int>({25, 25}) : std::vector<int>{});
+    }
+}
+
+TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
+{
+    const struct {
+        const char* what;
+        std::function<void(Bench&)> setUp;
+        int id;
+        double program; // kMultiPartPatch + 2 afterwards
+        Shorts sent;
+        std::vector<int> jobs;
+        const char* status;
+    } cases[] = {
+        {"bank 3 for the selected part", [](Bench&) {}, kRequestFromBank, 127, Shorts{"B2 20 08"}, {}, ""},
+        {"up from 127",
+         [](Bench&) {},
+         kPatchUp + 2,
+         0,
+         Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 00 00"},
+         {kJobRequestPart},
+         ""},
+        {"down from 0",
+         [](Bench& b) { b.plug->GetParam(kMultiPartPatch + 2)->Set(0); },
+         kPatchDown + 2,
+         127,
+         Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 7F 00"},
+         {kJobRequestPart},
+         ""},
+        {"a locked part", [](Bench& b) { b.plug->GetParam(kPartLock + 2)->Set(1); }, kPatchUp + 2, 127, {}, {}, ""},
+        {"an open rename", [](Bench& b) { b.plug->renameIdle = false; }, kPatchUp + 2, 127, {}, {}, ""},
+        {"program changes off",
+         [](Bench& b) { b.plug->GetParam(kMultiPartProgramChange + 2)->Set(1); },
+         kPatchUp + 2,
+         127,
+         {},
+         {},
+         "Program Change Disabled."},
+        {"performance mode warns and steps the performance",
+         [](Bench& b) {
+             b.plug->performanceMode = true;
+             b.plug->GetParam(kMultiPatch)->Set(3);
+             b.plug->GetParam(kGlobalMidiChannel)->Set(9);
+         },
+         kPatchDown + 2,
+         127,
+         Shorts{"B9 7B 00", "B9 00 00", "B9 20 60", "C9 02 00"},
+         {},
+         "Disable Multi Mode first"},
+        {"the editor's program into the library slot", [](Bench&) {}, kOverwriteBank, 127, {}, {kJobSendPart}, ""},
+        {"the editor's performance into the library slot",
+         [](Bench& b) { b.plug->performanceMode = true; },
+         kOverwriteBank,
+         127,
+         {},
+         {kJobSendArrangement},
+         ""},
+        {"the editor's pattern into the library slot",
+         [](Bench& b) { b.plug->patternMode = true; },
+         kOverwriteBank,
+         127,
+         {},
+         {kJobSendSequence},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        // The quick tab, which every edit re-applies, names the selected part.
+        b.plug->GetParam(kQuickTab)->Set(2);
+        b.plug->selectedPart = 2;
+        b.plug->GetParam(kLibSyncTimer)->Set(0);
+        setPart(b, 2, 0, 127, 2, 1.0);
+        b.plug->sendingAllParts = true;
+        b.plug->sendGlobalsFirst = true;
+        c.setUp(b);
+        b.plug->takeShorts();
+        b.edit(c.id, c.id == kRequestFromBank ? 3 : 1);
+        EXPECT_EQ(b.plug->takeShorts(), c.sent);
+        EXPECT_EQ(b.takeJobs(), c.jobs);
+        EXPECT_EQ(b.value(kMultiPartPatch + 2), c.program);
+        if (*c.status) EXPECT_EQ(b.status1(), c.status);
+        if (c.id == kRequestFromBank) {
+            // Held within its own range.
+            EXPECT_EQ(b.value(kCurrentBank + 2), std::min(3.0, b.plug->GetParam(kCurrentBank + 2)->GetMax()));
+            EXPECT_EQ(b.value(kMultiPartBank + 2), 3.0);
+        }
+        if (c.id == kOverwriteBank) {
+            const SenderJobRecord& r = b.lastRecord();
+            EXPECT_TRUE(r.storeIntoLibrary);
+            EXPECT_FALSE(r.passOn);
+            if (r.job != kJobSendArrangement) EXPECT_EQ(r.part, 2);
+            // A store into the library sends neither the parts nor the globals.
+            if (r.job == kJobSendArrangement) EXPECT_FALSE(b.plug->sendingAllParts || b.plug->sendGlobalsFirst);
+        }
+    }
+}
+
+TEST(ProgramChange, LibraryStartersPadTheBankAndHandTheEntryOrTheBankToTheJob)
+{
+    const struct {
+        const char* what;
+        std::function<void(Bench&)> run;
+        std::vector<int> jobs;
+        int entry; // the entry of the upper bank the record names, -1 for another bank or none
+        int part;
+    } cases[] = {
+        {"slot 99 of 100",
+         [](Bench& b) { b.plug->sendPatchToDeviceFromLibrarian(99, 0, 5); },
+         {kJobSendPatchFromLibrarian},
+         99,
+         5},
+        {"slot 120 is empty", [](Bench& b) { b.plug->sendPatchToDeviceFromLibrarian(120, 0, 5); }, {}, -1, 0},
+        {"a slot past the bank", [](Bench& b) { b.plug->sendPatchToDeviceFromLibrarian(128, 0, 5); }, {}, -1, 0},
+        {"a bank index outside the list",
+         [](Bench& b) {
+             b.plug->patchLibrarian->upperFileIndex = 7;
+             b.plug->sendPatchToDeviceFromLibrarian(3, 0, 5);
+         },
+         {},
+         -1,
+         0},
+        {"no port: padded and moved, not sent",
+         [](Bench& b) {
+             b.plug->midiIOSet = false;
+             b.plug->sendPatchToDeviceFromLibrarian(42, 0, 5);
+         },
+         {},
+         -1,
+         0},
+        {"the selected slot for the selected part",
+         [](Bench& b) {
+             b.plug->patchLibrarian->upperSlot = 7;
+             b.plug->librarianView->upperSelection = 7;
+             b.plug->selectedPart = 3;
+             b.plug->SendSingleProgramFromLibrarian(true);
+         },
+         {kJobSendPatchFromLibrarian},
+         7,
+         3},
+        {"library mode steps the selected slot from 127 to 0",
+         [](Bench& b) {
+             b.plug->libraryControlMode = true;
+             b.plug->patchLibrarian->upperSlot = 127;
+             b.plug->patchLibrarian->singleFiles[0]->patches.resize(128);
+             b.plug->patchLibrarian->singleFiles[0]->patches[127] = b.plug->patchLibrarian->singleFiles[0]->patches[0];
+             b.edit(kPatchUp + 2, 1);
+         },
+         {kJobSendPatchFromLibrarian},
+         0,
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        ASSERT_NE(b.plug->librarianView, nullptr);
+        PatchFile* bank = b.addBank(100, b.plug->patchLibrarian->singleFiles);
+        b.plug->patchLibrarian->upperFileIndex = int(b.plug->patchLibrarian->singleFiles.size()) - 1;
+        b.plug->librarianView->currentSlot = -5;
+        c.run(b);
+        EXPECT_EQ(b.takeJobs(), c.jobs);
+        const bool listed = b.plug->patchLibrarian->upperFileIndex != 7;
+        EXPECT_EQ(bank->patches.size(), listed ? 128u : 100u);
+        if (c.entry >= 0) {
+            EXPECT_EQ(b.lastRecord().patch, &bank->patches[size_t(c.entry)]);
+            EXPECT_EQ(b.lastRecord().part, c.part);
+            EXPECT_EQ(b.plug->librarianView->currentSlot, c.entry);
+        }
+        if (!b.plug->midiIOSet) EXPECT_EQ(b.plug->librarianView->currentSlot, 42);
+    }
+}
+
+TEST(ProgramChange, TheLowerPaneShowsTheCategoryBankBeforeTheSearchBank)
+{
+    Bench b;
+    PatchLibrarian& lib = *b.plug->patchLibrarian;
+    b.addBank(128, lib.singleFiles);
+    PatchFile* category = b.addBank(128, lib.categoryFiles);
+    PatchFile* search = b.addBank(128, lib.searchFiles);
+    lib.lowerFileIndex = 0;
+    const struct {
+        bool category, search;
+        PatchFile* expected;
+    } cases[] = {{true, true, category}, {false, true, search}, {false, false, lib.singleFiles[0]}};
+    for (const auto& c : cases) {
+        b.plug->categoryListShown = c.category;
+        b.plug->searchListShown = c.search;
+        b.plug->sendPatchToDeviceFromLibrarian(4, 1, 0);
+        EXPECT_EQ(b.takeJobs(), std::vector<int>{kJobSendPatchFromLibrarian});
+        EXPECT_EQ(b.lastRecord().patch, &c.expected->patches[4]);
+    }
+}
+
+TEST(ProgramChange, BankStoresNameThePaneFirstEntryAndBankOrNothingWithoutAPort)
+{
+    const struct {
+        const char* what;
+        std::function<void(QOR&)> run;
+        int pane, first, bank;
+    } cases[] = {
+        {"store from entry 3", [](QOR& q) { q.storeAllPatchesToDeviceFromLibrarian(1, 3, 2); }, 1, 3, 2},
+        {"all programs, no upper selection",
+         [](QOR& q) {
+             q.librarianView->upperSelection = -1;
+             q.SendAllProgramsFromLibrarian(4);
+         },
+         1, 0, 4},
+        {"all programs, an upper selection",
+         [](QOR& q) {
+             q.librarianView->upperSelection = 9;
+             q.SendAllProgramsFromLibrarian(6);
+         },
+         0, 0, 6},
+    };
+    for (const auto& c : cases) {
+        for (const bool port : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.what << (port ? "" : ", no port"));
+            Bench b;
+            b.plug->midiIOSet = port;
+            b.plug->patchLibrarian->upperSlot = 17;
+            c.run(*b.plug);
+            EXPECT_EQ(b.takeJobs(), port ? std::vector<int>{kJobStoreAllPatches} : std::vector<int>{});
+            if (!port) continue;
+            const SenderJobRecord& r = b.lastRecord();
+            EXPECT_EQ(std::vector<int>({r.storeMode, r.storeStartSlot, r.storeBank}),
+                      std::vector<int>({c.pane, c.first, c.bank}));
+            if (c.first == 0) EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+        }
+    }
+}
+
+TEST(ProgramChange, APerformanceFromTheLibraryReloadsEveryPartThenGoesBackAndIsRequested)
+{
+    Bench b;
+    PatchLibrarian& lib = *b.plug->patchLibrarian;
+    lib.currentKind = kPatchFilePerformances;
+    b.addBank(128, lib.multiFiles);
+    lib.upperFileIndex = 0;
+    b.plug->performanceMode = true;
+    b.plug->sendingAllParts = true;
+    Shorts expected;
+    for (int p = 0; p < 8; ++p) {
+        const int program = p == 0 ? 127 : p == 1 ? 0 : 10 + p;
+        setPart(b, p, p % 4, program, 15, 1.0);
+        char text[3][16];
+        std::snprintf(text[0], 16, "C%X %02X 00", p, program == 127 ? 126 : program + 1);
+        std::snprintf(text[1], 16, "B%X 20 %02X", p, p % 4 + 5);
+        std::snprintf(text[2], 16, "C%X %02X 00", p, program);
+        expected.insert(expected.end(), {text[0], text[1], text[2]});
+    }
+    testing::internal::CaptureStdout();
+    b.plug->sendPatchToDeviceFromLibrarian(3, 0, 0);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(b.takeJobs(),
+              std::vector<int>({kJobSendPatchFromLibrarian, kJobSendArrangement, kJobRequestActiveArrangement}));
+    EXPECT_EQ(b.plug->takeShorts(), expected);
+    // Straight to the port: none of them is printed as the editor's output.
+    EXPECT_EQ(printed.find("Plug-in MIDI Out C"), std::string::npos);
+    std::vector<int> pauses = b.takePauses();
+    ASSERT_FALSE(pauses.empty());
+    EXPECT_EQ(pauses.front(), 25);
+    while (!pauses.empty() && pauses.front() == 25) pauses.erase(pauses.begin());
+    // The request waits for the send to end, in steps of 25 ms.
+    while (!pauses.empty() && pauses.back() == 25) pauses.pop_back();
+    std::vector<int> rest{500};
+    rest.insert(rest.end(), 24, 75);
+    rest.push_back(1000);
+    EXPECT_EQ(pauses, rest);
+    EXPECT_FALSE(b.plug->libraryPerformanceTransfer);
+    EXPECT_FALSE(b.plug->sendingAllParts);
+}
+
+TEST(ProgramChange, APartGoesBackAfterAProgramChangeOnlyWhileASectionLockIsOn)
+{
+    const struct {
+        const char* what;
+        int lock; // section number, -1 for none
+        bool transfer;
+        std::vector<int> jobs;
+        std::vector<int> pauses;
+    } cases[] = {
+        {"filter lock", 7, false, {kJobSendPart}, {100}},
+        {"vocoder lock", 21, false, {kJobSendPart}, {100}},
+        {"no lock", -1, false, {}, {100}},
+        {"a transfer runs", 0, true, {kJobSendPart}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        if (c.lock >= 0) b.plug->GetParam(kSectionLockOsc1 + 8 * c.lock + 3)->Set(1);
+        // Another part's lock guards nothing here.
+        b.plug->GetParam(kSectionLockOsc1 + 8 * 5 + 4)->Set(1);
+        b.plug->deviceTransferActive = c.transfer;
+        testing::internal::CaptureStdout();
+        b.plug->sendPartDataBackToHardware(3);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(b.takeJobs(), c.jobs);
+        EXPECT_EQ(b.takePauses(), c.pauses);
+        if (!c.jobs.empty()) EXPECT_EQ(b.lastRecord().part, 3);
+    }
+}
