@@ -160,6 +160,10 @@ void QOR::sendPartDataBackToHardware(int part)
         locked = lock && lock->Value() == 1.0;
     }
     if (!locked) return;
+    // The request of the new program (job 7) usually still runs: the program goes back once
+    // its reply has filled the unlocked sections, rather than being dropped.
+    while (!midiManager->threadIdle(kJobThread))
+        if (!transferPause(kJobPollMs)) return;
     SenderJobRecord r;
     r.job = kJobSendPart;
     r.part = part;
