@@ -1,7 +1,9 @@
 // Bank selects and program changes against the synthesizer simulator on the private JACK server:
 // the messages arrive in their order and the simulator loads what they select; a program change
 // of a part with a section lock sends the part's program back.
+#include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/ProgramDump.h"
+#include "Project_Source/src/SysexFamily.h"
 #include "controller_editor_support.h"
 #include "sim_jack_support.h"
 
@@ -17,16 +19,18 @@ namespace
 {
 
 struct Rig {
-    Rig()
+    explicit Rig(const std::vector<std::pair<std::string, bankgen::Bytes>>& banks = {},
+                 const std::vector<std::string>& options = {})
     {
         std::string error;
-        started = sim.start(
-            SYNTH_SIM_EXE,
-            {"--name", "progchange" + std::to_string(::getpid()), "--record", record, "--device-id", "15"}, error);
+        std::vector<std::string> args{
+            "--name", "progchange" + std::to_string(::getpid()), "--record", record, "--device-id", "15"};
+        args.insert(args.end(), options.begin(), options.end());
+        started = sim.start(SYNTH_SIM_EXE, args, error);
         EXPECT_TRUE(started) << error;
         if (!started) return;
         // The editor lists the ports at its start: the simulator's are open by then.
-        e = std::make_unique<editortest::Editor>("a\nnormal\nyes\n\n\n");
+        e = std::make_unique<editortest::Editor>("a\nnormal\nyes\n\n\n", true, banks);
         QOR& q = *e->plug;
         simjack::connect(q, sim);
         EXPECT_TRUE(q.midiIOSet);
@@ -120,4 +124,39 @@ TEST(ProgramChangeJack, APartWithASectionLockSendsItsProgramBackAndOneWithoutDoe
             if (line.bytes.size() == ProgramDump::kSize && line.bytes[ProgramDump::kPartAt] == 3) ++dumps;
         EXPECT_EQ(dumps, locked ? 1u : 0u);
     }
+}
+
+TEST(ProgramChangeJack, ALibraryPerformanceIsFollowedByThePartsThenSentBackAndRequested)
+{
+    const bankgen::Bank bank = bankgen::makeBank(bankgen::Kind::Performances, 0x20, 128, 7);
+    // The parts' program changes leave the simulator's edit-buffer answer at a program, where
+    // the request after them asks for the performance: it answers with the performance here.
+    Rig r({{"Perf.syx", bankgen::rawFile(bankgen::messagesOf(bank))}}, {"--edit-reply", "performance"});
+    ASSERT_TRUE(r.started);
+    QOR& q = *r.e->plug;
+    PatchLibrarian& lib = *q.patchLibrarian;
+    ASSERT_EQ(lib.multiFiles.size(), 1u);
+    lib.currentKind = kPatchFilePerformances;
+    lib.upperFileIndex = 0;
+    q.performanceMode = true;
+    r.arrived();
+    testing::internal::CaptureStdout();
+    q.sendPatchToDeviceFromLibrarian(9, 0, 0);
+    ASSERT_TRUE(simjack::waitIdle(q));
+    testing::internal::GetCapturedStdout();
+    // Order only: the parts' three messages each, then the performance, then its request.
+    std::vector<std::string> order;
+    for (const auto& line : r.arrived()) {
+        const Bytes& b = line.bytes;
+        if (b[0] != 0xF0)
+            order.push_back((b[0] & 0xF0) == 0xC0 ? "pc" : "cc");
+        else if (b.size() == SysexFamily::kPerformanceDumpSize && b[SysexFamily::kTypeAt] == 0x05)
+            order.push_back("performance");
+        else if (b[SysexFamily::kTypeAt] == SysexFamily::kTypeRequestEditBuffer)
+            order.push_back("request");
+    }
+    std::vector<std::string> expected;
+    for (int p = 0; p < 8; ++p) expected.insert(expected.end(), {"pc", "cc", "pc"});
+    expected.insert(expected.end(), {"performance", "request"});
+    EXPECT_EQ(order, expected);
 }
