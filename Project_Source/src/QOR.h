@@ -177,6 +177,9 @@ public:
     // After a program change: part's program goes back out (job 2) when a section lock of the
     // part keeps some of the editor's values.
     void sendPartDataBackToHardware(int part);
+    // Frees the banks a rescan of the library has dropped, unless a job may still read one:
+    // only while the job thread is idle. False when it had to leave them.
+    bool releaseRetiredBanks();
     // Nothing to do: the bank is saved through the librarian's own save.
     void saveEditedPatch(std::string, bool, bool) {}
     // The dispatch rows of bank select (5079), program step (5080..5095) and the store of the

@@ -1,10 +1,12 @@
 // Library entries and banks into the synthesizer. The starters only choose the bank and entry and
 // hand the transfer to the job thread; a busy thread drops it. They run on the main thread and,
-// for incoming program changes, on the MIDI input thread.
+// for incoming program changes, on the MIDI input thread. They hold the librarian's lock while they
+// pick a bank and an entry and start the job, never through the waits of performance mode.
 //
 // Also the dispatch rows that step a part's program, select its bank, and put the editor's data
 // into the selected library slot.
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "LibrarianViewControl.h"
@@ -67,6 +69,7 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
 {
     if (!patchLibrarian || !midiManager || !validPart(part)) return;
     {
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
         PatchFile* bank = paneBank(*this, *patchLibrarian, pane);
         if (!bank) return;
         // Slots past the bank's end are empty slots to the user: the bank becomes whole.
@@ -130,6 +133,9 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
 void QOR::storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank)
 {
     if (!midiIOSet || !midiManager) return;
+    // The job takes its bank once it runs; a rescan waits until it has started.
+    std::unique_lock<std::recursive_mutex> hold;
+    if (patchLibrarian) hold = std::unique_lock<std::recursive_mutex>(patchLibrarian->mLock);
     SenderJobRecord r;
     r.job = kJobStoreAllPatches;
     r.storeMode = pane;
@@ -140,14 +146,21 @@ void QOR::storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int ban
 
 void QOR::SendAllProgramsFromLibrarian(int bank)
 {
-    if (patchLibrarian) patchLibrarian->upperSlot = 0;
+    if (!patchLibrarian) return;
+    std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+    patchLibrarian->upperSlot = 0;
     storeAllPatchesToDeviceFromLibrarian(selectedPane(*this), 0, bank);
 }
 
 void QOR::SendSingleProgramFromLibrarian(bool)
 {
     if (!patchLibrarian) return;
-    sendPatchToDeviceFromLibrarian(patchLibrarian->upperSlot, selectedPane(*this), selectedPart);
+    int slot = 0;
+    {
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        slot = patchLibrarian->upperSlot;
+    }
+    sendPatchToDeviceFromLibrarian(slot, selectedPane(*this), selectedPart);
 }
 
 void QOR::sendPartDataBackToHardware(int part)
@@ -169,6 +182,16 @@ void QOR::sendPartDataBackToHardware(int part)
     r.part = part;
     r.storeIntoLibrary = false;
     midiManager->startJob(r);
+}
+
+bool QOR::releaseRetiredBanks()
+{
+    if (!patchLibrarian) return false;
+    // Every starter holds the lock while it starts a job: an idle thread seen under it stays idle.
+    std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+    if (midiManager && !midiManager->threadIdle(kJobThread)) return false;
+    patchLibrarian->releaseRetiredBanks();
+    return true;
 }
 
 // ---- dispatch rows ----
@@ -195,8 +218,12 @@ void QOR::stepProgram(int part, bool up, int value)
     auto step = [up](int n) { return up ? (n >= kLastProgram ? 0 : n + 1) : (n <= 0 ? kLastProgram : n - 1); };
     if (libraryControlMode) {
         if (!patchLibrarian) return;
-        const int slot = step(patchLibrarian->upperSlot);
-        patchLibrarian->upperSlot = slot;
+        int slot = 0;
+        {
+            std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+            slot = step(patchLibrarian->upperSlot);
+            patchLibrarian->upperSlot = slot;
+        }
         if (librarianView) librarianView->upperSelection = slot;
         sendPatchToDeviceFromLibrarian(slot, 0, part);
         return;

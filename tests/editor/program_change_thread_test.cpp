@@ -4,7 +4,11 @@
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "controller_dispatch_support.h"
+#include "support/bankgen.h"
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -459,5 +463,84 @@ TEST(ProgramChange, APartGoesBackAfterAProgramChangeOnlyWhileASectionLockIsOn)
         EXPECT_EQ(b.takeJobs(), c.jobs);
         EXPECT_EQ(b.takePauses(), c.pauses);
         if (!c.jobs.empty()) EXPECT_EQ(b.lastRecord().part, 3);
+    }
+}
+
+TEST(ProgramChange, LibrarySendsFromASecondThreadMeetRescansOfTheLibrary)
+{
+    Bench b;
+    QOR& q = *b.plug;
+    PatchLibrarian& lib = *q.patchLibrarian;
+    const std::string root = q.getPatchesFolderStr();
+    mkdir(root.c_str(), 0755);
+    for (uint32_t i = 1; i <= 2; ++i)
+        testsupport::writeFile(
+            root + "/Bank" + std::to_string(i) + ".syx",
+            bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(bankgen::Kind::Programs, 0x20, 100, i))));
+    lib.initBankFilesOnDiscard(root);
+    ASSERT_EQ(lib.singleFiles.size(), 2u);
+    lib.lowerFileIndex = 1;
+    // Job 4 reads its entry as the real job does: a freed bank would show here.
+    std::atomic<size_t> bytesRead{0};
+    q.midiManager->sender->beforeJob = [&](int job) {
+        if (job != kJobSendPatchFromLibrarian) return;
+        size_t n = 0;
+        for (const PatchSysexMessage& m : q.midiManager->sender->records[kJobThread].patch->messages)
+            for (size_t i = 0; i < m.bytes.size(); ++i) n += m.bytes.data()[i];
+        bytesRead += n;
+    };
+    std::atomic<bool> done{false};
+    // As incoming program changes make them on the MIDI input thread.
+    std::thread midiInput([&] {
+        for (int i = 0; i < 300; ++i) q.sendPatchToDeviceFromLibrarian(i % 100, i % 2, i % 8);
+        done = true;
+    });
+    int rescans = 0;
+    while (!done || rescans == 0) {
+        lib.initBankFilesOnDiscard(root);
+        q.releaseRetiredBanks();
+        ++rescans;
+    }
+    midiInput.join();
+    b.settle();
+    EXPECT_GT(bytesRead.load(), 0u);
+    EXPECT_TRUE(q.releaseRetiredBanks());
+    EXPECT_EQ(lib.retiredBankCount(), 0u);
+}
+
+TEST(ProgramChange, ReceivedDataMarksTheBankUnsavedWithTheTextOfTheMode)
+{
+    const struct {
+        bool performance, pattern;
+        const char* text;
+    } cases[] = {{false, false, "Program received to slot(s)"},
+                 {true, false, "Multi received to slot(s)"},
+                 {false, true, "Pattern received to slot(s)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Bench b;
+        QOR& q = *b.plug;
+        q.performanceMode = c.performance;
+        q.patternMode = c.pattern;
+        q.GetParam(kBankEditUnsaved)->Set(0);
+        q.GetParam(kDiscardBankData)->Set(1);
+        q.keptLayer("discardChangesLayerRight")->Hide(true);
+        q.keptLayer("keepBankOpenLayer")->Hide(false);
+        q.showStatus("before");
+        for (const bool received : {false, true}) {
+            q.midiManager->armRequestBuffer(c.pattern ? 2 : c.performance ? 1 : 0);
+            q.midiManager->expectingEditDump = true;
+            q.SetLibrarianStatusUnsaved(received);
+            EXPECT_EQ(b.value(kBankEditUnsaved), received ? 1.0 : 0.0);
+            EXPECT_EQ(b.value(kDiscardBankData), received ? 0.0 : 1.0);
+            EXPECT_EQ(b.shown("discardChangesLayerRight"), received);
+            EXPECT_EQ(b.shown("keepBankOpenLayer"), !received);
+            EXPECT_EQ(b.status1(), received ? c.text : "before");
+            EXPECT_EQ(q.midiManager->expectingEditDump.load(), !received);
+            const bool armed = q.midiManager->libraryPatchRequest.active ||
+                               q.midiManager->libraryPerformanceRequest.active ||
+                               q.midiManager->libraryPatternRequest.active;
+            EXPECT_EQ(armed, !received);
+        }
     }
 }
