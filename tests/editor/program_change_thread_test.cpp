@@ -119,7 +119,9 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
             EXPECT_EQ(b.plug->partBankNumbers[3], 2);
             EXPECT_EQ(b.plug->partProgramNumbers[3], 10);
         }
-        if (!b.plug->midiIOSet) EXPECT_EQ(b.status1(), "Set MIDI I/O First!");
+        if (!b.plug->midiIOSet) {
+            EXPECT_EQ(b.status1(), "Set MIDI I/O First!");
+        }
     }
 }
 
@@ -247,7 +249,9 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
         EXPECT_EQ(b.plug->takeShorts(), c.sent);
         EXPECT_EQ(b.takeJobs(), c.jobs);
         EXPECT_EQ(b.value(kMultiPartPatch + 2), c.program);
-        if (*c.status) EXPECT_EQ(b.status1(), c.status);
+        if (*c.status) {
+            EXPECT_EQ(b.status1(), c.status);
+        }
         if (c.id == kRequestFromBank) {
             // Held within its own range.
             EXPECT_EQ(b.value(kCurrentBank + 2), std::min(3.0, b.plug->GetParam(kCurrentBank + 2)->GetMax()));
@@ -257,7 +261,9 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
             const SenderJobRecord& r = b.lastRecord();
             EXPECT_TRUE(r.storeIntoLibrary);
             EXPECT_FALSE(r.passOn);
-            if (r.job != kJobSendArrangement) EXPECT_EQ(r.part, 2);
+            if (r.job != kJobSendArrangement) {
+                EXPECT_EQ(r.part, 2);
+            }
             // A store into the library sends neither the parts nor the globals.
             if (r.job == kJobSendArrangement) EXPECT_FALSE(b.plug->sendingAllParts || b.plug->sendGlobalsFirst);
         }
