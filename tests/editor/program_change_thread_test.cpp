@@ -265,7 +265,9 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
                 EXPECT_EQ(r.part, 2);
             }
             // A store into the library sends neither the parts nor the globals.
-            if (r.job == kJobSendArrangement) EXPECT_FALSE(b.plug->sendingAllParts || b.plug->sendGlobalsFirst);
+            if (r.job == kJobSendArrangement) {
+                EXPECT_FALSE(b.plug->sendingAllParts || b.plug->sendGlobalsFirst);
+            }
         }
     }
 }
@@ -339,7 +341,9 @@ TEST(ProgramChange, LibraryStartersPadTheBankAndHandTheEntryOrTheBankToTheJob)
             EXPECT_EQ(b.lastRecord().part, c.part);
             EXPECT_EQ(b.plug->librarianView->currentSlot, c.entry);
         }
-        if (!b.plug->midiIOSet) EXPECT_EQ(b.plug->librarianView->currentSlot, 42);
+        if (!b.plug->midiIOSet) {
+            EXPECT_EQ(b.plug->librarianView->currentSlot, 42);
+        }
     }
 }
 
@@ -397,7 +401,9 @@ TEST(ProgramChange, BankStoresNameThePaneFirstEntryAndBankOrNothingWithoutAPort)
             const SenderJobRecord& r = b.lastRecord();
             EXPECT_EQ(std::vector<int>({r.storeMode, r.storeStartSlot, r.storeBank}),
                       std::vector<int>({c.pane, c.first, c.bank}));
-            if (c.first == 0) EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+            if (c.first == 0) {
+                EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+            }
         }
     }
 }
