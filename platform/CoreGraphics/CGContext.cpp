@@ -143,6 +143,17 @@ void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy) {
   if (c) c->gs.ctm = CGAffineTransformConcat(CGAffineTransform{sx, 0, 0, sy, 0, 0}, c->gs.ctm);
 }
 
+void CGContextConcatCTM(CGContextRef c, CGAffineTransform t) {
+  if (c) c->gs.ctm = CGAffineTransformConcat(t, c->gs.ctm);
+}
+
+CGAffineTransform CGAffineTransformInvert(CGAffineTransform t) {
+  const CGFloat det = t.a * t.d - t.b * t.c;
+  if (det == 0) return t;
+  const CGFloat a = t.d / det, b = -t.b / det, c = -t.c / det, d = t.a / det;
+  return CGAffineTransform{a, b, c, d, -(t.tx * a + t.ty * c), -(t.tx * b + t.ty * d)};
+}
+
 CGAffineTransform CGContextGetCTM(CGContextRef c) {
   return c ? c->gs.ctm : CGAffineTransformIdentity;
 }

@@ -37,6 +37,8 @@ extern const CGAffineTransform CGAffineTransformIdentity;
 CGPoint CGPointApplyAffineTransform(CGPoint p, CGAffineTransform t);
 // t1 then t2.
 CGAffineTransform CGAffineTransformConcat(CGAffineTransform t1, CGAffineTransform t2);
+// The transform undone; a singular one comes back unchanged.
+CGAffineTransform CGAffineTransformInvert(CGAffineTransform t);
 
 typedef struct CGContext* CGContextRef;
 typedef struct CGColorSpace* CGColorSpaceRef;
@@ -89,6 +91,8 @@ void CGContextRestoreGState(CGContextRef c);
 void CGContextTranslateCTM(CGContextRef c, CGFloat tx, CGFloat ty);
 void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy);
 CGAffineTransform CGContextGetCTM(CGContextRef c);
+// t first, then the current transform.
+void CGContextConcatCTM(CGContextRef c, CGAffineTransform t);
 void CGContextClipToRect(CGContextRef c, CGRect rect);
 CGRect CGContextGetClipBoundingBox(CGContextRef c);
 void CGContextSetShouldAntialias(CGContextRef c, bool shouldAntialias);
