@@ -91,6 +91,9 @@ void CGContextRestoreGState(CGContextRef c);
 void CGContextTranslateCTM(CGContextRef c, CGFloat tx, CGFloat ty);
 void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy);
 CGAffineTransform CGContextGetCTM(CGContextRef c);
+// Window levels by key: 3 normal 0, 5 floating 3, 8 modal panel 8, 11 pop-up menu 101,
+// 19 screen saver 1000; other keys 0.
+int32_t CGWindowLevelForKey(int32_t key);
 // t first, then the current transform.
 void CGContextConcatCTM(CGContextRef c, CGAffineTransform t);
 void CGContextClipToRect(CGContextRef c, CGRect rect);
