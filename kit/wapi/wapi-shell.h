@@ -5,6 +5,8 @@
 
 #include "kit/wapi/wapi-internal.h"
 
+#include <AppKit/AppKit.h>
+
 int WAPI_GetWindowWantRaiseAmt(HWND hwnd);
 void WAPI_SetWindowWantRaiseAmt(HWND hwnd, int amount);
 // The previous level; 0 and nothing done for a handle that is no window.
@@ -27,3 +29,14 @@ bool WAPI_IsStaticText(HWND hwnd);
 // texts beginning "http://" are addresses; names reach the workspace as one unchanged argument.
 BOOL ShellExecute(HWND hwnd, const char* verb, const char* file, const char* parameters, const char* directory,
                   int showCommand);
+
+// A translucent grey rectangle in a borderless window kept in *holder: moved when the parent
+// window is the same, replaced for another, removed for a null rectangle.
+void WAPI_DrawFocusRect(HWND parent, const RECT* rect, void** holder);
+// Mouse events (types 1 to 7) go to the outermost layer view under the mouse that claims the
+// point as non-client (WM_NCHITTEST other than 0 and 1); false when none does, or while the mouse
+// is captured.
+bool WAPI_HandleMouseEvent(NSEvent* event);
+// 0 or below: the options at the first call; 1: auto-hide dock and menu bar; 2 or more: hide the
+// dock, auto-hide the menu bar. False on systems before 10.6.
+bool WAPI_SetAppAutoHideMenuAndDock(int mode);

@@ -11,6 +11,7 @@
 #include <AppKit/AppKitStandin.h>
 #include <AppKit/NSWorkspaceOpener.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -179,6 +180,94 @@ TEST_F(Appearance, ShellExecuteMapsFilesAndParametersToWorkspaceRequests) {
     ASSERT_EQ(mPresenter.opens.size(), 1u) << c.file;
     EXPECT_EQ(mPresenter.opens[0].path, c.path) << c.file;
     EXPECT_EQ(mPresenter.opens[0].application, c.app) << c.file;
+  }
+}
+
+TEST_F(Appearance, TheFocusRectangleWindowIsMovedReplacedAndRemoved) {
+  NSWindow* a = makeWindow(NSMakeRect(100, 100, 300, 200));
+  NSWindow* b = makeWindow(NSMakeRect(500, 100, 300, 200));
+  Wapi_vQOR_hwnd* content = makeView(nullptr, a, nullptr);
+  void* holder = nullptr;
+  const RECT r{10, 40, 60, 20};  // bottom above top: swapped
+  WAPI_DrawFocusRect(nullptr, &r, &holder);
+  auto* first = static_cast<NSWindow*>(holder);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->level(), 101) << "without a parent: the pop-up menu level";
+  EXPECT_EQ(first->frame().size.height, 20);
+  EXPECT_EQ(first->alphaValue(), 0.5);
+  EXPECT_TRUE(first->ignoresMouseEvents());
+  WAPI_DrawFocusRect(H(content), &r, &holder);
+  auto* second = static_cast<NSWindow*>(holder);
+  EXPECT_EQ(second->level(), 0) << "another parent replaces the window";
+  EXPECT_EQ(second->parentWindow(), a);
+  const RECT moved{0, 0, 30, 30};
+  WAPI_DrawFocusRect(H(a), &moved, &holder);
+  EXPECT_EQ(holder, second) << "the same parent window moves the one window";
+  EXPECT_EQ(second->frame().size.width, 30);
+  WAPI_DrawFocusRect(H(b), &moved, &holder);
+  EXPECT_EQ(static_cast<NSWindow*>(holder)->parentWindow(), b);
+  WAPI_DrawFocusRect(nullptr, nullptr, &holder);
+  EXPECT_EQ(holder, nullptr);
+  EXPECT_TRUE(b->childWindows().empty());
+  WAPI_DrawFocusRect(nullptr, &r, nullptr);  // no holder: nothing
+}
+
+constexpr UINT kLeftButtonDown = 0x0201, kNonClientLeftButtonDown = 0x00A1;
+int gContentHit = 1, gChildHit = 2;
+LRESULT ContentHitProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  WindowTest::LoggingProc(h, m, w, l);
+  return m == WM_NCHITTEST ? gContentHit : 0;
+}
+LRESULT ChildHitProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  WindowTest::LoggingProc(h, m, w, l);
+  return m == WM_NCHITTEST ? gChildHit : 0;
+}
+
+TEST_F(Appearance, MouseEventsGoToTheOutermostViewClaimingTheNonClientArea) {
+  NSWindow* w = makeWindow(NSMakeRect(100, 100, 300, 200));
+  Wapi_vQOR_hwnd* content = makeView(nullptr, w, ContentHitProc);
+  content->setHidden(false);
+  Wapi_vQOR_hwnd* child = makeView(nullptr, content, ChildHitProc);
+  child->setFrame(NSMakeRect(20, 20, 100, 50));
+  child->setHidden(false);
+  auto click = [&](NSEventType type) {
+    return NSEvent::mouseEventWithType(type, NSMakePoint(50, 150), 0, 0, w->windowNumber(), nullptr, 0, 1, 1);
+  };
+  struct Case {
+    int contentHit, childHit;
+    bool handled;
+    Wapi_vQOR_hwnd* receiver;
+  } cases[] = {{1, 2, true, child}, {-1, 2, true, content}, {0, 1, false, nullptr}, {1, -5, true, child}};
+  for (const Case& c : cases) {
+    gContentHit = c.contentHit;
+    gChildHit = c.childHit;
+    log().clear();
+    EXPECT_EQ(WAPI_HandleMouseEvent(click(NSLeftMouseDown)), c.handled) << c.contentHit << "/" << c.childHit;
+    if (!c.receiver) continue;
+    const std::vector<UINT> got = messagesTo(H(c.receiver));
+    // The view's own mouse handling turns the event into a (non-client) button message.
+    const bool pressed = std::find(got.begin(), got.end(), kLeftButtonDown) != got.end() ||
+                         std::find(got.begin(), got.end(), kNonClientLeftButtonDown) != got.end();
+    EXPECT_TRUE(pressed) << c.contentHit << "/" << c.childHit;
+    ASSERT_FALSE(log().empty());
+    EXPECT_EQ(log()[0].msg, UINT(WM_NCHITTEST));
+    EXPECT_EQ(log()[0].lParam, LPARAM((250 << 16) | 150)) << "screen y high, x low";
+  }
+  gContentHit = 1;
+  gChildHit = 2;
+  EXPECT_FALSE(WAPI_HandleMouseEvent(click(NSKeyDown))) << "not a mouse event";
+  WAPI_HandleMouseEvent(click(NSLeftMouseUp));
+}
+
+TEST_F(Appearance, AutoHidingMenuBarAndDockByMode) {
+  NSApp->setPresentationOptions(0);
+  struct Case {
+    int mode;
+    NSUInteger options;
+  } cases[] = {{1, 5}, {2, 6}, {7, 6}, {0, 0}, {-3, 0}};
+  for (const Case& c : cases) {
+    EXPECT_TRUE(WAPI_SetAppAutoHideMenuAndDock(c.mode));
+    EXPECT_EQ(NSApp->presentationOptions(), c.options) << c.mode;
   }
 }
 
