@@ -14,6 +14,17 @@ enum : int { SB_TOP = 6, SB_BOTTOM = 7 };
 // other views between them are passed over.
 void wapiMarkDirtyDescendant(NSView* view);
 
+// Every class of the layer: the platform's step first, then the walk up.
+#define WAPI_REPAINT_PROPAGATION(Class, Base)      \
+  void Class::setNeedsDisplay(bool flag) {         \
+    Base::setNeedsDisplay(flag);                   \
+    if (flag) wapiMarkDirtyDescendant(this);       \
+  }                                                \
+  void Class::setNeedsDisplayInRect(NSRect rect) { \
+    Base::setNeedsDisplayInRect(rect);             \
+    wapiMarkDirtyDescendant(this);                 \
+  }
+
 // Buttons of the layer keep radio flags: 1 radio button, 2 starts a group.
 class WapiRadioHolder {
  public:

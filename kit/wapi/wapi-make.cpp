@@ -2,6 +2,7 @@
 // the auto-right layout, the maker of each kind and the row dispatch of a control list.
 #include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-listview.h"
+#include "kit/wapi/wapi-combo.h"
 
 #include <cmath>
 #include <cstring>
@@ -129,6 +130,7 @@ HWND makeButtonOfKind(NSView* owner, const char* text, int id, int style, int x,
     b->wapiSetRadioFlags((style & WS_GROUP) ? 3 : 1);
   } else if (kind == BS_OWNERDRAW) {
     ownerDrawn = true;
+    wapiSetOwnerDrawnCell(b);
   }
   if (NSFont* f = fontByScale()) b->setFont(f);
   b->setTitle(controlText(text));
@@ -160,12 +162,22 @@ HWND makeSlider(NSView* owner, int id, const char* className, int style, int x, 
   slider->setTag(id);
   slider->setMinValue(0);
   slider->setMaxValue(1000);
-  (void)className;  // the track bar's mini cell is a look the stand-in does not draw
+  if (!strcasecmp(className, "msctls_trackbar32")) slider->setControlSize(2);
   routeTo(slider, owner);
   return place(owner, slider, style, false);
 }
 
 }  // namespace
+
+NSView* wapiMakeOwner() {
+  return liveOwner();
+}
+NSRect wapiMakeCoords(int x, int y, int w, int h, bool wantAutoRight, bool ignoreYScaleForHeight) {
+  return makeCoords(x, y, w, h, wantAutoRight, ignoreYScaleForHeight);
+}
+void wapiMakeRecordOverrun(NSView* control) {
+  recordOverrun(control);
+}
 
 void WAPI_MakeSetCurParms(float xscale, float yscale, float xtrans, float ytrans, HWND parent, bool doAutoRight,
                           bool sizeToFit) {
@@ -372,7 +384,7 @@ void WAPI_GenerateDialogFromList(const void* rows, int count) {
     } else if (is("__WAPI_EDIT")) {
       WAPI_MakeEditField(int(r[3]), x, y, w, h, int(r[8]));
     } else if (is("__WAPI_COMBO")) {
-      // Combo boxes and pop-ups come with their own classes.
+      WAPI_MakeCombo(int(r[3]), x, y, w, h, int(r[8]));
     } else if (is("__WAPI_LISTBOX")) {
       WAPI_MakeControl("", int(r[3]), "SysListView32_LB", int(r[8]), x, y, w, h, 0);
     } else if (is("__WAPI_GROUP")) {

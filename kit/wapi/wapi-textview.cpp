@@ -25,17 +25,6 @@ void wapiMarkDirtyDescendant(NSView* view) {
   }
 }
 
-// Every class of the layer: the platform's step first, then the walk up.
-#define WAPI_REPAINT_PROPAGATION(Class, Base)      \
-  void Class::setNeedsDisplay(bool flag) {         \
-    Base::setNeedsDisplay(flag);                   \
-    if (flag) wapiMarkDirtyDescendant(this);       \
-  }                                                \
-  void Class::setNeedsDisplayInRect(NSRect rect) { \
-    Base::setNeedsDisplayInRect(rect);             \
-    wapiMarkDirtyDescendant(this);                 \
-  }
-
 WAPI_REPAINT_PROPAGATION(Wapi_vQOR_textfield, NSTextField)
 WAPI_REPAINT_PROPAGATION(Wapi_vQOR_textview, NSTextView)
 WAPI_REPAINT_PROPAGATION(Wapi_vQOR_button, NSButton)

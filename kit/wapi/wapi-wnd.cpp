@@ -2,6 +2,7 @@
 // items, showing and destroying, properties, finding windows, and the focus, parent and
 // geometry queries the controls lean on.
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-combo.h"
 #include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-toplevel.h"
 
@@ -62,6 +63,7 @@ size_t characterCount(NSString* s) {
 }
 
 bool emulate(NSObject* o, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (wapiEmulateComboMessage(o, msg, wParam, lParam, result)) return true;
   if (auto* b = wapiAs<NSButton>(o)) {
     if (msg == BM_GETCHECK) {
       const NSInteger s = b->state();

@@ -17,4 +17,5 @@
 #include "NSTableView.h"
 #include "NSTabView.h"
 #include "NSOutlineView.h"
+#include "NSPopUpButton.h"
 #include "AppKitStandin.h"

@@ -184,6 +184,20 @@ bool NSWorkspace::openURL(NSURL* url)
     return cf_standin::presenter()->OpenURL(url->absoluteString()->UTF8String());
 }
 
+bool NSWorkspace::openFile(NSString* path) { return openFile(path, nullptr, true); }
+
+bool NSWorkspace::openFile(NSString* path, NSString* application, bool)
+{
+    if (!path) return false;
+    return cf_standin::presenter()->OpenFile(path->UTF8String(), application ? application->UTF8String() : "");
+}
+
+bool NSWorkspace::launchApplication(NSString* application)
+{
+    if (!application) return false;
+    return cf_standin::presenter()->LaunchApplication(application->UTF8String());
+}
+
 NSSavePanel::~NSSavePanel()
 {
     if (mTypes) mTypes->release();

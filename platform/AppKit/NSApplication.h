@@ -87,11 +87,15 @@ public:
     void setMainMenu(class NSMenu* menu);
     // Whether the application is the active one: on unless a test deactivates it.
     bool isActive() const { return mActive; }
+    // Recorded: 1 auto-hide dock, 2 hide dock, 4 auto-hide menu bar.
+    NSUInteger presentationOptions() const { return mPresentationOptions; }
+    void setPresentationOptions(NSUInteger options) { mPresentationOptions = options; }
     void activateIgnoringOtherApps(bool) { mActive = true; }
     void deactivate() { mActive = false; }
 
 private:
     class NSMenu* mMainMenu = nullptr;
+    NSUInteger mPresentationOptions = 0;
     bool mActive = true;
     friend class NSWindow;
     friend size_t ns_standin::queuedEventCount();
@@ -139,6 +143,11 @@ public:
     NSWorkspace() = default;
     static NSWorkspace* sharedWorkspace();
     bool openURL(NSURL* url);
+    // A document or folder with its default application, or with the named one; an application
+    // launched. The path arrives at the presenter unchanged.
+    bool openFile(NSString* path);
+    bool openFile(NSString* path, NSString* application, bool deactivate);
+    bool launchApplication(NSString* application);
 };
 
 enum : NSInteger { NSModalResponseCancel = 0, NSModalResponseOK = 1 };

@@ -74,9 +74,36 @@ void NSButton::setTitle(NSString* title)
 
 void NSButton::drawRect(NSRect)
 {
+    if (mCell)
+        mCell->drawWithFrame(bounds(), this);
+    else
+        drawFace(bounds());
+}
+
+void NSButtonCell::drawWithFrame(NSRect frame, NSView* view)
+{
+    if (auto* b = dynamic_cast<NSButton*>(view)) b->drawFace(frame);
+}
+
+void NSButton::setCell(NSButtonCell* cell)
+{
+    if (cell == mCell) return;
+    if (cell) {
+        cell->retain();
+        cell->mButton = this;
+    }
+    if (mCell) {
+        mCell->mButton = nullptr;
+        mCell->release();
+    }
+    mCell = cell;
+    setNeedsDisplay(true);
+}
+
+void NSButton::drawFace(NSRect b)
+{
     CGContextRef c = beginDrawingInBounds();
     if (!c) return;
-    const NSRect b = bounds();
     CGContextSetRGBFillColor(c, 0.25, 0.25, 0.25, 1);
     CGContextFillRect(c, b);
     CGContextSetRGBFillColor(c, 0.92, 0.92, 0.92, 1);

@@ -154,6 +154,10 @@ public:
     void mouseUp(NSEvent*) override {}
     // The cell a window names as its default button (Return clicks it). Made on first use.
     class NSButtonCell* cell();
+    // Retained; the button draws through its cell.
+    void setCell(class NSButtonCell* cell);
+    // The plain look of drawRect in the frame (of the current drawing).
+    void drawFace(NSRect frame);
 
 private:
     class NSButtonCell* mCell = nullptr; // retained
@@ -176,6 +180,8 @@ public:
     {
         if (mButton) mButton->performClick(sender);
     }
+    // The button's plain look when the view is a button.
+    virtual void drawWithFrame(NSRect frame, NSView* view);
 
 private:
     friend class NSButton;
@@ -191,7 +197,11 @@ public:
     void setMinValue(double v) { mMin = v; }
     void setMaxValue(double v) { mMax = v; }
     bool acceptsFirstResponder() override { return true; }
+    // The cell's size: 0 regular, 1 small, 2 mini.
+    void setControlSize(NSUInteger size) { mControlSize = size; }
+    NSUInteger controlSize() const { return mControlSize; }
 
 private:
     double mMin = 0, mMax = 1;
+    NSUInteger mControlSize = 0;
 };

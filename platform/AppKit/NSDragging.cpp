@@ -43,6 +43,43 @@ void NSPasteboard::declareTypes(const std::vector<std::string>& types, NSObject*
 {
     mTypes = types;
     mLists.clear();
+    mBytes.clear();
+}
+
+bool NSPasteboard::declared(const char* type) const
+{
+    return type && std::find(mTypes.begin(), mTypes.end(), type) != mTypes.end();
+}
+
+bool NSPasteboard::setData(const std::string& bytes, const char* type)
+{
+    if (!declared(type)) return false;
+    for (auto& entry : mBytes)
+        if (entry.first == type) {
+            entry.second = bytes;
+            return true;
+        }
+    mBytes.emplace_back(type, bytes);
+    return true;
+}
+
+bool NSPasteboard::setString(NSString* text, const char* type)
+{
+    return text && setData(text->UTF8String(), type);
+}
+
+const std::string* NSPasteboard::dataForType(const char* type) const
+{
+    if (!type) return nullptr;
+    for (const auto& entry : mBytes)
+        if (entry.first == type) return &entry.second;
+    return nullptr;
+}
+
+NSString* NSPasteboard::stringForType(const char* type) const
+{
+    const std::string* bytes = dataForType(type);
+    return bytes ? NSString::stringWithUTF8String(bytes->c_str()) : nullptr;
 }
 
 const char* NSPasteboard::availableTypeFromArray(const std::vector<std::string>& types) const

@@ -11,6 +11,8 @@
 #define NSDragPboard "Apple CFPasteboard drag"
 #define NSFilenamesPboardType "NSFilenamesPboardType"
 #define NSFilesPromisePboardType "NSFilesPromisePboardType"
+#define NSGeneralPboard "Apple CFPasteboard general"
+#define NSStringPboardType "NSStringPboardType"
 
 typedef NSUInteger NSDragOperation;
 enum : NSUInteger { NSDragOperationNone = 0, NSDragOperationCopy = 1, NSDragOperationGeneric = 4 };
@@ -31,10 +33,21 @@ public:
     bool setPropertyList(NSArray* strings, const char* type);
     // Autoreleased; null when the type holds no list.
     NSArray* propertyListForType(const char* type) const;
+    // The system's pasteboard for copy and paste (in memory, one for the process).
+    static NSPasteboard* generalPasteboard() { return pasteboardWithName(NSGeneralPboard); }
+    // Text (UTF-8) and bytes under a declared type; false for a type not declared.
+    bool setString(NSString* text, const char* type);
+    bool setData(const std::string& bytes, const char* type);
+    // Autoreleased; null when the type holds no text.
+    NSString* stringForType(const char* type) const;
+    // Null when the type holds no bytes.
+    const std::string* dataForType(const char* type) const;
 
 private:
+    bool declared(const char* type) const;
     std::vector<std::string> mTypes;
     std::vector<std::pair<std::string, std::vector<std::string>>> mLists;
+    std::vector<std::pair<std::string, std::string>> mBytes; // texts and data by type
 };
 
 class NSDraggingInfo;

@@ -268,6 +268,9 @@ bool NSView::lockFocusIfCanDraw()
     CGContextRef store = mWindow ? mWindow->backingStore() : nullptr;
     if (!store || isHiddenOrHasHiddenAncestor()) return false;
     CGContextSaveGState(store);
+    // Inside a display pass the store is already placed for the view being drawn: the view's own
+    // placement replaces it, counted from the store's base.
+    CGContextConcatCTM(store, CGAffineTransformInvert(CGContextGetCTM(store)));
     concatFromWindow(store);
     CGContextClipToRect(store, bounds());
     NSGraphicsContext::saveAndSetCurrent(store);

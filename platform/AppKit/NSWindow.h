@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 // Windows: a content view, the first responder that takes keys, and a backing store (a
 // CoreGraphics bitmap of the content size, 32-bit, alpha skipped) that the display pass draws
 // into. A window registers with the application, which routes events to it by its number.
@@ -114,9 +115,29 @@ public:
     // Takes the window off the screen and out of the application's list.
     void close();
     CGContextRef backingStore() const { return mStore; }
+    // Recorded looks: alpha, represented file, edited mark, background (red, green, blue, alpha),
+    // whether the mouse passes through and whether the window stays out of the windows menu.
+    void setAlphaValue(double alpha) { mExtras.alpha = alpha; }
+    double alphaValue() const { return mExtras.alpha; }
+    void setRepresentedFilename(NSString* name) { mExtras.represented = name ? name->UTF8String() : ""; }
+    const std::string& representedFilename() const { return mExtras.represented; }
+    void setDocumentEdited(bool on) { mExtras.edited = on; }
+    bool isDocumentEdited() const { return mExtras.edited; }
+    void setBackgroundRGBA(double r, double g, double b, double a) { mExtras.background = {r, g, b, a}; }
+    const std::array<double, 4>& backgroundRGBA() const { return mExtras.background; }
+    void setIgnoresMouseEvents(bool on) { mExtras.ignoresMouse = on; }
+    bool ignoresMouseEvents() const { return mExtras.ignoresMouse; }
+    void setExcludedFromWindowsMenu(bool on) { mExtras.excludedFromMenu = on; }
+    bool isExcludedFromWindowsMenu() const { return mExtras.excludedFromMenu; }
 
 private:
     friend class NSView;
+    struct Extras {
+        double alpha = 1;
+        std::string represented;
+        bool edited = false, ignoresMouse = false, excludedFromMenu = false;
+        std::array<double, 4> background{0.93, 0.93, 0.93, 1};
+    } mExtras;
     void viewLeaving(NSView* view);
 
     NSRect mFrame{};

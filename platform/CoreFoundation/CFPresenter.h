@@ -56,6 +56,10 @@ public:
     virtual bool Panel(const PanelShown& panel, std::string* path);
     // Whether the URL was opened.
     virtual bool OpenURL(const std::string& url);
+    // Whether the document or folder was opened (with the named application; empty: its
+    // default one), or the application launched. Recorded in opens.
+    virtual bool OpenFile(const std::string& path, const std::string& application);
+    virtual bool LaunchApplication(const std::string& application);
     // The chosen item as a path of indexes (top menu first, then into submenus); empty: the
     // menu was dismissed. A path that names no selectable item dismisses the menu too.
     virtual std::vector<int> Menu(const MenuShown& menu);
@@ -74,6 +78,10 @@ public:
     std::vector<AlertShown> alerts;
     std::vector<PanelShown> panels;
     std::vector<std::string> urls;
+    struct OpenShown {
+        std::string path, application; // a launch has no path
+    };
+    std::vector<OpenShown> opens;
     std::vector<MenuShown> menus;
     std::vector<ModalRunShown> modalRuns;
 };

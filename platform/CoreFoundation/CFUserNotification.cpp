@@ -40,6 +40,18 @@ bool cf_standin::Presenter::OpenURL(const std::string& url)
     return true;
 }
 
+bool cf_standin::Presenter::OpenFile(const std::string& path, const std::string& application)
+{
+    opens.push_back({path, application});
+    return true;
+}
+
+bool cf_standin::Presenter::LaunchApplication(const std::string& application)
+{
+    opens.push_back({"", application});
+    return true;
+}
+
 void cf_standin::Presenter::ModalRunStarted(const ModalRunShown& run)
 {
     modalRuns.push_back(run);

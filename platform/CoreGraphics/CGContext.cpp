@@ -143,6 +143,27 @@ void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy) {
   if (c) c->gs.ctm = CGAffineTransformConcat(CGAffineTransform{sx, 0, 0, sy, 0, 0}, c->gs.ctm);
 }
 
+int32_t CGWindowLevelForKey(int32_t key) {
+  switch (key) {
+    case 5: return 3;
+    case 8: return 8;
+    case 11: return 101;
+    case 19: return 1000;
+    default: return 0;
+  }
+}
+
+void CGContextConcatCTM(CGContextRef c, CGAffineTransform t) {
+  if (c) c->gs.ctm = CGAffineTransformConcat(t, c->gs.ctm);
+}
+
+CGAffineTransform CGAffineTransformInvert(CGAffineTransform t) {
+  const CGFloat det = t.a * t.d - t.b * t.c;
+  if (det == 0) return t;
+  const CGFloat a = t.d / det, b = -t.b / det, c = -t.c / det, d = t.a / det;
+  return CGAffineTransform{a, b, c, d, -(t.tx * a + t.ty * c), -(t.tx * b + t.ty * d)};
+}
+
 CGAffineTransform CGContextGetCTM(CGContextRef c) {
   return c ? c->gs.ctm : CGAffineTransformIdentity;
 }

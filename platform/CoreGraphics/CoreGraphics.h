@@ -37,6 +37,8 @@ extern const CGAffineTransform CGAffineTransformIdentity;
 CGPoint CGPointApplyAffineTransform(CGPoint p, CGAffineTransform t);
 // t1 then t2.
 CGAffineTransform CGAffineTransformConcat(CGAffineTransform t1, CGAffineTransform t2);
+// The transform undone; a singular one comes back unchanged.
+CGAffineTransform CGAffineTransformInvert(CGAffineTransform t);
 
 typedef struct CGContext* CGContextRef;
 typedef struct CGColorSpace* CGColorSpaceRef;
@@ -89,6 +91,11 @@ void CGContextRestoreGState(CGContextRef c);
 void CGContextTranslateCTM(CGContextRef c, CGFloat tx, CGFloat ty);
 void CGContextScaleCTM(CGContextRef c, CGFloat sx, CGFloat sy);
 CGAffineTransform CGContextGetCTM(CGContextRef c);
+// Window levels by key: 3 normal 0, 5 floating 3, 8 modal panel 8, 11 pop-up menu 101,
+// 19 screen saver 1000; other keys 0.
+int32_t CGWindowLevelForKey(int32_t key);
+// t first, then the current transform.
+void CGContextConcatCTM(CGContextRef c, CGAffineTransform t);
 void CGContextClipToRect(CGContextRef c, CGRect rect);
 CGRect CGContextGetClipBoundingBox(CGContextRef c);
 void CGContextSetShouldAntialias(CGContextRef c, bool shouldAntialias);
