@@ -474,7 +474,9 @@ TEST(ProgramChange, APartGoesBackAfterAProgramChangeOnlyWhileASectionLockIsOn)
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(b.takeJobs(), c.jobs);
         EXPECT_EQ(b.takePauses(), c.pauses);
-        if (!c.jobs.empty()) EXPECT_EQ(b.lastRecord().part, 3);
+        if (!c.jobs.empty()) {
+            EXPECT_EQ(b.lastRecord().part, 3);
+        }
     }
 }
 
