@@ -290,3 +290,28 @@ TEST(IncomingCC, ReverbFromTheSynthesizerEchoesOnlyWithLocalControlOff)
         }
     }
 }
+
+TEST(IncomingCC, QuickTabRangesAndTheCallerHandTheQuickTabOn)
+{
+    // The hand-off shows the part the quick tab holds: selectedPart follows it.
+    const struct {
+        int msb, lsb, data;
+        int k[5];
+        bool reapply, handedOn;
+    } cases[] = {
+        {0, 0, 10, {1, 0, 10, 0, 0}, false, true},    {0, 0, 30, {1, 0, 30, 0, 0}, false, false},
+        {0, 1, 127, {1, 0, 122, 1, 0}, false, true},  {0, 113, 36, {1, 0, 36, 113, 0}, false, true},
+        {14, 122, 2, {1, 0, 52, 1, 0}, false, false}, {14, 122, 2, {1, 0, 52, 1, 0}, true, true},
+        {0, 0, 10, {16, 0, 0, 0, 0}, false, false}, // part value 16 finds no control: no hand-off
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        Probe probe(kProbeParam);
+        f.fileNrpn(&probe, c.k[0], c.k[1], c.k[2], c.k[3], c.k[4]);
+        f.set(kQuickTab, 3);
+        f.q.selectedPart = 0;
+        f.nrpn(c.msb, c.lsb);
+        f.m.getLegacyCCparam(6, c.k[0], c.data, c.reapply, false);
+        EXPECT_EQ(f.q.selectedPart, c.handedOn ? 3 : 0) << c.msb << "/" << c.lsb << " " << c.data;
+    }
+}
