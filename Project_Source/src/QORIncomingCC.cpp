@@ -79,6 +79,7 @@ void MIDIMessageManager::getLegacyCCparam(int cc, int partPlusOne, int value, bo
             controller->partBankNumbers[p] = bank;
             set(kMultiPartBank + p, bank);
             set(kCurrentBank + p, bank);
+            controller->SendBankChangeCommand(bank, p);
         }
         return;
     }

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace qorid;
@@ -313,5 +315,45 @@ TEST(IncomingCC, QuickTabRangesAndTheCallerHandTheQuickTabOn)
         f.nrpn(c.msb, c.lsb);
         f.m.getLegacyCCparam(6, c.k[0], c.data, c.reapply, false);
         EXPECT_EQ(f.q.selectedPart, c.handedOn ? 3 : 0) << c.msb << "/" << c.lsb << " " << c.data;
+    }
+}
+
+TEST(IncomingCC, BankSelectWithoutAControlSetsThePartsBankAndSendsIt)
+{
+    // The editor's bank select is controller 32 = bank + 5 on the part's channel.
+    const struct {
+        int partPlusOne, value;
+        int bank; // -1: nothing changes and nothing is sent
+    } cases[] = {{1, 65, 1}, {3, 64, 0}, {8, 66, 2}, {1, 67, -1}, {1, 63, -1}, {13, 65, -1}, {9, 64, -1}};
+    for (const auto& c : cases) {
+        Fixture f;
+        ASSERT_EQ(f.q.getCCControls(c.partPlusOne, 32, 0), nullptr);
+        ASSERT_EQ(f.q.getCCControls(c.partPlusOne, 32, 1), nullptr);
+        const int p = (c.partPlusOne - 1) % 8;
+        f.set(kMultiPartBank + p, 3);
+        f.set(kCurrentBank + p, 0);
+        f.set(kMultiPartPatch + 4, 5); // 4185 + 12
+        const double past = f.value(kCurrentBank + 12);
+        f.q.partBankNumbers[size_t(p)] = 3;
+        f.m.getLegacyCCparam(32, c.partPlusOne, c.value, false, false);
+        const std::vector<testsupport::Bytes> sent = f.sent();
+        const std::string at = std::to_string(c.partPlusOne) + " " + std::to_string(c.value);
+        const int expected = c.bank < 0 ? 3 : c.bank;
+        EXPECT_EQ(f.value(kMultiPartBank + p), expected) << at;
+        // The current bank holds what its range takes.
+        const double current = c.bank < 0 ? 0.0 : std::min<double>(c.bank, f.q.GetParam(kCurrentBank)->GetMax());
+        EXPECT_EQ(f.value(kCurrentBank + p), current) << at;
+        EXPECT_EQ(f.q.partBankNumbers[size_t(p)].load(), expected) << at;
+        EXPECT_EQ(f.value(kMultiPartPatch + 4), 5) << at;
+        EXPECT_EQ(f.value(kCurrentBank + 12), past) << at;
+        for (size_t i = 8; i < f.q.partBankNumbers.size(); ++i) EXPECT_EQ(f.q.partBankNumbers[i].load(), 0) << at;
+        if (c.bank < 0) {
+            EXPECT_TRUE(sent.empty()) << at;
+        } else {
+            ASSERT_EQ(sent.size(), size_t(1)) << at;
+            EXPECT_EQ(sent[0][0], 0xB0 | f.q.partChannel(p)) << at;
+            EXPECT_EQ(sent[0][1], 32) << at;
+            EXPECT_EQ(sent[0][2], c.bank + 5) << at;
+        }
     }
 }
