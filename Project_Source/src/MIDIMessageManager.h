@@ -122,6 +122,13 @@ public:
     void eightBitDecoderWONumTwoAndSixtyFour(int value);
     std::vector<int> decodedBits;
 
+    // ---- incoming controllers (QORIncomingCC.cpp) ----
+    // Moves the editor control at the address of one control change (a data entry 6 decoded
+    // under the NRPN number) to its value; from the synthesizer a few parameters go through
+    // their derived parameters instead. partPlusOne is the part + 1, up to 16 for a channel
+    // that no part listens on.
+    void getLegacyCCparam(int cc, int partPlusOne, int value, bool reapplyQuickTab, bool fromDevice);
+
     // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
     // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the
     // controller's random table, each 0 to 255.
@@ -153,7 +160,7 @@ public:
     std::atomic<bool> bankSelectZeroSeen{false};
     std::atomic<bool> lastMessageFromHost{false};
     // A controller value received from the synthesizer is being applied to the editor.
-    std::atomic<bool> applyingIncomingController{false};
+    std::atomic<bool> applyingIncomingValue{false};
     std::atomic<int> nrpnMsb{0};
     std::atomic<int> nrpnLsb{0};
 

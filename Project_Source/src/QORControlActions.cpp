@@ -69,7 +69,7 @@ void QOR::processControlAction(ControlAction* action, int paramId, double value)
     auto passesGate = [this, fromSynthesizer] {
         if (fromSynthesizer) return false;
         // Held back only while a controller the synthesizer sent is applied with local control on.
-        return !(midiManager && midiManager->applyingIncomingController) || !localControlOn ||
+        return !(midiManager && midiManager->applyingIncomingValue) || !localControlOn ||
                (midiManager && midiManager->lastMessageFromHost);
     };
     auto showKind = [this](const std::string& text) {

@@ -208,7 +208,7 @@ TEST(ControllerEdits, TheSendGateHoldsBackEchoesOfTheSynthesizersControllers)
     for (const auto& c : cases) {
         Wired w;
         QOR& q = *w.plug;
-        q.midiManager->applyingIncomingController = c.applying;
+        q.midiManager->applyingIncomingValue = c.applying;
         q.localControlOn = c.local;
         q.midiManager->lastMessageFromHost = c.fromHost;
         w.set(kDeviceOutSelection, c.outputChosen);

@@ -27,3 +27,11 @@ function(_fuzz_qor_host)
   endif()
 endfunction()
 cmake_language(DEFER CALL _fuzz_qor_host)
+
+# Targets that build the configured editor from the build's bundle.
+function(_fuzz_bundle_users)
+  if(TARGET fuzz_incoming_cc_fuzz)
+    add_dependencies(fuzz_incoming_cc_fuzz QORBundle)
+  endif()
+endfunction()
+cmake_language(DEFER CALL _fuzz_bundle_users)

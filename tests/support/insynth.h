@@ -44,6 +44,13 @@ public:
         toWire(bytes);
         return true;
     }
+    // Short messages as three bytes, program changes and channel pressure included.
+    bool SendMidiMsg(IMidiMsg* msg) override
+    {
+        if (!msg) return false;
+        keep(shortMessages, Bytes{msg->mStatus, msg->mData1, msg->mData2});
+        return true;
+    }
     void DisplayProcessingIndicator(bool on) override
     {
         keep(indicator, Bytes{on});
@@ -57,7 +64,7 @@ public:
         return list;
     }
 
-    std::vector<Bytes> handed, indicator, received;
+    std::vector<Bytes> handed, indicator, received, shortMessages;
     // Runs on the job's thread at every indicator call; set it while no job runs.
     std::function<void(bool on)> onIndicator;
 
