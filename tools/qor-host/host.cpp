@@ -1,6 +1,7 @@
 #include "host.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -11,6 +12,22 @@
 #include <sstream>
 
 namespace {
+
+// Whether the last byte that left standard output ended a line. The plug-in prints to the same
+// stream without line ends at times ("Unable to open file"); a result must not be glued to it.
+bool gStdoutAtLineStart = true;
+
+ssize_t WriteStdout(void*, const char* buf, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(STDOUT_FILENO, buf + done, size - done);
+        if (n < 0) return done ? ssize_t(done) : -1;
+        done += size_t(n);
+    }
+    if (size) gStdoutAtLineStart = buf[size - 1] == '\n';
+    return ssize_t(size);
+}
 
 // The largest slice `render` asks for; the plug-in refuses it long before.
 constexpr int kMaxRenderFrames = 1 << 20;
@@ -74,8 +91,23 @@ void Host::ForgetAllButFirstInstance()
     mSampleTime = 0.0;
 }
 
+void Host::TrackStdoutLines()
+{
+    std::fflush(stdout);
+    cookie_io_functions_t io{};
+    io.write = WriteStdout;
+    if (FILE* tracked = fopencookie(nullptr, "w", io)) {
+        std::setvbuf(tracked, nullptr, _IOLBF, BUFSIZ);
+        stdout = tracked;
+    }
+}
+
 void Host::Print(const char* format, ...)
 {
+    if (mOut == stdout) {
+        std::fflush(stdout);
+        if (!gStdoutAtLineStart) std::fputc('\n', stdout);
+    }
     va_list args;
     va_start(args, format);
     std::vfprintf(mOut, format, args);
