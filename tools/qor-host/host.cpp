@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <AppKit/AppKit.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -31,6 +32,17 @@ ssize_t WriteStdout(void*, const char* buf, size_t size)
 
 // The largest slice `render` asks for; the plug-in refuses it long before.
 constexpr int kMaxRenderFrames = 1 << 20;
+
+// The values of the elements under an accessibility object, depth first: the texts it shows.
+void CollectAccessibleTexts(NSObject* o, std::vector<std::string>* out, int depth = 0)
+{
+    auto* a = dynamic_cast<NSAccessibility*>(o);
+    if (!a || depth > 64) return;
+    if (NSString* v = a->accessibilityValue()) out->push_back(v->UTF8String());
+    NSArray* children = NSAccessibilityUnignoredChildren(a->accessibilityAttributeValue(NSAccessibilityChildrenAttribute));
+    for (NSUInteger i = 0; children && i < children->count(); ++i)
+        CollectAccessibleTexts(children->objectAtIndex(i), out, depth + 1);
+}
 
 // The text of <key>name</key><string>...</string> after position from, or empty.
 std::string PlistString(const std::string& s, const std::string& key, size_t from = 0)
@@ -539,6 +551,18 @@ const std::vector<Host::Command>& Host::Commands()
              [](Host& h, S, A a) {
                  OSStatus r = AudioUnitSetParameter(h.Unit(), a.U32(0), a.Scope(2), 0, Float32(a.Num(1)), 0);
                  h.Print("setparam %u: %d", unsigned(a.U32(0)), int(r));
+             }},
+            {"texts", "", false,
+             [](Host& h, S, A) {
+                 // What the open editor shows in its status lines and read-outs, as assistive
+                 // software reads it.
+                 if (!h.mEditorView) return h.Print("texts: no editor");
+                 NSAutoreleasePool pool;
+                 std::vector<std::string> texts;
+                 CollectAccessibleTexts(h.mEditorView, &texts);
+                 std::string line;
+                 for (const std::string& t : texts) line += (line.empty() ? "" : " | ") + t;
+                 h.Print("texts: %s", line.c_str());
              }},
             {"carbon-view", "", true,
              [](Host& h, S, A) {
