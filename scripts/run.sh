@@ -186,16 +186,37 @@ for turn in "1504 90 Cutoff" "1520 40 Resonance" "1120 19 Semitone"; do
 done
 last_readout=$readout
 
-# 10. Every page at each size: the editor reopens at the size the UI file names.
+# 10. The project, as the host saves it, recalled into each reopened instance.
+host "saveclass 0"
+if [[ $reply == "saveclass 0: 0"* ]]; then ok "project saved: ${reply#saveclass 0: }"; else fail "project save: $reply"; fi
+program_before=$(texts)
+
+# 11. Every page at each size: the editor reopens at the size the UI file names, with the
+# project recalled.
 shot_count=0
 for size in small normal large; do
   host editor-close; host close; host "uisize $size"; host open 30
-  host "getparam 5018"; host "setparam 5018 ${reply##* }"
+  n=$(lines "$run/sim-record.txt")
+  host "loadclass 0"
+  [ "$reply" = "loadclass 0: 0" ] || fail "project recall at $size: $reply"
   host editor-open
   geometry=${reply#editor-open: }
+  # The recall sends the project to the synthesizer: globals, eight programs, the performance.
+  pushed=$(await_line "$run/sim-record.txt" "$n" " in F0 00 20 29 01 2[01] [0-9A-F]{2} 05 " 20) ||
+    fail "$size: the recalled project did not reach the synthesizer"
+  # (The program read-out follows the recall at the next page switch.)
+  host "setparam 5118 0"
+  host tick
+  recalled=$(texts)
+  pushed_programs=$(tail -n +"$((n + 1))" "$run/sim-record.txt" | grep -c " in F0 00 20 29 01 2[01] [0-9A-F][0-9A-F] 00 ")
+  if [[ $recalled == *"Brass Stab"* ]]; then
+    ok "$size: project recalled and sent ($pushed_programs programs, then the performance): $recalled"
+  else
+    fail "$size: the recalled project lost the program name: $recalled"
+  fi
   for page in 0 1 2 3 4 5 6; do
     host "setparam 5118 $page"
-    host "setparam 1504 90"
+    host "setparam 1120 19"
     host tick
     file=$shots/$size-page$page.png
     if host "screenshot $file" && [ -s "$file" ]; then
