@@ -1,6 +1,10 @@
 #include "kit/plugin/IGraphicsCocoa.h"
 
+#include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphicsMac.h"
+
+#include <string>
+#include <vector>
 
 NS_STANDIN_CLASS_IMPL(IGraphicsCocoa_vQOR_au, NSView)
 
@@ -82,6 +86,27 @@ void IGraphicsCocoa_vQOR_au::onTimer(NSTimer* timer)
     if (!mGraphics->IsDirty(&r)) return;
     const int h = mGraphics->Height();
     setNeedsDisplayInRect(NSMakeRect(r.L, h - 1 - r.B, r.R - r.L + 1, r.B + 1 - r.T));
+}
+
+NSArray* IGraphicsCocoa_vQOR_au::accessibilityAttributeValue(const char* attribute)
+{
+    const std::string name = attribute ? attribute : "";
+    if (!mGraphics || (name != NSAccessibilityChildrenAttribute && name != NSAccessibilityVisibleChildrenAttribute))
+        return NSView::accessibilityAttributeValue(attribute);
+    std::vector<NSObject*> texts;
+    for (int i = 0; i < mGraphics->NControls(); ++i) {
+        auto* text = dynamic_cast<ITextControl*>(mGraphics->GetControl(i));
+        // Captions show a parameter's value: they are controls, not texts.
+        if (!text || text->IsHidden() || dynamic_cast<ICaptionControl*>(text)) continue;
+        KIT_String copy;
+        text->GetTextCopy(&copy);
+        if (!copy.Get() || !*copy.Get()) continue;
+        auto* element = new NSAccessibilityElement;
+        element->setAccessibilityValue(NSString::stringWithUTF8String(copy.Get()));
+        element->autorelease();
+        texts.push_back(element);
+    }
+    return NSArray::arrayWithVector(texts);
 }
 
 void IGraphicsCocoa_vQOR_au::drawRect(NSRect rect)

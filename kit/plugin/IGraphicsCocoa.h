@@ -22,6 +22,9 @@ public:
     bool isOpaque() override { return mGraphics != nullptr; }
     bool acceptsFirstResponder() override { return true; }
     bool acceptsFirstMouse(NSEvent*) override { return true; }
+    // The children are the shown text controls with text (status lines, read-outs), in the
+    // editor's order, each an element whose value is its text: what assistive software reads.
+    NSArray* accessibilityAttributeValue(const char* attribute) override;
     void viewDidMoveToWindow() override;
     void drawRect(NSRect rect) override;
     void onTimer(NSTimer* timer);

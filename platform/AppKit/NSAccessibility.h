@@ -8,6 +8,8 @@
 #define NSAccessibilityChildrenAttribute "AXChildren"
 #define NSAccessibilityVisibleChildrenAttribute "AXVisibleChildren"
 
+class NSString;
+
 class NSAccessibility {
 public:
     // An ignored object stands aside: its children take its place.
@@ -17,6 +19,8 @@ public:
     virtual NSObject* accessibilityFocusedUIElement() { return self(); }
     // The children attributes (autoreleased array), null for others.
     virtual NSArray* accessibilityAttributeValue(const char*) { return nullptr; }
+    // The text an element shows (a static text's value), null when it shows none.
+    virtual NSString* accessibilityValue() { return nullptr; }
 
 protected:
     ~NSAccessibility() = default;
@@ -32,12 +36,16 @@ class NSAccessibilityElement : public NSObject, public NSAccessibility {
     NS_STANDIN_CLASS(NSAccessibilityElement)
 public:
     NSAccessibilityElement() = default;
+    ~NSAccessibilityElement() override;
     bool accessibilityIsIgnored() override { return mIgnored; }
     void setAccessibilityIgnored(bool on) { mIgnored = on; }
+    NSString* accessibilityValue() override { return mValue; }
+    void setAccessibilityValue(NSString* value); // retained
 
 protected:
     NSObject* self() override { return this; }
 
 private:
     bool mIgnored = false;
+    NSString* mValue = nullptr;
 };

@@ -11,6 +11,18 @@ NS_STANDIN_CLASS_IMPL(NSGraphicsContext, NSObject)
 NS_STANDIN_CLASS_IMPL(NSResponder, NSObject)
 NS_STANDIN_CLASS_IMPL(NSAccessibilityElement, NSObject)
 
+NSAccessibilityElement::~NSAccessibilityElement()
+{
+    if (mValue) mValue->release();
+}
+
+void NSAccessibilityElement::setAccessibilityValue(NSString* value)
+{
+    if (value) value->retain();
+    if (mValue) mValue->release();
+    mValue = value;
+}
+
 namespace {
 NSGraphicsContext* gCurrentContext = nullptr;
 long gDrawCount = 0;

@@ -352,3 +352,32 @@ TEST(MacResources, OSLoadFileCutsAtTheCapEndsInZerosAndAMissingFileGivesNone)
     EXPECT_EQ(g.OSLoadBitmap(0, "img/k.tea"), nullptr);
     ::unsetenv("QOR_BUNDLE_PATH");
 }
+
+TEST(CocoaView, AssistiveSoftwareReadsTheShownTextsInTheEditorsOrder)
+{
+    Editor e;
+    IText font;
+    auto* status = new ITextControl(&e.plug, IRECT(0, 0, 100, 20), &font, "Set MIDI I/O First!");
+    auto* hidden = new ITextControl(&e.plug, IRECT(0, 20, 100, 40), &font, "behind a closed page");
+    auto* empty = new ITextControl(&e.plug, IRECT(0, 40, 100, 60), &font, "");
+    auto* value = new ITextControl(&e.plug, IRECT(0, 60, 100, 80), &font, "64");
+    e.g->AttachControl(status);
+    e.g->AttachControl(new ICaptionControl(&e.plug, IRECT(0, 80, 100, 100), 0, &font));
+    e.g->AttachControl(hidden);
+    e.g->AttachControl(empty);
+    e.g->AttachControl(value);
+    hidden->Hide(true);
+    value->SetTextFromPlug("+12 [76]");
+
+    NSAutoreleasePool pool;
+    NSArray* children = NSAccessibilityUnignoredChildren(
+        e.window->contentView()->accessibilityAttributeValue(NSAccessibilityChildrenAttribute));
+    std::vector<std::string> texts;
+    for (NSUInteger i = 0; children && i < children->count(); ++i) {
+        auto* element = dynamic_cast<NSAccessibility*>(children->objectAtIndex(i));
+        ASSERT_NE(element, nullptr);
+        NSString* v = element->accessibilityValue();
+        texts.push_back(v ? v->UTF8String() : "(none)");
+    }
+    EXPECT_EQ(texts, std::vector<std::string>({"Set MIDI I/O First!", "+12 [76]"}));
+}

@@ -1,6 +1,8 @@
 #include "host.h"
 
+#include <AppKit/AppKit.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -12,8 +14,35 @@
 
 namespace {
 
+// Whether the last byte that left standard output ended a line. The plug-in prints to the same
+// stream without line ends at times ("Unable to open file"); a result must not be glued to it.
+bool gStdoutAtLineStart = true;
+
+ssize_t WriteStdout(void*, const char* buf, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(STDOUT_FILENO, buf + done, size - done);
+        if (n < 0) return done ? ssize_t(done) : -1;
+        done += size_t(n);
+    }
+    if (size) gStdoutAtLineStart = buf[size - 1] == '\n';
+    return ssize_t(size);
+}
+
 // The largest slice `render` asks for; the plug-in refuses it long before.
 constexpr int kMaxRenderFrames = 1 << 20;
+
+// The values of the elements under an accessibility object, depth first: the texts it shows.
+void CollectAccessibleTexts(NSObject* o, std::vector<std::string>* out, int depth = 0)
+{
+    auto* a = dynamic_cast<NSAccessibility*>(o);
+    if (!a || depth > 64) return;
+    if (NSString* v = a->accessibilityValue()) out->push_back(v->UTF8String());
+    NSArray* children = NSAccessibilityUnignoredChildren(a->accessibilityAttributeValue(NSAccessibilityChildrenAttribute));
+    for (NSUInteger i = 0; children && i < children->count(); ++i)
+        CollectAccessibleTexts(children->objectAtIndex(i), out, depth + 1);
+}
 
 // The text of <key>name</key><string>...</string> after position from, or empty.
 std::string PlistString(const std::string& s, const std::string& key, size_t from = 0)
@@ -74,8 +103,23 @@ void Host::ForgetAllButFirstInstance()
     mSampleTime = 0.0;
 }
 
+void Host::TrackStdoutLines()
+{
+    std::fflush(stdout);
+    cookie_io_functions_t io{};
+    io.write = WriteStdout;
+    if (FILE* tracked = fopencookie(nullptr, "w", io)) {
+        std::setvbuf(tracked, nullptr, _IOLBF, BUFSIZ);
+        stdout = tracked;
+    }
+}
+
 void Host::Print(const char* format, ...)
 {
+    if (mOut == stdout) {
+        std::fflush(stdout);
+        if (!gStdoutAtLineStart) std::fputc('\n', stdout);
+    }
     va_list args;
     va_start(args, format);
     std::vfprintf(mOut, format, args);
@@ -507,6 +551,18 @@ const std::vector<Host::Command>& Host::Commands()
              [](Host& h, S, A a) {
                  OSStatus r = AudioUnitSetParameter(h.Unit(), a.U32(0), a.Scope(2), 0, Float32(a.Num(1)), 0);
                  h.Print("setparam %u: %d", unsigned(a.U32(0)), int(r));
+             }},
+            {"texts", "", false,
+             [](Host& h, S, A) {
+                 // What the open editor shows in its status lines and read-outs, as assistive
+                 // software reads it.
+                 if (!h.mEditorView) return h.Print("texts: no editor");
+                 NSAutoreleasePool pool;
+                 std::vector<std::string> texts;
+                 CollectAccessibleTexts(h.mEditorView, &texts);
+                 std::string line;
+                 for (const std::string& t : texts) line += (line.empty() ? "" : " | ") + t;
+                 h.Print("texts: %s", line.c_str());
              }},
             {"carbon-view", "", true,
              [](Host& h, S, A) {

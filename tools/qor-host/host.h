@@ -26,6 +26,9 @@ struct HostTransport {
 class Host {
 public:
     explicit Host(FILE* out) : mOut(out) {}
+    // Puts standard output behind a stream that notes whether a line is open, so that each
+    // result printed there starts on a fresh line whatever the plug-in printed before it.
+    static void TrackStdoutLines();
     ~Host();
 
     // Loads Contents/MacOS/<executable> of the bundle and reads its component description.

@@ -28,6 +28,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: qor-host --bundle QOR.component [--info] [--script FILE | commands]\n");
         return 2;
     }
+    Host::TrackStdoutLines();
     Host host(stdout);
     if (!host.Load(bundle)) return 1;
     int unknown = 0;

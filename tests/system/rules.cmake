@@ -1,0 +1,10 @@
+# The system tests run the real bundle in qor-host against the simulator program.
+file(GLOB _system_jack_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/system/*_jack_test.cpp)
+foreach(src ${_system_jack_tests})
+  get_filename_component(stem ${src} NAME_WE)
+  if(TARGET system_${stem})
+    add_dependencies(system_${stem} QORBundle qor-host synth-sim)
+    target_link_libraries(system_${stem} PRIVATE synth_sim_core)
+    target_compile_definitions(system_${stem} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
+  endif()
+endforeach()
