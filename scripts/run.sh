@@ -204,6 +204,9 @@ for size in small normal large; do
   # The recall sends the project to the synthesizer: globals, eight programs, the performance.
   pushed=$(await_line "$run/sim-record.txt" "$n" " in F0 00 20 29 01 2[01] [0-9A-F]{2} 05 " 20) ||
     fail "$size: the recalled project did not reach the synthesizer"
+  # The send ends with its own pauses after the performance (the follow-up and 500 ms): until
+  # then the editor is greyed behind its Cancel button, so the pages wait for them.
+  sleep 1.2
   # (The program read-out follows the recall at the next page switch.)
   host "setparam 5118 0"
   host tick
