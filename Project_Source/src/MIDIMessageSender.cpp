@@ -187,4 +187,3 @@ void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
 
 // The jobs of the message families that have not landed yet do nothing.
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
-void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}

@@ -1,10 +1,17 @@
-// The library's init templates (jobs 15 to 17) delivered through the editor's own SysEx input,
-// so an initialised slot is filled by the same path as a slot received from the synthesizer.
+// Library data towards the synthesizer: a whole library bank into one of its memory banks
+// (job 5), and the library's init templates (jobs 15 to 17) delivered through the editor's own
+// SysEx input, so an initialised slot is filled by the same path as a slot received from the
+// synthesizer.
 #include <cmath>
+#include <mutex>
+#include <string>
 #include <vector>
 
+#include "LibrarianPatch.h"
 #include "MIDIMessageSender.h"
+#include "PatchFile.h"
 #include "PatchInitData.h"
+#include "PatchLibrarian.h"
 #include "QOR.h"
 #include "QORParams.h"
 #include "SysexFamily.h"
@@ -17,6 +24,81 @@ constexpr size_t kSlotAt = 9;
 constexpr size_t kBankAt = 8;
 // The performance's follow-up goes in after the performance has been taken.
 constexpr int kFollowUpDelayMs = 200;
+
+// The bank write.
+constexpr int kBankSlots = 128;
+constexpr int kNotesOffSettleMs = 50;
+constexpr size_t kShortestStored = 10; // the write sets bytes 7 to 9
+constexpr size_t kNameAt = 10;
+constexpr size_t kNameEnd = 26;
+constexpr size_t kTypeAt = sx::kTypeAt;
+
+enum class Kind { Programs, Performances, Patterns };
+
+// The bank that pane shows: 0 the upper pane's bank of the current kind, any other the lower
+// pane's, which is a category or search bank while one of those lists is shown. Under the lock.
+const PatchFile* paneBank(const QOR& q, const PatchLibrarian& lib, int pane)
+{
+    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
+                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
+                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
+                                                                                      : nullptr;
+    int index = lib.upperFileIndex;
+    if (pane != 0) {
+        index = lib.lowerFileIndex;
+        if (q.categoryListShown)
+            list = &lib.categoryFiles;
+        else if (q.searchListShown)
+            list = &lib.searchFiles;
+    }
+    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
+    return (*list)[size_t(index)];
+}
+
+// Brings stored message m of an entry into the form a memory slot takes. False, with the reason,
+// when it is not to be sent: too short, or a status byte inside the message outside the name.
+bool forSlot(std::vector<uint8_t>& b, Kind kind, size_t m, int bank, int slot, const QOR& q, std::string& why)
+{
+    if (b.size() < kShortestStored) {
+        why = "shorter than 10 bytes";
+        return false;
+    }
+    const bool named = kind == Kind::Programs || (kind == Kind::Performances && m == 0);
+    if (named)
+        for (size_t i = kNameAt; i < kNameEnd && i + 1 < b.size(); ++i)
+            if (b[i] >= sx::kFirstStatusByte) b[i] = ' ';
+    if (kind == Kind::Patterns) {
+        // The library's name goes: the synthesizer's slot takes the bare frame.
+        b.resize(sx::kPatternSize, 0x00);
+        b[kTypeAt] = sx::kTypePattern;
+        b[kBankAt] = 0x00;
+        b.back() = sx::kEnd;
+    } else if (kind == Kind::Programs) {
+        b[kTypeAt] = sx::kTypeStoredProgram;
+        b[kBankAt] = sx::dataByte(bank + sx::kProgramBankCodeBase);
+    } else {
+        if (m == 1) {
+            if (b.size() < sx::kStoredFollowUpSize) b = PatchInitData::performanceSecondMessage(1);
+            b[kTypeAt] = sx::kTypeStoredFollowUp;
+        } else if (m == 0) {
+            b[kTypeAt] = sx::kTypeStoredPerformance;
+        }
+        b[kBankAt] = sx::dataByte(bank + sx::kPerformanceBankCodeBase);
+    }
+    b[kSlotAt] = sx::dataByte(slot);
+    b[sx::kModelAt] = sx::modelByteFor(q.currentModel);
+    b[sx::kDeviceAt] = sx::dataByte(q.deviceId);
+    for (size_t i = 1; i + 1 < b.size(); ++i)
+        if (b[i] >= sx::kFirstStatusByte) {
+            why = "status byte at " + std::to_string(i);
+            return false;
+        }
+    if (b.front() != sx::kStart || b.back() != sx::kEnd) {
+        why = "not framed by F0 and F7";
+        return false;
+    }
+    return true;
+}
 
 // A template as the synthesizer would send it: this model, this device, the slot at slotAt.
 std::vector<uint8_t> fromTemplate(const std::vector<uint8_t>& templ, const QOR& q, size_t slotAt, int slot)
@@ -69,4 +151,71 @@ void MIDIMessageSender::initSequence()
     q.SetLibrarianRequestActive(true);
     deliverToEditor(pattern);
     q.DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank)
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    IMidiMsg notesOff;
+    notesOff.MakeControlChangeMsg(kCCAllNotesOff, 0.0, 0);
+    q.sendMidiMsgAndLog(&notesOff);
+    PatchLibrarian* lib = q.patchLibrarian;
+    const PatchFile* bank = nullptr;
+    if (lib) {
+        std::lock_guard<std::recursive_mutex> hold(lib->mLock);
+        bank = paneBank(q, *lib, storeMode);
+    }
+    if (!pause(kNotesOffSettleMs) || !bank) {
+        q.DisplayProcessingIndicator(false);
+        return;
+    }
+    const Kind kind = q.patternMode ? Kind::Patterns : q.performanceMode ? Kind::Performances : Kind::Programs;
+    const int model = q.currentModel;
+    const int period = q.getTimerValue();
+
+    bool stopped = false;
+    for (int s = 0; s < kBankSlots && !stopped; ++s) {
+        // Only the copy is taken under the lock: the sends and pauses run without it. A retired
+        // bank stays readable while this job runs.
+        LibrarianPatch entry;
+        {
+            std::lock_guard<std::recursive_mutex> hold(lib->mLock);
+            const long e = long(storeStartSlot) + s;
+            if (e >= 0 && size_t(e) < bank->patches.size()) entry = bank->patches[size_t(e)];
+        }
+        // An empty entry, or one past the bank's end, ends the write.
+        if (entry.messages.empty()) break;
+        const size_t count = kind != Kind::Performances ? 1 : model == 0 ? 1 : model == 1 ? 2 : entry.messages.size();
+        for (size_t m = 0; m < count; ++m) {
+            std::vector<uint8_t> b;
+            if (m < entry.messages.size()) {
+                b.assign(entry.messages[m].bytes.begin(), entry.messages[m].bytes.end());
+            } else if (kind == Kind::Performances && m == 1) {
+                b = PatchInitData::performanceSecondMessage(1);
+            } else {
+                q.log("LIBRARY WRITE: slot " + std::to_string(s) + " has no message " + std::to_string(m + 1));
+                continue;
+            }
+            std::string why;
+            if (!forSlot(b, kind, m, storeBank, s, q, why)) {
+                q.log("LIBRARY WRITE: slot " + std::to_string(s) + " message " + std::to_string(m + 1) + " not sent, " + why);
+                continue;
+            }
+            sendStored(b);
+            if (cancelRequested) break;
+            if (!pause(period)) {
+                stopped = true;
+                break;
+            }
+        }
+        q.showStatus(("Writing " + std::to_string(int(s / 1.28)) + "%, please wait..").c_str());
+        q.showStatus2(("Processed " + std::to_string(s) + "/127").c_str());
+        if (cancelRequested) break;
+    }
+    q.DisplayProcessingIndicator(false);
+    setLibrarySlot(0);
+    if (stopped) return;
+    q.showStatus(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
 }

@@ -1,10 +1,11 @@
-// Library writes against the in-process synthesizer: the init templates into the upper slot
-// (jobs 15 to 17).
+// Library writes against the in-process synthesizer: a library bank into a memory bank (job 5)
+// and the init templates into the upper slot (jobs 15 to 17).
 #include "Project_Source/src/PatchFileImage.h"
 #include "Project_Source/src/PatchInitData.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "insynth_bench.h"
 #include "librarian_support.h"
+#include "support/bankgen.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,12 @@ Bytes bytesOf(const PatchSysexMessage& m) { return Bytes(m.bytes.begin(), m.byte
 
 // A bench whose librarian shows one bank of 100 entries of each kind in the upper pane.
 struct Library : Bench {
-    Library() : Bench(synthsim::Options())
+    explicit Library(const synthsim::Options& options = synthsim::Options()) : Bench(onDevice15(options))
     {
+        // The texts as the job ends, before its last one.
+        plug->onIndicator = [this](bool on) {
+            if (!on) lastTexts = {status(), progress()};
+        };
         PatchLibrarian& lib = *plug->patchLibrarian;
         std::lock_guard<std::recursive_mutex> hold(lib.mLock);
         for (auto* list : {&lib.singleFiles, &lib.multiFiles, &lib.patternFiles}) {
@@ -50,9 +55,180 @@ struct Library : Bench {
         auto& list = kind == kPatchFilePerformances ? lib.multiFiles : kind == kPatchFilePatterns ? lib.patternFiles : lib.singleFiles;
         return list.at(0)->patches.at(size_t(s));
     }
+    static synthsim::Options onDevice15(synthsim::Options o)
+    {
+        o.deviceId = 15;
+        return o;
+    }
+    std::pair<std::string, std::string> lastTexts;
+    // The upper bank of kind, filled with the given entries.
+    void fill(int kind, const std::vector<std::vector<Bytes>>& entries)
+    {
+        mode(kind);
+        PatchLibrarian& lib = *plug->patchLibrarian;
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        auto& list = kind == kPatchFilePerformances ? lib.multiFiles : kind == kPatchFilePatterns ? lib.patternFiles : lib.singleFiles;
+        PatchFile& bank = *list.at(0);
+        bank.patches.assign(entries.size(), LibrarianPatch());
+        for (size_t e = 0; e < entries.size(); ++e)
+            for (const Bytes& m : entries[e]) bank.patches[e].messages.push_back(PatchSysexMessage{m});
+    }
+    // Job 5 as its starter hands it over (upper pane, from entry 0); what reached the output.
+    std::vector<Bytes> write(int bank)
+    {
+        SenderJobRecord r;
+        r.job = kJobStoreAllPatches;
+        r.storeBank = bank;
+        run(r);
+        return plug->copy(plug->handed);
+    }
+    std::string progress() const
+    {
+        KIT_String s("", 0, 256);
+        if (plug->valueDisplay) plug->valueDisplay->GetTextCopy(&s);
+        return s.Get();
+    }
+    std::vector<Bytes> synthFile(const std::string& file) { return synthMemoryFile(*plug, dir, file); }
 };
 
+std::vector<std::vector<Bytes>> entriesOf(const std::vector<Bytes>& messages, size_t per)
+{
+    std::vector<std::vector<Bytes>> out;
+    for (size_t i = 0; i + per <= messages.size(); i += per) out.emplace_back(messages.begin() + long(i), messages.begin() + long(i + per));
+    return out;
+}
+
+Bytes tail(const Bytes& b, size_t from) { return Bytes(b.begin() + long(from), b.end()); }
+
 } // namespace
+
+TEST(BankWrite, AProgramBankLandsInTheSynthesizersBankWithItsTextsAndPacing)
+{
+    Library b;
+    const auto entries = entriesOf(bankgen::synthBanks(bankgen::Kind::Programs, 1), 1);
+    b.fill(kPatchFilePrograms, entries);
+    b.plug->patchLibrarian->upperSlot = 9;
+    const auto sent = b.write(2);
+
+    ASSERT_EQ(sent.size(), 128u);
+    for (size_t s = 0; s < sent.size(); ++s) {
+        ASSERT_EQ(sent[s].size(), 297u) << s;
+        EXPECT_EQ((Bytes{sent[s][5], sent[s][6], sent[s][7], sent[s][8], sent[s][9]}), (Bytes{0x20, 0x0F, 0x02, 0x07, uint8_t(s)})) << s;
+        EXPECT_EQ(tail(sent[s], 10), tail(entries[s][0], 10)) << s;
+    }
+    const auto memory = b.synthFile("programs-C.syx");
+    ASSERT_EQ(memory.size(), 128u);
+    for (size_t s = 0; s < memory.size(); ++s) EXPECT_EQ(tail(memory[s], 10), tail(entries[s][0], 10)) << s;
+
+    // All Notes Off's settle, then one period after every message.
+    std::vector<int> expected(129, kPeriod);
+    expected[0] = 50;
+    EXPECT_EQ(b.pauses, expected);
+    EXPECT_EQ(b.lastTexts, std::make_pair(std::string("Writing 99%, please wait.."), std::string("Processed 127/127")));
+    EXPECT_EQ(b.status(), "Data write completed!");
+    std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
+    EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
+}
+
+TEST(BankWrite, ACancelEndsWithTheSlotReachedAndAnEmptyEntryEndsTheWrite)
+{
+    const struct {
+        const char* name;
+        int cancelAtPause, emptyAt;
+        size_t sent;
+        std::string lastWriting, lastProcessed, end;
+    } cases[] = {
+        // Pause 42 follows slot 40's message.
+        {"cancel during slot 40", 42, -1, 41, "Writing 31%, please wait..", "Processed 40/127", "Data write CANCELLED!"},
+        {"empty entry at slot 10", -1, 10, 10, "Writing 7%, please wait..", "Processed 9/127", "Data write completed!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Library b;
+        auto entries = entriesOf(bankgen::synthBanks(bankgen::Kind::Programs, 1), 1);
+        if (c.emptyAt >= 0) entries[size_t(c.emptyAt)].clear();
+        b.fill(kPatchFilePrograms, entries);
+        const auto before = b.synthFile("programs-C.syx");
+        b.onPause = [&](int count, int) {
+            if (count == c.cancelAtPause) b.plug->midiManager->sender->cancelRequested = true;
+        };
+        EXPECT_EQ(b.write(2).size(), c.sent);
+        EXPECT_EQ(b.lastTexts, std::make_pair(c.lastWriting, c.lastProcessed));
+        EXPECT_EQ(b.status(), c.end);
+        const auto after = b.synthFile("programs-C.syx");
+        ASSERT_EQ(after.size(), 128u);
+        for (size_t s = 0; s < 128; ++s)
+            EXPECT_EQ(tail(after[s], 10), s < c.sent ? tail(entries[s][0], 10) : tail(before[s], 10)) << s;
+    }
+}
+
+TEST(BankWrite, PerformancesAndPatternsTakeTheirSlotForms)
+{
+    // Model 21: each performance with its follow-up; a short follow-up and a missing one become the default.
+    Library p([] {
+        synthsim::Options o;
+        o.model = 0x21;
+        return o;
+    }());
+    p.plug->currentModel = 1;
+    auto perfs = entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2);
+    perfs.resize(4);
+    perfs[1][1].resize(25);
+    perfs[1][1].back() = 0xF7;
+    perfs[2].pop_back();
+    p.fill(kPatchFilePerformances, perfs);
+    const auto sent = p.write(1);
+    ASSERT_EQ(sent.size(), 8u);
+    Bytes standIn = PatchInitData::performanceSecondMessage(1);
+    for (size_t s = 0; s < 4; ++s) {
+        const Bytes& perf = sent[2 * s];
+        const Bytes& follow = sent[2 * s + 1];
+        EXPECT_EQ((Bytes{perf[5], perf[6], perf[7], perf[8], perf[9]}), (Bytes{0x21, 0x0F, 0x07, 0x02, uint8_t(s)})) << s;
+        EXPECT_EQ(perf.size(), 383u);
+        EXPECT_EQ(tail(perf, 10), tail(perfs[s][0], 10)) << s;
+        ASSERT_EQ(follow.size(), 27u) << s;
+        EXPECT_EQ((Bytes{follow[7], follow[8], follow[9]}), (Bytes{0x1C, 0x02, uint8_t(s)})) << s;
+        EXPECT_EQ(tail(follow, 10), s == 1 || s == 2 ? tail(standIn, 10) : tail(perfs[s][1], 10)) << s;
+    }
+
+    // Patterns: the 220-byte library form goes as the 204-byte frame.
+    Library t;
+    std::vector<std::vector<Bytes>> patterns(3);
+    for (size_t s = 0; s < patterns.size(); ++s) {
+        Bytes b(220, uint8_t(s + 1));
+        const uint8_t head[] = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x0C, 0x00, uint8_t(s)};
+        std::copy(std::begin(head), std::end(head), b.begin());
+        const char name[] = "Requested Arp***";
+        std::copy(name, name + 16, b.begin() + 203);
+        b.back() = 0xF7;
+        patterns[s] = {b};
+    }
+    t.fill(kPatchFilePatterns, patterns);
+    const auto frames = t.write(0);
+    ASSERT_EQ(frames.size(), 3u);
+    for (size_t s = 0; s < 3; ++s) {
+        ASSERT_EQ(frames[s].size(), 204u);
+        EXPECT_EQ((Bytes{frames[s][7], frames[s][8], frames[s][9], frames[s][203]}), (Bytes{0x0C, 0x00, uint8_t(s), 0xF7}));
+        EXPECT_EQ(Bytes(frames[s].begin() + 10, frames[s].begin() + 203), Bytes(193, uint8_t(s + 1)));
+    }
+}
+
+TEST(BankWrite, DamagedMessagesAreSkippedAndNamesMended)
+{
+    Library b;
+    auto entries = entriesOf(bankgen::synthBanks(bankgen::Kind::Programs, 1), 1);
+    entries.resize(4);
+    entries[0][0][12] = 0x85;            // a name byte: becomes a space
+    entries[1][0][100] = 0x90;           // a data byte: the message is not sent
+    entries[2][0].resize(9);             // too short to carry bank and slot
+    b.fill(kPatchFilePrograms, entries);
+    const auto sent = b.write(0);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0][9], 0);
+    EXPECT_EQ(sent[0][12], ' ');
+    EXPECT_EQ(sent[1][9], 3);
+    EXPECT_EQ(b.status(), "Data write completed!");
+}
 
 TEST(InitTemplates, EachJobFillsTheUpperSlotThroughTheEditorsInput)
 {
