@@ -1,5 +1,5 @@
-// Library data towards the synthesizer: a whole library bank into one of its memory banks
-// (job 5), and the library's init templates (jobs 15 to 17) delivered through the editor's own
+// Library data towards the synthesizer: one library entry through the editor into the
+// synthesizer's edit buffer (job 4), a whole library bank into one of its memory banks (job 5), and the library's init templates (jobs 15 to 17) delivered through the editor's own
 // SysEx input, so an initialised slot is filled by the same path as a slot received from the
 // synthesizer.
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LibrarianPatch.h"
+#include "MIDIMessageManager.h"
 #include "MIDIMessageSender.h"
 #include "PatchFile.h"
 #include "PatchInitData.h"
@@ -34,6 +35,38 @@ constexpr size_t kNameEnd = 26;
 constexpr size_t kTypeAt = sx::kTypeAt;
 
 enum class Kind { Programs, Performances, Patterns };
+
+Kind currentKind(const QOR& q)
+{
+    return q.patternMode ? Kind::Patterns : q.performanceMode ? Kind::Performances : Kind::Programs;
+}
+
+// Messages of an entry a job sends: one, or for performances one at the first model, the
+// follow-up too at the second, and whatever the entry holds otherwise.
+size_t messagesToSend(Kind kind, int model, size_t held)
+{
+    return kind != Kind::Performances ? 1 : model == 0 ? 1 : model == 1 ? 2 : held;
+}
+
+// Job 4: the edit-buffer dumps an entry's stored messages stand for.
+constexpr int kLoadSettleMs = 100;
+constexpr int kPerformanceSendSettleMs = 500;
+constexpr size_t kPartChannelAt = 30; // of part k at 30 + 44k in the performance dump
+constexpr size_t kPartBlock = 44;
+constexpr size_t kStandInFollowUp = 26;
+constexpr size_t kShortestFollowUp = 20;
+
+// The stored form without its bank and slot bytes (from byte 8 on, dropCount of them), cut to
+// the dump's size, header fixed up to type and F7 at its end.
+void toDump(std::vector<uint8_t>& b, uint8_t type, size_t dropAt, size_t dropCount, size_t dumpSize)
+{
+    b[2] = sx::kMakerId[1];
+    b[3] = sx::kMakerId[2];
+    b[kTypeAt] = type;
+    if (b.size() > dumpSize) b.erase(b.begin() + long(dropAt), b.begin() + long(dropAt + dropCount));
+    b.resize(dumpSize, 0x00);
+    b.back() = sx::kEnd;
+}
 
 // The bank that pane shows: 0 the upper pane's bank of the current kind, any other the lower
 // pane's, which is a category or search bank while one of those lists is shown. Under the lock.
@@ -171,7 +204,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
         q.DisplayProcessingIndicator(false);
         return;
     }
-    const Kind kind = q.patternMode ? Kind::Patterns : q.performanceMode ? Kind::Performances : Kind::Programs;
+    const Kind kind = currentKind(q);
     const int model = q.currentModel;
     const int period = q.getTimerValue();
 
@@ -187,7 +220,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
         }
         // An empty entry, or one past the bank's end, ends the write.
         if (entry.messages.empty()) break;
-        const size_t count = kind != Kind::Performances ? 1 : model == 0 ? 1 : model == 1 ? 2 : entry.messages.size();
+        const size_t count = messagesToSend(kind, model, entry.messages.size());
         for (size_t m = 0; m < count; ++m) {
             std::vector<uint8_t> b;
             if (m < entry.messages.size()) {
@@ -218,4 +251,80 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     setLibrarySlot(0);
     if (stopped) return;
     q.showStatus(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
+}
+
+void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part)
+{
+    QOR& q = *controller;
+    q.DisplayProcessingIndicator(true);
+    cancelRequested = false;
+    const Kind kind = currentKind(q);
+    const int model = q.currentModel;
+    // A copy, so the sends and pauses run without the lock.
+    EntryMessages entry;
+    if (PatchLibrarian* lib = q.patchLibrarian) {
+        std::lock_guard<std::recursive_mutex> hold(lib->mLock);
+        if (patch) entry = patch->messages;
+    } else if (patch) {
+        entry = patch->messages;
+    }
+    const size_t count = kind == Kind::Performances && entry.empty() ? 0 : messagesToSend(kind, model, entry.size());
+    bool stopped = false;
+    for (size_t i = 0; i < count && !stopped; ++i) {
+        q.replyArrived = false;
+        // Patterns reach the synthesizer only through the bank write.
+        if (kind == Kind::Patterns) continue;
+        if (i >= 2 || (kind == Kind::Programs && i > 0)) {
+            q.log("LIBRARY SEND: message " + std::to_string(i + 1) + " of the entry is not sent");
+            continue;
+        }
+        std::vector<uint8_t> b;
+        if (i < entry.size()) b.assign(entry[i].bytes.begin(), entry[i].bytes.end());
+        if (kind == Kind::Programs) {
+            if (b.size() < sx::kProgramDumpSize) {
+                q.log("LIBRARY SEND: program of " + std::to_string(b.size()) + " bytes not loaded");
+                continue;
+            }
+            toDump(b, sx::kTypeProgramDump, kSlotAt, 1, sx::kProgramDumpSize);
+            b[kBankAt] = sx::dataByte(part);
+        } else if (i == 0) {
+            if (b.size() < sx::kPerformanceDumpSize) {
+                q.log("LIBRARY SEND: performance of " + std::to_string(b.size()) + " bytes not loaded");
+                continue;
+            }
+            toDump(b, sx::kTypePerformanceDump, kBankAt, 2, sx::kPerformanceDumpSize);
+            // The parts play on channels 0..7 while the library sound is loaded; the entry's own
+            // channels are kept for the performance send.
+            for (size_t k = 0; k < q.savedPartChannels.size(); ++k) {
+                const size_t at = kPartChannelAt + kPartBlock * k;
+                q.savedPartChannels[k] = b[at];
+                if (q.midiManager) q.midiManager->setFromDump(qorid::kMultiPartMIDICh + int(k), double(k));
+                b[at] = uint8_t(k);
+            }
+        } else {
+            if (b.size() < kShortestFollowUp) {
+                const auto& standIn = PatchInitData::performanceSecondMessage(1);
+                b.assign(standIn.begin(), standIn.begin() + long(kStandInFollowUp));
+            }
+            toDump(b, sx::kTypePerformanceFollowUp, kBankAt, 2, sx::kFollowUpSize);
+        }
+        b[sx::kModelAt] = sx::modelByteFor(model);
+        b[sx::kDeviceAt] = sx::dataByte(q.deviceId);
+        q.SetLibrarianRequestActive(false);
+        q.deviceTransferActive = false;
+        deliverToEditor(b);
+        stopped = !pause(kLoadSettleMs);
+    }
+    if (!stopped && kind == Kind::Performances) {
+        q.sendingAllParts = false;
+        q.sendGlobalsFirst = false;
+        sendArrangementToDevice(false, true);
+        stopped = !pause(kPerformanceSendSettleMs);
+    } else if (!stopped && kind == Kind::Programs) {
+        q.deviceTransferActive = true;
+        if (q.midiManager) q.midiManager->performanceRequestActive = false;
+        sendPartToDevice(part, false, true);
+    }
+    if (q.midiManager) q.midiManager->expectingEditDump = false;
+    q.DisplayProcessingIndicator(false);
 }

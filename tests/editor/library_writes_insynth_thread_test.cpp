@@ -302,3 +302,75 @@ TEST(InitTemplates, EachJobFillsTheUpperSlotThroughTheEditorsInput)
         EXPECT_EQ(read.name, entry.name);
     }
 }
+
+// Job 4 for an entry of the upper bank's slot 0, for part.
+std::vector<Bytes> sendEntry(Library& b, int kind, const std::vector<Bytes>& messages, int part)
+{
+    b.fill(kind, {messages});
+    SenderJobRecord r;
+    r.job = kJobSendPatchFromLibrarian;
+    r.part = part;
+    {
+        PatchLibrarian& lib = *b.plug->patchLibrarian;
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        auto& list = kind == kPatchFilePerformances ? lib.multiFiles : kind == kPatchFilePatterns ? lib.patternFiles : lib.singleFiles;
+        r.patch = &list.at(0)->patches.at(0);
+    }
+    b.run(r);
+    return b.plug->copy(b.plug->handed);
+}
+
+TEST(LibrarySend, AProgramIsLoadedIntoTheEditorAndSentFromItsParameters)
+{
+    Library b;
+    Bytes entry = PatchInitData::programMessage(0);
+    const char name[] = "Library Sound 12";
+    std::copy(name, name + 16, entry.begin() + 10);
+    entry[9] = 44;
+    const auto sent = sendEntry(b, kPatchFilePrograms, {entry}, 3);
+
+    EXPECT_STREQ(b.plug->GetParam(kPatchName + 3)->GetDisplayText(0), name);
+    ASSERT_FALSE(sent.empty());
+    const Bytes& dump = sent.back();
+    ASSERT_EQ(dump.size(), 296u);
+    EXPECT_EQ((Bytes{dump[7], dump[8], dump.back()}), (Bytes{0x00, 0x03, 0xF7}));
+    // Every value in range: the editor's dump carries the entry's name and parameters unchanged
+    // (bytes 26 to 30, category and the bytes before the parameters, are the writer's own).
+    EXPECT_EQ(Bytes(dump.begin() + 9, dump.begin() + 25), Bytes(entry.begin() + 10, entry.begin() + 26));
+    EXPECT_EQ(Bytes(dump.begin() + 31, dump.end() - 1), Bytes(entry.begin() + 32, entry.end() - 1));
+    ASSERT_FALSE(b.pauses.empty());
+    EXPECT_EQ(b.pauses[0], 100);
+    EXPECT_FALSE(b.plug->midiManager->expectingEditDump);
+}
+
+TEST(LibrarySend, APerformanceLoadsOnThePartsChannelsAndKeepsTheEntrysOwn)
+{
+    synthsim::Options o;
+    o.model = 0x21;
+    Library b(o);
+    b.plug->currentModel = 1;
+    b.plug->libraryPerformanceTransfer = true; // as the transfer's starter sets it
+    auto entry = entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2).at(0);
+    for (size_t k = 0; k < 8; ++k) entry[0][32 + 44 * k] = uint8_t(15 - k);
+    const auto sent = sendEntry(b, kPatchFilePerformances, entry, 0);
+
+    for (size_t k = 0; k < 8; ++k) {
+        EXPECT_EQ(b.plug->savedPartChannels[k], int(15 - k)) << k;
+        EXPECT_EQ(b.value(kMultiPartMIDICh + int(k)), double(15 - k)) << k;
+    }
+    const Bytes* perf = nullptr;
+    for (const Bytes& m : sent)
+        if (m.size() == 381) perf = &m;
+    ASSERT_NE(perf, nullptr);
+    for (size_t k = 0; k < 8; ++k) EXPECT_EQ((*perf)[30 + 44 * k], k) << k;
+    EXPECT_EQ(std::string(perf->begin() + 8, perf->begin() + 24), std::string(entry[0].begin() + 10, entry[0].begin() + 26));
+}
+
+TEST(LibrarySend, APatternSendsNothingAndOnlyShowsTheOverlay)
+{
+    Library b;
+    Bytes frame = PatchInitData::patternMessage();
+    const auto sent = sendEntry(b, kPatchFilePatterns, {frame}, 2);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(b.plug->copy(b.plug->indicator), (std::vector<Bytes>{Bytes{1}, Bytes{0}}));
+}
