@@ -68,26 +68,6 @@ void toDump(std::vector<uint8_t>& b, uint8_t type, size_t dropAt, size_t dropCou
     b.back() = sx::kEnd;
 }
 
-// The bank that pane shows: 0 the upper pane's bank of the current kind, any other the lower
-// pane's, which is a category or search bank while one of those lists is shown. Under the lock.
-const PatchFile* paneBank(const QOR& q, const PatchLibrarian& lib, int pane)
-{
-    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
-                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
-                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
-                                                                                      : nullptr;
-    int index = lib.upperFileIndex;
-    if (pane != 0) {
-        index = lib.lowerFileIndex;
-        if (q.categoryListShown)
-            list = &lib.categoryFiles;
-        else if (q.searchListShown)
-            list = &lib.searchFiles;
-    }
-    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
-    return (*list)[size_t(index)];
-}
-
 // Brings stored message m of an entry into the form a memory slot takes. False, with the reason,
 // when it is not to be sent: too short, or a status byte inside the message outside the name.
 bool forSlot(std::vector<uint8_t>& b, Kind kind, size_t m, int bank, int slot, const QOR& q, std::string& why)
@@ -198,7 +178,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     const PatchFile* bank = nullptr;
     if (lib) {
         std::lock_guard<std::recursive_mutex> hold(lib->mLock);
-        bank = paneBank(q, *lib, storeMode);
+        bank = q.libraryPaneBank(storeMode);
     }
     if (!pause(kNotesOffSettleMs) || !bank) {
         q.DisplayProcessingIndicator(false);
