@@ -15,6 +15,7 @@
 #include "LibrarianPatch.h"
 #include "MIDIMessageSender.h"
 
+class IControl;
 class IGraphics;
 struct ISysEx;
 class PatchLibrarian;
@@ -121,6 +122,14 @@ public:
     // decodedBits := [byte / 32, bit 4, bit 3, bit 2, byte mod 4].
     void eightBitDecoderWONumTwoAndSixtyFour(int value);
     std::vector<int> decodedBits;
+    // ---- pattern names and single incoming values (MIDIMessageManagerPattern.cpp) ----
+    // A second-family pattern dump gives its name to the part in patternRequestPart; every call
+    // sets dumpTaken.
+    void sysexPatternParse(ISysEx* msg);
+    // Sets the control filed under the five SysEx keys (or the given control) from a received
+    // value; bend ranges arrive offset by 40, part transposes by 16.
+    void getNormalControl(int key1, int key2, int key3, int key4, int key5, int value, bool flagIncoming);
+    void processSysExToUI(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
 
     // ---- incoming controllers (QORIncomingCC.cpp) ----
     // Moves the editor control at the address of one control change (a data entry 6 decoded
@@ -176,6 +185,7 @@ private:
     // when no buffer is armed.
     bool takeIntoLibrary(const ISysEx* msg);
     bool startLibraryProgramJob(const SenderJobRecord& record);
+    void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
     Poco::Thread& threadObject(int thread);
 

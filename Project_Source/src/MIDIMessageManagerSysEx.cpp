@@ -35,6 +35,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
         if (!expectingEditDump) mainTabRefreshPending = false;
     } else if (expectingEditDump) {
         sysexPatchParse(msg);
+        sysexPatternParse(msg);
         sysexMultiParse(msg);
         sysexMultiParsePT2(msg);
         if (performanceRequestActive) mainTabRefreshPending = false;

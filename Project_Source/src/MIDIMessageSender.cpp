@@ -184,10 +184,3 @@ void MIDIMessageSender::sendSequenceRequestSysex() { flashIndicator(); }
 void MIDIMessageSender::sendSingleSequenceRequestSysex() { flashIndicator(); }
 
 void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
-
-// The jobs of the message families that have not landed yet do nothing.
-void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch*, int) {}
-void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
-void MIDIMessageSender::initPerformance() {}
-void MIDIMessageSender::initClassicPatch() {}
-void MIDIMessageSender::initSequence() {}

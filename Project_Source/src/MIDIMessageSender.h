@@ -175,6 +175,8 @@ public:
     void initPerformance();
     void initClassicPatch();
     void initSequence();
+    // Hands message to the controller's SysEx input as if the synthesizer had sent it.
+    void deliverToEditor(std::vector<uint8_t>& message);
     void sendDeviceIdEnquiry();
     void startMIDIClockOutput();
     void sendContinuousMIDIClock();

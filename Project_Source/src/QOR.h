@@ -22,6 +22,7 @@ struct ControlAction;
 class LibrarianViewControl;
 class MIDIMessageManager;
 class PatchLibrarian;
+struct PatchFile;
 class PatchManager;
 class ProgressIndicator;
 class UIConfigManager;
@@ -170,6 +171,10 @@ public:
     void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
     // The pane's bank from firstEntry on into the synthesizer's bank (job 5).
     void storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank);
+    // The bank pane shows (0 the upper pane's of the current kind; else the lower pane's, a
+    // category or search bank while one of those lists is shown), or nullptr. Under the
+    // librarian's lock.
+    PatchFile* libraryPaneBank(int pane) const;
     // The selected slot of the pane the slot view selects in, for the selected part.
     void SendSingleProgramFromLibrarian(bool);
     // The whole bank of the pane the slot view selects in, into the synthesizer's bank.

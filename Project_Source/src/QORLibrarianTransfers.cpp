@@ -30,26 +30,6 @@ constexpr int kPartStepMs = 75;
 constexpr int kRequestDelayMs = 1000;
 constexpr int kSectionResendDelayMs = 100;
 
-// Pane 0 is the upper pane, any other the lower one, which shows a category or search bank
-// while one is listed there.
-PatchFile* paneBank(const QOR& q, PatchLibrarian& lib, int pane)
-{
-    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
-                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
-                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
-                                                                                      : nullptr;
-    int index = lib.upperFileIndex;
-    if (pane != 0) {
-        index = lib.lowerFileIndex;
-        if (q.categoryListShown)
-            list = &lib.categoryFiles;
-        else if (q.searchListShown)
-            list = &lib.searchFiles;
-    }
-    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
-    return (*list)[size_t(index)];
-}
-
 // The pane the slot view selects in: the lower one while no upper slot is selected.
 int selectedPane(const QOR& q)
 {
@@ -65,12 +45,32 @@ void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 
 } // namespace
 
+PatchFile* QOR::libraryPaneBank(int pane) const
+{
+    if (!patchLibrarian) return nullptr;
+    const PatchLibrarian& lib = *patchLibrarian;
+    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
+                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
+                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
+                                                                                      : nullptr;
+    int index = lib.upperFileIndex;
+    if (pane != 0) {
+        index = lib.lowerFileIndex;
+        if (categoryListShown)
+            list = &lib.categoryFiles;
+        else if (searchListShown)
+            list = &lib.searchFiles;
+    }
+    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
+    return (*list)[size_t(index)];
+}
+
 void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
 {
     if (!patchLibrarian || !midiManager || !validPart(part)) return;
     {
         std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
-        PatchFile* bank = paneBank(*this, *patchLibrarian, pane);
+        PatchFile* bank = libraryPaneBank(pane);
         if (!bank) return;
         // Slots past the bank's end are empty slots to the user: the bank becomes whole.
         if (bank->patches.size() < size_t(PatchFile::kBankSize)) bank->patches.resize(PatchFile::kBankSize);

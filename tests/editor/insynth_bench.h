@@ -10,6 +10,7 @@
 #include "support/insynth.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
+#include "tools/synth-sim/syxfile.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,19 @@
 
 namespace insynthtest
 {
+
+// The messages of one of the in-process synthesizer's memory files (say "programs-C.syx"), as
+// it dumps them into folder/synth.
+inline std::vector<std::vector<uint8_t>> synthMemoryFile(testsupport::InSynthQOR& plug, const testsupport::TempDir& folder,
+                                                         const std::string& file)
+{
+    std::ostringstream out;
+    plug.session.runCommand("dump " + folder.file("synth"), out);
+    synthsim::SplitResult split;
+    std::string error;
+    EXPECT_TRUE(synthsim::readSyxFile(folder.file("synth/" + file), split, error)) << error;
+    return split.messages;
+}
 
 using namespace qorid;
 

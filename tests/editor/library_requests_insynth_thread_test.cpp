@@ -7,6 +7,7 @@
 #include "kit/kitstring.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IParam.h"
+#include "insynth_bench.h"
 #include "support/bankgen.h"
 #include "support/insynth.h"
 #include "support/tempdir.h"
@@ -118,12 +119,7 @@ struct Bench {
     // The simulator's memory as it would dump it.
     std::vector<Bytes> synthBank(const std::string& file)
     {
-        std::ostringstream out;
-        plug->session.runCommand("dump " + dir.file("synth"), out);
-        synthsim::SplitResult split;
-        std::string error;
-        EXPECT_TRUE(synthsim::readSyxFile(dir.file("synth/" + file), split, error)) << error;
-        return split.messages;
+        return insynthtest::synthMemoryFile(*plug, dir, file);
     }
     PatchFile& upper() { return *plug->patchLibrarian->singleFiles[0]; }
     PatchFile& upperMultis() { return *plug->patchLibrarian->multiFiles[0]; }

@@ -138,3 +138,8 @@ if(TARGET editor_program_change_jack_test)
   target_link_libraries(editor_program_change_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_program_change_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# The library writes play into the in-process synthesizer from the bundle's editor.
+if(TARGET editor_library_writes_insynth_thread_test)
+  add_dependencies(editor_library_writes_insynth_thread_test QORBundle)
+  target_link_libraries(editor_library_writes_insynth_thread_test PRIVATE synth_sim_core)
+endif()

@@ -40,15 +40,16 @@ struct Worker : testing::Test {
 TEST_F(Worker, JobsWithNothingToSendOnlyFlashTheIndicatorAndJobThreeEndsTheSend)
 {
     const Bytes on{1}, off{0};
-    // The starts of the sending jobs (0, 2, 3, 4, 5) set sendInProgress; 4 and 5 leave it set.
-    // Job 2 sends a program dump and has tests of its own.
+    // The starts of the sending jobs (0, 2, 3, 4, 5) set sendInProgress; 5 leaves it set.
+    // Jobs 2 and 4 send a program dump and have tests of their own; job 5 without a bank to
+    // write only flashes the indicator.
     const struct {
         int job;
         std::vector<Bytes> indicator;
         bool sendingBefore, sendingAfter;
     } cases[] = {{3, {on, off}, true, false},  {8, {on, off}, true, true}, {13, {on, off}, true, true},
                  {14, {on, off}, true, true},  {19, {}, true, true},       {23, {}, true, true},
-                 {0, {on, off}, false, false}, {4, {}, false, true},       {5, {}, false, true},
+                 {0, {on, off}, false, false}, {5, {on, off}, true, true},
                  {8, {on, off}, false, false}, {-1, {}, false, false}};
     for (const auto& c : cases) {
         plug->indicator.clear();
