@@ -276,4 +276,4 @@ void Wapi_vQOR_ODlistviewcell::drawInteriorWithFrame(NSRect frame, NSView* view)
     ReleaseDC(wapiHandle(view), dc);
 }
 
-WAPI_TABLE_REPAINT_PROPAGATION(Wapi_vQOR_listview, NSTableView)
+WAPI_REPAINT_PROPAGATION(Wapi_vQOR_listview, NSTableView)

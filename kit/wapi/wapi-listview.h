@@ -360,17 +360,6 @@ class Wapi_vQOR_progind : public NSProgressIndicator, public WapiMessageTarget {
   int mTag = 0;
 };
 
-// The marking of enclosing layer views that every control class of the layer does.
-#define WAPI_TABLE_REPAINT_PROPAGATION(Class, Base) \
-  void Class::setNeedsDisplay(bool flag) {          \
-    Base::setNeedsDisplay(flag);                    \
-    if (flag) wapiMarkDirtyDescendant(this);        \
-  }                                                 \
-  void Class::setNeedsDisplayInRect(NSRect rect) {  \
-    Base::setNeedsDisplayInRect(rect);              \
-    wapiMarkDirtyDescendant(this);                  \
-  }
-
 // Colour words 0x00RRGGBB as calibrated colours (autoreleased).
 NSColor* wapiColourFromWord(int colour);
 

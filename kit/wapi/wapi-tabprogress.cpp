@@ -23,8 +23,8 @@ void Wapi_vQOR_tabview::tabViewDidSelectTabViewItem(NSTabView*, NSTabViewItem*) 
   SendMessage(mDest, WM_NOTIFY, WPARAM(mTag), LPARAM(&nm));
 }
 
-WAPI_TABLE_REPAINT_PROPAGATION(Wapi_vQOR_tabview, NSTabView)
-WAPI_TABLE_REPAINT_PROPAGATION(Wapi_vQOR_progind, NSProgressIndicator)
+WAPI_REPAINT_PROPAGATION(Wapi_vQOR_tabview, NSTabView)
+WAPI_REPAINT_PROPAGATION(Wapi_vQOR_progind, NSProgressIndicator)
 
 LRESULT Wapi_vQOR_progind::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {

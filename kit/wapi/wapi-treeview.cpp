@@ -183,7 +183,7 @@ class Wapi_vQOR_treeview : public NSOutlineView, public NSOutlineViewDataSource,
 };
 
 NS_STANDIN_CLASS_IMPL(Wapi_vQOR_treeview, NSOutlineView)
-WAPI_TABLE_REPAINT_PROPAGATION(Wapi_vQOR_treeview, NSOutlineView)
+WAPI_REPAINT_PROPAGATION(Wapi_vQOR_treeview, NSOutlineView)
 
 namespace {
 
