@@ -5,6 +5,7 @@
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
+#include "sim_jack_support.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
 #include "tools/synth-sim/syxfile.h"
@@ -102,17 +103,7 @@ struct Rig {
         }));
         waitIdle(q);
     }
-    std::vector<Bytes> synthBank(const std::string& file)
-    {
-        sim.command("dump " + simDir.file("memory"));
-        std::string line;
-        while (sim.readLine(line, 5000) && line.rfind("ok dump", 0) != 0 && line.rfind("error", 0) != 0) {
-        }
-        synthsim::SplitResult split;
-        std::string error;
-        EXPECT_TRUE(synthsim::readSyxFile(simDir.file("memory/" + file), split, error)) << error;
-        return split.messages;
-    }
+    std::vector<Bytes> synthBank(const std::string& file) { return simjack::memoryFile(sim, simDir.file("memory"), file); }
     // Job 12 for bank at the given poll period entry; the seconds it took.
     double bank(int bank, int timerEntry)
     {

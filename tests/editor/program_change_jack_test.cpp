@@ -42,16 +42,7 @@ struct Rig {
         if (started) sim.stop();
     }
     // What reached the simulator since the last call, without the set-up's messages.
-    std::vector<synthsim::RecordLine> arrived()
-    {
-        usleep(300 * 1000);
-        std::vector<synthsim::RecordLine> out;
-        const auto lines = synthsim::readRecordFile(record);
-        for (size_t i = seen; i < lines.size(); ++i)
-            if (lines[i].direction == "in") out.push_back(lines[i]);
-        seen = lines.size();
-        return out;
-    }
+    std::vector<synthsim::RecordLine> arrived() { return simjack::arrived(record, seen); }
 
     testsupport::TempDir simDir;
     std::string record = simDir.file("record.txt");

@@ -6,9 +6,12 @@
 #include "Project_Source/src/QORParams.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
+#include "tools/synth-sim/syxfile.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <cstdint>
 
 #include <algorithm>
 #include <string>
@@ -44,6 +47,32 @@ inline bool waitIdle(QOR& q)
 {
     for (int i = 0; i < 10000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
     return q.midiManager->threadIdle(kJobThread);
+}
+
+// What reached the simulator after the first seen lines of its record; seen moves past them.
+inline std::vector<synthsim::RecordLine> arrived(const std::string& record, size_t& seen)
+{
+    usleep(300 * 1000);
+    std::vector<synthsim::RecordLine> out;
+    const auto lines = synthsim::readRecordFile(record);
+    for (size_t i = seen; i < lines.size(); ++i)
+        if (lines[i].direction == "in") out.push_back(lines[i]);
+    seen = lines.size();
+    return out;
+}
+
+// One file of the simulator's memory, dumped into folder.
+inline std::vector<std::vector<uint8_t>> memoryFile(synthsim::SimProcess& sim, const std::string& folder,
+                                                    const std::string& file)
+{
+    sim.command("dump " + folder);
+    std::string line;
+    while (sim.readLine(line, 5000) && line.rfind("ok dump", 0) != 0 && line.rfind("error", 0) != 0) {
+    }
+    synthsim::SplitResult split;
+    std::string error;
+    EXPECT_TRUE(synthsim::readSyxFile(folder + "/" + file, split, error)) << error;
+    return split.messages;
 }
 
 } // namespace simjack
