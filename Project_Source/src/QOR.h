@@ -20,6 +20,16 @@ class IControl;
 class ITextControl;
 struct ControlAction;
 class LibrarianViewControl;
+class LeftPatchPopupMenu;
+class RightPatchPopupMenu;
+class LeftPerfPopupMenu;
+class RightPerfPopupMenu;
+class LeftPatternPopupMenu;
+class RightPatternPopupMenu;
+class RightCategoryPopupMenu;
+class RightSearchPopupMenu;
+class ProgramNumberPopupMenu;
+class BankNumberPopupMenu;
 class MIDIMessageManager;
 class PatchLibrarian;
 struct PatchFile;
@@ -261,6 +271,8 @@ public:
     std::array<int32_t, kPartSlots> partOrder{};
     std::array<int32_t, 8> savedPartChannels{};
     std::vector<int32_t> randomTable = std::vector<int32_t>(kRandomTableSize, 0);
+    // The bank file last chosen in a folder menu, per pane and kind. Menu rebuilds run on other
+    // threads too: read and write them under the librarian's lock.
     std::string upperProgramFileName, upperProgramFolderName, lowerProgramFileName, lowerProgramFolderName;
     std::string upperPerformanceFileName, upperPerformanceFolderName, lowerPerformanceFileName,
         lowerPerformanceFolderName;
@@ -286,6 +298,17 @@ public:
     IControl* cancelRequestSwitch1 = nullptr;
     IControl* cancelRequestSwitch2 = nullptr;
     LibrarianViewControl* librarianView = nullptr;
+    // The librarian menus, each alone in its layer (kept in namedLayers under its name).
+    LeftPatchPopupMenu* mLeftPatchMenu = nullptr;
+    RightPatchPopupMenu* mRightPatchMenu = nullptr;
+    LeftPerfPopupMenu* mLeftPerfMenu = nullptr;
+    RightPerfPopupMenu* mRightPerfMenu = nullptr;
+    RightCategoryPopupMenu* mRightCategoryMenu = nullptr;
+    RightSearchPopupMenu* mRightSearchMenu = nullptr;
+    LeftPatternPopupMenu* mLeftPatternMenu = nullptr;
+    RightPatternPopupMenu* mRightPatternMenu = nullptr;
+    ProgramNumberPopupMenu* programNumberMenu = nullptr;
+    BankNumberPopupMenu* bankNumberMenu = nullptr;
     ControlLayer* progressLayer = nullptr;
     ControlAction* overrideTempoAction = nullptr;
     ControlAction* quickTabAction = nullptr;
@@ -305,6 +328,8 @@ private:
     void buildProgressOverlay(int width, int height);
     void keepFirstControls();
     void buildBankLists();
+    // Makes the librarian menu of layer id in its own layer (start-up step 15b).
+    void attachLibrarianMenu(int layerId);
     void setStartControls();
     void setFilterSwitches();
     void refreshControls();

@@ -7,6 +7,7 @@
 
 #include "BankDisplayNames.h"
 #include "ControlAction.h"
+#include "LibrarianFolderMenus.h"
 #include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "QOR.h"
@@ -122,6 +123,38 @@ constexpr SwitchRow kSwitchRows[] = {
 static_assert(kMIDIFilterHWSEPassThrough - kMIDIFilterDAWCCPassThrough + 1 == QOR::kMidiFilterCount,
               "one filter field per filter switch");
 
+// The librarian menus, each alone in a layer of its own, in the order of their ids; the
+// rectangle is in unscaled editor pixels.
+struct LibrarianMenuRow {
+    int layerId;
+    const char* layerName;
+    int left, top, right, bottom;
+    bool shown;
+    IControl* (*make)(QOR& q, IRECT r);
+};
+const LibrarianMenuRow kLibrarianMenuRows[] = {
+    {70, "UPPERPOPUPMENU", 379, 188, 795, 207, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mLeftPatchMenu = new LeftPatchPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {71, "LOWERPOPUPMENU", 379, 461, 795, 480, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mRightPatchMenu = new RightPatchPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {72, "LeftPerformancePopupMenu", 379, 188, 795, 207, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mLeftPerfMenu = new LeftPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {73, "RightPerformancePopupMenu", 379, 461, 795, 480, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mRightPerfMenu = new RightPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {75, "RightPatchPopupMenu", 379, 461, 795, 480, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.mRightCategoryMenu = new RightCategoryPopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
+    {78, "RightSearchPopupMenu", 394, 461, 795, 480, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mRightSearchMenu = new RightSearchPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {81, "LeftPatternPopupMenu", 379, 188, 795, 207, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.mLeftPatternMenu = new LeftPatternPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {82, "RightPatternPopupMenu", 379, 461, 795, 480, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.mRightPatternMenu = new RightPatternPopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
+};
+
 } // namespace
 
 ControlLayer* QOR::keptLayer(const std::string& name) const
@@ -221,8 +254,24 @@ void QOR::buildBankLists()
         if (!banks.empty() && at >= 0.0 && at < double(banks.size())) *folder = banks[size_t(at)]->folderName;
     };
     fill(kPatchSelectionListUpper, "Bank Selection List 1", &upperBankName, &upperBankFolder);
+    attachLibrarianMenu(70);
     fill(kPatchSelectionListLower, "Bank Selection List 2", &lowerBankName, &lowerBankFolder);
+    for (int id = 71; id <= 82; ++id) attachLibrarianMenu(id);
     log("Librarian menus attached");
+}
+
+void QOR::attachLibrarianMenu(int layerId)
+{
+    for (const LibrarianMenuRow& row : kLibrarianMenuRows) {
+        if (row.layerId != layerId) continue;
+        auto* layer = new ControlLayer(row.layerId, row.layerName);
+        const IRECT r(int(row.left * uiScale), int(row.top * uiScale), int(row.right * uiScale),
+                      int(row.bottom * uiScale));
+        layer->controls.Add(row.make(*this, r));
+        GetGUI()->AttachLayer(layer);
+        layer->Hide(!row.shown);
+        namedLayers[row.layerName] = layer;
+    }
 }
 
 void QOR::setAsUserInput(int paramId, double value)
