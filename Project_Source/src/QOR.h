@@ -203,6 +203,29 @@ public:
     void stepProgram(int part, bool up, int value);
     void overwriteBank(int value);
 
+    // ---- librarian selection menus, mode change and import (QORLibrarianMenus.cpp,
+    //      QORLibrarianView.cpp, QORImport.cpp); main thread unless said otherwise ----
+    // The library's lists of bank files, as the bank-list parameters name them.
+    enum BankListSelector {
+        kBankListPrograms = 0,
+        kBankListCategories = 1,
+        kBankListPerformances = 2,
+        kBankListPatterns = 3,
+        kBankListSearchResults = 4,
+    };
+    // The bank-list parameters that list feeds with texts, or with reset those it resets, in the
+    // order of the reset; none for a list outside 0..4.
+    static std::vector<int> bankListParams(int list, bool reset);
+    // The display names of fileNames, in order, become the texts 0, 1, ... of each parameter of
+    // paramIds; each shortened name is logged once.
+    void setBankListTexts(const std::vector<std::string>& fileNames, const std::vector<int>& paramIds);
+    // The texts of the parameters list feeds, from the library's list; texts past its end stay.
+    void rebuildBankListTexts(int list);
+    // Asks for a Standard MIDI (mid) or SysEx file and copies it into the library root under its
+    // own name, or the next free one. True when a file was written; the library shows it after
+    // its next scan.
+    bool saveImportedFile(bool mid);
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;

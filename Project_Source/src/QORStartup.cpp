@@ -235,20 +235,14 @@ void QOR::buildProgressOverlay(int width, int height)
 void QOR::buildBankLists()
 {
     const std::vector<PatchFile*>& banks = patchLibrarian->singleFiles;
+    std::vector<std::string> fileNames;
+    for (const PatchFile* bank : banks) fileNames.push_back(bank->fileName);
     auto fill = [&](int paramId, const char* listName, std::string* name, std::string* folder) {
         IParam* param = GetParam(paramId);
         // The layout's placeholder words go: the list is the library's alone.
         param->ResetDisplayTexts();
         param->InitEnum(listName, 0, int(banks.size()), "", "", -1, -1);
-        BankDisplayNames names;
-        for (size_t i = 0; i < banks.size(); ++i) {
-            bool shortened = false;
-            const std::string shown = names.next(banks[i]->fileName, &shortened);
-            param->SetDisplayText(int(i), shown.c_str());
-            if (shortened)
-                log("PATCH LIBRARIAN: Filename " + banks[i]->fileName + " RENAMED TO " + shown +
-                    " Because the filename was too long to fit in plug-in display!");
-        }
+        setBankListTexts(fileNames, {paramId});
         *name = param->GetDisplayText(0);
         const double at = param->Value();
         if (!banks.empty() && at >= 0.0 && at < double(banks.size())) *folder = banks[size_t(at)]->folderName;
