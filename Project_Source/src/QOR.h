@@ -221,6 +221,18 @@ public:
     void setBankListTexts(const std::vector<std::string>& fileNames, const std::vector<int>& paramIds);
     // The texts of the parameters list feeds, from the library's list; texts past its end stay.
     void rebuildBankListTexts(int list);
+    // The texts of the current mode's list, then both grid columns reloaded.
+    void ResetPatchSelectionMenus();
+    // The folder menus of the current mode rebuilt, each checking its pane's remembered bank
+    // file; a pane whose bank that moves is reloaded.
+    void refreshPopUpMenus();
+    // The library rescanned when asked, kind's first bank file in both panes, the grid
+    // reloaded; for a list 0..4 its bank-list parameters reset and refilled and the menus
+    // refreshed.
+    void patchTypeChanged(int kind, int list, bool rescan);
+    // 0 the upper grid column, 1 the lower, 2 both are reloaded and drawn once more; any other
+    // value does nothing. Any thread.
+    void updatePatchLibrarianView(int which);
     // Asks for a Standard MIDI (mid) or SysEx file and copies it into the library root under its
     // own name, or the next free one. True when a file was written; the library shows it after
     // its next scan.
@@ -351,6 +363,11 @@ private:
     void buildProgressOverlay(int width, int height);
     void keepFirstControls();
     void buildBankLists();
+    // patchTypeChanged's steps for a list 0..4: its bank-list parameters emptied and set to
+    // 0, both selection controls to 0 as user input, the texts rebuilt, the menus refreshed.
+    void resetBankLists(int list);
+    // After a rescan: the menus that keep the tree they were made with are built anew.
+    void rebuildMenusAfterRescan();
     // Makes the librarian menu of layer id in its own layer (start-up step 15b).
     void attachLibrarianMenu(int layerId);
     void setStartControls();

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "BankDisplayNames.h"
+#include "LibrarianFolderMenus.h"
 #include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "QOR.h"
@@ -71,4 +72,53 @@ void QOR::rebuildBankListTexts(int list)
         for (const PatchFile* bank : patchLibrarian->*kBankListRows[list].files) fileNames.push_back(bank->fileName);
     }
     setBankListTexts(fileNames, bankListParams(list, false));
+}
+void QOR::ResetPatchSelectionMenus()
+{
+    rebuildBankListTexts(patternMode ? kBankListPatterns : performanceMode ? kBankListPerformances : kBankListPrograms);
+    updatePatchLibrarianView(2);
+}
+
+void QOR::refreshPopUpMenus()
+{
+    // The menus of the mode, each with the remembered pair of its pane; pattern mode wins.
+    struct Refresh {
+        FolderPopupMenu* menu;
+        const std::string QOR::*fileName;
+        const std::string QOR::*folderName;
+    };
+    std::vector<Refresh> refreshes;
+    if (patternMode) {
+        refreshes = {{mLeftPatternMenu, &QOR::upperPatternFileName, &QOR::upperPatternFolderName},
+                     {mRightPatternMenu, &QOR::lowerPatternFileName, &QOR::lowerPatternFolderName}};
+    } else if (performanceMode) {
+        refreshes = {{mLeftPerfMenu, &QOR::upperPerformanceFileName, &QOR::upperPerformanceFolderName},
+                     {mRightPerfMenu, &QOR::lowerPerformanceFileName, &QOR::lowerPerformanceFolderName}};
+    } else {
+        FolderPopupMenu* lower = categoryListShown ? static_cast<FolderPopupMenu*>(mRightCategoryMenu)
+                                 : searchListShown ? static_cast<FolderPopupMenu*>(mRightSearchMenu)
+                                                   : static_cast<FolderPopupMenu*>(mRightPatchMenu);
+        refreshes = {{lower, &QOR::lowerProgramFileName, &QOR::lowerProgramFolderName}};
+    }
+    if (!patchLibrarian) return;
+    int upperBefore = 0, lowerBefore = 0;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    {
+        // The remembered pairs are written by menu choices on other threads too.
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        upperBefore = patchLibrarian->upperFileIndex;
+        lowerBefore = patchLibrarian->lowerFileIndex;
+        for (const Refresh& r : refreshes) pairs.emplace_back(this->*r.fileName, this->*r.folderName);
+    }
+    for (size_t i = 0; i < refreshes.size(); ++i)
+        if (refreshes[i].menu)
+            refreshes[i].menu->refreshFolderStructure(patchLibrarian, this, 0, pairs[i].first, pairs[i].second);
+    // A refresh that moved a pane's bank leaves that pane to be reloaded.
+    bool upperMoved = false, lowerMoved = false;
+    {
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        upperMoved = patchLibrarian->upperFileIndex != upperBefore;
+        lowerMoved = patchLibrarian->lowerFileIndex != lowerBefore;
+    }
+    if (upperMoved || lowerMoved) updatePatchLibrarianView(upperMoved && lowerMoved ? 2 : upperMoved ? 0 : 1);
 }

@@ -1,5 +1,7 @@
 // The controller's librarian operations over a generated library: the bank-list texts, the mode
 // change and the import of patch files.
+#include "Project_Source/src/LibrarianFolderMenus.h"
+#include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchFile.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QOR.h"
@@ -8,6 +10,7 @@
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
 #include "support/bankgen.h"
+#include "support/insynth.h"
 
 #include <gtest/gtest.h>
 
@@ -242,4 +245,270 @@ TEST_F(Import, ACancelOrAFailureLeavesTheLibraryAsItWasAndSaysWhy)
                   "FILE IMPORTER: cannot read " + source.path + ": not a regular file",
                   "FILE IMPORTER: cannot write " + root() + "/Big.syx: File too large",
               }));
+}
+
+// ---- mode change ----
+
+namespace
+{
+
+// 128 programs named prefix and their slot ("Up 007").
+Bytes namedPrograms(const std::string& prefix, uint32_t seed)
+{
+    std::vector<Bytes> messages;
+    for (int slot = 0; slot < 128; ++slot) {
+        char name[17];
+        std::snprintf(name, sizeof name, "%s %03d", prefix.c_str(), slot);
+        messages.push_back(bankgen::makeDump(Kind::Programs, 0x20, 0, name, uint8_t(slot % 5), seed + uint32_t(slot)));
+    }
+    return bankgen::rawFile(messages);
+}
+
+// The controller with every parameter handed to its handling recorded.
+class ModeQOR : public QOR
+{
+public:
+    ModeQOR() : QOR(IPluginInstanceInfo()) {}
+    void OnParamChange(int idx) override
+    {
+        handled.push_back(idx);
+        QOR::OnParamChange(idx);
+    }
+    std::vector<int> handled;
+};
+
+struct Mode : testing::Test {
+    Mode()
+    {
+        bankgen::writeFile(dir.file("QOR Editor LOG.txt"), Bytes{});
+        mkdir(dir.file("Patches").c_str(), 0755);
+        const std::pair<const char*, Bytes> files[] = {
+            {"Patches/B progs.syx", namedPrograms("Bee", 1)},
+            {"Patches/C progs.syx", namedPrograms("Cee", 2)},
+            {"Patches/perf 1.syx", rawBank(Kind::Performances, 3)},
+            {"Patches/perf 2.syx", rawBank(Kind::Performances, 4)},
+            {"Patches/pat.syx", rawBank(Kind::Patterns, 5)},
+        };
+        for (const auto& [name, bytes] : files) bankgen::writeFile(dir.file(name), bytes);
+        q = testsupport::makeFromBundle<ModeQOR>(dir.path);
+        lib = q->patchLibrarian;
+        lib->createNewSearchPatchFiles("Bee 01");
+    }
+    // Every bank-list parameter holds two old texts at value 1, the panes the second bank.
+    void markLists()
+    {
+        for (int id : allBankLists()) {
+            IParam* param = q->GetParam(id);
+            param->ResetDisplayTexts();
+            param->SetDisplayText(0, "old 0");
+            param->SetDisplayText(1, "old 1");
+            param->Set(1.0);
+        }
+        for (IControl* control : {q->upperSelectionControl, q->lowerSelectionControl}) control->SetValueFromPlug(1.0);
+        lib->upperFileIndex = lib->lowerFileIndex = 1;
+        q->handled.clear();
+    }
+    // A cell's text without the blanks that pad a name to 16 characters.
+    std::string cell(LibrarianViewControl::Pane pane, int slot) const
+    {
+        std::string text = q->librarianView->cellText(pane, slot);
+        text.erase(text.find_last_not_of(' ') + 1);
+        return text;
+    }
+    std::string upperCell(int slot) const { return cell(LibrarianViewControl::kUpperPane, slot); }
+    std::string lowerCell(int slot) const { return cell(LibrarianViewControl::kLowerPane, slot); }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<ModeQOR> q;
+    PatchLibrarian* lib = nullptr;
+};
+
+} // namespace
+
+TEST_F(Mode, AModeChangeResetsExactlyTheListsOfItsListAndRefillsThemFromTheLibrary)
+{
+    const struct {
+        int kind, list;
+        std::vector<PatchFile*>* banks;
+        bool upper, left, right; // the lower list and both performance lists are always reset
+    } rows[] = {
+        {0, QOR::kBankListPrograms, &lib->singleFiles, true, true, true},
+        {0, QOR::kBankListCategories, &lib->categoryFiles, false, false, true},
+        {1, QOR::kBankListPerformances, &lib->multiFiles, true, false, false},
+        {2, QOR::kBankListPatterns, &lib->patternFiles, true, true, true},
+        {0, QOR::kBankListSearchResults, &lib->searchFiles, false, false, true},
+    };
+    const std::vector<std::string> old{"old 0", "old 1"};
+    for (const auto& row : rows) {
+        markLists();
+        q->patchTypeChanged(row.kind, row.list, false);
+        EXPECT_EQ(lib->currentKind, row.kind);
+        EXPECT_EQ(lib->upperFileIndex + lib->lowerFileIndex, 0);
+        const std::vector<std::string> names = fileNames(*row.banks);
+        auto expect = [&](int id, bool reset, bool filled) {
+            const IParam* param = q->GetParam(id);
+            EXPECT_EQ(textsOf(param), reset ? (filled ? names : std::vector<std::string>{}) : old)
+                << "list " << row.list << " parameter " << id;
+            // The upper list follows its control to 0 even where it is not reset.
+            EXPECT_EQ(param->Value(), reset || id == kPatchSelectionListUpper ? 0.0 : 1.0)
+                << "list " << row.list << " parameter " << id;
+        };
+        const bool performances = row.list == QOR::kBankListPerformances;
+        expect(kPatchSelectionListUpper, row.upper, true);
+        expect(kPatchSelectionListLower, true, true);
+        for (int p = 0; p < 8; ++p) {
+            expect(kCurrentOpenPatchBankL + p, row.left, true);
+            expect(kCurrentOpenPatchBankR + p, row.right, true);
+        }
+        expect(kCurrentOpenPerfBankL, true, performances);
+        expect(kCurrentOpenPerfBankR, true, performances);
+        // Both selection controls went to 0 as user input: the parameter handling runs where
+        // that moved a value the reset had left.
+        EXPECT_EQ(q->handled, row.upper ? std::vector<int>{} : std::vector<int>{kPatchSelectionListUpper}) << row.list;
+        EXPECT_EQ(q->upperSelectionControl->GetValue() + q->lowerSelectionControl->GetValue(), 0.0);
+    }
+
+    // A list outside 0..4: kind and panes set and the grid reloaded, nothing else.
+    markLists();
+    q->patchTypeChanged(0, 7, false);
+    EXPECT_EQ(lib->currentKind, 0);
+    EXPECT_EQ(lib->upperFileIndex + lib->lowerFileIndex, 0);
+    EXPECT_EQ(upperCell(7), "Bee 007");
+    for (int id : allBankLists()) {
+        EXPECT_EQ(textsOf(q->GetParam(id)), old) << id;
+        EXPECT_EQ(q->GetParam(id)->Value(), 1.0) << id;
+    }
+    EXPECT_TRUE(q->handled.empty());
+}
+
+TEST_F(Mode, AnEmptyListLeavesItsListsAtZeroWithoutTextsAndStillRefreshesTheMenus)
+{
+    lib->patternFiles.clear();
+    q->patternMode = true;
+    const auto before = q->mLeftPatternMenu->menus();
+    markLists();
+    q->patchTypeChanged(2, QOR::kBankListPatterns, false);
+    for (int id : {int(kPatchSelectionListUpper), int(kPatchSelectionListLower), kCurrentOpenPatchBankL + 3}) {
+        EXPECT_EQ(q->GetParam(id)->GetNDisplayTexts(), 0) << id;
+        EXPECT_EQ(q->GetParam(id)->Value(), 0.0) << id;
+    }
+    EXPECT_NE(q->mLeftPatternMenu->menus(), before);
+}
+
+TEST_F(Mode, ARescanShowsAFileAddedOnDiskInTheGridAndInTheUpperProgramMenu)
+{
+    bankgen::writeFile(dir.file("Patches/A new.syx"), namedPrograms("Ay", 9));
+    q->patchTypeChanged(0, QOR::kBankListPrograms, true);
+    EXPECT_EQ(fileNames(lib->singleFiles), (std::vector<std::string>{"A new.syx", "B progs.syx", "C progs.syx"}));
+    EXPECT_EQ(upperCell(0), "Ay 000");
+    EXPECT_EQ(lowerCell(127), "Ay 127");
+    EXPECT_EQ(lib->retiredBankCount(), 0u) << "no job ran: the dropped banks are freed";
+
+    // The upper program menu lists the new file and takes it as the upper bank when chosen.
+    cf_standin::Presenter script;
+    cf_standin::Presenter* old = cf_standin::setPresenter(&script);
+    q->GetGUI()->OpenWindow(nullptr);
+    script.menuAnswers = {{2}, {0}};
+    q->mLeftPatchMenu->OnMouseDown(400, 190, nullptr);
+    EXPECT_EQ(lib->upperFileIndex, 2);
+    q->mLeftPatchMenu->OnMouseDown(400, 190, nullptr);
+    q->GetGUI()->CloseWindow();
+    cf_standin::setPresenter(old);
+    ASSERT_EQ(script.menus.size(), 2u);
+    EXPECT_EQ(cf_standin::MenuLine(script.menus[0]), "*A new.syx | B progs.syx | C progs.syx");
+    EXPECT_EQ(lib->upperFileIndex, 0);
+}
+
+TEST_F(Mode, OnlyZeroOneAndTwoReloadTheGrid)
+{
+    q->patchTypeChanged(0, QOR::kBankListPrograms, false);
+    lib->singleFiles[0]->patches[5].name = "Renamed";
+    lib->lowerFileIndex = 1;
+    const struct {
+        int which;
+        const char *upper, *lower;
+        bool again;
+    } rows[] = {
+        {3, "Bee 005", "Bee 005", false},
+        {-1, "Bee 005", "Bee 005", false},
+        {1, "Bee 005", "Cee 005", true},
+        {0, "Renamed", "Cee 005", true},
+    };
+    for (const auto& row : rows) {
+        q->librarianView->SetClean();
+        q->librarianView->SetClean();
+        q->updatePatchLibrarianView(row.which);
+        EXPECT_EQ(upperCell(5), row.upper) << row.which;
+        EXPECT_EQ(lowerCell(5), row.lower) << row.which;
+        EXPECT_EQ(q->librarianView->GetRedrawAgain(), row.again) << row.which;
+    }
+}
+
+TEST_F(Mode, TheMenuRefreshTakesTheMenusOfTheModeWithTheirRememberedBanksAndReloadsAMovedPane)
+{
+    lib->createNewSearchPatchFiles("Cee");
+    q->lowerProgramFileName = "C progs.syx";
+    q->upperPerformanceFileName = q->lowerPerformanceFileName = "perf 2.syx";
+    q->lowerProgramFolderName = q->upperPerformanceFolderName = q->lowerPerformanceFolderName = "Patches";
+    const std::vector<FolderPopupMenu*> menus{q->mLeftPatchMenu,   q->mRightPatchMenu,    q->mLeftPerfMenu,
+                                              q->mRightPerfMenu,   q->mRightCategoryMenu, q->mRightSearchMenu,
+                                              q->mLeftPatternMenu, q->mRightPatternMenu};
+    const struct {
+        bool performance, pattern, category, search;
+        std::vector<FolderPopupMenu*> refreshed;
+        int kind, upper, lower; // the pane indexes after
+        const char *upperCell, *lowerCell;
+    } rows[] = {
+        {false, false, false, false, {q->mRightPatchMenu}, 0, 0, 1, "Bee 000", "Cee 000"},
+        {false, false, true, true, {q->mRightCategoryMenu}, 0, 0, 0, "Bee 000", nullptr},
+        {false, false, false, true, {q->mRightSearchMenu}, 0, 0, 0, "Bee 000", nullptr},
+        {true, false, false, false, {q->mLeftPerfMenu, q->mRightPerfMenu}, 1, 1, 1, "GenPerf 000", "GenPerf 000"},
+        {true, true, false, false, {q->mLeftPatternMenu, q->mRightPatternMenu}, 2, 0, 0, "", ""},
+    };
+    for (const auto& row : rows) {
+        q->performanceMode = row.performance;
+        q->patternMode = row.pattern;
+        q->categoryListShown = row.category;
+        q->searchListShown = row.search;
+        q->patchTypeChanged(row.kind, 99, false);
+        std::vector<std::shared_ptr<FolderMenuSet>> before;
+        for (FolderPopupMenu* m : menus) before.push_back(m->menus());
+        q->refreshPopUpMenus();
+        for (size_t i = 0; i < menus.size(); ++i) {
+            const bool refreshed = std::count(row.refreshed.begin(), row.refreshed.end(), menus[i]) > 0;
+            EXPECT_EQ(menus[i]->menus() != before[i], refreshed) << "menu " << i;
+        }
+        EXPECT_EQ(lib->upperFileIndex, row.upper);
+        EXPECT_EQ(lib->lowerFileIndex, row.lower);
+        if (row.pattern) continue;
+        EXPECT_EQ(upperCell(0), row.upperCell);
+        if (row.lowerCell) {
+            EXPECT_EQ(lowerCell(0), row.lowerCell);
+        }
+    }
+}
+
+TEST_F(Mode, TheSelectionResetTakesTheListOfTheModeAndReloadsBothColumns)
+{
+    const struct {
+        bool performance, pattern;
+        std::vector<PatchFile*>* banks;
+    } rows[] = {{false, false, &lib->singleFiles}, {true, false, &lib->multiFiles}, {true, true, &lib->patternFiles}};
+    for (const auto& row : rows) {
+        q->performanceMode = row.performance;
+        q->patternMode = row.pattern;
+        q->GetParam(kPatchSelectionListLower)->ResetDisplayTexts();
+        q->librarianView->SetClean();
+        q->librarianView->SetClean();
+        q->ResetPatchSelectionMenus();
+        EXPECT_EQ(textsOf(q->GetParam(kPatchSelectionListLower)), fileNames(*row.banks));
+        EXPECT_TRUE(q->librarianView->GetRedrawAgain());
+    }
+    // The columns show the library as it is now.
+    lib->singleFiles[0]->patches[1].name = "Sooner";
+    lib->lowerFileIndex = 1;
+    q->performanceMode = q->patternMode = false;
+    q->ResetPatchSelectionMenus();
+    EXPECT_EQ(upperCell(1), "Sooner");
+    EXPECT_EQ(lowerCell(1), "Cee 001");
 }

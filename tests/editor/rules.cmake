@@ -148,14 +148,14 @@ if(TARGET editor_library_writes_jack_test)
   target_link_libraries(editor_library_writes_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_library_writes_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
-# The librarian menu tests build the editor from the bundle's configuration.
-if(TARGET editor_librarian_menus_test)
-  add_dependencies(editor_librarian_menus_test QORBundle)
-endif()
 # The slot grid's tests build the controller from the bundle.
 if(TARGET editor_librarian_view_test)
   add_dependencies(editor_librarian_view_test QORBundle)
 endif()
 if(TARGET editor_librarian_view_thread_test)
   add_dependencies(editor_librarian_view_thread_test QORBundle)
+endif()
+# The librarian menu tests build the editor from the bundle's configuration.
+if(TARGET editor_librarian_menus_test)
+  add_dependencies(editor_librarian_menus_test QORBundle)
 endif()

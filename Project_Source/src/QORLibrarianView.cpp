@@ -1,0 +1,66 @@
+// The librarian's mode change and the reloads of its slot grid.
+#include <algorithm>
+#include <mutex>
+
+#include "LibrarianFolderMenus.h"
+#include "LibrarianViewControl.h"
+#include "PatchLibrarian.h"
+#include "QOR.h"
+#include "QORParams.h"
+#include "kit/plugin/IControl.h"
+
+using namespace qorid;
+
+void QOR::updatePatchLibrarianView(int which)
+{
+    if (which < 0 || which > 2 || !librarianView) return;
+    // Flags and reloads are safe from any thread; the redraw tick paints the result.
+    librarianView->SetRedrawAgain();
+    if (which != 1) librarianView->patchSelectionUpperChanged();
+    if (which != 0) librarianView->patchSelectionLowerChanged();
+}
+
+void QOR::patchTypeChanged(int kind, int list, bool rescan)
+{
+    if (!patchLibrarian) return;
+    {
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        if (rescan) {
+            patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
+            // Dropped banks are freed now unless a job may still read one; else at the next
+            // rescan or at shut-down.
+            releaseRetiredBanks();
+        }
+        patchLibrarian->currentKind = kind;
+        patchLibrarian->upperFileIndex = 0;
+        patchLibrarian->lowerFileIndex = 0;
+    }
+    if (librarianView) {
+        librarianView->patchSelectionUpperChanged();
+        librarianView->patchSelectionLowerChanged();
+    }
+    if (list >= kBankListPrograms && list <= kBankListSearchResults) resetBankLists(list);
+    if (rescan) rebuildMenusAfterRescan();
+}
+
+void QOR::resetBankLists(int list)
+{
+    for (int id : bankListParams(list, true)) {
+        IParam* param = GetParam(id);
+        if (!param) continue;
+        param->ResetDisplayTexts();
+        param->Set(std::clamp(0.0, param->GetMin(), param->GetMax()));
+    }
+    // As user input: the parameter handling follows the lists to their first bank.
+    for (IControl* control : {upperSelectionControl, lowerSelectionControl})
+        if (control) control->SetValueFromUserInput(0.0);
+    rebuildBankListTexts(list);
+    refreshPopUpMenus();
+}
+
+void QOR::rebuildMenusAfterRescan()
+{
+    // The upper program menu is refreshed by no mode change. Both panes are on their first bank
+    // now, which is what its check falls back to; no remembered pair is published.
+    if (mLeftPatchMenu) mLeftPatchMenu->refreshFolderStructure(patchLibrarian, this, 0, "", "");
+}
