@@ -202,8 +202,8 @@ void MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, bool
         // The send would be dropped, and a running transfer into the library must keep its
         // slot, buffers and awaited part.
         if (!threadIdle(kJobThread)) return;
-        // The pane as the user left it, before the upper selection moves to the number.
-        const int pane = q.librarianPane();
+        // The pane the user last selected in; the number moves the upper selection only.
+        const int pane = q.librarianView ? q.librarianView->activePane.load() : 0;
         showSlot();
         q.SetLibrarianRequestActive(false);
         q.pendingRequestPart = part;

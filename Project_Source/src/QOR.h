@@ -189,8 +189,6 @@ public:
     // category or search bank while one of those lists is shown), or nullptr. Under the
     // librarian's lock.
     PatchFile* libraryPaneBank(int pane) const;
-    // The pane the slot view selects in: 0 upper, 1 lower.
-    int librarianPane() const;
     // The selected slot of the pane the slot view selects in, for the selected part.
     void SendSingleProgramFromLibrarian(bool);
     // The whole bank of the pane the slot view selects in, into the synthesizer's bank.

@@ -30,6 +30,12 @@ constexpr int kPartStepMs = 75;
 constexpr int kRequestDelayMs = 1000;
 constexpr int kSectionResendDelayMs = 100;
 
+// The pane the slot view selects in: the lower one while no upper slot is selected.
+int selectedPane(const QOR& q)
+{
+    return q.librarianView && q.librarianView->upperSelection < 0 ? 1 : 0;
+}
+
 // A short message to the port as it is: not queued, not logged, no activity light.
 void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 {
@@ -38,12 +44,6 @@ void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 }
 
 } // namespace
-
-// The lower pane while no upper slot is selected.
-int QOR::librarianPane() const
-{
-    return librarianView && librarianView->upperSelection < 0 ? 1 : 0;
-}
 
 PatchFile* QOR::libraryPaneBank(int pane) const
 {
@@ -149,7 +149,7 @@ void QOR::SendAllProgramsFromLibrarian(int bank)
     if (!patchLibrarian) return;
     std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
     patchLibrarian->upperSlot = 0;
-    storeAllPatchesToDeviceFromLibrarian(librarianPane(), 0, bank);
+    storeAllPatchesToDeviceFromLibrarian(selectedPane(*this), 0, bank);
 }
 
 void QOR::SendSingleProgramFromLibrarian(bool)
@@ -160,7 +160,7 @@ void QOR::SendSingleProgramFromLibrarian(bool)
         std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
         slot = patchLibrarian->upperSlot;
     }
-    sendPatchToDeviceFromLibrarian(slot, librarianPane(), selectedPart);
+    sendPatchToDeviceFromLibrarian(slot, selectedPane(*this), selectedPart);
 }
 
 void QOR::sendPartDataBackToHardware(int part)

@@ -58,7 +58,7 @@ constexpr int kGlobal = 15;
 constexpr int kProbeParam = kFilterCutoff;
 
 struct Rig {
-    // withLibrary: a bank of 128 programs in the library.
+    // withLibrary: two banks of 128 programs in the library.
     explicit Rig(bool withLibrary = false) : library(withLibrary && writeLibrary())
     {
         for (int p = 0; p < 8; ++p) q.GetParam(kMultiPartMIDICh + p)->Set(p);
@@ -107,8 +107,11 @@ struct Rig {
     bool writeLibrary()
     {
         mkdir(dir.file("Patches").c_str(), 0755);
-        const bankgen::Bank bank = bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128, 3);
-        testsupport::writeFile(dir.file("Patches/Progs.syx"), bankgen::rawFile(bankgen::messagesOf(bank)));
+        for (uint32_t seed : {3u, 4u}) {
+            const bankgen::Bank bank = bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128, seed);
+            testsupport::writeFile(dir.file("Patches/Progs" + std::to_string(seed) + ".syx"),
+                                   bankgen::rawFile(bankgen::messagesOf(bank)));
+        }
         return true;
     }
 
@@ -412,25 +415,41 @@ TEST(ShortMessages, LibrarianModeSendsTheLibraryEntryOrAsksForTheMatchingMode)
     }
 }
 
-TEST(ShortMessages, LibrarianModeSendsTheEntryAtTheProgramNumberToThePart)
+TEST(ShortMessages, LibrarianModeSendsTheEntryAtTheProgramNumberOfTheActivePanesBank)
 {
-    Rig r(true);
-    PatchLibrarian& lib = *r.q.patchLibrarian;
-    ASSERT_EQ(lib.singleFiles.size(), 1u);
-    lib.currentKind = kPatchFilePrograms;
-    lib.upperFileIndex = 0;
-    r.q.GetParam(kControlLibrary)->Set(1);
-    r.device(0xC2, 9);
-    EXPECT_EQ(r.startedJobs(), std::vector<int>{kJobSendPatchFromLibrarian});
-    EXPECT_EQ(r.q.librarianView->upperSelection.load(), 9);
-    EXPECT_EQ(r.q.librarianView->currentSlot.load(), 9);
-    EXPECT_EQ(lib.upperSlot, 9);
-    // The entry went to part 2's edit buffer, and no program change of the editor's own.
-    const std::vector<Bytes> handed = r.plug->copy(r.plug->handed);
-    ASSERT_FALSE(handed.empty());
-    ASSERT_EQ(handed.back().size(), size_t(ProgramDump::kSize));
-    EXPECT_EQ(handed.back()[ProgramDump::kPartAt], 2);
-    EXPECT_EQ(r.sent(), std::vector<Bytes>({{0xC2, 9, 0}}));
+    // What reaches the synthesizer for a program change on part 2's channel, or, with direct,
+    // for the librarian's own send of slot 9 of the pane to part 2.
+    auto sendOf = [](int pane, bool direct) {
+        Rig r(true);
+        PatchLibrarian& lib = *r.q.patchLibrarian;
+        EXPECT_EQ(lib.singleFiles.size(), 2u);
+        lib.currentKind = kPatchFilePrograms;
+        lib.upperFileIndex = 0;
+        lib.lowerFileIndex = 1;
+        r.q.librarianView->activePane = pane;
+        r.q.GetParam(kControlLibrary)->Set(1);
+        if (direct) {
+            testing::internal::CaptureStdout();
+            r.q.sendPatchToDeviceFromLibrarian(9, pane, 2);
+            testing::internal::GetCapturedStdout();
+        } else {
+            r.device(0xC2, 9);
+            EXPECT_EQ(r.q.librarianView->upperSelection.load(), 9);
+            EXPECT_EQ(r.q.librarianView->currentSlot.load(), 9);
+            EXPECT_EQ(lib.upperSlot, 9);
+            // No program change of the editor's own: only the message passed back.
+            EXPECT_EQ(r.sent(), std::vector<Bytes>({{0xC2, 9, 0}}));
+        }
+        EXPECT_EQ(r.startedJobs(), std::vector<int>{kJobSendPatchFromLibrarian});
+        return r.plug->copy(r.plug->handed);
+    };
+    const std::vector<Bytes> upper = sendOf(0, false), lower = sendOf(1, false);
+    ASSERT_FALSE(upper.empty());
+    EXPECT_EQ(upper.back().size(), size_t(ProgramDump::kSize));
+    EXPECT_EQ(upper.back()[ProgramDump::kPartAt], 2);
+    EXPECT_NE(upper, lower);
+    EXPECT_EQ(upper, sendOf(0, true));
+    EXPECT_EQ(lower, sendOf(1, true));
 }
 
 TEST(ShortMessages, AProgramChangeDuringATransferLeavesTheLibrarysSlotAndBuffers)
