@@ -95,6 +95,14 @@ struct Rig {
         return idle;
     }
     double value(int id) const { return e->value(id); }
+    // The simulator's whole record, for a failure's message.
+    std::string recordText() const
+    {
+        std::string text;
+        for (const auto& line : synthsim::readRecordFile(record))
+            text += line.direction + " " + std::to_string(line.bytes.size()) + " bytes " + line.note + "\n";
+        return text;
+    }
 
     testsupport::TempDir simDir;
     std::string record = simDir.file("record.txt");
@@ -209,7 +217,7 @@ TEST(ShortMessagesJack, ProgramChangesFromTheSynthesizerRequestTheirPartOrThePer
             if (line.bytes[0] != 0xF0) shortOnes.push_back(line.bytes);
             requested = requested || isRequest(line);
         }
-        EXPECT_EQ(shortOnes, c.back);
+        EXPECT_EQ(shortOnes, c.back) << r.recordText();
         EXPECT_EQ(requested, c.requested);
         EXPECT_EQ(q.partProgramNumbers[2].load(), c.recorded);
         if (c.status) {
