@@ -17,6 +17,7 @@
 
 class IControl;
 class IGraphics;
+struct IMidiMsg;
 struct ISysEx;
 class PatchLibrarian;
 class PatchManager;
@@ -137,6 +138,18 @@ public:
     // their derived parameters instead. partPlusOne is the part + 1, up to 16 for a channel
     // that no part listens on.
     void getLegacyCCparam(int cc, int partPlusOne, int value, bool reapplyQuickTab, bool fromDevice);
+
+    // ---- incoming short messages (MIDIMessageManagerShort.cpp) ----
+    // One channel message from the synthesizer: the input filters, the NRPN number, the part of
+    // the channel, the editor's controls, the activity light, and the message back out unless
+    // local control is on. Data bytes above 127 count as 127.
+    void ProcessMidiMsgFromDevice(IMidiMsg* msg);
+    // One channel message from the host, only while a port is open; passed on after the same
+    // handling. part is the controller's first match; the channel rules here decide the part.
+    void ProcessMidiMsgFromDAW(IMidiMsg* msg, int part);
+    // A program change for part 0..7 or the performance: a dump request for it, or in librarian
+    // mode the library entry at its number to the synthesizer.
+    void MakeProgramChangeMessages(int part, IMidiMsg* msg, bool isPerformance);
 
     // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
     // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the

@@ -141,8 +141,12 @@ public:
     // 15, gives the global channel.
     int partChannel(int part) const;
     int globalChannel() const;
+    // The first part 0..7 whose channel parameter, truncated, is channel; -1 when none. The
+    // global channel's -2, and 16 and above, match no channel.
+    int firstPartOnChannel(int channel) const;
     // Lights part's activity light unless lit already, so its 100 ms run from the first message.
-    void lightPartLed(int part);
+    // The lights follow incoming messages while trackIncomingMidi is set, outgoing ones otherwise.
+    void lightPartLed(int part, bool incoming = false);
     // The awaited dump has arrived whole.
     std::atomic<bool> dataRequestCompleted{false};
     // The tick source of the activity lights (GetTickCount when empty); set before use.

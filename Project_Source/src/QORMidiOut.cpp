@@ -34,9 +34,17 @@ int QOR::partChannel(int part) const
     return ch < 0 || ch > 15 ? globalChannel() : ch;
 }
 
-void QOR::lightPartLed(int part)
+int QOR::firstPartOnChannel(int channel) const
 {
-    if (trackIncomingMidi || part < 0 || part >= kParts) return;
+    for (int k = 0; k < kParts; ++k) {
+        if (wholeValue(GetParam(qorid::kMultiPartMIDICh + k)) == channel) return k;
+    }
+    return -1;
+}
+
+void QOR::lightPartLed(int part, bool incoming)
+{
+    if (trackIncomingMidi != incoming || part < 0 || part >= kParts) return;
     IGraphics* g = GetGUI();
     if (!g) return;
     int32_t off = 0;
@@ -64,12 +72,7 @@ bool QOR::sendShortMessage(IMidiMsg* msg)
     if (!midiIOSet) {
         showStatus("Set MIDI I/O First!");
     } else {
-        for (int k = 0; k < kParts; ++k) {
-            if (wholeValue(GetParam(qorid::kMultiPartMIDICh + k)) == msg->Channel()) {
-                lightPartLed(k);
-                break;
-            }
-        }
+        lightPartLed(firstPartOnChannel(msg->Channel()));
         sent = SendMidiMsg(msg);
     }
     std::printf("Plug-in MIDI Out ");
