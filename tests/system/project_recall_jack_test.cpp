@@ -55,10 +55,7 @@ TEST(ProjectRecallJack, ASecondInstanceTakesTheWholeProjectWhileTheFirstStaysOpe
     const std::string out = dir.file("host.txt");
     FILE* host = hostscript::startHost(dir, out);
     ASSERT_NE(host, nullptr);
-    auto send = [host](const std::string& lines) {
-        std::fputs(lines.c_str(), host);
-        std::fflush(host);
-    };
+    auto send = [host](const std::string& lines) { hostscript::send(host, lines); };
     // Everything the project keeps, asked for in one go.
     std::string readAll;
     for (int id = 0; id <= kLastSoundValue; ++id) readAll += "getparam " + std::to_string(id) + "\n";
