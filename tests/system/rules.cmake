@@ -12,3 +12,7 @@ endforeach()
 if(TARGET system_close_during_bank_request_jack_test)
   set_tests_properties(system_close_during_bank_request_jack_test PROPERTIES TIMEOUT 400)
 endif()
+# The shared bitmaps test builds two editors from the bundle in process.
+if(TARGET system_shared_bitmaps_test)
+  add_dependencies(system_shared_bitmaps_test QORBundle)
+endif()
