@@ -211,8 +211,6 @@ for size in small normal large; do
   # The send ends with its own pauses after the performance (the follow-up and 500 ms): until
   # then the editor is greyed behind its Cancel button, so the pages wait for them.
   sleep 1.2
-  # (The program read-out follows the recall at the next page switch.)
-  host "setparam 5118 0"
   host tick
   recalled=$(texts)
   pushed_programs=$(tail -n +"$((n + 1))" "$run/sim-record.txt" | grep -c " in F0 00 20 29 01 2[01] [0-9A-F][0-9A-F] 00 ")
