@@ -7,6 +7,7 @@
 #include "PatchManager.h"
 #include "QORParams.h"
 #include "QOR.h"
+#include "TabSwitchFunctions.h"
 #include "kit/plugin/IControl.h"
 
 using namespace qorid;
@@ -166,6 +167,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         GetParam(kPatternName + part)->SetDisplayText(0, pattern.c_str());
         log("PROJECT RECALL: Part " + std::to_string(part) + " name " + name + " | Pattern name " + pattern);
     }
+    // The read-out shows the recalled program of the shown part at once, not at the next page
+    // switch.
+    TabSwitchFunctions::showPartNames(this, selectedPart, selectedPart);
 
     // The flags go up only once the job thread is really taken: left set by a send that never
     // ran, they would block all incoming MIDI for good.

@@ -73,9 +73,11 @@ void UIConfigManager::createMultiSelectionSysExControl(std::string name, int par
                                                        ControlLayer* layer, std::string group)
 {
     ControlAction* action = nullptr;
+    // White like the other MIDI menus: the black the product's skin was drawn for vanishes on
+    // this editor's dark sections.
     IControl* menu =
         makeMIDIMenu(name, paramId, layersets::kMixer, scaledRect(x, y, width, height),
-                     plugdraw::TruncInt(height * scale), IColor(255, 0, 0, 0), defaultValue, minValue, maxValue,
+                     plugdraw::TruncInt(height * scale), IColor(255, 255, 255, 255), defaultValue, minValue, maxValue,
                      firstNumber, lastNumber, values, part, layer, group, ControlAction::kSysEx, &action);
     if (!menu || !action) return;
     // One message per value from min to max: one more than the entries, the last never chosen.

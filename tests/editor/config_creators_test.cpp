@@ -87,6 +87,8 @@ TEST(MidiMenus, ASysExMenuHasOneMessagePerValueFromMinToMaxKeyedByItsFirstMessag
         EXPECT_EQ(a->messages.back()[4], r.part > 0 ? r.part : 3);
         EXPECT_EQ(a->messages[0][6], r.minValue == -1 || r.changingByte == 8 ? 5 : 0); // -1: the template itself
         EXPECT_EQ(b.manager.sysexControls.findControl(r.key[0], r.key[1], r.key[2], r.key[3], 0), b.last(layer));
+        // Legible on the dark sections, as the other MIDI menus are.
+        EXPECT_TRUE(b.last(layer)->GetText()->mColor == IColor(255, 255, 255, 255));
     }
 }
 

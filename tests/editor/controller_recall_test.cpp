@@ -211,6 +211,7 @@ TEST(ProjectState, ARecallBringsBackValuesNamesSwitchesAndStartsThePerformanceSe
     EXPECT_STREQ(b.GetParam(kMultiName)->GetDisplayText(0), "Big Multi");
     EXPECT_STREQ(b.GetParam(kPatchName + 7)->GetDisplayText(0), "Prog 7");
     EXPECT_STREQ(b.GetParam(kPatternName + 7)->GetDisplayText(0), "Pat 7");
+    EXPECT_EQ(to.text(b.patchDisplay), "Prog 3") << "the read-out shows the shown part's recalled program";
     std::vector<bool> blocked, expected(14, true);
     for (const auto& s : b.midiFilterSwitches) blocked.push_back(s.load());
     expected[1] = expected[13] = false;

@@ -24,6 +24,13 @@ inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFi
     return popen(cmd.c_str(), "w");
 }
 
+// Script lines to the running host, at once.
+inline void send(FILE* host, const std::string& lines)
+{
+    std::fputs(lines.c_str(), host);
+    std::fflush(host);
+}
+
 // The last of the host's output lines that start with key, once nth of them are there; empty
 // once waiting is over.
 inline std::string printed(const std::string& path, const std::string& key, size_t nth = 1)

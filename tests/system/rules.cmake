@@ -8,3 +8,11 @@ foreach(src ${_system_jack_tests})
     target_compile_definitions(system_${stem} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
   endif()
 endforeach()
+# Two hundred instances opened and closed: longer than the other system tests.
+if(TARGET system_close_during_bank_request_jack_test)
+  set_tests_properties(system_close_during_bank_request_jack_test PROPERTIES TIMEOUT 400)
+endif()
+# The shared bitmaps test builds two editors from the bundle in process.
+if(TARGET system_shared_bitmaps_test)
+  add_dependencies(system_shared_bitmaps_test QORBundle)
+endif()

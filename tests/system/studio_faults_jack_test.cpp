@@ -1,6 +1,7 @@
 // The editor as a studio runs it: the bundle in qor-host, the simulator on the private JACK
 // server, and what goes wrong on the cable between them.
 #include "launcher.h"
+#include "support/bankgen.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
@@ -9,7 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -76,7 +79,109 @@ int countIn(const std::string& record, uint8_t type, bool in)
     return n;
 }
 
+// The editor's request of the edit buffer and performance (5107) through qor-host against a
+// simulator started with the given options, its performance edit buffer holding one of other
+// values; asked twice when again is set.
+struct Request {
+    std::string status;  // the status line the last request ended in
+    std::string readOut; // the texts then
+    double seconds = -1; // from the first request to the end of the last
+    std::vector<std::string> before, after; // a few performance values
+};
+
+Request requestAgainst(const std::vector<std::string>& options, bool again)
+{
+    testsupport::TempDir dir;
+    bankgen::Bytes performance = bankgen::makeDump(bankgen::Kind::Performances, 0x20, 0, "", 0, 11,
+                                                   bankgen::DumpOptions{0x05, 381});
+    performance[6] = 0x0F; // the device
+    const std::string name = "Far Away Multi  ";
+    std::copy(name.begin(), name.end(), performance.begin() + 8);
+    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile({performance}));
+    synthsim::SimProcess sim;
+    std::string error;
+    std::vector<std::string> args = {"--name", "fault" + std::to_string(::getpid()), "--device-id", "15",
+                                     "--edit-reply", "performance", "--load", dir.file("seed.syx")};
+    args.insert(args.end(), options.begin(), options.end());
+    Request r;
+    EXPECT_TRUE(sim.start(SYNTH_SIM_EXE, args, error)) << error;
+    if (!error.empty()) return r;
+    // The stored ports reopen by name: no enquiry, the templates' device id.
+    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
+                           "\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
+    Host host(dir);
+    EXPECT_EQ(host.run("open"), "open: 0");
+    host.run("setparam 5078 0"); // the shortest poll period, 50 ms
+    host.run("editor-open");
+    // Part 1 and 2's level, panning, transpose and key range, and the name.
+    const int probed[] = {4225, 4226, 4233, 4234, 4241, 4257, 4265, 4348};
+    for (int id : probed) r.before.push_back(host.run("getparam " + std::to_string(id)));
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int ask = 0; ask < (again ? 2 : 1); ++ask) {
+        host.run("setparam 5107 0");
+        host.run("setparam 5107 1");
+        // The second request ends in texts of its own.
+        const std::string previous = r.readOut;
+        r.status.clear();
+        for (int i = 0; i < 400 && r.status.empty(); ++i) {
+            host.run("tick");
+            r.readOut = host.run("texts");
+            for (const char* end : {"Data request completed!", "CONNECTION TIMED OUT!"})
+                if (r.readOut != previous && r.readOut.compare(0, 7 + std::strlen(end), std::string("texts: ") + end) == 0)
+                    r.status = end;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    // What is still on its way arrives; then the read-out and the values are read.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    host.run("tick");
+    r.readOut = host.run("texts");
+    for (int id : probed) r.after.push_back(host.run("getparam " + std::to_string(id)));
+    host.run("close");
+    EXPECT_EQ(host.close(), 0);
+    sim.stop();
+    return r;
+}
+
 } // namespace
+
+// Each fault of the cable or the synthesizer ends the request in its status text within its
+// time, and the editor's performance is either the one it had or the synthesizer's, whole.
+TEST(StudioFaultsJack, EveryFaultEndsInItsStatusWithoutHangingOrHalfAProgram)
+{
+    const Request clean = requestAgainst({}, false);
+    ASSERT_EQ(clean.status, "Data request completed!");
+    ASSERT_NE(clean.after, clean.before);
+    struct Fault {
+        const char* what;
+        std::vector<std::string> options;
+        bool again;         // the user asks a second time after the first has ended
+        const char* status; // of the last request
+        bool takesPerformance;
+        double atLeast, atMost; // seconds
+    };
+    // At 50 ms a request gives up after 50 periods and a sweep of 16 more: about 3.3 s.
+    const Fault faults[] = {
+        {"no answer", {"--silent"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
+        {"late answers", {"--reply-delay-ms", "600"}, false, "Data request completed!", true, 0.6, 3},
+        // The request is sent twice at the device's id (first and in the sweep): the third
+        // is the user's next request.
+        {"third try", {"--answer-on-try", "3"}, true, "Data request completed!", true, 3.0, 7},
+        {"truncated", {"--truncate", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
+        {"overlong", {"--overlong", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
+        {"cable speed", {"--throttle"}, false, "Data request completed!", true, 0.2, 3},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.what);
+        const Request r = requestAgainst(f.options, f.again);
+        std::printf("%-12s %5.2f s: %s\n", f.what, r.seconds, r.readOut.c_str());
+        EXPECT_EQ(r.status, f.status) << r.readOut;
+        EXPECT_GE(r.seconds, f.atLeast);
+        EXPECT_LE(r.seconds, f.atMost);
+        EXPECT_EQ(r.after, f.takesPerformance ? clean.after : r.before);
+    }
+}
 
 TEST(StudioFaultsJack, ForeignSysExBeforeEveryAnswerLeavesTheEnquiryAndTheRequestWhole)
 {
@@ -126,4 +231,49 @@ TEST(StudioFaultsJack, ForeignSysExBeforeEveryAnswerLeavesTheEnquiryAndTheReques
     sim.stop();
     for (const std::string& line : host.lines())
         EXPECT_TRUE(line == "Unable to open file" || line.find("Unable to open file") == std::string::npos) << line;
+}
+
+// Global settings 2 before 1: the second ends the exchange and is taken; the first then finds
+// no enquiry pending and is logged, not half taken.
+TEST(StudioFaultsJack, ReversedGlobalDumpsEndTheEnquiryOnTheSecondAndLogTheFirst)
+{
+    testsupport::TempDir dir;
+    synthsim::SimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
+                          {"--name", "reversed" + std::to_string(::getpid()), "--device-id", "15",
+                           "--edit-reply", "performance", "--globals-reversed"},
+                          error))
+        << error;
+    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
+                           "\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
+    testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
+    Host host(dir);
+    ASSERT_EQ(host.run("open"), "open: 0");
+    host.run("setparam 5078 0");
+    host.run("editor-open");
+    const std::string port = host.run("getparam 5018");
+    // Choosing the output again starts the enquiry; its answer comes at once.
+    const auto t0 = std::chrono::steady_clock::now();
+    host.run("setparam 5018 " + port.substr(port.rfind(' ') + 1));
+    const std::string logFile = dir.file("QOR Editor LOG.txt");
+    const std::string dropped = "SYSEX ROUTER: global settings 1 not parsed, no enquiry pending";
+    for (int i = 0; i < 150 && !bankgen::hasLineStarting(bankgen::logTexts(logFile), dropped); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("enquiry answered in reverse order: %.2f s\n", seconds);
+    EXPECT_TRUE(bankgen::hasLineStarting(bankgen::logTexts(logFile), dropped));
+    EXPECT_EQ(host.run("getparam 4322"), "getparam 4322: 0 value 15");
+    // The editor stays usable: a request after it completes.
+    host.run("setparam 5107 1");
+    std::string texts;
+    for (int i = 0; i < 100 && texts.find("Data request completed!") == std::string::npos; ++i) {
+        host.run("tick");
+        texts = host.run("texts");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(texts.compare(0, 30, "texts: Data request completed!"), 0) << texts;
+    host.run("close");
+    EXPECT_EQ(host.close(), 0);
+    sim.stop();
 }
