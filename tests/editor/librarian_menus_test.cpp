@@ -9,6 +9,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
+#include "librarian_menus_support.h"
 #include "support/bankgen.h"
 #include "support/insynth.h"
 
@@ -25,14 +26,11 @@ using namespace qorid;
 using bankgen::Bytes;
 using bankgen::Kind;
 using editortest::Editor;
+using librarianmenus::fileNames;
+using librarianmenus::rawBank;
 
 namespace
 {
-
-Bytes rawBank(Kind kind, uint32_t seed)
-{
-    return bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(kind, 0x20, 128, seed)));
-}
 
 // Every bank-list parameter, in the order of a reset.
 std::vector<int> allBankLists()
@@ -52,13 +50,6 @@ std::vector<std::string> textsOf(const IParam* param)
     std::vector<std::string> texts;
     for (int i = 0; i < param->GetNDisplayTexts(); ++i) texts.push_back(param->GetDisplayText(i));
     return texts;
-}
-
-std::vector<std::string> fileNames(const std::vector<PatchFile*>& banks)
-{
-    std::vector<std::string> names;
-    for (const PatchFile* bank : banks) names.push_back(bank->fileName);
-    return names;
 }
 
 const std::string kRenamedTail = " Because the filename was too long to fit in plug-in display!";
