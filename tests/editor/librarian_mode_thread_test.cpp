@@ -8,7 +8,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
-#include "librarian_menus_support.h"
+#include "librarian_mode_support.h"
 #include "support/bankgen.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +23,8 @@
 using bankgen::Bytes;
 using bankgen::Kind;
 using editortest::Editor;
-using librarianmenus::fileNames;
-using librarianmenus::rawBank;
+using librarianmode::fileNames;
+using librarianmode::rawBank;
 
 namespace
 {

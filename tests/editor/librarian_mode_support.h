@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace librarianmenus
+namespace librarianmode
 {
 
 // A full bank of kind as a raw SysEx file.
@@ -22,4 +22,4 @@ inline std::vector<std::string> fileNames(const std::vector<PatchFile*>& banks)
     return names;
 }
 
-} // namespace librarianmenus
+} // namespace librarianmode

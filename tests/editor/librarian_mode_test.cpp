@@ -9,7 +9,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
-#include "librarian_menus_support.h"
+#include "librarian_mode_support.h"
 #include "support/bankgen.h"
 #include "support/insynth.h"
 
@@ -26,8 +26,8 @@ using namespace qorid;
 using bankgen::Bytes;
 using bankgen::Kind;
 using editortest::Editor;
-using librarianmenus::fileNames;
-using librarianmenus::rawBank;
+using librarianmode::fileNames;
+using librarianmode::rawBank;
 
 namespace
 {
