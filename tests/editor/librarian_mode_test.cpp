@@ -503,3 +503,33 @@ TEST_F(Mode, TheSelectionResetTakesTheListOfTheModeAndReloadsBothColumns)
     EXPECT_EQ(upperCell(1), "Sooner");
     EXPECT_EQ(lowerCell(1), "Cee 001");
 }
+
+TEST_F(Mode, RefreshFoldersRescansForTheDataTypeAndKeepsTheCategoryBanksShown)
+{
+    const struct {
+        bool performance, pattern, category;
+        Kind kind;
+        int libraryKind;
+        std::vector<PatchFile*>* lowerList;
+    } rows[] = {
+        {false, false, false, Kind::Programs, 0, &lib->singleFiles},
+        {false, false, true, Kind::Programs, 0, &lib->categoryFiles},
+        {true, false, false, Kind::Performances, 1, &lib->multiFiles},
+        {true, true, false, Kind::Patterns, 2, &lib->patternFiles},
+    };
+    uint32_t seed = 20;
+    for (const auto& row : rows) {
+        q->performanceMode = row.performance;
+        q->patternMode = row.pattern;
+        q->categoryListShown = row.category;
+        const std::string added = "new " + std::to_string(seed) + ".syx";
+        bankgen::writeFile(dir.file("Patches/" + added), rawBank(row.kind, seed++));
+        q->rescanLibrary();
+        EXPECT_EQ(lib->currentKind, row.libraryKind);
+        const std::vector<std::string> lower = textsOf(q->GetParam(kPatchSelectionListLower));
+        EXPECT_EQ(lower, fileNames(*row.lowerList));
+        if (!row.category) {
+            EXPECT_EQ(std::count(lower.begin(), lower.end(), added), 1) << added;
+        }
+    }
+}
