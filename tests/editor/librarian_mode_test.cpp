@@ -210,8 +210,11 @@ TEST_F(Import, AChosenFileBecomesAByteExactCopyUnderAFreeNameInTheLibraryRoot)
     importAs("", true);
     EXPECT_EQ(script.panels.back().fileTypes, std::vector<std::string>{"mid"});
 
-    // Not rescanned: the library lists only what its last scan found.
+    // Not rescanned: the library and the upper menu list only what the last scan found.
     EXPECT_EQ(fileNames(e.plug->patchLibrarian->singleFiles), std::vector<std::string>{"Old.syx"});
+    const IPopupMenu* upper = e.plug->mLeftPatchMenu->menus()->rootMenu;
+    ASSERT_EQ(upper->GetNItems(), 1);
+    EXPECT_STREQ(upper->GetItemText(0), "Old.syx");
 }
 
 TEST_F(Import, ACancelOrAFailureLeavesTheLibraryAsItWasAndSaysWhy)
