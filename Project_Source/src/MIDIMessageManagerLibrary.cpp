@@ -157,6 +157,7 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     }
     if (!complete) return true;
     if (librarian) librarian->setSysexDatatoSelectedSlot(&received);
+    controller->updatePatchLibrarianView(0); // the slot shows the received name
     controller->setLibrarianViewDirty();
     if (performance) expectingEditDump = false;
     requestComplete = true;

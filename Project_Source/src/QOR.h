@@ -234,6 +234,9 @@ public:
     // reloaded; for a list 0..4 its bank-list parameters reset and refilled and the menus
     // refreshed.
     void patchTypeChanged(int kind, int list, bool rescan);
+    // The library rescanned for the current data type (the lower pane keeps the category
+    // banks when they are shown): what Refresh Folders, a Save As and an import do.
+    void rescanLibrary();
     // 0 the upper grid column, 1 the lower, 2 both are reloaded and drawn once more; any other
     // value does nothing. Any thread.
     void updatePatchLibrarianView(int which);

@@ -73,6 +73,7 @@ void QOR::rebuildBankListTexts(int list)
     }
     setBankListTexts(fileNames, bankListParams(list, false));
 }
+
 void QOR::ResetPatchSelectionMenus()
 {
     rebuildBankListTexts(patternMode ? kBankListPatterns : performanceMode ? kBankListPerformances : kBankListPrograms);

@@ -64,3 +64,13 @@ void QOR::rebuildMenusAfterRescan()
     // now, which is what its check falls back to; no remembered pair is published.
     if (mLeftPatchMenu) mLeftPatchMenu->refreshFolderStructure(patchLibrarian, this, 0, "", "");
 }
+
+void QOR::rescanLibrary()
+{
+    if (patternMode)
+        patchTypeChanged(kPatchFilePatterns, kBankListPatterns, true);
+    else if (performanceMode)
+        patchTypeChanged(kPatchFilePerformances, kBankListPerformances, true);
+    else
+        patchTypeChanged(kPatchFilePrograms, categoryListShown ? kBankListCategories : kBankListPrograms, true);
+}

@@ -1,6 +1,7 @@
 // Requests into library slots against the in-process synthesizer: one program (job 11) and
 // whole banks (job 12), with the simulator's misbehaviours. The pauses do not sleep: each lets
 // the simulator's answers arrive, so the passes are counted exactly.
+#include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QORParams.h"
@@ -180,6 +181,7 @@ TEST(LibraryRequestsInSynth, AStoredProgramLandsUnchangedAndTheEditBufferInItsLi
         ASSERT_EQ(e.messages.size(), 1u);
         EXPECT_EQ(bytesOf(e.messages[0].bytes), b.synthBank("programs-B.syx")[17]);
         EXPECT_EQ(e.name, "B17             ");
+        EXPECT_EQ(b.plug->librarianView->cellText(LibrarianViewControl::kUpperPane, 17), e.name);
         EXPECT_EQ(b.statuses, (std::vector<std::string>{"Data processing, please wait...", "Data request completed!"}));
         EXPECT_EQ(b.pauses, std::vector<int>{100});
         EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);

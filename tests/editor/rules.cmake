@@ -155,9 +155,12 @@ endif()
 if(TARGET editor_librarian_view_thread_test)
   add_dependencies(editor_librarian_view_thread_test QORBundle)
 endif()
-# The librarian menu tests build the editor from the bundle's configuration.
-if(TARGET editor_librarian_menus_test)
-  add_dependencies(editor_librarian_menus_test QORBundle)
+# The librarian mode tests build the editor from the bundle's configuration.
+if(TARGET editor_librarian_mode_test)
+  add_dependencies(editor_librarian_mode_test QORBundle)
+endif()
+if(TARGET editor_librarian_mode_thread_test)
+  add_dependencies(editor_librarian_mode_thread_test QORBundle)
 endif()
 # Incoming short messages: the simulator's panel plays into the editor over JACK; the in-process
 # tests build the editor from the bundle.

@@ -9,6 +9,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
+#include "librarian_mode_support.h"
 #include "support/bankgen.h"
 #include "support/insynth.h"
 
@@ -25,14 +26,11 @@ using namespace qorid;
 using bankgen::Bytes;
 using bankgen::Kind;
 using editortest::Editor;
+using librarianmode::fileNames;
+using librarianmode::rawBank;
 
 namespace
 {
-
-Bytes rawBank(Kind kind, uint32_t seed)
-{
-    return bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(kind, 0x20, 128, seed)));
-}
 
 // Every bank-list parameter, in the order of a reset.
 std::vector<int> allBankLists()
@@ -52,13 +50,6 @@ std::vector<std::string> textsOf(const IParam* param)
     std::vector<std::string> texts;
     for (int i = 0; i < param->GetNDisplayTexts(); ++i) texts.push_back(param->GetDisplayText(i));
     return texts;
-}
-
-std::vector<std::string> fileNames(const std::vector<PatchFile*>& banks)
-{
-    std::vector<std::string> names;
-    for (const PatchFile* bank : banks) names.push_back(bank->fileName);
-    return names;
 }
 
 const std::string kRenamedTail = " Because the filename was too long to fit in plug-in display!";
@@ -219,8 +210,11 @@ TEST_F(Import, AChosenFileBecomesAByteExactCopyUnderAFreeNameInTheLibraryRoot)
     importAs("", true);
     EXPECT_EQ(script.panels.back().fileTypes, std::vector<std::string>{"mid"});
 
-    // Not rescanned: the library lists only what its last scan found.
+    // Not rescanned: the library and the upper menu list only what the last scan found.
     EXPECT_EQ(fileNames(e.plug->patchLibrarian->singleFiles), std::vector<std::string>{"Old.syx"});
+    const IPopupMenu* upper = e.plug->mLeftPatchMenu->menus()->rootMenu;
+    ASSERT_EQ(upper->GetNItems(), 1);
+    EXPECT_STREQ(upper->GetItemText(0), "Old.syx");
 }
 
 TEST_F(Import, ACancelOrAFailureLeavesTheLibraryAsItWasAndSaysWhy)
@@ -511,4 +505,34 @@ TEST_F(Mode, TheSelectionResetTakesTheListOfTheModeAndReloadsBothColumns)
     q->ResetPatchSelectionMenus();
     EXPECT_EQ(upperCell(1), "Sooner");
     EXPECT_EQ(lowerCell(1), "Cee 001");
+}
+
+TEST_F(Mode, RefreshFoldersRescansForTheDataTypeAndKeepsTheCategoryBanksShown)
+{
+    const struct {
+        bool performance, pattern, category;
+        Kind kind;
+        int libraryKind;
+        std::vector<PatchFile*>* lowerList;
+    } rows[] = {
+        {false, false, false, Kind::Programs, 0, &lib->singleFiles},
+        {false, false, true, Kind::Programs, 0, &lib->categoryFiles},
+        {true, false, false, Kind::Performances, 1, &lib->multiFiles},
+        {true, true, false, Kind::Patterns, 2, &lib->patternFiles},
+    };
+    uint32_t seed = 20;
+    for (const auto& row : rows) {
+        q->performanceMode = row.performance;
+        q->patternMode = row.pattern;
+        q->categoryListShown = row.category;
+        const std::string added = "new " + std::to_string(seed) + ".syx";
+        bankgen::writeFile(dir.file("Patches/" + added), rawBank(row.kind, seed++));
+        q->rescanLibrary();
+        EXPECT_EQ(lib->currentKind, row.libraryKind);
+        const std::vector<std::string> lower = textsOf(q->GetParam(kPatchSelectionListLower));
+        EXPECT_EQ(lower, fileNames(*row.lowerList));
+        if (!row.category) {
+            EXPECT_EQ(std::count(lower.begin(), lower.end(), added), 1) << added;
+        }
+    }
 }
