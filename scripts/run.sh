@@ -1,7 +1,8 @@
 #!/bin/bash
 # The main job: installs what is missing, builds the release configuration, then shows the
 # editor doing its work against the synthesizer simulator on a private JACK server: it finds the
-# synthesizer, pulls its sounds, edits them and draws every page at the three sizes. One line per
+# synthesizer, pulls its sounds, edits them, stores the edited program into a library slot, sends
+# the slot back to the synthesizer and reads it back, and draws every page at the three sizes. One line per
 # step, a summary line, exit status 1 when a step failed. Everything it writes is under out/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -117,6 +118,10 @@ else
   fail "synth-sim did not open its ports: $(tail -2 "$run/sim-err.txt")"; exit 1
 fi
 
+# The library: the seed bank is the data folder's one bank file, so the upper pane shows it.
+mkdir -p "$data/Patches"
+cp "$run/seed-bank-A.syx" "$data/Patches/Seed Bank A.syx"
+
 # 4. The UI-size file: normal size, first run done, the simulator's ports by name.
 printf '\nnormal\nyes\n%s\n%s\n' "$sim_in" "$sim_out" >"$data/QOR Editor UI.txt"
 ok "UI-size file: normal, yes, $sim_in, $sim_out"
@@ -190,12 +195,67 @@ for turn in "1504 90 Cutoff" "1520 40 Resonance" "1120 19 Semitone"; do
 done
 last_readout=$readout
 
-# 10. The project, as the host saves it, recalled into each reopened instance.
+# The status line once it reads one of the given texts, waiting up to 10 s.
+await_status() {
+  local i
+  status=""
+  for ((i = 0; i < 100; i++)); do
+    host tick >/dev/null
+    status=$(texts)
+    [[ $status =~ ^($1) ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# 10. The library round trip: the edited program is stored into slot 6 of the seed bank in the
+# upper pane (Overwrite), the cutoff turned away on the synthesizer, the slot sent back to it by
+# a double click, and its edit buffer read back into the editor.
+host "setparam 5118 1"
+host tick
+slot6="431 285" # slot 6 of the upper pane ("Pluck Arp") at the normal size
+host "click $slot6"
+host "setparam 4978 1"
+if await_status "Program received to slot"; then
+  ok "library: seed bank in the upper pane, the edited program stored into slot 6: $status"
+else
+  fail "library store into slot 6: status \"$status\""
+fi
+host "setparam 1504 30"
+n=$(lines "$run/sim-record.txt")
+host "dblclick $slot6"
+# The program dump (type 00, part 1) named "Brass Stab" and its cutoff (byte 220).
+brass="42 72 61 73 73 20 53 74 61 62"
+if sent=$(await_line "$run/sim-record.txt" "$n" " in F0 00 20 29 01 2[01] 0F 00 00 $brass .*stored into part 1 edit buffer" 10); then
+  cutoff=$((16#$(awk '{ print $(3 + 220) }' <<<"$sent")))
+  if [ "$cutoff" = 90 ]; then
+    ok "slot 6 sent to the synthesizer: \"Brass Stab\" into part 1's edit buffer, cutoff $cutoff"
+  else
+    fail "slot 6 reached the synthesizer with cutoff $cutoff, not 90"
+  fi
+else
+  fail "slot 6 did not reach the synthesizer"
+fi
+# The send ends with its own pause after the dump; a request before then would be dropped.
+sleep 0.5
+host "setparam 5107 0"
+host "setparam 5107 1"
+await_status "Data request completed!|CONNECTION TIMED OUT!"
+host "getparam 1504"
+if [[ $status == "Data request completed!"* ]] && [ "${reply##* }" = 90 ]; then
+  ok "read back from the synthesizer: cutoff 30 -> ${reply##* }; $status"
+else
+  fail "read back: cutoff ${reply##* }; status \"$status\""
+fi
+host "setparam 5107 0"
+host "setparam 5118 0"
+
+# 11. The project, as the host saves it, recalled into each reopened instance.
 host "saveclass 0"
 if [[ $reply == "saveclass 0: 0"* ]]; then ok "project saved: ${reply#saveclass 0: }"; else fail "project save: $reply"; fi
 program_before=$(texts)
 
-# 11. Every page at each size: the editor reopens at the size the UI file names, with the
+# 12. Every page at each size: the editor reopens at the size the UI file names, with the
 # project recalled.
 shot_count=0
 for size in small normal large; do
