@@ -2,8 +2,9 @@
 # The main job: installs what is missing, builds the release configuration, then shows the
 # editor doing its work against the synthesizer simulator on a private JACK server: it finds the
 # synthesizer, pulls its sounds, edits them, stores the edited program into a library slot, sends
-# the slot back to the synthesizer and reads it back, and draws every page at the three sizes. One line per
-# step, a summary line, exit status 1 when a step failed. Everything it writes is under out/.
+# the slot back to the synthesizer and reads it back, and draws every page at the three sizes.
+# One line per step, a summary line, exit status 1 when a step failed. Everything it writes is
+# under out/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
