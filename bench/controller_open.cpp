@@ -5,7 +5,6 @@
 // library of eight program banks (1,024 programs) to scan. MIDI names come from whatever port
 // system the machine has (QOR_MIDI_API picks one).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QOR.h"
 #include "bench_paths.h"
+#include "bench_quiet.h"
 #include "kit/plugin/IGraphics.h"
 
 namespace {
@@ -60,20 +60,15 @@ void BM_ControllerOpenAndClose(benchmark::State& st) {
   setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
   int width = 0;
   size_t scanned = 0;
-  // Without a log file the start-up prints its notice on standard output; not into the report.
-  std::fflush(stdout);
-  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-  dup2(quiet, 1);
-  for (auto _ : st) {
-    QOR* plug = new QOR(IPluginInstanceInfo());
-    width = plug->GetGUI() ? plug->GetGUI()->Width() : 0;
-    scanned = plug->patchLibrarian ? plug->patchLibrarian->singleFiles.size() : 0;
-    delete plug;
+  {
+    QuietStdout quiet;
+    for (auto _ : st) {
+      QOR* plug = new QOR(IPluginInstanceInfo());
+      width = plug->GetGUI() ? plug->GetGUI()->Width() : 0;
+      scanned = plug->patchLibrarian ? plug->patchLibrarian->singleFiles.size() : 0;
+      delete plug;
+    }
   }
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  close(savedOut);
-  close(quiet);
   st.counters["width"] = width;
   st.counters["program banks"] = double(scanned);
   std::remove(ui.c_str());

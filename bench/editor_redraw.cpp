@@ -11,9 +11,7 @@
 // a full redraw with every control dirty and a one-knob redraw, each by timer, display pass and
 // screen copy.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -28,6 +26,7 @@
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
 #include "bench_paths.h"
+#include "bench_quiet.h"
 #include "kit/plugin/IGraphicsCocoa.h"
 #include "kit/plugin/IGraphicsMac.h"
 #include "kit/raster/rast_rect.h"
@@ -410,15 +409,10 @@ struct Configured {
     }
     setenv("QOR_DATA_FOLDER", folder, 1);
     setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
-    // Without a log file the start-up prints its notice on standard output; not into the report.
-    std::fflush(stdout);
-    const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 1);
-    plug.reset(new QOR(IPluginInstanceInfo()));
-    std::fflush(stdout);
-    dup2(savedOut, 1);
-    close(savedOut);
-    close(quiet);
+    {
+      QuietStdout quiet;
+      plug.reset(new QOR(IPluginInstanceInfo()));
+    }
     std::remove(ui.c_str());
     IGraphics* g = plug->GetGUI();
     if (!g) return;
