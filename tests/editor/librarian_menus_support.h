@@ -1,0 +1,69 @@
+#pragma once
+// The configured controller with its editor open in a host window, so that the librarian menus
+// pop up through the real surface and the presenter answers them; pauses are recorded and taken
+// as 0 ms, and the job thread's job numbers are kept.
+#include <AppKit/AppKit.h>
+#include <CoreFoundation/CFPresenter.h>
+
+#include "Project_Source/src/PatchLibrarian.h"
+#include "controller_dispatch_support.h"
+#include "kit/plugin/IGraphicsMac.h"
+
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace menutest
+{
+
+struct MenuDesk : dispatchtest::Desk {
+    explicit MenuDesk(const char* uiFile = "notes\nnormal\nyes\n\n\n") : dispatchtest::Desk(uiFile)
+    {
+        previous = cf_standin::setPresenter(&presenter);
+        auto* g = static_cast<IGraphicsMac*>(plug->GetGUI());
+        window->initWithContentRect(NSMakeRect(0, 0, g->Width(), g->Height()), NSTitledWindowMask,
+                                    NSBackingStoreBuffered, false);
+        g->OpenWindow(window->contentView());
+        recordPauses(pauses);
+        plug->midiManager->sender->beforeJob = [this](int job) {
+            std::lock_guard<std::mutex> lock(mJobs);
+            jobs.push_back({job, plug->midiManager->expectingEditDump.load()});
+        };
+    }
+    ~MenuDesk()
+    {
+        plug->midiManager->stopAndJoin();
+        plug->GetGUI()->CloseWindow();
+        window->release();
+        ns_standin::drainLoopPool();
+        cf_standin::setPresenter(previous);
+    }
+    struct Job {
+        int job;
+        bool expectingEditDump; // as the job began
+        bool operator==(const Job& o) const { return job == o.job && expectingEditDump == o.expectingEditDump; }
+    };
+    std::vector<Job> takeJobs()
+    {
+        settle();
+        std::lock_guard<std::mutex> lock(mJobs);
+        return std::exchange(jobs, {});
+    }
+    // The next menu's answer: item indexes from the top menu into submenus; empty dismisses.
+    void answer(std::vector<int> path) { presenter.menuAnswers.push_back(std::move(path)); }
+    std::string lastMenu() const
+    {
+        return presenter.menus.empty() ? std::string() : cf_standin::MenuLine(presenter.menus.back());
+    }
+    PatchLibrarian& lib() const { return *plug->patchLibrarian; }
+
+    cf_standin::Presenter presenter;
+    cf_standin::Presenter* previous = nullptr;
+    NSWindow* window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+    std::vector<int> pauses;
+    std::vector<Job> jobs;
+    std::mutex mJobs;
+};
+
+} // namespace menutest
