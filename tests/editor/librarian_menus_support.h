@@ -9,6 +9,7 @@
 #include "controller_dispatch_support.h"
 #include "kit/plugin/IGraphicsMac.h"
 
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -16,6 +17,17 @@
 
 namespace menutest
 {
+
+// Answers menus as scripted; whileShown runs while a menu is up, before the answer.
+class Presenter : public cf_standin::Presenter {
+public:
+    std::vector<int> Menu(const cf_standin::MenuShown& menu) override
+    {
+        if (whileShown) whileShown();
+        return cf_standin::Presenter::Menu(menu);
+    }
+    std::function<void()> whileShown;
+};
 
 struct MenuDesk : dispatchtest::Desk {
     explicit MenuDesk(const char* uiFile = "notes\nnormal\nyes\n\n\n") : dispatchtest::Desk(uiFile)
@@ -58,7 +70,7 @@ struct MenuDesk : dispatchtest::Desk {
     }
     PatchLibrarian& lib() const { return *plug->patchLibrarian; }
 
-    cf_standin::Presenter presenter;
+    Presenter presenter;
     cf_standin::Presenter* previous = nullptr;
     NSWindow* window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
     std::vector<int> pauses;
