@@ -29,28 +29,45 @@ public:
     std::function<void()> whileShown;
 };
 
-struct MenuDesk : dispatchtest::Desk {
-    explicit MenuDesk(const char* uiFile = "notes\nnormal\nyes\n\n\n") : dispatchtest::Desk(uiFile)
+// plug's editor open in a host window, its menus answered by the presenter.
+struct OpenEditor {
+    explicit OpenEditor(IPluginBase& plug) : g(static_cast<IGraphicsMac*>(plug.GetGUI()))
     {
         previous = cf_standin::setPresenter(&presenter);
-        auto* g = static_cast<IGraphicsMac*>(plug->GetGUI());
         window->initWithContentRect(NSMakeRect(0, 0, g->Width(), g->Height()), NSTitledWindowMask,
                                     NSBackingStoreBuffered, false);
         g->OpenWindow(window->contentView());
+    }
+    ~OpenEditor()
+    {
+        g->CloseWindow();
+        window->release();
+        ns_standin::drainLoopPool();
+        cf_standin::setPresenter(previous);
+    }
+    // The next menu's answer: item indexes from the top menu into submenus; empty dismisses.
+    void answer(std::vector<int> path) { presenter.menuAnswers.push_back(std::move(path)); }
+    std::string lastMenu() const
+    {
+        return presenter.menus.empty() ? std::string() : cf_standin::MenuLine(presenter.menus.back());
+    }
+
+    IGraphicsMac* g;
+    Presenter presenter;
+    cf_standin::Presenter* previous = nullptr;
+    NSWindow* window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+};
+
+struct MenuDesk : dispatchtest::Desk {
+    explicit MenuDesk(const char* uiFile = "notes\nnormal\nyes\n\n\n") : dispatchtest::Desk(uiFile), editor(*plug)
+    {
         recordPauses(pauses);
         plug->midiManager->sender->beforeJob = [this](int job) {
             std::lock_guard<std::mutex> lock(mJobs);
             jobs.push_back({job, plug->midiManager->expectingEditDump.load()});
         };
     }
-    ~MenuDesk()
-    {
-        plug->midiManager->stopAndJoin();
-        plug->GetGUI()->CloseWindow();
-        window->release();
-        ns_standin::drainLoopPool();
-        cf_standin::setPresenter(previous);
-    }
+    ~MenuDesk() { plug->midiManager->stopAndJoin(); }
     struct Job {
         int job;
         bool expectingEditDump; // as the job began
@@ -62,17 +79,12 @@ struct MenuDesk : dispatchtest::Desk {
         std::lock_guard<std::mutex> lock(mJobs);
         return std::exchange(jobs, {});
     }
-    // The next menu's answer: item indexes from the top menu into submenus; empty dismisses.
-    void answer(std::vector<int> path) { presenter.menuAnswers.push_back(std::move(path)); }
-    std::string lastMenu() const
-    {
-        return presenter.menus.empty() ? std::string() : cf_standin::MenuLine(presenter.menus.back());
-    }
+    void answer(std::vector<int> path) { editor.answer(std::move(path)); }
+    std::string lastMenu() const { return editor.lastMenu(); }
     PatchLibrarian& lib() const { return *plug->patchLibrarian; }
 
-    Presenter presenter;
-    cf_standin::Presenter* previous = nullptr;
-    NSWindow* window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+    OpenEditor editor;
+    Presenter& presenter = editor.presenter;
     std::vector<int> pauses;
     std::vector<Job> jobs;
     std::mutex mJobs;
