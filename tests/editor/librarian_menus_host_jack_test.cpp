@@ -81,15 +81,10 @@ TEST(LibrarianMenusHostJack, FolderChoicesLoadTheUpperPaneAndProgram123PullsTheS
                            "--load", dir.file("seed.syx")},
                           error))
         << error;
-    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
-                           "a\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
     const std::string out = dir.file("host.txt");
-    FILE* host = hostscript::startHost(dir, out);
+    FILE* host = hostscript::startHostOnPorts(dir, out, sim.inputPort(), sim.outputPort());
     ASSERT_NE(host, nullptr);
-    auto send = [host](const std::string& lines) {
-        std::fputs(lines.c_str(), host);
-        std::fflush(host);
-    };
+    auto send = [host](const std::string& lines) { hostscript::send(host, lines); };
     const std::string shots = testsupport::binaryDir() + "/tests/librarian_menus_host";
     mkdir(shots.c_str(), 0755);
 
