@@ -281,6 +281,10 @@ void FolderPopupMenu::OnMouseDown(int, int, IMouseMod*)
         paneIndex() = selectedIndex;
     }
     if (plug) plug->setLibrarianViewDirty();
+    if (LibrarianViewControl* view = plug ? plug->librarianView : nullptr) {
+        if (mRow.upperPane) view->patchSelectionUpperChanged();
+        else view->patchSelectionLowerChanged();
+    }
     SetRedrawAgain();
     SetDirty(true);
 }

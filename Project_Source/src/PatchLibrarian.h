@@ -154,12 +154,8 @@ public:
     void alterStrovaneCategoryFormat(PatchSysexMessage* message);
 
     // ---- Saving the upper pane's bank -------------------------------------------------------
-    // The controller's librarian mode and remembered names, until the controller holds them.
-    bool patternMode = false;
-    bool performanceMode = false;
-    std::string upperProgramFileName, upperProgramFolderName;
-    std::string upperPerformanceFileName, upperPerformanceFolderName;
-    std::string upperPatternFileName, upperPatternFolderName;
+    // A save remembers the file written in the owner's upper pair of its current data type, so
+    // that the folder menus find it again; without an owner nothing is remembered.
     // The save dialog: proposed name, start folder (set to the chosen folder) and extension;
     // answers the chosen full path, empty when the user cancels. Unset, it answers empty.
     std::function<std::string(const std::string& suggested, std::string& folder, const std::string& extension)> promptForFile;

@@ -4,6 +4,7 @@
 #include "PatchFileImage.h"
 #include "PatchLibrarian.h"
 #include "PatchLibrarianText.h"
+#include "QOR.h"
 #include "kit/safefile.h"
 
 void removeCharsFromString(std::string& text, const char* chars)
@@ -36,6 +37,20 @@ std::vector<uint8_t> bankImage(const PatchFile& bank, bool midi)
     return PatchFileImage::build(*copy, midi);
 }
 
+// The owner's remembered upper pair of its current data type takes the file saved (and its
+// folder, when given). Under the librarian's lock, as the menus read the pair.
+void rememberUpperFile(QOR* owner, const std::string& fileName, const std::string* folderName)
+{
+    if (!owner) return;
+    QOR& q = *owner;
+    std::string* file = &q.upperProgramFileName;
+    std::string* folder = &q.upperProgramFolderName;
+    if (q.patternMode) file = &q.upperPatternFileName, folder = &q.upperPatternFolderName;
+    else if (q.performanceMode) file = &q.upperPerformanceFileName, folder = &q.upperPerformanceFolderName;
+    *file = fileName;
+    if (folderName) *folder = *folderName;
+}
+
 } // namespace
 
 PatchFile* PatchLibrarian::upperBank() const
@@ -63,10 +78,7 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
         return false;
     }
     // The menus find the bank again by the name of the file actually written.
-    const std::string written = fileNameOf(path);
-    if (patternMode) upperPatternFileName = written;
-    else if (performanceMode) upperPerformanceFileName = written;
-    else upperProgramFileName = written;
+    rememberUpperFile(owner, fileNameOf(path), nullptr);
     return true;
 }
 
@@ -116,15 +128,6 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
     if (folderName.empty()) folderName = "Patches";
     const std::string fileName = fileNameOf(path);
     std::lock_guard<std::recursive_mutex> hold(mLock);
-    if (patternMode) {
-        upperPatternFolderName = folderName;
-        upperPatternFileName = fileName;
-    } else if (performanceMode) {
-        upperPerformanceFolderName = folderName;
-        upperPerformanceFileName = fileName;
-    } else {
-        upperProgramFolderName = folderName;
-        upperProgramFileName = fileName;
-    }
+    rememberUpperFile(owner, fileName, &folderName);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "BankDisplayNames.h"
 #include "ControlAction.h"
 #include "LibrarianFolderMenus.h"
+#include "LibrarianNumberMenus.h"
 #include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "QOR.h"
@@ -145,6 +146,12 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      [](QOR& q, IRECT r) -> IControl* {
          return q.mRightCategoryMenu = new RightCategoryPopupMenu(&q, q.patchLibrarian, r, &q);
      }},
+    {76, "PROGRAMNUMBERMENU", 1184, 60, 1229, 84, true,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.programNumberMenu = new ProgramNumberPopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
+    {77, "BANKNUMBERMENUPROGRAMS", 1142, 60, 1180, 84, true,
+     [](QOR& q, IRECT r) -> IControl* { return q.bankNumberMenu = new BankNumberPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {78, "RightSearchPopupMenu", 394, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mRightSearchMenu = new RightSearchPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {81, "LeftPatternPopupMenu", 379, 188, 795, 207, false,

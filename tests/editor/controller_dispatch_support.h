@@ -22,6 +22,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dispatchtest
@@ -93,6 +94,15 @@ struct Desk {
     }
     std::string status1() const { return text(plug->statusDisplay); }
     std::string status2() const { return text(plug->valueDisplay); }
+    // Every pause is taken as 0 ms; those of the calling thread are kept in pauses.
+    void recordPauses(std::vector<int>& pauses)
+    {
+        const std::thread::id me = std::this_thread::get_id();
+        plug->midiManager->sender->onPause = [&pauses, me](int& ms) {
+            if (std::this_thread::get_id() == me) pauses.push_back(ms);
+            ms = 0;
+        };
+    }
     // Waits until the job thread has ended its job.
     void settle() const
     {

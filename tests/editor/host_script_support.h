@@ -24,6 +24,15 @@ inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFi
     return popen(cmd.c_str(), "w");
 }
 
+// qor-host as above, its UI-size file naming outPort and inPort as the stored default devices,
+// so that the plug-in opens them at its start.
+inline FILE* startHostOnPorts(const testsupport::TempDir& dir, const std::string& outFile, const std::string& outPort,
+                              const std::string& inPort)
+{
+    testsupport::writeFile(dir.file("QOR Editor UI.txt"), "a\nnormal\nyes\n" + outPort + "\n" + inPort + "\n");
+    return startHost(dir, outFile);
+}
+
 // Script lines to the running host, at once.
 inline void send(FILE* host, const std::string& lines)
 {

@@ -25,11 +25,7 @@ namespace
 struct Bench : Desk {
     Bench()
     {
-        const std::thread::id me = std::this_thread::get_id();
-        plug->midiManager->sender->onPause = [this, me](int& ms) {
-            if (std::this_thread::get_id() == me) pauses.push_back(ms);
-            ms = 0;
-        };
+        recordPauses(pauses);
         plug->midiManager->sender->beforeJob = [this](int job) {
             std::lock_guard<std::mutex> lock(mJobs);
             jobs.push_back(job);
