@@ -254,6 +254,12 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod)
     selectFromHits(hits, true);
     setLibrarySlot(kUpperPane, hits.upper);
     setLibrarySlot(kLowerPane, hits.lower);
+    if (!plug) return;
+    // An upper slot gets the edit menu; anywhere else the copy menu.
+    if (hits.upper >= 0)
+        plug->showFileEditMenu(x, y);
+    else
+        plug->showFileCopyMenu(x, y);
 }
 
 void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*)
