@@ -243,7 +243,9 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod)
         if (plug) plug->renameIdle = true;
         showLayer("patchRename", false);
         markDirty();
-        selectFromHits(hitTest(x, y), true);
+        const Hits hits = hitTest(x, y);
+        mPressedLowerSlot = hits.lower;
+        selectFromHits(hits, true);
         setLibrarySlot(kUpperPane, upperSelection);
         setLibrarySlot(kLowerPane, lowerSelection);
         currentSlot = upperSelection.load();
@@ -303,14 +305,18 @@ void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*)
     if (dragging) return;
     const Hits hits = hitTest(x, y);
     selectFromHits(hits, false);
-    if (hits.lower < 0) return;
+    // The entry pressed is the one dragged, however far the first move already went; a press
+    // elsewhere starts the drag from the first lower slot the pointer crosses.
+    const int source = mPressedLowerSlot >= 0 ? mPressedLowerSlot : hits.lower;
+    if (source < 0) return;
     dragging = true;
-    sourceSlot = hits.lower;
+    sourceSlot = source;
 }
 
 void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*)
 {
     markDirty();
+    mPressedLowerSlot = -1;
     if (!dragging) return;
     dragging = false;
     const Hits hits = hitTest(x, y);

@@ -105,6 +105,8 @@ private:
 
     std::array<ITextControl*, kCells> upperCells{};
     std::array<ITextControl*, kCells> lowerCells{};
+    // The lower slot under the last left press, -1 for none, until the button is released.
+    int mPressedLowerSlot = -1;
     LibrarianPatch mCopiedEntry;
     bool mHasCopy = false;
     std::thread::id mEditorThread;
