@@ -153,6 +153,7 @@ TEST(SlotMenus, InitializeSlotPutsTheModesInitEntryIntoTheSlot)
         b.edit(FileEditPopupMenu::kInitializeSlot, p);
         b.waitIdle();
         EXPECT_EQ(b.upper(17).name, c.name) << c.kind;
+        EXPECT_EQ(b.grid().cellText(kUpper, 17), c.name) << c.kind;
         EXPECT_TRUE(b.upper(16).messages.empty()) << c.kind;
     }
 }
@@ -171,6 +172,8 @@ TEST(SlotMenus, HardwareByProgramNumberStoresTheStoredProgramInTheSlot)
     const LibrarianPatch entry = b.upper(17);
     ASSERT_EQ(entry.messages.size(), 1u);
     EXPECT_EQ(entry.messages[0].bytes.size(), 297u);
+    EXPECT_EQ(b.grid().cellText(kUpper, 17), entry.name);
+    EXPECT_FALSE(entry.name.empty());
 }
 
 TEST(SlotMenus, GetDataDoesNothingForPatterns)
