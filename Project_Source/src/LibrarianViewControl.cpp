@@ -136,7 +136,7 @@ void LibrarianViewControl::setSaveLayerGrayed(bool gray)
     if (ControlLayer* layer = plug ? plug->keptLayer("saveChangesLayer") : nullptr) layer->GrayOut(gray);
 }
 
-void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes)
+void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes, bool saveLayer)
 {
     upperSelection = hits.upper;
     lowerSelection = hits.lower;
@@ -144,11 +144,11 @@ void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes)
     // Upper cells are tested before lower ones: a lower hit decides.
     if (hits.upper >= 0) {
         activePane = kUpperPane;
-        setSaveLayerGrayed(false);
+        if (saveLayer) setSaveLayerGrayed(false);
     }
     if (hits.lower >= 0) {
         activePane = kLowerPane;
-        setSaveLayerGrayed(true);
+        if (saveLayer) setSaveLayerGrayed(true);
     }
 }
 
@@ -194,7 +194,9 @@ void LibrarianViewControl::reloadPane(Pane pane)
     auto& cells = pane == kUpperPane ? upperCells : lowerCells;
     for (int i = 0; i < kCells; ++i)
         if (cells[size_t(i)]) cells[size_t(i)]->SetTextFromPlug(names[size_t(i)].c_str());
-    markDirty();
+    // The cells are drawn by the grid alone: a redraw that cleaned the grid before the texts
+    // changed must be followed by another.
+    SetDirty(false);
 }
 
 void LibrarianViewControl::patchSelectionUpperChanged()
@@ -320,7 +322,7 @@ void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*)
     if (!dragging) return;
     dragging = false;
     const Hits hits = hitTest(x, y);
-    selectFromHits(hits, true);
+    selectFromHits(hits, true, false);
     const int t = hits.upper;
     if (t < 0 || !library) return;
     setLibrarySlot(kUpperPane, t, true);
