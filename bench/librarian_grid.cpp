@@ -4,9 +4,7 @@
 // frame ("per_40ms_frame": how many fit into one). The peer draws the same 256 names and two
 // highlights with cairo into a surface of the grid's size.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -66,14 +64,7 @@ QOR& Editor(int size) {
   }
   setenv("QOR_DATA_FOLDER", folder, 1);
   setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
-  std::fflush(stdout);
-  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-  dup2(quiet, 1);
-  plug = std::make_unique<QOR>(IPluginInstanceInfo());
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  close(savedOut);
-  close(quiet);
+  plug = Quietly([] { return std::make_unique<QOR>(IPluginInstanceInfo()); });
   if (!plug->librarianView || !plug->GetGUI()) std::abort();
   FillLibrary(*plug);
   plug->librarianView->patchSelectionUpperChanged();
