@@ -1,7 +1,9 @@
 #pragma once
 // The build folder, found from the running benchmark's place in it (<build>/bench/<program>).
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 inline std::string BuildFolder() {
@@ -10,4 +12,19 @@ inline std::string BuildFolder() {
   std::string path(exe, n > 0 ? size_t(n) : 0);
   for (int up = 0; up < 2 && !path.empty(); ++up) path = path.substr(0, path.find_last_of('/'));
   return path;
+}
+
+// What make returns, made with standard output sent nowhere: the editor's start-up prints
+// notices that do not belong in a report.
+template <class Make>
+auto Quietly(Make&& make) -> decltype(make()) {
+  std::fflush(stdout);
+  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
+  dup2(quiet, 1);
+  auto made = make();
+  std::fflush(stdout);
+  dup2(savedOut, 1);
+  close(savedOut);
+  close(quiet);
+  return made;
 }

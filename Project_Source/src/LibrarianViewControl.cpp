@@ -136,7 +136,7 @@ void LibrarianViewControl::setSaveLayerGrayed(bool gray)
     if (ControlLayer* layer = plug ? plug->keptLayer("saveChangesLayer") : nullptr) layer->GrayOut(gray);
 }
 
-void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes)
+void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes, bool saveLayer)
 {
     upperSelection = hits.upper;
     lowerSelection = hits.lower;
@@ -144,11 +144,11 @@ void LibrarianViewControl::selectFromHits(const Hits& hits, bool panes)
     // Upper cells are tested before lower ones: a lower hit decides.
     if (hits.upper >= 0) {
         activePane = kUpperPane;
-        setSaveLayerGrayed(false);
+        if (saveLayer) setSaveLayerGrayed(false);
     }
     if (hits.lower >= 0) {
         activePane = kLowerPane;
-        setSaveLayerGrayed(true);
+        if (saveLayer) setSaveLayerGrayed(true);
     }
 }
 
@@ -194,7 +194,9 @@ void LibrarianViewControl::reloadPane(Pane pane)
     auto& cells = pane == kUpperPane ? upperCells : lowerCells;
     for (int i = 0; i < kCells; ++i)
         if (cells[size_t(i)]) cells[size_t(i)]->SetTextFromPlug(names[size_t(i)].c_str());
-    markDirty();
+    // The cells are drawn by the grid alone: a redraw that cleaned the grid before the texts
+    // changed must be followed by another.
+    SetDirty(false);
 }
 
 void LibrarianViewControl::patchSelectionUpperChanged()
@@ -243,7 +245,9 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod)
         if (plug) plug->renameIdle = true;
         showLayer("patchRename", false);
         markDirty();
-        selectFromHits(hitTest(x, y), true);
+        const Hits hits = hitTest(x, y);
+        mPressedLowerSlot = hits.lower;
+        selectFromHits(hits, true);
         setLibrarySlot(kUpperPane, upperSelection);
         setLibrarySlot(kLowerPane, lowerSelection);
         currentSlot = upperSelection.load();
@@ -254,6 +258,12 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod)
     selectFromHits(hits, true);
     setLibrarySlot(kUpperPane, hits.upper);
     setLibrarySlot(kLowerPane, hits.lower);
+    if (!plug) return;
+    // An upper slot gets the edit menu; anywhere else the copy menu.
+    if (hits.upper >= 0)
+        plug->showFileEditMenu(x, y);
+    else
+        plug->showFileCopyMenu(x, y);
 }
 
 void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*)
@@ -297,18 +307,22 @@ void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*)
     if (dragging) return;
     const Hits hits = hitTest(x, y);
     selectFromHits(hits, false);
-    if (hits.lower < 0) return;
+    // The entry pressed is the one dragged, however far the first move already went; a press
+    // elsewhere starts the drag from the first lower slot the pointer crosses.
+    const int source = mPressedLowerSlot >= 0 ? mPressedLowerSlot : hits.lower;
+    if (source < 0) return;
     dragging = true;
-    sourceSlot = hits.lower;
+    sourceSlot = source;
 }
 
 void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*)
 {
     markDirty();
+    mPressedLowerSlot = -1;
     if (!dragging) return;
     dragging = false;
     const Hits hits = hitTest(x, y);
-    selectFromHits(hits, true);
+    selectFromHits(hits, true, false);
     const int t = hits.upper;
     if (t < 0 || !library) return;
     setLibrarySlot(kUpperPane, t, true);

@@ -84,9 +84,9 @@ private:
     };
     // Both panes' hits; the last hit of each pane wins.
     Hits hitTest(int x, int y) const;
-    // Selections from a click: both cleared, then the hits; with panes, the active pane and the
-    // save layer follow the last pane hit.
-    void selectFromHits(const Hits& hits, bool panes);
+    // Selections from a click: both cleared, then the hits; with panes, the active pane (and with
+    // saveLayer the save layer's greying) follows the last pane hit.
+    void selectFromHits(const Hits& hits, bool panes, bool saveLayer = true);
     void setSaveLayerGrayed(bool gray);
     void showLayer(const char* name, bool show);
     // Marks the grid dirty; on the editor's thread it also hands the value to the plug-in, which
@@ -105,6 +105,8 @@ private:
 
     std::array<ITextControl*, kCells> upperCells{};
     std::array<ITextControl*, kCells> lowerCells{};
+    // The lower slot under the last left press, -1 for none, until the button is released.
+    int mPressedLowerSlot = -1;
     LibrarianPatch mCopiedEntry;
     bool mHasCopy = false;
     std::thread::id mEditorThread;

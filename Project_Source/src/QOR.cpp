@@ -170,6 +170,7 @@ void QOR::shutdown()
         patchManager = nullptr;
         shutdownStep("patch manager deleted");
     }
+    releaseSlotMenus(true);
     if (uiConfigManager) {
         uiConfigManager->ClearImageCache();
         delete uiConfigManager;

@@ -16,6 +16,8 @@
 #include "kit/plugin/IPluginAU.h"
 
 class ControlLayer;
+class FileCopyPopupMenu;
+class FileEditPopupMenu;
 class IControl;
 class ITextControl;
 struct ControlAction;
@@ -245,6 +247,13 @@ public:
     // its next scan.
     bool saveImportedFile(bool mid);
 
+    // ---- the slot grid's right-click menus (QORSlotMenus.cpp) ----
+    // A new menu at the click point, kept in place of the previous one (freed) and popped at once.
+    void showFileEditMenu(int x, int y);
+    void showFileCopyMenu(int x, int y);
+    FileEditPopupMenu* fileEditMenu = nullptr;
+    FileCopyPopupMenu* fileCopyMenu = nullptr;
+
     // ---- start-up results ----
     std::string logFilePath;
     std::string uiFilePath;
@@ -391,6 +400,11 @@ private:
     void setAsUserInput(int paramId, double value);
     // The shut-down order; also frees what a constructor that failed half-way had made.
     void shutdown();
+    // Frees the slot menus that were replaced, unless one of them is still popped up.
+    void releaseSlotMenus(bool all);
+    // Slot menus popped up and not yet closed; replaced ones wait for the last to close.
+    int mSlotMenusOpen = 0;
+    std::vector<IControl*> mReplacedSlotMenus;
     void shutdownStep(const char* step) const
     {
         if (mShutdownStep) mShutdownStep(step);

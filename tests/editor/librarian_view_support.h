@@ -98,11 +98,12 @@ struct Grid {
         IMouseMod mod(!right, right);
         grid().OnMouseDown(p.first, p.second, &mod);
     }
+    // A press at from, one move straight to to, and the release there.
     void drag(std::pair<int, int> from, std::pair<int, int> to)
     {
         IMouseMod mod(true);
-        grid().OnMouseDrag(from.first, from.second, 0, 0, &mod);
-        grid().OnMouseDrag(to.first, to.second, 0, 0, &mod);
+        grid().OnMouseDown(from.first, from.second, &mod);
+        grid().OnMouseDrag(to.first, to.second, to.first - from.first, to.second - from.second, &mod);
         grid().OnMouseUp(to.first, to.second, &mod);
     }
     void waitIdle()

@@ -257,7 +257,7 @@ TEST(LibrarianView, DropCopiesTheWholeEntryOfEveryKindAndModel)
         EXPECT_EQ(bytesOf(g.upperBank()->patches[5]), source17) << stem;
         EXPECT_EQ(bytesOf(g.upperBank()->patches[9]), source30) << stem;
         EXPECT_EQ(g.grid().cellText(kUpper, 5), g.lowerBank()->patches[17].name) << stem;
-        EXPECT_EQ(g.librarySlots(), (std::vector<int>{9, 0, 9})) << stem;
+        EXPECT_EQ(g.librarySlots(), (std::vector<int>{9, 17, 9})) << stem;
         // Saved and read again, the bank keeps both entries.
         const std::string path = g.dir.file("saved.syx");
         ASSERT_TRUE(g.lib().saveEditedPatch(path, "saved.syx")) << stem;
@@ -271,13 +271,35 @@ TEST(LibrarianView, DropCopiesTheWholeEntryOfEveryKindAndModel)
     EXPECT_EQ(g.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
 }
 
+TEST(LibrarianView, TheDraggedEntryIsThePressedOneHoweverFarTheFirstMoveWent)
+{
+    Grid g;
+    g.twoBanks();
+    g.grid().mDragEnabled = true;
+    // The first move is already over the upper pane.
+    g.drag(g.at(kLower, 17), g.at(kUpper, 5));
+    EXPECT_EQ(g.grid().cellText(kUpper, 5), "L17");
+    // Pressed outside the panes: the first lower slot crossed is dragged.
+    IMouseMod mod(true);
+    const auto o = g.outside(), crossed = g.at(kLower, 3), to = g.at(kUpper, 6);
+    g.grid().OnMouseDown(o.first, o.second, &mod);
+    g.grid().OnMouseDrag(to.first, to.second, 0, 0, &mod);
+    EXPECT_FALSE(g.grid().dragging);
+    g.grid().OnMouseDrag(crossed.first, crossed.second, 0, 0, &mod);
+    g.grid().OnMouseDrag(to.first, to.second, 0, 0, &mod);
+    EXPECT_TRUE(g.grid().dragging);
+    const IRECT marker = g.grid().dragMarker;
+    EXPECT_EQ(rectOf(marker), (std::vector<int>{to.first - 52, to.second - 7, to.first + 53, to.second + 7}));
+    g.grid().OnMouseUp(to.first, to.second, &mod);
+    EXPECT_EQ(g.grid().cellText(kUpper, 6), "L3");
+}
+
 TEST(LibrarianView, DropOutsideTheUpperPaneOrPasteWithoutCopyChangesNothing)
 {
     Grid g;
     g.twoBanks();
     g.grid().mDragEnabled = true;
     const auto before = bytesOf(g.upperBank()->patches[5]);
-    const auto slots = g.librarySlots();
     // Onto a lower slot, outside the panes, a drag that started on no lower slot.
     g.drag(g.at(kLower, 17), g.at(kLower, 5));
     g.drag(g.at(kLower, 17), g.outside());
@@ -287,8 +309,8 @@ TEST(LibrarianView, DropOutsideTheUpperPaneOrPasteWithoutCopyChangesNothing)
     EXPECT_EQ(bytesOf(g.upperBank()->patches[5]), before);
     EXPECT_EQ(g.grid().cellText(kUpper, 5), "U5");
     EXPECT_EQ(g.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
-    // The paste selected slot 5, nothing else moved.
-    EXPECT_EQ(g.librarySlots(), (std::vector<int>{5, slots[1], 5}));
+    // The presses selected lower 17 and upper 17, the paste upper 5; no drop slot was written.
+    EXPECT_EQ(g.librarySlots(), (std::vector<int>{5, 17, 5}));
     // Without drag permission the drag does not start.
     g.grid().mDragEnabled = false;
     g.drag(g.at(kLower, 17), g.at(kUpper, 5));
