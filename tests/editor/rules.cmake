@@ -165,7 +165,7 @@ endif()
 # Incoming short messages: the simulator's panel plays into the editor over JACK; the in-process
 # tests build the editor from the bundle.
 if(TARGET editor_short_messages_jack_test)
-  add_dependencies(editor_short_messages_jack_test QORBundle synth-sim)
+  add_dependencies(editor_short_messages_jack_test QORBundle qor-host synth-sim)
   target_link_libraries(editor_short_messages_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_short_messages_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()

@@ -5,6 +5,7 @@
 #include "Project_Source/src/SysexFamily.h"
 #include "kit/plugin/IGraphics.h"
 #include "controller_editor_support.h"
+#include "host_script_support.h"
 #include "sim_jack_support.h"
 
 #include <gtest/gtest.h>
@@ -316,6 +317,45 @@ TEST(ShortMessagesJack, EachFilterBlocksItsKindOnItsSideOnly)
                     EXPECT_EQ(r.value(kFilterCutoff + 2), filtered ? 0 : 40);
                 }
             }
+        }
+    }
+}
+
+TEST(ShortMessagesJack, TheHostsMidiIsMappedAndPassedOnOnlyWhileAPortIsOpen)
+{
+    for (const bool withPort : {true, false}) {
+        SCOPED_TRACE(withPort);
+        testsupport::TempDir dir;
+        synthsim::SimProcess sim;
+        std::string error;
+        ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
+                              {"--name", "shorthost" + std::to_string(::getpid()) + "-" + std::to_string(++serial),
+                               "--record", dir.file("record.txt"), "--device-id", "15"},
+                              error))
+            << error;
+        // The stored default ports, or none.
+        testsupport::writeFile(dir.file("QOR Editor UI.txt"),
+                               "a\nnormal\nyes\n" + (withPort ? sim.inputPort() + "\n" + sim.outputPort() + "\n" : ""));
+        const std::string out = dir.file("host.txt");
+        FILE* host = hostscript::startHost(dir, out);
+        ASSERT_NE(host, nullptr);
+        // Part 2's cutoff by controller 74, and the host's own bank select.
+        std::fputs("open\nmidi 0xB2 74 77 0\nmidi 0xB2 32 64 0\ngetparam 1506\n", host);
+        std::fflush(host);
+        const double cutoff = hostscript::printedParam(out, kFilterCutoff + 2);
+        usleep(300 * 1000);
+        std::fputs("close\n", host);
+        EXPECT_EQ(pclose(host), 0);
+        sim.stop();
+        std::vector<Bytes> arrived;
+        for (const auto& line : synthsim::readRecordFile(dir.file("record.txt")))
+            if (line.direction == "in" && line.bytes[0] != 0xF0) arrived.push_back(line.bytes);
+        if (withPort) {
+            EXPECT_EQ(cutoff, 77);
+            EXPECT_EQ(arrived, std::vector<Bytes>({{0xB2, 74, 77}}));
+        } else {
+            EXPECT_NE(cutoff, 77);
+            EXPECT_TRUE(arrived.empty());
         }
     }
 }
