@@ -232,6 +232,10 @@ public:
     // The folder menus of the current mode rebuilt, each checking its pane's remembered bank
     // file; a pane whose bank that moves is reloaded.
     void refreshPopUpMenus();
+    // The program-number menu and, unless skipped in library-control mode, the bank-number menu
+    // rebuilt for the current bank and program, and the matching bank-menu layer shown. In
+    // library-control mode the program becomes the selected upper slot.
+    void updateBankAndProgramMenuNames(bool skipBankNumberMenu);
     // The library rescanned when asked, kind's first bank file in both panes, the grid
     // reloaded; for a list 0..4 its bank-list parameters reset and refilled and the menus
     // refreshed.

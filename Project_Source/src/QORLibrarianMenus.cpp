@@ -4,10 +4,13 @@
 
 #include "BankDisplayNames.h"
 #include "LibrarianFolderMenus.h"
+#include "LibrarianNumberMenus.h"
+#include "LibrarianViewControl.h"
 #include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "QOR.h"
 #include "QORParams.h"
+#include "kit/plugin/IGraphicsLayer.h"
 
 using namespace qorid;
 
@@ -122,4 +125,49 @@ void QOR::refreshPopUpMenus()
         lowerMoved = patchLibrarian->lowerFileIndex != lowerBefore;
     }
     if (upperMoved || lowerMoved) updatePatchLibrarianView(upperMoved && lowerMoved ? 2 : upperMoved ? 0 : 1);
+}
+
+void QOR::updateBankAndProgramMenuNames(bool skipBankNumberMenu)
+{
+    auto show = [this](const char* name, bool shown) {
+        if (ControlLayer* layer = keptLayer(name)) layer->Hide(!shown);
+    };
+    for (const char* name : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
+        show(name, false);
+    const int part = selectedPart;
+    const bool performance = performanceMode;
+    auto whole = [this](int id) {
+        const IParam* param = GetParam(id);
+        return param ? int(param->Value()) : 0;
+    };
+    int bank = 0, program = 0;
+    if (performance) {
+        bank = whole(kMultiBank);
+        program = whole(kMultiPatch);
+    } else if (part >= 0 && part < 8) {
+        bank = whole(kMultiPartBank + part);
+        program = whole(kMultiPartPatch + part);
+    }
+
+    if (!libraryControlMode) {
+        if (programNumberMenu) programNumberMenu->refreshPatchNames(patchLibrarian, this, program);
+        if (bankNumberMenu) bankNumberMenu->refreshPatchNames(patchLibrarian, this, bank);
+        show("BANKNUMBERMENUPROGRAMS", true);
+        return;
+    }
+    show(performance ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", true);
+    // The program is the selected upper slot; the slot fields never leave 0..127.
+    if (program >= 0 && program < LibrarianViewControl::kCells) {
+        if (librarianView) {
+            librarianView->upperSelection = program;
+            librarianView->currentSlot = program;
+        }
+        if (patchLibrarian) {
+            std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+            patchLibrarian->upperSlot = program;
+        }
+        setLibrarianViewDirty();
+    }
+    if (programNumberMenu) programNumberMenu->refreshPatchNames(patchLibrarian, this, program);
+    if (!skipBankNumberMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(patchLibrarian, this, bank);
 }

@@ -1,12 +1,14 @@
 // The controller's librarian operations over a generated library: the bank-list texts, the mode
 // change and the import of patch files.
 #include "Project_Source/src/LibrarianFolderMenus.h"
+#include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchFile.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
 #include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsLayer.h"
 #include "platform/CoreFoundation/CFPresenter.h"
 #include "controller_editor_support.h"
 #include "librarian_mode_support.h"
@@ -505,6 +507,76 @@ TEST_F(Mode, TheSelectionResetTakesTheListOfTheModeAndReloadsBothColumns)
     q->ResetPatchSelectionMenus();
     EXPECT_EQ(upperCell(1), "Sooner");
     EXPECT_EQ(lowerCell(1), "Cee 001");
+}
+
+// ---- program and bank menus ----
+
+namespace
+{
+
+// The indexes of the checked items of a menu.
+std::vector<int> checkedItems(const IPopupMenu& menu)
+{
+    std::vector<int> checked;
+    for (int i = 0; i < menu.GetNItems(); ++i)
+        if (menu.GetItem(i)->GetChecked()) checked.push_back(i);
+    return checked;
+}
+
+} // namespace
+
+TEST_F(Mode, TheHeaderMenusFollowTheBankAndProgramAndInLibraryModeTheSelectedSlot)
+{
+    // The bank-name menus' layers come with those menus; here they are stand-ins of those names.
+    for (const char* name : {"PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"}) {
+        auto* layer = new ControlLayer(0, name);
+        q->GetGUI()->AttachLayer(layer);
+        q->namedLayers[name] = layer;
+    }
+    q->selectedPart = 2;
+    q->GetParam(kMultiPartBank + 2)->Set(5.0);
+    q->GetParam(kMultiPartPatch + 2)->Set(123.0);
+    q->GetParam(kMultiBank)->Set(2.0);
+    q->GetParam(kMultiPatch)->Set(17.0);
+    const struct {
+        bool library, performance, skip;
+        const char* shown;
+        int program, bank; // the checks handed to the menus (-1: none)
+        bool bankRefreshed;
+    } rows[] = {
+        {false, false, false, "BANKNUMBERMENUPROGRAMS", 123, 5, true},
+        {false, false, true, "BANKNUMBERMENUPROGRAMS", 123, 5, true},
+        {false, true, false, "BANKNUMBERMENUPROGRAMS", 17, -1, true},
+        {true, false, false, "PROGBANKNAMEMENUPROGRAMS", 123, 5, true},
+        {true, false, true, "PROGBANKNAMEMENUPROGRAMS", 123, 5, false},
+        {true, true, true, "PERFBANKNAMEMENUPROGRAMS", 17, -1, false},
+    };
+    for (const auto& row : rows) {
+        q->libraryControlMode = row.library;
+        q->performanceMode = row.performance;
+        for (const char* name : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
+            q->keptLayer(name)->Hide(false);
+        lib->upperSlot = 40;
+        q->librarianView->upperSelection = q->librarianView->currentSlot = 40;
+        // A bank menu that is not refreshed keeps the check of another bank.
+        q->bankNumberMenu->refreshPatchNames(lib, q.get(), 7);
+        const auto bankMenus = q->bankNumberMenu->menus();
+
+        q->updateBankAndProgramMenuNames(row.skip);
+        for (const char* name : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
+            EXPECT_EQ(q->keptLayer(name)->IsVisible(), std::string(name) == row.shown) << name << " " << row.shown;
+        const auto programs = q->programNumberMenu->menus();
+        EXPECT_EQ(checkedItems(programs->groupMenus[size_t(row.program / 10)]), std::vector<int>{row.program % 10});
+        EXPECT_EQ(q->bankNumberMenu->menus() != bankMenus, row.bankRefreshed);
+        if (row.bankRefreshed) {
+            EXPECT_EQ(checkedItems(*q->bankNumberMenu->menus()),
+                      row.bank < 0 ? std::vector<int>{} : std::vector<int>{row.bank});
+        }
+        const int slot = row.library ? row.program : 40;
+        EXPECT_EQ(lib->upperSlot, slot);
+        EXPECT_EQ(q->librarianView->upperSelection, slot);
+        EXPECT_EQ(q->librarianView->currentSlot, slot);
+    }
 }
 
 TEST_F(Mode, RefreshFoldersRescansForTheDataTypeAndKeepsTheCategoryBanksShown)
