@@ -95,50 +95,6 @@ TEST(LibrarianMenus, TheRebuildShowsTheStartUpTextsOnEveryProgramListAndLogsEach
     EXPECT_EQ(std::vector<std::string>(log.begin() + long(logged), log.end()), renamed);
 }
 
-TEST(LibrarianMenus, EachListFeedsExactlyItsBankListParameters)
-{
-    Editor e(nullptr, false,
-             {{"progs.syx", rawBank(Kind::Programs, 1)},
-              {"perf.syx", rawBank(Kind::Performances, 2)},
-              {"pat.syx", rawBank(Kind::Patterns, 3)}});
-    QOR& plug = *e.plug;
-    PatchLibrarian& lib = *plug.patchLibrarian;
-    lib.createNewSearchPatchFiles("Gen");
-    const struct {
-        int list;
-        std::vector<PatchFile*>* banks;
-        bool upper, perPart, performance; // the lower list and the right per-part lists always
-    } rows[] = {
-        {QOR::kBankListPrograms, &lib.singleFiles, true, true, false},
-        {QOR::kBankListCategories, &lib.categoryFiles, false, false, false},
-        {QOR::kBankListPerformances, &lib.multiFiles, true, false, true},
-        {QOR::kBankListPatterns, &lib.patternFiles, true, true, false},
-        {QOR::kBankListSearchResults, &lib.searchFiles, false, false, false},
-    };
-    for (const auto& row : rows) {
-        ASSERT_FALSE(row.banks->empty()) << row.list;
-        for (int id : allBankLists()) plug.GetParam(id)->ResetDisplayTexts();
-        plug.rebuildBankListTexts(row.list);
-        const std::vector<std::string> names = fileNames(*row.banks);
-        auto expect = [&](int id, bool fed) {
-            EXPECT_EQ(textsOf(plug.GetParam(id)), fed ? names : std::vector<std::string>{})
-                << "list " << row.list << " parameter " << id;
-        };
-        expect(kPatchSelectionListUpper, row.upper);
-        expect(kPatchSelectionListLower, true);
-        for (int p = 0; p < 8; ++p) {
-            expect(kCurrentOpenPatchBankL + p, row.perPart);
-            expect(kCurrentOpenPatchBankR + p, !row.performance);
-        }
-        expect(kCurrentOpenPerfBankL, row.performance);
-        expect(kCurrentOpenPerfBankR, row.performance);
-    }
-    // No such list: nothing changes.
-    plug.rebuildBankListTexts(5);
-    plug.rebuildBankListTexts(-1);
-    EXPECT_EQ(textsOf(plug.GetParam(kCurrentOpenPatchBankR)), fileNames(lib.searchFiles));
-}
-
 // ---- import ----
 
 namespace
@@ -375,26 +331,22 @@ TEST_F(Mode, AModeChangeResetsExactlyTheListsOfItsListAndRefillsThemFromTheLibra
         EXPECT_EQ(q->GetParam(id)->Value(), 1.0) << id;
     }
     EXPECT_TRUE(q->handled.empty());
-}
 
-TEST_F(Mode, AnEmptyListLeavesItsListsAtZeroWithoutTextsAndStillRefreshesTheMenus)
-{
+    // An empty list: its lists at 0 without texts, the menus refreshed all the same.
     lib->patternFiles.clear();
     q->patternMode = true;
     const auto before = q->mLeftPatternMenu->menus();
     markLists();
     q->patchTypeChanged(2, QOR::kBankListPatterns, false);
-    for (int id : {int(kPatchSelectionListUpper), int(kPatchSelectionListLower), kCurrentOpenPatchBankL + 3}) {
-        EXPECT_EQ(q->GetParam(id)->GetNDisplayTexts(), 0) << id;
-        EXPECT_EQ(q->GetParam(id)->Value(), 0.0) << id;
-    }
+    EXPECT_EQ(textsOf(q->GetParam(kCurrentOpenPatchBankL + 3)), std::vector<std::string>{});
+    EXPECT_EQ(q->GetParam(kCurrentOpenPatchBankL + 3)->Value(), 0.0);
     EXPECT_NE(q->mLeftPatternMenu->menus(), before);
 }
 
 TEST_F(Mode, ARescanShowsAFileAddedOnDiskInTheGridAndInTheUpperProgramMenu)
 {
     bankgen::writeFile(dir.file("Patches/A new.syx"), namedPrograms("Ay", 9));
-    q->patchTypeChanged(0, QOR::kBankListPrograms, true);
+    q->rescanLibrary(); // program mode, program banks below
     EXPECT_EQ(fileNames(lib->singleFiles), (std::vector<std::string>{"A new.syx", "B progs.syx", "C progs.syx"}));
     EXPECT_EQ(upperCell(0), "Ay 000");
     EXPECT_EQ(lowerCell(127), "Ay 127");
@@ -415,7 +367,7 @@ TEST_F(Mode, ARescanShowsAFileAddedOnDiskInTheGridAndInTheUpperProgramMenu)
     EXPECT_EQ(lib->upperFileIndex, 0);
 }
 
-TEST_F(Mode, OnlyZeroOneAndTwoReloadTheGrid)
+TEST_F(Mode, OnlyZeroOneAndTwoReloadTheGridAsDoesTheSelectionReset)
 {
     q->patchTypeChanged(0, QOR::kBankListPrograms, false);
     lib->singleFiles[0]->patches[5].name = "Renamed";
@@ -438,6 +390,13 @@ TEST_F(Mode, OnlyZeroOneAndTwoReloadTheGrid)
         EXPECT_EQ(lowerCell(5), row.lower) << row.which;
         EXPECT_EQ(q->librarianView->GetRedrawAgain(), row.again) << row.which;
     }
+    // The selection reset: the texts of the mode's list, both columns reloaded.
+    lib->singleFiles[1]->patches[5].name = "Lower";
+    q->performanceMode = true;
+    q->GetParam(kPatchSelectionListLower)->ResetDisplayTexts();
+    q->ResetPatchSelectionMenus();
+    EXPECT_EQ(textsOf(q->GetParam(kPatchSelectionListLower)), fileNames(lib->multiFiles));
+    EXPECT_EQ(lowerCell(5), "Lower");
 }
 
 TEST_F(Mode, TheMenuRefreshTakesTheMenusOfTheModeWithTheirRememberedBanksAndReloadsAMovedPane)
@@ -482,31 +441,6 @@ TEST_F(Mode, TheMenuRefreshTakesTheMenusOfTheModeWithTheirRememberedBanksAndRelo
             EXPECT_EQ(lowerCell(0), row.lowerCell);
         }
     }
-}
-
-TEST_F(Mode, TheSelectionResetTakesTheListOfTheModeAndReloadsBothColumns)
-{
-    const struct {
-        bool performance, pattern;
-        std::vector<PatchFile*>* banks;
-    } rows[] = {{false, false, &lib->singleFiles}, {true, false, &lib->multiFiles}, {true, true, &lib->patternFiles}};
-    for (const auto& row : rows) {
-        q->performanceMode = row.performance;
-        q->patternMode = row.pattern;
-        q->GetParam(kPatchSelectionListLower)->ResetDisplayTexts();
-        q->librarianView->SetClean();
-        q->librarianView->SetClean();
-        q->ResetPatchSelectionMenus();
-        EXPECT_EQ(textsOf(q->GetParam(kPatchSelectionListLower)), fileNames(*row.banks));
-        EXPECT_TRUE(q->librarianView->GetRedrawAgain());
-    }
-    // The columns show the library as it is now.
-    lib->singleFiles[0]->patches[1].name = "Sooner";
-    lib->lowerFileIndex = 1;
-    q->performanceMode = q->patternMode = false;
-    q->ResetPatchSelectionMenus();
-    EXPECT_EQ(upperCell(1), "Sooner");
-    EXPECT_EQ(lowerCell(1), "Cee 001");
 }
 
 // ---- program and bank menus ----
@@ -576,35 +510,5 @@ TEST_F(Mode, TheHeaderMenusFollowTheBankAndProgramAndInLibraryModeTheSelectedSlo
         EXPECT_EQ(lib->upperSlot, slot);
         EXPECT_EQ(q->librarianView->upperSelection, slot);
         EXPECT_EQ(q->librarianView->currentSlot, slot);
-    }
-}
-
-TEST_F(Mode, RefreshFoldersRescansForTheDataTypeAndKeepsTheCategoryBanksShown)
-{
-    const struct {
-        bool performance, pattern, category;
-        Kind kind;
-        int libraryKind;
-        std::vector<PatchFile*>* lowerList;
-    } rows[] = {
-        {false, false, false, Kind::Programs, 0, &lib->singleFiles},
-        {false, false, true, Kind::Programs, 0, &lib->categoryFiles},
-        {true, false, false, Kind::Performances, 1, &lib->multiFiles},
-        {true, true, false, Kind::Patterns, 2, &lib->patternFiles},
-    };
-    uint32_t seed = 20;
-    for (const auto& row : rows) {
-        q->performanceMode = row.performance;
-        q->patternMode = row.pattern;
-        q->categoryListShown = row.category;
-        const std::string added = "new " + std::to_string(seed) + ".syx";
-        bankgen::writeFile(dir.file("Patches/" + added), rawBank(row.kind, seed++));
-        q->rescanLibrary();
-        EXPECT_EQ(lib->currentKind, row.libraryKind);
-        const std::vector<std::string> lower = textsOf(q->GetParam(kPatchSelectionListLower));
-        EXPECT_EQ(lower, fileNames(*row.lowerList));
-        if (!row.category) {
-            EXPECT_EQ(std::count(lower.begin(), lower.end(), added), 1) << added;
-        }
     }
 }
