@@ -303,8 +303,10 @@ HWND WAPI_CreateCarbonWindowView(HWND parent, WindowRef* window, const RECT* rec
   carbon.right = toShort(z.x);
   auto* view = static_cast<Wapi_vQOR_hwndcarbonhost*>(Wapi_vQOR_hwndcarbonhost::class_()->alloc());
   view->initCarbonChild(into, carbon, composited);
-  // The view covers the rectangle it was asked for; the Carbon window follows it.
-  view->setFrame(NSMakeRect(rect->left, rect->top, double(rect->right) - rect->left, double(rect->bottom) - rect->top));
+  // The view covers the rectangle it was asked for (a window's content view fills the window);
+  // the Carbon window follows it.
+  if (!wapiIsContentView(view))
+    view->setFrame(NSMakeRect(rect->left, rect->top, double(rect->right) - rect->left, double(rect->bottom) - rect->top));
   if (window) *window = view->carbonWindow();
   // The parent holds it now.
   const HWND made = wapiHandle(view);

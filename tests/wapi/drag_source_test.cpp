@@ -7,6 +7,7 @@
 #include "kit/wapi/wapi-bridges.h"
 #include "kit/wapi/wapi-gdi.h"
 #include "kit/wapi/wapi-imagelist.h"
+#include "kit/wapi/wapi-input.h"
 #include "tests/support/tempdir.h"
 
 #include <sys/stat.h>
@@ -54,6 +55,12 @@ class DragSource : public PresenterWindowTest<> {
     const RECT from{5, 6, 25, 36};
     WAPI_InitiateDragDrop(H(mView), &from, source, WriteNew);
   }
+
+ public:
+  NSWindow* window(NSRect frame) { return makeWindow(frame); }
+  Wapi_vQOR_hwnd* view(const WAPI_DialogResourceIndex* res, NSObject* parent) { return makeView(res, parent, nullptr); }
+
+ protected:
   NSWindow* mWindow = nullptr;
   Wapi_vQOR_hwnd* mView = nullptr;
 };
@@ -190,15 +197,20 @@ LRESULT DropProc(HWND h, UINT m, WPARAM w, LPARAM) {
 
 const WAPI_DialogResourceIndex kTakesDrops{"900", "drops", 0x20 | 0x04, nullptr, 200, 100, nullptr};
 
-TEST_F(DragSource, AFileListDroppedOnAnotherWindowsViewArrivesAsDropFiles) {
+// A layer view taking drops in another window at (600, 100), 200 by 100, shown in front.
+Wapi_vQOR_hwnd* dropTarget(DragSource& test) {
   gDropped.clear();
   gDroppedOn = nullptr;
-  NSWindow* other = makeWindow(NSMakeRect(600, 100, 200, 100));
+  NSWindow* other = test.window(NSMakeRect(600, 100, 200, 100));
   other->orderFront(nullptr);
-  Wapi_vQOR_hwnd* target = makeView(&kTakesDrops, other, nullptr);
-  SetWindowLong(H(target), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(DropProc));
+  Wapi_vQOR_hwnd* target = test.view(&kTakesDrops, other);
+  SetWindowLong(wapiHandle(target), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(DropProc));
   target->setHidden(false);
+  return target;
+}
 
+TEST_F(DragSource, AFileListDroppedOnAnotherWindowsViewArrivesAsDropFiles) {
+  Wapi_vQOR_hwnd* target = dropTarget(*this);
   const char* paths[] = {"/music/one.syx", "/music/two.mid"};
   const RECT from{10, 20, 30, 40};
   mPresenter.dragAnswers.push_back({cf_standin::DragDrop::kAtPoint, 650, 150, ""});
@@ -223,6 +235,25 @@ TEST_F(DragSource, AFileListDroppedOnAnotherWindowsViewArrivesAsDropFiles) {
   EXPECT_EQ(mPresenter.drags[1].imageWidth, 48);
   EXPECT_TRUE(mPresenter.drags[1].imageFlipped);
   DeleteObject(icon);
+}
+
+const char* gTargetFolder = nullptr;
+const char* TargetFolder(const char*) {
+  return gTargetFolder;
+}
+
+TEST_F(DragSource, APromisedFileDroppedOnAnotherWindowsViewIsWrittenIntoItsFolderAndArrivesAsDropFiles) {
+  Wapi_vQOR_hwnd* target = dropTarget(*this);
+  testsupport::TempDir folder("drag");
+  gTargetFolder = folder.path.c_str();
+  WAPI_DDrop_getDroppedFileTargetPath = TargetFolder;
+  mPresenter.dragAnswers.push_back({cf_standin::DragDrop::kAtPoint, 650, 150, ""});
+  const RECT from{0, 0, 10, 10};
+  WAPI_InitiateDragDrop(H(mView), &from, "/src/Patch 7.syx", WriteNew);
+  WAPI_DDrop_getDroppedFileTargetPath = nullptr;
+  EXPECT_EQ(gDroppedOn, H(target));
+  EXPECT_EQ(gDropped, std::vector<std::string>{folder.file("Patch 7.syx")});
+  EXPECT_EQ(testsupport::readText(folder.file("Patch 7.syx")), "new");
 }
 
 }  // namespace
