@@ -173,6 +173,7 @@ TEST_F(DragSource, NothingIsWrittenWithoutAPendingDragAPlaceOrAPathThatFits) {
   // A press in any layer view forgets the pending drag; drags start only from layer views.
   WAPI_InitiateDragDrop(H(mView), &from, "/src/Bank.syx", WriteNew);
   ns_standin::mouseAtView(mView, NSLeftMouseDown, NSMakePoint(3, 3));
+  url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(folder.path.c_str()));  // the press drained the last
   EXPECT_EQ(WAPI_DoDragDrop(url), nullptr);
   NSView* platform = addControl<NSView>(mView, 0);
   WAPI_InitiateDragDrop(H(platform), &from, "/src/Bank.syx", WriteNew);
