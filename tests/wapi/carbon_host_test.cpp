@@ -6,7 +6,14 @@
 #include "kit/wapi/wapi-bridges.h"
 #include "kit/wapi/wapi-carbonhost.h"
 
+#include "tests/support/tempdir.h"
+#include "tools/pngwriter/png_writer.h"
+
 #include <Carbon/CarbonStandin.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -176,6 +183,31 @@ TEST_F(CarbonHost, WindowEventsActivateAndAnswerClicksAndOtherTimersAreKilled) {
   const long renders = carbon_standin::renderCount();
   SetWindowPos(H(view), nullptr, 0, 0, 60, 60, SWP_NOZORDER);
   EXPECT_EQ(carbon_standin::renderCount(), renders + 1) << "a composited window renders its root view";
+}
+
+TEST_F(CarbonHost, ACompositedCarbonWindowPlacedOverTheViewRendersItsControls) {
+  WindowRef carbon = nullptr;
+  host(mContent, true, &carbon);
+  ControlRef field = nullptr;
+  const Rect fieldBounds{10, 10, 30, 100};
+  ASSERT_EQ(CreateEditUnicodeTextControl(carbon, &fieldBounds, CFSTR("Carbon"), false, nullptr, &field), noErr);
+  ns_standin::runFor(0.011);
+  CGContextRef store = carbon_standin::windowStore(carbon);
+  ASSERT_NE(store, nullptr);
+  const int width = int(CGBitmapContextGetWidth(store)), height = int(CGBitmapContextGetHeight(store));
+  ASSERT_EQ(width, 200);
+  ASSERT_EQ(height, 100);
+  // Words of alpha (skipped), red, green, blue bytes, rows from the top.
+  std::vector<uint32_t> words(size_t(width) * size_t(height));
+  std::memcpy(words.data(), CGBitmapContextGetData(store), words.size() * 4);
+  for (uint32_t& w : words) w |= 0xFF;
+  EXPECT_EQ(words[size_t(26) * width + 95], 0xFFFFFFFFu) << "the field's white box, drawn by the render";
+  EXPECT_EQ(words[size_t(80) * width + 150], 0x000000FFu) << "nothing drawn outside it";
+  testsupport::TempDir dir("carbonhost");
+  const std::vector<uint8_t> png = pngw::encodeArgbWords(words.data(), width, height, width);
+  EXPECT_TRUE(pngw::writeFile(png, dir.file("carbon.png")));
+  if (const char* keep = std::getenv("QOR_SCREENSHOT_DIR"))
+    pngw::writeFile(png, std::string(keep) + "/wapi_carbon_host.png");
 }
 
 TEST_F(CarbonHost, APressInsideTheKeyHostHandsTheKeysToTheCarbonWindow) {
