@@ -5,6 +5,7 @@
 #include "kit/plugin/IPluginBase.h"
 
 NS_STANDIN_CLASS_IMPL(QOR_View, NSObject)
+NS_STANDIN_CLASS_ADOPTS(QOR_View, AUCocoaUIBase)
 
 QOR_View* QOR_View::init()
 {

@@ -2,6 +2,7 @@
 // with hit testing and capture, keys and trackpad gestures.
 #include "kit/wapi/wapi-input.h"
 
+#include "kit/wapi/wapi-bridges.h"
 #include "kit/wapi/wapi-internal.h"
 
 #include <algorithm>
@@ -187,6 +188,7 @@ bool Wapi_vQOR_hwnd::acceptsFirstResponder() {
 
 void Wapi_vQOR_hwnd::mouseDown(NSEvent* e) {
   if (!m_enabled) return;
+  WAPI_FinishDragDrop();
   if ((e->modifierFlags() & NSControlKeyMask) && IsRightClickEmulateEnabled()) {
     rightMouseDown(e);
     if (e->clickCount() == 1) m_isfakerightmouse = 1;

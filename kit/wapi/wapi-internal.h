@@ -102,6 +102,10 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   void setEnabled(bool on) { m_enabled = on; }
   bool isEnabled() const { return m_enabled; }
   unsigned char wapiDirtyBits() const { return (unsigned char)m_isdirty; }
+  // The OpenGL context of the view (retained), or null; setting one takes over the caller's
+  // reference.
+  NSObject* wapiGLContext() const { return m_glctx; }
+  void wapiSetGLContext(NSObject* context) { m_glctx = context; }
   void wapiSetDirtyBits(unsigned char bits) { m_isdirty = (char)bits; }
 
   bool isFlipped() const override { return m_flip != 0; }
@@ -151,6 +155,8 @@ class Wapi_vQOR_hwnd : public NSView, public WapiMessageTarget, public WapiUserD
   bool getWapiPaintInfo(PAINTSTRUCT* ps);
   HDC wapiPaintContext() const { return m_paintctx_hdc; }
   friend void DrawWapiViewRectImpl(Wapi_vQOR_hwnd* view, NSRect rect, HDC hdc);
+  // A drag this view started ended in a folder: the pending promised file is written there.
+  NSArray* namesOfPromisedFilesDroppedAtDestination(NSURL* folder) override;
 
   // Accessibility: the procedure may name an object (WM_GETOBJECT) that speaks for the view.
   bool accessibilityIsIgnored() override;

@@ -62,6 +62,16 @@ void DrawWapiViewRectImpl(Wapi_vQOR_hwnd* view, NSRect rect, HDC hdc) {
   view->retain();  // a procedure may destroy the view while it paints
   const HWND self = wapiHandle(view);
   view->m_paintctx_hdc = hdc;
+  // A GL view draws through its context: current and up to date for the paint.
+  auto* gl = static_cast<NSOpenGLContext*>(view->m_glctx);
+  void* outerGL = hdc ? hdc->glContext : nullptr;
+  if (gl) {
+    gl->retain();  // the procedure may drop it while it paints
+    if (hdc) hdc->glContext = gl;
+    gl->setView(view);
+    gl->makeCurrentContext();
+    gl->update();
+  }
   view->m_paintctx_rect = rect;
   view->m_paintctx_used = false;
   RECT wr{};
@@ -86,6 +96,9 @@ void DrawWapiViewRectImpl(Wapi_vQOR_hwnd* view, NSRect rect, HDC hdc) {
       SendMessage(self, WM_PAINT, reinterpret_cast<WPARAM>(hdc), 0);
     }
   }
+  if (gl && NSOpenGLContext::currentContext() == gl) NSOpenGLContext::clearCurrentContext();
+  if (gl && hdc) hdc->glContext = outerGL;
+  if (gl) gl->release();
   view->m_paintctx_hdc = nullptr;
   view->release();
 }

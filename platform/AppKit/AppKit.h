@@ -18,4 +18,5 @@
 #include "NSTabView.h"
 #include "NSOutlineView.h"
 #include "NSPopUpButton.h"
+#include "NSOpenGL.h"
 #include "AppKitStandin.h"

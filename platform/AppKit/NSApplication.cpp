@@ -6,6 +6,7 @@
 #include <CoreFoundation/CFPresenter.h>
 
 #include "AppKitStandin.h"
+#include "NSControl.h"
 #include "NSMenu.h"
 #include "NSWindow.h"
 
@@ -46,6 +47,10 @@ void NSApplication::sendEvent(NSEvent* event)
 {
     if (!event) return;
     NSWindow* window = event->window();
+    // Keys made without a window (window number 0) go to the key window.
+    const NSEventType type = event->type();
+    if (!window && event->windowNumber() == 0 && (type == NSKeyDown || type == NSKeyUp || type == NSFlagsChanged))
+        window = mKeyWindow;
     if (!window || !window->contentView()) return;
     // The event being handled answers currentEvent until the handler returns.
     NSEvent* outer = mCurrentEvent;
@@ -190,6 +195,14 @@ bool NSWorkspace::openFile(NSString* path, NSString* application, bool)
 {
     if (!path) return false;
     return cf_standin::presenter()->OpenFile(path->UTF8String(), application ? application->UTF8String() : "");
+}
+
+NSImage* NSWorkspace::iconForFiles(NSArray*)
+{
+    auto* icon = static_cast<NSImage*>(NSImage::class_()->alloc());
+    icon->initWithSize(NSMakeSize(32, 32));
+    icon->autorelease();
+    return icon;
 }
 
 bool NSWorkspace::launchApplication(NSString* application)

@@ -136,6 +136,7 @@ private:
 };
 
 class NSURL;
+class NSArray;
 // Opens URLs through the presenter, which records them.
 class NSWorkspace : public NSObject {
     NS_STANDIN_CLASS(NSWorkspace)
@@ -148,6 +149,8 @@ public:
     bool openFile(NSString* path);
     bool openFile(NSString* path, NSString* application, bool deactivate);
     bool launchApplication(NSString* application);
+    // The icon of a set of files (autoreleased): the stand-in has one 32 by 32 image for all.
+    class NSImage* iconForFiles(NSArray* paths);
 };
 
 enum : NSInteger { NSModalResponseCancel = 0, NSModalResponseOK = 1 };

@@ -76,8 +76,14 @@ public:
     void addRepresentation(class NSBitmapImageRep* rep);
     // Autoreleased.
     NSArray* representations() const;
+    // A new image (one reference, the caller's) sharing the representations.
+    NSImage* copy() const;
+    // Whether the image is drawn with y downward.
+    void setFlipped(bool on) { mFlipped = on; }
+    bool isFlipped() const { return mFlipped; }
 
 private:
+    bool mFlipped = false;
     NSSize mSize{};
     std::vector<class NSBitmapImageRep*> mReps; // retained
 };

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <map>
 
+#include <CoreFoundation/CFPresenter.h>
+
 #include "AppKitStandin.h"
 #include "NSApplication.h"
+#include "NSControl.h"
 #include "NSWindow.h"
 
 NS_STANDIN_CLASS_IMPL(NSPasteboard, NSObject)
@@ -125,7 +128,72 @@ NSArray* NSDraggingInfo::namesOfPromisedFilesDroppedAtDestination(NSURL* folder)
 {
     NSString* path = folder ? folder->path() : nullptr;
     mDestination = path ? path->UTF8String() : "";
+    // A view that started the drag writes its promised files itself.
+    if (auto* view = dynamic_cast<NSView*>(mSource))
+        if (NSArray* written = view->namesOfPromisedFilesDroppedAtDestination(folder)) return written;
     return arrayOf(mPromisedNames);
+}
+
+namespace
+{
+
+// Shows the drag to the presenter and carries out where it ends.
+bool runDrag(NSView* from, NSPoint at, NSImage* image, NSPasteboard* pb, NSObject* source, bool slideBack)
+{
+    cf_standin::DragShown shown;
+    shown.types = pb->types();
+    for (const std::string& type : shown.types)
+        if (NSArray* list = pb->propertyListForType(type.c_str())) {
+            shown.items = stringsOf(list);
+            break;
+        }
+    NSPoint p = from->convertPointToBase(at);
+    if (NSWindow* w = from->window()) p = NSMakePoint(p.x + w->frame().origin.x, p.y + w->frame().origin.y);
+    shown.x = p.x;
+    shown.y = p.y;
+    if (image) {
+        shown.imageWidth = image->size().width;
+        shown.imageHeight = image->size().height;
+        shown.imageFlipped = image->isFlipped();
+    }
+    shown.slideBack = slideBack;
+    const cf_standin::DragDrop end = cf_standin::presenter()->Drag(shown);
+    switch (end.where) {
+    case cf_standin::DragDrop::kAtPoint: {
+        auto* info = static_cast<NSDraggingInfo*>(NSDraggingInfo::class_()->alloc())->initWithPasteboard(pb, source);
+        const bool taken = ns_standin::dropAt(info, NSMakePoint(end.x, end.y));
+        info->release();
+        return taken;
+    }
+    case cf_standin::DragDrop::kInFolder: {
+        if (!pb->availableTypeFromArray({NSFilesPromisePboardType})) return true; // files land there as they are
+        auto* writer = dynamic_cast<NSView*>(source);
+        NSAutoreleasePool pool;
+        NSString* folder = NSString::stringWithUTF8String(end.folder.c_str());
+        NSArray* names =
+            writer ? writer->namesOfPromisedFilesDroppedAtDestination(NSURL::fileURLWithPath(folder)) : nullptr;
+        return names && names->count() > 0;
+    }
+    case cf_standin::DragDrop::kRefused: break;
+    }
+    return false;
+}
+
+} // namespace
+
+bool NSView::dragPromisedFilesOfTypes(NSArray* types, NSRect fromRect, NSObject* source, bool slideBack, NSEvent*)
+{
+    NSPasteboard* pb = NSPasteboard::pasteboardWithName(NSDragPboard);
+    pb->declareTypes({NSFilesPromisePboardType}, source);
+    pb->setPropertyList(types, NSFilesPromisePboardType);
+    return runDrag(this, fromRect.origin, nullptr, pb, source, slideBack);
+}
+
+bool NSView::dragImage(NSImage* image, NSPoint at, NSSize, NSEvent*, NSPasteboard* pasteboard, NSObject* source,
+                       bool slideBack)
+{
+    if (!pasteboard) return false;
+    return runDrag(this, at, image, pasteboard, source, slideBack);
 }
 
 bool ns_standin_place(NSDraggingInfo* info, NSWindow* window, NSPoint location)

@@ -207,6 +207,15 @@ void NSImage::addRepresentation(NSBitmapImageRep* rep)
     mReps.push_back(rep);
 }
 
+NSImage* NSImage::copy() const
+{
+    auto* c = static_cast<NSImage*>(NSImage::class_()->alloc());
+    c->initWithSize(mSize);
+    c->mFlipped = mFlipped;
+    for (NSBitmapImageRep* r : mReps) c->addRepresentation(r);
+    return c;
+}
+
 NSArray* NSImage::representations() const
 {
     return NSArray::arrayWithVector(std::vector<NSObject*>(mReps.begin(), mReps.end()));

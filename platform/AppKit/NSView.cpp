@@ -102,6 +102,7 @@ void NSView::addSubview(NSView* view)
     mSubviews.push_back(view);
     view->setWindow(mWindow);
     didAddSubview(view);
+    view->viewDidMoveToSuperview();
 }
 
 void NSView::addSubview(NSView* view, NSInteger place, NSView* relativeTo)
@@ -124,6 +125,7 @@ void NSView::removeFromSuperview()
     if (it != parent->mSubviews.end()) parent->mSubviews.erase(it);
     mSuperview = nullptr;
     setWindow(nullptr);
+    viewDidMoveToSuperview();
     release();
 }
 

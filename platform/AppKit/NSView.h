@@ -22,7 +22,7 @@ public:
     NSRect bounds() const { return NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height); }
     virtual void setFrame(NSRect frame);
     virtual void setFrameSize(NSSize size);
-    void setFrameOrigin(NSPoint origin);
+    virtual void setFrameOrigin(NSPoint origin);
 
     NSView* superview() const { return mSuperview; }
     const std::vector<NSView*>& subviews() const { return mSubviews; }
@@ -40,6 +40,8 @@ public:
     virtual void didAddSubview(NSView*) {}
     virtual void willRemoveSubview(NSView*) {}
     virtual void viewDidMoveToWindow() {}
+    // Told after the view joined a superview or left one.
+    virtual void viewDidMoveToSuperview() {}
 
     virtual void setNeedsDisplay(bool flag);
     virtual void setNeedsDisplayInRect(NSRect rect);
@@ -79,6 +81,17 @@ public:
     virtual void draggingExited(class NSDraggingInfo*) {}
     virtual bool wantsPeriodicDraggingUpdates() { return true; }
     virtual bool performDragOperation(class NSDraggingInfo*) { return false; }
+    // Drag sources. The drag runs at once and the presenter says where it ends
+    // (cf_standin::Presenter::Drag): at a screen point the view there takes it as a drop; in a
+    // folder the source writes promised files there. True when a destination took it.
+    // Promised files of the types (a list of strings), from the rectangle in this view.
+    bool dragPromisedFilesOfTypes(NSArray* types, NSRect fromRect, NSObject* source, bool slideBack, NSEvent* event);
+    // What the pasteboard holds, with the image at the point of this view.
+    bool dragImage(class NSImage* image, NSPoint at, NSSize offset, NSEvent* event, class NSPasteboard* pasteboard,
+                   NSObject* source, bool slideBack);
+    // A source of promised files writes them into the folder and answers their names
+    // (autoreleased), or null.
+    virtual NSArray* namesOfPromisedFilesDroppedAtDestination(class NSURL*) { return nullptr; }
 
     virtual void drawRect(NSRect) {}
     virtual bool isOpaque() { return false; }

@@ -97,6 +97,9 @@ public:
     void performClose(NSObject* sender);
     virtual bool windowShouldClose(NSObject*) { return true; }
     void setAcceptsMouseMovedEvents(bool on) { mAcceptsMouseMoved = on; }
+    // Not retained; the stand-in only keeps it.
+    void setDelegate(NSObject* delegate) { mDelegate = delegate; }
+    NSObject* delegate() const { return mDelegate; }
     bool acceptsMouseMovedEvents() const { return mAcceptsMouseMoved; }
 
     // The button Return clicks (not retained: the button holds its cell).
@@ -156,6 +159,7 @@ private:
     NSView* mContentView = nullptr; // retained
     NSResponder* mFirstResponder = nullptr;
     bool mAcceptsMouseMoved = false;
+    NSObject* mDelegate = nullptr;
     NSInteger mNumber = 0;
     class NSTextView* mFieldEditor = nullptr; // retained
     class NSButtonCell* mDefaultButtonCell = nullptr;

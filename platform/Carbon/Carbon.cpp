@@ -51,6 +51,7 @@ std::string Utf8(CFStringRef s)
 }
 
 long gDrawCount = 0;
+long gRenderCount = 0;
 ThemeCursor gCursor = kThemeArrowCursor;
 int gLiveWindows = 0;
 int gLiveMenus = 0;
@@ -344,6 +345,8 @@ struct OpaqueWindowPtr : CFRuntimeObject {
     }
     ~OpaqueWindowPtr() override;
     WindowAttributes attributes = 0;
+    WindowClass windowClass = 0;
+    bool active = false;
     Rect bounds{};
     OpaqueEventTargetRef target;
     OpaqueGrafPtr port{};
@@ -532,6 +535,27 @@ void SendDraw(ControlRef c, CGContextRef ctx, const HIRect* dirty)
     ReleaseEvent(e);
 }
 
+Rect QDRect(HIRect r)
+{
+    auto s = [](double v) { return SInt16(std::max(-32768.0, std::min(32767.0, std::floor(v)))); };
+    return Rect{s(r.origin.y), s(r.origin.x), s(r.origin.y + r.size.height), s(r.origin.x + r.size.width)};
+}
+
+// Tells the control's handlers that its frame changed (previous and current, in its parent's
+// coordinates).
+void SendBoundsChanged(ControlRef c, HIRect was)
+{
+    if (std::memcmp(&was, &c->frame, sizeof was) == 0) return;
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlBoundsChanged, 0, 0, &e);
+    SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof c, &c);
+    const Rect before = QDRect(was), now = QDRect(c->frame);
+    SetEventParameter(e, kEventParamPreviousBounds, typeQDRectangle, sizeof before, &before);
+    SetEventParameter(e, kEventParamCurrentBounds, typeQDRectangle, sizeof now, &now);
+    SendEventToEventTarget(e, &c->target);
+    ReleaseEvent(e);
+}
+
 // Draws what needs display here and below, each view in a context y downward from its top left.
 void DisplayView(WindowRef w, ControlRef c)
 {
@@ -593,13 +617,14 @@ OpaqueWindowPtr::~OpaqueWindowPtr()
 
 const HIViewID kHIViewWindowContentID = {0x77696E64, 1}; // 'wind' 1
 
-OSStatus CreateNewWindow(WindowClass, WindowAttributes attributes, const Rect* bounds, WindowRef* out)
+OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes, const Rect* bounds, WindowRef* out)
 {
     if (!bounds || !out) return paramErr;
     const long w = bounds->right - bounds->left, h = bounds->bottom - bounds->top;
     if (w <= 0 || h <= 0) return paramErr;
     auto* win = new OpaqueWindowPtr;
     win->attributes = attributes;
+    win->windowClass = windowClass;
     win->bounds = *bounds;
     win->storeBytes = std::calloc(size_t(w) * size_t(h), 4);
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
@@ -638,6 +663,25 @@ OSStatus GetWindowAttributes(WindowRef w, WindowAttributes* out)
     if (!w || !out) return paramErr;
     *out = w->attributes;
     return noErr;
+}
+
+OSStatus GetWindowClass(WindowRef w, WindowClass* out)
+{
+    if (!w || !out) return paramErr;
+    *out = w->windowClass;
+    return noErr;
+}
+
+OSStatus ActivateWindow(WindowRef w, Boolean activate)
+{
+    if (!w) return paramErr;
+    w->active = activate != 0;
+    return noErr;
+}
+
+Boolean IsWindowActive(WindowRef w)
+{
+    return w && w->active;
 }
 
 OSStatus GetWindowBounds(WindowRef w, WindowRegionCode, Rect* out)
@@ -840,8 +884,9 @@ Boolean IsControlVisible(ControlRef c)
 void SizeControl(ControlRef c, SInt16 w, SInt16 h)
 {
     if (!c) return;
-    c->frame.size = CGSize{double(w), double(h)};
-    HIViewSetNeedsDisplay(c, true);
+    HIRect r = c->frame;
+    r.size = CGSize{double(w), double(h)};
+    HIViewSetFrame(c, &r);
 }
 
 OSStatus SetControlData(ControlRef c, ControlPartCode, ResType tag, size_t size, const void* data)
@@ -899,6 +944,19 @@ OSStatus SetKeyboardFocus(WindowRef w, ControlRef c, ControlPartCode part)
     w->focus = part == kControlFocusNoPart ? nullptr : c;
     if (old) HIViewSetNeedsDisplay(old, true);
     if (w->focus) HIViewSetNeedsDisplay(w->focus, true);
+    return noErr;
+}
+
+OSStatus GetControlKind(ControlRef c, ControlKind* out)
+{
+    if (!c || !out) return paramErr;
+    out->signature = kControlKindSignatureApple;
+    switch (c->kind) {
+    case OpaqueControlRef::kRoot: out->kind = kControlKindRoot; break;
+    case OpaqueControlRef::kEditText: out->kind = kControlKindEditUnicodeText; break;
+    case OpaqueControlRef::kContent:
+    case OpaqueControlRef::kUserPane: out->kind = kControlKindUserPane; break;
+    }
     return noErr;
 }
 
@@ -964,6 +1022,19 @@ HIViewRef HIViewGetSuperview(HIViewRef v)
     return v ? v->parent : nullptr;
 }
 
+HIViewRef HIViewGetFirstSubview(HIViewRef v)
+{
+    return v && !v->children.empty() ? v->children.front() : nullptr;
+}
+
+HIViewRef HIViewGetNextView(HIViewRef v)
+{
+    if (!v || !v->parent) return nullptr;
+    const std::vector<ControlRef>& siblings = v->parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), v);
+    return it != siblings.end() && it + 1 != siblings.end() ? *(it + 1) : nullptr;
+}
+
 OSStatus HIViewGetFrame(HIViewRef v, HIRect* out)
 {
     if (!v || !out) return paramErr;
@@ -978,8 +1049,10 @@ OSStatus HIViewSetFrame(HIViewRef v, const HIRect* r)
         HIRect old = v->frame;
         HIViewSetNeedsDisplayInRect(v->parent, &old, true);
     }
+    const HIRect was = v->frame;
     v->frame = *r;
     HIViewSetNeedsDisplay(v, true);
+    SendBoundsChanged(v, was);
     return noErr;
 }
 
@@ -1016,6 +1089,14 @@ OSStatus HIViewSetNeedsDisplayInRect(HIViewRef v, const HIRect* r, Boolean needs
 Boolean HIViewGetNeedsDisplay(HIViewRef v)
 {
     return v && !Empty(v->dirty);
+}
+
+OSStatus HIViewRender(HIViewRef v)
+{
+    if (!v || !v->window) return paramErr;
+    ++gRenderCount;
+    if (v->window->store && v->window->Composited()) DisplayView(v->window, v);
+    return noErr;
 }
 
 // ---- menus ----
@@ -1271,6 +1352,11 @@ CGContextRef carbon_standin::windowStore(WindowRef w)
 {
     return w ? w->store : nullptr;
 }
+long carbon_standin::renderCount()
+{
+    return gRenderCount;
+}
+
 long carbon_standin::drawCount()
 {
     return gDrawCount;

@@ -63,8 +63,14 @@ enum : UInt32 {
     kEventMouseWheelMoved = 10,
     kEventRawKeyDown = 1,
     kEventRawKeyRepeat = 2,
+    kEventRawKeyUp = 3,
+    kEventRawKeyModifiersChanged = 4,
+    kEventWindowActivated = 5,
     kEventWindowDeactivated = 6,
+    kEventWindowGetClickActivation = 7,
+    kEventWindowActivateRequest = 92, // the window is asked to become the active one
     kEventControlDraw = 4,
+    kEventControlBoundsChanged = 154, // sent by HIViewSetFrame and SizeControl
 };
 enum : UInt32 {
     kEventParamDirectObject = 0x2D2D2D2D,        // '----'
@@ -79,19 +85,26 @@ enum : UInt32 {
     kEventParamMouseWheelDelta = 0x6D77646C,     // 'mwdl'
     kEventParamKeyCode = 0x6B636F64,             // 'kcod'
     kEventParamKeyMacCharCodes = 0x6B636872,     // 'kchr'
+    kEventParamClickActivation = 0x636C6163,     // 'clac'
+    kEventParamPreviousBounds = 0x70726374,      // 'prct'
+    kEventParamCurrentBounds = 0x63726374,       // 'crct'
 };
 enum : UInt32 {
-    typeControlRef = 0x6374726C,     // 'ctrl'
-    typeCGContextRef = 0x636E7478,   // 'cntx'
-    typeGrafPtr = 0x67726166,        // 'graf'
-    typeHIShapeRef = 0x73686170,     // 'shap'
-    typeHIPoint = 0x68697074,        // 'hipt'
-    typeUInt32 = 0x6D61676E,         // 'magn'
-    typeSInt32 = 0x6C6F6E67,         // 'long'
-    typeMouseButton = 0x6D62746E,    // 'mbtn'
-    typeMouseWheelAxis = 0x6D776178, // 'mwax'
-    typeChar = 0x54455854,           // 'TEXT'
+    typeControlRef = 0x6374726C,            // 'ctrl'
+    typeCGContextRef = 0x636E7478,          // 'cntx'
+    typeGrafPtr = 0x67726166,               // 'graf'
+    typeHIShapeRef = 0x73686170,            // 'shap'
+    typeHIPoint = 0x68697074,               // 'hipt'
+    typeUInt32 = 0x6D61676E,                // 'magn'
+    typeSInt32 = 0x6C6F6E67,                // 'long'
+    typeMouseButton = 0x6D62746E,           // 'mbtn'
+    typeMouseWheelAxis = 0x6D776178,        // 'mwax'
+    typeChar = 0x54455854,                  // 'TEXT'
+    typeClickActivationResult = 0x636C6163, // 'clac'
+    typeQDRectangle = 0x71647274,           // 'qdrt': a Rect
 };
+typedef UInt32 ClickActivationResult;
+enum : UInt32 { kActivateAndHandleClick = 3 };
 typedef UInt16 EventMouseButton;
 typedef UInt16 EventMouseWheelAxis;
 enum : UInt16 { kEventMouseButtonPrimary = 1, kEventMouseButtonSecondary = 2 };
@@ -152,10 +165,11 @@ HIRect* HIShapeGetBounds(HIShapeRef shape, HIRect* outRect);
 typedef UInt32 WindowClass;
 typedef UInt32 WindowAttributes;
 typedef UInt16 WindowRegionCode;
-enum : UInt32 { kDocumentWindowClass = 6 };
+enum : UInt32 { kDocumentWindowClass = 6, kPlainWindowClass = 13 };
 enum : UInt32 {
     kWindowNoAttributes = 0,
     kWindowCompositingAttribute = 1u << 19,
+    kWindowNoShadowAttribute = 1u << 21,
     kWindowStandardHandlerAttribute = 1u << 25,
 };
 enum : UInt16 { kWindowStructureRgn = 32, kWindowContentRgn = 33 };
@@ -176,6 +190,10 @@ OSStatus SetUserFocusWindow(WindowRef window);
 WindowRef GetUserFocusWindow(void);
 // Draws every visible control of the window at once (plain windows).
 void UpdateControls(WindowRef window, RgnHandle region);
+// The active window is the one taking the user's input; the stand-in records it.
+OSStatus ActivateWindow(WindowRef window, Boolean activate);
+Boolean IsWindowActive(WindowRef window);
+OSStatus GetWindowClass(WindowRef window, WindowClass* outClass);
 
 // A CoreGraphics context on a window's port, y upward from the port's bottom-left corner.
 OSStatus QDBeginCGContext(CGrafPtr port, CGContextRef* outContext);
@@ -238,6 +256,21 @@ OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, s
                         size_t* actualSize);
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);
 OSStatus SetKeyboardFocus(WindowRef window, ControlRef control, ControlPartCode part);
+// What a control is: signature 'appl' and the kind ('root', 'pane' for panes and content views,
+// 'eutx' for edit-unicode-text controls).
+struct ControlKind {
+    OSType signature;
+    OSType kind;
+};
+enum : OSType {
+    kControlKindSignatureApple = 0x6170706C,  // 'appl'
+    kControlKindEditText = 0x65747874,        // 'etxt'
+    kControlKindEditUnicodeText = 0x65757478, // 'eutx'
+    kControlKindHITextView = 0x68697478,      // 'hitx'
+    kControlKindUserPane = 0x70616E65,        // 'pane'
+    kControlKindRoot = 0x726F6F74,            // 'root'
+};
+OSStatus GetControlKind(ControlRef control, ControlKind* outKind);
 OSStatus GetKeyboardFocus(WindowRef window, ControlRef* outControl);
 
 HIViewRef HIViewGetRoot(WindowRef window);
@@ -245,6 +278,9 @@ OSStatus HIViewFindByID(HIViewRef start, HIViewID id, HIViewRef* outView);
 OSStatus HIViewAddSubview(HIViewRef parent, HIViewRef child);
 OSStatus HIViewRemoveFromSuperview(HIViewRef view);
 HIViewRef HIViewGetSuperview(HIViewRef view);
+// The first subview, and the next sibling; null at the end.
+HIViewRef HIViewGetFirstSubview(HIViewRef view);
+HIViewRef HIViewGetNextView(HIViewRef view);
 OSStatus HIViewGetFrame(HIViewRef view, HIRect* outRect);
 OSStatus HIViewSetFrame(HIViewRef view, const HIRect* rect);
 OSStatus HIViewGetBounds(HIViewRef view, HIRect* outRect);
@@ -253,6 +289,8 @@ OSStatus HIViewConvertPoint(HIPoint* point, HIViewRef src, HIViewRef dst);
 OSStatus HIViewSetNeedsDisplay(HIViewRef view, Boolean needs);
 OSStatus HIViewSetNeedsDisplayInRect(HIViewRef view, const HIRect* rect, Boolean needs);
 Boolean HIViewGetNeedsDisplay(HIViewRef view);
+// Draws what needs display in the view and below it now (composited windows).
+OSStatus HIViewRender(HIViewRef view);
 
 // ---- menus ----
 typedef SInt16 MenuID;

@@ -25,6 +25,8 @@ std::string controlText(ControlRef control);
 void controlSelection(ControlRef control, int* start, int* end);
 // Windows alive.
 int liveWindowCount();
+// HIViewRender calls so far.
+long renderCount();
 // The process ids SetFrontProcess brought to the front, in order.
 std::vector<pid_t> frontProcesses();
 

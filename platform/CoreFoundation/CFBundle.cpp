@@ -46,12 +46,17 @@ static std::string withoutTrailingSlash(std::string path)
 
 std::string cf_standin::declaredBundleIdentifier(const std::string& contentsPath)
 {
+    return declaredBundleValue(contentsPath, "CFBundleIdentifier");
+}
+
+std::string cf_standin::declaredBundleValue(const std::string& contentsPath, const std::string& name)
+{
     std::ifstream in(contentsPath + "/Info.plist");
     if (!in) return {};
     std::stringstream text;
     text << in.rdbuf();
     const std::string s = text.str();
-    const std::string key = "<key>CFBundleIdentifier</key>";
+    const std::string key = "<key>" + name + "</key>";
     size_t k = s.find(key);
     if (k == std::string::npos) return {};
     size_t open = s.find("<string>", k + key.size());

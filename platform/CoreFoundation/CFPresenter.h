@@ -47,6 +47,24 @@ struct ModalRunShown {
     std::string title;
 };
 
+// A drag a view started: what it carries and where it began.
+struct DragShown {
+    std::vector<std::string> types; // the drag pasteboard's types
+    std::vector<std::string> items; // file names, or the promised files' types
+    double x = 0, y = 0;            // the start, in screen coordinates
+    double imageWidth = 0, imageHeight = 0;
+    bool imageFlipped = false;
+    bool slideBack = false;
+};
+
+// Where the person lets a drag go: nowhere (refused, the default), at a screen point (the view
+// there takes it as a drop) or in a folder (promised files are written there).
+struct DragDrop {
+    enum Where { kRefused, kAtPoint, kInFolder } where = kRefused;
+    double x = 0, y = 0;
+    std::string folder;
+};
+
 class Presenter {
 public:
     virtual ~Presenter() = default;
@@ -66,6 +84,8 @@ public:
     // A modal run began: records it and runs the next scripted action, which does what the
     // person does (posts events to the application, or ends the run).
     virtual void ModalRunStarted(const ModalRunShown& run);
+    // Where a drag ends: records it and takes the next scripted answer.
+    virtual DragDrop Drag(const DragShown& drag);
 
     // Answers taken in order by the next alerts and panels ("" in panels: cancel).
     std::vector<unsigned long> alertAnswers;
@@ -74,6 +94,8 @@ public:
     std::vector<std::vector<int>> menuAnswers;
     // Actions taken in order by the next modal runs.
     std::vector<std::function<void()>> modalActions;
+    // Answers taken in order by the next drags.
+    std::vector<DragDrop> dragAnswers;
     // What was shown, in order.
     std::vector<AlertShown> alerts;
     std::vector<PanelShown> panels;
@@ -84,6 +106,7 @@ public:
     std::vector<OpenShown> opens;
     std::vector<MenuShown> menus;
     std::vector<ModalRunShown> modalRuns;
+    std::vector<DragShown> drags;
 };
 
 // The presenter in use; replacing it returns the previous one (never null: null restores the

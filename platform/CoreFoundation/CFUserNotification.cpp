@@ -52,6 +52,15 @@ bool cf_standin::Presenter::LaunchApplication(const std::string& application)
     return true;
 }
 
+cf_standin::DragDrop cf_standin::Presenter::Drag(const DragShown& drag)
+{
+    drags.push_back(drag);
+    if (dragAnswers.empty()) return DragDrop{};
+    DragDrop answer = dragAnswers.front();
+    dragAnswers.erase(dragAnswers.begin());
+    return answer;
+}
+
 void cf_standin::Presenter::ModalRunStarted(const ModalRunShown& run)
 {
     modalRuns.push_back(run);

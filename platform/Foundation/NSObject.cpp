@@ -1,6 +1,8 @@
 #include "NSObject.h"
 #include "NSString.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <map>
 #include <memory>
@@ -84,6 +86,67 @@ ns_class::~ns_class()
     auto it = registry().find(name);
     if (it != registry().end() && it->second == this) registry().erase(it);
     delete[] methods;
+    delete[] protocols;
+}
+
+void ns_class::addProtocol(Protocol* protocol)
+{
+    if (!protocol || conformsTo(protocol)) return;
+    auto** grown = new Protocol*[nProtocols + 1];
+    for (size_t i = 0; i < nProtocols; ++i) grown[i] = protocols[i];
+    grown[nProtocols++] = protocol;
+    delete[] protocols;
+    protocols = grown;
+}
+
+bool ns_class::conformsTo(Protocol* protocol) const
+{
+    for (const ns_class* c = this; c && protocol; c = c->superclass)
+        for (size_t i = 0; i < c->nProtocols; ++i)
+            if (c->protocols[i] == protocol) return true;
+    return false;
+}
+
+namespace
+{
+// Protocol records by name, kept for the process (classes of unloaded modules may point at them).
+std::map<std::string, ns_protocol*>& protocolRegistry()
+{
+    static auto* protocols = new std::map<std::string, ns_protocol*>;
+    return *protocols;
+}
+} // namespace
+
+Protocol* ns_standin::registerProtocol(const char* name)
+{
+    if (!name) return nullptr;
+    ns_protocol*& p = protocolRegistry()[name];
+    if (!p) p = new ns_protocol{strdup(name)};
+    return p;
+}
+
+Protocol* objc_getProtocol(const char* name)
+{
+    if (!name) return nullptr;
+    auto it = protocolRegistry().find(name);
+    return it == protocolRegistry().end() ? nullptr : it->second;
+}
+
+Protocol* NSProtocolFromString(NSString* name)
+{
+    return name ? objc_getProtocol(name->UTF8String()) : nullptr;
+}
+
+bool class_conformsToProtocol(Class c, Protocol* protocol)
+{
+    return c && c->conformsTo(protocol);
+}
+
+const char* class_getImageName(Class c)
+{
+    Dl_info info{};
+    if (!c || !c->make || !dladdr(reinterpret_cast<void*>(c->make), &info) || !info.dli_fname) return "";
+    return info.dli_fname;
 }
 
 void ns_class::addMethod(SEL sel, IMP imp)

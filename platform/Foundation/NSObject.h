@@ -8,6 +8,7 @@
 // thread, and each thread has its own autorelease pools.
 #include <atomic>
 #include <cstddef>
+#include <type_traits>
 
 typedef long NSInteger;
 typedef unsigned long NSUInteger;
@@ -30,6 +31,14 @@ typedef NSObject* (*IMP)(NSObject* self, SEL cmd, NSObject* arg);
 struct ns_class;
 typedef ns_class* Class;
 
+// A protocol: a name that classes adopt. A C++ class adopts it by deriving from the interface of
+// that name and saying so (NS_STANDIN_CLASS_ADOPTS), so that a class found by name can be asked
+// before an instance is made.
+struct ns_protocol {
+    const char* name;
+};
+typedef const ns_protocol Protocol;
+
 // A class record: its name, its superclass and a maker of bare instances. Made once per class
 // (NS_STANDIN_CLASS_IMPL); registered by name while the code that defines it is loaded.
 struct ns_class {
@@ -45,6 +54,8 @@ struct ns_class {
     NSObject* alloc() const { return make ? make() : nullptr; }
     void addMethod(SEL sel, IMP imp);
     IMP lookup(SEL sel) const; // this class first, then its superclasses
+    void addProtocol(Protocol* protocol);
+    bool conformsTo(Protocol* protocol) const; // this class or a superclass adopted it
 
     struct Method {
         SEL sel;
@@ -52,10 +63,23 @@ struct ns_class {
     };
     Method* methods = nullptr;
     size_t nMethods = 0;
+    Protocol** protocols = nullptr;
+    size_t nProtocols = 0;
 };
 
 Class NSClassFromString(NSString* name);
 Class objc_getClass(const char* name);
+// The protocol of the name once some class adopted it; null before.
+Protocol* objc_getProtocol(const char* name);
+Protocol* NSProtocolFromString(NSString* name);
+bool class_conformsToProtocol(Class c, Protocol* protocol);
+// The file of the loaded module (program or library) that defines the class; empty for none.
+const char* class_getImageName(Class c);
+namespace ns_standin
+{
+// The one record of a protocol name, made on first use.
+Protocol* registerProtocol(const char* name);
+} // namespace ns_standin
 
 // Inside a class body: the class record and the instance's class.
 #define NS_STANDIN_CLASS(Name)                                                                                       \
@@ -72,6 +96,16 @@ public:                                                                         
     }                                                                                                                \
     namespace {                                                                                                      \
     [[maybe_unused]] const Class kRegistered##Name = Name::class_();                                                 \
+    }
+
+// In the class's source, after NS_STANDIN_CLASS_IMPL: the class adopts the protocol whose
+// interface it derives from.
+#define NS_STANDIN_CLASS_ADOPTS(Name, ProtocolName)                                                                    \
+    static_assert(std::is_base_of<ProtocolName, Name>::value, #Name " must derive from " #ProtocolName);               \
+    namespace                                                                                                          \
+    {                                                                                                                  \
+    [[maybe_unused]] const bool kAdopts##Name##ProtocolName =                                                          \
+        (Name::class_()->addProtocol(ns_standin::registerProtocol(#ProtocolName)), true);                              \
     }
 
 class NSObject {
