@@ -164,29 +164,6 @@ TEST(LibrarianView, ArrowKeysWrapAroundThePaneAndSendEachSlot)
     EXPECT_TRUE(carries(g.sent().back(), "L16"));
 }
 
-TEST(LibrarianView, DoubleClickSendsTheSlotOnlyWithAnOutputDevice)
-{
-    Grid g;
-    g.twoBanks();
-    IMouseMod mod(true);
-    const auto p = g.at(kUpper, 5);
-    g.plug->GetParam(kDeviceOutSelection)->Set(0);
-    g.grid().OnMouseDblClick(p.first, p.second, &mod);
-    EXPECT_TRUE(g.sent().empty());
-    g.plug->GetParam(kDeviceOutSelection)->Set(1);
-    g.grid().OnMouseDblClick(p.first, p.second, &mod);
-    const auto sent = g.sent();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_TRUE(carries(sent[0], "U5"));
-    EXPECT_EQ(g.grid().currentSlot, 5);
-    EXPECT_TRUE(g.grid().OnKeyDown(0, 0, 2));
-    EXPECT_TRUE(carries(g.sent().back(), "U6"));
-    // Outside both panes nothing is sent.
-    const auto o = g.outside();
-    g.grid().OnMouseDblClick(o.first, o.second, &mod);
-    EXPECT_TRUE(g.sent().empty());
-}
-
 TEST(LibrarianView, NoHandlerMovesALibrarySlotOutOfTheBank)
 {
     Grid g;
@@ -360,20 +337,4 @@ TEST(LibrarianView, RenameShowsTheNameOfAnUpperEntryAndALeftClickEndsIt)
     EXPECT_TRUE(!layer->IsVisible());
     EXPECT_TRUE(g.plug->renameIdle);
     EXPECT_EQ(g.upperBank()->patches.size(), 128u);
-}
-
-TEST(LibrarianView, ClicksSelectOnePaneAndMoveItsLibrarySlot)
-{
-    Grid g;
-    g.twoBanks();
-    g.click(g.at(kLower, 33));
-    EXPECT_EQ((std::vector<int>{g.grid().upperSelection, g.grid().lowerSelection, g.grid().activePane}),
-              (std::vector<int>{-1, 33, 1}));
-    EXPECT_EQ(g.librarySlots()[1], 33);
-    g.click(g.at(kUpper, 2), true);
-    EXPECT_EQ((std::vector<int>{g.grid().upperSelection, g.grid().lowerSelection, g.grid().activePane}),
-              (std::vector<int>{2, -1, 0}));
-    EXPECT_EQ(g.librarySlots()[0], 2);
-    // A right click leaves the key slot where it was.
-    EXPECT_EQ(g.grid().currentSlot, -1);
 }
