@@ -1,10 +1,10 @@
 #pragma once
 // The build folder, found from the running benchmark's place in it (<build>/bench/<program>).
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
+
+#include "bench_quiet.h"
 
 inline std::string BuildFolder() {
   char exe[4096] = {0};
@@ -18,13 +18,6 @@ inline std::string BuildFolder() {
 // notices that do not belong in a report.
 template <class Make>
 auto Quietly(Make&& make) -> decltype(make()) {
-  std::fflush(stdout);
-  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-  dup2(quiet, 1);
-  auto made = make();
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  close(savedOut);
-  close(quiet);
-  return made;
+  QuietStdout quiet;
+  return make();
 }

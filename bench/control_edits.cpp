@@ -41,10 +41,8 @@ void BM_KnobDrag(benchmark::State& st) {
   }
   setenv("QOR_DATA_FOLDER", folder, 1);
   setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
-  std::fflush(stdout);
-  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-  dup2(quiet, 1);
   {
+    QuietStdout quiet;
     RecordingOutput plug;
     plug.GetParam(qorid::kDeviceOutSelection)->Set(1);
     const int id = kIds[st.range(0)];
@@ -58,10 +56,6 @@ void BM_KnobDrag(benchmark::State& st) {
     }
     st.counters["bytes/edit"] = double(plug.bytes) / double(st.iterations());
   }
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  close(savedOut);
-  close(quiet);
   rmdir(folder);
   st.SetItemsProcessed(st.iterations());
 }

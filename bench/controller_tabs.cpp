@@ -25,15 +25,7 @@ QOR& Editor() {
     if (!mkdtemp(folder)) std::abort();
     setenv("QOR_DATA_FOLDER", folder, 1);
     setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
-    std::fflush(stdout);
-    const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 1);
-    auto made = std::make_unique<QOR>(IPluginInstanceInfo());
-    std::fflush(stdout);
-    dup2(savedOut, 1);
-    close(savedOut);
-    close(quiet);
-    return made;
+    return Quietly([] { return std::make_unique<QOR>(IPluginInstanceInfo()); });
   }();
   return *plug;
 }

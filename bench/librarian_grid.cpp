@@ -50,10 +50,13 @@ void FillLibrary(QOR& q) {
   lib.lowerFileIndex = 1;
 }
 
-// One editor per UI size for the whole run, opened quietly in a data folder of its own.
+// One editor per UI size for the whole run, closed before main returns: the editor's shared
+// image cache is a static of its own and may already be gone during exit.
+std::map<int, std::unique_ptr<QOR>> gEditors;
+
+// Opened quietly in a data folder of its own.
 QOR& Editor(int size) {
-  static std::map<int, std::unique_ptr<QOR>> editors;
-  std::unique_ptr<QOR>& plug = editors[size];
+  std::unique_ptr<QOR>& plug = gEditors[size];
   if (plug) return *plug;
   char folder[] = "/tmp/qor_grid_XXXXXX";
   if (!mkdtemp(folder)) std::abort();
@@ -163,4 +166,11 @@ BENCHMARK(BM_CairoGridDraw)->DenseRange(0, 2)->ArgName("size");
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  gEditors.clear();
+  return 0;
+}

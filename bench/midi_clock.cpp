@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -17,6 +18,7 @@
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
 #include "Project_Source/src/clock_gettime_stub.h"
+#include "bench_paths.h"
 #include "kit/plugin/IParam.h"
 
 namespace {
@@ -65,14 +67,8 @@ void BM_MidiClock(benchmark::State& st) {
     return;
   }
   setenv("QOR_DATA_FOLDER", folder, 1);
-  std::fflush(stdout);
-  const int savedOut = dup(1), quiet = open("/dev/null", O_WRONLY);
-  dup2(quiet, 1);
-  ClockedQOR plug(bpm);
-  std::fflush(stdout);
-  dup2(savedOut, 1);
-  close(savedOut);
-  close(quiet);
+  const std::unique_ptr<ClockedQOR> made = Quietly([&] { return std::make_unique<ClockedQOR>(bpm); });
+  ClockedQOR& plug = *made;
   for (auto _ : st) {
     MIDIMessageSender& s = *plug.midiManager->sender;
     s.resetContinuousClock(false);
