@@ -21,10 +21,10 @@ if [ ${#stems[@]} -eq 0 ]; then
 fi
 
 # The file descriptors libFuzzer closes (1 stdout, 2 stderr): the stand-in host's bundle writes
-# its report to stdout as well.
+# its report to stdout as well, and a recalled project's send prints every message it sends.
 close_fds_of() {
   case "$1" in
-    qor_host_lines_fuzz) echo 3 ;;
+    qor_host_lines_fuzz | state_chunk_fuzz) echo 3 ;;
     *) echo 2 ;;
   esac
 }
