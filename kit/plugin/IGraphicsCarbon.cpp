@@ -138,7 +138,7 @@ OSStatus IGraphicsCarbon::OnMouse(EventHandlerCallRef next, EventRef event)
     IGraphicsMac* g = mGraphicsMac;
     HIPoint p = Param<HIPoint>(event, kEventParamWindowMouseLocation, typeHIPoint);
     HIViewConvertPoint(&p, nullptr, mView);
-    const int px = int(p.x), py = int(p.y);
+    const int px = plugdraw::HostCoord(p.x), py = plugdraw::HostCoord(p.y);
     const int x = px - 2, y = py - 3;
     const UInt32 mods = Param<UInt32>(event, kEventParamKeyModifiers, typeUInt32);
     const EventMouseButton button = Param<EventMouseButton>(event, kEventParamMouseButton, typeMouseButton);

@@ -123,8 +123,8 @@ void IGraphicsCocoa_vQOR_au::getMouseXY(NSEvent* event, int* x, int* y)
 {
     if (!mGraphics) return;
     NSPoint p = convertPoint(event->locationInWindow(), nullptr);
-    mPrevX = *x = int(p.x) - 2;
-    mPrevY = *y = mGraphics->Height() - int(p.y) - 3;
+    mPrevX = *x = plugdraw::HostCoord(p.x) - 2;
+    mPrevY = *y = mGraphics->Height() - plugdraw::HostCoord(p.y) - 3;
 }
 
 void IGraphicsCocoa_vQOR_au::mouseDown(NSEvent* e)
@@ -198,7 +198,7 @@ void IGraphicsCocoa_vQOR_au::scrollWheel(NSEvent* e)
     int x = 0, y = 0;
     getMouseXY(e, &x, &y);
     IMouseMod mod = LeftMod(e);
-    mGraphics->OnMouseWheel(x, y, &mod, int(e->deltaY()));
+    mGraphics->OnMouseWheel(x, y, &mod, plugdraw::TruncInt(e->deltaY()));
 }
 
 int IGraphicsCocoa_vQOR_au::KeyNumber(unsigned short keyCode, const char* c)

@@ -19,6 +19,13 @@ inline int TruncInt(double v)
     return int(v);
 }
 
+// A host's mouse coordinate, truncated and held to a billion either way, so that the offsets
+// the views take from it stay in the int range; not a number gives 0.
+inline int HostCoord(double v)
+{
+    return TruncInt(v < -1e9 ? -1e9 : v > 1e9 ? 1e9 : v);
+}
+
 } // namespace plugdraw
 
 // A colour as alpha, red, green and blue, each 0 to 255.

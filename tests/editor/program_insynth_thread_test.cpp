@@ -2,36 +2,27 @@
 // in-process synthesizer: what went out, the pauses, the status line and the flags, what a
 // received dump changes, and how a misbehaving synthesizer ends the request. The pauses do not
 // sleep; each lets the simulator's answers arrive first, so passes are counted exactly.
-#include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/ProgramDump.h"
-#include "Project_Source/src/QORParams.h"
-#include "kit/kitstring.h"
-#include "kit/plugin/IControl.h"
-#include "kit/plugin/IParam.h"
-#include "support/insynth.h"
-#include "support/tempdir.h"
-#include "support/testpaths.h"
+#include "insynth_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace qorid;
+using insynthtest::BenchOf;
+using insynthtest::kPeriod;
 using testsupport::Bytes;
 
 namespace
 {
-
-constexpr int kPeriod = 100; // kLibSyncTimer entry 2
 
 // Keeps what the controller hands its own router, as the library form of job 2 does.
 class Plug : public testsupport::InSynthQOR
@@ -54,41 +45,13 @@ synthsim::Options synthAt15()
     return o;
 }
 
-struct Bench {
-    explicit Bench(synthsim::Options options = synthAt15())
-    {
-        plug = testsupport::makeFromBundle<Plug>(dir.path, options);
-        plug->GetParam(kLibSyncTimer)->Set(2);
-        plug->GetParam(kGlobalMidiChannel)->Set(15);
-        plug->deviceId = 15;
-        plug->midiManager->sender->onPause = [this](int& ms) {
-            if (drain) plug->session.output().drain();
-            pauses.push_back(ms);
-            if (onPause) onPause(int(pauses.size()));
-            ms = 0;
-        };
-    }
-    // The simulator's output thread calls Plug::ProcessSysEx: stop it before Plug is destroyed.
-    ~Bench()
-    {
-        plug->midiManager->stopAndJoin();
-        plug->session.output().stop();
-        plug.reset();
-    }
-    std::string status() const
-    {
-        KIT_String s("", 0, 256);
-        if (plug->statusDisplay) plug->statusDisplay->GetTextCopy(&s);
-        return s.Get();
-    }
+struct Bench : BenchOf<Plug> {
+    explicit Bench(const synthsim::Options& options = synthAt15()) : BenchOf(options) {}
     void run(int job, int part, bool toEditor = true, bool intoLibrary = false)
     {
         SenderJobRecord r;
         r.job = job, r.part = part, r.toEditor = toEditor, r.storeIntoLibrary = intoLibrary;
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(plug->midiManager->startJob(r));
-        while (!plug->midiManager->threadIdle(kJobThread)) usleep(1000);
-        testing::internal::GetCapturedStdout();
+        BenchOf::run(r);
     }
     // Program dumps and edit-buffer requests handed to the output, in order.
     std::vector<Bytes> handed(size_t size)
@@ -98,19 +61,12 @@ struct Bench {
             if (m.size() == size) out.push_back(m);
         return out;
     }
-    double value(int id) const { return plug->GetParam(id)->Value(); }
     // Straight to the parser, without the router's main-tab refresh after it.
     void parse(Bytes dump)
     {
         ISysEx msg(0, dump.data(), int(dump.size()));
         plug->midiManager->sysexPatchParse(&msg);
     }
-
-    testsupport::TempDir dir;
-    std::unique_ptr<Plug> plug;
-    bool drain = true;
-    std::vector<int> pauses; // written by the job while it runs, read once it has ended
-    std::function<void(int count)> onPause;
 };
 
 // A dump of part from a controller's values with some set: the parser's input.
@@ -310,7 +266,7 @@ TEST(PartRequest, ACancelInTheSecondPeriodEndsItThere)
     synthsim::Options silent = synthAt15();
     silent.silent = true;
     Bench b(silent);
-    b.onPause = [&](int count) {
+    b.onPause = [&](int count, int) {
         if (count == 3) b.plug->midiManager->sender->cancelRequested = true;
     };
     b.run(kJobRequestPart, 3);

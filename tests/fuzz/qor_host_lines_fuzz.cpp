@@ -27,6 +27,14 @@ namespace {
 constexpr int kMaxFrames = 4096;
 constexpr UInt32 kLargestBlock = 1u << 20;
 
+// Opening an instance or an editor costs milliseconds (an editor draws its whole surface into a
+// new window), a script line microseconds. Two of each per script reach what a third would (two
+// instances side by side, a second editor replacing the first); later ones are refused, counted
+// in gRefused and reported when the target exits.
+constexpr int kMostOpens = 2;
+constexpr int kMostEditors = 2;
+int gRefused[2] = {};
+
 // The host flushes every line it prints: into /dev/null that is a system call per line.
 FILE* quiet()
 {
@@ -53,14 +61,17 @@ void loadInfoPlist(const std::string& text)
 void runLines(const std::string& text)
 {
     static Host& host = *[] {
+        // Every instance opened, every state saved or restored and every attach of the editor
+        // walks the whole parameter table: 256 entries reach the same code as 5,124.
+        setenv("QOR_STANDIN_PARAMS", "256", 1);
         auto* h = new Host(quiet());
         if (!h->Load(testsupport::binaryDir() + "/tests/QORStandin.component")) __builtin_trap();
+        h->Run("open");
         return h;
     }();
-    host.Run("open"); // again when the last script closed it
     std::vector<std::string> undo = {"uninit", "reset"};
     std::istringstream lines(text);
-    int count = 0;
+    int count = 0, opens = 0, editors = 0;
     for (std::string line; std::getline(lines, line) && count < 32; ++count) {
         std::istringstream split(line);
         std::vector<std::string> words;
@@ -75,6 +86,14 @@ void runLines(const std::string& text)
         // A number given as the class information would be taken for the dictionary's address:
         // a host's pointers are trusted, not read as outside bytes.
         if (setsNumber && id == kAudioUnitProperty_ClassInfo) continue;
+        if (command == "open" && ++opens > kMostOpens) {
+            ++gRefused[0];
+            continue;
+        }
+        if ((command == "editor-open" || command == "carbon-editor") && ++editors > kMostEditors) {
+            ++gRefused[1];
+            continue;
+        }
         // A render costs what its length fills (megabytes at a million frames), while its paths
         // stop changing past the block the instance takes: render lengths, and blocks the
         // instance would accept, are held to kMaxFrames. A block past what it accepts stays, so
@@ -98,6 +117,10 @@ void runLines(const std::string& text)
     host.Run("use 0");
     for (const std::string& line : undo) host.Run(line);
     host.ForgetAllButFirstInstance();
+    // Opened again by the input that closed it, not by the next one: libFuzzer runs an input
+    // that ends holding more blocks than it began with again and scans the whole heap for
+    // leaks, so each input gives back what it took.
+    host.Run("open");
 }
 } // namespace
 
@@ -107,6 +130,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // lines go where the host's go, or they alone run to tens of megabytes a minute.
     static const bool quietBundle = (stdout = quiet(), true);
     (void)quietBundle;
+    static const int reported = std::atexit([] {
+        std::fprintf(stderr, "qor_host_lines_fuzz: refused %d instance opens and %d editor opens past the cap\n",
+                     gRefused[0], gRefused[1]);
+    });
+    (void)reported;
     if (size < 1 || size > 64 * 1024) return 0;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     if (data[0] & 1) runLines(text);

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
+#include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
@@ -20,7 +22,14 @@ using fuzzsupport::PortlessQOR;
 
 PortlessQOR& controller()
 {
-    return fuzzsupport::controller("qor_state_chunk_fuzz");
+    PortlessQOR& q = fuzzsupport::controller("qor_state_chunk_fuzz");
+    // A recall that reaches the devices sends the performance on the job thread, which sets
+    // flags and names as it goes: its pauses take no time, and the next input waits for it (a
+    // refused chunk would otherwise seem to change what the job changed).
+    static const bool quick = (q.midiManager->sender->onPause = [](int& ms) { ms = 0; }, true);
+    (void)quick;
+    while (!q.midiManager->threadIdle(kJobThread)) usleep(100);
+    return q;
 }
 
 // A project chunk as a save writes it, with names of every length class.

@@ -85,6 +85,28 @@ TEST(EditorHost, ClicksDragsKeysAndMessageBoxesReachTheDemoControls)
     EXPECT_GT(changed, 1000) << "the switch shows its new frame";
 }
 
+TEST(EditorHost, ASmallerTableKeepsTheDemoControlsAtItsTop)
+{
+    testsupport::TempDir data;
+    const struct {
+        const char* size;
+        const char* created;
+        const char* switched; // the switch, second of the seven controls' parameters
+    } cases[] = {
+        {"256", "params=256", "plug: param 250 1"},
+        {"7", "params=7", "plug: param 1 1"},
+        {"6", "params=5124", "plug: param 5001 1"}, // no room for the editor's: the full table
+        {"99999", "params=5124", "plug: param 5001 1"},
+    };
+    for (const auto& c : cases) {
+        HostRun r = RunHost("open\neditor-open\nclick 260 125\neditor-close\nclose\n",
+                            Env(data) + " QOR_STANDIN_PARAMS=" + c.size);
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_TRUE(r.Has(std::string("plug: created QOR Editor Tessmoor Audio ") + c.created)) << c.size << r.out;
+        EXPECT_TRUE(r.Has(c.switched)) << c.size << r.out;
+    }
+}
+
 TEST(EditorHost, ClosingTheUnitWithTheEditorOpenLeavesTheHostRunning)
 {
     testsupport::TempDir data;

@@ -5,6 +5,7 @@
 #include <CoreFoundation/CFPresenter.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -88,9 +89,12 @@ struct CarbonEditor {
     }
     OSStatus Mouse(UInt32 kind, int x, int y, UInt32 mods = 0, UInt16 button = 1, UInt32 clicks = 1)
     {
+        return MouseAt(kind, HIPoint{x + 2.5, y + 3.5}, mods, button, clicks);
+    }
+    OSStatus MouseAt(UInt32 kind, HIPoint at, UInt32 mods = 0, UInt16 button = 1, UInt32 clicks = 1)
+    {
         EventRef e = nullptr;
         CreateEvent(nullptr, kEventClassMouse, kind, 0, 0, &e);
-        const HIPoint at{x + 2.5, y + 3.5};
         SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof at, &at);
         SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof mods, &mods);
         SetEventParameter(e, kEventParamMouseButton, typeMouseButton, sizeof button, &button);
@@ -213,6 +217,13 @@ TEST(CarbonHost, MouseEventsMapButtonsModifiersAndClickCounts)
     EXPECT_EQ(e.Wheel(10, 20, kEventMouseWheelAxisX, 3), eventNotHandledErr);
     EXPECT_EQ(e.Wheel(10, 20, kEventMouseWheelAxisY, -2), noErr);
     EXPECT_EQ(gSeen, std::vector<std::string>{"wheel-2 10,20 L"});
+
+    // A host's point past the int range, or not a number, is held to it: the capture takes it.
+    gSeen.clear();
+    e.Mouse(kEventMouseDown, 10, 25);
+    e.MouseAt(kEventMouseDragged, HIPoint{1e42, -1e42});
+    e.MouseAt(kEventMouseDragged, HIPoint{std::nan(""), 3});
+    EXPECT_EQ(gSeen, (std::vector<std::string>{"down 10,25 L", "drag 999999998,-1000000003 L", "drag -2,0 L"}));
 }
 
 TEST(CarbonHost, KeysMapAsInCocoaAtTheLastMousePosition)

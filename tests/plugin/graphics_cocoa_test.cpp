@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -28,6 +29,7 @@ public:
     void OnMouseDown(int x, int y, IMouseMod* m) override { Say("down", x, y, m); }
     void OnMouseUp(int x, int y, IMouseMod* m) override { Say("up", x, y, m); }
     void OnMouseDblClick(int x, int y, IMouseMod* m) override { Say("dbl", x, y, m); }
+    void OnMouseDrag(int x, int y, int, int, IMouseMod* m) override { Say("drag", x, y, m); }
     void OnMouseWheel(int x, int y, IMouseMod* m, int d) override { Say("wheel" + std::to_string(d), x, y, m); }
     bool OnKeyDown(int, int, int key) override
     {
@@ -121,6 +123,19 @@ TEST(CocoaView, MouseEventsReachTheSurfaceOffsetAndWithTheirModifiers)
     ns_standin::dispatch(ns_standin::scrollWheelEvent(e.window, NSMakePoint(12, 747), NSCommandKeyMask, -2.7));
     EXPECT_EQ(gSeen, (std::vector<std::string>{"down 100,54 L", "up 100,54 L S A", "down 10,7 L R C", "dbl 10,7 L",
                                                "down 10,7 R", "wheel-2 10,7 L R"}));
+}
+
+TEST(CocoaView, PointsAndWheelDeltasPastTheIntRangeAreHeldToIt)
+{
+    Editor e;
+    e.g->AttachControl(new Spy(&e.plug, IRECT(0, 0, 1500, 757)));
+    e.Send(NSLeftMouseDown, 12, 747);
+    e.Send(NSLeftMouseDragged, 1e42, -1e42); // the capture takes it wherever it is
+    e.Send(NSLeftMouseDragged, std::nan(""), 747);
+    ns_standin::dispatch(ns_standin::scrollWheelEvent(e.window, NSMakePoint(12, 747), 0, 1e30));
+    ns_standin::dispatch(ns_standin::scrollWheelEvent(e.window, NSMakePoint(12, 747), 0, -1e30));
+    EXPECT_EQ(gSeen, (std::vector<std::string>{"down 10,7 L", "drag 999999998,1000000754 L", "drag -2,7 L",
+                                               "wheel2147483647 10,7 L", "wheel-2147483648 10,7 L"}));
 }
 
 TEST(CocoaView, KeysMapToTheSurfaceNumbersAndOthersGoToTheNextResponder)

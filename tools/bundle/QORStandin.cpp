@@ -1,5 +1,6 @@
 // The framework's test bundle: a stand-in plug-in class behind MakePlug that reports on standard
 // output what reaches it from the host, so the host binding can be tested on its own.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -19,6 +20,18 @@ constexpr int kVersion = 0x00010009;
 constexpr int kUniqueID = 0x616E6E71; // "annq"
 constexpr int kMfrID = 0x56654231;    // "VeB1"
 constexpr int kNumParams = 5124;
+constexpr int kEditorParams = 7; // the demo editor's, at the top of the table
+
+// The size of the parameter table: kNumParams, or QOR_STANDIN_PARAMS between room for the demo
+// editor's and kNumParams. Every walk of the table (state, class information, opening, the
+// editor's attach) costs in proportion: a fuzzer running thousands of scripts a second takes a
+// small table, where each walk reaches the same code.
+int ParamCount()
+{
+    const char* text = std::getenv("QOR_STANDIN_PARAMS");
+    const long n = text ? std::strtol(text, nullptr, 10) : 0;
+    return n >= kEditorParams && n <= kNumParams ? int(n) : kNumParams;
+}
 
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Say(const char* format, ...)
@@ -76,9 +89,9 @@ public:
         : IPluginAU(info, 2208, "2-2", 0, "QOR Editor", "", "Tessmoor Audio", kVersion, kUniqueID, kMfrID, 128,
                     true, true, true, 0)
     {
-        initialize(info, 0, kNumParams, "2-2", 0, "QOR Editor", "", "Tessmoor Audio", kVersion, kUniqueID, kMfrID,
+        initialize(info, 0, ParamCount(), "2-2", 0, "QOR Editor", "", "Tessmoor Audio", kVersion, kUniqueID, kMfrID,
                    128, true, true, true, 0);
-        addNonAutomateParamCount(kNumParams);
+        addNonAutomateParamCount(NParams());
         SetLatency(128);
         // Lets tests of the bare parameter table run without an editor.
         if (const char* off = std::getenv("QOR_STANDIN_NO_EDITOR"); !off || *off != '1') BuildEditor();
@@ -90,8 +103,10 @@ public:
     // progress layer.
     void BuildEditor()
     {
-        // High ids, away from the ones the property tests read.
-        enum { kKnob = 5000, kSwitch = 5001, kRadio = 5002, kFader = 5003, kMode = 5004, kProgram = 5005, kName = 5006 };
+        // High ids, away from the ones the property tests read: 5000 to 5006 in the full table.
+        const int top = std::min(5000, NParams() - kEditorParams);
+        const int kKnob = top, kSwitch = top + 1, kRadio = top + 2, kFader = top + 3, kMode = top + 4,
+                  kProgram = top + 5, kName = top + 6;
         GetParam(kKnob)->InitDouble("Cutoff", 50.0, 0.0, 100.0, 0.1, "Hz");
         GetParam(kSwitch)->InitBool("Sync", false);
         GetParam(kRadio)->InitEnum("Wave", 0, 3);

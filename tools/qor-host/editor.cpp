@@ -197,6 +197,21 @@ void Host::CloseEditor()
     ns_standin::drainLoopPool();
 }
 
+void Host::ForgetPresented()
+{
+    cf_standin::Presenter& p = *cf_standin::presenter();
+    p.alertAnswers.clear();
+    p.panelAnswers.clear();
+    p.menuAnswers.clear();
+    p.modalActions.clear();
+    p.alerts.clear();
+    p.panels.clear();
+    p.urls.clear();
+    p.opens.clear();
+    p.menus.clear();
+    p.modalRuns.clear();
+}
+
 std::vector<Host::Command> Host::EditorCommands()
 {
     using A = const Args&;

@@ -86,6 +86,7 @@ Host::~Host()
 void Host::ForgetAllButFirstInstance()
 {
     CloseEditor();
+    ForgetPresented();
     for (CFPropertyListRef& s : mSavedStates) {
         if (s) CFRelease(s);
         s = nullptr;

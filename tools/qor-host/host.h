@@ -37,8 +37,9 @@ public:
     // One script line; false for an unknown command (reported, and the script goes on).
     bool Run(const std::string& line);
     // Closes the editor and every instance but the first, and forgets what earlier lines left
-    // in the host: saved class information, counts, the transport and the current slot. For
-    // running many scripts on one instance, whose opening costs far more than a script.
+    // in the host: saved class information, counts, the transport, the current slot, and the
+    // answers queued for alerts, panels and menus with what was shown. For running many scripts
+    // on one instance, whose opening costs far more than a script.
     void ForgetAllButFirstInstance();
 
     // The words after a command, read as numbers, property scopes or text; missing ones give
@@ -75,6 +76,8 @@ private:
     // The editor window, events, the virtual clock and screenshots (editor.cpp).
     static std::vector<Command> EditorCommands();
     void CloseEditor();
+    // Answers queued for alerts, panels and menus, and what the presenter recorded as shown.
+    static void ForgetPresented();
     // A surface pixel as a point of the host window.
     bool EditorPoint(const Args& a, double* x, double* y) const;
     void SendMouse(unsigned long type, double x, double y, unsigned long flags, long clicks);
