@@ -3,10 +3,12 @@
 #include "kit/plugin/IMidiPorts.h"
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
@@ -21,6 +23,8 @@ const unsigned kInQueueLimit = 100;
 // The JACK interface passes each message through a 16 KB transfer buffer that also holds the
 // message's length; a larger message would be dropped there without a word.
 const size_t kJackLargestMessage = 16379;
+// How long a JACK output client is kept after its port closed; see DeleteOutputClient.
+const std::chrono::milliseconds kJackLastCycleGrace(10);
 
 // The library's errors go to the framework log like every other framework line.
 void Report(const RtMidiError& e)
@@ -86,6 +90,19 @@ void ClosePort(RtMidi* client)
     } catch (const RtMidiError& e) {
         Report(e);
     }
+}
+
+// The library's JACK output frees its transfer buffer before it stops the client's process
+// thread. Once the port is closed every new cycle returns at once, but a cycle that began just
+// before may still be reading that buffer: the client is kept a few periods so that cycle ends
+// first.
+void DeleteOutputClient(RtMidiOut*& client)
+{
+    bool jackPortWasOpen = client->getCurrentApi() == RtMidi::UNIX_JACK && client->isPortOpen();
+    ClosePort(client);
+    if (jackPortWasOpen) std::this_thread::sleep_for(kJackLastCycleGrace);
+    delete client;
+    client = nullptr;
 }
 
 int ListIndexOf(const std::vector<std::string>& names, const char* name)
@@ -290,10 +307,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
     std::lock_guard<std::mutex> lock(midiOutLock);
-    if (midiOut) {
-        ClosePort(midiOut);
-        delete midiOut;
-    }
+    if (midiOut) DeleteOutputClient(midiOut);
     midiOut = MakeClient<RtMidiOut>(&midiOutFailed, [](RtMidi::Api api) { return new RtMidiOut(api, kOutClientName); });
     return midiOut != nullptr;
 }
@@ -308,11 +322,7 @@ void IPluginBase::CloseExternalMIDIPorts()
     }
     {
         std::lock_guard<std::mutex> lock(midiOutLock);
-        if (midiOut) {
-            ClosePort(midiOut);
-            delete midiOut;
-            midiOut = nullptr;
-        }
+        if (midiOut) DeleteOutputClient(midiOut);
     }
     if (midiIn) {
         ClosePort(midiIn);
