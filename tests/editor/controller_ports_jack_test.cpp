@@ -64,7 +64,12 @@ TEST(ControllerPorts, AnInstanceClosesCleanlyWhileTheSynthesizerStreamsIntoItsIn
     });
     for (int i = 0; i < 20; ++i) {
         Editor e(file.c_str(), false);
-        ASSERT_TRUE(e.plug->midiIOSet.load() && e.plug->midiInIndex > 0) << i;
+        // No ASSERT here: leaving with the stream thread unjoined would abort the whole run.
+        bool open = e.plug->midiIOSet.load() && e.plug->midiInIndex > 0;
+        EXPECT_TRUE(open) << i;
+        if (!open) {
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     stop = true;
