@@ -7,6 +7,7 @@
 
 #include "BankDisplayNames.h"
 #include "ControlAction.h"
+#include "LibrarianBankEditMenu.h"
 #include "LibrarianFolderMenus.h"
 #include "LibrarianNumberMenus.h"
 #include "PatchFile.h"
@@ -142,6 +143,8 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      [](QOR& q, IRECT r) -> IControl* { return q.mLeftPerfMenu = new LeftPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {73, "RightPerformancePopupMenu", 379, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mRightPerfMenu = new RightPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {74, "BANKEDITMENU", 824, 187, 901, 205, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.bankEditMenu = new BankEditPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {75, "RightPatchPopupMenu", 379, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* {
          return q.mRightCategoryMenu = new RightCategoryPopupMenu(&q, q.patchLibrarian, r, &q);
