@@ -33,6 +33,8 @@ class RightSearchPopupMenu;
 class ProgramNumberPopupMenu;
 class BankNumberPopupMenu;
 class BankEditPopupMenu;
+class PerfBankNamePopupMenu;
+class ProgBankNamePopupMenu;
 class MIDIMessageManager;
 class PatchLibrarian;
 struct PatchFile;
@@ -368,6 +370,8 @@ public:
     ProgramNumberPopupMenu* programNumberMenu = nullptr;
     BankNumberPopupMenu* bankNumberMenu = nullptr;
     BankEditPopupMenu* bankEditMenu = nullptr;
+    PerfBankNamePopupMenu* perfBankNameMenu = nullptr;
+    ProgBankNamePopupMenu* progBankNameMenu = nullptr;
     ControlLayer* progressLayer = nullptr;
     ControlAction* overrideTempoAction = nullptr;
     ControlAction* quickTabAction = nullptr;

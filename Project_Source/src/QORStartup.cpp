@@ -8,6 +8,7 @@
 #include "BankDisplayNames.h"
 #include "ControlAction.h"
 #include "LibrarianBankEditMenu.h"
+#include "LibrarianBankNameMenus.h"
 #include "LibrarianFolderMenus.h"
 #include "LibrarianNumberMenus.h"
 #include "PatchFile.h"
@@ -157,6 +158,14 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      [](QOR& q, IRECT r) -> IControl* { return q.bankNumberMenu = new BankNumberPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {78, "RightSearchPopupMenu", 394, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mRightSearchMenu = new RightSearchPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {79, "PERFBANKNAMEMENUPROGRAMS", 1142, 60, 1180, 84, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.perfBankNameMenu = new PerfBankNamePopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
+    {80, "PROGBANKNAMEMENUPROGRAMS", 1142, 60, 1180, 84, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.progBankNameMenu = new ProgBankNamePopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
     {81, "LeftPatternPopupMenu", 379, 188, 795, 207, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mLeftPatternMenu = new LeftPatternPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {82, "RightPatternPopupMenu", 379, 461, 795, 480, false,

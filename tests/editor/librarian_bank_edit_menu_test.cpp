@@ -3,12 +3,15 @@
 // library entries, the saves of the upper bank and the import.
 #include "Project_Source/src/DataFolder.h"
 #include "Project_Source/src/LibrarianBankEditMenu.h"
+#include "Project_Source/src/LibrarianBankNameMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
+#include "Project_Source/src/TabSwitchFunctions.h"
 #include "librarian_menus_support.h"
 #include "support/bankgen.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace qorid;
@@ -329,6 +332,15 @@ bool listed(MenuDesk& d, const std::string& fileName)
     return false;
 }
 
+// Some menu of the folder menu's set lists fileName.
+bool offered(const FolderPopupMenu& menu, const std::string& fileName)
+{
+    for (const IPopupMenu* m : menu.menus()->folderMenus)
+        for (int i = 0; i < m->GetNItems(); ++i)
+            if (fileName == m->GetItemText(i)) return true;
+    return false;
+}
+
 } // namespace
 
 TEST(BankEditMenu, OverwriteWritesTheUpperBankToItsFileInItsFolder)
@@ -368,6 +380,8 @@ TEST(BankEditMenu, SaveAsProposesTheNameInTheBanksFolderAndOffersTheNewFileAtOnc
         }
         EXPECT_TRUE(std::filesystem::exists(target)) << target;
         EXPECT_TRUE(listed(d, c.answer)) << "rescanned";
+        EXPECT_TRUE(offered(*d.plug->mLeftPatchMenu, c.answer));
+        EXPECT_TRUE(offered(*d.plug->progBankNameMenu, c.answer));
     }
 }
 
@@ -384,5 +398,36 @@ TEST(BankEditMenu, AnImportIsOfferedAtOnceUnlessReceivedEntriesAreUnsaved)
         choose(d, {10, 1});
         EXPECT_TRUE(std::filesystem::exists(patches(d) + "/Import.syx"));
         EXPECT_EQ(listed(d, "Import.syx"), !unsaved);
+    }
+}
+
+TEST(BankEditMenu, TheLibrarianPageShowsItWithTheMenuPairOfTheMode)
+{
+    const struct {
+        Type type;
+        bool category;
+        std::vector<const char*> shown;
+    } cases[] = {
+        {Type::Programs, false, {"UPPERPOPUPMENU", "LOWERPOPUPMENU"}},
+        {Type::Programs, true, {"UPPERPOPUPMENU", "RightPatchPopupMenu"}},
+        {Type::Performances, false, {"LeftPerformancePopupMenu", "RightPerformancePopupMenu"}},
+        {Type::Patterns, false, {"LeftPatternPopupMenu", "RightPatternPopupMenu"}},
+    };
+    const char* pairs[] = {"UPPERPOPUPMENU",           "LOWERPOPUPMENU",       "RightPatchPopupMenu",
+                           "LeftPerformancePopupMenu", "RightPerformancePopupMenu", "LeftPatternPopupMenu",
+                           "RightPatternPopupMenu",    "RightSearchPopupMenu"};
+    for (const auto& c : cases) {
+        MenuDesk d;
+        setMode(d, c.type);
+        d.plug->categoryListShown = c.category;
+        ASSERT_FALSE(d.shown("BANKEDITMENU"));
+        TabSwitchFunctions::mainTabSwitch(d.plug.get(), kMainTab, 1, 0, 0);
+        EXPECT_TRUE(d.shown("BANKEDITMENU"));
+        for (const char* name : pairs) {
+            const bool expected = std::find_if(c.shown.begin(), c.shown.end(), [&](const char* s) {
+                                      return std::string(s) == name;
+                                  }) != c.shown.end();
+            EXPECT_EQ(d.shown(name), expected) << name << " " << int(c.type);
+        }
     }
 }

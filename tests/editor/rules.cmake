@@ -173,7 +173,8 @@ if(TARGET editor_short_messages_thread_test)
   add_dependencies(editor_short_messages_thread_test QORBundle)
 endif()
 # The librarian menus pop up through the editor built from the bundle.
-foreach(t editor_librarian_number_menus_test editor_librarian_menus_thread_test editor_librarian_bank_edit_menu_test)
+foreach(t editor_librarian_number_menus_test editor_librarian_menus_thread_test editor_librarian_bank_edit_menu_test
+    editor_librarian_bank_name_menus_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
   endif()
