@@ -1,8 +1,7 @@
 // The bank edit menu of the bundle in the stand-in host, against the synthesizer simulator on the
 // private JACK server: a whole bank requested into the upper pane, saved over its file and as a
 // new Standard MIDI File, and one selected entry stored into the simulator's bank B.
-#include "host_script_support.h"
-#include "launcher.h"
+#include "host_sim_support.h"
 #include "support/bankgen.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
@@ -69,11 +68,7 @@ TEST(BankEditHostJack, ABankRequestedIntoTheUpperPaneIsSavedOverItsFileAndAsANew
 
     synthsim::SimProcess sim;
     std::string error;
-    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
-                          {"--name", "bankedit" + std::to_string(::getpid()), "--record", dir.file("record.txt"),
-                           "--device-id", "15", "--load", dir.file("seed.syx")},
-                          error))
-        << error;
+    ASSERT_TRUE(hostscript::startSeededSim(sim, "bankedit", dir.file("record.txt"), dir.file("seed.syx"), error)) << error;
     const std::string out = dir.file("host.txt");
     FILE* host = hostscript::startHostOnPorts(dir, out, sim.inputPort(), sim.outputPort());
     ASSERT_NE(host, nullptr);
