@@ -174,7 +174,7 @@ if(TARGET editor_short_messages_thread_test)
 endif()
 # The librarian menus pop up through the editor built from the bundle.
 foreach(t editor_librarian_number_menus_test editor_librarian_menus_thread_test editor_librarian_bank_edit_menu_test
-    editor_librarian_bank_name_menus_test)
+    editor_librarian_bank_name_menus_test editor_librarian_bank_edit_menu_thread_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
   endif()
