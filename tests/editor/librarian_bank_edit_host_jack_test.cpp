@@ -80,7 +80,7 @@ TEST(BankEditHostJack, ABankRequestedIntoTheUpperPaneIsSavedOverItsFileAndAsANew
     send("open\neditor-open\nsetparam 5118 1\ntick 2\nscreenshot " + shots + "/before.png\nmenu-next 0.4\nclick 860 196\n");
     EXPECT_NE(printed(out, "menu: ").find("Request HW Patch Data"), std::string::npos);
     size_t asked = 0;
-    ASSERT_TRUE(statusShows(host, out, "Data request completed!", asked, 60));
+    ASSERT_TRUE(statusShows(host, out, "Data request completed!", asked, 60)) << printed(out, "texts: ", asked);
     // The upper pane shows bank A's names (looked at in the screenshot): the picture changes.
     send("screenshot " + shots + "/requested.png\n");
     ASSERT_NE(printed(out, "screenshot: ", 2), "");
