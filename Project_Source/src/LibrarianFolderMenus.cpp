@@ -268,7 +268,15 @@ int FolderPopupMenu::doPopupMenu(QOR*, int& index)
 
 void FolderPopupMenu::OnMouseDown(int, int, IMouseMod*)
 {
-    if (!library) return;
+    if (!chooseBank()) return;
+    reloadPane();
+    SetRedrawAgain();
+    SetDirty(true);
+}
+
+bool FolderPopupMenu::chooseBank()
+{
+    if (!library) return false;
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         selectedIndex = paneIndex();
@@ -280,13 +288,16 @@ void FolderPopupMenu::OnMouseDown(int, int, IMouseMod*)
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         paneIndex() = selectedIndex;
     }
+    return true;
+}
+
+void FolderPopupMenu::reloadPane()
+{
     if (plug) plug->setLibrarianViewDirty();
     if (LibrarianViewControl* view = plug ? plug->librarianView : nullptr) {
         if (mRow.upperPane) view->patchSelectionUpperChanged();
         else view->patchSelectionLowerChanged();
     }
-    SetRedrawAgain();
-    SetDirty(true);
 }
 
 bool FolderPopupMenu::Draw(IGraphics* g)

@@ -99,6 +99,10 @@ public:
 
 protected:
     FolderPopupMenu(const FolderMenuRow& row, IPluginBase* base, PatchLibrarian* library, IRECT rect, QOR* owner);
+    // The steps of a click: the menu popped and the pane's index, parameter and control written
+    // again whatever was chosen (false without a library, nothing done); then the pane reloaded.
+    bool chooseBank();
+    void reloadPane();
 
 private:
     int selectionParam() const;

@@ -41,7 +41,8 @@ void MIDIMessageSender::dispatch(const SenderJobRecord& r)
     case kJobSendPart: sendPartToDevice(r.part, r.storeIntoLibrary, r.passOn); break;
     case kJobSendSequence: sendSequenceToDevice(); break;
     case kJobSendPatchFromLibrarian: sendPatchToDeviceFromLibrarian(r.patch, r.part); break;
-    case kJobStoreAllPatches: storeAllPatchesToDeviceFromLibrarian(r.storeMode, r.storeStartSlot, r.storeBank); break;
+    case kJobStoreAllPatches: storeAllPatchesToDeviceFromLibrarian(r.storeMode, r.storeStartSlot, r.storeBank, r.storeCount, r.storeTargetSlot);
+        break;
     case kJobRequestActiveArrangement: sendActiveArrangementRequestSysex(r.toEditor, r.part); break;
     case kJobRequestPart: sendPartRequestSysex(r.part, r.toEditor); break;
     case kJobRequestSequence: sendSequenceRequestSysex(); break;

@@ -67,6 +67,9 @@ struct SenderJobRecord {
     int storeStartSlot = 0;
     int part = 0;
     int storeBank = 0;
+    // Job 5 writes storeCount entries from storeStartSlot on into the slots from storeTargetSlot on.
+    int storeCount = 128;
+    int storeTargetSlot = 0;
     int bank = 0;
     bool toEditor = false;
     bool currentBuffer = false;
@@ -158,7 +161,8 @@ public:
     void sendPartToDevice(int part, bool storeIntoLibrary, bool passOn);
     void sendSequenceToDevice();
     void sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part);
-    void storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank);
+    void storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank, int storeCount = 128,
+                                              int storeTargetSlot = 0);
     // The current performance into the editor, or into the armed library buffer. part is the
     // pattern's part (0..7) the pattern parser compares; any other number leaves it.
     void sendActiveArrangementRequestSysex(bool toEditor, int part);

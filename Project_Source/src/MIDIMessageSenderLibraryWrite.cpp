@@ -2,6 +2,7 @@
 // synthesizer's edit buffer (job 4), a whole library bank into one of its memory banks (job 5), and the library's init templates (jobs 15 to 17) delivered through the editor's own
 // SysEx input, so an initialised slot is filled by the same path as a slot received from the
 // synthesizer.
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -166,7 +167,8 @@ void MIDIMessageSender::initSequence()
     q.DisplayProcessingIndicator(false);
 }
 
-void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank)
+void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int storeStartSlot, int storeBank,
+                                                             int storeCount, int storeTargetSlot)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
@@ -189,7 +191,10 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     const int period = q.getTimerValue();
 
     bool stopped = false;
-    for (int s = 0; s < kBankSlots && !stopped; ++s) {
+    // The synthesizer's slots end at 127 whatever the count.
+    const int count = std::min(storeCount, kBankSlots - std::max(storeTargetSlot, 0));
+    for (int s = 0; s < count && !stopped; ++s) {
+        const int slot = std::max(storeTargetSlot, 0) + s;
         // Only the copy is taken under the lock: the sends and pauses run without it. A retired
         // bank stays readable while this job runs.
         LibrarianPatch entry;
@@ -212,7 +217,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
                 continue;
             }
             std::string why;
-            if (!forSlot(b, kind, m, storeBank, s, q, why)) {
+            if (!forSlot(b, kind, m, storeBank, slot, q, why)) {
                 q.log("LIBRARY WRITE: slot " + std::to_string(s) + " message " + std::to_string(m + 1) + " not sent, " + why);
                 continue;
             }

@@ -32,6 +32,9 @@ class RightCategoryPopupMenu;
 class RightSearchPopupMenu;
 class ProgramNumberPopupMenu;
 class BankNumberPopupMenu;
+class BankEditPopupMenu;
+class PerfBankNamePopupMenu;
+class ProgBankNamePopupMenu;
 class MIDIMessageManager;
 class PatchLibrarian;
 struct PatchFile;
@@ -187,6 +190,8 @@ public:
     void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
     // The pane's bank from firstEntry on into the synthesizer's bank (job 5).
     void storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank);
+    // The pane's entry at slot alone into the same slot of the synthesizer's bank (job 5).
+    void storeEntryToDeviceFromLibrarian(int pane, int slot, int bank);
     // The bank pane shows (0 the upper pane's of the current kind; else the lower pane's, a
     // category or search bank while one of those lists is shown), or nullptr. Under the
     // librarian's lock.
@@ -364,6 +369,9 @@ public:
     RightPatternPopupMenu* mRightPatternMenu = nullptr;
     ProgramNumberPopupMenu* programNumberMenu = nullptr;
     BankNumberPopupMenu* bankNumberMenu = nullptr;
+    BankEditPopupMenu* bankEditMenu = nullptr;
+    PerfBankNamePopupMenu* perfBankNameMenu = nullptr;
+    ProgBankNamePopupMenu* progBankNameMenu = nullptr;
     ControlLayer* progressLayer = nullptr;
     ControlAction* overrideTempoAction = nullptr;
     ControlAction* quickTabAction = nullptr;

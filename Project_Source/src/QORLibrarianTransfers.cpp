@@ -36,6 +36,19 @@ int selectedPane(const QOR& q)
     return q.librarianView && q.librarianView->upperSelection < 0 ? 1 : 0;
 }
 
+// Job 5 with the slots of r, writing pane's bank into the synthesizer's bank.
+void startStore(QOR& q, int pane, int bank, SenderJobRecord r)
+{
+    if (!q.midiIOSet || !q.midiManager) return;
+    // The job takes its bank once it runs; a rescan waits until it has started.
+    std::unique_lock<std::recursive_mutex> hold;
+    if (q.patchLibrarian) hold = std::unique_lock<std::recursive_mutex>(q.patchLibrarian->mLock);
+    r.job = kJobStoreAllPatches;
+    r.storeMode = pane;
+    r.storeBank = bank;
+    q.midiManager->startJob(r);
+}
+
 // A short message to the port as it is: not queued, not logged, no activity light.
 void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 {
@@ -132,16 +145,19 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
 
 void QOR::storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank)
 {
-    if (!midiIOSet || !midiManager) return;
-    // The job takes its bank once it runs; a rescan waits until it has started.
-    std::unique_lock<std::recursive_mutex> hold;
-    if (patchLibrarian) hold = std::unique_lock<std::recursive_mutex>(patchLibrarian->mLock);
     SenderJobRecord r;
-    r.job = kJobStoreAllPatches;
-    r.storeMode = pane;
     r.storeStartSlot = firstEntry;
-    r.storeBank = bank;
-    midiManager->startJob(r);
+    startStore(*this, pane, bank, r);
+}
+
+void QOR::storeEntryToDeviceFromLibrarian(int pane, int slot, int bank)
+{
+    if (slot < 0 || slot >= PatchFile::kBankSize) return;
+    SenderJobRecord r;
+    r.storeStartSlot = slot;
+    r.storeCount = 1;
+    r.storeTargetSlot = slot;
+    startStore(*this, pane, bank, r);
 }
 
 void QOR::SendAllProgramsFromLibrarian(int bank)

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "LibrarianBankNameMenus.h"
 #include "LibrarianFolderMenus.h"
 #include "LibrarianViewControl.h"
 #include "PatchLibrarian.h"
@@ -63,6 +64,9 @@ void QOR::rebuildMenusAfterRescan()
     // The upper program menu is refreshed by no mode change. Both panes are on their first bank
     // now, which is what its check falls back to; no remembered pair is published.
     if (mLeftPatchMenu) mLeftPatchMenu->refreshFolderStructure(patchLibrarian, this, 0, "", "");
+    // The header's bank-name menus list the same trees.
+    if (perfBankNameMenu) perfBankNameMenu->refreshPatchNames(patchLibrarian, this, 0, "", "");
+    if (progBankNameMenu) progBankNameMenu->refreshPatchNames(patchLibrarian, this, 0, "", "");
 }
 
 void QOR::rescanLibrary()

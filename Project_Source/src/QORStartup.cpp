@@ -7,6 +7,8 @@
 
 #include "BankDisplayNames.h"
 #include "ControlAction.h"
+#include "LibrarianBankEditMenu.h"
+#include "LibrarianBankNameMenus.h"
 #include "LibrarianFolderMenus.h"
 #include "LibrarianNumberMenus.h"
 #include "PatchFile.h"
@@ -142,6 +144,8 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      [](QOR& q, IRECT r) -> IControl* { return q.mLeftPerfMenu = new LeftPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {73, "RightPerformancePopupMenu", 379, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mRightPerfMenu = new RightPerfPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {74, "BANKEDITMENU", 824, 187, 901, 205, false,
+     [](QOR& q, IRECT r) -> IControl* { return q.bankEditMenu = new BankEditPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {75, "RightPatchPopupMenu", 379, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* {
          return q.mRightCategoryMenu = new RightCategoryPopupMenu(&q, q.patchLibrarian, r, &q);
@@ -154,6 +158,14 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      [](QOR& q, IRECT r) -> IControl* { return q.bankNumberMenu = new BankNumberPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {78, "RightSearchPopupMenu", 394, 461, 795, 480, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mRightSearchMenu = new RightSearchPopupMenu(&q, q.patchLibrarian, r, &q); }},
+    {79, "PERFBANKNAMEMENUPROGRAMS", 1142, 60, 1180, 84, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.perfBankNameMenu = new PerfBankNamePopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
+    {80, "PROGBANKNAMEMENUPROGRAMS", 1142, 60, 1180, 84, false,
+     [](QOR& q, IRECT r) -> IControl* {
+         return q.progBankNameMenu = new ProgBankNamePopupMenu(&q, q.patchLibrarian, r, &q);
+     }},
     {81, "LeftPatternPopupMenu", 379, 188, 795, 207, false,
      [](QOR& q, IRECT r) -> IControl* { return q.mLeftPatternMenu = new LeftPatternPopupMenu(&q, q.patchLibrarian, r, &q); }},
     {82, "RightPatternPopupMenu", 379, 461, 795, 480, false,

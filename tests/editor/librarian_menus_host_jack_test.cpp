@@ -2,8 +2,7 @@
 // against the synthesizer simulator on the private JACK server: the menus as the host prints
 // them, the bank chosen two folders down (and one whose name is not UTF-8), the upper pane and
 // bank list that follow, and a program change that pulls the synthesizer's program back.
-#include "host_script_support.h"
-#include "launcher.h"
+#include "host_sim_support.h"
 #include "support/bankgen.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
@@ -76,11 +75,7 @@ TEST(LibrarianMenusHostJack, FolderChoicesLoadTheUpperPaneAndProgram123PullsTheS
     synthsim::SimProcess sim;
     std::string error;
     const std::string record = dir.file("record.txt");
-    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
-                          {"--name", "libhost" + std::to_string(::getpid()), "--record", record, "--device-id", "15",
-                           "--load", dir.file("seed.syx")},
-                          error))
-        << error;
+    ASSERT_TRUE(hostscript::startSeededSim(sim, "libhost", record, dir.file("seed.syx"), error)) << error;
     const std::string out = dir.file("host.txt");
     FILE* host = hostscript::startHostOnPorts(dir, out, sim.inputPort(), sim.outputPort());
     ASSERT_NE(host, nullptr);

@@ -1,5 +1,7 @@
 // The program-number and bank-number menus of the configured controller, answered through the
 // open editor: items, checks, the messages and jobs a choice starts, and library-control mode.
+#include "Project_Source/src/LibrarianBankEditMenu.h"
+#include "Project_Source/src/LibrarianBankNameMenus.h"
 #include "Project_Source/src/LibrarianFolderMenus.h"
 #include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
@@ -244,10 +246,13 @@ TEST(LibrarianMenuLayers, EachMenuIsAloneInItsLayerAtItsScaledPlaceShownOrHidden
         {71, "LOWERPOPUPMENU", {379, 461, 795, 480}, false},
         {72, "LeftPerformancePopupMenu", {379, 188, 795, 207}, false},
         {73, "RightPerformancePopupMenu", {379, 461, 795, 480}, false},
+        {74, "BANKEDITMENU", {824, 187, 901, 205}, false},
         {75, "RightPatchPopupMenu", {379, 461, 795, 480}, false},
         {76, "PROGRAMNUMBERMENU", {1184, 60, 1229, 84}, true},
         {77, "BANKNUMBERMENUPROGRAMS", {1142, 60, 1180, 84}, true},
         {78, "RightSearchPopupMenu", {394, 461, 795, 480}, false},
+        {79, "PERFBANKNAMEMENUPROGRAMS", {1142, 60, 1180, 84}, false},
+        {80, "PROGBANKNAMEMENUPROGRAMS", {1142, 60, 1180, 84}, false},
         {81, "LeftPatternPopupMenu", {379, 188, 795, 207}, false},
         {82, "RightPatternPopupMenu", {379, 461, 795, 480}, false},
     };
@@ -277,6 +282,9 @@ TEST(LibrarianMenuLayers, EachMenuIsAloneInItsLayerAtItsScaledPlaceShownOrHidden
     MenuDesk d;
     EXPECT_EQ(d.plug->keptLayer("UPPERPOPUPMENU")->controls.Get(0), d.plug->mLeftPatchMenu);
     EXPECT_EQ(d.plug->keptLayer("RightPatchPopupMenu")->controls.Get(0), d.plug->mRightCategoryMenu);
+    EXPECT_EQ(d.plug->keptLayer("BANKEDITMENU")->controls.Get(0), d.plug->bankEditMenu);
+    EXPECT_EQ(d.plug->keptLayer("PERFBANKNAMEMENUPROGRAMS")->controls.Get(0), d.plug->perfBankNameMenu);
+    EXPECT_EQ(d.plug->keptLayer("PROGBANKNAMEMENUPROGRAMS")->controls.Get(0), d.plug->progBankNameMenu);
 }
 
 TEST(LibrarianMenuLayers, ReceivedDataHidesTheUpperMenuOfTheDataType)
