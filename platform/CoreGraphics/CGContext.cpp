@@ -360,9 +360,20 @@ inline bool blendTerms(const MaskBlend::Terms& t, uint8_t* p) {
 
 // Mask pixels wholly inside the clip: coverage alone sets the blend.
 void blendRow(CGContextRef c, MaskBlend& mb, uint8_t* dst, const uint8_t* cov, long n) {
+  // Text mostly lands on a plain background, so the pixel a coverage last met usually comes
+  // again: its blend is taken from the memo, which the colour's terms being filled makes valid.
   auto blend = [&](long i) {
     uint8_t* p = dst + size_t(i) * 4;
-    if (!blendTerms(termsAt(c, mb, cov[i]), p)) blendPixel(c, p, mb.rgba, cov[i] / 255.0);
+    const unsigned v = cov[i];
+    uint32_t before;
+    std::memcpy(&before, p, 4);
+    if ((mb.filled[v >> 6] >> (v & 63) & 1) && mb.memoDst[v] == before) {
+      std::memcpy(p, &mb.memoOut[v], 4);
+      return;
+    }
+    if (!blendTerms(termsAt(c, mb, v), p)) blendPixel(c, p, mb.rgba, v / 255.0);
+    mb.memoDst[v] = before;
+    std::memcpy(&mb.memoOut[v], p, 4);
   };
   long i = 0;
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
