@@ -441,6 +441,10 @@ void CTFontDrawGlyphs(CTFontRef f, const CGGlyph* glyphs, const CGPoint* pos, si
   const bool upright = lin.d > 0;
   const bool aa = QORCGContextGetShouldAntialias(c);
 
+  // Painted as one batch, under the lock that keeps the renderings; flushed before the face's
+  // renderings may start again, which would free those already in the batch.
+  thread_local std::vector<QORCGMask> batch;
+  batch.clear();
   std::lock_guard<std::mutex> lock(lib().mutex);
   for (size_t i = 0; i < count; ++i) {
     if (glyphs[i] == 0) continue;
@@ -454,12 +458,17 @@ void CTFontDrawGlyphs(CTFontRef f, const CGGlyph* glyphs, const CGPoint* pos, si
     double fx = std::floor(dev.x), fy = std::floor(dev.y);
     // Keep the fractional part of the origin in the outline, so text lands where measured.
     double subx = dev.x - fx, suby = dev.y - fy;
+    if (f->sized->renderedBytes > kRenderedBytesPerFace && !batch.empty()) {
+      QORCGContextPaintMasks(c, batch.data(), batch.size());
+      batch.clear();
+    }
     const RenderedGlyph& rg = renderedOf(f->sized, glyphs[i], roundedFraction(subx * 64),
                                          roundedFraction((upright ? suby : -suby) * 64), aa, upright);
     if (rg.width <= 0) continue;
     long left = long(fx) + rg.left;
     long top = upright ? height - (long(fy) + rg.top) : height - (long(fy) - rg.top + rg.height);
     if (left > INT32_MAX || left < INT32_MIN || top > INT32_MAX || top < INT32_MIN) continue;
-    QORCGContextPaintMask(c, int(left), int(top), rg.mask.data(), rg.width, rg.height, rg.width);
+    batch.push_back(QORCGMask{int(left), int(top), rg.mask.data(), rg.width, rg.height, rg.width});
   }
+  if (!batch.empty()) QORCGContextPaintMasks(c, batch.data(), batch.size());
 }

@@ -41,3 +41,26 @@ TEST(CTFontGlyphCache, GlyphsDrawnAgainAfterTheCacheRestartsMatchTheirFirstDrawi
     }
   CTFontRelease(f);
 }
+
+// One line whose renderings alone pass the limit: the restart comes in the middle of drawing it.
+TEST(CTFontGlyphCache, ALineThatOverrunsTheCacheDrawsAsItsGlyphsDoOneByOne) {
+  CTFontRef f = CTFontCreateWithNameUTF8("DejaVu Sans", 128, nullptr);
+  ASSERT_NE(f, nullptr);
+  const UniChar w = 'W';
+  CGGlyph g = 0;
+  CTFontGetGlyphsForCharacters(f, &w, &g, 1);
+  const int n = 120;  // each at a pen fraction of its own, well apart
+  std::vector<CGGlyph> glyphs(n, g);
+  std::vector<CGPoint> pos;
+  for (int i = 0; i < n; ++i) pos.push_back(CGPoint{i * 135 + (i % 64) / 64.0, (i / 64) / 4.0});
+  CGTestBitmap line(n * 135 + 20, 160), alone(n * 135 + 20, 160);
+  for (CGTestBitmap* bm : {&line, &alone}) {
+    CGContextSetRGBFillColor(bm->c, 1, 1, 1, 1);
+    CGContextSetTextPosition(bm->c, 4, 40);
+  }
+  CTFontDrawGlyphs(f, glyphs.data(), pos.data(), size_t(n), line.c);
+  for (int i = 0; i < n; ++i) CTFontDrawGlyphs(f, &glyphs[size_t(i)], &pos[size_t(i)], 1, alone.c);
+  EXPECT_EQ(line.buf, alone.buf);
+  EXPECT_NE(line.buf, std::vector<uint8_t>(line.buf.size(), 0));
+  CTFontRelease(f);
+}
