@@ -360,9 +360,20 @@ inline bool blendTerms(const MaskBlend::Terms& t, uint8_t* p) {
 
 // Mask pixels wholly inside the clip: coverage alone sets the blend.
 void blendRow(CGContextRef c, MaskBlend& mb, uint8_t* dst, const uint8_t* cov, long n) {
+  // Text mostly lands on a plain background, so the pixel a coverage last met usually comes
+  // again: its blend is taken from the memo, which the colour's terms being filled makes valid.
   auto blend = [&](long i) {
     uint8_t* p = dst + size_t(i) * 4;
-    if (!blendTerms(termsAt(c, mb, cov[i]), p)) blendPixel(c, p, mb.rgba, cov[i] / 255.0);
+    const unsigned v = cov[i];
+    uint32_t before;
+    std::memcpy(&before, p, 4);
+    if ((mb.filled[v >> 6] >> (v & 63) & 1) && mb.memoDst[v] == before) {
+      std::memcpy(p, &mb.memoOut[v], 4);
+      return;
+    }
+    if (!blendTerms(termsAt(c, mb, v), p)) blendPixel(c, p, mb.rgba, v / 255.0);
+    mb.memoDst[v] = before;
+    std::memcpy(&mb.memoOut[v], p, 4);
   };
   long i = 0;
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -395,21 +406,43 @@ void blendEdge(CGContextRef c, const CGFloat* rgba, uint8_t* dst, const uint8_t*
 
 }  // namespace
 
-void qorcg::paintMask(CGContextRef c, const CGFloat* rgba, long left, long top,
-                      const uint8_t* cov, int width, int height, int pitch) {
-  if (!c || !cov || width <= 0 || height <= 0) return;
+namespace {
+
+// The clip in whole device pixels, worked out once for every mask of a paint.
+struct MaskClip {
+  long width, height;
+  long inX0, inX1;      // device columns wholly inside the clip
+  long inTop, inEnd;    // on-screen rows wholly inside the clip
+  MaskBlend* mb;        // the colour's blend terms; nullptr for the general rule
+};
+
+MaskClip maskClipFor(CGContextRef c, const CGFloat* rgba) {
   const DevRect& clip = c->gs.clip;
   const long H = long(c->height);
+  return MaskClip{long(c->width),
+                  H,
+                  long(std::ceil(clip.x0)),
+                  long(std::floor(clip.x1)),
+                  H - long(std::floor(clip.y1)),
+                  H - long(std::ceil(clip.y0)),
+                  maskBlendFor(c, rgba)};
+}
+
+void paintOneMask(CGContextRef c, const CGFloat* rgba, const MaskClip& mc, long left, long top,
+                  const uint8_t* cov, int width, int height, int pitch) {
+  if (!cov || width <= 0 || height <= 0) return;
+  const DevRect& clip = c->gs.clip;
+  const long H = mc.height;
   // Mask columns and rows on the bitmap, and the part of them wholly inside the clip (device
   // row y = H - 1 - screen row).
-  const long k0 = std::max(0L, -left), k1 = std::min(long(width), long(c->width) - left);
+  const long k0 = std::max(0L, -left), k1 = std::min(long(width), mc.width - left);
   const long r0 = std::max(0L, -top), r1 = std::min(long(height), H - top);
   if (k0 >= k1 || r0 >= r1) return;
-  const long in0 = std::max(k0, long(std::ceil(clip.x0)) - left);
-  const long in1 = std::min(k1, long(std::floor(clip.x1)) - left);
-  const long inTop = std::max(r0, H - long(std::floor(clip.y1)) - top);
-  const long inEnd = std::min(r1, H - long(std::ceil(clip.y0)) - top);
-  MaskBlend* mb = in0 < in1 && inTop < inEnd ? maskBlendFor(c, rgba) : nullptr;
+  const long in0 = std::max(k0, mc.inX0 - left);
+  const long in1 = std::min(k1, mc.inX1 - left);
+  const long inTop = std::max(r0, mc.inTop - top);
+  const long inEnd = std::min(r1, mc.inEnd - top);
+  MaskBlend* mb = in0 < in1 && inTop < inEnd ? mc.mb : nullptr;
   for (long r = r0; r < r1; ++r) {
     const long row = top + r;  // on-screen row, 0 at the top
     uint8_t* dst = c->data + size_t(row) * c->bytesPerRow;
@@ -426,9 +459,20 @@ void qorcg::paintMask(CGContextRef c, const CGFloat* rgba, long left, long top,
   }
 }
 
-void QORCGContextPaintMask(CGContextRef c, int left, int top, const uint8_t* cov, int width,
-                           int height, int pitch) {
-  if (c) qorcg::paintMask(c, c->gs.fill, left, top, cov, width, height, pitch);
+}  // namespace
+
+void qorcg::paintMask(CGContextRef c, const CGFloat* rgba, long left, long top,
+                      const uint8_t* cov, int width, int height, int pitch) {
+  if (c) paintOneMask(c, rgba, maskClipFor(c, rgba), left, top, cov, width, height, pitch);
+}
+
+void QORCGContextPaintMasks(CGContextRef c, const QORCGMask* masks, size_t count) {
+  if (!c || !masks || count == 0) return;
+  const MaskClip mc = maskClipFor(c, c->gs.fill);
+  for (size_t i = 0; i < count; ++i) {
+    const QORCGMask& m = masks[i];
+    paintOneMask(c, c->gs.fill, mc, m.left, m.top, m.coverage, m.width, m.height, m.pitch);
+  }
 }
 
 void CGContextSetTextMatrix(CGContextRef c, CGAffineTransform t) {

@@ -56,8 +56,10 @@ struct MaskBlend {
     uint64_t keep[4];  // the destination's share, 1 - alpha; 1 for a byte without a channel
   };
   CGFloat rgba[4];
-  uint64_t filled[4];  // bit v: terms[v] holds this colour's terms
+  uint64_t filled[4];  // bit v: terms[v] holds this colour's terms, memoDst[v] and memoOut[v] a pixel
   Terms terms[256];
+  uint32_t memoDst[256];  // the last pixel blended at coverage v, as it was before
+  uint32_t memoOut[256];  // and as it was after
 };
 
 }  // namespace qorcg

@@ -4,9 +4,14 @@
 
 #include <CoreGraphics/CoreGraphics.h>
 
-// Paints a coverage mask (width x height bytes, rows `pitch` bytes apart, row 0 the topmost on
+// One coverage mask (width x height bytes, rows `pitch` bytes apart, row 0 the topmost on
 // screen) whose top-left pixel lands on device column `left` and on-screen row `top` (row 0 is
-// the top row of the bitmap). Uses the current fill colour; honours the clip.
-void QORCGContextPaintMask(CGContextRef c, int left, int top, const uint8_t* coverage,
-                           int width, int height, int pitch);
+// the top row of the bitmap).
+struct QORCGMask {
+  int left, top;
+  const uint8_t* coverage;
+  int width, height, pitch;
+};
+// Paints the masks one after the other in the current fill colour, honouring the clip.
+void QORCGContextPaintMasks(CGContextRef c, const QORCGMask* masks, size_t count);
 bool QORCGContextGetShouldAntialias(CGContextRef c);

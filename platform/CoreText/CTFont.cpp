@@ -56,6 +56,12 @@ struct SizedFace {
   std::unordered_map<uint16_t, double> advances;
   std::unordered_map<uint64_t, RenderedGlyph> rendered;
   size_t renderedBytes = 0;
+  // Renderings last found, by a hash of their key, ahead of the map; emptied with it.
+  struct Recent {
+    uint64_t key = ~uint64_t(0);
+    const RenderedGlyph* glyph = nullptr;
+  };
+  Recent recent[512];
 };
 
 // Rendered coverage kept per face and size; past this the face's renderings start again.
@@ -271,13 +277,20 @@ const RenderedGlyph& renderedOf(SizedFace* sf, CGGlyph g, int dx, int dy, bool a
   // dx is 0..64 and dy -64..64: a byte each.
   const uint64_t key = uint64_t(g) | uint64_t(dx & 0xFF) << 16 | uint64_t((dy + 64) & 0xFF) << 24 |
                        uint64_t(aa) << 32 | uint64_t(upright) << 33;
+  SizedFace::Recent& recent = sf->recent[(key * 0x9E3779B97F4A7C15u) >> 55];
+  if (recent.key == key) return *recent.glyph;
   auto it = sf->rendered.find(key);
-  if (it != sf->rendered.end()) return it->second;
+  if (it != sf->rendered.end()) {
+    recent = SizedFace::Recent{key, &it->second};
+    return it->second;
+  }
   if (sf->renderedBytes > kRenderedBytesPerFace) {
     sf->rendered.clear();
     sf->renderedBytes = 0;
+    std::fill(std::begin(sf->recent), std::end(sf->recent), SizedFace::Recent());
   }
   RenderedGlyph& out = sf->rendered[key];
+  recent = SizedFace::Recent{key, &out};
   FT_Face face = sf->face;
   FT_Int32 load = FT_LOAD_NO_BITMAP | (aa ? FT_LOAD_TARGET_LIGHT : FT_LOAD_TARGET_MONO);
   if (FT_Load_Glyph(face, g, load) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return out;
@@ -300,6 +313,19 @@ const RenderedGlyph& renderedOf(SizedFace* sf, CGGlyph g, int dx, int dy, bool a
   out.height = h;
   sf->renderedBytes += out.mask.size() + sizeof(RenderedGlyph) + 32;
   return out;
+}
+
+// CGPointApplyAffineTransform's own sums, here where the compiler can inline them per glyph.
+inline CGPoint applied(CGPoint p, const CGAffineTransform& t) {
+  return CGPoint{t.a * p.x + t.c * p.y + t.tx, t.b * p.x + t.d * p.y + t.ty};
+}
+
+// std::lround for |x| <= 64 (a pen fraction in 64ths), without the library call: x less its
+// whole part is exact, so the half-way test matches lround's rounding away from zero.
+inline int roundedFraction(double x) {
+  const int whole = int(x);
+  const double rest = x - whole;
+  return whole + (rest >= 0.5) - (rest <= -0.5);
 }
 
 }  // namespace
@@ -415,25 +441,34 @@ void CTFontDrawGlyphs(CTFontRef f, const CGGlyph* glyphs, const CGPoint* pos, si
   const bool upright = lin.d > 0;
   const bool aa = QORCGContextGetShouldAntialias(c);
 
+  // Painted as one batch, under the lock that keeps the renderings; flushed before the face's
+  // renderings may start again, which would free those already in the batch.
+  thread_local std::vector<QORCGMask> batch;
+  batch.clear();
   std::lock_guard<std::mutex> lock(lib().mutex);
   for (size_t i = 0; i < count; ++i) {
     if (glyphs[i] == 0) continue;
-    CGPoint user = CGPointApplyAffineTransform(pos[i], tm);
+    CGPoint user = applied(pos[i], tm);
     user.x += tp.x;
     user.y += tp.y;
-    CGPoint dev = CGPointApplyAffineTransform(user, ctm);
+    CGPoint dev = applied(user, ctm);
     if (!std::isfinite(dev.x) || !std::isfinite(dev.y) || std::fabs(dev.x) > 1e7 ||
         std::fabs(dev.y) > 1e7)
       continue;
     double fx = std::floor(dev.x), fy = std::floor(dev.y);
     // Keep the fractional part of the origin in the outline, so text lands where measured.
     double subx = dev.x - fx, suby = dev.y - fy;
-    const RenderedGlyph& rg = renderedOf(f->sized, glyphs[i], int(std::lround(subx * 64)),
-                                         int(std::lround((upright ? suby : -suby) * 64)), aa, upright);
+    if (f->sized->renderedBytes > kRenderedBytesPerFace && !batch.empty()) {
+      QORCGContextPaintMasks(c, batch.data(), batch.size());
+      batch.clear();
+    }
+    const RenderedGlyph& rg = renderedOf(f->sized, glyphs[i], roundedFraction(subx * 64),
+                                         roundedFraction((upright ? suby : -suby) * 64), aa, upright);
     if (rg.width <= 0) continue;
     long left = long(fx) + rg.left;
     long top = upright ? height - (long(fy) + rg.top) : height - (long(fy) - rg.top + rg.height);
     if (left > INT32_MAX || left < INT32_MIN || top > INT32_MAX || top < INT32_MIN) continue;
-    QORCGContextPaintMask(c, int(left), int(top), rg.mask.data(), rg.width, rg.height, rg.width);
+    batch.push_back(QORCGMask{int(left), int(top), rg.mask.data(), rg.width, rg.height, rg.width});
   }
+  if (!batch.empty()) QORCGContextPaintMasks(c, batch.data(), batch.size());
 }

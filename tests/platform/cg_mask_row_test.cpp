@@ -43,3 +43,25 @@ TEST(CGMaskRows, MatchThePerPixelRuleAtEveryCoverageColourAndClip) {
         }
   }
 }
+
+// Blends are remembered per coverage for the pixel they last met; a paint whose colour or
+// background differs from the one before must not take the remembered pixel.
+TEST(CGMaskRows, RepeatedPaintsFollowEachChangeOfColourAndBackground) {
+  const CGFloat grey[4] = {0.1, 0.1, 0.1, 1}, white[4] = {1, 1, 1, 1}, faint[4] = {1, 1, 1, 0.5};
+  struct Paint {
+    uint8_t background;
+    const CGFloat* rgba;
+  };
+  const Paint paints[] = {{26, white}, {26, white}, {40, white}, {26, grey}, {26, white}, {26, faint}, {26, white}};
+  std::vector<uint8_t> mask(256);
+  for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8_t(i);
+  CGTestBitmap k(256, 4);  // one context through every paint
+  for (size_t p = 0; p < sizeof paints / sizeof paints[0]; ++p) {
+    std::fill(k.buf.begin(), k.buf.end(), paints[p].background);
+    std::vector<uint8_t> want = k.buf;
+    qorcg::paintMask(k.c, paints[p].rgba, 0, 1, mask.data(), 256, 2, 0);  // both rows alike
+    for (size_t row = 1; row < 3; ++row)
+      for (size_t x = 1; x < 256; ++x) qorcg::blendPixel(k.c, &want[(row * 256 + x) * 4], paints[p].rgba, x / 255.0);
+    ASSERT_EQ(k.buf, want) << "paint " << p;
+  }
+}
