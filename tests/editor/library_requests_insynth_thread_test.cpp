@@ -190,6 +190,10 @@ TEST(LibraryRequestsInSynth, AStoredProgramLandsUnchangedAndTheEditBufferInItsLi
     {
         Bench b{synthsim::Options()};
         b.plug->selectedPart = 2;
+        // The synthesizer shows the same part: the request's gate takes only that part's dump.
+        testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(2, false, false, false, false, false);
+        testing::internal::GetCapturedStdout();
         b.plug->patchLibrarian->upperSlot = 4;
         b.plug->patchLibrarian->dropSlot = 9;
         b.single(true, 0);
@@ -401,6 +405,7 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         record.toEditor = c.toEditor;
         record.storeIntoLibrary = c.storeIntoLibrary;
         testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(record.part, false, false, false, false, false); // as the quick tab does
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();
