@@ -2,6 +2,7 @@
 // The configured controller rendered block by block in process: a transport and a host tempo of
 // the test's choosing, the jobs the blocks start recorded by number (each then runs with its
 // pauses taken as none), the short messages handed to the port and the log's PROCESSOR lines.
+#include "Project_Source/src/ControlAction.h"
 #include "controller_dispatch_support.h"
 
 #include <atomic>
@@ -16,6 +17,17 @@ public:
     void GetTime(ITimeInfo* info) override { info->transportIsRunning = playing; }
     std::atomic<bool> playing{false};
 };
+
+// A sound parameter that sends a plain control change (the arpeggiator speed follows the host
+// tempo instead), or -1.
+inline int controlChangeParam(QOR& q)
+{
+    for (int i = 0; i < qorid::kNumAutomatedParams; ++i) {
+        const ControlAction* a = q.GetParam(i)->GetControlAction();
+        if (a && a->kind == ControlAction::kControlChange && i != qorid::kArpSpeed) return i;
+    }
+    return -1;
+}
 
 struct Rig {
     Rig()

@@ -2,7 +2,6 @@
 // the transport's edges, tempo sync, the outgoing queue, all sound off after a reset, the
 // activity lights, the start-up enquiry and the read-back after a randomize; and the gates an
 // incoming SysEx message passes before the protocol takes it.
-#include "Project_Source/src/ControlAction.h"
 #include "controller_process_support.h"
 
 #include <cmath>
@@ -396,11 +395,7 @@ TEST(ControllerSysExGate, AfterADumpAnEditBackToTheLastSentValueIsSentAgain)
 {
     Rig r;
     processtest::BlockQOR& q = *r.plug;
-    int id = -1;
-    for (int i = 0; i < kNumAutomatedParams && id < 0; ++i) {
-        const ControlAction* a = q.GetParam(i)->GetControlAction();
-        if (a && a->kind == ControlAction::kControlChange && i != kArpSpeed) id = i;
-    }
+    const int id = processtest::controlChangeParam(q);
     ASSERT_GE(id, 0);
     for (bool dump : {false, true}) {
         SCOPED_TRACE(dump);
