@@ -311,21 +311,6 @@ void QOR::OpenDataDirectory()
     if (IGraphics* g = GetGUI()) g->OpenURL(getDataFolder().c_str(), nullptr, nullptr, nullptr);
 }
 
-// Reduced: the master-keyboard gate comes with the per-block work.
-void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
-{
-    if (!msg || !midiManager) return;
-    // Nothing is taken while data goes to the synthesizer or an edit dump is on its way.
-    if (deviceTransferActive || incomingMidiBlocked || midiManager->expectingEditDump) return;
-    if (msg->StatusMsg() == IMidiMsg::kNone) return;
-    if (fromDevice) {
-        midiManager->ProcessMidiMsgFromDevice(msg);
-        return;
-    }
-    const int part = firstPartOnChannel(msg->Channel());
-    midiManager->ProcessMidiMsgFromDAW(msg, part < 0 ? 0 : part);
-}
-
 // The creation glue, beside the constructor so that whatever builds a QOR also links the
 // framework's MakePlug: the host's open selector reaches it.
 IPluginAU* MakePlug()

@@ -1,7 +1,7 @@
 // The plug-in makes no sound: each audio block is the editor's clock. MIDI clock start and stop
 // follow the host transport, the host tempo reaches the tempo parameters, queued messages leave
 // at their offsets, activity lights go out, and the start-up enquiry and the read-back after a
-// randomize are issued. Incoming SysEx passes the controller's gates here before the protocol
+// randomize are issued. Incoming MIDI passes the controller's gates here before the protocol
 // takes it.
 //
 // The audio thread takes no lock here but the outgoing queue's, and that only by try-lock: a
@@ -195,6 +195,29 @@ void QOR::requestRandomizedPart()
     record.toEditor = true;
     MIDIMessageManager* m = midiManager;
     if (m->startJob(record, [m] { m->expectingEditDump = true; })) partRequestPending = false;
+}
+
+void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
+{
+    if (!msg || !midiManager || !startupComplete) return;
+    // Nothing is taken while data goes to the synthesizer or an edit dump is on its way.
+    if (deviceTransferActive || incomingMidiBlocked || midiManager->expectingEditDump) return;
+    // A master keyboard plays through the editor: only the host's messages count.
+    if (fromDevice && masterKeyboardOn) return;
+    // Channel messages only: system and real-time messages never pass.
+    if (msg->StatusMsg() == IMidiMsg::kNone) return;
+    try {
+        if (fromDevice) {
+            midiManager->ProcessMidiMsgFromDevice(msg);
+            return;
+        }
+        // The first part that listens on the channel, as its parameter holds it; else part 0.
+        const int part = firstPartOnChannel(msg->Channel());
+        midiManager->ProcessMidiMsgFromDAW(msg, part < 0 ? 0 : part);
+    } catch (...) {
+        // Nothing may leave the MIDI input thread; the message is dropped.
+        log("PROCESSOR: incoming message dropped");
+    }
 }
 
 void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)

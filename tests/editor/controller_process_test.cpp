@@ -407,3 +407,54 @@ TEST(ControllerSysExGate, AfterADumpAnEditBackToTheLastSentValueIsSentAgain)
         EXPECT_EQ(q.takeShorts().size(), dump ? 1u : 0u);
     }
 }
+
+TEST(ControllerMidiGate, AShortMessageReachesTheProtocolOnlyThroughEveryGate)
+{
+    const IMidiMsg note(0, 0x92, 60, 100), clock(0, 0xF8, 0, 0);
+    const struct {
+        const char* name;
+        std::function<void(QOR&)> set;
+        IMidiMsg message;
+        bool fromDevice, passed;
+    } cases[] = {
+        {"a note from the synthesizer", [](QOR&) {}, note, true, true},
+        {"a note from the host", [](QOR&) {}, note, false, true},
+        {"the clock from the synthesizer", [](QOR&) {}, clock, true, false},
+        {"the clock from the host", [](QOR&) {}, clock, false, false},
+        {"master keyboard: the synthesizer's note", [](QOR& q) { q.masterKeyboardOn = true; }, note, true, false},
+        {"master keyboard: the host's note", [](QOR& q) { q.masterKeyboardOn = true; }, note, false, true},
+        {"a transfer runs", [](QOR& q) { q.deviceTransferActive = true; }, note, false, false},
+        {"incoming blocked", [](QOR& q) { q.incomingMidiBlocked = true; }, note, true, false},
+        {"an edit dump expected", [](QOR& q) { q.midiManager->expectingEditDump = true; }, note, false, false},
+        {"start-up still running", [](QOR& q) { q.startupComplete = false; }, note, true, false},
+    };
+    Rig r;
+    processtest::BlockQOR& q = *r.plug;
+    q.localControlOn = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        q.masterKeyboardOn = q.deviceTransferActive = q.incomingMidiBlocked = false;
+        q.midiManager->expectingEditDump = false;
+        q.startupComplete = true;
+        c.set(q);
+        q.takeShorts();
+        IMidiMsg m = c.message;
+        testing::internal::CaptureStdout();
+        q.ProcessMidiMsg(&m, c.fromDevice);
+        testing::internal::GetCapturedStdout();
+        // Both sides pass a note on to the synthesizer.
+        EXPECT_EQ(q.takeShorts(), c.passed ? std::vector<std::string>{"92 3C 64"} : std::vector<std::string>{});
+    }
+    // A controller from the synthesizer on a part's channel moves the editor's control.
+    q.startupComplete = true;
+    const int id = processtest::controlChangeParam(q);
+    ASSERT_GE(id, 0);
+    const ControlAction* a = q.GetParam(id)->GetControlAction();
+    IMidiMsg cc(0, uint8_t(0xB0 | q.partChannel(a->part)), uint8_t(a->ccNumber), 3);
+    q.GetParam(id)->Set(q.GetParam(id)->GetMax());
+    const double before = r.value(id);
+    testing::internal::CaptureStdout();
+    q.ProcessMidiMsg(&cc, true);
+    testing::internal::GetCapturedStdout();
+    EXPECT_NE(r.value(id), before);
+}

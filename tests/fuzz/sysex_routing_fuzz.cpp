@@ -1,15 +1,16 @@
-// One device message into the controller's SysEx router, in a state the leading bytes choose:
-// whether the enquiry waits for the global dumps, whether an edit dump is expected, which
-// library buffer is armed, the librarian's kind, slots and bank, the model, the part a request
-// waits for and the controller's gates. Nothing may crash, the device id may change only through
-// a whole global dump that passes the gates while the enquiry waits for it, the selected part
-// stays one of the eight, and what lands in a library slot is a whole message in its library
-// form.
+// One device message into the controller's SysEx router, then its first bytes as a short
+// message, in a state the leading bytes choose: whether the enquiry waits for the global dumps,
+// whether an edit dump is expected, which library buffer is armed, the librarian's kind, slots
+// and bank, the model, the part a request waits for and the controller's gates. Nothing may
+// crash, the device id may change only through a whole global dump that passes the gates while
+// the enquiry waits for it, the selected part stays one of the eight, and what lands in a library
+// slot is a whole message in its library form.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
@@ -74,10 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     lib.dropSlot = data[1];
     lib.upperFileIndex = data[1] > 250; // 1: past the list
     // The controller's gates: from 0xE0 on, the low bits of the second byte close them.
-    const uint8_t gates = data[1] >= 0xE0 ? data[1] & 7 : 0;
+    const uint8_t gates = data[1] >= 0xE0 ? data[1] & 15 : 0;
     q.deviceTransferActive = gates & 1;
     q.incomingMidiBlocked = (gates >> 1) & 1;
     q.midiFilterSwitches[13] = (gates >> 2) & 1;
+    q.masterKeyboardOn = (gates >> 3) & 1;
     q.dataRequestCompleted = false;
 
     const uint8_t* msg = data + 2;
@@ -85,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ISysEx sysex(0, msg, int(n));
     const bool global = GlobalDumps::isFirst(msg, n) || GlobalDumps::isSecond(msg, n);
     const int waiting = q.pendingRequestPart;
-    const bool passes = gates == 0 && (waiting < 0 || (n > 8 && msg[8] == waiting));
+    const bool passes = (gates & 7) == 0 && (waiting < 0 || (n > 8 && msg[8] == waiting));
     const bool open = (state & 3) == 1 && !armed && passes;
     q.ProcessSysEx(&sysex, true);
     if (q.deviceId != 15 && !(global && open)) fail("the device id changed without a global dump");
@@ -98,5 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const PatchSysexMessage& m : bank.patches[size_t(lib.upperSlot)].messages)
                 if (!libraryForm(m.bytes)) fail("a slot holds a message that is no library form");
     }
+    // The message's first bytes as a short message, from the synthesizer for an odd length and
+    // from the host for an even one. What it starts on the job thread ends before the next input.
+    IMidiMsg shortMsg(0, msg[0], n > 1 ? msg[1] : 0, n > 2 ? msg[2] : 0);
+    q.ProcessMidiMsg(&shortMsg, n & 1);
+    while (!m.threadIdle(kJobThread)) std::this_thread::yield();
+    if (q.selectedPart < 0 || q.selectedPart > 7) fail("a short message selected a part past the eight");
     return 0;
 }
