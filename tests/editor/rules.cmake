@@ -193,7 +193,7 @@ if(TARGET editor_librarian_slot_menus_insynth_thread_test)
   target_link_libraries(editor_librarian_slot_menus_insynth_thread_test PRIVATE synth_sim_core)
 endif()
 # The per-block work: the configured controller rendered in process.
-foreach(t editor_controller_process_test editor_controller_process_thread_test)
+foreach(t editor_controller_process_test editor_controller_process_thread_test editor_request_gate_insynth_thread_test)
   if(TARGET ${t})
     add_dependencies(${t} QORBundle)
     target_link_libraries(${t} PRIVATE synth_sim_core)
