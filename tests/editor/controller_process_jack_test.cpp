@@ -101,8 +101,10 @@ TEST(ControllerProcessJack, BlocksAskOnceFollowTheTransportAndReadARandomizedPar
     for (const auto& line : lines)
         if (line.direction == "in" && line.bytes.size() > 3) sizes.push_back(line.bytes.size());
     ASSERT_GE(sizes.size(), 2u);
-    EXPECT_EQ(sizes[sizes.size() - 2], 296u);
-    EXPECT_EQ(sizes.back(), 9u);
+    std::string seen;
+    for (size_t n : sizes) seen += std::to_string(n) + " ";
+    EXPECT_EQ(sizes[sizes.size() - 2], 296u) << seen;
+    EXPECT_EQ(sizes.back(), 9u) << seen;
     std::fputs("close\n", host);
     EXPECT_EQ(pclose(host), 0);
     sim.stop();

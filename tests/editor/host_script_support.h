@@ -40,15 +40,6 @@ inline void send(FILE* host, const std::string& lines)
     std::fflush(host);
 }
 
-// startHost over a data folder whose UI-size file names the synthesizer's ports (where to send,
-// where to listen) as the default ports, which the plug-in reopens when it opens.
-inline FILE* startHostOnPorts(const testsupport::TempDir& dir, const std::string& outFile, const std::string& synthInput,
-                              const std::string& synthOutput)
-{
-    testsupport::writeFile(dir.file("QOR Editor UI.txt"), "a\nnormal\nyes\n" + synthInput + "\n" + synthOutput + "\n");
-    return startHost(dir, outFile);
-}
-
 // The last of the host's output lines that start with key, once nth of them are there; empty
 // once waiting is over.
 inline std::string printed(const std::string& path, const std::string& key, size_t nth = 1)
