@@ -24,6 +24,7 @@ struct ControlAction {
     explicit ControlAction(int kindIn) : kind(kindIn) {}
 
     double lastValue = -1.0; // integer part of the last value acted on; -1 before the first
+    unsigned mDumpsSeen = 0;  // the controller's dump count when lastValue was last valid
     int part = -1;           // whose MIDI channel parameter gives the send channel
     int kind;
     int ccNumber = -1;

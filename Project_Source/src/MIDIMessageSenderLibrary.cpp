@@ -120,6 +120,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     cancelRequested = false;
     finished = false;
     setLibrarySlot(0);
+    // Stored entries name no part: a part an earlier edit-buffer request waited for must not
+    // hold them back at the controller's gate.
+    q.pendingRequestPart = -1;
     const int period = q.getTimerValue();
     const int settle = period / 4;
     if (performances && q.midiManager) q.midiManager->dumpTaken = true;

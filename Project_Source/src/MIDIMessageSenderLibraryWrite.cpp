@@ -139,6 +139,9 @@ void MIDIMessageSender::initPerformance()
     auto performance = fromTemplate(PatchInitData::performanceMessage(1), q, kSlotAt, slot);
     auto followUp = fromTemplate(PatchInitData::performanceSecondMessage(1), q, kSlotAt, slot);
     q.SetLibrarianRequestActive(true);
+    // An init entry names no part: a part an earlier request waited for must not hold it back
+    // at the controller's gate.
+    q.pendingRequestPart = -1;
     deliverToEditor(performance);
     if (pause(kFollowUpDelayMs) && q.currentModel == 1) deliverToEditor(followUp);
     q.DisplayProcessingIndicator(false);
@@ -152,6 +155,7 @@ void MIDIMessageSender::initClassicPatch()
     const IParam* bank = q.GetParam(qorid::kRequestFromBank);
     program[kBankAt] = sx::dataByte(int(std::trunc(bank ? bank->Value() : 0.0)) + sx::kProgramBankCodeBase);
     q.SetLibrarianRequestActive(true);
+    q.pendingRequestPart = -1;
     deliverToEditor(program);
     q.DisplayProcessingIndicator(false);
 }
@@ -163,6 +167,7 @@ void MIDIMessageSender::initSequence()
     // The frame carries the slot in byte 8; the pattern buffer moves it to byte 9 and names it.
     auto pattern = fromTemplate(PatchInitData::patternMessage(), q, kBankAt, librarySlot());
     q.SetLibrarianRequestActive(true);
+    q.pendingRequestPart = -1;
     deliverToEditor(pattern);
     q.DisplayProcessingIndicator(false);
 }

@@ -311,36 +311,6 @@ void QOR::OpenDataDirectory()
     if (IGraphics* g = GetGUI()) g->OpenURL(getDataFolder().c_str(), nullptr, nullptr, nullptr);
 }
 
-// The per-block work builds on managers the start-up does not make yet; until then it keeps the
-// framework's behaviour.
-void QOR::ProcessDoubleReplacing(double** in, double** out, int nFrames)
-{
-    IPluginAU::ProcessDoubleReplacing(in, out, nFrames);
-}
-
-// Reduced: the master-keyboard gate comes with the per-block work.
-void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
-{
-    if (!msg || !midiManager) return;
-    // Nothing is taken while data goes to the synthesizer or an edit dump is on its way.
-    if (deviceTransferActive || incomingMidiBlocked || midiManager->expectingEditDump) return;
-    if (msg->StatusMsg() == IMidiMsg::kNone) return;
-    if (fromDevice) {
-        midiManager->ProcessMidiMsgFromDevice(msg);
-        return;
-    }
-    const int part = firstPartOnChannel(msg->Channel());
-    midiManager->ProcessMidiMsgFromDAW(msg, part < 0 ? 0 : part);
-}
-
-// Reduced: the input gates come with the per-block work.
-void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)
-{
-    if (!midiManager) return;
-    midiManager->ProcessSysEx(msg, fromDevice);
-    if (midiManager->requestComplete) replyArrived = true;
-}
-
 // The creation glue, beside the constructor so that whatever builds a QOR also links the
 // framework's MakePlug: the host's open selector reaches it.
 IPluginAU* MakePlug()

@@ -286,6 +286,15 @@ public:
     std::atomic<bool> continuousClockStarted{false};
     std::array<std::atomic<int32_t>, kPartSlots> midiLedOn{};
     std::array<std::atomic<int32_t>, kPartSlots> midiLedOnTime{};
+    // Tempo sync (QORProcess.cpp): the host's whole BPM minus 65 last seen, and whether the tempo
+    // parameters hold it.
+    std::atomic<int32_t> lastTempoIndex{0};
+    std::atomic<bool> tempoSynced{false};
+    // Shows how far the queue advances per block; the first control of the offset read-out.
+    ITextControl* dawOffsetDisplay = nullptr;
+    // Counts the SysEx messages the protocol manager has taken: a dump moves values without
+    // dispatch, so an action that sees a new count forgets the value it last sent.
+    std::atomic<uint32_t> mDumpsTaken{0};
 
     // ---- MIDI set-up and routing ----
     std::atomic<bool> midiIOSet{false};
@@ -387,6 +396,23 @@ protected:
 
 private:
     void readUISettings();
+    // ---- per-block steps (QORProcess.cpp), on the audio thread ----
+    void followTransport(bool running);
+    void startContinuousClock();
+    void syncHostTempo();
+    // The samples the queue advances in a block of nFrames; shows them in host-buffer mode.
+    int blockAdvance(int nFrames);
+    void advanceQueue(int samples, bool running);
+    void timeOutLights();
+    void requestRandomizedPart();
+    // Sets expectingGlobalDump and starts the enquiry job; false when no port is open or a
+    // transfer runs (then nothing was tried).
+    bool startDeviceIdEnquiry();
+    // The due messages of one block, taken under the queue's lock and sent after it; kept, so a
+    // block allocates nothing once it has seen its largest batch.
+    std::vector<IMidiMsg> mDueMessages;
+    int mShownOffsetMs = -1;
+    int mShownBlockSize = -1;
     void keepNamedLayers();
     void buildProgressOverlay(int width, int height);
     void keepFirstControls();

@@ -46,6 +46,12 @@ void sustainEncoding(int i, int lsbControl, int lsbValue, int& l, int& d)
 void QOR::processControlAction(ControlAction* action, int paramId, double value)
 {
     if (!action) return;
+    // A dump has changed values behind the action's back: what it last sent no longer holds.
+    const uint32_t dumps = mDumpsTaken.load();
+    if (action->mDumpsSeen != dumps) {
+        action->mDumpsSeen = dumps;
+        action->lastValue = -1.0;
+    }
     const int t = int(value);
     if (action->lastValue == double(t)) return;
     if (!midiIOSet) {

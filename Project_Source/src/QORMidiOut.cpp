@@ -47,10 +47,12 @@ void QOR::lightPartLed(int part, bool incoming)
     if (trackIncomingMidi != incoming || part < 0 || part >= kParts) return;
     IGraphics* g = GetGUI();
     if (!g) return;
-    int32_t off = 0;
-    // Only the thread that lights it sets the time, so the light runs from the first message.
-    if (!midiLedOn[size_t(part)].compare_exchange_strong(off, 1)) return;
+    // A lit light keeps its time, so it runs from the first message. The time goes in before
+    // the flag: the audio thread times out a lit light by it.
+    if (midiLedOn[size_t(part)].load() == 1) return;
     midiLedOnTime[size_t(part)] = int32_t(mLedClock ? mLedClock() : GetTickCount());
+    int32_t off = 0;
+    if (!midiLedOn[size_t(part)].compare_exchange_strong(off, 1)) return;
     g->SetParameterFromPlug(qorid::kMIDILed + part, 1.0, false);
 }
 
@@ -104,14 +106,19 @@ void QOR::AllSoundsOff(int part, bool all)
     }
 }
 
-void QOR::sendSysExInitialization()
+bool QOR::startDeviceIdEnquiry()
 {
     expectGlobalDump = true;
-    if (!midiIOSet || deviceTransferActive || !midiManager) return;
+    if (!midiIOSet || deviceTransferActive || !midiManager) return false;
     SenderJobRecord record;
     record.job = kJobDeviceIdEnquiry;
     midiManager->startJob(record, [this] { midiManager->requestComplete = false; });
-    Sleep(100);
+    return true;
+}
+
+void QOR::sendSysExInitialization()
+{
+    if (startDeviceIdEnquiry()) Sleep(100);
 }
 
 void QOR::SetLibrarianRequestActive(bool active)

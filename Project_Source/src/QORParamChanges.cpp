@@ -23,6 +23,7 @@
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IParam.h"
 #include "kit/safefile.h"
+#include "kit/wapi/wapi.h"
 
 using namespace qorid;
 
@@ -561,6 +562,28 @@ Next sendClockInfo(QOR& q, Change& c)
     return Next::Tail;
 }
 
+// A new program for the selected part: drawn, sent (job 2), and read back by the next free
+// audio block (job 7), so the editor shows what the synthesizer made of it. The send starts
+// first: raised before, the read-back could take the thread and the send be dropped.
+Next randomize(QOR& q, Change& c)
+{
+    if (c.intValue != 1 || !(valueOf(q, kMainTab) > 0.0) || !q.midiManager) return Next::Stop;
+    const int part = q.selectedPart;
+    q.midiManager->randomGenerator();
+    q.midiManager->randomizePatchSettings(part);
+    SenderJobRecord r;
+    r.job = kJobSendPart;
+    r.part = part;
+    r.storeIntoLibrary = false;
+    startJob(q, r);
+    q.partRequestPending = true;
+    Sleep(200);
+    q.showStatus("Part Randomized");
+    setOnScreen(q, kRandomize, 0.0);
+    q.OnParamChange(kRequestTempData);
+    return Next::Stop;
+}
+
 Next multiSettings(QOR& q, Change&)
 {
     TabSwitchFunctions::mainTabSwitch(&q, kMultiSettings, 0, q.currentModel, q.selectedPart);
@@ -668,6 +691,7 @@ constexpr Case kMainCases[] = {
     {kSendMIDIClockPointer, kSendMIDIClockPointer, flagSwitch},
     {kMultiSettings, kMultiSettings, multiSettings},
     {kCancelDataRequest, kCancelDataRequest, cancelDataRequest},
+    {kRandomize, kRandomize, randomize},
     {kMainTab, kMainTab, mainTab},
     {kCurrentModel, kCurrentModel, currentModel},
     {kQuickTab, kQuickTab, quickTab},

@@ -230,6 +230,7 @@ void QOR::keepFirstControls()
         {&statusDisplay, kControlDisplayName}, {&valueDisplay, kControlDisplayValue},
         {&ccDisplay, kControlDisplayCC},       {&categoryDisplay, kControlDisplayCategory},
         {&patchDisplay, kControlDisplayPatch}, {&buildDisplay, kControlDisplayBuild},
+        {&dawOffsetDisplay, kControlDisplayMIDIOutDelay},
     };
     for (const auto& r : readOuts) *r.member = dynamic_cast<ITextControl*>(firstControl(r.id));
     upperSelectionControl = firstControl(kPatchSelectionListUpper);

@@ -51,6 +51,15 @@ public:
     std::vector<std::string> shorts;
 };
 
+// One edit as the editor makes it: the value, then the dispatch (its print dropped).
+inline void edit(QOR& q, int id, double value)
+{
+    q.GetParam(id)->Set(value);
+    testing::internal::CaptureStdout();
+    q.OnParamChange(id);
+    testing::internal::GetCapturedStdout();
+}
+
 // uiFile null: no UI-size file in the data folder.
 struct Desk {
     explicit Desk(const char* uiFile = "notes\nnormal\nyes\n\n\n")
@@ -72,14 +81,7 @@ struct Desk {
         s << in.rdbuf();
         return s.str();
     }
-    // One edit as the editor makes it: the value, then the dispatch (its print dropped).
-    void edit(int id, double value)
-    {
-        plug->GetParam(id)->Set(value);
-        testing::internal::CaptureStdout();
-        plug->OnParamChange(id);
-        testing::internal::GetCapturedStdout();
-    }
+    void edit(int id, double value) { dispatchtest::edit(*plug, id, value); }
     double value(int id) const { return plug->GetParam(id)->Value(); }
     bool shown(const std::string& layer) const
     {

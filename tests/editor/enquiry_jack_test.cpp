@@ -28,10 +28,8 @@ TEST(DeviceIdEnquiryJack, TheEditorSweepsToTheSynthesizersIdAndTakesItsGlobals)
         {"--name", "enquiry" + std::to_string(::getpid()), "--record", dir.file("record.txt"), "--device-id", "3"},
         error))
         << error;
-    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
-                           "a\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
     const std::string out = dir.file("host.txt");
-    FILE* host = hostscript::startHost(dir, out);
+    FILE* host = hostscript::startHostOnPorts(dir, out, sim.inputPort(), sim.outputPort());
     ASSERT_NE(host, nullptr);
     std::fputs("open\ngetparam 5018\n", host);
     std::fflush(host);

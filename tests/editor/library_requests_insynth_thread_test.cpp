@@ -190,6 +190,10 @@ TEST(LibraryRequestsInSynth, AStoredProgramLandsUnchangedAndTheEditBufferInItsLi
     {
         Bench b{synthsim::Options()};
         b.plug->selectedPart = 2;
+        // The synthesizer shows the same part: the request's gate takes only that part's dump.
+        testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(2, false, false, false, false, false);
+        testing::internal::GetCapturedStdout();
         b.plug->patchLibrarian->upperSlot = 4;
         b.plug->patchLibrarian->dropSlot = 9;
         b.single(true, 0);
@@ -230,6 +234,8 @@ TEST(LibraryRequestsInSynth, ABankFillsAll128SlotsWithTheSynthesizersProgramsInO
         o.foreignSysEx = foreign;
         Bench b(o);
         b.plug->patchLibrarian->upperSlot = 40;
+        // The part an earlier edit-buffer request waited for does not hold stored programs back.
+        b.plug->pendingRequestPart = 2;
         b.all(0);
         const auto memory = b.synthBank("programs-A.syx");
         ASSERT_EQ(memory.size(), 128u);
@@ -401,6 +407,7 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         record.toEditor = c.toEditor;
         record.storeIntoLibrary = c.storeIntoLibrary;
         testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(record.part, false, false, false, false, false); // as the quick tab does
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();

@@ -264,6 +264,8 @@ TEST(ShortMessagesJack, WhileAPartDumpIsAwaitedControllersChangeNothingAndFlowAg
     SenderJobRecord request;
     request.job = kJobRequestPart, request.part = 2, request.toEditor = true;
     testing::internal::CaptureStdout();
+    // The synthesizer shows the part asked for: the request takes only that part's dump.
+    q.sendPatchAndPatternToDevice(2, false, false, false, false, false);
     ASSERT_TRUE(q.midiManager->startJob(request));
     testing::internal::GetCapturedStdout();
     usleep(200 * 1000);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 #include <algorithm>
 #include <string>
@@ -73,6 +74,19 @@ inline std::vector<std::vector<uint8_t>> memoryFile(synthsim::SimProcess& sim, c
     std::string error;
     EXPECT_TRUE(synthsim::readSyxFile(folder + "/" + file, split, error)) << error;
     return split.messages;
+}
+
+// One counter of the simulator's stats line, -1 when it gives none.
+inline long stat(synthsim::SimProcess& sim, const std::string& name)
+{
+    sim.command("stats");
+    std::string line;
+    while (sim.readLine(line, 2000)) {
+        if (line.rfind("stats ", 0) != 0) continue;
+        const size_t at = line.find(" " + name + "=");
+        return at == std::string::npos ? -1 : std::atol(line.c_str() + at + name.size() + 2);
+    }
+    return -1;
 }
 
 } // namespace simjack

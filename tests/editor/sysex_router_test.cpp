@@ -47,8 +47,9 @@ struct Router {
     }
     void send(std::vector<uint8_t> b, bool fromDevice = true)
     {
+        // The router itself: the controller drops everything until its start-up has ended.
         ISysEx msg(0, b.data(), int(b.size()));
-        plug->ProcessSysEx(&msg, fromDevice);
+        plug->midiManager->ProcessSysEx(&msg, fromDevice);
     }
     testsupport::TempDir dir;
     std::unique_ptr<testsupport::RecordingQOR> plug;
@@ -100,7 +101,7 @@ TEST(SysExRouter, OnlyAGlobalDumpFromTheDeviceWhileTheEnquiryWaitsSetsTheDeviceI
         EXPECT_EQ(r.plug->GetParam(kGlobalMidiChannel)->Value(), c.deviceId);
 
         EXPECT_EQ(bool(r.plug->expectGlobalDump), c.stillExpecting);
-        EXPECT_EQ(bool(r.plug->replyArrived), c.complete);
+        EXPECT_EQ(bool(r.plug->midiManager->requestComplete), c.complete);
         EXPECT_EQ(bool(r.plug->startupComplete), c.complete);
         // Settings 2's reader clears the flag for every message offered to it.
         const bool offered = c.fromDevice && !c.editDump && !c.armed && c.expecting && c.message.size() >= 25;

@@ -6,6 +6,7 @@
 #include "controller_editor_support.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
+#include "sim_jack_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -38,18 +39,7 @@ void waitIdle(QOR& q, int thread)
     ASSERT_TRUE(q.midiManager->threadIdle(thread));
 }
 
-// One counter of the simulator's stats line, -1 when it gives none.
-long stat(synthsim::SimProcess& sim, const std::string& name)
-{
-    sim.command("stats");
-    std::string line;
-    while (sim.readLine(line, 2000)) {
-        if (line.rfind("stats ", 0) != 0) continue;
-        const size_t at = line.find(" " + name + "=");
-        return at == std::string::npos ? -1 : std::atol(line.c_str() + at + name.size() + 2);
-    }
-    return -1;
-}
+using simjack::stat;
 
 long waitStat(synthsim::SimProcess& sim, const std::string& name, long atLeast)
 {

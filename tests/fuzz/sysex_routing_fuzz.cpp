@@ -1,14 +1,16 @@
-// One device message into the controller's SysEx router, in a state the leading bytes choose:
-// whether the enquiry waits for the global dumps, whether an edit dump is expected, which
-// library buffer is armed, the librarian's kind, slots and bank, the model and the part a request
-// waits for. Nothing may crash, the device id may change only through a whole global dump while
-// the enquiry waits for it, the selected part stays one of the eight, and what lands in a
-// library slot is a whole message in its library form.
+// One device message into the controller's SysEx router, then its first bytes as a short
+// message, in a state the leading bytes choose: whether the enquiry waits for the global dumps,
+// whether an edit dump is expected, which library buffer is armed, the librarian's kind, slots
+// and bank, the model, the part a request waits for and the controller's gates. Nothing may
+// crash, the device id may change only through a whole global dump that passes the gates while
+// the enquiry waits for it, the selected part stays one of the eight, and what lands in a library
+// slot is a whole message in its library form.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
@@ -72,12 +74,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     lib.upperSlot = int(data[1] / 9 * 9 % 131) - 1; // -1 and 128..129 are outside the bank
     lib.dropSlot = data[1];
     lib.upperFileIndex = data[1] > 250; // 1: past the list
+    // The controller's gates: from 0xE0 on, the low bits of the second byte close them.
+    const uint8_t gates = data[1] >= 0xE0 ? data[1] & 15 : 0;
+    q.deviceTransferActive = gates & 1;
+    q.incomingMidiBlocked = (gates >> 1) & 1;
+    q.midiFilterSwitches[13] = (gates >> 2) & 1;
+    q.masterKeyboardOn = (gates >> 3) & 1;
+    q.dataRequestCompleted = false;
 
     const uint8_t* msg = data + 2;
     const size_t n = size - 2;
     ISysEx sysex(0, msg, int(n));
     const bool global = GlobalDumps::isFirst(msg, n) || GlobalDumps::isSecond(msg, n);
-    const bool open = (state & 3) == 1 && !armed;
+    const int waiting = q.pendingRequestPart;
+    const bool passes = (gates & 7) == 0 && (waiting < 0 || (n > 8 && msg[8] == waiting));
+    const bool open = (state & 3) == 1 && !armed && passes;
     q.ProcessSysEx(&sysex, true);
     if (q.deviceId != 15 && !(global && open)) fail("the device id changed without a global dump");
     if (global && open && q.deviceId != msg[6]) fail("a global dump's device id was not adopted");
@@ -89,5 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const PatchSysexMessage& m : bank.patches[size_t(lib.upperSlot)].messages)
                 if (!libraryForm(m.bytes)) fail("a slot holds a message that is no library form");
     }
+    // The message's first bytes as a short message, from the synthesizer for an odd length and
+    // from the host for an even one. What it starts on the job thread ends before the next input.
+    IMidiMsg shortMsg(0, msg[0], n > 1 ? msg[1] : 0, n > 2 ? msg[2] : 0);
+    q.ProcessMidiMsg(&shortMsg, n & 1);
+    while (!m.threadIdle(kJobThread)) std::this_thread::yield();
+    if (q.selectedPart < 0 || q.selectedPart > 7) fail("a short message selected a part past the eight");
     return 0;
 }
