@@ -198,3 +198,7 @@ if(TARGET editor_librarian_bank_edit_host_jack_test)
   target_link_libraries(editor_librarian_bank_edit_host_jack_test PRIVATE synth_sim_core)
   target_compile_definitions(editor_librarian_bank_edit_host_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
 endif()
+# The librarian's dispatch rows run in the editor built from the bundle.
+if(TARGET editor_librarian_dispatch_test)
+  add_dependencies(editor_librarian_dispatch_test QORBundle)
+endif()
