@@ -62,6 +62,7 @@ void showBanksOf(QOR& q, bool library, int value)
     } else {
         mode = false;
     }
+    q.updateBankAndProgramMenuNames(false);
 }
 
 // ---- the panes' banks ----
@@ -275,6 +276,7 @@ void dataType(QOR& q, int value)
         hideLayer(q, "LeftPatternPopupMenu", false);
         hideLayer(q, "RightPatternPopupMenu", false);
     }
+    if (value == 0 || value == 1) q.updateBankAndProgramMenuNames(true);
 }
 
 // ---- discarding bank edits ----

@@ -122,12 +122,14 @@ TEST(LibrarianDispatch, TriggersToggleTheirSwitchWhenPressedAndDispatchIt)
         const std::string at = std::to_string(r.trigger) + " " + std::to_string(r.progBank);
         EXPECT_EQ(d.value(kControlProgBank), r.progBankAfter) << at;
         EXPECT_EQ(d.value(kControlLibrary), r.libraryAfter) << at;
-        // On screen: the library switch's control shows its parameter.
-        if (r.pressed) {
-            EXPECT_EQ(d.plug->firstControl(kControlLibrary)->GetValue(), r.libraryAfter) << at;
-        }
         EXPECT_EQ(d.plug->libraryControlMode, r.libraryMode) << at;
         EXPECT_EQ(d.plug->progBankMode, r.progBankMode) << at;
+        if (r.pressed) {
+            // On screen: the library switch's control shows its parameter; the header's menus
+            // follow, the bank-number menu shown outside library-control mode.
+            EXPECT_EQ(d.plug->firstControl(kControlLibrary)->GetValue(), r.libraryAfter) << at;
+            EXPECT_EQ(d.shown("BANKNUMBERMENUPROGRAMS"), !r.libraryMode) << at;
+        }
     }
 }
 
@@ -287,6 +289,11 @@ TEST(LibrarianDispatch, TheDataTypeShowsItsMenusAndSetsTheMode)
         d.edit(kDatatype, r.value == 1 ? 2 : 1); // from another type
         d.plug->categoryListShown = r.category;
         d.plug->searchListShown = r.search;
+        // In library-control mode the menu names put the part's program into the upper slot.
+        d.plug->libraryControlMode = true;
+        d.plug->GetParam(kMultiPartPatch)->Set(9);
+        d.plug->GetParam(kMultiPatch)->Set(9);
+        d.grid().upperSelection = 0;
         d.edit(kDatatype, r.value);
         const std::string at = std::to_string(r.value) + (r.category ? " category" : "") + (r.search ? " search" : "");
         EXPECT_EQ(d.shownMenus(), r.menus) << at;
@@ -294,6 +301,7 @@ TEST(LibrarianDispatch, TheDataTypeShowsItsMenusAndSetsTheMode)
         EXPECT_EQ(d.plug->patternMode, r.pattern) << at;
         EXPECT_EQ(d.plug->patchSearchControl->IsGrayed(), r.searchGrayed) << at;
         EXPECT_EQ(d.lib().currentKind, r.kind) << at;
+        EXPECT_EQ(d.grid().upperSelection, r.value <= 1 ? 9 : 0) << at;
         const std::vector<PatchFile*>& list = r.kind == 1   ? d.lib().multiFiles
                                               : r.kind == 2 ? d.lib().patternFiles
                                                             : d.lib().singleFiles;
