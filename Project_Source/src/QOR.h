@@ -269,7 +269,8 @@ public:
     // kCurrentPatchBank: the upper pane shows bank, held to the bank list.
     void showUpperPaneBank(int bank);
     // The main rows: kControlProgBank, kPatchSearchString, kPatchSearch, kCategorySelection,
-    // kControlLibrary, kDiscardBankData, kPatchRename, kDatatype, kRefreshFolders.
+    // kControlLibrary, kDiscardBankData, kPatchRename, kDatatype, kRefreshFolders; and the
+    // bank-edit menu of kMainTab, before its page switch.
     void librarianParamChange(int idx, int value);
     // Set by nothing: a part's bank always moves the upper pane.
     bool mUpperBankLocked = false;

@@ -604,6 +604,7 @@ Next cancelDataRequest(QOR& q, Change& c)
 
 Next mainTab(QOR& q, Change& c)
 {
+    q.librarianParamChange(kMainTab, c.intValue);
     TabSwitchFunctions::mainTabSwitch(&q, kMainTab, c.intValue, q.currentModel, q.selectedPart);
     return Next::Tail;
 }

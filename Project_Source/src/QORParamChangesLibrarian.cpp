@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ControlAction.h"
+#include "LibrarianBankEditMenu.h"
 #include "LibrarianFolderMenus.h"
 #include "LibrarianViewControl.h"
 #include "PatchFile.h"
@@ -276,6 +277,7 @@ void dataType(QOR& q, int value)
         hideLayer(q, "LeftPatternPopupMenu", false);
         hideLayer(q, "RightPatternPopupMenu", false);
     }
+    if (q.bankEditMenu) q.bankEditMenu->AddMenuItemsIn(&q);
     if (value == 0 || value == 1) q.updateBankAndProgramMenuNames(true);
 }
 
@@ -428,6 +430,10 @@ void QOR::librarianParamChange(int idx, int value)
     case kPatchRename: completeRename(*this); break;
     case kDatatype: dataType(*this, value); break;
     case kRefreshFolders: rescanLibrary(); break;
+    case kMainTab:
+        // The librarian page comes up with the bank-edit menu of the current data type.
+        if (value == 1 && bankEditMenu) bankEditMenu->AddMenuItemsIn(this);
+        break;
     default: break;
     }
 }

@@ -1,6 +1,7 @@
 // The librarian's rows of the parameter dispatch over a generated library: the switches between
 // library and synthesizer banks, the panes' bank steps, search, the category view, the data
 // type, the rescan, discarding bank edits and the end of a slot rename.
+#include "Project_Source/src/LibrarianBankEditMenu.h"
 #include "Project_Source/src/LibrarianFolderMenus.h"
 #include "Project_Source/src/QORParams.h"
 #include "kit/plugin/IGraphicsLayer.h"
@@ -302,6 +303,8 @@ TEST(LibrarianDispatch, TheDataTypeShowsItsMenusAndSetsTheMode)
         EXPECT_EQ(d.plug->patchSearchControl->IsGrayed(), r.searchGrayed) << at;
         EXPECT_EQ(d.lib().currentKind, r.kind) << at;
         EXPECT_EQ(d.grid().upperSelection, r.value <= 1 ? 9 : 0) << at;
+        // The bank-edit menu is filled for the new type.
+        EXPECT_EQ(int(d.plug->bankEditMenu->menus()->type), r.kind) << at;
         const std::vector<PatchFile*>& list = r.kind == 1   ? d.lib().multiFiles
                                               : r.kind == 2 ? d.lib().patternFiles
                                                             : d.lib().singleFiles;
@@ -421,4 +424,17 @@ TEST(LibrarianDispatch, ARenameOfAPatternWritesItsNameField)
     ASSERT_EQ(message.size(), 220u);
     EXPECT_EQ(std::string(message.begin() + 203, message.begin() + 219), "Groove          ");
     EXPECT_EQ(message[219], 0xF7);
+}
+
+TEST(LibrarianDispatch, TheLibrarianPageFillsTheBankEditMenuForTheDataType)
+{
+    using Type = BankEditPopupMenu::DataType;
+    Desk d;
+    d.plug->patternMode = true;
+    const auto before = d.plug->bankEditMenu->menus();
+    d.edit(kMainTab, 2);
+    EXPECT_EQ(d.plug->bankEditMenu->menus(), before);
+    d.edit(kMainTab, 1);
+    EXPECT_NE(d.plug->bankEditMenu->menus(), before);
+    EXPECT_EQ(d.plug->bankEditMenu->menus()->type, Type::Patterns);
 }
