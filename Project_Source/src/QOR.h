@@ -196,6 +196,9 @@ public:
     // category or search bank while one of those lists is shown), or nullptr. Under the
     // librarian's lock.
     PatchFile* libraryPaneBank(int pane) const;
+    // The list of banks that pane picks its bank from, as above, or nullptr. Under the
+    // librarian's lock.
+    const std::vector<PatchFile*>* libraryPaneList(int pane) const;
     // The selected slot of the pane the slot view selects in, for the selected part.
     void SendSingleProgramFromLibrarian(bool);
     // The whole bank of the pane the slot view selects in, into the synthesizer's bank.
@@ -255,6 +258,22 @@ public:
     // own name, or the next free one. True when a file was written; the library shows it after
     // its next scan.
     bool saveImportedFile(bool mid);
+
+    // ---- the librarian's rows of the parameter dispatch (QORParamChangesLibrarian.cpp) ----
+    // kTriggerProgControl, kTriggerLibControl: target toggles (1 becomes 0, anything else 1),
+    // is dispatched, then shown.
+    void toggleLibrarianSwitch(int target);
+    // The four bank steps: the pane's bank one back or on, round the pane's list; the upper pane
+    // refuses while its bank has unsaved edits.
+    void stepPaneBank(bool upper, bool next);
+    // kCurrentPatchBank: the upper pane shows bank, held to the bank list.
+    void showUpperPaneBank(int bank);
+    // The main rows: kControlProgBank, kPatchSearchString, kPatchSearch, kCategorySelection,
+    // kControlLibrary, kDiscardBankData, kPatchRename, kDatatype, kRefreshFolders; and the
+    // bank-edit menu of kMainTab, before its page switch.
+    void librarianParamChange(int idx, int value);
+    // Set by nothing: a part's bank always moves the upper pane.
+    bool mUpperBankLocked = false;
 
     // ---- the slot grid's right-click menus (QORSlotMenus.cpp) ----
     // A new menu at the click point, kept in place of the previous one (freed) and popped at once.

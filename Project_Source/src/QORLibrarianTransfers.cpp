@@ -58,23 +58,24 @@ void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 
 } // namespace
 
-PatchFile* QOR::libraryPaneBank(int pane) const
+const std::vector<PatchFile*>* QOR::libraryPaneList(int pane) const
 {
     if (!patchLibrarian) return nullptr;
     const PatchLibrarian& lib = *patchLibrarian;
-    const std::vector<PatchFile*>* list = lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
-                                          : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
-                                          : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
-                                                                                      : nullptr;
-    int index = lib.upperFileIndex;
-    if (pane != 0) {
-        index = lib.lowerFileIndex;
-        if (categoryListShown)
-            list = &lib.categoryFiles;
-        else if (searchListShown)
-            list = &lib.searchFiles;
-    }
-    if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
+    if (pane != 0 && categoryListShown) return &lib.categoryFiles;
+    if (pane != 0 && searchListShown) return &lib.searchFiles;
+    return lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
+           : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
+           : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles
+                                                       : nullptr;
+}
+
+PatchFile* QOR::libraryPaneBank(int pane) const
+{
+    const std::vector<PatchFile*>* list = libraryPaneList(pane);
+    if (!list) return nullptr;
+    const int index = pane != 0 ? patchLibrarian->lowerFileIndex : patchLibrarian->upperFileIndex;
+    if (index < 0 || size_t(index) >= list->size()) return nullptr;
     return (*list)[size_t(index)];
 }
 

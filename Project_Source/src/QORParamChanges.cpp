@@ -376,6 +376,34 @@ Next programStep(QOR& q, Change& c)
     return Next::Stop;
 }
 
+// The librarian's rows; the controller keeps their steps beside its other librarian operations.
+Next triggerLibrarianSwitch(QOR& q, Change& c)
+{
+    if (c.intValue == 0) return Next::Stop;
+    q.toggleLibrarianSwitch(c.idx == kTriggerProgControl ? kControlProgBank : kControlLibrary);
+    return Next::ReadOut;
+}
+
+Next paneBankStep(QOR& q, Change& c)
+{
+    if (c.intValue != 1) return Next::ReadOut;
+    q.stepPaneBank(c.idx == kLibUpperPreviousBank || c.idx == kLibUpperNextBank, c.idx >= kLibUpperNextBank);
+    return Next::Stop;
+}
+
+Next partBank(QOR& q, Change& c)
+{
+    if (q.mUpperBankLocked) return Next::ReadOut;
+    q.showUpperPaneBank(c.intValue);
+    return Next::Stop;
+}
+
+Next librarianRow(QOR& q, Change& c)
+{
+    q.librarianParamChange(c.idx, c.intValue);
+    return Next::Tail;
+}
+
 // Switches that are one flag of the controller each: on exactly at 1.
 struct FlagRow {
     int id;
@@ -599,6 +627,7 @@ Next cancelDataRequest(QOR& q, Change& c)
 
 Next mainTab(QOR& q, Change& c)
 {
+    q.librarianParamChange(kMainTab, c.intValue);
     TabSwitchFunctions::mainTabSwitch(&q, kMainTab, c.intValue, q.currentModel, q.selectedPart);
     return Next::Tail;
 }
@@ -648,10 +677,13 @@ constexpr Case kEarlyCases[] = {
     {kFilterType, kFilterType + kParts - 1, filterType},
     {kFXRoutingConfig, kFXRoutingConfig + kParts - 1, effectRouting},
     {kFXMultiRoutingConfig, kFXMultiRoutingConfig + kParts - 1, effectRouting},
+    {kCurrentPatchBank, kCurrentPatchBank + kParts - 1, partBank},
     {kEnvelope1Triggering, kEnvelope1Triggering + kParts - 1, envelopeTriggering<1>},
     {kEnvelope2Triggering, kEnvelope2Triggering + kParts - 1, envelopeTriggering<2>},
     {kEnvelope3Triggering, kEnvelope3Triggering + kParts - 1, envelopeTriggering<3>},
+    {kTriggerProgControl, kTriggerLibControl, triggerLibrarianSwitch},
     {kViewOscPages, kViewOscPages + kParts - 1, pageContents},
+    {kLibUpperPreviousBank, kLibLowerNextBank, paneBankStep},
     {kUserInterfaceSize, kUserInterfaceSize, userInterfaceSize},
     {kFirstRunExit, kFirstRunExit, firstRunExit},
     {kMatrixSelector, kMatrix2Selector + kParts - 1, pageContents},
@@ -677,19 +709,25 @@ constexpr Case kMainCases[] = {
     {kPatternName, kPatternName + kParts - 1, patternName},
     {kMultiArpSwitch, kMultiArpSwitch + kParts - 1, multiArpSwitch},
     {kMasterKeyboard, kMasterKeyboard, flagSwitch},
+    {kControlProgBank, kControlProgBank, librarianRow},
     {kOverwriteBank, kOverwriteBank, overwriteBank},
+    {kPatchSearchString, kPatchSearch, librarianRow},
     {kViewMIDIFilterSettings, kViewMIDIFilterSettings, viewMIDIFilterSettings},
+    {kCategorySelection, kCategorySelection, librarianRow},
     {kDeviceOutSelection, kDeviceOutSelection, deviceOutSelection},
     {kDeviceInSelection, kDeviceInSelection, deviceInSelection},
     {kDisplayAboutWindow, kExitAboutWindow, aboutWindow},
     {kMultiPartSettings, kMultiPartSettings + kParts - 1, multiPartSettings},
     {kRequestFromBank, kRequestFromBank, requestFromBank},
     {kPatchUp, kPatchDown + kParts - 1, programStep},
+    {kControlLibrary, kControlLibrary, librarianRow},
     {kPushArrangement, kPushArrangement, pushArrangement},
+    {kDiscardBankData, kDiscardBankData, librarianRow},
     {kRequestTempData, kRequestTempData, requestTempData},
     {kSendMIDIClockInfo, kSendMIDIClockInfo, sendClockInfo},
     {kSendMIDIClockPointer, kSendMIDIClockPointer, flagSwitch},
     {kMultiSettings, kMultiSettings, multiSettings},
+    {kPatchRename, kRefreshFolders, librarianRow},
     {kCancelDataRequest, kCancelDataRequest, cancelDataRequest},
     {kRandomize, kRandomize, randomize},
     {kMainTab, kMainTab, mainTab},
@@ -702,6 +740,8 @@ static_assert(kMultiPartMIDICh == kMultiPartStatus + kParts, "status and channel
 static_assert(kExitAboutWindow == kDisplayAboutWindow + 1 && kMatrix2Selector == kMatrixSelector + kParts);
 static_assert(kOscillator3Waveform == kOscillator1Waveform + 2 * kParts);
 static_assert(kPatchDown == kPatchUp + kParts);
+static_assert(kTriggerLibControl == kTriggerProgControl + 1 && kLibLowerNextBank == kLibUpperPreviousBank + 3);
+static_assert(kPatchSearch == kPatchSearchString + 1 && kRefreshFolders == kPatchRename + 2);
 
 template <size_t N> const Case* findCase(const Case (&cases)[N], int idx)
 {
