@@ -196,11 +196,12 @@ for turn in "1504 90 Cutoff" "1520 40 Resonance" "1120 19 Semitone"; do
 done
 last_readout=$readout
 
-# The status line once it reads one of the given texts, waiting up to 10 s.
+# The status line once it reads one of the given texts, waiting up to $2 tenths of a second
+# (10 s by default).
 await_status() {
   local i
   status=""
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < ${2:-100}; i++)); do
     host tick >/dev/null
     status=$(texts)
     [[ $status =~ ^($1) ]] && return 0
@@ -249,6 +250,37 @@ else
   fail "read back: cutoff ${reply##* }; status \"$status\""
 fi
 host "setparam 5107 0"
+
+# 10b. A whole bank: bank A of the synthesizer requested into the upper pane through the bank
+# edit menu ("Request HW Patch Data", "All Patches from Bank A"), then saved as a new Standard
+# MIDI bank file in the library (its "Save As..." with the file panel answered).
+bankedit="860 196" # the bank edit menu's strip at the normal size
+# The answers are stored-program dumps (type 02), one per slot; the status is still the read-back's
+# "Data request completed!" until the last one is in, so the count is awaited first.
+before=$(recorded out 02)
+host "menu-next 0.4"
+host "click $bankedit"
+for _ in $(seq 600); do [ $(($(recorded out 02) - before)) -ge 128 ] && break; sleep 0.1; done
+if await_status "Data request completed!|CONNECTION TIMED OUT!" && [[ $status == "Data request completed!"* ]] &&
+  [ $(($(recorded out 02) - before)) -eq 128 ]; then
+  ok "bank A requested into the upper pane: $(($(recorded out 02) - before)) stored programs answered; $status"
+else
+  fail "bank A request: $(($(recorded out 02) - before)) stored programs answered; status \"$status\""
+fi
+saved_bank="$data/Patches/synth-bank-A.mid"
+rm -f "$saved_bank"
+host "panel-next $saved_bank"
+host "menu-next 8.0"
+host "click $bankedit"
+for _ in $(seq 100); do [ -s "$saved_bank" ] && break; sleep 0.05; done
+sleep 0.2
+# One SysEx event per program: each dump starts with the maker's bytes 00 20 29.
+dumps=$(od -An -v -tx1 "$saved_bank" 2>/dev/null | tr -s " \n" "  " | grep -o "00 20 29 01 2[01]" | wc -l)
+if [ "$(head -c 4 "$saved_bank" 2>/dev/null)" = MThd ] && [ "$dumps" -eq 128 ]; then
+  ok "bank saved as ${saved_bank#$root/}: $(stat -c %s "$saved_bank") bytes, $dumps programs"
+else
+  fail "bank save: ${saved_bank#$root/} holds $dumps programs"
+fi
 host "setparam 5118 0"
 
 # 11. The project, as the host saves it, recalled into each reopened instance.
