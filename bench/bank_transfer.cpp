@@ -54,8 +54,7 @@ struct Rig {
       std::fprintf(f, "\nnormal\nyes\n%s\n%s\n", sim.inputPort().c_str(), sim.outputPort().c_str());
       std::fclose(f);
     }
-    setenv("QOR_DATA_FOLDER", folder, 1);
-    setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+    UseEditorFolders(folder);
     {
       QuietStdout quiet;
       plug.reset(new QOR(IPluginInstanceInfo()));

@@ -39,8 +39,7 @@ void BM_KnobDrag(benchmark::State& st) {
     st.SkipWithError("no temporary folder");
     return;
   }
-  setenv("QOR_DATA_FOLDER", folder, 1);
-  setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+  UseEditorFolders(folder);
   {
     QuietStdout quiet;
     RecordingOutput plug;

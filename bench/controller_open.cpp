@@ -56,8 +56,7 @@ void BM_ControllerOpenAndClose(benchmark::State& st) {
     std::fclose(f);
   }
   const std::vector<std::string> banks = WriteLibrary(folder, int(st.range(1)));
-  setenv("QOR_DATA_FOLDER", folder, 1);
-  setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+  UseEditorFolders(folder);
   int width = 0;
   size_t scanned = 0;
   {

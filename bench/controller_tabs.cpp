@@ -23,8 +23,7 @@ QOR& Editor() {
   static std::unique_ptr<QOR> plug = [] {
     static char folder[] = "/tmp/qor_tabs_XXXXXX";
     if (!mkdtemp(folder)) std::abort();
-    setenv("QOR_DATA_FOLDER", folder, 1);
-    setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+    UseEditorFolders(folder);
     return Quietly([] { return std::make_unique<QOR>(IPluginInstanceInfo()); });
   }();
   return *plug;

@@ -407,8 +407,7 @@ struct Configured {
       std::fputs("\nlarge\nyes\n", f);
       std::fclose(f);
     }
-    setenv("QOR_DATA_FOLDER", folder, 1);
-    setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+    UseEditorFolders(folder);
     {
       QuietStdout quiet;
       plug.reset(new QOR(IPluginInstanceInfo()));

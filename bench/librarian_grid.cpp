@@ -65,8 +65,7 @@ QOR& Editor(int size) {
     std::fprintf(f, "size\n%s\nyes\n", kSizes[size]);
     std::fclose(f);
   }
-  setenv("QOR_DATA_FOLDER", folder, 1);
-  setenv("QOR_BUNDLE_PATH", (BuildFolder() + "/QOR.component").c_str(), 1);
+  UseEditorFolders(folder);
   plug = Quietly([] { return std::make_unique<QOR>(IPluginInstanceInfo()); });
   if (!plug->librarianView || !plug->GetGUI()) std::abort();
   FillLibrary(*plug);
