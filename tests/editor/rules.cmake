@@ -1,220 +1,66 @@
+# What an editor test needs besides its sources. NEEDS: targets built first. LINK: libraries.
+# SIM: the simulator program, built first and named to the test as SYNTH_SIM_EXE.
+function(qor_editor_tests_need)
+  cmake_parse_arguments(ARG "SIM" "" "TESTS;NEEDS;LINK" ${ARGN})
+  foreach(t ${ARG_TESTS})
+    if(NOT TARGET ${t})
+      continue()
+    endif()
+    if(ARG_NEEDS)
+      add_dependencies(${t} ${ARG_NEEDS})
+    endif()
+    if(ARG_LINK)
+      target_link_libraries(${t} PRIVATE ${ARG_LINK})
+    endif()
+    if(ARG_SIM)
+      add_dependencies(${t} synth-sim)
+      target_compile_definitions(${t} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
+    endif()
+  endforeach()
+endfunction()
+
 # The configuration tests read what the build makes: the enciphered documents, the bitmaps, the
 # bundle with its resources and the probe library that asks for resources from inside a library.
-foreach(t editor_config_loading_test)
-  if(TARGET ${t})
-    add_dependencies(${t} qor_config_resources qor_image_resources qor_bundle_probe qor_bundle_resources QORBundle)
-  endif()
-endforeach()
-# The controller's host test opens the real bundle through qor-host.
-if(TARGET editor_controller_host_test)
-  add_dependencies(editor_controller_host_test qor-host QORBundle)
-endif()
-# The in-process synthesizer of the worker tests is the simulator's own core.
-if(TARGET editor_worker_insynth_thread_test)
-  target_link_libraries(editor_worker_insynth_thread_test PRIVATE synth_sim_core)
-endif()
+qor_editor_tests_need(TESTS editor_config_loading_test
+  NEEDS qor_config_resources qor_image_resources qor_bundle_probe qor_bundle_resources QORBundle)
 # The services test runs the build's encipherer.
-if(TARGET editor_config_services_test)
-  add_dependencies(editor_config_services_test tea-encipher)
-endif()
+qor_editor_tests_need(TESTS editor_config_services_test NEEDS tea-encipher)
 # The chart test reads the bundle's configuration and compares it with the generator's own
 # expansion of the chart; the editor library gives the generator its tables.
-if(TARGET editor_config_chart_test)
-  add_dependencies(editor_config_chart_test qor_bundle_resources QORBundle)
-  target_link_libraries(editor_config_chart_test PRIVATE qor_make_config_chart qor_editor)
-endif()
-# The controller's editor tests build the editor from the bundle's configuration and images.
-foreach(t editor_controller_editor_test editor_controller_readouts_thread_test editor_controller_ports_jack_test
-         editor_controller_dispatch_jack_test editor_controller_recall_test editor_controller_recall_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-  endif()
-endforeach()
-# The clock tests read the tempo list of the bundle's configuration.
-if(TARGET editor_worker_clock_thread_test)
-  add_dependencies(editor_worker_clock_thread_test QORBundle)
-endif()
-# Over JACK the clock plays into the simulator program.
-if(TARGET editor_worker_clock_jack_test)
-  add_dependencies(editor_worker_clock_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_worker_clock_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_worker_clock_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The tab and read-out tests build the editor from the bundle's configuration.
-foreach(t editor_controller_tabs_test editor_controller_tabs_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-  endif()
-endforeach()
-if(TARGET editor_controller_tabs_test)
-  target_link_libraries(editor_controller_tabs_test PRIVATE qor_pngwriter)
-endif()
-# The edits tests play the configured controller into the simulator's own core.
-foreach(t editor_controller_edits_test editor_controller_edits_thread_test editor_controller_dispatch_test
-         editor_controller_dispatch_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-    target_link_libraries(${t} PRIVATE synth_sim_core)
-  endif()
-endforeach()
-# Over JACK the bundle runs in qor-host against the simulator program.
-foreach(t editor_controller_edits_jack_test editor_controller_recall_jack_test editor_librarian_grid_host_jack_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle qor-host synth-sim)
-    target_link_libraries(${t} PRIVATE synth_sim_core)
-    target_compile_definitions(${t} PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-  endif()
-endforeach()
-# The enquiry tests play the configured controller into the simulator's own core.
-if(TARGET editor_enquiry_insynth_thread_test)
-  add_dependencies(editor_enquiry_insynth_thread_test QORBundle)
-  target_link_libraries(editor_enquiry_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-# The router's tests take the parameter ranges from the bundle's configuration.
-if(TARGET editor_sysex_router_test)
-  add_dependencies(editor_sysex_router_test QORBundle)
-endif()
-# The enquiry over JACK: the bundle in qor-host against the simulator program.
-if(TARGET editor_enquiry_jack_test)
-  add_dependencies(editor_enquiry_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_enquiry_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_enquiry_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The program dump against the simulator's own core, and over JACK against the program.
-if(TARGET editor_program_insynth_thread_test)
-  add_dependencies(editor_program_insynth_thread_test QORBundle)
-  target_link_libraries(editor_program_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-if(TARGET editor_program_jack_test)
-  add_dependencies(editor_program_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_program_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_program_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The randomizer walks the editor built from the bundle's configuration.
-if(TARGET editor_program_randomizer_test)
-  add_dependencies(editor_program_randomizer_test QORBundle)
-endif()
-if(TARGET editor_program_randomizer_jack_test)
-  add_dependencies(editor_program_randomizer_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_program_randomizer_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_program_randomizer_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The performance tests take the parameter ranges and lists from the bundle's configuration.
-if(TARGET editor_performance_dump_test)
-  add_dependencies(editor_performance_dump_test QORBundle)
-endif()
-if(TARGET editor_performance_insynth_thread_test)
-  add_dependencies(editor_performance_insynth_thread_test QORBundle)
-  target_link_libraries(editor_performance_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-# The performance over JACK: the configured controller against the simulator program.
-if(TARGET editor_performance_jack_test)
-  add_dependencies(editor_performance_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_performance_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_performance_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The library request tests take the parameter ranges from the bundle's configuration; the
-# in-process ones play into the simulator's own core, the JACK one into the simulator program.
-foreach(t editor_library_requests_test editor_library_requests_insynth_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-  endif()
-endforeach()
-if(TARGET editor_library_requests_insynth_thread_test)
-  target_link_libraries(editor_library_requests_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-if(TARGET editor_library_requests_jack_test)
-  add_dependencies(editor_library_requests_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_library_requests_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_library_requests_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# Program and bank changes and library transfers: the editor built from the bundle, and over JACK
-# against the simulator program.
-if(TARGET editor_program_change_thread_test)
-  add_dependencies(editor_program_change_thread_test QORBundle)
-endif()
-if(TARGET editor_program_change_jack_test)
-  add_dependencies(editor_program_change_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_program_change_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_program_change_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The library writes play into the in-process synthesizer from the bundle's editor.
-if(TARGET editor_library_writes_insynth_thread_test)
-  add_dependencies(editor_library_writes_insynth_thread_test QORBundle)
-  target_link_libraries(editor_library_writes_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-if(TARGET editor_library_writes_jack_test)
-  add_dependencies(editor_library_writes_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_library_writes_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_library_writes_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The slot grid's tests build the controller from the bundle.
-if(TARGET editor_librarian_view_test)
-  add_dependencies(editor_librarian_view_test QORBundle)
-endif()
-if(TARGET editor_librarian_view_thread_test)
-  add_dependencies(editor_librarian_view_thread_test QORBundle)
-endif()
-# The librarian mode tests build the editor from the bundle's configuration.
-if(TARGET editor_librarian_mode_test)
-  add_dependencies(editor_librarian_mode_test QORBundle)
-endif()
-if(TARGET editor_librarian_mode_thread_test)
-  add_dependencies(editor_librarian_mode_thread_test QORBundle)
-endif()
-# Incoming short messages: the simulator's panel plays into the editor over JACK; the in-process
-# tests build the editor from the bundle.
-if(TARGET editor_short_messages_jack_test)
-  add_dependencies(editor_short_messages_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_short_messages_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_short_messages_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-if(TARGET editor_short_messages_thread_test)
-  add_dependencies(editor_short_messages_thread_test QORBundle)
-endif()
-# The librarian menus pop up through the editor built from the bundle.
-foreach(t editor_librarian_number_menus_test editor_librarian_menus_thread_test editor_librarian_bank_edit_menu_test
-    editor_librarian_bank_name_menus_test editor_librarian_bank_edit_menu_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-  endif()
-endforeach()
-if(TARGET editor_librarian_menus_jack_test)
-  add_dependencies(editor_librarian_menus_jack_test QORBundle synth-sim)
-  target_link_libraries(editor_librarian_menus_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_librarian_menus_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-if(TARGET editor_librarian_menus_host_jack_test)
-  add_dependencies(editor_librarian_menus_host_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_librarian_menus_host_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_librarian_menus_host_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-if(TARGET editor_librarian_slot_menus_insynth_thread_test)
-  add_dependencies(editor_librarian_slot_menus_insynth_thread_test QORBundle)
-  target_link_libraries(editor_librarian_slot_menus_insynth_thread_test PRIVATE synth_sim_core)
-endif()
-if(TARGET editor_librarian_bank_edit_host_jack_test)
-  add_dependencies(editor_librarian_bank_edit_host_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_librarian_bank_edit_host_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_librarian_bank_edit_host_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The per-block work: the configured controller rendered in process.
-foreach(t editor_controller_process_test editor_controller_process_thread_test editor_request_gate_insynth_thread_test)
-  if(TARGET ${t})
-    add_dependencies(${t} QORBundle)
-    target_link_libraries(${t} PRIVATE synth_sim_core)
-  endif()
-endforeach()
-# The per-block work over JACK: the bundle in qor-host against the simulator program.
-if(TARGET editor_controller_process_jack_test)
-  add_dependencies(editor_controller_process_jack_test QORBundle qor-host synth-sim)
-  target_link_libraries(editor_controller_process_jack_test PRIVATE synth_sim_core)
-  target_compile_definitions(editor_controller_process_jack_test PRIVATE SYNTH_SIM_EXE="$<TARGET_FILE:synth-sim>")
-endif()
-# The librarian's dispatch rows run in the editor built from the bundle.
-if(TARGET editor_librarian_dispatch_test)
-  add_dependencies(editor_librarian_dispatch_test QORBundle)
-endif()
-if(TARGET editor_librarian_dispatch_host_jack_test)
-  add_dependencies(editor_librarian_dispatch_host_jack_test QORBundle qor-host)
-endif()
+qor_editor_tests_need(TESTS editor_config_chart_test NEEDS qor_bundle_resources QORBundle
+  LINK qor_make_config_chart qor_editor)
+# The controller's host test opens the real bundle through qor-host.
+qor_editor_tests_need(TESTS editor_controller_host_test NEEDS qor-host QORBundle)
+# The in-process synthesizer of the worker tests is the simulator's own core.
+qor_editor_tests_need(TESTS editor_worker_insynth_thread_test LINK synth_sim_core)
+qor_editor_tests_need(TESTS editor_controller_tabs_test LINK qor_pngwriter)
+
+# Tests that build the editor from the bundle's configuration and images.
+qor_editor_tests_need(NEEDS QORBundle TESTS
+  editor_controller_editor_test editor_controller_readouts_thread_test editor_controller_ports_jack_test
+  editor_controller_dispatch_jack_test editor_controller_recall_test editor_controller_recall_thread_test
+  editor_worker_clock_thread_test editor_controller_tabs_test editor_controller_tabs_thread_test
+  editor_sysex_router_test editor_program_randomizer_test editor_performance_dump_test
+  editor_library_requests_test editor_program_change_thread_test editor_librarian_view_test
+  editor_librarian_view_thread_test editor_librarian_mode_test editor_librarian_mode_thread_test
+  editor_short_messages_thread_test editor_librarian_number_menus_test editor_librarian_menus_thread_test
+  editor_librarian_bank_edit_menu_test editor_librarian_bank_name_menus_test
+  editor_librarian_bank_edit_menu_thread_test editor_librarian_dispatch_test)
+# ... and play it into the simulator's own core, in process.
+qor_editor_tests_need(NEEDS QORBundle LINK synth_sim_core TESTS
+  editor_controller_edits_test editor_controller_edits_thread_test editor_controller_dispatch_test
+  editor_controller_dispatch_thread_test editor_enquiry_insynth_thread_test editor_program_insynth_thread_test
+  editor_performance_insynth_thread_test editor_library_requests_insynth_thread_test
+  editor_library_writes_insynth_thread_test editor_librarian_slot_menus_insynth_thread_test
+  editor_controller_process_test editor_controller_process_thread_test editor_request_gate_insynth_thread_test)
+# ... and against the simulator program over JACK, the controller in process.
+qor_editor_tests_need(SIM NEEDS QORBundle LINK synth_sim_core TESTS
+  editor_worker_clock_jack_test editor_program_jack_test editor_program_randomizer_jack_test
+  editor_performance_jack_test editor_library_requests_jack_test editor_program_change_jack_test
+  editor_library_writes_jack_test editor_librarian_menus_jack_test)
+# ... and over JACK with the bundle in qor-host.
+qor_editor_tests_need(SIM NEEDS QORBundle qor-host LINK synth_sim_core TESTS
+  editor_controller_edits_jack_test editor_controller_recall_jack_test editor_librarian_grid_host_jack_test
+  editor_enquiry_jack_test editor_short_messages_jack_test editor_librarian_menus_host_jack_test
+  editor_librarian_bank_edit_host_jack_test editor_controller_process_jack_test)
+qor_editor_tests_need(TESTS editor_librarian_dispatch_host_jack_test NEEDS QORBundle qor-host)
