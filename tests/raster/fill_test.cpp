@@ -63,6 +63,43 @@ TEST(Fill, CopyMixesWholeWordsAtQuarterStepsAndOtherModesUseTheColourAlphaAsSour
   EXPECT_EQ(at(black, 1, 1), 0x3F3F3F3Fu);
 }
 
+TEST(RectOutline, CoversBothEndColumnsAndRowsAndTouchesEachCornerTwice) {
+  // Add at weight 128 of 100 gives 50 per touch, so the picture counts the touches.
+  rt::Filled bm(14, 8);
+  RAST_DrawRect(&bm, 0, 0, 10, 5, rt::px(100, 100, 100, 100), 0.5f, 1);
+  for (int y = 0; y < 8; y++)
+    for (int x = 0; x < 14; x++) {
+      const int touches = (x <= 10 && y <= 5) * ((x == 0 || x == 10) + (y == 0 || y == 5));
+      ASSERT_EQ(at(bm, x, y), rt::px(50, 50, 50, 50) * (uint32_t)touches) << x << "," << y;
+    }
+  // Bordered: the inside from (x + 1, y + 1) on, then the outline; added in separate channels,
+  // an inside pixel under the outline would show.
+  const uint32_t inside = rt::px(0, 90, 0, 0), outline = rt::px(90, 0, 0, 0);
+  const struct {
+    const char* what;
+    int x, y, w, h, insideCount;
+  } cases[] = {
+      {"4 x 3: a 3 x 2 inside", 1, 1, 4, 3, 3 * 2},
+      {"one wide: only the border", 1, 1, 1, 4, 0},
+      {"one high: only the border", 2, 3, 5, 1, 0},
+  };
+  for (const auto& k : cases) {
+    rt::Filled box(10, 10);
+    RAST_BorderedRect(&box, k.x, k.y, k.w, k.h, inside, outline, 1.0f, 1);
+    int insidePixels = 0;
+    for (int y = 0; y < 10; y++)
+      for (int x = 0; x < 10; x++) {
+        const bool strictlyInside = x > k.x && x < k.x + k.w && y > k.y && y < k.y + k.h;
+        const bool onOutline = !strictlyInside && x >= k.x && x <= k.x + k.w && y >= k.y && y <= k.y + k.h;
+        const uint32_t p = at(box, x, y);
+        insidePixels += p == (inside | 255u);
+        EXPECT_EQ((p >> 16 & 255) != 0, strictlyInside) << k.what << " at " << x << "," << y;
+        EXPECT_EQ((p >> 8 & 255) != 0, onOutline) << k.what << " at " << x << "," << y;
+      }
+    EXPECT_EQ(insidePixels, k.insideCount) << k.what;
+  }
+}
+
 TEST(Polygon, FillsThePinnedShapes) {
   using Spans = std::vector<std::pair<int, int>>;
   const struct {
