@@ -2,6 +2,7 @@
 // interlacing decode to the expected alpha, red, green, blue bytes; cut-short, corrupt and
 // oversized input answers null; the loader record and the file-name check.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <memory>
@@ -151,6 +152,33 @@ TEST(Png, CutShortCorruptOrOversizedInputAnswersNull) {
   EXPECT_EQ(RAST_LoadPNGFromResource(nullptr, 101), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromNamedResource(std::string(401, 'a').c_str()), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromNamedResource("img/qor-no-such-image.png"), nullptr);
+}
+
+
+TEST(Png, TheLoaderRecordChecksTheExtensionBeforeOpeningAndIsListed) {
+  testsupport::TempDir dir("qor_png");
+  const auto bytes = encoded({PNG_COLOR_TYPE_RGB, 8, false, false}, 3);
+  testsupport::writeFile(dir.file("a.PNG"), bytes);
+  testsupport::writeFile(dir.file("a.png.txt"), bytes);
+  testsupport::writeFile(dir.file("png"), bytes);
+  ASSERT_EQ(::mkdir(dir.file("dir.x").c_str(), 0700), 0);
+  testsupport::writeFile(dir.file("dir.x/b.png"), bytes);
+  const struct {
+    const char* name;
+    bool checked;
+  } accepted[] = {{"a.PNG", true}, {"dir.x/b.png", true}, {"a.png.txt", false}, {"png", false}};
+  for (const auto& k : accepted) {
+    const std::string path = dir.file(k.name);
+    std::unique_ptr<RAST_IBitmap> unchecked(RAST_PNGLoader::loadfunc(path.c_str(), false, nullptr));
+    std::unique_ptr<RAST_IBitmap> checked(RAST_PNGLoader::loadfunc(path.c_str(), true, nullptr));
+    EXPECT_NE(unchecked, nullptr) << k.name;
+    EXPECT_EQ(checked != nullptr, k.checked) << k.name;
+  }
+  bool listed = false;
+  for (RAST_ImageLoaderRec* r = RAST_ImageLoader_list; r; r = r->_next)
+    listed |= r->loadfunc == RAST_PNGLoader::loadfunc && r->get_extlist == RAST_PNGLoader::get_extlist;
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(std::string(RAST_PNGLoader::get_extlist(), 25), std::string("PNG files (*.PNG)\0*.PNG\0", 25));
 }
 
 }  // namespace
