@@ -183,6 +183,58 @@ TEST_F(ListControls, ColumnsHeaderAndOrder) {
   EXPECT_FALSE(ListView_DeleteColumn(lv, 2));
 }
 
+TEST_F(ListControls, ColumnSettingsGridLinesSelectionMarkAndClearing) {
+  HWND lv = reportList();
+  Wapi_vQOR_listview* list = wapiAs<Wapi_vQOR_listview>(wapiObject(lv));
+  NSTableColumn* bank = list->mCols[1];
+  const struct {
+    UINT mask;
+    int fmt, cx;
+    const char* title;
+    NSTextAlignment align;
+    bool hidden;
+    const char* shown;
+  } cases[] = {
+      {LVCF_FMT, 1, 0, "x", NSRightTextAlignment, false, "Bank"},
+      {LVCF_FMT | LVCF_TEXT, 2, 0, "Banks", NSCenterTextAlignment, false, "Banks"},
+      {LVCF_WIDTH, 0, 0, nullptr, NSCenterTextAlignment, true, "Banks"},
+      {LVCF_WIDTH | LVCF_FMT, 0, 40, nullptr, NSLeftTextAlignment, false, "Banks"},
+  };
+  for (const auto& k : cases) {
+    LVCOLUMN c{k.mask, k.fmt, k.cx, const_cast<char*>(k.title)};
+    EXPECT_TRUE(ListView_SetColumn(lv, 1, &c)) << k.shown;
+    EXPECT_EQ(bank->headerAlignment(), k.align) << k.mask;
+    EXPECT_EQ(bank->isHidden(), k.hidden) << k.mask;
+    EXPECT_EQ(bank->headerTitle(), k.shown) << k.mask;
+  }
+  EXPECT_EQ(ListView_GetColumnWidth(lv, 1), 40);
+  LVCOLUMN any{LVCF_TEXT, 0, 0, const_cast<char*>("y")};
+  EXPECT_FALSE(ListView_SetColumn(lv, 3, &any));
+  EXPECT_FALSE(ListView_SetColumn(lv, 0, nullptr));
+  HWND bare = reportList(LVS_REPORT | LVS_NOCOLUMNHEADER, 1);
+  EXPECT_TRUE(ListView_SetColumn(bare, 0, &any));
+  EXPECT_EQ(wapiAs<Wapi_vQOR_listview>(wapiObject(bare))->mCols[0]->headerTitle(), "") << "no header, no title";
+
+  ListView_SetExtendedListViewStyleEx(lv, LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP, 0xFFFFFFFFu);
+  EXPECT_EQ(list->gridStyleMask(), NSUInteger(3));
+  EXPECT_TRUE(list->allowsColumnReordering());
+  ListView_SetExtendedListViewStyleEx(lv, LVS_EX_GRIDLINES, 0);
+  EXPECT_EQ(list->gridStyleMask(), NSUInteger(0));
+  EXPECT_TRUE(list->allowsColumnReordering()) << "outside the mask";
+  ListView_SetExtendedListViewStyleEx(lv, LVS_EX_HEADERDRAGDROP, LVS_EX_GRIDLINES);
+  EXPECT_FALSE(list->allowsColumnReordering());
+
+  for (const char* t : {"a", "b", "c"}) insert(lv, 1000, t);
+  EXPECT_EQ(ListView_GetSelectionMark(lv), -1);
+  ListView_SetItemState(lv, 1, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(ListView_GetSelectionMark(lv), 1);
+  EXPECT_TRUE(ListView_DeleteAllItems(lv));
+  EXPECT_EQ(ListView_GetItemCount(lv), 0);
+  EXPECT_EQ(list->numberOfRows(), 0);
+  EXPECT_EQ(Header_GetItemCount(lv), 3) << "the columns stay";
+  EXPECT_FALSE(ListView_DeleteAllItems(nullptr));
+}
+
 TEST_F(ListControls, ScrollingAndHitTests) {
   HWND lv = reportList();
   for (int i = 0; i < 500; ++i) insert(lv, 1000, std::to_string(i).c_str());
