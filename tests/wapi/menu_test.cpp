@@ -113,6 +113,46 @@ TEST_F(Menus, ItemsAreFoundByIdInSubmenusAndByPositionHere) {
   EXPECT_EQ(AddMenuItem(nullptr, 0, "x", 1), -1);
 }
 
+TEST_F(Menus, ItemInfoSetsTitleStateIdDataAndSubmenu) {
+  HMENU top = menu(), sub = CreatePopupMenu();
+  WAPI_Menu_AddMenuItem(sub, "Inner", 500, 0);
+  WAPI_Menu_AddMenuItem(top, "Plain", 100, 0);
+  WAPI_Menu_AddMenuItem(top, "Other", 200, 0);
+  MENUITEMINFO info = infoOf(MIIM_TYPE | MIIM_STATE | MIIM_ID | MIIM_DATA, MFT_STRING);
+  info.dwTypeData = const_cast<char*>("&Renamed\tCtrl+R");
+  info.fState = MFS_CHECKED | MFS_GRAYED;
+  info.wID = 150;
+  info.dwItemData = 0xBEADu;
+  ASSERT_TRUE(SetMenuItemInfo(top, 100, 0, &info));
+  EXPECT_EQ(title(top, 0), "Renamed");
+  EXPECT_EQ(item(top, 0)->state(), NSOnState);
+  EXPECT_FALSE(item(top, 0)->isEnabled());
+  EXPECT_EQ(GetMenuItemID(top, 0), 150);
+  MENUITEMINFO back = infoOf(MIIM_DATA, 0);
+  ASSERT_TRUE(GetMenuItemInfo(top, 150, 0, &back));
+  EXPECT_EQ(back.dwItemData, 0xBEADu);
+  // A separator type leaves the title; a state without bits checks nothing and enables.
+  info = infoOf(MIIM_TYPE | MIIM_STATE, MFT_SEPARATOR);
+  info.dwTypeData = const_cast<char*>("Ignored");
+  info.fState = 0;
+  ASSERT_TRUE(SetMenuItemInfo(top, 0, 1, &info));
+  EXPECT_EQ(title(top, 0), "Renamed");
+  EXPECT_EQ(item(top, 0)->state(), NSOffState);
+  EXPECT_TRUE(item(top, 0)->isEnabled());
+  // The submenu is taken over (the test does not destroy it) and a title given with it names both.
+  info = infoOf(MIIM_SUBMENU | MIIM_TYPE, MFT_STRING);
+  info.hSubMenu = sub;
+  info.dwTypeData = const_cast<char*>("Sub");
+  ASSERT_TRUE(SetMenuItemInfo(top, 1, 1, &info));
+  EXPECT_EQ(GetSubMenu(top, 1), sub);
+  EXPECT_EQ(title(top, 1), "Sub");
+  EXPECT_STREQ(wapiAs<NSMenu>(wapiObject(reinterpret_cast<HWND>(sub)))->title()->UTF8String(), "Sub");
+  EXPECT_TRUE(CheckMenuItem(top, 500, MF_CHECKED)) << "found through the attached submenu";
+  EXPECT_FALSE(SetMenuItemInfo(top, 999, 0, &info));
+  EXPECT_FALSE(SetMenuItemInfo(top, 0, 1, nullptr));
+  EXPECT_FALSE(SetMenuItemInfo(nullptr, 0, 1, &info));
+}
+
 TEST_F(Menus, AListBuildsNestedMenus) {
   const WAPI_MenuListRow rows[] = {{"/.BO^O:A", 0}, {"B", 100},     {nullptr, 0},
                                    {"C", 0x10065},  {"EN%%%^:", 0}, {"D", 200}};
