@@ -181,6 +181,27 @@ TEST(GradRect, GivesThePinnedRampsAndBlends) {
   EXPECT_EQ(RAST_PixelR(at(far, 0, 0)), 255);
 }
 
+TEST(Blur, WeighsTheCentreByAHalfAndNeighboursByAnEighthOrAQuarterAtTheEdges) {
+  auto grey = [](uint32_t v) { return v * 0x01010101u; };
+  // One pixel of 128 at (1, 1): each output pixel shows the weight its source gives that pixel.
+  rt::Filled impulse(5, 4), out(5, 4);
+  at(impulse, 1, 1) = grey(128);
+  RAST_Blur(&out, &impulse, 0, 0, 0, 0, 5, 4);
+  const uint32_t want[4][5] = {{0, 32, 0, 0, 0},    // first row: the row below counts a quarter
+                               {32, 64, 16, 0, 0},  // first pixel: its right neighbour a quarter
+                               {0, 16, 0, 0, 0},    // interior: above and below an eighth each
+                               {0, 0, 0, 0, 0}};    // last row: only the row above, still empty
+  for (int y = 0; y < 4; y++)
+    for (int x = 0; x < 5; x++) EXPECT_EQ(at(out, x, y), grey(want[y][x])) << x << "," << y;
+  // Uniform 255: each term is truncated on its own (127 + 4 x 31 = 251 inside).
+  rt::Filled white(5, 4, grey(255)), blurred(5, 4);
+  RAST_Blur(&blurred, &white, 0, 0, 0, 0, 5, 4);
+  EXPECT_EQ(at(blurred, 2, 1), grey(251));
+  EXPECT_EQ(at(blurred, 0, 1), grey(127 + 63 + 31 + 31));
+  EXPECT_EQ(at(blurred, 2, 0), grey(127 + 31 + 31 + 63));
+  EXPECT_EQ(at(blurred, 4, 3), grey(127 + 63 + 63));
+}
+
 TEST(Blur, InPlaceEqualsOutOfPlaceOnNarrowAndWideRowsAndMoves) {
   const struct {
     int w, h, sx, sy, dx, dy, bw, bh;
