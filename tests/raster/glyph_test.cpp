@@ -168,3 +168,46 @@ TEST_F(FontLayout, ASequenceCutByTheTerminatorIsReadNoFurther) {
   measure(text);
   EXPECT_EQ(src.asked, (std::vector<std::string>{"\xC3\xA2", "\xC2\x82"}));
 }
+
+TEST_F(FontLayout, AlignmentPlacesTheMeasuredBoxAndOnlyNoClipLetsItLeaveTheRectangle) {
+  // "abcdef" is 45 wide and 8 high; the rectangle (10, 20)-(30, 60) is 20 wide and 40 high.
+  const struct {
+    unsigned int flags;
+    std::vector<int> ink;  // left, top, right, bottom (exclusive) of the pixels drawn
+  } cases[] = {
+      {0x0, {10, 20, 30, 28}},
+      {0x4, {10, 20, 30, 28}},            // centred from x -2, cut to the rectangle
+      {0x4 | 0x100, {0, 20, 43, 28}},     // -2 + 45, the bitmap's edge the only limit
+      {0x20 | 0x100, {0, 20, 30, 28}},    // right-aligned from x -15
+      {0x4 | 0x20 | 0x100, {0, 20, 43, 28}},  // centring wins
+      {0x2, {10, 36, 30, 44}},            // 20 + (40 - 8) / 2
+      {0x10, {10, 52, 30, 60}},
+  };
+  for (const auto& k : cases) {
+    rt::Filled bm(64, 64);
+    RECT r = {10, 20, 30, 60};
+    EXPECT_EQ(font.DrawText(&bm, "abcdef", -1, &r, k.flags), 8) << std::hex << k.flags;
+    std::vector<int> ink = {64, 64, -1, -1};
+    for (int y = 0; y < 64; y++)
+      for (int x = 0; x < 64; x++)
+        if (at(bm, x, y)) ink = {std::min(ink[0], x), std::min(ink[1], y), std::max(ink[2], x + 1), std::max(ink[3], y + 1)};
+    EXPECT_EQ(ink, k.ink) << std::hex << k.flags;
+  }
+}
+
+TEST_F(FontLayout, APrerenderedFontHasEveryAsciiGlyphAndNeverRendersBeyond) {
+  RAST_CachedFont pre;
+  pre.SetGlyphSource(&src);
+  pre.SetFromHFont(rt::kFakeFont, RAST_FONT_PRERENDER);
+  EXPECT_GT(pre.findChar('a')->coverage, 0) << "rendered before any text";
+  EXPECT_EQ(pre.findChar('?')->coverage, -1);
+  RECT r = {0, 0, 0, 0};
+  EXPECT_EQ(pre.DrawText(nullptr, "\xC3\xA9\xC3\xA9", -1, &r, 0x1), 0);
+  EXPECT_EQ(r.right, 0);
+  EXPECT_EQ(r.bottom, 0);
+  EXPECT_EQ(pre.GetGlyphListCount(), 0);
+  rt::Filled bm(16, 16);
+  r = {0, 0, 16, 16};
+  EXPECT_EQ(pre.DrawText(&bm, "\xC3\xA9", -1, &r, 0), 0);
+  EXPECT_EQ(rt::countSet(bm), 0);
+}
