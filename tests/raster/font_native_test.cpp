@@ -84,3 +84,25 @@ TEST(FontOnTextBackend, WhichPathDrawsDecidesWhetherAlphaCounts) {
   EXPECT_GE(ink(sys)[2], 0);
   EXPECT_EQ(huge.findChar('I')->coverage, 0);
 }
+
+TEST(FontOnTextBackend, TheLastFontGoneTakesBothScratchBitmapsAndTheNextMakesThemAnew) {
+  ASSERT_EQ(RAST_CachedFont::s_tempbitmap_refcnt, 0);
+  RAST_MemBitmap mem(60, 20);
+  RECT r = {0, 0, 60, 20};
+  {
+    Font glyphs(14, 0), native(14, kNative);
+    glyphs.DrawText(&mem, "A", -1, &r, 0);
+    native.DrawText(&mem, "A", -1, &r, 0);  // no context of its own: the native scratch bitmap
+    EXPECT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
+    EXPECT_NE(RAST_CachedFont::s_nativerender_tempbitmap, nullptr);
+    { Font third(12, 0); }
+    EXPECT_NE(RAST_CachedFont::s_tempbitmap, nullptr) << "two fonts still live";
+  }
+  EXPECT_EQ(RAST_CachedFont::s_tempbitmap, nullptr);
+  EXPECT_EQ(RAST_CachedFont::s_nativerender_tempbitmap, nullptr);
+  Font again(14, 0);
+  rt::fill(mem, 0);
+  again.DrawText(&mem, "A", -1, &r, 0);
+  EXPECT_NE(RAST_CachedFont::s_tempbitmap, nullptr);
+  EXPECT_GT(rt::countSet(mem), 0);
+}
