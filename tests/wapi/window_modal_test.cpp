@@ -1,7 +1,8 @@
-// Modal runs of layer windows step by step, flushing windows and hiding the application.
+// Modal runs of layer windows step by step, updating and flushing windows and hiding the application.
 #include "tests/wapi/window_fixture.h"
 
 #include <AppKit/AppKitStandin.h>
+#include <algorithm>
 #include <CoreFoundation/CFPresenter.h>
 
 namespace {
@@ -81,6 +82,29 @@ TEST_F(WindowModal, FlushingWaitsForPendingDrawing) {
   WAPI_HideApp();
   EXPECT_TRUE(NSApp->isHidden());
   NSApp->unhide(nullptr);
+}
+
+TEST_F(WindowModal, UpdateWindowDrawsAMarkedViewNowAndLeavesWindowsAndCleanViews) {
+  NSWindow* w = makeWindow();
+  Wapi_vQOR_hwnd* v = makeView(nullptr, w, LoggingProc);
+  v->setHidden(false);
+  w->orderFront(nullptr);
+  ns_standin::displayWindows();
+  auto paints = [&] {
+    const std::vector<UINT> m = messagesTo(H(v));
+    return std::count(m.begin(), m.end(), UINT(WM_PAINT));
+  };
+  const long clean = paints();
+  UpdateWindow(H(v));
+  EXPECT_EQ(paints(), clean) << "a clean view";
+  v->setNeedsDisplay(true);
+  UpdateWindow(H(w));
+  EXPECT_EQ(paints(), clean) << "a window handle";
+  EXPECT_TRUE(v->needsDisplay());
+  UpdateWindow(H(v));
+  EXPECT_EQ(paints(), clean + 1) << "the marked view, at once";
+  EXPECT_FALSE(v->needsDisplay());
+  UpdateWindow(nullptr);
 }
 
 }  // namespace
