@@ -190,7 +190,8 @@ TEST_F(FontLayout, AlignmentPlacesTheMeasuredBoxAndOnlyNoClipLetsItLeaveTheRecta
     std::vector<int> ink = {64, 64, -1, -1};
     for (int y = 0; y < 64; y++)
       for (int x = 0; x < 64; x++)
-        if (at(bm, x, y)) ink = {std::min(ink[0], x), std::min(ink[1], y), std::max(ink[2], x + 1), std::max(ink[3], y + 1)};
+        if (at(bm, x, y))
+          ink = {std::min(ink[0], x), std::min(ink[1], y), std::max(ink[2], x + 1), std::max(ink[3], y + 1)};
     EXPECT_EQ(ink, k.ink) << std::hex << k.flags;
   }
 }

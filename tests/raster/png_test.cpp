@@ -154,7 +154,6 @@ TEST(Png, CutShortCorruptOrOversizedInputAnswersNull) {
   EXPECT_EQ(RAST_LoadPNGFromNamedResource("img/qor-no-such-image.png"), nullptr);
 }
 
-
 TEST(Png, TheLoaderRecordChecksTheExtensionBeforeOpeningAndIsListed) {
   testsupport::TempDir dir("qor_png");
   const auto bytes = encoded({PNG_COLOR_TYPE_RGB, 8, false, false}, 3);
