@@ -20,7 +20,7 @@ const WAPI_DialogListRow kPatchSaveRows[] = {
 };
 const int kPatchSaveRowCount = int(sizeof kPatchSaveRows / sizeof kPatchSaveRows[0]);
 
-void createPatchSave(HWND parent, int flags)
+void WAPI__dlg_cf__IDD_PATCH_SAVE(HWND parent, int flags)
 {
     // Flag 8 asks for the controls at their designed sizes.
     WAPI_MakeSetCurParms(1.8f, 1.8f, 0, 0, parent, false, !(flags & 8));
@@ -30,7 +30,7 @@ void createPatchSave(HWND parent, int flags)
 WAPI_DialogResourceIndex gPatchSave = {reinterpret_cast<const char*>(intptr_t(IDD_PATCH_SAVE)),
                                        "Enter Bank Name",
                                        0xc,
-                                       createPatchSave,
+                                       WAPI__dlg_cf__IDD_PATCH_SAVE,
                                        396,
                                        144,
                                        nullptr};
