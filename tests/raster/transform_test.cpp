@@ -4,6 +4,9 @@
 #include <cfloat>
 #include <climits>
 #include <vector>
+#include <algorithm>
+#include <memory>
+#include <functional>
 
 #include "kit/raster/rast_halvecmp.h"
 #include "kit/raster/rast_rotate.h"
@@ -119,6 +122,70 @@ TEST(DeltaBlit, StepsWalkTheSourceAndANegativeWidthOnlyMovesTheRectangle) {
   for (int i = 0; i < 20; i++) ASSERT_EQ(at(dst, i % 5, i / 5), at(src, (1 + i / 5) * (i % 5), i / 5)) << i;
   RAST_DeltaBlit(&moved, &src, 6, 0, -4, 1, 0, 0, 3, 1, 1, 0, 0, 1, 0, 0, false, 1.0f, 0);  // columns 2..5 from 3
   for (int c = 0; c < 10; c++) EXPECT_EQ(at(moved, c, 0), c >= 2 && c < 6 ? at(src, c + 1, 0) : 1u) << c;
+}
+
+TEST(Scaled, SamplesFiltersAndShortcutsGiveTheHandComputedPixels) {
+  // Every byte of a pixel holds the value, so all four channels follow the same arithmetic.
+  auto grey = [](int v) { return (uint32_t)v * 0x01010101u; };
+  auto linear = [&](int w, int h, int ax, int ay) {
+    RAST_MemBitmap* bm = new RAST_MemBitmap(w, h);
+    rt::each(*bm, [&](int x, int y) { return grey(ax * x + ay * y); });
+    return std::unique_ptr<RAST_MemBitmap>(bm);
+  };
+  const auto src = linear(3, 3, 60, 30);  // 0 60 120 / 30 90 150 / 60 120 180
+  struct Case {
+    const char* what;
+    std::function<void(RAST_IBitmap*)> draw;
+    int w, h;
+    std::function<int(int, int)> want;  // -1: untouched
+  } cases[] = {
+      {"nearest, twice the size",
+       [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 0, 0, 6, 6, 0, 0, 3, 3, 1.0f, 0); }, 6, 6,
+       [](int c, int r) { return 60 * (c / 2) + 30 * (r / 2); }},
+      // Interior exact; the last column vertical only, the last row horizontal only, the corner copied.
+      {"bilinear, twice the size",
+       [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 0, 0, 6, 6, 0, 0, 3, 3, 1.0f, kBilinear); }, 6, 6,
+       [](int c, int r) { return 30 * std::min(c, 4) + 15 * std::min(r, 4); }},
+      {"1:1 shortcut: the blit from the origin plus 0.5 truncated",
+       [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 1, 0, 2, 2, 0.4f, 0.6f, 2, 2, 1.0f, 0); }, 4, 2,
+       [](int c, int r) { return c == 0 || c == 3 ? -1 : 60 * (c - 1) + 30 * (r + 1); }},
+      {"1:1 a quarter off with the filter bits: filtered",
+       [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 0, 0, 2, 2, 0.25f, 0, 2, 2, 1.0f, kBilinear); }, 2, 2,
+       [](int c, int r) { return 15 + 60 * c + 30 * r; }},
+      {"mode 6 draws nothing", [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 0, 0, 6, 6, 0, 0, 3, 3, 1.0f, 6); },
+       6, 6, [](int, int) { return -1; }},
+  };
+  for (const Case& k : cases) {
+    rt::Filled out(k.w, k.h, 7);
+    k.draw(&out);
+    for (int r = 0; r < k.h; r++)
+      for (int c = 0; c < k.w; c++) {
+        const int v = k.want(c, r);
+        EXPECT_EQ(at(out, c, r), v < 0 ? 7u : grey(v)) << k.what << " at " << c << "," << r;
+      }
+  }
+
+  // Shrinking with the filter bits: a box of 3 x 3 up to 3:1, 5 x 5 beyond, averaged over the cells
+  // inside the source only; 1.6:1, or 2:1 in x at 1:1 in y, stays bilinear.
+  const auto big = linear(8, 8, 10, 20);
+  const auto six = linear(6, 6, 10, 20);
+  rt::Filled half(3, 3), quarter(2, 2), slight(5, 5), xonly(4, 8);
+  RAST_ScaledBlit(&half, six.get(), 0, 0, 3, 3, 0, 0, 6, 6, 1.0f, kBilinear);
+  RAST_ScaledBlit(&quarter, big.get(), 0, 0, 2, 2, 0, 0, 8, 8, 1.0f, kBilinear);
+  RAST_ScaledBlit(&slight, big.get(), 0, 0, 5, 5, 0, 0, 8, 8, 1.0f, kBilinear);
+  RAST_ScaledBlit(&xonly, big.get(), 0, 0, 4, 8, 0, 0, 8, 8, 1.0f, kBilinear);
+  EXPECT_EQ(at(half, 0, 0), grey(15)) << "the four cells inside, around (0, 0)";
+  EXPECT_EQ(at(half, 1, 1), grey(60));
+  EXPECT_EQ(at(half, 2, 0), grey(50)) << "six cells around (4, 0)";
+  EXPECT_EQ(at(quarter, 0, 0), grey(30)) << "nine cells of the 5 x 5 around (0, 0)";
+  EXPECT_EQ(at(quarter, 1, 1), grey(120));
+  EXPECT_EQ(at(slight, 1, 0), grey(15)) << "(10 x 26215 + 20 x 39321) >> 16 at x 1.6";
+  EXPECT_EQ(at(xonly, 0, 0), grey(0)) << "a box would give 5";
+
+  // Copy at half weight without filter bits: the whole-word halving mix.
+  rt::Filled mixed(6, 6, 0x10305070u);
+  RAST_ScaledBlit(&mixed, src.get(), 0, 0, 6, 6, 0, 0, 3, 3, 0.5f, 0);
+  EXPECT_EQ(at(mixed, 3, 5), ((0x10305070u >> 1) & 0x7F7F7F7Fu) + ((grey(60 + 60) >> 1) & 0x7F7F7F7Fu));
 }
 
 TEST(Scaled, OverflowingSetUpsStayInsideTheBitmaps) {
