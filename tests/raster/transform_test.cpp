@@ -113,6 +113,38 @@ TEST(Rotated, HalfTurnsAndMirrorsMapPixelCornersToTheOppositeCorner) {
   for (int c = 0; c < n; c++) EXPECT_EQ(at(mirror, c, 0), c ? at(src, n - c, 0) : 1u) << c;
 }
 
+TEST(Rotated, AtAngleZeroTheSourceRectangleComesBackAndTheClipFlagDecidesWhatAShiftShows) {
+  const int n = 9;
+  RAST_MemBitmap src(n, n);
+  rt::numbered(src);
+  struct Case {
+    const char* what;
+    bool clip;
+    int mode;
+    float alpha, ox;
+    int shift;        // source column read = destination column + 1 + shift
+    bool firstDrawn;  // whether destination column 1 is written
+  } cases[] = {
+      {"nearest, clipped", true, 0, 1.0f, 0, 0, true},
+      {"bilinear, clipped", true, kBilinear, 1.0f, 0, 0, true},
+      {"bilinear, unclipped", false, kBilinear, 1.0f, 0, 0, true},
+      {"one column left, clipped: left alone", true, 0, 1.0f, -1.0f, -1, false},
+      {"one column left, unclipped: the neighbour shows", false, 0, 1.0f, -1.0f, -1, true},
+      {"alpha 0 draws nothing", false, 0, 0.0f, 0, 0, false},
+      {"mode 6 draws nothing", false, 6, 1.0f, 0, 0, false},
+  };
+  for (const Case& k : cases) {
+    rt::Filled out(8, 6, 1);
+    RAST_RotatedBlit(&out, &src, 1, 1, 4, 3, 2, 3, 4, 3, 0.0f, k.clip, k.alpha, k.mode, k.ox, 0);
+    const bool drawn = k.alpha > 0 && k.mode != 6;
+    for (int r = 0; r < 6; r++)
+      for (int c = 0; c < 8; c++) {
+        const bool inside = c >= 1 && c < 5 && r >= 1 && r < 4 && drawn && (c > 1 || k.firstDrawn);
+        EXPECT_EQ(at(out, c, r), inside ? at(src, c + 1 + k.shift, r + 2) : 1u) << k.what << " at " << c << "," << r;
+      }
+  }
+}
+
 TEST(DeltaBlit, StepsWalkTheSourceAndANegativeWidthOnlyMovesTheRectangle) {
   RAST_MemBitmap src(20, 4);
   rt::numbered(src);
