@@ -95,6 +95,20 @@ TEST_F(Glyphs, FlagsTurnInvertThresholdAndRingTheCoverage) {
   EXPECT_GT(blurred[1][0] + blurred[0][1] + blurred[1][2] + blurred[2][1], 0);
 }
 
+TEST_F(Glyphs, InkPastTheAdvanceIsKeptUpToTheMarginOfTheLineHeight) {
+  // Advance 7 with ink in all 20 columns: the map keeps advance + margin columns.
+  const struct {
+    int lineheight, width;
+  } cases[] = {{15, 7 + 2}, {16, 7 + 3}, {31, 7 + 3}, {32, 7 + 4}, {48, 7 + 5}};
+  src.pattern("W", 7, {std::vector<unsigned char>(20, 255), std::vector<unsigned char>(20, 255)});
+  src.pattern("i", 7, {{0, 255, 0, 0, 0, 0, 0, 0}, {0, 255, 0, 0, 0, 0, 0, 0}});
+  for (const auto& k : cases) {
+    useFont(0, k.lineheight);
+    EXPECT_EQ(mapOf('W')[0].size(), (size_t)k.width) << "line height " << k.lineheight;
+    EXPECT_EQ(mapOf('i')[0].size(), 7u) << "ink inside the advance keeps the advance";
+  }
+}
+
 TEST_F(Glyphs, EachRendererMixesItsPixelsAtItsWeight) {
   const uint32_t text = 0x115A14FAu, t255 = text | 255, effect = RAST_MakePixel(5, 200, 60, 255);
   const uint32_t bg = 0x10305070u, bk = 0x11223300u;
