@@ -180,6 +180,34 @@ TEST(MemBitmap, ImpossibleSizesGiveAnEmptyBitmapInsteadOfWrapping) {
   }
 }
 
+TEST(MemBitmap, RowsFollowTheAlignmentAndTheBlockGrowsAQuarterOverTheNeedAndNeverShrinks) {
+  const struct {
+    int w;
+    unsigned int align;
+    int span;
+  } spans[] = {{10, 4, 12}, {10, 1, 10}, {10, 0, 10}, {11, 6, 12} /* 6 counts as 2 */, {12, 4, 12}};
+  for (const auto& k : spans) {
+    RAST_MemBitmap bm(k.w, 10, k.align);
+    EXPECT_EQ(bm.getRowSpan(), k.span) << k.w << " at " << k.align;
+    EXPECT_TRUE(aligned64(bm.getBits()));
+  }
+  RAST_MemBitmap bm(100, 100);
+  EXPECT_EQ(bm.getAllocatedSize(), 40000) << "a first block is the need exactly";
+  EXPECT_FALSE(bm.resize(100, 100));
+  EXPECT_TRUE(bm.resize(101, 100));  // row span 104: 41600 bytes needed
+  EXPECT_EQ(bm.getAllocatedSize(), 52000);
+  RAST_PixelValue* bits = bm.getBits();
+  EXPECT_TRUE(bm.resize(110, 110));  // 49280 bytes fit
+  EXPECT_EQ(bm.getAllocatedSize(), 52000);
+  EXPECT_EQ(bm.getBits(), bits);
+  EXPECT_TRUE(bm.resize(3, 3));
+  EXPECT_EQ(bm.getAllocatedSize(), 52000) << "a shrink keeps the block";
+  EXPECT_EQ(bm.getBits(), bits);
+  EXPECT_TRUE(bm.resize(0, 10));
+  EXPECT_EQ(bm.getBits(), nullptr);
+  EXPECT_EQ(bm.getWidth() + bm.getHeight() + bm.getAllocatedSize(), 0);
+}
+
 TEST(SysBitmap, KeepsItsContextWhileTheSizeFitsAndMakesANewOneBeyond) {
   RAST_SysBitmap bm(5, 3);
   ASSERT_NE(bm.getDC(), nullptr);
