@@ -1,13 +1,14 @@
-// Mesh transform, rotated, delta and scaled blits, half-size blit and bitmap comparison.
+// Mesh transform, rotated, delta and scaled blits, glyph stamping, half-size blit and bitmap comparison.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
-#include <vector>
-#include <algorithm>
-#include <memory>
 #include <functional>
+#include <memory>
+#include <vector>
 
+#include "kit/raster/rast_drawglyph.h"
 #include "kit/raster/rast_halvecmp.h"
 #include "kit/raster/rast_rotate.h"
 #include "kit/raster/rast_scaled.h"
@@ -41,6 +42,31 @@ TEST(TransformBlit, MeshCellsMapLikeAScaledBlitAndNeitherGapNorOverlap) {
     RAST_TransformBlit(&out, &line, 0, 0, w, 1, row, 4, 2, 1.0f, 0);
     for (int x = 0; x < 12; x++) EXPECT_EQ(at(out, x, 0), (uint32_t)(w == 12 ? 10 + x / 4 : x < 9 ? 10 + x / 3 : 1)) << x;
   }
+}
+
+TEST(Glyph, AStampCutAtTheLeftOrTopSkipsThatManyCoverageColumnsOrRows) {
+  // A 5 x 3 map inside rows of 7 bytes, each byte distinct, stamped in Add so every weight shows.
+  unsigned char cov[3 * 7];
+  for (int i = 0; i < 3 * 7; i++) cov[i] = (unsigned char)(i % 7 < 5 ? 20 + 11 * i : 0xEE);
+  rt::Filled whole(8, 6), cut(8, 6);
+  RAST_DrawGlyphEx(&whole, 2, 2, 0xFFFFFFFFu, cov, 5, 7, 3, 1.0f, 1);
+  const struct {
+    int x, y;
+  } offsets[] = {{-2, 0}, {0, -1}, {-3, -2}};
+  for (const auto& k : offsets) {
+    rt::fill(cut, 0);
+    RAST_DrawGlyphEx(&cut, k.x, k.y, 0xFFFFFFFFu, cov, 5, 7, 3, 1.0f, 1);
+    for (int y = 0; y < 6; y++)
+      for (int x = 0; x < 8; x++) {
+        const int gx = x - k.x, gy = y - k.y;  // glyph column and row drawn here
+        const bool inside = gx >= 0 && gx < 5 && gy >= 0 && gy < 3;
+        EXPECT_EQ(at(cut, x, y), inside ? at(whole, gx + 2, gy + 2) : 0u) << k.x << "," << k.y << " at " << x << "," << y;
+      }
+  }
+  rt::fill(cut, 0);
+  RAST_DrawGlyph(&cut, -5, 0, 0xFFFFFFFFu, cov, 5, 3, 1.0f, 1);
+  RAST_DrawGlyph(&cut, 0, -3, 0xFFFFFFFFu, cov, 5, 3, 1.0f, 1);
+  EXPECT_TRUE(rt::all(cut, 0u)) << "wholly left or above";
 }
 
 TEST(HalveBlit, EachPixelSumsTheQuartersOfItsBlockAndOnlyWhatFitsIsWritten) {
