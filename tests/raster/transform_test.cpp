@@ -60,7 +60,8 @@ TEST(Glyph, AStampCutAtTheLeftOrTopSkipsThatManyCoverageColumnsOrRows) {
       for (int x = 0; x < 8; x++) {
         const int gx = x - k.x, gy = y - k.y;  // glyph column and row drawn here
         const bool inside = gx >= 0 && gx < 5 && gy >= 0 && gy < 3;
-        EXPECT_EQ(at(cut, x, y), inside ? at(whole, gx + 2, gy + 2) : 0u) << k.x << "," << k.y << " at " << x << "," << y;
+        EXPECT_EQ(at(cut, x, y), inside ? at(whole, gx + 2, gy + 2) : 0u)
+            << k.x << "," << k.y << " at " << x << "," << y;
       }
   }
   rt::fill(cut, 0);
