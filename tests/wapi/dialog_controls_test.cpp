@@ -152,6 +152,11 @@ TEST_F(DialogControls, ButtonsByStyleAndTheirRadioGroups) {
     EXPECT_EQ(GetWindowLong(b, GWL_STYLE), c.windowStyle) << c.style;
   }
   EXPECT_TRUE(as<Wapi_vQOR_box>(WAPI_MakeControl("G", 21, "Button", 0x20000000, 0, 0, 20, 10, 0)));
+  HWND check = WAPI_MakeCheckBox("&Loop", 23, 0, 0, 20, 10, int(0x80000000u));
+  ASSERT_TRUE(as<Wapi_vQOR_button>(check));
+  EXPECT_EQ(as<NSButton>(check)->buttonType(), NSSwitchButton);
+  EXPECT_TRUE(as<NSButton>(check)->isHidden());
+  EXPECT_EQ(GetDlgItem(H(mOwner), 23), check);
   EXPECT_EQ(WAPI_MakeControl("", 22, "SysFancyThing", 0, 0, 0, 5, 5, 0), nullptr);
 
   // Two groups of three: clicking the middle of the first leaves the second alone.
