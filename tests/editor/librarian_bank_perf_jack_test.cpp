@@ -1,0 +1,191 @@
+// The librarian's bank edit menu and the header's bank-name menus in performance mode, the editor
+// built in process with its window open, against one synthesizer simulator at the second model on
+// the private JACK server: whole performance banks stored and fetched with their follow-ups, the
+// current performance synced and pushed, and library banks chosen by name sent to the synthesizer.
+#include "Project_Source/src/LibrarianBankEditMenu.h"
+#include "Project_Source/src/LibrarianBankNameMenus.h"
+#include "Project_Source/src/LibrarianViewControl.h"
+#include "sim_editor_rig.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <mutex>
+
+using namespace qorid;
+using Bytes = std::vector<uint8_t>;
+
+namespace
+{
+
+constexpr int kPerformanceBanks = 6;
+
+// Bank b of the synthesizer's performance memory at the second model: entries "A0".."F127", each
+// a stored performance and its follow-up.
+Bytes performanceBankFile(int b)
+{
+    const std::vector<Bytes> all = bankgen::synthBanks(bankgen::Kind::Performances, kPerformanceBanks);
+    std::vector<Bytes> bank(all.begin() + 256 * b, all.begin() + 256 * (b + 1));
+    for (Bytes& m : bank) m[5] = 0x21;
+    return bankgen::rawFile(bank);
+}
+
+std::vector<std::pair<std::string, bankgen::Bytes>> libraryFiles()
+{
+    std::vector<std::pair<std::string, bankgen::Bytes>> files;
+    for (int b = 0; b < kPerformanceBanks; ++b)
+        files.push_back({"Perf" + std::to_string(b) + ".syx", performanceBankFile(b)});
+    return files;
+}
+
+// One simulator and one editor for every case: the simulator at the second model, answering
+// edit-buffer requests with its performance.
+struct Rig : simjack::EditorRig {
+    Rig()
+        : simjack::EditorRig("bankperf", {"--model", "0x21", "--edit-reply", "performance"}, libraryFiles(),
+                             [](QOR& q) { q.currentModel = 1; })
+    {
+        if (e) q().GetParam(kLibSyncTimer)->Set(0); // 50 ms
+    }
+    QOR& q() { return *e->plug; }
+    PatchLibrarian& lib() { return *e->plug->patchLibrarian; }
+    // The bank edit menu clicked and answered along path; the job it started ended.
+    void bankEdit(std::vector<int> path, int seconds = 10)
+    {
+        editor->answer(std::move(path));
+        testing::internal::CaptureStdout();
+        q().bankEditMenu->OnMouseDown(0, 0, nullptr);
+        EXPECT_TRUE(simjack::waitIdle(q(), seconds));
+        testing::internal::GetCapturedStdout();
+    }
+    // The SysEx messages that reached the simulator since the last call.
+    std::vector<Bytes> sysexIn()
+    {
+        std::vector<Bytes> out;
+        for (const auto& line : simjack::arrived(record, seen))
+            if (!line.bytes.empty() && line.bytes[0] == 0xF0) out.push_back(line.bytes);
+        return out;
+    }
+    std::vector<Bytes> memory(const std::string& file) { return simjack::memoryFile(sim, simDir.file("memory"), file); }
+    int multiFileIndex(const std::string& name)
+    {
+        std::lock_guard<std::recursive_mutex> hold(lib().mLock);
+        for (size_t i = 0; i < lib().multiFiles.size(); ++i)
+            if (lib().multiFiles[i]->fileName == name) return int(i);
+        return -1;
+    }
+};
+
+class BankPerfJack : public testing::Test
+{
+protected:
+    static void SetUpTestSuite() { rig = new Rig; }
+    static void TearDownTestSuite()
+    {
+        delete rig;
+        rig = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(rig && rig->started && rig->q().midiIOSet); }
+    static Rig* rig;
+};
+Rig* BankPerfJack::rig = nullptr;
+
+Bytes bytesOf(const SysexBytes& b)
+{
+    return Bytes(b.begin(), b.end());
+}
+Bytes from(const Bytes& b, size_t at)
+{
+    return Bytes(b.begin() + long(at), b.end());
+}
+
+} // namespace
+
+// A short library bank goes into bank A with its follow-ups and ends at its last entry; the whole
+// bank A then comes back into another library bank, two messages a slot.
+TEST_F(BankPerfJack, PerformanceBankAStoredAndFetchedWithTheirFollowUps)
+{
+    Rig& r = *rig;
+    QOR& q = r.q();
+    simjack::edit(q, kDatatype, 1);
+    ASSERT_TRUE(q.performanceMode);
+    const std::vector<Bytes> before = r.memory("performances-A.syx");
+    ASSERT_EQ(before.size(), 256u);
+
+    // 40 entries of the library form; entry 7 without its follow-up.
+    const bankgen::Bank made = bankgen::makeBank(bankgen::Kind::Performances, 0x21, 40, 52);
+    {
+        std::lock_guard<std::recursive_mutex> hold(r.lib().mLock);
+        auto* bank = new PatchFile;
+        bank->kind = kPatchFilePerformances;
+        bank->modelCode = 1;
+        bank->patches.resize(made.entries.size());
+        for (size_t s = 0; s < made.entries.size(); ++s)
+            for (size_t m = 0; m < (s == 7 ? 1u : 2u); ++m)
+                bank->patches[s].messages.push_back(PatchSysexMessage{made.entries[s][m]});
+        r.lib().multiFiles.push_back(r.lib().adoptBank(bank));
+        r.lib().upperFileIndex = int(r.lib().multiFiles.size()) - 1;
+        r.lib().upperSlot = 12;
+    }
+    q.librarianView->upperSelection = 0;
+    r.sysexIn();
+    r.bankEdit({2, 1});
+    EXPECT_EQ(r.e->text(q.statusDisplay), "Data write completed!");
+    EXPECT_EQ(r.e->text(q.valueDisplay), "Processed 39/127");
+    EXPECT_EQ(r.lib().upperSlot, 0);
+    const std::vector<Bytes> sent = r.sysexIn();
+    ASSERT_EQ(sent.size(), 80u);
+    const std::vector<Bytes> stored = r.memory("performances-A.syx");
+    ASSERT_EQ(stored.size(), 256u);
+    for (size_t s = 0; s < 128; ++s) {
+        SCOPED_TRACE(s);
+        if (s >= 40) {
+            EXPECT_EQ(stored[2 * s], before[2 * s]);
+            EXPECT_EQ(stored[2 * s + 1], before[2 * s + 1]);
+            continue;
+        }
+        // Stored forms of this model and device, bank A, slot s: the library's bytes after them.
+        EXPECT_EQ(sent[2 * s], stored[2 * s]);
+        EXPECT_EQ(Bytes(stored[2 * s].begin() + 5, stored[2 * s].begin() + 10),
+                  (Bytes{0x21, 0x0F, 0x07, 0x01, uint8_t(s)}));
+        EXPECT_EQ(from(stored[2 * s], 10), from(made.entries[s][0], 10));
+        EXPECT_EQ(sent[2 * s + 1], stored[2 * s + 1]);
+        EXPECT_EQ(Bytes(stored[2 * s + 1].begin() + 5, stored[2 * s + 1].begin() + 10),
+                  (Bytes{0x21, 0x0F, 0x1C, 0x01, uint8_t(s)}));
+        // The entry without a follow-up sends the default one.
+        if (s != 7) {
+            EXPECT_EQ(from(stored[2 * s + 1], 10), from(made.entries[s][1], 10));
+        } else {
+            EXPECT_EQ(from(stored[2 * s + 1], 10),
+                      (Bytes{0x25, 0x12, 0x21, 0x70, 0x00, 0x04, 0x60, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF7}));
+        }
+    }
+
+    // Into the first file's bank: every slot the simulator's two messages as they came.
+    const int into = r.multiFileIndex("Perf0.syx");
+    ASSERT_GE(into, 0);
+    {
+        std::lock_guard<std::recursive_mutex> hold(r.lib().mLock);
+        r.lib().upperFileIndex = into;
+    }
+    q.GetParam(kBankEditUnsaved)->Set(0.0);
+    r.bankEdit({0, 4}, 40);
+    EXPECT_EQ(r.e->text(q.statusDisplay), "Data request completed!");
+    EXPECT_EQ(r.e->text(q.valueDisplay), "Processed 127/127");
+    EXPECT_EQ(r.lib().upperSlot, 0);
+    EXPECT_EQ(q.GetParam(kBankEditUnsaved)->Value(), 1.0) << "the save and discard choices are offered";
+    std::lock_guard<std::recursive_mutex> hold(r.lib().mLock);
+    const PatchFile& fetched = *r.lib().multiFiles[size_t(into)];
+    ASSERT_EQ(fetched.patches.size(), 128u);
+    for (size_t s = 0; s < 128; ++s) {
+        SCOPED_TRACE(s);
+        const LibrarianPatch& entry = fetched.patches[s];
+        ASSERT_EQ(entry.messages.size(), 2u);
+        EXPECT_EQ(bytesOf(entry.messages[0].bytes), stored[2 * s]);
+        EXPECT_EQ(bytesOf(entry.messages[1].bytes), stored[2 * s + 1]);
+        if (s < 40) {
+            EXPECT_EQ(entry.name.substr(0, 11), made.names[s].substr(0, 11));
+        }
+    }
+}
