@@ -39,12 +39,64 @@ std::vector<std::pair<std::string, bankgen::Bytes>> libraryFiles()
     return files;
 }
 
+// The simulator's performance edit buffer at start: a dump and follow-up of the second model with
+// every value in its parameter's range.
+constexpr size_t kPartsAt = 28, kPartBlock = 44;
+Bytes seededPerformance()
+{
+    Bytes d(381, 0x00);
+    const Bytes head = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x21, 0x0F, 0x05};
+    std::copy(head.begin(), head.end(), d.begin());
+    const std::string name = "Synced Perf 21  ";
+    std::copy(name.begin(), name.end(), d.begin() + 8);
+    d[24] = 0x05; // the first flag 1, the second set; part 8 on
+    d[25] = 77;   // tempo
+    d[26] = 3;    // the selected part
+    d[27] = 0x2A; // parts 2, 4 and 6 off
+    for (size_t k = 0; k < 8; ++k) {
+        uint8_t* p = &d[kPartsAt + kPartBlock * k];
+        p[0] = uint8_t(20 + 3 * k); // program
+        p[1] = uint8_t(5 + k % 4);  // bank
+        p[2] = uint8_t(k);          // channel
+        p[3] = 98;                  // output 0
+        p[4] = 77;                  // sustain 0
+        p[5] = uint8_t(40 + k);     // transpose
+        p[6] = 64;                  // detune
+        p[7] = 80;                  // velocity curve 0
+        p[9] = 127;                 // key high
+        p[10] = 0x0D;               // polyphony 1, program and control changes received
+        p[11] = uint8_t(100 - k);   // level
+        p[22] = 55;                 // pan type 0
+        p[33] = 32;                 // routing 0
+        p[39] = 96;                 // delay ratio 0
+        p[43] = 64;                 // morph
+    }
+    d.back() = 0xF7;
+    return d;
+}
+
+// The two flags on, vocoder input 4, insert 2, width 9, balance 70, sibilance 7 of the noise type.
+const Bytes kSeededFollowUp = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x21, 0x0F, 0x1B, 1, 22, 30, 120, 70,
+                               1,    103,  1,    0,    0,    0,    0,    0,    0, 0,  0,  0xF7};
+
+std::string seedFile(testsupport::TempDir& dir)
+{
+    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile({seededPerformance(), kSeededFollowUp}));
+    return dir.file("seed.syx");
+}
+
 // One simulator and one editor for every case: the simulator at the second model, answering
 // edit-buffer requests with its performance.
-struct Rig : simjack::EditorRig {
+// The seed file's folder, made before the simulator starts.
+struct SeedFolder {
+    testsupport::TempDir seedDir;
+};
+
+struct Rig : SeedFolder, simjack::EditorRig {
     Rig()
-        : simjack::EditorRig("bankperf", {"--model", "0x21", "--edit-reply", "performance"}, libraryFiles(),
-                             [](QOR& q) { q.currentModel = 1; })
+        : simjack::EditorRig("bankperf",
+                             {"--model", "0x21", "--edit-reply", "performance", "--load", seedFile(seedDir)},
+                             libraryFiles(), [](QOR& q) { q.currentModel = 1; })
     {
         if (e) q().GetParam(kLibSyncTimer)->Set(0); // 50 ms
     }
@@ -188,4 +240,49 @@ TEST_F(BankPerfJack, PerformanceBankAStoredAndFetchedWithTheirFollowUps)
             EXPECT_EQ(entry.name.substr(0, 11), made.names[s].substr(0, 11));
         }
     }
+}
+
+// The synthesizer's performance comes into the editor's parameters; pushed back, it leaves as the
+// synthesizer holds it, after the global settings and the eight parts' programs.
+TEST_F(BankPerfJack, SyncedPerformanceLoadsItsValuesAndThePushSendsGlobalsProgramsThenIt)
+{
+    Rig& r = *rig;
+    QOR& q = r.q();
+    simjack::edit(q, kDatatype, 1);
+    r.bankEdit({4});
+    EXPECT_EQ(r.e->text(q.statusDisplay), "Data request completed!");
+    EXPECT_EQ(q.GetParam(kMultiName)->CopyDisplayText(0), "Synced Perf 21  ");
+    EXPECT_EQ(r.e->value(kGlobalTempo), 77.0);
+    EXPECT_EQ(r.e->value(kQuickTab), 3.0);
+    EXPECT_EQ(r.e->value(kMultiLargeCase24Param1), 1.0);
+    EXPECT_EQ(r.e->value(kMultiLargeCase24Param3), 1.0);
+    EXPECT_EQ(r.e->value(kVocoderInput), 4.0);
+    EXPECT_EQ(r.e->value(kVocoderWidth), 9.0);
+    EXPECT_EQ(r.e->value(kVocoderSibilanceLevel), 7.0);
+    for (int k = 0; k < 8; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(r.e->value(kMultiPartStatus + k), k == 1 || k == 3 || k == 5 ? 0.0 : 1.0);
+        EXPECT_EQ(r.e->value(kMultiPartPatch + k), 20 + 3 * k);
+        EXPECT_EQ(r.e->value(kMultiPartBank + k), k % 4);
+        EXPECT_EQ(r.e->value(kMultiPartMIDICh + k), k);
+        EXPECT_EQ(r.e->value(kMultiPartTranspose + k), k);
+        EXPECT_EQ(r.e->value(kMultiPartLevel + k), 100 - k);
+        EXPECT_EQ(r.e->value(kMultiPartPolyphony + k), 1.0);
+    }
+
+    r.sysexIn();
+    r.bankEdit({5});
+    const std::vector<Bytes> pushed = r.sysexIn();
+    std::vector<std::pair<uint8_t, size_t>> kinds;
+    for (const Bytes& m : pushed) kinds.push_back({m[7], m.size()});
+    std::vector<std::pair<uint8_t, size_t>> expected = {{0x0F, 281}, {0x15, 297}};
+    for (int k = 0; k < 8; ++k) expected.push_back({0x00, 296});
+    expected.insert(expected.end(), {{0x05, 381}, {0x1B, 25}});
+    ASSERT_EQ(kinds, expected);
+    for (size_t k = 0; k < 8; ++k) EXPECT_EQ(pushed[2 + k][8], k) << "the programs in part order";
+    EXPECT_EQ(pushed[10], seededPerformance());
+    EXPECT_EQ(pushed[11], kSeededFollowUp);
+    EXPECT_FALSE(q.incomingMidiBlocked);
+    EXPECT_FALSE(q.deviceTransferActive);
+    EXPECT_FALSE(q.sendingAllParts);
 }
