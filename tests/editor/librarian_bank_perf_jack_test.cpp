@@ -4,12 +4,14 @@
 // current performance synced and pushed, and library banks chosen by name sent to the synthesizer.
 #include "Project_Source/src/LibrarianBankEditMenu.h"
 #include "Project_Source/src/LibrarianBankNameMenus.h"
+#include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "sim_editor_rig.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -31,11 +33,17 @@ Bytes performanceBankFile(int b)
     return bankgen::rawFile(bank);
 }
 
+// The six performance banks, and program banks "A0".."D127".
 std::vector<std::pair<std::string, bankgen::Bytes>> libraryFiles()
 {
     std::vector<std::pair<std::string, bankgen::Bytes>> files;
     for (int b = 0; b < kPerformanceBanks; ++b)
         files.push_back({"Perf" + std::to_string(b) + ".syx", performanceBankFile(b)});
+    const std::vector<Bytes> programs = bankgen::synthBanks(bankgen::Kind::Programs, 4);
+    for (int b = 0; b < 4; ++b)
+        files.push_back(
+            {"Prog" + std::to_string(b) + ".syx",
+             bankgen::rawFile(std::vector<Bytes>(programs.begin() + 128 * b, programs.begin() + 128 * (b + 1)))});
     return files;
 }
 
@@ -85,13 +93,18 @@ std::string seedFile(testsupport::TempDir& dir)
     return dir.file("seed.syx");
 }
 
-// One simulator and one editor for every case: the simulator at the second model, answering
-// edit-buffer requests with its performance.
+Bytes bytesOf(const SysexBytes& b)
+{
+    return Bytes(b.begin(), b.end());
+}
+
 // The seed file's folder, made before the simulator starts.
 struct SeedFolder {
     testsupport::TempDir seedDir;
 };
 
+// One simulator and one editor for every case: the simulator at the second model, answering
+// edit-buffer requests with its performance.
 struct Rig : SeedFolder, simjack::EditorRig {
     Rig()
         : simjack::EditorRig("bankperf",
@@ -120,12 +133,31 @@ struct Rig : SeedFolder, simjack::EditorRig {
         return out;
     }
     std::vector<Bytes> memory(const std::string& file) { return simjack::memoryFile(sim, simDir.file("memory"), file); }
-    int multiFileIndex(const std::string& name)
+    int multiFileIndex(const std::string& name) { return fileIndex(lib().multiFiles, name); }
+    int fileIndex(const std::vector<PatchFile*>& files, const std::string& name)
     {
         std::lock_guard<std::recursive_mutex> hold(lib().mLock);
-        for (size_t i = 0; i < lib().multiFiles.size(); ++i)
-            if (lib().multiFiles[i]->fileName == name) return int(i);
+        for (size_t i = 0; i < files.size(); ++i)
+            if (files[i]->fileName == name) return int(i);
         return -1;
+    }
+    // The upper bank's entry slot, message m, as the library holds it.
+    Bytes entry(int slot, size_t m)
+    {
+        std::lock_guard<std::recursive_mutex> hold(lib().mLock);
+        const PatchFile* bank = lib().upperBank();
+        if (!bank || size_t(slot) >= bank->patches.size() || m >= bank->patches[size_t(slot)].messages.size())
+            return {};
+        return bytesOf(bank->patches[size_t(slot)].messages[m].bytes);
+    }
+    // The bank-name menu clicked and answered along path (empty dismisses).
+    void bankName(BankNamePopupMenu& menu, std::vector<int> path)
+    {
+        editor->answer(std::move(path));
+        testing::internal::CaptureStdout();
+        menu.OnMouseDown(0, 0, nullptr);
+        EXPECT_TRUE(simjack::waitIdle(q()));
+        testing::internal::GetCapturedStdout();
     }
 };
 
@@ -143,9 +175,21 @@ protected:
 };
 Rig* BankPerfJack::rig = nullptr;
 
-Bytes bytesOf(const SysexBytes& b)
+// A 16-character name field.
+std::string field(const std::string& name)
 {
-    return Bytes(b.begin(), b.end());
+    return name + std::string(16 - name.size(), ' ');
+}
+// "07/0 1C/0 07/1 ..": what arrived, for a message count that is off.
+std::string typesAndSlots(const std::vector<Bytes>& messages)
+{
+    std::string out;
+    char one[16];
+    for (const Bytes& m : messages) {
+        std::snprintf(one, sizeof one, "%02X/%d ", m.size() > 9 ? m[7] : 0, m.size() > 9 ? m[9] : -1);
+        out += one;
+    }
+    return out;
 }
 Bytes from(const Bytes& b, size_t at)
 {
@@ -187,7 +231,7 @@ TEST_F(BankPerfJack, PerformanceBankAStoredAndFetchedWithTheirFollowUps)
     EXPECT_EQ(r.e->text(q.valueDisplay), "Processed 39/127");
     EXPECT_EQ(r.lib().upperSlot, 0);
     const std::vector<Bytes> sent = r.sysexIn();
-    ASSERT_EQ(sent.size(), 80u);
+    ASSERT_EQ(sent.size(), 80u) << typesAndSlots(sent);
     const std::vector<Bytes> stored = r.memory("performances-A.syx");
     ASSERT_EQ(stored.size(), 256u);
     for (size_t s = 0; s < 128; ++s) {
@@ -285,4 +329,91 @@ TEST_F(BankPerfJack, SyncedPerformanceLoadsItsValuesAndThePushSendsGlobalsProgra
     EXPECT_FALSE(q.incomingMidiBlocked);
     EXPECT_FALSE(q.deviceTransferActive);
     EXPECT_FALSE(q.sendingAllParts);
+}
+
+// Library-control performance mode: the sixth performance bank file becomes the upper bank and the
+// performance number, slot 5 is highlighted, and entry 5 goes to the synthesizer, whose parts then
+// load its programs before the editor asks for the performance back.
+TEST_F(BankPerfJack, TheSixthPerformanceBankFileSendsItsEntry5)
+{
+    Rig& r = *rig;
+    QOR& q = r.q();
+    simjack::edit(q, kDatatype, 1);
+    simjack::edit(q, kControlLibrary, 1);
+    q.GetParam(kMainTab)->Set(1.0);
+    ASSERT_TRUE(q.libraryControlMode);
+    ASSERT_EQ(r.multiFileIndex("Perf5.syx"), 5);
+    r.sysexIn();
+    r.bankName(*q.perfBankNameMenu, {5});
+    EXPECT_EQ(r.editor->lastMenu(), "*Perf0.syx | Perf1.syx | Perf2.syx | Perf3.syx | Perf4.syx | Perf5.syx");
+    EXPECT_EQ(r.e->value(kMultiPatch), 5.0);
+    EXPECT_EQ(r.lib().upperFileIndex, 5);
+    EXPECT_EQ(r.e->value(kPatchSelectionListUpper), 5.0);
+    EXPECT_EQ(q.librarianView->upperSelection.load(), 5);
+    EXPECT_EQ(q.librarianView->currentSlot.load(), 5);
+    EXPECT_EQ(r.lib().upperSlot, 5);
+    EXPECT_EQ(q.librarianView->cellText(LibrarianViewControl::kUpperPane, 5), field("F5"));
+    const Bytes entry = r.entry(5, 0);
+    ASSERT_EQ(entry.size(), 383u);
+
+    // The entry, and after the parts' programs the performance again, then the request for it.
+    std::vector<Bytes> sysex;
+    int program[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    for (const auto& l : simjack::arrived(r.record, r.seen)) {
+        if (l.bytes.size() == 2 && (l.bytes[0] & 0xF0) == 0xC0 && (l.bytes[0] & 0x0F) < 8)
+            program[l.bytes[0] & 0x0F] = l.bytes[1];
+        if (!l.bytes.empty() && l.bytes[0] == 0xF0) sysex.push_back(l.bytes);
+    }
+    std::vector<std::pair<uint8_t, size_t>> kinds;
+    for (const Bytes& m : sysex) kinds.push_back({m[7], m.size()});
+    ASSERT_EQ(kinds,
+              (std::vector<std::pair<uint8_t, size_t>>{{0x05, 381}, {0x1B, 25}, {0x05, 381}, {0x1B, 25}, {0x08, 9}}));
+    for (const Bytes& dump : {sysex[0], sysex[2]})
+        EXPECT_EQ(std::string(dump.begin() + 8, dump.begin() + 24),
+                  std::string(entry.begin() + 10, entry.begin() + 26));
+    for (size_t k = 0; k < 8; ++k) {
+        SCOPED_TRACE(k);
+        const uint8_t entryProgram = entry[2 + kPartsAt + kPartBlock * k];
+        EXPECT_EQ(sysex[0][kPartsAt + kPartBlock * k], entryProgram);
+        EXPECT_EQ(program[k], entryProgram) << "the part loads the entry's program last";
+    }
+    EXPECT_EQ(q.GetParam(kMultiName)->CopyDisplayText(0), std::string(entry.begin() + 10, entry.begin() + 26));
+}
+
+// Library-control program mode: a program bank file becomes the upper bank without touching the
+// bank-number menu, and the slot the header names goes to the part; off the librarian page the
+// pane keeps its names.
+TEST_F(BankPerfJack, AProgramBankFileSendsTheHeadersSlotAndOffTheLibrarianPageLeavesThePane)
+{
+    Rig& r = *rig;
+    QOR& q = r.q();
+    simjack::edit(q, kDatatype, 0);
+    simjack::edit(q, kControlLibrary, 1);
+    simjack::edit(q, kQuickTab, 2);
+    ASSERT_EQ(q.selectedPart.load(), 2);
+    const struct {
+        double mainTab;
+        int file;          // Prog0..Prog3
+        const char* cell7; // upper cell 7 after the click
+    } cases[] = {{1.0, 3, "D7"}, {0.0, 1, "D7"}, {2.0, 2, "D7"}, {1.0, 2, "C7"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mainTab) + " file " + std::to_string(c.file));
+        ASSERT_EQ(r.fileIndex(r.lib().singleFiles, "Prog" + std::to_string(c.file) + ".syx"), c.file);
+        q.GetParam(kMainTab)->Set(c.mainTab);
+        q.GetParam(kMultiPartPatch + 2)->Set(7.0);
+        const auto numberMenus = q.bankNumberMenu->menus();
+        r.sysexIn();
+        r.bankName(*q.progBankNameMenu, {c.file});
+        EXPECT_EQ(r.lib().upperFileIndex, c.file);
+        EXPECT_EQ(q.bankNumberMenu->menus(), numberMenus);
+        EXPECT_EQ(q.librarianView->currentSlot.load(), 7);
+        EXPECT_EQ(q.librarianView->cellText(LibrarianViewControl::kUpperPane, 7), field(c.cell7));
+        // Part 3's edit buffer takes program 7 of the chosen bank.
+        const std::vector<Bytes> sent = r.sysexIn();
+        ASSERT_EQ(sent.size(), 1u);
+        ASSERT_EQ(sent[0].size(), 296u);
+        EXPECT_EQ(Bytes(sent[0].begin() + 7, sent[0].begin() + 9), (Bytes{0x00, 0x02}));
+        const std::string name = field(std::string(1, char('A' + c.file)) + "7");
+        EXPECT_EQ(std::string(sent[0].begin() + 9, sent[0].begin() + 25), name);
+    }
 }
