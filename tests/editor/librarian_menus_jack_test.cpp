@@ -3,9 +3,7 @@
 #include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/ProgramDump.h"
-#include "controller_editor_support.h"
-#include "librarian_menus_support.h"
-#include "sim_jack_support.h"
+#include "sim_editor_rig.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,28 +14,11 @@ using Bytes = std::vector<uint8_t>;
 namespace
 {
 
-struct Rig {
+struct Rig : simjack::EditorRig {
     explicit Rig(const std::vector<std::pair<std::string, bankgen::Bytes>>& banks = {})
+        : simjack::EditorRig("libmenus", {}, banks)
     {
-        std::string error;
-        started = sim.start(SYNTH_SIM_EXE,
-                            {"--name", "libmenus" + std::to_string(::getpid()), "--record", record, "--device-id", "15"},
-                            error);
-        EXPECT_TRUE(started) << error;
-        if (!started) return;
-        e = std::make_unique<editortest::Editor>("a\nnormal\nyes\n\n\n", true, banks);
-        QOR& q = *e->plug;
-        simjack::connect(q, sim);
-        EXPECT_TRUE(q.midiIOSet);
-        EXPECT_TRUE(simjack::waitIdle(q));
-        editor = std::make_unique<menutest::OpenEditor>(q);
-        q.selectedPart = 2;
-    }
-    ~Rig()
-    {
-        if (e) e->plug->midiManager->stopAndJoin();
-        editor.reset();
-        if (started) sim.stop();
+        if (e) e->plug->selectedPart = 2;
     }
     // What reached the simulator since the last call once the job thread is idle.
     std::vector<synthsim::RecordLine> arrived()
@@ -52,14 +33,6 @@ struct Rig {
         for (const auto& l : lines) out.push_back(l.bytes);
         return out;
     }
-
-    testsupport::TempDir simDir;
-    std::string record = simDir.file("record.txt");
-    synthsim::SimProcess sim;
-    bool started = false;
-    std::unique_ptr<editortest::Editor> e;
-    std::unique_ptr<menutest::OpenEditor> editor;
-    size_t seen = 0;
 };
 
 } // namespace

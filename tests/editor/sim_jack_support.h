@@ -43,10 +43,10 @@ inline void connect(QOR& q, const synthsim::SimProcess& sim)
     edit(q, qorid::kDeviceOutSelection, indexOf(q.getExternalMIDIOutNames(), sim.inputPort()));
 }
 
-// Up to ten seconds for the job thread to end its job.
-inline bool waitIdle(QOR& q)
+// Up to ten seconds (or the seconds given) for the job thread to end its job.
+inline bool waitIdle(QOR& q, int seconds = 10)
 {
-    for (int i = 0; i < 10000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
+    for (int i = 0; i < seconds * 1000 && !q.midiManager->threadIdle(kJobThread); ++i) usleep(1000);
     return q.midiManager->threadIdle(kJobThread);
 }
 
