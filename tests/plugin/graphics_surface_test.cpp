@@ -395,3 +395,49 @@ TEST(GraphicsDraw, TheOtherPrimitivesPutTheirPixelsWhereTheirCoordinatesSay)
     }
     delete bar;
 }
+
+TEST(GraphicsSurface, TopLevelControlsAreReachedByParameterAndTheArpeggiatorZonesGreyAboveTheLimit)
+{
+    Surface s;
+    s.plug.GetParam(2)->InitInt("steps", 0, 0, 10);
+    CountingControl* a = s.Add(IRECT(0, 0, 10, 10), 1, 2);
+    CountingControl* b = s.Add(IRECT(10, 0, 20, 10), 2, 2);
+    CountingControl* other = s.Add(IRECT(20, 0, 30, 10), 3, 3);
+    auto* layer = new ControlLayer(9, "layer");
+    s.g->AttachLayer(layer);
+    CountingControl* onLayer = s.Add(IRECT(30, 0, 40, 10), 4, 2, layer);
+    s.g->HideControl(2, true);
+    s.g->GrayOutControl(3, true);
+    EXPECT_TRUE(a->IsHidden() && b->IsHidden() && !other->IsHidden());
+    EXPECT_TRUE(other->IsGrayed() && !a->IsGrayed());
+    EXPECT_FALSE(onLayer->IsHidden()) << "layers are not visited";
+    s.g->ClampControl(2, 2.0, 4.0, false); // plain values of the parameter's range
+    a->SetValue(0.9);
+    a->SetDirty(false);
+    EXPECT_DOUBLE_EQ(a->GetValue(), 0.4);
+    s.g->SetControlFromPlug(2, 0.7); // by position in the list: b, after the background and a
+    s.g->SetControlFromPlug(99, 0.7);
+    EXPECT_DOUBLE_EQ(b->GetValue(), 0.7);
+    EXPECT_DOUBLE_EQ(other->GetValue(), 0.0);
+
+    // Each step zone holds one probe control, which shows the zone's grey state.
+    ControlLayer arp(0, "arp");
+    std::vector<CountingControl*> probes;
+    for (int id : {120, 130, 140, 152, 153}) {
+        auto* zone = new ControlLayer(id, "step");
+        probes.push_back(new CountingControl(&s.plug, IRECT(0, 0, 1, 1), -1, &s.drawn, id));
+        zone->controls.Add(probes.back());
+        arp.childLayers.Add(zone);
+    }
+    auto grayed = [&probes] {
+        std::vector<bool> g;
+        for (CountingControl* c : probes) g.push_back(c->IsGrayed());
+        return g;
+    };
+    arp.GrayOutUserArp(true, 125, 130);
+    EXPECT_EQ(arp.selectedChildId, 125);
+    EXPECT_EQ(grayed(), (std::vector<bool>{false, false, true, true, false})) << "above 130, up to 152";
+    arp.GrayOutUserArp(false, 119, 0);
+    EXPECT_EQ(arp.selectedChildId, 119);
+    EXPECT_EQ(grayed(), (std::vector<bool>{false, false, true, true, false})) << "an id outside 120..152 greys nothing";
+}
