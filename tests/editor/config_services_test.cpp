@@ -40,7 +40,8 @@ TEST(LogLine, EachTextIsAppendedAsAStampedLineUpToAZeroCharacter)
         std::string text, file; // file: a regular expression
         const char* echo;
     } cases[] = {{"one\ntwo", stamp + "one\ntwo\n", "Build LOG: \t one\ntwo\n"},
-                 {std::string("abc\0def", 7), stamp + "abc\n", "Build LOG: \t abc\n"}};
+                 {std::string("abc\0def", 7), stamp + "abc\n", "Build LOG: \t abc\n"},
+                 {"", stamp + "\n", "Build LOG: \t \n"}};
     TempDir dir;
     for (const auto& c : cases) {
         std::remove(dir.file("log.txt").c_str());

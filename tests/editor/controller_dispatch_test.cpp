@@ -90,6 +90,20 @@ TEST(ControllerDispatch, EditsLeaveFieldsLayersAndStatusAsTheirCaseSays)
          [&] { return !d.shown("aboutWindow"); }},
         {"cancel", {{kCancelDataRequest, 1}}, [&] { return bool(q.midiManager->sender->cancelRequested); }},
         {"main tab", {{kMainTab, 3}}, [&] { return q.keptLayer("root")->selectedChildId == 3; }},
+        {"the multi settings command shows the performance page and leaves the main tab",
+         {{kMainTab, 3}, {kMultiSettings, 1}},
+         [&] { return q.keptLayer("root")->selectedChildId == 0 && d.value(kMainTab) == 3.0; }},
+        {"a part's settings show the main tab's page again",
+         {{kMainTab, 3}, {kMultiSettings, 1}, {kMultiPartSettings + 2, 1}},
+         [&] { return q.keptLayer("root")->selectedChildId == 3; }},
+        {"a matrix choice shows its band on the modulation page of the selected part",
+         {{kMainTab, 4}, {kQuickTab, 1}, {kMatrixSelector + 1, 1}},
+         [&] {
+             ControlLayer* matrix = q.keptLayer("lfoModMatrix");
+             ControlLayer* panel = matrix ? matrix->childLayers.Get(matrix->selectedChildId) : nullptr;
+             return matrix && matrix->selectedChildId == 1 && panel && panel->selectedChildId == 11;
+         }},
+        {"lights follow outgoing messages", {{kMIDIFilterTrackIncomingMIDI, 0}}, [&] { return !q.trackIncomingMidi; }},
     };
     for (const auto& c : cases) {
         d.plug->takeShorts();

@@ -104,3 +104,16 @@ TEST(AuHostTiming, PositionTempoTimeSignatureAndTransportFollowTheHost)
                               "samplepos=99 "};
     for (int i = 0; i < 4; ++i) EXPECT_NE(blocks[size_t(i)].find(expected[i]), std::string::npos) << blocks[size_t(i)];
 }
+
+TEST(AuHostRender, NotificationsMayRepeatAndARemovalTakesTheFirstOfItsProcedureWhateverItsData)
+{
+    // qor-host adds its procedure with its own data and removes it with none.
+    HostRun r = RunHost(kStereoSetup + "notify\nnotify\nrender 16 0\nunnotify\nrender 16 16\nunnotify\n"
+                                       "render 16 32\nunnotify\nclose\n");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.Starting("unnotify: "), (std::vector<std::string>{"unnotify: 0", "unnotify: 0", "unnotify: 0"}));
+    const std::vector<std::string> renders = r.Starting("render 16 ");
+    ASSERT_EQ(renders.size(), 3u) << r.out;
+    const char* seen[] = {"notify 4,4,8,8 ", "notify 4,8 ", "notify none "};
+    for (int i = 0; i < 3; ++i) EXPECT_NE(renders[size_t(i)].find(seen[i]), std::string::npos) << renders[size_t(i)];
+}

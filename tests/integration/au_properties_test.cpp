@@ -44,6 +44,7 @@ const PropertyRow kSweep[] = {
     {"28 0 0", "info 0 size 16 writable 1 get 0 size 16", "  value 0 \"\""},
     {"36 0 0", "info 0 size 16 writable 1 get 0 size 16", "  value 0 \"\""},
     {"30 1 0", "info -10879 size 8 writable 0 get 0 size 8", "  value \"input\""},
+    {"30 1 1", "info -10879 size 8 writable 0 get 0 size 8", "  value \"aux input\""}, // set by initialize
     {"30 1 2", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},
     {"30 2 0", "info -10879 size 8 writable 0 get 0 size 8", "  value \"output 1\""},
     {"30 2 1", "info -10877 size 0 writable 0 get -10877 size 256", nullptr},

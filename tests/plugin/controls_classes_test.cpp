@@ -202,3 +202,56 @@ TEST(ControlsClasses, PopupMenusClampIndexesAndNumberTheirTitles)
     menu.CheckItemAlone(-1);
     EXPECT_FALSE(menu.IsItemChecked(2) || menu.IsItemChecked(7));
 }
+
+namespace {
+
+// Answers every file prompt with one path and keeps what it was asked.
+class FilePanelGraphics : public OffscreenGraphics {
+public:
+    using OffscreenGraphics::OffscreenGraphics;
+    std::string askedFolder, askedExtensions;
+    EFileAction askedAction = kFileOpen;
+    int prompts = 0;
+    void PromptForFile(KIT_String* file, EFileAction action, KIT_String* dir, char* extensions) override
+    {
+        ++prompts;
+        askedAction = action;
+        askedFolder = dir->Get();
+        askedExtensions = extensions;
+        file->Set("/banks/a.fxb");
+    }
+};
+
+} // namespace
+
+TEST(ControlsClasses, AFileSelectorAsksForAFileTogglesItsValueAndIsDirtyOnceWhenDone)
+{
+    SurfacePlug plug{4};
+    auto* g = new FilePanelGraphics(&plug, 40, 40);
+    plug.AttachGraphics(g);
+    auto* selector = new IFileSelectorControl(&plug, IRECT(0, 0, 10, 10), -1, nullptr, kFileSave, "/banks", "fxb");
+    g->AttachControl(selector);
+    selector->SetClean();
+    const double values[] = {1.0, 0.0};
+    for (double v : values) {
+        selector->OnMouseDown(5, 5, &kLeft);
+        EXPECT_EQ(selector->GetValue(), v);
+        EXPECT_EQ(selector->GetState(), IFileSelectorControl::kFSDone);
+        selector->SetClean();
+        EXPECT_TRUE(selector->IsDirty()) << "once more for the finished selection";
+        EXPECT_FALSE(selector->IsDirty());
+        EXPECT_EQ(selector->GetState(), IFileSelectorControl::kFSNone);
+    }
+    EXPECT_EQ(g->prompts, 2);
+    EXPECT_EQ(g->askedAction, kFileSave);
+    EXPECT_EQ(g->askedFolder + " " + g->askedExtensions, "/banks fxb");
+    KIT_String chosen;
+    selector->GetLastSelectedFileForPlug(&chosen);
+    EXPECT_STREQ(chosen.Get(), "/banks/a.fxb");
+    selector->SetLastSelectedFileFromPlug("/other.fxp");
+    selector->GetLastSelectedFileForPlug(&chosen);
+    EXPECT_STREQ(chosen.Get(), "/other.fxp");
+    selector->GrayOut(true);
+    selector->OnMouseDown(5, 5, &kLeft);
+    EXPECT_EQ(g->prompts, 2) << "a greyed selector asks nothing";
+}

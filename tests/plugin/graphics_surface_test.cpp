@@ -359,3 +359,85 @@ TEST(GraphicsDraw, BitmapsLoadOnceRetryWhenMissingAndReleaseFromTheCache)
     EXPECT_EQ(g.GetControl(0)->GetBlend()->mMethod, kBlendCopy);
     EXPECT_NE(dynamic_cast<IPanelControl*>(g.GetControl(1)), nullptr);
 }
+
+TEST(GraphicsDraw, TheOtherPrimitivesPutTheirPixelsWhereTheirCoordinatesSay)
+{
+    Canvas cv;
+    IGraphics& g = cv.g;
+    g.DrawPoint(&kRed, 2.4f, 3.6f);
+    g.ForcePixel(&kGreen, 39, 39);
+    g.ForcePixel(&kGreen, 40, 0); // off the surface: nothing
+    IRECT frame(5, 5, 15, 10), box(20, 20, 30, 30);
+    g.DrawRect(&kBlue, &frame);
+    g.DrawVerticalLine(&kRed, &box, 0.25f);   // x = 20 + trunc(10 x 0.25)
+    g.DrawHorizontalLine(&kGreen, &box, 0.25f); // y = 30 - trunc(10 x 0.25)
+    g.DrawVerticalLine(&kBlue, &box, 7.0f);   // held to the right edge
+    g.FillTriangle(&kRed, 0, 20, 8, 20, 0, 28);
+    int xs[] = {10, 16, 16, 10}, ys[] = {32, 32, 38, 38};
+    g.FillIConvexPolygon(&kGreen, xs, ys, 4);
+    const struct { int x, y; IColor expect; } pixels[] = {
+        {2, 4, kRed},    {2, 3, kNone},   {39, 39, kGreen}, {5, 5, kBlue},    {15, 10, kBlue},  {15, 5, kBlue},
+        {5, 10, kBlue},  {10, 7, kNone},  {22, 21, kRed},   {21, 21, kNone},  {25, 28, kGreen}, {25, 27, kNone},
+        {30, 25, kBlue}, {1, 21, kRed},   {7, 27, kNone},   {13, 35, kGreen}, {9, 35, kNone}};
+    for (const auto& p : pixels) EXPECT_EQ(g.GetPoint(p.x, p.y), p.expect) << p.x << "," << p.y;
+
+    // A rotated bitmap is centred on the point at its own size; the angle is in radians.
+    auto* bar = new RAST_MemBitmap(10, 4, 4);
+    RAST_FillRect(bar, 0, 0, 10, 4, IColorToPixel(kRed), 1.0f, 0);
+    IBitmap b(bar, 10, 4);
+    const struct { double angle; bool endsShown; } turns[] = {{0.0, true}, {1.5707963267948966, false}};
+    for (const auto& t : turns) {
+        Canvas turned;
+        turned.g.DrawRotatedBitmap(&b, 20, 20, t.angle, 0);
+        EXPECT_EQ(turned.g.GetPoint(20, 20), kRed) << t.angle;
+        EXPECT_EQ(turned.g.GetPoint(16, 20) == kRed, t.endsShown) << t.angle;
+        EXPECT_EQ(turned.g.GetPoint(14, 20), kNone) << t.angle;
+    }
+    delete bar;
+}
+
+TEST(GraphicsSurface, TopLevelControlsAreReachedByParameterAndTheArpeggiatorZonesGreyAboveTheLimit)
+{
+    Surface s;
+    s.plug.GetParam(2)->InitInt("steps", 0, 0, 10);
+    CountingControl* a = s.Add(IRECT(0, 0, 10, 10), 1, 2);
+    CountingControl* b = s.Add(IRECT(10, 0, 20, 10), 2, 2);
+    CountingControl* other = s.Add(IRECT(20, 0, 30, 10), 3, 3);
+    auto* layer = new ControlLayer(9, "layer");
+    s.g->AttachLayer(layer);
+    CountingControl* onLayer = s.Add(IRECT(30, 0, 40, 10), 4, 2, layer);
+    s.g->HideControl(2, true);
+    s.g->GrayOutControl(3, true);
+    EXPECT_TRUE(a->IsHidden() && b->IsHidden() && !other->IsHidden());
+    EXPECT_TRUE(other->IsGrayed() && !a->IsGrayed());
+    EXPECT_FALSE(onLayer->IsHidden()) << "layers are not visited";
+    s.g->ClampControl(2, 2.0, 4.0, false); // plain values of the parameter's range
+    a->SetValue(0.9);
+    a->SetDirty(false);
+    EXPECT_DOUBLE_EQ(a->GetValue(), 0.4);
+    s.g->SetControlFromPlug(2, 0.7); // by position in the list: b, after the background and a
+    s.g->SetControlFromPlug(99, 0.7);
+    EXPECT_DOUBLE_EQ(b->GetValue(), 0.7);
+    EXPECT_DOUBLE_EQ(other->GetValue(), 0.0);
+
+    // Each step zone holds one probe control, which shows the zone's grey state.
+    ControlLayer arp(0, "arp");
+    std::vector<CountingControl*> probes;
+    for (int id : {120, 130, 140, 152, 153}) {
+        auto* zone = new ControlLayer(id, "step");
+        probes.push_back(new CountingControl(&s.plug, IRECT(0, 0, 1, 1), -1, &s.drawn, id));
+        zone->controls.Add(probes.back());
+        arp.childLayers.Add(zone);
+    }
+    auto grayed = [&probes] {
+        std::vector<bool> g;
+        for (CountingControl* c : probes) g.push_back(c->IsGrayed());
+        return g;
+    };
+    arp.GrayOutUserArp(true, 125, 130);
+    EXPECT_EQ(arp.selectedChildId, 125);
+    EXPECT_EQ(grayed(), (std::vector<bool>{false, false, true, true, false})) << "above 130, up to 152";
+    arp.GrayOutUserArp(false, 119, 0);
+    EXPECT_EQ(arp.selectedChildId, 119);
+    EXPECT_EQ(grayed(), (std::vector<bool>{false, false, true, true, false})) << "an id outside 120..152 greys nothing";
+}

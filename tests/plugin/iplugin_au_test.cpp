@@ -293,3 +293,64 @@ TEST(AuViews, TheViewEntriesHandOutTheEditorViewOnlyWhenThereIsOne)
     EXPECT_EQ(factory.uiViewForAudioUnit(nullptr, CGSize{0, 0}), nullptr);
     factory.release();
 }
+
+namespace {
+
+// What the host reports in the time test; zeros are "nothing to report".
+struct HostTime {
+    Float64 beat, tempo, sample, cycleStart, cycleEnd, downBeat;
+    Float32 numerator;
+    UInt32 denominator;
+    Boolean playing, cycling;
+};
+
+OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo)
+{
+    auto* t = static_cast<HostTime*>(user);
+    *beat = t->beat, *tempo = t->tempo;
+    return noErr;
+}
+
+OSStatus MusicalTime(void* user, UInt32* toNextBeat, Float32* numerator, UInt32* denominator, Float64* downBeat)
+{
+    auto* t = static_cast<HostTime*>(user);
+    *toNextBeat = 0, *numerator = t->numerator, *denominator = t->denominator, *downBeat = t->downBeat;
+    return noErr;
+}
+
+OSStatus Transport(void* user, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling,
+                   Float64* cycleStart, Float64* cycleEnd)
+{
+    auto* t = static_cast<HostTime*>(user);
+    *playing = t->playing, *changed = false, *sample = t->sample, *cycling = t->cycling;
+    *cycleStart = t->cycleStart, *cycleEnd = t->cycleEnd;
+    return noErr;
+}
+
+} // namespace
+
+TEST(AuHostTime, ReportedFieldsFillTheTimeAndZerosKeepTheDoublesButNotTheSignatureOrFlags)
+{
+    Instance in;
+    HostTime host{3.5, 97.5, 2000.0, 8.0, 16.0, 12.0, 7.9f, 8, true, true};
+    HostCallbackInfo callbacks{&host, &BeatAndTempo, &MusicalTime, &Transport};
+    ASSERT_EQ(AudioUnitSetProperty(in.unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
+                                   sizeof callbacks),
+              noErr);
+    ITimeInfo t;
+    in.plug->GetTime(&t);
+    EXPECT_EQ(std::vector<double>({t.tempo, t.ppqPos, t.samplePos, t.cycleStart, t.cycleEnd, t.lastBar}),
+              std::vector<double>({97.5, 3.5, 2000.0, 8.0, 16.0, 12.0}));
+    EXPECT_EQ(std::vector<int>({t.numerator, t.denominator, t.transportIsRunning, t.transportLoopEnabled}),
+              std::vector<int>({7, 8, 1, 1}));
+    host = HostTime{0, 0, 0, 0, 0, 0, 0.0f, 0, false, false};
+    in.plug->GetTime(&t);
+    EXPECT_EQ(std::vector<double>({t.tempo, t.ppqPos, t.samplePos, t.cycleStart, t.cycleEnd, t.lastBar}),
+              std::vector<double>({97.5, 3.5, 2000.0, 8.0, 16.0, 12.0}));
+    EXPECT_EQ(std::vector<int>({t.numerator, t.denominator, t.transportIsRunning, t.transportLoopEnabled}),
+              std::vector<int>({0, 0, 0, 0}));
+    int num = -1, den = -1;
+    host.numerator = 5.5f, host.denominator = 16;
+    in.plug->GetTimeSig(&num, &den);
+    EXPECT_EQ(num * 100 + den, 516);
+}

@@ -197,3 +197,37 @@ TEST(PluginBaseState, ValuesAreWrittenAsDoublesInIdOrderReadBoundedAndAShortChun
     stored[2] = 0.01;
     EXPECT_FALSE(q.CompareState(reinterpret_cast<const unsigned char*>(stored), 1));
 }
+
+TEST(PluginBaseChannels, EachLayoutIsLegalWithAnUnsetSideAndBusLabelsStayInIndexOrder)
+{
+    RecordingPlug p;
+    InitLikeQor(p, "1-1 2-2");
+    EXPECT_EQ(std::vector<int>({p.NChannelIO(), p.NInChannels(), p.NOutChannels()}), std::vector<int>({2, 2, 2}));
+    const struct { int in, out; bool legal; } ios[] = {
+        {2, -1, true}, {-1, 1, true}, {-1, -1, true}, {1, 1, true}, {2, 2, true}, {1, 2, false}, {2, 1, false},
+        {-1, 3, false}, {3, -1, false}, {0, 0, false}};
+    for (const auto& io : ios) EXPECT_EQ(p.LegalIO(io.in, io.out), io.legal) << io.in << "-" << io.out;
+    RecordingPlug none;
+    InitLikeQor(none, "");
+    EXPECT_EQ(none.NChannelIO(), 0);
+    EXPECT_FALSE(none.LegalIO(-1, -1) || none.LegalIO(2, 2));
+
+    RecordingPlug labels;
+    InitLikeQor(labels, "");
+    labels.SetInputBusLabel(2, "third");
+    EXPECT_EQ(labels.NInputBusLabels(), 0) << "inputs have two labels at the most";
+    labels.SetOutputBusLabel(5, "six");
+    EXPECT_STREQ(labels.GetOutputBusLabel(0), "six") << "index 5 of an empty list goes to position 0";
+    labels.SetOutputBusLabel(1, "two");
+    labels.SetOutputBusLabel(0, "first");
+    EXPECT_EQ(std::string(labels.GetOutputBusLabel(0)) + "|" + labels.GetOutputBusLabel(1), "first|two");
+    EXPECT_EQ(labels.NOutputBusLabels(), 2) << "a label at a taken index replaces the one there";
+
+    const struct { int version; const char* text; } versions[] = {
+        {0x00010009, "v1.0.9"}, {0x00020100, "v2.1"}, {0x00030000, "v3"}};
+    for (const auto& v : versions) {
+        char text[32];
+        RecordingPlug(kAPIAU, v.version).GetEffectVersionStr(text);
+        EXPECT_STREQ(text, v.text);
+    }
+}

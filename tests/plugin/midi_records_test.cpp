@@ -84,3 +84,36 @@ TEST(ByteChunk, StringLengthsThatDoNotFitAreRejectedAndZeroLengthEmptiesTheText)
         EXPECT_STREQ(s.Get(), row.text);
     }
 }
+
+TEST(MidiQueue, MessagesStandByOffsetAndEqualOffsetsKeepTheirArrival)
+{
+    IMidiQueue q(8);
+    const int offsets[] = {10, 5, 10, 0};
+    for (int i = 0; i < 4; ++i) {
+        IMidiMsg m(offsets[i], 0xB0, uint8_t(i), 0);
+        q.Add(&m);
+    }
+    std::vector<int> order;
+    for (; !q.Empty(); q.Remove()) order.push_back(q.Peek()->mOffset * 10 + q.Peek()->mData1);
+    EXPECT_EQ(order, (std::vector<int>{3, 51, 100, 102})) << "offset then the message's arrival";
+}
+
+TEST(ByteChunk, AStringIsItsLengthAndCharactersAndAReadPastTheEndAnswersMinusOne)
+{
+    ByteChunk c;
+    EXPECT_EQ(c.PutStr("abc"), 7);
+    const uint8_t expected[] = {3, 0, 0, 0, 'a', 'b', 'c'};
+    ASSERT_EQ(c.Size(), 7);
+    EXPECT_EQ(std::vector<uint8_t>(c.GetBytes(), c.GetBytes() + 7), std::vector<uint8_t>(expected, expected + 7));
+    KIT_String s;
+    EXPECT_EQ(c.GetStr(&s, 0), 7);
+    EXPECT_STREQ(s.Get(), "abc");
+    double d = 1.5;
+    c.Put(&d);
+    double back = 0.0;
+    EXPECT_EQ(c.Get(&back, 7), 15);
+    EXPECT_EQ(back, 1.5);
+    back = 9.0;
+    EXPECT_EQ(c.Get(&back, c.Size() - 4), -1);
+    EXPECT_EQ(back, 9.0) << "nothing read";
+}

@@ -270,3 +270,36 @@ TEST(PresetMaking, BlobsValuesByKindAndDeveloperDumps)
         }
     EXPECT_FALSE(p.MakePresetFromBlob("none left", "AAEC", 3));
 }
+
+TEST(PresetMaking, DefaultPresetsFillFreeSlotsInOrderAndTheCurrentOneTakesTheStateNow)
+{
+    RecordingPlug p;
+    InitPlug(p, 4);
+    SetValues(p, {5, 6, 7, 8});
+    p.MakeDefaultPreset(nullptr, 2);
+    ByteChunk fromChunk;
+    p.SerializeState(&fromChunk);
+    ASSERT_TRUE(p.MakePresetFromChunk("chunk", &fromChunk));
+    p.MakeDefaultPreset("more", 5); // one slot is left: it is filled and the rest asked for is not
+    EXPECT_EQ(std::string(p.GetPresetName(0)) + "|" + p.GetPresetName(1) + "|" + p.GetPresetName(2) + "|" +
+                  p.GetPresetName(3),
+              "Empty|Empty|chunk|more");
+    EXPECT_FALSE(p.MakePresetFromChunk("none left", &fromChunk));
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(p.GetPreset(i)->mChunk.IsEqual(fromChunk)) << i;
+
+    RecordingPlug q;
+    InitPlug(q, 3);
+    FillPreset(q, 1, "kept", {1, 1, 1, 1});
+    q.EnsureDefaultPreset();
+    EXPECT_EQ(std::string(q.GetPresetName(0)) + "|" + q.GetPresetName(1) + "|" + q.GetPresetName(2), "Empty|kept|Empty");
+    EXPECT_TRUE(q.GetPreset(0)->mInitialized && q.GetPreset(2)->mInitialized);
+    ASSERT_TRUE(q.RestorePreset(1));
+    SetValues(q, {9, 9, 9, 9});
+    q.ModifyCurrentPreset("");
+    EXPECT_STREQ(q.GetPresetName(1), "kept") << "an empty name keeps the old one";
+    q.ModifyCurrentPreset("changed");
+    EXPECT_STREQ(q.GetPresetName(1), "changed");
+    SetValues(q, {0, 0, 0, 0});
+    ASSERT_TRUE(q.RestorePreset(1));
+    EXPECT_EQ(Values(q), (std::vector<double>{9, 9, 9, 9, 0, 0}));
+}
