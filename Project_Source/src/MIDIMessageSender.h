@@ -187,6 +187,11 @@ public:
     void stopMIDIClockOutput();
     // The 11-byte tap-pattern code of 33 step entries.
     static void GenTapPatternCode(char* code, char* steps);
+    // The performance dump's sustain code, part settings byte and effect routing byte of part
+    // 0..7 from the editor's values, as the performance send writes them; 0 for any other part.
+    int buildSustainValues(int part) const;
+    int calculateMultiSettings1Values(int part) const;
+    int calculateMultiSettings2Values(int part) const;
     // stop true ends the timing-clock loop; false lets the next one run.
     void resetContinuousClock(bool stop);
     // This instance's timing clock: whether its loop may run, and the nanoseconds between two

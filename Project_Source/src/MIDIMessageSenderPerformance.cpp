@@ -26,7 +26,36 @@ constexpr int kRequestSweepPass = 30;
 constexpr int kRequestTimeOutPass = 50;
 constexpr int kLibraryWaits = 200;
 constexpr int kLibraryWaitMs = 25;
+
+// The editor's values as the performance writer reads them.
+PerformanceDump::ValueOf editorValues(const QOR& q)
+{
+    return [&q](int id) {
+        const IParam* p = q.GetParam(id);
+        return p ? p->Value() : 0.0;
+    };
+}
+
+bool isPart(int part)
+{
+    return part >= 0 && part < PerformanceDump::kParts;
+}
 } // namespace
+
+int MIDIMessageSender::buildSustainValues(int part) const
+{
+    return isPart(part) ? PerformanceDump::sustainCodeOf(editorValues(*controller), part) : 0;
+}
+
+int MIDIMessageSender::calculateMultiSettings1Values(int part) const
+{
+    return isPart(part) ? PerformanceDump::partSettingsOf(editorValues(*controller), part) : 0;
+}
+
+int MIDIMessageSender::calculateMultiSettings2Values(int part) const
+{
+    return isPart(part) ? PerformanceDump::effectRoutingOf(editorValues(*controller), part) : 0;
+}
 
 void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool passOn)
 {
@@ -47,10 +76,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         }
     }
 
-    const auto value = [&q](int id) {
-        const IParam* p = q.GetParam(id);
-        return p ? p->Value() : 0.0;
-    };
+    const PerformanceDump::ValueOf value = editorValues(q);
     const IParam* nameParam = q.GetParam(kMultiName);
     const std::string name = nameParam ? nameParam->CopyDisplayText(0) : std::string();
     const uint8_t model = sx::modelByteFor(q.currentModel);

@@ -138,18 +138,12 @@ void writeBlock(const ValueOf& value, int k, uint8_t* block)
         case Kind::Plain:
         case Kind::Channel:
         case Kind::Output: block[at] = dataByte(v(f.id) + f.add); break;
-        case Kind::Sustain: block[at] = uint8_t(sustainCode(v(f.id))); break;
-        case Kind::Settings:
-            block[at] = partSettingsByte(v(kMultiPartPolyphony), v(kMultiPartProgramChange), v(kMultiPartControlChange),
-                                         v(kMultiArpSwitch), v(kMultiPartExpressionPdl), v(kMultiPartEffectsUsed));
-            break;
+        case Kind::Sustain: block[at] = uint8_t(sustainCodeOf(value, k)); break;
+        case Kind::Settings: block[at] = partSettingsOf(value, k); break;
         case Kind::Reverb:
             block[at] = uint8_t(std::clamp(v(kFXMultiReverbEarlyRef), 0, 7) + 8 * std::clamp(v(kFXMultiReverbRoom), 0, 15));
             break;
-        case Kind::Routing:
-            block[at] = effectRoutingByte(v(kFXMultiChorusType), v(kFXMultiPassToFXAudio), v(kFXMultiPanWithFX),
-                                          v(kFXMultiPassToFXConfig));
-            break;
+        case Kind::Routing: block[at] = effectRoutingOf(value, k); break;
         }
     }
 }
@@ -165,7 +159,7 @@ void readBlock(const uint8_t* block, int k, const SetValue& set, const ReadOptio
         case Kind::Output:
             if (!options.outputsLocked) set(f.id + k, b - f.add);
             break;
-        case Kind::Sustain: set(f.id + k, sustainIndex(b)); break;
+        case Kind::Sustain: set(f.id + k, BreakSustainValues(b)); break;
         case Kind::Settings: {
             const std::vector<int> s = sixFields(b);
             set(kMultiPartPolyphony + k, s[5]);
@@ -200,7 +194,7 @@ int sustainCode(int index)
     return index >= 0 && index < int(std::size(kSustainCodes)) ? kSustainCodes[index] : 0;
 }
 
-int sustainIndex(int code)
+int BreakSustainValues(int code)
 {
     const int* end = std::end(kSustainCodes);
     const int* at = std::find(std::begin(kSustainCodes), end, code);
@@ -233,6 +227,25 @@ uint8_t effectRoutingByte(int chorusType, int passToFXAudio, int panWithFX, int 
 {
     return uint8_t(32 + std::clamp(chorusType, 0, 3) + 4 * bit(passToFXAudio) + 16 * bit(panWithFX) +
                    32 * std::clamp(passToFXConfig, 0, 2));
+}
+
+uint8_t partSettingsOf(const ValueOf& value, int part)
+{
+    auto v = [&](int id) { return sx::wholeValue(value(id + part)); };
+    return partSettingsByte(v(kMultiPartPolyphony), v(kMultiPartProgramChange), v(kMultiPartControlChange),
+                            v(kMultiArpSwitch), v(kMultiPartExpressionPdl), v(kMultiPartEffectsUsed));
+}
+
+uint8_t effectRoutingOf(const ValueOf& value, int part)
+{
+    auto v = [&](int id) { return sx::wholeValue(value(id + part)); };
+    return effectRoutingByte(v(kFXMultiChorusType), v(kFXMultiPassToFXAudio), v(kFXMultiPanWithFX),
+                             v(kFXMultiPassToFXConfig));
+}
+
+int sustainCodeOf(const ValueOf& value, int part)
+{
+    return sustainCode(sx::wholeValue(value(kMultiPartSustain + part)));
 }
 
 std::string readName(const uint8_t* dump)

@@ -28,7 +28,7 @@ constexpr size_t kBlockSize = 44;
 // The part's sustain setting: the synthesizer's code of an index 0..13 (0 for any other index),
 // and the index of a code (0 for a code outside the table).
 int sustainCode(int index);
-int sustainIndex(int code);
+int BreakSustainValues(int code);
 
 // The fields of a byte, most significant first, each the remainder divided by the next power of
 // two (then the remainder itself), so a byte outside 0..127 gives fields outside their bits.
@@ -44,6 +44,10 @@ std::vector<int> fiveFields(int byte);
 uint8_t partSettingsByte(int polyphony, int programChange, int controlChange, int arpSwitch, int expression,
                          int effectsUsed);
 uint8_t effectRoutingByte(int chorusType, int passToFXAudio, int panWithFX, int passToFXConfig);
+// The same two bytes and the sustain code of part 0..7, from its parameters.
+uint8_t partSettingsOf(const ValueOf& value, int part);
+uint8_t effectRoutingOf(const ValueOf& value, int part);
+int sustainCodeOf(const ValueOf& value, int part);
 
 // The 16 name bytes as they stand, ending at the first zero byte.
 std::string readName(const uint8_t* dump);

@@ -2,6 +2,7 @@
 // editor's parameters, the locks, what a message that is not one changes, and the bytes the
 // writer makes of values the wire cannot carry. Positions are counted from the F0.
 #include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/MIDIMessageSender.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/PerformanceDump.h"
 #include "Project_Source/src/QORParams.h"
@@ -346,4 +347,51 @@ TEST(PerformanceDumpWrite, ValuesTheWireCannotCarryAreHeldToIt)
                                                    {11, 127}, {12, 0},  {16, 0},   {23, 0}, {24, 0xF7}};
     for (const auto& [pos, byte] : expectedNext) EXPECT_EQ(next[pos], byte) << pos;
     for (uint8_t b : dump) EXPECT_TRUE(b < 0x80 || b == 0xF0 || b == 0xF7);
+}
+
+TEST(PerformanceDumpWrite, TheSendersPartBytesAreTheOnesItsDumpCarries)
+{
+    Editor e;
+    MIDIMessageSender& sender = *e.plug->midiManager->sender;
+    const std::pair<int, double> values[] = {
+        {kMultiPartSustain + 2, 13},      {kMultiPartPolyphony + 2, 2},     {kMultiPartProgramChange + 2, 1},
+        {kMultiPartControlChange + 2, 0}, {kMultiArpSwitch + 2, 0},         {kMultiPartExpressionPdl + 2, 1},
+        {kMultiPartEffectsUsed + 2, 0},   {kMultiPartSustain + 5, 0},       {kFXMultiChorusType + 5, 1},
+        {kFXMultiPassToFXAudio + 5, 1},   {kFXMultiPanWithFX + 5, 1},       {kFXMultiPassToFXConfig + 5, 2},
+        {kMultiPartSustain + 7, 3},       {kMultiArpSwitch + 7, 1},         {kMultiPartPolyphony + 7, 0},
+        {kMultiPartProgramChange + 7, 0}, {kMultiPartControlChange + 7, 1}, {kMultiPartExpressionPdl + 7, 0},
+        {kMultiPartEffectsUsed + 7, 1},   {kFXMultiChorusType + 7, 0},      {kFXMultiPassToFXAudio + 7, 0},
+        {kFXMultiPanWithFX + 7, 0},       {kFXMultiPassToFXConfig + 7, 0},
+    };
+    for (const auto& [id, v] : values) e.set(id, v);
+    const struct {
+        int part, sustain, settings, routing; // -1: a byte this case does not set
+    } cases[] = {{2, 83, 2 + 4 + 16 + 32, -1}, {5, 77, -1, 0x75}, {7, 126, 8 + 64, 0x20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.part);
+        EXPECT_EQ(sender.buildSustainValues(c.part), c.sustain);
+        if (c.settings >= 0) {
+            EXPECT_EQ(sender.calculateMultiSettings1Values(c.part), c.settings);
+        }
+        if (c.routing >= 0) {
+            EXPECT_EQ(sender.calculateMultiSettings2Values(c.part), c.routing);
+        }
+    }
+    // Every part's three bytes are the ones the performance dump carries for it.
+    Bytes dump(381);
+    PerformanceDump::writeDump([&](int id) { return e.value(id); }, 0x20, "", dump.data());
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(sender.buildSustainValues(k), dump[at(k, 4)]) << k;
+        EXPECT_EQ(sender.calculateMultiSettings1Values(k), dump[at(k, 10)]) << k;
+        EXPECT_EQ(sender.calculateMultiSettings2Values(k), dump[at(k, 33)]) << k;
+    }
+    for (int part : {-1, 8}) {
+        EXPECT_EQ(sender.buildSustainValues(part) + sender.calculateMultiSettings1Values(part) +
+                      sender.calculateMultiSettings2Values(part),
+                  0);
+    }
+    // And back: a code outside the table is index 0, as code 77 is.
+    const std::pair<int, int> codes[] = {{83, 13}, {77, 0}, {50, 0}, {126, 3}, {127, 7},
+                                         {4, 8},   {8, 12}, {0, 0},  {200, 0}};
+    for (const auto& [code, index] : codes) EXPECT_EQ(PerformanceDump::BreakSustainValues(code), index) << code;
 }
