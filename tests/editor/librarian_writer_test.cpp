@@ -72,6 +72,31 @@ TEST(BankImage, EmptySlotsAndBrokenMessagesContributeNothing)
     EXPECT_EQ(PatchFileImage::build(bank, true).size(), 49u + 300 + 2 * 301 + 4);
 }
 
+// Each event announces its own message's length (one byte up to 128 bytes, two beyond), whatever
+// the length of the message before it: the whole image equals an independently encoded file.
+TEST(BankImage, EveryEventCarriesItsOwnLengthAsAnIndependentEncoderWritesIt)
+{
+    PatchLibrarian lib;
+    const struct {
+        Kind kind;
+        uint8_t modelByte;
+        int count;
+    } cases[] = {{Kind::Performances, 0x24, 5}, {Kind::Performances, 0x21, 4}, {Kind::Programs, 0x23, 5},
+                 {Kind::Patterns, 0x21, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.kind) * 256 + c.modelByte);
+        // Short banks gain init entries; the pattern inits carry their name (220 bytes, length 219).
+        PatchFile bank = readGenerated(c.kind, c.modelByte, c.count);
+        lib.fillUncompletedBankFiles(&bank);
+        std::vector<Bytes> messages;
+        for (const LibrarianPatch& e : bank.patches)
+            for (const PatchSysexMessage& m : e.messages) messages.push_back(Bytes(m.bytes));
+        ASSERT_EQ(messages.size(), size_t(bank.patches.size() * bank.patches.front().messages.size()));
+        EXPECT_EQ(PatchFileImage::build(bank, true), bankgen::midiFile(messages));
+        EXPECT_EQ(PatchFileImage::build(bank, false), bankgen::rawFile(messages));
+    }
+}
+
 // Each kind goes to its own banks of 128, the last completed with inits. The first performance
 // bank carries no number, the later ones 2, 3 and so on; program banks count from 1.
 TEST(BankSplit, MixedFileSplitsEachKindIntoItsOwnNumberedBanks)
