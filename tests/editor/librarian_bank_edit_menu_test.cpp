@@ -272,6 +272,26 @@ TEST(BankEditMenu, AboutShowsItsWindowAndTheDataFolderOpensInTheBrowser)
     EXPECT_EQ(d.presenter.urls, std::vector<std::string>{"file://" + DataFolder::getDataFolder()});
 }
 
+// Each "Refresh Folders" rescans: a bank file put into the library before each is listed after it.
+TEST(BankEditMenu, RefreshFoldersRescansTheLibraryEachTimeItIsChosen)
+{
+    MenuDesk d;
+    std::filesystem::create_directories(d.dir.file("Patches"));
+    const bankgen::Bytes bank = bankgen::rawFile(bankgen::messagesOf(bankgen::makeBank(bankgen::Kind::Programs, 0x20, 100)));
+    auto listed = [&d](const std::string& name) {
+        std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+        const std::vector<PatchFile*>& files = d.lib().singleFiles;
+        return std::count_if(files.begin(), files.end(), [&](const PatchFile* f) { return f->fileName == name; });
+    };
+    for (const char* name : {"First.syx", "Second.syx"}) {
+        testsupport::writeFile(d.dir.file(std::string("Patches/") + name), bank);
+        ASSERT_EQ(listed(name), 0) << name;
+        choose(d, {11});
+        EXPECT_EQ(listed(name), 1) << name;
+    }
+    EXPECT_EQ(listed("First.syx"), 1);
+}
+
 TEST(BankEditMenu, StoreOnTheSelectedSlotWritesThatEntryAloneIntoTheSameSlot)
 {
     const struct {
