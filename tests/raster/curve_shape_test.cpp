@@ -157,6 +157,26 @@ TEST(LineWeights, CopyShortcutsAndAntiAliasedWeightsGiveTheRulesBytes) {
   Filled bm(10, 10);
   RAST_Line(&bm, 0, 0, 8, 2, grey(255), 1.0f, 0, true);
   for (const auto& k : general) EXPECT_EQ(at(bm, k.x, k.y), grey(k.weight)) << k.x << "," << k.y;
+
+  // Float lines cover whole columns from ceil of the start to floor of the end and share 255
+  // between two rows by the fraction: at y 0.5 it is 127 and 128. Sloped by a quarter from
+  // y 0.375 at column 1 the fraction steps 96, 160, 224, then 32 a row further down; from y 0 it
+  // reaches a whole row exactly at column 4, which then lies wholly in the next row.
+  const struct {
+    float x1, y1, x2, y2;
+    int x, y, weight;
+  } floats[] = {{0.5f, 0.5f, 10.5f, 0.5f, 1, 0, 127},  {0.5f, 0.5f, 10.5f, 0.5f, 1, 1, 128},
+                {0.5f, 0.5f, 10.5f, 0.5f, 0, 0, 0},    {0.5f, 0.5f, 10.5f, 0.5f, 11, 1, 0},
+                {0.5f, 0.25f, 8.5f, 2.25f, 1, 0, 159}, {0.5f, 0.25f, 8.5f, 2.25f, 1, 1, 96},
+                {0.5f, 0.25f, 8.5f, 2.25f, 2, 1, 160}, {0.5f, 0.25f, 8.5f, 2.25f, 3, 0, 31},
+                {0.5f, 0.25f, 8.5f, 2.25f, 4, 1, 223}, {0.5f, 0.25f, 8.5f, 2.25f, 4, 2, 32},
+                {0.0f, 0.0f, 8.0f, 2.0f, 3, 1, 192},   {0.0f, 0.0f, 8.0f, 2.0f, 4, 0, 0},
+                {0.0f, 0.0f, 8.0f, 2.0f, 4, 1, 255},   {0.0f, 0.0f, 8.0f, 2.0f, 4, 2, 0}};
+  for (const auto& k : floats) {
+    Filled f(13, 13);
+    RAST_FLine(&f, k.x1, k.y1, k.x2, k.y2, grey(255), 1.0f, 0, true);
+    EXPECT_EQ(at(f, k.x, k.y), grey(k.weight)) << k.x1 << "," << k.y1 << " at " << k.x << "," << k.y;
+  }
 }
 
 }  // namespace
