@@ -125,6 +125,30 @@ TEST(CurveShape, AntiAliasedTinyOutlineSplitsTheWeightBetweenEdgeAndCentre) {
             (std::vector<uint32_t>{grey(38), grey(38), grey(38), grey(38), grey(100)}));
 }
 
+// Radius 2.6 about (6, 6), added at full weight in 255: a pixel of weight w gains 255 * w / 256.
+// On the axes the ring beyond radius 2 takes (2.6 - 2) * 256 = 153 and the pixel inside it 103;
+// one row off the axis sqrt(2.6^2 - 1) = 2.4 gives 102 outside and 154 inside; two rows off,
+// sqrt(2.6^2 - 4) = 1.66 gives 169 outside, and the inner pixel is drawn twice (154 and 87).
+TEST(CurveShape, AntiAliasedOutlineGivesEachRingPixelItsFractionalWeight) {
+  // clang-format off
+  const std::vector<std::vector<int>> want = {
+      {  0,   0,   0,   0,   0,   0,   0,   0,   0},
+      {  0,   0,   0, 101, 152, 101,   0,   0,   0},
+      {  0,   0, 168, 239, 102, 239, 168,   0,   0},
+      {  0, 101, 153,   0,   0,   0, 153, 101,   0},
+      {  0, 152, 102,   0,   0,   0, 102, 152,   0},
+      {  0, 101, 239,   0,   0,   0, 239, 101,   0},
+      {  0,   0, 168, 153, 102, 153, 168,   0,   0},
+      {  0,   0,   0, 101, 152, 101,   0,   0,   0},
+      {  0,   0,   0,   0,   0,   0,   0,   0,   0}};
+  // clang-format on
+  Filled bm(13, 13);
+  RAST_Circle(&bm, 6, 6, 2.6f, grey(255), 1.0f, 1, true);
+  for (int y = 0; y < 9; y++)
+    for (int x = 0; x < 9; x++) EXPECT_EQ(at(bm, x + 2, y + 2), grey(want[y][x])) << x + 2 << "," << y + 2;
+  EXPECT_EQ(countSet(bm), 28) << "nothing outside the ring";
+}
+
 TEST(LineWeights, CopyShortcutsAndAntiAliasedWeightsGiveTheRulesBytes) {
   const int d = 3, s = 251;  // both odd: the shortcut halves and the half mix differ by one
   const struct {
