@@ -16,11 +16,14 @@ ControlLayer::~ControlLayer()
 void ControlLayer::Hide(bool hide)
 {
     visible.store(!hide, std::memory_order_relaxed);
-    setControlsDirty();
+    // Every control below is marked dirty once: a control's own Hide marks it, and so does a
+    // child layer's; a child left as it is gets its controls marked. Marking the whole tree here
+    // as well marked a control once for every layer above it.
     for (int i = 0, n = controls.GetSize(); i < n; ++i) controls.Get(i)->Hide(hide);
     for (int i = 0, n = childLayers.GetSize(); i < n; ++i) {
         ControlLayer* child = childLayers.Get(i);
         if (hide || child->id == selectedChildId) child->Hide(hide);
+        else child->setControlsDirty();
     }
 }
 

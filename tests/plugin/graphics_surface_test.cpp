@@ -185,6 +185,47 @@ TEST(GraphicsSurface, LayersHitChildrenFirstAndAHiddenLayerNeitherReportsNorDraw
               std::vector<bool>({true, false, false}));
 }
 
+TEST(GraphicsSurface, ShowingOrHidingALayerMarksEveryControlBelowItOnce)
+{
+    // Counts the marks a control is given.
+    struct Marked : CountingControl {
+        using CountingControl::CountingControl;
+        void SetDirty(bool push) override
+        {
+            ++marks;
+            CountingControl::SetDirty(push);
+        }
+        int marks = 0;
+    };
+    Surface s;
+    ControlLayer* root = new ControlLayer(0, "root");
+    ControlLayer* shown = new ControlLayer(0, "shown");
+    ControlLayer* left = new ControlLayer(1, "left");
+    ControlLayer* deep = new ControlLayer(0, "deep");
+    root->childLayers.Add(shown);
+    root->childLayers.Add(left);
+    left->childLayers.Add(deep);
+    s.g->AttachLayer(root);
+    root->selectedChildId = 0;
+    const std::vector<std::pair<const char*, ControlLayer*>> where = {
+        {"own", root}, {"selected child", shown}, {"child left as it is", left}, {"its child", deep}};
+    std::vector<Marked*> controls;
+    for (const auto& w : where) {
+        auto* c = new Marked(&s.plug, IRECT(0, 0, 10, 10), -1, &s.drawn, 1);
+        w.second->controls.Add(c);
+        controls.push_back(c);
+    }
+    for (bool hide : {true, false}) {
+        s.CleanAll();
+        for (Marked* c : controls) c->marks = 0;
+        root->Hide(hide);
+        for (size_t i = 0; i < where.size(); ++i) {
+            EXPECT_EQ(controls[i]->marks, 1) << where[i].first << (hide ? " hiding" : " showing");
+            EXPECT_TRUE(controls[i]->IsDirty()) << where[i].first << (hide ? " hiding" : " showing");
+        }
+    }
+}
+
 TEST(GraphicsSurface, ParameterValuesReachEveryBoundControlWithoutAHook)
 {
     Surface s;
