@@ -182,13 +182,17 @@ void LibrarianViewControl::reloadPane(Pane pane)
 {
     markDirty();
     if (!library) return;
-    std::vector<std::string> names;
+    // A bank coming in reloads the pane once a slot: the names are copied into strings this thread
+    // keeps, whose room is reused, rather than into 128 new ones every time.
+    thread_local std::vector<std::string> names(kCells);
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         const PatchFile* bank = paneBank(pane);
         if (!bank) return;
-        names.resize(kCells);
-        for (size_t i = 0; i < names.size() && i < bank->patches.size(); ++i) names[i] = bank->patches[i].name;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i < bank->patches.size()) names[i] = bank->patches[i].name;
+            else names[i].clear();
+        }
     }
     // After the lock: a text control takes its own lock, and a drawing thread may hold it.
     auto& cells = pane == kUpperPane ? upperCells : lowerCells;
