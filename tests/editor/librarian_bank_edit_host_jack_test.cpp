@@ -1,6 +1,7 @@
 // The bank edit menu of the bundle in the stand-in host, against the synthesizer simulator on the
 // private JACK server: a whole bank requested into the upper pane, saved over its file and as a
-// new Standard MIDI File, and one selected entry stored into the simulator's bank B.
+// new Standard MIDI File.
+#include "bank_edit_host_support.h"
 #include "host_sim_support.h"
 #include "support/bankgen.h"
 #include "support/tempdir.h"
@@ -17,43 +18,9 @@
 #include <thread>
 
 using hostscript::printed;
-
-namespace
-{
-
-// The SysEx messages of a raw file, each from F0 to F7.
-std::vector<bankgen::Bytes> messagesOfRaw(const bankgen::Bytes& file)
-{
-    std::vector<bankgen::Bytes> out;
-    for (size_t at = 0; at < file.size(); ++at) {
-        if (file[at] != 0xF0) continue;
-        size_t end = at;
-        while (end < file.size() && file[end] != 0xF7) ++end;
-        if (end == file.size()) break;
-        out.emplace_back(file.begin() + long(at), file.begin() + long(end) + 1);
-        at = end;
-    }
-    return out;
-}
-
-// Bytes 10 on: the name and the program, whatever the slot and type bytes say.
-bankgen::Bytes body(const bankgen::Bytes& m)
-{
-    return m.size() > 10 ? bankgen::Bytes(m.begin() + 10, m.end()) : bankgen::Bytes();
-}
-
-// The status lines the host prints, polled until text shows or the wait is over.
-bool statusShows(FILE* host, const std::string& out, const std::string& text, size_t& asked, int seconds)
-{
-    for (int i = 0; i < seconds * 5; ++i) {
-        hostscript::send(host, "tick\ntexts\n");
-        if (printed(out, "texts: ", ++asked).find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return false;
-}
-
-} // namespace
+using bankedithost::body;
+using bankedithost::messagesOfRaw;
+using bankedithost::statusShows;
 
 TEST(BankEditHostJack, ABankRequestedIntoTheUpperPaneIsSavedOverItsFileAndAsANewMidiFile)
 {
