@@ -17,10 +17,10 @@
 #include <filesystem>
 #include <thread>
 
-using hostscript::printed;
 using bankedithost::body;
 using bankedithost::messagesOfRaw;
 using bankedithost::statusShows;
+using hostscript::printed;
 
 TEST(BankEditHostJack, ABankRequestedIntoTheUpperPaneIsSavedOverItsFileAndAsANewMidiFile)
 {
