@@ -341,7 +341,8 @@ void BankEditPopupMenu::saveOverwrite()
         name = bank->fileName;
         path = bankFolder(*plug, *bank) + "/" + name;
     }
-    library->saveEditedPatch(path, name);
+    // The upper bank is the only one edits reach: saved, nothing is left unsaved.
+    if (library->saveEditedPatch(path, name)) plug->SetLibrarianStatusSaved();
 }
 
 void BankEditPopupMenu::saveAs(bool midi)
@@ -357,8 +358,11 @@ void BankEditPopupMenu::saveAs(bool midi)
                     (midi ? ".mid" : ".qor");
         folder = bank->folderNames.empty() ? plug->getPatchesFolderStr() : bankFolder(*plug, *bank);
     }
-    // The new file is offered at once: the library is read again.
-    if (library->savePatchAs(suggested.c_str(), folder, midi)) plug->rescanLibrary();
+    // The new file is offered at once: the library is read again, and holds no edit that its
+    // files lack.
+    if (!library->savePatchAs(suggested.c_str(), folder, midi)) return;
+    plug->rescanLibrary();
+    plug->SetLibrarianStatusSaved();
 }
 
 void BankEditPopupMenu::import(bool midi)

@@ -102,6 +102,9 @@ public:
     // After data has arrived in library slots (received true): the request buffers disarmed, the
     // bank marked edited, the save and discard choices shown with the kind's received text.
     void SetLibrarianStatusUnsaved(bool received);
+    // Once the library holds no edit that its files lack (saved or discarded): the bank marked
+    // unedited, and on the librarian page the upper bank menu and the keep choice back.
+    void SetLibrarianStatusSaved();
     // The status line's text; any thread.
     void showStatus(const char* text);
     // The librarian's slot grid is repainted at the next redraw tick; any thread.

@@ -287,17 +287,7 @@ void discardBankData(QOR& q, int value)
 {
     if (value != 1 || !q.patchLibrarian) return;
     q.DisplayProcessingIndicator(true);
-    // The bank-edit layers as before the first edit; on another page the page switch sets them.
-    if (librarianPageShown(q)) {
-        hideLayer(q, "discardChangesLayerRight", true);
-        hideLayer(q, "keepBankOpenLayer", false);
-        hideLayer(q,
-                  q.performanceMode ? "LeftPerformancePopupMenu"
-                  : q.patternMode   ? "LeftPatternPopupMenu"
-                                    : "UPPERPOPUPMENU",
-                  false);
-    }
-    showValue(q, kBankEditUnsaved, 0.0);
+    q.SetLibrarianStatusSaved();
     // The rescan reads every bank from disk again, and the panes come back to the banks they
     // showed.
     const auto upper = shownBank(q, 0);

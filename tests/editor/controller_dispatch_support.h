@@ -40,6 +40,16 @@ public:
         shorts.push_back(text);
         return true;
     }
+    // Every id that reaches the dispatch, in order, the dispatch's own calls included.
+    void OnParamChange(int idx) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mLock);
+            dispatched.push_back(idx);
+        }
+        QOR::OnParamChange(idx);
+    }
+    std::vector<int> dispatched;
     std::vector<std::string> takeShorts()
     {
         std::lock_guard<std::mutex> lock(mLock);

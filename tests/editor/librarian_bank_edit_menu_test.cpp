@@ -374,6 +374,39 @@ TEST(BankEditMenu, OverwriteWritesTheUpperBankToItsFileInItsFolder)
     EXPECT_EQ(written, bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
 }
 
+TEST(BankEditMenu, RefreshFoldersTwiceRescansTwiceThroughTheDispatch)
+{
+    MenuDesk d;
+    mkdir(patches(d).c_str(), 0755);
+    const bankgen::Bytes file = bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1));
+    for (const char* name : {"First.syx", "Second.syx"}) {
+        testsupport::writeFile(patches(d) + "/" + name, file);
+        choose(d, {11});
+        EXPECT_TRUE(listed(d, name)) << "rescanned";
+    }
+    const std::vector<int> ids = d.plug->dispatched;
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), int(kRefreshFolders)), 2);
+}
+
+TEST(BankEditMenu, ASaveLeavesNothingUnsavedAndGivesBackTheUpperFolderMenu)
+{
+    for (const std::vector<int>& path : {std::vector<int>{7}, std::vector<int>{8, 1}}) {
+        MenuDesk d;
+        mkdir(patches(d).c_str(), 0755);
+        upperProgramBank(d);
+        d.plug->GetParam(kMainTab)->Set(1.0);
+        TabSwitchFunctions::mainTabSwitch(d.plug.get(), kMainTab, 1, 0, 0);
+        d.plug->SetLibrarianStatusUnsaved(true);
+        ASSERT_FALSE(d.shown("UPPERPOPUPMENU"));
+        d.presenter.panelAnswers = {patches(d) + "/Copy.qor"};
+        choose(d, path);
+        EXPECT_EQ(d.value(kBankEditUnsaved), 0.0) << path.size();
+        EXPECT_TRUE(d.shown("UPPERPOPUPMENU")) << path.size();
+        EXPECT_TRUE(d.shown("keepBankOpenLayer")) << path.size();
+        EXPECT_FALSE(d.shown("discardChangesLayerRight")) << path.size();
+    }
+}
+
 TEST(BankEditMenu, SaveAsProposesTheNameInTheBanksFolderAndOffersTheNewFileAtOnce)
 {
     const struct {

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +92,15 @@ template <class Done> bool within(int seconds, Done&& done)
     return done();
 }
 
+// The files below folder with their sizes.
+std::map<std::string, uintmax_t> listing(const std::string& folder)
+{
+    std::map<std::string, uintmax_t> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        out[e.path().string()] = e.is_regular_file() ? e.file_size() : 0;
+    return out;
+}
+
 } // namespace
 
 TEST(BankStoreHostJack, StoresRoundTripSaveAsAndImportReachTheSynthesizerAndTheLibraryFiles)
@@ -102,11 +112,11 @@ TEST(BankStoreHostJack, StoresRoundTripSaveAsAndImportReachTheSynthesizerAndTheL
     // The simulator's banks A to C; library banks of the synthesizer's banks D to G ("D5", "E17").
     const std::vector<Bytes> all = bankgen::synthBanks(bankgen::Kind::Programs, 7);
     auto bank = [&all](int b) { return std::vector<Bytes>(all.begin() + b * 128, all.begin() + b * 128 + 128); };
-    const std::vector<Bytes> up = bank(3), low = bank(4), round = bank(5), fresh = bank(6);
+    const std::vector<Bytes> up = bank(3), low = bank(4), another = bank(5), fresh = bank(6);
     testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(std::vector<Bytes>(all.begin(), all.begin() + 384)));
     testsupport::writeFile(root + "/Up.syx", bankgen::rawFile(up));
     testsupport::writeFile(root + "/Low.syx", bankgen::rawFile(low));
-    testsupport::writeFile(root + "/Round.syx", bankgen::rawFile(round));
+    testsupport::writeFile(root + "/Round.syx", bankgen::rawFile(another));
     testsupport::writeFile(elsewhere + "/Fresh.syx", bankgen::rawFile(fresh));
 
     synthsim::SimProcess sim;
@@ -120,7 +130,8 @@ TEST(BankStoreHostJack, StoresRoundTripSaveAsAndImportReachTheSynthesizerAndTheL
     ASSERT_NE(menus.host, nullptr);
     auto send = [&menus](const std::string& lines) { hostscript::send(menus.host, lines); };
     size_t asked = 0;
-    send("open\neditor-open\nsetparam 5118 1\ntick 2\n");
+    // The shortest pause between the stored slots.
+    send("open\neditor-open\nsetparam 5118 1\nsetparam 5078 0\ntick 2\n");
 
     // Import of a raw bank file: a copy of it in the library root, in both folder menus at once.
     send("panel-next " + elsewhere + "/Fresh.syx\n");
@@ -154,6 +165,64 @@ TEST(BankStoreHostJack, StoresRoundTripSaveAsAndImportReachTheSynthesizerAndTheL
         }
     }
     ASSERT_TRUE(statusShows(menus.host, menus.out, "Data write completed!", asked, 10));
+
+    // All of the upper bank, as edited, to bank C: every slot retyped to its own slot of bank C.
+    std::vector<Bytes> edited = up;
+    edited[5] = low[17];
+    std::vector<Bytes> bankC;
+    menus.edit("2.4");
+    EXPECT_TRUE(within(150, [&] {
+        bankC = simjack::memoryFile(sim, memory, "programs-C.syx");
+        return bankC.size() == 128 && body(bankC[127]) == body(edited[127]);
+    }));
+    ASSERT_EQ(bankC.size(), 128u);
+    for (size_t s = 0; s < 128; ++s) {
+        ASSERT_GT(bankC[s].size(), 10u);
+        EXPECT_EQ(Bytes(bankC[s].begin() + 7, bankC[s].begin() + 10), (Bytes{0x02, 0x07, uint8_t(s)})) << s;
+        EXPECT_EQ(body(bankC[s]), body(edited[s])) << s;
+    }
+    ASSERT_TRUE(statusShows(menus.host, menus.out, "Data write completed!", asked, 10));
+
+    // Saved, the edited bank lets the upper folder menu choose again. Bank C requested back into
+    // another bank and saved over its file: the same bodies.
+    menus.edit("7");
+    EXPECT_TRUE(within(5, [&] {
+        const std::vector<Bytes> file = messagesOfRaw(testsupport::readFile(root + "/Up.syx"));
+        return file.size() == 128 && body(file[5]) == body(low[17]) && body(file[6]) == body(up[6]);
+    }));
+    menus.choose(true, "Round.syx");
+    menus.edit("0.6");
+    ASSERT_TRUE(statusShows(menus.host, menus.out, "Data request completed!", asked, 60));
+    menus.edit("7");
+    std::vector<Bytes> saved;
+    EXPECT_TRUE(within(5, [&] {
+        saved = messagesOfRaw(testsupport::readFile(root + "/Round.syx"));
+        return saved.size() == 128 && body(saved[0]) == body(edited[0]);
+    }));
+    ASSERT_EQ(saved.size(), 128u);
+    for (size_t s = 0; s < 128; ++s) EXPECT_EQ(body(saved[s]), body(edited[s])) << s;
+
+    // Save As a raw bank file: the bank's messages as saved over its file, offered at once by the
+    // upper folder menu and, with the header on the library, the bank-name menu. Cancelled:
+    // nothing written.
+    send("panel-next " + root + "/Copy.qor\n");
+    menus.edit("8.1");
+    Bytes copy;
+    EXPECT_TRUE(within(5, [&] { return (copy = testsupport::readFile(root + "/Copy.qor")).size() >= 128 * 297; }));
+    EXPECT_EQ(messagesOfRaw(copy), saved);
+    EXPECT_EQ(copy, testsupport::readFile(root + "/Round.syx"));
+    EXPECT_GE(menus.indexOf(menus.upperFolder("dismiss"), "Copy.qor"), 0);
+    send("setparam 5096 1\ntick\n");
+    EXPECT_GE(menus.indexOf(menus.bankName("dismiss"), "Copy.qor"), 0);
+    send("setparam 5096 0\ntick\n");
+    const auto before = listing(root);
+    send("panel-next cancel\n");
+    menus.edit("8.1");
+    send("panel-next cancel\n");
+    menus.edit("8.0");
+    send("texts\n");
+    hostscript::printed(menus.out, "texts: ", ++asked);
+    EXPECT_EQ(listing(root), before);
 
     send("editor-close\nclose\n");
     EXPECT_EQ(pclose(menus.host), 0);
