@@ -37,8 +37,15 @@ bool BankNamePopupMenu::refreshPatchNames(PatchLibrarian* lib, QOR* qor, int ind
 
 void BankNamePopupMenu::OnMouseDown(int, int, IMouseMod*)
 {
-    if (!chooseBank() || !plug) return;
+    if (!plug) return;
     QOR& q = *plug;
+    // Choosing another upper bank would drop the pane's unsaved edits, as upper Previous/Next would.
+    const IParam* unsaved = q.GetParam(kBankEditUnsaved);
+    if (unsaved && unsaved->Value() == 1.0) {
+        q.showStatus("Save bank or Discard changes!");
+        return;
+    }
+    if (!chooseBank()) return;
     if (mPerformances) {
         // The performance number takes the bank file's index.
         if (IGraphics* g = GetGUI()) g->SetParameterFromPlug(kMultiPatch, double(selectedIndex), false);

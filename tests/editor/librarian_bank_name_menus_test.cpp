@@ -132,3 +132,23 @@ TEST(BankNameMenus, WithoutACurrentSlotNothingIsSent)
     EXPECT_EQ(d.lib().upperSlot, 9);
     EXPECT_EQ(d.lib().upperFileIndex, 2);
 }
+
+TEST(BankNameMenus, WhileTheUpperBankHasUnsavedEditsNoOtherBankIsChosen)
+{
+    for (bool performances : {true, false}) {
+        MenuDesk d;
+        sixBanks(d, performances);
+        d.plug->GetParam(kMainTab)->Set(1.0);
+        BankNamePopupMenu& menu = menuOf(d, performances);
+        menu.refreshPatchNames(nullptr, nullptr, 0, "", "");
+        d.plug->SetLibrarianStatusUnsaved(true);
+        const std::string edited = upperCell(d, 0);
+        d.answer({0, 4});
+        menu.OnMouseDown(0, 0, nullptr);
+        EXPECT_TRUE(d.takeJobs().empty()) << performances;
+        EXPECT_EQ(d.lib().upperFileIndex, 0) << performances;
+        EXPECT_EQ(d.value(kPatchSelectionListUpper), 0.0) << performances;
+        EXPECT_EQ(upperCell(d, 0), edited) << performances;
+        EXPECT_EQ(d.status1(), "Save bank or Discard changes!") << performances;
+    }
+}

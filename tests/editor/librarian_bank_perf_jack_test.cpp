@@ -341,6 +341,8 @@ TEST_F(BankPerfJack, TheSixthPerformanceBankFileSendsItsEntry5)
     simjack::edit(q, kDatatype, 1);
     simjack::edit(q, kControlLibrary, 1);
     q.GetParam(kMainTab)->Set(1.0);
+    // The bank fetched by the first case is left unsaved: the user discards it first.
+    simjack::edit(q, kDiscardBankData, 1);
     ASSERT_TRUE(q.libraryControlMode);
     ASSERT_EQ(r.multiFileIndex("Perf5.syx"), 5);
     r.sysexIn();
