@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,9 @@ TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
         const std::vector<std::string> texts = status.texts();
         ASSERT_FALSE(texts.empty());
         EXPECT_EQ(texts.back(), "Plug-in is ready to go!");
-        const auto at = [&texts](const std::string& t) { return std::find(texts.begin(), texts.end(), t) - texts.begin(); };
+        const auto at = [&texts](const std::string& t) {
+            return std::find(texts.begin(), texts.end(), t) - texts.begin();
+        };
         EXPECT_LT(at("Default MIDI input set."), at("Default MIDI output set."));
         EXPECT_LT(at("Default MIDI output set."), at("Connecting to Hardware"));
         EXPECT_EQ(q.deviceId, 15);

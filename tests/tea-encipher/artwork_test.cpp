@@ -410,10 +410,11 @@ TEST(Artwork, SectionsLandOnTheBackgroundUpTheirLayersAndTakingTurnsDropsTheirTi
 TEST(Artwork, AOneLineSectionShowsItsTitleAndTheCategoryStripIsAClosedBar)
 {
     testsupport::TempDir dir;
-    writeFile(dir.file("sections.tsv"),
-              "page\tpatchLibrarian\troot\tMANAGER_BG_ID2\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t1\t-\n"
-              "section\tbankEditMenu\tpatchLibrarian\t-\t824\t187\t77\t19\tEdit bank\t-\t-\t-\t-\t-\t-\n"
-              "strip\tcategoryLimit\t-\tBG_ID_CATEGORY_FILTER\t800\t461\t250\t19\t-\t-\t-\t-\t-\t-\talt,overlay,pages=1\n");
+    writeFile(
+        dir.file("sections.tsv"),
+        "page\tpatchLibrarian\troot\tMANAGER_BG_ID2\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t1\t-\n"
+        "section\tbankEditMenu\tpatchLibrarian\t-\t824\t187\t77\t19\tEdit bank\t-\t-\t-\t-\t-\t-\n"
+        "strip\tcategoryLimit\t-\tBG_ID_CATEGORY_FILTER\t800\t461\t250\t19\t-\t-\t-\t-\t-\t-\talt,overlay,pages=1\n");
     const artwork::Inputs in = artwork::readInputs(dir.path, nullptr);
     std::string fault;
     artwork::Picture page = artwork::draw(rowOf(102), in, &fault);
