@@ -13,8 +13,11 @@ start)
   log="${pidfile%.pid}.log"
   # A server of the same name that died moments ago can leave its shared memory behind for a
   # short while: try a few times.
+  # Synchronous: each cycle waits for every client. Without it a client that the loaded machine
+  # holds up past its cycle misses that cycle's MIDI, and a dump sent then is lost, doubled or
+  # reordered; a MIDI cable does not do that.
   for attempt in 1 2 3; do
-    jackd --no-realtime --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
+    jackd --no-realtime --sync --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
     echo $! >"$pidfile"
     i=0
     while [ $i -lt 100 ]; do

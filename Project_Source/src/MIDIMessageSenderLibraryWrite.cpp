@@ -30,6 +30,7 @@ constexpr int kFollowUpDelayMs = 200;
 // The bank write.
 constexpr int kBankSlots = 128;
 constexpr int kNotesOffSettleMs = 50;
+constexpr int kSendAttempts = 3;
 constexpr size_t kShortestStored = 10; // the write sets bytes 7 to 9
 constexpr size_t kNameAt = 10;
 constexpr size_t kNameEnd = 26;
@@ -195,7 +196,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     const int model = q.currentModel;
     const int period = q.getTimerValue();
 
-    bool stopped = false;
+    bool stopped = false, failed = false;
     // The synthesizer's slots end at 127 whatever the count.
     const int count = std::min(storeCount, kBankSlots - std::max(storeTargetSlot, 0));
     for (int s = 0; s < count && !stopped; ++s) {
@@ -226,13 +227,30 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
                 q.log("LIBRARY WRITE: slot " + std::to_string(s) + " message " + std::to_string(m + 1) + " not sent, " + why);
                 continue;
             }
-            sendStored(b);
+            // Nothing answers a stored message: a send the port refused is the only sign of a
+            // slot left unwritten, so it is tried again and, failing, ends the write as failed.
+            bool sent = sendStored(b);
+            for (int attempt = 1; !sent && attempt < kSendAttempts && !cancelRequested; ++attempt) {
+                if (!pause(period)) {
+                    stopped = true;
+                    break;
+                }
+                sent = sendStored(b);
+            }
+            if (stopped) break;
+            if (!sent && !cancelRequested) {
+                q.log("LIBRARY WRITE: slot " + std::to_string(slot) + " message " + std::to_string(m + 1) +
+                      " refused by the MIDI output; the write stops");
+                failed = true;
+                break;
+            }
             if (cancelRequested) break;
             if (!pause(period)) {
                 stopped = true;
                 break;
             }
         }
+        if (failed) break;
         q.showStatus(("Writing " + std::to_string(int(s / 1.28)) + "%, please wait..").c_str());
         q.showStatus2(("Processed " + std::to_string(s) + "/127").c_str());
         if (cancelRequested) break;
@@ -240,7 +258,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     q.DisplayProcessingIndicator(false);
     setLibrarySlot(0);
     if (stopped) return;
-    q.showStatus(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
+    q.showStatus(cancelRequested ? "Data write CANCELLED!" : failed ? "Data write FAILED!" : "Data write completed!");
 }
 
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part)

@@ -40,7 +40,15 @@ void QOR::patchTypeChanged(int kind, int list, bool rescan)
         librarianView->patchSelectionUpperChanged();
         librarianView->patchSelectionLowerChanged();
     }
-    if (list >= kBankListPrograms && list <= kBankListSearchResults) resetBankLists(list);
+    if (list < kBankListPrograms || list > kBankListSearchResults) {
+        if (rescan) rebuildMenusAfterRescan();
+        return;
+    }
+    // A rescan renews the program banks whatever the view: the lists that the view's own reset
+    // leaves (the upper list beside the category banks, the parts' lists beside the
+    // performances) would go on naming the banks of before.
+    if (rescan && list != kBankListPrograms && list != kBankListPatterns) resetBankLists(kBankListPrograms);
+    resetBankLists(list);
     if (rescan) rebuildMenusAfterRescan();
 }
 

@@ -504,13 +504,15 @@ Next deviceOutSelection(QOR& q, Change& c)
     }
     if (c.intValue > 0) {
         q.midiIOSet = true;
-        q.sendSysExInitialization();
         q.uiSettingsLines[3] = name;
     } else {
         if (q.midiManager) q.midiManager->sender->resetContinuousClock(true);
         q.midiIOSet = false;
     }
     if (q.writeUISettings()) q.showStatus("Default MIDI output set.");
+    // The enquiry goes last: a synthesizer that answers at once must not have its "ready" line
+    // covered by the line above.
+    if (c.intValue > 0) q.sendSysExInitialization();
     return Next::Tail;
 }
 

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,25 @@ struct Editor {
     }
     testsupport::TempDir dir;
     std::unique_ptr<QOR> plug;
+};
+
+// A text display that keeps every text it is given, whatever thread gives it.
+struct TextRecorder : ITextControl {
+    TextRecorder(IPluginBase* plug, IText* font) : ITextControl(plug, IRECT(), font) {}
+    void SetDirty(bool) override
+    {
+        KIT_String s("", 0, 256);
+        GetTextCopy(&s);
+        std::lock_guard<std::mutex> hold(mShownLock);
+        mShown.push_back(s.Get());
+    }
+    std::vector<std::string> texts()
+    {
+        std::lock_guard<std::mutex> hold(mShownLock);
+        return mShown;
+    }
+    std::mutex mShownLock;
+    std::vector<std::string> mShown;
 };
 
 } // namespace editortest

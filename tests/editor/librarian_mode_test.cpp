@@ -367,6 +367,37 @@ TEST_F(Mode, ARescanShowsAFileAddedOnDiskInTheGridAndInTheUpperProgramMenu)
     EXPECT_EQ(lib->upperFileIndex, 0);
 }
 
+// The lists of the mode alone leave the program lists the rescan changed under them.
+TEST_F(Mode, ARescanOutsideTheProgramBanksRenewsTheProgramListsToo)
+{
+    bankgen::writeFile(dir.file("Patches/A new.syx"), namedPrograms("Ay", 9));
+    const struct {
+        const char* name;
+        bool categories, performances;
+    } views[] = {{"category view", true, false}, {"performance mode", false, true}};
+    for (const auto& v : views) {
+        SCOPED_TRACE(v.name);
+        q->categoryListShown = v.categories;
+        q->performanceMode = v.performances;
+        markLists();
+        q->rescanLibrary();
+        const std::vector<std::string> programs = fileNames(lib->singleFiles);
+        ASSERT_EQ(programs.size(), 3u);
+        const std::vector<std::string> lower = fileNames(v.performances ? lib->multiFiles : lib->categoryFiles);
+        ASSERT_FALSE(lower.empty());
+        EXPECT_EQ(textsOf(q->GetParam(kPatchSelectionListUpper)), v.performances ? lower : programs);
+        EXPECT_EQ(textsOf(q->GetParam(kPatchSelectionListLower)), lower);
+        for (int p = 0; p < 8; ++p) {
+            EXPECT_EQ(textsOf(q->GetParam(kCurrentOpenPatchBankL + p)), programs) << p;
+            EXPECT_EQ(textsOf(q->GetParam(kCurrentOpenPatchBankR + p)), v.performances ? programs : lower) << p;
+        }
+        for (int id : allBankLists()) EXPECT_EQ(q->GetParam(id)->Value(), 0.0) << id;
+        if (v.categories) {
+            EXPECT_EQ(upperCell(0), "Ay 000") << "the upper pane shows the new first bank";
+        }
+    }
+}
+
 TEST_F(Mode, OnlyZeroOneAndTwoReloadTheGridAsDoesTheSelectionReset)
 {
     q->patchTypeChanged(0, QOR::kBankListPrograms, false);

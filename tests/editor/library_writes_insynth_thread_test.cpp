@@ -162,6 +162,40 @@ TEST(BankWrite, ACancelEndsWithTheSlotReachedAndAnEmptyEntryEndsTheWrite)
     }
 }
 
+TEST(BankWrite, ASlotTheOutputRefusesIsTriedAgainAndNeverReportedWritten)
+{
+    const struct {
+        const char* name;
+        int refusals; // of slot 5's message
+        size_t written;
+        std::string end;
+    } cases[] = {
+        {"refused once", 1, 128, "Data write completed!"},
+        {"refused twice", 2, 128, "Data write completed!"},
+        {"refused for good", 1000, 5, "Data write FAILED!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Library b;
+        const auto entries = entriesOf(bankgen::synthBanks(bankgen::Kind::Programs, 1), 1);
+        b.fill(kPatchFilePrograms, entries);
+        const auto before = b.synthFile("programs-C.syx");
+        int refused = 0;
+        b.plug->refuseSend = [&](const Bytes& m) { return m.size() > 9 && m[9] == 5 && refused++ < c.refusals; };
+        EXPECT_EQ(b.write(2).size(), c.written);
+        EXPECT_EQ(b.status(), c.end);
+        const auto after = b.synthFile("programs-C.syx");
+        ASSERT_EQ(after.size(), 128u);
+        for (size_t s = 0; s < 128; ++s)
+            EXPECT_EQ(tail(after[s], 10), s < c.written ? tail(entries[s][0], 10) : tail(before[s], 10)) << s;
+        if (c.written < 128) {
+            EXPECT_EQ(refused, 3) << "three attempts";
+            EXPECT_EQ(b.lastTexts.second, "Processed 4/127") << "the slot reached is the last one written";
+            EXPECT_NE(b.logText().find("LIBRARY WRITE: slot 5 message 1 refused by the MIDI output"), std::string::npos);
+        }
+    }
+}
+
 TEST(BankWrite, PerformancesAndPatternsTakeTheirSlotForms)
 {
     // Model 21: each performance with its follow-up; a short follow-up and a missing one become the default.

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <mutex>
 
+using editortest::TextRecorder;
+
 using namespace qorid;
 using Bytes = std::vector<uint8_t>;
 
@@ -19,25 +21,6 @@ namespace
 {
 
 Bytes tail(const Bytes& b, size_t from) { return Bytes(b.begin() + long(from), b.end()); }
-
-// A text display that keeps every text it is given, whatever thread gives it.
-struct TextRecorder : ITextControl {
-    TextRecorder(IPluginBase* plug, IText* font) : ITextControl(plug, IRECT(), font) {}
-    void SetDirty(bool) override
-    {
-        KIT_String s("", 0, 256);
-        GetTextCopy(&s);
-        std::lock_guard<std::mutex> hold(mShownLock);
-        mShown.push_back(s.Get());
-    }
-    std::vector<std::string> texts()
-    {
-        std::lock_guard<std::mutex> hold(mShownLock);
-        return mShown;
-    }
-    std::mutex mShownLock;
-    std::vector<std::string> mShown;
-};
 
 struct Rig {
     // The upper pane shows a program bank of count entries.

@@ -57,7 +57,8 @@ qor_editor_tests_need(NEEDS QORBundle LINK synth_sim_core TESTS
 qor_editor_tests_need(SIM NEEDS QORBundle LINK synth_sim_core TESTS
   editor_worker_clock_jack_test editor_program_jack_test editor_program_randomizer_jack_test
   editor_performance_jack_test editor_library_requests_jack_test editor_program_change_jack_test
-  editor_library_writes_jack_test editor_librarian_menus_jack_test editor_librarian_bank_perf_jack_test)
+  editor_library_writes_jack_test editor_librarian_menus_jack_test editor_librarian_bank_perf_jack_test
+  editor_port_choice_jack_test)
 # ... and over JACK with the bundle in qor-host.
 qor_editor_tests_need(SIM NEEDS QORBundle qor-host LINK synth_sim_core TESTS
   editor_controller_edits_jack_test editor_controller_recall_jack_test editor_librarian_grid_host_jack_test

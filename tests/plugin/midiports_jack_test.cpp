@@ -151,6 +151,28 @@ TEST_F(MidiPortsOnJack, SendsArriveByteExactAndAMessageTooLargeForJackIsRefused)
                                                     sysexFramed, sysexFramed, {0xF0, 0x42, 0x30, 0x01, 0x02, 0xF7}, {0xFA}, largest}));
 }
 
+// A bank store sends one dump after another with nothing coming back: a dump that a loaded
+// machine loses on the way is a slot of the synthesizer silently not written. A receiver that
+// is still busy when the server's next cycle begins must get the dumps late, never lose them.
+TEST_F(MidiPortsOnJack, AReceiverSlowerThanTheServersCycleLosesNoDump)
+{
+    ASSERT_GE(OpenOut(plug, synth), 1);
+    synth.HoldEachMessage(15); // about three cycles of the test server
+    std::vector<Bytes> sent;
+    for (unsigned i = 0; i < 24; ++i) {
+        sent.push_back(PatternSysEx(297, i));
+        sent.back()[9] = (unsigned char)i;
+        ASSERT_TRUE(plug.SendMidiSysex2(sent.back())) << i;
+        Pause(i % 3 ? 2 : 20);
+    }
+    synth.WaitForCount(sent.size(), 5000);
+    Pause(50);
+    const std::vector<Bytes> got = synth.Received();
+    std::string slots;
+    for (const Bytes& m : got) slots += std::to_string(m.size() > 9 ? m[9] : -1) + " ";
+    EXPECT_EQ(got, sent) << "slots that arrived: " << slots;
+}
+
 // Four threads write SysEx to the one output port at once, as the editor and the protocol
 // workers do. Messages that meet while being written come out mixed, cut or doubled; that fails
 // at once. A JACK server starved of processor time drops whole cycles instead, and with them

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class SynthSide {
@@ -48,6 +49,9 @@ public:
     std::string ReceivingPort() const { return tag_ + "-rx:from-plug"; }
     std::string SendingPort() const { return tag_ + "-tx:to-plug"; }
     void Send(std::vector<unsigned char> bytes) { out_->sendMessage(&bytes); }
+    // Each message received keeps the library's process thread this long: a receiver slower
+    // than the server's cycle.
+    void HoldEachMessage(int ms) { holdMs_ = ms; }
     std::vector<std::vector<unsigned char>> Received()
     {
         std::lock_guard<std::mutex> g(lock_);
@@ -73,6 +77,7 @@ private:
     static void OnMessage(double, std::vector<unsigned char>* msg, void* user)
     {
         auto* self = static_cast<SynthSide*>(user);
+        if (self->holdMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(self->holdMs_.load()));
         {
             std::lock_guard<std::mutex> g(self->lock_);
             self->got_.push_back(*msg);
@@ -81,6 +86,7 @@ private:
     }
     std::string tag_;
     std::atomic<bool> failed_{false};
+    std::atomic<int> holdMs_{0};
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
     std::mutex lock_;

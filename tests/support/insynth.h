@@ -40,6 +40,7 @@ public:
     }
     bool SendMidiSysex2(std::vector<unsigned char> bytes) override
     {
+        if (refuseSend && refuseSend(bytes)) return false;
         keep(handed, bytes);
         toWire(bytes);
         return true;
@@ -67,6 +68,8 @@ public:
     std::vector<Bytes> handed, indicator, received, shortMessages;
     // Runs on the job's thread at every indicator call; set it while no job runs.
     std::function<void(bool on)> onIndicator;
+    // A port that refuses the messages this says yes to (set it while no job runs).
+    std::function<bool(const Bytes&)> refuseSend;
 
 protected:
     virtual void toWire(const Bytes&) {}

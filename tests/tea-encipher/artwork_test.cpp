@@ -405,6 +405,37 @@ TEST(Artwork, SectionsLandOnTheBackgroundUpTheirLayersAndTakingTurnsDropsTheirTi
     EXPECT_TRUE(titledFrameAt(placed, 20, 40));
 }
 
+// The bank-edit menu draws nothing of its own: its one-line section must say what it is. The
+// category strip between the librarian's panes must be drawn whole within its 19 pixels.
+TEST(Artwork, AOneLineSectionShowsItsTitleAndTheCategoryStripIsAClosedBar)
+{
+    testsupport::TempDir dir;
+    writeFile(
+        dir.file("sections.tsv"),
+        "page\tpatchLibrarian\troot\tMANAGER_BG_ID2\t70\t100\t1430\t612\t-\t-\t-\t-\t-\t1\t-\n"
+        "section\tbankEditMenu\tpatchLibrarian\t-\t824\t187\t77\t19\tEdit bank\t-\t-\t-\t-\t-\t-\n"
+        "strip\tcategoryLimit\t-\tBG_ID_CATEGORY_FILTER\t800\t461\t250\t19\t-\t-\t-\t-\t-\t-\talt,overlay,pages=1\n");
+    const artwork::Inputs in = artwork::readInputs(dir.path, nullptr);
+    std::string fault;
+    artwork::Picture page = artwork::draw(rowOf(102), in, &fault);
+    ASSERT_TRUE(page.canvas) << fault;
+    int lit = 0;
+    for (int y = 87; y < 87 + 19; ++y)
+        for (int x = 754; x < 754 + 77; ++x) lit += RAST_PixelR(RAST_GetPixel(page.canvas->bitmap(), x, y)) > 180;
+    EXPECT_GT(lit, 40) << "the title's letters in the section's box";
+
+    artwork::Picture strip = artwork::draw(rowOf(316), in, &fault);
+    ASSERT_TRUE(strip.canvas) << fault;
+    ASSERT_EQ(std::vector<int>({strip.canvas->width(), strip.canvas->height()}), std::vector<int>({250, 19}));
+    RAST_IBitmap* bm = strip.canvas->bitmap();
+    EXPECT_EQ(RAST_GetPixel(bm, 125, 18), RAST_GetPixel(bm, 125, 0)) << "edged at the top and the bottom alike";
+    EXPECT_TRUE(titledFrameAt(strip, -1, -1)) << "the accent mark before the caption";
+    // Alone, at the size of a window, it keeps its window's look.
+    artwork::Picture alone = artwork::draw(rowOf(316), artwork::defaultInputs(), &fault);
+    EXPECT_EQ(alone.canvas->height(), 60);
+    EXPECT_GT(RAST_PixelR(RAST_GetPixel(alone.canvas->bitmap(), 100, 29)), 200);
+}
+
 // A control's name goes where the generator placed it, wrapped at its spaces; one that does not
 // fit its place is refused, naming the image.
 TEST(Artwork, PlacedNamesAreDrawnWrappedOrRefused)

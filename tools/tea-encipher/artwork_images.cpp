@@ -479,7 +479,13 @@ void sectionFrame(Canvas& c, int x, int y, int w, int h, const std::string& titl
 {
     c.roundFill(x, y, w, h, 6, kPanelEdge);
     c.roundGradient(x + 1, y + 1, w - 2, h - 2, 5, kPanelTop, kPanelBottom);
-    if (title.empty() || h < 24) return;
+    if (title.empty()) return;
+    // A section of one line has no room for a title bar: its title is its face, as on a button
+    // (the bank-edit menu is such a place, with no drawing of its own).
+    if (h < 24) {
+        c.text(x + 2, y, w - 4, h, upper(title), kLabel, kText, Align::Centre);
+        return;
+    }
     c.roundGradient(x + 1, y + 1, w - 2, 20, 5, kTitleTop, kTitleBottom);
     c.gradient(x + 1, y + 12, w - 2, 9, {50, 53, 58, 255}, kTitleBottom);
     c.fill(x + 1, y + 21, w - 2, 1, kDarkEdge);
@@ -519,6 +525,8 @@ void pageBackground(Canvas& c)
     c.gradient(0, 0, c.width(), c.height(), {36, 38, 42, 255}, {25, 26, 29, 255});
 }
 
+constexpr int kWindowTitleBar = 30;
+
 void windowPanel(Canvas& c, const std::string& title)
 {
     const int w = c.width(), h = c.height();
@@ -528,6 +536,16 @@ void windowPanel(Canvas& c, const std::string& title)
     c.gradient(1, 1, w - 2, 28, kTitleTop, kTitleBottom);
     c.fill(1, 29, w - 2, 1, kAccent);
     c.text(14, 1, w - 28, 28, upper(title), {13, true, false}, kText, Align::Left);
+}
+
+// A title bar alone, for a strip lower than a window's title bar.
+void captionBar(Canvas& c, const std::string& title)
+{
+    const int w = c.width(), h = c.height();
+    c.roundFill(0, 0, w, h, 3, kPanelEdge);
+    c.roundGradient(1, 1, w - 2, h - 2, 2, kTitleTop, kTitleBottom);
+    c.fill(7, 4, 3, h - 8, kAccent);
+    c.text(16, 0, w - 24, h, upper(title), kLabel, kText, Align::Left);
 }
 
 void windowLines(Canvas& c, int top, const std::vector<std::string>& lines, Font f = kBody)
@@ -796,7 +814,13 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
             {"Select the MIDI output and input ports of your synthesizer", "in the device menus to start editing."});
         break;
     case 314: textButton(c, 0, 0, w, h, false, "OK"); break;
-    case 316: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category")); break;
+    case 316:
+        // Where the layout makes it a strip, it is a caption bar the height of the strip.
+        if (h < kWindowTitleBar)
+            captionBar(c, "Category");
+        else
+            windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category"));
+        break;
     case 317: windowPanel(c, titleUnlessSectionHasIt(in, owners, "MIDI filters")); break;
     case 257: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename")); break;
     case 322:

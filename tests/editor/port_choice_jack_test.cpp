@@ -1,0 +1,51 @@
+// Choosing the synthesizer's ports against the simulator on the private JACK server: the status
+// line ends on what the device-id enquiry found, however fast the synthesizer answers.
+#include "controller_editor_support.h"
+#include "sim_jack_support.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace qorid;
+
+TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
+{
+    // The enquiry looks for the answer after one poll period: at 50 ms it has it well before the
+    // output's own line, at 100 ms about then.
+    for (const int timer : {0, 2}) {
+        SCOPED_TRACE(timer);
+        testsupport::TempDir simDir;
+        synthsim::SimProcess sim;
+        std::string error;
+        ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
+                              {"--name", "portchoice" + std::to_string(::getpid()) + "t" + std::to_string(timer),
+                               "--record", simDir.file("record.txt"), "--device-id", "15"},
+                              error))
+            << error;
+        editortest::Editor e("a\nnormal\nyes\n\n\n");
+        QOR& q = *e.plug;
+        q.GetParam(kLibSyncTimer)->Set(timer);
+        IText font;
+        editortest::TextRecorder status(&q, &font);
+        ITextControl* const shown = q.statusDisplay;
+        q.statusDisplay = &status;
+        simjack::connect(q, sim); // the input first, then the output
+        EXPECT_TRUE(simjack::waitIdle(q));
+        q.statusDisplay = shown;
+        const std::vector<std::string> texts = status.texts();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), "Plug-in is ready to go!");
+        const auto at = [&texts](const std::string& t) {
+            return std::find(texts.begin(), texts.end(), t) - texts.begin();
+        };
+        EXPECT_LT(at("Default MIDI input set."), at("Default MIDI output set."));
+        EXPECT_LT(at("Default MIDI output set."), at("Connecting to Hardware"));
+        EXPECT_EQ(q.deviceId, 15);
+        q.midiManager->stopAndJoin();
+        sim.stop();
+    }
+}
