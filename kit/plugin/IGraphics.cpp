@@ -168,13 +168,15 @@ bool IGraphics::Draw(IRECT* r)
     if (controls.GetSize() == 0 && layers.GetSize() == 0) return true;
     TakeCleanQueue();
     drawRect = r ? *r : IRECT(0, 0, mWidth, mHeight);
-    if (IControl* background = controls.Get(0)) background->Draw(this);
+    if (IControl* background = controls.Get(0)) DrawBackground(background);
     for (int i = 1, n = controls.GetSize(); i < n; ++i) {
         IControl* c = controls.Get(i);
         if (!c->IsHidden() && c->GetRECT()->Meets(drawRect)) c->Draw(this);
         if (c->mInDrawSet || c->NeedsClean()) CleanDrawn(c);
     }
     for (int i = 0, n = layers.GetSize(); i < n; ++i) DrawLayer(layers.Get(i));
+    // A cover the walk no longer met still fills the hole left in the background.
+    if (mCover.control) DrawCover();
     // What the walk did not pass: the controls of hidden layers that were dirty.
     for (IControl* c : mDrawSet)
         if (c->mInDrawSet) CleanDrawn(c);

@@ -10,6 +10,7 @@
 #include "kit/kitstring.h"
 #include "kit/mutex.h"
 #include "kit/plugin/IGraphicsIndex.h"
+#include "kit/plugin/IGraphicsStorage.h"
 #include "kit/plugin/IGraphicsStructs.h"
 #include "kit/ptrlist.h"
 
@@ -240,6 +241,24 @@ private:
     std::vector<IControl*> mCleanQueue, mTaken;
     // The controls the Draw under way has to clean (main thread only).
     std::vector<IControl*> mDrawSet;
+
+    // A plain image, the first control of a shown layer, whose opaque pixels the Draw under way
+    // lays over part of drawRect: chosen before the background is drawn, so that the background
+    // leaves out what it covers, and then drawn as it was when chosen.
+    struct Cover {
+        IControl* control = nullptr;
+        ControlLayer* layer = nullptr;
+        IBitmap bitmap;
+        IRECT rect;
+        IChannelBlend blend;
+        std::shared_ptr<const BitmapStorage::OpaqueRows> rows;
+    };
+    Cover mCover;
+    bool FindCover();
+    void FindCoverIn(ControlLayer* layer, long long& bestArea);
+    // The background, in pieces around the cover's opaque rows when there is one.
+    void DrawBackground(IControl* background);
+    void DrawCover();
 
     void DeleteBitmaps();
     bool BlitClipped(RAST_IBitmap* src, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend);

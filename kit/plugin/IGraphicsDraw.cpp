@@ -1,8 +1,12 @@
 // Drawing into the surface's bitmap through the raster library, and the bitmap and font caches.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <typeinfo>
 
+#include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IGraphicsStorage.h"
 #include "kit/raster/rast_arc.h"
 #include "kit/raster/rast_bitmap.h"
@@ -24,6 +28,8 @@ namespace {
 
 constexpr int kSourceAlpha = 0x10000;
 constexpr int kBilinear = 0x100;
+// Below this many pixels of drawRect, looking for a cover costs more than the background it saves.
+constexpr long long kMinCoverSearch = 128 * 64;
 // Sides beyond this are not a bitmap anyone draws; scaling to them would only exhaust memory.
 constexpr double kMaxSide = 65536.0;
 
@@ -81,6 +87,81 @@ bool IGraphics::BlitClipped(RAST_IBitmap* src, IRECT* dest, int srcX, int srcY, 
     RAST_Blit(drawBitmap, src, i.L, i.T, srcX + i.L - d.L, srcY + i.T - d.T, i.W(), i.H(), Weight(blend),
               BlendWord(blend));
     return true;
+}
+
+void IGraphics::FindCoverIn(ControlLayer* layer, long long& bestArea)
+{
+    // As the walk draws: a layer's own flag decides for its controls, each child for itself.
+    IControl* c = layer->IsVisible() ? layer->controls.Get(0) : nullptr;
+    // Only a plain image of one frame, source over at full weight, leaves its opaque pixels as
+    // they are whatever lies beneath; a derived control may draw otherwise.
+    if (c && !c->IsHidden() && typeid(*c) == typeid(IBitmapControl)) {
+        const IBitmap bitmap = *static_cast<IBitmapControl*>(c)->GetBitmap();
+        const IRECT r = *c->GetRECT();
+        const IChannelBlend blend = *c->GetBlend();
+        const IRECT& d = drawRect;
+        const long long w = std::min(r.R, d.R) - std::max(r.L, d.L), h = std::min(r.B, d.B) - std::max(r.T, d.T);
+        if (bitmap.N == 1 && Usable(&bitmap) && BlendWord(&blend) == kSourceAlpha && Weight(&blend) == 1.0f &&
+            r.W() == bitmap.W && r.H() == bitmap.H && bitmap.W == bitmap.mData->getWidth() &&
+            bitmap.H == bitmap.mData->getHeight() && w > 0 && h > 0 && w * h > bestArea) {
+            bestArea = w * h;
+            mCover = Cover{c, layer, bitmap, r, blend, nullptr};
+        }
+    }
+    for (int i = 0, n = layer->childLayers.GetSize(); i < n; ++i) FindCoverIn(layer->childLayers.Get(i), bestArea);
+}
+
+bool IGraphics::FindCover()
+{
+    mCover = Cover();
+    long long area = 0;
+    for (int i = 0, n = layers.GetSize(); i < n; ++i) FindCoverIn(layers.Get(i), area);
+    if (!mCover.control) return false;
+    mCover.rows = BitmapStorage::Instance().OpaqueRowsOf(mCover.bitmap.mData);
+    if (!mCover.rows || mCover.rows->size() != size_t(mCover.bitmap.H)) mCover = Cover();
+    return mCover.control != nullptr;
+}
+
+void IGraphics::DrawCover()
+{
+    Cover cover = mCover;
+    mCover = Cover();
+    DrawBitmap(&cover.bitmap, &cover.rect, 1, &cover.blend);
+}
+
+void IGraphics::DrawBackground(IControl* background)
+{
+    // Drawn in pieces, the background must clip to drawRect pixel by pixel: a plain image of
+    // one frame does.
+    if ((long long)drawRect.W() * drawRect.H() < kMinCoverSearch || typeid(*background) != typeid(IBitmapControl) ||
+        static_cast<IBitmapControl*>(background)->GetBitmap()->N != 1 || !FindCover()) {
+        background->Draw(this);
+        return;
+    }
+    const IRECT whole = drawRect, c = mCover.rect;
+    const BitmapStorage::OpaqueRows& rows = *mCover.rows;
+    auto piece = [&](int l, int t, int r, int b) {
+        drawRect = IRECT(std::max(l, whole.L), t, std::min(r, whole.R), b);
+        if (drawRect.W() > 0 && drawRect.H() > 0) background->Draw(this);
+    };
+    // The cover meets drawRect: these rows are inside both, and the pieces never overlap.
+    const int top = std::max(whole.T, c.T), bottom = std::min(whole.B, c.B);
+    piece(whole.L, whole.T, whole.R, top);
+    for (int y = top; y < bottom;) {
+        const BitmapStorage::OpaqueRun run = rows[size_t(y - c.T)];
+        int next = y + 1;
+        while (next < bottom && rows[size_t(next - c.T)].begin == run.begin && rows[size_t(next - c.T)].end == run.end)
+            ++next;
+        if (run.begin < run.end) {
+            piece(whole.L, y, c.L + run.begin, next);
+            piece(c.L + run.end, y, whole.R, next);
+        } else {
+            piece(whole.L, y, whole.R, next);
+        }
+        y = next;
+    }
+    piece(whole.L, bottom, whole.R, whole.B);
+    drawRect = whole;
 }
 
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend)

@@ -130,11 +130,16 @@ void IGraphics::DrawLayer(ControlLayer* layer)
 {
     // A hidden layer draws nothing of its own, and its controls are cleaned from the draw set;
     // its children decide by their own flag, so a shown child of a hidden layer still draws.
-    if (layer->IsVisible()) {
+    const bool shown = layer->IsVisible();
+    if (shown || layer == mCover.layer) {
         for (int i = 0, n = layer->controls.GetSize(); i < n; ++i) {
             IControl* c = layer->controls.Get(i);
-            if (!c->IsHidden() && c->GetRECT()->Meets(drawRect)) c->Draw(this);
-            if (c->mInDrawSet || c->NeedsClean()) CleanDrawn(c);
+            if (c == mCover.control) {
+                DrawCover(); // as it was when the background was left out beneath it
+            } else if (shown && !c->IsHidden() && c->GetRECT()->Meets(drawRect)) {
+                c->Draw(this);
+            }
+            if (shown && (c->mInDrawSet || c->NeedsClean())) CleanDrawn(c);
         }
     }
     for (int i = 0, n = layer->childLayers.GetSize(); i < n; ++i) DrawLayer(layer->childLayers.Get(i));

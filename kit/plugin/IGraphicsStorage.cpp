@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "kit/raster/rast_bitmap.h"
+#include "kit/raster/rast_combine.h"
 #include "kit/raster/rast_font.h"
+#include "kit/raster/rast_surface.h"
 
 BitmapStorage& BitmapStorage::Instance()
 {
@@ -15,6 +17,7 @@ BitmapStorage::~BitmapStorage()
 {
     for (int i = 0, n = mEntries.GetSize(); i < n; ++i) delete mEntries.Get()[i].bitmap;
     mEntries.Resize(0);
+    mOpaque.clear();
 }
 
 RAST_IBitmap* BitmapStorage::Find(int id)
@@ -38,6 +41,7 @@ RAST_IBitmap* BitmapStorage::Add(RAST_IBitmap* bitmap, int id)
             return cached;
         }
     }
+    mOpaque.erase(bitmap); // what a deleted bitmap at this address left
     if (!mEntries.Add(Entry{id, bitmap})) {
         delete bitmap;
         return nullptr;
@@ -51,6 +55,7 @@ bool BitmapStorage::Remove(RAST_IBitmap* bitmap)
     for (int i = 0, n = mEntries.GetSize(); i < n; ++i) {
         if (mEntries.Get()[i].bitmap == bitmap) {
             mEntries.Delete(i);
+            mOpaque.erase(bitmap);
             delete bitmap;
             return true;
         }
@@ -62,6 +67,43 @@ int BitmapStorage::Count()
 {
     KIT_MutexLock lock(&mutex);
     return mEntries.GetSize();
+}
+
+bool BitmapStorage::Holds(RAST_IBitmap* bitmap)
+{
+    for (int i = 0, n = mEntries.GetSize(); i < n; ++i)
+        if (mEntries.Get()[i].bitmap == bitmap) return true;
+    return false;
+}
+
+std::shared_ptr<const BitmapStorage::OpaqueRows> BitmapStorage::OpaqueRowsOf(RAST_IBitmap* bitmap)
+{
+    KIT_MutexLock lock(&mutex);
+    RAST_Surface s;
+    if (!bitmap || !Holds(bitmap) || !RAST_GetSurface(bitmap, s)) return nullptr;
+    auto found = mOpaque.find(bitmap);
+    if (found != mOpaque.end()) {
+        const Scanned& k = found->second;
+        if (k.width == s.width && k.height == s.height && k.span == s.span && k.bits == bitmap->getBits())
+            return k.rows;
+    }
+    auto rows = std::make_shared<OpaqueRows>(size_t(s.height));
+    for (int y = 0; y < s.height; ++y) {
+        const unsigned char* p = s.row(y);
+        OpaqueRun best{0, 0};
+        for (int x = 0; x < s.width;) {
+            if (p[x * 4 + rast::kA] != 255) {
+                ++x;
+                continue;
+            }
+            const int begin = x;
+            while (x < s.width && p[x * 4 + rast::kA] == 255) ++x;
+            if (x - begin > best.end - best.begin) best = {begin, x};
+        }
+        (*rows)[size_t(y)] = best;
+    }
+    mOpaque[bitmap] = Scanned{s.width, s.height, s.span, bitmap->getBits(), rows};
+    return rows;
 }
 
 FontStorage& FontStorage::Instance()
