@@ -85,6 +85,22 @@ struct Scene {
     }
 };
 
+// Hides a layer while it is drawn, once: as another thread switching pages in the middle of a
+// redraw would, after the background but before the layers.
+class Hider : public IControl {
+public:
+    Hider(ControlLayer* layer) : IControl(nullptr, IRECT(0, 0, 1, 1)), mLayer(layer) {}
+    bool Draw(IGraphics*) override
+    {
+        if (mLayer) mLayer->Hide(true);
+        mLayer = nullptr;
+        return true;
+    }
+
+private:
+    ControlLayer* mLayer;
+};
+
 // The first pixel where the two surfaces differ, or "" when none does.
 std::string FirstDifference(Scene& a, Scene& b)
 {
@@ -139,5 +155,23 @@ TEST(GraphicsCover, APageImageOfAnotherSizeIsScannedAgain)
         s->SetPage(&image);
         s->Redraw(IRECT(0, 0, kW, kH));
     }
+    EXPECT_EQ(FirstDifference(fast, whole), "");
+}
+
+TEST(GraphicsCover, APageHiddenDuringARedrawLeavesNoHoleInTheBackground)
+{
+    // The background was left out beneath the page: the page is drawn as it was then, and the
+    // next redraw shows the page gone.
+    Scene fast(78300, true), whole(78300, false);
+    fast.g.AttachControl(new Hider(fast.page));
+    fast.Redraw(IRECT(0, 0, kW, kH));
+    const RAST_PixelValue fill = RAST_MakePixel(1, 2, 3, 4);
+    RAST_IBitmap* bm = fast.g.GetDrawBitmap();
+    int holes = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) holes += bm->getBits()[y * bm->getRowSpan() + x] == fill;
+    EXPECT_EQ(holes, 0);
+    whole.page->Hide(true);
+    for (Scene* s : {&fast, &whole}) s->Redraw(IRECT(0, 0, kW, kH));
     EXPECT_EQ(FirstDifference(fast, whole), "");
 }
