@@ -61,6 +61,12 @@ public:
         sendClockInfo = true;
         GetParam(kOverrideTempo)->Set(1.0);
     }
+    // The clock thread calls SendMidiSysex2 below until it is joined: join it, as closing the
+    // editor does, before this class's part is taken apart.
+    ~ClockQOR() override
+    {
+        if (midiManager) midiManager->stopAndJoin();
+    }
     bool SendMidiSysex2(std::vector<unsigned char> bytes) override
     {
         const int64_t at = monotonicNs();
