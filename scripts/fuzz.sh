@@ -53,7 +53,9 @@ for stem in "${stems[@]}"; do
   # The CPU seconds the run took (user and system), for a rate that does not depend on what else
   # the machine runs.
   TIMEFORMAT='%U %S'
-  { time "$dir/tests/fuzz_$stem" -max_total_time="$secs" -max_len="$(max_len_of "$stem")" "${quiet[@]}" \
+  # One input that takes 25 s is a hang (the slowest seen take well under a second); libFuzzer's
+  # own limit, 20 minutes, would let a hang eat the whole run unreported.
+  { time "$dir/tests/fuzz_$stem" -max_total_time="$secs" -max_len="$(max_len_of "$stem")" -timeout=25 "${quiet[@]}" \
     -artifact_prefix="$dir/$stem-" -print_final_stats=1 "${dict[@]}" "$dir/corpus/$stem" "tests/fuzz/corpus/$stem" \
     2>&1 | tee "$log" |
     grep -E "^(Done|==[0-9]+==ERROR|SUMMARY)" || true; } 2> "$dir/$stem.cpu"
