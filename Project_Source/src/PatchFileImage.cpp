@@ -1,7 +1,11 @@
 #include "PatchFileImage.h"
 
 #include "PatchFile.h"
+#include "PatchLibrarian.h"
 #include "SysexFamily.h"
+
+#include <algorithm>
+#include <map>
 #include "kit/safefile.h"
 
 namespace PatchFileImage {
@@ -34,13 +38,55 @@ void appendVariableLength(std::vector<uint8_t>& image, uint32_t value)
 
 std::vector<uint8_t> build(const PatchFile& bank, bool midi)
 {
+    using namespace SysexFamily;
+    // A reader counts messages, not entries: an entry short of the messages its model takes (an
+    // empty slot, a broken or missing message) would move every later entry up. Its gaps are
+    // filled from the init entry of its kind and model, and messages past its count left out
+    // (no reader could give them back to it), so that every entry reads back in its own slot.
+    std::map<std::pair<int, int>, LibrarianPatch> inits;
     std::vector<const PatchSysexMessage*> messages;
     size_t total = 0;
-    for (const LibrarianPatch& entry : bank.patches) {
+    // A gap takes the kind and model of the entry before it (the bank's before the first).
+    int kind = bank.kind, modelCode = bank.modelCode;
+    // Empty slots after the last entry move nothing and are left out.
+    size_t used = bank.patches.size();
+    auto holdsMessage = [](const LibrarianPatch& e) {
+        return std::any_of(e.messages.begin(), e.messages.end(), [](const PatchSysexMessage& m) { return m.isWhole(); });
+    };
+    while (used > 0 && !holdsMessage(bank.patches[used - 1])) --used;
+    for (size_t slot = 0; slot < used; ++slot) {
+        const LibrarianPatch& entry = bank.patches[slot];
+        const PatchSysexMessage* first = entry.messages.empty() ? nullptr : &entry.messages.front();
+        if (first && first->isWhole() && first->bytes.size() > kTypeAt && kindOfType(first->bytes[kTypeAt]) >= 0 &&
+            modelCodeOf(first->bytes[kModelAt]) >= 0) {
+            kind = kindOfType(first->bytes[kTypeAt]);
+            modelCode = modelCodeOf(first->bytes[kModelAt]);
+        }
+        const int count = messagesPerEntry(kind, modelCode);
+        // A stored message's type tells its place in the entry, which the reader gave it by the
+        // message counter: an entry whose first message went missing starts with its second.
+        const PatchSysexMessage* placed[3] = {};
+        int next = 0;
         for (const PatchSysexMessage& m : entry.messages) {
-            if (!m.isWhole()) continue;
-            messages.push_back(&m);
-            total += m.bytes.size() + 6;
+            int place = next;
+            for (int k = 0; k < count && m.bytes.size() > kTypeAt; ++k)
+                if (storedType(kind, k) == m.bytes[kTypeAt]) place = k;
+            if (place < count && m.isWhole() && !placed[place]) placed[place] = &m;
+            next = place + 1;
+        }
+        for (int k = 0; k < count; ++k) {
+            const PatchSysexMessage* m = placed[k];
+            if (!m) {
+                auto init = inits.find({kind, modelCode});
+                if (init == inits.end()) {
+                    init = inits.emplace(std::make_pair(kind, modelCode), PatchLibrarian::initEntry(kind, modelCode)).first;
+                    // Two model codes share some init messages: each carries its entry's model.
+                    for (PatchSysexMessage& gap : init->second.messages) gap.bytes[kModelAt] = storedModelByte(modelCode);
+                }
+                m = &init->second.messages.at(size_t(k));
+            }
+            messages.push_back(m);
+            total += m->bytes.size() + 6;
         }
     }
     std::vector<uint8_t> image;

@@ -106,6 +106,8 @@ public:
     // ---- Bank filling -----------------------------------------------------------------------
     // Appends init entries of the bank's kind and model code until it holds 128 entries.
     void fillUncompletedBankFiles(PatchFile* bank);
+    // The init entry of a kind and model code, as the filling adds it.
+    static LibrarianPatch initEntry(int kind, int modelCode);
 
     // ---- Bank writer ------------------------------------------------------------------------
     enum class SplitResult { Nothing, Written, Failed };

@@ -5,9 +5,7 @@
 
 using namespace SysexFamily;
 
-namespace {
-
-LibrarianPatch makeInitEntry(int kind, int modelCode)
+LibrarianPatch PatchLibrarian::initEntry(int kind, int modelCode)
 {
     LibrarianPatch entry;
     auto add = [&entry](const std::vector<uint8_t>& bytes) {
@@ -46,8 +44,6 @@ LibrarianPatch makeInitEntry(int kind, int modelCode)
     return entry;
 }
 
-} // namespace
-
 void PatchLibrarian::fillUncompletedBankFiles(PatchFile* bank)
 {
     if (!bank || bank->patches.size() >= static_cast<size_t>(PatchFile::kBankSize)) return;
@@ -62,6 +58,6 @@ void PatchLibrarian::fillUncompletedBankFiles(PatchFile* bank)
     } else {
         kind = bank->kind;
     }
-    const LibrarianPatch init = makeInitEntry(kind, bank->modelCode);
+    const LibrarianPatch init = initEntry(kind, bank->modelCode);
     bank->patches.resize(PatchFile::kBankSize, init);
 }

@@ -280,7 +280,8 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     // A new block holds what is left of the file, so that one block usually holds all of it; a
     // block kept alive by one message wastes at most kMaxMessageBlock.
     const size_t rest = static_cast<size_t>(size - start) + 2 * (kNameLength + 1);
-    uint8_t* const bytes = messageWriter.room(kHeaderSize + bodySize + kNameLength + 1, std::min(rest, kMaxMessageBlock));
+    uint8_t* const bytes = messageWriter.room(std::max(kHeaderSize + bodySize, kPatternNameAt) + kNameLength + 1,
+                                              std::min(rest, kMaxMessageBlock));
     const uint8_t header[kHeaderSize] = {kStart,     kMakerId[0],  kMakerId[1],     kMakerId[2],
                                          kFixed,     storedModelByte(modelCode), kLibraryDevice,
                                          storedType(kind, messageIndex)};
@@ -292,10 +293,20 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     // file's bytes rather than read back from the bytes just copied. Entries are named by the
     // length with F7 (at least 201), the stored bytes blanked by the length without.
     uint8_t name[kNameLength];
+    bool filledShort = false;
     if (kind != kKindPatterns) {
         if (stored + 1 >= 201) LibrarianPatch::blankedName(m + body + (kNameAt - kHeaderSize), name);
         if (stored >= 201 && stored <= 399) std::memcpy(bytes + kNameAt, name, kNameLength);
     } else if (stored <= kPatternNameAt) {
+        // Named, a body one byte short of the name field would make a 204-byte message, which a
+        // bank file gives back as a pattern short of its name, to be named a second time: the
+        // body is filled with zeros up to the name field instead. It is still filed as a 204-byte
+        // message is, at the end.
+        if (stored + kNameLength + 1 == kPatternSize) {
+            std::memset(bytes + stored, 0, kPatternNameAt - stored);
+            stored = kPatternNameAt;
+            filledShort = true;
+        }
         std::memcpy(bytes + stored, kAppendedPatternName, kNameLength);
         stored += kNameLength;
     }
@@ -343,7 +354,7 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
         entry.messages.push_back(PatchSysexMessage{messageWriter.commit(stored)});
     } else {
         if (stored <= kPatternNameAt) return reached;
-        if (stored == kPatternSize || stored > kLibraryPatternSize) {
+        if (stored == kPatternSize || filledShort || stored > kLibraryPatternSize) {
             LibrarianPatch entry;
             entry.name = kAppendedPatternName;
             entry.patchType = 5;

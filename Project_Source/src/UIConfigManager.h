@@ -220,6 +220,8 @@ public:
     // following siblings and, for layers, their children, into layer for part (-1 outside any
     // per-part copy).
     void processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part);
+    // Nodes the last layout walk looked at.
+    long layoutVisited() const { return mLayoutVisited; }
 
     // Slider creators (UIConfigManagerSliders.cpp).
     void createCCSliderControl(int ccNumber, int channel, std::string name, int paramId, int x, int y, int length,
@@ -318,6 +320,8 @@ protected:
     void processLayoutElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
     // Whether one more layer or control may be built; false, logged once, past the walk's limit.
     bool countLayoutBuild();
+    // Whether the walk may look at one more node; false, logged once, past its limit.
+    bool countLayoutVisit();
     // The element's parameter id for the part, -1 without a reference; false when the
     // reference names no parameter of the table.
     bool resolveLayoutParam(const LayoutElement& element, int part, int* id);
@@ -341,8 +345,10 @@ protected:
     std::vector<std::string> layoutValueList(const LayoutElement& element);
 
 private:
-    // Layers and controls the walk has built, and whether it stopped at its limit.
+    // Layers and controls the walk has built, nodes it has looked at, and whether it stopped at
+    // either limit.
     long mLayoutBuilt = 0;
+    long mLayoutVisited = 0;
     bool mLayoutStopped = false;
 
     // Every action this manager made, link targets too: parameters only point at them.

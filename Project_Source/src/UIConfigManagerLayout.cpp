@@ -21,6 +21,10 @@ namespace
 constexpr int kMaxCopies = kPartCount;
 // Nested copies multiply; the walk builds no more layers and controls than this.
 constexpr long kMaxLayoutBuilt = 100000;
+// Nor does it look at more nodes than this, built or not: an element that builds nothing (of an
+// unknown kind, skipped, or text) still costs its visit, once for every copy around it. The
+// editor's own layout visits about 4,000.
+constexpr long kMaxLayoutVisited = 250000;
 
 bool isLayer(const std::string& tag)
 {
@@ -49,6 +53,7 @@ bool isPlainControl(const std::string& tag)
 void UIConfigManager::processLayout(tinyxml2::XMLElement* root)
 {
     mLayoutBuilt = 0;
+    mLayoutVisited = 0;
     mLayoutStopped = false;
     processXMLElement(root->FirstChild(), nullptr, -1);
 }
@@ -58,8 +63,19 @@ void UIConfigManager::processLayout(tinyxml2::XMLElement* root)
 void UIConfigManager::processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part)
 {
     if (!graphics) return;
-    for (; node && !mLayoutStopped; node = node->NextSibling())
+    for (; node && !mLayoutStopped && countLayoutVisit(); node = node->NextSibling())
         if (tinyxml2::XMLElement* element = node->ToElement()) processLayoutElement(element, layer, part);
+}
+
+bool UIConfigManager::countLayoutVisit()
+{
+    if (mLayoutVisited >= kMaxLayoutVisited) {
+        log("CONFIG READER: layout stopped after " + std::to_string(kMaxLayoutVisited) + " elements");
+        mLayoutStopped = true;
+        return false;
+    }
+    ++mLayoutVisited;
+    return true;
 }
 
 void UIConfigManager::processLayoutElement(tinyxml2::XMLElement* xml, ControlLayer* layer, int part)

@@ -325,6 +325,26 @@ TEST(LayoutWalk, StopsBuildingAfterAHundredThousandLayersAndControls)
     EXPECT_EQ(std::count(log.begin(), log.end(), "CONFIG READER: layout stopped after 100000 layers and controls"), 1);
 }
 
+// Copies walk their children again: elements that build nothing must still count, or five
+// nested eight-fold copies of 30,000 of them would take a billion steps.
+TEST(LayoutWalk, StopsLookingAfterAQuarterMillionNodesWhateverTheyBuild)
+{
+    const struct {
+        const char* child;
+    } rows[] = {{"<unknown/>"}, {"<!---->"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.child);
+        std::string inner;
+        for (int i = 0; i < 30000; ++i) inner += r.child;
+        for (int level = 0; level < 5; ++level) inner = "<multilayer name=\"m\" create=\"8\">" + inner + "</multilayer>";
+        Walk w;
+        w.run(inner);
+        EXPECT_LE(w.manager.layoutVisited(), 250000);
+        const Texts log = w.log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "CONFIG READER: layout stopped after 250000 elements"), 1);
+    }
+}
+
 TEST(LayoutWalk, ConfigurationRunEndsWithTheWalkAndItsControlsDrawWhereTheLayoutPutsThem)
 {
     TempDir dir;

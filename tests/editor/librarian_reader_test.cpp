@@ -1,4 +1,5 @@
 // Reading bank files: raw SysEx and Standard MIDI Files, every kind and model, damaged files.
+#include "Project_Source/src/PatchFileImage.h"
 #include "librarian_support.h"
 
 using namespace libtest;
@@ -69,7 +70,8 @@ TEST(BankReader, PatternsAreStoredWith220BytesAndNamedFromTheirTail)
         const char* name;
     } cases[] = {{0x0C, 204, 220, "Arpeggio********"}, // appended at the end, named by the tag
                  {0x22, 205, 220, "Arpeggio********"}, // loses the byte after its type
-                 {0x0C, 195, 211, "*******         "}}; // its name field runs short: no byte past it is read
+                 {0x0C, 195, 211, "*******         "}, // its name field runs short: no byte past it is read
+                 {0x0C, 188, 220, "Arpeggio********"}}; // one short of the name field: filled up to it
     for (const auto& c : cases) {
         bankgen::DumpOptions o;
         o.type = c.type;
@@ -83,6 +85,11 @@ TEST(BankReader, PatternsAreStoredWith220BytesAndNamedFromTheirTail)
         EXPECT_EQ(kept.back(), 0xF7);
         EXPECT_EQ(bank.patches[0].name, c.name);
         EXPECT_TRUE(std::equal(dump.end() - 10, dump.end() - 1, kept.begin() + long(c.size - (c.type == 0x22 ? 11 : 10))));
+        // Written and read again, the message stays as it is.
+        const PatchFile again = readBank(PatchFileImage::build(bank, false));
+        ASSERT_EQ(again.patches.size(), 1u);
+        EXPECT_EQ(Bytes(again.patches[0].messages.at(0).bytes.begin(), again.patches[0].messages.at(0).bytes.end()),
+                  Bytes(kept.begin(), kept.end()));
     }
 }
 

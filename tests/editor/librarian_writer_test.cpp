@@ -4,6 +4,8 @@
 #include "Project_Source/src/PatchInitData.h"
 #include "librarian_support.h"
 
+#include <functional>
+
 
 using namespace libtest;
 
@@ -22,6 +24,13 @@ PatchFile bankOfDumps(Kind kind, uint8_t modelByte, int count)
         bank.patches.push_back(e);
     }
     return bank;
+}
+
+std::vector<Bytes> bytesOf(const LibrarianPatch& entry)
+{
+    std::vector<Bytes> out;
+    for (const PatchSysexMessage& m : entry.messages) out.emplace_back(m.bytes.begin(), m.bytes.end());
+    return out;
 }
 
 Bytes at(const Bytes& image, size_t from, size_t count) { return Bytes(image.begin() + long(from), image.begin() + long(from + count)); }
@@ -55,21 +64,51 @@ TEST(BankImage, FullBanksHaveTheDevicesLayout)
     }
 }
 
-TEST(BankImage, EmptySlotsAndBrokenMessagesContributeNothing)
+// A reader counts messages: an entry written short of its model's number would move every later
+// entry up a slot. Gaps are written as the init entry's messages, surplus ones left out.
+TEST(BankImage, EveryEntryIsWrittenWithItsModelsNumberOfMessages)
 {
-    PatchFile empty;
-    empty.patches.resize(128);
-    Bytes image = PatchFileImage::build(empty, true);
-    ASSERT_EQ(image.size(), 53u);
-    EXPECT_EQ(bankgen::readBig32(image, 45), 4u);
-    EXPECT_TRUE(PatchFileImage::build(empty, false).empty());
-    PatchFile bank = bankOfDumps(Kind::Programs, 0x20, 3);
-    bank.patches.insert(bank.patches.begin() + 1, LibrarianPatch());
-    LibrarianPatch broken;
-    broken.messages.push_back(PatchSysexMessage{Bytes{0xF0, 0x00, 0x20}});
-    bank.patches.push_back(broken);
+    const Bytes broken = {0xF0, 0x00, 0x20};
+    const struct {
+        const char* what;
+        Kind kind;
+        uint8_t modelByte;
+        std::function<void(PatchFile&)> damage;
+        unsigned filled; // places of slot 1 written from the init entry
+    } cases[] = {
+        {"an empty slot", Kind::Programs, 0x20, [](PatchFile& b) { b.patches[1] = LibrarianPatch(); }, 1},
+        {"a broken message", Kind::Programs, 0x20, [&](PatchFile& b) { b.patches[1].messages[0].bytes = broken; }, 1},
+        {"a missing second message", Kind::Programs, 0x23, [](PatchFile& b) { b.patches[1].messages.pop_back(); }, 2},
+        {"a missing first message", Kind::Performances, 0x21,
+         [](PatchFile& b) { b.patches[1].messages.erase(b.patches[1].messages.begin()); }, 1},
+        {"an empty slot of three", Kind::Performances, 0x24, [](PatchFile& b) { b.patches[1] = LibrarianPatch(); }, 7},
+        {"a surplus message", Kind::Performances, 0x20,
+         [](PatchFile& b) { b.patches[1].messages.push_back(b.patches[2].messages[0]); }, 0},
+        {"an empty pattern slot", Kind::Patterns, 0x21, [](PatchFile& b) { b.patches[1] = LibrarianPatch(); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PatchFile whole = readGenerated(c.kind, c.modelByte, 3, 9);
+        PatchFile bank = whole;
+        c.damage(bank);
+        for (bool midi : {false, true}) {
+            const PatchFile back = readBank(PatchFileImage::build(bank, midi));
+            ASSERT_EQ(back.patches.size(), 3u);
+            for (size_t slot : {size_t(0), size_t(2)}) EXPECT_EQ(bytesOf(back.patches[slot]), bytesOf(whole.patches[slot]));
+            const LibrarianPatch& gap = back.patches[1];
+            ASSERT_EQ(gap.messages.size(), whole.patches[1].messages.size());
+            const LibrarianPatch init = PatchLibrarian::initEntry(int(c.kind), whole.modelCode);
+            for (size_t m = 0; m < gap.messages.size(); ++m) {
+                const Bytes& want = (c.filled >> m) & 1 ? init.messages[m].bytes : whole.patches[1].messages[m].bytes;
+                // The reader gives every message its own device and model bytes.
+                EXPECT_TRUE(std::equal(want.begin() + 7, want.end(), gap.messages[m].bytes.begin() + 7, gap.messages[m].bytes.end())) << m;
+            }
+        }
+    }
+    // Empty slots after the last entry move nothing: they are left out.
+    PatchFile bank = readGenerated(Kind::Programs, 0x20, 3, 9);
+    bank.patches.resize(128);
     EXPECT_EQ(PatchFileImage::build(bank, false).size(), 3u * 297);
-    EXPECT_EQ(PatchFileImage::build(bank, true).size(), 49u + 300 + 2 * 301 + 4);
 }
 
 // Each event announces its own message's length (one byte up to 128 bytes, two beyond), whatever
