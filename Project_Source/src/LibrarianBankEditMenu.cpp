@@ -359,9 +359,9 @@ void BankEditPopupMenu::saveAs(bool midi)
         folder = bank->folderNames.empty() ? plug->getPatchesFolderStr() : bankFolder(*plug, *bank);
     }
     // The new file is offered at once: the library is read again, and holds no edit that its
-    // files lack.
+    // files lack. The upper pane shows the file written, the lower one what it showed.
     if (!library->savePatchAs(suggested.c_str(), folder, midi)) return;
-    plug->rescanLibrary();
+    plug->rescanKeepingPanes(true);
     plug->SetLibrarianStatusSaved();
 }
 
@@ -370,5 +370,5 @@ void BankEditPopupMenu::import(bool midi)
     if (!plug->saveImportedFile(midi)) return;
     // A rescan would drop received entries not yet saved: the copy then shows after the next one.
     const IParam* unsaved = plug->GetParam(kBankEditUnsaved);
-    if (!unsaved || unsaved->Value() == 0.0) plug->rescanLibrary();
+    if (!unsaved || unsaved->Value() == 0.0) plug->rescanKeepingPanes(false);
 }

@@ -40,11 +40,7 @@ void BankNamePopupMenu::OnMouseDown(int, int, IMouseMod*)
     if (!plug) return;
     QOR& q = *plug;
     // Choosing another upper bank would drop the pane's unsaved edits, as upper Previous/Next would.
-    const IParam* unsaved = q.GetParam(kBankEditUnsaved);
-    if (unsaved && unsaved->Value() == 1.0) {
-        q.showStatus("Save bank or Discard changes!");
-        return;
-    }
+    if (q.refuseWhileUnsaved()) return;
     if (!chooseBank()) return;
     if (mPerformances) {
         // The performance number takes the bank file's index.
@@ -61,7 +57,9 @@ void BankNamePopupMenu::OnMouseDown(int, int, IMouseMod*)
             std::lock_guard<std::recursive_mutex> hold(library->mLock);
             library->upperSlot = slot;
         }
-        q.sendPatchToDeviceFromLibrarian(slot, grid->activePane, q.selectedPart);
+        // The chosen bank is the upper pane's: its entry goes out, whichever pane the grid last
+        // selected in.
+        q.sendPatchToDeviceFromLibrarian(slot, LibrarianViewControl::kUpperPane, q.selectedPart);
     }
     SetDirty(true);
 }

@@ -63,7 +63,7 @@ Geometry geometryFor(double s, int y)
 
 LibrarianViewControl::LibrarianViewControl(QOR* plugIn, int x, int y, int paramIdx, IBitmap* bitmap, IRECT areaIn,
                                            PatchLibrarian* libraryIn, double scaleIn)
-    : IBitmapOverlayControl(plugIn, x, y, paramIdx, bitmap, areaIn), library(libraryIn), plug(plugIn), scale(scaleIn),
+    : CustomOverlayControl(plugIn, x, y, paramIdx, bitmap, areaIn), library(libraryIn), plug(plugIn), scale(scaleIn),
       area(areaIn), cellWidth(int(105 * scaleIn)), rowHeight(int(14 * scaleIn)),
       mEditorThread(std::this_thread::get_id())
 {
@@ -217,7 +217,7 @@ void LibrarianViewControl::patchSelectionLowerChanged()
 
 bool LibrarianViewControl::Draw(IGraphics* g)
 {
-    IBitmapControl::Draw(g);
+    CustomOverlayControl::Draw(g);
     IColor fill = kSelectionFill;
     auto drawPane = [&](const std::array<ITextControl*, kCells>& cells, int selected) {
         if (!validSlot(selected)) selected = -1;
@@ -331,26 +331,33 @@ void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*)
     if (t < 0 || !library) return;
     setLibrarySlot(kUpperPane, t, true);
     LibrarianPatch entry;
+    int kind = kPatchFilePrograms;
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         const PatchFile* lower = paneBank(kLowerPane);
         if (!lower || sourceSlot < 0 || size_t(sourceSlot) >= lower->patches.size()) return;
         entry = lower->patches[size_t(sourceSlot)];
+        // The lower pane lists banks of the upper bank's kind (category and search banks are
+        // program banks, shown only among programs).
+        kind = library->currentKind;
     }
-    if (storeIntoUpperSlot(entry, t)) setSaveLayerGrayed(false);
+    if (storeIntoUpperSlot(entry, kind, t)) setSaveLayerGrayed(false);
 }
 
 // ---- copy, paste, rename ----
 
-bool LibrarianViewControl::storeIntoUpperSlot(const LibrarianPatch& entry, int slot)
+bool LibrarianViewControl::storeIntoUpperSlot(const LibrarianPatch& entry, int kind, int slot)
 {
     if (!library || entry.messages.empty() || !validSlot(slot)) return false;
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
+        // A program in a performance bank would be saved into its file and stored into the
+        // synthesizer's performance memory.
+        if (kind != library->currentKind) return false;
         library->upperSlot = slot;
         library->dropSlot = slot;
         LibrarianPatch copy(entry);
-        library->setSysexDatatoSelectedSlot(&copy);
+        if (!library->setSysexDatatoSelectedSlot(&copy)) return false;
     }
     if (plug) plug->SetLibrarianStatusUnsaved(true);
     patchSelectionUpperChanged();
@@ -371,7 +378,15 @@ void LibrarianViewControl::CopySlotData(int x, int y)
     const PatchFile* lower = paneBank(kLowerPane);
     if (!lower || hit < 0 || size_t(hit) >= lower->patches.size()) return;
     mCopiedEntry = lower->patches[size_t(hit)];
+    mCopiedKind = library->currentKind;
     mHasCopy = !mCopiedEntry.messages.empty();
+}
+
+void LibrarianViewControl::forgetCopy()
+{
+    mHasCopy = false;
+    mCopiedEntry = LibrarianPatch();
+    copiedBank = -1;
 }
 
 void LibrarianViewControl::PasteSlotData(int x, int y)
@@ -383,7 +398,7 @@ void LibrarianViewControl::PasteSlotData(int x, int y)
     if (t < 0) return;
     setLibrarySlot(kUpperPane, t, true);
     if (!mHasCopy) return;
-    storeIntoUpperSlot(mCopiedEntry, t);
+    storeIntoUpperSlot(mCopiedEntry, mCopiedKind, t);
 }
 
 void LibrarianViewControl::renameSlot(int, int)

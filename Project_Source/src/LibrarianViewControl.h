@@ -11,14 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "CustomOverlayControl.h"
 #include "LibrarianPatch.h"
-#include "kit/plugin/IControl.h"
+#include "PatchFile.h"
 
 class QOR;
 class PatchLibrarian;
-struct PatchFile;
 
-class LibrarianViewControl : public IBitmapOverlayControl
+class LibrarianViewControl : public CustomOverlayControl
 {
 public:
     static constexpr int kCells = 128;
@@ -46,8 +46,10 @@ public:
     void renameSlot(int x, int y);
     // Keeps a copy of the lower entry under (x, y); no slot there empties the copy.
     void CopySlotData(int x, int y);
-    // The kept copy becomes the upper entry under (x, y).
+    // The kept copy becomes the upper entry under (x, y), when it is of the upper bank's kind.
     void PasteSlotData(int x, int y);
+    // Forgets the kept copy: another data type has no place for it.
+    void forgetCopy();
 
     // The slot of the pane's cell that holds (x, y), -1 for none.
     int hitSlot(Pane pane, int x, int y) const;
@@ -98,9 +100,10 @@ private:
     // Writes the librarian's slot field of the pane (and the drop slot with drop) under its lock;
     // slots outside 0..127 are not written.
     void setLibrarySlot(Pane pane, int slot, bool drop = false);
-    // entry becomes the upper entry at slot; the bank is then marked unsaved and reloaded. False
-    // when there is nothing to store.
-    bool storeIntoUpperSlot(const LibrarianPatch& entry, int slot);
+    // entry, taken from a bank of kind, becomes the upper entry at slot; the bank is then marked
+    // unsaved and reloaded. False, with nothing marked, when nothing was stored: no entry, an
+    // entry of another kind than the upper bank's, or no upper bank.
+    bool storeIntoUpperSlot(const LibrarianPatch& entry, int kind, int slot);
     void sendSlot(int slot);
 
     std::array<ITextControl*, kCells> upperCells{};
@@ -108,6 +111,7 @@ private:
     // The lower slot under the last left press, -1 for none, until the button is released.
     int mPressedLowerSlot = -1;
     LibrarianPatch mCopiedEntry;
+    int mCopiedKind = kPatchFilePrograms;
     bool mHasCopy = false;
     std::thread::id mEditorThread;
 };

@@ -156,10 +156,12 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
         }
     }
     if (!complete) return true;
-    if (librarian) librarian->setSysexDatatoSelectedSlot(&received);
+    const bool stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
+    if (performance) expectingEditDump = false;
+    // Nothing stored (no upper bank): the request is not answered, so no job reports it done.
+    if (!stored) return true;
     controller->updatePatchLibrarianView(0); // the slot shows the received name
     controller->setLibrarianViewDirty();
-    if (performance) expectingEditDump = false;
     requestComplete = true;
     return true;
 }

@@ -149,6 +149,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
             stopped = end == WaitEnd::Stopped;
             break;
         }
+        // The bank is edited from its first received slot on: a bank that ends early holds new
+        // and old entries, and must not pass for the file on disk.
+        if (pass == 0) q.SetLibrarianStatusUnsaved(true);
         q.showStatus(("Please wait! " + std::to_string(int(pass / 1.28)) + "% received..").c_str());
         q.showStatus2(("Processed " + std::to_string(pass) + "/127").c_str());
         if (!pause(settle)) {
@@ -163,6 +166,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     if (stopped) return;
     if (cancelRequested) {
         q.showStatus(performances ? "Data request CANCELLED!" : "Data request cancelled!");
+        // The folders read again drop the received entries: nothing is left unsaved, so the
+        // rescan is not refused.
+        q.SetLibrarianStatusSaved();
         q.OnParamChange(qorid::kRefreshFolders);
     } else if (!finished) {
         q.SetLibrarianStatusUnsaved(true);

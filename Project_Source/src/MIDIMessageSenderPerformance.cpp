@@ -103,7 +103,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
             if (!mStopping) q.ProcessSysEx(&sysex, true);
             pause(kMessagePauseMs);
         }
-        q.SetLibrarianStatusUnsaved(true);
+        // Stored only when the router answered the request (no upper bank, or a gate, drops it).
+        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
     } else {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);

@@ -54,7 +54,8 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         q.SetLibrarianRequestActive(true);
         ISysEx sysex(0, dump.data(), int(dump.size()));
         q.ProcessSysEx(&sysex, true);
-        q.SetLibrarianStatusUnsaved(true);
+        // Stored only when the router answered the request (no upper bank, or a gate, drops it).
+        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
     } else {
         if (!allParts) {
             if (patchManager) {

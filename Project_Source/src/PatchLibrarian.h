@@ -70,8 +70,9 @@ public:
     mutable std::recursive_mutex mLock;
 
     // Copies a received entry over the upper pane's slot upperSlot, the bank brought to exactly
-    // 128 entries first. No bank there (or a slot outside the bank) drops the entry with a log line.
-    void setSysexDatatoSelectedSlot(LibrarianPatch* received);
+    // 128 entries first. No bank there (or a slot outside the bank) drops the entry with a log
+    // line. True when the entry was stored.
+    bool setSysexDatatoSelectedSlot(LibrarianPatch* received);
 
     // Frees one folder tree: 0 singles, 1 multis, 2 categories, 3 search results, 4 patterns.
     // The banks the nodes point to are left alone; any other value does nothing.

@@ -105,6 +105,9 @@ public:
     // Once the library holds no edit that its files lack (saved or discarded): the bank marked
     // unedited, and on the librarian page the upper bank menu and the keep choice back.
     void SetLibrarianStatusSaved();
+    // True, with "Save bank or Discard changes!" on the status line, while the upper bank has
+    // unsaved edits: what would replace that bank or read it from disk again is refused.
+    bool refuseWhileUnsaved();
     // The status line's text; any thread.
     void showStatus(const char* text);
     // The librarian's slot grid is repainted at the next redraw tick; any thread.
@@ -252,8 +255,13 @@ public:
     // refreshed.
     void patchTypeChanged(int kind, int list, bool rescan);
     // The library rescanned for the current data type (the lower pane keeps the category
-    // banks when they are shown): what Refresh Folders, a Save As and an import do.
+    // banks when they are shown): what Refresh Folders does; its dispatch refuses it while the
+    // upper bank has unsaved edits.
     void rescanLibrary();
+    // The library rescanned after a Save As or an import: each pane then shows again the bank
+    // file of the folder and file name it showed (the upper pane, after a Save As, the file
+    // written), and its first bank when that file is gone.
+    void rescanKeepingPanes(bool upperSaved);
     // 0 the upper grid column, 1 the lower, 2 both are reloaded and drawn once more; any other
     // value does nothing. Any thread.
     void updatePatchLibrarianView(int which);

@@ -54,3 +54,11 @@ void QOR::SetLibrarianStatusSaved()
     }
     programvalues::showValue(*this, kBankEditUnsaved, 0.0);
 }
+
+bool QOR::refuseWhileUnsaved()
+{
+    const IParam* unsaved = GetParam(kBankEditUnsaved);
+    if (!unsaved || unsaved->Value() != 1.0) return false;
+    showStatus("Save bank or Discard changes!");
+    return true;
+}

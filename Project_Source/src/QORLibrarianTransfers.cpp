@@ -62,8 +62,11 @@ const std::vector<PatchFile*>* QOR::libraryPaneList(int pane) const
 {
     if (!patchLibrarian) return nullptr;
     const PatchLibrarian& lib = *patchLibrarian;
-    if (pane != 0 && categoryListShown) return &lib.categoryFiles;
-    if (pane != 0 && searchListShown) return &lib.searchFiles;
+    // Category and search banks hold programs: among performances and patterns the lower pane
+    // shows the kind's own banks, and the flags wait for the return to programs.
+    const bool programs = lib.currentKind == kPatchFilePrograms;
+    if (pane != 0 && programs && categoryListShown) return &lib.categoryFiles;
+    if (pane != 0 && programs && searchListShown) return &lib.searchFiles;
     return lib.currentKind == kPatchFilePrograms       ? &lib.singleFiles
            : lib.currentKind == kPatchFilePerformances ? &lib.multiFiles
            : lib.currentKind == kPatchFilePatterns     ? &lib.patternFiles

@@ -24,8 +24,10 @@ void QOR::updatePatchLibrarianView(int which)
 void QOR::patchTypeChanged(int kind, int list, bool rescan)
 {
     if (!patchLibrarian) return;
+    bool kindChanged = false;
     {
         std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        kindChanged = patchLibrarian->currentKind != kind;
         if (rescan) {
             patchLibrarian->initBankFilesOnDiscard(getPatchesFolderStr());
             // Dropped banks are freed now unless a job may still read one; else at the next
@@ -37,6 +39,8 @@ void QOR::patchTypeChanged(int kind, int list, bool rescan)
         patchLibrarian->lowerFileIndex = 0;
     }
     if (librarianView) {
+        // An entry copied among programs has no place among performances or patterns.
+        if (kindChanged) librarianView->forgetCopy();
         librarianView->patchSelectionUpperChanged();
         librarianView->patchSelectionLowerChanged();
     }

@@ -375,10 +375,7 @@ void QOR::toggleLibrarianSwitch(int target)
 void QOR::stepPaneBank(bool upper, bool next)
 {
     if (!patchLibrarian) return;
-    if (upper && valueOf(*this, kBankEditUnsaved) == 1.0) {
-        showStatus("Save bank or Discard changes!");
-        return;
-    }
+    if (upper && refuseWhileUnsaved()) return;
     int b = 0;
     {
         std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
@@ -408,6 +405,22 @@ void QOR::showUpperPaneBank(int bank)
     showPaneBank(*this, true, b);
 }
 
+void QOR::rescanKeepingPanes(bool upperSaved)
+{
+    if (!patchLibrarian) return;
+    auto upper = shownBank(*this, 0);
+    const auto lower = shownBank(*this, 1);
+    if (upperSaved) {
+        // A save remembers the file it wrote in the upper pair of the pane's folder menu.
+        std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+        if (const FolderPopupMenu* menu = paneMenu(*this, true, libraryPaneList(0)))
+            upper = {this->*menu->row().fileName, this->*menu->row().folderName};
+    }
+    rescanLibrary();
+    showBankNamed(*this, 0, upper);
+    showBankNamed(*this, 1, lower);
+}
+
 void QOR::librarianParamChange(int idx, int value)
 {
     switch (idx) {
@@ -419,7 +432,10 @@ void QOR::librarianParamChange(int idx, int value)
     case kDiscardBankData: discardBankData(*this, value); break;
     case kPatchRename: completeRename(*this); break;
     case kDatatype: dataType(*this, value); break;
-    case kRefreshFolders: rescanLibrary(); break;
+    case kRefreshFolders:
+        // The rescan would drop the upper bank's unsaved edits while the bank stayed marked.
+        if (!refuseWhileUnsaved()) rescanLibrary();
+        break;
     case kMainTab:
         // The librarian page comes up with the bank-edit menu of the current data type.
         if (value == 1 && bankEditMenu) bankEditMenu->AddMenuItemsIn(this);

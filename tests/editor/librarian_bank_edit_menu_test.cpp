@@ -147,35 +147,54 @@ TEST(BankEditMenu, AClickShowsTheItemsOfTheDataTypeSetWithoutTheDispatch)
 
 TEST(BankEditMenu, EachRequestStartsItsJobWithTheEditDumpExpectedOnlyForTheEditor)
 {
+    // What the job is handed: toEditor, the bank and the part (part 3 edited, its bank C, the
+    // performance's bank B).
+    struct Args {
+        bool toEditor;
+        int bank, part;
+    };
     const struct {
         Type type;
         std::vector<int> path;
         std::vector<Job> jobs;
+        Args args;
     } cases[] = {
-        {Type::Programs, {0, 0}, {{kJobRequestPart, true}}},
-        {Type::Programs, {0, 1}, {{kJobRequestPart, false}}},
-        {Type::Programs, {0, 2}, {{kJobRequestSinglePatch, false}}},
-        {Type::Programs, {0, 3}, {}},
-        {Type::Performances, {0, 0}, {{kJobRequestActiveArrangement, true}}},
-        {Type::Performances, {0, 1}, {{kJobRequestActiveArrangement, false}}},
-        {Type::Performances, {0, 2}, {{kJobRequestSingleMulti, false}}},
-        {Type::Patterns, {0, 0}, {{kJobRequestSequence, true}}},
-        {Type::Patterns, {0, 1}, {{kJobRequestSequence, false}}},
-        {Type::Patterns, {0, 2}, {}},
-        {Type::Patterns, {0, 3}, {{kJobRequestAllSequences, false}}},
-        {Type::Programs, {4}, {{kJobRequestActiveArrangement, true}}},
-        {Type::Programs, {1}, {}},
-        {Type::Programs, {}, {}},
+        {Type::Programs, {0, 0}, {{kJobRequestPart, true}}, {true, 0, 3}},
+        {Type::Programs, {0, 1}, {{kJobRequestPart, false}}, {false, 0, 3}},
+        {Type::Programs, {0, 2}, {{kJobRequestSinglePatch, false}}, {false, 2, 3}},
+        {Type::Programs, {0, 3}, {}, {}},
+        {Type::Programs, {0, 5}, {{kJobRequestAllPatches, false}}, {false, 1, 0}},
+        {Type::Programs, {0, 11}, {{kJobRequestAllPatches, false}}, {false, 7, 0}},
+        {Type::Performances, {0, 0}, {{kJobRequestActiveArrangement, true}}, {true, 0, 0}},
+        {Type::Performances, {0, 1}, {{kJobRequestActiveArrangement, false}}, {false, 0, 0}},
+        {Type::Performances, {0, 2}, {{kJobRequestSingleMulti, false}}, {false, 1, 0}},
+        {Type::Performances, {0, 6}, {{kJobRequestAllMultis, false}}, {false, 2, 0}},
+        {Type::Patterns, {0, 0}, {{kJobRequestSequence, true}}, {true, 0, 3}},
+        {Type::Patterns, {0, 1}, {{kJobRequestSequence, false}}, {false, 0, 3}},
+        {Type::Patterns, {0, 2}, {}, {}},
+        {Type::Patterns, {0, 3}, {{kJobRequestAllSequences, false}}, {false, 0, 0}},
+        {Type::Programs, {4}, {{kJobRequestActiveArrangement, true}}, {true, 0, 0}},
+        {Type::Programs, {1}, {}, {}},
+        {Type::Programs, {}, {}, {}},
     };
     for (const auto& c : cases) {
         MenuDesk d;
         setMode(d, c.type);
         d.plug->selectedPart = 3;
+        d.plug->GetParam(kMultiPartBank + 3)->Set(2.0);
+        d.plug->GetParam(kMultiBank)->Set(1.0);
         d.plug->patternRequestPart = 0;
-        EXPECT_EQ(choose(d, c.path), c.jobs) << int(c.type) << " " << ::testing::PrintToString(c.path);
+        const std::string what = std::to_string(int(c.type)) + " " + ::testing::PrintToString(c.path);
+        const std::vector<Job> jobs = choose(d, c.path);
+        EXPECT_EQ(jobs, c.jobs) << what;
         if (c.type == Type::Patterns && c.path.size() == 2 && c.path[1] < 2) {
             EXPECT_EQ(d.plug->patternRequestPart.load(), 3);
         }
+        if (jobs.empty()) continue;
+        const SenderJobRecord& r = jobs[0].record;
+        EXPECT_EQ(r.toEditor, c.args.toEditor) << what;
+        EXPECT_EQ(r.bank, c.args.bank) << what;
+        EXPECT_EQ(r.part, c.args.part) << what;
     }
 }
 
@@ -294,6 +313,37 @@ TEST(BankEditMenu, RefreshFoldersRescansTheLibraryEachTimeItIsChosen)
     // Both went through the parameter dispatch.
     const std::vector<int> ids = d.plug->dispatched;
     EXPECT_EQ(std::count(ids.begin(), ids.end(), int(kRefreshFolders)), 2);
+}
+
+TEST(BankEditMenu, RefreshFoldersIsRefusedWhileTheUpperBankHasUnsavedEdits)
+{
+    MenuDesk d;
+    std::filesystem::create_directories(d.dir.file("Patches"));
+    upperProgramBank(d);
+    d.plug->SetLibrarianStatusUnsaved(true);
+    testsupport::writeFile(d.dir.file("Patches/New.syx"), bankgen::rawFile(bankgen::messagesOf(
+                                                              bankgen::makeBank(bankgen::Kind::Programs, 0x20, 100))));
+    auto listed = [&d](const std::string& name) {
+        std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+        for (const PatchFile* bank : d.lib().singleFiles)
+            if (bank->fileName == name) return true;
+        return false;
+    };
+    // From the menu and from the librarian's Refresh button alike.
+    for (bool menu : {true, false}) {
+        d.plug->showStatus("");
+        if (menu)
+            choose(d, {11});
+        else
+            d.edit(kRefreshFolders, 1);
+        EXPECT_EQ(d.status1(), "Save bank or Discard changes!") << menu;
+        EXPECT_FALSE(listed("New.syx")) << menu;
+        EXPECT_TRUE(listed("Mine.syx")) << menu << ": the edited bank stays";
+        EXPECT_EQ(d.value(kBankEditUnsaved), 1.0) << menu;
+    }
+    d.plug->SetLibrarianStatusSaved();
+    choose(d, {11});
+    EXPECT_TRUE(listed("New.syx"));
 }
 
 TEST(BankEditMenu, StoreOnTheSelectedSlotWritesThatEntryAloneIntoTheSameSlot)
@@ -441,6 +491,64 @@ TEST(BankEditMenu, AnImportIsOfferedAtOnceUnlessReceivedEntriesAreUnsaved)
         choose(d, {10, 1});
         EXPECT_TRUE(std::filesystem::exists(patches(d) + "/Import.syx"));
         EXPECT_EQ(listed(d, "Import.syx"), !unsaved);
+    }
+}
+
+TEST(BankEditMenu, SaveAsAndImportKeepEachPaneOnItsFileAndSaveAsShowsTheFileWritten)
+{
+    const struct {
+        const char* name;
+        std::vector<int> path;
+        std::string answer;        // under the data folder
+        const char *upper, *lower; // the files the panes show after
+    } cases[] = {
+        {"Save As into the library", {8, 1}, "Patches/Sub/Zed.qor", "Zed.qor", "C.syx"},
+        {"Save As beside the library", {8, 0}, "Elsewhere.mid", "", "C.syx"},
+        {"Import", {10, 1}, "", "B.syx", "C.syx"},
+        {"Refresh Folders", {11}, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        MenuDesk d;
+        std::filesystem::create_directories(patches(d) + "/Sub");
+        const bankgen::Bytes bank = bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1));
+        for (const char* name : {"A.syx", "B.syx", "C.syx"}) testsupport::writeFile(patches(d) + "/" + name, bank);
+        testsupport::writeFile(patches(d) + "/Sub/B.syx", bank); // the same name in another folder
+        d.plug->rescanLibrary();
+        auto indexOf = [&d](const std::string& file, const std::string& folder) {
+            std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+            for (size_t i = 0; i < d.lib().singleFiles.size(); ++i)
+                if (d.lib().singleFiles[i]->fileName == file && d.lib().singleFiles[i]->folderName == folder)
+                    return int(i);
+            return -1;
+        };
+        d.lib().upperFileIndex = indexOf("B.syx", "Patches");
+        d.lib().lowerFileIndex = indexOf("C.syx", "Patches");
+        ASSERT_GT(d.lib().upperFileIndex, 0);
+        ASSERT_GT(d.lib().lowerFileIndex, 0);
+        testsupport::TempDir source;
+        if (c.path[0] == 10) {
+            testsupport::writeFile(source.file("Import.syx"), bank);
+            d.presenter.panelAnswers = {source.file("Import.syx")};
+        } else if (!c.answer.empty()) {
+            d.presenter.panelAnswers = {d.dir.file(c.answer)};
+        }
+        choose(d, c.path);
+        auto shown = [&d](int pane) {
+            std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+            const PatchFile* b = d.plug->libraryPaneBank(pane);
+            return b ? b->fileName + " in " + b->folderName : std::string("none");
+        };
+        auto first = [&d] {
+            std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+            return d.lib().singleFiles[0]->fileName + " in " + d.lib().singleFiles[0]->folderName;
+        };
+        const std::string upper =
+            *c.upper ? std::string(c.upper) + (c.path[0] == 8 ? " in Sub" : " in Patches") : first();
+        const std::string lower = *c.lower ? std::string(c.lower) + " in Patches" : first();
+        EXPECT_EQ(shown(0), upper) << c.name;
+        EXPECT_EQ(shown(1), lower) << c.name;
+        EXPECT_EQ(d.value(kPatchSelectionListUpper), double(d.lib().upperFileIndex)) << c.name;
+        EXPECT_EQ(d.value(kPatchSelectionListLower), double(d.lib().lowerFileIndex)) << c.name;
     }
 }
 

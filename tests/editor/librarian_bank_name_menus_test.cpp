@@ -118,6 +118,30 @@ TEST(BankNameMenus, AProgramBankLeavesTheBankNumberMenuAndOffTheLibraryTabThePan
     }
 }
 
+TEST(BankNameMenus, TheChosenUpperBanksEntryIsSentAfterAClickInTheLowerPane)
+{
+    for (bool performances : {true, false}) {
+        MenuDesk d;
+        sixBanks(d, performances);
+        d.plug->GetParam(kMainTab)->Set(1.0);
+        d.plug->GetParam(kMultiPartPatch + 0)->Set(7.0);
+        d.lib().lowerFileIndex = 4;
+        LibrarianViewControl& grid = *d.plug->librarianView;
+        grid.patchSelectionLowerChanged();
+        grid.lowerSelection = 7;
+        grid.activePane = LibrarianViewControl::kLowerPane;
+        BankNamePopupMenu& menu = menuOf(d, performances);
+        menu.refreshPatchNames(nullptr, nullptr, 0, "", "");
+        d.answer({0, 2});
+        menu.OnMouseDown(0, 0, nullptr);
+        const std::vector<MenuDesk::Job> jobs = d.takeJobs();
+        ASSERT_FALSE(jobs.empty()) << performances;
+        EXPECT_EQ(jobs[0].job, kJobSendPatchFromLibrarian) << performances;
+        const int slot = grid.currentSlot;
+        EXPECT_EQ(jobs[0].entry, "2-" + std::to_string(slot)) << performances << ": not the lower bank's 4-" << slot;
+    }
+}
+
 TEST(BankNameMenus, WithoutACurrentSlotNothingIsSent)
 {
     MenuDesk d;

@@ -63,14 +63,19 @@ struct MenuDesk : dispatchtest::Desk {
     {
         recordPauses(pauses);
         plug->midiManager->sender->beforeJob = [this](int job) {
+            // The record the starter wrote; read on the worker, which runs one job at a time.
+            const SenderJobRecord& record = plug->midiManager->sender->records[kJobThread];
             std::lock_guard<std::mutex> lock(mJobs);
-            jobs.push_back({job, plug->midiManager->expectingEditDump.load()});
+            jobs.push_back({job, plug->midiManager->expectingEditDump.load(), record,
+                            record.patch ? record.patch->name : std::string()});
         };
     }
     ~MenuDesk() { plug->midiManager->stopAndJoin(); }
     struct Job {
         int job;
         bool expectingEditDump; // as the job began
+        SenderJobRecord record{};
+        std::string entry{}; // the name of the library entry the record names
         bool operator==(const Job& o) const { return job == o.job && expectingEditDump == o.expectingEditDump; }
     };
     std::vector<Job> takeJobs()

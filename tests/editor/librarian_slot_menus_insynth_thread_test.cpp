@@ -30,7 +30,7 @@ synthsim::Options onDevice15()
 
 // Every kind's list holds an upper bank of 100 empty entries and a lower bank of named ones.
 struct Menus : Bench {
-    Menus() : Bench(onDevice15())
+    explicit Menus(const synthsim::Options& options = onDevice15()) : Bench(options)
     {
         PatchLibrarian& lib = *plug->patchLibrarian;
         std::lock_guard<std::recursive_mutex> hold(lib.mLock);
@@ -174,6 +174,57 @@ TEST(SlotMenus, HardwareByProgramNumberStoresTheStoredProgramInTheSlot)
     EXPECT_EQ(entry.messages[0].bytes.size(), 297u);
     EXPECT_EQ(b.grid().cellText(kUpper, 17), entry.name);
     EXPECT_FALSE(entry.name.empty());
+}
+
+TEST(SlotMenus, GetDataFillsTheSlotFromTheEditorOrTheSynthesizer)
+{
+    const struct {
+        const char* name;
+        int kind, item;
+        size_t size; // of the slot's first message
+        const char* status;
+    } cases[] = {
+        {"the editor's program", kPatchFilePrograms, FileEditPopupMenu::kFromPlugIn, 297,
+         "Program received to slot(s)"},
+        {"the editor's performance", kPatchFilePerformances, FileEditPopupMenu::kFromPlugIn, 383,
+         "Multi received to slot(s)"},
+        {"the edit buffer's program", kPatchFilePrograms, FileEditPopupMenu::kFromEditBuffer, 297,
+         "Data request completed!"},
+        {"the edit buffer's performance", kPatchFilePerformances, FileEditPopupMenu::kFromEditBuffer, 383,
+         "Multi received to slot(s)"},
+        {"a stored performance", kPatchFilePerformances, FileEditPopupMenu::kFromProgramNumber, 383,
+         "Data request completed!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        synthsim::Options o = onDevice15();
+        if (c.kind == kPatchFilePerformances) o.editReply = synthsim::EditReply::Performance;
+        Menus b(o);
+        b.mode(c.kind);
+        b.plug->GetParam(kMultiBank)->Set(1);
+        b.plug->GetParam(kPatchName + 0)->SetDisplayText(0, "Editor Program");
+        b.plug->GetParam(kMultiName)->SetDisplayText(0, "Editor Multi");
+        const auto p = b.rightClick(kUpper, 17);
+        b.getData(c.item, p);
+        b.waitIdle();
+        const LibrarianPatch entry = b.upper(17);
+        ASSERT_FALSE(entry.messages.empty());
+        EXPECT_EQ(entry.messages[0].bytes.size(), c.size);
+        EXPECT_EQ(b.grid().cellText(kUpper, 17), entry.name);
+        EXPECT_EQ(b.status(), c.status);
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+        if (c.item == FileEditPopupMenu::kFromPlugIn) {
+            EXPECT_EQ(entry.name.rfind(c.kind == kPatchFilePrograms ? "Editor Program" : "Editor Multi", 0), 0u)
+                << entry.name;
+        } else {
+            // The synthesizer was asked for its edit buffer, or for performance 17 of bank B.
+            const Bytes asked = c.item == FileEditPopupMenu::kFromEditBuffer ? Bytes{0x08} : Bytes{0x13, 0x02, 17};
+            bool requested = false;
+            for (const Bytes& m : b.plug->copy(b.plug->handed))
+                requested |= m.size() == 6 + asked.size() && Bytes(m.begin() + 6, m.end()) == asked;
+            EXPECT_TRUE(requested);
+        }
+    }
 }
 
 TEST(SlotMenus, GetDataDoesNothingForPatterns)

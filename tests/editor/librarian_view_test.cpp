@@ -1,6 +1,8 @@
 // The librarian's slot grid: its cells at each scale, reloads, drawing, keys and the mouse, and
 // entries dragged, copied and pasted into the edited bank.
+#include "Project_Source/src/CustomOverlayControl.h"
 #include "Project_Source/src/QORParams.h"
+#include "kit/kitstring.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IParam.h"
 #include "kit/raster/rast_bitmap.h"
@@ -12,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -27,6 +30,19 @@ bool carries(const Bytes& message, const std::string& name)
 {
     const std::string text(message.begin(), message.end());
     return text.find(name + " ") != std::string::npos;
+}
+
+std::string status(const Grid& g)
+{
+    KIT_String text("", 0, 128);
+    if (g.plug->statusDisplay) g.plug->statusDisplay->GetTextCopy(&text);
+    return text.Get();
+}
+
+void dataType(Grid& g, int type)
+{
+    g.plug->GetParam(kDatatype)->Set(type);
+    g.plug->OnParamChange(kDatatype);
 }
 
 } // namespace
@@ -114,6 +130,29 @@ TEST(LibrarianView, DrawHighlightsTheSelectedCellOfEachPane)
         const IRECT r = g.grid().cellRect(pane, slot);
         EXPECT_EQ(pixel(r.R - 2, r.T + 1) == fill, selected) << pane << " " << slot;
     }
+    // The selected name is black on the fill; every other name stays white, the selected one too
+    // once the selection moves on.
+    auto inks = [&](Pane pane, int slot) {
+        const IRECT r = g.grid().cellRect(pane, slot);
+        int black = 0, white = 0;
+        for (int py = r.T; py < r.B; ++py)
+            for (int px = r.L; px < r.R; ++px) {
+                const RAST_PixelValue p = pixel(px, py);
+                const int red = int(p >> 8 & 0xFF), green = int(p >> 16 & 0xFF), blue = int(p >> 24 & 0xFF);
+                black += std::max({red, green, blue}) < 64;
+                white += std::min({red, green, blue}) > 240;
+            }
+        return std::make_pair(black, white);
+    };
+    for (auto [pane, slot] : {std::pair<Pane, int>{kUpper, 3}, {kLower, 40}}) {
+        const auto [black, white] = inks(pane, slot);
+        EXPECT_GT(black, 0) << pane;
+        EXPECT_EQ(white, 0) << pane;
+    }
+    g.grid().upperSelection = 4;
+    g.grid().Draw(gfx);
+    EXPECT_GT(inks(kUpper, 3).second, 0);
+    EXPECT_GT(inks(kUpper, 4).first, 0);
     // Selections outside the panes draw no highlight, and the drag marker only while dragging.
     g.grid().upperSelection = 500;
     g.grid().lowerSelection = -1;
@@ -337,4 +376,107 @@ TEST(LibrarianView, RenameShowsTheNameOfAnUpperEntryAndALeftClickEndsIt)
     EXPECT_TRUE(!layer->IsVisible());
     EXPECT_TRUE(g.plug->renameIdle);
     EXPECT_EQ(g.upperBank()->patches.size(), 128u);
+}
+
+TEST(LibrarianView, TheGridIsAnOverlayThatAlwaysShowsItsBackground)
+{
+    static_assert(std::is_base_of_v<CustomOverlayControl, LibrarianViewControl>);
+    static_assert(std::is_base_of_v<IBitmapOverlayControl, CustomOverlayControl>);
+    Grid g;
+    IGraphics* gfx = g.surface();
+    ASSERT_NE(gfx, nullptr);
+    RAST_IBitmap* bits = gfx->GetDrawBitmap();
+    // At the value 0 a plain overlay is closed: it draws nothing and answers only in its target.
+    const IRECT frame = *g.grid().GetRECT();
+    const IRECT target(frame.L, frame.T, frame.L + 10, frame.T + 10);
+    auto drawn = [&](IControl& control) {
+        for (int row = 0; row < bits->getHeight(); ++row)
+            std::fill_n(bits->getBits() + row * bits->getRowSpan(), bits->getWidth(), RAST_PixelValue(0));
+        control.Draw(gfx);
+        int set = 0;
+        for (int py = frame.T; py < frame.B; ++py)
+            for (int px = frame.L; px < frame.R; ++px) set += bits->getBits()[py * bits->getRowSpan() + px] != 0;
+        return set;
+    };
+    g.grid().SetValueFromPlug(0.0);
+    EXPECT_GT(drawn(g.grid()), 0);
+    EXPECT_TRUE(g.grid().IsHit(frame.R - 1, frame.B - 1));
+    IBitmap* image = g.grid().GetBitmap();
+    ASSERT_NE(image, nullptr);
+    IBitmapOverlayControl plain(g.plug.get(), frame.L, frame.T, -1, image, target);
+    EXPECT_EQ(drawn(plain), 0);
+    EXPECT_FALSE(plain.IsHit(frame.R - 1, frame.B - 1));
+}
+
+TEST(LibrarianView, AnEntryOfAnotherKindOrWithoutAnUpperBankIsNotStored)
+{
+    // Programs "U" and "L", performances "PU" and "PL", the category bank "C"; the lower program
+    // 17 is copied in program mode.
+    auto desk = [](Grid& g) {
+        g.addBank(g.lib().singleFiles, "U", 128);
+        g.addBank(g.lib().singleFiles, "L", 128);
+        g.addBank(g.lib().multiFiles, "PU", 128);
+        g.addBank(g.lib().multiFiles, "PL", 128);
+        g.addBank(g.lib().categoryFiles, "C", 128);
+        g.grid().mDragEnabled = true;
+        g.show(0, 1);
+        g.grid().CopySlotData(g.at(kLower, 17).first, g.at(kLower, 17).second);
+        ASSERT_TRUE(g.grid().hasCopy());
+    };
+    auto paste = [](Grid& g, int slot) { g.grid().PasteSlotData(g.at(kUpper, slot).first, g.at(kUpper, slot).second); };
+    auto nothingStored = [](Grid& g, const std::string& what) {
+        EXPECT_EQ(g.plug->GetParam(kBankEditUnsaved)->Value(), 0.0) << what;
+        EXPECT_EQ(status(g).find("received"), std::string::npos) << what << ": " << status(g);
+    };
+    // The data type changes through the dispatch (the copy is forgotten, also on the way back),
+    // or the kind changes without it (the kept program is still no performance).
+    for (bool dispatched : {true, false}) {
+        Grid g;
+        desk(g);
+        if (dispatched) {
+            dataType(g, 1);
+        } else {
+            g.plug->performanceMode = true;
+            g.lib().currentKind = kPatchFilePerformances;
+        }
+        g.show(0, 1);
+        paste(g, 9);
+        EXPECT_EQ(g.grid().cellText(kUpper, 9), "PU9") << dispatched;
+        nothingStored(g, dispatched ? "pasted among performances" : "kept program");
+        if (!dispatched) continue;
+        dataType(g, 0);
+        EXPECT_FALSE(g.grid().hasCopy());
+        paste(g, 9);
+        EXPECT_EQ(g.grid().cellText(kUpper, 9), "U9");
+        nothingStored(g, "pasted back among programs");
+    }
+    {
+        // Among performances the lower pane shows performances whatever the program view was;
+        // the category view comes back with the programs.
+        Grid g;
+        desk(g);
+        g.plug->categoryListShown = true;
+        dataType(g, 1);
+        g.show(0, 1);
+        EXPECT_EQ(g.grid().cellText(kLower, 17), "PL17");
+        g.drag(g.at(kLower, 17), g.at(kUpper, 5));
+        EXPECT_EQ(g.grid().cellText(kUpper, 5), "PL17");
+        EXPECT_EQ(bytesOf(g.upperBank()->patches[5]), bytesOf(g.lib().multiFiles[1]->patches[17]));
+        dataType(g, 0);
+        EXPECT_TRUE(g.plug->categoryListShown);
+        EXPECT_EQ(g.grid().cellText(kLower, 0), "C0");
+    }
+    {
+        // No upper bank: nothing is stored, marked or reported, and the upper folder menu stays.
+        Grid g;
+        desk(g);
+        ControlLayer* upperMenu = g.plug->keptLayer("UPPERPOPUPMENU");
+        ASSERT_NE(upperMenu, nullptr);
+        upperMenu->Hide(false);
+        g.show(7, 1);
+        paste(g, 9);
+        g.drag(g.at(kLower, 3), g.at(kUpper, 5));
+        nothingStored(g, "no upper bank");
+        EXPECT_TRUE(upperMenu->IsVisible());
+    }
 }

@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -288,6 +289,39 @@ TEST(LibraryRequestsInSynth, ASilentSlotEndsTheBankAndACancelRereadsTheFolders)
     }
 }
 
+TEST(LibraryRequestsInSynth, ABankCutShortIsLeftUnsavedAndACancelDropsWhatArrived)
+{
+    // Each slot takes a period and a settling pause: the synthesizer goes quiet after 30 slots,
+    // or the user cancels after 10.
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        Bench b{synthsim::Options()};
+        b.onPause = [&b, cancel](int count, int) {
+            if (count == (cancel ? 20 : 60)) {
+                std::ostringstream out;
+                if (cancel)
+                    b.plug->midiManager->sender->cancelRequested = true;
+                else
+                    b.plug->session.runCommand("option silent", out);
+            }
+        };
+        b.all(0);
+        if (!cancel) {
+            EXPECT_EQ(b.status(), "CONNECTION TIMED OUT!");
+            EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0) << "30 new entries among 98 old ones";
+            EXPECT_EQ(b.upper().patches[29].messages.size(), 1u);
+            EXPECT_TRUE(b.upper().patches[30].messages.empty());
+            continue;
+        }
+        EXPECT_EQ(b.status(), "Data request cancelled!");
+        EXPECT_EQ(b.plug->changes, std::vector<int>{kRefreshFolders});
+        // The folders were read again (the library folder is empty): the received entries went
+        // with the bank, and nothing is left unsaved.
+        EXPECT_TRUE(b.plug->patchLibrarian->singleFiles.empty());
+        EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+    }
+}
+
 TEST(LibraryRequestsInSynth, ABusyJobThreadArmsNothing)
 {
     Bench b{synthsim::Options()};
@@ -348,11 +382,15 @@ TEST(LibraryRequestsInSynth, AStoredPerformanceArrivesWithItsFollowUpAtTheSecond
         EXPECT_EQ(b.status(), "Data request completed!");
         EXPECT_EQ(b.pauses, std::vector<int>{100});
     }
-    // A slot past the bank asks for the last one.
+    // A slot past the bank asks for the last one. The answer has no slot to go to: the request
+    // is not reported done, and the sweep asks again.
     Bench b{synthsim::Options()};
     b.plug->patchLibrarian->upperSlot = 200;
     b.performances(kJobRequestSingleMulti, 3);
-    EXPECT_EQ(b.requests(), (std::vector<Bytes>{{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x13, 0x04, 0x7F}}));
+    const std::vector<Bytes> asked = b.requests();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked[0], (Bytes{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x13, 0x04, 0x7F}));
+    EXPECT_EQ(b.status(), "CONNECTION TIMED OUT!");
 }
 
 TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
@@ -384,12 +422,19 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         int job;
         bool toEditor, storeIntoLibrary;
         std::string status;
+        bool upperBank = true;
     } cases[] = {
         {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
         {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
         {"performance send into the library", kJobSendArrangement, false, true, "Multi received to slot(s)"},
         {"performance request into the library", kJobRequestActiveArrangement, false, false,
          "Multi received to slot(s)"},
+        {"program send without an upper bank", kJobSendPart, false, true, "Program received to slot(s)", false},
+        {"part request without an upper bank", kJobRequestPart, false, false, "Program received to slot(s)", false},
+        {"performance send without an upper bank", kJobSendArrangement, false, true, "Multi received to slot(s)",
+         false},
+        {"performance request without an upper bank", kJobRequestActiveArrangement, false, false,
+         "Multi received to slot(s)", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -399,6 +444,7 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         Bench b(o);
         b.plug->performanceMode = performance;
         b.plug->patchLibrarian->currentKind = performance;
+        if (!c.upperBank) b.plug->patchLibrarian->upperFileIndex = 4;
         b.plug->patchLibrarian->upperSlot = 6;
         b.plug->patchLibrarian->dropSlot = 6;
         SenderJobRecord record;
@@ -411,6 +457,12 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();
+        if (!c.upperBank) {
+            // Nothing was stored: nothing is reported received or left unsaved.
+            EXPECT_NE(b.status(), c.status);
+            EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+            continue;
+        }
         const LibrarianPatch& e = (performance ? b.upperMultis() : b.upper()).patches[6];
         ASSERT_EQ(e.messages.size(), 1u);
         const Bytes m = bytesOf(e.messages[0].bytes);

@@ -275,12 +275,14 @@ TEST(LibraryRouter, APatternFrameIsNamedFromAfterItsFrameAndNoBankDropsTheEntry)
     EXPECT_EQ(e.messages[0].bytes.size(), 220u);
     EXPECT_EQ(e.name, "Requested Arp***");
 
-    // A pane index past the list: nothing is stored, yet the request is answered.
+    // A pane index past the list: nothing is stored, and the request is not answered, so that
+    // no job reports it done.
     b.lib().upperFileIndex = 3;
     b.arm(kPattern);
+    b.m().requestComplete = false;
     b.send(named(message(220, 0x0C), 203, "Kept"));
     EXPECT_FALSE(b.armed());
-    EXPECT_TRUE(b.m().requestComplete);
+    EXPECT_FALSE(b.m().requestComplete);
     EXPECT_TRUE(bankgen::hasLineStarting(b.log(), "PATCH LIBRARIAN: received entry dropped"));
 }
 
