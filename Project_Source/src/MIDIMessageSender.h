@@ -179,7 +179,8 @@ public:
     void initPerformance();
     void initClassicPatch();
     void initSequence();
-    // Hands message to the controller's SysEx input as if the synthesizer had sent it.
+    // Hands message to the controller's SysEx input as if the synthesizer had sent it, marked as
+    // the editor's own (QOR::deliverOwnSysEx).
     void deliverToEditor(std::vector<uint8_t>& message);
     void sendDeviceIdEnquiry();
     void startMIDIClockOutput();

@@ -3,6 +3,7 @@
 #include <array>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "MIDIMessageManager.h"
 #include "MIDIMessageSender.h"
@@ -52,9 +53,11 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         dump[SysexFamily::kTypeAt] = SysexFamily::dataByte(bankCode);
         dump[ProgramDump::kPartAt] = SysexFamily::dataByte(q.patchLibrarian ? q.patchLibrarian->upperSlot : 0);
         q.SetLibrarianRequestActive(true);
-        ISysEx sysex(0, dump.data(), int(dump.size()));
-        q.ProcessSysEx(&sysex, true);
-        q.SetLibrarianStatusUnsaved(true);
+        std::vector<uint8_t> message(dump.begin(), dump.end());
+        deliverToEditor(message);
+        // Only a slot that took the program has something to save.
+        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
+        else q.log("LIBRARY: the editor's program was not taken into the slot");
     } else {
         if (!allParts) {
             if (patchManager) {

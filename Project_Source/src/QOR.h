@@ -63,6 +63,10 @@ public:
     void ProcessDoubleReplacing(double** in, double** out, int nFrames) override;
     void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
     void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
+    // A message the editor delivers to itself (library loads and stores, init templates): it
+    // takes the device road of ProcessSysEx, but no request gate or synthesizer SysEx filter
+    // refuses it, since neither concerns what the editor built itself.
+    void deliverOwnSysEx(ISysEx* msg);
     bool SerializeState(ByteChunk* chunk) override;
     int UnserializeState(ByteChunk* chunk, int startPos) override;
 

@@ -384,8 +384,11 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         int job;
         bool toEditor, storeIntoLibrary;
         std::string status;
+        bool blocked = false; // incoming MIDI blocked: nothing is taken
     } cases[] = {
         {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
+        {"program send while incoming MIDI is blocked", kJobSendPart, false, true, "", true},
+        {"performance send while incoming MIDI is blocked", kJobSendArrangement, false, true, "", true},
         {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
         {"performance send into the library", kJobSendArrangement, false, true, "Multi received to slot(s)"},
         {"performance request into the library", kJobRequestActiveArrangement, false, false,
@@ -408,10 +411,25 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         record.storeIntoLibrary = c.storeIntoLibrary;
         testing::internal::CaptureStdout();
         b.plug->sendPatchAndPatternToDevice(record.part, false, false, false, false, false); // as the quick tab does
+        // The part an earlier edit-buffer request left at the gate, and for the editor's own
+        // sends the synthesizer's SysEx filtered out: neither concerns what the editor delivers
+        // to itself.
+        b.plug->pendingRequestPart = record.part;
+        b.plug->midiFilterSwitches[13] = c.storeIntoLibrary;
+        b.plug->incomingMidiBlocked = c.blocked;
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();
         const LibrarianPatch& e = (performance ? b.upperMultis() : b.upper()).patches[6];
+        if (c.blocked) {
+            // Refused: nothing is reported received, and nothing is to be saved.
+            EXPECT_TRUE(e.messages.empty());
+            EXPECT_EQ(b.statuses.end(), std::find_if(b.statuses.begin(), b.statuses.end(), [](const std::string& s) {
+                          return s.find("received to slot") != std::string::npos;
+                      }));
+            EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+            continue;
+        }
         ASSERT_EQ(e.messages.size(), 1u);
         const Bytes m = bytesOf(e.messages[0].bytes);
         ASSERT_EQ(m.size(), performance ? 383u : 297u);
