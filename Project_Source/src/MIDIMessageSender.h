@@ -76,6 +76,9 @@ struct SenderJobRecord {
     bool storeIntoLibrary = false;
     bool passOn = false;
     int deviceId = 0;
+    // Job 7: once its reply is in, the part's program goes back to the synthesizer (a program
+    // step with a section lock on, whose locked sections the reply leaves as they were).
+    bool sendPartAfterReply = false;
 };
 
 class MIDIMessageSender : public Poco::Runnable {
@@ -166,8 +169,9 @@ public:
     // The current performance into the editor, or into the armed library buffer. part is the
     // pattern's part (0..7) the pattern parser compares; any other number leaves it.
     void sendActiveArrangementRequestSysex(bool toEditor, int part);
-    // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library.
-    void sendPartRequestSysex(int part, bool toEditor);
+    // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library;
+    // with sendPartAfterReply, sends the part's program back once the reply has arrived.
+    void sendPartRequestSysex(int part, bool toEditor, bool sendPartAfterReply = false);
     void sendSequenceRequestSysex();
     void sendSingleMultiRequestSysex(int bank);
     void sendAllMultiRequestSysex(int bank);

@@ -83,7 +83,7 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
     if (m) m->sendInProgress = false;
 }
 
-void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor)
+void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendPartAfterReply)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
@@ -129,6 +129,11 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor)
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);
     }
     q.pendingRequestPart = -1;
+    // Without the reply the editor still holds the previous program: nothing goes back.
+    if (sendPartAfterReply && end == WaitEnd::Reply && !mStopping) {
+        if (MIDIMessageManager* m = q.midiManager) m->sendInProgress = true;
+        sendPartToDevice(part, false, true);
+    }
 }
 
 void MIDIMessageSender::GenTapPatternCode(char* code, char* steps)

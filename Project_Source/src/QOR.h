@@ -211,7 +211,8 @@ public:
     // The whole bank of the pane the slot view selects in, into the synthesizer's bank.
     void SendAllProgramsFromLibrarian(int bank);
     // After a program change: part's program goes back out (job 2) when a section lock of the
-    // part keeps some of the editor's values.
+    // part keeps some of the editor's values. A job holding the thread is not waited for: the
+    // resend is given up with a status text.
     void sendPartDataBackToHardware(int part);
     // Frees the banks a rescan of the library has dropped, unless a job may still read one:
     // only while the job thread is idle. False when it had to leave them.
