@@ -132,6 +132,9 @@ public:
         // When set, a pass in which it answers true counts again from the first, so a reply
         // that is on its way is not given up on.
         std::function<bool()> restartWhen;
+        // When set, a raised reply flag counts only while it answers true (the reply is the
+        // one asked for, not one raised by an earlier request's late answer).
+        std::function<bool()> replyIsOurs;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
 
@@ -222,10 +225,16 @@ private:
     void requestBankIntoLibrary(int bankCode, bool performances);
     // One entry into the upper slot (at most 127); build gives the request for the slot and a
     // device id (-1: the controller's).
-    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build);
+    // bankCode: that of the stored entry asked for, -1 for the edit buffer.
+    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build, int bankCode);
     // The librarian's upper slot, read and written under the library's lock.
     int librarySlot() const;
     void setLibrarySlot(int slot);
+    // Under the library's lock: the upper slot (slot >= 0) and the answer the request of a
+    // stored entry takes next (MIDIMessageManager::awaitedAnswer), nothing taken yet.
+    void awaitAnswer(int address, int slot = -1);
+    // The answer last placed is the one awaited, or names no entry (a dump form).
+    bool answerTaken(int address) const;
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

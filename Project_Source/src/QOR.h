@@ -67,6 +67,8 @@ public:
     // takes the device road of ProcessSysEx, but no request gate or synthesizer SysEx filter
     // refuses it, since neither concerns what the editor built itself.
     void deliverOwnSysEx(ISysEx* msg);
+    // True on the thread, and for the time, of such a delivery.
+    static bool deliveringOwnSysEx();
     bool SerializeState(ByteChunk* chunk) override;
     int UnserializeState(ByteChunk* chunk, int startPos) override;
 

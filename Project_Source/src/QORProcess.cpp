@@ -222,6 +222,11 @@ void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
     }
 }
 
+bool QOR::deliveringOwnSysEx()
+{
+    return tOwnDelivery;
+}
+
 void QOR::deliverOwnSysEx(ISysEx* msg)
 {
     struct Mark {
@@ -238,7 +243,7 @@ void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)
     if (deviceTransferActive) return;
     // The editor's own message is neither SysEx from the synthesizer nor the dump a request
     // waits for: the filter and the request gate are not for it.
-    const bool own = fromDevice && tOwnDelivery;
+    const bool own = fromDevice && deliveringOwnSysEx();
     if (!own && midiFilterSwitches[fromDevice ? kDeviceSysExFilter : kHostSysExFilter]) return;
     if (incomingMidiBlocked) return;
     try {
