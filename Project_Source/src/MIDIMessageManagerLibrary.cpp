@@ -147,7 +147,8 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     bool complete = false, performance = false;
     {
         std::lock_guard<std::mutex> lock(mRequestLock);
-        const bool armed = libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
+        const bool armed =
+            libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
         if (armed && strayAnswer(address)) {
             controller->log("SYSEX ROUTER: an answer for bank code " + std::to_string(data[kTypeAt + 1]) + ", slot " +
                             std::to_string(data[kTypeAt + 2]) + " dropped: not the entry awaited");

@@ -19,7 +19,9 @@ constexpr int kDeviceIds = 16;
 
 MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
 {
-    const auto replied = [this, &plan] { return controller->replyArrived && (!plan.replyIsOurs || plan.replyIsOurs()); };
+    const auto replied = [this, &plan] {
+        return controller->replyArrived && (!plan.replyIsOurs || plan.replyIsOurs());
+    };
     for (int pass = 1;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;

@@ -104,7 +104,8 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     // The low byte of a slot past the bank would name another slot: the last one is asked for.
     const int slot = std::clamp(librarySlot(), 0, kLastSlot);
     // The edit buffer's answer names no entry: any answer is taken, as before any such request.
-    const int address = bankCode < 0 ? MIDIMessageManager::kAnyAnswer : MIDIMessageManager::storedAddress(bankCode, slot);
+    const int address =
+        bankCode < 0 ? MIDIMessageManager::kAnyAnswer : MIDIMessageManager::storedAddress(bankCode, slot);
     awaitAnswer(address);
     q.SetLibrarianRequestActive(true);
     finished = false;
@@ -167,7 +168,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
     // Each slot takes only its own answer: a late one, or the repeat the sweep asked for, would
     // otherwise fill the next slot and end its wait.
-    plan.replyIsOurs = [this, &slot, bankCode] { return answerTaken(MIDIMessageManager::storedAddress(bankCode, slot)); };
+    plan.replyIsOurs = [this, &slot, bankCode] {
+        return answerTaken(MIDIMessageManager::storedAddress(bankCode, slot));
+    };
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);

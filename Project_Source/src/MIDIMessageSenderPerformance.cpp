@@ -103,8 +103,10 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
             pause(kMessagePauseMs);
         }
         // Only a slot that took the performance has something to save.
-        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
-        else q.log("LIBRARY: the editor's performance was not taken into the slot");
+        if (m && m->requestComplete)
+            q.SetLibrarianStatusUnsaved(true);
+        else
+            q.log("LIBRARY: the editor's performance was not taken into the slot");
     } else {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);

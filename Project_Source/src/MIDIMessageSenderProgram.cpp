@@ -56,8 +56,10 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         std::vector<uint8_t> message(dump.begin(), dump.end());
         deliverToEditor(message);
         // Only a slot that took the program has something to save.
-        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
-        else q.log("LIBRARY: the editor's program was not taken into the slot");
+        if (m && m->requestComplete)
+            q.SetLibrarianStatusUnsaved(true);
+        else
+            q.log("LIBRARY: the editor's program was not taken into the slot");
     } else {
         if (!allParts) {
             if (patchManager) {

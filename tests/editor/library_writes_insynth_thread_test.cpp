@@ -421,8 +421,9 @@ TEST(LibrarySend, NeitherTheRequestGateNorTheSysExFilterRefusesTheEditorsOwnLoad
         Library b;
         b.plug->pendingRequestPart = c.awaited;
         b.plug->midiFilterSwitches[13] = c.filtered;
-        Bytes entry = c.kind == kPatchFilePrograms ? PatchInitData::programMessage(0)
-                                                   : entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2).at(5).at(0);
+        Bytes entry = c.kind == kPatchFilePrograms
+                          ? PatchInitData::programMessage(0)
+                          : entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2).at(5).at(0);
         const char name[] = "Library Sound 12";
         std::copy(name, name + 16, entry.begin() + 10);
         const auto sent = sendEntry(b, c.kind, {entry}, c.part);
@@ -452,7 +453,8 @@ TEST(LibrarySend, AProgramChangeInLibraryPerformanceModeSendsTheLibrarysPerforma
     for (const Bytes& m : b.plug->copy(b.plug->handed))
         if (m.size() == 381) {
             ++dumps;
-            EXPECT_EQ(Bytes(m.begin() + 8, m.begin() + 24), Bytes(entries[2][0].begin() + 10, entries[2][0].begin() + 26));
+            EXPECT_EQ(Bytes(m.begin() + 8, m.begin() + 24),
+                      Bytes(entries[2][0].begin() + 10, entries[2][0].begin() + 26));
         }
     // The job's send, then the performance sent back once the parts have followed it.
     EXPECT_EQ(dumps, 2u);

@@ -343,7 +343,8 @@ TEST(PartRequest, AfterAProgramStepWithASectionLockThePartGoesBackOnceTheReplyIs
         EXPECT_EQ(dumps[0][8], 3);
         EXPECT_EQ(b.value(kFilterCutoff + 3), 5);
         const auto mem = b.plug->session.synth().memory();
-        EXPECT_EQ(Bytes(mem.partEdit[3].begin(), mem.partEdit[3].end()), Bytes(dumps[0].begin() + 9, dumps[0].end() - 1));
+        EXPECT_EQ(Bytes(mem.partEdit[3].begin(), mem.partEdit[3].end()),
+                  Bytes(dumps[0].begin() + 9, dumps[0].end() - 1));
         EXPECT_FALSE(b.plug->midiManager->sendInProgress);
     }
 }
