@@ -96,6 +96,19 @@ public:
     // armed and requestComplete cleared only once the job thread is taken: false when it is busy.
     bool sendSinglePatchRequestSysexFromLibrarian(bool currentBuffer, int bank);
     bool sendAllPatchRequestSysexFromLibrarian(int bank);
+    // What an answer of the synthesizer that is a stored program or performance (or its
+    // follow-up) must name in bytes 8 and 9 to be taken into a slot: storedAddress of the entry
+    // a request of stored entries waits for, kAnyAnswer before any such request, kNoAnswer once
+    // one has ended. Anything else it names is a late answer or the repeat of a sweep, and would
+    // fill a slot not its own: it is dropped. Written by the request jobs under the librarian's
+    // lock, with the slot they fill. The editor's own deliveries are no answers.
+    static constexpr int kAnyAnswer = -1;
+    static constexpr int kNoAnswer = -2;
+    static constexpr int storedAddress(int bankCode, int slot) { return bankCode * 128 + slot; }
+    std::atomic<int> awaitedAnswer{kAnyAnswer};
+    // storedAddress of the last answer placed into a slot, or kAnyAnswer for one that names no
+    // stored entry; the request jobs set it to kNoAnswer before each request.
+    std::atomic<int> takenAnswer{kNoAnswer};
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // Routes one message: host messages change nothing; device messages go to the global
@@ -197,6 +210,8 @@ private:
     // An armed library buffer takes the message (steps of the router's library path); false
     // when no buffer is armed.
     bool takeIntoLibrary(const ISysEx* msg);
+    // The message is the synthesizer's answer for a stored entry other than the awaited one.
+    bool strayAnswer(int address) const;
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;

@@ -45,6 +45,18 @@ void append(LibrarianPatch& patch, const unsigned char* data, int length, bool i
     patch.messages.push_back(std::move(m));
 }
 
+// storedAddress of a stored program, performance or follow-up, from its bank code and slot;
+// kAnyAnswer for any other message.
+int storedAnswerAddress(const unsigned char* d, int length)
+{
+    if (!familyMessage(d, length)) return MIDIMessageManager::kAnyAnswer;
+    const uint8_t type = d[kTypeAt];
+    const bool stored = (sized(length, kStoredProgramSize) && type == kTypeStoredProgram) ||
+                        (sized(length, kStoredPerformanceSize) && type == kTypeStoredPerformance) ||
+                        (sized(length, kStoredFollowUpSize) && type == kTypeStoredFollowUp);
+    return stored ? MIDIMessageManager::storedAddress(d[kTypeAt + 1], d[kTypeAt + 2]) : MIDIMessageManager::kAnyAnswer;
+}
+
 // The name from the first message, and the type the library's reader gives such an entry.
 void nameEntry(LibrarianPatch& patch, size_t nameAt, int typeBase)
 {
@@ -113,6 +125,12 @@ void MIDIMessageManager::LibraryPatternRequest::addMessageData(const unsigned ch
     active = false;
 }
 
+bool MIDIMessageManager::strayAnswer(int address) const
+{
+    const int awaited = awaitedAnswer;
+    return address != kAnyAnswer && awaited != kAnyAnswer && address != awaited && !QOR::deliveringOwnSysEx();
+}
+
 bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
 {
     // The slot the re-framing writes is read first: the librarian's lock is never taken inside
@@ -124,10 +142,18 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     }
     const unsigned char* data = msg->mData;
     const int length = msg->mSize;
+    const int address = storedAnswerAddress(data, length);
     LibrarianPatch received;
     bool complete = false, performance = false;
     {
         std::lock_guard<std::mutex> lock(mRequestLock);
+        const bool armed =
+            libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
+        if (armed && strayAnswer(address)) {
+            controller->log("SYSEX ROUTER: an answer for bank code " + std::to_string(data[kTypeAt + 1]) + ", slot " +
+                            std::to_string(data[kTypeAt + 2]) + " dropped: not the entry awaited");
+            return true;
+        }
         const char* refused = nullptr;
         if (libraryPerformanceRequest.active) {
             performance = true;
@@ -156,7 +182,15 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
         }
     }
     if (!complete) return true;
-    const bool stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
+    bool stored = false;
+    {
+        // Again under the lock a request moves its slot under: the slot is still the answer's.
+        std::unique_lock<std::recursive_mutex> hold;
+        if (librarian) hold = std::unique_lock<std::recursive_mutex>(librarian->mLock);
+        if (strayAnswer(address)) return true;
+        stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
+        if (stored) takenAnswer = address;
+    }
     if (performance) expectingEditDump = false;
     // Nothing stored (no upper bank): the request is not answered, so no job reports it done.
     if (!stored) return true;

@@ -44,7 +44,7 @@ void MIDIMessageSender::dispatch(const SenderJobRecord& r)
     case kJobStoreAllPatches: storeAllPatchesToDeviceFromLibrarian(r.storeMode, r.storeStartSlot, r.storeBank, r.storeCount, r.storeTargetSlot);
         break;
     case kJobRequestActiveArrangement: sendActiveArrangementRequestSysex(r.toEditor, r.part); break;
-    case kJobRequestPart: sendPartRequestSysex(r.part, r.toEditor); break;
+    case kJobRequestPart: sendPartRequestSysex(r.part, r.toEditor, r.sendPartAfterReply); break;
     case kJobRequestSequence: sendSequenceRequestSysex(); break;
     case kJobRequestSingleMulti: sendSingleMultiRequestSysex(r.bank); break;
     case kJobRequestAllMultis: sendAllMultiRequestSysex(r.bank); break;

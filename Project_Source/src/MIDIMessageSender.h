@@ -76,6 +76,9 @@ struct SenderJobRecord {
     bool storeIntoLibrary = false;
     bool passOn = false;
     int deviceId = 0;
+    // Job 7: once its reply is in, the part's program goes back to the synthesizer (a program
+    // step with a section lock on, whose locked sections the reply leaves as they were).
+    bool sendPartAfterReply = false;
 };
 
 class MIDIMessageSender : public Poco::Runnable {
@@ -129,6 +132,9 @@ public:
         // When set, a pass in which it answers true counts again from the first, so a reply
         // that is on its way is not given up on.
         std::function<bool()> restartWhen;
+        // When set, a raised reply flag counts only while it answers true (the reply is the
+        // one asked for, not one raised by an earlier request's late answer).
+        std::function<bool()> replyIsOurs;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
 
@@ -166,8 +172,9 @@ public:
     // The current performance into the editor, or into the armed library buffer. part is the
     // pattern's part (0..7) the pattern parser compares; any other number leaves it.
     void sendActiveArrangementRequestSysex(bool toEditor, int part);
-    // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library.
-    void sendPartRequestSysex(int part, bool toEditor);
+    // Asks for the edit buffer of the synthesizer's selected part, for the editor or the library;
+    // with sendPartAfterReply, sends the part's program back once the reply has arrived.
+    void sendPartRequestSysex(int part, bool toEditor, bool sendPartAfterReply = false);
     void sendSequenceRequestSysex();
     void sendSingleMultiRequestSysex(int bank);
     void sendAllMultiRequestSysex(int bank);
@@ -179,7 +186,8 @@ public:
     void initPerformance();
     void initClassicPatch();
     void initSequence();
-    // Hands message to the controller's SysEx input as if the synthesizer had sent it.
+    // Hands message to the controller's SysEx input as if the synthesizer had sent it, marked as
+    // the editor's own (QOR::deliverOwnSysEx).
     void deliverToEditor(std::vector<uint8_t>& message);
     void sendDeviceIdEnquiry();
     void startMIDIClockOutput();
@@ -217,10 +225,16 @@ private:
     void requestBankIntoLibrary(int bankCode, bool performances);
     // One entry into the upper slot (at most 127); build gives the request for the slot and a
     // device id (-1: the controller's).
-    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build);
+    // bankCode: that of the stored entry asked for, -1 for the edit buffer.
+    void requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build, int bankCode);
     // The librarian's upper slot, read and written under the library's lock.
     int librarySlot() const;
     void setLibrarySlot(int slot);
+    // Under the library's lock: the upper slot (slot >= 0) and the answer the request of a
+    // stored entry takes next (MIDIMessageManager::awaitedAnswer), nothing taken yet.
+    void awaitAnswer(int address, int slot = -1);
+    // The answer last placed is the one awaited, or names no entry (a dump form).
+    bool answerTaken(int address) const;
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

@@ -19,6 +19,9 @@ constexpr int kDeviceIds = 16;
 
 MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
 {
+    const auto replied = [this, &plan] {
+        return controller->replyArrived && (!plan.replyIsOurs || plan.replyIsOurs());
+    };
     for (int pass = 1;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
@@ -27,12 +30,12 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
             for (int id = 0; id < kDeviceIds; ++id) {
                 if (plan.request) plan.request(id);
                 if (!pause(plan.sweepStepMs)) return WaitEnd::Stopped;
-                if (cancelRequested || controller->replyArrived) break;
+                if (cancelRequested || replied()) break;
             }
         }
         if (pass >= plan.timeOutPass) return WaitEnd::TimeOut;
         if (cancelRequested) return WaitEnd::Cancel;
-        if (controller->replyArrived) return WaitEnd::Reply;
+        if (replied()) return WaitEnd::Reply;
     }
 }
 

@@ -54,35 +54,62 @@ void MIDIMessageSender::setLibrarySlot(int slot)
     lib->upperSlot = slot;
 }
 
+void MIDIMessageSender::awaitAnswer(int address, int slot)
+{
+    MIDIMessageManager* m = controller->midiManager;
+    PatchLibrarian* lib = controller->patchLibrarian;
+    std::unique_lock<std::recursive_mutex> hold;
+    if (lib) hold = std::unique_lock<std::recursive_mutex>(lib->mLock);
+    if (lib && slot >= 0) lib->upperSlot = slot;
+    if (m) m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
+}
+
+bool MIDIMessageSender::answerTaken(int address) const
+{
+    const MIDIMessageManager* m = controller->midiManager;
+    const int taken = m ? m->takenAnswer.load() : MIDIMessageManager::kAnyAnswer;
+    return taken == address || taken == MIDIMessageManager::kAnyAnswer;
+}
+
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
 {
-    requestSlotIntoLibrary([this, currentBuffer, bank, part](int slot, int device) {
-        controller->pendingRequestPart = currentBuffer ? part : -1;
-        return currentBuffer ? buildRequest(SysexFamily::kTypeRequestEditBuffer, device)
-                             : buildStoredRequest(bank + SysexFamily::kProgramBankCodeBase, slot, device);
-    });
+    const int bankCode = bank + SysexFamily::kProgramBankCodeBase;
+    requestSlotIntoLibrary(
+        [this, currentBuffer, bankCode, part](int slot, int device) {
+            controller->pendingRequestPart = currentBuffer ? part : -1;
+            return currentBuffer ? buildRequest(SysexFamily::kTypeRequestEditBuffer, device)
+                                 : buildStoredRequest(bankCode, slot, device);
+        },
+        currentBuffer ? -1 : bankCode);
 }
 
 void MIDIMessageSender::sendSingleMultiRequestSysex(int bank)
 {
     if (controller->midiManager) controller->midiManager->dumpTaken = true;
-    requestSlotIntoLibrary([this, bank](int slot, int device) {
-        // A stored performance names no part: no part's gate may refuse it.
-        controller->pendingRequestPart = -1;
-        return buildStoredRequest(bank + SysexFamily::kPerformanceBankCodeBase, slot, device);
-    });
+    const int bankCode = bank + SysexFamily::kPerformanceBankCodeBase;
+    requestSlotIntoLibrary(
+        [this, bankCode](int slot, int device) {
+            // A stored performance names no part: no part's gate may refuse it.
+            controller->pendingRequestPart = -1;
+            return buildStoredRequest(bankCode, slot, device);
+        },
+        bankCode);
 }
 
-void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build)
+void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int slot, int device)>& build, int bankCode)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
     cancelRequested = false;
+    // The low byte of a slot past the bank would name another slot: the last one is asked for.
+    const int slot = std::clamp(librarySlot(), 0, kLastSlot);
+    // The edit buffer's answer names no entry: any answer is taken, as before any such request.
+    const int address =
+        bankCode < 0 ? MIDIMessageManager::kAnyAnswer : MIDIMessageManager::storedAddress(bankCode, slot);
+    awaitAnswer(address);
     q.SetLibrarianRequestActive(true);
     finished = false;
     const int period = q.getTimerValue();
-    // The low byte of a slot past the bank would name another slot: the last one is asked for.
-    const int slot = std::clamp(librarySlot(), 0, kLastSlot);
     auto request = [&](int device) {
         Request r = build(slot, device);
         sendDirect(r.bytes, r.length);
@@ -90,7 +117,11 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     request(-1);
     q.showStatus("Data processing, please wait...");
 
-    const WaitEnd end = waitForReply(libraryWait(q, period, request));
+    WaitPlan plan = libraryWait(q, period, request);
+    if (address != MIDIMessageManager::kAnyAnswer) plan.replyIsOurs = [this, address] { return answerTaken(address); };
+    const WaitEnd end = waitForReply(plan);
+    // Answers that come after the request has ended would land in whatever slot is selected.
+    if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
     if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     q.DisplayProcessingIndicator(false);
@@ -119,7 +150,6 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     q.DisplayProcessingIndicator(true);
     cancelRequested = false;
     finished = false;
-    setLibrarySlot(0);
     // Stored entries name no part: a part an earlier edit-buffer request waited for must not
     // hold them back at the controller's gate.
     q.pendingRequestPart = -1;
@@ -136,8 +166,14 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     // A performance of two messages is complete only with the second: the wait starts over
     // in a period in which one was completed.
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
+    // Each slot takes only its own answer: a late one, or the repeat the sweep asked for, would
+    // otherwise fill the next slot and end its wait.
+    plan.replyIsOurs = [this, &slot, bankCode] {
+        return answerTaken(MIDIMessageManager::storedAddress(bankCode, slot));
+    };
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
+        awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
         q.SetLibrarianRequestActive(true);
         request(-1);
         const WaitEnd end = waitForReply(plan);
@@ -159,9 +195,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
             break;
         }
         if (cancelRequested) break;
-        setLibrarySlot(++slot);
+        ++slot;
     }
-    setLibrarySlot(0);
+    awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;
     if (cancelRequested) {

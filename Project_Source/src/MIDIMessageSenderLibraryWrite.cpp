@@ -129,7 +129,7 @@ std::vector<uint8_t> fromTemplate(const std::vector<uint8_t>& templ, const QOR& 
 void MIDIMessageSender::deliverToEditor(std::vector<uint8_t>& message)
 {
     ISysEx sysex(0, message.data(), int(message.size()));
-    controller->ProcessSysEx(&sysex, true);
+    controller->deliverOwnSysEx(&sysex);
 }
 
 void MIDIMessageSender::initPerformance()

@@ -110,7 +110,8 @@ void MIDIMessageSender::sendContinuousMIDIClock()
     const int64_t interval = 60 * kNanosPerSecond / (int64_t(tempo) * kTicksPerBeat);
     mClockInterval = interval;
     const std::vector<uint8_t> tick{kTimingClock};
-    if (!sendStored(tick)) return;
+    // A tick the port refuses is lost, not the clock: nothing would start the loop again.
+    sendStored(tick);
     int64_t last = readSystemClock(0);
     int64_t now = last;
     while (mClockRunning && !stopping()) {
@@ -129,7 +130,7 @@ void MIDIMessageSender::sendContinuousMIDIClock()
             mClockRunning = false;
             return;
         }
-        if (!sendStored(tick)) return;
+        sendStored(tick);
         last = readSystemClock(last);
     }
 }

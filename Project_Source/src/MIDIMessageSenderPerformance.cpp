@@ -99,12 +99,14 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         followUp[sx::kTypeAt] = slot;
         q.SetLibrarianRequestActive(true);
         for (std::vector<uint8_t>* message : {&dump, &followUp}) {
-            ISysEx sysex(0, message->data(), int(message->size()));
-            if (!mStopping) q.ProcessSysEx(&sysex, true);
+            if (!mStopping) deliverToEditor(*message);
             pause(kMessagePauseMs);
         }
-        // Stored only when the router answered the request (no upper bank, or a gate, drops it).
-        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
+        // Only a slot that took the performance has something to save.
+        if (m && m->requestComplete)
+            q.SetLibrarianStatusUnsaved(true);
+        else
+            q.log("LIBRARY: the editor's performance was not taken into the slot");
     } else {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);

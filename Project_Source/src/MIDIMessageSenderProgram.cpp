@@ -3,6 +3,7 @@
 #include <array>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "MIDIMessageManager.h"
 #include "MIDIMessageSender.h"
@@ -52,10 +53,13 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         dump[SysexFamily::kTypeAt] = SysexFamily::dataByte(bankCode);
         dump[ProgramDump::kPartAt] = SysexFamily::dataByte(q.patchLibrarian ? q.patchLibrarian->upperSlot : 0);
         q.SetLibrarianRequestActive(true);
-        ISysEx sysex(0, dump.data(), int(dump.size()));
-        q.ProcessSysEx(&sysex, true);
-        // Stored only when the router answered the request (no upper bank, or a gate, drops it).
-        if (m && m->requestComplete) q.SetLibrarianStatusUnsaved(true);
+        std::vector<uint8_t> message(dump.begin(), dump.end());
+        deliverToEditor(message);
+        // Only a slot that took the program has something to save.
+        if (m && m->requestComplete)
+            q.SetLibrarianStatusUnsaved(true);
+        else
+            q.log("LIBRARY: the editor's program was not taken into the slot");
     } else {
         if (!allParts) {
             if (patchManager) {
@@ -81,7 +85,7 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
     if (m) m->sendInProgress = false;
 }
 
-void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor)
+void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendPartAfterReply)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
@@ -127,6 +131,11 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor)
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);
     }
     q.pendingRequestPart = -1;
+    // Without the reply the editor still holds the previous program: nothing goes back.
+    if (sendPartAfterReply && end == WaitEnd::Reply && !mStopping) {
+        if (MIDIMessageManager* m = q.midiManager) m->sendInProgress = true;
+        sendPartToDevice(part, false, true);
+    }
 }
 
 void MIDIMessageSender::GenTapPatternCode(char* code, char* steps)

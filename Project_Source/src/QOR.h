@@ -63,6 +63,12 @@ public:
     void ProcessDoubleReplacing(double** in, double** out, int nFrames) override;
     void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
     void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
+    // A message the editor delivers to itself (library loads and stores, init templates): it
+    // takes the device road of ProcessSysEx, but no request gate or synthesizer SysEx filter
+    // refuses it, since neither concerns what the editor built itself.
+    void deliverOwnSysEx(ISysEx* msg);
+    // True on the thread, and for the time, of such a delivery.
+    static bool deliveringOwnSysEx();
     bool SerializeState(ByteChunk* chunk) override;
     int UnserializeState(ByteChunk* chunk, int startPos) override;
 
@@ -210,7 +216,8 @@ public:
     // The whole bank of the pane the slot view selects in, into the synthesizer's bank.
     void SendAllProgramsFromLibrarian(int bank);
     // After a program change: part's program goes back out (job 2) when a section lock of the
-    // part keeps some of the editor's values.
+    // part keeps some of the editor's values. A job holding the thread is not waited for: the
+    // resend is given up with a status text.
     void sendPartDataBackToHardware(int part);
     // Frees the banks a rescan of the library has dropped, unless a job may still read one:
     // only while the job thread is idle. False when it had to leave them.

@@ -176,13 +176,15 @@ void QOR::processControlAction(ControlAction* action, int paramId, double value)
         if (action->kind == ControlAction::kSysEx && inBlock(paramId, kPartPattern)) {
             const int part = paramId - kPartPattern;
             Sleep(100);
-            SetLibrarianRequestActive(false);
             if (midiManager) {
                 SenderJobRecord record;
                 record.job = kJobRequestSequence;
                 record.part = part;
                 record.toEditor = true;
+                // Disarmed only once the request really starts: a running request into the
+                // library keeps its buffer and its reply.
                 midiManager->startJob(record, [this, part] {
+                    SetLibrarianRequestActive(false);
                     midiManager->expectingEditDump = true;
                     patternRequestPart = part;
                 });

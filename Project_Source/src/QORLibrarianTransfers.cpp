@@ -49,6 +49,16 @@ void startStore(QOR& q, int pane, int bank, SenderJobRecord r)
     q.midiManager->startJob(r);
 }
 
+// A section lock of part is on: a received program leaves some of the editor's values.
+bool sectionLockOn(const QOR& q, int part)
+{
+    for (int s = 0; s < kSectionLocks; ++s) {
+        const IParam* lock = q.GetParam(kSectionLockOsc1 + kParts * s + part);
+        if (lock && lock->Value() == 1.0) return true;
+    }
+    return false;
+}
+
 // A short message to the port as it is: not queued, not logged, no activity light.
 void sendPlain(QOR& q, uint8_t status, int data1, int data2)
 {
@@ -186,22 +196,15 @@ void QOR::SendSingleProgramFromLibrarian(bool)
 void QOR::sendPartDataBackToHardware(int part)
 {
     if (midiIOSet && !deviceTransferActive) transferPause(kSectionResendDelayMs);
-    if (!validPart(part) || !midiManager) return;
-    bool locked = false;
-    for (int s = 0; s < kSectionLocks && !locked; ++s) {
-        const IParam* lock = GetParam(kSectionLockOsc1 + kParts * s + part);
-        locked = lock && lock->Value() == 1.0;
-    }
-    if (!locked) return;
-    // The request of the new program (job 7) usually still runs: the program goes back once
-    // its reply has filled the unlocked sections, rather than being dropped.
-    while (!midiManager->threadIdle(kJobThread))
-        if (!transferPause(kJobPollMs)) return;
+    if (!validPart(part) || !midiManager || !sectionLockOn(*this, part)) return;
     SenderJobRecord r;
     r.job = kJobSendPart;
     r.part = part;
     r.storeIntoLibrary = false;
-    midiManager->startJob(r);
+    // Never waited for here, under the plug-in's lock: a job that holds the thread (a bank
+    // request may run for minutes) costs the resend. After a program step the request
+    // itself sends the part back (stepProgram).
+    if (!midiManager->startJob(r)) showStatus("Part not sent back, transfer in progress!");
 }
 
 bool QOR::releaseRetiredBanks()
@@ -252,14 +255,17 @@ void QOR::stepProgram(int part, bool up, int value)
     const int id = performanceMode ? int(kMultiPatch) : kMultiPartPatch + part;
     showValue(*this, id, step(whole(*this, id)));
     if (!BankChangeMessage(part)) return;
+    bool requested = false;
     if (midiManager && !performanceMode) {
         SenderJobRecord request;
         request.job = kJobRequestPart;
         request.part = part;
         request.toEditor = true;
-        midiManager->startJob(request);
+        // The part goes back once the reply has filled the sections no lock keeps.
+        request.sendPartAfterReply = sectionLockOn(*this, part);
+        requested = midiManager->startJob(request);
     }
-    sendPartDataBackToHardware(part);
+    if (!requested) sendPartDataBackToHardware(part);
 }
 
 void QOR::overwriteBank(int value)

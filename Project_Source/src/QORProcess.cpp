@@ -39,6 +39,8 @@ constexpr size_t kHostSysExFilter = 6;
 constexpr size_t kDeviceSysExFilter = 13;
 // Room for the due messages of a block before the batch must grow.
 constexpr size_t kDueReserve = 256;
+// Set on the thread that delivers one of the editor's own messages, for that call only.
+thread_local bool tOwnDelivery = false;
 
 } // namespace
 
@@ -220,15 +222,33 @@ void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
     }
 }
 
+bool QOR::deliveringOwnSysEx()
+{
+    return tOwnDelivery;
+}
+
+void QOR::deliverOwnSysEx(ISysEx* msg)
+{
+    struct Mark {
+        const bool outer = tOwnDelivery;
+        Mark() { tOwnDelivery = true; }
+        ~Mark() { tOwnDelivery = outer; }
+    } mark;
+    ProcessSysEx(msg, true);
+}
+
 void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)
 {
     if (!msg || !midiManager || !startupComplete) return;
     if (deviceTransferActive) return;
-    if (midiFilterSwitches[fromDevice ? kDeviceSysExFilter : kHostSysExFilter]) return;
+    // The editor's own message is neither SysEx from the synthesizer nor the dump a request
+    // waits for: the filter and the request gate are not for it.
+    const bool own = fromDevice && deliveringOwnSysEx();
+    if (!own && midiFilterSwitches[fromDevice ? kDeviceSysExFilter : kHostSysExFilter]) return;
     if (incomingMidiBlocked) return;
     try {
         const int32_t waiting = pendingRequestPart.load();
-        if (waiting >= 0) {
+        if (waiting >= 0 && !own) {
             // A message too short to name a part counts as another part's.
             const bool forPart = msg->mData && msg->mSize > kPartByteAt && msg->mData[kPartByteAt] == waiting;
             if (!forPart) {

@@ -6,6 +6,9 @@
 #include "controller_edits_support.h"
 #include "kit/plugin/IGraphicsLayer.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <utility>
 
@@ -105,6 +108,30 @@ TEST(ControllerEdits, APatternEditSendsItsSysExThenAsksForThePartsPattern)
     EXPECT_EQ(r.part, 0);
     EXPECT_TRUE(r.toEditor);
     EXPECT_EQ(w.plug->patternRequestPart.load(), 0);
+}
+
+TEST(ControllerEdits, APatternEditDuringARunningRequestLeavesItsLibraryBufferArmed)
+{
+    Wired w;
+    QOR& q = *w.plug;
+    MIDIMessageManager& m = *q.midiManager;
+    std::atomic<bool> release{false};
+    m.sender->beforeJob = [&](int) {
+        while (!release) usleep(1000);
+    };
+    SenderJobRecord running;
+    running.job = kJobNothing; // stands for a bank request into the library
+    ASSERT_TRUE(m.startJob(running));
+    q.SetLibrarianRequestActive(true);
+    q.replyArrived = true;
+    w.edit(kPartPattern + 2, 7);
+    // The request went unasked: the running job keeps its armed buffer and its reply.
+    EXPECT_TRUE(m.libraryPatchRequest.active);
+    EXPECT_FALSE(m.expectingEditDump);
+    EXPECT_TRUE(q.replyArrived);
+    release = true;
+    m.stopAndJoin();
+    m.sender->beforeJob = nullptr;
 }
 
 TEST(ControllerEdits, AnEditActsOnceOnItsWholeValueAndOnlyWithAPortOpen)

@@ -43,9 +43,18 @@ public:
             std::lock_guard<std::mutex> lock(mLock);
             changes.push_back(idx);
         }
-        InSynthQOR::OnParamChange(idx);
+        if (idx != kRefreshFolders || refreshFolders) InSynthQOR::OnParamChange(idx);
+    }
+    // Requests go out through here: beforeRequest sees each first (set it while no job runs).
+    bool SendMidiSysex(unsigned char* data, int size) override
+    {
+        if (beforeRequest && data && size > 0) beforeRequest(Bytes(data, data + size));
+        return InSynthQOR::SendMidiSysex(data, size);
     }
     std::vector<int> changes;
+    // Off: the bank under test stays listed after a cancel.
+    bool refreshFolders = true;
+    std::function<void(const Bytes&)> beforeRequest;
 };
 
 struct Bench {
@@ -73,13 +82,13 @@ struct Bench {
             list->push_back(lib.adoptBank(bank));
         }
         plug->midiManager->sender->onPause = [this](int& ms) {
-            plug->session.output().drain();
+            if (!realTime) plug->session.output().drain();
             std::lock_guard<std::mutex> lock(mLock);
             pauses.push_back(ms);
             const std::string now = status();
             if (statuses.empty() || statuses.back() != now) statuses.push_back(now);
             if (onPause) onPause(int(pauses.size()), ms);
-            ms = 0;
+            if (!realTime) ms = 0;
         };
     }
     ~Bench() { plug.reset(); }
@@ -148,6 +157,8 @@ struct Bench {
     std::vector<int> pauses;
     std::vector<std::string> statuses;
     std::function<void(int count, int ms)> onPause;
+    // Pauses as long as asked, and answers as late as the simulator makes them (set it first).
+    bool realTime = false;
 };
 
 // The simulator and the editor on one model byte.
@@ -257,6 +268,63 @@ TEST(LibraryRequestsInSynth, ABankFillsAll128SlotsWithTheSynthesizersProgramsInO
         EXPECT_EQ(Bench::text(b.plug->valueDisplay), "Processed 127/127");
         EXPECT_EQ(b.plug->patchLibrarian->upperSlot, 0);
         EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    }
+}
+
+TEST(LibraryRequestsInSynth, AnAnswerForAnotherSlotIsDroppedAndTheBankKeepsItsOrder)
+{
+    Bench b{synthsim::Options()};
+    const auto memory = b.synthBank("programs-A.syx");
+    // Slot 1 is asked for while a repeated answer for slot 0, one for slot 5 and one for slot 1
+    // of bank B are still on their way: they arrive before its own.
+    std::vector<Bytes> strays{memory[0], memory[5], memory[1]};
+    strays[2][8] = 0x06;
+    bool sent = false;
+    b.plug->beforeRequest = [&](const Bytes& request) {
+        if (sent || request.size() != 9 || request[8] != 1) return;
+        sent = true;
+        for (Bytes& m : strays) {
+            ISysEx sysex(0, m.data(), int(m.size()));
+            b.plug->ProcessSysEx(&sysex, true);
+        }
+    };
+    b.all(0);
+    b.plug->beforeRequest = nullptr;
+    ASSERT_TRUE(sent);
+    for (size_t s = 0; s < 128; ++s) {
+        const LibrarianPatch& e = b.upper().patches[s];
+        ASSERT_EQ(e.messages.size(), 1u) << s;
+        EXPECT_EQ(bytesOf(e.messages[0].bytes), memory[s]) << s;
+    }
+    EXPECT_EQ(b.statuses.back(), "Data request completed!");
+}
+
+TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
+{
+    // Each answer comes 1.9 s late, after the sweep has asked again; the request is cancelled
+    // once slot 2 is asked for, and its answer comes after the job has ended.
+    synthsim::Options o;
+    o.replyDelayMs = 1900;
+    Bench b(o);
+    b.realTime = true;
+    b.plug->refreshFolders = false;
+    b.plug->GetParam(kLibSyncTimer)->Set(0); // 50 ms
+    const auto memory = b.synthBank("programs-A.syx");
+    b.onPause = [&](int, int) {
+        if (b.plug->patchLibrarian->upperSlot == 2) b.plug->midiManager->sender->cancelRequested = true;
+    };
+    b.all(0);
+    b.plug->session.output().drain();
+    EXPECT_EQ(b.status(), "Data request cancelled!");
+    std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
+    for (size_t s = 0; s < 128; ++s) {
+        const LibrarianPatch& e = b.upper().patches[s];
+        if (s >= 2) {
+            EXPECT_TRUE(e.messages.empty()) << s;
+            continue;
+        }
+        ASSERT_EQ(e.messages.size(), 1u) << s;
+        EXPECT_EQ(bytesOf(e.messages[0].bytes), memory[s]) << s;
     }
 }
 
@@ -422,19 +490,23 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         int job;
         bool toEditor, storeIntoLibrary;
         std::string status;
+        bool blocked = false; // incoming MIDI blocked: nothing is taken
         bool upperBank = true;
     } cases[] = {
         {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
+        {"program send while incoming MIDI is blocked", kJobSendPart, false, true, "", true},
+        {"performance send while incoming MIDI is blocked", kJobSendArrangement, false, true, "", true},
         {"part request into the library", kJobRequestPart, false, false, "Program received to slot(s)"},
         {"performance send into the library", kJobSendArrangement, false, true, "Multi received to slot(s)"},
         {"performance request into the library", kJobRequestActiveArrangement, false, false,
          "Multi received to slot(s)"},
-        {"program send without an upper bank", kJobSendPart, false, true, "Program received to slot(s)", false},
-        {"part request without an upper bank", kJobRequestPart, false, false, "Program received to slot(s)", false},
-        {"performance send without an upper bank", kJobSendArrangement, false, true, "Multi received to slot(s)",
+        {"program send without an upper bank", kJobSendPart, false, true, "Program received to slot(s)", false, false},
+        {"part request without an upper bank", kJobRequestPart, false, false, "Program received to slot(s)", false,
+         false},
+        {"performance send without an upper bank", kJobSendArrangement, false, true, "Multi received to slot(s)", false,
          false},
         {"performance request without an upper bank", kJobRequestActiveArrangement, false, false,
-         "Multi received to slot(s)", false},
+         "Multi received to slot(s)", false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -454,6 +526,12 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         record.storeIntoLibrary = c.storeIntoLibrary;
         testing::internal::CaptureStdout();
         b.plug->sendPatchAndPatternToDevice(record.part, false, false, false, false, false); // as the quick tab does
+        // The part an earlier edit-buffer request left at the gate, and for the editor's own
+        // sends the synthesizer's SysEx filtered out: neither concerns what the editor delivers
+        // to itself.
+        b.plug->pendingRequestPart = record.part;
+        b.plug->midiFilterSwitches[13] = c.storeIntoLibrary;
+        b.plug->incomingMidiBlocked = c.blocked;
         ASSERT_TRUE(b.plug->midiManager->startJob(record));
         b.wait();
         testing::internal::GetCapturedStdout();
@@ -464,6 +542,15 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
             continue;
         }
         const LibrarianPatch& e = (performance ? b.upperMultis() : b.upper()).patches[6];
+        if (c.blocked) {
+            // Refused: nothing is reported received, and nothing is to be saved.
+            EXPECT_TRUE(e.messages.empty());
+            EXPECT_EQ(b.statuses.end(), std::find_if(b.statuses.begin(), b.statuses.end(), [](const std::string& s) {
+                          return s.find("received to slot") != std::string::npos;
+                      }));
+            EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+            continue;
+        }
         ASSERT_EQ(e.messages.size(), 1u);
         const Bytes m = bytesOf(e.messages[0].bytes);
         ASSERT_EQ(m.size(), performance ? 383u : 297u);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -400,6 +403,61 @@ TEST(LibrarySend, APerformanceLoadsOnThePartsChannelsAndKeepsTheEntrysOwn)
     ASSERT_NE(perf, nullptr);
     for (size_t k = 0; k < 8; ++k) EXPECT_EQ((*perf)[30 + 44 * k], k) << k;
     EXPECT_EQ(std::string(perf->begin() + 8, perf->begin() + 24), std::string(entry[0].begin() + 10, entry[0].begin() + 26));
+}
+
+TEST(LibrarySend, NeitherTheRequestGateNorTheSysExFilterRefusesTheEditorsOwnLoad)
+{
+    const struct {
+        const char* name;
+        int kind, part, awaited;
+        bool filtered;
+    } cases[] = {
+        {"program for a part other than the awaited one", kPatchFilePrograms, 3, 2, false},
+        {"performance, whose byte 8 is a name character", kPatchFilePerformances, 0, 0, false},
+        {"program with the synthesizer's SysEx filtered out", kPatchFilePrograms, 3, -1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Library b;
+        b.plug->pendingRequestPart = c.awaited;
+        b.plug->midiFilterSwitches[13] = c.filtered;
+        Bytes entry = c.kind == kPatchFilePrograms
+                          ? PatchInitData::programMessage(0)
+                          : entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2).at(5).at(0);
+        const char name[] = "Library Sound 12";
+        std::copy(name, name + 16, entry.begin() + 10);
+        const auto sent = sendEntry(b, c.kind, {entry}, c.part);
+        const size_t size = c.kind == kPatchFilePrograms ? 296 : 381, nameAt = c.kind == kPatchFilePrograms ? 9 : 8;
+        const auto dump = std::find_if(sent.rbegin(), sent.rend(), [&](const Bytes& m) { return m.size() == size; });
+        ASSERT_NE(dump, sent.rend());
+        EXPECT_EQ(std::string(dump->begin() + long(nameAt), dump->begin() + long(nameAt) + 16), name);
+    }
+}
+
+// A program change on the global channel in library performance mode: the library's entry
+// reaches the synthesizer, with every part made to follow it.
+TEST(LibrarySend, AProgramChangeInLibraryPerformanceModeSendsTheLibrarysPerformance)
+{
+    Library b;
+    auto entries = entriesOf(bankgen::synthBanks(bankgen::Kind::Performances, 1), 2);
+    entries.resize(4);
+    for (auto& e : entries) e.resize(1);
+    b.fill(kPatchFilePerformances, entries);
+    b.plug->GetParam(kControlLibrary)->Set(1);
+    IMidiMsg change(0, 0xCF, 2, 0);
+    testing::internal::CaptureStdout();
+    b.plug->midiManager->MakeProgramChangeMessages(0, &change, true);
+    while (!b.plug->midiManager->threadIdle(kJobThread)) usleep(1000);
+    testing::internal::GetCapturedStdout();
+    size_t dumps = 0;
+    for (const Bytes& m : b.plug->copy(b.plug->handed))
+        if (m.size() == 381) {
+            ++dumps;
+            EXPECT_EQ(Bytes(m.begin() + 8, m.begin() + 24),
+                      Bytes(entries[2][0].begin() + 10, entries[2][0].begin() + 26));
+        }
+    // The job's send, then the performance sent back once the parts have followed it.
+    EXPECT_EQ(dumps, 2u);
 }
 
 TEST(LibrarySend, APatternSendsNothingAndOnlyShowsTheOverlay)

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -179,12 +180,12 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
          Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 00 00"},
          {kJobRequestPart},
          ""},
-        {"up with a section lock: the program goes back after the request",
+        {"up with a section lock: the request sends the program back after its reply",
          [](Bench& b) { b.plug->GetParam(kSectionLockFilter + 2)->Set(1); },
          kPatchUp + 2,
          0,
          Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 00 00"},
-         {kJobRequestPart, kJobSendPart},
+         {kJobRequestPart},
          ""},
         {"down from 0",
          [](Bench& b) { b.plug->GetParam(kMultiPartPatch + 2)->Set(0); },
@@ -247,6 +248,9 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
         EXPECT_EQ(b.value(kMultiPartPatch + 2), c.program);
         if (*c.status) {
             EXPECT_EQ(b.status1(), c.status);
+        }
+        if (c.jobs == std::vector<int>{kJobRequestPart}) {
+            EXPECT_EQ(b.lastRecord().sendPartAfterReply, b.value(kSectionLockFilter + 2) == 1.0);
         }
         if (c.id == kRequestFromBank) {
             // Held within its own range.
@@ -474,6 +478,43 @@ TEST(ProgramChange, APartGoesBackAfterAProgramChangeOnlyWhileASectionLockIsOn)
             EXPECT_EQ(b.lastRecord().part, 3);
         }
     }
+}
+
+TEST(ProgramChange, AJobHoldingTheThreadCostsTheResendAndNoWait)
+{
+    Bench b;
+    b.plug->GetParam(kSectionLockFilter + 3)->Set(1);
+    MIDIMessageSender& sender = *b.plug->midiManager->sender;
+    // A wait for the thread would pause on and on: the holder is let go after 20 pauses.
+    std::atomic<bool> release{false};
+    std::vector<int> jobs;
+    std::mutex lock;
+    sender.onPause = [&, me = std::this_thread::get_id()](int& ms) {
+        if (std::this_thread::get_id() == me) {
+            b.pauses.push_back(ms);
+            if (b.pauses.size() > 20) release = true;
+        }
+        ms = 0;
+    };
+    sender.beforeJob = [&](int job) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            jobs.push_back(job);
+        }
+        while (!release) usleep(1000);
+    };
+    SenderJobRecord holder;
+    holder.job = kJobNothing; // stands for a bank request
+    ASSERT_TRUE(b.plug->midiManager->startJob(holder));
+    testing::internal::CaptureStdout();
+    b.plug->sendPartDataBackToHardware(3);
+    testing::internal::GetCapturedStdout();
+    release = true;
+    b.settle();
+    EXPECT_EQ(b.takePauses(), std::vector<int>{100});
+    EXPECT_EQ(b.status1(), "Part not sent back, transfer in progress!");
+    std::lock_guard<std::mutex> hold(lock);
+    EXPECT_EQ(jobs, std::vector<int>{kJobNothing});
 }
 
 TEST(ProgramChange, LibrarySendsFromASecondThreadMeetRescansOfTheLibrary)

@@ -317,6 +317,38 @@ TEST(PartRequest, AMisbehavingSynthesizerEndsTheRequestAsItsAnswerDeserves)
     }
 }
 
+TEST(PartRequest, AfterAProgramStepWithASectionLockThePartGoesBackOnceTheReplyIsIn)
+{
+    for (bool answered : {true, false}) {
+        SCOPED_TRACE(answered);
+        synthsim::Options o = synthAt15();
+        o.silent = !answered;
+        Bench b(o);
+        b.plug->GetParam(kFilterCutoff + 3)->Set(5);
+        b.plug->GetParam(kSectionLockFilter + 3)->Set(1);
+        testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(3, false, false, false, false, false);
+        testing::internal::GetCapturedStdout();
+        SenderJobRecord r;
+        r.job = kJobRequestPart, r.part = 3, r.toEditor = true, r.sendPartAfterReply = true;
+        b.BenchOf::run(r);
+        const auto dumps = b.handed(ProgramDump::kSize);
+        if (!answered) {
+            EXPECT_TRUE(dumps.empty());
+            continue;
+        }
+        // After the reply, with the locked filter's value the reply left alone.
+        ASSERT_EQ(dumps.size(), 1u);
+        EXPECT_EQ(b.plug->copy(b.plug->received).size(), 1u);
+        EXPECT_EQ(dumps[0][8], 3);
+        EXPECT_EQ(b.value(kFilterCutoff + 3), 5);
+        const auto mem = b.plug->session.synth().memory();
+        EXPECT_EQ(Bytes(mem.partEdit[3].begin(), mem.partEdit[3].end()),
+                  Bytes(dumps[0].begin() + 9, dumps[0].end() - 1));
+        EXPECT_FALSE(b.plug->midiManager->sendInProgress);
+    }
+}
+
 TEST(ProgramThreads, TheSynthesizerAnswersWhileTheEditorEditsThePartAndTheSendRunsBesideEdits)
 {
     Bench b;

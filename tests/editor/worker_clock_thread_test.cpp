@@ -263,6 +263,21 @@ TEST_F(Clock, ClosingTheOutputEndsTheLoopAtTheDueTickWithoutSendingIt)
     EXPECT_FALSE(sender(*plug).clockRunning());
 }
 
+TEST_F(Clock, ARefusedTickIsSkippedAndTheClockGoesOn)
+{
+    for (int refused : {1, 3}) {
+        SCOPED_TRACE(refused);
+        std::atomic<int> offered{0};
+        plug->refuseSend = [&](const Bytes&) { return ++offered == refused; };
+        const size_t before = wire->ticks().size();
+        startClock(*plug);
+        waitTicks(*wire, before + 6);
+        EXPECT_FALSE(plug->midiManager->threadIdle(kClockThread));
+        stopClock(*plug);
+        plug->refuseSend = nullptr;
+    }
+}
+
 TEST_F(Clock, TwoInstancesKeepTheirOwnIntervalAndRunningFlag)
 {
     auto otherWire = std::make_shared<Wire>();
