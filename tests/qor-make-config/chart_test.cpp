@@ -159,6 +159,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
     const std::string early = rowOf(good.chart, "kFXReverbEarlyRef");
     const std::string twin = rowOf(good.chart, "kFXMultiEQBass");
     const std::string deviceOut = rowOf(good.chart, "kDeviceOutSelection");
+    int unusedLine = 0;
+    const std::string unused = rowOf(good.chart, "kUnusedParam01", &unusedLine);
     const int last = static_cast<int>(std::count(good.chart.begin(), good.chart.end(), '\n')) + 1;
     const std::string at = "chart.tsv:" + std::to_string(last) + ": ";
     const std::string knob = "\tK\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t-\t-\toscillatorsPanel\t-";
@@ -166,7 +168,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         const char* check;
         std::string chart, lists, error;
     } cases[] = {
-        {"unregistered name", good.chart + "kNoSuchThing" + knob + "\n", "", at + "kNoSuchThing: name is not registered"},
+        {"unregistered name", good.chart + "kNoSuchThing" + knob + "\n", "",
+         at + "kNoSuchThing: name is not registered"},
         {"per-part name past the table", good.chart + "kLibrarianArea" + knob + "\n", "",
          at + "kLibrarianArea: name + 7 lies past 5123"},
         {"wire value", replaced(good.chart, cutoff, replaced(cutoff, "127,0,127", "127,0,200")), "",
@@ -175,7 +178,11 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "chart.tsv:" + std::to_string(cutoffLine) + ": kFilterCutoff: CC 38 is reserved"},
         {"menu list length", replaced(good.chart, slope, replaced(slope, "0,0,2", "0,0,3")), "",
          "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: list filterSlope holds 2 texts for 3 entries"},
-        {"read-out list", replaced(good.chart, slope, replaced(replaced(slope, "seMenu\t-", "seKnob\tIKNOBROTATERCONTROL_ID5"), "0,0,2\tfilterSlope", "0,0,4,1\t-")), "",
+        {"read-out list",
+         replaced(good.chart, slope,
+                  replaced(replaced(slope, "seMenu\t-", "seKnob\tIKNOBROTATERCONTROL_ID5"), "0,0,2\tfilterSlope",
+                           "0,0,4,1\t-")),
+         "",
          "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: read-out list filterSlope does not cover 0 to 4"},
         {"shared keys", replaced(good.chart, reso, replaced(reso, "cc:71", "cc:74")), "",
          "chart.tsv:" + std::to_string(resoLine) + ": kFilterResonance: shares its incoming keys with kFilterCutoff"},
@@ -183,10 +190,12 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "", "kOscillator2Octave: value 0 (data 36) does not decode to the row's own keys"},
         {"SysEx minimum", replaced(good.chart, tune, replaced(tune, "64,0,127", "64,1,127")), "",
          "kGlobalMasterTune: a SysEx row's minimum is not 0"},
-        {"SysEx type 13", good.chart + "kArpClock\tC\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,15,1\t-\tsx:13/1\t-\t-\tsequencerPanel\t-\n",
+        {"SysEx type 13",
+         good.chart + "kArpClock\tC\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,15,1\t-\tsx:13/1\t-\t-\tsequencerPanel\t-\n",
          "", at + "kArpClock: SysEx type 13 is the pattern dump"},
         {"SysEx number repeats",
-         good.chart + "kArpPatternLength\tL\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,31,1\t-\tsx:32/0\t-\t-\tsequencerPanel\t-\n",
+         good.chart +
+             "kArpPatternLength\tL\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,31,1\t-\tsx:32/0\t-\t-\tsequencerPanel\t-\n",
          "", at + "kArpPatternLength: SysEx parameter number 0 of type 32 repeats"},
         {"channel missing", replaced(good.chart, tune, replaced(tune, "\t16\t", "\t-\t")), "",
          "kGlobalMasterTune: channel missing on a control outside the per-part layers"},
@@ -194,24 +203,35 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          good.chart + "kUnusedParam01\tU\tccMenu\t-\t0,0,2\tfilterSlope\tcc:3\t16\t-\tmultiModeSettingsPage1\t-\n", "",
          at + "kUnusedParam01: channel 16 on a control not sent on the global channel"},
         {"keyed by part outside the panels",
-         good.chart + "kGlobalMasterVolume\tV\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t16\t-\tmultiModeSettingsPage1\t-\n",
+         good.chart + "kGlobalMasterVolume\tV\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t16\t-"
+                      "\tmultiModeSettingsPage1\t-\n",
          "", at + "kGlobalMasterVolume: on layer multiModeSettingsPage1 the creator keys by part"},
         {"effect without twin", replaced(good.chart, twin + "\n", ""), "", "kFXEQBass: has no twin"},
         {"shared address in the wrong order", replaced(replaced(good.chart, room, "@@"), early, room), "",
          "kFXReverbRoom: filed after kFXReverbEarlyRef"},
-        {"outside the layout", good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t@1480,700") + "\n",
-         "", at + "kArpClock: placed outside the 1500x757 layout"},
+        {"outside the layout",
+         good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t@1480,700") + "\n", "",
+         at + "kArpClock: placed outside the 1500x757 layout"},
         {"overlap", good.chart + "kArpClock" + replaced(knob, "oscillatorsPanel\t-", "sequencerPanel\t-") + "\n", "",
          "kArpClock: overlaps kQuickTab"},
-        {"name too long for its cell", replaced(good.chart, "kFilterCutoff\tCutoff\t", "kFilterCutoff\tFilter Cutoff Frequency Amount\t"),
-         "", "kFilterCutoff: its name \"Filter Cutoff Frequency Amount\" does not fit 74x24"},
+        {"name too long for its cell",
+         replaced(good.chart, "kFilterCutoff\tCutoff\t", "kFilterCutoff\tFilter Cutoff Frequency Amount\t"), "",
+         "kFilterCutoff: its name \"Filter Cutoff Frequency Amount\" does not fit 74x24"},
         {"name under a control", good.chart, "", "kEnv1Release: overlaps kFilterCutoff's name"},
         {"names crossing in one picture", good.chart, "",
          "labels.tsv:0: LFO_DESTINATION_ID: the name \"LFO2filter Freq Amnt\" of layer lfo1destination2 crosses"},
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
-        {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
-        {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
+        {"window under the menus", good.chart, "",
+         "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
+        {"dump byte without a range", replaced(good.chart, unused + "\n", ""), "",
+         "chart.tsv: kUnusedParam01: the program dump byte 27 carries it, but no row gives it a range"},
+        {"plain dump byte in a narrower range", replaced(good.chart, unused, replaced(unused, "0,0,128", "0,0,100")),
+         "",
+         "chart.tsv:" + std::to_string(unusedLine) +
+             ": kUnusedParam01: the program dump byte 27 carries it as a plain byte, but its range is 0 to 99"},
+        {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""),
+         "lists.tsv:0: keyList: list holds 127 texts, not 128"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
              "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t@1000,600\n",
