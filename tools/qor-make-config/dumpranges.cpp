@@ -31,7 +31,8 @@ struct Carried {
     bool plain = true; // read as the byte itself wherever it is carried
 };
 
-using Reader = std::function<void(const std::vector<uint8_t>&, const std::function<void(int, double)>&)>;
+using SetValue = std::function<void(int, double)>;
+using Reader = std::function<void(const uint8_t*, size_t, const SetValue&)>;
 
 // Probes each byte from first to last of a message whose frame is given; notes every parameter
 // whose value follows the byte.
@@ -46,7 +47,7 @@ void probe(const char* message, std::vector<uint8_t> frame, size_t first, size_t
     for (size_t at = first; at <= last; ++at) {
         for (size_t n = 0; n < kCount; ++n) {
             frame[at] = uint8_t(kProbes[n]);
-            read(frame, [&](int id, double v) {
+            read(frame.data(), frame.size(), [&](int id, double v) {
                 if (id < 0 || id >= kParameterCount) return;
                 if (!isTouched[size_t(id)]) isTouched[size_t(id)] = 1, touched.push_back(id);
                 values[size_t(id) * kCount + n] = v;
@@ -92,42 +93,28 @@ std::map<int, Carried> carriedByDumps()
         std::vector<uint8_t> frame = frameOf(ProgramDump::kSize, sx::kTypeProgramDump);
         frame[ProgramDump::kPartAt] = uint8_t(part);
         const ProgramDump::Locks none([](int) { return 0.0; }, part);
-        probe(
-            "the program dump", frame, ProgramDump::kFirstParameterAt, ProgramDump::kLastParameterAt,
-            [&](const std::vector<uint8_t>& m, const std::function<void(int, double)>& set) {
-                ProgramDump::readParameters(m.data(), part, none, set);
-            },
-            &carried);
+        const Reader read = [&](const uint8_t* m, size_t, const SetValue& set) {
+            ProgramDump::readParameters(m, part, none, set);
+        };
+        probe("the program dump", frame, ProgramDump::kFirstParameterAt, ProgramDump::kLastParameterAt, read, &carried);
     }
     const PerformanceDump::ReadOptions options;
-    probe(
-        "the performance dump", frameOf(sx::kPerformanceDumpSize, sx::kTypePerformanceDump), PerformanceDump::kFlagsAt,
-        sx::kPerformanceDumpSize - 2,
-        [&](const std::vector<uint8_t>& m, const std::function<void(int, double)>& set) {
-            PerformanceDump::readDump(m.data(), m.size(), set, options);
-        },
-        &carried);
-    probe(
-        "the performance follow-up", frameOf(sx::kFollowUpSize, sx::kTypePerformanceFollowUp), sx::kHeaderSize,
-        sx::kFollowUpSize - 2,
-        [&](const std::vector<uint8_t>& m, const std::function<void(int, double)>& set) {
-            PerformanceDump::readFollowUp(m.data(), m.size(), set, options);
-        },
-        &carried);
-    probe(
-        "the first global dump", frameOf(sx::kGlobalFirstSize, sx::kTypeGlobalFirst), sx::kDeviceAt,
-        sx::kGlobalFirstSize - 2,
-        [](const std::vector<uint8_t>& m, const std::function<void(int, double)>& set) {
-            GlobalDumps::readFirst(m.data(), m.size(), set);
-        },
-        &carried);
-    probe(
-        "the second global dump", frameOf(sx::kGlobalSecondSize, sx::kTypeGlobalSecond), sx::kDeviceAt,
-        sx::kGlobalSecondSize - 2,
-        [](const std::vector<uint8_t>& m, const std::function<void(int, double)>& set) {
-            GlobalDumps::readSecond(m.data(), m.size(), set);
-        },
-        &carried);
+    const struct {
+        const char* name;
+        size_t size;
+        uint8_t type;
+        size_t first; // the first byte a parameter may take
+        Reader read;
+    } messages[] = {
+        {"the performance dump", sx::kPerformanceDumpSize, sx::kTypePerformanceDump, PerformanceDump::kFlagsAt,
+         [&](const uint8_t* m, size_t n, const SetValue& set) { PerformanceDump::readDump(m, n, set, options); }},
+        {"the performance follow-up", sx::kFollowUpSize, sx::kTypePerformanceFollowUp, sx::kHeaderSize,
+         [&](const uint8_t* m, size_t n, const SetValue& set) { PerformanceDump::readFollowUp(m, n, set, options); }},
+        {"the first global dump", sx::kGlobalFirstSize, sx::kTypeGlobalFirst, sx::kDeviceAt, GlobalDumps::readFirst},
+        {"the second global dump", sx::kGlobalSecondSize, sx::kTypeGlobalSecond, sx::kDeviceAt,
+         GlobalDumps::readSecond},
+    };
+    for (const auto& m : messages) probe(m.name, frameOf(m.size, m.type), m.first, m.size - 2, m.read, &carried);
     return carried;
 }
 
