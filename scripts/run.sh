@@ -165,6 +165,7 @@ fi
 # 8. The edit buffer and the performance: the synthesizer's part 1 takes program A 3 first.
 echo "pc 0 2" >&4
 sleep 0.3
+request_line=$(lines "$run/sim-record.txt")
 before=$(recorded in 08)
 host "setparam 5107 1"
 status=""
@@ -230,8 +231,22 @@ host "dblclick $slot6"
 brass="42 72 61 73 73 20 53 74 61 62"
 if sent=$(await_line "$run/sim-record.txt" "$n" " in F0 00 20 29 01 2[01] 0F 00 00 $brass .*stored into part 1 edit buffer" 10); then
   cutoff=$((16#$(awk '{ print $(3 + 220) }' <<<"$sent")))
-  if [ "$cutoff" = 90 ]; then
-    ok "slot 6 sent to the synthesizer: \"Brass Stab\" into part 1's edit buffer, cutoff $cutoff"
+  # Part 1's program as the synthesizer sent it at the request: the slot brings back every byte
+  # of it but the three turned controls' (semitone 33, cutoff 220, resonance 230) and the
+  # reserved 29, 78 and 112.
+  requested=$(tail -n +"$((request_line + 1))" "$run/sim-record.txt" |
+    grep -m1 -E " out F0 00 20 29 01 2[01] 0F 00 00 ")
+  changed=$(awk -v a="$requested" -v b="$sent" 'BEGIN {
+    split("29 33 78 112 220 230", s, " "); for (i in s) skip[s[i]] = 1
+    split(a, x, " "); split(b, y, " ")
+    for (k = 0; k < 296; k++) if (!(k in skip) && x[3 + k] != y[3 + k]) printf " %d", k
+  }')
+  if [ -z "$requested" ]; then
+    fail "slot 6 sent, but the request sent no program dump of part 1 to compare it with"
+  elif [ -n "$changed" ]; then
+    fail "slot 6 reached the synthesizer with bytes changed that no control turned:$changed"
+  elif [ "$cutoff" = 90 ]; then
+    ok "slot 6 sent to the synthesizer: \"Brass Stab\" into part 1's edit buffer, cutoff $cutoff, every other byte as requested"
   else
     fail "slot 6 reached the synthesizer with cutoff $cutoff, not 90"
   fi

@@ -15,6 +15,7 @@
 #include "ControlAction.h"
 #include "ControlDisplay.h"
 #include "MIDIMessageManager.h"
+#include "ProgramDump.h"
 #include "QOR.h"
 #include "QORParams.h"
 #include "TabSwitchFunctions.h"
@@ -190,13 +191,15 @@ Next oscillatorWaveform(QOR&, Change& c)
     return Next::QuickTab;
 }
 
-// The three envelope switches of a part are one triggering setting: on and off of envelope
-// n are 2n - 1 and 2n - 2.
-template <int kEnvelope> Next envelopeTriggering(QOR& q, Change& c)
+// The three envelope switches of a part are one triggering setting, the bit field that the
+// synthesizer and the program dump carry: envelope 1 in bit 2, 2 in bit 1, 3 in bit 0.
+Next envelopeTriggering(QOR& q, Change& c)
 {
     const int target = kEnvelopeTriggering + c.part;
     if (c.intValue == 1 || c.intValue == 0) {
-        setClamped(q, target, 2 * kEnvelope - 2 + c.intValue);
+        int bits = 0;
+        for (int id : ProgramDump::kEnvelopeSwitchIds) bits = 2 * bits + (truncated(valueOf(q, id + c.part)) != 0);
+        setClamped(q, target, bits);
         q.OnParamChange(target);
     }
     return Next::ReadOut;
@@ -680,9 +683,9 @@ constexpr Case kEarlyCases[] = {
     {kFXRoutingConfig, kFXRoutingConfig + kParts - 1, effectRouting},
     {kFXMultiRoutingConfig, kFXMultiRoutingConfig + kParts - 1, effectRouting},
     {kCurrentPatchBank, kCurrentPatchBank + kParts - 1, partBank},
-    {kEnvelope1Triggering, kEnvelope1Triggering + kParts - 1, envelopeTriggering<1>},
-    {kEnvelope2Triggering, kEnvelope2Triggering + kParts - 1, envelopeTriggering<2>},
-    {kEnvelope3Triggering, kEnvelope3Triggering + kParts - 1, envelopeTriggering<3>},
+    {kEnvelope1Triggering, kEnvelope1Triggering + kParts - 1, envelopeTriggering},
+    {kEnvelope2Triggering, kEnvelope2Triggering + kParts - 1, envelopeTriggering},
+    {kEnvelope3Triggering, kEnvelope3Triggering + kParts - 1, envelopeTriggering},
     {kTriggerProgControl, kTriggerLibControl, triggerLibrarianSwitch},
     {kViewOscPages, kViewOscPages + kParts - 1, pageContents},
     {kLibUpperPreviousBank, kLibLowerNextBank, paneBankStep},

@@ -43,14 +43,22 @@ TEST(ControllerDispatch, EditsLeaveFieldsLayersAndStatusAsTheirCaseSays)
         {"waveform below its range",
          {{kOscillator1Waveform, -4}},
          [&] { return d.value(kOscillator1Waveform) == q.GetParam(kOscillator1Waveform)->GetMin(); }},
-        {"envelope 2 on dispatches the triggering setting's own NRPN on part 3's channel",
-         {{kEnvelope2Triggering + 2, 1}},
+        {"envelope 2 on alone dispatches the triggering bit field's own NRPN on part 3's channel",
+         {{kEnvelope1Triggering + 2, 0},
+          {kEnvelope2Triggering + 2, 0},
+          {kEnvelope3Triggering + 2, 0},
+          {kEnvelope2Triggering + 2, 1}},
          [&] {
              const std::vector<std::string> sent = d.plug->takeShorts();
-             return d.value(kEnvelopeTriggering + 2) == 3.0 && sent.size() == 3 && sent[0] == "B2 63 00" &&
-                    sent[1] == "B2 62 01";
+             return d.value(kEnvelopeTriggering + 2) == 2.0 && sent.size() == 12 && sent[9] == "B2 63 00" &&
+                    sent[10] == "B2 62 01" && sent[11] == "B2 06 24";
          }},
-        {"envelope 3 off", {{kEnvelope3Triggering + 2, 0}}, [&] { return d.value(kEnvelopeTriggering + 2) == 4.0; }},
+        {"envelope 1 on beside it",
+         {{kEnvelope1Triggering + 2, 1}},
+         [&] { return d.value(kEnvelopeTriggering + 2) == 6.0; }},
+        {"envelope 2 off leaves envelope 1",
+         {{kEnvelope2Triggering + 2, 0}},
+         [&] { return d.value(kEnvelopeTriggering + 2) == 4.0; }},
         {"filter type 3", {{kFilterType, 3}}, [&] { return d.shown("filterSlopeOverlayer"); }},
         {"filter type 2 flashes the indicator",
          {{kFilterType, 3}, {kFilterType, 2}},

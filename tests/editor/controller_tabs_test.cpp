@@ -338,6 +338,13 @@ TEST_F(Tabs, TheQuickTabSwitchesPartsOnThePageAndAsksToSelectThePart)
         q().selectedPart = 0;
         q().partSelectSendFlag = false;
     }
+    // On the librarian page the part's bank, 0 to 3, becomes the bank of library transfers.
+    q().GetParam(kMultiPartBank + 4)->Set(3);
+    TabSwitchFunctions::mainTabSwitch(&q(), kMainTab, 1, 0, 0);
+    TabSwitchFunctions::quickTabSwitch(&q(), kQuickTab, 4, 0, false);
+    EXPECT_EQ(q().GetParam(kRequestFromBank)->Value(), 3.0);
+    q().selectedPart = 0;
+    q().partSelectSendFlag = false;
     // Sent to the synthesizer, the selection leaves the flag for the next change alone.
     TabSwitchFunctions::quickTabSwitch(&q(), kQuickTab, 4, 0, true);
     EXPECT_FALSE(q().partSelectSendFlag.load());

@@ -92,6 +92,20 @@ struct Library : Bench {
         return s.Get();
     }
     std::vector<Bytes> synthFile(const std::string& file) { return synthMemoryFile(*plug, dir, file); }
+    // Job 2 in its library form: part into slot of the upper program bank; the slot's messages.
+    EntryMessages storePart(int part, int s)
+    {
+        {
+            std::lock_guard<std::recursive_mutex> hold(plug->patchLibrarian->mLock);
+            plug->patchLibrarian->upperSlot = s;
+        }
+        SenderJobRecord r;
+        r.job = kJobSendPart;
+        r.part = part;
+        r.storeIntoLibrary = true;
+        run(r);
+        return slot(kPatchFilePrograms, s).messages;
+    }
 };
 
 std::vector<std::vector<Bytes>> entriesOf(const std::vector<Bytes>& messages, size_t per)
@@ -102,6 +116,8 @@ std::vector<std::vector<Bytes>> entriesOf(const std::vector<Bytes>& messages, si
 }
 
 Bytes tail(const Bytes& b, size_t from) { return Bytes(b.begin() + long(from), b.end()); }
+
+using bankgen::programBody;
 
 } // namespace
 
@@ -366,6 +382,8 @@ TEST(LibrarySend, AProgramIsLoadedIntoTheEditorAndSentFromItsParameters)
     const char name[] = "Library Sound 12";
     std::copy(name, name + 16, entry.begin() + 10);
     entry[9] = 44;
+    // Category 8 and the plain bytes 27, 28 and 30 (one later in the stored form).
+    entry[27] = 8, entry[28] = entry[29] = entry[31] = 0x23;
     const auto sent = sendEntry(b, kPatchFilePrograms, {entry}, 3);
 
     EXPECT_STREQ(b.plug->GetParam(kPatchName + 3)->GetDisplayText(0), name);
@@ -373,13 +391,16 @@ TEST(LibrarySend, AProgramIsLoadedIntoTheEditorAndSentFromItsParameters)
     const Bytes& dump = sent.back();
     ASSERT_EQ(dump.size(), 296u);
     EXPECT_EQ((Bytes{dump[7], dump[8], dump.back()}), (Bytes{0x00, 0x03, 0xF7}));
-    // Every value in range: the editor's dump carries the entry's name and parameters unchanged
-    // (bytes 26 to 30, category and the bytes before the parameters, are the writer's own).
-    EXPECT_EQ(Bytes(dump.begin() + 9, dump.begin() + 25), Bytes(entry.begin() + 10, entry.begin() + 26));
-    EXPECT_EQ(Bytes(dump.begin() + 31, dump.end() - 1), Bytes(entry.begin() + 32, entry.end() - 1));
+    // The editor's dump carries the entry's name and every byte of it.
+    EXPECT_EQ(programBody(dump), programBody(entry));
     ASSERT_FALSE(b.pauses.empty());
     EXPECT_EQ(b.pauses[0], 100);
     EXPECT_FALSE(b.plug->midiManager->expectingEditDump);
+
+    // Job 2 stores the part into another slot of the library as the entry held it.
+    const auto stored = b.storePart(3, 5);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(programBody(bytesOf(stored[0])), programBody(entry));
 }
 
 TEST(LibrarySend, APerformanceLoadsOnThePartsChannelsAndKeepsTheEntrysOwn)
@@ -467,4 +488,72 @@ TEST(LibrarySend, APatternSendsNothingAndOnlyShowsTheOverlay)
     const auto sent = sendEntry(b, kPatchFilePatterns, {frame}, 2);
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(b.plug->copy(b.plug->indicator), (std::vector<Bytes>{Bytes{1}, Bytes{0}}));
+}
+
+// What the synthesizer holds in part 1's edit buffer, as a dump.
+Bytes synthPartOne(Library& b)
+{
+    const auto mem = b.plug->session.synth().memory();
+    Bytes dump = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x00, 0x00};
+    dump.insert(dump.end(), mem.partEdit[0].begin(), mem.partEdit[0].end());
+    dump.push_back(0xF7);
+    return dump;
+}
+
+// A program the synthesizer holds comes back whole: requested into the editor, stored into a
+// library slot, sent back by job 4 and by job 2, and read back.
+TEST(LibraryRoundTrip, AProgramOfTheSynthesizerComesBackWholeThroughTheLibraryAndBothSends)
+{
+    Library b;
+    const Bytes init = PatchInitData::programMessage(0);
+    Bytes neutral(init.begin(), init.begin() + 9); // the init program as part 1's edit buffer
+    neutral[7] = 0x00, neutral[8] = 0x00;
+    neutral.insert(neutral.end(), init.begin() + 10, init.end());
+    ASSERT_EQ(neutral.size(), 296u);
+    // Category 8, and 23 hex in the plain bytes 27, 28 and 30.
+    Bytes original = neutral;
+    original[26] = 8, original[27] = original[28] = original[30] = 0x23;
+    b.plug->session.onMessage(original);
+    ASSERT_EQ(programBody(synthPartOne(b)), programBody(original));
+
+    SenderJobRecord request;
+    request.job = kJobRequestPart;
+    request.part = 0;
+    request.toEditor = true;
+    b.run(request);
+    ASSERT_EQ(b.status(), "Data request completed!");
+    EXPECT_EQ(b.value(kCategoryName), 8);
+
+    b.mode(kPatchFilePrograms);
+    const auto stored = b.storePart(0, 7);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(programBody(bytesOf(stored[0])), programBody(original)) << "stored";
+
+    // Job 4 from the slot, then job 2 from the editor, each over a neutral edit buffer.
+    b.plug->session.onMessage(neutral);
+    for (int id : {kCategoryName, kUnusedParam01, kUnusedParam02, kUnusedParam03}) b.plug->GetParam(id)->Set(0);
+    SenderJobRecord fromLibrary;
+    fromLibrary.job = kJobSendPatchFromLibrarian;
+    fromLibrary.part = 0;
+    {
+        PatchLibrarian& lib = *b.plug->patchLibrarian;
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        fromLibrary.patch = &lib.singleFiles.at(0)->patches.at(7);
+    }
+    b.run(fromLibrary);
+    EXPECT_EQ(programBody(synthPartOne(b)), programBody(original)) << "sent by job 4";
+
+    b.plug->session.onMessage(neutral);
+    SenderJobRecord send;
+    send.job = kJobSendPart;
+    send.part = 0;
+    b.run(send);
+    EXPECT_EQ(programBody(synthPartOne(b)), programBody(original)) << "sent by job 2";
+
+    const size_t before = b.plug->copy(b.plug->received).size();
+    b.run(request);
+    EXPECT_EQ(b.status(), "Data request completed!");
+    const auto received = b.plug->copy(b.plug->received);
+    ASSERT_GT(received.size(), before);
+    EXPECT_EQ(programBody(received.back()), programBody(original)) << "read back";
 }

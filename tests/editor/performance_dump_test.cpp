@@ -54,7 +54,8 @@ Bytes followUp(size_t size = 25, uint8_t type = 0x1B)
     Bytes b(size, 0);
     const uint8_t head[] = {0xF0, 0x00, 0x20, 0x29, 0x01, 0x21, 0x0F, type};
     std::copy(std::begin(head), std::end(head), b.begin());
-    const uint8_t body[] = {1, 18 + 3, 28 + 2, 111 + 4, 70, 1, 96 + 5, 1};
+    // The init performance's 37, insert 5 and 4 among them (positions 8, 10 and 13).
+    const uint8_t body[] = {37, 18 + 3, 28 + 5, 111 + 4, 70, 4, 96 + 5, 1};
     std::copy(std::begin(body), std::end(body), b.begin() + 8);
     b.back() = 0xF7;
     return b;
@@ -268,9 +269,9 @@ TEST(PerformanceFollowUpParse, TheVocoderLockKeepsSixPositionsAndOtherMessagesCh
 {
     const std::vector<int> vocoder = {kVocoderInput, kVocoderInsert, kVocoderWidth, kVocoderBalance, kVocoderSibilanceLevel,
                                       kVocoderSibilanceType};
-    const std::map<int, double> received = {{kMultiSmallCase08, 1}, {kVocoderInput, 3},          {kVocoderInsert, 2},
-                                            {kVocoderWidth, 4},     {kVocoderBalance, 70},       {kMultiSmallCase13, 1},
-                                            {kVocoderSibilanceLevel, 5}, {kVocoderSibilanceType, 1}};
+    const std::map<int, double> received = {
+        {kMultiSmallCase08, 37}, {kVocoderInput, 3},     {kVocoderInsert, 5},         {kVocoderWidth, 4},
+        {kVocoderBalance, 70},   {kMultiSmallCase13, 4}, {kVocoderSibilanceLevel, 5}, {kVocoderSibilanceType, 1}};
     const struct {
         const char* name;
         Bytes message;

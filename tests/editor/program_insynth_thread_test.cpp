@@ -183,6 +183,12 @@ TEST(ProgramParse, ADumpOfAnotherPartChangesThatPartAndKeepsTheShownNameAndCateg
     b.plug->categoryDisplay->GetTextCopy(&s);
     EXPECT_STREQ(s.Get(), "kept");
     EXPECT_TRUE(b.plug->midiManager->requestComplete);
+    // The shown part's category as received, and the bytes beside it kept whole.
+    b.parse(dumpOf(b, 1, {{kCategoryName + 1, 8}, {kUnusedParam01 + 1, 0x23}, {kUnusedParam03 + 1, 127}}));
+    b.plug->categoryDisplay->GetTextCopy(&s);
+    EXPECT_STREQ(s.Get(), "Pad");
+    EXPECT_EQ(b.value(kUnusedParam01 + 1), 0x23);
+    EXPECT_EQ(b.value(kUnusedParam03 + 1), 127);
 
     // A received octave code of 0 stands for -30: the parameter holds its lowest value.
     Bytes low = dumpOf(b, 1, {});
@@ -243,6 +249,24 @@ TEST(PartRequest, TheSelectedPartsProgramComesBackIntoTheEditor)
     EXPECT_EQ(b.plug->pendingRequestPart.load(), -1);
     EXPECT_FALSE(b.plug->midiManager->expectingEditDump);
     EXPECT_EQ(b.handed(7).back(), (Bytes{0x00, 0x20, 0x29, 0x01, 0x20, 0x0F, 0x08}));
+}
+
+TEST(PartRequest, EnvelopeTwoTurnedOnAloneComesBackAloneFromTheSentProgram)
+{
+    Bench b;
+    const int switches[] = {kEnvelope1Triggering + 3, kEnvelope2Triggering + 3, kEnvelope3Triggering + 3};
+    for (int id : switches) b.plug->SetParameterFromGUI(id, 0.0);
+    b.plug->SetParameterFromGUI(kEnvelope2Triggering + 3, 1.0);
+    EXPECT_EQ(b.value(kEnvelopeTriggering + 3), 2);
+    b.run(kJobSendPart, 3);
+    EXPECT_EQ(b.handed(ProgramDump::kSize).back()[ProgramDump::kEnvelopeTriggeringAt], 34 + 2);
+    for (int id : switches) b.plug->GetParam(id)->Set(1.0);                    // the read-back sets them all again
+    b.plug->sendPatchAndPatternToDevice(3, false, false, false, false, false); // part 4 selected
+    b.run(kJobRequestPart, 3);
+    EXPECT_EQ(b.status(), "Data request completed!");
+    EXPECT_EQ(b.value(kEnvelopeTriggering + 3), 2);
+    EXPECT_EQ((std::vector<double>{b.value(switches[0]), b.value(switches[1]), b.value(switches[2])}),
+              (std::vector<double>{0, 1, 0}));
 }
 
 TEST(PartRequest, NoAnswerSweepsAtTheThirtiethPeriodAndTimesOutAtTheThirtyFifth)

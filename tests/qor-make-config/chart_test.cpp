@@ -159,6 +159,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
     const std::string early = rowOf(good.chart, "kFXReverbEarlyRef");
     const std::string twin = rowOf(good.chart, "kFXMultiEQBass");
     const std::string deviceOut = rowOf(good.chart, "kDeviceOutSelection");
+    int unusedLine = 0;
+    const std::string unused = rowOf(good.chart, "kUnusedParam01", &unusedLine);
     const int last = static_cast<int>(std::count(good.chart.begin(), good.chart.end(), '\n')) + 1;
     const std::string at = "chart.tsv:" + std::to_string(last) + ": ";
     const std::string knob = "\tK\tccKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tcc:3\t-\t-\toscillatorsPanel\t-";
@@ -211,6 +213,11 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
+        {"dump byte without a range", replaced(good.chart, unused + "\n", ""), "",
+         "chart.tsv: kUnusedParam01: the program dump byte 27 carries it, but no row gives it a range"},
+        {"plain dump byte in a narrower range", replaced(good.chart, unused, replaced(unused, "0,0,128", "0,0,100")), "",
+         "chart.tsv:" + std::to_string(unusedLine) +
+             ": kUnusedParam01: the program dump byte 27 carries it as a plain byte, but its range is 0 to 99"},
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +

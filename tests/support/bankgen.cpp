@@ -268,4 +268,13 @@ FileSizeLimit::~FileSizeLimit()
     setrlimit(RLIMIT_FSIZE, &l);
 }
 
+Bytes programBody(const Bytes& program)
+{
+    const size_t shift = program.size() == 296 ? 0 : 1;
+    Bytes out;
+    for (size_t at = 9; at + shift < program.size(); ++at)
+        if (at != 29 && at != 78 && at != 112) out.push_back(program[at + shift]);
+    return out;
+}
+
 } // namespace bankgen

@@ -53,6 +53,10 @@ Bank makeBank(Kind kind, uint8_t modelByte, int count, uint32_t seed = 1);
 // type 02) or performances (383 bytes, type 07, each followed by its 27-byte 1C follow-up).
 std::vector<Bytes> synthBanks(Kind kind, int banks);
 std::vector<Bytes> messagesOf(const Bank& bank);
+// What a round trip through the editor keeps of a program: its bytes from the name to the F7 but
+// the reserved ones (29, 78 and 112 of a dump). Of a dump (296 bytes) or of a stored entry, which
+// holds bank and slot where the dump holds the part.
+Bytes programBody(const Bytes& program);
 
 Bytes rawFile(const std::vector<Bytes>& messages);
 struct MidiOptions {

@@ -425,6 +425,7 @@ void Generator::place(Element& e, const Row& row, const std::string& section)
 {
     // A control that sends nothing takes the size it is given; the others take their cell.
     const std::vector<int>& b = row.bounds;
+    if (row.type == "range") return; // builds no control: nowhere to be
     const bool sized = isPlainType(row.type) && !isGridType(row.type) && row.type != "patchBrowser";
     if (row.type == "patchBrowser" && b.size() == 4) {
         e.x = b[0], e.y = b[1], e.w = b[2], e.h = b[3];
@@ -691,7 +692,8 @@ void Generator::emit(const std::string& layer, int part)
             e.id = row.id + p.part;
             // The creators keep the configured name on mixer layers: the chart names the part
             // there, as the read-out expects.
-            if (isMixerLayer(layer)) e.label = "[" + std::to_string(p.part + 1) + "] " + row.label;
+            if (isMixerLayer(layer) || row.type == "range")
+                e.label = "[" + std::to_string(p.part + 1) + "] " + row.label;
         } else {
             e.channel = row.channel;
             e.id = row.id;
@@ -715,8 +717,9 @@ void Generator::emit(const std::string& layer, int part)
 
 bool isPlainType(const std::string& t)
 {
-    static const char* kTypes[] = {"display", "nameSelection", "textSelection", "deviceSelection", "dropSelection",
-                                   "switch",  "autooff",       "radio",         "patchBrowser",    "multiFxMenu"};
+    static const char* kTypes[] = {"display",       "nameSelection", "textSelection", "deviceSelection",
+                                   "dropSelection", "switch",        "autooff",       "radio",
+                                   "patchBrowser",  "multiFxMenu",   "range"};
     return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* k) { return t == k; });
 }
 
@@ -843,14 +846,24 @@ void Generator::checkPlainRow(const Row& row)
 {
     const std::string& t = row.type;
     static const std::map<std::string, size_t> kBounds = {
-        {"display", 3},      {"nameSelection", 3}, {"textSelection", 2}, {"deviceSelection", 3}, {"dropSelection", 5},
-        {"switch", 1},       {"autooff", 1},       {"radio", 1},         {"patchBrowser", 4},    {"multiFxMenu", 5}};
+        {"display", 3},       {"nameSelection", 3}, {"textSelection", 2}, {"deviceSelection", 3},
+        {"dropSelection", 5}, {"switch", 1},        {"autooff", 1},       {"radio", 1},
+        {"patchBrowser", 4},  {"multiFxMenu", 5},   {"range", 3}};
     if (row.address.kind != AddressKind::None) fail(row, "a " + t + " sends nothing and takes no address");
     if (row.bounds.size() < kBounds.at(t)) fail(row, "a " + t + " needs " + std::to_string(kBounds.at(t)) + " numbers");
     const bool needsImage = isGridType(t) || t == "patchBrowser";
     if (needsImage != !row.image.empty()) fail(row, needsImage ? "a " + t + " needs an image" : "a " + t + " takes no image");
     if (!row.list.empty() && !c.lists.count(row.list)) fail(row, "list " + row.list + " does not exist");
     if (t == "radio" && !row.bounds.empty() && row.bounds[0] < 1) fail(row, "a radio needs a button");
+    if (t == "range" && row.bounds.size() >= 3) {
+        const int values = row.bounds[2] - row.bounds[1];
+        auto it = c.lists.find(row.list);
+        if (values < 1)
+            fail(row, "a range needs a value");
+        else if (it != c.lists.end() && it->second.size() != static_cast<size_t>(values))
+            fail(row, "list " + row.list + " holds " + std::to_string(it->second.size()) + " texts for " +
+                          std::to_string(values) + " values");
+    }
 }
 
 void Generator::checkRow(const Row& row)
@@ -1203,6 +1216,7 @@ bool generate(const Inputs& in, Outputs* out, std::vector<std::string>* errors, 
     if (errors->size() != before) return false;
     g.expand();
     g.check();
+    checkDumpRanges(chart, errors);
     g.listLabels();
     // Copies of a per-part row fail alike: name each failure once.
     std::set<std::string> seen;

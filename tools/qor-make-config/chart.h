@@ -128,6 +128,14 @@ NrpnMessage nrpnSent(const Element& e, int value, int other);
 // The values a control's parameter takes: first and last.
 void valueRange(const Row& row, int* first, int* last);
 
+// The values a row's creator gives its parameter, first and last; false for a row that gives it
+// no range of values (a display, a name field, the device menus).
+bool configuredRange(const Row& row, int* first, int* last);
+
+// Every parameter that a program, performance, follow-up or global dump carries has a range
+// from the chart, and one read as a plain byte takes 0 to 127 unless the row names its choices.
+void checkDumpRanges(const Chart& chart, std::vector<std::string>* errors);
+
 // The drawn names: one line of the label font is kLabelLine high and holds about
 // kLabelCharWidth pixels per character; a name takes at most two lines.
 // A menu is written kMenuWidth wide; the controls draw it kMenuHeight high.

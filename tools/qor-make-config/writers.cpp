@@ -100,17 +100,19 @@ void writePlainElement(std::ostringstream& out, const Element& e, const std::str
         if (t == "switch") attribute(out, "valueBounds", std::to_string(b[0]));
         if (t == "radio") attribute(out, "buttons", std::to_string(b[0]));
     } else {
+        // A range is a menu without texts: it makes the parameter's values and builds no control.
         out << "<dropMenu";
-        attribute(out, "type", t);
+        attribute(out, "type", t == "range" ? "dropSelection" : t);
         attribute(out, "name", e.label);
         attribute(out, "paramId", paramRef(e));
         attribute(out, "bounds", box);
         if (t == "nameSelection") attribute(out, "nameLen", std::to_string(b[2]));
         if (t == "deviceSelection") attribute(out, "inputDev", std::to_string(b[2]));
         if (t == "dropSelection") attribute(out, "valueBounds", joined({b[2], b[3], b[4]}, ","));
+        if (t == "range") attribute(out, "valueBounds", joined({b[0], b[1], b[2]}, ","));
     }
     if (t != "display" && t != "patchBrowser") attribute(out, "paramGroup", groupOf(e));
-    if (!r.list.empty()) attribute(out, "valueList", r.list);
+    if (!r.list.empty() && t != "range") attribute(out, "valueList", r.list);
     if (r.displayFirst != r.displayLast)
         attribute(out, "valueDisplay", std::to_string(r.displayFirst) + ":" + std::to_string(r.displayLast));
     if (e.channel > 0) attribute(out, "channel", std::to_string(e.channel));
