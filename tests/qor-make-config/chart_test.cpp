@@ -2,6 +2,7 @@
 // same documents each time, the fixed addresses stand where the protocol needs them, and a
 // chart broken in one row fails naming that row.
 #include "chart.h"
+#include "shipped_chart.h"
 
 #include "Project_Source/src/ParamTable.h"
 #include "support/testpaths.h"
@@ -17,23 +18,8 @@ using namespace makeconfig;
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-Inputs shipped()
-{
-    const std::string dir = testsupport::sourceDir() + "/resources/chart/";
-    Inputs in;
-    in.chart = readFile(dir + "chart.tsv");
-    in.lists = readFile(dir + "lists.tsv");
-    in.sections = readFile(dir + "sections.tsv");
-    return in;
-}
+using chartfiles::readFile;
+using chartfiles::shipped;
 
 std::string joinedErrors(const std::vector<std::string>& errors)
 {
@@ -207,7 +193,7 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "", "kFilterCutoff: its name \"Filter Cutoff Frequency Amount\" does not fit 74x24"},
         {"name under a control", good.chart, "", "kEnv1Release: overlaps kFilterCutoff's name"},
         {"names crossing in one picture", good.chart, "",
-         "labels.tsv:0: LFO_DESTINATION_ID: the name \"LFO2filter Freq Amnt\" of layer lfo1destination2 crosses"},
+         "labels.tsv:0: LFO_DESTINATION_ID: the name \"Cutoff by Mod Wheel\" of layer lfo1destination2 crosses"},
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},

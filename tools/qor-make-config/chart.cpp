@@ -505,7 +505,8 @@ bool faceOf(const Row& row, int* w, int* h, bool* named)
         *w = 40, *h = kSliderLength;
     } else if (row.type.find("SliderHor") != std::string::npos) {
         *w = kSliderLength, *h = 20;
-    } else if ((row.type == "nameSelection" || row.type == "dropSelection") && b.size() >= 2) {
+    } else if ((row.type == "nameSelection" || row.type == "dropSelection" || row.type == "deviceSelection") &&
+               b.size() >= 2) {
         *w = b[0], *h = b[1];
     } else {
         return false;
@@ -527,6 +528,8 @@ void Generator::placeName(Element& e, const Row& row, const Section& s, int col,
                       s.name);
         return;
     }
+    // A menu takes its cell's width, so that its longer value texts fit.
+    if (fw == kMenuWidth && fh == kMenuHeight && isMenu(row.type)) fw = e.menuW = std::max(kMenuWidth, s.cellW - 2);
     e.x = cellX + (s.cellW - fw) / 2;
     e.w = fw;
     e.h = fh;
@@ -706,6 +709,7 @@ void Generator::emit(const std::string& layer, int part)
         } else {
             e.x = at->second.x, e.y = at->second.y, e.w = at->second.w, e.h = at->second.h;
             e.name = at->second.name;
+            e.menuW = at->second.menuW;
         }
         c.elements.push_back(e);
     }
