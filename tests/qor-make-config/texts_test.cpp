@@ -53,8 +53,9 @@ TEST(ChartTexts, ARowWhoseTextDoesNotFitFailsNamingIt)
          "kMultiName: value \"WWWWWWWWWWWWWWWW\" takes"},
         {"drawn name of wide letters", replaced(good.chart, "\tOsc 1 Sync Skew\t", "\tOsc 1 WWWWWWWWWWWW\t"), "",
          "kOscillator1SyncSkew: its name \"WWWWWWWWWWWW\" does not fit 74x24"},
-        {"host name past the field", replaced(good.chart, "\tName Read-out\t", "\t" + std::string(55, 'x') + "\t"), "",
-         "kControlDisplayName: its host name"},
+        {"host name past the field",
+         replaced(good.chart, "\tPerformance Program\t", "\t" + std::string(55, 'x') + "\t"), "",
+         "kMultiPatch: its host name"},
         {"no name", replaced(good.chart, "\tOsc 1 Sync Skew\t", "\t\t"), "", "kOscillator1SyncSkew: has no name"},
     };
     for (const auto& c : cases) {

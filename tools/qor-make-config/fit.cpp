@@ -100,9 +100,11 @@ void checkTexts(const Chart& chart, const TextWidth& width, std::vector<std::str
             errors->push_back(where(row) + "has no name (write - for a control without one)");
             continue;
         }
-        // The host's name: the label, with "[part] " before it on a per-part layer.
+        // The host's name: the label, with "[part] " before it on a per-part layer (read-outs and
+        // device menus take fixed names of their own).
         const size_t hostLength = e.label.size() + (e.part >= 0 ? 4 : 0);
-        if (row.label != "-" && hostLength > kHostNameLength)
+        const bool ownName = row.type == "display" || row.type == "deviceSelection";
+        if (row.label != "-" && !ownName && hostLength > kHostNameLength)
             errors->push_back(where(row) + "its host name \"" + e.label + "\" is longer than " +
                               std::to_string(kHostNameLength) + " characters");
         // The drawn name: into a background, which the editor scales with its place.
