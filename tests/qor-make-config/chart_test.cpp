@@ -198,6 +198,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
+        {"a routing missing", good.chart, replaced(good.lists, "\tRouting 19", ""),
+         "lists.tsv:0: fxRouting: list holds 18 texts, not 19"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
              "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t@1000,600\n",

@@ -149,7 +149,7 @@ struct FixedLength {
     size_t length;
 };
 const FixedLength kFixedLengths[] = {
-    {"categoryName", 20}, {"tempoValues", 128}, {"keyList", 128}, {"partMidiChannel", 17}};
+    {"categoryName", 20}, {"tempoValues", 128}, {"keyList", 128}, {"partMidiChannel", 17}, {"fxRouting", 19}};
 
 // The 39 lists the controller and the read-out look up by name.
 const char* const kRequiredLists[] = {
