@@ -57,6 +57,8 @@ TEST(ChartTexts, ARowWhoseTextDoesNotFitFailsNamingIt)
          replaced(good.chart, "\tPerformance Program\t", "\t" + std::string(55, 'x') + "\t"), "",
          "kMultiPatch: its host name"},
         {"no name", replaced(good.chart, "\tOsc 1 Sync Skew\t", "\t\t"), "", "kOscillator1SyncSkew: has no name"},
+        {"two knobs under one name", replaced(good.chart, "\tArp Program\t", "\tArp Pattern\t"), "",
+         "kArpPattern: shares its name \"Arp Pattern\" with kArpProgram"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.check);

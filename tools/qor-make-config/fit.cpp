@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 namespace makeconfig
@@ -91,6 +92,16 @@ std::vector<std::string> wrapped(const TextWidth& width, const TextFace& face, c
 
 void checkTexts(const Chart& chart, const TextWidth& width, std::vector<std::string>* errors)
 {
+    // Two controls of one layer under one name cannot be told apart, on screen or in the host.
+    std::map<std::pair<std::string, std::string>, const Row*> named;
+    for (const Row& row : chart.rows) {
+        if (row.label == "-" || row.type == "display") continue; // read-outs are all "Display"
+        const Row*& first = named[{row.layer, row.label}];
+        if (first && first != &row)
+            errors->push_back(where(row) + "shares its name \"" + row.label + "\" with " + first->name);
+        else
+            first = &row;
+    }
     const TextFace nameFace{kNameFontFace, kNameFontSize, false, false};
     for (const Element& e : chart.elements) {
         const Row& row = *e.row;

@@ -1,7 +1,7 @@
 #pragma once
 // Checks of the texts the layout shows: every control has a name (or says it goes without one),
-// each name fits the place it is drawn in, each value text fits its control's box at every editor
-// size, and each parameter name fits the host's name field.
+// no two controls of a layer share one, each name fits the place it is drawn in, each value text
+// fits its control's box at every editor size, and each parameter name fits the host's name field.
 #include "chart.h"
 
 #include <functional>
