@@ -6,6 +6,7 @@
 
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
+#include "kit/plugin/IGraphicsFont.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IGraphicsStorage.h"
 #include "kit/raster/rast_arc.h"
@@ -274,31 +275,8 @@ RAST_IFont* IGraphics::CacheFont(IText* text)
     FontStorage& fonts = FontStorage::Instance();
     if (RAST_IFont* cached = fonts.Find(text)) return text->mCached = cached;
 
-    static const char kQuality[] = {0, 3, 4, 4};
-    const char quality = text->mQuality >= 0 && text->mQuality < 4 ? kQuality[text->mQuality] : (text->mQuality < 0 ? 0 : 3);
-    const int turn = TruncInt(text->mOrientation * 10.0);
-    const int weight = text->mStyle == IText::kStyleBold ? 700 : 400;
-    const char italic = text->mStyle == IText::kStyleItalic ? 1 : 0;
-    auto makeFont = [&](int height) {
-        return CreateFont(height, 0, turn, turn, weight, italic, 0, 0, 0, 0, 0, quality, 0, text->mFont);
-    };
-
-    int height = text->mSize < 2 ? 2 : text->mSize;
-    HGDIOBJ system = makeFont(height);
-    if (!system) return nullptr;
-    RAST_CachedFont* font = new RAST_CachedFont();
-    font->SetFromHFont(system, RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
-    // The face may come out taller or shorter than asked: ask once more in proportion.
-    const int lineHeight = font->GetLineHeight();
-    if (lineHeight > 0 && lineHeight != height) {
-        int again = TruncInt(double(height) * height / lineHeight + 0.5);
-        system = makeFont(again < 2 ? 2 : again);
-        if (!system) {
-            delete font;
-            return nullptr;
-        }
-        font->SetFromHFont(system, RAST_FONT_OWNS_HFONT | RAST_FONT_PREFER_NATIVE);
-    }
+    RAST_CachedFont* font = plugdraw::MakeTextFont(*text);
+    if (!font) return nullptr;
     fonts.Add(font, text);
     return text->mCached = font;
 }

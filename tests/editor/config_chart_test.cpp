@@ -111,8 +111,9 @@ TEST(ShippedConfiguration, EveryRowBuildsItsActionForEveryPartAndNothingIsSkippe
     }
     EXPECT_GT(checked, 2000u);
     // A menu without a list leaves an empty entry under the empty name; the named lists are the
-    // 39 the read-out and tab switching take, the transfer pauses and the banks of library transfers.
-    EXPECT_EQ(m.valueLists.size() - m.valueLists.count(""), 41u);
+    // 39 the read-out and tab switching take, the transfer pauses, the banks of library
+    // transfers, the models and the editor sizes.
+    EXPECT_EQ(m.valueLists.size() - m.valueLists.count(""), 43u);
     for (const auto& list : chart.lists) EXPECT_EQ(m.valueLists[list.first], list.second) << list.first;
     m.ClearImageCache();
 }

@@ -146,7 +146,7 @@ TEST(BuiltBundle, TheBundleDeclaresTheIdentifierTheReaderAsksForAndCarriesTheBui
         EXPECT_EQ(std::vector<int>({bytes[0], bytes[1], bytes[2], bytes[6]}), std::vector<int>({0x3E, 0x0F, 0, 0})) << i;
         EXPECT_NE(bytes[3], 13) << i;
     }
-    EXPECT_EQ(manager.valueLists.size(), 41u);
+    EXPECT_EQ(manager.valueLists.size(), 43u);
     EXPECT_EQ(manager.valueLists["partMidiChannel"].size(), 17u);
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];

@@ -227,9 +227,9 @@ TEST(ControllerEdits, TheSendGateHoldsBackEchoesOfTheSynthesizersControllers)
         const char* status;
     } cases[] = {
         // The read-out names the last edit unless the SysEx had no output device.
-        {true, true, false, true, {}, "[1] Osc 1 Bend"},
-        {true, true, true, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend"},
-        {true, false, false, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend"},
+        {true, true, false, true, {}, "[1] Osc 1 Bend Range"},
+        {true, true, true, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend Range"},
+        {true, false, false, true, {"B0 4A 01", "F0 3E 0F 09 20 00 00 01 F7"}, "[1] Osc 1 Bend Range"},
         {false, false, false, false, {"B0 4A 01"}, "Set MIDI I/O First!"},
     };
     for (const auto& c : cases) {

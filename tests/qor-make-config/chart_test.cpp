@@ -2,6 +2,7 @@
 // same documents each time, the fixed addresses stand where the protocol needs them, and a
 // chart broken in one row fails naming that row.
 #include "chart.h"
+#include "shipped_chart.h"
 
 #include "Project_Source/src/ParamTable.h"
 #include "support/testpaths.h"
@@ -17,23 +18,8 @@ using namespace makeconfig;
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-Inputs shipped()
-{
-    const std::string dir = testsupport::sourceDir() + "/resources/chart/";
-    Inputs in;
-    in.chart = readFile(dir + "chart.tsv");
-    in.lists = readFile(dir + "lists.tsv");
-    in.sections = readFile(dir + "sections.tsv");
-    return in;
-}
+using chartfiles::readFile;
+using chartfiles::shipped;
 
 std::string joinedErrors(const std::vector<std::string>& errors)
 {
@@ -209,7 +195,7 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "", "kFilterCutoff: its name \"Filter Cutoff Frequency Amount\" does not fit 74x24"},
         {"name under a control", good.chart, "", "kEnv1Release: overlaps kFilterCutoff's name"},
         {"names crossing in one picture", good.chart, "",
-         "labels.tsv:0: LFO_DESTINATION_ID: the name \"LFO2filter Freq Amnt\" of layer lfo1destination2 crosses"},
+         "labels.tsv:0: LFO_DESTINATION_ID: the name \"Cutoff by Mod Wheel\" of layer lfo1destination2 crosses"},
         {"device menu under a layer", replaced(good.chart, deviceOut, replaced(deviceOut, "devices", "@1142,60")), "",
          "kDeviceOutSelection: the device menu lies under the layer bankAndProgram01"},
         {"window under the menus", good.chart, "", "sections.tsv:0: aboutWindow: the window lies under the bank and program menus"},
@@ -219,6 +205,8 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "chart.tsv:" + std::to_string(unusedLine) +
              ": kUnusedParam01: the program dump byte 27 carries it as a plain byte, but its range is 0 to 99"},
         {"fixed list length", good.chart, replaced(good.lists, "\tB7", ""), "lists.tsv:0: keyList: list holds 127 texts, not 128"},
+        {"a routing missing", good.chart, replaced(good.lists, "\tRouting 19", ""),
+         "lists.tsv:0: fxRouting: list holds 18 texts, not 19"},
         {"layout too large",
          good.chart + "kGlobalSysExTxDelay\t" + std::string(kMaxLayoutBytes, 'x') +
              "\tseKnob\tIKNOBROTATERCONTROL_ID2\t0,0,127,1\t-\tsx:39/100\t16\t-\tmultiModeSettingsPage1\t@1000,600\n",

@@ -298,7 +298,7 @@ TEST(Artwork, ChartFolderGivesSectionFramesAndButtonCountsAndSizesTheImageCannot
     writeFile(dir.file("lists.tsv"), "# name, then texts\n"
                                      "oscillatorShape\tSawtooth\tPulse\tTriangle\n"
                                      "\tSine\tFormant\n"
-                                     "fxRouting\tSerial\tParallel\n");
+                                     "dataType\tPrograms\tMultis\n");
     writeFile(dir.file("chart.tsv"),
               "# name label type image bounds list address channel link layer section\n"
               "kMatrixSelector\tMatrix\tradio\tMOD_TAB_ID\t4\t-\t-\t-\t-\teffects1Panel\tmatrixTabs\n"
@@ -308,8 +308,8 @@ TEST(Artwork, ChartFolderGivesSectionFramesAndButtonCountsAndSizesTheImageCannot
     const artwork::Inputs in = artwork::readInputs(dir.path, &notes);
     EXPECT_EQ(in.sections.size(), 5u);
     EXPECT_EQ(notes, std::vector<std::string>({dir.file("sections.tsv") + ":5: not a row of the section table, skipped",
-                                               dir.file("lists.tsv") + ": fxRouting has 2 entries, the artwork needs "
-                                                                       "19; the tool's own are drawn"}));
+                                               dir.file("lists.tsv") + ": dataType has 2 entries, the artwork needs "
+                                                                       "3; the tool's own are drawn"}));
 
     // Button counts and sizes: the waveform strip has a button for each of the chart's five
     // shapes, 60 wide as 5 x 40 would not scale whole; the matrix tabs fill their cell; the main
@@ -459,6 +459,19 @@ TEST(Artwork, PlacedNamesAreDrawnWrappedOrRefused)
         EXPECT_FALSE(artwork::draw(rowOf(500), in, &fault).canvas);
         EXPECT_NE(fault.find("main-bg.png: the name \"" + text + "\" does not fit"), std::string::npos) << fault;
     }
+}
+
+// What the drawing would get wrong (a radio over a single button, a label list too short) fails
+// the run, as a refused image does.
+TEST(Artwork, ARadioOnASingleButtonFailsTheRun)
+{
+    testsupport::TempDir chart, out;
+    writeFile(chart.file("chart.tsv"), "kCurrentModel\tModel\tradio\tBTN_SMALL_LED_SM_ID\t3\t-\t-\t-\t-\t-\t-\n");
+    const std::string tool = binaryDir() + "/tools/tea-encipher/qor-make-images ";
+    const std::string log = out.file("stderr.txt");
+    EXPECT_NE(std::system((tool + out.path + " " + chart.path + " 2>" + log + " >/dev/null").c_str()), 0);
+    const testsupport::Bytes said = testsupport::readFile(log);
+    EXPECT_NE(std::string(said.begin(), said.end()).find("kCurrentModel is a radio of 3 buttons on it"), std::string::npos);
 }
 
 TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)

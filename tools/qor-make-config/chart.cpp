@@ -149,7 +149,7 @@ struct FixedLength {
     size_t length;
 };
 const FixedLength kFixedLengths[] = {
-    {"categoryName", 20}, {"tempoValues", 128}, {"keyList", 128}, {"partMidiChannel", 17}};
+    {"categoryName", 20}, {"tempoValues", 128}, {"keyList", 128}, {"partMidiChannel", 17}, {"fxRouting", 19}};
 
 // The 39 lists the controller and the read-out look up by name.
 const char* const kRequiredLists[] = {
@@ -506,7 +506,8 @@ bool faceOf(const Row& row, int* w, int* h, bool* named)
         *w = 40, *h = kSliderLength;
     } else if (row.type.find("SliderHor") != std::string::npos) {
         *w = kSliderLength, *h = 20;
-    } else if ((row.type == "nameSelection" || row.type == "dropSelection") && b.size() >= 2) {
+    } else if ((row.type == "nameSelection" || row.type == "dropSelection" || row.type == "deviceSelection") &&
+               b.size() >= 2) {
         *w = b[0], *h = b[1];
     } else {
         return false;
@@ -528,6 +529,8 @@ void Generator::placeName(Element& e, const Row& row, const Section& s, int col,
                       s.name);
         return;
     }
+    // A menu takes its cell's width, so that its longer value texts fit.
+    if (fw == kMenuWidth && fh == kMenuHeight && isMenu(row.type)) fw = e.menuW = std::max(kMenuWidth, s.cellW - 2);
     e.x = cellX + (s.cellW - fw) / 2;
     e.w = fw;
     e.h = fh;
@@ -708,6 +711,7 @@ void Generator::emit(const std::string& layer, int part)
         } else {
             e.x = at->second.x, e.y = at->second.y, e.w = at->second.w, e.h = at->second.h;
             e.name = at->second.name;
+            e.menuW = at->second.menuW;
         }
         c.elements.push_back(e);
     }

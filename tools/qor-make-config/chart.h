@@ -35,6 +35,8 @@ struct Row {
     int idsOwned = 0;
 };
 
+constexpr int kMenuWidthStandard = 70;
+
 // One control of the generated layout.
 struct Element {
     const Row* row = nullptr;
@@ -47,6 +49,7 @@ struct Element {
     int x = 0, y = 0;
     int w = 0, h = 0;        // the space the control takes: its face, its cell, or its own size
     int sysexIndex = -1;
+    int menuW = kMenuWidthStandard; // a MIDI menu's width: its cell's, less a pixel each side
     // The control's name as drawn into the background it sits on, beside or under its face;
     // w 0 for none. labelLeft: left-aligned at the start of its row, else centred.
     struct Label {
@@ -139,7 +142,7 @@ void checkDumpRanges(const Chart& chart, std::vector<std::string>* errors);
 // The drawn names: one line of the label font is kLabelLine high and holds about
 // kLabelCharWidth pixels per character; a name takes at most two lines.
 // A menu is written kMenuWidth wide; the controls draw it kMenuHeight high.
-constexpr int kMenuWidth = 70, kMenuHeight = 13;
+constexpr int kMenuWidth = kMenuWidthStandard, kMenuHeight = 13;
 // A slider is written kSliderLength long.
 constexpr int kSliderLength = 50;
 constexpr int kLabelLine = 12, kLabelCharWidth = 6, kLabelLines = 2;

@@ -4,6 +4,7 @@
 // names) into the output folder. A chart that fails a check
 // writes nothing and names every failing row.
 #include "chart.h"
+#include "fit.h"
 
 #include <cstdio>
 #include <fstream>
@@ -45,7 +46,11 @@ int main(int argc, char** argv)
     readFile(from + "/sections.tsv", &in.sections); // the layout may not have one yet
     makeconfig::Outputs out;
     std::vector<std::string> errors;
-    if (!makeconfig::generate(in, &out, &errors)) {
+    makeconfig::Chart chart;
+    bool ok = makeconfig::generate(in, &out, &errors, &chart);
+    // The texts are checked on a chart that passed the others: they need its placement.
+    if (ok) makeconfig::checkTexts(chart, makeconfig::editorTextWidth(), &errors);
+    if (!ok || !errors.empty()) {
         for (const std::string& e : errors) std::fprintf(stderr, "%s/%s\n", from.c_str(), e.c_str());
         return 1;
     }

@@ -134,7 +134,7 @@ void writeElement(std::ostringstream& out, const Element& e, const std::string& 
     attribute(out, "paramGroup", groupOf(e));
     if (!r.image.empty()) attribute(out, "imageId", r.image);
     std::vector<int> position = {e.x, e.y};
-    if (menu) position.push_back(kMenuWidth);
+    if (menu) position.push_back(e.menuW);
     attribute(out, "position", joined(position, ","));
     if (r.type.find("Slider") != std::string::npos) attribute(out, "length", std::to_string(kSliderLength));
     attribute(out, "valueBounds", joined(r.bounds, ","));

@@ -317,8 +317,8 @@ std::vector<ChartRow> build()
     effect(t, nrpn(2, 0, 0, "kFXDelayStereoWidth", 0, 127, prog(291)),
            nrpn(2, 0, 0, "kFXMultiDelayStereoWidth", 0, 127, block(40)));
     effect(t, nrpn(3, 0, 0, "kFXDelaySync", 0, 15, prog(292)), nrpn(3, 0, 0, "kFXMultiDelaySync", 0, 15, block(41)));
-    effect(t, nrpn(4, 0, 0, "kFXRoutingConfig", 0, 3, prog(293)),
-           nrpn(4, 0, 0, "kFXMultiRoutingConfig", 0, 3, block(42)));
+    effect(t, nrpn(4, 0, 0, "kFXRoutingConfig", 0, 18, prog(293)),
+           nrpn(4, 0, 0, "kFXMultiRoutingConfig", 0, 18, block(42)));
 
     // Parameter SysEx, type 20: voice.
     t.push_back(sx(0x20, 0x00, "kOscillator1BendRange", 24, prog(35, 52)));

@@ -846,10 +846,10 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
         break;
     default:
         if (row.id >= 332 && row.id <= 350) {
-            const std::vector<std::string>& names = list(in, "fxRouting");
+            const std::vector<std::string>& names = list(in, "fxRoutingChains");
             const size_t i = static_cast<size_t>(row.id - 332);
             if (i >= names.size()) {
-                *fault = imageFileName(row) + ": the fxRouting list has no entry " + std::to_string(i + 1);
+                *fault = imageFileName(row) + ": the routing chains have no entry " + std::to_string(i + 1);
                 return {};
             }
             routingDiagram(c, names[i]);
@@ -886,8 +886,7 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 323: return radioRow(row, in, list(in, "filterSlope"), 60, 20, Face::Text, fault);
     case 326: return radioRow(row, in, list(in, "lfoShape"), 40, 20, Face::Wave, fault);
     case 327: return radioRow(row, in, list(in, "matrixSelector"), 80, 20, Face::Text, fault);
-    case 119:
-        return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Multis"); });
+    case 119: return radioRow(row, in, list(in, "dataType"), 80, 20, Face::Text, fault);
     case 129:
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Patterns"); });
     case 315: // the generic off/on switch
@@ -928,8 +927,8 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
 std::string radioNote(const ImageTableRow& row, const Inputs& in)
 {
     // A radio control cuts its buttons from a strip of them: on a single button it shows slivers.
-    const bool strip =
-        row.id == 132 || row.id == 133 || row.id == 321 || row.id == 323 || row.id == 326 || row.id == 327;
+    const bool strip = row.id == 119 || row.id == 132 || row.id == 133 || row.id == 321 || row.id == 323 ||
+                       row.id == 326 || row.id == 327;
     for (const RadioRow& r : in.radios)
         if (!strip && (r.image == row.name || r.image == std::to_string(row.id)))
             return imageFileName(row) + ": " + r.name + " is a radio of " + std::to_string(r.buttons) +

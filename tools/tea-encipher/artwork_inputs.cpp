@@ -113,7 +113,9 @@ Inputs defaultInputs()
     in.lists["lfoShape"] = {"Triangle", "Saw Up", "Saw Down", "Square", "Random"};
     in.lists["filterSlope"] = {"12 dB", "24 dB"};
     in.lists["matrixSelector"] = {"LFO 1", "LFO 2", "Envelope", "Wheel"}; // the matrix pages' sources
-    in.lists["fxRouting"] = {
+    in.lists["dataType"] = {"Program", "Performance", "Pattern"};
+    // The chain each of the 19 effect routings runs, for its diagram; the chart's list names them.
+    in.lists["fxRoutingChains"] = {
         "Dist > Comb > EQ > Pan > Chorus > Delay > Reverb", "Dist > EQ > Comb > Pan > Chorus > Delay > Reverb",
         "Comb > Dist > EQ > Pan > Chorus > Delay > Reverb", "Dist > Comb > EQ > Chorus > Pan > Delay > Reverb",
         "Dist > Comb > EQ > Pan > Delay > Chorus > Reverb", "Dist > Comb > EQ > Pan > Reverb > Chorus > Delay",
@@ -161,9 +163,9 @@ Inputs readInputs(const std::string& chartFolder, std::vector<std::string>* note
         if (current.empty()) continue;
         chart[current].insert(chart[current].end(), c.begin() + 1, c.end());
     }
-    // The routing diagrams need a name for each of the 19 configurations.
+    // The strips label their buttons with these lists.
     const std::pair<const char*, size_t> used[] = {
-        {"oscillatorShape", 1}, {"lfoShape", 1}, {"filterSlope", 1}, {"fxRouting", 19}};
+        {"oscillatorShape", 1}, {"lfoShape", 1}, {"filterSlope", 1}, {"dataType", 3}};
     for (auto [name, least] : used) {
         auto it = chart.find(name);
         if (it == chart.end()) continue;

@@ -4,6 +4,8 @@
 //
 //   qor-make-images <output folder> [<chart folder> [<labels.tsv>]]
 // labels.tsv is qor-make-config's placement of the controls' names, drawn into the backgrounds.
+// An image that cannot be drawn as the chart asks, or an input that falls short of what the
+// drawings need, is told and fails the run.
 #include "tools/pngwriter/png_writer.h"
 #include "tools/tea-encipher/artwork.h"
 
@@ -22,12 +24,14 @@ int main(int argc, char** argv)
     std::vector<std::string> notes;
     artwork::Inputs in = argc >= 3 ? artwork::readInputs(argv[2], &notes) : artwork::defaultInputs();
     if (argc == 4) in.labels = artwork::readLabels(argv[3], &notes);
+    // What the inputs lack would be drawn wrong or not at all: it fails the run like a refusal.
     for (const std::string& note : notes) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
-    int refused = 0;
+    int refused = static_cast<int>(notes.size());
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
         const std::string note = artwork::radioNote(row, in);
         if (!note.empty()) std::fprintf(stderr, "qor-make-images: %s\n", note.c_str());
+        refused += !note.empty();
         std::string fault;
         artwork::Picture p = artwork::draw(row, in, &fault);
         if (fault.empty() && p.canvas) fault = artwork::sizeFault(row, p, in);
