@@ -1,4 +1,5 @@
 #include "ParamTable.h"
+#include "RenameFieldControl.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
@@ -48,7 +49,10 @@ void UIConfigManager::createNameDisplay(std::string name, int paramId, int x, in
     const bool librarian = paramId == kPatchRename || paramId == kPatchSearchString;
     IColor color = librarian ? IColor(255, 225, 225, 225) : IColor(255, 26, 180, 232);
     IText text(plugdraw::TruncInt(height * scale), &color, kDisplayFont);
-    auto* field = new ICaptionControl(graphics->GetPlug(), scaledRect(x, y, width, height), paramId, &text, true);
+    const IRECT rect = scaledRect(x, y, width, height);
+    ICaptionControl* field = paramId == kPatchRename
+                                 ? new RenameFieldControl(graphics->GetPlug(), rect, paramId, &text, true)
+                                 : new ICaptionControl(graphics->GetPlug(), rect, paramId, &text, true);
     field->DisablePrompt(false);
     // A length below zero from the layout would reach the text entry as a size.
     field->SetTextEntryLength(std::max(0, nameLen));

@@ -508,6 +508,9 @@ void drawSections(Canvas& c, const Inputs& in, const std::vector<const SectionRo
         for (const SectionRow& s : in.sections)
             if (s.kind == "section") {
                 const std::vector<const SectionRow*> on = backgroundsOf(in, s);
+                // On a window an untitled section only places its buttons: a frame would box them
+                // in with nothing to name.
+                if (s.title.empty() && owner && owner->kind == "window") continue;
                 if (std::find(on.begin(), on.end(), owner) != on.end())
                     frames.push_back({s.x - ox, s.y - oy, s.w, s.h, s.title});
             }
@@ -822,7 +825,11 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
             windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category"));
         break;
     case 317: windowPanel(c, titleUnlessSectionHasIt(in, owners, "MIDI filters")); break;
-    case 257: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename")); break;
+    case 257:
+        windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename"));
+        // The name field takes the keys at once; the panel says which of them end it.
+        c.text(20, h - 30, w - 40, 20, "Return: rename      Escape: cancel", kBody, kTextDim, Align::Left);
+        break;
     case 322:
         c.set(0, 0, w, h, withAlpha(kPanelTop, 0));
         c.roundFrame(0, 0, w, h, 4, kPanelEdge);

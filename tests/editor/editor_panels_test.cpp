@@ -1,0 +1,183 @@
+// The editor's panels as a person uses them, through the real window at each size: the MIDI filter
+// window opened, ticked and closed; a library slot renamed by typing; the longest status texts
+// kept inside the read-out panel. QOR_SCREENSHOT_DIR, when set, keeps the screenshots.
+#include <AppKit/AppKit.h>
+#include <CoreFoundation/CFPresenter.h>
+
+#include "Project_Source/src/LibrarianViewControl.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/QORParams.h"
+#include "controller_editor_support.h"
+#include "kit/plugin/IGraphicsCocoa.h"
+#include "kit/plugin/IGraphicsLayer.h"
+#include "kit/plugin/IGraphicsMac.h"
+#include "kit/plugin/IParam.h"
+#include "tests/support/window_screenshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace qorid;
+
+namespace
+{
+
+struct Size {
+    const char* word;
+    double scale;
+};
+const Size kSizes[] = {{"small", 0.85}, {"normal", 1.0}, {"large", 1.15}};
+
+// The controller at one size with a library bank of 128 programs, its editor open in a window.
+struct Desk {
+    explicit Desk(const Size& s)
+        : size(s),
+          e((std::string("notes\n") + s.word + "\nyes\n\n\n").c_str(), true,
+            {{"Panels.syx", bankgen::rawFile(bankgen::messagesOf(
+                                bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128)))}})
+    {
+        previous = cf_standin::setPresenter(&presenter);
+        g = static_cast<IGraphicsMac*>(e.plug->GetGUI());
+        window->initWithContentRect(NSMakeRect(0, 0, g->Width(), g->Height()), NSTitledWindowMask,
+                                    NSBackingStoreBuffered, false);
+        view = static_cast<IGraphicsCocoa_vQOR_au*>(g->OpenWindow(window->contentView()));
+        e.plug->startupComplete = true;
+    }
+    ~Desk()
+    {
+        g->CloseWindow();
+        window->release();
+        ns_standin::drainLoopPool();
+        cf_standin::setPresenter(previous);
+    }
+    QOR& q() { return *e.plug; }
+    ControlLayer* layer(const char* name) { return q().keptLayer(name); }
+    void mouse(NSEventType type, int x, int y)
+    {
+        ns_standin::dispatch(NSEvent::mouseEventWithType(type, NSMakePoint(x + 2.5, g->Height() - 3 - y + 0.5), 0, 0,
+                                                         window->windowNumber(), nullptr, 0, 1, 1));
+    }
+    void click(int x, int y, NSEventType down = NSLeftMouseDown, NSEventType up = NSLeftMouseUp)
+    {
+        mouse(down, x, y);
+        mouse(up, x, y);
+    }
+    // A click in the middle of the shown control bound to the parameter (on that layer, when
+    // given); false when none shows.
+    bool clickControl(int paramId, const char* on = nullptr)
+    {
+        int first = 0;
+        IControl* c = on ? shownIn(layer(on), paramId, &first) : shownControl(paramId);
+        if (!c) return false;
+        click((c->GetRECT()->L + c->GetRECT()->R) / 2, (c->GetRECT()->T + c->GetRECT()->B) / 2);
+        return true;
+    }
+    IControl* shownControl(int paramId, int nth = 0)
+    {
+        for (int i = 0; i < g->NLayers(); ++i)
+            if (IControl* c = shownIn(g->GetLayer(i), paramId, &nth)) return c;
+        for (int i = 0; i < g->NControls(); ++i) {
+            IControl* c = g->GetControl(i);
+            if (c->ParamIdx() == paramId && !c->IsHidden() && nth-- == 0) return c;
+        }
+        return nullptr;
+    }
+    static IControl* shownIn(ControlLayer* l, int paramId, int* nth)
+    {
+        if (!l->IsVisible()) return nullptr;
+        for (int i = 0; i < l->childLayers.GetSize(); ++i)
+            if (IControl* c = shownIn(l->childLayers.Get(i), paramId, nth)) return c;
+        for (int i = 0; i < l->controls.GetSize(); ++i) {
+            IControl* c = l->controls.Get(i);
+            if (c->ParamIdx() == paramId && !c->IsHidden() && (*nth)-- == 0) return c;
+        }
+        return nullptr;
+    }
+    void key(const char* chars, unsigned short code)
+    {
+        NSString* s = NSString::stringWithUTF8String(chars);
+        ns_standin::dispatch(NSEvent::keyEventWithType(NSKeyDown, NSMakePoint(0, 0), 0, 0, window->windowNumber(),
+                                                       nullptr, s, s, false, code));
+    }
+    void type(const std::string& text)
+    {
+        for (char c : text) key(std::string(1, c).c_str(), 0xFF);
+    }
+    // The whole editor drawn as the window shows it.
+    const uint32_t* draw()
+    {
+        ns_standin::runFor(0.05);
+        IRECT all(0, 0, g->Width(), g->Height());
+        g->Draw(&all);
+        return static_cast<const uint32_t*>(g->GetBits());
+    }
+    // The window as it shows, native text fields included.
+    void shot(const std::string& name)
+    {
+        draw();
+        ns_standin::displayWindows();
+        if (const char* keep = std::getenv("QOR_SCREENSHOT_DIR"))
+            testsupport::writeWindowScreenshot(window, std::string(keep) + "/panels-" + size.word + "-" + name + ".png");
+    }
+    void page(int tab)
+    {
+        g->SetParameterFromPlug(kMainTab, tab, false);
+        q().OnParamChange(kMainTab);
+    }
+
+    Size size;
+    editortest::Editor e;
+    cf_standin::Presenter presenter;
+    cf_standin::Presenter* previous = nullptr;
+    IGraphicsMac* g = nullptr;
+    NSWindow* window = static_cast<NSWindow*>(NSWindow::class_()->alloc());
+    IGraphicsCocoa_vQOR_au* view = nullptr;
+};
+
+} // namespace
+
+TEST(EditorPanels, TheMidiFilterWindowStaysOpenTakesATickAndClosesWithItsCloseButton)
+{
+    for (const Size& s : kSizes) {
+        Desk d(s);
+        ASSERT_TRUE(d.clickControl(kViewMIDIFilterSettings)) << s.word;
+        EXPECT_EQ(d.e.value(kViewMIDIFilterSettings), 1.0) << s.word;
+        EXPECT_TRUE(d.layer("midiFilterSettings")->IsVisible()) << s.word << ": shown after the click";
+        const double before = d.e.value(kMIDIFilterHWSEPassThrough);
+        ASSERT_TRUE(d.clickControl(kMIDIFilterHWSEPassThrough, "midiFilterSettings")) << s.word;
+        EXPECT_NE(d.e.value(kMIDIFilterHWSEPassThrough), before) << s.word << ": the box is ticked";
+        d.shot("midi-filters");
+        // The window's own Close.
+        ASSERT_TRUE(d.clickControl(kViewMIDIFilterSettings, "midiFilterSettings")) << s.word;
+        EXPECT_EQ(d.e.value(kViewMIDIFilterSettings), 0.0) << s.word;
+        EXPECT_FALSE(d.layer("midiFilterSettings")->IsVisible()) << s.word << ": closed";
+    }
+}
+
+TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturn)
+{
+    for (const Size& s : kSizes) {
+        Desk d(s);
+        d.page(1);
+        LibrarianViewControl& grid = *d.q().librarianView;
+        const IRECT cell = grid.cellRect(LibrarianViewControl::kUpperPane, 3);
+        d.presenter.menuAnswers.push_back({2}); // "Rename" of the slot's edit menu
+        d.click((cell.L + cell.R) / 2, (cell.T + cell.B) / 2, NSRightMouseDown, NSRightMouseUp);
+        ASSERT_TRUE(d.layer("patchRename")->IsVisible()) << s.word;
+        ASSERT_NE(d.view->TextField(), nullptr) << s.word << ": the name field has the keyboard";
+        d.key("\xEF\x9C\x80", 126); // an arrow key stays in the field
+        EXPECT_EQ(grid.upperSelection.load(), 3) << s.word;
+        d.type("Lead 42");
+        d.shot("rename");
+        d.key("\r", 36);
+        EXPECT_FALSE(d.layer("patchRename")->IsVisible()) << s.word;
+        EXPECT_EQ(d.view->TextField(), nullptr) << s.word;
+        std::lock_guard<std::recursive_mutex> hold(d.q().patchLibrarian->mLock);
+        EXPECT_EQ(d.q().patchLibrarian->singleFiles.at(0)->patches.at(3).name, "Lead 42         ") << s.word;
+        EXPECT_EQ(d.e.value(kBankEditUnsaved), 1.0) << s.word;
+    }
+}
