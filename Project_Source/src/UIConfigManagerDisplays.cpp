@@ -1,4 +1,5 @@
 #include "ParamTable.h"
+#include "ReadoutTextControl.h"
 #include "RenameFieldControl.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
@@ -25,14 +26,17 @@ const char* initialName(int paramId)
 } // namespace
 
 void UIConfigManager::createControlDisplay(std::string name, int paramId, int x, int y, int width, int height, int,
-                                           ControlLayer* layer, std::string, int)
+                                           ControlLayer* layer, std::string, int displaySize)
 {
     // The parameter stays as the table made it: the controller finds the read-out through the
     // parameter's action and writes its text.
     if (!paramForElement(name, paramId)) return;
     IColor white(255, 255, 255, 255);
-    IText text(plugdraw::TruncInt(height * scale), &white, kDisplayFont);
-    auto* display = new ITextControl(graphics->GetPlug(), scaledRect(x, y, width, height), &text, "");
+    // The face is the display size where one is given, so that a field two lines high keeps the
+    // face of its neighbours; a long status text then shrinks or breaks into the second line.
+    IText text(plugdraw::TruncInt((displaySize > 0 ? std::min(displaySize, height) : height) * scale), &white,
+               kDisplayFont);
+    auto* display = new ReadoutTextControl(graphics->GetPlug(), scaledRect(x, y, width, height), &text, "");
     placeControl(display, layer);
     getControlAction(paramId, ControlAction::kNone, display);
 }

@@ -12,6 +12,7 @@
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IGraphicsMac.h"
 #include "kit/plugin/IParam.h"
+#include "kit/raster/rast_bitmap.h"
 #include "tests/support/window_screenshot.h"
 
 #include <gtest/gtest.h>
@@ -179,5 +180,47 @@ TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturn)
         std::lock_guard<std::recursive_mutex> hold(d.q().patchLibrarian->mLock);
         EXPECT_EQ(d.q().patchLibrarian->singleFiles.at(0)->patches.at(3).name, "Lead 42         ") << s.word;
         EXPECT_EQ(d.e.value(kBankEditUnsaved), 1.0) << s.word;
+    }
+}
+
+TEST(EditorPanels, TheLongestStatusTextsStayInsideTheirReadOutFields)
+{
+    // The longest texts each status line is given, with a read-out value of the longest kind.
+    const struct {
+        const char* line1;
+        const char* line2;
+    } texts[] = {
+        {"Turn on PERFORMANCE mode from librarian first!", "Tip: Note that letter size matters.."},
+        {"Tempo Synced to HOST! Check ARP Tab", "DCO (Juno 106 & 60 style) [0]"},
+        {"Please wait, checking DeviceID 16", "Reload project!"},
+    };
+    for (const Size& s : kSizes) {
+        Desk d(s);
+        ITextControl* fields[] = {d.q().statusDisplay, d.q().valueDisplay};
+        for (const auto& t : texts) {
+            for (ITextControl* f : fields) f->SetTextFromPlug("");
+            const size_t span = size_t(d.g->GetDrawBitmap()->getRowSpan());
+            const std::vector<uint32_t> blank(d.draw(), d.draw() + span * d.g->Height());
+            fields[0]->SetTextFromPlug(t.line1);
+            fields[1]->SetTextFromPlug(t.line2);
+            const uint32_t* shown = d.draw();
+            if (t.line1 == texts[0].line1) d.shot("status");
+            int inFields = 0, outside = 0;
+            for (int y = 0; y < d.g->Height(); ++y)
+                for (int x = 0; x < d.g->Width(); ++x) {
+                    const size_t at = size_t(y) * span + x;
+                    if (shown[at] == blank[at]) continue;
+                    const bool in = fields[0]->GetRECT()->Contains(x, y) || fields[1]->GetRECT()->Contains(x, y);
+                    (in ? inFields : outside)++;
+                }
+            EXPECT_GT(inFields, 0) << s.word << " " << t.line1;
+            EXPECT_EQ(outside, 0) << s.word << " " << t.line1;
+        }
+        // The fields lie in the read-out panel.
+        const IRECT panel(int(660 * s.scale), int(8 * s.scale), int(1130 * s.scale), int(96 * s.scale));
+        for (ITextControl* f : fields) {
+            const IRECT& r = *f->GetRECT();
+            EXPECT_TRUE(r.L >= panel.L && r.R <= panel.R && r.T >= panel.T && r.B <= panel.B) << s.word;
+        }
     }
 }
