@@ -35,11 +35,15 @@ const Size kSizes[] = {{"small", 0.85}, {"normal", 1.0}, {"large", 1.15}};
 
 // The controller at one size with a library bank of 128 programs, its editor open in a window.
 struct Desk {
-    explicit Desk(const Size& s)
+    explicit Desk(const Size& s, bool withBank = true)
         : size(s),
           e((std::string("notes\n") + s.word + "\nyes\n\n\n").c_str(), true,
-            {{"Panels.syx", bankgen::rawFile(bankgen::messagesOf(
-                                bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128)))}})
+            withBank ? std::vector<std::pair<std::string, bankgen::Bytes>>{{"Panels.syx",
+                                                                            bankgen::rawFile(bankgen::messagesOf(
+                                                                                bankgen::makeBank(
+                                                                                    bankgen::Kind::Programs, 0x20,
+                                                                                    128)))}}
+                     : std::vector<std::pair<std::string, bankgen::Bytes>>{})
     {
         previous = cf_standin::setPresenter(&presenter);
         g = static_cast<IGraphicsMac*>(e.plug->GetGUI());
@@ -180,7 +184,20 @@ TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturn)
         std::lock_guard<std::recursive_mutex> hold(d.q().patchLibrarian->mLock);
         EXPECT_EQ(d.q().patchLibrarian->singleFiles.at(0)->patches.at(3).name, "Lead 42         ") << s.word;
         EXPECT_EQ(d.e.value(kBankEditUnsaved), 1.0) << s.word;
+        // The page says so beside the upper bank's menu.
+        EXPECT_TRUE(d.layer("discardChangesLayerRight")->IsVisible()) << s.word;
+        d.shot("librarian-unsaved");
     }
+}
+
+TEST(EditorPanels, APaneWithoutABankShowsNoTitle)
+{
+    Desk d(kSizes[1], false);
+    d.page(1);
+    d.draw();
+    for (int id : {kPatchSelectionListUpper, kPatchSelectionListLower})
+        EXPECT_EQ(d.e.text(static_cast<ITextControl*>(d.shownControl(id))), "") << id;
+    d.shot("librarian-empty");
 }
 
 TEST(EditorPanels, TheLongestStatusTextsStayInsideTheirReadOutFields)

@@ -541,15 +541,6 @@ void windowPanel(Canvas& c, const std::string& title)
     c.text(14, 1, w - 28, 28, upper(title), {13, true, false}, kText, Align::Left);
 }
 
-// A title bar alone, for a strip lower than a window's title bar.
-void captionBar(Canvas& c, const std::string& title)
-{
-    const int w = c.width(), h = c.height();
-    c.roundFill(0, 0, w, h, 3, kPanelEdge);
-    c.roundGradient(1, 1, w - 2, h - 2, 2, kTitleTop, kTitleBottom);
-    c.fill(7, 4, 3, h - 8, kAccent);
-    c.text(16, 0, w - 24, h, upper(title), kLabel, kText, Align::Left);
-}
 
 void windowLines(Canvas& c, int top, const std::vector<std::string>& lines, Font f = kBody)
 {
@@ -593,6 +584,10 @@ void mainChrome(Canvas& c, const Inputs& in)
     c.roundFrame(0, 0, w, h, 0, {10, 10, 12, 255});
 }
 
+// The band between the librarian's panes, in the grid's rows, top and bottom colour.
+constexpr int kBandTop = 226, kBandBottom = 273;
+const Rgba kBandTopColour{30, 32, 36, 255}, kBandBottomColour{24, 25, 28, 255};
+
 // The librarian's two panes of 8 columns by 16 rows, at the cell geometry of the slot view at
 // full size: columns 133 apart and 105 wide, rows of 14 from y 1 and from y 274.
 void browserGrid(Canvas& c)
@@ -605,9 +600,20 @@ void browserGrid(Canvas& c)
         for (int col = 0; col < 7; ++col)
             c.gradient(col * 133 + 105, top, 28, 16 * 14, {27, 28, 31, 255}, {24, 25, 28, 255});
     }
-    c.gradient(0, 226, c.width(), 47, {30, 32, 36, 255}, {24, 25, 28, 255});
+    c.gradient(0, kBandTop, c.width(), kBandBottom - kBandTop, kBandTopColour, kBandBottomColour);
     c.fill(0, 226, c.width(), 1, kPanelEdge);
     c.fill(0, 272, c.width(), 1, kPanelEdge);
+}
+
+// A caption alone, for a strip in the band between the librarian's panes: words on the band's
+// own shade (the lower half of it, where such strips sit), with nothing around them that could
+// pass for a button or a menu.
+void caption(Canvas& c, const std::string& title)
+{
+    const Rgba middle{(kBandTopColour.r + kBandBottomColour.r) / 2, (kBandTopColour.g + kBandBottomColour.g) / 2,
+                      (kBandTopColour.b + kBandBottomColour.b) / 2, 255};
+    c.gradient(0, 0, c.width(), c.height(), middle, kBandBottomColour);
+    c.text(4, 0, c.width() - 8, c.height(), title + ":", kBody, kTextDim, Align::Left);
 }
 
 void arrowHead(Canvas& c, float x, float y, Rgba ink)
@@ -820,7 +826,7 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 316:
         // Where the layout makes it a strip, it is a caption bar the height of the strip.
         if (h < kWindowTitleBar)
-            captionBar(c, "Category");
+            caption(c, "Category");
         else
             windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category"));
         break;
@@ -893,8 +899,8 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 323: return radioRow(row, in, list(in, "filterSlope"), 60, 20, Face::Text, fault);
     case 326: return radioRow(row, in, list(in, "lfoShape"), 40, 20, Face::Wave, fault);
     case 327: return radioRow(row, in, list(in, "matrixSelector"), 80, 20, Face::Text, fault);
-    case 119:
-        return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Multis"); });
+    case 119: // the librarian's data type: one button per kind, the chosen one lit
+        return radioRow(row, in, {"Programs", "Multis", "Patterns"}, 80, 20, Face::Text, fault);
     case 129:
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Patterns"); });
     case 315: // the generic off/on switch
@@ -935,8 +941,8 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
 std::string radioNote(const ImageTableRow& row, const Inputs& in)
 {
     // A radio control cuts its buttons from a strip of them: on a single button it shows slivers.
-    const bool strip =
-        row.id == 132 || row.id == 133 || row.id == 321 || row.id == 323 || row.id == 326 || row.id == 327;
+    const bool strip = row.id == 119 || row.id == 132 || row.id == 133 || row.id == 321 || row.id == 323 ||
+                       row.id == 326 || row.id == 327;
     for (const RadioRow& r : in.radios)
         if (!strip && (r.image == row.name || r.image == std::to_string(row.id)))
             return imageFileName(row) + ": " + r.name + " is a radio of " + std::to_string(r.buttons) +
