@@ -241,3 +241,17 @@ TEST(EditorPanels, TheLongestStatusTextsStayInsideTheirReadOutFields)
         }
     }
 }
+TEST(EditorPanels, TheBottomStripHasNoSeamAtAnySize)
+{
+    // The two halves of the strip under the pages meet without a column of the window between.
+    for (const Size& s : kSizes) {
+        Desk d(s);
+        d.page(2);
+        const uint32_t* bits = d.draw();
+        const size_t span = size_t(d.g->GetDrawBitmap()->getRowSpan());
+        const int meet = int(785 * s.scale), top = int(712 * s.scale);
+        for (int y = top + 1; y < top + 20; ++y)
+            for (int x = meet - 3; x < meet + 3; ++x)
+                EXPECT_EQ(bits[size_t(y) * span + x], bits[size_t(y) * span + meet - 4]) << s.word << " " << x << "," << y;
+    }
+}

@@ -466,6 +466,19 @@ TEST(Artwork, PlacedNamesAreDrawnWrappedOrRefused)
         EXPECT_FALSE(artwork::draw(rowOf(500), in, &fault).canvas);
         EXPECT_NE(fault.find("main-bg.png: the name \"" + text + "\" does not fit"), std::string::npos) << fault;
     }
+    // Two long names in neighbouring places of a knob grid keep a clear column between them.
+    in.labels = {{"500", 100, 200, 74, 24, false, "Env2filter Freq Amnt"},
+                 {"500", 176, 200, 74, 24, false, "Env3filter Freq Amnt"}};
+    artwork::Picture two = artwork::draw(rowOf(500), in, &fault);
+    ASSERT_TRUE(two.canvas) << fault;
+    auto clear = [&](int x) {
+        for (int y = 200; y < 224; ++y)
+            if (RAST_PixelR(RAST_GetPixel(two.canvas->bitmap(), x, y)) > 80) return false;
+        return true;
+    };
+    int clearColumns = 0;
+    for (int x = 170; x < 180; ++x) clearColumns += clear(x);
+    EXPECT_GE(clearColumns, 8);
 }
 
 TEST(Artwork, TwoRunsWriteTheSameBytesAsTheBuild)

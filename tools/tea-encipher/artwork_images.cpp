@@ -950,19 +950,36 @@ std::string radioNote(const ImageTableRow& row, const Inputs& in)
     return {};
 }
 
-std::vector<std::string> labelLines(Canvas& c, const LabelRow& l)
+namespace
+{
+
+// The text wrapped at spaces into w pixels and h of lines; empty when it does not fit.
+std::vector<std::string> wrapped(Canvas& c, const std::string& text, int w, int h)
 {
     std::vector<std::string> lines;
-    std::istringstream words(l.text);
+    std::istringstream words(text);
     for (std::string word; words >> word;) {
-        if (c.textWidth(word, kName) > l.w) return {};
-        if (!lines.empty() && c.textWidth(lines.back() + " " + word, kName) <= l.w)
+        if (c.textWidth(word, kName) > w) return {};
+        if (!lines.empty() && c.textWidth(lines.back() + " " + word, kName) <= w)
             lines.back() += " " + word;
         else
             lines.push_back(word);
     }
-    if (static_cast<int>(lines.size()) * kNameLine > l.h) return {};
+    if (static_cast<int>(lines.size()) * kNameLine > h) return {};
     return lines;
+}
+
+// What a name under a control keeps clear on each side of its place where its lines allow, so that
+// two names side by side do not run into each other.
+constexpr int kNameInset = 4;
+
+} // namespace
+
+std::vector<std::string> labelLines(Canvas& c, const LabelRow& l)
+{
+    // A row's name stands alone before its row: only names under controls have neighbours.
+    std::vector<std::string> inside = l.left ? std::vector<std::string>() : wrapped(c, l.text, l.w - 2 * kNameInset, l.h);
+    return inside.empty() ? wrapped(c, l.text, l.w, l.h) : inside;
 }
 
 std::string imageFileName(const ImageTableRow& row)
