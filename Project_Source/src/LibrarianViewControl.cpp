@@ -7,6 +7,7 @@
 #include "QOR.h"
 #include "QORParams.h"
 #include "QORProgramValues.h"
+#include "RenameFieldControl.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IParam.h"
 
@@ -286,7 +287,8 @@ void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*)
 
 bool LibrarianViewControl::OnKeyDown(int, int, int key)
 {
-    if (plug) plug->renameIdle = true;
+    // While the rename panel is open the keys are its own, not the slots' under it.
+    if (plug && !plug->renameIdle) return false;
     if (key < kKeyUp || key > kKeyRight) return false;
     int c = currentSlot;
     if (!validSlot(c)) c = -1;
@@ -420,4 +422,11 @@ void LibrarianViewControl::renameSlot(int, int)
     plug->renameIdle = false;
     if (IParam* rename = plug->GetParam(kPatchRename)) rename->SetDisplayText(0, name.c_str());
     showLayer("patchRename", true);
+    // The name field takes the keyboard at once, so that no key reaches the grid under it.
+    ControlLayer* panel = plug->keptLayer("patchRename");
+    IControl* field = panel ? panel->getControlFromParam(kPatchRename) : nullptr;
+    if (auto* framed = dynamic_cast<RenameFieldControl*>(field))
+        framed->openEntry();
+    else if (field)
+        field->PromptUserInput();
 }

@@ -83,6 +83,7 @@ QOR::QOR(IPluginInstanceInfo instanceInfo)
         AttachGraphics(graphics);
         log("Layers attached...");
         buildProgressOverlay(width, height);
+        buildUnsavedMark();
 
         midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, graphics);
         // Declares no presets, so nothing is made; the snapshot must follow it.

@@ -452,6 +452,8 @@ private:
     int mShownBlockSize = -1;
     void keepNamedLayers();
     void buildProgressOverlay(int width, int height);
+    // The words that show beside the upper bank's menu while the bank has unsaved edits.
+    void buildUnsavedMark();
     void keepFirstControls();
     void buildBankLists();
     // patchTypeChanged's steps for a list 0..4: its bank-list parameters emptied and set to

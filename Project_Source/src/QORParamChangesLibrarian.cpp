@@ -347,7 +347,8 @@ void completeRename(QOR& q)
         LibrarianPatch none;
         LibrarianPatch& entry =
             bank && slot >= 0 && size_t(slot) < bank->patches.size() ? bank->patches[size_t(slot)] : none;
-        if (!entry.messages.empty()) {
+        // The name as it was (the panel left with Escape) changes nothing.
+        if (!entry.messages.empty() && nameField(entry.name) != name) {
             renameEntry(entry, name);
             renamed = true;
         }

@@ -252,6 +252,18 @@ void QOR::buildProgressOverlay(int width, int height)
     progressLayer->Hide(true);
 }
 
+void QOR::buildUnsavedMark()
+{
+    // The strip the librarian page shows exactly while the upper bank holds unsaved edits, right
+    // of the bank-edit menu (unscaled editor pixels).
+    ControlLayer* strip = keptLayer("discardChangesLayerRight");
+    if (!strip) return;
+    const IColor accent(255, 255, 61, 139);
+    IText text(int(11 * uiScale), &accent, "Arial", IText::kStyleBold, IText::kAlignNear);
+    const IRECT r(int(1040 * uiScale), int(187 * uiScale), int(1160 * uiScale), int(206 * uiScale));
+    strip->controls.Add(new ITextControl(this, r, &text, "UNSAVED CHANGES"));
+}
+
 void QOR::buildBankLists()
 {
     const std::vector<PatchFile*>& banks = patchLibrarian->singleFiles;

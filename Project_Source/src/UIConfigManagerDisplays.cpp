@@ -1,4 +1,6 @@
 #include "ParamTable.h"
+#include "ReadoutTextControl.h"
+#include "RenameFieldControl.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
@@ -24,14 +26,17 @@ const char* initialName(int paramId)
 } // namespace
 
 void UIConfigManager::createControlDisplay(std::string name, int paramId, int x, int y, int width, int height, int,
-                                           ControlLayer* layer, std::string, int)
+                                           ControlLayer* layer, std::string, int displaySize)
 {
     // The parameter stays as the table made it: the controller finds the read-out through the
     // parameter's action and writes its text.
     if (!paramForElement(name, paramId)) return;
     IColor white(255, 255, 255, 255);
-    IText text(plugdraw::TruncInt(height * scale), &white, kDisplayFont);
-    auto* display = new ITextControl(graphics->GetPlug(), scaledRect(x, y, width, height), &text, "");
+    // The face is the display size where one is given, so that a field two lines high keeps the
+    // face of its neighbours; a long status text then shrinks or breaks into the second line.
+    IText text(plugdraw::TruncInt((displaySize > 0 ? std::min(displaySize, height) : height) * scale), &white,
+               kDisplayFont);
+    auto* display = new ReadoutTextControl(graphics->GetPlug(), scaledRect(x, y, width, height), &text, "");
     placeControl(display, layer);
     getControlAction(paramId, ControlAction::kNone, display);
 }
@@ -48,7 +53,10 @@ void UIConfigManager::createNameDisplay(std::string name, int paramId, int x, in
     const bool librarian = paramId == kPatchRename || paramId == kPatchSearchString;
     IColor color = librarian ? IColor(255, 225, 225, 225) : IColor(255, 26, 180, 232);
     IText text(plugdraw::TruncInt(height * scale), &color, kDisplayFont);
-    auto* field = new ICaptionControl(graphics->GetPlug(), scaledRect(x, y, width, height), paramId, &text, true);
+    const IRECT rect = scaledRect(x, y, width, height);
+    ICaptionControl* field = paramId == kPatchRename
+                                 ? new RenameFieldControl(graphics->GetPlug(), rect, paramId, &text, true)
+                                 : new ICaptionControl(graphics->GetPlug(), rect, paramId, &text, true);
     field->DisablePrompt(false);
     // A length below zero from the layout would reach the text entry as a size.
     field->SetTextEntryLength(std::max(0, nameLen));

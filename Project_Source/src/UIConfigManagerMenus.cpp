@@ -4,6 +4,7 @@
 #include "kit/plugin/IGraphics.h"
 #include "kit/plugin/IGraphicsLayer.h"
 #include "kit/plugin/IParam.h"
+#include "kit/plugin/IPluginBase.h"
 
 #include <cstdio>
 
@@ -49,11 +50,29 @@ void UIConfigManager::placeControl(IControl* control, ControlLayer* layer)
 
 namespace {
 
+// A pane's bank title: the name of the bank it shows, and nothing while it shows none (an
+// empty library, or no category banks) rather than the bare index.
+class BankTitle : public ICaptionControl
+{
+public:
+    using ICaptionControl::ICaptionControl;
+    bool Draw(IGraphics* g) override
+    {
+        const IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+        if (param && param->CopyDisplayText(int(param->Value())).empty()) {
+            StoreText("");
+            return true;
+        }
+        return ICaptionControl::Draw(g);
+    }
+};
+
 // A caption of the menus: the value's display text in the menu face, centred.
+template <class Caption = ICaptionControl>
 ICaptionControl* makeCaption(IGraphics* graphics, IRECT r, int paramId, int size, IColor color, bool prompt)
 {
     IText text(size, &color, kMenuFont);
-    auto* caption = new ICaptionControl(graphics->GetPlug(), r, paramId, &text, true);
+    auto* caption = new Caption(graphics->GetPlug(), r, paramId, &text, true);
     caption->DisablePrompt(!prompt);
     return caption;
 }
@@ -67,8 +86,8 @@ void UIConfigManager::createDropDownMenu(std::string name, int paramId, int x, i
     if (!param) return;
     param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
     param->SetDisplayText(0, "----");
-    IControl* caption = makeCaption(graphics, scaledRect(x, y, width, height), paramId,
-                                    plugdraw::TruncInt(height * scale), IColor(255, 210, 59, 59), false);
+    IControl* caption = makeCaption<BankTitle>(graphics, scaledRect(x, y, width, height), paramId,
+                                               plugdraw::TruncInt(height * scale), IColor(255, 210, 59, 59), false);
     placeControl(caption, layer);
     getControlAction(paramId, ControlAction::kNone, caption);
 }

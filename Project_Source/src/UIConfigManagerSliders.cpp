@@ -1,4 +1,5 @@
 #include "LayerNameSets.h"
+#include "TrackedFaderControl.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
@@ -30,7 +31,7 @@ IFaderControl* UIConfigManager::makeFader(const std::string& name, int paramId, 
     if (!param) return nullptr;
     const std::string paramName = layersets::nameOnLayer(name, part, layer, layersets::kMixer);
     param->InitDouble(paramName.c_str(), defaultValue, minValue, maxValue, 1.0, "", getParamGroup(part, group), -1, -1);
-    auto* fader = new IFaderControl(graphics->GetPlug(), plugdraw::TruncInt(x * scale), plugdraw::TruncInt(y * scale),
+    auto* fader = new TrackedFaderControl(graphics->GetPlug(), plugdraw::TruncInt(x * scale), plugdraw::TruncInt(y * scale),
                                     plugdraw::TruncInt(length * scale), paramId, &handle, direction, false);
     placeControl(fader, layer);
     return fader;

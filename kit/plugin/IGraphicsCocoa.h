@@ -49,6 +49,9 @@ public:
     void createTextEntry(IControl* control, IParam* param, IText* text, const char* initial, NSRect rect);
     // The field's delegate: its text goes to the control, then the field closes.
     void controlTextDidEndEditing(NSNotification* note);
+    // Escape in the field: the field takes back the text it opened with and ends as on Return,
+    // so the control hears that the entry is over and finds its value as it was.
+    void cancelOperation(NSObject* sender) override;
     // Closes an open field without taking its text.
     void endUserInput();
     NSTextField* TextField() const { return mTextFieldView; }

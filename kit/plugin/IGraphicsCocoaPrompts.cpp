@@ -217,6 +217,14 @@ void IGraphicsCocoa_vQOR_au::controlTextDidEndEditing(NSNotification* note)
     release();
 }
 
+void IGraphicsCocoa_vQOR_au::cancelOperation(NSObject*)
+{
+    NSTextField* field = mTextFieldView;
+    if (!field) return;
+    field->abortEditing();
+    controlTextDidEndEditing(nullptr);
+}
+
 void IGraphicsCocoa_vQOR_au::endUserInput()
 {
     NSTextField* field = mTextFieldView;

@@ -31,6 +31,11 @@ public:
     virtual void magnifyWithEvent(NSEvent* e) { passOn(&NSResponder::magnifyWithEvent, e); }
     virtual void rotateWithEvent(NSEvent* e) { passOn(&NSResponder::rotateWithEvent, e); }
     virtual void swipeWithEvent(NSEvent* e) { passOn(&NSResponder::swipeWithEvent, e); }
+    // The Escape key's action: it goes up the chain until a responder takes it.
+    virtual void cancelOperation(NSObject* sender)
+    {
+        if (NSResponder* next = nextResponder()) next->cancelOperation(sender);
+    }
 
 private:
     void passOn(void (NSResponder::*handler)(NSEvent*), NSEvent* e)

@@ -239,18 +239,30 @@ bool NSTextField::mayBecome(std::string* text) const
     return true;
 }
 
-void NSTextField::endEditing()
+NSTextView* NSTextField::detachEditor()
 {
     NSTextView* editor = mEditor;
-    if (!editor) return;
-    retain(); // the delegate may take the field away
+    if (!editor) return nullptr;
     mEditor = nullptr;
     editor->mField = nullptr;
-    mText = editor->mText;
     if (NSView* clip = editor->superview()) clip->removeFromSuperview();
     setNeedsDisplay(true);
+    return editor;
+}
+
+void NSTextField::endEditing()
+{
+    if (!mEditor) return;
+    retain(); // the delegate may take the field away
+    mText = mEditor->mText;
+    detachEditor();
     tellDelegate("controlTextDidEndEditing:", "NSControlTextDidEndEditingNotification");
     release();
+}
+
+bool NSTextField::abortEditing()
+{
+    return detachEditor() != nullptr;
 }
 
 void NSTextField::tellDelegate(const char* selector, const char* notification)
@@ -373,6 +385,10 @@ void NSTextView::keyDown(NSEvent* e)
         // Return also clicks the window's default button.
         if (w && w->defaultButtonCell()) w->defaultButtonCell()->performClick(w);
         if (w) w->release();
+        return;
+    }
+    if (code == 53 || text == "\x1B") { // Escape
+        cancelOperation(this);
         return;
     }
     if (code == 51 || text == "\x7F" || text == "\b") return deleteBackward();

@@ -210,6 +210,9 @@ public:
     bool acceptsFirstResponder() override { return mEditable; }
     bool becomeFirstResponder() override;
     void drawRect(NSRect rect) override;
+    // Ends editing without taking the editor's text and without telling the delegate: the field
+    // keeps the text it had before. False when it was not being edited.
+    bool abortEditing();
 
 private:
     friend class NSTextView;
@@ -218,6 +221,8 @@ private:
     bool mayBecome(std::string* text) const;
     // Takes the editor's text, returns the editor to the window and tells the delegate.
     void endEditing();
+    // Returns the editor to the window; the editor that was taken, or null.
+    NSTextView* detachEditor();
     // The delegate's method of that selector, with a notification of that name about the field.
     void tellDelegate(const char* selector, const char* notification);
 

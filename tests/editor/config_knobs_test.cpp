@@ -99,8 +99,9 @@ TEST(KnobsAndDisplays, KnobFramesAndTextFieldsScaleWithTheEditor)
         for (const auto& [id, text, color] : fields) { // id 1: two read-outs after the knob
             const int nameLen = id == 4357 ? 0 : 16;
             if (id > 1) b.manager.createNameDisplay("n", id, 10, 20, 101, 13, nameLen, 0, nullptr, "");
+            // Without a display size, or with the field's own height, the face is the height.
             for (int i = id > 1 ? 2 : 0; i < 2; ++i)
-                b.manager.createControlDisplay("Display", id, 10, 20, 101, 13, 0, nullptr, "", i);
+                b.manager.createControlDisplay("Display", id, 10, 20, 101, 13, 0, nullptr, "", i * 13);
             IControl* f = b.last();
             const IText* t = f->GetText();
             EXPECT_EQ(std::tuple(*f->GetRECT(), t->mColor, t->mSize, f->GetTextEntryLength(), f->GetPromptDisabled()),
@@ -111,5 +112,8 @@ TEST(KnobsAndDisplays, KnobFramesAndTextFieldsScaleWithTheEditor)
         }
         const ControlAction* a = b.action(1); // the knob, then the two read-outs in the order made
         EXPECT_EQ(Ints({a->kind, int(a->controls.size()), a->controls[2] == b.last()}), Ints({0, 3, 1}));
+        // A read-out two lines high keeps the face of its display size.
+        b.manager.createControlDisplay("Display", 2, 10, 20, 101, 40, 0, nullptr, "", 13);
+        EXPECT_EQ(b.last()->GetText()->mSize, int(13 * scale)) << scale;
     }
 }

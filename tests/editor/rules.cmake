@@ -33,7 +33,7 @@ qor_editor_tests_need(TESTS editor_config_chart_test NEEDS qor_bundle_resources 
 qor_editor_tests_need(TESTS editor_controller_host_test NEEDS qor-host QORBundle)
 # The in-process synthesizer of the worker tests is the simulator's own core.
 qor_editor_tests_need(TESTS editor_worker_insynth_thread_test LINK synth_sim_core)
-qor_editor_tests_need(TESTS editor_controller_tabs_test LINK qor_pngwriter)
+qor_editor_tests_need(TESTS editor_controller_tabs_test editor_editor_panels_test LINK qor_pngwriter)
 
 # Tests that build the editor from the bundle's configuration and images.
 qor_editor_tests_need(NEEDS QORBundle TESTS
@@ -45,7 +45,7 @@ qor_editor_tests_need(NEEDS QORBundle TESTS
   editor_librarian_view_thread_test editor_librarian_mode_test editor_librarian_mode_thread_test
   editor_short_messages_thread_test editor_librarian_number_menus_test editor_librarian_menus_thread_test
   editor_librarian_bank_edit_menu_test editor_librarian_bank_name_menus_test
-  editor_librarian_bank_edit_menu_thread_test editor_librarian_dispatch_test)
+  editor_librarian_bank_edit_menu_thread_test editor_librarian_dispatch_test editor_editor_panels_test)
 # ... and play it into the simulator's own core, in process.
 qor_editor_tests_need(NEEDS QORBundle LINK synth_sim_core TESTS
   editor_controller_edits_test editor_controller_edits_thread_test editor_controller_dispatch_test

@@ -116,8 +116,9 @@ struct Inputs {
 // The rows of the generator's placement listing; lines that do not parse are named in *skipped.
 std::vector<LabelRow> readLabels(const std::string& path, std::vector<std::string>* skipped);
 
-// The lines a name is drawn in: wrapped at spaces into w pixels of the label font. Empty when a
-// word does not fit or the lines do not fit h.
+// The lines a name is drawn in: wrapped at spaces into w pixels of the label font (for a name under
+// a control a few pixels less on each side where the lines still fit h). Empty when a word does not fit or the lines do
+// not fit h.
 std::vector<std::string> labelLines(Canvas& c, const LabelRow& l);
 
 // The label lists drawn into the artwork (artwork_inputs.cpp), with no section rows.

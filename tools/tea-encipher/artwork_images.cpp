@@ -508,6 +508,9 @@ void drawSections(Canvas& c, const Inputs& in, const std::vector<const SectionRo
         for (const SectionRow& s : in.sections)
             if (s.kind == "section") {
                 const std::vector<const SectionRow*> on = backgroundsOf(in, s);
+                // On a window an untitled section only places its buttons: a frame would box them
+                // in with nothing to name.
+                if (s.title.empty() && owner && owner->kind == "window") continue;
                 if (std::find(on.begin(), on.end(), owner) != on.end())
                     frames.push_back({s.x - ox, s.y - oy, s.w, s.h, s.title});
             }
@@ -538,15 +541,6 @@ void windowPanel(Canvas& c, const std::string& title)
     c.text(14, 1, w - 28, 28, upper(title), {13, true, false}, kText, Align::Left);
 }
 
-// A title bar alone, for a strip lower than a window's title bar.
-void captionBar(Canvas& c, const std::string& title)
-{
-    const int w = c.width(), h = c.height();
-    c.roundFill(0, 0, w, h, 3, kPanelEdge);
-    c.roundGradient(1, 1, w - 2, h - 2, 2, kTitleTop, kTitleBottom);
-    c.fill(7, 4, 3, h - 8, kAccent);
-    c.text(16, 0, w - 24, h, upper(title), kLabel, kText, Align::Left);
-}
 
 void windowLines(Canvas& c, int top, const std::vector<std::string>& lines, Font f = kBody)
 {
@@ -590,6 +584,10 @@ void mainChrome(Canvas& c, const Inputs& in)
     c.roundFrame(0, 0, w, h, 0, {10, 10, 12, 255});
 }
 
+// The band between the librarian's panes, in the grid's rows, top and bottom colour.
+constexpr int kBandTop = 226, kBandBottom = 273;
+const Rgba kBandTopColour{30, 32, 36, 255}, kBandBottomColour{24, 25, 28, 255};
+
 // The librarian's two panes of 8 columns by 16 rows, at the cell geometry of the slot view at
 // full size: columns 133 apart and 105 wide, rows of 14 from y 1 and from y 274.
 void browserGrid(Canvas& c)
@@ -602,9 +600,20 @@ void browserGrid(Canvas& c)
         for (int col = 0; col < 7; ++col)
             c.gradient(col * 133 + 105, top, 28, 16 * 14, {27, 28, 31, 255}, {24, 25, 28, 255});
     }
-    c.gradient(0, 226, c.width(), 47, {30, 32, 36, 255}, {24, 25, 28, 255});
+    c.gradient(0, kBandTop, c.width(), kBandBottom - kBandTop, kBandTopColour, kBandBottomColour);
     c.fill(0, 226, c.width(), 1, kPanelEdge);
     c.fill(0, 272, c.width(), 1, kPanelEdge);
+}
+
+// A caption alone, for a strip in the band between the librarian's panes: words on the band's
+// own shade (the lower half of it, where such strips sit), with nothing around them that could
+// pass for a button or a menu.
+void caption(Canvas& c, const std::string& title)
+{
+    const Rgba middle{(kBandTopColour.r + kBandBottomColour.r) / 2, (kBandTopColour.g + kBandBottomColour.g) / 2,
+                      (kBandTopColour.b + kBandBottomColour.b) / 2, 255};
+    c.gradient(0, 0, c.width(), c.height(), middle, kBandBottomColour);
+    c.text(4, 0, c.width() - 8, c.height(), title + ":", kBody, kTextDim, Align::Left);
 }
 
 void arrowHead(Canvas& c, float x, float y, Rgba ink)
@@ -817,12 +826,16 @@ Picture single(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 316:
         // Where the layout makes it a strip, it is a caption bar the height of the strip.
         if (h < kWindowTitleBar)
-            captionBar(c, "Category");
+            caption(c, "Category");
         else
             windowPanel(c, titleUnlessSectionHasIt(in, owners, "Category"));
         break;
     case 317: windowPanel(c, titleUnlessSectionHasIt(in, owners, "MIDI filters")); break;
-    case 257: windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename")); break;
+    case 257:
+        windowPanel(c, titleUnlessSectionHasIt(in, owners, "Rename"));
+        // The name field takes the keys at once; the panel says which of them end it.
+        c.text(20, h - 30, w - 40, 20, "Return: rename      Escape: cancel", kBody, kTextDim, Align::Left);
+        break;
     case 322:
         c.set(0, 0, w, h, withAlpha(kPanelTop, 0));
         c.roundFrame(0, 0, w, h, 4, kPanelEdge);
@@ -886,7 +899,8 @@ Picture draw(const ImageTableRow& row, const Inputs& in, std::string* fault)
     case 323: return radioRow(row, in, list(in, "filterSlope"), 60, 20, Face::Text, fault);
     case 326: return radioRow(row, in, list(in, "lfoShape"), 40, 20, Face::Wave, fault);
     case 327: return radioRow(row, in, list(in, "matrixSelector"), 80, 20, Face::Text, fault);
-    case 119: return radioRow(row, in, list(in, "dataType"), 80, 20, Face::Text, fault);
+    case 119: // the librarian's data type: one button per kind, the chosen one lit
+        return radioRow(row, in, {"Programs", "Multis", "Patterns"}, 80, 20, Face::Text, fault);
     case 129:
         return twoFrames(80, 20, [](Canvas& c, int x, int y, bool on) { textButton(c, x, y, 80, 20, on, "Patterns"); });
     case 315: // the generic off/on switch
@@ -936,19 +950,36 @@ std::string radioNote(const ImageTableRow& row, const Inputs& in)
     return {};
 }
 
-std::vector<std::string> labelLines(Canvas& c, const LabelRow& l)
+namespace
+{
+
+// The text wrapped at spaces into w pixels and h of lines; empty when it does not fit.
+std::vector<std::string> wrapped(Canvas& c, const std::string& text, int w, int h)
 {
     std::vector<std::string> lines;
-    std::istringstream words(l.text);
+    std::istringstream words(text);
     for (std::string word; words >> word;) {
-        if (c.textWidth(word, kName) > l.w) return {};
-        if (!lines.empty() && c.textWidth(lines.back() + " " + word, kName) <= l.w)
+        if (c.textWidth(word, kName) > w) return {};
+        if (!lines.empty() && c.textWidth(lines.back() + " " + word, kName) <= w)
             lines.back() += " " + word;
         else
             lines.push_back(word);
     }
-    if (static_cast<int>(lines.size()) * kNameLine > l.h) return {};
+    if (static_cast<int>(lines.size()) * kNameLine > h) return {};
     return lines;
+}
+
+// What a name under a control keeps clear on each side of its place where its lines allow, so that
+// two names side by side do not run into each other.
+constexpr int kNameInset = 4;
+
+} // namespace
+
+std::vector<std::string> labelLines(Canvas& c, const LabelRow& l)
+{
+    // A row's name stands alone before its row: only names under controls have neighbours.
+    std::vector<std::string> inside = l.left ? std::vector<std::string>() : wrapped(c, l.text, l.w - 2 * kNameInset, l.h);
+    return inside.empty() ? wrapped(c, l.text, l.w, l.h) : inside;
 }
 
 std::string imageFileName(const ImageTableRow& row)

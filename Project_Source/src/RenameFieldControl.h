@@ -1,0 +1,18 @@
+#pragma once
+// The rename panel's name field: a framed well that reads as a place to type, whose text entry
+// opens inside the frame.
+#include "kit/plugin/IControl.h"
+
+class RenameFieldControl : public ICaptionControl
+{
+public:
+    using ICaptionControl::ICaptionControl;
+    void OnMouseDown(int x, int y, IMouseMod* mod) override;
+    void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
+    bool Draw(IGraphics* g) override;
+    // Opens the text entry over the well, so that the keys go to it.
+    void openEntry();
+
+private:
+    IRECT well() const;
+};
