@@ -247,6 +247,9 @@ public:
     // rebuilt for the current bank and program, and the matching bank-menu layer shown. In
     // library-control mode the program becomes the selected upper slot.
     void updateBankAndProgramMenuNames(bool skipBankNumberMenu);
+    // The program-number menu rebuilt checking what it stands for now: the selected upper slot
+    // in library-control mode, else the program of the performance or of the selected part.
+    void refreshProgramNumberMenu();
     // The library rescanned when asked, kind's first bank file in both panes, the grid
     // reloaded; for a list 0..4 its bank-list parameters reset and refilled and the menus
     // refreshed.
