@@ -1,6 +1,8 @@
 // Choosing the synthesizer's ports against the simulator on the private JACK server: the status
-// line ends on what the device-id enquiry found, however fast the synthesizer answers.
+// line ends on what the device-id enquiry found, however fast the synthesizer answers, and
+// choosing the checked devices again reaches a synthesizer restarted under the same name.
 #include "controller_editor_support.h"
+#include "librarian_menus_support.h"
 #include "sim_jack_support.h"
 
 #include <gtest/gtest.h>
@@ -48,4 +50,39 @@ TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
         q.midiManager->stopAndJoin();
         sim.stop();
     }
+}
+
+TEST(PortChoiceJack, ChoosingTheCheckedDevicesAgainReachesASynthesizerRestartedUnderItsName)
+{
+    testsupport::TempDir simDir;
+    const std::vector<std::string> args = {"--name", "restarted" + std::to_string(::getpid()), "--record",
+                                           simDir.file("record.txt"), "--device-id", "15"};
+    synthsim::SimProcess before;
+    std::string error;
+    ASSERT_TRUE(before.start(SYNTH_SIM_EXE, args, error)) << error;
+    editortest::Editor e("a\nnormal\nyes\n\n\n");
+    QOR& q = *e.plug;
+    q.GetParam(kLibSyncTimer)->Set(0);
+    simjack::connect(q, before);
+    EXPECT_TRUE(simjack::waitIdle(q));
+    before.stop();
+    synthsim::SimProcess after;
+    ASSERT_TRUE(after.start(SYNTH_SIM_EXE, args, error)) << error;
+
+    menutest::OpenEditor editor(q);
+    IText font;
+    editortest::TextRecorder status(&q, &font);
+    ITextControl* const shown = q.statusDisplay;
+    q.statusDisplay = &status;
+    IMouseMod left(true);
+    for (const int id : {kDeviceInSelection, kDeviceOutSelection}) {
+        editor.answer({int(q.GetParam(id)->Value())});
+        q.firstControl(id)->OnMouseDown(0, 0, &left);
+    }
+    EXPECT_TRUE(simjack::waitIdle(q));
+    q.statusDisplay = shown;
+    ASSERT_FALSE(status.texts().empty());
+    EXPECT_EQ(status.texts().back(), "Plug-in is ready to go!") << "the enquiry reached the new synthesizer";
+    q.midiManager->stopAndJoin();
+    after.stop();
 }
