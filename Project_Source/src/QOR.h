@@ -325,6 +325,9 @@ public:
     std::atomic<bool> midiIOSet{false};
     int32_t midiInIndex = 0;
     int32_t midiOutIndex = 0;
+    // The output was chosen while no input was open: the device-id enquiry, which could hear no
+    // answer, waits for the input's choice. Main thread, under the plug-in mutex.
+    bool mEnquiryAwaitsInput = false;
     std::atomic<int32_t> deviceId{15};
     std::atomic<int32_t> currentModel{0};
     std::array<std::atomic<bool>, kMidiFilterCount> midiFilterSwitches{};

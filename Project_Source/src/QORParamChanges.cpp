@@ -510,9 +510,13 @@ Next deviceOutSelection(QOR& q, Change& c)
         q.midiIOSet = false;
     }
     if (q.writeUISettings()) q.showStatus("Default MIDI output set.");
+    // Edits go out from now on, but the enquiry needs the input to hear its answer: without one
+    // it waits for the input's choice instead of running into its time-out.
+    q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
+    if (q.mEnquiryAwaitsInput) q.showStatus2("MIDI In not set: select it to connect");
     // The enquiry goes last: a synthesizer that answers at once must not have its "ready" line
     // covered by the line above.
-    if (c.intValue > 0) q.sendSysExInitialization();
+    else if (c.intValue > 0) q.sendSysExInitialization();
     return Next::Tail;
 }
 
@@ -529,6 +533,11 @@ Next deviceInSelection(QOR& q, Change& c)
     }
     if (c.intValue > 0) q.uiSettingsLines[4] = name;
     if (q.writeUISettings()) q.showStatus("Default MIDI input set.");
+    // The output came first: its enquiry can be heard now.
+    if (opened > 0 && q.mEnquiryAwaitsInput && q.midiIOSet) {
+        q.mEnquiryAwaitsInput = false;
+        q.sendSysExInitialization();
+    }
     return Next::Tail;
 }
 

@@ -1,6 +1,7 @@
 // Choosing the synthesizer's ports against the simulator on the private JACK server: the status
-// line ends on what the device-id enquiry found, however fast the synthesizer answers, and
-// choosing the checked devices again reaches a synthesizer restarted under the same name.
+// line ends on what the device-id enquiry found, however fast the synthesizer answers; an output
+// chosen first waits with its enquiry for the input; and choosing the checked devices again
+// reaches a synthesizer restarted under the same name.
 #include "controller_editor_support.h"
 #include "librarian_menus_support.h"
 #include "sim_jack_support.h"
@@ -50,6 +51,39 @@ TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
         q.midiManager->stopAndJoin();
         sim.stop();
     }
+}
+
+TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput)
+{
+    testsupport::TempDir simDir;
+    synthsim::SimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
+                          {"--name", "outfirst" + std::to_string(::getpid()), "--record", simDir.file("record.txt"),
+                           "--device-id", "15"},
+                          error))
+        << error;
+    editortest::Editor e("a\nnormal\nyes\n\n\n");
+    QOR& q = *e.plug;
+    q.GetParam(kLibSyncTimer)->Set(0);
+    IText font;
+    editortest::TextRecorder line1(&q, &font), line2(&q, &font);
+    ITextControl* const shown[] = {q.statusDisplay, q.valueDisplay};
+    q.statusDisplay = &line1;
+    q.valueDisplay = &line2;
+    simjack::edit(q, kDeviceOutSelection, simjack::indexOf(q.getExternalMIDIOutNames(), sim.inputPort()));
+    EXPECT_TRUE(q.midiIOSet.load()) << "edits go out with the output alone";
+    EXPECT_TRUE(q.midiManager->threadIdle(kJobThread)) << "no enquiry that cannot hear its answer";
+    ASSERT_FALSE(line2.texts().empty());
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set: select it to connect");
+    simjack::edit(q, kDeviceInSelection, simjack::indexOf(q.getExternalMIDIInNames(), sim.outputPort()));
+    EXPECT_TRUE(simjack::waitIdle(q, 5));
+    q.statusDisplay = shown[0];
+    q.valueDisplay = shown[1];
+    ASSERT_FALSE(line1.texts().empty());
+    EXPECT_EQ(line1.texts().back(), "Plug-in is ready to go!") << "the enquiry ran once the input was there";
+    q.midiManager->stopAndJoin();
+    sim.stop();
 }
 
 TEST(PortChoiceJack, ChoosingTheCheckedDevicesAgainReachesASynthesizerRestartedUnderItsName)
