@@ -15,6 +15,17 @@
 
 using namespace qorid;
 
+namespace
+{
+
+// The simulator's arguments: a name of this process's own, its record in folder, device id 15.
+std::vector<std::string> simArgs(const std::string& name, const testsupport::TempDir& folder)
+{
+    return {"--name", name + std::to_string(::getpid()), "--record", folder.file("record.txt"), "--device-id", "15"};
+}
+
+} // namespace
+
 TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
 {
     // The enquiry looks for the answer after one poll period: at 50 ms it has it well before the
@@ -58,11 +69,7 @@ TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput
     testsupport::TempDir simDir;
     synthsim::SimProcess sim;
     std::string error;
-    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE,
-                          {"--name", "outfirst" + std::to_string(::getpid()), "--record", simDir.file("record.txt"),
-                           "--device-id", "15"},
-                          error))
-        << error;
+    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE, simArgs("outfirst", simDir), error)) << error;
     editortest::Editor e("a\nnormal\nyes\n\n\n");
     QOR& q = *e.plug;
     q.GetParam(kLibSyncTimer)->Set(0);
@@ -89,8 +96,7 @@ TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput
 TEST(PortChoiceJack, ChoosingTheCheckedDevicesAgainReachesASynthesizerRestartedUnderItsName)
 {
     testsupport::TempDir simDir;
-    const std::vector<std::string> args = {"--name", "restarted" + std::to_string(::getpid()), "--record",
-                                           simDir.file("record.txt"), "--device-id", "15"};
+    const std::vector<std::string> args = simArgs("restarted", simDir);
     synthsim::SimProcess before;
     std::string error;
     ASSERT_TRUE(before.start(SYNTH_SIM_EXE, args, error)) << error;
