@@ -511,11 +511,10 @@ Next deviceOutSelection(QOR& q, Change& c)
     }
     if (q.writeUISettings()) q.showStatus("Default MIDI output set.");
     // Edits go out from now on, but the enquiry needs the input to hear its answer: without one
-    // it waits for the input's choice instead of running into its time-out.
+    // it waits for the input's choice instead of running into its time-out. It goes last: a
+    // synthesizer that answers at once must not have its "ready" line covered by the line above.
     q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
     if (q.mEnquiryAwaitsInput) q.showStatus2("MIDI In not set: select it to connect");
-    // The enquiry goes last: a synthesizer that answers at once must not have its "ready" line
-    // covered by the line above.
     else if (c.intValue > 0) q.sendSysExInitialization();
     return Next::Tail;
 }
