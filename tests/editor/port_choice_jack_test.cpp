@@ -82,9 +82,10 @@ TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput
     EXPECT_TRUE(q.midiIOSet.load()) << "edits go out with the output alone";
     EXPECT_TRUE(q.midiManager->threadIdle(kJobThread)) << "no enquiry that cannot hear its answer";
     ASSERT_FALSE(line2.texts().empty());
-    EXPECT_EQ(line2.texts().back(), "MIDI In not set: select it to connect");
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set");
     simjack::edit(q, kDeviceInSelection, simjack::indexOf(q.getExternalMIDIInNames(), sim.outputPort()));
     EXPECT_TRUE(simjack::waitIdle(q, 5));
+    EXPECT_EQ(line2.texts().back(), "") << "the notice goes once the input is chosen";
     q.statusDisplay = shown[0];
     q.valueDisplay = shown[1];
     ASSERT_FALSE(line1.texts().empty());
