@@ -257,6 +257,9 @@ public:
     // rebuilt for the current bank and program, and the matching bank-menu layer shown. In
     // library-control mode the program becomes the selected upper slot.
     void updateBankAndProgramMenuNames(bool skipBankNumberMenu);
+    // The program-number menu rebuilt checking what it stands for now: the selected upper slot
+    // in library-control mode, else the program of the performance or of the selected part.
+    void refreshProgramNumberMenu();
     // The library rescanned when asked, kind's first bank file in both panes, the grid
     // reloaded; for a list 0..4 its bank-list parameters reset and refilled and the menus
     // refreshed.
@@ -337,6 +340,9 @@ public:
     std::atomic<bool> midiIOSet{false};
     int32_t midiInIndex = 0;
     int32_t midiOutIndex = 0;
+    // The output was chosen while no input was open: the device-id enquiry, which could hear no
+    // answer, waits for the input's choice. Main thread, under the plug-in mutex.
+    bool mEnquiryAwaitsInput = false;
     std::atomic<int32_t> deviceId{15};
     std::atomic<int32_t> currentModel{0};
     std::array<std::atomic<bool>, kMidiFilterCount> midiFilterSwitches{};

@@ -127,6 +127,23 @@ void QOR::refreshPopUpMenus()
     if (upperMoved || lowerMoved) updatePatchLibrarianView(upperMoved && lowerMoved ? 2 : upperMoved ? 0 : 1);
 }
 
+void QOR::refreshProgramNumberMenu()
+{
+    if (!programNumberMenu) return;
+    int program = -1;
+    if (libraryControlMode) {
+        if (patchLibrarian) {
+            std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+            program = patchLibrarian->upperSlot;
+        }
+    } else {
+        const int part = selectedPart;
+        const IParam* param = GetParam(performanceMode ? int(kMultiPatch) : kMultiPartPatch + part);
+        if (param && (performanceMode || (part >= 0 && part < 8))) program = int(param->Value());
+    }
+    programNumberMenu->refreshPatchNames(patchLibrarian, this, program);
+}
+
 void QOR::updateBankAndProgramMenuNames(bool skipBankNumberMenu)
 {
     auto show = [this](const char* name, bool shown) {

@@ -248,12 +248,17 @@ void QOR::stepProgram(int part, bool up, int value)
             patchLibrarian->upperSlot = slot;
         }
         if (librarianView) librarianView->upperSelection = slot;
+        refreshProgramNumberMenu();
         sendPatchToDeviceFromLibrarian(slot, 0, part);
         return;
     }
-    if (changesOff) return;
+    if (changesOff) {
+        refreshProgramNumberMenu();
+        return;
+    }
     const int id = performanceMode ? int(kMultiPatch) : kMultiPartPatch + part;
     showValue(*this, id, step(whole(*this, id)));
+    refreshProgramNumberMenu();
     if (!BankChangeMessage(part)) return;
     bool requested = false;
     if (midiManager && !performanceMode) {

@@ -513,9 +513,12 @@ Next deviceOutSelection(QOR& q, Change& c)
         q.midiIOSet = false;
     }
     if (q.writeUISettings()) q.showStatus("Default MIDI output set.");
-    // The enquiry goes last: a synthesizer that answers at once must not have its "ready" line
-    // covered by the line above.
-    if (c.intValue > 0) q.sendSysExInitialization();
+    // Edits go out from now on, but the enquiry needs the input to hear its answer: without one
+    // it waits for the input's choice instead of running into its time-out. It goes last: a
+    // synthesizer that answers at once must not have its "ready" line covered by the line above.
+    q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
+    if (q.mEnquiryAwaitsInput) q.showStatus2("MIDI In not set");
+    else if (c.intValue > 0) q.sendSysExInitialization();
     return Next::Tail;
 }
 
@@ -532,6 +535,12 @@ Next deviceInSelection(QOR& q, Change& c)
     }
     if (c.intValue > 0) q.uiSettingsLines[4] = name;
     if (q.writeUISettings()) q.showStatus("Default MIDI input set.");
+    // The output came first: its notice goes, and its enquiry can be heard now.
+    if (opened > 0 && q.mEnquiryAwaitsInput) {
+        q.mEnquiryAwaitsInput = false;
+        q.showStatus2("");
+        if (q.midiIOSet) q.sendSysExInitialization();
+    }
     return Next::Tail;
 }
 

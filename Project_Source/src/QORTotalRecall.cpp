@@ -121,7 +121,10 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     pos = chunk->Get(&v, pos);
     setClamped(GetParam(kCurrentModel), v);
     currentModel = intValue(GetParam(kCurrentModel));
-    if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
+    // An output chosen before lets the recall go on even when the stored device is absent, so the
+    // values are not lost; whether anything may be sent is decided by the port open afterwards.
+    bool goesOn = midiIOSet || intValue(GetParam(kDeviceOutSelection)) > 0;
+    midiIOSet = goesOn;
     pos = UnserializeParams(chunk, pos);
 
     if (full) {
@@ -140,7 +143,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         midiOutIndex = 1;
         setExternalMIDIOut(midiOutIndex, outName.c_str());
         showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
-        if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
+        // The open port was closed above: only the stored device, when found, can be sent to.
+        midiIOSet = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
+        goesOn = goesOn || midiIOSet;
         for (int id : {kDeviceInSelection, kDeviceOutSelection}) {
             const IParam* param = GetParam(id);
             log(std::string("PROJECT RECALL: MIDI ") + (id == kDeviceInSelection ? "In" : "Out") +
@@ -151,7 +156,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         GetParam(kBankSelection)->SetNormalized(bank);
         GetParam(kPatchSelection)->SetNormalized(patch);
     }
-    if (!midiIOSet) return pos;
+    if (!goesOn) return pos;
 
     pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kEditorOwnParams);
     deviceId = intValue(GetParam(kGlobalMidiChannel));
@@ -176,14 +181,16 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     SenderJobRecord record;
     record.job = kJobSendArrangement;
     MIDIMessageManager* manager = midiManager;
-    const bool started = manager && manager->startJob(record, [this, manager] {
+    const auto raiseFlags = [this, manager] {
         deviceTransferActive = true;
         sendGlobalsFirst = true;
         sendingAllParts = true;
         incomingMidiBlocked = true;
         manager->sendInProgress = true;
-    });
-    if (!started) log("PROJECT RECALL: the MIDI job thread is busy, the performance is not sent");
+    };
+    if (!midiIOSet) log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
+    else if (!manager || !manager->startJob(record, raiseFlags))
+        log("PROJECT RECALL: the MIDI job thread is busy, the performance is not sent");
 
     dawOffset = 2 * intValue(GetParam(kAdjustDAWOffset)) + GetBlockSize();
     log(std::string("PROJECT RECALL: MIDI In device after nonautomated params ") +

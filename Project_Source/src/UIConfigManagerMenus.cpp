@@ -1,3 +1,4 @@
+#include "MIDIDeviceMenu.h"
 #include "ParamTable.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
@@ -69,7 +70,7 @@ public:
 
 // A caption of the menus: the value's display text in the menu face, centred.
 template <class Caption = ICaptionControl>
-ICaptionControl* makeCaption(IGraphics* graphics, IRECT r, int paramId, int size, IColor color, bool prompt)
+Caption* makeCaption(IGraphics* graphics, IRECT r, int paramId, int size, IColor color, bool prompt)
 {
     IText text(size, &color, kMenuFont);
     auto* caption = new Caption(graphics->GetPlug(), r, paramId, &text, true);
@@ -117,8 +118,8 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string name, int par
     const std::vector<std::string>& names = deviceNames(inputDevices == 1);
     param->InitEnum("Device Selection", 0, int(names.size()), "", "", -1, -1);
     for (size_t i = 0; i < names.size(); ++i) param->SetDisplayText(int(i), names[i].c_str());
-    IControl* caption = makeCaption(graphics, scaledRect(x, y, width, height), paramId,
-                                    plugdraw::TruncInt(height * scale), IColor(255, 0, 174, 255), true);
+    IControl* caption = makeCaption<MIDIDeviceMenu>(graphics, scaledRect(x, y, width, height), paramId,
+                                                    plugdraw::TruncInt(height * scale), IColor(255, 0, 174, 255), true);
     graphics->AttachControl(caption);
     getControlAction(paramId, ControlAction::kNone, caption);
 }

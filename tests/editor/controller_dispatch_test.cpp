@@ -3,6 +3,7 @@
 // file and on the MIDI output.
 #include "Project_Source/src/ControlAction.h"
 #include "controller_dispatch_support.h"
+#include "librarian_menus_support.h"
 
 #include <sys/resource.h>
 
@@ -255,4 +256,34 @@ TEST(ControllerDispatch, AMissingOrUnwritableSizeFileIsReportedAndNotMade)
     EXPECT_EQ(d.uiFile(), before);
     EXPECT_EQ(d.status1(), "QOR Editor UI.txt MISSING!");
     EXPECT_EQ(d.status2(), "Contact support");
+}
+
+TEST(ControllerDispatch, ADeviceMenusCheckedEntryRunsItsChoiceAgainToReopenThePort)
+{
+    // Without a MIDI system each list holds only the no-device entry, checked.
+    const struct {
+        int id;
+        std::vector<int> answer; // empty: the menu is dismissed
+        const char* status;      // "": the choice does not run
+    } cases[] = {
+        {kDeviceOutSelection, {0}, "Default MIDI output set."},
+        {kDeviceInSelection, {0}, "Default MIDI input set."},
+        {kDeviceOutSelection, {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << (c.answer.empty() ? " dismissed" : " chosen"));
+        menutest::MenuDesk d;
+        IControl* menu = d.plug->firstControl(c.id);
+        ASSERT_NE(menu, nullptr);
+        d.plug->dispatched.clear();
+        d.answer(c.answer);
+        IMouseMod left(true);
+        menu->OnMouseDown(0, 0, &left);
+        EXPECT_EQ(d.lastMenu(), "*Select MIDI Device");
+        const std::vector<int> runs = *c.status ? std::vector<int>{c.id} : std::vector<int>{};
+        EXPECT_EQ(d.plug->dispatched, runs);
+        if (*c.status) {
+            EXPECT_EQ(d.status1(), c.status);
+        }
+    }
 }

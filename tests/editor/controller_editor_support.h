@@ -1,6 +1,7 @@
 #pragma once
 // A controller built in process over a data folder of its own, from the build's bundle: its
 // configuration, images and, when given, a log file, a UI-size file and a library of banks.
+#include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QOR.h"
 #include "kit/kitstring.h"
 #include "kit/plugin/IControl.h"
@@ -12,8 +13,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +69,46 @@ struct TextRecorder : ITextControl {
     }
     std::mutex mShownLock;
     std::vector<std::string> mShown;
+};
+
+// Holds the job thread inside a job of its own until released.
+struct JobHold {
+    explicit JobHold(MIDIMessageManager& m) : manager(m)
+    {
+        m.sender->beforeJob = [this](int job) {
+            std::unique_lock<std::mutex> lock(mutex);
+            jobs.push_back(job);
+            flagsAtStart.push_back(manager.controller->incomingMidiBlocked &&
+                                   manager.controller->deviceTransferActive && manager.controller->sendGlobalsFirst &&
+                                   manager.controller->sendingAllParts && manager.sendInProgress);
+            woken.notify_all();
+            if (job == kJobNothing) woken.wait(lock, [this] { return released; });
+        };
+    }
+    ~JobHold()
+    {
+        release();
+        for (int i = 0; i < 500 && !manager.threadIdle(kJobThread); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        manager.sender->beforeJob = nullptr;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        woken.notify_all();
+    }
+    bool waitForJobs(size_t count, int ms = 5000)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return woken.wait_for(lock, std::chrono::milliseconds(ms), [&] { return jobs.size() >= count; });
+    }
+    MIDIMessageManager& manager;
+    std::mutex mutex;
+    std::condition_variable woken;
+    std::vector<int> jobs;
+    std::vector<bool> flagsAtStart;
+    bool released = false;
 };
 
 } // namespace editortest

@@ -1,6 +1,7 @@
 // The stored default ports against a synthesizer's ports on the private JACK server: reopened
-// only when asked, silent at start-up, and an instance that closes while the synthesizer keeps
-// sending.
+// only when asked, silent at start-up, reopened by a project recall, which sends the performance
+// through them, and an instance that closes while the synthesizer keeps sending.
+#include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
 #include "kit/plugin/IParam.h"
@@ -44,6 +45,54 @@ TEST(ControllerPorts, StoredPortsReopenOnlyWithTheirOutputLineAndSendNothing)
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(synth.Received().empty()) << synth.Received().size() << " messages";
+}
+
+TEST(ControllerPorts, ARecallSendsThroughTheReopenedOutputWithItsFlagsUpUnlessTheJobThreadIsBusy)
+{
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    const std::string file = "a\nnormal\nyes\n" + synth.ReceivingPort() + "\n" + synth.SendingPort() + "\n";
+    Editor e(file.c_str());
+    QOR& q = *e.plug;
+    ASSERT_TRUE(q.midiIOSet.load());
+    ByteChunk chunk;
+    ASSERT_TRUE(q.SerializeState(&chunk));
+    q.midiManager->sender->onPause = [](int& ms) { ms = 0; };
+    editortest::JobHold hold(*q.midiManager);
+    const std::string busyLine = "PROJECT RECALL: the MIDI job thread is busy, the performance is not sent";
+    for (const bool busy : {false, true}) {
+        SCOPED_TRACE(busy ? "the job thread busy" : "the job thread free");
+        // Both ports closed, as in an instance that starts without them.
+        for (int id : {qorid::kDeviceOutSelection, qorid::kDeviceInSelection}) {
+            q.GetParam(id)->Set(0);
+            q.OnParamChange(id);
+        }
+        ASSERT_FALSE(q.midiIOSet.load());
+        const size_t jobs = hold.jobs.size();
+        if (busy) {
+            SenderJobRecord nothing;
+            nothing.job = kJobNothing;
+            ASSERT_TRUE(q.midiManager->startJob(nothing));
+            ASSERT_TRUE(hold.waitForJobs(jobs + 1));
+        }
+        EXPECT_EQ(q.UnserializeState(&chunk, 0), chunk.Size());
+        EXPECT_TRUE(q.midiIOSet.load()) << "the stored output is open again";
+        const std::vector<std::string> log = e.log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), busyLine), busy ? 1 : 0);
+        if (busy) {
+            EXPECT_FALSE(q.incomingMidiBlocked.load() || q.deviceTransferActive.load() ||
+                         q.midiManager->sendInProgress.load())
+                << "no flag is left up by a send that never ran";
+            hold.release();
+            EXPECT_FALSE(hold.waitForJobs(jobs + 2, 200)) << "nothing was queued behind the busy job";
+        } else {
+            ASSERT_TRUE(hold.waitForJobs(jobs + 1));
+            EXPECT_EQ(hold.jobs[jobs], int(kJobSendArrangement));
+            EXPECT_TRUE(hold.flagsAtStart[jobs]) << "the transfer flags are up when the send starts";
+            for (int i = 0; i < 5000 && !q.midiManager->threadIdle(kJobThread); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
 }
 
 TEST(ControllerPorts, AnInstanceClosesCleanlyWhileTheSynthesizerStreamsIntoItsInput)

@@ -15,6 +15,7 @@
 
 using namespace qorid;
 using Bytes = std::vector<uint8_t>;
+using editortest::JobHold;
 
 namespace
 {
@@ -71,46 +72,6 @@ std::vector<std::string> linesFrom(const std::vector<std::string>& log, const st
     return found;
 }
 
-// Holds the job thread inside a job of its own until released.
-struct JobHold {
-    explicit JobHold(MIDIMessageManager& m) : manager(m)
-    {
-        m.sender->beforeJob = [this](int job) {
-            std::unique_lock<std::mutex> lock(mutex);
-            jobs.push_back(job);
-            flagsAtStart.push_back(manager.controller->incomingMidiBlocked &&
-                                   manager.controller->deviceTransferActive && manager.controller->sendGlobalsFirst &&
-                                   manager.controller->sendingAllParts && manager.sendInProgress);
-            woken.notify_all();
-            if (job == kJobNothing) woken.wait(lock, [this] { return released; });
-        };
-    }
-    ~JobHold()
-    {
-        release();
-        for (int i = 0; i < 500 && !manager.threadIdle(kJobThread); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        manager.sender->beforeJob = nullptr;
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        released = true;
-        woken.notify_all();
-    }
-    bool waitForJobs(size_t count, int ms = 5000)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        return woken.wait_for(lock, std::chrono::milliseconds(ms), [&] { return jobs.size() >= count; });
-    }
-    MIDIMessageManager& manager;
-    std::mutex mutex;
-    std::condition_variable woken;
-    std::vector<int> jobs;
-    std::vector<bool> flagsAtStart;
-    bool released = false;
-};
-
 } // namespace
 
 TEST(ProjectState, ASaveAfterOpenMatchesTheLayoutByteForByteAndCutsLongNames)
@@ -150,7 +111,7 @@ TEST(ProjectState, ASaveAfterOpenMatchesTheLayoutByteForByteAndCutsLongNames)
     }
 }
 
-TEST(ProjectState, ARecallBringsBackValuesNamesSwitchesAndStartsThePerformanceSend)
+TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithoutTheStoredDevice)
 {
     editortest::Editor from;
     QOR& a = *from.plug;
@@ -193,7 +154,8 @@ TEST(ProjectState, ARecallBringsBackValuesNamesSwitchesAndStartsThePerformanceSe
     EXPECT_FALSE(b.startupComplete.load());
     EXPECT_NE(to.text(b.statusDisplay), "Project Data Recalled");
 
-    // An output chosen before: the recall goes on without the stored device.
+    // An output chosen before: the recall goes on without the stored device, but with no port
+    // open nothing is sent, now or at the next edit.
     b.GetParam(kDeviceOutSelection)->Set(1);
     b.GetParam(kSendMIDIClockInfo)->Set(1.0);
     b.GetParam(kUserInterfaceSize)->Set(2.0);
@@ -222,9 +184,14 @@ TEST(ProjectState, ARecallBringsBackValuesNamesSwitchesAndStartsThePerformanceSe
     EXPECT_TRUE(b.startupComplete.load());
     EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
 
-    ASSERT_TRUE(hold.waitForJobs(1));
-    EXPECT_EQ(hold.jobs[0], int(kJobSendArrangement));
-    EXPECT_TRUE(hold.flagsAtStart[0]) << "the transfer flags are up when the send starts";
+    EXPECT_FALSE(b.midiIOSet.load()) << "the stored device is absent: no output is open";
+    EXPECT_EQ(b.GetParam(kDeviceOutSelection)->Value(), 0.0);
+    EXPECT_FALSE(hold.waitForJobs(1, 200)) << "no performance send";
+    EXPECT_FALSE(b.incomingMidiBlocked.load() || b.deviceTransferActive.load());
+    b.GetParam(kFilterCutoff + 1)->Set(90);
+    b.OnParamChange(kFilterCutoff + 1);
+    EXPECT_EQ(to.text(b.statusDisplay), "Set MIDI I/O First!") << "the send gate holds the next edit";
+    EXPECT_EQ(b.midiLedOn[1].load(), 0);
 
     // The log's order is checked over JACK, with real devices.
     EXPECT_EQ(linesFrom(to.log(), "PROJECT RECALL: Part 7 "),
@@ -297,30 +264,10 @@ TEST(ProjectState, AChunkThatIsNotWholeIsRefusedBeforeAnythingChanges)
     EXPECT_EQ(b.UnserializeState2(&shortForm, 0, false), -1);
     shortForm.Resize(0);
     b.GetParam(100)->Set(b.GetParam(100)->GetMin());
+    b.midiIOSet = true; // the short form touches no device: an open output lets it take the values
     from.plug->SerializeState2(&shortForm, false);
     EXPECT_EQ(b.UnserializeState2(&shortForm, 0, false), 39828);
     EXPECT_EQ(b.GetParam(100)->Value(), b.GetParam(100)->GetMax());
-}
-
-TEST(ProjectState, ARecallWhileTheJobThreadIsBusyStartsNoSendAndLeavesTheTransferFlags)
-{
-    editortest::Editor e;
-    QOR& q = *e.plug;
-    const Bytes chunk = save(q);
-    q.GetParam(kDeviceOutSelection)->Set(1);
-    JobHold hold(*q.midiManager);
-    SenderJobRecord busy;
-    busy.job = kJobNothing;
-    ASSERT_TRUE(q.midiManager->startJob(busy));
-    ASSERT_TRUE(hold.waitForJobs(1));
-    EXPECT_EQ(recall(q, chunk), int(chunk.size()));
-    EXPECT_FALSE(q.incomingMidiBlocked.load());
-    EXPECT_FALSE(q.deviceTransferActive.load());
-    EXPECT_FALSE(q.midiManager->sendInProgress.load());
-    const std::vector<std::string> lines = linesFrom(e.log(), "PROJECT RECALL: the MIDI job thread is busy");
-    EXPECT_EQ(lines.size(), size_t(1));
-    hold.release();
-    EXPECT_FALSE(hold.waitForJobs(2, 200)) << "nothing was queued behind the busy job";
 }
 
 TEST(ControlLookups, FindOnlyAndTheProgramValuesKeepTheLastSet)

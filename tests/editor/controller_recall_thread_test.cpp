@@ -40,6 +40,8 @@ TEST(ProjectStateThreads, ARecallWhileDumpsArriveLeavesEveryRecallWhole)
         // Each recall waits for the send the one before it started, so every one is whole.
         for (int w = 0; w < 1000 && !q.midiManager->threadIdle(kJobThread); ++w)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // An output chosen before each: with the saved device absent the recall still goes on.
+        q.GetParam(qorid::kDeviceOutSelection)->Set(1);
         EXPECT_EQ(q.UnserializeState(&saved, 0), saved.Size());
         q.setProgramValueByParts(0, 1, 3, i);
     }

@@ -1,6 +1,9 @@
 // Choosing the synthesizer's ports against the simulator on the private JACK server: the status
-// line ends on what the device-id enquiry found, however fast the synthesizer answers.
+// line ends on what the device-id enquiry found, however fast the synthesizer answers; an output
+// chosen first waits with its enquiry for the input; and choosing the checked devices again
+// reaches a synthesizer restarted under the same name.
 #include "controller_editor_support.h"
+#include "librarian_menus_support.h"
 #include "sim_jack_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,17 @@
 #include <vector>
 
 using namespace qorid;
+
+namespace
+{
+
+// The simulator's arguments: a name of this process's own, its record in folder, device id 15.
+std::vector<std::string> simArgs(const std::string& name, const testsupport::TempDir& folder)
+{
+    return {"--name", name + std::to_string(::getpid()), "--record", folder.file("record.txt"), "--device-id", "15"};
+}
+
+} // namespace
 
 TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
 {
@@ -48,4 +62,68 @@ TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
         q.midiManager->stopAndJoin();
         sim.stop();
     }
+}
+
+TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput)
+{
+    testsupport::TempDir simDir;
+    synthsim::SimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.start(SYNTH_SIM_EXE, simArgs("outfirst", simDir), error)) << error;
+    editortest::Editor e("a\nnormal\nyes\n\n\n");
+    QOR& q = *e.plug;
+    q.GetParam(kLibSyncTimer)->Set(0);
+    IText font;
+    editortest::TextRecorder line1(&q, &font), line2(&q, &font);
+    ITextControl* const shown[] = {q.statusDisplay, q.valueDisplay};
+    q.statusDisplay = &line1;
+    q.valueDisplay = &line2;
+    simjack::edit(q, kDeviceOutSelection, simjack::indexOf(q.getExternalMIDIOutNames(), sim.inputPort()));
+    EXPECT_TRUE(q.midiIOSet.load()) << "edits go out with the output alone";
+    EXPECT_TRUE(q.midiManager->threadIdle(kJobThread)) << "no enquiry that cannot hear its answer";
+    ASSERT_FALSE(line2.texts().empty());
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set");
+    simjack::edit(q, kDeviceInSelection, simjack::indexOf(q.getExternalMIDIInNames(), sim.outputPort()));
+    EXPECT_TRUE(simjack::waitIdle(q, 5));
+    EXPECT_EQ(line2.texts().back(), "") << "the notice goes once the input is chosen";
+    q.statusDisplay = shown[0];
+    q.valueDisplay = shown[1];
+    ASSERT_FALSE(line1.texts().empty());
+    EXPECT_EQ(line1.texts().back(), "Plug-in is ready to go!") << "the enquiry ran once the input was there";
+    q.midiManager->stopAndJoin();
+    sim.stop();
+}
+
+TEST(PortChoiceJack, ChoosingTheCheckedDevicesAgainReachesASynthesizerRestartedUnderItsName)
+{
+    testsupport::TempDir simDir;
+    const std::vector<std::string> args = simArgs("restarted", simDir);
+    synthsim::SimProcess before;
+    std::string error;
+    ASSERT_TRUE(before.start(SYNTH_SIM_EXE, args, error)) << error;
+    editortest::Editor e("a\nnormal\nyes\n\n\n");
+    QOR& q = *e.plug;
+    q.GetParam(kLibSyncTimer)->Set(0);
+    simjack::connect(q, before);
+    EXPECT_TRUE(simjack::waitIdle(q));
+    before.stop();
+    synthsim::SimProcess after;
+    ASSERT_TRUE(after.start(SYNTH_SIM_EXE, args, error)) << error;
+
+    menutest::OpenEditor editor(q);
+    IText font;
+    editortest::TextRecorder status(&q, &font);
+    ITextControl* const shown = q.statusDisplay;
+    q.statusDisplay = &status;
+    IMouseMod left(true);
+    for (const int id : {kDeviceInSelection, kDeviceOutSelection}) {
+        editor.answer({int(q.GetParam(id)->Value())});
+        q.firstControl(id)->OnMouseDown(0, 0, &left);
+    }
+    EXPECT_TRUE(simjack::waitIdle(q));
+    q.statusDisplay = shown;
+    ASSERT_FALSE(status.texts().empty());
+    EXPECT_EQ(status.texts().back(), "Plug-in is ready to go!") << "the enquiry reached the new synthesizer";
+    q.midiManager->stopAndJoin();
+    after.stop();
 }

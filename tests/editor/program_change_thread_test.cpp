@@ -1,6 +1,7 @@
 // Bank selects, program changes and library transfers in process: the short messages handed to
 // the port, the caller's pauses (recorded, not slept), the jobs started with their records, and
 // what the librarian and the editor hold afterwards.
+#include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "controller_dispatch_support.h"
@@ -62,6 +63,16 @@ void setPart(Bench& b, int part, int bank, int program, int channel, double stat
     b.plug->GetParam(kMultiPartPatch + part)->Set(program);
     b.plug->GetParam(kMultiPartMIDICh + part)->Set(channel);
     b.plug->GetParam(kMultiPartStatus + part)->Set(status);
+}
+
+// The program the program-number menu checks, -1 for none.
+int checkedProgram(const QOR& q)
+{
+    const auto set = q.programNumberMenu->menus();
+    for (int g = 0; g < ProgramNumberPopupMenu::kGroups; ++g)
+        for (int i = 0; i < set->groupMenus[size_t(g)].GetNItems(); ++i)
+            if (set->groupMenus[size_t(g)].IsItemChecked(i)) return 10 * g + i;
+    return -1;
 }
 
 } // namespace
@@ -171,6 +182,7 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
         Shorts sent;
         std::vector<int> jobs;
         const char* status;
+        int checked = -1; // the program the program-number menu checks afterwards (64 before); -1: not looked at
     } cases[] = {
         {"bank 3 for the selected part", [](Bench&) {}, kRequestFromBank, 127, Shorts{"B2 20 08"}, {}, ""},
         {"up from 127",
@@ -179,7 +191,8 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
          0,
          Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 00 00"},
          {kJobRequestPart},
-         ""},
+         "",
+         0},
         {"up with a section lock: the request sends the program back after its reply",
          [](Bench& b) { b.plug->GetParam(kSectionLockFilter + 2)->Set(1); },
          kPatchUp + 2,
@@ -193,16 +206,18 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
          127,
          Shorts{"B2 7B 00", "B2 00 00", "B2 20 05", "C2 7F 00"},
          {kJobRequestPart},
-         ""},
-        {"a locked part", [](Bench& b) { b.plug->GetParam(kPartLock + 2)->Set(1); }, kPatchUp + 2, 127, {}, {}, ""},
-        {"an open rename", [](Bench& b) { b.plug->renameIdle = false; }, kPatchUp + 2, 127, {}, {}, ""},
+         "",
+         127},
+        {"a locked part", [](Bench& b) { b.plug->GetParam(kPartLock + 2)->Set(1); }, kPatchUp + 2, 127, {}, {}, "", 64},
+        {"an open rename", [](Bench& b) { b.plug->renameIdle = false; }, kPatchUp + 2, 127, {}, {}, "", 64},
         {"program changes off",
          [](Bench& b) { b.plug->GetParam(kMultiPartProgramChange + 2)->Set(1); },
          kPatchUp + 2,
          127,
          {},
          {},
-         "Program Change Disabled."},
+         "Program Change Disabled.",
+         127},
         {"performance mode warns and steps the performance",
          [](Bench& b) {
              b.plug->performanceMode = true;
@@ -213,7 +228,19 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
          127,
          Shorts{"B9 7B 00", "B9 00 00", "B9 20 60", "C9 02 00"},
          {},
-         "Disable Multi Mode first"},
+         "Disable Multi Mode first",
+         2},
+        {"library mode moves the upper slot",
+         [](Bench& b) {
+             b.plug->libraryControlMode = true;
+             b.plug->patchLibrarian->upperSlot = 126;
+         },
+         kPatchUp + 2,
+         127,
+         {},
+         {},
+         "",
+         127},
         {"the editor's program into the library slot", [](Bench&) {}, kOverwriteBank, 127, {}, {kJobSendPart}, ""},
         {"the editor's performance into the library slot",
          [](Bench& b) { b.plug->performanceMode = true; },
@@ -241,8 +268,12 @@ TEST(ProgramChange, DispatchRowsSelectBanksStepProgramsAndStoreIntoTheLibrary)
         b.plug->sendingAllParts = true;
         b.plug->sendGlobalsFirst = true;
         c.setUp(b);
+        b.plug->programNumberMenu->refreshPatchNames(nullptr, nullptr, 64);
         b.plug->takeShorts();
         b.edit(c.id, c.id == kRequestFromBank ? 3 : 1);
+        if (c.checked >= 0) {
+            EXPECT_EQ(checkedProgram(*b.plug), c.checked);
+        }
         EXPECT_EQ(b.plug->takeShorts(), c.sent);
         EXPECT_EQ(b.takeJobs(), c.jobs);
         EXPECT_EQ(b.value(kMultiPartPatch + 2), c.program);
