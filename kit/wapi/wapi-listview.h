@@ -16,6 +16,7 @@ enum : int {
   NM_CLICK = -2,
   NM_RCLICK = -5,
   LVN_ITEMCHANGED = -101,
+  LVN_COLUMNCLICK = -108,
   LVN_BEGINDRAG = -109,
   LVN_GETDISPINFO = -150,
   TVN_SELCHANGED = -402,
@@ -392,6 +393,13 @@ struct TVITEM {
   int iSelectedImage;
   int cChildren;
   LPARAM lParam;  // pointer-sized
+};
+// The tree-view notification record; the layer sends it with every field but the header 0.
+struct NMTREEVIEW {
+  NMHDR hdr;
+  UINT action;
+  TVITEM itemOld, itemNew;
+  POINT ptDrag;
 };
 struct TVINSERTSTRUCT {
   HTREEITEM hParent;

@@ -211,6 +211,10 @@ public:
     bool becomeFirstResponder() override;
     void drawRect(NSRect rect) override;
 
+protected:
+    // The delegate's method of that selector, with a notification of that name about the field.
+    void tellDelegate(const char* selector, const char* notification);
+
 private:
     friend class NSTextView;
     void startEditing();
@@ -218,8 +222,6 @@ private:
     bool mayBecome(std::string* text) const;
     // Takes the editor's text, returns the editor to the window and tells the delegate.
     void endEditing();
-    // The delegate's method of that selector, with a notification of that name about the field.
-    void tellDelegate(const char* selector, const char* notification);
 
     std::string mText;
     NSFont* mFont = nullptr;           // retained
