@@ -327,13 +327,13 @@ class Wapi_vQOR_ODlistviewcell : public NSCell {
   int mLastIdx = 0;
 };
 
-class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate {
+class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_tabview)
 
  public:
   Wapi_vQOR_tabview() = default;
   NSInteger tag() const override { return mTag; }
-  void setTag(NSInteger tag) { mTag = int(tag); }
+  void setTag(NSInteger tag) override { mTag = int(tag); }
   void setNotificationWindow(HWND dest) { mDest = dest; }
   HWND getNotificationWindow() const { return mDest; }
   void tabViewDidSelectTabViewItem(NSTabView* tabView, NSTabViewItem* item) override;
@@ -345,13 +345,13 @@ class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate {
   HWND mDest = nullptr;
 };
 
-class Wapi_vQOR_progind : public NSProgressIndicator, public WapiMessageTarget {
+class Wapi_vQOR_progind : public NSProgressIndicator, public WapiMessageTarget, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_progind)
 
  public:
   Wapi_vQOR_progind() = default;
   NSInteger tag() const override { return mTag; }
-  void setTag(NSInteger tag) { mTag = int(tag); }
+  void setTag(NSInteger tag) override { mTag = int(tag); }
   // PBM_SETRANGE, PBM_SETPOS and PBM_DELTAPOS; always 0.
   LRESULT onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void setNeedsDisplay(bool flag) override;
