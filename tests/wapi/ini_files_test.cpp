@@ -275,7 +275,9 @@ TEST(IniFiles, AFileThatCouldNotBeReadWholeIsNeverWrittenOver) {
     EXPECT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), r.readable);
     const char data[] = "k=new\0";
     EXPECT_EQ(WritePrivateProfileSection("T", data, f.c_str()), r.readable);
-    if (!r.readable) EXPECT_EQ(readText(f), before);
+    if (!r.readable) {
+      EXPECT_EQ(readText(f), before);
+    }
     faults::reset();
     // Once the file reads again, it is read and every write keeps what it held.
     EXPECT_EQ(getString("S", "keep", f), "1:1");

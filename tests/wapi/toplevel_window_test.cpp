@@ -200,7 +200,9 @@ TEST_F(TopLevel, SizeLimitsComeFromTheProcedure) {
     const std::vector<UINT> told = messagesTo(h);
     const bool moved = at.x != before.x || at.y != before.y;
     EXPECT_EQ(std::count(told.begin(), told.end(), UINT(WM_MOVE)), moved ? 1 : 0) << m.what;
-    if (moved) EXPECT_EQ(log().back().lParam, MAKELPARAM(int(at.x), int(at.y))) << m.what;
+    if (moved) {
+      EXPECT_EQ(log().back().lParam, MAKELPARAM(int(at.x), int(at.y))) << m.what;
+    }
   }
   DestroyWindow(h);
 }
