@@ -47,20 +47,22 @@ bool writeAll(int fd, const void* data, size_t size)
 // the errno value. The mode is 0666 less the umask, applied by the kernel: reading the umask would
 // mean setting it, and another thread creating a file meanwhile would get no mask at all.
 // A given mode replaces that before any byte is written.
-int writeExclusive(const std::string& path, const void* data, size_t size, std::string* error, int mode = -1)
+// Errors name the file the caller writes (target), which a temporary stands in for.
+int writeExclusive(const std::string& path, const std::string& target, const void* data, size_t size,
+                   std::string* error, int mode = -1)
 {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         int failure = errno;
-        if (error) *error = errnoText("cannot create", path);
+        if (error) *error = errnoText(path == target ? "cannot create" : "cannot create a temporary file for", target);
         return failure;
     }
     if (mode >= 0) ::fchmod(fd, static_cast<mode_t>(mode));
     int failure = writeAll(fd, data, size) ? 0 : errno;
-    if (failure && error) *error = errnoText("cannot write", path);
+    if (failure && error) *error = errnoText("cannot write", target);
     if (::close(fd) != 0 && !failure) {
         failure = errno;
-        if (error) *error = errnoText("cannot close", path);
+        if (error) *error = errnoText("cannot close", target);
     }
     if (failure) ::unlink(path.c_str());
     return failure;
@@ -78,7 +80,7 @@ std::string writeTemporary(const std::string& path, const void* data, size_t siz
         std::snprintf(suffix, sizeof suffix, "%ld.%u", static_cast<long>(::getpid()), counter++);
         std::string tmp = stem + suffix;
         std::string why;
-        int failure = writeExclusive(tmp, data, size, &why, mode);
+        int failure = writeExclusive(tmp, path, data, size, &why, mode);
         if (!failure) return tmp;
         if (failure != EEXIST) {
             if (error) *error = why;
@@ -139,7 +141,7 @@ bool WriteFileNew(const std::string& path, const void* data, size_t size, std::s
         failure = RenameNoReplace(tmp, path);  // the temporary is gone when it succeeds
         if (failure) ::unlink(tmp.c_str());
         if (failure == EINVAL || failure == ENOSYS || failure == EOPNOTSUPP) {
-            failure = writeExclusive(path, data, size, error);
+            failure = writeExclusive(path, path, data, size, error);
             reported = true;
         }
     }
