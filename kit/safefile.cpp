@@ -138,7 +138,7 @@ bool WriteFileNew(const std::string& path, const void* data, size_t size, std::s
     if (failure == 0 || failure == EEXIST) {
         ::unlink(tmp.c_str());
     } else {
-        failure = RenameNoReplace(tmp, path);  // the temporary is gone when it succeeds
+        failure = RenameNoReplace(tmp, path); // the temporary is gone when it succeeds
         if (failure) ::unlink(tmp.c_str());
         if (failure == EINVAL || failure == ENOSYS || failure == EOPNOTSUPP) {
             failure = writeExclusive(path, path, data, size, error);

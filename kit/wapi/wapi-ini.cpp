@@ -64,7 +64,7 @@ struct iniFileContext {
   uint64_t mAccess = 0;
   FileStamp mStamp;
   bool mUsed = false;
-  bool mStale = false;  // a failed write left memory ahead of the disk
+  bool mStale = false;   // a failed write left memory ahead of the disk
   bool mUnread = false;  // the file exists but could not be read whole: never written over
   std::string mName;
   size_t mNameHash = 0;  // spares the name comparisons of the slot scan
@@ -197,8 +197,7 @@ bool parseFile(int fd, Sections& out) {
 
 int lockShared(int fd) {
   int r;
-  while ((r = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {
-  }
+  while ((r = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {}
   return r;
 }
 

@@ -142,5 +142,6 @@ void NSOutlineView::drawCellsOfRow(CGContextRef c, NSInteger row, NSRect)
 void NSOutlineView::selectionDidChange()
 {
     tellDelegate("outlineViewSelectionDidChange:",
-                 NSNotification::notificationWithName(NSString::stringWithUTF8String("NSOutlineViewSelectionDidChangeNotification"), this));
+                 NSNotification::notificationWithName(
+                     NSString::stringWithUTF8String("NSOutlineViewSelectionDidChangeNotification"), this));
 }

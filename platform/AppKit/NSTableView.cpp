@@ -553,7 +553,8 @@ void NSTableView::mouseUp(NSEvent* e)
 void NSTableView::selectionDidChange()
 {
     tellDelegate("tableViewSelectionDidChange:",
-                 NSNotification::notificationWithName(NSString::stringWithUTF8String("NSTableViewSelectionDidChangeNotification"), this));
+                 NSNotification::notificationWithName(
+                     NSString::stringWithUTF8String("NSTableViewSelectionDidChangeNotification"), this));
 }
 
 void NSTableView::tellDelegate(const char* selector, NSObject* arg)

@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 namespace faults = testsupport::faults;
 using faults::Call;
@@ -19,7 +20,8 @@ using testsupport::writeFile;
 
 mode_t modeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 

@@ -19,9 +19,11 @@ int __real_renameat2(int fromDir, const char* from, int toDir, const char* to, u
 mode_t __real_umask(mode_t mask);
 }
 
-namespace testsupport::faults {
+namespace testsupport::faults
+{
 
-namespace {
+namespace
+{
 
 constexpr int kCalls = static_cast<int>(Call::Count);
 
@@ -35,12 +37,12 @@ struct State {
     std::mutex mutex;
     Armed armed[kCalls];
     std::atomic<int> counts[kCalls] = {};
-    std::set<int> watched;  // descriptors open made for an armed path
+    std::set<int> watched; // descriptors open made for an armed path
 };
 
 State& state()
 {
-    static State* s = new State;  // outlives every static destructor that might still read
+    static State* s = new State; // outlives every static destructor that might still read
     return *s;
 }
 
@@ -89,7 +91,7 @@ void noteOpen(int fd, const char* path)
     if (watch)
         s.watched.insert(fd);
     else
-        s.watched.erase(fd);  // a reused number is another file now
+        s.watched.erase(fd); // a reused number is another file now
 }
 
 int wrappedOpen(const char* path, int flags, va_list args)

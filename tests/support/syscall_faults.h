@@ -7,7 +7,8 @@
 
 #include <string>
 
-namespace testsupport::faults {
+namespace testsupport::faults
+{
 
 enum class Call { Open, Flock, Read, Link, Renameat2, Umask, Count };
 

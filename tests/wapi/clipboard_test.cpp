@@ -131,7 +131,7 @@ TEST(Clipboard, AHandleReadAndSetAgainIsWrittenAndFreedOnce) {
   EmptyClipboard();
   NSPasteboard::generalPasteboard()->declareTypes({}, nullptr);
   SetClipboardData(text(), got);  // the clipboard's own handle, handed back
-  CloseClipboard();                // (AddressSanitizer sees a read after free and a second free otherwise)
+  CloseClipboard();               // (AddressSanitizer sees a read after free and a second free otherwise)
   NSString* general = NSPasteboard::generalPasteboard()->stringForType(NSStringPboardType);
   ASSERT_NE(general, nullptr);
   EXPECT_STREQ(general->UTF8String(), "again");

@@ -79,8 +79,8 @@ TEST_F(ChildProcess, TheChildKeepsOnlyTheStandardDescriptors) {
   // Made without close-on-exec, as a library of the host might.
   const int fd = ::open("/dev/null", O_RDONLY);
   ASSERT_GT(fd, 2);
-  const std::string script = "[ -e /proc/self/fd/0 ] && [ -e /proc/self/fd/2 ] && [ ! -e /proc/self/fd/" +
-                             std::to_string(fd) + " ]";
+  const std::string script =
+      "[ -e /proc/self/fd/0 ] && [ -e /proc/self/fd/2 ] && [ ! -e /proc/self/fd/" + std::to_string(fd) + " ]";
   const char* argv[] = {"-c", script.c_str()};
   HANDLE h = WAPI_CreateProcess("/bin/sh", 2, argv);
   ::close(fd);
