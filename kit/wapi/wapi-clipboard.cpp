@@ -36,8 +36,10 @@ Clipboard& clip() {
 void freePending() {
   std::vector<Pending>& p = clip().pending;
   while (!p.empty()) {
-    GlobalFree(p.back().mem);
+    const HANDLE mem = p.back().mem;
     p.pop_back();
+    // A handle set for several records is freed with the last of them.
+    if (std::none_of(p.begin(), p.end(), [mem](const Pending& q) { return q.mem == mem; })) GlobalFree(mem);
   }
 }
 
@@ -97,6 +99,9 @@ void EmptyClipboard() {
 }
 
 void SetClipboardData(UINT format, HANDLE mem) {
+  // A handle GetClipboardData gave out belongs to the pending record now, not to the next close.
+  std::vector<HANDLE>& out = clip().handedOut;
+  out.erase(std::remove(out.begin(), out.end(), mem), out.end());
   clip().pending.push_back({format, mem});
 }
 

@@ -46,13 +46,13 @@ class Wapi_vQOR_textfield : public NSTextField {
   bool isLabel() const { return !isEditable() && !isBordered() && !drawsBackground(); }
 };
 
-class Wapi_vQOR_textview : public NSTextView, public WapiMessageTarget {
+class Wapi_vQOR_textview : public NSTextView, public WapiMessageTarget, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_textview)
 
  public:
   Wapi_vQOR_textview() = default;
   NSInteger tag() const override { return m_tag; }
-  void setTag(NSInteger tag) { m_tag = int(tag); }
+  void setTag(NSInteger tag) override { m_tag = int(tag); }
   // WM_SETFONT, EM_GETSEL, EM_SETSEL and EM_SCROLL; always 0.
   LRESULT onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void setNeedsDisplay(bool flag) override;
@@ -82,13 +82,13 @@ class Wapi_vQOR_button : public NSButton, public WapiUserDataHolder, public Wapi
   int m_radioflags = 0;
 };
 
-class Wapi_vQOR_box : public NSBox {
+class Wapi_vQOR_box : public NSBox, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_box)
 
  public:
   Wapi_vQOR_box() = default;
   NSInteger tag() const override { return m_tag; }
-  void setTag(NSInteger tag) { m_tag = int(tag); }
+  void setTag(NSInteger tag) override { m_tag = int(tag); }
   void setNeedsDisplay(bool flag) override;
   void setNeedsDisplayInRect(NSRect rect) override;
 

@@ -129,6 +129,7 @@ LRESULT Wapi_vQOR_hwnd::onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   retain();
   m_hashaddestroy = 1;
   wapiReleaseCaptureOf(this);
+  wapiAcceptPosts(self, false);  // posting is refused from here on
   WAPI_MessageQueue_Clear(self);
   const LRESULT result = m_wndproc ? m_wndproc(self, WM_DESTROY, wParam, lParam) : 0;
   if (wapiIsContentView(this)) {

@@ -64,7 +64,8 @@ struct iniFileContext {
   uint64_t mAccess = 0;
   FileStamp mStamp;
   bool mUsed = false;
-  bool mStale = false;  // a failed write left memory ahead of the disk
+  bool mStale = false;   // a failed write left memory ahead of the disk
+  bool mUnread = false;  // the file exists but could not be read whole: never written over
   std::string mName;
   size_t mNameHash = 0;  // spares the name comparisons of the slot scan
   Sections mSections{false, disposeSection};
@@ -143,7 +144,8 @@ class Parser {
   std::unordered_map<std::string, Section*> mByName;
 };
 
-void parseFile(int fd, Sections& out) {
+// Parses the whole file; false when a read failed (what was parsed is then dropped).
+bool parseFile(int fd, Sections& out) {
   IniState& s = state();
   std::string& line = s.mLine;
   line.clear();
@@ -153,7 +155,12 @@ void parseFile(int fd, Sections& out) {
   for (;;) {
     ssize_t got = ::read(fd, s.mChunk.data(), s.mChunk.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (got < 0) {
+      out.DeleteAll();
+      line.clear();
+      return false;
+    }
+    if (got == 0) break;
     const char* p = s.mChunk.data();
     const char* end = p + got;
     while (p < end) {
@@ -178,13 +185,20 @@ void parseFile(int fd, Sections& out) {
       if (!parser.seenHeader() && total >= kHeaderlessLimit) {
         out.DeleteAll();  // no header this far in: not an ini file
         line.clear();
-        return;
+        return true;
       }
     }
   }
   if (!skipping && !line.empty()) parser.line(line.data(), line.size());
   line.clear();
   parser.finish();
+  return true;
+}
+
+int lockShared(int fd) {
+  int r;
+  while ((r = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {}
+  return r;
 }
 
 iniFileContext& lookup(const char* name) {
@@ -209,15 +223,23 @@ iniFileContext& lookup(const char* name) {
 
   c->mSections.DeleteAll();
   if (!same) c->mName = name, c->mNameHash = hash;
-  c->mUsed = true, c->mStale = false, c->mStamp = FileStamp();
+  c->mUsed = true, c->mStale = false, c->mUnread = false, c->mStamp = FileStamp();
   // Non-blocking, so that a name that turns out to be a pipe never waits for a writer.
   int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return *c;
+  if (fd < 0) {
+    // Only a missing file reads as empty; any other file would be lost to the next write.
+    c->mUnread = errno != ENOENT;
+    return *c;
+  }
   struct stat st;
-  if (::flock(fd, LOCK_SH) == 0 && ::fstat(fd, &st) == 0) {
-    if (S_ISREG(st.st_mode)) parseFile(fd, c->mSections);
-    ::fstat(fd, &st);
+  bool whole = lockShared(fd) == 0 && ::fstat(fd, &st) == 0;
+  if (whole && S_ISREG(st.st_mode)) whole = parseFile(fd, c->mSections);
+  if (whole && ::fstat(fd, &st) == 0) {
     c->mStamp = stampOf(st);
+  } else {
+    // The stamp stays empty, so the next call tries the file again.
+    c->mSections.DeleteAll();
+    c->mUnread = true;
   }
   ::flock(fd, LOCK_UN);
   ::close(fd);
@@ -394,6 +416,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
   IniState& s = state();
   KIT_MutexLock lock(&s.m_mutex);
   iniFileContext& c = lookup(fileName);
+  if (c.mUnread) return false;
   if (!key) {
     int i = c.mSections.GetIdx(section);
     if (i < 0) return true;
@@ -431,6 +454,7 @@ BOOL WritePrivateProfileSection(const char* section, const char* data, const cha
   IniState& s = state();
   KIT_MutexLock lock(&s.m_mutex);
   iniFileContext& c = lookup(fileName);
+  if (c.mUnread) return false;
   Section* sec = sectionOf(&c, section);
   if (sec) {
     sec->DeleteAll();
@@ -477,7 +501,7 @@ void ForgetAll() {
   KIT_MutexLock lock(&s.m_mutex);
   for (auto& ctx : s.s_ctxs) {
     ctx.mSections.DeleteAll();
-    ctx.mUsed = false, ctx.mStale = false, ctx.mAccess = 0;
+    ctx.mUsed = false, ctx.mStale = false, ctx.mUnread = false, ctx.mAccess = 0;
     ctx.mName.clear();
     ctx.mStamp = FileStamp();
   }

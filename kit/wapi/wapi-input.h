@@ -128,6 +128,8 @@ struct NMLISTVIEW {
 };
 enum : int {
   NM_DBLCLK = -3,
+  LBN_SELCHANGE = 1,
+  LBN_DBLCLK = 2,
   CBN_SELCHANGE = 1,
   CBN_DBLCLK = 2,
   CBN_EDITCHANGE = 5,

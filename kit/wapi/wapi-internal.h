@@ -26,8 +26,17 @@ class WapiUserDataHolder {
   ~WapiUserDataHolder() = default;
 };
 
+// A view of the layer that keeps its own control id (tag() is the platform's, virtual already).
+class WapiTagHolder {
+ public:
+  virtual void setTag(NSInteger tag) = 0;
+
+ protected:
+  ~WapiTagHolder() = default;
+};
+
 // The window record of a layer view: procedures, extra slots, extended style, text, properties.
-class WapiWindowRecord {
+class WapiWindowRecord : public WapiTagHolder {
  public:
   virtual WNDPROC getWapiWindowProc() = 0;
   virtual void setWapiWindowProc(WNDPROC proc) = 0;
@@ -37,7 +46,6 @@ class WapiWindowRecord {
   virtual void setWapiExtraData(int offset, LONG_PTR value) = 0;
   virtual LONG_PTR wapiGetExtendedStyle() = 0;
   virtual void wapiSetExtendedStyle(LONG_PTR style) = 0;
-  virtual void setTag(NSInteger tag) = 0;
   virtual const char* onWapiGetText() = 0;
   virtual void onWapiSetText(const char* text) = 0;
   virtual int wapiEnumProps(PROPENUMPROCEX proc, LPARAM lParam) = 0;

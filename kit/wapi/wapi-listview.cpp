@@ -682,6 +682,7 @@ NSScrollView* wapiMakeTableScrollView(NSView* owner, NSTableView* table, int sty
 
 void wapiRouteTable(NSTableView* table, NSView* owner, int id) {
   table->setTag(id);
+  table->setDelegate(owner);
   table->setTarget(owner);
   table->setAction(sel_registerName("onWapiCommand:"));
   SEL dbl = sel_registerName("wapiOnControlDoubleClick:");

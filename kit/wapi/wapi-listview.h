@@ -16,6 +16,7 @@ enum : int {
   NM_CLICK = -2,
   NM_RCLICK = -5,
   LVN_ITEMCHANGED = -101,
+  LVN_COLUMNCLICK = -108,
   LVN_BEGINDRAG = -109,
   LVN_GETDISPINFO = -150,
   TVN_SELCHANGED = -402,
@@ -326,13 +327,13 @@ class Wapi_vQOR_ODlistviewcell : public NSCell {
   int mLastIdx = 0;
 };
 
-class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate {
+class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_tabview)
 
  public:
   Wapi_vQOR_tabview() = default;
   NSInteger tag() const override { return mTag; }
-  void setTag(NSInteger tag) { mTag = int(tag); }
+  void setTag(NSInteger tag) override { mTag = int(tag); }
   void setNotificationWindow(HWND dest) { mDest = dest; }
   HWND getNotificationWindow() const { return mDest; }
   void tabViewDidSelectTabViewItem(NSTabView* tabView, NSTabViewItem* item) override;
@@ -344,13 +345,13 @@ class Wapi_vQOR_tabview : public NSTabView, public NSTabViewDelegate {
   HWND mDest = nullptr;
 };
 
-class Wapi_vQOR_progind : public NSProgressIndicator, public WapiMessageTarget {
+class Wapi_vQOR_progind : public NSProgressIndicator, public WapiMessageTarget, public WapiTagHolder {
   NS_STANDIN_CLASS(Wapi_vQOR_progind)
 
  public:
   Wapi_vQOR_progind() = default;
   NSInteger tag() const override { return mTag; }
-  void setTag(NSInteger tag) { mTag = int(tag); }
+  void setTag(NSInteger tag) override { mTag = int(tag); }
   // PBM_SETRANGE, PBM_SETPOS and PBM_DELTAPOS; always 0.
   LRESULT onWapiMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void setNeedsDisplay(bool flag) override;
@@ -392,6 +393,13 @@ struct TVITEM {
   int iSelectedImage;
   int cChildren;
   LPARAM lParam;  // pointer-sized
+};
+// The tree-view notification record; the layer sends it with every field but the header 0.
+struct NMTREEVIEW {
+  NMHDR hdr;
+  UINT action;
+  TVITEM itemOld, itemNew;
+  POINT ptDrag;
 };
 struct TVINSERTSTRUCT {
   HTREEITEM hParent;

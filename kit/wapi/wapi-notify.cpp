@@ -5,6 +5,10 @@
 
 #include "kit/wapi/wapi-controls.h"
 #include "kit/wapi/wapi-internal.h"
+#include "kit/wapi/wapi-listview.h"
+
+#include <algorithm>
+#include <climits>
 
 #include <Foundation/NSFormatter.h>
 
@@ -50,6 +54,10 @@ NSObject* OnCommand(NSObject* self, SEL, NSObject* sender) {
   if (!v) return nullptr;
   if (wapiAs<NSSlider>(sender)) {
     toProc(v, WM_HSCROLL, 0, reinterpret_cast<LPARAM>(sender));
+  } else if (wapiAs<NSTableView>(sender)) {
+    // A table reports through its selection and double-click notifications instead.
+  } else if (wapiAs<NSPopUpButton>(sender) || isComboBox(sender)) {
+    command(v, sender, CBN_SELCHANGE);
   } else if (auto* button = wapiAs<Wapi_vQOR_button>(sender)) {
     wapiUpdateRadioGroup(button);
     command(v, sender, 0);
@@ -90,15 +98,74 @@ NSObject* OnComboSelection(NSObject* self, SEL, NSObject* notification) {
   return nullptr;
 }
 
-// A double click from a control without a list mode (tables come with their own class).
+void sendListNotice(Wapi_vQOR_hwnd* v, NSObject* control, int code, int item, int subitem, LPARAM param) {
+  NMLISTVIEW record{};
+  record.hdr.hwndFrom = wapiHandle(control);
+  record.hdr.idFrom = UINT_PTR(idOf(control));
+  record.hdr.code = code;
+  record.iItem = item;
+  record.iSubItem = subitem;
+  record.lParam = param;
+  toProc(v, WM_NOTIFY, WPARAM(idOf(control)), reinterpret_cast<LPARAM>(&record));
+}
+
+// A list view's item parameter of the row, 0 when the row does not exist.
+LPARAM paramOf(Wapi_vQOR_listview* lv, NSInteger row) {
+  const WAPI_ListView_Row* r = lv && row >= 0 && row <= INT_MAX ? lv->row(int(row)) : nullptr;
+  return r ? r->param : 0;
+}
+
+// A list view in list-box mode speaks as a list box does.
+bool isListBox(NSObject* o) {
+  auto* lv = wapiAs<Wapi_vQOR_listview>(o);
+  return lv && lv->getWapiNotificationMode();
+}
+
 NSObject* OnDoubleClick(NSObject* self, SEL, NSObject* sender) {
   Wapi_vQOR_hwnd* v = liveView(self);
   if (!v) return nullptr;
-  NMLISTVIEW record{};
-  record.hdr.hwndFrom = wapiHandle(sender);
-  record.hdr.idFrom = UINT_PTR(idOf(sender));
-  record.hdr.code = NM_DBLCLK;
-  toProc(v, WM_NOTIFY, WPARAM(idOf(sender)), reinterpret_cast<LPARAM>(&record));
+  if (isListBox(sender)) {
+    command(v, sender, LBN_DBLCLK);
+  } else if (auto* lv = wapiAs<Wapi_vQOR_listview>(sender)) {
+    const NSInteger row = lv->clickedRow();
+    sendListNotice(v, sender, NM_DBLCLK, int(row), int(lv->clickedColumn()), paramOf(lv, row));
+  } else {
+    sendListNotice(v, sender, NM_DBLCLK, 0, 0, 0);
+  }
+  return nullptr;
+}
+
+NSObject* OnTableSelection(NSObject* self, SEL, NSObject* notification) {
+  Wapi_vQOR_hwnd* v = liveView(self);
+  auto* table = wapiAs<NSTableView>(subject(notification));
+  if (!v || !table) return nullptr;
+  if (isListBox(table))
+    command(v, table, LBN_SELCHANGE);
+  else
+    sendListNotice(v, table, LVN_ITEMCHANGED, int(table->selectedRow()), 0, 0);
+  return nullptr;
+}
+
+NSObject* OnOutlineSelection(NSObject* self, SEL, NSObject* notification) {
+  Wapi_vQOR_hwnd* v = liveView(self);
+  NSObject* outline = subject(notification);
+  if (!v || !outline) return nullptr;
+  NMTREEVIEW record{};
+  record.hdr.hwndFrom = wapiHandle(outline);
+  record.hdr.idFrom = UINT_PTR(idOf(outline));
+  record.hdr.code = TVN_SELCHANGED;
+  toProc(v, WM_NOTIFY, WPARAM(idOf(outline)), reinterpret_cast<LPARAM>(&record));
+  return nullptr;
+}
+
+// The stand-in's tableView:didClickTableColumn: carries the column, whose table is its owner.
+NSObject* OnColumnClick(NSObject* self, SEL, NSObject* column) {
+  Wapi_vQOR_hwnd* v = liveView(self);
+  auto* col = wapiAs<NSTableColumn>(column);
+  auto* lv = col ? wapiAs<Wapi_vQOR_listview>(col->tableView()) : nullptr;
+  if (!v || !lv || lv->mCols.empty() || lv->getWapiNotificationMode() || lv->getWapiStyle() < 0) return nullptr;
+  auto it = std::find(lv->mCols.begin(), lv->mCols.end(), col);
+  sendListNotice(v, lv, LVN_COLUMNCLICK, -1, it == lv->mCols.end() ? -1 : int(it - lv->mCols.begin()), 0);
   return nullptr;
 }
 
@@ -113,4 +180,7 @@ void wapiAddControlNotificationMethods() {
   c->addMethod(sel_registerName("comboBoxWillPopUp:"), &OnComboWillPopUp);
   c->addMethod(sel_registerName("comboBoxSelectionDidChange:"), &OnComboSelection);
   c->addMethod(sel_registerName("wapiOnControlDoubleClick:"), &OnDoubleClick);
+  c->addMethod(sel_registerName("tableViewSelectionDidChange:"), &OnTableSelection);
+  c->addMethod(sel_registerName("outlineViewSelectionDidChange:"), &OnOutlineSelection);
+  c->addMethod(sel_registerName("tableView:didClickTableColumn:"), &OnColumnClick);
 }

@@ -251,10 +251,12 @@ void Wapi_vQOR_hwnd::willRemoveSubview(NSView*) {
 BOOL GetClientRect(HWND hwnd, RECT* r) {
   if (!r) return 0;
   *r = RECT{};
-  NSView* v = wapiViewOf(wapiObject(hwnd));
+  // A view inside a scroll view's clip view measures what shows: the scroll view.
+  NSView* v = wapiAs<NSView>(wapiObject(WAPI_NavigateUpScrollClipViews(hwnd)));
   if (!v) return 0;
   const NSRect b = v->bounds();
-  *r = RECT{toInt(b.origin.x), toInt(b.origin.y), toInt(b.origin.x + b.size.width), toInt(b.origin.y + b.size.height)};
+  *r = RECT{toInt(b.origin.x), toInt(b.origin.y), toInt(b.origin.x + b.size.width + 0.5),
+            toInt(b.origin.y + b.size.height + 0.5)};
   NCCALCSIZE_PARAMS nc{};
   nc.rgrc[0] = *r;
   SendMessage(hwnd, WM_NCCALCSIZE, 0, reinterpret_cast<LPARAM>(&nc));

@@ -118,6 +118,8 @@ NSObject* ViewTimerMethod(NSObject* self, SEL, NSObject* timer) {
   auto* holder = wapiAs<Wapi_vQOR_sdh>(static_cast<NSTimer*>(timer)->userInfo());
   const HWND h = wapiHandle(self);
   if (!holder || (g_wapi_only_timerhwnd && g_wapi_only_timerhwnd != h)) return nullptr;
+  // Only while alive: a handler of WM_DESTROY that runs the loop hears no more ticks.
+  if (auto* v = wapiAs<Wapi_vQOR_hwnd>(self); v && v->wapiHasBeenDestroyed()) return nullptr;
   SendMessage(h, WM_TIMER, holder->getValue(), 0);
   return nullptr;
 }
@@ -230,7 +232,9 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT interval, TIMERPROC proc) {
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
   if (!hwnd && id == 0) return 0;
   if (!onMainThread()) {
-    if (!hwnd || meansAll(id) || !gQueueReady) return 0;
+    // Every request goes through the queue, a window's all-timers kill included: the list and
+    // the timers belong to the main thread's loop.
+    if (!hwnd || !gQueueReady) return 0;
     queueTimerRequest(hwnd, id, kKillRequest, nullptr);
     return 1;
   }
@@ -275,7 +279,6 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WAPI_MessageQueue_Clear(HWND hwnd) {
-  wapiAcceptPosts(hwnd, false);
   if (auto* d = dynamic_cast<WapiPostMessageDelegate*>(NSApp->delegate())) d->wapiPostMessageClearQ(hwnd);
 }
 

@@ -175,12 +175,15 @@ bool WapiFramedWindow<Base>::windowShouldClose(NSObject*) {
 }
 
 template <class Base>
+void WapiFramedWindow<Base>::windowDidMove(NSObject*) {
+  const NSPoint at = this->frame().origin;
+  SendMessage(contentOf(this), WM_MOVE, 0, MAKELPARAM(wapiToInt(at.x), wapiToInt(at.y)));
+}
+
+template <class Base>
 void WapiFramedWindow<Base>::setFrame(NSRect frame, bool display) {
-  const NSPoint oldOrigin = this->frame().origin;
   Base::setFrame(frame, display);
   const HWND content = contentOf(this);
-  if (frame.origin.x != oldOrigin.x || frame.origin.y != oldOrigin.y)
-    SendMessage(content, WM_MOVE, 0, MAKELPARAM(wapiToInt(frame.origin.x), wapiToInt(frame.origin.y)));
   const NSSize size = NSMakeSize(wapiToInt(frame.size.width), wapiToInt(frame.size.height));
   if (size.width == lastFrameSize.width && size.height == lastFrameSize.height) return;
   SendMessage(content, WM_SIZE, 0, 0);

@@ -46,6 +46,7 @@ class WapiFramedWindow : public Base, public WapiOwnerWindow {
   void becomeKeyWindow() override;
   void resignKeyWindow() override;
   bool windowShouldClose(NSObject* sender) override;
+  void windowDidMove(NSObject* notification) override;
   void setFrame(NSRect frame, bool display) override;
   NSSize minSize() const override;
   NSSize maxSize() const override;

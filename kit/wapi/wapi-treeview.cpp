@@ -120,13 +120,7 @@ class Wapi_vQOR_treeview : public NSOutlineView, public NSOutlineViewDataSource,
   }
 
   void sendNotify(int code) {
-    // The tree view record: the header, then zeros, at its own size.
-    struct {
-      NMHDR hdr;
-      UINT action;
-      TVITEM itemOld, itemNew;
-      POINT ptDrag;
-    } nm{};
+    NMTREEVIEW nm{};
     nm.hdr.hwndFrom = wapiHandle(this);
     nm.hdr.idFrom = UINT_PTR(tag());
     nm.hdr.code = code;

@@ -322,10 +322,10 @@ LONG_PTR SetWindowLong(HWND hwnd, int index, LONG_PTR value) {
       return old;
     }
     case GWL_ID:
-      if (rec) {
+      if (auto* holder = dynamic_cast<WapiTagHolder*>(o)) {
         auto* v = wapiAs<NSView>(o);
         const LONG_PTR old = v ? v->tag() : 0;
-        rec->setTag(value);
+        holder->setTag(value);
         return old;
       }
       if (auto* c = wapiAs<NSControl>(o)) {

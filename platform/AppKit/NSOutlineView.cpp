@@ -1,5 +1,7 @@
 #include "NSOutlineView.h"
 
+#include <Foundation/NSFormatter.h>
+
 #include "NSEvent.h"
 
 NS_STANDIN_CLASS_IMPL(NSOutlineView, NSTableView)
@@ -135,4 +137,11 @@ void NSOutlineView::drawCellsOfRow(CGContextRef c, NSInteger row, NSRect)
         willDisplayCell(cell, col, row);
         cell->drawWithFrame(f, this);
     }
+}
+
+void NSOutlineView::selectionDidChange()
+{
+    tellDelegate("outlineViewSelectionDidChange:",
+                 NSNotification::notificationWithName(
+                     NSString::stringWithUTF8String("NSOutlineViewSelectionDidChangeNotification"), this));
 }

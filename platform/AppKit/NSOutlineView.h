@@ -49,6 +49,8 @@ public:
 
 protected:
     void drawCellsOfRow(CGContextRef c, NSInteger row, NSRect clip) override;
+    // The delegate hears outlineViewSelectionDidChange: instead of the table's method.
+    void selectionDidChange() override;
 
 private:
     NSInteger numberOfRowsInTableView(NSTableView*) override { return NSInteger(mShown.size()); }

@@ -1,5 +1,6 @@
 #include "NSPopUpButton.h"
 
+#include <CoreFoundation/CFPresenter.h>
 #include <CoreText/CTFieldText.h>
 
 #include <algorithm>
@@ -157,14 +158,43 @@ void NSComboBox::selectItemAtIndex(NSInteger i)
     setStringValue(itemObjectValueAtIndex(i));
 }
 
+NSRect NSComboBox::buttonRect() const
+{
+    const NSRect b = bounds();
+    const double w = std::min(18.0, b.size.width / 2);
+    return NSMakeRect(b.origin.x + b.size.width - w, b.origin.y, w, b.size.height);
+}
+
+void NSComboBox::mouseDown(NSEvent* e)
+{
+    if (!NSPointInRect(convertPoint(e->locationInWindow(), nullptr), buttonRect())) {
+        NSTextField::mouseDown(e);
+        return;
+    }
+    retain();
+    tellDelegate("comboBoxWillPopUp:", "NSComboBoxWillPopUpNotification");
+    cf_standin::MenuShown shown;
+    for (size_t i = 0; i < mValues.size(); ++i) {
+        cf_standin::MenuItemShown item;
+        item.title = mValues[i];
+        item.checked = NSInteger(i) == mSelected;
+        shown.items.push_back(item);
+    }
+    shown.x = e->locationInWindow().x, shown.y = e->locationInWindow().y;
+    const std::vector<int> path = cf_standin::presenter()->Menu(shown);
+    if (path.size() == 1 && path[0] >= 0 && path[0] < numberOfItems() && path[0] != mSelected) {
+        selectItemAtIndex(path[0]);
+        tellDelegate("comboBoxSelectionDidChange:", "NSComboBoxSelectionDidChangeNotification");
+    }
+    release();
+}
+
 void NSComboBox::drawRect(NSRect rect)
 {
     NSTextField::drawRect(rect);
     CGContextRef c = beginDrawingInBounds();
     if (!c) return;
-    const NSRect b = bounds();
-    const double w = std::min(18.0, b.size.width / 2);
-    const NSRect button = NSMakeRect(b.origin.x + b.size.width - w, b.origin.y, w, b.size.height);
+    const NSRect button = buttonRect();
     CGContextSetRGBFillColor(c, 0.45, 0.45, 0.45, 1);
     CGContextFillRect(c, button);
     CGContextSetRGBFillColor(c, 0.9, 0.9, 0.9, 1);

@@ -70,8 +70,14 @@ public:
     void selectItemAtIndex(NSInteger i);
     // The field with a list button at the right.
     void drawRect(NSRect rect) override;
+    // A press on the list button tells the delegate comboBoxWillPopUp:, shows the values through
+    // the presenter, and selects the one chosen, telling it comboBoxSelectionDidChange: when the
+    // selection moved.
+    void mouseDown(NSEvent* e) override;
 
 private:
+    // The list button, at the right of the bounds.
+    NSRect buttonRect() const;
     std::vector<std::string> mValues;
     NSInteger mVisible = 5, mSelected = -1;
 };

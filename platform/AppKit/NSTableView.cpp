@@ -2,6 +2,8 @@
 
 #include "NSEvent.h"
 
+#include <Foundation/NSFormatter.h>
+
 #include <CoreText/CTFieldText.h>
 
 #include <algorithm>
@@ -524,23 +526,50 @@ void NSTableView::drawRect(NSRect rect)
 
 void NSTableView::mouseDown(NSEvent* e)
 {
-    const NSInteger row = rowAtPoint(convertPoint(e->locationInWindow(), nullptr));
+    const NSPoint p = convertPoint(e->locationInWindow(), nullptr);
+    const NSInteger row = rowAtPoint(p);
     mPressedRow = row;
+    mPressedColumn = row < 0 ? -1 : columnAtPoint(p);
+    const std::set<NSUInteger> before = mSelection ? mSelection->indexes() : std::set<NSUInteger>();
+    const NSEventModifierFlags f = e->modifierFlags();
     if (row < 0) {
         if (mEmptySel) deselectAll(nullptr);
-        return;
-    }
-    const NSEventModifierFlags f = e->modifierFlags();
-    if (mMultiple && (f & NSCommandKeyMask) && isRowSelected(row))
+    } else if (mMultiple && (f & NSCommandKeyMask) && isRowSelected(row)) {
         deselectRow(row);
-    else
+    } else {
         selectRowIndexes(NSIndexSet::indexSetWithIndex(NSUInteger(row)),
                          mMultiple && (f & (NSCommandKeyMask | NSShiftKeyMask)));
+    }
+    if (mSelection && mSelection->indexes() != before) selectionDidChange();
 }
 
 void NSTableView::mouseUp(NSEvent* e)
 {
     SEL a = e->clickCount() >= 2 && mDoubleAction ? mDoubleAction : action();
     if (a) sendAction(a, target());
-    mPressedRow = -1;
+    mPressedRow = mPressedColumn = -1;
+}
+
+void NSTableView::selectionDidChange()
+{
+    tellDelegate("tableViewSelectionDidChange:",
+                 NSNotification::notificationWithName(
+                     NSString::stringWithUTF8String("NSTableViewSelectionDidChangeNotification"), this));
+}
+
+void NSTableView::tellDelegate(const char* selector, NSObject* arg)
+{
+    SEL sel = sel_registerName(selector);
+    if (!mDelegate || !mDelegate->respondsToSelector(sel)) return;
+    retain();
+    mDelegate->performSelector(sel, arg);
+    release();
+}
+
+void NSTableHeaderView::mouseDown(NSEvent* e)
+{
+    if (!mTable) return;
+    const NSPoint p = convertPoint(e->locationInWindow(), nullptr);
+    const NSInteger column = mTable->NSTableView::columnAtPoint(NSMakePoint(p.x + mTable->visibleRect().origin.x, 0));
+    if (column >= 0) mTable->tellDelegate("tableView:didClickTableColumn:", mTable->tableColumns()[size_t(column)]);
 }

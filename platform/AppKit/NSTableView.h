@@ -66,6 +66,8 @@ public:
     NSTableHeaderView() = default;
     NSTableView* tableView() const { return mTable; }
     void drawRect(NSRect rect) override;
+    // A press on a column's title tells the table's delegate.
+    void mouseDown(NSEvent* e) override;
     bool isFlipped() const override { return true; }
 
 private:
@@ -91,6 +93,12 @@ public:
     bool isFlipped() const override { return true; }
     bool acceptsFirstResponder() override { return true; }
 
+    // Not retained, as delegates are not. A click that changes the selection sends it
+    // tableViewSelectionDidChange: with a notification about the table, a press on a column's
+    // title tableView:didClickTableColumn:, whose one argument here is the column (its
+    // tableView() is the table).
+    void setDelegate(NSObject* delegate) { mDelegate = delegate; }
+    NSObject* delegate() const { return mDelegate; }
     void setDataSource(NSTableViewDataSource* source) { mSource = source; }
     NSTableViewDataSource* dataSource() const { return mSource; }
     // Asks the data source for the row count again; selected indexes past the last row go.
@@ -163,6 +171,9 @@ public:
     // a second click).
     void mouseDown(NSEvent* e) override;
     void mouseUp(NSEvent* e) override;
+    // While a click's action is sent, the row and column clicked; -1 otherwise and outside.
+    NSInteger clickedRow() const { return mPressedRow; }
+    NSInteger clickedColumn() const { return mPressedColumn; }
     void setDoubleAction(SEL action) { mDoubleAction = action; }
     SEL doubleAction() const { return mDoubleAction; }
     void setFocusRingType(NSFocusRingType type) { mFocusRing = type; }
@@ -171,6 +182,10 @@ public:
     void tile();
 
 protected:
+    // Tells the delegate that a click changed the selection.
+    virtual void selectionDidChange();
+    // The delegate's method of that selector with the argument, when it has one.
+    void tellDelegate(const char* selector, NSObject* arg);
     // The text of a cell through the data source.
     std::string cellText(NSTableColumn* column, NSInteger row);
     // Told before each cell draws, after its text and highlight are set.
@@ -178,6 +193,7 @@ protected:
     virtual void drawCellsOfRow(CGContextRef c, NSInteger row, NSRect clip);
 
 private:
+    friend class NSTableHeaderView;
     NSTableViewDataSource* mSource = nullptr;
     NSInteger mRows = 0;
     std::vector<NSTableColumn*> mColumns;
@@ -192,5 +208,6 @@ private:
     bool mReorder = true, mMultiple = false, mEmptySel = true;
     SEL mDoubleAction = nullptr;
     NSFocusRingType mFocusRing = NSFocusRingTypeDefault;
-    NSInteger mPressedRow = -1;
+    NSInteger mPressedRow = -1, mPressedColumn = -1;
+    NSObject* mDelegate = nullptr;
 };

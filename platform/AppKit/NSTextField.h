@@ -214,6 +214,10 @@ public:
     // keeps the text it had before. False when it was not being edited.
     bool abortEditing();
 
+protected:
+    // The delegate's method of that selector, with a notification of that name about the field.
+    void tellDelegate(const char* selector, const char* notification);
+
 private:
     friend class NSTextView;
     void startEditing();
@@ -223,8 +227,6 @@ private:
     void endEditing();
     // Returns the editor to the window; the editor that was taken, or null.
     NSTextView* detachEditor();
-    // The delegate's method of that selector, with a notification of that name about the field.
-    void tellDelegate(const char* selector, const char* notification);
 
     std::string mText;
     NSFont* mFont = nullptr;           // retained

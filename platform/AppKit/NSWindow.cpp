@@ -214,10 +214,19 @@ void NSWindow::miniaturize(NSObject*)
 
 void NSWindow::setFrame(NSRect frame, bool display)
 {
+    const NSPoint old = mFrame.origin;
     mFrame = frame;
     // The content view follows as a view resized by its superview: by size alone.
     if (mContentView) mContentView->setFrameSize(frame.size);
     if (display) this->display();
+    didMoveFrom(old);
+}
+
+void NSWindow::setFrameOrigin(NSPoint origin)
+{
+    const NSPoint old = mFrame.origin;
+    mFrame.origin = origin;
+    didMoveFrom(old);
 }
 
 void NSWindow::center()
@@ -225,8 +234,16 @@ void NSWindow::center()
     NSScreen* main = NSScreen::mainScreen();
     if (!main) return;
     const NSRect screen = main->frame();
-    mFrame.origin.x = std::floor(screen.origin.x + (screen.size.width - mFrame.size.width) / 2);
-    mFrame.origin.y = std::floor(screen.origin.y + (screen.size.height - mFrame.size.height) / 2);
+    setFrameOrigin(NSMakePoint(std::floor(screen.origin.x + (screen.size.width - mFrame.size.width) / 2),
+                               std::floor(screen.origin.y + (screen.size.height - mFrame.size.height) / 2)));
+}
+
+void NSWindow::didMoveFrom(NSPoint origin)
+{
+    if (origin.x == mFrame.origin.x && origin.y == mFrame.origin.y) return;
+    retain();
+    windowDidMove(this);
+    release();
 }
 
 NSString* NSWindow::title() const { return NSString::stringWithUTF8String(mTitle.c_str()); }

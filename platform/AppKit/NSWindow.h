@@ -31,7 +31,7 @@ public:
     void* windowRef() const { return mWindowRef; }
     // Titled windows can; borderless ones cannot unless a subclass says so.
     virtual bool canBecomeKeyWindow() { return mStyle != NSBorderlessWindowMask; }
-    void setFrameOrigin(NSPoint origin) { mFrame.origin = origin; }
+    void setFrameOrigin(NSPoint origin);
 
     void setCanHide(bool on) { mCanHide = on; }
     bool canHide() const { return mCanHide; }
@@ -96,6 +96,10 @@ public:
     // its own delegate) agrees.
     void performClose(NSObject* sender);
     virtual bool windowShouldClose(NSObject*) { return true; }
+    // Told after every move of the window (setFrame, setFrameOrigin, center), asked of the window
+    // itself as its own delegate. The argument is the window itself rather than a notification
+    // about it, which, autoreleased, would keep a window closed meanwhile alive.
+    virtual void windowDidMove(NSObject*) {}
     void setAcceptsMouseMovedEvents(bool on) { mAcceptsMouseMoved = on; }
     // Not retained; the stand-in only keeps it.
     void setDelegate(NSObject* delegate) { mDelegate = delegate; }
@@ -134,6 +138,8 @@ public:
     bool isExcludedFromWindowsMenu() const { return mExtras.excludedFromMenu; }
 
 private:
+    // Tells windowDidMove: when the origin is no longer the one given.
+    void didMoveFrom(NSPoint origin);
     friend class NSView;
     struct Extras {
         double alpha = 1;

@@ -46,7 +46,15 @@ void NSTask::launch()
     for (std::string& a : mArguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int err = mPath.empty() ? ENOENT : posix_spawn(&pid, mPath.c_str(), nullptr, nullptr, argv.data(), environ);
+    // The child keeps standard input, output and error, and none of the host's other
+    // descriptors, whether or not they were opened close-on-exec.
+    int err = ENOENT;
+    posix_spawn_file_actions_t actions;
+    if (!mPath.empty() && (err = posix_spawn_file_actions_init(&actions)) == 0) {
+        err = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        if (err == 0) err = posix_spawn(&pid, mPath.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+    }
     if (err != 0) {
         const std::string reason = "launch path not accessible: " + mPath + " (" + std::strerror(err) + ")";
         NSException::exceptionWithName("NSInvalidArgumentException", reason.c_str())->raise();

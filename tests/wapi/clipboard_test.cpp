@@ -120,4 +120,21 @@ TEST(Clipboard, RecordsNeverClosedAreFreedByTheNextOpen) {
   EXPECT_EQ(std::string(NSPasteboard::generalPasteboard()->stringForType(NSStringPboardType)->UTF8String()), "kept");
 }
 
+TEST(Clipboard, AHandleReadAndSetAgainIsWrittenAndFreedOnce) {
+  OpenClipboard(nullptr);
+  EmptyClipboard();
+  SetClipboardData(text(), handleOf("again", 6));
+  CloseClipboard();
+  OpenClipboard(nullptr);
+  HANDLE got = GetClipboardData(text());
+  ASSERT_NE(got, nullptr);
+  EmptyClipboard();
+  NSPasteboard::generalPasteboard()->declareTypes({}, nullptr);
+  SetClipboardData(text(), got);  // the clipboard's own handle, handed back
+  CloseClipboard();               // (AddressSanitizer sees a read after free and a second free otherwise)
+  NSString* general = NSPasteboard::generalPasteboard()->stringForType(NSStringPboardType);
+  ASSERT_NE(general, nullptr);
+  EXPECT_STREQ(general->UTF8String(), "again");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tests/support/window_screenshot.h"
 
 #include <AppKit/AppKitStandin.h>
+#include <CoreFoundation/CFPresenter.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -302,3 +303,47 @@ TEST_F(Combos, ButtonImagesRoundTrip) {
 }
 
 }  // namespace
+
+TEST_F(Combos, AComboBoxTellsItsOwnerOfThePopUpThePickAndTypingButNotTheEndOfEditing) {
+  cf_standin::Presenter presenter;
+  cf_standin::Presenter* previous = cf_standin::setPresenter(&presenter);
+  NSWindow* window = mDialog->window();
+  window->makeKeyAndOrderFront(nullptr);
+  mDialog->setHidden(false);
+  HWND h = WAPI_MakeCombo(kCombo, 10, 10, 100, 80, 0);
+  for (const char* t : {"one", "two", "three"}) WAPI_CB_AddString(dlg(), kCombo, t);
+  auto* box = as<Wapi_vQOR_cbox>(h);
+  auto commands = [&] {
+    std::string out;
+    for (const LoggedMessage& m : log())
+      if (m.msg == WM_COMMAND && LOWORD(m.wParam) == kCombo && m.lParam == LPARAM(box))
+        out += (out.empty() ? "" : " ") + std::to_string(HIWORD(m.wParam));
+    return out;
+  };
+  const NSPoint arrow = NSMakePoint(box->bounds().size.width - 4, 5);
+  presenter.menuAnswers = {{2}, {2}, {}};
+  log().clear();
+  ns_standin::mouseAtView(box, NSLeftMouseDown, arrow);
+  EXPECT_EQ(commands(), "7 1") << "the list pops up, then the pick";
+  EXPECT_STREQ(box->stringValue()->UTF8String(), "three");
+  log().clear();
+  ns_standin::mouseAtView(box, NSLeftMouseDown, arrow);
+  ns_standin::mouseAtView(box, NSLeftMouseDown, arrow);
+  EXPECT_EQ(commands(), "7 7") << "the same pick and a dismissed list change nothing";
+  ns_standin::mouseAtView(box, NSLeftMouseDown, NSMakePoint(5, 5));
+  ASSERT_NE(box->currentEditor(), nullptr);
+  log().clear();
+  ns_standin::keyToWindow(window, NSKeyDown, 0, "a");
+  EXPECT_EQ(commands(), "5");
+  log().clear();
+  window->makeFirstResponder(mDialog);
+  EXPECT_EQ(box->currentEditor(), nullptr);
+  EXPECT_EQ(commands(), "") << "no end-of-editing command from a combo box";
+  // A pop-up button's action is a selection change.
+  HWND pub = WAPI_MakeCombo(kPopup, 10, 40, 100, 80, CBS_DROPDOWNLIST);
+  log().clear();
+  as<NSControl>(pub)->sendAction(as<NSControl>(pub)->action(), as<NSControl>(pub)->target());
+  ASSERT_EQ(log().size(), 1u);
+  EXPECT_EQ(log()[0].wParam, MAKEWPARAM(kPopup, CBN_SELCHANGE));
+  cf_standin::setPresenter(previous);
+}

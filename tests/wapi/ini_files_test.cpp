@@ -1,6 +1,7 @@
 // Profile files: reading, listing, structs, refusals, the cache and the write-back.
 #include "kit/wapi/wapi-ini.h"
 
+#include "support/syscall_faults.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -243,6 +245,50 @@ TEST(IniFiles, AFailedWriteAnswersFalseKeepsTheFileAndRereadsTheDisk) {
   struct stat st {};
   ASSERT_EQ(::stat(f.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // a replaced file keeps its mode
+}
+
+TEST(IniFiles, AFileThatCouldNotBeReadWholeIsNeverWrittenOver) {
+  namespace faults = testsupport::faults;
+  using Call = faults::Call;
+  struct Row {
+    const char* what;
+    Call call;
+    int err, times;
+    bool readable;  // the failure is retried away and the file is read after all
+  } rows[] = {
+      {"open refused", Call::Open, EACCES, -1, false},
+      {"open fails on a busy device", Call::Open, EIO, -1, false},
+      {"no locks on this file system", Call::Flock, ENOLCK, -1, false},
+      {"lock interrupted once", Call::Flock, EINTR, 1, true},
+      {"read error", Call::Read, EIO, -1, false},
+      {"read error after an interrupted read", Call::Read, EINTR, 1, true},
+  };
+  TempDir dir("qor_ini");
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const std::string f = dir.file(std::string("fail") + std::to_string(&r - rows) + ".ini");
+    writeFile(f, "[S]\nkeep=1\nk=old\n");
+    const std::string before = readText(f);
+    faults::Scope scope;
+    faults::fail(r.call, r.err, f, r.times);
+    EXPECT_EQ(getString("S", "keep", f), r.readable ? "1:1" : "4:dflt");
+    EXPECT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), r.readable);
+    const char data[] = "k=new\0";
+    EXPECT_EQ(WritePrivateProfileSection("T", data, f.c_str()), r.readable);
+    if (!r.readable) {
+      EXPECT_EQ(readText(f), before);
+    }
+    faults::reset();
+    // Once the file reads again, it is read and every write keeps what it held.
+    EXPECT_EQ(getString("S", "keep", f), "1:1");
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "newer", f.c_str()));
+    EXPECT_EQ(getString("S", "keep", f), "1:1");
+    EXPECT_EQ(getString("S", "k", f), "5:newer");
+  }
+  faults::Scope scope;
+  const std::string missing = dir.file("missing.ini");
+  faults::fail(Call::Open, ENOENT, missing);
+  EXPECT_TRUE(WritePrivateProfileString("S", "k", "v", missing.c_str())) << "a missing file is made";
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ class ListControls : public WindowTest {
     if (m == WM_NOTIFY) {
       const auto* h = reinterpret_cast<const NMHDR*>(l);
       SeenNotice n{m, h->code, 0, 0, {}, 0, w, l};
-      if (h->code == NM_CLICK || h->code == NM_RCLICK || h->code == LVN_ITEMCHANGED || h->code == LVN_BEGINDRAG) {
+      if (h->code == NM_CLICK || h->code == NM_RCLICK || h->code == NM_DBLCLK || h->code == LVN_ITEMCHANGED ||
+          h->code == LVN_BEGINDRAG || h->code == LVN_COLUMNCLICK) {
         const auto* nm = reinterpret_cast<const NMLISTVIEW*>(l);
         if (wapiAs<Wapi_vQOR_listview>(wapiObject(h->hwndFrom))) {
           n.item = nm->iItem;
@@ -55,6 +56,8 @@ class ListControls : public WindowTest {
       seen().push_back(n);
       return h->code == NM_RCLICK ? rclickAnswer() : 0;
     }
+    if (m == WM_COMMAND)  // the code, and the id as the item
+      seen().push_back({m, int(HIWORD(w)), int(LOWORD(w)), 0, {}, 0, w, l});
     if (m == WM_CONTEXTMENU || m == WM_LBUTTONUP || m == WM_MOUSEMOVE || m == WM_DRAWITEM)
       seen().push_back({m, 0, 0, 0, {}, 0, w, l});
     return 0;
@@ -117,6 +120,22 @@ class ListControls : public WindowTest {
     ns_standin::mouseAtView(v, up, NSMakePoint(p.x + drags, p.y));
   }
   static NSPoint rowPoint(int row, double x = 20) { return NSMakePoint(x, row * 18 + 5); }
+  // The owner's notices in order: "cmd<code>" for a command, "<code>:<item>,<sub-item>,<param>"
+  // for a notification, the message number for anything else.
+  static std::string notices() {
+    std::string out;
+    for (const SeenNotice& n : seen()) {
+      if (!out.empty()) out += " ";
+      if (n.msg == WM_COMMAND)
+        out += "cmd" + std::to_string(n.code);
+      else if (n.msg == WM_NOTIFY)
+        out += std::to_string(n.code) + ":" + std::to_string(n.item) + "," + std::to_string(n.subitem) + "," +
+               std::to_string(n.param);
+      else
+        out += std::to_string(n.msg);
+    }
+    return out;
+  }
 
   NSWindow* mWindow = nullptr;
   Wapi_vQOR_hwnd* mOwner = nullptr;

@@ -8,6 +8,7 @@
 #include <Carbon/Carbon.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -72,6 +73,21 @@ TEST_F(ChildProcess, TheProgramGetsItsArgumentsAsGiven) {
   EXPECT_EQ(WaitForSingleObject(h, 5000), 0u);
   EXPECT_EQ(testsupport::readText(out), "two words\n\"quoted\"\na;b\nit's\n\n");
   EXPECT_EQ(CloseHandle(h), 1);
+}
+
+TEST_F(ChildProcess, TheChildKeepsOnlyTheStandardDescriptors) {
+  // Made without close-on-exec, as a library of the host might.
+  const int fd = ::open("/dev/null", O_RDONLY);
+  ASSERT_GT(fd, 2);
+  const std::string script =
+      "[ -e /proc/self/fd/0 ] && [ -e /proc/self/fd/2 ] && [ ! -e /proc/self/fd/" + std::to_string(fd) + " ]";
+  const char* argv[] = {"-c", script.c_str()};
+  HANDLE h = WAPI_CreateProcess("/bin/sh", 2, argv);
+  ::close(fd);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(WaitForSingleObject(h, 5000), 0u);
+  EXPECT_EQ(taskOf(h)->terminationStatus(), 0);
+  CloseHandle(h);
 }
 
 TEST_F(ChildProcess, WaitingGivesTimeoutWhileItRunsAndAMissingProgramGivesNull) {

@@ -26,3 +26,8 @@ file(WRITE ${_viewprobe_bundle}/Contents/Info.plist
 if(TARGET wapi_au_view_gl_test)
   add_dependencies(wapi_au_view_gl_test wapi_view_factory_module)
 endif()
+
+# The ini tests make open, flock and read fail on their files.
+if(TARGET wapi_ini_files_test)
+  target_link_options(wapi_ini_files_test PRIVATE ${QOR_SYSCALL_FAULT_WRAPS})
+endif()

@@ -182,6 +182,28 @@ TEST_F(TopLevel, SizeLimitsComeFromTheProcedure) {
   SetWindowPos(h, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   EXPECT_EQ(log().back().msg, WM_MOVE);
   EXPECT_EQ(log().back().lParam, MAKELPARAM(30, 40));
+  // Every move tells the procedure once, however it came about; staying put tells nothing.
+  struct Move {
+    const char* what;
+    std::function<void()> move;
+  } moves[] = {
+      {"centred", [&] { CenterWindow(h); }},
+      {"centred again", [&] { CenterWindow(h); }},
+      {"its origin set", [&] { w->setFrameOrigin(NSMakePoint(7, 9)); }},
+      {"its frame set", [&] { w->setFrame(NSMakeRect(11, 13, 640, 80), false); }},
+  };
+  for (const Move& m : moves) {
+    const NSPoint before = w->frame().origin;
+    log().clear();
+    m.move();
+    const NSPoint at = w->frame().origin;
+    const std::vector<UINT> told = messagesTo(h);
+    const bool moved = at.x != before.x || at.y != before.y;
+    EXPECT_EQ(std::count(told.begin(), told.end(), UINT(WM_MOVE)), moved ? 1 : 0) << m.what;
+    if (moved) {
+      EXPECT_EQ(log().back().lParam, MAKELPARAM(int(at.x), int(at.y))) << m.what;
+    }
+  }
   DestroyWindow(h);
 }
 

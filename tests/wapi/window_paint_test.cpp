@@ -238,6 +238,40 @@ TEST_F(WindowPaint, GetClientRectKeepsTheOriginAndTakesTheInsetSize) {
   EXPECT_EQ(r.bottom, 60);
   EXPECT_FALSE(GetClientRect(nullptr, &r));
   EXPECT_EQ(r.right, 0);
+
+  // The far edges round; a view inside a scroll view's clip view measures the scroll view.
+  auto* scroll = static_cast<NSScrollView*>(NSScrollView::class_()->alloc());
+  scroll->initWithFrame(NSMakeRect(0, 100, 200.6, 100.4));
+  content->addSubview(scroll);
+  scroll->release();
+  Wapi_vQOR_hwnd* document = makeView(nullptr, nullptr, LoggingProc);
+  document->setFrame(NSMakeRect(0, 0, 400, 900));
+  scroll->setDocumentView(document);
+  inset->setFrameSize(NSMakeSize(100.6, 80.4));
+  struct Row {
+    const char* what;
+    HWND h;
+    RECT want;
+  } rows[] = {
+      {"an inset view", H(inset), {0, 0, 81, 60}},
+      {"a document view", H(document), {0, 0, 201, 100}},
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(GetClientRect(row.h, &r)) << row.what;
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}),
+              std::vector<int>({row.want.left, row.want.top, row.want.right, row.want.bottom}))
+        << row.what;
+  }
+}
+
+TEST_F(WindowPaint, TheClientClipTakesTheRoundedFarEdges) {
+  NSWindow* w = makeWindow(NSMakeRect(100, 100, 400, 300));
+  Wapi_vQOR_hwnd* content = shown(w, ContentProc);
+  shown(content, InsetProc, NSMakeRect(150, 20, 100.6, 80.6));
+  ns_standin::displayWindows();
+  EXPECT_EQ(pixel(w, 230, 50), kYellow) << "the client's last column";
+  EXPECT_EQ(pixel(w, 200, 80), kYellow) << "the client's last row";
+  EXPECT_EQ(pixel(w, 231, 50), kRed);
 }
 
 TEST_F(WindowPaint, CaptureChangesTellTheLosingLayerView) {

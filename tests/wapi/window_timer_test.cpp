@@ -71,6 +71,43 @@ TEST_F(WindowTimers, AWorkersTimerWaitsForTheQueueAndFiresOnTheMainThread) {
   EXPECT_TRUE(timerIds(H(v)).empty()) << "the queued kill took effect";
 }
 
+TEST_F(WindowTimers, AWorkerKillsEveryTimerOfAWindowThroughTheQueue) {
+  NSApp->setDelegate(delegate());
+  WAPI_Internal_PostMessage_Init();
+  for (UINT_PTR all : {UINT_PTR(-1), UINT_PTR(0xFFFFFFFF)}) {
+    Wapi_vQOR_hwnd* v = window();
+    SetTimer(H(v), 1, 10, nullptr);
+    SetTimer(H(v), 2, 10, nullptr);
+    BOOL kill = 0;
+    std::thread([&] { kill = KillTimer(H(v), all); }).join();
+    EXPECT_EQ(kill, 1);
+    ns_standin::runFor(0.06);
+    log().clear();
+    ns_standin::runFor(0.1);
+    EXPECT_TRUE(timerIds(H(v)).empty());
+  }
+}
+
+// Runs the loop inside its own WM_DESTROY, as a handler waiting for something might.
+LRESULT LoopingDestroyProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_DESTROY) {
+    WindowTest::log().clear();
+    ns_standin::runFor(0.05);
+  }
+  return WindowTest::LoggingProc(h, m, w, l);
+}
+
+TEST_F(WindowTimers, NoTimerReachesAWindowDuringItsDestruction) {
+  // A child hears of its destruction from its parent's, its timers still set.
+  Wapi_vQOR_hwnd* parent = window();
+  Wapi_vQOR_hwnd* v = makeView(nullptr, parent, LoopingDestroyProc);
+  SetTimer(H(v), 1, 10, nullptr);
+  ns_standin::runFor(0.015);
+  ASSERT_EQ(timerIds(H(v)).size(), 1u);
+  DestroyWindow(H(parent));
+  EXPECT_TRUE(timerIds(H(v)).empty());
+}
+
 TEST_F(WindowTimers, SetTimerAnswersByItsArguments) {
   Wapi_vQOR_hwnd* v = window();
   NSButton* plain = addControl<NSButton>(v, 3);
@@ -232,7 +269,8 @@ TEST_F(WindowTimers, TheQueueRefusesBeyondItsLimitAndWindowsThatGo) {
   EXPECT_GE(accepted, 1024);
   EXPECT_EQ(PostMessage(H(v), WM_USER, 0, 0), 0);
   WAPI_Internal_PMQ_ClearAllMessages(nullptr);
-  EXPECT_EQ(PostMessage(H(v), WM_USER, 1, 1), 1) << "the cleared records are free again";
+  WAPI_MessageQueue_Clear(H(v));
+  EXPECT_EQ(PostMessage(H(v), WM_USER, 1, 1), 1) << "the cleared records are free again; a live window takes them";
 
   // A window destroyed with messages queued gets none of them, nor later posts.
   ASSERT_EQ(PostMessage(H(gone), WM_USER, 2, 2), 1);

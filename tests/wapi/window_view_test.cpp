@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include "kit/wapi/wapi-gdi.h"
+#include "kit/wapi/wapi-listview.h"
 
 #include <cstring>
 #include <string>
@@ -560,4 +561,23 @@ TEST_F(WindowViewTest, AFilePanelShowsTheViewAsItsAccessory) {
   EXPECT_EQ(panel->accessoryView(), v);
   EXPECT_FALSE(v->isHidden());
   panel->setAccessoryView(nullptr);
+}
+
+TEST_F(WindowViewTest, AControlIdChangesOnEveryViewThatKeepsATag) {
+  Wapi_vQOR_hwnd* v = makeView(nullptr, makeWindow(), nullptr);
+  Class classes[] = {Wapi_vQOR_box::class_(), Wapi_vQOR_textview::class_(), Wapi_vQOR_tabview::class_(),
+                     Wapi_vQOR_progind::class_()};
+  int id = 40;
+  for (Class cls : classes) {
+    auto* c = static_cast<NSView*>(cls->alloc());
+    c->initWithFrame(NSMakeRect(0, 0, 10, 10));
+    v->addSubview(c);
+    c->release();
+    SCOPED_TRACE(cls->name);
+    ASSERT_EQ(SetWindowLong(H(c), GWL_ID, id), 0);
+    EXPECT_EQ(GetWindowLong(H(c), GWL_ID), id);
+    EXPECT_EQ(SetWindowLong(H(c), GWL_ID, id + 100), id);
+    EXPECT_EQ(GetDlgItem(H(v), id + 100), H(c));
+    ++id;
+  }
 }

@@ -143,7 +143,7 @@ const ReadoutList kReadoutLists[] = {
     {kMultiPartVeloCurve, "velocityCurve"},
 };
 
-// Lists whose length the Parts fix.
+// Lists that must hold exactly this many texts; another count fails the build.
 struct FixedLength {
     const char* list;
     size_t length;
