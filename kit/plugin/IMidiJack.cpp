@@ -1,12 +1,14 @@
 #include "kit/plugin/IMidiJack.h"
 
 #include <errno.h>
+#include <unistd.h>
 #include <jack/midiport.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "kit/plugin/Log.h"
 
@@ -21,6 +23,8 @@ const size_t kLargestMessage = 16379;
 const size_t kLargestSysEx = size_t(1) << 20;
 // How long a send waits for the server's thread to make room in a full queue.
 const std::chrono::milliseconds kSendWait(500);
+const int kOpenTries = 3;
+const std::chrono::milliseconds kOpenRetryPause(50);
 // How long closing waits for a process callback under way; one callback takes microseconds.
 const std::chrono::milliseconds kProcessWait(2000);
 
@@ -28,6 +32,15 @@ struct InHead {
     uint32_t size;
     uint32_t frame; // the server's frame count when the message came
 };
+
+bool ServerAnswers()
+{
+    static std::atomic<unsigned> probes{0};
+    const std::string name = "qor-probe-" + std::to_string(getpid()) + "-" + std::to_string(probes++);
+    jack_client_t* probe = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (probe) jack_client_close(probe);
+    return probe != nullptr;
+}
 
 } // namespace
 
@@ -78,8 +91,15 @@ void IMidiByteQueue::CopyIn(size_t at, const void* from, size_t size)
 
 IMidiJackClient* IMidiJackClient::Make(bool input, const char* clientName)
 {
-    jack_status_t status;
+    jack_status_t status = jack_status_t(0);
     jack_client_t* client = jack_client_open(clientName, JackNoStartServer, &status);
+    // Clients of one name opening at once, on this server or another of this machine, meet on
+    // the path the server reaches them by, and one is refused. When the server answers a name
+    // that nobody else uses, the refusal was that: a later try gets through.
+    for (int attempt = 1; !client && attempt < kOpenTries && ServerAnswers(); ++attempt) {
+        std::this_thread::sleep_for(kOpenRetryPause);
+        client = jack_client_open(clientName, JackNoStartServer, &status);
+    }
     if (!client) {
         LogLine("MIDI: no JACK server answers (status 0x%x)", unsigned(status));
         return nullptr;
