@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "kit/plugin/IMidiJack.h"
 #include "midiports_test_plug.h"
 
 namespace {
@@ -163,4 +164,36 @@ TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGu
         EXPECT_EQ(why.empty(), *row.why == 0) << row.stored;
     }
     EXPECT_EQ(IMidiMatchStoredName(names, nullptr, nullptr), -1);
+}
+
+// The queue between the JACK server's thread and ours: records of many sizes pass it from one
+// thread to another whole and in order, round and round its end, and a full queue refuses.
+TEST(MidiByteQueue, RecordsArriveWholeAndInOrderAcrossTheEndAndAFullQueueRefuses)
+{
+    IMidiByteQueue queue(256);
+    std::vector<unsigned char> big(300, 1);
+    uint32_t head = 300;
+    EXPECT_FALSE(queue.Write(&head, sizeof head, big.data(), big.size())) << "larger than the queue";
+    const int kRecords = 5000;
+    auto record = [](int i) { return std::vector<unsigned char>(size_t(1 + i % 97), (unsigned char)i); };
+    std::thread writer([&] {
+        for (int i = 0; i < kRecords; ++i) {
+            std::vector<unsigned char> r = record(i);
+            uint32_t size = uint32_t(r.size());
+            while (!queue.Write(&size, sizeof size, r.data(), r.size())) std::this_thread::yield();
+        }
+    });
+    int bad = 0;
+    for (int i = 0; i < kRecords; ++i) {
+        uint32_t size = 0;
+        while (queue.ReadSpace() < sizeof size) std::this_thread::yield();
+        queue.Peek(&size, sizeof size);
+        std::vector<unsigned char> r(size);
+        queue.Peek(r.data(), size, sizeof size);
+        queue.Drop(sizeof size + size);
+        if (r != record(i)) ++bad;
+    }
+    writer.join();
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(queue.ReadSpace(), 0u);
 }
