@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "kit/plugin/Log.h"
@@ -23,8 +24,10 @@ const size_t kLargestMessage = 16379;
 const size_t kLargestSysEx = size_t(1) << 20;
 // How long a send waits for the server's thread to make room in a full queue.
 const std::chrono::milliseconds kSendWait(500);
-const int kOpenTries = 3;
-const std::chrono::milliseconds kOpenRetryPause(50);
+// Tries of a refused name, a pause of a random length between them so that two programs that
+// met once do not meet again.
+const int kOpenTries = 8;
+const int kOpenRetryPauseMs[2] = {20, 120};
 // How long closing waits for a process callback under way; one callback takes microseconds.
 const std::chrono::milliseconds kProcessWait(2000);
 
@@ -96,12 +99,14 @@ IMidiJackClient* IMidiJackClient::Make(bool input, const char* clientName)
     // Clients of one name opening at once, on this server or another of this machine, meet on
     // the path the server reaches them by, and one is refused. When the server answers a name
     // that nobody else uses, the refusal was that: a later try gets through.
+    std::minstd_rand pauses(unsigned(getpid()) ^ unsigned(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::uniform_int_distribution<int> pause(kOpenRetryPauseMs[0], kOpenRetryPauseMs[1]);
     for (int attempt = 1; !client && attempt < kOpenTries && ServerAnswers(); ++attempt) {
-        std::this_thread::sleep_for(kOpenRetryPause);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause(pauses)));
         client = jack_client_open(clientName, JackNoStartServer, &status);
     }
     if (!client) {
-        LogLine("MIDI: no JACK server answers (status 0x%x)", unsigned(status));
+        LogLine("MIDI: JACK made no client \"%s\" (status 0x%x)", clientName, unsigned(status));
         return nullptr;
     }
     return new IMidiJackClient(client, input);
