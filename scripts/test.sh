@@ -30,12 +30,9 @@ runtests() { # dir, with-jack (yes/no), ctest args...
   local dir=$1 jack=$2; shift 2
   (cd "$dir" && timed ctest -j "$JOBS" --output-on-failure -LE jack "$@")
   # The JACK tests share one private server that runs without real-time scheduling: they run
-  # after the rest, one at a time, so a busy machine cannot starve the server. The MIDI
-  # library's JACK input can crash inside the JACK client library when a port is closed while
-  # the client's process thread is running (seen about once in ten runs of the port tests), so
-  # a JACK test that fails is run again, up to three times in all; the output shows every try.
+  # after the rest, one at a time, so a busy machine cannot starve the server.
   if [ "$jack" = yes ]; then
-    (cd "$dir" && timed ctest -j 1 --output-on-failure --repeat until-pass:3 -L jack "$@")
+    (cd "$dir" && timed ctest -j 1 --output-on-failure -L jack "$@")
   fi
 }
 

@@ -1,14 +1,12 @@
 // The two external MIDI ports of the plug-in base: name lists, opening and closing by name, the
-// input callback and the send operations, over the MIDI library.
+// input callback and the send operations, over one client per direction.
 #include "kit/plugin/IMidiPorts.h"
 
+#include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
@@ -19,89 +17,25 @@ const char* const kOutClientName = "RtMidi Output Client";
 const char* const kOutPortName = "RtMidi Output";
 const char* const kInClientName = "RtMidi Input Client";
 const char* const kInPortName = "RtMidi Input";
-const unsigned kInQueueLimit = 100;
-// The JACK interface passes each message through a 16 KB transfer buffer that also holds the
-// message's length; a larger message would be dropped there without a word.
-const size_t kJackLargestMessage = 16379;
-// How long a JACK output client is kept after its port closed; see DeleteOutputClient.
-const std::chrono::milliseconds kJackLastCycleGrace(10);
 
-// The library's errors go to the framework log like every other framework line.
-void Report(const RtMidiError& e)
+// Tries the systems in turn and keeps the first whose client can be made and reaches it.
+IMidiClient* MakeClient(bool input)
 {
-    LogLine("MIDI: %s", e.getMessage().c_str());
-}
-
-// With an error hook installed the library reports instead of throwing: the message is logged,
-// and the flag tells the caller that its last call failed.
-void OnLibraryError(RtMidiError::Type type, const std::string& text, void* flag)
-{
-    Report(RtMidiError(text, type));
-    if (flag) static_cast<std::atomic<bool>*>(flag)->store(true);
-}
-
-// Tries the interfaces in turn and keeps the first whose client can be made and reaches its
-// MIDI system: JACK makes a client even with no server and only says so when asked for ports.
-template <class Client, class Make>
-Client* MakeClient(std::atomic<bool>* failed, Make make)
-{
-    for (RtMidi::Api api : IMidiPortApis(std::getenv("QOR_MIDI_API"))) {
-        Client* client = nullptr;
-        try {
-            client = make(api);
-        } catch (const RtMidiError& e) {
-            Report(e);
-            continue;
-        } catch (const std::exception&) {
-            continue;
-        }
-        failed->store(false);
-        client->setErrorCallback(OnLibraryError, failed);
-        try {
-            client->getPortCount();
-        } catch (const RtMidiError& e) {
-            Report(e);
-            failed->store(true);
-        }
-        if (failed->load()) {
-            delete client;
-            continue;
-        }
-        return client;
-    }
+    for (RtMidi::Api api : IMidiPortApis(std::getenv("QOR_MIDI_API")))
+        if (IMidiClient* client = IMakeMidiClient(api, input, input ? kInClientName : kOutClientName)) return client;
     return nullptr;
 }
 
-void AppendPortNames(RtMidi* client, std::vector<std::string>* names)
+void AppendPortNames(IMidiClient* client, std::vector<std::string>* names)
 {
-    try {
-        unsigned n = client->getPortCount();
-        // A name the library cannot give stays empty so that list index = port number + 1 holds.
-        for (unsigned i = 0; i < n; ++i) names->push_back(client->getPortName(i));
-    } catch (const RtMidiError& e) {
-        Report(e);
-    }
+    unsigned n = client->PortCount();
+    // A name the system cannot give stays empty so that list index = port number + 1 holds.
+    for (unsigned i = 0; i < n; ++i) names->push_back(client->PortName(i));
 }
 
-void ClosePort(RtMidi* client)
+void DeleteClient(IMidiClient*& client)
 {
-    try {
-        if (client->isPortOpen()) client->closePort();
-    } catch (const RtMidiError& e) {
-        Report(e);
-    }
-}
-
-// The library's JACK output frees its transfer buffer before it stops the client's process
-// thread. Once the port is closed every new cycle returns at once, but a cycle that began just
-// before may still be reading that buffer: the client is kept a few periods so that cycle ends
-// first.
-void DeleteOutputClient(RtMidiOut*& client)
-{
-    bool jackPortWasOpen = client->getCurrentApi() == RtMidi::UNIX_JACK && client->isPortOpen();
-    ClosePort(client);
-    if (jackPortWasOpen) std::this_thread::sleep_for(kJackLastCycleGrace);
-    delete client;
+    delete client; // closes its port first
     client = nullptr;
 }
 
@@ -113,69 +47,48 @@ int ListIndexOf(const std::vector<std::string>& names, const char* name)
     return -1;
 }
 
-// The library's current number of the port called name. The list may be stale: the number the
+// The system's current number of the port called name. The list may be stale: the number the
 // list suggests is used only while the name there is still the same.
-int CurrentPortNumber(RtMidi* client, int listIndex, const std::string& name)
+int CurrentPortNumber(IMidiClient* client, int listIndex, const std::string& name)
 {
-    try {
-        unsigned n = client->getPortCount();
-        if (listIndex >= 1 && unsigned(listIndex - 1) < n && client->getPortName(unsigned(listIndex - 1)) == name)
-            return listIndex - 1;
-        for (unsigned i = 0; i < n; ++i)
-            if (client->getPortName(i) == name) return int(i);
-    } catch (const RtMidiError& e) {
-        Report(e);
-    }
+    unsigned n = client->PortCount();
+    if (listIndex >= 1 && unsigned(listIndex - 1) < n && client->PortName(unsigned(listIndex - 1)) == name)
+        return listIndex - 1;
+    for (unsigned i = 0; i < n; ++i)
+        if (client->PortName(i) == name) return int(i);
     return -1;
 }
 
-bool OpenPort(RtMidi* client, int number, const char* portName, std::atomic<bool>* failed)
+// Opens the system's port for the list entry that the stored name stands for; port and the
+// result become that list index, or 0 when no client, no such entry, the "no port" entry or a
+// failed open.
+int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& port, const char* name,
+               const char* portName, const char* direction)
 {
-    failed->store(false);
-    try {
-        client->openPort(unsigned(number), portName);
-    } catch (const RtMidiError& e) {
-        Report(e);
-        failed->store(true);
-    }
-    if (!failed->load() && client->isPortOpen()) return true;
-    ClosePort(client);
-    return false;
-}
-
-// Opens the library's port for the list entry called name; port and the result become that
-// list index, or 0 when no client, no such entry, the "no port" entry or a failed open.
-int OpenByName(RtMidi* client, const std::vector<std::string>& names, int& port, const char* name,
-               const char* portName, std::atomic<bool>* failed)
-{
-    int idx = port == 0 || !client ? -1 : ListIndexOf(names, name);
+    std::string why;
+    int idx = port == 0 || !client ? -1 : IMidiMatchStoredName(names, name, &why);
     port = 0;
-    // An empty entry stands for a name the library could not give; it names no port.
+    if (idx < 0 && !why.empty()) LogLine("MIDI %s: %s", direction, why.c_str());
+    // An empty entry stands for a name the system could not give; it names no port.
     if (idx <= 0 || names[size_t(idx)].empty()) return 0;
     const std::string& want = names[size_t(idx)];
-    // Other programs add and remove ports at any time, and the library opens by number: a
+    // Other programs add and remove ports at any time, and the system opens by number: a
     // number is trusted only if it still names the port once that is open.
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        if (number < 0 || !OpenPort(client, number, portName, failed)) continue;
-        std::string opened;
-        try {
-            opened = client->getPortName(unsigned(number));
-        } catch (const RtMidiError& e) {
-            Report(e);
-        }
-        if (opened == want) {
+        if (number < 0 || !client->OpenPort(unsigned(number), portName)) continue;
+        if (client->PortName(unsigned(number)) == want) {
             port = idx;
             return idx;
         }
-        ClosePort(client);
+        client->ClosePort();
     }
     return 0;
 }
 
 // Current port number + 1 of name, 0 for the "no port" entry, `virtualIndex` for the virtual
 // port's name, -1 when absent.
-int PortNumberByName(RtMidi* client, const char* name, const char* virtualName)
+int PortNumberByName(IMidiClient* client, const char* name, const char* virtualName)
 {
     if (!name) return -1;
     if (std::string(name) == QOR_SELECT_MIDI_DEVICE) return 0;
@@ -197,11 +110,38 @@ std::vector<RtMidi::Api> IMidiPortApis(const char* forced)
 
     std::vector<RtMidi::Api> compiled;
     RtMidi::getCompiledApi(compiled);
+    compiled.push_back(RtMidi::UNIX_JACK); // our own client, whatever the library was built with
     std::vector<RtMidi::Api> result;
     for (RtMidi::Api api : order)
-        for (RtMidi::Api c : compiled)
-            if (c == api) result.push_back(api);
+        if (std::find(compiled.begin(), compiled.end(), api) != compiled.end()) result.push_back(api);
     return result;
+}
+
+IMidiClient* IMakeMidiClient(RtMidi::Api api, bool input, const char* clientName)
+{
+    return api == RtMidi::UNIX_JACK ? IMakeJackMidiClient(input, clientName) : IMakeRtMidiClient(api, input, clientName);
+}
+
+int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stored, std::string* why)
+{
+    int exact = ListIndexOf(names, stored);
+    if (exact >= 0 || !stored) return exact;
+    // A project keeps the first characters of a longer name: one port that begins with them is
+    // the one saved; two could be either.
+    const std::string cut(stored);
+    if (cut.size() != kIMidiStoredNameLength) return -1;
+    int found = -1, count = 0;
+    for (size_t i = 1; i < names.size(); ++i)
+        if (names[i].compare(0, cut.size(), cut) == 0) {
+            found = int(i);
+            ++count;
+        }
+    if (count == 1) return found;
+    if (why) {
+        *why = count ? std::to_string(count) + " ports begin with \"" + cut + "\"; none opened as it could be either"
+                     : "no port is called or begins with \"" + cut + "\"";
+    }
+    return -1;
 }
 
 // ---- name lists ----
@@ -211,8 +151,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (!midiOutNames.empty()) return &midiOutNames;
     midiOutPort = 0;
-    if (!midiOut)
-        midiOut = MakeClient<RtMidiOut>(&midiOutFailed, [](RtMidi::Api api) { return new RtMidiOut(api, kOutClientName); });
+    if (!midiOut) midiOut = MakeClient(false);
     midiOutNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiOut) AppendPortNames(midiOut, &midiOutNames);
     return &midiOutNames;
@@ -223,18 +162,9 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;
     if (!midiIn) {
-        midiIn = MakeClient<RtMidiIn>(&midiInFailed, [](RtMidi::Api api) {
-            return new RtMidiIn(api, kInClientName, kInQueueLimit);
-        });
-        if (midiIn) {
-            try {
-                // Installed once and kept; delivery is switched by the input gate.
-                midiIn->setCallback(MIDICallback, this);
-                midiIn->ignoreTypes(false, true, true);
-            } catch (const RtMidiError& e) {
-                Report(e);
-            }
-        }
+        midiIn = MakeClient(true);
+        // Installed once and kept; delivery is switched by the input gate.
+        if (midiIn) midiIn->SetCallback(MIDICallback, this);
     }
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiIn) AppendPortNames(midiIn, &midiInNames);
@@ -268,9 +198,9 @@ int IPluginBase::GetMIDIInPortNumber(const char* name)
 int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 {
     std::lock_guard<std::mutex> lock(midiOutLock);
-    if (midiOut) ClosePort(midiOut);
+    if (midiOut) midiOut->ClosePort();
     midiOutPort = port;
-    return OpenByName(midiOut, midiOutNames, port, name, kOutPortName, &midiOutFailed);
+    return OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
 }
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
@@ -279,21 +209,12 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
         std::lock_guard<std::mutex> gate(midiInGate);
         midiInDelivering = false;
     }
-    if (midiIn) ClosePort(midiIn);
+    if (midiIn) midiIn->ClosePort();
     midiInPort = port;
-    int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, &midiInFailed);
+    int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input");
     if (idx == 0) return 0;
-    try {
-        midiIn->cancelCallback();
-        midiInFailed.store(false); // only the installing calls below decide
-        midiIn->setCallback(MIDICallback, this);
-        midiIn->ignoreTypes(false, true, true);
-    } catch (const RtMidiError& e) {
-        Report(e);
-        midiInFailed.store(true);
-    }
-    if (midiInFailed.load()) {
-        ClosePort(midiIn);
+    if (!midiIn->SetCallback(MIDICallback, this)) {
+        midiIn->ClosePort();
         port = 0;
         return 0;
     }
@@ -307,8 +228,8 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
     std::lock_guard<std::mutex> lock(midiOutLock);
-    if (midiOut) DeleteOutputClient(midiOut);
-    midiOut = MakeClient<RtMidiOut>(&midiOutFailed, [](RtMidi::Api api) { return new RtMidiOut(api, kOutClientName); });
+    if (midiOut) DeleteClient(midiOut);
+    midiOut = MakeClient(false);
     return midiOut != nullptr;
 }
 
@@ -322,13 +243,9 @@ void IPluginBase::CloseExternalMIDIPorts()
     }
     {
         std::lock_guard<std::mutex> lock(midiOutLock);
-        if (midiOut) DeleteOutputClient(midiOut);
+        if (midiOut) DeleteClient(midiOut);
     }
-    if (midiIn) {
-        ClosePort(midiIn);
-        delete midiIn;
-        midiIn = nullptr;
-    }
+    if (midiIn) DeleteClient(midiIn);
 }
 
 // ---- input ----
@@ -342,16 +259,20 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
 {
     IPluginBase* plug = static_cast<IPluginBase*>(userData);
     if (!plug || !message || message->empty() || message->size() > size_t(INT_MAX)) return;
+    // Timing clock, time code and active sensing are not for the plug-in; not every client
+    // filters them.
+    const unsigned char status = message->front();
+    if (status == 0xF8 || status == 0xF1 || status == 0xFE) return;
     std::lock_guard<std::mutex> gate(plug->midiInGate);
     if (!plug->midiInDelivering) return;
     const std::vector<unsigned char>& m = *message;
-    // Nothing may leave this thread by an exception: the library calls us from its own thread.
+    // Nothing may leave this thread by an exception: the port's own thread calls us.
     try {
         if (m.size() <= 3) {
             IMidiMsg msg(0, m[0], m.size() > 1 ? m[1] : 0, m.size() > 2 ? m[2] : 0);
             plug->ProcessMidiMsg(&msg, true);
         } else {
-            // The library keeps the bytes alive for the length of this call.
+            // The port keeps the bytes alive for the length of this call.
             ISysEx sysex(0, m.data(), int(m.size()));
             plug->ProcessSysEx(&sysex, true);
         }
@@ -366,19 +287,12 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     // A negative count handed on as a size shows up as a huge one.
     if (!data || size == 0 || size > size_t(INT_MAX)) return false;
     std::lock_guard<std::mutex> lock(midiOutLock);
-    if (!midiOut || !midiOut->isPortOpen()) return false;
-    if (size > kJackLargestMessage && midiOut->getCurrentApi() == RtMidi::UNIX_JACK) {
-        LogLine("MIDI output: a message of %zu bytes is more than JACK carries at once; not sent", size);
+    if (!midiOut || !midiOut->IsPortOpen()) return false;
+    if (size > midiOut->LargestMessage()) {
+        LogLine("MIDI output: a message of %zu bytes is more than the MIDI system carries at once; not sent", size);
         return false;
     }
-    midiOutFailed.store(false);
-    try {
-        midiOut->sendMessage(data, size);
-    } catch (const RtMidiError& e) {
-        Report(e);
-        return false;
-    }
-    return !midiOutFailed.load();
+    return midiOut->Send(data, size);
 }
 
 bool IPluginBase::SendExternalMidiMsg(const IMidiMsg* msg)

@@ -1,14 +1,56 @@
 #pragma once
-// The external MIDI port layer: which interface of the MIDI library the two clients use. The
-// port operations themselves are members of IPluginBase (IMidiPorts.cpp).
+// The external MIDI port layer: one client per direction over a MIDI system, and which systems
+// the two clients try. The port operations themselves are members of IPluginBase
+// (IMidiPorts.cpp); JACK is reached through a client of our own (IMidiJack.cpp), every other
+// system through the MIDI library (IMidiRtClient.cpp).
 #include <RtMidi.h>
 
+#include <cstddef>
+#include <string>
 #include <vector>
 
 // Entry 0 of both device lists; choosing it means "no port".
 #define QOR_SELECT_MIDI_DEVICE "Select MIDI Device"
 
-// The interfaces to try, in order, for a new client. `forced` is the value of QOR_MIDI_API:
+// A project keeps this many characters of a device name.
+const size_t kIMidiStoredNameLength = 32;
+
+// One client of a MIDI system with at most one port open, connected to one port of the system.
+// Failures are logged and answered by the result; nothing is thrown. The output's operations
+// run under the caller's lock; the input's on the host's main thread.
+class IMidiClient {
+public:
+    using Callback = void (*)(double deltaTime, std::vector<unsigned char>* message, void* userData);
+    virtual ~IMidiClient() = default;
+    // The ports this client can connect to, numbered from 0 in the system's order.
+    virtual unsigned PortCount() = 0;
+    virtual std::string PortName(unsigned number) = 0; // empty when the system cannot give it
+    // Opens a port of our own called portName and connects it to port number.
+    virtual bool OpenPort(unsigned number, const char* portName) = 0;
+    // When this returns, nothing of the port is used any more by the system's threads.
+    virtual void ClosePort() = 0;
+    virtual bool IsPortOpen() = 0;
+    // Output: takes one whole message for the open port; false when it was not taken.
+    virtual bool Send(const unsigned char* data, size_t size) = 0;
+    // Output: the largest message the system carries in one piece.
+    virtual size_t LargestMessage() const = 0;
+    // Input: every message from the open port goes to callback, on a thread of the client's;
+    // SysEx passes, timing clock, time code and active sensing do not.
+    virtual bool SetCallback(Callback callback, void* userData) = 0;
+};
+
+// The systems to try, in order, for a new client. `forced` is the value of QOR_MIDI_API:
 // "alsa" or "jack" (any case) keeps only that one; null, empty or anything else gives ALSA,
-// then JACK. Interfaces the library was built without are left out.
+// then JACK. ALSA is left out when the MIDI library was built without it.
 std::vector<RtMidi::Api> IMidiPortApis(const char* forced);
+
+// A new client of the system api, or null when none can be made there or the system does not
+// answer.
+IMidiClient* IMakeMidiClient(RtMidi::Api api, bool input, const char* clientName);
+IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientName);
+IMidiClient* IMakeJackMidiClient(bool input, const char* clientName);
+
+// The list index a stored device name stands for: the entry of that name; else, when the name
+// has the length a project keeps, the one entry that begins with it. -1 when none, and why then
+// says what was found.
+int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stored, std::string* why);

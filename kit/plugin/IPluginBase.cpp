@@ -1,7 +1,5 @@
 #include "kit/plugin/IPluginBase.h"
 
-#include <RtMidi.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -89,17 +87,6 @@ IPluginBase::~IPluginBase()
     outputBusLabels.Empty(true);
     delete latencyDelay;
     latencyDelay = nullptr;
-    // Closing a port can report a driver error; nothing may leave a destructor.
-    if (midiOut) {
-        try { midiOut->closePort(); } catch (...) {}
-        delete midiOut;
-        midiOut = nullptr;
-    }
-    if (midiIn) {
-        try { midiIn->closePort(); } catch (...) {}
-        delete midiIn;
-        midiIn = nullptr;
-    }
 }
 
 // ---- default hooks ----

@@ -21,8 +21,7 @@
 #include "kit/plugin/IPreset.h"
 
 class IGraphics;
-class RtMidiIn;
-class RtMidiOut;
+class IMidiClient;
 
 enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
 
@@ -285,8 +284,8 @@ protected:
     void SetParameterFromGUIImpl(int idx, double normalized, bool second);
 
     int32_t nonAutomatedParamCount = 0;
-    RtMidiIn* midiIn = nullptr;
-    RtMidiOut* midiOut = nullptr;
+    IMidiClient* midiIn = nullptr;
+    IMidiClient* midiOut = nullptr;
     int32_t midiInPort = 0;
     int32_t midiOutPort = 0;
     KIT_PtrList<ChannelIO> channelIO{4096};
@@ -325,6 +324,4 @@ protected:
     std::mutex midiOutLock;              // held for every use of midiOut
     std::mutex midiInGate;               // held while one incoming message is delivered
     bool midiInDelivering = false;       // under midiInGate: an input port is open and delivering
-    std::atomic<bool> midiOutFailed{false}; // set by the library's error hook
-    std::atomic<bool> midiInFailed{false};
 };

@@ -1,6 +1,7 @@
 // The stored default ports against a synthesizer's ports on the private JACK server: reopened
 // only when asked, silent at start-up, reopened by a project recall, which sends the performance
-// through them, and an instance that closes while the synthesizer keeps sending.
+// through them, an instance that closes while the synthesizer keeps sending, and a port whose name
+// a project keeps only in part.
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using editortest::Editor;
@@ -123,4 +126,37 @@ TEST(ControllerPorts, AnInstanceClosesCleanlyWhileTheSynthesizerStreamsIntoItsIn
     }
     stop = true;
     stream.join();
+}
+
+TEST(ControllerPorts, AnOutputWhoseNameIsLongerThanAProjectKeepsReopensOnRecall)
+{
+    SynthSide synth("-named-at-length");
+    ASSERT_TRUE(synth.Ok());
+    const std::string out = synth.ReceivingPort();
+    ASSERT_GT(out.size(), 32u);
+    ASSERT_LT(out.size(), 56u) << "a menu entry holds 55 characters";
+    ByteChunk chunk;
+    {
+        Editor saved(("a\nnormal\nyes\n" + out + "\n\n").c_str());
+        ASSERT_TRUE(saved.plug->midiIOSet.load());
+        ASSERT_TRUE(saved.plug->SerializeState(&chunk));
+    }
+    Editor e("a\nnormal\nyes\n\n\n");
+    QOR& q = *e.plug;
+    ASSERT_FALSE(q.midiIOSet.load());
+    EXPECT_GT(q.UnserializeState(&chunk, 0), 0);
+    EXPECT_TRUE(q.midiIOSet.load());
+    ASSERT_GT(q.midiOutIndex, 0) << "the output was not reopened";
+    EXPECT_EQ(q.GetParam(qorid::kDeviceOutSelection)->GetDisplayText(q.midiOutIndex), out) << "the menu shows the whole name";
+    q.midiManager->stopAndJoin();
+    IMidiMsg cc(0, 0xB0, 7, 100);
+    EXPECT_TRUE(q.SendMidiMsg(&cc));
+    const std::vector<unsigned char> sent = {0xB0, 7, 100};
+    bool arrived = false;
+    for (int i = 0; i < 250 && !arrived; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto got = synth.Received();
+        arrived = std::find(got.begin(), got.end(), sent) != got.end();
+    }
+    EXPECT_TRUE(arrived) << "the synthesizer did not get what was sent";
 }

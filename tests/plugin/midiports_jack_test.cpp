@@ -206,7 +206,7 @@ TEST(MidiPortsSendThreads, SysExFromFourThreadsArrivesWholeAndInEachSendersOrder
                     bool ok = i % 2 ? plug.SendMidiSysex(m.data(), int(m.size())) : plug.SendMidiSysex(m.data() + 1, int(m.size()) - 2);
                     if (!ok) ++refused;
                     // Back to back within a burst, so the writes really meet; a pause between
-                    // bursts lets the library's transfer buffer drain.
+                    // bursts lets the port's queue drain.
                     if (i % kBurst == kBurst - 1) Pause(15);
                 }
             });

@@ -1,8 +1,8 @@
 #pragma once
-// The synthesizer's side of the MIDI cable on the private JACK server: a second, plain MIDI
-// client with one port that sends to the plug-in and one that receives from it. Client names
-// carry the process id and a counter, so tests running side by side on one server never meet.
-#include <RtMidi.h>
+// The synthesizer's side of the MIDI cable on the private JACK server: two more JACK clients,
+// one with a port that sends to the plug-in and one with a port that receives from it. Client
+// names carry the process id and a counter, so tests running side by side on one server never
+// meet.
 #include <unistd.h>
 
 #include <atomic>
@@ -15,42 +15,32 @@
 #include <thread>
 #include <vector>
 
+#include "kit/plugin/IMidiJack.h"
+
 class SynthSide {
 public:
-    SynthSide()
+    // longer lengthens the client names, for port names longer than a project keeps.
+    explicit SynthSide(const std::string& longer = "")
     {
         static std::atomic<int> counter{0};
-        tag_ = "qorsynth" + std::to_string(getpid()) + "n" + std::to_string(counter++);
-        try {
-            in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, tag_ + "-rx", 1000);
-            in_->setErrorCallback(OnError, &failed_);
-            in_->ignoreTypes(false, false, false); // the synthesizer sees everything, clock included
-            in_->setCallback(OnMessage, this);
-            in_->openVirtualPort("from-plug");
-            out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, tag_ + "-tx");
-            out_->setErrorCallback(OnError, &failed_);
-            out_->openVirtualPort("to-plug");
-        } catch (const RtMidiError& e) {
-            e.printMessage();
-            failed_ = true;
-        }
+        tag_ = "qorsynth" + std::to_string(getpid()) + "n" + std::to_string(counter++) + longer;
+        // The synthesizer sees everything, clock included.
+        in_.reset(IMidiJackClient::Make(true, (tag_ + "-rx").c_str()));
+        out_.reset(IMidiJackClient::Make(false, (tag_ + "-tx").c_str()));
+        ok_ = in_ && out_ && in_->SetCallback(OnMessage, this) && in_->OpenOwnPort("from-plug") && out_->OpenOwnPort("to-plug");
     }
     ~SynthSide()
     {
-        if (failed_) {
-            // The library's JACK clients crash on deletion once the server has refused them a
-            // port or dropped them; a starved test server does that. Leave them to the exit.
-            (void)out_.release();
-            (void)in_.release();
-        }
+        in_.reset(); // its deliveries reach the members below
+        out_.reset();
     }
-    bool Ok() const { return !failed_ && in_ && out_; }
+    bool Ok() const { return ok_; }
     // The full port names the plug-in's lists show.
     std::string ReceivingPort() const { return tag_ + "-rx:from-plug"; }
     std::string SendingPort() const { return tag_ + "-tx:to-plug"; }
-    void Send(std::vector<unsigned char> bytes) { out_->sendMessage(&bytes); }
-    // Each message received keeps the library's process thread this long: a receiver slower
-    // than the server's cycle.
+    void Send(std::vector<unsigned char> bytes) { out_->Send(bytes.data(), bytes.size()); }
+    // Each message received keeps the receiving thread this long: a receiver slower than the
+    // server's cycle.
     void HoldEachMessage(int ms) { holdMs_ = ms; }
     std::vector<std::vector<unsigned char>> Received()
     {
@@ -69,11 +59,6 @@ public:
     }
 
 private:
-    static void OnError(RtMidiError::Type, const std::string& text, void* flag)
-    {
-        std::fprintf(stderr, "synthesizer side: %s\n", text.c_str());
-        *static_cast<std::atomic<bool>*>(flag) = true;
-    }
     static void OnMessage(double, std::vector<unsigned char>* msg, void* user)
     {
         auto* self = static_cast<SynthSide*>(user);
@@ -85,10 +70,9 @@ private:
         self->cv_.notify_all();
     }
     std::string tag_;
-    std::atomic<bool> failed_{false};
+    bool ok_ = false;
     std::atomic<int> holdMs_{0};
-    std::unique_ptr<RtMidiIn> in_;
-    std::unique_ptr<RtMidiOut> out_;
+    std::unique_ptr<IMidiJackClient> in_, out_;
     std::mutex lock_;
     std::condition_variable cv_;
     std::vector<std::vector<unsigned char>> got_;

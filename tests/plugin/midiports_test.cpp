@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "kit/plugin/IMidiJack.h"
 #include "midiports_test_plug.h"
 
 namespace {
@@ -75,6 +76,7 @@ TEST(MidiInputCallback, NothingIsDeliveredWithoutAnOpenPortOrMessageAndAPlugInFa
     plug.onDelivery = [] { throw std::runtime_error("plug-in fault"); };
     EXPECT_NO_THROW(Feed(plug, {0xB0, 1, 3}));
     plug.onDelivery = nullptr;
+    for (unsigned char timing : {0xF8, 0xFE, 0xF1}) Feed(plug, {timing, 0x10});
     Feed(plug, {0xB0, 1, 4});
     plug.SetDelivering(false);
     Feed(plug, {0xB0, 1, 5});
@@ -134,4 +136,64 @@ TEST(MidiSend, BadArgumentsSendNothingAndOneRefusalInAListMakesTheResultFalse)
     msgs.Add(IMidiMsg(0, 0xC0, 3, 0));
     EXPECT_FALSE(plug.SendMidiMsgs(&msgs));
     EXPECT_EQ(plug.asked, (std::vector<int>{1, 2, 3})) << "a refusal does not stop the rest";
+}
+
+// A project keeps 32 characters of a device name; the port it stands for is found again.
+TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGuess)
+{
+    const std::string kept(32, 'k'), other(32, 'o');
+    const std::vector<std::string> names = {"Select MIDI Device", kept + ":one", other + ":a", other + ":b",
+                                            kept.substr(0, 31), "short"};
+    const struct {
+        std::string stored;
+        int index;
+        const char* why;
+    } table[] = {
+        {"Select MIDI Device", 0, ""},
+        {"short", 5, ""},
+        {kept, 1, ""},
+        {kept.substr(0, 31), 4, ""},           // a name shorter than a project keeps is whole
+        {kept.substr(0, 30), -1, ""},          // and is never taken as the start of another
+        {other, -1, "2 ports begin with"},     // either could be the one saved
+        {std::string(32, 'x'), -1, "no port is called or begins with"},
+    };
+    for (const auto& row : table) {
+        std::string why;
+        EXPECT_EQ(IMidiMatchStoredName(names, row.stored.c_str(), &why), row.index) << row.stored;
+        EXPECT_EQ(why.rfind(row.why, 0), 0u) << row.stored << ": " << why;
+        EXPECT_EQ(why.empty(), *row.why == 0) << row.stored;
+    }
+    EXPECT_EQ(IMidiMatchStoredName(names, nullptr, nullptr), -1);
+}
+
+// The queue between the JACK server's thread and ours: records of many sizes pass it from one
+// thread to another whole and in order, round and round its end, and a full queue refuses.
+TEST(MidiByteQueue, RecordsArriveWholeAndInOrderAcrossTheEndAndAFullQueueRefuses)
+{
+    IMidiByteQueue queue(256);
+    std::vector<unsigned char> big(300, 1);
+    uint32_t head = 300;
+    EXPECT_FALSE(queue.Write(&head, sizeof head, big.data(), big.size())) << "larger than the queue";
+    const int kRecords = 5000;
+    auto record = [](int i) { return std::vector<unsigned char>(size_t(1 + i % 97), (unsigned char)i); };
+    std::thread writer([&] {
+        for (int i = 0; i < kRecords; ++i) {
+            std::vector<unsigned char> r = record(i);
+            uint32_t size = uint32_t(r.size());
+            while (!queue.Write(&size, sizeof size, r.data(), r.size())) std::this_thread::yield();
+        }
+    });
+    int bad = 0;
+    for (int i = 0; i < kRecords; ++i) {
+        uint32_t size = 0;
+        while (queue.ReadSpace() < sizeof size) std::this_thread::yield();
+        queue.Peek(&size, sizeof size);
+        std::vector<unsigned char> r(size);
+        queue.Peek(r.data(), size, sizeof size);
+        queue.Drop(sizeof size + size);
+        if (r != record(i)) ++bad;
+    }
+    writer.join();
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(queue.ReadSpace(), 0u);
 }
