@@ -378,6 +378,8 @@ TEST(ShortMessages, MessagesFromBothSidesEditsAndARequestTogetherRaceNothing)
         r.q.GetParam(kFilterCutoff + 2)->Set(i % 100);
         r.q.OnParamChange(kFilterCutoff + 2);
     }
+    // A loaded machine may not have run the input thread yet: the race needs it to have.
+    for (int wait = 0; wait < 10000 && mapped.count() == 0; ++wait) usleep(1000);
     stop = true;
     input.join();
     hostThread.join();
