@@ -189,6 +189,9 @@ public:
     // Hands message to the controller's SysEx input as if the synthesizer had sent it, marked as
     // the editor's own (QOR::deliverOwnSysEx).
     void deliverToEditor(std::vector<uint8_t>& message);
+    // After a delivery into the library slot: the bank is unsaved when the slot took it, else
+    // the log says what was not taken.
+    void markSlotTaken(const char* what);
     void sendDeviceIdEnquiry();
     void startMIDIClockOutput();
     void sendContinuousMIDIClock();

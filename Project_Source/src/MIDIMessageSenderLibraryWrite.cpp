@@ -132,6 +132,16 @@ void MIDIMessageSender::deliverToEditor(std::vector<uint8_t>& message)
     controller->deliverOwnSysEx(&sysex);
 }
 
+void MIDIMessageSender::markSlotTaken(const char* what)
+{
+    // Only a slot that took the editor's entry has something to save.
+    const MIDIMessageManager* m = controller->midiManager;
+    if (m && m->requestComplete)
+        controller->SetLibrarianStatusUnsaved(true);
+    else
+        controller->log(std::string("LIBRARY: the editor's ") + what + " was not taken into the slot");
+}
+
 void MIDIMessageSender::initPerformance()
 {
     QOR& q = *controller;

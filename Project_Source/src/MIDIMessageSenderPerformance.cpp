@@ -102,11 +102,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
             if (!mStopping) deliverToEditor(*message);
             pause(kMessagePauseMs);
         }
-        // Only a slot that took the performance has something to save.
-        if (m && m->requestComplete)
-            q.SetLibrarianStatusUnsaved(true);
-        else
-            q.log("LIBRARY: the editor's performance was not taken into the slot");
+        markSlotTaken("performance");
     } else {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);

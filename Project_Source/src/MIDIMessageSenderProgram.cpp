@@ -55,11 +55,7 @@ void MIDIMessageSender::sendPartToDevice(int part, bool storeIntoLibrary, bool)
         q.SetLibrarianRequestActive(true);
         std::vector<uint8_t> message(dump.begin(), dump.end());
         deliverToEditor(message);
-        // Only a slot that took the program has something to save.
-        if (m && m->requestComplete)
-            q.SetLibrarianStatusUnsaved(true);
-        else
-            q.log("LIBRARY: the editor's program was not taken into the slot");
+        markSlotTaken("program");
     } else {
         if (!allParts) {
             if (patchManager) {
