@@ -219,7 +219,8 @@ iniFileContext& lookup(const char* name) {
   }
   c->mAccess = ++s.mClock;
   bool same = c->mUsed && c->mName == name;
-  if (same && !c->mStale && stampOf(c->mName) == c->mStamp) return *c;
+  // An unread context's empty stamp would match a file removed since: it is tried again.
+  if (same && !c->mStale && !c->mUnread && stampOf(c->mName) == c->mStamp) return *c;
 
   c->mSections.DeleteAll();
   if (!same) c->mName = name, c->mNameHash = hash;

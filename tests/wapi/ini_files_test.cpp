@@ -255,13 +255,16 @@ TEST(IniFiles, AFileThatCouldNotBeReadWholeIsNeverWrittenOver) {
     Call call;
     int err, times;
     bool readable;  // the failure is retried away and the file is read after all
+    bool thenGone;  // the file is removed before the next call
   } rows[] = {
-      {"open refused", Call::Open, EACCES, -1, false},
-      {"open fails on a busy device", Call::Open, EIO, -1, false},
-      {"no locks on this file system", Call::Flock, ENOLCK, -1, false},
-      {"lock interrupted once", Call::Flock, EINTR, 1, true},
-      {"read error", Call::Read, EIO, -1, false},
-      {"read error after an interrupted read", Call::Read, EINTR, 1, true},
+      {"open refused", Call::Open, EACCES, -1, false, false},
+      {"open fails on a busy device", Call::Open, EIO, -1, false, false},
+      {"no locks on this file system", Call::Flock, ENOLCK, -1, false, false},
+      {"lock interrupted once", Call::Flock, EINTR, 1, true, false},
+      {"read error", Call::Read, EIO, -1, false, false},
+      {"read error after an interrupted read", Call::Read, EINTR, 1, true, false},
+      {"open refused, then the file removed", Call::Open, EACCES, -1, false, true},
+      {"read error, then the file removed", Call::Read, EIO, -1, false, true},
   };
   TempDir dir("qor_ini");
   for (const Row& r : rows) {
@@ -279,6 +282,12 @@ TEST(IniFiles, AFileThatCouldNotBeReadWholeIsNeverWrittenOver) {
       EXPECT_EQ(readText(f), before);
     }
     faults::reset();
+    if (r.thenGone) {
+      ::unlink(f.c_str());
+      EXPECT_TRUE(WritePrivateProfileString("S", "k", "made", f.c_str())) << "a missing file is made";
+      EXPECT_EQ(readText(f), "[S]\nk=made\n\n");
+      continue;
+    }
     // Once the file reads again, it is read and every write keeps what it held.
     EXPECT_EQ(getString("S", "keep", f), "1:1");
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "newer", f.c_str()));
