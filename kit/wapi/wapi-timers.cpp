@@ -91,17 +91,32 @@ void append(PostedMessageRecord* r) {
   ++gQueueSize;
 }
 
+bool killsAll(UINT request, UINT_PTR id) {
+  return request == kKillRequest && meansAll(id);
+}
+
 // A timer request from another thread: a later request for the same window and id overwrites
-// a queued one.
+// a queued one, unless a kill of all the window's timers lies between them (or the later request
+// is such a kill and another request of the window lies between): merged, it would change what
+// that kill removes.
 void queueTimerRequest(HWND hwnd, UINT_PTR id, UINT interval, TIMERPROC proc) {
   if (!hwnd || !gQueueReady) return;
   std::lock_guard<std::recursive_mutex> hold(*gQueueMutex);
-  for (PostedMessageRecord* r = gQueue; r; r = r->next)
-    if (r->isTimerRequest && r->hwnd == hwnd && r->wParam == id) {
-      r->msg = interval;
-      r->lParam = reinterpret_cast<LPARAM>(proc);
-      return;
-    }
+  const bool all = killsAll(interval, id);
+  PostedMessageRecord* same = nullptr;
+  for (PostedMessageRecord* r = gQueue; r; r = r->next) {
+    if (!r->isTimerRequest || r->hwnd != hwnd) continue;
+    const bool rAll = killsAll(r->msg, r->wParam);
+    if (r->wParam == id || (all && rAll))
+      same = r;
+    else if (all || rAll)
+      same = nullptr;
+  }
+  if (same) {
+    same->msg = interval;
+    same->lParam = reinterpret_cast<LPARAM>(proc);
+    return;
+  }
   PostedMessageRecord* r = takeRecord();
   if (!r) return;
   *r = PostedMessageRecord{hwnd, interval, id, reinterpret_cast<LPARAM>(proc), nullptr, 1};

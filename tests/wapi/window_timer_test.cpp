@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 namespace {
@@ -71,20 +72,44 @@ TEST_F(WindowTimers, AWorkersTimerWaitsForTheQueueAndFiresOnTheMainThread) {
   EXPECT_TRUE(timerIds(H(v)).empty()) << "the queued kill took effect";
 }
 
-TEST_F(WindowTimers, AWorkerKillsEveryTimerOfAWindowThroughTheQueue) {
+// Queued requests take effect as made: a repeated request replaces the queued one, but none
+// is merged across a kill of every timer of its window.
+TEST_F(WindowTimers, AWorkersQueuedRequestsEndAsTheyWereMade) {
   NSApp->setDelegate(delegate());
   WAPI_Internal_PostMessage_Init();
-  for (UINT_PTR all : {UINT_PTR(-1), UINT_PTR(0xFFFFFFFF)}) {
+  constexpr UINT_PTR all = UINT_PTR(-1), all32 = 0xFFFFFFFF;
+  struct Step {
+    UINT_PTR id;
+    bool kill;
+  };
+  struct Row {
+    const char* what;
+    std::vector<Step> steps;  // on top of timers 1 and 2, which the main thread set
+    std::set<WPARAM> running;
+  } rows[] = {
+      {"kill all", {{all, true}}, {}},
+      {"kill all by the 32-bit id", {{all32, true}}, {}},
+      {"set, kill all, set again", {{5, false}, {all, true}, {5, false}}, {5}},
+      {"kill all, set, kill all again", {{all, true}, {5, false}, {all, true}}, {}},
+      {"set two, kill one of them", {{5, false}, {6, false}, {5, true}}, {1, 2, 6}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
     Wapi_vQOR_hwnd* v = window();
     SetTimer(H(v), 1, 10, nullptr);
     SetTimer(H(v), 2, 10, nullptr);
-    BOOL kill = 0;
-    std::thread([&] { kill = KillTimer(H(v), all); }).join();
-    EXPECT_EQ(kill, 1);
+    std::vector<UINT_PTR> answers;
+    std::thread([&] {
+      for (const Step& s : r.steps)
+        answers.push_back(s.kill ? KillTimer(H(v), s.id) : SetTimer(H(v), s.id, 10, nullptr));
+    }).join();
+    for (size_t i = 0; i < answers.size(); ++i) EXPECT_EQ(answers[i], r.steps[i].kill ? 1u : r.steps[i].id);
     ns_standin::runFor(0.06);
     log().clear();
     ns_standin::runFor(0.1);
-    EXPECT_TRUE(timerIds(H(v)).empty());
+    const std::vector<WPARAM> fired = timerIds(H(v));
+    EXPECT_EQ(std::set<WPARAM>(fired.begin(), fired.end()), r.running);
+    KillTimer(H(v), all);
   }
 }
 
