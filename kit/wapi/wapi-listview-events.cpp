@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 NS_STANDIN_CLASS_IMPL(Wapi_vQOR_listviewcell, NSTextFieldCell)
 NS_STANDIN_CLASS_IMPL(Wapi_vQOR_statuscell, Wapi_vQOR_listviewcell)
@@ -175,8 +176,11 @@ void Wapi_vQOR_listview::mouseUp(NSEvent* e) {
     rightMouseUp(e);
   } else if (!(mStartItemClickMode & 1)) {
     if (!(mStartItemClickMode & 4) && mLeftMouseMoveCnt <= 3) {
+      // The owner hears of a change from the selection the click found, not the cleared one.
+      const NSIndexSet* found = selectedRowIndexes();
+      const std::set<NSUInteger> before = found ? found->indexes() : std::set<NSUInteger>();
       if (mLbMode && !allowsMultipleSelection()) deselectAll(nullptr);
-      NSTableView::mouseDown(e);
+      selectByPress(e, before);
       NSTableView::mouseUp(e);
     } else if (mLeftMouseMoveCnt > 3) {
       POINT p{};

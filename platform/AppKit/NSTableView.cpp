@@ -526,11 +526,15 @@ void NSTableView::drawRect(NSRect rect)
 
 void NSTableView::mouseDown(NSEvent* e)
 {
+    selectByPress(e, mSelection ? mSelection->indexes() : std::set<NSUInteger>());
+}
+
+void NSTableView::selectByPress(NSEvent* e, const std::set<NSUInteger>& before)
+{
     const NSPoint p = convertPoint(e->locationInWindow(), nullptr);
     const NSInteger row = rowAtPoint(p);
     mPressedRow = row;
     mPressedColumn = row < 0 ? -1 : columnAtPoint(p);
-    const std::set<NSUInteger> before = mSelection ? mSelection->indexes() : std::set<NSUInteger>();
     const NSEventModifierFlags f = e->modifierFlags();
     if (row < 0) {
         if (mEmptySel) deselectAll(nullptr);

@@ -182,6 +182,9 @@ public:
     void tile();
 
 protected:
+    // The base press; the delegate hears of a change from the selection given, which a subclass
+    // that changes the selection itself before the press passes as it found it.
+    void selectByPress(NSEvent* e, const std::set<NSUInteger>& before);
     // Tells the delegate that a click changed the selection.
     virtual void selectionDidChange();
     // The delegate's method of that selector with the argument, when it has one.

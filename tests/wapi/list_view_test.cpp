@@ -416,22 +416,28 @@ TEST_F(ListControls, ClicksReachTheOwnerAsTheControlsModeSays) {
     const char* what;
     bool listBox;
     int clicks;  // a single click, or a click and a second one with a click count of 2
+    int selected;  // the row selected before, -1 for none
+    int row;       // the row clicked; 5 lies below the last
     const char* want;
   } rows[] = {
-      {"a list box's click", true, 1, "cmd1"},
-      {"a list box's double click", true, 2, "cmd1 cmd1 cmd2"},
-      {"a list view's click", false, 1, "-101:2,0,0 -2:2,1,42"},
-      {"a list view's double click", false, 2, "-101:2,0,0 -2:2,1,42 -3:2,1,42 -2:2,1,42"},
+      {"a list box's click", true, 1, -1, 2, "cmd1"},
+      {"a list box's double click", true, 2, -1, 2, "cmd1 cmd2"},
+      {"a list box's click on its selected row", true, 1, 2, 2, ""},
+      {"a list box's click below its rows clears the selection", true, 1, 2, 5, "cmd1"},
+      {"a list box's click below its rows, nothing selected", true, 1, -1, 5, ""},
+      {"a list view's click", false, 1, -1, 2, "-101:2,0,0 -2:2,1,42"},
+      {"a list view's double click", false, 2, -1, 2, "-101:2,0,0 -2:2,1,42 -3:2,1,42 -2:2,1,42"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     HWND h = r.listBox ? WAPI_MakeListBox(200, -10, -220, -200, -100, 0) : reportList();
     for (int i = 0; i < 4; ++i) insert(h, 1000, "row", 40 + i);
+    if (r.selected >= 0) SendMessage(h, LB_SETCURSEL, WPARAM(r.selected), 0);
     seen().clear();
     NSView* v = table(h);
     for (int c = 1; c <= r.clicks; ++c) {
-      ns_standin::mouseAtView(v, NSLeftMouseDown, rowPoint(2, 120), 0, c);
-      ns_standin::mouseAtView(v, NSLeftMouseUp, rowPoint(2, 120), 0, c);
+      ns_standin::mouseAtView(v, NSLeftMouseDown, rowPoint(r.row, 120), 0, c);
+      ns_standin::mouseAtView(v, NSLeftMouseUp, rowPoint(r.row, 120), 0, c);
     }
     EXPECT_EQ(notices(), r.want);
     DestroyWindow(h);
