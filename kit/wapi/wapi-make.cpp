@@ -246,6 +246,7 @@ HWND WAPI_MakeEditField(int id, int x, int y, int w, int h, int style) {
   text->setEditable(editable);
   if (NSFont* f = fontByScale()) text->setFont(f);
   text->setTag(id);
+  text->setDelegate(owner);
   text->setHorizontallyResizable(false);
   if (!(style & WS_VSCROLL)) {
     text->setVerticallyResizable(false);

@@ -176,6 +176,7 @@ void wapiAddControlNotificationMethods() {
   c->addMethod(sel_registerName("onWapiCommand:"), &OnCommand);
   c->addMethod(sel_registerName("controlTextDidChange:"), &OnTextChange);
   c->addMethod(sel_registerName("textDidEndEditing:"), &OnTextEnd);
+  c->addMethod(sel_registerName("controlTextDidEndEditing:"), &OnTextEnd);  // a field's, a combo box's
   c->addMethod(sel_registerName("menuNeedsUpdate:"), &OnMenuNeedsUpdate);
   c->addMethod(sel_registerName("comboBoxWillPopUp:"), &OnComboWillPopUp);
   c->addMethod(sel_registerName("comboBoxSelectionDidChange:"), &OnComboSelection);

@@ -368,8 +368,15 @@ void NSTextView::deleteBackward()
 
 bool NSTextView::resignFirstResponder()
 {
-    // Leaving first responder ends the field's editing.
-    if (NSTextField* field = mField) field->endEditing();
+    // Leaving first responder ends the field's editing, or the view's own.
+    if (NSTextField* field = mField) {
+        field->endEditing();
+    } else if (SEL sel = sel_registerName("textDidEndEditing:"); mDelegate && mDelegate->respondsToSelector(sel)) {
+        NSString* name = NSString::stringWithUTF8String("NSTextDidEndEditingNotification");
+        retain(); // the delegate may take the view away
+        mDelegate->performSelector(sel, NSNotification::notificationWithName(name, this));
+        release();
+    }
     return true;
 }
 

@@ -287,6 +287,10 @@ public:
     }
     size_t scrolledStart() const { return mScrolledStart; }
     size_t scrolledLength() const { return mScrolledLength; }
+    // Told textDidEndEditing: when the view leaves first responder. Not retained; the field
+    // editor tells the field instead.
+    void setDelegate(NSObject* delegate) { mDelegate = delegate; }
+    NSObject* delegate() const { return mDelegate; }
     ~NSTextView() override;
     // The selection in characters.
     size_t selectionStart() const { return mSelStart; }
@@ -308,6 +312,7 @@ private:
     std::string mText;
     size_t mSelStart = 0, mSelLength = 0;
     NSTextField* mField = nullptr; // the field being edited; not retained
+    NSObject* mDelegate = nullptr;
     NSFont* mFont = nullptr;       // retained
     bool mEditable = true, mHorizontallyResizable = true, mVerticallyResizable = true;
     size_t mScrolledStart = 0, mScrolledLength = 0;

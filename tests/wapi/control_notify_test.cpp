@@ -2,6 +2,7 @@
 // double clicks arrive as messages.
 #include <gtest/gtest.h>
 
+#include "kit/wapi/wapi-dlggen.h"
 #include "kit/wapi/wapi-input.h"
 #include "window_fixture.h"
 
@@ -62,9 +63,33 @@ TEST_F(ControlNotify, TypingIntoAFieldSendsAChangePerKeyAndReturnEndsEditingAndC
   EXPECT_EQ(field->currentEditor(), nullptr) << "Return ends editing";
   EXPECT_STREQ(field->stringValue()->UTF8String(), "ab");
   commands = of(WM_COMMAND);
-  ASSERT_EQ(commands.size(), 1u) << "the end of editing reaches the delegate as no command";
-  EXPECT_EQ(commands[0].wParam, MAKEWPARAM(1, 0)) << "the default button's click";
-  EXPECT_EQ(commands[0].lParam, reinterpret_cast<LPARAM>(ok));
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[0].wParam, MAKEWPARAM(77, EN_CHANGE)) << "the end of editing";
+  EXPECT_EQ(commands[0].lParam, reinterpret_cast<LPARAM>(field));
+  EXPECT_EQ(commands[1].wParam, MAKEWPARAM(1, 0)) << "then the default button's click";
+  EXPECT_EQ(commands[1].lParam, reinterpret_cast<LPARAM>(ok));
+}
+
+TEST_F(ControlNotify, AnEditControlThatLosesTheFocusTellsTheEndOfEditing) {
+  WAPI_MakeSetCurParms(1.8f, 1.8f, 0, 0, H(mView), false, false);
+  struct Row {
+    const char* what;
+    int style;
+  } rows[] = {{"a field", 0}, {"a text view in a scroll view", WS_VSCROLL}, {"a text view", WS_HSCROLL}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const int id = 60 + int(&r - rows);
+    WAPI_MakeEditField(id, 10, 10, 100, 40, r.style);
+    NSView* edited = wapiAs<NSView>(wapiObject(GetDlgItem(H(mView), id)));
+    ASSERT_TRUE(edited);
+    mWindow->makeFirstResponder(edited);
+    log().clear();
+    mWindow->makeFirstResponder(mView);
+    const std::vector<LoggedMessage> commands = of(WM_COMMAND);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].wParam, MAKEWPARAM(id, EN_CHANGE));
+    EXPECT_EQ(commands[0].lParam, reinterpret_cast<LPARAM>(edited));
+  }
 }
 
 TEST_F(ControlNotify, ButtonClicksMoveTheStateByTypeAndSendTheirCommand) {
