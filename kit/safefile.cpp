@@ -46,12 +46,13 @@ bool writeAll(int fd, const void* data, size_t size)
 // Creates path exclusively and writes the bytes; what it made is removed on failure. Answers 0 or
 // the errno value. The mode is 0666 less the umask, applied by the kernel: reading the umask would
 // mean setting it, and another thread creating a file meanwhile would get no mask at all.
-// A given mode replaces that before any byte is written.
+// A given mode is asked for at the create, so the file is never open to more than it allows, and
+// set again before any byte is written, where the umask narrowed it.
 // Errors name the file the caller writes (target), which a temporary stands in for.
 int writeExclusive(const std::string& path, const std::string& target, const void* data, size_t size,
                    std::string* error, int mode = -1)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode >= 0 ? mode_t(mode) : mode_t(0666));
     if (fd < 0) {
         int failure = errno;
         if (error) *error = errnoText(path == target ? "cannot create" : "cannot create a temporary file for", target);

@@ -39,6 +39,30 @@ TEST(SafeFile, WritingNeverTouchesTheProcessUmask)
     EXPECT_EQ(modeOf(dir.file("b")), 0640u);
 }
 
+// The temporary that replaces a file is never open to more than the file was, and the file keeps
+// its mode whatever the umask.
+TEST(SafeFile, AReplacedFileKeepsItsModeAndIsNeverWiderMeanwhile)
+{
+    struct Row {
+        mode_t mode, umask;
+    } rows[] = {{0600, 022}, {0640, 022}, {0666, 022}, {0644, 077}};
+    TempDir dir("qor_safefile");
+    const std::string f = dir.file("kept.ini");
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << std::oct << r.mode << " under umask " << r.umask);
+        writeFile(f, std::string("old"));
+        ASSERT_EQ(::chmod(f.c_str(), r.mode), 0);
+        faults::Scope scope;
+        mode_t mask = ::umask(r.umask);
+        bool ok = kit::WriteFileReplacing(f, "new", 3);
+        ::umask(mask);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(faults::createMode() & ~r.umask & ~r.mode, 0u) << "the temporary was made wider";
+        EXPECT_EQ(modeOf(f), r.mode);
+        EXPECT_EQ(readText(f), "new");
+    }
+}
+
 TEST(SafeFile, ANewFileIsMadeWithoutHardLinksAndNeverReplacesOne)
 {
     struct Row {

@@ -37,6 +37,7 @@ struct State {
     std::mutex mutex;
     Armed armed[kCalls];
     std::atomic<int> counts[kCalls] = {};
+    std::atomic<unsigned> createMode{0};
     std::set<int> watched; // descriptors open made for an armed path
 };
 
@@ -96,7 +97,9 @@ void noteOpen(int fd, const char* path)
 
 int wrappedOpen(const char* path, int flags, va_list args)
 {
-    mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
+    const bool creates = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+    mode_t mode = creates ? mode_t(va_arg(args, int)) : 0;
+    if (creates) state().createMode = mode;
     if (int err = failureFor(Call::Open, path)) {
         errno = err;
         return -1;
@@ -126,6 +129,11 @@ void reset()
 int calls(Call call)
 {
     return state().counts[int(call)];
+}
+
+unsigned createMode()
+{
+    return state().createMode;
 }
 
 } // namespace testsupport::faults

@@ -20,6 +20,8 @@ void fail(Call call, int err, const std::string& path = std::string(), int times
 void reset();
 // How many times the call was made since the last reset.
 int calls(Call call);
+// The mode the last open that may create a file asked for.
+unsigned createMode();
 
 // Disarms everything when the scope ends, so that one failed check never leaks into the next.
 struct Scope {
