@@ -136,6 +136,12 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         midiInIndex = 1;
         setExternalMIDIIn(midiInIndex, inName.c_str());
         showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
+        // An output's enquiry that waited for an input is not run: the job thread is the
+        // recalled performance's, and the recall knows its device id.
+        if (midiInIndex > 0 && mEnquiryAwaitsInput) {
+            mEnquiryAwaitsInput = false;
+            showStatus2("");
+        }
         if (IControl* control = firstControl(kDeviceInSelection))
             control->SetValueFromPlug(GetParam(kDeviceInSelection)->GetNormalized(double(midiInIndex)));
         patchManager->getName(&outName, PatchManager::kOutputDeviceName);
