@@ -516,9 +516,12 @@ Next deviceOutSelection(QOR& q, Change& c)
     // Edits go out from now on, but the enquiry needs the input to hear its answer: without one
     // it waits for the input's choice instead of running into its time-out. It goes last: a
     // synthesizer that answers at once must not have its "ready" line covered by the line above.
+    const bool waited = q.mEnquiryAwaitsInput;
     q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
     if (q.mEnquiryAwaitsInput) q.showStatus2("MIDI In not set");
     else if (c.intValue > 0) q.sendSysExInitialization();
+    else if (waited)
+        q.showStatus2(""); // with no output nothing waits for the input
     return Next::Tail;
 }
 

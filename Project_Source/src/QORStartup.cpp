@@ -262,6 +262,9 @@ void QOR::buildUnsavedMark()
     IText text(int(11 * uiScale), &accent, "Arial", IText::kStyleBold, IText::kAlignNear);
     const IRECT r(int(1040 * uiScale), int(187 * uiScale), int(1160 * uiScale), int(206 * uiScale));
     strip->controls.Add(new ITextControl(this, r, &text, "UNSAVED CHANGES"));
+    // A save hides it on its own page, where nothing else is drawn over its place: the place is
+    // drawn again as the layer hides.
+    strip->setIgnoreHiddenWhenUpdatingScreen(true);
 }
 
 void QOR::buildBankLists()

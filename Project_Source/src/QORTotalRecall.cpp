@@ -136,6 +136,12 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         midiInIndex = 1;
         setExternalMIDIIn(midiInIndex, inName.c_str());
         showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
+        // An output's enquiry that waited for an input is not run: the job thread is for the
+        // recalled performance's send, and the recall brings the device id back itself.
+        if (midiInIndex > 0 && mEnquiryAwaitsInput) {
+            mEnquiryAwaitsInput = false;
+            showStatus2("");
+        }
         if (IControl* control = firstControl(kDeviceInSelection))
             control->SetValueFromPlug(GetParam(kDeviceInSelection)->GetNormalized(double(midiInIndex)));
         patchManager->getName(&outName, PatchManager::kOutputDeviceName);

@@ -221,8 +221,11 @@ void IGraphicsCocoa_vQOR_au::cancelOperation(NSObject*)
 {
     NSTextField* field = mTextFieldView;
     if (!field) return;
+    // Escape keeps what was there: nothing reaches the plug-in, which hears a text parameter's
+    // every commit (a program name's sends the part to the synthesizer).
     field->abortEditing();
-    controlTextDidEndEditing(nullptr);
+    endUserInput();
+    setNeedsDisplay(true);
 }
 
 void IGraphicsCocoa_vQOR_au::endUserInput()

@@ -128,6 +128,18 @@ struct Desk {
         if (const char* keep = std::getenv("QOR_SCREENSHOT_DIR"))
             testsupport::writeWindowScreenshot(window, std::string(keep) + "/panels-" + size.word + "-" + name + ".png");
     }
+    // The pixels of r as the window last showed them: what the editor's timer had drawn.
+    std::vector<uint32_t> shown(const IRECT& r)
+    {
+        ns_standin::runFor(0.05);
+        CGContextRef store = window->backingStore();
+        std::vector<uint32_t> out;
+        if (!store) return out;
+        const auto* words = static_cast<const uint32_t*>(CGBitmapContextGetData(store));
+        const size_t span = CGBitmapContextGetBytesPerRow(store) / 4;
+        for (int y = r.T; y < r.B; ++y) out.insert(out.end(), words + y * span + r.L, words + y * span + r.R);
+        return out;
+    }
     void page(int tab)
     {
         g->SetParameterFromPlug(kMainTab, tab, false);
@@ -163,11 +175,13 @@ TEST(EditorPanels, TheMidiFilterWindowStaysOpenTakesATickAndClosesWithItsCloseBu
     }
 }
 
-TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturn)
+TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturnAndItsUnsavedStripGoesWithTheSave)
 {
     for (const Size& s : kSizes) {
         Desk d(s);
         d.page(1);
+        const IRECT strip = *d.layer("discardChangesLayerRight")->controls.Get(0)->GetRECT();
+        const std::vector<uint32_t> saved = d.shown(strip);
         LibrarianViewControl& grid = *d.q().librarianView;
         const IRECT cell = grid.cellRect(LibrarianViewControl::kUpperPane, 3);
         d.presenter.menuAnswers.push_back({2}); // "Rename" of the slot's edit menu
@@ -186,7 +200,14 @@ TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturn)
         EXPECT_EQ(d.e.value(kBankEditUnsaved), 1.0) << s.word;
         // The page says so beside the upper bank's menu.
         EXPECT_TRUE(d.layer("discardChangesLayerRight")->IsVisible()) << s.word;
+        EXPECT_NE(d.shown(strip), saved) << s.word;
         d.shot("librarian-unsaved");
+        // Saved over its file: the strip's place is drawn again at once, not at the next page.
+        d.presenter.menuAnswers.push_back({7}); // "Save (Overwrite current bank)"
+        ASSERT_TRUE(d.clickControl(-1, "BANKEDITMENU")) << s.word;
+        EXPECT_EQ(d.e.value(kBankEditUnsaved), 0.0) << s.word;
+        EXPECT_EQ(d.shown(strip), saved) << s.word;
+        d.shot("librarian-saved");
     }
 }
 

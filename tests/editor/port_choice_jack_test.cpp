@@ -64,7 +64,7 @@ TEST(PortChoiceJack, TheEnquirysAnswerIsTheLastStatusOnceTheOutputIsChosen)
     }
 }
 
-TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput)
+TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInputOrEndsWithoutIt)
 {
     testsupport::TempDir simDir;
     synthsim::SimProcess sim;
@@ -78,18 +78,48 @@ TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput
     ITextControl* const shown[] = {q.statusDisplay, q.valueDisplay};
     q.statusDisplay = &line1;
     q.valueDisplay = &line2;
-    simjack::edit(q, kDeviceOutSelection, simjack::indexOf(q.getExternalMIDIOutNames(), sim.inputPort()));
+    const int out = simjack::indexOf(q.getExternalMIDIOutNames(), sim.inputPort());
+    const int in = simjack::indexOf(q.getExternalMIDIInNames(), sim.outputPort());
+    simjack::edit(q, kDeviceOutSelection, out);
     EXPECT_TRUE(q.midiIOSet.load()) << "edits go out with the output alone";
     EXPECT_TRUE(q.midiManager->threadIdle(kJobThread)) << "no enquiry that cannot hear its answer";
     ASSERT_FALSE(line2.texts().empty());
     EXPECT_EQ(line2.texts().back(), "MIDI In not set");
-    simjack::edit(q, kDeviceInSelection, simjack::indexOf(q.getExternalMIDIInNames(), sim.outputPort()));
+    // Unset again, the output leaves nothing waiting: its notice goes, and no enquiry starts.
+    simjack::edit(q, kDeviceOutSelection, 0);
+    EXPECT_EQ(line2.texts().back(), "") << "the notice goes with the output";
+    EXPECT_FALSE(q.mEnquiryAwaitsInput);
+    EXPECT_TRUE(q.midiManager->threadIdle(kJobThread));
+    simjack::edit(q, kDeviceOutSelection, out);
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set");
+    simjack::edit(q, kDeviceInSelection, in);
     EXPECT_TRUE(simjack::waitIdle(q, 5));
     EXPECT_EQ(line2.texts().back(), "") << "the notice goes once the input is chosen";
-    q.statusDisplay = shown[0];
-    q.valueDisplay = shown[1];
     ASSERT_FALSE(line1.texts().empty());
     EXPECT_EQ(line1.texts().back(), "Plug-in is ready to go!") << "the enquiry ran once the input was there";
+
+    // A project recall that opens the input ends the wait too; the job thread is its
+    // performance send's, which reaches the synthesizer.
+    ByteChunk chunk;
+    ASSERT_TRUE(q.SerializeState(&chunk));
+    simjack::edit(q, kDeviceInSelection, 0);
+    simjack::edit(q, kDeviceOutSelection, out);
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set");
+    const size_t before = line1.texts().size();
+    size_t seen = synthsim::readRecordFile(simDir.file("record.txt")).size();
+    EXPECT_EQ(q.UnserializeState(&chunk, 0), chunk.Size());
+    EXPECT_GT(q.midiInIndex, 0);
+    EXPECT_EQ(line2.texts().back(), "") << "the notice goes with the recall's input";
+    EXPECT_FALSE(q.mEnquiryAwaitsInput);
+    EXPECT_TRUE(simjack::waitIdle(q));
+    std::vector<std::string> stored;
+    for (const auto& line : simjack::arrived(simDir.file("record.txt"), seen)) stored.push_back(line.note);
+    EXPECT_NE(std::find(stored.begin(), stored.end(), "stored into performance edit buffer"), stored.end());
+    const std::vector<std::string> texts = line1.texts();
+    EXPECT_EQ(std::find(texts.begin() + long(before), texts.end(), "Connecting to Hardware"), texts.end())
+        << "no enquiry after the recall";
+    q.statusDisplay = shown[0];
+    q.valueDisplay = shown[1];
     q.midiManager->stopAndJoin();
     sim.stop();
 }
