@@ -216,6 +216,8 @@ TEST(BankNumberMenu, AChoiceSendsTheBankAndInProgramModeRequestsThePart)
     } cases[] = {
         {"program mode, bank D", false, 3, {"B2 7B 00", "B2 00 00", "B2 20 08", "C2 00 00"}, {{kJobRequestPart, true}},
          kMultiPartBank + 2},
+        {"program mode, bank H", false, 7, {"B2 7B 00", "B2 00 00", "B2 20 0C", "C2 00 00"}, {{kJobRequestPart, true}},
+         kMultiPartBank + 2},
         {"performance mode, bank C", true, 2, {"BF 7B 00", "BF 00 00", "BF 20 62", "CF 00 00"}, {}, kMultiBank},
     };
     for (const auto& c : cases) {
@@ -231,6 +233,38 @@ TEST(BankNumberMenu, AChoiceSendsTheBankAndInProgramModeRequestsThePart)
         EXPECT_EQ(d.plug->takeShorts(), c.sent) << c.what;
         EXPECT_EQ(d.takeJobs(), c.jobs) << c.what;
         EXPECT_TRUE(d.plug->bankNumberMenu->menus()->IsItemChecked(c.choice)) << c.what;
+    }
+}
+
+// The items stand in value order from 0, so the last one is the highest value a menu offers:
+// choosing it must leave that value in the parameter, not the parameter's own highest.
+TEST(HeaderMenus, TheLastItemOfEachMenuIsAValueItsParameterHolds)
+{
+    for (bool performance : {false, true}) {
+        MenuDesk d;
+        d.plug->selectedPart = 2;
+        d.plug->performanceMode = performance;
+        d.plug->programNumberMenu->refreshPatchNames(nullptr, nullptr, 0);
+        d.plug->bankNumberMenu->refreshPatchNames(nullptr, nullptr, 0);
+        const struct {
+            IControl* menu;
+            int param;
+        } menus[] = {{d.plug->programNumberMenu, performance ? int(kMultiPatch) : kMultiPartPatch + 2},
+                     {d.plug->bankNumberMenu, performance ? int(kMultiBank) : kMultiPartBank + 2}};
+        for (const auto& m : menus) {
+            d.answer({});
+            m.menu->OnMouseDown(m.menu->GetRECT()->L + 1, m.menu->GetRECT()->T + 1, nullptr);
+            ASSERT_FALSE(d.presenter.menus.empty());
+            const cf_standin::MenuShown shown = d.presenter.menus.back();
+            int values = 0;
+            for (const cf_standin::MenuItemShown& item : shown.items)
+                values += item.hasSubmenu ? int(item.submenu.size()) : 1;
+            std::vector<int> last = {int(shown.items.size()) - 1};
+            if (shown.items.back().hasSubmenu) last.push_back(int(shown.items.back().submenu.size()) - 1);
+            d.answer(last);
+            m.menu->OnMouseDown(m.menu->GetRECT()->L + 1, m.menu->GetRECT()->T + 1, nullptr);
+            EXPECT_EQ(d.value(m.param), values - 1) << cf_standin::MenuLine(shown);
+        }
     }
 }
 

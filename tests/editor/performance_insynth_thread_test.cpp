@@ -115,7 +115,8 @@ TEST(PerformanceRoundTrip, EveryValueTheSendCarriesComesBackWithTheRequest)
         o.deviceId = 15, o.model = uint8_t(0x20 + model), o.editReply = synthsim::EditReply::Performance;
         Bench b(o);
         prepared(b, model);
-        const std::map<int, double> values = randomValues(b, 44u + unsigned(model));
+        std::map<int, double> values = randomValues(b, 44u + unsigned(model));
+        for (int k = 4; k < 8; ++k) values[kMultiPartBank + k] = k; // banks E to H
         for (const auto& [id, v] : values) b.plug->GetParam(id)->Set(v);
         b.plug->GetParam(kMultiName)->SetDisplayText(0, "Round Trip");
         b.run(kJobSendArrangement);

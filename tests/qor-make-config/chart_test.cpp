@@ -145,6 +145,9 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
     const std::string early = rowOf(good.chart, "kFXReverbEarlyRef");
     const std::string twin = rowOf(good.chart, "kFXMultiEQBass");
     const std::string deviceOut = rowOf(good.chart, "kDeviceOutSelection");
+    int requestLine = 0, bankLine = 0;
+    const std::string request = rowOf(good.chart, "kRequestFromBank", &requestLine);
+    const std::string bank = rowOf(good.chart, "kMultiPartBank", &bankLine);
     int unusedLine = 0;
     const std::string unused = rowOf(good.chart, "kUnusedParam01", &unusedLine);
     const int last = static_cast<int>(std::count(good.chart.begin(), good.chart.end(), '\n')) + 1;
@@ -163,6 +166,11 @@ TEST(BrokenChart, EachCheckFailsTheBuildAndNamesTheRow)
          "chart.tsv:" + std::to_string(cutoffLine) + ": kFilterCutoff: CC 38 is reserved"},
         {"menu list length", replaced(good.chart, slope, replaced(slope, "0,0,2", "0,0,3")), "",
          "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: list filterSlope holds 2 texts for 3 entries"},
+        {"menu without MIDI: list length", replaced(good.chart, request, replaced(request, "0,0,8", "0,0,9")), "",
+         "chart.tsv:" + std::to_string(requestLine) +
+             ": kRequestFromBank: list bankNumber holds 8 texts for 9 entries"},
+        {"menu without MIDI: numbered entries", replaced(good.chart, bank, replaced(bank, "0:7", "0:3")), "",
+         "chart.tsv:" + std::to_string(bankLine) + ": kMultiPartBank: value display 0:3 numbers 4 entries, not 8"},
         {"read-out list", replaced(good.chart, slope, replaced(replaced(slope, "seMenu\t-", "seKnob\tIKNOBROTATERCONTROL_ID5"), "0,0,2\tfilterSlope", "0,0,4,1\t-")), "",
          "chart.tsv:" + std::to_string(slopeLine) + ": kFilterSlope: read-out list filterSlope does not cover 0 to 4"},
         {"shared keys", replaced(good.chart, reso, replaced(reso, "cc:71", "cc:74")), "",

@@ -859,6 +859,21 @@ void Generator::checkPlainRow(const Row& row)
     if (needsImage != !row.image.empty()) fail(row, needsImage ? "a " + t + " needs an image" : "a " + t + " takes no image");
     if (!row.list.empty() && !c.lists.count(row.list)) fail(row, "list " + row.list + " does not exist");
     if (t == "radio" && !row.bounds.empty() && row.bounds[0] < 1) fail(row, "a radio needs a button");
+    // A menu offers one item per value: a longer list offers values the parameter cannot hold,
+    // and the creator builds no control for a list of another length.
+    if ((t == "dropSelection" || t == "multiFxMenu") && row.bounds.size() >= 5) {
+        const int values = row.bounds[4] - row.bounds[3];
+        auto it = c.lists.find(row.list);
+        if (it != c.lists.end() && it->second.size() != static_cast<size_t>(std::max(values, 0)))
+            fail(row, "list " + row.list + " holds " + std::to_string(it->second.size()) + " texts for " +
+                          std::to_string(values) + " entries");
+        else if (row.list.empty() && row.displayFirst == row.displayLast)
+            fail(row, "menu without a list or a value display");
+        else if (row.list.empty() && row.displayLast - row.displayFirst + 1 != values)
+            fail(row, "value display " + std::to_string(row.displayFirst) + ":" + std::to_string(row.displayLast) +
+                          " numbers " + std::to_string(row.displayLast - row.displayFirst + 1) + " entries, not " +
+                          std::to_string(values));
+    }
     if (t == "range" && row.bounds.size() >= 3) {
         const int values = row.bounds[2] - row.bounds[1];
         auto it = c.lists.find(row.list);
