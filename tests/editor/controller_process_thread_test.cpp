@@ -25,55 +25,30 @@ void keepLogLine(const char* line)
     gLog.emplace_back(std::this_thread::get_id(), line);
 }
 
-std::vector<std::pair<std::thread::id, std::string>> takeLog()
-{
-    std::lock_guard<std::mutex> lock(gLogLock);
-    std::vector<std::pair<std::thread::id, std::string>> out;
-    out.swap(gLog);
-    return out;
-}
-
-// Ends the process when the test makes no progress for 10 s: a hang is a failure, not a test
-// that never ends.
-class Watchdog
-{
-public:
-    Watchdog() : mThread([this] { watch(); }) {}
-    ~Watchdog()
+// Ends the process when no step is made for 10 s: a hang fails instead of never ending.
+struct Watchdog {
+    ~Watchdog() { step(true); }
+    void step(bool last = false)
     {
         {
-            std::lock_guard<std::mutex> lock(mLock);
-            mDone = true;
+            std::lock_guard<std::mutex> hold(lock);
+            ++steps, done = last;
         }
-        mWake.notify_all();
-        mThread.join();
+        wake.notify_all();
+        if (last) thread.join();
     }
-    void progress()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mLock);
-            ++mSteps;
+    std::mutex lock;
+    std::condition_variable wake;
+    unsigned steps = 0;
+    bool done = false;
+    std::thread thread{[this] {
+        std::unique_lock<std::mutex> hold(lock);
+        for (unsigned seen = steps; !done; seen = steps) {
+            if (wake.wait_for(hold, std::chrono::seconds(10), [&] { return done || steps != seen; })) continue;
+            std::fprintf(stderr, "no progress for 10 s: a thread waits that must not\n");
+            std::abort();
         }
-        mWake.notify_all();
-    }
-
-private:
-    void watch()
-    {
-        std::unique_lock<std::mutex> lock(mLock);
-        while (!mDone) {
-            const unsigned seen = mSteps;
-            if (!mWake.wait_for(lock, std::chrono::seconds(10), [&] { return mDone || mSteps != seen; })) {
-                std::fprintf(stderr, "no progress for 10 s: a thread waits that must not\n");
-                std::abort();
-            }
-        }
-    }
-    std::mutex mLock;
-    std::condition_variable mWake;
-    unsigned mSteps = 0;
-    bool mDone = false;
-    std::thread mThread;
+    }};
 };
 
 // An output port that holds up its caller on demand: a close parks the port change that calls
@@ -85,74 +60,55 @@ public:
     static constexpr const char* kName = "held synth";
     unsigned PortCount() override { return 1; }
     std::string PortName(unsigned number) override { return number == 0 ? kName : ""; }
-    bool OpenPort(unsigned, const char*) override
-    {
-        std::lock_guard<std::mutex> lock(mLock);
-        mOpen = true;
-        return true;
-    }
+    bool OpenPort(unsigned, const char*) override { return open = true; }
     void ClosePort() override
     {
-        std::unique_lock<std::mutex> lock(mLock);
-        mOpen = false;
-        park(lock, mHoldClose);
+        open = false;
+        park(holdClose);
     }
-    bool IsPortOpen() override
-    {
-        std::lock_guard<std::mutex> lock(mLock);
-        return mOpen;
-    }
+    bool IsPortOpen() override { return open; }
     bool Send(const unsigned char* data, size_t size, bool mayWait) override
     {
-        std::unique_lock<std::mutex> lock(mLock);
-        if (mFull && !mayWait) return false;
-        park(lock, mFull);
-        mSent.emplace_back(data, data + size);
+        if (full && !mayWait) return false;
+        park(full);
+        std::lock_guard<std::mutex> hold(lock);
+        sent.emplace_back(data, data + size);
         return true;
     }
     size_t LargestMessage() const override { return 1024; }
     bool SetCallback(Callback, void*) override { return false; }
-
-    void holdClose() { set(mHoldClose, true); }
-    void fill() { set(mFull, true); }
     void letGo()
     {
-        set(mHoldClose, false);
-        set(mFull, false);
+        holdClose = full = false;
+        std::lock_guard<std::mutex> hold(lock);
+        wake.notify_all();
     }
     void waitParked()
     {
-        std::unique_lock<std::mutex> lock(mLock);
-        mWake.wait(lock, [this] { return mParked; });
+        std::unique_lock<std::mutex> hold(lock);
+        wake.wait(hold, [this] { return parked; });
     }
-    std::vector<std::vector<unsigned char>> takeSent()
+    size_t takeSent()
     {
-        std::lock_guard<std::mutex> lock(mLock);
-        std::vector<std::vector<unsigned char>> out;
-        out.swap(mSent);
-        return out;
+        std::lock_guard<std::mutex> hold(lock);
+        const size_t n = sent.size();
+        sent.clear();
+        return n;
     }
+    std::atomic<bool> open{false}, holdClose{false}, full{false};
 
 private:
-    void park(std::unique_lock<std::mutex>& lock, const bool& held)
+    void park(const std::atomic<bool>& held)
     {
-        if (!held) return;
-        mParked = true;
-        mWake.notify_all();
-        mWake.wait(lock, [&held] { return !held; });
+        std::unique_lock<std::mutex> hold(lock);
+        parked = held.load();
+        wake.notify_all();
+        wake.wait(hold, [&held] { return !held; });
     }
-    void set(bool& flag, bool on)
-    {
-        {
-            std::lock_guard<std::mutex> lock(mLock);
-            flag = on;
-        }
-        mWake.notify_all();
-    }
-    std::mutex mLock;
-    std::condition_variable mWake;
-    bool mOpen = false, mHoldClose = false, mFull = false, mParked = false;
-    std::vector<std::vector<unsigned char>> mSent;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool parked = false;
+    std::vector<std::vector<unsigned char>> sent;
 };
 
 } // namespace
@@ -208,19 +164,17 @@ TEST(ControllerProcessThreads, BlocksDrainEveryEditWhileDumpsAndLightsArriveOnOt
 
 TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFullQueueWouldHoldUp)
 {
-    enum Hold { kPortChange, kFullQueue };
     const struct {
         const char* what;
-        Hold hold;
-        bool queued; // a due message of the queue, else the all sound off after a reset
+        bool portChange; // else the output takes no more
+        bool queued;     // a due message of the queue, else the all sound off after a reset
         const char* logged;
     } rows[] = {
-        {"a due message while the output is being changed", kPortChange, true, "dropped 1 message"},
-        {"all sound off while the output is being changed", kPortChange, false, "dropped 2 message"},
-        {"a due message while the output takes no more", kFullQueue, true, "dropped 1 message"},
-        {"all sound off while the output takes no more", kFullQueue, false, "dropped 2 message"},
+        {"a due message while the output is being changed", true, true, "dropped 1 message"},
+        {"all sound off while the output is being changed", true, false, "dropped 2 message"},
+        {"a due message while the output takes no more", false, true, "dropped 1 message"},
+        {"all sound off while the output takes no more", false, false, "dropped 2 message"},
     };
-    SetLogSink(keepLogLine);
     Watchdog dog;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -232,27 +186,21 @@ TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFul
         r.render(); // the all sound off after the start-up's reset
         q.routeMidiToHostBuffer = row.queued;
         q.dawOffset = 512;
-        if (row.queued) {
-            IMidiMsg cc(0, 0xB1, 7, 100);
-            q.MIDIOutRoutingSwitch(&cc);
-        } else {
-            q.Reset();
-        }
+        IMidiMsg cc(0, 0xB1, 7, 100);
+        row.queued ? q.MIDIOutRoutingSwitch(&cc) : q.Reset();
         port->takeSent();
-        takeLog();
-
         std::thread change;
-        if (row.hold == kPortChange) {
-            port->holdClose();
+        if (row.portChange) {
+            port->holdClose = true;
             change = std::thread([&q] {
                 int again = 1;
                 q.setExternalMIDIOut(again, StuckPort::kName);
             });
             port->waitParked();
-        } else {
-            port->fill();
         }
-        dog.progress();
+        port->full = !row.portChange;
+        SetLogSink(keepLogLine);
+        dog.step();
         std::thread::id audioId;
         testing::internal::CaptureStdout();
         // The host's render call; the watchdog ends the process if it never returns.
@@ -261,27 +209,24 @@ TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFul
             q.ProcessBuffers(0.0, 512);
         });
         audio.join();
-        testing::internal::GetCapturedStdout();
-        dog.progress();
-        EXPECT_TRUE(port->takeSent().empty());
-
+        dog.step();
+        EXPECT_EQ(port->takeSent(), 0u);
         port->letGo();
         if (change.joinable()) change.join();
-        IMidiMsg cc(0, 0xB0, 7, 1);
-        testing::internal::CaptureStdout();
         EXPECT_TRUE(q.SendMidiMsg(&cc)) << "the editor's own sends still reach the port";
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(port->takeSent().size(), 1u);
+        EXPECT_EQ(port->takeSent(), 1u);
         // The count is told once, and not by the audio thread, which must not log.
+        std::lock_guard<std::mutex> hold(gLogLock);
         int told = 0;
-        for (const auto& line : takeLog()) {
+        for (const auto& line : gLog) {
             if (line.second.find("MIDI output: the audio thread") == std::string::npos) continue;
             ++told;
             EXPECT_NE(line.first, audioId);
             EXPECT_NE(line.second.find(row.logged), std::string::npos) << line.second;
         }
         EXPECT_EQ(told, 1);
-        dog.progress();
+        SetLogSink(nullptr);
+        gLog.clear();
     }
-    SetLogSink(nullptr);
 }
