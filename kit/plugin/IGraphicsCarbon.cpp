@@ -7,6 +7,7 @@
 #include "kit/plugin/IGraphicsCocoa.h"
 #include "kit/plugin/IGraphicsMac.h"
 #include "kit/plugin/IParam.h"
+#include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/IPopupMenu.h"
 
 namespace
@@ -189,6 +190,8 @@ OSStatus IGraphicsCarbon::OnRawKey(EventRef event)
 void IGraphicsCarbon::TimerHandler(EventLoopTimerRef, void* self)
 {
     auto* carbon = static_cast<IGraphicsCarbon*>(self);
+    // The audio thread may not log: what it dropped is told here.
+    if (IPluginBase* plug = carbon->mGraphicsMac->GetPlug()) plug->ReportDroppedMidiOut();
     IRECT r;
     if (!carbon->mGraphicsMac->IsDirty(&r)) return;
     if (carbon->mIsComposited) {

@@ -2,6 +2,7 @@
 
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphicsMac.h"
+#include "kit/plugin/IPluginBase.h"
 
 #include <string>
 #include <vector>
@@ -82,6 +83,8 @@ void IGraphicsCocoa_vQOR_au::viewDidMoveToWindow()
 void IGraphicsCocoa_vQOR_au::onTimer(NSTimer* timer)
 {
     if (timer != mTimer || !mGraphics) return;
+    // The audio thread may not log: what it dropped is told here.
+    if (IPluginBase* plug = mGraphics->GetPlug()) plug->ReportDroppedMidiOut();
     IRECT r;
     if (!mGraphics->IsDirty(&r)) return;
     const int h = mGraphics->Height();

@@ -225,10 +225,12 @@ bool IMidiJackClient::IsPortOpen()
     return mPort && !mServerGone;
 }
 
-bool IMidiJackClient::Send(const unsigned char* data, size_t size)
+bool IMidiJackClient::Send(const unsigned char* data, size_t size, bool mayWait)
 {
     if (!IsPortOpen() || mInput) return false;
     const uint32_t head = uint32_t(size);
+    // The caller that may not wait counts what it loses itself, and may not log either.
+    if (!mayWait) return mQueue.Write(&head, sizeof head, data, size);
     // The server's thread empties the queue every cycle: a full one is waited out a little.
     auto until = std::chrono::steady_clock::now() + kSendWait;
     while (!mQueue.Write(&head, sizeof head, data, size)) {

@@ -45,7 +45,7 @@ public:
     bool OpenOwnPort(const char* portName);
     void ClosePort() override;
     bool IsPortOpen() override;
-    bool Send(const unsigned char* data, size_t size) override;
+    bool Send(const unsigned char* data, size_t size, bool mayWait) override;
     size_t LargestMessage() const override;
     // Every message arrives, clock and active sensing included: the port layer filters them.
     bool SetCallback(Callback callback, void* userData) override;

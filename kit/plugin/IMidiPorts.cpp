@@ -197,10 +197,15 @@ int IPluginBase::GetMIDIInPortNumber(const char* name)
 
 int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 {
-    std::lock_guard<std::mutex> lock(midiOutLock);
-    if (midiOut) midiOut->ClosePort();
-    midiOutPort = port;
-    return OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
+    int opened;
+    {
+        std::lock_guard<std::mutex> lock(midiOutLock);
+        if (midiOut) midiOut->ClosePort();
+        midiOutPort = port;
+        opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
+    }
+    ReportDroppedMidiOut(); // what the render call could not send meanwhile
+    return opened;
 }
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
@@ -242,6 +247,7 @@ void IPluginBase::CloseExternalMIDIPorts()
         midiInDelivering = false;
     }
     {
+        ReportDroppedMidiOut();
         std::lock_guard<std::mutex> lock(midiOutLock);
         if (midiOut) DeleteClient(midiOut);
     }
@@ -286,13 +292,36 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
 {
     // A negative count handed on as a size shows up as a huge one.
     if (!data || size == 0 || size > size_t(INT_MAX)) return false;
-    std::lock_guard<std::mutex> lock(midiOutLock);
+    // The host's render call must not stall the host's audio: it takes the output only when
+    // free (a port change holds it for seconds) and hands over only what the output takes at
+    // once. What it loses is counted, as it may not log; other threads wait, bounded.
+    const bool render = InRenderCall();
+    auto drop = [this] {
+        midiOutDropped.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    };
+    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
+    if (!render) {
+        ReportDroppedMidiOut();
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return drop();
+    }
     if (!midiOut || !midiOut->IsPortOpen()) return false;
     if (size > midiOut->LargestMessage()) {
+        if (render) return drop();
         LogLine("MIDI output: a message of %zu bytes is more than the MIDI system carries at once; not sent", size);
         return false;
     }
-    return midiOut->Send(data, size);
+    if (midiOut->Send(data, size, !render)) return true;
+    return render ? drop() : false;
+}
+
+void IPluginBase::ReportDroppedMidiOut()
+{
+    if (uint32_t n = midiOutDropped.exchange(0))
+        LogLine("MIDI output: the audio thread dropped %u message%s, the port being changed or full", unsigned(n),
+                n == 1 ? "" : "s");
 }
 
 bool IPluginBase::SendExternalMidiMsg(const IMidiMsg* msg)

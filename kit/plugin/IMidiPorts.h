@@ -30,8 +30,9 @@ public:
     // When this returns, nothing of the port is used any more by the system's threads.
     virtual void ClosePort() = 0;
     virtual bool IsPortOpen() = 0;
-    // Output: takes one whole message for the open port; false when it was not taken.
-    virtual bool Send(const unsigned char* data, size_t size) = 0;
+    // Output: takes one whole message for the open port; false when it was not taken. A client
+    // that cannot take it now waits a little for room only when mayWait.
+    virtual bool Send(const unsigned char* data, size_t size, bool mayWait) = 0;
     // Output: the largest message the system carries in one piece.
     virtual size_t LargestMessage() const = 0;
     // Input: every message from the open port goes to callback, on a thread of the client's;

@@ -68,7 +68,8 @@ public:
         });
     }
     bool IsPortOpen() override { return mClient->isPortOpen(); }
-    bool Send(const unsigned char* data, size_t size) override
+    // The library sends in one call, with no way to refuse instead of waiting.
+    bool Send(const unsigned char* data, size_t size, bool) override
     {
         if (!mOut) return false;
         Call([&] { mOut->sendMessage(data, size); });

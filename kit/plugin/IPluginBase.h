@@ -267,12 +267,20 @@ public:
     // at the start of its own destructor so that no message reaches a half-destroyed object.
     void CloseExternalMIDIPorts();
     // The bodies of the binding's send slots. One lock serialises every write to the output, so
-    // messages sent from several threads never interleave. False when nothing was sent.
+    // messages sent from several threads never interleave. False when nothing was sent. Inside
+    // the host's render call a send never waits: what the output cannot take at once (a port
+    // being changed, a full queue) is dropped and counted, and the count is logged later.
     bool SendExternalMidiMsg(const IMidiMsg* msg);
     bool SendExternalSysex(const unsigned char* data, int size); // framed with F0 ... F7 when bare
     bool SendExternalBytes(const unsigned char* data, size_t size); // unchanged
     // SendMidiMsg for each message in order; true when every one was sent (so for none).
     bool SendMidiMsgs(KIT_TypedBuf<IMidiMsg>* msgs);
+    // Logs how many sends of the render call were dropped since the last report. Only for
+    // threads that may log: the port operations, sends outside the render call, the editor's
+    // timer call it.
+    void ReportDroppedMidiOut();
+    // True on a thread while it runs the host's render call (ProcessBuffers...).
+    static bool InRenderCall();
 
     KIT_Mutex* GetMutex() { return &mutex; }
     const char* GetPreviousPath() const { return previousPath.Get(); }
@@ -322,6 +330,7 @@ protected:
     KIT_PtrList<KIT_String> outputBusLabels{4096};
     // External MIDI port state (IMidiPorts.cpp).
     std::mutex midiOutLock;              // held for every use of midiOut
+    std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
     std::mutex midiInGate;               // held while one incoming message is delivered
     bool midiInDelivering = false;       // under midiInGate: an input port is open and delivering
 };

@@ -94,19 +94,47 @@ void IPluginBase::PassThroughBuffers(float, int nFrames)
     if (nFrames > 0) ConvertOutputs(outChannels, nFrames, false);
 }
 
+namespace
+{
+
+thread_local bool tInRenderCall = false;
+
+// Marks the calling thread as the host's render thread for the length of one call.
+class RenderCall
+{
+public:
+    RenderCall() : mOuter(tInRenderCall) { tInRenderCall = true; }
+    ~RenderCall() { tInRenderCall = mOuter; }
+    RenderCall(const RenderCall&) = delete;
+    RenderCall& operator=(const RenderCall&) = delete;
+
+private:
+    const bool mOuter;
+};
+
+} // namespace
+
+bool IPluginBase::InRenderCall()
+{
+    return tInRenderCall;
+}
+
 void IPluginBase::ProcessBuffers(double, int nFrames)
 {
+    RenderCall render;
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
 }
 
 void IPluginBase::ProcessBuffers(float, int nFrames)
 {
+    RenderCall render;
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
     if (nFrames > 0) ConvertOutputs(outChannels, nFrames, false);
 }
 
 void IPluginBase::ProcessBuffersAccumulating(float, int nFrames)
 {
+    RenderCall render;
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
     if (nFrames > 0) ConvertOutputs(outChannels, nFrames, true);
 }

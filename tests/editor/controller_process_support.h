@@ -4,6 +4,7 @@
 // pauses taken as none), the short messages handed to the port and the log's PROCESSOR lines.
 #include "Project_Source/src/ControlAction.h"
 #include "controller_dispatch_support.h"
+#include "kit/plugin/IMidiPorts.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -15,7 +16,28 @@ class BlockQOR : public dispatchtest::DispatchQOR
 {
 public:
     void GetTime(ITimeInfo* info) override { info->transportIsRunning = playing; }
+    // Short messages go through the framework's output to client (which the plug-in then owns),
+    // opened as the one port called name, instead of being recorded.
+    void sendThrough(IMidiClient* client, const char* name)
+    {
+        {
+            std::lock_guard<std::mutex> lock(midiOutLock);
+            delete midiOut;
+            midiOut = client;
+            midiOutNames = {QOR_SELECT_MIDI_DEVICE, name};
+        }
+        int port = 1;
+        setExternalMIDIOut(port, name);
+        toPort = true;
+    }
+    bool SendMidiMsg(IMidiMsg* msg) override
+    {
+        return toPort ? IPluginAU::SendMidiMsg(msg) : DispatchQOR::SendMidiMsg(msg);
+    }
     std::atomic<bool> playing{false};
+
+private:
+    bool toPort = false;
 };
 
 // A sound parameter that sends a plain control change (the arpeggiator speed follows the host

@@ -38,7 +38,7 @@ public:
     // The full port names the plug-in's lists show.
     std::string ReceivingPort() const { return tag_ + "-rx:from-plug"; }
     std::string SendingPort() const { return tag_ + "-tx:to-plug"; }
-    void Send(std::vector<unsigned char> bytes) { out_->Send(bytes.data(), bytes.size()); }
+    void Send(std::vector<unsigned char> bytes) { out_->Send(bytes.data(), bytes.size(), true); }
     // Each message received keeps the receiving thread this long: a receiver slower than the
     // server's cycle.
     void HoldEachMessage(int ms) { holdMs_ = ms; }
