@@ -6,6 +6,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include "kit/plugin/IPluginBase.h"
@@ -96,6 +97,19 @@ int PortNumberByName(IMidiClient* client, const char* name, const char* virtualN
     if (!client) return -1;
     int n = CurrentPortNumber(client, 0, name);
     return n < 0 ? -1 : n + 1;
+}
+
+// Another sender holds the output for the microseconds one message takes; a port change or a
+// wait for room holds it far longer. The render call outlasts the first, never the second.
+bool TryBriefly(std::unique_lock<std::mutex>& lock)
+{
+    for (int attempt = 0; attempt < 256; ++attempt) {
+        if (lock.try_lock()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause(); // a few microseconds in all, and the thread keeps its processor
+#endif
+    }
+    return false;
 }
 
 } // namespace
@@ -304,7 +318,7 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     if (!render) {
         ReportDroppedMidiOut();
         lock.lock();
-    } else if (!lock.try_lock()) {
+    } else if (!TryBriefly(lock)) {
         return drop();
     }
     if (!midiOut || !midiOut->IsPortOpen()) return false;
