@@ -107,7 +107,8 @@ struct Bench {
     }
     std::string status() const { return text(plug->statusDisplay); }
     // A synthesizer that answers lateMs late on the pauses' clock: each request reaches it once
-    // the pauses taken since it was sent add up to lateMs.
+    // the pauses taken since it was sent add up to lateMs. Each pause takes a millisecond more
+    // than asked, as a sleep does.
     void answerLate(int lateMs)
     {
         plug->holdRequest = [this, lateMs](const Bytes& request) {
@@ -121,7 +122,7 @@ struct Bench {
         std::vector<Bytes> due;
         {
             std::lock_guard<std::mutex> lock(mHeldLock);
-            clockMs += ms;
+            clockMs += ms + 1;
             while (!held.empty() && held.front().first <= clockMs) {
                 due.push_back(held.front().second);
                 held.erase(held.begin());
