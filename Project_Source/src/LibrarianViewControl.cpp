@@ -188,10 +188,12 @@ void LibrarianViewControl::reloadPane(Pane pane)
     thread_local std::vector<std::string> names(kCells);
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
+        // No bank (none of the data type, or an index past its list): the pane shows no names,
+        // rather than those of a bank of another kind.
         const PatchFile* bank = paneBank(pane);
-        if (!bank) return;
         for (size_t i = 0; i < names.size(); ++i) {
-            if (i < bank->patches.size()) names[i] = bank->patches[i].name;
+            if (bank && i < bank->patches.size())
+                names[i] = bank->patches[i].name;
             else names[i].clear();
         }
     }

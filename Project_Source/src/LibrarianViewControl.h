@@ -38,7 +38,7 @@ public:
     bool OnKeyDown(int x, int y, int key) override;
     bool Draw(IGraphics* g) override;
 
-    // Reload the names of one pane from the bank it shows; no bank leaves the texts as they are.
+    // Reload the names of one pane from the bank it shows; no bank empties the pane.
     // Any thread.
     void patchSelectionUpperChanged();
     void patchSelectionLowerChanged();

@@ -109,6 +109,14 @@ public:
     // storedAddress of the last answer placed into a slot, or kAnyAnswer for one that names no
     // stored entry; the request jobs set it to kNoAnswer before each request.
     std::atomic<int> takenAnswer{kNoAnswer};
+    // A synthesizer may answer a stored request with a plain dump, which names no entry. While a
+    // stored entry is awaited, the plain answers of its kind are counted by the device id that
+    // sent them (byte 6); the first is placed as the awaited entry, and once one is placed the
+    // others (the repeats the sweep asked for) are dropped. plainDevice: the id of the one
+    // placed, -1 before. The request jobs clear both with each request.
+    static constexpr int kDeviceBytes = 128;
+    std::array<std::atomic<int>, kDeviceBytes> plainAnswers{};
+    std::atomic<int> plainDevice{-1};
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // Routes one message: host messages change nothing; device messages go to the global

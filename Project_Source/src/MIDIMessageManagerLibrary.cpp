@@ -57,6 +57,21 @@ int storedAnswerAddress(const unsigned char* d, int length)
     return stored ? MIDIMessageManager::storedAddress(d[kTypeAt + 1], d[kTypeAt + 2]) : MIDIMessageManager::kAnyAnswer;
 }
 
+// A plain program dump, or a performance dump or its follow-up, of the kind the stored entry at
+// awaited (a storedAddress) is: the answer of a synthesizer that names no entry. first: the
+// message that begins such an answer (the dump).
+bool plainAnswer(int awaited, const unsigned char* d, int length, bool& first)
+{
+    if (awaited < 0 || !familyMessage(d, length)) return false;
+    const uint8_t type = d[kTypeAt];
+    if (awaited / 128 >= kProgramBankCodeBase) {
+        first = true;
+        return sized(length, kProgramDumpSize) && type == kTypeProgramDump;
+    }
+    first = sized(length, kPerformanceDumpSize) && type == kTypePerformanceDump;
+    return first || (sized(length, kFollowUpSize) && type == kTypePerformanceFollowUp);
+}
+
 // The name from the first message, and the type the library's reader gives such an entry.
 void nameEntry(LibrarianPatch& patch, size_t nameAt, int typeBase)
 {
@@ -143,6 +158,17 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     const unsigned char* data = msg->mData;
     const int length = msg->mSize;
     const int address = storedAnswerAddress(data, length);
+    const int awaited = awaitedAnswer;
+    bool first = false;
+    if (!QOR::deliveringOwnSysEx() && plainAnswer(awaited, data, length, first)) {
+        if (first) ++plainAnswers[data[kDeviceAt]];
+        // The awaited entry was placed already: this is a repeat, and would fill the next slot.
+        if (takenAnswer == kAnyAnswer) {
+            controller->log("SYSEX ROUTER: a repeated " + std::to_string(length) + "-byte answer from device " +
+                            std::to_string(data[kDeviceAt]) + " dropped");
+            return true;
+        }
+    }
     LibrarianPatch received;
     bool complete = false, performance = false;
     {
@@ -184,12 +210,14 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     if (!complete) return true;
     bool stored = false;
     {
-        // Again under the lock a request moves its slot under: the slot is still the answer's.
+        // Again under the lock a request moves its slot under: the slot is still the answer's,
+        // and the request has not moved on (to the next slot, or ended) since it was taken.
         std::unique_lock<std::recursive_mutex> hold;
         if (librarian) hold = std::unique_lock<std::recursive_mutex>(librarian->mLock);
-        if (strayAnswer(address)) return true;
+        if (strayAnswer(address) || awaitedAnswer != awaited) return true;
         stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
         if (stored) takenAnswer = address;
+        if (stored && address == kAnyAnswer) plainDevice = data[kDeviceAt];
     }
     if (performance) expectingEditDump = false;
     // Nothing stored (no upper bank): the request is not answered, so no job reports it done.

@@ -26,7 +26,7 @@ void MIDIMessageSender::run()
     const SenderJobRecord record = records[size_t(thread)];
     try {
         if (beforeJob) beforeJob(record.job);
-        if (!mStopping) dispatch(record);
+        if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
     } catch (...) {
         // A failed job ends here; the thread must come free for the next one.
     }

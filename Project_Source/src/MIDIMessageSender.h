@@ -137,6 +137,12 @@ public:
         std::function<bool()> replyIsOurs;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
+    // The device ids a sweep asks, 0 to 15.
+    static constexpr int kSweepIds = 16;
+    // Before a job runs: a request into the library while no bank of its kind is open (its
+    // answer would have nowhere to go) is refused with a status text; nothing is sent and the
+    // receive buffer is disarmed. True when refused.
+    bool refusedWithoutBank(const SenderJobRecord& record);
 
     // ---- framing ----
     // A request or the enquiry as it is handed to the send, without F0 and F7.
@@ -238,6 +244,10 @@ private:
     void awaitAnswer(int address, int slot = -1);
     // The answer last placed is the one awaited, or names no entry (a dump form).
     bool answerTaken(int address) const;
+    // After a plain answer was placed: waits until the device that sent it has answered every
+    // request of the slot asked of it (asked, by device byte), as long as a request is waited for
+    // in plan. Reply when all came; TimeOut when one did not.
+    WaitEnd awaitRepeats(const WaitPlan& plan, const std::vector<int>& asked);
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

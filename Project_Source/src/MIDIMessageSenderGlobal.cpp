@@ -14,7 +14,6 @@ namespace
 constexpr int kEnquirySweepPass = 15;
 constexpr int kEnquiryTimeOutPass = 25;
 constexpr int kEnquirySweepStepMs = 500;
-constexpr int kDeviceIds = 16;
 } // namespace
 
 MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
@@ -27,7 +26,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
         if (plan.restartWhen && plan.restartWhen()) pass = 1;
         if (pass == plan.sweepPass) {
-            for (int id = 0; id < kDeviceIds; ++id) {
+            for (int id = 0; id < kSweepIds; ++id) {
                 if (plan.request) plan.request(id);
                 if (!pause(plan.sweepStepMs)) return WaitEnd::Stopped;
                 if (cancelRequested || replied()) break;

@@ -36,7 +36,36 @@ MIDIMessageSender::WaitPlan libraryWait(QOR& q, int period, const std::function<
     };
     return plan;
 }
+
+// The kind of library entry a request job fills: -1 for a job whose answer goes to the editor.
+int libraryKindOf(const SenderJobRecord& r)
+{
+    switch (r.job) {
+    case kJobRequestPart: return r.toEditor ? -1 : SysexFamily::kKindPrograms;
+    case kJobRequestActiveArrangement: return r.toEditor ? -1 : SysexFamily::kKindPerformances;
+    case kJobRequestSinglePatch:
+    case kJobRequestAllPatches: return SysexFamily::kKindPrograms;
+    case kJobRequestSingleMulti:
+    case kJobRequestAllMultis: return SysexFamily::kKindPerformances;
+    case kJobRequestAllSequences: return SysexFamily::kKindPatterns;
+    default: return -1;
+    }
+}
 } // namespace
+
+bool MIDIMessageSender::refusedWithoutBank(const SenderJobRecord& record)
+{
+    const int kind = libraryKindOf(record);
+    PatchLibrarian* lib = controller->patchLibrarian;
+    if (kind < 0 || (lib && lib->upperBankOf(kind))) return false;
+    // The starters armed the buffer already.
+    if (controller->midiManager) controller->midiManager->disarmRequestBuffers();
+    static const char* const kNoBank[] = {"No PROGRAM bank open in librarian!",
+                                          "No PERFORMANCE bank open in librarian!",
+                                          "No PATTERN bank open in librarian!"};
+    controller->showStatus(kNoBank[kind]);
+    return true;
+}
 
 int MIDIMessageSender::librarySlot() const
 {
@@ -61,7 +90,10 @@ void MIDIMessageSender::awaitAnswer(int address, int slot)
     std::unique_lock<std::recursive_mutex> hold;
     if (lib) hold = std::unique_lock<std::recursive_mutex>(lib->mLock);
     if (lib && slot >= 0) lib->upperSlot = slot;
-    if (m) m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
+    if (!m) return;
+    m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
+    for (auto& count : m->plainAnswers) count = 0;
+    m->plainDevice = -1;
 }
 
 bool MIDIMessageSender::answerTaken(int address) const
@@ -69,6 +101,22 @@ bool MIDIMessageSender::answerTaken(int address) const
     const MIDIMessageManager* m = controller->midiManager;
     const int taken = m ? m->takenAnswer.load() : MIDIMessageManager::kAnyAnswer;
     return taken == address || taken == MIDIMessageManager::kAnyAnswer;
+}
+
+MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan, const std::vector<int>& asked)
+{
+    const MIDIMessageManager* m = controller->midiManager;
+    const int device = m ? m->plainDevice.load() : -1;
+    // A stored answer names its entry: its repeats are told apart as they come.
+    if (device < 0 || size_t(device) >= asked.size()) return WaitEnd::Reply;
+    const int step = std::max(plan.periodMs, 1);
+    const int longest = plan.timeOutPass * plan.periodMs + kSweepIds * plan.sweepStepMs;
+    for (int waited = 0; m->plainAnswers[size_t(device)] < asked[size_t(device)]; waited += step) {
+        if (waited >= longest) return WaitEnd::TimeOut;
+        if (!pause(step)) return WaitEnd::Stopped;
+        if (cancelRequested) return WaitEnd::Cancel;
+    }
+    return WaitEnd::Reply;
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
@@ -121,6 +169,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     if (address != MIDIMessageManager::kAnyAnswer) plan.replyIsOurs = [this, address] { return answerTaken(address); };
     const WaitEnd end = waitForReply(plan);
     // Answers that come after the request has ended would land in whatever slot is selected.
+    if (end != WaitEnd::Reply && q.midiManager) q.midiManager->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
     if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
@@ -158,8 +207,11 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     if (performances && q.midiManager) q.midiManager->dumpTaken = true;
 
     int slot = 0;
+    // The requests of the slot by device byte: a plain answer's repeats are counted against them.
+    std::vector<int> asked(MIDIMessageManager::kDeviceBytes);
     auto request = [&](int device) {
         Request r = buildStoredRequest(bankCode, slot, device);
+        ++asked[r.bytes[SysexFamily::kDeviceAt - 1]];
         sendDirect(r.bytes, r.length);
     };
     WaitPlan plan = libraryWait(q, period, request);
@@ -173,6 +225,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     };
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
+        std::fill(asked.begin(), asked.end(), 0);
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
         q.SetLibrarianRequestActive(true);
         request(-1);
@@ -190,6 +243,20 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         if (pass == 0) q.SetLibrarianStatusUnsaved(true);
         q.showStatus(("Please wait! " + std::to_string(int(pass / 1.28)) + "% received..").c_str());
         q.showStatus2(("Processed " + std::to_string(pass) + "/127").c_str());
+        // A plain answer names no slot: the next slot is asked only once every repeat of this
+        // one is in, or a repeat would fill it. One that never comes leaves this slot in doubt.
+        const WaitEnd repeats = awaitRepeats(plan, asked);
+        if (repeats == WaitEnd::TimeOut) {
+            q.showStatus(
+                ("Stopped: " + std::to_string(pass + 1) + " received, slot " + std::to_string(slot) + " unsure!")
+                    .c_str());
+            finished = true;
+            break;
+        }
+        if (repeats == WaitEnd::Stopped) {
+            stopped = true;
+            break;
+        }
         if (!pause(settle)) {
             stopped = true;
             break;
@@ -197,6 +264,8 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         if (cancelRequested) break;
         ++slot;
     }
+    // Disarmed first: a late answer finds no buffer, rather than slot 0.
+    if (q.midiManager) q.midiManager->disarmRequestBuffers();
     awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;

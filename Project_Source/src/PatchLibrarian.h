@@ -73,6 +73,10 @@ public:
     // 128 entries first. No bank there (or a slot outside the bank) drops the entry with a log
     // line. True when the entry was stored.
     bool setSysexDatatoSelectedSlot(LibrarianPatch* received);
+    // The upper pane's bank when the librarian works on entries of kind (0 programs,
+    // 1 performances, 2 patterns); null when it works on another kind or shows no bank. Use the
+    // bank under mLock.
+    PatchFile* upperBankOf(int kind) const;
 
     // Frees one folder tree: 0 singles, 1 multis, 2 categories, 3 search results, 4 patterns.
     // The banks the nodes point to are left alone; any other value does nothing.

@@ -90,7 +90,7 @@ TEST(LibrarianView, CellsFollowTheScale)
     }
 }
 
-TEST(LibrarianView, ReloadShowsTheBankNamesAndKeepsTextsWithoutABank)
+TEST(LibrarianView, ReloadShowsTheBankNamesAndEmptiesAPaneWithoutABank)
 {
     Grid g;
     g.addBank(g.lib().singleFiles, "U", 128);
@@ -101,10 +101,20 @@ TEST(LibrarianView, ReloadShowsTheBankNamesAndKeepsTextsWithoutABank)
     int empty = 0;
     for (int i = 0; i < 128; ++i) empty += g.grid().cellText(kLower, i).empty();
     EXPECT_EQ(empty, 28);
-    // An index past the list's end: no bank, the texts stay.
+    // An index past the list's end, or a data type without banks: no bank, and no names of
+    // another bank's.
     g.show(7, 7);
-    EXPECT_EQ(g.grid().cellText(kUpper, 5), "U5");
-    EXPECT_EQ(g.grid().cellText(kLower, 5), "Short5");
+    EXPECT_EQ(g.grid().cellText(kUpper, 5), "");
+    EXPECT_EQ(g.grid().cellText(kLower, 5), "");
+    for (int type : {1, 2}) {
+        dataType(g, 0);
+        g.show(0, 1);
+        ASSERT_EQ(g.grid().cellText(kUpper, 5), "U5");
+        dataType(g, type);
+        EXPECT_EQ(g.grid().cellText(kUpper, 5), "") << type;
+        EXPECT_EQ(g.grid().cellText(kLower, 5), "") << type;
+    }
+    dataType(g, 0);
     // The category list replaces the lower pane's source.
     g.plug->categoryListShown = true;
     g.addBank(g.lib().categoryFiles, "Bass", 3);

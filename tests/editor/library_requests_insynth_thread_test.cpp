@@ -49,9 +49,12 @@ public:
     bool SendMidiSysex(unsigned char* data, int size) override
     {
         if (beforeRequest && data && size > 0) beforeRequest(Bytes(data, data + size));
+        if (holdRequest && data && size > 0 && holdRequest(Bytes(data, data + size))) return true;
         return InSynthQOR::SendMidiSysex(data, size);
     }
     std::vector<int> changes;
+    // Keeps a request from the simulator when it answers true (set it while no job runs).
+    std::function<bool(const Bytes&)> holdRequest;
     // Off: the bank under test stays listed after a cancel.
     bool refreshFolders = true;
     std::function<void(const Bytes&)> beforeRequest;
@@ -82,7 +85,10 @@ struct Bench {
             list->push_back(lib.adoptBank(bank));
         }
         plug->midiManager->sender->onPause = [this](int& ms) {
-            if (!realTime) plug->session.output().drain();
+            if (!realTime) {
+                passTime(ms);
+                plug->session.output().drain();
+            }
             std::lock_guard<std::mutex> lock(mLock);
             pauses.push_back(ms);
             const std::string now = status();
@@ -100,6 +106,30 @@ struct Bench {
         return s.Get();
     }
     std::string status() const { return text(plug->statusDisplay); }
+    // A synthesizer that answers lateMs late on the pauses' clock: each request reaches it once
+    // the pauses taken since it was sent add up to lateMs. Each pause takes a millisecond more
+    // than asked, as a sleep does.
+    void answerLate(int lateMs)
+    {
+        plug->holdRequest = [this, lateMs](const Bytes& request) {
+            std::lock_guard<std::mutex> lock(mHeldLock);
+            held.push_back({clockMs + lateMs, request});
+            return true;
+        };
+    }
+    void passTime(int ms)
+    {
+        std::vector<Bytes> due;
+        {
+            std::lock_guard<std::mutex> lock(mHeldLock);
+            clockMs += ms + 1;
+            while (!held.empty() && held.front().first <= clockMs) {
+                due.push_back(held.front().second);
+                held.erase(held.begin());
+            }
+        }
+        for (Bytes& r : due) plug->InSynthQOR::SendMidiSysex(r.data(), int(r.size()));
+    }
     void wait()
     {
         while (!plug->midiManager->threadIdle(kJobThread)) usleep(1000);
@@ -159,6 +189,9 @@ struct Bench {
     std::function<void(int count, int ms)> onPause;
     // Pauses as long as asked, and answers as late as the simulator makes them (set it first).
     bool realTime = false;
+    std::mutex mHeldLock;
+    int64_t clockMs = 0;
+    std::vector<std::pair<int64_t, Bytes>> held;
 };
 
 // The simulator and the editor on one model byte.
@@ -301,30 +334,69 @@ TEST(LibraryRequestsInSynth, AnAnswerForAnotherSlotIsDroppedAndTheBankKeepsItsOr
 
 TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
 {
-    // Each answer comes 1.9 s late, after the sweep has asked again; the request is cancelled
-    // once slot 2 is asked for, and its answer comes after the job has ended.
-    synthsim::Options o;
-    o.replyDelayMs = 1900;
-    Bench b(o);
-    b.realTime = true;
-    b.plug->refreshFolders = false;
-    b.plug->GetParam(kLibSyncTimer)->Set(0); // 50 ms
-    const auto memory = b.synthBank("programs-A.syx");
-    b.onPause = [&](int, int) {
-        if (b.plug->patchLibrarian->upperSlot == 2) b.plug->midiManager->sender->cancelRequested = true;
+    // Each answer comes 1.9 s late on the pauses' clock. At device id 15 it comes before the
+    // sweep asks that id again; at 0 the sweep's repeat is answered too, after the next slot was
+    // asked for. Plain dumps name no slot. The request is cancelled once slot 2 is asked for, and
+    // its answer comes after the job has ended; or one of a slot's answers never comes.
+    const struct {
+        const char* name;
+        int device;
+        bool plain, performances;
+        int answerOnTry;
+        std::string status;
+        size_t filled; // slots 0 .. filled - 1 hold their own entries, the others nothing
+        int lastAsked;
+    } cases[] = {
+        {"stored programs at id 15", 15, false, false, 1, "Data request cancelled!", 2, 2},
+        {"stored programs at id 0", 0, false, false, 1, "Data request cancelled!", 2, 2},
+        {"program dumps at id 0", 0, true, false, 1, "Data request cancelled!", 2, 2},
+        {"performance dumps and follow-ups at id 0", 0, true, true, 1, "Data request CANCELLED!", 2, 2},
+        {"program dumps at id 0, the first request of each slot unanswered", 0, true, false, 2,
+         "Stopped: 1 received, slot 0 unsure!", 1, 0},
     };
-    b.all(0);
-    b.plug->session.output().drain();
-    EXPECT_EQ(b.status(), "Data request cancelled!");
-    std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
-    for (size_t s = 0; s < 128; ++s) {
-        const LibrarianPatch& e = b.upper().patches[s];
-        if (s >= 2) {
-            EXPECT_TRUE(e.messages.empty()) << s;
-            continue;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        synthsim::Options o;
+        o.deviceId = c.device;
+        o.model = c.performances ? 0x21 : 0x20;
+        o.answerOnTry = c.answerOnTry;
+        if (c.plain) o.storedProgramReply = o.storedPerformanceReply = synthsim::StoredForm::Dump;
+        Bench b(o);
+        b.plug->currentModel = o.model - 0x20;
+        b.plug->deviceId = c.device;
+        b.plug->refreshFolders = false;
+        b.plug->GetParam(kLibSyncTimer)->Set(0); // 50 ms
+        b.answerLate(c.answerOnTry == 1 ? 1900 : 100);
+        const auto memory = b.synthBank(c.performances ? "performances-A.syx" : "programs-A.syx");
+        b.onPause = [&](int, int) {
+            if (b.plug->patchLibrarian->upperSlot == 2) b.plug->midiManager->sender->cancelRequested = true;
+        };
+        if (c.performances)
+            b.performances(kJobRequestAllMultis, 0);
+        else
+            b.all(0);
+        // The answers still on their way arrive.
+        b.passTime(60000);
+        b.plug->session.output().drain();
+        EXPECT_EQ(b.status(), c.status);
+        EXPECT_FALSE(has(b.statuses, "Data request completed!"));
+        for (const Bytes& r : b.requests()) EXPECT_LE(r[8], c.lastAsked);
+        std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
+        const PatchFile& bank = c.performances ? b.upperMultis() : b.upper();
+        for (size_t s = 0; s < 128; ++s) {
+            const LibrarianPatch& e = bank.patches[s];
+            if (s >= c.filled) {
+                EXPECT_TRUE(e.messages.empty()) << s;
+                continue;
+            }
+            const size_t messages = c.performances ? 2 : 1;
+            ASSERT_EQ(e.messages.size(), messages) << s;
+            // The name and the body: a dump's library form carries the type and slot of its own.
+            for (size_t m = 0; m < messages; ++m) {
+                const Bytes got = bytesOf(e.messages[m].bytes), want = memory[messages * s + m];
+                EXPECT_EQ(Bytes(got.begin() + 10, got.end()), Bytes(want.begin() + 10, want.end())) << s << " " << m;
+            }
         }
-        ASSERT_EQ(e.messages.size(), 1u) << s;
-        EXPECT_EQ(bytesOf(e.messages[0].bytes), memory[s]) << s;
     }
 }
 
@@ -485,6 +557,8 @@ TEST(LibraryRequestsInSynth, APerformanceBankFillsEverySlotAtBothModels)
 
 TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUpperSlot)
 {
+    const char* kNoPrograms = "No PROGRAM bank open in librarian!";
+    const char* kNoPerformances = "No PERFORMANCE bank open in librarian!";
     const struct {
         const char* name;
         int job;
@@ -492,6 +566,8 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         std::string status;
         bool blocked = false; // incoming MIDI blocked: nothing is taken
         bool upperBank = true;
+        bool refused = false; // a request with nowhere to put its answer sends nothing
+        int shownKind = -1;   // the librarian's kind when not the job's
     } cases[] = {
         {"program send into the library", kJobSendPart, false, true, "Program received to slot(s)"},
         {"program send while incoming MIDI is blocked", kJobSendPart, false, true, "", true},
@@ -501,21 +577,33 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         {"performance request into the library", kJobRequestActiveArrangement, false, false,
          "Multi received to slot(s)"},
         {"program send without an upper bank", kJobSendPart, false, true, "Program received to slot(s)", false, false},
-        {"part request without an upper bank", kJobRequestPart, false, false, "Program received to slot(s)", false,
-         false},
         {"performance send without an upper bank", kJobSendArrangement, false, true, "Multi received to slot(s)", false,
          false},
-        {"performance request without an upper bank", kJobRequestActiveArrangement, false, false,
-         "Multi received to slot(s)", false, false},
+        {"part request without an upper bank", kJobRequestPart, false, false, kNoPrograms, false, false, true},
+        {"stored program without an upper bank", kJobRequestSinglePatch, false, false, kNoPrograms, false, false, true},
+        {"program bank without an upper bank", kJobRequestAllPatches, false, false, kNoPrograms, false, false, true},
+        {"program bank while the librarian shows performances", kJobRequestAllPatches, false, false, kNoPrograms, false,
+         true, true, 1},
+        {"performance request without an upper bank", kJobRequestActiveArrangement, false, false, kNoPerformances,
+         false, false, true},
+        {"stored performance without an upper bank", kJobRequestSingleMulti, false, false, kNoPerformances, false,
+         false, true},
+        {"performance bank without an upper bank", kJobRequestAllMultis, false, false, kNoPerformances, false, false,
+         true},
+        {"pattern bank without an upper bank", kJobRequestAllSequences, false, false,
+         "No PATTERN bank open in librarian!", false, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool performance = c.job == kJobSendArrangement || c.job == kJobRequestActiveArrangement;
+        const bool performance = c.job == kJobSendArrangement || c.job == kJobRequestActiveArrangement ||
+                                 c.job == kJobRequestSingleMulti || c.job == kJobRequestAllMultis;
+        const int kind = c.job == kJobRequestAllSequences ? 2 : performance;
         synthsim::Options o;
         if (performance) o.editReply = synthsim::EditReply::Performance;
         Bench b(o);
-        b.plug->performanceMode = performance;
-        b.plug->patchLibrarian->currentKind = performance;
+        b.plug->performanceMode = kind == 1;
+        b.plug->patternMode = kind == 2;
+        b.plug->patchLibrarian->currentKind = c.shownKind < 0 ? kind : c.shownKind;
         if (!c.upperBank) b.plug->patchLibrarian->upperFileIndex = 4;
         b.plug->patchLibrarian->upperSlot = 6;
         b.plug->patchLibrarian->dropSlot = 6;
@@ -532,9 +620,21 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         b.plug->pendingRequestPart = record.part;
         b.plug->midiFilterSwitches[13] = c.storeIntoLibrary;
         b.plug->incomingMidiBlocked = c.blocked;
-        ASSERT_TRUE(b.plug->midiManager->startJob(record));
+        // As the librarian's starters do, which arm the buffer before the job runs.
+        ASSERT_TRUE(b.plug->midiManager->startJob(record, [&] {
+            if (c.refused) b.plug->midiManager->armRequestBuffer(kind);
+        }));
         b.wait();
         testing::internal::GetCapturedStdout();
+        if (c.refused) {
+            EXPECT_EQ(b.status(), c.status);
+            EXPECT_TRUE(b.requests().empty());
+            EXPECT_FALSE(b.plug->midiManager->libraryPatchRequest.active ||
+                         b.plug->midiManager->libraryPerformanceRequest.active ||
+                         b.plug->midiManager->libraryPatternRequest.active);
+            EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+            continue;
+        }
         if (!c.upperBank) {
             // Nothing was stored: nothing is reported received or left unsaved.
             EXPECT_NE(b.status(), c.status);

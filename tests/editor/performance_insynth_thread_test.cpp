@@ -264,6 +264,10 @@ TEST(PerformanceRequest, ACancelAndTheLibrarysWaitEndItToo)
         Bench b(silent);
         prepared(b, 0);
         b.plug->performanceMode = true;
+        // A performance bank for the answer that never comes.
+        PatchLibrarian& lib = *b.plug->patchLibrarian;
+        lib.currentKind = kPatchFilePerformances;
+        lib.multiFiles.push_back(lib.adoptBank(new PatchFile));
         b.run(request(false));
         std::vector<int> want(200, 25);
         want.push_back(kPeriod / 2);

@@ -1,4 +1,5 @@
 // Worker jobs: hand-off, indicator-only jobs, stop-and-join, the request buffers' lock, framing.
+#include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/QORParams.h"
 #include "Project_Source/src/SysexFamily.h"
 #include "support/insynth.h"
@@ -51,8 +52,12 @@ TEST_F(Worker, JobsWithNothingToSendOnlyFlashTheIndicatorAndJobThreeEndsTheSend)
                  {14, {on, off}, true, true},  {19, {}, true, true},       {23, {}, true, true},
                  {0, {on, off}, false, false}, {5, {on, off}, true, true},
                  {8, {on, off}, false, false}, {-1, {}, false, false}};
+    // Job 14 asks for patterns into the library: only with a pattern bank open.
+    PatchLibrarian& lib = *plug->patchLibrarian;
+    lib.patternFiles.push_back(lib.adoptBank(new PatchFile));
     for (const auto& c : cases) {
         plug->indicator.clear();
+        lib.currentKind = c.job == kJobRequestAllSequences ? kPatchFilePatterns : kPatchFilePrograms;
         mm->sendInProgress = c.sendingBefore;
         ASSERT_TRUE(mm->startJob(job(c.job)));
         waitIdle();
