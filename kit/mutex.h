@@ -23,6 +23,20 @@ public:
         m_depth = 0;
     }
 
+    // Enter without waiting: false when another thread holds the mutex.
+    bool TryEnter()
+    {
+        std::thread::id me = std::this_thread::get_id();
+        if (m_owner.load(std::memory_order_acquire) == me) {
+            ++m_depth;
+            return true;
+        }
+        if (!m_mutex.try_lock()) return false;
+        m_owner.store(me, std::memory_order_release);
+        m_depth = 0;
+        return true;
+    }
+
     void Leave()
     {
         if (--m_depth < 0) {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
@@ -177,7 +179,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     midiInPort = 0;
     if (!midiIn) {
         midiIn = MakeClient(true);
-        // Installed once and kept; delivery is switched by the input gate.
+        // Installed once and kept; whether a message is delivered follows the open port.
         if (midiIn) midiIn->SetCallback(MIDICallback, this);
     }
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
@@ -224,10 +226,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 {
-    {
-        std::lock_guard<std::mutex> gate(midiInGate);
-        midiInDelivering = false;
-    }
+    StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
     midiInPort = port;
     int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input");
@@ -237,10 +236,8 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
         port = 0;
         return 0;
     }
-    {
-        std::lock_guard<std::mutex> gate(midiInGate);
-        midiInDelivering = true;
-    }
+    if (++mMidiInOpens == 0) ++mMidiInOpens; // 0 means none
+    mMidiInLive = mMidiInOpens;
     return idx;
 }
 
@@ -254,12 +251,9 @@ bool IPluginBase::initializeVirtualOutput(std::string)
 
 void IPluginBase::CloseExternalMIDIPorts()
 {
-    // Input first: once the gate is shut no delivery is running or can start, so whatever a
-    // delivery would touch (the output, the plug-in itself) may go.
-    {
-        std::lock_guard<std::mutex> gate(midiInGate);
-        midiInDelivering = false;
-    }
+    // Input first: once no delivery is running or can start, whatever a delivery would touch
+    // (the output, the plug-in itself) may go.
+    StopMIDIInDelivery();
     {
         ReportDroppedMidiOut();
         std::lock_guard<std::mutex> lock(midiOutLock);
@@ -269,6 +263,14 @@ void IPluginBase::CloseExternalMIDIPorts()
 }
 
 // ---- input ----
+
+void IPluginBase::StopMIDIInDelivery()
+{
+    mMidiInLive = 0;
+    // A delivery inside the plug-in holds the mutex: entering it waits that one out. A thread
+    // that holds it already has no delivery to wait for.
+    KIT_MutexLock wait(&mutex);
+}
 
 void IPluginBase::MIDICallback(double deltaTime, std::vector<unsigned char>* message, void* userData)
 {
@@ -283,8 +285,24 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
     // filters them.
     const unsigned char status = message->front();
     if (status == 0xF8 || status == 0xF1 || status == 0xFE) return;
-    std::lock_guard<std::mutex> gate(plug->midiInGate);
-    if (!plug->midiInDelivering) return;
+    const uint32_t port = plug->mMidiInLive;
+    if (!port) return;
+    if (plug->mBeforeInputDelivery) plug->mBeforeInputDelivery();
+    // The plug-in mutex comes first, before anything port code holds. The thread that closes
+    // this port may hold it and wait for this one to end: so the wait gives up once the port is
+    // no longer the open one.
+    for (int tries = 0; !plug->mutex.TryEnter(); ++tries) {
+        if (plug->mMidiInLive != port) return;
+        if (tries < 20)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(tries < 100 ? 50 : 500));
+    }
+    struct Held {
+        KIT_Mutex& mutex;
+        ~Held() { mutex.Leave(); }
+    } held{plug->mutex};
+    if (plug->mMidiInLive != port) return;
     const std::vector<unsigned char>& m = *message;
     // Nothing may leave this thread by an exception: the port's own thread calls us.
     try {

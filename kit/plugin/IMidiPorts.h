@@ -17,7 +17,9 @@ const size_t kIMidiStoredNameLength = 32;
 
 // One client of a MIDI system with at most one port open, connected to one port of the system.
 // Failures are logged and answered by the result; nothing is thrown. The output's operations
-// run under the caller's lock; the input's on the host's main thread.
+// run under the caller's lock; the input's on the host's main thread, with or without the plug-in
+// mutex. An input delivery takes that mutex first of all and gives up waiting for it once its port
+// is closing, so a close may wait for the delivery thread whoever holds the mutex.
 class IMidiClient {
 public:
     using Callback = void (*)(double deltaTime, std::vector<unsigned char>* message, void* userData);
@@ -27,7 +29,8 @@ public:
     virtual std::string PortName(unsigned number) = 0; // empty when the system cannot give it
     // Opens a port of our own called portName and connects it to port number.
     virtual bool OpenPort(unsigned number, const char* portName) = 0;
-    // When this returns, nothing of the port is used any more by the system's threads.
+    // When this returns, nothing of the port is used any more by the system's threads: a
+    // delivery under way has ended.
     virtual void ClosePort() = 0;
     virtual bool IsPortOpen() = 0;
     // Output: takes one whole message for the open port; false when it was not taken. A client

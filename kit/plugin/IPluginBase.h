@@ -7,6 +7,7 @@
 // Construction has two phases: the constructor only stores the identity numbers; initialize()
 // creates the parameters, presets and channels and copies the names.
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -263,6 +264,9 @@ public:
     bool initializeVirtualOutput(std::string name);
     static void MIDICallback(double deltaTime, std::vector<unsigned char>* message, void* userData);
     static void processMIDIInput(double deltaTime, std::vector<unsigned char>* message, void* userData);
+    // For tests: runs on the input's delivering thread just before a delivery takes the plug-in
+    // mutex. Set it before a port opens.
+    std::function<void()> mBeforeInputDelivery;
     // Stops input delivery first, then closes and deletes both clients. A plug-in class calls it
     // at the start of its own destructor so that no message reaches a half-destroyed object.
     void CloseExternalMIDIPorts();
@@ -290,6 +294,9 @@ protected:
     bool SerializeRange(ByteChunk* chunk, int first, int count);
     int UnserializeRange(ByteChunk* chunk, int startPos, int first, int count);
     void SetParameterFromGUIImpl(int idx, double normalized, bool second);
+    // Once this returns no delivery is inside the plug-in and none will enter it until an input
+    // opens again. Called with or without the plug-in mutex held.
+    void StopMIDIInDelivery();
 
     int32_t nonAutomatedParamCount = 0;
     IMidiClient* midiIn = nullptr;
@@ -331,6 +338,8 @@ protected:
     // External MIDI port state (IMidiPorts.cpp).
     std::mutex midiOutLock;              // held for every use of midiOut
     std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
-    std::mutex midiInGate;               // held while one incoming message is delivered
-    bool midiInDelivering = false;       // under midiInGate: an input port is open and delivering
+    // A delivery polls this while it waits for the plug-in mutex: port code clears it before it
+    // closes the input, so that a delivery the closer would wait for gives up instead.
+    std::atomic<uint32_t> mMidiInLive{0}; // the number of the open input, 0 while none delivers
+    uint32_t mMidiInOpens = 0;            // inputs opened so far; port code only
 };

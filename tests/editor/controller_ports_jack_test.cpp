@@ -1,7 +1,8 @@
 // The stored default ports against a synthesizer's ports on the private JACK server: reopened
 // only when asked, silent at start-up, reopened by a project recall, which sends the performance
 // through them, an instance that closes while the synthesizer keeps sending, and a port whose name
-// a project keeps only in part.
+// a project keeps only in part. Choosing or recalling the input while the synthesizer plays into
+// it never hangs, whenever its message reaches the plug-in.
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
 #include "controller_editor_support.h"
@@ -13,9 +14,71 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 using editortest::Editor;
+
+namespace
+{
+
+// Aborts the whole run once ten seconds pass without a step: a hang fails at once and shows
+// where, instead of holding up the suite until its time-out.
+class Watchdog
+{
+public:
+    Watchdog() : mThread([this] { watch(); }) {}
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> hold(mLock);
+            mDone = true;
+        }
+        mWake.notify_all();
+        mThread.join();
+    }
+    void step(const char* what)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        mWhat = what;
+        mLast = std::chrono::steady_clock::now();
+    }
+
+private:
+    void watch()
+    {
+        std::unique_lock<std::mutex> hold(mLock);
+        while (!mWake.wait_for(hold, std::chrono::milliseconds(100), [this] { return mDone; })) {
+            if (std::chrono::steady_clock::now() - mLast < std::chrono::seconds(10)) continue;
+            std::fprintf(stderr, "watchdog: no progress for 10 s after: %s\n", mWhat);
+            std::abort();
+        }
+    }
+    std::mutex mLock;
+    std::condition_variable mWake;
+    bool mDone = false;
+    const char* mWhat = "start";
+    std::chrono::steady_clock::time_point mLast = std::chrono::steady_clock::now();
+    std::thread mThread;
+};
+
+// Up to five seconds for the control to show value.
+bool waitForValue(const Editor& e, int id, double value)
+{
+    for (int i = 0; i < 5000 && e.value(id) != value; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return e.value(id) == value;
+}
+
+int listIndex(const std::vector<std::string>* names, const std::string& name)
+{
+    return int(std::find(names->begin(), names->end(), name) - names->begin());
+}
+
+} // namespace
 
 TEST(ControllerPorts, StoredPortsReopenOnlyWithTheirOutputLineAndSendNothing)
 {
@@ -159,4 +222,135 @@ TEST(ControllerPorts, AnOutputWhoseNameIsLongerThanAProjectKeepsReopensOnRecall)
         arrived = std::find(got.begin(), got.end(), sent) != got.end();
     }
     EXPECT_TRUE(arrived) << "the synthesizer did not get what was sent";
+}
+
+TEST(ControllerPorts, ChoosingOrRecallingTheInputWhileADeliveryWaitsForThePlugInNeverHangs)
+{
+    // The control a controller change on channel 3 moves.
+    const int cutoff = qorid::kFilterCutoff + 2;
+    const struct {
+        const char* what;
+        bool recall;
+    } rows[] = {{"the input chosen again", false}, {"a project recalled", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Watchdog dog;
+        SynthSide synth;
+        ASSERT_TRUE(synth.Ok());
+        std::atomic<int> deliveries{0};
+        std::atomic<bool> letGo{false};
+        Editor e("a\nnormal\nyes\n\n\n");
+        QOR& q = *e.plug;
+        // The first delivery waits here, before it takes the plug-in mutex, until let go.
+        q.mBeforeInputDelivery = [&] {
+            if (deliveries++ == 0)
+                while (!letGo) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        const int in = listIndex(q.getExternalMIDIInNames(), synth.SendingPort());
+        q.GetParam(qorid::kDeviceInSelection)->Set(in);
+        q.OnParamChange(qorid::kDeviceInSelection);
+        ASSERT_GT(q.midiInIndex, 0);
+        ByteChunk project; // the input stored, no output
+        ASSERT_TRUE(q.SerializeState(&project));
+        dog.step("the input opened");
+
+        synth.Send({0xB2, 74, 90});
+        for (int i = 0; i < 5000 && deliveries == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(deliveries.load(), 1) << "the controller change did not come";
+        dog.step("a delivery waits");
+        // The host's thread holds the plug-in mutex through the whole change, as a host's call does.
+        std::atomic<bool> holding{false};
+        testing::internal::CaptureStdout();
+        std::thread host([&] {
+            KIT_MutexLock lock(q.GetMutex());
+            holding = true;
+            if (row.recall)
+                q.UnserializeState(&project, 0);
+            else
+                q.OnParamChange(qorid::kDeviceInSelection);
+        });
+        while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        letGo = true;
+        host.join();
+        testing::internal::GetCapturedStdout();
+        dog.step("the change returned");
+        EXPECT_GT(q.midiInIndex, 0) << "the input is open again";
+        EXPECT_NE(e.value(cutoff), 90) << "a delivery touched the plug-in after its port closed";
+        synth.Send({0xB2, 74, 91});
+        EXPECT_TRUE(waitForValue(e, cutoff, 91)) << "values arrive after the change";
+        q.midiManager->stopAndJoin();
+    }
+}
+
+TEST(ControllerPorts, PortsChosenAgainAndProjectsRecalledWhileTheSynthesizerStreamsNeverHang)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    const int inputs = 50, outputs = 10, recalls = 10;
+#else
+    const int inputs = 300, outputs = 50, recalls = 30;
+#endif
+    const int cutoff = qorid::kFilterCutoff + 2;
+    Watchdog dog;
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    ByteChunk project; // the input stored, and the output of a synthesizer that is gone
+    {
+        SynthSide gone;
+        ASSERT_TRUE(gone.Ok());
+        Editor saved(("a\nnormal\nyes\n" + gone.ReceivingPort() + "\n" + synth.SendingPort() + "\n").c_str());
+        ASSERT_TRUE(saved.plug->SerializeState(&project));
+    }
+    Editor e(("a\nnormal\nyes\n" + synth.ReceivingPort() + "\n" + synth.SendingPort() + "\n").c_str());
+    QOR& q = *e.plug;
+    ASSERT_GT(q.midiInIndex, 0);
+    q.midiManager->sender->onPause = [](int& ms) { ms = 0; };
+    // A knob turned quickly on the synthesizer, and now and then a dump.
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        std::vector<unsigned char> dump(296, 0x01);
+        dump.front() = 0xF0;
+        dump.back() = 0xF7;
+        for (int n = 0; !stop; ++n) {
+            synth.Send({0xB2, 74, (unsigned char)(n & 0x7F)});
+            if (n % 100 == 99) synth.Send(dump);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    // No ASSERT until the stream is joined: leaving with it running would abort the run.
+    const auto arrives = [&] {
+        const double before = e.value(cutoff);
+        for (int i = 0; i < 3000 && e.value(cutoff) == before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return e.value(cutoff) != before;
+    };
+    const auto choose = [&](int id, int index) {
+        q.GetParam(id)->Set(index);
+        q.OnParamChange(id);
+    };
+    const struct {
+        const char* what;
+        int times;
+        std::function<void()> change;
+    } changes[] = {
+        {"the input chosen again", inputs, [&] { choose(qorid::kDeviceInSelection, q.midiInIndex); }},
+        {"the output chosen again", outputs, [&] { choose(qorid::kDeviceOutSelection, q.midiOutIndex); }},
+        {"a project recalled", recalls, [&] { q.UnserializeState(&project, 0); }},
+    };
+    testing::internal::CaptureStdout();
+    bool flowing = true;
+    for (const auto& c : changes)
+        for (int i = 0; i < c.times && flowing; ++i) {
+            c.change();
+            dog.step(c.what);
+            flowing = q.midiInIndex > 0 && arrives();
+            EXPECT_TRUE(flowing) << c.what << ", time " << i + 1;
+        }
+    choose(qorid::kDeviceInSelection, 0);
+    const double closed = e.value(cutoff);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(e.value(cutoff), closed) << "a value was delivered after the input closed";
+    stop = true;
+    stream.join();
+    testing::internal::GetCapturedStdout();
+    q.midiManager->stopAndJoin();
 }

@@ -106,6 +106,25 @@ TEST(MidiInputCallback, ClosingWaitsForADeliveryInProgressAndStopsLaterOnes)
     EXPECT_EQ(plug.Seen().size(), 1u);
 }
 
+// A host's call holds the plug-in mutex while it closes the input and then waits for the
+// delivering thread, as a client's close does: a delivery waiting for the mutex gives up.
+TEST(MidiInputCallback, ADeliveryWaitingForThePlugInGivesUpWhenAHostsCallClosesItsPort)
+{
+    PortPlug plug;
+    plug.SetDelivering(true);
+    std::atomic<bool> coming{false};
+    plug.mBeforeInputDelivery = [&] { coming = true; };
+    {
+        KIT_MutexLock host(plug.GetMutex());
+        std::thread midiThread([&] { Feed(plug, {0xB0, 1, 2}); });
+        while (!coming) std::this_thread::yield();
+        int port = 0;
+        EXPECT_EQ(plug.setExternalMIDIIn(port, QOR_SELECT_MIDI_DEVICE), 0);
+        midiThread.join();
+    }
+    EXPECT_TRUE(plug.Seen().empty()) << "a delivery ran while the host's call held the plug-in";
+}
+
 namespace {
 
 // Refuses messages on channel 16 and remembers what it was asked to send.

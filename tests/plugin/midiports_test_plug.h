@@ -37,8 +37,10 @@ public:
     // Pretends an input port is open, for feeding the input callback directly.
     void SetDelivering(bool on)
     {
-        std::lock_guard<std::mutex> g(midiInGate);
-        midiInDelivering = on;
+        if (on)
+            mMidiInLive = 1;
+        else
+            StopMIDIInDelivery();
     }
     int OutPortRequest() const { return midiOutPort; }
     std::vector<Delivered> Seen()
