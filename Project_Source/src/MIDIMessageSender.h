@@ -215,6 +215,9 @@ public:
     // ticks that the last job 21 chose (0 before any, or when it found no tempo).
     bool clockRunning() const { return mClockRunning.load(); }
     int64_t clockInterval() const { return mClockInterval.load(); }
+    // For tests: the steady clock the timing loop reads, in nanoseconds, in place of the system
+    // clock, so that a test can make the loop wake late. Set it while no job runs.
+    std::function<int64_t()> clockForTests;
 
     // What the starters write: one record per thread.
     std::array<SenderJobRecord, kSenderThreadCount> records;
@@ -263,7 +266,7 @@ private:
     // Beats per minute for the loop, or 0 (with a log line) when there is no usable tempo.
     int clockTempo() const;
     // The system clock in nanoseconds, or previous when the read fails.
-    static int64_t readSystemClock(int64_t previous);
+    int64_t readSystemClock(int64_t previous) const;
     std::atomic<bool> mClockRunning{false};
     std::atomic<int64_t> mClockInterval{0};
 };

@@ -50,8 +50,9 @@ void MIDIMessageSender::resetContinuousClock(bool stop)
     mClockRunning = !stop;
 }
 
-int64_t MIDIMessageSender::readSystemClock(int64_t previous)
+int64_t MIDIMessageSender::readSystemClock(int64_t previous) const
 {
+    if (clockForTests) return clockForTests();
     timespec ts{};
     if (qor_clock_gettime(1, &ts) != 0) {
         errno = EINVAL;
@@ -95,10 +96,13 @@ int MIDIMessageSender::clockTempo() const
     return t > INT_MAX ? INT_MAX : int(t);
 }
 
-// The tempo is read once: a change takes effect when the clock is next switched on. Each tick's
-// time is taken after its F8 has gone out. The loop sleeps until about a millisecond before the
-// due time, then in short sleeps to kSpinNs before it, and spins the rest; it checks the running
-// flag on every pass, so switching the clock off ends it within one interval.
+// The tempo is read once: a change takes effect when the clock is next switched on. Each tick is
+// due one interval after the tick before was due, not after it went out: a sleep that wakes late
+// or a send preempted on a busy machine then delays that tick alone instead of slowing the clock.
+// After a stall of more than two intervals the tick goes out at once and the ticks after it are
+// counted from it, so no burst of missed ticks follows. The loop sleeps until about a millisecond
+// before the due time, then in short sleeps to kSpinNs before it, and spins the rest; it checks
+// the running flag on every pass, so switching the clock off ends it within one interval.
 void MIDIMessageSender::sendContinuousMIDIClock()
 {
     if (!controller->sendClockInfo) return;
@@ -112,11 +116,11 @@ void MIDIMessageSender::sendContinuousMIDIClock()
     const std::vector<uint8_t> tick{kTimingClock};
     // A tick the port refuses is lost, not the clock: nothing would start the loop again.
     sendStored(tick);
-    int64_t last = readSystemClock(0);
-    int64_t now = last;
+    int64_t now = readSystemClock(0);
+    int64_t due = now + interval;
     while (mClockRunning && !stopping()) {
         now = readSystemClock(now);
-        const int64_t remaining = interval - (now - last);
+        const int64_t remaining = due - now;
         if (remaining >= 2 * kNanosPerMs) {
             if (!pause(int(remaining / kNanosPerMs) - 1)) return;
             continue;
@@ -131,6 +135,7 @@ void MIDIMessageSender::sendContinuousMIDIClock()
             return;
         }
         sendStored(tick);
-        last = readSystemClock(last);
+        if (-remaining > 2 * interval) due = readSystemClock(now);
+        due += interval;
     }
 }

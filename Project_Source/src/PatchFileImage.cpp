@@ -22,6 +22,26 @@ const uint8_t kMidiPrefix[kMidiPrefixSize] = {
     'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x00, // SysEx track, length set when known
 };
 
+// Whether the bank reader gives the message back as it is written: whole, with the library's
+// header (the maker, a product the reader takes, a model, the type of some bank), no status byte
+// before its F7, and not so short that the reader drops it (programs under 25 bytes, patterns
+// without room for their name).
+bool readsBack(const PatchSysexMessage& message)
+{
+    using namespace SysexFamily;
+    const SysexBytes& b = message.bytes;
+    if (!message.isWhole() || b.size() <= kHeaderSize) return false;
+    if (b[1] != kMakerId[0] || b[2] != kMakerId[1] || b[3] != kMakerId[2] || b[4] > kMaxProduct) return false;
+    const int kind = kindOfType(b[kTypeAt]);
+    if (kind < 0 || modelCodeOf(b[kModelAt]) < 0) return false;
+    if (std::any_of(b.begin() + 1, b.end() - 1, [](uint8_t x) { return x >= kFirstStatusByte; })) return false;
+    const size_t pad = b[kTypeAt] == kTypePatternWithPad ? 1 : 0;
+    const size_t shortest = kind == kKindPrograms   ? 25
+                            : kind == kKindPatterns ? kPatternNameAt - kNameLength + 1 + pad
+                                                    : 0;
+    return b.size() >= shortest;
+}
+
 } // namespace
 
 void appendVariableLength(std::vector<uint8_t>& image, uint32_t value)
@@ -46,23 +66,29 @@ std::vector<uint8_t> build(const PatchFile& bank, bool midi)
     std::map<std::pair<int, int>, LibrarianPatch> inits;
     std::vector<const PatchSysexMessage*> messages;
     size_t total = 0;
-    // A gap takes the kind and model of the entry before it (the bank's before the first).
+    // An entry takes the kind and model of its first message that reads back; a gap those of the
+    // entry before it (the bank's before the first).
     int kind = bank.kind, modelCode = bank.modelCode;
     // Empty slots after the last entry move nothing and are left out.
     size_t used = bank.patches.size();
     auto holdsMessage = [](const LibrarianPatch& e) {
-        return std::any_of(e.messages.begin(), e.messages.end(), [](const PatchSysexMessage& m) { return m.isWhole(); });
+        return std::any_of(e.messages.begin(), e.messages.end(), readsBack);
     };
     while (used > 0 && !holdsMessage(bank.patches[used - 1])) --used;
     for (size_t slot = 0; slot < used; ++slot) {
         const LibrarianPatch& entry = bank.patches[slot];
-        const PatchSysexMessage* first = entry.messages.empty() ? nullptr : &entry.messages.front();
-        if (first && first->isWhole() && first->bytes.size() > kTypeAt && kindOfType(first->bytes[kTypeAt]) >= 0 &&
-            modelCodeOf(first->bytes[kModelAt]) >= 0) {
+        const auto first = std::find_if(entry.messages.begin(), entry.messages.end(), readsBack);
+        if (first != entry.messages.end()) {
             kind = kindOfType(first->bytes[kTypeAt]);
             modelCode = modelCodeOf(first->bytes[kModelAt]);
         }
         const int count = messagesPerEntry(kind, modelCode);
+        // A message of another kind, or of a model with another number of messages an entry,
+        // would start a new entry in the reader.
+        auto fits = [&](const PatchSysexMessage& m) {
+            return readsBack(m) && kindOfType(m.bytes[kTypeAt]) == kind &&
+                   messagesPerEntry(kind, modelCodeOf(m.bytes[kModelAt])) == count;
+        };
         // A stored message's type tells its place in the entry, which the reader gave it by the
         // message counter: an entry whose first message went missing starts with its second.
         const PatchSysexMessage* placed[3] = {};
@@ -71,7 +97,7 @@ std::vector<uint8_t> build(const PatchFile& bank, bool midi)
             int place = next;
             for (int k = 0; k < count && m.bytes.size() > kTypeAt; ++k)
                 if (storedType(kind, k) == m.bytes[kTypeAt]) place = k;
-            if (place < count && m.isWhole() && !placed[place]) placed[place] = &m;
+            if (place < count && fits(m) && !placed[place]) placed[place] = &m;
             next = place + 1;
         }
         for (int k = 0; k < count; ++k) {

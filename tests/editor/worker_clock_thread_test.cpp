@@ -69,7 +69,7 @@ public:
     }
     bool SendMidiSysex2(std::vector<unsigned char> bytes) override
     {
-        const int64_t at = monotonicNs();
+        const int64_t at = sentAt();
         {
             std::lock_guard<std::mutex> l(wire->lock);
             for (unsigned char b : bytes) wire->sent.emplace_back(b, at);
@@ -85,6 +85,7 @@ public:
     }
     std::shared_ptr<Wire> wire;
     std::atomic<double> hostTempo{120.0};
+    std::function<int64_t()> sentAt = monotonicNs; // set while no job runs
 };
 
 constexpr int64_t k120 = 20833333, k60 = 41666666;
@@ -153,10 +154,12 @@ struct Clock : testing::Test {
     }
 };
 
-// The gaps between the ticks after `from`: none shorter than the interval.
-void expectGapsAtLeast(const std::vector<int64_t>& t, size_t from, int64_t interval, const char* name)
+// No tick after a job's first tick `first` leaves before its due time: tick i is at least i - first
+// intervals after it.
+void expectNoTickEarly(const std::vector<int64_t>& t, size_t first, int64_t interval, const char* name)
 {
-    for (size_t i = from + 1; i < t.size(); ++i) EXPECT_GE(t[i] - t[i - 1], interval) << name << " tick " << i;
+    for (size_t i = first + 1; i < t.size(); ++i)
+        EXPECT_GE(t[i] - t[first], int64_t(i - first) * interval) << name << " tick " << i;
 }
 
 } // namespace
@@ -187,10 +190,56 @@ TEST_F(Clock, TheIntervalFollowsTheHostTempoTruncatedOrTheChosenListEntry)
         stopClock(*plug);
         sender(*plug).onPause = nullptr;
         EXPECT_EQ(sender(*plug).clockInterval(), c.interval) << c.name;
-        expectGapsAtLeast(t, before, c.interval, c.name);
+        expectNoTickEarly(t, before, c.interval, c.name);
         // The loop sleeps between ticks, and never through a due time.
         EXPECT_FALSE(pauses.empty()) << c.name;
         for (int ms : pauses) EXPECT_LT(int64_t(ms) * 1000000, c.interval) << c.name;
+    }
+}
+
+// On a clock of its own that each read moves on by 20 us, the loop is made to wake late once,
+// after tick 5. Every tick is due one interval after the one before was due: one that wakes late
+// by less than two intervals goes out at once with the tick due meanwhile, and the later ticks
+// keep their times; after a longer stall one tick goes out at once and the later ones are counted
+// from it.
+TEST_F(Clock, TicksKeepTheirDueTimesAndALongStallRestartsThemWithoutABurst)
+{
+    constexpr size_t kLate = 5, kTicks = 16;
+    constexpr int64_t kRead = 20000, kSlack = 100000;
+    const struct {
+        const char* name;
+        double stall;  // intervals the pause after tick kLate oversleeps
+        size_t atWake; // ticks that go out when it ends
+        size_t anchor; // the tick the ticks after those are counted from
+    } cases[] = {{"on time", 0, 0, 0}, {"late by 1.5 intervals", 1.5, 2, 0}, {"stalled 3 intervals", 3, 1, kLate + 1}};
+    for (const auto& c : cases) {
+        wire->sent.clear();
+        std::atomic<int64_t> now{1000000000};
+        int64_t woke = 0;
+        sender(*plug).clockForTests = [&] { return now += kRead; };
+        plug->sentAt = [&] { return now.load(); };
+        sender(*plug).onPause = [&](int& ms) {
+            now += ms > 0 ? ms * int64_t(1000000) : 100000;
+            ms = 0;
+            const size_t sent = wire->ticks().size();
+            if (sent == kLate + 1 && !woke) woke = now += int64_t(c.stall * double(k120));
+            if (sent >= kTicks) sender(*plug).resetContinuousClock(true);
+        };
+        startClock(*plug);
+        waitIdle(*plug, kClockThread);
+        sender(*plug).clockForTests = nullptr;
+        sender(*plug).onPause = nullptr;
+        plug->sentAt = monotonicNs;
+        const auto t = wire->ticks();
+        ASSERT_GE(t.size(), kTicks) << c.name;
+        auto onTime = [&](size_t i, size_t from) {
+            const int64_t late = t[i] - t[from] - int64_t(i - from) * k120;
+            EXPECT_TRUE(late >= 0 && late < kSlack) << c.name << " tick " << i << " late by " << late << " ns";
+        };
+        for (size_t i = 0; i <= kLate; ++i) onTime(i, 0);
+        for (size_t i = kLate + 1; i <= kLate + c.atWake; ++i)
+            EXPECT_LT(t[i] - woke, kSlack) << c.name << " tick " << i << " goes out at the wake";
+        for (size_t i = kLate + 1 + c.atWake; i < kTicks; ++i) onTime(i, c.anchor);
     }
 }
 
@@ -201,7 +250,7 @@ TEST_F(Clock, ATempoChangeWaitsUntilTheClockIsSwitchedOffAndOn)
     plug->hostTempo = 90.0;
     const size_t from = wire->ticks().size();
     const auto t = waitTicks(*wire, from + 3);
-    expectGapsAtLeast(t, from, k120, "after the change");
+    expectNoTickEarly(t, 0, k120, "after the change");
     EXPECT_EQ(sender(*plug).clockInterval(), k120);
 
     // Off ends the loop; on lets the next block start it.
