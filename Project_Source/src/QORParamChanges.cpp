@@ -588,12 +588,16 @@ Next pushArrangement(QOR& q, Change& c)
 Next requestTempData(QOR& q, Change& c)
 {
     if (c.intValue != 1 || !q.midiManager) return Next::Tail;
-    q.SetLibrarianRequestActive(false);
     SenderJobRecord r;
     r.job = kJobRequestActiveArrangement;
     r.toEditor = true;
     MIDIMessageManager* m = q.midiManager;
-    startJob(q, r, [m] { m->expectingEditDump = true; });
+    // Only a request that really starts resets the reply: a dropped one would take a running
+    // job's reply back, and that job would wait for it until its time-out.
+    startJob(q, r, [&q, m] {
+        q.SetLibrarianRequestActive(false);
+        m->expectingEditDump = true;
+    });
     return Next::Tail;
 }
 

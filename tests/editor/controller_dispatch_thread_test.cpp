@@ -112,10 +112,16 @@ TEST(ControllerDispatchJobs, ABusyThreadStartsNothingAndLeavesTheTransferFlags)
     d.edit(2701, 7);
     d.edit(kArpPatternLength, 7);
     d.edit(kPushArrangement, 1);
+    // The running job's reply came in: a dropped request must not take it back.
+    q.replyArrived = true;
+    q.midiManager->requestComplete = true;
+    d.edit(kRequestTempData, 1);
     EXPECT_EQ(d.value(2701), 7.0);
     EXPECT_EQ(action->lastValue, 7.0) << "its action still runs";
     EXPECT_FALSE(q.deviceTransferActive);
     EXPECT_FALSE(q.incomingMidiBlocked);
+    EXPECT_TRUE(q.replyArrived);
+    EXPECT_TRUE(q.midiManager->requestComplete);
     jobs.hold = false;
     d.settle();
     EXPECT_EQ(jobs.take().size(), 1u);
