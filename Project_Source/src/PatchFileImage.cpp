@@ -36,7 +36,7 @@ bool readsBack(const PatchSysexMessage& message)
     if (kind < 0 || modelCodeOf(b[kModelAt]) < 0) return false;
     if (std::any_of(b.begin() + 1, b.end() - 1, [](uint8_t x) { return x >= kFirstStatusByte; })) return false;
     const size_t pad = b[kTypeAt] == kTypePatternWithPad ? 1 : 0;
-    const size_t shortest = kind == kKindPrograms   ? 25
+    const size_t shortest = kind == kKindPrograms   ? kShortestStoredProgram
                             : kind == kKindPatterns ? kPatternNameAt - kNameLength + 1 + pad
                                                     : 0;
     return b.size() >= shortest;

@@ -316,7 +316,7 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     // the first stored message of another kind (or another number of messages an entry) starts
     // a new entry after the last one, instead of landing in the entries of the earlier run.
     if (mEntryRun.bank != bank) mEntryRun = EntryRun{bank};
-    const bool storable = kind == kKindPrograms ? stored >= 25 : kind == kKindPerformances || stored > kPatternNameAt;
+    const bool storable = kind == kKindPrograms ? stored >= kShortestStoredProgram : kind == kKindPerformances || stored > kPatternNameAt;
     if (storable && mEntryRun.kind >= 0 && (mEntryRun.kind != kind || mEntryRun.perEntry != perEntry)) {
         mEntryRun.slotBase = static_cast<int>(bank->patches.size());
         mEntryRun.counterBase = counter;
@@ -339,7 +339,7 @@ int PatchLibrarian::readMIDIMessage(const uint8_t* data, int size, int& pos, Pat
     if (cutByEnd) pos = -1;
 
     if (kind == kKindPrograms) {
-        if (stored < 25) return reached;
+        if (stored < kShortestStoredProgram) return reached;
         LibrarianPatch& entry = entryAt(bank, slot, perEntry);
         entry.patchType = modelCode;
         if (stored >= 201) {

@@ -83,6 +83,8 @@ constexpr size_t kLibraryFollowUpSize = 27;
 constexpr size_t kGlobalFirstSize = 281;
 constexpr size_t kGlobalSecondSize = 297;
 constexpr size_t kEditRequestSize = 9;
+// A bank file's program message shorter than this is dropped by the reader, so never written.
+constexpr size_t kShortestStoredProgram = 25;
 constexpr size_t kStoredRequestSize = 11;
 constexpr size_t kEnquirySize = 9;
 // Requests and the enquiry are built without F0 and F7, which the send adds.
