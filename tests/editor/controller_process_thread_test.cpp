@@ -4,11 +4,10 @@
 // for a port that is being changed or cannot take more.
 #include "controller_process_support.h"
 
-#include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "kit/plugin/Log.h"
+#include "tests/support/watchdog.h"
 
 using namespace qorid;
 
@@ -24,32 +23,6 @@ void keepLogLine(const char* line)
     std::lock_guard<std::mutex> lock(gLogLock);
     gLog.emplace_back(std::this_thread::get_id(), line);
 }
-
-// Ends the process when no step is made for 10 s: a hang fails instead of never ending.
-struct Watchdog {
-    ~Watchdog() { step(true); }
-    void step(bool last = false)
-    {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            ++steps, done = last;
-        }
-        wake.notify_all();
-        if (last) thread.join();
-    }
-    std::mutex lock;
-    std::condition_variable wake;
-    unsigned steps = 0;
-    bool done = false;
-    std::thread thread{[this] {
-        std::unique_lock<std::mutex> hold(lock);
-        for (unsigned seen = steps; !done; seen = steps) {
-            if (wake.wait_for(hold, std::chrono::seconds(10), [&] { return done || steps != seen; })) continue;
-            std::fprintf(stderr, "no progress for 10 s: a thread waits that must not\n");
-            std::abort();
-        }
-    }};
-};
 
 // An output port that holds up its caller on demand: a close parks the port change that calls
 // it (the framework's output lock held) until let go; while full, a send that may wait parks
@@ -175,7 +148,7 @@ TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFul
         {"a due message while the output takes no more", false, true, "dropped 1 message"},
         {"all sound off while the output takes no more", false, false, "dropped 2 message"},
     };
-    Watchdog dog;
+    testsupport::Watchdog dog;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         processtest::Rig r;
@@ -200,7 +173,7 @@ TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFul
         }
         port->full = !row.portChange;
         SetLogSink(keepLogLine);
-        dog.step();
+        dog.step(row.what);
         std::thread::id audioId;
         testing::internal::CaptureStdout();
         // The host's render call; the watchdog ends the process if it never returns.
@@ -209,7 +182,7 @@ TEST(ControllerProcessThreads, TheAudioThreadDropsAndCountsWhatAPortChangeOrAFul
             q.ProcessBuffers(0.0, 512);
         });
         audio.join();
-        dog.step();
+        dog.step("the render call returned");
         EXPECT_EQ(port->takeSent(), 0u);
         port->letGo();
         if (change.joinable()) change.join();
