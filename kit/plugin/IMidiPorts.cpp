@@ -351,6 +351,9 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
 
 void IPluginBase::ReportDroppedMidiOut()
 {
+    // Read first: every send of the other threads passes here, and an exchange would write the
+    // counter's line each time.
+    if (midiOutDropped.load(std::memory_order_relaxed) == 0) return;
     if (uint32_t n = midiOutDropped.exchange(0))
         LogLine("MIDI output: the audio thread dropped %u message%s, the port being changed or full", unsigned(n),
                 n == 1 ? "" : "s");
