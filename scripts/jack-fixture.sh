@@ -2,10 +2,15 @@
 # Private JACK server for the MIDI tests: dummy backend, own server name, no real-time.
 #   jack-fixture.sh start <server-name> <pidfile>   starts it and waits until it answers
 #   jack-fixture.sh stop  <server-name> <pidfile>   stops it by its process id
+#   jack-fixture.sh run   <server-name> <pidfile> <test> [args]
+#                                                   runs one test (for at most QOR_JACK_TEST_SECONDS,
+#                                                   if set); when it fails, restarts the server, so
+#                                                   that a client the test left dead in the graph
+#                                                   cannot stall the tests after it
 set -u
 cmd=$1; name=$2; pidfile=$3
-case "$cmd" in
-start)
+
+start() {
   if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
     kill "$(cat "$pidfile")" 2>/dev/null; sleep 0.5
   fi
@@ -22,7 +27,7 @@ start)
     i=0
     while [ $i -lt 100 ]; do
       if JACK_DEFAULT_SERVER="$name" jack_lsp >/dev/null 2>&1; then
-        echo "jack server $name up (pid $(cat "$pidfile"), attempt $attempt)"; exit 0
+        echo "jack server $name up (pid $(cat "$pidfile"), attempt $attempt)"; return 0
       fi
       kill -0 "$(cat "$pidfile")" 2>/dev/null || break
       sleep 0.1; i=$((i + 1))
@@ -31,8 +36,10 @@ start)
     kill "$(cat "$pidfile")" 2>/dev/null
     sleep 1
   done
-  echo "jack server $name did not answer"; cat "$log"; exit 1 ;;
-stop)
+  echo "jack server $name did not answer"; cat "$log"; return 1
+}
+
+stop() {
   if [ -f "$pidfile" ]; then
     pid=$(cat "$pidfile")
     kill "$pid" 2>/dev/null
@@ -41,6 +48,25 @@ stop)
     kill -9 "$pid" 2>/dev/null
     rm -f "$pidfile"
   fi
-  exit 0 ;;
+  return 0
+}
+
+case "$cmd" in
+start) start; exit $? ;;
+stop) stop; exit 0 ;;
+run)
+  shift 3
+  if [ -n "${QOR_JACK_TEST_SECONDS:-}" ]; then
+    timeout -s ABRT -k 5 "$QOR_JACK_TEST_SECONDS" "$@"
+  else
+    "$@"
+  fi
+  status=$?
+  if [ $status -ne 0 ]; then
+    # On a line of its own: a test's output may end without a line end.
+    printf '\njack-fixture: %s failed (exit status %s): restarting the JACK server\n' "$(basename "$1")" $status
+    stop; start >/dev/null || echo "jack-fixture: the JACK server did not come back"
+  fi
+  exit $status ;;
 esac
-echo "usage: $0 start|stop <server-name> <pidfile>"; exit 2
+echo "usage: $0 start|stop|run <server-name> <pidfile> [<test> [args]]"; exit 2

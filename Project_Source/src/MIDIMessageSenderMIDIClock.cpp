@@ -1,6 +1,9 @@
 // MIDI clock output: Start and Stop on the host transport's edges, and the timing clock, 24 ticks
 // per quarter note, at the host tempo or at the tempo chosen in the editor. The loop's state is
 // this instance's own, so switching the clock off in one editor leaves the others running.
+#include <pthread.h>
+#include <sched.h>
+
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -32,6 +35,34 @@ double paramValue(QOR* q, int id)
     const IParam* p = q->GetParam(id);
     return p ? p->Value() : 0.0;
 }
+
+// Real-time scheduling for the thread of the timing loop while it runs, where the system grants
+// it: an ordinary thread on a busy machine wakes late, and a stall costs ticks. The lowest
+// real-time priority is above every ordinary thread and below an audio server's own. Refused, the
+// loop runs as an ordinary thread, without a word; the thread's own scheduling comes back after.
+class RealTimeWhileRunning
+{
+public:
+    RealTimeWhileRunning() : mThread(pthread_self())
+    {
+        if (pthread_getschedparam(mThread, &mPolicy, &mParam) != 0) return;
+        sched_param rt{};
+        rt.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        mRaised = rt.sched_priority >= 0 && pthread_setschedparam(mThread, SCHED_FIFO, &rt) == 0;
+    }
+    ~RealTimeWhileRunning()
+    {
+        if (mRaised) pthread_setschedparam(mThread, mPolicy, &mParam);
+    }
+    RealTimeWhileRunning(const RealTimeWhileRunning&) = delete;
+    RealTimeWhileRunning& operator=(const RealTimeWhileRunning&) = delete;
+
+private:
+    pthread_t mThread;
+    int mPolicy = SCHED_OTHER;
+    sched_param mParam{};
+    bool mRaised = false;
+};
 
 } // namespace
 
@@ -114,6 +145,7 @@ void MIDIMessageSender::sendContinuousMIDIClock()
     const int64_t interval = 60 * kNanosPerSecond / (int64_t(tempo) * kTicksPerBeat);
     mClockInterval = interval;
     const std::vector<uint8_t> tick{kTimingClock};
+    const RealTimeWhileRunning realTime;
     // A tick the port refuses is lost, not the clock: nothing would start the loop again.
     sendStored(tick);
     int64_t now = readSystemClock(0);

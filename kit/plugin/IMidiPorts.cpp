@@ -287,6 +287,7 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
     if (status == 0xF8 || status == 0xF1 || status == 0xFE) return;
     const uint32_t port = plug->mMidiInLive;
     if (!port) return;
+    // Past the port check: a delivery parked here meets a close as a real one does; before it, none would.
     if (plug->mBeforeInputDelivery) plug->mBeforeInputDelivery();
     // The plug-in mutex comes first, before anything port code holds. The thread that closes
     // this port may hold it and wait for this one to end: so the wait gives up once the port is

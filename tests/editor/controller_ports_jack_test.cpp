@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -40,6 +41,16 @@ int listIndex(const std::vector<std::string>* names, const std::string& name)
 {
     return int(std::find(names->begin(), names->end(), name) - names->begin());
 }
+
+// Runs a thread's last wish as that thread ends.
+struct ThreadEnd {
+    std::function<void()> onEnd;
+    ~ThreadEnd()
+    {
+        if (onEnd) onEnd();
+    }
+};
+thread_local ThreadEnd tThreadEnd;
 
 } // namespace
 
@@ -202,12 +213,16 @@ TEST(ControllerPorts, ChoosingOrRecallingTheInputWhileADeliveryWaitsForThePlugIn
         ASSERT_TRUE(synth.Ok());
         std::atomic<int> deliveries{0};
         std::atomic<bool> letGo{false};
+        const auto parkedThreadEnded = std::make_shared<std::atomic<bool>>(false);
         Editor e("a\nnormal\nyes\n\n\n");
         QOR& q = *e.plug;
-        // The first delivery waits here, before it takes the plug-in mutex, until let go.
-        q.mBeforeInputDelivery = [&] {
-            if (deliveries++ == 0)
-                while (!letGo) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // The first delivery waits here, until let go: past the check that its port is open and
+        // before it takes the plug-in mutex. Only there does a delivery meet a change that holds
+        // that mutex; parked before the check, it would pass with a change that waits for it.
+        q.mBeforeInputDelivery = [&, parkedThreadEnded] {
+            if (deliveries++ != 0) return;
+            tThreadEnd.onEnd = [parkedThreadEnded] { *parkedThreadEnded = true; };
+            while (!letGo) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
         const int in = listIndex(q.getExternalMIDIInNames(), synth.SendingPort());
         q.GetParam(qorid::kDeviceInSelection)->Set(in);
@@ -238,6 +253,10 @@ TEST(ControllerPorts, ChoosingOrRecallingTheInputWhileADeliveryWaitsForThePlugIn
         testing::internal::GetCapturedStdout();
         dog.step("the change returned");
         EXPECT_GT(q.midiInIndex, 0) << "the input is open again";
+        // Closing the port ends its delivery thread. Once the parked delivery's thread has ended
+        // it can touch nothing more: only then does the value tell that it never did.
+        for (int i = 0; i < 5000 && !*parkedThreadEnded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(*parkedThreadEnded) << "the closed port's delivery thread still runs";
         EXPECT_NE(e.value(cutoff), 90) << "a delivery touched the plug-in after its port closed";
         synth.Send({0xB2, 74, 91});
         EXPECT_TRUE(waitForValue(e, cutoff, 91)) << "values arrive after the change";
