@@ -1,5 +1,6 @@
 #include "MIDIDeviceMenu.h"
 #include "ParamTable.h"
+#include "QOR.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
@@ -60,11 +61,19 @@ public:
     bool Draw(IGraphics* g) override
     {
         const IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
-        if (param && param->CopyDisplayText(int(param->Value())).empty()) {
+        const std::string name = param ? param->CopyDisplayText(int(param->Value())) : std::string();
+        if (param && name.empty()) {
             StoreText("");
             return true;
         }
-        return ICaptionControl::Draw(g);
+        // The lower pane on the upper pane's bank with unsaved edits shows them, not the file.
+        const auto* q = dynamic_cast<const QOR*>(mPlug);
+        if (paramIdx != kPatchSelectionListLower || !q || !q->lowerPaneShowsUnsavedBank())
+            return ICaptionControl::Draw(g);
+        const std::string marked = name + " (unsaved)";
+        StoreText(marked.c_str());
+        g->DrawIText(&mText, marked.c_str(), &mRECT);
+        return true;
     }
 };
 
