@@ -1,6 +1,7 @@
 // The bank edit menu of the configured controller, answered through the open editor: its items
 // per data type, the jobs each choice starts, the model and busy-thread gates, the stores of
 // library entries, the saves of the upper bank and the import.
+#include "Project_Source/src/ControlAction.h"
 #include "Project_Source/src/DataFolder.h"
 #include "Project_Source/src/LibrarianBankEditMenu.h"
 #include "Project_Source/src/LibrarianBankNameMenus.h"
@@ -725,10 +726,16 @@ TEST(BankEditMenu, AClickOfTheRefreshButtonRescansOnce)
     std::filesystem::create_directories(patches(d));
     const bankgen::Bytes bank = bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1));
     testsupport::writeFile(patches(d) + "/First.syx", bank);
-    d.edit(kRefreshFolders, 1); // pressed
+    const ControlAction* action = d.plug->GetParam(kRefreshFolders)->GetControlAction();
+    ASSERT_TRUE(action && !action->controls.empty());
+    IControl* button = action->controls[0];
+    const IRECT r = *button->GetRECT();
+    IMouseMod left(true);
+    button->OnMouseDown((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
     EXPECT_TRUE(listed(d, "First.syx"));
     testsupport::writeFile(patches(d) + "/Second.syx", bank);
-    d.edit(kRefreshFolders, 0); // released
+    button->OnMouseUp((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+    EXPECT_EQ(d.value(kRefreshFolders), 0.0) << "the button is up";
     EXPECT_FALSE(listed(d, "Second.syx")) << "the release rescanned again";
     choose(d, {11}); // the menu item, with the button up
     EXPECT_TRUE(listed(d, "Second.syx"));
