@@ -740,3 +740,21 @@ TEST(BankEditMenu, AClickOfTheRefreshButtonRescansOnce)
     choose(d, {11}); // the menu item, with the button up
     EXPECT_TRUE(listed(d, "Second.syx"));
 }
+
+// The lower title's mark stays inside the title however wide the bank's name: the name is cut.
+TEST(BankEditMenu, TheUnsavedMarkOfAWideBankNameFitsItsTitle)
+{
+    MenuDesk d;
+    std::filesystem::create_directories(patches(d));
+    testsupport::writeFile(patches(d) + "/" + std::string(48, 'W') + ".syx",
+                           bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+    d.plug->rescanLibrary();
+    d.plug->SetLibrarianStatusUnsaved(true);
+    const std::string title = gridtest::lowerTitle(*d.plug);
+    ASSERT_GT(title.size(), 10u);
+    EXPECT_EQ(title.substr(title.size() - 12), ".. (unsaved)");
+    auto* control = static_cast<ITextControl*>(d.plug->lowerSelectionControl);
+    IRECT r = *control->GetRECT();
+    ASSERT_TRUE(d.plug->GetGUI()->MeasureIText(control->GetText(), title.c_str(), &r));
+    EXPECT_LE(r.W(), control->GetRECT()->W()) << title;
+}
