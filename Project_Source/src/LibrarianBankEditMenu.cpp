@@ -21,6 +21,9 @@ using DataType = BankEditPopupMenu::DataType;
 namespace
 {
 
+// The status of a save that wrote nothing: the edits are still only in the editor.
+constexpr char kSaveFailed[] = "Bank could not be saved!";
+
 // A null text is a separator.
 void fill(IPopupMenu& menu, std::initializer_list<const char*> items)
 {
@@ -336,13 +339,18 @@ void BankEditPopupMenu::saveOverwrite()
         const PatchFile* bank = library->upperBank();
         if (!bank || bank->fileName.empty() || bank->folderNames.empty()) {
             plug->log("PATCH LIBRARIAN: the upper bank has no file to overwrite");
+            plug->showStatus(kSaveFailed);
             return;
         }
         name = bank->fileName;
         path = bankFolder(*plug, *bank) + "/" + name;
     }
-    // The upper bank is the only one edits reach: saved, nothing is left unsaved.
-    if (library->saveEditedPatch(path, name)) plug->SetLibrarianStatusSaved();
+    // The upper bank is the only one edits reach: saved, nothing is left unsaved. Not saved, its
+    // edits stay marked, and the user is told.
+    if (library->saveEditedPatch(path, name))
+        plug->SetLibrarianStatusSaved();
+    else
+        plug->showStatus(kSaveFailed);
 }
 
 void BankEditPopupMenu::saveAs(bool midi)
@@ -352,7 +360,10 @@ void BankEditPopupMenu::saveAs(bool midi)
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         const PatchFile* bank = library->upperBank();
-        if (!bank) return;
+        if (!bank) {
+            plug->showStatus(kSaveFailed);
+            return;
+        }
         const size_t dot = bank->fileName.rfind('.');
         suggested = (dot == std::string::npos || dot == 0 ? bank->fileName : bank->fileName.substr(0, dot)) +
                     (midi ? ".mid" : ".qor");
@@ -360,7 +371,11 @@ void BankEditPopupMenu::saveAs(bool midi)
     }
     // The new file is offered at once: the library is read again, and holds no edit that its
     // files lack. The upper pane shows the file written, the lower one what it showed.
-    if (!library->savePatchAs(suggested.c_str(), folder, midi)) return;
+    bool failed = false;
+    if (!library->savePatchAs(suggested.c_str(), folder, midi, &failed)) {
+        if (failed) plug->showStatus(kSaveFailed);
+        return;
+    }
     plug->rescanKeepingPanes(true);
     plug->SetLibrarianStatusSaved();
 }

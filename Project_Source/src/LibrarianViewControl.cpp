@@ -186,6 +186,7 @@ void LibrarianViewControl::reloadPane(Pane pane)
     // A bank coming in reloads the pane once a slot: the names are copied into strings this thread
     // keeps, whose room is reused, rather than into 128 new ones every time.
     thread_local std::vector<std::string> names(kCells);
+    bool both = false;
     {
         std::lock_guard<std::recursive_mutex> hold(library->mLock);
         // No bank (none of the data type, or an index past its list): the pane shows no names,
@@ -196,14 +197,21 @@ void LibrarianViewControl::reloadPane(Pane pane)
                 names[i] = bank->patches[i].name;
             else names[i].clear();
         }
+        // A bank is changed through one pane; every pane that shows it shows it as it is now.
+        both = bank && bank == paneBank(pane == kUpperPane ? kLowerPane : kUpperPane);
     }
     // After the lock: a text control takes its own lock, and a drawing thread may hold it.
-    auto& cells = pane == kUpperPane ? upperCells : lowerCells;
-    for (int i = 0; i < kCells; ++i)
-        if (cells[size_t(i)]) cells[size_t(i)]->SetTextFromPlug(names[size_t(i)].c_str());
+    auto fill = [](std::array<ITextControl*, kCells>& cells, const std::vector<std::string>& texts) {
+        for (int i = 0; i < kCells; ++i)
+            if (cells[size_t(i)]) cells[size_t(i)]->SetTextFromPlug(texts[size_t(i)].c_str());
+    };
+    fill(pane == kUpperPane ? upperCells : lowerCells, names);
+    if (both) fill(pane == kUpperPane ? lowerCells : upperCells, names);
     // The cells are drawn by the grid alone: a redraw that cleaned the grid before the texts
     // changed must be followed by another.
     SetDirty(false);
+    // The lower title marks a bank shown in both panes with unsaved edits.
+    if (plug && plug->patchLibrarian == library) plug->redrawPaneTitles();
 }
 
 void LibrarianViewControl::patchSelectionUpperChanged()
@@ -249,8 +257,7 @@ void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod)
     if (!mod || (!mod->L && !mod->R)) return;
     if (!mod->R) {
         // A left click abandons a rename under way.
-        if (plug) plug->renameIdle = true;
-        showLayer("patchRename", false);
+        if (plug) plug->abandonRename();
         markDirty();
         const Hits hits = hitTest(x, y);
         mPressedLowerSlot = hits.lower;

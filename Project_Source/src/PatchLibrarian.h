@@ -171,8 +171,9 @@ public:
     // no such bank or the file cannot be written; the old file then stays whole.
     bool saveEditedPatch(std::string path, std::string name);
     // Asks for a file and writes the upper pane's bank there: a Standard MIDI File when midi,
-    // else raw SysEx. False when nothing was written.
-    bool savePatchAs(char const* suggestedName, std::string startFolder, bool midi);
+    // else raw SysEx. False when nothing was written; failed, when given, then tells a save that
+    // failed (no bank, or a file chosen but not written) from one the user cancelled.
+    bool savePatchAs(char const* suggestedName, std::string startFolder, bool midi, bool* failed = nullptr);
     // The bank the upper pane shows, or null.
     PatchFile* upperBank() const;
 

@@ -82,8 +82,11 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name)
     return true;
 }
 
-bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFolder, bool midi)
+bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFolder, bool midi, bool* failed)
 {
+    bool ignored = false;
+    bool& fault = failed ? *failed : ignored;
+    fault = true;
     std::vector<uint8_t> image;
     {
         // The bank as it stands now; the dialog runs without the lock, so received data can land.
@@ -98,7 +101,10 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
     const std::string extension = midi ? "mid" : "qor";
     std::string folder = startFolder;
     std::string path = promptForFile ? promptForFile(suggestedName ? suggestedName : "", folder, extension) : std::string();
-    if (path.empty()) return false;
+    if (path.empty()) {
+        fault = false; // cancelled
+        return false;
+    }
     const std::string chosenExtension = extensionOf(path);
     const bool fits = midi ? chosenExtension == "mid" : chosenExtension == "qor" || chosenExtension == "syx";
 
@@ -129,5 +135,6 @@ bool PatchLibrarian::savePatchAs(char const* suggestedName, std::string startFol
     const std::string fileName = fileNameOf(path);
     std::lock_guard<std::recursive_mutex> hold(mLock);
     rememberUpperFile(owner, fileName, &folderName);
+    fault = false;
     return true;
 }

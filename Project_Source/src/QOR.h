@@ -277,7 +277,7 @@ public:
     void updatePatchLibrarianView(int which);
     // Asks for a Standard MIDI (mid) or SysEx file and copies it into the library root under its
     // own name, or the next free one. True when a file was written; the library shows it after
-    // its next scan.
+    // its next scan. A chosen file that could not be copied is said on the status line.
     bool saveImportedFile(bool mid);
 
     // ---- the librarian's rows of the parameter dispatch (QORParamChangesLibrarian.cpp) ----
@@ -293,6 +293,16 @@ public:
     // kControlLibrary, kDiscardBankData, kPatchRename, kDatatype, kRefreshFolders; and the
     // bank-edit menu of kMainTab, before its page switch.
     void librarianParamChange(int idx, int value);
+    // A slot rename ends without a new name (Escape in the field, a click on the grid): the
+    // rename panel closes and the keys and transfers work again.
+    void abandonRename();
+    // Both panes show the upper bank and it holds unsaved edits: the lower pane's title marks
+    // it, so that no pane shows unsaved programs under the file's name alone.
+    bool lowerPaneShowsUnsavedBank() const;
+    // The pane titles drawn again: what they mark may have changed. Any thread.
+    void redrawPaneTitles();
+    // The Refresh Folders button is held down: its release rescans nothing more.
+    bool mRefreshButtonHeld = false;
     // Set by nothing: a part's bank always moves the upper pane.
     bool mUpperBankLocked = false;
 

@@ -19,6 +19,9 @@
 namespace
 {
 
+// The status of an import that copied nothing into the library.
+constexpr char kImportFailed[] = "File could not be imported!";
+
 // The whole of a regular file of at most limit bytes, or false with why. Opened without
 // blocking, so that a pipe or a device under the chosen name cannot hold up the editor.
 bool readSourceFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, std::string& why)
@@ -76,6 +79,7 @@ bool QOR::saveImportedFile(bool mid)
     std::string why;
     if (name.empty() || !readSourceFile(source, size_t(PatchLibrarian::kMaxBankFileBytes), bytes, why)) {
         log("FILE IMPORTER: cannot read " + source + ": " + (name.empty() ? "no file name" : why));
+        showStatus(kImportFailed);
         return false;
     }
     // Never over another file: a name already in the library becomes "Name (2).ext" and so on.
@@ -86,6 +90,7 @@ bool QOR::saveImportedFile(bool mid)
     const std::string written = PatchFileImage::writeUnderFreeName(root + "/", stem, ext, bytes, &why);
     if (written.empty()) {
         log("FILE IMPORTER: " + why); // names the file and the reason
+        showStatus(kImportFailed);
         return false;
     }
     log("FILE IMPORTER: patch file copied to " + root);

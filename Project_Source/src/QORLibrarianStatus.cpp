@@ -41,6 +41,7 @@ void QOR::SetLibrarianStatusUnsaved(bool received)
     showStatus(performanceMode ? "Multi received to slot(s)"
                : patternMode   ? "Pattern received to slot(s)"
                                : "Program received to slot(s)");
+    redrawPaneTitles();
 }
 
 void QOR::SetLibrarianStatusSaved()
@@ -53,6 +54,7 @@ void QOR::SetLibrarianStatusSaved()
         hideLayer(*this, upperMenuOf(*this), false);
     }
     programvalues::showValue(*this, kBankEditUnsaved, 0.0);
+    redrawPaneTitles();
 }
 
 bool QOR::refuseWhileUnsaved()

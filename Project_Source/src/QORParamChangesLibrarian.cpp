@@ -347,7 +347,7 @@ void completeRename(QOR& q)
         LibrarianPatch none;
         LibrarianPatch& entry =
             bank && slot >= 0 && size_t(slot) < bank->patches.size() ? bank->patches[size_t(slot)] : none;
-        // The name as it was (the panel left with Escape) changes nothing.
+        // The name as it was changes nothing.
         if (!entry.messages.empty() && nameField(entry.name) != name) {
             renameEntry(entry, name);
             renamed = true;
@@ -406,6 +406,27 @@ void QOR::showUpperPaneBank(int bank)
     showPaneBank(*this, true, b);
 }
 
+void QOR::abandonRename()
+{
+    renameIdle = true;
+    hideLayer(*this, "patchRename", true);
+}
+
+bool QOR::lowerPaneShowsUnsavedBank() const
+{
+    const IParam* unsaved = GetParam(kBankEditUnsaved);
+    if (!patchLibrarian || !unsaved || unsaved->Value() != 1.0) return false;
+    std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
+    const PatchFile* upper = libraryPaneBank(0);
+    return upper && upper == libraryPaneBank(1);
+}
+
+void QOR::redrawPaneTitles()
+{
+    for (IControl* title : {upperSelectionControl, lowerSelectionControl})
+        if (title) title->SetDirty(false);
+}
+
 void QOR::rescanKeepingPanes(bool upperSaved)
 {
     if (!patchLibrarian) return;
@@ -433,10 +454,16 @@ void QOR::librarianParamChange(int idx, int value)
     case kDiscardBankData: discardBankData(*this, value); break;
     case kPatchRename: completeRename(*this); break;
     case kDatatype: dataType(*this, value); break;
-    case kRefreshFolders:
+    case kRefreshFolders: {
+        // The button dispatches its press (1) and its release (0); the menu, a discard and a
+        // cancelled request dispatch without a press. One click, one rescan.
+        const bool release = value != 1 && mRefreshButtonHeld;
+        mRefreshButtonHeld = value == 1;
+        if (release) break;
         // The rescan would drop the upper bank's unsaved edits while the bank stayed marked.
         if (!refuseWhileUnsaved()) rescanLibrary();
         break;
+    }
     case kMainTab:
         // The librarian page comes up with the bank-edit menu of the current data type.
         if (value == 1 && bankEditMenu) bankEditMenu->AddMenuItemsIn(this);

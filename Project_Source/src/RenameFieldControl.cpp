@@ -1,5 +1,6 @@
 #include "RenameFieldControl.h"
 
+#include "QOR.h"
 #include "kit/plugin/IGraphics.h"
 
 namespace
@@ -26,6 +27,11 @@ void RenameFieldControl::openEntry()
 {
     IRECT r = well();
     PromptUserInput(&r);
+}
+
+void RenameFieldControl::TextEntryCancelled()
+{
+    if (auto* q = dynamic_cast<QOR*>(mPlug)) q->abandonRename();
 }
 
 bool RenameFieldControl::Draw(IGraphics* g)

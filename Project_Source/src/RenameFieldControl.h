@@ -12,6 +12,8 @@ public:
     bool Draw(IGraphics* g) override;
     // Opens the text entry over the well, so that the keys go to it.
     void openEntry();
+    // Escape in the field abandons the rename: the panel closes and the name stays.
+    void TextEntryCancelled() override;
 
 private:
     IRECT well() const;

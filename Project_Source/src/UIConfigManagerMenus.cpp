@@ -1,5 +1,6 @@
 #include "MIDIDeviceMenu.h"
 #include "ParamTable.h"
+#include "QOR.h"
 #include "UIConfigManager.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
@@ -51,6 +52,8 @@ void UIConfigManager::placeControl(IControl* control, ControlLayer* layer)
 
 namespace {
 
+constexpr char kUnsavedMark[] = " (unsaved)";
+
 // A pane's bank title: the name of the bank it shows, and nothing while it shows none (an
 // empty library, or no category banks) rather than the bare index.
 class BankTitle : public ICaptionControl
@@ -60,11 +63,30 @@ public:
     bool Draw(IGraphics* g) override
     {
         const IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
-        if (param && param->CopyDisplayText(int(param->Value())).empty()) {
+        const std::string name = param ? param->CopyDisplayText(int(param->Value())) : std::string();
+        if (param && name.empty()) {
             StoreText("");
             return true;
         }
-        return ICaptionControl::Draw(g);
+        // The lower pane on the upper pane's bank with unsaved edits shows them, not the file.
+        const auto* q = dynamic_cast<const QOR*>(mPlug);
+        if (paramIdx != kPatchSelectionListLower || !q || !q->lowerPaneShowsUnsavedBank())
+            return ICaptionControl::Draw(g);
+        // The mark is what matters: a name too wide for both is cut before it.
+        std::string shown = name, marked = name + kUnsavedMark;
+        for (IRECT r = mRECT; g->MeasureIText(&mText, marked.c_str(), &r) && r.W() > mRECT.W() && !shown.empty();
+             r = mRECT) {
+            // One whole character off the end, its continuation bytes first.
+            while (!shown.empty()) {
+                const uint8_t last = uint8_t(shown.back());
+                shown.pop_back();
+                if ((last & 0xC0) != 0x80) break;
+            }
+            marked = shown + ".." + kUnsavedMark;
+        }
+        StoreText(marked.c_str());
+        g->DrawIText(&mText, marked.c_str(), &mRECT);
+        return true;
     }
 };
 

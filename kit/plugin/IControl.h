@@ -51,6 +51,8 @@ public:
     virtual bool IsDirty() { return mDirty.load(std::memory_order_relaxed); }
     virtual void OnGUIIdle() {}
     virtual void SetAuxParamValueFromPlug(int auxIndex, double value);
+    // The user left the control's text entry with Escape: nothing was committed.
+    virtual void TextEntryCancelled() {}
 
     void SetValueFromUserInput(double value);
     void PromptUserInput();

@@ -221,11 +221,16 @@ void IGraphicsCocoa_vQOR_au::cancelOperation(NSObject*)
 {
     NSTextField* field = mTextFieldView;
     if (!field) return;
-    // Escape keeps what was there: nothing reaches the plug-in, which hears a text parameter's
-    // every commit (a program name's sends the part to the synthesizer).
+    // Escape keeps what was there: no value reaches the plug-in, which hears a text parameter's
+    // every commit (a program name's sends the part to the synthesizer). The control hears that
+    // its entry ended, so that what it opened for the entry can close.
+    IControl* control = mEdControl;
+    retain();
     field->abortEditing();
     endUserInput();
+    if (control) control->TextEntryCancelled();
     setNeedsDisplay(true);
+    release();
 }
 
 void IGraphicsCocoa_vQOR_au::endUserInput()

@@ -211,6 +211,47 @@ TEST(EditorPanels, ASlotIsRenamedByTypingAtOnceAndPressingReturnAndItsUnsavedStr
     }
 }
 
+// The rename field left with Return or Escape: either way the panel closes and the grid's keys
+// work at once; only Return renames.
+TEST(EditorPanels, ReturnOrEscapeEndsTheRenameAndTheArrowKeysMoveTheSlotAtOnce)
+{
+    const struct {
+        const char *key, *chars;
+        unsigned short code;
+        const char* name; // slot 3's name after
+        double unsaved;
+    } rows[] = {{"return", "\r", 36, "Lead 42         ", 1.0}, {"escape", "\x1B", 53, nullptr, 0.0}};
+    for (const auto& row : rows) {
+        Desk d(kSizes[1]);
+        d.page(1);
+        LibrarianViewControl& grid = *d.q().librarianView;
+        std::string before;
+        {
+            std::lock_guard<std::recursive_mutex> hold(d.q().patchLibrarian->mLock);
+            before = d.q().patchLibrarian->singleFiles.at(0)->patches.at(3).name;
+        }
+        const IRECT cell = grid.cellRect(LibrarianViewControl::kUpperPane, 3);
+        d.click((cell.L + cell.R) / 2, (cell.T + cell.B) / 2); // the keys move from slot 3
+        d.presenter.menuAnswers.push_back({2});                // "Rename"
+        d.click((cell.L + cell.R) / 2, (cell.T + cell.B) / 2, NSRightMouseDown, NSRightMouseUp);
+        ASSERT_NE(d.view->TextField(), nullptr) << row.key;
+        d.type("Lead 42");
+        d.key(row.chars, row.code);
+        EXPECT_FALSE(d.layer("patchRename")->IsVisible()) << row.key;
+        EXPECT_EQ(d.view->TextField(), nullptr) << row.key;
+        EXPECT_TRUE(d.q().renameIdle) << row.key;
+        EXPECT_EQ(d.e.value(kBankEditUnsaved), row.unsaved) << row.key;
+        {
+            std::lock_guard<std::recursive_mutex> hold(d.q().patchLibrarian->mLock);
+            EXPECT_EQ(d.q().patchLibrarian->singleFiles.at(0)->patches.at(3).name, row.name ? row.name : before)
+                << row.key;
+        }
+        d.key("\xEF\x9C\x81", 125); // down
+        EXPECT_EQ(grid.upperSelection.load(), 4) << row.key << ": the key reached the grid";
+        EXPECT_EQ(d.q().patchLibrarian->upperSlot, 4) << row.key;
+    }
+}
+
 TEST(EditorPanels, APaneWithoutABankShowsNoTitle)
 {
     Desk d(kSizes[1], false);

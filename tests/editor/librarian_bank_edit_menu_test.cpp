@@ -1,18 +1,21 @@
 // The bank edit menu of the configured controller, answered through the open editor: its items
 // per data type, the jobs each choice starts, the model and busy-thread gates, the stores of
 // library entries, the saves of the upper bank and the import.
+#include "Project_Source/src/ControlAction.h"
 #include "Project_Source/src/DataFolder.h"
 #include "Project_Source/src/LibrarianBankEditMenu.h"
 #include "Project_Source/src/LibrarianBankNameMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/TabSwitchFunctions.h"
 #include "librarian_menus_support.h"
+#include "librarian_view_support.h"
 #include "support/bankgen.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 using namespace qorid;
 using menutest::MenuDesk;
@@ -581,4 +584,177 @@ TEST(BankEditMenu, TheLibrarianPageShowsItWithTheMenuPairOfTheMode)
             EXPECT_EQ(d.shown(name), expected) << name << " " << int(c.type);
         }
     }
+}
+
+// Every change of the upper bank, and every save, revert and rescan, leaves each pane showing
+// its bank as it is now, whether both panes show one file or each its own; the lower pane marks
+// the upper bank's unsaved edits when it shows that bank too.
+TEST(BankEditMenu, BothPanesShowTheirBanksAsTheyAreNowAfterEachChange)
+{
+    using gridtest::kLower;
+    using gridtest::kUpper;
+    auto centre = [](MenuDesk& d, gridtest::Pane pane, int slot) {
+        const IRECT r = d.plug->librarianView->cellRect(pane, slot);
+        return std::make_pair((r.L + r.R) / 2, (r.T + r.B) / 2);
+    };
+    auto rename = [&](MenuDesk& d) {
+        const auto p = centre(d, kUpper, 5);
+        IMouseMod left(true);
+        d.plug->librarianView->OnMouseDown(p.first, p.second, &left);
+        d.plug->librarianView->renameSlot(p.first, p.second);
+        d.plug->GetParam(kPatchRename)->SetDisplayText(0, "Renamed");
+        d.plug->OnParamChange(kPatchRename);
+    };
+    const struct {
+        const char* name;
+        std::function<void(MenuDesk&)> change;
+        bool unsaved; // after the change
+    } rows[] = {
+        {"rename", rename, true},
+        {"paste",
+         [&](MenuDesk& d) {
+             const auto from = centre(d, kLower, 17), to = centre(d, kUpper, 5);
+             d.plug->librarianView->CopySlotData(from.first, from.second);
+             d.plug->librarianView->PasteSlotData(to.first, to.second);
+         },
+         true},
+        {"drop",
+         [&](MenuDesk& d) {
+             const auto from = centre(d, kLower, 17), to = centre(d, kUpper, 5);
+             IMouseMod left(true);
+             d.plug->librarianView->mDragEnabled = true;
+             d.plug->librarianView->OnMouseDown(from.first, from.second, &left);
+             d.plug->librarianView->OnMouseDrag(to.first, to.second, 0, 0, &left);
+             d.plug->librarianView->OnMouseUp(to.first, to.second, &left);
+         },
+         true},
+        {"rename, Save",
+         [&](MenuDesk& d) {
+             rename(d);
+             choose(d, {7});
+         },
+         false},
+        {"rename, Save As",
+         [&](MenuDesk& d) {
+             rename(d);
+             d.presenter.panelAnswers = {patches(d) + "/Copy.qor"};
+             choose(d, {8, 1});
+         },
+         false},
+        {"rename, revert",
+         [&](MenuDesk& d) {
+             rename(d);
+             d.edit(kDiscardBankData, 1);
+         },
+         false},
+        {"rename, Save, Refresh Folders",
+         [&](MenuDesk& d) {
+             rename(d);
+             choose(d, {7});
+             choose(d, {11});
+         },
+         false},
+    };
+    for (const bool oneFile : {true, false}) {
+        for (const auto& row : rows) {
+            const std::string what = std::string(row.name) + (oneFile ? " on one file" : " on two files");
+            MenuDesk d;
+            std::filesystem::create_directories(patches(d));
+            for (const char* name : {"A.syx", "B.syx"})
+                testsupport::writeFile(patches(d) + "/" + name,
+                                       bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+            d.plug->rescanLibrary();
+            {
+                std::lock_guard<std::recursive_mutex> hold(d.lib().mLock);
+                d.lib().upperFileIndex = 0;
+                d.lib().lowerFileIndex = oneFile ? 0 : 1;
+            }
+            d.plug->updatePatchLibrarianView(2);
+            row.change(d);
+            EXPECT_EQ(d.value(kBankEditUnsaved), row.unsaved ? 1.0 : 0.0) << what;
+            EXPECT_EQ(gridtest::staleCell(*d.plug, kUpper), "") << what;
+            EXPECT_EQ(gridtest::staleCell(*d.plug, kLower), "") << what;
+            const std::string title = gridtest::lowerTitle(*d.plug);
+            const bool marked = title.size() > 10 && title.compare(title.size() - 10, 10, " (unsaved)") == 0;
+            EXPECT_EQ(marked, oneFile && row.unsaved) << what << ": " << title;
+        }
+    }
+}
+
+// A save that writes nothing says so and leaves the edits marked unsaved; a Save As the user
+// cancels says nothing.
+TEST(BankEditMenu, AFailedSaveSaysSoAndKeepsTheUnsavedStrip)
+{
+    const struct {
+        const char* name;
+        std::vector<int> path;
+        std::string answer; // of the file panel; "" cancels
+        const char* status;
+    } rows[] = {
+        {"Save over a folder now a file", {7}, "", "Bank could not be saved!"},
+        {"Save As, a name too long", {8, 1}, "Patches/" + std::string(300, 'n') + ".qor", "Bank could not be saved!"},
+        {"Save As into a folder now a file", {8, 0}, "Patches/Sub/Copy.mid", "Bank could not be saved!"},
+        {"Save As cancelled", {8, 1}, "", "Program received to slot(s)"},
+        {"Import into a library now a file", {10, 1}, "source", "File could not be imported!"},
+    };
+    for (const auto& row : rows) {
+        MenuDesk d;
+        mkdir(patches(d).c_str(), 0755);
+        upperProgramBank(d, "Mine.syx", {"Patches", "Sub"});
+        d.plug->SetLibrarianStatusUnsaved(true);
+        testsupport::TempDir source;
+        testsupport::writeFile(source.file("Import.syx"),
+                               bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+        // The bank's folder, or for the import the library itself, is a file now.
+        const std::string replaced = row.path[0] == 10 ? patches(d) : patches(d) + "/Sub";
+        std::filesystem::remove_all(replaced);
+        testsupport::writeFile(replaced, "");
+        d.presenter.panelAnswers = {row.answer == "source" ? source.file("Import.syx")
+                                    : row.answer.empty()   ? ""
+                                                           : d.dir.file(row.answer)};
+        choose(d, row.path);
+        EXPECT_EQ(d.status1(), row.status) << row.name;
+        EXPECT_EQ(d.value(kBankEditUnsaved), 1.0) << row.name;
+        EXPECT_TRUE(d.shown("discardChangesLayerRight")) << row.name;
+    }
+}
+
+// The Refresh button dispatches its press and its release: one rescan per click.
+TEST(BankEditMenu, AClickOfTheRefreshButtonRescansOnce)
+{
+    MenuDesk d;
+    std::filesystem::create_directories(patches(d));
+    const bankgen::Bytes bank = bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1));
+    testsupport::writeFile(patches(d) + "/First.syx", bank);
+    const ControlAction* action = d.plug->GetParam(kRefreshFolders)->GetControlAction();
+    ASSERT_TRUE(action && !action->controls.empty());
+    IControl* button = action->controls[0];
+    const IRECT r = *button->GetRECT();
+    IMouseMod left(true);
+    button->OnMouseDown((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+    EXPECT_TRUE(listed(d, "First.syx"));
+    testsupport::writeFile(patches(d) + "/Second.syx", bank);
+    button->OnMouseUp((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+    EXPECT_EQ(d.value(kRefreshFolders), 0.0) << "the button is up";
+    EXPECT_FALSE(listed(d, "Second.syx")) << "the release rescanned again";
+    choose(d, {11}); // the menu item, with the button up
+    EXPECT_TRUE(listed(d, "Second.syx"));
+}
+
+// The lower title's mark stays inside the title however wide the bank's name: the name is cut.
+TEST(BankEditMenu, TheUnsavedMarkOfAWideBankNameFitsItsTitle)
+{
+    MenuDesk d;
+    std::filesystem::create_directories(patches(d));
+    testsupport::writeFile(patches(d) + "/" + std::string(48, 'W') + ".syx",
+                           bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+    d.plug->rescanLibrary();
+    d.plug->SetLibrarianStatusUnsaved(true);
+    const std::string title = gridtest::lowerTitle(*d.plug);
+    ASSERT_GT(title.size(), 10u);
+    EXPECT_EQ(title.substr(title.size() - 12), ".. (unsaved)");
+    auto* control = static_cast<ITextControl*>(d.plug->lowerSelectionControl);
+    IRECT r = *control->GetRECT();
+    ASSERT_TRUE(d.plug->GetGUI()->MeasureIText(control->GetText(), title.c_str(), &r));
+    EXPECT_LE(r.W(), control->GetRECT()->W()) << title;
 }

@@ -4,6 +4,7 @@
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "insynth_bench.h"
+#include "librarian_view_support.h"
 
 #include <gtest/gtest.h>
 
@@ -223,6 +224,29 @@ TEST(SlotMenus, GetDataFillsTheSlotFromTheEditorOrTheSynthesizer)
             for (const Bytes& m : b.plug->copy(b.plug->handed))
                 requested |= m.size() == 6 + asked.size() && Bytes(m.begin() + 6, m.end()) == asked;
             EXPECT_TRUE(requested);
+        }
+    }
+}
+
+// A slot fetched from the synthesizer (a stored program asked for, the edit buffer stored into
+// the library) shows in every pane that shows the bank, and the lower pane marks it unsaved.
+TEST(SlotMenus, AFetchedSlotShowsInBothPanesOfItsBank)
+{
+    for (const int item : {FileEditPopupMenu::kFromProgramNumber, FileEditPopupMenu::kFromEditBuffer}) {
+        for (const bool oneBank : {true, false}) {
+            const std::string what = std::to_string(item) + (oneBank ? " on one bank" : " on two banks");
+            Menus b;
+            b.plug->patchLibrarian->lowerFileIndex = oneBank ? 0 : 1;
+            b.grid().patchSelectionLowerChanged();
+            b.plug->GetParam(kPatchSelectionListLower)->SetDisplayText(0, "Bank");
+            const auto p = b.rightClick(kUpper, 17);
+            b.getData(item, p);
+            b.waitIdle();
+            EXPECT_FALSE(b.upper(17).messages.empty()) << what;
+            EXPECT_EQ(gridtest::staleCell(*b.plug, kUpper), "") << what;
+            EXPECT_EQ(gridtest::staleCell(*b.plug, kLower), "") << what;
+            const std::string title = gridtest::lowerTitle(*b.plug);
+            EXPECT_EQ(title.find(" (unsaved)") != std::string::npos, oneBank) << what << ": " << title;
         }
     }
 }

@@ -6,6 +6,8 @@
 #include "support/bankgen.h"
 #include "support/insynth.h"
 #include "support/tempdir.h"
+#include "kit/kitstring.h"
+#include "kit/plugin/IGraphics.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,36 @@ inline std::vector<Bytes> bytesOf(const LibrarianPatch& entry)
 inline std::vector<int> rectOf(const IRECT& r)
 {
     return {r.L, r.T, r.R, r.B};
+}
+
+// The first slot whose cell differs from the pane's bank as it is now (a fresh reload), as
+// "pane P slot S: shown X, bank Y"; empty when the pane shows its bank.
+inline std::string staleCell(QOR& q, Pane pane)
+{
+    std::vector<std::string> fresh(LibrarianViewControl::kCells);
+    {
+        std::lock_guard<std::recursive_mutex> hold(q.patchLibrarian->mLock);
+        if (const PatchFile* bank = q.libraryPaneBank(pane))
+            for (size_t i = 0; i < fresh.size() && i < bank->patches.size(); ++i) fresh[i] = bank->patches[i].name;
+    }
+    for (int i = 0; i < LibrarianViewControl::kCells; ++i)
+        if (q.librarianView->cellText(pane, i) != fresh[size_t(i)])
+            return "pane " + std::to_string(pane) + " slot " + std::to_string(i) + ": shown " +
+                   q.librarianView->cellText(pane, i) + ", bank " + fresh[size_t(i)];
+    return "";
+}
+
+// The lower pane's bank title as it is drawn now.
+inline std::string lowerTitle(QOR& q)
+{
+    IGraphics* gfx = q.GetGUI();
+    auto* title = dynamic_cast<ITextControl*>(q.lowerSelectionControl);
+    if (!gfx || !title) return "(no title)";
+    if (!gfx->GetDrawBitmap()) gfx->PrepDraw();
+    title->Draw(gfx);
+    KIT_String text("", 0, 256);
+    title->GetTextCopy(&text);
+    return text.Get();
 }
 
 // A configured controller whose sends are recorded, over a library of the given bank files.

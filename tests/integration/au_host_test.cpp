@@ -95,7 +95,12 @@ TEST(AuHostScript, NumbersPastTheIntRangeAreHeldToItAndAnOverlongSliceIsCut)
 TEST(AuHostTiming, PositionTempoTimeSignatureAndTransportFollowTheHost)
 {
     HostRun r = RunHost(kStereoSetup + "render 16 0\ncallbacks\ntempo 97.5\ntimesig 7 8\nplay\nbeat 3.5\npos 2000\n"
-                                       "render 16 16\ntempo 0\nstop\npos 99.6\nrender 16 32\npos 99.4\nrender 16 48\nclose\n");
+                                       "render 16 16\ntempo 0\nstop\npos 99.6\nrender 16 32\npos 99.4\nrender 16 48\n"
+                                       "cycle 1 4 8\npanel-next /tmp/two  words.qor \nclose\n");
+    // Every command answers with its result line.
+    for (const char* line : {"tempo: 97.5", "timesig: 7/8", "play: playing", "beat: 3.5", "pos: 2000", "tempo: 0",
+                             "stop: stopped", "pos: 99.4", "cycle: on 4 8", "panel-next: /tmp/two  words.qor"})
+        EXPECT_TRUE(r.Has(line)) << line << "\n" << r.out;
     std::vector<std::string> blocks = r.Starting("plug: block ");
     ASSERT_EQ(blocks.size(), 4u) << r.out;
     const char* expected[] = {"samplepos=0 tempo=138.00 timesig=0/0 playing=0",

@@ -466,7 +466,8 @@ std::vector<Host::Command> Host::EditorCommands()
          }},
         {"panel-next", "PATH|cancel", false,
          [](Host& h, S, A a) {
-             const std::string w = a.Word(0, "cancel");
+             // A path may hold blanks: it is the rest of the line.
+             const std::string w = a.rest.empty() ? "cancel" : a.rest;
              cf_standin::presenter()->panelAnswers.push_back(w == "cancel" ? "" : w);
              h.Print("panel-next: %s", w.c_str());
          }},

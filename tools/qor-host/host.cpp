@@ -338,6 +338,9 @@ bool Host::Run(const std::string& line)
     std::string cmd;
     if (!(in >> cmd) || cmd[0] == '#') return true;
     Args a;
+    // The rest of the line as written, for commands whose argument may hold blanks.
+    const size_t restAt = line.find_first_not_of(" \t", line.find(cmd) + cmd.size());
+    if (restAt != std::string::npos) a.rest = line.substr(restAt, line.find_last_not_of(" \t\r\n") + 1 - restAt);
     for (std::string w; in >> w;) a.w.push_back(w);
     for (const Command& c : Commands()) {
         if (cmd != c.name) continue;
@@ -516,29 +519,46 @@ const std::vector<Host::Command>& Host::Commands()
              [](Host& h, S, A) {
                  h.Print("unnotify: %d", int(AudioUnitRemoveRenderNotify(h.Unit(), &Host::NotifyProc, nullptr)));
              }},
-            {"tempo", "BPM", true, [](Host& h, S, A a) { h.transport.tempo = a.Num(0); }},
-            {"beat", "B", true, [](Host& h, S, A a) { h.transport.beat = a.Num(0); }},
-            {"pos", "SAMPLES", true, [](Host& h, S, A a) { h.transport.samplePos = a.Num(0); }},
+            {"tempo", "BPM", true,
+             [](Host& h, S, A a) {
+                 h.transport.tempo = a.Num(0);
+                 h.Print("tempo: %g", h.transport.tempo);
+             }},
+            {"beat", "B", true,
+             [](Host& h, S, A a) {
+                 h.transport.beat = a.Num(0);
+                 h.Print("beat: %g", h.transport.beat);
+             }},
+            {"pos", "SAMPLES", true,
+             [](Host& h, S, A a) {
+                 h.transport.samplePos = a.Num(0);
+                 h.Print("pos: %g", h.transport.samplePos);
+             }},
             {"play", "", true,
              [](Host& h, S, A) {
                  h.transport.changed = !h.transport.playing;
                  h.transport.playing = true;
+                 h.Print("play: playing");
              }},
             {"stop", "", true,
              [](Host& h, S, A) {
                  h.transport.changed = h.transport.playing;
                  h.transport.playing = false;
+                 h.Print("stop: stopped");
              }},
             {"timesig", "N D", true,
              [](Host& h, S, A a) {
                  h.transport.numerator = Float32(a.Num(0, 4));
                  h.transport.denominator = unsigned(std::max(0, a.Int(1, 4)));
+                 h.Print("timesig: %g/%u", double(h.transport.numerator), h.transport.denominator);
              }},
             {"cycle", "ON START END", true,
              [](Host& h, S, A a) {
                  h.transport.cycling = a.Num(0) != 0.0;
                  h.transport.cycleStart = a.Num(1);
                  h.transport.cycleEnd = a.Num(2);
+                 h.Print("cycle: %s %g %g", h.transport.cycling ? "on" : "off", h.transport.cycleStart,
+                         h.transport.cycleEnd);
              }},
             {"render", "FRAMES [TIME [BUS]]", true, &Host::RenderCommand},
             {"render-null", "FRAMES [TIME [BUS]]", true, &Host::RenderCommand},

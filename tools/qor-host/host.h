@@ -46,6 +46,7 @@ public:
     // the default.
     struct Args {
         std::vector<std::string> w;
+        std::string rest; // everything after the command word, blanks inside kept
         size_t size() const { return w.size(); }
         double Num(size_t i, double def = 0.0) const;
         // A number as an int, held to the int range (a script may say 1e30; not a number: def).
