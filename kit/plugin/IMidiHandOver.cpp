@@ -63,10 +63,13 @@ bool IMidiHandOver::OpenPort(unsigned number, const char* portName)
 
 void IMidiHandOver::ClosePort()
 {
-    mOpen = false;
-    if (mThread.joinable()) {
+    const bool draining = mThread.joinable();
+    if (draining) {
         mDeadline = NowNs() + std::chrono::duration_cast<std::chrono::nanoseconds>(mCloseWait).count();
         mClosing = true;
+    }
+    mOpen = false;
+    if (draining) {
         sem_post(&mWake);
         mThread.join();
         mClosing = false;
