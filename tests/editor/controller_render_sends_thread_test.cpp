@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "kit/plugin/IMidiHandOver.h"
-#include "kit/plugin/Log.h"
 #include "tests/support/held_midi_port.h"
+#include "tests/support/kept_log.h"
 #include "tests/support/watchdog.h"
 
 using namespace qorid;
@@ -21,22 +21,12 @@ using testsupport::HeldMidiPort;
 namespace
 {
 
-std::mutex gLogLock;
-std::vector<std::pair<std::thread::id, std::string>> gLog;
-
-void keepLogLine(const char* line)
-{
-    std::lock_guard<std::mutex> lock(gLogLock);
-    gLog.emplace_back(std::this_thread::get_id(), line);
-}
-
 // The lines that contain what, and the number after by in the first of them (0 when none).
-unsigned toldCount(const char* what, const char* by, int* lines, std::thread::id* thread)
+unsigned toldCount(testsupport::KeptLog& log, const char* what, const char* by, int* lines, std::thread::id* thread)
 {
-    std::lock_guard<std::mutex> lock(gLogLock);
     unsigned n = 0;
     *lines = 0;
-    for (const auto& line : gLog) {
+    for (const auto& line : log.lines()) {
         const size_t at = line.second.find(what);
         if (at == std::string::npos) continue;
         if (++*lines == 1) {
@@ -120,7 +110,7 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
         q.MIDIOutRoutingSwitch(&cc);
     }
     port->hold(true);
-    SetLogSink(keepLogLine);
+    testsupport::KeptLog log;
     std::thread::id audioId;
     {
         StuckStdout out;
@@ -139,11 +129,11 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
         std::thread::id printer;
         for (int i = 0; i < 2000; ++i) {
             dog.step("the prints");
-            const unsigned dropped = toldCount("Standard output: ", "output: ", &lines, &printer);
+            const unsigned dropped = toldCount(log, "Standard output: ", "output: ", &lines, &printer);
             if (lines > 0 && count(out.text(), kPrint) + dropped >= kMessages) break;
             usleep(10000);
         }
-        const unsigned droppedPrints = toldCount("Standard output: ", "output: ", &lines, &printer);
+        const unsigned droppedPrints = toldCount(log, "Standard output: ", "output: ", &lines, &printer);
         EXPECT_EQ(lines, 1);
         EXPECT_NE(printer, audioId);
         EXPECT_GT(droppedPrints, 0u);
@@ -151,7 +141,7 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
     }
     int lines = 0;
     std::thread::id teller;
-    const unsigned droppedSends = toldCount("MIDI output: the audio thread", "dropped ", &lines, &teller);
+    const unsigned droppedSends = toldCount(log, "MIDI output: the audio thread", "dropped ", &lines, &teller);
     EXPECT_EQ(lines, 1);
     EXPECT_NE(teller, audioId);
     ASSERT_GT(droppedSends, 0u);
@@ -159,9 +149,6 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
     dog.step("the port");
     EXPECT_TRUE(port->waitTaken(kMessages - droppedSends));
     EXPECT_EQ(port->taken().size() + droppedSends, kMessages) << "each send reached the port or was counted";
-    SetLogSink(nullptr);
-    std::lock_guard<std::mutex> lock(gLogLock);
-    gLog.clear();
 }
 
 TEST(ControllerRenderSends, SetMidiIOFirstFromTheRenderCallIsShownByTheEditorsTimer)

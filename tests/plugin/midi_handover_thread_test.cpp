@@ -8,31 +8,14 @@
 #include <thread>
 
 #include "kit/plugin/IMidiHandOver.h"
-#include "kit/plugin/Log.h"
 #include "support/held_midi_port.h"
+#include "support/kept_log.h"
 
 namespace
 {
 
 using testsupport::HeldMidiPort;
 using Bytes = std::vector<unsigned char>;
-
-std::mutex gLogLock;
-std::vector<std::string> gLog;
-
-void keepLogLine(const char* line)
-{
-    std::lock_guard<std::mutex> hold(gLogLock);
-    gLog.push_back(line);
-}
-
-std::vector<std::string> takeLog()
-{
-    std::lock_guard<std::mutex> hold(gLogLock);
-    std::vector<std::string> out;
-    out.swap(gLog);
-    return out;
-}
 
 Bytes tagged(int sender, int seq)
 {
@@ -93,14 +76,13 @@ TEST(MidiHandOverThreads, AFullHandOverRefusesTheRenderCallAtOnceAndKeepsOtherSe
     EXPECT_TRUE(port->waitTaken(size_t(taken) + 1));
     EXPECT_EQ(port->taken().back().second, tagged(1, 0));
     // Held past the wait, it is refused and logged.
-    SetLogSink(keepLogLine);
+    testsupport::KeptLog kept;
     port->hold(true);
     for (int i = 0; i < 100; ++i) {
         Bytes m = tagged(2, i);
         if (!out.Send(m.data(), m.size(), i < 99)) break;
     }
-    std::vector<std::string> log = takeLog();
-    SetLogSink(nullptr);
+    std::vector<std::string> log = kept.take();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("takes no more"), std::string::npos) << log[0];
     port->hold(false);
@@ -129,7 +111,7 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
             ASSERT_TRUE(out.Send(m.data(), m.size(), true));
         }
         if (row.held) ASSERT_TRUE(port->waitInside());
-        SetLogSink(keepLogLine);
+        testsupport::KeptLog kept;
         std::thread closer([&out] { out.ClosePort(); });
         // Let go only once the close has begun: whatever the port takes later was too late.
         while (out.IsPortOpen()) std::this_thread::yield();
@@ -140,8 +122,7 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
         ASSERT_TRUE(out.Send(next.data(), next.size(), true));
         ASSERT_TRUE(port->waitTaken(row.reachFirstPort + 1));
         out.ClosePort();
-        std::vector<std::string> log = takeLog();
-        SetLogSink(nullptr);
+        std::vector<std::string> log = kept.take();
         std::vector<HeldMidiPort::Taken> expected;
         for (size_t i = 0; i < row.reachFirstPort; ++i) expected.emplace_back(1, tagged(0, int(i)));
         expected.emplace_back(2, next);
