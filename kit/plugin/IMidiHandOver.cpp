@@ -21,8 +21,6 @@ int64_t NowNs()
 
 } // namespace
 
-constexpr std::chrono::milliseconds IMidiHandOver::kSendWait;
-
 IMidiHandOver::IMidiHandOver(IMidiClient* client, size_t queueBytes, std::chrono::milliseconds closeWait)
     : mClient(client), mCloseWait(closeWait), mLargest(std::min(client->LargestMessage(), queueBytes - sizeof(Head))),
       mQueue(queueBytes)
