@@ -96,6 +96,7 @@ public:
 
     // One log line, written only while logging is on.
     void log(const std::string& text) const;
+    void log(const char* text) const;
 
     // ---- what the worker jobs call ----
     // Shows or hides the progress overlay around a transfer.
@@ -169,8 +170,6 @@ public:
     void lightPartLed(int part, bool incoming = false);
     // The awaited dump has arrived whole.
     std::atomic<bool> dataRequestCompleted{false};
-    // What the render call's sends print, written by a thread that may.
-    DeferredPrinter mOutPrints{"Plug-in MIDI Out "};
     // A status the render call left for the editor's timer, or null.
     std::atomic<const char*> mRenderCallStatus{nullptr};
     // The tick source of the activity lights (GetTickCount when empty); set before use.
@@ -499,4 +498,9 @@ private:
     {
         if (mShutdownStep) mShutdownStep(step);
     }
+
+public:
+    // What the render call prints and logs, written by a thread that may. Last of the members:
+    // it goes first, while the log it writes to is still there.
+    mutable DeferredPrinter mOutPrints{"Plug-in MIDI Out ", [this](const char* line) { log(line); }};
 };

@@ -45,8 +45,8 @@ size_t count(const std::string& text, const std::string& of)
     return n;
 }
 
-// fd 1 goes to a pipe for the life of this object; its read end is read only once drain() is
-// called, until the pipe closes.
+// fd 1 goes to a pipe, full from the start and unbuffered, for the life of this object; its read end is read
+// only once drain() is called, until finish() closes the pipe.
 class StuckStdout
 {
 public:
@@ -54,40 +54,44 @@ public:
     {
         std::fflush(stdout);
         if (pipe(mFds) != 0) std::abort();
+        const int flags = fcntl(mFds[1], F_GETFL);
+        fcntl(mFds[1], F_SETFL, flags | O_NONBLOCK);
+        const char fill[512] = {};
+        while (write(mFds[1], fill, sizeof fill) > 0) {
+        }
+        fcntl(mFds[1], F_SETFL, flags);
         mSaved = dup(1);
         dup2(mFds[1], 1);
+        // Unbuffered: every print meets the full pipe, not a buffer with room left.
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
     }
-    ~StuckStdout()
+    ~StuckStdout() { finish(); }
+    // Everything written to fd 1 meanwhile; fd 1 is back.
+    std::string finish()
     {
+        if (mSaved < 0) return mRead;
         std::fflush(stdout);
+        std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
         dup2(mSaved, 1);
         close(mSaved);
+        mSaved = -1;
         close(mFds[1]);
         if (mReader.joinable()) mReader.join();
         close(mFds[0]);
+        return mRead;
     }
     void drain()
     {
         mReader = std::thread([this] {
             char buf[4096];
-            for (ssize_t n; (n = ::read(mFds[0], buf, sizeof buf)) > 0;) {
-                std::lock_guard<std::mutex> lock(mLock);
-                mRead.append(buf, size_t(n));
-            }
+            for (ssize_t n; (n = ::read(mFds[0], buf, sizeof buf)) > 0;) mRead.append(buf, size_t(n));
         });
-    }
-    std::string text()
-    {
-        std::fflush(stdout);
-        std::lock_guard<std::mutex> lock(mLock);
-        return mRead;
     }
 
 private:
     int mFds[2] = {-1, -1};
     int mSaved = -1;
     std::thread mReader;
-    std::mutex mLock;
     std::string mRead;
 };
 
@@ -109,9 +113,14 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
         IMidiMsg cc(0, 0xB1, 7, uint8_t(i & 0x7F));
         q.MIDIOutRoutingSwitch(&cc);
     }
+    // The render call's log lines too: the tempo is synced in the same block.
+    q.GetParam(kOverrideTempo)->Set(1.0);
+    q.tempo = 120.0;
+    r.logLines();
     port->hold(true);
     testsupport::KeptLog log;
     std::thread::id audioId;
+    std::string printed;
     {
         StuckStdout out;
         dog.step("the render call");
@@ -124,22 +133,22 @@ TEST(ControllerRenderSends, TheRenderCallWaitsForNeitherAHeldPortNorAFullStdoutA
         out.drain();
         port->hold(false);
         q.OnEditorTimer();
-        // Every print is either written or counted as dropped.
-        int lines = 0;
-        std::thread::id printer;
-        for (int i = 0; i < 2000; ++i) {
-            dog.step("the prints");
-            const unsigned dropped = toldCount(log, "Standard output: ", "output: ", &lines, &printer);
-            if (lines > 0 && count(out.text(), kPrint) + dropped >= kMessages) break;
-            usleep(10000);
-        }
-        const unsigned droppedPrints = toldCount(log, "Standard output: ", "output: ", &lines, &printer);
-        EXPECT_EQ(lines, 1);
-        EXPECT_NE(printer, audioId);
-        EXPECT_GT(droppedPrints, 0u);
-        EXPECT_EQ(count(out.text(), kPrint) + droppedPrints, kMessages);
+        q.mOutPrints.settle();
+        dog.step("the prints written");
+        printed = out.finish();
     }
+    // Every print is either written or counted as dropped.
     int lines = 0;
+    std::thread::id printer;
+    const unsigned droppedPrints = toldCount(log, "Standard output: ", "output: ", &lines, &printer);
+    EXPECT_EQ(lines, 1);
+    EXPECT_NE(printer, audioId);
+    EXPECT_GT(droppedPrints, 0u);
+    EXPECT_EQ(count(printed, kPrint) + droppedPrints, kMessages);
+    EXPECT_EQ(r.logLines(), (std::vector<std::string>{"PROCESSOR: Host tempo is out of sync!",
+                                                      "PROCESSOR: Host tempo synced to 120BPM"}));
+    EXPECT_EQ(count(printed, "Host tempo synced to 120BPM"), 1u) << "echoed as before";
+
     std::thread::id teller;
     const unsigned droppedSends = toldCount(log, "MIDI output: the audio thread", "dropped ", &lines, &teller);
     EXPECT_EQ(lines, 1);
