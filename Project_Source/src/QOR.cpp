@@ -219,7 +219,17 @@ int QOR::getPatchesFolderLength() const { return DataFolder::getPatchesFolderLen
 
 void QOR::log(const std::string& text) const
 {
-    if (logEnabled) DebuggerOutput::printDebugInfo(logFilePath, text);
+    log(text.c_str());
+}
+
+void QOR::log(const char* text) const
+{
+    if (!logEnabled) return;
+    // The render call may write neither the file nor the echo on standard output.
+    if (InRenderCall())
+        mOutPrints.laterLine(text);
+    else
+        DebuggerOutput::printDebugInfo(logFilePath, text);
 }
 
 void QOR::DisplayProcessingIndicator(bool on)

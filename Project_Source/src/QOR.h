@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DeferredPrinter.h"
 #include "kit/plugin/IMidiQueue.h"
 #include "kit/plugin/IPluginAU.h"
 
@@ -95,6 +96,7 @@ public:
 
     // One log line, written only while logging is on.
     void log(const std::string& text) const;
+    void log(const char* text) const;
 
     // ---- what the worker jobs call ----
     // Shows or hides the progress overlay around a transfer.
@@ -148,8 +150,10 @@ public:
     void MIDIOutRoutingSwitch(IMidiMsg* msg);
     // A short message to the port, lighting its part's activity light; printed in any case.
     void sendMidiMsgAndLog(IMidiMsg* msg) { sendShortMessage(msg); }
-    // The same, answering whether the port took it.
+    // The same, answering whether the port took it. From the render call the print is left to
+    // mOutPrints and "Set MIDI I/O First!" to the editor's timer.
     bool sendShortMessage(IMidiMsg* msg);
+    void OnEditorTimer() override;
     // Control change 123 to part, or with all to every enabled part.
     void AllSoundsOff(int part, bool all);
     // Asks for the device id and the global settings; pauses 100 ms unless a transfer runs.
@@ -166,6 +170,8 @@ public:
     void lightPartLed(int part, bool incoming = false);
     // The awaited dump has arrived whole.
     std::atomic<bool> dataRequestCompleted{false};
+    // A status the render call left for the editor's timer, or null.
+    std::atomic<const char*> mRenderCallStatus{nullptr};
     // The tick source of the activity lights (GetTickCount when empty); set before use.
     std::function<uint32_t()> mLedClock;
 
@@ -502,4 +508,9 @@ private:
     {
         if (mShutdownStep) mShutdownStep(step);
     }
+
+public:
+    // What the render call prints and logs, written by a thread that may. Last of the members:
+    // it goes first, while the log it writes to is still there.
+    mutable DeferredPrinter mOutPrints{"Plug-in MIDI Out ", [this](const char* line) { log(line); }};
 };

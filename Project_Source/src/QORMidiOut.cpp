@@ -70,17 +70,32 @@ void QOR::MIDIOutRoutingSwitch(IMidiMsg* msg)
 bool QOR::sendShortMessage(IMidiMsg* msg)
 {
     if (!msg) return false;
+    // The render call may neither show a status (the control's lock, a copy of the text) nor
+    // print (a full pipe blocks): both are left to threads that may.
+    const bool render = InRenderCall();
     bool sent = false;
     if (!midiIOSet) {
-        showStatus("Set MIDI I/O First!");
+        if (render)
+            mRenderCallStatus = "Set MIDI I/O First!";
+        else
+            showStatus("Set MIDI I/O First!");
     } else {
         lightPartLed(firstPartOnChannel(msg->Channel()));
         sent = SendMidiMsg(msg);
     }
-    std::printf("Plug-in MIDI Out ");
+    if (render)
+        mOutPrints.later();
+    else
+        std::printf("Plug-in MIDI Out ");
     IMidiMsg copy = *msg;
     copy.LogMsg();
     return sent;
+}
+
+void QOR::OnEditorTimer()
+{
+    IPluginAU::OnEditorTimer();
+    if (const char* text = mRenderCallStatus.exchange(nullptr)) showStatus(text);
 }
 
 void QOR::checksumCheckAndSend(unsigned char* bytes, int length)

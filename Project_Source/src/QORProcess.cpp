@@ -110,7 +110,9 @@ void QOR::syncHostTempo()
     }
     if (tempoSynced || !midiIOSet) return;
     tempoSynced = true;
-    log("PROCESSOR: Host tempo synced to " + std::to_string(t) + "BPM");
+    char line[64];
+    std::snprintf(line, sizeof line, "PROCESSOR: Host tempo synced to %dBPM", t);
+    log(line);
     // On screen only: nothing goes to the synthesizer.
     if (IGraphics* g = GetGUI()) {
         g->SetParameterFromPlug(qorid::kGlobalTempo, index, false);

@@ -190,8 +190,8 @@ OSStatus IGraphicsCarbon::OnRawKey(EventRef event)
 void IGraphicsCarbon::TimerHandler(EventLoopTimerRef, void* self)
 {
     auto* carbon = static_cast<IGraphicsCarbon*>(self);
-    // The audio thread may not log: what it dropped is told here.
-    if (IPluginBase* plug = carbon->mGraphicsMac->GetPlug()) plug->ReportDroppedMidiOut();
+    // The audio thread may not log or show a status: what it could not say is said here.
+    if (IPluginBase* plug = carbon->mGraphicsMac->GetPlug()) plug->OnEditorTimer();
     IRECT r;
     if (!carbon->mGraphicsMac->IsDirty(&r)) return;
     if (carbon->mIsComposited) {

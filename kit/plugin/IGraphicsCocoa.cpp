@@ -83,8 +83,8 @@ void IGraphicsCocoa_vQOR_au::viewDidMoveToWindow()
 void IGraphicsCocoa_vQOR_au::onTimer(NSTimer* timer)
 {
     if (timer != mTimer || !mGraphics) return;
-    // The audio thread may not log: what it dropped is told here.
-    if (IPluginBase* plug = mGraphics->GetPlug()) plug->ReportDroppedMidiOut();
+    // The audio thread may not log or show a status: what it could not say is said here.
+    if (IPluginBase* plug = mGraphics->GetPlug()) plug->OnEditorTimer();
     IRECT r;
     if (!mGraphics->IsDirty(&r)) return;
     const int h = mGraphics->Height();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,8 +25,8 @@ const char* const kInPortName = "RtMidi Input";
 // Tries the systems in turn and keeps the first whose client can be made and reaches it.
 IMidiClient* MakeClient(bool input)
 {
-    for (RtMidi::Api api : IMidiPortApis(std::getenv("QOR_MIDI_API")))
-        if (IMidiClient* client = IMakeMidiClient(api, input, input ? kInClientName : kOutClientName)) return client;
+    for (IMidiSystem system : IMidiPortApis(std::getenv("QOR_MIDI_API")))
+        if (IMidiClient* client = IMakeMidiClient(system, input, input ? kInClientName : kOutClientName)) return client;
     return nullptr;
 }
 
@@ -62,11 +63,17 @@ int CurrentPortNumber(IMidiClient* client, int listIndex, const std::string& nam
     return -1;
 }
 
+// What the input's open does around each try: beforeOpen just before the port connects,
+// beforeClose before a port that turned out wrong is closed.
+struct OpenHooks {
+    std::function<void()> beforeOpen, beforeClose;
+};
+
 // Opens the system's port for the list entry that the stored name stands for; port and the
 // result become that list index, or 0 when no client, no such entry, the "no port" entry or a
 // failed open.
 int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& port, const char* name,
-               const char* portName, const char* direction)
+               const char* portName, const char* direction, const OpenHooks* hooks = nullptr)
 {
     std::string why;
     int idx = port == 0 || !client ? -1 : IMidiMatchStoredName(names, name, &why);
@@ -79,12 +86,15 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
     // number is trusted only if it still names the port once that is open.
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        if (number < 0 || !client->OpenPort(unsigned(number), portName)) continue;
-        if (client->PortName(unsigned(number)) == want) {
+        if (number < 0) continue;
+        if (hooks) hooks->beforeOpen();
+        const bool opened = client->OpenPort(unsigned(number), portName);
+        if (opened && client->PortName(unsigned(number)) == want) {
             port = idx;
             return idx;
         }
-        client->ClosePort();
+        if (hooks) hooks->beforeClose();
+        if (opened) client->ClosePort();
     }
     return 0;
 }
@@ -116,26 +126,40 @@ bool TryBriefly(std::unique_lock<std::mutex>& lock)
 
 } // namespace
 
-std::vector<RtMidi::Api> IMidiPortApis(const char* forced)
+std::vector<IMidiSystem> IMidiPortApis(const char* forced)
 {
-    std::vector<RtMidi::Api> order = {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
+    std::vector<IMidiSystem> order = {IMidiSystem::kAlsa, IMidiSystem::kJack};
     std::string want = forced ? forced : "";
     for (char& c : want) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (want == "alsa") order = {RtMidi::LINUX_ALSA};
-    else if (want == "jack") order = {RtMidi::UNIX_JACK};
+    if (want == "alsa")
+        order = {IMidiSystem::kAlsa};
+    else if (want == "jack")
+        order = {IMidiSystem::kJack};
+    else if (want == "rtjack")
+        order = {IMidiSystem::kLibraryJack};
 
     std::vector<RtMidi::Api> compiled;
     RtMidi::getCompiledApi(compiled);
-    compiled.push_back(RtMidi::UNIX_JACK); // our own client, whatever the library was built with
-    std::vector<RtMidi::Api> result;
-    for (RtMidi::Api api : order)
-        if (std::find(compiled.begin(), compiled.end(), api) != compiled.end()) result.push_back(api);
+    auto built = [&compiled](RtMidi::Api api) {
+        return std::find(compiled.begin(), compiled.end(), api) != compiled.end();
+    };
+    std::vector<IMidiSystem> result;
+    for (IMidiSystem system : order) {
+        // Our own JACK client is there whatever the library was built with.
+        if (system == IMidiSystem::kJack ||
+            built(system == IMidiSystem::kAlsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK))
+            result.push_back(system);
+    }
     return result;
 }
 
-IMidiClient* IMakeMidiClient(RtMidi::Api api, bool input, const char* clientName)
+IMidiClient* IMakeMidiClient(IMidiSystem system, bool input, const char* clientName)
 {
-    return api == RtMidi::UNIX_JACK ? IMakeJackMidiClient(input, clientName) : IMakeRtMidiClient(api, input, clientName);
+    switch (system) {
+    case IMidiSystem::kJack: return IMakeJackMidiClient(input, clientName);
+    case IMidiSystem::kLibraryJack: return IMakeRtMidiClient(RtMidi::UNIX_JACK, input, clientName);
+    default: return IMakeRtMidiClient(RtMidi::LINUX_ALSA, input, clientName);
+    }
 }
 
 int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stored, std::string* why)
@@ -229,15 +253,18 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
     midiInPort = port;
-    int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input");
-    if (idx == 0) return 0;
-    if (!midiIn->SetCallback(MIDICallback, this)) {
-        midiIn->ClosePort();
-        port = 0;
-        return 0;
-    }
-    if (++mMidiInOpens == 0) ++mMidiInOpens; // 0 means none
-    mMidiInLive = mMidiInOpens;
+    // Each try has a number of its own, published before the port connects so that nothing
+    // arriving after the connection is lost; deliveries hold it back until the name is checked,
+    // and it is withdrawn before a wrong port closes. The callback was installed with the client.
+    uint32_t serial = 0;
+    const OpenHooks hooks{[this, &serial] {
+                              if ((++mMidiInOpens & kMidiInUnchecked) || mMidiInOpens == 0) mMidiInOpens = 1; // 0: none
+                              serial = mMidiInOpens;
+                              mMidiInLive = serial | kMidiInUnchecked;
+                          },
+                          [this] { mMidiInLive = 0; }};
+    const int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input", &hooks);
+    mMidiInLive = idx == 0 ? 0 : serial;
     return idx;
 }
 
@@ -285,15 +312,23 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
     // filters them.
     const unsigned char status = message->front();
     if (status == 0xF8 || status == 0xF1 || status == 0xFE) return;
-    const uint32_t port = plug->mMidiInLive;
+    const uint32_t port = plug->mMidiInLive & ~kMidiInUnchecked;
     if (!port) return;
     // Past the port check: a delivery parked here meets a close as a real one does; before it, none would.
     if (plug->mBeforeInputDelivery) plug->mBeforeInputDelivery();
     // The plug-in mutex comes first, before anything port code holds. The thread that closes
     // this port may hold it and wait for this one to end: so the wait gives up once the port is
-    // no longer the open one.
-    for (int tries = 0; !plug->mutex.TryEnter(); ++tries) {
-        if (plug->mMidiInLive != port) return;
+    // no longer the open one. A port whose name is not checked yet is waited for too, bounded:
+    // a client that fails to open closes it before the port code could withdraw it.
+    const auto uncheckedUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (int tries = 0;; ++tries) {
+        const uint32_t live = plug->mMidiInLive;
+        if ((live & ~kMidiInUnchecked) != port) return;
+        if (!(live & kMidiInUnchecked)) {
+            if (plug->mutex.TryEnter()) break;
+        } else if (std::chrono::steady_clock::now() >= uncheckedUntil) {
+            return;
+        }
         if (tries < 20)
             std::this_thread::yield();
         else

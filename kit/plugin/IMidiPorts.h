@@ -43,14 +43,19 @@ public:
     virtual bool SetCallback(Callback callback, void* userData) = 0;
 };
 
-// The systems to try, in order, for a new client. `forced` is the value of QOR_MIDI_API:
-// "alsa" or "jack" (any case) keeps only that one; null, empty or anything else gives ALSA,
-// then JACK. ALSA is left out when the MIDI library was built without it.
-std::vector<RtMidi::Api> IMidiPortApis(const char* forced);
+// The MIDI systems the port layer can use: ALSA through the MIDI library, JACK through our own
+// client, and JACK through the MIDI library (for trying the library's path where no ALSA
+// sequencer exists).
+enum class IMidiSystem { kAlsa, kJack, kLibraryJack };
 
-// A new client of the system api, or null when none can be made there or the system does not
-// answer.
-IMidiClient* IMakeMidiClient(RtMidi::Api api, bool input, const char* clientName);
+// The systems to try, in order, for a new client. `forced` is the value of QOR_MIDI_API:
+// "alsa", "jack" or "rtjack" (any case) keeps only that one; null, empty or anything else gives
+// ALSA, then JACK. A system of the MIDI library is left out when the library was built without it.
+std::vector<IMidiSystem> IMidiPortApis(const char* forced);
+
+// A new client of the system, or null when none can be made there or the system does not
+// answer. An output client of the MIDI library sends through an IMidiHandOver.
+IMidiClient* IMakeMidiClient(IMidiSystem system, bool input, const char* clientName);
 IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientName);
 IMidiClient* IMakeJackMidiClient(bool input, const char* clientName);
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 
+#include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/Log.h"
 
@@ -68,7 +69,8 @@ public:
         });
     }
     bool IsPortOpen() override { return mClient->isPortOpen(); }
-    // The library sends in one call, with no way to refuse instead of waiting.
+    // The library sends in one call, with no way to refuse instead of waiting: the port layer
+    // reaches this only through an IMidiHandOver.
     bool Send(const unsigned char* data, size_t size, bool) override
     {
         if (!mOut) return false;
@@ -76,15 +78,23 @@ public:
         return !mFailed;
     }
     size_t LargestMessage() const override { return size_t(-1); }
+    // Set while no port is open, and kept: the library's input thread reads the callback without
+    // a lock, so one is never cancelled or swapped under an open port.
     bool SetCallback(Callback callback, void* userData) override
     {
         if (!mIn) return false;
+        if (mCallback == callback && mUserData == userData) return true;
+        if (mClient->isPortOpen()) return false;
         Call([&] {
-            mIn->cancelCallback();
+            // Cancelling a callback that was never set only makes the library complain.
+            if (mCallback) mIn->cancelCallback();
             mIn->setCallback(callback, userData);
             mIn->ignoreTypes(false, true, true);
         });
-        return !mFailed;
+        if (mFailed) return false;
+        mCallback = callback;
+        mUserData = userData;
+        return true;
     }
 
 private:
@@ -104,6 +114,8 @@ private:
     RtMidiIn* mIn;
     RtMidiOut* mOut;
     std::atomic<bool> mFailed{false};
+    Callback mCallback = nullptr;
+    void* mUserData = nullptr;
 };
 
 } // namespace
@@ -125,5 +137,7 @@ IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientNa
     } catch (const std::exception&) {
         return nullptr;
     }
-    return client->Reaches() ? client.release() : nullptr;
+    if (!client->Reaches()) return nullptr;
+    if (input) return client.release();
+    return new IMidiHandOver(client.release());
 }

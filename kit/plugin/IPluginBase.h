@@ -285,6 +285,9 @@ public:
     void ReportDroppedMidiOut();
     // True on a thread while it runs the host's render call (ProcessBuffers...).
     static bool InRenderCall();
+    // The editor's timer, on the main thread: says what the render call could not say itself
+    // (it may not log or show a status). The base reports the dropped output.
+    virtual void OnEditorTimer() { ReportDroppedMidiOut(); }
 
     KIT_Mutex* GetMutex() { return &mutex; }
     const char* GetPreviousPath() const { return previousPath.Get(); }
@@ -342,4 +345,6 @@ protected:
     // closes the input, so that a delivery the closer would wait for gives up instead.
     std::atomic<uint32_t> mMidiInLive{0}; // the number of the open input, 0 while none delivers
     uint32_t mMidiInOpens = 0;            // inputs opened so far; port code only
+    // Set in mMidiInLive while the port that number connected is not yet known to be the one named.
+    static constexpr uint32_t kMidiInUnchecked = 0x80000000u;
 };

@@ -4,14 +4,17 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_test_plug.h"
 
-namespace {
+namespace
+{
 
 void Feed(PortPlug& plug, std::vector<unsigned char> bytes)
 {
@@ -215,4 +218,94 @@ TEST(MidiByteQueue, RecordsArriveWholeAndInOrderAcrossTheEndAndAFullQueueRefuses
     writer.join();
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(queue.ReadSpace(), 0u);
+}
+
+namespace
+{
+
+// An input whose peer sends the moment it connects: a message arrives on a thread of the
+// client's while the open is still under way. When wrong, the port that opened turns out to
+// carry another name.
+class TalkingPort : public IMidiClient
+{
+public:
+    TalkingPort(bool wrong) : mWrong(wrong) {}
+    ~TalkingPort() override { ClosePort(); }
+    unsigned PortCount() override { return 1; }
+    std::string PortName(unsigned number) override { return number ? "" : mOpen && mWrong ? "another synth" : "synth"; }
+    bool OpenPort(unsigned, const char*) override
+    {
+        mOpen = true;
+        mState = kSending;
+        mThread = std::thread([this] {
+            std::vector<unsigned char> cc = {0xB0, 1, (unsigned char)++mOpens};
+            mCallback(0.0, &cc, mUser);
+            Settle(kDone);
+        });
+        // Until the message is either waiting to be delivered or done with.
+        std::unique_lock<std::mutex> hold(mLock);
+        mWake.wait(hold, [this] { return mState != kSending; });
+        return true;
+    }
+    void ClosePort() override
+    {
+        mOpen = false;
+        if (mThread.joinable()) mThread.join();
+    }
+    bool IsPortOpen() override { return mOpen; }
+    bool Send(const unsigned char*, size_t, bool) override { return false; }
+    size_t LargestMessage() const override { return 0; }
+    bool SetCallback(Callback callback, void* user) override
+    {
+        mCallback = callback;
+        mUser = user;
+        return true;
+    }
+    // The delivery has read which port is open and waits to go in.
+    void Waiting() { Settle(kWaiting); }
+
+private:
+    enum State { kSending, kWaiting, kDone };
+    void Settle(State s)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        if (mState == kSending) mState = s;
+        mWake.notify_all();
+    }
+    const bool mWrong;
+    std::atomic<bool> mOpen{false};
+    int mOpens = 0;
+    Callback mCallback = nullptr;
+    void* mUser = nullptr;
+    std::thread mThread;
+    std::mutex mLock;
+    std::condition_variable mWake;
+    State mState = kSending;
+};
+
+} // namespace
+
+TEST(MidiInputOpen, WhatThePortSendsAsItConnectsIsDeliveredUnlessThePortTurnsOutWrong)
+{
+    const struct {
+        const char* what;
+        bool wrong;
+        int opened;
+        size_t delivered;
+    } rows[] = {
+        {"the port named", false, 1, 1},
+        {"a port that turns out to be another", true, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        PortPlug plug;
+        auto* port = new TalkingPort(row.wrong);
+        plug.UseInput(port, "synth");
+        plug.mBeforeInputDelivery = [port] { port->Waiting(); };
+        int index = 1;
+        EXPECT_EQ(plug.setExternalMIDIIn(index, "synth"), row.opened);
+        plug.WaitFor([&](const std::vector<Delivered>& s) { return s.size() >= row.delivered; }, 20000);
+        plug.CloseExternalMIDIPorts();
+        EXPECT_EQ(plug.Seen().size(), row.delivered);
+    }
 }

@@ -43,6 +43,14 @@ public:
             StopMIDIInDelivery();
     }
     int OutPortRequest() const { return midiOutPort; }
+    // client becomes the input, its callback installed, listed as the one port called name.
+    void UseInput(IMidiClient* client, const std::string& name)
+    {
+        delete midiIn;
+        midiIn = client;
+        midiInNames = {QOR_SELECT_MIDI_DEVICE, name};
+        client->SetCallback(MIDICallback, this);
+    }
     std::vector<Delivered> Seen()
     {
         std::lock_guard<std::mutex> g(seenLock);
