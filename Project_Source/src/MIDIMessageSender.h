@@ -254,8 +254,11 @@ private:
     // send of request to it, as long as a request is waited for in plan. Reply when all came;
     // TimeOut when one did not.
     WaitEnd awaitRepeats(const WaitPlan& plan, uint64_t request);
-    // Sends one library request and, when the port took it, files it as due.
+    // Sends one request a plain dump may answer and, when the port took it, files it as due.
     void sendDue(Request r, uint64_t request, int address, const WaitPlan& plan);
+    // The time-out of request (read when the plan runs) starts once the earlier requests at the
+    // editor's id are answered or expired: their late answers come first.
+    void awaitEarlier(WaitPlan& plan, const uint64_t& request);
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

@@ -37,15 +37,6 @@ MIDIMessageSender::WaitPlan libraryWait(QOR& q, int period, const std::function<
     return plan;
 }
 
-// The time-out of request starts once the earlier requests at the editor's id are answered or
-// expired: their late answers come first.
-void awaitEarlier(QOR& q, MIDIMessageSender::WaitPlan& plan, const uint64_t& request)
-{
-    MIDIMessageManager* m = q.midiManager;
-    const int device = SysexFamily::deviceByteFor(q.deviceId);
-    if (m) plan.earlierDue = [m, &request, device] { return m->earlierDue(request, device); };
-}
-
 // The kind of library entry a request job fills: -1 for a job whose answer goes to the editor.
 int libraryKindOf(const SenderJobRecord& r)
 {
@@ -127,6 +118,13 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan,
     return WaitEnd::Reply;
 }
 
+void MIDIMessageSender::awaitEarlier(WaitPlan& plan, const uint64_t& request)
+{
+    MIDIMessageManager* m = controller->midiManager;
+    const int device = SysexFamily::deviceByteFor(controller->deviceId);
+    if (m) plan.earlierDue = [m, &request, device] { return m->earlierDue(request, device); };
+}
+
 void MIDIMessageSender::sendDue(Request r, uint64_t request, int address, const WaitPlan& plan)
 {
     MIDIMessageManager* m = controller->midiManager;
@@ -179,7 +177,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     WaitPlan plan;
     auto request = [&](int device) { sendDue(build(slot, device), asking, address, plan); };
     plan = libraryWait(q, period, request);
-    awaitEarlier(q, plan, asking);
+    awaitEarlier(plan, asking);
     request(-1);
     q.showStatus("Data processing, please wait...");
 
@@ -241,7 +239,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
                 plan);
     };
     plan = libraryWait(q, period, request);
-    awaitEarlier(q, plan, asking);
+    awaitEarlier(plan, asking);
     // A performance of two messages is complete only with the second: the wait starts over
     // in a period in which one was completed.
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };

@@ -154,6 +154,17 @@ struct Bench {
         wait();
         testing::internal::GetCapturedStdout();
     }
+    // Job 7: the edit buffer of part into the library.
+    void part(int part)
+    {
+        SenderJobRecord record;
+        record.job = kJobRequestPart;
+        record.part = part;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
     // The requests handed to the output, as hex.
     std::vector<Bytes> requests()
     {
@@ -344,7 +355,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
     // next slot was asked for. Plain dumps name no slot. The jobs run one after the other at
     // once, as a user steps through slots or cancels and asks again; the answers of one are
     // still on their way when the next starts.
-    enum Job { kBank, kSingle, kEditBuffer };
+    enum Job { kBank, kSingle, kEditBuffer, kPart };
     struct Step {
         Job job;
         int slot = 0;        // of a single request
@@ -384,6 +395,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          {"CONNECTION TIMED OUT!", "Data request completed!"}, {4}, 2400},
         {"program dumps at id 0: the edit buffer into slot 5 after a cancelled bank", 0, 0, true, false,
          {{kBank, 0, 2}, {kEditBuffer, 5}}, {"Data request cancelled!", "Data request completed!"}, {0, 1, 5}},
+        {"program dumps at id 0: the part request into slot 5 after a cancelled bank", 0, 0, true, false,
+         {{kBank, 0, 2}, {kPart, 5}}, {"Data request cancelled!", "Program received to slot(s)"}, {0, 1, 5}},
         {"performance dumps and follow-ups at id 0: a bank cancelled and asked again at once", 0, 0, true, true,
          {{kBank, 0, 2}, {kBank}}, {"Data request CANCELLED!", "Data request completed!"}, kAll},
         {"program dumps at id 0, every other request answered", 0, 0, true, false,
@@ -447,6 +460,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
                 b.performances(s.job == kBank ? kJobRequestAllMultis : kJobRequestSingleMulti, 0);
             else if (s.job == kBank)
                 b.all(0);
+            else if (s.job == kPart)
+                b.part(0);
             else
                 b.single(s.job == kEditBuffer, 0);
             ends.push_back(b.status());
@@ -473,7 +488,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
             EXPECT_EQ(e.messages.size(), messages) << s;
             if (e.messages.size() != messages) continue;
             // The body: a dump's library form carries the type and slot of its own.
-            const bool edit = c.steps.back().job == kEditBuffer && int(s) == c.steps.back().slot;
+            const bool edit = c.steps.back().job >= kEditBuffer && int(s) == c.steps.back().slot;
             for (size_t m = 0; m < messages; ++m) {
                 const Bytes got = bytesOf(e.messages[m].bytes), want = edit ? editBuffer : memory[messages * s + m];
                 const bool own = Bytes(got.end() - long(want.size() - (edit ? 9 : 10)), got.end()) ==
