@@ -129,9 +129,11 @@ public:
     uint64_t beginRequest();
     // No request is awaited: answers still due are dropped when they come.
     void endRequest();
-    // One send of request at deviceByte that the port took. address: the storedAddress asked
-    // for, kAnyAnswer for an edit buffer. lifeMs: twice the longest wait of the request's plan.
+    // One send of request at deviceByte, filed before it goes out so that no answer can come
+    // first. address: the storedAddress asked for, kAnyAnswer for an edit buffer. lifeMs: twice
+    // the longest wait of the request's plan. unsend takes it back when the port refused it.
     void noteSent(uint64_t request, int deviceByte, int address, int64_t lifeMs);
+    void unsend(uint64_t request, int deviceByte);
     // Ends the entry an answer from deviceByte belongs to. address: the entry a stored-form
     // answer names, kAnyAnswer for a plain one. Unasked: no live entry is there to end.
     Due answerFrom(int deviceByte, int address);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 
 int64_t MIDIMessageManager::dueNow() const
 {
@@ -30,6 +31,16 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     mDue[size_t(deviceByte)].push_back({request, address, now + lifeMs});
+}
+
+void MIDIMessageManager::unsend(uint64_t request, int deviceByte)
+{
+    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
+    std::lock_guard<std::mutex> lock(mDueLock);
+    auto& due = mDue[size_t(deviceByte)];
+    const auto last =
+        std::find_if(due.rbegin(), due.rend(), [request](const DueEntry& e) { return e.request == request; });
+    if (last != due.rend()) due.erase(std::next(last).base());
 }
 
 void MIDIMessageManager::dropExpired(int deviceByte, int64_t now)

@@ -130,7 +130,9 @@ void MIDIMessageSender::sendDue(Request r, uint64_t request, int address, const 
     MIDIMessageManager* m = controller->midiManager;
     // Answered or not, an entry is due no longer than twice the longest wait of its request.
     const int64_t life = 2 * (int64_t(plan.timeOutPass) * plan.periodMs + int64_t(kSweepIds) * plan.sweepStepMs);
-    if (sendDirect(r.bytes, r.length) && m) m->noteSent(request, r.bytes[SysexFamily::kDeviceAt - 1], address, life);
+    const int device = r.bytes[SysexFamily::kDeviceAt - 1];
+    if (m) m->noteSent(request, device, address, life);
+    if (!sendDirect(r.bytes, r.length) && m) m->unsend(request, device);
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
