@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -109,14 +110,40 @@ public:
     // storedAddress of the last answer placed into a slot, or kAnyAnswer for one that names no
     // stored entry; the request jobs set it to kNoAnswer before each request.
     std::atomic<int> takenAnswer{kNoAnswer};
-    // A synthesizer may answer a stored request with a plain dump, which names no entry. While a
-    // stored entry is awaited, the plain answers of its kind are counted by the device id that
-    // sent them (byte 6); the first is placed as the awaited entry, and once one is placed the
-    // others (the repeats the sweep asked for) are dropped. plainDevice: the id of the one
-    // placed, -1 before. The request jobs clear both with each request.
+    // A synthesizer may answer a stored request with a plain dump, which names no entry. The
+    // first plain answer of the awaited request is placed; plainDevice: the id of the one placed,
+    // -1 before. The request jobs clear it with each request.
     static constexpr int kDeviceBytes = 128;
-    std::array<std::atomic<int>, kDeviceBytes> plainAnswers{};
     std::atomic<int> plainDevice{-1};
+
+    // ---- requests still due (MIDIMessageManagerDue.cpp) ----
+    // Every request a plain dump may answer (stored entries, edit buffers into the library, the
+    // editor's part requests) waits, once the port took it, in the list of the device byte it
+    // was sent to, oldest first, until an answer ends it or it expires. An answer belongs to the
+    // oldest live entry of the device that sent it, or, in the stored form, to the oldest one of
+    // the entry it names; it ends that entry and the entries of the same request at the other
+    // ids. Only an answer of the awaited request is taken: one of an earlier request (a cancelled
+    // or timed-out job, a sweep's repeat) would fill a slot or a part not its own.
+    enum class Due { Awaited, Stale, Unasked };
+    // A new request (a slot, a single entry, a part): it is the awaited one from now on.
+    uint64_t beginRequest();
+    // No request is awaited: answers still due are dropped when they come.
+    void endRequest();
+    // One send of request at deviceByte, filed before it goes out so that no answer can come
+    // first. address: the storedAddress asked for, kAnyAnswer for an edit buffer. lifeMs: twice
+    // the longest wait of the request's plan. unsend takes it back when the port refused it.
+    void noteSent(uint64_t request, int deviceByte, int address, int64_t lifeMs);
+    void unsend(uint64_t request, int deviceByte);
+    // Ends the entry an answer from deviceByte belongs to. address: the entry a stored-form
+    // answer names, kAnyAnswer for a plain one. Unasked: no live entry is there to end.
+    Due answerFrom(int deviceByte, int address);
+    // Live entries at deviceByte of requests older than request.
+    bool earlierDue(uint64_t request, int deviceByte);
+    // Live entries of request at deviceByte.
+    int dueOf(uint64_t request, int deviceByte);
+    // Milliseconds of a steady clock that expiry reads; the steady clock when empty. Set it
+    // while no job runs.
+    std::function<int64_t()> dueClock;
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // Routes one message: host messages change nothing; device messages go to the global
@@ -220,6 +247,17 @@ private:
     bool takeIntoLibrary(const ISysEx* msg);
     // The message is the synthesizer's answer for a stored entry other than the awaited one.
     bool strayAnswer(int address) const;
+    // An answer of a request that is no longer awaited: dropped and logged.
+    bool lateAnswer(const ISysEx* msg);
+    struct DueEntry {
+        uint64_t request;
+        int address;
+        int64_t expiresMs;
+    };
+    int64_t dueNow() const;
+    // Removes the entries of request at every device byte but deviceByte.
+    void endElsewhere(uint64_t request, int deviceByte);
+    void dropExpired(int deviceByte, int64_t now);
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
@@ -227,5 +265,11 @@ private:
 
     // A thread started since it was last joined; only the holder of its claim touches it.
     std::array<bool, kSenderThreadCount> mJoinPending{};
+    std::mutex mDueLock;
+    std::array<std::deque<DueEntry>, kDeviceBytes> mDue;
+    uint64_t mLastRequest = 0;
+    uint64_t mAwaitedRequest = 0;
+    // The last dump from each device byte was dropped as late: so is its follow-up.
+    std::array<bool, kDeviceBytes> mDumpDropped{};
     std::atomic<bool> mStopped{false};
 };

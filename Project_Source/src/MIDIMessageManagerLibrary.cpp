@@ -146,6 +146,33 @@ bool MIDIMessageManager::strayAnswer(int address) const
     return address != kAnyAnswer && awaited != kAnyAnswer && address != awaited && !QOR::deliveringOwnSysEx();
 }
 
+bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
+{
+    const unsigned char* d = msg->mData;
+    const int length = msg->mSize;
+    if (QOR::deliveringOwnSysEx() || !familyMessage(d, length)) return false;
+    const uint8_t type = d[kTypeAt];
+    const int device = d[kDeviceAt];
+    const bool followUp = (sized(length, kFollowUpSize) && type == kTypePerformanceFollowUp) ||
+                          (sized(length, kStoredFollowUpSize) && type == kTypeStoredFollowUp);
+    const int address = followUp ? kAnyAnswer : storedAnswerAddress(d, length);
+    const bool dump = (sized(length, kProgramDumpSize) && type == kTypeProgramDump) ||
+                      (sized(length, kPerformanceDumpSize) && type == kTypePerformanceDump);
+    bool dropped = false;
+    if (dump || address != kAnyAnswer) {
+        dropped = answerFrom(device, address) == Due::Stale;
+        std::lock_guard<std::mutex> lock(mDueLock);
+        mDumpDropped[size_t(device)] = dropped;
+    } else if (followUp) {
+        std::lock_guard<std::mutex> lock(mDueLock);
+        dropped = mDumpDropped[size_t(device)];
+    }
+    if (dropped)
+        controller->log("SYSEX ROUTER: a late " + std::to_string(length) + "-byte answer from device " +
+                        std::to_string(device) + " dropped: its request is no longer awaited");
+    return dropped;
+}
+
 bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
 {
     // The slot the re-framing writes is read first: the librarian's lock is never taken inside
@@ -161,7 +188,6 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
     const int awaited = awaitedAnswer;
     bool first = false;
     if (!QOR::deliveringOwnSysEx() && plainAnswer(awaited, data, length, first)) {
-        if (first) ++plainAnswers[data[kDeviceAt]];
         // The awaited entry was placed already: this is a repeat, and would fill the next slot.
         if (takenAnswer == kAnyAnswer) {
             controller->log("SYSEX ROUTER: a repeated " + std::to_string(length) + "-byte answer from device " +

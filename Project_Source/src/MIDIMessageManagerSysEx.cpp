@@ -29,6 +29,7 @@ void MIDIMessageManager::eightBitDecoder(int value)
 void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
 {
     if (!fromDevice || !msg || !msg->mData || msg->mSize <= 0) return;
+    if (lateAnswer(msg)) return;
     // An armed librarian buffer takes every message; nothing of it reaches the editor.
     if (takeIntoLibrary(msg)) return;
     if (msg->mSize < kShortestDump) {

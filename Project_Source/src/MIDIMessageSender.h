@@ -135,6 +135,9 @@ public:
         // When set, a raised reply flag counts only while it answers true (the reply is the
         // one asked for, not one raised by an earlier request's late answer).
         std::function<bool()> replyIsOurs;
+        // When set, the time-out counts from the last pass in which it answers true (earlier
+        // requests of the device are still due); the sweep keeps its pass.
+        std::function<bool()> earlierDue;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
     // The device ids a sweep asks, 0 to 15.
@@ -248,9 +251,14 @@ private:
     // The answer last placed is the one awaited, or names no entry (a dump form).
     bool answerTaken(int address) const;
     // After a plain answer was placed: waits until the device that sent it has answered every
-    // request of the slot asked of it (asked, by device byte), as long as a request is waited for
-    // in plan. Reply when all came; TimeOut when one did not.
-    WaitEnd awaitRepeats(const WaitPlan& plan, const std::vector<int>& asked);
+    // send of request to it, as long as a request is waited for in plan. Reply when all came;
+    // TimeOut when one did not.
+    WaitEnd awaitRepeats(const WaitPlan& plan, uint64_t request);
+    // Sends one request a plain dump may answer and, when the port took it, files it as due.
+    void sendDue(Request r, uint64_t request, int address, const WaitPlan& plan);
+    // The time-out of request (read when the plan runs) starts once the earlier requests at the
+    // editor's id are answered or expired: their late answers come first.
+    void awaitEarlier(WaitPlan& plan, const uint64_t& request);
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 

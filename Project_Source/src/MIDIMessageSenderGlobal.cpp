@@ -21,10 +21,11 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     const auto replied = [this, &plan] {
         return controller->replyArrived && (!plan.replyIsOurs || plan.replyIsOurs());
     };
-    for (int pass = 1;; ++pass) {
+    for (int pass = 1, timeOutFrom = 0;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
-        if (plan.restartWhen && plan.restartWhen()) pass = 1;
+        if (plan.restartWhen && plan.restartWhen()) pass = 1, timeOutFrom = 0;
+        if (plan.earlierDue && plan.earlierDue()) timeOutFrom = pass;
         if (pass == plan.sweepPass) {
             for (int id = 0; id < kSweepIds; ++id) {
                 if (plan.request) plan.request(id);
@@ -32,7 +33,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
                 if (cancelRequested || replied()) break;
             }
         }
-        if (pass >= plan.timeOutPass) return WaitEnd::TimeOut;
+        if (pass - timeOutFrom >= plan.timeOutPass) return WaitEnd::TimeOut;
         if (cancelRequested) return WaitEnd::Cancel;
         if (replied()) return WaitEnd::Reply;
     }

@@ -92,7 +92,6 @@ void MIDIMessageSender::awaitAnswer(int address, int slot)
     if (lib && slot >= 0) lib->upperSlot = slot;
     if (!m) return;
     m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
-    for (auto& count : m->plainAnswers) count = 0;
     m->plainDevice = -1;
 }
 
@@ -103,20 +102,37 @@ bool MIDIMessageSender::answerTaken(int address) const
     return taken == address || taken == MIDIMessageManager::kAnyAnswer;
 }
 
-MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan, const std::vector<int>& asked)
+MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan, uint64_t request)
 {
-    const MIDIMessageManager* m = controller->midiManager;
+    MIDIMessageManager* m = controller->midiManager;
     const int device = m ? m->plainDevice.load() : -1;
     // A stored answer names its entry: its repeats are told apart as they come.
-    if (device < 0 || size_t(device) >= asked.size()) return WaitEnd::Reply;
+    if (device < 0) return WaitEnd::Reply;
     const int step = std::max(plan.periodMs, 1);
     const int longest = plan.timeOutPass * plan.periodMs + kSweepIds * plan.sweepStepMs;
-    for (int waited = 0; m->plainAnswers[size_t(device)] < asked[size_t(device)]; waited += step) {
+    for (int waited = 0; m->dueOf(request, device) > 0; waited += step) {
         if (waited >= longest) return WaitEnd::TimeOut;
         if (!pause(step)) return WaitEnd::Stopped;
         if (cancelRequested) return WaitEnd::Cancel;
     }
     return WaitEnd::Reply;
+}
+
+void MIDIMessageSender::awaitEarlier(WaitPlan& plan, const uint64_t& request)
+{
+    MIDIMessageManager* m = controller->midiManager;
+    const int device = SysexFamily::deviceByteFor(controller->deviceId);
+    if (m) plan.earlierDue = [m, &request, device] { return m->earlierDue(request, device); };
+}
+
+void MIDIMessageSender::sendDue(Request r, uint64_t request, int address, const WaitPlan& plan)
+{
+    MIDIMessageManager* m = controller->midiManager;
+    // Answered or not, an entry is due no longer than twice the longest wait of its request.
+    const int64_t life = 2 * (int64_t(plan.timeOutPass) * plan.periodMs + int64_t(kSweepIds) * plan.sweepStepMs);
+    const int device = r.bytes[SysexFamily::kDeviceAt - 1];
+    if (m) m->noteSent(request, device, address, life);
+    if (!sendDirect(r.bytes, r.length) && m) m->unsend(request, device);
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
@@ -155,30 +171,39 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     const int address =
         bankCode < 0 ? MIDIMessageManager::kAnyAnswer : MIDIMessageManager::storedAddress(bankCode, slot);
     awaitAnswer(address);
+    MIDIMessageManager* m = q.midiManager;
+    const uint64_t asking = m ? m->beginRequest() : 0;
     q.SetLibrarianRequestActive(true);
     finished = false;
     const int period = q.getTimerValue();
-    auto request = [&](int device) {
-        Request r = build(slot, device);
-        sendDirect(r.bytes, r.length);
-    };
+    WaitPlan plan;
+    auto request = [&](int device) { sendDue(build(slot, device), asking, address, plan); };
+    plan = libraryWait(q, period, request);
+    awaitEarlier(plan, asking);
     request(-1);
     q.showStatus("Data processing, please wait...");
 
-    WaitPlan plan = libraryWait(q, period, request);
     if (address != MIDIMessageManager::kAnyAnswer) plan.replyIsOurs = [this, address] { return answerTaken(address); };
     const WaitEnd end = waitForReply(plan);
+    // As in a bank, the job ends once every repeat of a plain answer is in, or its next job
+    // would wait behind them.
+    const WaitEnd repeats = end == WaitEnd::Reply ? awaitRepeats(plan, asking) : end;
+    if (m) m->endRequest();
     // Answers that come after the request has ended would land in whatever slot is selected.
-    if (end != WaitEnd::Reply && q.midiManager) q.midiManager->disarmRequestBuffers();
+    if (repeats != WaitEnd::Reply && m) m->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
     if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     q.DisplayProcessingIndicator(false);
-    if (end == WaitEnd::Stopped) return;
-    if (cancelRequested) {
+    if (repeats == WaitEnd::Stopped) return;
+    // The slot holds its answer, whatever became of the repeats.
+    if (end == WaitEnd::Reply) q.SetLibrarianStatusUnsaved(true);
+    if (repeats == WaitEnd::TimeOut && end == WaitEnd::Reply) {
+        finished = true;
+        q.showStatus(("Stopped: 1 received, slot " + std::to_string(slot) + " unsure!").c_str());
+    } else if (cancelRequested) {
         q.showStatus("Data request CANCELLED!");
     } else if (!finished) {
-        q.SetLibrarianStatusUnsaved(true);
         q.showStatus("Data request completed!");
     }
 }
@@ -207,14 +232,16 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     if (performances && q.midiManager) q.midiManager->dumpTaken = true;
 
     int slot = 0;
-    // The requests of the slot by device byte: a plain answer's repeats are counted against them.
-    std::vector<int> asked(MIDIMessageManager::kDeviceBytes);
+    MIDIMessageManager* m = q.midiManager;
+    // Each slot is a request of its own: answers of an earlier slot are told from its.
+    uint64_t asking = 0;
+    WaitPlan plan;
     auto request = [&](int device) {
-        Request r = buildStoredRequest(bankCode, slot, device);
-        ++asked[r.bytes[SysexFamily::kDeviceAt - 1]];
-        sendDirect(r.bytes, r.length);
+        sendDue(buildStoredRequest(bankCode, slot, device), asking, MIDIMessageManager::storedAddress(bankCode, slot),
+                plan);
     };
-    WaitPlan plan = libraryWait(q, period, request);
+    plan = libraryWait(q, period, request);
+    awaitEarlier(plan, asking);
     // A performance of two messages is complete only with the second: the wait starts over
     // in a period in which one was completed.
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
@@ -225,8 +252,8 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     };
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
-        std::fill(asked.begin(), asked.end(), 0);
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
+        if (m) asking = m->beginRequest();
         q.SetLibrarianRequestActive(true);
         request(-1);
         const WaitEnd end = waitForReply(plan);
@@ -245,7 +272,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         q.showStatus2(("Processed " + std::to_string(pass) + "/127").c_str());
         // A plain answer names no slot: the next slot is asked only once every repeat of this
         // one is in, or a repeat would fill it. One that never comes leaves this slot in doubt.
-        const WaitEnd repeats = awaitRepeats(plan, asked);
+        const WaitEnd repeats = awaitRepeats(plan, asking);
         if (repeats == WaitEnd::TimeOut) {
             q.showStatus(
                 ("Stopped: " + std::to_string(pass + 1) + " received, slot " + std::to_string(slot) + " unsure!")
@@ -265,7 +292,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         ++slot;
     }
     // Disarmed first: a late answer finds no buffer, rather than slot 0.
-    if (q.midiManager) q.midiManager->disarmRequestBuffers();
+    if (m) m->endRequest(), m->disarmRequestBuffers();
     awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;

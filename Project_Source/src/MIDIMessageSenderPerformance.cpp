@@ -148,7 +148,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
             request(id);
             q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
         };
-        end = waitForReply({kRequestSweepPass, kRequestTimeOutPass, period, sweep, period, true, {}, {}});
+        end = waitForReply({kRequestSweepPass, kRequestTimeOutPass, period, sweep, period, true, {}, {}, {}});
         q.DisplayProcessingIndicator(true);
     } else {
         q.SetLibrarianRequestActive(true);

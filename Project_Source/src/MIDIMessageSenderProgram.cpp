@@ -99,22 +99,26 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
     q.SetLibrarianRequestActive(!toEditor);
     const int period = q.getTimerValue();
     q.pendingRequestPart = part;
-    auto request = [this](int device) {
-        Request r = buildRequest(SysexFamily::kTypeRequestEditBuffer, device);
-        sendDirect(r.bytes, r.length);
-    };
-    request(-1);
-    pause(period);
-    q.showStatus("Data processing, please wait...");
-
+    MIDIMessageManager* m = q.midiManager;
+    // A late answer of an earlier request must not pass for this part's program.
+    const uint64_t asking = m ? m->beginRequest() : 0;
     WaitPlan plan;
     plan.periodMs = period;
     plan.sweepPass = kRequestSweepPass;
     plan.timeOutPass = kRequestTimeOutPass;
     plan.sweepStepMs = period;
-    plan.request = request;
+    plan.request = [this, &plan, asking](int device) {
+        sendDue(buildRequest(SysexFamily::kTypeRequestEditBuffer, device), asking, MIDIMessageManager::kAnyAnswer,
+                plan);
+    };
     plan.cancelFirst = true;
+    awaitEarlier(plan, asking);
+    plan.request(-1);
+    pause(period);
+    q.showStatus("Data processing, please wait...");
+
     const WaitEnd end = waitForReply(plan);
+    if (m) m->endRequest();
     if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     if (!toEditor || end != WaitEnd::Reply) pause(period);

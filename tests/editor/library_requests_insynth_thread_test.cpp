@@ -84,6 +84,11 @@ struct Bench {
             bank->fileName = "Upper.syx";
             list->push_back(lib.adoptBank(bank));
         }
+        // Requests expire on the pauses' clock.
+        plug->midiManager->dueClock = [this] {
+            std::lock_guard<std::mutex> lock(mHeldLock);
+            return clockMs;
+        };
         plug->midiManager->sender->onPause = [this](int& ms) {
             if (!realTime) {
                 passTime(ms);
@@ -108,12 +113,12 @@ struct Bench {
     std::string status() const { return text(plug->statusDisplay); }
     // A synthesizer that answers lateMs late on the pauses' clock: each request reaches it once
     // the pauses taken since it was sent add up to lateMs. Each pause takes a millisecond more
-    // than asked, as a sleep does.
-    void answerLate(int lateMs)
+    // than asked, as a sleep does. A request that answered refuses never reaches it.
+    void answerLate(int lateMs, std::function<bool(const Bytes&)> answered = {})
     {
-        plug->holdRequest = [this, lateMs](const Bytes& request) {
+        plug->holdRequest = [this, lateMs, answered](const Bytes& request) {
             std::lock_guard<std::mutex> lock(mHeldLock);
-            held.push_back({clockMs + lateMs, request});
+            if (!answered || answered(request)) held.push_back({clockMs + lateMs, request});
             return true;
         };
     }
@@ -146,6 +151,17 @@ struct Bench {
     {
         testing::internal::CaptureStdout();
         ASSERT_TRUE(plug->midiManager->sendAllPatchRequestSysexFromLibrarian(bank));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
+    // Job 7: the edit buffer of part into the library.
+    void part(int part)
+    {
+        SenderJobRecord record;
+        record.job = kJobRequestPart;
+        record.part = part;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record));
         wait();
         testing::internal::GetCapturedStdout();
     }
@@ -334,25 +350,80 @@ TEST(LibraryRequestsInSynth, AnAnswerForAnotherSlotIsDroppedAndTheBankKeepsItsOr
 
 TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
 {
-    // Each answer comes 1.9 s late on the pauses' clock. At device id 15 it comes before the
-    // sweep asks that id again; at 0 the sweep's repeat is answered too, after the next slot was
-    // asked for. Plain dumps name no slot. The request is cancelled once slot 2 is asked for, and
-    // its answer comes after the job has ended; or one of a slot's answers never comes.
+    // Each answer comes late on the pauses' clock (1.9 s unless said). At device id 15 it comes
+    // before the sweep asks that id again; at 0 the sweep's repeat is answered too, after the
+    // next slot was asked for. Plain dumps name no slot. The jobs run one after the other at
+    // once, as a user steps through slots or cancels and asks again; the answers of one are
+    // still on their way when the next starts.
+    enum Job { kBank, kSingle, kEditBuffer, kPart };
+    struct Step {
+        Job job;
+        int slot = 0;        // of a single request
+        int cancelAt = -1;   // a bank is cancelled once this slot is asked for
+        int64_t waitMs = 0;  // the time that passes before the job starts
+        bool silent = false; // the synthesizer answers none of its requests
+        int lastAsked = 127; // the last slot a bank asks for
+    };
+    const std::vector<int> kAll = {-1};
     const struct {
         const char* name;
-        int device;
+        int device, editorDevice;
         bool plain, performances;
-        int answerOnTry;
-        std::string status;
-        size_t filled; // slots 0 .. filled - 1 hold their own entries, the others nothing
-        int lastAsked;
+        std::vector<Step> steps;
+        std::vector<std::string> ends; // the status each job ends with
+        std::vector<int> filled;       // slots that hold their own entries ({-1}: all 128); the others nothing
+        int lateMs = 1900;
+        int answerEvery = 1; // the synthesizer answers only every n-th request it is sent
+        size_t pauses = 0;   // when set, the pauses of the whole sequence
+        int answerOnTry = 1;
     } cases[] = {
-        {"stored programs at id 15", 15, false, false, 1, "Data request cancelled!", 2, 2},
-        {"stored programs at id 0", 0, false, false, 1, "Data request cancelled!", 2, 2},
-        {"program dumps at id 0", 0, true, false, 1, "Data request cancelled!", 2, 2},
-        {"performance dumps and follow-ups at id 0", 0, true, true, 1, "Data request CANCELLED!", 2, 2},
-        {"program dumps at id 0, the first request of each slot unanswered", 0, true, false, 2,
-         "Stopped: 1 received, slot 0 unsure!", 1, 0},
+        // clang-format off
+        {"stored programs at id 15", 15, 15, false, false, {{kBank, 0, 2}}, {"Data request cancelled!"}, {0, 1}},
+        {"stored programs at id 0", 0, 0, false, false, {{kBank, 0, 2}}, {"Data request cancelled!"}, {0, 1}},
+        {"program dumps at id 0", 0, 0, true, false, {{kBank, 0, 2}}, {"Data request cancelled!"}, {0, 1}},
+        {"performance dumps and follow-ups at id 0", 0, 0, true, true, {{kBank, 0, 2}}, {"Data request CANCELLED!"},
+         {0, 1}},
+        {"program dumps at id 0, the first request of each slot unanswered", 0, 0, true, false,
+         {{kBank, 0, -1, 0, false, 0}}, {"Stopped: 1 received, slot 0 unsure!"}, {0}, 100, 1, 0, 2},
+        {"program dumps at id 0: a bank cancelled and asked again at once", 0, 0, true, false,
+         {{kBank, 0, 2}, {kBank}}, {"Data request cancelled!", "Data request completed!"}, kAll},
+        {"program dumps at id 0: slot 3, then slot 4", 0, 0, true, false, {{kSingle, 3}, {kSingle, 4}},
+         {"Data request completed!", "Data request completed!"}, {3, 4}},
+        {"program dumps at id 0: slot 3, then the bank", 0, 0, true, false, {{kSingle, 3}, {kBank}},
+         {"Data request completed!", "Data request completed!"}, kAll},
+        {"program dumps at id 0: slot 3 times out, then slot 4", 0, 0, true, false, {{kSingle, 3}, {kSingle, 4}},
+         {"CONNECTION TIMED OUT!", "Data request completed!"}, {4}, 2400},
+        {"program dumps at id 0: the edit buffer into slot 5 after a cancelled bank", 0, 0, true, false,
+         {{kBank, 0, 2}, {kEditBuffer, 5}}, {"Data request cancelled!", "Data request completed!"}, {0, 1, 5}},
+        {"program dumps at id 0: the part request into slot 5 after a cancelled bank", 0, 0, true, false,
+         {{kBank, 0, 2}, {kPart, 5}}, {"Data request cancelled!", "Program received to slot(s)"}, {0, 1, 5}},
+        {"performance dumps and follow-ups at id 0: a bank cancelled and asked again at once", 0, 0, true, true,
+         {{kBank, 0, 2}, {kBank}}, {"Data request CANCELLED!", "Data request completed!"}, kAll},
+        {"program dumps at id 0, every other request answered", 0, 0, true, false,
+         {{kBank, 0, -1, 0, false, 0}, {kSingle, 5}},
+         {"Stopped: 1 received, slot 0 unsure!", "Stopped: 1 received, slot 5 unsure!"}, {0, 5}, 1900, 2},
+        // No new wait: a request takes 25 periods and the 13 sweep steps until its answer comes,
+        // a bank's slot a settling pause more; a cancel comes in the first pause of its slot.
+        {"stored programs at id 0: the same sequences", 0, 0, false, false,
+         {{kBank, 0, 2}, {kBank}, {kSingle, 3}, {kSingle, 4}, {kBank, 0, 5}},
+         {"Data request cancelled!", "Data request completed!", "Data request completed!", "Data request completed!",
+          "Data request cancelled!"},
+         kAll, 1900, 1, 2 * 39 + 1 + 128 * 39 + 2 * 38 + 5 * 39 + 1},
+        {"stored programs at id 15: the same sequences", 15, 15, false, false,
+         {{kBank, 0, 2}, {kBank}, {kSingle, 3}, {kSingle, 4}, {kBank, 0, 5}},
+         {"Data request cancelled!", "Data request completed!", "Data request completed!", "Data request completed!",
+          "Data request cancelled!"},
+         kAll, 1900, 1, 2 * 39 + 1 + 128 * 39 + 2 * 38 + 5 * 39 + 1},
+        // Each slot: 25 periods, the sweep from id 0 until the answer to id 3 has come a step
+        // later, and the settling pause.
+        {"stored programs at id 3, the editor at 0", 3, 0, false, false, {{kBank, 0, 8}}, {"Data request cancelled!"},
+         {0, 1, 2, 3, 4, 5, 6, 7}, 100, 1, 8 * (25 + 5 + 1) + 1},
+        {"program dumps at id 3, the editor at 0", 3, 0, true, false, {{kBank, 0, 8}}, {"Data request cancelled!"},
+         {0, 1, 2, 3, 4, 5, 6, 7}, 100, 1, 8 * (25 + 5 + 1) + 1},
+        {"program dumps at id 0: slot 3 after a long pause that follows an unanswered cancelled bank", 0, 0, true,
+         false, {{kBank, 0, 0, 0, true}, {kSingle, 3, -1, 600000}},
+         {"Data request cancelled!", "Data request completed!"}, {3}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -363,38 +434,68 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         if (c.plain) o.storedProgramReply = o.storedPerformanceReply = synthsim::StoredForm::Dump;
         Bench b(o);
         b.plug->currentModel = o.model - 0x20;
-        b.plug->deviceId = c.device;
+        b.plug->deviceId = c.editorDevice;
         b.plug->refreshFolders = false;
         b.plug->GetParam(kLibSyncTimer)->Set(0); // 50 ms
-        b.answerLate(c.answerOnTry == 1 ? 1900 : 100);
+        const Step* step = nullptr;
+        int toSynth = 0;
+        b.answerLate(c.lateMs, [&](const Bytes& r) {
+            return r[5] != c.device || (!step->silent && toSynth++ % c.answerEvery == 0);
+        });
         const auto memory = b.synthBank(c.performances ? "performances-A.syx" : "programs-A.syx");
+        const Bytes editBuffer = b.synthBank("edit-buffers.syx")[0];
         b.onPause = [&](int, int) {
-            if (b.plug->patchLibrarian->upperSlot == 2) b.plug->midiManager->sender->cancelRequested = true;
+            if (b.plug->patchLibrarian->upperSlot == step->cancelAt)
+                b.plug->midiManager->sender->cancelRequested = true;
         };
-        if (c.performances)
-            b.performances(kJobRequestAllMultis, 0);
-        else
-            b.all(0);
+        std::atomic<int> asked{0};
+        b.plug->beforeRequest = [&](const Bytes& r) {
+            if (r.size() == 9) asked = std::max(asked.load(), int(r[8]));
+        };
+        std::vector<std::string> ends;
+        for (const Step& s : c.steps) {
+            asked = 0;
+            b.passTime(int(s.waitMs));
+            step = &s;
+            b.plug->patchLibrarian->upperSlot = s.slot;
+            if (c.performances)
+                b.performances(s.job == kBank ? kJobRequestAllMultis : kJobRequestSingleMulti, 0);
+            else if (s.job == kBank)
+                b.all(0);
+            else if (s.job == kPart)
+                b.part(0);
+            else
+                b.single(s.job == kEditBuffer, 0);
+            ends.push_back(b.status());
+            if (s.job == kBank) {
+                EXPECT_LE(asked, s.cancelAt >= 0 ? s.cancelAt : s.lastAsked);
+            }
+        }
         // The answers still on their way arrive.
         b.passTime(60000);
         b.plug->session.output().drain();
-        EXPECT_EQ(b.status(), c.status);
-        EXPECT_FALSE(has(b.statuses, "Data request completed!"));
-        for (const Bytes& r : b.requests()) EXPECT_LE(r[8], c.lastAsked);
+        EXPECT_EQ(ends, c.ends);
+        if (c.pauses) {
+            EXPECT_EQ(b.pauses.size(), c.pauses);
+        }
         std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
         const PatchFile& bank = c.performances ? b.upperMultis() : b.upper();
+        const size_t messages = c.performances ? 2 : 1;
         for (size_t s = 0; s < 128; ++s) {
             const LibrarianPatch& e = bank.patches[s];
-            if (s >= c.filled) {
+            if (c.filled != kAll && !std::count(c.filled.begin(), c.filled.end(), int(s))) {
                 EXPECT_TRUE(e.messages.empty()) << s;
                 continue;
             }
-            const size_t messages = c.performances ? 2 : 1;
-            ASSERT_EQ(e.messages.size(), messages) << s;
-            // The name and the body: a dump's library form carries the type and slot of its own.
+            EXPECT_EQ(e.messages.size(), messages) << s;
+            if (e.messages.size() != messages) continue;
+            // The body: a dump's library form carries the type and slot of its own.
+            const bool edit = c.steps.back().job >= kEditBuffer && int(s) == c.steps.back().slot;
             for (size_t m = 0; m < messages; ++m) {
-                const Bytes got = bytesOf(e.messages[m].bytes), want = memory[messages * s + m];
-                EXPECT_EQ(Bytes(got.begin() + 10, got.end()), Bytes(want.begin() + 10, want.end())) << s << " " << m;
+                const Bytes got = bytesOf(e.messages[m].bytes), want = edit ? editBuffer : memory[messages * s + m];
+                const bool own = Bytes(got.end() - long(want.size() - (edit ? 9 : 10)), got.end()) ==
+                                 Bytes(want.begin() + (edit ? 9 : 10), want.end());
+                EXPECT_TRUE(own) << "slot " << s << " holds " << e.name << ", message " << m;
             }
         }
     }
