@@ -1,0 +1,104 @@
+// The bitmap table decoded on several threads from the bundle: a missing or damaged file still
+// gives its one log line, in table order, and an empty bitmap, while every other row loads.
+#include "Project_Source/src/ImageTable.h"
+#include "Project_Source/src/UIConfigManager.h"
+#include "config_test_support.h"
+#include "kit/plugin/IGraphicsMac.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+
+using namespace configtest;
+
+namespace {
+
+// The bundle's own loader, counting the images it had to decode one by one on the calling
+// thread.
+class CountingMacSurface : public IGraphicsMac {
+public:
+    using IGraphicsMac::IGraphicsMac;
+    RAST_IBitmap* OSLoadBitmap(int id, const char* name) override
+    {
+        ++serialLoads;
+        return IGraphicsMac::OSLoadBitmap(id, name);
+    }
+    std::atomic<int> serialLoads{0};
+};
+
+std::string imagePath(const TempDir& dir, const ImageTableRow& row)
+{
+    const std::string file = row.file;
+    return dir.file("Contents/Resources/img/" + file.substr(file.find_last_of('/') + 1));
+}
+
+enum class Damage { Missing, Truncated, BadChecksum };
+
+TEST(ImageTableThreads, ADamagedOrMissingFileGivesItsLogLineAndAnEmptyBitmapWhileTheOthersLoad)
+{
+    IGraphics::SetBitmapDecodeThreads(3);
+    const size_t last = kImageTableSize - 1;
+    const struct {
+        Damage damage;
+        size_t row;
+    } cases[] = {
+        {Damage::Missing, 0},     {Damage::Missing, last / 2},     {Damage::Missing, last},
+        {Damage::Truncated, 0},   {Damage::Truncated, last / 2},   {Damage::Truncated, last},
+        {Damage::BadChecksum, 0}, {Damage::BadChecksum, last / 2}, {Damage::BadChecksum, last},
+    };
+    for (const auto& c : cases) {
+        const ImageTableRow& bad = kImageTable[c.row];
+        SCOPED_TRACE(std::string(bad.name) + " damage " + std::to_string(int(c.damage)));
+        TempDir dir;
+        for (const char* sub : {"Contents", "Contents/Resources", "Contents/Resources/img"})
+            ASSERT_EQ(::mkdir(dir.file(sub).c_str(), 0755), 0);
+        for (size_t i = 0; i < kImageTableSize; ++i) ASSERT_TRUE(writePng(imagePath(dir, kImageTable[i]), 20, 12));
+        const std::string badPath = imagePath(dir, bad);
+        std::string bytes = readText(badPath);
+        if (c.damage == Damage::Missing) {
+            ASSERT_EQ(::unlink(badPath.c_str()), 0);
+        } else {
+            // Cut in the middle of the image data, or a wrong checksum on the header chunk.
+            if (c.damage == Damage::Truncated)
+                bytes.resize(bytes.size() / 2);
+            else
+                bytes[29] = char(bytes[29] ^ 0x5A);
+            writeFile(badPath, bytes);
+        }
+        BundleFolder bundle(dir.path);
+        SurfacePlug plug{16};
+        CountingMacSurface surface(&plug, 1500, 757, 0);
+        surface.SetBundleID(QOR_BUNDLE_ID);
+        const std::string logPath = dir.file("log.txt");
+        writeFile(logPath, "");
+        UIConfigManager manager;
+        manager.setLogging(true, logPath);
+        manager.graphics = &surface;
+        manager.scale = 0.85;
+        testing::internal::CaptureStdout();
+        manager.initImages(&surface);
+        testing::internal::GetCapturedStdout();
+
+        EXPECT_EQ(surface.serialLoads, 0); // every file went through the decode threads
+        EXPECT_EQ(logTextsOf(logPath), std::vector<std::string>({"CONFIG READER: Started to read image resources...",
+                                                                 std::string("CONFIG READER: Image ") + bad.name +
+                                                                     " could not be loaded from " + bad.file + "!",
+                                                                 "CONFIG READER: Completed!"}));
+        for (size_t i = 0; i < kImageTableSize; ++i) {
+            const IBitmap b = manager.getImageByName(&surface, kImageTable[i].name);
+            if (i == c.row)
+                EXPECT_EQ(std::vector<int>({b.mData != nullptr, b.W, b.H}), std::vector<int>({0, 0, 0}));
+            else
+                EXPECT_EQ(std::vector<int>({b.W, b.H}), std::vector<int>({17, 10})) << kImageTable[i].name;
+        }
+        manager.ClearImageCache();
+        for (size_t i = 0; i < kImageTableSize; ++i)
+            EXPECT_EQ(BitmapStorage::Instance().Find(kImageTable[i].id), nullptr);
+    }
+    IGraphics::SetBitmapDecodeThreads(0);
+}
+
+} // namespace
