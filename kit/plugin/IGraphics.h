@@ -196,7 +196,7 @@ public:
     IBitmap LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHoriz,
                         IDecodedBitmap* decoded);
     // Threads DecodeIBitmaps may use, for the whole process; 0 (the default) for as many as the
-    // processors the process may run on, at most four.
+    // processors the process may run on, at most eight.
     static void SetBitmapDecodeThreads(int threads);
     IBitmap getImageById(int id, int nStates = 1, bool framesAreHoriz = false);
     void RetainBitmap(IBitmap* bitmap);

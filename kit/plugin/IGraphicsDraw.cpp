@@ -313,7 +313,7 @@ int DecodeThreads(size_t jobs)
     if (threads < 1) {
         cpu_set_t cpus;
         threads = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
-        threads = std::min(threads, 4);
+        threads = std::min(threads, 8);
     }
     return int(std::min<size_t>(size_t(std::max(threads, 1)), jobs));
 }
