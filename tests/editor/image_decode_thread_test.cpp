@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,16 @@ std::string imagePath(const TempDir& dir, const ImageTableRow& row)
 {
     const std::string file = row.file;
     return dir.file("Contents/Resources/img/" + file.substr(file.find_last_of('/') + 1));
+}
+
+int threadsOfProcess()
+{
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (dirent* e = ::readdir(d)) n += e->d_name[0] != '.';
+        ::closedir(d);
+    }
+    return n;
 }
 
 enum class Damage { Missing, Truncated, BadChecksum };
@@ -79,7 +90,9 @@ TEST(ImageTableThreads, ADamagedOrMissingFileGivesItsLogLineAndAnEmptyBitmapWhil
         manager.graphics = &surface;
         manager.scale = 0.85;
         testing::internal::CaptureStdout();
+        const int threadsBefore = threadsOfProcess();
         manager.initImages(&surface);
+        EXPECT_EQ(threadsOfProcess(), threadsBefore); // the decode threads are gone
         testing::internal::GetCapturedStdout();
 
         EXPECT_EQ(surface.serialLoads, 0); // every file went through the decode threads
