@@ -21,6 +21,7 @@ class XMLNode;
 class QOR;
 class PatchLibrarian;
 class IGraphics;
+struct IDecodedBitmap;
 class IPluginBase;
 class IParam;
 class IControl;
@@ -89,8 +90,9 @@ public:
 
     // Bitmap table.
     void initImages(IGraphics* graphics);
+    // decoded: the image when initImages decoded it ahead.
     void preloadImage(IGraphics* graphics, int id, const char* name, const char* file, int frames,
-                      bool framesHorizontal);
+                      bool framesHorizontal, IDecodedBitmap* decoded = nullptr);
     IBitmap getImageByName(IGraphics* graphics, std::string name);
     void ClearImageCache();
     // How many open managers hold the bitmap of an image id (shared by the whole process).

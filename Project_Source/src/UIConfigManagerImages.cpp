@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -49,15 +50,29 @@ int UIConfigManager::imageUsers(int id)
 void UIConfigManager::initImages(IGraphics* graphicsIn)
 {
     log("CONFIG READER: Started to read image resources...");
+    // Decoding is most of the open, so the files this manager does not hold yet are decoded and
+    // scaled on a few threads first; caching, claims and log lines still go row by row here.
+    std::vector<IDecodedBitmap> decoded;
+    std::vector<int> decodedOfRow(kImageTableSize, -1);
+    if (graphicsIn && !releaseMode) {
+        for (size_t i = 0; i < kImageTableSize; ++i) {
+            auto held = images.find(kImageTable[i].name);
+            if (held != images.end() && held->second.loaded) continue;
+            decodedOfRow[i] = int(decoded.size());
+            decoded.push_back({kImageTable[i].id, kImageTable[i].file, false, nullptr});
+        }
+        graphicsIn->DecodeIBitmaps(decoded, scale);
+    }
     for (size_t i = 0; i < kImageTableSize; ++i) {
         const ImageTableRow& row = kImageTable[i];
-        preloadImage(graphicsIn, row.id, row.name, row.file, row.frames, row.framesHorizontal);
+        preloadImage(graphicsIn, row.id, row.name, row.file, row.frames, row.framesHorizontal,
+                     decodedOfRow[i] < 0 ? nullptr : &decoded[size_t(decodedOfRow[i])]);
     }
     log("CONFIG READER: Completed!");
 }
 
-void UIConfigManager::preloadImage(IGraphics* graphicsIn, int id, const char* name, const char* file,
-                                   int frames, bool framesHorizontal)
+void UIConfigManager::preloadImage(IGraphics* graphicsIn, int id, const char* name, const char* file, int frames,
+                                   bool framesHorizontal, IDecodedBitmap* decoded)
 {
     if (releaseMode) {
         auto it = images.find(name);
@@ -78,7 +93,7 @@ void UIConfigManager::preloadImage(IGraphics* graphicsIn, int id, const char* na
     if (wasLoaded) return; // this manager already holds it
 
     IBitmap bitmap;
-    if (graphicsIn) bitmap = graphicsIn->LoadIBitmap(id, file, scale, frames, false);
+    if (graphicsIn) bitmap = graphicsIn->LoadIBitmap(id, file, scale, frames, false, decoded);
     if (!bitmap.mData) {
         // The editor goes on with an empty bitmap for this image.
         info.loaded = false;

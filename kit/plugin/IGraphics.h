@@ -5,6 +5,7 @@
 // on its own the surface answers as one without a window.
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "kit/kitstring.h"
@@ -13,6 +14,7 @@
 #include "kit/plugin/IGraphicsStorage.h"
 #include "kit/plugin/IGraphicsStructs.h"
 #include "kit/ptrlist.h"
+#include "kit/raster/rast_bitmap.h"
 
 class IPluginBase;
 class IControl;
@@ -23,6 +25,14 @@ class RAST_SysBitmap;
 class RAST_MemBitmap;
 
 enum EFileAction { kFileOpen = 0, kFileSave = 1 };
+
+// An image decoded and scaled by IGraphics::DecodeIBitmaps ahead of its LoadIBitmap.
+struct IDecodedBitmap {
+    int id;
+    const char* name;
+    bool done = false; // tried: LoadIBitmap takes bitmap (null: the file failed) for the file
+    std::unique_ptr<RAST_IBitmap> bitmap;
+};
 
 class IGraphics {
 public:
@@ -69,6 +79,10 @@ public:
     virtual void ShowMouseCursor() {}
     // A decoded image the caller owns, or null.
     virtual RAST_IBitmap* OSLoadBitmap(int, const char*) { return nullptr; }
+    // The PNG file of each image name, looked up on the calling thread so that other threads
+    // may decode it ("" for a name not found); empty when this back end decodes only through
+    // OSLoadBitmap on the calling thread.
+    virtual std::vector<std::string> OSBitmapFiles(const std::vector<const char*>&) { return {}; }
 
     // Creates the drawing bitmaps; called by the plug-in base when the surface is attached.
     virtual void PrepDraw();
@@ -175,6 +189,15 @@ public:
 
     // ---- bitmaps and fonts, cached for the process ----
     IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int nStates = 1, bool framesAreHoriz = false);
+    // Decodes and scales the images whose ids are not cached yet on a few threads at once, all
+    // joined before it returns; caches nothing. Does nothing when the back end has no files.
+    void DecodeIBitmaps(std::vector<IDecodedBitmap>& images, double scale);
+    // As above, taking the image from decoded when it was tried there.
+    IBitmap LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHoriz,
+                        IDecodedBitmap* decoded);
+    // Threads DecodeIBitmaps may use, for the whole process; 0 (the default) for as many as the
+    // processors the process may run on, at most eight.
+    static void SetBitmapDecodeThreads(int threads);
     IBitmap getImageById(int id, int nStates = 1, bool framesAreHoriz = false);
     void RetainBitmap(IBitmap* bitmap);
     void ReleaseBitmap(IBitmap* bitmap);

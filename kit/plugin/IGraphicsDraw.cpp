@@ -1,7 +1,12 @@
 // Drawing into the surface's bitmap through the raster library, and the bitmap and font caches.
+#include <sched.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <typeinfo>
 
 #include "kit/plugin/IControl.h"
@@ -15,6 +20,7 @@
 #include "kit/raster/rast_circle.h"
 #include "kit/raster/rast_font.h"
 #include "kit/raster/rast_line.h"
+#include "kit/raster/rast_png.h"
 #include "kit/raster/rast_poly.h"
 #include "kit/raster/rast_rect.h"
 #include "kit/raster/rast_rotate.h"
@@ -283,20 +289,91 @@ RAST_IFont* IGraphics::CacheFont(IText* text)
 
 // ---- bitmaps ----
 
+namespace {
+
+// The image at the scaled size, in place of image. Where the size stays, the filtered pass
+// would be a plain copy, so the decoded image is kept as it is.
+RAST_IBitmap* ScaledImage(RAST_IBitmap* image, double scale)
+{
+    if (!image) return nullptr;
+    const int iw = image->getWidth(), ih = image->getHeight();
+    const int w = ScaledSide(iw, scale), h = ScaledSide(ih, scale);
+    if (w == iw && h == ih) return image;
+    RAST_MemBitmap* scaled = new RAST_MemBitmap(w, h, 4);
+    RAST_ScaledBlit(scaled, image, 0, 0, w, h, 0.0f, 0.0f, float(iw), float(ih), 1.0f, kBilinear);
+    delete image;
+    return scaled;
+}
+
+std::atomic<int> gDecodeThreads{0};
+
+int DecodeThreads(size_t jobs)
+{
+    int threads = gDecodeThreads.load();
+    if (threads < 1) {
+        cpu_set_t cpus;
+        threads = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+        threads = std::min(threads, 8);
+    }
+    return int(std::min<size_t>(size_t(std::max(threads, 1)), jobs));
+}
+
+} // namespace
+
+void IGraphics::SetBitmapDecodeThreads(int threads)
+{
+    gDecodeThreads = threads;
+}
+
+void IGraphics::DecodeIBitmaps(std::vector<IDecodedBitmap>& images, double scale)
+{
+    std::vector<const char*> names;
+    for (const IDecodedBitmap& image : images) names.push_back(image.name);
+    const std::vector<std::string> files = OSBitmapFiles(names);
+    if (files.size() != images.size()) return;
+
+    // What another instance already cached is not decoded again.
+    std::vector<size_t> todo;
+    for (size_t i = 0; i < images.size(); ++i)
+        if (!BitmapStorage::Instance().Find(images[i].id)) todo.push_back(i);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t k; (k = next++) < todo.size();) {
+            IDecodedBitmap& image = images[todo[k]];
+            const std::string& file = files[todo[k]];
+            image.bitmap.reset(ScaledImage(file.empty() ? nullptr : RAST_LoadPNG(file.c_str()), scale));
+            image.done = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    const int count = DecodeThreads(todo.size());
+    for (int t = 0; t < count; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the threads made, or this one, finish the work
+        }
+    }
+    if (threads.empty()) work();
+    for (std::thread& thread : threads) thread.join();
+}
+
 IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHoriz)
+{
+    return LoadIBitmap(id, name, scale, nStates, framesAreHoriz, nullptr);
+}
+
+IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHoriz,
+                               IDecodedBitmap* decoded)
 {
     BitmapStorage& storage = BitmapStorage::Instance();
     RAST_IBitmap* cached = storage.Find(id);
     if (!cached) {
-        RAST_IBitmap* image = OSLoadBitmap(id, name);
+        RAST_IBitmap* image =
+            decoded && decoded->done ? decoded->bitmap.release() : ScaledImage(OSLoadBitmap(id, name), scale);
         // A missing image is not cached, so that a later call tries again.
         if (!image) return IBitmap(nullptr, 0, 0, nStates, framesAreHoriz);
-        const int iw = image->getWidth(), ih = image->getHeight();
-        const int w = ScaledSide(iw, scale), h = ScaledSide(ih, scale);
-        RAST_MemBitmap* scaled = new RAST_MemBitmap(w, h, 4);
-        RAST_ScaledBlit(scaled, image, 0, 0, w, h, 0.0f, 0.0f, float(iw), float(ih), 1.0f, kBilinear);
-        delete image;
-        cached = storage.Add(scaled, id);
+        cached = storage.Add(image, id);
         if (!cached) return IBitmap(nullptr, 0, 0, nStates, framesAreHoriz);
     }
     return IBitmap(cached, cached->getWidth(), cached->getHeight(), nStates, framesAreHoriz);

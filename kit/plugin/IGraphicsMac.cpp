@@ -351,15 +351,34 @@ NSString* IGraphicsMac::ToNSString(const char* text)
     return NSString::stringWithUTF8String(text ? text : "");
 }
 
+namespace {
+
+// The file of a PNG resource of the bundle; "" for other extensions or when missing. Inside
+// an autorelease pool.
+std::string PngResourceFile(NSBundle* bundle, const char* name)
+{
+    if (!bundle || !name) return "";
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || strcasecmp(dot + 1, "png") != 0) return "";
+    NSString* base = IGraphicsMac::ToNSString(name)->lastPathComponent()->stringByDeletingPathExtension();
+    NSString* path = bundle->pathForResource(base, IGraphicsMac::ToNSString("png"));
+    return path ? path->UTF8String() : "";
+}
+
+} // namespace
+
 RAST_IBitmap* IGraphicsMac::LoadImgFromResourceOSX(const char* bundleId, const char* name)
 {
-    if (!name) return nullptr;
-    const char* dot = std::strrchr(name, '.');
-    if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
     NSAutoreleasePool pool;
-    NSBundle* bundle = NSBundle::bundleWithIdentifier(ToNSString(bundleId));
-    if (!bundle) return nullptr;
-    NSString* base = ToNSString(name)->lastPathComponent()->stringByDeletingPathExtension();
-    NSString* path = bundle->pathForResource(base, ToNSString("png"));
-    return path ? RAST_LoadPNG(path->UTF8String()) : nullptr;
+    const std::string file = PngResourceFile(NSBundle::bundleWithIdentifier(ToNSString(bundleId)), name);
+    return file.empty() ? nullptr : RAST_LoadPNG(file.c_str());
+}
+
+std::vector<std::string> IGraphicsMac::OSBitmapFiles(const std::vector<const char*>& names)
+{
+    NSAutoreleasePool pool;
+    NSBundle* bundle = NSBundle::bundleWithIdentifier(ToNSString(GetBundleID()));
+    std::vector<std::string> files;
+    for (const char* name : names) files.push_back(PngResourceFile(bundle, name));
+    return files;
 }

@@ -49,6 +49,8 @@ public:
     void HideMouseCursor() override;
     void ShowMouseCursor() override;
     RAST_IBitmap* OSLoadBitmap(int id, const char* name) override;
+    // The bundle is looked up once for all the names.
+    std::vector<std::string> OSBitmapFiles(const std::vector<const char*>& names) override;
 
     void* OpenCocoaWindow(void* parentView) { return OpenWindow(parentView); }
     void* OpenCarbonWindow(void* window, void* control, short x, short y) { return OpenWindow(window, control, x, y); }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "kit/raster/rast_blit.h"
 #include "kit/raster/rast_blitloops.h"
@@ -17,6 +18,16 @@ inline const unsigned char* srcPixel(const unsigned char* src, int span, int x, 
 // A source position is outside when below -65535 (so -1..0 px reads column 0) or at or past
 // the limit.
 inline bool outside(int p, int limit) { return p < -65535 || p / 65536 >= limit; }
+
+// True when the pixel, its right neighbour and the two below them are the same.
+inline bool sameSquare(const unsigned char* p, int span) {
+  unsigned int q[4];
+  std::memcpy(&q[0], p, 4);
+  std::memcpy(&q[1], p + 4, 4);
+  std::memcpy(&q[2], p + span, 4);
+  std::memcpy(&q[3], p + span + 4, 4);
+  return q[0] == q[1] && q[0] == q[2] && q[0] == q[3];
+}
 
 }  // namespace
 
@@ -60,8 +71,15 @@ void _RAST_Template_Blit2<C>::scaleBlit(unsigned char* dest, const unsigned char
       if (px < -65535) continue;
       const int cx = px / 65536;
       if (cx >= clip_r) continue;
+      const unsigned char* p = row0 + cx * 4;
+      // Four equal neighbours blend to themselves (the weights sum to 65536): flat artwork
+      // skips the products.
+      if (!lastRow && cx != clip_r - 1 && sameSquare(p, src_span)) {
+        C::doPix(d, p[rast::kR], p[rast::kG], p[rast::kB], p[rast::kA], alpha);
+        continue;
+      }
       int v[4];
-      rast::BilinearSample(row0 + cx * 4, src_span, (unsigned int)px & 0xFFFF, yf, cx == clip_r - 1, lastRow, v);
+      rast::BilinearSample(p, src_span, (unsigned int)px & 0xFFFF, yf, cx == clip_r - 1, lastRow, v);
       C::doPix(d, v[rast::kR], v[rast::kG], v[rast::kB], v[rast::kA], alpha);
     }
   }

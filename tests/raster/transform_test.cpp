@@ -192,6 +192,8 @@ TEST(Scaled, SamplesFiltersAndShortcutsGiveTheHandComputedPixels) {
     return std::unique_ptr<RAST_MemBitmap>(bm);
   };
   const auto src = linear(3, 3, 60, 30);  // 0 60 120 / 30 90 150 / 60 120 180
+  std::unique_ptr<RAST_MemBitmap> corner(new RAST_MemBitmap(3, 3));  // 90 but 150 at (2, 2)
+  rt::each(*corner, [&](int x, int y) { return grey(x == 2 && y == 2 ? 150 : 90); });
   struct Case {
     const char* what;
     std::function<void(RAST_IBitmap*)> draw;
@@ -205,6 +207,14 @@ TEST(Scaled, SamplesFiltersAndShortcutsGiveTheHandComputedPixels) {
       {"bilinear, twice the size",
        [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 0, 0, 6, 6, 0, 0, 3, 3, 1.0f, kBilinear); }, 6, 6,
        [](int c, int r) { return 30 * std::min(c, 4) + 15 * std::min(r, 4); }},
+      // Four equal neighbours give their own value; one odd corner of four is blended in.
+      {"bilinear, a flat block with one odd corner",
+       [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, corner.get(), 0, 0, 6, 6, 0, 0, 3, 3, 1.0f, kBilinear); }, 6, 6,
+       [](int c, int r) {
+         if (c >= 4 && r >= 4) return 150;
+         if ((c == 3 && r >= 4) || (c >= 4 && r == 3)) return 120;
+         return c == 3 && r == 3 ? 105 : 90;
+       }},
       {"1:1 shortcut: the blit from the origin plus 0.5 truncated",
        [&](RAST_IBitmap* d) { RAST_ScaledBlit(d, src.get(), 1, 0, 2, 2, 0.4f, 0.6f, 2, 2, 1.0f, 0); }, 4, 2,
        [](int c, int r) { return c == 0 || c == 3 ? -1 : 60 * (c - 1) + 30 * (r + 1); }},
