@@ -55,7 +55,7 @@ void QOR::OnExternalMIDIFollowed()
 
 bool QOR::OnExternalMIDIReturned()
 {
-    if (!midiIOSet || midiOutIndex <= 0) return true; // nothing to ask through
+    if (!midiIOSet || midiOutIndex <= 0 || !midiManager) return true; // nothing to ask through
     if (midiInIndex <= 0) {
         // As a choice of the output: the enquiry waits for the input.
         mEnquiryAwaitsInput = true;

@@ -57,14 +57,14 @@ bool IMidiFollower::Wait(int ms)
         }
     } else {
         timespec until;
-        clock_gettime(CLOCK_REALTIME, &until);
+        clock_gettime(CLOCK_MONOTONIC, &until);
         until.tv_sec += ms / 1000;
         until.tv_nsec += long(ms % 1000) * 1000000L;
         if (until.tv_nsec >= 1000000000L) {
             until.tv_sec += 1;
             until.tv_nsec -= 1000000000L;
         }
-        while (sem_timedwait(&mWake, &until) != 0 && errno == EINTR) {
+        while (sem_clockwait(&mWake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
         }
     }
     mWoken = false;
