@@ -320,6 +320,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
+    KIT_MutexLock opener(&mutex); // the follower reads midiOut under it
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (midiOut) DeleteClient(midiOut);
     midiOut = MakeClient(false, &mFollower);
