@@ -189,8 +189,8 @@ TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGu
 // numbers; a name that could be either of two is no match.
 TEST(FollowedPortName, ADeviceBackUnderOtherNumbersIsFoundAndTwoCandidatesAreNone)
 {
-    const std::vector<std::string> names = {"Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0",
-                                            "Twin:Twin 21:0", "fol:in", "Pad:Pad13:0"};
+    const std::vector<std::string> names = {
+        "Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0", "Twin:Twin 21:0", "fol:in", "Pad:Pad13:0"};
     const struct {
         std::string chosen;
         int index;
