@@ -149,7 +149,8 @@ TEST(ControllerEditor, TheThirdLineDecidesTheNoticeAndWhetherStoredPortsAreReope
         // marked absent, until it appears.
         EXPECT_FALSE(e.plug->midiIOSet.load()) << c.file;
         const IParam* out = e.plug->GetParam(kDeviceOutSelection);
-        EXPECT_STREQ(out->GetDisplayText(int(out->Value())), c.portLines ? "No Such Out (absent)" : "Select MIDI Device")
+        EXPECT_STREQ(out->GetDisplayText(int(out->Value())),
+                     c.portLines ? "No Such Out (absent)" : "Select MIDI Device")
             << c.file;
     }
 }
