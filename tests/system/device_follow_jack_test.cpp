@@ -1,13 +1,21 @@
 // The synthesizer switched off and on again while the editor's ports are chosen: the simulator
 // stopped and started again under the same names, with the bundle in qor-host. The editor says
 // the device is away while it is, and takes it up again by itself when it returns.
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/QOR.h"
+#include "Project_Source/src/QORParams.h"
 #include "editor/host_script_support.h"
+#include "kit/plugin/IParam.h"
 #include "launcher.h"
+#include "support/bankgen.h"
+#include "tools/synth-sim/syxfile.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -198,4 +206,81 @@ TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoic
     ASSERT_TRUE(mSim);
     EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
     EXPECT_TRUE(knobArrives(value));
+}
+
+// A bank request under way when the synthesizer goes away for longer than a request waits ends
+// as a time-out does, every slot holds its old program or the synthesizer's of its number, and
+// the synthesizer is taken up again when it returns.
+TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAndTheSynthesizerIsTakenUpAgain)
+{
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+    const std::vector<std::string> args = {
+        "--name", "followbank" + std::to_string(::getpid()), "--device-id", "15", "--load", dir.file("seed.syx")};
+    auto sim = std::make_unique<synthsim::SimProcess>();
+    std::string error, line;
+    ASSERT_TRUE(sim->start(SYNTH_SIM_EXE, args, error)) << error;
+    testsupport::TempDir memory;
+    sim->command("dump " + memory.path);
+    while (sim->readLine(line, 5000) && line.rfind("ok dump", 0) != 0) {
+    }
+    synthsim::SplitResult synth;
+    ASSERT_TRUE(synthsim::readSyxFile(memory.file("programs-A.syx"), synth, error)) << error;
+    ASSERT_EQ(synth.messages.size(), 128u);
+    const bankgen::Bank library = bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128, 7);
+    mkdir(dir.file("Patches").c_str(), 0755);
+    testsupport::writeFile(dir.file("Patches/Library.syx"), bankgen::rawFile(bankgen::messagesOf(library)));
+    setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
+    setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
+    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
+                           "\nnormal\nyes\n" + sim->inputPort() + "\n" + sim->outputPort() + "\n");
+    testing::internal::CaptureStdout(); // the plug-in prints every message it sends
+    auto plug = std::make_unique<QOR>(IPluginInstanceInfo());
+    QOR& q = *plug;
+    ASSERT_TRUE(q.midiIOSet);
+    PatchLibrarian& lib = *q.patchLibrarian;
+    ASSERT_EQ(lib.singleFiles.size(), 1u);
+    const std::vector<LibrarianPatch> before = lib.singleFiles[0]->patches;
+    q.GetParam(qorid::kLibSyncTimer)->Set(0); // 50 ms: a request gives up after about 3.3 s
+    auto filled = [&] {
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        int n = 0;
+        for (size_t s = 0; s < before.size(); ++s)
+            n += lib.singleFiles[0]->patches[s].messages[0].bytes != before[s].messages[0].bytes;
+        return n;
+    };
+    auto within20s = [](auto cond) {
+        for (int i = 0; i < 200 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return cond();
+    };
+    ASSERT_TRUE(q.midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    EXPECT_TRUE(within20s([&] { return filled() >= 2; }));
+    sim->stop();
+    // Away until the request has given up.
+    EXPECT_TRUE(within20s([&] { return q.midiManager->threadIdle(kJobThread); }));
+    sim = std::make_unique<synthsim::SimProcess>();
+    ASSERT_TRUE(sim->start(SYNTH_SIM_EXE, args, error)) << error;
+    {
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        const std::vector<LibrarianPatch>& now = lib.singleFiles[0]->patches;
+        int run = 0;
+        for (size_t s = 0; s < now.size(); ++s) {
+            const bankgen::Bytes b(now[s].messages[0].bytes.begin(), now[s].messages[0].bytes.end());
+            if (b == bankgen::Bytes(before[s].messages[0].bytes.begin(), before[s].messages[0].bytes.end())) continue;
+            EXPECT_EQ(b, synth.messages[s]) << "slot " << s;
+            EXPECT_EQ(int(s), run++) << "slot " << s << " filled out of turn";
+        }
+        EXPECT_LT(run, 128) << "the request ended while the synthesizer was away";
+    }
+    int value = 0;
+    EXPECT_TRUE(within20s([&] {
+        value = value % 120 + 1;
+        sim->command("cc 0 74 " + std::to_string(value));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return q.GetParam(qorid::kFilterCutoff)->Value() == value;
+    })) << "a controller of the returned synthesizer reaches the editor";
+    plug.reset();
+    testing::internal::GetCapturedStdout();
+    unsetenv("QOR_BUNDLE_PATH");
+    sim->stop();
 }
