@@ -354,6 +354,8 @@ public:
 
     // ---- MIDI set-up and routing ----
     std::atomic<bool> midiIOSet{false};
+    // The device name a menu index stands for, the chosen one that is away included.
+    std::string deviceChoiceName(bool input, int index);
     int32_t midiInIndex = 0;
     int32_t midiOutIndex = 0;
     // The output was chosen while no input was open: the device-id enquiry, which could hear no
@@ -464,8 +466,8 @@ private:
     void advanceQueue(int samples, bool running);
     void timeOutLights();
     void requestRandomizedPart();
-    // Sets expectingGlobalDump and starts the enquiry job; false when no port is open or a
-    // transfer runs (then nothing was tried).
+    // Sets expectingGlobalDump and starts the enquiry job; false when no port is open, a
+    // transfer runs (then nothing was tried) or the job thread is busy.
     bool startDeviceIdEnquiry();
     // The due messages of one block, taken under the queue's lock and sent after it; kept, so a
     // block allocates nothing once it has seen its largest batch.
@@ -489,9 +491,13 @@ private:
     void setFilterSwitches();
     void refreshControls();
     void reopenDefaultPorts();
-    // The device selection paramId takes index, held to its range; a found device's name
-    // becomes the text of its index, so the menu shows what was opened.
+    // After an open by name: the device menu of paramId shows what was opened (showDevice).
     void showOpenedDevice(int paramId, int index, const std::string& name);
+    // The device menu of a direction read again from its name list; a chosen device that is away
+    // is its last entry, marked, and the status line names it (QORDeviceFollow.cpp).
+    void showDevice(bool input);
+    void OnExternalMIDIFollowed() override;
+    bool OnExternalMIDIReturned() override;
     // The end of a whole state chunk at pos, or -1 with why.
     int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
     // The first control of the parameter as user input: the parameter's value, not the

@@ -127,8 +127,7 @@ bool QOR::startDeviceIdEnquiry()
     if (!midiIOSet || deviceTransferActive || !midiManager) return false;
     SenderJobRecord record;
     record.job = kJobDeviceIdEnquiry;
-    midiManager->startJob(record, [this] { midiManager->requestComplete = false; });
-    return true;
+    return midiManager->startJob(record, [this] { midiManager->requestComplete = false; });
 }
 
 void QOR::sendSysExInitialization()

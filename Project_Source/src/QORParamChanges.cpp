@@ -485,16 +485,9 @@ Next viewMIDIFilterSettings(QOR& q, Change& c)
     return Next::Tail;
 }
 
-// The name of list entry index, from the port list the plug-in itself keeps: the menu's text
-// may be cut short.
-std::string portName(const std::vector<std::string>* names, int index)
-{
-    return names && index >= 0 && size_t(index) < names->size() ? (*names)[size_t(index)] : std::string();
-}
-
 Next deviceOutSelection(QOR& q, Change& c)
 {
-    const std::string name = portName(q.getExternalMIDIOutNames(), c.intValue);
+    const std::string name = q.deviceChoiceName(false, c.intValue);
     int port = c.intValue;
     const int opened = q.setExternalMIDIOut(port, name.c_str());
     q.midiOutIndex = opened;
@@ -527,7 +520,7 @@ Next deviceOutSelection(QOR& q, Change& c)
 
 Next deviceInSelection(QOR& q, Change& c)
 {
-    const std::string name = portName(q.getExternalMIDIInNames(), c.intValue);
+    const std::string name = q.deviceChoiceName(true, c.intValue);
     int port = c.intValue;
     const int opened = q.setExternalMIDIIn(port, name.c_str());
     q.midiInIndex = opened;

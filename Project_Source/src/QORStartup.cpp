@@ -341,14 +341,9 @@ void QOR::refreshControls()
     }
 }
 
-void QOR::showOpenedDevice(int paramId, int index, const std::string& name)
+void QOR::showOpenedDevice(int paramId, int, const std::string&)
 {
-    IParam* param = GetParam(paramId);
-    param->Set(std::fmin(std::fmax(double(index), param->GetMin()), param->GetMax()));
-    if (index <= 0) return;
-    // The entry the port was opened by: a name a project kept only in part shows whole.
-    const std::vector<std::string>& names = *(paramId == kDeviceOutSelection ? getExternalMIDIOutNames() : getExternalMIDIInNames());
-    param->SetDisplayText(index, size_t(index) < names.size() ? names[size_t(index)].c_str() : name.c_str());
+    showDevice(paramId == kDeviceInSelection);
 }
 
 void QOR::reopenDefaultPorts()

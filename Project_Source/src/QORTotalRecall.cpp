@@ -52,7 +52,9 @@ bool QOR::SerializeState2(ByteChunk* chunk, bool full)
         // The device names travel as names: their list positions differ from machine to machine.
         for (int id : {kDeviceInSelection, kDeviceOutSelection}) {
             const IParam* param = GetParam(id);
-            std::string name = param->GetDisplayText(intValue(param));
+            // A chosen device that is away is kept by its name, not by its menu text.
+            std::string name = GetExternalMIDIChoice(id == kDeviceInSelection);
+            if (name.empty()) name = param->GetDisplayText(intValue(param));
             if (name.empty()) name = "Set Name";
             const int index =
                 id == kDeviceInSelection ? PatchManager::kInputDeviceName : PatchManager::kOutputDeviceName;
@@ -143,7 +145,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
             showStatus2("");
         }
         if (IControl* control = firstControl(kDeviceInSelection))
-            control->SetValueFromPlug(GetParam(kDeviceInSelection)->GetNormalized(double(midiInIndex)));
+            control->SetValueFromPlug(
+                GetParam(kDeviceInSelection)->GetNormalized(GetParam(kDeviceInSelection)->Value()));
         patchManager->getName(&outName, PatchManager::kOutputDeviceName);
         log("PROJECT RECALL: MIDI Out device stored " + outName);
         midiOutIndex = 1;
@@ -152,6 +155,11 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         // The open port was closed above: only the stored device, when found, can be sent to.
         midiIOSet = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
         goesOn = goesOn || midiIOSet;
+        // As a choice of the output: with no input the enquiry waits for one, and says so.
+        if (midiIOSet && GetExternalMIDIChoice(true).empty()) {
+            mEnquiryAwaitsInput = true;
+            showStatus2("MIDI In not set");
+        }
         for (int id : {kDeviceInSelection, kDeviceOutSelection}) {
             const IParam* param = GetParam(id);
             log(std::string("PROJECT RECALL: MIDI ") + (id == kDeviceInSelection ? "In" : "Out") +

@@ -277,7 +277,7 @@ protected:
     // outside the table.
     IParam* paramForElement(const std::string& name, int paramId);
     // The surface's plug-in's list of MIDI input or output device names.
-    const std::vector<std::string>& deviceNames(bool input);
+    std::vector<std::string> deviceNames(bool input);
     // The entries of a menu range (max - min); -1, logged with the element's name, for a
     // negative or absurd range.
     int entryCount(const std::string& name, int minValue, int maxValue);

@@ -65,9 +65,11 @@ IParam* UIConfigManager::paramForElement(const std::string& name, int paramId)
     return param;
 }
 
-const std::vector<std::string>& UIConfigManager::deviceNames(bool input)
+std::vector<std::string> UIConfigManager::deviceNames(bool input)
 {
     IPluginBase* plug = graphics->GetPlug();
+    // The port layer reads the lists again under this lock when a device comes back.
+    KIT_MutexLock lock(plug->GetMutex());
     return *(input ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames());
 }
 

@@ -137,7 +137,7 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string name, int par
 {
     IParam* param = paramForElement(name, paramId);
     if (!param) return;
-    const std::vector<std::string>& names = deviceNames(inputDevices == 1);
+    const std::vector<std::string> names = deviceNames(inputDevices == 1);
     param->InitEnum("Device Selection", 0, int(names.size()), "", "", -1, -1);
     for (size_t i = 0; i < names.size(); ++i) param->SetDisplayText(int(i), names[i].c_str());
     IControl* caption = makeCaption<MIDIDeviceMenu>(graphics, scaledRect(x, y, width, height), paramId,

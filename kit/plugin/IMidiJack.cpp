@@ -126,6 +126,9 @@ IMidiJackClient::IMidiJackClient(jack_client_t* client, bool input)
     mLargest = buffer > 0 ? std::min(kLargestMessage, buffer / 2) : kLargestMessage;
     jack_set_process_callback(client, Process, this);
     jack_on_shutdown(client, OnShutdown, this);
+    // Only before activation: the server takes no new notification from an active client.
+    jack_set_port_registration_callback(client, OnPortRegistration, this);
+    jack_set_port_connect_callback(client, OnPortConnection, this);
 }
 
 IMidiJackClient::~IMidiJackClient()
@@ -225,6 +228,17 @@ bool IMidiJackClient::IsPortOpen()
     return mPort && !mServerGone;
 }
 
+bool IMidiJackClient::IsConnected()
+{
+    return IsPortOpen() && jack_port_connected(mPort) > 0;
+}
+
+void IMidiJackClient::SetPortsChangedHook(void (*hook)(void*), void* data)
+{
+    mPortsChangedData = data;
+    mPortsChanged = hook;
+}
+
 bool IMidiJackClient::Send(const unsigned char* data, size_t size, bool mayWait)
 {
     if (!IsPortOpen() || mInput) return false;
@@ -304,6 +318,23 @@ void IMidiJackClient::TakeIn(void* buffer)
 void IMidiJackClient::OnShutdown(void* arg)
 {
     static_cast<IMidiJackClient*>(arg)->mServerGone = true;
+}
+
+// The server's notification thread: libjack refuses a connect from it, so it only wakes.
+void IMidiJackClient::OnPortRegistration(jack_port_id_t, int, void* arg)
+{
+    static_cast<IMidiJackClient*>(arg)->PortsChanged();
+}
+
+void IMidiJackClient::OnPortConnection(jack_port_id_t, jack_port_id_t, int, void* arg)
+{
+    static_cast<IMidiJackClient*>(arg)->PortsChanged();
+}
+
+void IMidiJackClient::PortsChanged()
+{
+    // The hook is stored after its data.
+    if (void (*hook)(void*) = mPortsChanged) hook(mPortsChangedData);
 }
 
 // ---- delivery ----

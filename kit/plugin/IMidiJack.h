@@ -45,6 +45,10 @@ public:
     bool OpenOwnPort(const char* portName);
     void ClosePort() override;
     bool IsPortOpen() override;
+    bool IsConnected() override;
+    // The server tells of ports that register, unregister, connect or disconnect, while the
+    // client is active; the notification is installed when the client is made.
+    void SetPortsChangedHook(void (*hook)(void*), void* data) override;
     bool Send(const unsigned char* data, size_t size, bool mayWait) override;
     size_t LargestMessage() const override;
     // Every message arrives, clock and active sensing included: the port layer filters them.
@@ -57,6 +61,9 @@ private:
     void PutOut(void* buffer);
     void TakeIn(void* buffer);
     static void OnShutdown(void* self);
+    static void OnPortRegistration(jack_port_id_t port, int registered, void* self);
+    static void OnPortConnection(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
+    void PortsChanged();
     void Deliver();
     void Handle(std::vector<unsigned char>& message, std::vector<unsigned char>& sysex, double delta);
     void Call(std::vector<unsigned char>& message, double delta);
@@ -75,6 +82,8 @@ private:
     sem_t mArrived;
     std::thread mDeliverer;
     std::atomic<bool> mStopDelivery{false};
+    std::atomic<void (*)(void*)> mPortsChanged{nullptr};
+    std::atomic<void*> mPortsChangedData{nullptr};
     std::mutex mCallbackLock;
     Callback mCallback = nullptr;
     void* mUserData = nullptr;

@@ -22,11 +22,15 @@ const char* const kOutPortName = "RtMidi Output";
 const char* const kInClientName = "RtMidi Input Client";
 const char* const kInPortName = "RtMidi Input";
 
-// Tries the systems in turn and keeps the first whose client can be made and reaches it.
-IMidiClient* MakeClient(bool input)
+// Tries the systems in turn and keeps the first whose client can be made and reaches it. The
+// system's word on ports that come and go wakes the follower, from before the client is active.
+IMidiClient* MakeClient(bool input, IMidiFollower* follower)
 {
     for (IMidiSystem system : IMidiPortApis(std::getenv("QOR_MIDI_API")))
-        if (IMidiClient* client = IMakeMidiClient(system, input, input ? kInClientName : kOutClientName)) return client;
+        if (IMidiClient* client = IMakeMidiClient(system, input, input ? kInClientName : kOutClientName)) {
+            client->SetPortsChangedHook(&IMidiFollower::WakeHook, follower);
+            return client;
+        }
     return nullptr;
 }
 
@@ -124,6 +128,22 @@ bool TryBriefly(std::unique_lock<std::mutex>& lock)
     return false;
 }
 
+// An ALSA port name ends in the client and port numbers (" 24:0"), which a device that comes
+// back may not get again.
+std::string WithoutClientNumbers(const std::string& name)
+{
+    size_t at = name.size();
+    auto digits = [&] {
+        const size_t last = at;
+        while (at > 0 && std::isdigit(static_cast<unsigned char>(name[at - 1]))) --at;
+        return at < last;
+    };
+    if (!digits() || at == 0 || name[at - 1] != ':') return name;
+    --at;
+    if (!digits() || at == 0 || name[at - 1] != ' ') return name;
+    return name.substr(0, at - 1);
+}
+
 } // namespace
 
 std::vector<IMidiSystem> IMidiPortApis(const char* forced)
@@ -184,14 +204,36 @@ int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stor
     return -1;
 }
 
+int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen, std::string* why)
+{
+    std::string whyStored;
+    int at = IMidiMatchStoredName(names, chosen.c_str(), &whyStored);
+    if (at > 0) return at;
+    const std::string bare = WithoutClientNumbers(chosen);
+    int count = 0;
+    for (size_t i = 1; i < names.size(); ++i)
+        if (WithoutClientNumbers(names[i]) == bare) {
+            at = int(i);
+            ++count;
+        }
+    if (count == 1) return at;
+    if (why) {
+        *why = count ? std::to_string(count) + " ports are called \"" + bare +
+                           "\" with other numbers; none opened as it could be either"
+                     : whyStored;
+    }
+    return -1;
+}
+
 // ---- name lists ----
 
 std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 {
+    KIT_MutexLock lists(&mutex);
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (!midiOutNames.empty()) return &midiOutNames;
     midiOutPort = 0;
-    if (!midiOut) midiOut = MakeClient(false);
+    if (!midiOut) midiOut = MakeClient(false, &mFollower);
     midiOutNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiOut) AppendPortNames(midiOut, &midiOutNames);
     return &midiOutNames;
@@ -199,16 +241,42 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 
 std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
 {
+    KIT_MutexLock lists(&mutex);
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;
     if (!midiIn) {
-        midiIn = MakeClient(true);
+        midiIn = MakeClient(true, &mFollower);
         // Installed once and kept; whether a message is delivered follows the open port.
         if (midiIn) midiIn->SetCallback(MIDICallback, this);
     }
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiIn) AppendPortNames(midiIn, &midiInNames);
     return &midiInNames;
+}
+
+std::vector<std::string> IPluginBase::CurrentMidiNames(bool input)
+{
+    std::vector<std::string> names{QOR_SELECT_MIDI_DEVICE};
+    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
+    if (!input) lock.lock();
+    if (IMidiClient* client = input ? midiIn : midiOut) AppendPortNames(client, &names);
+    return names;
+}
+
+void IPluginBase::ReadMidiNamesAgain()
+{
+    {
+        std::lock_guard<std::mutex> lock(midiOutLock);
+        midiOutNames.clear();
+    }
+    midiInNames.clear();
+    // Reading a list sets the port request to 0: the ports stay as they are.
+    const int32_t outPort = midiOutPort, inPort = midiInPort;
+    getExternalMIDIOutNames();
+    getExternalMIDIInNames();
+    std::lock_guard<std::mutex> lock(midiOutLock);
+    midiOutPort = outPort;
+    midiInPort = inPort;
 }
 
 int IPluginBase::getExternalMIDIOutDevice(const char* name)
@@ -237,19 +305,27 @@ int IPluginBase::GetMIDIInPortNumber(const char* name)
 
 int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 {
+    // The follower opens ports too: one opener at a time, in the lock order.
+    KIT_MutexLock opener(&mutex);
+    SetExternalMIDIChoice(false, port, name);
     int opened;
+    std::string openedName;
     {
         std::lock_guard<std::mutex> lock(midiOutLock);
         if (midiOut) midiOut->ClosePort();
         midiOutPort = port;
         opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
+        if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
+    NoteOpenedPort(false, openedName);
     ReportDroppedMidiOut(); // what the render call could not send meanwhile
     return opened;
 }
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 {
+    KIT_MutexLock opener(&mutex);
+    SetExternalMIDIChoice(true, port, name);
     StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
     midiInPort = port;
@@ -265,19 +341,24 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
                           [this] { mMidiInLive = 0; }};
     const int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input", &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
+    NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
     return idx;
 }
 
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
+    KIT_MutexLock opener(&mutex); // the follower reads midiOut under it
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (midiOut) DeleteClient(midiOut);
-    midiOut = MakeClient(false);
+    midiOut = MakeClient(false, &mFollower);
     return midiOut != nullptr;
 }
 
 void IPluginBase::CloseExternalMIDIPorts()
 {
+    // The follower opens ports: it goes first, and it may wait for the plug-in mutex, so this
+    // holds no lock while it joins.
+    mFollower.Stop();
     // Input first: once no delivery is running or can start, whatever a delivery would touch
     // (the output, the plug-in itself) may go.
     StopMIDIInDelivery();

@@ -33,6 +33,12 @@ public:
     // delivery under way has ended.
     virtual void ClosePort() = 0;
     virtual bool IsPortOpen() = 0;
+    // The open port still reaches the port it was connected to. A client that cannot tell
+    // answers whether its port is open; the port layer then looks for the name instead.
+    virtual bool IsConnected() { return IsPortOpen(); }
+    // hook(data) runs on a thread of the system's whenever ports come, go or connect: it may only
+    // wake someone. Systems that do not tell ignore it.
+    virtual void SetPortsChangedHook(void (*hook)(void*), void* data) { (void)hook, (void)data; }
     // Output: takes one whole message for the open port; false when it was not taken. A client
     // that cannot take it now waits a little for room only when mayWait.
     virtual bool Send(const unsigned char* data, size_t size, bool mayWait) = 0;
@@ -63,3 +69,9 @@ IMidiClient* IMakeJackMidiClient(bool input, const char* clientName);
 // has the length a project keeps, the one entry that begins with it. -1 when none, and why then
 // says what was found.
 int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stored, std::string* why);
+
+// The list index of the port a followed choice stands for now: as IMidiMatchStoredName, else the
+// one entry that has the same name once the client and port numbers that end an ALSA name
+// (" 24:0") are left out of both, as a device that comes back may get other numbers. -1 when
+// none, and why then says what was found.
+int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen, std::string* why);

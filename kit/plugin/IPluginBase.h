@@ -17,6 +17,7 @@
 #include "kit/mutex.h"
 #include "kit/ptrlist.h"
 #include "kit/plugin/Hosts.h"
+#include "kit/plugin/IMidiFollow.h"
 #include "kit/plugin/IParam.h"
 #include "kit/plugin/IPluginStructs.h"
 #include "kit/plugin/IPreset.h"
@@ -250,7 +251,8 @@ public:
 
     // ---- external MIDI ports (IMidiPorts.cpp) ----
     // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order. Made on
-    // the first request and kept; without a MIDI system they hold only that first entry.
+    // the first request and kept until a device that comes back is not in them; without a MIDI
+    // system they hold only that first entry. They change only under the plug-in mutex.
     std::vector<std::string>* getExternalMIDIOutNames();
     std::vector<std::string>* getExternalMIDIInNames();
     // Opens the port called name (port 0 closes); port and the result become the list index
@@ -267,7 +269,19 @@ public:
     // For tests: runs on the input's delivering thread just before a delivery takes the plug-in
     // mutex. Set it before a port opens.
     std::function<void()> mBeforeInputDelivery;
-    // Stops input delivery first, then closes and deletes both clients. A plug-in class calls it
+    // A chosen device is followed by its name (IMidiFollow.cpp): the choice stays while the
+    // device is away, its port closes, and it opens again by itself when a port of that name
+    // appears. The chosen name, empty when none is chosen:
+    std::string GetExternalMIDIChoice(bool input);
+    // The list index of the direction's open port, 0 while none is open.
+    int GetExternalMIDIOpenIndex(bool input);
+    // On the port layer's follower thread, holding the plug-in mutex: after it closed the port of
+    // a device that went or opened one that came back (the name lists may have been read again).
+    virtual void OnExternalMIDIFollowed() {}
+    // The same thread and lock, once every chosen port is open after one came back. False when
+    // it could not be done now: it is asked again a little later.
+    virtual bool OnExternalMIDIReturned() { return true; }
+    // Stops the follower and input delivery first, then closes and deletes both clients. A plug-in class calls it
     // at the start of its own destructor so that no message reaches a half-destroyed object.
     void CloseExternalMIDIPorts();
     // The bodies of the binding's send slots. One lock serialises every write to the output, so
@@ -300,6 +314,20 @@ protected:
     // Once this returns no delivery is inside the plug-in and none will enter it until an input
     // opens again. Called with or without the plug-in mutex held.
     void StopMIDIInDelivery();
+
+    // The follower's body and one look at both directions, holding the plug-in mutex; true
+    // while a chosen device is missing.
+    void FollowExternalMIDI();
+    bool FollowStep(bool* returned);
+    void SetExternalMIDIChoice(bool input, int port, const char* name);
+    // After an open: the name of the port opened, empty when none; an open port is the choice.
+    void NoteOpenedPort(bool input, const std::string& opened);
+    // Starts the follower, or wakes it; never waits for it.
+    void WakeFollower();
+    // The names of the client's ports now, "Select MIDI Device" first.
+    std::vector<std::string> CurrentMidiNames(bool input);
+    // Reads both name lists again.
+    void ReadMidiNamesAgain();
 
     int32_t nonAutomatedParamCount = 0;
     IMidiClient* midiIn = nullptr;
@@ -347,4 +375,11 @@ protected:
     uint32_t mMidiInOpens = 0;            // inputs opened so far; port code only
     // Set in mMidiInLive while the port that number connected is not yet known to be the one named.
     static constexpr uint32_t kMidiInUnchecked = 0x80000000u;
+    // Following the chosen devices: the choices and opened names under mFollowLock, which is
+    // taken after the plug-in mutex and midiOutLock and held for no call; [1] the input.
+    IMidiFollower mFollower;
+    std::mutex mFollowLock;
+    std::string mMidiChoice[2], mMidiOpened[2];
+    std::string mFollowWhy[2];               // the follower's last word on a name it could not match
+    std::atomic<bool> mFollowEnquiry{false}; // a device came back; OnExternalMIDIReturned is due
 };

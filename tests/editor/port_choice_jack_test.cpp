@@ -118,6 +118,18 @@ TEST(PortChoiceJack, AnOutputChosenFirstSendsAtOnceButItsEnquiryWaitsForTheInput
     const std::vector<std::string> texts = line1.texts();
     EXPECT_EQ(std::find(texts.begin() + long(before), texts.end(), "Connecting to Hardware"), texts.end())
         << "no enquiry after the recall";
+
+    // A project saved with no input, recalled while the output is open, leaves the enquiry
+    // waiting for one and says so, as a choice of the output does.
+    simjack::edit(q, kDeviceInSelection, 0);
+    ByteChunk noInput;
+    ASSERT_TRUE(q.SerializeState(&noInput));
+    simjack::edit(q, kDeviceInSelection, in);
+    EXPECT_EQ(q.UnserializeState(&noInput, 0), noInput.Size());
+    EXPECT_EQ(q.midiInIndex, 0);
+    EXPECT_EQ(line2.texts().back(), "MIDI In not set");
+    EXPECT_TRUE(q.mEnquiryAwaitsInput);
+    EXPECT_TRUE(simjack::waitIdle(q));
     q.statusDisplay = shown[0];
     q.valueDisplay = shown[1];
     q.midiManager->stopAndJoin();

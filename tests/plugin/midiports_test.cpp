@@ -188,6 +188,34 @@ TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGu
     EXPECT_EQ(IMidiMatchStoredName(names, nullptr, nullptr), -1);
 }
 
+// A followed device is found again when it comes back, also under other client and port
+// numbers; a name that could be either of two is no match.
+TEST(FollowedPortName, ADeviceBackUnderOtherNumbersIsFoundAndTwoCandidatesAreNone)
+{
+    const std::vector<std::string> names = {
+        "Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0", "Twin:Twin 21:0", "fol:in", "Pad:Pad13:0"};
+    const struct {
+        std::string chosen;
+        int index;
+        const char* why;
+    } table[] = {
+        {"Synth:Synth MIDI 1 28:0", 1, ""},
+        {"Synth:Synth MIDI 1 24:0", 1, ""}, // back with another client number
+        {"Synth:Synth MIDI 1 24:1", 1, ""},
+        {"Twin:Twin 24:0", -1, "2 ports are called \"Twin:Twin\""},
+        {"fol:in", 4, ""},
+        {"Gone:Gone 24:0", -1, ""},
+        {"Pad:Pad12:0", -1, ""}, // numbers not set off by a space belong to the name
+        {"Synth:Synth MIDI 1 :0", -1, ""},
+    };
+    for (const auto& row : table) {
+        std::string why;
+        EXPECT_EQ(IMidiMatchFollowedName(names, row.chosen, &why), row.index) << row.chosen;
+        EXPECT_EQ(why.rfind(row.why, 0), 0u) << row.chosen << ": " << why;
+        EXPECT_EQ(why.empty(), *row.why == 0) << row.chosen;
+    }
+}
+
 // The queue between the JACK server's thread and ours: records of many sizes pass it from one
 // thread to another whole and in order, round and round its end, and a full queue refuses.
 TEST(MidiByteQueue, RecordsArriveWholeAndInOrderAcrossTheEndAndAFullQueueRefuses)

@@ -1,0 +1,40 @@
+#pragma once
+// The thread of the port layer that follows the chosen MIDI devices by name: a device that goes
+// away is closed and told, one that comes back is opened again. Woken by the MIDI system when it
+// tells of ports coming and going, by a change of the choice, and by a timer while a chosen
+// device is missing.
+#include <semaphore.h>
+
+#include <atomic>
+#include <thread>
+
+class IMidiFollower
+{
+public:
+    IMidiFollower();
+    ~IMidiFollower(); // the thread must have been stopped
+    IMidiFollower(const IMidiFollower&) = delete;
+    IMidiFollower& operator=(const IMidiFollower&) = delete;
+
+    // Any thread, also one of the MIDI system's: an atomic and a semaphore, no lock.
+    void Wake();
+    static void WakeHook(void* follower);
+    // Waits for a wake, for ms milliseconds (none when ms < 0) or for the stop; false once stopped.
+    bool Wait(int ms);
+    bool Stopping() const { return mStop.load(); }
+    // Starts body on the thread unless it runs or the follower was stopped; from port code only.
+    template <class Body> void Start(Body&& body)
+    {
+        if (mStop || mStarted.exchange(true)) return;
+        mThread = std::thread(std::forward<Body>(body));
+    }
+    // Ends every wait at once and joins the thread; nothing starts it again. Holding no lock.
+    void Stop();
+
+private:
+    sem_t mWake;
+    std::atomic<bool> mWoken{false};
+    std::atomic<bool> mStop{false};
+    std::atomic<bool> mStarted{false};
+    std::thread mThread;
+};

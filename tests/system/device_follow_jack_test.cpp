@@ -1,0 +1,286 @@
+// The synthesizer switched off and on again while the editor's ports are chosen: the simulator
+// stopped and started again under the same names, with the bundle in qor-host. The editor says
+// the device is away while it is, and takes it up again by itself when it returns.
+#include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/QOR.h"
+#include "Project_Source/src/QORParams.h"
+#include "editor/host_script_support.h"
+#include "kit/plugin/IParam.h"
+#include "launcher.h"
+#include "support/bankgen.h"
+#include "tools/synth-sim/syxfile.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+constexpr int kCutoff = 1504; // part 1's cutoff, controller 74 on channel 1
+constexpr int kDeviceOut = 5018, kDeviceIn = 5019;
+const char* const kReady = "Plug-in is ready to go!";
+
+class Follow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        startSim();
+        ASSERT_TRUE(mSim);
+        mHost = hostscript::startHostOnPorts(mDir, mOut, mSim->inputPort(), mSim->outputPort());
+        ASSERT_NE(mHost, nullptr);
+        send("open\neditor-open\n");
+        mOutIndex = param(kDeviceOut);
+        mInIndex = param(kDeviceIn);
+        // Ports are chosen again from this project by name: their places in the menus change
+        // when the lists are read again.
+        mSaved = ask("saveclass 0");
+    }
+    void TearDown() override
+    {
+        // A simulator started after the host holds the host's script pipe open too.
+        if (mSim) mSim->stop();
+        if (mHost) {
+            send("close\n");
+            EXPECT_EQ(pclose(mHost), 0);
+        }
+    }
+    void send(const std::string& lines) { hostscript::send(mHost, lines); }
+    // The host's reply to one command: its line starts with the command and its first argument.
+    std::string ask(const std::string& command)
+    {
+        send(command + "\n");
+        const std::string key = command.substr(0, command.find(' ', command.find(' ') + 1)) + ": ";
+        return hostscript::printed(mOut, key, ++mAsked[key]);
+    }
+    void startSim()
+    {
+        mSim = std::make_unique<synthsim::SimProcess>();
+        mRecord = mDir.file("record" + std::to_string(++mRuns) + ".txt");
+        std::string error;
+        if (!mSim->start(SYNTH_SIM_EXE, {"--name", mName, "--device-id", "15", "--record", mRecord}, error)) {
+            ADD_FAILURE() << error;
+            mSim.reset();
+        }
+    }
+    void stopSim()
+    {
+        mSim->stop();
+        mSim.reset();
+    }
+    // Polls cond every 100 ms for 20 s at most.
+    template <class Cond> bool within20s(Cond cond)
+    {
+        for (int i = 0; i < 200; ++i) {
+            if (cond()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+    int param(int id)
+    {
+        const std::string line = ask("getparam " + std::to_string(id));
+        const size_t at = line.find(" value ");
+        return at == std::string::npos ? -1 : std::atoi(line.c_str() + at + 7);
+    }
+    std::string texts()
+    {
+        ask("tick");
+        return ask("texts");
+    }
+    // A controller from the synthesizer moves the editor's knob.
+    bool controllerArrives(int value)
+    {
+        return within20s([&] {
+            mSim->command("cc 0 74 " + std::to_string(value));
+            return param(kCutoff) == value;
+        });
+    }
+    // A knob turned in the editor reaches the synthesizer. A value the editor sent already is not
+    // sent again: each try turns it on.
+    bool knobArrives(int& value)
+    {
+        std::vector<synthsim::Bytes> turned;
+        return within20s([&] {
+            value = value % 120 + 1;
+            ask("setparam " + std::to_string(kCutoff) + " " + std::to_string(value));
+            turned.push_back({0xB0, 74, uint8_t(value)});
+            for (const auto& line : synthsim::readRecordFile(mRecord))
+                if (line.direction == "in" && std::find(turned.begin(), turned.end(), line.bytes) != turned.end())
+                    return true;
+            return false;
+        });
+    }
+    int enquiries()
+    {
+        int n = 0;
+        for (const auto& line : synthsim::readRecordFile(mRecord)) n += line.note.rfind("device-id enquiry", 0) == 0;
+        return n;
+    }
+
+    testsupport::TempDir mDir;
+    const std::string mOut = mDir.file("host.txt");
+    const std::string mName = "follow" + std::to_string(::getpid());
+    std::unique_ptr<synthsim::SimProcess> mSim;
+    std::string mRecord;
+    int mRuns = 0;
+    FILE* mHost = nullptr;
+    std::map<std::string, size_t> mAsked;
+    int mOutIndex = 0, mInIndex = 0;
+    std::string mSaved;
+};
+
+} // namespace
+
+TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoice)
+{
+    ASSERT_GT(mOutIndex, 0);
+    ASSERT_GT(mInIndex, 0);
+    ASSERT_EQ(mSaved.rfind("saveclass 0: 0 ", 0), 0u) << mSaved;
+    const struct Row {
+        const char* what;
+        bool in, out;
+        int awayMs; // longer than the enquiry's sweep in the last row
+    } rows[] = {
+        {"input only", true, false, 2000},
+        {"output only", false, true, 2000},
+        {"both", true, true, 2000},
+        {"both, 12 s away", true, true, 12000},
+    };
+    int value = 10;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // The menus keep their places: the synthesizer comes back under the names they hold. The
+        // input last: its choice runs the enquiry, whose answer is then the last status.
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        if (row.out) ask("setparam 5018 " + std::to_string(mOutIndex));
+        if (row.in) ask("setparam 5019 " + std::to_string(mInIndex));
+        std::string shown;
+        // The choice's own enquiry ends before the synthesizer is switched off.
+        if (row.in && row.out)
+            EXPECT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; }));
+        stopSim();
+        const std::string away =
+            row.out ? "MIDI Out absent: " + mName + ":in" : "MIDI In absent: " + mName + "-out:out";
+        EXPECT_TRUE(within20s([&] { return (shown = texts()).find(away) != std::string::npos; })) << shown;
+        // The menus keep the choice, as an entry after the ports.
+        EXPECT_GT(param(row.in ? kDeviceIn : kDeviceOut), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(row.awayMs)); // how long it stays away
+        EXPECT_EQ(texts().find("checking DeviceID"), std::string::npos) << "no sweep while it is away";
+        startSim();
+        ASSERT_TRUE(mSim);
+        if (row.in && row.out) {
+            EXPECT_TRUE(within20s([&] {
+                return enquiries() > 0 && (shown = texts()).find(kReady) != std::string::npos;
+            })) << shown;
+            EXPECT_EQ(enquiries(), 1) << "asked once when it came back";
+        }
+        if (row.in) EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
+        if (row.out) EXPECT_TRUE(knobArrives(value));
+    }
+
+    // A project recalled while its synthesizer is away keeps it, and takes it when it starts.
+    stopSim();
+    ask("setparam 5019 0");
+    ask("setparam 5018 0");
+    EXPECT_EQ(ask("loadclass 0"), "loadclass 0: 0");
+    std::string shown;
+    EXPECT_TRUE(within20s([&] { return (shown = texts()).find("absent") != std::string::npos; })) << shown;
+    EXPECT_GT(param(kDeviceOut), 0);
+    startSim();
+    ASSERT_TRUE(mSim);
+    EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
+    EXPECT_TRUE(knobArrives(value));
+}
+
+// A bank request under way when the synthesizer goes away for longer than a request waits ends
+// as a time-out does, every slot holds its old program or the synthesizer's of its number, and
+// the synthesizer is taken up again when it returns.
+TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAndTheSynthesizerIsTakenUpAgain)
+{
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
+    const std::vector<std::string> args = {
+        "--name", "followbank" + std::to_string(::getpid()), "--device-id", "15", "--load", dir.file("seed.syx")};
+    auto sim = std::make_unique<synthsim::SimProcess>();
+    std::string error, line;
+    ASSERT_TRUE(sim->start(SYNTH_SIM_EXE, args, error)) << error;
+    testsupport::TempDir memory;
+    sim->command("dump " + memory.path);
+    while (sim->readLine(line, 5000) && line.rfind("ok dump", 0) != 0) {
+    }
+    synthsim::SplitResult synth;
+    ASSERT_TRUE(synthsim::readSyxFile(memory.file("programs-A.syx"), synth, error)) << error;
+    ASSERT_EQ(synth.messages.size(), 128u);
+    const bankgen::Bank library = bankgen::makeBank(bankgen::Kind::Programs, 0x20, 128, 7);
+    mkdir(dir.file("Patches").c_str(), 0755);
+    testsupport::writeFile(dir.file("Patches/Library.syx"), bankgen::rawFile(bankgen::messagesOf(library)));
+    setenv("QOR_DATA_FOLDER", dir.path.c_str(), 1);
+    setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
+    testsupport::writeFile(dir.file("QOR Editor UI.txt"),
+                           "\nnormal\nyes\n" + sim->inputPort() + "\n" + sim->outputPort() + "\n");
+    testing::internal::CaptureStdout(); // the plug-in prints every message it sends
+    auto plug = std::make_unique<QOR>(IPluginInstanceInfo());
+    QOR& q = *plug;
+    ASSERT_TRUE(q.midiIOSet);
+    PatchLibrarian& lib = *q.patchLibrarian;
+    ASSERT_EQ(lib.singleFiles.size(), 1u);
+    const std::vector<LibrarianPatch> before = lib.singleFiles[0]->patches;
+    q.GetParam(qorid::kLibSyncTimer)->Set(0); // 50 ms: a request gives up after about 3.3 s
+    auto filled = [&] {
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        int n = 0;
+        for (size_t s = 0; s < before.size(); ++s)
+            n += lib.singleFiles[0]->patches[s].messages[0].bytes != before[s].messages[0].bytes;
+        return n;
+    };
+    auto within20s = [](auto cond) {
+        for (int i = 0; i < 200 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return cond();
+    };
+    ASSERT_TRUE(q.midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    EXPECT_TRUE(within20s([&] { return filled() >= 2; }));
+    sim->stop();
+    // Away until the request has given up.
+    EXPECT_TRUE(within20s([&] { return q.midiManager->threadIdle(kJobThread); }));
+    sim = std::make_unique<synthsim::SimProcess>();
+    ASSERT_TRUE(sim->start(SYNTH_SIM_EXE, args, error)) << error;
+    {
+        std::lock_guard<std::recursive_mutex> hold(lib.mLock);
+        const std::vector<LibrarianPatch>& now = lib.singleFiles[0]->patches;
+        int run = 0;
+        for (size_t s = 0; s < now.size(); ++s) {
+            const bankgen::Bytes b(now[s].messages[0].bytes.begin(), now[s].messages[0].bytes.end());
+            if (b == bankgen::Bytes(before[s].messages[0].bytes.begin(), before[s].messages[0].bytes.end())) continue;
+            EXPECT_EQ(b, synth.messages[s]) << "slot " << s;
+            EXPECT_EQ(int(s), run++) << "slot " << s << " filled out of turn";
+        }
+        EXPECT_LT(run, 128) << "the request ended while the synthesizer was away";
+    }
+    int value = 0;
+    EXPECT_TRUE(within20s([&] {
+        value = value % 120 + 1;
+        sim->command("cc 0 74 " + std::to_string(value));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return q.GetParam(qorid::kFilterCutoff)->Value() == value;
+    })) << "a controller of the returned synthesizer reaches the editor";
+    plug.reset();
+    testing::internal::GetCapturedStdout();
+    unsetenv("QOR_BUNDLE_PATH");
+    sim->stop();
+}
