@@ -5,6 +5,7 @@
 
 #include "QOR.h"
 #include "QORParams.h"
+#include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
 
 using namespace qorid;
@@ -28,7 +29,13 @@ void QOR::showDevice(bool input)
         showStatus((std::string(input ? "MIDI In" : "MIDI Out") + " absent: " + choice).c_str());
     }
     param->Set(double(value));
-    if (IGraphics* g = GetGUI()) g->SetParameterFromPlug(id, double(value), false);
+    if (IGraphics* g = GetGUI()) {
+        g->SetParameterFromPlug(id, double(value), false);
+        // The entry count changes with the list, so the field's normalized value can stay the
+        // same while its entry does not (the last port becoming the absent one's mark).
+        for (int i = 0; i < g->NControls(); ++i)
+            if (IControl* c = g->GetControl(i); c && c->ParamIdx() == id) c->SetDirty(false);
+    }
 }
 
 std::string QOR::deviceChoiceName(bool input, int index)

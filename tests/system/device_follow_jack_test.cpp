@@ -125,6 +125,13 @@ protected:
             return false;
         });
     }
+    // The items of a device menu as the user sees it (normal size: the fields at the top right).
+    std::string deviceMenu(bool out)
+    {
+        send("menu-next dismiss\n");
+        ask(out ? "click 1420 18" : "click 1420 40");
+        return hostscript::printed(mOut, "menu: ", ++mMenus);
+    }
     int enquiries()
     {
         int n = 0;
@@ -140,6 +147,7 @@ protected:
     int mRuns = 0;
     FILE* mHost = nullptr;
     std::map<std::string, size_t> mAsked;
+    size_t mMenus = 0;
     int mOutIndex = 0, mInIndex = 0;
     std::string mSaved;
 };
@@ -178,8 +186,11 @@ TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoic
         const std::string away =
             row.out ? "MIDI Out absent: " + mName + ":in" : "MIDI In absent: " + mName + "-out:out";
         EXPECT_TRUE(within20s([&] { return (shown = texts()).find(away) != std::string::npos; })) << shown;
-        // The menus keep the choice, as an entry after the ports.
+        // The menus keep the choice, checked as an entry after the ports, marked absent.
         EXPECT_GT(param(row.in ? kDeviceIn : kDeviceOut), 0);
+        const std::string gone = row.out ? mName + ":in" : mName + "-out:out";
+        const std::string menu = deviceMenu(row.out);
+        EXPECT_NE(menu.find("*" + gone + " (absent)"), std::string::npos) << menu;
         std::this_thread::sleep_for(std::chrono::milliseconds(row.awayMs)); // how long it stays away
         EXPECT_EQ(texts().find("checking DeviceID"), std::string::npos) << "no sweep while it is away";
         startSim();
