@@ -128,8 +128,7 @@ protected:
     // The items of a device menu as the user sees it (normal size: the fields at the top right).
     std::string deviceMenu(bool out)
     {
-        send("menu-next dismiss\n");
-        ask(out ? "click 1420 18" : "click 1420 40");
+        send(std::string("menu-next dismiss\n") + (out ? "click 1420 18\n" : "click 1420 40\n"));
         return hostscript::printed(mOut, "menu: ", ++mMenus);
     }
     int enquiries()
