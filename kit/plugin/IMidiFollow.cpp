@@ -185,6 +185,7 @@ bool IPluginBase::FollowStep(bool* returned)
                     client->ClosePort();
                 }
                 NoteOpenedPort(input, std::string());
+                OnExternalMIDIPortChanged(input);
                 changed = true;
             }
             std::lock_guard<std::mutex> lock(mFollowLock);

@@ -318,6 +318,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
     NoteOpenedPort(false, openedName);
+    OnExternalMIDIPortChanged(false);
     ReportDroppedMidiOut(); // what the render call could not send meanwhile
     return opened;
 }
@@ -342,6 +343,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     const int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input", &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
     NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
+    OnExternalMIDIPortChanged(true);
     return idx;
 }
 

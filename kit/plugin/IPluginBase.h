@@ -281,6 +281,10 @@ public:
     // The same thread and lock, once every chosen port is open after one came back. False when
     // it could not be done now: it is asked again a little later.
     virtual bool OnExternalMIDIReturned() { return true; }
+    // On the thread that makes the change, holding the plug-in mutex, at once: a port of the
+    // direction was closed or opened (a choice, a recall, the follower). Answers still owed by the
+    // port before it are not coming through this one.
+    virtual void OnExternalMIDIPortChanged(bool input) { (void)input; }
     // Stops the follower and input delivery first, then closes and deletes both clients. A plug-in class calls it
     // at the start of its own destructor so that no message reaches a half-destroyed object.
     void CloseExternalMIDIPorts();
