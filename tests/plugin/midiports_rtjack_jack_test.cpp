@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,7 +41,6 @@ public:
         if (mClient) jack_client_close(mClient);
     }
     bool Ok() const { return mOk; }
-    double PerSecond() const { return double(jack_get_sample_rate(mClient)) / jack_get_buffer_size(mClient); }
     long Cycles() const { return mCycles; }
 
 private:
@@ -101,7 +101,8 @@ TEST(MidiPortsOnTheLibrarysJack, OpenDeliverSendCloseAndReconnectWithNoWordFromT
 }
 
 // The host's main thread holds the plug-in for 300 ms while a message comes in: the message waits
-// for it on a thread of ours, and the server and every other client of it run on.
+// for it on a thread of ours, and the server and every other client of it run on. On a loaded
+// machine the server misses cycles anyway: it keeps as many as in the half seconds around.
 TEST(MidiPortsOnTheLibrarysJack, InputWaitingForThePlugInHoldsUpNoServerCycle)
 {
     setenv("QOR_MIDI_API", "rtjack", 1);
@@ -112,19 +113,25 @@ TEST(MidiPortsOnTheLibrarysJack, InputWaitingForThePlugInHoldsUpNoServerCycle)
     CycleCounter counter;
     ASSERT_TRUE(counter.Ok());
     Pause(100); // the counter's first cycles have run
-    const auto start = std::chrono::steady_clock::now();
-    const long before = counter.Cycles();
-    {
-        KIT_MutexLock host(plug.GetMutex());
-        synth.Send({0xB3, 0x4A, 0x64});
-        Pause(300);
-        EXPECT_TRUE(plug.Seen().empty()) << "delivered while the plug-in was held";
-    }
-    EXPECT_TRUE(Arrived(plug, {0xB3, 0x4A, 0x64}));
-    std::this_thread::sleep_until(start + std::chrono::milliseconds(600));
-    const long cycles = counter.Cycles() - before;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(cycles, 0.95 * seconds * counter.PerSecond()) << "in " << seconds << " s";
+    auto cyclesIn = [&counter](int ms, const std::function<void()>& meanwhile) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        const long before = counter.Cycles();
+        meanwhile();
+        std::this_thread::sleep_until(end);
+        return counter.Cycles() - before;
+    };
+    long usual = cyclesIn(500, [] {});
+    const long held = cyclesIn(1000, [&] {
+        {
+            KIT_MutexLock host(plug.GetMutex());
+            synth.Send({0xB3, 0x4A, 0x64});
+            Pause(300);
+            EXPECT_TRUE(plug.Seen().empty()) << "delivered while the plug-in was held";
+        }
+        EXPECT_TRUE(Arrived(plug, {0xB3, 0x4A, 0x64}));
+    });
+    usual += cyclesIn(500, [] {});
+    EXPECT_GE(held, 0.95 * usual) << "cycles in a second, against " << usual << " in one before and after";
     plug.CloseExternalMIDIPorts();
 }
 
