@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -383,38 +384,17 @@ private:
 };
 
 // Deliveries stop here, on the delivering thread before it takes the plug-in, until it opens.
-class Gate
-{
-public:
+struct Gate {
+    std::promise<void> reach, open;
+    std::future<void> reached = reach.get_future();
+    std::shared_future<void> opened = open.get_future().share();
+    std::atomic<bool> first{true}, passed{false};
     void Pass()
     {
-        std::unique_lock<std::mutex> hold(mLock);
-        mReached = true;
-        mWake.notify_all();
-        mWake.wait(hold, [this] { return mOpen; });
-        mPassed = true;
+        if (first.exchange(false)) reach.set_value();
+        opened.wait();
+        passed = true;
     }
-    void WaitReached()
-    {
-        std::unique_lock<std::mutex> hold(mLock);
-        mWake.wait(hold, [this] { return mReached; });
-    }
-    void Open()
-    {
-        std::lock_guard<std::mutex> hold(mLock);
-        mOpen = true;
-        mWake.notify_all();
-    }
-    bool Passed()
-    {
-        std::lock_guard<std::mutex> hold(mLock);
-        return mPassed;
-    }
-
-private:
-    std::mutex mLock;
-    std::condition_variable mWake;
-    bool mReached = false, mOpen = false, mPassed = false;
 };
 
 } // namespace
@@ -439,10 +419,10 @@ TEST(MidiInputDelivery, AMessageReachesOnlyTheOpeningItCameThroughAFullQueueCoun
          4096,
          [](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
              in.Arrive(1);
-             gate.WaitReached();
+             gate.reached.wait();
              in.Arrive(2);
              plug.SetLiveOpening(2);
-             gate.Open();
+             gate.open.set_value();
              in.Arrive(3);
              plug.WaitFor([](const std::vector<Delivered>& s) { return !s.empty(); });
          },
@@ -453,9 +433,9 @@ TEST(MidiInputDelivery, AMessageReachesOnlyTheOpeningItCameThroughAFullQueueCoun
          64,
          [](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
              in.Arrive(1);
-             gate.WaitReached();
+             gate.reached.wait();
              for (int v = 2; v <= 11; ++v) in.Arrive((unsigned char)v);
-             gate.Open();
+             gate.open.set_value();
              plug.WaitFor([](const std::vector<Delivered>& s) { return s.size() >= 4; });
          },
          {1, 2, 3, 4},
@@ -464,13 +444,13 @@ TEST(MidiInputDelivery, AMessageReachesOnlyTheOpeningItCameThroughAFullQueueCoun
          4096,
          [closeInput](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
              in.Arrive(1);
-             gate.WaitReached();
+             gate.reached.wait();
              std::thread letGo([&gate] {
                  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                 gate.Open();
+                 gate.open.set_value();
              });
              closeInput(plug);
-             EXPECT_TRUE(gate.Passed()) << "the close returned while a delivery was under way";
+             EXPECT_TRUE(gate.passed) << "the close returned while a delivery was under way";
              letGo.join();
              in.Arrive(2);
          },
@@ -479,10 +459,10 @@ TEST(MidiInputDelivery, AMessageReachesOnlyTheOpeningItCameThroughAFullQueueCoun
         {"a host's call holding the plug-in closes while a delivery waits for it",
          4096,
          [closeInput](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
-             gate.Open();
+             gate.open.set_value();
              KIT_MutexLock host(plug.GetMutex());
              in.Arrive(1);
-             gate.WaitReached();
+             gate.reached.wait();
              closeInput(plug);
          },
          {},
