@@ -246,8 +246,10 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     midiInPort = 0;
     if (!midiIn) {
         midiIn = MakeClient(true, &mFollower);
-        // Installed once and kept; whether a message is delivered follows the open port.
-        if (midiIn) midiIn->SetCallback(MIDICallback, this);
+        // Installed once and kept; a message reaches the plug-in only while the opening it came
+        // through is the open one, stamped with it on arrival by a client that can.
+        if (midiIn && !midiIn->SetStampedCallback(DeliverMIDIInput, &mMidiInLive, this))
+            midiIn->SetCallback(MIDICallback, this);
     }
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiIn) AppendPortNames(midiIn, &midiInNames);
@@ -387,7 +389,13 @@ void IPluginBase::MIDICallback(double deltaTime, std::vector<unsigned char>* mes
     processMIDIInput(deltaTime, message, userData);
 }
 
-void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, void* userData)
+void IPluginBase::processMIDIInput(double deltaTime, std::vector<unsigned char>* message, void* userData)
+{
+    const IPluginBase* plug = static_cast<IPluginBase*>(userData);
+    DeliverMIDIInput(plug ? plug->mMidiInLive.load() : 0, deltaTime, message, userData);
+}
+
+void IPluginBase::DeliverMIDIInput(uint32_t serial, double, std::vector<unsigned char>* message, void* userData)
 {
     IPluginBase* plug = static_cast<IPluginBase*>(userData);
     if (!plug || !message || message->empty() || message->size() > size_t(INT_MAX)) return;
@@ -395,7 +403,7 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
     // filters them.
     const unsigned char status = message->front();
     if (status == 0xF8 || status == 0xF1 || status == 0xFE) return;
-    const uint32_t port = plug->mMidiInLive & ~kMidiInUnchecked;
+    const uint32_t port = serial & ~kMidiInUnchecked;
     if (!port) return;
     // Past the port check: a delivery parked here meets a close as a real one does; before it, none would.
     if (plug->mBeforeInputDelivery) plug->mBeforeInputDelivery();
@@ -423,7 +431,7 @@ void IPluginBase::processMIDIInput(double, std::vector<unsigned char>* message, 
     } held{plug->mutex};
     if (plug->mMidiInLive != port) return;
     const std::vector<unsigned char>& m = *message;
-    // Nothing may leave this thread by an exception: the port's own thread calls us.
+    // Nothing may leave this thread by an exception: the client's delivering thread calls us.
     try {
         if (m.size() <= 3) {
             IMidiMsg msg(0, m[0], m.size() > 1 ? m[1] : 0, m.size() > 2 ? m[2] : 0);

@@ -5,7 +5,9 @@
 // system through the MIDI library (IMidiRtClient.cpp).
 #include <RtMidi.h>
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,16 @@ public:
     // Input: every message from the open port goes to callback, on a thread of the client's;
     // SysEx passes, timing clock, time code and active sensing do not.
     virtual bool SetCallback(Callback callback, void* userData) = 0;
+    // Input, in place of SetCallback: each message is stamped as it arrives, on the system's
+    // thread, with what *serial holds then (dropped there when 0), and reaches callback with that
+    // stamp. Set while no port is open. False from a client that hands messages on unstamped.
+    using StampedCallback = void (*)(uint32_t serial, double deltaTime, std::vector<unsigned char>* message,
+                                     void* userData);
+    virtual bool SetStampedCallback(StampedCallback callback, const std::atomic<uint32_t>* serial, void* userData)
+    {
+        (void)callback, (void)serial, (void)userData;
+        return false;
+    }
 };
 
 // The MIDI systems the port layer can use: ALSA through the MIDI library, JACK through our own

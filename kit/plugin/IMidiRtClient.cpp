@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "kit/plugin/IMidiHandOver.h"
+#include "kit/plugin/IMidiInDelivery.h"
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/Log.h"
 
@@ -11,111 +12,115 @@ namespace {
 
 const unsigned kInQueueLimit = 100;
 
+// Whether the library call under way on this thread failed. Calls of other threads, and the
+// library's own thread complaining, leave it alone.
+thread_local bool* tCallFailed = nullptr;
+
 void Report(const RtMidiError& e)
 {
     LogLine("MIDI: %s", e.getMessage().c_str());
 }
 
 // With an error hook installed the library reports instead of throwing: the message is logged,
-// and the flag tells the caller that its last call failed.
-void OnLibraryError(RtMidiError::Type type, const std::string& text, void* flag)
+// and a call of ours running on this thread then failed.
+void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
 {
     Report(RtMidiError(text, type));
-    if (flag) static_cast<std::atomic<bool>*>(flag)->store(true);
+    if (tCallFailed) *tCallFailed = true;
 }
 
 class RtClient : public IMidiClient {
 public:
     RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out) : mClient(client), mIn(in), mOut(out)
     {
-        mClient->setErrorCallback(OnLibraryError, &mFailed);
+        mClient->setErrorCallback(OnLibraryError, nullptr);
+        if (!mIn) return;
+        // Installed once, before any port opens: the library's thread reads it without a lock.
+        mDelivery = std::make_unique<IMidiInDelivery>();
+        Call([&] {
+            mIn->setCallback(OnMessage, mDelivery.get());
+            mIn->ignoreTypes(false, true, true);
+        });
     }
     ~RtClient() override
     {
         ClosePort();
+        // The library's thread ends here, before the delivery it writes to goes.
         delete mIn;
         delete mOut;
     }
     // JACK makes a client even with no server and only says so when asked for ports.
     bool Reaches()
     {
-        mFailed = false;
-        Call([&] { mClient->getPortCount(); });
-        return !mFailed;
+        return Call([&] { mClient->getPortCount(); });
     }
     unsigned PortCount() override
     {
         unsigned n = 0;
-        Call([&] { n = mClient->getPortCount(); });
-        return mFailed ? 0 : n;
+        return Call([&] { n = mClient->getPortCount(); }) ? n : 0;
     }
     std::string PortName(unsigned number) override
     {
         std::string name;
-        Call([&] { name = mClient->getPortName(number); });
-        return mFailed ? std::string() : name;
+        return Call([&] { name = mClient->getPortName(number); }) ? name : std::string();
     }
     bool OpenPort(unsigned number, const char* portName) override
     {
-        Call([&] { mClient->openPort(number, portName); });
-        if (!mFailed && mClient->isPortOpen()) return true;
+        if (mDelivery) mDelivery->Start();
+        if (Call([&] { mClient->openPort(number, portName); }) && mClient->isPortOpen()) return true;
         ClosePort();
         return false;
     }
+    // The library's port first, so that nothing more is queued for it; then the delivery.
     void ClosePort() override
     {
         Call([&] {
             if (mClient->isPortOpen()) mClient->closePort();
         });
+        if (mDelivery) mDelivery->Stop();
     }
     bool IsPortOpen() override { return mClient->isPortOpen(); }
     // The library sends in one call, with no way to refuse instead of waiting: the port layer
     // reaches this only through an IMidiHandOver.
     bool Send(const unsigned char* data, size_t size, bool) override
     {
-        if (!mOut) return false;
-        Call([&] { mOut->sendMessage(data, size); });
-        return !mFailed;
+        return mOut && Call([&] { mOut->sendMessage(data, size); });
     }
     size_t LargestMessage() const override { return size_t(-1); }
-    // Set while no port is open, and kept: the library's input thread reads the callback without
-    // a lock, so one is never cancelled or swapped under an open port.
-    bool SetCallback(Callback callback, void* userData) override
+    // Input goes on only with the stamp of the opening it came through.
+    bool SetCallback(Callback, void*) override { return false; }
+    bool SetStampedCallback(StampedCallback callback, const std::atomic<uint32_t>* serial, void* userData) override
     {
-        if (!mIn) return false;
-        if (mCallback == callback && mUserData == userData) return true;
-        if (mClient->isPortOpen()) return false;
-        Call([&] {
-            // Cancelling a callback that was never set only makes the library complain.
-            if (mCallback) mIn->cancelCallback();
-            mIn->setCallback(callback, userData);
-            mIn->ignoreTypes(false, true, true);
-        });
-        if (mFailed) return false;
-        mCallback = callback;
-        mUserData = userData;
+        if (!mDelivery || mClient->isPortOpen()) return false;
+        mDelivery->SetCallback(callback, serial, userData);
         return true;
     }
 
 private:
-    // Runs one call of the library; mFailed then says whether it failed.
-    template <class F>
-    void Call(F f)
+    // On the library's thread (the JACK server's, under the library's JACK client).
+    static void OnMessage(double deltaTime, std::vector<unsigned char>* message, void* delivery)
     {
-        mFailed = false;
+        if (message) static_cast<IMidiInDelivery*>(delivery)->Arrived(deltaTime, message->data(), message->size());
+    }
+    // Runs one call of the library; false when it failed.
+    template <class F> bool Call(F f)
+    {
+        bool failed = false;
+        bool* const outer = tCallFailed;
+        tCallFailed = &failed;
         try {
             f();
         } catch (const RtMidiError& e) {
             Report(e);
-            mFailed = true;
+            failed = true;
         }
+        tCallFailed = outer;
+        return !failed;
     }
     RtMidi* mClient;
     RtMidiIn* mIn;
     RtMidiOut* mOut;
-    std::atomic<bool> mFailed{false};
-    Callback mCallback = nullptr;
-    void* mUserData = nullptr;
+    std::unique_ptr<IMidiInDelivery> mDelivery; // input only
 };
 
 } // namespace

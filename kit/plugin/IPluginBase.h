@@ -266,6 +266,10 @@ public:
     bool initializeVirtualOutput(std::string name);
     static void MIDICallback(double deltaTime, std::vector<unsigned char>* message, void* userData);
     static void processMIDIInput(double deltaTime, std::vector<unsigned char>* message, void* userData);
+    // A message that came through the input opened under serial: it reaches the plug-in only while
+    // that opening is still the open input. processMIDIInput takes the input open now.
+    static void DeliverMIDIInput(uint32_t serial, double deltaTime, std::vector<unsigned char>* message,
+                                 void* userData);
     // For tests: runs on the input's delivering thread just before a delivery takes the plug-in
     // mutex. Set it before a port opens.
     std::function<void()> mBeforeInputDelivery;

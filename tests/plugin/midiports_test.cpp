@@ -6,12 +6,15 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "kit/plugin/IMidiInDelivery.h"
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_test_plug.h"
+#include "support/kept_log.h"
 
 namespace
 {
@@ -335,5 +338,151 @@ TEST(MidiInputOpen, WhatThePortSendsAsItConnectsIsDeliveredUnlessThePortTurnsOut
         plug.WaitFor([&](const std::vector<Delivered>& s) { return s.size() >= row.delivered; }, 20000);
         plug.CloseExternalMIDIPorts();
         EXPECT_EQ(plug.Seen().size(), row.delivered);
+    }
+}
+
+namespace
+{
+
+// An input like the MIDI library's: the test stands for the system's thread, which hands
+// messages in at any time; they reach the plug-in through the delivery.
+class LibraryLikeInput : public IMidiClient
+{
+public:
+    explicit LibraryLikeInput(size_t queueBytes) : mDelivery(queueBytes) {}
+    ~LibraryLikeInput() override { ClosePort(); }
+    unsigned PortCount() override { return 1; }
+    std::string PortName(unsigned number) override { return number ? "" : "synth"; }
+    bool OpenPort(unsigned, const char*) override
+    {
+        mDelivery.Start();
+        return mOpen = true;
+    }
+    void ClosePort() override
+    {
+        mOpen = false;
+        mDelivery.Stop();
+    }
+    bool IsPortOpen() override { return mOpen; }
+    bool Send(const unsigned char*, size_t, bool) override { return false; }
+    size_t LargestMessage() const override { return 0; }
+    bool SetCallback(Callback, void*) override { return false; }
+    bool SetStampedCallback(StampedCallback callback, const std::atomic<uint32_t>* serial, void* user) override
+    {
+        mDelivery.SetCallback(callback, serial, user);
+        return true;
+    }
+    void Arrive(unsigned char value)
+    {
+        const unsigned char cc[] = {0xB0, 1, value};
+        mDelivery.Arrived(0.0, cc, sizeof cc);
+    }
+
+private:
+    IMidiInDelivery mDelivery;
+    std::atomic<bool> mOpen{false};
+};
+
+// Deliveries stop here, on the delivering thread before it takes the plug-in, until it opens.
+struct Gate {
+    std::promise<void> reach, open;
+    std::future<void> reached = reach.get_future();
+    std::shared_future<void> opened = open.get_future().share();
+    std::atomic<bool> first{true}, passed{false};
+    void Pass()
+    {
+        if (first.exchange(false)) reach.set_value();
+        opened.wait();
+        passed = true;
+    }
+};
+
+} // namespace
+
+// The system's thread only queues; a thread of ours hands each message on with the opening it
+// came through, and a close ends that thread.
+TEST(MidiInputDelivery, AMessageReachesOnlyTheOpeningItCameThroughAFullQueueCountsAndACloseEndsTheThread)
+{
+    using Run = std::function<void(PortPlug&, LibraryLikeInput&, Gate&)>;
+    auto closeInput = [](PortPlug& plug) {
+        int port = 0;
+        EXPECT_EQ(plug.setExternalMIDIIn(port, QOR_SELECT_MIDI_DEVICE), 0);
+    };
+    const struct {
+        const char* what;
+        size_t queueBytes;
+        Run run;
+        std::vector<int> delivered; // the values of what reached the plug-in
+        std::vector<std::string> log;
+    } rows[] = {
+        {"one queued under an opening is not handed to the next",
+         4096,
+         [](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
+             in.Arrive(1);
+             gate.reached.wait();
+             in.Arrive(2);
+             plug.SetLiveOpening(2);
+             gate.open.set_value();
+             in.Arrive(3);
+             plug.WaitFor([](const std::vector<Delivered>& s) { return !s.empty(); });
+         },
+         {3},
+         {}},
+        // A record takes 16 bytes of head and the message's 3: three fit in 64.
+        {"a full queue counts what it could not take",
+         64,
+         [](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
+             in.Arrive(1);
+             gate.reached.wait();
+             for (int v = 2; v <= 11; ++v) in.Arrive((unsigned char)v);
+             gate.open.set_value();
+             plug.WaitFor([](const std::vector<Delivered>& s) { return s.size() >= 4; });
+         },
+         {1, 2, 3, 4},
+         {"MIDI input: 7 messages lost, taken too slowly"}},
+        {"a close returns once the delivering thread has ended",
+         4096,
+         [closeInput](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
+             in.Arrive(1);
+             gate.reached.wait();
+             std::thread letGo([&gate] {
+                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                 gate.open.set_value();
+             });
+             closeInput(plug);
+             EXPECT_TRUE(gate.passed) << "the close returned while a delivery was under way";
+             letGo.join();
+             in.Arrive(2);
+         },
+         {},
+         {}},
+        {"a host's call holding the plug-in closes while a delivery waits for it",
+         4096,
+         [closeInput](PortPlug& plug, LibraryLikeInput& in, Gate& gate) {
+             gate.open.set_value();
+             KIT_MutexLock host(plug.GetMutex());
+             in.Arrive(1);
+             gate.reached.wait();
+             closeInput(plug);
+         },
+         {},
+         {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        testsupport::KeptLog log;
+        PortPlug plug;
+        Gate gate;
+        auto* in = new LibraryLikeInput(row.queueBytes);
+        plug.UseInput(in, "synth");
+        plug.mBeforeInputDelivery = [&gate] { gate.Pass(); };
+        int port = 1;
+        ASSERT_EQ(plug.setExternalMIDIIn(port, "synth"), 1);
+        row.run(plug, *in, gate);
+        closeInput(plug);
+        std::vector<int> delivered;
+        for (const Delivered& d : plug.Seen()) delivered.push_back(d.bytes[2]);
+        EXPECT_EQ(delivered, row.delivered);
+        EXPECT_EQ(log.take(), row.log);
     }
 }

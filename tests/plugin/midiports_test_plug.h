@@ -42,6 +42,8 @@ public:
         else
             StopMIDIInDelivery();
     }
+    // The input's opening changes as a reopen changes it, the port itself left alone.
+    void SetLiveOpening(uint32_t serial) { mMidiInLive = serial; }
     int OutPortRequest() const { return midiOutPort; }
     // client becomes the input, its callback installed, listed as the one port called name.
     void UseInput(IMidiClient* client, const std::string& name)
@@ -49,7 +51,7 @@ public:
         delete midiIn;
         midiIn = client;
         midiInNames = {QOR_SELECT_MIDI_DEVICE, name};
-        client->SetCallback(MIDICallback, this);
+        if (!client->SetStampedCallback(DeliverMIDIInput, &mMidiInLive, this)) client->SetCallback(MIDICallback, this);
     }
     std::vector<Delivered> Seen()
     {
