@@ -105,12 +105,13 @@ void QOR::showFollowedDevices()
 
 std::string QOR::deviceChoiceName(bool input, int index)
 {
-    const std::vector<std::string>& entries = mDeviceEntries[input];
-    if (index >= 0 && size_t(index) < entries.size()) return entries[size_t(index)];
-    // Before the menu was first shown here its entries are the names the configuration gave it.
-    const IParam* param = GetParam(input ? kDeviceInSelection : kDeviceOutSelection);
-    if (!entries.empty() || !param || index < 0 || index >= param->GetNDisplayTexts()) return std::string();
-    return param->CopyDisplayText(index);
+    // Until the menu was first shown here its entries are the name list, which the follower may
+    // read again under the plug-in mutex.
+    const bool shown = !mDeviceEntries[input].empty();
+    KIT_MutexLock lists(shown ? nullptr : &mutex);
+    const std::vector<std::string>& entries =
+        shown ? mDeviceEntries[input] : *(input ? getExternalMIDIInNames() : getExternalMIDIOutNames());
+    return index >= 0 && size_t(index) < entries.size() ? entries[size_t(index)] : std::string();
 }
 
 int QOR::deviceEntry(bool input, const std::string& name)
