@@ -512,8 +512,8 @@ private:
     std::atomic<bool> mDevicesDue{false};
     // The device each entry of a menu stands for ([1] the input): the names as last shown.
     std::vector<std::string> mDeviceEntries[2];
-    bool mAbsentSaid = false;
-    std::string mInAbsentSaid2; // the input's absent text on the second line, empty when none
+    // The absent texts last said on each status line, empty when none.
+    std::string mAbsentSaid1, mAbsentSaid2;
     // The end of a whole state chunk at pos, or -1 with why.
     int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
     // The first control of the parameter as user input: the parameter's value, not the

@@ -68,15 +68,19 @@ void QOR::sayDevices()
     const bool outAway = isAway(*this, false), inAway = isAway(*this, true);
     const std::string out = "MIDI Out absent: " + GetExternalMIDIChoice(false);
     const std::string in = "MIDI In absent: " + GetExternalMIDIChoice(true);
-    if (outAway || inAway) showStatus((outAway ? out : in).c_str());
-    // Both away: the input on the second line.
-    if (outAway && inAway)
-        showStatus2(in.c_str());
-    else if (mInAbsentSaid2 == text(valueDisplay))
-        showStatus2(""); // what it said there, unless something else has been said since
-    mInAbsentSaid2 = outAway && inAway ? in : std::string();
-    if (!outAway && !inAway && mAbsentSaid) showStatus("MIDI device back");
-    mAbsentSaid = outAway || inAway;
+    // A line that shows something said since (the enquiry of a return, an edit) keeps it.
+    const bool ours1 = !mAbsentSaid1.empty() && mAbsentSaid1 == text(statusDisplay);
+    const bool ours2 = !mAbsentSaid2.empty() && mAbsentSaid2 == text(valueDisplay);
+    mAbsentSaid1 = outAway ? out : inAway ? in : std::string();
+    mAbsentSaid2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
+    if (!mAbsentSaid1.empty())
+        showStatus(mAbsentSaid1.c_str());
+    else if (ours1)
+        showStatus("MIDI device back");
+    if (!mAbsentSaid2.empty())
+        showStatus2(mAbsentSaid2.c_str());
+    else if (ours2)
+        showStatus2("");
 }
 
 void QOR::showOpenedDevice(int paramId, int, const std::string&)

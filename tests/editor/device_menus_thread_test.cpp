@@ -27,7 +27,7 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
     const std::vector<std::string> outs{"Select MIDI Device", "Other Out", "Synth Out"};
     EXPECT_EQ(d.entries(kDeviceOutSelection), outs);
     EXPECT_EQ(d.shown(kDeviceOutSelection), "Synth Out");
-    EXPECT_EQ(d.status1(), "MIDI device back");
+    EXPECT_EQ(d.status1(), "Plug-in is ready to go!") << "the return's enquiry is not covered";
     EXPECT_EQ(d.status2(), "") << "the input's absent text goes too";
 
     const struct Row {
@@ -83,7 +83,7 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         EXPECT_EQ(d.enquiries, ++asked) << "the return asks once";
         EXPECT_EQ(d.entries(kDeviceOutSelection), outs);
         EXPECT_EQ(d.shown(kDeviceInSelection), "Synth In");
-        EXPECT_EQ(d.status1(), "MIDI device back");
+        EXPECT_EQ(d.status1(), "Plug-in is ready to go!") << "the return's enquiry is not covered";
         EXPECT_EQ(d.status2().find("absent"), std::string::npos) << d.status2();
     }
 }
