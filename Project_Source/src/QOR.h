@@ -354,8 +354,22 @@ public:
 
     // ---- MIDI set-up and routing ----
     std::atomic<bool> midiIOSet{false};
-    // The device name a menu index stands for, the chosen one that is away included.
+    // The device name a menu entry stands for, the chosen one that is away included; and the
+    // entry that stands for a name now, -1 when none. Main thread.
     std::string deviceChoiceName(bool input, int index);
+    int deviceEntry(bool input, const std::string& name);
+    // On the editor's timer: what the follower changed reaches the device menus and the status
+    // lines, once. Main thread.
+    void showFollowedDevices();
+    // On the follower's thread, under the plug-in mutex (QORDeviceFollow.cpp).
+    void OnExternalMIDIFollowed() override;
+    bool OnExternalMIDIReturned() override;
+    // The device menu of a direction read again from its name list; a chosen device that is away
+    // is named once, as its last entry, marked (QORDeviceFollow.cpp).
+    void showDevice(bool input);
+    // The status lines name every chosen device that is away, or say one came back after they
+    // named it.
+    void sayDevices();
     int32_t midiInIndex = 0;
     int32_t midiOutIndex = 0;
     // The output was chosen while no input was open: the device-id enquiry, which could hear no
@@ -493,11 +507,13 @@ private:
     void reopenDefaultPorts();
     // After an open by name: the device menu of paramId shows what was opened (showDevice).
     void showOpenedDevice(int paramId, int index, const std::string& name);
-    // The device menu of a direction read again from its name list; a chosen device that is away
-    // is its last entry, marked, and the status line names it (QORDeviceFollow.cpp).
-    void showDevice(bool input);
-    void OnExternalMIDIFollowed() override;
-    bool OnExternalMIDIReturned() override;
+    // Set by the follower after a port of a chosen device closed or opened: the menus and the
+    // status lines owe the truth, which the main thread tells (showFollowedDevices).
+    std::atomic<bool> mDevicesDue{false};
+    // The device each entry of a menu stands for ([1] the input): the names as last shown.
+    std::vector<std::string> mDeviceEntries[2];
+    // The absent texts last said on each status line, empty when none.
+    std::string mAbsentSaid1, mAbsentSaid2;
     // The end of a whole state chunk at pos, or -1 with why.
     int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
     // The first control of the parameter as user input: the parameter's value, not the

@@ -96,6 +96,7 @@ void QOR::OnEditorTimer()
 {
     IPluginAU::OnEditorTimer();
     if (const char* text = mRenderCallStatus.exchange(nullptr)) showStatus(text);
+    showFollowedDevices();
 }
 
 void QOR::checksumCheckAndSend(unsigned char* bytes, int length)

@@ -492,10 +492,12 @@ Next deviceOutSelection(QOR& q, Change& c)
     const int opened = q.setExternalMIDIOut(port, name.c_str());
     q.midiOutIndex = opened;
     if (c.intValue > 0 && opened <= 0) {
-        // Nothing is open now: no sends, and the stored default stays as it was.
-        q.midiIOSet = false;
-        q.showStatus("Set MIDI I/O First!");
+        // The device is followed by its name from now on, as one that went away is: sends end at
+        // the closed port until it comes, and then it is asked its id. The stored default stays.
+        q.midiIOSet = true;
         q.log("MIDI OUT: cannot open " + name);
+        q.showDevice(false);
+        q.sayDevices();
         return Next::Tail;
     }
     if (c.intValue > 0) {
@@ -525,8 +527,9 @@ Next deviceInSelection(QOR& q, Change& c)
     const int opened = q.setExternalMIDIIn(port, name.c_str());
     q.midiInIndex = opened;
     if (c.intValue > 0 && opened <= 0) {
-        q.showStatus("Set MIDI I/O First!");
         q.log("MIDI IN: cannot open " + name);
+        q.showDevice(true);
+        q.sayDevices();
         return Next::Tail;
     }
     if (c.intValue > 0) q.uiSettingsLines[4] = name;

@@ -341,11 +341,6 @@ void QOR::refreshControls()
     }
 }
 
-void QOR::showOpenedDevice(int paramId, int, const std::string&)
-{
-    showDevice(paramId == kDeviceInSelection);
-}
-
 void QOR::reopenDefaultPorts()
 {
     IGraphics* g = GetGUI();

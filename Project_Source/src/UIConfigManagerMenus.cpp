@@ -1,4 +1,5 @@
 #include "MIDIDeviceMenu.h"
+#include "MarkedCaption.h"
 #include "ParamTable.h"
 #include "QOR.h"
 #include "UIConfigManager.h"
@@ -72,18 +73,7 @@ public:
         const auto* q = dynamic_cast<const QOR*>(mPlug);
         if (paramIdx != kPatchSelectionListLower || !q || !q->lowerPaneShowsUnsavedBank())
             return ICaptionControl::Draw(g);
-        // The mark is what matters: a name too wide for both is cut before it.
-        std::string shown = name, marked = name + kUnsavedMark;
-        for (IRECT r = mRECT; g->MeasureIText(&mText, marked.c_str(), &r) && r.W() > mRECT.W() && !shown.empty();
-             r = mRECT) {
-            // One whole character off the end, its continuation bytes first.
-            while (!shown.empty()) {
-                const uint8_t last = uint8_t(shown.back());
-                shown.pop_back();
-                if ((last & 0xC0) != 0x80) break;
-            }
-            marked = shown + ".." + kUnsavedMark;
-        }
+        const std::string marked = fitMarkedCaption(g, &mText, mRECT, name, kUnsavedMark);
         StoreText(marked.c_str());
         g->DrawIText(&mText, marked.c_str(), &mRECT);
         return true;

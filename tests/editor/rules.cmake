@@ -33,7 +33,8 @@ qor_editor_tests_need(TESTS editor_config_chart_test NEEDS qor_bundle_resources 
 qor_editor_tests_need(TESTS editor_controller_host_test NEEDS qor-host QORBundle)
 # The in-process synthesizer of the worker tests is the simulator's own core.
 qor_editor_tests_need(TESTS editor_worker_insynth_thread_test LINK synth_sim_core)
-qor_editor_tests_need(TESTS editor_controller_tabs_test editor_editor_panels_test LINK qor_pngwriter)
+qor_editor_tests_need(TESTS editor_controller_tabs_test editor_editor_panels_test editor_device_menus_test
+  LINK qor_pngwriter)
 
 # Tests that build the editor from the bundle's configuration and images.
 qor_editor_tests_need(NEEDS QORBundle TESTS
@@ -53,7 +54,7 @@ qor_editor_tests_need(NEEDS QORBundle LINK synth_sim_core TESTS
   editor_performance_insynth_thread_test editor_library_requests_insynth_thread_test
   editor_library_writes_insynth_thread_test editor_librarian_slot_menus_insynth_thread_test
   editor_controller_process_test editor_controller_process_thread_test editor_request_gate_insynth_thread_test
-  editor_controller_render_sends_thread_test)
+  editor_controller_render_sends_thread_test editor_device_menus_thread_test editor_device_menus_test)
 # ... and against the simulator program over JACK, the controller in process.
 qor_editor_tests_need(SIM NEEDS QORBundle LINK synth_sim_core TESTS
   editor_worker_clock_jack_test editor_program_jack_test editor_program_randomizer_jack_test
