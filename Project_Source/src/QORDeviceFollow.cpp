@@ -67,6 +67,7 @@ bool QOR::OnExternalMIDIReturned()
     // asks the device id.
     if (recalledSendOwed) {
         if (!startOwedSend()) return false;
+        showStatus2(""); // the recall's absent notice
         if (midiInIndex > 0) return true;
     }
     if (midiInIndex <= 0) {

@@ -489,7 +489,8 @@ Next deviceOutSelection(QOR& q, Change& c)
 {
     const std::string name = q.deviceChoiceName(false, c.intValue);
     int port = c.intValue;
-    q.recalledSendOwed = false; // the user's choice decides what the output gets
+    // The user's choice decides what the output gets; the recall's absent notice goes.
+    if (q.recalledSendOwed.exchange(false)) q.showStatus2("");
     const int opened = q.setExternalMIDIOut(port, name.c_str());
     q.midiOutIndex = opened;
     if (c.intValue > 0 && opened <= 0) {

@@ -125,7 +125,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     currentModel = intValue(GetParam(kCurrentModel));
     if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
     // Whatever an earlier recall owed is this project's to decide.
-    recalledSendOwed = false;
+    if (recalledSendOwed.exchange(false)) showStatus2("");
     pos = UnserializeParams(chunk, pos);
 
     if (full) {
@@ -217,6 +217,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
 
     startupComplete = true;
     showStatus("Project Data Recalled");
+    // The line above covers the device menu's notice: the device that is awaited is named below.
+    if (recalledSendOwed) showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
     return pos;
 }
 

@@ -176,6 +176,7 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
         EXPECT_TRUE(b.sendClockInfo.load()) << "its parameter is the editor's own: b's value decides";
         EXPECT_TRUE(b.startupComplete.load());
         EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
+        EXPECT_EQ(to.text(b.valueDisplay), "MIDI Out absent: Gone Synth");
 
         // Nothing is sent while the stored device is away, now or at the next edit.
         EXPECT_FALSE(b.midiIOSet.load()) << "the stored device is absent: no output is open";
