@@ -156,6 +156,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         // A stored output that is away stays followed by its name; the recalled performance
         // goes to it once it is back, with the values of then.
         recalledSendOwed = !midiIOSet && !GetExternalMIDIChoice(false).empty();
+        // Its enquiry, not the start-up's, asks the device when it is back: the start-up's would
+        // take the device's globals over the project's.
+        if (recalledSendOwed) initialRequestPending = false;
         // As a choice of the output: with no input the enquiry waits for one, and says so.
         if (midiIOSet && GetExternalMIDIChoice(true).empty()) {
             mEnquiryAwaitsInput = true;
