@@ -153,6 +153,10 @@ public:
     // device id from it. Settings 2 completes the request and ends the start-up exchange.
     void sysexSettings1Parse(ISysEx* msg);
     void sysexSettings2Parse(ISysEx* msg);
+    // The enquiry's global dumps set only the device id: the editor's own globals, recalled
+    // with a project, are about to be sent and must not be overwritten by the device's. Set
+    // with each enquiry's start.
+    std::atomic<bool> enquiryAdoptsOnlyId{false};
     // A program dump into the editor: the name and every parameter of its part that no section
     // lock of the part guards; any other message changes nothing (MIDIMessageManagerProgram.cpp).
     void sysexPatchParse(ISysEx* msg);
@@ -240,6 +244,8 @@ public:
 
     // A value from a dump into the parameter and its controls, without the change hook.
     void setFromDump(int id, double value);
+    // One value of a global dump, and what the controller keeps of it.
+    void takeGlobal(int id, double value);
 
 private:
     // An armed library buffer takes the message (steps of the router's library path); false

@@ -54,21 +54,23 @@ void MIDIMessageManager::sysexSettings1Parse(ISysEx* msg)
 {
     if (!msg || !GlobalDumps::isFirst(msg->mData, size_t(msg->mSize))) return;
     requestComplete = false;
-    GlobalDumps::readFirst(msg->mData, size_t(msg->mSize), [this](int id, double value) {
-        setFromDump(id, value);
-        if (id == qorid::kGlobalMidiChannel) controller->deviceId = int(value);
-    });
+    GlobalDumps::readFirst(msg->mData, size_t(msg->mSize), [this](int id, double value) { takeGlobal(id, value); });
+}
+
+void MIDIMessageManager::takeGlobal(int id, double value)
+{
+    if (id == qorid::kGlobalMidiChannel) controller->deviceId = int(value);
+    if (enquiryAdoptsOnlyId && id != qorid::kGlobalMidiChannel) return;
+    setFromDump(id, value);
+    if (id == qorid::kGlobalLocalControl) controller->localControlOn = value == 1.0;
 }
 
 void MIDIMessageManager::sysexSettings2Parse(ISysEx* msg)
 {
     if (msg && GlobalDumps::isSecond(msg->mData, size_t(msg->mSize))) {
         requestComplete = false;
-        GlobalDumps::readSecond(msg->mData, size_t(msg->mSize), [this](int id, double value) {
-            setFromDump(id, value);
-            if (id == qorid::kGlobalMidiChannel) controller->deviceId = int(value);
-            if (id == qorid::kGlobalLocalControl) controller->localControlOn = value == 1.0;
-        });
+        GlobalDumps::readSecond(msg->mData, size_t(msg->mSize),
+                                [this](int id, double value) { takeGlobal(id, value); });
         requestComplete = true;
         controller->startupComplete = true;
         controller->expectGlobalDump = false;

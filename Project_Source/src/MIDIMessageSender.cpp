@@ -55,7 +55,7 @@ void MIDIMessageSender::dispatch(const SenderJobRecord& r)
     case kJobInitPerformance: initPerformance(); break;
     case kJobInitClassicPatch: initClassicPatch(); break;
     case kJobInitSequence: initSequence(); break;
-    case kJobDeviceIdEnquiry: sendDeviceIdEnquiry(); break;
+    case kJobDeviceIdEnquiry: sendDeviceIdEnquiry(r.thenOwedSend); break;
     case kJobStartClock: startMIDIClockOutput(); break;
     case kJobContinuousClock: sendContinuousMIDIClock(); break;
     case kJobStopClock: stopMIDIClockOutput(); break;

@@ -79,6 +79,9 @@ struct SenderJobRecord {
     // Job 7: once its reply is in, the part's program goes back to the synthesizer (a program
     // step with a section lock on, whose locked sections the reply leaves as they were).
     bool sendPartAfterReply = false;
+    // Job 18: once the enquiry has ended with an answer or a time-out, the performance send a
+    // project recall owes follows it.
+    bool thenOwedSend = false;
 };
 
 class MIDIMessageSender : public Poco::Runnable {
@@ -201,7 +204,10 @@ public:
     // After a delivery into the library slot: the bank is unsaved when the slot took it, else
     // the log says what was not taken.
     void markSlotTaken(const char* what);
-    void sendDeviceIdEnquiry();
+    void sendDeviceIdEnquiry(bool thenOwedSend = false);
+    // The whole performance, globals and programs first, when a recall still owes it and an
+    // output is set; the owed flag is taken here, so a send that ended it meanwhile wins.
+    void sendOwedPerformance();
     void startMIDIClockOutput();
     void sendContinuousMIDIClock();
     void stopMIDIClockOutput();

@@ -39,7 +39,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     }
 }
 
-void MIDIMessageSender::sendDeviceIdEnquiry()
+void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
@@ -67,7 +67,8 @@ void MIDIMessageSender::sendDeviceIdEnquiry()
     };
     enquire(-1);
 
-    switch (waitForReply(plan)) {
+    const WaitEnd end = waitForReply(plan);
+    switch (end) {
     case WaitEnd::TimeOut:
         q.showStatus("No response from Hardware)");
         finished = true;
@@ -82,6 +83,19 @@ void MIDIMessageSender::sendDeviceIdEnquiry()
     }
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
+    // A synthesizer that does not answer enquiries may still take the performance; a cancel
+    // leaves it owed.
+    if (thenOwedSend && (end == WaitEnd::Reply || end == WaitEnd::TimeOut)) sendOwedPerformance();
+}
+
+void MIDIMessageSender::sendOwedPerformance()
+{
+    QOR& q = *controller;
+    if (!q.midiIOSet || !q.recalledSendOwed.exchange(false)) return;
+    q.log("PROJECT RECALL: the output is back, the recalled performance is sent at DeviceID " +
+          std::to_string(q.deviceId.load()));
+    q.raiseWholeSendFlags();
+    sendArrangementToDevice(false, false);
 }
 
 void MIDIMessageSender::sendGlobalToDevice(int)

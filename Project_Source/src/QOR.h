@@ -392,6 +392,13 @@ public:
     std::atomic<bool> incomingMidiBlocked{false};
     std::atomic<bool> sendGlobalsFirst{false};
     std::atomic<bool> sendingAllParts{false};
+    // A project was recalled while its output device was away: once the device is back, its id
+    // is asked and the performance goes out, globals and programs first, with the values of then.
+    // A choice of output, a push of the performance or another recall ends it.
+    std::atomic<bool> recalledSendOwed{false};
+    // The flags of a whole performance send, raised only once the job thread is taken: left set
+    // by a send that never ran, they would block all incoming MIDI for good.
+    void raiseWholeSendFlags();
     std::atomic<bool> libraryPerformanceTransfer{false};
     std::atomic<bool> partRequestPending{false};
     std::atomic<bool> replyArrived{false};
@@ -481,8 +488,12 @@ private:
     void timeOutLights();
     void requestRandomizedPart();
     // Sets expectingGlobalDump and starts the enquiry job; false when no port is open, a
-    // transfer runs (then nothing was tried) or the job thread is busy.
-    bool startDeviceIdEnquiry();
+    // transfer runs (then nothing was tried) or the job thread is busy. thenOwedSend: the
+    // answer gives only the device id, and the send a recall owes follows the enquiry.
+    bool startDeviceIdEnquiry(bool thenOwedSend = false);
+    // The send a recall owes, now that its output is back: after the enquiry, or alone when no
+    // input could hear the answer. False when the job thread is busy.
+    bool startOwedSend();
     // The due messages of one block, taken under the queue's lock and sent after it; kept, so a
     // block allocates nothing once it has seen its largest batch.
     std::vector<IMidiMsg> mDueMessages;

@@ -146,6 +146,13 @@ void QOR::OnExternalMIDIFollowed()
 bool QOR::OnExternalMIDIReturned()
 {
     if (!midiIOSet || midiOutIndex <= 0 || !midiManager) return true; // nothing to ask through
+    // A project recalled while the output was away owes it the performance; its own enquiry
+    // asks the device id.
+    if (recalledSendOwed) {
+        if (!startOwedSend()) return false;
+        showStatus2(""); // the recall's absent notice
+        if (midiInIndex > 0) return true;
+    }
     if (midiInIndex <= 0) {
         // As a choice of the output: the enquiry waits for the input.
         mEnquiryAwaitsInput = true;

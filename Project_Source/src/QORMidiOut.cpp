@@ -122,13 +122,17 @@ void QOR::AllSoundsOff(int part, bool all)
     }
 }
 
-bool QOR::startDeviceIdEnquiry()
+bool QOR::startDeviceIdEnquiry(bool thenOwedSend)
 {
     expectGlobalDump = true;
     if (!midiIOSet || deviceTransferActive || !midiManager) return false;
     SenderJobRecord record;
     record.job = kJobDeviceIdEnquiry;
-    return midiManager->startJob(record, [this] { midiManager->requestComplete = false; });
+    record.thenOwedSend = thenOwedSend;
+    return midiManager->startJob(record, [this, thenOwedSend] {
+        midiManager->requestComplete = false;
+        midiManager->enquiryAdoptsOnlyId = thenOwedSend;
+    });
 }
 
 void QOR::sendSysExInitialization()

@@ -489,6 +489,8 @@ Next deviceOutSelection(QOR& q, Change& c)
 {
     const std::string name = q.deviceChoiceName(false, c.intValue);
     int port = c.intValue;
+    // The user's choice decides what the output gets; the recall's absent notice goes.
+    if (q.recalledSendOwed.exchange(false)) q.showStatus2("");
     const int opened = q.setExternalMIDIOut(port, name.c_str());
     q.midiOutIndex = opened;
     if (c.intValue > 0 && opened <= 0) {
@@ -572,10 +574,9 @@ Next pushArrangement(QOR& q, Change& c)
     // Set only once the job really starts: left set by a dropped job, they would block all
     // incoming MIDI for good.
     const bool started = startJob(q, r, [&q] {
-        q.deviceTransferActive = true;
-        q.incomingMidiBlocked = true;
-        q.sendGlobalsFirst = true;
-        q.sendingAllParts = true;
+        q.raiseWholeSendFlags();
+        // What a recall owes is sent now, unless the output is away still.
+        if (q.midiIOSet) q.recalledSendOwed = false;
     });
     if (!started) q.log("PUSH ARRANGEMENT: the MIDI job thread is busy, nothing sent");
     return Next::Tail;

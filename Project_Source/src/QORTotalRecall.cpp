@@ -123,10 +123,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     pos = chunk->Get(&v, pos);
     setClamped(GetParam(kCurrentModel), v);
     currentModel = intValue(GetParam(kCurrentModel));
-    // An output chosen before lets the recall go on even when the stored device is absent, so the
-    // values are not lost; whether anything may be sent is decided by the port open afterwards.
-    bool goesOn = midiIOSet || intValue(GetParam(kDeviceOutSelection)) > 0;
-    midiIOSet = goesOn;
+    if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
+    // Whatever an earlier recall owed is this project's to decide.
+    if (recalledSendOwed.exchange(false)) showStatus2("");
     pos = UnserializeParams(chunk, pos);
 
     if (full) {
@@ -154,7 +153,12 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
         // The open port was closed above: only the stored device, when found, can be sent to.
         midiIOSet = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
-        goesOn = goesOn || midiIOSet;
+        // A stored output that is away stays followed by its name; the recalled performance
+        // goes to it once it is back, with the values of then.
+        recalledSendOwed = !midiIOSet && !GetExternalMIDIChoice(false).empty();
+        // Its enquiry, not the start-up's, asks the device when it is back: the start-up's would
+        // take the device's globals over the project's.
+        if (recalledSendOwed) initialRequestPending = false;
         // As a choice of the output: with no input the enquiry waits for one, and says so.
         if (midiIOSet && GetExternalMIDIChoice(true).empty()) {
             mEnquiryAwaitsInput = true;
@@ -170,8 +174,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         GetParam(kBankSelection)->SetNormalized(bank);
         GetParam(kPatchSelection)->SetNormalized(patch);
     }
-    if (!goesOn) return pos;
-
+    // The values are restored whether or not an output is open: the host is told the recall
+    // worked, and its next save would write the old values over the project.
     pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kEditorOwnParams);
     deviceId = intValue(GetParam(kGlobalMidiChannel));
     log("PROJECT RECALL: hardware DeviceID " + std::to_string(deviceId.load()));
@@ -190,20 +194,14 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     // switch.
     TabSwitchFunctions::showPartNames(this, selectedPart, selectedPart);
 
-    // The flags go up only once the job thread is really taken: left set by a send that never
-    // ran, they would block all incoming MIDI for good.
     SenderJobRecord record;
     record.job = kJobSendArrangement;
     MIDIMessageManager* manager = midiManager;
-    const auto raiseFlags = [this, manager] {
-        deviceTransferActive = true;
-        sendGlobalsFirst = true;
-        sendingAllParts = true;
-        incomingMidiBlocked = true;
-        manager->sendInProgress = true;
-    };
-    if (!midiIOSet) log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
-    else if (!manager || !manager->startJob(record, raiseFlags))
+    if (recalledSendOwed)
+        log("PROJECT RECALL: the stored MIDI output is away, the performance is sent when it is back");
+    else if (!midiIOSet)
+        log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
+    else if (!manager || !manager->startJob(record, [this] { raiseWholeSendFlags(); }))
         log("PROJECT RECALL: the MIDI job thread is busy, the performance is not sent");
 
     dawOffset = 2 * intValue(GetParam(kAdjustDAWOffset)) + GetBlockSize();
@@ -222,5 +220,31 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
 
     startupComplete = true;
     showStatus("Project Data Recalled");
+    // The line above covers the device menu's notice: the device that is awaited is named below.
+    if (recalledSendOwed) showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
     return pos;
+}
+
+void QOR::raiseWholeSendFlags()
+{
+    deviceTransferActive = true;
+    sendGlobalsFirst = true;
+    sendingAllParts = true;
+    incomingMidiBlocked = true;
+    if (midiManager) midiManager->sendInProgress = true;
+}
+
+bool QOR::startOwedSend()
+{
+    // The start-up's own enquiry would ask the same, and take the device's globals.
+    initialRequestPending = false;
+    if (midiInIndex > 0) return startDeviceIdEnquiry(true);
+    // Nothing could hear the enquiry's answer: the recalled device id stands.
+    if (deviceTransferActive) return false;
+    SenderJobRecord record;
+    record.job = kJobSendArrangement;
+    return midiManager->startJob(record, [this] {
+        recalledSendOwed = false;
+        raiseWholeSendFlags();
+    });
 }

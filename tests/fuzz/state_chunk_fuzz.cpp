@@ -80,8 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (; i + 4 <= size && chunk.Size() > 0; i += 4)
             chunk.GetBytes()[(data[i] | data[i + 1] << 8 | data[i + 2] << 16) % uint32_t(chunk.Size())] = data[i + 3];
     }
-    // An output chosen before or not: the recall goes on past the devices or stops there; the
-    // stored device is never found here, so nothing is sent.
+    // An output chosen before or not; the stored device is never found here, so nothing is sent.
     q.GetParam(qorid::kDeviceOutSelection)->Set((mode & 2) ? 1.0 : 0.0);
     q.midiIOSet = false;
     ByteChunk before;
