@@ -71,6 +71,12 @@ void QOR::sayDevices()
     // A line that shows something said since (the enquiry of a return, an edit) keeps it.
     const bool ours1 = !mAbsentSaid1.empty() && mAbsentSaid1 == text(statusDisplay);
     const bool ours2 = !mAbsentSaid2.empty() && mAbsentSaid2 == text(valueDisplay);
+    // A recall names the output it waits for under its own text: said once is enough.
+    if (outAway && !inAway && text(valueDisplay) == out) {
+        mAbsentSaid1.clear();
+        mAbsentSaid2 = out;
+        return;
+    }
     mAbsentSaid1 = outAway ? out : inAway ? in : std::string();
     mAbsentSaid2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
     if (!mAbsentSaid1.empty())

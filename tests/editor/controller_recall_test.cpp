@@ -177,6 +177,9 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
         EXPECT_TRUE(b.startupComplete.load());
         EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
         EXPECT_EQ(to.text(b.valueDisplay), "MIDI Out absent: Gone Synth");
+        b.OnEditorTimer(); // shows the followed devices: the absent output is named once
+        EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
+        EXPECT_EQ(to.text(b.valueDisplay), "MIDI Out absent: Gone Synth");
 
         // Nothing is sent while the stored device is away, now or at the next edit.
         EXPECT_FALSE(b.midiIOSet.load()) << "the stored device is absent: no output is open";
