@@ -167,10 +167,10 @@ struct IPluginBase::FollowAct {
     // been under way while it looked: the next look's.
     uint32_t changes = 0;
     std::string choice, opened;
-    bool close = false;         // the open port leads nowhere
-    std::string open;           // the port to open for the choice
+    bool close = false;              // the open port leads nowhere
+    std::string open;                // the port to open for the choice
     std::vector<std::string> listed; // the look's names, kept as the device's neighbours once it opens
-    bool tellWhy = false;       // why changed
+    bool tellWhy = false;            // why changed
     std::string why;
 };
 

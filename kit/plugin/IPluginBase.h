@@ -402,6 +402,6 @@ protected:
     int64_t mFollowRetryAtMs[2] = {0, 0};    // steady clock: no reopen before
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};
-    bool mFollowerOpens = false; // under the plug-in mutex: the follower's reopen, not a choice
+    bool mFollowerOpens = false;             // under the plug-in mutex: the follower's reopen, not a choice
     std::atomic<bool> mFollowEnquiry{false}; // a device came back; OnExternalMIDIReturned is due
 };

@@ -193,9 +193,9 @@ TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGu
 // followed one while it was there is another device, never taken for it.
 TEST(FollowedPortName, ADeviceBackUnderOtherNumbersIsFoundAndNeverATwinThatStayedOrOneOfTwo)
 {
-    const std::vector<std::string> names = {"Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0",
-                                            "Twin:Twin 21:0",     "fol:in",                  "Pad:Pad13:0",
-                                            "Solo:Solo 30:0"};
+    const std::vector<std::string> names = {
+        "Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0", "Twin:Twin 21:0", "fol:in",
+        "Pad:Pad13:0",        "Solo:Solo 30:0"};
     using Seen = std::vector<std::string>;
     const struct {
         std::string chosen;
