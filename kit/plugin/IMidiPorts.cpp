@@ -90,10 +90,12 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
     if (idx <= 0 || names[size_t(idx)].empty()) return 0;
     const std::string& want = names[size_t(idx)];
     // Other programs add and remove ports at any time, and the system opens by number: a
-    // number is trusted only if it still names the port once that is open.
+    // number is trusted only if it still names the port once that is open. A port that refused
+    // is not asked again under the same number: each try costs the system's time and words.
+    int refused = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        if (number < 0) continue;
+        if (number < 0 || number == refused) break;
         if (hooks) hooks->beforeOpen();
         const bool opened = client->OpenPort(unsigned(number), portName);
         if (opened && client->PortName(unsigned(number)) == want) {
@@ -102,6 +104,7 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
         }
         if (hooks) hooks->beforeClose();
         if (opened) client->ClosePort();
+        else refused = number;
     }
     return 0;
 }
