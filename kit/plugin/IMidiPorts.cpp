@@ -104,7 +104,7 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
         }
         if (hooks) hooks->beforeClose();
         if (opened) client->ClosePort();
-        else refused = number;
+        refused = opened ? -1 : number;
     }
     return 0;
 }
