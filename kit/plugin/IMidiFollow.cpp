@@ -287,12 +287,10 @@ bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
                 mFollower.Wake(); // looked at again at once
                 continue;
             }
-            if (act.tellWhy) {
-                if (!act.why.empty()) LogLine("MIDI %s: %s", Direction(input), act.why.c_str());
-                mFollowWhy[input] = act.why;
-                told = true;
-            }
+            if (act.tellWhy) mFollowWhy[input] = act.why;
         }
+        if (act.tellWhy && !act.why.empty()) LogLine("MIDI %s: %s", Direction(input), act.why.c_str());
+        told = told || act.tellWhy;
         IMidiClient* client = input ? midiIn : midiOut;
         if (act.close && client) {
             // Gone: nothing more is sent to, or taken from, a port that leads nowhere.
@@ -320,24 +318,30 @@ bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
         const int index = input ? setExternalMIDIIn(port, name) : setExternalMIDIOut(port, name);
         mFollowerOpens = false;
         changed = changed || index > 0 || !act.opened.empty();
-        std::lock_guard<std::mutex> lock(mFollowLock);
+        int failures = 0;
+        {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (index > 0) {
+                mFollowSeen[input] = std::move(act.listed);
+                mFollowFailures[input] = 0;
+                mFollowRetryAtMs[input] = 0;
+            } else {
+                // A port that is listed but takes no connection would otherwise be tried at every
+                // word of the system, each try making words of its own.
+                failures = ++mFollowFailures[input];
+                const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
+                mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
+            }
+        }
         if (index > 0) {
             LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name);
             *returned = true;
-            mFollowSeen[input] = std::move(act.listed);
-            mFollowFailures[input] = 0;
-            mFollowRetryAtMs[input] = 0;
-            continue;
+        } else {
+            missing = true;
+            if (failures == 1)
+                LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
+                        Direction(input), name);
         }
-        // A port that is listed but takes no connection would otherwise be tried at every word
-        // of the system, each try making words of its own.
-        missing = true;
-        const int failures = ++mFollowFailures[input];
-        const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
-        mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
-        if (failures == 1)
-            LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
-                    Direction(input), name);
     }
     if (changed || listsRead || told) OnExternalMIDIFollowed();
     return missing;
