@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "kit/plugin/IMidiLister.h"
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
@@ -19,9 +20,23 @@
 namespace
 {
 
-// How often a missing device is looked for, and a due call that could not run is tried again.
-const int kLookForMissingMs = 1000;
+// How often the ports are looked at where the system does not tell, and while a chosen device is
+// missing; how soon a due call that could not run is tried again; how long after a reopen that
+// failed the next may be tried, by the number of failures in a row.
+const int kLookMs = 1000;
 const int kRetryReturnedMs = 100;
+const int kBackOffMs[] = {1000, 2000, 4000, 8000};
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+const char* Direction(bool input)
+{
+    return input ? "input" : "output";
+}
 
 } // namespace
 
@@ -86,6 +101,12 @@ std::string IPluginBase::GetExternalMIDIChoice(bool input)
     return mMidiChoice[input];
 }
 
+std::string IPluginBase::GetExternalMIDIFollowWhy(bool input)
+{
+    std::lock_guard<std::mutex> lock(mFollowLock);
+    return mFollowWhy[input];
+}
+
 int IPluginBase::GetExternalMIDIOpenIndex(bool input)
 {
     std::string opened;
@@ -104,7 +125,14 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         mMidiChoice[input] = chosen ? name : "";
-        mFollowWhy[input].clear();
+        ++mFollowChanges[input];
+        // The follower's own reopen keeps what it knows of the device; a choice or a recall starts anew.
+        if (!mFollowerOpens) {
+            mFollowWhy[input].clear();
+            mFollowSeen[input].clear();
+            mFollowFailures[input] = 0;
+            mFollowRetryAtMs[input] = 0;
+        }
     }
     if (chosen) WakeFollower();
 }
@@ -113,7 +141,16 @@ void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
 {
     std::lock_guard<std::mutex> lock(mFollowLock);
     mMidiOpened[input] = opened;
+    ++mFollowChanges[input];
     if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
+}
+
+void IPluginBase::NoteMadeClient(bool input, IMidiClient* client, int system)
+{
+    std::lock_guard<std::mutex> lock(mFollowLock);
+    (input ? midiIn : midiOut) = client;
+    mFollowClient[input] = client;
+    mFollowSystem[input] = system;
 }
 
 void IPluginBase::WakeFollower()
@@ -124,92 +161,188 @@ void IPluginBase::WakeFollower()
 
 // ---- the follower ----
 
+// What one look found to do for one direction.
+struct IPluginBase::FollowAct {
+    // As the look found them. A choice or an open since then, even one of the same name, may have
+    // been under way while it looked: the next look's.
+    uint32_t changes = 0;
+    std::string choice, opened;
+    bool close = false;              // the open port leads nowhere
+    std::string open;                // the port to open for the choice
+    std::vector<std::string> listed; // the look's names, kept as the device's neighbours once it opens
+    bool tellWhy = false;            // why changed
+    std::string why;
+};
+
+// The lists the follower looks at: a lister of its own for each system the port layer's clients
+// were made on. A client put in from outside is looked at through itself.
+struct IPluginBase::FollowListers {
+    std::unique_ptr<IMidiPortLister> of[3];
+};
+
+bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells)
+{
+    int system;
+    bool reaches;
+    std::vector<std::string> seen;
+    int64_t retryAt;
+    {
+        std::lock_guard<std::mutex> lock(mFollowLock);
+        act->changes = mFollowChanges[input];
+        act->choice = mMidiChoice[input];
+        act->opened = mMidiOpened[input];
+        act->why = mFollowWhy[input];
+        IMidiClient* client = input ? midiIn : midiOut;
+        if (act->choice.empty() || !client) return false;
+        system = client == mFollowClient[input] ? mFollowSystem[input] : -1;
+        // Published state only: no call of the system, so holding this lock costs nobody a wait.
+        reaches = !act->opened.empty() && client->IsConnected();
+        seen = mFollowSeen[input];
+        retryAt = mFollowRetryAtMs[input];
+    }
+    std::vector<std::string> now{QOR_SELECT_MIDI_DEVICE};
+    if (system < 0) {
+        now = CurrentMidiNames(input);
+    } else {
+        std::unique_ptr<IMidiPortLister>& lister = listers.of[system];
+        if (!lister) lister = IMidiPortLister::Make(IMidiSystem(system));
+        *tells = *tells && lister->Tells();
+        std::vector<std::string> names;
+        // A system that does not answer says nothing of the device: looked at again later.
+        if (!lister->List(input, &names)) return true;
+        now.insert(now.end(), names.begin(), names.end());
+    }
+    if (reaches && std::find(now.begin(), now.end(), act->opened) != now.end()) {
+        std::lock_guard<std::mutex> lock(mFollowLock);
+        if (mMidiOpened[input] == act->opened) mFollowSeen[input] = now;
+        return false;
+    }
+    std::string why;
+    const int at = IMidiMatchFollowedName(now, act->choice, seen, &why);
+    if (at <= 0) {
+        act->close = !act->opened.empty();
+        act->tellWhy = why != act->why;
+        act->why = why;
+        return true;
+    }
+    // A reopen that failed is not tried again before its time, whatever woke this thread.
+    if (NowMs() < retryAt) return true;
+    act->open = now[size_t(at)];
+    act->listed = std::move(now);
+    return false; // missing only if the open fails
+}
+
 void IPluginBase::FollowExternalMIDI()
 {
+    FollowListers listers;
     int wait = -1;
     while (mFollower.Wait(wait)) {
-        // The plug-in mutex comes before any lock of the port code. Whoever holds it may be about
-        // to stop this thread: the wait for it ends with the stop.
-        bool stopped = false;
-        while (!mutex.TryEnter()) {
-            if ((stopped = mFollower.Stopping())) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Looking takes no lock that a sender or the host's calls take.
+        FollowAct acts[2];
+        bool missing = false, tells = true, chosen = false;
+        for (const bool input : {true, false}) {
+            missing = FollowLook(input, listers, &acts[input], &tells) || missing;
+            chosen = chosen || !acts[input].choice.empty();
         }
-        if (stopped) break;
-        struct Held {
-            KIT_Mutex& mutex;
-            ~Held() { mutex.Leave(); }
-        } held{mutex};
-        bool returned = false;
-        const bool missing = FollowStep(&returned);
-        if (returned) mFollowEnquiry = true;
-        // A busy job thread is never waited for here: the call is made again a little later.
-        if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
-        wait = missing ? kLookForMissingMs : mFollowEnquiry ? kRetryReturnedMs : -1;
+        const bool act = acts[0].close || acts[1].close || acts[0].tellWhy || acts[1].tellWhy ||
+                         !acts[0].open.empty() || !acts[1].open.empty();
+        if (act || (!missing && mFollowEnquiry)) {
+            // Only a change takes the plug-in mutex, first of all, as a user's choice does. Whoever
+            // holds it may be about to stop this thread: the wait for it ends with the stop.
+            bool stopped = false;
+            while (!mutex.TryEnter()) {
+                if ((stopped = mFollower.Stopping())) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (stopped) break;
+            struct Held {
+                KIT_Mutex& mutex;
+                ~Held() { mutex.Leave(); }
+            } held{mutex};
+            bool returned = false;
+            if (act) missing = FollowStep(acts, &returned) || missing;
+            if (returned) mFollowEnquiry = true;
+            // A busy job thread is never waited for here: the call is made again a little later.
+            if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
+        }
+        // Where the system tells of ports only while a port of ours is open, or not at all, the
+        // follower looks by itself; a reopen that failed is tried when its time comes.
+        wait = mFollowEnquiry ? kRetryReturnedMs : missing || (chosen && !tells) ? kLookMs : -1;
+        const int64_t now = NowMs();
+        std::lock_guard<std::mutex> lock(mFollowLock);
+        for (const bool input : {true, false})
+            if (wait >= 0 && mFollowRetryAtMs[input] > now)
+                wait = int(std::min<int64_t>(wait, mFollowRetryAtMs[input] - now + 1));
     }
 }
 
-bool IPluginBase::FollowStep(bool* returned)
+bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
 {
-    bool missing = false, changed = false, listsRead = false;
+    bool missing = false, changed = false, listsRead = false, told = false;
     for (const bool input : {true, false}) {
-        std::string choice, opened;
+        FollowAct& act = acts[input];
         {
             std::lock_guard<std::mutex> lock(mFollowLock);
-            choice = mMidiChoice[input];
-            opened = mMidiOpened[input];
-        }
-        IMidiClient* client = input ? midiIn : midiOut;
-        if (choice.empty() || !client) continue;
-        bool reaches;
-        {
-            std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
-            if (!input) lock.lock();
-            reaches = client->IsPortOpen() && client->IsConnected();
-        }
-        const std::vector<std::string> now = CurrentMidiNames(input);
-        if (reaches && std::find(now.begin(), now.end(), opened) != now.end()) continue;
-        std::string why;
-        const int at = IMidiMatchFollowedName(now, choice, &why);
-        if (at <= 0) {
-            missing = true;
-            if (!opened.empty()) {
-                // Gone: nothing more is sent to, or taken from, a port that leads nowhere.
-                LogLine("MIDI %s: \"%s\" went away; its port is closed until it comes back", input ? "input" : "output",
-                        opened.c_str());
-                if (input) {
-                    StopMIDIInDelivery();
-                    client->ClosePort();
-                } else {
-                    std::lock_guard<std::mutex> lock(midiOutLock);
-                    client->ClosePort();
-                }
-                NoteOpenedPort(input, std::string());
-                OnExternalMIDIPortChanged(input);
-                changed = true;
+            if (mFollowChanges[input] != act.changes) {
+                mFollower.Wake(); // looked at again at once
+                continue;
             }
-            std::lock_guard<std::mutex> lock(mFollowLock);
-            if (!why.empty() && why != mFollowWhy[input])
-                LogLine("MIDI %s: %s", input ? "input" : "output", why.c_str());
-            mFollowWhy[input] = why;
-            continue;
+            if (act.tellWhy) mFollowWhy[input] = act.why;
         }
-        const std::string& name = now[size_t(at)];
-        if (!listsRead &&
-            (input ? getExternalMIDIInDevice(name.c_str()) : getExternalMIDIOutDevice(name.c_str())) < 0) {
+        if (act.tellWhy && !act.why.empty()) LogLine("MIDI %s: %s", Direction(input), act.why.c_str());
+        told = told || act.tellWhy;
+        IMidiClient* client = input ? midiIn : midiOut;
+        if (act.close && client) {
+            // Gone: nothing more is sent to, or taken from, a port that leads nowhere.
+            LogLine("MIDI %s: \"%s\" went away; its port is closed until it comes back", Direction(input),
+                    act.opened.c_str());
+            if (input) {
+                StopMIDIInDelivery();
+                client->ClosePort();
+            } else {
+                std::lock_guard<std::mutex> lock(midiOutLock);
+                client->ClosePort();
+            }
+            NoteOpenedPort(input, std::string());
+            OnExternalMIDIPortChanged(input);
+            changed = true;
+        }
+        if (act.open.empty()) continue;
+        const char* name = act.open.c_str();
+        if (!listsRead && (input ? getExternalMIDIInDevice(name) : getExternalMIDIOutDevice(name)) < 0) {
             ReadMidiNamesAgain();
             listsRead = true;
         }
         int port = 1;
-        const int index = input ? setExternalMIDIIn(port, name.c_str()) : setExternalMIDIOut(port, name.c_str());
+        mFollowerOpens = true;
+        const int index = input ? setExternalMIDIIn(port, name) : setExternalMIDIOut(port, name);
+        mFollowerOpens = false;
+        changed = changed || index > 0 || !act.opened.empty();
+        int failures = 0;
+        {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (index > 0) {
+                mFollowSeen[input] = std::move(act.listed);
+                mFollowFailures[input] = 0;
+                mFollowRetryAtMs[input] = 0;
+            } else {
+                // A port that is listed but takes no connection would otherwise be tried at every
+                // word of the system, each try making words of its own.
+                failures = ++mFollowFailures[input];
+                const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
+                mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
+            }
+        }
         if (index > 0) {
-            LogLine("MIDI %s: \"%s\" is back; its port is open again", input ? "input" : "output", name.c_str());
+            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name);
             *returned = true;
         } else {
             missing = true;
+            if (failures == 1)
+                LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
+                        Direction(input), name);
         }
-        changed = changed || index > 0 || !opened.empty();
     }
-    if (changed || listsRead) OnExternalMIDIFollowed();
+    if (changed || listsRead || told) OnExternalMIDIFollowed();
     return missing;
 }

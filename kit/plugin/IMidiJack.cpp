@@ -169,6 +169,10 @@ bool IMidiJackClient::OpenPort(unsigned number, const char* portName)
         return false;
     }
     if (!OpenOwnPort(portName)) return false;
+    // Connected from here on until the server tells otherwise: its word on this connection comes
+    // after the connect, on its own thread, and the port's own count lags until the next cycle.
+    mConnected = true;
+    mLivePort = mPort;
     const char* ours = jack_port_name(mPort);
     int result = mInput ? jack_connect(mClient, target.c_str(), ours) : jack_connect(mClient, ours, target.c_str());
     if (result != 0 && result != EEXIST) {
@@ -202,6 +206,8 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
 void IMidiJackClient::ClosePort()
 {
     if (!mPort) return;
+    mLivePort = nullptr;
+    mConnected = false;
     // Out of the graph first: no other client reads the port once the callback stops writing
     // it. A callback already under way still finds everything in place.
     if (mActive && !mServerGone) jack_deactivate(mClient);
@@ -230,7 +236,7 @@ bool IMidiJackClient::IsPortOpen()
 
 bool IMidiJackClient::IsConnected()
 {
-    return IsPortOpen() && jack_port_connected(mPort) > 0;
+    return mLivePort.load() && mConnected && !mServerGone;
 }
 
 void IMidiJackClient::SetPortsChangedHook(void (*hook)(void*), void* data)
@@ -326,9 +332,14 @@ void IMidiJackClient::OnPortRegistration(jack_port_id_t, int, void* arg)
     static_cast<IMidiJackClient*>(arg)->PortsChanged();
 }
 
-void IMidiJackClient::OnPortConnection(jack_port_id_t, jack_port_id_t, int, void* arg)
+void IMidiJackClient::OnPortConnection(jack_port_id_t a, jack_port_id_t b, int connected, void* arg)
 {
-    static_cast<IMidiJackClient*>(arg)->PortsChanged();
+    IMidiJackClient* self = static_cast<IMidiJackClient*>(arg);
+    // Our port has one connection at most: what happens to it is the port's state.
+    jack_port_t* ours = self->mLivePort;
+    if (ours && (jack_port_by_id(self->mClient, a) == ours || jack_port_by_id(self->mClient, b) == ours))
+        self->mConnected = connected != 0;
+    self->PortsChanged();
 }
 
 void IMidiJackClient::PortsChanged()

@@ -45,6 +45,8 @@ public:
     bool OpenOwnPort(const char* portName);
     void ClosePort() override;
     bool IsPortOpen() override;
+    // Reads what open, close and the server's connection notification publish: no call of the
+    // server, so any thread may ask while another opens or closes.
     bool IsConnected() override;
     // The server tells of ports that register, unregister, connect or disconnect, while the
     // client is active; the notification is installed when the client is made.
@@ -75,6 +77,8 @@ private:
     double mFrameSeconds;
     jack_port_t* mPort = nullptr;
     bool mActive = false;
+    std::atomic<jack_port_t*> mLivePort{nullptr}; // mPort from its connection on, until its close starts
+    std::atomic<bool> mConnected{false};          // mLivePort has a connection
     std::atomic<bool> mRunning{false};   // the process callback may use the port and the queue
     std::atomic<bool> mInProcess{false}; // a process callback is under way
     std::atomic<bool> mServerGone{false};

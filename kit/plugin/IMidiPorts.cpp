@@ -22,15 +22,18 @@ const char* const kOutPortName = "RtMidi Output";
 const char* const kInClientName = "RtMidi Input Client";
 const char* const kInPortName = "RtMidi Input";
 
-// Tries the systems in turn and keeps the first whose client can be made and reaches it. The
-// system's word on ports that come and go wakes the follower, from before the client is active.
-IMidiClient* MakeClient(bool input, IMidiFollower* follower)
+// Tries the systems in turn and keeps the first whose client can be made and reaches it; made
+// says which. The system's word on ports that come and go wakes the follower, from before the
+// client is active.
+IMidiClient* MakeClient(bool input, IMidiFollower* follower, int* made)
 {
     for (IMidiSystem system : IMidiPortApis(std::getenv("QOR_MIDI_API")))
         if (IMidiClient* client = IMakeMidiClient(system, input, input ? kInClientName : kOutClientName)) {
             client->SetPortsChangedHook(&IMidiFollower::WakeHook, follower);
+            *made = int(system);
             return client;
         }
+    *made = -1;
     return nullptr;
 }
 
@@ -87,10 +90,12 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
     if (idx <= 0 || names[size_t(idx)].empty()) return 0;
     const std::string& want = names[size_t(idx)];
     // Other programs add and remove ports at any time, and the system opens by number: a
-    // number is trusted only if it still names the port once that is open.
+    // number is trusted only if it still names the port once that is open. A port that refused
+    // is not asked again under the same number: each try costs the system's time and words.
+    int refused = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        if (number < 0) continue;
+        if (number < 0 || number == refused) break;
         if (hooks) hooks->beforeOpen();
         const bool opened = client->OpenPort(unsigned(number), portName);
         if (opened && client->PortName(unsigned(number)) == want) {
@@ -99,6 +104,7 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
         }
         if (hooks) hooks->beforeClose();
         if (opened) client->ClosePort();
+        refused = opened ? -1 : number;
     }
     return 0;
 }
@@ -204,7 +210,8 @@ int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stor
     return -1;
 }
 
-int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen, std::string* why)
+int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen,
+                           const std::vector<std::string>& seen, std::string* why)
 {
     std::string whyStored;
     int at = IMidiMatchStoredName(names, chosen.c_str(), &whyStored);
@@ -212,7 +219,7 @@ int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::str
     const std::string bare = WithoutClientNumbers(chosen);
     int count = 0;
     for (size_t i = 1; i < names.size(); ++i)
-        if (WithoutClientNumbers(names[i]) == bare) {
+        if (WithoutClientNumbers(names[i]) == bare && std::find(seen.begin(), seen.end(), names[i]) == seen.end()) {
             at = int(i);
             ++count;
         }
@@ -233,7 +240,11 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
     std::lock_guard<std::mutex> lock(midiOutLock);
     if (!midiOutNames.empty()) return &midiOutNames;
     midiOutPort = 0;
-    if (!midiOut) midiOut = MakeClient(false, &mFollower);
+    if (!midiOut) {
+        int system;
+        IMidiClient* made = MakeClient(false, &mFollower, &system);
+        NoteMadeClient(false, made, system);
+    }
     midiOutNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiOut) AppendPortNames(midiOut, &midiOutNames);
     return &midiOutNames;
@@ -245,7 +256,9 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;
     if (!midiIn) {
-        midiIn = MakeClient(true, &mFollower);
+        int system;
+        IMidiClient* made = MakeClient(true, &mFollower, &system);
+        NoteMadeClient(true, made, system);
         // Installed once and kept; a message reaches the plug-in only while the opening it came
         // through is the open one, stamped with it on arrival by a client that can.
         if (midiIn && !midiIn->SetStampedCallback(DeliverMIDIInput, &mMidiInLive, this))
@@ -353,8 +366,12 @@ bool IPluginBase::initializeVirtualOutput(std::string)
 {
     KIT_MutexLock opener(&mutex); // the follower reads midiOut under it
     std::lock_guard<std::mutex> lock(midiOutLock);
-    if (midiOut) DeleteClient(midiOut);
-    midiOut = MakeClient(false, &mFollower);
+    IMidiClient* old = midiOut;
+    NoteMadeClient(false, nullptr, -1); // out of the follower's sight before it goes
+    delete old;
+    int system;
+    IMidiClient* made = MakeClient(false, &mFollower, &system);
+    NoteMadeClient(false, made, system);
     return midiOut != nullptr;
 }
 

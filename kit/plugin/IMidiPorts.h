@@ -35,9 +35,10 @@ public:
     // delivery under way has ended.
     virtual void ClosePort() = 0;
     virtual bool IsPortOpen() = 0;
-    // The open port still reaches the port it was connected to. A client that cannot tell
-    // answers whether its port is open; the port layer then looks for the name instead.
-    virtual bool IsConnected() { return IsPortOpen(); }
+    // The open port still reaches the port it was connected to. Any thread, no lock and no call
+    // of the system, while another thread opens or closes. A client that cannot tell answers
+    // true; the port layer then looks for the name instead.
+    virtual bool IsConnected() { return true; }
     // hook(data) runs on a thread of the system's whenever ports come, go or connect: it may only
     // wake someone. Systems that do not tell ignore it.
     virtual void SetPortsChangedHook(void (*hook)(void*), void* data) { (void)hook, (void)data; }
@@ -84,6 +85,9 @@ int IMidiMatchStoredName(const std::vector<std::string>& names, const char* stor
 
 // The list index of the port a followed choice stands for now: as IMidiMatchStoredName, else the
 // one entry that has the same name once the client and port numbers that end an ALSA name
-// (" 24:0") are left out of both, as a device that comes back may get other numbers. -1 when
-// none, and why then says what was found.
-int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen, std::string* why);
+// (" 24:0") are left out of both, as a device that comes back may get other numbers. Only
+// entries not in seen count there: seen holds the ports listed beside the chosen one while it
+// was there, so a twin that stayed is never taken for it. -1 when none, and why then says what
+// was found.
+int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::string& chosen,
+                           const std::vector<std::string>& seen, std::string* why);

@@ -277,6 +277,9 @@ public:
     // device is away, its port closes, and it opens again by itself when a port of that name
     // appears. The chosen name, empty when none is chosen:
     std::string GetExternalMIDIChoice(bool input);
+    // Why the follower opened no port for the choice although one could be it (two of its name
+    // came), empty when nothing is to be said; each change is followed by OnExternalMIDIFollowed.
+    std::string GetExternalMIDIFollowWhy(bool input);
     // The list index of the direction's open port, 0 while none is open.
     int GetExternalMIDIOpenIndex(bool input);
     // On the port layer's follower thread, holding the plug-in mutex: after it closed the port of
@@ -323,10 +326,16 @@ protected:
     // opens again. Called with or without the plug-in mutex held.
     void StopMIDIInDelivery();
 
-    // The follower's body and one look at both directions, holding the plug-in mutex; true
-    // while a chosen device is missing.
+    // The follower's body; one look at a direction, holding no lock that a sender or the host's
+    // calls take, true while its device is missing; the changes that looks found, holding the
+    // plug-in mutex, true while a device is missing still.
+    struct FollowAct;
+    struct FollowListers;
     void FollowExternalMIDI();
-    bool FollowStep(bool* returned);
+    bool FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells);
+    bool FollowStep(FollowAct* acts, bool* returned);
+    // A client the port layer made on system (an IMidiSystem) becomes the direction's client.
+    void NoteMadeClient(bool input, IMidiClient* client, int system);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
     // After an open: the name of the port opened, empty when none; an open port is the choice.
     void NoteOpenedPort(bool input, const std::string& opened);
@@ -384,10 +393,19 @@ protected:
     // Set in mMidiInLive while the port that number connected is not yet known to be the one named.
     static constexpr uint32_t kMidiInUnchecked = 0x80000000u;
     // Following the chosen devices: the choices and opened names under mFollowLock, which is
-    // taken after the plug-in mutex and midiOutLock and held for no call; [1] the input.
+    // taken after the plug-in mutex and midiOutLock and held for no call of a MIDI system; [1]
+    // the input. Port code also sets midiIn and midiOut under it, so that the follower may ask
+    // the client whether its port is connected.
     IMidiFollower mFollower;
     std::mutex mFollowLock;
     std::string mMidiChoice[2], mMidiOpened[2];
     std::string mFollowWhy[2];               // the follower's last word on a name it could not match
+    uint32_t mFollowChanges[2] = {0, 0};     // choices and opens so far
+    std::vector<std::string> mFollowSeen[2]; // the ports of the follower's last look that listed the open one
+    int mFollowFailures[2] = {0, 0};         // reopens that failed in a row
+    int64_t mFollowRetryAtMs[2] = {0, 0};    // steady clock: no reopen before
+    IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
+    int mFollowSystem[2] = {-1, -1};
+    bool mFollowerOpens = false;             // under the plug-in mutex: the follower's reopen, not a choice
     std::atomic<bool> mFollowEnquiry{false}; // a device came back; OnExternalMIDIReturned is due
 };

@@ -14,11 +14,12 @@
 namespace hostscript
 {
 
-// qor-host over the data folder dir, its output into outFile (nothing kept when empty).
-inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFile)
+// qor-host over the data folder dir, its output into outFile (nothing kept when empty), on the
+// MIDI system api (a value of QOR_MIDI_API).
+inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFile, const char* api = "jack")
 {
     const std::string& b = testsupport::binaryDir();
-    const std::string cmd = "QOR_MIDI_API=jack QOR_DATA_FOLDER='" + dir.path + "' " + b +
+    const std::string cmd = "QOR_MIDI_API=" + std::string(api) + " QOR_DATA_FOLDER='" + dir.path + "' " + b +
                             "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" +
                             (outFile.empty() ? std::string("/dev/null") : outFile) + "' 2>/dev/null";
     return popen(cmd.c_str(), "w");
@@ -27,10 +28,10 @@ inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFi
 // qor-host as above, its UI-size file naming outPort and inPort as the stored default devices,
 // so that the plug-in opens them at its start.
 inline FILE* startHostOnPorts(const testsupport::TempDir& dir, const std::string& outFile, const std::string& outPort,
-                              const std::string& inPort)
+                              const std::string& inPort, const char* api = "jack")
 {
     testsupport::writeFile(dir.file("QOR Editor UI.txt"), "a\nnormal\nyes\n" + outPort + "\n" + inPort + "\n");
-    return startHost(dir, outFile);
+    return startHost(dir, outFile, api);
 }
 
 // Script lines to the running host, at once.

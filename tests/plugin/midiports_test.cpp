@@ -192,30 +192,42 @@ TEST(StoredPortName, AnExactNameWinsElseOnePortBeginningWithAKeptNameAndNeverAGu
 }
 
 // A followed device is found again when it comes back, also under other client and port
-// numbers; a name that could be either of two is no match.
-TEST(FollowedPortName, ADeviceBackUnderOtherNumbersIsFoundAndTwoCandidatesAreNone)
+// numbers; a name that could be either of two is no match, and a port that was listed beside the
+// followed one while it was there is another device, never taken for it.
+TEST(FollowedPortName, ADeviceBackUnderOtherNumbersIsFoundAndNeverATwinThatStayedOrOneOfTwo)
 {
     const std::vector<std::string> names = {
-        "Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0", "Twin:Twin 21:0", "fol:in", "Pad:Pad13:0"};
+        "Select MIDI Device", "Synth:Synth MIDI 1 28:0", "Twin:Twin 20:0", "Twin:Twin 21:0", "fol:in",
+        "Pad:Pad13:0",        "Solo:Solo 30:0"};
+    using Seen = std::vector<std::string>;
     const struct {
         std::string chosen;
+        Seen seen; // listed with the chosen port while it was there
         int index;
         const char* why;
     } table[] = {
-        {"Synth:Synth MIDI 1 28:0", 1, ""},
-        {"Synth:Synth MIDI 1 24:0", 1, ""}, // back with another client number
-        {"Synth:Synth MIDI 1 24:1", 1, ""},
-        {"Twin:Twin 24:0", -1, "2 ports are called \"Twin:Twin\""},
-        {"fol:in", 4, ""},
-        {"Gone:Gone 24:0", -1, ""},
-        {"Pad:Pad12:0", -1, ""}, // numbers not set off by a space belong to the name
-        {"Synth:Synth MIDI 1 :0", -1, ""},
+        {"Synth:Synth MIDI 1 28:0", {}, 1, ""},
+        {"Synth:Synth MIDI 1 24:0", {}, 1, ""}, // back with another client number
+        {"Synth:Synth MIDI 1 24:1", {}, 1, ""},
+        {"Twin:Twin 24:0", {}, -1, "2 ports are called \"Twin:Twin\""},
+        {"fol:in", {}, 4, ""},
+        {"Gone:Gone 24:0", {}, -1, ""},
+        {"Pad:Pad12:0", {}, -1, ""}, // numbers not set off by a space belong to the name
+        {"Synth:Synth MIDI 1 :0", {}, -1, ""},
+        // Never seen present, as after a recall once the clients were numbered anew: any name.
+        {"Solo:Solo 24:0", {}, 6, ""},
+        // The one that was there all along is another of the same kind.
+        {"Solo:Solo 24:0", {"Solo:Solo 24:0", "Solo:Solo 30:0"}, -1, ""},
+        {"Twin:Twin 19:0", {"Twin:Twin 19:0", "Twin:Twin 20:0"}, 3, ""},
+        {"Twin:Twin 20:0", {"Twin:Twin 20:0", "Twin:Twin 21:0"}, 2, ""}, // back under its own numbers
+        {"Twin:Twin 24:0", {"Synth:Synth MIDI 1 28:0"}, -1, "2 ports are called"},
     };
     for (const auto& row : table) {
         std::string why;
-        EXPECT_EQ(IMidiMatchFollowedName(names, row.chosen, &why), row.index) << row.chosen;
-        EXPECT_EQ(why.rfind(row.why, 0), 0u) << row.chosen << ": " << why;
-        EXPECT_EQ(why.empty(), *row.why == 0) << row.chosen;
+        const std::string trace = row.chosen + " seen with " + std::to_string(row.seen.size());
+        EXPECT_EQ(IMidiMatchFollowedName(names, row.chosen, row.seen, &why), row.index) << trace;
+        EXPECT_EQ(why.rfind(row.why, 0), 0u) << trace << ": " << why;
+        EXPECT_EQ(why.empty(), *row.why == 0) << trace;
     }
 }
 
