@@ -14,7 +14,7 @@ inline void Pause(int ms)
 // JACK makes a new connection live a little after the call that asks for it, later still on a
 // loaded machine, and drops what is sent before. These open a port, send probes until one
 // arrives, then forget them; they answer the list index, or 0.
-inline int OpenOut(PortPlug& plug, SynthSide& synth)
+template <class Plug> int OpenOut(Plug& plug, SynthSide& synth)
 {
     plug.getExternalMIDIOutNames();
     int port = 1, idx = plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str());
