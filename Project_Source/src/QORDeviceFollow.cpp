@@ -79,6 +79,11 @@ void QOR::sayDevices()
     }
     mAbsentSaid1 = outAway ? out : inAway ? in : std::string();
     mAbsentSaid2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
+    // One away: the second line says why a port of its name was not taken (two could be it).
+    if (outAway != inAway) {
+        const std::string why = GetExternalMIDIFollowWhy(inAway);
+        if (!why.empty()) mAbsentSaid2 = why;
+    }
     if (!mAbsentSaid1.empty())
         showStatus(mAbsentSaid1.c_str());
     else if (ours1)

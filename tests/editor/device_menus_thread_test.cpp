@@ -86,6 +86,18 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         EXPECT_EQ(d.status1(), "Plug-in is ready to go!") << "the return's enquiry is not covered";
         EXPECT_EQ(d.status2().find("absent"), std::string::npos) << d.status2();
     }
+
+    // Away, then two ports of its name under other numbers: neither is taken, and the status
+    // says why.
+    int before = d.q->mFollowed;
+    s.set(false, {"Other Out"});
+    while (d.q->GetExternalMIDIOpenIndex(false) > 0) ASSERT_TRUE(d.followed(before = d.q->mFollowed));
+    s.set(false, {"Other Out", "Synth Out 24:0", "Synth Out 25:0"});
+    while (d.q->GetExternalMIDIFollowWhy(false).empty()) ASSERT_TRUE(d.followed(before = d.q->mFollowed));
+    d.tick();
+    EXPECT_EQ(d.q->GetExternalMIDIOpenIndex(false), 0);
+    EXPECT_EQ(d.status1(), "MIDI Out absent: Synth Out");
+    EXPECT_NE(d.status2().find("none opened"), std::string::npos) << d.status2();
 }
 
 // The lists are read again while the output menu is open (an input that was away comes back
