@@ -670,6 +670,7 @@ TEST(BankEditMenu, BothPanesShowTheirBanksAsTheyAreNowAfterEachChange)
                 d.lib().lowerFileIndex = oneFile ? 0 : 1;
             }
             d.plug->updatePatchLibrarianView(2);
+            gridtest::showLibrarianPage(*d.plug);
             row.change(d);
             EXPECT_EQ(d.value(kBankEditUnsaved), row.unsaved ? 1.0 : 0.0) << what;
             EXPECT_EQ(gridtest::staleCell(*d.plug, kUpper), "") << what;
@@ -765,6 +766,7 @@ TEST(BankEditMenu, TheUnsavedMarkOfAWideBankNameFitsItsTitle)
     testsupport::writeFile(patches(d) + "/" + std::string(48, 'W') + ".syx",
                            bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
     d.plug->rescanLibrary();
+    gridtest::showLibrarianPage(*d.plug);
     d.plug->SetLibrarianStatusUnsaved(true);
     const std::string title = gridtest::lowerTitle(*d.plug);
     ASSERT_GT(title.size(), 10u);
