@@ -40,10 +40,11 @@ DataType currentType(const QOR& q)
     return q.patternMode ? DataType::Patterns : q.performanceMode ? DataType::Performances : DataType::Programs;
 }
 
-// Starts job r when the job thread is idle; afterClaim sets what may be set only once it runs.
+// Starts job r when the job thread is idle, else says so; afterClaim sets what may be set only
+// once it runs.
 template <class AfterClaim> void start(QOR& q, const SenderJobRecord& r, AfterClaim&& afterClaim)
 {
-    if (q.midiManager) q.midiManager->startJob(r, std::forward<AfterClaim>(afterClaim));
+    if (q.midiManager) q.midiManager->startAsked(r, std::forward<AfterClaim>(afterClaim));
 }
 void start(QOR& q, const SenderJobRecord& r)
 {
