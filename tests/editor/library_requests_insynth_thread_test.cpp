@@ -556,7 +556,7 @@ TEST(LibraryRequestsInSynth, ABankAskedForTheMomentACancelShowsIsTaken)
         taken = b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0);
         asked = true;
     });
-    b.all(0);
+    ASSERT_TRUE(b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0));
     user.join();
     b.wait();
     EXPECT_TRUE(taken);
