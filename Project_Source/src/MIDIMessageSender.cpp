@@ -38,10 +38,10 @@ void MIDIMessageSender::run()
     } catch (...) {
         // A failed job ends here; the thread must come free for the next one.
     }
-    // Marked before the text can be seen: a starter that finds the thread held then waits
-    // for the release that follows rather than refusing.
     mHoldingEndText[size_t(thread)] = false;
     if (!endText.empty() && !mStopping) {
+        // Marked before the text can be seen: a starter that finds the thread held then waits
+        // for the release that follows rather than refusing.
         mEnding[size_t(thread)].store(true, std::memory_order_release);
         controller->showStatus(endText.c_str());
     }
