@@ -21,8 +21,10 @@ using DataType = BankEditPopupMenu::DataType;
 namespace
 {
 
-// The status of a save that wrote nothing: the edits are still only in the editor.
+// The status of a save that wrote nothing: the edits are still only in the editor. One that
+// wrote the bank says so, in place of an earlier failure.
 constexpr char kSaveFailed[] = "Bank could not be saved!";
+constexpr char kSaved[] = "Bank saved!";
 
 // A null text is a separator.
 void fill(IPopupMenu& menu, std::initializer_list<const char*> items)
@@ -38,10 +40,11 @@ DataType currentType(const QOR& q)
     return q.patternMode ? DataType::Patterns : q.performanceMode ? DataType::Performances : DataType::Programs;
 }
 
-// Starts job r when the job thread is idle; afterClaim sets what may be set only once it runs.
+// Starts job r when the job thread is idle, else says so; afterClaim sets what may be set only
+// once it runs.
 template <class AfterClaim> void start(QOR& q, const SenderJobRecord& r, AfterClaim&& afterClaim)
 {
-    if (q.midiManager) q.midiManager->startJob(r, std::forward<AfterClaim>(afterClaim));
+    if (q.midiManager) q.midiManager->startAsked(r, std::forward<AfterClaim>(afterClaim));
 }
 void start(QOR& q, const SenderJobRecord& r)
 {
@@ -347,10 +350,12 @@ void BankEditPopupMenu::saveOverwrite()
     }
     // The upper bank is the only one edits reach: saved, nothing is left unsaved. Not saved, its
     // edits stay marked, and the user is told.
-    if (library->saveEditedPatch(path, name))
+    if (library->saveEditedPatch(path, name)) {
         plug->SetLibrarianStatusSaved();
-    else
+        plug->showStatus(kSaved);
+    } else {
         plug->showStatus(kSaveFailed);
+    }
 }
 
 void BankEditPopupMenu::saveAs(bool midi)
@@ -378,6 +383,7 @@ void BankEditPopupMenu::saveAs(bool midi)
     }
     plug->rescanKeepingPanes(true);
     plug->SetLibrarianStatusSaved();
+    plug->showStatus(kSaved);
 }
 
 void BankEditPopupMenu::import(bool midi)

@@ -43,16 +43,16 @@ void setClamped(IPluginBase* plug, int id, double v)
 }
 
 // Asks for the edit buffer of the performance (job 6) or of part (job 7) into the editor, when
-// the job thread is idle; a busy thread drops it.
+// the job thread is idle; a busy thread says so.
 void requestIntoEditor(QOR* q, bool performance, int part)
 {
     MIDIMessageManager* m = q->midiManager;
-    if (!m || !m->threadIdle(kJobThread)) return;
+    if (!m) return;
     SenderJobRecord r;
     r.job = performance ? kJobRequestActiveArrangement : kJobRequestPart;
     r.part = part;
     r.toEditor = true;
-    m->startJob(r, [m] { m->expectingEditDump = true; });
+    m->startAsked(r, [m] { m->expectingEditDump = true; });
 }
 
 } // namespace

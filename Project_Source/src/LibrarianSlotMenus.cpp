@@ -26,12 +26,12 @@ void storeEditorData(QOR& q, MIDIMessageManager& m)
     if (!q.performanceMode) {
         r.job = kJobSendPart;
         r.part = q.selectedPart;
-        m.startJob(r);
+        m.startAsked(r);
         return;
     }
     r.job = kJobSendArrangement;
     // Into the slot only: neither the globals nor the parts go out first.
-    m.startJob(r, [&q] {
+    m.startAsked(r, [&q] {
         q.sendingAllParts = false;
         q.sendGlobalsFirst = false;
     });
@@ -50,14 +50,14 @@ void fetchFromSynthesizer(QOR& q, MIDIMessageManager& m, bool byNumber)
     if (!byNumber) {
         r.job = kJobRequestActiveArrangement;
         r.toEditor = false;
-        m.startJob(r);
+        m.startAsked(r);
         return;
     }
     r.job = kJobRequestSingleMulti;
     r.bank = programvalues::whole(q, kMultiBank);
     // Armed only once the job really starts: an armed buffer would take the next performance
     // dump of any other request into the slot.
-    m.startJob(r, [&m] {
+    m.startAsked(r, [&m] {
         m.armRequestBuffer(SysexFamily::kKindPerformances);
         m.requestComplete = false;
     });
@@ -129,7 +129,7 @@ void FileEditPopupMenu::takeChoice(IPopupMenu* chosen, int x, int y)
             if (!m) return;
             SenderJobRecord r;
             r.job = q.patternMode ? kJobInitSequence : q.performanceMode ? kJobInitPerformance : kJobInitClassicPatch;
-            m->startJob(r, [m] { m->expectingEditDump = true; });
+            m->startAsked(r, [m] { m->expectingEditDump = true; });
             return;
         }
         default: return;

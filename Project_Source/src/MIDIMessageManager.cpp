@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "QOR.h"
 #include "SysexFamily.h"
 
 MIDIMessageManager::MIDIMessageManager(QOR* controller, PatchManager* patchManager, PatchLibrarian* librarian,
@@ -50,6 +51,20 @@ bool MIDIMessageManager::launchClaimed(int thread, const SenderJobRecord& record
         sender->release(thread, 2);
         return false;
     }
+}
+
+bool MIDIMessageManager::retryAsked(int thread, int tries)
+{
+    // The end text and the release are a few instructions apart: a quarter second is never
+    // reached unless the worker is held off the processor.
+    constexpr int kEndingTries = 250;
+    if (sender->stopping()) return false;
+    if (sender->ending(thread) && tries < kEndingTries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+    if (!sender->idle(thread)) controller->showStatus(kBusyText);
+    return false;
 }
 
 void MIDIMessageManager::stopAndJoin()

@@ -53,6 +53,21 @@ public:
         }
         return launchClaimed(thread, record);
     }
+    // A job the user asked for (a menu, a button, the program menu), on the main thread: as
+    // startJob, but a thread that is only giving its last job back (its end text shown) is
+    // waited for, briefly, and one still busy says so in the status rather than nothing.
+    template <class AfterClaim> bool startAsked(const SenderJobRecord& record, AfterClaim&& afterClaim)
+    {
+        for (int tries = 0;; ++tries) {
+            if (startJob(record, afterClaim)) return true;
+            if (!retryAsked(threadForJob(record.job), tries)) return false;
+        }
+    }
+    bool startAsked(const SenderJobRecord& record)
+    {
+        return startAsked(record, [] {});
+    }
+    static constexpr const char* kBusyText = "Please wait, the last request is still ending!";
     // True while thread runs no job, and once stopAndJoin has ended it.
     bool threadIdle(int thread) const { return sender->idle(thread); }
 
@@ -267,6 +282,9 @@ private:
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
+    // After a start of startAsked that failed: true once it waited a moment for a thread
+    // that is ending; false when giving up, with the busy text shown for a busy thread.
+    bool retryAsked(int thread, int tries);
     Poco::Thread& threadObject(int thread);
 
     // A thread started since it was last joined; only the holder of its claim touches it.

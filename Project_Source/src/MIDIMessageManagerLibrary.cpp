@@ -256,7 +256,7 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
 
 bool MIDIMessageManager::startLibraryProgramJob(const SenderJobRecord& record)
 {
-    return startJob(record, [this] {
+    return startAsked(record, [this] {
         armRequestBuffer(kKindPrograms);
         requestComplete = false;
     });

@@ -16,21 +16,55 @@ MIDIMessageSender::MIDIMessageSender(QOR* controller, PatchManager* patchManager
 
 MIDIMessageSender::~MIDIMessageSender() = default;
 
-void MIDIMessageSender::run()
+int MIDIMessageSender::currentThread() const
 {
-    int thread = -1;
     const Poco::Thread* current = Poco::Thread::current();
     for (int t = 0; t < kSenderThreadCount; ++t)
-        if (current && mThreads[size_t(t)] == current) thread = t;
+        if (current && mThreads[size_t(t)] == current) return t;
+    return -1;
+}
+
+void MIDIMessageSender::run()
+{
+    const int thread = currentThread();
     if (thread < 0) return; // not started by a starter: nothing was claimed
     const SenderJobRecord record = records[size_t(thread)];
+    std::string& endText = mEndText[size_t(thread)];
+    endText.clear();
+    mHoldingEndText[size_t(thread)] = false;
     try {
         if (beforeJob) beforeJob(record.job);
         if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
     } catch (...) {
         // A failed job ends here; the thread must come free for the next one.
     }
+    mHoldingEndText[size_t(thread)] = false;
+    if (!endText.empty() && !mStopping) {
+        // Marked before the text can be seen: a starter that finds the thread held then waits
+        // for the release that follows rather than refusing.
+        mEnding[size_t(thread)].store(true, std::memory_order_release);
+        controller->showStatus(endText.c_str());
+    }
     release(thread);
+}
+
+void MIDIMessageSender::endWith(const char* text)
+{
+    const int thread = currentThread();
+    if (thread < 0) {
+        controller->showStatus(text);
+        return;
+    }
+    mHoldingEndText[size_t(thread)] = true;
+    mEndText[size_t(thread)] = text ? text : "";
+}
+
+bool MIDIMessageSender::holdEndText(const char* text)
+{
+    const int thread = currentThread();
+    if (thread < 0 || !mHoldingEndText[size_t(thread)]) return false;
+    mEndText[size_t(thread)] = text ? text : "";
+    return true;
 }
 
 void MIDIMessageSender::dispatch(const SenderJobRecord& r)
@@ -69,7 +103,9 @@ bool MIDIMessageSender::claim(int thread)
 {
     if (thread < 0 || thread >= kSenderThreadCount || mStopping) return false;
     int expected = 0;
-    return mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel);
+    if (!mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel)) return false;
+    mEnding[size_t(thread)].store(false, std::memory_order_release);
+    return true;
 }
 
 void MIDIMessageSender::release(int thread, int holders)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace Poco {
@@ -109,6 +110,16 @@ public:
     // Ends every pause at once and makes later claims, pauses and sends fail.
     void stop();
     bool stopping() const { return mStopping.load(); }
+    // The text a job ends with (cancelled, completed, timed out): run shows it as the job's last
+    // act, after everything the job still does, so a request made once the text is seen finds
+    // the thread free. Status texts the job shows after it wait the same way (holdEndText), and
+    // the last one is shown. Called off the workers, it shows at once.
+    void endWith(const char* text);
+    // A status text of a job past its endWith: kept to be shown at its end; true when kept.
+    bool holdEndText(const char* text);
+    // True from the moment run shows the end text of thread's job until the next claim: the
+    // thread is only being given back.
+    bool ending(int thread) const { return mEnding[size_t(thread)].load(std::memory_order_acquire); }
 
     // One pause of a job: false when it ended because the workers are stopping. 0 ms pauses
     // 100 microseconds, as the system's own sleep does.
@@ -272,6 +283,12 @@ private:
     // Holders of each thread's claim, or kEnded once the stop has joined the thread.
     static constexpr int kEnded = -1;
     std::array<std::atomic<int>, kSenderThreadCount> mClaimed{};
+    std::array<std::atomic<bool>, kSenderThreadCount> mEnding{};
+    // Written and read by each worker on its own entries only.
+    std::array<std::string, kSenderThreadCount> mEndText;
+    std::array<bool, kSenderThreadCount> mHoldingEndText{};
+    // The worker this call runs on, or -1.
+    int currentThread() const;
     std::atomic<bool> mStopping{false};
     std::mutex mPauseLock;
     std::condition_variable mPauseWake;

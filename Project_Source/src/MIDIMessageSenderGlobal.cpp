@@ -70,13 +70,13 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     const WaitEnd end = waitForReply(plan);
     switch (end) {
     case WaitEnd::TimeOut:
-        q.showStatus("No response from Hardware)");
+        endWith("No response from Hardware)");
         finished = true;
-        if (cancelRequested) q.showStatus("Data request CANCELLED!");
+        if (cancelRequested) endWith("Data request CANCELLED!");
         break;
-    case WaitEnd::Cancel: q.showStatus("Data request CANCELLED!"); break;
+    case WaitEnd::Cancel: endWith("Data request CANCELLED!"); break;
     case WaitEnd::Reply:
-        q.showStatus("Plug-in is ready to go!");
+        endWith("Plug-in is ready to go!");
         pause(plan.periodMs);
         break;
     case WaitEnd::Stopped: break;

@@ -192,7 +192,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     // Answers that come after the request has ended would land in whatever slot is selected.
     if (repeats != WaitEnd::Reply && m) m->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
-    if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+    if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     q.DisplayProcessingIndicator(false);
     if (repeats == WaitEnd::Stopped) return;
@@ -200,11 +200,11 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     if (end == WaitEnd::Reply) q.SetLibrarianStatusUnsaved(true);
     if (repeats == WaitEnd::TimeOut && end == WaitEnd::Reply) {
         finished = true;
-        q.showStatus(("Stopped: 1 received, slot " + std::to_string(slot) + " unsure!").c_str());
+        endWith(("Stopped: 1 received, slot " + std::to_string(slot) + " unsure!").c_str());
     } else if (cancelRequested) {
-        q.showStatus("Data request CANCELLED!");
+        endWith("Data request CANCELLED!");
     } else if (!finished) {
-        q.showStatus("Data request completed!");
+        endWith("Data request completed!");
     }
 }
 
@@ -259,7 +259,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         const WaitEnd end = waitForReply(plan);
         // The bank ends at its first silent slot: asking that slot again for every remaining
         // pass would hold the job for minutes and fill nothing.
-        if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+        if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
         if (end != WaitEnd::Reply) {
             finished = true;
             stopped = end == WaitEnd::Stopped;
@@ -274,9 +274,8 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         // one is in, or a repeat would fill it. One that never comes leaves this slot in doubt.
         const WaitEnd repeats = awaitRepeats(plan, asking);
         if (repeats == WaitEnd::TimeOut) {
-            q.showStatus(
-                ("Stopped: " + std::to_string(pass + 1) + " received, slot " + std::to_string(slot) + " unsure!")
-                    .c_str());
+            endWith(("Stopped: " + std::to_string(pass + 1) + " received, slot " + std::to_string(slot) + " unsure!")
+                        .c_str());
             finished = true;
             break;
         }
@@ -297,13 +296,13 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     q.DisplayProcessingIndicator(false);
     if (stopped) return;
     if (cancelRequested) {
-        q.showStatus(performances ? "Data request CANCELLED!" : "Data request cancelled!");
+        endWith(performances ? "Data request CANCELLED!" : "Data request cancelled!");
         // The folders read again drop the received entries: nothing is left unsaved, so the
         // rescan is not refused.
         q.SetLibrarianStatusSaved();
         q.OnParamChange(qorid::kRefreshFolders);
     } else if (!finished) {
         q.SetLibrarianStatusUnsaved(true);
-        q.showStatus("Data request completed!");
+        endWith("Data request completed!");
     }
 }

@@ -268,7 +268,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int storeMode, int 
     q.DisplayProcessingIndicator(false);
     setLibrarySlot(0);
     if (stopped) return;
-    q.showStatus(cancelRequested ? "Data write CANCELLED!" : failed ? "Data write FAILED!" : "Data write completed!");
+    endWith(cancelRequested ? "Data write CANCELLED!" : failed ? "Data write FAILED!" : "Data write completed!");
 }
 
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(LibrarianPatch* patch, int part)

@@ -166,14 +166,14 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
             }
         }
     }
-    if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+    if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
 
     pause(period / 2);
     if (cancelRequested)
-        q.showStatus("Data request CANCELLED!");
+        endWith("Data request CANCELLED!");
     else if (!finished) {
-        q.showStatus("Data request completed!");
+        endWith("Data request completed!");
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);
     }
     q.DisplayProcessingIndicator(false);

@@ -119,15 +119,15 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
 
     const WaitEnd end = waitForReply(plan);
     if (m) m->endRequest();
-    if (end == WaitEnd::TimeOut) q.showStatus("CONNECTION TIMED OUT!");
+    if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     if (!toEditor || end != WaitEnd::Reply) pause(period);
 
     q.DisplayProcessingIndicator(false);
     if (cancelRequested)
-        q.showStatus("Data request CANCELLED!");
+        endWith("Data request CANCELLED!");
     else if (!finished) {
-        q.showStatus("Data request completed!");
+        endWith("Data request completed!");
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);
     }
     q.pendingRequestPart = -1;

@@ -278,6 +278,8 @@ int QOR::getTimerValue()
 
 void QOR::showStatus(const char* text)
 {
+    // A worker job past its end text shows its texts once it has ended.
+    if (midiManager && midiManager->sender && midiManager->sender->holdEndText(text)) return;
     if (statusDisplay) statusDisplay->SetTextFromPlug(text);
 }
 

@@ -183,7 +183,7 @@ void QOR::processControlAction(ControlAction* action, int paramId, double value)
                 record.toEditor = true;
                 // Disarmed only once the request really starts: a running request into the
                 // library keeps its buffer and its reply.
-                midiManager->startJob(record, [this, part] {
+                midiManager->startAsked(record, [this, part] {
                     SetLibrarianRequestActive(false);
                     midiManager->expectingEditDump = true;
                     patternRequestPart = part;

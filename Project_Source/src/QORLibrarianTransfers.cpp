@@ -46,7 +46,7 @@ void startStore(QOR& q, int pane, int bank, SenderJobRecord r)
     r.job = kJobStoreAllPatches;
     r.storeMode = pane;
     r.storeBank = bank;
-    q.midiManager->startJob(r);
+    q.midiManager->startAsked(r);
 }
 
 // A section lock of part is on: a received program leaves some of the editor's values.
@@ -282,7 +282,7 @@ void QOR::overwriteBank(int value)
     if (performanceMode) {
         r.job = kJobSendArrangement;
         // Into the library slot only: neither the globals nor the parts go out.
-        midiManager->startJob(r, [this] {
+        midiManager->startAsked(r, [this] {
             sendingAllParts = false;
             sendGlobalsFirst = false;
         });
@@ -290,5 +290,5 @@ void QOR::overwriteBank(int value)
     }
     r.job = patternMode ? kJobSendSequence : kJobSendPart;
     r.part = selectedPart;
-    midiManager->startJob(r);
+    midiManager->startAsked(r);
 }

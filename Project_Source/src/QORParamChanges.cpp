@@ -150,6 +150,13 @@ bool startJob(QOR& q, const SenderJobRecord& record)
     return startJob(q, record, [] {});
 }
 
+// A job a button asks for: as startJob, but a busy thread says so.
+template <class AfterClaim> bool startAsked(QOR& q, const SenderJobRecord& record, AfterClaim&& afterClaim)
+{
+    if (!q.startupComplete || !q.midiManager) return false;
+    return q.midiManager->startAsked(record, std::forward<AfterClaim>(afterClaim));
+}
+
 // An edit of performance data: the performance alone goes out again.
 void sendPerformance(QOR& q)
 {
@@ -573,7 +580,7 @@ Next pushArrangement(QOR& q, Change& c)
     r.job = kJobSendArrangement;
     // Set only once the job really starts: left set by a dropped job, they would block all
     // incoming MIDI for good.
-    const bool started = startJob(q, r, [&q] {
+    const bool started = startAsked(q, r, [&q] {
         q.raiseWholeSendFlags();
         // What a recall owes is sent now, unless the output is away still.
         if (q.midiIOSet) q.recalledSendOwed = false;
@@ -591,7 +598,7 @@ Next requestTempData(QOR& q, Change& c)
     MIDIMessageManager* m = q.midiManager;
     // Only a request that really starts resets the reply: a dropped one would take a running
     // job's reply back, and that job would wait for it until its time-out.
-    startJob(q, r, [&q, m] {
+    startAsked(q, r, [&q, m] {
         q.SetLibrarianRequestActive(false);
         m->expectingEditDump = true;
     });

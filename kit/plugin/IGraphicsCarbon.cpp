@@ -327,6 +327,12 @@ OSStatus IGraphicsCarbon::TextEntryHandler(EventHandlerCallRef, EventRef event, 
         carbon->EndUserInput(true);
         return noErr;
     }
+    if (c == 27 || code == 53) { // Escape: nothing is taken, and the control may close what it opened
+        IControl* control = carbon->mEdControl;
+        carbon->EndUserInput(false);
+        if (control) control->TextEntryCancelled();
+        return noErr;
+    }
     // Arrows, backspace and delete are the field's.
     if ((code >= 123 && code <= 126) || (c >= 28 && c <= 31) || c == 8 || c == 127) return eventNotHandledErr;
     bool accepted = true;

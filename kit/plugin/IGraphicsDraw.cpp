@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <typeinfo>
 
@@ -341,16 +341,28 @@ void IGraphics::DecodeIBitmaps(std::vector<IDecodedBitmap>& images, double scale
         for (size_t k; (k = next++) < todo.size();) {
             IDecodedBitmap& image = images[todo[k]];
             const std::string& file = files[todo[k]];
-            image.bitmap.reset(ScaledImage(file.empty() ? nullptr : RAST_LoadPNG(file.c_str()), scale));
-            image.done = true;
+            try {
+                image.bitmap.reset(ScaledImage(file.empty() ? nullptr : RAST_LoadPNG(file.c_str()), scale));
+                image.done = true;
+            } catch (...) {
+                // Nothing may leave a thread: the image stays undone, and its LoadIBitmap decodes
+                // it again on the calling thread, where a failure reaches the caller.
+            }
         }
     };
     std::vector<std::thread> threads;
-    const int count = DecodeThreads(todo.size());
+    int count = DecodeThreads(todo.size());
+    // Room for every thread before the first starts: a vector that failed to grow would leave a
+    // started thread unjoined.
+    try {
+        threads.reserve(size_t(count));
+    } catch (const std::bad_alloc&) {
+        count = 0;
+    }
     for (int t = 0; t < count; ++t) {
         try {
             threads.emplace_back(work);
-        } catch (const std::system_error&) {
+        } catch (...) {
             break; // the threads made, or this one, finish the work
         }
     }

@@ -4,6 +4,7 @@
 #include "Project_Source/src/UIConfigManager.h"
 #include "config_test_support.h"
 #include "kit/plugin/IGraphicsMac.h"
+#include "kit/raster/rast_png.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
+#include <new>
 #include <thread>
 
 using namespace configtest;
@@ -45,6 +48,37 @@ int threadsOfProcess()
     }
     return n;
 }
+
+// A joined thread may still be listed for a moment: the count as it settles, within a second.
+int threadsSettledAt(int expected)
+{
+    int n = threadsOfProcess();
+    for (int waited = 0; n != expected && waited < 1000; ++waited) {
+        ::usleep(1000);
+        n = threadsOfProcess();
+    }
+    return n;
+}
+
+// The build links this test with the PNG reader wrapped (tests/editor/rules.cmake): the file
+// whose name holds gFailingFile fails to decode with bad_alloc, on a decode thread only or on
+// every thread.
+std::string gFailingFile;
+bool gFailOnCallingThread = false;
+std::thread::id gCallingThread;
+
+} // namespace
+
+extern "C" RAST_IBitmap* __real__Z12RAST_LoadPNGPKcP12RAST_IBitmap(const char* file, RAST_IBitmap* bmp);
+extern "C" RAST_IBitmap* __wrap__Z12RAST_LoadPNGPKcP12RAST_IBitmap(const char* file, RAST_IBitmap* bmp)
+{
+    const bool failing = !gFailingFile.empty() && std::strstr(file, gFailingFile.c_str());
+    if (failing && (gFailOnCallingThread || std::this_thread::get_id() != gCallingThread)) throw std::bad_alloc();
+    return __real__Z12RAST_LoadPNGPKcP12RAST_IBitmap(file, bmp);
+}
+
+namespace
+{
 
 enum class Damage { Missing, Truncated, BadChecksum };
 
@@ -90,9 +124,8 @@ TEST(ImageTableThreads, ADamagedOrMissingFileGivesItsLogLineAndAnEmptyBitmapWhil
         testing::internal::CaptureStdout();
         const int threadsBefore = threadsOfProcess();
         manager.initImages(&surface);
-        const int threadsAfter = threadsOfProcess();
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(threadsAfter, threadsBefore); // the decode threads are gone
+        EXPECT_EQ(threadsSettledAt(threadsBefore), threadsBefore); // the decode threads are gone
 
         EXPECT_EQ(surface.serialLoads, 0); // every file went through the decode threads
         EXPECT_EQ(logTextsOf(logPath), std::vector<std::string>({"CONFIG READER: Started to read image resources...",
@@ -107,6 +140,43 @@ TEST(ImageTableThreads, ADamagedOrMissingFileGivesItsLogLineAndAnEmptyBitmapWhil
                 EXPECT_EQ(std::vector<int>({b.W, b.H}), std::vector<int>({17, 10})) << kImageTable[i].name;
         }
         manager.ClearImageCache(); // the next row decodes again
+    }
+    IGraphics::SetBitmapDecodeThreads(0);
+}
+
+// A decode thread whose image cannot be decoded (out of memory) leaves it to the calling thread,
+// which loads it, or, failing there too, hands the failure to the caller.
+TEST(ImageTableThreads, AnImageADecodeThreadFailsOnIsLoadedOnTheCallingThread)
+{
+    IGraphics::SetBitmapDecodeThreads(3);
+    const ImageTableRow& failing = kImageTable[kImageTableSize / 2];
+    for (const bool onCallingThread : {false, true}) {
+        SCOPED_TRACE(onCallingThread ? "failing on every thread" : "failing on the decode threads");
+        TempDir dir;
+        for (size_t i = 0; i < kImageTableSize; ++i) ASSERT_TRUE(writePng(imagePath(dir, kImageTable[i].file), 20, 12));
+        BundleFolder bundle(dir.path);
+        SurfacePlug plug{16};
+        CountingMacSurface surface(&plug, 1500, 757, 0);
+        surface.SetBundleID(QOR_BUNDLE_ID);
+        UIConfigManager manager;
+        manager.graphics = &surface;
+        manager.scale = 0.85;
+        gFailingFile = imagePath(dir, failing.file);
+        gFailOnCallingThread = onCallingThread;
+        gCallingThread = std::this_thread::get_id();
+        testing::internal::CaptureStdout();
+        if (onCallingThread) {
+            EXPECT_THROW(manager.initImages(&surface), std::bad_alloc);
+        } else {
+            manager.initImages(&surface);
+        }
+        testing::internal::GetCapturedStdout();
+        gFailingFile.clear();
+        EXPECT_EQ(surface.serialLoads, 1);
+        const IBitmap b = manager.getImageByName(&surface, failing.name);
+        EXPECT_EQ(std::vector<int>({b.W, b.H}),
+                  onCallingThread ? std::vector<int>({0, 0}) : std::vector<int>({17, 10}));
+        manager.ClearImageCache();
     }
     IGraphics::SetBitmapDecodeThreads(0);
 }

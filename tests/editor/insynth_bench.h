@@ -86,19 +86,20 @@ template <class Plug = testsupport::InSynthQOR> struct BenchOf {
         record.job = job;
         run(record);
     }
+    // The job run to its end; the status it ended with joins statuses.
     void run(const SenderJobRecord& record)
     {
         testing::internal::CaptureStdout();
         ASSERT_TRUE(plug->midiManager->startJob(record));
         while (!plug->midiManager->threadIdle(kJobThread)) usleep(1000);
         testing::internal::GetCapturedStdout();
+        if (statuses.empty() || statuses.back() != status()) statuses.push_back(status());
     }
-    // The enquiry as the output selection starts it; the status it ended with joins statuses.
+    // The enquiry as the output selection starts it.
     void enquire()
     {
         plug->expectGlobalDump = true;
         run(kJobDeviceIdEnquiry);
-        if (statuses.empty() || statuses.back() != status()) statuses.push_back(status());
     }
     // Device bytes of the enquiries handed to the output, in order.
     std::vector<int> enquiries()

@@ -271,6 +271,7 @@ TEST(BankEditMenu, PushSetsTheTransferFlagsOnlyWhenItsJobStarts)
         if (busy) {
             EXPECT_FALSE(d.plug->deviceTransferActive || d.plug->incomingMidiBlocked || d.plug->sendingAllParts ||
                          d.plug->sendGlobalsFirst || d.plug->midiManager->sendInProgress);
+            EXPECT_EQ(d.status1(), "Please wait, the last request is still ending!");
             d.plug->midiManager->sender->release(kJobThread, 2);
         } else {
             d.settle();
@@ -670,6 +671,7 @@ TEST(BankEditMenu, BothPanesShowTheirBanksAsTheyAreNowAfterEachChange)
                 d.lib().lowerFileIndex = oneFile ? 0 : 1;
             }
             d.plug->updatePatchLibrarianView(2);
+            gridtest::showLibrarianPage(*d.plug);
             row.change(d);
             EXPECT_EQ(d.value(kBankEditUnsaved), row.unsaved ? 1.0 : 0.0) << what;
             EXPECT_EQ(gridtest::staleCell(*d.plug, kUpper), "") << what;
@@ -682,7 +684,7 @@ TEST(BankEditMenu, BothPanesShowTheirBanksAsTheyAreNowAfterEachChange)
 }
 
 // A save that writes nothing says so and leaves the edits marked unsaved; a Save As the user
-// cancels says nothing.
+// cancels says nothing. A save that works once the folder is back says that.
 TEST(BankEditMenu, AFailedSaveSaysSoAndKeepsTheUnsavedStrip)
 {
     const struct {
@@ -690,10 +692,19 @@ TEST(BankEditMenu, AFailedSaveSaysSoAndKeepsTheUnsavedStrip)
         std::vector<int> path;
         std::string answer; // of the file panel; "" cancels
         const char* status;
+        std::vector<int> then{}; // a save made once the folder is back
     } rows[] = {
-        {"Save over a folder now a file", {7}, "", "Bank could not be saved!"},
-        {"Save As, a name too long", {8, 1}, "Patches/" + std::string(300, 'n') + ".qor", "Bank could not be saved!"},
-        {"Save As into a folder now a file", {8, 0}, "Patches/Sub/Copy.mid", "Bank could not be saved!"},
+        {"Save over a folder now a file, then Save", {7}, "", "Bank could not be saved!", {7}},
+        {"Save As, a name too long, then Save As",
+         {8, 1},
+         "Patches/" + std::string(300, 'n') + ".qor",
+         "Bank could not be saved!",
+         {8, 1}},
+        {"Save As into a folder now a file, then Save",
+         {8, 0},
+         "Patches/Sub/Copy.mid",
+         "Bank could not be saved!",
+         {7}},
         {"Save As cancelled", {8, 1}, "", "Program received to slot(s)"},
         {"Import into a library now a file", {10, 1}, "source", "File could not be imported!"},
     };
@@ -716,6 +727,13 @@ TEST(BankEditMenu, AFailedSaveSaysSoAndKeepsTheUnsavedStrip)
         EXPECT_EQ(d.status1(), row.status) << row.name;
         EXPECT_EQ(d.value(kBankEditUnsaved), 1.0) << row.name;
         EXPECT_TRUE(d.shown("discardChangesLayerRight")) << row.name;
+        if (row.then.empty()) continue;
+        std::filesystem::remove(replaced);
+        std::filesystem::create_directories(replaced);
+        d.presenter.panelAnswers = {d.dir.file("Patches/Sub/Copy.qor")};
+        choose(d, row.then);
+        EXPECT_EQ(d.status1(), "Bank saved!") << row.name;
+        EXPECT_EQ(d.value(kBankEditUnsaved), 0.0) << row.name;
     }
 }
 
@@ -749,6 +767,7 @@ TEST(BankEditMenu, TheUnsavedMarkOfAWideBankNameFitsItsTitle)
     testsupport::writeFile(patches(d) + "/" + std::string(48, 'W') + ".syx",
                            bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
     d.plug->rescanLibrary();
+    gridtest::showLibrarianPage(*d.plug);
     d.plug->SetLibrarianStatusUnsaved(true);
     const std::string title = gridtest::lowerTitle(*d.plug);
     ASSERT_GT(title.size(), 10u);

@@ -130,6 +130,9 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
             EXPECT_EQ(d.plug->midiManager->expectingEditDump.load(), false) << c.what;
         }
         EXPECT_EQ(d.shown("bankPatchConflictWindow"), c.conflict) << c.what;
+        if (c.busy) {
+            EXPECT_EQ(d.status1(), "Please wait, the last request is still ending!");
+        }
         EXPECT_TRUE(d.plug->programNumberMenu->menus()->groupMenus[12].IsItemChecked(3)) << c.what;
     }
 }

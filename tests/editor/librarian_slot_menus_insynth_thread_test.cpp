@@ -239,6 +239,7 @@ TEST(SlotMenus, AFetchedSlotShowsInBothPanesOfItsBank)
             b.plug->patchLibrarian->lowerFileIndex = oneBank ? 0 : 1;
             b.grid().patchSelectionLowerChanged();
             b.plug->GetParam(kPatchSelectionListLower)->SetDisplayText(0, "Bank");
+            gridtest::showLibrarianPage(*b.plug);
             const auto p = b.rightClick(kUpper, 17);
             b.getData(item, p);
             b.waitIdle();

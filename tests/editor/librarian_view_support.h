@@ -3,6 +3,8 @@
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/QORParams.h"
+#include "Project_Source/src/TabSwitchFunctions.h"
 #include "support/bankgen.h"
 #include "support/insynth.h"
 #include "support/tempdir.h"
@@ -55,17 +57,28 @@ inline std::string staleCell(QOR& q, Pane pane)
     return "";
 }
 
-// The lower pane's bank title as it is drawn now.
+// The lower pane's bank title as the editor's redraws leave it on screen: each frame draws
+// only where the editor became dirty, and a control drawn may ask for the next frame.
 inline std::string lowerTitle(QOR& q)
 {
     IGraphics* gfx = q.GetGUI();
     auto* title = dynamic_cast<ITextControl*>(q.lowerSelectionControl);
     if (!gfx || !title) return "(no title)";
     if (!gfx->GetDrawBitmap()) gfx->PrepDraw();
-    title->Draw(gfx);
+    IRECT dirty;
+    for (int frame = 0; frame < 4 && gfx->IsDirty(&dirty); ++frame, dirty = IRECT()) gfx->Draw(&dirty);
     KIT_String text("", 0, 256);
     title->GetTextCopy(&text);
     return text.Get();
+}
+
+// The librarian page shown, as a click on its tab shows it, and drawn once: what changes later
+// is drawn again only where it made the editor dirty.
+inline void showLibrarianPage(QOR& q)
+{
+    q.GetParam(qorid::kMainTab)->Set(1.0);
+    TabSwitchFunctions::mainTabSwitch(&q, qorid::kMainTab, 1, q.currentModel, q.selectedPart);
+    lowerTitle(q);
 }
 
 // A configured controller whose sends are recorded, over a library of the given bank files.

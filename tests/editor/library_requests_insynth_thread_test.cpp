@@ -23,6 +23,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace qorid;
@@ -43,8 +44,11 @@ public:
             std::lock_guard<std::mutex> lock(mLock);
             changes.push_back(idx);
         }
+        if (idx == kRefreshFolders && beforeRefresh) beforeRefresh();
         if (idx != kRefreshFolders || refreshFolders) InSynthQOR::OnParamChange(idx);
     }
+    // Runs as the folders are read again (set it while no job runs).
+    std::function<void()> beforeRefresh;
     // Requests go out through here: beforeRequest sees each first (set it while no job runs).
     bool SendMidiSysex(unsigned char* data, int size) override
     {
@@ -530,6 +534,36 @@ TEST(LibraryRequestsInSynth, ASilentSlotEndsTheBankAndACancelRereadsTheFolders)
     }
 }
 
+// The user asks for a bank again as soon as the cancel of the last one shows: the cancelled job
+// has ended by then, its rescan of the folders included. (A rescan that runs while the text
+// already shows waits here for the user's request.)
+TEST(LibraryRequestsInSynth, ABankAskedForTheMomentACancelShowsIsTaken)
+{
+    synthsim::Options o;
+    o.silent = true;
+    Bench b(o);
+    b.plug->refreshFolders = false; // the bank stays open for the second request
+    const std::string cancelled = "Data request cancelled!";
+    std::atomic<bool> asked{false}, taken{false};
+    b.plug->beforeRefresh = [&] {
+        for (int ms = 0; ms < 2000 && !asked && b.status() == cancelled; ++ms) usleep(1000);
+    };
+    b.onPause = [&](int count, int) {
+        if (count == 3) b.plug->midiManager->sender->cancelRequested = true;
+    };
+    std::thread user([&] {
+        for (int ms = 0; ms < 10000 && b.status() != cancelled; ++ms) usleep(1000);
+        taken = b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0);
+        asked = true;
+    });
+    ASSERT_TRUE(b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    user.join();
+    b.wait();
+    EXPECT_TRUE(taken);
+    // The second bank ran: the silent synthesizer let it time out.
+    EXPECT_EQ(b.status(), "CONNECTION TIMED OUT!");
+}
+
 TEST(LibraryRequestsInSynth, ABankCutShortIsLeftUnsavedAndACancelDropsWhatArrived)
 {
     // Each slot takes a period and a settling pause: the synthesizer goes quiet after 30 slots,
@@ -576,6 +610,7 @@ TEST(LibraryRequestsInSynth, ABusyJobThreadArmsNothing)
     b.plug->midiManager->requestComplete = true;
     EXPECT_FALSE(b.plug->midiManager->sendSinglePatchRequestSysexFromLibrarian(false, 0));
     EXPECT_FALSE(b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    EXPECT_EQ(b.status(), "Please wait, the last request is still ending!");
     EXPECT_FALSE(b.plug->midiManager->libraryPatchRequest.active);
     EXPECT_TRUE(b.plug->midiManager->requestComplete);
     release = true;

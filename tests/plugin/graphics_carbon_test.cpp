@@ -37,7 +37,9 @@ public:
     }
     bool Draw(IGraphics*) override { return true; }
     void TextFromTextEntry(const char* text) override { typed = text; }
+    void TextEntryCancelled() override { cancelled = true; }
     std::string typed;
+    bool cancelled = false;
 
 private:
     static void Say(const std::string& what, int x, int y, IMouseMod* m)
@@ -352,7 +354,7 @@ TEST(CarbonEntry, ClicksInsideAreTheFieldsOutsideCommitAndDragsAreIgnored)
     EXPECT_EQ(e.Changes(kInt), std::vector<double>{3.0});
 }
 
-TEST(CarbonEntry, DeactivationAndTheWheelEndWithoutCommit)
+TEST(CarbonEntry, DeactivationTheWheelAndEscapeEndWithoutCommit)
 {
     CarbonEditor e;
     e.Click(120, 250);
@@ -367,6 +369,15 @@ TEST(CarbonEntry, DeactivationAndTheWheelEndWithoutCommit)
     e.Wheel(600, 600, kEventMouseWheelAxisY, 1);
     EXPECT_EQ(e.EntryText(), "(closed)");
     EXPECT_TRUE(e.Changes(kInt).empty());
+    // Escape, and the control hears that its entry was cancelled.
+    IRECT r(600, 320, 680, 340);
+    auto* taker = new Spy(&e.plug, r);
+    e.g->AttachControl(taker);
+    e.g->CreateTextEntry(taker, &e.text, &r, "old", nullptr);
+    e.Type("x");
+    EXPECT_EQ(e.Key(27, 53), noErr);
+    EXPECT_EQ(e.EntryText(), "(closed)");
+    EXPECT_EQ(std::make_pair(taker->typed, taker->cancelled), std::make_pair(std::string(), true));
 }
 
 TEST(CarbonEntry, ACommittedTextIsCutAtACharacterBoundary)
