@@ -497,6 +497,9 @@ private:
     // is its last entry, marked, and the status line names it (QORDeviceFollow.cpp).
     void showDevice(bool input);
     void OnExternalMIDIFollowed() override;
+    // A port of the direction closed or opened: the requests still due are forgotten, and a
+    // waiting request ends (QORPortChanges.cpp).
+    void OnExternalMIDIPortChanged(bool input) override;
     bool OnExternalMIDIReturned() override;
     // The end of a whole state chunk at pos, or -1 with why.
     int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
