@@ -149,7 +149,8 @@ public:
     // Ends the entry a message from the synthesizer answers (the router's first step).
     Due answerOf(const unsigned char* data, int length);
     // A sync is needed before request (of kind) asks deviceByte: an ended request's entry there
-    // could take its answers, or an edit-buffer request ended there less than replyWaitMs ago.
+    // could take its answers, an edit-buffer request ended there less than replyWaitMs ago, or
+    // the entries were forgotten since the last sync.
     bool looseEnd(uint64_t request, int deviceByte, DueKind kind, int64_t replyWaitMs);
     // The sync enquiry request sent: until its answer, or for replyWaitMs, a plain answer from
     // its device goes only to the entries filed before it; its answer ends them all.
@@ -315,7 +316,10 @@ private:
     uint64_t mLastRequest = 0;
     uint64_t mAwaitedRequest = 0;
     uint64_t mLastSeq = 0;
+    int64_t mNextExpiryMs = 0; // no entry expires before this
     int mDueDeviceId = -1;
     bool mCapLogged = false;
+    // Entries were forgotten (a port change, a new device id): the next request syncs first.
+    bool mSyncOwed = false;
     std::atomic<bool> mStopped{false};
 };

@@ -83,10 +83,14 @@ void MIDIMessageManager::prune(int64_t now)
         if (mDueDeviceId >= 0) forgetDue();
         mDueDeviceId = id;
     }
-    for (auto& due : mDue)
-        if (!due.empty())
-            due.erase(std::remove_if(due.begin(), due.end(), [now](const DueEntry& e) { return e.expiresMs <= now; }),
-                      due.end());
+    // The lists are walked only once an entry has expired.
+    if (now < mNextExpiryMs) return;
+    mNextExpiryMs = std::numeric_limits<int64_t>::max();
+    for (auto& due : mDue) {
+        due.erase(std::remove_if(due.begin(), due.end(), [now](const DueEntry& e) { return e.expiresMs <= now; }),
+                  due.end());
+        for (const DueEntry& e : due) mNextExpiryMs = std::min(mNextExpiryMs, e.expiresMs);
+    }
 }
 
 uint64_t MIDIMessageManager::beginRequest()
@@ -121,7 +125,9 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
         for (; due.size() >= kDueCap; due.pop_front()) capped = !mCapLogged;
         mCapLogged = mCapLogged || capped;
         due.push_back({++mLastSeq, request, address, kind, now + lifeMs, now + syncWaitMs, false});
+        mNextExpiryMs = std::min(mNextExpiryMs, now + lifeMs);
         if (kind == DueKind::EditBuffer) mEditRequest[size_t(deviceByte)] = request;
+        if (kind == DueKind::Enquiry) mSyncOwed = false;
     }
     if (capped && controller)
         controller->log("SYSEX ROUTER: more than " + std::to_string(kDueCap) + " requests due at device " +
@@ -234,6 +240,7 @@ bool MIDIMessageManager::looseEnd(uint64_t request, int deviceByte, DueKind kind
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     prune(now);
+    if (mSyncOwed) return true;
     const int64_t editEnded = mEditEndedMs[size_t(deviceByte)];
     if (editEnded && now - (editEnded - 1) < replyWaitMs) return true;
     const auto& due = mDue[size_t(deviceByte)];
@@ -290,6 +297,9 @@ void MIDIMessageManager::clearDue()
 
 void MIDIMessageManager::forgetDue()
 {
+    // Answers of what is forgotten may still come (an output closed and opened again reaches the
+    // same synthesizer): the next request syncs first.
+    mSyncOwed = true;
     for (auto& due : mDue) due.clear();
     mOpen.fill({});
     mSyncTail.fill(0);
