@@ -298,8 +298,8 @@ void MIDIMessageManager::clearDue()
 void MIDIMessageManager::forgetDue()
 {
     // Answers of what is forgotten may still come (an output closed and opened again reaches the
-    // same synthesizer): the next request syncs first.
-    mSyncOwed = true;
+    // same synthesizer): the next request syncs first. Nothing forgotten, nothing owed.
+    for (size_t d = 0; d < mDue.size(); ++d) mSyncOwed = mSyncOwed || !mDue[d].empty() || mOpen[d].request;
     for (auto& due : mDue) due.clear();
     mOpen.fill({});
     mSyncTail.fill(0);
