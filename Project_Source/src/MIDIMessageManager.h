@@ -105,6 +105,9 @@ public:
     // Empties the buffer of kind (0 programs, 1 performances, 2 patterns) and arms it alone.
     void armRequestBuffer(int kind);
     void disarmRequestBuffers();
+    // The performance buffer holds a dump and waits for its follow-up: a sweep's re-arm would
+    // throw the dump away.
+    bool holdsPartialPerformance();
 
     // ---- requests into library slots (MIDIMessageManagerLibrary.cpp) ----
     // Job 11 for the selected part's edit buffer (currentBuffer) or the stored program of bank at
@@ -129,41 +132,65 @@ public:
     // first plain answer of the awaited request is placed; plainDevice: the id of the one placed,
     // -1 before. The request jobs clear it with each request.
     static constexpr int kDeviceBytes = 128;
+    // A whole message of the family: F0, the maker's id, 01, a model byte the library knows,
+    // data bytes only and F7 at its end.
+    static bool familyMessage(const unsigned char* data, int length);
     std::atomic<int> plainDevice{-1};
 
     // ---- requests still due (MIDIMessageManagerDue.cpp) ----
-    // Every request a plain dump may answer (stored entries, edit buffers into the library, the
-    // editor's part requests) waits, once the port took it, in the list of the device byte it
-    // was sent to, oldest first, until an answer ends it or it expires. An answer belongs to the
-    // oldest live entry of the device that sent it, or, in the stored form, to the oldest one of
-    // the entry it names; it ends that entry and the entries of the same request at the other
-    // ids. Only an answer of the awaited request is taken: one of an earlier request (a cancelled
-    // or timed-out job, a sweep's repeat) would fill a slot or a part not its own.
-    enum class Due { Awaited, Stale, Unasked };
-    // A new request (a slot, a single entry, a part): it is the awaited one from now on.
+    // Every send a dump may answer (stored entries, edit buffers, the sweeps' repeats, and the
+    // enquiry of a sync) waits, filed before it goes out, in the list of the device byte it was
+    // sent to, oldest first, until one answer ends it or it expires. The synthesizer answers in
+    // the order it was asked: a stored answer ends the oldest entry that names its entry; a
+    // plain one the oldest that can take its kind (a stored program request a program dump, a
+    // stored performance request a performance, an edit-buffer request either and the rest of
+    // that one reply). Only an answer of the awaited request is taken; one of an ended request,
+    // or one that matches nothing while a request is waited for, is dropped.
+    using DueKind = ::DueKind;
+    // Awaited: the awaited request's. Stale: an ended request's. Unasked: nothing due takes it.
+    // Sync: the answer of a sync enquiry, which is applied nowhere. None: no answer at all.
+    enum class Due { Awaited, Stale, Unasked, Sync, None };
+    // A new request (a slot, a single entry, a part, the performance): the awaited one from now.
     uint64_t beginRequest();
-    // No request is awaited: answers still due are dropped when they come.
-    void endRequest();
+    // request ends: its entries at ids other than the editor's are removed (an answer from
+    // there is unasked from now on); the rest stay due until answered or expired.
+    void endRequest(uint64_t request);
     // One send of request at deviceByte, filed before it goes out so that no answer can come
-    // first. address: the storedAddress asked for, kAnyAnswer for an edit buffer. lifeMs: twice
-    // the longest wait of the request's plan. unsend takes it back when the port refused it.
-    void noteSent(uint64_t request, int deviceByte, int address, int64_t lifeMs);
+    // first. address: the storedAddress asked for, kAnyAnswer otherwise. lifeMs: twice the
+    // longest wait of the request's plan; syncWaitMs, of a sync's enquiry, how long its answer
+    // is waited for. unsend takes it back when the port refused it.
+    void noteSent(uint64_t request, int deviceByte, int address, DueKind kind, int64_t lifeMs, int64_t syncWaitMs = 0);
     void unsend(uint64_t request, int deviceByte);
-    // Ends the entry an answer from deviceByte belongs to. address: the entry a stored-form
-    // answer names, kAnyAnswer for a plain one. Unasked: no live entry is there to end.
-    Due answerFrom(int deviceByte, int address);
-    // Live entries at deviceByte of requests older than request.
-    bool earlierDue(uint64_t request, int deviceByte);
-    // Live entries of request at deviceByte.
+    // Ends the entry a message from the synthesizer answers (the router's first step).
+    Due answerOf(const unsigned char* data, int length);
+    // A sync is needed before request (of kind) asks deviceByte: an ended request's entry there
+    // could take its answers, an edit-buffer request ended there less than replyWaitMs ago, or
+    // the entries were forgotten since the last sync.
+    bool looseEnd(uint64_t request, int deviceByte, DueKind kind, int64_t replyWaitMs);
+    // The sync enquiry request sent: until its answer, or for replyWaitMs, a plain answer from
+    // its device goes only to the entries filed before it; its answer ends them all.
+    bool syncPending(uint64_t request);
+    // Live entries of request at deviceByte; all live entries at deviceByte.
     int dueOf(uint64_t request, int deviceByte);
+    int dueCount(int deviceByte);
+    // Every entry filed until now: a port closed or opened, so their answers come no more.
+    void clearDue();
     // Milliseconds of a steady clock that expiry reads; the steady clock when empty. Set it
     // while no job runs.
     std::function<int64_t()> dueClock;
+    // A device byte holds at most this many entries; the oldest goes first (and is logged once).
+    static constexpr size_t kDueCap = 64;
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
+    // The first step for a message from the synthesizer, before anything looks at it: the entry
+    // it answers ends. True when it is dropped (and logged): an answer of a request no longer
+    // awaited, one nothing asked for while a request waits, or a sync's (whose global dumps
+    // are applied nowhere). The editor's own deliveries are no answers.
+    bool lateAnswer(const ISysEx* msg);
     // Routes one message: host messages change nothing; device messages go to the global
-    // dumps' readers while the start-up enquiry waits for them.
-    void ProcessSysEx(ISysEx* msg, bool fromDevice);
+    // dumps' readers while the start-up enquiry waits for them. False when the message was
+    // not kept: dropped as late, unasked, stray or repeated, or refused.
+    bool ProcessSysEx(ISysEx* msg, bool fromDevice);
     // Global settings 1 and 2; each takes only its own whole message and sets the controller's
     // device id from it. Settings 2 completes the request and ends the start-up exchange.
     void sysexSettings1Parse(ISysEx* msg);
@@ -264,21 +291,34 @@ public:
 
 private:
     // An armed library buffer takes the message (steps of the router's library path); false
-    // when no buffer is armed.
-    bool takeIntoLibrary(const ISysEx* msg);
+    // when no buffer is armed. kept: false when it was dropped or refused.
+    bool takeIntoLibrary(const ISysEx* msg, bool& kept);
     // The message is the synthesizer's answer for a stored entry other than the awaited one.
     bool strayAnswer(int address) const;
-    // An answer of a request that is no longer awaited: dropped and logged.
-    bool lateAnswer(const ISysEx* msg);
     struct DueEntry {
+        uint64_t seq; // filing order, over every device byte
         uint64_t request;
         int address;
+        DueKind kind;
         int64_t expiresMs;
+        int64_t syncUntilMs; // an enquiry: the end of its sync's wait
+        bool namedOnly;      // answered by its name once: takes no plain answer
+    };
+    // The reply an answered entry began, whose further messages are its own.
+    struct OpenReply {
+        uint64_t request = 0;
+        bool editBuffer = false;
+        int last = 0; // the shape of the last message (answerShape)
+        int part = -1;
     };
     int64_t dueNow() const;
-    // Removes the entries of request at every device byte but deviceByte.
+    // Under mDueLock: expired entries go, and all of them once the device id has changed.
+    void prune(int64_t now);
+    // Under mDueLock: every entry and open reply.
+    void forgetDue();
+    // A request waits for its answer, or a library buffer is armed for one.
+    bool awaitingAnswer();
     void endElsewhere(uint64_t request, int deviceByte);
-    void dropExpired(int deviceByte, int64_t now);
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
@@ -291,9 +331,19 @@ private:
     std::array<bool, kSenderThreadCount> mJoinPending{};
     std::mutex mDueLock;
     std::array<std::deque<DueEntry>, kDeviceBytes> mDue;
+    std::array<OpenReply, kDeviceBytes> mOpen;
+    // The second global dump of a sync's answer, still to come (its type), or 0.
+    std::array<int, kDeviceBytes> mSyncTail{};
+    // When the last edit-buffer request asked at each device byte ended, and which it was.
+    std::array<int64_t, kDeviceBytes> mEditEndedMs{};
+    std::array<uint64_t, kDeviceBytes> mEditRequest{};
     uint64_t mLastRequest = 0;
     uint64_t mAwaitedRequest = 0;
-    // The last dump from each device byte was dropped as late: so is its follow-up.
-    std::array<bool, kDeviceBytes> mDumpDropped{};
+    uint64_t mLastSeq = 0;
+    int64_t mNextExpiryMs = 0; // no entry expires before this
+    int mDueDeviceId = -1;
+    bool mCapLogged = false;
+    // Entries were forgotten (a port change, a new device id): the next request syncs first.
+    bool mSyncOwed = false;
     std::atomic<bool> mStopped{false};
 };

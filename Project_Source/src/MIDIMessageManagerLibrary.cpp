@@ -12,19 +12,6 @@ namespace
 
 using namespace SysexFamily;
 
-// A whole message of the family: F0, the maker's id, 01, a model byte the library knows, data
-// bytes only and F7 at its end. Whatever else arrives (another maker's SysEx, a cut or run-on
-// answer) is no entry of the library.
-bool familyMessage(const unsigned char* d, int length)
-{
-    if (!d || length <= int(kNameAt) || d[0] != kStart || d[length - 1] != kEnd) return false;
-    if (d[1] != kMakerId[0] || d[2] != kMakerId[1] || d[3] != kMakerId[2] || d[4] != kFixed) return false;
-    if (modelCodeOf(d[kModelAt]) < 0) return false;
-    for (int i = 1; i < length - 1; ++i)
-        if (d[i] >= kFirstStatusByte) return false;
-    return true;
-}
-
 bool sized(int length, size_t size)
 {
     return length == int(size);
@@ -49,7 +36,7 @@ void append(LibrarianPatch& patch, const unsigned char* data, int length, bool i
 // kAnyAnswer for any other message.
 int storedAnswerAddress(const unsigned char* d, int length)
 {
-    if (!familyMessage(d, length)) return MIDIMessageManager::kAnyAnswer;
+    if (!MIDIMessageManager::familyMessage(d, length)) return MIDIMessageManager::kAnyAnswer;
     const uint8_t type = d[kTypeAt];
     const bool stored = (sized(length, kStoredProgramSize) && type == kTypeStoredProgram) ||
                         (sized(length, kStoredPerformanceSize) && type == kTypeStoredPerformance) ||
@@ -62,7 +49,7 @@ int storedAnswerAddress(const unsigned char* d, int length)
 // message that begins such an answer (the dump).
 bool plainAnswer(int awaited, const unsigned char* d, int length, bool& first)
 {
-    if (awaited < 0 || !familyMessage(d, length)) return false;
+    if (awaited < 0 || !MIDIMessageManager::familyMessage(d, length)) return false;
     const uint8_t type = d[kTypeAt];
     if (awaited / 128 >= kProgramBankCodeBase) {
         first = true;
@@ -82,9 +69,21 @@ void nameEntry(LibrarianPatch& patch, size_t nameAt, int typeBase)
 
 } // namespace
 
+bool MIDIMessageManager::familyMessage(const unsigned char* d, int length)
+{
+    // Whatever else arrives (another maker's SysEx, a cut or run-on answer) is no entry of the
+    // library.
+    if (!d || length <= int(kNameAt) || d[0] != kStart || d[length - 1] != kEnd) return false;
+    if (d[1] != kMakerId[0] || d[2] != kMakerId[1] || d[3] != kMakerId[2] || d[4] != kFixed) return false;
+    if (modelCodeOf(d[kModelAt]) < 0) return false;
+    for (int i = 1; i < length - 1; ++i)
+        if (d[i] >= kFirstStatusByte) return false;
+    return true;
+}
+
 bool MIDIMessageManager::LibraryPerformanceRequest::accepts(const unsigned char* data, int length, bool isModel1) const
 {
-    if (!familyMessage(data, length)) return false;
+    if (!MIDIMessageManager::familyMessage(data, length)) return false;
     const uint8_t type = data[kTypeAt];
     // The writer's library form carries the slot (a data byte) in place of the type.
     if (patch.messages.empty())
@@ -111,7 +110,7 @@ bool MIDIMessageManager::LibraryPerformanceRequest::addMessageData(const unsigne
 
 bool MIDIMessageManager::LibraryPatchRequest::accepts(const unsigned char* data, int length)
 {
-    if (!familyMessage(data, length)) return false;
+    if (!MIDIMessageManager::familyMessage(data, length)) return false;
     const uint8_t type = data[kTypeAt];
     return (sized(length, kProgramDumpSize) && (type == kTypeProgramDump || programBankCode(type))) ||
            (sized(length, kStoredProgramSize) && type == kTypeStoredProgram);
@@ -127,7 +126,7 @@ void MIDIMessageManager::LibraryPatchRequest::addMessageData(const unsigned char
 
 bool MIDIMessageManager::LibraryPatternRequest::accepts(const unsigned char* data, int length)
 {
-    return familyMessage(data, length) && data[kTypeAt] == kTypePattern &&
+    return MIDIMessageManager::familyMessage(data, length) && data[kTypeAt] == kTypePattern &&
            (sized(length, kPatternSize) || sized(length, kLibraryPatternSize));
 }
 
@@ -148,33 +147,36 @@ bool MIDIMessageManager::strayAnswer(int address) const
 
 bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
 {
+    if (QOR::deliveringOwnSysEx()) return false;
     const unsigned char* d = msg->mData;
     const int length = msg->mSize;
-    if (QOR::deliveringOwnSysEx() || !familyMessage(d, length)) return false;
-    const uint8_t type = d[kTypeAt];
-    const int device = d[kDeviceAt];
-    const bool followUp = (sized(length, kFollowUpSize) && type == kTypePerformanceFollowUp) ||
-                          (sized(length, kStoredFollowUpSize) && type == kTypeStoredFollowUp);
-    const int address = followUp ? kAnyAnswer : storedAnswerAddress(d, length);
-    const bool dump = (sized(length, kProgramDumpSize) && type == kTypeProgramDump) ||
-                      (sized(length, kPerformanceDumpSize) && type == kTypePerformanceDump);
-    bool dropped = false;
-    if (dump || address != kAnyAnswer) {
-        dropped = answerFrom(device, address) == Due::Stale;
-        std::lock_guard<std::mutex> lock(mDueLock);
-        mDumpDropped[size_t(device)] = dropped;
-    } else if (followUp) {
-        std::lock_guard<std::mutex> lock(mDueLock);
-        dropped = mDumpDropped[size_t(device)];
+    std::string why;
+    switch (answerOf(d, length)) {
+    case Due::Stale: why = "its request is no longer awaited"; break;
+    case Due::Sync: why = "it answers a sync, whose settings are not applied"; break;
+    case Due::Unasked:
+        // Nothing asked for it: it goes where an unrequested dump goes, but never into a slot
+        // or a waiting request. (A dump the synthesizer sends by itself while a plain request
+        // of its kind is due cannot be told from that request's answer.)
+        if (!awaitingAnswer()) return false;
+        why = "nothing due at its device takes it";
+        break;
+    default: return false;
     }
-    if (dropped)
-        controller->log("SYSEX ROUTER: a late " + std::to_string(length) + "-byte answer from device " +
-                        std::to_string(device) + " dropped: its request is no longer awaited");
-    return dropped;
+    controller->log("SYSEX ROUTER: a " + std::to_string(length) + "-byte answer from device " +
+                    std::to_string(d[kDeviceAt]) + " dropped: " + why);
+    return true;
 }
 
-bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
+bool MIDIMessageManager::holdsPartialPerformance()
 {
+    std::lock_guard<std::mutex> lock(mRequestLock);
+    return libraryPerformanceRequest.active && !libraryPerformanceRequest.patch.messages.empty();
+}
+
+bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg, bool& kept)
+{
+    kept = false;
     // The slot the re-framing writes is read first: the librarian's lock is never taken inside
     // the buffers' own.
     int slot = 0;
@@ -233,6 +235,7 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
             return true;
         }
     }
+    kept = true;
     if (!complete) return true;
     bool stored = false;
     {
@@ -240,7 +243,10 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg)
         // and the request has not moved on (to the next slot, or ended) since it was taken.
         std::unique_lock<std::recursive_mutex> hold;
         if (librarian) hold = std::unique_lock<std::recursive_mutex>(librarian->mLock);
-        if (strayAnswer(address) || awaitedAnswer != awaited) return true;
+        if (strayAnswer(address) || awaitedAnswer != awaited) {
+            kept = false;
+            return true;
+        }
         stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
         if (stored) takenAnswer = address;
         if (stored && address == kAnyAnswer) plainDevice = data[kDeviceAt];

@@ -26,12 +26,12 @@ void MIDIMessageManager::eightBitDecoder(int value)
     decodedBits = PerformanceDump::sevenFields(value);
 }
 
-void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
+bool MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
 {
-    if (!fromDevice || !msg || !msg->mData || msg->mSize <= 0) return;
-    if (lateAnswer(msg)) return;
+    if (!fromDevice || !msg || !msg->mData || msg->mSize <= 0) return false;
     // An armed librarian buffer takes every message; nothing of it reaches the editor.
-    if (takeIntoLibrary(msg)) return;
+    bool kept = true;
+    if (takeIntoLibrary(msg, kept)) return kept;
     if (msg->mSize < kShortestDump) {
         if (!expectingEditDump) mainTabRefreshPending = false;
     } else if (expectingEditDump) {
@@ -48,6 +48,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* msg, bool fromDevice)
         controller->log("SYSEX ROUTER: global settings 1 not parsed, no enquiry pending");
     }
     if (mainTabRefreshPending) controller->OnParamChange(qorid::kMainTab);
+    return true;
 }
 
 void MIDIMessageManager::sysexSettings1Parse(ISysEx* msg)

@@ -60,6 +60,10 @@ constexpr int threadForJob(int job)
                                                          : kJobThread;
 }
 
+// What a send that an answer may end asks for: a stored program or performance, an edit buffer
+// (either kind, and every message of one reply), or the device id (its global dumps).
+enum class DueKind { StoredProgram, StoredPerformance, EditBuffer, Enquiry };
+
 // One job and its arguments, as a starter writes them.
 struct SenderJobRecord {
     int job = kJobNothing;
@@ -149,13 +153,17 @@ public:
         // When set, a raised reply flag counts only while it answers true (the reply is the
         // one asked for, not one raised by an earlier request's late answer).
         std::function<bool()> replyIsOurs;
-        // When set, the time-out counts from the last pass in which it answers true (earlier
-        // requests of the device are still due); the sweep keeps its pass.
-        std::function<bool()> earlierDue;
+        // When set, the time-out counts from the last pass in which it answers true (a sync
+        // before the request still waits for its answer); the sweep keeps its pass.
+        std::function<bool()> syncPending;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
     // The device ids a sweep asks, 0 to 15.
     static constexpr int kSweepIds = 16;
+    // A port was closed or opened: the waiting job, if any, ends at once as a cancelled one
+    // does, and shows text at its end instead of its cancel text (empty: the cancel text). Any
+    // thread; takes no lock but the text's own.
+    void endForPort(const std::string& text);
     // Before a job runs: a request into the library while no bank of its kind is open (its
     // answer would have nowhere to go) is refused with a status text; nothing is sent and the
     // receive buffer is disarmed. True when refused.
@@ -271,11 +279,20 @@ private:
     // send of request to it, as long as a request is waited for in plan. Reply when all came;
     // TimeOut when one did not.
     WaitEnd awaitRepeats(const WaitPlan& plan, uint64_t request);
-    // Sends one request a plain dump may answer and, when the port took it, files it as due.
-    void sendDue(Request r, uint64_t request, int address, const WaitPlan& plan);
-    // The time-out of request (read when the plan runs) starts once the earlier requests at the
-    // editor's id are answered or expired: their late answers come first.
-    void awaitEarlier(WaitPlan& plan, const uint64_t& request);
+    // Sends one request a dump may answer, filed as due first and taken back when the port
+    // refused it; checked: through the controller's port check.
+    bool sendDue(Request r, uint64_t request, int address, DueKind kind, const WaitPlan& plan, bool checked = false);
+    // Before request (of kind) asks the editor's id: when an ended request could still be
+    // answered there, one device-id enquiry goes first, whose answer ends them all.
+    void syncIfLoose(uint64_t request, DueKind kind, const WaitPlan& plan);
+    // The time-out of request (read when the plan runs) starts once its sync is answered or
+    // given up.
+    void awaitSync(WaitPlan& plan, const uint64_t& request);
+    // A waiting job starts: no cancel, no port change yet.
+    void beginWaitingJob();
+    // The port change's text when one ended the job, else cancelText.
+    void showCancelled(const char* cancelText);
+    bool endedByPort() const { return mPortEnded.load(); }
     // The indicator shown and hidden around a job that sends nothing yet.
     void flashIndicator();
 
@@ -292,6 +309,9 @@ private:
     std::atomic<bool> mStopping{false};
     std::mutex mPauseLock;
     std::condition_variable mPauseWake;
+    std::atomic<bool> mPortEnded{false};
+    std::mutex mPortTextLock;
+    std::string mPortEndText;
 
     // ---- the timing clock (MIDIMessageSenderMIDIClock.cpp) ----
     // Beats per minute for the loop, or 0 (with a log line) when there is no usable tempo.

@@ -18,15 +18,18 @@ constexpr int kEnquirySweepStepMs = 500;
 
 MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
 {
+    // A wait that knows its own answer asks it alone: the reply flag is cleared by every re-arm
+    // of a sweep, also after the answer was taken.
     const auto replied = [this, &plan] {
-        return controller->replyArrived && (!plan.replyIsOurs || plan.replyIsOurs());
+        return plan.replyIsOurs ? plan.replyIsOurs() : bool(controller->replyArrived);
     };
     for (int pass = 1, timeOutFrom = 0;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
         if (plan.restartWhen && plan.restartWhen()) pass = 1, timeOutFrom = 0;
-        if (plan.earlierDue && plan.earlierDue()) timeOutFrom = pass;
-        if (pass == plan.sweepPass) {
+        if (plan.syncPending && plan.syncPending()) timeOutFrom = pass;
+        // An answer taken in the pass before needs no sweep, whose re-arm would forget it.
+        if (pass == plan.sweepPass && !replied()) {
             for (int id = 0; id < kSweepIds; ++id) {
                 if (plan.request) plan.request(id);
                 if (!pause(plan.sweepStepMs)) return WaitEnd::Stopped;
@@ -39,11 +42,38 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     }
 }
 
+void MIDIMessageSender::beginWaitingJob()
+{
+    cancelRequested = false;
+    mPortEnded = false;
+}
+
+void MIDIMessageSender::endForPort(const std::string& text)
+{
+    if (idle(kJobThread)) return;
+    {
+        std::lock_guard<std::mutex> lock(mPortTextLock);
+        mPortEndText = text;
+    }
+    mPortEnded = true;
+    cancelRequested = true;
+}
+
+void MIDIMessageSender::showCancelled(const char* cancelText)
+{
+    std::string text;
+    if (mPortEnded) {
+        std::lock_guard<std::mutex> lock(mPortTextLock);
+        text = mPortEndText;
+    }
+    endWith(text.empty() ? cancelText : text.c_str());
+}
+
 void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    beginWaitingJob();
     q.pendingRequestPart = -1;
     // The answer goes to the global dumps' readers, not to the edit-dump parsers.
     q.SetLibrarianRequestActive(false);
@@ -72,9 +102,9 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     case WaitEnd::TimeOut:
         endWith("No response from Hardware)");
         finished = true;
-        if (cancelRequested) endWith("Data request CANCELLED!");
+        if (cancelRequested) showCancelled("Data request CANCELLED!");
         break;
-    case WaitEnd::Cancel: endWith("Data request CANCELLED!"); break;
+    case WaitEnd::Cancel: showCancelled("Data request CANCELLED!"); break;
     case WaitEnd::Reply:
         endWith("Plug-in is ready to go!");
         pause(plan.periodMs);

@@ -31,7 +31,8 @@ MIDIMessageSender::WaitPlan libraryWait(QOR& q, int period, const std::function<
     plan.sweepStepMs = period;
     plan.cancelFirst = true;
     plan.request = [&q, request](int device) {
-        q.SetLibrarianRequestActive(true);
+        // A performance dump that waits for its follow-up stays: the follow-up completes it.
+        if (!q.midiManager || !q.midiManager->holdsPartialPerformance()) q.SetLibrarianRequestActive(true);
         request(device);
     };
     return plan;
@@ -118,21 +119,33 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan,
     return WaitEnd::Reply;
 }
 
-void MIDIMessageSender::awaitEarlier(WaitPlan& plan, const uint64_t& request)
+void MIDIMessageSender::awaitSync(WaitPlan& plan, const uint64_t& request)
 {
     MIDIMessageManager* m = controller->midiManager;
-    const int device = SysexFamily::deviceByteFor(controller->deviceId);
-    if (m) plan.earlierDue = [m, &request, device] { return m->earlierDue(request, device); };
+    if (m) plan.syncPending = [m, &request] { return m->syncPending(request); };
 }
 
-void MIDIMessageSender::sendDue(Request r, uint64_t request, int address, const WaitPlan& plan)
+bool MIDIMessageSender::sendDue(Request r, uint64_t request, int address, DueKind kind, const WaitPlan& plan,
+                                bool checked)
 {
     MIDIMessageManager* m = controller->midiManager;
     // Answered or not, an entry is due no longer than twice the longest wait of its request.
-    const int64_t life = 2 * (int64_t(plan.timeOutPass) * plan.periodMs + int64_t(kSweepIds) * plan.sweepStepMs);
+    const int64_t wait = int64_t(plan.timeOutPass) * plan.periodMs;
+    const int64_t life = 2 * (wait + int64_t(kSweepIds) * plan.sweepStepMs);
     const int device = r.bytes[SysexFamily::kDeviceAt - 1];
-    if (m) m->noteSent(request, device, address, life);
-    if (!sendDirect(r.bytes, r.length) && m) m->unsend(request, device);
+    if (m) m->noteSent(request, device, address, kind, life, kind == DueKind::Enquiry ? wait : 0);
+    const bool sent = checked ? sendChecked(r.bytes, r.length) && controller->midiIOSet : sendDirect(r.bytes, r.length);
+    if (!sent && m) m->unsend(request, device);
+    return sent;
+}
+
+void MIDIMessageSender::syncIfLoose(uint64_t request, DueKind kind, const WaitPlan& plan)
+{
+    MIDIMessageManager* m = controller->midiManager;
+    const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
+    const int device = enquiry.bytes[SysexFamily::kDeviceAt - 1];
+    if (m && m->looseEnd(request, device, kind, int64_t(plan.timeOutPass) * plan.periodMs))
+        sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry, plan);
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
@@ -164,7 +177,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    beginWaitingJob();
     // The low byte of a slot past the bank would name another slot: the last one is asked for.
     const int slot = std::clamp(librarySlot(), 0, kLastSlot);
     // The edit buffer's answer names no entry: any answer is taken, as before any such request.
@@ -176,19 +189,23 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
     q.SetLibrarianRequestActive(true);
     finished = false;
     const int period = q.getTimerValue();
+    const DueKind kind = bankCode < 0                                    ? DueKind::EditBuffer
+                         : bankCode >= SysexFamily::kProgramBankCodeBase ? DueKind::StoredProgram
+                                                                         : DueKind::StoredPerformance;
     WaitPlan plan;
-    auto request = [&](int device) { sendDue(build(slot, device), asking, address, plan); };
+    auto request = [&](int device) { sendDue(build(slot, device), asking, address, kind, plan); };
     plan = libraryWait(q, period, request);
-    awaitEarlier(plan, asking);
+    awaitSync(plan, asking);
+    syncIfLoose(asking, kind, plan);
     request(-1);
     q.showStatus("Data processing, please wait...");
 
-    if (address != MIDIMessageManager::kAnyAnswer) plan.replyIsOurs = [this, address] { return answerTaken(address); };
+    plan.replyIsOurs = [this, address] { return answerTaken(address); };
     const WaitEnd end = waitForReply(plan);
     // As in a bank, the job ends once every repeat of a plain answer is in, or its next job
     // would wait behind them.
     const WaitEnd repeats = end == WaitEnd::Reply ? awaitRepeats(plan, asking) : end;
-    if (m) m->endRequest();
+    if (m) m->endRequest(asking);
     // Answers that come after the request has ended would land in whatever slot is selected.
     if (repeats != WaitEnd::Reply && m) m->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
@@ -202,7 +219,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
         finished = true;
         endWith(("Stopped: 1 received, slot " + std::to_string(slot) + " unsure!").c_str());
     } else if (cancelRequested) {
-        endWith("Data request CANCELLED!");
+        showCancelled("Data request CANCELLED!");
     } else if (!finished) {
         endWith("Data request completed!");
     }
@@ -222,7 +239,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    beginWaitingJob();
     finished = false;
     // Stored entries name no part: a part an earlier edit-buffer request waited for must not
     // hold them back at the controller's gate.
@@ -235,13 +252,14 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     MIDIMessageManager* m = q.midiManager;
     // Each slot is a request of its own: answers of an earlier slot are told from its.
     uint64_t asking = 0;
+    const DueKind kind = performances ? DueKind::StoredPerformance : DueKind::StoredProgram;
     WaitPlan plan;
     auto request = [&](int device) {
         sendDue(buildStoredRequest(bankCode, slot, device), asking, MIDIMessageManager::storedAddress(bankCode, slot),
-                plan);
+                kind, plan);
     };
     plan = libraryWait(q, period, request);
-    awaitEarlier(plan, asking);
+    awaitSync(plan, asking);
     // A performance of two messages is complete only with the second: the wait starts over
     // in a period in which one was completed.
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
@@ -253,8 +271,10 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     bool stopped = false;
     for (int pass = 0; pass < kBankSlots; ++pass) {
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
+        if (m && asking) m->endRequest(asking);
         if (m) asking = m->beginRequest();
         q.SetLibrarianRequestActive(true);
+        syncIfLoose(asking, kind, plan);
         request(-1);
         const WaitEnd end = waitForReply(plan);
         // The bank ends at its first silent slot: asking that slot again for every remaining
@@ -291,11 +311,14 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         ++slot;
     }
     // Disarmed first: a late answer finds no buffer, rather than slot 0.
-    if (m) m->endRequest(), m->disarmRequestBuffers();
+    if (m) m->endRequest(asking), m->disarmRequestBuffers();
     awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;
-    if (cancelRequested) {
+    if (endedByPort()) {
+        // The port changed under the request: what arrived stays, unsaved, as in a bank cut short.
+        showCancelled(performances ? "Data request CANCELLED!" : "Data request cancelled!");
+    } else if (cancelRequested) {
         endWith(performances ? "Data request CANCELLED!" : "Data request cancelled!");
         // The folders read again drop the received entries: nothing is left unsaved, so the
         // rescan is not refused.

@@ -127,15 +127,24 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
     QOR& q = *controller;
     MIDIMessageManager* m = q.midiManager;
     q.DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    beginWaitingJob();
     finished = false;
     // The router's part gate would compare byte 8 of the dump, a name character, with a part.
     q.pendingRequestPart = -1;
     const int period = q.getTimerValue();
-    const auto request = [this, m](int device) {
+    // Every send is filed, the sweep's too: a late answer of this request is told from the
+    // answers of the next one.
+    const uint64_t asking = m ? m->beginRequest() : 0;
+    WaitPlan plan;
+    plan.periodMs = toEditor ? period : kLibraryWaitMs;
+    plan.sweepPass = toEditor ? kRequestSweepPass : 0;
+    plan.timeOutPass = toEditor ? kRequestTimeOutPass : kLibraryWaits;
+    plan.sweepStepMs = toEditor ? period : 0;
+    plan.cancelFirst = true;
+    const auto request = [this, m, asking, &plan](int device) {
         if (m) m->performanceRequestActive = true;
-        Request r = buildRequest(sx::kTypeRequestEditBuffer, device);
-        sendChecked(r.bytes, r.length);
+        sendDue(buildRequest(sx::kTypeRequestEditBuffer, device), asking, MIDIMessageManager::kAnyAnswer,
+                DueKind::EditBuffer, plan, true);
     };
 
     WaitEnd end = WaitEnd::Stopped;
@@ -143,18 +152,21 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
         q.SetLibrarianRequestActive(false);
         if (m) m->mainTabRefreshPending = true;
         if (part >= 0 && part < PerformanceDump::kParts) q.patternRequestPart = part;
+        awaitSync(plan, asking);
+        syncIfLoose(asking, DueKind::EditBuffer, plan);
         request(-1);
-        const auto sweep = [&q, &request](int id) {
+        plan.request = [&q, &request](int id) {
             request(id);
             q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
         };
-        end = waitForReply({kRequestSweepPass, kRequestTimeOutPass, period, sweep, period, true, {}, {}, {}});
+        end = waitForReply(plan);
         q.DisplayProcessingIndicator(true);
     } else {
         q.SetLibrarianRequestActive(true);
+        syncIfLoose(asking, DueKind::EditBuffer, plan);
         request(-1);
         end = WaitEnd::TimeOut;
-        for (int pass = 0; pass < kLibraryWaits; ++pass) {
+        for (int waited = 0; waited < kLibraryWaits;) {
             if (!pause(kLibraryWaitMs)) {
                 end = WaitEnd::Stopped;
                 break;
@@ -164,14 +176,17 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
                 end = cancelRequested ? WaitEnd::Cancel : WaitEnd::Reply;
                 break;
             }
+            // The wait counts from the sync's answer.
+            waited = m && m->syncPending(asking) ? 0 : waited + 1;
         }
     }
+    if (m) m->endRequest(asking);
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
 
     pause(period / 2);
     if (cancelRequested)
-        endWith("Data request CANCELLED!");
+        showCancelled("Data request CANCELLED!");
     else if (!finished) {
         endWith("Data request completed!");
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);

@@ -85,7 +85,7 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
 {
     QOR& q = *controller;
     q.DisplayProcessingIndicator(true);
-    cancelRequested = false;
+    beginWaitingJob();
     finished = false;
     // Without a port no answer can come: say so now rather than after the time-out.
     if (!q.midiIOSet) {
@@ -109,23 +109,24 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
     plan.sweepStepMs = period;
     plan.request = [this, &plan, asking](int device) {
         sendDue(buildRequest(SysexFamily::kTypeRequestEditBuffer, device), asking, MIDIMessageManager::kAnyAnswer,
-                plan);
+                DueKind::EditBuffer, plan);
     };
     plan.cancelFirst = true;
-    awaitEarlier(plan, asking);
+    awaitSync(plan, asking);
+    syncIfLoose(asking, DueKind::EditBuffer, plan);
     plan.request(-1);
     pause(period);
     q.showStatus("Data processing, please wait...");
 
     const WaitEnd end = waitForReply(plan);
-    if (m) m->endRequest();
+    if (m) m->endRequest(asking);
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     if (!toEditor || end != WaitEnd::Reply) pause(period);
 
     q.DisplayProcessingIndicator(false);
     if (cancelRequested)
-        endWith("Data request CANCELLED!");
+        showCancelled("Data request CANCELLED!");
     else if (!finished) {
         endWith("Data request completed!");
         if (!toEditor) q.SetLibrarianStatusUnsaved(true);

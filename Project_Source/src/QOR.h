@@ -525,6 +525,9 @@ private:
     std::vector<std::string> mDeviceEntries[2];
     // The absent texts last said on each status line, empty when none.
     std::string mAbsentSaid1, mAbsentSaid2;
+    // A port of the direction closed or opened: the requests still due are forgotten, and a
+    // waiting request ends (QORPortChanges.cpp).
+    void OnExternalMIDIPortChanged(bool input) override;
     // The end of a whole state chunk at pos, or -1 with why.
     int checkStateChunk(const ByteChunk& chunk, int pos, bool full, std::string* why) const;
     // The first control of the parameter as user input: the parameter's value, not the

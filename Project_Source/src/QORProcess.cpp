@@ -249,23 +249,30 @@ void QOR::ProcessSysEx(ISysEx* msg, bool fromDevice)
     if (!own && midiFilterSwitches[fromDevice ? kDeviceSysExFilter : kHostSysExFilter]) return;
     if (incomingMidiBlocked) return;
     try {
+        // Every answer ends its entry among the requests still due, the part gate's too.
+        if (fromDevice && midiManager->lateAnswer(msg)) return;
         const int32_t waiting = pendingRequestPart.load();
-        if (waiting >= 0 && !own) {
+        const bool gated = waiting >= 0 && !own;
+        if (gated) {
             // A message too short to name a part counts as another part's.
             const bool forPart = msg->mData && msg->mSize > kPartByteAt && msg->mData[kPartByteAt] == waiting;
             if (!forPart) {
                 if (!dataRequestCompleted) showStatus("Data Request In Progress...");
                 return;
             }
+        }
+        // Only a message the manager kept tells the user anything: one dropped as late, stray
+        // or repeated completes nothing.
+        const bool kept = midiManager->ProcessSysEx(msg, fromDevice);
+        if (gated && kept) {
             if (msg->mSize >= kWholeDumpBytes || msg->mSize < kShortAnswerBytes) dataRequestCompleted = true;
             showStatus("Data Request Processed - Please wait!");
         }
-        midiManager->ProcessSysEx(msg, fromDevice);
         ++mDumpsTaken;
         for (const char* name : {"miniMixer", "miniMixer2"})
             if (ControlLayer* layer = keptLayer(name)) layer->setControlsDirty();
         if (midiManager->requestComplete) replyArrived = true;
-        if (dataRequestCompleted) showStatus("Data Request Completed!");
+        if (kept && dataRequestCompleted) showStatus("Data Request Completed!");
     } catch (...) {
         // Nothing may leave the MIDI input thread; the message is dropped.
         log("PROCESSOR: incoming SysEx dropped");

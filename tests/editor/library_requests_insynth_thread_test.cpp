@@ -24,6 +24,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace qorid;
@@ -169,6 +170,24 @@ struct Bench {
         wait();
         testing::internal::GetCapturedStdout();
     }
+    // Job 6 or 7 into the editor, as the editor's Request button and program menu start them.
+    void editor(int job)
+    {
+        SenderJobRecord record;
+        record.job = job;
+        record.toEditor = true;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record, [this] { plug->midiManager->expectingEditDump = true; }));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
+    // The synthesizer's performance edit buffer (its dump).
+    Bytes performanceEdit()
+    {
+        for (const Bytes& m : synthBank("edit-buffers.syx"))
+            if (m.size() == 381) return m;
+        return {};
+    }
     // The requests handed to the output, as hex.
     std::vector<Bytes> requests()
     {
@@ -227,6 +246,11 @@ std::unique_ptr<Bench> atModel(uint8_t model)
 Bytes bytesOf(const SysexBytes& b)
 {
     return Bytes(b.begin(), b.end());
+}
+// The 16-character name at at.
+std::string nameOf(const Bytes& m, size_t at)
+{
+    return m.size() < at + 16 ? std::string() : std::string(m.begin() + long(at), m.begin() + long(at) + 16);
 }
 bool has(const std::vector<std::string>& list, const std::string& s)
 {
@@ -329,9 +353,11 @@ TEST(LibraryRequestsInSynth, AnAnswerForAnotherSlotIsDroppedAndTheBankKeepsItsOr
     Bench b{synthsim::Options()};
     const auto memory = b.synthBank("programs-A.syx");
     // Slot 1 is asked for while a repeated answer for slot 0, one for slot 5 and one for slot 1
-    // of bank B are still on their way: they arrive before its own.
-    std::vector<Bytes> strays{memory[0], memory[5], memory[1]};
+    // of bank B are still on their way, and a program dump that device 5, where nothing is
+    // due, sends unasked: they arrive before its own.
+    std::vector<Bytes> strays{memory[0], memory[5], memory[1], b.synthBank("edit-buffers.syx")[0]};
     strays[2][8] = 0x06;
+    strays[3][6] = 0x05;
     bool sent = false;
     b.plug->beforeRequest = [&](const Bytes& request) {
         if (sent || request.size() != 9 || request[8] != 1) return;
@@ -359,16 +385,21 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
     // next slot was asked for. Plain dumps name no slot. The jobs run one after the other at
     // once, as a user steps through slots or cancels and asks again; the answers of one are
     // still on their way when the next starts.
-    enum Job { kBank, kSingle, kEditBuffer, kPart };
+    // kPerformance (job 6) and kProgram (job 7) ask for the edit buffer into the editor.
+    enum Job { kBank, kSingle, kEditBuffer, kPart, kPerformance, kProgram };
     struct Step {
         Job job;
-        int slot = 0;        // of a single request
-        int cancelAt = -1;   // a bank is cancelled once this slot is asked for
-        int64_t waitMs = 0;  // the time that passes before the job starts
-        bool silent = false; // the synthesizer answers none of its requests
-        int lastAsked = 127; // the last slot a bank asks for
+        int slot = 0;          // of a single request
+        int cancelAt = -1;     // a bank is cancelled once this slot is asked for
+        int64_t waitMs = 0;    // the time that passes before the job starts
+        bool silent = false;   // the synthesizer answers none of its requests
+        int lastAsked = 127;   // the last slot a bank asks for
+        bool portAt = false;   // at cancelAt the output port changes instead
+        int editorDevice = -1; // the editor's device id from this step on
     };
     const std::vector<int> kAll = {-1};
+    const auto kFollow = synthsim::EditReply::Follow, kBoth = synthsim::EditReply::Both,
+               kPerformanceReply = synthsim::EditReply::Performance;
     const struct {
         const char* name;
         int device, editorDevice;
@@ -380,6 +411,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         int answerEvery = 1; // the synthesizer answers only every n-th request it is sent
         size_t pauses = 0;   // when set, the pauses of the whole sequence
         int answerOnTry = 1;
+        synthsim::EditReply editReply = synthsim::EditReply::Follow;
+        int enquiries = -1; // when set, the device-id enquiries (syncs) that reached the synthesizer
     } cases[] = {
         // clang-format off
         {"stored programs at id 15", 15, 15, false, false, {{kBank, 0, 2}}, {"Data request cancelled!"}, {0, 1}},
@@ -420,13 +453,47 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          kAll, 1900, 1, 2 * 39 + 1 + 128 * 39 + 2 * 38 + 5 * 39 + 1},
         // Each slot: 25 periods, the sweep from id 0 until the answer to id 3 has come a step
         // later, and the settling pause.
+        // An answer from the sweep ends its request at the editor's id too: no sync follows.
         {"stored programs at id 3, the editor at 0", 3, 0, false, false, {{kBank, 0, 8}}, {"Data request cancelled!"},
-         {0, 1, 2, 3, 4, 5, 6, 7}, 100, 1, 8 * (25 + 5 + 1) + 1},
+         {0, 1, 2, 3, 4, 5, 6, 7}, 100, 1, 8 * (25 + 5 + 1) + 1, 1, kFollow, 0},
         {"program dumps at id 3, the editor at 0", 3, 0, true, false, {{kBank, 0, 8}}, {"Data request cancelled!"},
          {0, 1, 2, 3, 4, 5, 6, 7}, 100, 1, 8 * (25 + 5 + 1) + 1},
         {"program dumps at id 0: slot 3 after a long pause that follows an unanswered cancelled bank", 0, 0, true,
          false, {{kBank, 0, 0, 0, true}, {kSingle, 3, -1, 600000}},
          {"Data request cancelled!", "Data request completed!"}, {3}},
+        // The performance asked into the editor; its sweep's late answer (with `both` a program
+        // dump too) is its own, not the first slot's. A sync goes before the bank.
+        {"program dumps at id 0: the performance into the editor, then the bank", 0, 0, true, false,
+         {{kPerformance}, {kBank, 0, 3}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 1900, 1,
+         0, 1, kPerformanceReply, 1},
+        {"program dumps at id 0: the performance and a program into the editor, then the bank", 0, 0, true, false,
+         {{kPerformance}, {kBank, 0, 3}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 1900, 1,
+         0, 1, kBoth, 1},
+        // A silent synthesizer answers again: what it never answered is ended by the sync. Each
+        // time-out is followed at once by the same bank, a program or the performance asked.
+        {"stored programs at id 0: a silent bank times out, then the same bank", 0, 0, false, false,
+         {{kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}}, {"CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2},
+         1900, 1, 0, 1, kFollow, 1},
+        {"program dumps at id 0: a silent bank times out, then a program, the performance, the same bank", 0, 0, true,
+         false, {{kBank, 0, -1, 0, true, 0}, {kProgram}, {kBank, 0, -1, 0, true, 0}, {kPerformance},
+                 {kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}},
+         {"CONNECTION TIMED OUT!", "Data request completed!", "CONNECTION TIMED OUT!", "Data request completed!",
+          "CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2}, 1900, 1, 0, 1, kBoth, 3},
+        // Taken 20 ms before the sweep: no sweep, so no repeat to wait for.
+        {"program dumps at id 0: slot 3 answered 20 ms before its sweep", 0, 0, true, false, {{kSingle, 3}},
+         {"Data request completed!"}, {3}, 25 * 51 - 20, 1, 25, 1, kFollow, 0},
+        // Slower than the whole plan: the next request at worst times out, and fills nothing astray.
+        {"program dumps at id 0: slot 3 answered after its time-out, then slot 4", 0, 0, true, false,
+         {{kSingle, 3}, {kSingle, 4}}, {"CONNECTION TIMED OUT!", "CONNECTION TIMED OUT!"}, {}, 5000},
+        // A port closed and opened under a bank ends it; what the synthesizer still owes comes
+        // before the next request's sync is answered, and fills nothing. The editor's id changes
+        // after a time-out: the old id's entries go, so the answer from there to the next
+        // request's sweep is its own (its sync at the new id is never answered).
+        {"program dumps at id 0: the port changes under a bank; a time-out, the editor moves to id 5, slot 3", 0, 0,
+         true, false,
+         {{kBank, 0, 2, 0, false, 127, true}, {kBank, 0, -1, 0, true, 0}, {kSingle, 3, -1, 0, false, 127, false, 5}},
+         {"Data request cancelled!", "CONNECTION TIMED OUT!", "Data request completed!"}, {0, 1, 3}, 100, 1, 0, 1,
+         kFollow, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -436,6 +503,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         o.model = c.performances ? 0x21 : 0x20;
         o.answerOnTry = c.answerOnTry;
         if (c.plain) o.storedProgramReply = o.storedPerformanceReply = synthsim::StoredForm::Dump;
+        o.editReply = c.editReply;
         Bench b(o);
         b.plug->currentModel = o.model - 0x20;
         b.plug->deviceId = c.editorDevice;
@@ -448,9 +516,13 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         });
         const auto memory = b.synthBank(c.performances ? "performances-A.syx" : "programs-A.syx");
         const Bytes editBuffer = b.synthBank("edit-buffers.syx")[0];
+        bool portChanged = false;
         b.onPause = [&](int, int) {
-            if (b.plug->patchLibrarian->upperSlot == step->cancelAt)
+            if (b.plug->patchLibrarian->upperSlot != step->cancelAt) return;
+            if (!step->portAt)
                 b.plug->midiManager->sender->cancelRequested = true;
+            else if (!std::exchange(portChanged, true))
+                static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false); // as the port layer does
         };
         std::atomic<int> asked{0};
         b.plug->beforeRequest = [&](const Bytes& r) {
@@ -461,6 +533,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
             asked = 0;
             b.passTime(int(s.waitMs));
             step = &s;
+            if (s.editorDevice >= 0) b.plug->deviceId = s.editorDevice;
             b.plug->patchLibrarian->upperSlot = s.slot;
             if (c.performances)
                 b.performances(s.job == kBank ? kJobRequestAllMultis : kJobRequestSingleMulti, 0);
@@ -468,6 +541,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
                 b.all(0);
             else if (s.job == kPart)
                 b.part(0);
+            else if (s.job >= kPerformance)
+                b.editor(s.job == kPerformance ? kJobRequestActiveArrangement : kJobRequestPart);
             else
                 b.single(s.job == kEditBuffer, 0);
             ends.push_back(b.status());
@@ -482,11 +557,27 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         if (c.pauses) {
             EXPECT_EQ(b.pauses.size(), c.pauses);
         }
+        if (c.enquiries >= 0) {
+            const auto sent = b.requests();
+            EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const Bytes& r) { return r[6] == 0x10; }),
+                      c.enquiries);
+        }
+        // The editor shows the synthesizer's own edit buffer.
+        for (const Step& s : c.steps) {
+            if (s.job == kProgram) {
+                EXPECT_EQ(b.plug->GetParam(kPatchName)->CopyDisplayText(0), nameOf(editBuffer, 9));
+            }
+            if (s.job == kPerformance) {
+                EXPECT_EQ(b.plug->GetParam(kMultiName)->CopyDisplayText(0), nameOf(b.performanceEdit(), 8));
+            }
+        }
         std::lock_guard<std::recursive_mutex> hold(b.plug->patchLibrarian->mLock);
         const PatchFile& bank = c.performances ? b.upperMultis() : b.upper();
         const size_t messages = c.performances ? 2 : 1;
+        // A bank no request filled keeps its 100 entries.
+        const LibrarianPatch none;
         for (size_t s = 0; s < 128; ++s) {
-            const LibrarianPatch& e = bank.patches[s];
+            const LibrarianPatch& e = s < bank.patches.size() ? bank.patches[s] : none;
             if (c.filled != kAll && !std::count(c.filled.begin(), c.filled.end(), int(s))) {
                 EXPECT_TRUE(e.messages.empty()) << s;
                 continue;
@@ -494,7 +585,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
             EXPECT_EQ(e.messages.size(), messages) << s;
             if (e.messages.size() != messages) continue;
             // The body: a dump's library form carries the type and slot of its own.
-            const bool edit = c.steps.back().job >= kEditBuffer && int(s) == c.steps.back().slot;
+            const bool edit =
+                (c.steps.back().job == kEditBuffer || c.steps.back().job == kPart) && int(s) == c.steps.back().slot;
             for (size_t m = 0; m < messages; ++m) {
                 const Bytes got = bytesOf(e.messages[m].bytes), want = edit ? editBuffer : memory[messages * s + m];
                 const bool own = Bytes(got.end() - long(want.size() - (edit ? 9 : 10)), got.end()) ==
@@ -502,6 +594,31 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
                 EXPECT_TRUE(own) << "slot " << s << " holds " << e.name << ", message " << m;
             }
         }
+    }
+}
+
+TEST(LibraryRequestsInSynth, UnansweredSweepsLeaveTheListsAtTheirNaturalSizeAndACapBeyond)
+{
+    // Ten thousand requests of a synthesizer that is off, each swept over ids 0 to 15 (the
+    // editor's 15 among them), one whole plan apart; then a thousand with no time passing.
+    Bench b{synthsim::Options()};
+    MIDIMessageManager& m = *b.plug->midiManager;
+    const int plan = 30 * 100 + 16 * 100;
+    const int address = MIDIMessageManager::storedAddress(5, 0);
+    for (bool timePasses : {true, false}) {
+        for (int i = 0; i < (timePasses ? 10000 : 1000); ++i) {
+            const uint64_t r = m.beginRequest();
+            for (int id = -1; id < 16; ++id) m.noteSent(r, id < 0 ? 15 : id, address, DueKind::StoredProgram, 2 * plan);
+            m.endRequest(r);
+            if (timePasses) b.passTime(plan);
+        }
+        // The last two requests' first send and sweep at the editor's id; nothing elsewhere.
+        if (timePasses) {
+            EXPECT_LE(m.dueCount(15), 4);
+        } else {
+            EXPECT_EQ(m.dueCount(15), int(MIDIMessageManager::kDueCap));
+        }
+        for (int id = 0; id < 15; ++id) EXPECT_EQ(m.dueCount(id), 0) << id;
     }
 }
 
