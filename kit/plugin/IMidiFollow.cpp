@@ -139,10 +139,20 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
 
 void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
 {
-    std::lock_guard<std::mutex> lock(mFollowLock);
-    mMidiOpened[input] = opened;
-    ++mFollowChanges[input];
-    if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(mFollowLock);
+        mMidiOpened[input] = opened;
+        ++mFollowChanges[input];
+        if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
+        // A choice or a recall is done only now: what the follower saw while it ran (the port it
+        // was closing, still listed) is not what it knows of the device, and it looks again.
+        if (!mFollowerOpens) {
+            mFollowSeen[input].clear();
+            wake = !mMidiChoice[input].empty();
+        }
+    }
+    if (wake) WakeFollower();
 }
 
 void IPluginBase::NoteMadeClient(bool input, IMidiClient* client, int system)
@@ -214,7 +224,7 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     }
     if (reaches && std::find(now.begin(), now.end(), act->opened) != now.end()) {
         std::lock_guard<std::mutex> lock(mFollowLock);
-        if (mMidiOpened[input] == act->opened) mFollowSeen[input] = now;
+        if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) mFollowSeen[input] = now;
         return false;
     }
     std::string why;
@@ -303,7 +313,9 @@ bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
                 std::lock_guard<std::mutex> lock(midiOutLock);
                 client->ClosePort();
             }
+            mFollowerOpens = true; // what it saw of the device is kept for its return
             NoteOpenedPort(input, std::string());
+            mFollowerOpens = false;
             OnExternalMIDIPortChanged(input);
             changed = true;
         }
