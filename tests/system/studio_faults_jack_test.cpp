@@ -123,11 +123,13 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
         // The second request ends in texts of its own.
         const std::string previous = r.readOut;
         r.status.clear();
+        bool moved = false; // the texts left the last request's end, which the second may repeat
         for (int i = 0; i < 400 && r.status.empty(); ++i) {
             host.run("tick");
             r.readOut = host.run("texts");
+            moved = moved || r.readOut != previous;
             for (const char* end : {"Data request completed!", "CONNECTION TIMED OUT!"})
-                if (r.readOut != previous && r.readOut.compare(0, 7 + std::strlen(end), std::string("texts: ") + end) == 0)
+                if (moved && r.readOut.compare(0, 7 + std::strlen(end), std::string("texts: ") + end) == 0)
                     r.status = end;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -165,9 +167,12 @@ TEST(StudioFaultsJack, EveryFaultEndsInItsStatusWithoutHangingOrHalfAProgram)
     const Fault faults[] = {
         {"no answer", {"--silent"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
         {"late answers", {"--reply-delay-ms", "600"}, false, "Data request completed!", true, 0.6, 3},
-        // The request is sent twice at the device's id (first and in the sweep): the third
-        // is the user's next request.
-        {"third try", {"--answer-on-try", "3"}, true, "Data request completed!", true, 3.0, 7},
+        // The request is sent twice at the device's id (first and in the sweep) and left
+        // unanswered, so the user's next request first asks the device id, which this
+        // synthesizer leaves unanswered too: its answers then cannot be told from late ones to
+        // the first request, and are dropped rather than taken as the second's (a time-out, no
+        // misfile).
+        {"third try", {"--answer-on-try", "3"}, true, "CONNECTION TIMED OUT!", false, 6.0, 14},
         {"truncated", {"--truncate", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
         {"overlong", {"--overlong", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
         {"cable speed", {"--throttle"}, false, "Data request completed!", true, 0.2, 3},
