@@ -115,6 +115,7 @@ public:
             auto* client = new FakeClient(s, input);
             client->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
             std::lock_guard<std::mutex> out(midiOutLock);
+            std::lock_guard<std::mutex> follow(mFollowLock); // the follower reads the clients under it
             (input ? midiIn : midiOut) = client;
         }
     }
