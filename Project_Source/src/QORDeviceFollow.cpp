@@ -71,10 +71,13 @@ void QOR::sayDevices()
     // A line that shows something said since (the enquiry of a return, an edit) keeps it.
     const bool ours1 = !mAbsentSaid1.empty() && mAbsentSaid1 == text(statusDisplay);
     const bool ours2 = !mAbsentSaid2.empty() && mAbsentSaid2 == text(valueDisplay);
-    // A recall names the output it waits for under its own text: said once is enough.
-    if (outAway && !inAway && text(valueDisplay) == out) {
+    // A recall names the output it waits for under its own text, which stays: the second line
+    // names what is away.
+    const std::string line2 = text(valueDisplay);
+    if (outAway && (line2 == out || line2 == out + "; " + in)) {
         mAbsentSaid1.clear();
-        mAbsentSaid2 = out;
+        mAbsentSaid2 = inAway ? out + "; " + in : out;
+        showStatus2(mAbsentSaid2.c_str());
         return;
     }
     mAbsentSaid1 = outAway ? out : inAway ? in : std::string();

@@ -138,11 +138,17 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
     // A device that is not there: the recall follows it by name and owes it the performance.
     a.GetParam(kDeviceOutSelection)->SetDisplayText(0, "Gone Synth");
     const Bytes chunk = save(a);
+    a.GetParam(kDeviceInSelection)->SetDisplayText(0, "Gone In");
+    const Bytes bothGone = save(a);
 
     const struct {
         const char* name;
         bool outputBefore;
-    } rows[] = {{"no output chosen before", false}, {"an output chosen before", true}};
+        const Bytes& chunk;
+        const char* away; // the second line, which names what is away under the recall's own text
+    } rows[] = {{"no output chosen before", false, chunk, "MIDI Out absent: Gone Synth"},
+                {"an output chosen before", true, chunk, "MIDI Out absent: Gone Synth"},
+                {"the input gone too", false, bothGone, "MIDI Out absent: Gone Synth; MIDI In absent: Gone In"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         editortest::Editor to;
@@ -153,7 +159,7 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
         b.GetParam(kUserInterfaceSize)->Set(2.0);
         JobHold hold(*b.midiManager);
         // Every value comes back whatever the output: the host's next save keeps the project.
-        EXPECT_EQ(recall(b, chunk), int(chunk.size()));
+        EXPECT_EQ(recall(b, row.chunk), int(row.chunk.size()));
 
         for (int id = 0; id < 4976; ++id) ASSERT_EQ(b.GetParam(id)->Value(), a.GetParam(id)->Value()) << id;
         EXPECT_EQ(b.GetParam(kQuickTab)->Value(), 3.0);
@@ -177,9 +183,9 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
         EXPECT_TRUE(b.startupComplete.load());
         EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
         EXPECT_EQ(to.text(b.valueDisplay), "MIDI Out absent: Gone Synth");
-        b.OnEditorTimer(); // shows the followed devices: the absent output is named once
+        b.OnEditorTimer(); // shows the followed devices: what is away is named once, under the recall's text
         EXPECT_EQ(to.text(b.statusDisplay), "Project Data Recalled");
-        EXPECT_EQ(to.text(b.valueDisplay), "MIDI Out absent: Gone Synth");
+        EXPECT_EQ(to.text(b.valueDisplay), row.away);
 
         // Nothing is sent while the stored device is away, now or at the next edit.
         EXPECT_FALSE(b.midiIOSet.load()) << "the stored device is absent: no output is open";
