@@ -142,9 +142,9 @@ struct Desk {
         testsupport::writeFile(dir.file("QOR Editor UI.txt"),
                                std::string("notes\n") + size + "\nyes\n" + out + "\n" + in + "\n");
         q = testsupport::makeFromBundle<FollowQOR>(dir.path);
-        // Short, not none: the synthesizer's answer comes on a thread of its own, which a loaded machine may
-        // not run before a wait of no length at all has timed out.
-        q->midiManager->sender->onPause = [](int& ms) { ms = std::min(ms, 20); };
+        // The job's own waits, only the long sweep steps cut: the synthesizer's answer comes on a
+        // thread of its own, which a loaded machine may not run before a short wait has timed out.
+        q->midiManager->sender->onPause = [](int& ms) { ms = std::min(ms, 200); };
         q->midiManager->sender->beforeJob = [this](int job) { enquiries += job == kJobDeviceIdEnquiry; };
         previous = cf_standin::setPresenter(&presenter);
         g = static_cast<IGraphicsMac*>(q->GetGUI());
