@@ -58,8 +58,12 @@ bool MIDIMessageManager::retryAsked(int thread, int tries)
     // The end text and the release are a few instructions apart: a quarter second is never
     // reached unless the worker is held off the processor.
     constexpr int kEndingTries = 250;
+    // A job that was cancelled (a Cancel, or a port change under it) ends within one of its
+    // waits, a second at most.
+    constexpr int kCancelledTries = 1000;
     if (sender->stopping()) return false;
-    if (sender->ending(thread) && tries < kEndingTries) {
+    const bool cancelled = sender->cancelRequested && !sender->idle(thread);
+    if ((sender->ending(thread) && tries < kEndingTries) || (cancelled && tries < kCancelledTries)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return true;
     }

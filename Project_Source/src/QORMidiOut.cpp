@@ -122,22 +122,25 @@ void QOR::AllSoundsOff(int part, bool all)
     }
 }
 
-bool QOR::startDeviceIdEnquiry(bool thenOwedSend)
+bool QOR::startDeviceIdEnquiry(bool thenOwedSend, bool asked)
 {
     expectGlobalDump = true;
     if (!midiIOSet || deviceTransferActive || !midiManager) return false;
     SenderJobRecord record;
     record.job = kJobDeviceIdEnquiry;
     record.thenOwedSend = thenOwedSend;
-    return midiManager->startJob(record, [this, thenOwedSend] {
+    const auto claimed = [this, thenOwedSend] {
         midiManager->requestComplete = false;
         midiManager->enquiryAdoptsOnlyId = thenOwedSend;
-    });
+    };
+    return asked ? midiManager->startAsked(record, claimed) : midiManager->startJob(record, claimed);
 }
 
 void QOR::sendSysExInitialization()
 {
-    if (startDeviceIdEnquiry()) Sleep(100);
+    // The choice of a port ended the job under way (OnExternalMIDIPortChanged): its enquiry
+    // waits for that job's end rather than be dropped.
+    if (startDeviceIdEnquiry(false, true)) Sleep(100);
 }
 
 void QOR::SetLibrarianRequestActive(bool active)
