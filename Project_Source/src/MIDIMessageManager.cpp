@@ -24,11 +24,19 @@ Poco::Thread& MIDIMessageManager::threadObject(int thread)
     return thread == kJobThread ? jobThread : thread == kClockTransportThread ? clockTransportThread : clockThread;
 }
 
+namespace
+{
+// Jobs whose start marks a dump send under way.
+bool sendsDump(int job)
+{
+    return job == kJobSendArrangement || job == kJobSendPart || job == kJobSendSequence ||
+           job == kJobSendPatchFromLibrarian || job == kJobStoreAllPatches;
+}
+} // namespace
+
 bool MIDIMessageManager::launchClaimed(int thread, const SenderJobRecord& record) noexcept
 {
-    const int job = record.job;
-    const bool sends = job == kJobSendArrangement || job == kJobSendPart || job == kJobSendSequence ||
-                       job == kJobSendPatchFromLibrarian || job == kJobStoreAllPatches;
+    const bool sends = sendsDump(record.job);
     const bool wasSending = sendInProgress;
     sender->records[size_t(thread)] = record;
     // Before the start: the job may clear it again before start returns.
@@ -53,22 +61,30 @@ bool MIDIMessageManager::launchClaimed(int thread, const SenderJobRecord& record
     }
 }
 
-bool MIDIMessageManager::retryAsked(int thread, int tries)
+bool MIDIMessageManager::startAsked(const SenderJobRecord& record, std::function<void()> afterClaim)
 {
-    // The end text and the release are a few instructions apart: a quarter second is never
-    // reached unless the worker is held off the processor.
-    constexpr int kEndingTries = 250;
-    // A job that was cancelled (a Cancel, or a port change under it) ends within one of its
-    // waits, a second at most.
-    constexpr int kCancelledTries = 1000;
-    if (sender->stopping()) return false;
-    const bool cancelled = sender->cancelRequested && !sender->idle(thread);
-    if ((sender->ending(thread) && tries < kEndingTries) || (cancelled && tries < kCancelledTries)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return true;
+    const int thread = threadForJob(record.job);
+    // A store takes the pane's bank as it begins, which the cancelled job's end may read
+    // again from disk: only a store started at once stores the bank the user saw.
+    std::function<void()> begin;
+    if (record.job != kJobStoreAllPatches && !record.patch) {
+        begin = [this, afterClaim, sends = sendsDump(record.job)] {
+            if (afterClaim) afterClaim();
+            if (sends) sendInProgress = true;
+        };
     }
-    if (!sender->idle(thread)) controller->showStatus(kBusyText);
-    return false;
+    switch (sender->ask(thread, record, std::move(begin))) {
+    case MIDIMessageSender::Ask::Follows: return true;
+    case MIDIMessageSender::Ask::Refused: return false;
+    case MIDIMessageSender::Ask::Claimed: break;
+    }
+    try {
+        if (afterClaim) afterClaim();
+    } catch (...) {
+        sender->release(thread, 2);
+        return false;
+    }
+    return launchClaimed(thread, record);
 }
 
 void MIDIMessageManager::stopAndJoin()

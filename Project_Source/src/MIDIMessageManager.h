@@ -53,21 +53,13 @@ public:
         }
         return launchClaimed(thread, record);
     }
-    // A job the user asked for (a menu, a button, the program menu), on the main thread: as
-    // startJob, but a thread that is only giving its last job back (its end text shown) is
-    // waited for, briefly, and one still busy says so in the status rather than nothing.
-    template <class AfterClaim> bool startAsked(const SenderJobRecord& record, AfterClaim&& afterClaim)
-    {
-        for (int tries = 0;; ++tries) {
-            if (startJob(record, afterClaim)) return true;
-            if (!retryAsked(threadForJob(record.job), tries)) return false;
-        }
-    }
-    bool startAsked(const SenderJobRecord& record)
-    {
-        return startAsked(record, [] {});
-    }
-    static constexpr const char* kBusyText = "Please wait, the last request is still ending!";
+    // A job the user asked for (a menu, a button, the program menu), on the main thread and
+    // often under the plug-in mutex, so it never waits for the thread: as startJob, but a job
+    // thread whose job was cancelled (a Cancel, a port change) takes it to follow that job, with
+    // afterClaim run on the worker as it begins; a thread busy otherwise refuses it with
+    // kBusyText, which stays in sight past the running job's end. True when started or to follow.
+    bool startAsked(const SenderJobRecord& record, std::function<void()> afterClaim = {});
+    static constexpr const char* kBusyText = MIDIMessageSender::kBusyText;
     // True while thread runs no job, and once stopAndJoin has ended it.
     bool threadIdle(int thread) const { return sender->idle(thread); }
 
@@ -322,9 +314,6 @@ private:
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
-    // After a start of startAsked that failed: true once it waited a moment for a thread
-    // that is ending; false when giving up, with the busy text shown for a busy thread.
-    bool retryAsked(int thread, int tries);
     Poco::Thread& threadObject(int thread);
 
     // A thread started since it was last joined; only the holder of its claim touches it.

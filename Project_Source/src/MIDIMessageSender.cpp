@@ -28,24 +28,82 @@ void MIDIMessageSender::run()
 {
     const int thread = currentThread();
     if (thread < 0) return; // not started by a starter: nothing was claimed
-    const SenderJobRecord record = records[size_t(thread)];
-    std::string& endText = mEndText[size_t(thread)];
-    endText.clear();
-    mHoldingEndText[size_t(thread)] = false;
-    try {
-        if (beforeJob) beforeJob(record.job);
-        if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
-    } catch (...) {
-        // A failed job ends here; the thread must come free for the next one.
+    SenderJobRecord record = records[size_t(thread)];
+    std::function<void()> begin; // the first job's starter has run its own
+    {
+        std::lock_guard<std::mutex> lock(mAskedLock);
+        mRunning[size_t(thread)] = true;
+        // Every job starts uncancelled, not only those that wait: a Cancel with nothing to
+        // cancel, or a port change under a send, would otherwise outlive the job it was meant for.
+        if (thread == kJobThread) {
+            cancelRequested = false;
+            mPortEnded = false;
+        }
     }
-    mHoldingEndText[size_t(thread)] = false;
-    if (!endText.empty() && !mStopping) {
-        // Marked before the text can be seen: a starter that finds the thread held then waits
-        // for the release that follows rather than refusing.
-        mEnding[size_t(thread)].store(true, std::memory_order_release);
-        controller->showStatus(endText.c_str());
+    do {
+        std::string& endText = mEndText[size_t(thread)];
+        endText.clear();
+        mHoldingEndText[size_t(thread)] = false;
+        try {
+            if (begin) begin();
+            if (beforeJob) beforeJob(record.job);
+            if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
+        } catch (...) {
+            // A failed job ends here; the thread must come free for the next one.
+        }
+        mHoldingEndText[size_t(thread)] = false;
+    } while (endJob(thread, record, begin));
+}
+
+bool MIDIMessageSender::endJob(int thread, SenderJobRecord& record, std::function<void()>& begin)
+{
+    const size_t t = size_t(thread);
+    std::lock_guard<std::mutex> lock(mAskedLock);
+    // Ends as it starts: a Cancel raised under this job is not left for the next.
+    if (thread == kJobThread) cancelRequested = false;
+    const bool refused = mRefused[t].exchange(false);
+    if (!mStopping && !mEndText[t].empty()) {
+        controller->showStatus(mEndText[t].c_str());
+        // Seen with the end text, not covered by it: the user's click was not taken.
+        if (refused) controller->showStatus2(kBusyText);
     }
+    if (mFollower && !mStopping) {
+        record = mFollower->record;
+        begin = std::move(mFollower->begin);
+        mFollower.reset();
+        records[t] = record;
+        // Under the lock: a Cancel from now on is this job's.
+        cancelRequested = false;
+        mPortEnded = false;
+        return true;
+    }
+    mFollower.reset();
+    mRunning[t] = false;
     release(thread);
+    return false;
+}
+
+MIDIMessageSender::Ask MIDIMessageSender::ask(int thread, const SenderJobRecord& record, std::function<void()> begin)
+{
+    std::lock_guard<std::mutex> lock(mAskedLock);
+    if (claim(thread)) return Ask::Claimed;
+    if (mStopping) return Ask::Refused;
+    // Only a run under way reaches its end step, which starts the follower; a job that was
+    // cancelled ends within one of its waits, and the user asked for the next one.
+    if (begin && thread == kJobThread && mRunning[size_t(thread)] && cancelRequested && !mFollower) {
+        mFollower = Follower{record, std::move(begin)};
+        return Ask::Follows;
+    }
+    mRefused[size_t(thread)] = true;
+    controller->showStatus(kBusyText);
+    return Ask::Refused;
+}
+
+void MIDIMessageSender::cancel()
+{
+    std::lock_guard<std::mutex> lock(mAskedLock);
+    cancelRequested = true;
+    mFollower.reset();
 }
 
 void MIDIMessageSender::endWith(const char* text)
@@ -62,7 +120,7 @@ void MIDIMessageSender::endWith(const char* text)
 bool MIDIMessageSender::holdEndText(const char* text)
 {
     const int thread = currentThread();
-    if (thread < 0 || !mHoldingEndText[size_t(thread)]) return false;
+    if (thread < 0 || !(mHoldingEndText[size_t(thread)] || mRefused[size_t(thread)])) return false;
     mEndText[size_t(thread)] = text ? text : "";
     return true;
 }
@@ -104,7 +162,8 @@ bool MIDIMessageSender::claim(int thread)
     if (thread < 0 || thread >= kSenderThreadCount || mStopping) return false;
     int expected = 0;
     if (!mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel)) return false;
-    mEnding[size_t(thread)].store(false, std::memory_order_release);
+    // A refusal under the last holder is not this job's.
+    mRefused[size_t(thread)] = false;
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,22 @@ public:
     // A claim has two holders, the starter until its start returns and the run until it ends,
     // so the next starter never joins a thread whose start is still under way.
     bool claim(int thread);
+    // A job the user asked for, taken at once or not at all, never waited for: the asker may
+    // hold the plug-in mutex, which the end of the running job may need.
+    enum class Ask { Claimed, Follows, Refused };
+    // Claims thread (Claimed: the asker starts the job). Else, when begin is set and the job
+    // thread runs a job that was cancelled (a Cancel, a port change), record becomes the one job
+    // that follows it on the same run (Follows): begin runs on the worker just before it. Else
+    // Refused, with kBusyText shown, which the texts of the running job do not cover: they are
+    // kept for its end, which shows the last of them and kBusyText on the second line. Never
+    // waits: the lock it takes is held only for a few steps, by the asker and by a job's end.
+    Ask ask(int thread, const SenderJobRecord& record, std::function<void()> begin);
+    // The user's Cancel: the running job ends at its next look, and a job asked to follow it
+    // is dropped unstarted.
+    void cancel();
+    // Where a busy thread would drop a job silently, a user's click is told; in the past tense,
+    // since it is still on screen once the running job has ended.
+    static constexpr const char* kBusyText = "Not taken: a transfer was still running!";
     void release(int thread, int holders = 1);
     // True while no job holds the thread, and once the stop has joined it.
     bool idle(int thread) const;
@@ -119,11 +136,9 @@ public:
     // the thread free. Status texts the job shows after it wait the same way (holdEndText), and
     // the last one is shown. Called off the workers, it shows at once.
     void endWith(const char* text);
-    // A status text of a job past its endWith: kept to be shown at its end; true when kept.
+    // A status text of a job past its endWith, or shown after a click was refused under it:
+    // kept to be shown at its end; true when kept.
     bool holdEndText(const char* text);
-    // True from the moment run shows the end text of thread's job until the next claim: the
-    // thread is only being given back.
-    bool ending(int thread) const { return mEnding[size_t(thread)].load(std::memory_order_acquire); }
 
     // One pause of a job: false when it ended because the workers are stopping. 0 ms pauses
     // 100 microseconds, as the system's own sleep does.
@@ -300,7 +315,21 @@ private:
     // Holders of each thread's claim, or kEnded once the stop has joined the thread.
     static constexpr int kEnded = -1;
     std::array<std::atomic<int>, kSenderThreadCount> mClaimed{};
-    std::array<std::atomic<bool>, kSenderThreadCount> mEnding{};
+    // Under mAskedLock: a run is under way (it passes its end step, which takes the job to
+    // follow); the job to follow, if any.
+    std::mutex mAskedLock;
+    std::array<bool, kSenderThreadCount> mRunning{};
+    struct Follower {
+        SenderJobRecord record;
+        std::function<void()> begin;
+    };
+    std::optional<Follower> mFollower;
+    // A click was refused while the thread's job ran: set by ask, cleared by the next claim and
+    // by the job's end, which shows kBusyText again below its own end text.
+    std::array<std::atomic<bool>, kSenderThreadCount> mRefused{};
+    // Under mAskedLock, at the end of a job: shows its kept texts, then hands over the job to
+    // follow (true, record and begin set) or gives the thread back (false).
+    bool endJob(int thread, SenderJobRecord& record, std::function<void()>& begin);
     // Written and read by each worker on its own entries only.
     std::array<std::string, kSenderThreadCount> mEndText;
     std::array<bool, kSenderThreadCount> mHoldingEndText{};

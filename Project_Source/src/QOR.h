@@ -490,7 +490,7 @@ private:
     // Sets expectingGlobalDump and starts the enquiry job; false when no port is open, a
     // transfer runs (then nothing was tried) or the job thread is busy. thenOwedSend: the
     // answer gives only the device id, and the send a recall owes follows the enquiry.
-    // asked: a user's choice, which waits out a job that a port change has just ended.
+    // asked: a user's choice, which follows a job that a port change has just ended.
     bool startDeviceIdEnquiry(bool thenOwedSend = false, bool asked = false);
     // The send a recall owes, now that its output is back: after the enquiry, or alone when no
     // input could hear the answer. False when the job thread is busy.

@@ -139,7 +139,7 @@ bool QOR::startDeviceIdEnquiry(bool thenOwedSend, bool asked)
 void QOR::sendSysExInitialization()
 {
     // The choice of a port ended the job under way (OnExternalMIDIPortChanged): its enquiry
-    // waits for that job's end rather than be dropped.
+    // follows that job rather than be dropped.
     if (startDeviceIdEnquiry(false, true)) Sleep(100);
 }
 

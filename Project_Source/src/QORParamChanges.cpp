@@ -150,7 +150,8 @@ bool startJob(QOR& q, const SenderJobRecord& record)
     return startJob(q, record, [] {});
 }
 
-// A job a button asks for: as startJob, but a busy thread says so.
+// A job a button asks for: as startJob, but it may follow a cancelled job, and a busy thread
+// says so.
 template <class AfterClaim> bool startAsked(QOR& q, const SenderJobRecord& record, AfterClaim&& afterClaim)
 {
     if (!q.startupComplete || !q.midiManager) return false;
@@ -646,7 +647,7 @@ Next multiSettings(QOR& q, Change&)
 Next cancelDataRequest(QOR& q, Change& c)
 {
     if (c.intValue == 0) return Next::Stop;
-    if (q.midiManager) q.midiManager->sender->cancelRequested = true;
+    if (q.midiManager) q.midiManager->sender->cancel();
     return Next::Tail;
 }
 

@@ -271,7 +271,7 @@ TEST(BankEditMenu, PushSetsTheTransferFlagsOnlyWhenItsJobStarts)
         if (busy) {
             EXPECT_FALSE(d.plug->deviceTransferActive || d.plug->incomingMidiBlocked || d.plug->sendingAllParts ||
                          d.plug->sendGlobalsFirst || d.plug->midiManager->sendInProgress);
-            EXPECT_EQ(d.status1(), "Please wait, the last request is still ending!");
+            EXPECT_EQ(d.status1(), "Not taken: a transfer was still running!");
             d.plug->midiManager->sender->release(kJobThread, 2);
         } else {
             d.settle();

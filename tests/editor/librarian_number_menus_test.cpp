@@ -131,7 +131,7 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
         }
         EXPECT_EQ(d.shown("bankPatchConflictWindow"), c.conflict) << c.what;
         if (c.busy) {
-            EXPECT_EQ(d.status1(), "Please wait, the last request is still ending!");
+            EXPECT_EQ(d.status1(), "Not taken: a transfer was still running!");
         }
         EXPECT_TRUE(d.plug->programNumberMenu->menus()->groupMenus[12].IsItemChecked(3)) << c.what;
     }

@@ -727,7 +727,7 @@ TEST(LibraryRequestsInSynth, ABusyJobThreadArmsNothing)
     b.plug->midiManager->requestComplete = true;
     EXPECT_FALSE(b.plug->midiManager->sendSinglePatchRequestSysexFromLibrarian(false, 0));
     EXPECT_FALSE(b.plug->midiManager->sendAllPatchRequestSysexFromLibrarian(0));
-    EXPECT_EQ(b.status(), "Please wait, the last request is still ending!");
+    EXPECT_EQ(b.status(), "Not taken: a transfer was still running!");
     EXPECT_FALSE(b.plug->midiManager->libraryPatchRequest.active);
     EXPECT_TRUE(b.plug->midiManager->requestComplete);
     release = true;
