@@ -62,10 +62,15 @@ bool MIDIMessageSender::endJob(int thread, SenderJobRecord& record, std::functio
     // Ends as it starts: a Cancel raised under this job is not left for the next.
     if (thread == kJobThread) cancelRequested = false;
     const bool refused = mRefused[t].exchange(false);
-    if (!mStopping && !mEndText[t].empty()) {
-        controller->showStatus(mEndText[t].c_str());
-        // Seen with the end text, not covered by it: the user's click was not taken.
-        if (refused) controller->showStatus2(kBusyText);
+    if (!mStopping) {
+        // A refused click stays in sight with the end text, below it: the user learns both.
+        if (!mEndText[t].empty()) controller->showStatus(mEndText[t].c_str());
+        if (refused) {
+            if (mEndText[t].empty())
+                controller->showStatus(kBusyText);
+            else
+                controller->showStatus2(kBusyText);
+        }
     }
     if (mFollower && !mStopping) {
         record = mFollower->record;

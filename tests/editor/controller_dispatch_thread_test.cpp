@@ -1,9 +1,14 @@
 // The sends that edits of performance, part and pattern data start on the job thread, and values
 // from the synthesizer taken on another thread while the editor dispatches edits.
 #include "Project_Source/src/ControlAction.h"
+#include "Project_Source/src/PatchLibrarian.h"
 #include "controller_dispatch_support.h"
+#include "kit/mutex.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <random>
 #include <thread>
 
 using namespace qorid;
@@ -160,4 +165,283 @@ TEST(ControllerDispatchJobs, SynthesizerValuesOnAnotherThreadMeetEditsSafely)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(q.deviceId, 299 & 15);
     EXPECT_FALSE(q.changeFromHardware);
+}
+
+// ---- the user's clicks against the job thread ----
+
+namespace
+{
+
+constexpr auto kStuck = std::chrono::seconds(20);
+
+// Holds each job of the job thread at its start until the test lets it go, so that the state
+// a click meets is known; keeps each job and whether it began cancelled.
+struct JobGate {
+    explicit JobGate(QOR& q) : sender(*q.midiManager->sender)
+    {
+        sender.beforeJob = [this](int job) {
+            std::unique_lock<std::mutex> lock(mLock);
+            begun.push_back({job, sender.cancelRequested.load()});
+            mWake.notify_all();
+            const size_t mine = begun.size();
+            // A click that waited for this job would keep it here.
+            if (!mWake.wait_for(lock, kStuck, [&] { return letGo >= mine; })) stuck = true;
+        };
+    }
+    ~JobGate() { sender.beforeJob = nullptr; }
+    bool waitBegun(size_t n)
+    {
+        std::unique_lock<std::mutex> lock(mLock);
+        return mWake.wait_for(lock, kStuck, [&] { return begun.size() >= n; });
+    }
+    std::pair<int, bool> last()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return begun.back();
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        ++letGo;
+        mWake.notify_all();
+    }
+    MIDIMessageSender& sender;
+    std::vector<std::pair<int, bool>> begun;
+    size_t letGo = 0;
+    bool stuck = false;
+    std::mutex mLock;
+    std::condition_variable mWake;
+};
+
+enum class Act { Click, Cancel, Port, LetGo };
+struct Step {
+    Act act;
+    int job = -1;
+};
+
+// A click as the editor makes it, under the plug-in mutex: the Request button for job 6, a
+// menu's start for the others.
+bool click(QOR& q, int job)
+{
+    KIT_MutexLock hold(q.GetMutex());
+    if (job == kJobRequestActiveArrangement) {
+        q.GetParam(kRequestTempData)->Set(1);
+        q.showStatus("");
+        q.OnParamChange(kRequestTempData);
+        // Only a refusal shows a text: a job taken is held before its first.
+        return Desk::text(q.statusDisplay) != MIDIMessageManager::kBusyText;
+    }
+    SenderJobRecord r;
+    r.job = job;
+    r.toEditor = true;
+    return q.midiManager->startAsked(r);
+}
+
+// What the user may expect of the job thread, step by step.
+struct Expected {
+    int running = -1; // the job held at its start
+    bool cancelled = false;
+    int follower = -1;
+    bool refused = false;
+};
+
+std::string describe(const std::vector<Step>& steps)
+{
+    static const char* const names[] = {"click ", "cancel", "port", "let go"};
+    std::string out;
+    for (const Step& s : steps)
+        out += std::string(names[int(s.act)]) + (s.job >= 0 ? std::to_string(s.job) : "") + "; ";
+    return out;
+}
+
+void play(Desk& d, JobGate& gate, const std::vector<Step>& steps)
+{
+    QOR& q = *d.plug;
+    MIDIMessageSender& sender = *q.midiManager->sender;
+    Expected e;
+    SCOPED_TRACE(describe(steps));
+    size_t begun = gate.begun.size();
+    auto letGo = [&] {
+        gate.release();
+        if (e.follower >= 0) {
+            ASSERT_TRUE(gate.waitBegun(++begun));
+            EXPECT_EQ(gate.last(), std::make_pair(e.follower, false)) << "the job that follows begins uncancelled";
+        } else {
+            for (int ms = 0; ms < 20000 && !q.midiManager->threadIdle(kJobThread); ++ms) usleep(1000);
+            ASSERT_TRUE(q.midiManager->threadIdle(kJobThread));
+            EXPECT_FALSE(sender.cancelRequested) << "a job ends uncancelled";
+        }
+        if (e.refused) {
+            EXPECT_TRUE(d.status1() == MIDIMessageManager::kBusyText || d.status2() == MIDIMessageManager::kBusyText)
+                << d.status1() << " / " << d.status2();
+        }
+        e = Expected{e.follower};
+    };
+    for (const Step& s : steps) {
+        switch (s.act) {
+        case Act::Click: {
+            const bool follows = e.running >= 0 && e.cancelled && e.follower < 0 && s.job != kJobStoreAllPatches;
+            // Returns with the running job still held at its start: it waited for nothing.
+            const bool taken = click(q, s.job);
+            if (e.running < 0) {
+                EXPECT_TRUE(taken) << s.job;
+                ASSERT_TRUE(gate.waitBegun(++begun));
+                EXPECT_EQ(gate.last(), std::make_pair(s.job, false)) << "a job begins uncancelled";
+                e.running = s.job;
+            } else if (follows) {
+                EXPECT_TRUE(taken) << s.job << " follows the cancelled job";
+                e.follower = s.job;
+            } else {
+                EXPECT_FALSE(taken) << s.job;
+                EXPECT_EQ(d.status1(), MIDIMessageManager::kBusyText);
+                e.refused = true;
+            }
+            break;
+        }
+        case Act::Cancel: {
+            KIT_MutexLock hold(q.GetMutex());
+            q.GetParam(kCancelDataRequest)->Set(1);
+            q.OnParamChange(kCancelDataRequest);
+            e.cancelled = e.running >= 0;
+            e.follower = -1;
+            break;
+        }
+        case Act::Port: {
+            KIT_MutexLock hold(q.GetMutex());
+            static_cast<IPluginBase&>(q).OnExternalMIDIPortChanged(false);
+            e.cancelled = e.cancelled || e.running >= 0;
+            break;
+        }
+        case Act::LetGo:
+            if (e.running >= 0) letGo();
+            break;
+        }
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+    while (e.running >= 0 && !::testing::Test::HasFatalFailure()) letGo();
+}
+
+} // namespace
+
+// Clicks meet a job thread that runs a job, one that was cancelled or ended by a port change,
+// and one that is idle: each is taken at once, follows the cancelled job, or is refused and
+// told past the running job's end; none waits for a job under the plug-in mutex, every job
+// begins and ends uncancelled. Scripted sequences first, then seeded ones.
+TEST(ControllerDispatchJobs, AClickIsTakenFollowsACancelledJobOrIsToldAndNeverWaits)
+{
+    Desk d;
+    QOR& q = *d.plug;
+    // The jobs' waits pass on a clock of their own, which the requests' expiry reads too.
+    std::atomic<int64_t> clockMs{0};
+    q.midiManager->dueClock = [&clockMs] { return clockMs.load(); };
+    q.midiManager->sender->onPause = [&clockMs](int& ms) { clockMs += ms + 1, ms = 0; };
+    JobGate gate(q);
+    using A = Act;
+    const int kSend = kJobSendArrangement, kStore = kJobStoreAllPatches, kRequest = kJobRequestActiveArrangement,
+              kPart = kJobRequestPart, kEnquiry = kJobDeviceIdEnquiry, kPattern = kJobRequestSequence;
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } scripted[] = {
+        {"a request right after a Cancel follows the cancelled one",
+         {{A::Click, kRequest}, {A::Cancel}, {A::Click, kRequest}, {A::LetGo}, {A::LetGo}}},
+        {"a port choice during a send keeps its enquiry",
+         {{A::Click, kSend}, {A::Port}, {A::Click, kEnquiry}, {A::LetGo}, {A::LetGo}}},
+        {"a click under a running request is told past its end", {{A::Click, kRequest}, {A::Click, kPart}, {A::LetGo}}},
+        {"a click under a job without an end text stays told",
+         {{A::Click, kPattern}, {A::Click, kRequest}, {A::LetGo}}},
+        {"a Cancel with nothing to cancel is not left for the next job",
+         {{A::Cancel}, {A::Click, kSend}, {A::Click, kRequest}, {A::LetGo}}},
+        {"a port change under a send is not left for the next job",
+         {{A::Click, kSend}, {A::Port}, {A::LetGo}, {A::Click, kRequest}, {A::Click, kPart}, {A::LetGo}}},
+        {"a store never follows", {{A::Click, kRequest}, {A::Cancel}, {A::Click, kStore}, {A::LetGo}}},
+        {"a Cancel drops the job that was to follow",
+         {{A::Click, kRequest}, {A::Cancel}, {A::Click, kPart}, {A::Cancel}, {A::LetGo}}},
+        {"a second click while one follows is told",
+         {{A::Click, kRequest}, {A::Cancel}, {A::Click, kPart}, {A::Click, kEnquiry}, {A::LetGo}, {A::LetGo}}},
+    };
+    for (const auto& c : scripted) {
+        SCOPED_TRACE(c.what);
+        play(d, gate, c.steps);
+        if (HasFatalFailure()) break;
+    }
+    const int pool[] = {kSend, kStore, kRequest, kPart, kPattern, kEnquiry};
+    for (unsigned seed = 1; seed <= 150 && !HasFatalFailure(); ++seed) {
+        std::mt19937 draw(seed);
+        std::vector<Step> steps;
+        for (int n = 0; n < 12; ++n) {
+            const unsigned r = draw() % 20;
+            if (r < 9)
+                steps.push_back({A::Click, pool[draw() % 6]});
+            else if (r < 12)
+                steps.push_back({A::Cancel});
+            else if (r < 14)
+                steps.push_back({A::Port});
+            else
+                steps.push_back({A::LetGo});
+        }
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        play(d, gate, steps);
+    }
+    EXPECT_FALSE(gate.stuck);
+}
+
+// The user cancels a bank and presses Request within the same period, under the plug-in mutex
+// that the bank's end needs to read the folders again: the click returns while the bank is
+// held, the request follows the bank's end, and both texts are seen.
+TEST(ControllerDispatchJobs, ARequestRightAfterABanksCancelFollowsItsEndUnderThePluginMutex)
+{
+    Desk d;
+    QOR& q = *d.plug;
+    PatchLibrarian& lib = *q.patchLibrarian;
+    auto* bank = new PatchFile;
+    bank->patches.resize(100);
+    bank->fileName = "Upper.syx";
+    lib.singleFiles.push_back(lib.adoptBank(bank));
+    std::atomic<int64_t> clockMs{0};
+    std::mutex lock;
+    std::condition_variable wake;
+    bool held = false, clicked = false;
+    std::vector<std::pair<int, std::string>> begun;
+    MIDIMessageSender& sender = *q.midiManager->sender;
+    q.midiManager->dueClock = [&clockMs] { return clockMs.load(); };
+    sender.beforeJob = [&](int job) {
+        std::lock_guard<std::mutex> hold(lock);
+        begun.push_back({job, d.status1()});
+    };
+    sender.onPause = [&](int& ms) {
+        clockMs += ms + 1, ms = 0;
+        std::unique_lock<std::mutex> hold(lock);
+        if (begun.size() != 1 || held) return;
+        held = true;
+        wake.notify_all();
+        wake.wait_for(hold, kStuck, [&] { return clicked; });
+    };
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(q.midiManager->sendAllPatchRequestSysexFromLibrarian(0));
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        ASSERT_TRUE(wake.wait_for(hold, kStuck, [&] { return held; }));
+    }
+    {
+        KIT_MutexLock mutex(q.GetMutex());
+        for (int id : {int(kCancelDataRequest), int(kRequestTempData)}) {
+            q.GetParam(id)->Set(1);
+            q.OnParamChange(id);
+        }
+        std::lock_guard<std::mutex> hold(lock);
+        clicked = true;
+        wake.notify_all();
+    }
+    for (int ms = 0; ms < 20000 && !q.midiManager->threadIdle(kJobThread); ++ms) usleep(1000);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(q.midiManager->threadIdle(kJobThread));
+    // The request began once the bank had ended with its text and read the folders again.
+    ASSERT_EQ(begun.size(), 2u);
+    EXPECT_EQ(begun[1], std::make_pair(int(kJobRequestActiveArrangement), std::string("Data request cancelled!")));
+    const std::vector<int> dispatched = d.plug->dispatched;
+    EXPECT_NE(std::find(dispatched.begin(), dispatched.end(), kRefreshFolders), dispatched.end());
+    EXPECT_EQ(d.status1(), "CONNECTION TIMED OUT!");
+    sender.beforeJob = nullptr;
+    sender.onPause = nullptr;
 }
