@@ -1,8 +1,9 @@
 #pragma once
 // The body of the three worker threads. Each thread has its own job record: a starter claims the
-// thread, writes the record and starts the thread; run copies the record once, runs the job and
-// gives the claim back as its last step. So a starter for one thread never overwrites the job of
-// another, and a busy thread drops a job without touching anything.
+// thread, writes the record and starts the thread; run copies the record once, runs the job (and
+// the one a user asked to follow it, see ask) and gives the claim back as its last step. So a
+// starter for one thread never overwrites the job of another, and a busy thread drops a job
+// without touching anything.
 #include <Poco/Runnable.h>
 
 #include <array>
