@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iostream>
 #include <random>
 #include <thread>
 #include <utility>
@@ -367,6 +368,8 @@ TEST(ControllerDispatchJobs, AClickIsTakenFollowsACancelledJobOrIsToldAndNeverWa
         {"a second click while one follows is told",
          {{A::Click, kRequest}, {A::Cancel}, {A::Click, kPart}, {A::Click, kEnquiry}, {A::LetGo}, {A::LetGo}}},
     };
+    // The jobs' prints are kept back, and shown with the failures among them.
+    testing::internal::CaptureStdout();
     for (const auto& c : scripted) {
         SCOPED_TRACE(c.what);
         play(d, gate, c.steps);
@@ -387,5 +390,7 @@ TEST(ControllerDispatchJobs, AClickIsTakenFollowsACancelledJobOrIsToldAndNeverWa
         SCOPED_TRACE("seed " + std::to_string(seed));
         play(d, gate, steps);
     }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    if (HasFailure()) std::cout << printed;
     EXPECT_FALSE(gate.stuck);
 }
