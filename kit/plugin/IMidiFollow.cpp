@@ -261,6 +261,11 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     std::string why;
     const int at = IMidiMatchFollowedName(now, act->choice, seen, &why);
     if (at <= 0) {
+        // The port that refused has gone: one that comes is tried at once.
+        if (retryAt) {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (mFollowChanges[input] == act->changes) mFollowFailures[input] = 0, mFollowRetryAtMs[input] = 0;
+        }
         act->tellWhy = why != act->why;
         act->why = why;
         return true;

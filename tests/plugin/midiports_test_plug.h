@@ -45,6 +45,13 @@ public:
     // The input's opening changes as a reopen changes it, the port itself left alone.
     void SetLiveOpening(uint32_t serial) { mMidiInLive = serial; }
     int OutPortRequest() const { return midiOutPort; }
+    // The port open for a direction as the host's calls see it: the follower checks and closes
+    // what it opened holding the plug-in mutex.
+    int OpenIndex(bool input)
+    {
+        KIT_MutexLock hold(&mutex);
+        return GetExternalMIDIOpenIndex(input);
+    }
     // client becomes the input, its callback installed, listed as the one port called name.
     void UseInput(IMidiClient* client, const std::string& name)
     {
