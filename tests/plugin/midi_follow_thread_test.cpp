@@ -56,8 +56,10 @@ public:
         std::lock_guard<std::mutex> hold(mLock);
         return mOpen;
     }
+    int Counted() const { return mCounted; }
     unsigned PortCount() override
     {
+        ++mCounted;
         std::lock_guard<std::mutex> hold(mLock);
         return unsigned(mNames.size());
     }
@@ -103,7 +105,7 @@ private:
     std::string mOpen;
     bool mRefuse = false;
     std::atomic<bool> mOpenAlways{false}, mAccept{true}, mLinked{false};
-    std::atomic<int> mOpens{0};
+    std::atomic<int> mOpens{0}, mCounted{0};
     std::atomic<void (*)(void*)> mHook{nullptr};
     void* mData = nullptr;
 };
@@ -162,11 +164,17 @@ public:
         midiOutNames = {QOR_SELECT_MIDI_DEVICE};
         midiOutNames.insert(midiOutNames.end(), names.begin(), names.end());
     }
+    // ports becomes the input, listed as the one port called name.
+    void UseInputPorts(ChangingPorts* ports, const std::string& name)
+    {
+        ports->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
+        UseInput(ports, name);
+    }
     // The follower has looked at the ports while the open one was there.
-    bool Seen()
+    bool Seen(bool input = false)
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
-        return !mFollowSeen[false].empty();
+        return !mFollowSeen[input].empty();
     }
 };
 
@@ -345,4 +353,29 @@ TEST(MidiFollowThread, OurOwnPortsAreNeverListedAndTwoInstancesKeepTheirOwn)
     EXPECT_EQ(*a.getExternalMIDIOutNames(), (Names{QOR_SELECT_MIDI_DEVICE, "Synth:Synth 25:0", bOut}));
     a.CloseExternalMIDIPorts();
     b.CloseExternalMIDIPorts();
+}
+
+// An input back under a name its list lacks has its own list read again; the output's client is
+// not asked, as its lock is the render call's and its list may wait for a long send.
+TEST(MidiFollowThread, AnInputReopenAsksTheOutputsClientNothing)
+{
+    testsupport::KeptLog log;
+    FollowPlug plug;
+    ChangingPorts* out = new ChangingPorts;
+    out->Set({"Synth:Synth 24:1"});
+    plug.UseOutput(out, {"Synth:Synth 24:1"});
+    ChangingPorts* in = new ChangingPorts;
+    in->Set({"Synth:Synth 24:0"});
+    plug.UseInputPorts(in, "Synth:Synth 24:0");
+    int port = 1;
+    ASSERT_EQ(plug.setExternalMIDIIn(port, "Synth:Synth 24:0"), 1);
+    ASSERT_TRUE(Within(2000, [&] { return plug.Seen(true); }));
+    const int asked = out->Counted();
+    in->Set({});
+    ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(true) == 0; }));
+    in->Set({"Synth:Synth 25:0"});
+    ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(true) > 0; }));
+    EXPECT_EQ(*plug.getExternalMIDIInNames(), (Names{QOR_SELECT_MIDI_DEVICE, "Synth:Synth 25:0"}));
+    EXPECT_EQ(out->Counted(), asked) << "the output's client was asked for its ports";
+    plug.CloseExternalMIDIPorts();
 }
