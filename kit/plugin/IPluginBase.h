@@ -252,7 +252,8 @@ public:
     int GetCurrentPresetIdx() const { return currentPresetIdx; }
 
     // ---- external MIDI ports (IMidiPorts.cpp) ----
-    // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order. Made on
+    // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order, this
+    // instance's own left out (so an index is not the system's port number plus 1). Made on
     // the first request and kept until a device that comes back is not in them; without a MIDI
     // system they hold only that first entry. They change only under the plug-in mutex.
     std::vector<std::string>* getExternalMIDIOutNames();
