@@ -137,3 +137,27 @@ TEST(MidiFollowRestart, AHolderThatRefusesConnectionsOnTheLibrarysPathStaysAbsen
     EXPECT_EQ(Lines(log, "is back"), 1u);
     plug.CloseExternalMIDIPorts();
 }
+
+// Two editors side by side on the library's path: the input list of each offers the other's
+// output as any program's, never its own.
+TEST(MidiFollowRestart, TwoEditorsEachListTheOthersOutputNeverTheirOwn)
+{
+    setenv("QOR_MIDI_API", "rtjack", 1);
+    Holder holder(HolderName());
+    ASSERT_TRUE(holder.Start());
+    PortPlug a, b;
+    for (PortPlug* plug : {&a, &b}) {
+        plug->getExternalMIDIOutNames();
+        int port = 1;
+        ASSERT_GT(plug->setExternalMIDIOut(port, holder.Port().c_str()), 0);
+    }
+    auto editorOutputs = [](PortPlug& plug) {
+        int n = 0;
+        for (const std::string& name : *plug.getExternalMIDIInNames())
+            n += name.find(":RtMidi Output") != std::string::npos;
+        return n;
+    };
+    EXPECT_EQ(editorOutputs(a), 1);
+    EXPECT_EQ(editorOutputs(b), 1);
+    EXPECT_NE(*a.getExternalMIDIInNames(), *b.getExternalMIDIInNames());
+}
