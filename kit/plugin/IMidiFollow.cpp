@@ -28,12 +28,21 @@ const int kRetryReturnedMs = 100;
 // How long after a departure the device's name is looked for again: a system takes a moment to
 // unlist all the ports of a program that ended, and one still listed would be tried in vain.
 const int kSettleMs = 100;
+// A program that starts lists its port a moment before it takes connections: the first refusal
+// after a departure is tried again this soon, unsaid.
+const int kStartingMs = 300;
 const int kBackOffMs[] = {1000, 2000, 4000, 8000};
 
 int64_t NowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The systems reached through the MIDI library, which says nothing of connections.
+bool OfTheLibrary(int system)
+{
+    return system == int(IMidiSystem::kAlsa) || system == int(IMidiSystem::kLibraryJack);
 }
 
 const char* Direction(bool input)
@@ -134,6 +143,7 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
         // The follower's own reopen keeps what it knows of the device; a choice or a recall starts anew.
         if (!mFollowerOpens && !mFollowKept[input]) {
             mFollowWhy[input].clear();
+            mFollowSettling[input] = false;
             mFollowSeen[input].clear();
             mFollowFailures[input] = 0;
             mFollowRetryAtMs[input] = 0;
@@ -202,8 +212,7 @@ bool IPluginBase::FollowConnected(bool input, FollowListers& listers, int system
 {
     // The library opens and says nothing of a connection that failed or ended; our own JACK
     // client knows its connection, and tells.
-    if (system != int(IMidiSystem::kAlsa) && system != int(IMidiSystem::kLibraryJack)) return true;
-    if (!listers.of[system]) return true;
+    if (!OfTheLibrary(system) || !listers.of[system]) return true;
     std::vector<std::string> peers;
     return !listers.of[system]->Connections(input, port, &peers) || IMidiHasPortOf(peers, mMidiClientName[input]);
 }
@@ -255,7 +264,9 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         }
         // A departure: closed now, looked for again once the system has settled.
         act->close = true;
-        act->refused = seen.empty();
+        // Our JACK client's port connects as it opens, or does not open; the library's may never
+        // have connected at all, which is a refusal rather than a departure.
+        act->refused = OfTheLibrary(act->system) && seen.empty();
         return true;
     }
     std::string why;
@@ -355,13 +366,18 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         // A port that leads nowhere is tried again later, less and less often, and said once.
         auto refused = [&](const std::string& name) {
             int failures;
+            missing = true;
             {
                 std::lock_guard<std::mutex> lock(mFollowLock);
+                if (mFollowSettling[input]) {
+                    mFollowSettling[input] = false;
+                    mFollowRetryAtMs[input] = NowMs() + kStartingMs;
+                    return;
+                }
                 failures = ++mFollowFailures[input];
                 const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
                 mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
             }
-            missing = true;
             if (failures == 1)
                 LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
                         Direction(input), name.c_str());
@@ -374,6 +390,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                         act.opened.c_str());
                 std::lock_guard<std::mutex> lock(mFollowLock);
                 mFollowRetryAtMs[input] = NowMs() + kSettleMs;
+                mFollowSettling[input] = true;
             }
             closePort();
         }
@@ -400,6 +417,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowSeen[input] = std::move(act.listed);
                 mFollowFailures[input] = 0;
                 mFollowRetryAtMs[input] = 0;
+                mFollowSettling[input] = false;
             }
             LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
             *returned = true;

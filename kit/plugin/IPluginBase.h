@@ -415,6 +415,7 @@ protected:
     int mFollowSystem[2] = {-1, -1};
     bool mFollowerOpens = false;             // under the plug-in mutex: the follower's reopen, not a choice
     bool mFollowKept[2] = {false, false};    // the choice under way is the absent device chosen again
+    bool mFollowSettling[2] = {false, false}; // its device went: a program starting may refuse once
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
     const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
     // Makes the follower's lister for a system; tests put in listers of their own.

@@ -99,6 +99,8 @@ TEST(MidiFollowRestart, ADeviceRestartedAtOnceIsConnectedAgainOnEitherJackPath)
         int port = 1;
         ASSERT_GT(plug.setExternalMIDIOut(port, holder.Port().c_str()), 0);
         ASSERT_TRUE(Reaches(plug, holder, 5000));
+        // Restarted before the follower first looked, the device could have refused for all it knows.
+        for (int i = 0; i < 250 && !plug.FollowerSawOpen(false); ++i) Pause(20);
         for (int restart = 1; restart <= 3; ++restart) {
             holder.Stop();
             ASSERT_TRUE(holder.Start());

@@ -52,6 +52,12 @@ public:
         KIT_MutexLock hold(&mutex);
         return GetExternalMIDIOpenIndex(input);
     }
+    // The follower has looked at the open port of a direction and found it connected.
+    bool FollowerSawOpen(bool input)
+    {
+        std::lock_guard<std::mutex> hold(mFollowLock);
+        return !mFollowSeen[input].empty();
+    }
     // client becomes the input, its callback installed, listed as the one port called name.
     void UseInput(IMidiClient* client, const std::string& name)
     {
