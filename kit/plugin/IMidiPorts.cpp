@@ -392,6 +392,9 @@ bool IPluginBase::initializeVirtualOutput(std::string)
 
 void IPluginBase::CloseExternalMIDIPorts()
 {
+    // Nothing more reaches the plug-in while the follower ends: it closes clients of its own,
+    // which takes the server's time. A reopen it makes meanwhile is withdrawn below.
+    mMidiInLive = 0;
     // The follower opens ports: it goes first, and it may wait for the plug-in mutex, so this
     // holds no lock while it joins.
     mFollower.Stop();
