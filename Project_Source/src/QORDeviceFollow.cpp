@@ -153,7 +153,10 @@ void QOR::noteOutputOpened(int index)
     midiOutIndex = index;
 }
 
-uint32_t QOR::ticks() const { return mLedClock ? mLedClock() : GetTickCount(); }
+uint32_t QOR::ticks() const
+{
+    return mLedClock ? mLedClock() : GetTickCount();
+}
 
 void QOR::showOpenedDevice(int paramId, int, const std::string&)
 {

@@ -525,7 +525,8 @@ Next deviceOutSelection(QOR& q, Change& c)
     // synthesizer that answers at once must not have its "ready" line covered by the line above.
     const bool waited = q.mEnquiryAwaitsInput;
     q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
-    if (q.mEnquiryAwaitsInput) q.showStatus2(q.inputAwaitedText().c_str());
+    if (q.mEnquiryAwaitsInput)
+        q.showStatus2(q.inputAwaitedText().c_str());
     else if (c.intValue > 0) q.sendSysExInitialization();
     else if (waited)
         q.showStatus2(""); // with no output nothing waits for the input
