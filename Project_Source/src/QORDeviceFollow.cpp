@@ -170,8 +170,8 @@ void QOR::showFollowedDevices()
 {
     // How long a value's read-out covers the absent texts: long enough to be read.
     constexpr uint32_t kReadoutHoldMs = 2000;
-    const bool readoutDone = mReadoutCovers && ticks() - mReadoutAt >= kReadoutHoldMs;
-    if (!mDevicesDue && !readoutDone) return;
+    const auto readoutDone = [this] { return mReadoutCovers && ticks() - mReadoutAt >= kReadoutHoldMs; };
+    if (!mDevicesDue && !readoutDone()) return;
     // The follower holds the plug-in mutex while it changes the ports and their lists: the next
     // tick tries again rather than keep the editor waiting.
     if (!mutex.TryEnter()) return;
@@ -184,7 +184,7 @@ void QOR::showFollowedDevices()
         showDevice(false);
         sayDevices();
     }
-    if (readoutDone) sayDevicesAfterReadout();
+    if (readoutDone()) sayDevicesAfterReadout(); // a read-out shown meanwhile is held anew
 }
 
 std::string QOR::deviceChoiceName(bool input, int index)
