@@ -197,7 +197,7 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         std::atomic<bool> hold{false}, held{false};
         // Short waits: a late answer only ends the sweep later, the id it gives is the same.
         d.q->midiManager->sender->onPause = [&](int& ms) {
-            ms = std::min(ms, 50);
+            ms = std::min(ms, 100);
             while (hold) held = true, std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
         auto openBoth = [&](bool in, bool out) {
