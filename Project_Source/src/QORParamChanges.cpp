@@ -587,8 +587,9 @@ Next pushArrangement(QOR& q, Change& c)
     // incoming MIDI for good.
     const bool started = startAsked(q, r, [&q] {
         q.raiseWholeSendFlags();
-        // What a recall owes is sent now, unless the output is away still.
-        if (q.midiIOSet) q.recalledSendOwed = false;
+        // What a recall owes is sent now, unless the output is away still: then the debt stays
+        // for the device's return, since this send reaches nothing.
+        if (q.midiIOSet && !q.outputAway()) q.recalledSendOwed = false;
     });
     if (!started) q.log("PUSH ARRANGEMENT: the MIDI job thread is busy, nothing sent");
     return Next::Tail;

@@ -179,7 +179,7 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
 // another.
 TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
 {
-    enum class Then { ChooseInput, Cancel, InputLater };
+    enum class Then { ChooseInput, Cancel, InputLater, PushAway };
     const struct Row {
         const char* what;
         Then then;
@@ -189,6 +189,7 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         {"its enquiry ended by a choice of input", Then::ChooseInput, {9}, nullptr},
         {"its enquiry cancelled by the user", Then::Cancel, {}, "Recalled performance not sent"},
         {"the output back first, the input later", Then::InputLater, {11, 9}, nullptr},
+        {"pushed while it is off", Then::PushAway, {9}, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -212,13 +213,18 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         ASSERT_TRUE(d.q->recalledSendOwed.load());
         const size_t before = d.q->copy(d.q->handed).size();
 
-        hold = row.then != Then::InputLater;
+        if (row.then == Then::PushAway) {
+            dispatchtest::edit(*d.q, kPushArrangement, 1);
+            d.settle();
+            ASSERT_TRUE(d.q->recalledSendOwed.load()) << "a push that reaches nothing pays nothing";
+        }
+        hold = row.then != Then::InputLater && row.then != Then::PushAway;
         s.set(false, {"Synth Out"});
         if (row.then != Then::InputLater) s.set(true, {"Synth In"});
         d.q->plugIn(s); // it is on
         d.q->wake();
         openBoth(row.then != Then::InputLater, true);
-        if (row.then != Then::InputLater) {
+        if (hold) {
             while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (row.then == Then::ChooseInput)
                 dispatchtest::edit(*d.q, kDeviceInSelection, d.q->deviceEntry(true, "Synth In"));
