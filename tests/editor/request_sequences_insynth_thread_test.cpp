@@ -689,7 +689,7 @@ std::string Rig::run()
                                   ? now == get(before, c, i)
                                   : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
             if (!fine && ok) {
-                fail << when << ": " << componentName(c) << " " << i
+                fail << when << ": " << componentName(c) << " " << (c == Component::Part ? i + 1 : i)
                      << (it == e.allowed.end()      ? " changed"
                          : now == get(before, c, i) ? " kept its old value"
                                                     : " holds a value that is neither its old one nor the answer")
