@@ -33,6 +33,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -437,7 +438,10 @@ public:
 private:
     void build();
     void seedSynth();
-    std::string failures;
+
+public:
+    // One line per job: its times and how it ended.
+    std::ostringstream journal;
 };
 
 thread_local bool Rig::inDelivery = false;
@@ -852,6 +856,13 @@ std::string Rig::run()
                 fail << what << ": answered in time, but not completed; " << timing(send, a) << "\n";
             else if (strictOut && send >= 0 && status != out)
                 fail << what << ": \"" << out << "\" owed; " << timing(send, a) << "\n";
+            // Either end comes when it is due: an answer is taken at the next look (the
+            // user sees it at once), a time-out at its pass.
+            else if (actAt < 0 && completed && a.at >= 0 && endMs > a.at + 3 * P + 130)
+                fail << what << ": completed long after its answer; " << timing(send, a) << "\n";
+            else if (actAt < 0 && status == out && send >= 0 && endMs > send + limit + 2 * P)
+                fail << what << ": timed out long after its time-out pass; " << timing(send, a) << "\n";
+            journal << what << ": " << timing(send, a) << "\n";
             const bool must = completed || strictDone;
             const Bytes* fresh = inJob || must ? &a.data : nullptr;
             if (a.at < 0) fresh = nullptr;
@@ -934,6 +945,10 @@ std::string Rig::run()
                     fail << what << ": slot " << s << " unanswered in time, \"" << out << "\" owed; " << timing(send, a)
                          << "\n";
             }
+            int filled = 0;
+            while (filled < 128 && now[size_t(filled)] == stored(filled)) ++filled;
+            journal << what << ": slots 0 to " << filled - 1 << " hold their entries, ended at " << endMs
+                    << " ms with \"" << status << "\"\n";
             if (allInTime && !completed)
                 fail << what << ": every slot answered in time, but ended \"" << status << "\"\n";
             // Filled from slot 0 on, each slot its own entry, the rest as they were.
@@ -1154,16 +1169,19 @@ TEST(RequestSequences, EachRequestTakesItsOwnWholeReplyWhateverTheSynthesizerAnd
     const std::vector<uint32_t> seeds = seedsToRun();
     for (uint32_t seed : seeds) {
         const Sequence s = generate(seed);
-        std::string found;
+        std::string found, journal;
         {
             Rig rig(s);
             found = rig.run();
+            journal = rig.journal.str();
         }
+        if (std::getenv("QOR_SEQUENCE_SHOW"))
+            std::cerr << describe(s) << journal << (found.empty() ? "passed\n\n" : found + "\n");
         if (found.empty()) continue;
         ++failed;
         // The first few in full; the rest by seed.
         if (failed <= 5 || std::getenv("QOR_SEQUENCE_SEED"))
-            report << describe(s) << found << "\n";
+            report << describe(s) << journal << found << "\n";
         else
             report << "seed " << seed << ": " << found.substr(0, found.find('\n') + 1);
     }
