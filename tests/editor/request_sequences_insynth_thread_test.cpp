@@ -111,6 +111,8 @@ struct Behaviour {
     int answerOnTry = 1;
     bool ignoreEnquiry = false, globalsReversed = false, unasked = false;
     int deviceId = 9;
+    // The editor's section lock of this section (0 the first oscillator) on the parts of the mask.
+    int lockSection = -1, lockedParts = 0;
 };
 
 struct Sequence {
@@ -142,7 +144,9 @@ std::string describe(const Sequence& s)
       << ", stored performances " << (b.plainPerformances ? "plain" : "stored") << ", period "
       << kPeriods[b.periodIndex] << " ms, late " << b.lateMs << "+" << b.jitterMs << " ms, answers try "
       << b.answerOnTry << (b.ignoreEnquiry ? ", ignores enquiries" : "")
-      << (b.globalsReversed ? ", globals reversed" : "") << (b.unasked ? ", unasked dumps" : "") << "\n";
+      << (b.globalsReversed ? ", globals reversed" : "") << (b.unasked ? ", unasked dumps" : "");
+    if (b.lockSection >= 0) o << ", section lock " << b.lockSection << " on part mask " << b.lockedParts;
+    o << "\n";
     for (size_t i = 0; i < s.steps.size(); ++i) {
         const Step& t = s.steps[i];
         o << "  " << i + 1 << ". after " << t.pauseMs << " ms: " << kKindNames[int(t.kind)];
@@ -191,6 +195,8 @@ Sequence generate(uint32_t seed)
     b.globalsReversed = chance(0.3);
     b.unasked = chance(0.3);
     b.deviceId = pick(8, 15);
+    if (chance(0.25))
+        b.lockSection = pick(0, (kSectionLockVocoder - kSectionLockOsc1) / 8), b.lockedParts = pick(1, 255);
     const int longest = (66 + 16) * period;
     const int steps = pick(3, 8);
     int id = b.deviceId;
@@ -577,6 +583,8 @@ void Rig::seedSynth()
         return double(lo + int(h % uint32_t(hi - lo + 1)));
     };
     for (int id : shared) q.GetParam(id)->Set(random(0, id));
+    for (int k = 0; k < 8; ++k)
+        if (behaviour.lockedParts >> k & 1) q.GetParam(kSectionLockOsc1 + 8 * behaviour.lockSection + k)->Set(1);
     std::vector<Bytes> load;
     for (int slot = 0; slot < 16; ++slot) {
         Bytes d(ProgramDump::kSize);
@@ -632,6 +640,8 @@ struct State {
 struct Expect {
     // Per component, the values allowed after a job; a component not named keeps its value.
     std::map<std::pair<Component, int>, std::vector<Bytes>> allowed;
+    // Parts with a section lock: taken when they carry the answer's name.
+    std::set<int> mixed;
     void allow(Component c, int index, const Bytes& old, const Bytes* fresh, bool onlyFresh)
     {
         auto& list = allowed[{c, index}];
@@ -689,9 +699,17 @@ std::string Rig::run()
         const auto one = [&](Component c, int i) {
             const Bytes& now = get(after, c, i);
             const auto it = e.allowed.find({c, i});
-            const bool fine = it == e.allowed.end()
-                                  ? now == get(before, c, i)
-                                  : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
+            bool fine = it == e.allowed.end()
+                            ? now == get(before, c, i)
+                            : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
+            // A part with a section lock keeps the locked fields, some of which share bytes with
+            // others: the name tells which program it took, and one that took none is unchanged.
+            if (!fine && c == Component::Part && e.mixed.count(i) && it != e.allowed.end() && now.size() > 16) {
+                const Bytes name(now.begin(), now.begin() + 16);
+                for (const Bytes& fresh : it->second)
+                    fine = fine || (fresh.size() == now.size() && Bytes(fresh.begin(), fresh.begin() + 16) == name &&
+                                    fresh != get(before, c, i));
+            }
             if (!fine && ok) {
                 fail << when << ": " << componentName(c) << " " << (c == Component::Part ? i + 1 : i)
                      << (it == e.allowed.end()      ? " changed"
@@ -870,6 +888,7 @@ std::string Rig::run()
             switch (kind) {
             case Kind::Pick: {
                 e.allow(Component::Part, part, base.parts[size_t(part)], fresh, must);
+                if (behaviour.lockedParts >> part & 1) e.mixed.insert(part);
                 // The choice itself: the part's program number in the performance.
                 Bytes chosen = base.performance;
                 chosen[synthsim::kPartBlockStart + synthsim::kPartBlockSize * size_t(part) +
@@ -901,8 +920,10 @@ std::string Rig::run()
                 for (const Reply& x : replies)
                     if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8 && x.arrived <= endMs)
                         programs[x.bytes[8]] = {body(x.bytes, 9, 295), a.at >= 0 && x.arrived <= a.at};
-                for (const auto& [k, data] : programs)
+                for (const auto& [k, data] : programs) {
                     e.allow(Component::Part, k, base.parts[size_t(k)], &data.first, must && data.second);
+                    if (behaviour.lockedParts >> k & 1) e.mixed.insert(k);
+                }
                 break;
             }
             default:
