@@ -152,14 +152,15 @@ bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
     const int length = msg->mSize;
     std::string why;
     switch (answerOf(d, length)) {
+    case Due::Early: why = "it came before its request was sent"; break;
+    case Due::Stray: why = "it names an entry not asked for"; break;
     case Due::Stale: why = "its request is no longer awaited"; break;
     case Due::Sync: why = "it answers a sync, whose settings are not applied"; break;
     case Due::Unasked:
         // Nothing asked for it: it goes where an unrequested dump goes, but never into a slot
-        // or a waiting request. (A dump the synthesizer sends by itself while a plain request
-        // of its kind is due cannot be told from that request's answer.)
+        // or a waiting request.
         if (!awaitingAnswer()) return false;
-        why = "nothing due at its device takes it";
+        why = "its device was not asked";
         break;
     default: return false;
     }
