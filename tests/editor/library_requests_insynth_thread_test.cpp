@@ -413,6 +413,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         int answerOnTry = 1;
         synthsim::EditReply editReply = synthsim::EditReply::Follow;
         int enquiries = -1; // when set, the device-id enquiries (syncs) that reached the synthesizer
+        bool ignoresEnquiry = false; // the synthesizer never answers the device-id enquiry
     } cases[] = {
         // clang-format off
         {"stored programs at id 15", 15, 15, false, false, {{kBank, 0, 2}}, {"Data request cancelled!"}, {0, 1}},
@@ -498,6 +499,28 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          {{kBank, 0, 2, 0, false, 127, true}, {kBank, 0, -1, 0, true, 0}, {kSingle, 3, -1, 0, false, 127, false, 5}},
          {"Data request cancelled!", "CONNECTION TIMED OUT!", "Data request completed!"}, {0, 1, 3}, 100, 1, 0, 1,
          kFollow, 1},
+        // A reply ends with quiet, not with a guessed shape: the bank 5 s after the performance
+        // takes every slot's own answer, and syncs nowhere.
+        {"program dumps at id 0: the performance into the editor, 5 s later the bank", 0, 0, true, false,
+         {{kPerformance}, {kBank, 0, -1, 5000}}, {"Data request completed!", "Data request completed!"}, kAll, 10, 1,
+         0, 1, kPerformanceReply, 0},
+        {"program dumps at id 0: the performance and a program into the editor, 5 s later the bank", 0, 0, true, false,
+         {{kPerformance}, {kBank, 0, 3, 5000}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 10,
+         1, 0, 1, kBoth, 0},
+        {"program dumps at id 0: the performance into the editor, at once the bank", 0, 0, true, false,
+         {{kPerformance}, {kBank, 0, 3}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 10, 1, 0,
+         1, kPerformanceReply, 0},
+        // A synthesizer that ignores the enquiry: a clean line needs none, a loose one waits out
+        // its quiet instead.
+        {"program dumps at id 0, enquiries ignored: two programs 1 s apart", 0, 0, true, false,
+         {{kProgram}, {kProgram, 0, -1, 1000}}, {"Data request completed!", "Data request completed!"}, {}, 100, 1, 0,
+         1, kFollow, 0, true},
+        {"program dumps at id 0, enquiries ignored: a silent bank times out, then the same bank", 0, 0, true, false,
+         {{kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}}, {"CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2},
+         100, 1, 0, 1, kFollow, 0, true},
+        {"stored programs at id 0, answered from the third try: slot 3 times out, then slot 3 again", 0, 0, false,
+         false, {{kSingle, 3}, {kSingle, 3}}, {"CONNECTION TIMED OUT!", "Data request completed!"}, {3}, 100, 1, 0, 3,
+         kFollow, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -516,6 +539,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         const Step* step = nullptr;
         int toSynth = 0;
         b.answerLate(c.lateMs, [&](const Bytes& r) {
+            if (c.ignoresEnquiry && r[6] == 0x10) return false;
             return r[5] != c.device || (!step->silent && toSynth++ % c.answerEvery == 0);
         });
         const auto memory = b.synthBank(c.performances ? "performances-A.syx" : "programs-A.syx");
@@ -914,5 +938,60 @@ TEST(LibraryRequestsInSynth, TheEditorsSendsAndRequestsIntoTheLibraryLandInTheUp
         EXPECT_EQ(Bytes(m.begin() + 7, m.begin() + 10), address);
         EXPECT_EQ(b.status(), c.status);
         EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+    }
+}
+
+// The synthesizer answers the performance request in a shape of its own: the eight parts'
+// programs or the chosen part's program, then the performance, its follow-up last at the second
+// model. The whole reply is the request's.
+TEST(LibraryRequestsInSynth, ThePerformanceRequestTakesItsReplyInAnyShape)
+{
+    for (uint8_t model : {uint8_t(0x20), uint8_t(0x21)}) {
+        for (bool allParts : {true, false}) {
+            SCOPED_TRACE(std::to_string(model) + (allParts ? " eight programs" : " part 2's program"));
+            auto bench = atModel(model);
+            Bench& b = *bench;
+            const auto edit = b.synthBank("edit-buffers.syx"); // parts 1-8, the performance, its follow-up
+            ASSERT_EQ(edit.size(), 10u);
+            std::vector<Bytes> reply(edit.begin() + (allParts ? 0 : 2), edit.begin() + (allParts ? 8 : 3));
+            reply.push_back(edit[8]);
+            if (model == 0x21) reply.push_back(edit[9]);
+            b.plug->holdRequest = [&](const Bytes& r) {
+                if (r.size() != 7 || r[6] != 0x08) return false;
+                for (const Bytes& m : reply) b.plug->session.output().post(m, 0, "edit buffer");
+                return true;
+            };
+            b.editor(kJobRequestActiveArrangement);
+            EXPECT_EQ(b.status(), "Data request completed!");
+            EXPECT_EQ(b.plug->GetParam(kMultiName)->CopyDisplayText(0), nameOf(edit[8], 8));
+            EXPECT_EQ(b.plug->GetParam(kPatchName + 2)->CopyDisplayText(0), nameOf(edit[2], 9));
+            b.plug->holdRequest = nullptr;
+        }
+    }
+}
+
+// A program picked on part 3, and seconds later one on part 6: the second reply is taken in its
+// first period, not after the sweep.
+TEST(LibraryRequestsInSynth, AProgramOnAHigherPartLaterIsTakenAtOnce)
+{
+    Bench b{synthsim::Options()};
+    for (int part : {3, 6}) {
+        SCOPED_TRACE(part);
+        b.passTime(6000);
+        testing::internal::CaptureStdout();
+        b.plug->sendPatchAndPatternToDevice(part, false, false, false, false, false); // the synthesizer shows it
+        testing::internal::GetCapturedStdout();
+        b.wait();
+        const size_t before = b.pauses.size();
+        SenderJobRecord record;
+        record.job = kJobRequestPart;
+        record.part = part;
+        record.toEditor = true;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(b.plug->midiManager->startJob(record, [&b] { b.plug->midiManager->expectingEditDump = true; }));
+        b.wait();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(b.status(), "Data request completed!");
+        EXPECT_EQ(b.pauses.size() - before, 2u) << "the request's period, then the first pass";
     }
 }
