@@ -129,14 +129,15 @@ public:
     // storedAddress of the last answer placed into a slot, or kAnyAnswer for one that names no
     // stored entry; the request jobs set it to kNoAnswer before each request.
     std::atomic<int> takenAnswer{kNoAnswer};
-    // A synthesizer may answer a stored request with a plain dump, which names no entry. The
-    // first plain answer of the awaited request is placed; plainDevice: the id of the one placed,
-    // -1 before. The request jobs clear it with each request.
+    // A synthesizer may answer a stored request with a plain dump, which names no entry: the
+    // first plain answer of the awaited request is placed.
     static constexpr int kDeviceBytes = 128;
     // A whole message of the family: F0, the maker's id, 01, a model byte the library knows,
     // data bytes only and F7 at its end.
     static bool familyMessage(const unsigned char* data, int length);
-    std::atomic<int> plainDevice{-1};
+    // The storedAddress a stored program, performance or follow-up names; kAnyAnswer for any
+    // other message.
+    static int namedAddress(const unsigned char* data, int length);
 
     // ---- requests still due (MIDIMessageManagerDue.cpp) ----
     // The synthesizer answers in the order it is asked, each reply a burst. While a request

@@ -21,14 +21,6 @@ using namespace SysexFamily;
 // Dumps are at least this long; shorter messages are echoes, answers and notices.
 constexpr int kShortestDump = 25;
 
-// A stored program, performance or follow-up names its bank and slot.
-bool named(const unsigned char* d, int length)
-{
-    const uint8_t type = d[kTypeAt];
-    return (length == int(kStoredProgramSize) && type == kTypeStoredProgram) ||
-           (length == int(kStoredPerformanceSize) && type == kTypeStoredPerformance) ||
-           (length == int(kStoredFollowUpSize) && type == kTypeStoredFollowUp);
-}
 } // namespace
 
 int64_t MIDIMessageManager::dueNow() const
@@ -132,12 +124,12 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
     const uint8_t type = data[kTypeAt];
     if (type == kTypePattern || type == kTypePatternWithPad) return Due::None;
 
-    const bool isNamed = named(data, length);
+    const int address = namedAddress(data, length);
+    const bool isNamed = address != kAnyAnswer;
     // A dump that names its entry cannot be taken for another request's: only plain dumps
     // must have ended before the next request goes.
     if (!isNamed) mLastDumpMs[size_t(device)] = now;
     mLastAnyDumpMs = now;
-    const int address = isNamed ? storedAddress(data[kTypeAt + 1], data[kTypeAt + 2]) : kAnyAnswer;
 
     if (mAsk.request) {
         if (!mAsk.sent) return Due::Early;

@@ -93,7 +93,6 @@ void MIDIMessageSender::awaitAnswer(int address, int slot)
     if (lib && slot >= 0) lib->upperSlot = slot;
     if (!m) return;
     m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
-    m->plainDevice = -1;
 }
 
 bool MIDIMessageSender::answerTaken(int address) const

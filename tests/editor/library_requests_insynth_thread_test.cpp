@@ -54,6 +54,7 @@ public:
     bool SendMidiSysex(unsigned char* data, int size) override
     {
         if (beforeRequest && data && size > 0) beforeRequest(Bytes(data, data + size));
+        if (refuseRequest && data && size > 0 && refuseRequest(Bytes(data, data + size))) return false;
         if (holdRequest && data && size > 0 && holdRequest(Bytes(data, data + size))) return true;
         return InSynthQOR::SendMidiSysex(data, size);
     }
@@ -63,6 +64,8 @@ public:
     // Off: the bank under test stays listed after a cancel.
     bool refreshFolders = true;
     std::function<void(const Bytes&)> beforeRequest;
+    // The port refuses a request when it answers true (set it while no job runs).
+    std::function<bool(const Bytes&)> refuseRequest;
 };
 
 struct Bench {
@@ -994,4 +997,23 @@ TEST(LibraryRequestsInSynth, AProgramOnAHigherPartLaterIsTakenAtOnce)
         EXPECT_EQ(b.status(), "Data request completed!");
         EXPECT_EQ(b.pauses.size() - before, 2u) << "the request's period, then the first pass";
     }
+}
+
+// A port change leaves the line loose; the enquiry that would clean it is refused by the port.
+// The next request still waits out the quiet an unanswered enquiry is given, rather than go at
+// once on a line that may still owe answers.
+TEST(LibraryRequestsInSynth, ARefusedSyncStillCleansTheLineBeforeTheRequest)
+{
+    Bench b{synthsim::Options()};
+    b.single(false, 0);
+    static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false);
+    b.plug->refuseRequest = [](const Bytes& r) { return r.size() == 7 && r[6] == 0x10; };
+    const size_t before = b.pauses.size();
+    b.plug->patchLibrarian->upperSlot = 1;
+    b.single(false, 0);
+    b.plug->refuseRequest = nullptr;
+    EXPECT_EQ(b.status(), "Data request completed!");
+    // Twice the request's whole wait (30 periods and the 16 sweep steps) of quiet, then its period.
+    EXPECT_EQ(b.pauses.size() - before, size_t(2 * (30 + 16) + 1));
+    EXPECT_FALSE(b.plug->midiManager->looseLine());
 }
