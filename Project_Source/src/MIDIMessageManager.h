@@ -24,8 +24,7 @@ class PatchLibrarian;
 class PatchManager;
 class QOR;
 
-class MIDIMessageManager
-{
+class MIDIMessageManager {
 public:
     MIDIMessageManager(QOR* controller, PatchManager* patchManager, PatchLibrarian* librarian, IGraphics* graphics);
     // Stops and joins the workers first, so no job outlives the sender it runs.

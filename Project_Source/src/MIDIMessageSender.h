@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace Poco
-{
+namespace Poco {
 class Thread;
 }
 class PatchManager;
@@ -90,12 +89,10 @@ struct SenderJobRecord {
     bool thenOwedSend = false;
 };
 
-class MIDIMessageSender : public Poco::Runnable
-{
+class MIDIMessageSender : public Poco::Runnable {
 public:
     // threads: the thread objects of kJobThread, kClockTransportThread and kClockThread.
-    MIDIMessageSender(QOR* controller, PatchManager* patchManager,
-                      std::array<Poco::Thread*, kSenderThreadCount> threads);
+    MIDIMessageSender(QOR* controller, PatchManager* patchManager, std::array<Poco::Thread*, kSenderThreadCount> threads);
     ~MIDIMessageSender() override;
     MIDIMessageSender(const MIDIMessageSender&) = delete;
     MIDIMessageSender& operator=(const MIDIMessageSender&) = delete;
@@ -279,9 +276,11 @@ private:
     // refused it; checked: through the controller's port check.
     bool sendDue(Request r, uint64_t request, int address, DueKind kind, bool checked = false);
     // Before request goes (its first send, each slot of a bank): on a loose line one device-id
-    // enquiry, and the wait for its answer or for plan's reply wait of quiet (a synthesizer
-    // that ignores enquiries); then until the editor's device has sent no plain dump for
-    // max(periodMs / 4, kQuietMs), at most a reply wait. Cancel checked each period. Reply: go.
+    // enquiry, and the wait for its answer or for quiet as long as twice plan's whole wait (a
+    // synthesizer that ignores enquiries); then until the editor's device has sent no plain
+    // dump for max(periodMs / 4, kQuietMs), at most plan's time-out. Cancel checked each
+    // period; the request's own counts start after. Reply: go. (The protocol sends at once; a
+    // reply of several dumps still coming would be taken for the next request's.)
     WaitEnd readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs);
     // The quiet that ends a reply: a 383-byte dump at the cable's speed.
     static constexpr int kQuietMs = 130;
