@@ -23,11 +23,10 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     const auto replied = [this, &plan] {
         return plan.replyIsOurs ? plan.replyIsOurs() : bool(controller->replyArrived);
     };
-    for (int pass = 1, timeOutFrom = 0;; ++pass) {
+    for (int pass = 1;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
-        if (plan.restartWhen && plan.restartWhen()) pass = 1, timeOutFrom = 0;
-        if (plan.syncPending && plan.syncPending()) timeOutFrom = pass;
+        if (plan.restartWhen && plan.restartWhen()) pass = 1;
         // An answer taken in the pass before needs no sweep, whose re-arm would forget it.
         if (pass == plan.sweepPass && !replied()) {
             for (int id = 0; id < kSweepIds; ++id) {
@@ -36,7 +35,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
                 if (cancelRequested || replied()) break;
             }
         }
-        if (pass - timeOutFrom >= plan.timeOutPass) return WaitEnd::TimeOut;
+        if (pass >= plan.timeOutPass) return WaitEnd::TimeOut;
         if (cancelRequested) return WaitEnd::Cancel;
         if (replied()) return WaitEnd::Reply;
     }
@@ -80,6 +79,8 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     if (q.midiManager) q.midiManager->expectingEditDump = false;
     q.showStatus("Connecting to Hardware");
     finished = false;
+    // This enquiry is itself the sync of the line: its answer is applied.
+    if (q.midiManager) q.midiManager->enquiryJob(false);
 
     WaitPlan plan;
     plan.periodMs = q.getTimerValue();
@@ -111,6 +112,8 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
         break;
     case WaitEnd::Stopped: break;
     }
+    // Answered or given up after its long sweep: nothing asked before it is owed any more.
+    if (q.midiManager && (end == WaitEnd::Reply || end == WaitEnd::TimeOut)) q.midiManager->enquiryJob(true);
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
     // A synthesizer that does not answer enquiries may still take the performance; a cancel
