@@ -171,12 +171,17 @@ public:
     // The last sync's enquiry was answered; lineClean: the sync has ended.
     bool syncAnswered();
     void lineClean();
-    // The device-id enquiry job starts (ended false) or ends with its answer or time-out: it
-    // is itself the sync.
-    void enquiryJob(bool ended);
+    // The device-id enquiry job starts, and ends: it is itself the sync, and leaves the line
+    // clean when its first enquiry was answered before any other went, or when nothing at all
+    // came in its whole wait (a synthesizer that ignores enquiries); else loose (answers to its
+    // sweep, or to what was asked before it, may still come).
+    void enquiryStarts();
+    void enquiryEnded(bool clean);
     // Milliseconds until no plain dump has come from deviceByte (-1: any dump from any device)
     // for gapMs, counted from sinceMs at the earliest; 0 or less: quiet now.
     int64_t quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs = std::numeric_limits<int64_t>::min() / 2);
+    // No dump of the family came from any device since sinceMs.
+    bool quietSince(int64_t sinceMs);
     // The waiting request's sends at deviceByte.
     int dueCount(int deviceByte);
     // Every request asked until now: a port closed or opened, so their answers come no more.

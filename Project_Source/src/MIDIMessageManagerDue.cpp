@@ -171,15 +171,32 @@ void MIDIMessageManager::lineClean()
     mLoose = false;
 }
 
-void MIDIMessageManager::enquiryJob(bool ended)
+void MIDIMessageManager::enquiryStarts()
 {
     std::lock_guard<std::mutex> lock(mDueLock);
     // The enquiry job's answer is its own, not a sync's.
     mSyncRequest = 0;
     mSyncAnswered = false;
     mSyncTail = 0;
-    // Its wait outlasts any reply still owed.
-    if (ended) mLoose = false, mEnded = {};
+}
+
+void MIDIMessageManager::enquiryEnded(bool clean)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mSyncRequest = 0;
+    mSyncAnswered = false;
+    if (clean) {
+        mLoose = false;
+        mEnded = {};
+    } else {
+        mLoose = true;
+    }
+}
+
+bool MIDIMessageManager::quietSince(int64_t sinceMs)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    return mLastAnyDumpMs < sinceMs;
 }
 
 int64_t MIDIMessageManager::quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs)

@@ -80,7 +80,9 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     q.showStatus("Connecting to Hardware");
     finished = false;
     // This enquiry is itself the sync of the line: its answer is applied.
-    if (q.midiManager) q.midiManager->enquiryJob(false);
+    MIDIMessageManager* m = q.midiManager;
+    const int64_t began = m ? m->dueNow() : 0;
+    if (m) m->enquiryStarts();
 
     WaitPlan plan;
     plan.periodMs = q.getTimerValue();
@@ -92,7 +94,9 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
         sendChecked(r.bytes, r.length);
     };
     // The sweep only asks: the id is adopted from the global dump that answers.
-    plan.request = [this, &q, &enquire](int id) {
+    bool swept = false;
+    plan.request = [this, &q, &enquire, &swept](int id) {
+        swept = true;
         enquire(id);
         q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
     };
@@ -112,8 +116,10 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
         break;
     case WaitEnd::Stopped: break;
     }
-    // Answered or given up after its long sweep: nothing asked before it is owed any more.
-    if (q.midiManager && (end == WaitEnd::Reply || end == WaitEnd::TimeOut)) q.midiManager->enquiryJob(true);
+    // Answered before its sweep, nothing asked before it is owed any more; nor after a wait
+    // in which nothing came. Otherwise a late answer to any of its sends would pass for the
+    // next sync's.
+    if (m) m->enquiryEnded((end == WaitEnd::Reply && !swept) || (end == WaitEnd::TimeOut && m->quietSince(began)));
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
     // A synthesizer that does not answer enquiries may still take the performance; a cancel

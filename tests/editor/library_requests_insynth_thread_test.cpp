@@ -138,7 +138,7 @@ struct Bench {
         m.disarmRequestBuffers();
         m.expectingEditDump = false;
         m.performanceRequestActive = false;
-        m.enquiryJob(true);
+        m.enquiryEnded(true);
         plug->clearRecords();
         std::lock_guard<std::mutex> lock(mLock);
         std::lock_guard<std::mutex> heldLock(mHeldLock);
