@@ -24,7 +24,8 @@ class PatchLibrarian;
 class PatchManager;
 class QOR;
 
-class MIDIMessageManager {
+class MIDIMessageManager
+{
 public:
     MIDIMessageManager(QOR* controller, PatchManager* patchManager, PatchLibrarian* librarian, IGraphics* graphics);
     // Stops and joins the workers first, so no job outlives the sender it runs.
@@ -149,8 +150,9 @@ public:
     using DueKind = ::DueKind;
     // Awaited: the waiting request's. Early: came before its request was sent. Unasked: from
     // an id it never asked. Stray: names another entry. Stale: the rest of an ended request's
-    // reply. Sync: the answer of a sync enquiry, applied nowhere. None: no answer at all.
-    enum class Due { Awaited, Early, Unasked, Stray, Stale, Sync, None };
+    // reply. Sync: the answer of a sync enquiry, applied nowhere. Earlier: the answer of an
+    // enquiry before the last one at its device. None: no answer at all.
+    enum class Due { Awaited, Early, Unasked, Stray, Stale, Sync, Earlier, None };
     // A new request (a slot, a single entry, a part, the performance): the awaited one from now.
     uint64_t beginRequest();
     // request ends, replied or not. Without its reply, or with one from an id the sweep asked
@@ -159,10 +161,11 @@ public:
     // pause); never into a library slot.
     void endRequest(uint64_t request, bool replied, bool editorTakes = false, int64_t quietMs = 0);
     // One send of request at deviceByte, filed before it goes out so that no answer can come
-    // first. address: the storedAddress asked for, kAnyAnswer otherwise. An enquiry is a sync's.
+    // first. address: the storedAddress asked for, kAnyAnswer otherwise. An enquiry is a sync's
+    // (request 0: the enquiry job's); each is owed an answer at its device until one came.
     // unsend: the port refused it, and the line is loose.
     void noteSent(uint64_t request, int deviceByte, int address, DueKind kind);
-    void unsend(uint64_t request, int deviceByte);
+    void unsend(uint64_t request, int deviceByte, DueKind kind);
     // Files a message from the synthesizer (the router's first step) and says whose it is.
     Due answerOf(const unsigned char* data, int length);
     // The line is loose: a request ended without its reply, the sweep asked the answering id
@@ -175,8 +178,14 @@ public:
     // clean when its first enquiry was answered before any other went, or when nothing at all
     // came in its whole wait (a synthesizer that ignores enquiries); else loose (answers to its
     // sweep, or to what was asked before it, may still come).
+    // Its answer, from whichever enquiry, settles what its device owes.
     void enquiryStarts();
     void enquiryEnded(bool clean);
+    // Nothing at all came for a whole wait after an enquiry: a synthesizer that ignores them
+    // owes no answer to any.
+    void enquiriesIgnored();
+    // Enquiries sent at deviceByte and not yet answered.
+    int enquiriesOwed(int deviceByte);
     // Milliseconds until no plain dump has come from deviceByte (-1: any dump from any device)
     // for gapMs, counted from sinceMs at the earliest; 0 or less: quiet now.
     int64_t quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs = std::numeric_limits<int64_t>::min() / 2);
@@ -347,7 +356,15 @@ private:
     uint64_t mLastRequest = 0;
     uint64_t mSyncRequest = 0; // a sync's enquiry waits for its answer
     bool mSyncAnswered = false;
-    int mSyncTail = 0; // the second global dump of a sync's answer, still to come (its type), or 0
+    // The second global dump of an enquiry's answer, still to come (its type), or 0; its device
+    // and what the first was.
+    int mSyncTail = 0;
+    int mSyncTailDevice = -1;
+    Due mSyncTailDue = Due::None;
+    // Per device, enquiries sent and not yet answered: the synthesizer answers in order, so only
+    // the last answer is the last enquiry's.
+    std::array<uint8_t, kDeviceBytes> mEnquiriesOwed{};
+    bool mEnquiryJob = false;
     int mDueDeviceId = -1;
     bool mLoose = false;
     std::atomic<bool> mStopped{false};

@@ -73,8 +73,13 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
     if (kind == DueKind::Enquiry) {
-        mSyncRequest = request;
-        mSyncAnswered = false;
+        // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
+        uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];
+        if (owed < kDueCap) ++owed;
+        if (request) {
+            mSyncRequest = request;
+            mSyncAnswered = false;
+        }
         return;
     }
     if (mAsk.request != request) return;
@@ -84,12 +89,16 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     if (mAsk.sends[size_t(deviceByte)] < kDueCap) ++mAsk.sends[size_t(deviceByte)];
 }
 
-void MIDIMessageManager::unsend(uint64_t request, int deviceByte)
+void MIDIMessageManager::unsend(uint64_t request, int deviceByte, DueKind kind)
 {
     if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
     std::lock_guard<std::mutex> lock(mDueLock);
     // The port may have taken part of it: what the synthesizer makes of that is unknown.
     mLoose = true;
+    if (kind == DueKind::Enquiry) {
+        if (mEnquiriesOwed[size_t(deviceByte)] > 0) --mEnquiriesOwed[size_t(deviceByte)];
+        return;
+    }
     if (mAsk.request == request && mAsk.sends[size_t(deviceByte)] > 0) --mAsk.sends[size_t(deviceByte)];
 }
 
@@ -106,18 +115,40 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
     followDeviceId();
 
     if (globals) {
-        // A sync's answer, both of its dumps, is applied nowhere: a start-up enquiry still
-        // pending stays pending.
+        // Something came: a wait for an enquiry's answer is not quiet.
+        mLastAnyDumpMs = now;
+        // An enquiry's answer is a pair of global dumps, in either order; its second goes
+        // where its first went.
         const int type = data[kTypeAt];
-        if (mSyncTail == type) {
+        if (mSyncTail == type && mSyncTailDevice == device) {
             mSyncTail = 0;
-            return Due::Sync;
+            return mSyncTailDue;
         }
-        if (!mSyncRequest) return Due::None;
-        mSyncRequest = 0;
-        mSyncAnswered = true;
+        // The synthesizer answers in order: while an earlier enquiry at this device is owed,
+        // this answer is that one's, however late, and applied nowhere.
+        uint8_t& owed = mEnquiriesOwed[size_t(device)];
+        Due due = Due::None;
+        if (mEnquiryJob) {
+            // The enquiry job takes the device as it is now, whichever enquiry this answers: an
+            // enquiry sent into a silent spell, or to a synthesizer that answers only some
+            // tries, is never answered, and the job would wait for it forever.
+            owed = 0;
+        } else if (owed > 1) {
+            --owed;
+            due = Due::Earlier;
+        } else {
+            if (owed) --owed;
+            // A sync's answer is applied nowhere: a start-up enquiry still pending stays pending.
+            if (mSyncRequest) {
+                mSyncRequest = 0;
+                mSyncAnswered = true;
+                due = Due::Sync;
+            }
+        }
         mSyncTail = type == kTypeGlobalFirst ? kTypeGlobalSecond : kTypeGlobalFirst;
-        return Due::Sync;
+        mSyncTailDevice = device;
+        mSyncTailDue = due;
+        return due;
     }
     mSyncTail = 0;
     // Pattern dumps have routes of their own.
@@ -175,14 +206,29 @@ void MIDIMessageManager::enquiryStarts()
 {
     std::lock_guard<std::mutex> lock(mDueLock);
     // The enquiry job's answer is its own, not a sync's.
+    mEnquiryJob = true;
     mSyncRequest = 0;
     mSyncAnswered = false;
     mSyncTail = 0;
 }
 
+void MIDIMessageManager::enquiriesIgnored()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mEnquiriesOwed = {};
+}
+
+int MIDIMessageManager::enquiriesOwed(int deviceByte)
+{
+    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return 0;
+    std::lock_guard<std::mutex> lock(mDueLock);
+    return mEnquiriesOwed[size_t(deviceByte)];
+}
+
 void MIDIMessageManager::enquiryEnded(bool clean)
 {
     std::lock_guard<std::mutex> lock(mDueLock);
+    mEnquiryJob = false;
     mSyncRequest = 0;
     mSyncAnswered = false;
     if (clean) {

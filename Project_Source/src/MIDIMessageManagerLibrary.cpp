@@ -154,6 +154,7 @@ bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
     case Due::Stray: why = "it names an entry not asked for"; break;
     case Due::Stale: why = "its request is no longer awaited"; break;
     case Due::Sync: why = "it answers a sync, whose settings are not applied"; break;
+    case Due::Earlier: why = "it answers an earlier enquiry"; break;
     case Due::Unasked:
         // Nothing asked for it: it goes where an unrequested dump goes, but never into a slot
         // or a waiting request.

@@ -89,9 +89,12 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     plan.sweepPass = kEnquirySweepPass;
     plan.timeOutPass = kEnquiryTimeOutPass;
     plan.sweepStepMs = kEnquirySweepStepMs;
-    auto enquire = [this](int device) {
+    // Filed before it goes, as a sync's: an answer that comes first is still counted.
+    auto enquire = [this, m](int device) {
         Request r = buildRequest(SysexFamily::kTypeDeviceEnquiry, device);
-        sendChecked(r.bytes, r.length);
+        const int byte = r.bytes[SysexFamily::kDeviceAt - 1];
+        if (m) m->noteSent(0, byte, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+        if (!sendChecked(r.bytes, r.length) && m) m->unsend(0, byte, DueKind::Enquiry);
     };
     // The sweep only asks: the id is adopted from the global dump that answers.
     bool swept = false;

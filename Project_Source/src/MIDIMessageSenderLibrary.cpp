@@ -108,7 +108,7 @@ bool MIDIMessageSender::sendDue(Request r, uint64_t request, int address, DueKin
     const int device = r.bytes[SysexFamily::kDeviceAt - 1];
     if (m) m->noteSent(request, device, address, kind);
     const bool sent = checked ? sendChecked(r.bytes, r.length) && controller->midiIOSet : sendDirect(r.bytes, r.length);
-    if (!sent && m) m->unsend(request, device);
+    if (!sent && m) m->unsend(request, device, kind);
     return sent;
 }
 
@@ -130,9 +130,10 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const
     };
     if (m->looseLine()) {
         // One enquiry cleans the line: the synthesizer answers it after everything it still
-        // owes, which is dropped. One that ignores enquiries owes nothing once it has been quiet
-        // for twice a whole wait of the request, sweep included: a synthesizer slower than that
-        // wait still has its late answers dropped rather than taken for this request's.
+        // owes, earlier enquiries included, which is dropped. One that ignores enquiries owes
+        // nothing once it has been quiet for twice a whole wait of the request, sweep included:
+        // a synthesizer slower than that wait still has its late answers dropped rather than
+        // taken for this request's.
         const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
         sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
         const int64_t asked = m->dueNow();
@@ -140,6 +141,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const
         const WaitEnd synced = waitUntil(
             owed, [m, owed, asked]() -> int64_t { return m->syncAnswered() ? 0 : m->quietLeft(-1, owed, asked); });
         if (synced != WaitEnd::Reply) return synced;
+        if (!m->syncAnswered() && m->quietSince(asked)) m->enquiriesIgnored();
         m->lineClean();
     }
     const int device = SysexFamily::deviceByteFor(controller->deviceId.load());

@@ -139,6 +139,7 @@ struct Bench {
         m.expectingEditDump = false;
         m.performanceRequestActive = false;
         m.enquiryEnded(true);
+        m.enquiriesIgnored();
         plug->clearRecords();
         std::lock_guard<std::mutex> lock(mLock);
         std::lock_guard<std::mutex> heldLock(mHeldLock);
@@ -237,10 +238,7 @@ struct Bench {
         return out;
     }
     // The simulator's memory as it would dump it.
-    std::vector<Bytes> synthBank(const std::string& file)
-    {
-        return insynthtest::synthMemoryFile(*plug, dir, file);
-    }
+    std::vector<Bytes> synthBank(const std::string& file) { return insynthtest::synthMemoryFile(*plug, dir, file); }
     PatchFile& upper() { return *plug->patchLibrarian->singleFiles[0]; }
     PatchFile& upperMultis() { return *plug->patchLibrarian->multiFiles[0]; }
     // Jobs 9 and 10 as the librarian's menus start them in performance mode.
@@ -452,7 +450,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         size_t pauses = 0;   // when set, the pauses of the whole sequence
         int answerOnTry = 1;
         synthsim::EditReply editReply = synthsim::EditReply::Follow;
-        int enquiries = -1; // when set, the device-id enquiries (syncs) that reached the synthesizer
+        int enquiries = -1;          // when set, the device-id enquiries (syncs) that reached the synthesizer
         bool ignoresEnquiry = false; // the synthesizer never answers the device-id enquiry
     } cases[] = {
         // clang-format off
