@@ -1,7 +1,8 @@
 // A whole bank between the editor and the synthesizer simulator over JACK: the request of 128
 // programs into a library bank (job 12) and the store of a library bank into the synthesizer's
-// bank C (job 5), at the shortest poll period (50 ms) and the default (100 ms); the request with
-// the simulator answering at once or paced as a MIDI cable (3125 bytes per second). Beside each,
+// bank C (job 5), at the shortest poll period (50 ms) and the default (100 ms); the request at
+// every poll period with the simulator answering at once, and at the shortest and the default
+// paced as a MIDI cable (3125 bytes per second). Beside each,
 // the cable's own time for the bank's bytes: 128 x 297 / 3125 = 12.2 s.
 // Needs a JACK server: scripts/jack-fixture.sh start NAME PIDFILE, then run with
 // JACK_DEFAULT_SERVER=NAME QOR_MIDI_API=jack.
@@ -95,7 +96,7 @@ Rig& TheRig() {
   return rig;
 }
 
-// Arguments: poll period entry (0: 50 ms, 2: 100 ms), simulator paced as a cable (1) or not.
+// Arguments: poll period entry (0: 50 ms, 1: 75, 2: 100, 3: 200, 4: 300, 5: 400, 6: 500), simulator paced as a cable (1) or not.
 void Setup(Rig& r, const benchmark::State& st) {
   r.plug->GetParam(qorid::kLibSyncTimer)->Set(double(st.range(0)));
   r.sim.command(st.range(1) ? "option throttle" : "option throttle 0");
@@ -113,6 +114,8 @@ void BM_BankRequest(benchmark::State& st) {
   Rig& r = TheRig();
   if (!r.error.empty()) return st.SkipWithError(r.error.c_str());
   Setup(r, st);
+  // Third argument 1: stored requests are answered with plain program dumps, which name no slot.
+  r.sim.command(st.range(2) ? "option stored-program-reply dump" : "option stored-program-reply stored");
   double seconds = 0;
   size_t slots = 0;
   for (auto _ : st) {
@@ -124,11 +127,20 @@ void BM_BankRequest(benchmark::State& st) {
   Report(st, seconds, slots);
 }
 BENCHMARK(BM_BankRequest)
-    ->Args({0, 0})
-    ->Args({2, 0})
-    ->Args({0, 1})
-    ->Args({2, 1})
-    ->ArgNames({"period", "cable"})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->Args({2, 0, 0})
+    ->Args({3, 0, 0})
+    ->Args({4, 0, 0})
+    ->Args({5, 0, 0})
+    ->Args({6, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({2, 1, 0})
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 1})
+    ->Args({2, 0, 1})
+    ->Args({3, 0, 1})
+    ->ArgNames({"period", "cable", "plain"})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

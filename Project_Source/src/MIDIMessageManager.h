@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -24,7 +24,8 @@ class PatchLibrarian;
 class PatchManager;
 class QOR;
 
-class MIDIMessageManager {
+class MIDIMessageManager
+{
 public:
     MIDIMessageManager(QOR* controller, PatchManager* patchManager, PatchLibrarian* librarian, IGraphics* graphics);
     // Stops and joins the workers first, so no job outlives the sender it runs.
@@ -120,58 +121,78 @@ public:
     // storedAddress of the last answer placed into a slot, or kAnyAnswer for one that names no
     // stored entry; the request jobs set it to kNoAnswer before each request.
     std::atomic<int> takenAnswer{kNoAnswer};
-    // A synthesizer may answer a stored request with a plain dump, which names no entry. The
-    // first plain answer of the awaited request is placed; plainDevice: the id of the one placed,
-    // -1 before. The request jobs clear it with each request.
+    // A synthesizer may answer a stored request with a plain dump, which names no entry: the
+    // first plain answer of the awaited request is placed.
     static constexpr int kDeviceBytes = 128;
     // A whole message of the family: F0, the maker's id, 01, a model byte the library knows,
     // data bytes only and F7 at its end.
     static bool familyMessage(const unsigned char* data, int length);
-    std::atomic<int> plainDevice{-1};
+    // The storedAddress a stored program, performance or follow-up names; kAnyAnswer for any
+    // other message.
+    static int namedAddress(const unsigned char* data, int length);
 
     // ---- requests still due (MIDIMessageManagerDue.cpp) ----
-    // Every send a dump may answer (stored entries, edit buffers, the sweeps' repeats, and the
-    // enquiry of a sync) waits, filed before it goes out, in the list of the device byte it was
-    // sent to, oldest first, until one answer ends it or it expires. The synthesizer answers in
-    // the order it was asked: a stored answer ends the oldest entry that names its entry; a
-    // plain one the oldest that can take its kind (a stored program request a program dump, a
-    // stored performance request a performance, an edit-buffer request either and the rest of
-    // that one reply). Only an answer of the awaited request is taken; one of an ended request,
-    // or one that matches nothing while a request is waited for, is dropped.
+    // The synthesizer answers in the order it is asked, each reply a burst. While a request
+    // waits, every dump of the family (25 bytes or more) from an id it was sent to (its sweep's
+    // included) is its own, whatever its kinds, number and order; a stored-form dump only when
+    // it names the entry asked for. Before the request is sent, and from ids it never asked,
+    // dumps are dropped. A request goes only once its device has been quiet (a reply has ended
+    // with quiet), and on a loose line (below) only after a sync: a device-id enquiry whose
+    // answer comes after everything still owed.
     using DueKind = ::DueKind;
-    // Awaited: the awaited request's. Stale: an ended request's. Unasked: nothing due takes it.
-    // Sync: the answer of a sync enquiry, which is applied nowhere. None: no answer at all.
-    enum class Due { Awaited, Stale, Unasked, Sync, None };
+    // Awaited: the waiting request's. Early: came before its request was sent. Unasked: from
+    // an id it never asked. Stray: names another entry. Stale: the rest of an ended request's
+    // reply. Sync: the answer of a sync enquiry, applied nowhere. Earlier: the answer of an
+    // enquiry before the last one at its device. None: no answer at all.
+    enum class Due { Awaited, Early, Unasked, Stray, Stale, Sync, Earlier, None };
     // A new request (a slot, a single entry, a part, the performance): the awaited one from now.
     uint64_t beginRequest();
-    // request ends: its entries at ids other than the editor's are removed (an answer from
-    // there is unasked from now on); the rest stay due until answered or expired.
-    void endRequest(uint64_t request);
+    // request ends, replied or not. Without its reply, or with one from an id the sweep asked
+    // more than once, the line is loose. What else its ids send until they have been quiet
+    // for quietMs goes nowhere, or with editorTakes to the editor's parsers (its job's last
+    // pause); never into a library slot.
+    void endRequest(uint64_t request, bool replied, bool editorTakes = false, int64_t quietMs = 0);
     // One send of request at deviceByte, filed before it goes out so that no answer can come
-    // first. address: the storedAddress asked for, kAnyAnswer otherwise. lifeMs: twice the
-    // longest wait of the request's plan; syncWaitMs, of a sync's enquiry, how long its answer
-    // is waited for. unsend takes it back when the port refused it.
-    void noteSent(uint64_t request, int deviceByte, int address, DueKind kind, int64_t lifeMs, int64_t syncWaitMs = 0);
-    void unsend(uint64_t request, int deviceByte);
-    // Ends the entry a message from the synthesizer answers (the router's first step).
+    // first. address: the storedAddress asked for, kAnyAnswer otherwise. An enquiry is a sync's
+    // (request 0: the enquiry job's); each is owed an answer at its device until one came.
+    // unsend: the port refused it, and the line is loose.
+    void noteSent(uint64_t request, int deviceByte, int address, DueKind kind);
+    void unsend(uint64_t request, int deviceByte, DueKind kind);
+    // Files a message from the synthesizer (the router's first step) and says whose it is.
     Due answerOf(const unsigned char* data, int length);
-    // A sync is needed before request (of kind) asks deviceByte: an ended request's entry there
-    // could take its answers, an edit-buffer request ended there less than replyWaitMs ago, or
-    // the entries were forgotten since the last sync.
-    bool looseEnd(uint64_t request, int deviceByte, DueKind kind, int64_t replyWaitMs);
-    // The sync enquiry request sent: until its answer, or for replyWaitMs, a plain answer from
-    // its device goes only to the entries filed before it; its answer ends them all.
-    bool syncPending(uint64_t request);
-    // Live entries of request at deviceByte; all live entries at deviceByte.
-    int dueOf(uint64_t request, int deviceByte);
+    // The line is loose: a request ended without its reply, the sweep asked the answering id
+    // twice, a send failed, or a port or the device id changed while something was asked.
+    bool looseLine();
+    // The last sync's enquiry was answered; lineClean: the sync has ended.
+    bool syncAnswered();
+    void lineClean();
+    // The device-id enquiry job starts, and ends: it is itself the sync, and leaves the line
+    // clean when its first enquiry was answered before any other went, or when nothing at all
+    // came in its whole wait (a synthesizer that ignores enquiries); else loose (answers to its
+    // sweep, or to what was asked before it, may still come).
+    // Its answer, from whichever enquiry, settles what its device owes.
+    void enquiryStarts();
+    void enquiryEnded(bool clean);
+    // Nothing at all came for a whole wait after an enquiry: a synthesizer that ignores them
+    // owes no answer to any.
+    void enquiriesIgnored();
+    // Enquiries sent at deviceByte and not yet answered.
+    int enquiriesOwed(int deviceByte);
+    // Milliseconds until no plain dump has come from deviceByte (-1: any dump from any device)
+    // for gapMs, counted from sinceMs at the earliest; 0 or less: quiet now.
+    int64_t quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs = std::numeric_limits<int64_t>::min() / 2);
+    // No dump of the family came from any device since sinceMs.
+    bool quietSince(int64_t sinceMs);
+    // The waiting request's sends at deviceByte.
     int dueCount(int deviceByte);
-    // Every entry filed until now: a port closed or opened, so their answers come no more.
+    // Every request asked until now: a port closed or opened, so their answers come no more.
     void clearDue();
-    // Milliseconds of a steady clock that expiry reads; the steady clock when empty. Set it
-    // while no job runs.
+    // Milliseconds of a steady clock that the waits and quiet read; the steady clock when
+    // dueClock is empty. Set it while no job runs.
+    int64_t dueNow() const;
     std::function<int64_t()> dueClock;
-    // A device byte holds at most this many entries; the oldest goes first (and is logged once).
-    static constexpr size_t kDueCap = 64;
+    // A send count stops here.
+    static constexpr int kDueCap = 64;
 
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // The first step for a message from the synthesizer, before anything looks at it: the entry
@@ -287,30 +308,24 @@ private:
     bool takeIntoLibrary(const ISysEx* msg, bool& kept);
     // The message is the synthesizer's answer for a stored entry other than the awaited one.
     bool strayAnswer(int address) const;
-    struct DueEntry {
-        uint64_t seq; // filing order, over every device byte
-        uint64_t request;
-        int address;
-        DueKind kind;
-        int64_t expiresMs;
-        int64_t syncUntilMs; // an enquiry: the end of its sync's wait
-        bool namedOnly;      // answered by its name once: takes no plain answer
-    };
-    // The reply an answered entry began, whose further messages are its own.
-    struct OpenReply {
+    // A request and where it was sent.
+    struct Asking {
         uint64_t request = 0;
-        bool editBuffer = false;
-        int last = 0; // the shape of the last message (answerShape)
-        int part = -1;
+        int address = kAnyAnswer;
+        bool sent = false; // its first send went
+        bool editorTakes = false;
+        int64_t endedMs = 0;
+        int64_t lastMs = std::numeric_limits<int64_t>::min() / 2; // its last dump since it ended
+        int64_t quietMs = 0;
+        std::array<uint8_t, kDeviceBytes> sends{};
+        std::array<bool, kDeviceBytes> answered{};
     };
-    int64_t dueNow() const;
-    // Under mDueLock: expired entries go, and all of them once the device id has changed.
-    void prune(int64_t now);
-    // Under mDueLock: every entry and open reply.
+    // Under mDueLock: all that was asked goes once the device id has changed.
+    void followDeviceId();
+    // Under mDueLock: every request asked.
     void forgetDue();
     // A request waits for its answer, or a library buffer is armed for one.
     bool awaitingAnswer();
-    void endElsewhere(uint64_t request, int deviceByte);
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
@@ -319,20 +334,27 @@ private:
     // A thread started since it was last joined; only the holder of its claim touches it.
     std::array<bool, kSenderThreadCount> mJoinPending{};
     std::mutex mDueLock;
-    std::array<std::deque<DueEntry>, kDeviceBytes> mDue;
-    std::array<OpenReply, kDeviceBytes> mOpen;
-    // The second global dump of a sync's answer, still to come (its type), or 0.
-    std::array<int, kDeviceBytes> mSyncTail{};
-    // When the last edit-buffer request asked at each device byte ended, and which it was.
-    std::array<int64_t, kDeviceBytes> mEditEndedMs{};
-    std::array<uint64_t, kDeviceBytes> mEditRequest{};
+    Asking mAsk;   // the waiting request
+    Asking mEnded; // the last that ended, until its ids have been quiet
+    std::array<int64_t, kDeviceBytes> mLastDumpMs = [] {
+        std::array<int64_t, kDeviceBytes> never{};
+        never.fill(std::numeric_limits<int64_t>::min() / 2);
+        return never;
+    }();
+    int64_t mLastAnyDumpMs = std::numeric_limits<int64_t>::min() / 2;
     uint64_t mLastRequest = 0;
-    uint64_t mAwaitedRequest = 0;
-    uint64_t mLastSeq = 0;
-    int64_t mNextExpiryMs = 0; // no entry expires before this
+    uint64_t mSyncRequest = 0; // a sync's enquiry waits for its answer
+    bool mSyncAnswered = false;
+    // The second global dump of an enquiry's answer, still to come (its type), or 0; its device
+    // and what the first was.
+    int mSyncTail = 0;
+    int mSyncTailDevice = -1;
+    Due mSyncTailDue = Due::None;
+    // Per device, enquiries sent and not yet answered: the synthesizer answers in order, so only
+    // the last answer is the last enquiry's.
+    std::array<uint8_t, kDeviceBytes> mEnquiriesOwed{};
+    bool mEnquiryJob = false;
     int mDueDeviceId = -1;
-    bool mCapLogged = false;
-    // Entries were forgotten (a port change, a new device id): the next request syncs first.
-    bool mSyncOwed = false;
+    bool mLoose = false;
     std::atomic<bool> mStopped{false};
 };

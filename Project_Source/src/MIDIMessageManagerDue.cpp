@@ -1,11 +1,14 @@
-// The requests still due, per device byte, oldest first: which request an answer belongs to.
+// Which request a dump from the synthesizer belongs to. The synthesizer answers in the order it
+// is asked, each reply a burst: while a request waits, every dump from an id it was sent to is
+// its own, whatever its kinds, number and order; a reply has ended once its device went quiet.
+// (The protocol compares no ids and guesses no reply; membership by the ids asked, the quiet
+// wait and the sync after a loose end are our own, since every guess of a reply's shape missed
+// some synthesizer.)
 #include "MIDIMessageManager.h"
 
 #include <algorithm>
 #include <chrono>
-#include <iterator>
 #include <limits>
-#include <string>
 
 #include "GlobalDumps.h"
 #include "QOR.h"
@@ -14,58 +17,10 @@
 namespace
 {
 using namespace SysexFamily;
-using DueKind = MIDIMessageManager::DueKind;
 
-// What a message from the synthesizer is, as an answer.
-enum Shape {
-    kNotAnswer,
-    kProgram,
-    kPerformance,
-    kFollowUp,
-    kStoredProgram,
-    kStoredPerformance,
-    kStoredFollowUp,
-    kGlobals
-};
+// Dumps are at least this long; shorter messages are echoes, answers and notices.
+constexpr int kShortestDump = 25;
 
-Shape shapeOf(const unsigned char* d, int length)
-{
-    if (!d || length <= int(kTypeAt)) return kNotAnswer;
-    const size_t n = size_t(length);
-    if (GlobalDumps::isFirst(d, n) || GlobalDumps::isSecond(d, n)) return kGlobals;
-    if (!MIDIMessageManager::familyMessage(d, length)) return kNotAnswer;
-    const uint8_t type = d[kTypeAt];
-    if (n == kProgramDumpSize && type == kTypeProgramDump) return kProgram;
-    if (n == kPerformanceDumpSize && type == kTypePerformanceDump) return kPerformance;
-    if (n == kFollowUpSize && type == kTypePerformanceFollowUp) return kFollowUp;
-    if (n == kStoredProgramSize && type == kTypeStoredProgram) return kStoredProgram;
-    if (n == kStoredPerformanceSize && type == kTypeStoredPerformance) return kStoredPerformance;
-    if (n == kStoredFollowUpSize && type == kTypeStoredFollowUp) return kStoredFollowUp;
-    return kNotAnswer;
-}
-
-bool named(Shape s)
-{
-    return s == kStoredProgram || s == kStoredPerformance || s == kStoredFollowUp;
-}
-
-// An entry of kind takes a plain answer of shape.
-bool takes(DueKind kind, Shape s)
-{
-    switch (kind) {
-    case DueKind::StoredProgram: return s == kProgram;
-    case DueKind::StoredPerformance: return s == kPerformance;
-    case DueKind::EditBuffer: return s == kProgram || s == kPerformance;
-    default: return false;
-    }
-}
-
-// An entry of kind could take the answers of a request of asked.
-bool couldTake(DueKind kind, DueKind asked)
-{
-    if (kind == DueKind::Enquiry || asked == DueKind::Enquiry) return false;
-    return kind == asked || kind == DueKind::EditBuffer || asked == DueKind::EditBuffer;
-}
 } // namespace
 
 int64_t MIDIMessageManager::dueNow() const
@@ -75,218 +30,244 @@ int64_t MIDIMessageManager::dueNow() const
         .count();
 }
 
-void MIDIMessageManager::prune(int64_t now)
+void MIDIMessageManager::followDeviceId()
 {
     // A new device id: what was asked at the old one is answered there, if at all.
     const int id = controller ? int(deviceByteFor(controller->deviceId.load())) : 0;
-    if (id != mDueDeviceId) {
-        if (mDueDeviceId >= 0) forgetDue();
-        mDueDeviceId = id;
-    }
-    // The lists are walked only once an entry has expired.
-    if (now < mNextExpiryMs) return;
-    mNextExpiryMs = std::numeric_limits<int64_t>::max();
-    for (auto& due : mDue) {
-        due.erase(std::remove_if(due.begin(), due.end(), [now](const DueEntry& e) { return e.expiresMs <= now; }),
-                  due.end());
-        for (const DueEntry& e : due) mNextExpiryMs = std::min(mNextExpiryMs, e.expiresMs);
-    }
+    if (id == mDueDeviceId) return;
+    if (mDueDeviceId >= 0) forgetDue();
+    mDueDeviceId = id;
 }
 
 uint64_t MIDIMessageManager::beginRequest()
 {
     std::lock_guard<std::mutex> lock(mDueLock);
-    mAwaitedRequest = ++mLastRequest;
-    return mAwaitedRequest;
+    followDeviceId();
+    mAsk = {};
+    mAsk.request = ++mLastRequest;
+    // Once another request is asked, nothing of the last one decides where a dump goes.
+    mEnded = {};
+    return mAsk.request;
 }
 
-void MIDIMessageManager::endRequest(uint64_t request)
+void MIDIMessageManager::endRequest(uint64_t request, bool replied, bool editorTakes, int64_t quietMs)
 {
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    if (mAwaitedRequest == request) mAwaitedRequest = 0;
-    // Only the editor's own id is asked again: a sweep's entries elsewhere would never end.
-    endElsewhere(request, mDueDeviceId);
-    for (size_t d = 0; d < mEditRequest.size(); ++d)
-        if (mEditRequest[d] == request) mEditEndedMs[d] = now + 1; // 0: none ended
+    if (mAsk.request != request) return;
+    // An answer that never came may come yet, and one the sweep asked for twice comes twice: the
+    // next request cleans the line first.
+    bool twice = false;
+    for (int d = 0; d < kDeviceBytes; ++d) twice = twice || (mAsk.answered[size_t(d)] && mAsk.sends[size_t(d)] > 1);
+    mLoose = mLoose || !replied || twice;
+    mEnded = mAsk;
+    mEnded.editorTakes = editorTakes;
+    mEnded.endedMs = now;
+    mEnded.quietMs = quietMs;
+    mAsk = {};
 }
 
-void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address, DueKind kind, int64_t lifeMs,
-                                  int64_t syncWaitMs)
-{
-    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
-    const int64_t now = dueNow();
-    bool capped = false;
-    {
-        std::lock_guard<std::mutex> lock(mDueLock);
-        prune(now);
-        auto& due = mDue[size_t(deviceByte)];
-        for (; due.size() >= kDueCap; due.pop_front()) capped = !mCapLogged;
-        mCapLogged = mCapLogged || capped;
-        due.push_back({++mLastSeq, request, address, kind, now + lifeMs, now + syncWaitMs, false});
-        mNextExpiryMs = std::min(mNextExpiryMs, now + lifeMs);
-        if (kind == DueKind::EditBuffer) mEditRequest[size_t(deviceByte)] = request;
-        if (kind == DueKind::Enquiry) mSyncOwed = false;
-    }
-    if (capped && controller)
-        controller->log("SYSEX ROUTER: more than " + std::to_string(kDueCap) + " requests due at device " +
-                        std::to_string(deviceByte) + ": the oldest are given up");
-}
-
-void MIDIMessageManager::unsend(uint64_t request, int deviceByte)
+void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address, DueKind kind)
 {
     if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
     std::lock_guard<std::mutex> lock(mDueLock);
-    auto& due = mDue[size_t(deviceByte)];
-    const auto last =
-        std::find_if(due.rbegin(), due.rend(), [request](const DueEntry& e) { return e.request == request; });
-    if (last != due.rend()) due.erase(std::next(last).base());
+    followDeviceId();
+    if (kind == DueKind::Enquiry) {
+        // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
+        uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];
+        if (owed < kDueCap) ++owed;
+        if (request) {
+            mSyncRequest = request;
+            mSyncAnswered = false;
+        }
+        return;
+    }
+    if (mAsk.request != request) return;
+    mAsk.sent = true;
+    mAsk.address = address;
+    // Counted, not listed: a request sends at most once per id and sweep.
+    if (mAsk.sends[size_t(deviceByte)] < kDueCap) ++mAsk.sends[size_t(deviceByte)];
 }
 
-void MIDIMessageManager::endElsewhere(uint64_t request, int deviceByte)
+void MIDIMessageManager::unsend(uint64_t request, int deviceByte, DueKind kind)
 {
-    for (int d = 0; d < kDeviceBytes; ++d) {
-        if (d == deviceByte) continue;
-        auto& due = mDue[size_t(d)];
-        due.erase(std::remove_if(due.begin(), due.end(), [request](const DueEntry& e) { return e.request == request; }),
-                  due.end());
+    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
+    std::lock_guard<std::mutex> lock(mDueLock);
+    // The port may have taken part of it: what the synthesizer makes of that is unknown.
+    mLoose = true;
+    if (kind == DueKind::Enquiry) {
+        if (mEnquiriesOwed[size_t(deviceByte)] > 0) --mEnquiriesOwed[size_t(deviceByte)];
+        return;
     }
+    if (mAsk.request == request && mAsk.sends[size_t(deviceByte)] > 0) --mAsk.sends[size_t(deviceByte)];
 }
 
 MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, int length)
 {
-    const Shape shape = shapeOf(data, length);
-    const int device = shape == kNotAnswer ? -1 : data[kDeviceAt];
+    if (!data || length < kShortestDump) return Due::None;
+    const size_t n = size_t(length);
+    const bool globals = GlobalDumps::isFirst(data, n) || GlobalDumps::isSecond(data, n);
+    if (!globals && !familyMessage(data, length)) return Due::None;
+    const int device = data[kDeviceAt];
     if (device < 0 || device >= kDeviceBytes) return Due::None;
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    auto& due = mDue[size_t(device)];
-    OpenReply& open = mOpen[size_t(device)];
-    int& tail = mSyncTail[size_t(device)];
-    const auto take = [this](uint64_t request) { return request == mAwaitedRequest ? Due::Awaited : Due::Stale; };
+    followDeviceId();
 
-    if (shape == kGlobals) {
+    if (globals) {
+        // Something came: a wait for an enquiry's answer is not quiet.
+        mLastAnyDumpMs = now;
+        // An enquiry's answer is a pair of global dumps, in either order; its second goes
+        // where its first went.
         const int type = data[kTypeAt];
-        if (tail == type) {
-            tail = 0;
-            return Due::Sync;
+        if (mSyncTail == type && mSyncTailDevice == device) {
+            mSyncTail = 0;
+            return mSyncTailDue;
         }
-        const auto sync =
-            std::find_if(due.begin(), due.end(), [](const DueEntry& e) { return e.kind == DueKind::Enquiry; });
-        if (sync == due.end()) return Due::None;
-        // The synthesizer answers in order: what it has not answered by now, it never will.
-        const uint64_t seq = sync->seq;
-        due.erase(std::remove_if(due.begin(), due.end(), [seq](const DueEntry& e) { return e.seq <= seq; }), due.end());
-        open = {};
-        tail = type == kTypeGlobalFirst ? kTypeGlobalSecond : kTypeGlobalFirst;
-        return Due::Sync;
-    }
-    tail = 0;
-
-    const int part = shape == kProgram ? data[kTypeAt + 1] : -1;
-    // The rest of one reply: a performance's follow-up, and in an edit buffer's reply the
-    // program dumps after its performance, or of later parts.
-    const bool followUp = shape == kFollowUp || shape == kStoredFollowUp;
-    const bool afterPerformance = open.last == kPerformance || open.last == kStoredPerformance;
-    const bool continues =
-        open.request &&
-        (followUp ? afterPerformance
-                  : open.editBuffer && shape == kProgram &&
-                        (afterPerformance || open.last == kFollowUp || (open.last == kProgram && part > open.part)));
-    if (continues) {
-        open.last = shape;
-        open.part = part;
-        return take(open.request);
-    }
-    open = {};
-    if (followUp) return Due::Unasked;
-
-    std::deque<DueEntry>::iterator it;
-    if (named(shape)) {
-        const int address = storedAddress(data[kTypeAt + 1], data[kTypeAt + 2]);
-        it = std::find_if(due.begin(), due.end(),
-                          [address](const DueEntry& e) { return e.kind != DueKind::Enquiry && e.address == address; });
-    } else {
-        // While a sync waits for its answer, a plain answer is one of the requests before it.
-        uint64_t before = std::numeric_limits<uint64_t>::max();
-        for (const DueEntry& e : due)
-            if (e.kind == DueKind::Enquiry && now < e.syncUntilMs) {
-                before = e.seq;
-                break;
+        // The synthesizer answers in order: while an earlier enquiry at this device is owed,
+        // this answer is that one's, however late, and applied nowhere.
+        uint8_t& owed = mEnquiriesOwed[size_t(device)];
+        Due due = Due::None;
+        if (mEnquiryJob) {
+            // The enquiry job takes the device as it is now, whichever enquiry this answers: an
+            // enquiry sent into a silent spell, or to a synthesizer that answers only some
+            // tries, is never answered, and the job would wait for it forever.
+            owed = 0;
+        } else if (owed > 1) {
+            --owed;
+            due = Due::Earlier;
+        } else {
+            if (owed) --owed;
+            // A sync's answer is applied nowhere: a start-up enquiry still pending stays pending.
+            if (mSyncRequest) {
+                mSyncRequest = 0;
+                mSyncAnswered = true;
+                due = Due::Sync;
             }
-        it = std::find_if(due.begin(), due.end(), [before, shape](const DueEntry& e) {
-            return e.seq < before && !e.namedOnly && takes(e.kind, shape);
-        });
+        }
+        mSyncTail = type == kTypeGlobalFirst ? kTypeGlobalSecond : kTypeGlobalFirst;
+        mSyncTailDevice = device;
+        mSyncTailDue = due;
+        return due;
     }
-    if (it == due.end()) return Due::Unasked;
-    const uint64_t request = it->request;
-    const bool editBuffer = it->kind == DueKind::EditBuffer;
-    due.erase(it);
-    // A synthesizer that names its entries names the repeats too.
-    if (named(shape))
-        for (DueEntry& e : due)
-            if (e.request == request) e.namedOnly = true;
-    // The same request asked at other ids is answered now; its repeats at this id are still due.
-    endElsewhere(request, device);
-    if (editBuffer || shape == kPerformance || shape == kStoredPerformance) open = {request, editBuffer, shape, part};
-    return take(request);
+    mSyncTail = 0;
+    // Pattern dumps have routes of their own.
+    const uint8_t type = data[kTypeAt];
+    if (type == kTypePattern || type == kTypePatternWithPad) return Due::None;
+
+    const int address = namedAddress(data, length);
+    const bool isNamed = address != kAnyAnswer;
+    // A dump that names its entry cannot be taken for another request's: only plain dumps
+    // must have ended before the next request goes.
+    if (!isNamed) mLastDumpMs[size_t(device)] = now;
+    mLastAnyDumpMs = now;
+
+    if (mAsk.request) {
+        if (!mAsk.sent) return Due::Early;
+        if (!mAsk.sends[size_t(device)]) return Due::Unasked;
+        if (isNamed && address != mAsk.address) return Due::Stray;
+        // A repeat of a named answer names its entry too: only a plain one can be mistaken.
+        if (!isNamed) mAsk.answered[size_t(device)] = true;
+        return Due::Awaited;
+    }
+    if (mEnded.request) {
+        const int64_t last = std::max(mEnded.endedMs, mEnded.lastMs);
+        if (now - last >= mEnded.quietMs) {
+            mEnded = {};
+        } else if (mEnded.sends[size_t(device)]) {
+            mEnded.lastMs = now;
+            // The rest of a reply to the editor, in its job's last pause; never into a slot.
+            return mEnded.editorTakes ? Due::None : Due::Stale;
+        }
+    }
+    return Due::Unasked;
 }
 
-bool MIDIMessageManager::looseEnd(uint64_t request, int deviceByte, DueKind kind, int64_t replyWaitMs)
+bool MIDIMessageManager::looseLine()
 {
-    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return false;
-    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    if (mSyncOwed) return true;
-    const int64_t editEnded = mEditEndedMs[size_t(deviceByte)];
-    if (editEnded && now - (editEnded - 1) < replyWaitMs) return true;
-    const auto& due = mDue[size_t(deviceByte)];
-    return std::any_of(due.begin(), due.end(), [request, kind](const DueEntry& e) {
-        return e.request != request && !e.namedOnly && couldTake(e.kind, kind);
-    });
+    followDeviceId();
+    return mLoose;
 }
 
-bool MIDIMessageManager::syncPending(uint64_t request)
+bool MIDIMessageManager::syncAnswered()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    return mSyncAnswered;
+}
+
+void MIDIMessageManager::lineClean()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mLoose = false;
+}
+
+void MIDIMessageManager::enquiryStarts()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    // The enquiry job's answer is its own, not a sync's.
+    mEnquiryJob = true;
+    mSyncRequest = 0;
+    mSyncAnswered = false;
+    mSyncTail = 0;
+}
+
+void MIDIMessageManager::enquiriesIgnored()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mEnquiriesOwed = {};
+}
+
+int MIDIMessageManager::enquiriesOwed(int deviceByte)
+{
+    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return 0;
+    std::lock_guard<std::mutex> lock(mDueLock);
+    return mEnquiriesOwed[size_t(deviceByte)];
+}
+
+void MIDIMessageManager::enquiryEnded(bool clean)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mEnquiryJob = false;
+    mSyncRequest = 0;
+    mSyncAnswered = false;
+    if (clean) {
+        mLoose = false;
+        mEnded = {};
+    } else {
+        mLoose = true;
+    }
+}
+
+bool MIDIMessageManager::quietSince(int64_t sinceMs)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    return mLastAnyDumpMs < sinceMs;
+}
+
+int64_t MIDIMessageManager::quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs)
 {
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    return std::any_of(mDue.begin(), mDue.end(), [request, now](const std::deque<DueEntry>& due) {
-        return std::any_of(due.begin(), due.end(), [request, now](const DueEntry& e) {
-            return e.request == request && e.kind == DueKind::Enquiry && now < e.syncUntilMs;
-        });
-    });
+    const int64_t last =
+        deviceByte >= 0 && deviceByte < kDeviceBytes ? mLastDumpMs[size_t(deviceByte)] : mLastAnyDumpMs;
+    return gapMs - (now - std::max(last, sinceMs));
 }
 
 bool MIDIMessageManager::awaitingAnswer()
 {
     {
         std::lock_guard<std::mutex> lock(mDueLock);
-        if (mAwaitedRequest) return true;
+        if (mAsk.request) return true;
     }
     return libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
-}
-
-int MIDIMessageManager::dueOf(uint64_t request, int deviceByte)
-{
-    if (deviceByte < 0 || deviceByte >= kDeviceBytes) return 0;
-    const int64_t now = dueNow();
-    std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    const auto& due = mDue[size_t(deviceByte)];
-    return int(std::count_if(due.begin(), due.end(), [request](const DueEntry& e) { return e.request == request; }));
 }
 
 int MIDIMessageManager::dueCount(int deviceByte)
 {
     if (deviceByte < 0 || deviceByte >= kDeviceBytes) return 0;
-    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    prune(now);
-    return int(mDue[size_t(deviceByte)].size());
+    return mAsk.sends[size_t(deviceByte)];
 }
 
 void MIDIMessageManager::clearDue()
@@ -298,10 +279,14 @@ void MIDIMessageManager::clearDue()
 void MIDIMessageManager::forgetDue()
 {
     // Answers of what is forgotten may still come (an output closed and opened again reaches the
-    // same synthesizer): the next request syncs first. Nothing forgotten, nothing owed.
-    for (size_t d = 0; d < mDue.size(); ++d) mSyncOwed = mSyncOwed || !mDue[d].empty() || mOpen[d].request;
-    for (auto& due : mDue) due.clear();
-    mOpen.fill({});
-    mSyncTail.fill(0);
-    mEditEndedMs.fill(0);
+    // same synthesizer): the next request syncs first. Nothing asked, nothing owed.
+    mLoose = mLoose || mAsk.request || mEnded.request;
+    const uint64_t request = mAsk.request;
+    mAsk = {};
+    // The waiting request stays awaited, asked nowhere: its job ends by the port's cancel.
+    mAsk.request = request;
+    mAsk.sent = request != 0;
+    mEnded = {};
+    mSyncRequest = 0;
+    mSyncTail = 0;
 }

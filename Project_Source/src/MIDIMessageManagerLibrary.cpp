@@ -32,18 +32,6 @@ void append(LibrarianPatch& patch, const unsigned char* data, int length, bool i
     patch.messages.push_back(std::move(m));
 }
 
-// storedAddress of a stored program, performance or follow-up, from its bank code and slot;
-// kAnyAnswer for any other message.
-int storedAnswerAddress(const unsigned char* d, int length)
-{
-    if (!MIDIMessageManager::familyMessage(d, length)) return MIDIMessageManager::kAnyAnswer;
-    const uint8_t type = d[kTypeAt];
-    const bool stored = (sized(length, kStoredProgramSize) && type == kTypeStoredProgram) ||
-                        (sized(length, kStoredPerformanceSize) && type == kTypeStoredPerformance) ||
-                        (sized(length, kStoredFollowUpSize) && type == kTypeStoredFollowUp);
-    return stored ? MIDIMessageManager::storedAddress(d[kTypeAt + 1], d[kTypeAt + 2]) : MIDIMessageManager::kAnyAnswer;
-}
-
 // A plain program dump, or a performance dump or its follow-up, of the kind the stored entry at
 // awaited (a storedAddress) is: the answer of a synthesizer that names no entry. first: the
 // message that begins such an answer (the dump).
@@ -68,6 +56,16 @@ void nameEntry(LibrarianPatch& patch, size_t nameAt, int typeBase)
 }
 
 } // namespace
+
+int MIDIMessageManager::namedAddress(const unsigned char* d, int length)
+{
+    if (!familyMessage(d, length)) return kAnyAnswer;
+    const uint8_t type = d[kTypeAt];
+    const bool stored = (sized(length, kStoredProgramSize) && type == kTypeStoredProgram) ||
+                        (sized(length, kStoredPerformanceSize) && type == kTypeStoredPerformance) ||
+                        (sized(length, kStoredFollowUpSize) && type == kTypeStoredFollowUp);
+    return stored ? storedAddress(d[kTypeAt + 1], d[kTypeAt + 2]) : kAnyAnswer;
+}
 
 bool MIDIMessageManager::familyMessage(const unsigned char* d, int length)
 {
@@ -152,14 +150,16 @@ bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
     const int length = msg->mSize;
     std::string why;
     switch (answerOf(d, length)) {
+    case Due::Early: why = "it came before its request was sent"; break;
+    case Due::Stray: why = "it names an entry not asked for"; break;
     case Due::Stale: why = "its request is no longer awaited"; break;
     case Due::Sync: why = "it answers a sync, whose settings are not applied"; break;
+    case Due::Earlier: why = "it answers an earlier enquiry"; break;
     case Due::Unasked:
         // Nothing asked for it: it goes where an unrequested dump goes, but never into a slot
-        // or a waiting request. (A dump the synthesizer sends by itself while a plain request
-        // of its kind is due cannot be told from that request's answer.)
+        // or a waiting request.
         if (!awaitingAnswer()) return false;
-        why = "nothing due at its device takes it";
+        why = "its device was not asked";
         break;
     default: return false;
     }
@@ -186,7 +186,7 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg, bool& kept)
     }
     const unsigned char* data = msg->mData;
     const int length = msg->mSize;
-    const int address = storedAnswerAddress(data, length);
+    const int address = namedAddress(data, length);
     const int awaited = awaitedAnswer;
     bool first = false;
     if (!QOR::deliveringOwnSysEx() && plainAnswer(awaited, data, length, first)) {
@@ -249,7 +249,6 @@ bool MIDIMessageManager::takeIntoLibrary(const ISysEx* msg, bool& kept)
         }
         stored = librarian && librarian->setSysexDatatoSelectedSlot(&received);
         if (stored) takenAnswer = address;
-        if (stored && address == kAnyAnswer) plainDevice = data[kDeviceAt];
     }
     if (performance) expectingEditDump = false;
     // Nothing stored (no upper bank): the request is not answered, so no job reports it done.

@@ -169,9 +169,6 @@ public:
         // When set, a raised reply flag counts only while it answers true (the reply is the
         // one asked for, not one raised by an earlier request's late answer).
         std::function<bool()> replyIsOurs;
-        // When set, the time-out counts from the last pass in which it answers true (a sync
-        // before the request still waits for its answer); the sweep keeps its pass.
-        std::function<bool()> syncPending;
     };
     WaitEnd waitForReply(const WaitPlan& plan);
     // The device ids a sweep asks, 0 to 15.
@@ -292,19 +289,19 @@ private:
     void awaitAnswer(int address, int slot = -1);
     // The answer last placed is the one awaited, or names no entry (a dump form).
     bool answerTaken(int address) const;
-    // After a plain answer was placed: waits until the device that sent it has answered every
-    // send of request to it, as long as a request is waited for in plan. Reply when all came;
-    // TimeOut when one did not.
-    WaitEnd awaitRepeats(const WaitPlan& plan, uint64_t request);
     // Sends one request a dump may answer, filed as due first and taken back when the port
     // refused it; checked: through the controller's port check.
-    bool sendDue(Request r, uint64_t request, int address, DueKind kind, const WaitPlan& plan, bool checked = false);
-    // Before request (of kind) asks the editor's id: when an ended request could still be
-    // answered there, one device-id enquiry goes first, whose answer ends them all.
-    void syncIfLoose(uint64_t request, DueKind kind, const WaitPlan& plan);
-    // The time-out of request (read when the plan runs) starts once its sync is answered or
-    // given up.
-    void awaitSync(WaitPlan& plan, const uint64_t& request);
+    bool sendDue(Request r, uint64_t request, int address, DueKind kind, bool checked = false);
+    // Before request goes (its first send, each slot of a bank): on a loose line one device-id
+    // enquiry, and the wait for its answer or for quiet as long as twice plan's whole wait (a
+    // synthesizer that ignores enquiries); then until the editor's device has sent no plain
+    // dump for max(periodMs / 4, kQuietMs), at most plan's time-out. Cancel checked each
+    // period; the request's own counts start after. Reply: go. (The protocol sends at once; a
+    // reply of several dumps still coming would be taken for the next request's.)
+    WaitEnd readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs);
+    // The quiet that ends a reply: a 383-byte dump at the cable's speed.
+    static constexpr int kQuietMs = 130;
+    static int64_t quietGap(int periodMs) { return periodMs / 4 > kQuietMs ? periodMs / 4 : kQuietMs; }
     // A waiting job starts: no cancel, no port change yet.
     void beginWaitingJob();
     // The port change's text when one ended the job, else cancelText.

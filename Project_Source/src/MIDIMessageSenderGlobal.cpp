@@ -23,11 +23,10 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
     const auto replied = [this, &plan] {
         return plan.replyIsOurs ? plan.replyIsOurs() : bool(controller->replyArrived);
     };
-    for (int pass = 1, timeOutFrom = 0;; ++pass) {
+    for (int pass = 1;; ++pass) {
         if (!pause(plan.periodMs)) return WaitEnd::Stopped;
         if (plan.cancelFirst && cancelRequested) return WaitEnd::Cancel;
-        if (plan.restartWhen && plan.restartWhen()) pass = 1, timeOutFrom = 0;
-        if (plan.syncPending && plan.syncPending()) timeOutFrom = pass;
+        if (plan.restartWhen && plan.restartWhen()) pass = 1;
         // An answer taken in the pass before needs no sweep, whose re-arm would forget it.
         if (pass == plan.sweepPass && !replied()) {
             for (int id = 0; id < kSweepIds; ++id) {
@@ -36,7 +35,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
                 if (cancelRequested || replied()) break;
             }
         }
-        if (pass - timeOutFrom >= plan.timeOutPass) return WaitEnd::TimeOut;
+        if (pass >= plan.timeOutPass) return WaitEnd::TimeOut;
         if (cancelRequested) return WaitEnd::Cancel;
         if (replied()) return WaitEnd::Reply;
     }
@@ -80,18 +79,27 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     if (q.midiManager) q.midiManager->expectingEditDump = false;
     q.showStatus("Connecting to Hardware");
     finished = false;
+    // This enquiry is itself the sync of the line: its answer is applied.
+    MIDIMessageManager* m = q.midiManager;
+    const int64_t began = m ? m->dueNow() : 0;
+    if (m) m->enquiryStarts();
 
     WaitPlan plan;
     plan.periodMs = q.getTimerValue();
     plan.sweepPass = kEnquirySweepPass;
     plan.timeOutPass = kEnquiryTimeOutPass;
     plan.sweepStepMs = kEnquirySweepStepMs;
-    auto enquire = [this](int device) {
+    // Filed before it goes, as a sync's: an answer that comes first is still counted.
+    auto enquire = [this, m](int device) {
         Request r = buildRequest(SysexFamily::kTypeDeviceEnquiry, device);
-        sendChecked(r.bytes, r.length);
+        const int byte = r.bytes[SysexFamily::kDeviceAt - 1];
+        if (m) m->noteSent(0, byte, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+        if (!sendChecked(r.bytes, r.length) && m) m->unsend(0, byte, DueKind::Enquiry);
     };
     // The sweep only asks: the id is adopted from the global dump that answers.
-    plan.request = [this, &q, &enquire](int id) {
+    bool swept = false;
+    plan.request = [this, &q, &enquire, &swept](int id) {
+        swept = true;
         enquire(id);
         q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
     };
@@ -111,6 +119,10 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
         break;
     case WaitEnd::Stopped: break;
     }
+    // Answered before its sweep, nothing asked before it is owed any more; nor after a wait
+    // in which nothing came. Otherwise a late answer to any of its sends would pass for the
+    // next sync's.
+    if (m) m->enquiryEnded((end == WaitEnd::Reply && !swept) || (end == WaitEnd::TimeOut && m->quietSince(began)));
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
     if (!thenOwedSend || end == WaitEnd::Stopped) return;

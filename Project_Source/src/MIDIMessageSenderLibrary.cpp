@@ -93,7 +93,6 @@ void MIDIMessageSender::awaitAnswer(int address, int slot)
     if (lib && slot >= 0) lib->upperSlot = slot;
     if (!m) return;
     m->awaitedAnswer = address, m->takenAnswer = MIDIMessageManager::kNoAnswer;
-    m->plainDevice = -1;
 }
 
 bool MIDIMessageSender::answerTaken(int address) const
@@ -103,49 +102,51 @@ bool MIDIMessageSender::answerTaken(int address) const
     return taken == address || taken == MIDIMessageManager::kAnyAnswer;
 }
 
-MIDIMessageSender::WaitEnd MIDIMessageSender::awaitRepeats(const WaitPlan& plan, uint64_t request)
+bool MIDIMessageSender::sendDue(Request r, uint64_t request, int address, DueKind kind, bool checked)
 {
     MIDIMessageManager* m = controller->midiManager;
-    const int device = m ? m->plainDevice.load() : -1;
-    // A stored answer names its entry: its repeats are told apart as they come.
-    if (device < 0) return WaitEnd::Reply;
-    const int step = std::max(plan.periodMs, 1);
-    const int longest = plan.timeOutPass * plan.periodMs + kSweepIds * plan.sweepStepMs;
-    for (int waited = 0; m->dueOf(request, device) > 0; waited += step) {
-        if (waited >= longest) return WaitEnd::TimeOut;
-        if (!pause(step)) return WaitEnd::Stopped;
-        if (cancelRequested) return WaitEnd::Cancel;
-    }
-    return WaitEnd::Reply;
-}
-
-void MIDIMessageSender::awaitSync(WaitPlan& plan, const uint64_t& request)
-{
-    MIDIMessageManager* m = controller->midiManager;
-    if (m) plan.syncPending = [m, &request] { return m->syncPending(request); };
-}
-
-bool MIDIMessageSender::sendDue(Request r, uint64_t request, int address, DueKind kind, const WaitPlan& plan,
-                                bool checked)
-{
-    MIDIMessageManager* m = controller->midiManager;
-    // Answered or not, an entry is due no longer than twice the longest wait of its request.
-    const int64_t wait = int64_t(plan.timeOutPass) * plan.periodMs;
-    const int64_t life = 2 * (wait + int64_t(kSweepIds) * plan.sweepStepMs);
     const int device = r.bytes[SysexFamily::kDeviceAt - 1];
-    if (m) m->noteSent(request, device, address, kind, life, kind == DueKind::Enquiry ? wait : 0);
+    if (m) m->noteSent(request, device, address, kind);
     const bool sent = checked ? sendChecked(r.bytes, r.length) && controller->midiIOSet : sendDirect(r.bytes, r.length);
-    if (!sent && m) m->unsend(request, device);
+    if (!sent && m) m->unsend(request, device, kind);
     return sent;
 }
 
-void MIDIMessageSender::syncIfLoose(uint64_t request, DueKind kind, const WaitPlan& plan)
+MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs)
 {
     MIDIMessageManager* m = controller->midiManager;
-    const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
-    const int device = enquiry.bytes[SysexFamily::kDeviceAt - 1];
-    if (m && m->looseEnd(request, device, kind, int64_t(plan.timeOutPass) * plan.periodMs))
-        sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry, plan);
+    if (!m) return WaitEnd::Reply;
+    const int step = std::max(plan.periodMs, 1);
+    const int64_t replyWait = int64_t(plan.timeOutPass) * plan.periodMs;
+    // Waits, a period at most at a time, until left answers 0 or less or limit has passed.
+    const auto waitUntil = [&](int64_t limit, const std::function<int64_t()>& left) {
+        const int64_t from = m->dueNow();
+        for (;;) {
+            const int64_t due = std::min(left(), limit - (m->dueNow() - from));
+            if (due <= 0) return WaitEnd::Reply;
+            if (!pause(int(std::min<int64_t>(due, step)))) return WaitEnd::Stopped;
+            if (cancelRequested) return WaitEnd::Cancel;
+        }
+    };
+    if (m->looseLine()) {
+        // One enquiry cleans the line: the synthesizer answers it after everything it still
+        // owes, earlier enquiries included, which is dropped. One that ignores enquiries owes
+        // nothing once it has been quiet for twice a whole wait of the request, sweep included:
+        // a synthesizer slower than that wait still has its late answers dropped rather than
+        // taken for this request's.
+        const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
+        sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+        const int64_t asked = m->dueNow();
+        const int64_t owed = 2 * (replyWait + int64_t(kSweepIds) * plan.sweepStepMs);
+        const WaitEnd synced = waitUntil(
+            owed, [m, owed, asked]() -> int64_t { return m->syncAnswered() ? 0 : m->quietLeft(-1, owed, asked); });
+        if (synced != WaitEnd::Reply) return synced;
+        if (!m->syncAnswered() && m->quietSince(asked)) m->enquiriesIgnored();
+        m->lineClean();
+    }
+    const int device = SysexFamily::deviceByteFor(controller->deviceId.load());
+    const int64_t gap = quietGap(periodMs);
+    return waitUntil(replyWait, [m, device, gap] { return m->quietLeft(device, gap); });
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool currentBuffer, int bank, int part)
@@ -193,32 +194,25 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
                          : bankCode >= SysexFamily::kProgramBankCodeBase ? DueKind::StoredProgram
                                                                          : DueKind::StoredPerformance;
     WaitPlan plan;
-    auto request = [&](int device) { sendDue(build(slot, device), asking, address, kind, plan); };
+    auto request = [&](int device) { sendDue(build(slot, device), asking, address, kind); };
     plan = libraryWait(q, period, request);
-    awaitSync(plan, asking);
-    syncIfLoose(asking, kind, plan);
-    request(-1);
-    q.showStatus("Data processing, please wait...");
-
     plan.replyIsOurs = [this, address] { return answerTaken(address); };
-    const WaitEnd end = waitForReply(plan);
-    // As in a bank, the job ends once every repeat of a plain answer is in, or its next job
-    // would wait behind them.
-    const WaitEnd repeats = end == WaitEnd::Reply ? awaitRepeats(plan, asking) : end;
-    if (m) m->endRequest(asking);
+    WaitEnd end = readyToAsk(asking, plan, period);
+    if (end == WaitEnd::Reply) {
+        request(-1);
+        q.showStatus("Data processing, please wait...");
+        end = waitForReply(plan);
+    }
+    if (m) m->endRequest(asking, end == WaitEnd::Reply, false, quietGap(period));
     // Answers that come after the request has ended would land in whatever slot is selected.
-    if (repeats != WaitEnd::Reply && m) m->disarmRequestBuffers();
+    if (end != WaitEnd::Reply && m) m->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     q.DisplayProcessingIndicator(false);
-    if (repeats == WaitEnd::Stopped) return;
-    // The slot holds its answer, whatever became of the repeats.
+    if (end == WaitEnd::Stopped) return;
     if (end == WaitEnd::Reply) q.SetLibrarianStatusUnsaved(true);
-    if (repeats == WaitEnd::TimeOut && end == WaitEnd::Reply) {
-        finished = true;
-        endWith(("Stopped: 1 received, slot " + std::to_string(slot) + " unsure!").c_str());
-    } else if (cancelRequested) {
+    if (cancelRequested) {
         showCancelled("Data request CANCELLED!");
     } else if (!finished) {
         endWith("Data request completed!");
@@ -256,10 +250,9 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     WaitPlan plan;
     auto request = [&](int device) {
         sendDue(buildStoredRequest(bankCode, slot, device), asking, MIDIMessageManager::storedAddress(bankCode, slot),
-                kind, plan);
+                kind);
     };
     plan = libraryWait(q, period, request);
-    awaitSync(plan, asking);
     // A performance of two messages is complete only with the second: the wait starts over
     // in a period in which one was completed.
     if (performances && q.midiManager) plan.restartWhen = [&q] { return bool(q.midiManager->requestComplete); };
@@ -269,14 +262,17 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         return answerTaken(MIDIMessageManager::storedAddress(bankCode, slot));
     };
     bool stopped = false;
+    WaitEnd end = WaitEnd::Reply;
     for (int pass = 0; pass < kBankSlots; ++pass) {
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
-        if (m && asking) m->endRequest(asking);
+        if (m && asking) m->endRequest(asking, true, false, quietGap(period));
         if (m) asking = m->beginRequest();
         q.SetLibrarianRequestActive(true);
-        syncIfLoose(asking, kind, plan);
-        request(-1);
-        const WaitEnd end = waitForReply(plan);
+        end = readyToAsk(asking, plan, period);
+        if (end == WaitEnd::Reply) {
+            request(-1);
+            end = waitForReply(plan);
+        }
         // The bank ends at its first silent slot: asking that slot again for every remaining
         // pass would hold the job for minutes and fill nothing.
         if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
@@ -290,19 +286,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         if (pass == 0) q.SetLibrarianStatusUnsaved(true);
         q.showStatus(("Please wait! " + std::to_string(int(pass / 1.28)) + "% received..").c_str());
         q.showStatus2(("Processed " + std::to_string(pass) + "/127").c_str());
-        // A plain answer names no slot: the next slot is asked only once every repeat of this
-        // one is in, or a repeat would fill it. One that never comes leaves this slot in doubt.
-        const WaitEnd repeats = awaitRepeats(plan, asking);
-        if (repeats == WaitEnd::TimeOut) {
-            endWith(("Stopped: " + std::to_string(pass + 1) + " received, slot " + std::to_string(slot) + " unsure!")
-                        .c_str());
-            finished = true;
-            break;
-        }
-        if (repeats == WaitEnd::Stopped) {
-            stopped = true;
-            break;
-        }
+        // The slot's reply came: a cancel now leaves the line clean.
         if (!pause(settle)) {
             stopped = true;
             break;
@@ -311,7 +295,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         ++slot;
     }
     // Disarmed first: a late answer finds no buffer, rather than slot 0.
-    if (m) m->endRequest(asking), m->disarmRequestBuffers();
+    if (m) m->endRequest(asking, end == WaitEnd::Reply, false, quietGap(period)), m->disarmRequestBuffers();
     awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;

@@ -141,10 +141,10 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
     plan.timeOutPass = toEditor ? kRequestTimeOutPass : kLibraryWaits;
     plan.sweepStepMs = toEditor ? period : 0;
     plan.cancelFirst = true;
-    const auto request = [this, m, asking, &plan](int device) {
+    const auto request = [this, m, asking](int device) {
         if (m) m->performanceRequestActive = true;
         sendDue(buildRequest(sx::kTypeRequestEditBuffer, device), asking, MIDIMessageManager::kAnyAnswer,
-                DueKind::EditBuffer, plan, true);
+                DueKind::EditBuffer, true);
     };
 
     WaitEnd end = WaitEnd::Stopped;
@@ -152,35 +152,37 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
         q.SetLibrarianRequestActive(false);
         if (m) m->mainTabRefreshPending = true;
         if (part >= 0 && part < PerformanceDump::kParts) q.patternRequestPart = part;
-        awaitSync(plan, asking);
-        syncIfLoose(asking, DueKind::EditBuffer, plan);
-        request(-1);
-        plan.request = [&q, &request](int id) {
-            request(id);
-            q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
-        };
-        end = waitForReply(plan);
+        end = readyToAsk(asking, plan, period);
+        if (end == WaitEnd::Reply) {
+            request(-1);
+            plan.request = [&q, &request](int id) {
+                request(id);
+                q.showStatus(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
+            };
+            end = waitForReply(plan);
+        }
         q.DisplayProcessingIndicator(true);
     } else {
         q.SetLibrarianRequestActive(true);
-        syncIfLoose(asking, DueKind::EditBuffer, plan);
-        request(-1);
-        end = WaitEnd::TimeOut;
-        for (int waited = 0; waited < kLibraryWaits;) {
-            if (!pause(kLibraryWaitMs)) {
-                end = WaitEnd::Stopped;
-                break;
+        end = readyToAsk(asking, plan, period);
+        if (end == WaitEnd::Reply) {
+            request(-1);
+            end = WaitEnd::TimeOut;
+            for (int waited = 0; waited < kLibraryWaits; ++waited) {
+                if (!pause(kLibraryWaitMs)) {
+                    end = WaitEnd::Stopped;
+                    break;
+                }
+                q.showStatus("Processing, please wait...");
+                if (cancelRequested || q.replyArrived) {
+                    end = cancelRequested ? WaitEnd::Cancel : WaitEnd::Reply;
+                    break;
+                }
             }
-            q.showStatus("Processing, please wait...");
-            if (cancelRequested || q.replyArrived) {
-                end = cancelRequested ? WaitEnd::Cancel : WaitEnd::Reply;
-                break;
-            }
-            // The wait counts from the sync's answer.
-            waited = m && m->syncPending(asking) ? 0 : waited + 1;
         }
     }
-    if (m) m->endRequest(asking);
+    // The rest of the reply may still come in the last pause: only the editor's parsers take it.
+    if (m) m->endRequest(asking, end == WaitEnd::Reply, toEditor, quietGap(period));
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
 

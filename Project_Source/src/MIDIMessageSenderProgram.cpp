@@ -107,19 +107,19 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
     plan.sweepPass = kRequestSweepPass;
     plan.timeOutPass = kRequestTimeOutPass;
     plan.sweepStepMs = period;
-    plan.request = [this, &plan, asking](int device) {
+    plan.request = [this, asking](int device) {
         sendDue(buildRequest(SysexFamily::kTypeRequestEditBuffer, device), asking, MIDIMessageManager::kAnyAnswer,
-                DueKind::EditBuffer, plan);
+                DueKind::EditBuffer);
     };
     plan.cancelFirst = true;
-    awaitSync(plan, asking);
-    syncIfLoose(asking, DueKind::EditBuffer, plan);
-    plan.request(-1);
-    pause(period);
-    q.showStatus("Data processing, please wait...");
-
-    const WaitEnd end = waitForReply(plan);
-    if (m) m->endRequest(asking);
+    WaitEnd end = readyToAsk(asking, plan, period);
+    if (end == WaitEnd::Reply) {
+        plan.request(-1);
+        pause(period);
+        q.showStatus("Data processing, please wait...");
+        end = waitForReply(plan);
+    }
+    if (m) m->endRequest(asking, end == WaitEnd::Reply, toEditor, quietGap(period));
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     if (!toEditor || end != WaitEnd::Reply) pause(period);

@@ -84,7 +84,7 @@ struct Bench {
         if (b.size() > 9 && b.size() != 25 && b.size() != 27) {
             if (!request) request = m().beginRequest();
             for (DueKind kind : {DueKind::EditBuffer, DueKind::StoredProgram, DueKind::StoredPerformance})
-                m().noteSent(request, b[6] & 0x7F, MIDIMessageManager::storedAddress(b[8], b[9]), kind, 60000);
+                m().noteSent(request, b[6] & 0x7F, MIDIMessageManager::storedAddress(b[8], b[9]), kind);
         }
         ISysEx msg(0, b.data(), int(b.size()));
         plug->ProcessSysEx(&msg, true);

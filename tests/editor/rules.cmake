@@ -54,6 +54,7 @@ qor_editor_tests_need(NEEDS QORBundle LINK synth_sim_core TESTS
   editor_performance_insynth_thread_test editor_library_requests_insynth_thread_test
   editor_library_writes_insynth_thread_test editor_librarian_slot_menus_insynth_thread_test
   editor_controller_process_test editor_controller_process_thread_test editor_request_gate_insynth_thread_test
+  editor_request_sequences_insynth_thread_test
   editor_controller_render_sends_thread_test editor_device_menus_thread_test editor_device_menus_test
   editor_controller_recall_thread_test)
 # ... and against the simulator program over JACK, the controller in process.

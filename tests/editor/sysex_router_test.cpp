@@ -3,6 +3,7 @@
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
 #include "Project_Source/src/QORParams.h"
+#include "Project_Source/src/SysexFamily.h"
 #include "kit/plugin/IParam.h"
 #include "support/insynth.h"
 #include "support/tempdir.h"
@@ -128,4 +129,54 @@ TEST(SysExRouter, EightBitDecoderPutsTheHighBitFirst)
     Router r;
     r.plug->midiManager->eightBitDecoder(0x45);
     EXPECT_EQ(r.plug->midiManager->decodedBits, (std::vector<int>{1, 0, 0, 0, 1, 0, 1}));
+}
+
+TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
+{
+    // Each enquiry sent: a sync's (its request) or the enquiry job's (0). Each answer is a pair
+    // of global dumps, the second first when reversed. ignoredAfter: a quiet wait clears what
+    // was owed once that many enquiries went.
+    using Due = MIDIMessageManager::Due;
+    const struct {
+        const char* name;
+        std::vector<uint64_t> enquiries;
+        std::vector<bool> reversed;
+        std::vector<Due> answers; // what each pair is taken for
+        int ignoredAfter = -1;
+    } cases[] = {
+        {"a sync's own answer", {1}, {false}, {Due::Sync}},
+        {"a late answer to the sync before", {1, 2}, {false, true}, {Due::Earlier, Due::Sync}},
+        {"a late answer to the enquiry job's sweep",
+         {0, 0, 3},
+         {true, false, false},
+         {Due::Earlier, Due::Earlier, Due::Sync}},
+        {"no sync waits: the answer is applied", {0}, {false}, {Due::None}},
+        {"a quiet wait forgets what was never answered", {1, 2}, {false}, {Due::Sync}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Router r;
+        MIDIMessageManager& m = *r.plug->midiManager;
+        m.enquiriesIgnored();
+        const std::vector<uint8_t> first = dump(false, 15), second = dump(true, 15);
+        const int device = first[SysexFamily::kDeviceAt];
+        for (size_t i = 0; i < c.enquiries.size(); ++i) {
+            if (int(i) == c.ignoredAfter) m.enquiriesIgnored();
+            m.noteSent(c.enquiries[i], device, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+        }
+        for (size_t i = 0; i < c.answers.size(); ++i) {
+            const auto& a = c.reversed[i] ? second : first;
+            const auto& b = c.reversed[i] ? first : second;
+            EXPECT_EQ(m.answerOf(a.data(), int(a.size())), c.answers[i]) << i;
+            EXPECT_EQ(m.answerOf(b.data(), int(b.size())), c.answers[i]) << i;
+            EXPECT_EQ(m.syncAnswered(), c.answers[i] == Due::Sync) << i;
+        }
+        EXPECT_EQ(m.enquiriesOwed(device), 0);
+    }
+    // A synthesizer that never answers leaves a bounded count.
+    Router r;
+    MIDIMessageManager& m = *r.plug->midiManager;
+    for (int i = 0; i < 3 * MIDIMessageManager::kDueCap; ++i)
+        m.noteSent(1, 15, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+    EXPECT_EQ(m.enquiriesOwed(15), MIDIMessageManager::kDueCap);
 }

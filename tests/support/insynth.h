@@ -58,6 +58,12 @@ public:
         if (onIndicator) onIndicator(on);
         QOR::DisplayProcessingIndicator(on);
     }
+    // Empties the records below.
+    void clearRecords()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        for (auto* list : {&handed, &indicator, &received, &shortMessages}) list->clear();
+    }
     // A copy of one of the records below, taken under the lock.
     std::vector<Bytes> copy(const std::vector<Bytes>& list)
     {

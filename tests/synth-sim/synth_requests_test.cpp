@@ -69,6 +69,14 @@ TEST(WireAnswers, EachRequestIsAnsweredWithTheTypesAndLengthsOfTheFamily)
         {[](Options& o) { o.editReply = EditReply::Both; }, editRequest(), "05/381 00/296/0"},
         {[](Options& o) { o.editReply = EditReply::AllParts; }, editRequest(),
          "00/296/0 00/296/1 00/296/2 00/296/3 00/296/4 00/296/5 00/296/6 00/296/7"},
+        {[](Options& o) { o.editReply = EditReply::AllPartsThenPerformance; }, editRequest(),
+         "00/296/0 00/296/1 00/296/2 00/296/3 00/296/4 00/296/5 00/296/6 00/296/7 05/381"},
+        {[](Options& o) { o.model = 0x21, o.editReply = EditReply::AllPartsThenPerformance; }, editRequest(9, 0x21),
+         "00/296/0 00/296/1 00/296/2 00/296/3 00/296/4 00/296/5 00/296/6 00/296/7 05/381 1B/25"},
+        {[](Options& o) { o.editReply = EditReply::ProgramThenPerformance; }, editRequest(), "00/296/0 05/381"},
+        {[](Options& o) { o.model = 0x21, o.editReply = EditReply::ProgramThenPerformance; }, editRequest(9, 0x21),
+         "00/296/0 05/381 1B/25"},
+        {[](Options& o) { o.ignoreEnquiry = true; }, editRequest(), "00/296/0"},
         {plain, storedRequest(0x07, 42), "02/297/7/42"},
         {[](Options& o) { o.storedProgramReply = StoredForm::Dump; }, storedRequest(0x05, 0), "00/296/0"},
         {plain, storedRequest(0x02, 7), "07/383/2/7"},
@@ -117,6 +125,8 @@ TEST(Misbehaviour, EachOptionShowsInTheAnswers)
         std::string lastNote;
     } rows[] = {
         {[](Options& o) { o.silent = true; }, enquiry(), {}, ""},
+        {[](Options& o) { o.ignoreEnquiry = true; }, enquiry(), {}, ""},
+        {[](Options& o) { o.ignoreEnquiry = true, o.globalsReversed = true; }, enquiry(), {}, ""},
         {[](Options& o) { o.truncateBy = 10; }, storedRequest(0x05, 0), {287}, "truncated by 10"},
         {[](Options& o) { o.truncateBy = 10, o.overlongBy = 4; }, storedRequest(0x05, 0), {291},
          "truncated by 10, overlong by 4"},

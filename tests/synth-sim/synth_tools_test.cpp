@@ -44,6 +44,10 @@ TEST(CommandLine, EachOptionSetsWhatTheReadmeSaysInBothSpellings)
         {{"--edit-reply=performance"}, [](O o) { return o.editReply == E::Performance; }},
         {{"--edit-reply", "both"}, [](O o) { return o.editReply == E::Both; }},
         {{"--edit-reply", "parts"}, [](O o) { return o.editReply == E::AllParts; }},
+        {{"--edit-reply", "parts-performance"}, [](O o) { return o.editReply == E::AllPartsThenPerformance; }},
+        {{"--edit-reply=program-performance"}, [](O o) { return o.editReply == E::ProgramThenPerformance; }},
+        {{"--ignore-enquiry"}, [](O o) { return o.ignoreEnquiry; }},
+        {{"--ignore-enquiry=off"}, [](O o) { return !o.ignoreEnquiry; }},
         {{"--edit-reply", "follow"}, [](O o) { return o.editReply == E::Follow; }},
         {{"--stored-program-reply", "dump", "--stored-performance-reply=dump"},
          [](O o) { return o.storedProgramReply == F::Dump && o.storedPerformanceReply == F::Dump; }},
@@ -66,7 +70,7 @@ TEST(CommandLine, EachOptionSetsWhatTheReadmeSaysInBothSpellings)
 TEST(CommandLine, RefusesBadArgumentsWithAReasonNamingThem)
 {
     const std::vector<std::vector<const char*>> bad = {
-        {"--device-id", "16"}, {"--model", "22"}, {"--edit-reply", "all"}, {"--stored-performance-reply", "x"},
+        {"--device-id", "16"}, {"--model", "22"}, {"--edit-reply", "all"}, {"--edit-reply", "parts-program"}, {"--ignore-enquiry=2"}, {"--stored-performance-reply", "x"},
         {"--answer-on-try", "0"}, {"--reply-delay-ms"}, {"--name", "a:b"}, {"--name="}, {"--bogus"}, {"plain"},
         {"--silent=maybe"}, {"--truncate", "1e3"}, {"--record="}, {"--load="}, {"--device-id="},
     };

@@ -61,8 +61,11 @@ bool applyOption(Options& o, const std::string& name, const std::string& value, 
         else if (value == "performance") o.editReply = EditReply::Performance;
         else if (value == "both") o.editReply = EditReply::Both;
         else if (value == "parts") o.editReply = EditReply::AllParts;
+        else if (value == "parts-performance") o.editReply = EditReply::AllPartsThenPerformance;
+        else if (value == "program-performance") o.editReply = EditReply::ProgramThenPerformance;
         else {
-            error = "--edit-reply is follow, program, performance, both or parts";
+            error = "--edit-reply is follow, program, performance, both, parts, parts-performance or "
+                    "program-performance";
             return false;
         }
         return true;
@@ -95,6 +98,7 @@ bool applyOption(Options& o, const std::string& name, const std::string& value, 
     if (name == "silent") return flag(o.silent);
     if (name == "foreign-sysex") return flag(o.foreignSysEx);
     if (name == "globals-reversed") return flag(o.globalsReversed);
+    if (name == "ignore-enquiry") return flag(o.ignoreEnquiry);
     if (name == "throttle") return flag(o.throttle);
     if (name == "help") return flag(o.help);
     if (name == "name") {
@@ -165,6 +169,8 @@ std::string usageText()
         "                              program, part 1 at power-on; or the performance)\n"
         "                              program | performance | both (performance, then program)\n"
         "                              | parts (the program dumps of all eight parts)\n"
+        "                              | parts-performance (those eight, then the performance)\n"
+        "                              | program-performance (program, then the performance)\n"
         "  --stored-program-reply F    stored: 297-byte type 02 with bank code and slot (default)\n"
         "                              dump: 296-byte type 00 for part 1\n"
         "  --stored-performance-reply F stored: 383-byte type 07 (+ 27-byte 1C) (default)\n"
@@ -181,6 +187,7 @@ std::string usageText()
         "  --overlong N                add N zero bytes before the F7 of every answer\n"
         "  --foreign-sysex             send a foreign SysEx message before every answer\n"
         "  --globals-reversed          answer the enquiry with global settings 2 first\n"
+        "  --ignore-enquiry            leave the device-id enquiry unanswered\n"
         "  --throttle                  pace output at 3125 bytes per second\n"
         "commands (stdin or --script), one per line:\n"
         "  cc CH NUM VAL | nrpn CH MSB LSB VAL | pc CH PROG | raw HEX... | wait MS\n"

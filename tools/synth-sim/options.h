@@ -14,6 +14,9 @@ enum class EditReply {
     Performance, // always the performance dump (and its follow-up with model 21)
     Both,        // the performance messages, then the program dump of the selected part
     AllParts,    // the program dumps of all eight parts, part 1 first
+    // The order of a whole send: the eight parts' programs, then the performance messages.
+    AllPartsThenPerformance,
+    ProgramThenPerformance, // the selected part's program dump, then the performance messages
 };
 
 // Form of the answer to a stored-entry request (type 13).
@@ -40,6 +43,7 @@ struct Options {
     int overlongBy = 0;           // add this many 00 bytes before the F7 of every answer
     bool foreignSysEx = false;    // send a foreign SysEx message before every answer
     bool globalsReversed = false; // answer the enquiry with global settings 2 first
+    bool ignoreEnquiry = false;   // leave the device-id enquiry unanswered
     bool throttle = false;        // pace all output at 3125 bytes per second
 
     // Process.

@@ -209,10 +209,18 @@ std::vector<Bytes> Synth::editBufferReply() const
         return {program};
     case EditReply::Performance:
         return performanceEditReply();
-    case EditReply::AllParts: {
+    case EditReply::AllParts:
+    case EditReply::AllPartsThenPerformance: {
         std::vector<Bytes> out;
         for (int p = 0; p < kParts; ++p)
             out.push_back(buildProgramDump(opt_.model, device(), uint8_t(p), mem_.partEdit[size_t(p)].data()));
+        if (opt_.editReply == EditReply::AllParts) return out;
+        for (Bytes& b : performanceEditReply()) out.push_back(std::move(b));
+        return out;
+    }
+    case EditReply::ProgramThenPerformance: {
+        std::vector<Bytes> out{program};
+        for (Bytes& b : performanceEditReply()) out.push_back(std::move(b));
         return out;
     }
     case EditReply::Both: {
@@ -285,6 +293,12 @@ Handled Synth::receiveSysEx(const Bytes& m)
     const size_t n = m.size();
     if (type == kTypeEnquiry) {
         if (n != kLenShortRequest) return ignore("enquiry of " + std::to_string(n) + " bytes");
+        if (opt_.ignoreEnquiry) {
+            // Taken, as a unit that does not answer enquiries takes it: not an ignored message.
+            ++count_.requestsUnanswered;
+            h.note = "device-id enquiry: not answered (ignores enquiries)";
+            return h;
+        }
         Bytes g1 = buildGlobal1(opt_.model, device(), mem_.global1.data());
         Bytes g2 = buildGlobal2(opt_.model, device(), mem_.global2.data());
         std::vector<Bytes> out;
