@@ -17,6 +17,7 @@
 #include "Project_Source/src/PerformanceDump.h"
 #include "Project_Source/src/ProgramDump.h"
 #include "Project_Source/src/QORParams.h"
+#include "Project_Source/src/SysexFamily.h"
 #include "kit/kitstring.h"
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IParam.h"
@@ -927,8 +928,16 @@ std::string Rig::run()
                 break;
             }
             default:
-                if (status == kReady && plug->deviceId != plug->session.synth().options().deviceId)
-                    fail << what << ": ready, but the editor's id is " << plug->deviceId << "\n";
+                if (status == kReady && plug->deviceId != plug->session.synth().options().deviceId) {
+                    // The enquiry takes the first global dump that comes. One the synthesizer sent
+                    // at its old id, before it changed, and that came only now, says the old id:
+                    // nothing can tell it from a fresh one.
+                    const auto first = std::find_if(replies.begin(), replies.end(),
+                                                    [](const Reply& x) { return x.enquiry; });
+                    const bool stale = first != replies.end() && first->bytes.size() > SysexFamily::kDeviceAt &&
+                                       first->bytes[SysexFamily::kDeviceAt] == SysexFamily::deviceByteFor(plug->deviceId);
+                    if (!stale) fail << what << ": ready, but the editor's id is " << plug->deviceId << "\n";
+                }
                 break;
             }
         } else {
