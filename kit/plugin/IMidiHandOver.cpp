@@ -1,8 +1,6 @@
 #include "kit/plugin/IMidiHandOver.h"
 
 #include <errno.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -134,13 +132,6 @@ bool IMidiHandOver::PastDeadline() const
 
 void IMidiHandOver::Drain()
 {
-    // A sender wakes this thread while it holds the port layer's output lock. Woken as an ordinary
-    // thread, this one takes the sender's processor at once, and on a busy machine the sender then
-    // waits its turn with the lock held, for milliseconds, while the render call, which may only
-    // try the lock briefly, drops its sends. A batch thread waits for a free processor or for the
-    // sender's slice to end instead. Refused, it runs as it is.
-    sched_param none{};
-    pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
     std::vector<unsigned char> message;
     message.reserve(std::min<size_t>(mLargest, 4096));
     for (;;) {
