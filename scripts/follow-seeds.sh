@@ -9,7 +9,7 @@ count=${1:-20}; steps=${2:-4}; api=${3:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 test=$root/build/release/tests/system_device_follow_random_jack_test
 [ -x "$test" ] || { echo "build the target system_device_follow_random_jack_test first"; exit 2; }
-server=qorseeds$$; pidfile=/tmp/qorseeds$$.pid; log=/tmp/qorseeds$$.log
+server=qorseeds$$; pidfile=/tmp/qorseeds$$.pid; log=/tmp/qorseeds$$-test.txt # the server keeps its own .log
 "$root/scripts/jack-fixture.sh" start "$server" "$pidfile" >/dev/null || exit 2
 trap '"$root/scripts/jack-fixture.sh" stop "$server" "$pidfile"; rm -f "$log"' EXIT INT TERM
 failed=0; i=0
