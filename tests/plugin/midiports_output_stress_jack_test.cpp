@@ -114,8 +114,9 @@ TEST(MidiOutputUnderLoad, EveryMessageOfEverySenderArrivesOnceAndInOrder)
             EXPECT_EQ(t.doubled, 0);
             EXPECT_EQ(t.outOfOrder, 0);
         }
-        // What the render call could not hand over it counts, by design: how many depends on the
-        // machine's load, and is printed above rather than held to a number.
+        // What the render call could not hand over it counts, by design: a holder of the output
+        // that loses its processor on a busy machine makes it give up. How many is the machine's
+        // doing, printed above rather than held to a number.
         plug.CloseExternalMIDIPorts();
     }
 }
