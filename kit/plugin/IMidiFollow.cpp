@@ -25,12 +25,24 @@ namespace
 // failed the next may be tried, by the number of failures in a row.
 const int kLookMs = 1000;
 const int kRetryReturnedMs = 100;
+// How long after a departure the device's name is looked for again: a system takes a moment to
+// unlist all the ports of a program that ended, and one still listed would be tried in vain.
+const int kSettleMs = 100;
+// A program that starts lists its port a moment before it takes connections: the first refusal
+// after a departure is tried again this soon, unsaid.
+const int kStartingMs = 300;
 const int kBackOffMs[] = {1000, 2000, 4000, 8000};
 
 int64_t NowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The systems reached through the MIDI library, which says nothing of connections.
+bool OfTheLibrary(int system)
+{
+    return system == int(IMidiSystem::kAlsa) || system == int(IMidiSystem::kLibraryJack);
 }
 
 const char* Direction(bool input)
@@ -124,11 +136,14 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
     const bool chosen = port != 0 && name && *name && std::strcmp(name, QOR_SELECT_MIDI_DEVICE) != 0;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
+        // The absent device chosen again is still that device: a twin that stayed is not it.
+        mFollowKept[input] = !mFollowerOpens && chosen && mMidiOpened[input].empty() && mMidiChoice[input] == name;
         mMidiChoice[input] = chosen ? name : "";
         ++mFollowChanges[input];
         // The follower's own reopen keeps what it knows of the device; a choice or a recall starts anew.
-        if (!mFollowerOpens) {
+        if (!mFollowerOpens && !mFollowKept[input]) {
             mFollowWhy[input].clear();
+            mFollowSettling[input] = false;
             mFollowSeen[input].clear();
             mFollowFailures[input] = 0;
             mFollowRetryAtMs[input] = 0;
@@ -148,7 +163,8 @@ void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
         // A choice or a recall is done only now: what the follower saw while it ran (the port it
         // was closing, still listed) is not what it knows of the device, and it looks again.
         if (!mFollowerOpens) {
-            mFollowSeen[input].clear();
+            if (!mFollowKept[input] || !opened.empty()) mFollowSeen[input].clear();
+            mFollowKept[input] = false;
             wake = !mMidiChoice[input].empty();
         }
     }
@@ -177,7 +193,9 @@ struct IPluginBase::FollowAct {
     // been under way while it looked: the next look's.
     uint32_t changes = 0;
     std::string choice, opened;
+    int system = -1;                 // the lister's, -1 when looked at through the client
     bool close = false;              // the open port leads nowhere
+    bool refused = false;            // ... and never led anywhere since it opened
     std::string open;                // the port to open for the choice
     std::vector<std::string> listed; // the look's names, kept as the device's neighbours once it opens
     bool tellWhy = false;            // why changed
@@ -190,9 +208,17 @@ struct IPluginBase::FollowListers {
     std::unique_ptr<IMidiPortLister> of[3];
 };
 
+bool IPluginBase::FollowConnected(bool input, FollowListers& listers, int system, const std::string& port)
+{
+    // The library opens and says nothing of a connection that failed or ended; our own JACK
+    // client knows its connection, and tells.
+    if (!OfTheLibrary(system) || !listers.of[system]) return true;
+    std::vector<std::string> peers;
+    return !listers.of[system]->Connections(input, port, &peers) || IMidiHasPortOf(peers, mMidiClientName[input]);
+}
+
 bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells)
 {
-    int system;
     bool reaches;
     std::vector<std::string> seen;
     int64_t retryAt;
@@ -204,33 +230,53 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         act->why = mFollowWhy[input];
         IMidiClient* client = input ? midiIn : midiOut;
         if (act->choice.empty() || !client) return false;
-        system = client == mFollowClient[input] ? mFollowSystem[input] : -1;
+        act->system = client == mFollowClient[input] ? mFollowSystem[input] : -1;
         // Published state only: no call of the system, so holding this lock costs nobody a wait.
         reaches = !act->opened.empty() && client->IsConnected();
         seen = mFollowSeen[input];
         retryAt = mFollowRetryAtMs[input];
     }
     std::vector<std::string> now{QOR_SELECT_MIDI_DEVICE};
-    if (system < 0) {
+    if (act->system < 0) {
         now = CurrentMidiNames(input);
     } else {
-        std::unique_ptr<IMidiPortLister>& lister = listers.of[system];
-        if (!lister) lister = IMidiPortLister::Make(IMidiSystem(system));
-        *tells = *tells && lister->Tells();
+        std::unique_ptr<IMidiPortLister>& lister = listers.of[act->system];
+        if (!lister)
+            lister = mMakeFollowLister
+                         ? mMakeFollowLister(act->system)
+                         : IMidiPortLister::Make(IMidiSystem(act->system), &IMidiFollower::WakeHook, &mFollower);
         std::vector<std::string> names;
         // A system that does not answer says nothing of the device: looked at again later.
-        if (!lister->List(input, &names)) return true;
+        const bool listed = lister->List(input, &names);
+        *tells = *tells && lister->Tells();
+        if (!listed) return true;
         now.insert(now.end(), names.begin(), names.end());
     }
-    if (reaches && std::find(now.begin(), now.end(), act->opened) != now.end()) {
-        std::lock_guard<std::mutex> lock(mFollowLock);
-        if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) mFollowSeen[input] = now;
-        return false;
+    if (!act->opened.empty()) {
+        // A program that ends and starts again at once lists its port again under the same name,
+        // and the system does not connect ours to it again: a port still listed counts only as
+        // long as it is connected to ours.
+        if (reaches && std::find(now.begin(), now.end(), act->opened) != now.end() &&
+            FollowConnected(input, listers, act->system, act->opened)) {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) mFollowSeen[input] = now;
+            return false;
+        }
+        // A departure: closed now, looked for again once the system has settled.
+        act->close = true;
+        // Our JACK client's port connects as it opens, or does not open; the library's may never
+        // have connected at all, which is a refusal rather than a departure.
+        act->refused = OfTheLibrary(act->system) && seen.empty();
+        return true;
     }
     std::string why;
     const int at = IMidiMatchFollowedName(now, act->choice, seen, &why);
     if (at <= 0) {
-        act->close = !act->opened.empty();
+        // The port that refused has gone: one that comes is tried at once.
+        if (retryAt) {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (mFollowChanges[input] == act->changes) mFollowFailures[input] = 0, mFollowRetryAtMs[input] = 0;
+        }
         act->tellWhy = why != act->why;
         act->why = why;
         return true;
@@ -270,7 +316,7 @@ void IPluginBase::FollowExternalMIDI()
                 ~Held() { mutex.Leave(); }
             } held{mutex};
             bool returned = false;
-            if (act) missing = FollowStep(acts, &returned) || missing;
+            if (act) missing = FollowStep(acts, listers, &returned) || missing;
             if (returned) mFollowEnquiry = true;
             // A busy job thread is never waited for here: the call is made again a little later.
             if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
@@ -286,7 +332,7 @@ void IPluginBase::FollowExternalMIDI()
     }
 }
 
-bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
+bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* returned)
 {
     bool missing = false, changed = false, listsRead = false, told = false;
     for (const bool input : {true, false}) {
@@ -302,10 +348,8 @@ bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
         if (act.tellWhy && !act.why.empty()) LogLine("MIDI %s: %s", Direction(input), act.why.c_str());
         told = told || act.tellWhy;
         IMidiClient* client = input ? midiIn : midiOut;
-        if (act.close && client) {
-            // Gone: nothing more is sent to, or taken from, a port that leads nowhere.
-            LogLine("MIDI %s: \"%s\" went away; its port is closed until it comes back", Direction(input),
-                    act.opened.c_str());
+        // Nothing more is sent to, or taken from, a port that leads nowhere.
+        auto closePort = [&] {
             if (input) {
                 StopMIDIInDelivery();
                 client->ClosePort();
@@ -318,41 +362,67 @@ bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
             mFollowerOpens = false;
             OnExternalMIDIPortChanged(input);
             changed = true;
-        }
-        if (act.open.empty()) continue;
-        const char* name = act.open.c_str();
-        if (!listsRead && (input ? getExternalMIDIInDevice(name) : getExternalMIDIOutDevice(name)) < 0) {
-            ReadMidiNamesAgain();
-            listsRead = true;
-        }
-        int port = 1;
-        mFollowerOpens = true;
-        const int index = input ? setExternalMIDIIn(port, name) : setExternalMIDIOut(port, name);
-        mFollowerOpens = false;
-        changed = changed || index > 0 || !act.opened.empty();
-        int failures = 0;
-        {
-            std::lock_guard<std::mutex> lock(mFollowLock);
-            if (index > 0) {
-                mFollowSeen[input] = std::move(act.listed);
-                mFollowFailures[input] = 0;
-                mFollowRetryAtMs[input] = 0;
-            } else {
-                // A port that is listed but takes no connection would otherwise be tried at every
-                // word of the system, each try making words of its own.
+        };
+        // A port that leads nowhere is tried again later, less and less often, and said once.
+        auto refused = [&](const std::string& name) {
+            int failures;
+            missing = true;
+            {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                if (mFollowSettling[input]) {
+                    mFollowSettling[input] = false;
+                    mFollowRetryAtMs[input] = NowMs() + kStartingMs;
+                    return;
+                }
                 failures = ++mFollowFailures[input];
                 const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
                 mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
             }
-        }
-        if (index > 0) {
-            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name);
-            *returned = true;
-        } else {
-            missing = true;
             if (failures == 1)
                 LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
-                        Direction(input), name);
+                        Direction(input), name.c_str());
+        };
+        if (act.close && client) {
+            if (act.refused) {
+                refused(act.opened);
+            } else {
+                LogLine("MIDI %s: \"%s\" went away; its port is closed until it comes back", Direction(input),
+                        act.opened.c_str());
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                mFollowRetryAtMs[input] = NowMs() + kSettleMs;
+                mFollowSettling[input] = true;
+            }
+            closePort();
+        }
+        if (act.open.empty() || !client) continue;
+        const std::string name = act.open;
+        // The look's list, read before any lock, names the port: the other direction's is left alone.
+        if ((input ? getExternalMIDIInDevice(name.c_str()) : getExternalMIDIOutDevice(name.c_str())) < 0) {
+            UseMidiNames(input, act.listed);
+            listsRead = true;
+        }
+        int port = 1;
+        mFollowerOpens = true;
+        int index = input ? setExternalMIDIIn(port, name.c_str()) : setExternalMIDIOut(port, name.c_str());
+        mFollowerOpens = false;
+        changed = changed || index > 0 || !act.opened.empty();
+        // Open is not connected on every system: "back" only once the device's port lists ours.
+        if (index > 0 && !FollowConnected(input, listers, act.system, name)) {
+            closePort();
+            index = 0;
+        }
+        if (index > 0) {
+            {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                mFollowSeen[input] = std::move(act.listed);
+                mFollowFailures[input] = 0;
+                mFollowRetryAtMs[input] = 0;
+                mFollowSettling[input] = false;
+            }
+            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
+            *returned = true;
+        } else {
+            refused(name);
         }
     }
     if (changed || listsRead || told) OnExternalMIDIFollowed();

@@ -6,6 +6,7 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 class IMidiFollower
@@ -38,3 +39,8 @@ private:
     std::atomic<bool> mStarted{false};
     std::thread mThread;
 };
+
+// A client name of its own on the machine for each plug-in instance and direction. The MIDI
+// systems show the client name beside the port's, and only so can a look at a port's connections,
+// or at a list, tell our own ports from another program's, or another editor's.
+std::string IMidiOwnClientName(bool input);

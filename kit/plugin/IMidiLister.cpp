@@ -1,11 +1,23 @@
 #include "kit/plugin/IMidiLister.h"
 
 #include <jack/jack.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+
+#include "kit/plugin/IMidiAlsaLister.h"
 
 namespace
 {
+
+// A name of its own on the machine for each lister's client: listers of two editors side by side
+// never meet.
+std::string ListerName(const char* kind)
+{
+    static std::atomic<unsigned> made{0};
+    return std::string("QOR ") + kind + " Lister " + std::to_string(getpid()) + "-" + std::to_string(++made);
+}
 
 // An input and an output client of the MIDI library. The library lists the ports an input may
 // connect to only through an input client, and the output's only through an output client.
@@ -21,9 +33,9 @@ public:
             RtMidi* client = input ? static_cast<RtMidi*>(mIn.get()) : mOut.get();
             if (!client) {
                 if (input)
-                    client = (mIn = std::make_unique<RtMidiIn>(mApi, "RtMidi Input Lister")).get();
+                    client = (mIn = std::make_unique<RtMidiIn>(mApi, ListerName("Input"))).get();
                 else
-                    client = (mOut = std::make_unique<RtMidiOut>(mApi, "RtMidi Output Lister")).get();
+                    client = (mOut = std::make_unique<RtMidiOut>(mApi, ListerName("Output"))).get();
                 client->setErrorCallback(OnError, &mFailed);
             }
             const unsigned n = client->getPortCount();
@@ -45,21 +57,19 @@ private:
     bool mFailed = false;
 };
 
-// A JACK client with no port that is never activated: the server's port list is safe to ask for
-// from any thread but a process callback, and this client has none.
+// An active JACK client with no port: the server tells it of every port and client that comes
+// or goes and of every connection, whether or not a port of ours is open, and the library's
+// clients tell nothing. Its port list is safe to ask for from any thread but a process
+// callback, and it has none.
 class JackLister : public IMidiPortLister
 {
 public:
+    JackLister(Wake wake, void* data) : mWake(wake), mData(data) {}
     ~JackLister() override { Drop(); }
     bool List(bool input, std::vector<std::string>* names) override
     {
         names->clear();
-        if (mGone) Drop(); // a server that went away and came back needs a new client
-        if (!mClient) {
-            mClient = jack_client_open("RtMidi Port Lister", JackNoStartServer, nullptr);
-            if (!mClient) return false;
-            jack_on_shutdown(mClient, OnShutdown, &mGone);
-        }
+        if (!Ready()) return false;
         // An input connects to ports that send, an output to ports that receive.
         const char** ports =
             jack_get_ports(mClient, nullptr, JACK_DEFAULT_MIDI_TYPE, input ? JackPortIsOutput : JackPortIsInput);
@@ -67,27 +77,92 @@ public:
         if (ports) jack_free(ports);
         return !mGone;
     }
-    bool Tells() const override { return true; }
+    bool Tells() const override { return mActive && !mGone; }
+    bool Connections(bool, const std::string& name, std::vector<std::string>* peers) override
+    {
+        peers->clear();
+        if (!Ready()) return false;
+        jack_port_t* port = jack_port_by_name(mClient, name.c_str());
+        if (!port) return !mGone;
+        const char** linked = jack_port_get_all_connections(mClient, port);
+        for (size_t i = 0; linked && linked[i]; ++i) peers->push_back(linked[i]);
+        if (linked) jack_free(linked);
+        return !mGone;
+    }
 
 private:
-    static void OnShutdown(void* gone) { static_cast<std::atomic<bool>*>(gone)->store(true); }
+    bool Ready()
+    {
+        if (mGone) Drop(); // a server that went away and came back needs a new client
+        if (mClient) return true;
+        mClient = jack_client_open(ListerName("Port").c_str(), JackNoStartServer, nullptr);
+        if (!mClient) return false;
+        jack_on_shutdown(mClient, OnShutdown, this);
+        // Only before activation: the server takes no new notification from an active client.
+        jack_set_port_registration_callback(mClient, OnPort, this);
+        jack_set_client_registration_callback(mClient, OnClient, this);
+        jack_set_port_connect_callback(mClient, OnConnect, this);
+        mActive = jack_activate(mClient) == 0; // inactive, it still lists: the follower looks by itself
+        return true;
+    }
+    void Tell()
+    {
+        if (mWake) mWake(mData);
+    }
+    static void OnPort(jack_port_id_t, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
+    static void OnClient(const char*, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
+    static void OnConnect(jack_port_id_t, jack_port_id_t, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
+    static void OnShutdown(void* self)
+    {
+        static_cast<JackLister*>(self)->mGone = true;
+        static_cast<JackLister*>(self)->Tell();
+    }
     void Drop()
     {
         if (mClient) jack_client_close(mClient);
         mClient = nullptr;
+        mActive = false;
         mGone = false;
     }
+    const Wake mWake;
+    void* const mData;
     jack_client_t* mClient = nullptr;
+    bool mActive = false;
     std::atomic<bool> mGone{false};
 };
 
+bool IsPortOf(const std::string& name, const std::string& client)
+{
+    return !client.empty() && name.size() > client.size() && name.compare(0, client.size(), client) == 0 &&
+           name[client.size()] == ':';
+}
+
 } // namespace
 
-std::unique_ptr<IMidiPortLister> IMidiPortLister::Make(IMidiSystem system)
+std::unique_ptr<IMidiPortLister> IMidiPortLister::Make(IMidiSystem system, Wake wake, void* data)
 {
     switch (system) {
-    case IMidiSystem::kJack: return std::make_unique<JackLister>();
-    case IMidiSystem::kLibraryJack: return std::make_unique<RtLister>(RtMidi::UNIX_JACK);
-    default: return std::make_unique<RtLister>(RtMidi::LINUX_ALSA);
+    case IMidiSystem::kJack:
+    case IMidiSystem::kLibraryJack: return std::make_unique<JackLister>(wake, data);
+    default:
+        return IMakeAlsaLister(std::make_unique<RtLister>(RtMidi::LINUX_ALSA),
+                               IMidiAlsaSeq::Open(ListerName("Announce").c_str()), wake, data);
     }
+}
+
+void IMidiDropOwnPorts(std::vector<std::string>* names, const std::string* ours, size_t count)
+{
+    auto own = [&](const std::string& name) {
+        for (size_t i = 0; i < count; ++i)
+            if (IsPortOf(name, ours[i])) return true;
+        return false;
+    };
+    names->erase(std::remove_if(names->begin(), names->end(), own), names->end());
+}
+
+bool IMidiHasPortOf(const std::vector<std::string>& peers, const std::string& ours)
+{
+    for (const std::string& peer : peers)
+        if (IsPortOf(peer, ours)) return true;
+    return false;
 }

@@ -12,24 +12,25 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include "kit/plugin/IMidiHandOver.h"
+#include "kit/plugin/IMidiLister.h"
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
 
 namespace {
 
-const char* const kOutClientName = "RtMidi Output Client";
 const char* const kOutPortName = "RtMidi Output";
-const char* const kInClientName = "RtMidi Input Client";
 const char* const kInPortName = "RtMidi Input";
 
 // Tries the systems in turn and keeps the first whose client can be made and reaches it; made
 // says which. The system's word on ports that come and go wakes the follower, from before the
 // client is active.
-IMidiClient* MakeClient(bool input, IMidiFollower* follower, int* made)
+IMidiClient* MakeClient(bool input, const std::string& clientName, IMidiFollower* follower, int* made)
 {
     for (IMidiSystem system : IMidiPortApis(std::getenv("QOR_MIDI_API")))
-        if (IMidiClient* client = IMakeMidiClient(system, input, input ? kInClientName : kOutClientName)) {
+        if (IMidiClient* client = IMakeMidiClient(system, input, clientName.c_str())) {
             client->SetPortsChangedHook(&IMidiFollower::WakeHook, follower);
             *made = int(system);
             return client;
@@ -38,11 +39,17 @@ IMidiClient* MakeClient(bool input, IMidiFollower* follower, int* made)
     return nullptr;
 }
 
-void AppendPortNames(IMidiClient* client, std::vector<std::string>* names)
+// The client's ports but our own (ours: the two client names of this instance), which the user
+// never means: an input fed with the editor's own output. So a list index is no longer the
+// system's port number plus 1; every open finds its port by name.
+void AppendPortNames(IMidiClient* client, const std::string* ours, std::vector<std::string>* names)
 {
+    std::vector<std::string> ports;
     unsigned n = client->PortCount();
-    // A name the system cannot give stays empty so that list index = port number + 1 holds.
-    for (unsigned i = 0; i < n; ++i) names->push_back(client->PortName(i));
+    // A name the system cannot give stays empty; it names no port.
+    for (unsigned i = 0; i < n; ++i) ports.push_back(client->PortName(i));
+    IMidiDropOwnPorts(&ports, ours, 2);
+    names->insert(names->end(), ports.begin(), ports.end());
 }
 
 void DeleteClient(IMidiClient*& client)
@@ -59,8 +66,8 @@ int ListIndexOf(const std::vector<std::string>& names, const char* name)
     return -1;
 }
 
-// The system's current number of the port called name. The list may be stale: the number the
-// list suggests is used only while the name there is still the same.
+// The system's current number of the port called name. The list may be stale, and it leaves our
+// own ports out: the number the list suggests is used only while the name there is the same.
 int CurrentPortNumber(IMidiClient* client, int listIndex, const std::string& name)
 {
     unsigned n = client->PortCount();
@@ -233,6 +240,17 @@ int IMidiMatchFollowedName(const std::vector<std::string>& names, const std::str
     return -1;
 }
 
+// The library's clients had one fixed pair of names in every instance ("RtMidi Output Client",
+// "RtMidi Input Client"), which no other system shows and by which two editors, or the editor's
+// own ports in its lists, could not be told apart. Each instance's now carry the process and a
+// number of their own.
+std::string IMidiOwnClientName(bool input)
+{
+    static std::atomic<unsigned> made{0};
+    return std::string(input ? "RtMidi Input Client " : "RtMidi Output Client ") + std::to_string(getpid()) + "-" +
+           std::to_string(++made);
+}
+
 // ---- name lists ----
 
 std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
@@ -243,11 +261,11 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
     midiOutPort = 0;
     if (!midiOut) {
         int system;
-        IMidiClient* made = MakeClient(false, &mFollower, &system);
+        IMidiClient* made = MakeClient(false, mMidiClientName[false], &mFollower, &system);
         NoteMadeClient(false, made, system);
     }
     midiOutNames.push_back(QOR_SELECT_MIDI_DEVICE);
-    if (midiOut) AppendPortNames(midiOut, &midiOutNames);
+    if (midiOut) AppendPortNames(midiOut, mMidiClientName, &midiOutNames);
     return &midiOutNames;
 }
 
@@ -258,7 +276,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     midiInPort = 0;
     if (!midiIn) {
         int system;
-        IMidiClient* made = MakeClient(true, &mFollower, &system);
+        IMidiClient* made = MakeClient(true, mMidiClientName[true], &mFollower, &system);
         NoteMadeClient(true, made, system);
         // Installed once and kept; a message reaches the plug-in only while the opening it came
         // through is the open one, stamped with it on arrival by a client that can.
@@ -266,7 +284,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
             midiIn->SetCallback(MIDICallback, this);
     }
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
-    if (midiIn) AppendPortNames(midiIn, &midiInNames);
+    if (midiIn) AppendPortNames(midiIn, mMidiClientName, &midiInNames);
     return &midiInNames;
 }
 
@@ -275,24 +293,21 @@ std::vector<std::string> IPluginBase::CurrentMidiNames(bool input)
     std::vector<std::string> names{QOR_SELECT_MIDI_DEVICE};
     std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
     if (!input) lock.lock();
-    if (IMidiClient* client = input ? midiIn : midiOut) AppendPortNames(client, &names);
+    if (IMidiClient* client = input ? midiIn : midiOut) AppendPortNames(client, mMidiClientName, &names);
     return names;
 }
 
-void IPluginBase::ReadMidiNamesAgain()
+void IPluginBase::UseMidiNames(bool input, std::vector<std::string> names)
 {
-    {
+    // Read by the caller before any lock: the output's lock is held here only for the swap, so
+    // neither the render call nor the other direction waits for a system's list.
+    IMidiDropOwnPorts(&names, mMidiClientName, 2);
+    if (input) {
+        midiInNames.swap(names);
+    } else {
         std::lock_guard<std::mutex> lock(midiOutLock);
-        midiOutNames.clear();
+        midiOutNames.swap(names);
     }
-    midiInNames.clear();
-    // Reading a list sets the port request to 0: the ports stay as they are.
-    const int32_t outPort = midiOutPort, inPort = midiInPort;
-    getExternalMIDIOutNames();
-    getExternalMIDIInNames();
-    std::lock_guard<std::mutex> lock(midiOutLock);
-    midiOutPort = outPort;
-    midiInPort = inPort;
 }
 
 int IPluginBase::getExternalMIDIOutDevice(const char* name)
@@ -371,7 +386,7 @@ bool IPluginBase::initializeVirtualOutput(std::string)
     NoteMadeClient(false, nullptr, -1); // out of the follower's sight before it goes
     delete old;
     int system;
-    IMidiClient* made = MakeClient(false, &mFollower, &system);
+    IMidiClient* made = MakeClient(false, mMidiClientName[false], &mFollower, &system);
     NoteMadeClient(false, made, system);
     return midiOut != nullptr;
 }

@@ -8,6 +8,7 @@
 // creates the parameters, presets and channels and copies the names.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 
 class IGraphics;
 class IMidiClient;
+class IMidiPortLister;
 
 enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
 
@@ -250,7 +252,8 @@ public:
     int GetCurrentPresetIdx() const { return currentPresetIdx; }
 
     // ---- external MIDI ports (IMidiPorts.cpp) ----
-    // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order. Made on
+    // Name lists: entry 0 is "Select MIDI Device", then the system's ports in its order, this
+    // instance's own left out (so an index is not the system's port number plus 1). Made on
     // the first request and kept until a device that comes back is not in them; without a MIDI
     // system they hold only that first entry. They change only under the plug-in mutex.
     std::vector<std::string>* getExternalMIDIOutNames();
@@ -333,7 +336,10 @@ protected:
     struct FollowListers;
     void FollowExternalMIDI();
     bool FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells);
-    bool FollowStep(FollowAct* acts, bool* returned);
+    bool FollowStep(FollowAct* acts, FollowListers& listers, bool* returned);
+    // Whether the device's port called port lists ours among its connections, as the lister of
+    // system sees them; true when the lister cannot say.
+    bool FollowConnected(bool input, FollowListers& listers, int system, const std::string& port);
     // A client the port layer made on system (an IMidiSystem) becomes the direction's client.
     void NoteMadeClient(bool input, IMidiClient* client, int system);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
@@ -343,8 +349,9 @@ protected:
     void WakeFollower();
     // The names of the client's ports now, "Select MIDI Device" first.
     std::vector<std::string> CurrentMidiNames(bool input);
-    // Reads both name lists again.
-    void ReadMidiNamesAgain();
+    // The direction's name list becomes names ("Select MIDI Device", then the system's ports; ours
+    // are left out); the open port stays as it is.
+    void UseMidiNames(bool input, std::vector<std::string> names);
 
     int32_t nonAutomatedParamCount = 0;
     IMidiClient* midiIn = nullptr;
@@ -407,5 +414,11 @@ protected:
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};
     bool mFollowerOpens = false;             // under the plug-in mutex: the follower's reopen, not a choice
+    bool mFollowKept[2] = {false, false};    // the choice under way is the absent device chosen again
+    bool mFollowSettling[2] = {false, false}; // its device went: a program starting may refuse once
+    // The names this instance's clients go by, [1] the input's: our own ports are known by them.
+    const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
+    // Makes the follower's lister for a system; tests put in listers of their own.
+    std::function<std::unique_ptr<IMidiPortLister>(int system)> mMakeFollowLister;
     std::atomic<bool> mFollowEnquiry{false}; // a device came back; OnExternalMIDIReturned is due
 };

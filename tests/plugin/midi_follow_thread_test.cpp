@@ -1,15 +1,18 @@
 // The follower over a stand-in output whose ports the test changes, with no MIDI system: which
-// port it takes back, and how often it tries one that refuses.
+// port it takes back, how often it tries one that refuses, and, through a stand-in lister of the
+// library's kind, whether what the library opened is connected.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "kit/plugin/IMidiLister.h"
 #include "midiports_test_plug.h"
 #include "support/kept_log.h"
 
@@ -33,13 +36,30 @@ public:
         Tell();
     }
     int Opens() const { return mOpens; }
+    Names Listed()
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        return mNames;
+    }
+    // The library's kind of open: said done whether or not the device takes the connection.
+    void OpenAlways() { mOpenAlways = true; }
+    // The device takes connections (or refuses them); a restart ends the one it had.
+    void Accept(bool accept) { mAccept = accept; }
+    void Restart()
+    {
+        mLinked = false;
+        Tell();
+    }
+    bool Linked() const { return mLinked; }
     std::string Open()
     {
         std::lock_guard<std::mutex> hold(mLock);
         return mOpen;
     }
+    int Counted() const { return mCounted; }
     unsigned PortCount() override
     {
+        ++mCounted;
         std::lock_guard<std::mutex> hold(mLock);
         return unsigned(mNames.size());
     }
@@ -53,7 +73,8 @@ public:
         ++mOpens;
         {
             std::lock_guard<std::mutex> hold(mLock);
-            mOpen = number < mNames.size() && !mRefuse ? mNames[number] : "";
+            mOpen = number < mNames.size() && (!mRefuse || mOpenAlways) ? mNames[number] : "";
+            mLinked = !mOpen.empty() && mAccept;
         }
         Tell();
         return !Open().empty();
@@ -62,6 +83,7 @@ public:
     {
         std::lock_guard<std::mutex> hold(mLock);
         mOpen.clear();
+        mLinked = false;
     }
     bool IsPortOpen() override { return !Open().empty(); }
     void SetPortsChangedHook(void (*hook)(void*), void* data) override
@@ -82,14 +104,56 @@ private:
     Names mNames;
     std::string mOpen;
     bool mRefuse = false;
-    std::atomic<int> mOpens{0};
+    std::atomic<bool> mOpenAlways{false}, mAccept{true}, mLinked{false};
+    std::atomic<int> mOpens{0}, mCounted{0};
     std::atomic<void (*)(void*)> mHook{nullptr};
     void* mData = nullptr;
+};
+
+// The follower's lister on a system of the library: the stand-in's ports, and our port among the
+// device port's connections while the stand-in is linked to it.
+class LinkLister : public IMidiPortLister
+{
+public:
+    LinkLister(ChangingPorts* ports, std::string ours) : mPorts(ports), mOurs(std::move(ours)) {}
+    bool List(bool, std::vector<std::string>* names) override
+    {
+        *names = mPorts->Listed();
+        return true;
+    }
+    bool Tells() const override { return true; }
+    bool Connections(bool, const std::string& name, std::vector<std::string>* peers) override
+    {
+        peers->clear();
+        if (mPorts->Linked() && mPorts->Open() == name) peers->push_back(mOurs + ":RtMidi Output");
+        return true;
+    }
+
+private:
+    ChangingPorts* const mPorts;
+    const std::string mOurs;
 };
 
 class FollowPlug : public PortPlug
 {
 public:
+    // As UseOutput, the ports on a system of the library, looked at through a LinkLister.
+    void UseLibraryOutput(ChangingPorts* ports, const Names& names)
+    {
+        UseOutput(ports, names);
+        NoteMadeClient(false, ports, int(IMidiSystem::kAlsa));
+        mMakeFollowLister = [this, ports](int) { return std::make_unique<LinkLister>(ports, Own(false)); };
+    }
+    std::string Own(bool input) const { return mMidiClientName[input]; }
+    // The output's list read afresh from its client.
+    Names OutNames()
+    {
+        {
+            std::lock_guard<std::mutex> lock(midiOutLock);
+            midiOutNames.clear();
+        }
+        return *getExternalMIDIOutNames();
+    }
     // ports becomes the output, telling the follower of its changes.
     void UseOutput(ChangingPorts* ports, const Names& names)
     {
@@ -100,11 +164,17 @@ public:
         midiOutNames = {QOR_SELECT_MIDI_DEVICE};
         midiOutNames.insert(midiOutNames.end(), names.begin(), names.end());
     }
+    // ports becomes the input, listed as the one port called name.
+    void UseInputPorts(ChangingPorts* ports, const std::string& name)
+    {
+        ports->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
+        UseInput(ports, name);
+    }
     // The follower has looked at the ports while the open one was there.
-    bool Seen()
+    bool Seen(bool input = false)
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
-        return !mFollowSeen[false].empty();
+        return !mFollowSeen[input].empty();
     }
 };
 
@@ -172,5 +242,145 @@ TEST(MidiFollowThread, AListedPortThatRefusesIsTriedLessAndLessOftenAndSaidOnce)
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.find("could not be opened") != std::string::npos; }),
               1);
+    plug.CloseExternalMIDIPorts();
+}
+
+// A device of the same name as another ("SynA 24:0", "SynA 28:0") goes; the user chooses its
+// absent entry again: the one that stayed is still not it. Choosing that one is a choice anew.
+TEST(MidiFollowThread, ChoosingTheAbsentDeviceAgainNeverTakesItsTwin)
+{
+    testsupport::KeptLog log;
+    FollowPlug plug;
+    ChangingPorts* ports = new ChangingPorts;
+    const Names twins = {"SynA:SynA 24:0", "SynA:SynA 28:0"};
+    ports->Set(twins);
+    plug.UseOutput(ports, twins);
+    int port = 1;
+    ASSERT_EQ(plug.setExternalMIDIOut(port, twins[0].c_str()), 1);
+    ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
+    ports->Set({twins[1]});
+    ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(false) == 0; }));
+
+    port = 1;
+    EXPECT_EQ(plug.setExternalMIDIOut(port, twins[0].c_str()), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a wrong reopen would come now
+    EXPECT_EQ(ports->Open(), "") << "the twin was taken";
+    EXPECT_EQ(plug.GetExternalMIDIChoice(false), twins[0]);
+
+    ports->Set({twins[1], "SynA:SynA 31:0"});
+    EXPECT_TRUE(Within(2000, [&] { return ports->Open() == "SynA:SynA 31:0"; })) << ports->Open();
+    port = 1;
+    EXPECT_GT(plug.setExternalMIDIOut(port, twins[1].c_str()), 0);
+    EXPECT_EQ(ports->Open(), twins[1]);
+    plug.CloseExternalMIDIPorts();
+}
+
+// The library says a port opened whether or not the device's port took the connection, and a
+// program that ends and starts again at once lists its port again under the same name, no
+// longer connected: the follower believes only the device port's own list of connections.
+TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
+{
+    const std::string synth = "Synth:Synth 24:0";
+    const struct {
+        const char* what;
+        bool accept;  // the device takes our connection
+        bool restart; // ... and then ends and starts again at once
+        int wentAway; // "went away" lines
+        int refused;  // "could not be opened" lines
+        bool open;    // connected at the end
+        int startMs;  // after the restart, how long the device refuses as it starts
+    } table[] = {
+        {"a port that takes the connection", true, false, 0, 0, true, 0},
+        {"a holder that refuses it", false, false, 0, 1, false, 0},
+        {"a restart at once", true, true, 1, 0, true, 0},
+        {"a restart whose port refuses as it starts", true, true, 1, 0, true, 150},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        testsupport::KeptLog log;
+        FollowPlug plug;
+        ChangingPorts* ports = new ChangingPorts;
+        ports->OpenAlways();
+        ports->Accept(row.accept);
+        ports->Set({synth});
+        plug.UseLibraryOutput(ports, {synth});
+        int port = 1;
+        ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
+        if (row.restart) {
+            ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
+            ports->Accept(row.startMs == 0);
+            ports->Restart();
+            std::this_thread::sleep_for(std::chrono::milliseconds(row.startMs));
+            ports->Accept(true);
+        }
+        // Long enough for a look, a departure's settling and one reopen.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        EXPECT_EQ(ports->Linked(), row.open);
+        EXPECT_EQ(plug.GetExternalMIDIOpenIndex(false) > 0, row.open);
+        const std::vector<std::string> lines = log.take();
+        auto count = [&](const char* text) {
+            return std::count_if(lines.begin(), lines.end(),
+                                 [&](const std::string& l) { return l.find(text) != std::string::npos; });
+        };
+        EXPECT_EQ(count("went away"), row.wentAway);
+        EXPECT_EQ(count("could not be opened"), row.refused);
+        EXPECT_EQ(count("is back"), row.restart ? 1 : 0);
+        plug.CloseExternalMIDIPorts();
+    }
+}
+
+// Two editors side by side: neither lists its own ports, each lists the other's as any program's,
+// also when a device that comes back under a new name has the list read again.
+TEST(MidiFollowThread, OurOwnPortsAreNeverListedAndTwoInstancesKeepTheirOwn)
+{
+    testsupport::KeptLog log;
+    FollowPlug a, b;
+    ASSERT_NE(a.Own(false), b.Own(false));
+    ASSERT_NE(a.Own(false), a.Own(true));
+    const std::string aOut = a.Own(false) + ":RtMidi Output", aIn = a.Own(true) + ":RtMidi Input";
+    const std::string bOut = b.Own(false) + ":RtMidi Output";
+    const std::string synth = "Synth:Synth 24:0";
+    ChangingPorts* aPorts = new ChangingPorts;
+    ChangingPorts* bPorts = new ChangingPorts;
+    for (ChangingPorts* ports : {aPorts, bPorts}) ports->Set({synth, aOut, aIn, bOut});
+    a.UseLibraryOutput(aPorts, {});
+    b.UseOutput(bPorts, {});
+    EXPECT_EQ(a.OutNames(), (Names{QOR_SELECT_MIDI_DEVICE, synth, bOut}));
+    EXPECT_EQ(b.OutNames(), (Names{QOR_SELECT_MIDI_DEVICE, synth, aOut, aIn}));
+
+    int port = 1;
+    ASSERT_EQ(a.setExternalMIDIOut(port, synth.c_str()), 1);
+    ASSERT_TRUE(Within(2000, [&] { return a.Seen(); }));
+    aPorts->Set({aOut, aIn, bOut});
+    ASSERT_TRUE(Within(2000, [&] { return a.GetExternalMIDIOpenIndex(false) == 0; }));
+    aPorts->Set({aOut, "Synth:Synth 25:0", aIn, bOut});
+    ASSERT_TRUE(Within(2000, [&] { return a.GetExternalMIDIOpenIndex(false) > 0; }));
+    EXPECT_EQ(*a.getExternalMIDIOutNames(), (Names{QOR_SELECT_MIDI_DEVICE, "Synth:Synth 25:0", bOut}));
+    a.CloseExternalMIDIPorts();
+    b.CloseExternalMIDIPorts();
+}
+
+// An input back under a name its list lacks has its own list read again; the output's client is
+// not asked, as its lock is the render call's and its list may wait for a long send.
+TEST(MidiFollowThread, AnInputReopenAsksTheOutputsClientNothing)
+{
+    testsupport::KeptLog log;
+    FollowPlug plug;
+    ChangingPorts* out = new ChangingPorts;
+    out->Set({"Synth:Synth 24:1"});
+    plug.UseOutput(out, {"Synth:Synth 24:1"});
+    ChangingPorts* in = new ChangingPorts;
+    in->Set({"Synth:Synth 24:0"});
+    plug.UseInputPorts(in, "Synth:Synth 24:0");
+    int port = 1;
+    ASSERT_EQ(plug.setExternalMIDIIn(port, "Synth:Synth 24:0"), 1);
+    ASSERT_TRUE(Within(2000, [&] { return plug.Seen(true); }));
+    const int asked = out->Counted();
+    in->Set({});
+    ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(true) == 0; }));
+    in->Set({"Synth:Synth 25:0"});
+    ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(true) > 0; }));
+    EXPECT_EQ(*plug.getExternalMIDIInNames(), (Names{QOR_SELECT_MIDI_DEVICE, "Synth:Synth 25:0"}));
+    EXPECT_EQ(out->Counted(), asked) << "the output's client was asked for its ports";
     plug.CloseExternalMIDIPorts();
 }

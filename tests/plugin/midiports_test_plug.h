@@ -45,6 +45,19 @@ public:
     // The input's opening changes as a reopen changes it, the port itself left alone.
     void SetLiveOpening(uint32_t serial) { mMidiInLive = serial; }
     int OutPortRequest() const { return midiOutPort; }
+    // The port open for a direction as the host's calls see it: the follower checks and closes
+    // what it opened holding the plug-in mutex.
+    int OpenIndex(bool input)
+    {
+        KIT_MutexLock hold(&mutex);
+        return GetExternalMIDIOpenIndex(input);
+    }
+    // The follower has looked at the open port of a direction and found it connected.
+    bool FollowerSawOpen(bool input)
+    {
+        std::lock_guard<std::mutex> hold(mFollowLock);
+        return !mFollowSeen[input].empty();
+    }
     // client becomes the input, its callback installed, listed as the one port called name.
     void UseInput(IMidiClient* client, const std::string& name)
     {

@@ -1,0 +1,165 @@
+// The follower on both JACK paths against a program that holds the device's port on the private
+// server: ended and started again at once under the same name, and listed but taking no
+// connection.
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "midiports_open.h"
+#include "support/kept_log.h"
+
+namespace
+{
+
+// A plain JACK client with one receiving MIDI port that counts what arrives.
+class Holder
+{
+public:
+    explicit Holder(const std::string& name) : mName(name) {}
+    ~Holder() { Stop(); }
+    bool Start()
+    {
+        mClient = jack_client_open(mName.c_str(), JackOptions(JackNoStartServer | JackUseExactName), nullptr);
+        mPort =
+            mClient ? jack_port_register(mClient, "from-plug", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0) : nullptr;
+        if (mPort) jack_set_process_callback(mClient, Process, this);
+        return mPort && jack_activate(mClient) == 0;
+    }
+    void Stop()
+    {
+        if (mClient) jack_client_close(mClient);
+        mClient = nullptr;
+    }
+    // Out of the graph: its connections go, its port stays listed and takes none.
+    bool Refuse() { return jack_deactivate(mClient) == 0; }
+    std::string Port() const { return mName + ":from-plug"; }
+    unsigned Received() const { return mReceived; }
+
+private:
+    static int Process(jack_nframes_t frames, void* self)
+    {
+        auto* h = static_cast<Holder*>(self);
+        h->mReceived += jack_midi_get_event_count(jack_port_get_buffer(h->mPort, frames));
+        return 0;
+    }
+    const std::string mName;
+    jack_client_t* mClient = nullptr;
+    jack_port_t* mPort = nullptr;
+    std::atomic<unsigned> mReceived{0};
+};
+
+std::string HolderName()
+{
+    static int made = 0;
+    return "qorholder" + std::to_string(getpid()) + "n" + std::to_string(made++);
+}
+
+// Sends until one message reaches the holder, for at most ms.
+bool Reaches(PortPlug& plug, Holder& holder, int ms)
+{
+    const unsigned before = holder.Received();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        IMidiMsg cc(0, 0xB0, 7, 64);
+        plug.SendMidiMsg(&cc);
+        if (holder.Received() > before) return true;
+        Pause(20);
+    }
+    return false;
+}
+
+unsigned Lines(testsupport::KeptLog& log, const char* text)
+{
+    unsigned n = 0;
+    for (const auto& line : log.lines()) n += line.second.find(text) != std::string::npos;
+    return n;
+}
+
+} // namespace
+
+// The holder ends and starts again at once, three times: the follower hears of it on either path
+// (the MIDI library says nothing) and connects again each time.
+TEST(MidiFollowRestart, ADeviceRestartedAtOnceIsConnectedAgainOnEitherJackPath)
+{
+    for (const char* api : {"jack", "rtjack"}) {
+        SCOPED_TRACE(api);
+        setenv("QOR_MIDI_API", api, 1);
+        testsupport::KeptLog log;
+        Holder holder(HolderName());
+        ASSERT_TRUE(holder.Start());
+        PortPlug plug;
+        plug.getExternalMIDIOutNames();
+        int port = 1;
+        ASSERT_GT(plug.setExternalMIDIOut(port, holder.Port().c_str()), 0);
+        ASSERT_TRUE(Reaches(plug, holder, 5000));
+        // Restarted before the follower first looked, the device could have refused for all it knows.
+        for (int i = 0; i < 250 && !plug.FollowerSawOpen(false); ++i) Pause(20);
+        for (int restart = 1; restart <= 3; ++restart) {
+            holder.Stop();
+            ASSERT_TRUE(holder.Start());
+            EXPECT_TRUE(Reaches(plug, holder, 5000)) << "restart " << restart;
+        }
+        EXPECT_EQ(Lines(log, "could not be opened"), 0u) << "a departure was logged as a refusal";
+        plug.CloseExternalMIDIPorts();
+    }
+}
+
+// The library opens a port that takes no connection and says nothing: the device stays absent,
+// is never said to be back, and the real one that replaces the holder is taken up.
+TEST(MidiFollowRestart, AHolderThatRefusesConnectionsOnTheLibrarysPathStaysAbsent)
+{
+    setenv("QOR_MIDI_API", "rtjack", 1);
+    testsupport::KeptLog log;
+    Holder holder(HolderName());
+    ASSERT_TRUE(holder.Start());
+    ASSERT_TRUE(holder.Refuse());
+    PortPlug plug;
+    plug.getExternalMIDIOutNames();
+    int port = 1;
+    plug.setExternalMIDIOut(port, holder.Port().c_str());
+    for (int i = 0; i < 100 && plug.OpenIndex(false) > 0; ++i) Pause(20);
+    EXPECT_EQ(plug.OpenIndex(false), 0) << "a port that takes no connection is open";
+    for (int i = 0; i < 25; ++i) {
+        Pause(100);
+        ASSERT_EQ(plug.OpenIndex(false), 0) << "reopened after " << (i + 1) * 100 << " ms";
+    }
+    EXPECT_EQ(Lines(log, "is back"), 0u);
+    EXPECT_EQ(Lines(log, "could not be opened"), 1u);
+
+    holder.Stop();
+    ASSERT_TRUE(holder.Start());
+    EXPECT_TRUE(Reaches(plug, holder, 9000)) << "the real one was not taken up";
+    EXPECT_EQ(Lines(log, "is back"), 1u);
+    plug.CloseExternalMIDIPorts();
+}
+
+// Two editors side by side on the library's path: the input list of each offers the other's
+// output as any program's, never its own.
+TEST(MidiFollowRestart, TwoEditorsEachListTheOthersOutputNeverTheirOwn)
+{
+    setenv("QOR_MIDI_API", "rtjack", 1);
+    Holder holder(HolderName());
+    ASSERT_TRUE(holder.Start());
+    PortPlug a, b;
+    for (PortPlug* plug : {&a, &b}) {
+        plug->getExternalMIDIOutNames();
+        int port = 1;
+        ASSERT_GT(plug->setExternalMIDIOut(port, holder.Port().c_str()), 0);
+    }
+    auto editorOutputs = [](PortPlug& plug) {
+        int n = 0;
+        for (const std::string& name : *plug.getExternalMIDIInNames())
+            n += name.find(":RtMidi Output") != std::string::npos;
+        return n;
+    };
+    EXPECT_EQ(editorOutputs(a), 1);
+    EXPECT_EQ(editorOutputs(b), 1);
+    EXPECT_NE(*a.getExternalMIDIInNames(), *b.getExternalMIDIInNames());
+}
