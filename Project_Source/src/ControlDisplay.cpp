@@ -399,4 +399,5 @@ void ControlDisplay::controlDisplay(QOR* plug, int paramId, double value, bool s
     if (bracketed) line += " [" + std::to_string(truncated(value)) + "]";
     plug->showStatus(name.c_str());
     if (plug->valueDisplay) plug->valueDisplay->SetTextFromPlug(line.c_str());
+    plug->noteReadout(name, line);
 }

@@ -224,9 +224,10 @@ public:
     // the log says what was not taken.
     void markSlotTaken(const char* what);
     void sendDeviceIdEnquiry(bool thenOwedSend = false);
-    // The whole performance, globals and programs first, when a recall still owes it and an
-    // output is set; the owed flag is taken here, so a send that ended it meanwhile wins.
-    void sendOwedPerformance();
+    // The whole performance, globals and programs first, when a recall still owes it and its
+    // output is open; answered: the enquiry's answer gave the id, and the debt ends here (a send
+    // that ended it meanwhile wins). Unanswered, it stays owed, sent at most once to an id.
+    void sendOwedPerformance(bool answered);
     void startMIDIClockOutput();
     void sendContinuousMIDIClock();
     void stopMIDIClockOutput();

@@ -113,17 +113,31 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     }
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
-    // A synthesizer that does not answer enquiries may still take the performance; a cancel
-    // leaves it owed.
-    if (thenOwedSend && (end == WaitEnd::Reply || end == WaitEnd::TimeOut)) sendOwedPerformance();
+    if (!thenOwedSend || end == WaitEnd::Stopped) return;
+    // A synthesizer that does not answer enquiries may still take the performance. A port
+    // change's cancel leaves it owed; the user's Cancel ends it.
+    if (end == WaitEnd::Reply || (end == WaitEnd::TimeOut && !cancelRequested)) {
+        sendOwedPerformance(end == WaitEnd::Reply);
+    } else if (!mPortEnded && q.recalledSendOwed.exchange(false)) {
+        q.log("PROJECT RECALL: the enquiry was cancelled, the recalled performance is not sent");
+        q.showStatus2("Recalled performance not sent");
+    }
 }
 
-void MIDIMessageSender::sendOwedPerformance()
+void MIDIMessageSender::sendOwedPerformance(bool answered)
 {
     QOR& q = *controller;
-    if (!q.midiIOSet || !q.recalledSendOwed.exchange(false)) return;
-    q.log("PROJECT RECALL: the output is back, the recalled performance is sent at DeviceID " +
-          std::to_string(q.deviceId.load()));
+    if (!q.midiIOSet || q.outputAway() || !q.recalledSendOwed) return;
+    const int32_t id = q.deviceId;
+    // Sent at this id already, unanswered: an answer from it ends the debt, silence keeps it.
+    if (q.mOwedSentAt == id) {
+        if (answered) q.recalledSendOwed = false;
+        return;
+    }
+    if (answered && !q.recalledSendOwed.exchange(false)) return;
+    if (!answered) q.mOwedSentAt = id;
+    q.log("PROJECT RECALL: the output is back, the recalled performance is sent at DeviceID " + std::to_string(id) +
+          (answered ? "" : " with no answer to confirm it"));
     q.raiseWholeSendFlags();
     sendArrangementToDevice(false, false);
 }

@@ -172,7 +172,8 @@ public:
     std::atomic<bool> dataRequestCompleted{false};
     // A status the render call left for the editor's timer, or null.
     std::atomic<const char*> mRenderCallStatus{nullptr};
-    // The tick source of the activity lights (GetTickCount when empty); set before use.
+    // The tick source of the activity lights and of the read-out's hold (GetTickCount when
+    // empty); set before use.
     std::function<uint32_t()> mLedClock;
 
     // ---- parameter-change dispatch (QORParamChanges.cpp) ----
@@ -370,8 +371,23 @@ public:
     // The status lines name every chosen device that is away, or say one came back after they
     // named it.
     void sayDevices();
-    int32_t midiInIndex = 0;
-    int32_t midiOutIndex = 0;
+    // The list index of the open port, 0 while none is open; the render call reads them.
+    std::atomic<int32_t> midiInIndex{0};
+    std::atomic<int32_t> midiOutIndex{0};
+    // An output is chosen (kept while its device is away). Main or follower thread, under the
+    // plug-in mutex, after each open of the output.
+    std::atomic<bool> mOutputChosen{false};
+    void noteOutputOpened(int index);
+    // The chosen output's device is away: sends end at its closed port, and nothing is asked.
+    bool outputAway() const { return midiIOSet && mOutputChosen && midiOutIndex <= 0; }
+    // Line 1 names the chosen output that is away (a send found it so). Not on the render call.
+    void sayOutputAway();
+    // What line 2 says while the output's enquiry waits for an input: the chosen one that is
+    // away, or that none is set.
+    std::string inputAwaitedText();
+    // A read-out of a value has covered the status lines; while a device is away its absent
+    // texts come back once the read-out has been shown a while. Under the plug-in mutex.
+    void noteReadout(const std::string& line1, const std::string& line2);
     // The output was chosen while no input was open: the device-id enquiry, which could hear no
     // answer, waits for the input's choice. Main thread, under the plug-in mutex.
     bool mEnquiryAwaitsInput = false;
@@ -396,6 +412,10 @@ public:
     // is asked and the performance goes out, globals and programs first, with the values of then.
     // A choice of output, a push of the performance or another recall ends it.
     std::atomic<bool> recalledSendOwed{false};
+    // The device id the owed performance went to while nothing could answer (no input, or no
+    // answer), -1 while it has not gone: an enquiry that then adopts this id ends the debt, one
+    // that adopts another sends it again.
+    std::atomic<int32_t> mOwedSentAt{-1};
     // The flags of a whole performance send, raised only once the job thread is taken: left set
     // by a send that never ran, they would block all incoming MIDI for good.
     void raiseWholeSendFlags();
@@ -495,6 +515,13 @@ private:
     // The send a recall owes, now that its output is back: after the enquiry, or alone when no
     // input could hear the answer. False when the job thread is busy.
     bool startOwedSend();
+    // On the render call: a debt that no return of the follower pays (a cancelled enquiry, an
+    // input that does not come back) is paid once the job thread is idle with the output open.
+    void payOwedSend();
+    // Enquiries started, and their count at the follower's last change: one started since has
+    // asked the returned device already.
+    std::atomic<uint32_t> mEnquiriesStarted{0};
+    uint32_t mEnquiriesAtFollow = 0;
     // The due messages of one block, taken under the queue's lock and sent after it; kept, so a
     // block allocates nothing once it has seen its largest batch.
     std::vector<IMidiMsg> mDueMessages;
@@ -526,6 +553,16 @@ private:
     std::vector<std::string> mDeviceEntries[2];
     // The absent texts last said on each status line, empty when none.
     std::string mAbsentSaid1, mAbsentSaid2;
+    // What the two lines say of the devices that are away now (sayDevices' plain case).
+    void absentTexts(std::string* line1, std::string* line2);
+    // The read-out that covers the absent texts, and the tick it was shown at.
+    std::string mReadoutSaid[2];
+    std::atomic<bool> mReadoutCovers{false};
+    std::atomic<uint32_t> mReadoutAt{0};
+    uint32_t ticks() const;
+    // Once the read-out has been shown long enough, the absent texts take back the lines that
+    // still show it.
+    void sayDevicesAfterReadout();
     // A port of the direction closed or opened: the requests still due are forgotten, and a
     // waiting request ends (QORPortChanges.cpp).
     void OnExternalMIDIPortChanged(bool input) override;

@@ -10,6 +10,7 @@
 #include "kit/plugin/IControl.h"
 #include "kit/plugin/IGraphics.h"
 #include "kit/kitstring.h"
+#include "kit/wapi/wapi.h"
 
 using namespace qorid;
 
@@ -63,6 +64,20 @@ void QOR::showDevice(bool input)
     }
 }
 
+void QOR::absentTexts(std::string* line1, std::string* line2)
+{
+    const bool outAway = isAway(*this, false), inAway = isAway(*this, true);
+    const std::string out = "MIDI Out absent: " + GetExternalMIDIChoice(false);
+    const std::string in = "MIDI In absent: " + GetExternalMIDIChoice(true);
+    *line1 = outAway ? out : inAway ? in : std::string();
+    *line2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
+    // One away: the second line says why a port of its name was not taken (two could be it).
+    if (outAway != inAway) {
+        const std::string why = GetExternalMIDIFollowWhy(inAway);
+        if (!why.empty()) *line2 = why;
+    }
+}
+
 void QOR::sayDevices()
 {
     const bool outAway = isAway(*this, false), inAway = isAway(*this, true);
@@ -80,13 +95,7 @@ void QOR::sayDevices()
         showStatus2(mAbsentSaid2.c_str());
         return;
     }
-    mAbsentSaid1 = outAway ? out : inAway ? in : std::string();
-    mAbsentSaid2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
-    // One away: the second line says why a port of its name was not taken (two could be it).
-    if (outAway != inAway) {
-        const std::string why = GetExternalMIDIFollowWhy(inAway);
-        if (!why.empty()) mAbsentSaid2 = why;
-    }
+    absentTexts(&mAbsentSaid1, &mAbsentSaid2);
     if (!mAbsentSaid1.empty())
         showStatus(mAbsentSaid1.c_str());
     else if (ours1)
@@ -95,6 +104,58 @@ void QOR::sayDevices()
         showStatus2(mAbsentSaid2.c_str());
     else if (ours2)
         showStatus2("");
+}
+
+void QOR::noteReadout(const std::string& line1, const std::string& line2)
+{
+    if (mAbsentSaid1.empty() && mAbsentSaid2.empty()) return;
+    mReadoutSaid[0] = line1;
+    mReadoutSaid[1] = line2;
+    mReadoutAt = ticks();
+    mReadoutCovers = true;
+}
+
+void QOR::sayDevicesAfterReadout()
+{
+    mReadoutCovers = false;
+    std::string line1, line2;
+    absentTexts(&line1, &line2);
+    if (line1.empty()) return; // back meanwhile: the read-out may stay
+    const std::string shown1 = text(statusDisplay);
+    // A send to the output that is away has said so in place of the name.
+    const bool covered1 = shown1 == mReadoutSaid[0] || shown1 == line1;
+    const bool covered2 = text(valueDisplay) == mReadoutSaid[1];
+    // Only what still shows the read-out: anything said since stays.
+    if (covered1) {
+        mAbsentSaid1 = line1;
+        showStatus(line1.c_str());
+    }
+    if (covered2) {
+        mAbsentSaid2 = line2;
+        showStatus2(line2.c_str());
+    }
+}
+
+void QOR::sayOutputAway()
+{
+    showStatus(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
+}
+
+std::string QOR::inputAwaitedText()
+{
+    const std::string input = GetExternalMIDIChoice(true);
+    return input.empty() ? "MIDI In not set" : "MIDI In absent: " + input;
+}
+
+void QOR::noteOutputOpened(int index)
+{
+    mOutputChosen = !GetExternalMIDIChoice(false).empty();
+    midiOutIndex = index;
+}
+
+uint32_t QOR::ticks() const
+{
+    return mLedClock ? mLedClock() : GetTickCount();
 }
 
 void QOR::showOpenedDevice(int paramId, int, const std::string&)
@@ -107,7 +168,10 @@ void QOR::showOpenedDevice(int paramId, int, const std::string&)
 
 void QOR::showFollowedDevices()
 {
-    if (!mDevicesDue) return;
+    // How long a value's read-out covers the absent texts: long enough to be read.
+    constexpr uint32_t kReadoutHoldMs = 2000;
+    const auto readoutDone = [this] { return mReadoutCovers && ticks() - mReadoutAt >= kReadoutHoldMs; };
+    if (!mDevicesDue && !readoutDone()) return;
     // The follower holds the plug-in mutex while it changes the ports and their lists: the next
     // tick tries again rather than keep the editor waiting.
     if (!mutex.TryEnter()) return;
@@ -115,10 +179,12 @@ void QOR::showFollowedDevices()
         KIT_Mutex& mutex;
         ~Held() { mutex.Leave(); }
     } held{mutex};
-    mDevicesDue = false;
-    showDevice(true);
-    showDevice(false);
-    sayDevices();
+    if (mDevicesDue.exchange(false)) {
+        showDevice(true);
+        showDevice(false);
+        sayDevices();
+    }
+    if (readoutDone()) sayDevicesAfterReadout(); // a read-out shown meanwhile is held anew
 }
 
 std::string QOR::deviceChoiceName(bool input, int index)
@@ -144,36 +210,39 @@ int QOR::deviceEntry(bool input, const std::string& name)
 void QOR::OnExternalMIDIFollowed()
 {
     // On the follower's thread, under the plug-in mutex: records, nothing shown.
-    midiInIndex = GetExternalMIDIOpenIndex(true);
-    midiOutIndex = GetExternalMIDIOpenIndex(false);
+    const int in = GetExternalMIDIOpenIndex(true), out = GetExternalMIDIOpenIndex(false);
     // An output that is away keeps midiIOSet: what is sent meanwhile ends at the closed port,
     // and a request under way ends as one without an answer does. One that comes back is asked
     // by the follower alone: the start-up's own request, still pending while it was away, goes
-    // first, so the render call never sees midiIOSet with it.
-    if (midiOutIndex > 0) {
+    // before the render call can see the output open.
+    if (out > 0) {
         initialRequestPending = false;
         midiIOSet = true;
     }
+    midiInIndex = in;
+    midiOutIndex = out;
+    mEnquiriesAtFollow = mEnquiriesStarted;
     mDevicesDue = true;
 }
 
 bool QOR::OnExternalMIDIReturned()
 {
     if (!midiIOSet || midiOutIndex <= 0 || !midiManager) return true; // nothing to ask through
-    // A project recalled while the output was away owes it the performance; its own enquiry
-    // asks the device id.
-    if (recalledSendOwed) {
-        if (!startOwedSend()) return false;
-        showStatus2(""); // the recall's absent notice
-        if (midiInIndex > 0) return true;
-    }
+    // The recall's absent notice: its output is back.
+    if (recalledSendOwed) showStatus2("");
+    // The render call's pay of a debt, or a choice, has asked the returned device already.
+    if (mEnquiriesStarted != mEnquiriesAtFollow) return true;
     if (midiInIndex <= 0) {
+        // Nothing can hear an enquiry: a recall's debt goes at the current id.
+        if (recalledSendOwed && !startOwedSend()) return false;
         // As a choice of the output: the enquiry waits for the input.
         mEnquiryAwaitsInput = true;
-        showStatus2("MIDI In not set");
+        showStatus2(inputAwaitedText().c_str());
         return true;
     }
-    // The start-up's own enquiry would ask the same.
+    mEnquiryAwaitsInput = false;
+    // The start-up's own enquiry would ask the same; while a recall's send is owed this one
+    // takes only the id and pays it.
     initialRequestPending = false;
     return startDeviceIdEnquiry();
 }

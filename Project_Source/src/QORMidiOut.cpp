@@ -19,6 +19,9 @@ constexpr int kAllSoundOff = 123;
 // The header of the parameter messages (F0 3E 0F device type part parameter value F7).
 constexpr uint8_t kParamMaker = 0x3E;
 constexpr uint8_t kParamFamily = 0x0F;
+// What the render call leaves for the timer when it sent to the output that is away: the timer
+// names the device.
+const char kOutputAwayStatus[] = "MIDI Out absent";
 
 int wholeValue(const IParam* param) { return param ? int(param->Value()) : 0; }
 
@@ -59,7 +62,8 @@ void QOR::lightPartLed(int part, bool incoming)
 void QOR::MIDIOutRoutingSwitch(IMidiMsg* msg)
 {
     if (!msg) return;
-    if (routeMidiToHostBuffer) {
+    // To the output that is away nothing is queued: the edit says so at once.
+    if (routeMidiToHostBuffer && !outputAway()) {
         std::lock_guard<std::mutex> lock(midiOutQueue.GetLock());
         midiOutQueue.Add(msg);
         return;
@@ -79,6 +83,12 @@ bool QOR::sendShortMessage(IMidiMsg* msg)
             mRenderCallStatus = "Set MIDI I/O First!";
         else
             showStatus("Set MIDI I/O First!");
+    } else if (outputAway()) {
+        // Its port is closed: nothing goes, and nothing lights.
+        if (render)
+            mRenderCallStatus = kOutputAwayStatus;
+        else
+            sayOutputAway();
     } else {
         lightPartLed(firstPartOnChannel(msg->Channel()));
         sent = SendMidiMsg(msg);
@@ -95,7 +105,12 @@ bool QOR::sendShortMessage(IMidiMsg* msg)
 void QOR::OnEditorTimer()
 {
     IPluginAU::OnEditorTimer();
-    if (const char* text = mRenderCallStatus.exchange(nullptr)) showStatus(text);
+    if (const char* text = mRenderCallStatus.exchange(nullptr)) {
+        if (text != kOutputAwayStatus)
+            showStatus(text);
+        else if (outputAway())
+            sayOutputAway();
+    }
     showFollowedDevices();
 }
 
@@ -106,6 +121,10 @@ void QOR::checksumCheckAndSend(unsigned char* bytes, int length)
         return;
     }
     if (!bytes || length < 1) return;
+    if (outputAway()) {
+        sayOutputAway();
+        return;
+    }
     // The part byte of a parameter message of our family; a shorter message names no part.
     if (length > 5 && bytes[1] == kParamMaker && bytes[2] == kParamFamily) lightPartLed(bytes[5]);
     SendMidiSysex(bytes, length);
@@ -125,13 +144,16 @@ void QOR::AllSoundsOff(int part, bool all)
 bool QOR::startDeviceIdEnquiry(bool thenOwedSend, bool asked)
 {
     expectGlobalDump = true;
-    if (!midiIOSet || deviceTransferActive || !midiManager) return false;
+    if (!midiIOSet || outputAway() || deviceTransferActive || !midiManager) return false;
+    // While a recall's send is owed, an enquiry takes only the device's id and pays it there.
+    thenOwedSend = thenOwedSend || recalledSendOwed;
     SenderJobRecord record;
     record.job = kJobDeviceIdEnquiry;
     record.thenOwedSend = thenOwedSend;
     const auto claimed = [this, thenOwedSend] {
         midiManager->requestComplete = false;
         midiManager->enquiryAdoptsOnlyId = thenOwedSend;
+        ++mEnquiriesStarted;
     };
     return asked ? midiManager->startAsked(record, claimed) : midiManager->startJob(record, claimed);
 }

@@ -496,13 +496,16 @@ Next deviceOutSelection(QOR& q, Change& c)
 {
     const std::string name = q.deviceChoiceName(false, c.intValue);
     int port = c.intValue;
-    // The user's choice decides what the output gets; the recall's absent notice goes.
-    if (q.recalledSendOwed.exchange(false)) q.showStatus2("");
+    // The user's choice of another output decides what the output gets; the recall's absent
+    // notice goes. The device the recall waits for, chosen again, is still owed it.
+    const bool again = c.intValue > 0 && name == q.GetExternalMIDIChoice(false);
+    if (!again && q.recalledSendOwed.exchange(false)) q.showStatus2("");
     const int opened = q.setExternalMIDIOut(port, name.c_str());
-    q.midiOutIndex = opened;
+    q.noteOutputOpened(opened);
     if (c.intValue > 0 && opened <= 0) {
         // The device is followed by its name from now on, as one that went away is: sends end at
-        // the closed port until it comes, and then it is asked its id. The stored default stays.
+        // the closed port until it comes, and then it is asked its id; nothing is asked before
+        // (the start-up's request included). The stored default stays.
         q.midiIOSet = true;
         q.log("MIDI OUT: cannot open " + name);
         q.showDevice(false);
@@ -522,7 +525,8 @@ Next deviceOutSelection(QOR& q, Change& c)
     // synthesizer that answers at once must not have its "ready" line covered by the line above.
     const bool waited = q.mEnquiryAwaitsInput;
     q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
-    if (q.mEnquiryAwaitsInput) q.showStatus2("MIDI In not set");
+    if (q.mEnquiryAwaitsInput)
+        q.showStatus2(q.inputAwaitedText().c_str());
     else if (c.intValue > 0) q.sendSysExInitialization();
     else if (waited)
         q.showStatus2(""); // with no output nothing waits for the input

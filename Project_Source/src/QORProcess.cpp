@@ -58,12 +58,22 @@ void QOR::ProcessDoubleReplacing(double** /*in*/, double** out, int nFrames)
     startContinuousClock();
     syncHostTempo();
     advanceQueue(blockAdvance(nFrames), running);
-    if (startupComplete && midiIOSet && defaultPortsStored && initialRequestPending) {
+    // An output that is away leaves the start-up's request to its return.
+    if (startupComplete && midiIOSet && !outputAway() && defaultPortsStored && initialRequestPending) {
         // Without the pause of the editor's own enquiry: the audio thread must not sleep.
         startDeviceIdEnquiry();
         initialRequestPending = false;
     }
+    payOwedSend();
     requestRandomizedPart();
+}
+
+void QOR::payOwedSend()
+{
+    if (!recalledSendOwed || mOwedSentAt >= 0 || !midiIOSet || midiOutIndex <= 0 || !midiManager ||
+        !midiManager->threadIdle(kJobThread))
+        return;
+    startOwedSend();
 }
 
 // Start and Stop follow the transport only while output goes straight to the port; the edge is

@@ -347,15 +347,17 @@ void QOR::reopenDefaultPorts()
     const std::string& outName = uiSettingsLines[3];
     const std::string& inName = uiSettingsLines[4];
     log("DEFAULT SETTINGS: MIDI In device stored " + inName);
-    midiInIndex = 1;
-    setExternalMIDIIn(midiInIndex, inName.c_str());
+    int port = 1;
+    midiInIndex = setExternalMIDIIn(port, inName.c_str());
     showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
     log("DEFAULT SETTINGS: MIDI Out device stored " + outName);
-    midiOutIndex = 1;
-    setExternalMIDIOut(midiOutIndex, outName.c_str());
+    port = 1;
+    noteOutputOpened(setExternalMIDIOut(port, outName.c_str()));
     showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
-    // Only an output that really opened counts.
-    midiIOSet = midiOutIndex > 0 && GetParam(kDeviceOutSelection)->Value() > 0.0;
+    // An output that opened counts, and so does one that is away: it is followed by its name,
+    // and edits say that it is away rather than ask for a choice. The start-up's request waits
+    // for an open output.
+    midiIOSet = (midiOutIndex > 0 && GetParam(kDeviceOutSelection)->Value() > 0.0) || mOutputChosen;
     g->SetParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
     g->SetParameterFromPlug(kDeviceOutSelection, GetParam(kDeviceOutSelection)->Value(), false);
     initialRequestPending = true;

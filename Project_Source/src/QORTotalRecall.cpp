@@ -1,5 +1,6 @@
 // The host's project state: the chunk the controller writes and reads.
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 
@@ -134,8 +135,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         std::string inName, outName;
         patchManager->getName(&inName, PatchManager::kInputDeviceName);
         log("PROJECT RECALL: MIDI In device stored " + inName);
-        midiInIndex = 1;
-        setExternalMIDIIn(midiInIndex, inName.c_str());
+        int port = 1;
+        midiInIndex = setExternalMIDIIn(port, inName.c_str());
         showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
         // An output's enquiry that waited for an input is not run: the job thread is for the
         // recalled performance's send, and the recall brings the device id back itself.
@@ -148,19 +149,21 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
                 GetParam(kDeviceInSelection)->GetNormalized(GetParam(kDeviceInSelection)->Value()));
         patchManager->getName(&outName, PatchManager::kOutputDeviceName);
         log("PROJECT RECALL: MIDI Out device stored " + outName);
-        midiOutIndex = 1;
-        setExternalMIDIOut(midiOutIndex, outName.c_str());
+        port = 1;
+        noteOutputOpened(setExternalMIDIOut(port, outName.c_str()));
         showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
-        // The open port was closed above: only the stored device, when found, can be sent to.
-        midiIOSet = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
-        // A stored output that is away stays followed by its name; the recalled performance
-        // goes to it once it is back, with the values of then.
-        recalledSendOwed = !midiIOSet && !GetExternalMIDIChoice(false).empty();
+        // The open port was closed above: only the stored device can be sent to. One that is
+        // away stays followed by its name, and edits say so; the recalled performance goes to
+        // it once it is back, with the values of then.
+        const bool open = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
+        mOwedSentAt = -1;
+        recalledSendOwed = !open && mOutputChosen;
+        midiIOSet = open || recalledSendOwed;
         // Its enquiry, not the start-up's, asks the device when it is back: the start-up's would
         // take the device's globals over the project's.
         if (recalledSendOwed) initialRequestPending = false;
         // As a choice of the output: with no input the enquiry waits for one, and says so.
-        if (midiIOSet && GetExternalMIDIChoice(true).empty()) {
+        if (open && GetExternalMIDIChoice(true).empty()) {
             mEnquiryAwaitsInput = true;
             showStatus2("MIDI In not set");
         }
@@ -239,12 +242,22 @@ bool QOR::startOwedSend()
     // The start-up's own enquiry would ask the same, and take the device's globals.
     initialRequestPending = false;
     if (midiInIndex > 0) return startDeviceIdEnquiry(true);
-    // Nothing could hear the enquiry's answer: the recalled device id stands.
+    // Nothing could hear the enquiry's answer: the performance goes at the id the editor has,
+    // once, and stays owed until an input's enquiry finds out whether that id was the device's.
+    if (mOwedSentAt >= 0) return true;
     if (deviceTransferActive) return false;
     SenderJobRecord record;
     record.job = kJobSendArrangement;
     return midiManager->startJob(record, [this] {
-        recalledSendOwed = false;
+        const int32_t id = deviceId;
+        mOwedSentAt = id;
         raiseWholeSendFlags();
+        // Perhaps on the render call: the line is written by the printer's thread.
+        char line[DeferredPrinter::kLineBytes];
+        std::snprintf(line, sizeof line,
+                      "PROJECT RECALL: the output is back, the recalled performance is sent at DeviceID %d "
+                      "with no input to confirm it",
+                      int(id));
+        mOutPrints.laterLine(line);
     });
 }

@@ -145,9 +145,9 @@ TEST(ControllerEditor, TheThirdLineDecidesTheNoticeAndWhetherStoredPortsAreReope
                              : std::vector<std::string>{})
             << c.file;
         EXPECT_EQ(e.plug->initialRequestPending.load(), c.requestPending) << c.file;
-        // No port of that name: nothing opened, so no MIDI I/O; the stored device stays chosen,
-        // marked absent, until it appears.
-        EXPECT_FALSE(e.plug->midiIOSet.load()) << c.file;
+        // No port of that name: nothing opened; the stored device stays chosen, marked absent,
+        // until it appears.
+        EXPECT_EQ(e.plug->outputAway(), c.portLines) << c.file;
         const IParam* out = e.plug->GetParam(kDeviceOutSelection);
         EXPECT_STREQ(out->GetDisplayText(int(out->Value())),
                      c.portLines ? "No Such Out (absent)" : "Select MIDI Device")

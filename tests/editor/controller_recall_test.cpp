@@ -188,13 +188,13 @@ TEST(ProjectState, ARecallBringsBackValuesNamesAndSwitchesAndSendsNothingWithout
         EXPECT_EQ(to.text(b.valueDisplay), row.away);
 
         // Nothing is sent while the stored device is away, now or at the next edit.
-        EXPECT_FALSE(b.midiIOSet.load()) << "the stored device is absent: no output is open";
+        EXPECT_TRUE(b.outputAway()) << "the stored device is absent: no output is open";
         EXPECT_EQ(b.GetExternalMIDIChoice(false), "Gone Synth") << "followed by its name";
         EXPECT_FALSE(hold.waitForJobs(1, 200)) << "no performance send";
         EXPECT_FALSE(b.incomingMidiBlocked.load() || b.deviceTransferActive.load());
         b.GetParam(kFilterCutoff + 1)->Set(90);
         b.OnParamChange(kFilterCutoff + 1);
-        EXPECT_EQ(to.text(b.statusDisplay), "Set MIDI I/O First!") << "the send gate holds the next edit";
+        EXPECT_EQ(to.text(b.statusDisplay), "MIDI Out absent: Gone Synth") << "the next edit says where it went";
         EXPECT_EQ(b.midiLedOn[1].load(), 0);
 
         // The log's order is checked over JACK, with real devices.

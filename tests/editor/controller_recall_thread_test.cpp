@@ -79,7 +79,7 @@ TEST(ProjectStateThreads, ARecallWhileTheOutputIsAwayReachesTheDeviceWhenItRetur
         ASSERT_TRUE(q.SerializeState(&project));
         q.GetParam(kGlobalMasterTune)->Set(0);
         ASSERT_EQ(q.UnserializeState(&project, 0), project.Size());
-        ASSERT_FALSE(q.midiIOSet.load()) << "the stored output is away";
+        ASSERT_TRUE(q.outputAway()) << "the stored output is away";
         EXPECT_EQ(b.value(kGlobalMasterTune), tune);
         q.GetParam(kGlobalMasterVolume)->Set(edited); // an edit made while it is away
         if (row.userChoosesNoOutput) {

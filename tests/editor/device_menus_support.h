@@ -104,7 +104,7 @@ private:
 class FollowQOR : public testsupport::InSynthQOR
 {
 public:
-    FollowQOR() { midiIOSet = false; }                  // as the start-up left it, with no device open
+    FollowQOR() { midiIOSet = mOutputChosen.load(); }   // as the start-up left it, with no device open
     ~FollowQOR() override { CloseExternalMIDIPorts(); } // the follower calls in here
     // The fake system's clients become the ports, as a MIDI system that starts after the editor.
     void plugIn(FakeSystem& s)
@@ -192,6 +192,16 @@ struct Desk {
             KIT_MutexLock wait(q->GetMutex());
         }
         while (!q->midiManager->threadIdle(kJobThread)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // A few audio blocks, then the job they started.
+    void render(int blocks = 3)
+    {
+        for (int i = 0; i < blocks; ++i) {
+            testing::internal::CaptureStdout();
+            q->ProcessDoubleReplacing(nullptr, nullptr, 64);
+            testing::internal::GetCapturedStdout();
+            settle();
+        }
     }
     std::string shown(int id) const
     {

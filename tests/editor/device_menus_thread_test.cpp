@@ -3,6 +3,7 @@
 // only on the editor's timer, and a menu open while the lists change takes the device the user
 // clicked.
 #include "device_menus_support.h"
+#include "Project_Source/src/SysexFamily.h"
 
 using namespace qorid;
 using devicemenus::Desk;
@@ -14,6 +15,8 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
 {
     FakeSystem s;
     Desk d("Synth Out", "Synth In");
+    std::atomic<uint32_t> now{0};
+    d.q->mLedClock = [&now] { return now.load(); };
     // Stored devices that are off at start-up: both are said, once the start-up is done.
     EXPECT_EQ(d.shown(kDeviceOutSelection), "Synth Out (absent)");
     EXPECT_EQ(d.shown(kDeviceInSelection), "Synth In (absent)");
@@ -34,10 +37,11 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         const char* what;
         bool out, in;
         const char *line1, *line2; // line2 null: what was there stays
+        const char* back2;         // line 2 once a knob's read-out has been shown a while
     } rows[] = {
-        {"output", true, false, "MIDI Out absent: Synth Out", nullptr},
-        {"input", false, true, "MIDI In absent: Synth In", nullptr},
-        {"both", true, true, "MIDI Out absent: Synth Out", "MIDI In absent: Synth In"},
+        {"output", true, false, "MIDI Out absent: Synth Out", nullptr, ""},
+        {"input", false, true, "MIDI In absent: Synth In", nullptr, ""},
+        {"both", true, true, "MIDI Out absent: Synth Out", "MIDI In absent: Synth In", "MIDI In absent: Synth In"},
     };
     int asked = d.enquiries;
     for (const Row& row : rows) {
@@ -70,8 +74,16 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         dispatchtest::edit(*d.q, d.knob(), 30 + asked);
         const std::string knob = d.status1();
         EXPECT_NE(knob, "Set MIDI I/O First!");
+        if (row.out) EXPECT_EQ(knob, row.line1) << "the edit says where it went";
         d.tick();
         EXPECT_EQ(d.status1(), knob) << "said once";
+        // The read-out has been read: the absent texts are back, once.
+        now += 2000;
+        d.tick();
+        EXPECT_EQ(d.status1(), row.line1);
+        EXPECT_EQ(d.status2(), row.back2);
+        d.tick();
+        EXPECT_EQ(d.status2(), row.back2);
 
         before = d.q->mFollowed;
         s.set(false, {"Other Out", "Synth Out"});
@@ -125,5 +137,110 @@ TEST(DeviceMenus, AListChangeWhileTheMenuIsOpenKeepsTheDeviceTheUserClicked)
         EXPECT_GT(d.q->GetExternalMIDIOpenIndex(false), 0);
         EXPECT_EQ(d.shown(kDeviceOutSelection), row.device);
         EXPECT_EQ(d.shown(kDeviceInSelection), "Keys");
+    }
+}
+
+// A choice made while a chosen device is away: nothing is asked through the output that is away
+// (the start-up's request included), and the lines name what is away.
+TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway)
+{
+    const struct Row {
+        const char* what;
+        std::vector<std::string> outs, ins;
+        const char* chosen;
+        const char *line1, *line2, *knob; // null: not checked
+    } rows[] = {
+        {"the stored output off at start-up, chosen again", {"Other Out"}, {"Synth In"}, "Synth Out",
+         "MIDI Out absent: Synth Out", nullptr, "MIDI Out absent: Synth Out"},
+        {"another output while the input is away", {"Synth Out", "Other Out"}, {}, "Other Out",
+         "Default MIDI output set.", "MIDI In absent: Synth In", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeSystem s;
+        s.set(false, row.outs);
+        s.set(true, row.ins);
+        Desk d("Synth Out", "Synth In", &s);
+        // The start-up's request waits while the stored output is away.
+        ASSERT_EQ(d.q->initialRequestPending.load(), d.q->GetExternalMIDIOpenIndex(false) == 0);
+        dispatchtest::edit(*d.q, kDeviceOutSelection, d.q->deviceEntry(false, row.chosen));
+        d.render();
+        EXPECT_EQ(d.enquiries, 0) << "nothing could hear it, or nothing could take it";
+        EXPECT_EQ(d.status1(), row.line1);
+        if (row.line2) EXPECT_EQ(d.status2(), row.line2);
+        dispatchtest::edit(*d.q, d.knob(), 40);
+        if (row.knob) EXPECT_EQ(d.status1(), row.knob);
+    }
+}
+
+// A project recalled while the synthesizer is off owes it the performance: paid once it is
+// back, at the id an enquiry adopts, whatever ended the first enquiry; the user's Cancel ends
+// the debt; with no input it goes at the recalled id and again if the input's enquiry finds
+// another.
+TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
+{
+    enum class Then { ChooseInput, Cancel, InputLater };
+    const struct Row {
+        const char* what;
+        Then then;
+        std::vector<int> ids; // the device byte of each performance dump sent
+        const char* line2;    // null: not checked
+    } rows[] = {
+        {"its enquiry ended by a choice of input", Then::ChooseInput, {9}, nullptr},
+        {"its enquiry cancelled by the user", Then::Cancel, {}, "Recalled performance not sent"},
+        {"the output back first, the input later", Then::InputLater, {11, 9}, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeSystem s;                    // outlives the clients it lends the controller
+        Desk d("Synth Out", "Synth In"); // the synthesizer is off
+        std::atomic<bool> hold{false}, held{false};
+        // Short waits: a late answer only ends the sweep later, the id it gives is the same.
+        d.q->midiManager->sender->onPause = [&](int& ms) {
+            ms = std::min(ms, 100);
+            while (hold) held = true, std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        auto openBoth = [&](bool in, bool out) {
+            while ((d.q->GetExternalMIDIOpenIndex(true) > 0) != in || (d.q->GetExternalMIDIOpenIndex(false) > 0) != out)
+                ASSERT_TRUE(d.followed(d.q->mFollowed));
+            KIT_MutexLock stepDone(d.q->GetMutex()); // the follower's step, with what it started
+        };
+        d.q->GetParam(kGlobalMidiChannel)->Set(11); // the synthesizer's own is 9
+        ByteChunk project;
+        ASSERT_TRUE(d.q->SerializeState(&project));
+        ASSERT_EQ(d.q->UnserializeState(&project, 0), project.Size());
+        ASSERT_TRUE(d.q->recalledSendOwed.load());
+        const size_t before = d.q->copy(d.q->handed).size();
+
+        hold = row.then != Then::InputLater;
+        s.set(false, {"Synth Out"});
+        if (row.then != Then::InputLater) s.set(true, {"Synth In"});
+        d.q->plugIn(s); // it is on
+        d.q->wake();
+        openBoth(row.then != Then::InputLater, true);
+        if (row.then != Then::InputLater) {
+            while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (row.then == Then::ChooseInput)
+                dispatchtest::edit(*d.q, kDeviceInSelection, d.q->deviceEntry(true, "Synth In"));
+            else
+                dispatchtest::edit(*d.q, kCancelDataRequest, 1);
+            hold = false;
+            d.settle();
+        }
+        d.render(); // the debt left over is paid at the job thread's next idle block
+        if (row.then == Then::InputLater) {
+            s.set(true, {"Synth In"});
+            openBoth(true, true);
+            d.render();
+        }
+        if (row.line2) EXPECT_EQ(d.status2(), row.line2);
+        std::vector<int> ids;
+        const std::vector<testsupport::Bytes> handed = d.q->copy(d.q->handed);
+        for (size_t i = before; i < handed.size(); ++i)
+            if (handed[i].size() == SysexFamily::kPerformanceDumpSize) ids.push_back(handed[i][6]);
+        EXPECT_EQ(ids, row.ids);
+        EXPECT_FALSE(d.q->recalledSendOwed.load());
+        d.render();
+        EXPECT_EQ(d.q->copy(d.q->handed).size(), handed.size()) << "nothing more is sent";
     }
 }
