@@ -5,7 +5,7 @@
 # Needs build/release with the target system_device_follow_random_jack_test. A seed printed here
 # runs again alone with QOR_FOLLOW_SEED=<seed> QOR_FOLLOW_API=<api>.
 set -u
-count=${1:-20}; steps=${2:-4}; api=${3:-}
+count=${1:-20}; steps=${2:-3}; api=${3:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 test=$root/build/release/tests/system_device_follow_random_jack_test
 [ -x "$test" ] || { echo "build the target system_device_follow_random_jack_test first"; exit 2; }

@@ -5,7 +5,7 @@
 // turned meanwhile. Once each return has settled, the editor must be where the user expects it.
 //
 // QOR_FOLLOW_SEED=<n> runs that one seed (QOR_FOLLOW_API=jack|rtjack for one path, both else),
-// QOR_FOLLOW_STEPS=<n> returns per sequence; scripts/follow-seeds.sh runs many and prints the
+// QOR_FOLLOW_STEPS=<n> returns per sequence (3); scripts/follow-seeds.sh runs many and prints the
 // failing ones with their sequences.
 #include "editor/host_script_support.h"
 #include "launcher.h"
@@ -129,6 +129,7 @@ public:
     {
         if (!StartSim(0)) return mProblems;
         if (mQ.twin) StartTwin();
+        testsupport::writeFile(mDir.file("QOR Editor LOG.txt"), ""); // written only when there at the start
         mHost = StartHost();
         if (!mHost) {
             mProblems.Add(0, "qor-host did not start");
@@ -355,12 +356,16 @@ private:
                                 "' 2>'" + mDir.file("host-errors.txt") + "'";
         return popen(cmd.c_str(), "w");
     }
+    // The port layer's words and the editor's own on ports and recalls.
     std::string MidiLogLines()
     {
-        std::ifstream in(mDir.file("host-errors.txt"));
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            if (line.find("MIDI") != std::string::npos) lines.push_back(line);
+        for (const char* file : {"host-errors.txt", "QOR Editor LOG.txt"}) {
+            std::ifstream in(mDir.file(file));
+            for (std::string line; std::getline(in, line);)
+                if (line.find("MIDI") != std::string::npos || line.find("RECALL") != std::string::npos)
+                    lines.push_back(line);
+        }
         std::string last;
         for (size_t i = lines.size() > 25 ? lines.size() - 25 : 0; i < lines.size(); ++i) last += "\n    " + lines[i];
         return last;
@@ -410,12 +415,15 @@ void RunSequence(const Sequence& q)
         std::printf("%s\n", q.Describe().c_str());
         return;
     }
+    const auto began = std::chrono::steady_clock::now();
     const Problems found = FollowRun(q).Run();
+    const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
     std::string all;
     for (const std::string& p : found.list) all += "\n  " + p;
     // One line a script can pick out, then what went wrong.
     if (!found.list.empty()) ADD_FAILURE() << "FAILING " << q.Describe() << all << "\n  log:" << found.log;
-    std::printf("%s %s\n", found.list.empty() ? "passed" : "FAILED", q.Describe().c_str());
+    std::printf("%s %s (%lld s)\n", found.list.empty() ? "passed" : "FAILED", q.Describe().c_str(),
+                static_cast<long long>(took.count()));
     std::fflush(stdout);
 }
 
@@ -431,7 +439,7 @@ int EnvInt(const char* name, int otherwise)
 // demand.
 TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEditorSaysSo)
 {
-    const int steps = EnvInt("QOR_FOLLOW_STEPS", 4);
+    const int steps = EnvInt("QOR_FOLLOW_STEPS", 3);
     std::vector<std::string> apis = {"jack", "rtjack"};
     if (const char* api = std::getenv("QOR_FOLLOW_API"))
         if (*api) apis = {api};
