@@ -142,13 +142,15 @@ public:
             mProblems.Add(0, "the stored devices were not opened at start");
             return mProblems;
         }
-        ask("saveclass 0");
         // The input last: its choice runs the enquiry, whose answer is then the last status.
         ask("setparam 5019 0");
         ask("setparam 5018 0");
         if (Out()) ask("setparam 5018 " + std::to_string(mOutIndex));
         if (In()) ask("setparam 5019 " + std::to_string(mInIndex));
         Settled(0, false);
+        // Once the device's globals are the editor's: a recall sends them back, and the defaults
+        // would turn its controllers off.
+        ask("saveclass 0");
         for (size_t i = 0; i < mQ.steps.size() && mProblems.list.empty(); ++i) AwayAndBack(int(i) + 1, mQ.steps[i]);
         if (!mProblems.list.empty()) mProblems.log = MidiLogLines();
         return mProblems;
