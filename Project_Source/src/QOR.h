@@ -43,7 +43,8 @@ class PatchManager;
 class ProgressIndicator;
 class UIConfigManager;
 
-class QOR : public IPluginAU {
+class QOR : public IPluginAU
+{
 public:
     static constexpr int kUILines = 5;
     static constexpr int kMaxUIFileBytes = 64 * 1024;
@@ -158,6 +159,9 @@ public:
     void AllSoundsOff(int part, bool all);
     // Asks for the device id and the global settings; pauses 100 ms unless a transfer runs.
     void sendSysExInitialization();
+    // A user's choice of input that cut a recall's enquiry short: what it left owed is asked
+    // for again, or sent with no input, once that job has ended.
+    void payOwedAfterChoice() { startOwedSend(true); }
     // The MIDI channel 0 to 15 of part 0 to 7; any other part, or a part channel outside 0 to
     // 15, gives the global channel.
     int partChannel(int part) const;
@@ -513,8 +517,8 @@ private:
     // asked: a user's choice, which follows a job that a port change has just ended.
     bool startDeviceIdEnquiry(bool thenOwedSend = false, bool asked = false);
     // The send a recall owes, now that its output is back: after the enquiry, or alone when no
-    // input could hear the answer. False when the job thread is busy.
-    bool startOwedSend();
+    // input could hear the answer. False when the job thread is busy; asked as above.
+    bool startOwedSend(bool asked = false);
     // On the render call: a debt that no return of the follower pays (a cancelled enquiry, an
     // input that does not come back) is paid once the job thread is idle with the output open.
     void payOwedSend();

@@ -528,7 +528,8 @@ Next deviceOutSelection(QOR& q, Change& c)
     q.mEnquiryAwaitsInput = c.intValue > 0 && q.midiInIndex <= 0;
     if (q.mEnquiryAwaitsInput)
         q.showStatus2(q.inputAwaitedText().c_str());
-    else if (c.intValue > 0) q.sendSysExInitialization();
+    else if (c.intValue > 0)
+        q.sendSysExInitialization();
     else if (waited)
         q.showStatus2(""); // with no output nothing waits for the input
     return Next::Tail;
@@ -553,6 +554,9 @@ Next deviceInSelection(QOR& q, Change& c)
         q.mEnquiryAwaitsInput = false;
         q.showStatus2("");
         if (q.midiIOSet) q.sendSysExInitialization();
+    } else if (q.recalledSendOwed && q.midiIOSet && !q.outputAway() && q.midiOutIndex > 0) {
+        // A host that does not render would never pay it.
+        q.payOwedAfterChoice();
     }
     return Next::Tail;
 }

@@ -237,18 +237,18 @@ void QOR::raiseWholeSendFlags()
     if (midiManager) midiManager->sendInProgress = true;
 }
 
-bool QOR::startOwedSend()
+bool QOR::startOwedSend(bool asked)
 {
     // The start-up's own enquiry would ask the same, and take the device's globals.
     initialRequestPending = false;
-    if (midiInIndex > 0) return startDeviceIdEnquiry(true);
+    if (midiInIndex > 0) return startDeviceIdEnquiry(true, asked);
     // Nothing could hear the enquiry's answer: the performance goes at the id the editor has,
     // once, and stays owed until an input's enquiry finds out whether that id was the device's.
     if (mOwedSentAt >= 0) return true;
     if (deviceTransferActive) return false;
     SenderJobRecord record;
     record.job = kJobSendArrangement;
-    return midiManager->startJob(record, [this] {
+    const auto claimed = [this] {
         const int32_t id = deviceId;
         mOwedSentAt = id;
         raiseWholeSendFlags();
@@ -259,5 +259,6 @@ bool QOR::startOwedSend()
                       "with no input to confirm it",
                       int(id));
         mOutPrints.laterLine(line);
-    });
+    };
+    return asked ? midiManager->startAsked(record, claimed) : midiManager->startJob(record, claimed);
 }

@@ -32,6 +32,9 @@ const int kSettleMs = 100;
 // after a departure is tried again this soon, unsaid.
 const int kStartingMs = 300;
 const int kBackOffMs[] = {1000, 2000, 4000, 8000};
+// On the library's systems a reopened port is refused only once no connection has shown this long:
+// the system shows one made on a loaded machine late.
+const int kConnectGraceMs = 2000;
 
 int64_t NowMs()
 {
@@ -124,7 +127,8 @@ int IPluginBase::GetExternalMIDIOpenIndex(bool input)
     std::string opened;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
-        opened = mMidiOpened[input];
+        // A reopen whose connection has not shown yet is not back.
+        if (!mFollowReopenedMs[input]) opened = mMidiOpened[input];
     }
     if (opened.empty()) return 0;
     const int at = input ? getExternalMIDIInDevice(opened.c_str()) : getExternalMIDIOutDevice(opened.c_str());
@@ -140,6 +144,7 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
         mFollowKept[input] = !mFollowerOpens && chosen && mMidiOpened[input].empty() && mMidiChoice[input] == name;
         mMidiChoice[input] = chosen ? name : "";
         ++mFollowChanges[input];
+        if (!mFollowerOpens) mFollowReopenedMs[input] = 0;
         // The follower's own reopen keeps what it knows of the device; a choice or a recall starts anew.
         if (!mFollowerOpens && !mFollowKept[input]) {
             mFollowWhy[input].clear();
@@ -158,6 +163,7 @@ void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         mMidiOpened[input] = opened;
+        mFollowOpenedMs[input] = NowMs();
         ++mFollowChanges[input];
         if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
         // A choice or a recall is done only now: what the follower saw while it ran (the port it
@@ -199,6 +205,7 @@ struct IPluginBase::FollowAct {
     std::string open;                // the port to open for the choice
     std::vector<std::string> listed; // the look's names, kept as the device's neighbours once it opens
     bool tellWhy = false;            // why changed
+    bool back = false;               // the follower's reopen, connected for long enough
     std::string why;
 };
 
@@ -221,7 +228,7 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
 {
     bool reaches;
     std::vector<std::string> seen;
-    int64_t retryAt;
+    int64_t retryAt, reopened, openedAt;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         act->changes = mFollowChanges[input];
@@ -235,6 +242,8 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         reaches = !act->opened.empty() && client->IsConnected();
         seen = mFollowSeen[input];
         retryAt = mFollowRetryAtMs[input];
+        reopened = mFollowReopenedMs[input];
+        openedAt = mFollowOpenedMs[input];
     }
     std::vector<std::string> now{QOR_SELECT_MIDI_DEVICE};
     if (act->system < 0) {
@@ -256,11 +265,22 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // A program that ends and starts again at once lists its port again under the same name,
         // and the system does not connect ours to it again: a port still listed counts only as
         // long as it is connected to ours.
-        if (reaches && std::find(now.begin(), now.end(), act->opened) != now.end() &&
-            FollowConnected(input, listers, act->system, act->opened)) {
+        const bool listed = std::find(now.begin(), now.end(), act->opened) != now.end();
+        const bool connected = reaches && listed && FollowConnected(input, listers, act->system, act->opened);
+        if (reopened) {
+            // Woken when the connection shows, or when its time is up.
+            if (connected) {
+                act->back = true;
+                act->listed = std::move(now);
+                return true;
+            }
+            if (listed && NowMs() - reopened < kConnectGraceMs) return true;
+        } else if (connected) {
             std::lock_guard<std::mutex> lock(mFollowLock);
             if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) mFollowSeen[input] = now;
             return false;
+        } else if (listed && seen.empty() && OfTheLibrary(act->system) && NowMs() - openedAt < kConnectGraceMs) {
+            return true; // a choice's connection not shown yet
         }
         // A departure: closed now, looked for again once the system has settled.
         act->close = true;
@@ -300,8 +320,8 @@ void IPluginBase::FollowExternalMIDI()
             missing = FollowLook(input, listers, &acts[input], &tells) || missing;
             chosen = chosen || !acts[input].choice.empty();
         }
-        const bool act = acts[0].close || acts[1].close || acts[0].tellWhy || acts[1].tellWhy ||
-                         !acts[0].open.empty() || !acts[1].open.empty();
+        const bool act = acts[0].close || acts[1].close || acts[0].tellWhy || acts[1].tellWhy || acts[0].back ||
+                         acts[1].back || !acts[0].open.empty() || !acts[1].open.empty();
         if (act || (!missing && mFollowEnquiry)) {
             // Only a change takes the plug-in mutex, first of all, as a user's choice does. Whoever
             // holds it may be about to stop this thread: the wait for it ends with the stop.
@@ -357,6 +377,10 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 std::lock_guard<std::mutex> lock(midiOutLock);
                 client->ClosePort();
             }
+            {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                mFollowReopenedMs[input] = 0;
+            }
             mFollowerOpens = true; // what it saw of the device is kept for its return
             NoteOpenedPort(input, std::string());
             mFollowerOpens = false;
@@ -394,6 +418,23 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
             }
             closePort();
         }
+        // Back: as a reopen found connected at once, below.
+        auto back = [&](const std::string& name, std::vector<std::string>& listed) {
+            {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                mFollowSeen[input] = std::move(listed);
+                mFollowFailures[input] = 0;
+                mFollowRetryAtMs[input] = 0;
+                mFollowReopenedMs[input] = 0;
+                mFollowSettling[input] = false;
+            }
+            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
+            *returned = true;
+        };
+        if (act.back && client) {
+            back(act.opened, act.listed);
+            changed = true;
+        }
         if (act.open.empty() || !client) continue;
         const std::string name = act.open;
         // The look's list, read before any lock, names the port: the other direction's is left alone.
@@ -407,23 +448,29 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         mFollowerOpens = false;
         changed = changed || index > 0 || !act.opened.empty();
         // Open is not connected on every system: "back" only once the device's port lists ours.
+        // Unconnected just after a departure, it is a program starting, tried again soon; else the
+        // looks give its connection time to show.
+        bool settling;
+        {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            settling = mFollowSettling[input];
+        }
         if (index > 0 && !FollowConnected(input, listers, act.system, name)) {
-            closePort();
-            index = 0;
-        }
-        if (index > 0) {
-            {
+            if (settling) {
+                closePort();
+                index = 0;
+            } else {
                 std::lock_guard<std::mutex> lock(mFollowLock);
-                mFollowSeen[input] = std::move(act.listed);
-                mFollowFailures[input] = 0;
-                mFollowRetryAtMs[input] = 0;
-                mFollowSettling[input] = false;
+                mFollowReopenedMs[input] = NowMs();
+                mFollowRetryAtMs[input] = mFollowReopenedMs[input] + kConnectGraceMs; // the look that decides
+                missing = true;
+                continue;
             }
-            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
-            *returned = true;
-        } else {
-            refused(name);
         }
+        if (index > 0)
+            back(name, act.listed);
+        else
+            refused(name);
     }
     if (changed || listsRead || told) OnExternalMIDIFollowed();
     return missing;

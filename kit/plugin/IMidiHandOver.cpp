@@ -13,6 +13,10 @@ namespace
 
 using Head = uint32_t;
 
+// The wake a sender on this thread owes, while a WakeAfterLock is held; the outermost pays it.
+thread_local int tDeferring = 0;
+thread_local std::shared_ptr<sem_t> tOwed;
+
 int64_t NowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -23,16 +27,31 @@ int64_t NowNs()
 
 IMidiHandOver::IMidiHandOver(IMidiClient* client, size_t queueBytes, std::chrono::milliseconds closeWait)
     : mClient(client), mCloseWait(closeWait), mLargest(std::min(client->LargestMessage(), queueBytes - sizeof(Head))),
-      mQueue(queueBytes)
+      mQueue(queueBytes), mWake(new sem_t, [](sem_t* s) {
+          sem_destroy(s);
+          delete s;
+      })
 {
-    sem_init(&mWake, 0, 0);
+    sem_init(mWake.get(), 0, 0);
 }
 
 IMidiHandOver::~IMidiHandOver()
 {
     ClosePort();
     delete mClient;
-    sem_destroy(&mWake);
+}
+
+IMidiHandOver::WakeAfterLock::WakeAfterLock(bool defer) : mDefer(defer)
+{
+    tDeferring += mDefer;
+}
+
+IMidiHandOver::WakeAfterLock::~WakeAfterLock()
+{
+    if (mDefer && --tDeferring == 0 && tOwed) {
+        sem_post(tOwed.get());
+        tOwed.reset();
+    }
 }
 
 unsigned IMidiHandOver::PortCount()
@@ -68,10 +87,10 @@ void IMidiHandOver::ClosePort()
     }
     mOpen = false;
     if (draining) {
-        sem_post(&mWake);
+        sem_post(mWake.get());
         mThread.join();
         mClosing = false;
-        while (sem_trywait(&mWake) == 0) {
+        while (sem_trywait(mWake.get()) == 0) {
         }
     }
     // What the port did not take in time is not for the next one.
@@ -110,7 +129,12 @@ bool IMidiHandOver::Send(const unsigned char* data, size_t size, bool mayWait)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         } while (!mQueue.Write(&head, sizeof head, data, size));
     }
-    sem_post(&mWake);
+    if (!tDeferring) {
+        sem_post(mWake.get());
+    } else if (tOwed != mWake) {
+        if (tOwed) sem_post(tOwed.get()); // another hand-over's, owed under the same lock: paid now
+        tOwed = mWake;
+    }
     return true;
 }
 
@@ -135,7 +159,7 @@ void IMidiHandOver::Drain()
     std::vector<unsigned char> message;
     message.reserve(std::min<size_t>(mLargest, 4096));
     for (;;) {
-        if (sem_wait(&mWake) != 0 && errno == EINTR) continue;
+        if (sem_wait(mWake.get()) != 0 && errno == EINTR) continue;
         for (Head size; mQueue.ReadSpace() >= sizeof size && !PastDeadline();) {
             mQueue.Peek(&size, sizeof size);
             message.resize(size);

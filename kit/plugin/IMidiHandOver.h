@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -32,6 +33,21 @@ public:
     void ClosePort() override;
     bool IsPortOpen() override; // takes no lock: the render call asks
     bool Send(const unsigned char* data, size_t size, bool mayWait) override;
+    // Held by a caller around its lock: the thread's wake, a system call, waits for the lock to be
+    // given up. A sender woken past by it, or preempted on its way back, would keep the lock held
+    // while the render call, which only tries the lock, drops its sends. Declared before the lock;
+    // a caller that may not free memory (the render call) passes false and wakes at once.
+    class WakeAfterLock
+    {
+    public:
+        explicit WakeAfterLock(bool defer);
+        ~WakeAfterLock();
+        WakeAfterLock(const WakeAfterLock&) = delete;
+        WakeAfterLock& operator=(const WakeAfterLock&) = delete;
+
+    private:
+        const bool mDefer;
+    };
     size_t LargestMessage() const override;
     bool SetCallback(Callback callback, void* userData) override;
 
@@ -47,6 +63,8 @@ private:
     std::atomic<bool> mOpen{false};
     std::atomic<bool> mClosing{false};
     std::atomic<int64_t> mDeadline{0}; // steady clock, ns: the thread hands over nothing after it
-    sem_t mWake;
+    // Shared with a sender's owed wake, which may outlive this by the moment between its unlock
+    // and its post.
+    std::shared_ptr<sem_t> mWake;
     std::thread mThread;
 };

@@ -15,6 +15,13 @@ struct Head {
 
 } // namespace
 
+std::atomic<IMidiInDelivery::ArrivedObserver> IMidiInDelivery::sObserver{nullptr};
+
+void IMidiInDelivery::ObserveArrivals(ArrivedObserver observer)
+{
+    sObserver = observer;
+}
+
 IMidiInDelivery::IMidiInDelivery(size_t queueBytes) : mQueue(queueBytes)
 {
     sem_init(&mArrived, 0, 0);
@@ -45,6 +52,7 @@ void IMidiInDelivery::Arrived(double deltaTime, const unsigned char* data, size_
         return;
     }
     sem_post(&mArrived);
+    if (ArrivedObserver observer = sObserver.load(std::memory_order_relaxed)) observer(data, size);
 }
 
 void IMidiInDelivery::Start()

@@ -25,6 +25,11 @@ public:
     // On the system's thread, at any time: queues the message under its stamp; one stamped 0 is
     // dropped here, one that finds the queue full is counted (the delivering thread logs them).
     void Arrived(double deltaTime, const unsigned char* data, size_t size);
+    // Sees each message Arrived has queued, on the system's thread, just before Arrived returns;
+    // for tests that tell the system's hand-over from the delivery to the plug-in. It must not
+    // wait. Null (the default) for none.
+    using ArrivedObserver = void (*)(const unsigned char* data, size_t size);
+    static void ObserveArrivals(ArrivedObserver observer);
     void Start();
     // Once this returns the delivering thread has ended, and nothing queued before is handed on.
     void Stop();
@@ -38,6 +43,7 @@ private:
     void* mUserData = nullptr;
     std::atomic<size_t> mDropped{0};
     std::atomic<bool> mStop{false};
+    static std::atomic<ArrivedObserver> sObserver;
     sem_t mArrived;
     std::thread mThread;
 };

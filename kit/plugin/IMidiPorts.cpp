@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiLister.h"
 #include "kit/plugin/IPluginBase.h"
 #include "kit/plugin/Log.h"
@@ -494,6 +495,8 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
         midiOutDropped.fetch_add(1, std::memory_order_relaxed);
         return false;
     };
+    // Ends after the lock: a client's wake of its own thread then holds the lock up for nobody.
+    const IMidiHandOver::WakeAfterLock wake(!render);
     std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
     if (!render) {
         ReportDroppedMidiOut();

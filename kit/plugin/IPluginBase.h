@@ -36,15 +36,15 @@ struct ChannelIO {
 
 struct InChannel {
     bool connected = false;
-    double** src = nullptr;             // this channel's slot in inData
+    double** src = nullptr;                // this channel's slot in inData
     KIT_TypedBuf<double> scratchBuf{4096}; // silent source of an unconnected channel
     KIT_String label{"", 0, 128};
 };
 
 struct OutChannel {
     bool connected = false;
-    double** dest = nullptr;            // this channel's slot in outData
-    float* fDest = nullptr;             // the host's float buffer while rendering
+    double** dest = nullptr; // this channel's slot in outData
+    float* fDest = nullptr;  // the host's float buffer while rendering
     KIT_TypedBuf<double> scratchBuf{4096};
     KIT_String label{"", 0, 128};
 };
@@ -58,11 +58,12 @@ struct LatencyDelayLine {
 // The first preset not yet filled, or null.
 IPreset* GetNextUninitializedPreset(KIT_PtrList<IPreset>* presets);
 
-class IPluginBase {
+class IPluginBase
+{
 public:
-    IPluginBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-                const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
-                int latency, bool flag1, bool stateChunks, bool isInstrument, EAPI api);
+    IPluginBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName, const char* productName,
+                const char* mfrName, int version, int uniqueID, int mfrID, int latency, bool flag1, bool stateChunks,
+                bool isInstrument, EAPI api);
     virtual ~IPluginBase();
     IPluginBase(const IPluginBase&) = delete;
     IPluginBase& operator=(const IPluginBase&) = delete;
@@ -71,9 +72,9 @@ public:
     // host), nPresets empty presets, the channel configurations of channelIOStr ("2-2 1-1") and
     // one channel per input and output of the largest configuration. The numbers after the
     // names were stored by the constructor and are not used again.
-    void initialize(int nAutomatable, int nTotal, const char* channelIOStr, int nPresets,
-                    const char* effectName, const char* productName, const char* mfrName, int version,
-                    int uniqueID, int mfrID, int latency, bool flag1, bool stateChunks, bool isInstrument);
+    void initialize(int nAutomatable, int nTotal, const char* channelIOStr, int nPresets, const char* effectName,
+                    const char* productName, const char* mfrName, int version, int uniqueID, int mfrID, int latency,
+                    bool flag1, bool stateChunks, bool isInstrument);
     // Replaces (does not add to) the number of non-automatable parameters.
     void addNonAutomateParamCount(int n) { nonAutomatedParamCount = n; }
 
@@ -303,7 +304,7 @@ public:
     // the host's render call a send never waits: what the output cannot take at once (a port
     // being changed, a full queue) is dropped and counted, and the count is logged later.
     bool SendExternalMidiMsg(const IMidiMsg* msg);
-    bool SendExternalSysex(const unsigned char* data, int size); // framed with F0 ... F7 when bare
+    bool SendExternalSysex(const unsigned char* data, int size);    // framed with F0 ... F7 when bare
     bool SendExternalBytes(const unsigned char* data, size_t size); // unchanged
     // SendMidiMsg for each message in order; true when every one was sent (so for none).
     bool SendMidiMsgs(KIT_TypedBuf<IMidiMsg>* msgs);
@@ -391,7 +392,7 @@ protected:
     KIT_PtrList<KIT_String> inputBusLabels{4096};
     KIT_PtrList<KIT_String> outputBusLabels{4096};
     // External MIDI port state (IMidiPorts.cpp).
-    std::mutex midiOutLock;              // held for every use of midiOut
+    std::mutex midiOutLock;                  // held for every use of midiOut
     std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
     // A delivery polls this while it waits for the plug-in mutex: port code clears it before it
     // closes the input, so that a delivery the closer would wait for gives up instead.
@@ -411,10 +412,12 @@ protected:
     std::vector<std::string> mFollowSeen[2]; // the ports of the follower's last look that listed the open one
     int mFollowFailures[2] = {0, 0};         // reopens that failed in a row
     int64_t mFollowRetryAtMs[2] = {0, 0};    // steady clock: no reopen before
+    int64_t mFollowReopenedMs[2] = {0, 0};   // steady clock: the follower's reopen not yet seen connected
+    int64_t mFollowOpenedMs[2] = {0, 0};     // steady clock: the last open, by anyone
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};
-    bool mFollowerOpens = false;             // under the plug-in mutex: the follower's reopen, not a choice
-    bool mFollowKept[2] = {false, false};    // the choice under way is the absent device chosen again
+    bool mFollowerOpens = false;              // under the plug-in mutex: the follower's reopen, not a choice
+    bool mFollowKept[2] = {false, false};     // the choice under way is the absent device chosen again
     bool mFollowSettling[2] = {false, false}; // its device went: a program starting may refuse once
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
     const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};

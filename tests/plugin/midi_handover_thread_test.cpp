@@ -131,3 +131,29 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
         if (row.logged) EXPECT_NE(log[0].find(row.logged), std::string::npos) << log[0];
     }
 }
+
+// A sender that holds the port layer's lock wakes the hand-over's thread only once it has let
+// the lock go: woken under it, the thread could keep the lock held on a busy machine while the
+// render call, which only tries it, drops its sends. The render call itself wakes it at once.
+TEST(MidiHandOverThreads, TheThreadIsWokenOnlyOnceTheSendersLockIsGivenUpButAtOnceByTheRenderCall)
+{
+    const struct Row {
+        bool defer;
+        size_t takenUnderTheLock;
+    } rows[] = {{true, 0}, {false, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.defer ? "a sender that may wait" : "the render call");
+        auto* port = new HeldMidiPort;
+        IMidiHandOver out(port, 1024, std::chrono::seconds(20));
+        ASSERT_TRUE(out.OpenPort(0, "out"));
+        const Bytes m = tagged(0, 1);
+        {
+            const IMidiHandOver::WakeAfterLock wake(row.defer);
+            ASSERT_TRUE(out.Send(m.data(), m.size(), row.defer));
+            if (row.takenUnderTheLock) EXPECT_TRUE(port->waitTaken(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_EQ(port->taken().size(), row.takenUnderTheLock);
+        }
+        EXPECT_TRUE(port->waitTaken(1)) << "the wake owed was never paid";
+    }
+}

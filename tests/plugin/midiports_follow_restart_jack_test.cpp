@@ -124,7 +124,8 @@ TEST(MidiFollowRestart, AHolderThatRefusesConnectionsOnTheLibrarysPathStaysAbsen
     plug.getExternalMIDIOutNames();
     int port = 1;
     plug.setExternalMIDIOut(port, holder.Port().c_str());
-    for (int i = 0; i < 100 && plug.OpenIndex(false) > 0; ++i) Pause(20);
+    // A connection has two seconds to show before the port counts as refused.
+    for (int i = 0; i < 150 && plug.OpenIndex(false) > 0; ++i) Pause(20);
     EXPECT_EQ(plug.OpenIndex(false), 0) << "a port that takes no connection is open";
     for (int i = 0; i < 25; ++i) {
         Pause(100);

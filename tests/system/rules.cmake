@@ -16,3 +16,5 @@ endif()
 if(TARGET system_shared_bitmaps_test)
   add_dependencies(system_shared_bitmaps_test QORBundle)
 endif()
+# Four seeded sequences of departures and returns, each with its own host.
+set_tests_properties(system_device_follow_random_jack_test PROPERTIES TIMEOUT 240)

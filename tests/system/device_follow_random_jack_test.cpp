@@ -1,0 +1,453 @@
+// The synthesizer going and coming back in seeded random sequences, with the bundle in qor-host on
+// both JACK paths: gaps from none to three seconds, only one direction chosen, a twin beside it,
+// another program holding its names without taking connections, the absent entry chosen again,
+// a project recalled while it is away and the recall's enquiry cut short by a choice, knobs
+// turned meanwhile. Once each return has settled, the editor must be where the user expects it.
+//
+// QOR_FOLLOW_SEED=<n> runs that one seed (QOR_FOLLOW_API=jack|rtjack for one path, both else),
+// QOR_FOLLOW_STEPS=<n> returns per sequence (3); scripts/follow-seeds.sh runs many and prints the
+// failing ones with their sequences.
+#include "editor/host_script_support.h"
+#include "launcher.h"
+#include "port_holder.h"
+#include "support/tempdir.h"
+#include "support/testpaths.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+constexpr int kCutoff = 1504; // part 1's cutoff, controller 74 on channel 1
+constexpr int kDeviceOut = 5018, kDeviceIn = 5019;
+const char* const kReady = "Plug-in is ready to go!";
+const char* const kPerformanceStored = "stored into performance edit buffer";
+
+enum class Chosen { kBoth, kIn, kOut };
+
+// One departure and return.
+struct Step {
+    int gapMs = 0;
+    int holder = 0;        // 0 none, 1 a holder that never joins the graph, 2 one that undoes connections
+    bool rechoose = false; // the user chooses the absent entry again
+    bool knob = false;     // a knob turned while it is away
+    bool recall = false;   // the saved project recalled while away; its enquiry cut short by an input choice
+};
+
+struct Sequence {
+    std::string api;
+    unsigned seed = 0;
+    Chosen chosen = Chosen::kBoth;
+    bool twin = false;
+    std::vector<Step> steps;
+
+    std::string Describe() const
+    {
+        std::ostringstream s;
+        s << "seed " << seed << " api " << api << ": chosen "
+          << (chosen == Chosen::kBoth ? "both"
+              : chosen == Chosen::kIn ? "input"
+                                      : "output")
+          << (twin ? ", twin present" : "");
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const Step& t = steps[i];
+            s << "; step " << i + 1 << ": away " << t.gapMs << " ms";
+            if (t.holder) s << (t.holder == 1 ? ", holder outside the graph" : ", holder undoing connections");
+            if (t.knob) s << ", knob turned";
+            if (t.rechoose) s << ", absent entry chosen again";
+            if (t.recall) s << ", recalled, its enquiry cut short";
+        }
+        return s.str();
+    }
+};
+
+Sequence MakeSequence(const std::string& api, unsigned seed, int steps)
+{
+    std::mt19937 random(seed);
+    auto chance = [&](int percent) { return int(random() % 100) < percent; };
+    Sequence q;
+    q.api = api;
+    q.seed = seed;
+    q.chosen = chance(50) ? Chosen::kBoth : chance(50) ? Chosen::kIn : Chosen::kOut;
+    q.twin = chance(40);
+    const int gaps[] = {0, 0, 150, 400, 1000, 2000, 3000};
+    for (int i = 0; i < steps; ++i) {
+        Step t;
+        t.gapMs = gaps[random() % (sizeof gaps / sizeof gaps[0])];
+        t.holder = chance(25) ? 1 + int(random() % 2) : 0;
+        if (t.holder) t.gapMs = std::max(t.gapMs, 2000); // long enough to be seen and tried
+        t.knob = chance(40);
+        t.rechoose = chance(30);
+        // The saved project chose both; a recall while away needs time to be made.
+        t.recall = q.chosen == Chosen::kBoth && t.gapMs >= 1000 && chance(30);
+        q.steps.push_back(t);
+    }
+    return q;
+}
+
+// A problem found, with where it was found.
+struct Problems {
+    std::vector<std::string> list;
+    std::string log; // the port layer's last lines, for the one who reads a failure
+    void Add(int step, const std::string& what) { list.push_back("step " + std::to_string(step) + ": " + what); }
+};
+
+class FollowRun
+{
+public:
+    explicit FollowRun(const Sequence& q)
+        : mQ(q), mName("rf" + std::to_string(::getpid()) + "x" + std::to_string(q.seed % 100000))
+    {
+    }
+    ~FollowRun()
+    {
+        if (mSim) mSim->stop();
+        if (mTwin) mTwin->stop();
+        if (mHost) {
+            send("close\n");
+            pclose(mHost);
+        }
+        if (mJack) jack_client_close(mJack);
+    }
+
+    Problems Run()
+    {
+        if (!StartSim(0)) return mProblems;
+        if (mQ.twin) StartTwin();
+        testsupport::writeFile(mDir.file("QOR Editor LOG.txt"), ""); // written only when there at the start
+        mHost = StartHost();
+        if (!mHost) {
+            mProblems.Add(0, "qor-host did not start");
+            return mProblems;
+        }
+        send("open\neditor-open\n");
+        mOutIndex = param(kDeviceOut);
+        mInIndex = param(kDeviceIn);
+        if (mOutIndex <= 0 || mInIndex <= 0) {
+            mProblems.Add(0, "the stored devices were not opened at start");
+            return mProblems;
+        }
+        // The input last: its choice runs the enquiry, whose answer is then the last status.
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        if (Out()) ask("setparam 5018 " + std::to_string(mOutIndex));
+        if (In()) ask("setparam 5019 " + std::to_string(mInIndex));
+        Settled(0, false);
+        // Once the device's globals are the editor's: a recall sends them back, and the defaults
+        // would turn its controllers off.
+        ask("saveclass 0");
+        for (size_t i = 0; i < mQ.steps.size() && mProblems.list.empty(); ++i) AwayAndBack(int(i) + 1, mQ.steps[i]);
+        if (!mProblems.list.empty()) mProblems.log = MidiLogLines();
+        return mProblems;
+    }
+
+private:
+    bool In() const { return mChosen != Chosen::kOut; }
+    bool Out() const { return mChosen != Chosen::kIn; }
+
+    void AwayAndBack(int n, const Step& t)
+    {
+        mStep = n;
+        mSim->stop();
+        mSim.reset();
+        const auto wentAt = std::chrono::steady_clock::now();
+        std::unique_ptr<PortHolder> holder;
+        if (t.holder) {
+            holder = std::make_unique<PortHolder>(mName, t.holder == 2);
+            if (!holder->Ok()) mProblems.Add(n, "the holder could not take the names");
+        }
+        if (t.knob) ask("setparam " + std::to_string(kCutoff) + " " + std::to_string(mValue = mValue % 120 + 1));
+        if (t.rechoose) {
+            // The menus keep the choice, marked absent, as the value the user picks again.
+            if (Out()) ask("setparam 5018 " + std::to_string(param(kDeviceOut)));
+            if (In()) ask("setparam 5019 " + std::to_string(param(kDeviceIn)));
+        }
+        if (t.recall) {
+            ask("setparam 5019 0");
+            ask("setparam 5018 0");
+            ask("loadclass 0");
+            mChosen = Chosen::kBoth;
+            mRecalled = true;
+        }
+        std::this_thread::sleep_until(wentAt + std::chrono::milliseconds(t.gapMs));
+        if (t.gapMs >= 1000) {
+            // Long enough to be noticed: said, and nothing of ours connected to the holder.
+            std::string shown;
+            if (!Within(5000, [&] { return (shown = texts()).find("absent") != std::string::npos; }))
+                mProblems.Add(n, "no absent text while away: " + shown);
+            if (holder && t.holder == 1 && (Connections(mName + ":in") > 0 || Connections(mName + "-out:out") > 0))
+                mProblems.Add(n, "connected to the holder outside the graph");
+        }
+        holder.reset();
+        // A recall's enquiry answered slowly, so that the input choice meets it running.
+        if (!StartSim(t.recall ? 1500 : 0)) return;
+        if (t.recall) {
+            // The input chosen again while the recall's enquiry runs cuts it short.
+            if (Within(10000, [&] { return Count(mRecord, "device-id enquiry") > 0; }))
+                ask("setparam 5019 " + std::to_string(param(kDeviceIn)));
+            else
+                mProblems.Add(n, "the recall's enquiry never came");
+        }
+        Settled(n, t.recall);
+    }
+
+    // The oracle, once a return has settled.
+    void Settled(int n, bool recalled)
+    {
+        // Connected: the chosen device's ports reach ours; the twin's reach nothing.
+        if (Out() && !Within(10000, [&] { return Connections(mSim->inputPort()) == 1; }))
+            mProblems.Add(n, "the output is not connected to the device");
+        if (In() && !Within(10000, [&] { return Connections(mSim->outputPort()) == 1; }))
+            mProblems.Add(n, "the input is not connected to the device");
+        if (mTwin && (Connections(mTwin->inputPort()) || Connections(mTwin->outputPort())))
+            mProblems.Add(n, "the twin is connected");
+        // Before any knob: its read-out takes the status line.
+        std::string shown;
+        if (mChosen == Chosen::kBoth && !recalled &&
+            !Within(10000, [&] { return (shown = texts()).find(kReady) != std::string::npos; }))
+            mProblems.Add(n, "not ready: " + shown);
+        // Both ways carry.
+        if (In() && !ControllerArrives()) mProblems.Add(n, "a controller of the device does not reach the editor");
+        if (Out() && !KnobArrives()) mProblems.Add(n, "a knob does not reach the device");
+        // Asked once each time it comes back; an input chosen meanwhile may ask once more. (The
+        // first run's record holds the start-up's and the choice's.)
+        const size_t enquiries = n == 0 ? 1 : Count(mRecord, "device-id enquiry");
+        if (mChosen == Chosen::kBoth && (enquiries < 1 || enquiries > (recalled ? 2u : 1u)))
+            mProblems.Add(n, std::to_string(enquiries) + " enquiries on its return");
+        if (!Out() && n > 0 && enquiries) mProblems.Add(n, "an enquiry with no output chosen");
+        // The recalled performance reaches it once: after a recall, whichever return comes first.
+        if (mRecalled) {
+            Within(10000, [&] { return Count(mRecord, kPerformanceStored) > 0; });
+            std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a second one comes too
+            const size_t sent = Count(mRecord, kPerformanceStored);
+            if (sent != 1) mProblems.Add(n, "the recalled performance sent " + std::to_string(sent) + " times");
+            mRecalled = false;
+        }
+        // What the editor shows is so.
+        shown = texts();
+        std::vector<std::string> untrue = {"absent"};
+        if (Out()) untrue.push_back("Set MIDI I/O First!");
+        if (In()) untrue.push_back("MIDI In not set");
+        for (const std::string& text : untrue)
+            if (shown.find(text) != std::string::npos) mProblems.Add(n, "shows \"" + text + "\": " + shown);
+        for (const bool out : {true, false}) {
+            if (out ? !Out() : !In()) continue;
+            const std::string port = out ? mSim->inputPort() : mSim->outputPort();
+            const std::string menu = DeviceMenu(out);
+            if (menu.find("*" + port) == std::string::npos || menu.find(port + " (absent)") != std::string::npos)
+                mProblems.Add(n,
+                              std::string(out ? "MIDI Out" : "MIDI In") + " menu not checked on the device: " + menu);
+        }
+        if (mTwin) {
+            for (const auto& line : synthsim::readRecordFile(mTwinRecord))
+                if (line.direction == "in") {
+                    mProblems.Add(n, "the twin received " + line.note);
+                    break;
+                }
+        }
+    }
+
+    bool StartSim(int replyDelayMs)
+    {
+        mSim = std::make_unique<synthsim::SimProcess>();
+        mRecord = mDir.file("record" + std::to_string(++mRuns) + ".txt");
+        std::vector<std::string> args = {"--name", mName, "--device-id", "15", "--record", mRecord};
+        if (replyDelayMs) args.insert(args.end(), {"--reply-delay-ms", std::to_string(replyDelayMs)});
+        std::string error;
+        if (mSim->start(SYNTH_SIM_EXE, args, error)) return true;
+        mProblems.Add(mRuns, "the simulator did not start: " + error);
+        mSim.reset();
+        return false;
+    }
+    void StartTwin()
+    {
+        mTwin = std::make_unique<synthsim::SimProcess>();
+        mTwinRecord = mDir.file("twin.txt");
+        std::string error;
+        if (!mTwin->start(SYNTH_SIM_EXE, {"--name", mName + "t", "--device-id", "15", "--record", mTwinRecord},
+                          error)) {
+            mProblems.Add(0, "the twin did not start: " + error);
+            mTwin.reset();
+        }
+    }
+
+    void send(const std::string& lines) { hostscript::send(mHost, lines); }
+    // The host's reply; a host that does not answer ends the sequence, said once.
+    std::string ask(const std::string& command)
+    {
+        if (mStalled) return "";
+        send(command + "\n");
+        const std::string key = command.substr(0, command.find(' ', command.find(' ') + 1)) + ": ";
+        std::string reply = hostscript::printed(mOut, key, ++mAsked[key]);
+        if (reply.empty()) {
+            mStalled = true;
+            mProblems.Add(mStep, "the host did not answer \"" + command + "\" within 20 s");
+        }
+        return reply;
+    }
+    int param(int id)
+    {
+        const std::string line = ask("getparam " + std::to_string(id));
+        const size_t at = line.find(" value ");
+        return at == std::string::npos ? -1 : std::atoi(line.c_str() + at + 7);
+    }
+    std::string texts()
+    {
+        ask("tick");
+        return ask("texts");
+    }
+    std::string DeviceMenu(bool out)
+    {
+        send(std::string("menu-next dismiss\n") + (out ? "click 1420 18\n" : "click 1420 40\n"));
+        return mStalled ? "" : hostscript::printed(mOut, "menu: ", ++mMenus);
+    }
+    template <class Cond> bool Within(int ms, Cond cond)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            if (cond()) return true;
+            if (mStalled || std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    bool ControllerArrives()
+    {
+        mValue = mValue % 120 + 1;
+        return Within(10000, [&] {
+            mSim->command("cc 0 74 " + std::to_string(mValue));
+            return param(kCutoff) == mValue;
+        });
+    }
+    // A value the editor sent already is not sent again: each try turns the knob on.
+    bool KnobArrives()
+    {
+        std::vector<synthsim::Bytes> turned;
+        return Within(10000, [&] {
+            mValue = mValue % 120 + 1;
+            ask("setparam " + std::to_string(kCutoff) + " " + std::to_string(mValue));
+            turned.push_back({0xB0, 74, uint8_t(mValue)});
+            for (const auto& line : synthsim::readRecordFile(mRecord))
+                if (line.direction == "in" && std::find(turned.begin(), turned.end(), line.bytes) != turned.end())
+                    return true;
+            return false;
+        });
+    }
+    // As hostscript::startHostOnPorts, with the port layer's words on standard error kept.
+    FILE* StartHost()
+    {
+        testsupport::writeFile(mDir.file("QOR Editor UI.txt"),
+                               "a\nnormal\nyes\n" + mSim->inputPort() + "\n" + mSim->outputPort() + "\n");
+        const std::string& b = testsupport::binaryDir();
+        const std::string cmd = "QOR_MIDI_API=" + mQ.api + " QOR_DATA_FOLDER='" + mDir.path + "' " + b +
+                                "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" + mOut +
+                                "' 2>'" + mDir.file("host-errors.txt") + "'";
+        return popen(cmd.c_str(), "w");
+    }
+    // The port layer's words and the editor's own on ports and recalls.
+    std::string MidiLogLines()
+    {
+        std::vector<std::string> lines;
+        for (const char* file : {"host-errors.txt", "QOR Editor LOG.txt"}) {
+            std::ifstream in(mDir.file(file));
+            for (std::string line; std::getline(in, line);)
+                if (line.find("MIDI") != std::string::npos || line.find("RECALL") != std::string::npos)
+                    lines.push_back(line);
+        }
+        std::string last;
+        for (size_t i = lines.size() > 25 ? lines.size() - 25 : 0; i < lines.size(); ++i) last += "\n    " + lines[i];
+        return last;
+    }
+    static size_t Count(const std::string& record, const std::string& note)
+    {
+        size_t n = 0;
+        for (const auto& line : synthsim::readRecordFile(record)) n += line.note.rfind(note, 0) == 0;
+        return n;
+    }
+    // How many ports the named port is connected to, as another client of the server sees it.
+    int Connections(const std::string& port)
+    {
+        if (!mJack)
+            mJack = jack_client_open(("rfcheck" + std::to_string(::getpid())).c_str(), JackNoStartServer, nullptr);
+        jack_port_t* p = mJack ? jack_port_by_name(mJack, port.c_str()) : nullptr;
+        if (!p) return 0;
+        const char** all = jack_port_get_all_connections(mJack, p);
+        int n = 0;
+        for (size_t i = 0; all && all[i]; ++i) ++n;
+        if (all) jack_free(all);
+        return n;
+    }
+
+    const Sequence mQ;
+    const std::string mName;
+    Chosen mChosen = mQ.chosen;
+    bool mRecalled = false;
+    bool mStalled = false;
+    int mStep = 0;
+    testsupport::TempDir mDir;
+    const std::string mOut = mDir.file("host.txt");
+    std::unique_ptr<synthsim::SimProcess> mSim, mTwin;
+    std::string mRecord, mTwinRecord;
+    int mRuns = 0;
+    FILE* mHost = nullptr;
+    std::map<std::string, size_t> mAsked;
+    size_t mMenus = 0;
+    int mOutIndex = 0, mInIndex = 0, mValue = 10;
+    jack_client_t* mJack = nullptr;
+    Problems mProblems;
+};
+
+void RunSequence(const Sequence& q)
+{
+    if (std::getenv("QOR_FOLLOW_LIST")) { // the sequences only, for choosing seeds
+        std::printf("%s\n", q.Describe().c_str());
+        return;
+    }
+    const auto began = std::chrono::steady_clock::now();
+    const Problems found = FollowRun(q).Run();
+    const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
+    std::string all;
+    for (const std::string& p : found.list) all += "\n  " + p;
+    // One line a script can pick out, then what went wrong.
+    if (!found.list.empty()) ADD_FAILURE() << "FAILING " << q.Describe() << all << "\n  log:" << found.log;
+    std::printf("%s %s (%lld s)\n", found.list.empty() ? "passed" : "FAILED", q.Describe().c_str(),
+                static_cast<long long>(took.count()));
+    std::fflush(stdout);
+}
+
+int EnvInt(const char* name, int otherwise)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : otherwise;
+}
+
+} // namespace
+
+// A fixed handful of sequences, chosen to cover every kind of step on both paths; any seed on
+// demand.
+TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEditorSaysSo)
+{
+    const int steps = EnvInt("QOR_FOLLOW_STEPS", 3);
+    std::vector<std::string> apis = {"jack", "rtjack"};
+    if (const char* api = std::getenv("QOR_FOLLOW_API"))
+        if (*api) apis = {api};
+    std::vector<unsigned> seeds = {4, 116250888, 3322044123};
+    if (const char* seed = std::getenv("QOR_FOLLOW_SEED"))
+        if (*seed) seeds = {unsigned(std::strtoul(seed, nullptr, 10))};
+    for (unsigned seed : seeds)
+        for (const std::string& api : apis) RunSequence(MakeSequence(api, seed, steps));
+}
