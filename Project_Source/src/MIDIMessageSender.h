@@ -297,8 +297,9 @@ private:
     // synthesizer that ignores enquiries); then until the editor's device has sent no plain
     // dump for max(periodMs / 4, kQuietMs), at most plan's time-out. Cancel checked each
     // period; the request's own counts start after. Reply: go. (The protocol sends at once; a
-    // reply of several dumps still coming would be taken for the next request's.)
-    WaitEnd readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs);
+    // reply of several dumps still coming would be taken for the next request's.) gapMs, when
+    // not negative, replaces that quiet: for a reply whose end was seen.
+    WaitEnd readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs, int64_t gapMs = -1);
     // The quiet that ends a reply: a 383-byte dump at the cable's speed.
     static constexpr int kQuietMs = 130;
     static int64_t quietGap(int periodMs) { return periodMs / 4 > kQuietMs ? periodMs / 4 : kQuietMs; }

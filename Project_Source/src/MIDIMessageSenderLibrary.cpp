@@ -112,7 +112,8 @@ bool MIDIMessageSender::sendDue(Request r, uint64_t request, int address, DueKin
     return sent;
 }
 
-MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs)
+MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const WaitPlan& plan, int periodMs,
+                                                         int64_t gapMs)
 {
     MIDIMessageManager* m = controller->midiManager;
     if (!m) return WaitEnd::Reply;
@@ -145,7 +146,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const
         m->lineClean();
     }
     const int device = SysexFamily::deviceByteFor(controller->deviceId.load());
-    const int64_t gap = quietGap(periodMs);
+    const int64_t gap = gapMs >= 0 ? gapMs : quietGap(periodMs);
     return waitUntil(replyWait, [m, device, gap] { return m->quietLeft(device, gap); });
 }
 
@@ -268,7 +269,10 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         if (m && asking) m->endRequest(asking, true, false, quietGap(period));
         if (m) asking = m->beginRequest();
         q.SetLibrarianRequestActive(true);
-        end = readyToAsk(asking, plan, period);
+        // A stored entry is answered by its own dump (a performance, by its two): once the last
+        // slot took it, that reply has ended, and only the settle's quiet is asked. The whole
+        // gap before every slot would more than double a bank at the short periods.
+        end = readyToAsk(asking, plan, period, pass > 0 ? settle : -1);
         if (end == WaitEnd::Reply) {
             request(-1);
             end = waitForReply(plan);

@@ -538,15 +538,16 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          {"Data request cancelled!", "CONNECTION TIMED OUT!", "Data request completed!"}, {0, 1, 3}, 100, 1, 0, 1,
          kFollow, 1},
         // A reply ends with quiet, not with a guessed shape: the bank 5 s after the performance
-        // takes every slot's own answer, and syncs nowhere.
+        // takes every slot's own answer, and syncs nowhere. Answered within the first pause of
+        // its wait, the slot the cancel comes in is filled too.
         {"program dumps at id 0: the performance into the editor, 5 s later the bank", 0, 0, true, false,
          {{kPerformance}, {kBank, 0, -1, 5000}}, {"Data request completed!", "Data request completed!"}, kAll, 10, 1,
          0, 1, kPerformanceReply, 0},
         {"program dumps at id 0: the performance and a program into the editor, 5 s later the bank", 0, 0, true, false,
-         {{kPerformance}, {kBank, 0, 3, 5000}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 10,
+         {{kPerformance}, {kBank, 0, 3, 5000}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2, 3}, 10,
          1, 0, 1, kBoth, 0},
         {"program dumps at id 0: the performance into the editor, at once the bank", 0, 0, true, false,
-         {{kPerformance}, {kBank, 0, 3}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2}, 10, 1, 0,
+         {{kPerformance}, {kBank, 0, 3}}, {"Data request completed!", "Data request cancelled!"}, {0, 1, 2, 3}, 10, 1, 0,
          1, kPerformanceReply, 0},
         // A synthesizer that ignores the enquiry: a clean line needs none, a loose one waits out
         // its quiet instead.

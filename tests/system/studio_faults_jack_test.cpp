@@ -87,7 +87,14 @@ struct Request {
     std::string readOut; // the texts then
     double seconds = -1; // from the first request to the end of the last
     std::vector<std::string> before, after; // a few performance values
+    std::string story;                      // the editor's log and the simulator's record
 };
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 Request requestAgainst(const std::vector<std::string>& options, bool again)
 {
@@ -100,8 +107,11 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
     testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile({performance}));
     synthsim::SimProcess sim;
     std::string error;
-    std::vector<std::string> args = {"--name", "fault" + std::to_string(::getpid()), "--device-id", "15",
-                                     "--edit-reply", "performance", "--load", dir.file("seed.syx")};
+    std::vector<std::string> args = {"--name",       "fault" + std::to_string(::getpid()),
+                                     "--device-id",  "15",
+                                     "--edit-reply", "performance",
+                                     "--load",       dir.file("seed.syx"),
+                                     "--record",     dir.file("record.txt")};
     args.insert(args.end(), options.begin(), options.end());
     Request r;
     EXPECT_TRUE(sim.start(SYNTH_SIM_EXE, args, error)) << error;
@@ -109,6 +119,7 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
     // The stored ports reopen by name: no enquiry, the templates' device id.
     testsupport::writeFile(dir.file("QOR Editor UI.txt"),
                            "\nnormal\nyes\n" + sim.inputPort() + "\n" + sim.outputPort() + "\n");
+    testsupport::writeFile(dir.file("QOR Editor LOG.txt"), "");
     Host host(dir);
     EXPECT_EQ(host.run("open"), "open: 0");
     host.run("setparam 5078 0"); // the shortest poll period, 50 ms
@@ -143,6 +154,8 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
     host.run("close");
     EXPECT_EQ(host.close(), 0);
     sim.stop();
+    r.story = "editor's log:\n" + fileText(dir.file("QOR Editor LOG.txt")) + "simulator's record:\n" +
+              fileText(dir.file("record.txt"));
     return r;
 }
 
@@ -180,7 +193,7 @@ TEST(StudioFaultsJack, EveryFaultEndsInItsStatusWithoutHangingOrHalfAProgram)
         SCOPED_TRACE(f.what);
         const Request r = requestAgainst(f.options, f.again);
         std::printf("%-12s %5.2f s: %s\n", f.what, r.seconds, r.readOut.c_str());
-        EXPECT_EQ(r.status, f.status) << r.readOut;
+        EXPECT_EQ(r.status, f.status) << r.readOut << "\n" << r.story;
         EXPECT_GE(r.seconds, f.atLeast);
         EXPECT_LE(r.seconds, f.atMost);
         EXPECT_EQ(r.after, f.takesPerformance ? clean.after : r.before);
