@@ -127,8 +127,22 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
     // Part 1 and 2's level, panning, transpose and key range, and the name.
     const int probed[] = {4225, 4226, 4233, 4234, 4241, 4257, 4265, 4348};
     for (int id : probed) r.before.push_back(host.run("getparam " + std::to_string(id)));
+    // Asked once the editor is idle (its name, or the end of a start-up enquiry, on line 1): a
+    // click while a job runs is refused.
+    const auto idle = [&r] {
+        for (const char* text : {"texts: Brixtane QOR Plug-in |", "texts: Plug-in is ready to go!"})
+            if (r.readOut.compare(0, std::strlen(text), text) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 250 && !idle(); ++i) {
+        host.run("tick");
+        r.readOut = host.run("texts");
+        if (!idle()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     const auto t0 = std::chrono::steady_clock::now();
     for (int ask = 0; ask < (again ? 2 : 1); ++ask) {
+        // The job ends half a period after its end text.
+        if (ask) std::this_thread::sleep_for(std::chrono::milliseconds(300));
         host.run("setparam 5107 0");
         host.run("setparam 5107 1");
         // The second request ends in texts of its own.
@@ -142,6 +156,7 @@ Request requestAgainst(const std::vector<std::string>& options, bool again)
             for (const char* end : {"Data request completed!", "CONNECTION TIMED OUT!"})
                 if (moved && r.readOut.compare(0, 7 + std::strlen(end), std::string("texts: ") + end) == 0)
                     r.status = end;
+            if (r.readOut.find("Not taken") != std::string::npos) r.status = "refused";
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
