@@ -134,9 +134,37 @@ IMidiJackClient::IMidiJackClient(jack_client_t* client, bool input)
 IMidiJackClient::~IMidiJackClient()
 {
     ClosePort();
-    // Once this returns the server's thread of this client has ended.
-    jack_client_close(mClient);
+    // Once this returns the server's thread of this client has ended. A client whose activation
+    // failed is left as it is: see Abandon.
+    if (!mAbandoned) jack_client_close(mClient);
     sem_destroy(&mArrived);
+}
+
+namespace
+{
+int IdleProcess(jack_nframes_t, void*)
+{
+    return 0;
+}
+void IdleShutdown(void*) {}
+void IdlePort(jack_port_id_t, int, void*) {}
+void IdleClient(const char*, int, void*) {}
+void IdleConnection(jack_port_id_t, jack_port_id_t, int, void*) {}
+} // namespace
+
+void IAbandonJackClient(jack_client_t* client)
+{
+    jack_set_process_callback(client, IdleProcess, nullptr);
+    jack_on_shutdown(client, IdleShutdown, nullptr);
+    jack_set_port_registration_callback(client, IdlePort, nullptr);
+    jack_set_client_registration_callback(client, IdleClient, nullptr);
+    jack_set_port_connect_callback(client, IdleConnection, nullptr);
+}
+
+void IMidiJackClient::Abandon()
+{
+    mAbandoned = true;
+    IAbandonJackClient(mClient);
 }
 
 std::vector<std::string> IMidiJackClient::Ports()
@@ -187,6 +215,10 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
 {
     ClosePort();
     if (mServerGone) return false;
+    if (mAbandoned) {
+        LogLine("MIDI: this JACK client could not be activated before; close and open the plug-in again");
+        return false;
+    }
     mPort = jack_port_register(mClient, portName, JACK_DEFAULT_MIDI_TYPE, mInput ? JackPortIsInput : JackPortIsOutput, 0);
     if (!mPort) {
         LogLine("MIDI: JACK refused the port \"%s\"", portName);
@@ -197,6 +229,7 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
     if (jack_activate(mClient) != 0) {
         LogLine("MIDI: the JACK client could not be activated");
         ClosePort();
+        Abandon();
         return false;
     }
     mActive = true;

@@ -33,6 +33,12 @@ private:
     std::atomic<size_t> mWritten{0}, mRead{0};
 };
 
+// After a failed jack_activate. libjack gives up on an activation whose thread has not started
+// within its wait, but that thread may still start, and a closed client's memory would then be
+// its: the client is kept for the life of the process, its callbacks told nothing of ours, and
+// it is never used or closed again.
+void IAbandonJackClient(jack_client_t* client);
+
 class IMidiJackClient : public IMidiClient {
 public:
     // Null when no server answers; the client name may come back with a suffix when taken.
@@ -66,6 +72,8 @@ private:
     static void OnPortRegistration(jack_port_id_t port, int registered, void* self);
     static void OnPortConnection(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
     void PortsChanged();
+    // After a failed activation: the client is never used or closed again.
+    void Abandon();
     void Deliver();
     void Handle(std::vector<unsigned char>& message, std::vector<unsigned char>& sysex, double delta);
     void Call(std::vector<unsigned char>& message, double delta);
@@ -82,6 +90,7 @@ private:
     std::atomic<bool> mRunning{false};   // the process callback may use the port and the queue
     std::atomic<bool> mInProcess{false}; // a process callback is under way
     std::atomic<bool> mServerGone{false};
+    bool mAbandoned = false; // opens and closes only, on one thread at a time
     std::atomic<size_t> mDropped{0};
     sem_t mArrived;
     std::thread mDeliverer;

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "kit/plugin/IMidiAlsaLister.h"
+#include "kit/plugin/IMidiJack.h"
 
 namespace
 {
@@ -103,6 +104,7 @@ private:
         jack_set_client_registration_callback(mClient, OnClient, this);
         jack_set_port_connect_callback(mClient, OnConnect, this);
         mActive = jack_activate(mClient) == 0; // inactive, it still lists: the follower looks by itself
+        if (!mActive) IAbandonJackClient(mClient);
         return true;
     }
     void Tell()
@@ -119,7 +121,7 @@ private:
     }
     void Drop()
     {
-        if (mClient) jack_client_close(mClient);
+        if (mClient && mActive) jack_client_close(mClient); // see IAbandonJackClient
         mClient = nullptr;
         mActive = false;
         mGone = false;

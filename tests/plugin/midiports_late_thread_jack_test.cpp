@@ -1,0 +1,80 @@
+// A machine so loaded that the JACK library's new thread starts only after the library gave up
+// waiting for it: the activation fails, and that thread still runs later. The client must not
+// have been closed under it.
+#include <dlfcn.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "midiports_open.h"
+
+namespace {
+
+// Threads the JACK library makes from the test's own thread start this late while set.
+std::atomic<int> gLateMs{0};
+pthread_t gTestThread;
+
+struct Late {
+    void* (*run)(void*);
+    void* arg;
+    int ms;
+};
+
+void* StartLate(void* p)
+{
+    const Late late = *static_cast<Late*>(p);
+    delete static_cast<Late*>(p);
+    usleep(useconds_t(late.ms) * 1000);
+    return late.run(late.arg);
+}
+
+bool FromJack(void* caller)
+{
+    Dl_info info;
+    return dladdr(caller, &info) && info.dli_fname && std::strstr(info.dli_fname, "libjack");
+}
+
+} // namespace
+
+// Seen before the C library's by every library of the process.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*run)(void*), void* arg)
+{
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    const int ms = gLateMs.load();
+    if (ms > 0 && pthread_equal(pthread_self(), gTestThread) && FromJack(__builtin_return_address(0)))
+        return real(thread, attr, StartLate, new Late{run, arg, ms});
+    return real(thread, attr, run, arg);
+}
+
+TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheNextInstanceWorks)
+{
+    gTestThread = pthread_self();
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    {
+        auto plug = std::make_unique<PortPlug>();
+        plug->getExternalMIDIOutNames();
+        gLateMs = 2500; // past the library's wait of a second or more
+        int port = 1;
+        const int idx = plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str());
+        gLateMs = 0;
+        EXPECT_LE(idx, 0) << "the activation was expected to fail";
+        IMidiMsg cc(0, 0xB0, 7, 100);
+        EXPECT_FALSE(plug->SendMidiMsg(&cc));
+        // A second try on the same client is refused rather than activating it twice.
+        port = 1;
+        EXPECT_LE(plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 0);
+    }
+    // The late thread starts after the instance has gone.
+    Pause(3000);
+    PortPlug next;
+    ASSERT_GT(OpenOut(next, synth), 0);
+    next.SendMidiSysex2({0xB0, 7, 99});
+    EXPECT_TRUE(synth.WaitForCount(1, 2000));
+}
