@@ -1143,7 +1143,10 @@ std::string Rig::run()
                 }
                 if (real > std::chrono::seconds(70)) break; // the stop at the end takes it
             }
-            testing::internal::GetCapturedStdout();
+            {
+                const std::string log = testing::internal::GetCapturedStdout();
+                if (std::getenv("QOR_SEQUENCE_LOG")) journal << "[log of job " << job << "]\n" << log;
+            }
             const int64_t endMs = now();
             const std::string status = this->status();
             {
@@ -1170,6 +1173,17 @@ std::string Rig::run()
     // What is still on its way arrives; nothing runs; nothing changes.
     idle(200 * P);
     idle(100000);
+    if (std::getenv("QOR_SEQUENCE_LOG")) {
+        std::lock_guard<std::mutex> lock(mLock);
+        for (const Sent& x : sent)
+            if (x.bytes.size() > 8 && x.bytes[0] == 0xF0)
+                journal << "sent " << x.atMs << " job " << x.job << " type " << int(x.bytes[7]) << " dev "
+                        << int(x.bytes[6]) << " size " << x.bytes.size() << "\n";
+        for (const Reply& x : pending)
+            journal << "reply due " << x.dueMs << " arrived " << x.arrived << " job " << x.job << " type "
+                    << int(x.bytes[7]) << " dev " << int(x.bytes[6]) << " size " << x.bytes.size()
+                    << (x.enquiry ? " enquiry" : "") << "\n";
+    }
     const State last = snapshot();
     check(base, last, Expect(), "at the end (nothing running)");
     if (!q.midiManager->threadIdle(kJobThread)) fail << "the job thread is busy at the end\n";
