@@ -80,6 +80,9 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
+    // What the synthesizer sends behind the enquiry job's answers comes as late as they do; a
+    // sync's own enquiry is what the settling waits for, not one more thing to wait out.
+    if (kind != DueKind::Enquiry || !request) mLastAskedMs = now;
     if (kind == DueKind::Enquiry) {
         // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
         uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];
@@ -91,7 +94,6 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
         return;
     }
     if (mAsk.request != request) return;
-    mLastAskedMs = now;
     mAsk.sent = true;
     mAsk.address = address;
     // Counted, not listed: a request sends at most once per id and sweep.
