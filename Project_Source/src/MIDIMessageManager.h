@@ -177,8 +177,8 @@ public:
     // wait of a request, the performance request to the editor's (its passes and a whole sweep).
     // A synthesizer slower than that is not served.
     static int64_t lateAnswersMs(int periodMs);
-    // Milliseconds until nothing can still be on its way: no dump came, and no request was sent,
-    // for settleMs. 0 or less: settled.
+    // Milliseconds until no answer to a request can still be on its way: no dump came, and no
+    // request was sent, for settleMs. 0 or less: settled.
     int64_t settleLeft(int64_t settleMs);
     // Nothing at all came for a whole wait after an enquiry: a synthesizer that ignores them
     // owes no answer to any.

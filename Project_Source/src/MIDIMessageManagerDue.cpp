@@ -80,9 +80,8 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
-    // What the synthesizer sends behind the enquiry job's answers comes as late as they do; a
-    // sync's own enquiry is what the settling waits for, not one more thing to wait out.
-    if (kind != DueKind::Enquiry || !request) mLastAskedMs = now;
+    // Enquiries are answered with global dumps, never taken for a request's answer.
+    if (kind != DueKind::Enquiry) mLastAskedMs = now;
     if (kind == DueKind::Enquiry) {
         // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
         uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];

@@ -560,6 +560,11 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         {"program dumps at id 0, enquiries ignored: a silent bank times out, then the same bank", 0, 0, true, false,
          {{kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}}, {"CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2},
          100, 1, 0, 1, kFollow, 0, true},
+        // The sweep asked id 0 again before the answer came: the repeat must not pass for the
+        // next request of the same entry, which syncs first.
+        {"stored programs at id 0, answered after the sweep asked again: slot 3, then slot 3 again", 0, 0, false,
+         false, {{kSingle, 3}, {kSingle, 3}}, {"Data request completed!", "Data request completed!"}, {3}, 1900, 1, 0,
+         1, kFollow, 1},
         {"stored programs at id 0, answered from the third try: slot 3 times out, then slot 3 again", 0, 0, false,
          false, {{kSingle, 3}, {kSingle, 3}}, {"CONNECTION TIMED OUT!", "Data request completed!"}, {3}, 100, 1, 0, 3,
          kFollow, 1},
