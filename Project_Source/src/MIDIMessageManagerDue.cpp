@@ -254,8 +254,7 @@ void MIDIMessageManager::enquiryEnded(bool answeredFirst, int64_t settleMs)
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     // Quiet for the job's own wait proves nothing of a synthesizer slower than that wait.
-    const bool clean =
-        (answeredFirst && !mOwedAtEnquiry) || now - std::max(mLastAnyDumpMs, mLastAskedMs) >= settleMs;
+    const bool clean = (answeredFirst && !mOwedAtEnquiry) || now - std::max(mLastAnyDumpMs, mLastAskedMs) >= settleMs;
     mEnquiryJob = false;
     mSyncRequest = 0;
     mSyncAnswered = false;

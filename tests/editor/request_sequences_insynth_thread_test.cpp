@@ -11,7 +11,8 @@
 // a part, its performance) and the library slots' bytes.
 //
 // QOR_SEQUENCE_SEED=N runs the sequence of seed N (QOR_SEQUENCE_COUNT=M: M seeds from N on)
-// instead of the fixed set; a failing seed is printed with its sequence.
+// instead of the fixed set; a failing seed is printed with its sequence. QOR_SEQUENCE_LOG=1 adds
+// each job's log and every request and reply with its times.
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/PerformanceDump.h"
@@ -61,7 +62,8 @@ constexpr int kFixedSeeds = 200;
 #endif
 // Seeds past the fixed ones that once failed, run with them in release: a synthesizer later
 // than a sync's quiet wait; a second answer to a stored request; an enquiry job's answers late
-// past its own end, or taken for an earlier enquiry's; the vocoder lock in the follow-up.
+// past its own end, or taken for an earlier enquiry's; an unasked dump behind late answers;
+// the vocoder lock in the follow-up.
 constexpr bool kRunFoundSeeds = kFixedSeeds == 200;
 const uint32_t kFoundSeeds[] = {173485137, 902146, 900182, 500211, 900560, 901397, 610859323};
 
