@@ -893,7 +893,7 @@ std::string Rig::run()
                                     kind == Kind::PerformanceToLibrary || kind == Kind::EditToLibrary;
             if (editBuffer && send >= 0) {
                 for (const Reply& x : unaskedIn)
-                    if (x.arrived >= send) replies.push_back(x);
+                    if (x.arrived > send) replies.push_back(x);
                 std::stable_sort(replies.begin(), replies.end(),
                                  [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
             }
