@@ -167,12 +167,19 @@ public:
     bool syncAnswered();
     void lineClean();
     // The device-id enquiry job starts, and ends: it is itself the sync, and leaves the line
-    // clean when its first enquiry was answered before any other went, or when nothing at all
-    // came in its whole wait (a synthesizer that ignores enquiries); else loose (answers to its
-    // sweep, or to what was asked before it, may still come).
+    // clean when its first enquiry was answered before any other went and no earlier enquiry
+    // was owed, or when the line has settled (below); else loose (answers to its sweep, or to
+    // what was asked before it, may still come).
     // Its answer, from whichever enquiry, settles what its device owes.
     void enquiryStarts();
-    void enquiryEnded(bool clean);
+    void enquiryEnded(bool answeredFirst, int64_t settleMs);
+    // How late the answer of any request may still come at this poll period: twice the longest
+    // wait of a request, the performance request to the editor's (its passes and a whole sweep).
+    // A synthesizer slower than that is not served.
+    static int64_t lateAnswersMs(int periodMs);
+    // Milliseconds until no answer to a request can still be on its way: no dump came, and no
+    // request was sent, for settleMs. 0 or less: settled.
+    int64_t settleLeft(int64_t settleMs);
     // Nothing at all came for a whole wait after an enquiry: a synthesizer that ignores them
     // owes no answer to any.
     void enquiriesIgnored();
@@ -342,6 +349,7 @@ private:
         return never;
     }();
     int64_t mLastAnyDumpMs = std::numeric_limits<int64_t>::min() / 2;
+    int64_t mLastAskedMs = std::numeric_limits<int64_t>::min() / 2; // the last send of a request
     uint64_t mLastRequest = 0;
     uint64_t mSyncRequest = 0; // a sync's enquiry waits for its answer
     bool mSyncAnswered = false;
@@ -354,6 +362,7 @@ private:
     // the last answer is the last enquiry's.
     std::array<uint8_t, kDeviceBytes> mEnquiriesOwed{};
     bool mEnquiryJob = false;
+    bool mOwedAtEnquiry = false; // an enquiry was still owed when the enquiry job began
     int mDueDeviceId = -1;
     bool mLoose = false;
     std::atomic<bool> mStopped{false};

@@ -21,6 +21,11 @@ using namespace SysexFamily;
 // Dumps are at least this long; shorter messages are echoes, answers and notices.
 constexpr int kShortestDump = 25;
 
+// The longest waits of a request: the performance request to the editor (its passes and a
+// sweep of every id, a period each), and into the library (fixed steps).
+constexpr int64_t kLongestWaitPeriods = 50 + 16;
+constexpr int64_t kLongestFixedWaitMs = 200 * 25;
+
 } // namespace
 
 int64_t MIDIMessageManager::dueNow() const
@@ -57,6 +62,8 @@ void MIDIMessageManager::endRequest(uint64_t request, bool replied, bool editorT
     if (mAsk.request != request) return;
     // An answer that never came may come yet, and one the sweep asked for twice comes twice: the
     // next request cleans the line first.
+    // A named repeat too: it passes for the next request of its entry, which may have changed
+    // meanwhile, and whatever the synthesizer sends after it comes as late.
     bool twice = false;
     for (int d = 0; d < kDeviceBytes; ++d) twice = twice || (mAsk.answered[size_t(d)] && mAsk.sends[size_t(d)] > 1);
     mLoose = mLoose || !replied || twice;
@@ -70,8 +77,11 @@ void MIDIMessageManager::endRequest(uint64_t request, bool replied, bool editorT
 void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address, DueKind kind)
 {
     if (deviceByte < 0 || deviceByte >= kDeviceBytes) return;
+    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
+    // Enquiries are answered with global dumps, never taken for a request's answer.
+    if (kind != DueKind::Enquiry) mLastAskedMs = now;
     if (kind == DueKind::Enquiry) {
         // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
         uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];
@@ -131,8 +141,9 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         if (mEnquiryJob) {
             // The enquiry job takes the device as it is now, whichever enquiry this answers: an
             // enquiry sent into a silent spell, or to a synthesizer that answers only some
-            // tries, is never answered, and the job would wait for it forever.
-            owed = 0;
+            // tries, is never answered, and the job would wait for it forever. Its other
+            // enquiries stay owed: their answers must not pass for a later sync's.
+            if (owed) --owed;
         } else if (owed > 1) {
             --owed;
             due = Due::Earlier;
@@ -166,8 +177,7 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         if (!mAsk.sent) return Due::Early;
         if (!mAsk.sends[size_t(device)]) return Due::Unasked;
         if (isNamed && address != mAsk.address) return Due::Stray;
-        // A repeat of a named answer names its entry too: only a plain one can be mistaken.
-        if (!isNamed) mAsk.answered[size_t(device)] = true;
+        mAsk.answered[size_t(device)] = true;
         return Due::Awaited;
     }
     if (mEnded.request) {
@@ -207,6 +217,8 @@ void MIDIMessageManager::enquiryStarts()
     std::lock_guard<std::mutex> lock(mDueLock);
     // The enquiry job's answer is its own, not a sync's.
     mEnquiryJob = true;
+    // Its answer may then be an earlier enquiry's, with answers asked after that still to come.
+    mOwedAtEnquiry = std::any_of(mEnquiriesOwed.begin(), mEnquiriesOwed.end(), [](uint8_t n) { return n > 0; });
     mSyncRequest = 0;
     mSyncAnswered = false;
     mSyncTail = 0;
@@ -225,9 +237,24 @@ int MIDIMessageManager::enquiriesOwed(int deviceByte)
     return mEnquiriesOwed[size_t(deviceByte)];
 }
 
-void MIDIMessageManager::enquiryEnded(bool clean)
+int64_t MIDIMessageManager::lateAnswersMs(int periodMs)
 {
+    return 2 * std::max(kLongestWaitPeriods * periodMs, kLongestFixedWaitMs);
+}
+
+int64_t MIDIMessageManager::settleLeft(int64_t settleMs)
+{
+    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
+    return settleMs - (now - std::max(mLastAnyDumpMs, mLastAskedMs));
+}
+
+void MIDIMessageManager::enquiryEnded(bool answeredFirst, int64_t settleMs)
+{
+    const int64_t now = dueNow();
+    std::lock_guard<std::mutex> lock(mDueLock);
+    // Quiet for the job's own wait proves nothing of a synthesizer slower than that wait.
+    const bool clean = (answeredFirst && !mOwedAtEnquiry) || now - std::max(mLastAnyDumpMs, mLastAskedMs) >= settleMs;
     mEnquiryJob = false;
     mSyncRequest = 0;
     mSyncAnswered = false;

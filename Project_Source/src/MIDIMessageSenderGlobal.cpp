@@ -81,7 +81,6 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     finished = false;
     // This enquiry is itself the sync of the line: its answer is applied.
     MIDIMessageManager* m = q.midiManager;
-    const int64_t began = m ? m->dueNow() : 0;
     if (m) m->enquiryStarts();
 
     WaitPlan plan;
@@ -119,10 +118,10 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
         break;
     case WaitEnd::Stopped: break;
     }
-    // Answered before its sweep, nothing asked before it is owed any more; nor after a wait
-    // in which nothing came. Otherwise a late answer to any of its sends would pass for the
+    // Answered before its sweep, nothing asked before it is owed any more; nor once nothing
+    // can still be on its way. Otherwise a late answer to any of its sends would pass for the
     // next sync's.
-    if (m) m->enquiryEnded((end == WaitEnd::Reply && !swept) || (end == WaitEnd::TimeOut && m->quietSince(began)));
+    if (m) m->enquiryEnded(end == WaitEnd::Reply && !swept, MIDIMessageManager::lateAnswersMs(plan.periodMs));
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
     if (!thenOwedSend || end == WaitEnd::Stopped) return;

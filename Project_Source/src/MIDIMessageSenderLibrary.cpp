@@ -131,18 +131,24 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const
     };
     if (m->looseLine()) {
         // One enquiry cleans the line: the synthesizer answers it after everything it still
-        // owes, earlier enquiries included, which is dropped. One that ignores enquiries owes
-        // nothing once it has been quiet for twice a whole wait of the request, sweep included:
-        // a synthesizer slower than that wait still has its late answers dropped rather than
-        // taken for this request's.
+        // owes, earlier enquiries included, which is dropped. Without its answer, the line is
+        // clean once nothing can still be on its way: no dump came and no request went for
+        // twice the longest wait of any request (the late answers may be an earlier request's),
+        // or of this one, sweep included. A synthesizer slower than that still has its late
+        // answers dropped rather than taken for this request's.
         const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
         sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
         const int64_t asked = m->dueNow();
-        const int64_t owed = 2 * (replyWait + int64_t(kSweepIds) * plan.sweepStepMs);
-        const WaitEnd synced = waitUntil(
-            owed, [m, owed, asked]() -> int64_t { return m->syncAnswered() ? 0 : m->quietLeft(-1, owed, asked); });
+        const int64_t owed = std::max(2 * (replyWait + int64_t(kSweepIds) * plan.sweepStepMs),
+                                      MIDIMessageManager::lateAnswersMs(periodMs));
+        // Late answers arriving meanwhile move the end; a line that never settles is taken as
+        // it is after twice that.
+        const WaitEnd synced =
+            waitUntil(2 * owed, [m, owed]() -> int64_t { return m->syncAnswered() ? 0 : m->settleLeft(owed); });
         if (synced != WaitEnd::Reply) return synced;
-        if (!m->syncAnswered() && m->quietSince(asked)) m->enquiriesIgnored();
+        // Only a whole wait of quiet after the enquiry tells that it was ignored: an answer
+        // still owed would pass for the next sync's.
+        if (!m->syncAnswered() && m->quietSince(asked) && m->dueNow() - asked >= owed) m->enquiriesIgnored();
         m->lineClean();
     }
     const int device = SysexFamily::deviceByteFor(controller->deviceId.load());

@@ -138,7 +138,7 @@ struct Bench {
         m.disarmRequestBuffers();
         m.expectingEditDump = false;
         m.performanceRequestActive = false;
-        m.enquiryEnded(true);
+        m.enquiryEnded(true, 0);
         m.enquiriesIgnored();
         plug->clearRecords();
         std::lock_guard<std::mutex> lock(mLock);
@@ -482,12 +482,14 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          {"CONNECTION TIMED OUT!", "Data request completed!"}, {0, 5}, 1900, 2},
         // A request takes 25 periods and the 13 sweep steps until its answer comes, a bank's slot
         // a settling pause more; a cancel comes in the first pause of its slot. The cancel leaves
-        // the line loose: the next bank waits for its sync's answer (38 periods).
+        // the line loose: the next bank waits for its sync's answer (38 periods). At id 0 the
+        // sweep asks id 0 again before each answer comes, so a repeat follows each: every
+        // request after one syncs first (135 more syncs).
         {"stored programs at id 0: the same sequences", 0, 0, false, false,
          {{kBank, 0, 2}, {kBank}, {kSingle, 3}, {kSingle, 4}, {kBank, 0, 5}},
          {"Data request cancelled!", "Data request completed!", "Data request completed!", "Data request completed!",
           "Data request cancelled!"},
-         kAll, 1900, 1, 2 * 39 + 1 + 38 + 128 * 39 + 2 * 38 + 5 * 39 + 1},
+         kAll, 1900, 1, 2 * 39 + 1 + 38 + 128 * 39 + 2 * 38 + 5 * 39 + 1 + 135 * 38},
         {"stored programs at id 15: the same sequences", 15, 15, false, false,
          {{kBank, 0, 2}, {kBank}, {kSingle, 3}, {kSingle, 4}, {kBank, 0, 5}},
          {"Data request cancelled!", "Data request completed!", "Data request completed!", "Data request completed!",
@@ -514,9 +516,11 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
          0, 1, kBoth, 4},
         // A silent synthesizer answers again: what it never answered is ended by the sync. Each
         // time-out is followed at once by the same bank, a program or the performance asked.
+        // Slots 1 to 3 (cancelled in its sync) each follow a slot whose repeat the sweep asked
+        // for: each syncs too.
         {"stored programs at id 0: a silent bank times out, then the same bank", 0, 0, false, false,
          {{kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}}, {"CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2},
-         1900, 1, 0, 1, kFollow, 1},
+         1900, 1, 0, 1, kFollow, 1 + 3},
         {"program dumps at id 0: a silent bank times out, then a program, the performance, the same bank", 0, 0, true,
          false, {{kBank, 0, -1, 0, true, 0}, {kProgram}, {kBank, 0, -1, 0, true, 0}, {kPerformance},
                  {kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}},
@@ -557,6 +561,11 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         {"program dumps at id 0, enquiries ignored: a silent bank times out, then the same bank", 0, 0, true, false,
          {{kBank, 0, -1, 0, true, 0}, {kBank, 0, 3}}, {"CONNECTION TIMED OUT!", "Data request cancelled!"}, {0, 1, 2},
          100, 1, 0, 1, kFollow, 0, true},
+        // The sweep asked id 0 again before the answer came: the repeat must not pass for the
+        // next request of the same entry, which syncs first.
+        {"stored programs at id 0, answered after the sweep asked again: slot 3, then slot 3 again", 0, 0, false,
+         false, {{kSingle, 3}, {kSingle, 3}}, {"Data request completed!", "Data request completed!"}, {3}, 1900, 1, 0,
+         1, kFollow, 1},
         {"stored programs at id 0, answered from the third try: slot 3 times out, then slot 3 again", 0, 0, false,
          false, {{kSingle, 3}, {kSingle, 3}}, {"CONNECTION TIMED OUT!", "Data request completed!"}, {3}, 100, 1, 0, 3,
          kFollow, 1},
@@ -1051,7 +1060,9 @@ TEST(LibraryRequestsInSynth, ARefusedSyncStillCleansTheLineBeforeTheRequest)
     b.single(false, 0);
     b.plug->refuseRequest = nullptr;
     EXPECT_EQ(b.status(), "Data request completed!");
-    // Twice the request's whole wait (30 periods and the 16 sweep steps) of quiet, then its period.
-    EXPECT_EQ(b.pauses.size() - before, size_t(2 * (30 + 16) + 1));
+    // Twice the longest wait of any request (the performance request's 50 periods and 16 sweep
+    // steps) of quiet from the first request's answer, which came a period before; then the
+    // request's period.
+    EXPECT_EQ(b.pauses.size() - before, size_t(2 * (50 + 16) - 1 + 1));
     EXPECT_FALSE(b.plug->midiManager->looseLine());
 }

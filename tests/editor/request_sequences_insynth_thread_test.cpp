@@ -11,7 +11,8 @@
 // a part, its performance) and the library slots' bytes.
 //
 // QOR_SEQUENCE_SEED=N runs the sequence of seed N (QOR_SEQUENCE_COUNT=M: M seeds from N on)
-// instead of the fixed set; a failing seed is printed with its sequence.
+// instead of the fixed set; a failing seed is printed with its sequence. QOR_SEQUENCE_LOG=1 adds
+// each job's log and every request and reply with its times.
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/PatchManager.h"
 #include "Project_Source/src/PerformanceDump.h"
@@ -59,6 +60,12 @@ constexpr int kFixedSeeds = 40;
 #else
 constexpr int kFixedSeeds = 200;
 #endif
+// Seeds past the fixed ones that once failed, run with them in release: a synthesizer later
+// than a sync's quiet wait; a second answer to a stored request; an enquiry job's answers late
+// past its own end, or taken for an earlier enquiry's; an unasked dump behind late answers;
+// the vocoder lock in the follow-up; a follow-up kept by a picked part's gate.
+constexpr bool kRunFoundSeeds = kFixedSeeds == 200;
+const uint32_t kFoundSeeds[] = {173485137, 902146, 900182, 500211, 900560, 901397, 610859323, 7300932};
 
 const int kPeriods[] = {50, 75, 100, 200, 300, 400, 500}; // kLibSyncTimer 0..6
 
@@ -694,6 +701,8 @@ std::string Rig::run()
         default: return s.performanceSlots[size_t(i)];
         }
     };
+    const bool vocoderLocked = behaviour.model == 0x21 && behaviour.lockedParts & 1 &&
+                               behaviour.lockSection == (kSectionLockVocoder - kSectionLockOsc1) / 8;
     // Every component is as allowed, or as it was.
     const auto check = [&](const State& before, const State& after, const Expect& e, const std::string& when) {
         bool ok = true;
@@ -710,6 +719,17 @@ std::string Rig::run()
                 for (const Bytes& fresh : it->second)
                     fine = fine || (fresh.size() == now.size() && Bytes(fresh.begin(), fresh.begin() + 16) == name &&
                                     fresh != get(before, c, i));
+            }
+            // The vocoder lock of part 1 keeps the follow-up's vocoder fields: the rest is taken.
+            if (!fine && c == Component::Performance && vocoderLocked && it != e.allowed.end()) {
+                const Bytes& old = get(before, c, i);
+                const size_t from = now.size() - std::min(now.size(), size_t(16));
+                for (const Bytes& fresh : it->second) {
+                    bool mixed = fresh.size() == now.size() && old.size() == now.size() && from > 0 &&
+                                 std::equal(now.begin(), now.begin() + long(from), fresh.begin());
+                    for (size_t k = from; mixed && k < now.size(); ++k) mixed = now[k] == fresh[k] || now[k] == old[k];
+                    fine = fine || mixed;
+                }
             }
             if (!fine && ok) {
                 fail << when << ": " << componentName(c) << " " << (c == Component::Part ? i + 1 : i)
@@ -732,12 +752,14 @@ std::string Rig::run()
                               const std::string& status, const std::string& what) {
         const State after = snapshot();
         std::vector<Sent> mine;
-        std::vector<Reply> replies;
+        std::vector<Reply> replies, unaskedIn;
         int64_t actAt = -1;
         {
             std::lock_guard<std::mutex> lock(mLock);
             for (const Sent& x : sent)
                 if (x.job == index) mine.push_back(x);
+            for (const Reply& x : pending)
+                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs) unaskedIn.push_back(x);
             for (const Reply& x : pending)
                 // The enquiry job takes global dumps from wherever they come: they describe the
                 // device as it is.
@@ -864,12 +886,29 @@ std::string Rig::run()
         Expect e;
         if (!bankJob) {
             const int64_t send = ownSend(-1);
+            // A dump the synthesizer sent unasked that came only once the request was sent
+            // (behind late answers, or at the same moment) cannot be told from the reply: it is
+            // the reply's. It holds the edit buffer, as the reply does.
+            const bool editBuffer = kind == Kind::Pick || kind == Kind::Performance ||
+                                    kind == Kind::PerformanceToLibrary || kind == Kind::EditToLibrary;
+            if (editBuffer && send >= 0) {
+                for (const Reply& x : unaskedIn)
+                    if (x.arrived > send) replies.push_back(x);
+                std::stable_sort(replies.begin(), replies.end(),
+                                 [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
+            }
             const Answer a = answerOf(-1);
+            // A follow-up whose byte 8 names the picked part passes the part's gate and is kept:
+            // the pick is complete, with the part's program unchanged.
+            bool followUpKept = false;
+            for (const Reply& x : replies)
+                followUpKept = followUpKept || (kind == Kind::Pick && a.at < 0 && x.bytes.size() == 25 &&
+                                                x.bytes[7] == 0x1B && x.bytes[8] == part && x.arrived >= send);
             const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + P);
             const bool strictDone = a.at >= 0 && send >= 0 && a.at <= send + limit - P && !disrupted;
-            const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0;
+            const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0 && !followUpKept;
             const bool inJob = a.at >= 0 && a.at <= endMs;
-            if (completed && a.at < 0)
+            if (completed && a.at < 0 && !followUpKept)
                 fail << what << ": \"" << done << "\" without its answer; " << timing(send, a) << "\n";
             else if (strictDone && !completed)
                 fail << what << ": answered in time, but not completed; " << timing(send, a) << "\n";
@@ -1143,7 +1182,10 @@ std::string Rig::run()
                 }
                 if (real > std::chrono::seconds(70)) break; // the stop at the end takes it
             }
-            testing::internal::GetCapturedStdout();
+            {
+                const std::string log = testing::internal::GetCapturedStdout();
+                if (std::getenv("QOR_SEQUENCE_LOG")) journal << "[log of job " << job << "]\n" << log;
+            }
             const int64_t endMs = now();
             const std::string status = this->status();
             {
@@ -1170,6 +1212,17 @@ std::string Rig::run()
     // What is still on its way arrives; nothing runs; nothing changes.
     idle(200 * P);
     idle(100000);
+    if (std::getenv("QOR_SEQUENCE_LOG")) {
+        std::lock_guard<std::mutex> lock(mLock);
+        for (const Sent& x : sent)
+            if (x.bytes.size() > 8 && x.bytes[0] == 0xF0)
+                journal << "sent " << x.atMs << " job " << x.job << " type " << int(x.bytes[7]) << " dev "
+                        << int(x.bytes[6]) << " size " << x.bytes.size() << "\n";
+        for (const Reply& x : pending)
+            journal << "reply due " << x.dueMs << " arrived " << x.arrived << " job " << x.job << " type "
+                    << int(x.bytes[7]) << " dev " << int(x.bytes[6]) << " size " << x.bytes.size() << " byte 8 "
+                    << int(x.bytes[8]) << (x.enquiry ? " enquiry" : "") << "\n";
+    }
     const State last = snapshot();
     check(base, last, Expect(), "at the end (nothing running)");
     if (!q.midiManager->threadIdle(kJobThread)) fail << "the job thread is busy at the end\n";
@@ -1187,6 +1240,7 @@ std::vector<uint32_t> seedsToRun()
     const uint32_t first = seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : 1;
     const int n = count ? std::atoi(count) : seed ? 1 : kFixedSeeds;
     for (int i = 0; i < n; ++i) seeds.push_back(first + uint32_t(i));
+    if (!seed && kRunFoundSeeds) seeds.insert(seeds.end(), std::begin(kFoundSeeds), std::end(kFoundSeeds));
     return seeds;
 }
 
