@@ -311,10 +311,34 @@ private:
         ask("tick");
         return ask("texts");
     }
+    // A click while a job's progress overlay covers the editor opens nothing, and the answer
+    // queued for the menu waits: clicked again, as a user would, until the menu shows.
     std::string DeviceMenu(bool out)
     {
-        send(std::string("menu-next dismiss\n") + (out ? "click 1420 18\n" : "click 1420 40\n"));
-        return mStalled ? "" : hostscript::printed(mOut, "menu: ", ++mMenus);
+        if (mStalled) return "";
+        send("menu-next dismiss\n");
+        ++mMenus;
+        std::string menu;
+        Within(20000, [&] {
+            send(out ? "click 1420 18\n" : "click 1420 40\n");
+            if (hostscript::printed(mOut, "click: ", ++mClicks).empty()) {
+                mStalled = true;
+                mProblems.Add(mStep, "the host did not answer a click within 20 s");
+                return false;
+            }
+            // The menu is printed before the click's own line.
+            return !(menu = PrintedNow("menu: ", mMenus)).empty();
+        });
+        return menu;
+    }
+    // The nth line the host printed that begins with key, or nothing yet.
+    std::string PrintedNow(const std::string& key, size_t nth)
+    {
+        std::ifstream in(mOut);
+        size_t seen = 0;
+        for (std::string line; std::getline(in, line);)
+            if (line.compare(0, key.size(), key) == 0 && ++seen == nth) return line;
+        return "";
     }
     template <class Cond> bool Within(int ms, Cond cond)
     {
@@ -405,7 +429,7 @@ private:
     int mRuns = 0;
     FILE* mHost = nullptr;
     std::map<std::string, size_t> mAsked;
-    size_t mMenus = 0;
+    size_t mMenus = 0, mClicks = 0;
     int mOutIndex = 0, mInIndex = 0, mValue = 10;
     jack_client_t* mJack = nullptr;
     Problems mProblems;
