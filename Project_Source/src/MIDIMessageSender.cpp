@@ -33,12 +33,6 @@ void MIDIMessageSender::run()
     {
         std::lock_guard<std::mutex> lock(mAskedLock);
         mRunning[size_t(thread)] = true;
-        // Every job starts uncancelled, not only those that wait: a Cancel with nothing to
-        // cancel, or a port change under a send, would otherwise outlive the job it was meant for.
-        if (thread == kJobThread) {
-            cancelRequested = false;
-            mPortEnded = false;
-        }
     }
     do {
         std::string& endText = mEndText[size_t(thread)];
@@ -169,6 +163,14 @@ bool MIDIMessageSender::claim(int thread)
     if (!mClaimed[size_t(thread)].compare_exchange_strong(expected, 2, std::memory_order_acq_rel)) return false;
     // A refusal under the last holder is not this job's.
     mRefused[size_t(thread)] = false;
+    // Every job starts uncancelled, not only those that wait: a Cancel with nothing to cancel,
+    // or a port change under a send, would otherwise outlive the job it was meant for. From the
+    // claim on, not from the thread's start: a Cancel clicked before the thread has started is
+    // this job's.
+    if (thread == kJobThread) {
+        cancelRequested = false;
+        mPortEnded = false;
+    }
     return true;
 }
 

@@ -303,7 +303,7 @@ private:
     // The quiet that ends a reply: a 383-byte dump at the cable's speed.
     static constexpr int kQuietMs = 130;
     static int64_t quietGap(int periodMs) { return periodMs / 4 > kQuietMs ? periodMs / 4 : kQuietMs; }
-    // A waiting job starts: no cancel, no port change yet.
+    // A waiting job starts: no cancel, no port change yet (on the job thread, since its claim).
     void beginWaitingJob();
     // The port change's text when one ended the job, else cancelText.
     void showCancelled(const char* cancelText);
