@@ -1,12 +1,15 @@
 #include "kit/plugin/IMidiJack.h"
 
 #include <errno.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <jack/midiport.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -38,6 +41,7 @@ struct InHead {
 
 bool ServerAnswers()
 {
+    if (!IJackServerListening()) return false;
     static std::atomic<unsigned> probes{0};
     const std::string name = "qor-probe-" + std::to_string(getpid()) + "-" + std::to_string(probes++);
     jack_client_t* probe = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
@@ -46,6 +50,29 @@ bool ServerAnswers()
 }
 
 } // namespace
+
+bool IJackServerListening()
+{
+    const char* named = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string server = named && *named ? named : "default";
+    const std::string uid = std::to_string(getuid());
+    // Where the two server generations of this platform listen.
+    const std::string paths[] = {"/dev/shm/jack_" + server + "_" + uid + "_0",
+                                 "/dev/shm/jack-" + uid + "/" + server + "/jack_0",
+                                 "/tmp/jack-" + uid + "/" + server + "/jack_0"};
+    for (const std::string& path : paths) {
+        sockaddr_un address{};
+        if (path.size() >= sizeof address.sun_path) continue;
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return true; // cannot tell: the library's own open decides
+        const bool listening = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (listening) return true;
+    }
+    return false;
+}
 
 // ---- the queue ----
 
@@ -94,6 +121,7 @@ void IMidiByteQueue::CopyIn(size_t at, const void* from, size_t size)
 
 IMidiJackClient* IMidiJackClient::Make(bool input, const char* clientName)
 {
+    if (!IJackServerListening()) return nullptr;
     jack_status_t status = jack_status_t(0);
     jack_client_t* client = jack_client_open(clientName, JackNoStartServer, &status);
     // Clients of one name opening at once, on this server or another of this machine, meet on

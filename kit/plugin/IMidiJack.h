@@ -33,6 +33,11 @@ private:
     std::atomic<size_t> mWritten{0}, mRead{0};
 };
 
+// A JACK server listens where this user's server of the default name (JACK_DEFAULT_SERVER)
+// would. Asked before every client is opened: when the library's open fails, a thread it started
+// may still start after the client was taken apart, and crash the host on a loaded machine.
+bool IJackServerListening();
+
 // After a failed jack_activate. libjack gives up on an activation whose thread has not started
 // within its wait, but that thread may still start, and a closed client's memory would then be
 // its: the client is kept for the life of the process, its callbacks told nothing of ours, and

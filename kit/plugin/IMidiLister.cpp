@@ -96,6 +96,7 @@ private:
     {
         if (mGone) Drop(); // a server that went away and came back needs a new client
         if (mClient) return true;
+        if (!IJackServerListening()) return false;
         mClient = jack_client_open(ListerName("Port").c_str(), JackNoStartServer, nullptr);
         if (!mClient) return false;
         jack_on_shutdown(mClient, OnShutdown, this);

@@ -5,6 +5,7 @@
 
 #include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiInDelivery.h"
+#include "kit/plugin/IMidiJack.h"
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/Log.h"
 
@@ -127,6 +128,7 @@ private:
 
 IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientName)
 {
+    if (api == RtMidi::UNIX_JACK && !IJackServerListening()) return nullptr;
     std::unique_ptr<RtClient> client;
     try {
         if (input) {

@@ -8,15 +8,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "kit/plugin/IMidiJack.h"
 #include "midiports_open.h"
 
 namespace {
 
 // Threads the JACK library makes from the test's own thread start this late while set.
 std::atomic<int> gLateMs{0};
+std::atomic<int> gJackThreads{0}; // made by the JACK library from the test's thread
 pthread_t gTestThread;
 
 struct Late {
@@ -47,8 +50,10 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
     static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
     const int ms = gLateMs.load();
-    if (ms > 0 && pthread_equal(pthread_self(), gTestThread) && FromJack(__builtin_return_address(0)))
-        return real(thread, attr, StartLate, new Late{run, arg, ms});
+    if (pthread_equal(pthread_self(), gTestThread) && FromJack(__builtin_return_address(0))) {
+        ++gJackThreads;
+        if (ms > 0) return real(thread, attr, StartLate, new Late{run, arg, ms});
+    }
     return real(thread, attr, run, arg);
 }
 
@@ -77,4 +82,25 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
     ASSERT_GT(OpenOut(next, synth), 0);
     next.SendMidiSysex2({0xB0, 7, 99});
     EXPECT_TRUE(synth.WaitForCount(1, 2000));
+}
+
+// Without a server the library's open fails after starting a thread of its own, which meets
+// the same end: no client is opened then, on either path.
+TEST(MidiPortsLateThread, NoClientIsOpenedWhereNoServerListens)
+{
+    gTestThread = pthread_self();
+    ASSERT_TRUE(IJackServerListening()) << "the fixture's server";
+    const std::string server = std::getenv("JACK_DEFAULT_SERVER");
+    setenv("JACK_DEFAULT_SERVER", ("qor-none-" + std::to_string(getpid())).c_str(), 1);
+    EXPECT_FALSE(IJackServerListening());
+    gJackThreads = 0;
+    for (const char* api : {"jack", "rtjack"}) {
+        setenv("QOR_MIDI_API", api, 1);
+        PortPlug plug;
+        EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), 1u) << api;
+        EXPECT_EQ(plug.getExternalMIDIInNames()->size(), 1u) << api;
+    }
+    EXPECT_EQ(gJackThreads, 0);
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    setenv("QOR_MIDI_API", "jack", 1);
 }

@@ -198,8 +198,8 @@ TEST(StudioFaultsJack, EveryFaultEndsInItsStatusWithoutHangingOrHalfAProgram)
         // The request is sent twice at the device's id (first and in the sweep) and left
         // unanswered, so the user's next request first asks the device id, which this
         // synthesizer leaves unanswered too: the request goes once the line has been quiet for
-        // twice the first one's whole wait, and its third try is answered.
-        {"third try", {"--answer-on-try", "3"}, true, "Data request completed!", true, 6.0, 14},
+        // twice the longest wait of any request (10 s at 50 ms), and its third try is answered.
+        {"third try", {"--answer-on-try", "3"}, true, "Data request completed!", true, 6.0, 20},
         {"truncated", {"--truncate", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
         {"overlong", {"--overlong", "7"}, false, "CONNECTION TIMED OUT!", false, 3.0, 6},
         {"cable speed", {"--throttle"}, false, "Data request completed!", true, 0.2, 3},
