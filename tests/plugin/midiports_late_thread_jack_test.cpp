@@ -17,22 +17,23 @@
 
 namespace {
 
-// Threads the JACK library makes from the test's own thread start this late while set.
-std::atomic<int> gLateMs{0};
+// Threads the JACK library makes from the test's own thread while this is set start only once
+// it is cleared again: later than the library waits for them, however loaded the machine.
+std::atomic<bool> gHoldThreads{false};
+std::atomic<bool> gHeld{false}; // a thread is being held
 std::atomic<int> gJackThreads{0}; // made by the JACK library from the test's thread
 pthread_t gTestThread;
 
 struct Late {
     void* (*run)(void*);
     void* arg;
-    int ms;
 };
 
 void* StartLate(void* p)
 {
     const Late late = *static_cast<Late*>(p);
     delete static_cast<Late*>(p);
-    usleep(useconds_t(late.ms) * 1000);
+    while (gHeld) usleep(1000);
     return late.run(late.arg);
 }
 
@@ -49,10 +50,12 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
 {
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
     static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-    const int ms = gLateMs.load();
     if (pthread_equal(pthread_self(), gTestThread) && FromJack(__builtin_return_address(0))) {
         ++gJackThreads;
-        if (ms > 0) return real(thread, attr, StartLate, new Late{run, arg, ms});
+        if (gHoldThreads) {
+            gHeld = true;
+            return real(thread, attr, StartLate, new Late{run, arg});
+        }
     }
     return real(thread, attr, run, arg);
 }
@@ -65,10 +68,10 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
     {
         auto plug = std::make_unique<PortPlug>();
         plug->getExternalMIDIOutNames();
-        gLateMs = 2500; // past the library's wait of a second or more
+        gHoldThreads = true;
         int port = 1;
         const int idx = plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str());
-        gLateMs = 0;
+        gHoldThreads = false;
         EXPECT_LE(idx, 0) << "the activation was expected to fail";
         IMidiMsg cc(0, 0xB0, 7, 100);
         EXPECT_FALSE(plug->SendMidiMsg(&cc));
@@ -76,8 +79,9 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
         port = 1;
         EXPECT_LE(plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 0);
     }
-    // The late thread starts after the instance has gone.
-    Pause(3000);
+    // The held thread starts after the instance has gone.
+    gHeld = false;
+    Pause(500);
     PortPlug next;
     ASSERT_GT(OpenOut(next, synth), 0);
     next.SendMidiSysex2({0xB0, 7, 99});
