@@ -140,8 +140,10 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
     const bool chosen = port != 0 && name && *name && std::strcmp(name, QOR_SELECT_MIDI_DEVICE) != 0;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
-        // The absent device chosen again is still that device: a twin that stayed is not it.
-        mFollowKept[input] = !mFollowerOpens && chosen && mMidiOpened[input].empty() && mMidiChoice[input] == name;
+        // The absent device chosen again is still that device: a twin that stayed is not it. So is
+        // one whose reopen has not been seen connected yet.
+        mFollowKept[input] = !mFollowerOpens && chosen && (mMidiOpened[input].empty() || mFollowReopenedMs[input]) &&
+                             mMidiChoice[input] == name;
         mMidiChoice[input] = chosen ? name : "";
         ++mFollowChanges[input];
         if (!mFollowerOpens) mFollowReopenedMs[input] = 0;
@@ -157,9 +159,9 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
     if (chosen) WakeFollower();
 }
 
-void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
+bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
 {
-    bool wake = false;
+    bool wake = false, awaits = false;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         mMidiOpened[input] = opened;
@@ -170,11 +172,19 @@ void IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
         // was closing, still listed) is not what it knows of the device, and it looks again.
         if (!mFollowerOpens) {
             if (!mFollowKept[input] || !opened.empty()) mFollowSeen[input].clear();
+            // The device that went, chosen again, stays absent until it takes the connection, as
+            // it does when the follower reopens it: another program may hold its name and refuse.
+            awaits = mFollowKept[input] && !opened.empty() && OfTheLibrary(mFollowSystem[input]);
+            if (awaits) {
+                mFollowReopenedMs[input] = mFollowOpenedMs[input];
+                mFollowRetryAtMs[input] = mFollowReopenedMs[input] + kConnectGraceMs; // the look that decides
+            }
             mFollowKept[input] = false;
             wake = !mMidiChoice[input].empty();
         }
     }
     if (wake) WakeFollower();
+    return awaits;
 }
 
 void IPluginBase::NoteMadeClient(bool input, IMidiClient* client, int system)

@@ -348,10 +348,10 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
         opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
-    NoteOpenedPort(false, openedName);
+    const bool awaits = NoteOpenedPort(false, openedName);
     OnExternalMIDIPortChanged(false);
     ReportDroppedMidiOut(); // what the render call could not send meanwhile
-    return opened;
+    return awaits ? 0 : opened;
 }
 
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
@@ -373,9 +373,9 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
                           [this] { mMidiInLive = 0; }};
     const int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input", &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
-    NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
+    const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
     OnExternalMIDIPortChanged(true);
-    return idx;
+    return awaits ? 0 : idx;
 }
 
 bool IPluginBase::initializeVirtualOutput(std::string)

@@ -345,7 +345,9 @@ protected:
     void NoteMadeClient(bool input, IMidiClient* client, int system);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
     // After an open: the name of the port opened, empty when none; an open port is the choice.
-    void NoteOpenedPort(bool input, const std::string& opened);
+    // True when the open counts only once the follower sees it connected: the absent device
+    // chosen again on a system of the library, which opens whether or not anything connects.
+    bool NoteOpenedPort(bool input, const std::string& opened);
     // Starts the follower, or wakes it; never waits for it.
     void WakeFollower();
     // The names of the client's ports now, "Select MIDI Device" first.
@@ -412,7 +414,7 @@ protected:
     std::vector<std::string> mFollowSeen[2]; // the ports of the follower's last look that listed the open one
     int mFollowFailures[2] = {0, 0};         // reopens that failed in a row
     int64_t mFollowRetryAtMs[2] = {0, 0};    // steady clock: no reopen before
-    int64_t mFollowReopenedMs[2] = {0, 0};   // steady clock: the follower's reopen not yet seen connected
+    int64_t mFollowReopenedMs[2] = {0, 0};   // steady clock: a reopen not yet seen connected
     int64_t mFollowOpenedMs[2] = {0, 0};     // steady clock: the last open, by anyone
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};

@@ -154,6 +154,7 @@ public:
         mMakeFollowLister = [this, ports](int) { return std::make_unique<LinkLister>(ports, Own(false)); };
     }
     std::string Own(bool input) const { return mMidiClientName[input]; }
+    KIT_Mutex& PlugMutex() { return mutex; }
     // The output's list read afresh from its client.
     Names OutNames()
     {
@@ -341,6 +342,51 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         EXPECT_EQ(count("went away"), row.wentAway);
         EXPECT_EQ(count("could not be opened"), row.refused);
         EXPECT_EQ(count("is back"), row.restart ? 1 : 0);
+        plug.CloseExternalMIDIPorts();
+    }
+}
+
+// The device that went, chosen again on a system of the library: absent until its port takes
+// the connection, whoever holds the name, as when the follower reopens it.
+TEST(MidiFollowThread, OnTheLibrarysSystemsTheAbsentDeviceChosenAgainCountsOnlyOnceConnected)
+{
+    const std::string synth = "Synth:Synth 24:0";
+    const struct {
+        const char* what;
+        bool accept;
+        const char* said;
+    } table[] = {
+        {"the device itself", true, "is back"},
+        {"another program holding its name and refusing", false, "could not be opened"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        testsupport::KeptLog log;
+        FollowPlug plug;
+        ChangingPorts* ports = new ChangingPorts;
+        ports->OpenAlways();
+        ports->Accept(row.accept);
+        plug.UseLibraryOutput(ports, {synth});
+        int port = 1;
+        ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 0); // away from the start
+        {
+            // The user's choice comes before the follower's own reopen.
+            KIT_MutexLock first(&plug.PlugMutex());
+            ports->Set({synth});
+            port = 1;
+            EXPECT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 0) << "open before it was connected";
+        }
+        std::vector<std::string> lines;
+        bool early = false;
+        const bool decided = Within(6000, [&] {
+            early = early || (plug.GetExternalMIDIOpenIndex(false) > 0 && !ports->Linked());
+            for (std::string& line : log.take())
+                if (line.find(row.said) != std::string::npos) lines.push_back(line);
+            return !lines.empty();
+        });
+        EXPECT_TRUE(decided) << "never said \"" << row.said << "\"";
+        EXPECT_FALSE(early) << "counted open while nothing was connected";
+        EXPECT_EQ(plug.GetExternalMIDIOpenIndex(false) > 0, row.accept);
         plug.CloseExternalMIDIPorts();
     }
 }
