@@ -9,8 +9,7 @@
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/Log.h"
 
-namespace
-{
+namespace {
 
 const unsigned kInQueueLimit = 100;
 // The library's JACK output queues each message, behind its 4-byte length, in a ring of 16384
@@ -34,8 +33,7 @@ void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
     if (tCallFailed) *tCallFailed = true;
 }
 
-class RtClient : public IMidiClient
-{
+class RtClient : public IMidiClient {
 public:
     RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest)
         : mClient(client), mIn(in), mOut(out), mLargest(largest)

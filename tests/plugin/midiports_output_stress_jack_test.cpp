@@ -148,7 +148,7 @@ public:
             IMidiMsg tick(0, 0xF8, 0, 0);
             s.taken = SendExternalMidiMsg(&tick);
             s.end = mStamp++;
-            std::lock_guard<std::mutex> g(mTicksLock); // the reader's, not the sender's: uncontended
+            std::lock_guard<std::mutex> g(mTicksLock); // read only once the run is over
             mTicks.push_back(s);
         }
     }
