@@ -160,17 +160,22 @@ void IMidiHandOver::Drain()
     message.reserve(std::min<size_t>(mLargest, 4096));
     for (;;) {
         if (sem_wait(mWake.get()) != 0 && errno == EINTR) continue;
+        unsigned refused = 0;
         for (Head size; mQueue.ReadSpace() >= sizeof size && !PastDeadline();) {
             mQueue.Peek(&size, sizeof size);
             message.resize(size);
             mQueue.Peek(message.data(), size, sizeof size);
             {
                 std::lock_guard<std::mutex> hold(mClientLock);
-                mClient->Send(message.data(), size, true);
+                refused += !mClient->Send(message.data(), size, true);
             }
             // Taken off only once sent: an empty queue tells a close that all went out.
             mQueue.Drop(sizeof size + size);
         }
+        // The sender was told it went: the loss is said here, where nobody waits for it.
+        if (refused)
+            LogLine("MIDI output: the MIDI system refused %u message%s already handed over", refused,
+                    refused == 1 ? "" : "s");
         if (mClosing) return;
     }
 }

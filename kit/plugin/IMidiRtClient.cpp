@@ -12,6 +12,9 @@
 namespace {
 
 const unsigned kInQueueLimit = 100;
+// The library's JACK output queues each message, behind its 4-byte length, in a ring of 16384
+// bytes that keeps one free, and silently drops one that could never fit there.
+const size_t kLargestJackMessage = 16384 - 1 - 4;
 
 // Whether the library call under way on this thread failed. Calls of other threads, and the
 // library's own thread complaining, leave it alone.
@@ -32,7 +35,8 @@ void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
 
 class RtClient : public IMidiClient {
 public:
-    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out) : mClient(client), mIn(in), mOut(out)
+    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest)
+        : mClient(client), mIn(in), mOut(out), mLargest(largest)
     {
         mClient->setErrorCallback(OnLibraryError, nullptr);
         if (!mIn) return;
@@ -87,7 +91,7 @@ public:
     {
         return mOut && Call([&] { mOut->sendMessage(data, size); });
     }
-    size_t LargestMessage() const override { return size_t(-1); }
+    size_t LargestMessage() const override { return mLargest; }
     // Input goes on only with the stamp of the opening it came through.
     bool SetCallback(Callback, void*) override { return false; }
     bool SetStampedCallback(StampedCallback callback, const std::atomic<uint32_t>* serial, void* userData) override
@@ -121,6 +125,7 @@ private:
     RtMidi* mClient;
     RtMidiIn* mIn;
     RtMidiOut* mOut;
+    const size_t mLargest;
     std::unique_ptr<IMidiInDelivery> mDelivery; // input only
 };
 
@@ -133,10 +138,11 @@ IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientNa
     try {
         if (input) {
             RtMidiIn* in = new RtMidiIn(api, clientName, kInQueueLimit);
-            client = std::make_unique<RtClient>(in, in, nullptr);
+            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1));
         } else {
             RtMidiOut* out = new RtMidiOut(api, clientName);
-            client = std::make_unique<RtClient>(out, nullptr, out);
+            client = std::make_unique<RtClient>(out, nullptr, out,
+                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1));
         }
     } catch (const RtMidiError& e) {
         Report(e);

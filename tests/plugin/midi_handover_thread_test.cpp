@@ -132,6 +132,35 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
     }
 }
 
+// A sender was told its message went once the hand-over took it: what the client then refuses
+// is said in the log, with how many.
+TEST(MidiHandOverThreads, WhatTheClientRefusesAfterTheHandOverIsCountedAndLogged)
+{
+    struct Refusing : HeldMidiPort {
+        bool Send(const unsigned char* data, size_t size, bool mayWait) override
+        {
+            HeldMidiPort::Send(data, size, mayWait);
+            return data[2] % 2 == 0; // odd sequence numbers refused
+        }
+    };
+    auto* port = new Refusing;
+    IMidiHandOver out(port, 1024, std::chrono::seconds(20));
+    ASSERT_TRUE(out.OpenPort(0, "out"));
+    port->hold(true); // all six queued behind the first before any is taken
+    for (int i = 0; i < 6; ++i) {
+        Bytes m = tagged(0, i);
+        ASSERT_TRUE(out.Send(m.data(), m.size(), true));
+    }
+    ASSERT_TRUE(port->waitInside());
+    testsupport::KeptLog kept;
+    port->hold(false);
+    ASSERT_TRUE(port->waitTaken(6));
+    out.ClosePort();
+    std::vector<std::string> log = kept.take();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("refused 3 messages"), std::string::npos) << log[0];
+}
+
 // A sender that holds the port layer's lock wakes the hand-over's thread only once it has let
 // the lock go: woken under it, the thread could keep the lock held on a busy machine while the
 // render call, which only tries it, drops its sends. The render call itself wakes it at once.
