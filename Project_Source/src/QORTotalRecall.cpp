@@ -135,6 +135,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         std::string inName, outName;
         patchManager->getName(&inName, PatchManager::kInputDeviceName);
         log("PROJECT RECALL: MIDI In device stored " + inName);
+        // On the library's systems an open port need not lead anywhere: the recalled performance
+        // waits until the device's port has taken the connection.
+        mOpensAwaitConnection = true;
         int port = 1;
         midiInIndex = setExternalMIDIIn(port, inName.c_str());
         showOpenedDevice(kDeviceInSelection, midiInIndex, inName);
@@ -151,6 +154,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         log("PROJECT RECALL: MIDI Out device stored " + outName);
         port = 1;
         noteOutputOpened(setExternalMIDIOut(port, outName.c_str()));
+        mOpensAwaitConnection = false;
         showOpenedDevice(kDeviceOutSelection, midiOutIndex, outName);
         // The open port was closed above: only the stored device can be sent to. One that is
         // away stays followed by its name, and edits say so; the recalled performance goes to

@@ -174,7 +174,12 @@ bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
             if (!mFollowKept[input] || !opened.empty()) mFollowSeen[input].clear();
             // The device that went, chosen again, stays absent until it takes the connection, as
             // it does when the follower reopens it: another program may hold its name and refuse.
-            awaits = mFollowKept[input] && !opened.empty() && OfTheLibrary(mFollowSystem[input]);
+            // So does a recall's: it owes the device a send.
+            // A client put in from outside is looked at through itself: it tells its own connection.
+            const bool ofTheLibrary =
+                (input ? midiIn : midiOut) == mFollowClient[input] && OfTheLibrary(mFollowSystem[input]);
+            awaits = (mFollowKept[input] || mOpensAwaitConnection) && !opened.empty() && ofTheLibrary;
+            mFollowAwaitsFresh[input] = awaits && !mFollowKept[input];
             if (awaits) {
                 mFollowReopenedMs[input] = mFollowOpenedMs[input];
                 mFollowRetryAtMs[input] = mFollowReopenedMs[input] + kConnectGraceMs; // the look that decides
@@ -390,6 +395,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
             {
                 std::lock_guard<std::mutex> lock(mFollowLock);
                 mFollowReopenedMs[input] = 0;
+                mFollowAwaitsFresh[input] = false;
             }
             mFollowerOpens = true; // what it saw of the device is kept for its return
             NoteOpenedPort(input, std::string());
@@ -430,6 +436,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         }
         // Back: as a reopen found connected at once, below.
         auto back = [&](const std::string& name, std::vector<std::string>& listed) {
+            bool fresh;
             {
                 std::lock_guard<std::mutex> lock(mFollowLock);
                 mFollowSeen[input] = std::move(listed);
@@ -437,8 +444,14 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowRetryAtMs[input] = 0;
                 mFollowReopenedMs[input] = 0;
                 mFollowSettling[input] = false;
+                fresh = mFollowAwaitsFresh[input];
+                mFollowAwaitsFresh[input] = false;
             }
-            LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
+            // A recall's open, connected: nothing came back.
+            if (fresh)
+                LogLine("MIDI %s: \"%s\" is connected", Direction(input), name.c_str());
+            else
+                LogLine("MIDI %s: \"%s\" is back; its port is open again", Direction(input), name.c_str());
             *returned = true;
         };
         if (act.back && client) {

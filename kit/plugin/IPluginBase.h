@@ -286,6 +286,10 @@ public:
     std::string GetExternalMIDIFollowWhy(bool input);
     // The list index of the direction's open port, 0 while none is open.
     int GetExternalMIDIOpenIndex(bool input);
+    // A recall's opens: while set, an open on a system of the library counts only once the
+    // follower sees it connected (the setters return 0 until then), so that what the recall owes
+    // the device waits for it rather than go to a port that leads nowhere.
+    std::atomic<bool> mOpensAwaitConnection{false};
     // On the port layer's follower thread, holding the plug-in mutex: after it closed the port of
     // a device that went or opened one that came back (the name lists may have been read again).
     virtual void OnExternalMIDIFollowed() {}
@@ -420,6 +424,7 @@ protected:
     int mFollowSystem[2] = {-1, -1};
     bool mFollowerOpens = false;              // under the plug-in mutex: the follower's reopen, not a choice
     bool mFollowKept[2] = {false, false};     // the choice under way is the absent device chosen again
+    bool mFollowAwaitsFresh[2] = {false, false}; // the open awaiting its connection is a recall's, not a return
     bool mFollowSettling[2] = {false, false}; // its device went: a program starting may refuse once
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
     const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};

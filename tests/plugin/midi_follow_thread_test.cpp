@@ -346,18 +346,21 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
     }
 }
 
-// The device that went, chosen again on a system of the library: absent until its port takes
-// the connection, whoever holds the name, as when the follower reopens it.
-TEST(MidiFollowThread, OnTheLibrarysSystemsTheAbsentDeviceChosenAgainCountsOnlyOnceConnected)
+// The device that went, chosen again on a system of the library, and a recall's device: absent
+// until its port takes the connection, whoever holds the name, as when the follower reopens it.
+TEST(MidiFollowThread, OnTheLibrarysSystemsTheAbsentDeviceChosenAgainOrRecalledCountsOnlyOnceConnected)
 {
     const std::string synth = "Synth:Synth 24:0";
     const struct {
         const char* what;
+        bool recall;
         bool accept;
         const char* said;
     } table[] = {
-        {"the device itself", true, "is back"},
-        {"another program holding its name and refusing", false, "could not be opened"},
+        {"chosen again: the device itself", false, true, "is back"},
+        {"chosen again: another program holding its name and refusing", false, false, "could not be opened"},
+        {"recalled: the device itself", true, true, "is connected"},
+        {"recalled: a holder refusing", true, false, "could not be opened"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.what);
@@ -368,8 +371,13 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsTheAbsentDeviceChosenAgainCountsOnlyO
         ports->Accept(row.accept);
         plug.UseLibraryOutput(ports, {synth});
         int port = 1;
-        ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 0); // away from the start
-        {
+        if (row.recall) {
+            ports->Set({synth});
+            plug.mOpensAwaitConnection = true;
+            EXPECT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 0) << "open before it was connected";
+            plug.mOpensAwaitConnection = false;
+        } else {
+            ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 0); // away from the start
             // The user's choice comes before the follower's own reopen.
             KIT_MutexLock first(&plug.PlugMutex());
             ports->Set({synth});

@@ -461,15 +461,20 @@ int EnvInt(const char* name, int otherwise)
 
 } // namespace
 
-// A fixed handful of sequences, chosen to cover every kind of step on both paths; any seed on
-// demand.
+// A fixed handful of sequences, chosen to cover every kind of step on both paths (the last: a
+// project recalled while another program holds the device's names); any seed on demand.
 TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEditorSaysSo)
 {
     const int steps = EnvInt("QOR_FOLLOW_STEPS", 3);
     std::vector<std::string> apis = {"jack", "rtjack"};
     if (const char* api = std::getenv("QOR_FOLLOW_API"))
         if (*api) apis = {api};
-    std::vector<unsigned> seeds = {4, 116250888, 3322044123};
+#if defined(__SANITIZE_ADDRESS__)
+    // Slower under the sanitizers: the two with a recall, a holder and a twin between them.
+    std::vector<unsigned> seeds = {4, 3903579194};
+#else
+    std::vector<unsigned> seeds = {4, 116250888, 3322044123, 3903579194};
+#endif
     if (const char* seed = std::getenv("QOR_FOLLOW_SEED"))
         if (*seed) seeds = {unsigned(std::strtoul(seed, nullptr, 10))};
     for (unsigned seed : seeds)

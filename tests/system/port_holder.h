@@ -8,7 +8,6 @@
 #include <semaphore.h>
 
 #include <atomic>
-#include <chrono>
 #include <string>
 #include <thread>
 
@@ -59,23 +58,17 @@ private:
     {
         if (connect) sem_post(&static_cast<PortHolder*>(self)->mConnected);
     }
-    // A connection told of may show in the port's list only from the server's next cycle on, later
-    // on a loaded machine: the lists are read again for a while after each.
     void Undo()
     {
         while (sem_wait(&mConnected) == 0 && !mStop) {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-            while (!mStop && std::chrono::steady_clock::now() < until) {
-                for (jack_port_t* port : {mInPort, mOutPort}) {
-                    const char** peers = jack_port_get_connections(port);
-                    for (size_t i = 0; peers && peers[i]; ++i) {
-                        const bool in = port == mInPort;
-                        mUndone += jack_disconnect(mUndo, in ? peers[i] : jack_port_name(port),
-                                                   in ? jack_port_name(port) : peers[i]) == 0;
-                    }
-                    if (peers) jack_free(peers);
+            for (jack_port_t* port : {mInPort, mOutPort}) {
+                const char** peers = jack_port_get_connections(port);
+                for (size_t i = 0; peers && peers[i]; ++i) {
+                    const bool in = port == mInPort;
+                    mUndone += jack_disconnect(mUndo, in ? peers[i] : jack_port_name(port),
+                                               in ? jack_port_name(port) : peers[i]) == 0;
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (peers) jack_free(peers);
             }
         }
     }

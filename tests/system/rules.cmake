@@ -16,6 +16,6 @@ endif()
 if(TARGET system_shared_bitmaps_test)
   add_dependencies(system_shared_bitmaps_test QORBundle)
 endif()
-# Three seeded sequences of departures and returns on both JACK paths, each with its own host:
-# about a minute. scripts/follow-seeds.sh and QOR_FOLLOW_SEED run any other.
+# Four seeded sequences of departures and returns on both JACK paths (two under the sanitizers),
+# each with its own host: about a minute and a half. scripts/follow-seeds.sh and QOR_FOLLOW_SEED run any other.
 set_tests_properties(system_device_follow_random_jack_test PROPERTIES TIMEOUT 240)
