@@ -204,7 +204,11 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     SenderJobRecord record;
     record.job = kJobSendArrangement;
     MIDIMessageManager* manager = midiManager;
-    if (recalledSendOwed)
+    // On the library's systems an open output is the device's once the follower sees it connected.
+    const bool awaited = recalledSendOwed && ExternalMIDIAwaitsConnection(false);
+    if (awaited)
+        log("PROJECT RECALL: the stored MIDI output is not connected yet, the performance is sent once it is");
+    else if (recalledSendOwed)
         log("PROJECT RECALL: the stored MIDI output is away, the performance is sent when it is back");
     else if (!midiIOSet)
         log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
@@ -228,7 +232,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     startupComplete = true;
     showStatus("Project Data Recalled");
     // The line above covers the device menu's notice: the device that is awaited is named below.
-    if (recalledSendOwed) showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
+    if (recalledSendOwed && !awaited) showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
     return pos;
 }
 

@@ -135,6 +135,12 @@ int IPluginBase::GetExternalMIDIOpenIndex(bool input)
     return at > 0 ? at : 0;
 }
 
+bool IPluginBase::ExternalMIDIAwaitsConnection(bool input)
+{
+    std::lock_guard<std::mutex> lock(mFollowLock);
+    return mFollowReopenedMs[input] && !mMidiOpened[input].empty();
+}
+
 void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
 {
     const bool chosen = port != 0 && name && *name && std::strcmp(name, QOR_SELECT_MIDI_DEVICE) != 0;

@@ -290,6 +290,8 @@ public:
     // follower sees it connected (the setters return 0 until then), so that what the recall owes
     // the device waits for it rather than go to a port that leads nowhere.
     std::atomic<bool> mOpensAwaitConnection{false};
+    // The direction's port is open, and the follower has not seen it connected yet.
+    bool ExternalMIDIAwaitsConnection(bool input);
     // On the port layer's follower thread, holding the plug-in mutex: after it closed the port of
     // a device that went or opened one that came back (the name lists may have been read again).
     virtual void OnExternalMIDIFollowed() {}
