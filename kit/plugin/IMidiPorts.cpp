@@ -3,6 +3,7 @@
 #include "kit/plugin/IMidiPorts.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -346,6 +347,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
         if (midiOut) midiOut->ClosePort();
         midiOutPort = port;
         opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
+        SendParkedMidiOut(true); // meant for the port that closed
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
     const bool awaits = NoteOpenedPort(false, openedName);
@@ -502,8 +504,18 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
         ReportDroppedMidiOut();
         lock.lock();
     } else if (!TryBriefly(lock)) {
-        return drop();
+        // Another sender holds the output: a short message waits for the next one to take it,
+        // late by a block at most rather than lost.
+        if (size > sizeof mParkedMidiOut[0].bytes) return drop();
+        const uint32_t at = mParkedWritten.load(std::memory_order_relaxed);
+        if (at - mParkedRead.load(std::memory_order_acquire) >= kParkedMidiOut) return drop();
+        ParkedMidiOut& parked = mParkedMidiOut[at % kParkedMidiOut];
+        std::memcpy(parked.bytes, data, size);
+        parked.size = static_cast<unsigned char>(size);
+        mParkedWritten.store(at + 1, std::memory_order_release);
+        return true;
     }
+    SendParkedMidiOut();
     if (!midiOut || !midiOut->IsPortOpen()) return false;
     if (size > midiOut->LargestMessage()) {
         if (render) return drop();
@@ -512,6 +524,27 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     }
     if (midiOut->Send(data, size, !render)) return true;
     return render ? drop() : false;
+}
+
+void IPluginBase::SendParkedMidiOut(bool drop)
+{
+    uint32_t at = mParkedRead.load(std::memory_order_relaxed);
+    const uint32_t end = mParkedWritten.load(std::memory_order_acquire);
+    if (at == end) return;
+    drop = drop || !midiOut || !midiOut->IsPortOpen();
+    for (; at != end; ++at) {
+        const ParkedMidiOut& parked = mParkedMidiOut[at % kParkedMidiOut];
+        if (drop || !midiOut->Send(parked.bytes, parked.size, false))
+            midiOutDropped.fetch_add(1, std::memory_order_relaxed);
+    }
+    mParkedRead.store(at, std::memory_order_release);
+}
+
+void IPluginBase::FlushParkedMidiOut()
+{
+    if (mParkedRead.load(std::memory_order_relaxed) == mParkedWritten.load(std::memory_order_acquire)) return;
+    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
+    if (lock.try_lock()) SendParkedMidiOut();
 }
 
 void IPluginBase::ReportDroppedMidiOut()

@@ -320,6 +320,8 @@ public:
     void ReportDroppedMidiOut();
     // True on a thread while it runs the host's render call (ProcessBuffers...).
     static bool InRenderCall();
+    // At the start of a render call: what it parked earlier goes out if the output is free.
+    void FlushParkedMidiOut();
     // The editor's timer, on the main thread: says what the render call could not say itself
     // (it may not log or show a status). The base reports the dropped output.
     virtual void OnEditorTimer() { ReportDroppedMidiOut(); }
@@ -402,6 +404,19 @@ protected:
     // External MIDI port state (IMidiPorts.cpp).
     std::mutex midiOutLock;                  // held for every use of midiOut
     std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
+    // Short messages of the render call that found the output held by another sender: sent, in
+    // order, by the next one to take the output, before its own. One writer, the render call;
+    // readers hold midiOutLock.
+    struct ParkedMidiOut {
+        unsigned char bytes[3];
+        unsigned char size;
+    };
+    static constexpr uint32_t kParkedMidiOut = 256;
+    ParkedMidiOut mParkedMidiOut[kParkedMidiOut];
+    std::atomic<uint32_t> mParkedWritten{0}, mParkedRead{0};
+    // Under midiOutLock: the parked messages go to the open port (or, with none, or as the port
+    // changes, are counted as dropped).
+    void SendParkedMidiOut(bool drop = false);
     // A delivery polls this while it waits for the plug-in mutex: port code clears it before it
     // closes the input, so that a delivery the closer would wait for gives up instead.
     std::atomic<uint32_t> mMidiInLive{0}; // the number of the open input, 0 while none delivers
@@ -424,10 +439,10 @@ protected:
     int64_t mFollowOpenedMs[2] = {0, 0};     // steady clock: the last open, by anyone
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};
-    bool mFollowerOpens = false;              // under the plug-in mutex: the follower's reopen, not a choice
-    bool mFollowKept[2] = {false, false};     // the choice under way is the absent device chosen again
+    bool mFollowerOpens = false;                 // under the plug-in mutex: the follower's reopen, not a choice
+    bool mFollowKept[2] = {false, false};        // the choice under way is the absent device chosen again
     bool mFollowAwaitsFresh[2] = {false, false}; // the open awaiting its connection is a recall's, not a return
-    bool mFollowSettling[2] = {false, false}; // its device went: a program starting may refuse once
+    bool mFollowSettling[2] = {false, false};    // its device went: a program starting may refuse once
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
     const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
     // Makes the follower's lister for a system; tests put in listers of their own.

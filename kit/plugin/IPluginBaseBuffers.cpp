@@ -122,12 +122,14 @@ bool IPluginBase::InRenderCall()
 void IPluginBase::ProcessBuffers(double, int nFrames)
 {
     RenderCall render;
+    FlushParkedMidiOut();
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
 }
 
 void IPluginBase::ProcessBuffers(float, int nFrames)
 {
     RenderCall render;
+    FlushParkedMidiOut();
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
     if (nFrames > 0) ConvertOutputs(outChannels, nFrames, false);
 }
@@ -135,6 +137,7 @@ void IPluginBase::ProcessBuffers(float, int nFrames)
 void IPluginBase::ProcessBuffersAccumulating(float, int nFrames)
 {
     RenderCall render;
+    FlushParkedMidiOut();
     ProcessDoubleReplacing(inData.Get(), outData.Get(), nFrames);
     if (nFrames > 0) ConvertOutputs(outChannels, nFrames, true);
 }

@@ -152,6 +152,8 @@ public:
             mTicks.push_back(s);
         }
     }
+    // Another sender holding the output for a while, as one the machine preempts does.
+    std::mutex& OutputLock() { return midiOutLock; }
     std::atomic<uint64_t> mStamp{1};
     std::atomic<int> mTicksDue{0};
     std::mutex mTicksLock;
@@ -162,9 +164,9 @@ public:
 
 // Seeded: the render call sends clock ticks of its own, in random bursts, while the sender sends
 // numbered knob messages and now and then a SysEx of random length (a few larger than a system
-// may carry at once), with two threads spinning beside them. Whatever a send took arrives
-// exactly once, and nothing it refused arrives; each sender's in its order, and none ahead of a
-// message whose send was back before its own began.
+// may carry at once), another thread holds the output now and then, and two spin beside them. Whatever a send took
+// arrives exactly once, and nothing it refused arrives; each sender's in its order, and none ahead of a message whose
+// send was back before its own began.
 TEST(MidiOutputUnderLoad, SeededSendsOfTheRenderCallAndTheSenderArriveOnceInOrder)
 {
     const char* const seedText = std::getenv("QOR_STRESS_SEED");
@@ -214,11 +216,23 @@ TEST(MidiOutputUnderLoad, SeededSendsOfTheRenderCallAndTheSenderArriveOnceInOrde
                 std::this_thread::sleep_for(std::chrono::microseconds(r() % 2000));
             }
         });
+        std::thread holder([&] {
+            std::minstd_rand r(seed * 13 + 5);
+            while (!stop) {
+                {
+                    std::lock_guard<std::mutex> held(plug.OutputLock());
+                    std::this_thread::sleep_for(std::chrono::microseconds(r() % 3000));
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(r() % 6000));
+            }
+        });
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         stop = true;
         job.join();
         render.join();
+        holder.join();
         for (std::thread& b : burners) b.join();
+        plug.ProcessBuffers(0.0, 48); // the next block: what the last ones left waiting goes now
 
         std::vector<Sent> ticks;
         {
@@ -275,6 +289,7 @@ TEST(MidiOutputUnderLoad, SeededSendsOfTheRenderCallAndTheSenderArriveOnceInOrde
                     seed, tick, ticks.size(), refused, sender.size(), lost, refusedLarge);
         ASSERT_GE(sender.size(), 2u);
         EXPECT_TRUE(sender[0].taken) << "the largest message refused";
+        EXPECT_EQ(refused, 0u) << "clock ticks refused while the output was held";
         EXPECT_EQ(tick, ticks.size()) << "clock ticks lost or doubled";
         EXPECT_EQ(lost, 0u) << "number:bytes" << lostSizes;
         EXPECT_EQ(refusedArrived, 0u);
