@@ -188,6 +188,18 @@ public:
     }
 };
 
+// A system of the library as plug's output, its one port synth listed now or not yet: every open
+// said done, the device taking the connection or not.
+ChangingPorts* LibraryOutput(FollowPlug& plug, const std::string& synth, bool listed, bool accept)
+{
+    ChangingPorts* ports = new ChangingPorts;
+    ports->OpenAlways();
+    ports->Accept(accept);
+    if (listed) ports->Set({synth});
+    plug.UseLibraryOutput(ports, {synth});
+    return ports;
+}
+
 template <class Cond> bool Within(int ms, Cond cond)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -311,11 +323,7 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         SCOPED_TRACE(row.what);
         testsupport::KeptLog log;
         FollowPlug plug;
-        ChangingPorts* ports = new ChangingPorts;
-        ports->OpenAlways();
-        ports->Accept(row.accept);
-        ports->Set({synth});
-        plug.UseLibraryOutput(ports, {synth});
+        ChangingPorts* ports = LibraryOutput(plug, synth, true, row.accept);
         int port = 1;
         ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
         if (row.restart) {
@@ -366,10 +374,7 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsTheAbsentDeviceChosenAgainOrRecalledC
         SCOPED_TRACE(row.what);
         testsupport::KeptLog log;
         FollowPlug plug;
-        ChangingPorts* ports = new ChangingPorts;
-        ports->OpenAlways();
-        ports->Accept(row.accept);
-        plug.UseLibraryOutput(ports, {synth});
+        ChangingPorts* ports = LibraryOutput(plug, synth, false, row.accept);
         int port = 1;
         if (row.recall) {
             ports->Set({synth});
