@@ -230,6 +230,12 @@ void NSObject::release()
     // Only the thread that drops the last reference sees 1 here and frees the object.
     if (mDeallocating || mRefs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     mDeallocating = true;
+    // Out of the live set before the subclasses' destructors change its class under a
+    // counter on another thread.
+    {
+        std::lock_guard<std::mutex> lock(liveMutex());
+        liveSet().erase(this);
+    }
     delete this;
 }
 

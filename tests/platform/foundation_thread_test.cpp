@@ -17,10 +17,23 @@ void waitUntil(const std::function<bool()>& done) {
 TEST(FoundationThreads, ObjectsComeAndGoOnManyThreadsAtOnce) {
   NSObject* shared = new NSObject;
   const size_t before = ns_standin::liveCount(NSObject::class_());
+  // Strings made here and freed on the threads while a counter reads each live object's class.
+  const size_t strings = ns_standin::liveCount(NSString::class_());
+  std::vector<std::vector<NSObject*>> owned(4);
+  {
+    NSAutoreleasePool pool;
+    for (auto& list : owned)
+      for (int i = 0; i < 500; ++i) list.push_back(NSString::stringWithUTF8String("freed elsewhere")->retain());
+  }
+  std::atomic<bool> done{false};
+  std::thread counter([&done] {
+    while (!done.load()) ns_standin::liveCount(NSString::class_());
+  });
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
-    threads.emplace_back([shared] {
+    threads.emplace_back([shared, mine = owned[t]] {
       for (int i = 0; i < 5000; ++i) {
+        if (i < int(mine.size())) mine[i]->release();
         NSAutoreleasePool pool;
         (new NSObject)->autorelease();
         shared->retain();
@@ -29,6 +42,9 @@ TEST(FoundationThreads, ObjectsComeAndGoOnManyThreadsAtOnce) {
       }
     });
   for (std::thread& t : threads) t.join();
+  done.store(true);
+  counter.join();
+  EXPECT_EQ(ns_standin::liveCount(NSString::class_()), strings);
   EXPECT_EQ(shared->retainCount(), 1u);
   EXPECT_EQ(ns_standin::liveCount(NSObject::class_()), before);
   shared->release();
