@@ -160,6 +160,7 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
             mFollowSeen[input].clear();
             mFollowFailures[input] = 0;
             mFollowRetryAtMs[input] = 0;
+            mFollowOwner[input] = mFollowDropped[input] = 0;
         }
     }
     if (chosen) WakeFollower();
@@ -227,6 +228,8 @@ struct IPluginBase::FollowAct {
     std::vector<std::string> listed; // the look's names, kept as the device's neighbours once it opens
     bool tellWhy = false;            // why changed
     bool back = false;               // the follower's reopen, connected for long enough
+    bool dropped = false;            // the port stays, under the program that took our connection
+    uint64_t owner = 0;              // the lister's number for the port's program, 0 when not asked
     std::string why;
 };
 
@@ -250,6 +253,7 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     bool reaches;
     std::vector<std::string> seen;
     int64_t retryAt, reopened, openedAt;
+    uint64_t owned, dropped;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         act->changes = mFollowChanges[input];
@@ -265,6 +269,8 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         retryAt = mFollowRetryAtMs[input];
         reopened = mFollowReopenedMs[input];
         openedAt = mFollowOpenedMs[input];
+        owned = mFollowOwner[input];
+        dropped = mFollowDropped[input];
     }
     std::vector<std::string> now{QOR_SELECT_MIDI_DEVICE};
     if (act->system < 0) {
@@ -288,17 +294,29 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // long as it is connected to ours.
         const bool listed = std::find(now.begin(), now.end(), act->opened) != now.end();
         const bool connected = reaches && listed && FollowConnected(input, listers, act->system, act->opened);
+        // Asked of the system only where it decides something.
+        auto owner = [&]() -> uint64_t {
+            return listed && act->system >= 0 && listers.of[act->system] ? listers.of[act->system]->Owner(act->opened)
+                                                                         : 0;
+        };
         if (reopened) {
             // Woken when the connection shows, or when its time is up.
             if (connected) {
+                // A program that dropped our connection before is back only once it keeps it.
+                act->owner = owner();
+                if (act->owner && act->owner == dropped && NowMs() - reopened < kConnectGraceMs) return true;
                 act->back = true;
                 act->listed = std::move(now);
                 return true;
             }
             if (listed && NowMs() - reopened < kConnectGraceMs) return true;
         } else if (connected) {
+            const uint64_t id = owned ? owned : owner();
             std::lock_guard<std::mutex> lock(mFollowLock);
-            if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) mFollowSeen[input] = now;
+            if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) {
+                mFollowSeen[input] = now;
+                mFollowOwner[input] = id;
+            }
             return false;
         } else if (listed && seen.empty() && OfTheLibrary(act->system) && NowMs() - openedAt < kConnectGraceMs) {
             return true; // a choice's connection not shown yet
@@ -308,6 +326,13 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // Our JACK client's port connects as it opens, or does not open; the library's may never
         // have connected at all, which is a refusal rather than a departure.
         act->refused = OfTheLibrary(act->system) && seen.empty();
+        // Still listed under the program that took our connection, or that dropped it before: it
+        // dropped ours, which no restart of that program does.
+        if (listed && (owned || dropped)) {
+            act->owner = owner();
+            act->dropped = act->owner && (act->owner == owned || act->owner == dropped);
+            act->refused = act->refused || act->dropped;
+        }
         return true;
     }
     std::string why;
@@ -423,8 +448,12 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 failures = ++mFollowFailures[input];
                 const int n = int(sizeof kBackOffMs / sizeof kBackOffMs[0]);
                 mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
+                if (act.dropped) mFollowDropped[input] = act.owner;
             }
-            if (failures == 1)
+            if (failures == 1 && act.dropped)
+                LogLine("MIDI %s: \"%s\" is listed but drops our connection; tried again less and less often",
+                        Direction(input), name.c_str());
+            else if (failures == 1)
                 LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
                         Direction(input), name.c_str());
         };
@@ -437,6 +466,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 std::lock_guard<std::mutex> lock(mFollowLock);
                 mFollowRetryAtMs[input] = NowMs() + kSettleMs;
                 mFollowSettling[input] = true;
+                mFollowOwner[input] = mFollowDropped[input] = 0;
             }
             closePort();
         }
@@ -452,6 +482,9 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowSettling[input] = false;
                 fresh = mFollowAwaitsFresh[input];
                 mFollowAwaitsFresh[input] = false;
+                // Kept for as long as it took to be said back: it keeps our connection now.
+                mFollowOwner[input] = act.owner;
+                if (act.owner && act.owner == mFollowDropped[input]) mFollowDropped[input] = 0;
             }
             // A recall's open, connected: nothing came back.
             if (fresh)
@@ -479,13 +512,21 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         // Open is not connected on every system: "back" only once the device's port lists ours.
         // Unconnected just after a departure, it is a program starting, tried again soon; else the
         // looks give its connection time to show.
-        bool settling;
+        // A program that dropped our connection before must keep it a while first.
+        bool settling, held = false;
+        uint64_t dropped;
         {
             std::lock_guard<std::mutex> lock(mFollowLock);
             settling = mFollowSettling[input];
+            dropped = mFollowDropped[input];
         }
-        if (index > 0 && !FollowConnected(input, listers, act.system, name)) {
-            if (settling) {
+        act.owner = 0;
+        if (index > 0 && act.system >= 0 && listers.of[act.system]) {
+            act.owner = listers.of[act.system]->Owner(name);
+            held = act.owner && act.owner == dropped;
+        }
+        if (index > 0 && (held || !FollowConnected(input, listers, act.system, name))) {
+            if (settling && !held) {
                 closePort();
                 index = 0;
             } else {

@@ -1,10 +1,12 @@
 #include "kit/plugin/IMidiLister.h"
 
 #include <jack/jack.h>
+#include <jack/uuid.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "kit/plugin/IMidiAlsaLister.h"
 #include "kit/plugin/IMidiJack.h"
@@ -89,6 +91,22 @@ public:
         for (size_t i = 0; linked && linked[i]; ++i) peers->push_back(linked[i]);
         if (linked) jack_free(linked);
         return !mGone;
+    }
+
+    // The server numbers each client anew as it opens, never again for another.
+    uint64_t Owner(const std::string& name) override
+    {
+        if (!Ready()) return 0;
+        jack_port_t* port = jack_port_by_name(mClient, name.c_str());
+        const char* shortName = port ? jack_port_short_name(port) : nullptr;
+        const size_t cut = shortName ? name.size() - std::strlen(shortName) : 0;
+        if (cut < 2 || name[cut - 1] != ':') return 0;
+        char* uuid = jack_get_uuid_for_client_name(mClient, name.substr(0, cut - 1).c_str());
+        if (!uuid) return 0;
+        jack_uuid_t id = 0;
+        const bool parsed = jack_uuid_parse(uuid, &id) == 0;
+        jack_free(uuid);
+        return parsed ? id : 0;
     }
 
 private:

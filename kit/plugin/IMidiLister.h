@@ -3,6 +3,7 @@
 // MIDI system's kind for others to see, used on its thread alone. The clients that carry the
 // chosen ports belong to the threads that open, close and send through them, and the MIDI
 // library's objects may not be shared across threads.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,13 @@ public:
     {
         (void)input, (void)name, (void)peers;
         return false;
+    }
+    // Which program holds the listed port called name: another number for a program that started
+    // again under the same name. 0 when the system cannot say.
+    virtual uint64_t Owner(const std::string& name)
+    {
+        (void)name;
+        return 0;
     }
 };
 

@@ -443,6 +443,8 @@ protected:
     bool mFollowKept[2] = {false, false};        // the choice under way is the absent device chosen again
     bool mFollowAwaitsFresh[2] = {false, false}; // the open awaiting its connection is a recall's, not a return
     bool mFollowSettling[2] = {false, false};    // its device went: a program starting may refuse once
+    uint64_t mFollowOwner[2] = {0, 0};           // the lister's number for the program whose port took our connection
+    uint64_t mFollowDropped[2] = {0, 0};         // ... for one that dropped it while staying listed
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
     const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
     // Makes the follower's lister for a system; tests put in listers of their own.

@@ -48,8 +48,16 @@ public:
     void Restart()
     {
         mLinked = false;
+        ++mOwner;
         Tell();
     }
+    uint64_t Owner() const { return mOwner; }
+    // Another program undoes our connection, its port staying.
+    void Undo()
+    {
+        if (mLinked.exchange(false)) ++mUndone, Tell();
+    }
+    int Undone() const { return mUndone; }
     bool Linked() const { return mLinked; }
     // The connection made at the open shows only now, as on a loaded machine.
     void ShowLink()
@@ -114,7 +122,8 @@ private:
     std::string mOpen;
     bool mRefuse = false;
     std::atomic<bool> mOpenAlways{false}, mAccept{true}, mLinked{false};
-    std::atomic<int> mOpens{0}, mCounted{0};
+    std::atomic<int> mOpens{0}, mCounted{0}, mUndone{0};
+    std::atomic<uint64_t> mOwner{1};
     std::atomic<void (*)(void*)> mHook{nullptr};
     void* mData = nullptr;
 };
@@ -137,6 +146,7 @@ public:
         if (mPorts->Linked() && mPorts->Open() == name) peers->push_back(mOurs + ":RtMidi Output");
         return true;
     }
+    uint64_t Owner(const std::string&) override { return mPorts->Owner(); }
 
 private:
     ChangingPorts* const mPorts;
@@ -312,12 +322,14 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         bool open;    // connected at the end
         int startMs;  // after the restart, how long the device refuses as it starts
         int showMs;   // the connection made at the open shows only this late
+        bool undoes;  // a program holding the name takes each connection and undoes it
     } table[] = {
-        {"a port that takes the connection", true, false, 0, 0, true, 0, 0},
-        {"a holder that refuses it", false, false, 0, 1, false, 0, 0},
-        {"a restart at once", true, true, 1, 0, true, 0, 0},
-        {"a restart whose port refuses as it starts", true, true, 1, 0, true, 150, 0},
-        {"a connection that shows late", false, false, 0, 0, true, 0, 600},
+        {"a port that takes the connection", true, false, 0, 0, true, 0, 0, false},
+        {"a holder that refuses it", false, false, 0, 1, false, 0, 0, false},
+        {"a restart at once", true, true, 1, 0, true, 0, 0, false},
+        {"a restart whose port refuses as it starts", true, true, 1, 0, true, 150, 0, false},
+        {"a connection that shows late", false, false, 0, 0, true, 0, 600, false},
+        {"a holder that undoes each connection", true, false, 0, 0, false, 0, 0, true},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.what);
@@ -326,6 +338,13 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         ChangingPorts* ports = LibraryOutput(plug, synth, true, row.accept);
         int port = 1;
         ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
+        std::atomic<bool> stop{false};
+        std::thread undoer([&] {
+            while (row.undoes && !stop) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                ports->Undo();
+            }
+        });
         if (row.restart) {
             ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
             ports->Accept(row.startMs == 0);
@@ -339,7 +358,9 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         }
         // Long enough for a look, a departure's settling and one reopen; a refusal is judged
         // only once a connection has had two seconds to show.
-        std::this_thread::sleep_for(std::chrono::milliseconds(row.accept || row.showMs ? 800 : 2800));
+        std::this_thread::sleep_for(std::chrono::milliseconds((row.accept || row.showMs) && !row.undoes ? 800 : 2800));
+        stop = true;
+        undoer.join();
         EXPECT_EQ(ports->Linked(), row.open);
         EXPECT_EQ(plug.GetExternalMIDIOpenIndex(false) > 0, row.open);
         const std::vector<std::string> lines = log.take();
@@ -350,6 +371,10 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         EXPECT_EQ(count("went away"), row.wentAway);
         EXPECT_EQ(count("could not be opened"), row.refused);
         EXPECT_EQ(count("is back"), row.restart ? 1 : 0);
+        // Not taken for a departure and a return each time: tried again after a second, then held
+        // for two before it counts.
+        EXPECT_EQ(count("drops our connection"), row.undoes ? 1 : 0);
+        if (row.undoes) EXPECT_LE(ports->Undone(), 2);
         plug.CloseExternalMIDIPorts();
     }
 }

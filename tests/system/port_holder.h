@@ -6,6 +6,7 @@
 // is told of it.
 #include <jack/jack.h>
 #include <semaphore.h>
+#include <time.h>
 
 #include <atomic>
 #include <string>
@@ -32,6 +33,10 @@ public:
         // through a client of its own, so that no request of it waits behind a notification.
         mUndo = jack_client_open((name + "-undo").c_str(), JackNoStartServer, nullptr);
         if (!mUndo) return;
+        // A client without a process callback is left out of the graph, yet a connection makes
+        // the graph wait for it: a synchronous server then stalls each cycle until its timeout.
+        jack_set_process_callback(mIn, Process, nullptr);
+        jack_set_process_callback(mOut, Process, nullptr);
         jack_set_port_connect_callback(mIn, OnConnect, this);
         mUndoer = std::thread([this] { Undo(); });
         mOk = jack_activate(mIn) == 0 && jack_activate(mOut) == 0;
@@ -53,6 +58,7 @@ public:
     int Undone() const { return mUndone; }
 
 private:
+    static int Process(jack_nframes_t, void*) { return 0; }
     // Every client's connections are told to every client; the undoer looks at its own.
     static void OnConnect(jack_port_id_t, jack_port_id_t, int connect, void* self)
     {
@@ -60,7 +66,14 @@ private:
     }
     void Undo()
     {
-        while (sem_wait(&mConnected) == 0 && !mStop) {
+        // Told or not: the list a client reads may show a connection a moment after its notice.
+        while (!mStop) {
+            timespec until;
+            clock_gettime(CLOCK_REALTIME, &until);
+            until.tv_nsec += 20 * 1000000L;
+            if (until.tv_nsec >= 1000000000L) until.tv_sec += 1, until.tv_nsec -= 1000000000L;
+            sem_timedwait(&mConnected, &until);
+            if (mStop) break;
             for (jack_port_t* port : {mInPort, mOutPort}) {
                 const char** peers = jack_port_get_connections(port);
                 for (size_t i = 0; peers && peers[i]; ++i) {
