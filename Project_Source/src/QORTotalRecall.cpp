@@ -212,8 +212,15 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         log("PROJECT RECALL: the stored MIDI output is away, the performance is sent when it is back");
     else if (!midiIOSet)
         log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
-    else if (!manager || !manager->startJob(record, [this] { raiseWholeSendFlags(); }))
-        log("PROJECT RECALL: the MIDI job thread is busy, the performance is not sent");
+    else if (!manager)
+        log("PROJECT RECALL: no MIDI job thread, the performance is not sent");
+    else if (!manager->startJob(record, [this] { raiseWholeSendFlags(); })) {
+        // A job still ending (one the port change above cut short) would lose the performance:
+        // it stays owed, paid as a returning device's is when the job thread is idle.
+        recalledSendOwed = true;
+        initialRequestPending = false;
+        log("PROJECT RECALL: the MIDI job thread is busy, the performance is sent once it is idle");
+    }
 
     dawOffset = 2 * intValue(GetParam(kAdjustDAWOffset)) + GetBlockSize();
     log(std::string("PROJECT RECALL: MIDI In device after nonautomated params ") +

@@ -189,7 +189,7 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
 // another.
 TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
 {
-    enum class Then { ChooseInput, Cancel, InputLater, PushAway };
+    enum class Then { ChooseInput, Cancel, InputLater, PushAway, RecalledWhileBusy };
     const struct Row {
         const char* what;
         Then then;
@@ -202,6 +202,7 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         {"its enquiry cancelled by the user", Then::Cancel, {}, "Recalled performance not sent"},
         {"the output back first, the input later", Then::InputLater, {11, 9}, nullptr},
         {"pushed while it is off", Then::PushAway, {9}, nullptr},
+        {"recalled while it is on and a job is still ending", Then::RecalledWhileBusy, {9}, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -219,22 +220,37 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
             KIT_MutexLock stepDone(d.q->GetMutex()); // the follower's step, with what it started
         };
         d.q->GetParam(kGlobalMidiChannel)->Set(11); // the synthesizer's own is 9
+        const bool busy = row.then == Then::RecalledWhileBusy;
+        if (busy) { // on, its return's enquiry held while the recall cuts it short
+            hold = true;
+            s.set(false, {"Synth Out"});
+            s.set(true, {"Synth In"});
+            d.q->plugIn(s);
+            d.q->wake();
+            openBoth(true, true);
+            while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         ByteChunk project;
         ASSERT_TRUE(d.q->SerializeState(&project));
         ASSERT_EQ(d.q->UnserializeState(&project, 0), project.Size());
-        ASSERT_TRUE(d.q->recalledSendOwed.load());
+        const bool owed = d.q->recalledSendOwed.load();
+        hold = false;
+        ASSERT_TRUE(owed);
         const size_t before = d.q->copy(d.q->handed).size();
+        if (busy) d.settle();
 
         if (row.then == Then::PushAway) {
             dispatchtest::edit(*d.q, kPushArrangement, 1);
             d.settle();
             ASSERT_TRUE(d.q->recalledSendOwed.load()) << "a push that reaches nothing pays nothing";
         }
-        hold = row.then != Then::InputLater && row.then != Then::PushAway;
+        hold = row.then != Then::InputLater && row.then != Then::PushAway && !busy;
         s.set(false, {"Synth Out"});
         if (row.then != Then::InputLater) s.set(true, {"Synth In"});
-        d.q->plugIn(s); // it is on
-        d.q->wake();
+        if (!busy) {
+            d.q->plugIn(s); // it is on
+            d.q->wake();
+        }
         openBoth(row.then != Then::InputLater, true);
         if (hold) {
             while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
