@@ -9,7 +9,6 @@
 // failing ones with their sequences.
 #include "editor/host_script_support.h"
 #include "launcher.h"
-#include "port_holder.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
@@ -166,10 +165,12 @@ private:
         mSim->stop();
         mSim.reset();
         const auto wentAt = std::chrono::steady_clock::now();
-        std::unique_ptr<PortHolder> holder;
+        std::unique_ptr<synthsim::SimProcess> holder;
         if (t.holder) {
-            holder = std::make_unique<PortHolder>(mName, t.holder == 2);
-            if (!holder->Ok()) mProblems.Add(n, "the holder could not take the names");
+            holder = std::make_unique<synthsim::SimProcess>();
+            std::string error;
+            if (!holder->start(PORT_HOLDER_EXE, {mName, t.holder == 2 ? "1" : "0"}, error))
+                mProblems.Add(n, "the holder could not take the names: " + error);
         }
         if (t.knob) ask("setparam " + std::to_string(kCutoff) + " " + std::to_string(mValue = mValue % 120 + 1));
         if (t.rechoose) {
