@@ -351,6 +351,8 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     if (NowMs() < retryAt) return true;
     act->open = now[size_t(at)];
     act->listed = std::move(now);
+    // Asked here, before the plug-in mutex: a server that stalls must not hold up the host.
+    if (act->system >= 0) act->owner = listers.of[act->system]->Owner(act->open);
     return false; // missing only if the open fails
 }
 
@@ -513,18 +515,14 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         // Unconnected just after a departure, it is a program starting, tried again soon; else the
         // looks give its connection time to show.
         // A program that dropped our connection before must keep it a while first.
-        bool settling, held = false;
+        bool settling;
         uint64_t dropped;
         {
             std::lock_guard<std::mutex> lock(mFollowLock);
             settling = mFollowSettling[input];
             dropped = mFollowDropped[input];
         }
-        act.owner = 0;
-        if (index > 0 && act.system >= 0 && listers.of[act.system]) {
-            act.owner = listers.of[act.system]->Owner(name);
-            held = act.owner && act.owner == dropped;
-        }
+        const bool held = index > 0 && act.owner && act.owner == dropped;
         if (index > 0 && (held || !FollowConnected(input, listers, act.system, name))) {
             if (settling && !held) {
                 closePort();
