@@ -452,12 +452,9 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowRetryAtMs[input] = NowMs() + kBackOffMs[std::min(failures, n) - 1];
                 if (act.dropped) mFollowDropped[input] = act.owner;
             }
-            if (failures == 1 && act.dropped)
-                LogLine("MIDI %s: \"%s\" is listed but drops our connection; tried again less and less often",
-                        Direction(input), name.c_str());
-            else if (failures == 1)
-                LogLine("MIDI %s: \"%s\" is listed but could not be opened; tried again less and less often",
-                        Direction(input), name.c_str());
+            if (failures == 1)
+                LogLine("MIDI %s: \"%s\" is listed but %s; tried again less and less often", Direction(input),
+                        name.c_str(), act.dropped ? "drops our connection" : "could not be opened");
         };
         if (act.close && client) {
             if (act.refused) {
