@@ -147,11 +147,11 @@ public:
     enum class Due { Awaited, Early, Unasked, Stray, Stale, Sync, Earlier, None };
     // A new request (a slot, a single entry, a part, the performance): the awaited one from now.
     uint64_t beginRequest();
-    // request ends, replied or not. Without its reply, or with one from an id the sweep asked
-    // more than once, the line is loose. What else its ids send until they have been quiet
-    // for quietMs goes nowhere, or with editorTakes to the editor's parsers (its job's last
-    // pause); never into a library slot.
-    void endRequest(uint64_t request, bool replied, bool editorTakes = false, int64_t quietMs = 0);
+    // request ends, answered or not. Each id it asked that did not answer, and each id the sweep
+    // asked again after its answer, stays owed (below), and the line is loose. What else its
+    // answering ids send until they have been quiet for quietMs goes nowhere, or with
+    // editorTakes to the editor's parsers (its job's last pause); never into a library slot.
+    void endRequest(uint64_t request, bool editorTakes = false, int64_t quietMs = 0);
     // One send of request at deviceByte, filed before it goes out so that no answer can come
     // first. address: the storedAddress asked for, kAnyAnswer otherwise. An enquiry is a sync's
     // (request 0: the enquiry job's); each is owed an answer at its device until one came.
@@ -159,37 +159,40 @@ public:
     void noteSent(uint64_t request, int deviceByte, int address, DueKind kind);
     void unsend(uint64_t request, int deviceByte, DueKind kind);
     // Files a message from the synthesizer (the router's first step) and says whose it is.
+    // What is owed (an enquiry not answered, an id of an ended request that did not answer) is
+    // owed for one longest reply wait from its send, no longer; before that, an answer of a
+    // request sent after it from the same device discharges it, as does a sync's answer
+    // everything sent before the sync: the synthesizer answers in order. An answer of an owed
+    // id is dropped.
     Due answerOf(const unsigned char* data, int length);
-    // The line is loose: a request ended without its reply, the sweep asked the answering id
-    // twice, a send failed, or a port or the device id changed while something was asked.
+    // The line is loose: a request ended with ids that did not answer, the sweep asked the
+    // answering id twice, a send failed, or a port or the device id changed while something
+    // was asked.
     bool looseLine();
     // The last sync's enquiry was answered; lineClean: the sync has ended.
     bool syncAnswered();
     void lineClean();
     // The device-id enquiry job starts, and ends: it is itself the sync, and leaves the line
     // clean when its first enquiry was answered before any other went and no earlier enquiry
-    // was owed, or when the line has settled (below); else loose (answers to its sweep, or to
-    // what was asked before it, may still come).
+    // at its device was owed, or when the line has settled (below); else loose (answers to its
+    // sweep, or to what was asked before it, may still come).
     // Its answer, from whichever enquiry, settles what its device owes.
-    void enquiryStarts();
+    void enquiryStarts(int periodMs);
     void enquiryEnded(bool answeredFirst, int64_t settleMs);
-    // How late the answer of any request may still come at this poll period: twice the longest
-    // wait of a request, the performance request to the editor's (its passes and a whole sweep).
-    // A synthesizer slower than that is not served.
-    static int64_t lateAnswersMs(int periodMs);
+    // The longest wait of a request at this poll period: the performance request to the
+    // editor's, its passes and a whole sweep, or the fixed wait into the library. What is owed
+    // is forgotten after it; a synthesizer slower than that is not served.
+    static int64_t replyWaitMs(int periodMs);
+    // The poll period of the request that is about to wait: what is owed ages by it.
+    void agesAt(int periodMs);
     // Milliseconds until no answer to a request can still be on its way: no dump came, and no
     // request was sent, for settleMs. 0 or less: settled.
     int64_t settleLeft(int64_t settleMs);
-    // Nothing at all came for a whole wait after an enquiry: a synthesizer that ignores them
-    // owes no answer to any.
-    void enquiriesIgnored();
-    // Enquiries sent at deviceByte and not yet answered.
+    // Enquiries sent at deviceByte, not answered and not yet forgotten.
     int enquiriesOwed(int deviceByte);
     // Milliseconds until no plain dump has come from deviceByte (-1: any dump from any device)
     // for gapMs, counted from sinceMs at the earliest; 0 or less: quiet now.
     int64_t quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs = std::numeric_limits<int64_t>::min() / 2);
-    // No dump of the family came from any device since sinceMs.
-    bool quietSince(int64_t sinceMs);
     // The waiting request's sends at deviceByte.
     int dueCount(int deviceByte);
     // Every request asked until now: a port closed or opened, so their answers come no more.
@@ -315,6 +318,11 @@ private:
     bool takeIntoLibrary(const ISysEx* msg, bool& kept);
     // The message is the synthesizer's answer for a stored entry other than the awaited one.
     bool strayAnswer(int address) const;
+    // Something owed: when it was sent, and its number among all sends (0: nothing).
+    struct Owed {
+        int64_t ms = 0;
+        uint64_t send = 0;
+    };
     // A request and where it was sent.
     struct Asking {
         uint64_t request = 0;
@@ -326,11 +334,19 @@ private:
         int64_t quietMs = 0;
         std::array<uint8_t, kDeviceBytes> sends{};
         std::array<bool, kDeviceBytes> answered{};
+        std::array<Owed, kDeviceBytes> first{}, last{}; // its first and last send at each id
     };
     // Under mDueLock: all that was asked goes once the device id has changed.
     void followDeviceId();
     // Under mDueLock: every request asked.
     void forgetDue();
+    // Under mDueLock: what is owed and older than the age goes; what was sent before send is
+    // discharged, at deviceByte or (-1) everywhere.
+    void forgetAged(int64_t now);
+    void discharge(int deviceByte, uint64_t send);
+    // Under mDueLock: the ids of asking that did not answer, or were asked again after their
+    // answer, stay owed; true when there was any.
+    bool owe(const Asking& asking);
     // A request waits for its answer, or a library buffer is armed for one.
     bool awaitingAnswer();
     bool startLibraryProgramJob(const SenderJobRecord& record);
@@ -358,9 +374,14 @@ private:
     int mSyncTail = 0;
     int mSyncTailDevice = -1;
     Due mSyncTailDue = Due::None;
-    // Per device, enquiries sent and not yet answered: the synthesizer answers in order, so only
-    // the last answer is the last enquiry's.
-    std::array<uint8_t, kDeviceBytes> mEnquiriesOwed{};
+    // Per device, enquiries sent and not yet answered, oldest first: the synthesizer answers in
+    // order, so only the last answer is the last enquiry's.
+    std::array<std::vector<Owed>, kDeviceBytes> mEnquiriesOwed;
+    // Per device, the last send of an ended request that did not answer there.
+    std::array<Owed, kDeviceBytes> mRequestOwed{};
+    uint64_t mSends = 0;       // every send filed, numbered: the order the synthesizer answers in
+    uint64_t mSyncSend = 0;    // the sync's enquiry, or the enquiry job's first
+    int64_t mAgeMs = 0;        // how long what is owed stays owed
     bool mEnquiryJob = false;
     bool mOwedAtEnquiry = false; // an enquiry was still owed when the enquiry job began
     int mDueDeviceId = -1;

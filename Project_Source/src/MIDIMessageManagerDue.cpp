@@ -2,8 +2,8 @@
 // is asked, each reply a burst: while a request waits, every dump from an id it was sent to is
 // its own, whatever its kinds, number and order; a reply has ended once its device went quiet.
 // (The protocol compares no ids and guesses no reply; membership by the ids asked, the quiet
-// wait and the sync after a loose end are our own, since every guess of a reply's shape missed
-// some synthesizer.)
+// wait, the sync after a loose end and the age of what is owed are our own, since every guess
+// of a reply's shape missed some synthesizer.)
 #include "MIDIMessageManager.h"
 
 #include <algorithm>
@@ -44,6 +44,51 @@ void MIDIMessageManager::followDeviceId()
     mDueDeviceId = id;
 }
 
+int64_t MIDIMessageManager::replyWaitMs(int periodMs)
+{
+    return std::max(kLongestWaitPeriods * periodMs, kLongestFixedWaitMs);
+}
+
+void MIDIMessageManager::agesAt(int periodMs)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mAgeMs = replyWaitMs(periodMs);
+}
+
+void MIDIMessageManager::forgetAged(int64_t now)
+{
+    // Until a wait set it: the poll period's default.
+    if (!mAgeMs) mAgeMs = replyWaitMs(100);
+    const auto aged = [this, now](const Owed& o) { return o.send && now - o.ms >= mAgeMs; };
+    for (auto& owed : mEnquiriesOwed) owed.erase(std::remove_if(owed.begin(), owed.end(), aged), owed.end());
+    for (Owed& o : mRequestOwed)
+        if (aged(o)) o = {};
+}
+
+void MIDIMessageManager::discharge(int deviceByte, uint64_t send)
+{
+    for (int d = 0; d < kDeviceBytes; ++d) {
+        if (deviceByte >= 0 && d != deviceByte) continue;
+        auto& owed = mEnquiriesOwed[size_t(d)];
+        owed.erase(std::remove_if(owed.begin(), owed.end(), [send](const Owed& o) { return o.send < send; }),
+                   owed.end());
+        if (mRequestOwed[size_t(d)].send < send) mRequestOwed[size_t(d)] = {};
+    }
+}
+
+bool MIDIMessageManager::owe(const Asking& asking)
+{
+    bool any = false;
+    for (int d = 0; d < kDeviceBytes; ++d) {
+        const size_t i = size_t(d);
+        // An id asked again after its answer owes the second answer.
+        if (!asking.sends[i] || (asking.answered[i] && asking.sends[i] < 2)) continue;
+        if (asking.last[i].send > mRequestOwed[i].send) mRequestOwed[i] = asking.last[i];
+        any = true;
+    }
+    return any;
+}
+
 uint64_t MIDIMessageManager::beginRequest()
 {
     std::lock_guard<std::mutex> lock(mDueLock);
@@ -55,18 +100,16 @@ uint64_t MIDIMessageManager::beginRequest()
     return mAsk.request;
 }
 
-void MIDIMessageManager::endRequest(uint64_t request, bool replied, bool editorTakes, int64_t quietMs)
+void MIDIMessageManager::endRequest(uint64_t request, bool editorTakes, int64_t quietMs)
 {
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     if (mAsk.request != request) return;
     // An answer that never came may come yet, and one the sweep asked for twice comes twice: the
-    // next request cleans the line first.
+    // next request cleans the line first, and until then such an answer goes nowhere.
     // A named repeat too: it passes for the next request of its entry, which may have changed
     // meanwhile, and whatever the synthesizer sends after it comes as late.
-    bool twice = false;
-    for (int d = 0; d < kDeviceBytes; ++d) twice = twice || (mAsk.answered[size_t(d)] && mAsk.sends[size_t(d)] > 1);
-    mLoose = mLoose || !replied || twice;
+    if (owe(mAsk)) mLoose = true;
     mEnded = mAsk;
     mEnded.editorTakes = editorTakes;
     mEnded.endedMs = now;
@@ -80,15 +123,20 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
+    const Owed sent{now, ++mSends};
     // Enquiries are answered with global dumps, never taken for a request's answer.
     if (kind != DueKind::Enquiry) mLastAskedMs = now;
     if (kind == DueKind::Enquiry) {
-        // Capped: a synthesizer that ignores enquiries is cleared of them by its quiet.
-        uint8_t& owed = mEnquiriesOwed[size_t(deviceByte)];
-        if (owed < kDueCap) ++owed;
+        // Capped: a synthesizer that ignores enquiries is cleared of them by their age.
+        auto& owed = mEnquiriesOwed[size_t(deviceByte)];
+        if (owed.size() >= size_t(kDueCap)) owed.erase(owed.begin());
+        owed.push_back(sent);
         if (request) {
             mSyncRequest = request;
             mSyncAnswered = false;
+            mSyncSend = sent.send;
+        } else if (!mSyncSend) {
+            mSyncSend = sent.send;
         }
         return;
     }
@@ -96,7 +144,10 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
     mAsk.sent = true;
     mAsk.address = address;
     // Counted, not listed: a request sends at most once per id and sweep.
-    if (mAsk.sends[size_t(deviceByte)] < kDueCap) ++mAsk.sends[size_t(deviceByte)];
+    const size_t i = size_t(deviceByte);
+    if (mAsk.sends[i] < kDueCap) ++mAsk.sends[i];
+    if (!mAsk.first[i].send) mAsk.first[i] = sent;
+    mAsk.last[i] = sent;
 }
 
 void MIDIMessageManager::unsend(uint64_t request, int deviceByte, DueKind kind)
@@ -106,7 +157,8 @@ void MIDIMessageManager::unsend(uint64_t request, int deviceByte, DueKind kind)
     // The port may have taken part of it: what the synthesizer makes of that is unknown.
     mLoose = true;
     if (kind == DueKind::Enquiry) {
-        if (mEnquiriesOwed[size_t(deviceByte)] > 0) --mEnquiriesOwed[size_t(deviceByte)];
+        auto& owed = mEnquiriesOwed[size_t(deviceByte)];
+        if (!owed.empty()) owed.pop_back();
         return;
     }
     if (mAsk.request == request && mAsk.sends[size_t(deviceByte)] > 0) --mAsk.sends[size_t(deviceByte)];
@@ -123,6 +175,7 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
     const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
     followDeviceId();
+    forgetAged(now);
 
     if (globals) {
         // Something came: a wait for an enquiry's answer is not quiet.
@@ -136,25 +189,27 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         }
         // The synthesizer answers in order: while an earlier enquiry at this device is owed,
         // this answer is that one's, however late, and applied nowhere.
-        uint8_t& owed = mEnquiriesOwed[size_t(device)];
+        auto& owed = mEnquiriesOwed[size_t(device)];
+        const uint64_t answers = owed.empty() ? 0 : owed.front().send;
+        if (!owed.empty()) owed.erase(owed.begin());
         Due due = Due::None;
         if (mEnquiryJob) {
             // The enquiry job takes the device as it is now, whichever enquiry this answers: an
             // enquiry sent into a silent spell, or to a synthesizer that answers only some
             // tries, is never answered, and the job would wait for it forever. Its other
             // enquiries stay owed: their answers must not pass for a later sync's.
-            if (owed) --owed;
-        } else if (owed > 1) {
-            --owed;
+            if (answers && answers == mSyncSend) discharge(-1, answers);
+        } else if (answers && mSyncRequest && answers < mSyncSend) {
             due = Due::Earlier;
-        } else {
-            if (owed) --owed;
+        } else if (!mSyncRequest && !owed.empty()) {
+            due = Due::Earlier;
+        } else if (mSyncRequest) {
             // A sync's answer is applied nowhere: a start-up enquiry still pending stays pending.
-            if (mSyncRequest) {
-                mSyncRequest = 0;
-                mSyncAnswered = true;
-                due = Due::Sync;
-            }
+            // Everything sent before it has been answered, or never will be.
+            discharge(-1, mSyncSend);
+            mSyncRequest = 0;
+            mSyncAnswered = true;
+            due = Due::Sync;
         }
         mSyncTail = type == kTypeGlobalFirst ? kTypeGlobalSecond : kTypeGlobalFirst;
         mSyncTailDevice = device;
@@ -173,23 +228,29 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
     if (!isNamed) mLastDumpMs[size_t(device)] = now;
     mLastAnyDumpMs = now;
 
+    const size_t i = size_t(device);
     if (mAsk.request) {
         if (!mAsk.sent) return Due::Early;
-        if (!mAsk.sends[size_t(device)]) return Due::Unasked;
+        if (!mAsk.sends[i]) return Due::Unasked;
+        // An id an ended request still waits for answers that one first.
+        if (mRequestOwed[i].send && mRequestOwed[i].send < mAsk.first[i].send) return Due::Stale;
         if (isNamed && address != mAsk.address) return Due::Stray;
-        mAsk.answered[size_t(device)] = true;
+        mAsk.answered[i] = true;
+        // What this id was asked before this request has been answered, or never will be.
+        discharge(device, mAsk.first[i].send);
         return Due::Awaited;
     }
     if (mEnded.request) {
         const int64_t last = std::max(mEnded.endedMs, mEnded.lastMs);
         if (now - last >= mEnded.quietMs) {
             mEnded = {};
-        } else if (mEnded.sends[size_t(device)]) {
+        } else if (mEnded.sends[i] && mEnded.answered[i]) {
             mEnded.lastMs = now;
             // The rest of a reply to the editor, in its job's last pause; never into a slot.
             return mEnded.editorTakes ? Due::None : Due::Stale;
         }
     }
+    if (mRequestOwed[i].send) return Due::Stale;
     return Due::Unasked;
 }
 
@@ -212,34 +273,30 @@ void MIDIMessageManager::lineClean()
     mLoose = false;
 }
 
-void MIDIMessageManager::enquiryStarts()
+void MIDIMessageManager::enquiryStarts(int periodMs)
 {
+    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
+    followDeviceId();
+    mAgeMs = replyWaitMs(periodMs);
+    forgetAged(now);
     // The enquiry job's answer is its own, not a sync's.
     mEnquiryJob = true;
     // Its answer may then be an earlier enquiry's, with answers asked after that still to come.
-    mOwedAtEnquiry = std::any_of(mEnquiriesOwed.begin(), mEnquiriesOwed.end(), [](uint8_t n) { return n > 0; });
+    mOwedAtEnquiry = mDueDeviceId >= 0 && !mEnquiriesOwed[size_t(mDueDeviceId)].empty();
+    mSyncSend = 0;
     mSyncRequest = 0;
     mSyncAnswered = false;
     mSyncTail = 0;
 }
 
-void MIDIMessageManager::enquiriesIgnored()
-{
-    std::lock_guard<std::mutex> lock(mDueLock);
-    mEnquiriesOwed = {};
-}
-
 int MIDIMessageManager::enquiriesOwed(int deviceByte)
 {
     if (deviceByte < 0 || deviceByte >= kDeviceBytes) return 0;
+    const int64_t now = dueNow();
     std::lock_guard<std::mutex> lock(mDueLock);
-    return mEnquiriesOwed[size_t(deviceByte)];
-}
-
-int64_t MIDIMessageManager::lateAnswersMs(int periodMs)
-{
-    return 2 * std::max(kLongestWaitPeriods * periodMs, kLongestFixedWaitMs);
+    forgetAged(now);
+    return int(mEnquiriesOwed[size_t(deviceByte)].size());
 }
 
 int64_t MIDIMessageManager::settleLeft(int64_t settleMs)
@@ -257,6 +314,7 @@ void MIDIMessageManager::enquiryEnded(bool answeredFirst, int64_t settleMs)
     const bool clean = (answeredFirst && !mOwedAtEnquiry) || now - std::max(mLastAnyDumpMs, mLastAskedMs) >= settleMs;
     mEnquiryJob = false;
     mSyncRequest = 0;
+    mSyncSend = 0;
     mSyncAnswered = false;
     if (clean) {
         mLoose = false;
@@ -264,12 +322,6 @@ void MIDIMessageManager::enquiryEnded(bool answeredFirst, int64_t settleMs)
     } else {
         mLoose = true;
     }
-}
-
-bool MIDIMessageManager::quietSince(int64_t sinceMs)
-{
-    std::lock_guard<std::mutex> lock(mDueLock);
-    return mLastAnyDumpMs < sinceMs;
 }
 
 int64_t MIDIMessageManager::quietLeft(int deviceByte, int64_t gapMs, int64_t sinceMs)
@@ -308,6 +360,8 @@ void MIDIMessageManager::forgetDue()
     // Answers of what is forgotten may still come (an output closed and opened again reaches the
     // same synthesizer): the next request syncs first. Nothing asked, nothing owed.
     mLoose = mLoose || mAsk.request || mEnded.request;
+    // What it asked and was not answered stays owed: the same synthesizer may still answer.
+    owe(mAsk);
     const uint64_t request = mAsk.request;
     mAsk = {};
     // The waiting request stays awaited, asked nowhere: its job ends by the port's cancel.
@@ -315,5 +369,6 @@ void MIDIMessageManager::forgetDue()
     mAsk.sent = request != 0;
     mEnded = {};
     mSyncRequest = 0;
+    mSyncSend = 0;
     mSyncTail = 0;
 }

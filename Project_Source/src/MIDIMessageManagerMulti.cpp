@@ -70,11 +70,16 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* msg)
 void MIDIMessageManager::sysexMultiParsePT2(ISysEx* msg)
 {
     if (!msg || !PerformanceDump::isFollowUp(msg->mData, size_t(msg->mSize))) return;
-    requestComplete = false;
+    // It ends the performance request only. A part's program request it passes (its byte 8
+    // may name the part) still waits for the program: completing it here would say "completed"
+    // with no program taken.
+    const bool ends = performanceRequestActive;
+    if (ends) requestComplete = false;
     PerformanceDump::ReadOptions options;
     options.vocoderLocked = valueOf(controller, kSectionLockVocoder) == 1.0;
     PerformanceDump::readFollowUp(msg->mData, size_t(msg->mSize), [this](int id, double value) { setFromDump(id, value); },
                                   options);
+    if (!ends) return;
     controller->pendingRequestPart = -1;
     requestComplete = true;
 }

@@ -83,7 +83,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     finished = false;
     // This enquiry is itself the sync of the line: its answer is applied.
     MIDIMessageManager* m = q.midiManager;
-    if (m) m->enquiryStarts();
+    if (m) m->enquiryStarts(q.getTimerValue());
 
     WaitPlan plan;
     plan.periodMs = q.getTimerValue();
@@ -123,7 +123,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry(bool thenOwedSend)
     // Answered before its sweep, nothing asked before it is owed any more; nor once nothing
     // can still be on its way. Otherwise a late answer to any of its sends would pass for the
     // next sync's.
-    if (m) m->enquiryEnded(end == WaitEnd::Reply && !swept, MIDIMessageManager::lateAnswersMs(plan.periodMs));
+    if (m) m->enquiryEnded(end == WaitEnd::Reply && !swept, MIDIMessageManager::replyWaitMs(plan.periodMs));
     q.DisplayProcessingIndicator(false);
     q.pendingRequestPart = -1;
     if (!thenOwedSend || end == WaitEnd::Stopped) return;

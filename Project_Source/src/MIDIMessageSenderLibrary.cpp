@@ -129,26 +129,25 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::readyToAsk(uint64_t request, const
             if (cancelRequested) return WaitEnd::Cancel;
         }
     };
+    m->agesAt(periodMs);
     if (m->looseLine()) {
+        // The first wait of a request says that it is under way; between a bank's slots its
+        // progress stays.
+        if (gapMs < 0) controller->showStatus("Data processing, please wait...");
         // One enquiry cleans the line: the synthesizer answers it after everything it still
         // owes, earlier enquiries included, which is dropped. Without its answer, the line is
-        // clean once nothing can still be on its way: no dump came and no request went for
-        // twice the longest wait of any request (the late answers may be an earlier request's),
-        // or of this one, sweep included. A synthesizer slower than that still has its late
-        // answers dropped rather than taken for this request's.
+        // clean once nothing can still be on its way: no dump came and no request went for the
+        // longest wait of any request, sweep included, by which time all that is owed is
+        // forgotten. A synthesizer slower than that still has its late answers dropped while
+        // they are owed.
         const Request enquiry = buildRequest(SysexFamily::kTypeDeviceEnquiry);
         sendDue(enquiry, request, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
-        const int64_t asked = m->dueNow();
-        const int64_t owed = std::max(2 * (replyWait + int64_t(kSweepIds) * plan.sweepStepMs),
-                                      MIDIMessageManager::lateAnswersMs(periodMs));
+        const int64_t owed = MIDIMessageManager::replyWaitMs(periodMs);
         // Late answers arriving meanwhile move the end; a line that never settles is taken as
         // it is after twice that.
         const WaitEnd synced =
             waitUntil(2 * owed, [m, owed]() -> int64_t { return m->syncAnswered() ? 0 : m->settleLeft(owed); });
         if (synced != WaitEnd::Reply) return synced;
-        // Only a whole wait of quiet after the enquiry tells that it was ignored: an answer
-        // still owed would pass for the next sync's.
-        if (!m->syncAnswered() && m->quietSince(asked) && m->dueNow() - asked >= owed) m->enquiriesIgnored();
         m->lineClean();
     }
     const int device = SysexFamily::deviceByteFor(controller->deviceId.load());
@@ -210,7 +209,7 @@ void MIDIMessageSender::requestSlotIntoLibrary(const std::function<Request(int s
         q.showStatus("Data processing, please wait...");
         end = waitForReply(plan);
     }
-    if (m) m->endRequest(asking, end == WaitEnd::Reply, false, quietGap(period));
+    if (m) m->endRequest(asking, false, quietGap(period));
     // Answers that come after the request has ended would land in whatever slot is selected.
     if (end != WaitEnd::Reply && m) m->disarmRequestBuffers();
     if (address != MIDIMessageManager::kAnyAnswer) awaitAnswer(MIDIMessageManager::kNoAnswer);
@@ -272,7 +271,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
     WaitEnd end = WaitEnd::Reply;
     for (int pass = 0; pass < kBankSlots; ++pass) {
         awaitAnswer(MIDIMessageManager::storedAddress(bankCode, slot), slot);
-        if (m && asking) m->endRequest(asking, true, false, quietGap(period));
+        if (m && asking) m->endRequest(asking, false, quietGap(period));
         if (m) asking = m->beginRequest();
         q.SetLibrarianRequestActive(true);
         // A stored entry is answered by its own dump (a performance, by its two): once the last
@@ -305,7 +304,7 @@ void MIDIMessageSender::requestBankIntoLibrary(int bankCode, bool performances)
         ++slot;
     }
     // Disarmed first: a late answer finds no buffer, rather than slot 0.
-    if (m) m->endRequest(asking, end == WaitEnd::Reply, false, quietGap(period)), m->disarmRequestBuffers();
+    if (m) m->endRequest(asking, false, quietGap(period)), m->disarmRequestBuffers();
     awaitAnswer(MIDIMessageManager::kNoAnswer, 0);
     q.DisplayProcessingIndicator(false);
     if (stopped) return;

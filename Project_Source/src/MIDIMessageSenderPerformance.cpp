@@ -182,7 +182,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
         }
     }
     // The rest of the reply may still come in the last pause: only the editor's parsers take it.
-    if (m) m->endRequest(asking, end == WaitEnd::Reply, toEditor, quietGap(period));
+    if (m) m->endRequest(asking, toEditor, quietGap(period));
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
 

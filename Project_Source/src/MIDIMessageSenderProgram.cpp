@@ -119,7 +119,7 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor, bool sendP
         q.showStatus("Data processing, please wait...");
         end = waitForReply(plan);
     }
-    if (m) m->endRequest(asking, end == WaitEnd::Reply, toEditor, quietGap(period));
+    if (m) m->endRequest(asking, toEditor, quietGap(period));
     if (end == WaitEnd::TimeOut) endWith("CONNECTION TIMED OUT!");
     if (end != WaitEnd::Reply) finished = true;
     if (!toEditor || end != WaitEnd::Reply) pause(period);

@@ -250,6 +250,7 @@ TEST(PerformanceDumpParse, TheSecondModelCompletesTheRequestOnlyWithTheFollowUp)
         Editor e;
         e.plug->currentModel = model;
         e.plug->pendingRequestPart = 3;
+        e.plug->midiManager->performanceRequestActive = true;
         // Straight to the parsers: the controller's gate holds other messages back while a part
         // request waits.
         auto parse = [&e](Bytes b) {
@@ -263,6 +264,17 @@ TEST(PerformanceDumpParse, TheSecondModelCompletesTheRequestOnlyWithTheFollowUp)
         EXPECT_TRUE(e.plug->midiManager->requestComplete);
         EXPECT_EQ(e.plug->pendingRequestPart, -1);
     }
+    // A part's program request that a follow-up reaches (its byte 8 names the part) still
+    // waits for the program.
+    Editor e;
+    e.plug->currentModel = 1;
+    e.plug->pendingRequestPart = 3;
+    Bytes b = with(followUp(), {{8, 3}});
+    ISysEx msg(0, b.data(), int(b.size()));
+    e.plug->midiManager->ProcessSysEx(&msg, true);
+    EXPECT_EQ(e.value(kMultiSmallCase08), 3);
+    EXPECT_FALSE(e.plug->midiManager->requestComplete);
+    EXPECT_EQ(e.plug->pendingRequestPart, 3);
 }
 
 TEST(PerformanceFollowUpParse, TheVocoderLockKeepsSixPositionsAndOtherMessagesChangeNothing)
@@ -286,6 +298,7 @@ TEST(PerformanceFollowUpParse, TheVocoderLockKeepsSixPositionsAndOtherMessagesCh
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Editor e;
+        e.plug->midiManager->performanceRequestActive = true;
         e.set(kSectionLockVocoder, c.locked ? 1 : 0);
         for (const auto& [id, v] : received) e.set(id, 0);
         e.send(c.message);

@@ -194,9 +194,10 @@ Sequence generate(uint32_t seed)
     b.plainPerformances = chance(0.4);
     b.periodIndex = pick(0, 6);
     const int period = kPeriods[b.periodIndex];
-    // Mostly prompt; sometimes a period or two late; sometimes past any time-out.
+    // Mostly prompt; sometimes a period or two late; sometimes past the time-outs, but within
+    // the longest reply wait (66 periods), after which nothing is owed any more.
     const int lateness = pick(0, 9);
-    b.lateMs = lateness < 5 ? 0 : lateness < 8 ? pick(1, 3 * period) : pick(40, 80) * period;
+    b.lateMs = lateness < 5 ? 0 : lateness < 8 ? pick(1, 3 * period) : (40 + (pick(40, 80) - 40) * 22 / 40) * period;
     b.jitterMs = chance(0.3) ? pick(1, period) : 0;
     b.answerOnTry = chance(0.2) ? pick(2, 3) : 1;
     b.ignoreEnquiry = chance(0.25);
@@ -282,6 +283,7 @@ struct Reply {
     bool enquiry;    // the answer of an enquiry
     int asked;       // the slot a stored request asked for, -1 for other requests
     int64_t arrived; // -1 until delivered, -2 lost with the port
+    int64_t askedMs; // when its request was sent; -1 for a dump nobody asked for
 };
 
 struct Sent {
@@ -326,7 +328,7 @@ public:
             const int64_t due = std::max(clockMs + late, lastDueMs);
             if (!h.replies.empty()) lastDueMs = due;
             for (synthsim::Outgoing& o : h.replies) {
-                pending.push_back({due, std::move(o.bytes), currentJob, enquiry, asked, -1});
+                pending.push_back({due, std::move(o.bytes), currentJob, enquiry, asked, -1, clockMs});
             }
         }
     }
@@ -336,7 +338,7 @@ public:
         std::lock_guard<std::mutex> lock(mLock);
         for (const Bytes& m : messages) {
             lastDueMs = std::max(lastDueMs, clockMs);
-            pending.push_back({lastDueMs, m, -1, false, -1, -1});
+            pending.push_back({lastDueMs, m, -1, false, -1, -1, -1});
         }
     }
     int64_t now()
@@ -456,6 +458,8 @@ private:
 public:
     // One line per job: its times and how it ended.
     std::ostringstream journal;
+    // What went wrong at a step that met a limit nothing on the line can overcome.
+    std::ostringstream limits;
 };
 
 thread_local bool Rig::inDelivery = false;
@@ -751,6 +755,7 @@ std::string Rig::run()
     const auto evaluate = [&](int index, Kind kind, int part, int program, int slot, int bank, int64_t endMs,
                               const std::string& status, const std::string& what) {
         const State after = snapshot();
+        const std::string failedBefore = fail.str();
         std::vector<Sent> mine;
         std::vector<Reply> replies, unaskedIn;
         int64_t actAt = -1;
@@ -898,17 +903,11 @@ std::string Rig::run()
                                  [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
             }
             const Answer a = answerOf(-1);
-            // A follow-up whose byte 8 names the picked part passes the part's gate and is kept:
-            // the pick is complete, with the part's program unchanged.
-            bool followUpKept = false;
-            for (const Reply& x : replies)
-                followUpKept = followUpKept || (kind == Kind::Pick && a.at < 0 && x.bytes.size() == 25 &&
-                                                x.bytes[7] == 0x1B && x.bytes[8] == part && x.arrived >= send);
             const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + P);
             const bool strictDone = a.at >= 0 && send >= 0 && a.at <= send + limit - P && !disrupted;
-            const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0 && !followUpKept;
+            const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0;
             const bool inJob = a.at >= 0 && a.at <= endMs;
-            if (completed && a.at < 0 && !followUpKept)
+            if (completed && a.at < 0)
                 fail << what << ": \"" << done << "\" without its answer; " << timing(send, a) << "\n";
             else if (strictDone && !completed)
                 fail << what << ": answered in time, but not completed; " << timing(send, a) << "\n";
@@ -1037,6 +1036,72 @@ std::string Rig::run()
             }
         }
         check(base, after, e, what);
+
+        // The wait before the request's first send: after a sync the synthesizer answered, the
+        // quiet gap after that answer and the last plain dump; without one, the longest reply
+        // wait of quiet, and never more than two of them.
+        const int64_t first = ownSend(bankJob ? 0 : -1);
+        if (!enquiryJob && first >= 0) {
+            const int64_t gap = std::max<int64_t>(P / 4, 130), age = std::max<int64_t>(66 * P, 5000);
+            int64_t syncSent = -1, syncAnswer = -1, lastPlain = -1, lastDump = -1, lastAsk = -1;
+            bool answered = true; // every enquiry at the sync's id so far was answered
+            {
+                std::lock_guard<std::mutex> lock(mLock);
+                int syncId = -1;
+                for (const Sent& x : sent)
+                    if (x.atMs < first && x.bytes.size() > 7 && x.bytes[0] == 0xF0) {
+                        if (x.bytes[7] != 0x10)
+                            lastAsk = std::max(lastAsk, x.atMs);
+                        else if (x.job == index)
+                            syncSent = x.atMs, syncId = x.bytes[6];
+                    }
+                // One enquiry lost (a silent spell, another id) shifts the answers of those after
+                // it to the one before, until one is forgotten: only a synthesizer that answered
+                // them all is held to the sync's answer.
+                for (const Sent& x : sent) {
+                    if (x.bytes.size() < 8 || x.bytes[7] != 0x10 || x.atMs >= syncSent || x.bytes[6] != syncId)
+                        continue;
+                    answered = answered && std::any_of(pending.begin(), pending.end(), [&x](const Reply& r) {
+                                   return r.enquiry && r.askedMs == x.atMs && r.arrived >= 0;
+                               });
+                }
+                for (const Reply& x : pending) {
+                    if (x.arrived < 0 || x.arrived > first || x.bytes.size() < 25) continue;
+                    lastDump = std::max(lastDump, x.arrived);
+                    if (x.enquiry && x.job == index) syncAnswer = std::max(syncAnswer, x.arrived);
+                    const uint8_t type = x.bytes[7];
+                    const bool named = type == 0x02 || type == 0x07 || type == 0x1C;
+                    if (!named && type != 0x0F && type != 0x15) lastPlain = std::max(lastPlain, x.arrived);
+                }
+            }
+            const bool synced = syncSent >= 0 && syncAnswer >= 0 && answered;
+            const int64_t due =
+                synced || syncSent < 0
+                    ? std::max(synced ? syncAnswer : jobStartMs, lastPlain) + gap + 2 * P
+                    : std::min(std::max({jobStartMs, lastDump, lastAsk}) + age, jobStartMs + 2 * age) + gap + 2 * P;
+            if (first > due)
+                fail << what << ": first sent at " << first << " ms, due by " << due << " ms (started at "
+                     << jobStartMs << " ms, sync " << (syncSent < 0 ? std::string("none") : std::to_string(syncSent))
+                     << ", its answer " << syncAnswer << " ms, last plain dump " << lastPlain << " ms, last dump "
+                     << lastDump << " ms, last request " << lastAsk << " ms)\n";
+        }
+        // A dump the synthesizer sent unasked within a period of a request's send: nothing on
+        // the line tells it from the reply. What went wrong there is listed, not failed.
+        bool atLimit = false;
+        {
+            std::lock_guard<std::mutex> lock(mLock);
+            for (const Reply& x : pending)
+                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs)
+                    for (const Sent& y : mine)
+                        atLimit = atLimit || (y.bytes.size() > 7 && y.bytes[0] == 0xF0 && y.bytes[7] == requestType &&
+                                              std::abs(x.dueMs - y.atMs) <= P);
+        }
+        if (atLimit && fail.str() != failedBefore) {
+            std::istringstream lines(fail.str().substr(failedBefore.size()));
+            for (std::string line; std::getline(lines, line);) limits << "LIMIT " << line << "\n";
+            fail.str(failedBefore);
+            fail.seekp(0, std::ios_base::end);
+        }
     };
     int job = 0;
     for (size_t stepIndex = 0; stepIndex < seq.steps.size(); ++stepIndex) {
@@ -1258,6 +1323,7 @@ TEST(RequestSequences, EachRequestTakesItsOwnWholeReplyWhateverTheSynthesizerAnd
             Rig rig(s);
             found = rig.run();
             journal = rig.journal.str();
+            if (!rig.limits.str().empty()) std::cout << "seed " << seed << ": " << rig.limits.str();
         }
         if (std::getenv("QOR_SEQUENCE_SHOW"))
             std::cerr << describe(s) << journal << (found.empty() ? "passed\n\n" : found + "\n");

@@ -2,6 +2,7 @@
 // readers, and what an accepted or refused dump leaves behind.
 #include "Project_Source/src/GlobalDumps.h"
 #include "Project_Source/src/MIDIMessageManager.h"
+#include "Project_Source/src/ProgramDump.h"
 #include "Project_Source/src/QORParams.h"
 #include "Project_Source/src/SysexFamily.h"
 #include "kit/plugin/IParam.h"
@@ -134,15 +135,15 @@ TEST(SysExRouter, EightBitDecoderPutsTheHighBitFirst)
 TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
 {
     // Each enquiry sent: a sync's (its request) or the enquiry job's (0). Each answer is a pair
-    // of global dumps, the second first when reversed. ignoredAfter: a quiet wait clears what
-    // was owed once that many enquiries went.
+    // of global dumps, the second first when reversed. agedAfter: a longest reply wait passes
+    // once that many enquiries went; answeredAfter: a request is sent and answered then.
     using Due = MIDIMessageManager::Due;
     const struct {
         const char* name;
         std::vector<uint64_t> enquiries;
         std::vector<bool> reversed;
         std::vector<Due> answers; // what each pair is taken for
-        int ignoredAfter = -1;
+        int agedAfter = -1, answeredAfter = -1;
     } cases[] = {
         {"a sync's own answer", {1}, {false}, {Due::Sync}},
         {"a late answer to the sync before", {1, 2}, {false, true}, {Due::Earlier, Due::Sync}},
@@ -151,18 +152,31 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
          {true, false, false},
          {Due::Earlier, Due::Earlier, Due::Sync}},
         {"no sync waits: the answer is applied", {0}, {false}, {Due::None}},
-        {"a quiet wait forgets what was never answered", {1, 2}, {false}, {Due::Sync}, 1},
+        {"an enquiry older than the longest reply wait is forgotten", {1, 2}, {false}, {Due::Sync}, 1},
+        {"an answered request discharges the enquiries before it", {0, 0, 2}, {false}, {Due::Sync}, -1, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Router r;
         MIDIMessageManager& m = *r.plug->midiManager;
-        m.enquiriesIgnored();
+        // Whatever the start-up asked is long forgotten.
+        int64_t clock = m.dueNow() + MIDIMessageManager::replyWaitMs(500);
+        m.dueClock = [&clock] { return clock; };
         const std::vector<uint8_t> first = dump(false, 15), second = dump(true, 15);
         const int device = first[SysexFamily::kDeviceAt];
         for (size_t i = 0; i < c.enquiries.size(); ++i) {
-            if (int(i) == c.ignoredAfter) m.enquiriesIgnored();
+            if (int(i) == c.agedAfter) clock += MIDIMessageManager::replyWaitMs(100);
+            if (int(i) == c.answeredAfter) {
+                const uint64_t asked = m.beginRequest();
+                m.noteSent(asked, device, MIDIMessageManager::kAnyAnswer, DueKind::EditBuffer);
+                std::vector<uint8_t> program(ProgramDump::kSize);
+                ProgramDump::write([](int) { return 0.0; }, 0, 0x20, "", program.data());
+                program[SysexFamily::kDeviceAt] = uint8_t(device);
+                EXPECT_EQ(m.answerOf(program.data(), int(program.size())), Due::Awaited);
+                m.endRequest(asked);
+            }
             m.noteSent(c.enquiries[i], device, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+            clock += 10;
         }
         for (size_t i = 0; i < c.answers.size(); ++i) {
             const auto& a = c.reversed[i] ? second : first;
@@ -172,6 +186,7 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
             EXPECT_EQ(m.syncAnswered(), c.answers[i] == Due::Sync) << i;
         }
         EXPECT_EQ(m.enquiriesOwed(device), 0);
+        m.dueClock = nullptr;
     }
     // A synthesizer that never answers leaves a bounded count.
     Router r;
