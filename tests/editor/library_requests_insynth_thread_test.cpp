@@ -210,6 +210,17 @@ struct Bench {
         wait();
         testing::internal::GetCapturedStdout();
     }
+    // Job 18, as the start-up and a port's return start it.
+    void enquiry()
+    {
+        SenderJobRecord record;
+        record.job = kJobDeviceIdEnquiry;
+        plug->expectGlobalDump = true;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(plug->midiManager->startJob(record));
+        wait();
+        testing::internal::GetCapturedStdout();
+    }
     // Job 6 or 7 into the editor, as the editor's Request button and program menu start them.
     void editor(int job)
     {
@@ -423,7 +434,7 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
     // once, as a user steps through slots or cancels and asks again; the answers of one are
     // still on their way when the next starts.
     // kPerformance (job 6) and kProgram (job 7) ask for the edit buffer into the editor.
-    enum Job { kBank, kSingle, kEditBuffer, kPart, kPerformance, kProgram };
+    enum Job { kBank, kSingle, kEditBuffer, kPart, kPerformance, kProgram, kEnquiry };
     struct Step {
         Job job;
         int slot = 0;          // of a single request
@@ -570,6 +581,14 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
         {"stored programs at id 0, answered after the sweep asked again: slot 3, then slot 3 again", 0, 0, false,
          false, {{kSingle, 3}, {kSingle, 3}}, {"Data request completed!", "Data request completed!"}, {3}, 1900, 1, 0,
          1, kFollow, 1},
+        // Switched on after the start-up enquiry went unanswered: the first Request goes at once
+        // and its answer discharges that enquiry; after the bank cancelled in slot 10's wait the
+        // sync is answered in two periods and the Request goes: 41 pauses of the start-up job,
+        // 3 of the first Request, 31 of the bank, 5 of the last; 15 enquiries and one sync.
+        {"stored programs at id 15, off at start: Request, a bank cancelled at slot 10, Request", 15, 15, false, false,
+         {{kEnquiry, 0, -1, 0, true}, {kPerformance, 0, -1, 2000}, {kBank, 0, 10, 2000}, {kPerformance, 0, -1, 2000}},
+         {"No response from Hardware)", "Data request completed!", "Data request cancelled!", "Data request completed!"},
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 100, 1, 80, 1, kPerformanceReply, 16},
         {"stored programs at id 0, answered from the third try: slot 3 times out, then slot 3 again", 0, 0, false,
          false, {{kSingle, 3}, {kSingle, 3}}, {"CONNECTION TIMED OUT!", "Data request completed!"}, {3}, 100, 1, 0, 3,
          kFollow, 1},
@@ -623,6 +642,8 @@ TEST(LibraryRequestsInSynth, ASlowSynthesizerFillsEachSlotOnlyWithItsOwnProgram)
                 b.all(0);
             else if (s.job == kPart)
                 b.part(0);
+            else if (s.job == kEnquiry)
+                b.enquiry();
             else if (s.job >= kPerformance)
                 b.editor(s.job == kPerformance ? kJobRequestActiveArrangement : kJobRequestPart);
             else
