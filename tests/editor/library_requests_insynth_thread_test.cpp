@@ -1081,9 +1081,15 @@ TEST(LibraryRequestsInSynth, ARefusedSyncStillCleansTheLineBeforeTheRequest)
     static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false);
     b.plug->refuseRequest = [](const Bytes& r) { return r.size() == 7 && r[6] == 0x10; };
     const size_t before = b.pauses.size();
+    // The user sees the request under way while it waits for the line.
+    std::string waiting;
+    b.onPause = [&](int n, int) {
+        if (size_t(n) == before + 1) waiting = b.status();
+    };
     b.plug->patchLibrarian->upperSlot = 1;
     b.single(false, 0);
     b.plug->refuseRequest = nullptr;
+    EXPECT_EQ(waiting, "Data processing, please wait...");
     EXPECT_EQ(b.status(), "Data request completed!");
     // The longest wait of any request (the performance request's 50 periods and 16 sweep
     // steps) of quiet from the first request's answer, which came a little over a period
