@@ -285,7 +285,7 @@ struct Reply {
     bool enquiry;    // the answer of an enquiry
     int asked;       // the slot a stored request asked for, -1 for other requests
     int64_t arrived; // -1 until delivered, -2 lost with the port
-    int64_t askedMs; // when its request was sent; -1 for a dump nobody asked for
+    int64_t askedMs; // when its request was sent, or when the synthesizer made a dump nobody asked for
 };
 
 struct Sent {
@@ -340,7 +340,7 @@ public:
         std::lock_guard<std::mutex> lock(mLock);
         for (const Bytes& m : messages) {
             lastDueMs = std::max(lastDueMs, clockMs);
-            pending.push_back({lastDueMs, m, -1, false, -1, -1, -1});
+            pending.push_back({lastDueMs, m, -1, false, -1, -1, clockMs});
         }
     }
     int64_t now()
@@ -1087,8 +1087,9 @@ std::string Rig::run()
                      << ", its answer " << syncAnswer << " ms, last plain dump " << lastPlain << " ms, last dump "
                      << lastDump << " ms, last request " << lastAsk << " ms)\n";
         }
-        // A dump the synthesizer sent unasked within a period of a request's send: nothing on
-        // the line tells it from the reply. What went wrong there is listed, not failed.
+        // A dump the synthesizer made unasked within a period of a request's send, or before it
+        // and queued behind late answers until after it: nothing on the line tells it from the
+        // reply. What went wrong there is listed, not failed.
         bool atLimit = false;
         {
             std::lock_guard<std::mutex> lock(mLock);
@@ -1096,7 +1097,8 @@ std::string Rig::run()
                 if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs)
                     for (const Sent& y : mine)
                         atLimit = atLimit || (y.bytes.size() > 7 && y.bytes[0] == 0xF0 && y.bytes[7] == requestType &&
-                                              std::abs(x.dueMs - y.atMs) <= P);
+                                              (std::abs(x.askedMs - y.atMs) <= P ||
+                                               (x.askedMs < y.atMs && x.arrived >= y.atMs)));
         }
         if (atLimit && fail.str() != failedBefore) {
             std::istringstream lines(fail.str().substr(failedBefore.size()));
