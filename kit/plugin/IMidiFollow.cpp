@@ -173,6 +173,7 @@ bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
         std::lock_guard<std::mutex> lock(mFollowLock);
         mMidiOpened[input] = opened;
         mFollowOpenedMs[input] = NowMs();
+        mFollowDropSeenMs[input] = 0;
         ++mFollowChanges[input];
         if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
         // A choice or a recall is done only now: what the follower saw while it ran (the port it
@@ -230,6 +231,7 @@ struct IPluginBase::FollowAct {
     bool back = false;               // the follower's reopen, connected for long enough
     bool dropped = false;            // the port stays, under the program that took our connection
     uint64_t owner = 0;              // the lister's number for the port's program, 0 when not asked
+    uint64_t departures = 0;         // the lister's count of the port's unregistrations then
     std::string why;
 };
 
@@ -245,7 +247,9 @@ bool IPluginBase::FollowConnected(bool input, FollowListers& listers, int system
     // client knows its connection, and tells.
     if (!OfTheLibrary(system) || !listers.of[system]) return true;
     std::vector<std::string> peers;
-    return !listers.of[system]->Connections(input, port, &peers) || IMidiHasPortOf(peers, mMidiClientName[input]);
+    if (!listers.of[system]->Connections(input, port, &peers)) return true;
+    std::lock_guard<std::mutex> lock(mFollowLock); // a fresh client renames the direction
+    return IMidiHasPortOf(peers, mMidiClientName[input]);
 }
 
 bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells)
@@ -253,7 +257,7 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     bool reaches;
     std::vector<std::string> seen;
     int64_t retryAt, reopened, openedAt;
-    uint64_t owned, dropped;
+    uint64_t owned, dropped, gone;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         act->changes = mFollowChanges[input];
@@ -271,6 +275,7 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         openedAt = mFollowOpenedMs[input];
         owned = mFollowOwner[input];
         dropped = mFollowDropped[input];
+        gone = mFollowGone[input];
     }
     std::vector<std::string> now{QOR_SELECT_MIDI_DEVICE};
     if (act->system < 0) {
@@ -299,11 +304,15 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
             return listed && act->system >= 0 && listers.of[act->system] ? listers.of[act->system]->Owner(act->opened)
                                                                          : 0;
         };
+        auto departures = [&]() -> uint64_t {
+            return act->system >= 0 && listers.of[act->system] ? listers.of[act->system]->Departures(act->opened) : 0;
+        };
         if (reopened) {
             // Woken when the connection shows, or when its time is up.
             if (connected) {
                 // A program that dropped our connection before is back only once it keeps it.
                 act->owner = owner();
+                act->departures = departures();
                 if (act->owner && act->owner == dropped && NowMs() - reopened < kConnectGraceMs) return true;
                 act->back = true;
                 act->listed = std::move(now);
@@ -311,11 +320,13 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
             }
             if (listed && NowMs() - reopened < kConnectGraceMs) return true;
         } else if (connected) {
-            const uint64_t id = owned ? owned : owner();
+            const uint64_t id = owned ? owned : owner(), went = owned ? gone : departures();
             std::lock_guard<std::mutex> lock(mFollowLock);
             if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) {
                 mFollowSeen[input] = now;
                 mFollowOwner[input] = id;
+                mFollowGone[input] = went;
+                mFollowDropSeenMs[input] = 0;
             }
             return false;
         } else if (listed && seen.empty() && OfTheLibrary(act->system) && NowMs() - openedAt < kConnectGraceMs) {
@@ -327,10 +338,22 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // have connected at all, which is a refusal rather than a departure.
         act->refused = OfTheLibrary(act->system) && seen.empty();
         // Still listed under the program that took our connection, or that dropped it before: it
-        // dropped ours, which no restart of that program does.
-        if (listed && (owned || dropped)) {
+        // dropped ours, which no restart of that program does. A port that was unregistered
+        // meanwhile went and came back, whatever program it is listed under now.
+        if (listed && (owned || dropped) && departures() == gone) {
             act->owner = owner();
             act->dropped = act->owner && (act->owner == owned || act->owner == dropped);
+            // A program that ends drops its connections just before its ports go: a drop counts
+            // once the port has stayed a moment.
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            const int64_t now = NowMs();
+            if (act->dropped && mFollowChanges[input] == act->changes &&
+                (!mFollowDropSeenMs[input] || now - mFollowDropSeenMs[input] < kSettleMs)) {
+                if (!mFollowDropSeenMs[input]) mFollowDropSeenMs[input] = now;
+                mFollowRetryAtMs[input] = mFollowDropSeenMs[input] + kSettleMs; // the look that decides
+                act->close = act->dropped = false;
+                return true;
+            }
             act->refused = act->refused || act->dropped;
         }
         return true;
@@ -352,7 +375,10 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
     act->open = now[size_t(at)];
     act->listed = std::move(now);
     // Asked here, before the plug-in mutex: a server that stalls must not hold up the host.
-    if (act->system >= 0) act->owner = listers.of[act->system]->Owner(act->open);
+    if (act->system >= 0) {
+        act->owner = listers.of[act->system]->Owner(act->open);
+        act->departures = listers.of[act->system]->Departures(act->open);
+    }
     return false; // missing only if the open fails
 }
 
@@ -483,6 +509,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowAwaitsFresh[input] = false;
                 // Kept for as long as it took to be said back: it keeps our connection now.
                 mFollowOwner[input] = act.owner;
+                mFollowGone[input] = act.departures;
                 if (act.owner && act.owner == mFollowDropped[input]) mFollowDropped[input] = 0;
             }
             // A recall's open, connected: nothing came back.

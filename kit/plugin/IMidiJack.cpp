@@ -51,15 +51,39 @@ bool ServerAnswers()
 
 } // namespace
 
-bool IJackServerListening()
+namespace
+{
+
+// PipeWire's JACK library reaches its own server, which has no socket of jackd's: its open with
+// no server returns null and leaves no thread behind, so nothing needs to be asked first.
+bool LibraryIsPipeWire()
+{
+    const char* version = jack_get_version_string();
+    return version && std::strstr(version, "PipeWire");
+}
+
+// Said once until a server listens again: the follower asks every second.
+std::atomic<bool> gToldNotListening{false};
+
+std::string ServerName()
 {
     const char* named = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string server = named && *named ? named : "default";
+    return named && *named ? named : "default";
+}
+
+} // namespace
+
+bool IJackServerListening()
+{
+    if (LibraryIsPipeWire()) return true;
+    const std::string server = ServerName();
     const std::string uid = std::to_string(getuid());
-    // Where the two server generations of this platform listen.
-    const std::string paths[] = {"/dev/shm/jack_" + server + "_" + uid + "_0",
-                                 "/dev/shm/jack-" + uid + "/" + server + "/jack_0",
-                                 "/tmp/jack-" + uid + "/" + server + "/jack_0"};
+    // Where the two server generations of this platform listen; a server started with
+    // JACK_PROMISCUOUS_SERVER leaves the user out, and the library then looks there too.
+    std::vector<std::string> paths = {"/dev/shm/jack_" + server + "_" + uid + "_0",
+                                      "/dev/shm/jack-" + uid + "/" + server + "/jack_0",
+                                      "/tmp/jack-" + uid + "/" + server + "/jack_0"};
+    if (std::getenv("JACK_PROMISCUOUS_SERVER")) paths.push_back("/dev/shm/jack_" + server + "_0");
     for (const std::string& path : paths) {
         sockaddr_un address{};
         if (path.size() >= sizeof address.sun_path) continue;
@@ -69,7 +93,16 @@ bool IJackServerListening()
         if (fd < 0) return true; // cannot tell: the library's own open decides
         const bool listening = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         close(fd);
-        if (listening) return true;
+        if (listening) {
+            gToldNotListening = false;
+            return true;
+        }
+    }
+    if (!gToldNotListening.exchange(true)) {
+        std::string looked;
+        for (const std::string& path : paths) looked += (looked.empty() ? "" : ", ") + path;
+        LogLine("MIDI: no JACK server \"%s\" listens (looked at %s); JACK is not used", server.c_str(),
+                looked.c_str());
     }
     return false;
 }
@@ -134,7 +167,8 @@ IMidiJackClient* IMidiJackClient::Make(bool input, const char* clientName)
         client = jack_client_open(clientName, JackNoStartServer, &status);
     }
     if (!client) {
-        LogLine("MIDI: JACK made no client \"%s\" (status 0x%x)", clientName, unsigned(status));
+        LogLine("MIDI: JACK server \"%s\" made no client \"%s\" (status 0x%x)", ServerName().c_str(), clientName,
+                unsigned(status));
         return nullptr;
     }
     return new IMidiJackClient(client, input);
@@ -225,6 +259,10 @@ bool IMidiJackClient::OpenPort(unsigned number, const char* portName)
         return false;
     }
     if (!OpenOwnPort(portName)) return false;
+    {
+        std::lock_guard<std::mutex> hold(mTargetLock);
+        mTarget = target;
+    }
     // Connected from here on until the server tells otherwise: its word on this connection comes
     // after the connect, on its own thread, and the port's own count lags until the next cycle.
     mConnected = true;
@@ -374,7 +412,13 @@ void IMidiJackClient::TakeIn(void* buffer)
     bool any = false;
     for (jack_nframes_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
+        // A late cycle on a loaded server may find the buffer cleared already: lost there.
+        if (jack_midi_event_get(&event, buffer, i) != 0) {
+            ++mUnread;
+            any = true;
+            continue;
+        }
+        if (event.size == 0) continue;
         InHead head{uint32_t(event.size), uint32_t(start + event.time)};
         if (mQueue.Write(&head, sizeof head, event.buffer, event.size)) any = true;
         else ++mDropped;
@@ -396,10 +440,16 @@ void IMidiJackClient::OnPortRegistration(jack_port_id_t, int, void* arg)
 void IMidiJackClient::OnPortConnection(jack_port_id_t a, jack_port_id_t b, int connected, void* arg)
 {
     IMidiJackClient* self = static_cast<IMidiJackClient*>(arg);
-    // Our port has one connection at most: what happens to it is the port's state.
+    // Only the connection to the device's port is the port's state: one that a patchbay makes or
+    // breaks beside it, or any other, wakes the follower, which looks for itself. Names only:
+    // a connection list read here may still hold the link being removed.
     jack_port_t* ours = self->mLivePort;
-    if (ours && (jack_port_by_id(self->mClient, a) == ours || jack_port_by_id(self->mClient, b) == ours))
-        self->mConnected = connected != 0;
+    jack_port_t* const ends[2] = {jack_port_by_id(self->mClient, a), jack_port_by_id(self->mClient, b)};
+    jack_port_t* other = !ours ? nullptr : ends[0] == ours ? ends[1] : ends[1] == ours ? ends[0] : nullptr;
+    if (const char* name = other ? jack_port_name(other) : nullptr) {
+        std::lock_guard<std::mutex> hold(self->mTargetLock);
+        if (self->mTarget == name) self->mConnected = connected != 0;
+    }
     self->PortsChanged();
 }
 
@@ -431,7 +481,10 @@ void IMidiJackClient::Deliver()
             lastFrame = head.frame;
             Handle(message, sysex, delta);
         }
-        if (size_t lost = mDropped.exchange(0)) LogLine("MIDI input: %zu messages lost, taken too slowly", lost);
+        const size_t lost = mDropped.exchange(0), unread = mUnread.exchange(0);
+        if (lost || unread)
+            LogLine("MIDI input: %zu messages lost: %zu taken too slowly, %zu gone from the server before they were read",
+                    lost + unread, lost, unread);
     }
 }
 

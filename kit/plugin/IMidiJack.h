@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -57,8 +58,10 @@ public:
     void ClosePort() override;
     bool IsPortOpen() override;
     // Reads what open, close and the server's connection notification publish: no call of the
-    // server, so any thread may ask while another opens or closes.
+    // server, so any thread may ask while another opens or closes. Only the connection to the
+    // port opened counts; others beside it are not ours to follow.
     bool IsConnected() override;
+    bool Spent() const override { return mAbandoned; }
     // The server tells of ports that register, unregister, connect or disconnect, while the
     // client is active; the notification is installed when the client is made.
     void SetPortsChangedHook(void (*hook)(void*), void* data) override;
@@ -96,7 +99,10 @@ private:
     std::atomic<bool> mInProcess{false}; // a process callback is under way
     std::atomic<bool> mServerGone{false};
     bool mAbandoned = false; // opens and closes only, on one thread at a time
-    std::atomic<size_t> mDropped{0};
+    std::atomic<size_t> mDropped{0}; // incoming messages the queue had no room for
+    std::atomic<size_t> mUnread{0};  // incoming messages the server's buffer no longer held
+    std::mutex mTargetLock;
+    std::string mTarget; // the full name of the port ours was connected to
     sem_t mArrived;
     std::thread mDeliverer;
     std::atomic<bool> mStopDelivery{false};

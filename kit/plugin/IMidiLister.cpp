@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "kit/plugin/IMidiAlsaLister.h"
 #include "kit/plugin/IMidiJack.h"
@@ -108,6 +110,12 @@ public:
         jack_free(uuid);
         return parsed ? id : 0;
     }
+    uint64_t Departures(const std::string& name) override
+    {
+        std::lock_guard<std::mutex> hold(mDepartedLock);
+        auto at = mDeparted.find(name);
+        return at == mDeparted.end() ? 0 : at->second;
+    }
 
 private:
     bool Ready()
@@ -130,7 +138,17 @@ private:
     {
         if (mWake) mWake(mData);
     }
-    static void OnPort(jack_port_id_t, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
+    // The port's name still resolves while its unregistration is told.
+    static void OnPort(jack_port_id_t id, int registered, void* arg)
+    {
+        JackLister* self = static_cast<JackLister*>(arg);
+        jack_port_t* port = registered ? nullptr : jack_port_by_id(self->mClient, id);
+        if (const char* name = port ? jack_port_name(port) : nullptr) {
+            std::lock_guard<std::mutex> hold(self->mDepartedLock);
+            ++self->mDeparted[name];
+        }
+        self->Tell();
+    }
     static void OnClient(const char*, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
     static void OnConnect(jack_port_id_t, jack_port_id_t, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
     static void OnShutdown(void* self)
@@ -150,6 +168,8 @@ private:
     jack_client_t* mClient = nullptr;
     bool mActive = false;
     std::atomic<bool> mGone{false};
+    std::mutex mDepartedLock;
+    std::map<std::string, uint64_t> mDeparted; // unregistrations heard, by port name
 };
 
 bool IsPortOf(const std::string& name, const std::string& client)

@@ -257,14 +257,10 @@ std::string IMidiOwnClientName(bool input)
 std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 {
     KIT_MutexLock lists(&mutex);
-    std::lock_guard<std::mutex> lock(midiOutLock);
+    const MidiOutHold hold(this);
     if (!midiOutNames.empty()) return &midiOutNames;
     midiOutPort = 0;
-    if (!midiOut) {
-        int system;
-        IMidiClient* made = MakeClient(false, mMidiClientName[false], &mFollower, &system);
-        NoteMadeClient(false, made, system);
-    }
+    if (!midiOut) MakeExternalMIDIClient(false);
     midiOutNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiOut) AppendPortNames(midiOut, mMidiClientName, &midiOutNames);
     return &midiOutNames;
@@ -275,26 +271,63 @@ std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
     KIT_MutexLock lists(&mutex);
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;
-    if (!midiIn) {
-        int system;
-        IMidiClient* made = MakeClient(true, mMidiClientName[true], &mFollower, &system);
-        NoteMadeClient(true, made, system);
-        // Installed once and kept; a message reaches the plug-in only while the opening it came
-        // through is the open one, stamped with it on arrival by a client that can.
-        if (midiIn && !midiIn->SetStampedCallback(DeliverMIDIInput, &mMidiInLive, this))
-            midiIn->SetCallback(MIDICallback, this);
-    }
+    if (!midiIn) MakeExternalMIDIClient(true);
     midiInNames.push_back(QOR_SELECT_MIDI_DEVICE);
     if (midiIn) AppendPortNames(midiIn, mMidiClientName, &midiInNames);
     return &midiInNames;
 }
 
+void IPluginBase::MakeExternalMIDIClient(bool input)
+{
+    int system = -1;
+    IMidiClient* made = mMakeMidiClient ? mMakeMidiClient(input, mMidiClientName[input])
+                                        : MakeClient(input, mMidiClientName[input], &mFollower, &system);
+    NoteMadeClient(input, made, system);
+    // Installed once and kept; a message reaches the plug-in only while the opening it came
+    // through is the open one, stamped with it on arrival by a client that can.
+    if (input && midiIn && !midiIn->SetStampedCallback(DeliverMIDIInput, &mMidiInLive, this))
+        midiIn->SetCallback(MIDICallback, this);
+}
+
+void IPluginBase::RenewSpentMIDIClient(bool input)
+{
+    // A few fresh clients at most: a server that activates none takes no more of them. A fresh
+    // one that could not even be made counts too, and is tried again at the next open.
+    const int kFreshClients = 3;
+    IMidiClient*& client = input ? midiIn : midiOut;
+    const char* direction = input ? "input" : "output";
+    if (client ? !client->Spent() : mMidiFreshClients[input] == 0) return;
+    if (mMidiFreshClients[input] >= kFreshClients) {
+        if (mMidiFreshClients[input]++ == kFreshClients)
+            LogLine("MIDI %s: %d fresh clients could not be activated either; none more until the plug-in is "
+                    "opened again",
+                    direction, kFreshClients);
+        return;
+    }
+    ++mMidiFreshClients[input];
+    IMidiClient* spent = client;
+    NoteMadeClient(input, nullptr, -1); // out of the follower's sight before it goes
+    delete spent; // its system's client stays, never closed: see IAbandonJackClient
+    {
+        // Under a new name, so that the editor's own ports stay out of its lists.
+        std::lock_guard<std::mutex> lock(mFollowLock);
+        mMidiClientName[input] = IMidiOwnClientName(input);
+    }
+    MakeExternalMIDIClient(input);
+    LogLine("MIDI %s: a fresh client (%d of %d) in place of one that could not be activated", direction,
+            mMidiFreshClients[input], kFreshClients);
+}
+
 std::vector<std::string> IPluginBase::CurrentMidiNames(bool input)
 {
     std::vector<std::string> names{QOR_SELECT_MIDI_DEVICE};
-    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
-    if (!input) lock.lock();
-    if (IMidiClient* client = input ? midiIn : midiOut) AppendPortNames(client, mMidiClientName, &names);
+    const MidiOutHold hold(this, !input);
+    std::string ours[2];
+    {
+        std::lock_guard<std::mutex> follow(mFollowLock);
+        ours[0] = mMidiClientName[0], ours[1] = mMidiClientName[1];
+    }
+    if (IMidiClient* client = input ? midiIn : midiOut) AppendPortNames(client, ours, &names);
     return names;
 }
 
@@ -306,14 +339,14 @@ void IPluginBase::UseMidiNames(bool input, std::vector<std::string> names)
     if (input) {
         midiInNames.swap(names);
     } else {
-        std::lock_guard<std::mutex> lock(midiOutLock);
+        const MidiOutHold hold(this);
         midiOutNames.swap(names);
     }
 }
 
 int IPluginBase::getExternalMIDIOutDevice(const char* name)
 {
-    std::lock_guard<std::mutex> lock(midiOutLock);
+    const MidiOutHold hold(this);
     return ListIndexOf(midiOutNames, name);
 }
 
@@ -324,7 +357,7 @@ int IPluginBase::getExternalMIDIInDevice(const char* name)
 
 int IPluginBase::GetMIDIOutPortNumber(const char* name)
 {
-    std::lock_guard<std::mutex> lock(midiOutLock);
+    const MidiOutHold hold(this);
     return PortNumberByName(midiOut, name, "virtual output");
 }
 
@@ -343,8 +376,9 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     int opened;
     std::string openedName;
     {
-        std::lock_guard<std::mutex> lock(midiOutLock);
+        const MidiOutHold hold(this);
         if (midiOut) midiOut->ClosePort();
+        RenewSpentMIDIClient(false);
         midiOutPort = port;
         opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
         SendParkedMidiOut(true); // meant for the port that closed
@@ -362,6 +396,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     SetExternalMIDIChoice(true, port, name);
     StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
+    RenewSpentMIDIClient(true);
     midiInPort = port;
     // Each try has a number of its own, published before the port connects so that nothing
     // arriving after the connection is lost; deliveries hold it back until the name is checked,
@@ -383,13 +418,11 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
     KIT_MutexLock opener(&mutex); // the follower reads midiOut under it
-    std::lock_guard<std::mutex> lock(midiOutLock);
+    const MidiOutHold hold(this);
     IMidiClient* old = midiOut;
     NoteMadeClient(false, nullptr, -1); // out of the follower's sight before it goes
     delete old;
-    int system;
-    IMidiClient* made = MakeClient(false, mMidiClientName[false], &mFollower, &system);
-    NoteMadeClient(false, made, system);
+    MakeExternalMIDIClient(false);
     return midiOut != nullptr;
 }
 
@@ -406,7 +439,7 @@ void IPluginBase::CloseExternalMIDIPorts()
     StopMIDIInDelivery();
     {
         ReportDroppedMidiOut();
-        std::lock_guard<std::mutex> lock(midiOutLock);
+        const MidiOutHold hold(this);
         if (midiOut) DeleteClient(midiOut);
     }
     if (midiIn) DeleteClient(midiIn);
@@ -499,7 +532,8 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
     };
     // Ends after the lock: a client's wake of its own thread then holds the lock up for nobody.
     const IMidiHandOver::WakeAfterLock wake(!render);
-    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
+    MidiOutHold hold(this, false);
+    std::unique_lock<std::mutex>& lock = hold.Lock();
     if (!render) {
         ReportDroppedMidiOut();
         lock.lock();
@@ -513,6 +547,10 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
         std::memcpy(parked.bytes, data, size);
         parked.size = static_cast<unsigned char>(size);
         mParkedWritten.store(at + 1, std::memory_order_release);
+        // Parked, then the output asked once more: a sender that let go meanwhile may have looked
+        // at the ring before this one was in it. One that holds it now looks once it lets go.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (lock.try_lock()) SendParkedMidiOut();
         return true;
     }
     SendParkedMidiOut();
@@ -538,6 +576,15 @@ void IPluginBase::SendParkedMidiOut(bool drop)
             midiOutDropped.fetch_add(1, std::memory_order_relaxed);
     }
     mParkedRead.store(at, std::memory_order_release);
+}
+
+IPluginBase::MidiOutHold::~MidiOutHold()
+{
+    if (!mLock.owns_lock()) return;
+    mLock.unlock();
+    // Pairs with the render call's fence between parking and asking for the output again.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    mPlug->FlushParkedMidiOut();
 }
 
 void IPluginBase::FlushParkedMidiOut()

@@ -39,6 +39,9 @@ public:
     // of the system, while another thread opens or closes. A client that cannot tell answers
     // true; the port layer then looks for the name instead.
     virtual bool IsConnected() { return true; }
+    // The system gave up on this client (an activation that failed): it opens no port again, and
+    // the port layer makes a fresh one in its place.
+    virtual bool Spent() const { return false; }
     // hook(data) runs on a thread of the system's whenever ports come, go or connect: it may only
     // wake someone. Systems that do not tell ignore it.
     virtual void SetPortsChangedHook(void (*hook)(void*), void* data) { (void)hook, (void)data; }

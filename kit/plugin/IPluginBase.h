@@ -351,6 +351,11 @@ protected:
     bool FollowConnected(bool input, FollowListers& listers, int system, const std::string& port);
     // A client the port layer made on system (an IMidiSystem) becomes the direction's client.
     void NoteMadeClient(bool input, IMidiClient* client, int system);
+    // Under the plug-in mutex (and midiOutLock for the output): makes the direction's client
+    // under its client name, or a fresh one under a new name in place of a spent one, a few
+    // times per instance.
+    void MakeExternalMIDIClient(bool input);
+    void RenewSpentMIDIClient(bool input);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
     // After an open: the name of the port opened, empty when none; an open port is the choice.
     // True when the open counts only once the follower sees it connected: the absent device
@@ -417,6 +422,26 @@ protected:
     // Under midiOutLock: the parked messages go to the open port (or, with none, or as the port
     // changes, are counted as dropped).
     void SendParkedMidiOut(bool drop = false);
+    // Holds midiOutLock (from the start when take); once it lets go, what the render call parked
+    // meanwhile goes out if the output is free, so that no parked message waits for a later
+    // render call. Every holder of the output holds it so.
+    class MidiOutHold
+    {
+    public:
+        explicit MidiOutHold(IPluginBase* plug, bool take = true)
+            : mPlug(plug), mLock(plug->midiOutLock, std::defer_lock)
+        {
+            if (take) mLock.lock();
+        }
+        ~MidiOutHold();
+        MidiOutHold(const MidiOutHold&) = delete;
+        MidiOutHold& operator=(const MidiOutHold&) = delete;
+        std::unique_lock<std::mutex>& Lock() { return mLock; }
+
+    private:
+        IPluginBase* const mPlug;
+        std::unique_lock<std::mutex> mLock;
+    };
     // A delivery polls this while it waits for the plug-in mutex: port code clears it before it
     // closes the input, so that a delivery the closer would wait for gives up instead.
     std::atomic<uint32_t> mMidiInLive{0}; // the number of the open input, 0 while none delivers
@@ -445,8 +470,16 @@ protected:
     bool mFollowSettling[2] = {false, false};    // its device went: a program starting may refuse once
     uint64_t mFollowOwner[2] = {0, 0};           // the lister's number for the program whose port took our connection
     uint64_t mFollowDropped[2] = {0, 0};         // ... for one that dropped it while staying listed
+    uint64_t mFollowGone[2] = {0, 0};            // the lister's count of that port's unregistrations then
+    int64_t mFollowDropSeenMs[2] = {0, 0};       // steady clock: the open port first seen dropped, not yet decided
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
-    const std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
+    // A fresh client in place of one the system gave up on takes a new one: written under the
+    // plug-in mutex and mFollowLock, read under either.
+    std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
+    int mMidiFreshClients[2] = {0, 0}; // made in place of spent ones; port code only
+    // Makes the port layer's client of a direction under a client name; tests put in clients of
+    // their own.
+    std::function<IMidiClient*(bool input, const std::string& clientName)> mMakeMidiClient;
     // Makes the follower's lister for a system; tests put in listers of their own.
     std::function<std::unique_ptr<IMidiPortLister>(int system)> mMakeFollowLister;
     std::atomic<bool> mFollowEnquiry{false}; // a device came back; OnExternalMIDIReturned is due

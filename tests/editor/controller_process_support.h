@@ -34,6 +34,8 @@ public:
     {
         return toPort ? IPluginAU::SendMidiMsg(msg) : DispatchQOR::SendMidiMsg(msg);
     }
+    // Short messages of the render call still parked, waiting for a sender to take the output.
+    unsigned parked() const { return mParkedWritten - mParkedRead; }
     std::atomic<bool> playing{false};
 
 private:

@@ -16,6 +16,7 @@
 
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_open.h"
+#include "support/testpaths.h"
 
 namespace {
 
@@ -81,24 +82,24 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
     return real(thread, attr, run, arg);
 }
 
-TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheNextInstanceWorks)
+TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheNextOpenWorks)
 {
     gTestThread = pthread_self();
     SynthSide synth;
     ASSERT_TRUE(synth.Ok());
     {
-        auto plug = std::make_unique<PortPlug>();
-        plug->getExternalMIDIOutNames();
+        // The next open makes a fresh client, under a name the lists leave out.
+        PortPlug plug;
+        plug.getExternalMIDIOutNames();
         gHoldThreads = true;
         int port = 1;
-        const int idx = plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str());
+        EXPECT_LE(plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 0) << "the activation was expected to fail";
         gHoldThreads = false;
-        EXPECT_LE(idx, 0) << "the activation was expected to fail";
-        IMidiMsg cc(0, 0xB0, 7, 100);
-        EXPECT_FALSE(plug->SendMidiMsg(&cc));
-        // A second try on the same client is refused rather than activating it twice.
-        port = 1;
-        EXPECT_LE(plug->setExternalMIDIOut(port, synth.ReceivingPort().c_str()), 0);
+        ASSERT_GT(OpenOut(plug, synth), 0);
+        plug.SendMidiSysex2({0xB0, 7, 98});
+        EXPECT_TRUE(synth.WaitForCount(1, 2000));
+        for (const std::string& name : *plug.getExternalMIDIInNames())
+            EXPECT_EQ(name.find(":RtMidi Output"), std::string::npos) << "the editor's own output listed: " << name;
     }
     // The held thread starts after the instance has gone.
     LetHeldThreadsGo();
@@ -128,4 +129,32 @@ TEST(MidiPortsLateThread, NoClientIsOpenedWhereNoServerListens)
     EXPECT_EQ(gJackThreads, 0);
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("QOR_MIDI_API", "jack", 1);
+}
+
+// A server started with JACK_PROMISCUOUS_SERVER, which every program then has too, listens on a
+// socket without the user's number: the library reaches it, and so do both paths. The library
+// reads the variable once a process, so the check runs in a process of its own.
+TEST(MidiPortsLateThread, APromiscuousServerIsUsedOnBothPaths)
+{
+    if (std::getenv("QOR_PROMISCUOUS_CHECK")) {
+        SynthSide synth;
+        ASSERT_TRUE(synth.Ok()) << "no client on the promiscuous server";
+        for (const char* api : {"jack", "rtjack"}) {
+            setenv("QOR_MIDI_API", api, 1);
+            PortPlug plug;
+            EXPECT_GT(OpenOut(plug, synth), 0) << api;
+        }
+        return;
+    }
+    const std::string own = "qorpromiscuous" + std::to_string(getpid()), pidfile = "/tmp/" + own + ".pid";
+    const std::string fixture = testsupport::sourceDir() + "/scripts/jack-fixture.sh ";
+    const std::string env = "JACK_PROMISCUOUS_SERVER=1 JACK_DEFAULT_SERVER=" + own + " ";
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    ASSERT_EQ(std::system((env + fixture + "start " + own + " " + pidfile + " >/dev/null").c_str()), 0);
+    EXPECT_EQ(std::system((env + "QOR_PROMISCUOUS_CHECK=1 " + self +
+                           " --gtest_brief=1 --gtest_filter=MidiPortsLateThread.APromiscuousServerIsUsedOnBothPaths")
+                              .c_str()),
+              0);
+    std::system((fixture + "stop " + own + " " + pidfile).c_str());
 }

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -23,6 +24,37 @@ void Feed(PortPlug& plug, std::vector<unsigned char> bytes)
 {
     IPluginBase::MIDICallback(0.25, &bytes, &plug);
 }
+
+// An output client whose every open fails as a failed activation does, spent from then on; it
+// lists the device's port and one of its own, under the name it was made with.
+class SpendingClient : public IMidiClient
+{
+public:
+    SpendingClient(const std::string& name, std::vector<std::string>* made) : mName(name) { made->push_back(name); }
+    unsigned PortCount() override { return 2; }
+    std::string PortName(unsigned n) override { return n == 0 ? "synth:in" : mName + ":RtMidi Output"; }
+    bool OpenPort(unsigned, const char*) override { return !(mSpent = true); }
+    void ClosePort() override {}
+    bool IsPortOpen() override { return false; }
+    bool Spent() const override { return mSpent; }
+    bool Send(const unsigned char*, size_t, bool) override { return false; }
+    size_t LargestMessage() const override { return 3; }
+    bool SetCallback(Callback, void*) override { return false; }
+
+private:
+    const std::string mName;
+    bool mSpent = false;
+};
+
+class SpendingPlug : public PortPlug
+{
+public:
+    explicit SpendingPlug(std::vector<std::string>* made)
+    {
+        mMakeMidiClient = [made](bool, const std::string& name) { return new SpendingClient(name, made); };
+    }
+    std::vector<std::string> OutNamesNow() { return CurrentMidiNames(false); }
+};
 
 } // namespace
 
@@ -68,6 +100,26 @@ TEST(NoMidiSystem, ListsHoldOnlyTheNoDeviceEntryOpeningOpensNothingAndSendsRetur
         EXPECT_FALSE(plug.SendPatchSysex(sysex, int(sizeof sysex)));
         EXPECT_FALSE(plug.initializeVirtualOutput("virtual output")) << "no client could be made";
     }
+}
+
+TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenOneLineAndNoMore)
+{
+    std::vector<std::string> made;
+    SpendingPlug plug(&made);
+    plug.getExternalMIDIOutNames();
+    testsupport::KeptLog log;
+    for (size_t open = 1; open <= 5; ++open) {
+        int port = 1;
+        EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), 0);
+        EXPECT_EQ(made.size(), std::min<size_t>(open, 4)) << "clients made by open " << open;
+        EXPECT_EQ(plug.OutNamesNow(), (std::vector<std::string>{"Select MIDI Device", "synth:in"}))
+            << "the editor's own port listed after open " << open;
+    }
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(std::unique(made.begin(), made.end()), made.end()) << "a client name used twice";
+    unsigned lines = 0;
+    for (const auto& line : log.lines()) lines += line.second.find("none more until") != std::string::npos;
+    EXPECT_EQ(lines, 1u);
 }
 
 TEST(MidiInputCallback, NothingIsDeliveredWithoutAnOpenPortOrMessageAndAPlugInFaultStaysOnTheMidiThread)

@@ -65,10 +65,10 @@ public:
         return mWake.wait_for(hold, std::chrono::seconds(20), [this] { return mInside; });
     }
     // Until count messages are taken; false after 20 s.
-    bool waitTaken(size_t count)
+    bool waitTaken(size_t count, int seconds = 20)
     {
         std::unique_lock<std::mutex> hold(mLock);
-        return mWake.wait_for(hold, std::chrono::seconds(20), [&] { return mTaken.size() >= count; });
+        return mWake.wait_for(hold, std::chrono::seconds(seconds), [&] { return mTaken.size() >= count; });
     }
     std::vector<Taken> taken()
     {

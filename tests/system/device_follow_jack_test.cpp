@@ -9,12 +9,14 @@
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
 #include "support/bankgen.h"
+#include "support/kept_log.h"
 #include "tools/synth-sim/syxfile.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,6 +235,67 @@ protected:
     FollowOnLibraryJack() { mApi = "rtjack"; }
 };
 
+// A patchbay on the server: a monitor's input and a second device's output, connected beside the
+// synthesizer to the editor's ports and taken away again.
+class Patchbay
+{
+public:
+    Patchbay()
+    {
+        mClient = jack_client_open(("qorpatch" + std::to_string(::getpid())).c_str(), JackNoStartServer, nullptr);
+        if (!mClient) return;
+        mMonitor = jack_port_register(mClient, "monitor", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        mSecond = jack_port_register(mClient, "second", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (mSecond) jack_set_process_callback(mClient, Process, this);
+        mOk = mMonitor && mSecond && jack_activate(mClient) == 0 && !(mEditorOut = EditorPort(true)).empty() &&
+              !(mEditorIn = EditorPort(false)).empty();
+    }
+    ~Patchbay()
+    {
+        if (mClient) jack_client_close(mClient);
+    }
+    bool ok() const { return mOk; }
+    // The monitor on the editor's output, or the second device on its input; made, then taken away.
+    bool connectAndRemove(bool output)
+    {
+        const std::string from = output ? mEditorOut : jack_port_name(mSecond);
+        const std::string to = output ? jack_port_name(mMonitor) : mEditorIn;
+        if (jack_connect(mClient, from.c_str(), to.c_str()) != 0) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return jack_disconnect(mClient, from.c_str(), to.c_str()) == 0;
+    }
+
+private:
+    // As a device that plays nothing: its output empty every cycle.
+    static int Process(jack_nframes_t frames, void* self)
+    {
+        jack_midi_clear_buffer(jack_port_get_buffer(static_cast<Patchbay*>(self)->mSecond, frames));
+        return 0;
+    }
+    // This process's editor port of the direction.
+    std::string EditorPort(bool output)
+    {
+        const std::string ours = (output ? "RtMidi Output Client " : "RtMidi Input Client ") + std::to_string(::getpid());
+        const char** ports = jack_get_ports(mClient, nullptr, JACK_DEFAULT_MIDI_TYPE, 0);
+        std::string found;
+        for (size_t i = 0; ports && ports[i]; ++i)
+            if (std::string(ports[i]).rfind(ours, 0) == 0) found = ports[i];
+        if (ports) jack_free(ports);
+        return found;
+    }
+    jack_client_t* mClient = nullptr;
+    jack_port_t *mMonitor = nullptr, *mSecond = nullptr;
+    std::string mEditorOut, mEditorIn;
+    bool mOk = false;
+};
+
+unsigned linesWith(testsupport::KeptLog& log, const char* text)
+{
+    unsigned n = 0;
+    for (const auto& line : log.lines()) n += line.second.find(text) != std::string::npos;
+    return n;
+}
+
 } // namespace
 
 TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoice)
@@ -273,13 +336,17 @@ TEST_F(FollowOnLibraryJack, ASynthesizerThatComesBackIsReachedAgainThoughTheSyst
 
 // A bank request under way when the synthesizer goes away for longer than a request waits ends
 // as a time-out does, every slot holds its old program or the synthesizer's of its number, and
-// the synthesizer is taken up again when it returns.
+// the synthesizer is taken up again when it returns. Another connection made and taken away
+// beside the synthesizer's, on either side, is neither a departure nor a refusal: during the
+// request, which goes on, and while idle, a knob turned right after reaching the synthesizer.
 TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAndTheSynthesizerIsTakenUpAgain)
 {
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("seed.syx"), bankgen::rawFile(bankgen::synthBanks(bankgen::Kind::Programs, 1)));
-    const std::vector<std::string> args = {
-        "--name", "followbank" + std::to_string(::getpid()), "--device-id", "15", "--load", dir.file("seed.syx")};
+    const std::vector<std::string> args = {"--name",   "followbank" + std::to_string(::getpid()),
+                                           "--device-id", "15",
+                                           "--load",   dir.file("seed.syx"),
+                                           "--record", dir.file("record.txt")};
     auto sim = std::make_unique<synthsim::SimProcess>();
     std::string error, line;
     ASSERT_TRUE(sim->start(SYNTH_SIM_EXE, args, error)) << error;
@@ -316,8 +383,18 @@ TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAn
         for (int i = 0; i < 200 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return cond();
     };
+    Patchbay patchbay;
+    ASSERT_TRUE(patchbay.ok());
     ASSERT_TRUE(q.midiManager->sendAllPatchRequestSysexFromLibrarian(0));
     EXPECT_TRUE(within20s([&] { return filled() >= 2; }));
+    {
+        testsupport::KeptLog log;
+        for (const bool output : {true, false}) EXPECT_TRUE(patchbay.connectAndRemove(output));
+        const int before = filled();
+        EXPECT_TRUE(within20s([&] { return filled() >= before + 4; })) << "the request stopped at " << before;
+        for (const char* told : {"went away", "drops our connection", "could not be opened"})
+            EXPECT_EQ(linesWith(log, told), 0u) << told;
+    }
     sim->stop();
     // Away until the request has given up.
     EXPECT_TRUE(within20s([&] { return q.midiManager->threadIdle(kJobThread); }));
@@ -342,6 +419,19 @@ TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAn
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         return q.GetParam(qorid::kFilterCutoff)->Value() == value;
     })) << "a controller of the returned synthesizer reaches the editor";
+    // Idle: a knob turned, or a controller played, right after a removal beside the synthesizer.
+    EXPECT_TRUE(patchbay.connectAndRemove(true));
+    IMidiMsg knob(0, 0xB0, 74, 33);
+    q.SendMidiMsg(&knob);
+    EXPECT_TRUE(within20s([&] {
+        for (const auto& line : synthsim::readRecordFile(dir.file("record.txt")))
+            if (line.direction == "in" && line.bytes == synthsim::Bytes{0xB0, 74, 33}) return true;
+        return false;
+    })) << "the knob after a removal beside the output";
+    EXPECT_TRUE(patchbay.connectAndRemove(false));
+    sim->command("cc 0 74 44");
+    EXPECT_TRUE(within20s([&] { return q.GetParam(qorid::kFilterCutoff)->Value() == 44; }))
+        << "a controller after a removal beside the input";
     plug.reset();
     testing::internal::GetCapturedStdout();
     unsetenv("QOR_BUNDLE_PATH");
