@@ -382,6 +382,9 @@ private:
     uint64_t mSends = 0;       // every send filed, numbered: the order the synthesizer answers in
     uint64_t mSyncSend = 0;    // the sync's enquiry, or the enquiry job's first
     int64_t mAgeMs = 0;        // how long what is owed stays owed
+    // The send of the oldest thing owed, or later (what was discharged meanwhile stays counted).
+    static constexpr int64_t kNeverOwed = std::numeric_limits<int64_t>::max() / 2;
+    int64_t mOldestOwedMs = kNeverOwed;
     bool mEnquiryJob = false;
     bool mOwedAtEnquiry = false; // an enquiry was still owed when the enquiry job began
     int mDueDeviceId = -1;

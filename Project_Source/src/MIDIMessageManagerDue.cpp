@@ -59,10 +59,19 @@ void MIDIMessageManager::forgetAged(int64_t now)
 {
     // Until a wait set it: the poll period's default.
     if (!mAgeMs) mAgeMs = replyWaitMs(100);
+    // Every dump comes through here: nothing to look at until the oldest can have aged.
+    if (now - mOldestOwedMs < mAgeMs) return;
     const auto aged = [this, now](const Owed& o) { return o.send && now - o.ms >= mAgeMs; };
-    for (auto& owed : mEnquiriesOwed) owed.erase(std::remove_if(owed.begin(), owed.end(), aged), owed.end());
-    for (Owed& o : mRequestOwed)
+    int64_t oldest = kNeverOwed;
+    for (auto& owed : mEnquiriesOwed) {
+        owed.erase(std::remove_if(owed.begin(), owed.end(), aged), owed.end());
+        if (!owed.empty()) oldest = std::min(oldest, owed.front().ms);
+    }
+    for (Owed& o : mRequestOwed) {
         if (aged(o)) o = {};
+        if (o.send) oldest = std::min(oldest, o.ms);
+    }
+    mOldestOwedMs = oldest;
 }
 
 void MIDIMessageManager::discharge(int deviceByte, uint64_t send)
@@ -84,6 +93,7 @@ bool MIDIMessageManager::owe(const Asking& asking)
         // An id asked again after its answer owes the second answer.
         if (!asking.sends[i] || (asking.answered[i] && asking.sends[i] < 2)) continue;
         if (asking.last[i].send > mRequestOwed[i].send) mRequestOwed[i] = asking.last[i];
+        mOldestOwedMs = std::min(mOldestOwedMs, mRequestOwed[i].ms);
         any = true;
     }
     return any;
@@ -131,6 +141,7 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
         auto& owed = mEnquiriesOwed[size_t(deviceByte)];
         if (owed.size() >= size_t(kDueCap)) owed.erase(owed.begin());
         owed.push_back(sent);
+        mOldestOwedMs = std::min(mOldestOwedMs, owed.front().ms);
         if (request) {
             mSyncRequest = request;
             mSyncAnswered = false;
