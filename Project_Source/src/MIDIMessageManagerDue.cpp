@@ -76,8 +76,8 @@ void MIDIMessageManager::forgetAged(int64_t now)
 
 void MIDIMessageManager::discharge(int deviceByte, uint64_t send)
 {
-    for (int d = 0; d < kDeviceBytes; ++d) {
-        if (deviceByte >= 0 && d != deviceByte) continue;
+    const int from = deviceByte < 0 ? 0 : deviceByte, to = deviceByte < 0 ? kDeviceBytes : deviceByte + 1;
+    for (int d = from; d < to; ++d) {
         auto& owed = mEnquiriesOwed[size_t(d)];
         owed.erase(std::remove_if(owed.begin(), owed.end(), [send](const Owed& o) { return o.send < send; }),
                    owed.end());
