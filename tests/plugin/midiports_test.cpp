@@ -49,9 +49,11 @@ private:
 class SpendingPlug : public PortPlug
 {
 public:
-    explicit SpendingPlug(std::vector<std::string>* made)
+    SpendingPlug(std::vector<std::string>* made, bool follow)
     {
         mMakeMidiClient = [made](bool, const std::string& name) { return new SpendingClient(name, made); };
+        // Held, only the test's own opens make clients; running, its retries make some too.
+        if (!follow) mFollower.Stop();
     }
     std::vector<std::string> OutNamesNow() { return CurrentMidiNames(false); }
 };
@@ -102,24 +104,42 @@ TEST(NoMidiSystem, ListsHoldOnlyTheNoDeviceEntryOpeningOpensNothingAndSendsRetur
     }
 }
 
+// The follower retries a chosen device that failed to open at once, and so spends fresh
+// clients of its own between the user's opens: with it running, only the bound is fixed.
 TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenOneLineAndNoMore)
 {
-    std::vector<std::string> made;
-    SpendingPlug plug(&made);
-    plug.getExternalMIDIOutNames();
-    testsupport::KeptLog log;
-    for (size_t open = 1; open <= 5; ++open) {
-        int port = 1;
-        EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), 0);
-        EXPECT_EQ(made.size(), std::min<size_t>(open, 4)) << "clients made by open " << open;
-        EXPECT_EQ(plug.OutNamesNow(), (std::vector<std::string>{"Select MIDI Device", "synth:in"}))
-            << "the editor's own port listed after open " << open;
+    for (const bool follow : {false, true}) {
+        std::vector<std::string> made;
+        testsupport::KeptLog log; // outlives the plug-in, whose follower may log until it stops
+        SpendingPlug plug(&made, follow);
+        plug.getExternalMIDIOutNames();
+        for (size_t open = 1; open <= 5; ++open) {
+            int port = 1;
+            EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), 0);
+            // Read under the plug-in mutex, which every open that makes a client holds.
+            size_t count;
+            {
+                KIT_MutexLock hold(plug.GetMutex());
+                count = made.size();
+            }
+            if (follow) {
+                EXPECT_GE(count, std::min<size_t>(open, 4)) << "clients made by open " << open;
+                EXPECT_LE(count, 4u) << "clients made by open " << open;
+            } else {
+                EXPECT_EQ(count, std::min<size_t>(open, 4)) << "clients made by open " << open;
+            }
+            EXPECT_EQ(plug.OutNamesNow(), (std::vector<std::string>{"Select MIDI Device", "synth:in"}))
+                << "the editor's own port listed after open " << open << (follow ? ", follower running" : "");
+        }
+        {
+            KIT_MutexLock hold(plug.GetMutex());
+            std::sort(made.begin(), made.end());
+            EXPECT_EQ(std::unique(made.begin(), made.end()), made.end()) << "a client name used twice";
+        }
+        unsigned lines = 0;
+        for (const auto& line : log.lines()) lines += line.second.find("none more until") != std::string::npos;
+        EXPECT_EQ(lines, 1u) << (follow ? "follower running" : "follower held");
     }
-    std::sort(made.begin(), made.end());
-    EXPECT_EQ(std::unique(made.begin(), made.end()), made.end()) << "a client name used twice";
-    unsigned lines = 0;
-    for (const auto& line : log.lines()) lines += line.second.find("none more until") != std::string::npos;
-    EXPECT_EQ(lines, 1u);
 }
 
 TEST(MidiInputCallback, NothingIsDeliveredWithoutAnOpenPortOrMessageAndAPlugInFaultStaysOnTheMidiThread)
