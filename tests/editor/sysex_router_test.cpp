@@ -195,3 +195,44 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
         m.noteSent(1, 15, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
     EXPECT_EQ(m.enquiriesOwed(15), MIDIMessageManager::kDueCap);
 }
+
+// The synthesizer answers in order: what an ended request asked and was not answered is owed,
+// and its answer, when it comes, goes nowhere: not to the editor between requests, not to a
+// request asked at its id since. The next sync's answer clears what is owed.
+TEST(SysExRouter, AnAnswerOwedByAnEndedRequestGoesNowhereUntilASyncIsAnswered)
+{
+    using Due = MIDIMessageManager::Due;
+    for (const bool asked : {false, true}) {
+        SCOPED_TRACE(asked ? "a request asked at its id since" : "between requests");
+        Router r;
+        MIDIMessageManager& m = *r.plug->midiManager;
+        int64_t clock = m.dueNow() + MIDIMessageManager::replyWaitMs(500);
+        m.dueClock = [&clock] { return clock; };
+        const std::vector<uint8_t> first = dump(false, 15), second = dump(true, 15);
+        const int device = first[SysexFamily::kDeviceAt];
+        std::vector<uint8_t> program(ProgramDump::kSize);
+        ProgramDump::write([](int) { return 0.0; }, 0, 0x20, "", program.data());
+        program[SysexFamily::kDeviceAt] = uint8_t(device);
+        ISysEx answer(0, program.data(), int(program.size()));
+        const auto ask = [&] {
+            const uint64_t request = m.beginRequest();
+            m.noteSent(request, device, MIDIMessageManager::kAnyAnswer, DueKind::EditBuffer);
+            clock += 10;
+            return request;
+        };
+        m.endRequest(ask()); // unanswered
+        EXPECT_TRUE(m.looseLine());
+        const uint64_t next = asked ? ask() : 0;
+        EXPECT_EQ(m.answerOf(program.data(), int(program.size())), Due::Stale);
+        EXPECT_TRUE(m.lateAnswer(&answer)) << "the owed answer was not dropped";
+        if (next) m.endRequest(next);
+        const uint64_t synced = m.beginRequest();
+        m.noteSent(synced, device, MIDIMessageManager::kAnyAnswer, DueKind::Enquiry);
+        EXPECT_EQ(m.answerOf(first.data(), int(first.size())), Due::Sync);
+        EXPECT_EQ(m.answerOf(second.data(), int(second.size())), Due::Sync);
+        m.noteSent(synced, device, MIDIMessageManager::kAnyAnswer, DueKind::EditBuffer);
+        EXPECT_EQ(m.answerOf(program.data(), int(program.size())), Due::Awaited) << "after the sync";
+        m.endRequest(synced);
+        m.dueClock = nullptr;
+    }
+}
