@@ -35,7 +35,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,7 +68,7 @@ constexpr int kFixedSeeds = 200;
 // the vocoder lock in the follow-up; a follow-up kept by a picked part's gate; an ended
 // request's sweep answered late into a later slot (three), an unasked dump as a request went.
 constexpr bool kRunFoundSeeds = kFixedSeeds == 200;
-const uint32_t kFoundSeeds[] = {173485137, 902146, 900182,  500211,  900560,  901397,
+const uint32_t kFoundSeeds[] = {173485137, 902146,  900182,  500211,  900560,  901397,
                                 610859323, 7300932, 8100074, 8101794, 8102172, 8100890};
 
 const int kPeriods[] = {50, 75, 100, 200, 300, 400, 500}; // kLibSyncTimer 0..6
@@ -710,8 +712,11 @@ std::string Rig::run()
     const bool vocoderLocked = behaviour.model == 0x21 && behaviour.lockedParts & 1 &&
                                behaviour.lockSection == (kSectionLockVocoder - kSectionLockOsc1) / 8;
     // Every component is as allowed, or as it was.
-    const auto check = [&](const State& before, const State& after, const Expect& e, const std::string& when) {
+    // to: where a component's failure goes (fail when none); one line per place.
+    const auto check = [&](const State& before, const State& after, const Expect& e, const std::string& when,
+                           const std::function<std::ostream&(Component, int)>& to = nullptr) {
         bool ok = true;
+        std::set<std::ostream*> told;
         const auto one = [&](Component c, int i) {
             const Bytes& now = get(after, c, i);
             const auto it = e.allowed.find({c, i});
@@ -737,14 +742,15 @@ std::string Rig::run()
                     fine = fine || mixed;
                 }
             }
-            if (!fine && ok) {
-                fail << when << ": " << componentName(c) << " " << (c == Component::Part ? i + 1 : i)
-                     << (it == e.allowed.end()      ? " changed"
-                         : now == get(before, c, i) ? " kept its old value"
-                                                    : " holds a value that is neither its old one nor the answer")
-                     << "\n";
-                ok = false;
+            std::ostream& out = to ? to(c, i) : fail;
+            if (!fine && told.insert(&out).second) {
+                out << when << ": " << componentName(c) << " " << (c == Component::Part ? i + 1 : i)
+                    << (it == e.allowed.end()      ? " changed"
+                        : now == get(before, c, i) ? " kept its old value"
+                                                   : " holds a value that is neither its old one nor the answer")
+                    << "\n";
             }
+            ok = ok && fine;
         };
         for (int k = 0; k < 8; ++k) one(Component::Part, k);
         one(Component::Performance, 0);
@@ -757,7 +763,6 @@ std::string Rig::run()
     const auto evaluate = [&](int index, Kind kind, int part, int program, int slot, int bank, int64_t endMs,
                               const std::string& status, const std::string& what) {
         const State after = snapshot();
-        const std::string failedBefore = fail.str();
         std::vector<Sent> mine;
         std::vector<Reply> replies, unaskedIn;
         int64_t actAt = -1;
@@ -802,6 +807,24 @@ std::string Rig::run()
                     return x.atMs;
             return -1;
         };
+        // A dump the synthesizer made unasked within a period of a request's send, or before it
+        // and queued behind late answers until after it: nothing on the line tells it from the
+        // reply. What that request holds and how it ended is listed, not failed; in a bank from
+        // its slot on, whose replies it may shift by one. Whether and when each request went is
+        // judged all the same, as is every other slot.
+        constexpr int kNever = -2; // a failure no limit covers; -1 names a single request
+        int limitFrom = std::numeric_limits<int>::max();
+        {
+            std::lock_guard<std::mutex> lock(mLock);
+            for (const Reply& x : pending)
+                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs)
+                    for (const Sent& y : mine)
+                        if (y.bytes.size() > 7 && y.bytes[0] == 0xF0 && y.bytes[7] == requestType &&
+                            (std::abs(x.askedMs - y.atMs) <= P || (x.askedMs < y.atMs && x.arrived >= y.atMs)))
+                            limitFrom = std::min(limitFrom, bankJob && y.bytes.size() == 11 ? int(y.bytes[9]) : -1);
+        }
+        std::ostringstream limited;
+        const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
                               : kind == Kind::Performance          ? int64_t(50 + 16) * P
                               : kind == Kind::PerformanceToLibrary ? 200 * 25
@@ -910,15 +933,15 @@ std::string Rig::run()
             const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0;
             const bool inJob = a.at >= 0 && a.at <= endMs;
             if (completed && a.at < 0)
-                fail << what << ": \"" << done << "\" without its answer; " << timing(send, a) << "\n";
+                dataFail(-1) << what << ": \"" << done << "\" without its answer; " << timing(send, a) << "\n";
             else if (strictDone && !completed)
-                fail << what << ": answered in time, but not completed; " << timing(send, a) << "\n";
+                dataFail(-1) << what << ": answered in time, but not completed; " << timing(send, a) << "\n";
             else if (strictOut && send >= 0 && status != out)
-                fail << what << ": \"" << out << "\" owed; " << timing(send, a) << "\n";
+                dataFail(-1) << what << ": \"" << out << "\" owed; " << timing(send, a) << "\n";
             // Either end comes when it is due: an answer is taken at the next look (the
             // user sees it at once), a time-out at its pass.
             else if (actAt < 0 && completed && a.at >= 0 && endMs > a.at + 3 * P + 130)
-                fail << what << ": completed long after its answer; " << timing(send, a) << "\n";
+                dataFail(-1) << what << ": completed long after its answer; " << timing(send, a) << "\n";
             else if (actAt < 0 && status == out && send >= 0 && endMs > send + limit + 2 * P)
                 fail << what << ": timed out long after its time-out pass; " << timing(send, a) << "\n";
             journal << what << ": " << timing(send, a) << "\n";
@@ -972,10 +995,11 @@ std::string Rig::run()
                     // The enquiry takes the first global dump that comes. One the synthesizer sent
                     // at its old id, before it changed, and that came only now, says the old id:
                     // nothing can tell it from a fresh one.
-                    const auto first = std::find_if(replies.begin(), replies.end(),
-                                                    [](const Reply& x) { return x.enquiry; });
-                    const bool stale = first != replies.end() && first->bytes.size() > SysexFamily::kDeviceAt &&
-                                       first->bytes[SysexFamily::kDeviceAt] == SysexFamily::deviceByteFor(plug->deviceId);
+                    const auto first =
+                        std::find_if(replies.begin(), replies.end(), [](const Reply& x) { return x.enquiry; });
+                    const bool stale =
+                        first != replies.end() && first->bytes.size() > SysexFamily::kDeviceAt &&
+                        first->bytes[SysexFamily::kDeviceAt] == SysexFamily::deviceByteFor(plug->deviceId);
                     if (!stale) fail << what << ": ready, but the editor's id is " << plug->deviceId << "\n";
                 }
                 break;
@@ -1006,55 +1030,63 @@ std::string Rig::run()
                 }
                 if (a.at >= 0 && a.at <= send + limit - P) {
                     if (now[size_t(s)] != want)
-                        fail << what << ": slot " << s << " answered in time holds another entry; " << timing(send, a)
-                             << "\n";
+                        dataFail(s) << what << ": slot " << s << " answered in time holds another entry; "
+                                    << timing(send, a) << "\n";
                     continue;
                 }
                 allInTime = false, strict = false;
                 if ((a.at < 0 || a.at > send + limit + P) && status != out)
-                    fail << what << ": slot " << s << " unanswered in time, \"" << out << "\" owed; " << timing(send, a)
-                         << "\n";
+                    dataFail(s) << what << ": slot " << s << " unanswered in time, \"" << out << "\" owed; "
+                                << timing(send, a) << "\n";
             }
             int filled = 0;
             while (filled < 128 && now[size_t(filled)] == stored(filled)) ++filled;
             journal << what << ": slots 0 to " << filled - 1 << " hold their entries, ended at " << endMs
                     << " ms with \"" << status << "\"\n";
             if (allInTime && !completed)
-                fail << what << ": every slot answered in time, but ended \"" << status << "\"\n";
+                dataFail(127) << what << ": every slot answered in time, but ended \"" << status << "\"\n";
             // Filled from slot 0 on, each slot its own entry, the rest as they were.
             bool gap = false;
             for (int s = 0; s < 128; ++s) {
                 const Bytes want = stored(s);
                 const bool filled = now[size_t(s)] == want;
                 if (completed && !filled) {
-                    fail << what << ": completed, but slot " << s << " does not hold its entry\n";
+                    dataFail(s) << what << ": completed, but slot " << s << " does not hold its entry\n";
                     break;
                 }
                 if (gap && filled && old[size_t(s)] != want) {
-                    fail << what << ": slot " << s << " filled after an unfilled slot\n";
+                    dataFail(s) << what << ": slot " << s << " filled after an unfilled slot\n";
                     break;
                 }
                 gap = gap || !filled;
             }
         }
-        check(base, after, e, what);
+        const Component slots = perfKind ? Component::PerformanceSlot : Component::ProgramSlot;
+        check(base, after, e, what, [&](Component c, int i) -> std::ostream& {
+            return dataFail(!bankJob ? -1 : c == slots ? i : kNever);
+        });
 
         // The wait before the request's first send: after a sync the synthesizer answered, the
         // quiet gap after that answer and the last plain dump; without one, the longest reply
-        // wait of quiet, and never more than two of them.
+        // wait of quiet, and never more than two of them. Never before the sync's answer came or
+        // that quiet held. A request never sent at all fails, unless the user's Cancel or the
+        // port's close came before it was due and the request ended cancelled.
         const int64_t first = ownSend(bankJob ? 0 : -1);
-        if (!enquiryJob && first >= 0) {
+        if (enquiryJob && first < 0) fail << what << ": the enquiry was never sent; ended with \"" << status << "\"\n";
+        if (!enquiryJob) {
+            const int64_t cut = first >= 0 ? first : endMs + 1; // what the editor could know when it went
             const int64_t gap = std::max<int64_t>(P / 4, 130), age = std::max<int64_t>(66 * P, 5000);
-            int64_t syncSent = -1, syncAnswer = -1, lastPlain = -1, lastDump = -1, lastAsk = -1;
-            bool answered = true; // every enquiry at the sync's id so far was answered
+            int64_t syncSent = -1, syncAnswer = -1, syncFirstAnswer = -1, lastPlain = -1, lastDump = -1, lastAsk = -1;
+            bool answered = true;      // every enquiry at the sync's id so far was answered
+            std::vector<int64_t> busy; // a dump came or a request went
             {
                 std::lock_guard<std::mutex> lock(mLock);
                 int syncId = -1;
                 for (const Sent& x : sent)
-                    if (x.atMs < first && x.bytes.size() > 7 && x.bytes[0] == 0xF0) {
-                        if (x.bytes[7] != 0x10)
-                            lastAsk = std::max(lastAsk, x.atMs);
-                        else if (x.job == index)
+                    if (x.atMs < cut && x.bytes.size() > 7 && x.bytes[0] == 0xF0) {
+                        if (x.bytes[7] == 0x08 || x.bytes[7] == 0x13)
+                            lastAsk = std::max(lastAsk, x.atMs), busy.push_back(x.atMs);
+                        else if (x.bytes[7] == 0x10 && x.job == index)
                             syncSent = x.atMs, syncId = x.bytes[6];
                     }
                 // One enquiry lost (a silent spell, another id) shifts the answers of those after
@@ -1068,9 +1100,13 @@ std::string Rig::run()
                                });
                 }
                 for (const Reply& x : pending) {
-                    if (x.arrived < 0 || x.arrived > first || x.bytes.size() < 25) continue;
+                    if (x.arrived < 0 || x.bytes.size() < 25) continue;
+                    const bool sync = x.enquiry && x.job == index;
+                    if (sync && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer)) syncFirstAnswer = x.arrived;
+                    if (x.arrived > cut) continue;
                     lastDump = std::max(lastDump, x.arrived);
-                    if (x.enquiry && x.job == index) syncAnswer = std::max(syncAnswer, x.arrived);
+                    busy.push_back(x.arrived);
+                    if (sync) syncAnswer = std::max(syncAnswer, x.arrived);
                     const uint8_t type = x.bytes[7];
                     const bool named = type == 0x02 || type == 0x07 || type == 0x1C;
                     if (!named && type != 0x0F && type != 0x15) lastPlain = std::max(lastPlain, x.arrived);
@@ -1081,31 +1117,38 @@ std::string Rig::run()
                 synced || syncSent < 0
                     ? std::max(synced ? syncAnswer : jobStartMs, lastPlain) + gap + 2 * P
                     : std::min(std::max({jobStartMs, lastDump, lastAsk}) + age, jobStartMs + 2 * age) + gap + 2 * P;
+            const auto times = [&] {
+                std::ostringstream o;
+                o << "started at " << jobStartMs << " ms, sync "
+                  << (syncSent < 0 ? std::string("none") : std::to_string(syncSent)) << ", its answer "
+                  << syncFirstAnswer << " ms, last plain dump " << lastPlain << " ms, last dump " << lastDump
+                  << " ms, last request " << lastAsk << " ms";
+                return o.str();
+            };
+            const bool cancelled = status == "Data request CANCELLED!" || status == "Data request cancelled!";
+            if (first < 0 && !(cancelled && actAt >= 0 && actAt <= due))
+                fail << what << ": never sent, due by " << due << " ms (" << times() << "), ended at " << endMs
+                     << " ms with \"" << status << "\"" << (actAt >= 0 ? ", act at " + std::to_string(actAt) : "")
+                     << "\n";
             if (first > due)
-                fail << what << ": first sent at " << first << " ms, due by " << due << " ms (started at "
-                     << jobStartMs << " ms, sync " << (syncSent < 0 ? std::string("none") : std::to_string(syncSent))
-                     << ", its answer " << syncAnswer << " ms, last plain dump " << lastPlain << " ms, last dump "
-                     << lastDump << " ms, last request " << lastAsk << " ms)\n";
+                fail << what << ": first sent at " << first << " ms, due by " << due << " ms (" << times() << ")\n";
+            if (first >= 0 && syncSent >= 0) {
+                // The earliest the sync's wait may end without its answer: quiet for the longest
+                // reply wait since the last dump or request, or twice that since the sync.
+                std::sort(busy.begin(), busy.end());
+                int64_t quiet = syncSent;
+                for (int64_t t : busy)
+                    if (t > quiet - age && t <= quiet) quiet = t + age;
+                const int64_t earliest =
+                    std::min({quiet, syncSent + 2 * age,
+                              syncFirstAnswer >= 0 ? syncFirstAnswer : std::numeric_limits<int64_t>::max()});
+                if (first < earliest)
+                    fail << what << ": first sent at " << first << " ms, before its sync's answer or the quiet "
+                         << "that stands for it, at " << earliest << " ms (" << times() << ")\n";
+            }
         }
-        // A dump the synthesizer made unasked within a period of a request's send, or before it
-        // and queued behind late answers until after it: nothing on the line tells it from the
-        // reply. What went wrong there is listed, not failed.
-        bool atLimit = false;
-        {
-            std::lock_guard<std::mutex> lock(mLock);
-            for (const Reply& x : pending)
-                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs)
-                    for (const Sent& y : mine)
-                        atLimit = atLimit || (y.bytes.size() > 7 && y.bytes[0] == 0xF0 && y.bytes[7] == requestType &&
-                                              (std::abs(x.askedMs - y.atMs) <= P ||
-                                               (x.askedMs < y.atMs && x.arrived >= y.atMs)));
-        }
-        if (atLimit && fail.str() != failedBefore) {
-            std::istringstream lines(fail.str().substr(failedBefore.size()));
-            for (std::string line; std::getline(lines, line);) limits << "LIMIT " << line << "\n";
-            fail.str(failedBefore);
-            fail.seekp(0, std::ios_base::end);
-        }
+        std::istringstream lines(limited.str());
+        for (std::string line; std::getline(lines, line);) limits << "LIMIT " << line << "\n";
     };
     int job = 0;
     for (size_t stepIndex = 0; stepIndex < seq.steps.size(); ++stepIndex) {
