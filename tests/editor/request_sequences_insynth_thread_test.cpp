@@ -4,7 +4,7 @@
 // manners are drawn per sequence (reply shapes, stored or plain answers, late answers, silent
 // spells, answers only to the N-th try, enquiries ignored, global dumps reversed, dumps nobody
 // asked for). Every pause of the editor and every delay of the synthesizer runs on one virtual
-// clock, so no sequence sleeps.
+// clock, so no sequence sleeps; each answer reaches the editor at its own time on that clock.
 //
 // The oracle reads only the synthesizer: its memory, what it answered and when each answer
 // arrived. What the editor holds is measured through the dump writers (the editor's program of
@@ -350,23 +350,38 @@ public:
         std::lock_guard<std::mutex> lock(mLock);
         return clockMs;
     }
-    // Time passes; what comes due meanwhile arrives, through the synthesizer's output thread.
+    // Time passes; what comes due meanwhile arrives, through the synthesizer's output thread, each
+    // at its own time: the editor's input hands a message over as it comes, whatever its jobs
+    // wait for, and the clock stands at that time while the editor takes it.
     void passTime(int ms)
     {
-        std::vector<Bytes> due;
+        int64_t end;
         {
             std::lock_guard<std::mutex> lock(mLock);
-            clockMs += std::max(ms, 1);
-            if (inDelivery) return; // a pause inside a delivery: the rest arrives after it
-            for (Reply& r : pending)
-                if (r.arrived == -1 && r.dueMs <= clockMs) {
-                    r.arrived = portOpen ? clockMs : -2;
-                    if (portOpen) due.push_back(r.bytes);
-                }
+            end = clockMs + std::max(ms, 1);
+            if (inDelivery) { // a pause inside a delivery: the rest arrives after it
+                clockMs = end;
+                return;
+            }
         }
-        if (due.empty()) return;
-        for (Bytes& b : due) plug->session.output().post(std::move(b), 0, "");
-        plug->session.output().drain();
+        for (;;) {
+            std::vector<Bytes> due;
+            {
+                std::lock_guard<std::mutex> lock(mLock);
+                int64_t next = std::max(end, clockMs);
+                for (const Reply& r : pending)
+                    if (r.arrived == -1 && r.dueMs <= next) next = std::max(r.dueMs, clockMs);
+                clockMs = next;
+                for (Reply& r : pending)
+                    if (r.arrived == -1 && r.dueMs <= clockMs) {
+                        r.arrived = portOpen ? clockMs : -2;
+                        if (portOpen) due.push_back(r.bytes);
+                    }
+                if (due.empty() && clockMs >= end) return;
+            }
+            for (Bytes& b : due) plug->session.output().post(std::move(b), 0, "");
+            if (!due.empty()) plug->session.output().drain();
+        }
     }
     // Nothing runs: time passes in steps of a period.
     void idle(int ms)
@@ -766,6 +781,7 @@ std::string Rig::run()
         std::vector<Sent> mine;
         std::vector<Reply> replies, unaskedIn;
         int64_t actAt = -1;
+        Act actKind = Act::None;
         {
             std::lock_guard<std::mutex> lock(mLock);
             for (const Sent& x : sent)
@@ -782,7 +798,7 @@ std::string Rig::run()
         {
             std::lock_guard<std::mutex> lock(mActLock);
             // The synthesizer's id changing is no end of the request: the sweep finds it.
-            if (acted && actedKind != Act::NewId) actAt = actedAtMs;
+            if (acted && actedKind != Act::NewId) actAt = actedAtMs, actKind = actedKind;
         }
         std::stable_sort(replies.begin(), replies.end(),
                          [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
@@ -913,6 +929,9 @@ std::string Rig::run()
               << ", ended at " << endMs << " ms with \"" << status << "\"";
             return o.str();
         };
+        // The editor sees an answer at its next look (the enquiry's sweep looks every half
+        // second), then ends or moves on: an act until then comes while it still runs.
+        const int64_t reaction = 3 * P + 130 + (enquiryJob ? 500 : 0);
         Expect e;
         if (!bankJob) {
             const int64_t send = ownSend(-1);
@@ -928,7 +947,7 @@ std::string Rig::run()
                                  [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
             }
             const Answer a = answerOf(-1);
-            const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + P);
+            const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + reaction);
             const bool strictDone = a.at >= 0 && send >= 0 && a.at <= send + limit - P && !disrupted;
             const bool strictOut = (a.at < 0 || (send >= 0 && a.at > send + limit + P)) && actAt < 0;
             const bool inJob = a.at >= 0 && a.at <= endMs;
@@ -940,7 +959,7 @@ std::string Rig::run()
                 dataFail(-1) << what << ": \"" << out << "\" owed; " << timing(send, a) << "\n";
             // Either end comes when it is due: an answer is taken at the next look (the
             // user sees it at once), a time-out at its pass.
-            else if (actAt < 0 && completed && a.at >= 0 && endMs > a.at + 3 * P + 130)
+            else if (actAt < 0 && completed && a.at >= 0 && endMs > a.at + reaction)
                 dataFail(-1) << what << ": completed long after its answer; " << timing(send, a) << "\n";
             else if (actAt < 0 && status == out && send >= 0 && endMs > send + limit + 2 * P)
                 fail << what << ": timed out long after its time-out pass; " << timing(send, a) << "\n";
@@ -1023,7 +1042,7 @@ std::string Rig::run()
                     strict = false;
                     continue;
                 }
-                const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + P);
+                const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + reaction);
                 if (disrupted) {
                     allInTime = false, strict = false;
                     continue;
@@ -1070,7 +1089,8 @@ std::string Rig::run()
         // quiet gap after that answer and the last plain dump; without one, the longest reply
         // wait of quiet, and never more than two of them. Never before the sync's answer came or
         // that quiet held. A request never sent at all fails, unless the user's Cancel or the
-        // port's close came before it was due and the request ended cancelled.
+        // port's close came before it was due and the request ended cancelled, or refused for
+        // want of a port.
         const int64_t first = ownSend(bankJob ? 0 : -1);
         if (enquiryJob && first < 0) fail << what << ": the enquiry was never sent; ended with \"" << status << "\"\n";
         if (!enquiryJob) {
@@ -1085,7 +1105,7 @@ std::string Rig::run()
                 for (const Sent& x : sent)
                     if (x.atMs < cut && x.bytes.size() > 7 && x.bytes[0] == 0xF0) {
                         if (x.bytes[7] == 0x08 || x.bytes[7] == 0x13)
-                            lastAsk = std::max(lastAsk, x.atMs), busy.push_back(x.atMs);
+                            lastAsk = std::max(lastAsk, x.atMs);
                         else if (x.bytes[7] == 0x10 && x.job == index)
                             syncSent = x.atMs, syncId = x.bytes[6];
                     }
@@ -1105,7 +1125,6 @@ std::string Rig::run()
                     if (sync && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer)) syncFirstAnswer = x.arrived;
                     if (x.arrived > cut) continue;
                     lastDump = std::max(lastDump, x.arrived);
-                    busy.push_back(x.arrived);
                     if (sync) syncAnswer = std::max(syncAnswer, x.arrived);
                     const uint8_t type = x.bytes[7];
                     const bool named = type == 0x02 || type == 0x07 || type == 0x1C;
@@ -1125,7 +1144,8 @@ std::string Rig::run()
                   << " ms, last request " << lastAsk << " ms";
                 return o.str();
             };
-            const bool cancelled = status == "Data request CANCELLED!" || status == "Data request cancelled!";
+            const bool cancelled = status == "Data request CANCELLED!" || status == "Data request cancelled!" ||
+                                   (actKind == Act::PortClose && status == "Set MIDI I/O First!");
             if (first < 0 && !(cancelled && actAt >= 0 && actAt <= due))
                 fail << what << ": never sent, due by " << due << " ms (" << times() << "), ended at " << endMs
                      << " ms with \"" << status << "\"" << (actAt >= 0 ? ", act at " + std::to_string(actAt) : "")
@@ -1134,7 +1154,16 @@ std::string Rig::run()
                 fail << what << ": first sent at " << first << " ms, due by " << due << " ms (" << times() << ")\n";
             if (first >= 0 && syncSent >= 0) {
                 // The earliest the sync's wait may end without its answer: quiet for the longest
-                // reply wait since the last dump or request, or twice that since the sync.
+                // reply wait since the last dump or request, or twice that since the sync. What
+                // came at the send itself (a prompt reply) came after it.
+                {
+                    std::lock_guard<std::mutex> lock(mLock);
+                    for (const Sent& x : sent)
+                        if (x.atMs < first && x.bytes.size() > 7 && (x.bytes[7] == 0x08 || x.bytes[7] == 0x13))
+                            busy.push_back(x.atMs);
+                    for (const Reply& x : pending)
+                        if (x.arrived >= 0 && x.arrived < first && x.bytes.size() >= 25) busy.push_back(x.arrived);
+                }
                 std::sort(busy.begin(), busy.end());
                 int64_t quiet = syncSent;
                 for (int64_t t : busy)
