@@ -586,18 +586,24 @@ void IPluginBase::SendParkedMidiOut(bool drop)
 
 IPluginBase::MidiOutHold::~MidiOutHold()
 {
-    if (!mLock.owns_lock()) return;
-    mLock.unlock();
-    // Pairs with the render call's fence between parking and asking for the output again.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    mPlug->FlushParkedMidiOut();
+    // What the render call parked meanwhile goes if the output is free; sending it holds the
+    // output again, so a message parked during that send is looked at after it, in turn.
+    while (mLock.owns_lock()) {
+        mLock.unlock();
+        // Pairs with the render call's fence between parking and asking for the output again.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (mPlug->mParkedRead.load(std::memory_order_relaxed) ==
+            mPlug->mParkedWritten.load(std::memory_order_acquire))
+            return;
+        if (mLock.try_lock()) mPlug->SendParkedMidiOut();
+    }
 }
 
 void IPluginBase::FlushParkedMidiOut()
 {
     if (mParkedRead.load(std::memory_order_relaxed) == mParkedWritten.load(std::memory_order_acquire)) return;
-    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
-    if (lock.try_lock()) SendParkedMidiOut();
+    MidiOutHold hold(this, false);
+    if (hold.Lock().try_lock()) SendParkedMidiOut();
 }
 
 void IPluginBase::ReportDroppedMidiOut()
