@@ -448,7 +448,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 StopMIDIInDelivery();
                 client->ClosePort();
             } else {
-                std::lock_guard<std::mutex> lock(midiOutLock);
+                const MidiOutHold hold(this);
                 client->ClosePort();
             }
             {

@@ -78,12 +78,13 @@ bool IJackServerListening()
     if (LibraryIsPipeWire()) return true;
     const std::string server = ServerName();
     const std::string uid = std::to_string(getuid());
-    // Where the two server generations of this platform listen; a server started with
-    // JACK_PROMISCUOUS_SERVER leaves the user out, and the library then looks there too.
+    // Where the two server generations of this platform listen. With JACK_PROMISCUOUS_SERVER
+    // set the library connects only to the socket that leaves the user out: a server on the
+    // user's own socket would only make its open fail.
     std::vector<std::string> paths = {"/dev/shm/jack_" + server + "_" + uid + "_0",
                                       "/dev/shm/jack-" + uid + "/" + server + "/jack_0",
                                       "/tmp/jack-" + uid + "/" + server + "/jack_0"};
-    if (std::getenv("JACK_PROMISCUOUS_SERVER")) paths.push_back("/dev/shm/jack_" + server + "_0");
+    if (std::getenv("JACK_PROMISCUOUS_SERVER")) paths = {"/dev/shm/jack_" + server + "_0"};
     for (const std::string& path : paths) {
         sockaddr_un address{};
         if (path.size() >= sizeof address.sun_path) continue;

@@ -289,20 +289,24 @@ void IPluginBase::MakeExternalMIDIClient(bool input)
         midiIn->SetCallback(MIDICallback, this);
 }
 
-void IPluginBase::RenewSpentMIDIClient(bool input)
+bool IPluginBase::RenewSpentMIDIClient(bool input)
 {
     // A few fresh clients at most: a server that activates none takes no more of them. A fresh
     // one that could not even be made counts too, and is tried again at the next open.
     const int kFreshClients = 3;
     IMidiClient*& client = input ? midiIn : midiOut;
     const char* direction = input ? "input" : "output";
-    if (client ? !client->Spent() : mMidiFreshClients[input] == 0) return;
+    if (client ? !client->Spent() : mMidiFreshClients[input] == 0) return true;
     if (mMidiFreshClients[input] >= kFreshClients) {
-        if (mMidiFreshClients[input]++ == kFreshClients)
+        // Said once: the follower asks again and again, and a spent client asked to open would
+        // say its own refusal each time.
+        if (mMidiFreshClients[input] == kFreshClients) {
+            ++mMidiFreshClients[input];
             LogLine("MIDI %s: %d fresh clients could not be activated either; none more until the plug-in is "
                     "opened again",
                     direction, kFreshClients);
-        return;
+        }
+        return false;
     }
     ++mMidiFreshClients[input];
     IMidiClient* spent = client;
@@ -316,6 +320,7 @@ void IPluginBase::RenewSpentMIDIClient(bool input)
     MakeExternalMIDIClient(input);
     LogLine("MIDI %s: a fresh client (%d of %d) in place of one that could not be activated", direction,
             mMidiFreshClients[input], kFreshClients);
+    return true;
 }
 
 std::vector<std::string> IPluginBase::CurrentMidiNames(bool input)
@@ -378,9 +383,10 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     {
         const MidiOutHold hold(this);
         if (midiOut) midiOut->ClosePort();
-        RenewSpentMIDIClient(false);
+        // A spent client is not asked to open: it would refuse, and say so, at every retry.
+        IMidiClient* client = RenewSpentMIDIClient(false) ? midiOut : nullptr;
         midiOutPort = port;
-        opened = OpenByName(midiOut, midiOutNames, port, name, kOutPortName, "output");
+        opened = OpenByName(client, midiOutNames, port, name, kOutPortName, "output");
         SendParkedMidiOut(true); // meant for the port that closed
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
@@ -396,7 +402,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
     SetExternalMIDIChoice(true, port, name);
     StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
-    RenewSpentMIDIClient(true);
+    IMidiClient* client = RenewSpentMIDIClient(true) ? midiIn : nullptr;
     midiInPort = port;
     // Each try has a number of its own, published before the port connects so that nothing
     // arriving after the connection is lost; deliveries hold it back until the name is checked,
@@ -408,7 +414,7 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
                               mMidiInLive = serial | kMidiInUnchecked;
                           },
                           [this] { mMidiInLive = 0; }};
-    const int idx = OpenByName(midiIn, midiInNames, port, name, kInPortName, "input", &hooks);
+    const int idx = OpenByName(client, midiInNames, port, name, kInPortName, "input", &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
     const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
     OnExternalMIDIPortChanged(true);
@@ -580,18 +586,24 @@ void IPluginBase::SendParkedMidiOut(bool drop)
 
 IPluginBase::MidiOutHold::~MidiOutHold()
 {
-    if (!mLock.owns_lock()) return;
-    mLock.unlock();
-    // Pairs with the render call's fence between parking and asking for the output again.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    mPlug->FlushParkedMidiOut();
+    // What the render call parked meanwhile goes if the output is free; sending it holds the
+    // output again, so a message parked during that send is looked at after it, in turn.
+    while (mLock.owns_lock()) {
+        mLock.unlock();
+        // Pairs with the render call's fence between parking and asking for the output again.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (mPlug->mParkedRead.load(std::memory_order_relaxed) ==
+            mPlug->mParkedWritten.load(std::memory_order_acquire))
+            return;
+        if (mLock.try_lock()) mPlug->SendParkedMidiOut();
+    }
 }
 
 void IPluginBase::FlushParkedMidiOut()
 {
     if (mParkedRead.load(std::memory_order_relaxed) == mParkedWritten.load(std::memory_order_acquire)) return;
-    std::unique_lock<std::mutex> lock(midiOutLock, std::defer_lock);
-    if (lock.try_lock()) SendParkedMidiOut();
+    MidiOutHold hold(this, false);
+    if (hold.Lock().try_lock()) SendParkedMidiOut();
 }
 
 void IPluginBase::ReportDroppedMidiOut()

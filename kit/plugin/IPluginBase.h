@@ -353,9 +353,9 @@ protected:
     void NoteMadeClient(bool input, IMidiClient* client, int system);
     // Under the plug-in mutex (and midiOutLock for the output): makes the direction's client
     // under its client name, or a fresh one under a new name in place of a spent one, a few
-    // times per instance.
+    // times per instance; false once no more may be made and the client is spent: the open refuses.
     void MakeExternalMIDIClient(bool input);
-    void RenewSpentMIDIClient(bool input);
+    bool RenewSpentMIDIClient(bool input);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
     // After an open: the name of the port opened, empty when none; an open port is the choice.
     // True when the open counts only once the follower sees it connected: the absent device

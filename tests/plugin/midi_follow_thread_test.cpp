@@ -1,11 +1,13 @@
 // The follower over a stand-in output whose ports the test changes, with no MIDI system: which
 // port it takes back, how often it tries one that refuses, and, through a stand-in lister of the
-// library's kind, whether what the library opened is connected.
+// library's kind, whether what the library opened is connected. Beside it, what the render call
+// parks while the follower or another thread holds the output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -98,6 +100,7 @@ public:
     }
     void ClosePort() override
     {
+        Gate();
         std::lock_guard<std::mutex> hold(mLock);
         mOpen.clear();
         mLinked = false;
@@ -108,7 +111,25 @@ public:
         mData = data;
         mHook = hook;
     }
-    bool Send(const unsigned char*, size_t, bool) override { return IsPortOpen(); }
+    bool Send(const unsigned char*, size_t, bool) override
+    {
+        Gate();
+        return IsPortOpen() && ++mSent;
+    }
+    int Sent() const { return mSent; }
+    // While held, a send or a close waits inside, its caller holding the output, until let go.
+    void Hold(bool on)
+    {
+        std::lock_guard<std::mutex> hold(mGateLock);
+        mHeld = on;
+        mGateWake.notify_all();
+    }
+    // Until a send or a close waits inside; false after 20 s.
+    bool WaitInside()
+    {
+        std::unique_lock<std::mutex> hold(mGateLock);
+        return mGateWake.wait_for(hold, std::chrono::seconds(20), [this] { return mInside; });
+    }
     size_t LargestMessage() const override { return 1024; }
     bool SetCallback(Callback, void*) override { return false; }
 
@@ -117,6 +138,18 @@ private:
     {
         if (auto hook = mHook.load()) hook(mData);
     }
+    void Gate()
+    {
+        std::unique_lock<std::mutex> hold(mGateLock);
+        mInside = mHeld;
+        mGateWake.notify_all();
+        mGateWake.wait(hold, [this] { return !mHeld; });
+        mInside = false;
+    }
+    std::mutex mGateLock;
+    std::condition_variable mGateWake;
+    bool mHeld = false, mInside = false;
+    std::atomic<int> mSent{0};
     std::mutex mLock;
     Names mNames;
     std::string mOpen;
@@ -196,6 +229,28 @@ public:
         std::lock_guard<std::mutex> lock(mFollowLock);
         return !mFollowSeen[input].empty();
     }
+    // Each render call sends one short message.
+    void ProcessDoubleReplacing(double**, double**, int) override
+    {
+        IMidiMsg cc(0, 0xB0, 7, 64);
+        SendMidiMsg(&cc);
+    }
+    std::mutex& OutputLock() { return midiOutLock; }
+    unsigned Parked() const { return mParkedWritten - mParkedRead; }
+    unsigned Dropped() const { return midiOutDropped; }
+    // The output's changes so far, and what was parked at the last, as its changer let go.
+    int OutputChanges() const { return mOutputChanges; }
+    unsigned ParkedAtChange() const { return mParkedAtChange; }
+
+private:
+    void OnExternalMIDIPortChanged(bool input) override
+    {
+        if (input) return;
+        mParkedAtChange = Parked();
+        ++mOutputChanges;
+    }
+    std::atomic<int> mOutputChanges{0};
+    std::atomic<unsigned> mParkedAtChange{0};
 };
 
 // A system of the library as plug's output, its one port synth listed now or not yet: every open
@@ -483,4 +538,60 @@ TEST(MidiFollowThread, AnInputReopenAsksTheOutputsClientNothing)
     EXPECT_EQ(*plug.getExternalMIDIInNames(), (Names{QOR_SELECT_MIDI_DEVICE, "Synth:Synth 25:0"}));
     EXPECT_EQ(out->Counted(), asked) << "the output's client was asked for its ports";
     plug.CloseExternalMIDIPorts();
+}
+
+// A short message the render call parks while another thread holds the output leaves as that
+// one lets go, with no render call after it: sent where the port stays open, counted as dropped
+// where the holder closed it.
+TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhenThatOneLetsGo)
+{
+    enum Holder { kSend, kFlush, kFollowerClose };
+    const struct {
+        const char* what;
+        Holder holder;
+    } table[] = {
+        {"a send of another thread", kSend},
+        {"a flush of what the render call parked before", kFlush},
+        {"the follower closing the port of a device that went", kFollowerClose},
+    };
+    const std::string synth = "Synth:Synth 24:0";
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        testsupport::KeptLog log;
+        FollowPlug plug;
+        // Looked at through a lister of its own: the follower takes the output only to close it.
+        ChangingPorts* ports = LibraryOutput(plug, synth, true, true);
+        int port = 1;
+        ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
+        ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
+        if (row.holder == kFlush) {
+            // Parked while a bare lock held the output, which sends nothing as it lets go.
+            std::lock_guard<std::mutex> bare(plug.OutputLock());
+            plug.ProcessBuffers(0.0, 64);
+        }
+        const unsigned before = plug.Parked();
+        const int changes = plug.OutputChanges();
+        ports->Hold(true);
+        std::thread holder;
+        if (row.holder == kSend) holder = std::thread([&] { plug.SendMidiSysex2({0xB0, 7, 1}); });
+        if (row.holder == kFlush) holder = std::thread([&] { plug.FlushParkedMidiOut(); });
+        if (row.holder == kFollowerClose) ports->Set({});
+        ASSERT_TRUE(ports->WaitInside());
+        plug.ProcessBuffers(0.0, 64); // the render call, on this thread
+        ASSERT_EQ(plug.Parked(), before + 1) << "the render call took the output";
+        ports->Hold(false);
+        unsigned left;
+        if (holder.joinable()) {
+            holder.join();
+            left = plug.Parked();
+        } else {
+            ASSERT_TRUE(Within(20000, [&] { return plug.OutputChanges() > changes; }));
+            left = plug.ParkedAtChange();
+        }
+        EXPECT_EQ(left, 0u) << "left parked with no render call to come";
+        const bool open = row.holder != kFollowerClose;
+        EXPECT_EQ(ports->Sent(), open ? 2 : 0) << "the holder's message and the render call's";
+        EXPECT_EQ(plug.Dropped(), open ? 0u : 1u);
+        plug.CloseExternalMIDIPorts();
+    }
 }

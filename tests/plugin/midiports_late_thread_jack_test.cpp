@@ -16,6 +16,7 @@
 
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_open.h"
+#include "support/kept_log.h"
 #include "support/testpaths.h"
 
 namespace {
@@ -111,24 +112,48 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
 }
 
 // Without a server the library's open fails after starting a thread of its own, which meets
-// the same end: no client is opened then, on either path.
+// the same end: no client is opened then, on either path. With JACK_PROMISCUOUS_SERVER set the
+// library reaches only the socket without the user's number, so a server on the user's own is
+// none; the one line names where the library would look.
 TEST(MidiPortsLateThread, NoClientIsOpenedWhereNoServerListens)
 {
     gTestThread = pthread_self();
-    ASSERT_TRUE(IJackServerListening()) << "the fixture's server";
-    const std::string server = std::getenv("JACK_DEFAULT_SERVER");
-    setenv("JACK_DEFAULT_SERVER", ("qor-none-" + std::to_string(getpid())).c_str(), 1);
-    EXPECT_FALSE(IJackServerListening());
-    gJackThreads = 0;
-    for (const char* api : {"jack", "rtjack"}) {
-        setenv("QOR_MIDI_API", api, 1);
-        PortPlug plug;
-        EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), 1u) << api;
-        EXPECT_EQ(plug.getExternalMIDIInNames()->size(), 1u) << api;
+    const std::string server = std::getenv("JACK_DEFAULT_SERVER"), none = "qor-none-" + std::to_string(getpid());
+    const std::string uid = std::to_string(getuid());
+    const struct {
+        const char* what;
+        std::string name;
+        bool promiscuous;
+        std::string looked; // the paths the line names
+    } table[] = {
+        {"a server name nobody runs", none, false,
+         "/dev/shm/jack_" + none + "_" + uid + "_0, /dev/shm/jack-" + uid + "/" + none + "/jack_0, /tmp/jack-" + uid +
+             "/" + none + "/jack_0"},
+        {"promiscuous, only the user's own server running", server, true, "/dev/shm/jack_" + server + "_0"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(IJackServerListening()) << "the fixture's server"; // and said again once none listens
+        testsupport::KeptLog log;
+        setenv("JACK_DEFAULT_SERVER", row.name.c_str(), 1);
+        if (row.promiscuous) setenv("JACK_PROMISCUOUS_SERVER", "1", 1);
+        EXPECT_FALSE(IJackServerListening());
+        gJackThreads = 0;
+        for (const char* api : {"jack", "rtjack"}) {
+            setenv("QOR_MIDI_API", api, 1);
+            PortPlug plug;
+            EXPECT_EQ(plug.getExternalMIDIOutNames()->size(), 1u) << api;
+            EXPECT_EQ(plug.getExternalMIDIInNames()->size(), 1u) << api;
+        }
+        EXPECT_EQ(gJackThreads, 0);
+        unsetenv("JACK_PROMISCUOUS_SERVER");
+        setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+        setenv("QOR_MIDI_API", "jack", 1);
+        const std::vector<std::string> lines = log.take();
+        const std::string said = "no JACK server \"" + row.name + "\" listens (looked at " + row.looked + ")";
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(said), std::string::npos) << lines[0];
     }
-    EXPECT_EQ(gJackThreads, 0);
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("QOR_MIDI_API", "jack", 1);
 }
 
 // A server started with JACK_PROMISCUOUS_SERVER, which every program then has too, listens on a

@@ -25,17 +25,29 @@ void Feed(PortPlug& plug, std::vector<unsigned char> bytes)
     IPluginBase::MIDICallback(0.25, &bytes, &plug);
 }
 
-// An output client whose every open fails as a failed activation does, spent from then on; it
-// lists the device's port and one of its own, under the name it was made with.
+// The output clients a plug-in made: the first `spends` of them fail their open as a failed
+// activation does, and are spent from then on.
+struct MadeClients {
+    size_t spends;
+    std::vector<std::string> names;
+    int spentOpens = 0; // opens asked of a client already spent
+};
+
+// An output client that lists the device's port and one of its own, under the name it was made with.
 class SpendingClient : public IMidiClient
 {
 public:
-    SpendingClient(const std::string& name, std::vector<std::string>* made) : mName(name) { made->push_back(name); }
+    SpendingClient(const std::string& name, MadeClients* made) : mName(name), mMade(made) { made->names.push_back(name); }
     unsigned PortCount() override { return 2; }
     std::string PortName(unsigned n) override { return n == 0 ? "synth:in" : mName + ":RtMidi Output"; }
-    bool OpenPort(unsigned, const char*) override { return !(mSpent = true); }
-    void ClosePort() override {}
-    bool IsPortOpen() override { return false; }
+    bool OpenPort(unsigned, const char*) override
+    {
+        if (mSpent) ++mMade->spentOpens;
+        mSpent = mSpent || mMade->names.size() <= mMade->spends;
+        return mOpen = !mSpent;
+    }
+    void ClosePort() override { mOpen = false; }
+    bool IsPortOpen() override { return mOpen; }
     bool Spent() const override { return mSpent; }
     bool Send(const unsigned char*, size_t, bool) override { return false; }
     size_t LargestMessage() const override { return 3; }
@@ -43,13 +55,14 @@ public:
 
 private:
     const std::string mName;
-    bool mSpent = false;
+    MadeClients* const mMade;
+    bool mSpent = false, mOpen = false;
 };
 
 class SpendingPlug : public PortPlug
 {
 public:
-    SpendingPlug(std::vector<std::string>* made, bool follow)
+    SpendingPlug(MadeClients* made, bool follow)
     {
         mMakeMidiClient = [made](bool, const std::string& name) { return new SpendingClient(name, made); };
         // Held, only the test's own opens make clients; running, its retries make some too.
@@ -105,40 +118,56 @@ TEST(NoMidiSystem, ListsHoldOnlyTheNoDeviceEntryOpeningOpensNothingAndSendsRetur
 }
 
 // The follower retries a chosen device that failed to open at once, and so spends fresh
-// clients of its own between the user's opens: with it running, only the bound is fixed.
+// clients of its own between the user's opens: with it running, only the bound is fixed. Past
+// the bound a spent client is never asked to open again: it would say so at every retry.
 TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenOneLineAndNoMore)
 {
-    for (const bool follow : {false, true}) {
-        std::vector<std::string> made;
+    const size_t kEvery = 1000; // more than are ever made
+    const struct {
+        bool follow;
+        size_t spends; // clients whose activation fails
+    } table[] = {{false, kEvery}, {true, kEvery}, {false, 1}, {true, 1}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(row.follow ? "follower running" : "follower held") +
+                     (row.spends == kEvery ? ", every activation fails" : ", the first activation fails"));
+        MadeClients made{row.spends, {}};
+        const size_t most = std::min<size_t>(row.spends + 1, 4); // the first client and three fresh
         testsupport::KeptLog log; // outlives the plug-in, whose follower may log until it stops
-        SpendingPlug plug(&made, follow);
+        SpendingPlug plug(&made, row.follow);
         plug.getExternalMIDIOutNames();
         for (size_t open = 1; open <= 5; ++open) {
             int port = 1;
-            EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), 0);
+            EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), open > row.spends ? 1 : 0) << "open " << open;
             // Read under the plug-in mutex, which every open that makes a client holds.
             size_t count;
             {
                 KIT_MutexLock hold(plug.GetMutex());
-                count = made.size();
+                count = made.names.size();
             }
-            if (follow) {
-                EXPECT_GE(count, std::min<size_t>(open, 4)) << "clients made by open " << open;
-                EXPECT_LE(count, 4u) << "clients made by open " << open;
+            if (row.follow) {
+                EXPECT_GE(count, std::min(open, most)) << "clients made by open " << open;
+                EXPECT_LE(count, most) << "clients made by open " << open;
             } else {
-                EXPECT_EQ(count, std::min<size_t>(open, 4)) << "clients made by open " << open;
+                EXPECT_EQ(count, std::min(open, most)) << "clients made by open " << open;
             }
             EXPECT_EQ(plug.OutNamesNow(), (std::vector<std::string>{"Select MIDI Device", "synth:in"}))
-                << "the editor's own port listed after open " << open << (follow ? ", follower running" : "");
+                << "the editor's own port listed after open " << open;
         }
+        int spentOpens;
         {
             KIT_MutexLock hold(plug.GetMutex());
-            std::sort(made.begin(), made.end());
-            EXPECT_EQ(std::unique(made.begin(), made.end()), made.end()) << "a client name used twice";
+            std::sort(made.names.begin(), made.names.end());
+            EXPECT_EQ(std::unique(made.names.begin(), made.names.end()), made.names.end()) << "a client name used twice";
+            spentOpens = made.spentOpens;
         }
-        unsigned lines = 0;
-        for (const auto& line : log.lines()) lines += line.second.find("none more until") != std::string::npos;
-        EXPECT_EQ(lines, 1u) << (follow ? "follower running" : "follower held");
+        EXPECT_EQ(spentOpens, 0) << "a spent client was asked to open";
+        unsigned fresh = 0, capped = 0;
+        for (const auto& line : log.lines()) {
+            fresh += line.second.find("a fresh client") != std::string::npos;
+            capped += line.second.find("none more until") != std::string::npos;
+        }
+        EXPECT_EQ(fresh, most - 1);
+        EXPECT_EQ(capped, row.spends == kEvery ? 1u : 0u);
     }
 }
 
