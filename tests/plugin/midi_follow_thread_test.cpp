@@ -189,6 +189,8 @@ private:
 class FollowPlug : public PortPlug
 {
 public:
+    // The most derived class closes the ports: the follower calls this object's own functions.
+    ~FollowPlug() override { CloseExternalMIDIPorts(); }
     // As UseOutput, the ports on a system of the library, looked at through a LinkLister.
     void UseLibraryOutput(ChangingPorts* ports, const Names& names)
     {

@@ -28,6 +28,7 @@ using Bytes = std::vector<unsigned char>;
 class RenderPlug : public PortPlug
 {
 public:
+    ~RenderPlug() override { CloseExternalMIDIPorts(); } // before this class's own functions go
     void ProcessDoubleReplacing(double**, double**, int) override
     {
         if (mDue) {
@@ -140,6 +141,7 @@ struct Sent {
 class TickingPlug : public PortPlug
 {
 public:
+    ~TickingPlug() override { CloseExternalMIDIPorts(); } // before this class's own functions go
     void ProcessDoubleReplacing(double**, double**, int) override
     {
         for (int n = mTicksDue.exchange(0); n > 0; --n) {

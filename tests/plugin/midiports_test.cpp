@@ -62,6 +62,8 @@ private:
 class SpendingPlug : public PortPlug
 {
 public:
+    // The most derived class closes the ports: the follower calls this object's own functions.
+    ~SpendingPlug() override { CloseExternalMIDIPorts(); }
     SpendingPlug(MadeClients* made, bool follow)
     {
         mMakeMidiClient = [made](bool, const std::string& name) { return new SpendingClient(name, made); };
