@@ -40,7 +40,13 @@ void MIDIMessageManager::followDeviceId()
     // A new device id: what was asked at the old one is answered there, if at all.
     const int id = controller ? int(deviceByteFor(controller->deviceId.load())) : 0;
     if (id == mDueDeviceId) return;
-    if (mDueDeviceId >= 0) forgetDue();
+    if (mDueDeviceId >= 0) {
+        // The id is adopted from an enquiry's first global dump: its second is still that
+        // answer's, and must not pass for the answer of an enquiry still owed.
+        const int tail = mSyncTail;
+        forgetDue();
+        mSyncTail = tail;
+    }
     mDueDeviceId = id;
 }
 

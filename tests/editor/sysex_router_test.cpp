@@ -144,6 +144,7 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
         std::vector<bool> reversed;
         std::vector<Due> answers; // what each pair is taken for
         int agedAfter = -1, answeredAfter = -1;
+        int startId = 15; // the editor's id until the first answer's first dump is applied
     } cases[] = {
         {"a sync's own answer", {1}, {false}, {Due::Sync}},
         {"a late answer to the sync before", {1, 2}, {false, true}, {Due::Earlier, Due::Sync}},
@@ -154,10 +155,12 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
         {"no sync waits: the answer is applied", {0}, {false}, {Due::None}},
         {"an enquiry older than the longest reply wait is forgotten", {1, 2}, {false}, {Due::Sync}, 1},
         {"an answered request discharges the enquiries before it", {0, 0, 2}, {false}, {Due::Sync}, -1, 2},
+        {"the id adopted from an answer's first dump", {0, 0}, {false, true}, {Due::Earlier, Due::None}, -1, -1, 14},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Router r;
+        r.plug->deviceId = c.startId;
         MIDIMessageManager& m = *r.plug->midiManager;
         // Whatever the start-up asked is long forgotten.
         int64_t clock = m.dueNow() + MIDIMessageManager::replyWaitMs(500);
@@ -182,6 +185,7 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
             const auto& a = c.reversed[i] ? second : first;
             const auto& b = c.reversed[i] ? first : second;
             EXPECT_EQ(m.answerOf(a.data(), int(a.size())), c.answers[i]) << i;
+            r.plug->deviceId = 15; // as the enquiry job applies it
             EXPECT_EQ(m.answerOf(b.data(), int(b.size())), c.answers[i]) << i;
             EXPECT_EQ(m.syncAnswered(), c.answers[i] == Due::Sync) << i;
         }
