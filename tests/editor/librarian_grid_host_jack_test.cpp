@@ -64,6 +64,16 @@ struct Host {
         std::fflush(pipe);
         return hostscript::printed(out, k, ++counts[k]);
     }
+    // Whether the editor shows text within ten seconds, its timers run meanwhile.
+    bool shows(const std::string& text)
+    {
+        for (int i = 0; i < 200; ++i) {
+            if (run("texts").find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            run("tick");
+        }
+        return false;
+    }
     std::string at(const char* what, Point p)
     {
         return run(std::string(what) + " " + std::to_string(p.x) + " " + std::to_string(p.y));
@@ -143,6 +153,8 @@ TEST(LibrarianGridJack, DragMenusFetchAndSendsInTheHost)
     host.run("editor-open");
     host.run("setparam 5118 1");
     host.run("tick");
+    // The device's enquiry ends first: its "ready" would otherwise replace the drop's text.
+    EXPECT_TRUE(host.shows("Plug-in is ready to go!")) << host.run("texts");
     const std::string shown = dir.file("shown.png");
     host.run("screenshot " + shown);
     // Upper slot 0 is highlighted: its right end is the fill (alpha, red, green, blue bytes).
