@@ -118,6 +118,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     }
     int pos = startPos + 4;
     double v = 0.0;
+    bool answerFirst = false; // the recalled send waits for the device's answer to an enquiry
     pos = chunk->Get(&v, pos);
     setClamped(GetParam(kQuickTab), v);
     selectedPart = intValue(GetParam(kQuickTab));
@@ -161,7 +162,11 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         // it once it is back, with the values of then.
         const bool open = midiOutIndex > 0 && intValue(GetParam(kDeviceOutSelection)) > 0;
         mOwedSentAt = -1;
-        recalledSendOwed = !open && mOutputChosen;
+        // An open port whose connection was made just now may be undone at once (another
+        // program holding the device's names, a patchbay) and take the send with it: where an
+        // input can hear the answer, the send is owed until the device has answered an enquiry.
+        answerFirst = open && midiInIndex > 0;
+        recalledSendOwed = (!open && mOutputChosen) || answerFirst;
         midiIOSet = open || recalledSendOwed;
         // Its enquiry, not the start-up's, asks the device when it is back: the start-up's would
         // take the device's globals over the project's.
@@ -208,13 +213,17 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     const bool awaited = recalledSendOwed && ExternalMIDIAwaitsConnection(false);
     if (awaited)
         log("PROJECT RECALL: the stored MIDI output is not connected yet, the performance is sent once it is");
-    else if (recalledSendOwed)
+    else if (recalledSendOwed && !answerFirst)
         log("PROJECT RECALL: the stored MIDI output is away, the performance is sent when it is back");
     else if (!midiIOSet)
         log("PROJECT RECALL: no MIDI output is open, the performance is not sent");
     else if (!manager)
         log("PROJECT RECALL: no MIDI job thread, the performance is not sent");
-    else if (!manager->startJob(record, [this] { raiseWholeSendFlags(); })) {
+    else if (answerFirst) {
+        log("PROJECT RECALL: the performance is sent once the device of the stored MIDI output answers");
+        // A busy job thread leaves it owed: the render call pays it once the thread is idle.
+        if (!startOwedSend()) log("PROJECT RECALL: the MIDI job thread is busy, the performance is sent once it is idle");
+    } else if (!manager->startJob(record, [this] { raiseWholeSendFlags(); })) {
         // A job still ending (one the port change above cut short) would lose the performance:
         // it stays owed, paid as a returning device's is when the job thread is idle.
         recalledSendOwed = true;
@@ -239,7 +248,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     startupComplete = true;
     showStatus("Project Data Recalled");
     // The line above covers the device menu's notice: the device that is awaited is named below.
-    if (recalledSendOwed && !awaited) showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
+    if (recalledSendOwed && !awaited && !answerFirst)
+        showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
     return pos;
 }
 

@@ -24,6 +24,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +37,7 @@ namespace
 
 constexpr int kCutoff = 1504; // part 1's cutoff, controller 74 on channel 1
 constexpr int kDeviceOut = 5018, kDeviceIn = 5019;
+constexpr int kKnobMode = 4335; // a global: global settings 2, byte 22, bit 4
 const char* const kReady = "Plug-in is ready to go!";
 
 // The synthesizer switched off for a while with the chosen ports.
@@ -53,6 +56,7 @@ protected:
     }
     void SetUp() override
     {
+        testsupport::writeFile(mDir.file("QOR Editor LOG.txt"), ""); // written only when there at the start
         startSim();
         ASSERT_TRUE(mSim);
         mHost = hostscript::startHostOnPorts(mDir, mOut, mSim->inputPort(), mSim->outputPort(), mApi);
@@ -212,6 +216,70 @@ protected:
         if (row.out) EXPECT_TRUE(knobArrives(value));
     }
 
+    // A project recalled, nothing chosen before it, while another program holds the synthesizer's
+    // names and undoes each connection of ours; then the synthesizer back under its names. The
+    // recalled send is owed, and said so, until the returned synthesizer has answered an enquiry;
+    // then it goes whole and once, with the project's globals, which its answer leaves alone.
+    void recallWhileAHolderUndoesConnections()
+    {
+        // Chosen again, the input last: its enquiry brings the synthesizer's globals.
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        ask("setparam 5018 " + std::to_string(mOutIndex));
+        ask("setparam 5019 " + std::to_string(mInIndex));
+        std::string shown;
+        ASSERT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; })) << shown;
+        const auto stored = [&](const std::string& where) {
+            size_t n = 0;
+            for (const auto& line : synthsim::readRecordFile(mRecord))
+                n += line.direction == "in" && line.note.rfind("stored into " + where, 0) == 0;
+            return n;
+        };
+        const int device = param(kKnobMode), project = 1 - device;
+        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(project));
+        ASSERT_EQ(ask("saveclass 0").rfind("saveclass 0: 0 ", 0), 0u);
+        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(device));
+        // Nothing chosen: no return of the device to the holder runs an enquiry, and the recall
+        // finds the job thread idle, free to send at once.
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        stopSim();
+        synthsim::SimProcess holder;
+        std::string error;
+        ASSERT_TRUE(holder.start(PORT_HOLDER_EXE, {mName, "1"}, error)) << error;
+        const auto heldAt = std::chrono::steady_clock::now();
+        EXPECT_EQ(ask("loadclass 0"), "loadclass 0: 0");
+        std::this_thread::sleep_until(heldAt + std::chrono::seconds(3));
+        std::ifstream in(mDir.file("QOR Editor LOG.txt"));
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Owed: until its connection shows (the library's systems), or until the device answers.
+        const bool owed =
+            log.find("the stored MIDI output is not connected yet, the performance is sent once it is") !=
+                std::string::npos ||
+            log.find("the performance is sent once the device of the stored MIDI output answers") != std::string::npos;
+        EXPECT_TRUE(owed) << "the send is not said to be owed:\n" << log;
+        holder.stop();
+        startSim();
+        ASSERT_TRUE(mSim);
+        EXPECT_TRUE(within20s([&] { return stored("performance edit buffer") > 0; }));
+        std::this_thread::sleep_for(std::chrono::seconds(1)); // a second send would come by now
+        const std::vector<synthsim::RecordLine> record = synthsim::readRecordFile(mRecord);
+        std::string seen;
+        for (const auto& line : record) seen += "\n  " + line.direction + " " + line.note;
+        EXPECT_EQ(stored("performance edit buffer"), 1u) << seen;
+        EXPECT_EQ(stored("global settings 2"), 1u) << seen;
+        // Nothing of the send before the enquiry's answer.
+        for (const auto& line : record) {
+            if (line.direction == "out") break;
+            EXPECT_EQ(line.note.rfind("device-id enquiry", 0), 0u) << "before the answer: " << line.note;
+        }
+        // The project's globals: the synthesizer's, and still the editor's.
+        for (const auto& line : record)
+            if (line.direction == "in" && line.note.rfind("stored into global settings 2", 0) == 0)
+                EXPECT_EQ(line.bytes.size() > 22 && (line.bytes[22] & 0x10) != 0, project == 1);
+        EXPECT_EQ(param(kKnobMode), project);
+    }
+
     testsupport::TempDir mDir;
     const std::string mOut = mDir.file("host.txt");
     const std::string mName = "follow" + std::to_string(::getpid());
@@ -324,6 +392,16 @@ TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoic
     ASSERT_TRUE(mSim);
     EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
     EXPECT_TRUE(knobArrives(value));
+}
+
+TEST_F(Follow, ARecallWhileAnotherProgramUndoesOurConnectionsReachesTheReturningSynthesizerWholeOnce)
+{
+    recallWhileAHolderUndoesConnections();
+}
+
+TEST_F(FollowOnLibraryJack, ARecallWhileAnotherProgramUndoesOurConnectionsReachesTheReturningSynthesizerWholeOnce)
+{
+    recallWhileAHolderUndoesConnections();
 }
 
 TEST_F(FollowOnLibraryJack, ASynthesizerThatComesBackIsReachedAgainThoughTheSystemTellsNothing)

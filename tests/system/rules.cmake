@@ -22,5 +22,7 @@ set_tests_properties(system_device_follow_random_jack_test PROPERTIES TIMEOUT 24
 # The program that holds the synthesizer's names while it is away.
 add_executable(qor-port-holder ${CMAKE_CURRENT_SOURCE_DIR}/system/port_holder_main.cpp)
 target_link_libraries(qor-port-holder PRIVATE PkgConfig::JACK Threads::Threads)
-add_dependencies(system_device_follow_random_jack_test qor-port-holder)
-target_compile_definitions(system_device_follow_random_jack_test PRIVATE PORT_HOLDER_EXE="$<TARGET_FILE:qor-port-holder>")
+foreach(t system_device_follow_random_jack_test system_device_follow_jack_test)
+  add_dependencies(${t} qor-port-holder)
+  target_compile_definitions(${t} PRIVATE PORT_HOLDER_EXE="$<TARGET_FILE:qor-port-holder>")
+endforeach()
