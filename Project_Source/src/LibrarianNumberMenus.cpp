@@ -126,6 +126,7 @@ int ProgramNumberPopupMenu::doPopupMenu(QOR*, int& program)
     const int part = plug->selectedPart;
     if (!performance && !validPart(part)) return 0;
     const int programParam = performance ? int(kMultiPatch) : kMultiPartPatch + part;
+    bool ok = true;
     if (plug->libraryControlMode) {
         if (LibrarianViewControl* view = plug->librarianView) {
             view->upperSelection = p;
@@ -140,15 +141,23 @@ int ProgramNumberPopupMenu::doPopupMenu(QOR*, int& program)
         // The items name the upper pane's entries: that pane's entry goes out.
         plug->sendPatchToDeviceFromLibrarian(p, 0, part);
     } else {
-        g->SetParameterFromPlug(programParam, double(p), false);
-        const bool ok = plug->BankChangeMessage(performance ? 16 : part);
+        ok = plug->pickBankOrProgram(programParam, p, performance ? 16 : part);
         if (ok && plug->progBankMode) requestIntoEditor(plug, performance, part);
         else if (ok) plug->sendPatchAndPatternToDevice(part, !performance, false, false, false, performance);
     }
-    setClamped(mPlug, programParam, double(p));
+    if (ok) {
+        setClamped(mPlug, programParam, double(p));
+    } else {
+        // Refused: the menu shows the program the part kept.
+        const IParam* param = mPlug->GetParam(programParam);
+        program = param ? int(param->Value()) : -1;
+    }
     {
         std::lock_guard<std::mutex> hold(mMenusLock);
-        returned->CheckItemAlone(chosen);
+        if (ok)
+            returned->CheckItemAlone(chosen);
+        else if (program >= 0 && program < kPrograms)
+            set->groupMenus[size_t(program / 10)].CheckItemAlone(program % 10);
     }
     return chosen;
 }
@@ -212,19 +221,24 @@ int BankNumberPopupMenu::doPopupMenu(QOR*, int& bank)
     const bool performance = plug->performanceMode;
     const int part = plug->selectedPart;
     if (!performance && !validPart(part)) return 0;
-    bank = chosen;
     const int bankParam = performance ? int(kMultiBank) : kMultiPartBank + part;
-    g->SetParameterFromPlug(bankParam, double(chosen), false);
     // In performance mode the controller sends the performance's bank whatever the part.
-    const bool ok = plug->BankChangeMessage(part);
+    const bool ok = plug->pickBankOrProgram(bankParam, chosen, part);
     if (!performance && ok) {
         if (plug->progBankMode) requestIntoEditor(plug, false, part);
         else plug->sendPatchAndPatternToDevice(part, true, false, false, false, false);
     }
-    setClamped(mPlug, bankParam, double(chosen));
+    if (ok) {
+        bank = chosen;
+        setClamped(mPlug, bankParam, double(chosen));
+    } else {
+        // Refused: the part keeps its bank, and the menu shows it as a refresh would.
+        const IParam* param = mPlug->GetParam(bankParam);
+        bank = param ? int(param->Value()) : 0;
+    }
     {
         std::lock_guard<std::mutex> hold(mMenusLock);
-        root->CheckItemAlone(chosen);
+        root->CheckItemAlone(ok ? chosen : std::min(bank, 8));
     }
     return chosen;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DeferredPrinter.h"
+#include "KnownPartNumber.h"
 #include "kit/plugin/IMidiQueue.h"
 #include "kit/plugin/IPluginAU.h"
 
@@ -196,12 +197,16 @@ public:
     // part's channel, then 25 ms; without a port nothing at all.
     void SendProgramChangeCommand(int program, int part);
     void SendBankChangeCommand(int bank, int part);
-    // Another enabled part (status exactly 1.0) was last sent part's bank and program.
+    // Another enabled part (status exactly 1.0) is known to play part's bank and program.
     bool CheckBankConflict(int part);
     // All sound off, controller 0, controller 32 and the program change for part, or for the
     // performance in performance mode, with their pauses; false, with the conflict window
-    // shown and nothing sent, when another enabled part holds the same bank and program.
+    // shown and nothing sent, when another enabled part holds the same bank and program. Only
+    // a sent sequence makes the part's bank and program its known ones.
     bool BankChangeMessage(int part);
+    // A pick of the header menus or the step buttons: the bank or program parameter id takes
+    // value, then BankChangeMessage(part). Refused, the parameter is put back as it was.
+    bool pickBankOrProgram(int id, int value, int part);
     // One pause of the calling thread between messages of a transfer, taken through the
     // workers' wait (its test hook sees it; shut-down ends it). False when shut-down ended it.
     bool transferPause(int ms);
@@ -441,8 +446,9 @@ public:
     std::atomic<bool> searchListShown{false};
     bool renameIdle = true;
     int32_t currentProgramNumber = 0;
-    std::array<std::atomic<int32_t>, kPartSlots> partBankNumbers{};
-    std::array<std::atomic<int32_t>, kPartSlots> partProgramNumbers{};
+    // Entries 0 to 7 follow the parts' bank and program parameters (see KnownPartNumber).
+    std::array<KnownPartNumber, kPartSlots> partBankNumbers{};
+    std::array<KnownPartNumber, kPartSlots> partProgramNumbers{};
     std::array<int32_t, kPartSlots> partOrder{};
     std::array<int32_t, 8> savedPartChannels{};
     std::vector<int32_t> randomTable = std::vector<int32_t>(kRandomTableSize, 0);

@@ -257,9 +257,9 @@ void QOR::stepProgram(int part, bool up, int value)
         return;
     }
     const int id = performanceMode ? int(kMultiPatch) : kMultiPartPatch + part;
-    showValue(*this, id, step(whole(*this, id)));
+    const bool picked = pickBankOrProgram(id, step(whole(*this, id)), part);
     refreshProgramNumberMenu();
-    if (!BankChangeMessage(part)) return;
+    if (!picked) return;
     bool requested = false;
     if (midiManager && !performanceMode) {
         SenderJobRecord request;

@@ -88,12 +88,14 @@ bool QOR::BankChangeMessage(int part)
         program = whole(*this, kMultiPartPatch + part);
         channel = partChannel(part);
         bankValue = bank + kProgramBankBase;
-        partBankNumbers[size_t(part)] = bank;
-        partProgramNumbers[size_t(part)] = program;
+        // A refused sequence leaves the part's known bank and program as they were: the
+        // synthesizer still plays them.
         if (CheckBankConflict(part) && !sendingAllParts) {
             if (ControlLayer* window = keptLayer("bankPatchConflictWindow")) window->Hide(false);
             return false;
         }
+        partBankNumbers[size_t(part)] = bank;
+        partProgramNumbers[size_t(part)] = program;
     }
     currentProgramNumber = program;
     if (midiIOSet) {
@@ -108,4 +110,17 @@ bool QOR::BankChangeMessage(int part)
     transferPause(kProgramPauseMs);
     transferPause(getTimerValue());
     return true;
+}
+
+bool QOR::pickBankOrProgram(int id, int value, int part)
+{
+    IParam* param = GetParam(id);
+    if (!param) return false;
+    const double before = param->Value();
+    showValue(*this, id, value);
+    if (BankChangeMessage(part)) return true;
+    // The screen keeps showing what the synthesizer plays; Set undoes any clamping of the show.
+    showValue(*this, id, before);
+    param->Set(before);
+    return false;
 }

@@ -119,11 +119,14 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
             ASSERT_TRUE(d.plug->midiManager->sender->claim(kJobThread));
         }
         d.plug->takeShorts();
+        // A refused choice leaves the part on the program it plays.
+        const int kept = c.conflict ? int(d.value(kMultiPartPatch + 2)) : 123;
+        if (c.conflict) ASSERT_NE(kept, 123) << "the refusal would not show";
         d.answer({12, 3});
         d.plug->programNumberMenu->OnMouseDown(1190, 70, nullptr);
         if (c.busy) d.plug->midiManager->sender->release(kJobThread, 2);
-        EXPECT_EQ(d.plug->programNumberMenu->currentProgram, 123) << c.what;
-        EXPECT_EQ(d.value(kMultiPartPatch + 2), 123.0) << c.what;
+        EXPECT_EQ(d.plug->programNumberMenu->currentProgram, kept) << c.what;
+        EXPECT_EQ(d.value(kMultiPartPatch + 2), kept) << c.what;
         EXPECT_EQ(d.plug->takeShorts(), c.sent) << c.what;
         EXPECT_EQ(d.takeJobs(), c.jobs) << c.what;
         if (c.jobs.empty()) {
@@ -133,7 +136,8 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
         if (c.busy) {
             EXPECT_EQ(d.status1(), "Not taken: a transfer was still running!");
         }
-        EXPECT_TRUE(d.plug->programNumberMenu->menus()->groupMenus[12].IsItemChecked(3)) << c.what;
+        EXPECT_TRUE(d.plug->programNumberMenu->menus()->groupMenus[size_t(kept / 10)].IsItemChecked(kept % 10))
+            << c.what;
     }
 }
 
@@ -216,26 +220,36 @@ TEST(BankNumberMenu, AChoiceSendsTheBankAndInProgramModeRequestsThePart)
         Shorts sent;
         std::vector<Job> jobs;
         int param;
+        bool conflict = false; // enabled part 0 is known on bank D and part 2's program
     } cases[] = {
         {"program mode, bank D", false, 3, {"B2 7B 00", "B2 00 00", "B2 20 08", "C2 00 00"}, {{kJobRequestPart, true}},
          kMultiPartBank + 2},
         {"program mode, bank H", false, 7, {"B2 7B 00", "B2 00 00", "B2 20 0C", "C2 00 00"}, {{kJobRequestPart, true}},
          kMultiPartBank + 2},
         {"performance mode, bank C", true, 2, {"BF 7B 00", "BF 00 00", "BF 20 62", "CF 00 00"}, {}, kMultiBank},
+        {"program mode, bank D refused", false, 3, {}, {}, kMultiPartBank + 2, true},
     };
     for (const auto& c : cases) {
         MenuDesk d;
         d.plug->selectedPart = 2;
         d.plug->performanceMode = c.performance;
         d.plug->bankNumberMenu->refreshPatchNames(nullptr, nullptr, 0);
+        if (c.conflict) {
+            d.plug->GetParam(kMultiPartStatus + 0)->Set(1.0);
+            d.plug->partBankNumbers[0] = c.choice;
+            d.plug->partProgramNumbers[0] = int(d.value(kMultiPartPatch + 2));
+        }
+        const int kept = c.conflict ? int(d.value(c.param)) : c.choice;
+        if (c.conflict) ASSERT_NE(kept, c.choice) << "the refusal would not show";
         d.plug->takeShorts();
         d.answer({c.choice});
         d.plug->bankNumberMenu->OnMouseDown(1150, 70, nullptr);
-        EXPECT_EQ(d.plug->bankNumberMenu->currentBank, c.choice) << c.what;
-        EXPECT_EQ(d.value(c.param), c.choice) << c.what;
+        EXPECT_EQ(d.plug->bankNumberMenu->currentBank, kept) << c.what;
+        EXPECT_EQ(d.value(c.param), kept) << c.what;
         EXPECT_EQ(d.plug->takeShorts(), c.sent) << c.what;
         EXPECT_EQ(d.takeJobs(), c.jobs) << c.what;
-        EXPECT_TRUE(d.plug->bankNumberMenu->menus()->IsItemChecked(c.choice)) << c.what;
+        EXPECT_TRUE(d.plug->bankNumberMenu->menus()->IsItemChecked(kept)) << c.what;
+        EXPECT_EQ(d.shown("bankPatchConflictWindow"), c.conflict) << c.what;
     }
 }
 

@@ -4,6 +4,8 @@
 #include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
+#include "Project_Source/src/PerformanceDump.h"
+#include "Project_Source/src/SysexFamily.h"
 #include "controller_dispatch_support.h"
 #include "support/bankgen.h"
 
@@ -148,6 +150,54 @@ TEST(ProgramChange, ConflictsCountOnlyOtherPartsThatAreExactlyEnabled)
         b.plug->partBankNumbers[size_t(c.other)] = 2;
         b.plug->partProgramNumbers[size_t(c.other)] = 10;
         EXPECT_EQ(b.plug->CheckBankConflict(3), c.conflict);
+    }
+}
+
+TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesThePartAsItWas)
+{
+    const struct {
+        const char* what;
+        bool dumpMovesPartOne; // between part 1's pick of A/117 and part 4's step up to it
+        Shorts sent;
+    } cases[] = {
+        {"a performance dump put part 1 on F/59", true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 05", "C4 75 00"}},
+        {"part 1 still plays A/117", false, Shorts{}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        b.plug->GetParam(kQuickTab)->Set(4);
+        b.plug->selectedPart = 4;
+        for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, 0.0);
+        setPart(b, 1, 0, 3, 1, 1.0);
+        setPart(b, 2, 0, 30, 2, 1.0);
+        setPart(b, 4, 0, 116, 4, 1.0);
+        setPart(b, 7, 1, 31, 7, 1.0);
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(b.plug->pickBankOrProgram(kMultiPartPatch + 1, 117, 1));
+        if (c.dumpMovesPartOne) {
+            std::vector<uint8_t> dump(SysexFamily::kPerformanceDumpSize);
+            PerformanceDump::writeDump(
+                [&b](int id) {
+                    return id == kMultiPartBank + 1 ? 5.0 : id == kMultiPartPatch + 1 ? 59.0 : b.value(id);
+                },
+                0x20, "", dump.data());
+            b.plug->midiManager->expectingEditDump = true;
+            ISysEx msg(0, dump.data(), int(dump.size()));
+            b.plug->ProcessSysEx(&msg, true);
+            ASSERT_EQ(b.value(kMultiPartBank + 1), 5.0);
+        }
+        testing::internal::GetCapturedStdout();
+        b.plug->takeShorts();
+        b.takeJobs();
+        b.edit(kPatchUp + 4, 1);
+        const bool sent = !c.sent.empty();
+        EXPECT_EQ(b.plug->takeShorts(), c.sent);
+        EXPECT_EQ(b.takeJobs(), sent ? std::vector<int>{kJobRequestPart} : std::vector<int>{});
+        EXPECT_EQ(b.shown("bankPatchConflictWindow"), !sent);
+        EXPECT_EQ(b.value(kMultiPartPatch + 4), sent ? 117.0 : 116.0);
+        EXPECT_EQ(checkedProgram(*b.plug), sent ? 117 : 116);
+        EXPECT_EQ(b.plug->partProgramNumbers[4], sent ? 117 : 116);
     }
 }
 
