@@ -268,10 +268,10 @@ protected:
         for (const auto& line : record) seen += "\n  " + line.direction + " " + line.note;
         EXPECT_EQ(stored("performance edit buffer"), 1u) << seen;
         EXPECT_EQ(stored("global settings 2"), 1u) << seen;
-        // Nothing of the send before the enquiry's answer.
+        // Nothing of the send before the enquiry's answer (its sweep may ask other ids first).
         for (const auto& line : record) {
             if (line.direction == "out") break;
-            EXPECT_EQ(line.note.rfind("device-id enquiry", 0), 0u) << "before the answer: " << line.note;
+            EXPECT_NE(line.note.rfind("stored into", 0), 0u) << "before the answer: " << line.note;
         }
         // The project's globals: the synthesizer's, and still the editor's.
         for (const auto& line : record)
