@@ -506,6 +506,8 @@ public:
     std::vector<std::vector<Bytes>> unitDumps;
     int64_t unitNextMs = -1;
     std::minstd_rand unitRng{1};
+    // Jobs that may have taken an unasked dump for their reply.
+    std::set<int> limitedJobs;
     static thread_local bool inDelivery;
 
     // The act of the running job's step, done once in one of its pauses.
@@ -909,18 +911,27 @@ std::string Rig::run()
             return y;
         };
         // The second unit's dumps that came once the request's sweep had asked the unit's id may be
-        // taken as its answer (in a bank, the slot's then asked).
+        // taken as its answer (in a bank, the slot's then asked). A performance of the unit's
+        // whose dump came before that ask and its follow-up after is a dump still arriving
+        // unasked, as below.
+        int unitLimit = std::numeric_limits<int>::max();
         if (!enquiryJob && behaviour.unitId >= 0) {
             std::lock_guard<std::mutex> lock(mLock);
-            for (const Reply& x : pending) {
+            for (size_t k = 0; k < pending.size(); ++k) {
+                const Reply& x = pending[k];
                 const Sent* y = x.unit && x.arrived >= 0 && x.arrived <= endMs ? underWay(x.order) : nullptr;
                 if (!y) continue;
-                const bool asked = std::any_of(mine.begin(), mine.end(), [&](const Sent& z) {
-                    return own(z) && z.order < x.order && z.bytes[6] == behaviour.unitId && slotOf(z) == slotOf(*y);
-                });
-                if (!asked) continue;
+                int64_t firstAsk = -1;
+                for (const Sent& z : mine)
+                    if (own(z) && z.order < x.order && z.bytes[6] == behaviour.unitId && slotOf(z) == slotOf(*y)) {
+                        firstAsk = z.order;
+                        break;
+                    }
+                if (firstAsk < 0) continue;
                 replies.push_back(x);
                 replies.back().asked = bankJob ? slotOf(*y) : slot;
+                if (x.bytes.size() == 25 && k > 0 && pending[k - 1].unit && pending[k - 1].order < firstAsk)
+                    unitLimit = std::min(unitLimit, slotOf(*y));
             }
             std::stable_sort(replies.begin(), replies.end(),
                              [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
@@ -931,14 +942,18 @@ std::string Rig::run()
         // it may shift by one. Whether and when each request went is judged all the same, as is
         // every other slot.
         constexpr int kNever = -2; // a failure no limit covers; -1 names a single request
-        int limitFrom = std::numeric_limits<int>::max();
+        int limitFrom = unitLimit;
         {
             std::lock_guard<std::mutex> lock(mLock);
             for (const Reply& x : pending) {
-                if (x.job >= 0 || x.unit || x.arrived < jobStartMs || x.arrived > endMs) continue;
+                // Taken for that request's reply, it leaves the reply owed by none: whichever
+                // request it then reaches cannot tell it from its own.
+                const bool knockOn = x.job >= 0 && x.job != index && limitedJobs.count(x.job);
+                if ((x.job >= 0 && !knockOn) || x.unit || x.arrived < jobStartMs || x.arrived > endMs) continue;
                 if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
             }
         }
+        if (limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
         std::ostringstream limited;
         const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
@@ -1032,6 +1047,18 @@ std::string Rig::run()
         // second), then ends or moves on: an act until then comes while it still runs.
         const int64_t reaction = 3 * P + 130 + (enquiryJob ? 500 : 0);
         Expect e;
+        // A performance dump whose follow-up had not come by the end: over the follow-up fields
+        // the performance held.
+        const auto dumpAlone = [&](const Bytes& dump) {
+            auto& list = e.allowed[{Component::Performance, 0}];
+            if (list.empty()) list.push_back(base.performance);
+            const std::vector<Bytes> held = list;
+            for (const Bytes& v : held) {
+                Bytes d = dump;
+                if (second) d.insert(d.end(), v.end() - 16, v.end());
+                list.push_back(d);
+            }
+        };
         if (!bankJob) {
             const int64_t send = ownSend(-1);
             // A dump the synthesizer sent unasked that came only once the request was sent
@@ -1077,9 +1104,11 @@ std::string Rig::run()
                        synthsim::kPartBlockProgram] = uint8_t(program);
                 e.allow(Component::Performance, 0, chosen, nullptr, false);
                 // A follow-up whose byte 8 names the part passes the part's gate (as short
-                // messages do) and is applied.
-                for (const Reply& x : replies)
-                    if (behaviour.model == 0x21 && x.bytes.size() == 25 && x.bytes[7] == 0x1B && x.bytes[8] == part) {
+                // messages do) and is applied, whichever reply's it is.
+                std::lock_guard<std::mutex> lock(mLock);
+                for (const Reply& x : pending)
+                    if (x.arrived >= jobStartMs && x.arrived <= endMs && x.bytes.size() == 25 && x.bytes[7] == 0x1B &&
+                        x.bytes[8] == part) {
                         Bytes withFollowUp = chosen;
                         std::copy(x.bytes.begin() + 8, x.bytes.begin() + 24, withFollowUp.end() - 16);
                         e.allowed[{Component::Performance, 0}].push_back(withFollowUp);
@@ -1096,6 +1125,11 @@ std::string Rig::run()
                 break;
             case Kind::Performance: {
                 e.allow(Component::Performance, 0, base.performance, fresh, must);
+                // At the cable's pace a reply can straddle the end: the dump taken, its follow-up not.
+                for (size_t k = 0; second && k < replies.size(); ++k)
+                    if (replies[k].bytes.size() == 381 && replies[k].bytes[7] == 0x05 && replies[k].arrived <= endMs &&
+                        (k + 1 == replies.size() || replies[k + 1].arrived > endMs))
+                        dumpAlone(body(replies[k].bytes, 8, 380));
                 // The programs the reply held, each as the last of its part that came: owed with
                 // the completing dump, taken or not after it while the job runs.
                 // The second unit's, once the sweep asked it, may come between or after.
@@ -1133,7 +1167,8 @@ std::string Rig::run()
             }
             // Once the request no longer waits (answered, acted on, or at its time-out pass), the
             // job's last pauses still take what comes to the editor unasked, as between jobs
-            // nothing does: the second unit's dumps may land there.
+            // nothing does: the second unit's dumps, or the rest of an earlier reply still on the
+            // cable, may land there.
             int64_t tail = endMs;
             if (a.at >= 0) tail = std::min(tail, a.at);
             if (actAt >= 0) tail = std::min(tail, actAt);
@@ -1148,14 +1183,10 @@ std::string Rig::run()
                 std::lock_guard<std::mutex> lock(mLock);
                 for (size_t k = 0; k < pending.size(); ++k) {
                     const Reply& x = pending[k];
-                    if (!x.unit || x.arrived <= tail || x.arrived > endMs) continue;
+                    if (x.enquiry || x.arrived <= tail || x.arrived > endMs) continue;
                     if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
                         also(Component::Part, x.bytes[8], body(x.bytes, 9, 295));
-                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) {
-                        Bytes d = body(x.bytes, 8, 380);
-                        if (second) d.insert(d.end(), base.performance.end() - 16, base.performance.end());
-                        also(Component::Performance, 0, d);
-                    }
+                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) dumpAlone(body(x.bytes, 8, 380));
                     // A follow-up alone (a part's gate passes it): on whatever the performance held.
                     if (second && x.bytes.size() == 25 && x.bytes[7] == 0x1B) {
                         const Bytes f = body(x.bytes, 8, 24);
@@ -1288,7 +1319,11 @@ std::string Rig::run()
                 }
                 for (const Reply& x : pending) {
                     if (x.arrived < 0 || x.bytes.size() < 25) continue;
-                    const bool sync = x.enquiry && x.job == index;
+                    // The sync's answer, or one of an earlier sync that an unasked dump, taken for
+                    // that request's reply, left owed by none.
+                    const bool sync =
+                        x.enquiry &&
+                        (x.job == index || (limitedJobs.count(x.job) && syncSent >= 0 && x.arrived >= syncSent));
                     if (sync && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer)) syncFirstAnswer = x.arrived;
                     if (x.arrived > cut) continue;
                     lastDump = std::max(lastDump, x.arrived);
