@@ -264,7 +264,8 @@ Sequence generate(uint32_t seed)
     // Drawn after the rest, so that the seeds kept for their sequences keep them.
     if (chance(0.3)) b.unitId = pick(0, 7); // the synthesizer's ids are 8 to 15
     // A follow-up that names a picked part passes that part's gate while its program is awaited.
-    const auto firstPick = std::find_if(s.steps.begin(), s.steps.end(), [](const Step& t) { return t.kind == Kind::Pick; });
+    const auto firstPick =
+        std::find_if(s.steps.begin(), s.steps.end(), [](const Step& t) { return t.kind == Kind::Pick; });
     if (b.model == 0x21 && firstPick != s.steps.end() && chance(0.6)) b.followUpPart = firstPick->part;
     // A Cancel at the start of a job lands in its wait for the sync's answer or for quiet.
     for (Step& t : s.steps) {
@@ -704,8 +705,8 @@ void Rig::seedSynth()
         const uint8_t unit = uint8_t(behaviour.unitId);
         for (int k = 0; k < 8; ++k) {
             Bytes d(ProgramDump::kSize), p(SysexFamily::kPerformanceDumpSize), f(SysexFamily::kFollowUpSize);
-            ProgramDump::write([&](int id) { return random(uint32_t(300 + k), id); }, k, model, "Unit " + std::to_string(k),
-                               d.data());
+            ProgramDump::write([&](int id) { return random(uint32_t(300 + k), id); }, k, model,
+                               "Unit " + std::to_string(k), d.data());
             unitDumps.push_back({synthsim::buildProgramDump(model, unit, uint8_t(k), d.data() + 9)});
             const auto v = [&](int id) { return pinned(uint32_t(400 + k), id); };
             PerformanceDump::writeDump(v, model, "Unit perf " + std::to_string(k), p.data());
@@ -891,7 +892,9 @@ std::string Rig::run()
         const uint8_t requestType = enquiryJob                                                                  ? 0x10
                                     : kind == Kind::StoredProgram || kind == Kind::StoredPerformance || bankJob ? 0x13
                                                                                                                 : 0x08;
-        const auto own = [&](const Sent& x) { return x.bytes.size() > 8 && x.bytes[0] == 0xF0 && x.bytes[7] == requestType; };
+        const auto own = [&](const Sent& x) {
+            return x.bytes.size() > 8 && x.bytes[0] == 0xF0 && x.bytes[7] == requestType;
+        };
         const auto slotOf = [&](const Sent& x) { return bankJob && x.bytes.size() == 11 ? int(x.bytes[9]) : -1; };
         // The first send of the request itself (of the slot's, in a bank): the counts start there.
         const auto firstSend = [&](int forSlot) -> const Sent* {
@@ -1222,7 +1225,8 @@ std::string Rig::run()
             }
             const auto holds = [&](int s, const Bytes& want) {
                 const Bytes& v = now[size_t(s)];
-                return v == want || std::find(unitIn[size_t(s)].begin(), unitIn[size_t(s)].end(), v) != unitIn[size_t(s)].end();
+                return v == want ||
+                       std::find(unitIn[size_t(s)].begin(), unitIn[size_t(s)].end(), v) != unitIn[size_t(s)].end();
             };
             bool allInTime = true, strict = true;
             for (int s = 0; s < 128; ++s) {
@@ -1387,7 +1391,8 @@ std::string Rig::run()
                 if (!y) break;
                 int64_t last = -1;
                 for (const Reply& x : pending) {
-                    if (x.arrived < 0 || x.order > y->order || x.bytes.size() < 25 || x.bytes[6] != y->bytes[6]) continue;
+                    if (x.arrived < 0 || x.order > y->order || x.bytes.size() < 25 || x.bytes[6] != y->bytes[6])
+                        continue;
                     const uint8_t type = x.bytes[7];
                     if (type != 0x02 && type != 0x07 && type != 0x1C && type != 0x0F && type != 0x15)
                         last = std::max(last, x.arrived);
