@@ -956,7 +956,8 @@ std::string Rig::run()
                 if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
             }
         }
-        if (limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
+        // The enquiry job takes only global dumps: none of these is taken for its answer.
+        if (!enquiryJob && limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
         std::ostringstream limited;
         const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
@@ -1323,12 +1324,14 @@ std::string Rig::run()
                 }
                 for (const Reply& x : pending) {
                     if (x.arrived < 0 || x.bytes.size() < 25) continue;
-                    // The sync's answer, or one of an earlier sync that an unasked dump, taken for
-                    // that request's reply, left owed by none.
-                    const bool sync =
-                        x.enquiry &&
-                        (x.job == index || (limitedJobs.count(x.job) && syncSent >= 0 && x.arrived >= syncSent));
-                    if (sync && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer)) syncFirstAnswer = x.arrived;
+                    const bool sync = x.enquiry && x.job == index;
+                    // An earlier enquiry's answer may pass for this sync's, no sooner than it came:
+                    // one that an unasked dump, taken for that request's reply, left owed by none,
+                    // or one later than the longest reply wait, when nothing is owed any more.
+                    const bool passes = x.enquiry && syncSent >= 0 && x.arrived >= syncSent &&
+                                        (limitedJobs.count(x.job) || x.arrived - x.askedMs >= age);
+                    if ((sync || passes) && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer))
+                        syncFirstAnswer = x.arrived;
                     if (x.arrived > cut) continue;
                     lastDump = std::max(lastDump, x.arrived);
                     if (sync) syncAnswer = std::max(syncAnswer, x.arrived);
