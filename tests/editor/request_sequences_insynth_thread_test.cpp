@@ -750,6 +750,9 @@ struct Expect {
     std::map<std::pair<Component, int>, std::vector<Bytes>> allowed;
     // Parts with a section lock: taken when they carry the answer's name.
     std::set<int> mixed;
+    // Components a dump reached outside the request's wait: read as the editor reads any
+    // performance or program that comes, whatever it holds.
+    std::set<std::pair<Component, int>> free;
     void allow(Component c, int index, const Bytes& old, const Bytes* fresh, bool onlyFresh)
     {
         auto& list = allowed[{c, index}];
@@ -815,6 +818,7 @@ std::string Rig::run()
             bool fine = it == e.allowed.end()
                             ? now == get(before, c, i)
                             : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
+            fine = fine || e.free.count({c, i});
             // A part with a section lock keeps the locked fields, some of which share bytes with
             // others: the name tells which program it took, and one that took none is unchanged.
             if (!fine && c == Component::Part && e.mixed.count(i) && it != e.allowed.end() && now.size() > 16) {
@@ -1189,8 +1193,8 @@ std::string Rig::run()
                     const Reply& x = pending[k];
                     if (x.enquiry || x.arrived <= tail || x.arrived > endMs) continue;
                     if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
-                        also(Component::Part, x.bytes[8], body(x.bytes, 9, 295));
-                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) dumpAlone(body(x.bytes, 8, 380));
+                        e.free.insert({Component::Part, x.bytes[8]});
+                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) e.free.insert({Component::Performance, 0});
                     // A follow-up alone (a part's gate passes it): on whatever the performance held.
                     if (second && x.bytes.size() == 25 && x.bytes[7] == 0x1B) {
                         const Bytes f = body(x.bytes, 8, 24);
