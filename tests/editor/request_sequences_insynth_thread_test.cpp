@@ -3,8 +3,9 @@
 // comes back, a new device id, pauses of any length) against an in-process synthesizer whose
 // manners are drawn per sequence (reply shapes, stored or plain answers, late answers, silent
 // spells, answers only to the N-th try, enquiries ignored, global dumps reversed, dumps nobody
-// asked for). Every pause of the editor and every delay of the synthesizer runs on one virtual
-// clock, so no sequence sleeps; each answer reaches the editor at its own time on that clock.
+// asked for), and now and then a second unit on the same input. Every pause of the editor and
+// every delay of the synthesizer runs on one virtual clock, so no sequence sleeps; each message
+// reaches the editor once its bytes have crossed the cable at 31,250 baud.
 //
 // The oracle reads only the synthesizer: its memory, what it answered and when each answer
 // arrived. What the editor holds is measured through the dump writers (the editor's program of
@@ -126,6 +127,11 @@ struct Behaviour {
     int deviceId = 9;
     // The editor's section lock of this section (0 the first oscillator) on the parts of the mask.
     int lockSection = -1, lockedParts = 0;
+    // A second unit on the same input, at this id (-1: none), sends program and performance
+    // dumps now and then, unasked.
+    int unitId = -1;
+    // The performances' follow-up names this part in its byte 8 (-1: as seeded).
+    int followUpPart = -1;
 };
 
 struct Sequence {
@@ -159,6 +165,8 @@ std::string describe(const Sequence& s)
       << b.answerOnTry << (b.ignoreEnquiry ? ", ignores enquiries" : "")
       << (b.globalsReversed ? ", globals reversed" : "") << (b.unasked ? ", unasked dumps" : "");
     if (b.lockSection >= 0) o << ", section lock " << b.lockSection << " on part mask " << b.lockedParts;
+    if (b.unitId >= 0) o << ", a second unit at id " << b.unitId;
+    if (b.followUpPart >= 0) o << ", follow-up naming part " << b.followUpPart + 1;
     o << "\n";
     for (size_t i = 0; i < s.steps.size(); ++i) {
         const Step& t = s.steps[i];
@@ -253,6 +261,17 @@ Sequence generate(uint32_t seed)
         }
         s.steps.push_back(t);
     }
+    // Drawn after the rest, so that the seeds kept for their sequences keep them.
+    if (chance(0.3)) b.unitId = pick(0, 7); // the synthesizer's ids are 8 to 15
+    // A follow-up that names a picked part passes that part's gate while its program is awaited.
+    const auto firstPick =
+        std::find_if(s.steps.begin(), s.steps.end(), [](const Step& t) { return t.kind == Kind::Pick; });
+    if (b.model == 0x21 && firstPick != s.steps.end() && chance(0.6)) b.followUpPart = firstPick->part;
+    // A Cancel at the start of a job lands in its wait for the sync's answer or for quiet.
+    for (Step& t : s.steps) {
+        const bool job = t.kind != Kind::NewId && t.kind != Kind::PanelPerformance && t.kind != Kind::PortCycle;
+        if (job && t.act == Act::None && chance(0.2)) t.act = Act::Cancel, t.actAfterMs = pick(0, 2 * period);
+    }
     return s;
 }
 
@@ -289,12 +308,15 @@ struct Reply {
     int asked;       // the slot a stored request asked for, -1 for other requests
     int64_t arrived; // -1 until delivered, -2 lost with the port
     int64_t askedMs; // when its request was sent, or when the synthesizer made a dump nobody asked for
+    bool unit = false;  // the second unit's
+    int64_t order = -1; // its place among the sends and arrivals, once arrived
 };
 
 struct Sent {
     int64_t atMs;
     Bytes bytes;
     int job;
+    int64_t order;
 };
 
 enum class Component { Part, Performance, ProgramSlot, PerformanceSlot };
@@ -319,7 +341,7 @@ public:
     void fromEditor(const Bytes& message)
     {
         std::lock_guard<std::mutex> lock(mLock);
-        sent.push_back({clockMs, message, currentJob});
+        sent.push_back({clockMs, message, currentJob, ++order});
         if (message.empty() || !plug) return;
         const bool request = message[0] == 0xF0;
         if (request && clockMs < spellEndMs) return; // a silent spell: nothing is answered
@@ -327,12 +349,11 @@ public:
             synthsim::Handled h = plug->session.synth().receive(m, double(clockMs) / 1000.0);
             const bool enquiry = m.size() > 7 && m[0] == 0xF0 && m[7] == 0x10;
             const int asked = m.size() == 11 && m[0] == 0xF0 && m[7] == 0x13 ? m[9] : -1;
-            // One reply is one burst; replies leave in the order they were asked for.
+            // The reply leaves after its delay, behind whatever is still on the cable.
             const int64_t late =
                 behaviour.lateMs + (behaviour.jitterMs ? int64_t(rng() % unsigned(behaviour.jitterMs)) : 0);
-            const int64_t due = std::max(clockMs + late, lastDueMs);
-            if (!h.replies.empty()) lastDueMs = due;
             for (synthsim::Outgoing& o : h.replies) {
+                const int64_t due = onCable(clockMs + late, o.bytes.size());
                 pending.push_back({due, std::move(o.bytes), currentJob, enquiry, asked, -1, clockMs});
             }
         }
@@ -341,10 +362,25 @@ public:
     void unasked(const std::vector<Bytes>& messages)
     {
         std::lock_guard<std::mutex> lock(mLock);
-        for (const Bytes& m : messages) {
-            lastDueMs = std::max(lastDueMs, clockMs);
-            pending.push_back({lastDueMs, m, -1, false, -1, -1, clockMs});
+        for (const Bytes& m : messages) pending.push_back({onCable(clockMs, m.size()), m, -1, false, -1, -1, clockMs});
+    }
+    // A message that starts to cross the cable at fromMs, or once the one before it has crossed,
+    // at 31,250 baud: when its last byte has arrived. Under mLock.
+    int64_t onCable(int64_t fromMs, size_t size)
+    {
+        constexpr int64_t kByteUs = 320;
+        cableFreeUs = std::max(cableFreeUs, fromMs * 1000) + int64_t(size) * kByteUs;
+        return (cableFreeUs + 999) / 1000;
+    }
+    // The second unit's next dumps, at unitNextMs on its own time. Under mLock.
+    void unitSends()
+    {
+        const std::vector<Bytes>& group = unitDumps[unitRng() % unitDumps.size()];
+        for (const Bytes& m : group) {
+            pending.push_back({onCable(clockMs, m.size()), m, -1, false, -1, -1, clockMs});
+            pending.back().unit = true;
         }
+        unitNextMs = clockMs + 1 + int64_t(unitRng() % unsigned(kUnitSpellPeriods * period));
     }
     int64_t now()
     {
@@ -370,13 +406,15 @@ public:
             {
                 std::lock_guard<std::mutex> lock(mLock);
                 int64_t next = std::max(end, clockMs);
+                if (unitNextMs >= 0 && unitNextMs <= next) next = std::max(unitNextMs, clockMs);
                 for (const Reply& r : pending)
                     if (r.arrived == -1 && r.dueMs <= next) next = std::max(r.dueMs, clockMs);
                 clockMs = next;
+                if (unitNextMs >= 0 && unitNextMs <= clockMs) unitSends();
                 for (Reply& r : pending)
                     if (r.arrived == -1 && r.dueMs <= clockMs) {
                         r.arrived = portOpen ? clockMs : -2;
-                        if (portOpen) due.push_back(r.bytes);
+                        if (portOpen) due.push_back(r.bytes), r.order = ++order;
                     }
                 if (due.empty() && clockMs >= end) return;
             }
@@ -455,12 +493,22 @@ public:
     testsupport::TempDir dir;
     std::unique_ptr<Controller> plug;
     std::mutex mLock;
-    int64_t clockMs = 0, lastDueMs = 0, spellEndMs = 0;
+    int64_t clockMs = 0, spellEndMs = 0;
+    int64_t cableFreeUs = 0; // when the synthesizer's cable is free, in microseconds
+    int64_t order = 0;       // sends and arrivals counted
     std::vector<Reply> pending;
     std::vector<Sent> sent;
     int currentJob = -1;
     std::atomic<bool> portOpen{true};
     std::minstd_rand rng{1};
+    const std::thread::id mainThread = std::this_thread::get_id();
+    // The second unit: what it sends, when next (-1: never), its own draws.
+    static constexpr int kUnitSpellPeriods = 30;
+    std::vector<std::vector<Bytes>> unitDumps;
+    int64_t unitNextMs = -1;
+    std::minstd_rand unitRng{1};
+    // Jobs that may have taken an unasked dump for their reply.
+    std::set<int> limitedJobs;
     static thread_local bool inDelivery;
 
     // The act of the running job's step, done once in one of its pauses.
@@ -555,6 +603,9 @@ void Rig::build()
     q.midiManager->sender->onPause = [this](int& ms) {
         passTime(ms);
         ms = 0;
+        // A pause of the user's own thread (a program change's) comes before the job is claimed,
+        // and the claim clears a Cancel: the act is the job's, in one of its pauses.
+        if (std::this_thread::get_id() == mainThread) return;
         std::lock_guard<std::mutex> lock(mActLock);
         if (!actStep || acted || now() < jobStartMs + actStep->actAfterMs) return;
         acted = true;
@@ -624,7 +675,14 @@ void Rig::seedSynth()
         ProgramDump::write([&](int id) { return random(uint32_t(100 + slot), id); }, 0, model, n, d.data());
         load.push_back(synthsim::buildStoredProgram(model, dev, 5, uint8_t(slot), d.data() + 9));
     }
+    std::set<int> picked;
+    for (const Step& t : seq.steps)
+        if (t.kind == Kind::Pick) picked.insert(t.part);
     const auto pinned = [&](uint32_t entry, int id) {
+        if (id == kMultiSmallCase08 && behaviour.followUpPart >= 0) {
+            const double seeded = random(entry, id);
+            return picked.count(int(seeded)) ? seeded : double(behaviour.followUpPart);
+        }
         for (int k = 0; k < 8; ++k) {
             if (id == kMultiPartMIDICh + k) return double(k);
             if (id == kMultiPartBank + k) return 0.0;
@@ -642,6 +700,24 @@ void Rig::seedSynth()
         load.push_back(synthsim::buildStoredFollowUp(model, dev, 1, uint8_t(slot), f.data() + 8));
     }
     synth.load(load, notes);
+    if (behaviour.unitId >= 0) {
+        // The second unit's own entries, with the settings every program shares.
+        const uint8_t unit = uint8_t(behaviour.unitId);
+        for (int k = 0; k < 8; ++k) {
+            Bytes d(ProgramDump::kSize), p(SysexFamily::kPerformanceDumpSize), f(SysexFamily::kFollowUpSize);
+            ProgramDump::write([&](int id) { return random(uint32_t(300 + k), id); }, k, model,
+                               "Unit " + std::to_string(k), d.data());
+            unitDumps.push_back({synthsim::buildProgramDump(model, unit, uint8_t(k), d.data() + 9)});
+            const auto v = [&](int id) { return pinned(uint32_t(400 + k), id); };
+            PerformanceDump::writeDump(v, model, "Unit perf " + std::to_string(k), p.data());
+            PerformanceDump::writeFollowUp(v, model, f.data());
+            std::vector<Bytes> m{synthsim::buildPerformanceDump(model, unit, p.data() + 8)};
+            if (model == 0x21) m.push_back(synthsim::buildFollowUp(model, unit, f.data() + 8));
+            unitDumps.push_back(m);
+        }
+        unitRng.seed(mix(seq.seed, 109));
+        unitNextMs = int64_t(unitRng() % unsigned(kUnitSpellPeriods * period));
+    }
     // The panel: performance A 0, then program k on part k.
     synth.panel({uint8_t(0xC0 | behaviour.deviceId), 0});
     for (int k = 0; k < 8; ++k) synth.panel({uint8_t(0xC0 | k), uint8_t(k)});
@@ -674,6 +750,9 @@ struct Expect {
     std::map<std::pair<Component, int>, std::vector<Bytes>> allowed;
     // Parts with a section lock: taken when they carry the answer's name.
     std::set<int> mixed;
+    // Components a dump reached outside the request's wait: read as the editor reads any
+    // performance or program that comes, whatever it holds.
+    std::set<std::pair<Component, int>> free;
     void allow(Component c, int index, const Bytes& old, const Bytes* fresh, bool onlyFresh)
     {
         auto& list = allowed[{c, index}];
@@ -739,6 +818,7 @@ std::string Rig::run()
             bool fine = it == e.allowed.end()
                             ? now == get(before, c, i)
                             : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
+            fine = fine || e.free.count({c, i});
             // A part with a section lock keeps the locked fields, some of which share bytes with
             // others: the name tells which program it took, and one that took none is unchanged.
             if (!fine && c == Component::Part && e.mixed.count(i) && it != e.allowed.end() && now.size() > 16) {
@@ -788,7 +868,7 @@ std::string Rig::run()
             for (const Sent& x : sent)
                 if (x.job == index) mine.push_back(x);
             for (const Reply& x : pending)
-                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs) unaskedIn.push_back(x);
+                if (x.job < 0 && !x.unit && x.arrived >= jobStartMs && x.arrived <= endMs) unaskedIn.push_back(x);
             for (const Reply& x : pending)
                 // The enquiry job takes global dumps from wherever they come: they describe the
                 // device as it is.
@@ -816,30 +896,72 @@ std::string Rig::run()
         const uint8_t requestType = enquiryJob                                                                  ? 0x10
                                     : kind == Kind::StoredProgram || kind == Kind::StoredPerformance || bankJob ? 0x13
                                                                                                                 : 0x08;
-        // The first send of the request itself (of the slot's, in a bank): the counts start there.
-        const auto ownSend = [&](int forSlot) -> int64_t {
-            for (const Sent& x : mine)
-                if (x.bytes.size() > 8 && x.bytes[0] == 0xF0 && x.bytes[7] == requestType &&
-                    (forSlot < 0 || (x.bytes.size() == 11 && x.bytes[9] == forSlot)))
-                    return x.atMs;
-            return -1;
+        const auto own = [&](const Sent& x) {
+            return x.bytes.size() > 8 && x.bytes[0] == 0xF0 && x.bytes[7] == requestType;
         };
-        // A dump the synthesizer made unasked within a period of a request's send, or before it
-        // and queued behind late answers until after it: nothing on the line tells it from the
-        // reply. What that request holds and how it ended is listed, not failed; in a bank from
-        // its slot on, whose replies it may shift by one. Whether and when each request went is
-        // judged all the same, as is every other slot.
+        const auto slotOf = [&](const Sent& x) { return bankJob && x.bytes.size() == 11 ? int(x.bytes[9]) : -1; };
+        // The first send of the request itself (of the slot's, in a bank): the counts start there.
+        const auto firstSend = [&](int forSlot) -> const Sent* {
+            for (const Sent& x : mine)
+                if (own(x) && (forSlot < 0 || (x.bytes.size() == 11 && x.bytes[9] == forSlot))) return &x;
+            return nullptr;
+        };
+        const auto ownSend = [&](int forSlot) -> int64_t {
+            const Sent* x = firstSend(forSlot);
+            return x ? x->atMs : -1;
+        };
+        // The request (a bank's slot) under way when a message came: its latest send before it.
+        const auto underWay = [&](int64_t order) -> const Sent* {
+            const Sent* y = nullptr;
+            for (const Sent& x : mine)
+                if (own(x) && x.order < order) y = &x;
+            return y;
+        };
+        // The second unit's dumps that came once the request's sweep had asked the unit's id may be
+        // taken as its answer (in a bank, the slot's then asked). A performance of the unit's
+        // whose dump came before that ask and its follow-up after is a dump still arriving
+        // unasked, as below.
+        int unitLimit = std::numeric_limits<int>::max();
+        if (!enquiryJob && behaviour.unitId >= 0) {
+            std::lock_guard<std::mutex> lock(mLock);
+            for (size_t k = 0; k < pending.size(); ++k) {
+                const Reply& x = pending[k];
+                const Sent* y = x.unit && x.arrived >= 0 && x.arrived <= endMs ? underWay(x.order) : nullptr;
+                if (!y) continue;
+                int64_t firstAsk = -1;
+                for (const Sent& z : mine)
+                    if (own(z) && z.order < x.order && z.bytes[6] == behaviour.unitId && slotOf(z) == slotOf(*y)) {
+                        firstAsk = z.order;
+                        break;
+                    }
+                if (firstAsk < 0) continue;
+                replies.push_back(x);
+                replies.back().asked = bankJob ? slotOf(*y) : slot;
+                if (x.bytes.size() == 25 && k > 0 && pending[k - 1].unit && pending[k - 1].order < firstAsk)
+                    unitLimit = std::min(unitLimit, slotOf(*y));
+            }
+            std::stable_sort(replies.begin(), replies.end(),
+                             [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
+        }
+        // A dump the synthesizer sent unasked that had not wholly arrived when a request (a
+        // bank's slot) first went: nothing on the line tells it from the reply. What that request
+        // holds and how it ended is listed, not failed; in a bank from its slot on, whose replies
+        // it may shift by one. Whether and when each request went is judged all the same, as is
+        // every other slot.
         constexpr int kNever = -2; // a failure no limit covers; -1 names a single request
-        int limitFrom = std::numeric_limits<int>::max();
+        int limitFrom = unitLimit;
         {
             std::lock_guard<std::mutex> lock(mLock);
-            for (const Reply& x : pending)
-                if (x.job < 0 && x.arrived >= jobStartMs && x.arrived <= endMs)
-                    for (const Sent& y : mine)
-                        if (y.bytes.size() > 7 && y.bytes[0] == 0xF0 && y.bytes[7] == requestType &&
-                            (std::abs(x.askedMs - y.atMs) <= P || (x.askedMs < y.atMs && x.arrived >= y.atMs)))
-                            limitFrom = std::min(limitFrom, bankJob && y.bytes.size() == 11 ? int(y.bytes[9]) : -1);
+            for (const Reply& x : pending) {
+                // Taken for that request's reply, it leaves the reply owed by none: whichever
+                // request it then reaches cannot tell it from its own.
+                const bool knockOn = x.job >= 0 && x.job != index && limitedJobs.count(x.job);
+                if ((x.job >= 0 && !knockOn) || x.unit || x.arrived < jobStartMs || x.arrived > endMs) continue;
+                if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
+            }
         }
+        // The enquiry job takes only global dumps: none of these is taken for its answer.
+        if (!enquiryJob && limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
         std::ostringstream limited;
         const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
@@ -855,7 +977,6 @@ std::string Rig::run()
         const auto answerOf = [&](int forSlot) {
             Answer a;
             bool performanceSeen = false;
-            int globals = 0;
             for (const Reply& x : replies) {
                 const Bytes& m = x.bytes;
                 if (m.size() < 10) continue;
@@ -902,8 +1023,8 @@ std::string Rig::run()
                     break;
                 }
                 default:
-                    if ((type == 0x0F && m.size() == 281) || (type == 0x15 && m.size() == 297))
-                        if (++globals == 2) return Answer{x.arrived, {}};
+                    // The enquiry's answer is the second global dump, whichever order the two come in.
+                    if (type == 0x15 && m.size() == 297) return Answer{x.arrived, {}};
                     break;
                 }
             }
@@ -934,6 +1055,18 @@ std::string Rig::run()
         // second), then ends or moves on: an act until then comes while it still runs.
         const int64_t reaction = 3 * P + 130 + (enquiryJob ? 500 : 0);
         Expect e;
+        // A performance dump whose follow-up had not come by the end: over the follow-up fields
+        // the performance held.
+        const auto dumpAlone = [&](const Bytes& dump) {
+            auto& list = e.allowed[{Component::Performance, 0}];
+            if (list.empty()) list.push_back(base.performance);
+            const std::vector<Bytes> held = list;
+            for (const Bytes& v : held) {
+                Bytes d = dump;
+                if (second) d.insert(d.end(), v.end() - 16, v.end());
+                list.push_back(d);
+            }
+        };
         if (!bankJob) {
             const int64_t send = ownSend(-1);
             // A dump the synthesizer sent unasked that came only once the request was sent
@@ -979,9 +1112,11 @@ std::string Rig::run()
                        synthsim::kPartBlockProgram] = uint8_t(program);
                 e.allow(Component::Performance, 0, chosen, nullptr, false);
                 // A follow-up whose byte 8 names the part passes the part's gate (as short
-                // messages do) and is applied.
-                for (const Reply& x : replies)
-                    if (behaviour.model == 0x21 && x.bytes.size() == 25 && x.bytes[7] == 0x1B && x.bytes[8] == part) {
+                // messages do) and is applied, whichever reply's it is.
+                std::lock_guard<std::mutex> lock(mLock);
+                for (const Reply& x : pending)
+                    if (x.arrived >= jobStartMs && x.arrived <= endMs && x.bytes.size() == 25 && x.bytes[7] == 0x1B &&
+                        x.bytes[8] == part) {
                         Bytes withFollowUp = chosen;
                         std::copy(x.bytes.begin() + 8, x.bytes.begin() + 24, withFollowUp.end() - 16);
                         e.allowed[{Component::Performance, 0}].push_back(withFollowUp);
@@ -998,14 +1133,28 @@ std::string Rig::run()
                 break;
             case Kind::Performance: {
                 e.allow(Component::Performance, 0, base.performance, fresh, must);
+                // At the cable's pace a reply can straddle the end: the dump taken, its follow-up not.
+                for (size_t k = 0; second && k < replies.size(); ++k)
+                    if (replies[k].bytes.size() == 381 && replies[k].bytes[7] == 0x05 && replies[k].arrived <= endMs &&
+                        (k + 1 == replies.size() || replies[k + 1].arrived > endMs))
+                        dumpAlone(body(replies[k].bytes, 8, 380));
                 // The programs the reply held, each as the last of its part that came: owed with
                 // the completing dump, taken or not after it while the job runs.
+                // The second unit's, once the sweep asked it, may come between or after.
                 std::map<int, std::pair<Bytes, bool>> programs;
+                std::map<int, std::vector<Bytes>> units;
                 for (const Reply& x : replies)
-                    if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8 && x.arrived <= endMs)
-                        programs[x.bytes[8]] = {body(x.bytes, 9, 295), a.at >= 0 && x.arrived <= a.at};
+                    if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8 && x.arrived <= endMs) {
+                        if (x.unit)
+                            units[x.bytes[8]].push_back(body(x.bytes, 9, 295)), programs.insert({x.bytes[8], {}});
+                        else
+                            programs[x.bytes[8]] = {body(x.bytes, 9, 295), a.at >= 0 && x.arrived <= a.at};
+                    }
                 for (const auto& [k, data] : programs) {
-                    e.allow(Component::Part, k, base.parts[size_t(k)], &data.first, must && data.second);
+                    const bool synth = !data.first.empty();
+                    e.allow(Component::Part, k, base.parts[size_t(k)], synth ? &data.first : nullptr,
+                            must && data.second);
+                    for (const Bytes& u : units[k]) e.allowed[{Component::Part, k}].push_back(u);
                     if (behaviour.lockedParts >> k & 1) e.mixed.insert(k);
                 }
                 break;
@@ -1024,14 +1173,71 @@ std::string Rig::run()
                 }
                 break;
             }
+            // Once the request no longer waits (answered, acted on, or at its time-out pass), the
+            // job's last pauses still take what comes to the editor unasked, as between jobs
+            // nothing does: the second unit's dumps, or the rest of an earlier reply still on the
+            // cable, may land there.
+            int64_t tail = endMs;
+            if (a.at >= 0) tail = std::min(tail, a.at);
+            if (actAt >= 0) tail = std::min(tail, actAt);
+            if (send >= 0) tail = std::min(tail, send + limit - P);
+            if (kind == Kind::Pick || kind == Kind::Performance) {
+                const auto also = [&](Component c, int i, const Bytes& v) {
+                    auto& list = e.allowed[{c, i}];
+                    if (list.empty()) list.push_back(get(base, c, i));
+                    list.push_back(v);
+                    if (c == Component::Part && behaviour.lockedParts >> i & 1) e.mixed.insert(i);
+                };
+                std::lock_guard<std::mutex> lock(mLock);
+                for (size_t k = 0; k < pending.size(); ++k) {
+                    const Reply& x = pending[k];
+                    if (x.enquiry || x.arrived <= tail || x.arrived > endMs) continue;
+                    if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
+                        e.free.insert({Component::Part, x.bytes[8]});
+                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) e.free.insert({Component::Performance, 0});
+                    // A follow-up alone (a part's gate passes it): on whatever the performance held.
+                    if (second && x.bytes.size() == 25 && x.bytes[7] == 0x1B) {
+                        const Bytes f = body(x.bytes, 8, 24);
+                        if (e.allowed[{Component::Performance, 0}].empty())
+                            e.allowed[{Component::Performance, 0}].push_back(base.performance);
+                        std::vector<Bytes> held = e.allowed[{Component::Performance, 0}];
+                        for (Bytes v : held) {
+                            std::copy(f.begin(), f.end(), v.end() - 16);
+                            also(Component::Performance, 0, v);
+                        }
+                    }
+                }
+            }
         } else {
             const Component c = perfKind ? Component::PerformanceSlot : Component::ProgramSlot;
             const auto& old = perfKind ? base.performanceSlots : base.programSlots;
             const auto& now = perfKind ? after.performanceSlots : after.programSlots;
+            // What the second unit sent into a slot's sweep may fill that slot.
+            std::array<std::vector<Bytes>, 128> unitIn;
+            for (size_t k = 0; k < replies.size(); ++k) {
+                const Reply& x = replies[k];
+                if (!x.unit || x.asked < 0 || x.asked > 127) continue;
+                if (!perfKind && x.bytes.size() == 296 && x.bytes[7] == 0x00)
+                    unitIn[size_t(x.asked)].push_back(body(x.bytes, 9, 295));
+                if (perfKind && x.bytes.size() == 381 && x.bytes[7] == 0x05) {
+                    Bytes d = body(x.bytes, 8, 380);
+                    if (second && k + 1 < replies.size() && replies[k + 1].unit && replies[k + 1].bytes.size() == 25) {
+                        const Bytes f = body(replies[k + 1].bytes, 8, 24);
+                        d.insert(d.end(), f.begin(), f.end());
+                    }
+                    unitIn[size_t(x.asked)].push_back(d);
+                }
+            }
+            const auto holds = [&](int s, const Bytes& want) {
+                const Bytes& v = now[size_t(s)];
+                return v == want ||
+                       std::find(unitIn[size_t(s)].begin(), unitIn[size_t(s)].end(), v) != unitIn[size_t(s)].end();
+            };
             bool allInTime = true, strict = true;
             for (int s = 0; s < 128; ++s) {
                 const Bytes want = stored(s);
                 e.allow(c, s, old[size_t(s)], &want, false);
+                for (const Bytes& u : unitIn[size_t(s)]) e.allowed[{c, s}].push_back(u);
                 if (!strict) continue;
                 const int64_t send = ownSend(s);
                 const Answer a = answerOf(s);
@@ -1049,7 +1255,7 @@ std::string Rig::run()
                     continue;
                 }
                 if (a.at >= 0 && a.at <= send + limit - P) {
-                    if (now[size_t(s)] != want)
+                    if (!holds(s, want))
                         dataFail(s) << what << ": slot " << s << " answered in time holds another entry; "
                                     << timing(send, a) << "\n";
                     continue;
@@ -1060,7 +1266,7 @@ std::string Rig::run()
                                 << timing(send, a) << "\n";
             }
             int filled = 0;
-            while (filled < 128 && now[size_t(filled)] == stored(filled)) ++filled;
+            while (filled < 128 && holds(filled, stored(filled))) ++filled;
             journal << what << ": slots 0 to " << filled - 1 << " hold their entries, ended at " << endMs
                     << " ms with \"" << status << "\"\n";
             if (allInTime && !completed)
@@ -1069,7 +1275,7 @@ std::string Rig::run()
             bool gap = false;
             for (int s = 0; s < 128; ++s) {
                 const Bytes want = stored(s);
-                const bool filled = now[size_t(s)] == want;
+                const bool filled = holds(s, want);
                 if (completed && !filled) {
                     dataFail(s) << what << ": completed, but slot " << s << " does not hold its entry\n";
                     break;
@@ -1123,7 +1329,13 @@ std::string Rig::run()
                 for (const Reply& x : pending) {
                     if (x.arrived < 0 || x.bytes.size() < 25) continue;
                     const bool sync = x.enquiry && x.job == index;
-                    if (sync && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer)) syncFirstAnswer = x.arrived;
+                    // An earlier enquiry's answer may pass for this sync's, no sooner than it came:
+                    // one that an unasked dump, taken for that request's reply, left owed by none,
+                    // or one later than the longest reply wait, when nothing is owed any more.
+                    const bool passes = x.enquiry && syncSent >= 0 && x.arrived >= syncSent &&
+                                        (limitedJobs.count(x.job) || x.arrived - x.askedMs >= age);
+                    if ((sync || passes) && (syncFirstAnswer < 0 || x.arrived < syncFirstAnswer))
+                        syncFirstAnswer = x.arrived;
                     if (x.arrived > cut) continue;
                     lastDump = std::max(lastDump, x.arrived);
                     if (sync) syncAnswer = std::max(syncAnswer, x.arrived);
@@ -1176,6 +1388,43 @@ std::string Rig::run()
                     fail << what << ": first sent at " << first << " ms, before its sync's answer or the quiet "
                          << "that stands for it, at " << earliest << " ms (" << times() << ")\n";
             }
+            // A request (each slot of a bank) goes only once the editor's device has sent no plain
+            // dump for the quiet gap, for a bank's later slots the settle after the last slot's
+            // reply: a reply still arriving would be taken for its. Named dumps and global ones
+            // cannot be taken for it.
+            std::lock_guard<std::mutex> lock(mLock);
+            for (int s = bankJob ? 0 : -1; s < (bankJob ? 128 : 0); ++s) {
+                const Sent* y = firstSend(s);
+                if (!y) break;
+                int64_t last = -1;
+                for (const Reply& x : pending) {
+                    if (x.arrived < 0 || x.order > y->order || x.bytes.size() < 25 || x.bytes[6] != y->bytes[6])
+                        continue;
+                    const uint8_t type = x.bytes[7];
+                    if (type != 0x02 && type != 0x07 && type != 0x1C && type != 0x0F && type != 0x15)
+                        last = std::max(last, x.arrived);
+                }
+                const int64_t wait = s > 0 ? P / 4 : gap;
+                if (last >= 0 && y->atMs < last + wait) {
+                    fail << what << ": " << (s >= 0 ? "slot " + std::to_string(s) + " " : std::string()) << "sent at "
+                         << y->atMs << " ms, " << y->atMs - last << " ms after a plain dump of its device ended, "
+                         << "within the quiet of " << wait << " ms (" << times() << ")\n";
+                    break;
+                }
+            }
+        }
+        // After the user's Cancel or the port's close, nothing more is asked, and the request
+        // ends, once the editor has looked.
+        if (actAt >= 0) {
+            for (const Sent& x : mine)
+                if (x.bytes.size() > 7 && x.bytes[0] == 0xF0 && x.atMs > actAt + reaction) {
+                    fail << what << ": sent at " << x.atMs << " ms, more than " << reaction << " ms after the "
+                         << kActNames[int(actKind)] << " at " << actAt << " ms\n";
+                    break;
+                }
+            if (endMs > actAt + reaction)
+                fail << what << ": ended at " << endMs << " ms with \"" << status << "\", more than " << reaction
+                     << " ms after the " << kActNames[int(actKind)] << " at " << actAt << " ms\n";
         }
         std::istringstream lines(limited.str());
         for (std::string line; std::getline(lines, line);) limits << "LIMIT " << line << "\n";
