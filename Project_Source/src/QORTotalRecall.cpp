@@ -209,6 +209,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     SenderJobRecord record;
     record.job = kJobSendArrangement;
     MIDIMessageManager* manager = midiManager;
+    const char* const busy = "PROJECT RECALL: the MIDI job thread is busy, the performance is sent once it is idle";
     // On the library's systems an open output is the device's once the follower sees it connected.
     const bool awaited = recalledSendOwed && ExternalMIDIAwaitsConnection(false);
     if (awaited)
@@ -222,13 +223,13 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     else if (answerFirst) {
         log("PROJECT RECALL: the performance is sent once the device of the stored MIDI output answers");
         // A busy job thread leaves it owed: the render call pays it once the thread is idle.
-        if (!startOwedSend()) log("PROJECT RECALL: the MIDI job thread is busy, the performance is sent once it is idle");
+        if (!startOwedSend()) log(busy);
     } else if (!manager->startJob(record, [this] { raiseWholeSendFlags(); })) {
         // A job still ending (one the port change above cut short) would lose the performance:
         // it stays owed, paid as a returning device's is when the job thread is idle.
         recalledSendOwed = true;
         initialRequestPending = false;
-        log("PROJECT RECALL: the MIDI job thread is busy, the performance is sent once it is idle");
+        log(busy);
     }
 
     dawOffset = 2 * intValue(GetParam(kAdjustDAWOffset)) + GetBlockSize();
