@@ -205,6 +205,8 @@ public:
 
     // ---- the jobs ----
     void sendArrangementToDevice(bool storeIntoLibrary, bool passOn);
+    // After a send that paid a recall's debt (QOR::kPays...): cleared, or owed again if cut.
+    void settleRecallDebt(int pays, bool cut);
     void sendGlobalToDevice(int deviceId);
     // The program dump of part from the editor's values, to the synthesizer or, in the library
     // form, into the selected library slot (MIDIMessageSenderProgram.cpp).

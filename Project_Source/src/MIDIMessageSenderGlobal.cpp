@@ -147,10 +147,11 @@ void MIDIMessageSender::sendOwedPerformance(bool answered)
         if (answered) q.recalledSendOwed = false;
         return;
     }
-    if (answered && !q.recalledSendOwed.exchange(false)) return;
+    // The debt stays until the send has gone whole: a connection lost during it keeps it owed.
     if (!answered) q.mOwedSentAt = id;
     q.log("PROJECT RECALL: the output is back, the recalled performance is sent at DeviceID " + std::to_string(id) +
           (answered ? "" : " with no answer to confirm it"));
+    q.mSendPaysRecall = answered ? QOR::kPaysOnce : QOR::kPaysUnconfirmed;
     q.raiseWholeSendFlags();
     sendArrangementToDevice(false, false);
 }

@@ -61,11 +61,16 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
 {
     QOR& q = *controller;
     MIDIMessageManager* m = q.midiManager;
+    // What pays a recall's debt must reach the device whole: once the output's connection is
+    // lost, the rest would go nowhere, and the whole send is owed again.
+    const int pays = storeIntoLibrary ? int(QOR::kPaysNothing) : q.mSendPaysRecall.exchange(QOR::kPaysNothing);
+    const uint32_t decision = q.mRecallDebtDecisions, cuts = q.outputCuts();
+    const auto cut = [&] { return pays != QOR::kPaysNothing && (q.outputCuts() != cuts || q.outputAway()); };
     q.DisplayProcessingIndicator(true);
     if (q.sendGlobalsFirst) sendGlobalToDevice(q.deviceId);
     if (q.sendingAllParts) {
         q.incomingMidiBlocked = true;
-        for (int part = 0; part < PerformanceDump::kParts && !mStopping; ++part) {
+        for (int part = 0; part < PerformanceDump::kParts && !mStopping && !cut(); ++part) {
             if (m) m->sendInProgress = true;
             sendPartToDevice(part, storeIntoLibrary, passOn);
             q.DisplayProcessingIndicator(true);
@@ -103,7 +108,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
             pause(kMessagePauseMs);
         }
         markSlotTaken("performance");
-    } else {
+    } else if (!cut()) {
         sendChecked(dump.data(), int(dump.size()));
         pause(kMessagePauseMs);
         sendChecked(followUp.data(), int(followUp.size()));
@@ -115,11 +120,28 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         q.setLibrarianViewDirty();
         pause(kNamePauseMs);
     }
+    // Decided before the job thread is free: a returning device's enquiry then takes only its id.
+    if (pays != QOR::kPaysNothing && decision == q.mRecallDebtDecisions) settleRecallDebt(pays, cut() || mStopping);
 
     q.incomingMidiBlocked = false;
     q.deviceTransferActive = false;
     q.DisplayProcessingIndicator(false);
     if (m) m->sendInProgress = false;
+}
+
+void MIDIMessageSender::settleRecallDebt(int pays, bool cut)
+{
+    QOR& q = *controller;
+    if (!cut) {
+        // Unconfirmed, it stays owed until an answer from the id it went to.
+        if (pays == QOR::kPaysOnce) q.recalledSendOwed = false;
+        return;
+    }
+    q.mOwedSentAt = -1;
+    q.recalledSendOwed = true;
+    q.log(std::string("PROJECT RECALL: the MIDI output's connection went during the recalled send; it is sent again "
+                      "whole once the device ") +
+          (q.IsExternalMIDIChosen(true) ? "answers" : "is back"));
 }
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int part)

@@ -425,6 +425,19 @@ public:
     // answer), -1 while it has not gone: an enquiry that then adopts this id ends the debt, one
     // that adopts another sends it again.
     std::atomic<int32_t> mOwedSentAt{-1};
+    // A whole performance send that pays the recall's debt, raised as its job is claimed and taken
+    // by the send: it counts as paid only if the output stayed connected to its last message, and
+    // otherwise stays owed. kPaysOnce clears the debt when whole; kPaysUnconfirmed (no answer
+    // heard) leaves it to an answer from mOwedSentAt.
+    enum { kPaysNothing = 0, kPaysOnce = 1, kPaysUnconfirmed = 2 };
+    std::atomic<int> mSendPaysRecall{kPaysNothing};
+    // Changes whenever a recall, a choice of output or a push decides the debt anew: a send that
+    // began under another decision leaves the debt alone.
+    std::atomic<uint32_t> mRecallDebtDecisions{0};
+    // Changes with every open or close of the output and every loss of its connection the
+    // follower saw: equal before and after a send, the send stayed connected.
+    std::atomic<uint32_t> mOutputChanges{0};
+    uint32_t outputCuts() const { return mOutputChanges.load() + ExternalMIDICuts(false); }
     // The flags of a whole performance send, raised only once the job thread is taken: left set
     // by a send that never ran, they would block all incoming MIDI for good.
     void raiseWholeSendFlags();

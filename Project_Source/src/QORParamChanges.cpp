@@ -500,7 +500,10 @@ Next deviceOutSelection(QOR& q, Change& c)
     // The user's choice of another output decides what the output gets; the recall's absent
     // notice goes. The device the recall waits for, chosen again, is still owed it.
     const bool again = c.intValue > 0 && name == q.GetExternalMIDIChoice(false);
-    if (!again && q.recalledSendOwed.exchange(false)) q.showStatus2("");
+    if (!again) {
+        ++q.mRecallDebtDecisions;
+        if (q.recalledSendOwed.exchange(false)) q.showStatus2("");
+    }
     const int opened = q.setExternalMIDIOut(port, name.c_str());
     q.noteOutputOpened(opened);
     if (c.intValue > 0 && opened <= 0) {
@@ -591,9 +594,10 @@ Next pushArrangement(QOR& q, Change& c)
     // incoming MIDI for good.
     const bool started = startAsked(q, r, [&q] {
         q.raiseWholeSendFlags();
-        // What a recall owes is sent now, unless the output is away still: then the debt stays
-        // for the device's return, since this send reaches nothing.
-        if (q.midiIOSet && !q.outputAway()) q.recalledSendOwed = false;
+        // What a recall owes is paid by this send, unless the output is away still: then the
+        // debt stays for the device's return, since this send reaches nothing. So it does if the
+        // connection goes during the send.
+        if (q.midiIOSet && !q.outputAway() && q.recalledSendOwed) q.mSendPaysRecall = QOR::kPaysOnce;
     });
     if (!started) q.log("PUSH ARRANGEMENT: the MIDI job thread is busy, nothing sent");
     return Next::Tail;

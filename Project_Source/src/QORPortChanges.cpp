@@ -6,6 +6,7 @@
 
 void QOR::OnExternalMIDIPortChanged(bool input)
 {
+    if (!input) ++mOutputChanges;
     MIDIMessageManager* m = midiManager;
     if (!m) return;
     // At once, on the thread that made the change: a clear posted for later would also take the

@@ -128,6 +128,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     if (intValue(GetParam(kDeviceOutSelection)) > 0) midiIOSet = true;
     // Whatever an earlier recall owed is this project's to decide.
     if (recalledSendOwed.exchange(false)) showStatus2("");
+    ++mRecallDebtDecisions;
     pos = UnserializeParams(chunk, pos);
 
     if (full) {
@@ -164,8 +165,9 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         mOwedSentAt = -1;
         // An open port whose connection was made just now may be undone at once (another
         // program holding the device's names, a patchbay) and take the send with it: where an
-        // input can hear the answer, the send is owed until the device has answered an enquiry.
-        answerFirst = open && midiInIndex > 0;
+        // input is chosen to hear the answer, the send is owed until the device has answered an
+        // enquiry, also while that input is away or its connection not yet seen.
+        answerFirst = open && IsExternalMIDIChosen(true);
         recalledSendOwed = (!open && mOutputChosen) || answerFirst;
         midiIOSet = open || recalledSendOwed;
         // Its enquiry, not the start-up's, asks the device when it is back: the start-up's would
@@ -224,7 +226,10 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         log("PROJECT RECALL: the performance is sent once the device of the stored MIDI output answers");
         // A busy job thread leaves it owed: the render call pays it once the thread is idle.
         if (!startOwedSend()) log(busy);
-    } else if (!manager->startJob(record, [this] { raiseWholeSendFlags(); })) {
+    } else if (!manager->startJob(record, [this] {
+                   mSendPaysRecall = kPaysOnce;
+                   raiseWholeSendFlags();
+               })) {
         // A job still ending (one the port change above cut short) would lose the performance:
         // it stays owed, paid as a returning device's is when the job thread is idle.
         recalledSendOwed = true;
@@ -268,6 +273,9 @@ bool QOR::startOwedSend(bool asked)
     // The start-up's own enquiry would ask the same, and take the device's globals.
     initialRequestPending = false;
     if (midiInIndex > 0) return startDeviceIdEnquiry(true, asked);
+    // The chosen input is away, or its connection not seen yet: the device's answer is awaited
+    // once it is back, whatever the output does meanwhile (another program may hold its names).
+    if (IsExternalMIDIChosen(true)) return true;
     // Nothing could hear the enquiry's answer: the performance goes at the id the editor has,
     // once, and stays owed until an input's enquiry finds out whether that id was the device's.
     if (mOwedSentAt >= 0) return true;
@@ -277,6 +285,7 @@ bool QOR::startOwedSend(bool asked)
     const auto claimed = [this] {
         const int32_t id = deviceId;
         mOwedSentAt = id;
+        mSendPaysRecall = kPaysUnconfirmed;
         raiseWholeSendFlags();
         // Perhaps on the render call: the line is written by the printer's thread.
         char line[DeferredPrinter::kLineBytes];

@@ -151,6 +151,7 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
         mFollowKept[input] = !mFollowerOpens && chosen && (mMidiOpened[input].empty() || mFollowReopenedMs[input]) &&
                              mMidiChoice[input] == name;
         mMidiChoice[input] = chosen ? name : "";
+        mMidiChosen[input] = chosen;
         ++mFollowChanges[input];
         if (!mFollowerOpens) mFollowReopenedMs[input] = 0;
         // The follower's own reopen keeps what it knows of the device; a choice or a recall starts anew.
@@ -175,7 +176,10 @@ bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
         mFollowOpenedMs[input] = NowMs();
         mFollowDropSeenMs[input] = 0;
         ++mFollowChanges[input];
-        if (!opened.empty()) mMidiChoice[input] = opened; // a name kept in part is the whole one now
+        if (!opened.empty()) { // a name kept in part is the whole one now
+            mMidiChoice[input] = opened;
+            mMidiChosen[input] = true;
+        }
         // A choice or a recall is done only now: what the follower saw while it ran (the port it
         // was closing, still listed) is not what it knows of the device, and it looks again.
         if (!mFollowerOpens) {
@@ -299,6 +303,8 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // long as it is connected to ours.
         const bool listed = std::find(now.begin(), now.end(), act->opened) != now.end();
         const bool connected = reaches && listed && FollowConnected(input, listers, act->system, act->opened);
+        // Known connected before and not now: what went out meanwhile may not have arrived.
+        if (!connected && !reopened && (!seen.empty() || !OfTheLibrary(act->system))) ++mMidiCuts[input];
         // Asked of the system only where it decides something.
         auto owner = [&]() -> uint64_t {
             return listed && act->system >= 0 && listers.of[act->system] ? listers.of[act->system]->Owner(act->opened)

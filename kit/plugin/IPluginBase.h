@@ -281,6 +281,12 @@ public:
     // device is away, its port closes, and it opens again by itself when a port of that name
     // appears. The chosen name, empty when none is chosen:
     std::string GetExternalMIDIChoice(bool input);
+    // Whether a device is chosen for the direction: an atomic, so the render call may ask.
+    bool IsExternalMIDIChosen(bool input) const { return mMidiChosen[input].load(); }
+    // How often the follower has found the direction's open port without its connection (seen
+    // before it decides to close it): a send that must reach the device compares it before and
+    // after.
+    uint32_t ExternalMIDICuts(bool input) const { return mMidiCuts[input].load(); }
     // Why the follower opened no port for the choice although one could be it (two of its name
     // came), empty when nothing is to be said; each change is followed by OnExternalMIDIFollowed.
     std::string GetExternalMIDIFollowWhy(bool input);
@@ -455,6 +461,8 @@ protected:
     IMidiFollower mFollower;
     std::mutex mFollowLock;
     std::string mMidiChoice[2], mMidiOpened[2];
+    std::atomic<bool> mMidiChosen[2] = {false, false}; // !mMidiChoice[i].empty(), for lock-free readers
+    std::atomic<uint32_t> mMidiCuts[2] = {0, 0};
     std::string mFollowWhy[2];               // the follower's last word on a name it could not match
     uint32_t mFollowChanges[2] = {0, 0};     // choices and opens so far
     std::vector<std::string> mFollowSeen[2]; // the ports of the follower's last look that listed the open one

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -70,6 +71,7 @@ protected:
     }
     void TearDown() override
     {
+        stopRendering();
         // A simulator started after the host holds the host's script pipe open too.
         if (mSim) mSim->stop();
         if (mHost) {
@@ -78,6 +80,74 @@ protected:
         }
     }
     void send(const std::string& lines) { hostscript::send(mHost, lines); }
+    // As every host does: a block every 20 ms, beside the script's commands.
+    void startRendering()
+    {
+        mRendering = true;
+        mRenderer = std::thread([this] {
+            while (mRendering) {
+                send("render 512\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    void stopRendering()
+    {
+        mRendering = false;
+        if (mRenderer.joinable()) mRenderer.join();
+    }
+    size_t stored(const std::string& where, size_t from = 0)
+    {
+        const std::vector<synthsim::RecordLine> record = synthsim::readRecordFile(mRecord);
+        size_t n = 0;
+        for (size_t i = from; i < record.size(); ++i)
+            n += record[i].direction == "in" && record[i].note.rfind("stored into " + where, 0) == 0;
+        return n;
+    }
+    // Whether the synthesizer's last global settings 2 carry the knob mode bit.
+    int deviceKnobMode()
+    {
+        int bit = -1;
+        for (const auto& line : synthsim::readRecordFile(mRecord))
+            if (line.direction == "in" && line.note.rfind("stored into global settings 2", 0) == 0)
+                bit = line.bytes.size() > 22 && (line.bytes[22] & 0x10) != 0;
+        return bit;
+    }
+    // Every connection of the synthesizer's ports undone for ms, as a patchbay would.
+    void cutSynthesizer(int ms)
+    {
+        if (!mJack) mJack = jack_client_open("follow-check", JackNoStartServer, nullptr);
+        ASSERT_NE(mJack, nullptr);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            for (const std::string port : {mName + ":in", mName + "-out:out"}) {
+                jack_port_t* p = jack_port_by_name(mJack, port.c_str());
+                const char** peers = p ? jack_port_get_all_connections(mJack, p) : nullptr;
+                for (size_t i = 0; peers && peers[i]; ++i)
+                    jack_port_flags(p) & JackPortIsInput ? jack_disconnect(mJack, peers[i], port.c_str())
+                                                         : jack_disconnect(mJack, port.c_str(), peers[i]);
+                if (peers) jack_free(peers);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    // The ports chosen again, the input last, whose enquiry brings the synthesizer's globals; then
+    // the knob mode global saved in the project opposite to the synthesizer's, and set back.
+    // Returns the project's value.
+    int projectOppositeToDevice()
+    {
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        ask("setparam 5018 " + std::to_string(mOutIndex));
+        ask("setparam 5019 " + std::to_string(mInIndex));
+        std::string shown;
+        EXPECT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; })) << shown;
+        const int device = param(kKnobMode), project = 1 - device;
+        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(project));
+        EXPECT_EQ(ask("saveclass 0").rfind("saveclass 0: 0 ", 0), 0u);
+        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(device));
+        return project;
+    }
     // The host's reply to one command: its line starts with the command and its first argument.
     std::string ask(const std::string& command)
     {
@@ -222,23 +292,8 @@ protected:
     // then it goes whole and once, with the project's globals, which its answer leaves alone.
     void recallWhileAHolderUndoesConnections()
     {
-        // Chosen again, the input last: its enquiry brings the synthesizer's globals.
-        ask("setparam 5019 0");
-        ask("setparam 5018 0");
-        ask("setparam 5018 " + std::to_string(mOutIndex));
-        ask("setparam 5019 " + std::to_string(mInIndex));
-        std::string shown;
-        ASSERT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; })) << shown;
-        const auto stored = [&](const std::string& where) {
-            size_t n = 0;
-            for (const auto& line : synthsim::readRecordFile(mRecord))
-                n += line.direction == "in" && line.note.rfind("stored into " + where, 0) == 0;
-            return n;
-        };
-        const int device = param(kKnobMode), project = 1 - device;
-        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(project));
-        ASSERT_EQ(ask("saveclass 0").rfind("saveclass 0: 0 ", 0), 0u);
-        ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(device));
+        const int project = projectOppositeToDevice();
+        startRendering();
         // Nothing chosen: no return of the device to the holder runs an enquiry, and the recall
         // finds the job thread idle, free to send at once.
         ask("setparam 5019 0");
@@ -274,10 +329,47 @@ protected:
             EXPECT_NE(line.note.rfind("stored into", 0), 0u) << "before the answer: " << line.note;
         }
         // The project's globals: the synthesizer's, and still the editor's.
-        for (const auto& line : record)
-            if (line.direction == "in" && line.note.rfind("stored into global settings 2", 0) == 0)
-                EXPECT_EQ(line.bytes.size() > 22 && (line.bytes[22] & 0x10) != 0, project == 1);
+        EXPECT_EQ(deviceKnobMode(), project);
         EXPECT_EQ(param(kKnobMode), project);
+    }
+
+    // A project recalled with its synthesizer there, the host rendering; the connections undone
+    // once for 0.3 s during the send the enquiry's answer starts. The send is owed again, and the
+    // synthesizer ends with all of it, asked again only for its id.
+    void recallSendCutOnce()
+    {
+        const struct {
+            const char* what;
+            const char* after; // what the synthesizer stored when the connections go
+            int cutMs;
+        } rows[] = {{"after the first global dump", "global settings 1", 300},
+                    {"after the third program", "part 3 edit buffer", 300}};
+        startRendering();
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.what);
+            const int project = projectOppositeToDevice();
+            const size_t before = synthsim::readRecordFile(mRecord).size();
+            EXPECT_EQ(ask("loadclass 0"), "loadclass 0: 0");
+            ASSERT_TRUE(within20s([&] { return stored(row.after, before) > 0; }));
+            const size_t cutAt = synthsim::readRecordFile(mRecord).size();
+            cutSynthesizer(row.cutMs);
+            const char* const whole[] = {
+                "global settings 1",  "global settings 2",       "part 1 edit buffer",
+                "part 2 edit buffer", "part 3 edit buffer",      "part 4 edit buffer",
+                "part 5 edit buffer", "part 6 edit buffer",      "part 7 edit buffer",
+                "part 8 edit buffer", "performance edit buffer", "performance follow-up edit buffer"};
+            EXPECT_TRUE(within20s([&] {
+                for (const char* where : whole)
+                    if (stored(where, cutAt) == 0) return false;
+                return true;
+            }));
+            std::string seen;
+            for (const char* where : whole)
+                seen += std::string(" ") + where + ": " + std::to_string(stored(where, cutAt));
+            EXPECT_EQ(stored("performance edit buffer", cutAt), 1u) << "after the cut:" << seen;
+            EXPECT_EQ(deviceKnobMode(), project);
+            EXPECT_EQ(param(kKnobMode), project);
+        }
     }
 
     testsupport::TempDir mDir;
@@ -293,6 +385,8 @@ protected:
     std::string mSaved;
     const char* mApi = "jack";
     jack_client_t* mJack = nullptr;
+    std::atomic<bool> mRendering{false};
+    std::thread mRenderer;
 };
 
 // The same through the MIDI library's own JACK client, which tells nothing of ports that come and
@@ -402,6 +496,16 @@ TEST_F(Follow, ARecallWhileAnotherProgramUndoesOurConnectionsReachesTheReturning
 TEST_F(FollowOnLibraryJack, ARecallWhileAnotherProgramUndoesOurConnectionsReachesTheReturningSynthesizerWholeOnce)
 {
     recallWhileAHolderUndoesConnections();
+}
+
+TEST_F(Follow, ARecalledSendWhoseConnectionGoesDuringItIsSentWholeAgainOnceTheSynthesizerAnswers)
+{
+    recallSendCutOnce();
+}
+
+TEST_F(FollowOnLibraryJack, ARecalledSendWhoseConnectionGoesDuringItIsSentWholeAgainOnceTheSynthesizerAnswers)
+{
+    recallSendCutOnce();
 }
 
 TEST_F(FollowOnLibraryJack, ASynthesizerThatComesBackIsReachedAgainThoughTheSystemTellsNothing)

@@ -19,6 +19,9 @@ endif()
 # Five seeded sequences of departures and returns on both JACK paths (two under the sanitizers),
 # each with its own host: about a minute and a half. scripts/follow-seeds.sh and QOR_FOLLOW_SEED run any other.
 set_tests_properties(system_device_follow_random_jack_test PROPERTIES TIMEOUT 240)
+# Departures and returns and recalls whose sends are undone and paid again, the host rendering, on
+# both JACK paths: about two minutes.
+set_tests_properties(system_device_follow_jack_test PROPERTIES TIMEOUT 240)
 # The program that holds the synthesizer's names while it is away.
 add_executable(qor-port-holder ${CMAKE_CURRENT_SOURCE_DIR}/system/port_holder_main.cpp)
 target_link_libraries(qor-port-holder PRIVATE PkgConfig::JACK Threads::Threads)
