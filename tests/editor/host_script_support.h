@@ -4,6 +4,7 @@
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,34 @@ inline void send(FILE* host, const std::string& lines)
     std::fputs(lines.c_str(), host);
     std::fflush(host);
 }
+
+// The host's render call as every host makes it: a block of 512 every 20 ms, beside the script's
+// commands, until stopped (before the host is closed).
+class Renderer
+{
+public:
+    ~Renderer() { stop(); }
+    void start(FILE* host)
+    {
+        if (mThread.joinable()) return;
+        mOn = true;
+        mThread = std::thread([this, host] {
+            while (mOn) {
+                send(host, "render 512\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    void stop()
+    {
+        mOn = false;
+        if (mThread.joinable()) mThread.join();
+    }
+
+private:
+    std::atomic<bool> mOn{false};
+    std::thread mThread;
+};
 
 // The last of the host's output lines that start with key, once nth of them are there; empty
 // once waiting is over.

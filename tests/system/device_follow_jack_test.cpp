@@ -22,7 +22,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -80,22 +79,8 @@ protected:
         }
     }
     void send(const std::string& lines) { hostscript::send(mHost, lines); }
-    // As every host does: a block every 20 ms, beside the script's commands.
-    void startRendering()
-    {
-        mRendering = true;
-        mRenderer = std::thread([this] {
-            while (mRendering) {
-                send("render 512\n");
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    void stopRendering()
-    {
-        mRendering = false;
-        if (mRenderer.joinable()) mRenderer.join();
-    }
+    void startRendering() { mRenderer.start(mHost); }
+    void stopRendering() { mRenderer.stop(); }
     size_t stored(const std::string& where, size_t from = 0)
     {
         const std::vector<synthsim::RecordLine> record = synthsim::readRecordFile(mRecord);
@@ -385,8 +370,7 @@ protected:
     std::string mSaved;
     const char* mApi = "jack";
     jack_client_t* mJack = nullptr;
-    std::atomic<bool> mRendering{false};
-    std::thread mRenderer;
+    hostscript::Renderer mRenderer;
 };
 
 // The same through the MIDI library's own JACK client, which tells nothing of ports that come and
@@ -475,6 +459,7 @@ TEST_F(Follow, ASynthesizerThatComesBackUnderItsNamesIsReachedAgainWithoutAChoic
     for (const Row& row : rows) offAndOn(row, value);
 
     // A project recalled while its synthesizer is away keeps it, and takes it when it starts.
+    startRendering();
     stopSim();
     ask("setparam 5019 0");
     ask("setparam 5018 0");

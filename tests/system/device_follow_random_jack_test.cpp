@@ -1,8 +1,9 @@
-// The synthesizer going and coming back in seeded random sequences, with the bundle in qor-host on
-// both JACK paths: gaps from none to three seconds, only one direction chosen, a twin beside it,
-// another program holding its names without taking connections, the absent entry chosen again,
-// a project recalled while it is away and the recall's enquiry cut short by a choice, knobs
-// turned meanwhile. Once each return has settled, the editor must be where the user expects it.
+// The synthesizer going and coming back in seeded random sequences, with the bundle in qor-host
+// (rendering as hosts do) on both JACK paths: gaps from none to three seconds, only one direction
+// chosen, a twin beside it, another program holding its names without taking connections, the
+// absent entry chosen again, a project recalled while it is away and the recall's enquiry cut short
+// by a choice, knobs turned meanwhile. Once each return has settled, the editor must be where the
+// user expects it.
 //
 // QOR_FOLLOW_SEED=<n> runs that one seed (QOR_FOLLOW_API=jack|rtjack for one path, both else),
 // QOR_FOLLOW_STEPS=<n> returns per sequence (3); scripts/follow-seeds.sh runs many and prints the
@@ -162,6 +163,7 @@ public:
     {
         if (mSim) mSim->stop();
         if (mTwin) mTwin->stop();
+        mRenderer.stop();
         if (mHost) {
             send("close\n");
             pclose(mHost);
@@ -180,6 +182,7 @@ public:
             return mProblems;
         }
         send("open\neditor-open\n");
+        mRenderer.start(mHost);
         mOutIndex = param(kDeviceOut);
         mInIndex = param(kDeviceIn);
         if (mOutIndex <= 0 || mInIndex <= 0) {
@@ -479,6 +482,7 @@ private:
     std::string mRecord, mTwinRecord;
     int mRuns = 0;
     FILE* mHost = nullptr;
+    hostscript::Renderer mRenderer;
     std::map<std::string, size_t> mAsked;
     size_t mMenus = 0, mClicks = 0;
     int mOutIndex = 0, mInIndex = 0, mValue = 10;
