@@ -1,6 +1,7 @@
 // Bank selects, program changes and library transfers in process: the short messages handed to
 // the port, the caller's pauses (recorded, not slept), the jobs started with their records, and
 // what the librarian and the editor hold afterwards.
+#include "Project_Source/src/ControlAction.h"
 #include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
@@ -65,6 +66,41 @@ void setPart(Bench& b, int part, int bank, int program, int channel, double stat
     b.plug->GetParam(kMultiPartPatch + part)->Set(program);
     b.plug->GetParam(kMultiPartMIDICh + part)->Set(channel);
     b.plug->GetParam(kMultiPartStatus + part)->Set(status);
+}
+
+// The synthesizer's performance dump, as asked for, with part on bank and program; every other
+// value as the editor holds it.
+void dumpMovesPart(Bench& b, int part, int bank, int program)
+{
+    std::vector<uint8_t> dump(SysexFamily::kPerformanceDumpSize);
+    PerformanceDump::writeDump(
+        [&](int id) {
+            return id == kMultiPartBank + part ? bank : id == kMultiPartPatch + part ? program : b.value(id);
+        },
+        0x20, "", dump.data());
+    b.plug->midiManager->expectingEditDump = true;
+    ISysEx msg(0, dump.data(), int(dump.size()));
+    testing::internal::CaptureStdout();
+    b.plug->ProcessSysEx(&msg, true);
+    testing::internal::GetCapturedStdout();
+}
+
+// A message from the synthesizer, as its input hands it over.
+void fromSynthesizer(Bench& b, uint8_t status, uint8_t data1, uint8_t data2 = 0)
+{
+    IMidiMsg msg(0, status, data1, data2);
+    testing::internal::CaptureStdout();
+    b.plug->ProcessMidiMsg(&msg, true);
+    testing::internal::GetCapturedStdout();
+}
+
+bool pick(Bench& b, int part, int bank, int program)
+{
+    b.plug->GetParam(kMultiPartBank + part)->Set(bank);
+    testing::internal::CaptureStdout();
+    const bool sent = b.plug->pickBankOrProgram(kMultiPartPatch + part, program, part);
+    testing::internal::GetCapturedStdout();
+    return sent;
 }
 
 // The program the program-number menu checks, -1 for none.
@@ -173,21 +209,11 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         setPart(b, 2, 0, 30, 2, 1.0);
         setPart(b, 4, 0, 116, 4, 1.0);
         setPart(b, 7, 1, 31, 7, 1.0);
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(b.plug->pickBankOrProgram(kMultiPartPatch + 1, 117, 1));
+        ASSERT_TRUE(pick(b, 1, 0, 117));
         if (c.dumpMovesPartOne) {
-            std::vector<uint8_t> dump(SysexFamily::kPerformanceDumpSize);
-            PerformanceDump::writeDump(
-                [&b](int id) {
-                    return id == kMultiPartBank + 1 ? 5.0 : id == kMultiPartPatch + 1 ? 59.0 : b.value(id);
-                },
-                0x20, "", dump.data());
-            b.plug->midiManager->expectingEditDump = true;
-            ISysEx msg(0, dump.data(), int(dump.size()));
-            b.plug->ProcessSysEx(&msg, true);
+            dumpMovesPart(b, 1, 5, 59);
             ASSERT_EQ(b.value(kMultiPartBank + 1), 5.0);
         }
-        testing::internal::GetCapturedStdout();
         b.plug->takeShorts();
         b.takeJobs();
         b.edit(kPatchUp + 4, 1);
@@ -198,6 +224,109 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         EXPECT_EQ(b.value(kMultiPartPatch + 4), sent ? 117.0 : 116.0);
         EXPECT_EQ(checkedProgram(*b.plug), sent ? 117 : 116);
         EXPECT_EQ(b.plug->partProgramNumbers[4], sent ? 117 : 116);
+    }
+}
+
+TEST(ProgramChange, AFollowedChangeAndThePartsMoveAreOneWriteAndALaterMoveBackIsNewer)
+{
+    // Part 2 picks A/42 (A/43 for the bank row); the synthesizer's panel moves it and the editor
+    // follows; then something puts part 2 back where it was.
+    const struct {
+        const char* what;
+        std::vector<uint8_t> followed; // from the synthesizer on part 2's channel
+        bool byRecall;                 // else by the performance dump that Request Edit brings
+        int pickProgram;
+        int freeBank, takenBank; // part 4's two picks of pickProgram
+        int freeProgram, takenProgram;
+    } cases[] = {
+        {"program change 77, recall", {0xC2, 77}, true, 42, 0, 0, 77, 42},
+        {"bank select B, recall", {0xB2, 32, 65}, true, 43, 1, 0, 43, 43},
+        {"program change 77, Request Edit", {0xC2, 77}, false, 42, 0, 0, 77, 42},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
+        b.edit(kMIDIFilterHWPCPassThrough, 1);
+        ASSERT_TRUE(pick(b, 2, 0, c.pickProgram));
+        ByteChunk project;
+        ASSERT_TRUE(b.plug->SerializeState(&project));
+        // The follow's own request would wait for an answer this bench never gives; with the
+        // job thread busy it is dropped.
+        ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
+        fromSynthesizer(b, c.followed[0], c.followed[1], c.followed.size() > 2 ? c.followed[2] : 0);
+        b.plug->midiManager->sender->release(kJobThread, 2);
+        ASSERT_NE(std::make_pair(b.value(kMultiPartBank + 2), b.value(kMultiPartPatch + 2)),
+                  std::make_pair(0.0, double(c.pickProgram)))
+            << "the editor did not follow";
+        if (c.byRecall) {
+            testing::internal::CaptureStdout();
+            ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
+            testing::internal::GetCapturedStdout();
+            b.plug->midiIOSet = true; // the saved project names no device
+        } else {
+            dumpMovesPart(b, 2, 0, c.pickProgram);
+        }
+        b.takeJobs();
+        ASSERT_EQ(b.value(kMultiPartBank + 2), 0.0);
+        ASSERT_EQ(b.value(kMultiPartPatch + 2), c.pickProgram);
+        b.plug->takeShorts();
+
+        // The part that plays it refuses the pick, with the notice; a free pick goes out and the
+        // notice goes with it.
+        EXPECT_FALSE(pick(b, 4, c.takenBank, c.takenProgram));
+        EXPECT_EQ(b.plug->takeShorts(), Shorts{});
+        EXPECT_TRUE(b.shown("bankPatchConflictWindow"));
+        EXPECT_TRUE(pick(b, 4, c.freeBank, c.freeProgram));
+        char bank[16], program[16];
+        std::snprintf(bank, sizeof bank, "B4 20 %02X", c.freeBank + 5);
+        std::snprintf(program, sizeof program, "C4 %02X 00", c.freeProgram);
+        EXPECT_EQ(b.plug->takeShorts(), Shorts({"B4 7B 00", "B4 00 00", bank, program}));
+        EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+    }
+}
+
+TEST(ProgramChange, TheConflictNoticeGoesOnAClickOnItOrALaterSentPickAndTheControlUnderItAnswersAgain)
+{
+    const struct {
+        const char* what;
+        bool byClick; // else by part 5's pick, which is sent
+    } cases[] = {{"a click on the notice", true}, {"a later pick sent", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        b.edit(kQuickTab, 3);
+        b.edit(kMainTab, 2); // the oscillators page, where Glissando lies under the notice
+        for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 1 || p == 3 || p == 5 ? 1.0 : 0.0);
+        ASSERT_TRUE(pick(b, 1, 0, 20));
+        ASSERT_FALSE(pick(b, 3, 0, 20));
+        ASSERT_TRUE(b.shown("bankPatchConflictWindow"));
+
+        IGraphics* g = b.plug->GetGUI();
+        ControlAction* glissando = b.plug->GetParam(kPortamentoType + 3)->GetControlAction();
+        ASSERT_TRUE(glissando && !glissando->controls.empty());
+        const IRECT* r = glissando->controls.front()->GetRECT();
+        const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
+        ASSERT_TRUE(b.plug->keptLayer("bankPatchConflictWindow")->controls.Get(0)->GetRECT()->Contains(x, y));
+        IMouseMod left(true);
+        auto click = [&] {
+            testing::internal::CaptureStdout();
+            g->OnMouseDown(x, y, &left);
+            g->OnMouseUp(x, y, &left);
+            testing::internal::GetCapturedStdout();
+        };
+        b.plug->takeShorts();
+        if (c.byClick) {
+            click();
+            EXPECT_EQ(b.value(kPortamentoType + 3), 0.0) << "the click that closes goes no further";
+        } else {
+            EXPECT_TRUE(pick(b, 5, 0, 30));
+        }
+        b.plug->takeShorts();
+        EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+        click();
+        EXPECT_EQ(b.value(kPortamentoType + 3), 1.0);
+        EXPECT_FALSE(b.plug->takeShorts().empty()) << "Glissando sent";
     }
 }
 
