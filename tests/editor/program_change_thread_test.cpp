@@ -229,105 +229,86 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
 
 TEST(ProgramChange, AFollowedChangeAndThePartsMoveAreOneWriteAndALaterMoveBackIsNewer)
 {
-    // Part 2 picks A/42 (A/43 for the bank row); the synthesizer's panel moves it and the editor
-    // follows; then something puts part 2 back where it was.
+    // Part 2 picks A/42 (A/43); the synthesizer's panel moves it, the editor follows; then
+    // something puts part 2 back. Part 4 then picks the program part 2 plays, and a free one.
     const struct {
         const char* what;
         std::vector<uint8_t> followed; // from the synthesizer on part 2's channel
         bool byRecall;                 // else by the performance dump that Request Edit brings
-        int pickProgram;
-        int freeBank, takenBank; // part 4's two picks of pickProgram
-        int freeProgram, takenProgram;
+        int program, freeBank, freeProgram;
+        Shorts freeSent; // its bank select and program change
     } cases[] = {
-        {"program change 77, recall", {0xC2, 77}, true, 42, 0, 0, 77, 42},
-        {"bank select B, recall", {0xB2, 32, 65}, true, 43, 1, 0, 43, 43},
-        {"program change 77, Request Edit", {0xC2, 77}, false, 42, 0, 0, 77, 42},
+        {"program change 77, recall", {0xC2, 77, 0}, true, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
+        {"bank select B, recall", {0xB2, 32, 65}, true, 43, 1, 43, {"B4 20 06", "C4 2B 00"}},
+        {"program change 77, Request Edit", {0xC2, 77, 0}, false, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Bench b;
         for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
         b.edit(kMIDIFilterHWPCPassThrough, 1);
-        ASSERT_TRUE(pick(b, 2, 0, c.pickProgram));
+        ASSERT_TRUE(pick(b, 2, 0, c.program));
         ByteChunk project;
         ASSERT_TRUE(b.plug->SerializeState(&project));
         // The follow's own request would wait for an answer this bench never gives; with the
         // job thread busy it is dropped.
         ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
-        fromSynthesizer(b, c.followed[0], c.followed[1], c.followed.size() > 2 ? c.followed[2] : 0);
+        fromSynthesizer(b, c.followed[0], c.followed[1], c.followed[2]);
         b.plug->midiManager->sender->release(kJobThread, 2);
-        ASSERT_NE(std::make_pair(b.value(kMultiPartBank + 2), b.value(kMultiPartPatch + 2)),
-                  std::make_pair(0.0, double(c.pickProgram)))
-            << "the editor did not follow";
+        ASSERT_NE(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program) << "not followed";
         if (c.byRecall) {
             testing::internal::CaptureStdout();
             ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
             testing::internal::GetCapturedStdout();
             b.plug->midiIOSet = true; // the saved project names no device
         } else {
-            dumpMovesPart(b, 2, 0, c.pickProgram);
+            dumpMovesPart(b, 2, 0, c.program);
         }
         b.takeJobs();
-        ASSERT_EQ(b.value(kMultiPartBank + 2), 0.0);
-        ASSERT_EQ(b.value(kMultiPartPatch + 2), c.pickProgram);
+        ASSERT_EQ(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program);
         b.plug->takeShorts();
 
-        // The part that plays it refuses the pick, with the notice; a free pick goes out and the
-        // notice goes with it.
-        EXPECT_FALSE(pick(b, 4, c.takenBank, c.takenProgram));
+        EXPECT_FALSE(pick(b, 4, 0, c.program));
         EXPECT_EQ(b.plug->takeShorts(), Shorts{});
         EXPECT_TRUE(b.shown("bankPatchConflictWindow"));
+        // A pick sent puts the notice away.
         EXPECT_TRUE(pick(b, 4, c.freeBank, c.freeProgram));
-        char bank[16], program[16];
-        std::snprintf(bank, sizeof bank, "B4 20 %02X", c.freeBank + 5);
-        std::snprintf(program, sizeof program, "C4 %02X 00", c.freeProgram);
-        EXPECT_EQ(b.plug->takeShorts(), Shorts({"B4 7B 00", "B4 00 00", bank, program}));
+        Shorts sent = {"B4 7B 00", "B4 00 00"};
+        sent.insert(sent.end(), c.freeSent.begin(), c.freeSent.end());
+        EXPECT_EQ(b.plug->takeShorts(), sent);
         EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
     }
 }
 
-TEST(ProgramChange, TheConflictNoticeGoesOnAClickOnItOrALaterSentPickAndTheControlUnderItAnswersAgain)
+TEST(ProgramChange, AClickOnTheConflictNoticePutsItAwayAndTheControlUnderItAnswersAgain)
 {
-    const struct {
-        const char* what;
-        bool byClick; // else by part 5's pick, which is sent
-    } cases[] = {{"a click on the notice", true}, {"a later pick sent", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Bench b;
-        b.edit(kQuickTab, 3);
-        b.edit(kMainTab, 2); // the oscillators page, where Glissando lies under the notice
-        for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 1 || p == 3 || p == 5 ? 1.0 : 0.0);
-        ASSERT_TRUE(pick(b, 1, 0, 20));
-        ASSERT_FALSE(pick(b, 3, 0, 20));
-        ASSERT_TRUE(b.shown("bankPatchConflictWindow"));
+    Bench b;
+    b.edit(kQuickTab, 3);
+    b.edit(kMainTab, 2); // the oscillators page, where Glissando lies under the notice
+    for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 1 || p == 3 ? 1.0 : 0.0);
+    ASSERT_TRUE(pick(b, 1, 0, 20));
+    ASSERT_FALSE(pick(b, 3, 0, 20));
+    ASSERT_TRUE(b.shown("bankPatchConflictWindow"));
 
-        IGraphics* g = b.plug->GetGUI();
-        ControlAction* glissando = b.plug->GetParam(kPortamentoType + 3)->GetControlAction();
-        ASSERT_TRUE(glissando && !glissando->controls.empty());
-        const IRECT* r = glissando->controls.front()->GetRECT();
-        const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
-        ASSERT_TRUE(b.plug->keptLayer("bankPatchConflictWindow")->controls.Get(0)->GetRECT()->Contains(x, y));
-        IMouseMod left(true);
-        auto click = [&] {
-            testing::internal::CaptureStdout();
-            g->OnMouseDown(x, y, &left);
-            g->OnMouseUp(x, y, &left);
-            testing::internal::GetCapturedStdout();
-        };
-        b.plug->takeShorts();
-        if (c.byClick) {
-            click();
-            EXPECT_EQ(b.value(kPortamentoType + 3), 0.0) << "the click that closes goes no further";
-        } else {
-            EXPECT_TRUE(pick(b, 5, 0, 30));
-        }
-        b.plug->takeShorts();
-        EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
-        click();
-        EXPECT_EQ(b.value(kPortamentoType + 3), 1.0);
-        EXPECT_FALSE(b.plug->takeShorts().empty()) << "Glissando sent";
-    }
+    ControlAction* glissando = b.plug->GetParam(kPortamentoType + 3)->GetControlAction();
+    ASSERT_TRUE(glissando && !glissando->controls.empty());
+    const IRECT* r = glissando->controls.front()->GetRECT();
+    const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
+    ASSERT_TRUE(b.plug->keptLayer("bankPatchConflictWindow")->controls.Get(0)->GetRECT()->Contains(x, y));
+    IMouseMod left(true);
+    auto click = [&] {
+        testing::internal::CaptureStdout();
+        b.plug->GetGUI()->OnMouseDown(x, y, &left);
+        b.plug->GetGUI()->OnMouseUp(x, y, &left);
+        testing::internal::GetCapturedStdout();
+    };
+    b.plug->takeShorts();
+    click();
+    EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+    EXPECT_EQ(b.value(kPortamentoType + 3), 0.0) << "the click that puts it away goes no further";
+    click();
+    EXPECT_EQ(b.value(kPortamentoType + 3), 1.0);
+    EXPECT_FALSE(b.plug->takeShorts().empty()) << "Glissando sent";
 }
 
 TEST(ProgramChange, SingleCommandsSetTheirPartAndSendOrDoNothingWithoutAPort)
