@@ -30,6 +30,13 @@ KnownPartNumber& KnownPartNumber::operator=(int32_t value)
     return *this;
 }
 
+void KnownPartNumber::followed(int32_t value)
+{
+    // The number first: a reader between the two stores sees the parameter, which holds it.
+    mValue = value;
+    mSeen = value;
+}
+
 int32_t KnownPartNumber::load() const
 {
     const int32_t now = paramNow();

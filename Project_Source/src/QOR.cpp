@@ -88,6 +88,7 @@ QOR::QOR(IPluginInstanceInfo instanceInfo)
         log("Layers attached...");
         buildProgressOverlay(width, height);
         buildUnsavedMark();
+        buildConflictNoticeCloser();
 
         midiManager = new MIDIMessageManager(this, patchManager, patchLibrarian, graphics);
         // Declares no presets, so nothing is made; the snapshot must follow it.

@@ -554,6 +554,8 @@ private:
     void buildProgressOverlay(int width, int height);
     // The words that show beside the upper bank's menu while the bank has unsaved edits.
     void buildUnsavedMark();
+    // The bank-conflict notice goes away on a click anywhere on it.
+    void buildConflictNoticeCloser();
     void keepFirstControls();
     void buildBankLists();
     // patchTypeChanged's steps for a list 0..4: its bank-list parameters emptied and set to

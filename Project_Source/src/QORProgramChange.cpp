@@ -46,6 +46,8 @@ void QOR::SendProgramChangeCommand(int program, int part)
 {
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartPatch + part, program);
+    // The synthesizer plays what it is sent, and the part's move above is this same step.
+    partProgramNumbers[size_t(part)].followed(program);
     programChange(*this, partChannel(part), program);
     transferPause(kSelectPauseMs);
 }
@@ -54,6 +56,7 @@ void QOR::SendBankChangeCommand(int bank, int part)
 {
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartBank + part, bank);
+    partBankNumbers[size_t(part)].followed(bank);
     controlChange(*this, partChannel(part), kBankSelectLsb, bank + kProgramBankBase);
     transferPause(kSelectPauseMs);
 }
@@ -98,6 +101,9 @@ bool QOR::BankChangeMessage(int part)
         partProgramNumbers[size_t(part)] = program;
     }
     currentProgramNumber = program;
+    // An earlier refusal's notice is out of date once a pick goes through.
+    ControlLayer* notice = keptLayer("bankPatchConflictWindow");
+    if (notice && notice->IsVisible()) notice->Hide(true);
     if (midiIOSet) {
         IMidiMsg off(0, uint8_t(0xB0 | channel), kAllSoundOff, 0);
         MIDIOutRoutingSwitch(&off);

@@ -174,6 +174,19 @@ const LibrarianMenuRow kLibrarianMenuRows[] = {
      }},
 };
 
+// Lies over a notice and puts it away on a click, which then goes no further: until then the
+// notice takes every click on its area, so the controls under it would not answer.
+class NoticeCloser : public IControl
+{
+public:
+    NoticeCloser(IPluginBase* plug, IRECT r, ControlLayer* notice) : IControl(plug, r), mNotice(notice) {}
+    void OnMouseDown(int, int, IMouseMod*) override { mNotice->Hide(true); }
+    bool Draw(IGraphics*) override { return true; }
+
+private:
+    ControlLayer* mNotice;
+};
+
 } // namespace
 
 ControlLayer* QOR::keptLayer(const std::string& name) const
@@ -265,6 +278,16 @@ void QOR::buildUnsavedMark()
     // A save hides it on its own page, where nothing else is drawn over its place: the place is
     // drawn again as the layer hides.
     strip->setIgnoreHiddenWhenUpdatingScreen(true);
+}
+
+void QOR::buildConflictNoticeCloser()
+{
+    ControlLayer* notice = keptLayer("bankPatchConflictWindow");
+    IControl* panel = notice ? notice->controls.Get(0) : nullptr;
+    if (!panel) return;
+    notice->controls.Add(new NoticeCloser(this, *panel->GetRECT(), notice));
+    // Its place is drawn again as it hides: the page under it is not dirty.
+    notice->setIgnoreHiddenWhenUpdatingScreen(true);
 }
 
 void QOR::buildBankLists()

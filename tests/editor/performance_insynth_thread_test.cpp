@@ -1,6 +1,7 @@
 // The performance send (job 0) and the current-performance request (job 6) against the
 // in-process synthesizer: what leaves and in which order, the pauses, what the synthesizer
 // keeps, every value's way back, and how the request ends without an answer.
+#include "Project_Source/src/ControlDisplay.h"
 #include "Project_Source/src/PatchLibrarian.h"
 #include "Project_Source/src/PatchManager.h"
 #include "insynth_bench.h"
@@ -319,6 +320,12 @@ TEST(PerformanceRequest, AfterItARequestForTheEighthPartCompletes)
     prepared(b, 0);
     b.run(request(true));
     ASSERT_EQ(b.status(), "Data request completed!");
+    // At power-on every part takes program and control changes.
+    for (int k = 0; k < 8; ++k)
+        for (int id : {kMultiPartProgramChange + k, kMultiPartControlChange + k}) {
+            bool bracketed = false;
+            EXPECT_EQ(ControlDisplay::valueText(b.plug.get(), id, b.value(id), &bracketed), "ENABLED") << id;
+        }
 
     // The synthesizer's eighth part selected on its global channel, and its program asked for.
     o.editReply = synthsim::EditReply::Program;

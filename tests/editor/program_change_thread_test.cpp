@@ -1,6 +1,7 @@
 // Bank selects, program changes and library transfers in process: the short messages handed to
 // the port, the caller's pauses (recorded, not slept), the jobs started with their records, and
 // what the librarian and the editor hold afterwards.
+#include "Project_Source/src/ControlAction.h"
 #include "Project_Source/src/LibrarianNumberMenus.h"
 #include "Project_Source/src/LibrarianViewControl.h"
 #include "Project_Source/src/PatchLibrarian.h"
@@ -65,6 +66,41 @@ void setPart(Bench& b, int part, int bank, int program, int channel, double stat
     b.plug->GetParam(kMultiPartPatch + part)->Set(program);
     b.plug->GetParam(kMultiPartMIDICh + part)->Set(channel);
     b.plug->GetParam(kMultiPartStatus + part)->Set(status);
+}
+
+// The synthesizer's performance dump, as asked for, with part on bank and program; every other
+// value as the editor holds it.
+void dumpMovesPart(Bench& b, int part, int bank, int program)
+{
+    std::vector<uint8_t> dump(SysexFamily::kPerformanceDumpSize);
+    PerformanceDump::writeDump(
+        [&](int id) {
+            return id == kMultiPartBank + part ? bank : id == kMultiPartPatch + part ? program : b.value(id);
+        },
+        0x20, "", dump.data());
+    b.plug->midiManager->expectingEditDump = true;
+    ISysEx msg(0, dump.data(), int(dump.size()));
+    testing::internal::CaptureStdout();
+    b.plug->ProcessSysEx(&msg, true);
+    testing::internal::GetCapturedStdout();
+}
+
+// A message from the synthesizer, as its input hands it over.
+void fromSynthesizer(Bench& b, uint8_t status, uint8_t data1, uint8_t data2 = 0)
+{
+    IMidiMsg msg(0, status, data1, data2);
+    testing::internal::CaptureStdout();
+    b.plug->ProcessMidiMsg(&msg, true);
+    testing::internal::GetCapturedStdout();
+}
+
+bool pick(Bench& b, int part, int bank, int program)
+{
+    b.plug->GetParam(kMultiPartBank + part)->Set(bank);
+    testing::internal::CaptureStdout();
+    const bool sent = b.plug->pickBankOrProgram(kMultiPartPatch + part, program, part);
+    testing::internal::GetCapturedStdout();
+    return sent;
 }
 
 // The program the program-number menu checks, -1 for none.
@@ -173,21 +209,11 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         setPart(b, 2, 0, 30, 2, 1.0);
         setPart(b, 4, 0, 116, 4, 1.0);
         setPart(b, 7, 1, 31, 7, 1.0);
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(b.plug->pickBankOrProgram(kMultiPartPatch + 1, 117, 1));
+        ASSERT_TRUE(pick(b, 1, 0, 117));
         if (c.dumpMovesPartOne) {
-            std::vector<uint8_t> dump(SysexFamily::kPerformanceDumpSize);
-            PerformanceDump::writeDump(
-                [&b](int id) {
-                    return id == kMultiPartBank + 1 ? 5.0 : id == kMultiPartPatch + 1 ? 59.0 : b.value(id);
-                },
-                0x20, "", dump.data());
-            b.plug->midiManager->expectingEditDump = true;
-            ISysEx msg(0, dump.data(), int(dump.size()));
-            b.plug->ProcessSysEx(&msg, true);
+            dumpMovesPart(b, 1, 5, 59);
             ASSERT_EQ(b.value(kMultiPartBank + 1), 5.0);
         }
-        testing::internal::GetCapturedStdout();
         b.plug->takeShorts();
         b.takeJobs();
         b.edit(kPatchUp + 4, 1);
@@ -199,6 +225,90 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         EXPECT_EQ(checkedProgram(*b.plug), sent ? 117 : 116);
         EXPECT_EQ(b.plug->partProgramNumbers[4], sent ? 117 : 116);
     }
+}
+
+TEST(ProgramChange, AFollowedChangeAndThePartsMoveAreOneWriteAndALaterMoveBackIsNewer)
+{
+    // Part 2 picks A/42 (A/43); the synthesizer's panel moves it, the editor follows; then
+    // something puts part 2 back. Part 4 then picks the program part 2 plays, and a free one.
+    const struct {
+        const char* what;
+        std::vector<uint8_t> followed; // from the synthesizer on part 2's channel
+        bool byRecall;                 // else by the performance dump that Request Edit brings
+        int program, freeBank, freeProgram;
+        Shorts freeSent; // its bank select and program change
+    } cases[] = {
+        {"program change 77, recall", {0xC2, 77, 0}, true, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
+        {"bank select B, recall", {0xB2, 32, 65}, true, 43, 1, 43, {"B4 20 06", "C4 2B 00"}},
+        {"program change 77, Request Edit", {0xC2, 77, 0}, false, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench b;
+        for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
+        b.edit(kMIDIFilterHWPCPassThrough, 1);
+        ASSERT_TRUE(pick(b, 2, 0, c.program));
+        ByteChunk project;
+        ASSERT_TRUE(b.plug->SerializeState(&project));
+        // The follow's own request would wait for an answer this bench never gives; with the
+        // job thread busy it is dropped.
+        ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
+        fromSynthesizer(b, c.followed[0], c.followed[1], c.followed[2]);
+        b.plug->midiManager->sender->release(kJobThread, 2);
+        ASSERT_NE(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program) << "not followed";
+        if (c.byRecall) {
+            testing::internal::CaptureStdout();
+            ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
+            testing::internal::GetCapturedStdout();
+            b.plug->midiIOSet = true; // the saved project names no device
+        } else {
+            dumpMovesPart(b, 2, 0, c.program);
+        }
+        b.takeJobs();
+        ASSERT_EQ(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program);
+        b.plug->takeShorts();
+
+        EXPECT_FALSE(pick(b, 4, 0, c.program));
+        EXPECT_EQ(b.plug->takeShorts(), Shorts{});
+        EXPECT_TRUE(b.shown("bankPatchConflictWindow"));
+        // A pick sent puts the notice away.
+        EXPECT_TRUE(pick(b, 4, c.freeBank, c.freeProgram));
+        Shorts sent = {"B4 7B 00", "B4 00 00"};
+        sent.insert(sent.end(), c.freeSent.begin(), c.freeSent.end());
+        EXPECT_EQ(b.plug->takeShorts(), sent);
+        EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+    }
+}
+
+TEST(ProgramChange, AClickOnTheConflictNoticePutsItAwayAndTheControlUnderItAnswersAgain)
+{
+    Bench b;
+    b.edit(kQuickTab, 3);
+    b.edit(kMainTab, 2); // the oscillators page, where Glissando lies under the notice
+    for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 1 || p == 3 ? 1.0 : 0.0);
+    ASSERT_TRUE(pick(b, 1, 0, 20));
+    ASSERT_FALSE(pick(b, 3, 0, 20));
+    ASSERT_TRUE(b.shown("bankPatchConflictWindow"));
+
+    ControlAction* glissando = b.plug->GetParam(kPortamentoType + 3)->GetControlAction();
+    ASSERT_TRUE(glissando && !glissando->controls.empty());
+    const IRECT* r = glissando->controls.front()->GetRECT();
+    const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
+    ASSERT_TRUE(b.plug->keptLayer("bankPatchConflictWindow")->controls.Get(0)->GetRECT()->Contains(x, y));
+    IMouseMod left(true);
+    auto click = [&] {
+        testing::internal::CaptureStdout();
+        b.plug->GetGUI()->OnMouseDown(x, y, &left);
+        b.plug->GetGUI()->OnMouseUp(x, y, &left);
+        testing::internal::GetCapturedStdout();
+    };
+    b.plug->takeShorts();
+    click();
+    EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+    EXPECT_EQ(b.value(kPortamentoType + 3), 0.0) << "the click that puts it away goes no further";
+    click();
+    EXPECT_EQ(b.value(kPortamentoType + 3), 1.0);
+    EXPECT_FALSE(b.plug->takeShorts().empty()) << "Glissando sent";
 }
 
 TEST(ProgramChange, SingleCommandsSetTheirPartAndSendOrDoNothingWithoutAPort)

@@ -347,7 +347,7 @@ TEST(SimulatorChart, ControllersAndParameterSysExWriteTheDumpBytesOfTheLayouts)
          "performance",
          0,
          28 + 88 + 10,
-         0x4E,
+         0x42, // effects on, and both receptions on at power-on
          "kMultiPartPolyphony part 3 = 2"},
         {"transpose 24",
          {paramSysEx(0x26, 2, 0x01, 24)},

@@ -113,7 +113,8 @@ TEST(PowerOn, EachPartListensOnItsOwnChannelAndProgramChangesAreFollowedAsTheGlo
         for (size_t k = 0; k < 8; ++k) {
             const uint8_t* block = perf->data() + 20 + 44 * k; // dump position 28 + 44k
             ASSERT_EQ(block[2], k) << "channel of part " << k + 1;
-            ASSERT_EQ(block[10] & 0x0C, 0x0C) << "part " << k + 1 << " receives program and control changes";
+            // Bits 2 and 3 set would switch the part's program and control reception off.
+            ASSERT_EQ(block[10] & 0x0C, 0) << "part " << k + 1 << " receives program and control changes";
         }
     EXPECT_TRUE((m.global2[22 - 8] & 0x07) == 0x06 && (m.global2[24 - 8] & 0x06) == 0x06) << "received and sent";
 

@@ -36,7 +36,7 @@ void giveEachPartItsChannel(PerformanceBody& perf)
     for (int k = 0; k < kParts; ++k) {
         uint8_t* block = perf.data() + kPartBlockStart + kPartBlockSize * size_t(k);
         block[kPartBlockChannel] = uint8_t(k);
-        block[kPartBlockSettings] |= 0x0C;
+        block[kPartBlockSettings] &= uint8_t(~(kPartIgnoresProgramChanges | kPartIgnoresControlChanges));
     }
 }
 

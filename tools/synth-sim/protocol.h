@@ -69,7 +69,11 @@ constexpr size_t kPartBlockSize = 44;
 constexpr size_t kPartBlockProgram = 0; // program number
 constexpr size_t kPartBlockBank = 1;    // bank + 5
 constexpr size_t kPartBlockChannel = 2; // 0..15; 16 and above follow the global channel
-constexpr size_t kPartBlockSettings = 10; // bit 2 receive program changes, bit 3 control changes
+// Part settings, a bit field; a set bit 2 switches the part's reception of program changes off,
+// a set bit 3 that of control changes.
+constexpr size_t kPartBlockSettings = 10;
+constexpr uint8_t kPartIgnoresProgramChanges = 0x04;
+constexpr uint8_t kPartIgnoresControlChanges = 0x08;
 
 // Global settings 2, as body offsets (position - 8): what the synthesizer receives (position
 // 22: bits 0-1 program changes, bit 2 control changes) and transmits (position 24: bit 1
