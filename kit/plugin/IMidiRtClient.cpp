@@ -1,7 +1,13 @@
 // A client of the MIDI library (ALSA and the other systems it knows), behind the port layer's
 // client interface.
+#include <errno.h>
+
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiInDelivery.h"
@@ -20,6 +26,23 @@ const size_t kLargestJackMessage = 16384 - 1 - 4;
 // library's own thread complaining, leave it alone.
 thread_local bool* tCallFailed = nullptr;
 
+// The library's JACK client activates as it is made and does not say when that fails: its opens
+// then succeed, and the server refuses their connections. How often, and how far apart, a refused
+// connection is tried again before the client counts as spent: a program that is starting lists
+// its port a moment before it takes connections.
+const int kConnectTries = 6;
+const std::chrono::milliseconds kConnectPause(50);
+
+// The library's clients that could not be activated, kept for the life of the process: the JACK
+// library may start a thread of the failed activation later, which would find a closed client's
+// memory freed. An input's delivery, which the library's callback was given, is kept with it.
+struct Kept {
+    RtMidi* client;
+    IMidiInDelivery* delivery;
+};
+std::mutex gKeptLock;
+std::vector<Kept>* gKept = new std::vector<Kept>;
+
 void Report(const RtMidiError& e)
 {
     LogLine("MIDI: %s", e.getMessage().c_str());
@@ -35,8 +58,9 @@ void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
 
 class RtClient : public IMidiClient {
 public:
-    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest)
-        : mClient(client), mIn(in), mOut(out), mLargest(largest)
+    // jackName: the library's JACK client name; null on the other systems.
+    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest, const char* jackName)
+        : mClient(client), mIn(in), mOut(out), mLargest(largest), mJackName(jackName ? jackName : "")
     {
         mClient->setErrorCallback(OnLibraryError, nullptr);
         if (!mIn) return;
@@ -50,6 +74,12 @@ public:
     ~RtClient() override
     {
         ClosePort();
+        if (mLooker) jack_client_close(mLooker); // never activated, it has no thread to wait for
+        if (mSpent) {
+            std::lock_guard<std::mutex> hold(gKeptLock);
+            gKept->push_back({mClient, mDelivery.release()});
+            return;
+        }
         // The library's thread ends here, before the delivery it writes to goes.
         delete mIn;
         delete mOut;
@@ -71,20 +101,39 @@ public:
     }
     bool OpenPort(unsigned number, const char* portName) override
     {
+        if (mSpent) return false;
         if (mDelivery) mDelivery->Start();
-        if (Call([&] { mClient->openPort(number, portName); }) && mClient->isPortOpen()) return true;
+        std::string target;
+        if (Call([&] {
+                if (!mJackName.empty()) target = mClient->getPortName(number);
+                mClient->openPort(number, portName);
+            }) &&
+            mClient->isPortOpen()) {
+            const Reach reach = mJackName.empty() ? Reach::kYes : Reaches(mJackName + ":" + portName, target);
+            if (reach == Reach::kYes) return true;
+            if (reach == Reach::kSpent) {
+                LogLine("MIDI: the library's JACK client could not be activated; the server refuses its "
+                        "connection to \"%s\"",
+                        target.c_str());
+                ClosePort();
+                Abandon();
+                return false;
+            }
+        }
         ClosePort();
         return false;
     }
     // The library's port first, so that nothing more is queued for it; then the delivery.
     void ClosePort() override
     {
-        Call([&] {
-            if (mClient->isPortOpen()) mClient->closePort();
-        });
+        if (!mSpent)
+            Call([&] {
+                if (mClient->isPortOpen()) mClient->closePort();
+            });
         if (mDelivery) mDelivery->Stop();
     }
-    bool IsPortOpen() override { return mClient->isPortOpen(); }
+    bool IsPortOpen() override { return !mSpent && mClient->isPortOpen(); }
+    bool Spent() const override { return mSpent; }
     // The library sends in one call, with no way to refuse instead of waiting: the port layer
     // reaches this only through an IMidiHandOver.
     bool Send(const unsigned char* data, size_t size, bool) override
@@ -102,6 +151,36 @@ public:
     }
 
 private:
+    enum class Reach { kYes, kGone, kSpent };
+    // After the library's JACK open: whether our port reaches target. The library connects and
+    // says nothing of a refusal, so a client of our own looks, and makes a connection that is
+    // missing (one another program undid at once is what the open asked for). The server refuses
+    // only a client that is not active: ours, once the other side's program takes connections.
+    // Where nothing can be looked at, the open stands as the library left it.
+    Reach Reaches(const std::string& ours, const std::string& target)
+    {
+        if (!mLooker && IJackServerListening())
+            mLooker = jack_client_open((mJackName + " look").c_str(), JackNoStartServer, nullptr);
+        if (!mLooker) return Reach::kYes;
+        for (int attempt = 1;; ++attempt) {
+            jack_port_t* own = jack_port_by_name(mLooker, ours.c_str());
+            if (!own) return Reach::kYes; // the library's client goes by another name
+            if (!jack_port_by_name(mLooker, target.c_str())) return Reach::kGone;
+            if (jack_port_connected_to(own, target.c_str())) return Reach::kYes;
+            const int made = mIn ? jack_connect(mLooker, target.c_str(), ours.c_str())
+                                 : jack_connect(mLooker, ours.c_str(), target.c_str());
+            if (made == 0 || made == EEXIST) return Reach::kYes;
+            if (attempt == kConnectTries) return Reach::kSpent;
+            std::this_thread::sleep_for(kConnectPause);
+        }
+    }
+    // Never used or deleted again, kept once this goes: see gKept. Input that reaches the library
+    // from here on stays in its own bounded queue.
+    void Abandon()
+    {
+        if (mIn) Call([&] { mIn->cancelCallback(); });
+        mSpent = true;
+    }
     // On the library's thread (the JACK server's, under the library's JACK client).
     static void OnMessage(double deltaTime, std::vector<unsigned char>* message, void* delivery)
     {
@@ -126,7 +205,10 @@ private:
     RtMidiIn* mIn;
     RtMidiOut* mOut;
     const size_t mLargest;
+    const std::string mJackName;
     std::unique_ptr<IMidiInDelivery> mDelivery; // input only
+    jack_client_t* mLooker = nullptr;           // JACK only: sees whether the library's connections were made
+    std::atomic<bool> mSpent{false};            // the library's client could not be activated
 };
 
 } // namespace
@@ -135,14 +217,15 @@ IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientNa
 {
     if (api == RtMidi::UNIX_JACK && !IJackServerListening()) return nullptr;
     std::unique_ptr<RtClient> client;
+    const char* jackName = api == RtMidi::UNIX_JACK ? clientName : nullptr;
     try {
         if (input) {
             RtMidiIn* in = new RtMidiIn(api, clientName, kInQueueLimit);
-            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1));
+            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1), jackName);
         } else {
             RtMidiOut* out = new RtMidiOut(api, clientName);
             client = std::make_unique<RtClient>(out, nullptr, out,
-                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1));
+                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1), jackName);
         }
     } catch (const RtMidiError& e) {
         Report(e);

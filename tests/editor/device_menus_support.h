@@ -44,6 +44,17 @@ public:
         std::lock_guard<std::mutex> hold(mLock);
         return mNames[input];
     }
+    // Listed, but no client opens it (one the system gave up on).
+    void refuse(bool input, std::vector<std::string> names)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        mRefused[input] = std::move(names);
+    }
+    bool refuses(bool input, const std::string& name)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        return std::find(mRefused[input].begin(), mRefused[input].end(), name) != mRefused[input].end();
+    }
     void hook(void (*h)(void*), void* data)
     {
         std::lock_guard<std::mutex> hold(mLock);
@@ -52,7 +63,7 @@ public:
 
 private:
     std::mutex mLock;
-    std::vector<std::string> mNames[2];
+    std::vector<std::string> mNames[2], mRefused[2];
     std::vector<std::pair<void (*)(void*), void*>> mHooks;
 };
 
@@ -69,7 +80,7 @@ public:
     bool OpenPort(unsigned n, const char*) override
     {
         std::lock_guard<std::mutex> hold(mLock);
-        mOpened = PortName(n);
+        mOpened = mSystem.refuses(mInput, PortName(n)) ? "" : PortName(n);
         return !mOpened.empty();
     }
     void ClosePort() override
