@@ -1,9 +1,8 @@
 // A client of the MIDI library (ALSA and the other systems it knows), behind the port layer's
 // client interface.
-#include <errno.h>
-
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,11 +26,10 @@ const size_t kLargestJackMessage = 16384 - 1 - 4;
 thread_local bool* tCallFailed = nullptr;
 
 // The library's JACK client activates as it is made and does not say when that fails: its opens
-// then succeed, and the server refuses their connections. How often, and how far apart, a refused
-// connection is tried again before the client counts as spent: a program that is starting lists
-// its port a moment before it takes connections.
-const int kConnectTries = 6;
-const std::chrono::milliseconds kConnectPause(50);
+// then succeed, and the server refuses their connections. The server announces the ports of active
+// clients only: how long an open that did not connect waits for the announcement of ours before
+// the client counts as spent.
+const std::chrono::milliseconds kAnnounceWait(1000);
 
 // The library's clients that could not be activated, kept for the life of the process: the JACK
 // library may start a thread of the failed activation later, which would find a closed client's
@@ -74,7 +72,7 @@ public:
     ~RtClient() override
     {
         ClosePort();
-        if (mLooker) jack_client_close(mLooker); // never activated, it has no thread to wait for
+        if (mLooker && mLookerActive) jack_client_close(mLooker); // see IAbandonJackClient
         if (mSpent) {
             std::lock_guard<std::mutex> hold(gKeptLock);
             gKept->push_back({mClient, mDelivery.release()});
@@ -103,17 +101,18 @@ public:
     {
         if (mSpent) return false;
         if (mDelivery) mDelivery->Start();
+        const bool look = !mJackName.empty() && Look();
+        const unsigned announced = mAnnounced;
         std::string target;
         if (Call([&] {
-                if (!mJackName.empty()) target = mClient->getPortName(number);
+                if (look) target = mClient->getPortName(number);
                 mClient->openPort(number, portName);
             }) &&
             mClient->isPortOpen()) {
-            const Reach reach = mJackName.empty() ? Reach::kYes : Reaches(mJackName + ":" + portName, target);
+            const Reach reach = look ? Judge(mJackName + ":" + portName, target, announced) : Reach::kYes;
             if (reach == Reach::kYes) return true;
             if (reach == Reach::kSpent) {
-                LogLine("MIDI: the library's JACK client could not be activated; the server refuses its "
-                        "connection to \"%s\"",
+                LogLine("MIDI: the library's JACK client could not be activated; its port is not connected to \"%s\"",
                         target.c_str());
                 ClosePort();
                 Abandon();
@@ -152,27 +151,43 @@ public:
 
 private:
     enum class Reach { kYes, kGone, kSpent };
-    // After the library's JACK open: whether our port reaches target. The library connects and
-    // says nothing of a refusal, so a client of our own looks, and makes a connection that is
-    // missing (one another program undid at once is what the open asked for). The server refuses
-    // only a client that is not active: ours, once the other side's program takes connections.
-    // Where nothing can be looked at, the open stands as the library left it.
-    Reach Reaches(const std::string& ours, const std::string& target)
+    // A client of our own beside the library's JACK client: active, with no port, it hears the
+    // server announce the ports of active clients, and so whether the library's client is active.
+    // One whose own activation failed is kept unused (see IAbandonJackClient); nothing is judged.
+    bool Look()
     {
-        if (!mLooker && IJackServerListening())
-            mLooker = jack_client_open((mJackName + " look").c_str(), JackNoStartServer, nullptr);
-        if (!mLooker) return Reach::kYes;
-        for (int attempt = 1;; ++attempt) {
-            jack_port_t* own = jack_port_by_name(mLooker, ours.c_str());
-            if (!own) return Reach::kYes; // the library's client goes by another name
-            if (!jack_port_by_name(mLooker, target.c_str())) return Reach::kGone;
-            if (jack_port_connected_to(own, target.c_str())) return Reach::kYes;
-            const int made = mIn ? jack_connect(mLooker, target.c_str(), ours.c_str())
-                                 : jack_connect(mLooker, ours.c_str(), target.c_str());
-            if (made == 0 || made == EEXIST) return Reach::kYes;
-            if (attempt == kConnectTries) return Reach::kSpent;
-            std::this_thread::sleep_for(kConnectPause);
-        }
+        if (mLooker) return mLookerActive;
+        if (!IJackServerListening()) return false;
+        mLooker = jack_client_open((mJackName + " look").c_str(), JackNoStartServer, nullptr);
+        if (!mLooker) return false;
+        jack_set_port_registration_callback(mLooker, OnRegistration, this);
+        mLookerActive = jack_activate(mLooker) == 0;
+        if (!mLookerActive) IAbandonJackClient(mLooker);
+        return mLookerActive;
+    }
+    // On the looker's thread: a port of the library's client was announced.
+    static void OnRegistration(jack_port_id_t id, int registered, void* self)
+    {
+        RtClient* client = static_cast<RtClient*>(self);
+        jack_port_t* port = registered ? jack_port_by_id(client->mLooker, id) : nullptr;
+        const char* name = port ? jack_port_name(port) : nullptr;
+        const std::string& ours = client->mJackName;
+        if (name && std::strncmp(name, ours.c_str(), ours.size()) == 0 && name[ours.size()] == ':')
+            ++client->mAnnounced;
+    }
+    // After the library's JACK open: whether ours may stand. The library connects and says nothing
+    // of a refusal. A port of ours that the server never announced belongs to a client that is
+    // not active: spent, unless the other side went meanwhile. An active one that did not connect
+    // (a program that holds its port but takes no connection) is left to the follower, as before.
+    Reach Judge(const std::string& ours, const std::string& target, unsigned announcedBefore)
+    {
+        jack_port_t* own = jack_port_by_name(mLooker, ours.c_str());
+        if (!own || jack_port_connected_to(own, target.c_str())) return Reach::kYes; // or named otherwise
+        const auto until = std::chrono::steady_clock::now() + kAnnounceWait;
+        while (mAnnounced == announcedBefore && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (mAnnounced != announcedBefore) return Reach::kYes;
+        return jack_port_by_name(mLooker, target.c_str()) ? Reach::kSpent : Reach::kGone;
     }
     // Never used or deleted again, kept once this goes: see gKept. Input that reaches the library
     // from here on stays in its own bounded queue.
@@ -207,8 +222,10 @@ private:
     const size_t mLargest;
     const std::string mJackName;
     std::unique_ptr<IMidiInDelivery> mDelivery; // input only
-    jack_client_t* mLooker = nullptr;           // JACK only: sees whether the library's connections were made
-    std::atomic<bool> mSpent{false};            // the library's client could not be activated
+    jack_client_t* mLooker = nullptr;           // JACK only: see Look
+    bool mLookerActive = false;
+    std::atomic<unsigned> mAnnounced{0}; // ports of the library's client the server announced
+    std::atomic<bool> mSpent{false};     // the library's client could not be activated
 };
 
 } // namespace
