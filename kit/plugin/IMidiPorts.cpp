@@ -87,8 +87,9 @@ struct OpenHooks {
 
 // Opens the system's port for the list entry that the stored name stands for; port and the
 // result become that list index, or 0 when no client, no such entry, the "no port" entry or a
-// failed open. refused: the port is listed, and the client could not open it (no client: a
-// spent one with no fresh one left).
+// failed open. refused: the port is listed, and the client could not open it as the system gave
+// up on the client (no client: a spent one with no fresh one left); a port that refuses the
+// connection is not one.
 int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& port, const char* name,
                const char* portName, const char* direction, bool* refused, const OpenHooks* hooks = nullptr)
 {
@@ -110,8 +111,9 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
     int refusedNumber = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        *refused = number >= 0 && number == refusedNumber; // still there: not a port that went meanwhile
-        if (number < 0 || *refused) break;
+        // Still there: not a port that went meanwhile.
+        *refused = number >= 0 && number == refusedNumber && client->Spent();
+        if (number < 0 || number == refusedNumber) break;
         if (hooks) hooks->beforeOpen();
         const bool opened = client->OpenPort(unsigned(number), portName);
         if (opened && client->PortName(unsigned(number)) == want) {

@@ -286,8 +286,8 @@ public:
     std::string GetExternalMIDIFollowWhy(bool input);
     // The list index of the direction's open port, 0 while none is open.
     int GetExternalMIDIOpenIndex(bool input);
-    // The last open found the chosen port listed, and the client could not open it (one the
-    // system gave up on): the device is there, not away.
+    // The last open found the chosen port listed, and could not open it as the system gave up on
+    // the direction's client (an activation that failed): the device is there, not away.
     bool ExternalMIDIRefused(bool input);
     // A recall's opens: while set, an open on a system of the library counts only once the
     // follower sees it connected (the setters return 0 until then), so that what the recall owes

@@ -44,7 +44,7 @@ public:
         std::lock_guard<std::mutex> hold(mLock);
         return mNames[input];
     }
-    // Listed, but no client opens it (one the system gave up on).
+    // Listed, but no client opens it: each is spent by its try, as by an activation that fails.
     void refuse(bool input, std::vector<std::string> names)
     {
         std::lock_guard<std::mutex> hold(mLock);
@@ -80,9 +80,11 @@ public:
     bool OpenPort(unsigned n, const char*) override
     {
         std::lock_guard<std::mutex> hold(mLock);
-        mOpened = mSystem.refuses(mInput, PortName(n)) ? "" : PortName(n);
+        mSpent = mSpent || mSystem.refuses(mInput, PortName(n));
+        mOpened = mSpent ? "" : PortName(n);
         return !mOpened.empty();
     }
+    bool Spent() const override { return mSpent; }
     void ClosePort() override
     {
         std::lock_guard<std::mutex> hold(mLock);
@@ -109,6 +111,7 @@ private:
     const bool mInput;
     std::mutex mLock;
     std::string mOpened;
+    bool mSpent = false; // opens only, under the plug-in mutex
 };
 
 // The controller, its synthesizer in process, counting the follower's reports and the enquiries.
@@ -122,6 +125,12 @@ public:
     {
         KIT_MutexLock hold(&mutex);
         StopMIDIInDelivery();
+        // Fresh clients in place of spent ones come from the same system.
+        mMakeMidiClient = [this, &s](bool input, const std::string&) {
+            auto* client = new FakeClient(s, input);
+            client->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
+            return client;
+        };
         for (bool input : {false, true}) {
             auto* client = new FakeClient(s, input);
             client->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
