@@ -392,7 +392,7 @@ public:
     // Line 1 names the chosen output that is away (a send found it so). Not on the render call.
     void sayOutputAway();
     // The status's words for the chosen port of a direction that is not open: "absent", or, for
-    // one that is listed but could not be opened, that it could not be opened.
+    // one that is listed but that a spent client could not open, that it could not be opened.
     std::string awayText(bool input);
     // What line 2 says while the output's enquiry waits for an input: the chosen one that is
     // away, or that none is set.

@@ -66,7 +66,7 @@ void QOR::showDevice(bool input)
 
 std::string QOR::awayText(bool input)
 {
-    // A port the system lists is there: a client that could not open it is no reason to call it absent.
+    // A port the system lists is there: a client the system gave up on is no reason to call it absent.
     return std::string(input ? "MIDI In " : "MIDI Out ") +
            (ExternalMIDIRefused(input) ? "could not be opened: " : "absent: ") + GetExternalMIDIChoice(input);
 }
