@@ -391,6 +391,9 @@ public:
     bool outputAway() const { return midiIOSet && mOutputChosen && midiOutIndex <= 0; }
     // Line 1 names the chosen output that is away (a send found it so). Not on the render call.
     void sayOutputAway();
+    // The status's words for the chosen port of a direction that is not open: "absent", or, for
+    // one that is listed but that a spent client could not open, that it could not be opened.
+    std::string awayText(bool input);
     // What line 2 says while the output's enquiry waits for an input: the chosen one that is
     // away, or that none is set.
     std::string inputAwaitedText();

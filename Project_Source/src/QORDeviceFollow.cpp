@@ -64,11 +64,17 @@ void QOR::showDevice(bool input)
     }
 }
 
+std::string QOR::awayText(bool input)
+{
+    // A port the system lists is there: a client the system gave up on is no reason to call it absent.
+    return std::string(input ? "MIDI In " : "MIDI Out ") +
+           (ExternalMIDIRefused(input) ? "could not be opened: " : "absent: ") + GetExternalMIDIChoice(input);
+}
+
 void QOR::absentTexts(std::string* line1, std::string* line2)
 {
     const bool outAway = isAway(*this, false), inAway = isAway(*this, true);
-    const std::string out = "MIDI Out absent: " + GetExternalMIDIChoice(false);
-    const std::string in = "MIDI In absent: " + GetExternalMIDIChoice(true);
+    const std::string out = awayText(false), in = awayText(true);
     *line1 = outAway ? out : inAway ? in : std::string();
     *line2 = outAway && inAway ? in : std::string(); // both away: the input on the second line
     // One away: the second line says why a port of its name was not taken (two could be it).
@@ -81,8 +87,7 @@ void QOR::absentTexts(std::string* line1, std::string* line2)
 void QOR::sayDevices()
 {
     const bool outAway = isAway(*this, false), inAway = isAway(*this, true);
-    const std::string out = "MIDI Out absent: " + GetExternalMIDIChoice(false);
-    const std::string in = "MIDI In absent: " + GetExternalMIDIChoice(true);
+    const std::string out = awayText(false), in = awayText(true);
     // A line that shows something said since (the enquiry of a return, an edit) keeps it.
     const bool ours1 = !mAbsentSaid1.empty() && mAbsentSaid1 == text(statusDisplay);
     const bool ours2 = !mAbsentSaid2.empty() && mAbsentSaid2 == text(valueDisplay);
@@ -138,13 +143,13 @@ void QOR::sayDevicesAfterReadout()
 
 void QOR::sayOutputAway()
 {
-    showStatus(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
+    showStatus(awayText(false).c_str());
 }
 
 std::string QOR::inputAwaitedText()
 {
     const std::string input = GetExternalMIDIChoice(true);
-    return input.empty() ? "MIDI In not set" : "MIDI In absent: " + input;
+    return input.empty() ? "MIDI In not set" : awayText(true);
 }
 
 void QOR::noteOutputOpened(int index)

@@ -15,5 +15,5 @@ void QOR::OnExternalMIDIPortChanged(bool input)
     const std::string choice = GetExternalMIDIChoice(input);
     const bool away = !choice.empty() && GetExternalMIDIOpenIndex(input) == 0;
     // The waiting job ends by itself and shows the text; nothing here touches a control.
-    m->sender->endForPort(away ? std::string(input ? "MIDI In" : "MIDI Out") + " absent: " + choice : std::string());
+    m->sender->endForPort(away ? awayText(input) : std::string());
 }

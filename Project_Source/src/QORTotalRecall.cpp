@@ -255,7 +255,7 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
     showStatus("Project Data Recalled");
     // The line above covers the device menu's notice: the device that is awaited is named below.
     if (recalledSendOwed && !awaited && !answerFirst)
-        showStatus2(("MIDI Out absent: " + GetExternalMIDIChoice(false)).c_str());
+        showStatus2(awayText(false).c_str());
     return pos;
 }
 

@@ -167,12 +167,19 @@ void IPluginBase::SetExternalMIDIChoice(bool input, int port, const char* name)
     if (chosen) WakeFollower();
 }
 
-bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened)
+bool IPluginBase::ExternalMIDIRefused(bool input)
+{
+    std::lock_guard<std::mutex> lock(mFollowLock);
+    return mMidiRefused[input];
+}
+
+bool IPluginBase::NoteOpenedPort(bool input, const std::string& opened, bool refused)
 {
     bool wake = false, awaits = false;
     {
         std::lock_guard<std::mutex> lock(mFollowLock);
         mMidiOpened[input] = opened;
+        mMidiRefused[input] = refused;
         mFollowOpenedMs[input] = NowMs();
         mFollowDropSeenMs[input] = 0;
         ++mFollowChanges[input];

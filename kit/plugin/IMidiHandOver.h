@@ -32,6 +32,8 @@ public:
     // so that nothing meant for this port reaches the next one. Waits for a send under way.
     void ClosePort() override;
     bool IsPortOpen() override; // takes no lock: the render call asks
+    // The client's word: asked by the opener, whose open of the client it follows.
+    bool Spent() const override { return mClient->Spent(); }
     bool Send(const unsigned char* data, size_t size, bool mayWait) override;
     // Held by a caller around its lock: the thread's wake, a system call, waits for the lock to be
     // given up. A sender woken past by it, or preempted on its way back, would keep the lock held

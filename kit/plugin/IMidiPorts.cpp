@@ -87,24 +87,33 @@ struct OpenHooks {
 
 // Opens the system's port for the list entry that the stored name stands for; port and the
 // result become that list index, or 0 when no client, no such entry, the "no port" entry or a
-// failed open.
+// failed open. refused: the port is listed, and the client could not open it as the system gave
+// up on the client (no client: a spent one with no fresh one left); a port that refuses the
+// connection is not one.
 int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& port, const char* name,
-               const char* portName, const char* direction, const OpenHooks* hooks = nullptr)
+               const char* portName, const char* direction, bool* refused, const OpenHooks* hooks = nullptr)
 {
+    *refused = false;
     std::string why;
-    int idx = port == 0 || !client ? -1 : IMidiMatchStoredName(names, name, &why);
+    int idx = port == 0 ? -1 : IMidiMatchStoredName(names, name, &why);
     port = 0;
     if (idx < 0 && !why.empty()) LogLine("MIDI %s: %s", direction, why.c_str());
     // An empty entry stands for a name the system could not give; it names no port.
     if (idx <= 0 || names[size_t(idx)].empty()) return 0;
+    if (!client) {
+        *refused = true;
+        return 0;
+    }
     const std::string& want = names[size_t(idx)];
     // Other programs add and remove ports at any time, and the system opens by number: a
     // number is trusted only if it still names the port once that is open. A port that refused
     // is not asked again under the same number: each try costs the system's time and words.
-    int refused = -1;
+    int refusedNumber = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
         int number = CurrentPortNumber(client, idx, want);
-        if (number < 0 || number == refused) break;
+        // Still there: not a port that went meanwhile.
+        *refused = number >= 0 && number == refusedNumber && client->Spent();
+        if (number < 0 || number == refusedNumber) break;
         if (hooks) hooks->beforeOpen();
         const bool opened = client->OpenPort(unsigned(number), portName);
         if (opened && client->PortName(unsigned(number)) == want) {
@@ -113,7 +122,7 @@ int OpenByName(IMidiClient* client, const std::vector<std::string>& names, int& 
         }
         if (hooks) hooks->beforeClose();
         if (opened) client->ClosePort();
-        refused = opened ? -1 : number;
+        refusedNumber = opened ? -1 : number;
     }
     return 0;
 }
@@ -379,6 +388,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     KIT_MutexLock opener(&mutex);
     SetExternalMIDIChoice(false, port, name);
     int opened;
+    bool refused;
     std::string openedName;
     {
         const MidiOutHold hold(this);
@@ -386,11 +396,11 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
         // A spent client is not asked to open: it would refuse, and say so, at every retry.
         IMidiClient* client = RenewSpentMIDIClient(false) ? midiOut : nullptr;
         midiOutPort = port;
-        opened = OpenByName(client, midiOutNames, port, name, kOutPortName, "output");
+        opened = OpenByName(client, midiOutNames, port, name, kOutPortName, "output", &refused);
         SendParkedMidiOut(true); // meant for the port that closed
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
-    const bool awaits = NoteOpenedPort(false, openedName);
+    const bool awaits = NoteOpenedPort(false, openedName, refused);
     OnExternalMIDIPortChanged(false);
     ReportDroppedMidiOut(); // what the render call could not send meanwhile
     return awaits ? 0 : opened;
@@ -414,9 +424,10 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
                               mMidiInLive = serial | kMidiInUnchecked;
                           },
                           [this] { mMidiInLive = 0; }};
-    const int idx = OpenByName(client, midiInNames, port, name, kInPortName, "input", &hooks);
+    bool refused;
+    const int idx = OpenByName(client, midiInNames, port, name, kInPortName, "input", &refused, &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
-    const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string());
+    const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string(), refused);
     OnExternalMIDIPortChanged(true);
     return awaits ? 0 : idx;
 }

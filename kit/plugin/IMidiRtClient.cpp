@@ -1,7 +1,12 @@
 // A client of the MIDI library (ALSA and the other systems it knows), behind the port layer's
 // client interface.
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiInDelivery.h"
@@ -20,6 +25,22 @@ const size_t kLargestJackMessage = 16384 - 1 - 4;
 // library's own thread complaining, leave it alone.
 thread_local bool* tCallFailed = nullptr;
 
+// The library's JACK client activates as it is made and does not say when that fails: its opens
+// then succeed, and the server refuses their connections. The server announces the ports of active
+// clients only: how long an open that did not connect waits for the announcement of ours before
+// the client counts as spent.
+const std::chrono::milliseconds kAnnounceWait(1000);
+
+// The library's clients that could not be activated, kept for the life of the process: the JACK
+// library may start a thread of the failed activation later, which would find a closed client's
+// memory freed. An input's delivery, which the library's callback was given, is kept with it.
+struct Kept {
+    RtMidi* client;
+    IMidiInDelivery* delivery;
+};
+std::mutex gKeptLock;
+std::vector<Kept>* gKept = new std::vector<Kept>;
+
 void Report(const RtMidiError& e)
 {
     LogLine("MIDI: %s", e.getMessage().c_str());
@@ -35,8 +56,9 @@ void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
 
 class RtClient : public IMidiClient {
 public:
-    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest)
-        : mClient(client), mIn(in), mOut(out), mLargest(largest)
+    // jackName: the library's JACK client name; null on the other systems.
+    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest, const char* jackName)
+        : mClient(client), mIn(in), mOut(out), mLargest(largest), mJackName(jackName ? jackName : "")
     {
         mClient->setErrorCallback(OnLibraryError, nullptr);
         if (!mIn) return;
@@ -50,6 +72,12 @@ public:
     ~RtClient() override
     {
         ClosePort();
+        if (mLooker && mLookerActive) jack_client_close(mLooker); // see IAbandonJackClient
+        if (mSpent) {
+            std::lock_guard<std::mutex> hold(gKeptLock);
+            gKept->push_back({mClient, mDelivery.release()});
+            return;
+        }
         // The library's thread ends here, before the delivery it writes to goes.
         delete mIn;
         delete mOut;
@@ -71,20 +99,40 @@ public:
     }
     bool OpenPort(unsigned number, const char* portName) override
     {
+        if (mSpent) return false;
         if (mDelivery) mDelivery->Start();
-        if (Call([&] { mClient->openPort(number, portName); }) && mClient->isPortOpen()) return true;
+        const bool look = !mJackName.empty() && Look();
+        const unsigned announced = mAnnounced;
+        std::string target;
+        if (Call([&] {
+                if (look) target = mClient->getPortName(number);
+                mClient->openPort(number, portName);
+            }) &&
+            mClient->isPortOpen()) {
+            const Reach reach = look ? Judge(mJackName + ":" + portName, target, announced) : Reach::kYes;
+            if (reach == Reach::kYes) return true;
+            if (reach == Reach::kSpent) {
+                LogLine("MIDI: the library's JACK client could not be activated; its port is not connected to \"%s\"",
+                        target.c_str());
+                ClosePort();
+                Abandon();
+                return false;
+            }
+        }
         ClosePort();
         return false;
     }
     // The library's port first, so that nothing more is queued for it; then the delivery.
     void ClosePort() override
     {
-        Call([&] {
-            if (mClient->isPortOpen()) mClient->closePort();
-        });
+        if (!mSpent)
+            Call([&] {
+                if (mClient->isPortOpen()) mClient->closePort();
+            });
         if (mDelivery) mDelivery->Stop();
     }
-    bool IsPortOpen() override { return mClient->isPortOpen(); }
+    bool IsPortOpen() override { return !mSpent && mClient->isPortOpen(); }
+    bool Spent() const override { return mSpent; }
     // The library sends in one call, with no way to refuse instead of waiting: the port layer
     // reaches this only through an IMidiHandOver.
     bool Send(const unsigned char* data, size_t size, bool) override
@@ -102,6 +150,52 @@ public:
     }
 
 private:
+    enum class Reach { kYes, kGone, kSpent };
+    // A client of our own beside the library's JACK client: active, with no port, it hears the
+    // server announce the ports of active clients, and so whether the library's client is active.
+    // One whose own activation failed is kept unused (see IAbandonJackClient); nothing is judged.
+    bool Look()
+    {
+        if (mLooker) return mLookerActive;
+        if (!IJackServerListening()) return false;
+        mLooker = jack_client_open((mJackName + " look").c_str(), JackNoStartServer, nullptr);
+        if (!mLooker) return false;
+        jack_set_port_registration_callback(mLooker, OnRegistration, this);
+        mLookerActive = jack_activate(mLooker) == 0;
+        if (!mLookerActive) IAbandonJackClient(mLooker);
+        return mLookerActive;
+    }
+    // On the looker's thread: a port of the library's client was announced.
+    static void OnRegistration(jack_port_id_t id, int registered, void* self)
+    {
+        RtClient* client = static_cast<RtClient*>(self);
+        jack_port_t* port = registered ? jack_port_by_id(client->mLooker, id) : nullptr;
+        const char* name = port ? jack_port_name(port) : nullptr;
+        const std::string& ours = client->mJackName;
+        if (name && std::strncmp(name, ours.c_str(), ours.size()) == 0 && name[ours.size()] == ':')
+            ++client->mAnnounced;
+    }
+    // After the library's JACK open: whether ours may stand. The library connects and says nothing
+    // of a refusal. A port of ours that the server never announced belongs to a client that is
+    // not active: spent, unless the other side went meanwhile. An active one that did not connect
+    // (a program that holds its port but takes no connection) is left to the follower, as before.
+    Reach Judge(const std::string& ours, const std::string& target, unsigned announcedBefore)
+    {
+        jack_port_t* own = jack_port_by_name(mLooker, ours.c_str());
+        if (!own || jack_port_connected_to(own, target.c_str())) return Reach::kYes; // or named otherwise
+        const auto until = std::chrono::steady_clock::now() + kAnnounceWait;
+        while (mAnnounced == announcedBefore && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (mAnnounced != announcedBefore) return Reach::kYes;
+        return jack_port_by_name(mLooker, target.c_str()) ? Reach::kSpent : Reach::kGone;
+    }
+    // Never used or deleted again, kept once this goes: see gKept. Input that reaches the library
+    // from here on stays in its own bounded queue.
+    void Abandon()
+    {
+        if (mIn) Call([&] { mIn->cancelCallback(); });
+        mSpent = true;
+    }
     // On the library's thread (the JACK server's, under the library's JACK client).
     static void OnMessage(double deltaTime, std::vector<unsigned char>* message, void* delivery)
     {
@@ -126,7 +220,12 @@ private:
     RtMidiIn* mIn;
     RtMidiOut* mOut;
     const size_t mLargest;
+    const std::string mJackName;
     std::unique_ptr<IMidiInDelivery> mDelivery; // input only
+    jack_client_t* mLooker = nullptr;           // JACK only: see Look
+    bool mLookerActive = false;
+    std::atomic<unsigned> mAnnounced{0}; // ports of the library's client the server announced
+    std::atomic<bool> mSpent{false};     // the library's client could not be activated
 };
 
 } // namespace
@@ -135,14 +234,15 @@ IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientNa
 {
     if (api == RtMidi::UNIX_JACK && !IJackServerListening()) return nullptr;
     std::unique_ptr<RtClient> client;
+    const char* jackName = api == RtMidi::UNIX_JACK ? clientName : nullptr;
     try {
         if (input) {
             RtMidiIn* in = new RtMidiIn(api, clientName, kInQueueLimit);
-            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1));
+            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1), jackName);
         } else {
             RtMidiOut* out = new RtMidiOut(api, clientName);
             client = std::make_unique<RtClient>(out, nullptr, out,
-                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1));
+                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1), jackName);
         }
     } catch (const RtMidiError& e) {
         Report(e);

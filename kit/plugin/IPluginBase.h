@@ -292,6 +292,9 @@ public:
     std::string GetExternalMIDIFollowWhy(bool input);
     // The list index of the direction's open port, 0 while none is open.
     int GetExternalMIDIOpenIndex(bool input);
+    // The last open found the chosen port listed, and could not open it as the system gave up on
+    // the direction's client (an activation that failed): the device is there, not away.
+    bool ExternalMIDIRefused(bool input);
     // A recall's opens: while set, an open on a system of the library counts only once the
     // follower sees it connected (the setters return 0 until then), so that what the recall owes
     // the device waits for it rather than go to a port that leads nowhere.
@@ -363,10 +366,11 @@ protected:
     void MakeExternalMIDIClient(bool input);
     bool RenewSpentMIDIClient(bool input);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
-    // After an open: the name of the port opened, empty when none; an open port is the choice.
-    // True when the open counts only once the follower sees it connected: the absent device
-    // chosen again on a system of the library, which opens whether or not anything connects.
-    bool NoteOpenedPort(bool input, const std::string& opened);
+    // After an open: the name of the port opened, empty when none; an open port is the choice;
+    // refused as OpenByName says. True when the open counts only once the follower sees it
+    // connected: the absent device chosen again on a system of the library, which opens whether
+    // or not anything connects.
+    bool NoteOpenedPort(bool input, const std::string& opened, bool refused = false);
     // Starts the follower, or wakes it; never waits for it.
     void WakeFollower();
     // The names of the client's ports now, "Select MIDI Device" first.
@@ -463,6 +467,7 @@ protected:
     std::string mMidiChoice[2], mMidiOpened[2];
     std::atomic<bool> mMidiChosen[2] = {false, false}; // !mMidiChoice[i].empty(), for lock-free readers
     std::atomic<uint32_t> mMidiCuts[2] = {0, 0};
+    bool mMidiRefused[2] = {false, false};   // see ExternalMIDIRefused
     std::string mFollowWhy[2];               // the follower's last word on a name it could not match
     uint32_t mFollowChanges[2] = {0, 0};     // choices and opens so far
     std::vector<std::string> mFollowSeen[2]; // the ports of the follower's last look that listed the open one

@@ -44,6 +44,17 @@ public:
         std::lock_guard<std::mutex> hold(mLock);
         return mNames[input];
     }
+    // Listed, but no client opens it: each is spent by its try, as by an activation that fails.
+    void refuse(bool input, std::vector<std::string> names)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        mRefused[input] = std::move(names);
+    }
+    bool refuses(bool input, const std::string& name)
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        return std::find(mRefused[input].begin(), mRefused[input].end(), name) != mRefused[input].end();
+    }
     void hook(void (*h)(void*), void* data)
     {
         std::lock_guard<std::mutex> hold(mLock);
@@ -52,7 +63,7 @@ public:
 
 private:
     std::mutex mLock;
-    std::vector<std::string> mNames[2];
+    std::vector<std::string> mNames[2], mRefused[2];
     std::vector<std::pair<void (*)(void*), void*>> mHooks;
 };
 
@@ -69,9 +80,11 @@ public:
     bool OpenPort(unsigned n, const char*) override
     {
         std::lock_guard<std::mutex> hold(mLock);
-        mOpened = PortName(n);
+        mSpent = mSpent || mSystem.refuses(mInput, PortName(n));
+        mOpened = mSpent ? "" : PortName(n);
         return !mOpened.empty();
     }
+    bool Spent() const override { return mSpent; }
     void ClosePort() override
     {
         std::lock_guard<std::mutex> hold(mLock);
@@ -98,6 +111,7 @@ private:
     const bool mInput;
     std::mutex mLock;
     std::string mOpened;
+    bool mSpent = false; // opens only, under the plug-in mutex
 };
 
 // The controller, its synthesizer in process, counting the follower's reports and the enquiries.
@@ -111,6 +125,12 @@ public:
     {
         KIT_MutexLock hold(&mutex);
         StopMIDIInDelivery();
+        // Fresh clients in place of spent ones come from the same system.
+        mMakeMidiClient = [this, &s](bool input, const std::string&) {
+            auto* client = new FakeClient(s, input);
+            client->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);
+            return client;
+        };
         for (bool input : {false, true}) {
             auto* client = new FakeClient(s, input);
             client->SetPortsChangedHook(&IMidiFollower::WakeHook, &mFollower);

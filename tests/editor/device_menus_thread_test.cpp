@@ -149,6 +149,7 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
         std::vector<std::string> outs, ins;
         const char* chosen;
         const char *line1, *line2, *knob; // null: not checked
+        std::vector<std::string> refused = {}; // listed outputs that no client opens
     } rows[] = {
         {"the stored output off at start-up, chosen again",
          {"Other Out"},
@@ -164,12 +165,21 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
          "Default MIDI output set.",
          "MIDI In absent: Synth In",
          nullptr},
+        {"the stored output listed but refused, chosen again",
+         {"Synth Out"},
+         {"Synth In"},
+         "Synth Out",
+         "MIDI Out could not be opened: Synth Out",
+         nullptr,
+         "MIDI Out could not be opened: Synth Out",
+         {"Synth Out"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         FakeSystem s;
         s.set(false, row.outs);
         s.set(true, row.ins);
+        s.refuse(false, row.refused);
         Desk d("Synth Out", "Synth In", &s);
         // The start-up's request waits while the stored output is away.
         ASSERT_EQ(d.q->initialRequestPending.load(), d.q->GetExternalMIDIOpenIndex(false) == 0);

@@ -151,6 +151,7 @@ TEST(MidiFollowRestart, AHolderThatRefusesConnectionsOnTheLibrarysPathStaysAbsen
     }
     EXPECT_EQ(Lines(log, "is back"), 0u);
     EXPECT_EQ(Lines(log, "could not be opened"), 1u);
+    EXPECT_EQ(Lines(log, "a fresh client"), 0u) << "the holder's refusal taken for our client's failed activation";
 
     holder.Stop();
     ASSERT_TRUE(holder.Start());

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "kit/plugin/IMidiHandOver.h"
 #include "kit/plugin/IMidiInDelivery.h"
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_test_plug.h"
@@ -64,9 +65,13 @@ class SpendingPlug : public PortPlug
 public:
     // The most derived class closes the ports: the follower calls this object's own functions.
     ~SpendingPlug() override { CloseExternalMIDIPorts(); }
-    SpendingPlug(MadeClients* made, bool follow)
+    // handOver: the client sends through a hand-over, as the library's output does.
+    SpendingPlug(MadeClients* made, bool follow, bool handOver = false)
     {
-        mMakeMidiClient = [made](bool, const std::string& name) { return new SpendingClient(name, made); };
+        mMakeMidiClient = [made, handOver](bool, const std::string& name) -> IMidiClient* {
+            IMidiClient* client = new SpendingClient(name, made);
+            return handOver ? new IMidiHandOver(client) : client;
+        };
         // Held, only the test's own opens make clients; running, its retries make some too.
         if (!follow) mFollower.Stop();
     }
@@ -128,18 +133,24 @@ TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenO
     const struct {
         bool follow;
         size_t spends; // clients whose activation fails
-    } table[] = {{false, kEvery}, {true, kEvery}, {false, 1}, {true, 1}};
+        bool handOver;
+    } table[] = {{false, kEvery, false}, {true, kEvery, false}, {false, 1, false},
+                 {true, 1, false},       {false, kEvery, true}, {true, 1, true}};
     for (const auto& row : table) {
         SCOPED_TRACE(std::string(row.follow ? "follower running" : "follower held") +
-                     (row.spends == kEvery ? ", every activation fails" : ", the first activation fails"));
+                     (row.spends == kEvery ? ", every activation fails" : ", the first activation fails") +
+                     (row.handOver ? ", behind a hand-over" : ""));
         MadeClients made{row.spends, {}};
         const size_t most = std::min<size_t>(row.spends + 1, 4); // the first client and three fresh
         testsupport::KeptLog log; // outlives the plug-in, whose follower may log until it stops
-        SpendingPlug plug(&made, row.follow);
+        SpendingPlug plug(&made, row.follow, row.handOver);
         plug.getExternalMIDIOutNames();
         for (size_t open = 1; open <= 5; ++open) {
             int port = 1;
             EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), open > row.spends ? 1 : 0) << "open " << open;
+            // The port is listed: one no client could open is not away. The follower's own opens may
+            // have changed it meanwhile.
+            if (!row.follow) EXPECT_EQ(plug.ExternalMIDIRefused(false), open <= row.spends) << "open " << open;
             // Read under the plug-in mutex, which every open that makes a client holds.
             size_t count;
             {
@@ -163,6 +174,11 @@ TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenO
             spentOpens = made.spentOpens;
         }
         EXPECT_EQ(spentOpens, 0) << "a spent client was asked to open";
+        if (!row.follow) {
+            int port = 1;
+            EXPECT_EQ(plug.setExternalMIDIOut(port, "gone:in"), 0);
+            EXPECT_FALSE(plug.ExternalMIDIRefused(false)) << "a port that is not listed is away";
+        }
         unsigned fresh = 0, capped = 0;
         for (const auto& line : log.lines()) {
             fresh += line.second.find("a fresh client") != std::string::npos;
