@@ -75,7 +75,9 @@ public:
         int expectedMessages = 1;
         std::atomic<bool> active{false};
         LibrarianPatch patch;
-        // The performance (381 or 383 bytes) first, then, with isModel1, its follow-up (25 or 27).
+        int device = -1; // the device byte of the performance taken
+        // The performance (381 or 383 bytes) first, then, with isModel1, its follow-up (25 or 27)
+        // from the same device: a sweep asks every id, and two units' replies may interleave.
         bool accepts(const unsigned char* data, int length, bool isModel1) const;
         // True once the performance is complete, which disarms the buffer.
         bool addMessageData(const unsigned char* data, int length, bool isModel1, int slot);

@@ -195,9 +195,10 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         // Something came: a wait for an enquiry's answer is not quiet.
         mLastAnyDumpMs = now;
         // An enquiry's answer is a pair of global dumps, in either order; its second goes
-        // where its first went, whatever came between them (another unit's dump, a port closed
-        // and opened again, an enquiry job's start): it must not pass for the answer of an
-        // enquiry still owed. A half lost with a port is forgotten as what is owed is.
+        // where its first went, whatever came between them (another unit's dump, the device's
+        // own, a port closed and opened again, an enquiry job's start): the device answers in
+        // order, so it is never the answer of an enquiry still owed. A half lost with a port is
+        // forgotten as what is owed is.
         const int type = data[kTypeAt];
         if (mSyncTail == type && mSyncTailDevice == device && now - mSyncTailMs < mAgeMs) {
             mSyncTail = 0;
@@ -233,8 +234,6 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         mSyncTailMs = now;
         return due;
     }
-    // The answering device sends its pair back to back: its own dump ends the pair, whole or not.
-    if (device == mSyncTailDevice) mSyncTail = 0;
     // Pattern dumps have routes of their own.
     const uint8_t type = data[kTypeAt];
     if (type == kTypePattern || type == kTypePatternWithPad) return Due::None;

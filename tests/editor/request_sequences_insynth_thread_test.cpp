@@ -1026,8 +1026,14 @@ std::string Rig::run()
                 if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
             }
         }
-        // The enquiry job takes only global dumps: none of these is taken for its answer.
+        // The enquiry job takes only global dumps: none of these is taken for its answer. It takes
+        // an answer a limited request's sync left owed by none as its own, and its own answer is
+        // then owed by none in turn.
         if (!enquiryJob && limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
+        if (enquiryJob && std::any_of(replies.begin(), replies.end(), [this](const Reply& x) {
+                return x.enquiry && x.job >= 0 && limitedJobs.count(x.job);
+            }))
+            limitedJobs.insert(index);
         std::ostringstream limited;
         const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
@@ -1289,8 +1295,11 @@ std::string Rig::run()
                     unitIn[size_t(x.asked)].push_back(body(x.bytes, 9, 295));
                 if (perfKind && x.bytes.size() == 381 && x.bytes[7] == 0x05) {
                     Bytes d = body(x.bytes, 8, 380);
-                    if (second && k + 1 < replies.size() && replies[k + 1].unit && replies[k + 1].bytes.size() == 25) {
-                        const Bytes f = body(replies[k + 1].bytes, 8, 24);
+                    // Its follow-up is the unit's next message, whatever the synthesizer's came between.
+                    size_t j = k + 1;
+                    while (j < replies.size() && !replies[j].unit) ++j;
+                    if (second && j < replies.size() && replies[j].bytes.size() == 25) {
+                        const Bytes f = body(replies[j].bytes, 8, 24);
                         d.insert(d.end(), f.begin(), f.end());
                     }
                     unitIn[size_t(x.asked)].push_back(d);

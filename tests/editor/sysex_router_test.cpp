@@ -139,7 +139,7 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
     // answer's two. agedAfter: a longest reply wait passes once that many enquiries went;
     // answeredAfter: a request is sent and answered then.
     using Due = MIDIMessageManager::Due;
-    enum class Between { Nothing, UnitDump, PortChange, EnquiryJob };
+    enum class Between { Nothing, UnitDump, OwnDump, PortChange, EnquiryJob };
     const struct {
         const char* name;
         std::vector<uint64_t> enquiries;
@@ -172,6 +172,14 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
          -1,
          15,
          Between::UnitDump},
+        {"the device's own dump between the two dumps",
+         {1, 2},
+         {false, false},
+         {Due::Earlier, Due::Sync},
+         -1,
+         -1,
+         15,
+         Between::OwnDump},
         // The sync is forgotten with the port; its answer still comes.
         {"a port closed and opened between the two dumps",
          {1, 2},
@@ -220,10 +228,10 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
             EXPECT_EQ(m.answerOf(a.data(), int(a.size())), c.answers[i]) << i;
             r.plug->deviceId = 15; // as the enquiry job applies it
             const Between between = i == 0 ? c.between : Between::Nothing;
-            if (between == Between::UnitDump) {
+            if (between == Between::UnitDump || between == Between::OwnDump) {
                 std::vector<uint8_t> program(ProgramDump::kSize);
                 ProgramDump::write([](int) { return 0.0; }, 0, 0x20, "", program.data());
-                program[SysexFamily::kDeviceAt] = 3;
+                program[SysexFamily::kDeviceAt] = between == Between::UnitDump ? 3 : uint8_t(device);
                 EXPECT_EQ(m.answerOf(program.data(), int(program.size())), Due::Unasked) << i;
             }
             if (between == Between::PortChange) m.clearDue();
