@@ -947,8 +947,9 @@ std::string Rig::run()
             // The synthesizer's id changing is no end of the request: the sweep finds it.
             if (acted && actedKind != Act::NewId) actAt = actedAtMs, actKind = actedKind;
         }
-        std::stable_sort(replies.begin(), replies.end(),
-                         [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
+        // In the order the input handed them over, which within a millisecond may be either cable's.
+        const auto handedOver = [](const Reply& a, const Reply& b) { return a.order < b.order; };
+        std::sort(replies.begin(), replies.end(), handedOver);
         const bool enquiryJob = kind == Kind::PortCycle;
         const bool bankJob = kind == Kind::ProgramBank || kind == Kind::PerformanceBank;
         const bool perfKind = kind == Kind::Performance || kind == Kind::PerformanceToLibrary ||
@@ -1006,8 +1007,7 @@ std::string Rig::run()
                 if (x.bytes.size() == 25 && k > 0 && pending[k - 1].unit && pending[k - 1].order < firstAsk)
                     unitLimit = std::min(unitLimit, slotOf(*y));
             }
-            std::stable_sort(replies.begin(), replies.end(),
-                             [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
+            std::sort(replies.begin(), replies.end(), handedOver);
         }
         // A dump the synthesizer sent unasked that had not wholly arrived when a request (a
         // bank's slot) first went: nothing on the line tells it from the reply. What that request
@@ -1149,8 +1149,7 @@ std::string Rig::run()
             if (editBuffer && send >= 0) {
                 for (const Reply& x : unaskedIn)
                     if (x.arrived > send) replies.push_back(x);
-                std::stable_sort(replies.begin(), replies.end(),
-                                 [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
+                std::sort(replies.begin(), replies.end(), handedOver);
             }
             const Answer a = answerOf(-1);
             const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + reaction);
