@@ -75,7 +75,9 @@ public:
         int expectedMessages = 1;
         std::atomic<bool> active{false};
         LibrarianPatch patch;
-        // The performance (381 or 383 bytes) first, then, with isModel1, its follow-up (25 or 27).
+        int device = -1; // the device byte of the performance taken
+        // The performance (381 or 383 bytes) first, then, with isModel1, its follow-up (25 or 27)
+        // from the same device: a sweep asks every id, and two units' replies may interleave.
         bool accepts(const unsigned char* data, int length, bool isModel1) const;
         // True once the performance is complete, which disarms the buffer.
         bool addMessageData(const unsigned char* data, int length, bool isModel1, int slot);
@@ -161,9 +163,10 @@ public:
     // Files a message from the synthesizer (the router's first step) and says whose it is.
     // What is owed (an enquiry not answered, an id of an ended request that did not answer) is
     // owed for one longest reply wait from its send, no longer; before that, an answer of a
-    // request sent after it from the same device discharges it, as does a sync's answer
-    // everything sent before the sync: the synthesizer answers in order. An answer of an owed
-    // id is dropped.
+    // request sent after it from the same device discharges an owed id (an enquiry only its own
+    // answer), as does a sync's answer everything sent before the sync: the synthesizer answers
+    // in order. An answer of an owed id is dropped. The two global dumps of one answer count
+    // once, whatever comes between them.
     Due answerOf(const unsigned char* data, int length);
     // The line is loose: a request ended with ids that did not answer, the sweep asked the
     // answering id twice, a send failed, or a port or the device id changed while something
@@ -341,9 +344,9 @@ private:
     // Under mDueLock: every request asked.
     void forgetDue();
     // Under mDueLock: what is owed and older than the age goes; what was sent before send is
-    // discharged, at deviceByte or (-1) everywhere.
+    // discharged at every id.
     void forgetAged(int64_t now);
-    void discharge(int deviceByte, uint64_t send);
+    void discharge(uint64_t send);
     // Under mDueLock: the ids of asking that did not answer, or were asked again after their
     // answer, stay owed; true when there was any.
     bool owe(const Asking& asking);
@@ -374,6 +377,7 @@ private:
     int mSyncTail = 0;
     int mSyncTailDevice = -1;
     Due mSyncTailDue = Due::None;
+    int64_t mSyncTailMs = 0; // when the first came
     // Per device, enquiries sent and not yet answered, oldest first: the synthesizer answers in
     // order, so only the last answer is the last enquiry's.
     std::array<std::vector<Owed>, kDeviceBytes> mEnquiriesOwed;

@@ -42,10 +42,8 @@ void MIDIMessageManager::followDeviceId()
     if (id == mDueDeviceId) return;
     if (mDueDeviceId >= 0) {
         // The id is adopted from an enquiry's first global dump: its second is still that
-        // answer's, and must not pass for the answer of an enquiry still owed.
-        const int tail = mSyncTail;
+        // answer's (forgetDue keeps the pair).
         forgetDue();
-        mSyncTail = tail;
     }
     mDueDeviceId = id;
 }
@@ -80,10 +78,9 @@ void MIDIMessageManager::forgetAged(int64_t now)
     mOldestOwedMs = oldest;
 }
 
-void MIDIMessageManager::discharge(int deviceByte, uint64_t send)
+void MIDIMessageManager::discharge(uint64_t send)
 {
-    const int from = deviceByte < 0 ? 0 : deviceByte, to = deviceByte < 0 ? kDeviceBytes : deviceByte + 1;
-    for (int d = from; d < to; ++d) {
+    for (int d = 0; d < kDeviceBytes; ++d) {
         auto& owed = mEnquiriesOwed[size_t(d)];
         owed.erase(std::remove_if(owed.begin(), owed.end(), [send](const Owed& o) { return o.send < send; }),
                    owed.end());
@@ -198,9 +195,12 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         // Something came: a wait for an enquiry's answer is not quiet.
         mLastAnyDumpMs = now;
         // An enquiry's answer is a pair of global dumps, in either order; its second goes
-        // where its first went.
+        // where its first went, whatever came between them (another unit's dump, the device's
+        // own, a port closed and opened again, an enquiry job's start): the device answers in
+        // order, so it is never the answer of an enquiry still owed. A half lost with a port is
+        // forgotten as what is owed is.
         const int type = data[kTypeAt];
-        if (mSyncTail == type && mSyncTailDevice == device) {
+        if (mSyncTail == type && mSyncTailDevice == device && now - mSyncTailMs < mAgeMs) {
             mSyncTail = 0;
             return mSyncTailDue;
         }
@@ -215,7 +215,7 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
             // enquiry sent into a silent spell, or to a synthesizer that answers only some
             // tries, is never answered, and the job would wait for it forever. Its other
             // enquiries stay owed: their answers must not pass for a later sync's.
-            if (answers && answers == mSyncSend) discharge(-1, answers);
+            if (answers && answers == mSyncSend) discharge(answers);
         } else if (answers && mSyncRequest && answers < mSyncSend) {
             due = Due::Earlier;
         } else if (!mSyncRequest && !owed.empty()) {
@@ -223,7 +223,7 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         } else if (mSyncRequest) {
             // A sync's answer is applied nowhere: a start-up enquiry still pending stays pending.
             // Everything sent before it has been answered, or never will be.
-            discharge(-1, mSyncSend);
+            discharge(mSyncSend);
             mSyncRequest = 0;
             mSyncAnswered = true;
             due = Due::Sync;
@@ -231,9 +231,9 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         mSyncTail = type == kTypeGlobalFirst ? kTypeGlobalSecond : kTypeGlobalFirst;
         mSyncTailDevice = device;
         mSyncTailDue = due;
+        mSyncTailMs = now;
         return due;
     }
-    mSyncTail = 0;
     // Pattern dumps have routes of their own.
     const uint8_t type = data[kTypeAt];
     if (type == kTypePattern || type == kTypePatternWithPad) return Due::None;
@@ -253,8 +253,10 @@ MIDIMessageManager::Due MIDIMessageManager::answerOf(const unsigned char* data, 
         if (mRequestOwed[i].send && mRequestOwed[i].send < mAsk.first[i].send) return Due::Stale;
         if (isNamed && address != mAsk.address) return Due::Stray;
         mAsk.answered[i] = true;
-        // What this id was asked before this request has been answered, or never will be.
-        discharge(device, mAsk.first[i].send);
+        // What this id was asked before this request has been answered, or never will be. Not
+        // its enquiries: a dump sent unasked, taken for this answer, would otherwise cost the
+        // sync's enquiry its debt, and its answer would pass for a later sync's.
+        if (mRequestOwed[i].send < mAsk.first[i].send) mRequestOwed[i] = {};
         return Due::Awaited;
     }
     if (mEnded.request) {
@@ -301,10 +303,11 @@ void MIDIMessageManager::enquiryStarts(int periodMs)
     mEnquiryJob = true;
     // Its answer may then be an earlier enquiry's, with answers asked after that still to come.
     mOwedAtEnquiry = mDueDeviceId >= 0 && !mEnquiriesOwed[size_t(mDueDeviceId)].empty();
+    // The rest of an answer half come is that answer's, not the job's.
+    if (mSyncTail) mSyncTailDue = Due::Earlier;
     mSyncSend = 0;
     mSyncRequest = 0;
     mSyncAnswered = false;
-    mSyncTail = 0;
 }
 
 int MIDIMessageManager::enquiriesOwed(int deviceByte)
@@ -387,5 +390,4 @@ void MIDIMessageManager::forgetDue()
     mEnded = {};
     mSyncRequest = 0;
     mSyncSend = 0;
-    mSyncTail = 0;
 }

@@ -88,7 +88,7 @@ bool MIDIMessageManager::LibraryPerformanceRequest::accepts(const unsigned char*
         return sized(length, kPerformanceDumpSize) ||
                (sized(length, kStoredPerformanceSize) &&
                 (type == kTypePerformanceDump || type == kTypeStoredPerformance));
-    if (patch.messages.size() == 1 && isModel1)
+    if (patch.messages.size() == 1 && isModel1 && data[kDeviceAt] == device)
         return sized(length, kFollowUpSize) || (sized(length, kStoredFollowUpSize) &&
                                                 (type == kTypePerformanceFollowUp || type == kTypeStoredFollowUp));
     return false;
@@ -99,6 +99,7 @@ bool MIDIMessageManager::LibraryPerformanceRequest::addMessageData(const unsigne
 {
     expectedMessages = isModel1 ? 2 : 1;
     if (!accepts(data, length, isModel1)) return false;
+    if (patch.messages.empty()) device = data[kDeviceAt];
     append(patch, data, length, false, false, slot);
     if (int(patch.messages.size()) != expectedMessages) return false;
     nameEntry(patch, kNameAt, 6);

@@ -272,6 +272,13 @@ TEST(LibraryRouter, AModelOnePerformanceIsStoredOnlyWithItsFollowUp)
         b.send(message(25, 0x1B, 0x20));
         EXPECT_EQ(e.messages.size(), size_t(model + 1));
     }
+    // Nor another unit's, when a sweep asked both and their replies interleave.
+    MIDIMessageManager::LibraryPerformanceRequest r;
+    Bytes other = message(25, 0x1B, 0x20);
+    other[6] = 0x03;
+    for (const Bytes& m : {message(381, 0x05, 0x20), other, message(25, 0x1B, 0x20)})
+        EXPECT_EQ(r.addMessageData(m.data(), int(m.size()), true, 2), m.size() == 25 && m[6] == 0x09);
+    EXPECT_EQ(r.patch.messages.size(), 2u);
 }
 
 TEST(LibraryRouter, APatternFrameIsNamedFromAfterItsFrameAndNoBankDropsTheEntry)

@@ -114,6 +114,9 @@ struct Step {
     int actAfterMs = 0; // after the job's start
     int newId = -1;
     bool editorFollows = false; // NewId: the user sets the editor's id too
+    // PortCycle: the port closes once the first dump of an enquiry's answer has come, and
+    // opens again before the second.
+    bool betweenDumps = false;
 };
 
 struct Behaviour {
@@ -127,9 +130,11 @@ struct Behaviour {
     int deviceId = 9;
     // The editor's section lock of this section (0 the first oscillator) on the parts of the mask.
     int lockSection = -1, lockedParts = 0;
-    // A second unit on the same input, at this id (-1: none), sends program and performance
-    // dumps now and then, unasked.
+    // A second unit at this id (-1: none), on a cable of its own merged into the same input,
+    // sends program and performance dumps now and then, unasked; with unitBetween also a program
+    // dump between the two dumps of each enquiry's answer (and with unitOnlyBetween only then).
     int unitId = -1;
+    bool unitBetween = false, unitOnlyBetween = false;
     // The performances' follow-up names this part in its byte 8 (-1: as seeded).
     int followUpPart = -1;
 };
@@ -165,7 +170,11 @@ std::string describe(const Sequence& s)
       << b.answerOnTry << (b.ignoreEnquiry ? ", ignores enquiries" : "")
       << (b.globalsReversed ? ", globals reversed" : "") << (b.unasked ? ", unasked dumps" : "");
     if (b.lockSection >= 0) o << ", section lock " << b.lockSection << " on part mask " << b.lockedParts;
-    if (b.unitId >= 0) o << ", a second unit at id " << b.unitId;
+    if (b.unitId >= 0)
+        o << ", a second unit at id " << b.unitId
+          << (b.unitOnlyBetween ? " between an answer's dumps only"
+              : b.unitBetween   ? " and between an answer's dumps"
+                                : "");
     if (b.followUpPart >= 0) o << ", follow-up naming part " << b.followUpPart + 1;
     o << "\n";
     for (size_t i = 0; i < s.steps.size(); ++i) {
@@ -183,6 +192,7 @@ std::string describe(const Sequence& s)
         case Kind::PanelPerformance: o << " slot " << t.program; break;
         default: break;
         }
+        if (t.betweenDumps) o << " between the dumps of an answer";
         if (t.spellMs) o << "; silent for " << t.spellMs << " ms";
         if (t.act != Act::None) {
             o << "; " << kActNames[int(t.act)] << " after " << t.actAfterMs << " ms";
@@ -272,6 +282,8 @@ Sequence generate(uint32_t seed)
         const bool job = t.kind != Kind::NewId && t.kind != Kind::PanelPerformance && t.kind != Kind::PortCycle;
         if (job && t.act == Act::None && chance(0.2)) t.act = Act::Cancel, t.actAfterMs = pick(0, 2 * period);
     }
+    b.unitBetween = b.unitId >= 0 && chance(0.3);
+    for (Step& t : s.steps) t.betweenDumps = t.kind == Kind::PortCycle && chance(0.3);
     return s;
 }
 
@@ -310,6 +322,7 @@ struct Reply {
     int64_t askedMs; // when its request was sent, or when the synthesizer made a dump nobody asked for
     bool unit = false;  // the second unit's
     int64_t order = -1; // its place among the sends and arrivals, once arrived
+    bool pairFirst = false; // the first of an enquiry's two global dumps
 };
 
 struct Sent {
@@ -352,9 +365,10 @@ public:
             // The reply leaves after its delay, behind whatever is still on the cable.
             const int64_t late =
                 behaviour.lateMs + (behaviour.jitterMs ? int64_t(rng() % unsigned(behaviour.jitterMs)) : 0);
-            for (synthsim::Outgoing& o : h.replies) {
-                const int64_t due = onCable(clockMs + late, o.bytes.size());
-                pending.push_back({due, std::move(o.bytes), currentJob, enquiry, asked, -1, clockMs});
+            for (size_t k = 0; k < h.replies.size(); ++k) {
+                const int64_t due = onCable(clockMs + late, h.replies[k].bytes.size());
+                pending.push_back({due, std::move(h.replies[k].bytes), currentJob, enquiry, asked, -1, clockMs});
+                pending.back().pairFirst = enquiry && k == 0 && h.replies.size() == 2;
             }
         }
     }
@@ -364,23 +378,45 @@ public:
         std::lock_guard<std::mutex> lock(mLock);
         for (const Bytes& m : messages) pending.push_back({onCable(clockMs, m.size()), m, -1, false, -1, -1, clockMs});
     }
-    // A message that starts to cross the cable at fromMs, or once the one before it has crossed,
-    // at 31,250 baud: when its last byte has arrived. Under mLock.
-    int64_t onCable(int64_t fromMs, size_t size)
+    // A message that starts to cross its cable (the synthesizer's, or the second unit's) at
+    // fromMs, or once the one before it has crossed, at 31,250 baud: when its last byte has
+    // arrived. The merger hands each message on whole once it came, whichever cable it came on.
+    // Under mLock.
+    int64_t onCable(int64_t fromMs, size_t size, bool unit = false)
     {
         constexpr int64_t kByteUs = 320;
-        cableFreeUs = std::max(cableFreeUs, fromMs * 1000) + int64_t(size) * kByteUs;
-        return (cableFreeUs + 999) / 1000;
+        int64_t& freeUs = unit ? unitCableFreeUs : cableFreeUs;
+        freeUs = std::max(freeUs, fromMs * 1000) + int64_t(size) * kByteUs;
+        return (freeUs + 999) / 1000;
+    }
+    // The first of an answer's two dumps, not yet come, and its second; nullptr when none.
+    // Under mLock.
+    std::pair<const Reply*, const Reply*> nextPair() const
+    {
+        for (size_t k = 0; k + 1 < pending.size(); ++k)
+            if (pending[k].pairFirst && pending[k].arrived == -1) return {&pending[k], &pending[k + 1]};
+        return {nullptr, nullptr};
     }
     // The second unit's next dumps, at unitNextMs on its own time. Under mLock.
     void unitSends()
     {
         const std::vector<Bytes>& group = unitDumps[unitRng() % unitDumps.size()];
         for (const Bytes& m : group) {
-            pending.push_back({onCable(clockMs, m.size()), m, -1, false, -1, -1, clockMs});
+            pending.push_back({onCable(clockMs, m.size(), true), m, -1, false, -1, -1, clockMs});
             pending.back().unit = true;
         }
         unitNextMs = clockMs + 1 + int64_t(unitRng() % unsigned(kUnitSpellPeriods * period));
+    }
+    // A program dump of the second unit that arrives between an answer's first dump, come now,
+    // and its second. Under mLock.
+    void unitBetween(const Reply& second)
+    {
+        const Bytes& m = unitDumps[2 * (unitRng() % 8)].front();
+        const int64_t at = clockMs + std::max<int64_t>(1, (second.dueMs - clockMs) / 2);
+        const int64_t start = at - (int64_t(m.size()) * 320 + 999) / 1000;
+        if (unitCableFreeUs > start * 1000) return; // its cable is busy with another
+        pending.push_back({onCable(start, m.size(), true), m, -1, false, -1, -1, start});
+        pending.back().unit = true;
     }
     int64_t now()
     {
@@ -411,16 +447,46 @@ public:
                     if (r.arrived == -1 && r.dueMs <= next) next = std::max(r.dueMs, clockMs);
                 clockMs = next;
                 if (unitNextMs >= 0 && unitNextMs <= clockMs) unitSends();
-                for (Reply& r : pending)
+                const size_t count = pending.size();
+                for (size_t k = 0; k < count; ++k) {
+                    Reply& r = pending[k];
                     if (r.arrived == -1 && r.dueMs <= clockMs) {
                         r.arrived = portOpen ? clockMs : -2;
                         if (portOpen) due.push_back(r.bytes), r.order = ++order;
+                        if (r.pairFirst && behaviour.unitBetween && k + 1 < count && pending[k + 1].dueMs > clockMs)
+                            unitBetween(pending[k + 1]);
                     }
+                }
                 if (due.empty() && clockMs >= end) return;
             }
             for (Bytes& b : due) plug->session.output().post(std::move(b), 0, "");
             if (!due.empty()) plug->session.output().drain();
         }
+    }
+    // The output closes or opens, as the port layer tells the editor.
+    void setPort(bool open)
+    {
+        portOpen = open;
+        plug->midiIOSet = open;
+        static_cast<IPluginBase&>(*plug).OnExternalMIDIPortChanged(false);
+        std::lock_guard<std::mutex> lock(mLock);
+        portChangedMs.push_back(clockMs);
+    }
+    // Answers whose two dumps came with a dump of the second unit, or a port change, between them.
+    int splitAnswers(bool byPort)
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        int n = 0;
+        for (size_t k = 0; k + 1 < pending.size(); ++k) {
+            const int64_t from = pending[k].arrived, to = pending[k + 1].arrived;
+            if (!pending[k].pairFirst || from < 0 || to < 0) continue;
+            const auto between = [&](int64_t t) { return t >= from && t <= to; };
+            bool split = false;
+            if (byPort) split = std::any_of(portChangedMs.begin(), portChangedMs.end(), between);
+            for (const Reply& r : pending) split = split || (!byPort && r.unit && r.arrived > from && r.arrived < to);
+            n += split;
+        }
+        return n;
     }
     // Nothing runs: time passes in steps of a period.
     void idle(int ms)
@@ -494,12 +560,13 @@ public:
     std::unique_ptr<Controller> plug;
     std::mutex mLock;
     int64_t clockMs = 0, spellEndMs = 0;
-    int64_t cableFreeUs = 0; // when the synthesizer's cable is free, in microseconds
+    int64_t cableFreeUs = 0, unitCableFreeUs = 0; // when each cable is free, in microseconds
     int64_t order = 0;       // sends and arrivals counted
     std::vector<Reply> pending;
     std::vector<Sent> sent;
     int currentJob = -1;
     std::atomic<bool> portOpen{true};
+    std::vector<int64_t> portChangedMs;
     std::minstd_rand rng{1};
     const std::thread::id mainThread = std::this_thread::get_id();
     // The second unit: what it sends, when next (-1: never), its own draws.
@@ -614,9 +681,7 @@ void Rig::build()
         if (actStep->act == Act::Cancel) {
             plug->midiManager->sender->cancelRequested = true;
         } else if (actStep->act == Act::PortClose) {
-            portOpen = false;
-            plug->midiIOSet = false;
-            static_cast<IPluginBase&>(*plug).OnExternalMIDIPortChanged(false); // as the port layer does
+            setPort(false);
         } else if (actStep->act == Act::NewId) {
             synthsim::Options n = plug->session.synth().options();
             n.deviceId = actStep->newId;
@@ -716,7 +781,7 @@ void Rig::seedSynth()
             unitDumps.push_back(m);
         }
         unitRng.seed(mix(seq.seed, 109));
-        unitNextMs = int64_t(unitRng() % unsigned(kUnitSpellPeriods * period));
+        if (!behaviour.unitOnlyBetween) unitNextMs = int64_t(unitRng() % unsigned(kUnitSpellPeriods * period));
     }
     // The panel: performance A 0, then program k on part k.
     synth.panel({uint8_t(0xC0 | behaviour.deviceId), 0});
@@ -750,9 +815,6 @@ struct Expect {
     std::map<std::pair<Component, int>, std::vector<Bytes>> allowed;
     // Parts with a section lock: taken when they carry the answer's name.
     std::set<int> mixed;
-    // Components a dump reached outside the request's wait: read as the editor reads any
-    // performance or program that comes, whatever it holds.
-    std::set<std::pair<Component, int>> free;
     void allow(Component c, int index, const Bytes& old, const Bytes* fresh, bool onlyFresh)
     {
         auto& list = allowed[{c, index}];
@@ -818,7 +880,6 @@ std::string Rig::run()
             bool fine = it == e.allowed.end()
                             ? now == get(before, c, i)
                             : std::find(it->second.begin(), it->second.end(), now) != it->second.end();
-            fine = fine || e.free.count({c, i});
             // A part with a section lock keeps the locked fields, some of which share bytes with
             // others: the name tells which program it took, and one that took none is unchanged.
             if (!fine && c == Component::Part && e.mixed.count(i) && it != e.allowed.end() && now.size() > 16) {
@@ -869,20 +930,26 @@ std::string Rig::run()
                 if (x.job == index) mine.push_back(x);
             for (const Reply& x : pending)
                 if (x.job < 0 && !x.unit && x.arrived >= jobStartMs && x.arrived <= endMs) unaskedIn.push_back(x);
-            for (const Reply& x : pending)
+            for (size_t k = 0; k < pending.size(); ++k) {
                 // The enquiry job takes global dumps from wherever they come: they describe the
-                // device as it is.
-                if (x.arrived >= 0 && (kind == Kind::PortCycle ? x.arrived >= jobStartMs && x.arrived <= endMs
-                                                               : x.job == index && !x.enquiry))
+                // device as it is. Not the rest of an answer whose first dump came before it.
+                const Reply& x = pending[k];
+                const bool restOfEarlier = k > 0 && pending[k - 1].pairFirst && pending[k - 1].arrived >= 0 &&
+                                           pending[k - 1].arrived < jobStartMs;
+                if (x.arrived >= 0 &&
+                    (kind == Kind::PortCycle ? x.arrived >= jobStartMs && x.arrived <= endMs && !restOfEarlier
+                                             : x.job == index && !x.enquiry))
                     replies.push_back(x);
+            }
         }
         {
             std::lock_guard<std::mutex> lock(mActLock);
             // The synthesizer's id changing is no end of the request: the sweep finds it.
             if (acted && actedKind != Act::NewId) actAt = actedAtMs, actKind = actedKind;
         }
-        std::stable_sort(replies.begin(), replies.end(),
-                         [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
+        // In the order the input handed them over, which within a millisecond may be either cable's.
+        const auto handedOver = [](const Reply& a, const Reply& b) { return a.order < b.order; };
+        std::sort(replies.begin(), replies.end(), handedOver);
         const bool enquiryJob = kind == Kind::PortCycle;
         const bool bankJob = kind == Kind::ProgramBank || kind == Kind::PerformanceBank;
         const bool perfKind = kind == Kind::Performance || kind == Kind::PerformanceToLibrary ||
@@ -940,8 +1007,7 @@ std::string Rig::run()
                 if (x.bytes.size() == 25 && k > 0 && pending[k - 1].unit && pending[k - 1].order < firstAsk)
                     unitLimit = std::min(unitLimit, slotOf(*y));
             }
-            std::stable_sort(replies.begin(), replies.end(),
-                             [](const Reply& a, const Reply& b) { return a.arrived < b.arrived; });
+            std::sort(replies.begin(), replies.end(), handedOver);
         }
         // A dump the synthesizer sent unasked that had not wholly arrived when a request (a
         // bank's slot) first went: nothing on the line tells it from the reply. What that request
@@ -960,8 +1026,14 @@ std::string Rig::run()
                 if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
             }
         }
-        // The enquiry job takes only global dumps: none of these is taken for its answer.
+        // The enquiry job takes only global dumps: none of these is taken for its answer. It takes
+        // an answer a limited request's sync left owed by none as its own, and its own answer is
+        // then owed by none in turn.
         if (!enquiryJob && limitFrom != std::numeric_limits<int>::max()) limitedJobs.insert(index);
+        if (enquiryJob && std::any_of(replies.begin(), replies.end(), [this](const Reply& x) {
+                return x.enquiry && x.job >= 0 && limitedJobs.count(x.job);
+            }))
+            limitedJobs.insert(index);
         std::ostringstream limited;
         const auto dataFail = [&](int at) -> std::ostream& { return at >= limitFrom ? limited : fail; };
         const int64_t limit = kind == Kind::Pick                   ? int64_t(1 + 35 + 16) * P
@@ -1077,8 +1149,7 @@ std::string Rig::run()
             if (editBuffer && send >= 0) {
                 for (const Reply& x : unaskedIn)
                     if (x.arrived > send) replies.push_back(x);
-                std::stable_sort(replies.begin(), replies.end(),
-                                 [](const Reply& x, const Reply& y) { return x.arrived < y.arrived; });
+                std::sort(replies.begin(), replies.end(), handedOver);
             }
             const Answer a = answerOf(-1);
             const bool disrupted = actAt >= 0 && (a.at < 0 || actAt <= a.at + reaction);
@@ -1192,9 +1263,11 @@ std::string Rig::run()
                 for (size_t k = 0; k < pending.size(); ++k) {
                     const Reply& x = pending[k];
                     if (x.enquiry || x.arrived <= tail || x.arrived > endMs) continue;
+                    // Each as its own content: a program on its part, a performance over the
+                    // follow-up fields the performance held.
                     if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
-                        e.free.insert({Component::Part, x.bytes[8]});
-                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) e.free.insert({Component::Performance, 0});
+                        also(Component::Part, x.bytes[8], body(x.bytes, 9, 295));
+                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) dumpAlone(body(x.bytes, 8, 380));
                     // A follow-up alone (a part's gate passes it): on whatever the performance held.
                     if (second && x.bytes.size() == 25 && x.bytes[7] == 0x1B) {
                         const Bytes f = body(x.bytes, 8, 24);
@@ -1221,8 +1294,11 @@ std::string Rig::run()
                     unitIn[size_t(x.asked)].push_back(body(x.bytes, 9, 295));
                 if (perfKind && x.bytes.size() == 381 && x.bytes[7] == 0x05) {
                     Bytes d = body(x.bytes, 8, 380);
-                    if (second && k + 1 < replies.size() && replies[k + 1].unit && replies[k + 1].bytes.size() == 25) {
-                        const Bytes f = body(replies[k + 1].bytes, 8, 24);
+                    // Its follow-up is the unit's next message, whatever the synthesizer's came between.
+                    size_t j = k + 1;
+                    while (j < replies.size() && !replies[j].unit) ++j;
+                    if (second && j < replies.size() && replies[j].bytes.size() == 25) {
+                        const Bytes f = body(replies[j].bytes, 8, 24);
                         d.insert(d.end(), f.begin(), f.end());
                     }
                     unitIn[size_t(x.asked)].push_back(d);
@@ -1473,19 +1549,30 @@ std::string Rig::run()
         }
         // The jobs of the step: its own, and after a port that went, the device's enquiry.
         bool portCycle = t.kind == Kind::PortCycle;
+        // Aimed: closed once the first dump of the next answer has come, open again before the
+        // second; otherwise open again after some periods.
+        int closedMs = P * (1 + t.slot % 20);
+        if (portCycle && t.betweenDumps) {
+            int64_t first = -1, second = -1;
+            {
+                std::lock_guard<std::mutex> lock(mLock);
+                const auto pair = nextPair();
+                if (pair.first) first = pair.first->dueMs, second = pair.second->dueMs;
+            }
+            if (first >= 0 && second > first + 1) {
+                idle(int(first - now()));
+                closedMs = int(std::max<int64_t>(1, (second - now()) / 2));
+            }
+        }
         if (portCycle) {
-            portOpen = false;
-            q.midiIOSet = false;
-            static_cast<IPluginBase&>(q).OnExternalMIDIPortChanged(false);
+            setPort(false);
         }
         for (int round = 0; round < 2; ++round) {
             const bool enquiry = round == 1 || portCycle;
             if (round == 1 && portOpen) break;
             if (enquiry) {
-                idle(P * (1 + t.slot % 20));
-                portOpen = true;
-                q.midiIOSet = true;
-                static_cast<IPluginBase&>(q).OnExternalMIDIPortChanged(false);
+                idle(closedMs);
+                setPort(true);
                 portCycle = false;
             }
             const int index = ++job;
@@ -1662,4 +1749,49 @@ TEST(RequestSequences, EachRequestTakesItsOwnWholeReplyWhateverTheSynthesizerAnd
             report << "seed " << seed << ": " << found.substr(0, found.find('\n') + 1);
     }
     EXPECT_EQ(failed, 0) << failed << " of " << seeds.size() << " sequences failed\n" << report.str();
+}
+
+// A synthesizer 2 s late at P = 50 ms, answering stored requests with plain dumps: a request is
+// left unanswered, a second goes after a long quiet with its sync and is cancelled, and the
+// request for slot 77 of bank B syncs while the earlier sync's answer and the cancelled reply
+// are on their way. Whatever comes between the two dumps of that earlier answer (a program dump
+// of a second unit, the port closed and opened again, with the device's enquiry after it),
+// slot 77 must wait for its own answer, not take the cancelled request's.
+TEST(RequestSequences, WhatComesBetweenTheTwoDumpsOfAnAnswerCostsNoRequestItsOwnReply)
+{
+    const auto stored = [](int bank, int slot, int cancelAfterMs) {
+        Step t;
+        t.kind = Kind::StoredProgram, t.bank = bank, t.slot = slot;
+        if (cancelAfterMs >= 0) t.act = Act::Cancel, t.actAfterMs = cancelAfterMs;
+        return t;
+    };
+    Step portBetween;
+    portBetween.kind = Kind::PortCycle, portBetween.betweenDumps = true;
+    const struct {
+        const char* name;
+        bool unit;
+        std::vector<Step> steps;
+    } rows[] = {
+        {"a second unit's dump", true, {stored(0, 5, 10), stored(0, 3, 400), stored(1, 77, -1)}},
+        {"the port closed and opened", false, {stored(0, 5, 10), stored(0, 3, 400), portBetween, stored(1, 77, -1)}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Sequence s;
+        s.seed = 115;
+        Behaviour& b = s.behaviour;
+        b.periodIndex = 0, b.lateMs = 2000, b.plainPrograms = true;
+        if (row.unit) b.unitId = 3, b.unitBetween = b.unitOnlyBetween = true;
+        s.steps = row.steps;
+        s.steps[1].pauseMs = 8000; // past the longest reply wait: its sync does not hold it
+        Rig rig(s);
+        const std::string found = rig.run();
+        if (std::getenv("QOR_SEQUENCE_SHOW")) std::cerr << describe(s) << rig.journal.str();
+        EXPECT_EQ(found, "") << describe(s) << rig.journal.str();
+        EXPECT_GE(rig.splitAnswers(!row.unit), 1) << "nothing came between the dumps of an answer";
+        const synthsim::SynthMemory mem = rig.plug->session.synth().memory();
+        const auto& e = mem.programs[1][77];
+        EXPECT_EQ(rig.slotNow(false, 77), Bytes(e.begin(), e.end())) << describe(s) << rig.journal.str();
+        EXPECT_EQ(rig.status().substr(0, 9), "Data requ") << rig.status();
+    }
 }

@@ -135,9 +135,11 @@ TEST(SysExRouter, EightBitDecoderPutsTheHighBitFirst)
 TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
 {
     // Each enquiry sent: a sync's (its request) or the enquiry job's (0). Each answer is a pair
-    // of global dumps, the second first when reversed. agedAfter: a longest reply wait passes
-    // once that many enquiries went; answeredAfter: a request is sent and answered then.
+    // of global dumps, the second first when reversed; between: what comes between the first
+    // answer's two. agedAfter: a longest reply wait passes once that many enquiries went;
+    // answeredAfter: a request is sent and answered then.
     using Due = MIDIMessageManager::Due;
+    enum class Between { Nothing, UnitDump, OwnDump, PortChange, EnquiryJob };
     const struct {
         const char* name;
         std::vector<uint64_t> enquiries;
@@ -145,6 +147,7 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
         std::vector<Due> answers; // what each pair is taken for
         int agedAfter = -1, answeredAfter = -1;
         int startId = 15; // the editor's id until the first answer's first dump is applied
+        Between between = Between::Nothing;
     } cases[] = {
         {"a sync's own answer", {1}, {false}, {Due::Sync}},
         {"a late answer to the sync before", {1, 2}, {false, true}, {Due::Earlier, Due::Sync}},
@@ -154,8 +157,46 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
          {Due::Earlier, Due::Earlier, Due::Sync}},
         {"no sync waits: the answer is applied", {0}, {false}, {Due::None}},
         {"an enquiry older than the longest reply wait is forgotten", {1, 2}, {false}, {Due::Sync}, 1},
-        {"an answered request discharges the enquiries before it", {0, 0, 2}, {false}, {Due::Sync}, -1, 2},
+        {"an answered request leaves the enquiries before it owed",
+         {0, 0, 2},
+         {false, false, false},
+         {Due::Earlier, Due::Earlier, Due::Sync},
+         -1,
+         2},
         {"the id adopted from an answer's first dump", {0, 0}, {false, true}, {Due::Earlier, Due::None}, -1, -1, 14},
+        {"another unit's dump between the two dumps",
+         {1, 2},
+         {false, true},
+         {Due::Earlier, Due::Sync},
+         -1,
+         -1,
+         15,
+         Between::UnitDump},
+        {"the device's own dump between the two dumps",
+         {1, 2},
+         {false, false},
+         {Due::Earlier, Due::Sync},
+         -1,
+         -1,
+         15,
+         Between::OwnDump},
+        // The sync is forgotten with the port; its answer still comes.
+        {"a port closed and opened between the two dumps",
+         {1, 2},
+         {true, false},
+         {Due::Earlier, Due::None},
+         -1,
+         -1,
+         15,
+         Between::PortChange},
+        {"an enquiry job started between the two dumps",
+         {1, 2},
+         {false, false},
+         {Due::Earlier, Due::None},
+         -1,
+         -1,
+         15,
+         Between::EnquiryJob},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -186,6 +227,15 @@ TEST(SysExRouter, AnEnquiryIsAnsweredOnlyOnceEveryEarlierOneAtItsDeviceWas)
             const auto& b = c.reversed[i] ? first : second;
             EXPECT_EQ(m.answerOf(a.data(), int(a.size())), c.answers[i]) << i;
             r.plug->deviceId = 15; // as the enquiry job applies it
+            const Between between = i == 0 ? c.between : Between::Nothing;
+            if (between == Between::UnitDump || between == Between::OwnDump) {
+                std::vector<uint8_t> program(ProgramDump::kSize);
+                ProgramDump::write([](int) { return 0.0; }, 0, 0x20, "", program.data());
+                program[SysexFamily::kDeviceAt] = between == Between::UnitDump ? 3 : uint8_t(device);
+                EXPECT_EQ(m.answerOf(program.data(), int(program.size())), Due::Unasked) << i;
+            }
+            if (between == Between::PortChange) m.clearDue();
+            if (between == Between::EnquiryJob) m.enquiryStarts(100);
             EXPECT_EQ(m.answerOf(b.data(), int(b.size())), c.answers[i]) << i;
             EXPECT_EQ(m.syncAnswered(), c.answers[i] == Due::Sync) << i;
         }
