@@ -200,6 +200,9 @@ public:
     int dueCount(int deviceByte);
     // Every request asked until now: a port closed or opened, so their answers come no more.
     void clearDue();
+    // A job that waits for answers begins: only the ids its own requests ask, and its device's,
+    // reach the editor in its last pauses.
+    void jobBegins();
     // Milliseconds of a steady clock that the waits and quiet read; the steady clock when
     // dueClock is empty. Set it while no job runs.
     int64_t dueNow() const;
@@ -210,8 +213,9 @@ public:
     // ---- incoming SysEx (MIDIMessageManagerSysEx.cpp) ----
     // The first step for a message from the synthesizer, before anything looks at it: the entry
     // it answers ends. True when it is dropped (and logged): an answer of a request no longer
-    // awaited, one nothing asked for while a request waits, or a sync's (whose global dumps
-    // are applied nowhere). The editor's own deliveries are no answers.
+    // awaited, one nothing asked for while a request waits or from an id no request of the
+    // running job asked (its device aside) while the editor takes dumps, or a sync's (whose
+    // global dumps are applied nowhere). The editor's own deliveries are no answers.
     bool lateAnswer(const ISysEx* msg);
     // Routes one message: host messages change nothing; device messages go to the global
     // dumps' readers while the start-up enquiry waits for them. False when the message was
@@ -352,6 +356,8 @@ private:
     bool owe(const Asking& asking);
     // A request waits for its answer, or a library buffer is armed for one.
     bool awaitingAnswer();
+    // A request of the running job asked deviceByte, or it is the editor's device.
+    bool askedInJob(int deviceByte);
     bool startLibraryProgramJob(const SenderJobRecord& record);
     void applyIncomingValue(IControl* control, int value, bool refreshMainTab, bool flagIncoming);
     bool launchClaimed(int thread, const SenderJobRecord& record) noexcept;
@@ -392,6 +398,7 @@ private:
     bool mEnquiryJob = false;
     bool mOwedAtEnquiry = false; // an enquiry was still owed when the enquiry job began
     int mDueDeviceId = -1;
+    std::array<bool, kDeviceBytes> mJobAsked{}; // the ids the running job's requests asked
     bool mLoose = false;
     std::atomic<bool> mStopped{false};
 };

@@ -155,6 +155,7 @@ void MIDIMessageManager::noteSent(uint64_t request, int deviceByte, int address,
         return;
     }
     if (mAsk.request != request) return;
+    mJobAsked[size_t(deviceByte)] = true;
     mAsk.sent = true;
     mAsk.address = address;
     // Counted, not listed: a request sends at most once per id and sweep.
@@ -360,6 +361,20 @@ bool MIDIMessageManager::awaitingAnswer()
         if (mAsk.request) return true;
     }
     return libraryPerformanceRequest.active || libraryPatchRequest.active || libraryPatternRequest.active;
+}
+
+bool MIDIMessageManager::askedInJob(int deviceByte)
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    followDeviceId();
+    return deviceByte == mDueDeviceId ||
+           (deviceByte >= 0 && deviceByte < kDeviceBytes && mJobAsked[size_t(deviceByte)]);
+}
+
+void MIDIMessageManager::jobBegins()
+{
+    std::lock_guard<std::mutex> lock(mDueLock);
+    mJobAsked = {};
 }
 
 int MIDIMessageManager::dueCount(int deviceByte)

@@ -158,9 +158,13 @@ bool MIDIMessageManager::lateAnswer(const ISysEx* msg)
     case Due::Earlier: why = "it answers an earlier enquiry"; break;
     case Due::Unasked:
         // Nothing asked for it: it goes where an unrequested dump goes, but never into a slot
-        // or a waiting request.
-        if (!awaitingAnswer()) return false;
-        why = "its device was not asked";
+        // or a waiting request, nor into the editor in a job's last pauses from another unit.
+        if (awaitingAnswer())
+            why = "its device was not asked";
+        else if (expectingEditDump && !askedInJob(d[kDeviceAt]))
+            why = "no request of this job asked its device";
+        else
+            return false;
         break;
     default: return false;
     }

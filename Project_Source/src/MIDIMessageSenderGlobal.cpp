@@ -43,6 +43,7 @@ MIDIMessageSender::WaitEnd MIDIMessageSender::waitForReply(const WaitPlan& plan)
 
 void MIDIMessageSender::beginWaitingJob()
 {
+    if (MIDIMessageManager* m = controller->midiManager) m->jobBegins();
     // On the job thread its claim did this already: a Cancel clicked since is the job's.
     if (currentThread() == kJobThread) return;
     cancelRequested = false;

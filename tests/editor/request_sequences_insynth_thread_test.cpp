@@ -68,10 +68,12 @@ constexpr int kFixedSeeds = 200;
 // past its own end, or taken for an earlier enquiry's; an unasked dump behind late answers;
 // the vocoder lock in the follow-up; a follow-up kept by a picked part's gate; an ended
 // request's sweep answered late into a later slot (three), an unasked dump as a request went;
-// an id adopted between the two dumps of an enquiry's answer.
+// an id adopted between the two dumps of an enquiry's answer; another unit's dump in a job's
+// last pauses (nine).
 constexpr bool kRunFoundSeeds = kFixedSeeds == 200;
-const uint32_t kFoundSeeds[] = {173485137, 902146,  900182,  500211,  900560,  901397,   610859323,
-                                7300932,   8100074, 8101794, 8102172, 8100890, 609680645};
+const uint32_t kFoundSeeds[] = {173485137, 902146,  900182,  500211,  900560,    901397,  610859323, 7300932,
+                                8100074,   8101794, 8102172, 8100890, 609680645, 7000368, 7000456,   7000738,
+                                7001204,   7001341, 7001491, 7001746, 7002646,   7002800};
 
 const int kPeriods[] = {50, 75, 100, 200, 300, 400, 500}; // kLibSyncTimer 0..6
 
@@ -1245,9 +1247,13 @@ std::string Rig::run()
                 break;
             }
             // Once the request no longer waits (answered, acted on, or at its time-out pass), the
-            // job's last pauses still take what comes to the editor unasked, as between jobs
-            // nothing does: the second unit's dumps, or the rest of an earlier reply still on the
-            // cable, may land there.
+            // job's last pauses still take what comes to the editor unasked from an id the job
+            // asked, as between jobs nothing does: the rest of an earlier reply still on the
+            // cable, the second unit's dumps once a sweep asked it. The editor's own id counts as
+            // asked, sent to or not.
+            std::set<int> asked{SysexFamily::deviceByteFor(plug->deviceId)};
+            for (const Sent& x : mine)
+                if (own(x)) asked.insert(x.bytes[SysexFamily::kDeviceAt]);
             int64_t tail = endMs;
             if (a.at >= 0) tail = std::min(tail, a.at);
             if (actAt >= 0) tail = std::min(tail, actAt);
@@ -1262,7 +1268,9 @@ std::string Rig::run()
                 std::lock_guard<std::mutex> lock(mLock);
                 for (size_t k = 0; k < pending.size(); ++k) {
                     const Reply& x = pending[k];
-                    if (x.enquiry || x.arrived <= tail || x.arrived > endMs) continue;
+                    if (x.enquiry || x.arrived <= tail || x.arrived > endMs ||
+                        !asked.count(x.bytes[SysexFamily::kDeviceAt]))
+                        continue;
                     // Each as its own content: a program on its part, a performance over the
                     // follow-up fields the performance held.
                     if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
