@@ -290,3 +290,46 @@ TEST(SysExRouter, AnAnswerOwedByAnEndedRequestGoesNowhereUntilASyncIsAnswered)
         m.dueClock = nullptr;
     }
 }
+
+// In a job's last pauses (its request answered, the editor still taking dumps) a dump that
+// answers nothing stays only from the editor's device or an id the job asked; between jobs the
+// router leaves it to the parsers, which take none.
+TEST(SysExRouter, InAJobsLastPausesOnlyAnAskedIdsDumpStays)
+{
+    const struct {
+        int device;
+        bool editDump; // the job still takes dumps
+        bool dropped;
+    } cases[] = {
+        {15, true, false}, // the editor's device
+        {3, true, false},  // asked by the job's sweep
+        {7, true, true},   // another unit
+        {7, false, false}, // the same between jobs
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "device " << c.device << (c.editDump ? " in the job" : " between jobs"));
+        Router r;
+        MIDIMessageManager& m = *r.plug->midiManager;
+        int64_t clock = m.dueNow() + MIDIMessageManager::replyWaitMs(500);
+        m.dueClock = [&clock] { return clock; };
+        auto program = [](int device) {
+            std::vector<uint8_t> b(ProgramDump::kSize);
+            ProgramDump::write([](int) { return 0.0; }, 0, 0x20, "", b.data());
+            b[SysexFamily::kDeviceAt] = uint8_t(device);
+            return b;
+        };
+        m.jobBegins();
+        const uint64_t asked = m.beginRequest();
+        for (int id : {15, 3}) m.noteSent(asked, id, MIDIMessageManager::kAnyAnswer, DueKind::EditBuffer);
+        for (int id : {15, 3}) {
+            const std::vector<uint8_t> answer = program(id);
+            EXPECT_EQ(m.answerOf(answer.data(), int(answer.size())), MIDIMessageManager::Due::Awaited) << id;
+        }
+        m.endRequest(asked);
+        m.expectingEditDump = c.editDump;
+        std::vector<uint8_t> late = program(c.device);
+        ISysEx msg(0, late.data(), int(late.size()));
+        EXPECT_EQ(m.lateAnswer(&msg), c.dropped);
+        m.dueClock = nullptr;
+    }
+}
