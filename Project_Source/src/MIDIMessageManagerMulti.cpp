@@ -37,6 +37,8 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* msg)
     QOR* q = controller;
     if (msg && PerformanceDump::isDump(msg->mData, size_t(msg->mSize))) {
         requestComplete = false;
+        // The editor's own delivery of a library performance is known once it is sent.
+        if (!QOR::deliveringOwnSysEx()) q->knownParts.setFromPerformance(msg->mData, size_t(msg->mSize));
         const std::string name = PerformanceDump::readName(msg->mData);
         if (IParam* p = q->GetParam(kMultiName)) p->SetDisplayText(0, name.c_str());
         if (patchManager) {

@@ -110,7 +110,8 @@ void programChange(MIDIMessageManager& manager, IMidiMsg& msg)
         return;
     }
     const int part = q.firstPartOnChannel(msg.Channel());
-    if (part >= 0) q.partProgramNumbers[size_t(part)] = msg.mData1;
+    // Known before the lock and Library control are looked at: the part plays it either way.
+    if (part >= 0) q.knownParts.setProgram(part, msg.mData1);
     manager.MakeProgramChangeMessages(part < 0 ? 0 : part, &msg, false);
 }
 

@@ -109,7 +109,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         }
         markSlotTaken("performance");
     } else if (!cut()) {
-        sendChecked(dump.data(), int(dump.size()));
+        if (sendChecked(dump.data(), int(dump.size()))) q.knownParts.setFromPerformance(dump.data(), dump.size());
         pause(kMessagePauseMs);
         sendChecked(followUp.data(), int(followUp.size()));
         pause(kMessagePauseMs);

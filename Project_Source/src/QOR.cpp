@@ -50,10 +50,6 @@ QOR::QOR(IPluginInstanceInfo instanceInfo)
         initialize(instanceInfo, 0, qorid::kParameterCount, kChannelIO, 0, DataFolder::kEffectName, "", kMfrName,
                    kVendorVersion, kUniqueID, kMfrID, kLatency, true, true, true, 0);
         addNonAutomateParamCount(qorid::kParameterCount);
-        for (int i = 0; i < 8; ++i) {
-            partBankNumbers[size_t(i)].follow(this, qorid::kMultiPartBank + i);
-            partProgramNumbers[size_t(i)].follow(this, qorid::kMultiPartPatch + i);
-        }
 
         patchManager = new PatchManager(this);
         log("PATCH MANAGER INITIALIZED...");

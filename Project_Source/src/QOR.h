@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "DeferredPrinter.h"
-#include "KnownPartNumber.h"
+#include "KnownParts.h"
 #include "kit/plugin/IMidiQueue.h"
 #include "kit/plugin/IPluginAU.h"
 
@@ -462,9 +462,8 @@ public:
     std::atomic<bool> searchListShown{false};
     bool renameIdle = true;
     int32_t currentProgramNumber = 0;
-    // Entries 0 to 7 follow the parts' bank and program parameters (see KnownPartNumber).
-    std::array<KnownPartNumber, kPartSlots> partBankNumbers{};
-    std::array<KnownPartNumber, kPartSlots> partProgramNumbers{};
+    // Each part's bank and program as the synthesizer was last told or told us.
+    KnownParts knownParts;
     std::array<int32_t, kPartSlots> partOrder{};
     std::array<int32_t, 8> savedPartChannels{};
     std::vector<int32_t> randomTable = std::vector<int32_t>(kRandomTableSize, 0);

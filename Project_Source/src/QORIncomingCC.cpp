@@ -76,9 +76,8 @@ void MIDIMessageManager::getLegacyCCparam(int cc, int partPlusOne, int value, bo
         // A bank select the editor shows no control for: the part's bank follows it.
         if (cc == 32 && value >= 64 && value <= 66 && ownPart) {
             const int bank = value - 64;
-            // The part's move is the bank select's own, not news after it.
             set(kMultiPartBank + p, bank);
-            controller->partBankNumbers[p].followed(bank);
+            controller->knownParts.setBank(p, bank);
             set(kCurrentBank + p, bank);
             controller->SendBankChangeCommand(bank, p);
         }

@@ -136,6 +136,7 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
         sendPlain(*this, uint8_t(0xB0 | channel), kBankSelectLsb, bank + kProgramBankBase);
         transferPause(kPartStepMs);
         sendPlain(*this, uint8_t(0xC0 | channel), program, 0);
+        knownParts.set(p, bank, program);
         transferPause(kPartStepMs);
     }
     SenderJobRecord send;

@@ -46,8 +46,7 @@ void QOR::SendProgramChangeCommand(int program, int part)
 {
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartPatch + part, program);
-    // The synthesizer plays what it is sent, and the part's move above is this same step.
-    partProgramNumbers[size_t(part)].followed(program);
+    knownParts.setProgram(part, program);
     programChange(*this, partChannel(part), program);
     transferPause(kSelectPauseMs);
 }
@@ -56,7 +55,7 @@ void QOR::SendBankChangeCommand(int bank, int part)
 {
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartBank + part, bank);
-    partBankNumbers[size_t(part)].followed(bank);
+    knownParts.setBank(part, bank);
     controlChange(*this, partChannel(part), kBankSelectLsb, bank + kProgramBankBase);
     transferPause(kSelectPauseMs);
 }
@@ -69,8 +68,7 @@ bool QOR::CheckBankConflict(int part)
     for (int i = 0; i < kParts; ++i) {
         if (i == part) continue;
         const IParam* status = GetParam(kMultiPartStatus + i);
-        if (status && status->Value() == 1.0 && partBankNumbers[size_t(i)] == bank &&
-            partProgramNumbers[size_t(i)] == program)
+        if (status && status->Value() == 1.0 && knownParts.bank(i) == bank && knownParts.program(i) == program)
             return true;
     }
     return false;
@@ -97,8 +95,7 @@ bool QOR::BankChangeMessage(int part)
             if (ControlLayer* window = keptLayer("bankPatchConflictWindow")) window->Hide(false);
             return false;
         }
-        partBankNumbers[size_t(part)] = bank;
-        partProgramNumbers[size_t(part)] = program;
+        knownParts.set(part, bank, program);
     }
     currentProgramNumber = program;
     // An earlier refusal's notice is out of date once a pick goes through.

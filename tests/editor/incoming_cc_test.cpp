@@ -334,7 +334,7 @@ TEST(IncomingCC, BankSelectWithoutAControlSetsThePartsBankAndSendsIt)
         f.set(kCurrentBank + p, 0);
         f.set(kMultiPartPatch + 4, 5); // 4185 + 12
         const double past = f.value(kCurrentBank + 12);
-        f.q.partBankNumbers[size_t(p)] = 3;
+        f.q.knownParts.set(p, 3, 0);
         f.m.getLegacyCCparam(32, c.partPlusOne, c.value, false, false);
         const std::vector<testsupport::Bytes> sent = f.sent();
         const std::string at = std::to_string(c.partPlusOne) + " " + std::to_string(c.value);
@@ -342,10 +342,11 @@ TEST(IncomingCC, BankSelectWithoutAControlSetsThePartsBankAndSendsIt)
         EXPECT_EQ(f.value(kMultiPartBank + p), expected) << at;
         // The current bank follows the bank select whole: banks 0 to 2 all lie in its range.
         EXPECT_EQ(f.value(kCurrentBank + p), c.bank < 0 ? 0 : c.bank) << at;
-        EXPECT_EQ(f.q.partBankNumbers[size_t(p)].load(), expected) << at;
+        EXPECT_EQ(f.q.knownParts.bank(p), expected) << at;
         EXPECT_EQ(f.value(kMultiPartPatch + 4), 5) << at;
         EXPECT_EQ(f.value(kCurrentBank + 12), past) << at;
-        for (size_t i = 8; i < f.q.partBankNumbers.size(); ++i) EXPECT_EQ(f.q.partBankNumbers[i].load(), 0) << at;
+        for (int i = 0; i < 8; ++i)
+            if (i != p) EXPECT_EQ(f.q.knownParts.bank(i), 0) << at;
         if (c.bank < 0) {
             EXPECT_TRUE(sent.empty()) << at;
         } else {

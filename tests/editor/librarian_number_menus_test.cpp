@@ -112,8 +112,7 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
         d.plug->progBankMode = c.progBank;
         if (c.conflict) {
             d.plug->GetParam(kMultiPartStatus + 0)->Set(1.0);
-            d.plug->partBankNumbers[0] = 0;
-            d.plug->partProgramNumbers[0] = 123;
+            d.plug->knownParts.set(0, 0, 123);
         }
         if (c.busy) {
             ASSERT_TRUE(d.plug->midiManager->sender->claim(kJobThread));
@@ -236,8 +235,7 @@ TEST(BankNumberMenu, AChoiceSendsTheBankAndInProgramModeRequestsThePart)
         d.plug->bankNumberMenu->refreshPatchNames(nullptr, nullptr, 0);
         if (c.conflict) {
             d.plug->GetParam(kMultiPartStatus + 0)->Set(1.0);
-            d.plug->partBankNumbers[0] = c.choice;
-            d.plug->partProgramNumbers[0] = int(d.value(kMultiPartPatch + 2));
+            d.plug->knownParts.set(0, c.choice, int(d.value(kMultiPartPatch + 2)));
         }
         const int kept = c.conflict ? int(d.value(c.param)) : c.choice;
         if (c.conflict) ASSERT_NE(kept, c.choice) << "the refusal would not show";

@@ -103,6 +103,67 @@ bool pick(Bench& b, int part, int bank, int program)
     return sent;
 }
 
+// The whole send of the performance (job 0), as a recall makes it once the synthesizer has
+// answered and as "Push Current Performance to HW" makes it.
+void wholeSend(Bench& b)
+{
+    SenderJobRecord send;
+    send.job = kJobSendArrangement;
+    testing::internal::CaptureStdout();
+    const bool started = b.plug->midiManager->startJob(send, [&b] { b.plug->raiseWholeSendFlags(); });
+    b.takeJobs();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(started);
+}
+
+// The in-process synthesizer that the bench's output plays into (at device id 15), and its panel.
+struct Synthesizer {
+    // The editor holds the synthesizer's globals, as its start-up's enquiry brings them.
+    explicit Synthesizer(Bench& b) : bench(b)
+    {
+        b.plug->deviceId = 15;
+        for (const int id : {kGlobalMidiChannel, kGlobalRXPC, kGlobalRXCC})
+            b.plug->GetParam(id)->Set(id == kGlobalMidiChannel ? 15 : 1);
+    }
+    // What reached the port since the last call, the SysEx first (no step here sends both but a
+    // pick and its part request, which moves nothing); the short messages are returned.
+    Shorts play()
+    {
+        const std::vector<testsupport::Bytes> handed = bench.plug->copy(bench.plug->handed);
+        for (; seen < handed.size(); ++seen) synth.receive(handed[seen], 0);
+        const Shorts shorts = bench.plug->takeShorts();
+        for (const std::string& text : shorts) {
+            unsigned m[3] = {};
+            std::sscanf(text.c_str(), "%x %x %x", &m[0], &m[1], &m[2]);
+            // A program change has one data byte.
+            synth.receive(synthsim::Bytes(m, m + ((m[0] & 0xF0) == 0xC0 ? 2 : 3)), 0);
+        }
+        return shorts;
+    }
+    // The synthesizer sends its bank selects as 64 + bank and takes them as 5 + bank.
+    void panel(std::vector<uint8_t> m)
+    {
+        if (m.size() == 3 && (m[0] & 0xF0) == 0xB0 && m[1] == 32) m[2] = uint8_t(m[2] - 64 + 5);
+        synth.panel(m);
+    }
+    // Part's bank * 128 + program as the synthesizer's performance holds them.
+    int plays(int part) const
+    {
+        const synthsim::SynthMemory memory = synth.memory();
+        const uint8_t* block = memory.partBlock(part);
+        return (block[synthsim::kPartBlockBank] - synthsim::kProgramBankBase) * 128 +
+               block[synthsim::kPartBlockProgram];
+    }
+
+    Bench& bench;
+    synthsim::Synth synth{[] {
+        synthsim::Options o;
+        o.deviceId = 15;
+        return o;
+    }()};
+    size_t seen = 0;
+};
+
 // The program the program-number menu checks, -1 for none.
 int checkedProgram(const QOR& q)
 {
@@ -136,11 +197,11 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
              b.plug->GetParam(kGlobalMidiChannel)->Set(0);
          },
          true, Shorts{"B0 7B 00", "B0 00 00", "B0 20 61", "C0 05 00"}, true},
-        {"enabled part 1 holds bank 2, program 10",
-         [](Bench& b) { b.plug->partBankNumbers[1] = 2, b.plug->partProgramNumbers[1] = 10; }, false, Shorts{}, false},
+        {"enabled part 1 holds bank 2, program 10", [](Bench& b) { b.plug->knownParts.set(1, 2, 10); }, false, Shorts{},
+         false},
         {"the same while all parts are sent",
          [](Bench& b) {
-             b.plug->partBankNumbers[1] = 2, b.plug->partProgramNumbers[1] = 10;
+             b.plug->knownParts.set(1, 2, 10);
              b.plug->sendingAllParts = true;
          },
          true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 07", "C4 0A 00"}, true},
@@ -162,8 +223,9 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
         EXPECT_EQ(b.takePauses(), c.pausesTaken ? std::vector<int>({25, 25, 50, 100}) : std::vector<int>{});
         EXPECT_EQ(b.shown("bankPatchConflictWindow"), !c.result);
         if (!b.plug->performanceMode) {
-            EXPECT_EQ(b.plug->partBankNumbers[3], 2);
-            EXPECT_EQ(b.plug->partProgramNumbers[3], 10);
+            // A refused sequence leaves part 3 known where it was.
+            EXPECT_EQ(b.plug->knownParts.bank(3), c.result ? 2 : 0);
+            EXPECT_EQ(b.plug->knownParts.program(3), c.result ? 10 : 0);
         }
         if (!b.plug->midiIOSet) {
             EXPECT_EQ(b.status1(), "Set MIDI I/O First!");
@@ -183,8 +245,7 @@ TEST(ProgramChange, ConflictsCountOnlyOtherPartsThatAreExactlyEnabled)
         Bench b;
         setPart(b, 3, 2, 10, 4, 1.0);
         b.plug->GetParam(kMultiPartStatus + c.other)->Set(c.status);
-        b.plug->partBankNumbers[size_t(c.other)] = 2;
-        b.plug->partProgramNumbers[size_t(c.other)] = 10;
+        b.plug->knownParts.set(c.other, 2, 10);
         EXPECT_EQ(b.plug->CheckBankConflict(3), c.conflict);
     }
 }
@@ -216,6 +277,7 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         }
         b.plug->takeShorts();
         b.takeJobs();
+        const int known = b.plug->knownParts.program(4);
         b.edit(kPatchUp + 4, 1);
         const bool sent = !c.sent.empty();
         EXPECT_EQ(b.plug->takeShorts(), c.sent);
@@ -223,60 +285,85 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         EXPECT_EQ(b.shown("bankPatchConflictWindow"), !sent);
         EXPECT_EQ(b.value(kMultiPartPatch + 4), sent ? 117.0 : 116.0);
         EXPECT_EQ(checkedProgram(*b.plug), sent ? 117 : 116);
-        EXPECT_EQ(b.plug->partProgramNumbers[4], sent ? 117 : 116);
+        EXPECT_EQ(b.plug->knownParts.program(4), sent ? 117 : known);
     }
 }
 
-TEST(ProgramChange, AFollowedChangeAndThePartsMoveAreOneWriteAndALaterMoveBackIsNewer)
+TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
 {
-    // Part 2 picks A/42 (A/43); the synthesizer's panel moves it, the editor follows; then
-    // something puts part 2 back. Part 4 then picks the program part 2 plays, and a free one.
+    // Part 4 on A/31, part 2 picks A/42 (A/43, A/41); then the synthesizer's panel moves part 2
+    // (the editor following unless held by a lock or Library control) and something sends part
+    // 2 back, or the host writes part 2's parameter, which sends nothing. Part 4 then picks the
+    // program part 2 plays, and one it does not.
+    enum Back { Recall, Push, RequestEdit, HostProgram, HostBank }; // the host writes the free one
     const struct {
         const char* what;
-        std::vector<uint8_t> followed; // from the synthesizer on part 2's channel
-        bool byRecall;                 // else by the performance dump that Request Edit brings
-        int program, freeBank, freeProgram;
+        std::vector<uint8_t> panel; // from the synthesizer on part 2's channel, or none
+        int hold;                   // the switch on while it comes, 0 for none
+        Back back;
+        int taken, free; // bank * 128 + program
         Shorts freeSent; // its bank select and program change
     } cases[] = {
-        {"program change 77, recall", {0xC2, 77, 0}, true, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
-        {"bank select B, recall", {0xB2, 32, 65}, true, 43, 1, 43, {"B4 20 06", "C4 2B 00"}},
-        {"program change 77, Request Edit", {0xC2, 77, 0}, false, 42, 0, 77, {"B4 20 05", "C4 4D 00"}},
+        {"program change 77, recall", {0xC2, 77}, 0, Recall, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"bank select B, recall", {0xB2, 32, 65}, 0, Recall, 43, 128 + 43, {"B4 20 06", "C4 2B 00"}},
+        {"program change 77, Request Edit", {0xC2, 77}, 0, RequestEdit, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"locked, program change 77, recall", {0xC2, 77}, kPartLock + 2, Recall, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"Library control, program change 77", {0xC2, 77}, kControlLibrary, Recall, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"locked, program change 77, push", {0xC2, 77}, kPartLock + 2, Push, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"the host writes part 2's program", {}, 0, HostProgram, 41, 50, {"B4 20 05", "C4 32 00"}},
+        {"the host writes part 2's bank", {}, 0, HostBank, 41, 256 + 41, {"B4 20 07", "C4 29 00"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Bench b;
+        Synthesizer synth(b);
         for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
         b.edit(kMIDIFilterHWPCPassThrough, 1);
-        ASSERT_TRUE(pick(b, 2, 0, c.program));
+        ASSERT_TRUE(pick(b, 4, 0, 31));
+        ASSERT_TRUE(pick(b, 2, 0, c.taken));
+        b.takeJobs();
+        synth.play();
         ByteChunk project;
         ASSERT_TRUE(b.plug->SerializeState(&project));
-        // The follow's own request would wait for an answer this bench never gives; with the
-        // job thread busy it is dropped.
-        ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
-        fromSynthesizer(b, c.followed[0], c.followed[1], c.followed[2]);
-        b.plug->midiManager->sender->release(kJobThread, 2);
-        ASSERT_NE(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program) << "not followed";
-        if (c.byRecall) {
+        if (c.hold) b.edit(c.hold, 1);
+        if (!c.panel.empty()) {
+            // The follow's own request would wait for an answer this bench never gives; with
+            // the job thread busy it is dropped.
+            ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
+            synth.panel(c.panel);
+            fromSynthesizer(b, c.panel[0], c.panel[1], c.panel.size() > 2 ? c.panel[2] : 0);
+            b.plug->midiManager->sender->release(kJobThread, 2);
+        }
+        if (c.hold) b.edit(c.hold, 0);
+        synth.play();
+        if (c.back == Recall) {
             testing::internal::CaptureStdout();
             ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
             testing::internal::GetCapturedStdout();
             b.plug->midiIOSet = true; // the saved project names no device
-        } else {
-            dumpMovesPart(b, 2, 0, c.program);
         }
+        if (c.back == Recall || c.back == Push) wholeSend(b);
+        if (c.back == RequestEdit) {
+            synth.panel({0xC2, uint8_t(c.taken)});
+            dumpMovesPart(b, 2, 0, c.taken);
+        }
+        if (c.back == HostProgram) b.edit(kMultiPartPatch + 2, c.free % 128);
+        if (c.back == HostBank) b.edit(kMultiPartBank + 2, c.free / 128);
         b.takeJobs();
-        ASSERT_EQ(b.value(kMultiPartBank + 2) * 128 + b.value(kMultiPartPatch + 2), c.program);
-        b.plug->takeShorts();
+        synth.play();
+        ASSERT_EQ(synth.plays(2), c.taken);
 
-        EXPECT_FALSE(pick(b, 4, 0, c.program));
-        EXPECT_EQ(b.plug->takeShorts(), Shorts{});
+        EXPECT_FALSE(pick(b, 4, c.taken / 128, c.taken % 128));
+        EXPECT_EQ(synth.play(), Shorts{});
         EXPECT_TRUE(b.shown("bankPatchConflictWindow"));
+        EXPECT_NE(synth.plays(4), synth.plays(2)) << "the two enabled parts on one program";
         // A pick sent puts the notice away.
-        EXPECT_TRUE(pick(b, 4, c.freeBank, c.freeProgram));
+        EXPECT_TRUE(pick(b, 4, c.free / 128, c.free % 128));
         Shorts sent = {"B4 7B 00", "B4 00 00"};
         sent.insert(sent.end(), c.freeSent.begin(), c.freeSent.end());
-        EXPECT_EQ(b.plug->takeShorts(), sent);
+        EXPECT_EQ(synth.play(), sent);
         EXPECT_FALSE(b.shown("bankPatchConflictWindow"));
+        EXPECT_EQ(synth.plays(4), c.free);
     }
 }
 

@@ -186,12 +186,13 @@ TEST(ShortMessagesJack, ProgramChangesFromTheSynthesizerRequestTheirPartOrThePer
         bool lock2, librarian;
         std::vector<Bytes> back; // the short messages that reach the simulator
         bool requested;
-        int recorded; // part 2's program number afterwards
+        int recorded; // part 2's known program afterwards (-1 before)
         const char* status;
     } cases[] = {
         {"part 2", "pc 2 5", false, false, {{0xC2, 5}, {0xC2, 5}}, true, 5, "Data request completed!"},
         {"no part", "pc 12 5", false, false, {{0xC0, 5}, {0xCC, 5}}, true, -1, "Data request completed!"},
-        {"the global channel", "pc 15 5", false, false, {{0xCF, 5}}, true, -1, "Data request completed!"},
+        // The simulator's performance that it brings has part 2 on program 0.
+        {"the global channel", "pc 15 5", false, false, {{0xCF, 5}}, true, 0, "Data request completed!"},
         {"part 2 locked", "pc 2 5", true, false, {{0xC2, 5}}, false, 5, nullptr},
         {"librarian program mode",
          "pc 15 5",
@@ -207,7 +208,7 @@ TEST(ShortMessagesJack, ProgramChangesFromTheSynthesizerRequestTheirPartOrThePer
         Rig r;
         ASSERT_TRUE(r.started);
         QOR& q = *r.e->plug;
-        q.partProgramNumbers[2] = -1;
+        q.knownParts.setProgram(2, -1);
         q.GetParam(kPartLock + 2)->Set(c.lock2 ? 1 : 0);
         q.GetParam(kControlLibrary)->Set(c.librarian ? 1 : 0);
         r.play(c.command);
@@ -220,7 +221,7 @@ TEST(ShortMessagesJack, ProgramChangesFromTheSynthesizerRequestTheirPartOrThePer
         }
         EXPECT_EQ(shortOnes, c.back) << r.recordText();
         EXPECT_EQ(requested, c.requested);
-        EXPECT_EQ(q.partProgramNumbers[2].load(), c.recorded);
+        EXPECT_EQ(q.knownParts.program(2), c.recorded);
         if (c.status) {
             EXPECT_EQ(r.e->text(q.statusDisplay), c.status);
         }
