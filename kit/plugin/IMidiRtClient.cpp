@@ -101,18 +101,24 @@ public:
     {
         if (mSpent) return false;
         if (mDelivery) mDelivery->Start();
-        const bool look = !mJackName.empty() && Look();
+        const bool jack = !mJackName.empty();
+        const bool look = jack && Look();
         const unsigned announced = mAnnounced;
         std::string target;
         if (Call([&] {
-                if (look) target = mClient->getPortName(number);
+                if (jack) target = mClient->getPortName(number);
                 mClient->openPort(number, portName);
             }) &&
             mClient->isPortOpen()) {
-            const Reach reach = look ? Judge(mJackName + ":" + portName, target, announced) : Reach::kYes;
+            // Unseen, the library's client may be as inactive as the look's refusal suggests: an
+            // open taken as reaching would never be judged or renewed.
+            const Reach reach = !jack  ? Reach::kYes
+                                : look ? Judge(mJackName + ":" + portName, target, announced)
+                                       : Reach::kSpent;
             if (reach == Reach::kYes) return true;
             if (reach == Reach::kSpent) {
-                LogLine("MIDI: the library's JACK client could not be activated; its port is not connected to \"%s\"",
+                LogLine("MIDI: the library's JACK client %s; its port is not taken as connected to \"%s\"",
+                        look ? "could not be activated" : "could not be seen, no look client being active",
                         target.c_str());
                 ClosePort();
                 Abandon();
@@ -153,16 +159,24 @@ private:
     enum class Reach { kYes, kGone, kSpent };
     // A client of our own beside the library's JACK client: active, with no port, it hears the
     // server announce the ports of active clients, and so whether the library's client is active.
-    // One whose own activation failed is kept unused (see IAbandonJackClient); nothing is judged.
+    // One whose own activation failed is kept unused (see IAbandonJackClient) and made again
+    // under a new name, as many times as the port layer makes fresh clients: a server that refused
+    // the library's client in the same moment may well have refused both.
     bool Look()
     {
-        if (mLooker) return mLookerActive;
-        if (!IJackServerListening()) return false;
-        mLooker = jack_client_open((mJackName + " look").c_str(), JackNoStartServer, nullptr);
-        if (!mLooker) return false;
-        jack_set_port_registration_callback(mLooker, OnRegistration, this);
-        mLookerActive = jack_activate(mLooker) == 0;
-        if (!mLookerActive) IAbandonJackClient(mLooker);
+        const int kLooks = 4;
+        while (!mLookerActive && mLooks < kLooks && IJackServerListening()) {
+            const std::string name = mJackName + " look" + (mLooks ? " " + std::to_string(mLooks + 1) : "");
+            ++mLooks;
+            jack_client_t* looker = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+            if (!looker) continue;
+            mLooker = looker;
+            jack_set_port_registration_callback(mLooker, OnRegistration, this);
+            mLookerActive = jack_activate(mLooker) == 0;
+            if (mLookerActive) break;
+            LogLine("MIDI: the look client \"%s\" could not be activated (%d of %d)", name.c_str(), mLooks, kLooks);
+            IAbandonJackClient(mLooker);
+        }
         return mLookerActive;
     }
     // On the looker's thread: a port of the library's client was announced.
@@ -224,6 +238,7 @@ private:
     std::unique_ptr<IMidiInDelivery> mDelivery; // input only
     jack_client_t* mLooker = nullptr;           // JACK only: see Look
     bool mLookerActive = false;
+    int mLooks = 0;                      // look clients made
     std::atomic<unsigned> mAnnounced{0}; // ports of the library's client the server announced
     std::atomic<bool> mSpent{false};     // the library's client could not be activated
 };

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "kit/plugin/IMidiJack.h"
 #include "midiports_open.h"
@@ -83,18 +85,27 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
     return real(thread, attr, run, arg);
 }
 
-// Set: the next activation the test's thread asks for fails, its thread held. Our own client
-// activates as its port opens; the library's as its client is made, and says nothing of a failure.
-std::atomic<bool> gFailNextActivation{false};
+// How the next activations the test's thread asks for fail, in turn: their thread held, or
+// refused outright, as a loaded server refuses a client that starts no thread (the look client
+// beside the library's), once or from then on. Our own client activates as its port opens; the
+// library's as its client is made, and says nothing of a failure. Read and written on the test's
+// thread only.
+enum class Fail { kLate, kRefused, kRefusedEvermore };
+std::vector<Fail> gFailing;
+std::vector<std::string> gFailed; // the clients whose activation failed
 
 extern "C" int jack_activate(jack_client_t* client)
 {
     using Activate = int (*)(jack_client_t*);
     static const Activate real = reinterpret_cast<Activate>(dlsym(RTLD_NEXT, "jack_activate"));
-    const bool fail = pthread_equal(pthread_self(), gTestThread) && gFailNextActivation.exchange(false);
-    if (fail) gHoldThreads = true;
+    if (!pthread_equal(pthread_self(), gTestThread) || gFailing.empty()) return real(client);
+    const Fail fail = gFailing.front();
+    if (fail != Fail::kRefusedEvermore) gFailing.erase(gFailing.begin());
+    gFailed.push_back(jack_get_client_name(client));
+    if (fail != Fail::kLate) return -1;
+    gHoldThreads = true;
     const int result = real(client);
-    if (fail) gHoldThreads = false;
+    gHoldThreads = false;
     return result;
 }
 
@@ -106,9 +117,18 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
     const struct {
         const char* api;
         bool input;
-    } rows[] = {{"jack", false}, {"rtjack", false}, {"rtjack", true}};
+        std::vector<Fail> failing; // the client's activation, then the library's look client's
+    } rows[] = {{"jack", false, {Fail::kLate}},
+                {"rtjack", false, {Fail::kLate}},
+                {"rtjack", true, {Fail::kLate}},
+                {"rtjack", false, {Fail::kLate, Fail::kRefused}},
+                {"rtjack", true, {Fail::kLate, Fail::kRefused}},
+                {"rtjack", false, {Fail::kLate, Fail::kRefusedEvermore}}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.api) + (row.input ? " input" : " output"));
+        SCOPED_TRACE(std::string(row.api) + (row.input ? " input" : " output") +
+                     (row.failing.size() < 2                         ? ""
+                      : row.failing.back() == Fail::kRefusedEvermore ? ", every look client failing"
+                                                                     : ", its look client failing too"));
         setenv("QOR_MIDI_API", row.api, 1);
         // Probes until one arrives through the plug-in's port of the row's direction, for at
         // most ms: the follower opens the chosen port again by itself.
@@ -127,17 +147,35 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
         {
             // The next open makes a fresh client, under a name the lists leave out.
             PortPlug plug;
-            gFailNextActivation = true;
-            int port = 1;
-            const int opened =
-                row.input
-                    ? (plug.getExternalMIDIInNames(), plug.setExternalMIDIIn(port, synth.SendingPort().c_str()))
-                    : (plug.getExternalMIDIOutNames(), plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()));
-            EXPECT_FALSE(gFailNextActivation) << "no activation was asked for";
-            EXPECT_LE(opened, 0) << "the activation was expected to fail";
-            // The choice stands: its port opens again through a fresh client.
+            auto choose = [&] {
+                int port = 1;
+                return row.input
+                           ? (plug.getExternalMIDIInNames(), plug.setExternalMIDIIn(port, synth.SendingPort().c_str()))
+                           : (plug.getExternalMIDIOutNames(),
+                              plug.setExternalMIDIOut(port, synth.ReceivingPort().c_str()));
+            };
+            gFailing = row.failing;
+            gFailed.clear();
+            {
+                KIT_MutexLock noReopen(plug.GetMutex()); // what the open itself said, before the follower
+                EXPECT_LE(choose(), 0) << "the activation was expected to fail";
+                EXPECT_TRUE(gFailing.empty() || gFailing[0] == Fail::kRefusedEvermore)
+                    << "not every activation failing was asked for";
+                EXPECT_GE(gFailed.size(), row.failing.size() + (gFailing.empty() ? 0 : 1))
+                    << "a look client that failed is made again";
+                for (size_t i = 1; i < gFailed.size(); ++i)
+                    EXPECT_NE(gFailed[i].find(" look"), std::string::npos) << gFailed[i];
+                EXPECT_TRUE(plug.ExternalMIDIRefused(row.input)) << "a listed port called absent";
+                gFailing.clear();
+            }
+            // The choice stands: its port opens again through a fresh client, as when chosen again.
             EXPECT_TRUE(arrives(plug, 10000));
             EXPECT_FALSE(plug.ExternalMIDIRefused(row.input));
+            Pause(60); // probes still on the way
+            synth.Clear();
+            plug.ClearSeen();
+            choose();
+            EXPECT_TRUE(arrives(plug, 2000)) << "chosen again";
             const char* own = row.input ? ":RtMidi Input" : ":RtMidi Output";
             for (const std::string& name :
                  *(row.input ? plug.getExternalMIDIOutNames() : plug.getExternalMIDIInNames()))
