@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "kit/threadname.h"
+
 class IMidiFollower
 {
 public:
@@ -27,7 +29,10 @@ public:
     template <class Body> void Start(Body&& body)
     {
         if (mStop || mStarted.exchange(true)) return;
-        mThread = std::thread(std::forward<Body>(body));
+        mThread = std::thread([body = std::forward<Body>(body)]() mutable {
+            KIT_NameThisThread("follow");
+            body();
+        });
     }
     // Ends every wait at once and joins the thread; nothing starts it again. Holding no lock.
     void Stop();
