@@ -149,7 +149,9 @@ TEST(CloseDuringBankRequestJack, TwoHundredClosesLeaveNoThreadAndNoSlotHalfWritt
         // a few slots in (a slot takes about 60 ms).
         std::this_thread::sleep_for(std::chrono::milliseconds(round * 37 % 160));
         // The count sees an open instance's threads: its bank request's, its ports'.
-        if (round == 1) EXPECT_GT(ourThreadCount(), threadsBefore);
+        if (round == 1) {
+            EXPECT_GT(ourThreadCount(), threadsBefore);
+        }
         plug.reset();
         EXPECT_GE(filled, 0) << "round " << round << ": the workers were not joined on close";
         filledMost = std::max(filledMost, filled);
