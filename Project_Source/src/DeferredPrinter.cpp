@@ -7,12 +7,16 @@
 #include <cstring>
 
 #include "kit/plugin/Log.h"
+#include "kit/threadname.h"
 
 DeferredPrinter::DeferredPrinter(const char* text, std::function<void(const char*)> log, uint32_t limit)
     : mText(text), mLog(std::move(log)), mLimit(limit)
 {
     sem_init(&mWake, 0, 0);
-    mThread = std::thread([this] { run(); });
+    mThread = std::thread([this] {
+        KIT_NameThisThread("print");
+        run();
+    });
 }
 
 DeferredPrinter::~DeferredPrinter()

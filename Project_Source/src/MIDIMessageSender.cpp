@@ -7,6 +7,7 @@
 #include "MIDIMessageManager.h"
 #include "QOR.h"
 #include "SysexFamily.h"
+#include "kit/threadname.h"
 
 MIDIMessageSender::MIDIMessageSender(QOR* controller, PatchManager* patchManager,
                                      std::array<Poco::Thread*, kSenderThreadCount> threads)
@@ -28,6 +29,7 @@ void MIDIMessageSender::run()
 {
     const int thread = currentThread();
     if (thread < 0) return; // not started by a starter: nothing was claimed
+    KIT_NameThisThread(thread == kJobThread ? "job" : thread == kClockTransportThread ? "transport" : "clock");
     SenderJobRecord record = records[size_t(thread)];
     std::function<void()> begin; // the first job's starter has run its own
     {

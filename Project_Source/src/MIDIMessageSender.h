@@ -207,6 +207,9 @@ public:
     void sendArrangementToDevice(bool storeIntoLibrary, bool passOn);
     // After a send that paid a recall's debt (QOR::kPays...): cleared, or owed again if cut.
     void settleRecallDebt(int pays, bool cut);
+    // Asks the port follower for a look and waits for it; false when none ended in time or the
+    // job stops. True at once when nothing follows the ports.
+    bool followerLooked();
     void sendGlobalToDevice(int deviceId);
     // The program dump of part from the editor's values, to the synthesizer or, in the library
     // form, into the selected library slot (MIDIMessageSenderProgram.cpp).

@@ -26,6 +26,10 @@ constexpr int kRequestSweepPass = 30;
 constexpr int kRequestTimeOutPass = 50;
 constexpr int kLibraryWaits = 200;
 constexpr int kLibraryWaitMs = 25;
+// How long a recall's send waits for the follower's look after its last message, a loaded
+// machine's too, and how often it sees whether the look has ended.
+constexpr int kLookWaitMs = 5000;
+constexpr int kLookStepMs = 5;
 
 // The editor's values as the performance writer reads them.
 PerformanceDump::ValueOf editorValues(const QOR& q)
@@ -121,12 +125,26 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         pause(kNamePauseMs);
     }
     // Decided before the job thread is free: a returning device's enquiry then takes only its id.
-    if (pays != QOR::kPaysNothing && decision == q.mRecallDebtDecisions) settleRecallDebt(pays, cut() || mStopping);
+    // The follower may see a loss near the end only after the last message: the verdict waits for
+    // a look of its own, and one that does not come in time leaves the send owed.
+    if (pays != QOR::kPaysNothing && decision == q.mRecallDebtDecisions) {
+        const bool lost = cut() || mStopping || !followerLooked() || cut();
+        if (decision == q.mRecallDebtDecisions) settleRecallDebt(pays, lost || mStopping);
+    }
 
     q.incomingMidiBlocked = false;
     q.deviceTransferActive = false;
     q.DisplayProcessingIndicator(false);
     if (m) m->sendInProgress = false;
+}
+
+bool MIDIMessageSender::followerLooked()
+{
+    const uint64_t asked = controller->AskExternalMIDILook();
+    if (!asked) return true; // nothing follows the ports: what is known decides
+    for (int waited = 0; !controller->ExternalMIDILooked(asked); waited += kLookStepMs)
+        if (waited >= kLookWaitMs || !pause(kLookStepMs)) return false;
+    return true;
 }
 
 void MIDIMessageSender::settleRecallDebt(int pays, bool cut)

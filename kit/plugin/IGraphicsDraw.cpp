@@ -27,6 +27,7 @@
 #include "kit/raster/rast_roundrect.h"
 #include "kit/raster/rast_scaled.h"
 #include "kit/raster/rast_surface.h"
+#include "kit/threadname.h"
 #include "kit/wapi/wapi-gdi.h"
 
 using plugdraw::TruncInt;
@@ -361,7 +362,10 @@ void IGraphics::DecodeIBitmaps(std::vector<IDecodedBitmap>& images, double scale
     }
     for (int t = 0; t < count; ++t) {
         try {
-            threads.emplace_back(work);
+            threads.emplace_back([&work] {
+                KIT_NameThisThread("decode");
+                work();
+            });
         } catch (...) {
             break; // the threads made, or this one, finish the work
         }

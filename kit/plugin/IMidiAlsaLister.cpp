@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "kit/threadname.h"
+
 namespace
 {
 
@@ -128,7 +130,10 @@ public:
     {
         if (!mSeq) return;
         mTelling = true;
-        mReader = std::thread([this] { Read(); });
+        mReader = std::thread([this] {
+            KIT_NameThisThread("alsa-look");
+            Read();
+        });
     }
     ~AlsaLister() override
     {

@@ -400,6 +400,7 @@ void IPluginBase::FollowExternalMIDI()
     FollowListers listers;
     int wait = -1;
     while (mFollower.Wait(wait)) {
+        const uint64_t pass = mFollower.BeginPass();
         // Looking takes no lock that a sender or the host's calls take.
         FollowAct acts[2];
         bool missing = false, tells = true, chosen = false;
@@ -432,11 +433,27 @@ void IPluginBase::FollowExternalMIDI()
         // follower looks by itself; a reopen that failed is tried when its time comes.
         wait = mFollowEnquiry ? kRetryReturnedMs : missing || (chosen && !tells) ? kLookMs : -1;
         const int64_t now = NowMs();
-        std::lock_guard<std::mutex> lock(mFollowLock);
-        for (const bool input : {true, false})
-            if (wait >= 0 && mFollowRetryAtMs[input] > now)
-                wait = int(std::min<int64_t>(wait, mFollowRetryAtMs[input] - now + 1));
+        {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            for (const bool input : {true, false})
+                if (wait >= 0 && mFollowRetryAtMs[input] > now)
+                    wait = int(std::min<int64_t>(wait, mFollowRetryAtMs[input] - now + 1));
+        }
+        mFollower.EndPass(pass);
     }
+}
+
+uint64_t IPluginBase::AskExternalMIDILook()
+{
+    if (!mFollower.Running()) return 0;
+    const uint64_t next = mFollower.PassesBegun() + 1;
+    mFollower.Wake();
+    return next;
+}
+
+bool IPluginBase::ExternalMIDILooked(uint64_t asked) const
+{
+    return mFollower.PassesDone() >= asked;
 }
 
 bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* returned)

@@ -6,8 +6,11 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
+
+#include "kit/threadname.h"
 
 class IMidiFollower
 {
@@ -27,16 +30,27 @@ public:
     template <class Body> void Start(Body&& body)
     {
         if (mStop || mStarted.exchange(true)) return;
-        mThread = std::thread(std::forward<Body>(body));
+        mThread = std::thread([body = std::forward<Body>(body)]() mutable {
+            KIT_NameThisThread("follow");
+            body();
+        });
     }
     // Ends every wait at once and joins the thread; nothing starts it again. Holding no lock.
     void Stop();
+    bool Running() const { return mStarted && !mStop; }
+    // The thread numbers its passes (a look at the ports and what it acts on): BeginPass as one
+    // starts, EndPass with its number once it is done. Any thread may read them.
+    uint64_t BeginPass() { return ++mPassesBegun; }
+    void EndPass(uint64_t pass) { mPassesDone = pass; }
+    uint64_t PassesBegun() const { return mPassesBegun; }
+    uint64_t PassesDone() const { return mPassesDone; }
 
 private:
     sem_t mWake;
     std::atomic<bool> mWoken{false};
     std::atomic<bool> mStop{false};
     std::atomic<bool> mStarted{false};
+    std::atomic<uint64_t> mPassesBegun{0}, mPassesDone{0};
     std::thread mThread;
 };
 

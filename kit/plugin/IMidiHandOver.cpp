@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kit/plugin/Log.h"
+#include "kit/threadname.h"
 
 namespace
 {
@@ -74,7 +75,10 @@ bool IMidiHandOver::OpenPort(unsigned number, const char* portName)
         if (!mClient->OpenPort(number, portName)) return false;
     }
     mOpen = true;
-    mThread = std::thread([this] { Drain(); });
+    mThread = std::thread([this] {
+        KIT_NameThisThread("midi-out");
+        Drain();
+    });
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "kit/plugin/Log.h"
+#include "kit/threadname.h"
 
 namespace
 {
@@ -57,7 +58,11 @@ void IMidiInDelivery::Arrived(double deltaTime, const unsigned char* data, size_
 
 void IMidiInDelivery::Start()
 {
-    if (!mThread.joinable()) mThread = std::thread([this] { Deliver(); });
+    if (!mThread.joinable())
+        mThread = std::thread([this] {
+            KIT_NameThisThread("midi-in");
+            Deliver();
+        });
 }
 
 void IMidiInDelivery::Stop()

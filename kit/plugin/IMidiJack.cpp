@@ -15,6 +15,7 @@
 #include <string>
 
 #include "kit/plugin/Log.h"
+#include "kit/threadname.h"
 
 namespace {
 
@@ -291,7 +292,11 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
         LogLine("MIDI: JACK refused the port \"%s\"", portName);
         return false;
     }
-    if (mInput) mDeliverer = std::thread([this] { Deliver(); });
+    if (mInput)
+        mDeliverer = std::thread([this] {
+            KIT_NameThisThread("jack-in");
+            Deliver();
+        });
     mRunning = true;
     if (jack_activate(mClient) != 0) {
         LogLine("MIDI: the JACK client could not be activated");

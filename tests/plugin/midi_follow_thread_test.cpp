@@ -60,6 +60,8 @@ public:
         if (mLinked.exchange(false)) ++mUndone, Tell();
     }
     int Undone() const { return mUndone; }
+    // ... and the library tells nothing of it.
+    void UndoUntold() { mLinked = false; }
     bool Linked() const { return mLinked; }
     // The connection made at the open shows only now, as on a loaded machine.
     void ShowLink()
@@ -434,6 +436,25 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         if (row.undoes) EXPECT_LE(ports->Undone(), 2);
         plug.CloseExternalMIDIPorts();
     }
+}
+
+// A connection lost while the system tells nothing, near the end of a send: the look the send asks
+// for ends only once the loss is counted, whenever the follower would have looked by itself.
+TEST(MidiFollowThread, ALookAskedAfterASendEndsWithALossItsSystemDidNotTellCounted)
+{
+    const std::string synth = "Synth:Synth 24:0";
+    FollowPlug plug;
+    ChangingPorts* ports = LibraryOutput(plug, synth, true, true);
+    int port = 1;
+    ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
+    ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
+    const uint32_t cuts = plug.ExternalMIDICuts(false);
+    ports->UndoUntold();
+    const uint64_t asked = plug.AskExternalMIDILook();
+    ASSERT_NE(asked, 0u);
+    EXPECT_TRUE(Within(2000, [&] { return plug.ExternalMIDILooked(asked); }));
+    EXPECT_GT(plug.ExternalMIDICuts(false), cuts);
+    plug.CloseExternalMIDIPorts();
 }
 
 // The device that went, chosen again on a system of the library, and a recall's device: absent

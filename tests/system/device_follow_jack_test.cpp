@@ -328,7 +328,8 @@ protected:
             const char* after; // what the synthesizer stored when the connections go
             int cutMs;
         } rows[] = {{"after the first global dump", "global settings 1", 300},
-                    {"after the third program", "part 3 edit buffer", 300}};
+                    {"after the third program", "part 3 edit buffer", 300},
+                    {"after the eighth program, near the end", "part 8 edit buffer", 300}};
         startRendering();
         for (const auto& row : rows) {
             SCOPED_TRACE(row.what);
