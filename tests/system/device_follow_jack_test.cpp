@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -532,7 +533,16 @@ TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAn
     setenv("QOR_BUNDLE_PATH", (testsupport::binaryDir() + "/QOR.component").c_str(), 1);
     testsupport::writeFile(dir.file("QOR Editor UI.txt"),
                            "\nnormal\nyes\n" + sim->inputPort() + "\n" + sim->outputPort() + "\n");
-    testing::internal::CaptureStdout(); // the plug-in prints every message it sends
+    // The plug-in prints every message it sends: kept out of the way, and shown with the test's
+    // own failures (which the capture takes too) when it failed, on every way out.
+    struct Quiet {
+        Quiet() { testing::internal::CaptureStdout(); }
+        ~Quiet()
+        {
+            const std::string printed = testing::internal::GetCapturedStdout();
+            if (testing::Test::HasFailure()) std::fputs(printed.c_str(), stderr);
+        }
+    } quiet;
     auto plug = std::make_unique<QOR>(IPluginInstanceInfo());
     QOR& q = *plug;
     ASSERT_TRUE(q.midiIOSet);
@@ -601,7 +611,6 @@ TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAn
     EXPECT_TRUE(within20s([&] { return q.GetParam(qorid::kFilterCutoff)->Value() == 44; }))
         << "a controller after a removal beside the input";
     plug.reset();
-    testing::internal::GetCapturedStdout();
     unsetenv("QOR_BUNDLE_PATH");
     sim->stop();
 }
