@@ -111,11 +111,21 @@ void IControl::SetDirty2(bool push)
 
 void IControl::SetDirtyPushing(bool push, bool second)
 {
-    double v = GetValue();
     // A value that is not a number would reach the parameter as one: it takes the low end.
-    if (mClampLo > v || std::isnan(v)) v = mClampLo;
-    else if (mClampHi < v) v = mClampHi;
-    SetValue(v);
+    // Only a value out of range is written back, and only if no other thread stored one
+    // meanwhile: a value from the MIDI thread must not be overwritten by the one read here
+    // when another parameter's move (an auxiliary record) marks this control.
+    double v = GetValue();
+    for (;;) {
+        double clamped = v;
+        if (mClampLo > v || std::isnan(v)) clamped = mClampLo;
+        else if (mClampHi < v) clamped = mClampHi;
+        if (clamped == v) break;
+        if (mValue.compare_exchange_weak(v, clamped, kRelaxed)) {
+            v = clamped;
+            break;
+        }
+    }
     mDirty.store(true, kRelaxed);
     NoteDirty();
     if (!push || !mPlug || paramIdx < 0) return;
@@ -145,8 +155,8 @@ void IControl::NoteDirty()
 
 void IControl::SetClean()
 {
-    mDirty.store(mRedraw.load(kRelaxed), kRelaxed);
-    mRedraw.store(false, kRelaxed);
+    // Taken in one step: a redraw asked from another thread meanwhile is kept for the next frame.
+    mDirty.store(mRedraw.exchange(false, kRelaxed), kRelaxed);
 }
 
 void IControl::SetAuxParamValueFromPlug(int auxIndex, double value)
