@@ -63,7 +63,9 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         EXPECT_EQ(d.shown(kDeviceOutSelection), row.out ? "Synth Out (absent)" : "Synth Out");
         EXPECT_EQ(d.shown(kDeviceInSelection), row.in ? "Synth In (absent)" : "Synth In");
         EXPECT_EQ(d.status1(), row.line1);
-        if (row.line2) EXPECT_EQ(d.status2(), row.line2);
+        if (row.line2) {
+            EXPECT_EQ(d.status2(), row.line2);
+        }
         // Chosen again while away: still followed and marked, still said, and edits are no
         // reason to ask for a choice.
         const int id = row.out ? kDeviceOutSelection : kDeviceInSelection;
@@ -74,7 +76,9 @@ TEST(DeviceMenus, TheFollowersChangesReachTheMenusOnTheEditorsTimerAndTellTheTru
         dispatchtest::edit(*d.q, d.knob(), 30 + asked);
         const std::string knob = d.status1();
         EXPECT_NE(knob, "Set MIDI I/O First!");
-        if (row.out) EXPECT_EQ(knob, row.line1) << "the edit says where it went";
+        if (row.out) {
+            EXPECT_EQ(knob, row.line1) << "the edit says where it went";
+        }
         d.tick();
         EXPECT_EQ(d.status1(), knob) << "said once";
         // The read-out has been read: the absent texts are back, once.
@@ -187,9 +191,13 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
         d.render();
         EXPECT_EQ(d.enquiries, 0) << "nothing could hear it, or nothing could take it";
         EXPECT_EQ(d.status1(), row.line1);
-        if (row.line2) EXPECT_EQ(d.status2(), row.line2);
+        if (row.line2) {
+            EXPECT_EQ(d.status2(), row.line2);
+        }
         dispatchtest::edit(*d.q, d.knob(), 40);
-        if (row.knob) EXPECT_EQ(d.status1(), row.knob);
+        if (row.knob) {
+            EXPECT_EQ(d.status1(), row.knob);
+        }
     }
 }
 
@@ -285,7 +293,9 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
             openBoth(true, true);
             d.render();
         }
-        if (row.line2) EXPECT_EQ(d.status2(), row.line2);
+        if (row.line2) {
+            EXPECT_EQ(d.status2(), row.line2);
+        }
         std::vector<int> ids;
         const std::vector<testsupport::Bytes> handed = d.q->copy(d.q->handed);
         for (size_t i = before; i < handed.size(); ++i)

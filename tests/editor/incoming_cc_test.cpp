@@ -346,7 +346,9 @@ TEST(IncomingCC, BankSelectWithoutAControlSetsThePartsBankAndSendsIt)
         EXPECT_EQ(f.value(kMultiPartPatch + 4), 5) << at;
         EXPECT_EQ(f.value(kCurrentBank + 12), past) << at;
         for (int i = 0; i < 8; ++i)
-            if (i != p) EXPECT_EQ(f.q.knownParts.bank(i), 0) << at;
+            if (i != p) {
+                EXPECT_EQ(f.q.knownParts.bank(i), 0) << at;
+            }
         if (c.bank < 0) {
             EXPECT_TRUE(sent.empty()) << at;
         } else {

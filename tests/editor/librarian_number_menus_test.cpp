@@ -120,7 +120,9 @@ TEST(ProgramNumberMenu, AChoiceSendsBankAndProgramThenRequestsOrSelectsThePart)
         d.plug->takeShorts();
         // A refused choice leaves the part on the program it plays.
         const int kept = c.conflict ? int(d.value(kMultiPartPatch + 2)) : 123;
-        if (c.conflict) ASSERT_NE(kept, 123) << "the refusal would not show";
+        if (c.conflict) {
+            ASSERT_NE(kept, 123) << "the refusal would not show";
+        }
         d.answer({12, 3});
         d.plug->programNumberMenu->OnMouseDown(1190, 70, nullptr);
         if (c.busy) d.plug->midiManager->sender->release(kJobThread, 2);
@@ -238,7 +240,9 @@ TEST(BankNumberMenu, AChoiceSendsTheBankAndInProgramModeRequestsThePart)
             d.plug->knownParts.set(0, c.choice, int(d.value(kMultiPartPatch + 2)));
         }
         const int kept = c.conflict ? int(d.value(c.param)) : c.choice;
-        if (c.conflict) ASSERT_NE(kept, c.choice) << "the refusal would not show";
+        if (c.conflict) {
+            ASSERT_NE(kept, c.choice) << "the refusal would not show";
+        }
         d.plug->takeShorts();
         d.answer({c.choice});
         d.plug->bankNumberMenu->OnMouseDown(1150, 70, nullptr);

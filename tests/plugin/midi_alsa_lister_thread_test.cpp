@@ -153,7 +153,9 @@ TEST(MidiAlsaLister, APortsSubscribersAreThoseOfTheNumbersItsNameEndsIn)
         Names peers;
         EXPECT_EQ(lister->Connections(row.input, row.name, &peers), *row.asked != 0) << row.name;
         EXPECT_EQ(fake->asked, row.asked) << row.name;
-        if (*row.asked) EXPECT_EQ(peers, fake->subscribers);
+        if (*row.asked) {
+            EXPECT_EQ(peers, fake->subscribers);
+        }
     }
     // Where there is no sequencer: names as the library gives them, no word, nothing to say of connections.
     auto bare = IMakeAlsaLister(std::make_unique<FixedNames>(), nullptr, nullptr, nullptr);

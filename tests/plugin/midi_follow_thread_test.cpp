@@ -433,7 +433,9 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         // Not taken for a departure and a return each time: tried again after a second, then held
         // for two before it counts.
         EXPECT_EQ(count("drops our connection"), row.undoes ? 1 : 0);
-        if (row.undoes) EXPECT_LE(ports->Undone(), 2);
+        if (row.undoes) {
+            EXPECT_LE(ports->Undone(), 2);
+        }
         plug.CloseExternalMIDIPorts();
     }
 }

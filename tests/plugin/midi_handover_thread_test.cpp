@@ -110,7 +110,9 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
             Bytes m = tagged(0, i);
             ASSERT_TRUE(out.Send(m.data(), m.size(), true));
         }
-        if (row.held) ASSERT_TRUE(port->waitInside());
+        if (row.held) {
+            ASSERT_TRUE(port->waitInside());
+        }
         testsupport::KeptLog kept;
         std::thread closer([&out] { out.ClosePort(); });
         // Let go only once the close has begun: whatever the port takes later was too late.
@@ -128,7 +130,9 @@ TEST(MidiHandOverThreads, AClosingPortGetsWhatItTakesInTimeAndTheRestIsDroppedAn
         expected.emplace_back(2, next);
         EXPECT_EQ(port->taken(), expected);
         ASSERT_EQ(log.size(), row.logged ? 1u : 0u);
-        if (row.logged) EXPECT_NE(log[0].find(row.logged), std::string::npos) << log[0];
+        if (row.logged) {
+            EXPECT_NE(log[0].find(row.logged), std::string::npos) << log[0];
+        }
     }
 }
 
@@ -179,7 +183,9 @@ TEST(MidiHandOverThreads, TheThreadIsWokenOnlyOnceTheSendersLockIsGivenUpButAtOn
         {
             const IMidiHandOver::WakeAfterLock wake(row.defer);
             ASSERT_TRUE(out.Send(m.data(), m.size(), row.defer));
-            if (row.takenUnderTheLock) EXPECT_TRUE(port->waitTaken(1));
+            if (row.takenUnderTheLock) {
+                EXPECT_TRUE(port->waitTaken(1));
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             EXPECT_EQ(port->taken().size(), row.takenUnderTheLock);
         }

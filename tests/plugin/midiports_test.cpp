@@ -150,7 +150,9 @@ TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenO
             EXPECT_EQ(plug.setExternalMIDIOut(port, "synth:in"), open > row.spends ? 1 : 0) << "open " << open;
             // The port is listed: one no client could open is not away. The follower's own opens may
             // have changed it meanwhile.
-            if (!row.follow) EXPECT_EQ(plug.ExternalMIDIRefused(false), open <= row.spends) << "open " << open;
+            if (!row.follow) {
+                EXPECT_EQ(plug.ExternalMIDIRefused(false), open <= row.spends) << "open " << open;
+            }
             // Read under the plug-in mutex, which every open that makes a client holds.
             size_t count;
             {

@@ -106,7 +106,7 @@ protected:
         ASSERT_NE(mJack, nullptr);
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (std::chrono::steady_clock::now() < until) {
-            for (const std::string port : {mName + ":in", mName + "-out:out"}) {
+            for (const std::string& port : {mName + ":in", mName + "-out:out"}) {
                 jack_port_t* p = jack_port_by_name(mJack, port.c_str());
                 const char** peers = p ? jack_port_get_all_connections(mJack, p) : nullptr;
                 for (size_t i = 0; peers && peers[i]; ++i)
@@ -239,8 +239,9 @@ protected:
         if (row.in) ask("setparam 5019 " + std::to_string(mInIndex));
         std::string shown;
         // The choice's own enquiry ends before the synthesizer is switched off.
-        if (row.in && row.out)
+        if (row.in && row.out) {
             EXPECT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; }));
+        }
         EXPECT_EQ(editorPorts(), int(row.in) + int(row.out));
         stopSim();
         const auto wentAt = std::chrono::steady_clock::now();
@@ -268,8 +269,12 @@ protected:
             })) << shown;
             EXPECT_EQ(enquiries(), 1) << "asked once when it came back";
         }
-        if (row.in) EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
-        if (row.out) EXPECT_TRUE(knobArrives(value));
+        if (row.in) {
+            EXPECT_TRUE(controllerArrives(value = value % 120 + 1));
+        }
+        if (row.out) {
+            EXPECT_TRUE(knobArrives(value));
+        }
     }
 
     // A project recalled, nothing chosen before it, while another program holds the synthesizer's
