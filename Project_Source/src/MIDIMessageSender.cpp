@@ -284,8 +284,22 @@ void MIDIMessageSender::sendSequenceToDevice()
     if (controller->midiManager) controller->midiManager->sendInProgress = false;
 }
 
-void MIDIMessageSender::sendSequenceRequestSysex() { flashIndicator(); }
+// A pattern request is a job of its own that asks no device: what an earlier job asked no
+// longer lets another unit's dump into the editor while this one takes dumps.
+void MIDIMessageSender::sendSequenceRequestSysex()
+{
+    beginWaitingJob();
+    flashIndicator();
+}
 
-void MIDIMessageSender::sendSingleSequenceRequestSysex() { flashIndicator(); }
+void MIDIMessageSender::sendSingleSequenceRequestSysex()
+{
+    beginWaitingJob();
+    flashIndicator();
+}
 
-void MIDIMessageSender::sendAllSequenceRequestSysex() { flashIndicator(); }
+void MIDIMessageSender::sendAllSequenceRequestSysex()
+{
+    beginWaitingJob();
+    flashIndicator();
+}

@@ -300,14 +300,18 @@ TEST(SysExRouter, InAJobsLastPausesOnlyAnAskedIdsDumpStays)
         int device;
         bool editDump; // the job still takes dumps
         bool dropped;
+        bool patternSince = false; // a pattern request for the editor ran after the job
     } cases[] = {
-        {15, true, false}, // the editor's device
-        {3, true, false},  // asked by the job's sweep
-        {7, true, true},   // another unit
-        {7, false, false}, // the same between jobs
+        {15, true, false},      // the editor's device
+        {3, true, false},       // asked by the job's sweep
+        {7, true, true},        // another unit
+        {7, false, false},      // the same between jobs
+        {3, true, true, true},  // asked by the job before, not by the pattern request
+        {15, true, false, true} // the editor's device still
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "device " << c.device << (c.editDump ? " in the job" : " between jobs"));
+        SCOPED_TRACE(testing::Message() << "device " << c.device << (c.editDump ? " in the job" : " between jobs")
+                                        << (c.patternSince ? " after a pattern request" : ""));
         Router r;
         MIDIMessageManager& m = *r.plug->midiManager;
         int64_t clock = m.dueNow() + MIDIMessageManager::replyWaitMs(500);
@@ -326,6 +330,7 @@ TEST(SysExRouter, InAJobsLastPausesOnlyAnAskedIdsDumpStays)
             EXPECT_EQ(m.answerOf(answer.data(), int(answer.size())), MIDIMessageManager::Due::Awaited) << id;
         }
         m.endRequest(asked);
+        if (c.patternSince) m.sender->sendSequenceRequestSysex();
         m.expectingEditDump = c.editDump;
         std::vector<uint8_t> late = program(c.device);
         ISysEx msg(0, late.data(), int(late.size()));
