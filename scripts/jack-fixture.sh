@@ -7,7 +7,9 @@
 #                                                   runs one test (for at most QOR_JACK_TEST_SECONDS,
 #                                                   if set); when it fails, restarts the server, so
 #                                                   that a client the test left dead in the graph
-#                                                   cannot stall the tests after it
+#                                                   cannot stall the tests after it; a test
+#                                                   that saw the server stall and passed asks for
+#                                                   the same by creating QOR_JACK_RESTART_FILE
 # The server writes <pidfile without .pid>.log. A start keeps the log of the server before it
 # under the next number (.log.1, .log.2, ...; the latest 20): after a restart it is the one
 # that tells which client held the server up.
@@ -91,6 +93,8 @@ stop) stop; exit 0 ;;
 restart) restart; exit $? ;;
 run)
   shift 3
+  export QOR_JACK_RESTART_FILE="${pidfile%.pid}.restart"
+  rm -f "$QOR_JACK_RESTART_FILE"
   if [ -n "${QOR_JACK_TEST_SECONDS:-}" ]; then
     timeout -s ABRT -k 5 "$QOR_JACK_TEST_SECONDS" "$@"
   else
@@ -101,7 +105,11 @@ run)
     # On a line of its own: a test's output may end without a line end.
     printf '\njack-fixture: %s failed (exit status %s): restarting the JACK server\n' "$(basename "$1")" $status
     restart
+  elif [ -e "$QOR_JACK_RESTART_FILE" ]; then
+    printf '\njack-fixture: %s saw the server stall: restarting the JACK server\n' "$(basename "$1")"
+    restart
   fi
+  rm -f "$QOR_JACK_RESTART_FILE"
   exit $status ;;
 esac
 echo "usage: $0 start|stop|restart|run <server-name> <pidfile> [<test> [args]]"; exit 2

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -510,9 +511,12 @@ bool RunSequence(const Sequence& q, ServerLog& server)
     if (!found.list.empty() && stalls.empty())
         ADD_FAILURE() << "FAILING " << q.Describe() << all << "\n  log:" << found.log;
     std::printf("%s %s (%lld s)\n", verdict, q.Describe().c_str(), static_cast<long long>(took.count()));
-    if (!found.list.empty() && !stalls.empty())
+    if (!found.list.empty() && !stalls.empty()) {
         std::printf("the JACK test server stalled, not the editor; the sequences left are not run:%s\n  server log:%s\n",
                     all.c_str(), told.c_str());
+        // It may still be held up: the tests after this one get a fresh one.
+        if (const char* restart = std::getenv("QOR_JACK_RESTART_FILE")) std::ofstream{restart};
+    }
     std::fflush(stdout);
     return found.list.empty() || (stalls.empty() && Clock::now() < gDeadline);
 }
@@ -543,8 +547,34 @@ TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEdit
     if (const char* seed = std::getenv("QOR_FOLLOW_SEED"))
         if (*seed) seeds = {unsigned(std::strtoul(seed, nullptr, 10))};
     if (const int seconds = EnvInt("QOR_JACK_TEST_SECONDS", 0)) gDeadline = Clock::now() + std::chrono::seconds(seconds - 25);
-    ServerLog server;
+    ServerLog server, watched;
+    // A sequence held up inside the JACK library by a stalled server never comes back to be
+    // judged: it is judged here, before the fixture would end the test unheard.
+    std::atomic<bool> ended{false};
+    std::thread watchdog;
+    if (gDeadline != Clock::time_point::max())
+        watchdog = std::thread([&] {
+            const auto last = gDeadline + std::chrono::seconds(15);
+            while (!ended && Clock::now() < last) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (ended) return;
+            const std::vector<std::string> stalls = watched.Stalls();
+            std::string told;
+            for (const std::string& line : stalls) told += "\n    " + line;
+            if (stalls.empty()) {
+                std::printf("FAILED: a sequence was still running at the test's end, and the server did not stall\n");
+                std::fflush(stdout);
+                std::_Exit(1);
+            }
+            std::printf("SERVER STALLED: the JACK test server held up the sequence running, which is not judged; "
+                        "the sequences left are not run\n  server log:%s\n",
+                        told.c_str());
+            std::fflush(stdout);
+            if (const char* restart = std::getenv("QOR_JACK_RESTART_FILE")) std::ofstream{restart};
+            std::_Exit(0);
+        });
     bool going = true;
     for (unsigned seed : seeds)
         for (const std::string& api : apis) going = going && RunSequence(MakeSequence(api, seed, steps), server);
+    ended = true;
+    if (watchdog.joinable()) watchdog.join();
 }
