@@ -562,9 +562,13 @@ TEST(FollowBankRequest, ARequestWhoseSynthesizerGoesAwayEndsFilesNothingAstrayAn
             n += lib.singleFiles[0]->patches[s].messages[0].bytes != before[s].messages[0].bytes;
         return n;
     };
+    // The first true answer counts: a condition that turns a knob each time is not asked again.
     auto within20s = [](auto cond) {
-        for (int i = 0; i < 200 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return cond();
+        for (int i = 0; i < 200; ++i) {
+            if (cond()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
     };
     Patchbay patchbay;
     ASSERT_TRUE(patchbay.ok());
