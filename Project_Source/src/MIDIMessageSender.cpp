@@ -292,14 +292,6 @@ void MIDIMessageSender::sendSequenceRequestSysex()
     flashIndicator();
 }
 
-void MIDIMessageSender::sendSingleSequenceRequestSysex()
-{
-    beginWaitingJob();
-    flashIndicator();
-}
+void MIDIMessageSender::sendSingleSequenceRequestSysex() { sendSequenceRequestSysex(); }
 
-void MIDIMessageSender::sendAllSequenceRequestSysex()
-{
-    beginWaitingJob();
-    flashIndicator();
-}
+void MIDIMessageSender::sendAllSequenceRequestSysex() { sendSequenceRequestSysex(); }
