@@ -189,12 +189,12 @@ public:
     }
 
     // Whether the host answers a command that touches no MIDI within a few seconds; one told to
-    // close answers nothing more, and is only not stopped. The watchdog asks too: under the lock,
-    // so that the answers are counted right.
+    // close answers nothing more, and is only not stopped, and one that ended holds nothing up.
+    // The watchdog asks too: under the lock, so that the answers are counted right.
     bool HostAnswers()
     {
         std::lock_guard<std::mutex> hold(mProbeLock);
-        if (!mHost) return mHostPid > 0 && !HostStopped();
+        if (!mHost) return mHostPid <= 0 || !HostStopped();
         send("version\n");
         ++mProbes;
         for (int i = 0; i < 50; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
