@@ -430,8 +430,13 @@ void IPluginBase::FollowExternalMIDI()
             if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
         }
         // Where the system tells of ports only while a port of ours is open, or not at all, the
-        // follower looks by itself; a reopen that failed is tried when its time comes.
-        wait = mFollowEnquiry ? kRetryReturnedMs : missing || (chosen && !tells) ? kLookMs : -1;
+        // follower looks by itself; a reopen that failed is tried when its time comes. The
+        // library's connections are read from the system's list, which may still show one its
+        // notice said was undone (JACK's, until the next cycle): looked at again while open.
+        bool libraryOpen = false;
+        for (const bool input : {true, false})
+            libraryOpen = libraryOpen || (!acts[input].opened.empty() && OfTheLibrary(acts[input].system));
+        wait = mFollowEnquiry ? kRetryReturnedMs : missing || (chosen && (!tells || libraryOpen)) ? kLookMs : -1;
         const int64_t now = NowMs();
         {
             std::lock_guard<std::mutex> lock(mFollowLock);

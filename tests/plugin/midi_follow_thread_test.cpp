@@ -62,6 +62,14 @@ public:
     int Undone() const { return mUndone; }
     // ... and the library tells nothing of it.
     void UndoUntold() { mLinked = false; }
+    // ... told first, its list showing the connection a while longer, as JACK's until its next cycle.
+    void UndoShownLate(int ms)
+    {
+        if (!mLinked) return;
+        Tell();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        if (mLinked.exchange(false)) ++mUndone;
+    }
     bool Linked() const { return mLinked; }
     // The connection made at the open shows only now, as on a loaded machine.
     void ShowLink()
@@ -374,21 +382,23 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
     const std::string synth = "Synth:Synth 24:0";
     const struct {
         const char* what;
-        bool accept;  // the device takes our connection
-        bool restart; // ... and then ends and starts again at once
-        int wentAway; // "went away" lines
-        int refused;  // "could not be opened" lines
-        bool open;    // connected at the end
-        int startMs;  // after the restart, how long the device refuses as it starts
-        int showMs;   // the connection made at the open shows only this late
-        bool undoes;  // a program holding the name takes each connection and undoes it
+        bool accept;     // the device takes our connection
+        bool restart;    // ... and then ends and starts again at once
+        int wentAway;    // "went away" lines
+        int refused;     // "could not be opened" lines
+        bool open;       // connected at the end
+        int startMs;     // after the restart, how long the device refuses as it starts
+        int showMs;      // the connection made at the open shows only this late
+        bool undoes;     // a program holding the name takes each connection and undoes it
+        int undoShowsMs; // ... its list showing the connection this long after telling of its undoing
     } table[] = {
-        {"a port that takes the connection", true, false, 0, 0, true, 0, 0, false},
-        {"a holder that refuses it", false, false, 0, 1, false, 0, 0, false},
-        {"a restart at once", true, true, 1, 0, true, 0, 0, false},
-        {"a restart whose port refuses as it starts", true, true, 1, 0, true, 150, 0, false},
-        {"a connection that shows late", false, false, 0, 0, true, 0, 600, false},
-        {"a holder that undoes each connection", true, false, 0, 0, false, 0, 0, true},
+        {"a port that takes the connection", true, false, 0, 0, true, 0, 0, false, 0},
+        {"a holder that refuses it", false, false, 0, 1, false, 0, 0, false, 0},
+        {"a restart at once", true, true, 1, 0, true, 0, 0, false, 0},
+        {"a restart whose port refuses as it starts", true, true, 1, 0, true, 150, 0, false, 0},
+        {"a connection that shows late", false, false, 0, 0, true, 0, 600, false, 0},
+        {"a holder that undoes each connection", true, false, 0, 0, false, 0, 0, true, 0},
+        {"a holder whose undoing shows after its notice", true, false, 0, 0, false, 0, 0, true, 300},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.what);
@@ -401,7 +411,10 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
         std::thread undoer([&] {
             while (row.undoes && !stop) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                ports->Undo();
+                if (row.undoShowsMs)
+                    ports->UndoShownLate(row.undoShowsMs);
+                else
+                    ports->Undo();
             }
         });
         if (row.restart) {

@@ -16,6 +16,9 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +29,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
@@ -111,20 +115,20 @@ Clock::time_point gDeadline = Clock::time_point::max();
 // The private server's log (the fixture's, QOR_JACK_LOG). A client that leaves mid-cycle (one
 // killed after its close took too long on a loaded machine) holds a synchronous server up for
 // ten of its time-outs, every client with it: what fails then is the server's, not the editor's.
+// But an editor that does not answer holds the server up just the same, and makes the same lines.
 class ServerLog
 {
 public:
     ServerLog()
     {
         if (const char* path = std::getenv("QOR_JACK_LOG")) mPath = path;
-        mAt = Text().size();
     }
-    // The lines of a stall written since the last call.
-    std::vector<std::string> Stalls()
+    size_t Mark() const { return Text().size(); }
+    // The lines of a stall written since the mark; a line of an earlier sequence excuses nothing.
+    std::vector<std::string> Stalls(size_t mark) const
     {
         const std::string text = Text();
-        std::istringstream fresh(text.size() >= mAt ? text.substr(mAt) : text);
-        mAt = text.size();
+        std::istringstream fresh(text.size() >= mark ? text.substr(mark) : text);
         std::vector<std::string> stalls;
         for (std::string line; std::getline(fresh, line);) {
             const size_t xrun = line.find("XRun = ");
@@ -143,15 +147,25 @@ private:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::string mPath;
-    size_t mAt = 0;
 };
 
 // A problem found, with where it was found.
 struct Problems {
     std::vector<std::string> list;
-    std::string log; // the port layer's last lines, for the one who reads a failure
+    std::string log;         // the port layer's last lines, for the one who reads a failure
+    bool hostAnswers = true; // asked once something was found: a stall is excused only while it does
     void Add(int step, const std::string& what) { list.push_back("step " + std::to_string(step) + ": " + what); }
 };
+
+class FollowRun;
+// The sequence running, for the watchdog that judges one held up: where the server's log stood
+// as it began, and its host to ask.
+struct Running {
+    std::mutex lock;
+    size_t logFrom = 0;
+    FollowRun* run = nullptr;
+    bool failed = false; // a failure recorded: no stall after it ends the test as passed
+} gRunning;
 
 class FollowRun
 {
@@ -159,28 +173,60 @@ public:
     explicit FollowRun(const Sequence& q)
         : mQ(q), mName("rf" + std::to_string(::getpid()) + "x" + std::to_string(q.seed % 100000))
     {
+        std::lock_guard<std::mutex> hold(gRunning.lock);
+        gRunning.run = this;
     }
     ~FollowRun()
     {
+        {
+            std::lock_guard<std::mutex> hold(gRunning.lock);
+            gRunning.run = nullptr;
+        }
         if (mSim) mSim->stop();
         if (mTwin) mTwin->stop();
-        mRenderer.stop();
-        if (mHost) {
-            send("close\n");
-            pclose(mHost);
-        }
+        CloseHost();
         if (mJack) jack_client_close(mJack);
+    }
+
+    // Whether the host answers a command that touches no MIDI within a few seconds; one told to
+    // close answers nothing more, and is only not stopped, and one that ended holds nothing up.
+    // The watchdog asks too: under the lock, so that the answers are counted right.
+    bool HostAnswers()
+    {
+        std::lock_guard<std::mutex> hold(mProbeLock);
+        if (!mHost) return mHostPid <= 0 || !HostStopped();
+        send("version\n");
+        ++mProbes;
+        for (int i = 0; i < 50; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+            if (!PrintedNow("version: ", mProbes).empty()) return true;
+        return false;
     }
 
     Problems Run()
     {
-        if (!StartSim(0)) return mProblems;
+        Steps();
+        if (!mProblems.list.empty()) {
+            mProblems.log = MidiLogLines();
+            if (mHost && !(mProblems.hostAnswers = HostAnswers()))
+                mProblems.Add(mStep, "the host does not answer at all");
+        }
+        // A host held up by a stalled server ends once the server gives up: its log tells then.
+        if (!CloseHost()) {
+            mProblems.Add(mStep, "the host, stopped, did not end after its close");
+            mProblems.hostAnswers = false;
+        }
+        return mProblems;
+    }
+
+private:
+    void Steps()
+    {
+        if (!StartSim(0)) return;
         if (mQ.twin) StartTwin();
         testsupport::writeFile(mDir.file("QOR Editor LOG.txt"), ""); // written only when there at the start
-        mHost = StartHost();
-        if (!mHost) {
+        if (!StartHost()) {
             mProblems.Add(0, "qor-host did not start");
-            return mProblems;
+            return;
         }
         send("open\neditor-open\n");
         mRenderer.start(mHost);
@@ -188,7 +234,7 @@ public:
         mInIndex = param(kDeviceIn);
         if (mOutIndex <= 0 || mInIndex <= 0) {
             mProblems.Add(0, "the stored devices were not opened at start");
-            return mProblems;
+            return;
         }
         // The input last: its choice runs the enquiry, whose answer is then the last status.
         ask("setparam 5019 0");
@@ -200,11 +246,8 @@ public:
         // would turn its controllers off.
         ask("saveclass 0");
         for (size_t i = 0; i < mQ.steps.size() && mProblems.list.empty(); ++i) AwayAndBack(int(i) + 1, mQ.steps[i]);
-        if (!mProblems.list.empty()) mProblems.log = MidiLogLines();
-        return mProblems;
     }
 
-private:
     bool In() const { return mChosen != Chosen::kOut; }
     bool Out() const { return mChosen != Chosen::kIn; }
 
@@ -426,16 +469,73 @@ private:
             return false;
         });
     }
-    // As hostscript::startHostOnPorts, with the port layer's words on standard error kept.
-    FILE* StartHost()
+    // As hostscript::startHostOnPorts, with the port layer's words on standard error kept, and
+    // its process id, so that one that does not end can be looked at and killed.
+    bool StartHost()
     {
         testsupport::writeFile(mDir.file("QOR Editor UI.txt"),
                                "a\nnormal\nyes\n" + mSim->inputPort() + "\n" + mSim->outputPort() + "\n");
         const std::string& b = testsupport::binaryDir();
-        const std::string cmd = "QOR_MIDI_API=" + mQ.api + " QOR_DATA_FOLDER='" + mDir.path + "' " + b +
+        const std::string cmd = "exec env QOR_MIDI_API=" + mQ.api + " QOR_DATA_FOLDER='" + mDir.path + "' " + b +
                                 "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" + mOut +
                                 "' 2>'" + mDir.file("host-errors.txt") + "'";
-        return popen(cmd.c_str(), "w");
+        int script[2];
+        if (pipe2(script, O_CLOEXEC) != 0) return false;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(script[0], 0);
+            execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(script[0]);
+        if (pid < 0) {
+            close(script[1]);
+            return false;
+        }
+        std::lock_guard<std::mutex> hold(mProbeLock);
+        mHostPid = pid;
+        mHost = fdopen(script[1], "w");
+        return true;
+    }
+    // Stopped by a signal, as a frozen process is.
+    bool HostStopped() const
+    {
+        std::ifstream stat("/proc/" + std::to_string(mHostPid) + "/stat");
+        const std::string line(std::istreambuf_iterator<char>(stat), {});
+        const size_t state = line.rfind(") ");
+        return state != std::string::npos && line.size() > state + 2 &&
+               (line[state + 2] == 'T' || line[state + 2] == 't');
+    }
+    // False when the host, told to close, is found stopped: it is killed then. One that is not
+    // is waited for, as long as the test may last.
+    bool CloseHost()
+    {
+        mRenderer.stop();
+        if (mHostPid <= 0) return true;
+        FILE* host;
+        {
+            std::lock_guard<std::mutex> hold(mProbeLock);
+            host = mHost;
+            mHost = nullptr;
+        }
+        if (host) {
+            hostscript::send(host, "close\n");
+            std::fclose(host);
+        }
+        int status;
+        bool stopped = false;
+        for (int i = 1; waitpid(mHostPid, &status, WNOHANG) != mHostPid; ++i) {
+            // Looked at every few seconds: no need to read its state more often.
+            if (i % 50 == 0 && (stopped = HostStopped())) {
+                kill(mHostPid, SIGKILL);
+                waitpid(mHostPid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::lock_guard<std::mutex> hold(mProbeLock);
+        mHostPid = -1;
+        return !stopped;
     }
     // The port layer's words and the editor's own on ports and recalls.
     std::string MidiLogLines()
@@ -483,6 +583,9 @@ private:
     std::string mRecord, mTwinRecord;
     int mRuns = 0;
     FILE* mHost = nullptr;
+    pid_t mHostPid = -1;
+    std::mutex mProbeLock;
+    size_t mProbes = 0;
     hostscript::Renderer mRenderer;
     std::map<std::string, size_t> mAsked;
     size_t mMenus = 0, mClicks = 0;
@@ -492,26 +595,40 @@ private:
 };
 
 // False once the server stalled or the time is up: nothing after it can be judged.
-bool RunSequence(const Sequence& q, ServerLog& server)
+bool RunSequence(const Sequence& q, const ServerLog& server)
 {
     if (std::getenv("QOR_FOLLOW_LIST")) { // the sequences only, for choosing seeds
         std::printf("%s\n", q.Describe().c_str());
         return true;
     }
     const auto began = Clock::now();
-    const Problems found = FollowRun(q).Run();
+    const size_t from = server.Mark();
+    {
+        std::lock_guard<std::mutex> hold(gRunning.lock);
+        gRunning.logFrom = from;
+    }
+    // Judged before the run ends: its end closes a JACK client, which a stalled server holds up.
+    FollowRun run(q);
+    const Problems found = run.Run();
     const auto took = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
-    const std::vector<std::string> stalls = server.Stalls();
+    const std::vector<std::string> stalls = server.Stalls(from);
     std::string all, told;
     for (const std::string& p : found.list) all += "\n  " + p;
     for (const std::string& line : stalls) told += "\n    " + line;
-    const char* verdict = found.list.empty() ? "passed" : stalls.empty() ? "FAILED" : "SERVER STALLED";
-    // One line a script can pick out, then what went wrong. An editor that hangs while the server
-    // runs fails; a server that stalled is said, with its log, and ends the test.
-    if (!found.list.empty() && stalls.empty())
-        ADD_FAILURE() << "FAILING " << q.Describe() << all << "\n  log:" << found.log;
+    bool excused;
+    {
+        std::lock_guard<std::mutex> hold(gRunning.lock);
+        excused = !found.list.empty() && !stalls.empty() && found.hostAnswers && !gRunning.failed;
+        gRunning.failed = gRunning.failed || (!found.list.empty() && !excused);
+    }
+    const char* verdict = found.list.empty() ? "passed" : excused ? "SERVER STALLED" : "FAILED";
+    // One line a script can pick out, then what went wrong. An editor that hangs fails, whatever
+    // the server logged meanwhile; a server that stalled alone is said, with its log, and ends the test.
+    if (!found.list.empty() && !excused)
+        ADD_FAILURE() << "FAILING " << q.Describe() << all << "\n  log:" << found.log
+                      << (stalls.empty() ? "" : "\n  server log:") << told;
     std::printf("%s %s (%lld s)\n", verdict, q.Describe().c_str(), static_cast<long long>(took.count()));
-    if (!found.list.empty() && !stalls.empty()) {
+    if (excused) {
         std::printf("the JACK test server stalled, not the editor; the sequences left are not run:%s\n  server log:%s\n",
                     all.c_str(), told.c_str());
         // It may still be held up: the tests after this one get a fresh one.
@@ -547,9 +664,10 @@ TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEdit
     if (const char* seed = std::getenv("QOR_FOLLOW_SEED"))
         if (*seed) seeds = {unsigned(std::strtoul(seed, nullptr, 10))};
     if (const int seconds = EnvInt("QOR_JACK_TEST_SECONDS", 0)) gDeadline = Clock::now() + std::chrono::seconds(seconds - 25);
-    ServerLog server, watched;
+    const ServerLog server;
     // A sequence held up inside the JACK library by a stalled server never comes back to be
-    // judged: it is judged here, before the fixture would end the test unheard.
+    // judged: it is judged here, before the fixture would end the test unheard. Only a server
+    // that stalled while the sequence ran, its host answering and nothing failed before, is excused.
     std::atomic<bool> ended{false};
     std::thread watchdog;
     if (gDeadline != Clock::time_point::max())
@@ -557,11 +675,17 @@ TEST(FollowRandomly, AfterEveryReturnTheChosenDeviceAndOnlyItIsReachedAndTheEdit
             const auto last = gDeadline + std::chrono::seconds(15);
             while (!ended && Clock::now() < last) std::this_thread::sleep_for(std::chrono::milliseconds(200));
             if (ended) return;
-            const std::vector<std::string> stalls = watched.Stalls();
+            std::lock_guard<std::mutex> hold(gRunning.lock);
+            const std::vector<std::string> stalls = server.Stalls(gRunning.logFrom);
             std::string told;
             for (const std::string& line : stalls) told += "\n    " + line;
-            if (stalls.empty()) {
-                std::printf("FAILED: a sequence was still running at the test's end, and the server did not stall\n");
+            const char* why = gRunning.failed                                ? "and a failure was recorded"
+                              : gRunning.run && !gRunning.run->HostAnswers() ? "and its host does not answer"
+                              : stalls.empty()                               ? "and the server did not stall"
+                                                                             : nullptr;
+            if (why) {
+                std::printf("FAILED: a sequence was still running at the test's end, %s\n  server log:%s\n", why,
+                            told.c_str());
                 std::fflush(stdout);
                 std::_Exit(1);
             }
