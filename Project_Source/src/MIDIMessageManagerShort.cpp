@@ -200,10 +200,12 @@ void MIDIMessageManager::followDroppedPrograms()
             const int program = droppedPrograms[size_t(part)].exchange(0) - 1;
             if (program < 0) continue;
             // As a program change that is taken: known whatever holds the part, and followed
-            // with the part's dump unless a lock or Library control holds it.
+            // with the part's dump unless a lock or Library control holds it. Sent back as the
+            // first one was, so that echo, which may reach the synthesizer after the later
+            // turns, is not its last word.
             q.knownParts.setProgram(part, program);
             if (q.GetParam(kPartLock + part)->Value() == 1.0 || q.GetParam(kControlLibrary)->Value() == 1.0) continue;
-            setFromDump(kMultiPartPatch + part, program);
+            q.SendProgramChangeCommand(program, part);
             q.SetLibrarianRequestActive(false);
             sender->sendPartRequestSysex(part, true);
             again = true;
