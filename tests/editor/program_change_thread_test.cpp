@@ -355,11 +355,15 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
             held = true;
             while (!go) usleep(1000);
         };
-        if (c.back == Knob)
+        // Part 4 picks the taken program and the free one before the synthesizer has them.
+        const auto pickBoth = [&] {
+            EXPECT_FALSE(pick(b, 4, c.taken / 128, c.taken % 128));
+            EXPECT_TRUE(pick(b, 4, c.free / 128, c.free % 128));
+        };
+        if (c.back == Knob) {
             sender.beforeJob = [&go](int) {
                 while (!go) usleep(1000);
             };
-        if (c.back == Knob) {
             // The followed change's request waits while the later steps reach the editor; the
             // editor's echo of the first reaches the synthesizer before them or after them all.
             for (int program = c.panel[1]; program <= c.taken; ++program) {
@@ -391,8 +395,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
             // The synthesizer is away: the recall owes it the performance, and the picks go
             // nowhere but into that send.
             b.plug->recalledSendOwed = true;
-            EXPECT_FALSE(pick(b, 4, c.taken / 128, c.taken % 128));
-            EXPECT_TRUE(pick(b, 4, c.free / 128, c.free % 128));
+            pickBoth();
             EXPECT_EQ(b.plug->knownParts.partProgramNumbers(4), 31) << "a pick that reached nothing";
             b.plug->takeShorts();
             synth.seen = b.plug->copy(b.plug->handed).size();
@@ -407,8 +410,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
             ASSERT_TRUE(b.plug->midiManager->startJob(send, [&b] { b.plug->raiseWholeSendFlags(); }));
             for (int waited = 0; !held && waited < 10000; ++waited) usleep(1000);
             EXPECT_TRUE(held) << "the push never came to the part the row names";
-            EXPECT_FALSE(pick(b, 4, c.taken / 128, c.taken % 128));
-            EXPECT_TRUE(pick(b, 4, c.free / 128, c.free % 128));
+            pickBoth();
             go = true;
         }
         if (c.back == OwedRecall || push) {
