@@ -76,12 +76,9 @@ void KnownParts::setFromPerformance(const uint8_t* dump, size_t size)
     for (int k = 0; k < kParts; ++k) set(k, banks[size_t(k)], programs[size_t(k)]);
 }
 
-int KnownParts::bank(int part) const
+KnownParts::Numbers KnownParts::numbers(int part) const
 {
-    return isPart(part) ? bankOf(mPairs[size_t(part)]) : 0;
-}
-
-int KnownParts::program(int part) const
-{
-    return isPart(part) ? programOf(mPairs[size_t(part)]) : 0;
+    if (!isPart(part)) return {};
+    const uint32_t word = mPairs[size_t(part)];
+    return {bankOf(word), programOf(word)};
 }

@@ -25,9 +25,14 @@ public:
     // Every part's bank and program from a whole performance dump; anything else is ignored.
     void setFromPerformance(const uint8_t* dump, size_t size);
 
-    // 0 for a part outside 0..7.
-    int bank(int part) const;
-    int program(int part) const;
+    struct Numbers {
+        int bank = 0;
+        int program = 0;
+    };
+    // A part's bank and program from one load, as one write left them; zeros outside 0..7.
+    Numbers numbers(int part) const;
+    int partBankNumbers(int part) const { return numbers(part).bank; }
+    int partProgramNumbers(int part) const { return numbers(part).program; }
 
 private:
     // The bank in the high half, the program in the low half, each as a 16-bit signed number.

@@ -274,6 +274,12 @@ public:
     // A program change for part 0..7 or the performance: a dump request for it, or in librarian
     // mode the library entry at its number to the synthesizer.
     void MakeProgramChangeMessages(int part, IMidiMsg* msg, bool isPerformance);
+    // The synthesizer's program changes on a part's channel that arrive while a dump is awaited
+    // are dropped; the last of each part is kept here and followed on the job thread once the
+    // wait has ended, so the editor ends on what the synthesizer plays.
+    void keepDroppedProgram(const IMidiMsg& msg);
+    void forgetDroppedPrograms();
+    void followDroppedPrograms();
 
     // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
     // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the
@@ -309,6 +315,8 @@ public:
     std::atomic<bool> applyingIncomingValue{false};
     std::atomic<int> nrpnMsb{0};
     std::atomic<int> nrpnLsb{0};
+    // Per part the last dropped program + 1; 0 for none.
+    std::array<std::atomic<int>, 8> droppedPrograms{};
 
     Poco::Thread jobThread{"jobThread"};
     Poco::Thread clockTransportThread{"clockTransportThread"};

@@ -38,7 +38,11 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* msg)
     if (msg && PerformanceDump::isDump(msg->mData, size_t(msg->mSize))) {
         requestComplete = false;
         // The editor's own delivery of a library performance is known once it is sent.
-        if (!QOR::deliveringOwnSysEx()) q->knownParts.setFromPerformance(msg->mData, size_t(msg->mSize));
+        if (!QOR::deliveringOwnSysEx()) {
+            q->knownParts.setFromPerformance(msg->mData, size_t(msg->mSize));
+            // The synthesizer's own performance says where every part is now.
+            forgetDroppedPrograms();
+        }
         const std::string name = PerformanceDump::readName(msg->mData);
         if (IParam* p = q->GetParam(kMultiName)) p->SetDisplayText(0, name.c_str());
         if (patchManager) {

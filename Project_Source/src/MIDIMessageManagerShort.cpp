@@ -175,6 +175,44 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int /*part*/)
     q.MIDIOutRoutingSwitch(&m);
 }
 
+void MIDIMessageManager::keepDroppedProgram(const IMidiMsg& msg)
+{
+    QOR& q = *controller;
+    const IMidiMsg m = sevenBit(msg);
+    if (m.StatusMsg() != IMidiMsg::kProgramChange || blocked(q, m, true) || onGlobalChannel(q, m.Channel())) return;
+    const int part = q.firstPartOnChannel(m.Channel());
+    if (part >= 0) droppedPrograms[size_t(part)] = m.mData1 + 1;
+}
+
+void MIDIMessageManager::forgetDroppedPrograms()
+{
+    for (std::atomic<int>& kept : droppedPrograms) kept = 0;
+}
+
+void MIDIMessageManager::followDroppedPrograms()
+{
+    QOR& q = *controller;
+    // Each part's request is a wait of its own, in which the panel may go on turning: rounds
+    // go on until one drops nothing.
+    for (bool again = true; again && !sender->stopping() && !expectingEditDump;) {
+        again = false;
+        for (int part = 0; part < kParts && !sender->stopping(); ++part) {
+            const int program = droppedPrograms[size_t(part)].exchange(0) - 1;
+            if (program < 0) continue;
+            // As a program change that is taken: known whatever holds the part, and followed
+            // with the part's dump unless a lock or Library control holds it. Sent back as the
+            // first one was, so that echo, which may reach the synthesizer after the later
+            // turns, is not its last word.
+            q.knownParts.setProgram(part, program);
+            if (q.GetParam(kPartLock + part)->Value() == 1.0 || q.GetParam(kControlLibrary)->Value() == 1.0) continue;
+            q.SendProgramChangeCommand(program, part);
+            q.SetLibrarianRequestActive(false);
+            sender->sendPartRequestSysex(part, true);
+            again = true;
+        }
+    }
+}
+
 void MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, bool isPerformance)
 {
     QOR& q = *controller;

@@ -44,6 +44,8 @@ void MIDIMessageSender::run()
             if (begin) begin();
             if (beforeJob) beforeJob(record.job);
             if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
+            // The wait of a request has ended: what the synthesizer's panel did meanwhile.
+            if (thread == kJobThread && controller->midiManager) controller->midiManager->followDroppedPrograms();
         } catch (...) {
             // A failed job ends here; the thread must come free for the next one.
         }

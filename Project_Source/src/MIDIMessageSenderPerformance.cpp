@@ -70,6 +70,11 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
     const int pays = storeIntoLibrary ? int(QOR::kPaysNothing) : q.mSendPaysRecall.exchange(QOR::kPaysNothing);
     const uint32_t decision = q.mRecallDebtDecisions, cuts = q.outputCuts();
     const auto cut = [&] { return pays != QOR::kPaysNothing && (q.outputCuts() != cuts || q.outputAway()); };
+    struct Sending {
+        std::atomic<bool>& flag;
+        ~Sending() { flag = false; }
+    } sending{q.arrangementSending};
+    q.arrangementSending = !storeIntoLibrary;
     q.DisplayProcessingIndicator(true);
     if (q.sendGlobalsFirst) sendGlobalToDevice(q.deviceId);
     if (q.sendingAllParts) {

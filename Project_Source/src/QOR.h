@@ -420,6 +420,8 @@ public:
     std::atomic<bool> incomingMidiBlocked{false};
     std::atomic<bool> sendGlobalsFirst{false};
     std::atomic<bool> sendingAllParts{false};
+    // A performance send to the synthesizer runs: every part ends where its parameters say.
+    std::atomic<bool> arrangementSending{false};
     // A project was recalled while its output device was away: once the device is back, its id
     // is asked and the performance goes out, globals and programs first, with the values of then.
     // A choice of output, a push of the performance or another recall ends it.

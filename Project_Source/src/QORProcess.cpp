@@ -215,7 +215,12 @@ void QOR::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice)
 {
     if (!msg || !midiManager || !startupComplete) return;
     // Nothing is taken while data goes to the synthesizer or an edit dump is on its way.
-    if (deviceTransferActive || incomingMidiBlocked || midiManager->expectingEditDump) return;
+    if (deviceTransferActive || incomingMidiBlocked || midiManager->expectingEditDump) {
+        // Only the wait for a dump leaves the synthesizer's program changes to be followed later.
+        if (fromDevice && !deviceTransferActive && !incomingMidiBlocked && !masterKeyboardOn)
+            midiManager->keepDroppedProgram(*msg);
+        return;
+    }
     // A master keyboard plays through the editor: only the host's messages count.
     if (fromDevice && masterKeyboardOn) return;
     // Channel messages only: system and real-time messages never pass.

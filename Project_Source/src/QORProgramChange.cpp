@@ -65,11 +65,18 @@ bool QOR::CheckBankConflict(int part)
     if (!validPart(part)) return false;
     const int bank = whole(*this, kMultiPartBank + part);
     const int program = whole(*this, kMultiPartPatch + part);
+    // A performance send under way, or owed by a recall and not gone yet, puts every part where
+    // its parameters say, the picks made meanwhile included: that is what the synthesizer is
+    // going to play.
+    const bool wholeSend = sendingAllParts || arrangementSending || (recalledSendOwed && mOwedSentAt < 0);
     for (int i = 0; i < kParts; ++i) {
         if (i == part) continue;
         const IParam* status = GetParam(kMultiPartStatus + i);
-        if (status && status->Value() == 1.0 && knownParts.bank(i) == bank && knownParts.program(i) == program)
-            return true;
+        if (!status || status->Value() != 1.0) continue;
+        const KnownParts::Numbers other =
+            wholeSend ? KnownParts::Numbers{whole(*this, kMultiPartBank + i), whole(*this, kMultiPartPatch + i)}
+                      : knownParts.numbers(i);
+        if (other.bank == bank && other.program == program) return true;
     }
     return false;
 }
@@ -91,11 +98,13 @@ bool QOR::BankChangeMessage(int part)
         bankValue = bank + kProgramBankBase;
         // A refused sequence leaves the part's known bank and program as they were: the
         // synthesizer still plays them.
-        if (CheckBankConflict(part) && !sendingAllParts) {
+        if (CheckBankConflict(part)) {
             if (ControlLayer* window = keptLayer("bankPatchConflictWindow")) window->Hide(false);
             return false;
         }
-        knownParts.set(part, bank, program);
+        // While a recall's send is owed to a synthesizer that is not reached, the pick goes with
+        // that send, which records it once it is paid.
+        if (!recalledSendOwed || (midiOutIndex > 0 && !outputAway())) knownParts.set(part, bank, program);
     }
     currentProgramNumber = program;
     // An earlier refusal's notice is out of date once a pick goes through.

@@ -342,12 +342,12 @@ TEST(IncomingCC, BankSelectWithoutAControlSetsThePartsBankAndSendsIt)
         EXPECT_EQ(f.value(kMultiPartBank + p), expected) << at;
         // The current bank follows the bank select whole: banks 0 to 2 all lie in its range.
         EXPECT_EQ(f.value(kCurrentBank + p), c.bank < 0 ? 0 : c.bank) << at;
-        EXPECT_EQ(f.q.knownParts.bank(p), expected) << at;
+        EXPECT_EQ(f.q.knownParts.partBankNumbers(p), expected) << at;
         EXPECT_EQ(f.value(kMultiPartPatch + 4), 5) << at;
         EXPECT_EQ(f.value(kCurrentBank + 12), past) << at;
         for (int i = 0; i < 8; ++i)
             if (i != p) {
-                EXPECT_EQ(f.q.knownParts.bank(i), 0) << at;
+                EXPECT_EQ(f.q.knownParts.partBankNumbers(i), 0) << at;
             }
         if (c.bank < 0) {
             EXPECT_TRUE(sent.empty()) << at;

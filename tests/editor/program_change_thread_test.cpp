@@ -224,8 +224,8 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
         EXPECT_EQ(b.shown("bankPatchConflictWindow"), !c.result);
         if (!b.plug->performanceMode) {
             // A refused sequence leaves part 3 known where it was.
-            EXPECT_EQ(b.plug->knownParts.bank(3), c.result ? 2 : 0);
-            EXPECT_EQ(b.plug->knownParts.program(3), c.result ? 10 : 0);
+            EXPECT_EQ(b.plug->knownParts.partBankNumbers(3), c.result ? 2 : 0);
+            EXPECT_EQ(b.plug->knownParts.partProgramNumbers(3), c.result ? 10 : 0);
         }
         if (!b.plug->midiIOSet) {
             EXPECT_EQ(b.status1(), "Set MIDI I/O First!");
@@ -277,7 +277,7 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         }
         b.plug->takeShorts();
         b.takeJobs();
-        const int known = b.plug->knownParts.program(4);
+        const int known = b.plug->knownParts.partProgramNumbers(4);
         b.edit(kPatchUp + 4, 1);
         const bool sent = !c.sent.empty();
         EXPECT_EQ(b.plug->takeShorts(), c.sent);
@@ -285,7 +285,7 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         EXPECT_EQ(b.shown("bankPatchConflictWindow"), !sent);
         EXPECT_EQ(b.value(kMultiPartPatch + 4), sent ? 117.0 : 116.0);
         EXPECT_EQ(checkedProgram(*b.plug), sent ? 117 : 116);
-        EXPECT_EQ(b.plug->knownParts.program(4), sent ? 117 : known);
+        EXPECT_EQ(b.plug->knownParts.partProgramNumbers(4), sent ? 117 : known);
     }
 }
 
@@ -294,8 +294,11 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
     // Part 4 on A/31, part 2 picks A/42 (A/43, A/41); then the synthesizer's panel moves part 2
     // (the editor following unless held by a lock or Library control) and something sends part
     // 2 back, or the host writes part 2's parameter, which sends nothing. Part 4 then picks the
-    // program part 2 plays, and one it does not.
-    enum Back { Recall, Push, RequestEdit, HostProgram, HostBank }; // the host writes the free one
+    // program part 2 plays, and one it does not. Some rows pick both already while the recall's
+    // send is owed to a synthesizer that is away, or while a push sends the programs or, after
+    // them, the performance; in a knob row the panel goes on from the followed change up to the
+    // taken program while the part's dump is awaited.
+    enum Back { Recall, Push, RequestEdit, HostProgram, HostBank, OwedRecall, PushPrograms, PushLater, Knob };
     const struct {
         const char* what;
         std::vector<uint8_t> panel; // from the synthesizer on part 2's channel, or none
@@ -303,6 +306,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         Back back;
         int taken, free; // bank * 128 + program
         Shorts freeSent; // its bank select and program change
+        bool lateEcho = false; // the knob's followed change sent back reaches it after the turns
     } cases[] = {
         {"program change 77, recall", {0xC2, 77}, 0, Recall, 42, 77, {"B4 20 05", "C4 4D 00"}},
         {"bank select B, recall", {0xB2, 32, 65}, 0, Recall, 43, 128 + 43, {"B4 20 06", "C4 2B 00"}},
@@ -312,21 +316,66 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         {"locked, program change 77, push", {0xC2, 77}, kPartLock + 2, Push, 42, 77, {"B4 20 05", "C4 4D 00"}},
         {"the host writes part 2's program", {}, 0, HostProgram, 41, 50, {"B4 20 05", "C4 32 00"}},
         {"the host writes part 2's bank", {}, 0, HostBank, 41, 256 + 41, {"B4 20 07", "C4 29 00"}},
+        {"program change 77, picks while the recall's send is owed", {0xC2, 77}, 0, OwedRecall, 42, 77,
+         {"B4 20 05", "C4 4D 00"}},
+        {"locked, program change 77, picks while the push sends the programs", {0xC2, 77}, kPartLock + 2,
+         PushPrograms, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"locked, program change 77, picks once the push has sent the programs", {0xC2, 77}, kPartLock + 2,
+         PushLater, 42, 77, {"B4 20 05", "C4 4D 00"}},
+        {"the knob turns from 70 to 74", {0xC2, 70}, 0, Knob, 74, 70, {"B4 20 05", "C4 46 00"}},
+        {"the knob turns from 70 to 74, the echo of 70 late", {0xC2, 70}, 0, Knob, 74, 70, {"B4 20 05", "C4 46 00"},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        std::atomic<int64_t> clock{0}; // outlive the bench's jobs
+        std::atomic<bool> go{false};
         Bench b;
         Synthesizer synth(b);
         for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
         b.edit(kMIDIFilterHWPCPassThrough, 1);
         ASSERT_TRUE(pick(b, 4, 0, 31));
-        ASSERT_TRUE(pick(b, 2, 0, c.taken));
+        ASSERT_TRUE(pick(b, 2, 0, c.back == Knob ? 42 : c.taken));
         b.takeJobs();
         synth.play();
         ByteChunk project;
         ASSERT_TRUE(b.plug->SerializeState(&project));
         if (c.hold) b.edit(c.hold, 1);
-        if (!c.panel.empty()) {
+        MIDIMessageSender& sender = *b.plug->midiManager->sender;
+        // A request that no answer ends waits on a clock its pauses move, not on the machine's.
+        b.plug->midiManager->dueClock = [&clock] { return clock.load(); };
+        const bool push = c.back == PushPrograms || c.back == PushLater;
+        // A push holds at its first pause in the part of it the row names, until the test has
+        // picked; the knob's followed request holds at its start.
+        std::atomic<bool> held{false};
+        sender.onPause = [&, me = std::this_thread::get_id()](int& ms) {
+            clock += std::exchange(ms, 0);
+            if (!push || held || std::this_thread::get_id() == me) return;
+            if ((c.back == PushPrograms) != b.plug->sendingAllParts) return;
+            held = true;
+            while (!go) usleep(1000);
+        };
+        // Part 4 picks the taken program and the free one before the synthesizer has them.
+        const auto pickBoth = [&] {
+            EXPECT_FALSE(pick(b, 4, c.taken / 128, c.taken % 128));
+            EXPECT_TRUE(pick(b, 4, c.free / 128, c.free % 128));
+        };
+        if (c.back == Knob) {
+            sender.beforeJob = [&go](int) {
+                while (!go) usleep(1000);
+            };
+            // The followed change's request waits while the later steps reach the editor; the
+            // editor's echo of the first reaches the synthesizer before them or after them all.
+            for (int program = c.panel[1]; program <= c.taken; ++program) {
+                synth.panel({0xC2, uint8_t(program)});
+                fromSynthesizer(b, 0xC2, uint8_t(program));
+                if (!c.lateEcho) synth.play();
+            }
+            synth.play();
+            go = true;
+            b.takeJobs();
+            EXPECT_EQ(b.value(kMultiPartPatch + 2), c.taken) << "the editor ends where the panel did";
+        } else if (!c.panel.empty()) {
             // The follow's own request would wait for an answer this bench never gives; with
             // the job thread busy it is dropped.
             ASSERT_TRUE(b.plug->midiManager->sender->claim(kJobThread));
@@ -336,11 +385,38 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         }
         if (c.hold) b.edit(c.hold, 0);
         synth.play();
-        if (c.back == Recall) {
+        if (c.back == Recall || c.back == OwedRecall) {
             testing::internal::CaptureStdout();
             ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
             testing::internal::GetCapturedStdout();
             b.plug->midiIOSet = true; // the saved project names no device
+        }
+        if (c.back == OwedRecall) {
+            // The synthesizer is away: the recall owes it the performance, and the picks go
+            // nowhere but into that send.
+            b.plug->recalledSendOwed = true;
+            pickBoth();
+            EXPECT_EQ(b.plug->knownParts.partProgramNumbers(4), 31) << "a pick that reached nothing";
+            b.plug->takeShorts();
+            synth.seen = b.plug->copy(b.plug->handed).size();
+            // Back: the owed send is paid.
+            b.plug->mSendPaysRecall = QOR::kPaysOnce;
+            wholeSend(b);
+            EXPECT_FALSE(b.plug->recalledSendOwed);
+        }
+        if (push) {
+            SenderJobRecord send;
+            send.job = kJobSendArrangement;
+            ASSERT_TRUE(b.plug->midiManager->startJob(send, [&b] { b.plug->raiseWholeSendFlags(); }));
+            for (int waited = 0; !held && waited < 10000; ++waited) usleep(1000);
+            EXPECT_TRUE(held) << "the push never came to the part the row names";
+            pickBoth();
+            go = true;
+        }
+        if (c.back == OwedRecall || push) {
+            b.takeJobs();
+            synth.play();
+            EXPECT_EQ(synth.plays(4), c.free);
         }
         if (c.back == Recall || c.back == Push) wholeSend(b);
         if (c.back == RequestEdit) {

@@ -221,7 +221,7 @@ TEST(ShortMessagesJack, ProgramChangesFromTheSynthesizerRequestTheirPartOrThePer
         }
         EXPECT_EQ(shortOnes, c.back) << r.recordText();
         EXPECT_EQ(requested, c.requested);
-        EXPECT_EQ(q.knownParts.program(2), c.recorded);
+        EXPECT_EQ(q.knownParts.partProgramNumbers(2), c.recorded);
         if (c.status) {
             EXPECT_EQ(r.e->text(q.statusDisplay), c.status);
         }

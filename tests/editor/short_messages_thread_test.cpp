@@ -191,7 +191,7 @@ TEST(ShortMessages, HostProgramChangesRequestLikeTheSynthesizersAndALockStopsOnl
         r.host(uint8_t(0xC0 | c.channel), 5);
         EXPECT_EQ(r.startedJobs(), c.jobs);
         EXPECT_EQ(r.sent(), c.sent);
-        EXPECT_EQ(r.q.knownParts.program(2), c.recorded);
+        EXPECT_EQ(r.q.knownParts.partProgramNumbers(2), c.recorded);
         if (!c.jobs.empty()) {
             EXPECT_EQ(r.q.librarianView->upperSelection.load(), 5);
             EXPECT_EQ(r.q.patchLibrarian->upperSlot, 5);
@@ -267,7 +267,7 @@ TEST(ShortMessages, DataBytesAboveTheSevenBitsArePassedOnAs127)
     const std::vector<Bytes> sent = r.sent();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.front(), (Bytes{0x92, 127, 127}));
-    EXPECT_EQ(r.q.knownParts.program(2), 127);
+    EXPECT_EQ(r.q.knownParts.partProgramNumbers(2), 127);
 }
 
 TEST(ShortMessages, InPerformanceModeAPartsProgramChangeAsksForProgramMode)

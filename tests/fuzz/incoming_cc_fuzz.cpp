@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (lsb < 0 || lsb > 128 || msb < 0 || msb > 127) fail("the NRPN number left its range");
     }
     for (int p = 0; p < 8; ++p)
-        if (q.knownParts.bank(p) < 0 || q.knownParts.bank(p) > 2) fail("a bank select wrote a bank it cannot select");
+        if (q.knownParts.partBankNumbers(p) < 0 || q.knownParts.partBankNumbers(p) > 2) fail("a bank select wrote a bank it cannot select");
     if (q.GetParam(qorid::kMultiPartBank + 12)->Value() != past) fail("a bank select wrote past the eight parts");
     return 0;
 }
