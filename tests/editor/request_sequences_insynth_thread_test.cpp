@@ -69,11 +69,12 @@ constexpr int kFixedSeeds = 200;
 // the vocoder lock in the follow-up; a follow-up kept by a picked part's gate; an ended
 // request's sweep answered late into a later slot (three), an unasked dump as a request went;
 // an id adopted between the two dumps of an enquiry's answer; another unit's dump in a job's
-// last pauses (nine).
+// last pauses (nine); a shifted reply, a stored program with bytes out of range, in the last
+// pauses of a request cancelled before it went.
 constexpr bool kRunFoundSeeds = kFixedSeeds == 200;
 const uint32_t kFoundSeeds[] = {173485137, 902146,  900182,  500211,  900560,    901397,  610859323, 7300932,
                                 8100074,   8101794, 8102172, 8100890, 609680645, 7000368, 7000456,   7000738,
-                                7001204,   7001341, 7001491, 7001746, 7002646,   7002800};
+                                7001204,   7001341, 7001491, 7001746, 7002646,   7002800, 52000752};
 
 const int kPeriods[] = {50, 75, 100, 200, 300, 400, 500}; // kLibSyncTimer 0..6
 
@@ -508,23 +509,99 @@ public:
         const auto& names = plug->patchManager->patch.names;
         return size_t(index) < names.size() ? names[size_t(index)] : std::string();
     }
-    Bytes partNow(int part)
+    Bytes partBytes(const ProgramDump::ValueOf& v, int part, const std::string& name)
     {
         Bytes d(ProgramDump::kSize);
-        ProgramDump::write([this](int id) { return value(id); }, part, behaviour.model, name(part + 1), d.data());
+        ProgramDump::write(v, part, behaviour.model, name, d.data());
         return Bytes(d.begin() + 9, d.begin() + 295);
     }
-    Bytes performanceNow()
+    Bytes performanceBytes(const PerformanceDump::ValueOf& v, const std::string& name)
     {
         Bytes d(SysexFamily::kPerformanceDumpSize);
-        PerformanceDump::writeDump([this](int id) { return value(id); }, behaviour.model, name(0), d.data());
+        PerformanceDump::writeDump(v, behaviour.model, name, d.data());
         Bytes out(d.begin() + 8, d.begin() + 380);
         if (behaviour.model == 0x21) {
             Bytes f(SysexFamily::kFollowUpSize);
-            PerformanceDump::writeFollowUp([this](int id) { return value(id); }, behaviour.model, f.data());
+            PerformanceDump::writeFollowUp(v, behaviour.model, f.data());
             out.insert(out.end(), f.begin() + 8, f.begin() + 24);
         }
         return out;
+    }
+    Bytes partNow(int part)
+    {
+        return partBytes([this](int id) { return value(id); }, part, name(part + 1));
+    }
+    Bytes performanceNow()
+    {
+        return performanceBytes([this](int id) { return value(id); }, name(0));
+    }
+    // What the editor's parsers set from a dump it takes: a program dump (on its part, past the
+    // part's section locks), a performance dump or its follow-up, each value as the editor sets
+    // it, held to the parameter's range and steps; and the name it gives.
+    struct Taken {
+        std::map<int, double> values;
+        int named = -2; // the part named, -1 the performance, -2 none
+        std::string name;
+    };
+    Taken taken(const Bytes& m)
+    {
+        Taken t;
+        const auto set = [this, &t](int id, double v) {
+            const IParam* p = plug->GetParam(id);
+            if (!p) return;
+            // As the editor surface sets a parameter from a dump.
+            IParam held;
+            held.type = p->type, held.min = p->min, held.max = p->max, held.step = p->step, held.shape = p->shape;
+            held.SetNormalized(p->GetNormalized(v));
+            t.values[id] = held.Value();
+        };
+        const auto editor = [this](int id) { return value(id); };
+        PerformanceDump::ReadOptions o;
+        o.outputsLocked = value(kSectionLockMultiOutputs) == 1.0;
+        o.partIndexChannels = plug->libraryPerformanceTransfer;
+        o.vocoderLocked = value(kSectionLockVocoder) == 1.0;
+        if (ProgramDump::isProgramDump(m.data(), m.size())) {
+            const int part = m[ProgramDump::kPartAt];
+            ProgramDump::readParameters(m.data(), part, ProgramDump::Locks(editor, part), set);
+            t.named = part, t.name = ProgramDump::nameOf(m.data());
+        } else if (PerformanceDump::readDump(m.data(), m.size(), set, o)) {
+            t.named = -1, t.name = PerformanceDump::readName(m.data());
+        } else {
+            PerformanceDump::readFollowUp(m.data(), m.size(), set, o);
+        }
+        return t;
+    }
+    // What a component that held these bytes holds once the editor has taken t: read back
+    // through the parsers, t laid over, written again.
+    Bytes takenOver(Component c, int part, const Bytes& held, const Taken& t)
+    {
+        std::map<int, double> v;
+        const auto keep = [&v](int id, double x) { v[id] = x; };
+        const auto none = [](int) { return 0.0; };
+        std::string name(held.begin(), held.begin() + 16);
+        if (c == Component::Part) {
+            Bytes d(ProgramDump::kSize);
+            ProgramDump::write(none, part, behaviour.model, "", d.data());
+            std::copy(held.begin(), held.end(), d.begin() + 9);
+            ProgramDump::readParameters(d.data(), part, ProgramDump::Locks(none, part), keep);
+        } else {
+            Bytes d(SysexFamily::kPerformanceDumpSize), f(SysexFamily::kFollowUpSize);
+            PerformanceDump::writeDump(none, behaviour.model, "", d.data());
+            PerformanceDump::writeFollowUp(none, behaviour.model, f.data());
+            std::copy(held.begin(), held.begin() + 372, d.begin() + 8);
+            PerformanceDump::readDump(d.data(), d.size(), keep, {});
+            if (held.size() > 372) {
+                std::copy(held.begin() + 372, held.end(), f.begin() + 8);
+                PerformanceDump::readFollowUp(f.data(), f.size(), keep, {});
+            }
+        }
+        for (const auto& [id, x] : t.values) v[id] = x;
+        if (t.named == (c == Component::Part ? part : -1)) name = t.name;
+        const auto now = [this, &v](int id) {
+            const auto it = v.find(id);
+            return it != v.end() ? it->second : value(id);
+        };
+        return c == Component::Part ? partBytes(now, part, name) : performanceBytes(now, name);
     }
     PatchFile* bank(bool performances)
     {
@@ -1022,10 +1099,14 @@ std::string Rig::run()
             std::lock_guard<std::mutex> lock(mLock);
             for (const Reply& x : pending) {
                 // Taken for that request's reply, it leaves the reply owed by none: whichever
-                // request it then reaches cannot tell it from its own.
+                // request it then reaches cannot tell it from its own, sent or not (a bank from
+                // its first slot).
                 const bool knockOn = x.job >= 0 && x.job != index && limitedJobs.count(x.job);
                 if ((x.job >= 0 && !knockOn) || x.unit || x.arrived < jobStartMs || x.arrived > endMs) continue;
-                if (const Sent* y = underWay(x.order)) limitFrom = std::min(limitFrom, slotOf(*y));
+                if (const Sent* y = underWay(x.order))
+                    limitFrom = std::min(limitFrom, slotOf(*y));
+                else if (knockOn)
+                    limitFrom = std::min(limitFrom, bankJob ? 0 : -1);
             }
         }
         // The enquiry job takes only global dumps: none of these is taken for its answer. It takes
@@ -1259,34 +1340,29 @@ std::string Rig::run()
             if (actAt >= 0) tail = std::min(tail, actAt);
             if (send >= 0) tail = std::min(tail, send + limit - P);
             if (kind == Kind::Pick || kind == Kind::Performance) {
-                const auto also = [&](Component c, int i, const Bytes& v) {
-                    auto& list = e.allowed[{c, i}];
-                    if (list.empty()) list.push_back(get(base, c, i));
-                    list.push_back(v);
-                    if (c == Component::Part && behaviour.lockedParts >> i & 1) e.mixed.insert(i);
-                };
                 std::lock_guard<std::mutex> lock(mLock);
                 for (size_t k = 0; k < pending.size(); ++k) {
                     const Reply& x = pending[k];
                     if (x.enquiry || x.arrived <= tail || x.arrived > endMs ||
                         !asked.count(x.bytes[SysexFamily::kDeviceAt]))
                         continue;
-                    // Each as its own content: a program on its part, a performance over the
-                    // follow-up fields the performance held.
-                    if (x.bytes.size() == 296 && x.bytes[7] == 0x00 && x.bytes[8] < 8)
-                        also(Component::Part, x.bytes[8], body(x.bytes, 9, 295));
-                    if (x.bytes.size() == 381 && x.bytes[7] == 0x05) dumpAlone(body(x.bytes, 8, 380));
-                    // A follow-up alone (a part's gate passes it): on whatever the performance held.
-                    if (second && x.bytes.size() == 25 && x.bytes[7] == 0x1B) {
-                        const Bytes f = body(x.bytes, 8, 24);
-                        if (e.allowed[{Component::Performance, 0}].empty())
-                            e.allowed[{Component::Performance, 0}].push_back(base.performance);
-                        std::vector<Bytes> held = e.allowed[{Component::Performance, 0}];
-                        for (Bytes v : held) {
-                            std::copy(f.begin(), f.end(), v.end() - 16);
-                            also(Component::Performance, 0, v);
+                    // As the editor reads it (reserved bytes skipped, values held to their range,
+                    // the vocoder shared by every part and the follow-up), over whatever each
+                    // component may hold by then.
+                    const Taken t = taken(x.bytes);
+                    if (t.values.empty()) continue;
+                    const auto over = [&](Component c, int i) {
+                        auto& list = e.allowed[{c, i}];
+                        if (list.empty()) list.push_back(get(base, c, i));
+                        const std::vector<Bytes> held = list;
+                        for (const Bytes& v : held) {
+                            if (v.size() != get(base, c, i).size()) continue;
+                            Bytes w = takenOver(c, i, v, t);
+                            if (std::find(list.begin(), list.end(), w) == list.end()) list.push_back(std::move(w));
                         }
-                    }
+                    };
+                    for (int i = 0; i < 8; ++i) over(Component::Part, i);
+                    over(Component::Performance, 0);
                 }
             }
         } else {
