@@ -5,6 +5,8 @@
 #include "device_menus_support.h"
 #include "Project_Source/src/SysexFamily.h"
 
+#include <sstream>
+
 using namespace qorid;
 using devicemenus::Desk;
 using devicemenus::FakeSystem;
@@ -304,5 +306,68 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         EXPECT_FALSE(d.q->recalledSendOwed.load());
         d.render();
         EXPECT_EQ(d.q->copy(d.q->handed).size(), handed.size()) << "nothing more is sent";
+    }
+}
+
+// The follower slow to look after a recall's send: what the synthesizer plays meanwhile reaches
+// the editor, and the send is paid once the look comes; a look that does not come in time leaves
+// it owed, said as such, and the next render call pays it whole.
+TEST(DeviceMenus, TheLookAfterARecallsSendLetsMIDIInAndOneThatNeverComesLeavesTheSendOwed)
+{
+    const struct Row {
+        const char* what;
+        bool looks; // the look comes before its time is up
+    } rows[] = {{"the look comes late", true}, {"no look in time", false}};
+    FakeSystem s;
+    s.set(false, {"Synth Out"});
+    s.set(true, {"Synth In"});
+    Desk d("Synth Out", "Synth In", &s);
+    std::atomic<int> longest{100};
+    d.q->midiManager->sender->onPause = [&longest](int& ms) { ms = std::min(ms, longest.load()); };
+    ByteChunk project;
+    ASSERT_TRUE(d.q->SerializeState(&project));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const size_t before = d.q->copy(d.q->handed).size();
+        const std::string logFile = d.dir.file("QOR Editor LOG.txt");
+        const size_t logged = testsupport::readText(logFile).size();
+        const auto sent = [&](size_t size) {
+            int n = 0;
+            const std::vector<testsupport::Bytes> handed = d.q->copy(d.q->handed);
+            for (size_t i = before; i < handed.size(); ++i) n += handed[i].size() == size;
+            return n;
+        };
+        s.holdLooks = true;
+        ASSERT_EQ(d.q->UnserializeState(&project, 0), project.Size());
+        for (int i = 0; i < 10000 && !sent(SysexFamily::kFollowUpSize); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(sent(SysexFamily::kFollowUpSize), 1);
+        if (row.looks) {
+            bool heard = false;
+            // A controller of the synthesizer, played again and again for less than the look may
+            // take, until the editor has it.
+            const int value = (int(d.q->GetParam(kFilterCutoff)->Value()) + 50) % 128;
+            std::ostringstream said;
+            for (int i = 0; i < 300 && !heard; ++i) {
+                d.q->session.runCommand("cc 0 74 " + std::to_string(value), said);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                heard = int(d.q->GetParam(kFilterCutoff)->Value()) == value;
+            }
+            EXPECT_TRUE(heard) << "the controller played while the look was awaited";
+        } else {
+            longest = 1; // the look's time runs out soon
+            while (!d.q->midiManager->threadIdle(kJobThread)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            longest = 100;
+        }
+        s.holdLooks = false;
+        d.settle();
+        const std::string log = testsupport::readText(logFile).substr(logged);
+        EXPECT_EQ(log.find("connection went"), std::string::npos) << log;
+        EXPECT_EQ(d.q->recalledSendOwed.load(), !row.looks);
+        EXPECT_EQ(log.find("not looked at in time") != std::string::npos, !row.looks) << log;
+        d.render();
+        EXPECT_EQ(sent(SysexFamily::kPerformanceDumpSize), row.looks ? 1 : 2)
+            << "paid again whole only when the look did not come";
+        EXPECT_FALSE(d.q->recalledSendOwed.load());
     }
 }
