@@ -163,12 +163,18 @@ void MIDIMessageSender::settleRecallDebt(int pays, Verdict verdict)
         if (pays == QOR::kPaysOnce) q.recalledSendOwed = false;
         return;
     }
-    q.mOwedSentAt = -1;
     q.recalledSendOwed = true;
-    q.log(std::string(verdict == Verdict::Cut
-                          ? "PROJECT RECALL: the MIDI output's connection went during the recalled send"
-                          : "PROJECT RECALL: the MIDI ports were not looked at in time after the recalled send") +
-          "; it is sent again whole once the device " + (q.IsExternalMIDIChosen(true) ? "answers" : "is back"));
+    const std::string why = verdict == Verdict::Cut
+                                ? "PROJECT RECALL: the MIDI output's connection went during the recalled send"
+                                : "PROJECT RECALL: the MIDI ports were not looked at in time after the recalled send";
+    // Unseen, an unconfirmed send keeps waiting for an answer from its id: sent again at once, it
+    // would go round for as long as the ports cannot be looked at (a server gone).
+    if (verdict == Verdict::Unseen && pays == QOR::kPaysUnconfirmed) {
+        q.log(why + "; it stays owed until the device answers");
+        return;
+    }
+    q.mOwedSentAt = -1;
+    q.log(why + "; it is sent again whole once the device " + (q.IsExternalMIDIChosen(true) ? "answers" : "is back"));
 }
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int part)
