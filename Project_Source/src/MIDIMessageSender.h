@@ -205,8 +205,11 @@ public:
 
     // ---- the jobs ----
     void sendArrangementToDevice(bool storeIntoLibrary, bool passOn);
-    // After a send that paid a recall's debt (QOR::kPays...): cleared, or owed again if cut.
-    void settleRecallDebt(int pays, bool cut);
+    // How a send that paid a recall's debt ended: gone whole, its output's connection lost during
+    // it, or no look of the follower in time to tell.
+    enum class Verdict { Whole, Cut, Unseen };
+    // After a send that paid a recall's debt (QOR::kPays...): cleared, or owed again unless whole.
+    void settleRecallDebt(int pays, Verdict verdict);
     // Asks the port follower for a look and waits for it; false when none ended in time or the
     // job stops. True at once when nothing follows the ports.
     bool followerLooked();

@@ -129,16 +129,24 @@ void MIDIMessageSender::sendArrangementToDevice(bool storeIntoLibrary, bool pass
         q.setLibrarianViewDirty();
         pause(kNamePauseMs);
     }
+    // The send is over: what the synthesizer or the host sends from now on is taken, also while
+    // the verdict below waits for the follower.
+    q.incomingMidiBlocked = false;
+    q.deviceTransferActive = false;
     // Decided before the job thread is free: a returning device's enquiry then takes only its id.
     // The follower may see a loss near the end only after the last message: the verdict waits for
     // a look of its own, and one that does not come in time leaves the send owed.
     if (pays != QOR::kPaysNothing && decision == q.mRecallDebtDecisions) {
-        const bool lost = cut() || mStopping || !followerLooked() || cut();
-        if (decision == q.mRecallDebtDecisions) settleRecallDebt(pays, lost || mStopping);
+        Verdict verdict = Verdict::Whole;
+        if (cut())
+            verdict = Verdict::Cut;
+        else if (mStopping || !followerLooked())
+            verdict = Verdict::Unseen;
+        else if (cut())
+            verdict = Verdict::Cut;
+        if (decision == q.mRecallDebtDecisions) settleRecallDebt(pays, verdict);
     }
 
-    q.incomingMidiBlocked = false;
-    q.deviceTransferActive = false;
     q.DisplayProcessingIndicator(false);
     if (m) m->sendInProgress = false;
 }
@@ -152,19 +160,26 @@ bool MIDIMessageSender::followerLooked()
     return true;
 }
 
-void MIDIMessageSender::settleRecallDebt(int pays, bool cut)
+void MIDIMessageSender::settleRecallDebt(int pays, Verdict verdict)
 {
     QOR& q = *controller;
-    if (!cut) {
+    if (verdict == Verdict::Whole) {
         // Unconfirmed, it stays owed until an answer from the id it went to.
         if (pays == QOR::kPaysOnce) q.recalledSendOwed = false;
         return;
     }
-    q.mOwedSentAt = -1;
     q.recalledSendOwed = true;
-    q.log(std::string("PROJECT RECALL: the MIDI output's connection went during the recalled send; it is sent again "
-                      "whole once the device ") +
-          (q.IsExternalMIDIChosen(true) ? "answers" : "is back"));
+    const std::string why = verdict == Verdict::Cut
+                                ? "PROJECT RECALL: the MIDI output's connection went during the recalled send"
+                                : "PROJECT RECALL: the MIDI ports were not looked at in time after the recalled send";
+    // Unseen, an unconfirmed send keeps waiting for an answer from its id: sent again at once, it
+    // would go round for as long as the ports cannot be looked at (a server gone).
+    if (verdict == Verdict::Unseen && pays == QOR::kPaysUnconfirmed) {
+        q.log(why + "; it stays owed until the device answers");
+        return;
+    }
+    q.mOwedSentAt = -1;
+    q.log(why + "; it is sent again whole once the device " + (q.IsExternalMIDIChosen(true) ? "answers" : "is back"));
 }
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int part)

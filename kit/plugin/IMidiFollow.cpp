@@ -241,6 +241,7 @@ struct IPluginBase::FollowAct {
     bool tellWhy = false;            // why changed
     bool back = false;               // the follower's reopen, connected for long enough
     bool dropped = false;            // the port stays, under the program that took our connection
+    bool unseen = false;             // its system did not answer, or the look went stale: nothing known
     uint64_t owner = 0;              // the lister's number for the port's program, 0 when not asked
     uint64_t departures = 0;         // the lister's count of the port's unregistrations then
     std::string why;
@@ -250,6 +251,9 @@ struct IPluginBase::FollowAct {
 // were made on. A client put in from outside is looked at through itself.
 struct IPluginBase::FollowListers {
     std::unique_ptr<IMidiPortLister> of[3];
+    // A system that has answered a look once and then does not (a server that dropped the lister's
+    // client) tells nothing of the ports that look; one that never answers is no reason to wait.
+    bool answered[3] = {false, false, false};
 };
 
 bool IPluginBase::FollowConnected(bool input, FollowListers& listers, int system, const std::string& port)
@@ -301,7 +305,9 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
         // A system that does not answer says nothing of the device: looked at again later.
         const bool listed = lister->List(input, &names);
         *tells = *tells && lister->Tells();
+        act->unseen = !listed && listers.answered[act->system];
         if (!listed) return true;
+        listers.answered[act->system] = true;
         now.insert(now.end(), names.begin(), names.end());
     }
     if (!act->opened.empty()) {
@@ -444,7 +450,7 @@ void IPluginBase::FollowExternalMIDI()
                 if (wait >= 0 && mFollowRetryAtMs[input] > now)
                     wait = int(std::min<int64_t>(wait, mFollowRetryAtMs[input] - now + 1));
         }
-        mFollower.EndPass(pass);
+        mFollower.EndPass(pass, !acts[0].unseen && !acts[1].unseen);
     }
 }
 
@@ -469,6 +475,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         {
             std::lock_guard<std::mutex> lock(mFollowLock);
             if (mFollowChanges[input] != act.changes) {
+                act.unseen = true;
                 mFollower.Wake(); // looked at again at once
                 continue;
             }

@@ -39,9 +39,14 @@ public:
     void Stop();
     bool Running() const { return mStarted && !mStop; }
     // The thread numbers its passes (a look at the ports and what it acts on): BeginPass as one
-    // starts, EndPass with its number once it is done. Any thread may read them.
+    // starts, EndPass with its number once it is done. Any thread may read them. A pass that did
+    // not see the ports (a system that did not answer, a look left to the next pass) tells nothing
+    // of them and is not counted done.
     uint64_t BeginPass() { return ++mPassesBegun; }
-    void EndPass(uint64_t pass) { mPassesDone = pass; }
+    void EndPass(uint64_t pass, bool saw)
+    {
+        if (saw) mPassesDone = pass;
+    }
     uint64_t PassesBegun() const { return mPassesBegun; }
     uint64_t PassesDone() const { return mPassesDone; }
 

@@ -289,7 +289,8 @@ public:
     uint32_t ExternalMIDICuts(bool input) const { return mMidiCuts[input].load(); }
     // The follower's look at a loss may come after the last message of a send: a send asks for a
     // look of its own (any thread, no lock) and waits until ExternalMIDILooked says one begun after
-    // the ask has ended, its finds counted above. 0 when no follower runs: there is none to wait for.
+    // the ask has ended, its finds counted above; a look the system stopped answering is not one.
+    // 0 when no follower runs: there is none to wait for.
     uint64_t AskExternalMIDILook();
     bool ExternalMIDILooked(uint64_t asked) const;
     // Why the follower opened no port for the choice although one could be it (two of its name

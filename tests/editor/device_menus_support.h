@@ -12,10 +12,15 @@
 #include "kit/plugin/IMidiFollow.h"
 #include "kit/plugin/IMidiPorts.h"
 #include "kit/plugin/IParam.h"
+#include "kit/threadname.h"
 #include "support/insynth.h"
 #include "tests/support/window_screenshot.h"
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -60,6 +65,16 @@ public:
         std::lock_guard<std::mutex> hold(mLock);
         mHooks.emplace_back(h, data);
     }
+    // While holdLooks is set, the follower's looks wait in the input's list, as behind a system
+    // slow to answer; no other thread does.
+    std::atomic<bool> holdLooks{false};
+    void lookHeld()
+    {
+        char name[16] = "";
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        if (std::strcmp(name, KIT_THREAD_PREFIX "follow") != 0) return;
+        while (holdLooks) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 
 private:
     std::mutex mLock;
@@ -71,7 +86,11 @@ class FakeClient : public IMidiClient
 {
 public:
     FakeClient(FakeSystem& s, bool input) : mSystem(s), mInput(input) {}
-    unsigned PortCount() override { return unsigned(mSystem.names(mInput).size()); }
+    unsigned PortCount() override
+    {
+        if (mInput) mSystem.lookHeld();
+        return unsigned(mSystem.names(mInput).size());
+    }
     std::string PortName(unsigned n) override
     {
         const auto names = mSystem.names(mInput);

@@ -5,6 +5,8 @@
 #include "device_menus_support.h"
 #include "Project_Source/src/SysexFamily.h"
 
+#include <sstream>
+
 using namespace qorid;
 using devicemenus::Desk;
 using devicemenus::FakeSystem;
@@ -304,5 +306,81 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         EXPECT_FALSE(d.q->recalledSendOwed.load());
         d.render();
         EXPECT_EQ(d.q->copy(d.q->handed).size(), handed.size()) << "nothing more is sent";
+    }
+}
+
+// The follower slow to look after a recall's send: what the synthesizer plays meanwhile reaches
+// the editor, and the send is paid once the look comes; a look that does not come in time leaves
+// it owed, said as such, and the next render call pays it whole, unless no answer confirmed the
+// send: that one waits for the device's answer, as it would have whole.
+TEST(DeviceMenus, TheLookAfterARecallsSendLetsMIDIInAndOneThatNeverComesLeavesTheSendOwed)
+{
+    const struct Row {
+        const char* what;
+        bool looks;       // the look comes before its time is up
+        bool silent;      // the synthesizer answers nothing
+        const char* said; // the log's line, null when none
+        int sends;        // performances sent, a render call after the verdict included
+        bool owedAtEnd;
+    } rows[] = {
+        {"the look comes late", true, false, nullptr, 1, false},
+        {"no look in time", false, false, "not looked at in time after the recalled send; it is sent again", 2, false},
+        {"no look in time, no answer", false, true, "not looked at in time after the recalled send; it stays owed", 1,
+         true},
+    };
+    FakeSystem s;
+    s.set(false, {"Synth Out"});
+    s.set(true, {"Synth In"});
+    Desk d("Synth Out", "Synth In", &s);
+    std::atomic<int> longest{100};
+    d.q->midiManager->sender->onPause = [&longest](int& ms) { ms = std::min(ms, longest.load()); };
+    ByteChunk project;
+    ASSERT_TRUE(d.q->SerializeState(&project));
+    std::ostringstream said;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const size_t before = d.q->copy(d.q->handed).size();
+        const std::string logFile = d.dir.file("QOR Editor LOG.txt");
+        const size_t logged = testsupport::readText(logFile).size();
+        const auto sent = [&](size_t size) {
+            int n = 0;
+            const std::vector<testsupport::Bytes> handed = d.q->copy(d.q->handed);
+            for (size_t i = before; i < handed.size(); ++i) n += handed[i].size() == size;
+            return n;
+        };
+        d.q->session.runCommand(std::string("option silent ") + (row.silent ? "1" : "0"), said);
+        longest = row.silent ? 1 : 100; // nothing to wait for
+        s.holdLooks = true;
+        ASSERT_EQ(d.q->UnserializeState(&project, 0), project.Size());
+        for (int i = 0; i < 10000 && !sent(SysexFamily::kFollowUpSize); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(sent(SysexFamily::kFollowUpSize), 1);
+        if (row.looks) {
+            bool heard = false;
+            // A controller of the synthesizer, played again and again for less than the look may
+            // take, until the editor has it.
+            const int value = (int(d.q->GetParam(kFilterCutoff)->Value()) + 50) % 128;
+            for (int i = 0; i < 300 && !heard; ++i) {
+                d.q->session.runCommand("cc 0 74 " + std::to_string(value), said);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                heard = int(d.q->GetParam(kFilterCutoff)->Value()) == value;
+            }
+            EXPECT_TRUE(heard) << "the controller played while the look was awaited";
+        } else {
+            longest = 1; // the look's time runs out soon
+            while (!d.q->midiManager->threadIdle(kJobThread)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            longest = row.silent ? 1 : 100;
+        }
+        s.holdLooks = false;
+        d.settle();
+        const std::string log = testsupport::readText(logFile).substr(logged);
+        EXPECT_EQ(log.find("connection went"), std::string::npos) << log;
+        EXPECT_EQ(log.find("not looked at in time") != std::string::npos, row.said != nullptr) << log;
+        if (row.said) {
+            EXPECT_NE(log.find(row.said), std::string::npos) << log;
+        }
+        d.render();
+        EXPECT_EQ(sent(SysexFamily::kPerformanceDumpSize), row.sends);
+        EXPECT_EQ(d.q->recalledSendOwed.load(), row.owedAtEnd);
     }
 }

@@ -15,24 +15,26 @@
 namespace hostscript
 {
 
-// qor-host over the data folder dir, its output into outFile (nothing kept when empty), on the
-// MIDI system api (a value of QOR_MIDI_API).
-inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFile, const char* api = "jack")
+// qor-host over the data folder dir, its output into outFile and its standard error into
+// errFile (nothing kept of either when empty), on the MIDI system api (a value of QOR_MIDI_API).
+inline FILE* startHost(const testsupport::TempDir& dir, const std::string& outFile, const char* api = "jack",
+                       const std::string& errFile = "")
 {
     const std::string& b = testsupport::binaryDir();
+    const auto file = [](const std::string& path) { return "'" + (path.empty() ? "/dev/null" : path) + "'"; };
     const std::string cmd = "QOR_MIDI_API=" + std::string(api) + " QOR_DATA_FOLDER='" + dir.path + "' " + b +
-                            "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >'" +
-                            (outFile.empty() ? std::string("/dev/null") : outFile) + "' 2>/dev/null";
+                            "/tools/qor-host/qor-host --bundle " + b + "/QOR.component --script - >" + file(outFile) +
+                            " 2>" + file(errFile);
     return popen(cmd.c_str(), "w");
 }
 
 // qor-host as above, its UI-size file naming outPort and inPort as the stored default devices,
 // so that the plug-in opens them at its start.
 inline FILE* startHostOnPorts(const testsupport::TempDir& dir, const std::string& outFile, const std::string& outPort,
-                              const std::string& inPort, const char* api = "jack")
+                              const std::string& inPort, const char* api = "jack", const std::string& errFile = "")
 {
     testsupport::writeFile(dir.file("QOR Editor UI.txt"), "a\nnormal\nyes\n" + outPort + "\n" + inPort + "\n");
-    return startHost(dir, outFile, api);
+    return startHost(dir, outFile, api, errFile);
 }
 
 // Script lines to the running host, at once.

@@ -23,12 +23,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,7 +63,8 @@ protected:
         testsupport::writeFile(mDir.file("QOR Editor LOG.txt"), ""); // written only when there at the start
         startSim();
         ASSERT_TRUE(mSim);
-        mHost = hostscript::startHostOnPorts(mDir, mOut, mSim->inputPort(), mSim->outputPort(), mApi);
+        mHost = hostscript::startHostOnPorts(mDir, mOut, mSim->inputPort(), mSim->outputPort(), mApi,
+                                             mDir.file("host-stderr.txt"));
         ASSERT_NE(mHost, nullptr);
         send("open\neditor-open\n");
         mOutIndex = param(kDeviceOut);
@@ -74,10 +78,55 @@ protected:
         stopRendering();
         // A simulator started after the host holds the host's script pipe open too.
         if (mSim) mSim->stop();
-        if (mHost) {
-            send("close\n");
-            EXPECT_EQ(pclose(mHost), 0);
+        if (mHost) closeHost();
+    }
+    // The host's exit. Its output, standard error, log and the synthesizer's records are kept when
+    // the test failed or the exit took more than a few seconds (a JACK server that cannot remove a
+    // client holds it up); kept at once while it is held up, since the test's time limit may end it.
+    void closeHost()
+    {
+        constexpr auto kSlowExit = std::chrono::seconds(5);
+        send("close\n");
+        std::mutex lock;
+        std::condition_variable doneSignal;
+        bool done = false;
+        std::thread keeper([&] {
+            std::unique_lock<std::mutex> hold(lock);
+            if (!doneSignal.wait_for(hold, kSlowExit, [&] { return done; })) keepFolder("the host's exit is held up");
+        });
+        const auto began = std::chrono::steady_clock::now();
+        const int status = pclose(mHost);
+        const auto took = std::chrono::steady_clock::now() - began;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            done = true;
         }
+        doneSignal.notify_one();
+        keeper.join();
+        EXPECT_EQ(status, 0);
+        const long ms = long(std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+        if (took > kSlowExit)
+            keepFolder("the host's exit took " + std::to_string(ms) + " ms");
+        else if (HasFailure())
+            keepFolder("the test failed");
+    }
+    // Beside the server's logs when the fixture names them, else in the build folder.
+    void keepFolder(const std::string& why)
+    {
+        const char* serverLog = std::getenv("QOR_JACK_LOG");
+        const std::string beside =
+            serverLog ? std::filesystem::path(serverLog).parent_path().string() : testsupport::binaryDir();
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string kept =
+            beside + "/kept-follow/" + test->test_suite_name() + "." + test->name() + "-" + std::to_string(::getpid());
+        std::error_code error;
+        std::filesystem::create_directories(kept, error);
+        std::filesystem::copy(
+            mDir.path, kept,
+            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, error);
+        const std::string trouble = error ? " (" + error.message() + ")" : "";
+        std::fprintf(stderr, "%s: the host's output, standard error and log are kept in %s%s\n", why.c_str(),
+                     kept.c_str(), trouble.c_str());
     }
     void send(const std::string& lines) { hostscript::send(mHost, lines); }
     void startRendering() { mRenderer.start(mHost); }
@@ -325,17 +374,20 @@ protected:
     }
 
     // A project recalled with its synthesizer there, the host rendering; the connections undone
-    // once for 0.3 s during the send the enquiry's answer starts. The send is owed again, and the
-    // synthesizer ends with all of it, asked again only for its id.
+    // once for 0.3 s during the send the enquiry's answer starts, or the synthesizer quitting 0.3 s
+    // into it and starting again 3 s later. The send is owed again, and the synthesizer ends with
+    // all of it, asked again only for its id.
     void recallSendCutOnce()
     {
         const struct {
             const char* what;
             const char* after; // what the synthesizer stored when the connections go
             int cutMs;
-        } rows[] = {{"after the first global dump", "global settings 1", 300},
-                    {"after the third program", "part 3 edit buffer", 300},
-                    {"after the eighth program, near the end", "part 8 edit buffer", 300}};
+            int quitMs; // how long the synthesizer's process stays away, 0 when it stays
+        } rows[] = {{"after the first global dump", "global settings 1", 300, 0},
+                    {"after the third program", "part 3 edit buffer", 300, 0},
+                    {"after the eighth program, near the end", "part 8 edit buffer", 300, 0},
+                    {"the synthesizer quits after the first global dump", "global settings 1", 300, 3000}};
         startRendering();
         for (const auto& row : rows) {
             SCOPED_TRACE(row.what);
@@ -343,8 +395,17 @@ protected:
             const size_t before = synthsim::readRecordFile(mRecord).size();
             EXPECT_EQ(ask("loadclass 0"), "loadclass 0: 0");
             ASSERT_TRUE(within20s([&] { return stored(row.after, before) > 0; }));
-            const size_t cutAt = synthsim::readRecordFile(mRecord).size();
-            cutSynthesizer(row.cutMs);
+            size_t cutAt = synthsim::readRecordFile(mRecord).size();
+            if (row.quitMs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(row.cutMs));
+                stopSim();
+                std::this_thread::sleep_for(std::chrono::milliseconds(row.quitMs));
+                startSim(); // at power-on, with a record of its own
+                ASSERT_TRUE(mSim);
+                cutAt = 0;
+            } else {
+                cutSynthesizer(row.cutMs);
+            }
             const char* const whole[] = {
                 "global settings 1",  "global settings 2",       "part 1 edit buffer",
                 "part 2 edit buffer", "part 3 edit buffer",      "part 4 edit buffer",
