@@ -339,7 +339,13 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
             }
             if (listed && NowMs() - reopened < kConnectGraceMs) return true;
         } else if (connected) {
-            const uint64_t id = owned ? owned : owner(), went = owned ? gone : departures();
+            // Unregistered since it was last seen connected: the device went and came back
+            // between two looks, and something connected ours again. What went out meanwhile
+            // went nowhere.
+            const uint64_t went = departures();
+            const bool returned = !seen.empty() && went > gone;
+            if (returned) ++mMidiCuts[input];
+            const uint64_t id = owned && !returned ? owned : owner();
             std::lock_guard<std::mutex> lock(mFollowLock);
             if (mMidiOpened[input] == act->opened && mFollowChanges[input] == act->changes) {
                 mFollowSeen[input] = now;

@@ -62,6 +62,14 @@ public:
     int Undone() const { return mUndone; }
     // ... and the library tells nothing of it.
     void UndoUntold() { mLinked = false; }
+    // The device's program ended and started again, and a patchbay connected ours to its new port,
+    // all between two looks.
+    void ReturnReconnectedUntold()
+    {
+        ++mOwner;
+        ++mDepartures;
+    }
+    uint64_t Departures() const { return mDepartures; }
     // ... told first, its list showing the connection a while longer, as JACK's until its next cycle.
     void UndoShownLate(int ms)
     {
@@ -166,7 +174,7 @@ private:
     bool mRefuse = false;
     std::atomic<bool> mOpenAlways{false}, mAccept{true}, mLinked{false};
     std::atomic<int> mOpens{0}, mCounted{0}, mUndone{0};
-    std::atomic<uint64_t> mOwner{1};
+    std::atomic<uint64_t> mOwner{1}, mDepartures{0};
     std::atomic<void (*)(void*)> mHook{nullptr};
     void* mData = nullptr;
 };
@@ -196,6 +204,7 @@ public:
         return true;
     }
     uint64_t Owner(const std::string&) override { return mPorts->Owner(); }
+    uint64_t Departures(const std::string&) override { return mPorts->Departures(); }
 
 private:
     ChangingPorts* const mPorts;
@@ -467,11 +476,22 @@ TEST(MidiFollowThread, OnTheLibrarysSystemsOnlyAConnectedPortIsBack)
 
 // A connection lost while the system tells nothing, near the end of a send: the look the send asks
 // for ends only once the loss is counted, whenever the follower would have looked by itself, and
-// a look its system did not answer is not that look.
+// a look its system did not answer is not that look. So does a device that went and came back,
+// connected to ours again, before the look.
 TEST(MidiFollowThread, ALookAskedAfterASendEndsWithALossItsSystemDidNotTellCounted)
 {
-    for (const bool deaf : {false, true}) {
-        SCOPED_TRACE(deaf ? "the system not answering the first look" : "the system answering");
+    const struct {
+        const char* what;
+        bool deaf;     // the system does not answer the first looks
+        bool returned; // the device went and came back connected, rather than our connection undone
+    } table[] = {
+        {"the system answering", false, false},
+        {"the system not answering the first look", true, false},
+        {"the device back and connected again before the look", false, true},
+    };
+    for (const auto& row : table) {
+        const bool deaf = row.deaf;
+        SCOPED_TRACE(row.what);
         const std::string synth = "Synth:Synth 24:0";
         FollowPlug plug;
         ChangingPorts* ports = LibraryOutput(plug, synth, true, true);
@@ -480,7 +500,10 @@ TEST(MidiFollowThread, ALookAskedAfterASendEndsWithALossItsSystemDidNotTellCount
         ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
         const uint32_t cuts = plug.ExternalMIDICuts(false);
         plug.mListerDeaf = deaf;
-        ports->UndoUntold();
+        if (row.returned)
+            ports->ReturnReconnectedUntold();
+        else
+            ports->UndoUntold();
         const uint64_t asked = plug.AskExternalMIDILook();
         ASSERT_NE(asked, 0u);
         if (deaf) {
