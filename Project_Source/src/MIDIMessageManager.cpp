@@ -51,6 +51,7 @@ bool MIDIMessageManager::launchClaimed(int thread, const SenderJobRecord& record
         }
         mJoinPending[size_t(thread)] = true;
         t.start(*sender);
+        if (sender->afterStart) sender->afterStart(thread);
         sender->release(thread);
         return true;
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <Poco/Thread.h>
 
 #include <chrono>
+#include <thread>
 
 #include "MIDIMessageManager.h"
 #include "QOR.h"
@@ -82,6 +83,9 @@ bool MIDIMessageSender::endJob(int thread, SenderJobRecord& record, std::functio
     }
     mFollower.reset();
     mRunning[t] = false;
+    // The launcher gives its hold back once the start returns, which under load can be after
+    // this end: wait for it, so that a job asked the moment the end text shows is taken.
+    while (mClaimed[t].load(std::memory_order_acquire) > 1) std::this_thread::yield();
     release(thread);
     return false;
 }

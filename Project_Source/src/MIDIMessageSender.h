@@ -275,6 +275,9 @@ public:
     // hold a job of any thread (the clock jobs have no step of their own to hold). Set it while
     // no job runs.
     std::function<void(int job)> beforeJob;
+    // For tests: runs on the launcher once a job's thread has started, before the launcher
+    // gives its hold back, as a loaded machine may delay it. Set it while no job runs.
+    std::function<void(int thread)> afterStart;
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelRequested{false};
     PatchManager* patchManager;
