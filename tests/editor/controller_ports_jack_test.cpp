@@ -288,7 +288,9 @@ TEST(ControllerPorts, PortsChosenAgainAndProjectsRecalledWhileTheSynthesizerStre
     const int inputs = 300, outputs = 50, recalls = 30;
 #endif
     const int cutoff = qorid::kFilterCutoff + 2;
-    Watchdog dog;
+    // A port chosen again closes and opens a client, each step of which waits for the server,
+    // and a loaded machine can hold one of them up for many seconds: a minute is a hang.
+    Watchdog dog(60);
     SynthSide synth;
     ASSERT_TRUE(synth.Ok());
     ByteChunk project; // the input stored, and the output of a synthesizer that is gone

@@ -12,12 +12,12 @@
 namespace testsupport
 {
 
-// Aborts the whole run once ten seconds pass without a step: a hang fails at once and shows
-// where, instead of holding up the suite until its time-out.
+// Aborts the whole run once ten seconds (or the seconds given) pass without a step: a hang fails
+// at once and shows where, instead of holding up the suite until its time-out.
 class Watchdog
 {
 public:
-    Watchdog() : mThread([this] { watch(); }) {}
+    explicit Watchdog(int seconds = 10) : mLimit(seconds), mThread([this] { watch(); }) {}
     ~Watchdog()
     {
         {
@@ -39,11 +39,12 @@ private:
     {
         std::unique_lock<std::mutex> hold(mLock);
         while (!mWake.wait_for(hold, std::chrono::milliseconds(100), [this] { return mDone; })) {
-            if (std::chrono::steady_clock::now() - mLast < std::chrono::seconds(10)) continue;
-            std::fprintf(stderr, "watchdog: no progress for 10 s after: %s\n", mWhat);
+            if (std::chrono::steady_clock::now() - mLast < std::chrono::seconds(mLimit)) continue;
+            std::fprintf(stderr, "watchdog: no progress for %d s after: %s\n", mLimit, mWhat);
             std::abort();
         }
     }
+    const int mLimit;
     std::mutex mLock;
     std::condition_variable mWake;
     bool mDone = false;
