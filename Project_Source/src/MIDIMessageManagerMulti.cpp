@@ -69,15 +69,15 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* msg)
         const double lock = valueOf(q, kSectionLockMultiOutputs);
         options.outputsLocked = std::isfinite(lock) && std::trunc(lock) == 1.0;
         options.partIndexChannels = q->libraryPerformanceTransfer;
-        PerformanceDump::readDump(msg->mData, size_t(msg->mSize),
-                                  [this, q, &isPicked](int id, double value) {
-                                      if (isPicked(id)) return;
-                                      setFromDump(id, value);
-                                      // Only a part the per-part ids can take selects one.
-                                      if (id == kQuickTab && value >= 0 && value < PerformanceDump::kParts)
-                                          q->selectedPart = int(value);
-                                  },
-                                  options);
+        PerformanceDump::readDump(
+            msg->mData, size_t(msg->mSize),
+            [this, q, &isPicked](int id, double value) {
+                if (isPicked(id)) return;
+                setFromDump(id, value);
+                // Only a part the per-part ids can take selects one.
+                if (id == kQuickTab && value >= 0 && value < PerformanceDump::kParts) q->selectedPart = int(value);
+            },
+            options);
         // The first model sends no follow-up: the dump completes the request.
         if (q->currentModel == 0) {
             q->pendingRequestPart = -1;
