@@ -280,8 +280,8 @@ public:
     void keepDroppedProgram(const IMidiMsg& msg);
     void forgetDroppedPrograms();
     void followDroppedPrograms();
-    // What is kept is followed only into the job it was kept under (the job thread calls
-    // keepForThisJob as each job begins). A recall or a port's open or close forgets it: it
+    // What is kept is followed only into the job it was kept under (keepForThisJob as each job
+    // on the job thread is launched, or begins as the follower of a cancelled one). A recall or a port's open or close forgets it: it
     // was the old project's, or the old port's. A Cancel, Library control switched, and, for
     // what comes in after them, those two, leave it only recorded as what the part plays: no
     // program change or request follows.

@@ -42,7 +42,6 @@ void MIDIMessageSender::run()
         endText.clear();
         mHoldingEndText[size_t(thread)] = false;
         try {
-            if (thread == kJobThread && controller->midiManager) controller->midiManager->keepForThisJob();
             if (begin) begin();
             if (beforeJob) beforeJob(record.job);
             if (!mStopping && !refusedWithoutBank(record)) dispatch(record);
