@@ -280,11 +280,11 @@ public:
     void keepDroppedProgram(const IMidiMsg& msg);
     void forgetDroppedPrograms();
     void followDroppedPrograms();
-    // What is kept is followed only into the job it was kept under (keepForThisJob as each job
-    // on the job thread is launched, or begins as the follower of a cancelled one). A recall or a port's open or close forgets it: it
-    // was the old project's, or the old port's. A Cancel, Library control switched, and, for
-    // what comes in after them, those two, leave it only recorded as what the part plays: no
-    // program change or request follows.
+    // A kept change is followed only into the port, the project and the job it was kept under
+    // (keepForThisJob as each job of the job thread is launched, or begins after a cancelled
+    // one). endKeptPrograms: a recall or a port's close or open forgets what is kept (the old
+    // project's, the old port's); they, a Cancel and Library control switched leave what the
+    // job keeps from then on only known as the part's program: no program change or request.
     void keepForThisJob() { mKeptOnlyRecorded = false; }
     void endKeptPrograms(bool forget);
     // A pick the editor sent while the performance is asked for: the answer, the performance
@@ -335,8 +335,9 @@ public:
     // job (followDroppedPrograms); emptied by a performance dump of the synthesizer, a recall, a
     // port's open or close (endKeptPrograms), and never followed once the sender stops.
     std::array<std::atomic<int>, 8> droppedPrograms{};
-    // Set by a Cancel, Library control switched, a recall or a port change under the running
-    // job: what is kept from then on only records the part's program. Reset as each job begins.
+    // Set by Library control switched, a recall or a port change (a Cancel is the sender's own
+    // flag): what is kept from then on only records the part's program. Reset as each job of the
+    // job thread is launched.
     std::atomic<bool> mKeptOnlyRecorded{false};
     // Per part: a pick went out while the performance was asked for (pickSent). Set on the
     // thread of the pick; read by the performance dump's parser; emptied as the performance

@@ -215,7 +215,8 @@ void MIDIMessageManager::followDroppedPrograms()
             // first one was, so that echo, which may reach the synthesizer after the later
             // turns, is not its last word.
             q.knownParts.setProgram(part, program);
-            // A Cancel or a port's change ended the request it was kept for.
+            // A Cancel, a recall, a port's change or Library control switched ended the request
+            // it was kept for.
             if (mKeptOnlyRecorded || sender->cancelRequested) continue;
             if (q.GetParam(kPartLock + part)->Value() == 1.0 || q.GetParam(kControlLibrary)->Value() == 1.0) continue;
             q.SendProgramChangeCommand(program, part);

@@ -469,9 +469,9 @@ public:
     std::atomic<bool> searchListShown{false};
     bool renameIdle = true;
     int32_t currentProgramNumber = 0;
-    // Each part's bank and program as the synthesizer was last told or told us.
-    // What each part plays on the synthesizer (KnownParts.h says who writes it). A performance
-    // dump answering an ask leaves a part picked after the ask as picked.
+    // Each part's bank and program as the synthesizer was last told or told us (KnownParts.h
+    // names the writers). A performance dump that answers an ask leaves a part picked after the
+    // ask as picked (MIDIMessageManager::pickSent).
     KnownParts knownParts;
     std::array<int32_t, kPartSlots> partOrder{};
     std::array<int32_t, 8> savedPartChannels{};

@@ -207,11 +207,7 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
          },
          true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 07", "C4 0A 00"}, true},
         {"all parts sent: part 1 sent onto bank 2, program 10, known elsewhere",
-         [](Bench& b) {
-             setPart(b, 1, 2, 10, 1, 1.0);
-             b.plug->sendingAllParts = true;
-         },
-         false, Shorts{}, false},
+         [](Bench& b) { setPart(b, 1, 2, 10, 1, 1.0), b.plug->sendingAllParts = true; }, false, Shorts{}, false},
         {"without a port nothing leaves but the pauses stay", [](Bench& b) { b.plug->midiIOSet = false; }, true,
          Shorts{}, true},
     };
@@ -318,16 +314,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         testing::internal::CaptureStdout();
         ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
         testing::internal::GetCapturedStdout();
-        b.plug->midiIOSet = true;
-    };
-    const auto cancel = [](Bench& b, ByteChunk&) { b.edit(kCancelDataRequest, 1); };
-    const auto libraryOnAndOff = [](Bench& b, ByteChunk&) {
-        b.edit(kControlLibrary, 1);
-        b.edit(kControlLibrary, 0);
-    };
-    // As the port layer tells of an open or a close.
-    const auto portChange = [](Bench& b, ByteChunk&) {
-        static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false);
+        b.plug->midiIOSet = true; // the saved project names no device
     };
     const struct {
         const char* what;
@@ -365,12 +352,12 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         {"program change 77 kept, a recall", {0xC2, 77}, 0, Push, 42, 77, {"B4 20 05", "C4 4D 00"}, false, InWait,
          recall},
         {"program change 77 kept, a Cancel", {0xC2, 77}, 0, Nothing, 77, 50, {"B4 20 05", "C4 32 00"}, false, InWait,
-         cancel},
+         [](Bench& b, ByteChunk&) { b.edit(kCancelDataRequest, 1); }},
         {"program change 77 kept, Library control on and off", {0xC2, 77}, 0, Nothing, 77, 50, {"B4 20 05", "C4 32 00"},
-         false, InWait, libraryOnAndOff},
-        // Another device may be there now: nothing is judged by this one.
+         false, InWait, [](Bench& b, ByteChunk&) { b.edit(kControlLibrary, 1), b.edit(kControlLibrary, 0); }},
+        // As the port layer tells of a close or an open; another device may be there now.
         {"program change 77 kept, the output's port changes", {0xC2, 77}, 0, Nothing, -1, 0, {}, false, InWait,
-         portChange},
+         [](Bench& b, ByteChunk&) { static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -426,9 +413,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
                 while (!go) usleep(1000);
             };
             SenderJobRecord request;
-            request.job = kJobRequestPart;
-            request.part = 2;
-            request.toEditor = true;
+            request.job = kJobRequestPart, request.part = 2, request.toEditor = true;
             MIDIMessageManager* m = b.plug->midiManager;
             ASSERT_TRUE(m->startJob(request, [m] { m->expectingEditDump = true; }));
             synth.panel(c.panel);
@@ -438,10 +423,8 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
             b.takeJobs();
             EXPECT_EQ(b.value(kMultiPartPatch + 2), 42) << "the kept change is not followed";
             EXPECT_EQ(synth.play(), Shorts{});
-            if (c.taken < 0) {
-                EXPECT_EQ(b.plug->knownParts.partProgramNumbers(2), 42) << "nothing of the old port is known";
-                continue;
-            }
+            if (c.taken < 0) EXPECT_EQ(b.plug->knownParts.partProgramNumbers(2), 42) << "nothing of the old port is known";
+            if (c.taken < 0) continue;
         } else if (c.thread == Free) {
             for (int program = c.panel[1]; program <= c.taken; ++program) {
                 synth.panel({0xC2, uint8_t(program)});
@@ -459,12 +442,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         }
         if (c.hold) b.edit(c.hold, 0);
         synth.play();
-        if (c.back == Recall || c.back == OwedRecall) {
-            testing::internal::CaptureStdout();
-            ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
-            testing::internal::GetCapturedStdout();
-            b.plug->midiIOSet = true; // the saved project names no device
-        }
+        if (c.back == Recall || c.back == OwedRecall) recall(b, project);
         if (c.back == OwedRecall) {
             // The synthesizer is away: the recall owes it the performance, and the picks go
             // nowhere but into that send.
