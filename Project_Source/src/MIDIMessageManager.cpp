@@ -41,6 +41,9 @@ bool MIDIMessageManager::launchClaimed(int thread, const SenderJobRecord& record
     sender->records[size_t(thread)] = record;
     // Before the start: the job may clear it again before start returns.
     if (sends) sendInProgress = true;
+    // From the claim on, as a Cancel is: what ends kept program changes before the thread runs
+    // is this job's.
+    if (thread == kJobThread) keepForThisJob();
     try {
         Poco::Thread& t = threadObject(thread);
         // The last run has given its claim back but may not have left its thread yet, and a
@@ -70,6 +73,7 @@ bool MIDIMessageManager::startAsked(const SenderJobRecord& record, std::function
     std::function<void()> begin;
     if (record.job != kJobStoreAllPatches && !record.patch) {
         begin = [this, afterClaim, sends = sendsDump(record.job)] {
+            keepForThisJob();
             if (afterClaim) afterClaim();
             if (sends) sendInProgress = true;
         };

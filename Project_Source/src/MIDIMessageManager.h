@@ -280,6 +280,16 @@ public:
     void keepDroppedProgram(const IMidiMsg& msg);
     void forgetDroppedPrograms();
     void followDroppedPrograms();
+    // A kept change is followed only into the port, the project and the job it was kept under
+    // (keepForThisJob as each job of the job thread is launched, or begins after a cancelled
+    // one). endKeptPrograms: a recall or a port's close or open forgets what is kept (the old
+    // project's, the old port's); they, a Cancel and Library control switched leave what the
+    // job keeps from then on only known as the part's program: no program change or request.
+    void keepForThisJob() { mKeptOnlyRecorded = false; }
+    void endKeptPrograms(bool forget);
+    // A pick the editor sent while the performance is asked for: the answer, the performance
+    // as it was when asked, leaves that part's bank and program as picked.
+    void pickSent(int part);
 
     // ---- the program randomizer (ProgramRandomizer.cpp): the user-interface thread only ----
     // Seeds the C library's generator with the calendar second and draws entries 0 to 392 of the
@@ -303,6 +313,11 @@ public:
     LibraryPatternRequest libraryPatternRequest;
     std::mutex mRequestLock;
 
+    // The wait for an edit dump: while set, the controller drops every short message (keeping the
+    // synthesizer's program changes, above) and dumps go to the editor's parsers. Set only by a
+    // starter whose job really started (in its afterClaim) or by that job itself; ended by the
+    // dump parsed, by every job's end (DisplayProcessingIndicator(false)), by an edit of the user
+    // and by arming a library buffer. Never set where no job follows: nothing else would end it.
     std::atomic<bool> expectingEditDump{false};
     std::atomic<bool> mainTabRefreshPending{false};
     std::atomic<bool> performanceRequestActive{false};
@@ -315,8 +330,23 @@ public:
     std::atomic<bool> applyingIncomingValue{false};
     std::atomic<int> nrpnMsb{0};
     std::atomic<int> nrpnLsb{0};
-    // Per part the last dropped program + 1; 0 for none.
+    // Per part the last dropped program + 1; 0 for none. Written by the MIDI input thread
+    // (keepDroppedProgram) while a dump is awaited; read and emptied by the job thread after each
+    // job (followDroppedPrograms); emptied by a performance dump of the synthesizer, a recall, a
+    // port's open or close (endKeptPrograms), and never followed once the sender stops.
     std::array<std::atomic<int>, 8> droppedPrograms{};
+    // Set by Library control switched, a recall or a port change (a Cancel is the sender's own
+    // flag): what is kept from then on only records the part's program. Reset as each job of the
+    // job thread is launched.
+    std::atomic<bool> mKeptOnlyRecorded{false};
+    // Per part: a pick went out while the performance was asked for (pickSent). Set on the
+    // thread of the pick; read by the performance dump's parser; emptied as the performance
+    // request is sent and as it ends.
+    std::array<std::atomic<bool>, 8> mPickedWhileAsked{};
+    void forgetPicks()
+    {
+        for (std::atomic<bool>& picked : mPickedWhileAsked) picked = false;
+    }
 
     Poco::Thread jobThread{"jobThread"};
     Poco::Thread clockTransportThread{"clockTransportThread"};

@@ -189,6 +189,17 @@ void MIDIMessageManager::forgetDroppedPrograms()
     for (std::atomic<int>& kept : droppedPrograms) kept = 0;
 }
 
+void MIDIMessageManager::endKeptPrograms(bool forget)
+{
+    mKeptOnlyRecorded = true;
+    if (forget) forgetDroppedPrograms();
+}
+
+void MIDIMessageManager::pickSent(int part)
+{
+    if (part >= 0 && part < kParts && performanceRequestActive) mPickedWhileAsked[size_t(part)] = true;
+}
+
 void MIDIMessageManager::followDroppedPrograms()
 {
     QOR& q = *controller;
@@ -204,6 +215,9 @@ void MIDIMessageManager::followDroppedPrograms()
             // first one was, so that echo, which may reach the synthesizer after the later
             // turns, is not its last word.
             q.knownParts.setProgram(part, program);
+            // A Cancel, a recall, a port's change or Library control switched ended the request
+            // it was kept for.
+            if (mKeptOnlyRecorded || sender->cancelRequested) continue;
             if (q.GetParam(kPartLock + part)->Value() == 1.0 || q.GetParam(kControlLibrary)->Value() == 1.0) continue;
             q.SendProgramChangeCommand(program, part);
             q.SetLibrarianRequestActive(false);
@@ -244,9 +258,13 @@ void MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, bool
         // The pane the user last selected in; the number moves the upper selection only.
         const int pane = q.librarianView ? q.librarianView->activePane.load() : 0;
         showSlot();
-        q.SetLibrarianRequestActive(false);
-        q.pendingRequestPart = part;
-        q.sendPatchToDeviceFromLibrarian(program, pane, part);
+        // The wait starts only with the send: an empty slot or a missing bank sends nothing, and
+        // a wait nothing ends would leave the editor deaf to the synthesizer.
+        const bool entry = q.sendPatchToDeviceFromLibrarian(program, pane, part, [&q, part] {
+            q.SetLibrarianRequestActive(false);
+            q.pendingRequestPart = part;
+        });
+        if (!entry) q.showStatus("Library slot is empty!");
         return;
     }
 

@@ -195,6 +195,8 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
     // Every send is filed, the sweep's too: a late answer of this request is told from the
     // answers of the next one.
     const uint64_t asking = m ? m->beginRequest() : 0;
+    // Picks from here on are later than the answer.
+    if (m) m->forgetPicks();
     WaitPlan plan;
     plan.periodMs = toEditor ? period : kLibraryWaitMs;
     plan.sweepPass = toEditor ? kRequestSweepPass : 0;
@@ -256,4 +258,5 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor, int par
     q.DisplayProcessingIndicator(false);
     // Left set, it would keep a later request for part 8 from ever completing.
     if (m) m->performanceRequestActive = false;
+    if (m) m->forgetPicks();
 }

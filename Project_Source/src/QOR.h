@@ -214,8 +214,10 @@ public:
     // ---- library transfers to the synthesizer (QORLibrarianTransfers.cpp) ----
     // The entry at slot of the bank that pane shows (0 upper, else lower) to the synthesizer's
     // edit buffer for part (job 4); in performance mode the parts follow it and the
-    // performance comes back. The bank is filled up to 128 empty entries first.
-    void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+    // performance comes back. The bank is filled up to 128 empty entries first. afterClaim runs
+    // only once job 4 has really started. False when the pane has no bank or the slot is empty:
+    // nothing was sent.
+    bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, std::function<void()> afterClaim = {});
     // The pane's bank from firstEntry on into the synthesizer's bank (job 5).
     void storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank);
     // The pane's entry at slot alone into the same slot of the synthesizer's bank (job 5).
@@ -450,6 +452,9 @@ public:
     std::atomic<bool> partRequestPending{false};
     std::atomic<bool> replyArrived{false};
     std::atomic<bool> expectGlobalDump{false};
+    // The part whose program dump is awaited, -1 for none: the SysEx router's part gate. Set by
+    // the part request job (and a starter whose request really started); ended by the answer,
+    // and by every request job's end, cancelled, timed out or ended by a port alike.
     std::atomic<int32_t> pendingRequestPart{-1};
     std::atomic<int32_t> patternRequestPart{0};
 
@@ -464,7 +469,9 @@ public:
     std::atomic<bool> searchListShown{false};
     bool renameIdle = true;
     int32_t currentProgramNumber = 0;
-    // Each part's bank and program as the synthesizer was last told or told us.
+    // Each part's bank and program as the synthesizer was last told or told us (KnownParts.h
+    // names the writers). A performance dump that answers an ask leaves a part picked after the
+    // ask as picked (MIDIMessageManager::pickSent).
     KnownParts knownParts;
     std::array<int32_t, kPartSlots> partOrder{};
     std::array<int32_t, 8> savedPartChannels{};

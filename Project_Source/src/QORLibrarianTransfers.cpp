@@ -92,26 +92,29 @@ PatchFile* QOR::libraryPaneBank(int pane) const
     return (*list)[size_t(index)];
 }
 
-void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
+bool QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, std::function<void()> afterClaim)
 {
-    if (!patchLibrarian || !midiManager || !validPart(part)) return;
+    if (!patchLibrarian || !midiManager || !validPart(part)) return false;
     {
         std::lock_guard<std::recursive_mutex> hold(patchLibrarian->mLock);
         PatchFile* bank = libraryPaneBank(pane);
-        if (!bank) return;
+        if (!bank) return false;
         // Slots past the bank's end are empty slots to the user: the bank becomes whole.
         if (bank->patches.size() < size_t(PatchFile::kBankSize)) bank->patches.resize(PatchFile::kBankSize);
-        if (slot < 0 || size_t(slot) >= bank->patches.size() || bank->patches[size_t(slot)].messages.empty()) return;
+        if (slot < 0 || size_t(slot) >= bank->patches.size() || bank->patches[size_t(slot)].messages.empty())
+            return false;
         if (librarianView) librarianView->currentSlot = slot;
         if (midiIOSet) {
             SenderJobRecord r;
             r.job = kJobSendPatchFromLibrarian;
             r.patch = &bank->patches[size_t(slot)];
             r.part = part;
-            midiManager->startJob(r);
+            midiManager->startJob(r, [&afterClaim] {
+                if (afterClaim) afterClaim();
+            });
         }
     }
-    if (!performanceMode) return;
+    if (!performanceMode) return true;
 
     // The performance is in the synthesizer's edit buffer once job 4 has ended; the parts load
     // their programs again, and the editor sends the performance back and asks for it.
@@ -124,7 +127,7 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
     // Shut-down ends the wait, and nothing more is sent.
     if (stopping || !transferPause(kSettleMs)) {
         libraryPerformanceTransfer = false;
-        return;
+        return true;
     }
     for (int p = 0; p < kParts; ++p) {
         const int program = SysexFamily::dataByte(whole(*this, kMultiPartPatch + p));
@@ -148,14 +151,15 @@ void QOR::sendPatchToDeviceFromLibrarian(int slot, int pane, int part)
     });
     libraryPerformanceTransfer = false;
     // The request would be dropped while the send still runs: it waits for its end.
-    if (!transferPause(kRequestDelayMs)) return;
+    if (!transferPause(kRequestDelayMs)) return true;
     while (!midiManager->threadIdle(kJobThread))
-        if (!transferPause(kJobPollMs)) return;
+        if (!transferPause(kJobPollMs)) return true;
     SenderJobRecord request;
     request.job = kJobRequestActiveArrangement;
     request.toEditor = true;
     MIDIMessageManager* m = midiManager;
     m->startJob(request, [m] { m->expectingEditDump = true; });
+    return true;
 }
 
 void QOR::storeAllPatchesToDeviceFromLibrarian(int pane, int firstEntry, int bank)

@@ -411,6 +411,8 @@ Next partBank(QOR& q, Change& c)
 
 Next librarianRow(QOR& q, Change& c)
 {
+    // A program change kept under one control mode means something else under the other.
+    if ((c.idx == kControlLibrary || c.idx == kControlProgBank) && q.midiManager) q.midiManager->endKeptPrograms(false);
     q.librarianParamChange(c.idx, c.intValue);
     return Next::Tail;
 }

@@ -47,6 +47,7 @@ void QOR::SendProgramChangeCommand(int program, int part)
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartPatch + part, program);
     knownParts.setProgram(part, program);
+    if (midiManager) midiManager->pickSent(part);
     programChange(*this, partChannel(part), program);
     transferPause(kSelectPauseMs);
 }
@@ -56,6 +57,7 @@ void QOR::SendBankChangeCommand(int bank, int part)
     if (!midiIOSet || !validPart(part)) return;
     showValue(*this, kMultiPartBank + part, bank);
     knownParts.setBank(part, bank);
+    if (midiManager) midiManager->pickSent(part);
     controlChange(*this, partChannel(part), kBankSelectLsb, bank + kProgramBankBase);
     transferPause(kSelectPauseMs);
 }
@@ -105,6 +107,7 @@ bool QOR::BankChangeMessage(int part)
         // While a recall's send is owed to a synthesizer that is not reached, the pick goes with
         // that send, which records it once it is paid.
         if (!recalledSendOwed || (midiOutIndex > 0 && !outputAway())) knownParts.set(part, bank, program);
+        if (midiManager) midiManager->pickSent(part);
     }
     currentProgramNumber = program;
     // An earlier refusal's notice is out of date once a pick goes through.

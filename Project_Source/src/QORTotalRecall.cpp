@@ -116,6 +116,8 @@ int QOR::UnserializeState2(ByteChunk* chunk, int startPos, bool full)
         log("PROJECT RECALL: state chunk of " + std::to_string(chunk->Size()) + " bytes refused: " + why);
         return -1;
     }
+    // The project's parts stand: a program change kept under the request of before is not followed.
+    if (midiManager) midiManager->endKeptPrograms(true);
     int pos = startPos + 4;
     double v = 0.0;
     bool answerFirst = false; // the recalled send waits for the device's answer to an enquiry

@@ -199,12 +199,15 @@ TEST(ProgramChange, BankChangeMessageSendsItsSequenceWithItsPausesOrStopsAtAConf
          true, Shorts{"B0 7B 00", "B0 00 00", "B0 20 61", "C0 05 00"}, true},
         {"enabled part 1 holds bank 2, program 10", [](Bench& b) { b.plug->knownParts.set(1, 2, 10); }, false, Shorts{},
          false},
-        {"the same while all parts are sent",
+        // While all parts are sent a pick is judged by what the send puts each part on.
+        {"all parts sent: part 1 known on bank 2, program 10 but sent elsewhere",
          [](Bench& b) {
              b.plug->knownParts.set(1, 2, 10);
              b.plug->sendingAllParts = true;
          },
          true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 07", "C4 0A 00"}, true},
+        {"all parts sent: part 1 sent onto bank 2, program 10, known elsewhere",
+         [](Bench& b) { setPart(b, 1, 2, 10, 1, 1.0), b.plug->sendingAllParts = true; }, false, Shorts{}, false},
         {"without a port nothing leaves but the pauses stay", [](Bench& b) { b.plug->midiIOSet = false; }, true,
          Shorts{}, true},
     };
@@ -256,9 +259,11 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         const char* what;
         bool dumpMovesPartOne; // between part 1's pick of A/117 and part 4's step up to it
         Shorts sent;
+        bool askedBeforePick = false; // the dump answers a Request Edit asked before the pick
     } cases[] = {
         {"a performance dump put part 1 on F/59", true, Shorts{"B4 7B 00", "B4 00 00", "B4 20 05", "C4 75 00"}},
         {"part 1 still plays A/117", false, Shorts{}},
+        {"a Request Edit's answer, asked before the pick, names F/59", true, Shorts{}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -270,11 +275,14 @@ TEST(ProgramChange, APickIsJudgedByWhatIsKnownOfEachPartAndARefusedOneLeavesTheP
         setPart(b, 2, 0, 30, 2, 1.0);
         setPart(b, 4, 0, 116, 4, 1.0);
         setPart(b, 7, 1, 31, 7, 1.0);
+        b.plug->midiManager->performanceRequestActive = c.askedBeforePick;
         ASSERT_TRUE(pick(b, 1, 0, 117));
         if (c.dumpMovesPartOne) {
             dumpMovesPart(b, 1, 5, 59);
-            ASSERT_EQ(b.value(kMultiPartBank + 1), 5.0);
+            ASSERT_EQ(b.value(kMultiPartBank + 1), c.askedBeforePick ? 0.0 : 5.0);
+            EXPECT_EQ(b.value(kMultiPartPatch + 1), c.askedBeforePick ? 117.0 : 59.0);
         }
+        b.plug->midiManager->performanceRequestActive = false;
         b.plug->takeShorts();
         b.takeJobs();
         const int known = b.plug->knownParts.partProgramNumbers(4);
@@ -298,7 +306,16 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
     // send is owed to a synthesizer that is away, or while a push sends the programs or, after
     // them, the performance; in a knob row the panel goes on from the followed change up to the
     // taken program while the part's dump is awaited.
-    enum Back { Recall, Push, RequestEdit, HostProgram, HostBank, OwedRecall, PushPrograms, PushLater, Knob };
+    enum Back { Recall, Push, RequestEdit, HostProgram, HostBank, OwedRecall, PushPrograms, PushLater, Knob, Nothing };
+    // The job thread as the panel's message comes: busy (the follow's request dropped), free,
+    // or running a part request of part 2 that waits, after whose keeping `ends` runs.
+    enum Thread { Busy, Free, InWait };
+    const auto recall = [](Bench& b, ByteChunk& project) {
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
+        testing::internal::GetCapturedStdout();
+        b.plug->midiIOSet = true; // the saved project names no device
+    };
     const struct {
         const char* what;
         std::vector<uint8_t> panel; // from the synthesizer on part 2's channel, or none
@@ -307,6 +324,8 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         int taken, free; // bank * 128 + program
         Shorts freeSent; // its bank select and program change
         bool lateEcho = false; // the knob's followed change sent back reaches it after the turns
+        Thread thread = Busy;
+        std::function<void(Bench&, ByteChunk&)> ends = {};
     } cases[] = {
         {"program change 77, recall", {0xC2, 77}, 0, Recall, 42, 77, {"B4 20 05", "C4 4D 00"}},
         {"bank select B, recall", {0xB2, 32, 65}, 0, Recall, 43, 128 + 43, {"B4 20 06", "C4 2B 00"}},
@@ -325,6 +344,20 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         {"the knob turns from 70 to 74", {0xC2, 70}, 0, Knob, 74, 70, {"B4 20 05", "C4 46 00"}},
         {"the knob turns from 70 to 74, the echo of 70 late", {0xC2, 70}, 0, Knob, 74, 70, {"B4 20 05", "C4 46 00"},
          true},
+        // Library control with no entry at the number waits for nothing: the turns go on counting.
+        {"Library control, an empty slot, the knob turns from 77 to 78", {0xC2, 77}, kControlLibrary, Nothing, 78, 77,
+         {"B4 20 05", "C4 4D 00"}, false, Free},
+        // What ends a program change kept in a request's wait: never followed; a Cancel or Library
+        // control switched leaves it known as what the part plays.
+        {"program change 77 kept, a recall", {0xC2, 77}, 0, Push, 42, 77, {"B4 20 05", "C4 4D 00"}, false, InWait,
+         recall},
+        {"program change 77 kept, a Cancel", {0xC2, 77}, 0, Nothing, 77, 50, {"B4 20 05", "C4 32 00"}, false, InWait,
+         [](Bench& b, ByteChunk&) { b.edit(kCancelDataRequest, 1); }},
+        {"program change 77 kept, Library control on and off", {0xC2, 77}, 0, Nothing, 77, 50, {"B4 20 05", "C4 32 00"},
+         false, InWait, [](Bench& b, ByteChunk&) { b.edit(kControlLibrary, 1), b.edit(kControlLibrary, 0); }},
+        // As the port layer tells of a close or an open; another device may be there now.
+        {"program change 77 kept, the output's port changes", {0xC2, 77}, 0, Nothing, -1, 0, {}, false, InWait,
+         [](Bench& b, ByteChunk&) { static_cast<IPluginBase&>(*b.plug).OnExternalMIDIPortChanged(false); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -335,7 +368,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         for (int p = 0; p < 8; ++p) setPart(b, p, 0, 10 + p, p, p == 2 || p == 4 ? 1.0 : 0.0);
         b.edit(kMIDIFilterHWPCPassThrough, 1);
         ASSERT_TRUE(pick(b, 4, 0, 31));
-        ASSERT_TRUE(pick(b, 2, 0, c.back == Knob ? 42 : c.taken));
+        ASSERT_TRUE(pick(b, 2, 0, c.back == Knob || c.thread != Busy ? 42 : c.taken));
         b.takeJobs();
         synth.play();
         ByteChunk project;
@@ -375,6 +408,30 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
             go = true;
             b.takeJobs();
             EXPECT_EQ(b.value(kMultiPartPatch + 2), c.taken) << "the editor ends where the panel did";
+        } else if (c.thread == InWait) {
+            sender.beforeJob = [&go](int) {
+                while (!go) usleep(1000);
+            };
+            SenderJobRecord request;
+            request.job = kJobRequestPart, request.part = 2, request.toEditor = true;
+            MIDIMessageManager* m = b.plug->midiManager;
+            ASSERT_TRUE(m->startJob(request, [m] { m->expectingEditDump = true; }));
+            synth.panel(c.panel);
+            fromSynthesizer(b, c.panel[0], c.panel[1]);
+            c.ends(b, project);
+            go = true;
+            b.takeJobs();
+            EXPECT_EQ(b.value(kMultiPartPatch + 2), 42) << "the kept change is not followed";
+            EXPECT_EQ(synth.play(), Shorts{});
+            if (c.taken < 0) EXPECT_EQ(b.plug->knownParts.partProgramNumbers(2), 42) << "nothing of the old port is known";
+            if (c.taken < 0) continue;
+        } else if (c.thread == Free) {
+            for (int program = c.panel[1]; program <= c.taken; ++program) {
+                synth.panel({0xC2, uint8_t(program)});
+                fromSynthesizer(b, 0xC2, uint8_t(program));
+            }
+            EXPECT_EQ(b.status1(), "Library slot is empty!");
+            EXPECT_FALSE(b.plug->midiManager->expectingEditDump);
         } else if (!c.panel.empty()) {
             // The follow's own request would wait for an answer this bench never gives; with
             // the job thread busy it is dropped.
@@ -385,12 +442,7 @@ TEST(ProgramChange, APickIsJudgedByWhatTheSynthesizerWasLastToldOrToldUs)
         }
         if (c.hold) b.edit(c.hold, 0);
         synth.play();
-        if (c.back == Recall || c.back == OwedRecall) {
-            testing::internal::CaptureStdout();
-            ASSERT_EQ(b.plug->UnserializeState(&project, 0), project.Size());
-            testing::internal::GetCapturedStdout();
-            b.plug->midiIOSet = true; // the saved project names no device
-        }
+        if (c.back == Recall || c.back == OwedRecall) recall(b, project);
         if (c.back == OwedRecall) {
             // The synthesizer is away: the recall owes it the performance, and the picks go
             // nowhere but into that send.
