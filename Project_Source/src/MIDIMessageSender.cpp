@@ -63,6 +63,7 @@ bool MIDIMessageSender::endJob(int thread, SenderJobRecord& record, std::functio
     const bool refused = mRefused[t].exchange(false);
     if (!mStopping) {
         // A refused click stays in sight with the end text, below it: the user learns both.
+        if (!mEndText[t].empty()) mEndText[t] = controller->jobEndText(mEndText[t]);
         if (!mEndText[t].empty()) controller->showStatus(mEndText[t].c_str());
         if (refused) {
             if (mEndText[t].empty())

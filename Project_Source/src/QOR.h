@@ -396,6 +396,10 @@ public:
     // The status's words for the chosen port of a direction that is not open: "absent", or, for
     // one that is listed but that a spent client could not open, that it could not be opened.
     std::string awayText(bool input);
+    // What a job that ends shows in place of its end text: the first absent line while a chosen
+    // device is away (the follower's word may have come during the job, and "ready" would not be
+    // true), the text itself otherwise. Any thread; the timer then says both lines anew.
+    std::string jobEndText(const std::string& text);
     // What line 2 says while the output's enquiry waits for an input: the chosen one that is
     // away, or that none is set.
     std::string inputAwaitedText();

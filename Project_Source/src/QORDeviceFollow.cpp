@@ -141,6 +141,16 @@ void QOR::sayDevicesAfterReadout()
     }
 }
 
+std::string QOR::jobEndText(const std::string& text)
+{
+    // The indices the follower's word leaves, not the name lists, which it may be swapping.
+    const bool outAway = mOutputChosen && midiOutIndex <= 0;
+    const bool inAway = IsExternalMIDIChosen(true) && midiInIndex <= 0;
+    if (!outAway && !inAway) return text;
+    mDevicesDue = true; // the second line, and the menus
+    return awayText(!outAway);
+}
+
 void QOR::sayOutputAway()
 {
     showStatus(awayText(false).c_str());

@@ -244,6 +244,9 @@ struct IPluginBase::FollowAct {
     bool unseen = false;             // its system did not answer, or the look went stale: nothing known
     uint64_t owner = 0;              // the lister's number for the port's program, 0 when not asked
     uint64_t departures = 0;         // the lister's count of the port's unregistrations then
+    // The close taken away under the plug-in mutex and done after it, while no choice came since.
+    bool closeLater = false;
+    uint32_t closedChanges = 0;
     std::string why;
 };
 
@@ -435,12 +438,14 @@ void IPluginBase::FollowExternalMIDI()
                 KIT_Mutex& mutex;
                 ~Held() { mutex.Leave(); }
             } held{mutex};
+            const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
             bool returned = false;
             if (act) missing = FollowStep(acts, listers, &returned) || missing;
             if (returned) mFollowEnquiry = true;
             // A busy job thread is never waited for here: the call is made again a little later.
             if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
         }
+        FollowCloseLater(acts);
         // Where the system tells of ports only while a port of ours is open, or not at all, the
         // follower looks by itself; a reopen that failed is tried when its time comes. The
         // library's connections are read from the system's list, which may still show one its
@@ -457,6 +462,25 @@ void IPluginBase::FollowExternalMIDI()
                     wait = int(std::min<int64_t>(wait, mFollowRetryAtMs[input] - now + 1));
         }
         mFollower.EndPass(pass, !acts[0].unseen && !acts[1].unseen);
+    }
+}
+
+void IPluginBase::FollowCloseLater(FollowAct* acts)
+{
+    for (const bool input : {true, false}) {
+        if (!acts[input].closeLater) continue;
+        // Without the plug-in mutex: a choice made meanwhile waits for this close, the host's
+        // other calls do not. One made before it closed the port itself.
+        const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
+        {
+            std::lock_guard<std::mutex> lock(mFollowLock);
+            if (mFollowChanges[input] != acts[input].closedChanges) continue;
+        }
+        if (IMidiClient* client = input ? midiIn : midiOut) client->ClosePort();
+        if (!input) {
+            const MidiOutHold hold(this);
+            mMidiOutDetached = false;
+        }
     }
 }
 
@@ -490,14 +514,17 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         if (act.tellWhy && !act.why.empty()) LogLine("MIDI %s: %s", Direction(input), act.why.c_str());
         told = told || act.tellWhy;
         IMidiClient* client = input ? midiIn : midiOut;
-        // Nothing more is sent to, or taken from, a port that leads nowhere.
-        auto closePort = [&] {
+        // Nothing more is sent to, or taken from, a port that leads nowhere. Later: only taken
+        // away from the senders and the input here; the server's part of the close, which a server
+        // that lost a client stalls for seconds, is done once the plug-in mutex is let go.
+        auto closePort = [&](bool later) {
             if (input) {
                 StopMIDIInDelivery();
-                client->ClosePort();
+                if (!later) client->ClosePort();
             } else {
                 const MidiOutHold hold(this);
-                client->ClosePort();
+                mMidiOutDetached = later;
+                if (!later) client->ClosePort();
             }
             {
                 std::lock_guard<std::mutex> lock(mFollowLock);
@@ -507,6 +534,11 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
             mFollowerOpens = true; // what it saw of the device is kept for its return
             NoteOpenedPort(input, std::string());
             mFollowerOpens = false;
+            if (later) {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                act.closeLater = true;
+                act.closedChanges = mFollowChanges[input];
+            }
             OnExternalMIDIPortChanged(input);
             changed = true;
         };
@@ -541,7 +573,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
                 mFollowSettling[input] = true;
                 mFollowOwner[input] = mFollowDropped[input] = 0;
             }
-            closePort();
+            closePort(true);
         }
         // Back: as a reopen found connected at once, below.
         auto back = [&](const std::string& name, std::vector<std::string>& listed) {
@@ -597,7 +629,7 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         const bool held = index > 0 && act.owner && act.owner == dropped;
         if (index > 0 && (held || !FollowConnected(input, listers, act.system, name))) {
             if (settling && !held) {
-                closePort();
+                closePort(false);
                 index = 0;
             } else {
                 std::lock_guard<std::mutex> lock(mFollowLock);

@@ -154,6 +154,21 @@ void IMidiByteQueue::CopyIn(size_t at, const void* from, size_t size)
 
 // ---- the client ----
 
+namespace
+{
+std::atomic<void (*)(const char*)> gServerCallHook{nullptr};
+
+void ServerCall(const char* call)
+{
+    if (void (*hook)(const char*) = gServerCallHook.load()) hook(call);
+}
+} // namespace
+
+void ISetJackServerCallHook(void (*hook)(const char* call))
+{
+    gServerCallHook = hook;
+}
+
 IMidiJackClient* IMidiJackClient::Make(bool input, const char* clientName)
 {
     if (!IJackServerListening()) return nullptr;
@@ -200,7 +215,10 @@ IMidiJackClient::~IMidiJackClient()
     ClosePort();
     // Once this returns the server's thread of this client has ended. A client whose activation
     // failed is left as it is: see Abandon.
-    if (!mAbandoned) jack_client_close(mClient);
+    if (!mAbandoned) {
+        ServerCall("close");
+        jack_client_close(mClient);
+    }
     sem_destroy(&mArrived);
 }
 
@@ -270,6 +288,7 @@ bool IMidiJackClient::OpenPort(unsigned number, const char* portName)
     mConnected = true;
     mLivePort = mPort;
     const char* ours = jack_port_name(mPort);
+    ServerCall("connect");
     int result = mInput ? jack_connect(mClient, target.c_str(), ours) : jack_connect(mClient, ours, target.c_str());
     if (result != 0 && result != EEXIST) {
         LogLine("MIDI: JACK could not connect to \"%s\"", target.c_str());
@@ -287,6 +306,7 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
         LogLine("MIDI: this JACK client could not be activated before; close and open the plug-in again");
         return false;
     }
+    ServerCall("register");
     mPort = jack_port_register(mClient, portName, JACK_DEFAULT_MIDI_TYPE, mInput ? JackPortIsInput : JackPortIsOutput, 0);
     if (!mPort) {
         LogLine("MIDI: JACK refused the port \"%s\"", portName);
@@ -298,6 +318,7 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
             Deliver();
         });
     mRunning = true;
+    ServerCall("activate");
     if (jack_activate(mClient) != 0) {
         LogLine("MIDI: the JACK client could not be activated");
         ClosePort();
@@ -315,13 +336,19 @@ void IMidiJackClient::ClosePort()
     mConnected = false;
     // Out of the graph first: no other client reads the port once the callback stops writing
     // it. A callback already under way still finds everything in place.
-    if (mActive && !mServerGone) jack_deactivate(mClient);
+    if (mActive && !mServerGone) {
+        ServerCall("deactivate");
+        jack_deactivate(mClient);
+    }
     mActive = false;
     mRunning = false;
     auto until = std::chrono::steady_clock::now() + kProcessWait;
     while (mInProcess && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::microseconds(200));
     if (mInProcess) LogLine("MIDI: a JACK process cycle did not end");
-    if (!mServerGone) jack_port_unregister(mClient, mPort);
+    if (!mServerGone) {
+        ServerCall("unregister");
+        jack_port_unregister(mClient, mPort);
+    }
     mPort = nullptr;
     if (mDeliverer.joinable()) {
         mStopDelivery = true;

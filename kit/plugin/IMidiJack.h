@@ -45,6 +45,10 @@ bool IJackServerListening();
 // it is never used or closed again.
 void IAbandonJackClient(jack_client_t* client);
 
+// Tests: hook(call) runs on the calling thread just before each call of our client that waits for
+// the server's answer (a stalled server holds it). Null: none.
+void ISetJackServerCallHook(void (*hook)(const char* call));
+
 class IMidiJackClient : public IMidiClient {
 public:
     // Null when no server answers; the client name may come back with a suffix when taken.

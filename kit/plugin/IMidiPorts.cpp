@@ -266,6 +266,7 @@ std::string IMidiOwnClientName(bool input)
 std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 {
     KIT_MutexLock lists(&mutex);
+    const std::lock_guard<std::recursive_mutex> ports(mPortsLock); // it may make the client
     const MidiOutHold hold(this);
     if (!midiOutNames.empty()) return &midiOutNames;
     midiOutPort = 0;
@@ -278,6 +279,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
 {
     KIT_MutexLock lists(&mutex);
+    const std::lock_guard<std::recursive_mutex> ports(mPortsLock); // it may make the client
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;
     if (!midiIn) MakeExternalMIDIClient(true);
@@ -372,7 +374,7 @@ int IPluginBase::getExternalMIDIInDevice(const char* name)
 int IPluginBase::GetMIDIOutPortNumber(const char* name)
 {
     const MidiOutHold hold(this);
-    return PortNumberByName(midiOut, name, "virtual output");
+    return PortNumberByName(mMidiOutDetached ? nullptr : midiOut, name, "virtual output");
 }
 
 int IPluginBase::GetMIDIInPortNumber(const char* name)
@@ -386,12 +388,14 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 {
     // The follower opens ports too: one opener at a time, in the lock order.
     KIT_MutexLock opener(&mutex);
+    const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
     SetExternalMIDIChoice(false, port, name);
     int opened;
     bool refused;
     std::string openedName;
     {
         const MidiOutHold hold(this);
+        mMidiOutDetached = false; // a close the follower left undone is done here
         if (midiOut) midiOut->ClosePort();
         // A spent client is not asked to open: it would refuse, and say so, at every retry.
         IMidiClient* client = RenewSpentMIDIClient(false) ? midiOut : nullptr;
@@ -409,6 +413,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 {
     KIT_MutexLock opener(&mutex);
+    const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
     SetExternalMIDIChoice(true, port, name);
     StopMIDIInDelivery();
     if (midiIn) midiIn->ClosePort();
@@ -435,7 +440,9 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 bool IPluginBase::initializeVirtualOutput(std::string)
 {
     KIT_MutexLock opener(&mutex); // the follower reads midiOut under it
+    const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
     const MidiOutHold hold(this);
+    mMidiOutDetached = false;
     IMidiClient* old = midiOut;
     NoteMadeClient(false, nullptr, -1); // out of the follower's sight before it goes
     delete old;
@@ -571,7 +578,7 @@ bool IPluginBase::SendExternalBytes(const unsigned char* data, size_t size)
         return true;
     }
     SendParkedMidiOut();
-    if (!midiOut || !midiOut->IsPortOpen()) return false;
+    if (mMidiOutDetached || !midiOut || !midiOut->IsPortOpen()) return false;
     if (size > midiOut->LargestMessage()) {
         if (render) return drop();
         LogLine("MIDI output: a message of %zu bytes is more than the MIDI system carries at once; not sent", size);
@@ -586,7 +593,7 @@ void IPluginBase::SendParkedMidiOut(bool drop)
     uint32_t at = mParkedRead.load(std::memory_order_relaxed);
     const uint32_t end = mParkedWritten.load(std::memory_order_acquire);
     if (at == end) return;
-    drop = drop || !midiOut || !midiOut->IsPortOpen();
+    drop = drop || mMidiOutDetached || !midiOut || !midiOut->IsPortOpen();
     for (; at != end; ++at) {
         const ParkedMidiOut& parked = mParkedMidiOut[at % kParkedMidiOut];
         if (drop || !midiOut->Send(parked.bytes, parked.size, false))

@@ -361,6 +361,8 @@ protected:
     void FollowExternalMIDI();
     bool FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells);
     bool FollowStep(FollowAct* acts, FollowListers& listers, bool* returned);
+    // After FollowStep, without the plug-in mutex: the closes it took away from the senders.
+    void FollowCloseLater(FollowAct* acts);
     // Whether the device's port called port lists ours among its connections, as the lister of
     // system sees them; true when the lister cannot say.
     bool FollowConnected(bool input, FollowListers& listers, int system, const std::string& port);
@@ -424,6 +426,15 @@ protected:
     KIT_PtrList<KIT_String> outputBusLabels{4096};
     // External MIDI port state (IMidiPorts.cpp).
     std::mutex midiOutLock;                  // held for every use of midiOut
+    // One opener or closer of the ports at a time: the user's choice, a recall and the follower.
+    // Taken after the plug-in mutex and before midiOutLock; the follower takes it alone, without
+    // the plug-in mutex, for a close that the server may stall, so no host call waits for that.
+    std::recursive_mutex mPortsLock; // the follower's own reopen goes through the setters
+    // Under midiOutLock: the follower closes the output's port without midiOutLock, and senders
+    // leave the client alone meanwhile. Set by the follower as it takes the port away under the
+    // plug-in mutex; cleared by it once the close is done, or by any open, which takes the client
+    // back under midiOutLock and mPortsLock.
+    bool mMidiOutDetached = false;
     std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
     // Short messages of the render call that found the output held by another sender: sent, in
     // order, by the next one to take the output, before its own. One writer, the render call;
@@ -483,7 +494,7 @@ protected:
     int64_t mFollowOpenedMs[2] = {0, 0};     // steady clock: the last open, by anyone
     IMidiClient* mFollowClient[2] = {nullptr, nullptr}; // the clients port code made, and on which system
     int mFollowSystem[2] = {-1, -1};
-    bool mFollowerOpens = false;                 // under the plug-in mutex: the follower's reopen, not a choice
+    bool mFollowerOpens = false;                 // under mPortsLock: the follower's reopen, not a choice
     bool mFollowKept[2] = {false, false};        // the choice under way is the absent device chosen again
     bool mFollowAwaitsFresh[2] = {false, false}; // the open awaiting its connection is a recall's, not a return
     bool mFollowSettling[2] = {false, false};    // its device went: a program starting may refuse once

@@ -662,7 +662,10 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
         if (row.holder == kFollowerClose) ports->Set({});
         ASSERT_TRUE(ports->WaitInside());
         plug.ProcessBuffers(0.0, 64); // the render call, on this thread
-        ASSERT_EQ(plug.Parked(), before + 1) << "the render call took the output";
+        // The follower closes with the output let go, the port taken from the senders first: the
+        // render call finds no port at once, and nothing is parked for it.
+        const bool follower = row.holder == kFollowerClose;
+        EXPECT_EQ(plug.Parked(), before + (follower ? 0 : 1)) << "the render call took the output, or parked";
         ports->Hold(false);
         unsigned left;
         if (holder.joinable()) {
@@ -675,7 +678,7 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
         EXPECT_EQ(left, 0u) << "left parked with no render call to come";
         const bool open = row.holder != kFollowerClose;
         EXPECT_EQ(ports->Sent(), open ? 2 : 0) << "the holder's message and the render call's";
-        EXPECT_EQ(plug.Dropped(), open ? 0u : 1u);
+        EXPECT_EQ(plug.Dropped(), 0u);
         plug.CloseExternalMIDIPorts();
     }
 }

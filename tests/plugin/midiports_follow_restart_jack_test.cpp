@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "kit/plugin/IMidiJack.h"
 #include "midiports_open.h"
 #include "support/kept_log.h"
 
@@ -83,6 +84,18 @@ bool Reaches(PortPlug& plug, Holder& holder, int ms)
     return false;
 }
 
+// The closes our JACK client makes, and those made holding the plug-in mutex: a server that
+// lost a client stalls them for seconds, and every host call would wait.
+std::atomic<PortPlug*> gWatched{nullptr};
+std::atomic<unsigned> gCloses{0}, gClosesUnderMutex{0};
+void WatchCloses(const char* call)
+{
+    PortPlug* plug = gWatched;
+    if (!plug || (std::string(call) != "deactivate" && std::string(call) != "unregister")) return;
+    ++gCloses;
+    if (plug->Mutex().IsHeldByCaller()) ++gClosesUnderMutex;
+}
+
 unsigned Lines(testsupport::KeptLog& log, const char* text)
 {
     unsigned n = 0;
@@ -114,6 +127,9 @@ TEST(MidiFollowRestart, ADeviceRestartedAtOnceOrReregisteredIsConnectedAgainOnEi
         ASSERT_TRUE(Reaches(plug, holder, 5000));
         // Restarted before the follower first looked, the device could have refused for all it knows.
         for (int i = 0; i < 250 && !plug.FollowerSawOpen(false); ++i) Pause(20);
+        gCloses = gClosesUnderMutex = 0;
+        gWatched = &plug;
+        ISetJackServerCallHook(WatchCloses);
         for (int again = 1; again <= 3; ++again) {
             if (row.reregister) {
                 ASSERT_TRUE(holder.Reregister());
@@ -125,6 +141,11 @@ TEST(MidiFollowRestart, ADeviceRestartedAtOnceOrReregisteredIsConnectedAgainOnEi
         }
         EXPECT_EQ(Lines(log, "could not be opened"), 0u) << "a departure was logged as a refusal";
         EXPECT_EQ(Lines(log, "drops our connection"), 0u) << "a departure was logged as a refusal";
+        ISetJackServerCallHook(nullptr);
+        gWatched = nullptr;
+        // Our own client's closes only: the library's are out of sight.
+        if (std::string(row.api) == "jack" && !row.reregister) EXPECT_GE(gCloses, 3u) << "no close seen";
+        EXPECT_EQ(gClosesUnderMutex, 0u) << "the follower closed a port holding the plug-in mutex";
         plug.CloseExternalMIDIPorts();
     }
 }
