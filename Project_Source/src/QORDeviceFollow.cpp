@@ -94,7 +94,8 @@ void QOR::sayDevices()
     // A recall names the output it waits for under its own text, which stays: the second line
     // names what is away.
     const std::string line2 = text(valueDisplay);
-    if (outAway && (line2 == out || line2 == out + "; " + in)) {
+    const bool recallLine2 = line2 == out || line2 == out + "; " + in;
+    if (outAway && recallLine2) {
         mAbsentSaid1.clear();
         mAbsentSaid2 = inAway ? out + "; " + in : out;
         showStatus2(mAbsentSaid2.c_str());
@@ -107,7 +108,7 @@ void QOR::sayDevices()
         showStatus("MIDI device back");
     if (!mAbsentSaid2.empty())
         showStatus2(mAbsentSaid2.c_str());
-    else if (ours2)
+    else if (ours2 || recallLine2) // the output back: its absent text is no longer true
         showStatus2("");
 }
 

@@ -291,6 +291,9 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         }
         if (row.renders) d.render(); // the debt left over is paid at the job thread's next idle block
         if (row.then == Then::InputLater) {
+            d.tick();
+            EXPECT_EQ(d.status1(), "MIDI In absent: Synth In");
+            EXPECT_EQ(d.status2().find("MIDI Out absent"), std::string::npos) << "the output is back";
             s.set(true, {"Synth In"});
             openBoth(true, true);
             d.render();
