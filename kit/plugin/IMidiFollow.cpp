@@ -31,6 +31,10 @@ const int kSettleMs = 100;
 // A program that starts lists its port a moment before it takes connections: the first refusal
 // after a departure is tried again this soon, unsaid.
 const int kStartingMs = 300;
+// A port that lost our connection and stays is judged a drop only this long after: the server tells
+// of a port unregistered just after the connection it undid, and a loaded machine may run the
+// lister's thread that counts it late.
+const int kDropSettleMs = 600;
 const int kBackOffMs[] = {1000, 2000, 4000, 8000};
 // On the library's systems a reopened port is refused only once no connection has shown this long:
 // the system shows one made on a loaded machine late.
@@ -376,9 +380,9 @@ bool IPluginBase::FollowLook(bool input, FollowListers& listers, FollowAct* act,
             std::lock_guard<std::mutex> lock(mFollowLock);
             const int64_t now = NowMs();
             if (act->dropped && mFollowChanges[input] == act->changes &&
-                (!mFollowDropSeenMs[input] || now - mFollowDropSeenMs[input] < kSettleMs)) {
+                (!mFollowDropSeenMs[input] || now - mFollowDropSeenMs[input] < kDropSettleMs)) {
                 if (!mFollowDropSeenMs[input]) mFollowDropSeenMs[input] = now;
-                mFollowRetryAtMs[input] = mFollowDropSeenMs[input] + kSettleMs; // the look that decides
+                mFollowRetryAtMs[input] = mFollowDropSeenMs[input] + kDropSettleMs; // the look that decides
                 act->close = act->dropped = false;
                 return true;
             }

@@ -142,7 +142,9 @@ private:
     static void OnPort(jack_port_id_t id, int registered, void* arg)
     {
         JackLister* self = static_cast<JackLister*>(arg);
-        jack_port_t* port = registered ? nullptr : jack_port_by_id(self->mClient, id);
+        // Both notices count: an unregistered port's name may already be gone or another's when
+        // a loaded machine runs this late, while the port registered again still carries it.
+        jack_port_t* port = jack_port_by_id(self->mClient, id);
         if (const char* name = port ? jack_port_name(port) : nullptr) {
             std::lock_guard<std::mutex> hold(self->mDepartedLock);
             ++self->mDeparted[name];

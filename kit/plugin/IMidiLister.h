@@ -41,7 +41,7 @@ public:
         (void)name;
         return 0;
     }
-    // How often the port called name was unregistered since the lister's client was made: one
+    // How often the port called name was unregistered or registered since the lister's client was made: one
     // that went and came back under the same program is told from one that dropped a connection.
     // 0 when the system does not say.
     virtual uint64_t Departures(const std::string& name)
