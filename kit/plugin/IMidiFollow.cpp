@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "kit/plugin/IMidiLister.h"
@@ -251,6 +252,11 @@ struct IPluginBase::FollowAct {
     // The close taken away under the plug-in mutex and done after it, while no choice came since.
     bool closeLater = false;
     uint32_t closedChanges = 0;
+    // The reopen found due under the plug-in mutex, made after it, and told under it again while
+    // no choice came since: as the open, the list index it opened (0: none) and its name.
+    bool openLater = false, openDone = false, openRefused = false, openConnected = true;
+    int openIndex = 0;
+    std::string openedName;
     std::string why;
 };
 
@@ -429,27 +435,38 @@ void IPluginBase::FollowExternalMIDI()
         }
         const bool act = acts[0].close || acts[1].close || acts[0].tellWhy || acts[1].tellWhy || acts[0].back ||
                          acts[1].back || !acts[0].open.empty() || !acts[1].open.empty();
-        if (act || (!missing && mFollowEnquiry)) {
-            // Only a change takes the plug-in mutex, first of all, as a user's choice does. Whoever
-            // holds it may be about to stop this thread: the wait for it ends with the stop.
-            bool stopped = false;
+        // Only a change takes the plug-in mutex, first of all, as a user's choice does. Whoever
+        // holds it may be about to stop this thread: the wait for it ends with the stop.
+        auto holding = [this](const std::function<void()>& step) {
             while (!mutex.TryEnter()) {
-                if ((stopped = mFollower.Stopping())) break;
+                if (mFollower.Stopping()) return false;
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            if (stopped) break;
             struct Held {
                 KIT_Mutex& mutex;
                 ~Held() { mutex.Leave(); }
             } held{mutex};
             const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
+            step();
+            return true;
+        };
+        auto step = [&] {
             bool returned = false;
-            if (act) missing = FollowStep(acts, listers, &returned) || missing;
+            if (act) missing = FollowStep(acts, &returned) || missing;
             if (returned) mFollowEnquiry = true;
             // A busy job thread is never waited for here: the call is made again a little later.
-            if (!missing && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
-        }
+            // A reopen under way is not open yet.
+            const bool opening = acts[0].openLater || acts[1].openLater;
+            if (!missing && !opening && mFollowEnquiry && OnExternalMIDIReturned()) mFollowEnquiry = false;
+        };
+        if ((act || (!missing && mFollowEnquiry)) && !holding(step)) break;
         FollowCloseLater(acts);
+        // The server's part of a reopen is done without the plug-in mutex; what it opened is told
+        // under the mutex again.
+        if (FollowOpenLater(acts, listers)) {
+            if (!holding(step)) break;
+            FollowCloseLater(acts);
+        }
         // Where the system tells of ports only while a port of ours is open, or not at all, the
         // follower looks by itself; a reopen that failed is tried when its time comes. The
         // library's connections are read from the system's list, which may still show one its
@@ -473,6 +490,7 @@ void IPluginBase::FollowCloseLater(FollowAct* acts)
 {
     for (const bool input : {true, false}) {
         if (!acts[input].closeLater) continue;
+        acts[input].closeLater = false;
         // Without the plug-in mutex: a choice made meanwhile waits for this close, the host's
         // other calls do not. One made before it closed the port itself.
         const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
@@ -501,11 +519,54 @@ bool IPluginBase::ExternalMIDILooked(uint64_t asked) const
     return mFollower.PassesDone() >= asked;
 }
 
-bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* returned)
+bool IPluginBase::FollowOpenLater(FollowAct* acts, FollowListers& listers)
 {
-    bool missing = false, changed = false, listsRead = false, told = false;
+    bool made = false;
     for (const bool input : {true, false}) {
         FollowAct& act = acts[input];
+        if (!act.openLater) continue;
+        act.openLater = false;
+        act.openDone = made = true;
+        {
+            // Without the plug-in mutex: a choice made meanwhile waits for this open, the host's
+            // other calls do not. One made before it stands, and FollowStep then tells nothing.
+            const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
+            {
+                std::lock_guard<std::mutex> lock(mFollowLock);
+                if (mFollowChanges[input] != act.changes) continue;
+            }
+            int port = 1;
+            if (input) {
+                // Its deliveries take the plug-in mutex as soon as it connects, and wait for it.
+                act.openIndex = OpenExternalMIDIIn(port, act.open.c_str(), &act.openRefused);
+                if (act.openIndex > 0) act.openedName = midiInNames[size_t(act.openIndex)];
+            } else {
+                {
+                    // The senders leave the client alone while it changes.
+                    const MidiOutHold hold(this);
+                    mMidiOutDetached = true;
+                }
+                act.openIndex = OpenExternalMIDIOut(port, act.open.c_str(), &act.openRefused);
+                const MidiOutHold hold(this);
+                if (act.openIndex > 0) act.openedName = midiOutNames[size_t(act.openIndex)];
+                mMidiOutDetached = false;
+                SendParkedMidiOut(true); // meant for the port that closed
+            }
+        }
+        // Asked of the follower's own lister, before the plug-in mutex.
+        if (act.openIndex > 0) act.openConnected = FollowConnected(input, listers, act.system, act.open);
+    }
+    return made;
+}
+
+bool IPluginBase::FollowStep(FollowAct* acts, bool* returned)
+{
+    bool missing = false, changed = false, listsRead = false, told = false;
+    // After a reopen made without the plug-in mutex, only what it opened is told.
+    const bool opened = acts[0].openDone || acts[1].openDone;
+    for (const bool input : {true, false}) {
+        FollowAct& act = acts[input];
+        if (opened && !act.openDone) continue;
         {
             std::lock_guard<std::mutex> lock(mFollowLock);
             if (mFollowChanges[input] != act.changes) {
@@ -609,15 +670,23 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
         }
         if (act.open.empty() || !client) continue;
         const std::string name = act.open;
-        // The look's list, read before any lock, names the port: the other direction's is left alone.
-        if ((input ? getExternalMIDIInDevice(name.c_str()) : getExternalMIDIOutDevice(name.c_str())) < 0) {
-            UseMidiNames(input, act.listed);
-            listsRead = true;
+        if (!act.openDone) {
+            // The look's list, read before any lock, names the port: the other direction's is left alone.
+            if ((input ? getExternalMIDIInDevice(name.c_str()) : getExternalMIDIOutDevice(name.c_str())) < 0) {
+                UseMidiNames(input, act.listed);
+                listsRead = true;
+            }
+            if (input) StopMIDIInDelivery(); // nothing of an earlier opening is delivered meanwhile
+            act.openLater = true;            // by FollowOpenLater, once the plug-in mutex is let go
+            continue;
         }
-        int port = 1;
+        int index = act.openIndex;
         mFollowerOpens = true;
-        int index = input ? setExternalMIDIIn(port, name.c_str()) : setExternalMIDIOut(port, name.c_str());
+        SetExternalMIDIChoice(input, 1, name.c_str());
+        NoteOpenedPort(input, index > 0 ? act.openedName : std::string(), act.openRefused);
         mFollowerOpens = false;
+        OnExternalMIDIPortChanged(input);
+        if (!input) ReportDroppedMidiOut(); // what the render call could not send meanwhile
         changed = changed || index > 0 || !act.opened.empty();
         // Open is not connected on every system: "back" only once the device's port lists ours.
         // Unconnected just after a departure, it is a program starting, tried again soon; else the
@@ -631,9 +700,9 @@ bool IPluginBase::FollowStep(FollowAct* acts, FollowListers& listers, bool* retu
             dropped = mFollowDropped[input];
         }
         const bool held = index > 0 && act.owner && act.owner == dropped;
-        if (index > 0 && (held || !FollowConnected(input, listers, act.system, name))) {
+        if (index > 0 && (held || !act.openConnected)) {
             if (settling && !held) {
-                closePort(false);
+                closePort(true);
                 index = 0;
             } else {
                 std::lock_guard<std::mutex> lock(mFollowLock);

@@ -157,12 +157,12 @@ void IMidiByteQueue::CopyIn(size_t at, const void* from, size_t size)
 namespace
 {
 std::atomic<void (*)(const char*)> gServerCallHook{nullptr};
+} // namespace
 
-void ServerCall(const char* call)
+void IJackServerCall(const char* call)
 {
     if (void (*hook)(const char*) = gServerCallHook.load()) hook(call);
 }
-} // namespace
 
 void ISetJackServerCallHook(void (*hook)(const char* call))
 {
@@ -216,7 +216,7 @@ IMidiJackClient::~IMidiJackClient()
     // Once this returns the server's thread of this client has ended. A client whose activation
     // failed is left as it is: see Abandon.
     if (!mAbandoned) {
-        ServerCall("close");
+        IJackServerCall("close");
         jack_client_close(mClient);
     }
     sem_destroy(&mArrived);
@@ -288,7 +288,7 @@ bool IMidiJackClient::OpenPort(unsigned number, const char* portName)
     mConnected = true;
     mLivePort = mPort;
     const char* ours = jack_port_name(mPort);
-    ServerCall("connect");
+    IJackServerCall("connect");
     int result = mInput ? jack_connect(mClient, target.c_str(), ours) : jack_connect(mClient, ours, target.c_str());
     if (result != 0 && result != EEXIST) {
         LogLine("MIDI: JACK could not connect to \"%s\"", target.c_str());
@@ -306,7 +306,7 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
         LogLine("MIDI: this JACK client could not be activated before; close and open the plug-in again");
         return false;
     }
-    ServerCall("register");
+    IJackServerCall("register");
     mPort = jack_port_register(mClient, portName, JACK_DEFAULT_MIDI_TYPE, mInput ? JackPortIsInput : JackPortIsOutput, 0);
     if (!mPort) {
         LogLine("MIDI: JACK refused the port \"%s\"", portName);
@@ -318,7 +318,7 @@ bool IMidiJackClient::OpenOwnPort(const char* portName)
             Deliver();
         });
     mRunning = true;
-    ServerCall("activate");
+    IJackServerCall("activate");
     if (jack_activate(mClient) != 0) {
         LogLine("MIDI: the JACK client could not be activated");
         ClosePort();
@@ -337,7 +337,7 @@ void IMidiJackClient::ClosePort()
     // Out of the graph first: no other client reads the port once the callback stops writing
     // it. A callback already under way still finds everything in place.
     if (mActive && !mServerGone) {
-        ServerCall("deactivate");
+        IJackServerCall("deactivate");
         jack_deactivate(mClient);
     }
     mActive = false;
@@ -346,7 +346,7 @@ void IMidiJackClient::ClosePort()
     while (mInProcess && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::microseconds(200));
     if (mInProcess) LogLine("MIDI: a JACK process cycle did not end");
     if (!mServerGone) {
-        ServerCall("unregister");
+        IJackServerCall("unregister");
         jack_port_unregister(mClient, mPort);
     }
     mPort = nullptr;

@@ -48,6 +48,8 @@ void IAbandonJackClient(jack_client_t* client);
 // Tests: hook(call) runs on the calling thread just before each call of our client that waits for
 // the server's answer (a stalled server holds it). Null: none.
 void ISetJackServerCallHook(void (*hook)(const char* call));
+// Runs the hook; the MIDI library's JACK client calls it too, before each of its own such calls.
+void IJackServerCall(const char* call);
 
 class IMidiJackClient : public IMidiClient {
 public:

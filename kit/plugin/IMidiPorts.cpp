@@ -396,11 +396,7 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     {
         const MidiOutHold hold(this);
         mMidiOutDetached = false; // a close the follower left undone is done here
-        if (midiOut) midiOut->ClosePort();
-        // A spent client is not asked to open: it would refuse, and say so, at every retry.
-        IMidiClient* client = RenewSpentMIDIClient(false) ? midiOut : nullptr;
-        midiOutPort = port;
-        opened = OpenByName(client, midiOutNames, port, name, kOutPortName, "output", &refused);
+        opened = OpenExternalMIDIOut(port, name, &refused);
         SendParkedMidiOut(true); // meant for the port that closed
         if (opened > 0) openedName = midiOutNames[size_t(opened)];
     }
@@ -410,12 +406,30 @@ int IPluginBase::setExternalMIDIOut(int& port, const char* name)
     return awaits ? 0 : opened;
 }
 
+int IPluginBase::OpenExternalMIDIOut(int& port, const char* name, bool* refused)
+{
+    if (midiOut) midiOut->ClosePort();
+    // A spent client is not asked to open: it would refuse, and say so, at every retry.
+    IMidiClient* client = RenewSpentMIDIClient(false) ? midiOut : nullptr;
+    midiOutPort = port;
+    return OpenByName(client, midiOutNames, port, name, kOutPortName, "output", refused);
+}
+
 int IPluginBase::setExternalMIDIIn(int& port, const char* name)
 {
     KIT_MutexLock opener(&mutex);
     const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
     SetExternalMIDIChoice(true, port, name);
     StopMIDIInDelivery();
+    bool refused;
+    const int idx = OpenExternalMIDIIn(port, name, &refused);
+    const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string(), refused);
+    OnExternalMIDIPortChanged(true);
+    return awaits ? 0 : idx;
+}
+
+int IPluginBase::OpenExternalMIDIIn(int& port, const char* name, bool* refused)
+{
     if (midiIn) midiIn->ClosePort();
     IMidiClient* client = RenewSpentMIDIClient(true) ? midiIn : nullptr;
     midiInPort = port;
@@ -429,12 +443,9 @@ int IPluginBase::setExternalMIDIIn(int& port, const char* name)
                               mMidiInLive = serial | kMidiInUnchecked;
                           },
                           [this] { mMidiInLive = 0; }};
-    bool refused;
-    const int idx = OpenByName(client, midiInNames, port, name, kInPortName, "input", &refused, &hooks);
+    const int idx = OpenByName(client, midiInNames, port, name, kInPortName, "input", refused, &hooks);
     mMidiInLive = idx == 0 ? 0 : serial;
-    const bool awaits = NoteOpenedPort(true, idx > 0 ? midiInNames[size_t(idx)] : std::string(), refused);
-    OnExternalMIDIPortChanged(true);
-    return awaits ? 0 : idx;
+    return idx;
 }
 
 bool IPluginBase::initializeVirtualOutput(std::string)

@@ -105,6 +105,7 @@ public:
         const bool look = jack && Look();
         const unsigned announced = mAnnounced;
         std::string target;
+        if (jack) IJackServerCall("library open");
         if (Call([&] {
                 if (jack) target = mClient->getPortName(number);
                 mClient->openPort(number, portName);
@@ -133,7 +134,9 @@ public:
     {
         if (!mSpent)
             Call([&] {
-                if (mClient->isPortOpen()) mClient->closePort();
+                if (!mClient->isPortOpen()) return;
+                if (!mJackName.empty()) IJackServerCall("library close");
+                mClient->closePort();
             });
         if (mDelivery) mDelivery->Stop();
     }
@@ -168,6 +171,7 @@ private:
         while (!mLookerActive && mLooks < kLooks && IJackServerListening()) {
             const std::string name = mJackName + " look" + (mLooks ? " " + std::to_string(mLooks + 1) : "");
             ++mLooks;
+            IJackServerCall("look");
             jack_client_t* looker = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
             if (!looker) continue;
             mLooker = looker;

@@ -360,9 +360,12 @@ protected:
     struct FollowListers;
     void FollowExternalMIDI();
     bool FollowLook(bool input, FollowListers& listers, FollowAct* act, bool* tells);
-    bool FollowStep(FollowAct* acts, FollowListers& listers, bool* returned);
+    bool FollowStep(FollowAct* acts, bool* returned);
     // After FollowStep, without the plug-in mutex: the closes it took away from the senders.
     void FollowCloseLater(FollowAct* acts);
+    // After FollowStep, without the plug-in mutex, under mPortsLock: the reopens it found due,
+    // unless a choice came since. True when one was due: FollowStep then tells what it opened.
+    bool FollowOpenLater(FollowAct* acts, FollowListers& listers);
     // Whether the device's port called port lists ours among its connections, as the lister of
     // system sees them; true when the lister cannot say.
     bool FollowConnected(bool input, FollowListers& listers, int system, const std::string& port);
@@ -373,6 +376,11 @@ protected:
     // times per instance; false once no more may be made and the client is spent: the open refuses.
     void MakeExternalMIDIClient(bool input);
     bool RenewSpentMIDIClient(bool input);
+    // The port part of an open, under mPortsLock, the output's under midiOutLock or detached:
+    // closes the direction's port, renews a spent client and opens the port for name as the
+    // setters say. The choice and the telling are the caller's.
+    int OpenExternalMIDIOut(int& port, const char* name, bool* refused);
+    int OpenExternalMIDIIn(int& port, const char* name, bool* refused);
     void SetExternalMIDIChoice(bool input, int port, const char* name);
     // After an open: the name of the port opened, empty when none; an open port is the choice;
     // refused as OpenByName says. True when the open counts only once the follower sees it
@@ -428,12 +436,13 @@ protected:
     std::mutex midiOutLock;                  // held for every use of midiOut
     // One opener or closer of the ports at a time: the user's choice, a recall and the follower.
     // Taken after the plug-in mutex and before midiOutLock; the follower takes it alone, without
-    // the plug-in mutex, for a close that the server may stall, so no host call waits for that.
+    // the plug-in mutex, for a close or a reopen that the server may stall, so no host call waits
+    // for that.
     std::recursive_mutex mPortsLock; // the follower's own reopen goes through the setters
-    // Under midiOutLock: the follower closes the output's port without midiOutLock, and senders
-    // leave the client alone meanwhile. Set by the follower as it takes the port away under the
-    // plug-in mutex; cleared by it once the close is done, or by any open, which takes the client
-    // back under midiOutLock and mPortsLock.
+    // Under midiOutLock: the follower closes or reopens the output's port without midiOutLock, and
+    // senders leave the client alone meanwhile. Set by the follower as it takes the port away
+    // under the plug-in mutex, or before its reopen; cleared by it once that is done, or by any
+    // open, which takes the client back under midiOutLock and mPortsLock.
     bool mMidiOutDetached = false;
     std::atomic<uint32_t> midiOutDropped{0}; // sends of the render call not taken, not yet logged
     // Short messages of the render call that found the output held by another sender: sent, in
@@ -503,8 +512,8 @@ protected:
     uint64_t mFollowGone[2] = {0, 0};            // the lister's count of that port's unregistrations then
     int64_t mFollowDropSeenMs[2] = {0, 0};       // steady clock: the open port first seen dropped, not yet decided
     // The names this instance's clients go by, [1] the input's: our own ports are known by them.
-    // A fresh client in place of one the system gave up on takes a new one: written under the
-    // plug-in mutex and mFollowLock, read under either.
+    // A fresh client in place of one the system gave up on takes a new one: written under
+    // mPortsLock and mFollowLock, read under either.
     std::string mMidiClientName[2] = {IMidiOwnClientName(false), IMidiOwnClientName(true)};
     int mMidiFreshClients[2] = {0, 0}; // made in place of spent ones; port code only
     // Makes the port layer's client of a direction under a client name; tests put in clients of

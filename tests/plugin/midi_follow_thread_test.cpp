@@ -629,7 +629,7 @@ TEST(MidiFollowThread, AnInputReopenAsksTheOutputsClientNothing)
 // where the holder closed it.
 TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhenThatOneLetsGo)
 {
-    enum Holder { kSend, kFlush, kFollowerClose };
+    enum Holder { kSend, kFlush, kFollowerClose, kFollowerReopen };
     const struct {
         const char* what;
         Holder holder;
@@ -637,6 +637,7 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
         {"a send of another thread", kSend},
         {"a flush of what the render call parked before", kFlush},
         {"the follower closing the port of a device that went", kFollowerClose},
+        {"the follower reopening the port of a device that came back", kFollowerReopen},
     };
     const std::string synth = "Synth:Synth 24:0";
     for (const auto& row : table) {
@@ -653,6 +654,11 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
             std::lock_guard<std::mutex> bare(plug.OutputLock());
             plug.ProcessBuffers(0.0, 64);
         }
+        const bool reopen = row.holder == kFollowerReopen;
+        if (reopen) {
+            ports->Set({});
+            ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(false) == 0 && ports->Open().empty(); }));
+        }
         const unsigned before = plug.Parked();
         const int changes = plug.OutputChanges();
         ports->Hold(true);
@@ -660,11 +666,12 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
         if (row.holder == kSend) holder = std::thread([&] { plug.SendMidiSysex2({0xB0, 7, 1}); });
         if (row.holder == kFlush) holder = std::thread([&] { plug.FlushParkedMidiOut(); });
         if (row.holder == kFollowerClose) ports->Set({});
+        if (reopen) ports->Set({synth}); // its reopen closes the client's port first
         ASSERT_TRUE(ports->WaitInside());
         plug.ProcessBuffers(0.0, 64); // the render call, on this thread
-        // The follower closes with the output let go, the port taken from the senders first: the
-        // render call finds no port at once, and nothing is parked for it.
-        const bool follower = row.holder == kFollowerClose;
+        // The follower closes or reopens with the output let go, the port taken from the senders
+        // first: the render call finds no port at once, and nothing is parked for it.
+        const bool follower = row.holder == kFollowerClose || reopen;
         EXPECT_EQ(plug.Parked(), before + (follower ? 0 : 1)) << "the render call took the output, or parked";
         ports->Hold(false);
         unsigned left;
@@ -676,9 +683,57 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
             left = plug.ParkedAtChange();
         }
         EXPECT_EQ(left, 0u) << "left parked with no render call to come";
-        const bool open = row.holder != kFollowerClose;
+        const bool open = !follower;
         EXPECT_EQ(ports->Sent(), open ? 2 : 0) << "the holder's message and the render call's";
         EXPECT_EQ(plug.Dropped(), 0u);
+        plug.CloseExternalMIDIPorts();
+    }
+}
+
+// The user chooses while the follower's reopen of a device that came back is under way, the
+// follower holding the port code but not the plug-in mutex: the choice wins, whether it names
+// another port or none, and the follower's reopen is never told.
+TEST(MidiFollowThread, AChoiceMadeWhileTheFollowerReopensWins)
+{
+    const std::string synth = "Synth:Synth 24:0", other = "Other:Other 30:0";
+    const struct {
+        const char* choice;
+        const char* opened;
+    } table[] = {{other.c_str(), other.c_str()}, {QOR_SELECT_MIDI_DEVICE, ""}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.choice);
+        testsupport::KeptLog log;
+        FollowPlug plug;
+        ChangingPorts* ports = new ChangingPorts;
+        ports->Set({synth, other});
+        plug.UseOutput(ports, {synth, other});
+        int port = 1;
+        ASSERT_EQ(plug.setExternalMIDIOut(port, synth.c_str()), 1);
+        ASSERT_TRUE(Within(2000, [&] { return plug.Seen(); }));
+        ports->Set({other});
+        ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(false) == 0 && ports->Open().empty(); }));
+        ports->Hold(true);
+        ports->Set({synth, other});
+        ASSERT_TRUE(ports->WaitInside()); // the reopen closes the client's port first
+        std::thread choice([&] {
+            int chosen = 1;
+            plug.setExternalMIDIOut(chosen, row.choice);
+        });
+        // The choice holds the plug-in mutex, waiting for the reopen.
+        EXPECT_TRUE(Within(2000, [&] {
+            if (!plug.PlugMutex().TryEnter()) return true;
+            plug.PlugMutex().Leave();
+            return false;
+        }));
+        ports->Hold(false);
+        choice.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a wrong word or reopen would come now
+        EXPECT_EQ(plug.GetExternalMIDIChoice(false), row.opened);
+        EXPECT_EQ(ports->Open(), row.opened);
+        const std::vector<std::string> lines = log.take();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.find("is back") != std::string::npos; }),
+                  0);
         plug.CloseExternalMIDIPorts();
     }
 }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "kit/plugin/IMidiJack.h"
 #include "kit/plugin/IPluginAU.h"
 #include "midiports_open.h"
 #include "tests/support/kept_log.h"
@@ -187,6 +188,17 @@ private:
     bool mOk = false;
 };
 
+// Our client's calls that wait for the server, and those made holding the plug-in mutex.
+std::atomic<KIT_Mutex*> gWatchedMutex{nullptr};
+std::atomic<unsigned> gServerCalls{0}, gServerCallsUnderMutex{0};
+void WatchServerCalls(const char*)
+{
+    KIT_Mutex* mutex = gWatchedMutex;
+    if (!mutex) return;
+    ++gServerCalls;
+    if (mutex->IsHeldByCaller()) ++gServerCallsUnderMutex;
+}
+
 long VoluntarySwitches()
 {
     rusage use{};
@@ -292,6 +304,9 @@ TEST(MidiFollowRefusedPort, APortListedButRefusingConnectionsIsTriedAFewTimesAnd
     int port = 1;
     ASSERT_GT(plug.setExternalMIDIOut(port, peer.PortName().c_str()), 0);
     testsupport::KeptLog log;
+    gServerCalls = gServerCallsUnderMutex = 0;
+    gWatchedMutex = &plug.Mutex();
+    ISetJackServerCallHook(WatchServerCalls);
     ASSERT_TRUE(peer.Refuse());
     // This thread takes the mutex over and over, as the main thread does for every edit.
     double longest = 0, total = 0;
@@ -308,11 +323,15 @@ TEST(MidiFollowRefusedPort, APortListedButRefusingConnectionsIsTriedAFewTimesAnd
         ++takes;
         Pause(5);
     }
+    ISetJackServerCallHook(nullptr);
+    gWatchedMutex = nullptr;
     unsigned refusals = 0;
     for (const auto& line : log.lines()) refusals += line.second.find("could not connect") != std::string::npos;
     std::printf("%u \"could not connect\" lines in %d s; the mutex waited for %.1f ms at most, %.2f ms on average\n",
                 refusals, kSeconds, longest, total / std::max(1u, takes));
     EXPECT_GT(refusals, 0u) << "the port was not listed, or never tried";
     EXPECT_LE(refusals, unsigned(3 + 3 * kSeconds)) << "more than one reopen (of three tries) a second";
-    EXPECT_LE(longest, 50.0) << "ms the main thread waited for the plug-in mutex";
+    // Judged by what is done holding the mutex, not by how long a loaded machine took.
+    EXPECT_GT(gServerCalls, 0u) << "no reopen reached the server";
+    EXPECT_EQ(gServerCallsUnderMutex, 0u) << "server calls made holding the plug-in mutex the main thread needs";
 }
