@@ -527,6 +527,7 @@ bool IPluginBase::FollowOpenLater(FollowAct* acts, FollowListers& listers)
         if (!act.openLater) continue;
         act.openLater = false;
         act.openDone = made = true;
+        if (mFollower.Stopping()) continue; // the plug-in is closing: no server call is worth its wait
         {
             // Without the plug-in mutex: a choice made meanwhile waits for this open, the host's
             // other calls do not. One made before it stands, and FollowStep then tells nothing.

@@ -657,7 +657,8 @@ TEST(MidiFollowThread, WhatTheRenderCallParksWhileAnotherHoldsTheOutputLeavesWhe
         const bool reopen = row.holder == kFollowerReopen;
         if (reopen) {
             ports->Set({});
-            ASSERT_TRUE(Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(false) == 0 && ports->Open().empty(); }));
+            ASSERT_TRUE(
+                Within(2000, [&] { return plug.GetExternalMIDIOpenIndex(false) == 0 && ports->Open().empty(); }));
         }
         const unsigned before = plug.Parked();
         const int changes = plug.OutputChanges();
