@@ -31,11 +31,16 @@ public:
         mPort =
             mClient ? jack_port_register(mClient, "from-plug", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0) : nullptr;
         if (mPort) jack_set_process_callback(mClient, Process, this);
-        return mPort && jack_activate(mClient) == 0;
+        mFailed = mPort && jack_activate(mClient) != 0;
+        return mPort && !mFailed;
     }
     void Stop()
     {
-        if (mClient) jack_client_close(mClient);
+        // One whose activation failed may still start its thread: kept, as the port layer keeps one.
+        if (mClient && mFailed)
+            IAbandonJackClient(mClient);
+        else if (mClient)
+            jack_client_close(mClient);
         mClient = nullptr;
     }
     // Out of the graph: its connections go, its port stays listed and takes none.
@@ -60,6 +65,7 @@ private:
     }
     const std::string mName;
     jack_client_t* mClient = nullptr;
+    bool mFailed = false; // its activation
     std::atomic<jack_port_t*> mPort{nullptr};
     std::atomic<unsigned> mReceived{0};
 };

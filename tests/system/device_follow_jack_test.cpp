@@ -6,6 +6,7 @@
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
 #include "editor/host_script_support.h"
+#include "kit/plugin/IMidiJack.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
 #include "support/bankgen.h"
@@ -461,12 +462,17 @@ public:
         mMonitor = jack_port_register(mClient, "monitor", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         mSecond = jack_port_register(mClient, "second", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         if (mSecond) jack_set_process_callback(mClient, Process, this);
-        mOk = mMonitor && mSecond && jack_activate(mClient) == 0 && !(mEditorOut = EditorPort(true)).empty() &&
+        mFailed = mMonitor && mSecond && jack_activate(mClient) != 0;
+        mOk = mMonitor && mSecond && !mFailed && !(mEditorOut = EditorPort(true)).empty() &&
               !(mEditorIn = EditorPort(false)).empty();
     }
     ~Patchbay()
     {
-        if (mClient) jack_client_close(mClient);
+        // One whose activation failed may still start its thread: kept, as the port layer keeps one.
+        if (mClient && mFailed)
+            IAbandonJackClient(mClient);
+        else if (mClient)
+            jack_client_close(mClient);
     }
     bool ok() const { return mOk; }
     // The monitor on the editor's output, or the second device on its input; made, then taken away.
@@ -501,6 +507,7 @@ private:
     jack_port_t *mMonitor = nullptr, *mSecond = nullptr;
     std::string mEditorOut, mEditorIn;
     bool mOk = false;
+    bool mFailed = false; // its activation
 };
 
 unsigned linesWith(testsupport::KeptLog& log, const char* text)
