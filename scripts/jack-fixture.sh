@@ -48,7 +48,8 @@ start() {
   # holds up past its cycle misses that cycle's MIDI, and a dump sent then is lost, doubled or
   # reordered; a MIDI cable does not do that.
   for attempt in 1 2 3; do
-    jackd --no-realtime --sync --timeout 10000 --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
+    # QOR_JACK_TIMEOUT_MS: a test's own server that must give up on a killed client sooner.
+    jackd --no-realtime --sync --timeout "${QOR_JACK_TIMEOUT_MS:-10000}" --name "$name" -d dummy -r 48000 -p 256 >"$log" 2>&1 &
     echo $! >"$pidfile"
     i=0
     while [ $i -lt 100 ]; do

@@ -99,6 +99,14 @@ public:
     uint64_t Owner(const std::string& name) override
     {
         if (!Ready()) return 0;
+        {
+            // The follower reads a connection of ours through another client, whose notices may
+            // come after this one's: a port whose link went with it must not look like the same
+            // program dropping ours.
+            std::lock_guard<std::mutex> hold(mHeardLock);
+            const auto at = mHeard.find(name);
+            if (at != mHeard.end() && at->second.cut) return 0;
+        }
         jack_port_t* port = jack_port_by_name(mClient, name.c_str());
         const char* shortName = port ? jack_port_short_name(port) : nullptr;
         const size_t cut = shortName ? name.size() - std::strlen(shortName) : 0;
@@ -112,9 +120,9 @@ public:
     }
     uint64_t Departures(const std::string& name) override
     {
-        std::lock_guard<std::mutex> hold(mDepartedLock);
-        auto at = mDeparted.find(name);
-        return at == mDeparted.end() ? 0 : at->second;
+        std::lock_guard<std::mutex> hold(mHeardLock);
+        auto at = mHeard.find(name);
+        return at == mHeard.end() ? 0 : at->second.departures;
     }
 
 private:
@@ -146,13 +154,28 @@ private:
         // a loaded machine runs this late, while the port registered again still carries it.
         jack_port_t* port = jack_port_by_id(self->mClient, id);
         if (const char* name = port ? jack_port_name(port) : nullptr) {
-            std::lock_guard<std::mutex> hold(self->mDepartedLock);
-            ++self->mDeparted[name];
+            std::lock_guard<std::mutex> hold(self->mHeardLock);
+            Heard& heard = self->mHeard[name];
+            ++heard.departures;
+            heard.cut = heard.cut || heard.undone;
         }
         self->Tell();
     }
     static void OnClient(const char*, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
-    static void OnConnect(jack_port_id_t, jack_port_id_t, int, void* self) { static_cast<JackLister*>(self)->Tell(); }
+    static void OnConnect(jack_port_id_t a, jack_port_id_t b, int connected, void* arg)
+    {
+        JackLister* self = static_cast<JackLister*>(arg);
+        for (const jack_port_id_t id : {a, b}) {
+            jack_port_t* port = jack_port_by_id(self->mClient, id);
+            if (const char* name = port ? jack_port_name(port) : nullptr) {
+                std::lock_guard<std::mutex> hold(self->mHeardLock);
+                Heard& heard = self->mHeard[name];
+                heard.undone = !connected;
+                heard.cut = heard.cut && !connected;
+            }
+        }
+        self->Tell();
+    }
     static void OnShutdown(void* self)
     {
         static_cast<JackLister*>(self)->mGone = true;
@@ -170,8 +193,14 @@ private:
     jack_client_t* mClient = nullptr;
     bool mActive = false;
     std::atomic<bool> mGone{false};
-    std::mutex mDepartedLock;
-    std::map<std::string, uint64_t> mDeparted; // unregistrations heard, by port name
+    // What the notices told of a port, by its name, in the server's order.
+    struct Heard {
+        uint64_t departures = 0; // unregistrations and registrations
+        bool undone = false;     // the last connection notice undid a link
+        bool cut = false;        // ... and the port went or came after it, with no link made since
+    };
+    std::mutex mHeardLock;
+    std::map<std::string, Heard> mHeard;
 };
 
 bool IsPortOf(const std::string& name, const std::string& client)

@@ -35,7 +35,8 @@ public:
         return false;
     }
     // Which program holds the listed port called name: another number for a program that started
-    // again under the same name. 0 when the system cannot say.
+    // again under the same name. 0 when the system cannot say, and while the port, since a link
+    // of it was undone, went or came back and took no link again: the link went with the port.
     virtual uint64_t Owner(const std::string& name)
     {
         (void)name;

@@ -2,6 +2,7 @@
 // client interface.
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,41 @@ struct Kept {
 std::mutex gKeptLock;
 std::vector<Kept>* gKept = new std::vector<Kept>;
 
+// The JACK library tells of an activation whose thread it gave up waiting for only through its
+// error function, and the MIDI library, which activates its client as it is made (and again when
+// a call makes it anew after a failed open), does not say even that. A client about which the JACK
+// library complained during a call of ours is kept, never closed: its thread may start later.
+thread_local std::atomic<bool>* tJackComplained = nullptr;
+std::atomic<void (*)(const char*)> gJackErrorBefore{nullptr};
+
+void OnJackError(const char* text)
+{
+    if (tJackComplained) *tJackComplained = true;
+    if (void (*before)(const char*) = gJackErrorBefore.load())
+        before(text);
+    else
+        std::fprintf(stderr, "%s\n", text);
+}
+
+void HearJackErrors()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gJackErrorBefore = jack_error_callback;
+        jack_set_error_function(OnJackError);
+    });
+}
+
+// Watches the JACK library's complaints on this thread while it lives.
+class JackComplaints {
+public:
+    explicit JackComplaints(std::atomic<bool>* flag) : mOuter(tJackComplained) { tJackComplained = flag; }
+    ~JackComplaints() { tJackComplained = mOuter; }
+
+private:
+    std::atomic<bool>* const mOuter;
+};
+
 void Report(const RtMidiError& e)
 {
     LogLine("MIDI: %s", e.getMessage().c_str());
@@ -57,8 +93,10 @@ void OnLibraryError(RtMidiError::Type type, const std::string& text, void*)
 class RtClient : public IMidiClient {
 public:
     // jackName: the library's JACK client name; null on the other systems.
-    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest, const char* jackName)
-        : mClient(client), mIn(in), mOut(out), mLargest(largest), mJackName(jackName ? jackName : "")
+    // jackComplained: the JACK library complained while the client was made.
+    RtClient(RtMidi* client, RtMidiIn* in, RtMidiOut* out, size_t largest, const char* jackName, bool jackComplained)
+        : mClient(client), mIn(in), mOut(out), mLargest(largest), mJackName(jackName ? jackName : ""),
+          mJackComplained(jackComplained)
     {
         mClient->setErrorCallback(OnLibraryError, nullptr);
         if (!mIn) return;
@@ -73,6 +111,11 @@ public:
     {
         ClosePort();
         if (mLooker && mLookerActive) jack_client_close(mLooker); // see IAbandonJackClient
+        if (mJackComplained && !mSpent) {
+            LogLine("MIDI: the JACK library complained about the library's client %s; it is kept, not closed",
+                    mJackName.c_str());
+            Abandon();
+        }
         if (mSpent) {
             std::lock_guard<std::mutex> hold(gKeptLock);
             gKept->push_back({mClient, mDelivery.release()});
@@ -223,6 +266,7 @@ private:
     template <class F> bool Call(F f)
     {
         bool failed = false;
+        const JackComplaints watch(&mJackComplained);
         bool* const outer = tCallFailed;
         tCallFailed = &failed;
         try {
@@ -245,6 +289,7 @@ private:
     int mLooks = 0;                      // look clients made
     std::atomic<unsigned> mAnnounced{0}; // ports of the library's client the server announced
     std::atomic<bool> mSpent{false};     // the library's client could not be activated
+    std::atomic<bool> mJackComplained;   // see tJackComplained
 };
 
 } // namespace
@@ -254,14 +299,17 @@ IMidiClient* IMakeRtMidiClient(RtMidi::Api api, bool input, const char* clientNa
     if (api == RtMidi::UNIX_JACK && !IJackServerListening()) return nullptr;
     std::unique_ptr<RtClient> client;
     const char* jackName = api == RtMidi::UNIX_JACK ? clientName : nullptr;
+    if (jackName) HearJackErrors();
+    std::atomic<bool> complained{false};
     try {
+        const JackComplaints watch(&complained);
         if (input) {
             RtMidiIn* in = new RtMidiIn(api, clientName, kInQueueLimit);
-            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1), jackName);
+            client = std::make_unique<RtClient>(in, in, nullptr, size_t(-1), jackName, complained);
         } else {
             RtMidiOut* out = new RtMidiOut(api, clientName);
-            client = std::make_unique<RtClient>(out, nullptr, out,
-                                                api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1), jackName);
+            client = std::make_unique<RtClient>(
+                out, nullptr, out, api == RtMidi::UNIX_JACK ? kLargestJackMessage : size_t(-1), jackName, complained);
         }
     } catch (const RtMidiError& e) {
         Report(e);

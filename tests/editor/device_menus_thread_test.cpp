@@ -209,7 +209,7 @@ TEST(DeviceMenus, AChoiceWhileADeviceIsAwayAsksNothingThroughItAndSaysWhatIsAway
 // output back.
 TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
 {
-    enum class Then { ChooseInput, Cancel, InputLater, PushAway, RecalledWhileBusy };
+    enum class Then { ChooseInput, Cancel, InputLater, PushAway, RecalledWhileBusy, CutDuringSend };
     const struct Row {
         const char* what;
         Then then;
@@ -223,16 +223,25 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         {"the output back first, the input later", Then::InputLater, {9}, nullptr},
         {"pushed while it is off", Then::PushAway, {9}, nullptr},
         {"recalled while it is on and a job is still ending", Then::RecalledWhileBusy, {9}, nullptr},
+        {"its send cut by the output going, paid again on its return", Then::CutDuringSend, {9, 9}, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         FakeSystem s;                    // outlives the clients it lends the controller
         Desk d("Synth Out", "Synth In"); // the synthesizer is off
-        std::atomic<bool> hold{false}, held{false};
+        std::atomic<bool> hold{false}, held{false}, cut{row.then == Then::CutDuringSend};
+        std::atomic<size_t> sentBefore{size_t(-1)};
+        // Its last message handed: nothing more the send does fails for the cut.
+        const auto performanceSent = [&] {
+            const std::vector<testsupport::Bytes> handed = d.q->copy(d.q->handed);
+            for (size_t i = sentBefore; i + 1 < handed.size(); ++i)
+                if (handed[i].size() == SysexFamily::kPerformanceDumpSize) return true;
+            return false;
+        };
         // Short waits: a late answer only ends the sweep later, the id it gives is the same.
         d.q->midiManager->sender->onPause = [&](int& ms) {
             ms = std::min(ms, 100);
-            while (hold) held = true, std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (hold || (cut && performanceSent())) held = true, std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
         auto openBoth = [&](bool in, bool out) {
             while ((d.q->GetExternalMIDIOpenIndex(true) > 0) != in || (d.q->GetExternalMIDIOpenIndex(false) > 0) != out)
@@ -257,6 +266,7 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
         hold = false;
         ASSERT_TRUE(owed);
         const size_t before = d.q->copy(d.q->handed).size();
+        sentBefore = before;
         if (busy) d.settle();
 
         if (row.then == Then::PushAway) {
@@ -264,7 +274,7 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
             d.settle();
             ASSERT_TRUE(d.q->recalledSendOwed.load()) << "a push that reaches nothing pays nothing";
         }
-        hold = row.then != Then::InputLater && row.then != Then::PushAway && !busy;
+        hold = row.then != Then::InputLater && row.then != Then::PushAway && !cut && !busy;
         s.set(false, {"Synth Out"});
         if (row.then != Then::InputLater) s.set(true, {"Synth In"});
         if (!busy) {
@@ -287,6 +297,21 @@ TEST(DeviceMenus, ARecallsSendIsPaidOnceToTheDeviceThatIsThere)
             else
                 dispatchtest::edit(*d.q, kCancelDataRequest, 1);
             hold = false;
+            d.settle();
+        }
+        if (row.then == Then::CutDuringSend) {
+            // The enquiry answered, its end text held, the send handed whole: the output goes.
+            while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            s.set(false, {});
+            while (d.q->GetExternalMIDIOpenIndex(false) > 0) ASSERT_TRUE(d.followed(d.q->mFollowed));
+            cut = false;
+            d.settle();
+            EXPECT_EQ(d.status1(), "MIDI Out absent: Synth Out") << "the job's end covers the absent text";
+            d.tick();
+            EXPECT_EQ(d.status1(), "MIDI Out absent: Synth Out");
+            EXPECT_TRUE(d.q->recalledSendOwed.load()) << "a send cut short is still owed";
+            s.set(false, {"Synth Out"});
+            openBoth(true, true);
             d.settle();
         }
         if (row.renders) d.render(); // the debt left over is paid at the job thread's next idle block

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "kit/plugin/IMidiJack.h"
+#include "kit/plugin/IMidiLister.h"
 #include "midiports_open.h"
 #include "support/kept_log.h"
 
@@ -31,11 +33,16 @@ public:
         mPort =
             mClient ? jack_port_register(mClient, "from-plug", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0) : nullptr;
         if (mPort) jack_set_process_callback(mClient, Process, this);
-        return mPort && jack_activate(mClient) == 0;
+        mFailed = mPort && jack_activate(mClient) != 0;
+        return mPort && !mFailed;
     }
     void Stop()
     {
-        if (mClient) jack_client_close(mClient);
+        // One whose activation failed may still start its thread: kept, as the port layer keeps one.
+        if (mClient && mFailed)
+            IAbandonJackClient(mClient);
+        else if (mClient)
+            jack_client_close(mClient);
         mClient = nullptr;
     }
     // Out of the graph: its connections go, its port stays listed and takes none.
@@ -60,6 +67,7 @@ private:
     }
     const std::string mName;
     jack_client_t* mClient = nullptr;
+    bool mFailed = false; // its activation
     std::atomic<jack_port_t*> mPort{nullptr};
     std::atomic<unsigned> mReceived{0};
 };
@@ -155,6 +163,45 @@ TEST(MidiFollowRestart, ADeviceRestartedAtOnceOrReregisteredIsConnectedAgainOnEi
         EXPECT_EQ(gCallsUnderMutex, 0u) << "the follower called the server holding the plug-in mutex";
         plug.CloseExternalMIDIPorts();
     }
+}
+
+// What the follower asks the lister once our connection is lost, as the lister's notices tell it
+// (our own client may hear of the loss later): a port that went with its link is no program's
+// refusal until a link is made again; one that only dropped the link is still its program's.
+TEST(MidiFollowRestart, ThePortThatWentWithItsLinkIsNoProgramsUntilLinkedAgain)
+{
+    Holder holder(HolderName());
+    ASSERT_TRUE(holder.Start());
+    jack_client_t* ours = jack_client_open(HolderName().c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(ours, nullptr);
+    jack_port_t* out = jack_port_register(ours, "to-holder", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    ASSERT_TRUE(out && jack_set_process_callback(
+                           ours, [](jack_nframes_t, void*) { return 0; }, nullptr) == 0);
+    ASSERT_EQ(jack_activate(ours), 0);
+    static std::atomic<unsigned> told{0};
+    auto lister = IMidiPortLister::Make(
+        IMidiSystem::kJack, [](void*) { ++told; }, nullptr);
+    std::vector<std::string> names;
+    ASSERT_TRUE(lister->List(false, &names));
+    const uint64_t program = lister->Owner(holder.Port());
+    ASSERT_NE(program, 0u);
+    const struct Step {
+        const char* what;
+        int act; // 0 link, 1 re-register, 2 undo the link
+        bool owned;
+    } steps[] = {{"linked", 0, true}, {"re-registered", 1, false}, {"linked again", 0, true}, {"dropped", 2, true}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const unsigned before = told;
+        ASSERT_TRUE(step.act == 0   ? jack_connect(ours, jack_port_name(out), holder.Port().c_str()) == 0
+                    : step.act == 1 ? holder.Reregister()
+                                    : jack_disconnect(ours, jack_port_name(out), holder.Port().c_str()) == 0);
+        // Each step ends in a notice of a link made or undone, or of the port registered again.
+        for (int i = 0; i < 250 && (told == before || (step.act == 1 && lister->Departures(holder.Port()) < 2)); ++i)
+            Pause(20);
+        EXPECT_EQ(lister->Owner(holder.Port()), step.owned ? program : 0u);
+    }
+    jack_client_close(ours);
 }
 
 // The library opens a port that takes no connection and says nothing: the device stays absent,

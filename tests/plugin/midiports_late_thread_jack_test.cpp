@@ -193,6 +193,33 @@ TEST(MidiPortsLateThread, AFailedActivationLeavesTheClientToItsLateThreadAndTheN
     setenv("QOR_MIDI_API", "jack", 1);
 }
 
+// The library's client activates as it is made, and one whose thread comes late is never judged
+// when the instance only lists ports: it goes with the instance, and its thread starts after.
+TEST(MidiPortsLateThread, AListingClientWhoseThreadCameLateIsKeptPastItsInstance)
+{
+    gTestThread = pthread_self();
+    SynthSide synth;
+    ASSERT_TRUE(synth.Ok());
+    setenv("QOR_MIDI_API", "rtjack", 1);
+    for (const bool input : {false, true}) {
+        SCOPED_TRACE(input ? "input" : "output");
+        {
+            PortPlug plug;
+            gFailing = {Fail::kLate};
+            gFailed.clear();
+            const size_t listed = (input ? plug.getExternalMIDIInNames() : plug.getExternalMIDIOutNames())->size();
+            EXPECT_TRUE(gFailing.empty()) << "the library's client was not made";
+            EXPECT_GT(listed, 1u) << "the synthesizer's port listed";
+            gFailing.clear();
+        }
+        LetHeldThreadsGo(); // on the memory of a closed client, it would crash the process
+        Pause(500);
+        PortPlug next;
+        EXPECT_GT(input ? OpenIn(next, synth) : OpenOut(next, synth), 0);
+    }
+    setenv("QOR_MIDI_API", "jack", 1);
+}
+
 // Without a server the library's open fails after starting a thread of its own, which meets
 // the same end: no client is opened then, on either path. With JACK_PROMISCUOUS_SERVER set the
 // library reaches only the socket without the user's number, so a server on the user's own is

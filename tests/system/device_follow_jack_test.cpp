@@ -6,6 +6,7 @@
 #include "Project_Source/src/QOR.h"
 #include "Project_Source/src/QORParams.h"
 #include "editor/host_script_support.h"
+#include "kit/plugin/IMidiJack.h"
 #include "kit/plugin/IParam.h"
 #include "launcher.h"
 #include "support/bankgen.h"
@@ -18,10 +19,12 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -171,17 +174,24 @@ protected:
     // Returns the project's value.
     int projectOppositeToDevice()
     {
-        ask("setparam 5019 0");
-        ask("setparam 5018 0");
-        ask("setparam 5018 " + std::to_string(mOutIndex));
-        ask("setparam 5019 " + std::to_string(mInIndex));
-        std::string shown;
-        EXPECT_TRUE(within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; })) << shown;
+        chooseBothAgain();
         const int device = param(kKnobMode), project = 1 - device;
         ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(project));
         EXPECT_EQ(ask("saveclass 0").rfind("saveclass 0: 0 ", 0), 0u);
         ask("setparam " + std::to_string(kKnobMode) + " " + std::to_string(device));
         return project;
+    }
+    // Both ports chosen again, the input last; true once the enquiry's answer says ready, a failure else.
+    bool chooseBothAgain()
+    {
+        ask("setparam 5019 0");
+        ask("setparam 5018 0");
+        ask("setparam 5018 " + std::to_string(mOutIndex));
+        ask("setparam 5019 " + std::to_string(mInIndex));
+        std::string shown;
+        const bool ready = within20s([&] { return (shown = texts()).find(kReady) != std::string::npos; });
+        if (!ready) ADD_FAILURE() << "not ready: " << shown;
+        return ready;
     }
     // The host's reply to one command: its line starts with the command and its first argument.
     std::string ask(const std::string& command)
@@ -425,6 +435,56 @@ protected:
         }
     }
 
+    // The synthesizer killed, as by a crash or a power cut, the host rendering and reading a
+    // parameter: a synchronous server stalls every client's call for seconds after a client dies,
+    // and no host call may wait more than a quarter of that while the follower closes the ports.
+    // Timed against the stall, measured by a call of the test's own client, not against a clock
+    // of this machine. A kill the server did not stall on judges nothing: the synthesizer is
+    // started and killed again, three kills at most, and a server that never stalls fails the row.
+    void killedWhileTheHostCalls()
+    {
+        constexpr long kStallFloorMs = 1000;
+        if (!mJack) mJack = jack_client_open("follow-check", JackNoStartServer, nullptr);
+        ASSERT_NE(mJack, nullptr);
+        startRendering();
+        long stallMs = 0, longestMs = 0;
+        for (int attempt = 1; attempt <= 3 && stallMs < kStallFloorMs; ++attempt) {
+            if (!chooseBothAgain()) return;
+            std::atomic<bool> probing{true};
+            std::atomic<long> longest{0};
+            std::thread prober([&] { // the only thread that talks to the host meanwhile
+                while (probing) {
+                    const auto began = std::chrono::steady_clock::now();
+                    param(kCutoff);
+                    longest = std::max(longest.load(), long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                std::chrono::steady_clock::now() - began)
+                                                                .count()));
+                }
+            });
+            const auto killedAt = std::chrono::steady_clock::now();
+            ::kill(mSim->pid(), SIGKILL);
+            // A client opening waits until the server has let the killed one go.
+            if (jack_client_t* probe = jack_client_open("follow-stall", JackNoStartServer, nullptr))
+                jack_client_close(probe);
+            const auto stalledUntil = std::chrono::steady_clock::now();
+            stallMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(stalledUntil - killedAt).count());
+            // The departure is told once the server lets the killed client go: a moment more.
+            std::this_thread::sleep_until(stalledUntil + std::chrono::seconds(1));
+            probing = false;
+            prober.join();
+            longestMs = longest;
+            std::fprintf(stderr, "kill %d: the server stalled %ld ms, the longest host call took %ld ms\n", attempt,
+                         stallMs, longestMs);
+            std::string shown;
+            EXPECT_TRUE(within20s([&] { return (shown = texts()).find("absent") != std::string::npos; })) << shown;
+            stopSim();
+            startSim();
+            ASSERT_TRUE(mSim);
+        }
+        ASSERT_GE(stallMs, kStallFloorMs) << "the server never stalled on a killed client: nothing was judged";
+        EXPECT_LT(longestMs * 4, stallMs) << "a host call waited on the server";
+    }
+
     testsupport::TempDir mDir;
     const std::string mOut = mDir.file("host.txt");
     const std::string mName = "follow" + std::to_string(::getpid());
@@ -439,6 +499,47 @@ protected:
     const char* mApi = "jack";
     jack_client_t* mJack = nullptr;
     hostscript::Renderer mRenderer;
+};
+
+// A synchronous server of the test's own, whose short time-out for a client keeps the stall after
+// a killed one to seconds: the fixture's stalls for minutes. 200 ms is still forty cycles, more
+// than a loaded machine holds a live client up.
+class FollowOnAStallingServer : public Follow
+{
+protected:
+    FollowOnAStallingServer()
+    {
+        const char* was = std::getenv("JACK_DEFAULT_SERVER");
+        mWas = was ? was : "";
+        mStarted =
+            std::system(("QOR_JACK_TIMEOUT_MS=200 " + mScript + " start " + mServer + " " + mPidFile + " >/dev/null")
+                            .c_str()) == 0;
+        setenv("JACK_DEFAULT_SERVER", mServer.c_str(), 1);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(mStarted) << "the test's own JACK server did not start";
+        Follow::SetUp();
+    }
+    void TearDown() override
+    {
+        Follow::TearDown();
+        if (mJack) jack_client_close(mJack);
+        mJack = nullptr;
+        (void)std::system((mScript + " stop " + mServer + " " + mPidFile).c_str());
+        mWas.empty() ? unsetenv("JACK_DEFAULT_SERVER") : setenv("JACK_DEFAULT_SERVER", mWas.c_str(), 1);
+    }
+    const std::string mScript = testsupport::sourceDir() + "/scripts/jack-fixture.sh";
+    const std::string mServer = "qorstall" + std::to_string(::getpid());
+    const std::string mPidFile = mDir.file("jackd.pid");
+    std::string mWas;
+    bool mStarted = false;
+};
+
+class FollowOnAStallingServerOnLibraryJack : public FollowOnAStallingServer
+{
+protected:
+    FollowOnAStallingServerOnLibraryJack() { mApi = "rtjack"; }
 };
 
 // The same through the MIDI library's own JACK client, which tells nothing of ports that come and
@@ -461,12 +562,17 @@ public:
         mMonitor = jack_port_register(mClient, "monitor", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         mSecond = jack_port_register(mClient, "second", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         if (mSecond) jack_set_process_callback(mClient, Process, this);
-        mOk = mMonitor && mSecond && jack_activate(mClient) == 0 && !(mEditorOut = EditorPort(true)).empty() &&
+        mFailed = mMonitor && mSecond && jack_activate(mClient) != 0;
+        mOk = mMonitor && mSecond && !mFailed && !(mEditorOut = EditorPort(true)).empty() &&
               !(mEditorIn = EditorPort(false)).empty();
     }
     ~Patchbay()
     {
-        if (mClient) jack_client_close(mClient);
+        // One whose activation failed may still start its thread: kept, as the port layer keeps one.
+        if (mClient && mFailed)
+            IAbandonJackClient(mClient);
+        else if (mClient)
+            jack_client_close(mClient);
     }
     bool ok() const { return mOk; }
     // The monitor on the editor's output, or the second device on its input; made, then taken away.
@@ -501,6 +607,7 @@ private:
     jack_port_t *mMonitor = nullptr, *mSecond = nullptr;
     std::string mEditorOut, mEditorIn;
     bool mOk = false;
+    bool mFailed = false; // its activation
 };
 
 unsigned linesWith(testsupport::KeptLog& log, const char* text)
@@ -567,6 +674,17 @@ TEST_F(FollowOnLibraryJack, ASynthesizerThatComesBackIsReachedAgainThoughTheSyst
     ASSERT_GT(mInIndex, 0);
     int value = 10;
     offAndOn({"both", true, true, 1000}, value);
+}
+
+TEST_F(FollowOnAStallingServer, ASynthesizerKilledOnASynchronousServerHoldsNoHostCallForMoreThanAPartOfTheServersStall)
+{
+    killedWhileTheHostCalls();
+}
+
+TEST_F(FollowOnAStallingServerOnLibraryJack,
+       ASynthesizerKilledOnASynchronousServerHoldsNoHostCallForMoreThanAPartOfTheServersStall)
+{
+    killedWhileTheHostCalls();
 }
 
 // A bank request under way when the synthesizer goes away for longer than a request waits ends

@@ -39,15 +39,19 @@ public:
         jack_set_process_callback(mOut, Process, nullptr);
         jack_set_port_connect_callback(mIn, OnConnect, this);
         mUndoer = std::thread([this] { Undo(); });
-        mOk = jack_activate(mIn) == 0 && jack_activate(mOut) == 0;
+        mInFailed = jack_activate(mIn) != 0;
+        mOutFailed = !mInFailed && jack_activate(mOut) != 0;
+        mOk = !mInFailed && !mOutFailed;
     }
     ~PortHolder()
     {
         mStop = true;
         sem_post(&mConnected);
         if (mUndoer.joinable()) mUndoer.join();
-        if (mIn) jack_client_close(mIn);
-        if (mOut) jack_client_close(mOut);
+        // One whose activation failed may still start its thread on a closed client's memory: it is
+        // left open, and goes with the process.
+        if (mIn && !mInFailed) jack_client_close(mIn);
+        if (mOut && !mOutFailed) jack_client_close(mOut);
         if (mUndo) jack_client_close(mUndo);
         sem_destroy(&mConnected);
     }
@@ -93,6 +97,7 @@ private:
     jack_port_t* mInPort = nullptr;
     jack_port_t* mOutPort = nullptr;
     bool mOk = false;
+    bool mInFailed = false, mOutFailed = false; // their activation was asked and failed
     sem_t mConnected;
     std::atomic<bool> mStop{false};
     std::atomic<int> mUndone{0};

@@ -19,8 +19,8 @@ endif()
 # Five seeded sequences of departures and returns on both JACK paths (two under the sanitizers),
 # each with its own host: about a minute and a half. scripts/follow-seeds.sh and QOR_FOLLOW_SEED run any other.
 set_tests_properties(system_device_follow_random_jack_test PROPERTIES TIMEOUT 240)
-# Departures and returns and recalls whose sends are undone and paid again, the host rendering, on
-# both JACK paths: about two minutes.
+# Departures and returns and recalls whose sends are undone and paid again, the host rendering, and
+# the synthesizer killed on a server of the test's own, on both JACK paths: about two and a half minutes.
 set_tests_properties(system_device_follow_jack_test PROPERTIES TIMEOUT 240)
 # The program that holds the synthesizer's names while it is away.
 add_executable(qor-port-holder ${CMAKE_CURRENT_SOURCE_DIR}/system/port_holder_main.cpp)
