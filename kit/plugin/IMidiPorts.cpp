@@ -266,6 +266,11 @@ std::string IMidiOwnClientName(bool input)
 std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 {
     KIT_MutexLock lists(&mutex);
+    {
+        // Read as they stand: the follower may hold mPortsLock through a server call.
+        const MidiOutHold hold(this);
+        if (!midiOutNames.empty()) return &midiOutNames;
+    }
     const std::lock_guard<std::recursive_mutex> ports(mPortsLock); // it may make the client
     const MidiOutHold hold(this);
     if (!midiOutNames.empty()) return &midiOutNames;
@@ -279,6 +284,7 @@ std::vector<std::string>* IPluginBase::getExternalMIDIOutNames()
 std::vector<std::string>* IPluginBase::getExternalMIDIInNames()
 {
     KIT_MutexLock lists(&mutex);
+    if (!midiInNames.empty()) return &midiInNames; // swapped only under the plug-in mutex
     const std::lock_guard<std::recursive_mutex> ports(mPortsLock); // it may make the client
     if (!midiInNames.empty()) return &midiInNames;
     midiInPort = 0;

@@ -453,9 +453,13 @@ protected:
             std::atomic<bool> probing{true};
             std::atomic<long> longest{0};
             std::thread prober([&] { // the only thread that talks to the host meanwhile
-                while (probing) {
+                for (int call = 0; probing; ++call) {
                     const auto began = std::chrono::steady_clock::now();
-                    param(kCutoff);
+                    // A parameter read, and the editor's timer, which shows the menus' lists.
+                    if (call % 2)
+                        ask("tick");
+                    else
+                        param(kCutoff);
                     longest = std::max(longest.load(), long(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                                 std::chrono::steady_clock::now() - began)
                                                                 .count()));
