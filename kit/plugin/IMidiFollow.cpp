@@ -464,7 +464,8 @@ void IPluginBase::FollowExternalMIDI()
         // The server's part of a reopen is done without the plug-in mutex; what it opened is told
         // under the mutex again.
         if (FollowOpenLater(acts, listers)) {
-            if (!holding(step)) break;
+            // Closing: an open left undone is not told as refused.
+            if (mFollower.Stopping() || !holding(step)) break;
             FollowCloseLater(acts);
         }
         // Where the system tells of ports only while a port of ours is open, or not at all, the

@@ -75,7 +75,13 @@ public:
         // Held, only the test's own opens make clients; running, its retries make some too.
         if (!follow) mFollower.Stop();
     }
-    std::vector<std::string> OutNamesNow() { return CurrentMidiNames(false); }
+    // Every open that makes a client holds the ports lock; the follower's holds no plug-in mutex.
+    std::vector<std::string> OutNamesNow()
+    {
+        const std::lock_guard<std::recursive_mutex> ports(mPortsLock);
+        return CurrentMidiNames(false);
+    }
+    std::recursive_mutex& PortsLock() { return mPortsLock; }
 };
 
 } // namespace
@@ -153,10 +159,9 @@ TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenO
             if (!row.follow) {
                 EXPECT_EQ(plug.ExternalMIDIRefused(false), open <= row.spends) << "open " << open;
             }
-            // Read under the plug-in mutex, which every open that makes a client holds.
             size_t count;
             {
-                KIT_MutexLock hold(plug.GetMutex());
+                const std::lock_guard<std::recursive_mutex> ports(plug.PortsLock());
                 count = made.names.size();
             }
             if (row.follow) {
@@ -170,7 +175,7 @@ TEST(SpentMidiClient, ThreeFreshClientsUnderNewNamesFollowFailedActivationsThenO
         }
         int spentOpens;
         {
-            KIT_MutexLock hold(plug.GetMutex());
+            const std::lock_guard<std::recursive_mutex> ports(plug.PortsLock());
             std::sort(made.names.begin(), made.names.end());
             EXPECT_EQ(std::unique(made.names.begin(), made.names.end()), made.names.end()) << "a client name used twice";
             spentOpens = made.spentOpens;
